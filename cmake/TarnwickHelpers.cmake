@@ -1,0 +1,42 @@
+# tarnwick_library(<name> <dir> [DEPS ...]): a static library of every .cpp in <dir>
+# (globbed, so that adding a unit needs no edit here).
+function(tarnwick_library name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${TARNWICK_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# Adds a subdirectory only when it holds a CMakeLists.txt, so that subsystems can
+# arrive one at a time.
+function(tarnwick_optional_subdirs)
+  foreach(d ${ARGN})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/CMakeLists.txt)
+      add_subdirectory(${d})
+    endif()
+  endforeach()
+endfunction()
+
+# tarnwick_test(<name> <dir> DEPS ...): one GoogleTest executable of every .cpp in
+# <dir>, registered with CTest test by test.
+function(tarnwick_test name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  add_executable(${name} ${srcs})
+  target_compile_options(${name} PRIVATE ${TARNWICK_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNWICK_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+endfunction()
+
+function(tarnwick_benchmark name)
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE ${TARNWICK_WARNINGS})
+  target_link_libraries(${name} PRIVATE benchmark::benchmark benchmark::benchmark_main)
+endfunction()

@@ -1,0 +1,167 @@
+#include "platform/core/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/core/Classes.h"
+
+std::string SysPath(std::string_view name) { return cp::Ansi1251ToUtf8(NormalizeSeparators(name)); }
+AnsiString AnsiPath(std::string_view sysPath) { return cp::Utf8To1251(sysPath); }
+
+AnsiString NormalizeSeparators(std::string_view name) {
+  AnsiString r(name);
+  for (auto& c : r)
+    if (c == '\\') c = '/';
+  return r;
+}
+
+namespace {
+bool SysExists(const std::string& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0;
+}
+}  // namespace
+
+AnsiString ResolveExistingPath(std::string_view name) {
+  AnsiString n = NormalizeSeparators(name);
+  if (n.empty() || SysExists(SysPath(n))) return n;
+  // Walk the components, replacing each missing one by its caseless twin.
+  AnsiString done = n[0] == '/' ? "/" : "";
+  std::size_t i = n[0] == '/' ? 1 : 0;
+  while (i <= n.size()) {
+    std::size_t slash = n.find('/', i);
+    if (slash == AnsiString::npos) slash = n.size();
+    AnsiString part = n.substr(i, slash - i);
+    if (!part.empty()) {
+      AnsiString candidate = done + part;
+      if (!SysExists(SysPath(candidate))) {
+        std::string dir = done.empty() ? "." : SysPath(done);
+        DIR* d = ::opendir(dir.c_str());
+        bool found = false;
+        if (d) {
+          while (dirent* e = ::readdir(d)) {
+            AnsiString entry = AnsiPath(e->d_name);
+            if (AnsiSameText(entry, part)) {
+              candidate = done + entry;
+              found = true;
+              break;
+            }
+          }
+          ::closedir(d);
+        }
+        if (!found) return n;
+      }
+      done = candidate;
+      if (slash < n.size()) done += '/';
+    }
+    i = slash + 1;
+  }
+  return done;
+}
+
+bool FileExists(std::string_view name) {
+  struct stat st;
+  return ::stat(SysPath(ResolveExistingPath(name)).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(std::string_view name) {
+  struct stat st;
+  return ::stat(SysPath(ResolveExistingPath(name)).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(std::string_view name) {
+  std::string p = SysPath(name);
+  while (!p.empty() && p.back() == '/') p.pop_back();
+  if (p.empty()) return true;
+  for (std::size_t i = 1; i <= p.size(); ++i) {
+    if (i == p.size() || p[i] == '/') {
+      std::string part = p.substr(0, i);
+      if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+  }
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DeleteFile(std::string_view name) { return ::unlink(SysPath(ResolveExistingPath(name)).c_str()) == 0; }
+
+bool RenameFile(std::string_view oldName, std::string_view newName) {
+  std::string from = SysPath(ResolveExistingPath(oldName)), to = SysPath(newName);
+  // link + unlink never replaces an existing target, unlike rename().
+  if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str()) == 0;
+  if (errno == EEXIST) return false;
+  if (SysExists(to)) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;  // file systems without hard links
+}
+
+bool CopyFile(std::string_view from, std::string_view to) {
+  try {
+    TFileStream src(AnsiString(from), fmOpenRead);
+    SaveFileAtomically(to, [&](TStream& dst) { dst.CopyFrom(src, 0); });
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+AnsiString ExtractFilePath(std::string_view name) {
+  auto p = name.find_last_of("/\\");
+  return p == std::string_view::npos ? AnsiString() : AnsiString(name.substr(0, p + 1));
+}
+AnsiString ExtractFileName(std::string_view name) {
+  auto p = name.find_last_of("/\\");
+  return AnsiString(p == std::string_view::npos ? name : name.substr(p + 1));
+}
+AnsiString ExtractFileExt(std::string_view name) {
+  auto p = name.find_last_of("./\\");
+  return p == std::string_view::npos || name[p] != '.' ? AnsiString() : AnsiString(name.substr(p));
+}
+AnsiString ChangeFileExt(std::string_view name, std::string_view ext) {
+  auto p = name.find_last_of("./\\");
+  std::string_view base = p == std::string_view::npos || name[p] != '.' ? name : name.substr(0, p);
+  return AnsiString(base) + AnsiString(ext);
+}
+AnsiString IncludeTrailingPathDelimiter(std::string_view name) {
+  AnsiString r = NormalizeSeparators(name);
+  if (r.empty() || r.back() != '/') r += '/';
+  return r;
+}
+
+void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write) {
+  AnsiString target = ResolveExistingPath(fileName);
+  std::string sysTarget = SysPath(target);
+  std::string tmpl = sysTarget + ".tmpXXXXXX";
+  int fd = ::mkstemp(tmpl.data());
+  if (fd < 0)
+    throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(errno));
+  ::close(fd);
+  AnsiString tmpName = AnsiPath(tmpl);
+  try {
+    {
+      TFileStream out(tmpName, fmOpenReadWrite);
+      write(out);
+      out.Flush();
+    }
+    // Keep the permissions of the file we replace; a new file gets the usual ones.
+    struct stat st;
+    mode_t mode = 0666;
+    if (::stat(sysTarget.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    else {
+      mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode &= ~mask;
+    }
+    ::chmod(tmpl.c_str(), mode);
+    if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0)
+      throw EWriteError("Cannot write file \"" + target + "\". " + std::strerror(errno));
+  } catch (...) {
+    ::unlink(tmpl.c_str());
+    throw;
+  }
+}

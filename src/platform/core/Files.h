@@ -1,0 +1,42 @@
+// File names and whole-file operations. Names inside the program are 1251 strings
+// with "/" (a "\" read from documents or settings is accepted); they become UTF-8
+// only when handed to the system.
+#pragma once
+
+#include <functional>
+
+#include "platform/core/AnsiText.h"
+
+class TStream;
+
+// 1251 name -> UTF-8 system path, "\" turned into "/".
+std::string SysPath(std::string_view name);
+AnsiString AnsiPath(std::string_view sysPath);  // system path -> 1251 name
+
+// The name of the existing file meant by `name`: the name itself when it exists,
+// else the entry whose name differs only in case, component by component (tables
+// copied from elsewhere are often upper-case). Returns `name` unchanged when nothing
+// matches, so that the caller's open fails with the name the user gave.
+AnsiString ResolveExistingPath(std::string_view name);
+
+bool FileExists(std::string_view name);       // case-insensitive as above
+bool DirectoryExists(std::string_view name);
+bool ForceDirectories(std::string_view name);
+bool DeleteFile(std::string_view name);
+// Renames without ever replacing an existing target; false when the target exists
+// or the rename fails.
+bool RenameFile(std::string_view oldName, std::string_view newName);
+bool CopyFile(std::string_view from, std::string_view to);
+
+AnsiString ExtractFilePath(std::string_view name);  // with the trailing "/"
+AnsiString ExtractFileName(std::string_view name);
+AnsiString ExtractFileExt(std::string_view name);   // with the dot
+AnsiString ChangeFileExt(std::string_view name, std::string_view ext);
+AnsiString IncludeTrailingPathDelimiter(std::string_view name);
+AnsiString NormalizeSeparators(std::string_view name);  // "\" -> "/"
+
+// Saves a file atomically: `write` fills a temporary file in the target's directory,
+// which is flushed to the disk and renamed over the target. When anything fails, the
+// temporary file is removed, the old target stays as it was, and the exception
+// passes on.
+void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write);

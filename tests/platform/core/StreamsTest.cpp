@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/core/Classes.h"
+#include "platform/core/Files.h"
+#include "test_support/TempDir.h"
+
+TEST(Streams, LittleEndianValuesRoundTrip) {
+  TMemoryStream m;
+  m.WriteInt32(0x01020304);
+  m.WriteInt16(-2);
+  m.WriteDouble(2.5);
+  m.WriteByte(0xFE);
+  EXPECT_EQ(m.Bytes().substr(0, 4), std::string("\x04\x03\x02\x01", 4));
+  m.SetPosition(0);
+  EXPECT_EQ(m.ReadInt32(), 0x01020304);
+  EXPECT_EQ(m.ReadInt16(), -2);
+  EXPECT_EQ(m.ReadDouble(), 2.5);
+  EXPECT_EQ(m.ReadByte(), 0xFE);
+  EXPECT_THROW(m.ReadByte(), EReadError);
+}
+
+TEST(Streams, ShortReadsAndLengthsAreRefused) {
+  TMemoryStream m(std::string("\x01\x02\x03", 3));
+  EXPECT_THROW(m.ReadInt32(), EReadError);
+  m.SetPosition(0);
+  EXPECT_NO_THROW(m.CheckCount(3));
+  EXPECT_THROW(m.CheckCount(4), EReadError);
+  EXPECT_THROW(m.CheckCount(-1), EReadError);
+  EXPECT_THROW(m.CheckCount(2, 2), EReadError);
+  EXPECT_THROW(m.CheckCount(INT64_MAX / 2, 4), EReadError);
+  EXPECT_THROW(m.ReadString(0x7FFFFFFF), EReadError);
+  EXPECT_EQ(m.ReadString(2), "\x01\x02");
+}
+
+TEST(Streams, FileStreamWritesAndReads) {
+  TempDir dir;
+  AnsiString name = dir.Path() + Ansi("/данные.bin");
+  {
+    TFileStream f(name, fmCreate);
+    f.WriteString("hello");
+  }
+  TFileStream f(name, fmOpenRead);
+  EXPECT_EQ(f.Size(), 5);
+  EXPECT_EQ(f.ReadString(5), "hello");
+  EXPECT_THROW(f.ReadByte(), EReadError);
+  EXPECT_THROW(TFileStream(dir.Path() + "/missing", fmOpenRead), EFOpenError);
+}
+
+TEST(Files, ExistingNamesAreFoundWhateverTheirCase) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir.Path() + "/Ref"));
+  { TFileStream f(dir.Path() + "/Ref/PRODUCTS.DBF", fmCreate); }
+  EXPECT_EQ(ResolveExistingPath(dir.Path() + "/ref/products.dbf"), dir.Path() + "/Ref/PRODUCTS.DBF");
+  EXPECT_TRUE(FileExists(dir.Path() + "\\ref\\Products.dbf"));
+  EXPECT_EQ(ResolveExistingPath(dir.Path() + "/ref/none.dbf"), dir.Path() + "/ref/none.dbf");
+  TFileStream f(dir.Path() + "/REF/products.DBF", fmOpenRead);
+  EXPECT_EQ(f.FileName(), dir.Path() + "/Ref/PRODUCTS.DBF");
+}
+
+TEST(Files, NamePieces) {
+  EXPECT_EQ(ExtractFilePath("a/b/c.tw"), "a/b/");
+  EXPECT_EQ(ExtractFileName("a\\b\\c.tw"), "c.tw");
+  EXPECT_EQ(ExtractFileExt("a/b.c/d"), "");
+  EXPECT_EQ(ExtractFileExt("a/b/c.tw"), ".tw");
+  EXPECT_EQ(ChangeFileExt("a/b/c.tw", ".~TW"), "a/b/c.~TW");
+  EXPECT_EQ(ChangeFileExt("a.d/c", ".x"), "a.d/c.x");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("Ref\\"), "Ref/");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("Ref"), "Ref/");
+}
+
+TEST(Files, RenameNeverReplaces) {
+  TempDir dir;
+  { TFileStream f(dir.Path() + "/a", fmCreate); f.WriteString("a"); }
+  { TFileStream f(dir.Path() + "/b", fmCreate); f.WriteString("b"); }
+  EXPECT_FALSE(RenameFile(dir.Path() + "/a", dir.Path() + "/b"));
+  EXPECT_TRUE(FileExists(dir.Path() + "/a"));
+  EXPECT_TRUE(RenameFile(dir.Path() + "/a", dir.Path() + "/c"));
+  EXPECT_FALSE(FileExists(dir.Path() + "/a"));
+  TMemoryStream m;
+  m.LoadFromFile(dir.Path() + "/c");
+  EXPECT_EQ(m.Bytes(), "a");
+}
+
+TEST(Files, FailedAtomicSaveKeepsTheOldFile) {
+  TempDir dir;
+  AnsiString name = dir.Path() + "/doc.tw";
+  SaveFileAtomically(name, [](TStream& s) { s.WriteString("old"); });
+  EXPECT_THROW(SaveFileAtomically(name,
+                                  [](TStream& s) {
+                                    s.WriteString("half");
+                                    throw EWriteError("disk full");
+                                  }),
+               EWriteError);
+  TMemoryStream m;
+  m.LoadFromFile(name);
+  EXPECT_EQ(m.Bytes(), "old");
+  // No temporary file is left behind.
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(SysPath(dir.Path()))) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1);
+  SaveFileAtomically(name, [](TStream& s) { s.WriteString("new"); });
+  m.LoadFromFile(name);
+  EXPECT_EQ(m.Bytes(), "new");
+}
+
+TEST(StringList, TextValuesAndChangeEvents) {
+  TStringList l;
+  int changes = 0;
+  l.OnChange = [&](TObject*) { ++changes; };
+  l.SetText("a\r\nb\nc\r\n\r\nd");
+  EXPECT_EQ(l.Count(), 5);
+  EXPECT_EQ(l[3], "");
+  EXPECT_EQ(l.Text(), "a\r\nb\r\nc\r\n\r\nd\r\n");
+  EXPECT_EQ(changes, 1);
+  l.BeginUpdate();
+  l.Add("x");
+  l.Delete(0);
+  l.EndUpdate();
+  EXPECT_EQ(changes, 2);
+  l.Clear();
+  l.SetValue("RefDir", "/x/");
+  EXPECT_EQ(l.Values("refdir"), "/x/");
+  EXPECT_EQ(l.Names(0), "RefDir");
+  EXPECT_EQ(l.IndexOf(Ansi("REFDIR=/X/")), 0);
+  EXPECT_THROW(l[1], EListError);
+  EXPECT_THROW(l.Insert(2, "z"), EListError);
+}
