@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
