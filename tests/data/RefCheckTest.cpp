@@ -127,6 +127,10 @@ TEST(RefCheck, ProductRules) {
        "products.txt:4 (Гречка): не заполнено поле VEIGHT"},
       {"duplicate code", std::string(kGroup) + kBuckwheat + "2 | 1 | 0 | Пшено | 348 | 0 | 11.5 | 0 | 3.3 | 66.5 | 70\n",
        "products.txt:5 (Пшено): CODE 2 уже есть в строке 4"},
+      {"same name in the same folder", std::string(kGroup) + kBuckwheat +
+       "3 | 1 | 0 | ГРЕЧКА | 308 | 0 | 12.6 | 0 | 3.3 | 57.1 | 80\n", "products.txt:5 (ГРЕЧКА): "},
+      {"same name in another folder", std::string(kGroup) + kBuckwheat + "5 | 0 | 1 | Другие | | | | | | |\n" +
+       "3 | 5 | 0 | Гречка | 308 | 0 | 12.6 | 0 | 3.3 | 57.1 | 80\n", ""},
       {"code zero", std::string(kGroup) + "0 | 1 | 0 | Гречка | 308 | 0 | 12.6 | 0 | 3.3 | 57.1 | 80\n", "CODE"},
       {"owner is a product", std::string(kGroup) + kBuckwheat + "3 | 2 | 0 | Пшено | 348 | 0 | 11.5 | 0 | 3.3 | 66.5 | 70\n",
        "products.txt:5 (Пшено): OWNER 2"},

@@ -122,6 +122,7 @@ TProblems CheckFolderTable(const TRefSource& t, const std::vector<const char*>& 
   values.insert(values.end(), decimalFields.begin(), decimalFields.end());
   std::map<std::int32_t, const TRefRow*> seen;  // codes of the rows read so far
   std::map<std::int32_t, int> children;         // folder code -> rows inside it
+  std::map<std::pair<std::int32_t, AnsiString>, int> names;  // (OWNER, upper-case NAME) -> line
   for (const TRefRow& row : t.Rows()) {
     std::int32_t code = t.Int(row, "CODE"), owner = t.Int(row, "OWNER"), flags = t.Int(row, "FLAGS");
     if (t.IsBlank(row, "CODE") || code <= 0) out.push_back(RowProblem(t, row, Ansi("CODE должен быть больше нуля")));
@@ -139,7 +140,14 @@ TProblems CheckFolderTable(const TRefSource& t, const std::vector<const char*>& 
     }
     if (flags != 0 && flags != 1)
       out.push_back(RowProblem(t, row, Format(Ansi("FLAGS %d: ожидается 1 (раздел) или 0"), {flags})));
-    if (t.IsBlank(row, "NAME")) out.push_back(RowProblem(t, row, Ansi("пустое наименование")));
+    if (t.IsBlank(row, "NAME")) {
+      out.push_back(RowProblem(t, row, Ansi("пустое наименование")));
+    } else {
+      auto [it, added] = names.insert({{owner, AnsiUpperCase(t.Text(row, "NAME"))}, row.Line});
+      if (!added)
+        out.push_back(RowProblem(t, row, Format(Ansi("то же наименование в том же разделе, что в строке %d"),
+                                                {it->second})));
+    }
     for (const char* f : values) {
       if (flags & 1) {
         if (!t.IsBlank(row, f)) out.push_back(RowProblem(t, row, Format(Ansi("у раздела заполнено поле %s"), {f})));
