@@ -235,9 +235,11 @@ void TIniData::SetValue(std::string_view section, std::string_view name, std::st
       return;
     }
   }
-  // After the last value, so that trailing blank lines and comments stay at the end.
+  // Right after the section's last value, so that the blank lines and comments that
+  // follow it stay where they were.
   auto at = s->lines.end();
-  while (at != s->lines.begin() && !(at - 1)->isValue && TrimBlanks((at - 1)->value).empty()) --at;
+  while (at != s->lines.begin() && !(at - 1)->isValue) --at;
+  if (at == s->lines.begin()) at = s->lines.end();  // no values yet: at the end
   s->lines.insert(at, Line{true, AnsiString(name), AnsiString(value)});
 }
 
