@@ -2,6 +2,7 @@
 
 #include "controls/misc/VerInfo.h"
 #include "platform/core/VersionResources.h"
+#include "test_support/FuzzCases.h"
 
 namespace {
 
@@ -157,4 +158,20 @@ TEST(VersionInfo, DamagedBlocksAreReadWithinTheirBounds) {
     VerQueryValue(prefix, "\\VarFileInfo\\Translation", v, text);
   }
   EXPECT_EQ(U16At(good, 0), good.size());
+}
+
+TEST(VersionInfo, FuzzFoundInputsReadSafely) {
+  const auto cases = FuzzCases("version_block");
+  EXPECT_FALSE(cases.empty());
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    Registered file(bytes);
+    TVersionInfo info(file.Name());
+    (void)info.GetCompanyName();
+    (void)info.GetFileVersion();
+    (void)info.GetTranslationString();
+    if (name == "seed-program.hex") {
+      EXPECT_EQ(info.GetProductName(), "Tarnwick");
+    }
+  }
 }

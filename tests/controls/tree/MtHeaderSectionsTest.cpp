@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "controls/tree/MtHeaderSections.h"
+#include "test_support/FuzzCases.h"
 
 namespace {
 
@@ -529,4 +530,21 @@ TEST(MtHeaderSections, AssignCopiesAllButTheColumnBinding) {
   EXPECT_EQ(a->PictureAlign(), hsaLeft);
   EXPECT_EQ(a->PopupName(), "");
   EXPECT_THROW(d.Assign(nullptr), EConvertError);
+}
+
+TEST(MtHeaderSections, FuzzFoundInputsReadSafely) {
+  const auto cases = FuzzCases("header_sections");
+  EXPECT_FALSE(cases.empty());
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    TMtHeaderSections c;
+    try {
+      Read(c, bytes);
+    } catch (const EReadError&) {
+    }
+    const std::string written = Write(c);
+    TMtHeaderSections again;
+    Read(again, written);
+    EXPECT_EQ(Write(again), written);
+  }
 }
