@@ -13,17 +13,13 @@
 #include "platform/core/Registry.h"
 #include "platform/core/SysDirs.h"
 #include "platform/core/VersionResources.h"
+#include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
 
 namespace {
 
 const char* const kGeneral = "Software\\Tarnwick\\General";
 const char* const kDefaults = "Software\\Tarnwick\\Defaults";
-
-void Touch(const AnsiString& name, std::string_view text = "x") {
-  ForceDirectories(ExtractFilePath(name));
-  SaveFileAtomically(name, [&](TStream& s) { s.WriteString(text); });
-}
 
 // A data module on a temporary store, with a made-up program in a temporary directory
 // whose version block is the one the build generated.
@@ -34,7 +30,7 @@ struct Fixture {
   bool programDirWritable = true;
 
   Fixture() {
-    Touch(program);
+    WriteFileBytes(program, "x");
     SetFileVersionBlock(program, std::string(ProgramVersionBlock()));
   }
   ~Fixture() { SetFileVersionBlock(program, {}); }
@@ -192,9 +188,9 @@ TEST(Globals, UnstorableNeedsLeaveTheStoredValue) {
 TEST(Globals, NotWritableProgramDirectoryUsesTheUserDataDirectoryFilledFromTheShippedCopy) {
   Fixture f;
   const AnsiString bin = f.dir.Path() + "/bin/";
-  Touch(bin + "Ref/products.DBF", "table");
-  Touch(bin + "Ref/params.ini", "[Limits]\n");
-  Touch(bin + "Examples/sample.tw", "TWCK");
+  WriteFileBytes(bin + "Ref/products.DBF", "table");
+  WriteFileBytes(bin + "Ref/params.ini", "[Limits]\n");
+  WriteFileBytes(bin + "Examples/sample.tw", "TWCK");
   f.programDirWritable = false;
   auto g = f.Create();
   const AnsiString user = f.dir.Path() + "/data/tarnwick/";
@@ -206,7 +202,7 @@ TEST(Globals, NotWritableProgramDirectoryUsesTheUserDataDirectoryFilledFromTheSh
   EXPECT_TRUE(DirectoryExists(user + "Travels"));
 
   // A second start leaves the user's own files alone.
-  Touch(user + "Ref/params.ini", "[Limits]\nAFCAlb=2\n");
+  WriteFileBytes(user + "Ref/params.ini", "[Limits]\nAFCAlb=2\n");
   g = f.Create();
   TMemoryStream m;
   m.LoadFromFile(user + "Ref/params.ini");
@@ -216,14 +212,14 @@ TEST(Globals, NotWritableProgramDirectoryUsesTheUserDataDirectoryFilledFromTheSh
 TEST(Globals, SeedingCopiesOnlyWhatIsShipped) {
   TempDir dir;
   const AnsiString shipped = dir.Path() + "/shipped/", user = dir.Path() + "/user/";
-  Touch(shipped + "Ref/a.rpf");
+  WriteFileBytes(shipped + "Ref/a.rpf", "x");
   EXPECT_TRUE(SeedDataDirectory(shipped, user));
   EXPECT_TRUE(FileExists(user + "Ref/a.rpf"));
   EXPECT_FALSE(DirectoryExists(user + "Examples"));
   EXPECT_TRUE(DirectoryExists(user + "Travels"));
   EXPECT_FALSE(DirectoryExists(user + "Ref.partial"));
   // A user directory that cannot be made is reported.
-  Touch(dir.Path() + "/file");
+  WriteFileBytes(dir.Path() + "/file", "x");
   EXPECT_FALSE(SeedDataDirectory(shipped, dir.Path() + "/file/user"));
 }
 

@@ -3,26 +3,13 @@
 #include "platform/core/Classes.h"
 #include "platform/core/Files.h"
 #include "platform/core/IniFiles.h"
+#include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
-
-namespace {
-
-std::string ReadAll(const AnsiString& name) {
-  TMemoryStream m;
-  m.LoadFromFile(name);
-  return m.Bytes();
-}
-
-void WriteAll(const AnsiString& name, std::string_view text) {
-  SaveFileAtomically(name, [&](TStream& s) { s.WriteString(text); });
-}
-
-}  // namespace
 
 TEST(IniFile, ReadsSectionsAndKeysWithoutRegardToCase) {
   TempDir dir;
   const AnsiString name = dir.Path() + "/params.ini";
-  WriteAll(name,
+  WriteFileBytes(name,
            "; limits\r\n[Limits]\r\nMaxRelEnDef=0.3\r\n FatAVMin = 0,75 \r\nAFCAlb=abc\r\n\r\n[Other]\nKey=\"  spaced \"\n");
   TIniFile ini(name);
   EXPECT_DOUBLE_EQ(ini.ReadFloat("limits", "MAXRELENDEF", 1), 0.3);
@@ -40,7 +27,7 @@ TEST(IniFile, ReadsSectionsAndKeysWithoutRegardToCase) {
 TEST(IniFile, NonFiniteNumbersGiveTheDefault) {
   TempDir dir;
   const AnsiString name = dir.Path() + "/params.ini";
-  WriteAll(name, "[L]\na=inf\nb=nan\nc=0x10\nd=1e999\ne=2147483648\nf=-5\n");
+  WriteFileBytes(name, "[L]\na=inf\nb=nan\nc=0x10\nd=1e999\ne=2147483648\nf=-5\n");
   TIniFile ini(name);
   for (const char* key : {"a", "b", "c", "d"}) EXPECT_EQ(ini.ReadFloat("L", key, 9), 9) << key;
   EXPECT_EQ(ini.ReadInteger("L", "e", 3), 3);
@@ -50,7 +37,7 @@ TEST(IniFile, NonFiniteNumbersGiveTheDefault) {
 TEST(IniFile, WritesKeepCommentsOrderAndRoundTripEveryValue) {
   TempDir dir;
   const AnsiString name = dir.Path() + "/params.ini";
-  WriteAll(name, "; comment\n[Limits]\nMaxRelEnDef=0.3\n\n; tail\n");
+  WriteFileBytes(name, "; comment\n[Limits]\nMaxRelEnDef=0.3\n\n; tail\n");
   {
     TIniFile ini(name);
     ini.WriteFloat("LIMITS", "maxrelendef", 0.25);  // replaced in place, name kept
@@ -64,7 +51,7 @@ TEST(IniFile, WritesKeepCommentsOrderAndRoundTripEveryValue) {
     ini.UpdateFile();
     EXPECT_FALSE(ini.Modified());
   }
-  const std::string text = ReadAll(name);
+  const std::string text = ReadFileBytes(name);
   EXPECT_EQ(text.rfind("; comment\n[Limits]\nMaxRelEnDef=0.25\nAFCCarb=4.6\n\n; tail\n", 0), 0u) << text;
   TIniFile again(name);
   EXPECT_EQ(again.ReadFloat("Limits", "MaxRelEnDef", 0), 0.25);
@@ -98,7 +85,7 @@ TEST(IniFile, MissingFileReadsAsEmptyAndAFailedSaveKeepsTheOldFile) {
   EXPECT_EQ(missing.ReadString("A", "b", "def"), "def");
 
   const AnsiString name = dir.Path() + "/params.ini";
-  WriteAll(name, "[A]\nb=1\n");
+  WriteFileBytes(name, "[A]\nb=1\n");
   TIniFile ini(name);
   ini.WriteString("A", "b", "2");
   // Saving into a directory that is gone fails and reports it.
@@ -106,5 +93,5 @@ TEST(IniFile, MissingFileReadsAsEmptyAndAFailedSaveKeepsTheOldFile) {
   lost.WriteString("A", "b", "2");
   EXPECT_THROW(lost.UpdateFile(), Exception);
   EXPECT_TRUE(lost.Modified());
-  EXPECT_EQ(ReadAll(name), "[A]\nb=1\n");
+  EXPECT_EQ(ReadFileBytes(name), "[A]\nb=1\n");
 }

@@ -6,17 +6,8 @@
 #include "platform/core/Files.h"
 #include "platform/core/Registry.h"
 #include "platform/core/SysDirs.h"
+#include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
-
-namespace {
-
-std::string ReadAll(const AnsiString& name) {
-  TMemoryStream m;
-  m.LoadFromFile(name);
-  return m.Bytes();
-}
-
-}  // namespace
 
 TEST(SettingsStore, KeysAndValuesAreFoundWithoutRegardToCase) {
   TempDir dir;
@@ -49,7 +40,7 @@ TEST(SettingsStore, SavesAndReadsBackEveryKindOfText) {
     EXPECT_FALSE(store.Modified());
   }
   // The file is UTF-8 text that a user can read.
-  EXPECT_NE(ReadAll(file).find("DfltTourName=Пешеходный; 1 к.с."), std::string::npos);
+  EXPECT_NE(ReadFileBytes(file).find("DfltTourName=Пешеходный; 1 к.с."), std::string::npos);
   TSettingsStore again(file);
   AnsiString v;
   ASSERT_TRUE(again.ReadValue("Software\\Tarnwick\\Defaults", "DfltTourName", v));
