@@ -477,9 +477,12 @@ void TMtHeaderSections::Assign(const TPersistent* source) {
                    [](const TMtHeaderSection* a, const TMtHeaderSection* b) { return a->number_ < b->number_; });
   Clear();
   for (const TMtHeaderSection* s : order) AddSection()->Assign(s);
-  // Parents later in number order exist only now.
-  for (std::size_t i = 0; i < order.size(); ++i)
-    if (order[i]->parent_) sections_[i]->SetParentSection(FindByNumber(order[i]->parent_->number_));
+  // Parents later in number order exist only now; they are found by the place of the
+  // source's parent, which also holds when the source's numbers have gaps.
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    auto parent = std::find(order.begin(), order.end(), order[i]->parent_);
+    if (parent != order.end()) sections_[i]->SetParentSection(sections_[static_cast<std::size_t>(parent - order.begin())].get());
+  }
   if (header_) header_->SectionsChanged();
 }
 
