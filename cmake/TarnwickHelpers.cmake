@@ -38,9 +38,13 @@ function(tarnwick_test name dir)
   add_executable(${name} ${srcs})
   target_compile_options(${name} PRIVATE ${TARNWICK_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # Test fixtures live in tests/data; the shipped data sources in data/.
+  target_compile_definitions(${name} PRIVATE
+    TARNWICK_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+    TARNWICK_DATA_DIR="${PROJECT_SOURCE_DIR}/data")
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TARNWICK_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 function(tarnwick_benchmark name)

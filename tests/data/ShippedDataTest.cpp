@@ -12,12 +12,7 @@ using namespace refdata;
 
 namespace {
 
-// The helper points TARNWICK_TEST_DATA at <repo>/tests/data; the sources live in <repo>/data.
-AnsiString DataDir() {
-  if (const char* testData = std::getenv("TARNWICK_TEST_DATA"))
-    return IncludeTrailingPathDelimiter(AnsiPath(testData)) + "../../data/";
-  return AnsiPath(TARNWICK_DATA_DIR) + "/";
-}
+AnsiString DataDir() { return AnsiPath(TARNWICK_DATA_DIR) + "/"; }
 
 const TRefData& Data() {
   static const TRefData data = LoadRefData(DataDir());

@@ -13,11 +13,7 @@
 // (file name, bytes) of every case of the target, in name order.
 inline std::vector<std::pair<std::string, std::string>> FuzzCases(const std::string& target) {
   std::vector<std::pair<std::string, std::string>> cases;
-  // TARNWICK_TEST_DATA, else tests/data beside this header.
-  const char* env = std::getenv("TARNWICK_TEST_DATA");
-  const std::filesystem::path data =
-      env && *env ? std::filesystem::path(env) : std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
-  const std::filesystem::path dir = data / "fuzz" / target;
+  const std::filesystem::path dir = std::filesystem::path(TARNWICK_TEST_DATA_DIR) / "fuzz" / target;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
     if (entry.path().extension() != ".hex") continue;
