@@ -4,11 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "controls/tree/MtOwnedList.h"
 #include "controls/tree/MtTypes.h"
 #include "platform/core/Classes.h"
 
@@ -178,7 +178,7 @@ class TMtTreeItem : public TPersistent {
   friend class TCustomMtTree;
   friend class TMtTreeWalker;
 
-  using ChildList = std::deque<std::unique_ptr<TMtTreeItem>>;
+  using ChildList = TMtOwnedList<TMtTreeItem>;
 
   TMtTreeItem* ParentOrRoot(TMtTreeItem* p) const;
   void SetStateBit(int element, bool on);
@@ -194,7 +194,8 @@ class TMtTreeItem : public TPersistent {
   TMtTreeItems* store_;
   TMtTreeItem* parent_ = nullptr;  // nil only for the hidden root
   ChildList children_;
-  mutable int indexHint_ = 0;  // where the item was last seen among its siblings
+  mutable int indexHint_ = 0;   // where the item was last seen among its siblings
+  mutable int childShift_ = 0;  // how far the last child looked up had moved from its hint
   bool deleting_ = false;
 
   AnsiString text_;

@@ -89,12 +89,22 @@ int TMtTreeItem::GetIndex() const {
   if (parent_ == nullptr) return -1;
   const ChildList& siblings = parent_->children_;
   const int n = static_cast<int>(siblings.size());
-  // Look where the item was last seen first, then outward: appends, deletions from the
-  // front and walks over the siblings all find it at once or next to it.
-  const int h = std::clamp(indexHint_, 0, n - 1);
-  for (int d = 0; h - d >= 0 || h + d < n; ++d) {
-    if (h - d >= 0 && siblings[static_cast<std::size_t>(h - d)].get() == this) return indexHint_ = h - d;
-    if (d > 0 && h + d < n && siblings[static_cast<std::size_t>(h + d)].get() == this) return indexHint_ = h + d;
+  auto at = [&siblings](int i) { return siblings[static_cast<std::size_t>(i)].get(); };
+  auto found = [this](int i) {
+    parent_->childShift_ = i - indexHint_;
+    indexHint_ = i;
+    return i;
+  };
+  // Where the item was last seen, moved as far as the last sibling found had moved:
+  // insertions and deletions before it shift every later sibling alike. Then the ends
+  // (deletions from the front or back), then outward from the guess.
+  const int h = std::clamp(indexHint_ + parent_->childShift_, 0, n - 1);
+  if (at(h) == this) return found(h);
+  if (at(0) == this) return found(0);
+  if (at(n - 1) == this) return found(n - 1);
+  for (int d = 1; h - d >= 0 || h + d < n; ++d) {
+    if (h - d >= 0 && at(h - d) == this) return found(h - d);
+    if (h + d < n && at(h + d) == this) return found(h + d);
   }
   return -1;
 }
@@ -364,9 +374,7 @@ void TMtTreeItem::UpdateItem() { tree_->UpdateItem(this); }
 // Structure
 
 std::unique_ptr<TMtTreeItem> TMtTreeItem::TakeChild(int index) {
-  auto pos = children_.begin() + index;
-  std::unique_ptr<TMtTreeItem> child = std::move(*pos);
-  children_.erase(pos);
+  std::unique_ptr<TMtTreeItem> child = children_.take(static_cast<std::size_t>(index));
   child->parent_ = nullptr;
   return child;
 }
@@ -374,12 +382,7 @@ std::unique_ptr<TMtTreeItem> TMtTreeItem::TakeChild(int index) {
 void TMtTreeItem::PutChild(int index, std::unique_ptr<TMtTreeItem> child) {
   child->parent_ = this;
   child->indexHint_ = index;
-  if (index == GetChildrenCount())
-    children_.push_back(std::move(child));
-  else if (index == 0)
-    children_.push_front(std::move(child));
-  else
-    children_.insert(children_.begin() + index, std::move(child));
+  children_.insert(static_cast<std::size_t>(index), std::move(child));
 }
 
 void TMtTreeItem::Clear() {
