@@ -148,7 +148,8 @@ TMtTreeItem* TMtTreeItems::InsertItem(int index, TMtTreeItem* parent) {
   target->PutChild(index, std::move(item));
   ++count_;
   if (target->IsRoot() || (target->GetExpanded() && tree_->IsRowItem(target)))
-    tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfLineHeight | TCustomMtTree::dfScrollBars);
+    tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfLineHeight | TCustomMtTree::dfScrollBars |
+                     TCustomMtTree::dfColumnWidth);
   return created;
 }
 
@@ -325,72 +326,57 @@ int TMtTreeItems::VisibleCount() const {
   return count;
 }
 
-void TMtTreeItems::Iterate(bool visibleOnly, const TMtIterateProc& proc, void* data) const {
+void TMtTreeItems::Walk(bool visibleOnly, bool forward, const TMtIterateProc& proc, void* data,
+                        TMtTreeItem* start) const {
   TMtTreeWalker walker(tree_, visibleOnly);
-  int index = 0;
-  for (walker.First(root_.get()); walker.Current() != nullptr; walker.Next()) {
+  int index;
+  if (start == nullptr || start->IsRoot()) {
+    if (forward) {
+      walker.First(root_.get());
+      index = 0;
+    } else {
+      walker.Last(root_.get());
+      index = (visibleOnly ? VisibleCount() : count_) - 1;
+    }
+  } else {
+    walker.At(start);
+    int blocking = walker.BlockingFrame();
+    if (blocking >= 0) {
+      // The start is on no row. Forward: go on past the subtree that keeps it off the
+      // rows. Backward: a collapsed ancestor is the row before it; a hidden item is left
+      // out with its subtree.
+      walker.TruncateTo(blocking);
+      if (forward)
+        walker.Next(false);
+      else if (walker.CurrentHidden())
+        walker.Prev();
+    }
+    if (walker.Current() == nullptr) return;
+    index = visibleOnly ? GetVisIndex(walker.Current()) : GetAbsIndex(walker.Current());
+  }
+  for (; walker.Current() != nullptr; forward ? walker.Next() : walker.Prev()) {
     bool go = true;
-    proc(walker.Current(), index++, go, data, tree_);
+    proc(walker.Current(), forward ? index++ : index--, go, data, tree_);
     if (!go) return;
   }
+}
+
+void TMtTreeItems::Iterate(bool visibleOnly, const TMtIterateProc& proc, void* data) const {
+  Walk(visibleOnly, true, proc, data, nullptr);
 }
 
 void TMtTreeItems::IterateFrom(bool visibleOnly, const TMtIterateProc& proc, void* data,
                                TMtTreeItem* start) const {
-  if (start == nullptr || start->IsRoot()) {
-    Iterate(visibleOnly, proc, data);
-    return;
-  }
-  TMtTreeWalker walker(tree_, visibleOnly);
-  walker.At(start);
-  int blocking = walker.BlockingFrame();
-  if (blocking >= 0) {
-    walker.TruncateTo(blocking);
-    walker.Next(false);  // past the subtree that is off the rows
-  }
-  TMtTreeItem* first = walker.Current();
-  if (first == nullptr) return;
-  int index = visibleOnly ? GetVisIndex(first) : GetAbsIndex(first);
-  for (; walker.Current() != nullptr; walker.Next()) {
-    bool go = true;
-    proc(walker.Current(), index++, go, data, tree_);
-    if (!go) return;
-  }
+  Walk(visibleOnly, true, proc, data, start);
 }
 
 void TMtTreeItems::IterateBackward(bool visibleOnly, const TMtIterateProc& proc, void* data) const {
-  TMtTreeWalker walker(tree_, visibleOnly);
-  int index = (visibleOnly ? VisibleCount() : count_) - 1;
-  for (walker.Last(root_.get()); walker.Current() != nullptr; walker.Prev()) {
-    bool go = true;
-    proc(walker.Current(), index--, go, data, tree_);
-    if (!go) return;
-  }
+  Walk(visibleOnly, false, proc, data, nullptr);
 }
 
 void TMtTreeItems::IterateBackFrom(bool visibleOnly, const TMtIterateProc& proc, void* data,
                                    TMtTreeItem* start) const {
-  if (start == nullptr || start->IsRoot()) {
-    IterateBackward(visibleOnly, proc, data);
-    return;
-  }
-  TMtTreeWalker walker(tree_, visibleOnly);
-  walker.At(start);
-  int blocking = walker.BlockingFrame();
-  if (blocking >= 0) {
-    walker.TruncateTo(blocking);
-    // A hidden item is left out with its subtree; a collapsed ancestor is the row
-    // before the start.
-    if (walker.CurrentHidden()) walker.Prev();
-  }
-  TMtTreeItem* first = walker.Current();
-  if (first == nullptr) return;
-  int index = visibleOnly ? GetVisIndex(first) : GetAbsIndex(first);
-  for (; walker.Current() != nullptr; walker.Prev()) {
-    bool go = true;
-    proc(walker.Current(), index--, go, data, tree_);
-    if (!go) return;
-  }
+  Walk(visibleOnly, false, proc, data, start);
 }
 
 namespace {
@@ -421,10 +407,12 @@ TMtTreeItem* TMtTreeItems::GetVisItem(int index) const {
   return ItemAt(*this, true, index, VisibleCount());
 }
 
-int TMtTreeItems::GetVisIndex(const TMtTreeItem* item) const {
-  if (item == nullptr || !tree_->IsRowItem(item)) return -1;
+namespace {
+
+// The index of an item in a forward walk, -1 when the walk does not reach it.
+int WalkIndexOf(const TMtTreeItems& store, bool visibleOnly, const TMtTreeItem* item) {
   int found = -1;
-  Iterate(true, [&found, item](TMtTreeItem* it, int i, bool& go, void*, TCustomMtTree*) {
+  store.Iterate(visibleOnly, [&found, item](TMtTreeItem* it, int i, bool& go, void*, TCustomMtTree*) {
     if (it == item) {
       found = i;
       go = false;
@@ -433,16 +421,16 @@ int TMtTreeItems::GetVisIndex(const TMtTreeItem* item) const {
   return found;
 }
 
+}  // namespace
+
+int TMtTreeItems::GetVisIndex(const TMtTreeItem* item) const {
+  if (item == nullptr || !tree_->IsRowItem(item)) return -1;
+  return WalkIndexOf(*this, true, item);
+}
+
 int TMtTreeItems::GetAbsIndex(const TMtTreeItem* item) const {
   if (item == nullptr || item->IsRoot()) return -1;
-  int found = -1;
-  Iterate(false, [&found, item](TMtTreeItem* it, int i, bool& go, void*, TCustomMtTree*) {
-    if (it == item) {
-      found = i;
-      go = false;
-    }
-  }, nullptr);
-  return found;
+  return WalkIndexOf(*this, false, item);
 }
 
 TMtTreeItem* TMtTreeItems::FindItem(TMtTreeItem* start, const TMtItemPredicate& predicate, bool includeStart,

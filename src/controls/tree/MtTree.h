@@ -273,6 +273,9 @@ class TMtTreeItems : public TPersistent {
   friend class TMtTreeItem;
   friend class TCustomMtTree;
 
+  // A pre-order walk, forward or backward, from the start (nil: from the first or last
+  // item).
+  void Walk(bool visibleOnly, bool forward, const TMtIterateProc& proc, void* data, TMtTreeItem* start) const;
   // The deletion of one child with its subtree, events in the tree's order.
   void DeleteChild(TMtTreeItem* item);
   void CopyChildren(TMtTreeItem* target, const TMtTreeItem& source);
