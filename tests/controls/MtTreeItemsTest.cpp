@@ -293,6 +293,23 @@ TEST(MtTreeItems, DeletingTheEditedItemEndsTheEdit) {
   }
 }
 
+TEST(MtTreeItems, DeletionHandlersThatDeleteItems) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A(A1),B,C(C1)");
+  tree.OnItemDeletion = [&tree](TObject*, TMtTreeItem* item) {
+    tree.Log("delete " + item->Text());
+    if (item->Text() == "A") {
+      item->Delete();              // itself again: ignored
+      Find(tree, "C")->Delete();   // another item
+    }
+  };
+  tree.Take();
+  Find(tree, "A")->Delete();
+  EXPECT_EQ(tree.Take(), (Strings{"delete A1", "delete A", "delete C1", "delete C"}));
+  EXPECT_EQ(Dump(tree), "B");
+  EXPECT_EQ(tree.Items()->Count(), 1);
+}
+
 TEST(MtTreeItems, HiddenCount) {
   LogTree tree;
   BuildItems(tree, nullptr, "A(A1,A2),B");
