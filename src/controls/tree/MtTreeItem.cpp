@@ -1,0 +1,533 @@
+#include <algorithm>
+#include <exception>
+
+#include "controls/tree/MtTree.h"
+
+namespace {
+
+constexpr std::uint16_t Bit(int element) { return static_cast<std::uint16_t>(1u << element); }
+
+bool IsStyleElement(int element) {
+  return element == isCut || element == isUnderlined || element == isBold || element == isItalic ||
+         element == isStrikeOut;
+}
+
+bool AddSortMode(TSortModes mode) { return mode == smAdd || mode == smAddClick; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// TMtUpdateBracket
+
+TMtUpdateBracket::TMtUpdateBracket(TCustomMtTree* tree) : tree_(tree), exceptions_(std::uncaught_exceptions()) {
+  tree_->SetUpdating(true);
+}
+
+TMtUpdateBracket::~TMtUpdateBracket() noexcept(false) {
+  if (std::uncaught_exceptions() > exceptions_) {
+    // Unwinding already: close the bracket, but let the first error through.
+    try {
+      tree_->SetUpdating(false);
+    } catch (...) {
+    }
+  } else {
+    tree_->SetUpdating(false);
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// TMtCellStyle
+
+void TMtCellStyle::Assign(const TMtCellStyle& source) {
+  if (&source == this) return;
+  UserValue = source.UserValue;
+  CellBkColor = source.CellBkColor;
+  CellTextBkColor = source.CellTextBkColor;
+  CellTextColor = source.CellTextColor;
+  TextFlags = source.TextFlags;
+  Picture = source.Picture;
+  CellType = source.CellType;
+  Style = source.Style;
+  OwnerProps = source.OwnerProps;
+  FontSize = source.FontSize;
+  FontStyles = source.FontStyles;
+  FontName = source.FontName;
+}
+
+// ---------------------------------------------------------------------------------
+// TMtTreeItem: construction and queries
+
+TMtTreeItem::TMtTreeItem(TCustomMtTree* tree, TMtTreeItems* store)
+    : tree_(tree), store_(store), mainStyle_(std::make_unique<TMtCellStyle>(this)) {
+  tree_->GetCellFont(mainStyle_->FontSize, mainStyle_->FontStyles, mainStyle_->FontName);
+  mainStyle_->OwnerProps = true;
+  columnText_.OnChange = [this](TObject*) { ColumnTextChanged(); };
+}
+
+TMtTreeItem::~TMtTreeItem() = default;
+
+TMtCellStyle* TMtTreeItem::Styles(int i) const {
+  if (i < 0 || i >= StyleCount()) return nullptr;
+  return styles_[static_cast<std::size_t>(i)].get();
+}
+
+TMtTreeItem* TMtTreeItem::ParentOrRoot(TMtTreeItem* p) const { return p != nullptr ? p : store_->Root(); }
+
+TMtTreeItem* TMtTreeItem::GetParent() const {
+  return parent_ != nullptr && !parent_->IsRoot() ? parent_ : nullptr;
+}
+
+TMtTreeItem* TMtTreeItem::GetRoot() const { return store_->Root(); }
+
+int TMtTreeItem::GetLevel() const {
+  int level = 0;
+  for (const TMtTreeItem* p = parent_; p != nullptr && !p->IsRoot(); p = p->parent_) ++level;
+  return level;
+}
+
+int TMtTreeItem::GetIndex() const {
+  if (parent_ == nullptr) return -1;
+  const ChildList& siblings = parent_->children_;
+  const int n = static_cast<int>(siblings.size());
+  auto at = [&siblings](int i) { return siblings[static_cast<std::size_t>(i)].get(); };
+  auto found = [this](int i) {
+    parent_->childShift_ = i - indexHint_;
+    indexHint_ = i;
+    return i;
+  };
+  // Where the item was last seen, moved as far as the last sibling found had moved:
+  // insertions and deletions before it shift every later sibling alike. Then the ends
+  // (deletions from the front or back), then outward from the guess.
+  const int h = std::clamp(indexHint_ + parent_->childShift_, 0, n - 1);
+  if (at(h) == this) return found(h);
+  if (at(0) == this) return found(0);
+  if (at(n - 1) == this) return found(n - 1);
+  for (int d = 1; h - d >= 0 || h + d < n; ++d) {
+    if (h - d >= 0 && at(h - d) == this) return found(h - d);
+    if (h + d < n && at(h + d) == this) return found(h + d);
+  }
+  return -1;
+}
+
+TMtTreeItem* TMtTreeItem::GetChildren(int i) const {
+  if (i < 0 || i >= GetChildrenCount()) return nullptr;
+  TMtTreeItem* child = children_[static_cast<std::size_t>(i)].get();
+  child->indexHint_ = i;
+  return child;
+}
+
+bool TMtTreeItem::GetHasVisibleChildren() const { return GetFirstVisibleChild() != nullptr; }
+
+TMtTreeItem* TMtTreeItem::GetFirstChild() const { return GetChildren(0); }
+
+TMtTreeItem* TMtTreeItem::GetLastChild() const { return GetChildren(GetChildrenCount() - 1); }
+
+TMtTreeItem* TMtTreeItem::GetFirstVisibleChild() const {
+  if (!tree_->FilteredVisibility()) return GetFirstChild();
+  for (int i = 0; i < GetChildrenCount(); ++i)
+    if (!children_[static_cast<std::size_t>(i)]->hidden_) return GetChildren(i);
+  return nullptr;
+}
+
+TMtTreeItem* TMtTreeItem::GetNextChild(const TMtTreeItem* child) const {
+  if (child == nullptr || child->parent_ != this) return nullptr;
+  return GetChildren(child->GetIndex() + 1);
+}
+
+TMtTreeItem* TMtTreeItem::GetPrevChild(const TMtTreeItem* child) const {
+  if (child == nullptr || child->parent_ != this) return nullptr;
+  return GetChildren(child->GetIndex() - 1);
+}
+
+TMtTreeItem* TMtTreeItem::GetFirstSibling() const { return parent_ != nullptr ? parent_->GetFirstChild() : nullptr; }
+
+TMtTreeItem* TMtTreeItem::GetLastSibling() const { return parent_ != nullptr ? parent_->GetLastChild() : nullptr; }
+
+TMtTreeItem* TMtTreeItem::GetNextSibling() const {
+  return parent_ != nullptr ? parent_->GetChildren(GetIndex() + 1) : nullptr;
+}
+
+TMtTreeItem* TMtTreeItem::GetPrevSibling() const {
+  return parent_ != nullptr ? parent_->GetChildren(GetIndex() - 1) : nullptr;
+}
+
+int TMtTreeItem::GetDescendantCount() const {
+  int count = 0;
+  std::vector<const TMtTreeItem*> pending{this};
+  while (!pending.empty()) {
+    const TMtTreeItem* item = pending.back();
+    pending.pop_back();
+    count += item->GetChildrenCount();
+    for (const auto& child : item->children_) pending.push_back(child.get());
+  }
+  return count;
+}
+
+int TMtTreeItem::GetVisIndex() const { return store_->GetVisIndex(this); }
+
+bool TMtTreeItem::IsUnder(const TMtTreeItem* item) const {
+  if (item == nullptr) return false;
+  for (const TMtTreeItem* p = this; p != nullptr; p = p->parent_)
+    if (p == item) return true;
+  return false;
+}
+
+bool TMtTreeItem::GetPathExpanded() const {
+  for (const TMtTreeItem* p = parent_; p != nullptr && !p->IsRoot(); p = p->parent_)
+    if (!p->GetExpanded()) return false;
+  return true;
+}
+
+bool TMtTreeItem::GetState(int element) const {
+  if (element < 0 || element > 15) return false;
+  return (state_ & Bit(element)) != 0;
+}
+
+TMtTreeItem* TMtTreeItem::GetNext() const {
+  if (!children_.empty()) return GetChildren(0);
+  for (const TMtTreeItem* p = this; p->parent_ != nullptr; p = p->parent_)
+    if (TMtTreeItem* next = p->GetNextSibling()) return next;
+  return nullptr;
+}
+
+TMtTreeItem* TMtTreeItem::GetPrev() const {
+  if (parent_ == nullptr) return nullptr;
+  TMtTreeItem* prev = GetPrevSibling();
+  if (prev == nullptr) return parent_->IsRoot() ? nullptr : parent_;
+  while (prev->GetHasChildren()) prev = prev->GetLastChild();
+  return prev;
+}
+
+// ---------------------------------------------------------------------------------
+// Text, state, check box, colours
+
+bool TMtTreeItem::SortAfterTextChange() const {
+  return parent_ != nullptr && AddSortMode(tree_->SortMode) &&
+         (tree_->SortSection == tree_->MainTreeColumn || tree_->SortSection == -1);
+}
+
+void TMtTreeItem::SetText(const AnsiString& s) {
+  text_ = s;
+  tree_->DoItemChange(this, icmText);
+  if (!tree_->ShowColumns() && GetPathExpanded()) tree_->MarkDirty(TCustomMtTree::dfColumnWidth);
+  if (SortAfterTextChange()) tree_->SortItemChildren(parent_, false);
+  RedrawItem();
+}
+
+void TMtTreeItem::ColumnTextChanged() {
+  if (parent_ != nullptr && AddSortMode(tree_->SortMode) && tree_->SortSection >= -1 &&
+      tree_->SortSection < tree_->SectionCount())
+    tree_->SortItemChildren(parent_, false);
+  RedrawItem();
+}
+
+void TMtTreeItem::SetStateBit(int element, bool on) {
+  if (on)
+    state_ = static_cast<std::uint16_t>(state_ | Bit(element));
+  else
+    state_ = static_cast<std::uint16_t>(state_ & ~Bit(element));
+}
+
+void TMtTreeItem::SetState(int element, bool on) {
+  if (element == isFocused) {
+    // Clearing the state of an item without the focus leaves the focused item alone.
+    if (on)
+      tree_->SetItemFocused(this);
+    else if (tree_->ItemFocused() == this)
+      tree_->SetItemFocused(nullptr);
+    return;
+  }
+  if (element == isSelected) {
+    if (!tree_->MultiSelect() || GetState(isSelected) == on) return;
+    tree_->AdjustSelectedCount(on ? 1 : -1);
+    SetStateBit(isSelected, on);
+    tree_->FireSelectedChange(this);
+    RedrawItem();
+    return;
+  }
+  if (!IsStyleElement(element) || GetState(element) == on) return;
+  SetStateBit(element, on);
+  if ((element == isBold || element == isItalic) && !tree_->ShowColumns() && GetPathExpanded())
+    tree_->MarkDirty(TCustomMtTree::dfColumnWidth);
+  tree_->DoItemChange(this, icmState);
+  RedrawItem();
+}
+
+void TMtTreeItem::SetHidden(bool hidden) {
+  if (hidden_ == hidden || IsRoot()) return;
+  hidden_ = hidden;
+  tree_->hiddenCount_ += hidden ? 1 : -1;
+  if (tree_->FilteredVisibility())
+    tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+}
+
+void TMtTreeItem::Expand(bool recursive) {
+  TMtUpdateBracket bracket(tree_);
+  if (!IsRoot()) {
+    bool canProcess = true;
+    tree_->DoItemExpanding(this, canProcess);
+    if (!canProcess) return;
+  }
+  SetStateBit(isExpanded, true);
+  if (!IsRoot()) tree_->DoItemExpand(this);
+  if (recursive)
+    for (std::size_t i = 0; i < children_.size(); ++i) children_[i]->Expand(true);
+  tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+}
+
+void TMtTreeItem::CollapseOne(bool recursive) {
+  if (!IsRoot()) {
+    bool canProcess = true;
+    tree_->DoItemCollapsing(this, canProcess);
+    if (!canProcess) return;
+    // The hidden root stays expanded: its children are the top-level rows.
+    SetStateBit(isExpanded, false);
+    tree_->DoItemCollapse(this);
+  }
+  if (recursive)
+    for (std::size_t i = 0; i < children_.size(); ++i) children_[i]->CollapseOne(true);
+  tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+}
+
+void TMtTreeItem::Collapse(bool recursive) {
+  TMtUpdateBracket bracket(tree_);
+  CollapseOne(recursive);
+  if (!tree_->DeselectChildrenOnCollapse || (!IsRoot() && GetExpanded())) return;
+  // Every item below loses its selection; the item itself keeps it.
+  for (TMtTreeItem* item = GetChildren(0); item != nullptr && item != this;) {
+    item->SetState(isSelected, false);
+    if (item->GetHasChildren()) {
+      item = item->GetChildren(0);
+      continue;
+    }
+    while (item != this && item->GetNextSibling() == nullptr) item = item->parent_;
+    if (item != this) item = item->GetNextSibling();
+  }
+}
+
+void TMtTreeItem::SetExpanded(bool expanded) {
+  TMtUpdateBracket bracket(tree_);
+  if (expanded == GetExpanded()) return;
+  if (expanded)
+    Expand(false);
+  else
+    Collapse(false);
+}
+
+void TMtTreeItem::MakeFullyVisible(bool expandParents) {
+  if (!expandParents) return;
+  TMtUpdateBracket bracket(tree_);
+  std::vector<TMtTreeItem*> ancestors;
+  for (TMtTreeItem* p = GetParent(); p != nullptr; p = p->GetParent()) ancestors.push_back(p);
+  for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it)
+    if (!(*it)->GetExpanded()) (*it)->Expand(false);
+}
+
+void TMtTreeItem::SetChecked(bool checked) {
+  if (GetChecked() == checked) return;
+  CheckBoxState = checked ? cbsChecked : cbsUnchecked;
+  if (CheckBoxType == cbtRadioButton && checked && parent_ != nullptr) {
+    for (std::size_t i = 0; i < parent_->children_.size(); ++i) {
+      TMtTreeItem* sibling = parent_->children_[i].get();
+      if (sibling != this && sibling->CheckBoxType == cbtRadioButton) sibling->SetChecked(false);
+    }
+  }
+  if (ShowCheckBox && tree_->ShowCheckboxes()) tree_->RedrawCheckBox(this);
+}
+
+void TMtTreeItem::SetCheckBoxState(std::uint8_t state) {
+  CheckBoxState = state;
+  if (ShowCheckBox && tree_->ShowCheckboxes()) tree_->RedrawCheckBox(this);
+}
+
+void TMtTreeItem::SetColor(TColor c) {
+  if (color_ == c) return;
+  color_ = c;
+  RedrawItem();
+}
+
+void TMtTreeItem::SetBkColor(TColor c) {
+  if (bkColor_ == c) return;
+  bkColor_ = c;
+  RedrawItem();
+}
+
+void TMtTreeItem::SetParentColors(bool b) {
+  if (parentColors_ == b) return;
+  parentColors_ = b;
+  RedrawItem();
+}
+
+void TMtTreeItem::SetParentStyle(bool b) {
+  if (parentStyle_ == b) return;
+  parentStyle_ = b;
+  RedrawItem();
+}
+
+void TMtTreeItem::RedrawItem() { tree_->RedrawItem(this); }
+
+void TMtTreeItem::RedrawItemPart(int left, int right) { tree_->RedrawItemPart(this, left, right); }
+
+void TMtTreeItem::UpdateItem() { tree_->UpdateItem(this); }
+
+// ---------------------------------------------------------------------------------
+// Structure
+
+std::unique_ptr<TMtTreeItem> TMtTreeItem::TakeChild(int index) {
+  std::unique_ptr<TMtTreeItem> child = children_.take(static_cast<std::size_t>(index));
+  child->parent_ = nullptr;
+  return child;
+}
+
+void TMtTreeItem::PutChild(int index, std::unique_ptr<TMtTreeItem> child) {
+  child->parent_ = this;
+  child->indexHint_ = index;
+  children_.insert(static_cast<std::size_t>(index), std::move(child));
+}
+
+void TMtTreeItem::Clear() {
+  TMtUpdateBracket bracket(tree_);
+  while (!children_.empty()) {
+    TMtTreeItem* child = children_.front().get();
+    if (child->deleting_) break;  // a deletion handler clearing the item that is being deleted
+    store_->DeleteChild(child);
+  }
+}
+
+void TMtTreeItem::Sort(bool recursive) {
+  TMtUpdateBracket bracket(tree_);
+  tree_->SortItemChildren(this, recursive);
+  tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars);
+}
+
+void TMtTreeItem::ExchangeChildren(int i, int j) {
+  if (i < 0 || i >= GetChildrenCount() || j < 0 || j >= GetChildrenCount()) throw EMtTreeError(kMtItemIndexError);
+  if (i == j) return;
+  TMtUpdateBracket bracket(tree_);
+  std::swap(children_[static_cast<std::size_t>(i)], children_[static_cast<std::size_t>(j)]);
+  children_[static_cast<std::size_t>(i)]->indexHint_ = i;
+  children_[static_cast<std::size_t>(j)]->indexHint_ = j;
+  tree_->MarkDirty(TCustomMtTree::dfRows);
+}
+
+void TMtTreeItem::MoveTo(TMtTreeItem* newParent) {
+  MoveToIns(newParent, ParentOrRoot(newParent)->GetChildrenCount());
+}
+
+void TMtTreeItem::MoveToIns(TMtTreeItem* newParent, int index) {
+  if (IsRoot() || newParent == this) return;
+  TMtTreeItem* target = ParentOrRoot(newParent);
+  // Everything is checked before the item leaves its place, so a refused move changes
+  // nothing.
+  if (target->store_ != store_) throw EMtTreeError(kMtItemNotSpecified);
+  if (target->IsUnder(this)) throw EMtTreeError(kMtMoveToSubitem);
+  const int count = target->GetChildrenCount();
+  if (index < 0 || index > count) throw EMtTreeError(kMtItemIndexError);
+
+  TMtUpdateBracket bracket(tree_);
+  TMtTreeItem* oldParent = parent_;
+  // Within the same parent the index applies to the list without the item, except that
+  // the former count appends it.
+  if (target == oldParent && index == count) index = count - 1;
+  std::unique_ptr<TMtTreeItem> self = oldParent->TakeChild(GetIndex());
+  target->PutChild(index, std::move(self));
+  if (SortAfterTextChange()) tree_->SortItemChildren(target, false);
+  tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfLineHeight | TCustomMtTree::dfScrollBars |
+                   TCustomMtTree::dfColumnWidth);
+}
+
+void TMtTreeItem::MoveToMode(TMtTreeItem* item, int mode) {
+  switch (mode) {
+    case mmLastSibling:
+      if (item == nullptr) throw EMtTreeError(kMtItemNotSpecified);
+      MoveTo(item->GetParent());
+      break;
+    case mmFirstSibling:
+      MoveToIns(item != nullptr ? item->GetParent() : nullptr, 0);
+      break;
+    case mmLastChild:
+      MoveTo(item);
+      break;
+    case mmFirstChild:
+      MoveToIns(item, 0);
+      break;
+    case mmBefore: {
+      if (item == nullptr) {
+        MoveToIns(nullptr, 0);
+        break;
+      }
+      if (item == this) break;
+      int index = item->GetIndex();
+      // The item leaves its parent first: an item further up shifts the target by one.
+      if (item->parent_ == parent_ && GetIndex() < index) --index;
+      MoveToIns(item->GetParent(), index);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TMtTreeItem::Delete() { store_->DeleteItem(this); }
+
+TMtCellStyle* TMtTreeItem::AddStyle() {
+  auto style = std::make_unique<TMtCellStyle>(this);
+  tree_->GetCellFont(style->FontSize, style->FontStyles, style->FontName);
+  if (mainStyle_) style->Assign(*mainStyle_);
+  style->OwnerProps = true;
+  styles_.push_back(std::move(style));
+  return styles_.back().get();
+}
+
+void TMtTreeItem::RemoveStyle(TMtCellStyle* style) {
+  auto it = std::find_if(styles_.begin(), styles_.end(), [style](const auto& s) { return s.get() == style; });
+  if (it != styles_.end()) styles_.erase(it);
+}
+
+// ---------------------------------------------------------------------------------
+// Copying
+
+void TMtTreeItem::CopyFrom(const TMtTreeItem& source) {
+  text_ = source.text_;
+  columnText_.Assign(source.columnText_);
+  Data = source.Data;
+  color_ = source.color_;
+  bkColor_ = source.bkColor_;
+  state_ = static_cast<std::uint16_t>(source.state_ & ~(Bit(isFocused) | Bit(isSelected)));
+  if (IsRoot()) SetStateBit(isExpanded, true);
+  parentStyle_ = source.parentStyle_;
+  parentColors_ = source.parentColors_;
+  ImageIndex = source.ImageIndex;
+  StateImageIndex = source.StateImageIndex;
+  ImageIndex2 = source.ImageIndex2;
+  StateImageIndex2 = source.StateImageIndex2;
+  CheckBoxEnabled = source.CheckBoxEnabled;
+  CheckBoxState = source.CheckBoxState;
+  ShowCheckBox = source.ShowCheckBox;
+  CheckBoxType = source.CheckBoxType;
+  Enabled = source.Enabled;
+  SetHidden(source.hidden_);
+  ForceButtons = source.ForceButtons;
+  UseStyles = source.UseStyles;
+  mainStyle_->Assign(*source.mainStyle_);
+  styles_.clear();
+  for (const auto& style : source.styles_) {
+    styles_.push_back(std::make_unique<TMtCellStyle>(this));
+    styles_.back()->Assign(*style);
+  }
+}
+
+void TMtTreeItem::Assign(const TPersistent* source) {
+  const auto* item = dynamic_cast<const TMtTreeItem*>(source);
+  if (item == nullptr) {
+    TPersistent::Assign(source);
+    return;
+  }
+  if (item == this) return;
+  if (item->IsUnder(this) || IsUnder(item)) throw EMtTreeError("Can't assign an item to one of its subitems.");
+  TMtUpdateBracket bracket(tree_);
+  Clear();
+  CopyFrom(*item);
+  store_->CopyChildren(this, *item);
+  tree_->MarkDirty(TCustomMtTree::dfAll);
+}

@@ -1,0 +1,30 @@
+// Small helpers of the tree and header controls: strings in streams, integer ranges
+// and centring a box.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/core/Classes.h"
+
+// An int32 length, then the bytes. False, instead of an exception, when the stream fails.
+bool StreamWriteString(TStream& stream, const AnsiString& s);
+
+// Reads a string written by StreamWriteString. False on any error (a negative length,
+// a length beyond the bytes left, a short stream); s then keeps its old value.
+bool StreamReadString(TStream& stream, AnsiString& s);
+
+inline bool InRange(int low, int high, int value) { return low <= value && value <= high; }
+inline int IntMax(int a, int b) { return a > b ? a : b; }
+inline int IntMin(int a, int b) { return a < b ? a : b; }
+
+// Places an inner box of the given size in a box, centred, in the box's coordinates:
+// Left = max(BoxWidth div 2 - InnerWidth div 2, 0), Right = min(Left + InnerWidth,
+// Left + BoxWidth), and the same vertically. Works on any rectangle with the fields
+// Left, Top, Right and Bottom.
+template <class Rect>
+void CenterRect(int innerWidth, int boxWidth, int innerHeight, int boxHeight, Rect& r) {
+  r.Left = IntMax(boxWidth / 2 - innerWidth / 2, 0);
+  r.Right = IntMin(r.Left + innerWidth, r.Left + boxWidth);
+  r.Top = IntMax(boxHeight / 2 - innerHeight / 2, 0);
+  r.Bottom = IntMin(r.Top + innerHeight, r.Top + boxHeight);
+}
