@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "controls/tree/MtTypes.h"
 #include "platform/core/Classes.h"
 
 TW_DECLARE_EXCEPTION(EMtError, Exception)
@@ -14,22 +15,8 @@ TW_DECLARE_EXCEPTION(EMtError, Exception)
 class TMtHeaderSection;
 class TMtHeaderSections;
 
-enum TMtSectionStyle : std::uint8_t { MthsText, MthsOwnerDraw, MthsPictureOnly };
 enum TMtSSortMode : std::uint8_t { hsmNone, hsmAscend, hsmDescend };
 enum TMtSAlignment : std::uint8_t { hsaLeft, hsaCenter, hsaRight };
-enum TFieldTypes : std::uint8_t {
-  sftCustom,
-  sftText,
-  sftNumber,
-  sftFloating,
-  sftDateTime,
-  sftDate,
-  sftTime,
-  sftPicture,
-  sftEnum,
-  sftBLOB,
-  sftUndef,
-};
 enum TMtTextLayout : std::uint8_t { tlTop, tlCenter, tlBottom };
 
 // Codes of the change notification.
@@ -43,8 +30,6 @@ enum TMtSectionChange : int {
   scPassword = 6,
 };
 
-// Colours: 0x00BBGGRR, or a system colour index with the high bit set.
-using TColor = std::int32_t;
 
 // What the sections ask of the header that owns them. Every hook has a default that does
 // nothing, so a collection works without a header (and tests override what they watch).
