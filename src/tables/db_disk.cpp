@@ -451,7 +451,7 @@ bool DBO_DiskFile::Unlock() {
 bool DBO_DiskFile::Rename(std::string_view newName) {
   AnsiString target = ExpandTableFileName(newName);
   bool wasOpen = !closed_;
-  Close();
+  DBO_DiskFile::Close();
   error_ = 0;
   if (OpenFiles().Find(key_)) {
     error_ = dbe::SharingViolation;  // another object of the process still holds the file
@@ -471,7 +471,7 @@ bool DBO_DiskFile::Rename(std::string_view newName) {
     if (error_ == 0) SetName(target);
   }
   std::int32_t code = error_;
-  if (wasOpen) Open();
+  if (wasOpen) DBO_DiskFile::Open();
   error_ = code;
   CheckError(error_, dbe::SubRename);
   return error_ == 0;

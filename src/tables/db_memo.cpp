@@ -249,8 +249,12 @@ void DBobjMemo::AllocateBlocks(std::int64_t length) {
 
 void DBobjMemo::FreeBlocks(std::uint32_t) {}
 
+AnsiString DBobjMemo::OwnMemoName(std::string_view newTableName) const {
+  return ChangeFileExt(Trim(newTableName), ExtractFileExt(FileName()));
+}
+
 bool DBobjMemo::RenameMemo(std::string_view newTableName) {
-  if (!Rename(MemoFileName(newTableName, version_))) return false;
+  if (!Rename(OwnMemoName(newTableName))) return false;
   ReadHeader();
   std::fill(work_.begin() + 8, work_.begin() + 17, 0);
   AnsiString name = AnsiUpperCase(ExtractNameNoExt(newTableName)).substr(0, 8);
@@ -409,5 +413,5 @@ void DBobjFXMemo20::AllocateBlocks(std::int64_t length) {
 }
 
 bool DBobjFXMemo20::RenameMemo(std::string_view newTableName) {
-  return Rename(MemoFileName(newTableName, version_));
+  return Rename(OwnMemoName(newTableName));
 }

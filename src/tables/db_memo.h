@@ -50,6 +50,8 @@ class DBobjMemo : public DBO_DiskFile {
  protected:
   // Raises 1005/6199 (bad block header, chain or length) with the file name.
   void FormatError();
+  // The new table name with this memo file's own extension.
+  AnsiString OwnMemoName(std::string_view newTableName) const;
   std::int64_t BlockOffset(std::int64_t block) const;
   void ReadHeader();
   void WriteHeaderBytes(std::int64_t count);

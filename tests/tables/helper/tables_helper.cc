@@ -12,10 +12,7 @@
 #include <iostream>
 #include <string>
 
-#if __has_include("tables/db_DBF.h")
 #include "tables/db_DBF.h"
-#define HAVE_DBF 1
-#endif
 #include "tables/db_disk.h"
 #include "tables/db_eror.h"
 
@@ -57,7 +54,6 @@ int main(int argc, char** argv) {
       f.CreateNew();
       return 0;
     }
-#ifdef HAVE_DBF
     if (op == "append" && argc == 4) {
       DBO_dBaseFld t(argv[2], true, true);
       t.BlankRecord();
@@ -65,7 +61,6 @@ int main(int argc, char** argv) {
       t.Append();
       return 0;
     }
-#endif
   } catch (const EDbfError&) {
     return DbfLastError() == 0 ? 1 : DbfLastError() & 0xFF;
   } catch (const std::exception& e) {
