@@ -400,7 +400,7 @@ AnsiString DBO_dBaseFld::DisplayText(std::int64_t n) {
       default: {  // T
         const char* p = record_.data() + d.offset;
         const std::int32_t julian = std::memcmp(p, "    ", 4) == 0 ? 0 : RawInt32(p, 4);
-        if (julian <= 0) return "";
+        if (julian <= kJulianOfDayOne) return "";  // no date (a blank record holds 0)
         const std::int64_t ms = std::memcmp(p + 4, "    ", 4) == 0 ? 0 : RawInt32(p + 4, 4);
         return DBFDate().JulianToDisplay(julian) + " " +
                Format("%.2d:%.2d:%.2d", {ms / 3600000 % 24, ms / 60000 % 60, ms / 1000 % 60});
