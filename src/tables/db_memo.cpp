@@ -235,7 +235,7 @@ void DBobjMemo::AllocateBlocks(std::int64_t length) {
   if (currentBlock_ == 0 || known < needed) {
     ReadHeader();
     std::uint32_t next = GetLE32(work_.data());
-    if (next == 0 || BlockOffset(next) < kHeaderBytes) {
+    if (!NextFreeValid(next)) {
       FormatError();
       return;
     }
@@ -248,6 +248,11 @@ void DBobjMemo::AllocateBlocks(std::int64_t length) {
 }
 
 void DBobjMemo::FreeBlocks(std::uint32_t) {}
+
+bool DBobjMemo::NextFreeValid(std::int64_t next) {
+  // After the header and not beyond the end of the file (whose last block may be short).
+  return next > 0 && BlockOffset(next) >= kHeaderBytes && next <= CeilDiv(FileSize(), blockSize_);
+}
 
 AnsiString DBobjMemo::OwnMemoName(std::string_view newTableName) const {
   return ChangeFileExt(Trim(newTableName), ExtractFileExt(FileName()));
@@ -398,7 +403,7 @@ void DBobjFXMemo20::AllocateBlocks(std::int64_t length) {
   if (currentBlock_ == 0 || known < needed) {
     ReadHeader();
     std::uint32_t next = GetBE32(work_.data());
-    if (next == 0 || BlockOffset(next) < kHeaderBytes) {
+    if (!NextFreeValid(next)) {
       FormatError();
       return;
     }

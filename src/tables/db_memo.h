@@ -56,6 +56,9 @@ class DBobjMemo : public DBO_DiskFile {
   void ReadHeader();
   void WriteHeaderBytes(std::int64_t count);
   std::int64_t FileBlocks();
+  // Whether a next-free block of the header can be true: a damaged one would make a
+  // write land on the header or far beyond the file.
+  bool NextFreeValid(std::int64_t next);
 
   DBO_DiskFile* owner_;
   std::uint8_t version_;
