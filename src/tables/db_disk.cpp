@@ -60,6 +60,24 @@ int SetLock(int fd, short type, std::uint64_t start, std::uint64_t length) {
   return ::fcntl(fd, F_OFD_SETLK, &fl);
 }
 
+// Reads or writes count bytes at offset, up to the end of the file for a read; the
+// bytes moved, with the error code of a failure in `error`.
+std::int64_t Transfer(int fd, char* p, std::int64_t count, std::int64_t offset, bool write, std::int32_t& error) {
+  std::int64_t done = 0;
+  while (done < count) {
+    const auto rest = static_cast<std::size_t>(count - done);
+    const ssize_t n = write ? ::pwrite(fd, p + done, rest, offset + done) : ::pread(fd, p + done, rest, offset + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = ErrnoToDbfError(errno);
+      break;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
 bool IsLockRefusal(int err) { return err == EAGAIN || err == EACCES; }
 
 // Takes the share-mode sentinel of a newly opened descriptor: 0 or an error code.
@@ -278,7 +296,7 @@ std::int64_t DBO_DiskFile::FileSize() {
   error_ = 0;
   std::int64_t size = 0;
   if (closed_) {
-    error_ = 103;
+    error_ = dbe::NotOpen;
   } else {
     std::lock_guard<std::recursive_mutex> g(handle_->cs);
     struct stat st;
@@ -308,20 +326,10 @@ std::int64_t DBO_DiskFile::ReadAt(std::int64_t offset, void* buffer, std::int64_
   transferred_ = 0;
   std::int64_t done = 0;
   if (closed_) {
-    error_ = 103;
+    error_ = dbe::NotOpen;
   } else {
     std::lock_guard<std::recursive_mutex> g(handle_->cs);
-    auto* p = static_cast<char*>(buffer);
-    while (done < count) {
-      ssize_t n = ::pread(handle_->fd, p + done, static_cast<std::size_t>(count - done), offset + done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error_ = ErrnoToDbfError(errno);
-        break;
-      }
-      if (n == 0) break;
-      done += n;
-    }
+    done = Transfer(handle_->fd, static_cast<char*>(buffer), count, offset, false, error_);
     if (error_ == 0) {
       position_ = offset + done;
       transferred_ = done;
@@ -337,20 +345,11 @@ void DBO_DiskFile::WriteAt(std::int64_t offset, const void* buffer, std::int64_t
   error_ = 0;
   transferred_ = 0;
   if (closed_) {
-    error_ = 103;
+    error_ = dbe::NotOpen;
   } else {
     std::lock_guard<std::recursive_mutex> g(handle_->cs);
-    const auto* p = static_cast<const char*>(buffer);
-    std::int64_t done = 0;
-    while (done < count) {
-      ssize_t n = ::pwrite(handle_->fd, p + done, static_cast<std::size_t>(count - done), offset + done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error_ = ErrnoToDbfError(errno);
-        break;
-      }
-      done += n;
-    }
+    const std::int64_t done =
+        Transfer(handle_->fd, static_cast<char*>(const_cast<void*>(buffer)), count, offset, true, error_);
     if (error_ == 0) {
       position_ = offset + done;
       transferred_ = done;
@@ -365,7 +364,7 @@ void DBO_DiskFile::Truncate(std::int64_t offset) {
   error_ = 0;
   bool wholeFileLocked = lockCount_ > 0 && lockOffset_ == 0 && lockLength_ == 0x7FFFFFFFu;
   if (closed_) {
-    error_ = 103;
+    error_ = dbe::NotOpen;
   } else if (!readWrite_ || (shared_ && !wholeFileLocked)) {
     error_ = dbe::AccessDenied;
   } else {
@@ -395,7 +394,7 @@ bool DBO_DiskFile::LockRegion(std::uint32_t offset, std::uint32_t length) {
     return false;
   }
   if (closed_ || length == 0) {
-    error_ = closed_ ? 103 : 87;
+    error_ = closed_ ? dbe::NotOpen : 87;
     SetDbfLastError(error_);
     return false;
   }

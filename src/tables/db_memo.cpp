@@ -229,18 +229,22 @@ std::uint32_t DBobjMemo::DoWrite(const void* buffer, std::uint32_t block, std::i
   return start;
 }
 
-void DBobjMemo::AllocateBlocks(std::int64_t length) {
-  const std::int64_t needed = CeilDiv(length + 2, blockSize_);
+void DBobjMemo::AllocateBlocks(std::int64_t length) { AllocateAtEnd(CeilDiv(length + 2, blockSize_), false); }
+
+void DBobjMemo::AllocateAtEnd(std::int64_t needed, bool bigEndian) {
+  // A memo that fits its old blocks is rewritten in place; any other goes to the end
+  // of the used area, whose next-free block the header holds. Old blocks are not reused.
   const std::int64_t known = currentBlock_ == countedBlock_ ? blockCount_ : 0;
   if (currentBlock_ == 0 || known < needed) {
     ReadHeader();
-    std::uint32_t next = GetLE32(work_.data());
+    const std::uint32_t next = bigEndian ? GetBE32(work_.data()) : GetLE32(work_.data());
     if (!NextFreeValid(next)) {
       FormatError();
       return;
     }
-    PutLE32(work_.data(), static_cast<std::uint32_t>(CheckOffset32(CheckedAdd(next, needed))));
-    WriteHeaderBytes(kHeaderBytes);
+    const auto newNext = static_cast<std::uint32_t>(CheckOffset32(CheckedAdd(next, needed)));
+    bigEndian ? PutBE32(work_.data(), newNext) : PutLE32(work_.data(), newNext);
+    WriteHeaderBytes(bigEndian ? 8 : kHeaderBytes);
     currentBlock_ = next;
   }
   blockCount_ = needed;
@@ -398,21 +402,7 @@ std::int64_t DBobjFXMemo20::ReadMemoLength() {
 }
 
 void DBobjFXMemo20::AllocateBlocks(std::int64_t length) {
-  const std::int64_t needed = (length + 8) / blockSize_ + 1;
-  const std::int64_t known = currentBlock_ == countedBlock_ ? blockCount_ : 0;
-  if (currentBlock_ == 0 || known < needed) {
-    ReadHeader();
-    std::uint32_t next = GetBE32(work_.data());
-    if (!NextFreeValid(next)) {
-      FormatError();
-      return;
-    }
-    PutBE32(work_.data(), static_cast<std::uint32_t>(CheckOffset32(CheckedAdd(next, needed))));
-    WriteHeaderBytes(8);
-    currentBlock_ = next;
-  }
-  blockCount_ = needed;
-  countedBlock_ = currentBlock_;
+  AllocateAtEnd((length + 8) / blockSize_ + 1, true);
   PutBE32(blockHeader_.data(), 1);
   PutBE32(blockHeader_.data() + 4, static_cast<std::uint32_t>(CheckOffset32(length)));
 }

@@ -56,6 +56,8 @@ class DBobjMemo : public DBO_DiskFile {
   void ReadHeader();
   void WriteHeaderBytes(std::int64_t count);
   std::int64_t FileBlocks();
+  // Allocation of the dBase III and FoxPro forms (header words little- or big-endian).
+  void AllocateAtEnd(std::int64_t needed, bool bigEndian);
   // Whether a next-free block of the header can be true: a damaged one would make a
   // write land on the header or far beyond the file.
   bool NextFreeValid(std::int64_t next);
