@@ -1,0 +1,35 @@
+// Calendar dates of the class library's date-time scale (day 0 = 30 December 1899),
+// and their short text form by the fixed format settings ("dd.mm.yyyy").
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/core/AnsiText.h"
+
+struct TDateParts {
+  int Year = 0, Month = 0, Day = 0;
+};
+struct TTimeParts {
+  int Hour = 0, Minute = 0, Second = 0, MSec = 0;
+};
+
+// Day number of a calendar date; false for an impossible date or a year outside 1..9999.
+bool TryEncodeDate(int year, int month, int day, std::int32_t& dayNumber);
+// Calendar date of a day number; false when it lies outside the years 1..9999.
+bool TryDecodeDate(std::int64_t dayNumber, TDateParts& parts);
+
+std::int32_t TodayDayNumber();  // local date
+// Local time of day with milliseconds.
+TTimeParts NowTimeParts();
+
+// Formats a date by a pattern of d, dd, m, mm, yy, yyyy and literal characters
+// (letters compare without regard to case); "" for a day outside 1..9999.
+AnsiString FormatDayNumber(std::string_view pattern, std::int64_t dayNumber);
+AnsiString DateToStr(std::int64_t dayNumber);  // by the short date format
+// Reads a date in the order of the short date format (day, month, year) with any of
+// ". / -" between the parts; a one- or two-digit year lies in the current century.
+// A missing year is the current one. False for anything else.
+bool TryStrToDate(std::string_view text, std::int32_t& dayNumber);
+// As above; raises EConvertError "'text' is not a valid date".
+std::int32_t StrToDate(std::string_view text);

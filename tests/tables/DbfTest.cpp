@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "TablesTestSupport.h"
+#include "tables/db_DBF.h"
+#include "tables/db_create.h"
+
+namespace {
+
+using tables_test::HeldByOtherProcess;
+using tables_test::Message;
+using tables_test::ReadBytes;
+using tables_test::RunHelper;
+using tables_test::WriteBytes;
+
+class TablesDbf : public ::testing::Test {
+ protected:
+  AnsiString Create(std::uint8_t version, const std::vector<TdbFieldDef>& fields, const char* file = "t.dbf") {
+    AnsiString name = dir_.Path() + "/" + file;
+    CreateDbfTable(name, version, fields, {.Overwrite = true});
+    return name;
+  }
+  std::string Sys(const char* file = "t.dbf") { return dir_.SysPath() + "/" + file; }
+  // Appends records whose first field holds the given texts.
+  void AppendTexts(DBO_dBaseFld& t, std::initializer_list<const char*> texts) {
+    for (const char* s : texts) {
+      t.BlankRecord();
+      t.FieldPut(1, s);
+      t.Append();
+    }
+  }
+  TempDir dir_;
+  const std::vector<TdbFieldDef> simple_{{"NAME", 'C', 10}, {"QTY", 'N', 6, 2}};
+};
+
+TEST_F(TablesDbf, BuilderWritesWhatTheEngineReads) {
+  struct Case {
+    std::uint8_t version;
+    std::int64_t headerLength;
+  };
+  for (auto c : {Case{0x03, 97}, {0x83, 97}, {0x8B, 97}, {0xF5, 97}, {0x30, 360}}) {
+    SCOPED_TRACE(c.version);
+    AnsiString name = Create(c.version, simple_);
+    std::string bytes = ReadBytes(Sys());
+    EXPECT_EQ(std::ssize(bytes), c.headerLength + 1);
+    EXPECT_EQ(bytes.back(), '\x1A');
+    DBO_dBaseFld t(name, false, false);
+    EXPECT_EQ(t.Version(), c.version);
+    EXPECT_EQ(t.HeaderLength(), c.headerLength);
+    EXPECT_EQ(t.RecordLength(), 17);
+    EXPECT_EQ(t.RecordCount(), 0);
+    ASSERT_EQ(t.FieldCount(), 2);
+    EXPECT_EQ(t.FieldName(2), "QTY");
+    EXPECT_EQ(t.FieldOffset(2), 11);
+    EXPECT_EQ(t.FieldDecimals(2), 2);
+    EXPECT_EQ(t.HasMemoFile(), c.version == 0x83 || c.version == 0x8B || c.version == 0xF5);
+  }
+  // A character field of 300 keeps its high byte in the decimals byte.
+  AnsiString wide = Create(0x03, {{"TEXT", 'C', 300}});
+  std::string bytes = ReadBytes(Sys());
+  EXPECT_EQ(static_cast<unsigned char>(bytes[32 + 16]), 44);
+  EXPECT_EQ(static_cast<unsigned char>(bytes[32 + 17]), 1);
+  DBO_dBaseFld t(wide, false, false);
+  EXPECT_EQ(t.FieldLen(1), 300);
+  EXPECT_EQ(t.FieldDecimals(1), 0);
+
+  EXPECT_THROW(Create(0x03, {{"NOTE", 'M'}}), EDbfError);  // no memo in this version
+  EXPECT_THROW(Create(0x03, {{"A", 'C', 5}, {"a", 'C', 5}}), EDbfError);
+  EXPECT_THROW(Create(0x03, {{"TOOLONGNAME", 'C', 5}}), EDbfError);
+  EXPECT_THROW(Create(0x83, {{"N", 'N', 5, 4}}), EDbfError);
+  EXPECT_THROW(Create(0x03, {{"I", 'I'}}), EDbfError);  // only 0x30 has raw numbers
+  EXPECT_THROW(Create(0x04, simple_), EDbfError);
+  EXPECT_THROW(CreateDbfTable(wide, 0x03, simple_), EDbfError);  // exists, no overwrite
+}
+
+TEST_F(TablesDbf, HeaderValidationOnOpen) {
+  AnsiString name = Create(0x03, simple_);
+  {
+    DBO_dBaseFld t(name, false, true);
+    AppendTexts(t, {"a", "b"});
+  }
+  const std::string good = ReadBytes(Sys());
+  struct Case {
+    const char* what;
+    std::size_t at;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"unknown version", 0, "\x04"},
+      {"record length 0", 10, std::string("\0\0", 2)},
+      {"header shorter than its minimum", 8, std::string("\x20\0", 2)},
+      {"header beyond the file", 8, std::string("\xFF\x7F", 2)},
+      {"field beyond the record", 32 + 16, std::string("\x40", 1)},
+  };
+  const AnsiString invalid = "dBase DBF file header invalid - " + name;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string bytes = good;
+    bytes.replace(c.at, c.bytes.size(), c.bytes);
+    WriteBytes(Sys(), bytes);
+    EXPECT_EQ(Message([&] { DBO_dBaseFld t(name, false, false); }), invalid);
+  }
+  WriteBytes(Sys(), good.substr(0, 20));
+  EXPECT_EQ(Message([&] { DBO_dBaseFld t(name, false, false); }), "Table Error 221, SubCode 1204.\r " + name);
+
+  // Raw numbers of 0x30 tables must have their full width.
+  AnsiString raw = Create(0x30, {{"I", 'I'}});
+  std::string bytes = ReadBytes(Sys());
+  bytes[32 + 16] = 2;
+  WriteBytes(Sys(), bytes);
+  EXPECT_THROW(DBO_dBaseFld(raw, false, false), EDbfError);
+}
+
+TEST_F(TablesDbf, FieldCountFromHeaderLengthAndCountFromSize) {
+  // 0x30: (360 - 296) / 32 = 2 fields.
+  DBO_dBaseFld fox(Create(0x30, simple_), false, false);
+  EXPECT_EQ(fox.HeaderLength(), 360);
+  EXPECT_EQ(fox.FieldCount(), 2);
+  // 0x03 with the same header length: (360 - 33) / 32 = 10 descriptors.
+  std::vector<TdbFieldDef> ten;
+  for (int i = 0; i < 10; ++i) ten.push_back({"F" + std::to_string(i), 'C', 2});
+  AnsiString name = Create(0x03, ten, "ten.dbf");
+  std::string bytes = ReadBytes(Sys("ten.dbf"));
+  ASSERT_EQ(bytes.size(), 354u);
+  bytes.insert(353, std::string(7, '\0'));
+  bytes[8] = 0x68;  // 360
+  // A header record count that disagrees with the size: the size wins.
+  bytes[4] = 9;
+  bytes.insert(360, std::string(21 * 2, ' '));
+  WriteBytes(Sys("ten.dbf"), bytes);
+  DBO_dBaseFld t(name, false, false);
+  EXPECT_EQ(t.FieldCount(), 10);
+  EXPECT_EQ(t.RecordCount(), 2);
+}
+
+TEST_F(TablesDbf, Positioning) {
+  AnsiString name = Create(0x03, simple_);
+  DBO_dBaseFld t(name, false, true);
+  t.GetRecord(dbp::First);  // empty table: both flags, nothing read
+  EXPECT_TRUE(t.Eof());
+  EXPECT_TRUE(t.Bof());
+  EXPECT_EQ(t.RecNo(), 0);
+  AppendTexts(t, {"one", "two", "three"});
+  struct Step {
+    std::int64_t code, recNo;
+    bool eof, bof;
+  };
+  const Step steps[] = {{dbp::First, 1, false, false}, {dbp::Previous, 1, false, true}, {dbp::Next, 2, false, false},
+                        {dbp::Last, 3, false, false},  {dbp::Next, 3, true, false},     {2, 2, false, false},
+                        {dbp::Current, 2, false, false}, {4, 2, true, false}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.code);
+    t.GetRecord(s.code);
+    EXPECT_EQ(t.RecNo(), s.recNo);
+    EXPECT_EQ(t.Eof(), s.eof);
+    EXPECT_EQ(t.Bof(), s.bof);
+  }
+  t.GetRecord(2);
+  EXPECT_EQ(t.FieldGet(1), "two       ");
+  EXPECT_EQ(Message([&] { t.GetRecord(5); }), "dBase record request beyond EOF - " + name);
+  EXPECT_THROW(t.GetRecord(-6), EDbfError);
+}
+
+TEST_F(TablesDbf, AppendAndRewrite) {
+  AnsiString name = Create(0x03, simple_);
+  DBO_dBaseFld t(name, false, true);
+  AppendTexts(t, {"one", "two"});
+  std::string bytes = ReadBytes(Sys());
+  EXPECT_EQ(std::ssize(bytes), t.HeaderLength() + 2 * t.RecordLength() + 1);
+  EXPECT_EQ(bytes.back(), '\x1A');
+  EXPECT_EQ(bytes[4], 2);  // header record count
+  t.FieldPut(1, "zero");
+  t.PutRecord(0);  // appends
+  EXPECT_EQ(t.RecordCount(), 3);
+  t.GetRecord(1);
+  t.FieldPut(1, "ONE");
+  t.PutRecord(1);
+  EXPECT_TRUE(t.RecordWritten());
+  t.GetRecord(3);
+  t.GetRecord(1);
+  EXPECT_EQ(t.FieldGet(1), "ONE       ");
+  EXPECT_EQ(std::ssize(ReadBytes(Sys())), t.HeaderLength() + 3 * t.RecordLength() + 1);
+  t.SetUserID(77);
+  t.FieldPut(1, "uno");
+  t.PutRecord(1);
+  EXPECT_EQ(static_cast<unsigned char>(ReadBytes(Sys())[20]), 77);
+}
+
+TEST_F(TablesDbf, DeleteNeedsACurrentRecord) {
+  AnsiString name = Create(0x03, simple_);
+  DBO_dBaseFld t(name, false, true);
+  EXPECT_EQ(Message([&] { t.Delete(); }), "dBase record request beyond EOF - " + name);
+  EXPECT_THROW(t.Undelete(), EDbfError);
+  EXPECT_EQ(t.RecordCount(), 0);
+  AppendTexts(t, {"a", "b"});
+  t.GetRecord(1);
+  t.Delete();
+  EXPECT_TRUE(t.IsDeleted());
+  t.GetRecord(2);
+  EXPECT_FALSE(t.IsDeleted());
+  t.GetRecord(1);
+  EXPECT_TRUE(t.IsDeleted());
+  t.Undelete();
+  t.GetRecord(2);
+  t.GetRecord(1);
+  EXPECT_FALSE(t.IsDeleted());
+  EXPECT_EQ(t.RecordCount(), 2);
+}
+
+TEST_F(TablesDbf, SharedRefreshSeesAnotherProcessAppend) {
+  AnsiString name = Create(0x03, simple_);
+  DBO_dBaseFld t(name, true, true);
+  AppendTexts(t, {"mine"});
+  EXPECT_EQ(RunHelper({"append", Sys(), "theirs"}), 0);
+  EXPECT_EQ(t.RecordCount(), 1);
+  t.GetRecord(2);  // beyond the known count: refresh first
+  EXPECT_EQ(t.RecordCount(), 2);
+  EXPECT_TRUE(t.ChangedByOther());
+  EXPECT_EQ(t.FieldGet(1), "theirs    ");
+  AppendTexts(t, {"third"});
+  EXPECT_EQ(t.RecNo(), 3);
+  DBO_dBaseFld check(name, false, false);
+  EXPECT_EQ(check.RecordCount(), 3);
+}
+
+TEST_F(TablesDbf, RefusedAppendLockWritesNothing) {
+  AnsiString name = Create(0x03, simple_);
+  TdbLockTiming saved = LockTiming();
+  LockTiming() = {30, 10};
+  {
+    HeldByOtherProcess other({"S", Sys(), "2147483646", "1"});  // the append byte 0x7FFFFFFE
+    ASSERT_TRUE(other.Ready());
+    DBO_dBaseFld t(name, true, true);
+    const std::string before = ReadBytes(Sys());
+    t.BlankRecord();
+    EXPECT_EQ(Message([&] { t.Append(); }), "Record locked by another user - " + name);
+    EXPECT_EQ(ReadBytes(Sys()), before);
+    EXPECT_EQ(t.RecordCount(), 0);
+    EXPECT_EQ(t.LockCount(), 0);
+  }
+  LockTiming() = saved;
+}
+
+class IndexedTable : public DBO_dBaseFld {
+ public:
+  using DBO_dBaseFld::DBO_dBaseFld;
+  bool HasIndex() const override { return true; }
+};
+
+TEST_F(TablesDbf, LockRegionsOfTheProtocols) {
+  AnsiString name = Create(0x03, simple_);
+  {
+    DBO_dBaseFld t(name, false, true);
+    AppendTexts(t, {"a", "b", "c"});
+  }
+  auto heldElsewhere = [&](std::int64_t offset) {
+    return RunHelper({"lock", Sys(), std::to_string(offset), "1"}) == 33;
+  };
+  struct Case {
+    TdbLokProtocol protocol;
+    bool indexed;
+    std::int64_t recordByte;
+  };
+  const std::int64_t recordOffset2 = 97 + 17;  // record 2
+  const Case cases[] = {
+      {TdbLokProtocol::Default, false, 0x40000000LL + recordOffset2},
+      {TdbLokProtocol::Default, true, 0x7FFFFFFELL - 2},
+      {TdbLokProtocol::FoxLock, false, 0x40000000LL + recordOffset2},
+      {TdbLokProtocol::DB4Lock, false, 0xEFFFFFFFLL - 3},
+      {TdbLokProtocol::ClipLock, false, 1000000002LL},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.protocol));
+    std::unique_ptr<DBO_dBaseFld> t =
+        c.indexed ? std::make_unique<IndexedTable>(name, true, true) : std::make_unique<DBO_dBaseFld>(name, true, true);
+    t->SetLockProtocol(c.protocol);
+    t->GetRecord(2);
+    ASSERT_TRUE(t->LockRecord());
+    EXPECT_TRUE(heldElsewhere(c.recordByte));
+    EXPECT_FALSE(heldElsewhere(c.recordByte + 1));
+    EXPECT_FALSE(t->LockAppend());  // one region at a time
+    EXPECT_TRUE(t->UnlockTable());
+    EXPECT_FALSE(heldElsewhere(c.recordByte));
+    ASSERT_TRUE(t->LockAppend());
+    EXPECT_TRUE(heldElsewhere(t->LockValues().recordBase));
+    t->Unlock();
+    ASSERT_TRUE(t->LockTable());
+    EXPECT_TRUE(t->TableLockHeld());
+    EXPECT_TRUE(heldElsewhere(t->LockValues().tableOffset));
+    EXPECT_TRUE(heldElsewhere(std::int64_t{t->LockValues().tableOffset} + t->LockValues().tableLength - 1));
+    EXPECT_TRUE(t->LockRecord());  // under the table lock: at once, nothing more
+    EXPECT_EQ(t->LockCount(), 1);
+    t->FieldPut(1, "x");
+    t->PutRecord(2);
+    EXPECT_TRUE(t->HeaderDirty());  // written at the unlock
+    EXPECT_TRUE(t->UnlockTable());
+    EXPECT_FALSE(t->HeaderDirty());
+    EXPECT_FALSE(t->TableLockHeld());
+    EXPECT_FALSE(heldElsewhere(t->LockValues().tableOffset));
+  }
+  DBO_dBaseFld t(name, true, true);
+  ASSERT_TRUE(t.LockAll());
+  EXPECT_TRUE(heldElsewhere(0));
+  t.UnlockTable();
+  EXPECT_FALSE(t.LockRecord());  // no current record
+}
+
+TEST_F(TablesDbf, OffsetsBeyondThirtyTwoBitsRaiseTheRangeError) {
+  AnsiString name = Create(0x03, {{"WIDE", 'C', 65534}});
+  // A sparse file of 70 000 records of 65 535 bytes: more than 4 GiB.
+  ASSERT_EQ(::truncate(Sys().c_str(), 65 + 70000LL * 65535), 0);
+  DBO_dBaseFld t(name, false, false);
+  EXPECT_EQ(t.RecordCount(), 70000);
+  EXPECT_NO_THROW(t.GetRecord(60000));
+  EXPECT_THROW(t.GetRecord(66000), ERangeError);
+}
+
+TEST_F(TablesDbf, MemoFieldsOfEveryMemoForm) {
+  for (std::uint8_t version : {0x83, 0x8B, 0xF5, 0x30}) {
+    SCOPED_TRACE(version);
+    AnsiString name = Create(version, {{"NAME", 'C', 8}, {"NOTE", 'M'}});
+    AnsiString long_text(1500, 'm');
+    {
+      DBO_dBaseFld t(name, false, true);
+      t.BlankRecord();
+      t.FieldPut(1, "first");
+      EXPECT_EQ(t.DisplayText(2), "---memo---");
+      ASSERT_TRUE(t.MemoWrite(2, "note one", 8));
+      EXPECT_EQ(t.DisplayText(2), "---MEMO---");
+      t.Append();
+      t.BlankRecord();
+      ASSERT_TRUE(t.MemoWrite(2, long_text.data(), std::ssize(long_text)));
+      t.Append();
+      t.Flush();
+    }
+    DBO_dBaseFld t(name, false, true);
+    t.GetRecord(1);
+    EXPECT_EQ(t.MemoSize(2), 8);
+    EXPECT_EQ(t.MemoRead(2), "note one");
+    t.GetRecord(2);
+    EXPECT_EQ(t.MemoRead(2), long_text);
+    ASSERT_TRUE(t.MemoWrite(2, "short", 5));
+    t.PutRecord(2);
+    t.GetRecord(1);
+    t.GetRecord(2);
+    EXPECT_EQ(t.MemoRead(2), "short");
+    EXPECT_EQ(t.MemoRead(1), "");  // not a memo field
+  }
+}
+
+TEST_F(TablesDbf, RenameMovesTheMemoFileToo) {
+  AnsiString name = Create(0x8B, {{"NOTE", 'M'}});
+  {
+    DBO_dBaseFld t(name, false, true);
+    t.BlankRecord();
+    t.MemoWrite(1, "kept", 4);
+    t.Append();
+    ASSERT_TRUE(t.Rename(dir_.Path() + "/moved.dbf"));
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir_.SysPath() + "/moved.dbt"));
+  EXPECT_EQ(ReadBytes(dir_.SysPath() + "/moved.dbt").substr(8, 6), std::string("MOVED\0", 6));
+  DBO_dBaseFld t(dir_.Path() + "/MOVED", false, false);  // ".DBF" added, case resolved
+  t.GetRecord(1);
+  EXPECT_EQ(t.MemoRead(1), "kept");
+}
+
+TEST_F(TablesDbf, ExclusiveOpenRefusedWhileAnotherProcessHoldsTheTable) {
+  AnsiString name = Create(0x03, simple_);
+  HeldByOtherProcess other({"S", Sys()});
+  ASSERT_TRUE(other.Ready());
+  EXPECT_EQ(Message([&] { DBO_dBaseFld t(name, false, true); }), "File access denied - " + name);
+  DBO_dBaseFld shared(name, true, true);
+  EXPECT_EQ(shared.FieldCount(), 2);
+}
+
+}  // namespace

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include "TablesTestSupport.h"
+#include "tables/db_create.h"
+#include "tables/db_memo.h"
+#include "tables/db_tool.h"
+
+namespace {
+
+using tables_test::HeldByOtherProcess;
+using tables_test::Message;
+using tables_test::ReadBytes;
+using tables_test::WriteBytes;
+
+class TablesMemo : public ::testing::Test {
+ protected:
+  AnsiString Table(std::uint8_t version, std::int64_t blockSize = 0) {
+    AnsiString name = dir_.Path() + "/t.dbf";
+    CreateMemoFile(name, version, blockSize, true);
+    return name;
+  }
+  std::string Sys(const char* file) { return dir_.SysPath() + "/" + file; }
+  TempDir dir_;
+};
+
+TEST_F(TablesMemo, DBaseIIIBlocksAndEndMarks) {
+  DBobjMemo m(nullptr, 0x83, Table(0x83), false, true);
+  struct Case {
+    std::int64_t length, start, nextFree;
+  };
+  // 510 characters and the end mark fill one block; 511 need two; 512 put the mark
+  // at the start of the next block.
+  for (auto c : {Case{510, 1, 2}, {511, 2, 4}, {512, 4, 6}}) {
+    AnsiString text(static_cast<std::size_t>(c.length), 'x');
+    EXPECT_EQ(m.WriteMemo(text.data(), 0, c.length), c.start);
+    std::string bytes = ReadBytes(Sys("t.dbt"));
+    EXPECT_EQ(GetLE32(reinterpret_cast<const std::uint8_t*>(bytes.data())), c.nextFree);
+    EXPECT_EQ(bytes.substr(c.start * 512 + c.length, 2), "\x1A\x1A");
+    EXPECT_EQ(m.MemoSize(static_cast<std::uint32_t>(c.start)), c.length);
+    EXPECT_EQ(m.ReadMemo(static_cast<std::uint32_t>(c.start)), text);
+  }
+  EXPECT_EQ(ReadBytes(Sys("t.dbt")).size(), 6u * 512);
+  // A rewrite that fits keeps its start block; one that does not moves to the end.
+  EXPECT_EQ(m.ReadMemo(2).size(), 511u);
+  EXPECT_EQ(m.WriteMemo("short", 2, 5), 2u);
+  EXPECT_EQ(m.ReadMemo(2), "short");
+  AnsiString longer(2000, 'y');
+  EXPECT_EQ(m.WriteMemo(longer.data(), 2, 2000), 6u);
+  // A block number whose count is not known is never overwritten in place.
+  EXPECT_EQ(m.WriteMemo("z", 1, 1), 10u);
+  EXPECT_EQ(m.ReadMemo(1), AnsiString(510, 'x'));
+}
+
+TEST_F(TablesMemo, DBaseIIIMemoWithoutEndMarkReadsToTheEnd) {
+  AnsiString name = Table(0x83);
+  std::string bytes = ReadBytes(Sys("t.dbt"));
+  bytes += std::string(70000, 'a');  // longer than 65 519 characters, no end mark
+  WriteBytes(Sys("t.dbt"), bytes);
+  DBobjMemo m(nullptr, 0x83, name, false, false);
+  EXPECT_EQ(m.MemoSize(1), 70000);
+  EXPECT_EQ(m.ReadMemo(1).size(), 70000u);
+  EXPECT_EQ(Message([&] { m.MemoSize(1000); }), "dBase memo record has format error - " + m.FileName());
+}
+
+TEST_F(TablesMemo, DBaseIVReusesFreedRuns) {
+  DBobjMemo4 m(nullptr, 0x8B, Table(0x8B), false, true);
+  EXPECT_EQ(m.BlockSize(), 512);
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(m.WriteMemo("one", 0, 3), static_cast<std::uint32_t>(i));
+  AnsiString three(1200, 't');
+  ASSERT_EQ(m.WriteMemo(three.data(), 0, 1200), 7u);
+  EXPECT_EQ(m.ReadMemo(7), three);
+  std::string bytes = ReadBytes(Sys("t.dbt"));
+  const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  EXPECT_EQ(GetLE32(b), 10u);                              // free chain empty: the end
+  EXPECT_EQ(bytes.substr(7 * 512, 4), std::string("\xFF\xFF\x08\x00", 4));  // block header
+  EXPECT_EQ(GetLE32(b + 7 * 512 + 4), 1208u);
+
+  // Rewriting it with a one-block text frees the three blocks and takes the first.
+  EXPECT_EQ(m.WriteMemo("small", 7, 5), 7u);
+  bytes = ReadBytes(Sys("t.dbt"));
+  b = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  EXPECT_EQ(GetLE32(b), 8u);
+  EXPECT_EQ(GetLE32(b + 8 * 512), 10u);     // the rest of the run: next ...
+  EXPECT_EQ(GetLE32(b + 8 * 512 + 4), 2u);  // ... and its length
+  EXPECT_EQ(m.ReadMemo(7), "small");
+  // A two-block text fits the remaining run exactly.
+  AnsiString two(600, 'w');
+  EXPECT_EQ(m.WriteMemo(two.data(), 0, 600), 8u);
+  EXPECT_EQ(GetLE32(reinterpret_cast<const std::uint8_t*>(ReadBytes(Sys("t.dbt")).data())), 10u);
+  EXPECT_EQ(m.ReadMemo(1), "one");
+}
+
+TEST_F(TablesMemo, DBaseIVDamagedChainsAreRefused) {
+  AnsiString name = Table(0x8B);
+  {
+    DBobjMemo4 m(nullptr, 0x8B, name, false, true);
+    for (int i = 0; i < 3; ++i) m.WriteMemo("abc", 0, 3);
+  }
+  std::string good = ReadBytes(Sys("t.dbt"));
+  auto patch = [&](std::size_t at, std::uint32_t v) {
+    std::string bytes = good;
+    PutLE32(reinterpret_cast<std::uint8_t*>(bytes.data() + at), v);
+    WriteBytes(Sys("t.dbt"), bytes);
+  };
+  const std::string formatError = "dBase memo record has format error - ";
+  // A chain that loops: block 1's run points back at itself.
+  patch(0, 1);
+  {
+    std::string bytes = ReadBytes(Sys("t.dbt"));
+    PutLE32(reinterpret_cast<std::uint8_t*>(bytes.data() + 512), 1);
+    PutLE32(reinterpret_cast<std::uint8_t*>(bytes.data() + 516), 1);
+    WriteBytes(Sys("t.dbt"), bytes);
+    DBobjMemo4 m(nullptr, 0x8B, name, false, true);
+    AnsiString twoBlocks(600, 'l');
+    EXPECT_EQ(Message([&] { m.WriteMemo(twoBlocks.data(), 0, 600); }).substr(0, formatError.size()), formatError);
+  }
+  // A chain head beyond the file.
+  patch(0, 999);
+  {
+    DBobjMemo4 m(nullptr, 0x8B, name, false, true);
+    EXPECT_THROW(m.WriteMemo("x", 0, 1), EDbfError);
+  }
+  // Freeing a block that holds no memo (freed twice, or a bad number) is refused.
+  WriteBytes(Sys("t.dbt"), good);
+  {
+    DBobjMemo4 m(nullptr, 0x8B, name, false, true);
+    EXPECT_EQ(m.WriteMemo("new", 2, 3), 2u);
+    std::string bytes = ReadBytes(Sys("t.dbt"));
+    PutLE32(reinterpret_cast<std::uint8_t*>(bytes.data() + 2 * 512), 0x12345678);
+    WriteBytes(Sys("t.dbt"), bytes);
+    EXPECT_THROW(m.WriteMemo("again", 2, 5), EDbfError);
+    EXPECT_THROW(m.WriteMemo("again", 77, 5), EDbfError);
+  }
+  // A stored length beyond the file.
+  patch(2 * 512 + 4, 100000);
+  {
+    DBobjMemo4 m(nullptr, 0x8B, name, false, false);
+    EXPECT_THROW(m.MemoSize(2), EDbfError);
+  }
+}
+
+TEST_F(TablesMemo, FoxProBigEndianBlocks) {
+  DBobjFXMemo20 m(nullptr, 0xF5, Table(0xF5, 64), false, true);
+  EXPECT_EQ(m.BlockSize(), 64);
+  EXPECT_EQ(m.WriteMemo("hello", 0, 5), 8u);  // after the 512-byte header
+  std::string bytes = ReadBytes(Sys("t.fpt"));
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\0\0\0\x09", 4));
+  EXPECT_EQ(bytes.substr(6, 2), std::string("\0\x40", 2));
+  EXPECT_EQ(bytes.substr(8 * 64, 13), std::string("\0\0\0\x01\0\0\0\x05hello", 13));
+  EXPECT_EQ(bytes.size(), 9u * 64);
+  EXPECT_EQ(m.ReadMemo(8), "hello");
+  AnsiString exact(56, 'e');  // header and text end on the block boundary: one more block
+  EXPECT_EQ(m.WriteMemo(exact.data(), 0, 56), 9u);
+  EXPECT_EQ(GetBE32(reinterpret_cast<const std::uint8_t*>(ReadBytes(Sys("t.fpt")).data())), 11u);
+  EXPECT_EQ(m.WriteMemo("rewritten", 9, 9), 9u);  // fits: stays
+  EXPECT_EQ(m.ReadMemo(9), "rewritten");
+
+  bytes = ReadBytes(Sys("t.fpt"));
+  bytes[8 * 64 + 3] = 2;  // type word 2
+  WriteBytes(Sys("t.fpt"), bytes);
+  EXPECT_EQ(Message([&] { m.ReadMemo(8); }), "dBase memo record has format error - " + m.FileName());
+}
+
+TEST_F(TablesMemo, MissingMemoFile) {
+  AnsiString name = dir_.Path() + "/none.dbf";
+  std::int32_t code = 0, sub = 0;
+  TdbErrorProc old = SetDbfErrorProc([&](std::int32_t c, std::int32_t s, const AnsiString& info) {
+    code = c;
+    sub = s;
+    StandardDbfError(c, s, info);
+  });
+  EXPECT_EQ(Message([&] { DBobjFXMemo20 m(nullptr, 0x30, name, false, false); }),
+            "File not found - " + dir_.Path() + "/none.FPT");
+  SetDbfErrorProc(old);
+  EXPECT_EQ(code, 2);
+  EXPECT_EQ(sub, 6101);
+}
+
+TEST_F(TablesMemo, WriteLockHeldByAnotherProcess) {
+  AnsiString name = Table(0x83);
+  TdbLockTiming saved = LockTiming();
+  LockTiming() = {40, 10};
+  std::int32_t code = 0, sub = 0;
+  TdbErrorProc old = SetDbfErrorProc([&](std::int32_t c, std::int32_t s, const AnsiString& info) {
+    code = c;
+    sub = s;
+    StandardDbfError(c, s, info);
+  });
+  {
+    HeldByOtherProcess other({"S", Sys("t.dbt"), "2147483645", "1"});  // 0x7FFFFFFD
+    ASSERT_TRUE(other.Ready());
+    DBobjMemo m(nullptr, 0x83, name, true, true);
+    EXPECT_THROW(m.WriteMemo("x", 0, 1), EDbfError);
+    EXPECT_EQ(code, 33);
+    EXPECT_EQ(sub, 1112);
+    EXPECT_EQ(m.LockCount(), 0);
+    // The protocol moves the lock byte: under ClipLock the write goes through.
+    m.SetLockProtocol(TdbLokProtocol::ClipLock);
+    EXPECT_EQ(m.WriteMemo("x", 0, 1), 1u);
+    EXPECT_EQ(m.LockCount(), 0);  // released after the write
+  }
+  SetDbfErrorProc(old);
+  LockTiming() = saved;
+}
+
+}  // namespace

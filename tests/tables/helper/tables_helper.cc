@@ -1,0 +1,71 @@
+// A second process for the sharing and locking tests. Exit status: 0 on success,
+// else the engine's error code (modulo 256), 200 for a bad command line.
+//
+//   tables_helper open S|X|R <file>            opens shared, exclusive or read-only shared
+//   tables_helper lock <file> <offset> <len>   opens shared and locks the region
+//   tables_helper hold S|X <file> [off len]    opens (and locks), says "ready", waits for EOF
+//   tables_helper create <file>                creates the file anew
+//   tables_helper append <table> <text>        opens the table shared, appends one record
+//                                              with the text in field 1
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "tables/db_DBF.h"
+#include "tables/db_disk.h"
+#include "tables/db_eror.h"
+
+namespace {
+int Fail(const DBO_DiskFile& f) { return f.ErrorCode() == 0 ? 1 : f.ErrorCode() & 0xFF; }
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 200;
+  std::string op = argv[1];
+  try {
+    if (op == "open" && argc == 4) {
+      char m = argv[2][0];
+      DBO_DiskFile f(argv[3], m != 'X', m != 'R');
+      f.Open();
+      return 0;
+    }
+    if (op == "lock" && argc == 5) {
+      DBO_DiskFile f(argv[2], true, true);
+      f.Open();
+      return f.LockRegion(static_cast<std::uint32_t>(std::stoul(argv[3])), static_cast<std::uint32_t>(std::stoul(argv[4])))
+                 ? 0
+                 : Fail(f);
+    }
+    if (op == "hold" && (argc == 4 || argc == 6)) {
+      DBO_DiskFile f(argv[3], argv[2][0] != 'X', true);
+      f.Open();
+      if (argc == 6 && !f.LockRegion(static_cast<std::uint32_t>(std::stoul(argv[4])),
+                                     static_cast<std::uint32_t>(std::stoul(argv[5]))))
+        return Fail(f);
+      std::cout << "ready" << std::endl;
+      std::string line;
+      while (std::getline(std::cin, line)) {
+      }
+      return 0;
+    }
+    if (op == "create" && argc == 3) {
+      DBO_DiskFile f(argv[2], false, true);
+      f.CreateNew();
+      return 0;
+    }
+    if (op == "append" && argc == 4) {
+      DBO_dBaseFld t(argv[2], true, true);
+      t.BlankRecord();
+      t.FieldPut(1, argv[3]);
+      t.Append();
+      return 0;
+    }
+  } catch (const EDbfError&) {
+    return DbfLastError() == 0 ? 1 : DbfLastError() & 0xFF;
+  } catch (const std::exception& e) {
+    std::cerr << e.what() << "\n";
+    return 1;
+  }
+  return 200;
+}
