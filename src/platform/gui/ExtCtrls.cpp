@@ -1,0 +1,119 @@
+#include "platform/gui/ExtCtrls.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QStyle>
+
+#include "platform/gui/Application.h"
+#include "platform/gui/QtGraphics.h"
+
+TTimer::TTimer() : timer_(std::make_unique<QTimer>()) {
+  QObject::connect(timer_.get(), &QTimer::timeout, [this] { GuardedCall(this, [this] { Timer(); }); });
+}
+
+TTimer::~TTimer() = default;
+
+void TTimer::SetEnabled(bool v) {
+  enabled_ = v;
+  UpdateTimer();
+}
+
+void TTimer::SetInterval(int ms) {
+  interval_ = ms;
+  UpdateTimer();
+}
+
+void TTimer::SetOnTimer(TNotifyEvent handler) {
+  onTimer_ = std::move(handler);
+  UpdateTimer();
+}
+
+bool TTimer::Running() const { return timer_->isActive(); }
+
+void TTimer::Timer() {
+  if (onTimer_) onTimer_(this);
+}
+
+void TTimer::UpdateTimer() {
+  timer_->stop();
+  if (enabled_ && interval_ > 0 && onTimer_) timer_->start(interval_);
+}
+
+// ---------------------------------------------------------------------------------
+
+THintWindow::THintWindow() {
+  Font.Color = clInfoText;
+}
+
+THintWindow::~THintWindow() = default;
+
+QWidget* THintWindow::Widget() const { return label_.get(); }
+
+TRect THintWindow::CalcHintRect(int maxWidth, const AnsiString& text) const {
+  const TTextLayout layout = LayoutText(TQtTextMetrics::Instance(), Font, text, Rect(0, 0, maxWidth, 0),
+                                        DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  // The text with a 2-pixel margin and a 1-pixel border on each side.
+  return Rect(0, 0, layout.Bounds.Width() + 6, layout.Bounds.Height() + 4);
+}
+
+void THintWindow::ActivateHint(const TRect& r, const AnsiString& text) {
+  if (!label_) {
+    label_ = std::make_unique<QLabel>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
+    label_->setAttribute(Qt::WA_ShowWithoutActivating);
+    label_->setTextFormat(Qt::PlainText);
+    label_->setMargin(2);
+  }
+  caption_ = text;
+  label_->setFont(ToQFont(Font));
+  label_->setStyleSheet(QString("QLabel { background: %1; color: %2; border: 1px solid black; }")
+                            .arg(ToQColor(Color).name(), ToQColor(Font.Color).name()));
+  label_->setText(ToQString(text));
+  label_->setGeometry(r.Left, r.Top, r.Width(), r.Height());
+  label_->show();
+}
+
+void THintWindow::ReleaseHandle() {
+  if (label_) label_->hide();
+}
+
+bool THintWindow::Visible() const { return label_ && label_->isVisible(); }
+
+// ---------------------------------------------------------------------------------
+
+int GetSystemMetrics(int index) {
+  QStyle* style = QApplication::style();
+  const int scroll = style ? style->pixelMetric(QStyle::PM_ScrollBarExtent) : 16;
+  const int thumb = style ? style->pixelMetric(QStyle::PM_ScrollBarSliderMin) : 8;
+  switch (index) {
+    case SM_CXSCREEN:
+    case SM_CYSCREEN: {
+      const QScreen* screen = QGuiApplication::primaryScreen();
+      if (!screen) return index == SM_CXSCREEN ? 1024 : 768;
+      return index == SM_CXSCREEN ? screen->geometry().width() : screen->geometry().height();
+    }
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL:
+    case SM_CYVSCROLL:
+    case SM_CXHSCROLL: return scroll;
+    case SM_CYVTHUMB:
+    case SM_CXHTHUMB: return thumb;
+    case SM_CYCAPTION: return 19;
+    case SM_CXBORDER:
+    case SM_CYBORDER: return 1;
+    case SM_CXEDGE:
+    case SM_CYEDGE: return 2;
+    case SM_CXICON:
+    case SM_CYICON:
+    case SM_CXCURSOR:
+    case SM_CYCURSOR: return 32;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK: return 4;
+    case SM_CXDRAG:
+    case SM_CYDRAG: return 5;
+    default: return 0;
+  }
+}
+
+int WheelScrollLines() { return QApplication::wheelScrollLines(); }
+int DoubleClickTime() { return QApplication::doubleClickInterval(); }
