@@ -98,6 +98,16 @@ QCursor CursorFor(TCursor c) {
 // ---------------------------------------------------------------------------------
 // TWinControl
 
+namespace {
+
+// The control of each window that last took the focus (the form's active control).
+std::map<QWidget*, TWinControl*>& ActiveControls() {
+  static std::map<QWidget*, TWinControl*> controls;
+  return controls;
+}
+
+}  // namespace
+
 TWinControl::TWinControl(QWidget& widget, QWidget& client) : widget_(widget), client_(client) {
   client_.setMouseTracking(true);
   client_.setAttribute(Qt::WA_OpaquePaintEvent);
@@ -106,7 +116,11 @@ TWinControl::TWinControl(QWidget& widget, QWidget& client) : widget_(widget), cl
   widget_.setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
-TWinControl::~TWinControl() { DragManager().ControlDestroyed(this); }
+TWinControl::~TWinControl() {
+  DragManager().ControlDestroyed(this);
+  for (auto it = ActiveControls().begin(); it != ActiveControls().end();)
+    it = it->second == this ? ActiveControls().erase(it) : std::next(it);
+}
 
 TWinControl* TWinControl::FromWidget(QWidget* w) {
   for (; w; w = w->parentWidget())
@@ -390,9 +404,17 @@ bool TWinControl::HandleWidgetEvent(QEvent* e) {
         ReleaseCapture();
         CaptureLost();
       }
-      if (!windowChange) {
-        if (in) DoEnter();
-        else DoExit();
+      // The window's active control changes only when the focus moves inside the
+      // window: leaving and re-activating the window enters and exits nothing.
+      TWinControl*& active = ActiveControls()[widget_.window()];
+      if (in && active != this) {
+        TWinControl* previous = active;
+        active = this;
+        if (previous) previous->DoExit();
+        DoEnter();
+      } else if (!in && !windowChange && active == this) {
+        active = nullptr;
+        DoExit();
       }
       client_.update();
       return false;

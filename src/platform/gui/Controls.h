@@ -14,8 +14,10 @@
 //   key              KeyDown (OnKeyDown) when the key has a code, then KeyPress
 //                    (OnKeyPress) when it types a character; KeyUp on release
 //                    (auto-repeat releases are dropped)
-//   focus            FocusChanged on every focus change; DoEnter / DoExit (OnEnter,
-//                    OnExit) only when the focus moves inside the window
+//   focus            FocusChanged on every focus change; DoExit of the window's old
+//                    active control, then DoEnter (OnExit, OnEnter) when the control
+//                    becomes its window's active control; leaving and re-activating
+//                    the window fires neither
 #pragma once
 
 #include <QAbstractScrollArea>
