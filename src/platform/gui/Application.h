@@ -1,7 +1,8 @@
 // The application object: title, the hint switch, and the handler that shows an
-// exception no one caught in a message box (an EAbort silently). TQtApplication
-// catches every exception that a Qt event handler lets out, so none crosses Qt's
-// event loop.
+// exception no one caught in a message box (an EAbort silently). No exception may
+// unwind through Qt's frames: the controls, timers, scroll bars and the drag manager
+// catch what their handlers raise and pass it here (GuardedCall does the same for
+// other callbacks); TQtApplication::notify is the last guard for anything else.
 #pragma once
 
 #include <QApplication>

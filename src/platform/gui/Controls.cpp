@@ -309,7 +309,7 @@ AnsiString ShortHint(const AnsiString& hint) {
 
 }  // namespace
 
-bool TWinControl::HandleClientEvent(QEvent* e) {
+bool TWinControl::DispatchClientEvent(QEvent* e) {
   switch (e->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -368,7 +368,7 @@ bool TWinControl::HandleClientEvent(QEvent* e) {
   }
 }
 
-bool TWinControl::HandleWidgetEvent(QEvent* e) {
+bool TWinControl::DispatchWidgetEvent(QEvent* e) {
   switch (e->type()) {
     case QEvent::KeyPress: {
       auto* ke = static_cast<QKeyEvent*>(e);
@@ -427,6 +427,25 @@ bool TWinControl::HandleWidgetEvent(QEvent* e) {
   }
 }
 
+// Exceptions of the handlers stop here: Qt's frames must never be unwound.
+bool TWinControl::HandleClientEvent(QEvent* e) {
+  try {
+    return DispatchClientEvent(e);
+  } catch (...) {
+    Application().HandleException(this);
+    return true;
+  }
+}
+
+bool TWinControl::HandleWidgetEvent(QEvent* e) {
+  try {
+    return DispatchWidgetEvent(e);
+  } catch (...) {
+    Application().HandleException(this);
+    return true;
+  }
+}
+
 void TWinControl::PaintOn(QPainter& painter, const QRect& area) {
   TQtCanvas canvas(painter, Rect(area.left(), area.top(), area.left() + area.width(), area.top() + area.height()));
   canvas.Font = font_;
@@ -435,6 +454,14 @@ void TWinControl::PaintOn(QPainter& painter, const QRect& area) {
 }
 
 void TWinControl::PaintClient(const QRect& updateRect) {
+  try {
+    PaintClientArea(updateRect);
+  } catch (...) {
+    Application().HandleException(this);
+  }
+}
+
+void TWinControl::PaintClientArea(const QRect& updateRect) {
   if (!DoubleBuffered) {
     QPainter painter(&client_);
     PaintOn(painter, updateRect);
@@ -476,8 +503,10 @@ TCustomScrollControl::TCustomScrollControl(QWidget* parent)
   for (TScrollBarKind bar : {TScrollBarKind::sbHorizontal, TScrollBarKind::sbVertical}) {
     QScrollBar* sb = bar == TScrollBarKind::sbVertical ? verticalScrollBar() : horizontalScrollBar();
     sb->setRange(0, 0);
-    QObject::connect(sb, &QScrollBar::actionTriggered, this, [this, bar](int action) { OnAction(bar, action); });
-    QObject::connect(sb, &QScrollBar::sliderReleased, this, [this, bar] { OnRelease(bar); });
+    QObject::connect(sb, &QScrollBar::actionTriggered, this, [this, bar](int action) {
+      GuardedCall(this, [&] { OnAction(bar, action); });
+    });
+    QObject::connect(sb, &QScrollBar::sliderReleased, this, [this, bar] { GuardedCall(this, [&] { OnRelease(bar); }); });
   }
 }
 

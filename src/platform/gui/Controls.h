@@ -167,12 +167,15 @@ class TWinControl : public TObject {
 
  protected:
   // The Qt side: the widget classes pass their events here. Returns true when the
-  // event was taken.
+  // event was taken. An exception of a handler goes to the application object here.
   bool HandleClientEvent(QEvent* e);
   bool HandleWidgetEvent(QEvent* e);
   void PaintClient(const QRect& updateRect);
 
  private:
+  bool DispatchClientEvent(QEvent* e);
+  bool DispatchWidgetEvent(QEvent* e);
+  void PaintClientArea(const QRect& updateRect);
   void ApplyCursor();
   void PaintOn(QPainter& painter, const QRect& area);
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cmath>
 
+#include "platform/gui/Application.h"
 #include "platform/gui/Controls.h"
 
 TDragManager& DragManager() {
@@ -129,6 +130,15 @@ void TDragManager::ControlDestroyed(TWinControl* c) {
 
 bool TDragManager::eventFilter(QObject* watched, QEvent* e) {
   if (!watched->isWidgetType() || (!active_ && !pending_)) return false;
+  try {
+    return FilterEvent(e);
+  } catch (...) {
+    Application().HandleException(nullptr);
+    return true;
+  }
+}
+
+bool TDragManager::FilterEvent(QEvent* e) {
   switch (e->type()) {
     case QEvent::MouseMove: {
       const QPoint pos = static_cast<QMouseEvent*>(e)->globalPosition().toPoint();

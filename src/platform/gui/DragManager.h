@@ -51,6 +51,7 @@ class TDragManager : public QObject {
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
+  bool FilterEvent(QEvent* e);
   TWinControl* FindTarget(QPoint screenPos) const;
   void Start(QPoint screenPos);
   void Reset();
