@@ -87,8 +87,8 @@ const std::map<AnsiString, std::function<TBitmap()>>& Makers() {
   static const std::map<AnsiString, std::function<TBitmap()>> makers = {
       {"PLUSBMP", [] { return ExpandBox(true); }},
       {"MINUSBMP", [] { return ExpandBox(false); }},
-      {"MTHEADERASCBMP", [] { return Triangle(4, true, RGBColor(128, 128, 128), clWhite, RGBColor(64, 64, 64)); }},
-      {"MTHEADERDESCBMP", [] { return Triangle(4, false, RGBColor(128, 128, 128), clWhite, RGBColor(64, 64, 64)); }},
+      {"MTHEADERASCBMP", [] { return Triangle(5, true, RGBColor(96, 96, 96), clWhite, RGBColor(64, 64, 64)); }},
+      {"MTHEADERDESCBMP", [] { return Triangle(5, false, RGBColor(96, 96, 96), clWhite, RGBColor(64, 64, 64)); }},
       {"MTHEADERLEFTBMP", [] { return SideArrow(true); }},
       {"MTHEADERRIGHTBMP", [] { return SideArrow(false); }},
       {"MTHEADERPOINTBMP", DropPointer},
