@@ -52,6 +52,7 @@ void TRecordingCanvas::DrawFocusRect(const TRect& r) { Record(TOpKind::FocusRect
 void TRecordingCanvas::TextOut(int x, int y, std::string_view text) {
   const int w = Metrics().TextWidth(Font, text);
   Record(TOpKind::Text, Bounds(x, y, w, Metrics().TextHeight(Font))).Text = AnsiString(text);
+  PenPos = {x + w, y};
 }
 
 void TRecordingCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {

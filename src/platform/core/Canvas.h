@@ -34,7 +34,7 @@ class TCanvas : public TObject {
   // The dotted focus rectangle, drawn by inverting pixels: a second call removes it.
   virtual void DrawFocusRect(const TRect& r) = 0;
   // Text with its cell's top-left at (x, y) in Font; with a brush other than bsClear
-  // the cell is filled with the brush colour first.
+  // the cell is filled with the brush colour first. PenPos moves to the text's end.
   virtual void TextOut(int x, int y, std::string_view text) = 0;
   // Draws the bitmap at (x, y); a transparent bitmap leaves its transparent colour out.
   virtual void Draw(int x, int y, const TBitmap& bitmap) = 0;

@@ -462,6 +462,7 @@ void TWinControl::PaintClient(const QRect& updateRect) {
 }
 
 void TWinControl::PaintClientArea(const QRect& updateRect) {
+  if (client_.width() <= 0 || client_.height() <= 0) return;
   if (!DoubleBuffered) {
     QPainter painter(&client_);
     PaintOn(painter, updateRect);
@@ -478,6 +479,7 @@ void TWinControl::PaintClientArea(const QRect& updateRect) {
 }
 
 QImage TWinControl::RenderToImage() {
+  if (client_.width() <= 0 || client_.height() <= 0) return {};
   QImage image(client_.size(), QImage::Format_RGB32);
   image.fill(ToQColor(color_));
   QPainter painter(&image);
