@@ -1,5 +1,24 @@
 #include "platform/core/Canvas.h"
 
+void TCanvas::IntersectClipRect(const TRect& r) {
+  clip_ = IntersectRect(clip_, r);
+  ClipChanged();
+}
+
+void TCanvas::SaveState() { saved_.push_back({clip_, Font, Pen, Brush}); }
+
+void TCanvas::RestoreState() {
+  if (saved_.empty()) return;
+  const Saved& s = saved_.back();
+  Font = s.font;
+  Pen = s.pen;
+  Brush = s.brush;
+  const bool clipChanged = !(clip_ == s.clip);
+  clip_ = s.clip;
+  saved_.pop_back();
+  if (clipChanged) ClipChanged();
+}
+
 int TCanvas::DrawText(std::string_view text, TRect& r, unsigned flags) {
   const TTextLayout layout = LayoutText(Metrics(), Font, text, r, flags);
   if (flags & DT_CALCRECT) {
@@ -25,10 +44,10 @@ void TCanvas::TextRect(const TRect& r, int x, int y, std::string_view text) {
 // ---------------------------------------------------------------------------------
 
 TRecordingCanvas::TRecordingCanvas(TRect bounds, const TTextMetrics* metrics)
-    : metrics_(metrics ? metrics : &ownMetrics_), clip_(bounds) {}
+    : TCanvas(bounds), metrics_(metrics ? metrics : &ownMetrics_) {}
 
 TRecordingCanvas::TOp& TRecordingCanvas::Record(TOpKind kind, const TRect& r) {
-  TOp op{kind, r, {}, {}, clNone, {}, 0, Font, Pen, Brush, clip_};
+  TOp op{kind, r, {}, {}, clNone, {}, 0, Font, Pen, Brush, ClipRect()};
   ops_.push_back(std::move(op));
   return ops_.back();
 }
@@ -63,17 +82,6 @@ void TRecordingCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {
 
 void TRecordingCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   Record(TOpKind::Bitmap, Bounds(x, y, bitmap.Width(), bitmap.Height())).Bitmap = bitmap;
-}
-
-void TRecordingCanvas::SaveState() { saved_.push_back({clip_, Font, Pen, Brush}); }
-
-void TRecordingCanvas::RestoreState() {
-  if (saved_.empty()) return;
-  clip_ = saved_.back().clip;
-  Font = saved_.back().font;
-  Pen = saved_.back().pen;
-  Brush = saved_.back().brush;
-  saved_.pop_back();
 }
 
 std::vector<const TRecordingCanvas::TOp*> TRecordingCanvas::OpsOf(TOpKind kind) const {

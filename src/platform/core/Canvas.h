@@ -40,11 +40,11 @@ class TCanvas : public TObject {
   virtual void Draw(int x, int y, const TBitmap& bitmap) = 0;
 
   // Clipping, in the canvas' own coordinates.
-  virtual TRect ClipRect() const = 0;
-  virtual void IntersectClipRect(const TRect& r) = 0;
-  // Save and restore the clip region and the drawing attributes (SaveDC / RestoreDC).
-  virtual void SaveState() = 0;
-  virtual void RestoreState() = 0;
+  TRect ClipRect() const { return clip_; }
+  void IntersectClipRect(const TRect& r);
+  // Save and restore the clip and the drawing attributes (SaveDC / RestoreDC).
+  void SaveState();
+  void RestoreState();
 
   virtual const TTextMetrics& Metrics() const = 0;
   int TextWidth(std::string_view text) const { return Metrics().TextWidth(Font, text); }
@@ -60,8 +60,21 @@ class TCanvas : public TObject {
   TPoint PenPos;
 
  protected:
+  explicit TCanvas(const TRect& bounds) : clip_(bounds) {}
   // One laid-out line of DrawText; the clip is already set.
   virtual void DrawTextRun(const TTextRun& run, unsigned flags) = 0;
+  // The clip rectangle changed (narrowed or restored).
+  virtual void ClipChanged() {}
+
+ private:
+  TRect clip_;
+  struct Saved {
+    TRect clip;
+    TFont font;
+    TPen pen;
+    TBrush brush;
+  };
+  std::vector<Saved> saved_;
 };
 
 // Scoped SaveState / RestoreState.
@@ -107,10 +120,6 @@ class TRecordingCanvas : public TCanvas {
   void DrawFocusRect(const TRect& r) override;
   void TextOut(int x, int y, std::string_view text) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
-  TRect ClipRect() const override { return clip_; }
-  void IntersectClipRect(const TRect& r) override { clip_ = IntersectRect(clip_, r); }
-  void SaveState() override;
-  void RestoreState() override;
   const TTextMetrics& Metrics() const override { return *metrics_; }
 
   const std::vector<TOp>& Ops() const { return ops_; }
@@ -128,13 +137,5 @@ class TRecordingCanvas : public TCanvas {
 
   TFakeTextMetrics ownMetrics_;
   const TTextMetrics* metrics_;
-  TRect clip_;
-  struct Saved {
-    TRect clip;
-    TFont font;
-    TPen pen;
-    TBrush brush;
-  };
-  std::vector<Saved> saved_;
   std::vector<TOp> ops_;
 };

@@ -168,16 +168,15 @@ QImage PatternImage(const TBrush& b) {
 
 }  // namespace
 
-TQtCanvas::TQtCanvas(QPainter& painter, const TRect& bounds) : p_(painter), clip_(bounds) {
+TQtCanvas::TQtCanvas(QPainter& painter, const TRect& bounds) : TCanvas(bounds), p_(painter) {
   p_.save();
   p_.setRenderHint(QPainter::Antialiasing, false);
   p_.setClipRect(ToQRect(bounds));
 }
 
-TQtCanvas::~TQtCanvas() {
-  while (!saved_.empty()) RestoreState();
-  p_.restore();
-}
+TQtCanvas::~TQtCanvas() { p_.restore(); }
+
+void TQtCanvas::ClipChanged() { p_.setClipRect(ToQRect(ClipRect())); }
 
 void TQtCanvas::FillWith(const TRect& r, const TBrush& b) {
   if (r.IsEmpty() || b.Style == TBrushStyle::bsClear) return;
@@ -350,26 +349,6 @@ void TQtCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {
 void TQtCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
   p_.drawImage(QPoint(x, y), ToQImage(bitmap));
-}
-
-void TQtCanvas::IntersectClipRect(const TRect& r) {
-  clip_ = IntersectRect(clip_, r);
-  p_.setClipRect(ToQRect(clip_));
-}
-
-void TQtCanvas::SaveState() {
-  saved_.push_back({clip_, Font, Pen, Brush});
-  p_.save();
-}
-
-void TQtCanvas::RestoreState() {
-  if (saved_.empty()) return;
-  p_.restore();
-  clip_ = saved_.back().clip;
-  Font = saved_.back().font;
-  Pen = saved_.back().pen;
-  Brush = saved_.back().brush;
-  saved_.pop_back();
 }
 
 QImage PaintToImage(int w, int h, TColor background, const std::function<void(TCanvas&)>& paint) {

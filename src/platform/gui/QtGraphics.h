@@ -58,14 +58,11 @@ class TQtCanvas : public TCanvas {
   void DrawFocusRect(const TRect& r) override;
   void TextOut(int x, int y, std::string_view text) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
-  TRect ClipRect() const override { return clip_; }
-  void IntersectClipRect(const TRect& r) override;
-  void SaveState() override;
-  void RestoreState() override;
   const TTextMetrics& Metrics() const override { return TQtTextMetrics::Instance(); }
 
  protected:
   void DrawTextRun(const TTextRun& run, unsigned flags) override;
+  void ClipChanged() override;
 
  private:
   void FillWith(const TRect& r, const TBrush& brush);
@@ -73,14 +70,6 @@ class TQtCanvas : public TCanvas {
   void DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl);
 
   QPainter& p_;
-  TRect clip_;
-  struct Saved {
-    TRect clip;
-    TFont font;
-    TPen pen;
-    TBrush brush;
-  };
-  std::vector<Saved> saved_;
 };
 
 // Paints with `paint` into a w x h image through a TQtCanvas, for off-screen drawing
