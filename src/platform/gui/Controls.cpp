@@ -328,13 +328,13 @@ bool TWinControl::DispatchClientEvent(QEvent* e) {
         if (button == TMouseButton::mbLeft) DblClick();
         MouseDown(button, shift | ssDouble, pos.x(), pos.y());
       }
-      return true;
+      return !WidgetHandlesInput();
     }
     case QEvent::MouseMove: {
       auto* me = static_cast<QMouseEvent*>(e);
       const QPoint pos = me->position().toPoint();
       MouseMove(ShiftStateFromQt(me->modifiers(), me->buttons()), pos.x(), pos.y());
-      return true;
+      return !WidgetHandlesInput();
     }
     case QEvent::Wheel: {
       auto* we = static_cast<QWheelEvent*>(e);
@@ -342,8 +342,11 @@ bool TWinControl::DispatchClientEvent(QEvent* e) {
       if (delta == 0) return false;
       const QPoint g = we->globalPosition().toPoint();
       const bool handled = DoMouseWheel(ShiftStateFromQt(we->modifiers(), we->buttons()), delta, {g.x(), g.y()});
-      e->setAccepted(handled);
-      return true;
+      if (handled || !WidgetHandlesInput()) {
+        e->setAccepted(handled);
+        return true;
+      }
+      return false;
     }
     case QEvent::Enter:
       MouseEnter();
@@ -374,14 +377,21 @@ bool TWinControl::DispatchWidgetEvent(QEvent* e) {
       auto* ke = static_cast<QKeyEvent*>(e);
       if ((ke->key() == Qt::Key_Tab || ke->key() == Qt::Key_Backtab) && !WantTabs) return false;
       const TKeyInfo info = TranslateKeyEvent(*ke);
+      bool keyKept = true;
       if (info.Key != 0) {
         std::uint16_t key = info.Key;
         KeyDown(key, info.Shift);
+        keyKept = key != 0;
       }
-      if (info.Char) {
-        char c = *info.Char;
+      std::optional<char> typed = info.Char;
+      if (typed) {
+        char c = *typed;
         KeyPress(c);
+        typed = c;
       }
+      if (WidgetHandlesInput()) DefaultKeyPress(ke, keyKept, info.Char, typed);
+      // Taken in every case: a key never travels on to the parent control.
+      e->accept();
       return true;
     }
     case QEvent::KeyRelease: {

@@ -23,8 +23,10 @@
 #include <QAbstractScrollArea>
 #include <QCursor>
 #include <QImage>
+#include <QKeyEvent>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "platform/core/Canvas.h"
 #include "platform/core/Keys.h"
@@ -166,6 +168,14 @@ class TWinControl : public TObject {
   virtual void DoEndDrag(TObject* Target, int X, int Y);
 
  protected:
+  // Controls built on a Qt input widget (edit boxes, combo boxes) let the widget handle
+  // the mouse and the keys after the entry points have run.
+  virtual bool WidgetHandlesInput() const { return false; }
+  // The widget's own handling of a key: keyKept is false when KeyDown zeroed the key;
+  // typedBefore / typedAfter are the character before and after KeyPress (0 = eaten).
+  virtual void DefaultKeyPress(QKeyEvent* /*e*/, bool /*keyKept*/, std::optional<char> /*typedBefore*/,
+                               std::optional<char> /*typedAfter*/) {}
+
   // The Qt side: the widget classes pass their events here. Returns true when the
   // event was taken. An exception of a handler goes to the application object here.
   bool HandleClientEvent(QEvent* e);
