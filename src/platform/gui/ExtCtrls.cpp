@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "platform/core/DrawUtils.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
 
@@ -78,6 +79,95 @@ void THintWindow::ReleaseHandle() {
 }
 
 bool THintWindow::Visible() const { return label_ && label_->isVisible(); }
+
+// ---------------------------------------------------------------------------------
+
+TSplitter::TSplitter(QWidget* parent, TAlign align) : TCustomControl(parent) {
+  SetColor(clBtnFace);
+  resize(3, 100);
+  SetAlign(align);
+}
+
+void TSplitter::SetAlign(TAlign align) {
+  if (align == TAlign::alTop || align == TAlign::alBottom) resize(width(), 3);
+  else if (align == TAlign::alLeft || align == TAlign::alRight) resize(3, height());
+  ::SetAlign(this, align);
+  SetCursor(Vertical() ? crVSplit : crHSplit);
+}
+
+bool TSplitter::Vertical() const { return Align() == TAlign::alTop || Align() == TAlign::alBottom; }
+
+QWidget* TSplitter::FindControl() const {
+  QWidget* parent = parentWidget();
+  if (!parent) return nullptr;
+  QPoint p;
+  switch (Align()) {
+    case TAlign::alTop: p = QPoint(x(), y() - 1); break;
+    case TAlign::alBottom: p = QPoint(x(), y() + height()); break;
+    case TAlign::alLeft: p = QPoint(x() - 1, y()); break;
+    case TAlign::alRight: p = QPoint(x() + width(), y()); break;
+    default: return nullptr;
+  }
+  for (QObject* o : parent->children()) {
+    auto* w = qobject_cast<QWidget*>(o);
+    if (!w || w == this || w->isWindow() || w->isHidden() || !w->isEnabled()) continue;
+    const QRect g(w->x(), w->y(), std::max(w->width(), 1), std::max(w->height(), 1));
+    if (g.contains(p)) return w;
+  }
+  return nullptr;
+}
+
+int TSplitter::AxisPos(int x, int y) const {
+  const QPoint p = mapToParent(QPoint(x, y));
+  return Vertical() ? p.y() : p.x();
+}
+
+void TSplitter::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TCustomControl::MouseDown(Button, Shift, X, Y);
+  if (Button != TMouseButton::mbLeft || !Enabled()) return;
+  control_ = FindControl();
+  if (!control_) return;
+  sizing_ = true;
+  downPos_ = AxisPos(X, Y);
+  startSize_ = Vertical() ? control_->height() : control_->width();
+  const QRect rest = AlignRemainder(parentWidget());
+  maxSize_ = startSize_ + (Vertical() ? rest.height() : rest.width()) - MinSize;
+}
+
+void TSplitter::ApplySize(int axisPos) {
+  const int delta = axisPos - downPos_;
+  const bool grows = Align() == TAlign::alTop || Align() == TAlign::alLeft;
+  int size = startSize_ + (grows ? delta : -delta);
+  size = std::min(size, maxSize_);
+  size = std::max(size, MinSize);
+  if (Vertical()) control_->resize(control_->width(), size);
+  else control_->resize(size, control_->height());
+  AlignControls(parentWidget());
+}
+
+void TSplitter::MouseMove(TShiftState Shift, int X, int Y) {
+  TCustomControl::MouseMove(Shift, X, Y);
+  if (sizing_ && control_) ApplySize(AxisPos(X, Y));
+}
+
+void TSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (sizing_ && Button == TMouseButton::mbLeft) {
+    sizing_ = false;
+    if (control_) ApplySize(AxisPos(X, Y));
+    control_ = nullptr;
+    if (OnMoved) OnMoved(this);
+  }
+  TCustomControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TSplitter::Paint(TCanvas& canvas) {
+  canvas.Brush.Color = Color();
+  canvas.FillRect(ClientRect());
+  if (Beveled) {
+    TRect r = ClientRect();
+    DrawEdge(canvas, r, BDR_RAISEDINNER, BF_RECT);
+  }
+}
 
 // ---------------------------------------------------------------------------------
 

@@ -1,4 +1,4 @@
-// Timers, the hint window and the system metrics.
+// Timers, the hint window, the splitter bar and the system metrics.
 #pragma once
 
 #include <QTimer>
@@ -7,6 +7,8 @@
 
 #include "platform/core/Classes.h"
 #include "platform/core/Graphics.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/Controls.h"
 
 class QLabel;
 
@@ -51,6 +53,40 @@ class THintWindow : public TObject {
  private:
   std::unique_ptr<QLabel> label_;
   AnsiString caption_;
+};
+
+// The class library's splitter: a bar aligned to an edge of its parent that resizes
+// the control standing just outside that edge (its neighbour) when dragged with the
+// left button. The neighbour's size stays within MinSize and what leaves the client
+// remainder of the parent at least MinSize; a size asked below MinSize becomes
+// MinSize. The layout follows the drag at once; OnMoved fires at the release.
+class TSplitter : public TCustomControl {
+ public:
+  explicit TSplitter(QWidget* parent, TAlign align = TAlign::alLeft);
+  TAlign Align() const { return GetAlign(this); }
+  void SetAlign(TAlign align);
+  int MinSize = 30;
+  bool Beveled = false;
+  TNotifyEvent OnMoved;
+
+  // The first visible, enabled sibling whose bounds hold the point just outside the
+  // bar's aligned edge (a control of zero width or height counts one pixel larger).
+  QWidget* FindControl() const;
+  bool Sizing() const { return sizing_; }
+
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void Paint(TCanvas& canvas) override;
+
+ private:
+  bool Vertical() const;  // a top or bottom bar: sizes heights
+  int AxisPos(int x, int y) const;
+  void ApplySize(int axisPos);
+
+  QWidget* control_ = nullptr;
+  bool sizing_ = false;
+  int downPos_ = 0, startSize_ = 0, maxSize_ = 0;
 };
 
 enum : int {
