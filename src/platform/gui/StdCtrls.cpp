@@ -30,57 +30,68 @@ void ApplyLook(QWidget& w, const TFont& font, TColor color) {
 
 }  // namespace
 
-TEdit::TEdit(QWidget* parent) : QLineEdit(parent), TWinControl(*this, *this) {
-  setFocusPolicy(Qt::StrongFocus);
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
+template <class QtWidget>
+TInputControl<QtWidget>::TInputControl(QWidget* parent) : QtWidget(parent), TWinControl(*this, *this) {
+  this->setFocusPolicy(Qt::StrongFocus);
+  this->setAttribute(Qt::WA_OpaquePaintEvent, false);
   SetColor(clWindow);
   ApplyLook(*this, Font(), Color());
-  QObject::connect(this, &QLineEdit::textEdited, this, [this] {
-    GuardedCall(this, [this] {
-      if (OnChange) OnChange(this);
-    });
+}
+
+template <class QtWidget>
+void TInputControl<QtWidget>::FontChanged() {
+  ApplyLook(*this, Font(), Color());
+}
+
+template <class QtWidget>
+void TInputControl<QtWidget>::ColorChanged() {
+  ApplyLook(*this, Font(), Color());
+}
+
+template <class QtWidget>
+bool TInputControl<QtWidget>::event(QEvent* e) {
+  if (HandleWidgetEvent(e) || HandleClientEvent(e)) return true;
+  return QtWidget::event(e);
+}
+
+template <class QtWidget>
+void TInputControl<QtWidget>::DefaultKeyPress(QKeyEvent* e, bool keyKept, std::optional<char> before,
+                                            std::optional<char> after) {
+  PassKey(e, keyKept, before, after, [this](QKeyEvent* k) { QtWidget::keyPressEvent(k); });
+}
+
+template <class QtWidget>
+void TInputControl<QtWidget>::FireChange() {
+  GuardedCall(this, [this] {
+    if (OnChange) OnChange(this);
   });
+}
+
+template class TInputControl<QLineEdit>;
+template class TInputControl<QComboBox>;
+
+// ---------------------------------------------------------------------------------
+
+TEdit::TEdit(QWidget* parent) : TInputControl<QLineEdit>(parent) {
+  QObject::connect(this, &QLineEdit::textEdited, this, [this] { FireChange(); });
 }
 
 AnsiString TEdit::Text() const { return FromQString(text()); }
 void TEdit::SetText(const AnsiString& t) { setText(ToQString(t)); }
-void TEdit::FontChanged() { ApplyLook(*this, Font(), Color()); }
-void TEdit::ColorChanged() { ApplyLook(*this, Font(), Color()); }
-
-bool TEdit::event(QEvent* e) {
-  if (HandleWidgetEvent(e) || HandleClientEvent(e)) return true;
-  return QLineEdit::event(e);
-}
-
-void TEdit::DefaultKeyPress(QKeyEvent* e, bool keyKept, std::optional<char> before, std::optional<char> after) {
-  PassKey(e, keyKept, before, after, [this](QKeyEvent* k) { QLineEdit::keyPressEvent(k); });
-}
 
 // ---------------------------------------------------------------------------------
 
-TComboBox::TComboBox(QWidget* parent, TComboBoxStyle style) : QComboBox(parent), TWinControl(*this, *this) {
-  setFocusPolicy(Qt::StrongFocus);
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
+TComboBox::TComboBox(QWidget* parent, TComboBoxStyle style) : TInputControl<QComboBox>(parent) {
   setInsertPolicy(QComboBox::NoInsert);
   SetStyle(style);
-  SetColor(clWindow);
-  ApplyLook(*this, Font(), Color());
-  QObject::connect(this, &QComboBox::activated, this, [this] {
-    GuardedCall(this, [this] {
-      if (OnChange) OnChange(this);
-    });
-  });
+  QObject::connect(this, &QComboBox::activated, this, [this] { FireChange(); });
 }
 
 void TComboBox::SetStyle(TComboBoxStyle style) {
   setEditable(style == TComboBoxStyle::csDropDown);
   if (QLineEdit* edit = lineEdit()) {
     edit->setContextMenuPolicy(Qt::PreventContextMenu);
-    QObject::connect(edit, &QLineEdit::textEdited, this, [this] {
-      GuardedCall(this, [this] {
-        if (OnChange) OnChange(this);
-      });
-    });
+    QObject::connect(edit, &QLineEdit::textEdited, this, [this] { FireChange(); });
   }
 }
 
@@ -101,16 +112,4 @@ AnsiString TComboBox::Text() const { return FromQString(currentText()); }
 void TComboBox::SetText(const AnsiString& text) {
   if (isEditable()) setEditText(ToQString(text));
   else setCurrentIndex(findText(ToQString(text)));
-}
-
-void TComboBox::FontChanged() { ApplyLook(*this, Font(), Color()); }
-void TComboBox::ColorChanged() { ApplyLook(*this, Font(), Color()); }
-
-bool TComboBox::event(QEvent* e) {
-  if (HandleWidgetEvent(e) || HandleClientEvent(e)) return true;
-  return QComboBox::event(e);
-}
-
-void TComboBox::DefaultKeyPress(QKeyEvent* e, bool keyKept, std::optional<char> before, std::optional<char> after) {
-  PassKey(e, keyKept, before, after, [this](QKeyEvent* k) { QComboBox::keyPressEvent(k); });
 }

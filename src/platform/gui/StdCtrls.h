@@ -10,10 +10,27 @@
 
 #include "platform/gui/Controls.h"
 
-// The keys a control typed: a key zeroed in KeyDown is not acted on (a character it
-// types still arrives, as the system's character message does); a character zeroed in
-// KeyPress is not typed; a changed character is typed instead.
-class TEdit : public QLineEdit, public TWinControl {
+// The part common to the input controls: the Qt widget handles the mouse and the keys
+// after the class-library steps ran. A key zeroed in KeyDown is not acted on (a
+// character it types still arrives, as the system's character message does); a
+// character zeroed in KeyPress is not typed; a changed character is typed instead.
+template <class QtWidget>
+class TInputControl : public QtWidget, public TWinControl {
+ public:
+  explicit TInputControl(QWidget* parent);
+  // Fired when the user changes the text or picks an item.
+  TNotifyEvent OnChange;
+  void FontChanged() override;
+  void ColorChanged() override;
+
+ protected:
+  bool event(QEvent* e) override;
+  bool WidgetHandlesInput() const override { return true; }
+  void DefaultKeyPress(QKeyEvent* e, bool keyKept, std::optional<char> before, std::optional<char> after) override;
+  void FireChange();
+};
+
+class TEdit : public TInputControl<QLineEdit> {
  public:
   explicit TEdit(QWidget* parent = nullptr);
 
@@ -24,21 +41,11 @@ class TEdit : public QLineEdit, public TWinControl {
   void SelectAll() { selectAll(); }
   bool ReadOnly() const { return isReadOnly(); }
   void SetReadOnly(bool v) { setReadOnly(v); }
-  // Fired when the user changes the text.
-  TNotifyEvent OnChange;
-
-  void FontChanged() override;
-  void ColorChanged() override;
-
- protected:
-  bool event(QEvent* e) override;
-  bool WidgetHandlesInput() const override { return true; }
-  void DefaultKeyPress(QKeyEvent* e, bool keyKept, std::optional<char> before, std::optional<char> after) override;
 };
 
 enum class TComboBoxStyle { csDropDown, csDropDownList };
 
-class TComboBox : public QComboBox, public TWinControl {
+class TComboBox : public TInputControl<QComboBox> {
  public:
   explicit TComboBox(QWidget* parent = nullptr, TComboBoxStyle style = TComboBoxStyle::csDropDown);
 
@@ -54,14 +61,4 @@ class TComboBox : public QComboBox, public TWinControl {
   void SetText(const AnsiString& text);
   int DropDownCount() const { return maxVisibleItems(); }
   void SetDropDownCount(int n) { setMaxVisibleItems(n); }
-  // Fired when the user changes the text or picks an item.
-  TNotifyEvent OnChange;
-
-  void FontChanged() override;
-  void ColorChanged() override;
-
- protected:
-  bool event(QEvent* e) override;
-  bool WidgetHandlesInput() const override { return true; }
-  void DefaultKeyPress(QKeyEvent* e, bool keyKept, std::optional<char> before, std::optional<char> after) override;
 };
