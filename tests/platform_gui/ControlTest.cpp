@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -78,6 +79,24 @@ TEST(ControlMouse, PressReleaseClickAndDoubleClickOrder) {
                    Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&c, &move);
   EXPECT_EQ(c.log, (std::vector<std::string>{"move 7,8 left"}));
+}
+
+TEST(ControlMouse, PopupMenuAfterTheRightButtonRelease) {
+  Probe c;
+  c.resize(100, 50);
+  QMenu menu;
+  menu.addAction(QString::fromUtf8("Удалить"));
+  c.PopupMenu = &menu;
+  Mouse(&c, QEvent::MouseButtonPress, Qt::RightButton, {5, 6});
+  EXPECT_FALSE(menu.isVisible());  // not on the press: the control's press step runs first
+  Mouse(&c, QEvent::MouseButtonRelease, Qt::RightButton, {5, 6});
+  EXPECT_TRUE(menu.isVisible());
+  EXPECT_EQ(c.log, (std::vector<std::string>{"down R 5,6", "up R 5,6"}));
+  menu.hide();
+  // The left button never pops it up.
+  Mouse(&c, QEvent::MouseButtonPress, Qt::LeftButton, {5, 6});
+  Mouse(&c, QEvent::MouseButtonRelease, Qt::LeftButton, {5, 6});
+  EXPECT_FALSE(menu.isVisible());
 }
 
 TEST(ControlMouse, WheelGoesToDoMouseWheelWithTheSystemDelta) {

@@ -324,6 +324,7 @@ bool TWinControl::DispatchClientEvent(QEvent* e) {
         MouseDown(button, shift, pos.x(), pos.y());
       } else if (e->type() == QEvent::MouseButtonRelease) {
         MouseUp(button, shift, pos.x(), pos.y());
+        if (button == TMouseButton::mbRight && PopupMenu) PopupMenu->popup(me->globalPosition().toPoint());
       } else {
         if (button == TMouseButton::mbLeft) DblClick();
         MouseDown(button, shift | ssDouble, pos.x(), pos.y());

@@ -9,7 +9,8 @@
 // Order of the steps:
 //   left press       MouseDown (OnMouseDown)
 //   release          MouseUp (OnMouseUp), then for the left button pressed and released
-//                    inside the client area Click (OnClick)
+//                    inside the client area Click (OnClick); after the right button
+//                    the PopupMenu pops up
 //   double click     DblClick (OnDblClick), then MouseDown with ssDouble
 //   key              KeyDown (OnKeyDown) when the key has a code, then KeyPress
 //                    (OnKeyPress) when it types a character; KeyUp on release
@@ -24,6 +25,7 @@
 #include <QCursor>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -97,6 +99,9 @@ class TWinControl : public TObject {
   void SetTabStop(bool v);
   // The control takes Tab itself instead of moving the focus.
   bool WantTabs = false;
+  // The menu that pops up at the pointer after a right-button release (after the
+  // OnMouseUp step); nil for none. Not owned.
+  QMenu* PopupMenu = nullptr;
   // Paint into an off-screen image first, then copy it to the screen.
   bool DoubleBuffered = true;
   bool Enabled() const { return widget_.isEnabled(); }

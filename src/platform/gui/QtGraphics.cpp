@@ -118,10 +118,12 @@ namespace {
 
 const QFontMetrics& MetricsFor(const TFont& font) {
   using Key = std::tuple<AnsiString, int, int>;
-  static std::map<Key, QFontMetrics> cache;
+  // Never destroyed: font metrics must not outlive the application's font database
+  // in static destruction.
+  static auto* cache = new std::map<Key, QFontMetrics>;
   const Key key{font.Name, font.Height, font.Style};
-  auto it = cache.find(key);
-  if (it == cache.end()) it = cache.emplace(key, QFontMetrics(ToQFont(font))).first;
+  auto it = cache->find(key);
+  if (it == cache->end()) it = cache->emplace(key, QFontMetrics(ToQFont(font))).first;
   return it->second;
 }
 
