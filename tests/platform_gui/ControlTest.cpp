@@ -209,4 +209,10 @@ TEST(ScrollControl, BarsReportActionsWithCodesAndTheControlSetsThePosition) {
                     Qt::NoScrollPhase, false);
   QApplication::sendEvent(s.viewport(), &wheel);
   EXPECT_EQ(s.ScrollPos(TScrollBarKind::sbVertical), 4);
+  // The wheel over the bar itself reports the new position.
+  s.log.clear();
+  QApplication::sendEvent(s.verticalScrollBar(), &wheel);
+  ASSERT_EQ(s.log.size(), 1u);
+  EXPECT_EQ(s.log[0].substr(0, 4), "V 4 ");
+  EXPECT_EQ("V 4 " + std::to_string(s.ScrollPos(TScrollBarKind::sbVertical)), s.log[0]);
 }

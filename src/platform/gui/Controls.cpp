@@ -556,8 +556,14 @@ void TCustomScrollControl::OnAction(TScrollBarKind bar, int action) {
     case QAbstractSlider::SliderToMinimum: code = TScrollCode::scTop; break;
     case QAbstractSlider::SliderToMaximum: code = TScrollCode::scBottom; break;
     case QAbstractSlider::SliderMove:
-      if (!ScrollTracking) return;
-      code = TScrollCode::scTrack;
+      // The thumb dragged: tracked only with ScrollTracking (its release reports the
+      // position). Any other move of the bar (its wheel) is a new position at once.
+      if (sb->isSliderDown()) {
+        if (!ScrollTracking) return;
+        code = TScrollCode::scTrack;
+      } else {
+        code = TScrollCode::scPosition;
+      }
       break;
     default: return;
   }
