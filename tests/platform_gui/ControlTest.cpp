@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QMimeData>
+#include <QWindow>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -215,4 +217,35 @@ TEST(ScrollControl, BarsReportActionsWithCodesAndTheControlSetsThePosition) {
   ASSERT_EQ(s.log.size(), 1u);
   EXPECT_EQ(s.log[0].substr(0, 4), "V 4 ");
   EXPECT_EQ("V 4 " + std::to_string(s.ScrollPos(TScrollBarKind::sbVertical)), s.log[0]);
+}
+
+namespace {
+
+class DropTarget : public TCustomControl {
+ public:
+  std::vector<AnsiString> dropped;
+  void DropFiles(const std::vector<AnsiString>& names) override { dropped = names; }
+};
+
+}  // namespace
+
+TEST(ShellDrops, FilesDroppedOnAControlThatAcceptsThem) {
+  DropTarget c;
+  c.resize(40, 40);
+  c.show();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromUtf8("/data/Походы/рис.tw")), QUrl("https://example.org/x")});
+  // As the window system delivers a drop: enter, then drop, at the window.
+  auto dropAt = [&] {
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(c.windowHandle(), &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(c.windowHandle(), &drop);
+  };
+  c.setAcceptDrops(true);  // the window takes drops, the control does not (AcceptFiles off)
+  dropAt();
+  EXPECT_TRUE(c.dropped.empty());
+  c.SetAcceptFiles(true);
+  dropAt();
+  EXPECT_EQ(c.dropped, std::vector<AnsiString>{Ansi("/data/Походы/рис.tw")});
 }

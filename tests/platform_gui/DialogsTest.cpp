@@ -99,3 +99,19 @@ TEST(MessageBoxes, TheScreenDialogHasRussianButtons) {
   EXPECT_EQ(title, QString::fromUtf8("Подтверждение"));
   EXPECT_EQ(text, QString::fromUtf8("Файл изменён. Сохранить?"));
 }
+
+TEST(FolderDialogs, ScriptedAnswersAndCancel) {
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerDirectory(Ansi("/home/turist/Походы"));
+  dialogs->AnswerDirectory(std::nullopt);
+  AnsiString dir = "/start";
+  EXPECT_TRUE(SelectDirectory(Ansi("Папка раскладок"), dir));
+  EXPECT_EQ(dir, Ansi("/home/turist/Походы"));
+  EXPECT_FALSE(SelectDirectory("x", dir));
+  EXPECT_EQ(dir, Ansi("/home/turist/Походы"));  // unchanged when cancelled
+  ASSERT_EQ(dialogs->DirectoryDialogs().size(), 2u);
+  EXPECT_EQ(dialogs->DirectoryDialogs()[0], std::make_pair(Ansi("Папка раскладок"), AnsiString("/start")));
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+  EXPECT_FALSE(SelectDirectory("x", dir));
+  EXPECT_EQ(dialogs->Unexpected(), 1);
+}

@@ -1,7 +1,9 @@
 #include "platform/gui/Controls.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFocusEvent>
+#include <QMimeData>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -11,6 +13,7 @@
 #include <QWheelEvent>
 #include <map>
 
+#include "platform/core/Files.h"
 #include "platform/core/Resources.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/DragManager.h"
@@ -173,6 +176,11 @@ bool TWinControl::EffectiveShowHint() const {
   for (QWidget* w = widget_.parentWidget(); w; w = w->parentWidget())
     if (auto* c = dynamic_cast<TWinControl*>(w)) return c->EffectiveShowHint();
   return true;
+}
+
+void TWinControl::SetAcceptFiles(bool v) {
+  acceptFiles_ = v;
+  widget_.setAcceptDrops(v);
 }
 
 bool TWinControl::TabStop() const { return widget_.focusPolicy() != Qt::NoFocus; }
@@ -433,6 +441,22 @@ bool TWinControl::DispatchWidgetEvent(QEvent* e) {
     case QEvent::EnabledChange:
       EnabledChanged();
       return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+      if (!acceptFiles_) return false;
+      auto* de = static_cast<QDropEvent*>(e);
+      std::vector<AnsiString> names;
+      for (const QUrl& url : de->mimeData()->urls())
+        if (url.isLocalFile()) names.push_back(AnsiPath(url.toLocalFile().toStdString()));
+      if (names.empty()) {
+        e->ignore();
+        return true;
+      }
+      de->acceptProposedAction();
+      if (e->type() == QEvent::Drop) DropFiles(names);
+      return true;
+    }
     default:
       return false;
   }

@@ -29,6 +29,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "platform/core/Canvas.h"
 #include "platform/core/Keys.h"
@@ -102,6 +103,9 @@ class TWinControl : public TObject {
   // The menu that pops up at the pointer after a right-button release (after the
   // OnMouseUp step); nil for none. Not owned.
   QMenu* PopupMenu = nullptr;
+  // Files dropped from the desktop: with AcceptFiles on, DropFiles gets their names.
+  bool AcceptFiles() const { return acceptFiles_; }
+  void SetAcceptFiles(bool v);
   // Paint into an off-screen image first, then copy it to the screen.
   bool DoubleBuffered = true;
   bool Enabled() const { return widget_.isEnabled(); }
@@ -163,6 +167,8 @@ class TWinControl : public TObject {
   virtual void EnabledChanged() {}
   // The mouse capture was taken away (another window, a dialog, Esc in a drag).
   virtual void CaptureLost() {}
+  // Files dropped on the control (1251 paths), with AcceptFiles on.
+  virtual void DropFiles(const std::vector<AnsiString>& /*names*/) {}
   // The hint for a point of the client area (per-part hints); Hint by default.
   virtual AnsiString HintAt(TPoint /*p*/) { return Hint; }
 
@@ -201,6 +207,7 @@ class TWinControl : public TObject {
   TCursor cursor_ = crDefault;
   bool clicked_ = false;
   bool capture_ = false;
+  bool acceptFiles_ = false;
 };
 
 // A control of its own drawing on a plain widget.

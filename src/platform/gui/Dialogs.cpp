@@ -2,10 +2,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
 
+#include "platform/core/Files.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
 
@@ -50,6 +52,21 @@ int TScriptedDialogs::Execute(const TDialogRequest& request) {
   }
   return answer;
 }
+
+bool TScriptedDialogs::SelectDirectory(const AnsiString& caption, AnsiString& dir) {
+  directoryDialogs_.emplace_back(caption, dir);
+  if (directories_.empty()) {
+    ++unexpected_;
+    return false;
+  }
+  const std::optional<AnsiString> answer = directories_.front();
+  directories_.pop_front();
+  if (!answer) return false;
+  dir = *answer;
+  return true;
+}
+
+bool SelectDirectory(const AnsiString& caption, AnsiString& dir) { return Dialogs().SelectDirectory(caption, dir); }
 
 AnsiString ButtonCaption(int result) {
   switch (result) {
@@ -157,4 +174,14 @@ int TQtDialogService::Execute(const TDialogRequest& request) {
   for (const auto& [button, result] : buttons)
     if (box.clickedButton() == button) return result;
   return request.EscapeButton;
+}
+
+bool TQtDialogService::SelectDirectory(const AnsiString& caption, AnsiString& dir) {
+  QFileDialog dialog(QApplication::activeWindow(), ToQString(caption), QString::fromStdString(SysPath(dir)));
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  dir = AnsiPath(dialog.selectedFiles().front().toStdString());
+  return true;
 }

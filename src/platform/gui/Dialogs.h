@@ -1,10 +1,12 @@
-// Message dialogs with Russian buttons. Every dialog goes through the current
-// TDialogService: on screen a QMessageBox (TQtDialogService); in tests a
+// Message dialogs with Russian buttons, and the folder dialog. Every dialog goes
+// through the current
+// TDialogService: on screen a QMessageBox or QFileDialog (TQtDialogService); in tests a
 // TScriptedDialogs that records what was asked and answers from a script.
 #pragma once
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/core/SysUtils.h"
@@ -51,27 +53,38 @@ class TDialogService {
   virtual ~TDialogService() = default;
   // Shows the dialog; returns the result of the button chosen.
   virtual int Execute(const TDialogRequest& request) = 0;
+  // The folder dialog: starts at dir (1251 path), sets dir to the folder chosen;
+  // false when cancelled.
+  virtual bool SelectDirectory(const AnsiString& caption, AnsiString& dir) = 0;
 };
 
 class TQtDialogService : public TDialogService {
  public:
   int Execute(const TDialogRequest& request) override;
+  bool SelectDirectory(const AnsiString& caption, AnsiString& dir) override;
 };
 
 // For tests: answers come from Answer() in order. A dialog with no answer left (or
 // whose scripted answer is not one of its buttons) counts in Unexpected and gets
 // its Esc result.
+// Folder dialogs take their answers from AnswerDirectory (nullopt: cancelled) and
+// are recorded as (caption, start folder).
 class TScriptedDialogs : public TDialogService {
  public:
   void Answer(int result) { answers_.push_back(result); }
+  void AnswerDirectory(std::optional<AnsiString> dir) { directories_.push_back(std::move(dir)); }
   int Execute(const TDialogRequest& request) override;
+  bool SelectDirectory(const AnsiString& caption, AnsiString& dir) override;
   const std::vector<TDialogRequest>& Shown() const { return shown_; }
+  const std::vector<std::pair<AnsiString, AnsiString>>& DirectoryDialogs() const { return directoryDialogs_; }
   int Unexpected() const { return unexpected_; }
-  std::size_t AnswersLeft() const { return answers_.size(); }
+  std::size_t AnswersLeft() const { return answers_.size() + directories_.size(); }
 
  private:
   std::deque<int> answers_;
+  std::deque<std::optional<AnsiString>> directories_;
   std::vector<TDialogRequest> shown_;
+  std::vector<std::pair<AnsiString, AnsiString>> directoryDialogs_;
   int unexpected_ = 0;
 };
 
@@ -107,3 +120,5 @@ int MessageDlg(const AnsiString& msg, TMsgDlgType type, TMsgDlgButtons buttons, 
 void ShowMessage(const AnsiString& msg);
 // The system's message box: MB_ button set, icon and default button; returns IDOK...
 int MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags);
+// The folder dialog of the current service.
+bool SelectDirectory(const AnsiString& caption, AnsiString& dir);
