@@ -135,6 +135,27 @@ TEST(ControlPaint, PaintsThroughTheCanvasOnScreenAndOffScreen) {
   EXPECT_EQ(c.log, (std::vector<std::string>{"resize 60"}));
 }
 
+TEST(ControlPaint, AGraphicControlLeavesTheParentVisibleWhereItDoesNotPaint) {
+  Probe parent;  // paints red at 0..9, its colour elsewhere
+  parent.SetColor(clBlue);
+  parent.resize(60, 30);
+  class Mark : public TGraphicControl {
+   public:
+    using TGraphicControl::TGraphicControl;
+    void Paint(TCanvas& c) override {
+      c.Brush.Color = clYellow;
+      c.FillRect(Rect(10, 0, 11, 1));  // one pixel of its own
+    }
+  } mark(&parent);
+  mark.setGeometry(0, 0, 30, 30);
+  parent.show();
+  const QImage shot = parent.grab().toImage();
+  EXPECT_EQ(FromQColor(shot.pixelColor(5, 5)), clRed);
+  EXPECT_EQ(FromQColor(shot.pixelColor(20, 5)), clBlue);
+  EXPECT_EQ(FromQColor(shot.pixelColor(10, 0)), clYellow);
+  EXPECT_FALSE(mark.TabStop());
+}
+
 TEST(ControlFocus, EnterAndExitFollowTheActiveControlOfTheWindow) {
   QWidget window, other;
   Probe a(&window), b(&window);

@@ -59,6 +59,13 @@ TEST(KeyTranslation, CharactersIn1251) {
     ASSERT_TRUE(info.Char.has_value()) << c.utf8;
     EXPECT_EQ(AnsiString(1, *info.Char), c.expected) << c.utf8;
   }
+  // Alt alone makes a menu key that types nothing; Ctrl+Alt (AltGr) types.
+  const QKeyEvent alt(QEvent::KeyPress, Qt::Key_F, Qt::AltModifier, "f");
+  EXPECT_FALSE(TranslateKeyEvent(alt).Char.has_value());
+  EXPECT_EQ(TranslateKeyEvent(alt).Key, 'F');
+  EXPECT_EQ(TranslateKeyEvent(alt).Shift, TShiftState(ssAlt));
+  const QKeyEvent altGr(QEvent::KeyPress, Qt::Key_E, Qt::AltModifier | Qt::ControlModifier, "€");
+  EXPECT_EQ(TranslateKeyEvent(altGr).Char, std::optional<char>('\x88'));
   const QKeyEvent arrow(QEvent::KeyPress, Qt::Key_Down, Qt::ShiftModifier | Qt::ControlModifier);
   const TKeyInfo info = TranslateKeyEvent(arrow);
   EXPECT_FALSE(info.Char.has_value());

@@ -533,6 +533,13 @@ bool TCustomControl::event(QEvent* e) {
 
 void TCustomControl::paintEvent(QPaintEvent* e) { PaintClient(e->rect()); }
 
+TGraphicControl::TGraphicControl(QWidget* parent) : TCustomControl(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  setAttribute(Qt::WA_NoSystemBackground, true);
+  DoubleBuffered = false;
+  SetTabStop(false);
+}
+
 // ---------------------------------------------------------------------------------
 
 TCustomScrollControl::TCustomScrollControl(QWidget* parent)

@@ -220,6 +220,14 @@ class TCustomControl : public QWidget, public TWinControl {
   void paintEvent(QPaintEvent* e) override;
 };
 
+// A control drawn on its parent (the class library's graphic control): it takes no
+// focus and paints nothing of its own background, so what it leaves unpainted shows
+// the parent.
+class TGraphicControl : public TCustomControl {
+ public:
+  explicit TGraphicControl(QWidget* parent = nullptr);
+};
+
 enum class TScrollBarKind { sbHorizontal, sbVertical };
 enum class TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom,
                          scEndScroll };

@@ -163,7 +163,10 @@ TKeyInfo TranslateKeyEvent(const QKeyEvent& e) {
   TKeyInfo info;
   info.Key = VirtualKeyFromQt(e.key(), e.modifiers(), e.nativeScanCode());
   info.Shift = ShiftStateFromQt(e.modifiers());
-  const QString text = e.text();
+  // With Alt alone a key types nothing (the system makes it a menu key); Ctrl+Alt is
+  // AltGr and types.
+  const bool menuKey = (e.modifiers() & Qt::AltModifier) && !(e.modifiers() & Qt::ControlModifier);
+  const QString text = menuKey ? QString() : e.text();
   if (text.size() == 1 || (text.size() == 2 && text.at(0).isHighSurrogate())) {
     const char32_t u = text.size() == 1 ? text.at(0).unicode() : QChar::surrogateToUcs4(text.at(0), text.at(1));
     if (u != 0x7F) info.Char = static_cast<char>(cp::UnicodeTo1251(u, '?'));

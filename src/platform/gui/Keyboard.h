@@ -24,7 +24,8 @@ int QtKeyFromVirtualKey(std::uint16_t vk);
 struct TKeyInfo {
   std::uint16_t Key = 0;           // virtual-key code, 0 for a character alone
   TShiftState Shift = 0;
-  std::optional<char> Char;        // the 1251 character the key types ('?' outside 1251)
+  std::optional<char> Char;        // the 1251 character the key types ('?' outside 1251;
+                                   // none with Alt held alone)
 };
 TKeyInfo TranslateKeyEvent(const QKeyEvent& e);
 
