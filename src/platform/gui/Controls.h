@@ -19,6 +19,18 @@
 //                    active control, then DoEnter (OnExit, OnEnter) when the control
 //                    becomes its window's active control; leaving and re-activating
 //                    the window fires neither
+// An exception that a step or a handler raises ends at the application object's
+// handler (a message box); it never unwinds through Qt.
+//
+// Writing a control: derive from TCustomControl (or TCustomScrollControl); keep layout
+// and hit testing in plain code; paint in Paint(TCanvas&), whose canvas is clipped to
+// the invalid area (ClipRect) and starts with the control's Font and Color; override
+// an entry point and call the base step where the events are to fire, e.g.
+//   void MouseDown(TMouseButton b, TShiftState s, int x, int y) override {
+//     TCustomControl::MouseDown(b, s, x, y);  // OnMouseDown first
+//     ...                                     // then the control's own handling
+//   }
+// Tests call the entry points directly and look at RenderToImage().
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -115,7 +127,8 @@ class TWinControl : public TObject {
   void Invalidate();
   void InvalidateRect(const TRect& r);
   void Update();
-  // The client area painted by Paint into an image (the control need not be shown).
+  // The client area painted by Paint into an image. A plain control need not be shown;
+  // a scroll control's viewport gets its size when the control is first shown.
   QImage RenderToImage();
 
   // Focus and capture.
@@ -165,7 +178,8 @@ class TWinControl : public TObject {
   virtual void FontChanged() {}
   virtual void ColorChanged() {}
   virtual void EnabledChanged() {}
-  // The mouse capture was taken away (another window, a dialog, Esc in a drag).
+  // The explicit mouse capture was taken away: the window lost the activation while
+  // the control held it.
   virtual void CaptureLost() {}
   // Files dropped on the control (1251 paths), with AcceptFiles on.
   virtual void DropFiles(const std::vector<AnsiString>& /*names*/) {}
