@@ -109,3 +109,47 @@ TEST(SystemColours, ComeFromThePaletteRoles) {
   EXPECT_EQ(ToQColor(clBtnFace), QColor::fromRgb(GetRValue(ColorToRGB(clBtnFace)), GetGValue(ColorToRGB(clBtnFace)),
                                                  GetBValue(ColorToRGB(clBtnFace))));
 }
+
+TEST(DragImages, FollowThePointerByTheirHotSpot) {
+  TDragImageWindow image;
+  EXPECT_FALSE(image.Visible());
+  image.Show(TBitmap(30, 10, clBtnFace), {5, 3}, {200, 100});
+  EXPECT_TRUE(image.Visible());
+  EXPECT_EQ(image.Widget()->geometry(), QRect(195, 97, 30, 10));
+  image.MoveTo({250, 120});
+  EXPECT_EQ(image.Widget()->pos(), QPoint(245, 117));
+  EXPECT_TRUE(image.Widget()->testAttribute(Qt::WA_TransparentForMouseEvents));
+  image.Hide();
+  EXPECT_FALSE(image.Visible());
+}
+
+TEST(TrackLines, ShowOverTheParentsChildrenAndDrawOnThePixels) {
+  TCustomControl parent;
+  parent.SetColor(clWhite);
+  parent.resize(100, 60);
+  TCustomControl child(&parent);
+  child.SetColor(clGreen);
+  child.setGeometry(0, 0, 100, 60);
+  TTrackLine line(&parent, TTrackLine::TOrientation::Vertical, clRed);
+  parent.show();
+  line.Show(40);
+  EXPECT_TRUE(line.Visible());
+  EXPECT_EQ(line.Widget()->geometry(), QRect(40, 0, 1, 60));
+  QImage shot = parent.grab().toImage();
+  EXPECT_EQ(FromQColor(shot.pixelColor(40, 30)), clRed);    // above the child
+  EXPECT_EQ(FromQColor(shot.pixelColor(41, 30)), clGreen);
+  line.Show(70, 10, 20);
+  EXPECT_EQ(line.Widget()->geometry(), QRect(70, 10, 1, 10));
+  line.Hide();
+  shot = parent.grab().toImage();
+  EXPECT_EQ(FromQColor(shot.pixelColor(40, 30)), clGreen);
+  TTrackLine across(&parent, TTrackLine::TOrientation::Horizontal);
+  across.Show(5);
+  EXPECT_EQ(across.Widget()->geometry(), QRect(0, 5, 100, 1));
+  // A parent that goes first takes the line with it; the line object stays usable.
+  auto* owner = new QWidget;
+  TTrackLine orphan(owner, TTrackLine::TOrientation::Vertical);
+  delete owner;
+  EXPECT_FALSE(orphan.Visible());
+  orphan.Show(3);
+}

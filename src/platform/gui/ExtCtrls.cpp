@@ -82,6 +82,70 @@ bool THintWindow::Visible() const { return label_ && label_->isVisible(); }
 
 // ---------------------------------------------------------------------------------
 
+TDragImageWindow::TDragImageWindow() = default;
+TDragImageWindow::~TDragImageWindow() = default;
+
+void TDragImageWindow::Show(const TBitmap& image, TPoint hotSpot, TPoint screen) {
+  if (!label_) {
+    label_ = std::make_unique<QLabel>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
+    label_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label_->setAttribute(Qt::WA_ShowWithoutActivating);
+    label_->setAttribute(Qt::WA_TranslucentBackground);
+  }
+  hotSpot_ = hotSpot;
+  label_->setPixmap(QPixmap::fromImage(ToQImage(image)));
+  label_->resize(image.Width(), image.Height());
+  MoveTo(screen);
+  label_->show();
+}
+
+void TDragImageWindow::MoveTo(TPoint screen) {
+  if (label_) label_->move(screen.X - hotSpot_.X, screen.Y - hotSpot_.Y);
+}
+
+void TDragImageWindow::Hide() {
+  if (label_) label_->hide();
+}
+
+bool TDragImageWindow::Visible() const { return label_ && label_->isVisible(); }
+QWidget* TDragImageWindow::Widget() const { return label_.get(); }
+
+// ---------------------------------------------------------------------------------
+
+TTrackLine::TTrackLine(QWidget* parent, TOrientation orientation, TColor color)
+    : line_(new QWidget(parent)), orientation_(orientation) {
+  line_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  line_->setAutoFillBackground(true);
+  QPalette pal = line_->palette();
+  pal.setColor(QPalette::Window, ToQColor(color));
+  line_->setPalette(pal);
+  line_->hide();
+}
+
+TTrackLine::~TTrackLine() { delete line_.data(); }
+
+void TTrackLine::Show(int pos, int from, int to) {
+  if (!line_) return;
+  const QWidget* parent = line_->parentWidget();
+  if (from >= to) {
+    from = 0;
+    to = orientation_ == TOrientation::Vertical ? parent->height() : parent->width();
+  }
+  if (orientation_ == TOrientation::Vertical) line_->setGeometry(pos, from, 1, to - from);
+  else line_->setGeometry(from, pos, to - from, 1);
+  line_->raise();
+  line_->show();
+}
+
+void TTrackLine::Hide() {
+  if (line_) line_->hide();
+}
+
+bool TTrackLine::Visible() const { return line_ && line_->isVisible(); }
+QWidget* TTrackLine::Widget() const { return line_.data(); }
+
+// ---------------------------------------------------------------------------------
+
 TSplitter::TSplitter(QWidget* parent, TAlign align) : TCustomControl(parent) {
   SetColor(clBtnFace);
   resize(3, 100);

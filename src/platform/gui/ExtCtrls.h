@@ -1,6 +1,7 @@
 // Timers, the hint window, the splitter bar and the system metrics.
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -53,6 +54,45 @@ class THintWindow : public TObject {
  private:
   std::unique_ptr<QLabel> label_;
   AnsiString caption_;
+};
+
+// A picture that follows the pointer while something is dragged (a header section's
+// image): a borderless window above the others that takes no input.
+class TDragImageWindow : public TObject {
+ public:
+  TDragImageWindow();
+  ~TDragImageWindow() override;
+  // Shows the bitmap with its hot spot (a point of the bitmap) at the screen point.
+  void Show(const TBitmap& image, TPoint hotSpot, TPoint screen);
+  void MoveTo(TPoint screen);
+  void Hide();
+  bool Visible() const;
+  QWidget* Widget() const;
+
+ private:
+  std::unique_ptr<QLabel> label_;
+  TPoint hotSpot_;
+};
+
+// The line that shows where an edge will go while it is dragged (a column's new right
+// edge across the rows, a splitter's new place): a one-pixel line over the children of
+// `parent`, drawn by a widget of its own, so that nothing has to be painted outside the
+// paint step.
+class TTrackLine : public TObject {
+ public:
+  enum class TOrientation { Vertical, Horizontal };
+  TTrackLine(QWidget* parent, TOrientation orientation, TColor color = clBlack);
+  ~TTrackLine() override;
+  // A vertical line at x from top to bottom (a horizontal one at y from left to
+  // right), in the parent's coordinates; an empty span means the parent's full extent.
+  void Show(int pos, int from = 0, int to = 0);
+  void Hide();
+  bool Visible() const;
+  QWidget* Widget() const;
+
+ private:
+  QPointer<QWidget> line_;  // a child of the parent, which may delete it first
+  TOrientation orientation_;
 };
 
 // The class library's splitter: a bar aligned to an edge of its parent that resizes
