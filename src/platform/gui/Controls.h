@@ -38,6 +38,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -113,8 +114,8 @@ class TWinControl : public TObject {
   // The control takes Tab itself instead of moving the focus.
   bool WantTabs = false;
   // The menu that pops up at the pointer after a right-button release (after the
-  // OnMouseUp step); nil for none. Not owned.
-  QMenu* PopupMenu = nullptr;
+  // OnMouseUp step); nil for none. Not owned (forgotten when the menu goes).
+  QPointer<QMenu> PopupMenu;
   // Files dropped from the desktop: with AcceptFiles on, DropFiles gets their names.
   bool AcceptFiles() const { return acceptFiles_; }
   void SetAcceptFiles(bool v);
