@@ -1,0 +1,48 @@
+// Keyboard and mouse as the class library presents them: virtual-key codes, the shift
+// state set and mouse buttons.
+#pragma once
+
+#include <cstdint>
+
+using TShiftState = std::uint8_t;
+enum : TShiftState {
+  ssShift = 0x01, ssAlt = 0x02, ssCtrl = 0x04, ssLeft = 0x08, ssRight = 0x10, ssMiddle = 0x20, ssDouble = 0x40,
+};
+
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// Virtual-key codes. Letters and digits of the main block are their upper-case ASCII
+// codes ('A'..'Z', '0'..'9').
+enum : std::uint16_t {
+  VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_CANCEL = 0x03, VK_MBUTTON = 0x04,
+  VK_BACK = 0x08, VK_TAB = 0x09, VK_CLEAR = 0x0C, VK_RETURN = 0x0D,
+  VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12, VK_PAUSE = 0x13, VK_CAPITAL = 0x14,
+  VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24,
+  VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_SNAPSHOT = 0x2C,
+  VK_INSERT = 0x2D, VK_DELETE = 0x2E, VK_HELP = 0x2F,
+  VK_LWIN = 0x5B, VK_RWIN = 0x5C, VK_APPS = 0x5D,
+  VK_NUMPAD0 = 0x60, VK_NUMPAD1, VK_NUMPAD2, VK_NUMPAD3, VK_NUMPAD4, VK_NUMPAD5, VK_NUMPAD6, VK_NUMPAD7,
+  VK_NUMPAD8, VK_NUMPAD9, VK_MULTIPLY = 0x6A, VK_ADD = 0x6B, VK_SEPARATOR = 0x6C, VK_SUBTRACT = 0x6D,
+  VK_DECIMAL = 0x6E, VK_DIVIDE = 0x6F,
+  VK_F1 = 0x70, VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F7, VK_F8, VK_F9, VK_F10, VK_F11, VK_F12,
+  VK_NUMLOCK = 0x90, VK_SCROLL = 0x91,
+  VK_OEM_1 = 0xBA,       // ;:
+  VK_OEM_PLUS = 0xBB,    // =+
+  VK_OEM_COMMA = 0xBC,   // ,<
+  VK_OEM_MINUS = 0xBD,   // -_
+  VK_OEM_PERIOD = 0xBE,  // .>
+  VK_OEM_2 = 0xBF,       // /?
+  VK_OEM_3 = 0xC0,       // `~
+  VK_OEM_4 = 0xDB,       // [{
+  VK_OEM_5 = 0xDC,       // \|
+  VK_OEM_6 = 0xDD,       // ]}
+  VK_OEM_7 = 0xDE,       // '"
+};
+
+// A shortcut as the class library packs it: the key code with scShift, scCtrl, scAlt.
+using TShortCut = std::uint16_t;
+enum : TShortCut { scShift = 0x2000, scCtrl = 0x4000, scAlt = 0x8000 };
+constexpr TShortCut ShortCut(std::uint16_t key, TShiftState shift) {
+  return static_cast<TShortCut>(key | ((shift & ssShift) ? scShift : 0) | ((shift & ssCtrl) ? scCtrl : 0) |
+                                ((shift & ssAlt) ? scAlt : 0));
+}

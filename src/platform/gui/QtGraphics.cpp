@@ -1,0 +1,363 @@
+#include "platform/gui/QtGraphics.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPolygon>
+#include <cmath>
+#include <map>
+#include <tuple>
+
+QString ToQString(std::string_view ansi) {
+  const std::string utf8 = cp::Ansi1251ToUtf8(ansi);
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+AnsiString FromQString(const QString& s) { return cp::Utf8To1251(s.toUtf8().toStdString()); }
+
+QColor ToQColor(TColor c) {
+  const TColor rgb = ColorToRGB(c);
+  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}
+
+TColor FromQColor(const QColor& c) { return RGBColor(c.red(), c.green(), c.blue()); }
+
+TSysColorTable SysColorsFromPalette(const QPalette& pal) {
+  TSysColorTable t = ClassicSysColors();
+  auto role = [&](QPalette::ColorRole r, QPalette::ColorGroup g = QPalette::Active) {
+    return FromQColor(pal.color(g, r));
+  };
+  t[COLOR_WINDOW] = role(QPalette::Base);
+  t[COLOR_WINDOWTEXT] = role(QPalette::Text);
+  t[COLOR_HIGHLIGHT] = role(QPalette::Highlight);
+  t[COLOR_HIGHLIGHTTEXT] = role(QPalette::HighlightedText);
+  t[COLOR_BTNFACE] = role(QPalette::Button);
+  t[COLOR_BTNTEXT] = role(QPalette::ButtonText);
+  t[COLOR_BTNSHADOW] = role(QPalette::Dark);
+  t[COLOR_BTNHIGHLIGHT] = role(QPalette::Light);
+  t[COLOR_3DDKSHADOW] = role(QPalette::Shadow);
+  t[COLOR_3DLIGHT] = role(QPalette::Midlight);
+  t[COLOR_GRAYTEXT] = role(QPalette::Text, QPalette::Disabled);
+  t[COLOR_INFOBK] = role(QPalette::ToolTipBase);
+  t[COLOR_INFOTEXT] = role(QPalette::ToolTipText);
+  t[COLOR_MENU] = role(QPalette::Window);
+  t[COLOR_MENUTEXT] = role(QPalette::WindowText);
+  t[COLOR_APPWORKSPACE] = role(QPalette::Mid);
+  t[COLOR_SCROLLBAR] = role(QPalette::Button);
+  t[COLOR_ACTIVEBORDER] = t[COLOR_INACTIVEBORDER] = role(QPalette::Window);
+  return t;
+}
+
+QString FontFamilyFor(std::string_view name) {
+  static const std::map<AnsiString, QString> families = {
+      {"ARIAL", "Liberation Sans"},
+      {"ARIAL NARROW", "Liberation Sans Narrow"},
+      {"HELVETICA", "Liberation Sans"},
+      {"TIMES NEW ROMAN", "Liberation Serif"},
+      {"TIMES", "Liberation Serif"},
+      {"COURIER NEW", "Liberation Mono"},
+      {"COURIER", "Liberation Mono"},
+      {"MS SANS SERIF", "DejaVu Sans"},
+      {"MICROSOFT SANS SERIF", "DejaVu Sans"},
+      {"MS SHELL DLG", "DejaVu Sans"},
+      {"MS SHELL DLG 2", "DejaVu Sans"},
+      {"TAHOMA", "DejaVu Sans"},
+      {"VERDANA", "DejaVu Sans"},
+      {"SYSTEM", "DejaVu Sans"},
+      {"", "DejaVu Sans"},
+  };
+  const auto it = families.find(UpperCase(Trim(name)));
+  return it != families.end() ? it->second : ToQString(name);
+}
+
+QFont ToQFont(const TFont& font) {
+  QFont f(FontFamilyFor(font.Name));
+  f.setBold(font.Style & fsBold);
+  f.setItalic(font.Style & fsItalic);
+  f.setUnderline(font.Style & fsUnderline);
+  f.setStrikeOut(font.Style & fsStrikeOut);
+  if (font.Height < 0) {
+    f.setPixelSize(-font.Height);
+  } else if (font.Height > 0) {
+    QFont probe = f;
+    probe.setPixelSize(100);
+    const int cell = QFontMetrics(probe).height();
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(font.Height * 100.0 / std::max(cell, 1)))));
+  } else {
+    f.setPixelSize(11);
+  }
+  return f;
+}
+
+QImage ToQImage(const TBitmap& bmp) {
+  QImage img(bmp.Width(), bmp.Height(), QImage::Format_ARGB32);
+  const TColor transparent = bmp.EffectiveTransparentColor();
+  for (int y = 0; y < bmp.Height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+    for (int x = 0; x < bmp.Width(); ++x) {
+      const TColor p = bmp.Pixel(x, y);
+      line[x] = (bmp.Transparent && p == transparent) ? qRgba(0, 0, 0, 0)
+                                                      : qRgb(GetRValue(p), GetGValue(p), GetBValue(p));
+    }
+  }
+  return img;
+}
+
+TBitmap FromQImage(const QImage& image) {
+  const QImage img = image.convertToFormat(QImage::Format_RGB32);
+  TBitmap bmp(img.width(), img.height());
+  for (int y = 0; y < img.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+    for (int x = 0; x < img.width(); ++x) bmp.SetPixel(x, y, RGBColor(qRed(line[x]), qGreen(line[x]), qBlue(line[x])));
+  }
+  return bmp;
+}
+
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+const QFontMetrics& MetricsFor(const TFont& font) {
+  using Key = std::tuple<AnsiString, int, int>;
+  // Never destroyed: font metrics must not outlive the application's font database
+  // in static destruction.
+  static auto* cache = new std::map<Key, QFontMetrics>;
+  const Key key{font.Name, font.Height, font.Style};
+  auto it = cache->find(key);
+  if (it == cache->end()) it = cache->emplace(key, QFontMetrics(ToQFont(font))).first;
+  return it->second;
+}
+
+}  // namespace
+
+int TQtTextMetrics::TextWidth(const TFont& font, std::string_view text) const {
+  return MetricsFor(font).horizontalAdvance(ToQString(text));
+}
+
+int TQtTextMetrics::TextHeight(const TFont& font) const { return MetricsFor(font).height(); }
+int TQtTextMetrics::Ascent(const TFont& font) const { return MetricsFor(font).ascent(); }
+
+const TQtTextMetrics& TQtTextMetrics::Instance() {
+  static const TQtTextMetrics metrics;
+  return metrics;
+}
+
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+// Pixels of the pen patterns along a line, counted from its start.
+bool PenOn(TPenStyle style, int i) {
+  switch (style) {
+    case TPenStyle::psSolid: return true;
+    case TPenStyle::psDot: return i % 2 == 0;
+    case TPenStyle::psDash: return i % 8 < 6;
+    case TPenStyle::psDashDot: return i % 12 < 6 || (i % 12 >= 8 && i % 12 < 10);
+    case TPenStyle::psDashDotDot: return i % 14 < 6 || i % 14 == 8 || i % 14 == 11;
+    case TPenStyle::psClear: return false;
+  }
+  return true;
+}
+
+QImage PatternImage(const TBrush& b) {
+  QImage img(8, 8, QImage::Format_RGB32);
+  const QRgb fore = ToQColor(b.Color).rgb(), back = ToQColor(b.PatternBack).rgb();
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) img.setPixel(x, y, (b.Pattern[y] & (0x80 >> x)) ? fore : back);
+  return img;
+}
+
+}  // namespace
+
+TQtCanvas::TQtCanvas(QPainter& painter, const TRect& bounds) : TCanvas(bounds), p_(painter) {
+  p_.save();
+  p_.setRenderHint(QPainter::Antialiasing, false);
+  p_.setClipRect(ToQRect(bounds));
+}
+
+TQtCanvas::~TQtCanvas() { p_.restore(); }
+
+void TQtCanvas::ClipChanged() { p_.setClipRect(ToQRect(ClipRect())); }
+
+void TQtCanvas::FillWith(const TRect& r, const TBrush& b) {
+  if (r.IsEmpty() || b.Style == TBrushStyle::bsClear) return;
+  const QColor color = ToQColor(b.Color);
+  switch (b.Style) {
+    case TBrushStyle::bsSolid: p_.fillRect(ToQRect(r), color); return;
+    case TBrushStyle::bsPattern: {
+      QBrush brush(PatternImage(b));
+      p_.setBrushOrigin(0, 0);
+      p_.fillRect(ToQRect(r), brush);
+      return;
+    }
+    case TBrushStyle::bsHorizontal: p_.fillRect(ToQRect(r), QBrush(color, Qt::HorPattern)); return;
+    case TBrushStyle::bsVertical: p_.fillRect(ToQRect(r), QBrush(color, Qt::VerPattern)); return;
+    case TBrushStyle::bsFDiagonal: p_.fillRect(ToQRect(r), QBrush(color, Qt::FDiagPattern)); return;
+    case TBrushStyle::bsBDiagonal: p_.fillRect(ToQRect(r), QBrush(color, Qt::BDiagPattern)); return;
+    case TBrushStyle::bsCross: p_.fillRect(ToQRect(r), QBrush(color, Qt::CrossPattern)); return;
+    case TBrushStyle::bsDiagCross: p_.fillRect(ToQRect(r), QBrush(color, Qt::DiagCrossPattern)); return;
+    case TBrushStyle::bsClear: return;
+  }
+}
+
+void TQtCanvas::FillRect(const TRect& r) { FillWith(r, Brush); }
+
+void TQtCanvas::FrameRect(const TRect& r) {
+  if (r.IsEmpty()) return;
+  TBrush b = Brush;
+  if (b.Style == TBrushStyle::bsClear) return;
+  FillWith(Rect(r.Left, r.Top, r.Right, r.Top + 1), b);
+  FillWith(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), b);
+  FillWith(Rect(r.Left, r.Top, r.Left + 1, r.Bottom), b);
+  FillWith(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), b);
+}
+
+// One pixel of the pen: its colour under the pen's raster operation. The XOR-like
+// modes go through NotSourceXorDestination, which keeps the alpha channel opaque.
+void TQtCanvas::PenPixel(int x, int y, int index) {
+  if (!PenOn(Pen.Style, index)) return;
+  const TColor c = ColorToRGB(Pen.Color);
+  switch (Pen.Mode) {
+    case TPenMode::pmCopy:
+      p_.fillRect(QRect(x, y, 1, 1), ToQColor(c));
+      return;
+    case TPenMode::pmNotXor:
+      p_.fillRect(QRect(x, y, 1, 1), ToQColor(c));
+      return;
+    case TPenMode::pmXor:
+      p_.fillRect(QRect(x, y, 1, 1), QColor(255 - GetRValue(c), 255 - GetGValue(c), 255 - GetBValue(c)));
+      return;
+    case TPenMode::pmNot:
+      p_.fillRect(QRect(x, y, 1, 1), QColor(0, 0, 0));
+      return;
+  }
+}
+
+namespace {
+
+class RasterOpScope {
+ public:
+  RasterOpScope(QPainter& p, TPenMode mode) : p_(p), old_(p.compositionMode()) {
+    if (mode != TPenMode::pmCopy) p_.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+  }
+  ~RasterOpScope() { p_.setCompositionMode(old_); }
+
+ private:
+  QPainter& p_;
+  QPainter::CompositionMode old_;
+};
+
+}  // namespace
+
+void TQtCanvas::LineTo(int x, int y) {
+  const TPoint from = PenPos;
+  PenPos = {x, y};
+  if (Pen.Style == TPenStyle::psClear) return;
+  if (Pen.Width > 1) {
+    QPen pen(ToQColor(Pen.Color));
+    pen.setWidth(Pen.Width);
+    p_.setPen(pen);
+    p_.drawLine(from.X, from.Y, x, y);
+    return;
+  }
+  RasterOpScope op(p_, Pen.Mode);
+  // Bresenham from `from` up to, not including, (x, y).
+  int cx = from.X, cy = from.Y;
+  const int dx = std::abs(x - cx), dy = -std::abs(y - cy);
+  const int sx = cx < x ? 1 : -1, sy = cy < y ? 1 : -1;
+  int err = dx + dy, i = 0;
+  while (cx != x || cy != y) {
+    PenPixel(cx, cy, i++);
+    const int e2 = 2 * err;
+    if (e2 >= dy) { err += dy; cx += sx; }
+    if (e2 <= dx) { err += dx; cy += sy; }
+  }
+}
+
+void TQtCanvas::Rectangle(const TRect& r) {
+  if (r.IsEmpty()) return;
+  FillWith(InflateRect(r, -1, -1), Brush);
+  if (Pen.Style == TPenStyle::psClear) return;
+  RasterOpScope op(p_, Pen.Mode);
+  for (int ring = 0; ring < std::max(Pen.Width, 1); ++ring) {
+    const TRect q = InflateRect(r, -ring, -ring);
+    if (q.IsEmpty()) break;
+    int i = 0;
+    for (int x = q.Left; x < q.Right - 1; ++x) PenPixel(x, q.Top, i++);
+    for (int y = q.Top; y < q.Bottom - 1; ++y) PenPixel(q.Right - 1, y, i++);
+    for (int x = q.Right - 1; x > q.Left; --x) PenPixel(x, q.Bottom - 1, i++);
+    for (int y = q.Bottom - 1; y > q.Top; --y) PenPixel(q.Left, y, i++);
+    if (q.Width() == 1 || q.Height() == 1) PenPixel(q.Right - 1, q.Bottom - 1, i++);
+  }
+}
+
+void TQtCanvas::Polygon(const std::vector<TPoint>& points) {
+  if (points.empty()) return;
+  QPolygon poly;
+  for (const TPoint& pt : points) poly << QPoint(pt.X, pt.Y);
+  p_.setPen(Pen.Style == TPenStyle::psClear ? QPen(Qt::NoPen) : QPen(ToQColor(Pen.Color), 0));
+  if (Brush.Style == TBrushStyle::bsClear) p_.setBrush(Qt::NoBrush);
+  else p_.setBrush(ToQColor(Brush.Color));
+  p_.drawPolygon(poly);
+}
+
+void TQtCanvas::SetPixel(int x, int y, TColor c) { p_.fillRect(QRect(x, y, 1, 1), ToQColor(c)); }
+
+void TQtCanvas::DrawFocusRect(const TRect& r) {
+  if (r.IsEmpty()) return;
+  const QPainter::CompositionMode old = p_.compositionMode();
+  p_.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
+  auto dot = [&](int x, int y) {
+    if ((x + y) % 2 == 0) p_.fillRect(QRect(x, y, 1, 1), QColor(0, 0, 0));
+  };
+  for (int x = r.Left; x < r.Right; ++x) {
+    dot(x, r.Top);
+    if (r.Bottom - 1 > r.Top) dot(x, r.Bottom - 1);
+  }
+  for (int y = r.Top + 1; y < r.Bottom - 1; ++y) {
+    dot(r.Left, y);
+    if (r.Right - 1 > r.Left) dot(r.Right - 1, y);
+  }
+  p_.setCompositionMode(old);
+}
+
+void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl) {
+  const QFont font = ToQFont(Font);
+  const QFontMetrics fm(font);
+  const QString s = ToQString(text);
+  const int w = fm.horizontalAdvance(s);
+  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, w, fm.height()), ToQColor(Brush.Color));
+  p_.setFont(font);
+  p_.setPen(ToQColor(Font.Color));
+  if (rtl) p_.drawText(QRect(x, y, w + 1, fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextForceRightToLeft, s);
+  else p_.drawText(QPoint(x, y + fm.ascent()), s);
+  if (underlineIndex >= 0 && underlineIndex < s.size()) {
+    const int ux = x + fm.horizontalAdvance(s.left(underlineIndex));
+    const int uw = fm.horizontalAdvance(s.mid(underlineIndex, 1));
+    p_.fillRect(QRect(ux, y + fm.ascent() + 1, uw, 1), ToQColor(Font.Color));
+  }
+}
+
+void TQtCanvas::TextOut(int x, int y, std::string_view text) {
+  DrawString(x, y, text, -1, false);
+  PenPos = {x + TextWidth(text), y};
+}
+
+void TQtCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {
+  DrawString(run.X, run.Y, run.Text, run.UnderlineIndex, (flags & DT_RTLREADING) != 0);
+}
+
+void TQtCanvas::Draw(int x, int y, const TBitmap& bitmap) {
+  if (bitmap.Empty()) return;
+  p_.drawImage(QPoint(x, y), ToQImage(bitmap));
+}
+
+QImage PaintToImage(int w, int h, TColor background, const std::function<void(TCanvas&)>& paint) {
+  QImage img(w, h, QImage::Format_RGB32);
+  img.fill(ToQColor(background));
+  QPainter painter(&img);
+  TQtCanvas canvas(painter, Rect(0, 0, w, h));
+  paint(canvas);
+  return img;
+}

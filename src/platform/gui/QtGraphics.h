@@ -1,0 +1,77 @@
+// The canvas and text metrics on Qt: TQtCanvas draws on a QPainter with the system's
+// rules (no antialiasing of shapes, exclusive edges, raster operations for the XOR
+// pens and the focus rectangle), TQtTextMetrics measures with QFontMetrics. Fonts map
+// the system's names to the fonts shipped with Debian.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPalette>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "platform/core/Canvas.h"
+
+class QPainter;
+
+// 1251 bytes <-> Qt strings.
+QString ToQString(std::string_view ansi);
+AnsiString FromQString(const QString& s);
+
+QColor ToQColor(TColor c);
+TColor FromQColor(const QColor& c);
+// The system colours of a palette (the classic values where no role fits).
+TSysColorTable SysColorsFromPalette(const QPalette& palette);
+
+// The font family that stands in for a system font name: Arial, Times New Roman and
+// Courier New become the Liberation fonts with their metrics, the interface fonts
+// (MS Sans Serif, Tahoma, ...) DejaVu Sans; other names stay as they are.
+QString FontFamilyFor(std::string_view name);
+// Negative heights are pixel sizes; positive ones cell heights (ascent + descent).
+QFont ToQFont(const TFont& font);
+
+QImage ToQImage(const TBitmap& bitmap);  // ARGB32; transparent pixels get alpha 0
+TBitmap FromQImage(const QImage& image);
+
+class TQtTextMetrics : public TTextMetrics {
+ public:
+  int TextWidth(const TFont& font, std::string_view text) const override;
+  int TextHeight(const TFont& font) const override;
+  int Ascent(const TFont& font) const;
+  static const TQtTextMetrics& Instance();
+};
+
+class TQtCanvas : public TCanvas {
+ public:
+  // Draws with `painter` (which must outlive the canvas) inside `bounds`.
+  TQtCanvas(QPainter& painter, const TRect& bounds);
+  ~TQtCanvas() override;
+
+  void FillRect(const TRect& r) override;
+  void FrameRect(const TRect& r) override;
+  void Rectangle(const TRect& r) override;
+  void Polygon(const std::vector<TPoint>& points) override;
+  void LineTo(int x, int y) override;
+  void SetPixel(int x, int y, TColor c) override;
+  void DrawFocusRect(const TRect& r) override;
+  void TextOut(int x, int y, std::string_view text) override;
+  void Draw(int x, int y, const TBitmap& bitmap) override;
+  const TTextMetrics& Metrics() const override { return TQtTextMetrics::Instance(); }
+
+ protected:
+  void DrawTextRun(const TTextRun& run, unsigned flags) override;
+  void ClipChanged() override;
+
+ private:
+  void FillWith(const TRect& r, const TBrush& brush);
+  void PenPixel(int x, int y, int index);
+  void DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl);
+
+  QPainter& p_;
+};
+
+// Paints with `paint` into a w x h image through a TQtCanvas, for off-screen drawing
+// and tests.
+QImage PaintToImage(int w, int h, TColor background, const std::function<void(TCanvas&)>& paint);
