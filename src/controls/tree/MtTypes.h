@@ -3,12 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/core/Graphics.h"
 #include "platform/core/SysUtils.h"
-
-// A colour as 0x00BBGGRR, or a system colour index with the high bit set.
-using TColor = std::uint32_t;
-// Font style bits: bold 1, italic 2, underline 4, strike-out 8.
-using TFontStyles = std::uint8_t;
 
 TW_DECLARE_EXCEPTION(EMtTreeError, Exception)
 
