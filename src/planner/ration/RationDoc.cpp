@@ -147,8 +147,7 @@ TMtTreeItem* TRationDocument::AddItem(TMtTreeItem* Parent, const AnsiString& Tex
   rec->Kind = Kind;
   rec->Code = Code;
   rec->Flags = FlagsOfKind(Kind);
-  if (Source != nullptr)
-    std::memcpy(&rec->Cal, &Source->Cal, sizeof(TFoodRec) - offsetof(TFoodRec, Cal));
+  if (Source != nullptr) std::memcpy(&rec->Cal, &Source->Cal, sizeof(TFoodRec) - offsetof(TFoodRec, Cal));
 
   TMtTreeItems* items = tree_->Items();
   TMtTreeItem* item;

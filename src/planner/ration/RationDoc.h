@@ -41,9 +41,15 @@ struct TRationSectionDef {
 // By section number: section 0 shows the item text, section k the column text k - 1.
 inline constexpr int kRationSectionCount = 9;
 inline constexpr TRationSectionDef kRationSections[kRationSectionCount] = {
-    {"Наименование", -1},     {"ККал.", rcEnergy},    {"Вес,г.", rcVeight},
-    {"Белки,г.", rcProtein},  {"Жиры,г.", rcFat},     {"Углев,г.", rcCarb},
-    {"Вес на гр,кг", rcGroupVeight}, {"Описание", rcComment}, {"Б/Ж/У", rcRatio},
+    {"Наименование", -1},
+    {"ККал.", rcEnergy},
+    {"Вес,г.", rcVeight},
+    {"Белки,г.", rcProtein},
+    {"Жиры,г.", rcFat},
+    {"Углев,г.", rcCarb},
+    {"Вес на гр,кг", rcGroupVeight},
+    {"Описание", rcComment},
+    {"Б/Ж/У", rcRatio},
 };
 // Section numbers in display order, left to right: the ratio before the group weight
 // and the comment.
@@ -173,7 +179,8 @@ class TRationDocument {
   // The first child of Parent (top level for nil) whose record has this Kind and Code;
   // with Recursive the search goes depth-first into the children's subtrees. Items
   // without a record are passed over with their subtrees.
-  TMtTreeItem* FindChildByCode(TMtTreeItem* Parent, std::int32_t Kind, bool Recursive, std::int32_t Code) const;
+  TMtTreeItem* FindChildByCode(TMtTreeItem* Parent, std::int32_t Kind, bool Recursive,
+                               std::int32_t Code) const;
   // The records of the day items at the top level, in order: what the rating judges.
   TDayRecs DayRecords() const;
 

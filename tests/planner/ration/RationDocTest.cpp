@@ -54,8 +54,19 @@ std::vector<int> TopCodes(const TRationDocument& doc) {
 TMtTreeItem* AddDay(TRationDocument& doc, TMtTreeItem* parent = nullptr) {
   return doc.AddItem(parent, "", nullptr, fkDay, 0);
 }
-TMtTreeItem* AddProduct(TRationDocument& doc, TMtTreeItem* parent, const TFoodRec& food, std::int32_t code = 1) {
+TMtTreeItem* AddProduct(TRationDocument& doc, TMtTreeItem* parent, const TFoodRec& food,
+                        std::int32_t code = 1) {
   return doc.AddItem(parent, "product", &food, fkProduct, code);
+}
+
+// A meal (Code 10) in the day with a dish (Code 20) in it.
+struct MealAndDish {
+  TMtTreeItem* meal;
+  TMtTreeItem* dish;
+};
+MealAndDish AddMealAndDish(TRationDocument& doc, TMtTreeItem* day) {
+  TMtTreeItem* meal = doc.AddItem(day, "meal", nullptr, fkMeal, 10);
+  return {meal, doc.AddItem(meal, "dish", nullptr, fkDish, 20)};
 }
 
 // ---------------------------------------------------------------------------------
@@ -77,11 +88,12 @@ TEST(RationRowTest, EnergyRoundsHalvesToEvenExactlyIn64Bits) {
       {-101, 150, -152},
       {-1, 51, -1},
       {350, 0, 0},
-      {INT_MAX, INT_MAX, 46116860141324206},  // 4611686014132420609 / 100
+      {INT_MAX, INT_MAX, 46116860141324206},   // 4611686014132420609 / 100
       {INT_MIN, INT_MAX, -46116860162799043},  // -4611686016279904256 / 100: .56 away
       {INT_MIN, INT_MIN, 46116860184273879},   // 4611686018427387904 / 100, .04 down
   };
-  for (const Case& c : cases) EXPECT_EQ(RoundedEnergy(c.cal, c.veight), c.energy) << c.cal << " x " << c.veight;
+  for (const Case& c : cases)
+    EXPECT_EQ(RoundedEnergy(c.cal, c.veight), c.energy) << c.cal << " x " << c.veight;
 }
 
 TEST(RationRowTest, ProductRowTexts) {
@@ -94,12 +106,17 @@ TEST(RationRowTest, ProductRowTexts) {
       {Food(101, 50), 1, {"50", "50", "0.00", "0.00", "0.00", "0.050", "", "0/0/0"}},
       {Food(101, 150), 1, {"152", "150", "0.00", "0.00", "0.00", "0.150", "", "0/0/0"}},
       {Food(0, 250), 3, {"0", "250", "0.00", "0.00", "0.00", "0.750", "", "0/0/0"}},
-      {Food(350, 80, 10, 2.5, 1, 0.5, 70), 3,
+      {Food(350, 80, 10, 2.5, 1, 0.5, 70),
+       3,
        {"280", "80", "10.00", "1.20", "56.00", "0.240", "", "1.0/0.1/5.6"}},
-      {Food(400, 100, 20, 0, 24, 0, 92), 2, {"400", "100", "20.00", "24.00", "92.00", "0.200", "", "1.0/1.2/4.6"}},
+      {Food(400, 100, 20, 0, 24, 0, 92),
+       2,
+       {"400", "100", "20.00", "24.00", "92.00", "0.200", "", "1.0/1.2/4.6"}},
       // participants x weight beyond int32
       {Food(0, 1000), INT_MAX, {"0", "1000", "0.00", "0.00", "0.00", "2147483647.000", "", "0/0/0"}},
-      {Food(INT_MAX, INT_MAX), 1, {"46116860141324206", "2147483647", "0.00", "0.00", "0.00", "2147483.647", "", "0/0/0"}},
+      {Food(INT_MAX, INT_MAX),
+       1,
+       {"46116860141324206", "2147483647", "0.00", "0.00", "0.00", "2147483.647", "", "0/0/0"}},
   };
   for (const Case& c : cases) {
     TRationDocument doc;
@@ -115,13 +132,11 @@ TEST(RationRowTest, FormatRatio) {
     std::string text;
   };
   const Case cases[] = {
-      {0, 0, 0, "0/0/0"},
-      {0, 0, 0.5, "0/0/0"},  // below 1 in all
-      {60, 72, 276, "1.0/1.2/4.6"},
-      {0, 12, 46, "0.0/1.2/4.6"},
-      {std::nan(""), 1, 1, "0/0/0"},
+      {0, 0, 0, "0/0/0"},           {0, 0, 0.5, "0/0/0"},  // below 1 in all
+      {60, 72, 276, "1.0/1.2/4.6"}, {0, 12, 46, "0.0/1.2/4.6"}, {std::nan(""), 1, 1, "0/0/0"},
   };
-  for (const Case& c : cases) EXPECT_EQ(FormatRatio(c.a, c.f, c.c), c.text) << c.a << " " << c.f << " " << c.c;
+  for (const Case& c : cases)
+    EXPECT_EQ(FormatRatio(c.a, c.f, c.c), c.text) << c.a << " " << c.f << " " << c.c;
 }
 
 // ---------------------------------------------------------------------------------
@@ -158,8 +173,7 @@ TEST(RationSumTest, NestedGroupsAndProducts) {
   TRationDocument doc;
   doc.Mans = 2;
   TMtTreeItem* day = AddDay(doc);
-  TMtTreeItem* meal = doc.AddItem(day, "meal", nullptr, fkMeal, 10);
-  TMtTreeItem* dish = doc.AddItem(meal, "dish", nullptr, fkDish, 20);
+  const auto [meal, dish] = AddMealAndDish(doc, day);
   AddProduct(doc, dish, Food(300, 50, 4, 6, 2, 8, 60), 30);   // 150 kcal, 2+3, 1+4, 30
   AddProduct(doc, meal, Food(101, 50, 10, 0, 0, 0, 0), 31);   // 50 kcal (50.5), 5
   AddProduct(doc, day, Food(200, 100, 0, 0, 0, 10, 20), 32);  // 200 kcal, fat 10, carb 20
@@ -183,7 +197,8 @@ TEST(RationSumTest, NestedGroupsAndProducts) {
   EXPECT_DOUBLE_EQ(r.AlbA + r.AlbV, 10);
   EXPECT_DOUBLE_EQ(r.FatA + r.FatV, 15);
   EXPECT_DOUBLE_EQ(r.Carb, 50);
-  EXPECT_EQ(Row(day), (std::vector<std::string>{"400", "200", "10.00", "15.00", "50.00", "0.400", "", "1.0/1.5/5.0"}));
+  EXPECT_EQ(Row(day),
+            (std::vector<std::string>{"400", "200", "10.00", "15.00", "50.00", "0.400", "", "1.0/1.5/5.0"}));
   EXPECT_EQ(Row(dish)[rcEnergy], "150");
   EXPECT_EQ(Row(meal)[rcGroupVeight], "0.200");
 }
@@ -299,8 +314,8 @@ TEST(RationSumTest, UpdateItemRowLeavesTheCommentAndFillsShortRows) {
   FoodRecOf(product)->Veight = 250;
   doc.Mans = 3;
   doc.UpdateItemRow(product);
-  EXPECT_EQ(Row(product),
-            (std::vector<std::string>{"300", "250", "25.00", "5.00", "50.00", "0.750", "fresh", "1.0/0.2/2.0"}));
+  EXPECT_EQ(Row(product), (std::vector<std::string>{"300", "250", "25.00", "5.00", "50.00", "0.750", "fresh",
+                                                    "1.0/0.2/2.0"}));
 
   // A row with fewer column texts (as a loader may leave it) grows to all of them.
   TMtTreeItem* bare = doc.Items()->AddChild(day, "loaded");
@@ -339,7 +354,8 @@ TEST(RationAddTest, RecordOfANewItem) {
     EXPECT_EQ(item->GetParent(), meal);
     EXPECT_EQ(item->GetIndex(), 0);
     // Every new row starts in the product form.
-    EXPECT_EQ(Row(item), (std::vector<std::string>{"144", "45", "1.80", "3.60", "3.60", "0.045", "", "1.0/2.0/2.0"}));
+    EXPECT_EQ(Row(item),
+              (std::vector<std::string>{"144", "45", "1.80", "3.60", "3.60", "0.045", "", "1.0/2.0/2.0"}));
     EXPECT_EQ(FoodRecOf(meal)->Owner, FoodRecOf(day)->Code);
   }
 }
@@ -362,8 +378,7 @@ TEST(RationAddTest, AppearanceByKind) {
   TRationDocument doc;
   doc.Color = 0x123456;
   TMtTreeItem* day = AddDay(doc);
-  TMtTreeItem* meal = doc.AddItem(day, "meal", nullptr, fkMeal, 1);
-  TMtTreeItem* dish = doc.AddItem(meal, "dish", nullptr, fkDish, 2);
+  const auto [meal, dish] = AddMealAndDish(doc, day);
   doc.SetRationType(rtDayMenu);  // a new background: items made before keep theirs
   TMtTreeItem* product = AddProduct(doc, dish, Food(1, 1));
 
@@ -432,8 +447,7 @@ TEST(RationAddTest, DayGoesBeforeTheDayOfParentOrLast) {
     AddDay(doc);
     TMtTreeItem* day2 = AddDay(doc);
     TMtTreeItem* day3 = AddDay(doc);
-    TMtTreeItem* meal = doc.AddItem(day2, "meal", nullptr, fkMeal, 10);
-    TMtTreeItem* dish = doc.AddItem(meal, "dish", nullptr, fkDish, 20);
+    const auto [meal, dish] = AddMealAndDish(doc, day2);
     AddProduct(doc, dish, Food(1, 1), 30);
     AddProduct(doc, day3, Food(1, 1), 31);
     doc.Items()->AddChild(day3, "bare");
@@ -500,8 +514,7 @@ TEST(RationDeleteTest, DeletionFreesTheRecordsOfTheSubtreeAndTellsTheWindow) {
   doc.Days = 2;
   TMtTreeItem* day = AddDay(doc);
   AddDay(doc);
-  TMtTreeItem* meal = doc.AddItem(day, "meal", nullptr, fkMeal, 1);
-  TMtTreeItem* dish = doc.AddItem(meal, "dish", nullptr, fkDish, 2);
+  const auto [meal, dish] = AddMealAndDish(doc, day);
   for (int i = 0; i < 3; ++i) AddProduct(doc, dish, Food(1, 1), i);
   TMtTreeItem* bare = doc.Items()->AddChild(meal, "bare");
   EXPECT_EQ(doc.RecordCount(), 7);
@@ -520,7 +533,7 @@ TEST(RationDeleteTest, DeletionFreesTheRecordsOfTheSubtreeAndTellsTheWindow) {
   EXPECT_EQ(doc.DayCounter, 0);
   EXPECT_EQ(doc.Days, 0);
   EXPECT_EQ(told, (std::vector<std::string>{"bare", "product", "product", "product", "dish", "meal", Day(1),
-                                             Day(2)}));
+                                            Day(2)}));
 }
 
 TEST(RationDeleteTest, CountersDoNotGoBelowZero) {
@@ -612,8 +625,7 @@ TEST(RationFindTest, FindChildByCode) {
   TRationDocument doc;
   TMtTreeItem* day1 = AddDay(doc);
   TMtTreeItem* day2 = AddDay(doc);
-  TMtTreeItem* meal = doc.AddItem(day1, "meal", nullptr, fkMeal, 10);
-  TMtTreeItem* dish = doc.AddItem(meal, "dish", nullptr, fkDish, 20);
+  const auto [meal, dish] = AddMealAndDish(doc, day1);
   TMtTreeItem* deep = AddProduct(doc, dish, Food(1, 1), 30);
   TMtTreeItem* direct = AddProduct(doc, day1, Food(1, 1), 30);
   TMtTreeItem* other = AddProduct(doc, day2, Food(1, 1), 40);
@@ -644,14 +656,14 @@ TEST(RationFindTest, FindChildByCode) {
       {"nor below a top-level one", nullptr, fkProduct, true, 60, nullptr},
       {"nothing below a product", deep, fkProduct, true, 30, nullptr},
   };
-  for (const Case& c : cases) EXPECT_EQ(doc.FindChildByCode(c.parent, c.kind, c.recursive, c.code), c.found) << c.name;
+  for (const Case& c : cases)
+    EXPECT_EQ(doc.FindChildByCode(c.parent, c.kind, c.recursive, c.code), c.found) << c.name;
 }
 
 TEST(RationFindTest, DayOfItem) {
   TRationDocument doc;
   TMtTreeItem* day = AddDay(doc);
-  TMtTreeItem* meal = doc.AddItem(day, "meal", nullptr, fkMeal, 10);
-  TMtTreeItem* dish = doc.AddItem(meal, "dish", nullptr, fkDish, 20);
+  const auto [meal, dish] = AddMealAndDish(doc, day);
   TMtTreeItem* product = AddProduct(doc, dish, Food(1, 1), 30);
   TMtTreeItem* bare = doc.Items()->AddChild(meal, "bare");
   TMtTreeItem* underBare = AddProduct(doc, bare, Food(1, 1), 31);
@@ -663,8 +675,8 @@ TEST(RationFindTest, DayOfItem) {
     TMtTreeItem* item;
     TMtTreeItem* day;
   };
-  const Case cases[] = {{nullptr, nullptr}, {day, day},         {meal, day},          {dish, day},
-                        {product, day},     {bare, day},        {underBare, day},     {topMeal, nullptr},
+  const Case cases[] = {{nullptr, nullptr},    {day, day},        {meal, day},      {dish, day},
+                        {product, day},        {bare, day},       {underBare, day}, {topMeal, nullptr},
                         {topProduct, nullptr}, {bareTop, nullptr}};
   for (const Case& c : cases) EXPECT_EQ(DayOfItem(c.item), c.day) << (c.item ? c.item->Text() : "nil");
 }
@@ -708,7 +720,8 @@ TEST(RationTypeTest, SetRationType) {
     TColor color;
     bool dayListVisible;
   };
-  const Case cases[] = {{rtAverage, 0x80000018, false}, {rtDayMenu, 0x00D3E1FF, true}, {7, 0x80000018, false}};
+  const Case cases[] = {
+      {rtAverage, 0x80000018, false}, {rtDayMenu, 0x00D3E1FF, true}, {7, 0x80000018, false}};
   for (const Case& c : cases) {
     TRationDocument doc;
     int told = 0;
@@ -737,8 +750,8 @@ TEST(RationHeaderTest, SectionsInDisplayOrderAndTheirColumns) {
   EXPECT_EQ(captions, (std::vector<std::string>{Ansi("Наименование"), Ansi("ККал."), Ansi("Вес,г."),
                                                 Ansi("Белки,г."), Ansi("Жиры,г."), Ansi("Углев,г."),
                                                 Ansi("Б/Ж/У"), Ansi("Вес на гр,кг"), Ansi("Описание")}));
-  EXPECT_EQ(columns, (std::vector<int>{-1, rcEnergy, rcVeight, rcProtein, rcFat, rcCarb, rcRatio, rcGroupVeight,
-                                       rcComment}));
+  EXPECT_EQ(columns, (std::vector<int>{-1, rcEnergy, rcVeight, rcProtein, rcFat, rcCarb, rcRatio,
+                                       rcGroupVeight, rcComment}));
   for (int k = 1; k < kRationSectionCount; ++k) EXPECT_EQ(kRationSections[k].ColumnText, k - 1);
   EXPECT_EQ(RationSectionCaption(kRationVeightSection), Ansi("Вес,г."));
   EXPECT_EQ(RationSectionCaption(-1), "");
