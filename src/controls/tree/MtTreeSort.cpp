@@ -84,11 +84,24 @@ struct TMtSortRule {
   TMtSSortMode mark = hsmNone;
 };
 
+// The value of a text under a numeric rule: a number or a moment; for a floating
+// column also whether the text was a number at all.
+struct TMtSortValue {
+  double value = 0;
+  bool valid = false;
+};
+
 struct TMtSortRun {
   TMtSortRule rule;
   // A date or time that does not convert counts as the moment the run first met one.
   bool haveNow = false;
   TDateTime now = 0;
+  // While a list is sorted by a numeric rule: the value of each child, by its place
+  // in the list before the sort (items[i] has values[i]), and the places of the two
+  // items being compared.
+  std::vector<const TMtTreeItem*> items;
+  std::vector<TMtSortValue> values;
+  std::size_t places[2] = {0, 0};
 };
 
 class TMtTreeSorter {
@@ -101,6 +114,9 @@ class TMtTreeSorter {
   static int Event(TCustomMtTree& tree, TMtTreeItem* a, TMtTreeItem* b);
   static const AnsiString& TextOf(const TMtSortRule& rule, const TMtTreeItem* item);
   static TDateTime DateOf(TMtSortRun& run, std::string_view text);
+  static bool IsNumeric(TSortTypes type) { return type != stCustom && type != stText; }
+  static TMtSortValue ValueOf(TMtSortRun& run, const TMtTreeItem* item, std::size_t place);
+  static int CompareTexts(TMtSortRun& run, const TMtTreeItem* a, const TMtTreeItem* b);
   static bool SortChildren(TCustomMtTree& tree, TMtTreeItem* parent, unsigned deletions);
 };
 
@@ -152,42 +168,37 @@ TDateTime TMtTreeSorter::DateOf(TMtSortRun& run, std::string_view text) {
   return run.now;
 }
 
+TMtSortValue TMtTreeSorter::ValueOf(TMtSortRun& run, const TMtTreeItem* item, std::size_t place) {
+  if (place < run.items.size() && run.items[place] == item) return run.values[place];
+  const AnsiString& text = TextOf(run.rule, item);
+  switch (run.rule.type) {
+    case stNumber:
+      return {static_cast<double>(NumberOf(text)), true};
+    case stFloating: {
+      TMtSortValue v;
+      v.valid = TryStrToFloat(text, v.value);
+      return v;
+    }
+    default:
+      return {DateOf(run, text), true};
+  }
+}
+
+int TMtTreeSorter::CompareTexts(TMtSortRun& run, const TMtTreeItem* a, const TMtTreeItem* b) {
+  if (!IsNumeric(run.rule.type)) return Sign(AnsiCollateText(TextOf(run.rule, a), TextOf(run.rule, b)));
+  const TMtSortValue x = ValueOf(run, a, run.places[0]), y = ValueOf(run, b, run.places[1]);
+  if (x.valid && y.valid) return Order(x.value, y.value);
+  if (x.valid != y.valid) return x.valid ? 1 : -1;  // a text that is not a number sorts first
+  return Sign(AnsiCollateText(TextOf(run.rule, a), TextOf(run.rule, b)));
+}
+
 int TMtTreeSorter::Compare(TCustomMtTree& tree, TMtSortRun& run, TMtTreeItem* a, TMtTreeItem* b) {
   const TMtSortRule& rule = run.rule;
   if (rule.source == TMtSortRule::srEvent) {
     const int res = Event(tree, a, b);
     return tree.SortDir == sdDescend ? -res : res;
   }
-  const AnsiString& x = TextOf(rule, a);
-  const AnsiString& y = TextOf(rule, b);
-  int res = 0;
-  switch (rule.type) {
-    case stCustom:
-      res = Event(tree, a, b);
-      break;
-    case stNumber:
-      res = Order(NumberOf(x), NumberOf(y));
-      break;
-    case stFloating: {
-      double vx = 0, vy = 0;
-      const bool gx = TryStrToFloat(x, vx), gy = TryStrToFloat(y, vy);
-      if (gx && gy)
-        res = Order(vx, vy);
-      else if (gx != gy)
-        res = gx ? 1 : -1;  // a text that is not a number sorts first
-      else
-        res = Sign(AnsiCollateText(x, y));
-      break;
-    }
-    case stDateTime:
-    case stDate:
-    case stTime:
-      res = Order(DateOf(run, x), DateOf(run, y));
-      break;
-    default:
-      res = Sign(AnsiCollateText(x, y));
-      break;
-  }
+  int res = rule.type == stCustom ? Event(tree, a, b) : CompareTexts(run, a, b);
   if (rule.mark == hsmDescend || (rule.mark == hsmNone && tree.SortDir == sdDescend)) res = -res;
   return res;
 }
@@ -202,7 +213,26 @@ bool TMtTreeSorter::SortChildren(TCustomMtTree& tree, TMtTreeItem* parent, unsig
   };
   std::vector<Entry> order(n);
   for (std::size_t i = 0; i < n; ++i) order[i] = {list[i].get(), i};
-  MergeSort(order, [&tree](const Entry& p, const Entry& q) { return tree.CompareItems(p.item, q.item) < 0; });
+
+  // A numeric rule reads every text once; a comparison of two entries then finds their
+  // values by their places (CompareItems checks that it is given those very items).
+  TMtSortRun& run = *tree.sortRun_;
+  struct Cache {
+    TMtSortRun& run;
+    ~Cache() { run.items.clear(); }
+  } cache{run};
+  if (run.rule.source != TMtSortRule::srEvent && IsNumeric(run.rule.type)) {
+    run.values.resize(n);
+    for (std::size_t i = 0; i < n; ++i) run.values[i] = ValueOf(run, list[i].get(), n);
+    run.items.resize(n);
+    for (std::size_t i = 0; i < n; ++i) run.items[i] = list[i].get();
+  }
+  MergeSort(order, [&tree, &run](const Entry& p, const Entry& q) {
+    run.places[0] = p.slot;
+    run.places[1] = q.slot;
+    return tree.CompareItems(p.item, q.item) < 0;
+  });
+  run.items.clear();
 
   // The compare event may have changed the tree: the order found then no longer
   // applies, and the items it names may be gone.
@@ -225,7 +255,8 @@ bool TMtTreeSorter::SortChildren(TCustomMtTree& tree, TMtTreeItem* parent, unsig
 
 void TMtTreeSorter::Sort(TCustomMtTree& tree, TMtTreeItem* parent, bool recursive) {
   if (parent == nullptr) return;
-  TMtSortRun run{Resolve(tree)};
+  TMtSortRun run;
+  run.rule = Resolve(tree);
   struct Scope {
     TCustomMtTree& tree;
     TMtSortRun* outer;
@@ -253,7 +284,8 @@ void TMtTreeSorter::Sort(TCustomMtTree& tree, TMtTreeItem* parent, bool recursiv
 
 int TCustomMtTree::CompareItems(TMtTreeItem* Item1, TMtTreeItem* Item2) {
   if (sortRun_ != nullptr) return TMtTreeSorter::Compare(*this, *sortRun_, Item1, Item2);
-  TMtSortRun run{TMtTreeSorter::Resolve(*this)};
+  TMtSortRun run;
+  run.rule = TMtTreeSorter::Resolve(*this);
   return TMtTreeSorter::Compare(*this, run, Item1, Item2);
 }
 
