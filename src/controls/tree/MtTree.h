@@ -502,7 +502,7 @@ class TCustomMtTree : public TObject {
   std::unique_ptr<TMtHeaderSections> ownSections_ = std::make_unique<TMtHeaderSections>();
   TMtHeaderSections* sections_ = ownSections_.get();
   TMtSortRun* sortRun_ = nullptr;  // the sort in progress
-  unsigned deletions_ = 0;                // items forgotten so far (a sort checks it)
+  unsigned deletions_ = 0;         // items forgotten so far (a sort checks it)
 };
 
 // Opens an update bracket of the tree for its lifetime.
