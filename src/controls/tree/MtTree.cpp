@@ -570,6 +570,7 @@ void TCustomMtTree::SetHotItem(TMtTreeItem* item) {
 }
 
 void TCustomMtTree::ForgetItem(TMtTreeItem* item) {
+  ++deletions_;
   if (selected_ == item) {
     selected_ = nullptr;
     --selectedCount_;
@@ -662,11 +663,6 @@ void TCustomMtTree::EndEdit(bool cancel) {
   (void)cancel;
   editedItem_ = nullptr;
   editedSection_ = -1;
-}
-
-void TCustomMtTree::SortItemChildren(TMtTreeItem* parent, bool recursive) {
-  (void)parent;
-  (void)recursive;
 }
 
 void TCustomMtTree::GetCellFont(std::int32_t& size, TFontStyles& styles, AnsiString& name) const {

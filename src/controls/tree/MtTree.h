@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "controls/tree/MtHeaderSections.h"
 #include "controls/tree/MtOwnedList.h"
 #include "controls/tree/MtTypes.h"
 #include "platform/core/Classes.h"
@@ -16,6 +17,8 @@ class TMtTreeItem;
 class TMtTreeItems;
 class TCustomMtTree;
 class TMtTreeWalker;
+class TMtTreeSorter;
+struct TMtSortRun;
 
 // ---------------------------------------------------------------------------------
 // Events of the tree (Sender is the tree)
@@ -25,6 +28,10 @@ using TMtItemEvent = std::function<void(TObject* Sender, TMtTreeItem* Item)>;
 using TItemSelChangeEvent = TMtItemEvent;
 using TMtItemExpandingEvent = std::function<void(TObject* Sender, TMtTreeItem* Item, bool& CanProcess)>;
 using THotTrackEvent = std::function<void(TObject* Sender, TMtTreeItem* OldItem, TMtTreeItem* NewItem)>;
+// res: negative, 0 or positive as Item1 sorts before, with or after Item2.
+using TOnCompareItems = std::function<void(TObject* Sender, TMtTreeItem* Item1, TMtTreeItem* Item2, int& res)>;
+// SectionIndex is the section's number, not its display position.
+using TMtHeaderColumnClickEvent = std::function<void(TObject* Sender, int SectionIndex)>;
 
 // Called for every item of a walk: the item, its index among the walked rows (pre-order
 // index, or row index when only visible items are walked), a flag to clear to stop,
@@ -177,6 +184,7 @@ class TMtTreeItem : public TPersistent {
   friend class TMtTreeItems;
   friend class TCustomMtTree;
   friend class TMtTreeWalker;
+  friend class TMtTreeSorter;
 
   using ChildList = TMtOwnedList<TMtTreeItem>;
 
@@ -309,14 +317,25 @@ class TCustomMtTree : public TObject {
   virtual void SetShowCheckboxes(bool b);
   bool ShowColumns() const { return showColumns_; }
   virtual void SetShowColumns(bool b);
-  // The number of header sections (none without a header).
-  virtual int SectionCount() const { return 0; }
+  // The number of header sections.
+  virtual int SectionCount() const { return sections_->GetCount(); }
+  // The columns: the tree's own collection, or the one of the header that the control
+  // attaches (not owned; nil goes back to the own collection).
+  TMtHeaderSections* HeaderSections() const { return sections_; }
+  void AttachHeaderSections(TMtHeaderSections* sections) {
+    sections_ = sections != nullptr ? sections : ownSections_.get();
+  }
 
   bool DeselectChildrenOnCollapse = false;
   bool AutoExpand = false;
   TSortModes SortMode = smNone;
   int SortSection = 0;
   int MainTreeColumn = 0;
+  // Sorting (SortSection -1: the OnCompareItems event alone decides). SortType is the
+  // comparison of the main column while the header is hidden; SortDir the direction
+  // where no sort mark decides.
+  TSortTypes SortType = stCustom;
+  TSortDirs SortDir = sdAscend;
 
   // --- state
   TMtTreeItem* ItemFocused() const { return itemFocused_; }
@@ -382,6 +401,19 @@ class TCustomMtTree : public TObject {
   TItemSelChangeEvent OnItemSelectedChange;
   TNotifyEvent OnItemFocused;
   THotTrackEvent OnHotTrack;
+  TOnCompareItems OnCompareItems;
+  TMtHeaderColumnClickEvent OnHeaderColumnClick;
+
+  // --- sorting
+  // Negative, 0 or positive as Item1 sorts before, with or after Item2 under the sort
+  // section, its field type and sort mark.
+  virtual int CompareItems(TMtTreeItem* Item1, TMtTreeItem* Item2);
+  // Sorts the top-level items (and below them when recursive) inside an update bracket.
+  virtual void SortAll(bool recursive);
+  // The tree's reaction to a click on one of its header sections: under smClick and
+  // smAddClick the section becomes the sort section, its mark toggles and the whole tree
+  // is sorted; in every mode OnHeaderColumnClick follows with the section's number.
+  void HeaderSectionClick(TMtHeaderSection* Section);
 
   // --- view hooks: empty here, overridden by the control
   virtual void RedrawItem(TMtTreeItem* item);
@@ -391,8 +423,8 @@ class TCustomMtTree : public TObject {
   virtual void UpdateItem(TMtTreeItem* item);
   // Ends a running in-place edit; the model only forgets the edited item.
   virtual void EndEdit(bool cancel);
-  // Sorts the parent's children (and below them when recursive) by the tree's
-  // comparison. The model has none: nothing happens here.
+  // Sorts the parent's children (and below them when recursive) by CompareItems; items
+  // that compare equal keep their order. A control adds its redraws.
   virtual void SortItemChildren(TMtTreeItem* parent, bool recursive);
 
  protected:
@@ -406,6 +438,9 @@ class TCustomMtTree : public TObject {
   virtual void DoItemSelectedChange(TMtTreeItem* item);
   virtual void DoItemFocused();
   virtual void DoHotTrack(TMtTreeItem* oldItem, TMtTreeItem* newItem);
+  // 0 when OnCompareItems is not assigned.
+  virtual void DoCompareItems(TMtTreeItem* item1, TMtTreeItem* item2, int& res);
+  virtual void DoColumnClick(int sectionIndex);
 
   // Deferred layout work, called when the outermost bracket closes, each only when
   // marked (the row list itself is rebuilt by the model before VisibleRowsChanged).
@@ -433,6 +468,7 @@ class TCustomMtTree : public TObject {
   friend class TMtTreeItem;
   friend class TMtTreeItems;
   friend class TMtTreeWalker;
+  friend class TMtTreeSorter;
 
   void FlushDirty();
   void FireSelectedChange(TMtTreeItem* item);
@@ -462,6 +498,11 @@ class TCustomMtTree : public TObject {
   unsigned dirty_ = 0;
   mutable std::vector<TMtTreeItem*> rows_;
   mutable bool rowsValid_ = true;  // an empty tree has no rows
+
+  std::unique_ptr<TMtHeaderSections> ownSections_ = std::make_unique<TMtHeaderSections>();
+  TMtHeaderSections* sections_ = ownSections_.get();
+  TMtSortRun* sortRun_ = nullptr;  // the sort in progress
+  unsigned deletions_ = 0;         // items forgotten so far (a sort checks it)
 };
 
 // Opens an update bracket of the tree for its lifetime.

@@ -46,6 +46,9 @@ enum TMtItemState : std::uint8_t {
 // When the tree sorts by itself: never, after a text change or move, on a header click,
 // or both.
 enum TSortModes : std::uint8_t { smNone, smAdd, smClick, smAddClick };
+// How texts compare when the tree sorts, and the direction when no sort mark decides.
+enum TSortTypes : std::uint8_t { stCustom, stText, stNumber, stFloating, stDateTime, stDate, stTime };
+enum TSortDirs : std::uint8_t { sdAscend, sdDescend };
 
 // What an item change event reports.
 enum : int { icmText = 0, icmState = 1, icmCheckBox = 2 };

@@ -120,7 +120,13 @@ bool TryStrToDate(std::string_view text, std::int32_t& dayNumber) {
   int y = now.tm_year + 1900;
   if (count == 3) {
     y = parts[2];
-    if (digits[2] <= 2) y += (now.tm_year + 1900) / 100 * 100;
+    if (digits[2] <= 2) {
+      // The class library's century window: a two-digit year lies within the 50 years
+      // before this one, or later.
+      int threshold = now.tm_year + 1900 - 50;
+      y += threshold / 100 * 100;
+      if (y < threshold) y += 100;
+    }
   }
   return TryEncodeDate(y, parts[1], parts[0], dayNumber);
 }
@@ -129,4 +135,90 @@ std::int32_t StrToDate(std::string_view text) {
   std::int32_t d;
   if (!TryStrToDate(text, d)) throw EConvertError("'" + AnsiString(text) + "' is not a valid date");
   return d;
+}
+
+// ---------------------------------------------------------------------------------
+// TDateTime
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// Reads 1..maxDigits decimal digits at s[pos] (no more digits may follow); advances pos.
+bool ReadNumber(std::string_view s, std::size_t& pos, int maxDigits, int& value, int* digits = nullptr) {
+  std::size_t end = pos;
+  value = 0;
+  while (end < s.size() && end - pos < static_cast<std::size_t>(maxDigits) && s[end] >= '0' && s[end] <= '9')
+    value = value * 10 + (s[end++] - '0');
+  if (end == pos || (end < s.size() && s[end] >= '0' && s[end] <= '9')) return false;
+  if (digits != nullptr) *digits = static_cast<int>(end - pos);
+  pos = end;
+  return true;
+}
+
+bool Expect(std::string_view s, std::size_t& pos, char c) {
+  if (pos >= s.size() || s[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+}  // namespace
+
+bool TryEncodeDate(int year, int month, int day, TDateTime& out) {
+  std::int32_t d;
+  if (!TryEncodeDate(year, month, day, d)) return false;
+  out = d;
+  return true;
+}
+
+bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& out) {
+  if (hour < 0 || hour > 23 || min < 0 || min > 59 || sec < 0 || sec > 59 || msec < 0 || msec > 999) return false;
+  out = ((hour * 3600 + min * 60 + sec) * 1000.0 + msec) / 86400000.0;
+  return true;
+}
+
+bool TryStrToDate(std::string_view s, TDateTime& out) {
+  std::int32_t d;
+  if (!TryStrToDate(s, d)) return false;
+  out = d;
+  return true;
+}
+
+bool TryStrToTime(std::string_view s, TDateTime& out) {
+  s = TrimBlanks(s);
+  const char sep = FormatSettings().TimeSeparator;
+  std::size_t pos = 0;
+  int h = 0, n = 0, sec = 0, ms = 0;
+  if (!ReadNumber(s, pos, 2, h) || !Expect(s, pos, sep) || !ReadNumber(s, pos, 2, n)) return false;
+  if (pos < s.size()) {
+    if (!Expect(s, pos, sep) || !ReadNumber(s, pos, 2, sec)) return false;
+    if (pos < s.size()) {
+      int digits = 0;
+      if (!Expect(s, pos, '.') || !ReadNumber(s, pos, 3, ms, &digits) || pos != s.size()) return false;
+      for (; digits < 3; ++digits) ms *= 10;
+    }
+  }
+  return TryEncodeTime(h, n, sec, ms, out);
+}
+
+bool TryStrToDateTime(std::string_view s, TDateTime& out) {
+  s = TrimBlanks(s);
+  const std::size_t blank = s.find_first_of(" \t");
+  if (blank == std::string_view::npos) return TryStrToDate(s, out) || TryStrToTime(s, out);
+  TDateTime date = 0, time = 0;
+  if (!TryStrToDate(s.substr(0, blank), date) || !TryStrToTime(s.substr(blank), time)) return false;
+  out = date + time;
+  return true;
+}
+
+TDateTime Now() {
+  TTimeParts t = NowTimeParts();
+  TDateTime time = 0;
+  // A leap second reads as the last second of the minute.
+  TryEncodeTime(t.Hour, t.Minute, t.Second > 59 ? 59 : t.Second, t.MSec, time);
+  return TodayDayNumber() + time;
 }

@@ -28,8 +28,29 @@ TTimeParts NowTimeParts();
 AnsiString FormatDayNumber(std::string_view pattern, std::int64_t dayNumber);
 AnsiString DateToStr(std::int64_t dayNumber);  // by the short date format
 // Reads a date in the order of the short date format (day, month, year) with any of
-// ". / -" between the parts; a one- or two-digit year lies in the current century.
+// ". / -" between the parts; a one- or two-digit year lies within the 50 years before
+// this one or after them.
 // A missing year is the current one. False for anything else.
 bool TryStrToDate(std::string_view text, std::int32_t& dayNumber);
 // As above; raises EConvertError "'text' is not a valid date".
 std::int32_t StrToDate(std::string_view text);
+
+// ---------------------------------------------------------------------------------
+// Moments as the class library's TDateTime: days since 30.12.1899 with the time of day
+// as the fraction. Here the value is continuous (a date before 1899 plus a time is the
+// day number plus the fraction), so that comparing two values compares the moments.
+
+using TDateTime = double;
+
+// False for a day that does not exist (years 1..9999).
+bool TryEncodeDate(int year, int month, int day, TDateTime& out);
+// False outside 0..23 hours, 0..59 minutes and seconds, 0..999 milliseconds.
+bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& out);
+// A date as TryStrToDate above reads it.
+bool TryStrToDate(std::string_view s, TDateTime& out);
+// "h:nn", "h:nn:ss" or "h:nn:ss.zzz" (24 hours); blanks around the text are ignored.
+bool TryStrToTime(std::string_view s, TDateTime& out);
+// A date, a time, or a date and a time separated by blanks.
+bool TryStrToDateTime(std::string_view s, TDateTime& out);
+// The local date and time now.
+TDateTime Now();
