@@ -102,7 +102,7 @@ class TdbVariant {
   double StoredDouble() const;
   std::int32_t StoredInt32() const;
 
-  std::vector<char> buffer_;
+  std::string buffer_;
   std::int64_t length_ = 0;
   std::uint8_t kind_ = vkEmpty;
 };
