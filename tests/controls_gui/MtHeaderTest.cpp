@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 
 #include "controls/gui/MtHeader.h"
 #include "platform/core/Resources.h"
@@ -254,8 +255,20 @@ TEST_F(MtHeaderTest, LookupBoxEnterEscapeAndAPressOnTheHeader) {
   // The accepted text goes to the top, an older equal entry goes.
   EXPECT_EQ(A()->LookupHistory().Lines(), (std::vector<AnsiString>{Ansi("сыр"), Ansi("молоко")}));
 
+  // Typing asks OnHeaderLookup, which may change the text.
+  header.OnHeaderLookup = [this](TObject*, TMtHeaderSection* s, AnsiString& text) {
+    log.push_back("lookup " + Name(s) + " " + text);
+    if (text == "ab") text = "abc";
+  };
   Press(92, 14);
-  box->SetText("x");
+  EXPECT_EQ(box->Text(), "");
+  TakeLog();
+  for (const char* typed : {"a", "b"}) {
+    QKeyEvent e(QEvent::KeyPress, Qt::Key_A + (typed[0] - 'a'), Qt::NoModifier, QString::fromLatin1(typed));
+    QApplication::sendEvent(box, &e);
+  }
+  EXPECT_EQ(TakeLog(), (Log{"lookup A a", "lookup A ab"}));
+  EXPECT_EQ(box->Text(), "abc");
   key = VK_ESCAPE;
   box->KeyDown(key, 0);
   EXPECT_FALSE(header.LookupOpen());
@@ -386,10 +399,14 @@ TEST_F(MtHeaderTest, StickySectionsKeepTheirSharesWithoutDividingByZero) {
   full->SetWidth(250);
   EXPECT_EQ(full->Width(), 250);
   EXPECT_EQ(rest->Width(), 0);
-  // The shares outlive a pass through width 0.
+  // A header of no width keeps the widths and the shares.
   h.resize(0, h.height());
+  EXPECT_EQ(full->Width(), 250);
+  h.Sections().AddSection();  // 120 wide: its share is taken at 250 + 0 + 120
+  EXPECT_EQ(full->Width(), 250);
   h.resize(600, h.height());
-  EXPECT_EQ(full->Width(), 500);
+  EXPECT_EQ(full->Width(), 405);
+  EXPECT_EQ(h.SectionsWidth(), 600);
 }
 
 TEST_F(MtHeaderTest, PaintingLooksOfSections) {
@@ -441,8 +458,9 @@ TEST_F(MtHeaderTest, PaintingPixels) {
   EXPECT_EQ(img.pixel(0, 0), Rgb(cl3DLight));         // raised: light top-left
   EXPECT_EQ(img.pixel(99, 18), Rgb(cl3DDkShadow));    // dark bottom-right
   EXPECT_EQ(img.pixel(1, 1), Rgb(clBtnHighlight));
-  EXPECT_EQ(img.pixel(174, 0), Rgb(clBtnShadow));     // D sunken
-  EXPECT_EQ(img.pixel(223, 18), Rgb(clBtnHighlight));
+  EXPECT_EQ(img.pixel(174, 0), Rgb(clBtnShadow));     // D sunken in a shadow frame
+  EXPECT_EQ(img.pixel(223, 18), Rgb(clBtnShadow));
+  EXPECT_EQ(img.pixel(175, 1), Rgb(clBtnFace));
   EXPECT_EQ(img.pixel(300, 0), Rgb(cl3DLight));       // the rest, raised as well
   EXPECT_EQ(img.pixel(300, 10), Rgb(clBtnFace));
   Release(200);

@@ -443,12 +443,13 @@ void TCustomMtHeader::LookupChanged() {
 // Size, font, hints
 
 void TCustomMtHeader::Resize() {
-  if (sticky_) {
+  // A header of no width (not laid out yet, or hidden away) keeps the widths it has.
+  if (sticky_ && ClientWidth() > 0) {
     {
       TUpdating updating(*this);
       proportions_.Apply(Sections(), ClientWidth());
-      MtFitSections(Sections(), ClientWidth());
     }
+    FitSections();
     Invalidate();
   }
   TCustomControl::Resize();
@@ -511,6 +512,7 @@ void TCustomMtHeader::ButtonSectionAdded() {
 }
 
 void TCustomMtHeader::FitSections() {
+  if (ClientWidth() <= 0) return;
   TUpdating updating(*this);
   MtFitSections(Sections(), ClientWidth());
 }
@@ -597,7 +599,8 @@ void TCustomMtHeader::PaintSection(TCanvas& canvas, TMtHeaderSection* s, const T
   const bool pressed = SectionDrawnPressed(s);
   FillSolidRect(canvas, r.Left, r.Top, r.Width(), r.Height(), s->ParentColor() ? Color() : s->Color());
   TRect edge = r;
-  if (pressed) DrawEdge(canvas, edge, BDR_SUNKENOUTER, BF_RECT | (flat_ ? unsigned{BF_FLAT} : 0u));
+  // Pressed: sunken into a frame of the shadow colour all round, as buttons of a header look.
+  if (pressed) DrawEdge(canvas, edge, BDR_SUNKENOUTER, BF_RECT | BF_FLAT);
   else DrawEdge(canvas, edge, flat_ ? BDR_RAISEDINNER : EDGE_RAISED, BF_RECT);
   if (s->Style() == MthsOwnerDraw) {
     DoSectionDraw(s, r, pressed);
