@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include "controls/gui/MtHeader.h"
 #include "platform/core/Resources.h"
@@ -205,6 +206,31 @@ TEST_F(MtHeaderTest, DoublePressInAZoneAsksForAutoSize) {
   EXPECT_EQ(header.ResizingSection(), nullptr);
   Release(172);
   EXPECT_EQ(TakeLog(), (Log{"autosize C", "down", "up"}));
+}
+
+TEST_F(MtHeaderTest, QtDoubleClickOnAnEdgeResizesOnceThenAsksForAutoSize) {
+  auto send = [this](QEvent::Type type, int x) {
+    const QPoint p(x, 8);
+    QMouseEvent e(type, QPointF(p), QPointF(header.mapToGlobal(p)), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&header, &e);
+  };
+  send(QEvent::MouseButtonPress, 172);
+  send(QEvent::MouseButtonRelease, 172);
+  send(QEvent::MouseButtonDblClick, 172);
+  send(QEvent::MouseButtonRelease, 172);
+  EXPECT_EQ(TakeLog(), (Log{"resizing C 0 60", "down", "resizing C 2 60", "resize C", "up", "autosize C", "down",
+                            "up"}));
+  EXPECT_EQ(header.ResizingSection(), nullptr);
+}
+
+TEST_F(MtHeaderTest, AssignedSectionsAreCopies) {
+  TMtHeader other;
+  other.SetSections(header.Sections());
+  ASSERT_EQ(other.Sections().GetCount(), 4);
+  EXPECT_NE(other.Sections().GetSectionByPos(2), C());
+  EXPECT_EQ(other.Sections().GetSectionByPos(2)->Width(), 60);
+  EXPECT_EQ(other.SectionsWidth(), 224);
 }
 
 TEST_F(MtHeaderTest, ExpandSignTogglesWithoutAClick) {
