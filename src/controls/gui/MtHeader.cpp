@@ -325,7 +325,7 @@ void TCustomMtHeader::SetHot(TMtHeaderSection* s) {
 
 void TCustomMtHeader::UpdateCursor(int x) {
   bool split = resizing_ != nullptr;
-  if (!split) {
+  if (!split && !dragging_) {
     TMtHeaderSection* s = nullptr;
     split = SectionAtX(x, s) && s && s->Resizable();
   }
