@@ -16,12 +16,6 @@ class TMtTreeItem;
 class TMtTreeItems;
 class TCustomMtTree;
 class TMtTreeWalker;
-class TMtItemStream;
-class TMtCellStyle;
-
-// Items nest at most this deep in an item stream that is read (the hidden root counts as
-// one level): deeper nesting is a read error.
-inline constexpr int kMtItemStreamMaxDepth = 10000;
 
 // ---------------------------------------------------------------------------------
 // Events of the tree (Sender is the tree)
@@ -31,12 +25,6 @@ using TMtItemEvent = std::function<void(TObject* Sender, TMtTreeItem* Item)>;
 using TItemSelChangeEvent = TMtItemEvent;
 using TMtItemExpandingEvent = std::function<void(TObject* Sender, TMtTreeItem* Item, bool& CanProcess)>;
 using THotTrackEvent = std::function<void(TObject* Sender, TMtTreeItem* OldItem, TMtTreeItem* NewItem)>;
-// The user's part of an item's record in the item stream: what the save event writes,
-// the load event reads back at the same place.
-using TItemSaveEvent = std::function<void(TObject* Sender, TStream& Stream, TMtTreeItem* Item)>;
-// A cell style written or read by the user instead of the stream's own block (Sender is
-// the item).
-using TCellStyleSaveEvent = std::function<void(TObject* Sender, TStream& Stream, TMtCellStyle* Style)>;
 
 // Called for every item of a walk: the item, its index among the walked rows (pre-order
 // index, or row index when only visible items are walked), a flag to clear to stop,
@@ -44,6 +32,18 @@ using TCellStyleSaveEvent = std::function<void(TObject* Sender, TStream& Stream,
 using TMtIterateProc =
     std::function<void(TMtTreeItem* Item, int Index, bool& ContinueIterate, void* Data, TCustomMtTree* Tree)>;
 using TMtItemPredicate = std::function<bool(TMtTreeItem* Item)>;
+
+class TMtItemStream;
+class TMtCellStyle;
+// Items nest at most this deep in an item stream that is read (the hidden root counts as
+// one level): deeper nesting is a read error.
+inline constexpr int kMtItemStreamMaxDepth = 10000;
+// The user's part of an item's record in the item stream: what the save event writes,
+// the load event reads back at the same place.
+using TItemSaveEvent = std::function<void(TObject* Sender, TStream& Stream, TMtTreeItem* Item)>;
+// A cell style written or read by the user instead of the stream's own block (Sender is
+// the item).
+using TCellStyleSaveEvent = std::function<void(TObject* Sender, TStream& Stream, TMtCellStyle* Style)>;
 
 // ---------------------------------------------------------------------------------
 // TMtCellStyle: how one cell of an item is drawn when the item uses styles.
@@ -194,10 +194,10 @@ class TMtTreeItem : public TPersistent {
   virtual void WriteData(TStream& stream);
 
  private:
+  friend class TMtItemStream;
   friend class TMtTreeItems;
   friend class TCustomMtTree;
   friend class TMtTreeWalker;
-  friend class TMtItemStream;
 
   using ChildList = TMtOwnedList<TMtTreeItem>;
 
@@ -407,14 +407,6 @@ class TCustomMtTree : public TObject {
 
   // --- events
   TOnItemChangeEvent OnItemChange;
-  TMtItemEvent OnItemDeletion;
-  TMtItemExpandingEvent OnItemExpanding;
-  TMtItemEvent OnItemExpand;
-  TMtItemExpandingEvent OnItemCollapsing;
-  TMtItemEvent OnItemCollapse;
-  TItemSelChangeEvent OnItemSelectedChange;
-  TNotifyEvent OnItemFocused;
-  THotTrackEvent OnHotTrack;
   // Once per item of the item stream, the hidden root included, after the item's own
   // fields and before its child count.
   TItemSaveEvent OnItemSave;
@@ -423,6 +415,14 @@ class TCustomMtTree : public TObject {
   // stream written so can be read back only with OnCellStyleLoad.
   TCellStyleSaveEvent OnCellStyleSave;
   TCellStyleSaveEvent OnCellStyleLoad;
+  TMtItemEvent OnItemDeletion;
+  TMtItemExpandingEvent OnItemExpanding;
+  TMtItemEvent OnItemExpand;
+  TMtItemExpandingEvent OnItemCollapsing;
+  TMtItemEvent OnItemCollapse;
+  TItemSelChangeEvent OnItemSelectedChange;
+  TNotifyEvent OnItemFocused;
+  THotTrackEvent OnHotTrack;
 
   // --- view hooks: empty here, overridden by the control
   virtual void RedrawItem(TMtTreeItem* item);
@@ -439,6 +439,10 @@ class TCustomMtTree : public TObject {
  protected:
   // The event firers; a derived control may intercept them.
   virtual void DoItemChange(TMtTreeItem* item, int mode);
+  virtual void DoItemSave(TStream& stream, TMtTreeItem* item);
+  virtual void DoItemLoad(TStream& stream, TMtTreeItem* item);
+  virtual void DoCellStyleSave(TMtTreeItem* item, TStream& stream, TMtCellStyle* style);
+  virtual void DoCellStyleLoad(TMtTreeItem* item, TStream& stream, TMtCellStyle* style);
   virtual void DoItemDelete(TMtTreeItem* item);
   virtual void DoItemExpanding(TMtTreeItem* item, bool& canProcess);
   virtual void DoItemExpand(TMtTreeItem* item);
@@ -447,10 +451,6 @@ class TCustomMtTree : public TObject {
   virtual void DoItemSelectedChange(TMtTreeItem* item);
   virtual void DoItemFocused();
   virtual void DoHotTrack(TMtTreeItem* oldItem, TMtTreeItem* newItem);
-  virtual void DoItemSave(TStream& stream, TMtTreeItem* item);
-  virtual void DoItemLoad(TStream& stream, TMtTreeItem* item);
-  virtual void DoCellStyleSave(TMtTreeItem* item, TStream& stream, TMtCellStyle* style);
-  virtual void DoCellStyleLoad(TMtTreeItem* item, TStream& stream, TMtCellStyle* style);
 
   // Deferred layout work, called when the outermost bracket closes, each only when
   // marked (the row list itself is rebuilt by the model before VisibleRowsChanged).
@@ -475,10 +475,10 @@ class TCustomMtTree : public TObject {
   void DestroyItems();
 
  private:
+  friend class TMtItemStream;
   friend class TMtTreeItem;
   friend class TMtTreeItems;
   friend class TMtTreeWalker;
-  friend class TMtItemStream;
 
   void FlushDirty();
   void FireSelectedChange(TMtTreeItem* item);
