@@ -8,18 +8,9 @@
 #include <vector>
 
 #include "controls/tree/MtTree.h"
+#include "test_support/ItemStreamFuzzHooks.h"
 
 namespace {
-
-void Hook(TCustomMtTree& tree) {
-  tree.OnItemLoad = [](TObject*, TStream& s, TMtTreeItem* item) {
-    item->Data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(s.ReadByte()));
-  };
-  tree.OnItemSave = [](TObject*, TStream& s, TMtTreeItem* item) {
-    s.WriteByte(static_cast<std::uint8_t>(reinterpret_cast<std::uintptr_t>(item->Data)));
-  };
-  tree.OnCellStyleLoad = [](TObject*, TStream& s, TMtCellStyle* style) { style->UserValue = s.ReadInt32(); };
-}
 
 int Reachable(const TMtTreeItem* item) {
   int count = 0;
@@ -39,7 +30,7 @@ int Reachable(const TMtTreeItem* item) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TCustomMtTree tree;
-  Hook(tree);
+  ItemStreamFuzzHooks(tree);
   TMemoryStream in(std::string_view(reinterpret_cast<const char*>(data), size));
   try {
     tree.Items()->LoadFromStream(in);
@@ -52,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TMemoryStream out;
   tree.Items()->SaveToStream(out);
   TCustomMtTree again;
-  Hook(again);
+  ItemStreamFuzzHooks(again);
   out.SetPosition(0);
   again.Items()->LoadFromStream(out);
   TMemoryStream out2;

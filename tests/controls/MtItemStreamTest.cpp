@@ -8,6 +8,7 @@
 
 #include "TreeFixture.h"
 #include "test_support/FuzzCases.h"
+#include "test_support/ItemStreamFuzzHooks.h"
 
 namespace {
 
@@ -678,24 +679,13 @@ TEST(MtItemStream, NestingBeyondTheLimitIsAReadError) {
 // ---------------------------------------------------------------------------------
 // Inputs found by the fuzz target
 
-// The fuzz target's events: a byte per item, an int32 per style read by event.
-void FuzzHooks(TCustomMtTree& tree) {
-  tree.OnItemLoad = [](TObject*, TStream& s, TMtTreeItem* item) {
-    item->Data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(s.ReadByte()));
-  };
-  tree.OnItemSave = [](TObject*, TStream& s, TMtTreeItem* item) {
-    s.WriteByte(static_cast<std::uint8_t>(reinterpret_cast<std::uintptr_t>(item->Data)));
-  };
-  tree.OnCellStyleLoad = [](TObject*, TStream& s, TMtCellStyle* style) { style->UserValue = s.ReadInt32(); };
-}
-
 TEST(MtItemStream, FuzzFoundInputsReadSafely) {
   const auto cases = FuzzCases("item_stream");
   EXPECT_FALSE(cases.empty());
   for (const auto& [name, bytes] : cases) {
     SCOPED_TRACE(name);
     LogTree tree;
-    FuzzHooks(tree);
+    ItemStreamFuzzHooks(tree);
     try {
       Load(tree, bytes);
     } catch (const EReadError&) {
@@ -705,7 +695,7 @@ TEST(MtItemStream, FuzzFoundInputsReadSafely) {
     EXPECT_EQ(tree.SelectedCount(), 0);
     const std::string written = Save(tree);
     LogTree again;
-    FuzzHooks(again);
+    ItemStreamFuzzHooks(again);
     Load(again, written);
     EXPECT_EQ(DescribeAll(again), DescribeAll(tree));
     EXPECT_EQ(Save(again), written);
