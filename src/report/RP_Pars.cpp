@@ -441,7 +441,12 @@ Variant TrpParser::CallFunction(const AnsiString& name, const std::vector<AnsiSt
     double cond = Evaluate(arg(0)).AsDouble();  // a Boolean counts as 1 or 0
     return Evaluate(std::trunc(cond) > 0 ? arg(1) : arg(2));
   }
-  if (name == "STRTODATE") return Variant::FromDate(StrToDate(Evaluate(arg(0)).AsString()));
+  if (name == "STRTODATE") {
+    AnsiString text = Evaluate(arg(0)).AsString();
+    TDateTime date;
+    if (!TryStrToDate(text, date)) throw EConvertError("'" + text + "' is not a valid date");
+    return Variant::FromDate(date);
+  }
   if (name == "STRTOTIME") return Variant::FromDate(StrToTime(Evaluate(arg(0)).AsString()));
   Variant value(0);
   if (OnFunction) OnFunction(name, Variant(arg(0)), Variant(arg(1)), Variant(arg(2)), value);

@@ -145,11 +145,13 @@ void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec)
   msec = ms % 1000;
 }
 
-AnsiString DateToStr(TDateTime value) {
+namespace {
+AnsiString DateText(TDateTime value) {
   int y, m, d;
   DecodeDate(value, y, m, d);
   return Two(d) + "." + Two(m) + "." + Two(y / 100) + Two(y % 100);
 }
+}  // namespace
 
 AnsiString TimeToStr(TDateTime value) {
   int h, n, s, ms;
@@ -161,9 +163,9 @@ AnsiString DateTimeToStr(TDateTime value) {
   CheckRange(value);
   bool hasTime = MillisecondsOfDay(value) != 0;
   bool hasDate = std::trunc(value) != 0;
-  if (!hasTime) return DateToStr(value);
+  if (!hasTime) return DateText(value);
   if (!hasDate) return TimeToStr(value);
-  return DateToStr(value) + " " + TimeToStr(value);
+  return DateText(value) + " " + TimeToStr(value);
 }
 
 bool TryStrToDate(std::string_view s, TDateTime& out) { return ParseDate(TrimBlanks(s), out); }
@@ -177,12 +179,6 @@ bool TryStrToDateTime(std::string_view s, TDateTime& out) {
   if (!ParseDate(s.substr(0, blank), d) || !ParseTime(TrimBlanks(s.substr(blank)), t)) return false;
   out = d >= 0 ? d + t : d - t;
   return true;
-}
-
-TDateTime StrToDate(std::string_view s) {
-  TDateTime v;
-  if (!TryStrToDate(s, v)) throw EConvertError("'" + AnsiString(s) + "' is not a valid date");
-  return v;
 }
 
 TDateTime StrToTime(std::string_view s) {

@@ -20,18 +20,16 @@ bool TryEncodeTime(int hour, int minute, int second, int msec, TDateTime& out);
 void DecodeDate(TDateTime value, int& year, int& month, int& day);
 void DecodeTime(TDateTime value, int& hour, int& minute, int& second, int& msec);
 
-// "dd.mm.yyyy", "hh:nn:ss"; DateTimeToStr leaves out a zero time, and the date when only
-// a time is held (date part 0 and a time part).
-AnsiString DateToStr(TDateTime value);
+// "dd.mm.yyyy hh:nn:ss", leaving out a zero time, and the date when only a time is held
+// (date part 0 and a time part); TimeToStr gives "hh:nn:ss".
 AnsiString TimeToStr(TDateTime value);
 AnsiString DateTimeToStr(TDateTime value);
 
 // Dates: day, month, year separated by ".", "/" or "-"; a two-digit year below 50 lies
 // in 2000..2049, else in 1950..1999. Times: hours and minutes, optionally seconds,
 // separated by ":". StrToDateTime takes a date, a time, or a date, blanks and a time.
-// Surrounding blanks are ignored. EConvertError "'x' is not a valid date" (time,
-// date and time) otherwise.
-TDateTime StrToDate(std::string_view s);
+// Surrounding blanks are ignored. EConvertError "'x' is not a valid time" (date and
+// time) otherwise.
 TDateTime StrToTime(std::string_view s);
 TDateTime StrToDateTime(std::string_view s);
 bool TryStrToDate(std::string_view s, TDateTime& out);

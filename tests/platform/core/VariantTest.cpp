@@ -239,8 +239,11 @@ TEST(DateTimeText, EncodesAndReadsTexts) {
   int y, m, d;
   DecodeDate(EncodeDate(2024, 2, 29), y, m, d);
   EXPECT_EQ(y * 10000 + m * 100 + d, 20240229);
-  EXPECT_EQ(StrToDate("5.3.24"), EncodeDate(2024, 3, 5));
-  EXPECT_EQ(StrToDate(" 05/03/1975 "), EncodeDate(1975, 3, 5));
+  TDateTime date;
+  ASSERT_TRUE(TryStrToDate("5.3.24", date));
+  EXPECT_EQ(date, EncodeDate(2024, 3, 5));
+  ASSERT_TRUE(TryStrToDate(" 05/03/1975 ", date));
+  EXPECT_EQ(date, EncodeDate(1975, 3, 5));
   EXPECT_EQ(StrToTime("6:30"), EncodeTime(6, 30, 0, 0));
   EXPECT_EQ(TimeToStr(EncodeTime(23, 59, 59, 999)), "23:59:59");
   EXPECT_EQ(DateTimeToStr(EncodeDate(1999, 12, 31) + EncodeTime(6, 0, 1, 0)), "31.12.1999 06:00:01");
@@ -248,6 +251,7 @@ TEST(DateTimeText, EncodesAndReadsTexts) {
     TDateTime v;
     EXPECT_FALSE(TryStrToDateTime(bad, v)) << bad;
   }
-  EXPECT_THROW(StrToDate("30.02.2000"), EConvertError);
-  EXPECT_THROW(DateToStr(1e10), EConvertError);
+  EXPECT_FALSE(TryStrToDate("30.02.2000", date));
+  EXPECT_THROW(StrToDateTime("30.02.2000"), EConvertError);
+  EXPECT_THROW(DateTimeToStr(1e10), EConvertError);
 }
