@@ -20,7 +20,7 @@ class Script : public TrpInterpretator {
     vars_.SetValueByName("S", "text");
     vars_.SetValueByName("D", Variant::FromDate(36526.5));
     vars_.SetValueByName("N", Variant::Null());
-    StepLimit = 20000;
+    StepLimit = 2000;
   }
 
   void ReadVariable(const AnsiString& name, Variant& value) override {

@@ -154,18 +154,9 @@ class ScriptCompiler {
     }
     Token t = Tok(p);
     if (t.up == "BEGIN") {
-      p = t.end;
-      for (;;) {
-        p = Statement(p);
-        Token u = Tok(p);
-        if (u.up[0] == ';') {
-          p = u.start + 1;
-        } else if (u.up == "END" || u.up == "END;") {
-          return u.start + 3;
-        } else {
-          Fail(u.start, "Need \";\" or \"end\" here");
-        }
-      }
+      Token u = StatementList(t.end);
+      if (u.up != "END" && u.up != "END;") Fail(u.start, "Need \";\" or \"end\" here");
+      return u.start + 3;
     }
     if (t.up == "IF") {
       std::size_t e = Expression(t.end);
@@ -186,20 +177,11 @@ class ScriptCompiler {
     }
     if (t.up == "REPEAT") {
       std::size_t first = lines_.size();
-      p = t.end;
-      for (;;) {
-        p = Statement(p);
-        Token u = Tok(p);
-        if (u.up[0] == ';') {
-          p = u.start + 1;
-        } else if (u.up == "UNTIL") {
-          std::size_t e = Expression(u.end);
-          lines_[Emit(Kind::kJumpIfZero, Text(u.end, e), u.start)].target = first;
-          return e;
-        } else {
-          Fail(u.start, "Need \";\" or \"until\" here");
-        }
-      }
+      Token u = StatementList(t.end);
+      if (u.up != "UNTIL") Fail(u.start, "Need \";\" or \"until\" here");
+      std::size_t e = Expression(u.end);
+      lines_[Emit(Kind::kJumpIfZero, Text(u.end, e), u.start)].target = first;
+      return e;
     }
     if (t.up == "WHILE") {
       std::size_t e = Expression(t.end);
@@ -243,6 +225,16 @@ class ScriptCompiler {
     std::size_t e = Expression(q);
     Emit(Kind::kEval, Text(q, e), q);
     return e;
+  }
+
+  // Statements separated by ";" (only the ";" of a token is taken); the token that
+  // ends the list.
+  Token StatementList(std::size_t p) {
+    for (;;) {
+      Token u = Tok(Statement(p));
+      if (u.up[0] != ';') return u;
+      p = u.start + 1;
+    }
   }
 
   // A name (letter, then letters, digits, "." and "_") with an optional "[" index "]";
