@@ -113,10 +113,16 @@ class ScriptCompiler {
     while (p < buf_.size() && IsBlank(buf_[p])) ++p;
     return p;
   }
+  // The token at p. Only keywords and the leading characters of a token are ever
+  // compared, so a long token is read no further than kTokenPeek characters (and marked
+  // so that it equals no keyword): scanning long runs without blanks again and again
+  // would make compiling quadratic.
   Token Tok(std::size_t p) const {
+    constexpr std::size_t kTokenPeek = 16;
     std::size_t s = Skip(p), e = s;
-    while (e < buf_.size() && !IsBlank(buf_[e])) ++e;
+    while (e < buf_.size() && !IsBlank(buf_[e]) && e - s < kTokenPeek) ++e;
     AnsiString up = AnsiUpperCase(std::string_view(buf_).substr(s, e - s));
+    if (e < buf_.size() && !IsBlank(buf_[e])) up.push_back('\x01');
     return {s, e, up.empty() ? AnsiString(" ") : up};
   }
   static bool StartsWith(const AnsiString& s, std::string_view prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
@@ -130,7 +136,8 @@ class ScriptCompiler {
   class Nesting {
    public:
     Nesting(ScriptCompiler& c, std::size_t pos) : c_(c) {
-      if (++c_.nesting_ > kMaxNesting) c_.Fail(pos, "Слишком глубокая вложенность в сценарии");
+      if (c_.nesting_ >= kMaxNesting) c_.Fail(pos, "Слишком глубокая вложенность в сценарии");
+      ++c_.nesting_;
     }
     ~Nesting() { --c_.nesting_; }
     Nesting(const Nesting&) = delete;

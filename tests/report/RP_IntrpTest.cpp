@@ -245,3 +245,18 @@ TEST(RpInterpreter, SplitExpressions) {
   interpreter.SplitExpressions(compiled, match, &vars, found);
   EXPECT_EQ(found.Lines(), (std::vector<std::string>{"SUM(a)", "COUNT(b)", "SUM(c)"}));
 }
+
+TEST(RpInterpreter, LongRunsWithoutBlanksCompile) {
+  // Tokens are never rescanned to their end, so long texts without blanks stay linear.
+  std::string sum = "x:=0";
+  for (int i = 0; i < 20000; ++i) sum += "+a";
+  std::string statements = "begin";
+  for (int i = 0; i < 20000; ++i) statements += " a:=1;b:=a+1;";
+  statements += "end";
+  TrpInterpretator interpreter;
+  TStringList compiled, errors;
+  ASSERT_TRUE(interpreter.CompileScript(Source({sum.c_str()}), compiled, errors)) << errors.Text();
+  EXPECT_EQ(compiled.Count(), 1);
+  ASSERT_TRUE(interpreter.CompileScript(Source({statements.c_str()}), compiled, errors)) << errors.Text();
+  EXPECT_EQ(compiled.Count(), 40000);
+}
