@@ -447,7 +447,12 @@ Variant TrpParser::CallFunction(const AnsiString& name, const std::vector<AnsiSt
     if (!TryStrToDate(text, date)) throw EConvertError("'" + text + "' is not a valid date");
     return Variant::FromDate(date);
   }
-  if (name == "STRTOTIME") return Variant::FromDate(StrToTime(Evaluate(arg(0)).AsString()));
+  if (name == "STRTOTIME") {
+    AnsiString text = Evaluate(arg(0)).AsString();
+    TDateTime time;
+    if (!TryStrToTime(text, time)) throw EConvertError("'" + text + "' is not a valid time");
+    return Variant::FromDate(time);
+  }
   Variant value(0);
   if (OnFunction) OnFunction(name, Variant(arg(0)), Variant(arg(1)), Variant(arg(2)), value);
   return value;

@@ -1,5 +1,6 @@
 #include "platform/core/Variant.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -55,6 +56,24 @@ Variant CurrencyResult(__int128 units) {
   if (units > std::numeric_limits<std::int64_t>::max() || units < std::numeric_limits<std::int64_t>::min())
     throw EVariantOverflowError("Overflow while converting variant of type (Currency) into type (Currency)");
   return Variant::FromCurrencyUnits(static_cast<std::int64_t>(units));
+}
+
+// "dd.mm.yyyy hh:nn:ss" on the continuous date-time scale, without the time when it is
+// 0:00:00 and without the date when the day is 30.12.1899 and a time is held.
+AnsiString DateTimeText(TDateTime v) {
+  TDateParts parts;
+  double day = std::floor(v);
+  if (!std::isfinite(v) || !TryDecodeDate(static_cast<std::int64_t>(std::max(-1e9, std::min(day, 1e9))), parts))
+    throw EVariantOverflowError("Overflow while converting variant of type (Date) into type (String)");
+  auto ms = static_cast<std::int64_t>(std::nearbyint((v - day) * 86400000.0));
+  if (ms >= 86400000) {
+    ms = 86399999;  // never round a time up into the next day
+  }
+  AnsiString date = DateToStr(static_cast<std::int64_t>(day));
+  AnsiString time = Format("%.2d:%.2d:%.2d", {ms / 3600000, ms / 60000 % 60, ms / 1000 % 60});
+  if (ms == 0) return date;
+  if (day == 0) return time;
+  return date + " " + time;
 }
 
 enum class Op { kAdd, kSub, kMul, kDiv };
@@ -222,7 +241,7 @@ AnsiString Variant::AsString() const {
     case varBoolean: return i_ ? "True" : "False";
     case varCurrency: return FloatToStr(static_cast<double>(i_) / kCurrencyScale);
     case varDouble: return FloatToStr(d_);
-    case varDate: return DateTimeToStr(d_);
+    case varDate: return DateTimeText(d_);
     case varString: return s_;
   }
   CastError(varString);

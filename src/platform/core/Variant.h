@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/core/DateTimeText.h"
+#include "platform/core/DateTime.h"
 #include "platform/core/SysUtils.h"
 
 TW_DECLARE_EXCEPTION(EVariantError, Exception)

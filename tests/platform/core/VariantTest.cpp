@@ -231,27 +231,23 @@ TEST(Variant, ComparisonTable) {
   }
 }
 
-TEST(DateTimeText, EncodesAndReadsTexts) {
-  EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
-  EXPECT_EQ(EncodeDate(2000, 1, 1), 36526.0);
-  EXPECT_EQ(EncodeDate(1899, 12, 29), -1.0);
-  EXPECT_THROW(EncodeDate(2001, 2, 29), EConvertError);
-  int y, m, d;
-  DecodeDate(EncodeDate(2024, 2, 29), y, m, d);
-  EXPECT_EQ(y * 10000 + m * 100 + d, 20240229);
-  TDateTime date;
-  ASSERT_TRUE(TryStrToDate("5.3.24", date));
-  EXPECT_EQ(date, EncodeDate(2024, 3, 5));
-  ASSERT_TRUE(TryStrToDate(" 05/03/1975 ", date));
-  EXPECT_EQ(date, EncodeDate(1975, 3, 5));
-  EXPECT_EQ(StrToTime("6:30"), EncodeTime(6, 30, 0, 0));
-  EXPECT_EQ(TimeToStr(EncodeTime(23, 59, 59, 999)), "23:59:59");
-  EXPECT_EQ(DateTimeToStr(EncodeDate(1999, 12, 31) + EncodeTime(6, 0, 1, 0)), "31.12.1999 06:00:01");
-  for (const char* bad : {"", "1.2", "31.4.2000", "1.1.2000x", "24:00", "12:60", "a.b.c"}) {
-    TDateTime v;
-    EXPECT_FALSE(TryStrToDateTime(bad, v)) << bad;
-  }
-  EXPECT_FALSE(TryStrToDate("30.02.2000", date));
-  EXPECT_THROW(StrToDateTime("30.02.2000"), EConvertError);
-  EXPECT_THROW(DateTimeToStr(1e10), EConvertError);
+TEST(Variant, DatesAsText) {
+  struct Case {
+    TDateTime value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0, "30.12.1899"},
+      {36526, "01.01.2000"},
+      {36526.5, "01.01.2000 12:00:00"},
+      {0.25, "06:00:00"},
+      {36525 + (6 * 3600 + 1) / 86400.0, "31.12.1999 06:00:01"},
+      {36526 - 0.1 / 86400000, "31.12.1999 23:59:59"},  // never rounded into the next day
+      {-1.25, "28.12.1899 18:00:00"},                    // the scale is continuous
+  };
+  for (const auto& c : cases) EXPECT_EQ(Variant::FromDate(c.value).AsString(), c.text) << c.value;
+  EXPECT_THROW(Variant::FromDate(1e10).AsString(), EVariantOverflowError);
+  EXPECT_EQ(VarToStr(Variant::FromDate(2)), "01.01.1900");
+  for (const char* bad : {"1.", "31.4.2000", "1.1.2000x", "24:00", "12:60", "a.b.c"})
+    EXPECT_THROW(Variant(bad).AsDate(), EVariantTypeCastError) << bad;
 }
