@@ -121,6 +121,7 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
     ClipUnlock();
   });
   std::int64_t step = code;
+  std::int64_t before = RecNo();
   for (;;) {
     if (masterTag_ && direction != 0) {
       if (readAheadActive_) SetReadAhead(false);
@@ -139,6 +140,9 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
       DBO_dBaseFld::GetRecord(step);
     }
     if (Bof() || Eof() || direction == 0 || Visible()) return;
+    // An error procedure that returns leaves the record where it was: no endless stepping.
+    if (step == direction && RecNo() == before) return;
+    before = RecNo();
     step = direction;
   }
 }

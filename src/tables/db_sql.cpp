@@ -653,7 +653,12 @@ AnsiString TdbExpNumLit::NodeName() const { return TrimLeft(Format("%20.*f", {De
 
 TdbExpDateLit::TdbExpDateLit(std::string_view text) : TdbExpBaseObject(enk::DateLit) {
   ValueKind = ek::Date;
-  const std::int32_t julian = DBFDate().TextToJulian(text);
+  std::int32_t julian = 0;
+  try {
+    julian = DBFDate().TextToJulian(text);
+  } catch (const EConvertError&) {
+    FailCannotEvaluate();  // a date literal that is no date
+  }
   julian_ = julian == 0 ? kEmptyExpDate : julian;
 }
 

@@ -199,6 +199,8 @@ TEST_F(TablesExpression, ValuesAndErrorsAgainstTheTable) {
       {1, "1 2", "E:Expression cannot be evaluated"},
       {1, "CODE)", "E:Expression cannot be evaluated"},
       {1, "()", "E:Expression cannot be evaluated"},
+      {1, "BORN > {31.02.2000}", "E:Expression cannot be evaluated"},
+      {1, "BORN > {}", "L:F"},
       {1, "CODE +", "E:Target value missing for + operation"},
       {1, "* 2", "E:Target value missing for * operation"},
       {1, "CODE = * 2", "E:Target value missing for * operation"},

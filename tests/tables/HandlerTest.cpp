@@ -535,6 +535,15 @@ TEST_F(TablesHandler, LockIndexesLeavesNoLockHeldWhenItFails) {
   EXPECT_FALSE(a.locked || b.locked || c.locked);
 }
 
+TEST_F(TablesHandler, RenameTakesTheIndexFilesNamedLikeTheTable) {
+  DBO_dBHandler h(Make({"A"}), false, true);
+  ASSERT_EQ(h.OpenIndexList("h.tst other.tst", ""), 0);
+  ASSERT_TRUE(h.Rename(dir_.Path() + "/renamed.dbf"));
+  EXPECT_EQ(ExtractFileName(h.FileName()), "renamed.dbf");
+  EXPECT_EQ(ExtractFileName(h.IndexFile(1)->IndexFileName()), "renamed.TST");
+  EXPECT_EQ(ExtractFileName(h.IndexFile(2)->IndexFileName()), "OTHER.TST");
+}
+
 TEST_F(TablesHandler, ReadAheadServesSequentialReads) {
   std::vector<const char*> names(3000, "same");
   names[2999] = "last";
