@@ -276,8 +276,7 @@ int DBO_dBHandler::IndexOpen(std::string_view fileName) {
   for (const auto& file : slots_)
     if (file && AnsiSameText(NamePart(file->IndexFileName()), part)) return -1;
   std::unique_ptr<DBobjIndexFile> file;
-  if (const TdbIndexFactory* factory = FindIndexFormat(ExtractFileExt(part)))
-    file = (*factory)(*this, name);
+  if (const TdbIndexFactory* factory = FindIndexFormat(ExtractFileExt(part))) file = (*factory)(*this, name);
   if (file && file->HeaderValid()) {
     for (auto& slot : slots_) {
       if (slot) continue;
@@ -373,7 +372,8 @@ DBobjIndexTag* DBO_dBHandler::TagByNumber(std::int64_t n) const {
 int DBO_dBHandler::IndexSlotOf(std::string_view fileName) const {
   const std::string_view part = NamePart(fileName);
   for (int slot = kMaxIndexFiles; slot >= 1; --slot)
-    if (DBobjIndexFile* f = IndexFile(slot); f && AnsiSameText(NamePart(f->IndexFileName()), part)) return slot;
+    if (DBobjIndexFile* f = IndexFile(slot); f && AnsiSameText(NamePart(f->IndexFileName()), part))
+      return slot;
   return 0;
 }
 
@@ -466,7 +466,8 @@ void DBO_dBHandler::SetFilter(std::string_view text, bool caseless, bool partial
   filterInForce_ = false;
   if (!filterSet_) filterSet_ = std::make_unique<TdbHugeSet>();
   if (!filterExp_) filterExp_ = std::make_unique<TdbExpHandler>(&Link());
-  if (!filterCompiled_ || text != filterText_ || caseless != filterCaseless_ || partialCompare != filterPartial_) {
+  if (!filterCompiled_ || text != filterText_ || caseless != filterCaseless_ ||
+      partialCompare != filterPartial_) {
     filterCompiled_ = false;
     filterText_ = text;
     filterCaseless_ = caseless;
@@ -514,8 +515,8 @@ void DBO_dBHandler::SetFilterActive(bool on) {
 
 // --- Search -----------------------------------------------------------------------------------------
 
-std::int64_t DBO_dBHandler::SearchField(std::string_view text, std::int64_t& fieldNumber, std::int64_t stopRecord,
-                                        std::int64_t& foundRecord) {
+std::int64_t DBO_dBHandler::SearchField(std::string_view text, std::int64_t& fieldNumber,
+                                        std::int64_t stopRecord, std::int64_t& foundRecord) {
   if (fieldNumber < 0 || fieldNumber > FieldCount() || text.empty()) return 0;
   const std::uint16_t flags = SearchFlags;
   TextRule rule;
@@ -731,8 +732,8 @@ void DBO_dBHandler::WriteAt(std::int64_t offset, const void* buffer, std::int64_
   const std::int64_t from = std::max(offset, readAheadFirst_);
   const std::int64_t to = std::min(offset + count, readAheadPast_);
   if (from < to)
-    std::memcpy(readAhead_.data() + (from - readAheadFirst_), static_cast<const char*>(buffer) + (from - offset),
-                static_cast<std::size_t>(to - from));
+    std::memcpy(readAhead_.data() + (from - readAheadFirst_),
+                static_cast<const char*>(buffer) + (from - offset), static_cast<std::size_t>(to - from));
 }
 
 void DBO_dBHandler::Truncate(std::int64_t offset) {

@@ -51,7 +51,8 @@ class DBobjIndexFile {
 };
 
 // Opens the index file `fileName` (upper-cased, with directory and extension) of a table.
-using TdbIndexFactory = std::function<std::unique_ptr<DBobjIndexFile>(DBO_dBHandler& table, const AnsiString& fileName)>;
+using TdbIndexFactory =
+    std::function<std::unique_ptr<DBobjIndexFile>(DBO_dBHandler& table, const AnsiString& fileName)>;
 
 // Registers the format of an extension (".NDX", ...); an empty factory removes it.
 void RegisterIndexFormat(std::string_view extension, TdbIndexFactory factory);

@@ -51,11 +51,12 @@ struct OperatorSpelling {
 
 // Two-character spellings first.
 constexpr OperatorSpelling kOperators[] = {
-    {"==", eop::ExactlyEqual, 5}, {"<>", eop::NotEqual, 5},  {"!=", eop::NotEqual, 5}, {">=", eop::GreaterEqual, 5},
-    {"=>", eop::GreaterEqual, 5}, {"<=", eop::LessEqual, 5}, {"=<", eop::LessEqual, 5}, {"**", eop::Power, 2},
-    {"=", eop::Equal, 5},         {"#", eop::NotEqual, 5},   {">", eop::Greater, 5},    {"<", eop::Less, 5},
-    {"+", eop::Plus, 4},          {"-", eop::Minus, 4},      {"*", eop::Multiply, 3},   {"/", eop::Divide, 3},
-    {"^", eop::Power, 2},         {"!", eop::Not, 6},
+    {"==", eop::ExactlyEqual, 5}, {"<>", eop::NotEqual, 5},     {"!=", eop::NotEqual, 5},
+    {">=", eop::GreaterEqual, 5}, {"=>", eop::GreaterEqual, 5}, {"<=", eop::LessEqual, 5},
+    {"=<", eop::LessEqual, 5},    {"**", eop::Power, 2},        {"=", eop::Equal, 5},
+    {"#", eop::NotEqual, 5},      {">", eop::Greater, 5},       {"<", eop::Less, 5},
+    {"+", eop::Plus, 4},          {"-", eop::Minus, 4},         {"*", eop::Multiply, 3},
+    {"/", eop::Divide, 3},        {"^", eop::Power, 2},         {"!", eop::Not, 6},
 };
 
 // Any byte may stand in a literal; outside literals tab, CR, LF (and the other control
@@ -117,12 +118,24 @@ struct Keyword {
 };
 
 constexpr Keyword kKeywords[] = {
-    {"T", 0, 0, true},          {"TRUE", 0, 0, true},          {"F", 0, 0, false},
-    {"FALSE", 0, 0, false},     {"EQ", eop::Equal, 5, false},  {"LE", eop::LessEqual, 5, false},
-    {"LT", eop::Less, 5, false}, {"GE", eop::GreaterEqual, 5, false}, {"GT", eop::Greater, 5, false},
-    {"AND", eop::And, 7, false}, {"OR", eop::Or, 8, false},    {"NOT", eop::Not, 6, false},
-    {"LIKE", eop::Like, 5, false}, {"POS", eop::Pos, 5, false},
+    {"T", 0, 0, true},
+    {"TRUE", 0, 0, true},
+    {"F", 0, 0, false},
+    {"FALSE", 0, 0, false},
+    {"EQ", eop::Equal, 5, false},
+    {"LE", eop::LessEqual, 5, false},
+    {"LT", eop::Less, 5, false},
+    {"GE", eop::GreaterEqual, 5, false},
+    {"GT", eop::Greater, 5, false},
+    {"AND", eop::And, 7, false},
+    {"OR", eop::Or, 8, false},
+    {"NOT", eop::Not, 6, false},
+    {"LIKE", eop::Like, 5, false},
+    {"POS", eop::Pos, 5, false},
 };
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 bool IsUnboundOperator(const TdbExpBaseObject* n) { return n->NodeKind == enk::Operator; }
 
@@ -209,6 +222,10 @@ class TdbExpParser {
         case Tk::Char: {
           AnsiString word;
           while (i < end && t_[i].type == Tk::Char) {
+            // A number ends before ".AND." and the like: CODE=1.AND.OK.
+            if (!word.empty() && IsDigit(word.front()) && t_[i].ch == '.' && i + 1 < end &&
+                t_[i + 1].type == Tk::Char && IsLetter(t_[i + 1].ch))
+              break;
             word += t_[i].ch;
             ++i;
             if (word.size() > 1 && word.front() == '.' && word.back() == '.') break;  // ".AND."
@@ -283,7 +300,8 @@ class TdbExpParser {
     if (word.size() >= 2) {
       const std::size_t b = word.find_first_not_of('.');
       const std::size_t e = word.find_last_not_of('.');
-      const std::string_view bare = b == AnsiString::npos ? std::string_view() : std::string_view(word).substr(b, e - b + 1);
+      const std::string_view bare =
+          b == AnsiString::npos ? std::string_view() : std::string_view(word).substr(b, e - b + 1);
       for (const auto& k : kKeywords) {
         if (k.word != bare) continue;
         if (k.code == 0) {
@@ -302,7 +320,8 @@ class TdbExpParser {
       h_.MaxDecimals = std::max(h_.MaxDecimals, lit->Decimals);
       return lit;
     }
-    if ((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_' || first == '.' || first >= 0x80) {
+    if ((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') || first == '_' || first == '.' ||
+        first >= 0x80) {
       if (!h_.Link()) Fail(Format("Field/variable %s is unknown", {word}));
       TdbUserDefFieldVar* v = h_.Link()->FindFieldVar(word);
       if (!v) Fail(Format("There is no function for %s", {word}));
@@ -381,7 +400,9 @@ TdbExpContainer::TdbExpContainer(std::unique_ptr<TdbExpBaseObject> inner) : TdbE
   Right = std::move(inner);
 }
 
-AnsiString TdbExpContainer::ExpressionText() const { return "(" + (Right ? Right->ExpressionText() : "") + ")"; }
+AnsiString TdbExpContainer::ExpressionText() const {
+  return "(" + (Right ? Right->ExpressionText() : "") + ")";
+}
 
 void TdbExpContainer::Evaluate(TdbExpValue& value) {
   if (Right)
@@ -612,14 +633,16 @@ void TdbExpFunction::GetArgument(int index, TdbExpValue& value, std::uint8_t req
   }
   value.width = 0;
   args_[static_cast<std::size_t>(index)]->Evaluate(value);
-  if (requiredKind != ek::Any && ek::IsNumeric(value.kind) && (requiredKind == ek::Text || requiredKind == ek::Logical))
+  if (requiredKind != ek::Any && ek::IsNumeric(value.kind) &&
+      (requiredKind == ek::Text || requiredKind == ek::Logical))
     Fail(Format("%s needed for Argument %d of %s",
                 {AnsiString(requiredKind == ek::Text ? "Text" : "Boolean"), index + 1, function_->Name()}));
 }
 
 const TdbExpUserLink* TdbExpFunction::UserLink() const { return handler_->Link(); }
 
-TdbExpFieldvar::TdbExpFieldvar(TdbUserDefFieldVar* provider) : TdbExpBaseObject(enk::FieldVar), provider_(provider) {
+TdbExpFieldvar::TdbExpFieldvar(TdbUserDefFieldVar* provider)
+    : TdbExpBaseObject(enk::FieldVar), provider_(provider) {
   if (auto* field = dynamic_cast<TdblDBFFieldVars*>(provider)) Width = field->Width();
 }
 
@@ -663,7 +686,9 @@ TdbExpDateLit::TdbExpDateLit(std::string_view text) : TdbExpBaseObject(enk::Date
 }
 
 AnsiString TdbExpDateLit::NodeName() const {
-  return "{" + (julian_ == kEmptyExpDate ? AnsiString() : DBFDate().JulianToDisplay(static_cast<std::int64_t>(julian_))) +
+  return "{" +
+         (julian_ == kEmptyExpDate ? AnsiString()
+                                   : DBFDate().JulianToDisplay(static_cast<std::int64_t>(julian_))) +
          "}";
 }
 
@@ -731,10 +756,12 @@ void TdbExpHandler::FoldCase(AnsiString& text) const { ExpUpper(text, link_ ? li
 
 void ExpUpper(AnsiString& text, bool oem) {
   for (char& c : text)
-    c = static_cast<char>(oem ? cp::OemUpper(static_cast<unsigned char>(c)) : cp::AnsiUpper(static_cast<unsigned char>(c)));
+    c = static_cast<char>(oem ? cp::OemUpper(static_cast<unsigned char>(c))
+                              : cp::AnsiUpper(static_cast<unsigned char>(c)));
 }
 
 void ExpLower(AnsiString& text, bool oem) {
   for (char& c : text)
-    c = static_cast<char>(oem ? cp::OemLower(static_cast<unsigned char>(c)) : cp::AnsiLower(static_cast<unsigned char>(c)));
+    c = static_cast<char>(oem ? cp::OemLower(static_cast<unsigned char>(c))
+                              : cp::AnsiLower(static_cast<unsigned char>(c)));
 }

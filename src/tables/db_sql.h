@@ -239,7 +239,8 @@ class TdbExpOperator : public TdbExpBaseObject {
 
 class TdbExpFunction : public TdbExpBaseObject, public TdbExpArguments {
  public:
-  TdbExpFunction(TdbExpHandler* handler, TdbUserDefFunction* function, std::vector<std::unique_ptr<TdbExpBaseObject>> args);
+  TdbExpFunction(TdbExpHandler* handler, TdbUserDefFunction* function,
+                 std::vector<std::unique_ptr<TdbExpBaseObject>> args);
   AnsiString NodeName() const override { return function_->Name(); }
   AnsiString ExpressionText() const override;
   void Evaluate(TdbExpValue& value) override;
@@ -300,7 +301,9 @@ class TdbExpDateLit : public TdbExpBaseObject {
 
 class TdbExpBlnLit : public TdbExpBaseObject {
  public:
-  explicit TdbExpBlnLit(bool value) : TdbExpBaseObject(enk::BlnLit), value_(value) { ValueKind = ek::Logical; }
+  explicit TdbExpBlnLit(bool value) : TdbExpBaseObject(enk::BlnLit), value_(value) {
+    ValueKind = ek::Logical;
+  }
   AnsiString NodeName() const override { return value_ ? ".T." : ".F."; }
   void Evaluate(TdbExpValue& value) override { value.SetLogical(value_); }
 
@@ -311,7 +314,8 @@ class TdbExpBlnLit : public TdbExpBaseObject {
 class TdbExpHandler {
  public:
   // Compiles the text when one is given (an empty text gives no tree).
-  explicit TdbExpHandler(TdbExpUserLink* link = nullptr, bool sqlWildcards = false, std::string_view text = {});
+  explicit TdbExpHandler(TdbExpUserLink* link = nullptr, bool sqlWildcards = false,
+                         std::string_view text = {});
   virtual ~TdbExpHandler();
   TdbExpHandler(const TdbExpHandler&) = delete;
   TdbExpHandler& operator=(const TdbExpHandler&) = delete;

@@ -81,7 +81,9 @@ class TdbUDFAllTrim : public TdbUDFTextMap {
 class TdbUDFLTrim : public TdbUDFTextMap {
  public:
   TdbUDFLTrim() : TdbUDFTextMap("LTRIM") {}
-  void Map(TdbExpArguments&, AnsiString& t) override { t.erase(0, std::min(t.find_first_not_of(' '), t.size())); }
+  void Map(TdbExpArguments&, AnsiString& t) override {
+    t.erase(0, std::min(t.find_first_not_of(' '), t.size()));
+  }
 };
 
 class TdbUDFTrim : public TdbUDFTextMap {
@@ -132,15 +134,27 @@ class TdbUDFSoundex : public TdbUDFTextMap {
  private:
   static char Digit(char c) {
     switch (c) {
-      case 'B': case 'F': case 'P': case 'V':
+      case 'B':
+      case 'F':
+      case 'P':
+      case 'V':
         return '1';
-      case 'C': case 'G': case 'J': case 'K': case 'Q': case 'S': case 'X': case 'Z':
+      case 'C':
+      case 'G':
+      case 'J':
+      case 'K':
+      case 'Q':
+      case 'S':
+      case 'X':
+      case 'Z':
         return '2';
-      case 'D': case 'T':
+      case 'D':
+      case 'T':
         return '3';
       case 'L':
         return '4';
-      case 'M': case 'N':
+      case 'M':
+      case 'N':
         return '5';
       case 'R':
         return '6';
@@ -251,7 +265,8 @@ class TdbUDFDateText : public TdbUDFBuiltin {
     TdbExpValue work;  // further arguments
     const std::int64_t julian = JulianOf(Number(args, 0, r));
     const bool dbf = always_ || Whole(Optional(args, 1, work, 0)) == 1;
-    r.SetText(julian == 0 ? AnsiString() : (dbf ? DBFDate().JulianToDBF(julian) : DBFDate().JulianToDisplay(julian)));
+    r.SetText(julian == 0 ? AnsiString()
+                          : (dbf ? DBFDate().JulianToDBF(julian) : DBFDate().JulianToDisplay(julian)));
     return true;
   }
 
@@ -337,7 +352,8 @@ class TdbUDFSubStr : public TdbUDFBuiltin {
     if (start < 1 || start > length || count <= 0)
       r.text.clear();
     else
-      r.text = r.text.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(std::min(count, length)));
+      r.text = r.text.substr(static_cast<std::size_t>(start - 1),
+                             static_cast<std::size_t>(std::min(count, length)));
     return true;
   }
 };
@@ -399,16 +415,18 @@ class TdbUDFStr : public TdbUDFBuiltin {
     const std::int32_t fieldWidth = r.width;
     std::int32_t defaultWidth = args.UserLink() ? args.UserLink()->DefaultNumberWidth : kDefaultStrWidth;
     if (defaultWidth == -1) defaultWidth = fieldWidth > 0 ? fieldWidth : kDefaultStrWidth;
-    const std::int64_t width = std::min<std::int64_t>(Whole(Optional(args, 1, work, defaultWidth)), kMaxExpText);
+    const std::int64_t width =
+        std::min<std::int64_t>(Whole(Optional(args, 1, work, defaultWidth)), kMaxExpText);
     const std::int64_t decimals = std::clamp<std::int64_t>(Whole(Optional(args, 2, work, 0)), 0, kMaxExpText);
     if (width <= 0) {
       r.SetText("");
       return true;
     }
-    AnsiString text = std::isfinite(v) && std::fabs(v) < 1e300 ? Format("%*.*f", {static_cast<int>(width),
-                                                                                    static_cast<int>(decimals), v})
-                                                               : AnsiString();
-    if (text.empty() || static_cast<std::int64_t>(text.size()) > width) text.assign(static_cast<std::size_t>(width), '*');
+    AnsiString text = std::isfinite(v) && std::fabs(v) < 1e300
+                          ? Format("%*.*f", {static_cast<int>(width), static_cast<int>(decimals), v})
+                          : AnsiString();
+    if (text.empty() || static_cast<std::int64_t>(text.size()) > width)
+      text.assign(static_cast<std::size_t>(width), '*');
     Finish(text);
     r.SetText(text);
     return true;

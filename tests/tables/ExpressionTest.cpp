@@ -46,7 +46,11 @@ class TablesExpression : public ::testing::Test {
   TablesExpression() {
     name_ = dir_.Path() + "/expr.dbf";
     CreateDbfTable(name_, 0x03,
-                   {{"NAME", 'C', 10}, {"CODE", 'N', 5}, {"PRICE", 'N', 8, 2}, {"BORN", 'D'}, {"OK", 'L'},
+                   {{"NAME", 'C', 10},
+                    {"CODE", 'N', 5},
+                    {"PRICE", 'N', 8, 2},
+                    {"BORN", 'D'},
+                    {"OK", 'L'},
                     {"CITY", 'C', 12}});
     table_ = std::make_unique<DBO_dBaseFld>(name_, false, true);
     DBO_dBaseFld& t = *table_;
@@ -109,6 +113,8 @@ TEST_F(TablesExpression, ValuesAndErrorsAgainstTheTable) {
       {1, "CODE EQ 12 .AND. PRICE GT 3", "L:T"},
       {1, ".F. .OR. .T. .AND. .F.", "L:F"},
       {1, "TRUE = OK", "L:T"},
+      {1, "CODE=12.AND.OK", "L:T"},
+      {1, "CODE=1.5.OR.OK", "L:T"},
       {1, "CODE\t=\r\n12", "L:T"},
       {1, "CODE >= 12 .AND. CODE <= 12 .AND. CODE <> 11 .AND. CODE != 11 .AND. CODE # 11", "L:T"},
       // Texts: trailing blanks, wildcards at either end, no case folding by default.
@@ -231,8 +237,9 @@ TEST_F(TablesExpression, CompilerStateAndTextForm) {
   TdbExpHandler h(&table_->Link());
   table_->GetRecord(1);
   // The text form compiles again to the same value.
-  for (const char* text : {"UPPER(NAME)+STR(CODE,5)", "CODE = 12 .AND. .NOT. DELETED()", "-CODE + 2.50 * -3",
-                           "NAME = [it's] .OR. BORN > {31.12.1999}", "2^3^2", "'A' == 'B' .OR. OK", "(1+2)*3"}) {
+  for (const char* text :
+       {"UPPER(NAME)+STR(CODE,5)", "CODE = 12 .AND. .NOT. DELETED()", "-CODE + 2.50 * -3",
+        "NAME = [it's] .OR. BORN > {31.12.1999}", "2^3^2", "'A' == 'B' .OR. OK", "(1+2)*3"}) {
     h.SetExpression(text);
     const AnsiString again = h.ExpressionText();
     TdbExpHandler h2(&table_->Link(), false, again);
@@ -291,8 +298,8 @@ TEST(TablesExpressionNoTable, NamesNeedALinkAndTextsStayWithin511Bytes) {
 
   TdbExpHandler h(nullptr);
   TdbExpValue v;
-  for (const char* text : {"PADR('A', 10000)", "PADL('A', 600) + PADR('B', 600)", "'x' - PADC('y', 9999)",
-                           "STR(1, 900, 800)"}) {
+  for (const char* text :
+       {"PADR('A', 10000)", "PADL('A', 600) + PADR('B', 600)", "'x' - PADC('y', 9999)", "STR(1, 900, 800)"}) {
     h.SetExpression(text);
     ASSERT_EQ(h.EvaluateToBuffer(v), ek::Text) << text;
     EXPECT_EQ(v.text.size(), kMaxExpText) << text;

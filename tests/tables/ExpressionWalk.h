@@ -16,12 +16,13 @@ namespace expression_walk {
 
 inline AnsiString CreateSmallTable(const std::string& dir) {
   const AnsiString name = AnsiPath(dir + "/expr.dbf");
-  CreateDbfTable(name, 0x83,
-                 {{"NAME", 'C', 12}, {"CODE", 'N', 6}, {"PRICE", 'N', 9, 3}, {"BORN", 'D'}, {"OK", 'L'},
-                  {"NOTE", 'M'}},
-                 {.Overwrite = true});
+  CreateDbfTable(
+      name, 0x83,
+      {{"NAME", 'C', 12}, {"CODE", 'N', 6}, {"PRICE", 'N', 9, 3}, {"BORN", 'D'}, {"OK", 'L'}, {"NOTE", 'M'}},
+      {.Overwrite = true});
   DBO_dBHandler t(name, false, true);
-  const char* names[] = {"ABC", "\x8c\x8e\x91\x8a\x82\x80", "", "  x*?%_"};  // the second: МОСКВА in 866
+  // The second name is МОСКВА in code page 866.
+  const char* names[] = {"ABC", "\x8c\x8e\x91\x8a\x82\x80", "", "  x*?%_"};
   for (int i = 0; i < 4; ++i) {
     t.BlankRecord();
     t.FieldPut(1, names[i]);

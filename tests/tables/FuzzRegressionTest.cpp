@@ -30,7 +30,8 @@ int ForEachInput(const char* subdir, const std::function<void(const std::string&
 TEST(TablesFuzzRegression, FoundInputsRunClean) {
   TempDir work;
   const int replayed = ForEachInput("fuzz", [&](const std::string& bytes) {
-    tables_walk::WalkTableBytes(work.SysPath(), reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    tables_walk::WalkTableBytes(work.SysPath(), reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                bytes.size());
     // Writes stay near the data: a damaged header never sends them far beyond the file.
     for (const char* file : {"t.dbf", "t.dbt", "t.fpt"})
       EXPECT_LT(std::filesystem::file_size(work.SysPath() + "/" + file), bytes.size() + 65536) << file;

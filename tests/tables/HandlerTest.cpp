@@ -21,7 +21,9 @@ using Progress = std::array<std::int32_t, 3>;
 class RecordingHandler : public DBO_dBHandler {
  public:
   using DBO_dBHandler::DBO_dBHandler;
-  void StatusUpdate(std::int32_t a, std::int32_t b, std::int32_t c) override { progress.push_back({a, b, c}); }
+  void StatusUpdate(std::int32_t a, std::int32_t b, std::int32_t c) override {
+    progress.push_back({a, b, c});
+  }
   std::vector<Progress> progress;
 };
 
@@ -92,7 +94,10 @@ std::map<AnsiString, FakeIndexState>& FakeStates() {
 class FakeIndexFile : public DBobjIndexFile {
  public:
   FakeIndexFile(DBO_dBHandler& table, AnsiString name)
-      : table_(table), name_(std::move(name)), tag_(ExtractNameNoExt(name_)), state_(FakeStates()[ExtractFileName(name_)]) {}
+      : table_(table),
+        name_(std::move(name)),
+        tag_(ExtractNameNoExt(name_)),
+        state_(FakeStates()[ExtractFileName(name_)]) {}
   AnsiString IndexFileName() const override { return name_; }
   bool HeaderValid() const override { return true; }
   bool LockIndex() override {
@@ -135,9 +140,10 @@ class TablesHandler : public ::testing::Test {
  protected:
   TablesHandler() {
     FakeStates().clear();
-    RegisterIndexFormat(".TST", [](DBO_dBHandler& t, const AnsiString& name) -> std::unique_ptr<DBobjIndexFile> {
-      return std::make_unique<FakeIndexFile>(t, name);
-    });
+    RegisterIndexFormat(".TST",
+                        [](DBO_dBHandler& t, const AnsiString& name) -> std::unique_ptr<DBobjIndexFile> {
+                          return std::make_unique<FakeIndexFile>(t, name);
+                        });
   }
   ~TablesHandler() override { RegisterIndexFormat(".TST", {}); }
 
@@ -146,7 +152,8 @@ class TablesHandler : public ::testing::Test {
   AnsiString Make(const std::vector<const char*>& names, std::initializer_list<std::int64_t> deleted = {},
                   const char* file = "h.dbf") {
     AnsiString name = dir_.Path() + "/" + file;
-    CreateDbfTable(name, 0x03, {{"NAME", 'C', 10}, {"CODE", 'N', 5}, {"BORN", 'D'}, {"OK", 'L'}}, {.Overwrite = true});
+    CreateDbfTable(name, 0x03, {{"NAME", 'C', 10}, {"CODE", 'N', 5}, {"BORN", 'D'}, {"OK", 'L'}},
+                   {.Overwrite = true});
     DBO_dBaseFld t(name, false, true);
     for (std::size_t i = 0; i < names.size(); ++i) {
       t.BlankRecord();
