@@ -233,6 +233,23 @@ std::int64_t DBO_dBHandler::FindNear(std::string_view tagName, std::string_view 
   return -1;
 }
 
+void DBO_dBHandler::FirstInRange() {
+  GetRecord(dbp::First);
+  if (Bof()) BlankRecord();
+}
+
+void DBO_dBHandler::SetRange(std::string_view low, std::string_view high, bool lowSet, bool highSet) {
+  if (!masterTag_) return;
+  masterTag_->SetKeyRange(low, high, lowSet, highSet);
+  FirstInRange();
+}
+
+void DBO_dBHandler::SetEmptyRange() {
+  if (!masterTag_) return;
+  masterTag_->SetEmptyKeyRange();
+  FirstInRange();
+}
+
 // --- Index files -------------------------------------------------------------------------------
 
 bool DBO_dBHandler::LockIndexes() {

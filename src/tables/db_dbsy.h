@@ -63,6 +63,11 @@ class DBO_dBHandler : public DBO_dBaseFld {
   const TdbHugeSet* FilterSet() const { return filterSet_.get(); }
   const AnsiString& FilterText() const { return filterText_; }
 
+  // Key ranges of the master tag (nothing without one); then the first record in range,
+  // and a blank record buffer when there is none.
+  void SetRange(std::string_view low, std::string_view high, bool lowSet, bool highSet);
+  void SetEmptyRange();
+
   // Sequential search of a text in one field (1..) or every field (0), from the record
   // after `foundRecord` (or the first) to `stopRecord` (0: the end); the match code (the
   // 1-based position for texts, 1 otherwise), 0 when nothing matched.
@@ -113,6 +118,7 @@ class DBO_dBHandler : public DBO_dBaseFld {
   void ClipUnlock();
   void UpdateFilterBit(std::int64_t recNo);
   void DropMasterTag();
+  void FirstInRange();
 
   std::array<std::unique_ptr<DBobjIndexFile>, kMaxIndexFiles> slots_;
   DBobjIndexTag* masterTag_ = nullptr;

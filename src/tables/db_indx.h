@@ -29,6 +29,10 @@ class DBobjIndexTag {
   // Mode 1: the page chain rebuilt at the current record's key; mode 0: pages released.
   virtual void ResetPages(int mode) = 0;
   virtual void ClearRange() = 0;
+  // Limits the keys to those from `low` to `high`; a flag off leaves that end open.
+  virtual void SetKeyRange(std::string_view low, std::string_view high, bool lowSet, bool highSet) = 0;
+  // Limits the keys to none.
+  virtual void SetEmptyKeyRange() = 0;
 };
 
 class DBobjIndexFile {

@@ -43,7 +43,8 @@ class FakeTag : public DBobjIndexTag {
   AnsiString TagName() const override { return name_; }
   std::int64_t KeyRead(std::int64_t code) override {
     bof_ = eof_ = false;
-    const std::int64_t n = std::ssize(keys);
+    const std::vector<std::pair<AnsiString, std::int64_t>> shown = InRange();
+    const std::int64_t n = std::ssize(shown);
     if (code == dbp::First) pos_ = 0;
     if (code == dbp::Last) pos_ = n - 1;
     if (code == dbp::Next) ++pos_;
@@ -58,8 +59,22 @@ class FakeTag : public DBobjIndexTag {
       eof_ = true;
       return 0;
     }
-    return keys[static_cast<std::size_t>(pos_)].second;
+    return shown[static_cast<std::size_t>(pos_)].second;
   }
+  std::vector<std::pair<AnsiString, std::int64_t>> InRange() const {
+    std::vector<std::pair<AnsiString, std::int64_t>> out;
+    for (const auto& k : keys)
+      if (!empty_ && (!lowSet_ || k.first >= low_) && (!highSet_ || k.first <= high_)) out.push_back(k);
+    return out;
+  }
+  void SetKeyRange(std::string_view low, std::string_view high, bool lowSet, bool highSet) override {
+    low_ = low;
+    high_ = high;
+    lowSet_ = lowSet;
+    highSet_ = highSet;
+    empty_ = false;
+  }
+  void SetEmptyKeyRange() override { empty_ = true; }
   bool Bof() const override { return bof_; }
   bool Eof() const override { return eof_; }
   bool SeekKey(std::string_view key) override {
@@ -76,7 +91,7 @@ class FakeTag : public DBobjIndexTag {
     return 0;
   }
   void ResetPages(int) override {}
-  void ClearRange() override {}
+  void ClearRange() override { lowSet_ = highSet_ = empty_ = false; }
 
   std::vector<std::pair<AnsiString, std::int64_t>> keys;  // sorted
 
@@ -84,6 +99,8 @@ class FakeTag : public DBobjIndexTag {
   AnsiString name_;
   std::int64_t pos_ = -1;
   bool bof_ = false, eof_ = false;
+  AnsiString low_, high_;
+  bool lowSet_ = false, highSet_ = false, empty_ = false;
 };
 
 std::map<AnsiString, FakeIndexState>& FakeStates() {
@@ -495,8 +512,16 @@ TEST_F(TablesHandler, IndexListAndMasterTag) {
   EXPECT_EQ(h.FindNear("names", "XYZ"), 2);
   EXPECT_EQ(h.FindNear("names", "XY"), 0);
   EXPECT_EQ(h.FindNear("nosuch", "XYZ"), -1);
+  h.SetRange("ABC", "", true, false);
+  EXPECT_EQ(h.RecNo(), 1);
+  EXPECT_EQ(Walk(h), (V{1, 2}));
+  h.SetEmptyRange();
+  EXPECT_TRUE(h.Bof());
+  EXPECT_EQ(TrimRight(h.FieldGet(1)), "");  // the record buffer blanked
   EXPECT_EQ(h.SetTagTo("", true), 0);
   EXPECT_EQ(h.MasterTag(), nullptr);
+  EXPECT_EQ(Walk(h), (V{1, 2, 4}));
+  h.SetEmptyRange();  // nothing without a master tag
   EXPECT_EQ(Walk(h), (V{1, 2, 4}));
 }
 
