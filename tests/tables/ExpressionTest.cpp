@@ -253,6 +253,13 @@ TEST_F(TablesExpression, CompilerStateAndTextForm) {
   EXPECT_EQ(h.MaxDecimals, 2);
   EXPECT_EQ(h.ExpressionText(), "NAME=\"A\" .AND. CODE+PRICE>1 .AND. UPPER(CITY)=\"X\"");
 
+  // STR without a width: the link's default, or the field's own width when that is -1.
+  h.SetExpression("STR(CODE) + '|' + STR(PRICE * 2)");
+  EXPECT_EQ(Describe(h), "T:        12|         7");
+  table_->Link().DefaultNumberWidth = -1;
+  EXPECT_EQ(Describe(h), "T:   12|         7");
+  table_->Link().DefaultNumberWidth = 10;
+
   // No text: no tree and no value.
   h.SetExpression("   ");
   EXPECT_FALSE(h.HasTree());
