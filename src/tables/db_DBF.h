@@ -109,6 +109,14 @@ class DBO_dBaseDBF : public DBO_DiskFile {
   // The file offset of record n, range-checked to 32 bits.
   std::int64_t RecordOffset(std::int64_t n) const;
   void RaiseHeaderError(std::int32_t code = 0);
+  // For a table handler that positions by itself and compacts the file.
+  void SetEdges(bool bof, bool eof) {
+    bof_ = bof;
+    eof_ = eof;
+  }
+  void SetCurrent(std::int64_t n) { current_ = n; }
+  void SetRecordCount(std::int64_t n) { recordCount_ = n; }
+  void MarkHeaderChanged() { headerDirty_ = true; }
 
   std::vector<TdbFieldDesc> fields_;
   std::vector<char> record_;

@@ -95,4 +95,25 @@ inline std::string Message(const std::function<void()>& f) {
   return "<no EDbfError>";
 }
 
+// Bytes from hex text, "#" lines being comments.
+inline std::string FromHex(const std::string& text) {
+  std::string out;
+  int high = -1;
+  bool comment = false;
+  for (char c : text) {
+    if (c == '#') comment = true;
+    if (c == '\n') comment = false;
+    if (comment) continue;
+    int v = c >= '0' && c <= '9' ? c - '0' : (c >= 'a' && c <= 'f' ? c - 'a' + 10 : (c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1));
+    if (v < 0) continue;
+    if (high < 0) {
+      high = v;
+    } else {
+      out += static_cast<char>(high * 16 + v);
+      high = -1;
+    }
+  }
+  return out;
+}
+
 }  // namespace tables_test

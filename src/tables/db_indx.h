@@ -1,0 +1,63 @@
+// What the table handler asks of an open index file and of its tags. The index
+// formats (CDX, MDX, NDX, NTX) implement these classes and register a factory for
+// their extension; until a format is registered, opening an index file of that
+// extension fails like a file the engine cannot read.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "tables/db_disk.h"
+
+class DBO_dBHandler;
+
+class DBobjIndexTag {
+ public:
+  virtual ~DBobjIndexTag() = default;
+  virtual AnsiString TagName() const = 0;
+  // Reads a key by a navigation code (dbp::First, Last, Next, Previous, Current); the
+  // record number of the key reached, 0 at an edge, which Bof or Eof then reports.
+  virtual std::int64_t KeyRead(std::int64_t code) = 0;
+  virtual bool Bof() const = 0;
+  virtual bool Eof() const = 0;
+  // Goes to the first key at or after `key`; false when there is none.
+  virtual bool SeekKey(std::string_view key) = 0;
+  virtual AnsiString CurrentKey() const = 0;
+  // The record number of an exact match of `key`, read without moving the tag; 0 when none.
+  virtual std::int64_t FindExact(std::string_view key) = 0;
+  // Mode 1: the page chain rebuilt at the current record's key; mode 0: pages released.
+  virtual void ResetPages(int mode) = 0;
+  virtual void ClearRange() = 0;
+  // Limits the keys to those from `low` to `high`; a flag off leaves that end open.
+  virtual void SetKeyRange(std::string_view low, std::string_view high, bool lowSet, bool highSet) = 0;
+  // Limits the keys to none.
+  virtual void SetEmptyKeyRange() = 0;
+};
+
+class DBobjIndexFile {
+ public:
+  virtual ~DBobjIndexFile() = default;
+  virtual AnsiString IndexFileName() const = 0;
+  virtual bool HeaderValid() const = 0;
+  // Raises EDbfError "Error %s in Lock of %s" when the lock stays refused; false for a
+  // failure it reports without raising.
+  virtual bool LockIndex() = 0;
+  virtual bool UnlockIndex() = 0;
+  // The keys of a record after it was appended or rewritten.
+  virtual void Updated(bool append, std::int64_t recNo) = 0;
+  virtual void Reindex() = 0;
+  virtual void FlushIndex() = 0;
+  virtual void SetLockProtocol(TdbLokProtocol protocol) = 0;
+  virtual bool RenameIndex(std::string_view newName) = 0;
+  virtual std::int64_t TagCount() const = 0;
+  virtual DBobjIndexTag* Tag(std::int64_t i) = 0;  // from 0
+};
+
+// Opens the index file `fileName` (upper-cased, with directory and extension) of a table.
+using TdbIndexFactory =
+    std::function<std::unique_ptr<DBobjIndexFile>(DBO_dBHandler& table, const AnsiString& fileName)>;
+
+// Registers the format of an extension (".NDX", ...); an empty factory removes it.
+void RegisterIndexFormat(std::string_view extension, TdbIndexFactory factory);
+const TdbIndexFactory* FindIndexFormat(std::string_view extension);
