@@ -1,12 +1,29 @@
 #include "platform/core/DB.h"
 
+#include <cstdio>
 #include <utility>
 
 void DatabaseError(AnsiString message) { throw EDatabaseError(std::move(message)); }
 
+namespace {
+TApplicationExceptionHandler& ExceptionHandler() {
+  static TApplicationExceptionHandler handler;
+  return handler;
+}
+}  // namespace
+
+void SetApplicationExceptionHandler(TApplicationExceptionHandler handler) { ExceptionHandler() = std::move(handler); }
+
+void HandleApplicationException(const std::exception& e) {
+  if (ExceptionHandler())
+    ExceptionHandler()(e);
+  else
+    std::fprintf(stderr, "%s\n", e.what());
+}
+
 // --- Field definitions -----------------------------------------------------------------------------
 
-void TFieldDefs::Add(std::string_view name, TFieldType type, int size, bool required) {
+TFieldDef& TFieldDefs::Add(std::string_view name, TFieldType type, int size, bool required) {
   TFieldDef d;
   d.Name = AnsiString(name);
   d.DataType = type;
@@ -14,6 +31,7 @@ void TFieldDefs::Add(std::string_view name, TFieldType type, int size, bool requ
   d.FieldNo = Count() + 1;
   d.Required = required;
   items_.push_back(std::move(d));
+  return items_.back();
 }
 
 int TFieldDefs::IndexOf(std::string_view name) const {

@@ -19,6 +19,13 @@
 TW_DECLARE_EXCEPTION(EDatabaseError, Exception)
 [[noreturn]] void DatabaseError(AnsiString message);
 
+// The application's handler for exceptions that cannot be raised to a caller (a failure
+// inside a destructor). The program installs one that shows the message; without one
+// the message goes to the standard error stream.
+using TApplicationExceptionHandler = std::function<void(const std::exception& e)>;
+void SetApplicationExceptionHandler(TApplicationExceptionHandler handler);
+void HandleApplicationException(const std::exception& e);
+
 namespace dbmsg {
 inline constexpr const char* DataSetClosed = "Cannot perform this operation on a closed dataset";
 inline constexpr const char* DataSetOpen = "Cannot perform this operation on an open dataset";
@@ -115,7 +122,7 @@ struct TFieldDef {
 class TFieldDefs {
  public:
   void Clear() { items_.clear(); }
-  void Add(std::string_view name, TFieldType type, int size = 0, bool required = false);
+  TFieldDef& Add(std::string_view name, TFieldType type, int size = 0, bool required = false);
   int Count() const { return static_cast<int>(items_.size()); }
   const TFieldDef& operator[](int i) const { return items_.at(static_cast<std::size_t>(i)); }
   int IndexOf(std::string_view name) const;  // caseless, -1 when missing
