@@ -314,6 +314,12 @@ void TDbfDataSet::DoAfterInsert() {
 }
 
 void TDbfDataSet::InternalRefresh() {
+  // Records other users wrote are read again, not served from the read-ahead buffer.
+  if (dbf_->ReadAheadActive()) {
+    dbf_->SetReadAhead(false);
+    dbf_->SetReadAhead(true);
+  }
+  dbf_->RefreshHeader();
   if (TRecordBuffer* b = ActiveBuffer()) {
     if (Buf(*b).recNo > 0) dbf_->GetRecord(Buf(*b).recNo);
   }
