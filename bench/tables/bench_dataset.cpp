@@ -24,8 +24,14 @@ class ProductsTable {
     dir_ = ::mkdtemp(tmpl);
     const AnsiString name = AnsiPath(dir_ + "/products.dbf");
     CreateDbfTable(name, 0x03,
-                   {{"CODE", 'N', 6}, {"OWNER", 'N', 6}, {"FLAGS", 'N', 3}, {"NAME", 'C', 40},
-                    {"CAL", 'N', 8, 2}, {"ALB", 'N', 8, 2}, {"FAT", 'N', 8, 2}, {"CARB", 'N', 8, 2}});
+                   {{"CODE", 'N', 6},
+                    {"OWNER", 'N', 6},
+                    {"FLAGS", 'N', 3},
+                    {"NAME", 'C', 40},
+                    {"CAL", 'N', 8, 2},
+                    {"ALB", 'N', 8, 2},
+                    {"FAT", 'N', 8, 2},
+                    {"CARB", 'N', 8, 2}});
     DBO_dBaseFld t(name, false, true);
     const AnsiString stem = cp::AnsiToOem(Ansi("Продукт номер "));
     for (std::int64_t i = 1; i <= kRecords; ++i) {

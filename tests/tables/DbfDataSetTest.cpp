@@ -37,8 +37,14 @@ class DbfDataSet : public ::testing::Test {
   // NAME C(10), CODE N(5,0): abcdef, ABCxyz, xabc, a?c, Гречка, ГРЕЧКА-2 (a deleted 6), tail.
   void MakeNames() {
     MakeTable(Dir() + "names.dbf", {{"NAME", 'C', 10}, {"CODE", 'N', 5}},
-              {{{"abcdef", 1}}, {{"ABCxyz", 2}}, {{"xabc", 3}}, {{"aXc", 4}}, {{"Гречка", 5}},
-               {{"abc", 6}, true}, {{"ГРЕЧКА-2", 7}}, {{"tail", 8}}});
+              {{{"abcdef", 1}},
+               {{"ABCxyz", 2}},
+               {{"xabc", 3}},
+               {{"aXc", 4}},
+               {{"Гречка", 5}},
+               {{"abc", 6}, true},
+               {{"ГРЕЧКА-2", 7}},
+               {{"tail", 8}}});
   }
   std::vector<std::int32_t> Codes(TDataSet& ds) {
     std::vector<std::int32_t> codes;
@@ -50,8 +56,15 @@ class DbfDataSet : public ::testing::Test {
 
 TEST_F(DbfDataSet, FieldMappingByTypeLengthAndDecimals) {
   MakeTable(Dir() + "types.dbf",
-            {{"S", 'N', 4}, {"I5", 'N', 5}, {"I10", 'N', 10}, {"F", 'N', 8, 2}, {"FF", 'F', 3},
-             {"C", 'C', 12}, {"D", 'D'}, {"L", 'L'}, {"M", 'M'}},
+            {{"S", 'N', 4},
+             {"I5", 'N', 5},
+             {"I10", 'N', 10},
+             {"F", 'N', 8, 2},
+             {"FF", 'F', 3},
+             {"C", 'C', 12},
+             {"D", 'D'},
+             {"L", 'L'},
+             {"M", 'M'}},
             {{{-999, 99999, 2147483647.0, 12.25, 7, "текст", Cell::Raw("20240229"), Cell::Raw("T")}},
              {{1, 2, 3000000000.0, 0, 0, "", Cell::Raw("        "), Cell::Raw("F")}}},
             0x83);
@@ -59,9 +72,9 @@ TEST_F(DbfDataSet, FieldMappingByTypeLengthAndDecimals) {
   Bind(ds, "types");
   ds.Open();
   const std::vector<std::pair<const char*, TFieldType>> expected = {
-      {"S", TFieldType::ftSmallint}, {"I5", TFieldType::ftInteger}, {"I10", TFieldType::ftInteger},
+      {"S", TFieldType::ftSmallint}, {"I5", TFieldType::ftInteger},  {"I10", TFieldType::ftInteger},
       {"F", TFieldType::ftFloat},    {"FF", TFieldType::ftSmallint}, {"C", TFieldType::ftString},
-      {"D", TFieldType::ftDate},     {"L", TFieldType::ftBoolean},  {"M", TFieldType::ftMemo}};
+      {"D", TFieldType::ftDate},     {"L", TFieldType::ftBoolean},   {"M", TFieldType::ftMemo}};
   ASSERT_EQ(ds.FieldCount(), static_cast<int>(expected.size()));
   for (const auto& [name, type] : expected) EXPECT_EQ(ds.FieldByName(name).DataType(), type) << name;
   EXPECT_EQ(ds.FieldByName("C").Size(), 12);
@@ -86,7 +99,9 @@ TEST_F(DbfDataSet, FieldMappingByTypeLengthAndDecimals) {
 
 TEST_F(DbfDataSet, EmptyDatesReadAsNoValueAndNoValueWritesBlanks) {
   MakeTable(Dir() + "dates.dbf", {{"D", 'D'}, {"N", 'N', 3}},
-            {{{Cell::Raw("        "), 1}}, {{Cell::Raw("00000000"), 2}}, {{Cell::Raw("20231301"), 3}},
+            {{{Cell::Raw("        "), 1}},
+             {{Cell::Raw("00000000"), 2}},
+             {{Cell::Raw("20231301"), 3}},
              {{Cell::Raw("19991231"), 4}}});
   TDbfDataSet ds;
   Bind(ds, "dates");
@@ -117,20 +132,20 @@ TEST_F(DbfDataSet, LocateOptions) {
     std::int32_t code;  // 0: not found
   };
   const Case cases[] = {
-      {"NAME", "abc", 0, 0},                                      // exact: the whole field
+      {"NAME", "abc", 0, 0},  // exact: the whole field
       {"NAME", "abcdef", 0, 1},
-      {"NAME", "abc", loPartialKey, 1},                           // the field begins with the key
+      {"NAME", "abc", loPartialKey, 1},  // the field begins with the key
       {"NAME", "ABC", loPartialKey, 2},
       {"NAME", "ABC", loPartialKey | loCaseInsensitive, 1},
       {"NAME", "abcx", loPartialKey | loCaseInsensitive, 2},
-      {"NAME", "a?c", loPartialKey, 1},                           // "?" matches any one character
+      {"NAME", "a?c", loPartialKey, 1},  // "?" matches any one character
       {"NAME", "aX", loPartialKey, 4},
-      {"NAME", "Гречка", 0, 5},                                   // the key is translated to 866
-      {"NAME", "гречка-2", loCaseInsensitive, 7},                 // folded in 866
+      {"NAME", "Гречка", 0, 5},                    // the key is translated to 866
+      {"NAME", "гречка-2", loCaseInsensitive, 7},  // folded in 866
       {"NAME", "ГРЕЧ", loPartialKey | loCaseInsensitive, 5},
       {"CODE", "3", 0, 3},
-      {"CODE", "6", 0, 0},                                        // deleted records are not found
-      {"NOSUCH", "tail", 0, 8},                                   // every field is searched
+      {"CODE", "6", 0, 0},       // deleted records are not found
+      {"NOSUCH", "tail", 0, 8},  // every field is searched
       {"NOSUCH", "4", 0, 4},
   };
   TDbfDataSet ds;
@@ -174,11 +189,13 @@ TEST_F(DbfDataSet, EmptyTableSearchesAndEdges) {
   ds.Post();
   EXPECT_EQ(ds.RecNo(), 1);
   EXPECT_EQ(ds.RecordCount(), 1);
+  // Packing needs the table to itself.
+  EXPECT_THROW(ds.Pack(), EDbfError);
+  EXPECT_EQ(ds.RecordCount(), 1);
 }
 
 TEST_F(DbfDataSet, DeletingTheLastVisibleRecordLeavesTheNewLast) {
-  MakeTable(Dir() + "del.dbf", {{"CODE", 'N', 5}},
-            {{{1}}, {{2}}, {{3}, true}, {{4}}, {{5}, true}, {{6}}});
+  MakeTable(Dir() + "del.dbf", {{"CODE", 'N', 5}}, {{{1}}, {{2}}, {{3}, true}, {{4}}, {{5}, true}, {{6}}});
   TDbfDataSet ds;
   Bind(ds, "del");
   ds.Open();
