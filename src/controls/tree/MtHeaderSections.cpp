@@ -4,24 +4,9 @@
 #include <climits>
 #include <cmath>
 
+#include "controls/tree/MtUtils.h"
+
 namespace {
-
-std::int32_t Get32(const unsigned char* b, int at) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-                                   static_cast<std::uint32_t>(b[at + 2]) << 16 |
-                                   static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-void Put32(unsigned char* b, int at, std::int32_t v) {
-  const auto u = static_cast<std::uint32_t>(v);
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(u >> (8 * i));
-}
-
-// A stored enumeration value; one the type does not have reads as `def`.
-template <class E>
-E EnumByte(unsigned char v, E last, E def) {
-  return v <= static_cast<unsigned char>(last) ? static_cast<E>(v) : def;
-}
 
 std::int32_t StringLength(const AnsiString& s, std::size_t extra) {
   if (s.size() > static_cast<std::size_t>(INT32_MAX) - extra) throw EWriteError("Stream write error");

@@ -16,6 +16,12 @@ class TMtTreeItem;
 class TMtTreeItems;
 class TCustomMtTree;
 class TMtTreeWalker;
+class TMtItemStream;
+class TMtCellStyle;
+
+// Items nest at most this deep in an item stream that is read (the hidden root counts as
+// one level): deeper nesting is a read error.
+inline constexpr int kMtItemStreamMaxDepth = 10000;
 
 // ---------------------------------------------------------------------------------
 // Events of the tree (Sender is the tree)
@@ -25,6 +31,12 @@ using TMtItemEvent = std::function<void(TObject* Sender, TMtTreeItem* Item)>;
 using TItemSelChangeEvent = TMtItemEvent;
 using TMtItemExpandingEvent = std::function<void(TObject* Sender, TMtTreeItem* Item, bool& CanProcess)>;
 using THotTrackEvent = std::function<void(TObject* Sender, TMtTreeItem* OldItem, TMtTreeItem* NewItem)>;
+// The user's part of an item's record in the item stream: what the save event writes,
+// the load event reads back at the same place.
+using TItemSaveEvent = std::function<void(TObject* Sender, TStream& Stream, TMtTreeItem* Item)>;
+// A cell style written or read by the user instead of the stream's own block (Sender is
+// the item).
+using TCellStyleSaveEvent = std::function<void(TObject* Sender, TStream& Stream, TMtCellStyle* Style)>;
 
 // Called for every item of a walk: the item, its index among the walked rows (pre-order
 // index, or row index when only visible items are walked), a flag to clear to stop,
@@ -173,10 +185,19 @@ class TMtTreeItem : public TPersistent {
   void RedrawItemPart(int left, int right);
   void UpdateItem();
 
+  // The item stream. WriteData writes the item's record and then its subtree in
+  // pre-order (marker -5). ReadData reads a record of any layout into this item and
+  // appends the children it names, each created with the store's AddItem. Neither
+  // recurses. A damaged stream raises EReadError; what was read before stays, linked
+  // and counted.
+  virtual void ReadData(TStream& stream);
+  virtual void WriteData(TStream& stream);
+
  private:
   friend class TMtTreeItems;
   friend class TCustomMtTree;
   friend class TMtTreeWalker;
+  friend class TMtItemStream;
 
   using ChildList = TMtOwnedList<TMtTreeItem>;
 
@@ -269,9 +290,21 @@ class TMtTreeItems : public TPersistent {
   TMtTreeItem* FindItem(TMtTreeItem* start, const TMtItemPredicate& predicate, bool includeStart,
                         bool subtreeOnly) const;
 
+  // The store's "Data": the item stream of the hidden root with every item below it.
+  // Reading deletes every item first (OnItemDeletion fires for each) and replaces the
+  // tree; on EReadError the items read so far stay. Saving leaves focus and selection as
+  // they are and fires no focus or selection events; the written state of the focused
+  // item (and of the selected one in single-select mode) carries neither bit.
+  virtual void ReadFromStream(TStream& stream);
+  virtual void SaveToStream(TStream& stream);
+  void LoadFromStream(TStream& stream) { ReadFromStream(stream); }
+  // The "Data" property is stored only for a store with items.
+  bool DataStored() const { return count_ > 0; }
+
  private:
   friend class TMtTreeItem;
   friend class TCustomMtTree;
+  friend class TMtItemStream;
 
   // A pre-order walk, forward or backward, from the start (nil: from the first or last
   // item).
@@ -382,6 +415,14 @@ class TCustomMtTree : public TObject {
   TItemSelChangeEvent OnItemSelectedChange;
   TNotifyEvent OnItemFocused;
   THotTrackEvent OnHotTrack;
+  // Once per item of the item stream, the hidden root included, after the item's own
+  // fields and before its child count.
+  TItemSaveEvent OnItemSave;
+  TItemSaveEvent OnItemLoad;
+  // When OnCellStyleSave is assigned, the items' cell styles are written by it, and a
+  // stream written so can be read back only with OnCellStyleLoad.
+  TCellStyleSaveEvent OnCellStyleSave;
+  TCellStyleSaveEvent OnCellStyleLoad;
 
   // --- view hooks: empty here, overridden by the control
   virtual void RedrawItem(TMtTreeItem* item);
@@ -406,6 +447,10 @@ class TCustomMtTree : public TObject {
   virtual void DoItemSelectedChange(TMtTreeItem* item);
   virtual void DoItemFocused();
   virtual void DoHotTrack(TMtTreeItem* oldItem, TMtTreeItem* newItem);
+  virtual void DoItemSave(TStream& stream, TMtTreeItem* item);
+  virtual void DoItemLoad(TStream& stream, TMtTreeItem* item);
+  virtual void DoCellStyleSave(TMtTreeItem* item, TStream& stream, TMtCellStyle* style);
+  virtual void DoCellStyleLoad(TMtTreeItem* item, TStream& stream, TMtCellStyle* style);
 
   // Deferred layout work, called when the outermost bracket closes, each only when
   // marked (the row list itself is rebuilt by the model before VisibleRowsChanged).
@@ -433,6 +478,7 @@ class TCustomMtTree : public TObject {
   friend class TMtTreeItem;
   friend class TMtTreeItems;
   friend class TMtTreeWalker;
+  friend class TMtItemStream;
 
   void FlushDirty();
   void FireSelectedChange(TMtTreeItem* item);

@@ -13,6 +13,30 @@ bool StreamWriteString(TStream& stream, const AnsiString& s);
 // a length beyond the bytes left, a short stream); s then keeps its old value.
 bool StreamReadString(TStream& stream, AnsiString& s);
 
+// Little-endian fields of fixed stream blocks.
+inline std::int32_t Get32(const unsigned char* b, int at) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
+                                   static_cast<std::uint32_t>(b[at + 2]) << 16 |
+                                   static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+inline std::uint16_t Get16(const unsigned char* b, int at) {
+  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+inline void Put32(unsigned char* b, int at, std::int32_t v) {
+  const auto u = static_cast<std::uint32_t>(v);
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(u >> (8 * i));
+}
+inline void Put16(unsigned char* b, int at, std::uint16_t v) {
+  b[at] = static_cast<unsigned char>(v);
+  b[at + 1] = static_cast<unsigned char>(v >> 8);
+}
+
+// A stored enumeration value; one the type does not have reads as `def`.
+template <class E>
+E EnumByte(unsigned char v, E last, E def) {
+  return v <= static_cast<unsigned char>(last) ? static_cast<E>(v) : def;
+}
+
 inline bool InRange(int low, int high, int value) { return low <= value && value <= high; }
 inline int IntMax(int a, int b) { return a > b ? a : b; }
 inline int IntMin(int a, int b) { return a < b ? a : b; }
