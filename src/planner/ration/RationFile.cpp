@@ -224,7 +224,7 @@ void ReadV1(TRationDocument& doc, TStream& s, TLoadedHeader& h, const TRationLim
     products.push_back(std::move(product));
   }
   // Every product goes into every day.
-  if (days < 0 ||
+  if (days < 0 || days > kRationMaxDays ||
       static_cast<std::int64_t>(days) * (1 + static_cast<std::int64_t>(products.size())) > kRationMaxItems)
     throw EReadError("Stream read error");
 

@@ -25,9 +25,10 @@ inline constexpr const char* kRationBackupExt = ".~TW";
 // builds four levels (day, meal, dish, product), and the limit keeps every walk of the
 // tree well inside the stack.
 inline constexpr int kRationMaxLevels = 64;
-// A version-1 document puts every product into every day: one that would make more
-// items than this is refused as damaged.
-inline constexpr std::int64_t kRationMaxItems = 1'000'000;
+// A version-1 document gives its number of days and puts every product into every day:
+// one with more days, or one that would make more items, is refused as damaged.
+inline constexpr std::int32_t kRationMaxDays = 999;
+inline constexpr std::int64_t kRationMaxItems = 100'000;
 
 // Results of reading a document.
 enum TRationLoadResult : int {

@@ -905,9 +905,13 @@ TEST(RationFileV1Test, EdgeCases) {
   V1Doc negativeDays = SampleV1();
   negativeDays.days = -1;
   V1Doc manyDays = SampleV1();
-  manyDays.days = 1000;
+  manyDays.days = kRationMaxDays;
+  V1Doc tooManyDays = SampleV1();
+  tooManyDays.days = kRationMaxDays + 1;
+  // More items than allowed in few days: kRationMaxItems / 10 products, 10 days.
   V1Doc tooMany = SampleV1();
-  tooMany.days = static_cast<std::int32_t>(kRationMaxItems / 3) + 1;  // 3 items a day
+  tooMany.days = 10;
+  tooMany.products.assign(kRationMaxItems / 10, tooMany.products[0]);
   V1Doc hugeDays = SampleV1();
   hugeDays.products.clear();
   hugeDays.days = std::numeric_limits<std::int32_t>::max();
@@ -920,7 +924,8 @@ TEST(RationFileV1Test, EdgeCases) {
   const Case cases[] = {
       {"no days: the products go nowhere", noDays, rlOk, 0},
       {"negative days", negativeDays, rlReadError, 0},
-      {"a thousand days", manyDays, rlOk, 3000},
+      {"as many days as allowed", manyDays, rlOk, 3 * kRationMaxDays},
+      {"more days than allowed", tooManyDays, rlReadError, 0},
       {"more items than allowed", tooMany, rlReadError, 0},
       {"billions of empty days", hugeDays, rlReadError, 0},
       {"a product count beyond the file", hugeCount, rlReadError, 0},
