@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchFood.h"
 #include "planner/ration/RationFile.h"
 #include "platform/core/Files.h"
 
@@ -24,18 +25,6 @@ class NoMessages : public IRationFileMessages {
   void ShowError(const AnsiString&) override { std::abort(); }
 };
 
-TFoodRec Product(int i) {
-  TFoodRec r{};
-  r.Cal = 100 + i % 300;
-  r.AlbA = 1.5 + i % 7;
-  r.AlbV = 2.5;
-  r.FatA = 0.5 * (i % 5);
-  r.FatV = 3;
-  r.Carb = 10 + i % 60;
-  r.Veight = 20 + i % 80;
-  return r;
-}
-
 void BuildDocument(TRationDocument& doc) {
   doc.Header.Title = "Benchmark";
   doc.Mans = 6;
@@ -49,7 +38,7 @@ void BuildDocument(TRationDocument& doc) {
       for (int k = 0; k < kDishes; ++k) {
         TMtTreeItem* dish = doc.AddItem(meal, "dish", nullptr, fkDish, k + 1);
         for (int p = 0; p < kProducts; ++p) {
-          const TFoodRec food = Product(serial++);
+          const TFoodRec food = BenchProduct(serial++);
           TMtTreeItem* item = doc.AddItem(dish, "product name", &food, fkProduct, p + 1);
           if (p == 0) item->ColumnText().SetString(rcComment, "a comment\r\nof two lines");
         }
@@ -117,7 +106,7 @@ std::string V1Bytes() {
     r.replace(0, 4, i32(i + 1));
     r[12] = 12;
     r.replace(13, 12, "product name");
-    const TFoodRec food = Product(i);
+    const TFoodRec food = BenchProduct(i);
     r.replace(53, 10, ext(food.AlbV));
     r.replace(63, 10, ext(food.AlbA));
     r.replace(73, 10, ext(food.FatV + 1));

@@ -1,5 +1,6 @@
 #include "planner/ration/RationFile.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -337,7 +338,7 @@ double ExtendedToDouble(const unsigned char* b) {
     // value = m * 2^exp2 with m normalised to [2^63, 2^64); denormals (e = 0) have the
     // exponent of e = 1.
     int exp2 = (e == 0 ? 1 : e) - 16383 - 63;
-    const int shift = __builtin_clzll(m);
+    const int shift = std::countl_zero(m);
     m <<= shift;
     exp2 -= shift;
     // The value lies in [2^(exp2 + 63), 2^(exp2 + 64)). A double keeps 53 bits, fewer

@@ -2,14 +2,16 @@
 
 #include <sys/resource.h>
 
-#include <csignal>
+#include <bit>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "planner/ration/RationFile.h"
+#include "planner/ration/TestFood.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
 #include "platform/core/SysUtils.h"
@@ -27,19 +29,6 @@ class RecordedMessages : public IRationFileMessages {
   void ShowError(const AnsiString& Text) override { Texts.push_back(Text); }
   std::vector<AnsiString> Texts;
 };
-
-TFoodRec Food(std::int32_t cal, std::int32_t veight, double albA = 0, double albV = 0, double fatA = 0,
-              double fatV = 0, double carb = 0) {
-  TFoodRec r{};
-  r.Cal = cal;
-  r.Veight = veight;
-  r.AlbA = albA;
-  r.AlbV = albV;
-  r.FatA = fatA;
-  r.FatV = fatV;
-  r.Carb = carb;
-  return r;
-}
 
 TMtTreeItem* AddProduct(TRationDocument& doc, TMtTreeItem* parent, const AnsiString& name, const TFoodRec& food,
                         std::int32_t code) {
@@ -145,6 +134,24 @@ std::vector<Shape> Shapes(const TRationDocument& doc) {
 
 void PrintTo(const Shape& s, std::ostream* os) { *os << "{" << s.level << ", " << s.text << ", " << s.kind << "}"; }
 
+// Every field of the header, the limits included.
+void ExpectHeader(const TRationHeader& got, const TRationHeader& want) {
+  EXPECT_EQ(got.Title, want.Title);
+  EXPECT_EQ(got.Author, want.Author);
+  EXPECT_EQ(got.TourName, want.TourName);
+  EXPECT_EQ(got.Description, want.Description);
+  EXPECT_EQ(got.RefCal, want.RefCal);
+  EXPECT_EQ(got.RefAlb, want.RefAlb);
+  EXPECT_EQ(got.RefFat, want.RefFat);
+  EXPECT_EQ(got.RefCarb, want.RefCarb);
+  const TRationLimits& a = got.Limits;
+  const TRationLimits& b = want.Limits;
+  EXPECT_EQ(std::vector<double>({a.MaxAbsEnDef, a.MaxRelEnDef, a.AlbAVmin, a.FatAVMin, a.FatAVmax, a.AFCAlb,
+                                 a.AFCFat, a.AFCCarb}),
+            std::vector<double>({b.MaxAbsEnDef, b.MaxRelEnDef, b.AlbAVmin, b.FatAVMin, b.FatAVmax, b.AFCAlb,
+                                 b.AFCFat, b.AFCCarb}));
+}
+
 // A document that failed to load keeps nothing of it.
 void ExpectEmptyAfterFailure(const TRationDocument& doc) {
   EXPECT_EQ(doc.Items()->Count(), 0);
@@ -175,7 +182,7 @@ std::string ExtOf(double d) {
   if (e == 0 && frac == 0) return Ext(negative, 0, 0);
   if (e == 0x7FF) return Ext(negative, 0x7FFF, std::uint64_t{1} << 63 | frac << 11);
   if (e == 0) {
-    const int shift = __builtin_clzll(frac);
+    const int shift = std::countl_zero(frac);
     return Ext(negative, static_cast<unsigned>(-1074 - shift + 16383 + 63), frac << shift);
   }
   return Ext(negative, e - 1023 + 16383, std::uint64_t{1} << 63 | frac << 11);
@@ -251,20 +258,15 @@ TEST(ExtendedRealTest, RoundsToNearestHalvesToEven) {
 // Two days of a menu: meals, a dish, products with comments, a custom day text and an
 // item without record.
 void BuildSample(TRationDocument& doc) {
-  TRationHeader& h = doc.Header;
-  h.Title = Ansi("Алтай, июль");
-  h.Author = Ansi("Петрова А.");
-  h.TourName = Ansi("Пешеходный; 3 к.с.");
-  h.Description = Ansi("Строка 1\r\nСтрока 2\r\n");
-  h.RefCal = 3900;
-  h.RefAlb = 155.5;
-  h.RefFat = 181.25;
-  h.RefCarb = 702.125;
-  h.Limits.MaxAbsEnDef = 51000;
-  h.Limits.MaxRelEnDef = 0.35;
-  h.Limits.AlbAVmin = 0.55;
-  h.Limits.FatAVMin = 0.65;
-  h.Limits.FatAVmax = 0.9;
+  doc.Header = {Ansi("Алтай, июль"),
+                Ansi("Петрова А."),
+                Ansi("Пешеходный; 3 к.с."),
+                Ansi("Строка 1\r\nСтрока 2\r\n"),
+                3900,
+                155.5,
+                181.25,
+                702.125,
+                {51000, 0.35, 0.55, 0.65, 0.9}};
   doc.Mans = 5;
   doc.SetRationType(rtDayMenu);
 
@@ -296,19 +298,7 @@ TEST(RationFileV3Test, RoundTripKeepsEveryFieldAndRecord) {
 
   TRationDocument doc;
   ASSERT_EQ(Read(doc, bytes), rlOk);
-  EXPECT_EQ(doc.Header.Title, source.Header.Title);
-  EXPECT_EQ(doc.Header.Author, source.Header.Author);
-  EXPECT_EQ(doc.Header.TourName, source.Header.TourName);
-  EXPECT_EQ(doc.Header.Description, source.Header.Description);
-  EXPECT_EQ(doc.Header.RefCal, 3900);
-  EXPECT_EQ(doc.Header.RefAlb, 155.5);
-  EXPECT_EQ(doc.Header.RefFat, 181.25);
-  EXPECT_EQ(doc.Header.RefCarb, 702.125);
-  EXPECT_EQ(doc.Header.Limits.MaxAbsEnDef, 51000);
-  EXPECT_EQ(doc.Header.Limits.MaxRelEnDef, 0.35);
-  EXPECT_EQ(doc.Header.Limits.AlbAVmin, 0.55);
-  EXPECT_EQ(doc.Header.Limits.FatAVMin, 0.65);
-  EXPECT_EQ(doc.Header.Limits.FatAVmax, 0.9);
+  ExpectHeader(doc.Header, source.Header);
   EXPECT_EQ(doc.Mans, 5);
   EXPECT_EQ(doc.Days, 2);
   EXPECT_EQ(doc.DayCounter, 2);
@@ -485,20 +475,9 @@ TEST(RationFileV3Test, HeaderValuesAndDocumentState) {
   doc.Header.Limits.AFCFat = 2.5;  // the limits file's share stays
   doc.Modified = 1;
   ASSERT_EQ(Read(doc, V3File({{0, Rec(fkDay, 1), "d", ""}}, h)), rlOk);
-  EXPECT_EQ(doc.Header.Title, h.title);
-  EXPECT_EQ(doc.Header.Author, h.author);
-  EXPECT_EQ(doc.Header.TourName, h.tour);
-  EXPECT_EQ(doc.Header.Description, h.description);
-  EXPECT_EQ(doc.Header.RefCal, 4200);
-  EXPECT_EQ(doc.Header.RefAlb, 160.5);
-  EXPECT_EQ(doc.Header.RefFat, 170.25);
-  EXPECT_EQ(doc.Header.RefCarb, 700);
-  EXPECT_EQ(doc.Header.Limits.MaxAbsEnDef, 65000);
-  EXPECT_EQ(doc.Header.Limits.MaxRelEnDef, 0.25);
-  EXPECT_EQ(doc.Header.Limits.AlbAVmin, 0.45);
-  EXPECT_EQ(doc.Header.Limits.FatAVMin, 0.7);
-  EXPECT_EQ(doc.Header.Limits.FatAVmax, 0.85);
-  EXPECT_EQ(doc.Header.Limits.AFCFat, 2.5);
+  const TRationHeader want{h.title, h.author, h.tour, h.description, 4200, 160.5, 170.25, 700,
+                           {65000, 0.25, 0.45, 0.7, 0.85, 1.0, 2.5, 4.6}};
+  ExpectHeader(doc.Header, want);
   EXPECT_EQ(doc.Mans, 1);
   EXPECT_EQ(doc.RationType(), rtAverage);
   EXPECT_EQ(doc.Caption, h.title);
@@ -851,17 +830,10 @@ TEST(RationFileV1Test, ProductsGoIntoEveryDay) {
   TRationDocument doc;
   doc.SetRationType(rtDayMenu);
   ASSERT_EQ(Read(doc, V1File(SampleV1()), current), rlOk);
-  EXPECT_EQ(doc.Header.Title, Ansi("Старый поход"));
-  EXPECT_EQ(doc.Header.Author, Ansi("Сидоров"));
-  EXPECT_EQ(doc.Header.TourName, Ansi("Лыжный; 2 к.с."));
-  EXPECT_EQ(doc.Header.RefCal, 4500);
-  EXPECT_EQ(doc.Header.RefAlb, 165);
-  EXPECT_EQ(doc.Header.RefFat, 190.5);
-  EXPECT_EQ(doc.Header.RefCarb, 720.25);
-  EXPECT_EQ(doc.Header.Limits.MaxAbsEnDef, 12345);
-  EXPECT_EQ(doc.Header.Limits.FatAVmax, 0.95);
-  EXPECT_EQ(doc.Header.Limits.AFCCarb, 5);
-  EXPECT_EQ(doc.Header.Description, Ansi("строка один\r\n\r\nthree"));
+  // The limits are the limits file's: the document has none.
+  const TRationHeader want{Ansi("Старый поход"), Ansi("Сидоров"), Ansi("Лыжный; 2 к.с."),
+                           Ansi("строка один\r\n\r\nthree"), 4500, 165, 190.5, 720.25, current};
+  ExpectHeader(doc.Header, want);
   EXPECT_EQ(doc.Mans, 8);
   EXPECT_EQ(doc.Days, 3);
   EXPECT_EQ(doc.DayCounter, 3);
