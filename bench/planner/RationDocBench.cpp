@@ -3,6 +3,7 @@
 // update bracket the cost grows linearly with the number of items.
 #include <benchmark/benchmark.h>
 
+#include "BenchFood.h"
 #include "planner/ration/RationDoc.h"
 
 namespace {
@@ -11,18 +12,6 @@ constexpr int kMeals = 6;
 constexpr int kDishes = 5;
 constexpr int kProducts = 10;
 
-TFoodRec Product(int i) {
-  TFoodRec r{};
-  r.Cal = 100 + i % 300;
-  r.AlbA = 1.5 + i % 7;
-  r.AlbV = 2.5;
-  r.FatA = 0.5 * (i % 5);
-  r.FatV = 3;
-  r.Carb = 10 + i % 60;
-  r.Veight = 20 + i % 80;
-  return r;
-}
-
 // Fills the day with its meals, dishes and products.
 void FillDay(TRationDocument& doc, TMtTreeItem* day, int& serial) {
   for (int m = 0; m < kMeals; ++m) {
@@ -30,7 +19,7 @@ void FillDay(TRationDocument& doc, TMtTreeItem* day, int& serial) {
     for (int d = 0; d < kDishes; ++d) {
       TMtTreeItem* dish = doc.AddItem(meal, "dish", nullptr, fkDish, d + 1);
       for (int p = 0; p < kProducts; ++p) {
-        const TFoodRec food = Product(serial++);
+        const TFoodRec food = BenchProduct(serial++);
         doc.AddItem(dish, "product", &food, fkProduct, p + 1);
       }
     }

@@ -100,6 +100,27 @@ AnsiString FormatRatio(double A, double F, double C);
 TMtTreeItem* DayOfItem(TMtTreeItem* Item);
 
 // ---------------------------------------------------------------------------------
+// The document's general page and reference values
+
+struct TRationHeader {
+  AnsiString Title;
+  AnsiString Author;
+  AnsiString TourName;     // kind of trip, e.g. "Пешеходный; 1 к.с."
+  AnsiString Description;  // the description memo's text, lines joined by CR LF
+  // Daily energy expenditure (kcal) and the protein, fat and carbohydrate needs (g) of
+  // the kind of trip.
+  std::int32_t RefCal = 0;
+  double RefAlb = 0;
+  double RefFat = 0;
+  double RefCarb = 0;
+  // The document's limits. Documents store the first five; the reference shares stay
+  // those of the limits file.
+  TRationLimits Limits;
+
+  TRationNorms Norms() const { return {static_cast<double>(RefCal), RefAlb, RefFat, RefCarb}; }
+};
+
+// ---------------------------------------------------------------------------------
 // TRationDocument
 
 class TRationDocument {
@@ -120,6 +141,9 @@ class TRationDocument {
 
   // --- document state
 
+  TRationHeader Header;
+  AnsiString FileName;  // empty for an untitled document
+  AnsiString Caption;   // the window's caption
   std::int32_t DayCounter = 0;  // number of day items; a new day gets counter + 1 as Code
   // Participants (1 .. 2147483647) and the number of days shown: the values of the
   // window's spin edits, which mirror them.
