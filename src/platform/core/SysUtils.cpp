@@ -359,7 +359,10 @@ bool TryStrToFloat(std::string_view s, double& out) {
   while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
   std::string t(s.substr(b, e - b));
   if (t.empty()) return false;
-  if (t[0] == '+') t.erase(0, 1);
+  if (t[0] == '+') {
+    t.erase(0, 1);
+    if (!t.empty() && t[0] == '-') return false;  // one sign only
+  }
   for (auto& c : t) {
     if (c == ',') c = '.';
     // Only plain decimal notation: no "inf", "nan" or hexadecimal forms.

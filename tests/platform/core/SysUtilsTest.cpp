@@ -93,7 +93,7 @@ TEST(Conversions, IntegersAndFloats) {
   EXPECT_DOUBLE_EQ(StrToFloat(" -0.25 "), -0.25);
   EXPECT_DOUBLE_EQ(StrToFloat("+1e3"), 1000.0);
   double d;
-  for (const char* bad : {"", "abc", "1,2,3", "inf", "nan", "1e999", "0x10", "1.5x"})
+  for (const char* bad : {"", "abc", "1,2,3", "inf", "nan", "1e999", "0x10", "1.5x", "+-5", "-+5", "+-", "+"})
     EXPECT_FALSE(TryStrToFloat(bad, d)) << bad;
 }
 
