@@ -381,13 +381,15 @@ double StrToFloat(std::string_view s) {
   return v;
 }
 
+namespace {
+// -2^63 and 2^63 are exact doubles: every double in [-2^63, 2^63) converts.
+bool InInt64Range(double v) { return v >= -9223372036854775808.0 && v < 9223372036854775808.0; }
+}  // namespace
+
 std::int64_t Round(double v) {
-  // 2^63 is exact in a double; every double below it converts.
-  if (!(v > -9223372036854775808.0 - 1024.0 && v < 9223372036854775808.0))
-    throw EInvalidOp("Invalid floating point operation");
-  double r = std::nearbyint(v);  // current rounding mode: to nearest, halves to even
-  if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0))
-    throw EInvalidOp("Invalid floating point operation");
+  if (!InInt64Range(v)) throw EInvalidOp("Invalid floating point operation");
+  const double r = std::nearbyint(v);  // current rounding mode: to nearest, halves to even
+  if (!InInt64Range(r)) throw EInvalidOp("Invalid floating point operation");
   return static_cast<std::int64_t>(r);
 }
 
@@ -403,8 +405,7 @@ std::int32_t RoundInt32(double v) {
 }
 
 std::int64_t Trunc(double v) {
-  if (!(v > -9223372036854775808.0 - 1024.0 && v < 9223372036854775808.0))
-    throw EInvalidOp("Invalid floating point operation");
+  if (!InInt64Range(v)) throw EInvalidOp("Invalid floating point operation");
   return static_cast<std::int64_t>(v);
 }
 

@@ -19,7 +19,7 @@ double CheckFinite(double v) {
 
 // Rounds half to even into 64 bits; EVariantOverflowError when that is impossible.
 std::int64_t RoundChecked(double v, TVarType from, const char* to) {
-  if (!std::isfinite(v) || !(v > -9223372036854775808.0 - 1024.0 && v < 9223372036854775808.0))
+  if (!std::isfinite(v) || !(v >= -9223372036854775808.0 && v < 9223372036854775808.0))
     throw EVariantOverflowError(AnsiString("Overflow while converting variant of type (") +
                                 Variant::TypeName(from) + ") into type (" + to + ")");
   return Round(v);

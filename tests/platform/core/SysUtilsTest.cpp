@@ -71,6 +71,13 @@ TEST(Round, HalfToEvenAndGuarded) {
   EXPECT_THROW(Round(std::nan("")), EInvalidOp);
   EXPECT_THROW(Round(std::numeric_limits<double>::infinity()), EInvalidOp);
   EXPECT_THROW(Round(1e19), EInvalidOp);
+  // The ends of the 64-bit range: -2^63 is a value, 2^63 is not.
+  EXPECT_EQ(Round(-9223372036854775808.0), INT64_MIN);
+  EXPECT_EQ(Trunc(-9223372036854775808.0), INT64_MIN);
+  EXPECT_EQ(Round(9223372036854774784.0), 9223372036854774784);
+  EXPECT_THROW(Round(9223372036854775808.0), EInvalidOp);
+  EXPECT_THROW(Trunc(9223372036854775808.0), EInvalidOp);
+  EXPECT_THROW(Round(-9223372036854777856.0), EInvalidOp);
   EXPECT_THROW(RoundInt32(3e9), EInvalidOp);
   EXPECT_EQ(RoundInt32(-2147483648.0), INT32_MIN);
   EXPECT_FALSE(IsRoundable32(2147483647.6));

@@ -105,6 +105,9 @@ TEST(Variant, ConversionTable) {
   EXPECT_EQ(Variant("01.01.2000 06:00").AsDate(), 36526.25);
   EXPECT_THROW(Variant("32.12.1999").AsDate(), EVariantTypeCastError);
   EXPECT_EQ(Variant(1.23456).AsCurrencyUnits(), 12346);
+  // The ends of the 64-bit range: -2^63 converts, 2^63 overflows.
+  EXPECT_EQ(Variant(-9223372036854775808.0).AsInt64(), INT64_MIN);
+  EXPECT_THROW(Variant(9223372036854775808.0).AsInt64(), EVariantOverflowError);
 }
 
 TEST(Variant, ArithmeticTable) {
