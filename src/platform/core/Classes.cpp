@@ -8,6 +8,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include "platform/core/Files.h"
 
@@ -98,7 +99,8 @@ std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
 }
 
 std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
-  if (count <= 0) return 0;
+  // Nothing can be written where the data would end beyond the 64-bit range.
+  if (count <= 0 || count > std::numeric_limits<std::int64_t>::max() - pos_) return 0;
   if (pos_ + count > Size()) data_.resize(static_cast<std::size_t>(pos_ + count));
   std::memcpy(data_.data() + pos_, buffer, static_cast<std::size_t>(count));
   pos_ += count;
@@ -107,7 +109,9 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   std::int64_t base = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? pos_ : Size();
-  std::int64_t p = base + offset;
+  // The position stays within 0 .. 2^63 - 1 whatever the offset.
+  std::int64_t p;
+  if (__builtin_add_overflow(base, offset, &p)) p = std::numeric_limits<std::int64_t>::max();
   if (p < 0) p = 0;
   pos_ = p;
   return pos_;

@@ -36,6 +36,23 @@ TEST(Streams, ShortReadsAndLengthsAreRefused) {
   EXPECT_EQ(m.ReadString(2), "\x01\x02");
 }
 
+// Positions far beyond the data, as a damaged offset read from a file gives them: seeking
+// stops at the ends of the 64-bit range, reading there reads nothing and writing there
+// fails; the data stays as it was.
+TEST(Streams, MemoryStreamPositionsAtTheEndsOfTheRange) {
+  TMemoryStream m(std::string("abc"));
+  EXPECT_EQ(m.Seek(INT64_MAX, TSeekOrigin::soBeginning), INT64_MAX);
+  EXPECT_EQ(m.Seek(INT64_MAX, TSeekOrigin::soCurrent), INT64_MAX);
+  EXPECT_EQ(m.Seek(1, TSeekOrigin::soCurrent), INT64_MAX);
+  char c = 0;
+  EXPECT_EQ(m.Read(&c, 1), 0);
+  EXPECT_THROW(m.WriteBuffer("x", 1), EWriteError);
+  EXPECT_EQ(m.Seek(INT64_MIN, TSeekOrigin::soEnd), 0);
+  EXPECT_EQ(m.Seek(INT64_MIN, TSeekOrigin::soCurrent), 0);
+  EXPECT_EQ(m.Seek(-1, TSeekOrigin::soEnd), 2);
+  EXPECT_EQ(m.Bytes(), "abc");
+}
+
 TEST(Streams, FileStreamWritesAndReads) {
   TempDir dir;
   AnsiString name = dir.Path() + Ansi("/данные.bin");
