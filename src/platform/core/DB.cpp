@@ -1,5 +1,6 @@
 #include "platform/core/DB.h"
 
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -162,7 +163,8 @@ void TField::SetValue(const Variant& v) {
 AnsiString TField::AsString() const {
   const Variant v = GetData();
   if (v.IsNull() || v.IsEmpty()) return {};
-  if (type_ == TFieldType::ftDate) return DateToStr(Trunc(v.AsDate()));
+  // The day a moment lies on: the continuous scale counts a time before 1899 upwards too.
+  if (type_ == TFieldType::ftDate) return DateToStr(Trunc(std::floor(v.AsDate())));
   if (type_ == TFieldType::ftBoolean) return v.AsBoolean() ? "True" : "False";
   if (IsFloatType(type_)) return FloatToStr(v.AsDouble());
   return v.AsString();

@@ -260,6 +260,14 @@ TEST(DataSet, FieldConversionsByType) {
   EXPECT_EQ(code.AsInteger(), 77);
   EXPECT_DOUBLE_EQ(veight.AsFloat(), 3.25);
   EXPECT_EQ(day.AsString(), "01.02.2003");
+  // A moment before 30.12.1899 lies on the day below it (-1.5 is 28.12.1899 12:00).
+  const std::pair<double, const char*> moments[] = {
+      {-1.5, "28.12.1899"}, {-0.25, "29.12.1899"}, {-1.0, "29.12.1899"}, {0.75, "30.12.1899"}};
+  for (const auto& [moment, text] : moments) {
+    day.SetAsDateTime(moment);
+    EXPECT_EQ(day.AsString(), text) << moment;
+  }
+  day.SetAsString("01.02.2003");
   EXPECT_FALSE(ok.AsBoolean());
   EXPECT_EQ(name.AsString(), "5");
   EXPECT_EQ(Message([&] { code.SetAsString("7x"); }), "'7x' is not a valid integer value for field 'CODE'");
