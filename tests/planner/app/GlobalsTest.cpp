@@ -287,6 +287,7 @@ TEST(TextToNumbers, Floats) {
       {"inf", false, 0},    {"-inf", false, 0},   {"nan", false, 0},       {"NaN", false, 0},
       {"infinity", false, 0}, {"0x1p3", false, 0}, {"1e999", false, 0},    {"12a", false, 0},
       {" 1", false, 0},     {"1 ", false, 0},     {"1..5", false, 0},      {"-", false, 0},
+      {"+5", true, 5},      {"+-5", false, 0},    {"-+5", false, 0},
   };
   for (const auto& c : cases) {
     double v = 77;
