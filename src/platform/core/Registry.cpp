@@ -38,15 +38,17 @@ std::unique_ptr<TSettingsStore>& ProgramStore() {
 
 TSettingsStore::TSettingsStore(AnsiString fileName) : fileName_(std::move(fileName)) { Load(fileName_, data_); }
 
-void TSettingsStore::Load(const AnsiString& fileName, TIniData& data) {
+bool TSettingsStore::Load(const AnsiString& fileName, TIniData& data) {
   data.Clear();
   try {
-    if (!FileExists(fileName)) return;
+    if (!FileExists(fileName) && !DirectoryExists(fileName)) return true;
     TMemoryStream m;
     m.LoadFromFile(fileName);
     data.Parse(cp::Utf8To1251(std::string_view(m.Memory(), static_cast<std::size_t>(m.Size()))));
+    return true;
   } catch (const Exception&) {
     data.Clear();  // an unreadable store reads as empty: every setting takes its default
+    return false;
   }
 }
 
@@ -119,7 +121,9 @@ bool TSettingsStore::DeleteKey(std::string_view key) {
 void TSettingsStore::Save() {
   if (pending_.empty()) return;
   TIniData merged;
-  Load(fileName_, merged);
+  // Saving over a store that exists but cannot be read would lose every other setting.
+  if (!Load(fileName_, merged))
+    throw EWriteError("Cannot write file \"" + fileName_ + "\": the settings in it cannot be read");
   for (const Change& c : pending_) c(merged);
   const std::string text = cp::Ansi1251ToUtf8(merged.Text());
   ForceDirectories(ExtractFilePath(fileName_));

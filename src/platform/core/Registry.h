@@ -51,7 +51,8 @@ class TSettingsStore {
  private:
   using Change = std::function<void(TIniData&)>;
   void Apply(Change change);
-  static void Load(const AnsiString& fileName, TIniData& data);
+  // False when the file exists but cannot be read (the data is then empty).
+  static bool Load(const AnsiString& fileName, TIniData& data);
 
   AnsiString fileName_;
   TIniData data_;

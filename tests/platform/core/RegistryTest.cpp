@@ -97,6 +97,24 @@ TEST(SettingsStore, AFailedSaveReportsAndKeepsTheChanges) {
   EXPECT_FALSE(store.ValueExists("K", "v"));
 }
 
+TEST(SettingsStore, AStoreThatCannotBeReadIsNeverSavedOver) {
+  TempDir dir;
+  // Something that is there but cannot be read as the store.
+  ASSERT_TRUE(ForceDirectories(dir.Path() + "/settings.ini"));
+  TSettingsStore store(dir.Path() + "/settings.ini");
+  EXPECT_FALSE(store.ValueExists("K", "v"));  // reads as empty: defaults apply
+  store.WriteValue("K", "v", "1");
+  // Refused before anything is written, not by the failing rename at the end.
+  try {
+    store.Save();
+    ADD_FAILURE() << "saved over a store that cannot be read";
+  } catch (const EWriteError& e) {
+    EXPECT_NE(e.Message().find("cannot be read"), AnsiString::npos) << e.Message();
+  }
+  EXPECT_TRUE(store.Modified());
+  EXPECT_TRUE(DirectoryExists(dir.Path() + "/settings.ini"));
+}
+
 TEST(SettingsStore, ProgramStoreFollowsTheConfigurationDirectory) {
   TempDir dir;
   const char* old = std::getenv("XDG_CONFIG_HOME");
