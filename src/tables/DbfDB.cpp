@@ -1,0 +1,811 @@
+#include "tables/DbfDB.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/core/Files.h"
+#include "platform/core/IniFiles.h"
+#include "platform/core/SysDirs.h"
+#include "tables/db_eror.h"
+
+namespace {
+
+constexpr const char* kDefaultDirectory = "Default Directory";
+constexpr double kMsPerDay = 86400000.0;
+constexpr double kDayOneDateTime = -693594.0;  // the date-time of the day before 1 January 0001
+
+[[noreturn]] void RangeCheckError() { throw ERangeError("Range check error"); }
+
+bool IsWriteState(TDataSetState s) { return s == TDataSetState::dsEdit || s == TDataSetState::dsInsert; }
+
+TDbfRecordBuffer& Buf(TRecordBuffer& b) { return static_cast<TDbfRecordBuffer&>(b); }
+const TDbfRecordBuffer& Buf(const TRecordBuffer& b) { return static_cast<const TDbfRecordBuffer&>(b); }
+
+// An alias value as a directory: "\" read as "/", one trailing separator dropped.
+AnsiString AliasDirectory(std::string_view value) {
+  AnsiString dir = NormalizeSeparators(Trim(value));
+  if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir;
+}
+
+void LoadAliases(TStringList& list) {
+  list.Clear();
+  list.Add(kDefaultDirectory);
+  const AnsiString cfg = IncludeTrailingPathDelimiter(WindowsDirectory()) + "dbtables.cfg";
+  if (cfg.size() > 260 || !FileExists(cfg)) return;
+  TIniFile ini(cfg);
+  TStringList lines;
+  ini.ReadSectionValues("Alias", lines);
+  for (int i = 0; i < lines.Count(); ++i) {
+    const AnsiString& line = lines[i];
+    const std::size_t eq = line.find('=');
+    if (eq == AnsiString::npos) continue;
+    list.Add(AnsiUpperCase(Trim(line.substr(0, eq))) + "=" + AliasDirectory(line.substr(eq + 1)));
+  }
+}
+
+}  // namespace
+
+TStringList& DbfAliases() {
+  static TStringList* aliases = [] {
+    static TStringList list;
+    LoadAliases(list);
+    return &list;
+  }();
+  return *aliases;
+}
+
+void ReloadDbfAliases() { LoadAliases(DbfAliases()); }
+
+// --- The handler of one dataset -----------------------------------------------------------------------
+
+DBFObject::DBFObject(TDbfDataSet& owner, std::string_view fileName, bool shared, bool readWrite)
+    : DBO_dBHandler(fileName, shared, readWrite), owner_(owner) {}
+
+void DBFObject::StatusUpdate(std::int32_t stat1, std::int32_t stat2, std::int32_t stat3) {
+  if (owner_.OnStatus) owner_.OnStatus(&owner_, stat1, stat2, stat3);
+}
+
+bool DBFObject::RecordAccepted() { return owner_.RecordAccepted(); }
+
+int DBFObject::Formula() {
+  if (!owner_.OnFormula) return -1;
+  char typ = 0;
+  bool chg = false, tf = false;
+  owner_.OnFormula(&owner_, "", "", "", typ, chg, tf);
+  return tf ? 0 : -1;
+}
+
+void DBFObject::LoadRecord(const std::vector<char>& image) {
+  if (&image != &record_) std::memcpy(record_.data(), image.data(), static_cast<std::size_t>(RecordLength()));
+}
+
+void DBFObject::StoreRecord(std::vector<char>& image) const {
+  if (&image != &record_) std::memcpy(image.data(), record_.data(), static_cast<std::size_t>(RecordLength()));
+}
+
+// --- Properties ----------------------------------------------------------------------------------------
+
+TDbfDataSet::~TDbfDataSet() {
+  try {
+    Close();
+  } catch (const std::exception& e) {
+    HandleApplicationException(e);
+  }
+}
+
+void TDbfDataSet::SetDatabaseName(std::string_view value) {
+  if (value == databaseName_) return;
+  CheckInactive();
+  databaseName_ = AnsiString(value);
+}
+
+void TDbfDataSet::SetTableName(std::string_view value) {
+  CheckInactive();
+  tableName_ = AnsiString(value);
+}
+
+AnsiString TDbfDataSet::TableDirectory() const {
+  AnsiString dir;
+  if (AnsiSameText(databaseName_, kDefaultDirectory)) {
+    dir = ProgramDirectory();
+  } else {
+    dir = databaseName_;
+    // A name without a separator may be an alias; a path names its directory itself.
+    if (databaseName_.find_first_of("/\\") == AnsiString::npos) {
+      const TStringList& aliases = DbfAliases();
+      for (int i = 1; i < aliases.Count(); ++i)
+        if (AnsiSameText(aliases.Names(i), databaseName_)) {
+          dir = aliases.Values(aliases.Names(i));
+          break;
+        }
+    }
+    dir = NormalizeSeparators(dir);
+  }
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir;
+}
+
+AnsiString TDbfDataSet::TableFileName() const {
+  AnsiString name = NormalizeSeparators(tableName_);
+  if (ExtractFileExt(name).empty()) name += ".DBF";
+  return name;
+}
+
+void TDbfDataSet::SetReadOnly(bool on) {
+  readOnly_ = on;
+  if (dbf_ && !dbf_->IsReadWrite()) readOnly_ = true;
+}
+
+void TDbfDataSet::SetUseDeleted(bool on) {
+  useDeleted_ = on;
+  if (dbf_) dbf_->ShowDeleted = on;
+}
+
+void TDbfDataSet::SetLockProtocol(TdbLokProtocol protocol) {
+  lockProtocol_ = protocol;
+  if (dbf_) dbf_->SetLockProtocol(protocol);
+}
+
+void TDbfDataSet::SetUserID(std::uint32_t id) {
+  userId_ = id;
+  if (dbf_) dbf_->SetUserID(id);
+}
+
+void TDbfDataSet::CheckActive() const {
+  if (!dbf_) DatabaseError(dbmsg::DataSetClosed);
+}
+
+bool TDbfDataSet::GetCanModify() const { return !readOnly_ && (!dbf_ || dbf_->IsReadWrite()); }
+
+AnsiString TDbfDataSet::Translate(std::string_view src, bool toOem) const {
+  if (!TranslateASCII) return AnsiString(src);
+  return toOem ? cp::AnsiToOem(src) : cp::OemToAnsi(src);
+}
+
+// --- Opening and closing ------------------------------------------------------------------------------
+
+void TDbfDataSet::InternalOpen() {
+  if (tableName_.empty()) DatabaseError("Table name missing");
+  tableName_ = TableFileName();
+  const AnsiString path = TableDirectory() + tableName_;
+  if (!FileExists(path)) DatabaseError(Format("Cannot find file %s", {path}));
+  dbf_ = std::make_unique<DBFObject>(*this, path, !Exclusive, !readOnly_);
+  dbf_->ShowDeleted = useDeleted_;
+  dbf_->SetReadAhead(false);
+  dbf_->SetLockProtocol(lockProtocol_);
+  dbf_->SetUserID(userId_);
+  // Texts of the table are compared and folded in its own code page.
+  dbf_->Link().OemText = TranslateASCII;
+  InternalInitFieldDefs();
+  CreateFields();
+  // The record image, the information block and the bookmark within 16 bits.
+  if (dbf_->RecordLength() + 8 + kBookmarkSize > 0xFFFF) RangeCheckError();
+  InternalFirst();
+  // Natural record order: sequential reads go through the read-ahead buffer.
+  dbf_->SetReadAhead(true);
+  editing_ = false;
+  if (Filtered()) ApplyFilter();
+}
+
+void TDbfDataSet::InternalInitFieldDefs() {
+  FieldDefs().Clear();
+  std::unique_ptr<DBFObject> probe;
+  DBFObject* t = dbf_.get();
+  if (!t) {
+    probe = std::make_unique<DBFObject>(*this, TableDirectory() + TableFileName(), true, false);
+    t = probe.get();
+  }
+  for (std::int64_t n = 1; n <= t->FieldCount(); ++n) {
+    const char type = t->FieldType(n);
+    const std::int32_t len = t->FieldLen(n);
+    const std::int32_t dec = t->FieldDecimals(n);
+    const AnsiString name = t->FieldName(n);
+    TFieldType ft;
+    int size = 0;
+    switch (type) {
+      case 'B':
+      case 'G':
+        ft = TFieldType::ftBlob;
+        break;
+      case 'C':
+        ft = TFieldType::ftString;
+        size = len;
+        break;
+      case 'D':
+        ft = TFieldType::ftDate;
+        break;
+      case 'F':
+      case 'N':
+        ft = dec > 0 ? TFieldType::ftFloat : (len < 5 ? TFieldType::ftSmallint : TFieldType::ftInteger);
+        break;
+      case 'I':
+        ft = TFieldType::ftInteger;
+        break;
+      case 'L':
+        ft = TFieldType::ftBoolean;
+        break;
+      case 'M':
+        ft = TFieldType::ftMemo;
+        break;
+      case 'T':
+        ft = TFieldType::ftDateTime;
+        break;
+      default:
+        continue;  // no field of the dataset
+    }
+    // The definition's number is the table's field number.
+    FieldDefs().Add(name, ft, size).FieldNo = static_cast<int>(n);
+  }
+}
+
+void TDbfDataSet::InternalClose() {
+  DestroyFields();
+  dbf_.reset();
+  firstPending_ = lastPending_ = editing_ = false;
+}
+
+std::unique_ptr<TRecordBuffer> TDbfDataSet::AllocRecordBuffer() {
+  auto b = std::make_unique<TDbfRecordBuffer>();
+  b->image.assign(static_cast<std::size_t>(dbf_->RecordLength() + 1), ' ');
+  b->image.back() = 0x1A;
+  return b;
+}
+
+// --- Fetching --------------------------------------------------------------------------------------------
+
+void TDbfDataSet::FillBookmark(TDbfRecordBuffer& b, std::int64_t recNo) const {
+  b.recNo = static_cast<std::int32_t>(recNo);
+  std::snprintf(b.bookmark.data(), b.bookmark.size(), "%10lld", static_cast<long long>(recNo));
+}
+
+TGetResult TDbfDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doCheck) {
+  // Engine errors (a table that cannot be read) pass on: a walk that stopped on one would
+  // look like the end of the table.
+  bool moved = false;
+  switch (mode) {
+    case TGetMode::gmNext:
+      dbf_->GetRecord(firstPending_ ? dbp::First : dbp::Next);
+      firstPending_ = false;
+      moved = true;
+      break;
+    case TGetMode::gmPrior:
+      dbf_->GetRecord(lastPending_ ? dbp::Last : dbp::Previous);
+      lastPending_ = false;
+      moved = true;
+      break;
+    case TGetMode::gmCurrent:
+      if (!firstPending_ && !lastPending_) {
+        dbf_->GetRecord(dbp::Current);
+        moved = true;
+      }
+      break;
+  }
+  TGetResult result = dbf_->Eof() ? TGetResult::grEOF
+                      : dbf_->Bof() ? TGetResult::grBOF
+                      : moved && dbf_->RecNo() > 0 ? TGetResult::grOK
+                                                   : TGetResult::grError;
+  if (result == TGetResult::grOK) {
+    TDbfRecordBuffer& b = Buf(buffer);
+    dbf_->StoreRecord(b.image);
+    b.flag = TBookmarkFlag::bfCurrent;
+    FillBookmark(b, dbf_->RecNo());
+  } else if (doCheck && result == TGetResult::grError) {
+    DatabaseError("Record request beyond range of table");
+  }
+  return result;
+}
+
+void TDbfDataSet::InternalFirst() {
+  firstPending_ = true;
+  lastPending_ = false;
+}
+
+void TDbfDataSet::InternalLast() {
+  dbf_->GetRecord(dbp::Last);
+  lastPending_ = true;
+  firstPending_ = false;
+}
+
+void TDbfDataSet::DoAfterInsert() {
+  // The cursor stands after the last record while the new one is being filled in.
+  firstPending_ = lastPending_ = false;
+  TDataSet::DoAfterInsert();
+}
+
+void TDbfDataSet::InternalRefresh() {
+  if (TRecordBuffer* b = ActiveBuffer()) {
+    if (Buf(*b).recNo > 0) dbf_->GetRecord(Buf(*b).recNo);
+  }
+}
+
+// --- Bookmarks ---------------------------------------------------------------------------------------
+
+TBookmark TDbfDataSet::GetBookmarkData(const TRecordBuffer& buffer) const {
+  return AnsiString(Buf(buffer).bookmark.data(), kBookmarkSize - 1);
+}
+
+void TDbfDataSet::SetBookmarkData(TRecordBuffer& buffer, const TBookmark& bookmark) {
+  auto& b = Buf(buffer).bookmark;
+  b.fill(0);
+  std::memcpy(b.data(), bookmark.data(), std::min<std::size_t>(bookmark.size(), kBookmarkSize - 1));
+}
+
+TBookmarkFlag TDbfDataSet::GetBookmarkFlag(const TRecordBuffer& buffer) const { return Buf(buffer).flag; }
+
+void TDbfDataSet::SetBookmarkFlag(TRecordBuffer& buffer, TBookmarkFlag flag) { Buf(buffer).flag = flag; }
+
+int TDbfDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) const {
+  // As zero-terminated texts, byte by byte: right-aligned numbers order by value.
+  return TDataSet::CompareBookmarks(AnsiString(a.c_str()), AnsiString(b.c_str()));
+}
+
+std::int64_t TDbfDataSet::BookmarkRecNo(const TBookmark& bookmark) const {
+  std::int32_t n = 0;
+  if (!TryStrToInt(Trim(AnsiString(bookmark.c_str())), n)) return -1;
+  return n;
+}
+
+void TDbfDataSet::InternalGotoBookmark(const TBookmark& bookmark) {
+  const std::int64_t n = BookmarkRecNo(bookmark);
+  bool ok = n >= 1 && n <= dbf_->RecordCount();
+  if (ok) {
+    try {
+      dbf_->GetRecord(n);
+      ok = dbf_->RecNo() == n && !dbf_->Eof() && !dbf_->Bof();
+    } catch (const Exception&) {
+      ok = false;
+    }
+  }
+  if (!ok) DatabaseError("Bookmark is invalid for table " + tableName_);
+  firstPending_ = lastPending_ = false;
+}
+
+void TDbfDataSet::InternalSetToRecord(TRecordBuffer& buffer) { InternalGotoBookmark(GetBookmarkData(buffer)); }
+
+bool TDbfDataSet::GetCurrentRecord(TDbfRecordBuffer& buffer) {
+  TRecordBuffer* active = ActiveBuffer();
+  if (!active || State() == TDataSetState::dsInsert || GetBookmarkFlag(*active) != TBookmarkFlag::bfCurrent)
+    return false;
+  UpdateCursorPos();
+  buffer.image.resize(static_cast<std::size_t>(dbf_->RecordLength() + 1));
+  dbf_->StoreRecord(buffer.image);
+  return true;
+}
+
+// --- Counts and positions -------------------------------------------------------------------------------
+
+std::int64_t TDbfDataSet::GetRecordCount() {
+  CheckActive();
+  if (!ExactCount) return dbf_->RecordCount();
+  UpdateCursorPos();
+  const std::int64_t remembered = dbf_->RecNo();
+  std::int64_t count = 0;
+  dbf_->GetRecord(dbp::First);
+  while (!dbf_->Eof() && !dbf_->Bof() && dbf_->RecNo() > 0) {
+    ++count;
+    const std::int64_t before = dbf_->RecNo();
+    dbf_->GetRecord(dbp::Next);
+    if (dbf_->RecNo() == before && !dbf_->Eof()) break;
+  }
+  if (remembered > 0 && remembered <= dbf_->RecordCount()) dbf_->GetRecord(remembered);
+  CursorMoved();
+  return count;
+}
+
+std::int64_t TDbfDataSet::GetRecNo() {
+  CheckActive();
+  TRecordBuffer* b = ActiveBuffer();
+  return b ? Buf(*b).recNo : 0;
+}
+
+void TDbfDataSet::SetRecNoValue(std::int64_t n) {
+  CheckBrowseMode();
+  DoBeforeScroll();
+  InternalGotoBookmark(AnsiString(std::to_string(n)));
+  Resync(true);
+  DoAfterScroll();
+}
+
+// --- Editing ---------------------------------------------------------------------------------------------
+
+void TDbfDataSet::InternalInitRecord(TRecordBuffer& buffer) {
+  TDbfRecordBuffer& b = Buf(buffer);
+  std::vector<char>& own = dbf_->OwnRecord();
+  const std::vector<char> current = own;
+  dbf_->BlankRecord();
+  dbf_->StoreRecord(b.image);
+  // Outside edit state the blank record becomes the saved copy as well; the handler's
+  // own record stays as it was.
+  own = current;
+  b.recNo = 0;
+  FillBookmark(b, 0);
+}
+
+void TDbfDataSet::InternalEdit() {
+  TRecordBuffer* b = ActiveBuffer();
+  if (!b) return;
+  dbf_->GetRecord(Buf(*b).recNo);
+  if (!dbf_->LockRecord()) DatabaseError("Record is locked by another user");
+  editing_ = true;
+}
+
+void TDbfDataSet::InternalPost() {
+  TDbfRecordBuffer& b = Buf(*ActiveBuffer());
+  dbf_->LoadRecord(b.image);
+  {
+    struct Unlock {
+      DBFObject& t;
+      ~Unlock() { t.Unlock(); }
+    } unlock{*dbf_};
+    if (State() == TDataSetState::dsEdit)
+      dbf_->PutRecord(b.recNo);
+    else
+      dbf_->Append();
+  }
+  editing_ = firstPending_ = lastPending_ = false;
+}
+
+void TDbfDataSet::InternalCancel() {
+  if (dbf_) dbf_->Unlock();
+  editing_ = false;
+}
+
+void TDbfDataSet::InternalDelete() {
+  TRecordBuffer* b = ActiveBuffer();
+  if (!b) return;
+  dbf_->GetRecord(Buf(*b).recNo);
+  dbf_->ShowDeleted = true;
+  try {
+    dbf_->Delete();
+  } catch (const EDbfError&) {
+    dbf_->ShowDeleted = useDeleted_;
+    DatabaseError("Cannot delete the record");
+  }
+  dbf_->ShowDeleted = useDeleted_;
+  // On to the next visible record; from the last one back to the one before.
+  dbf_->GetRecord(dbp::Current);
+  if (dbf_->Eof()) dbf_->GetRecord(dbp::Previous);
+  firstPending_ = lastPending_ = false;
+}
+
+void TDbfDataSet::RecallRecord() {
+  CheckActive();
+  TRecordBuffer* b = ActiveBuffer();
+  if (!b) DatabaseError("Cannot recall the record");
+  UpdateCursorPos();
+  dbf_->ShowDeleted = true;
+  try {
+    dbf_->GetRecord(Buf(*b).recNo);
+    dbf_->Undelete();
+  } catch (const EDbfError&) {
+    dbf_->ShowDeleted = useDeleted_;
+    DatabaseError("Cannot recall the record");
+  }
+  dbf_->ShowDeleted = useDeleted_;
+  dbf_->StoreRecord(Buf(*b).image);
+}
+
+void TDbfDataSet::Pack() {
+  CheckBrowseMode();
+  dbf_->AllowReadAhead(false);
+  dbf_->Pack();
+  firstPending_ = lastPending_ = false;
+  CursorMoved();
+  Resync(false);
+}
+
+// --- Field data ----------------------------------------------------------------------------------------
+
+std::vector<char>* TDbfDataSet::ActiveImage() {
+  if (!dbf_) return nullptr;
+  switch (State()) {
+    case TDataSetState::dsFilter:
+      return &dbf_->OwnRecord();
+    case TDataSetState::dsCalcFields:
+      return nullptr;
+    case TDataSetState::dsOldValue:
+      if (editing_) return nullptr;
+      break;
+    default:
+      break;
+  }
+  TRecordBuffer* b = ActiveBuffer();
+  return b ? &Buf(*b).image : nullptr;
+}
+
+bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
+  std::vector<char>* image = ActiveImage();
+  if (!image || field.FieldNo() <= 0) return false;
+  DBFObject& t = *dbf_;
+  t.LoadRecord(*image);
+  const std::int64_t n = field.FieldNo();
+  switch (field.DataType()) {
+    case TFieldType::ftString: {
+      AnsiString text = t.DisplayText(n);
+      if (text.empty()) return false;
+      value = Variant(std::move(text));
+      return true;
+    }
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger: {
+      const double d = std::nearbyint(t.NumberGet(n));
+      const double limit = field.DataType() == TFieldType::ftSmallint ? 32768.0 : 2147483648.0;
+      if (!(d >= -limit && d < limit)) RangeCheckError();
+      value = Variant(static_cast<std::int32_t>(Round(d)));
+      return true;
+    }
+    case TFieldType::ftBoolean:
+      value = Variant(t.LogicGet(n));
+      return true;
+    case TFieldType::ftFloat:
+      value = Variant(t.NumberGet(n));
+      return true;
+    case TFieldType::ftDate: {
+      const AnsiString text = TrimRight(t.FieldGet(n));
+      if (text.size() != 8 || text == "00000000") return false;
+      std::int32_t y = 0, m = 0, d = 0;
+      if (!TryStrToInt(text.substr(0, 4), y) || !TryStrToInt(text.substr(4, 2), m) ||
+          !TryStrToInt(text.substr(6, 2), d))
+        return false;
+      TDateTime day = 0;
+      if (!TryEncodeDate(y, m, d, day)) return false;
+      value = Variant::FromDate(day);
+      return true;
+    }
+    case TFieldType::ftDateTime:
+      value = Variant::FromDate(t.NumberGet(n) / kMsPerDay + kDayOneDateTime);
+      return true;
+    case TFieldType::ftBlob:
+    case TFieldType::ftMemo:
+      return t.NumberGet(n) != 0;
+    default:
+      return false;
+  }
+}
+
+void TDbfDataSet::SetFieldData(TField& field, const Variant& value) {
+  const TDataSetState st = State();
+  if (!IsWriteState(st) && st != TDataSetState::dsFilter && st != TDataSetState::dsNewValue &&
+      st != TDataSetState::dsInternalCalc)
+    DatabaseError(dbmsg::NotEditing);
+  std::vector<char>* image = ActiveImage();
+  if (!image || field.FieldNo() <= 0) return;
+  DBFObject& t = *dbf_;
+  t.LoadRecord(*image);
+  const std::int64_t n = field.FieldNo();
+  const bool null = value.IsNull() || value.IsEmpty();
+  switch (field.DataType()) {
+    case TFieldType::ftString:
+      t.TextPut(n, null ? AnsiString() : value.AsString());
+      break;
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+      t.NumberPut(n, null ? 0 : value.AsInteger());
+      break;
+    case TFieldType::ftBoolean:
+      t.LogicPut(n, null ? false : value.AsBoolean());
+      break;
+    case TFieldType::ftFloat:
+      t.NumberPut(n, null ? 0 : value.AsDouble());
+      break;
+    case TFieldType::ftDateTime:
+      t.NumberPut(n, null ? 0 : std::round((value.AsDate() - kDayOneDateTime) * kMsPerDay));
+      break;
+    case TFieldType::ftDate: {
+      AnsiString text = "        ";
+      if (!null) {
+        const AnsiString formatted = FormatDayNumber("yyyymmdd", static_cast<std::int64_t>(std::floor(value.AsDate())));
+        if (formatted.size() == 8) text = formatted;
+      }
+      t.FieldPut(n, text);
+      break;
+    }
+    default:
+      return;  // blobs and memos are written through their stream
+  }
+  t.StoreRecord(*image);
+}
+
+// --- Filters ---------------------------------------------------------------------------------------------
+
+bool TDbfDataSet::RecordAccepted() {
+  if (!dbf_ || !Filtered() || !OnFilterRecord) return true;
+  return FilterRecordAccepted();
+}
+
+void TDbfDataSet::ApplyFilter() {
+  if (Filter().empty()) {
+    dbf_->SetFilterActive(false);
+    return;
+  }
+  dbf_->SetFilterActive(true);
+  // The literals of the expression are compared with the table's own bytes.
+  dbf_->SetFilter(ToTable(Filter()), (FilterOptions() & foCaseInsensitive) != 0,
+                  (FilterOptions() & foNoPartialCompare) == 0);
+}
+
+void TDbfDataSet::SetFilterText(std::string_view text) {
+  const AnsiString old = Filter();
+  TDataSet::SetFilterText(text);
+  if (dbf_ && Filtered()) {
+    try {
+      CheckBrowseMode();
+      ApplyFilter();
+    } catch (...) {
+      TDataSet::SetFilterText(old);
+      throw;
+    }
+    First();
+  }
+}
+
+void TDbfDataSet::SetFilterOptions(TFilterOptions options) {
+  const TFilterOptions old = FilterOptions();
+  TDataSet::SetFilterOptions(options);
+  if (dbf_ && Filtered()) {
+    try {
+      CheckBrowseMode();
+      ApplyFilter();
+    } catch (...) {
+      TDataSet::SetFilterOptions(old);
+      throw;
+    }
+    First();
+  }
+}
+
+void TDbfDataSet::SetFiltered(bool on) {
+  if (!dbf_) return TDataSet::SetFiltered(on);
+  CheckBrowseMode();
+  if (on != Filtered()) {
+    TDataSet::SetFiltered(on);
+    dbf_->SetFilterActive(on);
+    if (on) {
+      try {
+        ApplyFilter();
+      } catch (...) {
+        TDataSet::SetFiltered(false);
+        dbf_->SetFilterActive(false);
+        First();
+        throw;
+      }
+    }
+  }
+  First();
+}
+
+// --- Searches ---------------------------------------------------------------------------------------------
+
+std::int64_t TDbfDataSet::SearchRecord(std::string_view text, std::int64_t& fieldNumber, std::int64_t stopRecord,
+                                       std::int64_t& foundRecord) {
+  CheckBrowseMode();
+  DisableControls();
+  struct Enable {
+    TDataSet& d;
+    ~Enable() { d.EnableControls(); }
+  } enable{*this};
+  DoBeforeScroll();
+  UpdateCursorPos();
+  const std::int64_t result = dbf_->SearchField(text, fieldNumber, stopRecord, foundRecord);
+  CursorMoved();
+  if (result != 0) {
+    firstPending_ = lastPending_ = false;
+    Resync(true);
+    DoAfterScroll();
+  }
+  return result;
+}
+
+bool TDbfDataSet::Locate(std::string_view keyFields, const Variant& keyValues, TLocateOptions options) {
+  CheckActive();
+  if (dbf_->RecordCount() == 0) return false;
+  CheckBrowseMode();
+  AnsiString text = ToTable(VarToStr(keyValues));
+  // Only records the dataset shows are searched.
+  std::uint16_t flags = dbs::Anchored | dbs::Exact | dbs::KeepState;
+  if (options & loPartialKey) {
+    flags = dbs::Anchored | dbs::Wildcards | dbs::KeepState;
+    text += '*';
+  }
+  if (options & loCaseInsensitive) flags |= dbs::Caseless;
+  std::int64_t fieldNumber = dbf_->FieldNumber(keyFields);
+  std::int64_t found = 0;
+  dbf_->SearchFlags = flags;
+  return SearchRecord(text, fieldNumber, 0, found) != 0;
+}
+
+Variant TDbfDataSet::Lookup(std::string_view keyFields, const Variant& keyValues, std::string_view resultFields) {
+  CheckActive();
+  if (dbf_->RecordCount() == 0) return Variant::Null();
+  CheckBrowseMode();
+  UpdateCursorPos();
+  const std::int64_t remembered = dbf_->RecNo();
+  const AnsiString text = ToTable(VarToStr(keyValues));
+  std::int64_t fieldNumber = dbf_->FieldNumber(keyFields);
+  std::int64_t found = 0;
+  dbf_->SearchFlags = dbs::Anchored | dbs::Wildcards | dbs::KeepState;
+  Variant result = Variant::Null();
+  if (dbf_->SearchField(text, fieldNumber, 0, found) != 0) {
+    result = Variant(FromTable(dbf_->DisplayTextByName(resultFields)));
+    if (remembered > 0) dbf_->GetRecord(remembered);
+  }
+  CursorMoved();
+  return result;
+}
+
+// --- Blob streams ----------------------------------------------------------------------------------------
+
+std::unique_ptr<TStream> TDbfDataSet::CreateBlobStream(TField& field, TBlobStreamMode mode) {
+  return std::make_unique<THCBlobStream>(field, mode);
+}
+
+THCBlobStream::THCBlobStream(TField& field, TBlobStreamMode mode)
+    : field_(field), dataSet_(static_cast<TDbfDataSet&>(field.DataSet())), fieldNo_(field.FieldNo()) {
+  if (!dataSet_.ActiveImage()) DatabaseError(dbmsg::NotEditing);
+  if (mode != TBlobStreamMode::bmRead) {
+    if (field.ReadOnly) DatabaseError(Format(dbmsg::FieldReadOnly, {field.FieldName()}));
+    if (!IsWriteState(dataSet_.State())) DatabaseError(dbmsg::NotEditing);
+  }
+  if (mode == TBlobStreamMode::bmWrite) {
+    modified_ = true;
+    return;
+  }
+  DBFObject& t = *dataSet_.dbf_;
+  t.LoadRecord(*dataSet_.ActiveImage());
+  if (t.MemoSize(fieldNo_) > 0) {
+    content_ = t.MemoRead(fieldNo_);
+    if (field.Transliterate) content_ = dataSet_.Translate(content_, false);
+  }
+}
+
+THCBlobStream::~THCBlobStream() {
+  if (!modified_ || !IsWriteState(dataSet_.State())) return;
+  try {
+    std::vector<char>* image = dataSet_.ActiveImage();
+    if (!image) return;
+    const AnsiString bytes = field_.Transliterate ? dataSet_.Translate(content_, true) : content_;
+    DBFObject& t = *dataSet_.dbf_;
+    t.LoadRecord(*image);
+    const char empty = 0;
+    t.MemoWrite(fieldNo_, bytes.empty() ? &empty : bytes.data(),
+                bytes.empty() ? 1 : static_cast<std::int64_t>(bytes.size()));
+    t.StoreRecord(*image);
+    dataSet_.FieldChanged(field_);
+  } catch (const std::exception& e) {
+    HandleApplicationException(e);
+  }
+}
+
+std::int64_t THCBlobStream::Read(void* buffer, std::int64_t count) {
+  const std::int64_t size = Size();
+  if (count <= 0 || position_ >= size) return 0;
+  const std::int64_t n = std::min(count, size - position_);
+  std::memcpy(buffer, content_.data() + position_, static_cast<std::size_t>(n));
+  position_ += n;
+  return n;
+}
+
+std::int64_t THCBlobStream::Write(const void* buffer, std::int64_t count) {
+  if (count <= 0) return 0;
+  // A write cuts off what followed; a gap before the position reads as zero bytes.
+  content_.resize(static_cast<std::size_t>(position_), '\0');
+  content_.append(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
+  position_ = Size();
+  modified_ = true;
+  return count;
+}
+
+std::int64_t THCBlobStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+  std::int64_t base = 0;
+  if (origin == TSeekOrigin::soCurrent) base = position_;
+  if (origin == TSeekOrigin::soEnd) base = Size();
+  position_ = std::max<std::int64_t>(0, base + offset);
+  return position_;
+}
+
+void THCBlobStream::SetSize(std::int64_t size) {
+  content_.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, size)), '\0');
+  position_ = std::min(position_, Size());
+  modified_ = true;
+}

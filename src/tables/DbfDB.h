@@ -1,0 +1,194 @@
+// The dataset over dBase tables: TDbfDataSet maps the dataset framework's record-buffer
+// protocol onto the table handler (DBFObject). THCBlobStream reads and writes one memo
+// field of the current record. The table-directory aliases come from "dbtables.cfg"
+// (section Alias) in the configuration directory.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/core/Classes.h"
+#include "platform/core/DB.h"
+#include "tables/db_dbsy.h"
+
+class TDbfDataSet;
+
+using TdbStatusReport =
+    std::function<void(TObject* sender, std::int32_t stat1, std::int32_t stat2, std::int32_t stat3)>;
+using TdbFormulaMake = std::function<void(TObject* sender, const char* who, const char* st, const char* rsl,
+                                          char& typ, bool& chg, bool& tf)>;
+
+// The table handler of one open dataset: progress, record acceptance and formulas go to
+// the dataset.
+class DBFObject : public DBO_dBHandler {
+ public:
+  DBFObject(TDbfDataSet& owner, std::string_view fileName, bool shared, bool readWrite);
+
+  void StatusUpdate(std::int32_t stat1, std::int32_t stat2, std::int32_t stat3) override;
+  bool RecordAccepted() override;
+  int Formula() override;
+
+  // The record image of a dataset buffer into the handler's record buffer and back
+  // (nothing to copy for the handler's own record).
+  void LoadRecord(const std::vector<char>& image);
+  void StoreRecord(std::vector<char>& image) const;
+  std::vector<char>& OwnRecord() { return record_; }
+
+ private:
+  TDbfDataSet& owner_;
+};
+
+// The aliases of table directories: "Default Directory" first, then the entries of
+// section Alias of "dbtables.cfg" in the configuration directory, as name=value lines.
+// Read on first use; ReloadDbfAliases reads the file again (for tests and after a change).
+TStringList& DbfAliases();
+void ReloadDbfAliases();
+
+// One buffered record: the record image as stored, the record number and bookmark.
+struct TDbfRecordBuffer : TRecordBuffer {
+  std::vector<char> image;
+  std::int32_t recNo = 0;
+  TBookmarkFlag flag = TBookmarkFlag::bfCurrent;
+  std::array<char, 11> bookmark{};  // the record number right-aligned in 10 characters, then 0
+  void CopyFrom(const TRecordBuffer& other) override { *this = static_cast<const TDbfRecordBuffer&>(other); }
+};
+
+class TDbfDataSet : public TDataSet {
+ public:
+  static constexpr int kBookmarkSize = 11;
+
+  TDbfDataSet() = default;
+  ~TDbfDataSet() override;
+
+  static const char* About() { return "Table Engine Version 06.04.01"; }
+
+  const AnsiString& DatabaseName() const { return databaseName_; }
+  void SetDatabaseName(std::string_view value);
+  const AnsiString& TableName() const { return tableName_; }
+  void SetTableName(std::string_view value);
+  // The directory of the table, ending with "/" (empty: the current directory).
+  AnsiString TableDirectory() const;
+
+  bool Exclusive = false;
+  bool ExactCount = false;
+  bool TranslateASCII = true;
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool on);
+  bool UseDeleted() const { return useDeleted_; }
+  void SetUseDeleted(bool on);
+  TdbLokProtocol LockProtocol() const { return lockProtocol_; }
+  void SetLockProtocol(TdbLokProtocol protocol);
+  std::uint32_t UserID() const { return userId_; }
+  void SetUserID(std::uint32_t id);
+
+  TdbStatusReport OnStatus;
+  TdbFormulaMake OnFormula;
+
+  // Removes the deleted records (the table must be open exclusively).
+  void Pack();
+  // Takes back the deletion of the current record.
+  virtual void RecallRecord();
+  // A search through the handler (DBO_dBHandler::SearchField with its SearchFlags);
+  // on success the dataset stands on the record found.
+  std::int64_t SearchRecord(std::string_view text, std::int64_t& fieldNumber, std::int64_t stopRecord,
+                            std::int64_t& foundRecord);
+  DBFObject* Handler() const { return dbf_.get(); }
+  // Asked by the handler for every record it would stop on.
+  bool RecordAccepted();
+
+  void CheckActive() const override;
+  bool Locate(std::string_view keyFields, const Variant& keyValues, TLocateOptions options) override;
+  Variant Lookup(std::string_view keyFields, const Variant& keyValues, std::string_view resultFields) override;
+  std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode) override;
+  AnsiString Translate(std::string_view src, bool toOem) const override;
+  bool GetFieldData(const TField& field, Variant& value) override;
+  void SetFieldData(TField& field, const Variant& value) override;
+  int CompareBookmarks(const TBookmark& a, const TBookmark& b) const override;
+  // Copies the cursor's record into the buffer; false on an empty dataset or when the
+  // active record is not a current one.
+  bool GetCurrentRecord(TDbfRecordBuffer& buffer);
+
+ protected:
+  std::unique_ptr<TRecordBuffer> AllocRecordBuffer() override;
+  TGetResult GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doCheck) override;
+  void InternalOpen() override;
+  void InternalClose() override;
+  bool IsCursorOpen() const override { return dbf_ != nullptr; }
+  void InternalInitFieldDefs() override;
+  void InternalFirst() override;
+  void InternalLast() override;
+  void InternalInitRecord(TRecordBuffer& buffer) override;
+  void InternalEdit() override;
+  void InternalPost() override;
+  void InternalCancel() override;
+  void InternalDelete() override;
+  void InternalRefresh() override;
+  void InternalGotoBookmark(const TBookmark& bookmark) override;
+  void InternalSetToRecord(TRecordBuffer& buffer) override;
+  TBookmark GetBookmarkData(const TRecordBuffer& buffer) const override;
+  void SetBookmarkData(TRecordBuffer& buffer, const TBookmark& bookmark) override;
+  TBookmarkFlag GetBookmarkFlag(const TRecordBuffer& buffer) const override;
+  void SetBookmarkFlag(TRecordBuffer& buffer, TBookmarkFlag flag) override;
+  std::int64_t GetRecordCount() override;
+  std::int64_t GetRecNo() override;
+  void SetRecNoValue(std::int64_t n) override;
+  bool GetCanModify() const override;
+  bool IsSequenced() const override { return !Filtered(); }
+  void SetFiltered(bool on) override;
+  void SetFilterText(std::string_view text) override;
+  void SetFilterOptions(TFilterOptions options) override;
+  void DoAfterInsert() override;
+
+ private:
+  friend class DBFObject;
+  friend class THCBlobStream;
+  // The record image that fields are read from and written to in the current state;
+  // null when there is none. In filter state it is the handler's own record.
+  std::vector<char>* ActiveImage();
+  void ApplyFilter();
+  AnsiString ToTable(std::string_view text) const { return TranslateASCII ? cp::AnsiToOem(text) : AnsiString(text); }
+  AnsiString FromTable(std::string_view text) const {
+    return TranslateASCII ? cp::OemToAnsi(text) : AnsiString(text);
+  }
+  void FillBookmark(TDbfRecordBuffer& b, std::int64_t recNo) const;
+  std::int64_t BookmarkRecNo(const TBookmark& bookmark) const;
+  AnsiString TableFileName() const;
+
+  std::unique_ptr<DBFObject> dbf_;
+  AnsiString databaseName_;
+  AnsiString tableName_;
+  bool readOnly_ = false;
+  bool useDeleted_ = false;
+  TdbLokProtocol lockProtocol_ = TdbLokProtocol::Default;
+  std::uint32_t userId_ = 0;
+  bool firstPending_ = false;
+  bool lastPending_ = false;
+  bool editing_ = false;
+};
+
+// A stream over one memo or blob field of the current record. The content is read when
+// the stream is made and written back when it is destroyed after a change, in edit or
+// insert state. Positions are kept within 0 .. size + any gap a write leaves, which
+// reads as zero bytes.
+class THCBlobStream : public TStream {
+ public:
+  THCBlobStream(TField& field, TBlobStreamMode mode);
+  ~THCBlobStream() override;
+
+  std::int64_t Read(void* buffer, std::int64_t count) override;
+  std::int64_t Write(const void* buffer, std::int64_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  void SetSize(std::int64_t size) override;
+  std::int64_t Size() override { return static_cast<std::int64_t>(content_.size()); }
+
+ private:
+  TField& field_;
+  TDbfDataSet& dataSet_;
+  std::int64_t fieldNo_;
+  bool modified_ = false;
+  AnsiString content_;
+  std::int64_t position_ = 0;
+};
