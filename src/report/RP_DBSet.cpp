@@ -1,0 +1,185 @@
+#include "report/RP_DBSet.h"
+
+#include "platform/core/AnsiText.h"
+
+// ---------------------------------------------------------------------------------
+// TrpDBDataSet
+
+void TrpDBDataSet::SetDataSet(TDataSet* dataSet) {
+  dataSet_ = dataSet;
+  dataSource_ = nullptr;
+}
+
+void TrpDBDataSet::SetDataSource(TDataSource* dataSource) {
+  dataSource_ = dataSource;
+  if (dataSource) dataSet_ = nullptr;
+}
+
+TDataSet* TrpDBDataSet::LinkedDataSet() const {
+  if (dataSource_ && dataSource_->DataSet) return dataSource_->DataSet;
+  return dataSet_;
+}
+
+TDataSet& TrpDBDataSet::GetDataSet() const {
+  TDataSet* ds = LinkedDataSet();
+  if (!ds) DatabaseError("Unable to open dataset " + Name);
+  return *ds;
+}
+
+void TrpDBDataSet::Notification(const TObject* removed) {
+  if (!removed) return;
+  if (removed == dataSet_) dataSet_ = nullptr;
+  if (removed == dataSource_) dataSource_ = nullptr;
+}
+
+void TrpDBDataSet::OpenSource() {
+  if (OpenDataSource) GetDataSet().Open();
+  if (OnOpen) OnOpen(this);
+}
+
+void TrpDBDataSet::CloseSource() {
+  if (OnClose) OnClose(this);
+  // Nothing is linked any more (the dataset was freed): there is nothing to close.
+  if (CloseDataSource)
+    if (TDataSet* ds = LinkedDataSet()) ds->Close();
+}
+
+void TrpDBDataSet::Activate() {
+  OpenSource();
+  bookmark_ = rpBookmarkGet(GetDataSet());
+  reached_ = false;
+}
+
+void TrpDBDataSet::Deactivate() {
+  TBookmark bookmark = std::move(bookmark_);
+  rpBookmarkFree(bookmark_);
+  try {
+    // Back to the remembered record, unless the dataset was closed or the record is gone.
+    TDataSet* ds = LinkedDataSet();
+    if (!bookmark.empty() && (RangeBegin == TRangeBegin::rbCurrent || RangeEnd == TRangeEnd::reCurrent) && ds &&
+        ds->Active() && ds->BookmarkValid(bookmark))
+      rpBookmarkGoto(*ds, bookmark);
+  } catch (...) {
+    // The dataset is closed all the same; the first failure is the one reported.
+    try {
+      CloseSource();
+    } catch (...) {
+    }
+    throw;
+  }
+  CloseSource();
+}
+
+void TrpDBDataSet::First() {
+  TDataSet& ds = GetDataSet();
+  if (RangeBegin == TRangeBegin::rbFirst)
+    ds.First();
+  else
+    rpBookmarkGoto(ds, bookmark_);
+  reached_ = false;
+  TrpDataset::First();
+}
+
+void TrpDBDataSet::Next() {
+  TDataSet& ds = GetDataSet();
+  reached_ = false;
+  // The range ends with the remembered record: on it, Next only marks the end. Before
+  // it (a range from the first record), the walk goes on towards it.
+  if (RangeEnd == TRangeEnd::reCurrent && rpBookmarksEqual(ds, rpBookmarkGet(ds), bookmark_)) {
+    reached_ = true;
+    return;
+  }
+  ds.Next();
+  TrpDataset::Next();
+}
+
+void TrpDBDataSet::Prior() {
+  GetDataSet().Prior();
+  TrpDataset::Prior();
+}
+
+bool TrpDBDataSet::Eof() {
+  const bool rangeEnd = TrpDataset::Eof();
+  TDataSet& ds = GetDataSet();
+  // A dataset closed under the walk has no further records.
+  return rangeEnd || !ds.Active() || ds.Eof() || reached_;
+}
+
+// ---------------------------------------------------------------------------------
+// Helpers
+
+bool rpIsBlobField(const TField& field) {
+  switch (field.DataType()) {
+    case TFieldType::ftBlob:
+    case TFieldType::ftMemo:
+    case TFieldType::ftGraphic:
+    case TFieldType::ftFmtMemo:
+    case TFieldType::ftParadoxOle:
+    case TFieldType::ftDBaseOle:
+    case TFieldType::ftTypedBinary:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void rpBlobToObject(TField& field, TStream& target) {
+  std::unique_ptr<TStream> blob = field.DataSet().CreateBlobStream(field, TBlobStreamMode::bmRead);
+  blob->SetPosition(0);
+  target.CopyFrom(*blob, 0);
+  target.SetPosition(0);
+}
+
+void rpDataSetFieldNames(const TDataSet* dataSet, TStringList& list) {
+  list.Clear();
+  if (!dataSet) return;
+  try {
+    for (const AnsiString& name : dataSet->GetFieldNames()) list.Add(name);
+  } catch (const std::exception&) {
+    // A dataset that cannot list its fields offers none.
+  }
+}
+
+TBookmark rpBookmarkGet(TDataSet& dataSet) { return dataSet.GetBookmark(); }
+
+void rpBookmarkGoto(TDataSet& dataSet, const TBookmark& bookmark) { dataSet.GotoBookmark(bookmark); }
+
+void rpBookmarkFree(TBookmark& bookmark) { bookmark.clear(); }
+
+bool rpBookmarksEqual(const TDataSet& dataSet, const TBookmark& a, const TBookmark& b) {
+  return dataSet.CompareBookmarks(a, b) == 0;
+}
+
+Variant rpFieldValue(const TField& field) {
+  Variant v;
+  if (field.OnGetText)
+    v = Variant(field.DisplayText());
+  else if (field.DataType() == TFieldType::ftLargeint)
+    v = Variant(field.AsString());
+  else
+    v = field.Value();
+  if (!v.IsNull() && !v.IsEmpty()) return v;
+  switch (field.DataType()) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftWord:
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+    case TFieldType::ftDate:
+    case TFieldType::ftDateTime:
+      return Variant(0);
+    case TFieldType::ftString:
+      return Variant(AnsiString());
+    case TFieldType::ftBoolean:
+      return Variant(false);
+    default:
+      return Variant::Null();
+  }
+}
+
+AnsiString rpCheckFieldName(const TDataSet* dataSet, std::string_view name) {
+  if (!dataSet) return {};
+  for (const AnsiString& field : dataSet->GetFieldNames())
+    if (AnsiSameText(field, name)) return AnsiString(name);
+  return {};
+}
