@@ -1,6 +1,9 @@
 #include "report/RP_DBSet.h"
 
+#include <vector>
+
 #include "platform/core/AnsiText.h"
+#include "report/RP_Utils.h"
 
 // ---------------------------------------------------------------------------------
 // TrpDBDataSet
@@ -182,4 +185,73 @@ AnsiString rpCheckFieldName(const TDataSet* dataSet, std::string_view name) {
   for (const AnsiString& field : dataSet->GetFieldNames())
     if (AnsiSameText(field, name)) return AnsiString(name);
   return {};
+}
+
+// ---------------------------------------------------------------------------------
+// Components by name
+
+namespace {
+
+std::function<TObject*(std::string_view)>& GlobalLookup() {
+  static std::function<TObject*(std::string_view)> lookup;
+  return lookup;
+}
+
+std::vector<std::string_view> SplitAtDots(std::string_view text) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  for (;;) {
+    if (start < text.size() && text[start] == '"') break;  // a quoted part takes the rest
+    const std::size_t dot = text.find('.', start);
+    if (dot == std::string_view::npos) break;
+    parts.push_back(text.substr(start, dot - start));
+    start = dot + 1;
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+TObject* FindIn(const TObject* owner, std::string_view name) {
+  const auto* directory = dynamic_cast<const TrpComponentDirectory*>(owner);
+  return directory ? directory->FindComponent(name) : nullptr;
+}
+
+}  // namespace
+
+void rpSetGlobalComponentLookup(std::function<TObject*(std::string_view name)> lookup) {
+  GlobalLookup() = std::move(lookup);
+}
+
+TObject* rpFindGlobalComponent(std::string_view name) {
+  const auto& lookup = GlobalLookup();
+  return lookup ? lookup(name) : nullptr;
+}
+
+TObject* rpFindComponentPath(const TrpComponentDirectory* root, std::string_view path) {
+  try {
+    const std::vector<std::string_view> parts = SplitAtDots(path);
+    if (parts.size() == 1) return root ? root->FindComponent(path) : nullptr;
+    if (parts.size() > 3) return nullptr;
+    TObject* found = rpFindGlobalComponent(parts[0]);
+    for (std::size_t i = 1; found && i < parts.size(); ++i) found = FindIn(found, parts[i]);
+    return found;
+  } catch (const std::exception&) {
+    throw EClassNotFound("Missing " + AnsiString(path));
+  }
+}
+
+void rpResolveDataSetField(std::string_view text, const TrpComponentDirectory* owner, TDataSet*& dataSet,
+                           AnsiString& fieldName) {
+  fieldName.clear();
+  const std::vector<std::string_view> parts = SplitAtDots(text);
+  if (parts.size() > 4) {
+    dataSet = nullptr;
+    return;
+  }
+  if (parts.size() > 1) {
+    // Everything before the field names the dataset.
+    const std::string_view path = text.substr(0, static_cast<std::size_t>(parts.back().data() - text.data()) - 1);
+    dataSet = dynamic_cast<TDataSet*>(rpFindComponentPath(owner, path));
+  }
+  fieldName = rpCheckFieldName(dataSet, rpUnquoteDouble(parts.back()));
 }

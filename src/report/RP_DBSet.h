@@ -2,6 +2,7 @@
 // helpers that the value lookup and the picture and memo views share.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "platform/core/DB.h"
@@ -75,3 +76,36 @@ bool rpBookmarksEqual(const TDataSet& dataSet, const TBookmark& a, const TBookma
 Variant rpFieldValue(const TField& field);
 // The name itself when the dataset has a field of that name (case ignored), else empty.
 AnsiString rpCheckFieldName(const TDataSet* dataSet, std::string_view name);
+
+// ---------------------------------------------------------------------------------
+// Components by name
+
+// The class library's error for a component that cannot be found.
+TW_DECLARE_EXCEPTION(EClassNotFound, Exception)
+
+// A form or data module as the report engine sees it: its components by name.
+class TrpComponentDirectory {
+ public:
+  virtual ~TrpComponentDirectory() = default;
+  // The component of that name (compared without regard to case); null when none.
+  virtual TObject* FindComponent(std::string_view name) const = 0;
+};
+
+// The application's lookup of its forms and data modules by name; without one, none
+// is found.
+void rpSetGlobalComponentLookup(std::function<TObject*(std::string_view name)> lookup);
+TObject* rpFindGlobalComponent(std::string_view name);
+
+// "name": a component of root; "form.component" or "form.component.sub": the form
+// through the global lookup, then by name one or two levels down. Null when not found
+// (also for a longer path); an error during the lookup raises EClassNotFound
+// "Missing <path>".
+TObject* rpFindComponentPath(const TrpComponentDirectory* root, std::string_view path);
+
+// Resolves "field", "dataset.field", "form.dataset.field" or "form.module.dataset.field"
+// (a part that begins with a double quote runs to the end, dots and all). A bare field
+// belongs to the given dataset; otherwise dataSet becomes the dataset found from owner
+// (null when none). fieldName is the field without its double quotes when that dataset
+// has it, else empty.
+void rpResolveDataSetField(std::string_view text, const TrpComponentDirectory* owner, TDataSet*& dataSet,
+                           AnsiString& fieldName);

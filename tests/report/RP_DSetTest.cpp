@@ -592,3 +592,102 @@ TEST(DBHelpers, FieldNamesBlobsAndBookmarks) {
 }
 
 }  // namespace
+
+namespace {
+
+// A form or module of the test: its components by name.
+struct TestDirectory : TObject, TrpComponentDirectory {
+  std::vector<std::pair<AnsiString, TObject*>> items;
+  bool broken = false;
+  TObject* FindComponent(std::string_view name) const override {
+    if (broken) throw Exception("lookup failed");
+    for (const auto& [n, c] : items)
+      if (AnsiSameText(n, name)) return c;
+    return nullptr;
+  }
+};
+
+class ComponentPaths : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (TRowDataSet* ds : {&local, &orders, &items}) ds->Open();
+    module.items = {{"Items", &items}};
+    mainForm.items = {{"Orders", &orders}, {"Module", &module}};
+    owner.items = {{"Local", &local}, {"NotADataSet", &userDataset}};
+    brokenForm.broken = true;
+    rpSetGlobalComponentLookup([this](std::string_view name) -> TObject* {
+      if (AnsiSameText(name, "Main")) return &mainForm;
+      if (AnsiSameText(name, "Broken")) return &brokenForm;
+      return nullptr;
+    });
+  }
+  void TearDown() override { rpSetGlobalComponentLookup(nullptr); }
+
+  TRowDataSet local{{{"Code", TFieldType::ftInteger}, {"Odd.Name", TFieldType::ftString}}, {}};
+  TRowDataSet orders{{{"Sum", TFieldType::ftFloat}}, {}};
+  TRowDataSet items{{{"Qty", TFieldType::ftInteger}}, {}};
+  TrpUserDataset userDataset;
+  TestDirectory module, mainForm, brokenForm, owner;
+};
+
+TEST_F(ComponentPaths, FindsComponentsUnderTheOwnerOrThroughTheForms) {
+  const std::pair<const char*, TObject*> cases[] = {
+      {"Local", &local},
+      {"LOCAL", &local},
+      {"Absent", nullptr},
+      {"Main.Orders", &orders},
+      {"main.ORDERS", &orders},
+      {"Main.Module", &module},
+      {"Main.Module.Items", &items},
+      {"Main.Absent", nullptr},
+      {"Nowhere.Orders", nullptr},
+      {"Main.Orders.Sum", nullptr},  // a dataset holds no components
+      {"Main.Module.Items.Qty", nullptr},
+  };
+  for (const auto& [path, expected] : cases) EXPECT_EQ(rpFindComponentPath(&owner, path), expected) << path;
+  EXPECT_EQ(rpFindComponentPath(nullptr, "Local"), nullptr);
+  EXPECT_EQ(rpFindComponentPath(nullptr, "Main.Orders"), &orders);
+
+  try {
+    rpFindComponentPath(&owner, "Broken.Orders");
+    FAIL() << "no error from a failing lookup";
+  } catch (const EClassNotFound& e) {
+    EXPECT_STREQ(e.what(), "Missing Broken.Orders");
+  }
+}
+
+TEST_F(ComponentPaths, ResolvesDatasetFieldReferences) {
+  struct Case {
+    const char* text;
+    TDataSet* given;
+    TDataSet* dataSet;
+    const char* field;
+  };
+  const Case cases[] = {
+      {"Code", &local, &local, "Code"},
+      {"CODE", &local, &local, "CODE"},
+      {"\"Code\"", &local, &local, "Code"},
+      {"Absent", &local, &local, ""},
+      {"Code", nullptr, nullptr, ""},
+      {"\"Odd.Name\"", &local, &local, "Odd.Name"},
+      {"Local.Code", nullptr, &local, "Code"},
+      {"Local.\"Odd.Name\"", nullptr, &local, "Odd.Name"},
+      {"Local.\"\"", nullptr, &local, ""},
+      {"Local.Sum", nullptr, &local, ""},
+      {"Main.Orders.Sum", &local, &orders, "Sum"},
+      {"Main.Orders.\"Sum\"", nullptr, &orders, "Sum"},
+      {"Main.Module.Items.Qty", nullptr, &items, "Qty"},
+      {"Absent.Code", &local, nullptr, ""},
+      {"NotADataSet.Code", nullptr, nullptr, ""},
+      {"Main.Module.Items.Qty.More", &local, nullptr, ""},
+  };
+  for (const Case& c : cases) {
+    TDataSet* dataSet = c.given;
+    AnsiString field = "stale";
+    rpResolveDataSetField(c.text, &owner, dataSet, field);
+    EXPECT_EQ(dataSet, c.dataSet) << c.text;
+    EXPECT_EQ(field, c.field) << c.text;
+  }
+}
+
+}  // namespace
