@@ -111,20 +111,7 @@ bool TrpDBDataSet::Eof() {
 // ---------------------------------------------------------------------------------
 // Helpers
 
-bool rpIsBlobField(const TField& field) {
-  switch (field.DataType()) {
-    case TFieldType::ftBlob:
-    case TFieldType::ftMemo:
-    case TFieldType::ftGraphic:
-    case TFieldType::ftFmtMemo:
-    case TFieldType::ftParadoxOle:
-    case TFieldType::ftDBaseOle:
-    case TFieldType::ftTypedBinary:
-      return true;
-    default:
-      return false;
-  }
-}
+bool rpIsBlobField(const TField& field) { return IsBlobType(field.DataType()); }
 
 void rpBlobToObject(TField& field, TStream& target) {
   std::unique_ptr<TStream> blob = field.DataSet().CreateBlobStream(field, TBlobStreamMode::bmRead);

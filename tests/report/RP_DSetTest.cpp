@@ -123,6 +123,14 @@ std::unique_ptr<TRowDataSet> Numbers(int n) {
   return std::make_unique<TRowDataSet>(std::vector<TFieldDef>{{"N", TFieldType::ftInteger}}, std::move(rows));
 }
 
+// The same, open and standing on N = current.
+std::unique_ptr<TRowDataSet> NumbersAt(int n, int current) {
+  auto table = Numbers(n);
+  table->Open();
+  table->MoveBy(current - 1);
+  return table;
+}
+
 // Runs the build's protocol (Activate, First, then Eof and Next in turn, Deactivate)
 // and lists what `current` gives at every record; "..." when no end came within
 // `limit` records. The record number must count the records from 0.
@@ -289,9 +297,7 @@ class DBRange : public ::testing::TestWithParam<DBRangeCase> {};
 
 TEST_P(DBRange, WalksTheRangeAndLeavesTheDatasetWhereTheRulesSay) {
   const DBRangeCase& c = GetParam();
-  auto table = Numbers(5);
-  table->Open();
-  table->MoveBy(c.current - 1);
+  auto table = NumbersAt(5, c.current);
   TrpDBDataSet ds;
   ds.SetDataSet(table.get());
   ds.RangeBegin = c.begin;
@@ -413,9 +419,7 @@ TEST(DBDataSet, ADatasetClosedDuringTheWalkEndsIt) {
 }
 
 TEST(DBDataSet, DeactivateSkipsTheReturnToARecordThatIsGone) {
-  auto table = Numbers(4);
-  table->Open();
-  table->MoveBy(1);  // N = 2
+  auto table = NumbersAt(4, 2);
   TrpDBDataSet ds;
   ds.SetDataSet(table.get());
   ds.RangeBegin = rbCurrent;
@@ -487,9 +491,7 @@ TEST(DBDataSet, DataSetAndDataSourceReplaceEachOtherAndAreDroppedWhenFreed) {
 TEST(DBDataSet, GroupStepsBackAndOnAgainOverACurrentEndedRange) {
   // A group change steps back to the last record of the old group and on again; the
   // range still ends with the remembered record.
-  auto table = Numbers(4);
-  table->Open();
-  table->MoveBy(2);  // N = 3
+  auto table = NumbersAt(4, 3);
   TrpDBDataSet ds;
   ds.SetDataSet(table.get());
   ds.RangeEnd = reCurrent;
