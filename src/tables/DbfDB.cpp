@@ -281,8 +281,8 @@ TGetResult TDbfDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doC
       }
       break;
   }
-  TGetResult result = dbf_->Eof() ? TGetResult::grEOF
-                      : dbf_->Bof() ? TGetResult::grBOF
+  TGetResult result = dbf_->Eof()                  ? TGetResult::grEOF
+                      : dbf_->Bof()                ? TGetResult::grBOF
                       : moved && dbf_->RecNo() > 0 ? TGetResult::grOK
                                                    : TGetResult::grError;
   if (result == TGetResult::grOK) {
@@ -314,6 +314,12 @@ void TDbfDataSet::DoAfterInsert() {
 }
 
 void TDbfDataSet::InternalRefresh() {
+  // Records other users wrote are read again, not served from the read-ahead buffer.
+  if (dbf_->ReadAheadActive()) {
+    dbf_->SetReadAhead(false);
+    dbf_->SetReadAhead(true);
+  }
+  dbf_->RefreshHeader();
   if (TRecordBuffer* b = ActiveBuffer()) {
     if (Buf(*b).recNo > 0) dbf_->GetRecord(Buf(*b).recNo);
   }
@@ -361,7 +367,9 @@ void TDbfDataSet::InternalGotoBookmark(const TBookmark& bookmark) {
   firstPending_ = lastPending_ = false;
 }
 
-void TDbfDataSet::InternalSetToRecord(TRecordBuffer& buffer) { InternalGotoBookmark(GetBookmarkData(buffer)); }
+void TDbfDataSet::InternalSetToRecord(TRecordBuffer& buffer) {
+  InternalGotoBookmark(GetBookmarkData(buffer));
+}
 
 bool TDbfDataSet::GetCurrentRecord(TDbfRecordBuffer& buffer) {
   TRecordBuffer* active = ActiveBuffer();
@@ -595,7 +603,8 @@ void TDbfDataSet::SetFieldData(TField& field, const Variant& value) {
     case TFieldType::ftDate: {
       AnsiString text = "        ";
       if (!null) {
-        const AnsiString formatted = FormatDayNumber("yyyymmdd", static_cast<std::int64_t>(std::floor(value.AsDate())));
+        const AnsiString formatted =
+            FormatDayNumber("yyyymmdd", static_cast<std::int64_t>(std::floor(value.AsDate())));
         if (formatted.size() == 8) text = formatted;
       }
       t.FieldPut(n, text);
@@ -625,34 +634,28 @@ void TDbfDataSet::ApplyFilter() {
                   (FilterOptions() & foNoPartialCompare) == 0);
 }
 
+void TDbfDataSet::ReapplyFilter(const std::function<void()>& restore) {
+  if (!dbf_ || !Filtered()) return;
+  try {
+    CheckBrowseMode();
+    ApplyFilter();
+  } catch (...) {
+    restore();
+    throw;
+  }
+  First();
+}
+
 void TDbfDataSet::SetFilterText(std::string_view text) {
   const AnsiString old = Filter();
   TDataSet::SetFilterText(text);
-  if (dbf_ && Filtered()) {
-    try {
-      CheckBrowseMode();
-      ApplyFilter();
-    } catch (...) {
-      TDataSet::SetFilterText(old);
-      throw;
-    }
-    First();
-  }
+  ReapplyFilter([&] { TDataSet::SetFilterText(old); });
 }
 
 void TDbfDataSet::SetFilterOptions(TFilterOptions options) {
   const TFilterOptions old = FilterOptions();
   TDataSet::SetFilterOptions(options);
-  if (dbf_ && Filtered()) {
-    try {
-      CheckBrowseMode();
-      ApplyFilter();
-    } catch (...) {
-      TDataSet::SetFilterOptions(old);
-      throw;
-    }
-    First();
-  }
+  ReapplyFilter([&] { TDataSet::SetFilterOptions(old); });
 }
 
 void TDbfDataSet::SetFiltered(bool on) {
@@ -677,8 +680,8 @@ void TDbfDataSet::SetFiltered(bool on) {
 
 // --- Searches ---------------------------------------------------------------------------------------------
 
-std::int64_t TDbfDataSet::SearchRecord(std::string_view text, std::int64_t& fieldNumber, std::int64_t stopRecord,
-                                       std::int64_t& foundRecord) {
+std::int64_t TDbfDataSet::SearchRecord(std::string_view text, std::int64_t& fieldNumber,
+                                       std::int64_t stopRecord, std::int64_t& foundRecord) {
   CheckBrowseMode();
   DisableControls();
   struct Enable {
@@ -715,7 +718,8 @@ bool TDbfDataSet::Locate(std::string_view keyFields, const Variant& keyValues, T
   return SearchRecord(text, fieldNumber, 0, found) != 0;
 }
 
-Variant TDbfDataSet::Lookup(std::string_view keyFields, const Variant& keyValues, std::string_view resultFields) {
+Variant TDbfDataSet::Lookup(std::string_view keyFields, const Variant& keyValues,
+                            std::string_view resultFields) {
   CheckActive();
   if (dbf_->RecordCount() == 0) return Variant::Null();
   CheckBrowseMode();

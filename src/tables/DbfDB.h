@@ -101,7 +101,8 @@ class TDbfDataSet : public TDataSet {
 
   void CheckActive() const override;
   bool Locate(std::string_view keyFields, const Variant& keyValues, TLocateOptions options) override;
-  Variant Lookup(std::string_view keyFields, const Variant& keyValues, std::string_view resultFields) override;
+  Variant Lookup(std::string_view keyFields, const Variant& keyValues,
+                 std::string_view resultFields) override;
   std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode) override;
   AnsiString Translate(std::string_view src, bool toOem) const override;
   bool GetFieldData(const TField& field, Variant& value) override;
@@ -149,7 +150,12 @@ class TDbfDataSet : public TDataSet {
   // null when there is none. In filter state it is the handler's own record.
   std::vector<char>* ActiveImage();
   void ApplyFilter();
-  AnsiString ToTable(std::string_view text) const { return TranslateASCII ? cp::AnsiToOem(text) : AnsiString(text); }
+  // Applies a changed filter text or option to an open filtered dataset; on failure the
+  // old value is restored before the error passes on.
+  void ReapplyFilter(const std::function<void()>& restore);
+  AnsiString ToTable(std::string_view text) const {
+    return TranslateASCII ? cp::AnsiToOem(text) : AnsiString(text);
+  }
   AnsiString FromTable(std::string_view text) const {
     return TranslateASCII ? cp::OemToAnsi(text) : AnsiString(text);
   }

@@ -33,8 +33,8 @@ struct Row {
   bool deleted = false;
 };
 
-inline void MakeTable(const AnsiString& path, const std::vector<TdbFieldDef>& fields, const std::vector<Row>& rows,
-                      std::uint8_t version = 0x03) {
+inline void MakeTable(const AnsiString& path, const std::vector<TdbFieldDef>& fields,
+                      const std::vector<Row>& rows, std::uint8_t version = 0x03) {
   CreateDbfTable(path, version, fields);
   DBO_dBaseFld t(path, false, true);
   for (const Row& r : rows) {

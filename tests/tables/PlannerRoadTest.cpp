@@ -41,13 +41,20 @@ class PlannerRoad : public ::testing::Test {
     for (const Product& p : kProducts)
       products.push_back({{p.code, p.owner, p.flags, p.name, p.cal, p.alb, p.fat, p.carb}});
     MakeTable(Dir() + "products.dbf",
-              {{"CODE", 'N', 6}, {"OWNER", 'N', 6}, {"FLAGS", 'N', 3}, {"NAME", 'C', 40},
-               {"CAL", 'N', 8, 2}, {"ALB", 'N', 8, 2}, {"FAT", 'N', 8, 2}, {"CARB", 'N', 8, 2}},
+              {{"CODE", 'N', 6},
+               {"OWNER", 'N', 6},
+               {"FLAGS", 'N', 3},
+               {"NAME", 'C', 40},
+               {"CAL", 'N', 8, 2},
+               {"ALB", 'N', 8, 2},
+               {"FAT", 'N', 8, 2},
+               {"CARB", 'N', 8, 2}},
               products);
     MakeTable(Dir() + "dish.dbf", {{"CODE", 'N', 6}, {"OWNER", 'N', 6}, {"FLAGS", 'N', 3}, {"NAME", 'C', 40}},
               {{{12, 0, 0, "Каша гречневая"}}, {{13, 0, 0, "Рисовая каша"}}, {{14, 0, 0, "Чай с сахаром"}}});
-    MakeTable(Dir() + "dishcomp.dbf", {{"DISHCODE", 'N', 6}, {"PRODCODE", 'N', 6}, {"VEIGHT", 'N', 8, 2}},
-              {{{12, 12, 80}}, {{13, 13, 70}}, {{12, 57, 10}}, {{14, 60, 2}}, {{14, 57, 15}}, {{12, 58, 5.5}}});
+    MakeTable(
+        Dir() + "dishcomp.dbf", {{"DISHCODE", 'N', 6}, {"PRODCODE", 'N', 6}, {"VEIGHT", 'N', 8, 2}},
+        {{{12, 12, 80}}, {{13, 13, 70}}, {{12, 57, 10}}, {{14, 60, 2}}, {{14, 57, 15}}, {{12, 58, 5.5}}});
   }
 
   AnsiString Dir() const { return tmp_.Path() + "/"; }
@@ -67,7 +74,8 @@ std::vector<Product> ReadProducts(TDbfDataSet& ds, std::vector<AnsiString>& name
     names.push_back(ds.FieldByName("NAME").AsString());
     rows.push_back({ds.FieldByName("CODE").AsInteger(), ds.FieldByName("OWNER").AsInteger(),
                     ds.FieldByName("FLAGS").AsInteger(), nullptr, ds.FieldByName("CAL").AsFloat(),
-                    ds.FieldByName("ALB").AsFloat(), ds.FieldByName("FAT").AsFloat(), ds.FieldByName("CARB").AsFloat()});
+                    ds.FieldByName("ALB").AsFloat(), ds.FieldByName("FAT").AsFloat(),
+                    ds.FieldByName("CARB").AsFloat()});
   }
   return rows;
 }
@@ -170,6 +178,15 @@ TEST_F(PlannerRoad, LoadFilterLocateAndRewrite) {
     products.Close();
   }
   EXPECT_EQ(tables_test::RunHelper({"open", "X", SysFile("products.dbf")}), 0);
+  {
+    // Held exclusively by another process: the open fails with the engine's error.
+    tables_test::HeldByOtherProcess holder({"X", SysFile("products.dbf")});
+    ASSERT_TRUE(holder.Ready());
+    TDbfDataSet blocked;
+    Bind(blocked, "products");
+    EXPECT_THROW(blocked.Open(), EDbfError);
+    EXPECT_FALSE(blocked.Active());
+  }
 
   // Reopened: the same rows, the names stored in 866, the file exactly as long as its records.
   TDbfDataSet products;

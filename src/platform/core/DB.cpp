@@ -12,7 +12,9 @@ TApplicationExceptionHandler& ExceptionHandler() {
 }
 }  // namespace
 
-void SetApplicationExceptionHandler(TApplicationExceptionHandler handler) { ExceptionHandler() = std::move(handler); }
+void SetApplicationExceptionHandler(TApplicationExceptionHandler handler) {
+  ExceptionHandler() = std::move(handler);
+}
 
 void HandleApplicationException(const std::exception& e) {
   if (ExceptionHandler())
@@ -79,7 +81,11 @@ bool IsTextType(TFieldType t) {
 // --- Fields -----------------------------------------------------------------------------------------
 
 TField::TField(TDataSet& dataSet, const TFieldDef& def, int index)
-    : dataSet_(dataSet), name_(def.Name), type_(def.DataType), size_(def.Size), fieldNo_(def.FieldNo),
+    : dataSet_(dataSet),
+      name_(def.Name),
+      type_(def.DataType),
+      size_(def.Size),
+      fieldNo_(def.FieldNo),
       index_(index) {
   Transliterate = IsTextType(type_) || type_ == TFieldType::ftMemo;
 }
@@ -89,13 +95,15 @@ Variant TField::GetData() const {
   if (!dataSet_.GetFieldData(*this, v)) return Variant::Null();
   if (IsBlob()) {
     // The content comes through the blob stream, which translates it itself.
-    std::unique_ptr<TStream> s = dataSet_.CreateBlobStream(const_cast<TField&>(*this), TBlobStreamMode::bmRead);
+    std::unique_ptr<TStream> s =
+        dataSet_.CreateBlobStream(const_cast<TField&>(*this), TBlobStreamMode::bmRead);
     AnsiString text(static_cast<std::size_t>(s->Size()), '\0');
     const std::int64_t n = s->Read(text.data(), static_cast<std::int64_t>(text.size()));
     text.resize(static_cast<std::size_t>(n));
     return Variant(std::move(text));
   }
-  if (IsTextType(type_) && Transliterate && v.IsString()) return Variant(dataSet_.Translate(v.AsString(), false));
+  if (IsTextType(type_) && Transliterate && v.IsString())
+    return Variant(dataSet_.Translate(v.AsString(), false));
   return v;
 }
 
@@ -144,8 +152,10 @@ void TField::SetValue(const Variant& v) {
     return SetData(Variant(i));
   }
   if (IsFloatType(type_)) return v.IsString() ? SetAsString(v.AsString()) : SetData(Variant(v.AsDouble()));
-  if (type_ == TFieldType::ftBoolean) return v.IsString() ? SetAsString(v.AsString()) : SetData(Variant(v.AsBoolean()));
-  if (IsDateType(type_)) return v.IsString() ? SetAsString(v.AsString()) : SetData(Variant::FromDate(v.AsDate()));
+  if (type_ == TFieldType::ftBoolean)
+    return v.IsString() ? SetAsString(v.AsString()) : SetData(Variant(v.AsBoolean()));
+  if (IsDateType(type_))
+    return v.IsString() ? SetAsString(v.AsString()) : SetData(Variant::FromDate(v.AsDate()));
   SetData(v);
 }
 
@@ -158,42 +168,45 @@ AnsiString TField::AsString() const {
   return v.AsString();
 }
 
+std::int32_t TField::TextToInteger(std::string_view s) const {
+  std::int32_t i = 0;
+  if (!TryStrToInt(Trim(s), i)) ConvertError(dbmsg::InvalidIntegerValue, s);
+  return i;
+}
+
+double TField::TextToFloat(std::string_view s) const {
+  double d = 0;
+  if (!TryStrToFloat(Trim(s), d)) ConvertError(dbmsg::InvalidFloatValue, s);
+  return d;
+}
+
+bool TField::TextToBoolean(std::string_view s) const {
+  const AnsiString u = AnsiUpperCase(Trim(s));
+  if (u == "TRUE" || u == "T" || u == "YES" || u == "Y" || u == "1") return true;
+  if (u == "FALSE" || u == "F" || u == "NO" || u == "N" || u == "0" || u.empty()) return false;
+  ConvertError(dbmsg::InvalidBoolValue, s);
+}
+
+TDateTime TField::TextToDateTime(std::string_view s) const {
+  TDateTime d = 0;
+  if (!TryStrToDateTime(s, d)) ConvertError(dbmsg::InvalidDateValue, s);
+  return d;
+}
+
 void TField::SetAsString(std::string_view s) {
   if (IsTextType(type_) || IsBlob()) return SetData(Variant(s));
   if (s.empty()) return SetData(Variant::Null());
-  if (IsIntegerType(type_)) {
-    std::int32_t i = 0;
-    if (!TryStrToInt(Trim(s), i)) ConvertError(dbmsg::InvalidIntegerValue, s);
-    return SetValue(Variant(i));
-  }
-  if (IsFloatType(type_)) {
-    double d = 0;
-    if (!TryStrToFloat(Trim(s), d)) ConvertError(dbmsg::InvalidFloatValue, s);
-    return SetData(Variant(d));
-  }
-  if (type_ == TFieldType::ftBoolean) {
-    const AnsiString u = AnsiUpperCase(Trim(s));
-    if (u == "TRUE" || u == "T" || u == "YES" || u == "Y" || u == "1") return SetData(Variant(true));
-    if (u == "FALSE" || u == "F" || u == "NO" || u == "N" || u == "0") return SetData(Variant(false));
-    ConvertError(dbmsg::InvalidBoolValue, s);
-  }
-  if (IsDateType(type_)) {
-    TDateTime d = 0;
-    if (!TryStrToDateTime(s, d)) ConvertError(dbmsg::InvalidDateValue, s);
-    return SetData(Variant::FromDate(d));
-  }
+  if (IsIntegerType(type_)) return SetValue(Variant(TextToInteger(s)));
+  if (IsFloatType(type_)) return SetData(Variant(TextToFloat(s)));
+  if (type_ == TFieldType::ftBoolean) return SetData(Variant(TextToBoolean(s)));
+  if (IsDateType(type_)) return SetData(Variant::FromDate(TextToDateTime(s)));
   SetData(Variant(s));
 }
 
 std::int32_t TField::AsInteger() const {
   const Variant v = GetData();
   if (v.IsNull()) return 0;
-  if (v.IsString()) {
-    std::int32_t i = 0;
-    if (!TryStrToInt(Trim(v.AsString()), i)) ConvertError(dbmsg::InvalidIntegerValue, v.AsString());
-    return i;
-  }
-  return v.AsInteger();
+  return v.IsString() ? TextToInteger(v.AsString()) : v.AsInteger();
 }
 
 void TField::SetAsInteger(std::int32_t v) {
@@ -204,12 +217,7 @@ void TField::SetAsInteger(std::int32_t v) {
 double TField::AsFloat() const {
   const Variant v = GetData();
   if (v.IsNull()) return 0;
-  if (v.IsString()) {
-    double d = 0;
-    if (!TryStrToFloat(Trim(v.AsString()), d)) ConvertError(dbmsg::InvalidFloatValue, v.AsString());
-    return d;
-  }
-  return v.AsDouble();
+  return v.IsString() ? TextToFloat(v.AsString()) : v.AsDouble();
 }
 
 void TField::SetAsFloat(double v) {
@@ -220,13 +228,7 @@ void TField::SetAsFloat(double v) {
 bool TField::AsBoolean() const {
   const Variant v = GetData();
   if (v.IsNull()) return false;
-  if (v.IsString()) {
-    const AnsiString u = AnsiUpperCase(Trim(v.AsString()));
-    if (u == "TRUE" || u == "T" || u == "YES" || u == "Y") return true;
-    if (u == "FALSE" || u == "F" || u == "NO" || u == "N" || u.empty()) return false;
-    ConvertError(dbmsg::InvalidBoolValue, v.AsString());
-  }
-  return v.AsBoolean();
+  return v.IsString() ? TextToBoolean(v.AsString()) : v.AsBoolean();
 }
 
 void TField::SetAsBoolean(bool v) {
@@ -237,12 +239,7 @@ void TField::SetAsBoolean(bool v) {
 TDateTime TField::AsDateTime() const {
   const Variant v = GetData();
   if (v.IsNull()) return 0;
-  if (v.IsString()) {
-    TDateTime d = 0;
-    if (!TryStrToDateTime(v.AsString(), d)) ConvertError(dbmsg::InvalidDateValue, v.AsString());
-    return d;
-  }
-  return v.AsDate();
+  return v.IsString() ? TextToDateTime(v.AsString()) : v.AsDate();
 }
 
 void TField::SetAsDateTime(TDateTime v) {
@@ -586,7 +583,8 @@ void TDataSet::SetRecNoValue(std::int64_t) {}
 
 TBookmark TDataSet::GetBookmark() {
   CheckActive();
-  if (!hasRecord_ || state_ == TDataSetState::dsInsert || GetBookmarkFlag(*active_) != TBookmarkFlag::bfCurrent)
+  if (!hasRecord_ || state_ == TDataSetState::dsInsert ||
+      GetBookmarkFlag(*active_) != TBookmarkFlag::bfCurrent)
     return {};
   return GetBookmarkData(*active_);
 }
@@ -664,7 +662,8 @@ bool TDataSet::Locate(std::string_view keyFields, const Variant& keyValues, TLoc
   return found;
 }
 
-Variant TDataSet::Lookup(std::string_view keyFields, const Variant& keyValues, std::string_view resultFields) {
+Variant TDataSet::Lookup(std::string_view keyFields, const Variant& keyValues,
+                         std::string_view resultFields) {
   CheckBrowseMode();
   TField& result = FieldByName(resultFields);
   const TBookmark start = GetBookmark();

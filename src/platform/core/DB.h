@@ -38,7 +38,8 @@ inline constexpr const char* InvalidIntegerValue = "'%s' is not a valid integer 
 inline constexpr const char* InvalidFloatValue = "'%s' is not a valid floating point value for field '%s'";
 inline constexpr const char* InvalidDateValue = "'%s' is not a valid date and time for field '%s'";
 inline constexpr const char* InvalidBoolValue = "'%s' is not a valid boolean value for field '%s'";
-inline constexpr const char* FieldRangeError = "%s is not a valid value for field '%s'. The allowed range is %d to %d";
+inline constexpr const char* FieldRangeError =
+    "%s is not a valid value for field '%s'. The allowed range is %d to %d";
 }  // namespace dbmsg
 
 enum class TDataSetState {
@@ -107,7 +108,8 @@ class TField;
 
 using TDataSetNotifyEvent = std::function<void(TDataSet& dataSet)>;
 using TFilterRecordEvent = std::function<void(TDataSet& dataSet, bool& accept)>;
-using TDataSetErrorEvent = std::function<void(TDataSet& dataSet, const EDatabaseError& e, TDataAction& action)>;
+using TDataSetErrorEvent =
+    std::function<void(TDataSet& dataSet, const EDatabaseError& e, TDataAction& action)>;
 using TFieldNotifyEvent = std::function<void(TField& field)>;
 using TFieldGetTextEvent = std::function<void(TField& field, AnsiString& text, bool displayText)>;
 
@@ -178,6 +180,10 @@ class TField : public TObject {
   Variant GetData() const;
   void SetData(const Variant& native);
   [[noreturn]] void ConvertError(const char* fmt, std::string_view text) const;
+  std::int32_t TextToInteger(std::string_view s) const;
+  double TextToFloat(std::string_view s) const;
+  bool TextToBoolean(std::string_view s) const;
+  TDateTime TextToDateTime(std::string_view s) const;
 
   TDataSet& dataSet_;
   AnsiString name_;

@@ -113,17 +113,21 @@ class TMemDataSet : public TDataSet {
     rows[static_cast<std::size_t>(cursor_ - 1)].deleted = true;
     // Onto the next visible row, or the previous one at the end.
     TMemDataSet::GetRecord(*scratch(), TGetMode::gmNext, false);
-    if (cursor_ > static_cast<std::int64_t>(rows.size())) TMemDataSet::GetRecord(*scratch(), TGetMode::gmPrior, false);
+    if (cursor_ > static_cast<std::int64_t>(rows.size()))
+      TMemDataSet::GetRecord(*scratch(), TGetMode::gmPrior, false);
   }
   void InternalGotoBookmark(const TBookmark& bookmark) override {
     const std::int64_t n = std::stoll(bookmark);
     if (n < 1 || n > static_cast<std::int64_t>(rows.size())) DatabaseError("bad bookmark");
     cursor_ = n;
   }
-  void InternalSetToRecord(TRecordBuffer& buffer) override { cursor_ = static_cast<MemBuffer&>(buffer).recNo; }
+  void InternalSetToRecord(TRecordBuffer& buffer) override {
+    cursor_ = static_cast<MemBuffer&>(buffer).recNo;
+  }
   TBookmark GetBookmarkData(const TRecordBuffer& buffer) const override {
     char text[16];
-    std::snprintf(text, sizeof text, "%6lld", static_cast<long long>(static_cast<const MemBuffer&>(buffer).recNo));
+    std::snprintf(text, sizeof text, "%6lld",
+                  static_cast<long long>(static_cast<const MemBuffer&>(buffer).recNo));
     return text;
   }
   void SetBookmarkData(TRecordBuffer& buffer, const TBookmark& bookmark) override {
@@ -162,10 +166,10 @@ std::vector<TFieldDef> Defs() {
 
 struct Sample : TMemDataSet {
   Sample() : TMemDataSet(Defs()) {
-  rows = {{{Variant(10), Variant("Rice"), Variant(1.5), Variant::FromDate(40000), Variant(true)}},
-             {{Variant(20), Variant("rye bread"), Variant(2.0), Variant::Null(), Variant(false)}},
-             {{Variant(30), Variant("Raisins"), Variant::Null(), Variant::Null(), Variant::Null()}},
-             {{Variant(40), Variant("Tea"), Variant(0.25), Variant::Null(), Variant(true)}}};
+    rows = {{{Variant(10), Variant("Rice"), Variant(1.5), Variant::FromDate(40000), Variant(true)}},
+            {{Variant(20), Variant("rye bread"), Variant(2.0), Variant::Null(), Variant(false)}},
+            {{Variant(30), Variant("Raisins"), Variant::Null(), Variant::Null(), Variant::Null()}},
+            {{Variant(40), Variant("Tea"), Variant(0.25), Variant::Null(), Variant(true)}}};
   }
 };
 

@@ -1,0 +1,436 @@
+// The dataset over dBase tables: field mapping, empty dates, Locate and Lookup with
+// their options and translation, deleting the last visible record, record counts,
+// bookmarks, filters with Cyrillic literals, record locks, memo streams, aliases.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "DataSetFixtures.h"
+#include "TablesTestSupport.h"
+#include "platform/core/Files.h"
+#include "platform/core/SysDirs.h"
+#include "tables/DbfDB.h"
+#include "tables/db_eror.h"
+
+namespace {
+
+using dataset_test::Cell;
+using dataset_test::MakeTable;
+using dataset_test::Row;
+
+std::string DbMessage(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EDatabaseError& e) {
+    return e.Message();
+  }
+  return "<no EDatabaseError>";
+}
+
+class DbfDataSet : public ::testing::Test {
+ protected:
+  AnsiString Dir() const { return tmp_.Path() + "/"; }
+  void Bind(TDbfDataSet& ds, const char* table) {
+    ds.SetDatabaseName(tmp_.Path());
+    ds.SetTableName(table);
+  }
+  // NAME C(10), CODE N(5,0): abcdef, ABCxyz, xabc, a?c, Гречка, ГРЕЧКА-2 (a deleted 6), tail.
+  void MakeNames() {
+    MakeTable(Dir() + "names.dbf", {{"NAME", 'C', 10}, {"CODE", 'N', 5}},
+              {{{"abcdef", 1}},
+               {{"ABCxyz", 2}},
+               {{"xabc", 3}},
+               {{"aXc", 4}},
+               {{"Гречка", 5}},
+               {{"abc", 6}, true},
+               {{"ГРЕЧКА-2", 7}},
+               {{"tail", 8}}});
+  }
+  std::vector<std::int32_t> Codes(TDataSet& ds) {
+    std::vector<std::int32_t> codes;
+    for (ds.First(); !ds.Eof(); ds.Next()) codes.push_back(ds.FieldByName("CODE").AsInteger());
+    return codes;
+  }
+  TempDir tmp_;
+};
+
+TEST_F(DbfDataSet, FieldMappingByTypeLengthAndDecimals) {
+  MakeTable(Dir() + "types.dbf",
+            {{"S", 'N', 4},
+             {"I5", 'N', 5},
+             {"I10", 'N', 10},
+             {"F", 'N', 8, 2},
+             {"FF", 'F', 3},
+             {"C", 'C', 12},
+             {"D", 'D'},
+             {"L", 'L'},
+             {"M", 'M'}},
+            {{{-999, 99999, 2147483647.0, 12.25, 7, "текст", Cell::Raw("20240229"), Cell::Raw("T")}},
+             {{1, 2, 3000000000.0, 0, 0, "", Cell::Raw("        "), Cell::Raw("F")}}},
+            0x83);
+  TDbfDataSet ds;
+  Bind(ds, "types");
+  ds.Open();
+  const std::vector<std::pair<const char*, TFieldType>> expected = {
+      {"S", TFieldType::ftSmallint}, {"I5", TFieldType::ftInteger},  {"I10", TFieldType::ftInteger},
+      {"F", TFieldType::ftFloat},    {"FF", TFieldType::ftSmallint}, {"C", TFieldType::ftString},
+      {"D", TFieldType::ftDate},     {"L", TFieldType::ftBoolean},   {"M", TFieldType::ftMemo}};
+  ASSERT_EQ(ds.FieldCount(), static_cast<int>(expected.size()));
+  for (const auto& [name, type] : expected) EXPECT_EQ(ds.FieldByName(name).DataType(), type) << name;
+  EXPECT_EQ(ds.FieldByName("C").Size(), 12);
+
+  EXPECT_EQ(ds.FieldByName("S").AsInteger(), -999);
+  EXPECT_EQ(ds.FieldByName("S").Value().VarType(), varInteger);
+  EXPECT_EQ(ds.FieldByName("I5").AsInteger(), 99999);
+  EXPECT_EQ(ds.FieldByName("I10").AsInteger(), 2147483647);
+  EXPECT_DOUBLE_EQ(ds.FieldByName("F").AsFloat(), 12.25);
+  EXPECT_EQ(ds.FieldByName("F").AsString(), "12.25");
+  EXPECT_EQ(ds.FieldByName("C").AsString(), Ansi("текст"));
+  EXPECT_EQ(ds.FieldByName("D").AsString(), "29.02.2024");
+  EXPECT_TRUE(ds.FieldByName("L").AsBoolean());
+  EXPECT_TRUE(ds.FieldByName("M").IsNull());
+  ds.Next();
+  // Beyond 32 bits: the range error on reading.
+  EXPECT_THROW(ds.FieldByName("I10").AsInteger(), ERangeError);
+  EXPECT_TRUE(ds.FieldByName("C").IsNull());
+  EXPECT_FALSE(ds.FieldByName("I5").IsNull());  // numbers always have a value
+  EXPECT_FALSE(ds.FieldByName("L").AsBoolean());
+}
+
+TEST_F(DbfDataSet, EmptyDatesReadAsNoValueAndNoValueWritesBlanks) {
+  MakeTable(Dir() + "dates.dbf", {{"D", 'D'}, {"N", 'N', 3}},
+            {{{Cell::Raw("        "), 1}},
+             {{Cell::Raw("00000000"), 2}},
+             {{Cell::Raw("20231301"), 3}},
+             {{Cell::Raw("19991231"), 4}}});
+  TDbfDataSet ds;
+  Bind(ds, "dates");
+  ds.Open();
+  std::vector<bool> nulls;
+  for (ds.First(); !ds.Eof(); ds.Next()) nulls.push_back(ds.FieldByName("D").IsNull());
+  EXPECT_EQ(nulls, (std::vector<bool>{true, true, true, false}));
+  EXPECT_EQ(ds.FieldByName("D").AsString(), "31.12.1999");
+  ds.Edit();
+  ds.FieldByName("D").Clear();
+  ds.Post();
+  EXPECT_EQ(ds.Handler()->FieldGet(1), "        ");
+  ds.Edit();
+  ds.FieldByName("D").SetAsString("05.06.2007");
+  ds.Post();
+  ds.First();
+  ds.Last();
+  EXPECT_EQ(ds.FieldByName("D").AsString(), "05.06.2007");
+  EXPECT_EQ(ds.Handler()->FieldGet(1), "20070605");
+}
+
+TEST_F(DbfDataSet, LocateOptions) {
+  MakeNames();
+  struct Case {
+    const char* field;
+    const char* key;  // UTF-8
+    TLocateOptions options;
+    std::int32_t code;  // 0: not found
+  };
+  const Case cases[] = {
+      {"NAME", "abc", 0, 0},  // exact: the whole field
+      {"NAME", "abcdef", 0, 1},
+      {"NAME", "abc", loPartialKey, 1},  // the field begins with the key
+      {"NAME", "ABC", loPartialKey, 2},
+      {"NAME", "ABC", loPartialKey | loCaseInsensitive, 1},
+      {"NAME", "abcx", loPartialKey | loCaseInsensitive, 2},
+      {"NAME", "a?c", loPartialKey, 1},  // "?" matches any one character
+      {"NAME", "aX", loPartialKey, 4},
+      {"NAME", "Гречка", 0, 5},                    // the key is translated to 866
+      {"NAME", "гречка-2", loCaseInsensitive, 7},  // folded in 866
+      {"NAME", "ГРЕЧ", loPartialKey | loCaseInsensitive, 5},
+      {"CODE", "3", 0, 3},
+      {"CODE", "6", 0, 0},       // deleted records are not found
+      {"NOSUCH", "tail", 0, 8},  // every field is searched
+      {"NOSUCH", "4", 0, 4},
+  };
+  TDbfDataSet ds;
+  Bind(ds, "names");
+  ds.Open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " " + c.key);
+    ds.First();
+    ds.Next();  // on code 2
+    const bool found = ds.Locate(c.field, Variant(Ansi(c.key)), c.options);
+    EXPECT_EQ(found, c.code != 0);
+    EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), found ? c.code : 2);
+  }
+  ds.First();
+  EXPECT_EQ(ds.Lookup("CODE", Variant(5), "NAME").AsString(), Ansi("Гречка"));  // translated back
+  EXPECT_EQ(ds.Lookup("NAME", Variant(Ansi("x?bc")), "CODE").AsString(), "3");
+  EXPECT_TRUE(ds.Lookup("CODE", Variant(6), "NAME").IsNull());
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 1);  // a lookup does not move
+  ds.Next();
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 2);
+
+  // A filter hides records from the search as well.
+  ds.SetFilter("CODE>4");
+  ds.SetFilteredOn(true);
+  EXPECT_FALSE(ds.Locate("CODE", Variant(3), 0));
+  EXPECT_TRUE(ds.Locate("NAME", Variant("tail"), 0));
+}
+
+TEST_F(DbfDataSet, EmptyTableSearchesAndEdges) {
+  MakeTable(Dir() + "empty.dbf", {{"NAME", 'C', 10}, {"CODE", 'N', 5}}, {});
+  TDbfDataSet ds;
+  Bind(ds, "empty");
+  ds.Open();
+  EXPECT_TRUE(ds.Bof() && ds.Eof());
+  EXPECT_FALSE(ds.Locate("CODE", Variant(1), 0));
+  EXPECT_TRUE(ds.Lookup("CODE", Variant(1), "NAME").IsNull());
+  EXPECT_EQ(ds.RecNo(), 0);
+  EXPECT_EQ(DbMessage([&] { ds.Delete(); }), "Cannot perform this operation on an empty dataset");
+  ds.Append();
+  ds.FieldByName("CODE").SetAsInteger(5);
+  ds.Post();
+  EXPECT_EQ(ds.RecNo(), 1);
+  EXPECT_EQ(ds.RecordCount(), 1);
+  // Packing needs the table to itself.
+  EXPECT_THROW(ds.Pack(), EDbfError);
+  EXPECT_EQ(ds.RecordCount(), 1);
+}
+
+TEST_F(DbfDataSet, DeletingTheLastVisibleRecordLeavesTheNewLast) {
+  MakeTable(Dir() + "del.dbf", {{"CODE", 'N', 5}}, {{{1}}, {{2}}, {{3}, true}, {{4}}, {{5}, true}, {{6}}});
+  TDbfDataSet ds;
+  Bind(ds, "del");
+  ds.Open();
+  EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{1, 2, 4, 6}));
+  ds.Last();
+  ds.Delete();
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 4);
+  EXPECT_FALSE(ds.Eof());
+  ds.Next();
+  EXPECT_TRUE(ds.Eof());
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 4);
+  ds.First();
+  ds.Delete();  // the first: on to the next
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 2);
+  ds.Delete();
+  ds.Delete();
+  EXPECT_TRUE(ds.IsEmpty());
+  EXPECT_TRUE(ds.Bof() && ds.Eof());
+
+  // Shown deleted records stay; RecallRecord takes a deletion back.
+  ds.SetUseDeleted(true);
+  ds.First();
+  EXPECT_EQ(Codes(ds).size(), 6u);
+  ds.First();
+  ds.RecallRecord();
+  ds.SetUseDeleted(false);
+  EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{1}));
+}
+
+TEST_F(DbfDataSet, RecordCountWithAndWithoutExactCount) {
+  MakeTable(Dir() + "cnt.dbf", {{"CODE", 'N', 5}},
+            {{{1}}, {{2}, true}, {{3}}, {{4}}, {{5}}, {{6}, true}, {{7}}});
+  TDbfDataSet ds;
+  Bind(ds, "cnt");
+  ds.Open();
+  ds.SetFilter("CODE<>4");
+  ds.SetFilteredOn(true);
+  ds.Next();
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 3);
+  EXPECT_EQ(ds.RecordCount(), 7);
+  ds.ExactCount = true;
+  EXPECT_EQ(ds.RecordCount(), static_cast<std::int64_t>(Codes(ds).size()));
+  EXPECT_EQ(ds.RecordCount(), 4);
+  // Counting leaves the dataset where it was.
+  ds.First();
+  ds.Next();
+  EXPECT_EQ(ds.RecordCount(), 4);
+  ds.Next();
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 5);
+  EXPECT_EQ(ds.RecNo(), 5);  // the physical record number
+  ds.Close();
+  EXPECT_EQ(DbMessage([&] { ds.RecordCount(); }), "Cannot perform this operation on a closed dataset");
+}
+
+TEST_F(DbfDataSet, BookmarksOrderAndBadBookmarks) {
+  std::vector<Row> rows;
+  for (int i = 1; i <= 12; ++i) rows.push_back({{i}});
+  MakeTable(Dir() + "bm.dbf", {{"CODE", 'N', 5}}, rows);
+  TDbfDataSet ds;
+  Bind(ds, "bm");
+  ds.Open();
+  ds.SetRecNo(9);
+  const TBookmark b9 = ds.GetBookmark();
+  ds.Next();
+  const TBookmark b10 = ds.GetBookmark();
+  EXPECT_EQ(b10, "        10");
+  EXPECT_EQ(ds.CompareBookmarks(b9, b10), -1);
+  EXPECT_EQ(ds.CompareBookmarks(b10, b9), 1);
+  EXPECT_EQ(ds.CompareBookmarks("", b9), -1);
+  ds.GotoBookmark(b9);
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 9);
+  for (const char* bad : {"garbage", "        13", "         0", "       -1"})
+    EXPECT_EQ(DbMessage([&] { ds.GotoBookmark(bad); }), "Bookmark is invalid for table bm.DBF") << bad;
+  EXPECT_FALSE(ds.BookmarkValid("        99"));
+  EXPECT_TRUE(ds.BookmarkValid(b10));
+  ds.Next();
+  EXPECT_EQ(ds.FieldByName("CODE").AsInteger(), 10);
+}
+
+TEST_F(DbfDataSet, FiltersWithCyrillicLiteralsAndTheFilterEvent) {
+  MakeNames();
+  TDbfDataSet ds;
+  Bind(ds, "names");
+  ds.SetFilter(Ansi("NAME='Гречка'"));
+  ds.SetFilteredOn(true);  // set before opening: applied when the table opens
+  ds.Open();
+  EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{5}));
+  ds.SetFilter(Ansi("NAME='гречка-2'"));
+  EXPECT_TRUE(Codes(ds).empty());
+  EXPECT_TRUE(ds.Bof() && ds.Eof());
+  ds.SetFilterOptionsValue(foCaseInsensitive);  // folded in 866
+  EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{7}));
+  ds.SetFilter(Ansi("UPPER(NAME)='ГРЕЧКА' .OR. CODE=7 .OR. CODE=3"));
+  EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{3, 5, 7}));
+  ds.OnFilterRecord = [](TDataSet& d, bool& accept) {
+    EXPECT_EQ(d.State(), TDataSetState::dsFilter);
+    accept = d.FieldByName("CODE").AsInteger() != 7;
+  };
+  EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{3, 5}));
+  ds.SetFilter("");
+  EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 8}));
+  ds.SetFilteredOn(false);
+  EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 7, 8}));
+  ds.SetFilter("NAME");  // not a logical expression: refused when it is applied
+  EXPECT_THROW(ds.SetFilteredOn(true), EDbfError);
+  EXPECT_FALSE(ds.Filtered());
+  EXPECT_EQ(Codes(ds).size(), 7u);
+
+  // Without translation the table's bytes are compared as they are.
+  TDbfDataSet raw;
+  Bind(raw, "names");
+  raw.TranslateASCII = false;
+  raw.Open();
+  EXPECT_FALSE(raw.Locate("NAME", Variant(Ansi("Гречка")), 0));
+  EXPECT_TRUE(raw.Locate("NAME", Variant(cp::AnsiToOem(Ansi("Гречка"))), 0));
+  EXPECT_EQ(raw.FieldByName("NAME").AsString(), cp::AnsiToOem(Ansi("Гречка")));
+}
+
+TEST_F(DbfDataSet, EditingLocksTheRecord) {
+  MakeNames();
+  TDbfDataSet a, b;
+  Bind(a, "names");
+  Bind(b, "names");
+  a.Open();
+  b.Open();
+  a.Next();
+  b.Next();
+  a.Edit();
+  a.FieldByName("NAME").SetAsString(Ansi("Пшено"));
+  EXPECT_EQ(DbMessage([&] { b.Edit(); }), "Record is locked by another user");
+  EXPECT_EQ(b.State(), TDataSetState::dsBrowse);
+  a.Post();
+  b.Edit();  // free again
+  b.Cancel();
+  b.Refresh();
+  EXPECT_EQ(b.FieldByName("NAME").AsString(), Ansi("Пшено"));
+  EXPECT_EQ(tables_test::ReadBytes(tmp_.SysPath() + "/names.dbf").find(cp::AnsiToOem(Ansi("Пшено"))) !=
+                std::string::npos,
+            true);
+  // A read-only dataset refuses to edit.
+  TDbfDataSet ro;
+  Bind(ro, "names");
+  ro.SetReadOnly(true);
+  ro.Open();
+  EXPECT_EQ(DbMessage([&] { ro.Edit(); }), "Cannot modify a read-only dataset");
+  EXPECT_EQ(DbMessage([&] { ro.FieldByName("CODE").SetAsInteger(1); }), "Dataset not in edit or insert mode");
+}
+
+TEST_F(DbfDataSet, MemoStreamReadsWritesClampsAndFillsGaps) {
+  MakeTable(Dir() + "memo.dbf", {{"CODE", 'N', 5}, {"NOTE", 'M'}}, {{{1}}, {{2}}}, 0x83);
+  TDbfDataSet ds;
+  Bind(ds, "memo");
+  ds.Open();
+  TField& note = ds.FieldByName("NOTE");
+  EXPECT_TRUE(note.IsNull());
+  EXPECT_EQ(DbMessage([&] { ds.CreateBlobStream(note, TBlobStreamMode::bmWrite); }),
+            "Dataset not in edit or insert mode");
+  ds.Edit();
+  note.SetAsString(Ansi("Варить 20 минут"));
+  ds.Post();
+  EXPECT_EQ(note.AsString(), Ansi("Варить 20 минут"));
+  EXPECT_FALSE(note.IsNull());
+  {
+    auto s = ds.CreateBlobStream(note, TBlobStreamMode::bmRead);
+    char buf[6] = {};
+    EXPECT_EQ(s->Seek(-5, TSeekOrigin::soBeginning), 0);  // clamped at the start
+    EXPECT_EQ(s->Read(buf, 6), 6);
+    EXPECT_EQ(AnsiString(buf, 6), Ansi("Варить"));
+    EXPECT_EQ(s->Seek(100, TSeekOrigin::soBeginning), 100);
+    EXPECT_EQ(s->Read(buf, 6), 0);
+  }
+  ds.Edit();
+  {
+    auto s = ds.CreateBlobStream(note, TBlobStreamMode::bmReadWrite);
+    s->Seek(2, TSeekOrigin::soEnd);  // two bytes past the end: a gap of zero bytes
+    s->Write("!", 1);
+    EXPECT_EQ(s->Size(), static_cast<std::int64_t>(Ansi("Варить 20 минут").size()) + 3);
+    s->Seek(6, TSeekOrigin::soBeginning);
+    s->Write("", 0);  // nothing
+    EXPECT_EQ(s->Size(), static_cast<std::int64_t>(Ansi("Варить 20 минут").size()) + 3);
+  }
+  ds.Post();
+  AnsiString expected = Ansi("Варить 20 минут");
+  expected += std::string("\0\0!", 3);
+  EXPECT_EQ(note.AsString(), expected);
+  ds.Next();
+  EXPECT_TRUE(note.IsNull());
+  ds.Close();
+  // Stored in 866.
+  const std::string memo = tables_test::ReadBytes(tmp_.SysPath() + "/memo.dbt");
+  EXPECT_NE(memo.find(cp::AnsiToOem(Ansi("Варить"))), std::string::npos);
+}
+
+TEST_F(DbfDataSet, DirectoriesAliasesAndOpenErrors) {
+  MakeNames();
+  TDbfDataSet ds;
+  EXPECT_EQ(DbMessage([&] { ds.Open(); }), "Table name missing");
+  ds.SetDatabaseName(tmp_.Path() + "\\");
+  EXPECT_EQ(ds.TableDirectory(), tmp_.Path() + "/");
+  ds.SetTableName("missing");
+  EXPECT_EQ(DbMessage([&] { ds.Open(); }), "Cannot find file " + tmp_.Path() + "/missing.DBF");
+  EXPECT_FALSE(ds.Active());
+  ds.SetTableName("NAMES");  // found without regard to case
+  ds.Open();
+  EXPECT_EQ(DbMessage([&] { ds.SetTableName("x"); }), "Cannot perform this operation on an open dataset");
+  ds.Close();
+
+  // Aliases from dbtables.cfg in the configuration directory.
+  TempDir config;
+  ForceDirectories(config.Path() + "/tarnwick");
+  tables_test::WriteBytes(config.SysPath() + "/tarnwick/dbtables.cfg",
+                          "[Alias]\r\nrefs=" + tmp_.SysPath() + "\\\r\nOther=/nowhere\r\n");
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", config.SysPath().c_str(), 1);
+  ReloadDbfAliases();
+  ASSERT_EQ(DbfAliases().Count(), 3);
+  EXPECT_EQ(DbfAliases()[0], "Default Directory");
+  EXPECT_EQ(DbfAliases()[1], "REFS=" + tmp_.Path());
+  TDbfDataSet aliased;
+  aliased.SetDatabaseName("Refs");
+  aliased.SetTableName("names");
+  EXPECT_EQ(aliased.TableDirectory(), tmp_.Path() + "/");
+  aliased.Open();
+  EXPECT_EQ(aliased.FieldByName("CODE").AsInteger(), 1);
+  aliased.Close();
+  aliased.SetDatabaseName("DEFAULT directory");
+  EXPECT_EQ(aliased.TableDirectory(), ProgramDirectory());
+  if (old)
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
+  ReloadDbfAliases();
+  EXPECT_EQ(DbfAliases().Count(), 1);
+  EXPECT_STREQ(TDbfDataSet::About(), "Table Engine Version 06.04.01");
+}
+
+}  // namespace
