@@ -59,8 +59,8 @@ void TrpDBDataSet::Deactivate() {
   try {
     // Back to the remembered record, unless the dataset was closed or the record is gone.
     TDataSet* ds = LinkedDataSet();
-    if (!bookmark.empty() && (RangeBegin == TRangeBegin::rbCurrent || RangeEnd == TRangeEnd::reCurrent) && ds &&
-        ds->Active() && ds->BookmarkValid(bookmark))
+    if (!bookmark.empty() && (RangeBegin == TRangeBegin::rbCurrent || RangeEnd == TRangeEnd::reCurrent) &&
+        ds && ds->Active() && ds->BookmarkValid(bookmark))
       rpBookmarkGoto(*ds, bookmark);
   } catch (...) {
     // The dataset is closed all the same; the first failure is the one reported.
@@ -237,7 +237,8 @@ void rpResolveDataSetField(std::string_view text, const TrpComponentDirectory* o
   }
   if (parts.size() > 1) {
     // Everything before the field names the dataset.
-    const std::string_view path = text.substr(0, static_cast<std::size_t>(parts.back().data() - text.data()) - 1);
+    const std::string_view path =
+        text.substr(0, static_cast<std::size_t>(parts.back().data() - text.data()) - 1);
     dataSet = dynamic_cast<TDataSet*>(rpFindComponentPath(owner, path));
   }
   fieldName = rpCheckFieldName(dataSet, rpUnquoteDouble(parts.back()));

@@ -23,10 +23,10 @@ class TrpDBDataSet : public TrpDataset {
   // A data source clears DataSet; none leaves DataSet as it is.
   void SetDataSource(TDataSource* dataSource);
 
-  bool OpenDataSource = true;   // Activate opens the dataset
-  bool CloseDataSource = false; // Deactivate closes it
-  TNotifyEvent OnOpen;          // after opening
-  TNotifyEvent OnClose;         // before closing
+  bool OpenDataSource = true;    // Activate opens the dataset
+  bool CloseDataSource = false;  // Deactivate closes it
+  TNotifyEvent OnOpen;           // after opening
+  TNotifyEvent OnClose;          // before closing
 
   // The dataset of DataSource when that has one, else DataSet; EDatabaseError
   // "Unable to open dataset <Name>" when there is neither.
@@ -49,8 +49,8 @@ class TrpDBDataSet : public TrpDataset {
 
   TDataSet* dataSet_ = nullptr;
   TDataSource* dataSource_ = nullptr;
-  TBookmark bookmark_;   // the record current at activation; empty when none
-  bool reached_ = false; // reCurrent: the remembered record has been passed on Next
+  TBookmark bookmark_;    // the record current at activation; empty when none
+  bool reached_ = false;  // reCurrent: the remembered record has been passed on Next
 };
 
 // ---------------------------------------------------------------------------------

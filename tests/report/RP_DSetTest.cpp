@@ -179,7 +179,8 @@ struct UserRangeCase {
 };
 
 void PrintTo(const UserRangeCase& c, std::ostream* os) {
-  *os << RangeText(c.begin) << ' ' << RangeText(c.end) << ' ' << c.count << " handler " << static_cast<int>(c.handler);
+  *os << RangeText(c.begin) << ' ' << RangeText(c.end) << ' ' << c.count << " handler "
+      << static_cast<int>(c.handler);
 }
 
 class UserRange : public ::testing::TestWithParam<UserRangeCase> {};
@@ -251,7 +252,8 @@ TEST(UserDataset, EventsComeInTheOrderOfTheWalk) {
   };
   ds.OnPrior = [&](TObject*) { log.push_back("prior"); };
   EXPECT_EQ(Walk(ds, [&] { return std::to_string(cursor); }), "-1 0 1");
-  EXPECT_EQ(log, (std::vector<std::string>{"first", "eof?0", "next", "eof?0", "next", "eof?0", "next", "eof?0"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"first", "eof?0", "next", "eof?0", "next", "eof?0", "next", "eof?0"}));
 
   // Prior counts back and fires OnPrior; First starts the count again.
   log.clear();
@@ -284,9 +286,9 @@ struct DBRangeCase {
   TRangeBegin begin;
   TRangeEnd end;
   int count;
-  int current;      // N of the record current at activation
-  const char* rows; // N at every record
-  int after;        // N of the record current after Deactivate
+  int current;       // N of the record current at activation
+  const char* rows;  // N at every record
+  int after;         // N of the record current after Deactivate
 };
 
 void PrintTo(const DBRangeCase& c, std::ostream* os) {
@@ -557,8 +559,10 @@ TEST(DBHelpers, FieldValuesWithNullReplacedByKind) {
 }
 
 TEST(DBHelpers, FieldNamesBlobsAndBookmarks) {
-  TRowDataSet table({{"Code", TFieldType::ftInteger}, {"Note", TFieldType::ftMemo}, {"Pic", TFieldType::ftGraphic}},
-                    {{Variant(1), Variant::Null(), Variant::Null()}, {Variant(2), Variant::Null(), Variant::Null()}});
+  const Variant null = Variant::Null();
+  TRowDataSet table(
+      {{"Code", TFieldType::ftInteger}, {"Note", TFieldType::ftMemo}, {"Pic", TFieldType::ftGraphic}},
+      {{Variant(1), null, null}, {Variant(2), null, null}});
   table.blobs = {"first", AnsiString("\0second", 7)};
 
   TStringList names;
