@@ -50,7 +50,7 @@ class TrpDBDataSet : public TrpDataset {
   TDataSet* dataSet_ = nullptr;
   TDataSource* dataSource_ = nullptr;
   TBookmark bookmark_;    // the record current at activation; empty when none
-  bool reached_ = false;  // reCurrent: the remembered record has been passed on Next
+  bool reached_ = false;  // reCurrent: Next found the dataset on the remembered record
 };
 
 // ---------------------------------------------------------------------------------
@@ -60,8 +60,8 @@ class TrpDBDataSet : public TrpDataset {
 bool rpIsBlobField(const TField& field);
 // The field's bytes into the stream, which is then rewound to position 0.
 void rpBlobToObject(TField& field, TStream& target);
-// Clears list and adds the dataset's field names (none for no dataset); an error while
-// listing them leaves what was listed so far.
+// Clears list and adds the dataset's field names: its fields while it is open, else its
+// field definitions; none for no dataset or when listing them fails.
 void rpDataSetFieldNames(const TDataSet* dataSet, TStringList& list);
 
 // Bookmarks as the dataset makes and compares them; empty is no bookmark.
