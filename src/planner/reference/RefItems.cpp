@@ -81,27 +81,32 @@ void SetRefFolderStyle(const TRef& Ref, TMtTreeItem* Item) {
   Item->SetState(isBold, true);
 }
 
+namespace {
+
+// The block and the text of a pick-list row; a folder gets `folderColumns` empty column
+// texts and nil back, a row its record.
+const TFoodRec* LoadPickListRow(const TRef& ref, TDataSet& ds, const TRefItemRec& rec, TMtTreeItem* item,
+                                int folderColumns) {
+  TFoodRec* food = NewFoodRecFromTable(ds, rec);
+  item->Data = food;
+  item->SetText(RefFieldText(ds, "NAME"));
+  if ((rec.Flags & ffGroup) == 0) return food;
+  SetRefFolderStyle(ref, item);
+  SetEmptyColumns(item, folderColumns);
+  return nullptr;
+}
+
+}  // namespace
+
 void LoadProdMealItem(TRef* Sender, TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item) {
-  TFoodRec* rec = NewFoodRecFromTable(DataSet, Rec);
-  Item->Data = rec;
-  Item->SetText(RefFieldText(DataSet, "NAME"));
-  if ((Rec.Flags & ffGroup) != 0) {
-    SetRefFolderStyle(*Sender, Item);
-    SetEmptyColumns(Item, 4);
-    return;
-  }
+  const TFoodRec* rec = LoadPickListRow(*Sender, DataSet, Rec, Item, 4);
+  if (rec == nullptr) return;
   SetColumns(Item, {Int(rec->Cal), Fixed2(rec->AlbA + rec->AlbV), Fixed2(rec->FatA + rec->FatV), Fixed2(rec->Carb)});
 }
 
 void LoadDishItem(TRef* Sender, TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item) {
-  TFoodRec* rec = NewFoodRecFromTable(DataSet, Rec);
-  Item->Data = rec;
-  Item->SetText(RefFieldText(DataSet, "NAME"));
-  if ((Rec.Flags & ffGroup) != 0) {
-    SetRefFolderStyle(*Sender, Item);
-    SetEmptyColumns(Item, 6);
-    return;
-  }
+  const TFoodRec* rec = LoadPickListRow(*Sender, DataSet, Rec, Item, 6);
+  if (rec == nullptr) return;
   const AnsiString protein = Fixed2(rec->AlbA + rec->AlbV), fat = Fixed2(rec->FatA + rec->FatV),
                    carb = Fixed2(rec->Carb);
   if (rec->Veight > 0) {

@@ -12,6 +12,7 @@
 
 #include "RefTestSupport.h"
 #include "planner/reference/RefItems.h"
+#include "tables/db_create.h"
 #include "tables/db_eror.h"
 #include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
@@ -652,6 +653,37 @@ TEST_F(RefDishTest, EveryComponentOfALargeDishSurvivesALoadAndASave) {
   const TTableDump before = DumpTable(Dir() + "dishcomp");
   ref.Save();
   ExpectSameTable(before, DumpTable(Dir() + "dishcomp"));
+}
+
+TEST_F(RefTest, ATableWithAMemoFileKeepsBothInStep) {
+  CreateDbfTable(DbfFile("m"), 0x83,
+                 {{"CODE", 'N', 10}, {"OWNER", 'N', 10}, {"FLAGS", 'N', 5}, {"NAME", 'C', 20}, {"NOTE", 'M'}});
+  {
+    TDbfDataSet ds;
+    BindRefTable(ds, Table("m"));
+    ds.Open();
+    for (int i = 1; i <= 3; ++i) {
+      ds.Append();
+      ds.FieldByName("CODE").SetAsInteger(i);
+      ds.FieldByName("NAME").SetAsString("n" + std::to_string(i));
+      ds.FieldByName("NOTE").SetAsString(std::string(600 * i, char('a' + i)));
+    }
+    ds.Post();
+  }
+  AddSection(tree_, "NAME", sftText);
+  AddSection(tree_, "NOTE", sftText);
+  TRef ref(tree_, Table("m"));
+  ref.SaveSettings = &settings_;
+  ref.Load();
+  ASSERT_EQ(tree_.Items()->Count(), 3);
+  EXPECT_EQ(ref.FindByCode(2)->ColumnText()[0], std::string(1200, 'c'));
+  ref.FindByCode(2)->ColumnText().SetString(0, Ansi("другая заметка"));
+  ref.Save();
+  const TTableDump dump = DumpTable(Table("m"));
+  ASSERT_EQ(dump.Rows.size(), 3u);
+  EXPECT_EQ(dump.Rows[0][4], std::string(600, 'b'));
+  EXPECT_EQ(dump.Rows[1][4], Ansi("другая заметка"));
+  EXPECT_EQ(dump.Rows[2][4], std::string(1800, 'd'));
 }
 
 }  // namespace
