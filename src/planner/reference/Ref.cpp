@@ -44,6 +44,18 @@ TRefSaveSettings CurrentRefSaveSettings() {
 
 AnsiString RefBackupName(const AnsiString& FileName) { return ChangeFileExt(FileName, ".~DB"); }
 
+namespace {
+
+// A table that is not there is named in the user's language (the dataset's own text is
+// not).
+void CheckTableExists(const AnsiString& fileName) {
+  AnsiString table = fileName;
+  if (ExtractFileExt(ExtractFileName(table)).empty()) table += ".DBF";
+  if (!FileExists(table)) throw ERefError(Format(Ansi("Не найден файл справочника %s"), {table}));
+}
+
+}  // namespace
+
 void BindRefTable(TDbfDataSet& DataSet, const AnsiString& FileName) {
   DataSet.SetDatabaseName(ExtractFilePath(FileName));
   DataSet.SetTableName(ExtractFileName(FileName));
@@ -55,12 +67,11 @@ namespace {
 // index, when the table has them.
 constexpr const char* kCompanionExts[] = {".DBT", ".FPT", ".CDX", ".MDX"};
 
+// Deletes every record in one pass (a deleted record leaves the view, so the next one
+// becomes the current one).
 void EmptyTable(TDbfDataSet& ds, bool pack) {
-  const std::int64_t n = ds.RecordCount();
-  for (std::int64_t i = 0; i < n; ++i) {
-    ds.First();
-    if (!ds.Eof()) ds.Delete();
-  }
+  ds.First();
+  for (std::int64_t n = ds.RecordCount(); n > 0 && !ds.Eof(); --n) ds.Delete();
   if (pack) ds.Pack();
 }
 
@@ -70,6 +81,7 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
                      const std::function<void(TDbfDataSet& DataSet)>& Fill) {
   // Held exclusively until the new files are in place, so that nobody else reads or
   // writes the table meanwhile.
+  CheckTableExists(FileName);
   TDbfDataSet hold;
   BindRefTable(hold, FileName);
   hold.Exclusive = true;
@@ -176,6 +188,7 @@ AnsiString TRef::TableName() const { return ExtractFileName(FileName); }
 
 void TRef::Load() {
   DeleteAllItems();
+  CheckTableExists(FileName);
   TMtUpdateBracket bracket(tree_);
   TDbfDataSet ds;
   BindRefTable(ds, FileName);

@@ -352,7 +352,7 @@ TEST_F(RefTest, ATableThatCannotBeLoadedIsReportedAndLeavesTheTreeEmpty) {
     const char* table;
     const char* detail;  // a part of the message after the table's name
   } cases[] = {
-      {"missing", ""},
+      {"missing", "Не найден файл справочника "},
       {"broken", ""},
       {"nokeys", "нет поля OWNER"},
   };
@@ -479,6 +479,17 @@ TEST_F(RefSaveTest, ATableOpenInAnotherProcessIsNotTouched) {
   EXPECT_FALSE(FileExists(Dir() + "t.~DB"));
   ref_->Save();  // free again
   EXPECT_TRUE(FileExists(Dir() + "t.~DB"));
+}
+
+TEST_F(RefSaveTest, ATableThatIsGoneIsNotMadeAnew) {
+  std::filesystem::remove(SysPath(DbfFile("t")));
+  try {
+    ref_->Save();
+    ADD_FAILURE() << "saved";
+  } catch (const ERefError& e) {
+    EXPECT_EQ(Utf8(e.Message()), "Не найден файл справочника " + Utf8(DbfFile("t")));
+  }
+  EXPECT_TRUE(DirEntries().empty());
 }
 
 TEST_F(RefSaveTest, ItemsAreWrittenInPreOrderAsTheHandlersAllow) {
