@@ -3,35 +3,19 @@
 // grow linearly with the number of rows.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "planner/reference/Ref.h"
 #include "platform/core/Files.h"
 #include "refdata/RefBuild.h"
 #include "refdata/RefSource.h"
+#include "test_support/TempDir.h"
 
 namespace {
 
-class TBenchDir {
- public:
-  TBenchDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tarnwick-bench-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-  }
-  ~TBenchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  AnsiString Path() const { return AnsiPath(path_) + "/"; }
-
- private:
-  std::string path_;
-};
-
 // "products" with n rows in folders of 50.
-AnsiString MakeProducts(const TBenchDir& dir, int n) {
+AnsiString MakeProducts(const TempDir& dir, int n) {
   std::string text =
       "CODE:N10|OWNER:N10|FLAGS:N5|NAME:C60|CAL:N6|ALBA:N8.2|ALBV:N8.2|FATA:N8.2|FATV:N8.2|CARB:N8.2|VEIGHT:N6\n";
   int folder = 0;
@@ -44,8 +28,8 @@ AnsiString MakeProducts(const TBenchDir& dir, int n) {
             std::to_string(100 + i % 300) + "|1.50|2.25|0.50|3.00|" + std::to_string(10 + i % 60) + ".00|" +
             std::to_string(20 + i % 80) + "\n";
   }
-  refdata::WriteRefTable(refdata::TRefSource::Parse(text, "products"), dir.Path() + "products.DBF");
-  return dir.Path() + "products";
+  refdata::WriteRefTable(refdata::TRefSource::Parse(text, "products"), dir.Path() + "/products.DBF");
+  return dir.Path() + "/products";
 }
 
 void Sections(TCustomMtTree& tree) {
@@ -59,28 +43,32 @@ void Sections(TCustomMtTree& tree) {
   }
 }
 
-void BM_RefLoad(benchmark::State& state) {
-  TBenchDir dir;
-  const AnsiString file = MakeProducts(dir, static_cast<int>(state.range(0)));
+// A tree with the products' sections over a fresh table of n rows.
+struct TBenchRef {
+  explicit TBenchRef(int n) : ref(InitTree(tree), MakeProducts(dir, n)) {}
+  static TCustomMtTree& InitTree(TCustomMtTree& tree) {
+    Sections(tree);
+    return tree;
+  }
+  TempDir dir;
   TCustomMtTree tree;
-  Sections(tree);
-  TRef ref(tree, file);
+  TRef ref;
+};
+
+void BM_RefLoad(benchmark::State& state) {
+  TBenchRef b(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    ref.Load();
-    benchmark::DoNotOptimize(ref.ItemList().size());
+    b.ref.Load();
+    benchmark::DoNotOptimize(b.ref.ItemList().size());
   }
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_RefLoad)->RangeMultiplier(4)->Range(256, 16384)->Complexity(benchmark::oN);
 
 void BM_RefSave(benchmark::State& state) {
-  TBenchDir dir;
-  const AnsiString file = MakeProducts(dir, static_cast<int>(state.range(0)));
-  TCustomMtTree tree;
-  Sections(tree);
-  TRef ref(tree, file);
-  ref.Load();
-  for (auto _ : state) ref.Save();
+  TBenchRef b(static_cast<int>(state.range(0)));
+  b.ref.Load();
+  for (auto _ : state) b.ref.Save();
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_RefSave)->RangeMultiplier(4)->Range(256, 16384)->Complexity(benchmark::oN);
