@@ -118,8 +118,9 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
     work.Close();
   }
 
-  // Companions first, the table last: until the table itself is replaced, it is whole.
-  // Each file is replaced in one step, flushed first and with its permissions kept.
+  // Each file is replaced in one step, flushed first and with its permissions kept. A
+  // table with companions could still be left out of step with them if the disk failed
+  // between two replacements (the reference tables have none).
   for (auto it = files.rbegin(); it != files.rend(); ++it)
     if (!CopyFile(staging.File(ExtractFileName(*it)), *it))
       throw ERefError(Format(Ansi("Не удается записать файл %s"), {*it}));
