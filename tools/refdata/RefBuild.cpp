@@ -1,14 +1,8 @@
 #include "refdata/RefBuild.h"
 
-#include <stdio.h>
-#include <stdlib.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-
 #include "platform/core/Files.h"
 #include "platform/core/IniFiles.h"
+#include "platform/core/StagingDir.h"
 #include "tables/db_DBF.h"
 
 namespace refdata {
@@ -26,34 +20,6 @@ AnsiString ToOem(const TRefSource& source, const TRefRow& row, const TRefField& 
   AnsiString oem = cp::AnsiToOem(text);
   if (cp::OemToAnsi(oem) != text) FailRow(source, row, field, Ansi("текст нельзя записать в кодировке 866"));
   return oem;
-}
-
-// A temporary directory inside `dir`, removed with its contents when the object goes.
-class TStagingDir {
- public:
-  explicit TStagingDir(const AnsiString& dir) {
-    std::string tmpl = SysPath(IncludeTrailingPathDelimiter(dir) + ".mkrefdata-XXXXXX");
-    if (!::mkdtemp(tmpl.data()))
-      throw EInOutError(Format(Ansi("Не удается создать временный каталог в %s: %s"), {dir, std::strerror(errno)}));
-    path_ = tmpl;
-  }
-  ~TStagingDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TStagingDir(const TStagingDir&) = delete;
-  TStagingDir& operator=(const TStagingDir&) = delete;
-
-  AnsiString File(const AnsiString& name) const { return AnsiPath(path_) + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-// Moves a finished file over its old copy in one step (rename replaces the target).
-void MoveIntoPlace(const AnsiString& from, const AnsiString& to) {
-  if (::rename(SysPath(from).c_str(), SysPath(to).c_str()) != 0)
-    throw EInOutError(Format(Ansi("Не удается записать файл %s: %s"), {to, std::strerror(errno)}));
 }
 
 }  // namespace
@@ -125,10 +91,10 @@ TProblems BuildRefDir(const AnsiString& dataDir, const AnsiString& refDir) {
   if (!ForceDirectories(refDir))
     throw EInOutError(Format(Ansi("Не удается создать каталог %s"), {refDir}));
   const AnsiString target = IncludeTrailingPathDelimiter(refDir);
-  TStagingDir staging(refDir);
+  TStagingDir staging(refDir, ".mkrefdata-");
   for (const char* table : kRefTables) WriteRefTable(RefSourceOf(data, table), staging.File(RefTableFileName(table)));
   WriteLimits(data.Limits, staging.File(kLimitsFile));
-  for (const AnsiString& name : RefDirFileNames()) MoveIntoPlace(staging.File(name), target + name);
+  for (const AnsiString& name : RefDirFileNames()) MoveFileIntoPlace(staging.File(name), target + name);
   return {};
 }
 

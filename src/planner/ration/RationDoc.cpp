@@ -228,43 +228,50 @@ void TRationDocument::UpdateItemRow(TMtTreeItem* Item) {
   if (const TFoodRec* rec = FoodRecOf(Item)) WriteRow(Item, *rec, true);
 }
 
+void TProductSums::AddProduct(const TFoodRec& Product) {
+  Veight += Product.Veight;  // int32 terms, fewer than 2^31 of them: no overflow
+  Cal = AddSaturated(Cal, RoundedEnergy(Product.Cal, Product.Veight));
+  AlbA += Product.Veight * Product.AlbA / 100;
+  AlbV += Product.Veight * Product.AlbV / 100;
+  FatA += Product.Veight * Product.FatA / 100;
+  FatV += Product.Veight * Product.FatV / 100;
+  Carb += Product.Veight * Product.Carb / 100;
+}
+
+void TProductSums::StoreTo(TFoodRec& Rec) const {
+  Rec.Cal = Saturate32(Cal);
+  Rec.Veight = Saturate32(Veight);
+  Rec.AlbA = AlbA;
+  Rec.AlbV = AlbV;
+  Rec.FatA = FatA;
+  Rec.FatV = FatV;
+  Rec.Carb = Carb;
+}
+
 void TRationDocument::SumGroup(TMtTreeItem* Item, bool RedrawProducts) {
   TFoodRec* rec = FoodRecOf(Item);
   if (rec == nullptr || rec->Kind == fkProduct) return;  // a product keeps its values per 100 g
-  std::int64_t cal = 0;
-  std::int64_t veight = 0;  // int32 terms, fewer than 2^31 of them: no overflow
-  double albA = 0, albV = 0, fatA = 0, fatV = 0, carb = 0;
+  TProductSums sums;
   const int n = Item->GetChildrenCount();
   for (int i = 0; i < n; ++i) {
     TMtTreeItem* child = Item->GetChildren(i);
     const TFoodRec* c = FoodRecOf(child);
     if (c == nullptr) continue;
-    if (c->Kind != fkProduct) SumGroup(child, false);  // its sums first
-    veight += c->Veight;
     if (c->Kind != fkProduct) {
-      cal = AddSaturated(cal, c->Cal);
-      albA += c->AlbA;
-      albV += c->AlbV;
-      fatA += c->FatA;
-      fatV += c->FatV;
-      carb += c->Carb;
+      SumGroup(child, false);  // its sums first
+      sums.Veight += c->Veight;
+      sums.Cal = AddSaturated(sums.Cal, c->Cal);
+      sums.AlbA += c->AlbA;
+      sums.AlbV += c->AlbV;
+      sums.FatA += c->FatA;
+      sums.FatV += c->FatV;
+      sums.Carb += c->Carb;
     } else {
-      cal = AddSaturated(cal, RoundedEnergy(c->Cal, c->Veight));
-      albA += c->Veight * c->AlbA / 100;
-      albV += c->Veight * c->AlbV / 100;
-      fatA += c->Veight * c->FatA / 100;
-      fatV += c->Veight * c->FatV / 100;
-      carb += c->Veight * c->Carb / 100;
+      sums.AddProduct(*c);
       if (RedrawProducts) UpdateItemRow(child);
     }
   }
-  rec->Cal = Saturate32(cal);
-  rec->Veight = Saturate32(veight);
-  rec->AlbA = albA;
-  rec->AlbV = albV;
-  rec->FatA = fatA;
-  rec->FatV = fatV;
-  rec->Carb = carb;
+  sums.StoreTo(*rec);
   WriteRow(Item, *rec, false);
 }
 

@@ -91,6 +91,18 @@ inline TFoodRec* FoodRecOf(const TMtTreeItem* item) {
 // Round(Cal * Veight / 100), halves to even, computed exactly in 64 bits.
 std::int64_t RoundedEnergy(std::int32_t Cal, std::int32_t Veight);
 
+// Sums over products by their weights, as a group's record holds them: the weights, each
+// product's energy Round(Cal * Veight / 100) by itself, and Veight * value / 100 of each
+// nutrient. StoreTo writes them into a record, the integers saturated to 32 bits.
+struct TProductSums {
+  std::int64_t Cal = 0;
+  std::int64_t Veight = 0;
+  double AlbA = 0, AlbV = 0, FatA = 0, FatV = 0, Carb = 0;
+
+  void AddProduct(const TFoodRec& Product);
+  void StoreTo(TFoodRec& Rec) const;
+};
+
 // The protein/fat/carbohydrate ratio text of a row: the ratio string with
 // "%3.1f/%3.1f/%3.1f", or "0/0/0" when there is none.
 AnsiString FormatRatio(double A, double F, double C);

@@ -1,0 +1,375 @@
+#include "planner/reference/Ref.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <unordered_map>
+
+#include "planner/app/Globals.h"
+#include "planner/app/UserPrompt.h"
+#include "platform/core/Files.h"
+#include "platform/core/StagingDir.h"
+#include "tables/DbfDB.h"
+
+// ---------------------------------------------------------------------------------
+// Data blocks
+
+namespace {
+
+void* NewBlock(std::size_t size, const TRefItemRec& rec) {
+  void* block = ::operator new(size);
+  std::memset(block, 0, size);
+  std::memcpy(block, &rec, sizeof rec);
+  return block;
+}
+
+}  // namespace
+
+TRefItemRec* NewRefItemRec(const TRefItemRec& Rec) {
+  return static_cast<TRefItemRec*>(NewBlock(sizeof(TRefItemRec), Rec));
+}
+
+TFoodRec* NewRefFoodRec(const TRefItemRec& Rec) { return static_cast<TFoodRec*>(NewBlock(sizeof(TFoodRec), Rec)); }
+
+void FreeRefBlock(void* Block) { ::operator delete(Block); }
+
+// ---------------------------------------------------------------------------------
+// Writing a table
+
+TRefSaveSettings CurrentRefSaveSettings() {
+  if (dmGlobals == nullptr) return {};
+  return {dmGlobals->Settings.General.CreateBakFiles, dmGlobals->Settings.General.PackRef};
+}
+
+AnsiString RefBackupName(const AnsiString& FileName) { return ChangeFileExt(FileName, ".~DB"); }
+
+namespace {
+
+// A table that is not there is named in the user's language (the dataset's own text is
+// not).
+void CheckTableExists(const AnsiString& fileName) {
+  AnsiString table = fileName;
+  if (ExtractFileExt(ExtractFileName(table)).empty()) table += ".DBF";
+  if (!FileExists(table)) throw ERefError(Format(Ansi("Не найден файл справочника %s"), {table}));
+}
+
+}  // namespace
+
+void BindRefTable(TDbfDataSet& DataSet, const AnsiString& FileName) {
+  DataSet.SetDatabaseName(ExtractFilePath(FileName));
+  DataSet.SetTableName(ExtractFileName(FileName));
+}
+
+namespace {
+
+// Files that belong to a table and change with it: the memo file and the production
+// index, when the table has them.
+constexpr const char* kCompanionExts[] = {".DBT", ".FPT", ".CDX", ".MDX"};
+
+// Deletes every record in one pass (a deleted record leaves the view, so the next one
+// becomes the current one).
+void EmptyTable(TDbfDataSet& ds, bool pack) {
+  ds.First();
+  for (std::int64_t n = ds.RecordCount(); n > 0 && !ds.Eof(); --n) ds.Delete();
+  if (pack) ds.Pack();
+}
+
+}  // namespace
+
+void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
+                     const std::function<void(TDbfDataSet& DataSet)>& Fill) {
+  // Held exclusively until the new files are in place, so that nobody else reads or
+  // writes the table meanwhile.
+  CheckTableExists(FileName);
+  TDbfDataSet hold;
+  BindRefTable(hold, FileName);
+  hold.Exclusive = true;
+  hold.Open();
+  const AnsiString dir = hold.TableDirectory();
+  const AnsiString table = ResolveExistingPath(dir + hold.TableName());
+
+  if (Settings.CreateBakFiles) {
+    const AnsiString backup = RefBackupName(FileName);
+    if (!CopyFile(table, backup))
+      throw ERefError(Format(Ansi("Не удается создать резервную копию справочника %s в файле %s"), {table, backup}));
+  }
+
+  // The working copy: the table and its companions under their own names.
+  TStagingDir staging(dir.empty() ? AnsiString("./") : dir, ".~ref-");
+  std::vector<AnsiString> files{table};
+  for (const char* ext : kCompanionExts) {
+    const AnsiString companion = ResolveExistingPath(ChangeFileExt(table, ext));
+    if (FileExists(companion) && !AnsiSameText(companion, table)) files.push_back(companion);
+  }
+  for (const AnsiString& f : files)
+    if (!CopyFile(f, staging.File(ExtractFileName(f))))
+      throw ERefError(Format(Ansi("Не удается скопировать файл %s в %s"), {f, staging.Path()}));
+
+  {
+    TDbfDataSet work;
+    work.SetDatabaseName(staging.Path());
+    work.SetTableName(ExtractFileName(table));
+    work.Exclusive = true;
+    work.Open();
+    EmptyTable(work, Settings.PackRef);
+    Fill(work);
+    if (work.State() == TDataSetState::dsInsert || work.State() == TDataSetState::dsEdit) work.Post();
+    work.Close();
+  }
+
+  // Each file is replaced in one step, flushed first and with its permissions kept. A
+  // table with companions could still be left out of step with them if the disk failed
+  // between two replacements (the reference tables have none).
+  for (auto it = files.rbegin(); it != files.rend(); ++it)
+    if (!CopyFile(staging.File(ExtractFileName(*it)), *it))
+      throw ERefError(Format(Ansi("Не удается записать файл %s"), {*it}));
+  hold.Close();
+}
+
+// ---------------------------------------------------------------------------------
+// TRef
+
+namespace {
+
+constexpr const char* kKeyFields[] = {"CODE", "OWNER", "FLAGS"};
+
+void CheckKeyFields(const TDataSet& ds, const AnsiString& fileName) {
+  for (const char* name : kKeyFields)
+    if (ds.FindField(name) == nullptr)
+      throw ERefError(Format(Ansi("В справочнике %s нет поля %s"), {fileName, AnsiString(name)}));
+}
+
+}  // namespace
+
+TRef::TRef(TCustomMtTree& Tree, const AnsiString& FileName) : FileName(FileName), tree_(&Tree) {
+  tree_->OnItemDeletion = [this](TObject* sender, TMtTreeItem* item) { ItemDeleted(sender, item); };
+}
+
+TRef::~TRef() {
+  OnItemDeletion = nullptr;
+  DeleteAllItems();
+  tree_->OnItemDeletion = nullptr;
+}
+
+void TRef::ItemDeleted(TObject* Sender, TMtTreeItem* Item) {
+  if (listed_.erase(Item) != 0) stale_ = true;
+  if (OnItemDeletion) OnItemDeletion(Sender, Item);
+  FreeRefBlock(Item->Data);
+  Item->Data = nullptr;
+}
+
+void TRef::Compact() const {
+  if (!stale_) return;
+  std::erase_if(itemList_, [this](TMtTreeItem* item) { return !listed_.contains(item); });
+  stale_ = false;
+}
+
+const std::vector<TMtTreeItem*>& TRef::ItemList() const {
+  Compact();
+  return itemList_;
+}
+
+void TRef::AddLoadedItem(TMtTreeItem* Item) {
+  Compact();  // a new item may sit where a deleted one was
+  if (Item == nullptr || !listed_.insert(Item).second) return;
+  itemList_.push_back(Item);
+}
+
+void TRef::DeleteAllItems() {
+  itemList_.clear();
+  listed_.clear();
+  stale_ = false;
+  TMtUpdateBracket bracket(tree_);
+  tree_->Items()->Clear();
+}
+
+AnsiString TRef::TableDir() const { return ExtractFilePath(FileName); }
+AnsiString TRef::TableName() const { return ExtractFileName(FileName); }
+
+void TRef::Load() {
+  DeleteAllItems();
+  CheckTableExists(FileName);
+  TMtUpdateBracket bracket(tree_);
+  TDbfDataSet ds;
+  BindRefTable(ds, FileName);
+  ds.Open();
+  CheckKeyFields(ds, FileName);
+  TField& code = ds.FieldByName("CODE");
+  TField& owner = ds.FieldByName("OWNER");
+  TField& flags = ds.FieldByName("FLAGS");
+  // The first loaded item of each code, as FindByCode would find it.
+  std::unordered_map<std::int32_t, TMtTreeItem*> byCode;
+  for (ds.First(); !ds.Eof(); ds.Next()) {
+    const TRefItemRec rec{code.AsInteger(), owner.AsInteger(), flags.AsInteger(), fkRefRow};
+    TMtTreeItem* parent = nullptr;
+    if (rec.Owner != 0) {
+      auto it = byCode.find(rec.Owner);
+      if (it != byCode.end()) parent = it->second;
+    }
+    TMtTreeItem* item = tree_->Items()->AddItem(parent);
+    AddLoadedItem(item);
+    if (OnItemLoad) {
+      OnItemLoad(this, ds, rec, item);
+    } else {
+      FillDefault(ds, rec, item);
+    }
+    if (item->Data == nullptr) item->Data = NewRefItemRec(rec);
+    const std::int32_t loaded = RefRecOf(item)->Code;
+    byCode.emplace(loaded, item);
+    MaxCode = std::max(MaxCode, loaded);
+  }
+  ds.Close();
+  Modified = false;
+  if (OnAfterLoad) OnAfterLoad(this);
+}
+
+void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item) {
+  Item->Data = NewRefItemRec(Rec);
+  const bool folder = (Rec.Flags & ffGroup) != 0;
+  TMtHeaderSections* sections = tree_->HeaderSections();
+  for (int i = 0; i < tree_->SectionCount(); ++i) {
+    const TMtHeaderSection* section = sections->GetSection(i);
+    AnsiString value;
+    if (section != nullptr && !section->FieldName().empty())
+      if (const TField* field = DataSet.FindField(AnsiUpperCase(section->FieldName())))
+        value = field->AsString();
+    if (i == tree_->MainTreeColumn) {
+      Item->SetText(value);
+    } else if (!folder || AllColumns) {
+      Item->ColumnText().Add(value);
+    }
+  }
+  if (FolderStyle && folder) {
+    Item->SetParentStyle(false);
+    Item->SetState(isBold, true);
+  }
+}
+
+bool TRef::TryLoad(IUserPrompt& Prompt) {
+  try {
+    Load();
+    return true;
+  } catch (const std::exception& e) {
+    DeleteAllItems();
+    Prompt.MessageDlg(Format(Ansi("Не удается загрузить справочник %s:\r%s"), {FileName, AnsiString(e.what())}),
+                      TMsgDlgType::mtError, mbOK);
+    return false;
+  }
+}
+
+void TRef::Save() {
+  // The items first: the handlers must not see a half-walked tree change under them.
+  std::vector<TMtTreeItem*> items;
+  items.reserve(static_cast<std::size_t>(tree_->Items()->Count()));
+  tree_->Items()->Iterate(
+      false, [&](TMtTreeItem* item, int, bool&, void*, TCustomMtTree*) { items.push_back(item); }, nullptr);
+  const TRefSaveSettings settings = SaveSettings != nullptr ? *SaveSettings : CurrentRefSaveSettings();
+  RewriteRefTable(FileName, settings, [&](TDbfDataSet& ds) {
+    CheckKeyFields(ds, FileName);
+    for (TMtTreeItem* item : items) {
+      const TRefItemRec* rec = RefRecOf(item);
+      if (rec == nullptr) continue;
+      bool accept = true;
+      if (OnBeforeItemSave) OnBeforeItemSave(this, item, accept);
+      if (!accept) continue;
+      ds.Append();
+      ds.FieldByName("CODE").SetAsInteger(rec->Code);
+      ds.FieldByName("OWNER").SetAsInteger(rec->Owner);
+      ds.FieldByName("FLAGS").SetAsInteger(rec->Flags);
+      if (OnItemSave) {
+        OnItemSave(this, ds, item);
+      } else {
+        WriteDefault(ds, item);
+      }
+    }
+  });
+  Modified = false;
+  if (OnAfterSave) OnAfterSave(this);
+}
+
+void TRef::WriteDefault(TDataSet& DataSet, TMtTreeItem* Item) {
+  TMtHeaderSections* sections = tree_->HeaderSections();
+  const int main = tree_->MainTreeColumn;
+  const TStringList& columns = Item->ColumnText();
+  for (int i = 0; i < tree_->SectionCount(); ++i) {
+    const TMtHeaderSection* section = sections->GetSection(i);
+    if (section == nullptr || section->FieldName().empty()) continue;
+    TField* field = DataSet.FindField(AnsiUpperCase(section->FieldName()));
+    if (field == nullptr) continue;
+    AnsiString value;
+    if (i == main) {
+      value = Item->Text();
+    } else if (i < main && i < columns.Count()) {
+      value = columns[i];
+    } else if (i > main && i - 1 < columns.Count()) {
+      value = columns[i - 1];
+    }
+    if (value.empty()) continue;
+    switch (section->FieldType()) {
+      case sftNumber: {
+        std::int32_t n = 0;
+        if (TextToInt(value, n)) field->SetAsInteger(n);
+        break;
+      }
+      case sftFloating: {
+        double d = 0;
+        if (TextToFloat(value, d)) field->SetAsFloat(d);
+        break;
+      }
+      default:
+        field->SetAsString(value);
+        break;
+    }
+  }
+}
+
+TMtTreeItem* TRef::FindByCode(std::int32_t Code) const {
+  for (TMtTreeItem* item : ItemList()) {
+    const TRefItemRec* rec = RefRecOf(item);
+    if (rec != nullptr && rec->Code == Code) return item;
+  }
+  return nullptr;
+}
+
+TMtTreeItem* TRef::FindChild(TMtTreeItem* Parent, std::int32_t Code, std::int32_t Kind) const {
+  // Pre-order over the subtree without recursion (tables may nest deeply).
+  TMtTreeItem* top = Parent != nullptr ? Parent : tree_->Items()->Root();
+  std::vector<std::pair<TMtTreeItem*, int>> path{{top, 0}};
+  while (!path.empty()) {
+    auto& [node, next] = path.back();
+    if (next >= node->GetChildrenCount()) {
+      path.pop_back();
+      continue;
+    }
+    TMtTreeItem* child = node->GetChildren(next++);
+    const TRefItemRec* rec = RefRecOf(child);
+    if (rec != nullptr && rec->Kind == Kind && rec->Code == Code) return child;
+    if (child->GetHasChildren()) path.emplace_back(child, 0);
+  }
+  return nullptr;
+}
+
+TMtTreeItem* TRef::AddItem(TMtTreeItem* Parent) {
+  if (MaxCode == std::numeric_limits<std::int32_t>::max())
+    throw ERefError(Format(Ansi("В справочнике %s не осталось свободных кодов"), {FileName}));
+  const TRefItemRec* parentRec = RefRecOf(Parent);
+  const TRefItemRec rec{MaxCode + 1, parentRec != nullptr ? parentRec->Code : 0, 0, fkRefRow};
+  MaxCode = rec.Code;
+  TMtTreeItem* item = tree_->Items()->AddItem(Parent);
+  if (OnNewItem) OnNewItem(this, item, rec);
+  if (item->Data == nullptr) item->Data = NewRefItemRec(rec);
+  Modified = true;
+  return item;
+}
+
+void TRef::DeleteItem(TMtTreeItem* Item) {
+  if (Item == nullptr) return;
+  tree_->Items()->DeleteItem(Item);  // the deletion handler takes the subtree out of ItemList
+  Modified = true;
+}
+
+void TRef::Clear() {
+  DeleteAllItems();
+  Modified = true;
+}

@@ -1,0 +1,179 @@
+// A reference table bound to a tree: TRef loads a whole dBase reference table ("products",
+// "dish", "meal", "energo") into a tree model as folders and rows linked by CODE and
+// OWNER, keeps the list of loaded items for lookups by code, adds and deletes items, and
+// writes the tree back over the table. What a row carries beyond CODE, OWNER and FLAGS
+// comes from the tree's header sections (field name, field type) or from the handlers
+// that the owning window installs.
+//
+// Data blocks: every item of the tree carries a block in its Data field, a 16-byte
+// TRefItemRec or a 64-byte TFoodRec (whose first 16 bytes are the same record), made
+// with NewRefItemRec / NewRefFoodRec. TRef takes the tree's OnItemDeletion and frees the
+// block of every item that goes, however it goes (its own DeleteItem and Clear, a reload,
+// the window deleting items itself); handlers must attach blocks made so.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <unordered_set>
+#include <vector>
+
+#include "controls/tree/MtTree.h"
+#include "planner/ration/FoodRec.h"
+#include "platform/core/SysUtils.h"
+
+class TDataSet;
+class TDbfDataSet;
+class IUserPrompt;
+class TRef;
+
+// Failures of the reference tables that are not the table engine's own (Russian texts).
+TW_DECLARE_EXCEPTION(ERefError, Exception)
+
+// Table names in the reference directory.
+inline constexpr const char* kRefProductsTable = "products";
+inline constexpr const char* kRefDishTable = "dish";
+inline constexpr const char* kRefMealTable = "meal";
+inline constexpr const char* kRefEnergoTable = "energo";
+inline constexpr const char* kRefDishCompTable = "dishcomp";
+
+// ---------------------------------------------------------------------------------
+// Data blocks
+
+// A new 16-byte block holding a copy of Rec.
+TRefItemRec* NewRefItemRec(const TRefItemRec& Rec);
+// A new 64-byte block, all zero but the first 16 bytes, which take Rec.
+TFoodRec* NewRefFoodRec(const TRefItemRec& Rec);
+// Frees a block made by either of the above (nil is ignored).
+void FreeRefBlock(void* Block);
+
+// The record at the head of an item's block; nil for nil or an item without block.
+inline TRefItemRec* RefRecOf(const TMtTreeItem* Item) {
+  return Item != nullptr ? static_cast<TRefItemRec*>(Item->Data) : nullptr;
+}
+// A folder row (Flags bit 0).
+inline bool IsRefFolder(const TMtTreeItem* Item) {
+  const TRefItemRec* rec = RefRecOf(Item);
+  return rec != nullptr && (rec->Flags & ffGroup) != 0;
+}
+
+// ---------------------------------------------------------------------------------
+// Writing a table
+
+struct TRefSaveSettings {
+  bool CreateBakFiles = true;  // copy the table to ".~DB" before rewriting it
+  bool PackRef = true;         // pack the emptied table before the records are appended
+};
+// The program's settings (General: CreateBakFiles, PackRef) while the data module
+// exists, else the defaults.
+TRefSaveSettings CurrentRefSaveSettings();
+
+// "<dir>/products" -> "<dir>/products.~DB".
+AnsiString RefBackupName(const AnsiString& FileName);
+
+// Binds a dataset to the table FileName (directory and table name without extension).
+void BindRefTable(TDbfDataSet& DataSet, const AnsiString& FileName);
+
+// Rewrites the table FileName whole. The table is opened exclusively (the table
+// engine's error when it cannot be); with CreateBakFiles it is copied to its backup
+// name; then a working copy of it (with its memo and production index files, when it has
+// any) is made in a temporary directory beside it, opened exclusively, emptied, packed
+// when PackRef is set and handed to Fill, which appends the new records; a pending
+// record is posted. Only when all of this succeeded do the finished files replace the
+// table's, each in one step (an atomic save). On any failure the table stays as it was
+// and the error passes on.
+void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
+                     const std::function<void(TDbfDataSet& DataSet)>& Fill);
+
+// ---------------------------------------------------------------------------------
+// TRef
+
+using TRefNotifyEvent = std::function<void(TRef* Sender)>;
+using TRefBeforeItemSaveEvent = std::function<void(TRef* Sender, TMtTreeItem* Item, bool& Accept)>;
+// Replaces the default column fill: must give the item its block (else it gets a copy of
+// Rec) and its texts.
+using TRefItemLoadEvent =
+    std::function<void(TRef* Sender, TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item)>;
+using TRefItemSaveEvent = std::function<void(TRef* Sender, TDataSet& DataSet, TMtTreeItem* Item)>;
+using TRefNewItemEvent = std::function<void(TRef* Sender, TMtTreeItem* Item, const TRefItemRec& Rec)>;
+
+class TRef {
+ public:
+  // Binds the table FileName (directory + table name without extension, e.g. the
+  // reference directory + "products") to the tree, which must outlive the object. TRef
+  // takes the tree's OnItemDeletion.
+  TRef(TCustomMtTree& Tree, const AnsiString& FileName);
+  // Deletes every item of the tree (freeing the blocks) and lets go of the tree.
+  ~TRef();
+  TRef(const TRef&) = delete;
+  TRef& operator=(const TRef&) = delete;
+
+  // --- events
+  TRefNotifyEvent OnAfterSave;
+  TRefBeforeItemSaveEvent OnBeforeItemSave;  // Accept starts true
+  TRefNotifyEvent OnAfterLoad;
+  TRefItemLoadEvent OnItemLoad;
+  TRefItemSaveEvent OnItemSave;
+  TRefNewItemEvent OnNewItem;
+  // Fired for every item of the tree that is deleted, before its block is freed: the
+  // window drops its own references to it.
+  TMtItemEvent OnItemDeletion;
+
+  // --- fields
+  TCustomMtTree& Tree() const { return *tree_; }
+  // Every item that Load created (and the dish components added to it), in record
+  // order; items deleted since are no longer in it.
+  const std::vector<TMtTreeItem*>& ItemList() const;
+  std::int32_t MaxCode = 0;  // the largest Code Load has seen; AddItem hands out the next
+  bool Modified = false;
+  AnsiString FileName;
+  bool AllColumns = false;  // folders get column texts on a default load
+  bool FolderStyle = true;  // folders are drawn bold
+  // The settings Save follows; nil: CurrentRefSaveSettings() at the time of saving.
+  const TRefSaveSettings* SaveSettings = nullptr;
+
+  // --- operations
+  // Fills the tree from the table: every item of the tree is deleted, then one item per
+  // record is added under the loaded item whose Code is the record's OWNER (top level
+  // when there is none; a parent must come before its children). Raises the table
+  // engine's error when the table cannot be opened or read, ERefError when it lacks
+  // CODE, OWNER or FLAGS; the tree then holds what was read.
+  void Load();
+  // Load, but a failure is shown through the prompt ("Не удается загрузить справочник
+  // ...") and leaves the tree empty; false then.
+  bool TryLoad(IUserPrompt& Prompt);
+  // Writes every item of the tree, in pre-order, as one record over the table (see
+  // RewriteRefTable): CODE, OWNER and FLAGS from its block, then OnItemSave or the
+  // default column write. Items without a block are not written.
+  void Save();
+
+  // The first item of ItemList whose Code is Code; nil when none.
+  TMtTreeItem* FindByCode(std::int32_t Code) const;
+  // Depth-first search of Parent's subtree (the whole tree for nil) in child order for
+  // an item with this Code and Kind; nil when none.
+  TMtTreeItem* FindChild(TMtTreeItem* Parent, std::int32_t Code, std::int32_t Kind) const;
+  // A new last child of Parent (top level for nil) with Code MaxCode + 1; its block
+  // comes from OnNewItem or is a 16-byte record. Not added to ItemList.
+  TMtTreeItem* AddItem(TMtTreeItem* Parent);
+  // Deletes the item with its subtree (nil is ignored).
+  void DeleteItem(TMtTreeItem* Item);
+  // Deletes every item.
+  void Clear();
+  // Appends an item the owner added (a dish component) to ItemList.
+  void AddLoadedItem(TMtTreeItem* Item);
+
+  // The table's directory (with "/", empty for the current one) and name.
+  AnsiString TableDir() const;
+  AnsiString TableName() const;
+
+ private:
+  void ItemDeleted(TObject* Sender, TMtTreeItem* Item);
+  void FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item);
+  void WriteDefault(TDataSet& DataSet, TMtTreeItem* Item);
+  void DeleteAllItems();
+  void Compact() const;
+
+  TCustomMtTree* tree_;
+  mutable std::vector<TMtTreeItem*> itemList_;
+  std::unordered_set<const TMtTreeItem*> listed_;  // the items of itemList_ still alive
+  mutable bool stale_ = false;                     // itemList_ holds deleted items
+};

@@ -1,0 +1,29 @@
+#include "platform/core/StagingDir.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/core/Files.h"
+#include "platform/core/SysUtils.h"
+
+TStagingDir::TStagingDir(const AnsiString& dir, std::string_view prefix) {
+  std::string tmpl = SysPath(IncludeTrailingPathDelimiter(dir) + AnsiString(prefix) + "XXXXXX");
+  if (!::mkdtemp(tmpl.data()))
+    throw EInOutError(Format(Ansi("Не удается создать временный каталог в %s: %s"), {dir, std::strerror(errno)}));
+  path_ = tmpl;
+}
+
+TStagingDir::~TStagingDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+AnsiString TStagingDir::Path() const { return AnsiPath(path_); }
+
+void MoveFileIntoPlace(const AnsiString& from, const AnsiString& to) {
+  if (::rename(SysPath(from).c_str(), SysPath(to).c_str()) != 0)
+    throw EInOutError(Format(Ansi("Не удается записать файл %s: %s"), {to, std::strerror(errno)}));
+}

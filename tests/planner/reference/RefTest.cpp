@@ -1,0 +1,700 @@
+// TRef on small tables: the hierarchy by CODE and OWNER, the column mapping through the
+// header sections in both directions, the list of loaded items, codes of new items,
+// deletion, and the safe rewrite of a table (backup, a failed write, a held table).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "RefTestSupport.h"
+#include "planner/reference/RefItems.h"
+#include "tables/db_create.h"
+#include "tables/db_eror.h"
+#include "test_support/FileBytes.h"
+#include "test_support/TempDir.h"
+
+namespace {
+
+using namespace ref_test;
+
+constexpr const char* kHeader =
+    "CODE:N10 | OWNER:N10 | FLAGS:N5 | NAME:C30 | CAL:N6 | CARB:N8.2\n";
+
+class RefTest : public ::testing::Test {
+ protected:
+  AnsiString Dir() const { return tmp_.Path() + "/"; }
+  AnsiString Table(const char* name) const { return Dir() + name; }
+  AnsiString DbfFile(const char* name) const { return Dir() + name + ".DBF"; }
+
+  // A table "t" with the standard header and the given rows.
+  void Make(std::string_view rows, const char* name = "t") {
+    MakeTable(Dir(), name, std::string(kHeader) + std::string(rows));
+  }
+  // Sections NAME (main), CAL (number), CARB (floating).
+  static void StandardSectionsOn(TCustomMtTree& tree) {
+    AddSection(tree, "Name", sftText);  // field names are found in any case
+    AddSection(tree, "CAL", sftNumber);
+    AddSection(tree, "CARB", sftFloating);
+  }
+  void StandardSections() { StandardSectionsOn(tree_); }
+
+  TempDir tmp_;
+  TCustomMtTree tree_;
+  TRefSaveSettings settings_;
+};
+
+const char* kRows =
+    "1  | 0 | 1 | Крупы        |     |      \n"
+    "11 | 1 | 0 | Гречка       | 308 | 57.10\n"
+    "2  | 0 | 1 | Сладости     |     |      \n"
+    "3  | 2 | 1 | Конфеты      |     |      \n"
+    "31 | 3 | 0 | Карамель     | 375 | 94.00\n"
+    "57 | 2 | 0 | Сахар        | 399 | 99.80\n"
+    "60 | 0 | 0 | Чай          |   0 |  6.90\n";
+
+TEST_F(RefTest, LoadsFoldersAndRowsByOwnerWithTheDefaultColumns) {
+  Make(kRows);
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.Modified = true;
+  int afterLoad = 0;
+  ref.OnAfterLoad = [&](TRef* sender) {
+    EXPECT_EQ(sender, &ref);
+    ++afterLoad;
+  };
+  ref.Load();
+  EXPECT_EQ(afterLoad, 1);
+  EXPECT_FALSE(ref.Modified);
+  EXPECT_EQ(ref.MaxCode, 60);
+  EXPECT_EQ(Shape(tree_), (std::vector<std::string>{"1@0", "11@1", "2@0", "3@1", "31@2", "57@1", "60@0"}));
+  ASSERT_EQ(ref.ItemList().size(), 7u);  // record order
+  const std::int32_t codes[] = {1, 11, 2, 3, 31, 57, 60};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(RefRecOf(ref.ItemList()[i])->Code, codes[i]);
+
+  TMtTreeItem* folder = ref.FindByCode(3);
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(Utf8(folder->Text()), "Конфеты");
+  EXPECT_EQ(folder->ColumnText().Count(), 0);  // folders get no column texts
+  EXPECT_TRUE(folder->GetState(isBold));
+  EXPECT_FALSE(folder->ParentStyle());
+  const TRefItemRec& f = *RefRecOf(folder);
+  EXPECT_EQ(std::tie(f.Code, f.Owner, f.Flags, f.Kind), std::make_tuple(3, 2, 1, -1));
+
+  TMtTreeItem* row = ref.FindByCode(11);
+  EXPECT_EQ(Utf8(row->Text()), "Гречка");
+  ASSERT_EQ(row->ColumnText().Count(), 2);
+  EXPECT_EQ(row->ColumnText()[0], "308");
+  EXPECT_EQ(row->ColumnText()[1], "57.1");
+  EXPECT_FALSE(row->GetState(isBold));
+  EXPECT_TRUE(row->ParentStyle());
+  EXPECT_EQ(ref.FindByCode(99), nullptr);
+}
+
+TEST_F(RefTest, FolderColumnsAndStyleFollowAllColumnsAndFolderStyle) {
+  Make(kRows);
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.AllColumns = true;
+  ref.FolderStyle = false;
+  ref.Load();
+  TMtTreeItem* folder = ref.FindByCode(1);
+  EXPECT_EQ(folder->ColumnText().Count(), 2);
+  EXPECT_FALSE(folder->GetState(isBold));
+  EXPECT_TRUE(folder->ParentStyle());
+}
+
+TEST_F(RefTest, MainColumnElsewhereShiftsTheColumnTexts) {
+  Make(kRows);
+  AddSection(tree_, "CAL", sftNumber);
+  AddSection(tree_, "NAME", sftText);
+  AddSection(tree_, "CARB", sftFloating);
+  tree_.MainTreeColumn = 1;
+  TRef ref(tree_, Table("t"));
+  ref.Load();
+  TMtTreeItem* row = ref.FindByCode(57);
+  EXPECT_EQ(Utf8(row->Text()), "Сахар");
+  ASSERT_EQ(row->ColumnText().Count(), 2);
+  EXPECT_EQ(row->ColumnText()[0], "399");
+  EXPECT_EQ(row->ColumnText()[1], "99.8");
+  // Written back from the same places.
+  row->ColumnText().SetString(0, "400");
+  row->SetText(Ansi("Сахар-песок"));
+  ref.SaveSettings = &settings_;
+  ref.Save();
+  const TTableDump dump = DumpTable(DbfFile("t"));
+  EXPECT_EQ(Utf8(dump.Rows[5][3]), "Сахар-песок");
+  EXPECT_EQ(dump.Rows[5][4], "400");
+  EXPECT_EQ(dump.Rows[5][5], "99.8");
+}
+
+TEST_F(RefTest, OrphansAndRowsBeforeTheirParentLandAtTopLevelAndKeepTheirOwner) {
+  Make("5  | 7  | 0 | Ранний   | 1 | 1\n"   // its parent comes later
+       "7  | 0  | 1 | Раздел   |   |  \n"
+       "8  | 99 | 0 | Сирота   | 2 | 2\n"   // no such parent
+       "9  | 9  | 0 | Сам себе | 3 | 3\n"   // names itself
+       "10 | 7  | 0 | Внутри   | 4 | 4\n");
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.Load();
+  EXPECT_EQ(Shape(tree_), (std::vector<std::string>{"5@0", "7@0", "10@1", "8@0", "9@0"}));
+  EXPECT_EQ(RefRecOf(ref.FindByCode(5))->Owner, 7);
+  EXPECT_EQ(RefRecOf(ref.FindByCode(8))->Owner, 99);
+  // Saved as loaded: the OWNER values stay.
+  const TTableDump before = DumpTable(DbfFile("t"));
+  ref.SaveSettings = &settings_;
+  ref.Save();
+  TTableDump after = DumpTable(DbfFile("t"));
+  ASSERT_EQ(after.Rows.size(), 5u);
+  // Pre-order puts row 10 right after its folder.
+  std::swap(after.Rows[2], after.Rows[3]);
+  std::swap(after.Rows[3], after.Rows[4]);
+  ExpectSameTable(before, after);
+}
+
+TEST_F(RefTest, DuplicateCodesTakeChildrenUnderTheFirstAndAreAllSaved) {
+  Make("5 | 0 | 1 | Первый |   |  \n"
+       "5 | 0 | 1 | Второй |   |  \n"
+       "6 | 5 | 0 | Ребёнок| 1 | 1\n");
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.Load();
+  EXPECT_EQ(Shape(tree_), (std::vector<std::string>{"5@0", "6@1", "5@0"}));
+  EXPECT_EQ(Utf8(ref.FindByCode(5)->Text()), "Первый");
+  ref.SaveSettings = &settings_;
+  ref.Save();
+  const TTableDump after = DumpTable(DbfFile("t"));
+  ASSERT_EQ(after.Rows.size(), 3u);
+  EXPECT_EQ(Utf8(after.Rows[2][3]), "Второй");
+}
+
+TEST_F(RefTest, SectionsWithoutAFieldLoadEmptyAndAreSkippedOnSave) {
+  Make(kRows);
+  AddSection(tree_, "NAME", sftText);
+  AddSection(tree_, "", sftText);
+  AddSection(tree_, "NOSUCH", sftNumber);
+  AddSection(tree_, "CAL", sftNumber);
+  TRef ref(tree_, Table("t"));
+  ref.Load();
+  TMtTreeItem* row = ref.FindByCode(57);
+  ASSERT_EQ(row->ColumnText().Count(), 3);
+  EXPECT_EQ(row->ColumnText()[0], "");
+  EXPECT_EQ(row->ColumnText()[1], "");
+  EXPECT_EQ(row->ColumnText()[2], "399");
+  row->ColumnText().SetString(0, "x");
+  row->ColumnText().SetString(1, "5");
+  ref.SaveSettings = &settings_;
+  ref.Save();
+  const TTableDump dump = DumpTable(DbfFile("t"));
+  EXPECT_EQ(dump.Rows[5][4], "399");
+  EXPECT_EQ(dump.Rows[5][5], "0");  // CARB has no section: left as the append made it
+}
+
+TEST_F(RefTest, SaveMapsTextsByTheSectionsFieldType) {
+  Make("1 | 0 | 1 | Раздел |     |      \n"
+       "2 | 1 | 0 | Первый | 100 | 1.00\n"
+       "3 | 1 | 0 | Второй | 200 | 2.00\n"
+       "4 | 1 | 0 | Третий | 300 | 3.00\n");
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.AllColumns = true;  // the folder gets texts too: they must not be written
+  ref.Load();
+  struct Case {
+    std::int32_t code;
+    const char* cal;
+    const char* carb;
+    const char* savedCal;
+    const char* savedCarb;
+  } cases[] = {
+      {2, "120", "1,5", "120", "1.5"},        // a comma is a decimal point
+      {3, "12x", "abc", "0", "0"},  // what does not parse is not written (a new number is 0)
+      {4, " 7 ", "", "0", "0"},     // blanks around a number do not parse either; empty: not written
+  };
+  for (const Case& c : cases) {
+    TMtTreeItem* item = ref.FindByCode(c.code);
+    item->ColumnText().SetString(0, c.cal);
+    item->ColumnText().SetString(1, c.carb);
+  }
+  ref.FindByCode(1)->ColumnText().SetString(0, "55");
+  ref.SaveSettings = &settings_;
+  ref.Save();
+  const TTableDump dump = DumpTable(DbfFile("t"));
+  ASSERT_EQ(dump.Rows.size(), 4u);
+  EXPECT_EQ(dump.Rows[0][4], "55");  // the folder's text is written as any other
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].code);
+    EXPECT_EQ(dump.Rows[i + 1][0], std::to_string(cases[i].code));
+    EXPECT_EQ(dump.Rows[i + 1][4], cases[i].savedCal);
+    EXPECT_EQ(dump.Rows[i + 1][5], cases[i].savedCarb);
+  }
+}
+
+TEST_F(RefTest, AFolderSavesItsKeysAndNameOnly) {
+  Make(kRows);
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.Load();
+  ref.SaveSettings = &settings_;
+  ref.Save();
+  const TTableDump dump = DumpTable(DbfFile("t"));
+  EXPECT_EQ(dump.Rows[2], (std::vector<AnsiString>{"2", "0", "1", Ansi("Сладости"), "0", "0"}));
+}
+
+TEST_F(RefTest, NewItemsTakeCodesAfterTheLargestAndStayOutOfTheList) {
+  Make("57 | 0 | 1 | Раздел | | \n"
+       "12 | 57 | 0 | Ряд | 1 | 1\n");
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.Load();
+  TMtTreeItem* folder = ref.FindByCode(57);
+  TMtTreeItem* a = ref.AddItem(folder);
+  TMtTreeItem* b = ref.AddItem(nullptr);
+  EXPECT_TRUE(ref.Modified);
+  const TRefItemRec& ra = *RefRecOf(a);
+  const TRefItemRec& rb = *RefRecOf(b);
+  EXPECT_EQ(std::tie(ra.Code, ra.Owner, ra.Flags, ra.Kind), std::make_tuple(58, 57, 0, -1));
+  EXPECT_EQ(std::tie(rb.Code, rb.Owner, rb.Flags, rb.Kind), std::make_tuple(59, 0, 0, -1));
+  EXPECT_EQ(a->GetParent(), folder);
+  EXPECT_EQ(folder->GetLastChild(), a);
+  EXPECT_EQ(b->GetParent(), nullptr);
+  EXPECT_EQ(ref.MaxCode, 59);
+  EXPECT_EQ(ref.ItemList().size(), 2u);
+  EXPECT_EQ(ref.FindByCode(58), nullptr);
+
+  // The owner's handler builds the block.
+  ref.OnNewItem = [](TRef*, TMtTreeItem* item, const TRefItemRec& rec) {
+    TFoodRec* food = NewRefFoodRec({rec.Code, rec.Owner, rec.Flags, fkProduct});
+    food->Cal = 1;
+    item->Data = food;
+    item->SetText(Ansi("- Новый продукт -"));
+  };
+  TMtTreeItem* c = ref.AddItem(a);
+  EXPECT_EQ(RefFoodRecOf(c)->Code, 60);
+  EXPECT_EQ(RefFoodRecOf(c)->Owner, 58);
+  EXPECT_EQ(RefFoodRecOf(c)->Kind, fkProduct);
+  // No more codes: refused, nothing added.
+  ref.MaxCode = std::numeric_limits<std::int32_t>::max();
+  const int count = tree_.Items()->Count();
+  EXPECT_THROW(ref.AddItem(nullptr), ERefError);
+  EXPECT_EQ(tree_.Items()->Count(), count);
+}
+
+TEST_F(RefTest, DeletingASubtreeTakesItOutOfTheListHoweverItGoes) {
+  Make(kRows);
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  std::vector<std::int32_t> told;
+  ref.OnItemDeletion = [&](TObject*, TMtTreeItem* item) { told.push_back(RefRecOf(item)->Code); };
+  ref.Load();
+  ref.Modified = false;
+  ref.DeleteItem(ref.FindByCode(2));  // with 3, 31 and 57 below it
+  EXPECT_TRUE(ref.Modified);
+  EXPECT_EQ(told.size(), 4u);
+  for (std::int32_t gone : {2, 3, 31, 57}) EXPECT_EQ(ref.FindByCode(gone), nullptr) << gone;
+  EXPECT_EQ(ref.ItemList().size(), 3u);
+  ref.DeleteItem(nullptr);
+
+  // The window deletes an item itself.
+  tree_.Items()->DeleteItem(ref.FindByCode(11));
+  EXPECT_EQ(ref.FindByCode(11), nullptr);
+  EXPECT_EQ(ref.ItemList().size(), 2u);
+
+  // A second load without Clear starts from an empty list.
+  ref.Load();
+  EXPECT_EQ(ref.ItemList().size(), 7u);
+  EXPECT_NE(ref.FindByCode(31), nullptr);
+  ref.Clear();
+  EXPECT_TRUE(ref.Modified);
+  EXPECT_TRUE(ref.ItemList().empty());
+  EXPECT_EQ(tree_.Items()->Count(), 0);
+}
+
+TEST_F(RefTest, FindChildSearchesDepthFirstInChildOrder) {
+  Make(kRows);
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.Load();
+  EXPECT_EQ(ref.FindChild(nullptr, 31, fkRefRow), ref.FindByCode(31));
+  EXPECT_EQ(ref.FindChild(ref.FindByCode(2), 31, fkRefRow), ref.FindByCode(31));
+  EXPECT_EQ(ref.FindChild(ref.FindByCode(1), 31, fkRefRow), nullptr);
+  EXPECT_EQ(ref.FindChild(nullptr, 31, fkProduct), nullptr);
+  EXPECT_EQ(ref.FindChild(ref.FindByCode(31), 31, fkRefRow), nullptr);  // the item itself is no child
+}
+
+TEST_F(RefTest, EmptyTableLoadsNothingAndSavesNewRows) {
+  Make("");
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.Load();
+  EXPECT_EQ(tree_.Items()->Count(), 0);
+  EXPECT_EQ(ref.MaxCode, 0);
+  TMtTreeItem* item = ref.AddItem(nullptr);
+  item->SetText(Ansi("Новый"));
+  ref.SaveSettings = &settings_;
+  ref.Save();
+  EXPECT_FALSE(ref.Modified);
+  const TTableDump dump = DumpTable(DbfFile("t"));
+  ASSERT_EQ(dump.Rows.size(), 1u);
+  EXPECT_EQ(dump.Rows[0], (std::vector<AnsiString>{"1", "0", "0", Ansi("Новый"), "0", "0"}));
+}
+
+TEST_F(RefTest, ATableThatCannotBeLoadedIsReportedAndLeavesTheTreeEmpty) {
+  Make(kRows);
+  MakeTable(Dir(), "nokeys", "CODE:N10 | NAME:C30\n1 | Один\n");
+  {
+    std::ofstream bad(tmp_.SysPath() + "/broken.DBF", std::ios::binary);
+    bad << "this is no table";
+  }
+  struct Case {
+    const char* table;
+    const char* detail;  // a part of the message after the table's name
+  } cases[] = {
+      {"missing", "Не найден файл справочника "},
+      {"broken", ""},
+      {"nokeys", "нет поля OWNER"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table);
+    TCustomMtTree tree;
+    StandardSectionsOn(tree);
+    TRef ref(tree, Table(c.table));
+    TScriptedPrompt prompt;
+    EXPECT_FALSE(ref.TryLoad(prompt));
+    EXPECT_EQ(tree.Items()->Count(), 0);
+    EXPECT_TRUE(ref.ItemList().empty());
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    const std::string& text = prompt.shown[0].Text;
+    EXPECT_EQ(text.rfind("Не удается загрузить справочник " + Utf8(Table(c.table)) + ":\r", 0), 0u) << text;
+    EXPECT_NE(text.find(c.detail), std::string::npos) << text;
+    EXPECT_EQ(prompt.shown[0].Type, TMsgDlgType::mtError);
+    EXPECT_EQ(prompt.shown[0].Buttons, mbOK);
+  }
+  // Load itself raises.
+  {
+    TCustomMtTree tree;
+    TRef ref(tree, Table("nokeys"));
+    EXPECT_THROW(ref.Load(), ERefError);
+  }
+  StandardSections();
+  TScriptedPrompt prompt;
+  TRef good(tree_, Table("t"));
+  EXPECT_TRUE(good.TryLoad(prompt));
+  EXPECT_TRUE(prompt.shown.empty());
+  EXPECT_EQ(tree_.Items()->Count(), 7);
+}
+
+// --- Saving
+
+class RefSaveTest : public RefTest {
+ protected:
+  void SetUp() override {
+    Make(kRows);
+    StandardSections();
+    ref_ = std::make_unique<TRef>(tree_, Table("t"));
+    ref_->SaveSettings = &settings_;
+    ref_->Load();
+    original_ = ReadFileBytes(DbfFile("t"));
+  }
+  std::vector<std::string> DirEntries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(tmp_.SysPath())) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::unique_ptr<TRef> ref_;
+  std::string original_;
+};
+
+TEST_F(RefSaveTest, BackupHoldsTheTableAsItWasBeforeTheSave) {
+  const AnsiString backup = Dir() + "t.~DB";
+  EXPECT_EQ(RefBackupName(Table("t")), backup);
+  ref_->FindByCode(11)->SetText(Ansi("Гречка ядрица"));
+  ref_->Save();
+  EXPECT_EQ(ReadFileBytes(backup), original_);
+  const std::string first = ReadFileBytes(DbfFile("t"));
+  EXPECT_NE(first, original_);
+  // The next save replaces the backup with the table of the first save.
+  ref_->FindByCode(11)->SetText(Ansi("Гречка"));
+  ref_->Save();
+  EXPECT_EQ(ReadFileBytes(backup), first);
+  EXPECT_EQ(DirEntries(), (std::vector<std::string>{"t.DBF", "t.~DB"}));  // no working files left
+
+  std::filesystem::remove(SysPath(backup));
+  settings_.CreateBakFiles = false;
+  ref_->Save();
+  EXPECT_FALSE(FileExists(backup));
+}
+
+TEST_F(RefSaveTest, AFailedWriteLeavesTheTableAsItWas) {
+  int written = 0;
+  ref_->OnItemSave = [&](TRef*, TDataSet& ds, TMtTreeItem* item) {
+    if (++written == 4) throw EInOutError("disk full");
+    ds.FieldByName("NAME").SetAsString(item->Text());
+  };
+  bool saved = false;
+  ref_->OnAfterSave = [&](TRef*) { saved = true; };
+  ref_->Modified = true;
+  EXPECT_THROW(ref_->Save(), EInOutError);
+  EXPECT_FALSE(saved);
+  EXPECT_TRUE(ref_->Modified);
+  EXPECT_EQ(ReadFileBytes(DbfFile("t")), original_);
+  EXPECT_EQ(DirEntries(), (std::vector<std::string>{"t.DBF", "t.~DB"}));
+
+  // A value the field cannot hold fails the same way.
+  ref_->OnItemSave = nullptr;
+  ref_->FindByCode(57)->ColumnText().SetString(0, "12345678");  // CAL is 6 wide
+  EXPECT_ANY_THROW(ref_->Save());
+  EXPECT_EQ(ReadFileBytes(DbfFile("t")), original_);
+}
+
+TEST_F(RefSaveTest, ATableOpenInAnotherProcessIsNotTouched) {
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Holds the table open (shared) until told to let go.
+    TDbfDataSet other;
+    BindRefTable(other, Table("t"));
+    other.Open();
+    char c = 1;
+    if (::write(ready[1], &c, 1) != 1 || ::read(done[0], &c, 1) != 1) ::_exit(2);
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_THROW(ref_->Save(), EDbfError);
+  c = 1;
+  EXPECT_EQ(::write(done[1], &c, 1), 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+  EXPECT_EQ(ReadFileBytes(DbfFile("t")), original_);
+  EXPECT_FALSE(FileExists(Dir() + "t.~DB"));
+  ref_->Save();  // free again
+  EXPECT_TRUE(FileExists(Dir() + "t.~DB"));
+}
+
+TEST_F(RefSaveTest, ATableThatIsGoneIsNotMadeAnew) {
+  std::filesystem::remove(SysPath(DbfFile("t")));
+  try {
+    ref_->Save();
+    ADD_FAILURE() << "saved";
+  } catch (const ERefError& e) {
+    EXPECT_EQ(Utf8(e.Message()), "Не найден файл справочника " + Utf8(DbfFile("t")));
+  }
+  EXPECT_TRUE(DirEntries().empty());
+}
+
+TEST_F(RefSaveTest, ItemsAreWrittenInPreOrderAsTheHandlersAllow) {
+  ref_->AddItem(ref_->FindByCode(1))->SetText(Ansi("Пшено"));  // 61, after 11
+  std::vector<std::int32_t> asked;
+  ref_->OnBeforeItemSave = [&](TRef*, TMtTreeItem* item, bool& accept) {
+    EXPECT_TRUE(accept);
+    asked.push_back(RefRecOf(item)->Code);
+    accept = RefRecOf(item)->Code != 3;  // a folder refused: its rows are still written
+  };
+  ref_->Save();
+  EXPECT_EQ(asked, (std::vector<std::int32_t>{1, 11, 61, 2, 3, 31, 57, 60}));
+  std::vector<AnsiString> codes;
+  for (const auto& row : DumpTable(DbfFile("t")).Rows) codes.push_back(row[0]);
+  EXPECT_EQ(codes, (std::vector<AnsiString>{"1", "11", "61", "2", "31", "57", "60"}));
+}
+
+TEST_F(RefSaveTest, WithoutPackTheDeletedRecordsStayInTheFile) {
+  settings_.PackRef = false;
+  ref_->Save();
+  TDbfDataSet ds;
+  BindRefTable(ds, Table("t"));
+  ds.Open();
+  EXPECT_EQ(ds.RecordCount(), 14);  // seven deleted, seven appended
+  ds.Close();
+  settings_.PackRef = true;
+  ref_->Save();
+  ds.Open();
+  EXPECT_EQ(ds.RecordCount(), 7);
+}
+
+// --- The windows' handlers on small tables
+
+constexpr const char* kFoodHeader =
+    "CODE:N10 | OWNER:N10 | FLAGS:N5 | NAME:C30 | CAL:N6 | ALBA:N8.2 | ALBV:N8.2 | FATA:N8.2 | FATV:N8.2 | "
+    "CARB:N8.2 | VEIGHT:N6\n";
+
+TEST_F(RefTest, PickListDishRowsShowPortionAndEnergyPer100g) {
+  MakeTable(Dir(), "dish",
+            std::string(kFoodHeader) +
+                "1 | 0 | 1 | Каши       |     |      |      |      |      |       |    \n"
+                "2 | 1 | 0 | Гречневая  | 301 | 1.00 | 9.50 | 2.00 | 1.50 | 50.25 | 250\n"
+                "3 | 1 | 0 | Без веса   | 100 | 0.00 | 1.00 | 0.00 | 0.00 |  2.00 |  0\n");
+  TRef ref(tree_, Table("dish"));
+  ref.OnItemLoad = LoadDishItem;
+  ref.Load();
+  struct Case {
+    std::int32_t code;
+    std::vector<const char*> columns;
+  } cases[] = {
+      {1, {"", "", "", "", "", ""}},
+      {2, {"250", "301", "120", "10.50", "3.50", "50.25"}},  // 301 * 100 / 250 = 120.4
+      {3, {"", "", "", "1.00", "0.00", "2.00"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    TMtTreeItem* item = ref.FindByCode(c.code);
+    ASSERT_EQ(item->ColumnText().Count(), static_cast<int>(c.columns.size()));
+    for (std::size_t i = 0; i < c.columns.size(); ++i) EXPECT_EQ(item->ColumnText()[int(i)], c.columns[i]);
+  }
+  EXPECT_TRUE(ref.FindByCode(1)->GetState(isBold));
+  const TFoodRec& d = *RefFoodRecOf(ref.FindByCode(2));
+  EXPECT_EQ(std::tie(d.Code, d.Owner, d.Flags, d.Kind, d.Cal, d.Veight), std::make_tuple(2, 1, 0, -1, 301, 250));
+  EXPECT_DOUBLE_EQ(d.Carb, 50.25);
+}
+
+TEST_F(RefTest, PickListFieldsTheTableLacksReadAsZero) {
+  MakeTable(Dir(), "meal", "CODE:N10 | OWNER:N10 | FLAGS:N5 | NAME:C30\n1 | 0 | 0 | Завтрак\n");
+  TRef ref(tree_, Table("meal"));
+  ref.OnItemLoad = LoadProdMealItem;
+  ref.Load();
+  TMtTreeItem* item = ref.FindByCode(1);
+  EXPECT_EQ(Utf8(item->Text()), "Завтрак");
+  const TFoodRec& rec = *RefFoodRecOf(item);
+  EXPECT_EQ(std::tie(rec.Cal, rec.Veight), std::make_tuple(0, 0));
+  EXPECT_EQ(item->ColumnText()[0], "0");
+  EXPECT_EQ(item->ColumnText()[1], "0.00");
+}
+
+class RefDishTest : public RefTest {
+ protected:
+  void MakeTables(std::string_view comp) {
+    MakeTable(Dir(), "products",
+              std::string(kFoodHeader) +
+                  "1  | 0 | 1 | Крупы   |     |      |       |      |      |       |    \n"
+                  "10 | 1 | 0 | Гречка  | 308 | 0.00 | 12.60 | 0.00 | 3.30 | 57.10 | 80\n"
+                  "11 | 1 | 0 | Масло   | 748 | 0.50 |  0.00 | 82.5 | 0.00 |  0.80 | 20\n"
+                  "12 | 1 | 0 | Соль    |   0 | 0.00 |  0.00 | 0.00 | 0.00 |  0.00 |  2\n");
+    MakeTable(Dir(), "dish",
+              std::string(kFoodHeader) +
+                  "100 | 0   | 1 | Каши        |  |  |  |  |  |  |  \n"
+                  "101 | 100 | 0 | Гречка с маслом | 0 | 0 | 0 | 0 | 0 | 0 | 0\n"
+                  "102 | 100 | 0 | Пустая      | 0 | 0 | 0 | 0 | 0 | 0 | 0\n");
+    MakeTable(Dir(), "dishcomp", std::string("DISHCODE:N10 | PRODCODE:N10 | VEIGHT:N6\n") + std::string(comp));
+    for (const char* f : {"NAME", "CAL", "VEIGHT"}) AddSection(tree_, f, f[0] == 'N' ? sftText : sftNumber);
+    for (const char* f : {"ALBA", "ALBV", "FATA", "FATV", "CARB"}) AddSection(tree_, f, sftFloating);
+  }
+};
+
+TEST_F(RefDishTest, ComponentsAreSummedAndAMissingProductIsReported) {
+  MakeTables("101 | 10 | 80\n"
+             "101 | 77 | 10\n"   // no such product
+             "101 | 11 | 15\n");
+  TRef ref(tree_, Table("dish"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  TRefDishTable dish(ref, prompt);
+  ref.Load();
+  ASSERT_EQ(prompt.shown.size(), 1u);
+  EXPECT_EQ(prompt.shown[0].Text, "ошибка: в справочнике не найден продукт с указанным кодом");
+  EXPECT_EQ(prompt.shown[0].Type, TMsgDlgType::mtError);
+  EXPECT_EQ(prompt.shown[0].Buttons, mbOK);
+
+  TMtTreeItem* d = ref.FindByCode(101);
+  ASSERT_EQ(d->GetChildrenCount(), 2);
+  const TFoodRec& r = *RefFoodRecOf(d);
+  // 308 * 80 / 100 = 246.4 -> 246; 748 * 15 / 100 = 112.2 -> 112.
+  EXPECT_EQ(std::tie(r.Kind, r.Cal, r.Veight), std::make_tuple(fkDish, 358, 95));
+  EXPECT_NEAR(r.FatA, 12.375, 1e-9);
+  EXPECT_EQ(d->ColumnText()[0], "358");
+  EXPECT_EQ(d->ColumnText()[4], "12.38");  // FatA, halves away from zero in the text
+  TMtTreeItem* butter = d->GetChildren(1);
+  EXPECT_EQ(Utf8(butter->Text()), "Масло");
+  const TFoodRec& b = *RefFoodRecOf(butter);
+  EXPECT_EQ(std::tie(b.Code, b.Owner, b.Flags, b.Kind, b.Cal, b.Veight), std::make_tuple(11, 101, 0, 0, 748, 15));
+  EXPECT_EQ(butter->ColumnText()[0], "112");
+  EXPECT_EQ(butter->ColumnText()[1], "15");
+  // The components are loaded items too; a folder keeps no texts; a dish without
+  // components sums to nothing.
+  EXPECT_EQ(ref.ItemList().size(), 5u);
+  EXPECT_EQ(ref.FindByCode(100)->ColumnText().Count(), 0);
+  EXPECT_EQ(RefFoodRecOf(ref.FindByCode(102))->Cal, 0);
+
+  // A changed weight: the component and its dish follow.
+  RefFoodRecOf(butter)->Veight = 30;
+  UpdateDishColumns(butter);
+  RecalcDish(d);
+  UpdateDishColumns(d);
+  EXPECT_EQ(butter->ColumnText()[0], "224");  // 224.4
+  EXPECT_EQ(d->ColumnText()[0], "470");
+  EXPECT_EQ(d->ColumnText()[1], "110");
+
+  // A new dish through the editor's handler.
+  TMtTreeItem* added = ref.AddItem(ref.FindByCode(100));
+  EXPECT_EQ(Utf8(added->Text()), "Новое блюдо");
+  EXPECT_EQ(RefFoodRecOf(added)->Kind, fkDish);
+  EXPECT_EQ(RefFoodRecOf(added)->Code, 103);
+
+  ref.Save();
+  const TTableDump comp = DumpTable(Dir() + "dishcomp");
+  ASSERT_EQ(comp.Rows.size(), 2u);  // the missing product is gone
+  EXPECT_EQ(comp.Rows[0], (std::vector<AnsiString>{"101", "10", "80"}));
+  EXPECT_EQ(comp.Rows[1], (std::vector<AnsiString>{"101", "11", "30"}));
+  const TTableDump dishes = DumpTable(Dir() + "dish");
+  ASSERT_EQ(dishes.Rows.size(), 4u);  // components are not dishes
+  EXPECT_EQ(dishes.Rows[1][4], "470");
+  EXPECT_EQ(dishes.Rows[1][10], "110");
+  EXPECT_EQ(Utf8(dishes.Rows[3][3]), "Новое блюдо");
+  EXPECT_TRUE(FileExists(Dir() + "dishcomp.~DB"));
+}
+
+TEST_F(RefDishTest, EveryComponentOfALargeDishSurvivesALoadAndASave) {
+  std::string comp;
+  for (int i = 0; i < 150; ++i) comp += "101 | " + std::to_string(10 + i % 3) + " | " + std::to_string(i + 1) + "\n";
+  MakeTables(comp);
+  TRef ref(tree_, Table("dish"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  TRefDishTable dish(ref, prompt);
+  ref.Load();
+  EXPECT_EQ(ref.FindByCode(101)->GetChildrenCount(), 150);
+  const TTableDump before = DumpTable(Dir() + "dishcomp");
+  ref.Save();
+  ExpectSameTable(before, DumpTable(Dir() + "dishcomp"));
+}
+
+TEST_F(RefTest, ATableWithAMemoFileKeepsBothInStep) {
+  CreateDbfTable(DbfFile("m"), 0x83,
+                 {{"CODE", 'N', 10}, {"OWNER", 'N', 10}, {"FLAGS", 'N', 5}, {"NAME", 'C', 20}, {"NOTE", 'M'}});
+  {
+    TDbfDataSet ds;
+    BindRefTable(ds, Table("m"));
+    ds.Open();
+    for (int i = 1; i <= 3; ++i) {
+      ds.Append();
+      ds.FieldByName("CODE").SetAsInteger(i);
+      ds.FieldByName("NAME").SetAsString("n" + std::to_string(i));
+      ds.FieldByName("NOTE").SetAsString(std::string(600 * i, char('a' + i)));
+    }
+    ds.Post();
+  }
+  AddSection(tree_, "NAME", sftText);
+  AddSection(tree_, "NOTE", sftText);
+  TRef ref(tree_, Table("m"));
+  ref.SaveSettings = &settings_;
+  ref.Load();
+  ASSERT_EQ(tree_.Items()->Count(), 3);
+  EXPECT_EQ(ref.FindByCode(2)->ColumnText()[0], std::string(1200, 'c'));
+  ref.FindByCode(2)->ColumnText().SetString(0, Ansi("другая заметка"));
+  ref.Save();
+  const TTableDump dump = DumpTable(Table("m"));
+  ASSERT_EQ(dump.Rows.size(), 3u);
+  EXPECT_EQ(dump.Rows[0][4], std::string(600, 'b'));
+  EXPECT_EQ(dump.Rows[1][4], Ansi("другая заметка"));
+  EXPECT_EQ(dump.Rows[2][4], std::string(1800, 'd'));
+}
+
+}  // namespace
