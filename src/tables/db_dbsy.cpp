@@ -676,6 +676,8 @@ void DBO_dBHandler::Pack() {
         if (kept != i) {
           WriteAt(RecordOffset(kept), RecordBuffer(), RecordLength());
           if (ErrorCode() != 0) return;
+          // The filter set follows the record to its new number.
+          if (filterSet_) filterSet_->ChangeBit(kept, filterSet_->TestBit(i) ? 1 : 0);
         }
       } else if (memo) {
         for (std::int64_t f = 1; f <= FieldCount(); ++f) {
@@ -696,6 +698,9 @@ void DBO_dBHandler::Pack() {
       if (ErrorCode() != 0) return;
       SetRecordCount(kept);
       SetCurrent(0);
+      if (filterSet_)
+        for (std::int64_t n = kept + 1; n <= count; ++n)
+          if (filterSet_->TestBit(n)) filterSet_->ChangeBit(n, 0);
     }
     MarkHeaderChanged();
     WriteHeader();

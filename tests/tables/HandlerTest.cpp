@@ -451,6 +451,29 @@ TEST_F(TablesHandler, PackKeepsTheOrderAndCutsTheFile) {
   EXPECT_EQ(ReadBytes(dir_.SysPath() + "/shared.dbf"), sharedBefore);
 }
 
+TEST_F(TablesHandler, PackRenumbersTheFilterSet) {
+  // The records move down over the deleted ones; the filter must follow them.
+  DBO_dBHandler h(Make({"A", "B", "C", "D", "E"}, {1, 2}), false, true);
+  h.SetFilter("CODE >= 4", false, true);
+  h.SetFilterActive(true);
+  auto names = [&] {
+    std::vector<AnsiString> out;
+    for (h.GetRecord(dbp::First); !h.Eof() && !h.Bof(); h.GetRecord(dbp::Next))
+      out.push_back(TrimRight(h.FieldGet(1)));
+    return out;
+  };
+  EXPECT_EQ(names(), (std::vector<AnsiString>{"D", "E"}));
+  h.Pack();
+  ASSERT_EQ(h.RecordCount(), 3);
+  EXPECT_EQ(names(), (std::vector<AnsiString>{"D", "E"}));
+  EXPECT_EQ(Walk(h), (V{2, 3}));
+  // The set goes on following writes after the pack.
+  h.GetRecord(1);
+  h.NumberPut(2, 9);
+  h.PutRecord(1);
+  EXPECT_EQ(names(), (std::vector<AnsiString>{"C", "D", "E"}));
+}
+
 TEST_F(TablesHandler, PackFreesTheMemosOfDeletedRecords) {
   const AnsiString name = dir_.Path() + "/m.dbf";
   CreateDbfTable(name, 0x8B, {{"NAME", 'C', 8}, {"NOTE", 'M'}});
