@@ -28,8 +28,6 @@ int Ordinal(std::string_view a, std::string_view b) {
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-int Sign(double v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
-
 // --- Tokens ----------------------------------------------------------------------------------
 
 enum class Tk : std::uint8_t { Char, Blank, Open, Close, Comma, Op, TextLit, DateLit };
@@ -530,7 +528,11 @@ void TdbExpOperator::Evaluate(TdbExpValue& value) {
   }
   if (ek::IsNumeric(kind)) {
     const double l = left_.number, r = right_.number;
-    if (comparison) return value.SetLogical(compared(Sign(l - r)));
+    if (comparison) {
+      // No number (0/0) is unordered: equal to nothing, unequal to everything.
+      if (std::isnan(l) || std::isnan(r)) return value.SetLogical(code_ == eop::NotEqual);
+      return value.SetLogical(compared(l < r ? -1 : (l > r ? 1 : 0)));
+    }
     switch (code_) {
       case eop::Plus:
         return value.SetNumber(l + r, kind);

@@ -103,6 +103,12 @@ TEST_F(TablesExpression, ValuesAndErrorsAgainstTheTable) {
       {1, "-(CODE*2)", "N:-24"},
       {1, "- -CODE", "N:12"},
       {1, "CODE/4*2", "N:6"},
+      // A result that is no number (0/0) equals nothing and is ordered against nothing.
+      {1, "0/0 = 5", "L:F"},
+      {1, "0/0 = 0/0", "L:F"},
+      {1, "0/0 # 5", "L:T"},
+      {1, "0/0 < 5 .OR. 0/0 >= 5 .OR. 0/0 <= 5", "L:F"},
+      {1, "CODE/0 = CODE/0 .AND. CODE/0 > 1E300 .AND. -CODE/0 < CODE", "L:T"},
       {1, "PRICE*2", "N:7"},
       {2, "-CODE > 5", "L:T"},
       // Logic.
