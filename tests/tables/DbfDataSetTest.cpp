@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 
 #include "DataSetFixtures.h"
 #include "TablesTestSupport.h"
@@ -121,6 +122,15 @@ TEST_F(DbfDataSet, EmptyDatesReadAsNoValueAndNoValueWritesBlanks) {
   ds.Last();
   EXPECT_EQ(ds.FieldByName("D").AsString(), "05.06.2007");
   EXPECT_EQ(ds.Handler()->FieldGet(1), "20070605");
+  // A date-time that is no calendar day stores 8 blanks.
+  for (double v : {1e300, -1e300, 1e19, 3e6, std::numeric_limits<double>::quiet_NaN(),
+                   std::numeric_limits<double>::infinity()}) {
+    SCOPED_TRACE(v);
+    ds.Edit();
+    ds.FieldByName("D").SetAsDateTime(v);
+    ds.Post();
+    EXPECT_EQ(ds.Handler()->FieldGet(1), "        ");
+  }
 }
 
 TEST_F(DbfDataSet, LocateOptions) {
