@@ -683,8 +683,14 @@ void DBO_dBHandler::Pack() {
         for (std::int64_t f = 1; f <= FieldCount(); ++f) {
           const char type = FieldType(f);
           if (type != 'B' && type != 'G' && type != 'M') continue;
-          const double block = std::round(NumberGet(f));
-          if (block >= 1 && block <= 4294967295.0) memo->FreeBlocks(static_cast<std::uint32_t>(block));
+          // A memo that cannot be freed (a damaged block number or block, or one freed
+          // already through a copied record) keeps its blocks: stopping here would leave
+          // records moved twice.
+          try {
+            const double block = std::round(NumberGet(f));
+            if (block >= 1 && block <= 4294967295.0) memo->FreeBlocks(static_cast<std::uint32_t>(block));
+          } catch (const EDbfError&) {
+          }
         }
       }
       StatusUpdate(dbk::Pack, static_cast<std::int32_t>(std::min<std::int64_t>(i, INT32_MAX)), 0);

@@ -499,6 +499,35 @@ TEST_F(TablesHandler, PackFreesTheMemosOfDeletedRecords) {
   }
 }
 
+TEST_F(TablesHandler, PackGoesOnPastAMemoThatCannotBeFreed) {
+  // Two deleted records share one memo (a copied record): the second cannot be freed
+  // again. The pack must still finish, never leaving a live record twice in the table.
+  const AnsiString name = dir_.Path() + "/twice.dbf";
+  CreateDbfTable(name, 0x8B, {{"NAME", 'C', 8}, {"NOTE", 'M'}});
+  DBO_dBHandler h(name, false, true);
+  AnsiString shared;
+  for (const char* text : {"A", "B", "C", "D", "E", "F", "G"}) {
+    h.BlankRecord();
+    h.FieldPut(1, text);
+    if (std::string_view(text) == "B") {
+      h.MemoWrite(2, "memo of B", 9);
+      shared = h.FieldGet(2);
+    }
+    if (std::string_view(text) == "D") h.FieldPut(2, shared);
+    if (std::string_view(text) == "F") h.FieldPut(2, "garbage");  // no block number at all
+    h.Append();
+  }
+  for (std::int64_t r : {2, 4, 6}) {
+    h.GetRecord(r);
+    h.Delete();
+  }
+  h.Pack();
+  std::vector<AnsiString> names;
+  for (h.GetRecord(dbp::First); !h.Eof(); h.GetRecord(dbp::Next)) names.push_back(TrimRight(h.FieldGet(1)));
+  EXPECT_EQ(names, (std::vector<AnsiString>{"A", "C", "E", "G"}));
+  EXPECT_EQ(h.RecordCount(), 4);
+}
+
 TEST_F(TablesHandler, IndexListAndMasterTag) {
   DBO_dBHandler h(Make({"ABC", "XYZ", "ABD", "AB"}, {3}), false, true);
   EXPECT_EQ(Message([&] { h.IndexOpen("orders"); }), "File not found - " + dir_.Path() + "/ORDERS.NDX");
