@@ -53,12 +53,16 @@ std::int64_t MatchFieldText(AnsiString field, const TextRule& r) {
     while (field.size() > r.text.size() && field.back() == ' ') field.pop_back();
     return field == r.text ? 1 : 0;
   }
+  if (!r.followed) {
+    // The match must reach the end of the field: it is the text's last occurrence.
+    StrTrimRight(field);
+    if (field.size() < r.text.size()) return 0;
+    const std::size_t pos = field.size() - r.text.size();
+    if ((pos > 0 && !r.anywhere) || field.compare(pos, r.text.size(), r.text) != 0) return 0;
+    return static_cast<std::int64_t>(pos) + 1;
+  }
   const std::size_t pos = field.find(r.text);
   if (pos == AnsiString::npos || (pos > 0 && !r.anywhere)) return 0;
-  if (!r.followed) {
-    StrTrimRight(field);
-    if (pos + r.text.size() != field.size()) return 0;
-  }
   return static_cast<std::int64_t>(pos) + 1;
 }
 

@@ -336,6 +336,9 @@ TEST_F(TablesHandler, SearchFieldTextRule) {
       {"xABy", "xAB", dbs::Exact, 0},
       {"ABCD", "ABC", 0, 1},
       {"ABCD", "*CD", dbs::Wildcards, 3},
+      {"BAB", "*B", dbs::Wildcards, 3},  // the end, not the first occurrence
+      {"ABXAB", "*AB", dbs::Wildcards | dbs::Caseless, 4},
+      {"ABXABY", "*AB", dbs::Wildcards, 0},
       {"ABCD", "*BC", dbs::Wildcards, 0},
       {"ABCD", "*BC*", dbs::Wildcards, 2},
       {"ABCD", "AB*", dbs::Wildcards, 1},
