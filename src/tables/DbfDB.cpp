@@ -642,7 +642,13 @@ void TDbfDataSet::ReapplyFilter(const std::function<void()>& restore) {
     CheckBrowseMode();
     ApplyFilter();
   } catch (...) {
+    // The old text and options go back into force in the handler too, which the
+    // refused ones have already replaced there.
     restore();
+    try {
+      ApplyFilter();
+    } catch (...) {
+    }
     throw;
   }
   First();

@@ -314,6 +314,19 @@ TEST_F(DbfDataSet, FiltersWithCyrillicLiteralsAndTheFilterEvent) {
   EXPECT_FALSE(ds.Filtered());
   EXPECT_EQ(Codes(ds).size(), 7u);
 
+  // A new filter text that is refused leaves the old filter in force, as the dataset says.
+  ds.SetFilter("CODE = 3 .OR. CODE = 8");
+  ds.SetFilteredOn(true);
+  ASSERT_EQ(Codes(ds), (std::vector<std::int32_t>{3, 8}));
+  for (const char* bad : {"CODE = ", "NAME", "CODE = 'A'"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_ANY_THROW(ds.SetFilter(bad));
+    EXPECT_EQ(ds.Filter(), "CODE = 3 .OR. CODE = 8");
+    EXPECT_TRUE(ds.Filtered());
+    EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{3, 8}));
+  }
+  ds.SetFilteredOn(false);
+
   // Without translation the table's bytes are compared as they are.
   TDbfDataSet raw;
   Bind(raw, "names");
