@@ -496,37 +496,42 @@ void DBO_dBHandler::SetFilter(std::string_view text, bool caseless, bool partial
     filterSet_->ClearAll();
     filterExp_->CaseFold = caseless;
     filterExp_->Wildcards = partialCompare;
+    // A filter that cannot be compiled, or evaluated on some record, leaves no tree: a
+    // half-filled set is never put in force.
     try {
       filterExp_->SetExpression(text);
       TdbExpValue v;
       if (filterExp_->HasTree() && filterExp_->EvaluateToBuffer(v) != ek::Logical)
         throw EDbfError("Filter expression must return boolean result");
+      if (filterExp_->HasTree()) EvaluateFilterSet();
     } catch (...) {
       filterExp_->SetExpression("");
+      filterSet_->ClearAll();
       throw;
-    }
-    if (filterExp_->HasTree()) {
-      const std::int64_t current = RecNo();
-      DBobjIndexTag* tag = masterTag_;
-      const bool readAhead = readAheadActive_;
-      const int state = TableState;
-      OnExit restore([&] {
-        masterTag_ = tag;
-        TableState = state;
-        if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
-        if (current > 0 && current <= RecordCount()) DBO_dBaseFld::GetRecord(current);
-      });
-      masterTag_ = nullptr;
-      TableState = kStateNormal;
-      SetReadAhead(true);
-      TdbExpValue v;
-      for (GetRecord(dbp::First); !Eof() && RecNo() > 0; GetRecord(dbp::Next)) {
-        if (filterExp_->EvaluateToBuffer(v) == ek::Logical && v.logical) filterSet_->ChangeBit(RecNo(), 1);
-      }
     }
     filterCompiled_ = true;
   }
   filterInForce_ = filterRequested_ && filterExp_->HasTree();
+}
+
+void DBO_dBHandler::EvaluateFilterSet() {
+  const std::int64_t current = RecNo();
+  DBobjIndexTag* tag = masterTag_;
+  const bool readAhead = readAheadActive_;
+  const int state = TableState;
+  OnExit restore([&] {
+    masterTag_ = tag;
+    TableState = state;
+    if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
+    if (current > 0 && current <= RecordCount()) DBO_dBaseFld::GetRecord(current);
+  });
+  masterTag_ = nullptr;
+  TableState = kStateNormal;
+  SetReadAhead(true);
+  TdbExpValue v;
+  for (GetRecord(dbp::First); !Eof() && RecNo() > 0; GetRecord(dbp::Next)) {
+    if (filterExp_->EvaluateToBuffer(v) == ek::Logical && v.logical) filterSet_->ChangeBit(RecNo(), 1);
+  }
 }
 
 void DBO_dBHandler::SetFilterActive(bool on) {

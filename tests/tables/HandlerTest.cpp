@@ -319,6 +319,27 @@ TEST_F(TablesHandler, FilterEdges) {
   EXPECT_EQ(Walk(h), (V{1, 2, 3, 4, 6}));
 }
 
+TEST_F(TablesHandler, AFilterThatFailsOnARecordIsNotLeftHalfEvaluated) {
+  DBO_dBHandler h(Make({"A", "B", "C", "D"}), false, true);
+  h.GetRecord(3);
+  h.FieldPut(2, "abc");  // no number: the filter cannot be evaluated on record 3
+  h.PutRecord(3);
+  h.GetRecord(1);
+  EXPECT_THROW(h.SetFilter("CODE > 0", false, true), EDbfError);
+  h.SetFilterActive(true);
+  EXPECT_FALSE(h.FilterInForce());
+  EXPECT_EQ(Walk(h), (V{1, 2, 3, 4}));
+  // Once the record is mended the same filter is evaluated again, not taken as known.
+  h.GetRecord(3);
+  h.FieldPut(2, "7");
+  h.PutRecord(3);
+  h.SetFilter("CODE > 0", false, true);
+  EXPECT_TRUE(h.FilterInForce());
+  EXPECT_EQ(Walk(h), (V{1, 2, 3, 4}));
+  h.SetFilter("CODE > 3", false, true);
+  EXPECT_EQ(Walk(h), (V{3, 4}));
+}
+
 TEST_F(TablesHandler, SearchFieldTextRule) {
   struct Case {
     const char* field;
