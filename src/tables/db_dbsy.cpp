@@ -441,6 +441,8 @@ void DBO_dBHandler::UpdateFilterBit(std::int64_t recNo) {
     accepted = filterExp_->EvaluateToBuffer(v) == ek::Logical && v.logical;
   } catch (const EDbfExpression&) {
     accepted = false;  // a record whose values the expression cannot take is outside the filter
+  } catch (const EDbfError&) {
+    accepted = false;  // nor one whose field text is no value: the record is written already
   }
   if (accepted)
     filterSet_->ChangeBit(recNo, 1);

@@ -338,6 +338,19 @@ TEST_F(TablesHandler, AFilterThatFailsOnARecordIsNotLeftHalfEvaluated) {
   EXPECT_EQ(Walk(h), (V{1, 2, 3, 4}));
   h.SetFilter("CODE > 3", false, true);
   EXPECT_EQ(Walk(h), (V{3, 4}));
+
+  // A written record that the filter cannot take is written, reported so, and left out.
+  h.GetRecord(4);
+  h.FieldPut(2, "xyz");
+  EXPECT_NO_THROW(h.PutRecord(4));
+  h.BlankRecord();
+  h.FieldPut(2, "?");
+  EXPECT_NO_THROW(h.Append());
+  EXPECT_EQ(h.RecordCount(), 5);
+  EXPECT_EQ(Walk(h), (V{3}));
+  h.SetFilterActive(false);
+  h.GetRecord(4);
+  EXPECT_EQ(h.FieldGet(2), "  xyz");
 }
 
 TEST_F(TablesHandler, SearchFieldTextRule) {
