@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 #include "platform/core/Files.h"
 #include "tables/db_eror.h"
@@ -14,17 +15,28 @@ constexpr std::int32_t kSubPackShared = 2105;
 constexpr std::size_t kMaxSearchText = 255;
 constexpr std::size_t kMaxIndexList = 259;
 
-// Runs an action when the scope is left, also by an exception.
+// Runs an action when the scope is left, also by an exception. An action that fails
+// raises its error, unless another one is leaving the scope: that one passes on.
 template <class F>
 class OnExit {
  public:
-  explicit OnExit(F f) : f_(std::move(f)) {}
-  ~OnExit() { f_(); }
+  explicit OnExit(F f) : f_(std::move(f)), pending_(std::uncaught_exceptions()) {}
+  ~OnExit() noexcept(false) {
+    if (std::uncaught_exceptions() == pending_) {
+      f_();
+      return;
+    }
+    try {
+      f_();
+    } catch (...) {
+    }
+  }
   OnExit(const OnExit&) = delete;
   OnExit& operator=(const OnExit&) = delete;
 
  private:
   F f_;
+  int pending_;
 };
 
 // The name part of a path (after the last "/", "\" or ":").

@@ -353,6 +353,44 @@ TEST_F(TablesHandler, AFilterThatFailsOnARecordIsNotLeftHalfEvaluated) {
   EXPECT_EQ(h.FieldGet(2), "  xyz");
 }
 
+// A table whose reads of one record fail from its n-th read on (a disk that went bad).
+class FailingReads : public DBO_dBHandler {
+ public:
+  using DBO_dBHandler::DBO_dBHandler;
+  std::int64_t ReadAt(std::int64_t offset, void* buffer, std::int64_t count) override {
+    if (offset == failOffset && ++reads >= failFrom) throw EDbfError("Disk read error - test");
+    return DBO_dBHandler::ReadAt(offset, buffer, count);
+  }
+  std::int64_t failOffset = -1;
+  int failFrom = 0;
+  int reads = 0;
+};
+
+TEST_F(TablesHandler, AFailureWhileRestoringThePositionIsReportedNotFatal) {
+  FailingReads h(Make({"A", "B", "C"}), false, true);
+  h.GetRecord(2);
+  // The filter's walk reads record 2 once; going back to it afterwards fails.
+  h.failOffset = h.HeaderLength() + h.RecordLength();
+  h.failFrom = 2;
+  EXPECT_EQ(Message([&] { h.SetFilter("CODE > 1", false, true); }), "Disk read error - test");
+  h.failOffset = -1;
+  h.SetFilterActive(true);
+  EXPECT_FALSE(h.FilterInForce());
+  h.SetFilter("CODE > 1", false, true);
+  EXPECT_EQ(Walk(h), (V{2, 3}));
+
+  // Failing while the walk's own error leaves: that first error is the one reported.
+  h.GetRecord(3);
+  h.FieldPut(2, "abc");
+  h.PutRecord(3);
+  h.GetRecord(2);
+  h.reads = 0;
+  h.failOffset = h.HeaderLength() + h.RecordLength();
+  EXPECT_EQ(Message([&] { h.SetFilter("CODE > 2", false, true); }).substr(0, 32),
+            "dBase field is of incorrect type");
+  h.failOffset = -1;
+}
+
 TEST_F(TablesHandler, SearchFieldTextRule) {
   struct Case {
     const char* field;
