@@ -603,8 +603,10 @@ void TDbfDataSet::SetFieldData(TField& field, const Variant& value) {
     case TFieldType::ftDate: {
       AnsiString text = "        ";
       if (!null) {
+        // Only a day of the calendar converts; never an out-of-range double to an integer.
+        const double day = std::floor(value.AsDate());
         const AnsiString formatted =
-            FormatDayNumber("yyyymmdd", static_cast<std::int64_t>(std::floor(value.AsDate())));
+            std::fabs(day) < 1e7 ? FormatDayNumber("yyyymmdd", static_cast<std::int64_t>(day)) : AnsiString();
         if (formatted.size() == 8) text = formatted;
       }
       t.FieldPut(n, text);
@@ -640,7 +642,13 @@ void TDbfDataSet::ReapplyFilter(const std::function<void()>& restore) {
     CheckBrowseMode();
     ApplyFilter();
   } catch (...) {
+    // The old text and options go back into force in the handler too, which the
+    // refused ones have already replaced there.
     restore();
+    try {
+      ApplyFilter();
+    } catch (...) {
+    }
     throw;
   }
   First();

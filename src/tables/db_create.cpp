@@ -95,6 +95,42 @@ void WriteNewFile(std::string_view name, const std::vector<std::uint8_t>& bytes,
   f.Close();
 }
 
+// The bytes of an empty memo file of that version; raises for an unusable block size.
+std::vector<std::uint8_t> MemoFileBytes(std::string_view tableName, std::uint8_t version,
+                                        std::int64_t blockSize) {
+  const bool fox = version == 0xF5 || version == 0x30;
+  std::vector<std::uint8_t> bytes;
+  if (fox) {
+    if (blockSize == 0) blockSize = 64;
+    if (blockSize < 8 || blockSize > 65535) Refuse("Недопустимый размер блока мемо-файла");
+    bytes.assign(static_cast<std::size_t>(kFptHeader), 0);
+    PutBE32(bytes.data(), static_cast<std::uint32_t>((kFptHeader + blockSize - 1) / blockSize));
+    PutBE16(bytes.data() + 6, static_cast<std::uint16_t>(blockSize));
+  } else if (version == 0x8B) {
+    if (blockSize == 0) blockSize = 512;
+    if (blockSize < 32 || blockSize > 65536) Refuse("Недопустимый размер блока мемо-файла");
+    bytes.assign(static_cast<std::size_t>(blockSize), 0);
+    PutLE32(bytes.data(), 1);  // an empty free chain points at the end of the file
+    AnsiString name = AnsiUpperCase(ExtractNameNoExt(tableName)).substr(0, 8);
+    std::memcpy(bytes.data() + 8, name.data(), name.size());
+    PutLE32(bytes.data() + 20, static_cast<std::uint32_t>(blockSize));
+  } else {
+    bytes.assign(512, 0);
+    PutLE32(bytes.data(), 1);
+    bytes[16] = 0x03;
+  }
+  return bytes;
+}
+
+AnsiString NewMemoFileName(std::string_view tableName, std::uint8_t version) {
+  AnsiString memoName = DBobjMemo::MemoFileName(tableName, version);
+  // A new memo file takes the case of the table's extension.
+  AnsiString tableExt = ExtractFileExt(Trim(tableName));
+  if (!tableExt.empty() && tableExt == AnsiLowerCase(tableExt))
+    memoName = ChangeFileExt(memoName, AnsiLowerCase(ExtractFileExt(memoName)));
+  return memoName;
+}
+
 }  // namespace
 
 bool TableHasMemo(std::uint8_t version, const std::vector<TdbFieldDef>& fields) {
@@ -141,36 +177,15 @@ void CreateDbfTable(std::string_view fileName, std::uint8_t version, const std::
   }
   h[32 + 32 * checked.size()] = 0x0D;
   bytes.back() = 0x1A;
-  if (memo) CreateMemoFile(AddDefaultExt(Trim(fileName), ".dbf"), version, options.MemoBlockSize, options.Overwrite);
-  WriteNewFile(AddDefaultExt(Trim(fileName), ".dbf"), bytes, options.Overwrite);
+  // The table first: one that cannot be replaced (held elsewhere, or existing without
+  // Overwrite) must keep the memo file its records point into.
+  const AnsiString tableName = AddDefaultExt(Trim(fileName), ".dbf");
+  std::vector<std::uint8_t> memoBytes;
+  if (memo) memoBytes = MemoFileBytes(tableName, version, options.MemoBlockSize);
+  WriteNewFile(tableName, bytes, options.Overwrite);
+  if (memo) WriteNewFile(NewMemoFileName(tableName, version), memoBytes, options.Overwrite);
 }
 
 void CreateMemoFile(std::string_view tableName, std::uint8_t version, std::int64_t blockSize, bool overwrite) {
-  const bool fox = version == 0xF5 || version == 0x30;
-  std::vector<std::uint8_t> bytes;
-  if (fox) {
-    if (blockSize == 0) blockSize = 64;
-    if (blockSize < 8 || blockSize > 65535) Refuse("Недопустимый размер блока мемо-файла");
-    bytes.assign(static_cast<std::size_t>(kFptHeader), 0);
-    PutBE32(bytes.data(), static_cast<std::uint32_t>((kFptHeader + blockSize - 1) / blockSize));
-    PutBE16(bytes.data() + 6, static_cast<std::uint16_t>(blockSize));
-  } else if (version == 0x8B) {
-    if (blockSize == 0) blockSize = 512;
-    if (blockSize < 32 || blockSize > 65536) Refuse("Недопустимый размер блока мемо-файла");
-    bytes.assign(static_cast<std::size_t>(blockSize), 0);
-    PutLE32(bytes.data(), 1);  // an empty free chain points at the end of the file
-    AnsiString name = AnsiUpperCase(ExtractNameNoExt(tableName)).substr(0, 8);
-    std::memcpy(bytes.data() + 8, name.data(), name.size());
-    PutLE32(bytes.data() + 20, static_cast<std::uint32_t>(blockSize));
-  } else {
-    bytes.assign(512, 0);
-    PutLE32(bytes.data(), 1);
-    bytes[16] = 0x03;
-  }
-  AnsiString memoName = DBobjMemo::MemoFileName(tableName, version);
-  // A new memo file takes the case of the table's extension.
-  AnsiString tableExt = ExtractFileExt(Trim(tableName));
-  if (!tableExt.empty() && tableExt == AnsiLowerCase(tableExt))
-    memoName = ChangeFileExt(memoName, AnsiLowerCase(ExtractFileExt(memoName)));
-  WriteNewFile(memoName, bytes, overwrite);
+  WriteNewFile(NewMemoFileName(tableName, version), MemoFileBytes(tableName, version, blockSize), overwrite);
 }

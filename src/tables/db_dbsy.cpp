@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 
 #include "platform/core/Files.h"
 #include "tables/db_eror.h"
@@ -14,17 +15,28 @@ constexpr std::int32_t kSubPackShared = 2105;
 constexpr std::size_t kMaxSearchText = 255;
 constexpr std::size_t kMaxIndexList = 259;
 
-// Runs an action when the scope is left, also by an exception.
+// Runs an action when the scope is left, also by an exception. An action that fails
+// raises its error, unless another one is leaving the scope: that one passes on.
 template <class F>
 class OnExit {
  public:
-  explicit OnExit(F f) : f_(std::move(f)) {}
-  ~OnExit() { f_(); }
+  explicit OnExit(F f) : f_(std::move(f)), pending_(std::uncaught_exceptions()) {}
+  ~OnExit() noexcept(false) {
+    if (std::uncaught_exceptions() == pending_) {
+      f_();
+      return;
+    }
+    try {
+      f_();
+    } catch (...) {
+    }
+  }
   OnExit(const OnExit&) = delete;
   OnExit& operator=(const OnExit&) = delete;
 
  private:
   F f_;
+  int pending_;
 };
 
 // The name part of a path (after the last "/", "\" or ":").
@@ -53,12 +65,16 @@ std::int64_t MatchFieldText(AnsiString field, const TextRule& r) {
     while (field.size() > r.text.size() && field.back() == ' ') field.pop_back();
     return field == r.text ? 1 : 0;
   }
+  if (!r.followed) {
+    // The match must reach the end of the field: it is the text's last occurrence.
+    StrTrimRight(field);
+    if (field.size() < r.text.size()) return 0;
+    const std::size_t pos = field.size() - r.text.size();
+    if ((pos > 0 && !r.anywhere) || field.compare(pos, r.text.size(), r.text) != 0) return 0;
+    return static_cast<std::int64_t>(pos) + 1;
+  }
   const std::size_t pos = field.find(r.text);
   if (pos == AnsiString::npos || (pos > 0 && !r.anywhere)) return 0;
-  if (!r.followed) {
-    StrTrimRight(field);
-    if (pos + r.text.size() != field.size()) return 0;
-  }
   return static_cast<std::int64_t>(pos) + 1;
 }
 
@@ -437,6 +453,8 @@ void DBO_dBHandler::UpdateFilterBit(std::int64_t recNo) {
     accepted = filterExp_->EvaluateToBuffer(v) == ek::Logical && v.logical;
   } catch (const EDbfExpression&) {
     accepted = false;  // a record whose values the expression cannot take is outside the filter
+  } catch (const EDbfError&) {
+    accepted = false;  // nor one whose field text is no value: the record is written already
   }
   if (accepted)
     filterSet_->ChangeBit(recNo, 1);
@@ -492,37 +510,42 @@ void DBO_dBHandler::SetFilter(std::string_view text, bool caseless, bool partial
     filterSet_->ClearAll();
     filterExp_->CaseFold = caseless;
     filterExp_->Wildcards = partialCompare;
+    // A filter that cannot be compiled, or evaluated on some record, leaves no tree: a
+    // half-filled set is never put in force.
     try {
       filterExp_->SetExpression(text);
       TdbExpValue v;
       if (filterExp_->HasTree() && filterExp_->EvaluateToBuffer(v) != ek::Logical)
         throw EDbfError("Filter expression must return boolean result");
+      if (filterExp_->HasTree()) EvaluateFilterSet();
     } catch (...) {
       filterExp_->SetExpression("");
+      filterSet_->ClearAll();
       throw;
-    }
-    if (filterExp_->HasTree()) {
-      const std::int64_t current = RecNo();
-      DBobjIndexTag* tag = masterTag_;
-      const bool readAhead = readAheadActive_;
-      const int state = TableState;
-      OnExit restore([&] {
-        masterTag_ = tag;
-        TableState = state;
-        if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
-        if (current > 0 && current <= RecordCount()) DBO_dBaseFld::GetRecord(current);
-      });
-      masterTag_ = nullptr;
-      TableState = kStateNormal;
-      SetReadAhead(true);
-      TdbExpValue v;
-      for (GetRecord(dbp::First); !Eof() && RecNo() > 0; GetRecord(dbp::Next)) {
-        if (filterExp_->EvaluateToBuffer(v) == ek::Logical && v.logical) filterSet_->ChangeBit(RecNo(), 1);
-      }
     }
     filterCompiled_ = true;
   }
   filterInForce_ = filterRequested_ && filterExp_->HasTree();
+}
+
+void DBO_dBHandler::EvaluateFilterSet() {
+  const std::int64_t current = RecNo();
+  DBobjIndexTag* tag = masterTag_;
+  const bool readAhead = readAheadActive_;
+  const int state = TableState;
+  OnExit restore([&] {
+    masterTag_ = tag;
+    TableState = state;
+    if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
+    if (current > 0 && current <= RecordCount()) DBO_dBaseFld::GetRecord(current);
+  });
+  masterTag_ = nullptr;
+  TableState = kStateNormal;
+  SetReadAhead(true);
+  TdbExpValue v;
+  for (GetRecord(dbp::First); !Eof() && RecNo() > 0; GetRecord(dbp::Next)) {
+    if (filterExp_->EvaluateToBuffer(v) == ek::Logical && v.logical) filterSet_->ChangeBit(RecNo(), 1);
+  }
 }
 
 void DBO_dBHandler::SetFilterActive(bool on) {
@@ -676,13 +699,21 @@ void DBO_dBHandler::Pack() {
         if (kept != i) {
           WriteAt(RecordOffset(kept), RecordBuffer(), RecordLength());
           if (ErrorCode() != 0) return;
+          // The filter set follows the record to its new number.
+          if (filterSet_) filterSet_->ChangeBit(kept, filterSet_->TestBit(i) ? 1 : 0);
         }
       } else if (memo) {
         for (std::int64_t f = 1; f <= FieldCount(); ++f) {
           const char type = FieldType(f);
           if (type != 'B' && type != 'G' && type != 'M') continue;
-          const double block = std::round(NumberGet(f));
-          if (block >= 1 && block <= 4294967295.0) memo->FreeBlocks(static_cast<std::uint32_t>(block));
+          // A memo that cannot be freed (a damaged block number or block, or one freed
+          // already through a copied record) keeps its blocks: stopping here would leave
+          // records moved twice.
+          try {
+            const double block = std::round(NumberGet(f));
+            if (block >= 1 && block <= 4294967295.0) memo->FreeBlocks(static_cast<std::uint32_t>(block));
+          } catch (const EDbfError&) {
+          }
         }
       }
       StatusUpdate(dbk::Pack, static_cast<std::int32_t>(std::min<std::int64_t>(i, INT32_MAX)), 0);
@@ -696,6 +727,9 @@ void DBO_dBHandler::Pack() {
       if (ErrorCode() != 0) return;
       SetRecordCount(kept);
       SetCurrent(0);
+      if (filterSet_)
+        for (std::int64_t n = kept + 1; n <= count; ++n)
+          if (filterSet_->TestBit(n)) filterSet_->ChangeBit(n, 0);
     }
     MarkHeaderChanged();
     WriteHeader();

@@ -117,6 +117,8 @@ class DBO_dBHandler : public DBO_dBaseFld {
   std::int64_t FromFilterSet(std::int64_t code);
   void ClipUnlock();
   void UpdateFilterBit(std::int64_t recNo);
+  // Every record in record-number order into the filter set (which starts empty).
+  void EvaluateFilterSet();
   void DropMasterTag();
   void FirstInRange();
 

@@ -28,8 +28,6 @@ int Ordinal(std::string_view a, std::string_view b) {
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-int Sign(double v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
-
 // --- Tokens ----------------------------------------------------------------------------------
 
 enum class Tk : std::uint8_t { Char, Blank, Open, Close, Comma, Op, TextLit, DateLit };
@@ -136,6 +134,10 @@ constexpr Keyword kKeywords[] = {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+// A word that reads as a number literal: a digit first, or "." and a digit.
+bool IsNumberWord(std::string_view w) {
+  return !w.empty() && (IsDigit(w[0]) || (w[0] == '.' && w.size() > 1 && IsDigit(w[1])));
+}
 
 bool IsUnboundOperator(const TdbExpBaseObject* n) { return n->NodeKind == enk::Operator; }
 
@@ -237,6 +239,11 @@ class TdbExpParser {
             i = close + 1;
             break;
           }
+          if (sign != 0 && IsNumberWord(word)) {
+            // The sign joins the number that follows, which keeps every digit of its text.
+            if (sign < 0) word.insert(0, 1, '-');
+            sign = 0;
+          }
           if (NodePtr node = Word(word)) {
             if (IsUnboundOperator(node.get())) {
               if (sign != 0) FailTargetMissing(signCode);
@@ -257,11 +264,6 @@ class TdbExpParser {
 
   NodePtr ApplySign(NodePtr node, int sign) {
     if (sign > 0) return node;
-    if (node->NodeKind == enk::NumLit) {
-      auto* lit = static_cast<TdbExpNumLit*>(node.get());
-      auto negated = std::make_unique<TdbExpNumLit>("-" + lit->NodeName());
-      return negated;
-    }
     auto op = std::make_unique<TdbExpOperator>(&h_, eop::Minus, 4, true);
     SetDepth(*op, node->Depth + 1);
     op->Right = std::move(node);
@@ -312,8 +314,7 @@ class TdbExpParser {
       }
     }
     const unsigned char first = static_cast<unsigned char>(word[0]);
-    const bool digitAfterDot = first == '.' && word.size() > 1 && word[1] >= '0' && word[1] <= '9';
-    if ((first >= '0' && first <= '9') || digitAfterDot) {
+    if (IsNumberWord(first == '-' ? std::string_view(word).substr(1) : std::string_view(word))) {
       ++h_.OperandCount;
       auto lit = std::make_unique<TdbExpNumLit>(word);
       h_.MaxWidth = std::max(h_.MaxWidth, lit->Width);
@@ -530,7 +531,11 @@ void TdbExpOperator::Evaluate(TdbExpValue& value) {
   }
   if (ek::IsNumeric(kind)) {
     const double l = left_.number, r = right_.number;
-    if (comparison) return value.SetLogical(compared(Sign(l - r)));
+    if (comparison) {
+      // No number (0/0) is unordered: equal to nothing, unequal to everything.
+      if (std::isnan(l) || std::isnan(r)) return value.SetLogical(code_ == eop::NotEqual);
+      return value.SetLogical(compared(l < r ? -1 : (l > r ? 1 : 0)));
+    }
     switch (code_) {
       case eop::Plus:
         return value.SetNumber(l + r, kind);

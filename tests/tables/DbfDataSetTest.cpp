@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 
 #include "DataSetFixtures.h"
 #include "TablesTestSupport.h"
@@ -121,6 +122,15 @@ TEST_F(DbfDataSet, EmptyDatesReadAsNoValueAndNoValueWritesBlanks) {
   ds.Last();
   EXPECT_EQ(ds.FieldByName("D").AsString(), "05.06.2007");
   EXPECT_EQ(ds.Handler()->FieldGet(1), "20070605");
+  // A date-time that is no calendar day stores 8 blanks.
+  for (double v : {1e300, -1e300, 1e19, 3e6, std::numeric_limits<double>::quiet_NaN(),
+                   std::numeric_limits<double>::infinity()}) {
+    SCOPED_TRACE(v);
+    ds.Edit();
+    ds.FieldByName("D").SetAsDateTime(v);
+    ds.Post();
+    EXPECT_EQ(ds.Handler()->FieldGet(1), "        ");
+  }
 }
 
 TEST_F(DbfDataSet, LocateOptions) {
@@ -303,6 +313,19 @@ TEST_F(DbfDataSet, FiltersWithCyrillicLiteralsAndTheFilterEvent) {
   EXPECT_THROW(ds.SetFilteredOn(true), EDbfError);
   EXPECT_FALSE(ds.Filtered());
   EXPECT_EQ(Codes(ds).size(), 7u);
+
+  // A new filter text that is refused leaves the old filter in force, as the dataset says.
+  ds.SetFilter("CODE = 3 .OR. CODE = 8");
+  ds.SetFilteredOn(true);
+  ASSERT_EQ(Codes(ds), (std::vector<std::int32_t>{3, 8}));
+  for (const char* bad : {"CODE = ", "NAME", "CODE = 'A'"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_ANY_THROW(ds.SetFilter(bad));
+    EXPECT_EQ(ds.Filter(), "CODE = 3 .OR. CODE = 8");
+    EXPECT_TRUE(ds.Filtered());
+    EXPECT_EQ(Codes(ds), (std::vector<std::int32_t>{3, 8}));
+  }
+  ds.SetFilteredOn(false);
 
   // Without translation the table's bytes are compared as they are.
   TDbfDataSet raw;

@@ -364,6 +364,32 @@ TEST_F(TablesDbf, RenameMovesTheMemoFileToo) {
   EXPECT_EQ(t.MemoRead(1), "kept");
 }
 
+TEST_F(TablesDbf, ReplacingATableHeldElsewhereLeavesItsMemoFileAlone) {
+  const std::vector<TdbFieldDef> fields{{"NAME", 'C', 10}, {"NOTE", 'M'}};
+  AnsiString name = Create(0x83, fields);
+  {
+    DBO_dBaseFld t(name, false, true);
+    t.BlankRecord();
+    t.MemoWrite(2, "kept", 4);
+    t.Append();
+  }
+  const std::string memo = ReadBytes(Sys("t.dbt"));
+  {
+    HeldByOtherProcess other({"S", Sys()});
+    ASSERT_TRUE(other.Ready());
+    EXPECT_EQ(Message([&] { CreateDbfTable(name, 0x83, fields, {.Overwrite = true}); }),
+              "File access denied - " + name);
+    EXPECT_EQ(ReadBytes(Sys("t.dbt")), memo);
+  }
+  DBO_dBaseFld t(name, false, false);
+  t.GetRecord(1);
+  EXPECT_EQ(t.MemoRead(2), "kept");
+
+  // An unusable memo block size is refused before anything is written.
+  EXPECT_THROW(CreateDbfTable(dir_.Path() + "/bad.dbf", 0xF5, fields, {.MemoBlockSize = 4}), EDbfError);
+  EXPECT_FALSE(std::filesystem::exists(Sys("bad.dbf")));
+}
+
 TEST_F(TablesDbf, ExclusiveOpenRefusedWhileAnotherProcessHoldsTheTable) {
   AnsiString name = Create(0x03, simple_);
   HeldByOtherProcess other({"S", Sys()});

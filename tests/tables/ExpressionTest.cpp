@@ -98,11 +98,19 @@ TEST_F(TablesExpression, ValuesAndErrorsAgainstTheTable) {
       {1, "2^0.5", "N:1.4142135623731"},
       {1, "2**-1", "N:0.5"},
       {1, "-5+1", "N:-4"},
+      {1, "-1.0000000000000002 < -1 .AND. 1.0000000000000002 > 1", "L:T"},  // every digit counts
+      {1, "-0.00000000000000005 < 0", "L:T"},
       {1, "10-CODE", "N:-2"},
       {1, "-CODE+2", "N:-10"},
       {1, "-(CODE*2)", "N:-24"},
       {1, "- -CODE", "N:12"},
       {1, "CODE/4*2", "N:6"},
+      // A result that is no number (0/0) equals nothing and is ordered against nothing.
+      {1, "0/0 = 5", "L:F"},
+      {1, "0/0 = 0/0", "L:F"},
+      {1, "0/0 # 5", "L:T"},
+      {1, "0/0 < 5 .OR. 0/0 >= 5 .OR. 0/0 <= 5", "L:F"},
+      {1, "CODE/0 = CODE/0 .AND. CODE/0 > 1E300 .AND. -CODE/0 < CODE", "L:T"},
       {1, "PRICE*2", "N:7"},
       {2, "-CODE > 5", "L:T"},
       // Logic.

@@ -319,6 +319,78 @@ TEST_F(TablesHandler, FilterEdges) {
   EXPECT_EQ(Walk(h), (V{1, 2, 3, 4, 6}));
 }
 
+TEST_F(TablesHandler, AFilterThatFailsOnARecordIsNotLeftHalfEvaluated) {
+  DBO_dBHandler h(Make({"A", "B", "C", "D"}), false, true);
+  h.GetRecord(3);
+  h.FieldPut(2, "abc");  // no number: the filter cannot be evaluated on record 3
+  h.PutRecord(3);
+  h.GetRecord(1);
+  EXPECT_THROW(h.SetFilter("CODE > 0", false, true), EDbfError);
+  h.SetFilterActive(true);
+  EXPECT_FALSE(h.FilterInForce());
+  EXPECT_EQ(Walk(h), (V{1, 2, 3, 4}));
+  // Once the record is mended the same filter is evaluated again, not taken as known.
+  h.GetRecord(3);
+  h.FieldPut(2, "7");
+  h.PutRecord(3);
+  h.SetFilter("CODE > 0", false, true);
+  EXPECT_TRUE(h.FilterInForce());
+  EXPECT_EQ(Walk(h), (V{1, 2, 3, 4}));
+  h.SetFilter("CODE > 3", false, true);
+  EXPECT_EQ(Walk(h), (V{3, 4}));
+
+  // A written record that the filter cannot take is written, reported so, and left out.
+  h.GetRecord(4);
+  h.FieldPut(2, "xyz");
+  EXPECT_NO_THROW(h.PutRecord(4));
+  h.BlankRecord();
+  h.FieldPut(2, "?");
+  EXPECT_NO_THROW(h.Append());
+  EXPECT_EQ(h.RecordCount(), 5);
+  EXPECT_EQ(Walk(h), (V{3}));
+  h.SetFilterActive(false);
+  h.GetRecord(4);
+  EXPECT_EQ(h.FieldGet(2), "  xyz");
+}
+
+// A table whose reads of one record fail from its n-th read on (a disk that went bad).
+class FailingReads : public DBO_dBHandler {
+ public:
+  using DBO_dBHandler::DBO_dBHandler;
+  std::int64_t ReadAt(std::int64_t offset, void* buffer, std::int64_t count) override {
+    if (offset == failOffset && ++reads >= failFrom) throw EDbfError("Disk read error - test");
+    return DBO_dBHandler::ReadAt(offset, buffer, count);
+  }
+  std::int64_t failOffset = -1;
+  int failFrom = 0;
+  int reads = 0;
+};
+
+TEST_F(TablesHandler, AFailureWhileRestoringThePositionIsReportedNotFatal) {
+  FailingReads h(Make({"A", "B", "C"}), false, true);
+  h.GetRecord(2);
+  // The filter's walk reads record 2 once; going back to it afterwards fails.
+  h.failOffset = h.HeaderLength() + h.RecordLength();
+  h.failFrom = 2;
+  EXPECT_EQ(Message([&] { h.SetFilter("CODE > 1", false, true); }), "Disk read error - test");
+  h.failOffset = -1;
+  h.SetFilterActive(true);
+  EXPECT_FALSE(h.FilterInForce());
+  h.SetFilter("CODE > 1", false, true);
+  EXPECT_EQ(Walk(h), (V{2, 3}));
+
+  // Failing while the walk's own error leaves: that first error is the one reported.
+  h.GetRecord(3);
+  h.FieldPut(2, "abc");
+  h.PutRecord(3);
+  h.GetRecord(2);
+  h.reads = 0;
+  h.failOffset = h.HeaderLength() + h.RecordLength();
+  EXPECT_EQ(Message([&] { h.SetFilter("CODE > 2", false, true); }).substr(0, 32),
+            "dBase field is of incorrect type");
+  h.failOffset = -1;
+}
+
 TEST_F(TablesHandler, SearchFieldTextRule) {
   struct Case {
     const char* field;
@@ -336,6 +408,9 @@ TEST_F(TablesHandler, SearchFieldTextRule) {
       {"xABy", "xAB", dbs::Exact, 0},
       {"ABCD", "ABC", 0, 1},
       {"ABCD", "*CD", dbs::Wildcards, 3},
+      {"BAB", "*B", dbs::Wildcards, 3},  // the end, not the first occurrence
+      {"ABXAB", "*AB", dbs::Wildcards | dbs::Caseless, 4},
+      {"ABXABY", "*AB", dbs::Wildcards, 0},
       {"ABCD", "*BC", dbs::Wildcards, 0},
       {"ABCD", "*BC*", dbs::Wildcards, 2},
       {"ABCD", "AB*", dbs::Wildcards, 1},
@@ -451,6 +526,29 @@ TEST_F(TablesHandler, PackKeepsTheOrderAndCutsTheFile) {
   EXPECT_EQ(ReadBytes(dir_.SysPath() + "/shared.dbf"), sharedBefore);
 }
 
+TEST_F(TablesHandler, PackRenumbersTheFilterSet) {
+  // The records move down over the deleted ones; the filter must follow them.
+  DBO_dBHandler h(Make({"A", "B", "C", "D", "E"}, {1, 2}), false, true);
+  h.SetFilter("CODE >= 4", false, true);
+  h.SetFilterActive(true);
+  auto names = [&] {
+    std::vector<AnsiString> out;
+    for (h.GetRecord(dbp::First); !h.Eof() && !h.Bof(); h.GetRecord(dbp::Next))
+      out.push_back(TrimRight(h.FieldGet(1)));
+    return out;
+  };
+  EXPECT_EQ(names(), (std::vector<AnsiString>{"D", "E"}));
+  h.Pack();
+  ASSERT_EQ(h.RecordCount(), 3);
+  EXPECT_EQ(names(), (std::vector<AnsiString>{"D", "E"}));
+  EXPECT_EQ(Walk(h), (V{2, 3}));
+  // The set goes on following writes after the pack.
+  h.GetRecord(1);
+  h.NumberPut(2, 9);
+  h.PutRecord(1);
+  EXPECT_EQ(names(), (std::vector<AnsiString>{"C", "D", "E"}));
+}
+
 TEST_F(TablesHandler, PackFreesTheMemosOfDeletedRecords) {
   const AnsiString name = dir_.Path() + "/m.dbf";
   CreateDbfTable(name, 0x8B, {{"NAME", 'C', 8}, {"NOTE", 'M'}});
@@ -474,6 +572,35 @@ TEST_F(TablesHandler, PackFreesTheMemosOfDeletedRecords) {
     h.MemoWrite(2, "new", 3);
     EXPECT_EQ(static_cast<std::uint32_t>(h.NumberGet(2)), freed);
   }
+}
+
+TEST_F(TablesHandler, PackGoesOnPastAMemoThatCannotBeFreed) {
+  // Two deleted records share one memo (a copied record): the second cannot be freed
+  // again. The pack must still finish, never leaving a live record twice in the table.
+  const AnsiString name = dir_.Path() + "/twice.dbf";
+  CreateDbfTable(name, 0x8B, {{"NAME", 'C', 8}, {"NOTE", 'M'}});
+  DBO_dBHandler h(name, false, true);
+  AnsiString shared;
+  for (const char* text : {"A", "B", "C", "D", "E", "F", "G"}) {
+    h.BlankRecord();
+    h.FieldPut(1, text);
+    if (std::string_view(text) == "B") {
+      h.MemoWrite(2, "memo of B", 9);
+      shared = h.FieldGet(2);
+    }
+    if (std::string_view(text) == "D") h.FieldPut(2, shared);
+    if (std::string_view(text) == "F") h.FieldPut(2, "garbage");  // no block number at all
+    h.Append();
+  }
+  for (std::int64_t r : {2, 4, 6}) {
+    h.GetRecord(r);
+    h.Delete();
+  }
+  h.Pack();
+  std::vector<AnsiString> names;
+  for (h.GetRecord(dbp::First); !h.Eof(); h.GetRecord(dbp::Next)) names.push_back(TrimRight(h.FieldGet(1)));
+  EXPECT_EQ(names, (std::vector<AnsiString>{"A", "C", "E", "G"}));
+  EXPECT_EQ(h.RecordCount(), 4);
 }
 
 TEST_F(TablesHandler, IndexListAndMasterTag) {
