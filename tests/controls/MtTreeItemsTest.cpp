@@ -310,6 +310,43 @@ TEST(MtTreeItems, DeletionHandlersThatDeleteItems) {
   EXPECT_EQ(tree.Items()->Count(), 1);
 }
 
+// A deletion handler that deletes an ancestor of the dying item, or clears the whole
+// tree: an ancestor cannot go while its descendant is still being deleted, so it goes
+// right after that deletion has ended; everything else goes at once.
+TEST(MtTreeItems, DeletionHandlersThatDeleteAncestors) {
+  struct Case {
+    std::string action;
+    Strings log;
+    std::string left;
+  };
+  const Case cases[] = {
+      {"parent", {"delete A11", "delete A12", "delete A1"}, "A(A2),B(B1)"},
+      {"grandparent", {"delete A11", "delete A12", "delete A1", "delete A2", "delete A"}, "B(B1)"},
+      {"clear", {"delete A11", "delete B1", "delete B", "delete A12", "delete A1", "delete A2", "delete A"}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    LogTree tree;
+    BuildItems(tree, nullptr, "A(A1(A11,A12),A2),B(B1)");
+    bool once = true;
+    tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+      tree.Log("delete " + item->Text());
+      if (item->Text() != "A11" || !once) return;
+      once = false;
+      if (c.action == "parent") Find(tree, "A1")->Delete();
+      if (c.action == "grandparent") tree.Items()->Delete(Find(tree, "A"));
+      if (c.action == "clear") tree.Items()->Clear();
+    };
+    tree.Take();
+    Find(tree, "A11")->Delete();
+    EXPECT_EQ(tree.Take(), c.log);
+    EXPECT_EQ(Dump(tree), c.left);
+    std::vector<TMtTreeItem*> all;
+    PreOrder(tree.Items()->Root(), all, false, false);
+    EXPECT_EQ(tree.Items()->Count(), static_cast<int>(all.size()));
+  }
+}
+
 TEST(MtTreeItems, HiddenCount) {
   LogTree tree;
   BuildItems(tree, nullptr, "A(A1,A2),B");

@@ -230,14 +230,42 @@ void TMtTreeItems::EndUpdate() { tree_->SetUpdating(false); }
 
 void TMtTreeItems::DeleteItem(TMtTreeItem* item) {
   if (item == nullptr || item->IsRoot() || item->deleting_ || item->store_ != this) return;
+  std::vector<TMtTreeItem*>& pending = tree_->pendingDeletes_;
+  if (HoldsDeletion(item)) {
+    // A deletion handler deletes an ancestor of the dying item: it cannot be freed while
+    // its descendant's deletion runs.
+    if (std::find(pending.begin(), pending.end(), item) == pending.end()) pending.push_back(item);
+    return;
+  }
   TMtUpdateBracket bracket(tree_);
   DeleteChild(item);
+  RunPendingDeletes();
+}
+
+bool TMtTreeItems::HoldsDeletion(const TMtTreeItem* item) const {
+  for (const TMtTreeItem* d : tree_->deletingItems_)
+    if (d->IsUnder(item)) return true;
+  return false;
+}
+
+void TMtTreeItems::RunPendingDeletes() {
+  std::vector<TMtTreeItem*>& pending = tree_->pendingDeletes_;
+  while (tree_->deletingItems_.empty() && !pending.empty()) {
+    TMtTreeItem* item = pending.front();
+    pending.erase(pending.begin());
+    DeleteItem(item);
+  }
 }
 
 void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
   TCustomMtTree* tree = tree_;
   TMtUpdateBracket bracket(tree);
   item->deleting_ = true;
+  tree->deletingItems_.push_back(item);
+  struct Running {
+    std::vector<TMtTreeItem*>& items;
+    ~Running() { items.pop_back(); }
+  } running{tree->deletingItems_};
   // Descendants go first, first child first, each by this same procedure.
   auto deleteChildren = [this, item] {
     while (item->GetHasChildren()) {
@@ -288,6 +316,7 @@ void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
   TMtTreeItem* parent = item->parent_;
   std::unique_ptr<TMtTreeItem> owned = parent->TakeChild(item->GetIndex());
   --count_;
+  std::erase(tree->pendingDeletes_, item);
   owned.reset();
 }
 

@@ -319,6 +319,10 @@ class TMtTreeItems : public TPersistent {
   void Walk(bool visibleOnly, bool forward, const TMtIterateProc& proc, void* data, TMtTreeItem* start) const;
   // The deletion of one child with its subtree, events in the tree's order.
   void DeleteChild(TMtTreeItem* item);
+  // True when the item's deletion, or that of an item below it, is running.
+  bool HoldsDeletion(const TMtTreeItem* item) const;
+  // The deletions asked for while the item's descendant was being deleted.
+  void RunPendingDeletes();
   void CopyChildren(TMtTreeItem* target, const TMtTreeItem& source);
 
   TCustomMtTree* tree_;
@@ -549,6 +553,11 @@ class TCustomMtTree : public TObject {
   TMtHeaderSections* sections_ = ownSections_.get();
   TMtSortRun* sortRun_ = nullptr;  // the sort in progress
   unsigned deletions_ = 0;         // items forgotten so far (a sort checks it)
+  // The items whose deletion is running (innermost last), and the items a deletion
+  // handler asked to delete while a descendant of theirs was still being deleted: they
+  // go when the running deletions have ended.
+  std::vector<TMtTreeItem*> deletingItems_;
+  std::vector<TMtTreeItem*> pendingDeletes_;
 };
 
 // Opens an update bracket of the tree for its lifetime.

@@ -387,11 +387,18 @@ void TMtTreeItem::PutChild(int index, std::unique_ptr<TMtTreeItem> child) {
 
 void TMtTreeItem::Clear() {
   TMtUpdateBracket bracket(tree_);
-  while (!children_.empty()) {
-    TMtTreeItem* child = children_.front().get();
+  for (std::size_t i = 0; i < children_.size();) {
+    TMtTreeItem* child = children_[i].get();
     if (child->deleting_) break;  // a deletion handler clearing the item that is being deleted
+    if (store_->HoldsDeletion(child)) {
+      // An ancestor of an item whose deletion runs: it goes when that deletion has ended.
+      store_->DeleteItem(child);
+      ++i;
+      continue;
+    }
     store_->DeleteChild(child);
   }
+  store_->RunPendingDeletes();
 }
 
 void TMtTreeItem::Sort(bool recursive) {
