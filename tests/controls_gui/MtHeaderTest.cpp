@@ -387,6 +387,29 @@ TEST_F(MtHeaderTest, RepaintFromChecksTheNumberAndHintsBySection) {
   EXPECT_EQ(header.HintAt({350, 5}), "header");
 }
 
+// Numbers read from a stream may leave gaps (0 and 2 for two sections): the section
+// numbered 2 exists, so changing it repaints instead of failing.
+TEST_F(MtHeaderTest, SectionsWithGappedNumbersRepaint) {
+  TMtHeaderSections source;
+  source.AddSection()->SetText("X");
+  source.AddSection()->SetText("Y");
+  TMemoryStream m;
+  source.WriteData(m);
+  std::string bytes = m.Bytes();
+  // The second block starts after the first block (64) and its strings ("X" 6, then 5 + 4 + 4).
+  ASSERT_EQ(bytes[8 + 64 + 19 + 36], 1);
+  bytes[8 + 64 + 19 + 36] = 2;
+  TMemoryStream gapped(bytes);
+  header.Sections().ReadData(gapped);
+  TMtHeaderSection* y = header.Sections().FindByNumber(2);
+  ASSERT_NE(y, nullptr);
+  EXPECT_EQ(y->Text(), "Y");
+  EXPECT_NO_THROW(y->SetWidth(77));
+  EXPECT_EQ(y->Width(), 77);
+  EXPECT_NO_THROW(header.RepaintFrom(2));
+  EXPECT_THROW(header.RepaintFrom(1), EMtError);
+}
+
 TEST_F(MtHeaderTest, StickySectionsKeepTheirSharesWithoutDividingByZero) {
   header.show();
   C()->SetMinWidth(0);

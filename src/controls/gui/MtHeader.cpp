@@ -489,8 +489,10 @@ void TCustomMtHeader::SectionMove(TMtHeaderSection* Section, int OldPos, int New
 }
 
 void TCustomMtHeader::RepaintFrom(int SectionNumber) {
-  if (SectionNumber < 0 || SectionNumber >= Sections().GetCount()) throw EMtError("Index out of bounds");
-  const TRect r = SectionRect(Sections().FindByNumber(SectionNumber));
+  // Numbers read from a stream may leave gaps: what matters is that the section exists.
+  const TMtHeaderSection* s = Sections().FindByNumber(SectionNumber);
+  if (!s) throw EMtError("Index out of bounds");
+  const TRect r = SectionRect(s);
   if (r.IsEmpty()) Invalidate();
   else InvalidateRect(Rect(r.Left, 0, std::max(ClientWidth(), r.Right), ClientHeight()));
 }

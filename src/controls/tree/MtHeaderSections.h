@@ -48,7 +48,7 @@ class IMtHeaderSectionsOwner {
     (void)Section, (void)OldPos, (void)NewPos;
   }
   // Repaint from the section with that number on (the header raises EMtError "Index out
-  // of bounds" for a number outside 0..count-1), or all of it.
+  // of bounds" for a number that no section has), or all of it.
   virtual void RepaintFrom(int SectionNumber) { (void)SectionNumber; }
   virtual void Repaint() {}
   // The sections were replaced or renumbered: recompute the header.
