@@ -364,6 +364,43 @@ TEST_F(MtHeaderTest, SectionsDeletedDuringAGestureAreForgotten) {
   EXPECT_EQ(header.Sections().GetCount(), 0);
 }
 
+// Clear frees the sections without events: the header forgets them all the same.
+TEST_F(MtHeaderTest, SectionsClearedDuringAGestureAreForgotten) {
+  header.MouseMove(0, 10, 8);
+  Press(C()->GetRight() - 1);  // resizing C
+  ASSERT_NE(header.ResizingSection(), nullptr);
+  TakeLog();
+  header.Sections().Clear();
+  EXPECT_EQ(header.ResizingSection(), nullptr);
+  EXPECT_EQ(header.HotSection(), nullptr);
+  EXPECT_FALSE(header.MouseCapture());
+  Move(300);
+  Release(300);
+  EXPECT_EQ(TakeLog(), (Log{"up"}));
+
+  header.Sections().AddSection()->SetWidth(80);
+  Press(40);
+  Move(60);
+  header.Sections().Clear();
+  EXPECT_EQ(header.PressedSection(), nullptr);
+  EXPECT_EQ(header.DraggedSection(), nullptr);
+  Release(60);
+  EXPECT_EQ(TakeLog(), (Log{"down", "up"}));  // no click, no move
+
+  // A stream that fails before its first section also takes the old ones away.
+  header.Sections().AddSection()->SetWidth(80);
+  Press(79);
+  ASSERT_NE(header.ResizingSection(), nullptr);
+  TMemoryStream broken;
+  broken.WriteInt32(-8);
+  broken.SetPosition(0);
+  EXPECT_THROW(header.Sections().ReadData(broken), EReadError);
+  EXPECT_EQ(header.ResizingSection(), nullptr);
+  Move(120);
+  Release(120);
+  header.RenderToImage();
+}
+
 TEST_F(MtHeaderTest, RightAlignedOrderReversesSilently) {
   header.SetRightAlignedOrder(true);
   EXPECT_EQ(Pos(0)->Text() + Pos(1)->Text() + Pos(2)->Text() + Pos(3)->Text(), "DCBA");

@@ -241,11 +241,14 @@ class TMtHeaderSections : public TPersistent {
   // The last visible section in display order; nullptr when none is visible.
   TMtHeaderSection* LastVisibleSection() const;
   TMtHeaderSection* PrevVisibleSection(const TMtHeaderSection* Section) const;
-  // Frees every section without events.
+  // Frees every section without events; the header forgets them (SectionsChanged).
   void Clear();
 
  private:
   friend class TMtHeaderSection;
+  // Frees every section and tells no one: the callers recompute the header afterwards,
+  // or the header is going away.
+  void FreeSections();
   int LowestFreeNumber() const;
   void Renumber();
   void ReadSections(TStream& Stream, int marker);
