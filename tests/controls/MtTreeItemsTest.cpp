@@ -1,6 +1,8 @@
 // The item store: placement, deletion, moves and copies.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -345,6 +347,26 @@ TEST(MtTreeItems, DeletionHandlersThatDeleteAncestors) {
     PreOrder(tree.Items()->Root(), all, false, false);
     EXPECT_EQ(tree.Items()->Count(), static_cast<int>(all.size()));
   }
+}
+
+// A deletion handler that raises stops that deletion; the item stays in the tree and
+// can be deleted later like any other.
+TEST(MtTreeItems, ADeletionHandlerThatRaisesLeavesADeletableItem) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A(A1),B");
+  bool raise = true;
+  tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+    tree.Log("delete " + item->Text());
+    if (item->Text() == "A" && std::exchange(raise, false)) throw EMtTreeError("refused");
+  };
+  tree.Take();
+  EXPECT_THROW(Find(tree, "A")->Delete(), EMtTreeError);
+  EXPECT_EQ(Dump(tree), "A,B");
+  EXPECT_EQ(tree.Items()->Count(), 2);
+  tree.Items()->Clear();
+  EXPECT_EQ(tree.Take(), (Strings{"delete A1", "delete A", "delete A", "delete B"}));
+  EXPECT_EQ(Dump(tree), "");
+  EXPECT_EQ(tree.Items()->Count(), 0);
 }
 
 TEST(MtTreeItems, HiddenCount) {

@@ -262,10 +262,15 @@ void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
   TMtUpdateBracket bracket(tree);
   item->deleting_ = true;
   tree->deletingItems_.push_back(item);
+  // A handler that raises stops the deletion: the item stays, and can be deleted again.
   struct Running {
     std::vector<TMtTreeItem*>& items;
-    ~Running() { items.pop_back(); }
-  } running{tree->deletingItems_};
+    TMtTreeItem* unfinished;
+    ~Running() {
+      items.pop_back();
+      if (unfinished != nullptr) unfinished->deleting_ = false;
+    }
+  } running{tree->deletingItems_, item};
   // Descendants go first, first child first, each by this same procedure.
   auto deleteChildren = [this, item] {
     while (item->GetHasChildren()) {
@@ -313,6 +318,7 @@ void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
   if (tree->editedItem_ == item) tree->editedItem_ = nullptr;
   forgetRow();
 
+  running.unfinished = nullptr;
   TMtTreeItem* parent = item->parent_;
   std::unique_ptr<TMtTreeItem> owned = parent->TakeChild(item->GetIndex());
   --count_;
