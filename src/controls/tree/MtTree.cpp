@@ -549,16 +549,22 @@ void TCustomMtTree::FireSelectedChange(TMtTreeItem* item) {
 void TCustomMtTree::SetItemFocused(TMtTreeItem* item) {
   if (item == itemFocused_) return;
   TMtUpdateBracket bracket(this);
+  if (AutoExpand && item != nullptr && itemFocused_ != nullptr) {
+    // The old focus's branch collapses first. Its handlers may delete items: one that is
+    // gone is neither collapsed nor focused.
+    const unsigned deletions = deletions_;
+    auto alive = [this, deletions](const TMtTreeItem* p) { return deletions_ == deletions || HoldsItem(p); };
+    std::vector<TMtTreeItem*> toCollapse;
+    for (TMtTreeItem* p = itemFocused_; p != nullptr; p = p->GetParent())
+      if (!item->IsUnder(p) && p->GetExpanded()) toCollapse.push_back(p);
+    for (TMtTreeItem* p : toCollapse)
+      if (alive(p)) p->Collapse(false);
+    if (!alive(item) || item == itemFocused_) return;
+  }
   TMtTreeItem* old = itemFocused_;
   if (old != nullptr) {
     old->SetStateBit(isFocused, false);
     RedrawItem(old);
-    if (AutoExpand && item != nullptr) {
-      std::vector<TMtTreeItem*> toCollapse;
-      for (TMtTreeItem* p = old; p != nullptr; p = p->GetParent())
-        if (!item->IsUnder(p) && p->GetExpanded()) toCollapse.push_back(p);
-      for (TMtTreeItem* p : toCollapse) p->Collapse(false);
-    }
   }
   itemFocused_ = item;
   if (!multiSelect_) {
@@ -614,6 +620,14 @@ void TCustomMtTree::ForgetItem(TMtTreeItem* item) {
   if (dropTarget_ == item) dropTarget_ = nullptr;
   if (anchor_ == item) anchor_ = nullptr;
   if (armedItem_ == item) armedItem_ = nullptr;
+}
+
+bool TCustomMtTree::HoldsItem(const TMtTreeItem* item) const {
+  if (item == nullptr) return false;
+  TMtTreeWalker walker(this, false);
+  for (walker.First(items_->Root()); walker.Current() != nullptr; walker.Next())
+    if (walker.Current() == item) return true;
+  return false;
 }
 
 bool TCustomMtTree::IsRowItem(const TMtTreeItem* item) const {

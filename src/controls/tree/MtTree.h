@@ -211,7 +211,8 @@ class TMtTreeItem : public TPersistent {
 
   TMtTreeItem* ParentOrRoot(TMtTreeItem* p) const;
   void SetStateBit(int element, bool on);
-  void CollapseOne(bool recursive);
+  // False when a handler deleted the item.
+  bool CollapseOne(bool recursive);
   void ColumnTextChanged();
   bool SortAfterTextChange() const;
   void CopyFrom(const TMtTreeItem& source);
@@ -404,6 +405,12 @@ class TCustomMtTree : public TObject {
   void SetInValidation(bool b) { inValidation_ = b; }
   int HiddenCount() const { return hiddenCount_; }
   bool Destroying() const { return destroying_; }
+  // True when the item is one of the tree's (the pointer is only compared, so it may be
+  // one that a handler has freed).
+  bool HoldsItem(const TMtTreeItem* item) const;
+  // How many items have been deleted so far: handlers that may delete items are checked
+  // against it.
+  unsigned Deletions() const { return deletions_; }
 
   // --- update bracket: layout work waits until the outermost bracket closes
   void SetUpdating(bool updating);

@@ -261,41 +261,79 @@ void TMtTreeItem::SetHidden(bool hidden) {
     tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
 }
 
-void TMtTreeItem::Expand(bool recursive) {
-  TMtUpdateBracket bracket(tree_);
-  if (!IsRoot()) {
-    bool canProcess = true;
-    tree_->DoItemExpanding(this, canProcess);
-    if (!canProcess) return;
-  }
-  SetStateBit(isExpanded, true);
-  if (!IsRoot()) tree_->DoItemExpand(this);
-  if (recursive)
-    for (std::size_t i = 0; i < children_.size(); ++i) children_[i]->Expand(true);
-  tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+namespace {
+
+// After the tree's handlers ran: whether the item is still one of the tree's (handlers may
+// delete items; the pointer is then only compared). `deletions` is the tree's count of
+// deletions when the item was last known to be there.
+bool Survived(const TCustomMtTree* tree, unsigned& deletions, const TMtTreeItem* item) {
+  if (tree->Deletions() == deletions) return true;
+  if (!tree->HoldsItem(item)) return false;
+  deletions = tree->Deletions();
+  return true;
 }
 
-void TMtTreeItem::CollapseOne(bool recursive) {
+}  // namespace
+
+void TMtTreeItem::Expand(bool recursive) {
+  TCustomMtTree* tree = tree_;
+  TMtUpdateBracket bracket(tree);
+  unsigned deletions = tree->Deletions();
   if (!IsRoot()) {
     bool canProcess = true;
-    tree_->DoItemCollapsing(this, canProcess);
-    if (!canProcess) return;
-    // The hidden root stays expanded: its children are the top-level rows.
-    SetStateBit(isExpanded, false);
-    tree_->DoItemCollapse(this);
+    tree->DoItemExpanding(this, canProcess);
+    if (!Survived(tree, deletions, this) || !canProcess) return;
+  }
+  SetStateBit(isExpanded, true);
+  if (!IsRoot()) {
+    tree->DoItemExpand(this);
+    if (!Survived(tree, deletions, this)) return;
   }
   if (recursive)
-    for (std::size_t i = 0; i < children_.size(); ++i) children_[i]->CollapseOne(true);
-  tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+    for (std::size_t i = 0; i < children_.size();) {
+      TMtTreeItem* child = children_[i].get();
+      child->Expand(true);
+      if (!Survived(tree, deletions, this)) return;
+      if (i < children_.size() && children_[i].get() == child) ++i;  // else it is gone
+    }
+  tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+}
+
+bool TMtTreeItem::CollapseOne(bool recursive) {
+  TCustomMtTree* tree = tree_;
+  unsigned deletions = tree->Deletions();
+  if (!IsRoot()) {
+    bool canProcess = true;
+    tree->DoItemCollapsing(this, canProcess);
+    if (!Survived(tree, deletions, this)) return false;
+    if (!canProcess) return true;
+    // The hidden root stays expanded: its children are the top-level rows.
+    SetStateBit(isExpanded, false);
+    tree->DoItemCollapse(this);
+    if (!Survived(tree, deletions, this)) return false;
+  }
+  if (recursive)
+    for (std::size_t i = 0; i < children_.size();) {
+      TMtTreeItem* child = children_[i].get();
+      child->CollapseOne(true);
+      if (!Survived(tree, deletions, this)) return false;
+      if (i < children_.size() && children_[i].get() == child) ++i;  // else it is gone
+    }
+  tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+  return true;
 }
 
 void TMtTreeItem::Collapse(bool recursive) {
-  TMtUpdateBracket bracket(tree_);
-  CollapseOne(recursive);
-  if (!tree_->DeselectChildrenOnCollapse || (!IsRoot() && GetExpanded())) return;
-  // Every item below loses its selection; the item itself keeps it.
+  TCustomMtTree* tree = tree_;
+  TMtUpdateBracket bracket(tree);
+  if (!CollapseOne(recursive)) return;  // a handler deleted the item
+  if (!tree->DeselectChildrenOnCollapse || (!IsRoot() && GetExpanded())) return;
+  // Every item below loses its selection; the item itself keeps it. A selection handler
+  // that deletes items ends the walk.
+  const unsigned deletions = tree->Deletions();
   for (TMtTreeItem* item = GetChildren(0); item != nullptr && item != this;) {
     item->SetState(isSelected, false);
+    if (tree->Deletions() != deletions) return;
     if (item->GetHasChildren()) {
       item = item->GetChildren(0);
       continue;
