@@ -687,3 +687,31 @@ TEST(MtTreeBracket, DerivedControlsInterceptEvents) {
 }
 
 }  // namespace
+
+// Change and selection handlers that delete the item they are told of.
+TEST(MtTreeState, ChangeHandlersThatDeleteTheItem) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A,B");
+  tree.OnItemChange = [&](TObject*, TMtTreeItem* item, int) {
+    if (item->Text() == "X") item->Delete();
+  };
+  EXPECT_EQ(tree.Items()->AddChildObject(nullptr, "X", &tree), nullptr);
+  EXPECT_EQ(Dump(tree), "A,B");
+  EXPECT_EQ(tree.Items()->Count(), 2);
+  TMtTreeItem* b = Find(tree, "B");
+  b->SetText("X");
+  EXPECT_EQ(Dump(tree), "A");
+  Find(tree, "A")->SetText("X");
+  EXPECT_EQ(Dump(tree), "");
+
+  BuildItems(tree, nullptr, "C,D");
+  tree.OnItemChange = [&](TObject*, TMtTreeItem* item, int mode) {
+    if (mode == icmState) item->Delete();
+  };
+  Find(tree, "C")->SetState(isBold, true);
+  EXPECT_EQ(Dump(tree), "D");
+  tree.OnItemSelectedChange = [&](TObject*, TMtTreeItem* item) { item->Delete(); };
+  Find(tree, "D")->SetState(isSelected, true);
+  EXPECT_EQ(Dump(tree), "");
+  EXPECT_EQ(tree.SelectedCount(), 0);
+}

@@ -160,13 +160,16 @@ TMtTreeItem* TMtTreeItems::AddItem(TMtTreeItem* parent) {
 
 namespace {
 
+// Nil when the change handler deleted the new item.
 TMtTreeItem* Named(TMtTreeItem* item, const AnsiString& text) {
+  TCustomMtTree* tree = item->Tree();
+  const unsigned deletions = tree->Deletions();
   item->SetText(text);
-  return item;
+  return deletions == tree->Deletions() || tree->HoldsItem(item) ? item : nullptr;
 }
 
 TMtTreeItem* WithData(TMtTreeItem* item, void* data) {
-  item->Data = data;
+  if (item != nullptr) item->Data = data;
   return item;
 }
 

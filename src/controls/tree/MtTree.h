@@ -260,7 +260,8 @@ class TMtTreeItems : public TPersistent {
   virtual std::unique_ptr<TMtTreeItem> CreateItem(TCustomMtTree* tree);
 
   // The add family: create through AddItem or InsertItem, then SetText (OnItemChange
-  // mode 0, possibly a re-sort), then Data for the Object variants.
+  // mode 0, possibly a re-sort), then Data for the Object variants. Nil when the change
+  // handler deleted the new item.
   TMtTreeItem* Add(TMtTreeItem* sibling, const AnsiString& text);
   TMtTreeItem* AddChild(TMtTreeItem* parent, const AnsiString& text);
   TMtTreeItem* AddChildFirst(TMtTreeItem* parent, const AnsiString& text);

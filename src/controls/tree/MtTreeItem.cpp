@@ -14,6 +14,17 @@ bool IsStyleElement(int element) {
 
 bool AddSortMode(TSortModes mode) { return mode == smAdd || mode == smAddClick; }
 
+// After the tree's handlers ran: whether the item is still one of the tree's (handlers may
+// delete items; the pointer is then only compared). `deletions` is the tree's count of
+// deletions when the item was last known to be there.
+bool Survived(const TCustomMtTree* tree, unsigned& deletions, const TMtTreeItem* item) {
+  if (tree->Deletions() == deletions) return true;
+  if (!tree->HoldsItem(item)) return false;
+  deletions = tree->Deletions();
+  return true;
+}
+
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -208,7 +219,10 @@ bool TMtTreeItem::SortAfterTextChange() const {
 
 void TMtTreeItem::SetText(const AnsiString& s) {
   text_ = s;
-  tree_->DoItemChange(this, icmText);
+  TCustomMtTree* tree = tree_;
+  unsigned deletions = tree->Deletions();
+  tree->DoItemChange(this, icmText);
+  if (!Survived(tree, deletions, this)) return;  // deleted by the handler
   if (!tree_->ShowColumns() && GetPathExpanded()) tree_->MarkDirty(TCustomMtTree::dfColumnWidth);
   if (SortAfterTextChange()) tree_->SortItemChildren(parent_, false);
   RedrawItem();
@@ -239,18 +253,22 @@ void TMtTreeItem::SetState(int element, bool on) {
   }
   if (element == isSelected) {
     if (!tree_->MultiSelect() || GetState(isSelected) == on) return;
-    tree_->AdjustSelectedCount(on ? 1 : -1);
+    TCustomMtTree* tree = tree_;
+    tree->AdjustSelectedCount(on ? 1 : -1);
     SetStateBit(isSelected, on);
-    tree_->FireSelectedChange(this);
-    RedrawItem();
+    unsigned deletions = tree->Deletions();
+    tree->FireSelectedChange(this);
+    if (Survived(tree, deletions, this)) RedrawItem();
     return;
   }
   if (!IsStyleElement(element) || GetState(element) == on) return;
   SetStateBit(element, on);
   if ((element == isBold || element == isItalic) && !tree_->ShowColumns() && GetPathExpanded())
     tree_->MarkDirty(TCustomMtTree::dfColumnWidth);
-  tree_->DoItemChange(this, icmState);
-  RedrawItem();
+  TCustomMtTree* tree = tree_;
+  unsigned deletions = tree->Deletions();
+  tree->DoItemChange(this, icmState);
+  if (Survived(tree, deletions, this)) RedrawItem();
 }
 
 void TMtTreeItem::SetHidden(bool hidden) {
@@ -261,19 +279,6 @@ void TMtTreeItem::SetHidden(bool hidden) {
     tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
 }
 
-namespace {
-
-// After the tree's handlers ran: whether the item is still one of the tree's (handlers may
-// delete items; the pointer is then only compared). `deletions` is the tree's count of
-// deletions when the item was last known to be there.
-bool Survived(const TCustomMtTree* tree, unsigned& deletions, const TMtTreeItem* item) {
-  if (tree->Deletions() == deletions) return true;
-  if (!tree->HoldsItem(item)) return false;
-  deletions = tree->Deletions();
-  return true;
-}
-
-}  // namespace
 
 void TMtTreeItem::Expand(bool recursive) {
   TCustomMtTree* tree = tree_;
