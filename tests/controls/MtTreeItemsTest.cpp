@@ -324,7 +324,9 @@ TEST(MtTreeItems, DeletionHandlersThatDeleteAncestors) {
   const Case cases[] = {
       {"parent", {"delete A11", "delete A12", "delete A1"}, "A(A2),B(B1)"},
       {"grandparent", {"delete A11", "delete A12", "delete A1", "delete A2", "delete A"}, "B(B1)"},
-      {"clear", {"delete A11", "delete B1", "delete B", "delete A12", "delete A1", "delete A2", "delete A"}, ""},
+      {"clear",
+       {"delete A11", "delete B1", "delete B", "delete A12", "delete A1", "delete A2", "delete A"},
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.action);

@@ -533,7 +533,8 @@ void TMtHeaderSections::ReadData(TStream& Stream) {
   };
   try {
     const std::int32_t marker = Stream.ReadInt32();
-    if (marker == -8 || marker == -6 || marker == -5 || marker == -4 || marker == -3) ReadSections(Stream, marker);
+    if (marker == -8 || marker == -6 || marker == -5 || marker == -4 || marker == -3)
+      ReadSections(Stream, marker);
   } catch (...) {
     try {
       finish();
