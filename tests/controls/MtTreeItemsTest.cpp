@@ -581,6 +581,29 @@ TEST(MtTreeItems, AssignCopiesTheSubtree) {
   EXPECT_EQ(Dump(source), "A(A1(A11),A2),B");
 }
 
+// Focus and selection belong to the tree: an item that has them keeps them when another
+// item is assigned to it, and the tree's count of selected items stays right.
+TEST(MtTreeItems, AssignKeepsTheTargetsFocusAndSelection) {
+  for (bool multi : {true, false}) {
+    SCOPED_TRACE(multi ? "multi" : "single");
+    LogTree tree;
+    tree.SetMultiSelect(multi);
+    BuildItems(tree, nullptr, "A,B(B1)");
+    TMtTreeItem* a = Find(tree, "A");
+    tree.SetItemFocused(a);
+    ASSERT_TRUE(a->GetState(isSelected));
+    a->Assign(Find(tree, "B"));
+    EXPECT_EQ(Dump(tree), "B(B1),B(B1)");
+    EXPECT_EQ(tree.ItemFocused(), a);
+    EXPECT_TRUE(a->GetState(isFocused));
+    EXPECT_TRUE(a->GetState(isSelected));
+    EXPECT_EQ(tree.SelectedCount(), 1);
+    tree.SetItemFocused(nullptr);
+    EXPECT_FALSE(a->GetState(isFocused));
+    EXPECT_EQ(tree.SelectedCount(), multi ? 1 : 0);
+  }
+}
+
 TEST(MtTreeItems, StoreAssign) {
   LogTree source;
   BuildItems(source, nullptr, "A(A1),B(B1,B2)");

@@ -543,7 +543,9 @@ void TMtTreeItem::CopyFrom(const TMtTreeItem& source) {
   Data = source.Data;
   color_ = source.color_;
   bkColor_ = source.bkColor_;
-  state_ = static_cast<std::uint16_t>(source.state_ & ~(Bit(isFocused) | Bit(isSelected)));
+  // Focus and selection are the tree's: the item keeps its own.
+  const std::uint16_t treeBits = Bit(isFocused) | Bit(isSelected);
+  state_ = static_cast<std::uint16_t>((source.state_ & ~treeBits) | (state_ & treeBits));
   if (IsRoot()) SetStateBit(isExpanded, true);
   parentStyle_ = source.parentStyle_;
   parentColors_ = source.parentColors_;
