@@ -1,11 +1,11 @@
 // The item store: placement, deletion, moves and copies.
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TreeFixture.h"
@@ -369,6 +369,24 @@ TEST(MtTreeItems, ADeletionHandlerThatRaisesLeavesADeletableItem) {
   EXPECT_EQ(tree.Take(), (Strings{"delete A1", "delete A", "delete A", "delete B"}));
   EXPECT_EQ(Dump(tree), "");
   EXPECT_EQ(tree.Items()->Count(), 0);
+}
+
+// Focus handlers that delete the newly focused item while another deletion hands the
+// focus on: the focus may come back to the item being deleted, which then goes without
+// leaving its selection counted.
+TEST(MtTreeItems, FocusHandedBackToAnItemBeingDeleted) {
+  LogTree tree;  // multi-select
+  BuildItems(tree, nullptr, "A,B");
+  std::set<std::string> deleted;
+  tree.OnItemFocused = [&](TObject*) {
+    TMtTreeItem* f = tree.ItemFocused();
+    if (f != nullptr && deleted.insert(f->Text()).second) f->Delete();
+  };
+  tree.SetItemFocused(Find(tree, "B"));
+  EXPECT_EQ(Dump(tree), "");
+  EXPECT_EQ(tree.Items()->Count(), 0);
+  EXPECT_EQ(tree.ItemFocused(), nullptr);
+  EXPECT_EQ(tree.SelectedCount(), 0);
 }
 
 TEST(MtTreeItems, HiddenCount) {

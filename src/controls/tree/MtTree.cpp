@@ -313,11 +313,16 @@ void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
   forgetRow();
   tree->DoItemDelete(item);
 
-  // The handler may have added children or pointed the tree at the item again: nothing
-  // may keep a reference to it once it is freed.
+  // The handler may have added children or pointed the tree at the item again (the focus
+  // may even have been handed back to it, selecting it anew): nothing may keep a
+  // reference to it, or count it, once it is freed.
   deleteChildren();
   tree->ForgetItem(item);
   if (tree->itemFocused_ == item) tree->itemFocused_ = nullptr;
+  if (tree->multiSelect_ && item->GetState(isSelected)) {
+    item->SetStateBit(isSelected, false);
+    tree->AdjustSelectedCount(-1);
+  }
   if (tree->editedItem_ == item) tree->editedItem_ = nullptr;
   forgetRow();
 
