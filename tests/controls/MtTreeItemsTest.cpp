@@ -622,6 +622,22 @@ TEST(MtTreeItems, AssignKeepsTheTargetsFocusAndSelection) {
   }
 }
 
+// Assigning deletes the target's children first: a deletion handler that deletes the
+// source (or the target) ends the copy.
+TEST(MtTreeItems, AssignWhoseDeletionHandlerDeletesTheSourceOrTarget) {
+  for (const std::string victim : {"A", "B"}) {
+    SCOPED_TRACE(victim);
+    LogTree tree;
+    BuildItems(tree, nullptr, "A(A1),B(B1),C");
+    tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+      if (item->Text() == "B1") Find(tree, victim)->Delete();
+    };
+    Find(tree, "B")->Assign(Find(tree, "A"));
+    EXPECT_EQ(Dump(tree), victim == "A" ? "B,C" : "A(A1),C");
+    EXPECT_EQ(tree.Items()->Count(), 2 + (victim == "B" ? 1 : 0));
+  }
+}
+
 TEST(MtTreeItems, StoreAssign) {
   LogTree source;
   BuildItems(source, nullptr, "A(A1),B(B1,B2)");

@@ -632,6 +632,7 @@ void TCustomMtTree::ForgetItem(TMtTreeItem* item) {
 
 bool TCustomMtTree::HoldsItem(const TMtTreeItem* item) const {
   if (item == nullptr) return false;
+  if (item == items_->Root()) return true;
   TMtTreeWalker walker(this, false);
   for (walker.First(items_->Root()); walker.Current() != nullptr; walker.Next())
     if (walker.Current() == item) return true;

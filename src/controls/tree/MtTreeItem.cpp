@@ -577,9 +577,14 @@ void TMtTreeItem::Assign(const TPersistent* source) {
   }
   if (item == this) return;
   if (item->IsUnder(this) || IsUnder(item)) throw EMtTreeError("Can't assign an item to one of its subitems.");
-  TMtUpdateBracket bracket(tree_);
+  TCustomMtTree* tree = tree_;
+  TCustomMtTree* sourceTree = item->tree_;
+  TMtUpdateBracket bracket(tree);
+  unsigned deletions = tree->Deletions(), sourceDeletions = sourceTree->Deletions();
   Clear();
+  // The deletion handlers may have deleted this item or the source.
+  if (!Survived(tree, deletions, this) || !Survived(sourceTree, sourceDeletions, item)) return;
   CopyFrom(*item);
   store_->CopyChildren(this, *item);
-  tree_->MarkDirty(TCustomMtTree::dfAll);
+  tree->MarkDirty(TCustomMtTree::dfAll);
 }
