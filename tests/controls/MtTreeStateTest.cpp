@@ -715,3 +715,16 @@ TEST(MtTreeState, ChangeHandlersThatDeleteTheItem) {
   EXPECT_EQ(Dump(tree), "");
   EXPECT_EQ(tree.SelectedCount(), 0);
 }
+
+// Making an item visible expands its ancestors from the top; a handler that deletes the
+// rest of the path ends it.
+TEST(MtTreeState, MakeFullyVisibleWhoseHandlerDeletesThePath) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A(A1(A11)),B");
+  tree.OnItemExpand = [&](TObject*, TMtTreeItem* item) {
+    if (item->Text() == "A") Find(tree, "A1")->Delete();
+  };
+  Find(tree, "A11")->MakeFullyVisible(true);
+  EXPECT_EQ(Dump(tree), "A,B");
+  EXPECT_TRUE(Find(tree, "A")->GetExpanded());
+}

@@ -359,11 +359,16 @@ void TMtTreeItem::SetExpanded(bool expanded) {
 
 void TMtTreeItem::MakeFullyVisible(bool expandParents) {
   if (!expandParents) return;
-  TMtUpdateBracket bracket(tree_);
+  TCustomMtTree* tree = tree_;
+  TMtUpdateBracket bracket(tree);
   std::vector<TMtTreeItem*> ancestors;
   for (TMtTreeItem* p = GetParent(); p != nullptr; p = p->GetParent()) ancestors.push_back(p);
-  for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it)
+  unsigned deletions = tree->Deletions();
+  for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) {
+    // An expansion handler that deletes items (the path among them) ends the walk.
+    if (!Survived(tree, deletions, this)) return;
     if (!(*it)->GetExpanded()) (*it)->Expand(false);
+  }
 }
 
 void TMtTreeItem::SetChecked(bool checked) {
