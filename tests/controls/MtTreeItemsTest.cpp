@@ -389,6 +389,27 @@ TEST(MtTreeItems, FocusHandedBackToAnItemBeingDeleted) {
   EXPECT_EQ(tree.SelectedCount(), 0);
 }
 
+// While a deletion runs, a handler moves neither the items on its path nor anything into
+// the subtree being deleted (the moves are ignored).
+TEST(MtTreeItems, DeletionHandlersThatMoveItems) {
+  for (const std::string move : {"path", "into"}) {
+    SCOPED_TRACE(move);
+    LogTree tree;
+    BuildItems(tree, nullptr, "A(A1,A2),B(B1),C");
+    tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+      tree.Log("delete " + item->Text());
+      if (item->Text() != "A1") return;
+      if (move == "path") Find(tree, "A")->MoveTo(Find(tree, "B"));
+      if (move == "into") Find(tree, "B")->MoveTo(Find(tree, "A"));
+    };
+    tree.Take();
+    Find(tree, "A")->Delete();
+    EXPECT_EQ(tree.Take(), (Strings{"delete A1", "delete A2", "delete A"}));
+    EXPECT_EQ(Dump(tree), "B(B1),C");
+    EXPECT_EQ(tree.Items()->Count(), 3);
+  }
+}
+
 TEST(MtTreeItems, HiddenCount) {
   LogTree tree;
   BuildItems(tree, nullptr, "A(A1,A2),B");

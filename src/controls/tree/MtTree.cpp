@@ -251,6 +251,12 @@ bool TMtTreeItems::HoldsDeletion(const TMtTreeItem* item) const {
   return false;
 }
 
+bool TMtTreeItems::InDeletion(const TMtTreeItem* item) const {
+  for (const TMtTreeItem* d : tree_->deletingItems_)
+    if (item->IsUnder(d)) return true;
+  return false;
+}
+
 void TMtTreeItems::RunPendingDeletes() {
   std::vector<TMtTreeItem*>& pending = tree_->pendingDeletes_;
   while (tree_->deletingItems_.empty() && !pending.empty()) {

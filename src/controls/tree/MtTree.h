@@ -323,6 +323,8 @@ class TMtTreeItems : public TPersistent {
   void DeleteChild(TMtTreeItem* item);
   // True when the item's deletion, or that of an item below it, is running.
   bool HoldsDeletion(const TMtTreeItem* item) const;
+  // True when the item's deletion, or that of an item above it, is running.
+  bool InDeletion(const TMtTreeItem* item) const;
   // The deletions asked for while the item's descendant was being deleted.
   void RunPendingDeletes();
   void CopyChildren(TMtTreeItem* target, const TMtTreeItem& source);

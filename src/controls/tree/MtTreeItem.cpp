@@ -478,6 +478,9 @@ void TMtTreeItem::MoveToIns(TMtTreeItem* newParent, int index) {
   if (target->IsUnder(this)) throw EMtTreeError(kMtMoveToSubitem);
   const int count = target->GetChildrenCount();
   if (index < 0 || index > count) throw EMtTreeError(kMtItemIndexError);
+  // While a deletion runs, the items on its path stay where they are, and nothing moves
+  // into the subtree being deleted.
+  if (store_->HoldsDeletion(this) || store_->InDeletion(target)) return;
 
   TMtUpdateBracket bracket(tree_);
   TMtTreeItem* oldParent = parent_;
