@@ -410,6 +410,24 @@ TEST(MtTreeItems, DeletionHandlersThatMoveItems) {
   }
 }
 
+// A deletion handler that assigns a hidden item (with children) to the dying item: the
+// copies go with it, and the tree's count of hidden items stays right.
+TEST(MtTreeItems, DeletionHandlerThatAssignsToTheDyingItem) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A,H(H1)");
+  Find(tree, "H")->SetHidden(true);
+  tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+    tree.Log("delete " + item->Text());
+    if (item->Text() == "A") item->Assign(Find(tree, "H"));
+  };
+  tree.Take();
+  Find(tree, "A")->Delete();
+  EXPECT_EQ(tree.Take(), (Strings{"delete A", "delete H1"}));
+  EXPECT_EQ(Dump(tree), "H(H1)");
+  EXPECT_EQ(tree.Items()->Count(), 2);
+  EXPECT_EQ(tree.HiddenCount(), 1);
+}
+
 TEST(MtTreeItems, HiddenCount) {
   LogTree tree;
   BuildItems(tree, nullptr, "A(A1,A2),B");

@@ -329,6 +329,10 @@ void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
     item->SetStateBit(isSelected, false);
     tree->AdjustSelectedCount(-1);
   }
+  if (item->hidden_) {  // hidden again by a handler (an assignment to it)
+    --tree->hiddenCount_;
+    item->hidden_ = false;
+  }
   if (tree->editedItem_ == item) tree->editedItem_ = nullptr;
   forgetRow();
 

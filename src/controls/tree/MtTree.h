@@ -182,7 +182,9 @@ class TMtTreeItem : public TPersistent {
   void ExchangeChildren(int i, int j);
   void MoveTo(TMtTreeItem* newParent);  // last child; nil means top level
   // Moves the item with its subtree. Refused moves (into its own subtree, an index
-  // outside 0..children count) raise EMtTreeError before anything changes.
+  // outside 0..children count) raise EMtTreeError before anything changes. While a
+  // deletion runs, moving an item on its path, or into the subtree being deleted, does
+  // nothing.
   void MoveToIns(TMtTreeItem* newParent, int index);
   virtual void MoveToMode(TMtTreeItem* item, int mode);
   virtual void Delete();
