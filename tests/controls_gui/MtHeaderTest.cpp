@@ -253,6 +253,25 @@ TEST_F(MtHeaderTest, ExpandSignTogglesWithoutAClick) {
   EXPECT_EQ(TakeLog(), (Log{"down", "click A", "up"}));
 }
 
+// A show/hide handler that deletes the section whose sign was pressed: no expand event
+// names the freed section.
+TEST_F(MtHeaderTest, ExpandSignWhoseShowHideHandlerDeletesTheSection) {
+  A()->SetExpandable(true);
+  TMtHeaderSection* child = header.Sections().AddSection();
+  child->SetText("E");
+  child->SetParentSection(A());
+  TMtHeaderSection* parent = A();
+  header.OnSectionShowHide = [this, parent](TObject*, TMtHeaderSection* s) {
+    log.push_back("showhide " + Name(s));
+    if (header.Sections().IndexOf(parent) >= 0) header.Sections().DeleteSection(parent);
+  };
+  TakeLog();
+  Press(92, 5);
+  Release(92, 5);
+  EXPECT_EQ(TakeLog(), (Log{"showhide E", "showhide E", "down", "up"}));
+  EXPECT_EQ(header.Sections().GetCount(), 4);
+}
+
 TEST_F(MtHeaderTest, FilterButtonCallsWithoutAClick) {
   A()->SetFilterEnabled(true);
   Press(94, 14);
