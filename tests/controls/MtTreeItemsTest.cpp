@@ -3,7 +3,9 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TreeFixture.h"
@@ -310,6 +312,122 @@ TEST(MtTreeItems, DeletionHandlersThatDeleteItems) {
   EXPECT_EQ(tree.Items()->Count(), 1);
 }
 
+// A deletion handler that deletes an ancestor of the dying item, or clears the whole
+// tree: an ancestor cannot go while its descendant is still being deleted, so it goes
+// right after that deletion has ended; everything else goes at once.
+TEST(MtTreeItems, DeletionHandlersThatDeleteAncestors) {
+  struct Case {
+    std::string action;
+    Strings log;
+    std::string left;
+  };
+  const Case cases[] = {
+      {"parent", {"delete A11", "delete A12", "delete A1"}, "A(A2),B(B1)"},
+      {"grandparent", {"delete A11", "delete A12", "delete A1", "delete A2", "delete A"}, "B(B1)"},
+      {"clear",
+       {"delete A11", "delete B1", "delete B", "delete A12", "delete A1", "delete A2", "delete A"},
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    LogTree tree;
+    BuildItems(tree, nullptr, "A(A1(A11,A12),A2),B(B1)");
+    bool once = true;
+    tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+      tree.Log("delete " + item->Text());
+      if (item->Text() != "A11" || !once) return;
+      once = false;
+      if (c.action == "parent") Find(tree, "A1")->Delete();
+      if (c.action == "grandparent") tree.Items()->Delete(Find(tree, "A"));
+      if (c.action == "clear") tree.Items()->Clear();
+    };
+    tree.Take();
+    Find(tree, "A11")->Delete();
+    EXPECT_EQ(tree.Take(), c.log);
+    EXPECT_EQ(Dump(tree), c.left);
+    std::vector<TMtTreeItem*> all;
+    PreOrder(tree.Items()->Root(), all, false, false);
+    EXPECT_EQ(tree.Items()->Count(), static_cast<int>(all.size()));
+  }
+}
+
+// A deletion handler that raises stops that deletion; the item stays in the tree and
+// can be deleted later like any other.
+TEST(MtTreeItems, ADeletionHandlerThatRaisesLeavesADeletableItem) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A(A1),B");
+  bool raise = true;
+  tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+    tree.Log("delete " + item->Text());
+    if (item->Text() == "A" && std::exchange(raise, false)) throw EMtTreeError("refused");
+  };
+  tree.Take();
+  EXPECT_THROW(Find(tree, "A")->Delete(), EMtTreeError);
+  EXPECT_EQ(Dump(tree), "A,B");
+  EXPECT_EQ(tree.Items()->Count(), 2);
+  tree.Items()->Clear();
+  EXPECT_EQ(tree.Take(), (Strings{"delete A1", "delete A", "delete A", "delete B"}));
+  EXPECT_EQ(Dump(tree), "");
+  EXPECT_EQ(tree.Items()->Count(), 0);
+}
+
+// Focus handlers that delete the newly focused item while another deletion hands the
+// focus on: the focus may come back to the item being deleted, which then goes without
+// leaving its selection counted.
+TEST(MtTreeItems, FocusHandedBackToAnItemBeingDeleted) {
+  LogTree tree;  // multi-select
+  BuildItems(tree, nullptr, "A,B");
+  std::set<std::string> deleted;
+  tree.OnItemFocused = [&](TObject*) {
+    TMtTreeItem* f = tree.ItemFocused();
+    if (f != nullptr && deleted.insert(f->Text()).second) f->Delete();
+  };
+  tree.SetItemFocused(Find(tree, "B"));
+  EXPECT_EQ(Dump(tree), "");
+  EXPECT_EQ(tree.Items()->Count(), 0);
+  EXPECT_EQ(tree.ItemFocused(), nullptr);
+  EXPECT_EQ(tree.SelectedCount(), 0);
+}
+
+// While a deletion runs, a handler moves neither the items on its path nor anything into
+// the subtree being deleted (the moves are ignored).
+TEST(MtTreeItems, DeletionHandlersThatMoveItems) {
+  for (const std::string move : {"path", "into"}) {
+    SCOPED_TRACE(move);
+    LogTree tree;
+    BuildItems(tree, nullptr, "A(A1,A2),B(B1),C");
+    tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+      tree.Log("delete " + item->Text());
+      if (item->Text() != "A1") return;
+      if (move == "path") Find(tree, "A")->MoveTo(Find(tree, "B"));
+      if (move == "into") Find(tree, "B")->MoveTo(Find(tree, "A"));
+    };
+    tree.Take();
+    Find(tree, "A")->Delete();
+    EXPECT_EQ(tree.Take(), (Strings{"delete A1", "delete A2", "delete A"}));
+    EXPECT_EQ(Dump(tree), "B(B1),C");
+    EXPECT_EQ(tree.Items()->Count(), 3);
+  }
+}
+
+// A deletion handler that assigns a hidden item (with children) to the dying item: the
+// copies go with it, and the tree's count of hidden items stays right.
+TEST(MtTreeItems, DeletionHandlerThatAssignsToTheDyingItem) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A,H(H1)");
+  Find(tree, "H")->SetHidden(true);
+  tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+    tree.Log("delete " + item->Text());
+    if (item->Text() == "A") item->Assign(Find(tree, "H"));
+  };
+  tree.Take();
+  Find(tree, "A")->Delete();
+  EXPECT_EQ(tree.Take(), (Strings{"delete A", "delete H1"}));
+  EXPECT_EQ(Dump(tree), "H(H1)");
+  EXPECT_EQ(tree.Items()->Count(), 2);
+  EXPECT_EQ(tree.HiddenCount(), 1);
+}
+
 TEST(MtTreeItems, HiddenCount) {
   LogTree tree;
   BuildItems(tree, nullptr, "A(A1,A2),B");
@@ -518,6 +636,45 @@ TEST(MtTreeItems, AssignCopiesTheSubtree) {
   EXPECT_THROW(a->Assign(Find(source, "A1")), EMtTreeError);
   EXPECT_THROW(Find(source, "A11")->Assign(a), EMtTreeError);
   EXPECT_EQ(Dump(source), "A(A1(A11),A2),B");
+}
+
+// Focus and selection belong to the tree: an item that has them keeps them when another
+// item is assigned to it, and the tree's count of selected items stays right.
+TEST(MtTreeItems, AssignKeepsTheTargetsFocusAndSelection) {
+  for (bool multi : {true, false}) {
+    SCOPED_TRACE(multi ? "multi" : "single");
+    LogTree tree;
+    tree.SetMultiSelect(multi);
+    BuildItems(tree, nullptr, "A,B(B1)");
+    TMtTreeItem* a = Find(tree, "A");
+    tree.SetItemFocused(a);
+    ASSERT_TRUE(a->GetState(isSelected));
+    a->Assign(Find(tree, "B"));
+    EXPECT_EQ(Dump(tree), "B(B1),B(B1)");
+    EXPECT_EQ(tree.ItemFocused(), a);
+    EXPECT_TRUE(a->GetState(isFocused));
+    EXPECT_TRUE(a->GetState(isSelected));
+    EXPECT_EQ(tree.SelectedCount(), 1);
+    tree.SetItemFocused(nullptr);
+    EXPECT_FALSE(a->GetState(isFocused));
+    EXPECT_EQ(tree.SelectedCount(), multi ? 1 : 0);
+  }
+}
+
+// Assigning deletes the target's children first: a deletion handler that deletes the
+// source (or the target) ends the copy.
+TEST(MtTreeItems, AssignWhoseDeletionHandlerDeletesTheSourceOrTarget) {
+  for (const std::string victim : {"A", "B"}) {
+    SCOPED_TRACE(victim);
+    LogTree tree;
+    BuildItems(tree, nullptr, "A(A1),B(B1),C");
+    tree.OnItemDeletion = [&](TObject*, TMtTreeItem* item) {
+      if (item->Text() == "B1") Find(tree, victim)->Delete();
+    };
+    Find(tree, "B")->Assign(Find(tree, "A"));
+    EXPECT_EQ(Dump(tree), victim == "A" ? "B,C" : "A(A1),C");
+    EXPECT_EQ(tree.Items()->Count(), 2 + (victim == "B" ? 1 : 0));
+  }
 }
 
 TEST(MtTreeItems, StoreAssign) {

@@ -139,6 +139,62 @@ TEST(MtTreeState, SetItemFocused) {
   }
 }
 
+// With AutoExpand the old focus's branch collapses before the focus moves; a collapse
+// handler that deletes items (the one to be focused, or one still to collapse) leaves the
+// tree consistent: the focus goes to no freed item.
+TEST(MtTreeState, AutoExpandCollapseHandlersThatDelete) {
+  for (const std::string victim : {"B", "A"}) {
+    SCOPED_TRACE(victim);
+    LogTree tree;
+    tree.AutoExpand = true;
+    BuildItems(tree, nullptr, "A(A1(A11)),B");
+    Find(tree, "A")->Expand(false);
+    Find(tree, "A1")->Expand(false);
+    tree.SetItemFocused(Find(tree, "A11"));
+    TMtTreeItem* b = Find(tree, "B");
+    tree.OnItemCollapse = [&](TObject*, TMtTreeItem* item) {
+      if (item->Text() == "A11" && Find(tree, victim)) Find(tree, victim)->Delete();
+    };
+    tree.SetItemFocused(b);
+    if (victim == "B") {
+      EXPECT_EQ(Dump(tree), "A(A1(A11))");
+      EXPECT_NE(tree.ItemFocused(), b);
+    } else {
+      EXPECT_EQ(Dump(tree), "B");
+      EXPECT_EQ(tree.ItemFocused(), b);
+    }
+    if (TMtTreeItem* f = tree.ItemFocused()) {
+      EXPECT_TRUE(f->GetState(isFocused));
+    }
+  }
+}
+
+// Expansion handlers that delete the item they are told of, or its parent in the middle
+// of a recursive expand or collapse: the walk stops, nothing freed is touched.
+TEST(MtTreeState, ExpandAndCollapseHandlersThatDelete) {
+  for (bool expand : {true, false}) {
+    for (const std::string victim : {"A1", "A"}) {
+      SCOPED_TRACE(std::string(expand ? "expand " : "collapse ") + victim);
+      LogTree tree;
+      BuildItems(tree, nullptr, "A(A1(A11),A2(A21)),B");
+      if (!expand) Find(tree, "A")->Expand(true);
+      auto handler = [&](TObject*, TMtTreeItem* item) {
+        if (item->Text() == "A1" && Find(tree, victim)) Find(tree, victim)->Delete();
+      };
+      tree.OnItemExpand = handler;
+      tree.OnItemCollapse = handler;
+      if (expand)
+        Find(tree, "A")->Expand(true);
+      else
+        Find(tree, "A")->Collapse(true);
+      EXPECT_EQ(Dump(tree), victim == "A" ? "B" : "A(A2(A21)),B");
+      if (victim == "A1") {
+        EXPECT_EQ(Find(tree, "A2")->GetExpanded(), expand);
+      }
+    }
+  }
+}
+
 TEST(MtTreeState, SelectedWriterAndHotItem) {
   LogTree tree;
   BuildItems(tree, nullptr, "A,B");
@@ -631,3 +687,44 @@ TEST(MtTreeBracket, DerivedControlsInterceptEvents) {
 }
 
 }  // namespace
+
+// Change and selection handlers that delete the item they are told of.
+TEST(MtTreeState, ChangeHandlersThatDeleteTheItem) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A,B");
+  tree.OnItemChange = [&](TObject*, TMtTreeItem* item, int) {
+    if (item->Text() == "X") item->Delete();
+  };
+  EXPECT_EQ(tree.Items()->AddChildObject(nullptr, "X", &tree), nullptr);
+  EXPECT_EQ(Dump(tree), "A,B");
+  EXPECT_EQ(tree.Items()->Count(), 2);
+  TMtTreeItem* b = Find(tree, "B");
+  b->SetText("X");
+  EXPECT_EQ(Dump(tree), "A");
+  Find(tree, "A")->SetText("X");
+  EXPECT_EQ(Dump(tree), "");
+
+  BuildItems(tree, nullptr, "C,D");
+  tree.OnItemChange = [&](TObject*, TMtTreeItem* item, int mode) {
+    if (mode == icmState) item->Delete();
+  };
+  Find(tree, "C")->SetState(isBold, true);
+  EXPECT_EQ(Dump(tree), "D");
+  tree.OnItemSelectedChange = [&](TObject*, TMtTreeItem* item) { item->Delete(); };
+  Find(tree, "D")->SetState(isSelected, true);
+  EXPECT_EQ(Dump(tree), "");
+  EXPECT_EQ(tree.SelectedCount(), 0);
+}
+
+// Making an item visible expands its ancestors from the top; a handler that deletes the
+// rest of the path ends it.
+TEST(MtTreeState, MakeFullyVisibleWhoseHandlerDeletesThePath) {
+  LogTree tree;
+  BuildItems(tree, nullptr, "A(A1(A11)),B");
+  tree.OnItemExpand = [&](TObject*, TMtTreeItem* item) {
+    if (item->Text() == "A") Find(tree, "A1")->Delete();
+  };
+  Find(tree, "A11")->MakeFullyVisible(true);
+  EXPECT_EQ(Dump(tree), "A,B");
+  EXPECT_TRUE(Find(tree, "A")->GetExpanded());
+}

@@ -253,6 +253,25 @@ TEST_F(MtHeaderTest, ExpandSignTogglesWithoutAClick) {
   EXPECT_EQ(TakeLog(), (Log{"down", "click A", "up"}));
 }
 
+// A show/hide handler that deletes the section whose sign was pressed: no expand event
+// names the freed section.
+TEST_F(MtHeaderTest, ExpandSignWhoseShowHideHandlerDeletesTheSection) {
+  A()->SetExpandable(true);
+  TMtHeaderSection* child = header.Sections().AddSection();
+  child->SetText("E");
+  child->SetParentSection(A());
+  TMtHeaderSection* parent = A();
+  header.OnSectionShowHide = [this, parent](TObject*, TMtHeaderSection* s) {
+    log.push_back("showhide " + Name(s));
+    if (header.Sections().IndexOf(parent) >= 0) header.Sections().DeleteSection(parent);
+  };
+  TakeLog();
+  Press(92, 5);
+  Release(92, 5);
+  EXPECT_EQ(TakeLog(), (Log{"showhide E", "showhide E", "down", "up"}));
+  EXPECT_EQ(header.Sections().GetCount(), 4);
+}
+
 TEST_F(MtHeaderTest, FilterButtonCallsWithoutAClick) {
   A()->SetFilterEnabled(true);
   Press(94, 14);
@@ -364,6 +383,43 @@ TEST_F(MtHeaderTest, SectionsDeletedDuringAGestureAreForgotten) {
   EXPECT_EQ(header.Sections().GetCount(), 0);
 }
 
+// Clear frees the sections without events: the header forgets them all the same.
+TEST_F(MtHeaderTest, SectionsClearedDuringAGestureAreForgotten) {
+  header.MouseMove(0, 10, 8);
+  Press(C()->GetRight() - 1);  // resizing C
+  ASSERT_NE(header.ResizingSection(), nullptr);
+  TakeLog();
+  header.Sections().Clear();
+  EXPECT_EQ(header.ResizingSection(), nullptr);
+  EXPECT_EQ(header.HotSection(), nullptr);
+  EXPECT_FALSE(header.MouseCapture());
+  Move(300);
+  Release(300);
+  EXPECT_EQ(TakeLog(), (Log{"up"}));
+
+  header.Sections().AddSection()->SetWidth(80);
+  Press(40);
+  Move(60);
+  header.Sections().Clear();
+  EXPECT_EQ(header.PressedSection(), nullptr);
+  EXPECT_EQ(header.DraggedSection(), nullptr);
+  Release(60);
+  EXPECT_EQ(TakeLog(), (Log{"down", "up"}));  // no click, no move
+
+  // A stream that fails before its first section also takes the old ones away.
+  header.Sections().AddSection()->SetWidth(80);
+  Press(79);
+  ASSERT_NE(header.ResizingSection(), nullptr);
+  TMemoryStream broken;
+  broken.WriteInt32(-8);
+  broken.SetPosition(0);
+  EXPECT_THROW(header.Sections().ReadData(broken), EReadError);
+  EXPECT_EQ(header.ResizingSection(), nullptr);
+  Move(120);
+  Release(120);
+  header.RenderToImage();
+}
+
 TEST_F(MtHeaderTest, RightAlignedOrderReversesSilently) {
   header.SetRightAlignedOrder(true);
   EXPECT_EQ(Pos(0)->Text() + Pos(1)->Text() + Pos(2)->Text() + Pos(3)->Text(), "DCBA");
@@ -385,6 +441,29 @@ TEST_F(MtHeaderTest, RepaintFromChecksTheNumberAndHintsBySection) {
   EXPECT_EQ(header.HintAt({50, 5}), Ansi("Название продукта"));
   EXPECT_EQ(header.HintAt({150, 5}), "header");
   EXPECT_EQ(header.HintAt({350, 5}), "header");
+}
+
+// Numbers read from a stream may leave gaps (0 and 2 for two sections): the section
+// numbered 2 exists, so changing it repaints instead of failing.
+TEST_F(MtHeaderTest, SectionsWithGappedNumbersRepaint) {
+  TMtHeaderSections source;
+  source.AddSection()->SetText("X");
+  source.AddSection()->SetText("Y");
+  TMemoryStream m;
+  source.WriteData(m);
+  std::string bytes = m.Bytes();
+  // The second block starts after the first block (64) and its strings ("X" 6, then 5 + 4 + 4).
+  ASSERT_EQ(bytes[8 + 64 + 19 + 36], 1);
+  bytes[8 + 64 + 19 + 36] = 2;
+  TMemoryStream gapped(bytes);
+  header.Sections().ReadData(gapped);
+  TMtHeaderSection* y = header.Sections().FindByNumber(2);
+  ASSERT_NE(y, nullptr);
+  EXPECT_EQ(y->Text(), "Y");
+  EXPECT_NO_THROW(y->SetWidth(77));
+  EXPECT_EQ(y->Width(), 77);
+  EXPECT_NO_THROW(header.RepaintFrom(2));
+  EXPECT_THROW(header.RepaintFrom(1), EMtError);
 }
 
 TEST_F(MtHeaderTest, StickySectionsKeepTheirSharesWithoutDividingByZero) {

@@ -161,3 +161,18 @@ TEST_F(DragTest, ControlsDestroyedDuringADragAreForgotten) {
   source = nullptr;
   EXPECT_FALSE(DragManager().IsDragging());
 }
+
+TEST_F(DragTest, ASourceDestroyedByTheDropHearsNoEnd) {
+  a->OnDragDrop = [this](TObject*, TObject*, int, int) {
+    log.push_back("A drop");
+    delete source;  // the drop closes the window the items came from
+    source = nullptr;
+  };
+  QPointer<TCustomControl> watched = a;
+  source->BeginDrag(true);
+  DragManager().DragTo(At(150));
+  DragManager().Finish(At(150), true);
+  EXPECT_EQ(log, (std::vector<std::string>{"start", "A enter 50,10", "A drop"}));
+  EXPECT_FALSE(DragManager().IsDragging());
+  EXPECT_TRUE(watched);
+}

@@ -110,3 +110,16 @@ TEST(ComboBox, ListItemsIndexAndChangeByKey) {
   combo.SetText(Ansi("Ужин"));
   EXPECT_EQ(combo.ItemIndex(), 2);
 }
+
+TEST(ComboBox, TypingFiresOneChangeWhateverTheStyleWasSetTo) {
+  TComboBox combo(nullptr, TComboBoxStyle::csDropDown);
+  combo.SetStyle(TComboBoxStyle::csDropDownList);
+  combo.SetStyle(TComboBoxStyle::csDropDown);
+  combo.SetStyle(TComboBoxStyle::csDropDown);  // the same style again
+  int changes = 0;
+  combo.OnChange = [&](TObject*) { ++changes; };
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+  QApplication::sendEvent(&combo, &key);
+  EXPECT_EQ(combo.Text(), "a");
+  EXPECT_EQ(changes, 1);
+}

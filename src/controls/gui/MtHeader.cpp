@@ -232,15 +232,15 @@ void TCustomMtHeader::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
       const TMtHeaderPart part = span ? MtSectionPartAt(*span, ClientHeight(), X, Y) : TMtHeaderPart::hpNone;
       TMtHeaderSection* section = span ? span->Section : nullptr;
       switch (part) {
-        case TMtHeaderPart::hpExpandSign:
-          if (section->Expanded()) {
-            section->SetExpanded(false);
-            DoSectionCollapse(section);
-          } else {
-            section->SetExpanded(true);
-            DoSectionExpand(section);
-          }
+        case TMtHeaderPart::hpExpandSign: {
+          const bool expand = !section->Expanded();
+          section->SetExpanded(expand);
+          // A show/hide handler may have deleted the section.
+          if (Sections().IndexOf(section) < 0) break;
+          if (expand) DoSectionExpand(section);
+          else DoSectionCollapse(section);
           break;
+        }
         case TMtHeaderPart::hpFilterButton:
           DoFilterCall(section);
           break;
@@ -489,8 +489,10 @@ void TCustomMtHeader::SectionMove(TMtHeaderSection* Section, int OldPos, int New
 }
 
 void TCustomMtHeader::RepaintFrom(int SectionNumber) {
-  if (SectionNumber < 0 || SectionNumber >= Sections().GetCount()) throw EMtError("Index out of bounds");
-  const TRect r = SectionRect(Sections().FindByNumber(SectionNumber));
+  // Numbers read from a stream may leave gaps: what matters is that the section exists.
+  const TMtHeaderSection* s = Sections().FindByNumber(SectionNumber);
+  if (!s) throw EMtError("Index out of bounds");
+  const TRect r = SectionRect(s);
   if (r.IsEmpty()) Invalidate();
   else InvalidateRect(Rect(r.Left, 0, std::max(ClientWidth(), r.Right), ClientHeight()));
 }

@@ -149,7 +149,7 @@ class TCustomMtHeader : public TCustomControl, public IMtHeaderSectionsOwner {
   void SectionCreate(TMtHeaderSection* Section) override;
   void SectionDelete(TMtHeaderSection* Section) override;
   void SectionMove(TMtHeaderSection* Section, int OldPos, int NewPos) override;
-  // Raises EMtError "Index out of bounds" for a number outside 0..count-1.
+  // Raises EMtError "Index out of bounds" for a number that no section has.
   void RepaintFrom(int SectionNumber) override;
   void Repaint() override { Invalidate(); }
   void SectionsChanged() override;

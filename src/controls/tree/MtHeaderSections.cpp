@@ -351,14 +351,19 @@ void TMtHeaderSection::SetTextLayout(TMtTextLayout Value) {
 // ---------------------------------------------------------------------------------
 // TMtHeaderSections
 
-TMtHeaderSections::~TMtHeaderSections() { Clear(); }
+TMtHeaderSections::~TMtHeaderSections() { FreeSections(); }
 
-void TMtHeaderSections::Clear() {
+void TMtHeaderSections::FreeSections() {
   for (auto& s : sections_) {
     s->owner_ = nullptr;
     s->parent_ = nullptr;
   }
   sections_.clear();
+}
+
+void TMtHeaderSections::Clear() {
+  FreeSections();
+  if (header_) header_->SectionsChanged();
 }
 
 std::unique_ptr<TMtHeaderSection> TMtHeaderSections::CreateSection() {
@@ -460,7 +465,7 @@ void TMtHeaderSections::Assign(const TPersistent* source) {
   for (const auto& s : src->sections_) order.push_back(s.get());
   std::stable_sort(order.begin(), order.end(),
                    [](const TMtHeaderSection* a, const TMtHeaderSection* b) { return a->number_ < b->number_; });
-  Clear();
+  FreeSections();
   for (const TMtHeaderSection* s : order) AddSection()->Assign(s);
   // Parents later in number order exist only now; they are found by the place of the
   // source's parent, which also holds when the source's numbers have gaps.
@@ -515,24 +520,30 @@ void TMtHeaderSections::WriteData(TStream& Stream) const {
 }
 
 void TMtHeaderSections::ReadData(TStream& Stream) {
-  Clear();
-  const std::int32_t marker = Stream.ReadInt32();
-  if (marker == -8 || marker == -6 || marker == -5 || marker == -4 || marker == -3) {
-    try {
-      ReadSections(Stream, marker);
-    } catch (...) {
-      // The sections read so far stay, with the parents they name among them.
-      for (auto& s : sections_)
-        if (s->parentNumber_ != -1) s->SetParentSection(FindByNumber(s->parentNumber_));
-      throw;
-    }
+  FreeSections();
+  // The sections read stay, with the parents they name among them, and the header hears
+  // of them also when the stream fails: the old sections are gone either way.
+  auto finish = [this] {
     for (auto& s : sections_)
       if (s->parentNumber_ != -1) s->SetParentSection(FindByNumber(s->parentNumber_));
+    if (header_) {
+      header_->Repaint();
+      header_->SectionsChanged();
+    }
+  };
+  try {
+    const std::int32_t marker = Stream.ReadInt32();
+    if (marker == -8 || marker == -6 || marker == -5 || marker == -4 || marker == -3)
+      ReadSections(Stream, marker);
+  } catch (...) {
+    try {
+      finish();
+    } catch (...) {
+      // The read error is the one to report.
+    }
+    throw;
   }
-  if (header_) {
-    header_->Repaint();
-    header_->SectionsChanged();
-  }
+  finish();
 }
 
 void TMtHeaderSections::ReadSections(TStream& Stream, int marker) {

@@ -48,7 +48,7 @@ class IMtHeaderSectionsOwner {
     (void)Section, (void)OldPos, (void)NewPos;
   }
   // Repaint from the section with that number on (the header raises EMtError "Index out
-  // of bounds" for a number outside 0..count-1), or all of it.
+  // of bounds" for a number that no section has), or all of it.
   virtual void RepaintFrom(int SectionNumber) { (void)SectionNumber; }
   virtual void Repaint() {}
   // The sections were replaced or renumbered: recompute the header.
@@ -241,11 +241,14 @@ class TMtHeaderSections : public TPersistent {
   // The last visible section in display order; nullptr when none is visible.
   TMtHeaderSection* LastVisibleSection() const;
   TMtHeaderSection* PrevVisibleSection(const TMtHeaderSection* Section) const;
-  // Frees every section without events.
+  // Frees every section without events; the header forgets them (SectionsChanged).
   void Clear();
 
  private:
   friend class TMtHeaderSection;
+  // Frees every section and tells no one: the callers recompute the header afterwards,
+  // or the header is going away.
+  void FreeSections();
   int LowestFreeNumber() const;
   void Renumber();
   void ReadSections(TStream& Stream, int marker);

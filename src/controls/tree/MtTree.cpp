@@ -160,13 +160,16 @@ TMtTreeItem* TMtTreeItems::AddItem(TMtTreeItem* parent) {
 
 namespace {
 
+// Nil when the change handler deleted the new item.
 TMtTreeItem* Named(TMtTreeItem* item, const AnsiString& text) {
+  TCustomMtTree* tree = item->Tree();
+  const unsigned deletions = tree->Deletions();
   item->SetText(text);
-  return item;
+  return deletions == tree->Deletions() || tree->HoldsItem(item) ? item : nullptr;
 }
 
 TMtTreeItem* WithData(TMtTreeItem* item, void* data) {
-  item->Data = data;
+  if (item != nullptr) item->Data = data;
   return item;
 }
 
@@ -230,14 +233,53 @@ void TMtTreeItems::EndUpdate() { tree_->SetUpdating(false); }
 
 void TMtTreeItems::DeleteItem(TMtTreeItem* item) {
   if (item == nullptr || item->IsRoot() || item->deleting_ || item->store_ != this) return;
+  std::vector<TMtTreeItem*>& pending = tree_->pendingDeletes_;
+  if (HoldsDeletion(item)) {
+    // A deletion handler deletes an ancestor of the dying item: it cannot be freed while
+    // its descendant's deletion runs.
+    if (std::find(pending.begin(), pending.end(), item) == pending.end()) pending.push_back(item);
+    return;
+  }
   TMtUpdateBracket bracket(tree_);
   DeleteChild(item);
+  RunPendingDeletes();
+}
+
+bool TMtTreeItems::HoldsDeletion(const TMtTreeItem* item) const {
+  for (const TMtTreeItem* d : tree_->deletingItems_)
+    if (d->IsUnder(item)) return true;
+  return false;
+}
+
+bool TMtTreeItems::InDeletion(const TMtTreeItem* item) const {
+  for (const TMtTreeItem* d : tree_->deletingItems_)
+    if (item->IsUnder(d)) return true;
+  return false;
+}
+
+void TMtTreeItems::RunPendingDeletes() {
+  std::vector<TMtTreeItem*>& pending = tree_->pendingDeletes_;
+  while (tree_->deletingItems_.empty() && !pending.empty()) {
+    TMtTreeItem* item = pending.front();
+    pending.erase(pending.begin());
+    DeleteItem(item);
+  }
 }
 
 void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
   TCustomMtTree* tree = tree_;
   TMtUpdateBracket bracket(tree);
   item->deleting_ = true;
+  tree->deletingItems_.push_back(item);
+  // A handler that raises stops the deletion: the item stays, and can be deleted again.
+  struct Running {
+    std::vector<TMtTreeItem*>& items;
+    TMtTreeItem* unfinished;
+    ~Running() {
+      items.pop_back();
+      if (unfinished != nullptr) unfinished->deleting_ = false;
+    }
+  } running{tree->deletingItems_, item};
   // Descendants go first, first child first, each by this same procedure.
   auto deleteChildren = [this, item] {
     while (item->GetHasChildren()) {
@@ -277,17 +319,28 @@ void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
   forgetRow();
   tree->DoItemDelete(item);
 
-  // The handler may have added children or pointed the tree at the item again: nothing
-  // may keep a reference to it once it is freed.
+  // The handler may have added children or pointed the tree at the item again (the focus
+  // may even have been handed back to it, selecting it anew): nothing may keep a
+  // reference to it, or count it, once it is freed.
   deleteChildren();
   tree->ForgetItem(item);
   if (tree->itemFocused_ == item) tree->itemFocused_ = nullptr;
+  if (tree->multiSelect_ && item->GetState(isSelected)) {
+    item->SetStateBit(isSelected, false);
+    tree->AdjustSelectedCount(-1);
+  }
+  if (item->hidden_) {  // hidden again by a handler (an assignment to it)
+    --tree->hiddenCount_;
+    item->hidden_ = false;
+  }
   if (tree->editedItem_ == item) tree->editedItem_ = nullptr;
   forgetRow();
 
+  running.unfinished = nullptr;
   TMtTreeItem* parent = item->parent_;
   std::unique_ptr<TMtTreeItem> owned = parent->TakeChild(item->GetIndex());
   --count_;
+  std::erase(tree->pendingDeletes_, item);
   owned.reset();
 }
 
@@ -514,16 +567,22 @@ void TCustomMtTree::FireSelectedChange(TMtTreeItem* item) {
 void TCustomMtTree::SetItemFocused(TMtTreeItem* item) {
   if (item == itemFocused_) return;
   TMtUpdateBracket bracket(this);
+  if (AutoExpand && item != nullptr && itemFocused_ != nullptr) {
+    // The old focus's branch collapses first. Its handlers may delete items: one that is
+    // gone is neither collapsed nor focused.
+    const unsigned deletions = deletions_;
+    auto alive = [this, deletions](const TMtTreeItem* p) { return deletions_ == deletions || HoldsItem(p); };
+    std::vector<TMtTreeItem*> toCollapse;
+    for (TMtTreeItem* p = itemFocused_; p != nullptr; p = p->GetParent())
+      if (!item->IsUnder(p) && p->GetExpanded()) toCollapse.push_back(p);
+    for (TMtTreeItem* p : toCollapse)
+      if (alive(p)) p->Collapse(false);
+    if (!alive(item) || item == itemFocused_) return;
+  }
   TMtTreeItem* old = itemFocused_;
   if (old != nullptr) {
     old->SetStateBit(isFocused, false);
     RedrawItem(old);
-    if (AutoExpand && item != nullptr) {
-      std::vector<TMtTreeItem*> toCollapse;
-      for (TMtTreeItem* p = old; p != nullptr; p = p->GetParent())
-        if (!item->IsUnder(p) && p->GetExpanded()) toCollapse.push_back(p);
-      for (TMtTreeItem* p : toCollapse) p->Collapse(false);
-    }
   }
   itemFocused_ = item;
   if (!multiSelect_) {
@@ -579,6 +638,15 @@ void TCustomMtTree::ForgetItem(TMtTreeItem* item) {
   if (dropTarget_ == item) dropTarget_ = nullptr;
   if (anchor_ == item) anchor_ = nullptr;
   if (armedItem_ == item) armedItem_ = nullptr;
+}
+
+bool TCustomMtTree::HoldsItem(const TMtTreeItem* item) const {
+  if (item == nullptr) return false;
+  if (item == items_->Root()) return true;
+  TMtTreeWalker walker(this, false);
+  for (walker.First(items_->Root()); walker.Current() != nullptr; walker.Next())
+    if (walker.Current() == item) return true;
+  return false;
 }
 
 bool TCustomMtTree::IsRowItem(const TMtTreeItem* item) const {

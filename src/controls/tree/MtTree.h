@@ -182,7 +182,9 @@ class TMtTreeItem : public TPersistent {
   void ExchangeChildren(int i, int j);
   void MoveTo(TMtTreeItem* newParent);  // last child; nil means top level
   // Moves the item with its subtree. Refused moves (into its own subtree, an index
-  // outside 0..children count) raise EMtTreeError before anything changes.
+  // outside 0..children count) raise EMtTreeError before anything changes. While a
+  // deletion runs, moving an item on its path, or into the subtree being deleted, does
+  // nothing.
   void MoveToIns(TMtTreeItem* newParent, int index);
   virtual void MoveToMode(TMtTreeItem* item, int mode);
   virtual void Delete();
@@ -211,7 +213,8 @@ class TMtTreeItem : public TPersistent {
 
   TMtTreeItem* ParentOrRoot(TMtTreeItem* p) const;
   void SetStateBit(int element, bool on);
-  void CollapseOne(bool recursive);
+  // False when a handler deleted the item.
+  bool CollapseOne(bool recursive);
   void ColumnTextChanged();
   bool SortAfterTextChange() const;
   void CopyFrom(const TMtTreeItem& source);
@@ -259,7 +262,8 @@ class TMtTreeItems : public TPersistent {
   virtual std::unique_ptr<TMtTreeItem> CreateItem(TCustomMtTree* tree);
 
   // The add family: create through AddItem or InsertItem, then SetText (OnItemChange
-  // mode 0, possibly a re-sort), then Data for the Object variants.
+  // mode 0, possibly a re-sort), then Data for the Object variants. Nil when the change
+  // handler deleted the new item.
   TMtTreeItem* Add(TMtTreeItem* sibling, const AnsiString& text);
   TMtTreeItem* AddChild(TMtTreeItem* parent, const AnsiString& text);
   TMtTreeItem* AddChildFirst(TMtTreeItem* parent, const AnsiString& text);
@@ -319,6 +323,12 @@ class TMtTreeItems : public TPersistent {
   void Walk(bool visibleOnly, bool forward, const TMtIterateProc& proc, void* data, TMtTreeItem* start) const;
   // The deletion of one child with its subtree, events in the tree's order.
   void DeleteChild(TMtTreeItem* item);
+  // True when the item's deletion, or that of an item below it, is running.
+  bool HoldsDeletion(const TMtTreeItem* item) const;
+  // True when the item's deletion, or that of an item above it, is running.
+  bool InDeletion(const TMtTreeItem* item) const;
+  // The deletions asked for while the item's descendant was being deleted.
+  void RunPendingDeletes();
   void CopyChildren(TMtTreeItem* target, const TMtTreeItem& source);
 
   TCustomMtTree* tree_;
@@ -400,6 +410,12 @@ class TCustomMtTree : public TObject {
   void SetInValidation(bool b) { inValidation_ = b; }
   int HiddenCount() const { return hiddenCount_; }
   bool Destroying() const { return destroying_; }
+  // True when the item is one of the tree's (the pointer is only compared, so it may be
+  // one that a handler has freed).
+  bool HoldsItem(const TMtTreeItem* item) const;
+  // How many items have been deleted so far: handlers that may delete items are checked
+  // against it.
+  unsigned Deletions() const { return deletions_; }
 
   // --- update bracket: layout work waits until the outermost bracket closes
   void SetUpdating(bool updating);
@@ -549,6 +565,11 @@ class TCustomMtTree : public TObject {
   TMtHeaderSections* sections_ = ownSections_.get();
   TMtSortRun* sortRun_ = nullptr;  // the sort in progress
   unsigned deletions_ = 0;         // items forgotten so far (a sort checks it)
+  // The items whose deletion is running (innermost last), and the items a deletion
+  // handler asked to delete while a descendant of theirs was still being deleted: they
+  // go when the running deletions have ended.
+  std::vector<TMtTreeItem*> deletingItems_;
+  std::vector<TMtTreeItem*> pendingDeletes_;
 };
 
 // Opens an update bracket of the tree for its lifetime.

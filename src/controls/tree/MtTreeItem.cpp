@@ -14,6 +14,17 @@ bool IsStyleElement(int element) {
 
 bool AddSortMode(TSortModes mode) { return mode == smAdd || mode == smAddClick; }
 
+// After the tree's handlers ran: whether the item is still one of the tree's (handlers may
+// delete items; the pointer is then only compared). `deletions` is the tree's count of
+// deletions when the item was last known to be there.
+bool Survived(const TCustomMtTree* tree, unsigned& deletions, const TMtTreeItem* item) {
+  if (tree->Deletions() == deletions) return true;
+  if (!tree->HoldsItem(item)) return false;
+  deletions = tree->Deletions();
+  return true;
+}
+
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -208,7 +219,10 @@ bool TMtTreeItem::SortAfterTextChange() const {
 
 void TMtTreeItem::SetText(const AnsiString& s) {
   text_ = s;
-  tree_->DoItemChange(this, icmText);
+  TCustomMtTree* tree = tree_;
+  unsigned deletions = tree->Deletions();
+  tree->DoItemChange(this, icmText);
+  if (!Survived(tree, deletions, this)) return;  // deleted by the handler
   if (!tree_->ShowColumns() && GetPathExpanded()) tree_->MarkDirty(TCustomMtTree::dfColumnWidth);
   if (SortAfterTextChange()) tree_->SortItemChildren(parent_, false);
   RedrawItem();
@@ -239,18 +253,22 @@ void TMtTreeItem::SetState(int element, bool on) {
   }
   if (element == isSelected) {
     if (!tree_->MultiSelect() || GetState(isSelected) == on) return;
-    tree_->AdjustSelectedCount(on ? 1 : -1);
+    TCustomMtTree* tree = tree_;
+    tree->AdjustSelectedCount(on ? 1 : -1);
     SetStateBit(isSelected, on);
-    tree_->FireSelectedChange(this);
-    RedrawItem();
+    unsigned deletions = tree->Deletions();
+    tree->FireSelectedChange(this);
+    if (Survived(tree, deletions, this)) RedrawItem();
     return;
   }
   if (!IsStyleElement(element) || GetState(element) == on) return;
   SetStateBit(element, on);
   if ((element == isBold || element == isItalic) && !tree_->ShowColumns() && GetPathExpanded())
     tree_->MarkDirty(TCustomMtTree::dfColumnWidth);
-  tree_->DoItemChange(this, icmState);
-  RedrawItem();
+  TCustomMtTree* tree = tree_;
+  unsigned deletions = tree->Deletions();
+  tree->DoItemChange(this, icmState);
+  if (Survived(tree, deletions, this)) RedrawItem();
 }
 
 void TMtTreeItem::SetHidden(bool hidden) {
@@ -261,41 +279,66 @@ void TMtTreeItem::SetHidden(bool hidden) {
     tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
 }
 
+
 void TMtTreeItem::Expand(bool recursive) {
-  TMtUpdateBracket bracket(tree_);
+  TCustomMtTree* tree = tree_;
+  TMtUpdateBracket bracket(tree);
+  unsigned deletions = tree->Deletions();
   if (!IsRoot()) {
     bool canProcess = true;
-    tree_->DoItemExpanding(this, canProcess);
-    if (!canProcess) return;
+    tree->DoItemExpanding(this, canProcess);
+    if (!Survived(tree, deletions, this) || !canProcess) return;
   }
   SetStateBit(isExpanded, true);
-  if (!IsRoot()) tree_->DoItemExpand(this);
-  if (recursive)
-    for (std::size_t i = 0; i < children_.size(); ++i) children_[i]->Expand(true);
-  tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
-}
-
-void TMtTreeItem::CollapseOne(bool recursive) {
   if (!IsRoot()) {
-    bool canProcess = true;
-    tree_->DoItemCollapsing(this, canProcess);
-    if (!canProcess) return;
-    // The hidden root stays expanded: its children are the top-level rows.
-    SetStateBit(isExpanded, false);
-    tree_->DoItemCollapse(this);
+    tree->DoItemExpand(this);
+    if (!Survived(tree, deletions, this)) return;
   }
   if (recursive)
-    for (std::size_t i = 0; i < children_.size(); ++i) children_[i]->CollapseOne(true);
-  tree_->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+    for (std::size_t i = 0; i < children_.size();) {
+      TMtTreeItem* child = children_[i].get();
+      child->Expand(true);
+      if (!Survived(tree, deletions, this)) return;
+      if (i < children_.size() && children_[i].get() == child) ++i;  // else it is gone
+    }
+  tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+}
+
+bool TMtTreeItem::CollapseOne(bool recursive) {
+  TCustomMtTree* tree = tree_;
+  unsigned deletions = tree->Deletions();
+  if (!IsRoot()) {
+    bool canProcess = true;
+    tree->DoItemCollapsing(this, canProcess);
+    if (!Survived(tree, deletions, this)) return false;
+    if (!canProcess) return true;
+    // The hidden root stays expanded: its children are the top-level rows.
+    SetStateBit(isExpanded, false);
+    tree->DoItemCollapse(this);
+    if (!Survived(tree, deletions, this)) return false;
+  }
+  if (recursive)
+    for (std::size_t i = 0; i < children_.size();) {
+      TMtTreeItem* child = children_[i].get();
+      child->CollapseOne(true);
+      if (!Survived(tree, deletions, this)) return false;
+      if (i < children_.size() && children_[i].get() == child) ++i;  // else it is gone
+    }
+  tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+  return true;
 }
 
 void TMtTreeItem::Collapse(bool recursive) {
-  TMtUpdateBracket bracket(tree_);
-  CollapseOne(recursive);
-  if (!tree_->DeselectChildrenOnCollapse || (!IsRoot() && GetExpanded())) return;
-  // Every item below loses its selection; the item itself keeps it.
+  TCustomMtTree* tree = tree_;
+  TMtUpdateBracket bracket(tree);
+  if (!CollapseOne(recursive)) return;  // a handler deleted the item
+  if (!tree->DeselectChildrenOnCollapse || (!IsRoot() && GetExpanded())) return;
+  // Every item below loses its selection; the item itself keeps it. A selection handler
+  // that deletes items ends the walk.
+  const unsigned deletions = tree->Deletions();
   for (TMtTreeItem* item = GetChildren(0); item != nullptr && item != this;) {
     item->SetState(isSelected, false);
+    if (tree->Deletions() != deletions) return;
     if (item->GetHasChildren()) {
       item = item->GetChildren(0);
       continue;
@@ -316,11 +359,16 @@ void TMtTreeItem::SetExpanded(bool expanded) {
 
 void TMtTreeItem::MakeFullyVisible(bool expandParents) {
   if (!expandParents) return;
-  TMtUpdateBracket bracket(tree_);
+  TCustomMtTree* tree = tree_;
+  TMtUpdateBracket bracket(tree);
   std::vector<TMtTreeItem*> ancestors;
   for (TMtTreeItem* p = GetParent(); p != nullptr; p = p->GetParent()) ancestors.push_back(p);
-  for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it)
+  unsigned deletions = tree->Deletions();
+  for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) {
+    // An expansion handler that deletes items (the path among them) ends the walk.
+    if (!Survived(tree, deletions, this)) return;
     if (!(*it)->GetExpanded()) (*it)->Expand(false);
+  }
 }
 
 void TMtTreeItem::SetChecked(bool checked) {
@@ -387,11 +435,18 @@ void TMtTreeItem::PutChild(int index, std::unique_ptr<TMtTreeItem> child) {
 
 void TMtTreeItem::Clear() {
   TMtUpdateBracket bracket(tree_);
-  while (!children_.empty()) {
-    TMtTreeItem* child = children_.front().get();
+  for (std::size_t i = 0; i < children_.size();) {
+    TMtTreeItem* child = children_[i].get();
     if (child->deleting_) break;  // a deletion handler clearing the item that is being deleted
+    if (store_->HoldsDeletion(child)) {
+      // An ancestor of an item whose deletion runs: it goes when that deletion has ended.
+      store_->DeleteItem(child);
+      ++i;
+      continue;
+    }
     store_->DeleteChild(child);
   }
+  store_->RunPendingDeletes();
 }
 
 void TMtTreeItem::Sort(bool recursive) {
@@ -423,6 +478,9 @@ void TMtTreeItem::MoveToIns(TMtTreeItem* newParent, int index) {
   if (target->IsUnder(this)) throw EMtTreeError(kMtMoveToSubitem);
   const int count = target->GetChildrenCount();
   if (index < 0 || index > count) throw EMtTreeError(kMtItemIndexError);
+  // While a deletion runs, the items on its path stay where they are, and nothing moves
+  // into the subtree being deleted.
+  if (store_->HoldsDeletion(this) || store_->InDeletion(target)) return;
 
   TMtUpdateBracket bracket(tree_);
   TMtTreeItem* oldParent = parent_;
@@ -493,7 +551,9 @@ void TMtTreeItem::CopyFrom(const TMtTreeItem& source) {
   Data = source.Data;
   color_ = source.color_;
   bkColor_ = source.bkColor_;
-  state_ = static_cast<std::uint16_t>(source.state_ & ~(Bit(isFocused) | Bit(isSelected)));
+  // Focus and selection are the tree's: the item keeps its own.
+  const std::uint16_t treeBits = Bit(isFocused) | Bit(isSelected);
+  state_ = static_cast<std::uint16_t>((source.state_ & ~treeBits) | (state_ & treeBits));
   if (IsRoot()) SetStateBit(isExpanded, true);
   parentStyle_ = source.parentStyle_;
   parentColors_ = source.parentColors_;
@@ -525,9 +585,14 @@ void TMtTreeItem::Assign(const TPersistent* source) {
   }
   if (item == this) return;
   if (item->IsUnder(this) || IsUnder(item)) throw EMtTreeError("Can't assign an item to one of its subitems.");
-  TMtUpdateBracket bracket(tree_);
+  TCustomMtTree* tree = tree_;
+  TCustomMtTree* sourceTree = item->tree_;
+  TMtUpdateBracket bracket(tree);
+  unsigned deletions = tree->Deletions(), sourceDeletions = sourceTree->Deletions();
   Clear();
+  // The deletion handlers may have deleted this item or the source.
+  if (!Survived(tree, deletions, this) || !Survived(sourceTree, sourceDeletions, item)) return;
   CopyFrom(*item);
   store_->CopyChildren(this, *item);
-  tree_->MarkDirty(TCustomMtTree::dfAll);
+  tree->MarkDirty(TCustomMtTree::dfAll);
 }

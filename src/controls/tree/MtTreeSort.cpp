@@ -227,7 +227,10 @@ bool TMtTreeSorter::SortChildren(TCustomMtTree& tree, TMtTreeItem* parent, unsig
     run.items.resize(n);
     for (std::size_t i = 0; i < n; ++i) run.items[i] = list[i].get();
   }
-  MergeSort(order, [&tree, &run](const Entry& p, const Entry& q) {
+  MergeSort(order, [&tree, &run, deletions](const Entry& p, const Entry& q) {
+    // Once the compare event has deleted items, the entries may name freed ones: the
+    // sort runs out without asking again (its order is not used).
+    if (tree.deletions_ != deletions) return false;
     run.places[0] = p.slot;
     run.places[1] = q.slot;
     return tree.CompareItems(p.item, q.item) < 0;

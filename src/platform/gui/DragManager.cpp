@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/gui/Application.h"
@@ -92,6 +93,14 @@ void TDragManager::Finish(QPoint screenPos, bool drop) {
   Reset();
   TObject* dropTarget = nullptr;
   TPoint at = source->ScreenToClient({screenPos.x(), screenPos.y()});
+  // A drop handler may free the source (close its window): it then hears no end.
+  const std::size_t ending = endingSources_.size();
+  endingSources_.push_back(source);
+  struct Ended {
+    std::vector<TWinControl*>& sources;
+    std::size_t size;
+    ~Ended() { sources.resize(size); }
+  } ended{endingSources_, ending};
   if (target) {
     const TPoint p = target->ScreenToClient({screenPos.x(), screenPos.y()});
     if (drop && accepted) {
@@ -103,7 +112,7 @@ void TDragManager::Finish(QPoint screenPos, bool drop) {
       target->DragOver(source, p.X, p.Y, TDragState::dsDragLeave, accept);
     }
   }
-  source->DoEndDrag(dropTarget, at.X, at.Y);
+  if (endingSources_[ending] == source) source->DoEndDrag(dropTarget, at.X, at.Y);
 }
 
 void TDragManager::Reset() {
@@ -120,6 +129,7 @@ void TDragManager::Reset() {
 }
 
 void TDragManager::ControlDestroyed(TWinControl* c) {
+  std::replace(endingSources_.begin(), endingSources_.end(), c, static_cast<TWinControl*>(nullptr));
   if (c == source_) {
     Reset();
   } else if (c == target_) {

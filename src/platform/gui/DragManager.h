@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QPoint>
 #include <functional>
+#include <vector>
 
 class TWinControl;
 
@@ -59,6 +60,9 @@ class TDragManager : public QObject {
   TTargetFinder finder_;
   TWinControl* source_ = nullptr;
   TWinControl* target_ = nullptr;
+  // The sources of the drags that Finish is ending (a drop handler may end another);
+  // nil once destroyed.
+  std::vector<TWinControl*> endingSources_;
   bool accepted_ = false;
   bool active_ = false;
   bool pending_ = false;

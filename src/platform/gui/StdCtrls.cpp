@@ -88,7 +88,10 @@ TComboBox::TComboBox(QWidget* parent, TComboBoxStyle style) : TInputControl<QCom
 }
 
 void TComboBox::SetStyle(TComboBoxStyle style) {
-  setEditable(style == TComboBoxStyle::csDropDown);
+  const bool editable = style == TComboBoxStyle::csDropDown;
+  // The same style again keeps the line edit and its connection.
+  if (editable == isEditable()) return;
+  setEditable(editable);
   if (QLineEdit* edit = lineEdit()) {
     edit->setContextMenuPolicy(Qt::PreventContextMenu);
     QObject::connect(edit, &QLineEdit::textEdited, this, [this] { FireChange(); });

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <random>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -588,6 +589,27 @@ TEST(MtTreeSort, CompareEventThatFailsOrChangesTheTree) {
   tree.SortAll(true);
   EXPECT_TRUE(moved);
   EXPECT_EQ(tree.Items()->Count(), 6);
+  tree.CheckConsistent();
+
+  // An event that deletes an item of the list being sorted: no later comparison is
+  // given it (or any other item).
+  tree.Items()->Clear();
+  for (const char* t : {"e", "d", "c", "b", "a", "f", "h", "g"}) tree.Row(t);
+  std::set<const TMtTreeItem*> gone;
+  int calls = 0;
+  tree.OnCompareItems = [&](TObject*, TMtTreeItem* x, TMtTreeItem* y, int& res) {
+    ++calls;
+    EXPECT_FALSE(gone.count(x) || gone.count(y));
+    if (gone.empty()) {
+      gone.insert(x);
+      x->Delete();
+      return;
+    }
+    res = x->Text().compare(y->Text());
+  };
+  tree.SortAll(false);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(tree.Items()->Count(), 7);
   tree.CheckConsistent();
 }
 
