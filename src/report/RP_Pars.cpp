@@ -526,11 +526,19 @@ void TrpVariables::Sort() {
 // ---------------------------------------------------------------------------------
 // TrpFunctionSplitter
 
+namespace {
+// The text one Split may walk, variables expanded: far beyond any real expression.
+constexpr std::size_t kSplitBudget = std::size_t{1} << 20;
+}  // namespace
+
 TrpFunctionSplitter::TrpFunctionSplitter(const TStringList& matchFunctions, TStringList& splitTo,
                                          const TrpVariables* variables)
     : match_(matchFunctions), splitTo_(splitTo), variables_(variables) {}
 
-void TrpFunctionSplitter::Split(std::string_view expression) { Split(expression, 0); }
+void TrpFunctionSplitter::Split(std::string_view expression) {
+  budget_ = kSplitBudget;
+  Split(expression, 0);
+}
 
 int TrpFunctionSplitter::VariableIndex(std::string_view name) const {
   return variables_ && !name.empty() ? variables_->IndexOfName(name) : -1;
@@ -539,6 +547,8 @@ int TrpFunctionSplitter::VariableIndex(std::string_view name) const {
 void TrpFunctionSplitter::Split(std::string_view expression, int depth) {
   // Variables may name each other; a cycle ends here instead of in a stack overflow.
   if (depth > TrpParser::kMaxDepth) Fail("Слишком глубокая вложенность переменных");
+  if (expression.size() >= budget_) Fail("Слишком длинное выражение после подстановки переменных");
+  budget_ -= expression.size() + 1;
   AnsiString text = Trim(expression);
   std::string_view s = text;
   if (!s.empty() && s[0] == '[') {
