@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "report/RP_Utils.h"
+
 namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
@@ -72,14 +74,6 @@ AnsiString LiteralText(std::string_view s, std::size_t open, std::size_t end) {
     if (s[i] == '\'') ++i;
   }
   return out;
-}
-
-// The number of an operand that starts with a digit, "," or ".".
-double NumberValue(std::string_view text) {
-  AnsiString t(text);
-  for (auto& c : t)
-    if (c == ',' || c == '.') c = FormatSettings().DecimalSeparator;
-  return StrToFloat(t);
 }
 
 // INT and FRAC treat a value within 1e-10 of an integer as that integer.
@@ -401,7 +395,7 @@ Variant TrpParser::EvalPostfix(std::string_view s) {
     char after = i < s.size() ? s[i] : '\0';
     if (name.empty() && after != '(') Fail("Неожиданный символ в выражении");
     if (!name.empty() && StartsNumber(name[0])) {
-      push() = Variant(NumberValue(name));
+      push() = Variant(rpStrToFloatAnySep(name));  // an operand that starts with a digit, "," or "."
     } else if (after == '[') {
       std::size_t end = rptok::BracketGroupEnd(s, i);
       if (end == std::string_view::npos) Fail("Не закрыта квадратная скобка в выражении");
@@ -526,11 +520,19 @@ void TrpVariables::Sort() {
 // ---------------------------------------------------------------------------------
 // TrpFunctionSplitter
 
+namespace {
+// The text one Split may walk, variables expanded: far beyond any real expression.
+constexpr std::size_t kSplitBudget = std::size_t{1} << 20;
+}  // namespace
+
 TrpFunctionSplitter::TrpFunctionSplitter(const TStringList& matchFunctions, TStringList& splitTo,
                                          const TrpVariables* variables)
     : match_(matchFunctions), splitTo_(splitTo), variables_(variables) {}
 
-void TrpFunctionSplitter::Split(std::string_view expression) { Split(expression, 0); }
+void TrpFunctionSplitter::Split(std::string_view expression) {
+  budget_ = kSplitBudget;
+  Split(expression, 0);
+}
 
 int TrpFunctionSplitter::VariableIndex(std::string_view name) const {
   return variables_ && !name.empty() ? variables_->IndexOfName(name) : -1;
@@ -539,6 +541,8 @@ int TrpFunctionSplitter::VariableIndex(std::string_view name) const {
 void TrpFunctionSplitter::Split(std::string_view expression, int depth) {
   // Variables may name each other; a cycle ends here instead of in a stack overflow.
   if (depth > TrpParser::kMaxDepth) Fail("Слишком глубокая вложенность переменных");
+  if (expression.size() >= budget_) Fail("Слишком длинное выражение после подстановки переменных");
+  budget_ -= expression.size() + 1;
   AnsiString text = Trim(expression);
   std::string_view s = text;
   if (!s.empty() && s[0] == '[') {

@@ -122,4 +122,7 @@ class TrpFunctionSplitter {
   const TStringList& match_;
   TStringList& splitTo_;
   const TrpVariables* variables_;
+  // Characters still to be walked by this Split: variables that name others several times
+  // would otherwise multiply the work with every level.
+  std::size_t budget_ = 0;
 };

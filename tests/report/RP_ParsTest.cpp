@@ -255,3 +255,29 @@ TEST(RpFunctionSplitter, ListsCallsInnerFirst) {
   TrpFunctionSplitter splitter(match, out, &vars);
   EXPECT_THROW(splitter.Split("p"), EParserError);  // variables naming each other
 }
+
+TEST(RpFunctionSplitter, VariablesUsedManyTimesDoNotMultiplyTheWork) {
+  // Each variable names the next one twice: expanding them all would take 2^60 steps.
+  TStringList match;
+  match.Add("SUM");
+  TrpVariables vars;
+  for (int i = 0; i < 60; ++i) {
+    const std::string next = std::to_string(i + 1);
+    vars.SetValueByName("V" + std::to_string(i), "V" + next + " + V" + next);
+    vars.SetValueByName("B" + std::to_string(i), "[B" + next + "] [B" + next + "]");
+  }
+  vars.SetValueByName("V60", "SUM(x)");
+  vars.SetValueByName("B60", "SUM(y)");
+  TStringList out;
+  TrpFunctionSplitter splitter(match, out, &vars);
+  EXPECT_THROW(splitter.Split("V0"), EParserError);
+  EXPECT_THROW(splitter.Split("[B0]"), EParserError);
+
+  // A shallow sharing of variables is expanded as often as it is named.
+  out.Clear();
+  splitter.Split("V57 * [B58]");
+  EXPECT_EQ(out.Lines(), (std::vector<std::string>(8, "SUM(x)")));
+  out.Clear();
+  splitter.Split("[B57]");
+  EXPECT_EQ(out.Lines(), (std::vector<std::string>(8, "SUM(y)")));
+}

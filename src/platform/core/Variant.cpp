@@ -1,6 +1,7 @@
 #include "platform/core/Variant.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -11,6 +12,8 @@ constexpr double kCurrencyScale = 10000.0;
 bool FitsInt32(std::int64_t v) {
   return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
 }
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 double CheckFinite(double v) {
   if (!std::isfinite(v)) throw EOverflow("Floating point overflow");
@@ -196,8 +199,17 @@ std::int64_t Variant::AsInt64() const {
     case varInteger:
     case varBoolean: return i_;
     case varString: {
+      const AnsiString t = Trim(s_);
       std::int32_t v;
-      if (TryStrToInt(Trim(s_), v)) return v;
+      if (TryStrToInt(t, v)) return v;
+      // Decimal integer texts beyond 32 bits exactly; a double has only 53 bits.
+      const std::size_t sign = !t.empty() && (t[0] == '+' || t[0] == '-') ? 1 : 0;
+      if (sign < t.size() && std::all_of(t.begin() + static_cast<std::ptrdiff_t>(sign), t.end(), IsDigit)) {
+        std::int64_t w;
+        const char* first = t.data() + (t[0] == '+' ? 1 : 0);
+        if (std::from_chars(first, t.data() + t.size(), w).ec == std::errc()) return w;
+        throw EVariantOverflowError("Overflow while converting variant of type (String) into type (Integer)");
+      }
       return RoundChecked(AsDouble(), type_, "Integer");
     }
     default: return RoundChecked(AsDouble(), type_, "Integer");

@@ -108,6 +108,11 @@ TEST(Variant, ConversionTable) {
   // The ends of the 64-bit range: -2^63 converts, 2^63 overflows.
   EXPECT_EQ(Variant(-9223372036854775808.0).AsInt64(), INT64_MIN);
   EXPECT_THROW(Variant(9223372036854775808.0).AsInt64(), EVariantOverflowError);
+  EXPECT_EQ(Variant("9007199254740993").AsInt64(), 9007199254740993);
+  EXPECT_EQ(Variant("-9223372036854775808").AsInt64(), INT64_MIN);
+  EXPECT_THROW(Variant("9223372036854775808").AsInt64(), EVariantOverflowError);
+  EXPECT_THROW(Variant("+-5").AsInt64(), EVariantTypeCastError);
+  EXPECT_EQ(Variant("+12").AsInt64(), 12);
 }
 
 TEST(Variant, ArithmeticTable) {
@@ -172,6 +177,10 @@ TEST(Variant, ArithmeticTable) {
       {"-7 mod 2", mod, -7, 2, -1},
       {"7.5 mod 3", mod, 7.5, 3, 2},  // 7.5 rounds to 8
       {"'9' mod 4", mod, "9", 4, 1},
+      // integer texts beyond 32 bits are taken exactly, not through a double
+      {"'9007199254740993' mod 2", mod, "9007199254740993", 2, 1},
+      {"'-9007199254740993' div 1", idiv, " -9007199254740993 ", 1, -9007199254740993.0},
+      {"'9223372036854775807' mod 10", mod, "9223372036854775807", 10, 7},
       {"5 mod 0", mod, 5, 0, kNull, Err::kZeroDivide},
       {"5 div 0.4", idiv, 5, 0.4, kNull, Err::kZeroDivide},  // 0.4 rounds to 0
       {"min div -1", idiv, std::numeric_limits<std::int32_t>::min(), -1, 2147483648.0},
