@@ -246,19 +246,26 @@ void TRefDishTable::refDishAfterSave(TRef* Sender) {
       false, [&](TMtTreeItem* item, int, bool&, void*, TCustomMtTree*) { items.push_back(item); }, nullptr);
   const TRefSaveSettings settings =
       Sender->SaveSettings != nullptr ? *Sender->SaveSettings : CurrentRefSaveSettings();
-  RewriteRefTable(CompFileName(), settings, [&](TDbfDataSet& ds) {
-    TField& dish = ds.FieldByName("DISHCODE");
-    TField& prod = ds.FieldByName("PRODCODE");
-    TField& veight = ds.FieldByName("VEIGHT");
-    for (TMtTreeItem* item : items) {
-      const TRefItemRec* head = RefRecOf(item);
-      if (head == nullptr || head->Kind != fkProduct) continue;
-      const TRefItemRec* owner = RefRecOf(item->GetParent());
-      ds.Append();
-      dish.SetAsInteger(owner != nullptr ? owner->Code : 0);
-      prod.SetAsInteger(head->Code);
-      veight.SetAsInteger(RefFoodRecOf(item)->Veight);
-    }
-  });
+  try {
+    RewriteRefTable(CompFileName(), settings, [&](TDbfDataSet& ds) {
+      TField& dish = ds.FieldByName("DISHCODE");
+      TField& prod = ds.FieldByName("PRODCODE");
+      TField& veight = ds.FieldByName("VEIGHT");
+      for (TMtTreeItem* item : items) {
+        const TRefItemRec* head = RefRecOf(item);
+        if (head == nullptr || head->Kind != fkProduct) continue;
+        const TRefItemRec* owner = RefRecOf(item->GetParent());
+        ds.Append();
+        dish.SetAsInteger(owner != nullptr ? owner->Code : 0);
+        prod.SetAsInteger(head->Code);
+        veight.SetAsInteger(RefFoodRecOf(item)->Veight);
+      }
+    });
+  } catch (...) {
+    // The dishes are on the disk, their composition is not: the table still holds
+    // unsaved changes, so that saving again (or the question on closing) can write them.
+    Sender->Modified = true;
+    throw;
+  }
   if (OnSaved) OnSaved(Sender);
 }

@@ -666,6 +666,33 @@ TEST_F(RefDishTest, EveryComponentOfALargeDishSurvivesALoadAndASave) {
   ExpectSameTable(before, DumpTable(Dir() + "dishcomp"));
 }
 
+TEST_F(RefDishTest, AFailedCompositionWriteKeepsTheTableModified) {
+  MakeTables("101 | 10 | 80\n101 | 11 | 15\n");
+  TRef ref(tree_, Table("dish"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  TRefDishTable dish(ref, prompt);
+  int saved = 0;
+  dish.OnSaved = [&](TRef*) { ++saved; };
+  ref.Load();
+  RefFoodRecOf(ref.FindByCode(101)->GetChildren(1))->Veight = 30;
+  ref.Modified = true;
+  // "dishcomp" cannot be rewritten: the change of the composition is not on the disk,
+  // so the table still counts as changed and is offered for saving again.
+  std::filesystem::remove(SysPath(Dir() + "dishcomp.DBF"));
+  EXPECT_THROW(ref.Save(), ERefError);
+  EXPECT_TRUE(ref.Modified);
+  EXPECT_EQ(saved, 0);
+  // Once the table is back, the next save writes both.
+  MakeTable(Dir(), "dishcomp", "DISHCODE:N10 | PRODCODE:N10 | VEIGHT:N6\n");
+  ref.Save();
+  EXPECT_FALSE(ref.Modified);
+  EXPECT_EQ(saved, 1);
+  const TTableDump comp = DumpTable(Dir() + "dishcomp");
+  ASSERT_EQ(comp.Rows.size(), 2u);
+  EXPECT_EQ(comp.Rows[1], (std::vector<AnsiString>{"101", "11", "30"}));
+}
+
 TEST_F(RefTest, ATableWithAMemoFileKeepsBothInStep) {
   CreateDbfTable(DbfFile("m"), 0x83,
                  {{"CODE", 'N', 10}, {"OWNER", 'N', 10}, {"FLAGS", 'N', 5}, {"NAME", 'C', 20}, {"NOTE", 'M'}});
