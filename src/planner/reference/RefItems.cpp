@@ -156,6 +156,14 @@ TRefDishTable::TRefDishTable(TRef& Ref, IUserPrompt& Prompt) : ref_(Ref), prompt
   ref_.OnNewItem = [this](TRef* s, TMtTreeItem* item, const TRefItemRec& rec) { NewDish(s, item, rec); };
 }
 
+TRefDishTable::~TRefDishTable() {
+  ref_.OnItemLoad = nullptr;
+  ref_.OnAfterLoad = nullptr;
+  ref_.OnBeforeItemSave = nullptr;
+  ref_.OnAfterSave = nullptr;
+  ref_.OnNewItem = nullptr;
+}
+
 void TRefDishTable::NewDish(TRef*, TMtTreeItem* Item, const TRefItemRec& Rec) {
   Item->Data = NewRefFoodRec({Rec.Code, Rec.Owner, Rec.Flags, fkDish});
   Item->SetText(Ansi("Новое блюдо"));

@@ -53,6 +53,8 @@ class TRefDishTable {
  public:
   // Prompt shows the missing-product errors; both must outlive the object.
   TRefDishTable(TRef& Ref, IUserPrompt& Prompt);
+  // Takes its handlers off the TRef, which then loads and saves with its defaults.
+  ~TRefDishTable();
   TRefDishTable(const TRefDishTable&) = delete;
   TRefDishTable& operator=(const TRefDishTable&) = delete;
 

@@ -693,6 +693,23 @@ TEST_F(RefDishTest, AFailedCompositionWriteKeepsTheTableModified) {
   EXPECT_EQ(comp.Rows[1], (std::vector<AnsiString>{"101", "11", "30"}));
 }
 
+TEST_F(RefDishTest, TheTableOutlivesItsDishHandlers) {
+  MakeTables("101 | 10 | 80\n");
+  TRef ref(tree_, Table("dish"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  auto dish = std::make_unique<TRefDishTable>(ref, prompt);
+  ref.Load();
+  EXPECT_EQ(ref.FindByCode(101)->GetChildrenCount(), 1);
+  dish.reset();
+  // Without the dish handlers the table loads and saves through the default columns.
+  EXPECT_FALSE(ref.OnItemLoad || ref.OnAfterLoad || ref.OnBeforeItemSave || ref.OnAfterSave || ref.OnNewItem);
+  ref.Load();
+  EXPECT_EQ(ref.ItemList().size(), 3u);
+  EXPECT_EQ(ref.FindByCode(101)->GetChildrenCount(), 0);
+  EXPECT_EQ(RefRecOf(ref.AddItem(nullptr))->Kind, fkRefRow);
+}
+
 TEST_F(RefTest, ATableWithAMemoFileKeepsBothInStep) {
   CreateDbfTable(DbfFile("m"), 0x83,
                  {{"CODE", 'N', 10}, {"OWNER", 'N', 10}, {"FLAGS", 'N', 5}, {"NAME", 'C', 20}, {"NOTE", 'M'}});
