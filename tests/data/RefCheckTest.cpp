@@ -206,7 +206,8 @@ TEST(RefCheck, DishRules) {
       // 2.625 g is shown and written as 2.63 by the program: the other neighbour is refused.
       {"nutrient rounded otherwise than the program writes it",
        sound + "12 | 10 | 0 | Суп | 10 | 0 | 2.62 | 0 | 0 | 0 | 50\n", comp + "12 | 4 | 50\n",
-       "dish.txt:5 (Суп): значения порции не равны суммам по составу: должно быть CAL 10, ALBA 0.00, ALBV 2.63"},
+       "dish.txt:5 (Суп): значения порции не равны суммам по составу: должно быть CAL 10, ALBA 0.00, "
+       "ALBV 2.63"},
   };
   for (const Case& c : cases) {
     TRefSource dish = TRefSource::Parse(dishHead + c.dishRows, "dish.txt");
