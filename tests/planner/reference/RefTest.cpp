@@ -386,6 +386,57 @@ TEST_F(RefTest, ATableThatCannotBeLoadedIsReportedAndLeavesTheTreeEmpty) {
   EXPECT_EQ(tree_.Items()->Count(), 7);
 }
 
+TEST_F(RefTest, ATableLoadedOnlyInPartIsNotWrittenOver) {
+  Make(kRows);
+  std::string bytes = ReadFileBytes(DbfFile("t"));
+  // CAL of the fifth record (31) is no number: loading stops there.
+  const std::size_t header = 32 + 32 * 6 + 1, record = 1 + 10 + 10 + 5 + 30 + 6 + 8;
+  bytes.replace(header + 4 * record + 1 + 10 + 10 + 5 + 30, 6, "  ab12");
+  WriteFileBytes(DbfFile("t"), bytes);
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.SaveSettings = &settings_;
+  EXPECT_ANY_THROW(ref.Load());
+  EXPECT_EQ(tree_.Items()->Count(), 5);
+  ref.AddItem(nullptr)->SetText(Ansi("Новый"));
+  // Writing the tree would drop the records that did not load.
+  const auto refused = [&] {
+    try {
+      ref.Save();
+      ADD_FAILURE() << "saved";
+    } catch (const ERefError& e) {
+      EXPECT_EQ(Utf8(e.Message()), "Справочник " + Utf8(Table("t")) + " загружен не полностью: " +
+                                       "запись отменена, чтобы не потерять его строки");
+    }
+    EXPECT_TRUE(ref.Modified);
+    EXPECT_EQ(ReadFileBytes(DbfFile("t")), bytes);
+    EXPECT_FALSE(FileExists(Dir() + "t.~DB"));
+  };
+  refused();
+  TScriptedPrompt prompt;
+  EXPECT_FALSE(ref.TryLoad(prompt));
+  ref.AddItem(nullptr);
+  refused();
+  // A table whose handlers fail after the records were read is as incomplete.
+  bytes.replace(header + 4 * record + 1 + 10 + 10 + 5 + 30, 6, "   375");
+  WriteFileBytes(DbfFile("t"), bytes);
+  ref.OnAfterLoad = [](TRef*) { throw EInOutError("dishcomp"); };
+  EXPECT_THROW(ref.Load(), EInOutError);
+  ref.AddItem(nullptr);
+  refused();
+  // A complete load, or emptying the table on purpose, allows saving again.
+  ref.OnAfterLoad = nullptr;
+  ref.Load();
+  ref.Save();
+  EXPECT_EQ(DumpTable(DbfFile("t")).Rows.size(), 7u);
+  ref.OnAfterLoad = [](TRef*) { throw EInOutError("dishcomp"); };
+  EXPECT_THROW(ref.Load(), EInOutError);
+  ref.Clear();
+  ref.AddItem(nullptr)->SetText(Ansi("Новый"));
+  ref.Save();
+  EXPECT_EQ(DumpTable(DbfFile("t")).Rows.size(), 1u);
+}
+
 // --- Saving
 
 class RefSaveTest : public RefTest {
