@@ -203,6 +203,11 @@ TEST(RefCheck, DishRules) {
        comp + "12 | 4 | 50\n", ""},
       {"rounded sum refused", sound + "12 | 10 | 0 | Суп | 11 | 0 | 2.63 | 0 | 0 | 0 | 50\n", comp + "12 | 4 | 50\n",
        "dish.txt:5 (Суп): "},
+      // 2.625 g is shown and written as 2.63 by the program: the other neighbour is refused.
+      {"nutrient rounded otherwise than the program writes it",
+       sound + "12 | 10 | 0 | Суп | 10 | 0 | 2.62 | 0 | 0 | 0 | 50\n", comp + "12 | 4 | 50\n",
+       "dish.txt:5 (Суп): значения порции не равны суммам по составу: должно быть CAL 10, ALBA 0.00, "
+       "ALBV 2.63"},
   };
   for (const Case& c : cases) {
     TRefSource dish = TRefSource::Parse(dishHead + c.dishRows, "dish.txt");

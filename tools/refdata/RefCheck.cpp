@@ -250,8 +250,9 @@ TProblems CheckDishes(const TRefSource& dish, const TRefSource& comp, const TRef
     const double expected[] = {s.AlbA, s.AlbV, s.FatA, s.FatV, s.Carb};
     bool same = dish.Int(row, "CAL") == s.Cal && dish.Int(row, "VEIGHT") == s.Veight;
     for (std::size_t i = 0; i < std::size(kFoodValues); ++i)
-      // The table keeps two decimals: the stored value is the sum rounded to them.
-      same = same && std::fabs(dish.Float(row, kFoodValues[i]) - expected[i]) <= 0.005 + 1e-9;
+      // The table keeps two decimals: the stored value is the sum as the program writes
+      // it into the table (its "%3.2f" text, so a half hundredth rounds away from zero).
+      same = same && F2(dish.Float(row, kFoodValues[i])) == F2(expected[i]);
     if (!same)
       out.push_back(RowProblem(
           dish, row,

@@ -189,6 +189,7 @@ AnsiString TRef::TableName() const { return ExtractFileName(FileName); }
 
 void TRef::Load() {
   DeleteAllItems();
+  partial_ = true;
   CheckTableExists(FileName);
   TMtUpdateBracket bracket(tree_);
   TDbfDataSet ds;
@@ -222,6 +223,7 @@ void TRef::Load() {
   ds.Close();
   Modified = false;
   if (OnAfterLoad) OnAfterLoad(this);
+  partial_ = false;
 }
 
 void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item) {
@@ -259,6 +261,10 @@ bool TRef::TryLoad(IUserPrompt& Prompt) {
 }
 
 void TRef::Save() {
+  if (partial_)
+    throw ERefError(Format(Ansi("Справочник %s загружен не полностью: "
+                                "запись отменена, чтобы не потерять его строки"),
+                           {FileName}));
   // The items first: the handlers must not see a half-walked tree change under them.
   std::vector<TMtTreeItem*> items;
   items.reserve(static_cast<std::size_t>(tree_->Items()->Count()));
@@ -371,5 +377,6 @@ void TRef::DeleteItem(TMtTreeItem* Item) {
 
 void TRef::Clear() {
   DeleteAllItems();
+  partial_ = false;
   Modified = true;
 }

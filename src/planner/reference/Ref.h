@@ -136,14 +136,17 @@ class TRef {
   // record is added under the loaded item whose Code is the record's OWNER (top level
   // when there is none; a parent must come before its children). Raises the table
   // engine's error when the table cannot be opened or read, ERefError when it lacks
-  // CODE, OWNER or FLAGS; the tree then holds what was read.
+  // CODE, OWNER or FLAGS, or the error of OnItemLoad / OnAfterLoad; the tree then holds
+  // what was read, and Save refuses to write it until a Load succeeds or Clear empties
+  // the tree on purpose.
   void Load();
   // Load, but a failure is shown through the prompt ("Не удается загрузить справочник
   // ...") and leaves the tree empty; false then.
   bool TryLoad(IUserPrompt& Prompt);
   // Writes every item of the tree, in pre-order, as one record over the table (see
   // RewriteRefTable): CODE, OWNER and FLAGS from its block, then OnItemSave or the
-  // default column write. Items without a block are not written.
+  // default column write. Items without a block are not written. ERefError, with the
+  // table untouched, after a Load that failed (the tree lacks rows of the table).
   void Save();
 
   // The first item of ItemList whose Code is Code; nil when none.
@@ -156,7 +159,7 @@ class TRef {
   TMtTreeItem* AddItem(TMtTreeItem* Parent);
   // Deletes the item with its subtree (nil is ignored).
   void DeleteItem(TMtTreeItem* Item);
-  // Deletes every item.
+  // Deletes every item (the table may then be written empty, even after a failed Load).
   void Clear();
   // Appends an item the owner added (a dish component) to ItemList.
   void AddLoadedItem(TMtTreeItem* Item);
@@ -176,4 +179,5 @@ class TRef {
   mutable std::vector<TMtTreeItem*> itemList_;
   std::unordered_set<const TMtTreeItem*> listed_;  // the items of itemList_ still alive
   mutable bool stale_ = false;                     // itemList_ holds deleted items
+  bool partial_ = false;                           // the last Load failed: rows are missing
 };

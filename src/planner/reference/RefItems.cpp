@@ -156,6 +156,14 @@ TRefDishTable::TRefDishTable(TRef& Ref, IUserPrompt& Prompt) : ref_(Ref), prompt
   ref_.OnNewItem = [this](TRef* s, TMtTreeItem* item, const TRefItemRec& rec) { NewDish(s, item, rec); };
 }
 
+TRefDishTable::~TRefDishTable() {
+  ref_.OnItemLoad = nullptr;
+  ref_.OnAfterLoad = nullptr;
+  ref_.OnBeforeItemSave = nullptr;
+  ref_.OnAfterSave = nullptr;
+  ref_.OnNewItem = nullptr;
+}
+
 void TRefDishTable::NewDish(TRef*, TMtTreeItem* Item, const TRefItemRec& Rec) {
   Item->Data = NewRefFoodRec({Rec.Code, Rec.Owner, Rec.Flags, fkDish});
   Item->SetText(Ansi("Новое блюдо"));
@@ -246,19 +254,26 @@ void TRefDishTable::refDishAfterSave(TRef* Sender) {
       false, [&](TMtTreeItem* item, int, bool&, void*, TCustomMtTree*) { items.push_back(item); }, nullptr);
   const TRefSaveSettings settings =
       Sender->SaveSettings != nullptr ? *Sender->SaveSettings : CurrentRefSaveSettings();
-  RewriteRefTable(CompFileName(), settings, [&](TDbfDataSet& ds) {
-    TField& dish = ds.FieldByName("DISHCODE");
-    TField& prod = ds.FieldByName("PRODCODE");
-    TField& veight = ds.FieldByName("VEIGHT");
-    for (TMtTreeItem* item : items) {
-      const TRefItemRec* head = RefRecOf(item);
-      if (head == nullptr || head->Kind != fkProduct) continue;
-      const TRefItemRec* owner = RefRecOf(item->GetParent());
-      ds.Append();
-      dish.SetAsInteger(owner != nullptr ? owner->Code : 0);
-      prod.SetAsInteger(head->Code);
-      veight.SetAsInteger(RefFoodRecOf(item)->Veight);
-    }
-  });
+  try {
+    RewriteRefTable(CompFileName(), settings, [&](TDbfDataSet& ds) {
+      TField& dish = ds.FieldByName("DISHCODE");
+      TField& prod = ds.FieldByName("PRODCODE");
+      TField& veight = ds.FieldByName("VEIGHT");
+      for (TMtTreeItem* item : items) {
+        const TRefItemRec* head = RefRecOf(item);
+        if (head == nullptr || head->Kind != fkProduct) continue;
+        const TRefItemRec* owner = RefRecOf(item->GetParent());
+        ds.Append();
+        dish.SetAsInteger(owner != nullptr ? owner->Code : 0);
+        prod.SetAsInteger(head->Code);
+        veight.SetAsInteger(RefFoodRecOf(item)->Veight);
+      }
+    });
+  } catch (...) {
+    // The dishes are on the disk, their composition is not: the table still holds
+    // unsaved changes, so that saving again (or the question on closing) can write them.
+    Sender->Modified = true;
+    throw;
+  }
   if (OnSaved) OnSaved(Sender);
 }

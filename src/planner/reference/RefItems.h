@@ -53,6 +53,8 @@ class TRefDishTable {
  public:
   // Prompt shows the missing-product errors; both must outlive the object.
   TRefDishTable(TRef& Ref, IUserPrompt& Prompt);
+  // Takes its handlers off the TRef, which then loads and saves with its defaults.
+  ~TRefDishTable();
   TRefDishTable(const TRefDishTable&) = delete;
   TRefDishTable& operator=(const TRefDishTable&) = delete;
 
@@ -71,7 +73,8 @@ class TRefDishTable {
   // Only dishes and dish folders (Kind 1) go into "dish".
   void refDishBeforeItemSave(TRef* Sender, TMtTreeItem* Item, bool& Accept);
   // Rewrites "dishcomp" (backup and safe rewrite as for every table): one record per
-  // component in tree order, then OnSaved.
+  // component in tree order, then OnSaved. When that fails, the TRef stays modified
+  // (its dishes are written, their composition is not) and the error passes on.
   void refDishAfterSave(TRef* Sender);
 
   AnsiString CompFileName() const;      // the directory of "dish" + "dishcomp"

@@ -199,13 +199,8 @@ TEST_F(ShippedRef, DishesLoadWithTheirCompositionsAndWriteThemBack) {
   ExpectSameTable(comp, DumpTable(dir + kRefDishCompTable));
   const TTableDump after = DumpTable(dir + kRefDishTable);
   ASSERT_EQ(after.Rows.size(), dishes.Rows.size());
-  for (std::size_t r = 0; r < after.Rows.size(); ++r) {
-    for (int f : {0, 1, 2, 3, 4, 10}) EXPECT_EQ(after.Rows[r][f], dishes.Rows[r][f]) << r;
-    for (int f = 5; f < 10; ++f) {
-      if (dishes.Rows[r][f] == "<null>") continue;
-      EXPECT_NEAR(StrToFloat(after.Rows[r][f]), StrToFloat(dishes.Rows[r][f]), 0.0100001) << r;
-    }
-  }
+  // The shipped values are the sums as the editor writes them: nothing changes.
+  ExpectSameTable(dishes, after);
   EXPECT_TRUE(FileExists(dir + "dishcomp.~DB"));
   EXPECT_TRUE(FileExists(dir + "dish.~DB"));
 }

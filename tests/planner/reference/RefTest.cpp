@@ -386,6 +386,57 @@ TEST_F(RefTest, ATableThatCannotBeLoadedIsReportedAndLeavesTheTreeEmpty) {
   EXPECT_EQ(tree_.Items()->Count(), 7);
 }
 
+TEST_F(RefTest, ATableLoadedOnlyInPartIsNotWrittenOver) {
+  Make(kRows);
+  std::string bytes = ReadFileBytes(DbfFile("t"));
+  // CAL of the fifth record (31) is no number: loading stops there.
+  const std::size_t header = 32 + 32 * 6 + 1, record = 1 + 10 + 10 + 5 + 30 + 6 + 8;
+  bytes.replace(header + 4 * record + 1 + 10 + 10 + 5 + 30, 6, "  ab12");
+  WriteFileBytes(DbfFile("t"), bytes);
+  StandardSections();
+  TRef ref(tree_, Table("t"));
+  ref.SaveSettings = &settings_;
+  EXPECT_ANY_THROW(ref.Load());
+  EXPECT_EQ(tree_.Items()->Count(), 5);
+  ref.AddItem(nullptr)->SetText(Ansi("Новый"));
+  // Writing the tree would drop the records that did not load.
+  const auto refused = [&] {
+    try {
+      ref.Save();
+      ADD_FAILURE() << "saved";
+    } catch (const ERefError& e) {
+      EXPECT_EQ(Utf8(e.Message()), "Справочник " + Utf8(Table("t")) + " загружен не полностью: " +
+                                       "запись отменена, чтобы не потерять его строки");
+    }
+    EXPECT_TRUE(ref.Modified);
+    EXPECT_EQ(ReadFileBytes(DbfFile("t")), bytes);
+    EXPECT_FALSE(FileExists(Dir() + "t.~DB"));
+  };
+  refused();
+  TScriptedPrompt prompt;
+  EXPECT_FALSE(ref.TryLoad(prompt));
+  ref.AddItem(nullptr);
+  refused();
+  // A table whose handlers fail after the records were read is as incomplete.
+  bytes.replace(header + 4 * record + 1 + 10 + 10 + 5 + 30, 6, "   375");
+  WriteFileBytes(DbfFile("t"), bytes);
+  ref.OnAfterLoad = [](TRef*) { throw EInOutError("dishcomp"); };
+  EXPECT_THROW(ref.Load(), EInOutError);
+  ref.AddItem(nullptr);
+  refused();
+  // A complete load, or emptying the table on purpose, allows saving again.
+  ref.OnAfterLoad = nullptr;
+  ref.Load();
+  ref.Save();
+  EXPECT_EQ(DumpTable(DbfFile("t")).Rows.size(), 7u);
+  ref.OnAfterLoad = [](TRef*) { throw EInOutError("dishcomp"); };
+  EXPECT_THROW(ref.Load(), EInOutError);
+  ref.Clear();
+  ref.AddItem(nullptr)->SetText(Ansi("Новый"));
+  ref.Save();
+  EXPECT_EQ(DumpTable(DbfFile("t")).Rows.size(), 1u);
+}
+
 // --- Saving
 
 class RefSaveTest : public RefTest {
@@ -664,6 +715,50 @@ TEST_F(RefDishTest, EveryComponentOfALargeDishSurvivesALoadAndASave) {
   const TTableDump before = DumpTable(Dir() + "dishcomp");
   ref.Save();
   ExpectSameTable(before, DumpTable(Dir() + "dishcomp"));
+}
+
+TEST_F(RefDishTest, AFailedCompositionWriteKeepsTheTableModified) {
+  MakeTables("101 | 10 | 80\n101 | 11 | 15\n");
+  TRef ref(tree_, Table("dish"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  TRefDishTable dish(ref, prompt);
+  int saved = 0;
+  dish.OnSaved = [&](TRef*) { ++saved; };
+  ref.Load();
+  RefFoodRecOf(ref.FindByCode(101)->GetChildren(1))->Veight = 30;
+  ref.Modified = true;
+  // "dishcomp" cannot be rewritten: the change of the composition is not on the disk,
+  // so the table still counts as changed and is offered for saving again.
+  std::filesystem::remove(SysPath(Dir() + "dishcomp.DBF"));
+  EXPECT_THROW(ref.Save(), ERefError);
+  EXPECT_TRUE(ref.Modified);
+  EXPECT_EQ(saved, 0);
+  // Once the table is back, the next save writes both.
+  MakeTable(Dir(), "dishcomp", "DISHCODE:N10 | PRODCODE:N10 | VEIGHT:N6\n");
+  ref.Save();
+  EXPECT_FALSE(ref.Modified);
+  EXPECT_EQ(saved, 1);
+  const TTableDump comp = DumpTable(Dir() + "dishcomp");
+  ASSERT_EQ(comp.Rows.size(), 2u);
+  EXPECT_EQ(comp.Rows[1], (std::vector<AnsiString>{"101", "11", "30"}));
+}
+
+TEST_F(RefDishTest, TheTableOutlivesItsDishHandlers) {
+  MakeTables("101 | 10 | 80\n");
+  TRef ref(tree_, Table("dish"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  auto dish = std::make_unique<TRefDishTable>(ref, prompt);
+  ref.Load();
+  EXPECT_EQ(ref.FindByCode(101)->GetChildrenCount(), 1);
+  dish.reset();
+  // Without the dish handlers the table loads and saves through the default columns.
+  EXPECT_FALSE(ref.OnItemLoad || ref.OnAfterLoad || ref.OnBeforeItemSave || ref.OnAfterSave || ref.OnNewItem);
+  ref.Load();
+  EXPECT_EQ(ref.ItemList().size(), 3u);
+  EXPECT_EQ(ref.FindByCode(101)->GetChildrenCount(), 0);
+  EXPECT_EQ(RefRecOf(ref.AddItem(nullptr))->Kind, fkRefRow);
 }
 
 TEST_F(RefTest, ATableWithAMemoFileKeepsBothInStep) {
