@@ -55,7 +55,9 @@ AnsiString ResolveExistingPath(std::string_view name) {
           }
           ::closedir(d);
         }
-        if (!found) return n;
+        // The rest does not exist (yet): keep it as given under the part that does, so a new
+        // file lands in the existing directory whatever case the name gave it.
+        if (!found) return done + n.substr(i);
       }
       done = candidate;
       if (slash < n.size()) done += '/';

@@ -15,8 +15,9 @@ AnsiString AnsiPath(std::string_view sysPath);  // system path -> 1251 name
 
 // The name of the existing file meant by `name`: the name itself when it exists,
 // else the entry whose name differs only in case, component by component (tables
-// copied from elsewhere are often upper-case). Returns `name` unchanged when nothing
-// matches, so that the caller's open fails with the name the user gave.
+// copied from elsewhere are often upper-case). Components that do not exist are kept as
+// given, after the existing part they lie under: a new file keeps its own name in the
+// directory that is there, and an open of a missing file fails with the name given.
 AnsiString ResolveExistingPath(std::string_view name);
 
 bool FileExists(std::string_view name);       // case-insensitive as above

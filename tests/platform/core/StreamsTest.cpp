@@ -73,7 +73,11 @@ TEST(Files, ExistingNamesAreFoundWhateverTheirCase) {
   { TFileStream f(dir.Path() + "/Ref/PRODUCTS.DBF", fmCreate); }
   EXPECT_EQ(ResolveExistingPath(dir.Path() + "/ref/products.dbf"), dir.Path() + "/Ref/PRODUCTS.DBF");
   EXPECT_TRUE(FileExists(dir.Path() + "\\ref\\Products.dbf"));
-  EXPECT_EQ(ResolveExistingPath(dir.Path() + "/ref/none.dbf"), dir.Path() + "/ref/none.dbf");
+  // A missing file keeps its name, under the directory that exists.
+  EXPECT_EQ(ResolveExistingPath(dir.Path() + "/ref/none.dbf"), dir.Path() + "/Ref/none.dbf");
+  EXPECT_EQ(ResolveExistingPath(dir.Path() + "/ref/new/x.tw"), dir.Path() + "/Ref/new/x.tw");
+  SaveFileAtomically(dir.Path() + "/REF/new.tw", [](TStream& s) { s.WriteString("x"); });
+  EXPECT_TRUE(FileExists(dir.Path() + "/Ref/new.tw"));
   TFileStream f(dir.Path() + "/REF/products.DBF", fmOpenRead);
   EXPECT_EQ(f.FileName(), dir.Path() + "/Ref/PRODUCTS.DBF");
 }
