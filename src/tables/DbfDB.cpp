@@ -182,8 +182,10 @@ void TDbfDataSet::InternalOpen() {
   // The record image, the information block and the bookmark within 16 bits.
   if (dbf_->RecordLength() + 8 + kBookmarkSize > 0xFFFF) RangeCheckError();
   InternalFirst();
-  // Natural record order: sequential reads go through the read-ahead buffer.
-  dbf_->SetReadAhead(true);
+  // Sequential reads go through the read-ahead buffer only where nobody else can write
+  // meanwhile: a table shared for writing is read from the file, record by record, so
+  // that what other users posted is seen and never written back over.
+  dbf_->SetReadAhead(dbf_->ReadAheadSafe());
   editing_ = false;
   if (Filtered()) ApplyFilter();
 }
@@ -200,7 +202,8 @@ void TDbfDataSet::InternalInitFieldDefs() {
     const char type = t->FieldType(n);
     const std::int32_t len = t->FieldLen(n);
     const std::int32_t dec = t->FieldDecimals(n);
-    const AnsiString name = t->FieldName(n);
+    // Names are text of the table's code page, like its values.
+    const AnsiString name = FromTable(t->FieldName(n));
     TFieldType ft;
     int size = 0;
     switch (type) {
@@ -230,6 +233,9 @@ void TDbfDataSet::InternalInitFieldDefs() {
         break;
       case 'T':
         ft = TFieldType::ftDateTime;
+        break;
+      case 'Y':
+        ft = TFieldType::ftCurrency;
         break;
       default:
         continue;  // no field of the dataset
@@ -433,8 +439,12 @@ void TDbfDataSet::InternalInitRecord(TRecordBuffer& buffer) {
 void TDbfDataSet::InternalEdit() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) return;
-  dbf_->GetRecord(Buf(*b).recNo);
+  dbf_->RereadRecord(Buf(*b).recNo);
   if (!dbf_->LockRecord()) DatabaseError("Record is locked by another user");
+  // Under the lock, the record as it stands in the file now: the edit starts from what
+  // other users posted since the buffer was read.
+  dbf_->RereadRecord(Buf(*b).recNo);
+  dbf_->StoreRecord(Buf(*b).image);
   editing_ = true;
 }
 
@@ -462,7 +472,7 @@ void TDbfDataSet::InternalCancel() {
 void TDbfDataSet::InternalDelete() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) return;
-  dbf_->GetRecord(Buf(*b).recNo);
+  dbf_->RereadRecord(Buf(*b).recNo);
   dbf_->ShowDeleted = true;
   try {
     dbf_->Delete();
@@ -484,7 +494,7 @@ void TDbfDataSet::RecallRecord() {
   UpdateCursorPos();
   dbf_->ShowDeleted = true;
   try {
-    dbf_->GetRecord(Buf(*b).recNo);
+    dbf_->RereadRecord(Buf(*b).recNo);
     dbf_->Undelete();
   } catch (const EDbfError&) {
     dbf_->ShowDeleted = useDeleted_;
@@ -547,6 +557,7 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
       value = Variant(t.LogicGet(n));
       return true;
     case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
       value = Variant(t.NumberGet(n));
       return true;
     case TFieldType::ftDate: {
@@ -561,9 +572,12 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
       value = Variant::FromDate(day);
       return true;
     }
-    case TFieldType::ftDateTime:
-      value = Variant::FromDate(t.NumberGet(n) / kMsPerDay + kDayOneDateTime);
+    case TFieldType::ftDateTime: {
+      const double ms = t.NumberGet(n);
+      if (ms == 0) return false;  // the blank date-time
+      value = Variant::FromDate(ms / kMsPerDay + kDayOneDateTime);
       return true;
+    }
     case TFieldType::ftBlob:
     case TFieldType::ftMemo:
       return t.NumberGet(n) != 0;
@@ -595,6 +609,7 @@ void TDbfDataSet::SetFieldData(TField& field, const Variant& value) {
       t.LogicPut(n, null ? false : value.AsBoolean());
       break;
     case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
       t.NumberPut(n, null ? 0 : value.AsDouble());
       break;
     case TFieldType::ftDateTime:
@@ -720,7 +735,7 @@ bool TDbfDataSet::Locate(std::string_view keyFields, const Variant& keyValues, T
     text += '*';
   }
   if (options & loCaseInsensitive) flags |= dbs::Caseless;
-  std::int64_t fieldNumber = dbf_->FieldNumber(keyFields);
+  std::int64_t fieldNumber = dbf_->FieldNumber(ToTable(keyFields));
   std::int64_t found = 0;
   dbf_->SearchFlags = flags;
   return SearchRecord(text, fieldNumber, 0, found) != 0;
@@ -734,12 +749,12 @@ Variant TDbfDataSet::Lookup(std::string_view keyFields, const Variant& keyValues
   UpdateCursorPos();
   const std::int64_t remembered = dbf_->RecNo();
   const AnsiString text = ToTable(VarToStr(keyValues));
-  std::int64_t fieldNumber = dbf_->FieldNumber(keyFields);
+  std::int64_t fieldNumber = dbf_->FieldNumber(ToTable(keyFields));
   std::int64_t found = 0;
   dbf_->SearchFlags = dbs::Anchored | dbs::Wildcards | dbs::KeepState;
   Variant result = Variant::Null();
   if (dbf_->SearchField(text, fieldNumber, 0, found) != 0) {
-    result = Variant(FromTable(dbf_->DisplayTextByName(resultFields)));
+    result = Variant(FromTable(dbf_->DisplayTextByName(ToTable(resultFields))));
     if (remembered > 0) dbf_->GetRecord(remembered);
   }
   CursorMoved();

@@ -181,6 +181,10 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   virtual bool NumberPut(std::int64_t n, double value);
   virtual AnsiString DisplayTextByName(std::string_view name);
   virtual AnsiString DisplayText(std::int64_t n);
+  // DisplayText into a string the caller reuses (a scan allocates nothing per field).
+  void DisplayTextTo(std::int64_t n, AnsiString& out);
+  // The raw text as a view of the record buffer, valid until the buffer changes.
+  std::string_view FieldView(std::int64_t n) const;
   virtual void TextPutByName(std::string_view name, std::string_view text);
   virtual void TextPut(std::int64_t n, std::string_view text);
   virtual void Undelete();
@@ -199,6 +203,7 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   bool InRange(std::int64_t n) const { return n >= 1 && n <= FieldCount(); }
   const TdbFieldDesc& Desc(std::int64_t n) const { return fields_[static_cast<std::size_t>(n - 1)]; }
   void StoreText(std::int64_t n, std::string_view text);
+  AnsiString DisplayTextOther(std::int64_t n, const AnsiString& text);
   void CheckTypeByName(const TdbFieldDesc* d, std::string_view allowed);
   AnsiString TableStem() const;
   std::uint32_t MemoBlock(std::int64_t n);

@@ -81,7 +81,10 @@ std::int64_t MatchFieldText(AnsiString field, const TextRule& r) {
 }  // namespace
 
 DBO_dBHandler::DBO_dBHandler(std::string_view fileName, bool shared, bool readWrite)
-    : DBO_dBaseFld(fileName, shared, readWrite) {}
+    : DBO_dBaseFld(fileName, shared, readWrite) {
+  // Sequential reads in blocks wherever nobody else can write meanwhile.
+  if (ReadAheadSafe()) SetReadAhead(true);
+}
 
 DBO_dBHandler::~DBO_dBHandler() {
   filterSet_.reset();
@@ -122,6 +125,8 @@ std::int64_t DBO_dBHandler::FromFilterSet(std::int64_t code) {
 }
 
 void DBO_dBHandler::GetRecord(std::int64_t code) {
+  // A walk from an end of a table that others may write starts from the file.
+  if (IsShared() && (code == dbp::First || code == dbp::Last)) readAheadFirst_ = readAheadPast_ = -1;
   if (TableState != kStateNormal) return DBO_dBaseFld::GetRecord(code);
   SetEdges(false, false);
   std::int64_t direction = 0;
@@ -741,6 +746,11 @@ void DBO_dBHandler::Pack() {
 }
 
 // --- Read-ahead -----------------------------------------------------------------------------------------
+
+void DBO_dBHandler::RereadRecord(std::int64_t n) {
+  readAheadFirst_ = readAheadPast_ = -1;
+  DBO_dBaseFld::GetRecord(n);
+}
 
 void DBO_dBHandler::AllowReadAhead(bool on) {
   if (!on) SetReadAhead(false);

@@ -83,6 +83,12 @@ class DBO_dBHandler : public DBO_dBaseFld {
   void AllowReadAhead(bool on);
   void SetReadAhead(bool on);
   bool ReadAheadActive() const { return readAheadActive_; }
+  // Whether no other process can write the table while it is open (exclusive or
+  // read-only opens): only then may sequential reads be served from the buffer.
+  bool ReadAheadSafe() const { return !IsShared() || !IsReadWrite(); }
+  // Reads record n from the file itself, never from the read-ahead buffer (before an
+  // edit, a lock or a delete, whose rewrite must not carry stale bytes).
+  void RereadRecord(std::int64_t n);
 
   // The index list.
   int IndexOpen(std::string_view fileName);

@@ -42,6 +42,10 @@ class TdbDBFDate {
   // Blank or "00000000": 0; eight digits: yyyymmdd (an impossible date is day 0 of the
   // date-time scale); anything else goes to the date parser, whose EConvertError passes on.
   std::int32_t TextToJulian(std::string_view text) const;
+  // The display form of a stored "yyyymmdd" of a real day, straight from its digits into
+  // `out` (the same text as JulianToDisplay of TextToJulian); false for any other text
+  // or display format, which then go the long way.
+  bool StoredToDisplay(std::string_view stored, AnsiString& out) const;
 
  private:
   bool centuryDisplay_ = true;
