@@ -88,6 +88,12 @@ void DBFObject::StoreRecord(std::vector<char>& image) const {
 
 TDbfDataSet::~TDbfDataSet() {
   try {
+    if (master_) std::erase(master_->details_, this);
+    for (TDbfDataSet* d : details_) {
+      d->master_ = nullptr;
+      d->masterSource_ = nullptr;
+    }
+    details_.clear();
     Close();
   } catch (const std::exception& e) {
     HandleApplicationException(e);
@@ -181,11 +187,14 @@ void TDbfDataSet::InternalOpen() {
   CreateFields();
   // The record image, the information block and the bookmark within 16 bits.
   if (dbf_->RecordLength() + 8 + kBookmarkSize > 0xFFFF) RangeCheckError();
+  OpenIndexFiles(false);
+  SelectMasterTag(false);
+  ApplyMasterRange();
   InternalFirst();
-  // Sequential reads go through the read-ahead buffer only where nobody else can write
-  // meanwhile: a table shared for writing is read from the file, record by record, so
-  // that what other users posted is seen and never written back over.
-  dbf_->SetReadAhead(dbf_->ReadAheadSafe());
+  // Sequential reads in natural order go through the read-ahead buffer only where nobody
+  // else can write meanwhile: a table shared for writing is read from the file, record by
+  // record, so that what other users posted is seen and never written back over.
+  dbf_->SetReadAhead(!dbf_->MasterTag() && dbf_->ReadAheadSafe());
   editing_ = false;
   if (Filtered()) ApplyFilter();
 }
@@ -248,6 +257,7 @@ void TDbfDataSet::InternalInitFieldDefs() {
 void TDbfDataSet::InternalClose() {
   DestroyFields();
   dbf_.reset();
+  for (TDbfDataSet* d : details_) d->MasterChanged();
   firstPending_ = lastPending_ = editing_ = false;
 }
 
@@ -728,6 +738,7 @@ bool TDbfDataSet::Locate(std::string_view keyFields, const Variant& keyValues, T
   if (dbf_->RecordCount() == 0) return false;
   CheckBrowseMode();
   AnsiString text = ToTable(VarToStr(keyValues));
+  if (bool found = false; LocateByTag(keyFields, text, options, found)) return found;
   // Only records the dataset shows are searched.
   std::uint16_t flags = dbs::Anchored | dbs::Exact | dbs::KeepState;
   if (options & loPartialKey) {
@@ -749,6 +760,7 @@ Variant TDbfDataSet::Lookup(std::string_view keyFields, const Variant& keyValues
   UpdateCursorPos();
   const std::int64_t remembered = dbf_->RecNo();
   const AnsiString text = ToTable(VarToStr(keyValues));
+  if (Variant byTag; LookupByTag(keyFields, text, resultFields, byTag)) return byTag;
   std::int64_t fieldNumber = dbf_->FieldNumber(ToTable(keyFields));
   std::int64_t found = 0;
   dbf_->SearchFlags = dbs::Anchored | dbs::Wildcards | dbs::KeepState;

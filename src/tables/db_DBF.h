@@ -99,6 +99,16 @@ class DBO_dBaseDBF : public DBO_DiskFile {
   char* RecordBuffer() { return record_.data(); }
   const char* RecordBuffer() const { return record_.data(); }
   const char* SavedRecord() const { return saved_.data(); }
+  // Exchanges the record buffer with the record as last read or written (twice restores):
+  // index upkeep evaluates the old keys of a rewritten record this way.
+  void SwapSavedRecord() { record_.swap(saved_); }
+  // Marks the table as having a production index (header byte 28, bit 0) and writes the header.
+  void MarkProductionIndex() {
+    if (header_[28] & 0x01) return;
+    header_[28] |= 0x01;
+    headerDirty_ = true;
+    WriteHeader();
+  }
   // Change bytes: 0 for the deletion flag, then one per field.
   std::vector<std::uint8_t>& Changes() { return changes_; }
   std::int32_t CollationA() const { return collationA_; }

@@ -137,9 +137,13 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
   else if (code == dbp::Next || code == dbp::Previous)
     direction = code;
   const bool readAhead = readAheadActive_;
+  // Under ClipLock a walk through the master tag holds the index locks; they nest, so a
+  // caller that holds them already (FindKey) keeps them.
+  const bool clipLocked = LockProtocol() == TdbLokProtocol::ClipLock && masterTag_ && HasIndex();
+  if (clipLocked && !LockIndexes()) return Error(dbe::LockViolation, dbe::SubRead, FileName());
   OnExit restore([&] {
     if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
-    ClipUnlock();
+    if (clipLocked) UnlockIndexes();
   });
   std::int64_t step = code;
   std::int64_t before = RecNo();
@@ -159,6 +163,8 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
       DBO_dBaseFld::GetRecord(rec);
     } else {
       DBO_dBaseFld::GetRecord(step);
+      // Positioned by record number: the master tag follows to the record's key.
+      if (step > 0 && masterTag_ && !Eof() && RecNo() == step) masterTag_->KeySync(step);
     }
     if (Bof() || Eof() || direction == 0 || Visible()) return;
     // An error procedure that returns leaves the record where it was: no endless stepping.
@@ -231,9 +237,7 @@ bool DBO_dBHandler::FindKey(std::string_view text) {
   }
   if (!Eof()) {
     // Equal over the text's length; a longer key (beyond its blanks) only with exact match off.
-    const AnsiString current = masterTag_->CurrentKey();
-    found_ = std::string_view(current).substr(0, key.size()) == key &&
-             (!ExactMatch || TrimRight(current).size() <= key.size());
+    found_ = masterTag_->KeyMatches(key, ExactMatch);
   }
   if (!found_) atEnd();
   return found_;

@@ -11,12 +11,16 @@
 //   tables_helper put <table> <rec> <field> <text>
 //                                              opens the table shared, locks record rec,
 //                                              stores the text in that field and rewrites it
+//   tables_helper indexappend <table> <index> <prefix> <n>
+//                                              opens the table shared with the index file,
+//                                              appends n records named prefix + number
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "tables/db_DBF.h"
+#include "tables/db_dbsy.h"
 #include "tables/db_disk.h"
 #include "tables/db_eror.h"
 
@@ -58,6 +62,17 @@ int main(int argc, char** argv) {
     if (op == "create" && argc == 3) {
       DBO_DiskFile f(argv[2], false, true);
       f.CreateNew();
+      return 0;
+    }
+    if (op == "indexappend" && argc == 6) {
+      DBO_dBHandler t(argv[2], true, true);
+      if (t.IndexOpen(argv[3]) != 0) return 202;
+      const int n = std::atoi(argv[5]);
+      for (int i = 0; i < n; ++i) {
+        t.BlankRecord();
+        t.FieldPut(1, std::string(argv[4]) + std::to_string(i));
+        t.Append();
+      }
       return 0;
     }
     if (op == "append" && argc == 4) {

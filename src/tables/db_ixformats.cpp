@@ -1,0 +1,6 @@
+#include "tables/db_cdx.h"
+#include "tables/db_ixbase.h"
+
+void RegisterBuiltinIndexFormats(const std::function<void(std::string_view, TdbIndexFactory)>& add) {
+  RegisterCdxFormat(add);
+}
