@@ -341,7 +341,8 @@ void TrpView::DrawFrame() {
       const int d = rpRound(FrameWidth);
       at(-d);
       at(d);
-      c.Pen.Color = FillColor;
+      // The middle line in the fill colour; without a fill, in the paper's white.
+      c.Pen.Color = FillColor == rpNoColor ? clWhite : FillColor;
       at(0);
       c.Pen.Color = FrameColor;
     } else {
