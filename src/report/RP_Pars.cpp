@@ -458,6 +458,15 @@ Variant TrpParser::CallFunction(const AnsiString& name, const std::vector<AnsiSt
 // ---------------------------------------------------------------------------------
 // TrpVariables
 
+TrpVariables& TrpVariables::operator=(const TrpVariables& other) {
+  if (this == &other) return *this;
+  Clear();
+  items_.reserve(other.items_.size());
+  for (const Item* item : other.items_) items_.push_back(new Item(*item));
+  sorted_ = other.sorted_;
+  return *this;
+}
+
 void TrpVariables::Clear() {
   for (Item* item : items_) delete item;
   items_.clear();

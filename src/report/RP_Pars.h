@@ -84,8 +84,8 @@ class TrpVariables {
  public:
   TrpVariables() = default;
   ~TrpVariables() { Clear(); }
-  TrpVariables(const TrpVariables&) = delete;
-  TrpVariables& operator=(const TrpVariables&) = delete;
+  TrpVariables(const TrpVariables& other) { *this = other; }
+  TrpVariables& operator=(const TrpVariables& other);
 
   void Clear();
   // Adds the name when missing, else overwrites its value.
