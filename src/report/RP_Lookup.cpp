@@ -4,6 +4,7 @@
 
 #include "platform/core/AnsiText.h"
 #include "platform/core/FormatMask.h"
+#include "report/RP_Funcs.h"
 #include "report/RP_Utils.h"
 
 // ---------------------------------------------------------------------------------
@@ -308,4 +309,89 @@ AnsiString TrpValueLookup::GetValueText(std::string_view text, std::int32_t form
   if (hideZeros && (value.VarType() <= varCurrency) && !value.IsNull() && value == Variant(0)) ValueSlot = Variant("");
   if (CollectingAggregates) return {};
   return rpFormatValue(ValueSlot, format, ownFormat);
+}
+
+void TrpValueLookup::CallFunction(const AnsiString& name, const Variant& p1, const Variant& p2, const Variant& p3,
+                                  Variant& value) {
+  value = Variant("0");
+  {
+    // Library functions evaluate their arguments with this lookup's parser.
+    auto& evaluate = rpFunctionServices().Evaluate;
+    auto saved = evaluate;
+    if (Evaluate) evaluate = Evaluate;
+    bool taken = false;
+    try {
+      taken = rpCallLibraryFunction(name, p1, p2, p3, value);
+    } catch (...) {
+      evaluate = saved;
+      throw;
+    }
+    evaluate = saved;
+    if (taken) return;
+  }
+  CallBuiltinFunction(name, p1, p2, p3, value);
+  if (OnUserFunction) OnUserFunction(name, p1, p2, p3, value);
+}
+
+void TrpValueLookup::CallBuiltinFunction(const AnsiString& name, const Variant& p1, const Variant& p2,
+                                         const Variant& p3, Variant& value) {
+  auto eval = [this](const Variant& text) { return Evaluate ? Evaluate(text.AsString()) : Variant(0); };
+  if (name == "STOPREPORT" || name == "NEWPAGE" || name == "NEWCOLUMN" || name == "SHOWBAND") {
+    if (BuildAction) BuildAction(name, Trim(p1.AsString()));
+    return;
+  }
+  if (name == "INC" || name == "DEC") {
+    AnsiString variable = Trim(p1.AsString());
+    Variant current(0);
+    GetVariableValue(AnsiUpperCase(variable), current);
+    WriteVariable(variable, name == "INC" ? current + Variant(1) : current - Variant(1));
+    return;
+  }
+  if (name == "SETARRAY" || name == "GETARRAY") {
+    AnsiString array = Trim(p1.AsString());
+    Variant index = eval(p2);
+    std::size_t dot = array.find('.');
+    if (dot != AnsiString::npos) {
+      AnsiString object = array.substr(0, dot);
+      AnsiString property = AnsiUpperCase(array.substr(dot + 1));
+      Variant result;
+      if (name == "SETARRAY") {
+        Variant v = eval(p3);
+        if (ObjectMethod) ObjectMethod(object, "SETINDEXPROPERTY", Variant(property), index, v, result);
+      } else if (ObjectMethod && ObjectMethod(object, "GETINDEXPROPERTY", Variant(property), index, Variant(), result)) {
+        value = result;
+      }
+      return;
+    }
+    AnsiString element = rpArrayElementName(array, index);
+    if (name == "SETARRAY")
+      rpGlobalVariables().SetValueByName(element, eval(p3));
+    else
+      value = rpGlobalVariables().GetValueByName(element);  // Null when never set
+    return;
+  }
+  std::size_t dot = name.find('.');
+  if (dot != AnsiString::npos && ObjectMethod) {
+    Variant result;
+    if (ObjectMethod(name.substr(0, dot), name.substr(dot + 1), p1, p2, p3, result)) value = result;
+  }
+}
+
+void TrpValueLookup::WriteVariable(const AnsiString& name, const Variant& value) {
+  const int global = rpGlobalVariables().IndexOfName(name);
+  if (global >= 0) {
+    rpGlobalVariables().SetValueAt(global, value);
+    return;
+  }
+  if (Dictionary && Dictionary->Variables.IndexOfName(name) >= 0) {
+    Dictionary->SetValue(name, value);
+    return;
+  }
+  if (WriteBuildValue && WriteBuildValue(name, value)) return;
+  if (SameText(name, "PROGRESS") || SameText(name, "MODALRESULT") || SameText(name, "CURY")) return;
+  rpGlobalVariables().SetValueByName(name, value);
+}
+
+TInterpretator::TInterpretator(TrpValueLookup& lookup) : lookup_(lookup) {
+  lookup_.Evaluate = [this](const AnsiString& e) { return Parser().Evaluate(e); };
 }

@@ -13,6 +13,7 @@
 #include "platform/core/DB.h"
 #include "platform/core/Variant.h"
 #include "report/RP_DBSet.h"
+#include "report/RP_Intrp.h"
 #include "report/RP_Pars.h"
 
 // ---------------------------------------------------------------------------------
@@ -108,7 +109,28 @@ class TrpValueLookup {
   // The value of the last bracketed expression (VALUE).
   Variant ValueSlot;
 
+  // What the build does for STOPREPORT, NEWPAGE, NEWCOLUMN and SHOWBAND (p1 the
+  // band's name as written); true when it took the call.
+  std::function<bool(const AnsiString& name, const AnsiString& p1)> BuildAction;
+  // object.method calls (and the indexed property methods of object.property arrays);
+  // true when the object exists.
+  std::function<bool(const AnsiString& object, const AnsiString& method, const Variant& p1, const Variant& p2,
+                     const Variant& p3, Variant& result)>
+      ObjectMethod;
+  // Assignments the build takes itself (MODALRESULT, CURY, PROGRESS, object.property);
+  // true when taken.
+  std::function<bool(const AnsiString& name, const Variant& value)> WriteBuildValue;
+  // The application's functions, asked after the built-in ones.
+  TrpFunctionEvent OnUserFunction;
+
   void GetVariableValue(const AnsiString& name, Variant& value);
+  // Libraries first, then the built-in functions, then OnUserFunction.
+  void CallFunction(const AnsiString& name, const Variant& p1, const Variant& p2, const Variant& p3, Variant& value);
+  void CallBuiltinFunction(const AnsiString& name, const Variant& p1, const Variant& p2, const Variant& p3,
+                           Variant& value);
+  // An assignment of a script: a global variable, a dictionary variable, what the build
+  // takes, else a new global variable.
+  void WriteVariable(const AnsiString& name, const Variant& value);
   // The text of one bracketed expression with the view's format (inline formats and
   // HideZeros applied); while aggregates are collected the text is empty.
   AnsiString GetValueText(std::string_view text, std::int32_t format, const AnsiString& formatStr, bool hideZeros);
@@ -119,4 +141,19 @@ class TrpValueLookup {
  private:
   AnsiString currentVariable_;
   int depth_ = 0;
+};
+
+// The script interpreter of reports: names, assignments and functions go to a lookup.
+class TInterpretator : public TrpInterpretator {
+ public:
+  explicit TInterpretator(TrpValueLookup& lookup);
+  void ReadVariable(const AnsiString& name, Variant& value) override { lookup_.GetVariableValue(name, value); }
+  void WriteVariable(const AnsiString& name, const Variant& value) override { lookup_.WriteVariable(name, value); }
+  void CallFunction(const AnsiString& name, const Variant& p1, const Variant& p2, const Variant& p3,
+                    Variant& value) override {
+    lookup_.CallFunction(name, p1, p2, p3, value);
+  }
+
+ private:
+  TrpValueLookup& lookup_;
 };

@@ -156,3 +156,54 @@ TEST(RpLookup, HideZerosHidesNumericZerosOnly) {
   c.lookup.CollectingAggregates = true;
   EXPECT_EQ(c.lookup.GetValueText("Z", text, "", false), "");
 }
+
+TEST(RpLookup, ScriptsAssignCallAndUseArrays) {
+  TrpValueLookup lookup;
+  TInterpretator script(lookup);
+  std::vector<std::string> actions;
+  lookup.BuildAction = [&](const AnsiString& name, const AnsiString& p1) {
+    actions.push_back(name + ":" + p1);
+    return true;
+  };
+  lookup.ObjectMethod = [&](const AnsiString& object, const AnsiString& method, const Variant& p1,
+                            const Variant& p2, const Variant&, Variant& result) {
+    if (!SameText(object, "Memo1")) return false;
+    actions.push_back(object + "." + method + "(" + p1.AsString() + "," + p2.AsString() + ")");
+    result = Variant("m");
+    return true;
+  };
+  std::map<std::string, Variant> build;
+  lookup.WriteBuildValue = [&](const AnsiString& name, const Variant& value) {
+    if (!SameText(name, "CURY")) return false;
+    build["CURY"] = value;
+    return true;
+  };
+  std::vector<std::string> userCalls;
+  lookup.OnUserFunction = [&](const AnsiString& name, const Variant&, const Variant&, const Variant&, Variant& value) {
+    userCalls.push_back(name);
+    if (name == "MINE") value = Variant(7);
+  };
+  TStringList source, compiled, errors;
+  source.Add("begin n := 1; inc(n); inc(n); dec(n); a[n] := 'two'; b := a[2]; c := a[5]; k := Length('abc');");
+  source.Add("u := Mine(1); CurY := 30; NewPage; ShowBand(Footer1); Memo1.Lines[3] := 'x'; w := Memo1.Go(1, 2);");
+  source.Add("StopReport end");
+  ASSERT_TRUE(script.CompileScript(source, compiled, errors)) << (errors.Count() ? errors[0] : "");
+  script.RunScript(compiled);
+  TrpVariables& g = rpGlobalVariables();
+  EXPECT_EQ(Show(g.GetValueByName("n")), "Double:2");
+  EXPECT_EQ(Show(g.GetValueByName("Arr_a_2")), "String:two");
+  EXPECT_EQ(Show(g.GetValueByName("b")), "String:two");
+  EXPECT_EQ(Show(g.GetValueByName("c")), "Null");  // an element never set
+  EXPECT_EQ(Show(g.GetValueByName("k")), "Integer:3");
+  EXPECT_EQ(Show(g.GetValueByName("u")), "Integer:7");
+  EXPECT_EQ(Show(g.GetValueByName("w")), "String:m");
+  EXPECT_EQ(g.IndexOfName("CurY"), -1);
+  EXPECT_EQ(Show(build["CURY"]), "Double:30");
+  EXPECT_EQ(actions, (std::vector<std::string>{"NEWPAGE:0", "SHOWBAND:Footer1", "Memo1.SETINDEXPROPERTY(LINES,3)",
+                                               "MEMO1.GO(1, 2)", "STOPREPORT:0"}));
+  // The user's handler hears every call that no library took, built-in or not.
+  EXPECT_EQ(userCalls, (std::vector<std::string>{"INC", "INC", "DEC", "SETARRAY", "GETARRAY", "GETARRAY", "MINE",
+                                                 "NEWPAGE", "SHOWBAND", "SETARRAY", "MEMO1.GO", "STOPREPORT"}));
+  for (const char* n : {"n", "Arr_a_2", "b", "c", "k", "u", "w"})
+    if (g.IndexOfName(n) >= 0) g.DeleteAt(g.IndexOfName(n));
+}
