@@ -6,6 +6,8 @@
 #include "planner/app/Globals.h"
 #include "planner/app/UserPrompt.h"
 #include "planner/reference/RefItems.h"
+#include "platform/core/DB.h"
+#include "tables/DbfDB.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/IniFiles.h"
 #include "platform/core/SysUtils.h"
@@ -89,7 +91,7 @@ AnsiString TRefMenu::PageCaption(int Page) {
 
 TRefMenu::TRefMenu(const std::array<TCustomMtTree*, kRefPageCount>& Trees, const AnsiString& RefDir,
                    IUserPrompt& Prompt)
-    : trees_(Trees), prompt_(Prompt) {
+    : trees_(Trees), prompt_(Prompt), refDir_(RefDir) {
   for (int p = 0; p < kRefPageCount; ++p) {
     TCustomMtTree& tree = *trees_[static_cast<std::size_t>(p)];
     tree.SetShowCheckboxes(true);
@@ -282,4 +284,32 @@ const TFoodRec* TRefMenu::GetItemData(int Index) {
     else if (name == "CARB" && isFloat) itemData_.Carb = fv;
   }
   return &itemData_;
+}
+
+std::vector<TDishComponent> TRefMenu::Components(std::int32_t DishCode) {
+  std::vector<TDishComponent> parts;
+  try {
+    TDbfDataSet comp;
+    BindRefTable(comp, refDir_ + kRefDishCompTable);
+    comp.Open();
+    TField& dish = comp.FieldByName("DISHCODE");
+    TField& prod = comp.FieldByName("PRODCODE");
+    TField& veight = comp.FieldByName("VEIGHT");
+    for (comp.First(); !comp.Eof(); comp.Next())
+      if (dish.AsInteger() == DishCode) parts.push_back({prod.AsInteger(), veight.AsInteger()});
+  } catch (const std::exception& e) {
+    prompt_.MessageDlg(Format(Ansi("Не удается прочитать состав блюд %s:\r%s"),
+                              {refDir_ + kRefDishCompTable, AnsiString(e.what())}),
+                       TMsgDlgType::mtError, mbOK);
+  }
+  return parts;
+}
+
+bool TRefMenu::FindProduct(std::int32_t Code, AnsiString& Name, TFoodRec& Rec) {
+  const TMtTreeItem* item = refs_[0]->FindByCode(Code);
+  const TFoodRec* rec = RefFoodRecOf(item);
+  if (rec == nullptr || IsRefFolder(item)) return false;
+  Name = item->Text();
+  Rec = *rec;
+  return true;
 }

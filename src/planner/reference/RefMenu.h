@@ -30,7 +30,7 @@ inline constexpr int kRefPageCount = 4;  // pages 0 products, 1 dishes, 2 meals,
 // The tree page of a pick-list page number (0, 1, 2, 4); -1 for other numbers.
 int RefPageOfPick(int Page);
 
-class TRefMenu : public IRefPicker {
+class TRefMenu : public IRefPicker, public IDishComposition {
  public:
   // Binds the four trees (products, dishes, meals, kinds of trip), which must outlive the
   // object, gives them their header sections and loads the tables of RefDir; the limits
@@ -81,6 +81,11 @@ class TRefMenu : public IRefPicker {
   const TFoodRec* GetItemData(int Index) override;
   const std::vector<TMtTreeItem*>& Picked() const { return picked_; }
 
+  // --- IDishComposition over "dishcomp" (read when asked; a table that cannot be read
+  // gives no components) and the loaded products.
+  std::vector<TDishComponent> Components(std::int32_t DishCode) override;
+  bool FindProduct(std::int32_t Code, AnsiString& Name, TFoodRec& Rec) override;
+
  private:
   void Forget(TMtTreeItem* item);
 
@@ -91,4 +96,5 @@ class TRefMenu : public IRefPicker {
   int pickCount_ = 0;
   std::vector<TMtTreeItem*> picked_;
   TFoodRec itemData_{};
+  AnsiString refDir_;
 };

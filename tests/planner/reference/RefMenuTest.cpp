@@ -179,3 +179,20 @@ TEST(Limits, FileKeysAndDefaults) {
   EXPECT_EQ(l.FatAVMin, 0.75);  // not a number
   EXPECT_EQ(l.AFCFat, 1.2);     // missing
 }
+
+TEST_F(RefMenuTest, DishCompositionFromTheTables) {
+  auto menu = Make();
+  const std::vector<TDishComponent> parts = menu->Components(101);
+  ASSERT_EQ(parts.size(), 4u);
+  EXPECT_EQ(parts[0].ProdCode, 1001);
+  EXPECT_EQ(parts[0].Veight, 80);
+  EXPECT_EQ(parts[3].ProdCode, 12001);
+  EXPECT_TRUE(menu->Components(999999).empty());
+  AnsiString name;
+  TFoodRec rec{};
+  ASSERT_TRUE(menu->FindProduct(1001, name, rec));
+  EXPECT_EQ(Utf8(name), "Гречка ядрица");
+  EXPECT_EQ(rec.Cal, 308);
+  EXPECT_FALSE(menu->FindProduct(1000, name, rec));  // a folder
+  EXPECT_FALSE(menu->FindProduct(424242, name, rec));
+}
