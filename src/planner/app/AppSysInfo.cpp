@@ -97,7 +97,7 @@ TSystemVersion GetSystemVersion() {
   if (uname(&u) == 0) {
     v.Name = u.sysname;
     v.Version = u.release;
-    v.Build = u.version;
+    v.Build = ParseKernelBuild(u.version);
     v.Machine = u.machine;
   }
   AnsiString distribution = ParseOsRelease(ReadTextFile("/etc/os-release"));
@@ -129,9 +129,16 @@ AnsiString MemoryText(const TMemoryStatus& Memory) {
   return Format("%d K; %d K free (%d", {Memory.TotalPhys, Memory.AvailPhys, percent}) + "%)";
 }
 
+int ParseKernelBuild(std::string_view Text) {
+  if (Text.empty() || Text.front() != '#') return 0;
+  int build = 0;
+  const auto [end, ec] = std::from_chars(Text.data() + 1, Text.data() + Text.size(), build);
+  (void)end;
+  return ec == std::errc() && build > 0 ? build : 0;
+}
+
 AnsiString VersionText(const TSystemVersion& Version) {
-  AnsiString s = Version.Version;
-  if (!Version.Build.empty()) s += " (" + Version.Build + ")";
+  AnsiString s = Format("%s build %d", {Version.Version, Version.Build});
   if (!Version.Machine.empty()) s += ", " + Version.Machine;
   return s;
 }

@@ -12,7 +12,7 @@
 struct TSystemVersion {
   AnsiString Name;     // the distribution ("Debian GNU/Linux 12 (bookworm)"), else the kernel's name
   AnsiString Version;  // the kernel release ("6.1.0-18-amd64"), "?" when unknown
-  AnsiString Build;    // the kernel's build text ("#1 SMP PREEMPT_DYNAMIC ..."), may be empty
+  int Build = 0;       // the kernel's build number ("#1 SMP ..." gives 1), 0 when unknown
   AnsiString Machine;  // "x86_64"
 };
 
@@ -29,11 +29,16 @@ AnsiString ParseOsRelease(std::string_view Text);
 // old to give it), SwapTotal, SwapFree; missing values are 0.
 TMemoryStatus ParseMemInfo(std::string_view Text);
 
+// The build number at the head of the kernel's version text ("#12 SMP ..." gives 12); 0
+// without one.
+int ParseKernelBuild(std::string_view Text);
+
 TSystemVersion GetSystemVersion();
 TMemoryStatus GetMemoryStatus();
 
 // The about box's system rows.
 // "%d K; %d K free (%d%)" of total, available and their percentage (0 without a total).
 AnsiString MemoryText(const TMemoryStatus& Memory);
-// The release with its build and machine: "6.1.0-18-amd64 (#1 SMP ...), x86_64".
+// "%s build %d" of the release and the build, then the machine: "6.1.0-18-amd64 build 1,
+// x86_64".
 AnsiString VersionText(const TSystemVersion& Version);

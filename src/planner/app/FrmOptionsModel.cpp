@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "planner/app/UserPrompt.h"
 #include "planner/reference/RefPickList.h"
 
 AnsiString TOptionsModel::Text(std::string_view Name) {

@@ -3,15 +3,15 @@
 // program's pick-list window answers it; tests script it.
 #pragma once
 
-#include "planner/app/UserPrompt.h"
 #include "planner/ration/FoodRec.h"
 #include "platform/core/AnsiText.h"
 
 class IRefPickList {
  public:
   virtual ~IRefPickList() = default;
-  // Shows the page modally (Caption empty: the page's own caption); mrOk or mrCancel.
-  virtual TModalResult Execute(int Page, const AnsiString& Caption) = 0;
+  // Shows the page modally (Caption empty: the page's own caption); the modal result,
+  // mrOk or mrCancel (an int, so that windows and models share the interface).
+  virtual int Execute(int Page, const AnsiString& Caption) = 0;
   // After Execute: the number of picked rows.
   virtual int PickCount() const = 0;
   // The texts of the picked row Index and its ancestors, top-level first, joined by

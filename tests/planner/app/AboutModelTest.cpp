@@ -31,6 +31,10 @@ TEST(AboutModel, OsReleaseAndMeminfoAreRead) {
   EXPECT_EQ(ParseOsRelease("# comment\nNAME=Alpine\nVERSION_ID=3.19.1\n"), "Alpine 3.19.1");
   EXPECT_EQ(ParseOsRelease("PRETTY_NAME='It\\'s'\n"), "It's");
   EXPECT_EQ(ParseOsRelease(""), "");
+  EXPECT_EQ(ParseKernelBuild("#12 SMP PREEMPT_DYNAMIC Debian 6.1.76-1"), 12);
+  EXPECT_EQ(ParseKernelBuild("SMP"), 0);
+  EXPECT_EQ(ParseKernelBuild("#"), 0);
+  EXPECT_EQ(ParseKernelBuild("#99999999999"), 0);
   EXPECT_EQ(ParseOsRelease("garbage without equals\n="), "");
 
   const TMemoryStatus m = ParseMemInfo(
@@ -49,7 +53,7 @@ TEST(AboutModel, SystemRows) {
   TSystemVersion v;
   v.Name = "Debian GNU/Linux 12 (bookworm)";
   v.Version = "6.1.0-18-amd64";
-  v.Build = "#1 SMP";
+  v.Build = 1;
   v.Machine = "x86_64";
   TMemoryStatus m;
   m.TotalPhys = 65536;
@@ -58,7 +62,7 @@ TEST(AboutModel, SystemRows) {
   std::vector<std::string> rows;
   for (const TSysInfoRow& r : SysInfoRows(v, m, gui)) rows.push_back(r.Name + "|" + r.Value);
   EXPECT_EQ(rows, (std::vector<std::string>{"OS name :|Debian GNU/Linux 12 (bookworm)",
-                                            "OS version :|6.1.0-18-amd64 (#1 SMP), x86_64",
+                                            "OS version :|6.1.0-18-amd64 build 1, x86_64",
                                             "Physical memory :|65536 K; 16384 K free (25%)", "Qt version :|6.4.2",
                                             "Screen :|1920 x 1080, 96 dpi"}));
   gui.Screens.push_back("1280 x 1024, 96 dpi");

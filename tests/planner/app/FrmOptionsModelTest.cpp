@@ -5,6 +5,7 @@
 #include <string>
 
 #include "planner/app/FrmOptionsModel.h"
+#include "planner/app/UserPrompt.h"
 #include "planner/reference/RefPickList.h"
 #include "platform/core/AnsiText.h"
 
@@ -14,7 +15,7 @@ std::string Utf8(const AnsiString& s) { return cp::Ansi1251ToUtf8(s); }
 
 class TOnePick : public IRefPickList {
  public:
-  TModalResult Execute(int Page, const AnsiString&) override {
+  int Execute(int Page, const AnsiString&) override {
     pages.push_back(Page);
     return result;
   }
@@ -34,7 +35,7 @@ class TOnePick : public IRefPickList {
   }
   TFoodRec rec{};
   std::vector<int> pages;
-  TModalResult result = mrOk;
+  int result = mrOk;
   int count = 1;
 };
 

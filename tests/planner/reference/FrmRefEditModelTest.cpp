@@ -30,7 +30,7 @@ class TScriptedPick : public IRefPickList {
     TFoodRec Rec;
     AnsiString Text;
   };
-  TModalResult Execute(int Page, const AnsiString&) override {
+  int Execute(int Page, const AnsiString&) override {
     pages.push_back(Page);
     return mrOk;
   }
