@@ -41,6 +41,13 @@ void TCanvas::TextRect(const TRect& r, int x, int y, std::string_view text) {
   Brush.Style = style;
 }
 
+void TCanvas::StretchDraw(const TRect& r, const TBitmap& bitmap) {
+  if (bitmap.Empty() || r.IsEmpty()) return;
+  for (int y = r.Top; y < r.Bottom; ++y)
+    for (int x = r.Left; x < r.Right; ++x)
+      SetPixel(x, y, bitmap.Pixel((x - r.Left) * bitmap.Width() / r.Width(), (y - r.Top) * bitmap.Height() / r.Height()));
+}
+
 // ---------------------------------------------------------------------------------
 
 TRecordingCanvas::TRecordingCanvas(TRect bounds, const TTextMetrics* metrics)
@@ -69,9 +76,18 @@ void TRecordingCanvas::SetPixel(int x, int y, TColor c) { Record(TOpKind::Pixel,
 void TRecordingCanvas::DrawFocusRect(const TRect& r) { Record(TOpKind::FocusRect, r); }
 
 void TRecordingCanvas::TextOut(int x, int y, std::string_view text) {
-  const int w = Metrics().TextWidth(Font, text);
-  Record(TOpKind::Text, Bounds(x, y, w, Metrics().TextHeight(Font))).Text = AnsiString(text);
+  const int w = Metrics().TextWidth(Font, text) + TextCharacterExtra * static_cast<int>(text.size()) +
+                (JustifyBreaks > 0 ? JustifyExtra : 0);
+  TOp& op = Record(TOpKind::Text, Bounds(x, y, w, Metrics().TextHeight(Font)));
+  op.Text = AnsiString(text);
+  op.CharExtra = TextCharacterExtra;
+  op.JustifyExtra = JustifyExtra;
+  op.JustifyBreaks = JustifyBreaks;
   PenPos = {x + w, y};
+}
+
+void TRecordingCanvas::StretchDraw(const TRect& r, const TBitmap& bitmap) {
+  Record(TOpKind::Bitmap, r).Bitmap = bitmap;
 }
 
 void TRecordingCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {

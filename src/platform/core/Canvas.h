@@ -38,6 +38,20 @@ class TCanvas : public TObject {
   virtual void TextOut(int x, int y, std::string_view text) = 0;
   // Draws the bitmap at (x, y); a transparent bitmap leaves its transparent colour out.
   virtual void Draw(int x, int y, const TBitmap& bitmap) = 0;
+  // Draws the bitmap stretched into r (the plain colour-on-colour stretch).
+  virtual void StretchDraw(const TRect& r, const TBitmap& bitmap);
+
+  // Extra pixels after every character of the next texts (SetTextCharacterExtra).
+  int TextCharacterExtra = 0;
+  // Spreads `extra` pixels over the `breaks` blanks of the next texts
+  // (SetTextJustification); (0, 0) turns it off.
+  void SetTextJustification(int extra, int breaks) {
+    JustifyExtra = extra;
+    JustifyBreaks = breaks;
+  }
+  int JustifyExtra = 0, JustifyBreaks = 0;
+  // Whether any part of r lies inside the clip (RectVisible).
+  bool RectVisible(const TRect& r) const { return !IntersectRect(clip_, r).IsEmpty(); }
 
   // Clipping, in the canvas' own coordinates.
   TRect ClipRect() const { return clip_; }
@@ -107,6 +121,8 @@ class TRecordingCanvas : public TCanvas {
     TPen Pen;
     TBrush Brush;
     TRect Clip;
+    int CharExtra = 0;                 // Text: TextCharacterExtra in force
+    int JustifyExtra = 0, JustifyBreaks = 0;  // Text: the justification in force
   };
 
   explicit TRecordingCanvas(TRect bounds = Rect(0, 0, 10000, 10000), const TTextMetrics* metrics = nullptr);
@@ -120,6 +136,7 @@ class TRecordingCanvas : public TCanvas {
   void DrawFocusRect(const TRect& r) override;
   void TextOut(int x, int y, std::string_view text) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
+  void StretchDraw(const TRect& r, const TBitmap& bitmap) override;
   const TTextMetrics& Metrics() const override { return *metrics_; }
 
   const std::vector<TOp>& Ops() const { return ops_; }
