@@ -220,13 +220,16 @@ void TrpPageForm::EndPage() {
   }
 }
 
+void TrpPageForm::FollowParent() {
+  CurY = Parent->CurY;
+  CurBottomY = Parent->CurBottomY;
+  freshY_ = Parent->freshY_;
+}
+
 void TrpPageForm::NewPage() {
   if (Parent) {
     Parent->NewPage();
-    CurY = Parent->CurY;
-    CurBottomY = Parent->CurBottomY;
-    freshY_ = Parent->freshY_;
-    return;
+    return FollowParent();
   }
   EndPage();
   StartPage(false);
@@ -235,10 +238,7 @@ void TrpPageForm::NewPage() {
 void TrpPageForm::NewColumn() {
   if (Parent) {
     Parent->NewColumn();
-    CurY = Parent->CurY;
-    CurBottomY = Parent->CurBottomY;
-    freshY_ = Parent->freshY_;
-    return;
+    return FollowParent();
   }
   const int columns = Page.ColumnCount();
   if (Column < columns) {

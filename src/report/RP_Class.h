@@ -110,6 +110,8 @@ class TrpPageForm {
   void StartPage(bool first);
   void AfterBandPrinted(TrpBand& band);
   TrpPageForm& Root();
+  // A subreport's page continues where its parent's new column or page starts.
+  void FollowParent();
   bool Fresh() const { return CurY <= freshY_; }
   bool Stopped() const;
 
