@@ -136,11 +136,17 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
     direction = dbp::Previous;
   else if (code == dbp::Next || code == dbp::Previous)
     direction = code;
+  // In record order without index files nothing is switched that would need restoring.
+  if (!masterTag_ && !HasIndex()) return Walk(code, direction);
   const bool readAhead = readAheadActive_;
   OnExit restore([&] {
     if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
     ClipUnlock();
   });
+  Walk(code, direction);
+}
+
+void DBO_dBHandler::Walk(std::int64_t code, std::int64_t direction) {
   std::int64_t step = code;
   std::int64_t before = RecNo();
   for (;;) {

@@ -119,6 +119,8 @@ class DBO_dBHandler : public DBO_dBaseFld {
 
  private:
   bool Visible();
+  // Moves by a navigation code, stepping over refused records in the direction.
+  void Walk(std::int64_t code, std::int64_t direction);
   // The next record of the filter set from the current one by a navigation code; 0 at an edge.
   std::int64_t FromFilterSet(std::int64_t code);
   void ClipUnlock();
