@@ -32,7 +32,7 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 // The stored text of a field without its trailing blanks: up to the first zero byte,
 // bytes of code ' ' and below dropped at the end. Padding is skipped eight bytes at a
 // time and zero bytes are looked for in words: this runs for every field of a scan.
-std::string_view TrimmedText(const char* p, std::size_t n) {
+[[gnu::always_inline]] inline std::string_view TrimmedText(const char* p, std::size_t n) {
   std::uint64_t w;
   while (n >= 8) {
     std::memcpy(&w, p + n - 8, 8);

@@ -35,7 +35,7 @@ class DBO_dBHandler : public DBO_dBaseFld {
   static constexpr int kMaxIndexFiles = 63;
   static constexpr int kStateNormal = 1;
   static constexpr int kStateIndexing = 4;  // raw record order for searches and rebuilds
-  static constexpr std::int64_t kReadAheadBytes = 32768;
+  static constexpr std::int64_t kReadAheadBytes = 65536;  // a system call per 64 KB of a scan
 
   DBO_dBHandler(std::string_view fileName, bool shared, bool readWrite);
   ~DBO_dBHandler() override;
