@@ -272,7 +272,19 @@ std::unique_ptr<TRecordBuffer> TDbfDataSet::AllocRecordBuffer() {
 
 void TDbfDataSet::FillBookmark(TDbfRecordBuffer& b, std::int64_t recNo) const {
   b.recNo = static_cast<std::int32_t>(recNo);
-  std::snprintf(b.bookmark.data(), b.bookmark.size(), "%10lld", static_cast<long long>(recNo));
+  // The number right-aligned in 10 characters (what "%10lld" writes), then 0; once per
+  // record fetched, so without the formatter.
+  if (recNo < 0 || recNo > 9999999999LL) {
+    std::snprintf(b.bookmark.data(), b.bookmark.size(), "%10lld", static_cast<long long>(recNo));
+    return;
+  }
+  b.bookmark.fill(' ');
+  b.bookmark[10] = 0;
+  std::size_t at = 10;
+  do {
+    b.bookmark[--at] = static_cast<char>('0' + recNo % 10);
+    recNo /= 10;
+  } while (recNo > 0);
 }
 
 TGetResult TDbfDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doCheck) {
@@ -571,7 +583,20 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
       value = Variant(t.NumberGet(n));
       return true;
     case TFieldType::ftDate: {
-      const AnsiString text = TrimRight(t.FieldGet(n));
+      const std::string_view stored = t.FieldView(n);
+      if (stored.size() == 8) {  // eight digits, the usual case, without copies
+        int v[8], k = 0;
+        for (; k < 8 && stored[k] >= '0' && stored[k] <= '9'; ++k) v[k] = stored[k] - '0';
+        if (k == 8) {
+          TDateTime day = 0;
+          if (stored == "00000000" ||
+              !TryEncodeDate(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], v[4] * 10 + v[5], v[6] * 10 + v[7], day))
+            return false;
+          value = Variant::FromDate(day);
+          return true;
+        }
+      }
+      const AnsiString text = TrimRight(stored);
       if (text.size() != 8 || text == "00000000") return false;
       std::int32_t y = 0, m = 0, d = 0;
       if (!TryStrToInt(text.substr(0, 4), y) || !TryStrToInt(text.substr(4, 2), m) ||

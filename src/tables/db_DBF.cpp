@@ -118,6 +118,7 @@ void DBO_dBaseDBF::ReadAndCheckHeader() {
     f.decimals = f.type == 'C' ? 0 : d[17];
     f.offset = offset;
     f.number = static_cast<std::int32_t>(i + 1);
+    f.rawNumber = RawWidth(version, f.type) > 0;
     PutLE32(f.raw.data() + 12, static_cast<std::uint32_t>(offset));
     PutLE16(f.raw.data() + 26, static_cast<std::uint16_t>(f.number));
     offset += f.length;

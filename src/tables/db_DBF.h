@@ -21,6 +21,7 @@ struct TdbFieldDesc {
   std::int32_t length = 0;  // C: byte 16 + 256 * byte 17
   std::int32_t decimals = 0;
   std::int32_t number = 0;  // 1-based
+  bool rawNumber = false;   // stored as a raw number (version 0x30: B G I M T Y)
 };
 
 // Notification codes of DBO_dBaseDBF::Notify.

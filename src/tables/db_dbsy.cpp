@@ -136,6 +136,8 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
     direction = dbp::Previous;
   else if (code == dbp::Next || code == dbp::Previous)
     direction = code;
+  // In record order without index files nothing is switched that would need restoring.
+  if (!masterTag_ && !HasIndex()) return Walk(code, direction);
   const bool readAhead = readAheadActive_;
   // Under ClipLock a walk through the master tag holds the index locks; they nest, so a
   // caller that holds them already (FindKey) keeps them.
@@ -145,6 +147,10 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
     if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
     if (clipLocked) UnlockIndexes();
   });
+  Walk(code, direction);
+}
+
+void DBO_dBHandler::Walk(std::int64_t code, std::int64_t direction) {
   std::int64_t step = code;
   std::int64_t before = RecNo();
   for (;;) {

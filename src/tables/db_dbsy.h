@@ -35,7 +35,7 @@ class DBO_dBHandler : public DBO_dBaseFld {
   static constexpr int kMaxIndexFiles = 63;
   static constexpr int kStateNormal = 1;
   static constexpr int kStateIndexing = 4;  // raw record order for searches and rebuilds
-  static constexpr std::int64_t kReadAheadBytes = 32768;
+  static constexpr std::int64_t kReadAheadBytes = 65536;  // a system call per 64 KB of a scan
 
   DBO_dBHandler(std::string_view fileName, bool shared, bool readWrite);
   ~DBO_dBHandler() override;
@@ -119,6 +119,8 @@ class DBO_dBHandler : public DBO_dBaseFld {
 
  private:
   bool Visible();
+  // Moves by a navigation code, stepping over refused records in the direction.
+  void Walk(std::int64_t code, std::int64_t direction);
   // The next record of the filter set from the current one by a navigation code; 0 at an edge.
   std::int64_t FromFilterSet(std::int64_t code);
   void ClipUnlock();

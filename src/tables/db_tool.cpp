@@ -30,7 +30,9 @@ std::uint32_t CheckOffset32(std::int64_t offset) {
 
 // --- Dates -------------------------------------------------------------------------------
 
-TdbDBFDate::TdbDBFDate() = default;
+TdbDBFDate::TdbDBFDate()
+    : dayMonthYear_(UpperCase(FormatSettings().ShortDateFormat) == "DD.MM.YYYY" ||
+                    UpperCase(FormatSettings().ShortDateFormat) == "DD.MM.YY") {}
 
 TdbDBFDate& DBFDate() {
   static TdbDBFDate date;
@@ -65,28 +67,6 @@ AnsiString TdbDBFDate::JulianToDisplay(std::int64_t julian) const {
   if (y != AnsiString::npos)
     while (fmt.find("YYYY") == AnsiString::npos) fmt.insert(y, "Y");
   return FormatDayNumber(fmt, julian - kOffset);
-}
-
-bool TdbDBFDate::StoredToDisplay(std::string_view stored, AnsiString& out) const {
-  static const bool dayMonthYear = [] {
-    return UpperCase(FormatSettings().ShortDateFormat) == "DD.MM.YYYY" ||
-           UpperCase(FormatSettings().ShortDateFormat) == "DD.MM.YY";
-  }();
-  if (!centuryDisplay_ || !dayMonthYear || stored.size() != 8) return false;
-  int v[8];
-  for (int i = 0; i < 8; ++i) {
-    if (stored[i] < '0' || stored[i] > '9') return false;
-    v[i] = stored[i] - '0';
-  }
-  const int y = v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], m = v[4] * 10 + v[5], d = v[6] * 10 + v[7];
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1000 || m < 1 || m > 12 || d < 1) return false;
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (d > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return false;
-  const char text[10] = {stored[6], stored[7], '.', stored[4], stored[5], '.',
-                         stored[0], stored[1], stored[2], stored[3]};
-  out.assign(text, 10);
-  return true;
 }
 
 std::int32_t TdbDBFDate::TextToJulian(std::string_view text) const {

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "TablesTestSupport.h"
 #include "tables/db_DBF.h"
@@ -266,6 +268,33 @@ TEST_F(TablesField, ExpressionLink) {
   EXPECT_EQ(value("BORN").kind, ek::Date);
   EXPECT_EQ(value("BORN").number, 2444240);
   EXPECT_TRUE(value("OK").logical);
+}
+
+// Numbers are read from the record without copies, plain decimals the short way: the
+// value is the decimal reader's for every text.
+TEST(TablesFieldNumbers, ReadAsTheDecimalReaderReadsThem) {
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/n.dbf";
+  CreateDbfTable(name, 0x03, {{"N", 'N', 20, 0}});
+  DBO_dBaseFld t(name, false, true);
+  t.BlankRecord();
+  std::vector<std::string> texts = {"0", "-0", "1", "-1", ".5", "5.", "-.25", "0.1", "0.3", "999999999999999",
+                                    "9999999999999999", "123456789.012345", "1.2345678901234567", "1e5",
+                                    "+7", "  42  ", "12,5", "00000000000000000001", "3.14159265358979"};
+  std::uint64_t seed = 12345;
+  for (int i = 0; i < 3000; ++i) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    const std::uint64_t digits = seed >> 20;
+    const int decimals = static_cast<int>(seed % 17);
+    std::string text = std::to_string(digits % 1000000000000000ULL);
+    if (decimals > 0 && static_cast<int>(text.size()) > decimals)
+      text.insert(text.size() - static_cast<std::size_t>(decimals), ".");
+    texts.push_back((seed & 1) ? "-" + text : text);
+  }
+  for (const std::string& text : texts) {
+    t.FieldPut(1, text);
+    EXPECT_EQ(t.NumberGet(1), StrToFloat(TrimRight(t.FieldGet(1)))) << text;
+  }
 }
 
 // An empty date-time is stored as eight zero bytes, as other programs write and read it;
