@@ -276,6 +276,7 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
   }
   switch (code) {
     case dbp::Current: {
+      if (pastEnd_ || pastBegin_) return Edge(pastEnd_);  // still at the edge a step reached
       if (!OnKey()) {
         if (!DescendEdge(false)) {
           bof_ = eof_ = true;

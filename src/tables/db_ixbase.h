@@ -228,6 +228,23 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   int lockDepth_ = 0;
 };
 
+// Holds an index file's lock for a scope (released also when an exception leaves it).
+class TdbIndexLock {
+ public:
+  explicit TdbIndexLock(DBobjIndexFile& file) : file_(file) { file_.LockIndex(); }
+  ~TdbIndexLock() {
+    try {
+      file_.UnlockIndex();
+    } catch (...) {
+    }
+  }
+  TdbIndexLock(const TdbIndexLock&) = delete;
+  TdbIndexLock& operator=(const TdbIndexLock&) = delete;
+
+ private:
+  DBobjIndexFile& file_;
+};
+
 // Sets up the table for a walk over its records in raw order (restored when it goes).
 class TdbIndexBuildScope {
  public:

@@ -519,11 +519,7 @@ DBobjNTXTag* DBobjNTXFile::AddTag(std::string_view keyExpr, std::string_view for
 
 void DBobjNTXFile::CreateEmpty() {
   if (!disk_ || tags_.empty()) return;
-  LockIndex();
-  struct Unlock {
-    DBobjNTXFile* f;
-    ~Unlock() { f->UnlockIndex(); }
-  } unlock{this};
+  TdbIndexLock lock(*this);
   tags_[0]->ResetPages(0);
   disk_->Truncate(DBobjNTXTag::kPage);
   nextBlock_ = DBobjNTXTag::kPage;
@@ -537,11 +533,7 @@ void DBobjNTXFile::CreateEmpty() {
 void DBobjNTXFile::Reindex() {
   if (!disk_ || tags_.empty()) return;
   CreateEmpty();
-  LockIndex();
-  struct Unlock {
-    DBobjNTXFile* f;
-    ~Unlock() { f->UnlockIndex(); }
-  } unlock{this};
+  TdbIndexLock lock(*this);
   nextBlock_ = DBobjNTXTag::kPage;
   static_cast<DBobjNTXTag*>(tags_[0].get())->Build();
 }

@@ -386,9 +386,19 @@ TEST_P(TablesIndex, SeeksRangesAndFindKey) {
   got.clear();
   for (h.GetRecord(dbp::Last); !h.Bof(); h.GetRecord(dbp::Previous)) got.push_back(h.RecNo());
   EXPECT_EQ(got, (std::vector<std::int64_t>{2, 1}));
+  // A step past the last key in range reports the end, and so does a re-read.
+  DBobjIndexTag* tag = h.MasterTag();
+  tag->KeyRead(dbp::Last);
+  EXPECT_EQ(tag->KeyRead(dbp::Next), 0);
+  EXPECT_TRUE(tag->Eof());
+  EXPECT_EQ(tag->KeyRead(dbp::Current), 0);
+  EXPECT_TRUE(tag->Eof());
+  EXPECT_EQ(tag->KeyRead(dbp::Previous), 2);
   h.SetEmptyRange();
   h.GetRecord(dbp::First);
   EXPECT_TRUE(h.Eof() && h.Bof());
+  EXPECT_EQ(tag->KeyRead(dbp::Last), 0);
+  EXPECT_TRUE(tag->Eof() && tag->Bof());
   h.SetRange("", "", false, false);
   h.GetRecord(dbp::First);
   EXPECT_EQ(h.RecNo(), 6);
