@@ -78,6 +78,9 @@ bool DBobjCDXTag::HeaderRead() {
   options_ = h[14];
   if (root_ <= 0 || root_ % kBlock != 0 || root_ + kBlock > size || keyLength_ <= 0 || keyLength_ > 240) return false;
   general_ = std::memcmp(h.data() + 494, "GENERAL", 7) == 0;
+  // Keys of the GENERAL collation are weights, not the text: seeking and adding such
+  // keys would need its tables; the file is refused rather than filled with misplaced keys.
+  if (general_) return false;
   descending_ = GetLE16(h.data() + 502) != 0;
   unique_ = (options_ & kOptUnique) != 0;
   if (IsDirectory()) {
@@ -394,11 +397,7 @@ DBobjCDXTag* DBobjCDXFile::AddTag(std::string_view name, std::string_view keyExp
   if (!disk_ || !directory_) return nullptr;
   const AnsiString tagName = AnsiUpperCase(Trim(name));
   if (tagName.empty() || tagName.size() > 10) throw EDbfError(Format("Invalid tag name %s", {tagName}));
-  LockIndex();
-  struct Unlock {
-    DBobjCDXFile* f;
-    ~Unlock() { f->UnlockIndex(); }
-  } unlock{this};
+  TdbIndexLock lock(*this);
   ResetBlock();
   // A tag of the same (whole) name is replaced.
   for (auto it = tags_.begin(); it != tags_.end(); ++it) {
@@ -420,11 +419,7 @@ bool DBobjCDXFile::DeleteTag(std::string_view name) {
   if (tags_.empty() || !directory_) return false;
   for (auto it = tags_.begin(); it != tags_.end(); ++it) {
     if (!AnsiSameText((*it)->TagName(), Trim(name))) continue;
-    LockIndex();
-    struct Unlock {
-      DBobjCDXFile* f;
-      ~Unlock() { f->UnlockIndex(); }
-    } unlock{this};
+    TdbIndexLock lock(*this);
     directory_->KeyDelete(AnsiUpperCase((*it)->TagName()), static_cast<DBobjCDXTag*>(it->get())->HeaderOffset());
     tags_.erase(it);
     if (tags_.empty()) Reindex();
@@ -435,11 +430,7 @@ bool DBobjCDXFile::DeleteTag(std::string_view name) {
 
 void DBobjCDXFile::Reindex() {
   if (!disk_ || !directory_) return;
-  LockIndex();
-  struct Unlock {
-    DBobjCDXFile* f;
-    ~Unlock() { f->UnlockIndex(); }
-  } unlock{this};
+  TdbIndexLock lock(*this);
   for (auto& t : tags_) t->ResetPages(0);
   disk_->Truncate(1024);
   nextBlock_ = 1024;

@@ -19,15 +19,6 @@ int CompareBytes(std::string_view a, std::string_view b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// An entry against a sought (key, record number): record number -1 matches any, 0 sorts
-// before every record of the key.
-int CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo, bool useRecNo) {
-  if (e.top) return 1;
-  if (const int c = CompareBytes(e.value, key); c != 0) return c;
-  if (!useRecNo || recNo < 0) return 0;
-  return e.recNo < recNo ? -1 : (e.recNo > recNo ? 1 : 0);
-}
-
 }  // namespace
 
 // --- Tag -------------------------------------------------------------------------------------
@@ -38,6 +29,16 @@ DBobjIndexTagBase::DBobjIndexTagBase(DBobjIndexFileBase& file, std::string_view 
 DBobjIndexTagBase::~DBobjIndexTagBase() = default;
 
 int DBobjIndexTagBase::CompareKeys(const std::string& a, const std::string& b) { return CompareBytes(a, b); }
+
+// An entry against a sought (key, record number): record number -1 matches any, 0 sorts
+// before every record of the key.
+int DBobjIndexTagBase::CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo,
+                                    bool useRecNo) {
+  if (e.top) return 1;
+  if (const int c = CompareBytes(e.value, key); c != 0) return c;
+  if (!useRecNo || recNo < 0) return 0;
+  return e.recNo < recNo ? -1 : (e.recNo > recNo ? 1 : 0);
+}
 
 std::size_t DBobjIndexTagBase::SplitCount(const DBobjIndexKey& page) const {
   return page.keys.size() - page.keys.size() / 2;
@@ -122,8 +123,7 @@ DBobjIndexKey DBobjIndexTagBase::LoadPage(std::int64_t block, int depth) {
 
 void DBobjIndexTagBase::ReleaseChain() { chain_.clear(); }
 
-template <class Pred>
-bool DBobjIndexTagBase::Descend(Pred atOrAfter) {
+bool DBobjIndexTagBase::Descend(const EntryTest& atOrAfter) {
   chain_.clear();
   std::int64_t block = root_;
   for (int depth = 0;; ++depth) {
@@ -133,7 +133,7 @@ bool DBobjIndexTagBase::Descend(Pred atOrAfter) {
     std::int64_t lo = 0, hi = n;
     while (lo < hi) {
       const std::int64_t mid = (lo + hi) / 2;
-      if (atOrAfter(page.keys[static_cast<std::size_t>(mid)]))
+      if (atOrAfter(page.keys[static_cast<std::size_t>(mid)], page.leaf))
         hi = mid;
       else
         lo = mid + 1;
@@ -276,6 +276,7 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
   }
   switch (code) {
     case dbp::Current: {
+      if (pastEnd_ || pastBegin_) return Edge(pastEnd_);  // still at the edge a step reached
       if (!OnKey()) {
         if (!DescendEdge(false)) {
           bof_ = eof_ = true;
@@ -293,7 +294,7 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
       bool any;
       if (code == dbp::Last && highSet_) {
         // The first key above the range, then one back.
-        any = Descend([&](const DBobjIndexKeyData& e) { return e.top || ComparePrefix(e.value, high_) > 0; })
+        any = SeekFirst([&](const DBobjIndexKeyData& e, bool) { return e.top || ComparePrefix(e.value, high_) > 0; })
                   ? Step(false)
                   : DescendEdge(true);
       } else if (code == dbp::First && lowSet_) {
@@ -337,21 +338,24 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
   }
 }
 
-bool DBobjIndexTagBase::SeekPair(const std::string& key, std::int64_t recNo) {
-  const bool useRec = InteriorHasRecNo();
-  bool any = Descend([&](const DBobjIndexKeyData& e) {
-    if (chain_.back().leaf) return CompareEntry(e, key, recNo, true) >= 0;
-    return CompareEntry(e, key, recNo, useRec) >= 0;
-  });
-  if (!any && chain_.size() <= 1 && chain_.back().keys.empty()) return false;
+bool DBobjIndexTagBase::SeekFirst(const EntryTest& atOrAfter) {
+  Descend(atOrAfter);
+  if (chain_.empty()) return false;
   if (!OnKey()) {
     // After every key of this leaf: the next key, if any, is the one.
     chain_.back().pos = static_cast<std::int64_t>(chain_.back().keys.size()) - 1;
-    if (chain_.back().pos < 0) chain_.back().pos = -1;
-    if (!Step(true)) {
-      pastEnd_ = true;
-      return false;
-    }
+    if (!Step(true)) return false;
+  }
+  return true;
+}
+
+bool DBobjIndexTagBase::SeekPair(const std::string& key, std::int64_t recNo) {
+  const bool useRec = InteriorHasRecNo();
+  if (!SeekFirst([&](const DBobjIndexKeyData& e, bool leaf) {
+        return CompareEntry(e, key, recNo, leaf || useRec) >= 0;
+      })) {
+    pastEnd_ = true;
+    return false;
   }
   if (!useRec && recNo > 0) {
     // Interior entries without record numbers: walk the equal keys to the record.
@@ -571,10 +575,7 @@ bool DBobjIndexTagBase::KeyAdd(const std::string& key, std::int64_t recNo) {
     }
   }
   const bool useRec = InteriorHasRecNo();
-  Descend([&](const DBobjIndexKeyData& e) {
-    if (chain_.back().leaf) return CompareEntry(e, key, recNo, true) >= 0;
-    return CompareEntry(e, key, recNo, useRec) >= 0;
-  });
+  Descend([&](const DBobjIndexKeyData& e, bool leaf) { return CompareEntry(e, key, recNo, leaf || useRec) >= 0; });
   DBobjIndexKey& leaf = chain_.back();
   DBobjIndexKeyData entry;
   entry.value = key;

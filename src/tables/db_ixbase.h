@@ -10,6 +10,7 @@
 // is bounded to kMaxDepth levels, so a damaged file raises instead of looping.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,8 +70,8 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   bool KeyMatches(std::string_view text, bool exact) const override;
 
   // Keys in their stored form.
-  bool KeyAdd(const std::string& key, std::int64_t recNo);
-  bool KeyDelete(const std::string& key, std::int64_t recNo);
+  virtual bool KeyAdd(const std::string& key, std::int64_t recNo);
+  virtual bool KeyDelete(const std::string& key, std::int64_t recNo);
   bool KeyExists(const std::string& key, std::int64_t recNo);
   // The stored key of a sought text: a number or date text is read as its value first.
   std::string FormatText(std::string_view text) const;
@@ -116,8 +117,27 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   // pages written bottom-up from the first free block; the root set.
   void Build();
   // Writes sorted keys bottom-up into pages; the root set.
-  void BuildFromSort(TdbSort& sort);
+  virtual void BuildFromSort(TdbSort& sort);
   void ReleaseChain();
+
+  // The cursor over the page chain. A format whose interior pages hold keys of their own
+  // (a B-tree) supplies its own walk and changes.
+  using EntryTest = std::function<bool(const DBobjIndexKeyData&, bool leaf)>;
+  // The chain opened at the first (last) key; false for an empty tag.
+  virtual bool DescendEdge(bool last);
+  // One step in key order; false at an edge (the chain stays where it was).
+  virtual bool Step(bool forward);
+  // Positions on the first key for which `atOrAfter` holds (a test that, in key order,
+  // is false and then true); false when there is none.
+  virtual bool SeekFirst(const EntryTest& atOrAfter);
+  // Whether the chain ends on a key.
+  virtual bool OnKey() const;
+  // Positions on the first key at or after (key, record number); false when none follows.
+  bool SeekPair(const std::string& key, std::int64_t recNo);
+  DBobjIndexKey LoadPage(std::int64_t block, int depth);
+  static int CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo, bool useRecNo);
+
+  std::vector<DBobjIndexKey> chain_;
 
   DBobjIndexFileBase& file_;
   AnsiString name_;
@@ -134,21 +154,13 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   std::int64_t root_ = 0;
 
  private:
-  enum class Edge { None, Before, After };
-  DBobjIndexKey LoadPage(std::int64_t block, int depth);
   // Opens the chain from the root, at each level on the first entry for which
   // `atOrAfter` holds (the last one when none does); false for an empty tag.
-  template <class Pred>
-  bool Descend(Pred atOrAfter);
-  bool DescendEdge(bool last);
+  bool Descend(const EntryTest& atOrAfter);
   void DescendFrom(std::size_t level, bool last);
-  // One step in key order; false at an edge (the chain stays where it was).
-  bool Step(bool forward);
-  bool OnKey() const;
   void TakeCurrent();
   int RangeTest() const;  // -1 below the range, 1 above it, 0 in it
   std::int64_t Edge(bool end);
-  bool SeekPair(const std::string& key, std::int64_t recNo);
   // Positions on the entry (key, recNo); false when there is none.
   bool FindPair(const std::string& key, std::int64_t recNo);
   void StoreChanged(std::vector<DBobjIndexKey*> pages);
@@ -157,7 +169,6 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   void RemoveEntry(std::size_t level);
   int ComparePrefix(const std::string& key, const std::string& bound) const;
 
-  std::vector<DBobjIndexKey> chain_;
   DBobjIndexKeyData current_;
   bool bof_ = false;
   bool eof_ = false;
@@ -215,6 +226,23 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   std::int64_t nextBlock_ = -1;
   TdbLokProtocol protocol_ = TdbLokProtocol::Default;
   int lockDepth_ = 0;
+};
+
+// Holds an index file's lock for a scope (released also when an exception leaves it).
+class TdbIndexLock {
+ public:
+  explicit TdbIndexLock(DBobjIndexFile& file) : file_(file) { file_.LockIndex(); }
+  ~TdbIndexLock() {
+    try {
+      file_.UnlockIndex();
+    } catch (...) {
+    }
+  }
+  TdbIndexLock(const TdbIndexLock&) = delete;
+  TdbIndexLock& operator=(const TdbIndexLock&) = delete;
+
+ private:
+  DBobjIndexFile& file_;
 };
 
 // Sets up the table for a walk over its records in raw order (restored when it goes).

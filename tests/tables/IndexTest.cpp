@@ -13,6 +13,7 @@
 #include "tables/db_cdx.h"
 #include "tables/db_create.h"
 #include "tables/db_dbsy.h"
+#include "tables/db_ntx.h"
 #include "tables/db_sort.h"
 
 namespace {
@@ -175,6 +176,7 @@ std::vector<std::int64_t> Expected(const TagDef& tag, const std::vector<Row>& ro
 // An index format of the tests: makes the index files of a table with the tags given.
 struct IndexFormat {
   const char* ext;
+  bool descending;  // whether the format keeps descending tags
   // Creates the files; returns their names for IndexOpen.
   std::function<std::vector<AnsiString>(DBO_dBHandler&, const AnsiString& dir, const std::vector<TagDef>&)> make;
 };
@@ -184,6 +186,17 @@ std::vector<AnsiString> MakeCdx(DBO_dBHandler& t, const AnsiString& dir, const s
   EXPECT_TRUE(f.HeaderValid());
   for (const TagDef& d : tags) f.AddTag(d.name, d.key, d.forExpr, d.unique, d.descending);
   return {dir + "/T.CDX"};
+}
+
+std::vector<AnsiString> MakeNtx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
+  std::vector<AnsiString> names;
+  for (const TagDef& d : tags) {
+    DBobjNTXFile f(&t, dir + "/" + d.name, true, true);
+    EXPECT_TRUE(f.HeaderValid());
+    f.AddTag(d.key, d.forExpr, d.unique, d.descending);
+    names.push_back(f.IndexFileName());
+  }
+  return names;
 }
 
 class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
@@ -267,7 +280,12 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
   TempDir dir_;
   std::mt19937 rng_{12345};
   std::vector<Row> rows_;
-  const std::vector<TagDef> tags_{std::begin(kTags), std::end(kTags)};
+  const std::vector<TagDef> tags_ = [] {
+    std::vector<TagDef> t;
+    for (const TagDef& d : kTags)
+      if (GetParam().descending || !d.descending) t.push_back(d);
+    return t;
+  }();
 };
 
 TEST_P(TablesIndex, BuiltTagsWalkInSortedOrder) {
@@ -368,9 +386,19 @@ TEST_P(TablesIndex, SeeksRangesAndFindKey) {
   got.clear();
   for (h.GetRecord(dbp::Last); !h.Bof(); h.GetRecord(dbp::Previous)) got.push_back(h.RecNo());
   EXPECT_EQ(got, (std::vector<std::int64_t>{2, 1}));
+  // A step past the last key in range reports the end, and so does a re-read.
+  DBobjIndexTag* tag = h.MasterTag();
+  tag->KeyRead(dbp::Last);
+  EXPECT_EQ(tag->KeyRead(dbp::Next), 0);
+  EXPECT_TRUE(tag->Eof());
+  EXPECT_EQ(tag->KeyRead(dbp::Current), 0);
+  EXPECT_TRUE(tag->Eof());
+  EXPECT_EQ(tag->KeyRead(dbp::Previous), 2);
   h.SetEmptyRange();
   h.GetRecord(dbp::First);
   EXPECT_TRUE(h.Eof() && h.Bof());
+  EXPECT_EQ(tag->KeyRead(dbp::Last), 0);
+  EXPECT_TRUE(tag->Eof() && tag->Bof());
   h.SetRange("", "", false, false);
   h.GetRecord(dbp::First);
   EXPECT_EQ(h.RecNo(), 6);
@@ -479,7 +507,8 @@ TEST_P(TablesIndex, DamagedFilesAreRefusedWithoutCrashOrHang) {
   EXPECT_GT(refused, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, TablesIndex, ::testing::Values(IndexFormat{".CDX", MakeCdx}),
+INSTANTIATE_TEST_SUITE_P(Formats, TablesIndex,
+                         ::testing::Values(IndexFormat{".CDX", true, MakeCdx}, IndexFormat{".NTX", false, MakeNtx}),
                          [](const auto& info) { return std::string(info.param.ext + 1); });
 
 // --- CDX layout ---------------------------------------------------------------------------------
@@ -616,6 +645,96 @@ TEST_F(TablesCdxFile, AChildLinkBackToTheRootIsRefused) {
   ASSERT_GT(patched, 0);
   tables_test::WriteBytes(file, bytes);
   EXPECT_FALSE(WalkDamaged(t, {file}));
+}
+
+// --- NTX layout --------------------------------------------------------------------------------
+
+TEST(TablesNtx, PageSizesFollowTheKeyLength) {
+  EXPECT_EQ(DBobjNTXTag::MaxKeysFor(10), 50);
+  EXPECT_EQ(DBobjNTXTag::MaxKeysFor(8), 54);
+  EXPECT_EQ(DBobjNTXTag::MaxKeysFor(120), 6);
+  EXPECT_EQ(DBobjNTXTag::MaxKeysFor(250), 2);
+}
+
+class TablesNtxFile : public ::testing::Test {
+ protected:
+  AnsiString MakeTable(int nameLength) {
+    const AnsiString t = dir_.Path() + "/n.dbf";
+    CreateDbfTable(t, 0x03, {{"NAME", 'C', nameLength}, {"CODE", 'N', 4}, {"BORN", 'D'}}, {.Overwrite = true});
+    return t;
+  }
+  TempDir dir_;
+};
+
+TEST_F(TablesNtxFile, KeysAreTextsThatSortNumbersAndDates) {
+  DBO_dBHandler h(MakeTable(10), false, true);
+  for (double v : {1.0, -1.0, -2.0, 0.0, 12.0}) {
+    h.BlankRecord();
+    h.NumberPut(2, v);
+    h.FieldPut(3, v == 0 ? "" : "20240101");
+    h.Append();
+  }
+  DBobjNTXFile code(&h, "code", true, true);
+  DBobjNTXTag* tag = code.AddTag("CODE", "", false, false);
+  ASSERT_NE(tag, nullptr);
+  EXPECT_EQ(tag->KeyLength(), 4);
+  std::vector<std::string> keys;
+  for (const auto& [k, r] : tag->AllKeys()) keys.push_back(k);
+  EXPECT_EQ(keys, (std::vector<std::string>{",,,*", ",,,+", "0000", "0001", "0012"}));
+  DBobjNTXFile born(&h, "born", true, true);
+  const auto dates = born.AddTag("BORN", "", false, false)->AllKeys();
+  ASSERT_EQ(dates.size(), 5u);
+  EXPECT_EQ(dates.front().first, "00000000");
+  EXPECT_EQ(dates.front().second, 4);
+  EXPECT_EQ(dates.back().first, "20240101");
+  // The header: signature, root, item size, key length, maximum and half page.
+  const std::string bytes = ReadBytes(code.IndexFileName());
+  const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  EXPECT_EQ(b[0], 6);
+  EXPECT_EQ(b[12], 12);
+  EXPECT_EQ(b[14], 4);
+  EXPECT_EQ(b[18], DBobjNTXTag::MaxKeysFor(4));
+  EXPECT_EQ(b[20], DBobjNTXTag::MaxKeysFor(4) / 2);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(b) + 22), "CODE");
+}
+
+TEST_F(TablesNtxFile, DeletingKeysOfInteriorPagesAndEmptiedLeavesKeepsTheOrder) {
+  // Long keys make pages of six keys, so deletions empty leaves and hit interior keys.
+  DBO_dBHandler h(MakeTable(120), false, true);
+  std::mt19937 rng(3);
+  std::vector<std::string> names;
+  for (int i = 0; i < 400; ++i) {
+    std::string n = "K" + std::to_string(rng() % 100000);
+    names.push_back(n);
+    h.BlankRecord();
+    h.FieldPut(1, n);
+    h.Append();
+  }
+  {
+    DBobjNTXFile f(&h, "name", true, true);
+    f.AddTag("NAME", "", false, false);
+  }
+  DBO_dBHandler& w = h;
+  ASSERT_EQ(w.IndexOpen("name.ntx"), 0);
+  auto check = [&] {
+    std::vector<std::pair<std::string, std::int64_t>> want;
+    for (std::size_t i = 0; i < names.size(); ++i) want.emplace_back(names[i], static_cast<std::int64_t>(i + 1));
+    std::sort(want.begin(), want.end());
+    auto* tag = static_cast<DBobjIndexTagBase*>(w.IndexFile(1)->Tag(0));
+    EXPECT_TRUE(tag->AllKeys() == want);
+  };
+  for (int round = 0; round < 5; ++round) {
+    for (int i = 0; i < 80; ++i) {
+      const std::size_t r = rng() % names.size();
+      w.GetRecord(static_cast<std::int64_t>(r + 1));
+      // Most keys move to the blank name at the front, emptying pages; a few go elsewhere.
+      std::string n = rng() % 4 == 0 ? "K" + std::to_string(rng() % 100000) : "";
+      w.FieldPut(1, n);
+      w.PutRecord(static_cast<std::int64_t>(r + 1));
+      names[r] = n;
+    }
+    check();
+  }
 }
 
 }  // namespace
