@@ -622,6 +622,37 @@ TEST_F(DragTreeTest, DraggingNearTheEdgesScrolls) {
   tree->CheckInvariants();
 }
 
+TEST_F(DragTreeTest, RestingOnAClosedBranchOpensIt) {
+  d2->Collapse(false);
+  tree->SetItemFocused(p1);
+  tree->SetSelectionAnchor(p1);
+  tree->BeginDrag(true);
+  DragManager().DragTo(Global(40, RowY(4)));
+  ASSERT_EQ(tree->DropTarget(), d2);
+  EXPECT_TRUE(tree->DragExpandTimer().Enabled());
+  tree->DragExpandTimer().Timer();
+  EXPECT_TRUE(d2->GetExpanded());
+  DragManager().Finish(Global(40, RowY(4)), false);
+  EXPECT_FALSE(tree->DragExpandTimer().Enabled());
+}
+
+TEST_F(TreeTest, LineHintForTextsThatDoNotFit) {
+  p2->SetText(AnsiString(40, 'W'));  // 240 pixels in a 150-pixel column
+  tree->LineHintMode = THintModes::shmLong;
+  EXPECT_EQ(tree->LineHintText(RowY(2)), p2->Text());
+  EXPECT_EQ(tree->LineHintText(RowY(1)), "");
+  tree->LineHintMode = THintModes::shmAll;
+  EXPECT_EQ(tree->LineHintText(RowY(1)), "P1");
+  tree->LineHintMode = THintModes::shmLong;
+  tree->MouseMove(0, 60, RowY(2));
+  EXPECT_TRUE(tree->LineHintTimer().Enabled());
+  tree->LineHintTimer().Timer();
+  EXPECT_TRUE(tree->LineHintWindow().Visible());
+  EXPECT_EQ(tree->LineHintWindow().Caption(), p2->Text());
+  tree->MouseMove(0, 60, RowY(1));
+  EXPECT_FALSE(tree->LineHintWindow().Visible());
+}
+
 // --- header reactions
 
 TEST_F(TreeTest, HeaderClickSortsOnceAndResizeLineCrossesTheRows) {

@@ -5,10 +5,13 @@
 //                                        (or day) to move it there; F2 or a second click on
 //                                        a weight edits it
 //   treedemo --shot out.png [--ref DIR]  renders the window to a PNG (offscreen platform)
+//   treedemo --watch out.png             shows the window and writes it to the PNG twice a
+//                                        second (to look at a session on a virtual display)
 // DIR is the reference directory (default: the build's bin/Ref).
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -205,9 +208,11 @@ class TRationDemo {
 
 int main(int argc, char** argv) {
   const char* shot = nullptr;
+  const char* watch = nullptr;
   std::string refDir = TARNWICK_DEMO_REF_DIR;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc) shot = argv[++i];
+    else if (std::strcmp(argv[i], "--watch") == 0 && i + 1 < argc) watch = argv[++i];
     else if (std::strcmp(argv[i], "--ref") == 0 && i + 1 < argc) refDir = argv[++i];
   }
   if (!refDir.empty() && refDir.back() != '/') refDir += '/';
@@ -217,6 +222,11 @@ int main(int argc, char** argv) {
   try {
     TRationDemo demo(refDir);
     demo.Window().show();
+    QTimer watcher;
+    if (watch) {
+      QObject::connect(&watcher, &QTimer::timeout, [&demo, watch] { demo.Window().grab().toImage().save(watch); });
+      watcher.start(500);
+    }
     if (!shot) return QApplication::exec();
     demo.ShowSelectionAndEditor();
     QApplication::processEvents();

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "controls/gui/MtGuiUtils.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/gui/ExtCtrls.h"
 
@@ -154,10 +155,55 @@ void TCustomMtTreeView::MouseMove(TShiftState Shift, int X, int Y) {
     return;
   }
   if (Tracking && Focused()) SetHotItem(GetItemAtY(Y));
+  if (LineHintMode != THintModes::shmNone && !Dragging() && TPoint{X, Y} != hintPoint_) {
+    const bool otherRow = GetItemAtY(Y) != GetItemAtY(hintPoint_.Y);
+    if (HideHintOnMove || otherRow) {
+      HideLineHint();
+      hintPoint_ = {X, Y};
+      hintTimer_->SetEnabled(false);
+      hintTimer_->SetEnabled(true);
+    }
+  }
+}
+
+AnsiString TCustomMtTreeView::LineHintText(int y) const {
+  TMtTreeItem* item = GetItemAtY(y);
+  if (item == nullptr || LineHintMode == THintModes::shmNone) return AnsiString();
+  if (LineHintMode == THintModes::shmAll) return item->Text();
+  // shmLong: the text is wider than its cell or runs out of the visible area.
+  const int row = RowOf(item);
+  const TMtMainCell cell = MainCellOf(item, MtRowTop(row, HeaderHeight(), lineHeight_, topIndex_));
+  const int width = metrics_->TextWidth(ItemFont(item), item->Text());
+  const bool cut = cell.TextRight < cell.TextLeft + width;
+  const bool outside = cell.TextLeft + width - leftPosition_ > ClientWidth() || cell.TextLeft < leftPosition_;
+  return cut || outside ? item->Text() : AnsiString();
+}
+
+void TCustomMtTreeView::LineHintTick() {
+  hintTimer_->SetEnabled(false);
+  const AnsiString text = LineHintText(hintPoint_.Y);
+  if (text.empty()) return;
+  hintWindow_->Font = Font();
+  TRect r = hintWindow_->CalcHintRect(std::max(ClientWidth(), 200), text);
+  const int row = RowOf(GetItemAtY(hintPoint_.Y));
+  const TPoint at = ClientToScreen({0, MtRowTop(row, HeaderHeight(), lineHeight_, topIndex_)});
+  r = OffsetRect(r, at.X, at.Y);
+  hintWindow_->ActivateHint(r, text);
+  if (HideHintOnTimer) {
+    hintHideTimer_->SetEnabled(false);
+    hintHideTimer_->SetEnabled(true);
+  }
+}
+
+void TCustomMtTreeView::HideLineHint() {
+  hintHideTimer_->SetEnabled(false);
+  if (hintWindow_->Visible()) hintWindow_->ReleaseHandle();
 }
 
 void TCustomMtTreeView::MouseLeave() {
   if (Tracking) SetHotItem(nullptr);
+  hintTimer_->SetEnabled(false);
+  HideLineHint();
   TCustomScrollControl::MouseLeave();
 }
 
@@ -181,7 +227,7 @@ bool TCustomMtTreeView::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint M
 
 bool TCustomMtTreeView::DoMouseWheelDeltas(TShiftState Shift, const TWheelDeltas& Deltas, TPoint MousePos) {
   if (Deltas.AngleY != 0 && TCustomScrollControl::DoMouseWheel(Shift, Deltas.AngleY, MousePos)) return true;
-  const int lines = WheelScrollLines();
+  const int lines = MtWheelLines();
   if (Deltas.AngleY != 0) ScrollRows(-wheel_.Rows(Deltas.AngleY, lines, RowsPerPage()));
   if (Deltas.PixelX != 0) {
     SetLeftPosition(leftPosition_ - Deltas.PixelX);
@@ -343,8 +389,17 @@ void TCustomMtTreeView::DragScroll(TObject* Source, int Y) {
   }
 }
 
+void TCustomMtTreeView::DragExpandTick() {
+  dragExpandTimer_->SetEnabled(false);
+  TMtTreeItem* target = DropTarget();
+  if (target != nullptr && !target->GetExpanded() && target->GetHasChildren() && target->Enabled)
+    target->Expand(false);
+}
+
 void TCustomMtTreeView::DragOverTarget(TObject* Source, int X, bool& Accept, int Y) {
   (void)X;
+  HideLineHint();
+  hintTimer_->SetEnabled(false);
   DragScroll(Source, Y);
   TMtTreeItem* item = GetItemAtY(Y);
   if (item != nullptr && !item->Enabled) item = nullptr;
@@ -355,11 +410,17 @@ void TCustomMtTreeView::DragOverTarget(TObject* Source, int X, bool& Accept, int
   SetDropTarget(item);
   if (old != nullptr) RedrawItem(old);
   if (item != nullptr) RedrawItem(item);
+  // Resting on a closed branch opens it after a while.
+  if (item != old) {
+    dragExpandTimer_->SetEnabled(false);
+    if (item != nullptr && !item->GetExpanded() && item->GetHasChildren()) dragExpandTimer_->SetEnabled(true);
+  }
 }
 
 void TCustomMtTreeView::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) {
   TCustomScrollControl::DragOver(Source, X, Y, State, Accept);
   if (State == TDragState::dsDragLeave) {
+    dragExpandTimer_->SetEnabled(false);
     if (TMtTreeItem* old = DropTarget()) {
       SetDropTarget(nullptr);
       RedrawItem(old);
@@ -371,6 +432,7 @@ void TCustomMtTreeView::DragOver(TObject* Source, int X, int Y, TDragState State
 
 void TCustomMtTreeView::DragDrop(TObject* Source, int X, int Y) {
   TCustomScrollControl::DragDrop(Source, X, Y);
+  dragExpandTimer_->SetEnabled(false);
   if (TMtTreeItem* old = DropTarget()) {
     SetDropTarget(nullptr);
     RedrawItem(old);
@@ -379,6 +441,7 @@ void TCustomMtTreeView::DragDrop(TObject* Source, int X, int Y) {
 
 void TCustomMtTreeView::DoEndDrag(TObject* Target, int X, int Y) {
   TCustomScrollControl::DoEndDrag(Target, X, Y);
+  dragExpandTimer_->SetEnabled(false);
   if (TMtTreeItem* old = DropTarget()) {
     SetDropTarget(nullptr);
     RedrawItem(old);

@@ -17,9 +17,10 @@
 // The tree's header
 
 TMtTreeHeader::TMtTreeHeader(TCustomMtTreeView& tree, QWidget* parent) : TCustomMtHeader(parent), tree_(tree) {
-  // The tree places its header itself; sections are moved by dragging without a picture.
+  // The tree places its header itself; sections move by dragging only when the program
+  // allows it (AllowDrag, the tree's DraggableSections).
   ::SetAlign(this, TAlign::alNone);
-  AllowDrag = true;
+  AllowDrag = false;
   setObjectName("Header");
 }
 
@@ -129,6 +130,19 @@ TCustomMtTreeView::TCustomMtTreeView(QWidget* parent) : TCustomScrollControl(par
   AttachHeaderSections(&header_->Sections());
   trackLine_ = new TTrackLine(viewport(), TTrackLine::TOrientation::Vertical, clBlack);
   viewport()->setMouseTracking(true);
+  dragExpandTimer_ = std::make_unique<TTimer>();
+  dragExpandTimer_->SetEnabled(false);
+  dragExpandTimer_->SetInterval(kDragExpandDelay);
+  dragExpandTimer_->SetOnTimer([this](TObject*) { DragExpandTick(); });
+  hintWindow_ = std::make_unique<THintWindow>();
+  hintTimer_ = std::make_unique<TTimer>();
+  hintTimer_->SetEnabled(false);
+  hintTimer_->SetInterval(kLineHintDelay);
+  hintTimer_->SetOnTimer([this](TObject*) { LineHintTick(); });
+  hintHideTimer_ = std::make_unique<TTimer>();
+  hintHideTimer_->SetEnabled(false);
+  hintHideTimer_->SetInterval(kLineHintHideDelay);
+  hintHideTimer_->SetOnTimer([this](TObject*) { HideLineHint(); });
   UpdateLook();
   DefineLineHeight();
   UpdateScrollBars();

@@ -33,6 +33,7 @@
 #include "controls/tree/MtTreeLayout.h"
 #include "platform/core/ImageList.h"
 #include "platform/gui/Controls.h"
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/StdCtrls.h"
 
 class TTrackLine;
@@ -219,6 +220,17 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   virtual void DragScroll(TObject* Source, int Y);
   // Whether the last drag over the tree was accepted (for the drop-target look).
   bool DropAccepted() const { return dropAccepted_; }
+  // A collapsed drop target with children opens when the pointer rests on it this long.
+  static constexpr int kDragExpandDelay = 1000;
+  TTimer& DragExpandTimer() const { return *dragExpandTimer_; }
+
+  // --- line hints: the whole text of a row whose text does not fit, after a pause
+  static constexpr int kLineHintDelay = 1000;
+  static constexpr int kLineHintHideDelay = 3000;
+  TTimer& LineHintTimer() const { return *hintTimer_; }
+  THintWindow& LineHintWindow() const { return *hintWindow_; }
+  // The text the line hint of the row under y shows; empty when none is due.
+  AnsiString LineHintText(int y) const;
 
   // --- events
   TMtItemDrawEvent OnItemDraw;
@@ -331,6 +343,9 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   void Navigate(TMtTreeItem* target, TShiftState shift, bool alignTop);
   void ScrollRows(int rows);
   void EditorKeyDown(std::uint16_t& key, TShiftState shift);
+  void DragExpandTick();
+  void LineHintTick();
+  void HideLineHint();
   void FreeEditor();
 
   TMtTreeHeader* header_ = nullptr;  // a child widget
@@ -357,6 +372,10 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TMtWheelAccumulator wheel_;
   TMtWheelAccumulator wheelX_;
   bool dropAccepted_ = true;
+  std::unique_ptr<TTimer> dragExpandTimer_;
+  std::unique_ptr<TTimer> hintTimer_, hintHideTimer_;
+  std::unique_ptr<THintWindow> hintWindow_;
+  TPoint hintPoint_{-1, -1};
 
   // In-place editing.
   QPointer<TEdit> edit_;
