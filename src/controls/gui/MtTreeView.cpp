@@ -838,7 +838,8 @@ void TCustomMtTreeView::PaintMainCell(TCanvas& canvas, TMtTreeItem* item, const 
   if (!layout.CheckBox.IsEmpty())
     PaintCheckBox(canvas, OffsetRect(layout.CheckBox, dx, 0), item->CheckBoxType, item->CheckBoxState,
                   item->Enabled && item->CheckBoxEnabled);
-  const TDrawingStyle style = item->GetState(isFocused)    ? TDrawingStyle::dsFocus
+  const TDrawingStyle style = !ChangeStateImage             ? TDrawingStyle::dsNormal
+                              : item->GetState(isFocused)  ? TDrawingStyle::dsFocus
                               : item->GetState(isSelected) ? TDrawingStyle::dsSelected
                                                            : TDrawingStyle::dsNormal;
   if (!layout.Image2.IsEmpty()) {
