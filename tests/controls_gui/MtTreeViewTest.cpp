@@ -504,6 +504,19 @@ TEST_F(EditTest, AValidationHandlerThatEndsOrStartsEditsDoesNotReenter) {
   EXPECT_EQ(tree->EditedItem(), nullptr);
 }
 
+TEST_F(EditTest, TheTreeGoesWithItsEditorOpen) {
+  Log deleted;
+  tree->OnItemDeletion = [&](TObject*, TMtTreeItem* item) { deleted.push_back(Name(item)); };
+  tree->EditItem(p3, 2);
+  Type("5");
+  ASSERT_TRUE(tree->Editing());
+  tree.reset();
+  QApplication::processEvents();
+  EXPECT_EQ(deleted.size(), 6u);
+  // The edit ends cancelled, before any item goes.
+  EXPECT_EQ(TakeLog(), Log{"validate P3 2 '' 0"});
+}
+
 TEST_F(EditTest, TryEditCustomTypesComboAndGuards) {
   Log requests;
   tree->OnTryEdit = [&](TObject*, TMtTreeItem* item, TMtHeaderSection*, TFieldTypes& type, bool& can) {
