@@ -726,6 +726,19 @@ TEST_F(TreeTest, HeaderClickSortsOnceAndResizeLineCrossesTheRows) {
   tree->CheckInvariants();
 }
 
+TEST_F(TreeTest, DeletingTheLastSectionHidesTheHeader) {
+  TMtHeaderSections& sections = tree->Header().Sections();
+  sections.DeleteSection(sections.GetSectionByPos(2));
+  EXPECT_TRUE(tree->ShowColumns());
+  sections.DeleteSection(sections.GetSectionByPos(1));
+  EXPECT_TRUE(tree->ShowColumns());
+  sections.DeleteSection(sections.GetSectionByPos(0));
+  EXPECT_FALSE(tree->ShowColumns());
+  EXPECT_EQ(tree->HeaderHeight(), 0);
+  EXPECT_EQ(tree->GetItemAtY(5), d1);  // the rows start at the top now
+  tree->CheckInvariants();
+}
+
 TEST_F(TreeTest, EnsureVisibleWriteOutlineAndBulkSelection) {
   d1->Collapse(false);
   tree->EnsureVisible(p3);

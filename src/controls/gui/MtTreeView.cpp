@@ -46,8 +46,8 @@ void TMtTreeHeader::DoSectionAutoSize(TMtHeaderSection* Section) {
 
 void TMtTreeHeader::DoSectionDelete(TMtHeaderSection* Section) {
   TCustomMtHeader::DoSectionDelete(Section);
-  // The section is still counted while its deletion is reported.
-  if (Sections().GetCount() <= 1) tree_.SetShowColumns(false);
+  // The section has left the collection when its deletion is reported.
+  if (Sections().GetCount() == 0) tree_.SetShowColumns(false);
   tree_.HeaderLayoutChanged();
 }
 
