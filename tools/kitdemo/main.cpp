@@ -4,7 +4,13 @@
 //   kitdemo                   shows the frame ("Сервис > Параметры..." opens the dialog)
 //   kitdemo --shot <dir>      renders frame.png, frame-tiled.png and dialog.png into <dir>
 //                             (works on the offscreen platform)
+//   kitdemo --screen <file>   on a real display (Xvfb): shows the frame with its window
+//                             menu open, runs the dialog modally, and saves the whole
+//                             screen once both are up
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
 #include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -365,8 +371,11 @@ bool Save(QWidget* w, const QString& file, const QRect& part = {}, int zoom = 1)
 
 int main(int argc, char** argv) {
   const char* shotDir = nullptr;
-  for (int i = 1; i + 1 < argc; ++i)
+  const char* screenFile = nullptr;
+  for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--shot") == 0) shotDir = argv[i + 1];
+    if (std::strcmp(argv[i], "--screen") == 0) screenFile = argv[i + 1];
+  }
   TQtApplication qapp(argc, argv);
   Application().Initialize();
   Application().Title = "Tarnwick";
@@ -383,6 +392,21 @@ int main(int argc, char** argv) {
   qobject_cast<QMdiSubWindow*>(ration->parentWidget())->setGeometry(10, 10, 540, 400);
   qobject_cast<QMdiSubWindow*>(props->parentWidget())->setGeometry(300, 150, 480, 340);
   UpdateAllActions();
+  if (screenFile) {
+    // The dialog runs modally over the frame, as a user opens it; the screen is saved
+    // from inside its modal loop, then the dialog is cancelled and the program ends.
+    const QString file = QString::fromLocal8Bit(screenFile);
+    QTimer::singleShot(300, [&] {
+      QTimer::singleShot(700, [&, file] {
+        const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+        std::printf("%s %s\n", file.toLocal8Bit().constData(), shot.save(file) ? "saved" : "NOT saved");
+        if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+        QTimer::singleShot(100, [] { Application().Terminate(); });
+      });
+      TriggerAction(frame.get(), "ToolsOptions");
+    });
+    return Application().Run();
+  }
   if (!shotDir) return Application().Run();
 
   const QString dir = QString::fromLocal8Bit(shotDir);
