@@ -6,6 +6,7 @@
 #include "platform/core/AnsiText.h"
 #include "report/RP_BandView.h"
 #include "report/RP_Memo.h"
+#include "report/RP_Builder.h"
 #include "report/RP_Prepared.h"
 
 inline TBitmap SampleBitmap() {
@@ -88,3 +89,30 @@ inline void AddSamplePage(TrpEMFPages& pages, bool a5Landscape = false) {
   metafile.Print(out);
   rpState().CurrentPage = nullptr;
 }
+
+// Two pages (a report page with every view type, a dialog page) and a dictionary.
+inline void BuildSampleTemplate(TrpPages& pages) {
+  TrpTemplateBuilder b(pages);
+  TrpPage& p = b.Page(9, rpPortrait, 40);
+  p.Script.Add("begin end");
+  b.Band(btPageHeader, 40, 40);
+  TrpMemoView& title = b.Memo("Раскладка продуктов\r\n[TITLE]", 40, 44, 600, 32);
+  title.Font = {"Arial", 14, fsBold, clNavy, 204};
+  title.Alignment = rpalCenter;
+  title.FrameTyp = rpftAll;
+  title.FrameWidth = 1.5f;
+  TrpBandView& data = b.Band(btMasterData, 90, 20);
+  data.FormatStr = "fdsMenu";
+  data.Columns = 2;
+  b.Memo("[NAME2]", 40, 92, 300, 16).HighlightCondition = "[LEVEL] = 0";
+  b.Line(40, 110, 600, 1, 2);
+  b.Picture(660, 40, 60, 40, TBitmap(4, 3, clGreen));
+  b.SubReport(40, 120, 200, 30, 1);
+  TrpPage& dialog = b.Page(11, rpLandscape);
+  dialog.PageType = ptDialog;
+  dialog.Caption = Ansi("Параметры");
+  pages.Dictionary.Variables.SetValueByName(" Ration", "");
+  pages.Dictionary.Variables.SetValueByName("TITLE", "'x'");
+  pages.PrintToDefault = true;
+}
+
