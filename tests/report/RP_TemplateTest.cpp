@@ -100,6 +100,8 @@ TEST_F(Templates, SkipsUnknownAndDamagedObjectsThroughTheirOffsets) {
   const Case cases[] = {
       {"type without object", [&](std::string b) { b[at] = 7; return b; }, 0, 6},
       {"page index past the pages", [&](std::string b) { b[at + 1] = 9; return b; }, 0, 6},
+      // The band's Left (after type, page, offset, "Band1", version pair) beyond any page.
+      {"absurd position", [&](std::string b) { b.replace(at + 16, 4, I32(1 << 30)); return b; }, 0, 6},
       {"record type 100", [&](std::string b) { b[at] = 100; return b; }, 2, 0},
       {"offset pointing backwards", [&](std::string b) { b.replace(at + 2, 4, I32(3)); return b; }, 2, 0},
       {"offset past the end", [&](std::string b) { b.replace(at + 2, 4, I32(1 << 30)); return b; }, 2, 0},

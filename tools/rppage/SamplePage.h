@@ -25,8 +25,10 @@ inline void AddSamplePage(TrpEMFPages& pages, bool a5Landscape = false) {
   pages.Add(page);
   TStream& out = *pages.PageStream(pages.GetCount() - 1);
   rpState().CurrentPage = &page;
+  int memos = 0;
   auto memo = [&](const char* utf8, int l, int t, int w, int h, auto&& setup) {
     TrpMemoView m;
+    m.Name = "Memo" + IntToStr(++memos);
     m.SetBounds(l, t, w, h);
     m.Memo.SetText(Ansi(utf8));
     m.Font.Name = "Arial";
@@ -65,6 +67,7 @@ inline void AddSamplePage(TrpEMFPages& pages, bool a5Landscape = false) {
   memo("Поворот", 680, 300, 30, 120, [](TrpMemoView& m) { m.Alignment = rpalRotated; m.FrameTyp = rpftAll; });
   for (int i = 0; i < 3; ++i) {
     TrpLineView line;
+    line.Name = "Line" + IntToStr(i + 1);
     line.SetBounds(40, 340 + i * 12, 600, 0);
     line.FrameTyp = rpftTop;
     line.FrameWidth = static_cast<float>(i + 1);
@@ -72,18 +75,21 @@ inline void AddSamplePage(TrpEMFPages& pages, bool a5Landscape = false) {
     line.Print(out);
   }
   TrpLineView vertical;
+  vertical.Name = "Line4";
   vertical.SetBounds(660, 330, 0, 100);
   vertical.FrameTyp = rpftLeft;
   vertical.FrameColor = clGreen;
   vertical.FrameWidth = 3;
   vertical.Print(out);
   TrpPictureView pic;
+  pic.Name = "Picture1";
   pic.SetBounds(40, 390, 128, 96);
   pic.Flags = flStretched | flKeepAspect | flCenter;
   pic.FrameTyp = rpftAll;
   pic.Picture.Assign(rpikBitmap, rpEncodeBmp(SampleBitmap()));
   pic.Print(out);
   TrpPictureView metafile;
+  metafile.Name = "Picture2";
   metafile.SetBounds(190, 390, 96, 96);
   metafile.Picture.Assign(rpikMetafile, std::string("\xD7\xCD\xC6\x9A", 4));
   metafile.Print(out);
