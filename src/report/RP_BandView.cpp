@@ -58,7 +58,9 @@ void TrpBandView::SetPropValue(const AnsiString& rawName, const Variant& value) 
   else if (name == "ONLASTPAGE") SetBit(Flags, flOnLastPage, value.AsBoolean());
   else if (name == "REPEATHEADER") SetBit(Flags, flRepeatHeader, value.AsBoolean());
   else if (name == "PRINTCHILDIFINVISIBLE") SetBit(Flags, flPrintChildIfInvisible, value.AsBoolean());
-  else if (name == "CONDITION" || name == "DATASOURCE") FormatStr = VarToStr(value);
+  else if (name == "CONDITION") FormatStr = VarToStr(value);
+  // While building, a new data source goes to the runtime band only.
+  else if (name == "DATASOURCE" && rpState().DocMode == rpDesignMode) FormatStr = VarToStr(value);
   else if (name == "COLUMNS") Columns = value.AsInteger();
   else if (name == "COLUMNGAP") ColumnGap = value.AsInteger();
   else if (name == "COLUMNWIDTH") ColumnWidth = value.AsInteger();
@@ -161,9 +163,11 @@ void TrpBandView::Draw(TCanvas& canvas) {
     canvas.Pen.Color = clBlack;
     canvas.Pen.Width = 1;
     canvas.Brush.Style = TBrushStyle::bsClear;
-    for (int i = 0; i < Columns; ++i)
-      canvas.Rectangle(Rect(Left + i * (ColumnWidth + ColumnGap), Top, Left + i * (ColumnWidth + ColumnGap) + ColumnWidth,
-                            Top + Height));
+    for (int i = 0; i < Columns; ++i) {
+      const std::int64_t x = Left + static_cast<std::int64_t>(i) * (static_cast<std::int64_t>(ColumnWidth) + ColumnGap);
+      if (x > canvas.ClipRect().Right) break;
+      canvas.Rectangle(Rect(static_cast<int>(x), Top, rpClampScaled(static_cast<double>(x) + ColumnWidth), Top + Height));
+    }
     canvas.Pen.Style = TPenStyle::psSolid;
   }
   canvas.Font = TFont{};
@@ -190,6 +194,9 @@ void TrpBandView::LoadFromStream(TStream& stream) {
     ColumnWidth = stream.ReadInt32();
     ColumnGap = stream.ReadInt32();
     NewColumnAfter = stream.ReadInt32();
+    rpCheckRange(Columns, 10000, "Columns");
+    rpCheckRange(ColumnWidth, rpMaxCoord, "ColumnWidth");
+    rpCheckRange(ColumnGap, rpMaxCoord, "ColumnGap");
     if (RecordVersion * 10 + RecordMinor > 20) Master = ReadReportString(stream);
   }
 }
@@ -421,18 +428,18 @@ void TrpPictureView::Draw(TCanvas& canvas) {
       if (Flags & flStretched) {
         if (Flags & flKeepAspect) {
           const double kx = static_cast<double>(Width) / iw, ky = static_cast<double>(Height) / ih;
-          if (kx >= ky) r.Right = r.Left + rpRound(iw * ky);
-          else r.Bottom = r.Top + rpRound(ih * kx);
+          if (kx >= ky) r.Right = rpClampScaled(r.Left + std::nearbyint(iw * ky));
+          else r.Bottom = rpClampScaled(r.Top + std::nearbyint(ih * kx));
           if (Flags & flCenter) {
             const int dx = (FrameRect.Width() - r.Width()) / 2, dy = (FrameRect.Height() - r.Height()) / 2;
             r = OffsetRect(r, dx, dy);
           }
         }
       } else {
-        if (Flags & flCenter)
-          r = OffsetRect(r, (FrameRect.Width() - rpRound(iw * ScaleX)) / 2, (FrameRect.Height() - rpRound(ih * ScaleY)) / 2);
-        r.Right = r.Left + rpRound(iw * ScaleX);
-        r.Bottom = r.Top + rpRound(ih * ScaleY);
+        const int w = rpClampScaled(iw * ScaleX), h = rpClampScaled(ih * ScaleY);
+        if (Flags & flCenter) r = OffsetRect(r, (FrameRect.Width() - w) / 2, (FrameRect.Height() - h) / 2);
+        r.Right = r.Left + w;
+        r.Bottom = r.Top + h;
       }
       canvas.StretchDraw(r, Picture.Image);
     }

@@ -58,12 +58,51 @@ std::vector<int> HyphenPositions(const AnsiString& word) {
   return out;
 }
 
+AnsiString rpInlineFormat(const AnsiString& text, std::int32_t& format, AnsiString& formatStr) {
+  const auto at = text.find(" #");
+  if (at == AnsiString::npos) return text;
+  const AnsiString expr = text.substr(0, at);
+  AnsiString spec = text.substr(at + 2);
+  if (spec.empty()) return expr;
+  const char first = spec[0];
+  if ((first >= '0' && first <= '9') || first == 'N' || first == 'n') {
+    if (first >= '0' && first <= '9') spec = "N" + spec;
+    const bool fixed = spec.size() > 1 && spec[1] >= '0' && spec[1] <= '9';
+    char separator = static_cast<char>(format & 0xFF);
+    int decimals = (format >> 8) & 0xFF;
+    const auto sep = spec.find_last_of(",-.");
+    if (sep != AnsiString::npos) {
+      separator = spec[sep];
+      spec[sep] = '.';
+      if (fixed) {
+        decimals = 0;
+        for (std::size_t i = sep + 1; i < spec.size() && spec[i] >= '0' && spec[i] <= '9' && decimals < 100; ++i)
+          decimals = decimals * 10 + (spec[i] - '0');
+      }
+    }
+    if (fixed) {
+      format = rpFormatWord(rpfkNumber, 1, decimals, separator);
+    } else {
+      format = rpFormatWord(rpfkNumber, 4, decimals, separator);
+      formatStr = spec.substr(1);
+    }
+  } else if (first == 'D' || first == 'T' || first == 'd' || first == 't') {
+    format = rpFormatWord(rpfkDate, 4, (format >> 8) & 0xFF, static_cast<char>(format & 0xFF));
+    formatStr = spec.substr(1);
+  } else if (first == 'B' || first == 'b') {
+    format = rpFormatWord(rpfkBoolean, 4, (format >> 8) & 0xFF, static_cast<char>(format & 0xFF));
+    formatStr = spec.substr(1);
+  }
+  return expr;
+}
+
 TFont rpCanvasFont(const TrpFont& font, double scale, int dpi) {
   TFont f;
   f.Name = font.Name;
   f.Style = font.Style;
   f.Color = font.Color;
-  const double px = font.Size * static_cast<double>(dpi) / 72.0 * scale;
+  // Clamped far above any font a page can show.
+  const double px = std::clamp(font.Size * static_cast<double>(dpi) / 72.0 * scale, 0.0, 32768.0);
   const int h = scale == 1.0 ? rpRound(px) : static_cast<int>(std::trunc(std::clamp(px, 0.0, 1e6)));
   f.Height = -h;
   return f;
@@ -161,10 +200,11 @@ void TrpMemoView::ExpandVariables() {
 
 int TrpMemoView::MeasuredWidth(std::string_view s) const {
   const TCanvas& c = rpMeasureCanvas();
-  return c.TextWidth(s) + c.TextCharacterExtra * static_cast<int>(s.size());
+  return rpClampScaled(static_cast<double>(c.TextWidth(s)) +
+                       static_cast<double>(c.TextCharacterExtra) * static_cast<double>(s.size()));
 }
 
-void TrpMemoView::WrapLine(const AnsiString& S, int maxWidth, int& position, int step) {
+void TrpMemoView::WrapLine(const AnsiString& S, int maxWidth, std::int64_t& position, int step) {
   TStringList& out = WrappedLines();
   auto emit = [&](const AnsiString& line) {
     out.Add(line);
@@ -249,7 +289,8 @@ void TrpMemoView::WrapMemo() {
   WrappedLines().Clear();
   const bool turned = (Alignment & rpalRotated) != 0;
   const int step = LineSpacing + FontPixelHeight(c);
-  int position, maxWidth;
+  std::int64_t position;
+  int maxWidth;
   if (!turned) {
     position = Top + GapY;
     maxWidth = Width - 2 * GapX;
@@ -258,7 +299,6 @@ void TrpMemoView::WrapMemo() {
     position = Left + GapX;
     maxWidth = Height - 2 * GapY;
   }
-  const int start = position;
   bool done = false;
   if (rpState().DocMode == rpDesignMode && !turned && PrintText.Count() == 1 && !PrintText[0].empty() &&
       PrintText[0][0] == '[' && MeasuredWidth(PrintText[0]) > maxWidth) {
@@ -278,8 +318,7 @@ void TrpMemoView::WrapMemo() {
       position += step;
     }
   }
-  (void)start;
-  WrappedHeight() = turned ? position + GapX - Left : position + GapY - Top;
+  WrappedHeight() = rpClampScaled(static_cast<double>(turned ? position + GapX - Left : position + GapY - Top));
   LineHeight = step;
   c.TextCharacterExtra = 0;
 }
@@ -293,9 +332,9 @@ void TrpMemoView::SetFontForOutput(TCanvas& canvas) {
 void TrpMemoView::ShowMemo() {
   TCanvas& c = *Canvas;
   SetFontForOutput(c);
-  c.TextCharacterExtra = rpRound(CharSpacing * ScaleX);
+  c.TextCharacterExtra = std::clamp(rpRound(CharSpacing * ScaleX), -10000, 10000);
   const TRect clip = Rect(FrameRect.Left + 1, FrameRect.Top, FrameRect.Right - 2, FrameRect.Bottom - 1);
-  const int textHeight = rpRound(WrappedHeight() * ScaleY);
+  const int textHeight = rpClampScaled(WrappedHeight() * ScaleY);
   const int W = FrameRect.Width(), H = FrameRect.Height();
   const int keptLeft = Left, keptTop = Top, keptAlign = Alignment;
   const bool turned = (Alignment & rpalRotated) != 0;
@@ -317,14 +356,17 @@ void TrpMemoView::ShowMemo() {
     c.TextOut(x, y, text);
   };
   auto width = [&](const AnsiString& s) {
-    return c.TextWidth(s) + c.TextCharacterExtra * static_cast<int>(s.size());
+    return rpClampScaled(static_cast<double>(c.TextWidth(s)) +
+                         static_cast<double>(c.TextCharacterExtra) * static_cast<double>(s.size()));
   };
+  // Line positions advance in 64 bits and are handed out kept in range.
+  auto at = [](std::int64_t v) { return rpClampScaled(static_cast<double>(v)); };
   const TStringList& lines = PrintText;
   LinesShown = 0;
   const int fontPx = FontPixelHeight(c);
   if (!turned) {
-    int y = Top + GapY;
-    const int step = rpRound(LineSpacing * ScaleY) + fontPx;
+    std::int64_t y = Top + GapY;
+    const int step = rpClampScaled(rpClampScaled(LineSpacing * ScaleY) + fontPx);
     const bool designWide = rpState().DocMode == rpDesignMode && lines.Count() == 1 && !lines[0].empty() &&
                             lines[0][0] == '[' && width(lines[0]) > clip.Width();
     for (int i = 0; i < lines.Count(); ++i) {
@@ -346,10 +388,10 @@ void TrpMemoView::ShowMemo() {
           else if (i == lines.Count() - 1) sides &= ~rpftTop;
           else sides &= ~(rpftTop | rpftBottom);
         }
-        hooks.AddExportText(FrameRect, x, y, text, sides, *this);
+        hooks.AddExportText(FrameRect, x, at(y), text, sides, *this);
       } else {
         if (breaks > 0) c.SetTextJustification(W - 2 * GapX - tw, breaks);
-        output(x, y, text);
+        output(x, at(y), text);
         c.SetTextJustification(0, 0);
       }
       ++LinesShown;
@@ -357,8 +399,8 @@ void TrpMemoView::ShowMemo() {
     }
   } else {
     c.Font.Orientation = 900;
-    int x = Left + GapX;
-    const int step = rpRound(LineSpacing * ScaleX) + fontPx;
+    std::int64_t x = Left + GapX;
+    const int step = rpClampScaled(rpClampScaled(LineSpacing * ScaleX) + fontPx);
     const int bottom = FrameRect.Bottom;
     for (int i = 0; i < lines.Count(); ++i) {
       AnsiString text = lines[i];
@@ -377,10 +419,10 @@ void TrpMemoView::ShowMemo() {
         default: y = bottom - GapY; break;
       }
       if (Exporting) {
-        hooks.AddExportText(FrameRect, x, y, text, 0, *this);
+        hooks.AddExportText(FrameRect, at(x), y, text, 0, *this);
       } else {
         if (breaks > 0) c.SetTextJustification(H - 2 * GapY - tw, breaks);
-        output(x, y, text);
+        output(at(x), y, text);
         c.SetTextJustification(0, 0);
       }
       ++LinesShown;
@@ -398,12 +440,15 @@ void TrpMemoView::DrawUnderlines() {
   TCanvas& c = *Canvas;
   const int fontPx = -rpCanvasFont(Font, ScaleY).Height;
   c.Pen.Color = FrameColor;
-  c.Pen.Width = rpRound(FrameWidth);
+  c.Pen.Width = std::clamp(rpRound(FrameWidth), 0, 2000);
   c.Pen.Style = TPenStyle::psSolid;
-  const int step = rpRound(LineSpacing * ScaleY) + fontPx;
+  const int step = rpClampScaled(rpClampScaled(LineSpacing * ScaleY) + fontPx);
   if (step <= 0) return;
   for (int i = 0; i < Height / step; ++i) {
-    const int y = Top + GapY + i * step + rpRound(2 * ScaleY) + fontPx;
+    const std::int64_t yy = static_cast<std::int64_t>(Top) + GapY + static_cast<std::int64_t>(i) * step +
+                            rpClampScaled(2 * ScaleY) + fontPx;
+    if (yy > c.ClipRect().Bottom) break;  // the rest lies below what the canvas shows
+    const int y = static_cast<int>(yy);
     c.MoveTo(Left, y);
     c.LineTo(Left + Width - 1, y);
   }
@@ -412,12 +457,13 @@ void TrpMemoView::DrawUnderlines() {
 int TrpMemoView::CalcWidth(const TStringList& lines) {
   TCanvas& c = rpMeasureCanvas();
   c.Font = rpCanvasFont(Font, ScaleY);
-  c.TextCharacterExtra = rpRound(CharSpacing * ScaleX);
+  c.TextCharacterExtra = std::clamp(rpRound(CharSpacing * ScaleX), -10000, 10000);
   int widest = 0;
   for (int i = 0; i < lines.Count(); ++i) {
     AnsiString s = lines[i];
     s.erase(std::remove(s.begin(), s.end(), rpLineEndMarker), s.end());
-    widest = std::max(widest, c.TextWidth(s) + c.TextCharacterExtra * static_cast<int>(s.size()));
+    widest = std::max(widest, rpClampScaled(static_cast<double>(c.TextWidth(s)) +
+                                            static_cast<double>(c.TextCharacterExtra) * static_cast<double>(s.size())));
   }
   c.TextCharacterExtra = 0;
   return rpRound(widest / (ScaleX == 0 ? 1.0 : ScaleX) + FrameWidth + 2 * GapX + 1);
@@ -605,6 +651,9 @@ void TrpMemoView::LoadFromStream(TStream& stream) {
     LineSpacing = stream.ReadInt32();
     CharSpacing = stream.ReadInt32();
   }
+  rpCheckRange(Font.Size, 1000, "размер шрифта");
+  rpCheckRange(LineSpacing, 10000, "LineSpacing");
+  rpCheckRange(CharSpacing, 10000, "CharSpacing");
   if (v == 21) Flags |= flWordWrap;
 }
 

@@ -73,7 +73,7 @@ class TrpMemoView : public TrpStretcheable {
   // Highlight on (when the condition holds) and back.
   void ApplyHighlight();
   void RestoreHighlight();
-  void WrapLine(const AnsiString& s, int maxWidth, int& position, int step);
+  void WrapLine(const AnsiString& s, int maxWidth, std::int64_t& position, int step);
   int MeasuredWidth(std::string_view s) const;
 
   bool highlighted_ = false;
@@ -88,6 +88,18 @@ int rpWrappedTextHeight();
 // Break positions of a word by the Russian syllable rule (1-based: a break is allowed
 // after that character), in increasing order.
 std::vector<int> HyphenPositions(const AnsiString& word);
+
+// Display format words: kind (bits 24-27), sub-format (16-23), decimals (8-15) and
+// the decimal separator (0-7).
+constexpr std::int32_t rpFormatWord(int kind, int subFormat, int decimals, char separator) {
+  return (kind << 24) | (subFormat << 16) | (decimals << 8) | static_cast<unsigned char>(separator);
+}
+enum : int { rpfkText = 0, rpfkNumber = 1, rpfkDate = 2, rpfkTime = 3, rpfkBoolean = 4 };
+
+// Splits a bracketed text at its inline format (" #" and a spec at its end): returns
+// the expression; a number, date or boolean spec replaces `format` and `formatStr`,
+// any other spec leaves them (the spec is cut off in every case).
+AnsiString rpInlineFormat(const AnsiString& text, std::int32_t& format, AnsiString& formatStr);
 
 // The font as a canvas font: the character height from the point size at 96 pixels per
 // inch (or `dpi`), times scale; rounded at scale 1 and truncated otherwise.

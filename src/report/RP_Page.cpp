@@ -189,6 +189,12 @@ void TrpPage::LoadFromStream(TStream& stream) {
   UseMargins = stream.ReadInt16() != 0;
   Columns = stream.ReadInt32();
   ColumnGap = stream.ReadInt32();
+  // Papers up to 10 m, margins and gaps within the largest page.
+  rpCheckRange(width, 100000, "ширина бумаги");
+  rpCheckRange(height, 100000, "высота бумаги");
+  for (int m : {LeftMargin, TopMargin, RightMargin, BottomMargin, ColumnGap}) rpCheckRange(m, rpMaxCoord, "поля");
+  rpCheckRange(Columns, 10000, "колонки");
+  if (width < 0 || height < 0) throw ErpRecordError("Неверный размер бумаги");
   if (v > 23) {
     PageType = stream.ReadByte();
     Name = ReadReportString(stream);

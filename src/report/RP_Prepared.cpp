@@ -145,9 +145,9 @@ void TrpEMFPages::Draw(int index, TCanvas& canvas, const TRect& target) {
   const double sx = static_cast<double>(target.Width()) / pw, sy = static_cast<double>(target.Height()) / ph;
   for (const auto& v : rec->Page->Objects) {
     if (!printing) {
-      const TRect r = Rect(rpRound(v->Left * sx) + target.Left, rpRound(v->Top * sy) + target.Top,
-                           rpRound((static_cast<double>(v->Left) + v->Width) * sx) + target.Left,
-                           rpRound((static_cast<double>(v->Top) + v->Height) * sy) + target.Top);
+      const TRect r = Rect(rpClampScaled(v->Left * sx + target.Left), rpClampScaled(v->Top * sy + target.Top),
+                           rpClampScaled((static_cast<double>(v->Left) + v->Width) * sx + target.Left),
+                           rpClampScaled((static_cast<double>(v->Top) + v->Height) * sy + target.Top));
       if (!canvas.RectVisible(InflateRect(r, 10, 10))) continue;
     }
     v->ScaleX = sx;
@@ -274,6 +274,10 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
       if (end < here || end > size) throw ErpPreparedError("Неверное смещение страницы");
       rec->Stream = std::make_unique<TMemoryStream>();
       rec->Stream->WriteString(stream.ReadString(end - here));
+      if (rec->Width < 0 || rec->Width > 100000 || rec->Height < 0 || rec->Height > 100000)
+        throw ErpPreparedError("Неверный размер бумаги");
+      for (int m : {rec->LeftMargin, rec->TopMargin, rec->RightMargin, rec->BottomMargin})
+        if (m < -rpMaxCoord || m > rpMaxCoord) throw ErpPreparedError("Неверные поля страницы");
       rec->PageInfo = GeometryOf(*rec);
       stream.SetPosition(end);
       pages.push_back(std::move(rec));

@@ -1,16 +1,20 @@
 #include "report/RP_State.h"
 
+#include "report/RP_Memo.h"
 #include "report/RP_Page.h"
 #include "report/RP_Pars.h"
 #include "report/RP_Views.h"
 
-AnsiString TrpEngineHooks::ExpressionText(TrpView*, const AnsiString& expression) {
-  // Without a report: the expression alone, its inline format (" #...") left out.
-  AnsiString expr = expression;
-  const auto hash = expr.rfind(" #");
-  if (hash != AnsiString::npos) expr.erase(hash);
+AnsiString TrpEngineHooks::ExpressionText(TrpView* view, const AnsiString& expression) {
+  // Without a report: the value as plain text (no display formats), a numeric 0 as the
+  // empty text in a memo with HideZeros.
+  std::int32_t format = view ? view->Format : 0;
+  AnsiString formatStr = view ? view->FormatStr : AnsiString();
   TrpParser parser;
-  return VarToStr(parser.Evaluate(expr));
+  const Variant v = parser.Evaluate(rpInlineFormat(expression, format, formatStr));
+  if (view && view->ObjectType == rpotMemo && (view->Flags & flHideZeros) && v.IsNumeric() && v.AsDouble() == 0)
+    return "";
+  return VarToStr(v);
 }
 
 Variant TrpEngineHooks::EvaluateExpression(const AnsiString& expression) {

@@ -124,7 +124,10 @@ void TrpPages::LoadFromStream(TStream& stream) {
       try {
         added->LoadFromStream(stream);
       } catch (...) {
-        added->SetPropValue("Name", added->Name);
+        // A record that cannot be read whole holds no object worth keeping: its
+        // fields are partly from the file and partly defaults.
+        page.Objects.pop_back();
+        added = nullptr;
         throw;
       }
       added->SetPropValue("Name", added->Name);
@@ -133,12 +136,10 @@ void TrpPages::LoadFromStream(TStream& stream) {
     } catch (const ErpFormatError&) {
       throw;
     } catch (const Exception&) {
-      // A damaged or unknown object: skipped through its offset in a version-24
-      // template; older templates go on at the current position.
-      if (v != 24) {
-        if (!added) throw;
-        continue;
-      }
+      // A damaged or unknown object is skipped through its offset in a version-24
+      // template; older templates have no offsets, and what follows a record that
+      // could not be read cannot be found: the template is damaged.
+      if (v != 24) throw;
       if (!offsetRead) readOffset();
       stream.SetPosition(next);
     }

@@ -20,6 +20,12 @@ std::int32_t rpRound(double v) {
   return static_cast<std::int32_t>(r);
 }
 
+std::int32_t rpClampScaled(double v) { return std::clamp(rpRound(v), -rpMaxScaled, rpMaxScaled); }
+
+void rpCheckRange(std::int64_t v, std::int64_t limit, const char* what) {
+  if (v < -limit || v > limit) throw ErpRecordError(AnsiString("Недопустимое значение в записи объекта: ") + what);
+}
+
 namespace {
 
 bool IsWhole(double v) { return std::nearbyint(v) == v; }
@@ -239,20 +245,22 @@ void TrpView::ScaleCoords() {
     OffsetX = OffsetY = 0;
   }
   const double sx = ScaleX, sy = ScaleY, fw = saved_.FrameWidth;
-  Left = rpRound(saved_.Left * sx) + OffsetX;
-  Top = rpRound(saved_.Top * sy) + OffsetY;
-  Width = rpRound(sx * saved_.Width);
-  Height = rpRound(sy * saved_.Height);
-  FrameWidth = static_cast<float>(sx * fw);
-  const int hx = rpRound(sx * fw / 2), hy = rpRound(sy * fw / 2);
-  GapX = hx + rpRound(sx * saved_.GapX);
-  GapY = rpRound(sy * saved_.GapY) + hy / 2;
-  FrameRect.Left = Left + ((FrameTyp & rpftLeft) ? rpRound((sx * fw - 1) / 2) : 0);
-  FrameRect.Top = Top + ((FrameTyp & rpftTop) ? rpRound((sy * fw - 1) / 2) : 0);
-  FrameRect.Right = rpRound(sx * (static_cast<double>(saved_.Left) + saved_.Width) + OffsetX) + 1 -
-                    ((FrameTyp & rpftRight) ? hx : 0);
-  FrameRect.Bottom = rpRound(sy * (static_cast<double>(saved_.Top) + saved_.Height) + OffsetY) + 1 -
-                     ((FrameTyp & rpftBottom) ? hy : 0);
+  // The integer steps of the rules, done in floating point and kept in range.
+  auto r = [](double v) { return std::nearbyint(v); };
+  Left = rpClampScaled(r(saved_.Left * sx) + OffsetX);
+  Top = rpClampScaled(r(saved_.Top * sy) + OffsetY);
+  Width = rpClampScaled(sx * saved_.Width);
+  Height = rpClampScaled(sy * saved_.Height);
+  FrameWidth = static_cast<float>(std::clamp(sx * fw, -1e6, 1e6));
+  const int hx = rpClampScaled(sx * fw / 2), hy = rpClampScaled(sy * fw / 2);
+  GapX = rpClampScaled(hx + r(sx * saved_.GapX));
+  GapY = rpClampScaled(r(sy * saved_.GapY) + hy / 2);
+  FrameRect.Left = rpClampScaled(Left + ((FrameTyp & rpftLeft) ? r((sx * fw - 1) / 2) : 0));
+  FrameRect.Top = rpClampScaled(Top + ((FrameTyp & rpftTop) ? r((sy * fw - 1) / 2) : 0));
+  FrameRect.Right = rpClampScaled(r(sx * (static_cast<double>(saved_.Left) + saved_.Width) + OffsetX) + 1 -
+                                  ((FrameTyp & rpftRight) ? hx : 0));
+  FrameRect.Bottom = rpClampScaled(r(sy * (static_cast<double>(saved_.Top) + saved_.Height) + OffsetY) + 1 -
+                                   ((FrameTyp & rpftBottom) ? hy : 0));
 }
 
 void TrpView::RestoreCoords() {
@@ -275,8 +283,9 @@ void TrpView::DrawBackground() {
   if (st.DocMode == rpDesignMode) {
     Canvas->FillRect(FrameRect);
   } else {
-    Canvas->FillRect(Rect(Left, Top, rpRound((static_cast<double>(saved_.Left) + saved_.Width) * ScaleX + OffsetX),
-                          rpRound((static_cast<double>(saved_.Top) + saved_.Height) * ScaleY + OffsetY)));
+    Canvas->FillRect(Rect(Left, Top,
+                          rpClampScaled((static_cast<double>(saved_.Left) + saved_.Width) * ScaleX + OffsetX),
+                          rpClampScaled((static_cast<double>(saved_.Top) + saved_.Height) * ScaleY + OffsetY)));
   }
 }
 
@@ -321,11 +330,12 @@ void TrpView::DrawFrame() {
     Line(c, L + W, T + H, L + W, T + H - 4);
   }
   c.Pen.Color = FrameColor;
-  const int w = std::max(rpRound(FrameWidth), 0);
+  // Wider than any page is as wide as one (a dashed side is that many lines).
+  const int w = std::clamp(rpRound(FrameWidth), 0, 2000);
   c.Pen.Width = w;
   if (FrameStyle != rpfsDouble) c.Pen.Style = PenStyleOf(FrameStyle);
-  const int x = rpRound((static_cast<double>(saved_.Left) + saved_.Width) * ScaleX + OffsetX);
-  const int y = rpRound((static_cast<double>(saved_.Top) + saved_.Height) * ScaleY + OffsetY);
+  const int x = rpClampScaled((static_cast<double>(saved_.Left) + saved_.Width) * ScaleX + OffsetX);
+  const int y = rpClampScaled((static_cast<double>(saved_.Top) + saved_.Height) * ScaleY + OffsetY);
   // One side: (x1, y1)-(x2, y2); `vertical` tells the direction of the offsets.
   auto side = [&](int x1, int y1, int x2, int y2, bool vertical) {
     auto at = [&](int d) {
@@ -338,10 +348,11 @@ void TrpView::DrawFrame() {
       for (int k = 0; k < w; ++k) at(k - w / 2);
       c.Pen.Width = w;
     } else if (FrameStyle == rpfsDouble) {
-      const int d = rpRound(FrameWidth);
+      const int d = w;
       at(-d);
       at(d);
-      c.Pen.Color = FillColor;
+      // The middle line in the fill colour; without a fill, in the paper's white.
+      c.Pen.Color = FillColor == rpNoColor ? clWhite : FillColor;
       at(0);
       c.Pen.Color = FrameColor;
     } else {
@@ -364,6 +375,8 @@ TRect TrpView::GetClipRgn(bool extended) {
     outer = rpRound(fw / 2);
     inner = rpRound((fw - 1) / 2);
   }
+  outer = std::clamp(outer, 0, rpMaxScaled);
+  inner = std::clamp(inner, 0, rpMaxScaled);
   TRect r = Rect(Left - ((FrameTyp & rpftLeft) ? outer : 0), Top - ((FrameTyp & rpftTop) ? outer : 0),
                  Left + Width + ((FrameTyp & rpftRight) ? inner : 0) + 1,
                  Top + Height + ((FrameTyp & rpftBottom) ? inner : 0) + 1);
@@ -534,6 +547,8 @@ void TrpView::LoadFromStream(TStream& stream) {
   FrameColor = stream.ReadUInt32();
   FrameStyle = stream.ReadUInt16();
   FillColor = stream.ReadUInt32();
+  for (std::int32_t v : {Left, Top, Width, Height}) rpCheckRange(v, rpMaxCoord, "координаты");
+  if (!(FrameWidth >= 0 && FrameWidth <= 1000)) throw ErpRecordError("Недопустимая толщина рамки");
   if (tmpl) {
     Format = stream.ReadInt32();
     FormatStr = ReadReportString(stream);
@@ -548,6 +563,8 @@ void TrpView::LoadFromStream(TStream& stream) {
     Tag = ReadReportString(stream);
     GapX = stream.ReadInt32();
     GapY = stream.ReadInt32();
+    rpCheckRange(GapX, rpMaxCoord, "GapX");
+    rpCheckRange(GapY, rpMaxCoord, "GapY");
   }
   if (RecordVersion > 1) BandAlign = stream.ReadByte();
 }

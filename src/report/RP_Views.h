@@ -174,6 +174,15 @@ float rpDecodeFrameWidth(std::int32_t stored);
 // Rounding of the report engine: to the nearest integer, halves to even, saturated
 // at the int32 range (NaN gives 0).
 std::int32_t rpRound(double v);
+// Output coordinates are kept within +-2^28 pixels (far beyond any page), so that the
+// sums the drawing makes of them cannot overflow whatever the scale.
+constexpr std::int32_t rpMaxScaled = 1 << 28;
+std::int32_t rpClampScaled(double v);
+// The largest position, size or gap (in report pixels) a view record may hold; a record
+// with more is damaged.
+constexpr std::int32_t rpMaxCoord = 100000;
+// Raises ErpRecordError unless |v| <= limit.
+void rpCheckRange(std::int64_t v, std::int64_t limit, const char* what);
 
 // Creates a view by type code: 0 memo, 1 picture, 2 band, 3 subreport, 4 line, 10 the
 // registered add-in class of that exact name (EClassNotFound when there is none, with

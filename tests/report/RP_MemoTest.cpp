@@ -196,3 +196,62 @@ TEST_F(Memo, ExpandsBracketsIntoSeveralLines) {
   m.ExpandVariables();
   EXPECT_EQ(m.PrintText[0], "a [1+2] b");
 }
+
+TEST_F(Memo, InlineFormats) {
+  struct Case {
+    const char* text;
+    const char* expr;
+    std::int32_t format;
+    const char* formatStr;
+  };
+  const std::int32_t view = rpFormatWord(rpfkText, 0, 2, '.');
+  const Case cases[] = {
+      {"A #N2.1", "A", rpFormatWord(rpfkNumber, 1, 1, '.'), ""},
+      {"x #2,2", "x", rpFormatWord(rpfkNumber, 1, 2, ','), ""},
+      {"x #N#,##0.00", "x", rpFormatWord(rpfkNumber, 4, 2, '.'), "#,##0.00"},
+      {"d #Ddd.mm.yyyy", "d", rpFormatWord(rpfkDate, 4, 2, '.'), "dd.mm.yyyy"},
+      {"b #BНет;Да", "b", rpFormatWord(rpfkBoolean, 4, 2, '.'), "Нет;Да"},
+      {"s #Qxx", "s", view, "keep"},
+      {"plain", "plain", view, "keep"},
+  };
+  for (const Case& c : cases) {
+    std::int32_t format = view;
+    AnsiString formatStr = "keep";
+    EXPECT_EQ(rpInlineFormat(Ansi(c.text), format, formatStr), c.expr) << c.text;
+    EXPECT_EQ(format, c.format) << c.text;
+    if (std::string_view(c.formatStr) != "") {
+      EXPECT_EQ(formatStr, Ansi(c.formatStr)) << c.text;
+    }
+  }
+}
+
+TEST_F(Memo, HideZerosAndExport) {
+  TrpMemoView m;
+  m.Memo.Add("[0]");
+  m.ExpandVariables();
+  EXPECT_EQ(m.PrintText[0], "");
+  m.Flags &= ~flHideZeros;
+  m.ExpandVariables();
+  EXPECT_EQ(m.PrintText[0], "0");
+
+  // Export: each line with its frame sides (all for one line; no bottom, none, no top).
+  struct Recorder : TrpEngineHooks {
+    std::vector<std::pair<AnsiString, int>> lines;
+    int objects = 0;
+    void AddExportText(const TRect&, int, int, const AnsiString& text, int sides, TrpView&) override {
+      lines.emplace_back(text, sides);
+    }
+    void AddExportObject(TrpView&, int, int) override { ++objects; }
+  } rec;
+  rpSetHooks(&rec);
+  TrpMemoView e;
+  e.SetBounds(0, 0, 100, 100);
+  e.FrameTyp = rpftAll;
+  e.Memo.SetText("a\r\nb\r\nc");
+  e.ExportData();
+  const std::vector<std::pair<AnsiString, int>> expected = {
+      {"a", rpftAll & ~rpftBottom}, {"b", rpftLeft | rpftRight}, {"c", rpftAll & ~rpftTop}};
+  EXPECT_EQ(rec.lines, expected);
+  EXPECT_EQ(rec.objects, 1);
+  rpSetHooks(nullptr);
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/core/AnsiText.h"
+#include "SamplePage.h"
 #include "report/RP_Builder.h"
 #include "report/RP_Dump.h"
 #include "report/RP_Template.h"
@@ -13,32 +14,6 @@ class Templates : public ::testing::Test {
   void SetUp() override { rpResetState(); }
   void TearDown() override { rpResetState(); }
 };
-
-// Two pages (a report page with every view type, a dialog page) and a dictionary.
-void BuildSample(TrpPages& pages) {
-  TrpTemplateBuilder b(pages);
-  TrpPage& p = b.Page(9, rpPortrait, 40);
-  p.Script.Add("begin end");
-  b.Band(btPageHeader, 40, 40);
-  TrpMemoView& title = b.Memo("Раскладка продуктов\r\n[TITLE]", 40, 44, 600, 32);
-  title.Font = {"Arial", 14, fsBold, clNavy, 204};
-  title.Alignment = rpalCenter;
-  title.FrameTyp = rpftAll;
-  title.FrameWidth = 1.5f;
-  TrpBandView& data = b.Band(btMasterData, 90, 20);
-  data.FormatStr = "fdsMenu";
-  data.Columns = 2;
-  b.Memo("[NAME2]", 40, 92, 300, 16).HighlightCondition = "[LEVEL] = 0";
-  b.Line(40, 110, 600, 1, 2);
-  b.Picture(660, 40, 60, 40, TBitmap(4, 3, clGreen));
-  b.SubReport(40, 120, 200, 30, 1);
-  TrpPage& dialog = b.Page(11, rpLandscape);
-  dialog.PageType = ptDialog;
-  dialog.Caption = Ansi("Параметры");
-  pages.Dictionary.Variables.SetValueByName(" Ration", "");
-  pages.Dictionary.Variables.SetValueByName("TITLE", "'x'");
-  pages.PrintToDefault = true;
-}
 
 std::string Save(TrpPages& pages) {
   TMemoryStream m;
@@ -74,7 +49,7 @@ std::size_t FirstObjectAt(TrpPages& pages) {
 
 TEST_F(Templates, BuilderTemplateRoundTripsByteForByte) {
   TrpPages pages;
-  BuildSample(pages);
+  BuildSampleTemplate(pages);
   const std::string bytes = Save(pages);
   EXPECT_EQ(bytes[0], 24);
   TrpPages back;
@@ -101,7 +76,7 @@ TEST_F(Templates, BuilderTemplateRoundTripsByteForByte) {
 
 TEST_F(Templates, FileSaveAndLoad) {
   TrpPages pages;
-  BuildSample(pages);
+  BuildSampleTemplate(pages);
   const AnsiString file = ::testing::TempDir() + "sample.rpf";
   rpSaveTemplateFile(pages, file);
   TrpPages back;
@@ -111,7 +86,7 @@ TEST_F(Templates, FileSaveAndLoad) {
 
 TEST_F(Templates, SkipsUnknownAndDamagedObjectsThroughTheirOffsets) {
   TrpPages pages;
-  BuildSample(pages);
+  BuildSampleTemplate(pages);
   std::string bytes = Save(pages);
   const std::size_t at = FirstObjectAt(pages);
   ASSERT_EQ(bytes.substr(at, 2), Bytes({rpotBand, 0}));
@@ -125,6 +100,8 @@ TEST_F(Templates, SkipsUnknownAndDamagedObjectsThroughTheirOffsets) {
   const Case cases[] = {
       {"type without object", [&](std::string b) { b[at] = 7; return b; }, 0, 6},
       {"page index past the pages", [&](std::string b) { b[at + 1] = 9; return b; }, 0, 6},
+      // The band's Left (after type, page, offset, "Band1", version pair) beyond any page.
+      {"absurd position", [&](std::string b) { b.replace(at + 16, 4, I32(1 << 30)); return b; }, 0, 6},
       {"record type 100", [&](std::string b) { b[at] = 100; return b; }, 2, 0},
       {"offset pointing backwards", [&](std::string b) { b.replace(at + 2, 4, I32(3)); return b; }, 2, 0},
       {"offset past the end", [&](std::string b) { b.replace(at + 2, 4, I32(1 << 30)); return b; }, 2, 0},
@@ -182,7 +159,7 @@ TEST_F(Templates, MissingClassIsListedAndTheRestLoads) {
 
 TEST_F(Templates, VersionsAndEmptyStreams) {
   TrpPages pages;
-  BuildSample(pages);
+  BuildSampleTemplate(pages);
   std::string bytes = Save(pages);
   bytes[0] = 25;
   TrpPages back;

@@ -1,5 +1,5 @@
 // rpbuild: builds a report template with rows from a CSV file and writes the prepared
-// pages as text or prints them to PDF.
+// pages as text or prints them to PDF through the virtual printer.
 //
 //   rpbuild (--template FILE.rpf | --sample) --csv ROWS.csv [--dataset NAME]
 //           [--text | --pdf OUT.pdf] [--save-sample OUT.rpf]
@@ -9,10 +9,7 @@
 // dataset named NAME (default "Rows"); a bracketed column name in a memo gives the
 // field of the current row (numbers as numbers). The sample template groups rows by
 // DAY and lists MEAL, PRODUCT and WEIGHT with sums, page numbers of two passes.
-#include <QGuiApplication>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
+#include <QApplication>
 
 #include <cstdio>
 #include <fstream>
@@ -23,10 +20,10 @@
 #include <vector>
 
 #include "platform/core/AnsiText.h"
-#include "platform/gui/QtGraphics.h"
 #include "report/RP_Builder.h"
 #include "report/RP_Class.h"
 #include "report/RP_Template.h"
+#include "report/gui/RP_QtPrint.h"
 
 namespace {
 
@@ -119,35 +116,11 @@ void BuildSample(TrpPages& pages) {
   f.FrameTyp = rpftTop;
 }
 
-bool WritePdf(TrpEMFPages& pages, const std::string& file) {
-  QPdfWriter pdf(QString::fromStdString(file));
-  pdf.setResolution(300);
-  pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-  pdf.setCreator("Tarnwick rpbuild");
-  QPainter painter;
-  for (int i = 0; i < pages.GetCount(); ++i) {
-    TrpPreparedPage& p = *pages.GetPages(i);
-    const double inchW = p.PageInfo.PhysWidth * 1.015 / 93.0, inchH = p.PageInfo.PhysHeight * 1.015 / 93.0;
-    pdf.setPageSize(QPageSize(QSizeF(inchW * 25.4, inchH * 25.4), QPageSize::Millimeter));
-    if (i == 0 ? !painter.begin(&pdf) : !pdf.newPage()) return false;
-    const int w = static_cast<int>(inchW * 300), h = static_cast<int>(inchH * 300);
-    TQtCanvas canvas(painter, TRect{0, 0, w, h});
-    // Drawn as on a printer: every view, fonts at their point size for 300 dpi.
-    p.Visible = true;
-    rpState().PrinterCanvas = &canvas;
-    rpState().PrinterDpi = 300;
-    pages.Draw(i, canvas, TRect{0, 0, w, h});
-    rpState().PrinterCanvas = nullptr;
-  }
-  painter.end();
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);
   std::string templ, csv, pdf, saveSample, dataset = "Rows";
   bool sample = false, text = false;
   for (int i = 1; i < argc; ++i) {
@@ -172,6 +145,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
+    // A PDF is laid out with the real font metrics (text alone keeps the fixed ones).
+    if (!pdf.empty()) rpInitQtPrinting();
     TrpReport report;
     if (sample) {
       BuildSample(report.Pages);
@@ -197,7 +172,14 @@ int main(int argc, char** argv) {
     if (!report.PrepareReport()) throw Exception(report.ErrorText);
     std::printf("prepared pages: %d\n", report.EMFPages.GetCount());
     if (text) std::fputs(rpPreparedText(report.EMFPages).c_str(), stdout);
-    if (!pdf.empty() && !WritePdf(report.EMFPages, pdf)) throw Exception(Ansi("Не удаётся записать PDF"));
+    if (!pdf.empty()) {
+      TrpPrintJob job;
+      job.Title = "rpbuild";
+      job.PdfFile = QString::fromStdString(pdf);
+      job.Resolution = 300;
+      QString error;
+      if (!rpPrintPreparedPages(report.EMFPages, job, &error)) throw Exception(cp::Utf8To1251(error.toStdString()));
+    }
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", cp::Ansi1251ToUtf8(e.what()).c_str());

@@ -261,6 +261,16 @@ void TQtCanvas::LineTo(int x, int y) {
     p_.drawLine(from.X, from.Y, x, y);
     return;
   }
+  if (Pen.Mode == TPenMode::pmCopy && Pen.Style == TPenStyle::psSolid && (from.X == x || from.Y == y)) {
+    // A straight solid line: the same pixels as below in one fill (printers and PDF
+    // get one rectangle instead of one per device pixel).
+    const QColor color = ToQColor(Pen.Color);
+    if (from.Y == y && from.X != x)
+      p_.fillRect(x > from.X ? QRect(from.X, y, x - from.X, 1) : QRect(x + 1, y, from.X - x, 1), color);
+    else if (from.X == x && from.Y != y)
+      p_.fillRect(y > from.Y ? QRect(x, from.Y, 1, y - from.Y) : QRect(x, y + 1, 1, from.Y - y), color);
+    return;
+  }
   RasterOpScope op(p_, Pen.Mode);
   // Bresenham from `from` up to, not including, (x, y).
   int cx = from.X, cy = from.Y;
@@ -323,13 +333,27 @@ void TQtCanvas::DrawFocusRect(const TRect& r) {
 }
 
 void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl) {
-  const QFont font = ToQFont(Font);
-  const QFontMetrics fm(font);
+  QFont font = ToQFont(Font);
+  if (TextCharacterExtra) font.setLetterSpacing(QFont::AbsoluteSpacing, TextCharacterExtra);
   const QString s = ToQString(text);
+  // Justification spreads the extra pixels over the blanks of this text.
+  if (JustifyBreaks > 0 && JustifyExtra > 0)
+    font.setWordSpacing(static_cast<double>(JustifyExtra) / JustifyBreaks);
+  const QFontMetrics fm(font);
   const int w = fm.horizontalAdvance(s);
-  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, w, fm.height()), ToQColor(Brush.Color));
   p_.setFont(font);
   p_.setPen(ToQColor(Font.Color));
+  if (Font.Orientation == 900) {
+    // Turned text runs upwards from (x, y), its cell to the right of x.
+    p_.save();
+    p_.translate(x, y);
+    p_.rotate(-90);
+    if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(0, 0, w, fm.height()), ToQColor(Brush.Color));
+    p_.drawText(QPoint(0, fm.ascent()), s);
+    p_.restore();
+    return;
+  }
+  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, w, fm.height()), ToQColor(Brush.Color));
   if (rtl) p_.drawText(QRect(x, y, w + 1, fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextForceRightToLeft, s);
   else p_.drawText(QPoint(x, y + fm.ascent()), s);
   if (underlineIndex >= 0 && underlineIndex < s.size()) {
@@ -341,7 +365,7 @@ void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineInd
 
 void TQtCanvas::TextOut(int x, int y, std::string_view text) {
   DrawString(x, y, text, -1, false);
-  PenPos = {x + TextWidth(text), y};
+  PenPos = {x + TextWidth(text) + TextCharacterExtra * static_cast<int>(text.size()), y};
 }
 
 void TQtCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {
@@ -351,6 +375,11 @@ void TQtCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {
 void TQtCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
   p_.drawImage(QPoint(x, y), ToQImage(bitmap));
+}
+
+void TQtCanvas::StretchDraw(const TRect& r, const TBitmap& bitmap) {
+  if (bitmap.Empty() || r.IsEmpty()) return;
+  p_.drawImage(QRect(r.Left, r.Top, r.Width(), r.Height()), ToQImage(bitmap));
 }
 
 QImage PaintToImage(int w, int h, TColor background, const std::function<void(TCanvas&)>& paint) {

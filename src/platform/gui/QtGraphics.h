@@ -58,6 +58,7 @@ class TQtCanvas : public TCanvas {
   void DrawFocusRect(const TRect& r) override;
   void TextOut(int x, int y, std::string_view text) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
+  void StretchDraw(const TRect& r, const TBitmap& bitmap) override;
   const TTextMetrics& Metrics() const override { return TQtTextMetrics::Instance(); }
 
  protected:
