@@ -30,6 +30,9 @@ AnsiString Unquoted(const AnsiString& text) {
   return Trim(t);
 }
 
+// Datasets that can step back to the record before (user datasets need OnPrior).
+bool CanStepBack(TrpDataset& ds) { return ds.OnPrior || dynamic_cast<TrpDBDataSet*>(&ds); }
+
 // Puts a value back when the scope ends.
 template <class T>
 class Restore {
@@ -381,7 +384,7 @@ bool TrpPageForm::CheckGroups(TrpBand& data) {
     // group's last record; one that cannot (user datasets without OnPrior) shows them
     // where it stands, and no record is skipped.
     TrpDataset& ds = *data.DataSet;
-    const bool canStepBack = ds.OnPrior || dynamic_cast<TrpDBDataSet*>(&ds);
+    const bool canStepBack = CanStepBack(ds);
     if (canStepBack) ds.Prior();
     PrintGroupFooters(data, i);
     if (canStepBack) ds.Next();
@@ -429,9 +432,13 @@ void TrpPageForm::PrintLevel(TrpBand* data, int level) {
     ds->Next();
   }
   if (!Stopped()) {
+    // The closing footers see the last record when the dataset can step back to it.
+    const bool canStepBack = CanStepBack(*ds);
+    if (canStepBack) ds->Prior();
     PrintGroupFooters(*data, 0);
     if (data->Header) repeatHeaders_.pop_back();
     if (data->Footer) DrawBand(*data->Footer);
+    if (canStepBack) ds->Next();
   }
   ds->Deactivate();
 }
@@ -748,4 +755,24 @@ bool TrpCompositeReport::PrepareReport() {
       r->BuildReport();
     }
   });
+}
+
+std::string rpPreparedText(TrpEMFPages& pages) {
+  std::string out;
+  for (int i = 0; i < pages.GetCount(); ++i) {
+    out += "page " + std::to_string(i + 1) + "\n";
+    pages.ObjectsToPage(i);
+    for (const auto& v : pages.GetPages(i)->Page->Objects) {
+      std::string text;
+      for (int k = 0; k < v->Memo.Count(); ++k) {
+        if (k) text += "|";
+        for (char c : cp::Ansi1251ToUtf8(v->Memo[k]))
+          if (c != rpLineEndMarker) text += c;
+      }
+      out += "  " + cp::Ansi1251ToUtf8(v->Name) + " @" + std::to_string(v->Left) + "," + std::to_string(v->Top) + " " +
+             std::to_string(v->Width) + "x" + std::to_string(v->Height) + " " + text + "\n";
+    }
+    pages.GetPages(i)->Page.reset();
+  }
+  return out;
 }

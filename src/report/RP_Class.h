@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "report/RP_BandView.h"
@@ -203,3 +204,7 @@ class TrpCompositeReport : public TrpReport {
   std::vector<TrpReport*> Reports;  // not owned
   bool PrepareReport() override;
 };
+
+// The prepared pages as short text (UTF-8): per page, one line per view with its name,
+// place, size and text lines joined by "|". Golden dumps and the rpbuild tool use it.
+std::string rpPreparedText(TrpEMFPages& pages);

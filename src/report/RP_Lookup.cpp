@@ -75,41 +75,6 @@ AnsiString rpFormatValue(const Variant& value, std::int32_t format, const AnsiSt
   }
 }
 
-AnsiString rpApplyInlineFormat(std::string_view text, std::int32_t& format, AnsiString& formatStr) {
-  std::size_t mark = text.find(" #");
-  if (mark == std::string_view::npos) return AnsiString(text);
-  AnsiString expression(text.substr(0, mark));
-  AnsiString spec(text.substr(mark + 2));
-  if (spec.empty()) return expression;
-  const char first = spec[0];
-  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-  if (isDigit(first) || first == 'N' || first == 'n') {
-    if (isDigit(first)) spec.insert(0, 1, 'N');
-    const bool fixed = spec.size() > 1 && isDigit(spec[1]);
-    char separator = rpFormatSeparator(format);
-    int decimals = 0;
-    std::size_t at = spec.find_last_of(",-.");
-    if (at != AnsiString::npos && at > 0) {
-      separator = spec[at];
-      spec[at] = '.';
-      if (fixed) decimals = std::atoi(spec.c_str() + at + 1);
-    }
-    if (fixed) {
-      format = rpMakeFormat(rpfkNumber, 1, decimals, separator);
-    } else {
-      formatStr = spec.substr(1);
-      format = rpMakeFormat(rpfkNumber, rpfsOwn, 0, separator);
-    }
-  } else if (first == 'D' || first == 'T' || first == 'd' || first == 't') {
-    formatStr = spec.substr(1);
-    format = rpMakeFormat(rpfkDate, rpfsOwn, 0, rpFormatSeparator(format));
-  } else if (first == 'B' || first == 'b') {
-    formatStr = spec.substr(1);
-    format = rpMakeFormat(rpfkBoolean, rpfsOwn, 0, rpFormatSeparator(format));
-  }
-  return expression;
-}
-
 // ---------------------------------------------------------------------------------
 // Tables
 
@@ -302,7 +267,7 @@ AnsiString TrpValueLookup::GetValueText(std::string_view text, std::int32_t form
                                         bool hideZeros) {
   currentVariable_.clear();
   AnsiString ownFormat = formatStr;
-  AnsiString expression = rpApplyInlineFormat(text, format, ownFormat);
+  AnsiString expression = rpInlineFormat(AnsiString(text), format, ownFormat);
   Variant value(0);
   GetVariableValue(expression, value);
   ValueSlot = value;

@@ -14,21 +14,16 @@
 #include "platform/core/Variant.h"
 #include "report/RP_DBSet.h"
 #include "report/RP_Intrp.h"
+#include "report/RP_Memo.h"
 #include "report/RP_Pars.h"
 
 // ---------------------------------------------------------------------------------
 // Display format word: bits 24..27 kind, 16..23 sub-format (0..3 predefined, 4 the
 // view's own format string), 8..15 decimals, 0..7 the decimal separator character.
 
-enum : int { rpfkText = 0, rpfkNumber = 1, rpfkDate = 2, rpfkTime = 3, rpfkBoolean = 4 };
+// Kinds (rpfkText ...) and rpFormatWord come from RP_Memo.h.
 constexpr int rpfsOwn = 4;
 
-constexpr std::int32_t rpMakeFormat(int kind, int subFormat, int decimals, char separator) {
-  return static_cast<std::int32_t>((static_cast<std::uint32_t>(kind & 15) << 24) |
-                                   (static_cast<std::uint32_t>(subFormat & 255) << 16) |
-                                   (static_cast<std::uint32_t>(decimals & 255) << 8) |
-                                   static_cast<std::uint8_t>(separator));
-}
 constexpr int rpFormatKind(std::int32_t f) { return static_cast<int>((static_cast<std::uint32_t>(f) >> 24) & 15); }
 constexpr int rpFormatSub(std::int32_t f) { return static_cast<int>((static_cast<std::uint32_t>(f) >> 16) & 255); }
 constexpr int rpFormatDecimals(std::int32_t f) { return static_cast<int>((static_cast<std::uint32_t>(f) >> 8) & 255); }
@@ -39,10 +34,7 @@ constexpr char rpFormatSeparator(std::int32_t f) { return static_cast<char>(f & 
 // separator byte 0 is ".".
 AnsiString rpFormatValue(const Variant& value, std::int32_t format, const AnsiString& formatStr);
 
-// Splits a bracketed text at " #" into the expression (the result) and an inline
-// format: "#N2,2" fixed with 2 decimals and ",", "#N#,##0.00" a number mask, "#D..."
-// or "#T..." a date mask, "#B..." boolean texts; another letter keeps the format.
-AnsiString rpApplyInlineFormat(std::string_view text, std::int32_t& format, AnsiString& formatStr);
+// Inline formats (" #N2,2", " #Ddd.mm.yyyy", " #BНет;Да") are split off by rpInlineFormat (RP_Memo.h).
 
 // ---------------------------------------------------------------------------------
 // Process-wide tables

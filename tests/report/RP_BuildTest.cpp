@@ -39,27 +39,7 @@ class TRows {
   std::size_t at_ = 0;
 };
 
-// One view per line: name, place, size and its text (lines joined by "|").
-std::string Dump(TrpEMFPages& pages) {
-  std::ostringstream out;
-  for (int i = 0; i < pages.GetCount(); ++i) {
-    out << "page " << i + 1 << "\n";
-    pages.ObjectsToPage(i);
-    for (const auto& v : pages.GetPages(i)->Page->Objects) {
-      std::string text;
-      for (int k = 0; k < v->Memo.Count(); ++k) {
-        if (k) text += "|";
-        std::string line = cp::Ansi1251ToUtf8(v->Memo[k]);
-        for (char c : line)
-          if (c != '\x01') text += c;
-      }
-      out << "  " << cp::Ansi1251ToUtf8(v->Name) << " @" << v->Left << "," << v->Top << " " << v->Width << "x"
-          << v->Height << " " << text << "\n";
-    }
-    pages.GetPages(i)->Page.reset();
-  }
-  return out.str();
-}
+std::string Dump(TrpEMFPages& pages) { return rpPreparedText(pages); }
 
 void ExpectGolden(const std::string& name, const std::string& dump) {
   const std::string path = std::string(TARNWICK_TEST_DATA_DIR) + "/report/build/" + name + ".txt";

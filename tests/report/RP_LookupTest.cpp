@@ -101,7 +101,7 @@ TEST(RpLookup, ArraysAndGlobals) {
 }
 
 TEST(RpLookup, FormatsAndInlineFormats) {
-  const std::int32_t text = rpMakeFormat(rpfkText, 0, 0, '.');
+  const std::int32_t text = rpFormatWord(rpfkText, 0, 0, '.');
   struct Case {
     const char* bracket;
     Variant value;
@@ -122,16 +122,16 @@ TEST(RpLookup, FormatsAndInlineFormats) {
       {"x #Bесть", false, "", text, ""},
       {"x #Bесть", true, "есть", text, ""},
       {"x #Qxyz", 2.5, "2.5", text, ""},  // an unknown letter keeps the view's format
-      {"x", 1234.5, "1234,5", rpMakeFormat(rpfkNumber, 0, 2, ','), ""},
-      {"x", 1234.5, "1 234,5", rpMakeFormat(rpfkNumber, 2, 2, ','), ""},
-      {"x", 1234.5, "1234.50", rpMakeFormat(rpfkNumber, 1, 2, 0), ""},  // separator 0 is "."
-      {"x", 1234.567, "1 234.57", rpMakeFormat(rpfkNumber, 3, 2, '.'), ""},
-      {"x", 3.0, "003", rpMakeFormat(rpfkNumber, rpfsOwn, 0, '.'), "000"},
-      {"x", Variant::FromDate(d), "1 фев 2003", rpMakeFormat(rpfkDate, 2, 0, '.'), ""},
-      {"x", Variant::FromDate(d), "1 февраля 2003", rpMakeFormat(rpfkDate, 3, 0, '.'), ""},
-      {"x", Variant::FromDate(d + 0.5), "12:00", rpMakeFormat(rpfkTime, 2, 0, '.'), ""},
-      {"x", 1, "Да", rpMakeFormat(rpfkBoolean, 1, 0, '.'), ""},
-      {"x", Variant("abc"), "abc", rpMakeFormat(rpfkNumber, 0, 2, '.'), ""},  // cannot format: as it is
+      {"x", 1234.5, "1234,5", rpFormatWord(rpfkNumber, 0, 2, ','), ""},
+      {"x", 1234.5, "1 234,5", rpFormatWord(rpfkNumber, 2, 2, ','), ""},
+      {"x", 1234.5, "1234.50", rpFormatWord(rpfkNumber, 1, 2, 0), ""},  // separator 0 is "."
+      {"x", 1234.567, "1 234.57", rpFormatWord(rpfkNumber, 3, 2, '.'), ""},
+      {"x", 3.0, "003", rpFormatWord(rpfkNumber, rpfsOwn, 0, '.'), "000"},
+      {"x", Variant::FromDate(d), "1 фев 2003", rpFormatWord(rpfkDate, 2, 0, '.'), ""},
+      {"x", Variant::FromDate(d), "1 февраля 2003", rpFormatWord(rpfkDate, 3, 0, '.'), ""},
+      {"x", Variant::FromDate(d + 0.5), "12:00", rpFormatWord(rpfkTime, 2, 0, '.'), ""},
+      {"x", 1, "Да", rpFormatWord(rpfkBoolean, 1, 0, '.'), ""},
+      {"x", Variant("abc"), "abc", rpFormatWord(rpfkNumber, 0, 2, '.'), ""},  // cannot format: as it is
       {"x", Variant("  "), "", text, ""},
       {"x", Variant::Null(), "", text, ""},
   };
@@ -146,7 +146,7 @@ TEST(RpLookup, FormatsAndInlineFormats) {
 
 TEST(RpLookup, HideZerosHidesNumericZerosOnly) {
   Chain c;
-  const std::int32_t text = rpMakeFormat(rpfkText, 0, 0, '.');
+  const std::int32_t text = rpFormatWord(rpfkText, 0, 0, '.');
   for (const auto& [value, shown] : std::vector<std::pair<Variant, std::string>>{
            {Variant(0), ""}, {Variant(0.0), ""}, {Variant("0"), "0"}, {Variant(5), "5"}, {Variant(false), "False"}}) {
     c.application["Z"] = value;
