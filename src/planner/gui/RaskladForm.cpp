@@ -157,10 +157,10 @@ void TRaskladForm::CreateControls() {
   ListView1->addItem(Q("Общая информация"));
   ListView1->addItem(Q("Питание"));
   ListView1->setMaximumWidth(150);
-  split->setSizes({130, 1000});
   Notebook1 = new QStackedWidget(split);
   Notebook1->setObjectName("Notebook1");
   split->setStretchFactor(1, 1);
+  split->setSizes({130, 1000});
 
   // Page "Gen".
   auto* gen = new QWidget;
@@ -527,6 +527,7 @@ void TRaskladForm::ShowSection(int index) {
   if (index < 0 || index > 1) return;
   if (ListView1->currentRow() != index) ListView1->setCurrentRow(index);
   Notebook1->setCurrentIndex(index);
+  if (index == 0) edTitle->setFocus();
   if (index == 1) ApplyTab(pcEat->currentIndex());
 }
 
