@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -224,7 +225,7 @@ void TRaskladForm::CreateControls() {
   pcEat->addTab(menuPage, Q("Меню по дням"));
   tvDaysProdList = new TRowTreeView(*dayListTree_);
   tvDaysProdList->setObjectName("tvDaysProdList");
-  tvDaysProdList->SetColumns(Columns({{"", 6, 60, false}, {"Наименование", -1, 260, false}, {"ККал.", 0, 60, true},
+  tvDaysProdList->SetColumns(Columns({{"", 6, 80, false}, {"Наименование", -1, 260, false}, {"ККал.", 0, 60, true},
                                       {"Вес,г.", 1, 60, true}, {"Белки,г.", 2, 60, true}, {"Жиры,г.", 3, 60, true},
                                       {"Углев,г.", 4, 60, true}, {"Вес на гр,кг.", 5, 90, true}}));
   dayListPage_ = tvDaysProdList;
@@ -251,7 +252,8 @@ void TRaskladForm::CreateControls() {
                                    {"Сумма", tcCost, 90, true}}));
   tvEatTotals->SetHeaderCaption(8, Format(Ansi("Сумма, %s"), {Ansi("руб.")}));
   eat->setStretchFactor(0, 1);
-  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 5 * tvEatTotals->RowHeight() + 6);
+  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 5 * tvEatTotals->RowHeight() + 6 +
+                                 tvEatTotals->horizontalScrollBar()->sizeHint().height());
   eat->setSizes({400, tvEatTotals->minimumHeight()});
   for (const char* text : kTotalsRowTexts) totalsTree_->Items()->AddChild(nullptr, Ansi(text));
   Notebook1->addWidget(eat);
