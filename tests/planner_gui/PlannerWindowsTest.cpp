@@ -407,3 +407,19 @@ TEST_F(PlannerWindows, CopyInTheTitleFieldCopiesText) {
   Trigger("EditCopy1");
   EXPECT_EQ(QApplication::clipboard()->text(), QString("Ока"));
 }
+
+// An average daily ration has no per-day list: its tabs still show what they are named for.
+TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
+  TRaskladForm* f = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->Tabs()->count(), 3);
+  f->ShowTab(3);
+  EXPECT_EQ(f->CurrentTab(), 3);
+  EXPECT_NE(f->Recommendations()->toPlainText().toStdString().find("КАЛОРИЙНОСТЬ"), std::string::npos);
+  f->ShowTab(2);
+  EXPECT_EQ(f->CurrentTab(), 2);
+  EXPECT_EQ(f->TripListView()->Model().Items()->Root()->GetChildrenCount(), 26);
+  EXPECT_EQ(f->DayListView()->Model().Items()->Count(), 0);  // never built
+  f->ShowTab(1);
+  EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
+}
