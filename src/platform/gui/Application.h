@@ -11,9 +11,13 @@
 
 #include "platform/core/Classes.h"
 
+class TForm;
+
 class TApplication : public TObject {
  public:
   AnsiString Title;
+  // The program's main window: closing it ends the program (Terminate).
+  TForm* MainForm = nullptr;
   // The form-wide hint switch: no control shows a hint while it is off.
   bool ShowHint = true;
   // Replaces the message box for unhandled exceptions (never called for EAbort).

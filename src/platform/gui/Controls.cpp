@@ -17,6 +17,7 @@
 #include "platform/core/Resources.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/DragManager.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/Keyboard.h"
 #include "platform/gui/QtGraphics.h"
 
@@ -175,6 +176,8 @@ bool TWinControl::EffectiveShowHint() const {
   if (!ParentShowHint) return ShowHint;
   for (QWidget* w = widget_.parentWidget(); w; w = w->parentWidget())
     if (auto* c = dynamic_cast<TWinControl*>(w)) return c->EffectiveShowHint();
+  // The form's switch is the last parent's.
+  if (const TForm* form = TForm::ParentForm(&widget_)) return form->ShowHint;
   return true;
 }
 

@@ -107,7 +107,7 @@ class TWinControl : public TObject {
   bool ShowHint = false;
   bool ParentShowHint = true;
   // The effective ShowHint: the control's own, or with ParentShowHint the nearest
-  // parent control's (true when there is none).
+  // parent control's (the form's ShowHint when there is none, true outside a form).
   bool EffectiveShowHint() const;
   bool TabStop() const;
   void SetTabStop(bool v);
