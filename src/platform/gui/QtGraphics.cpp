@@ -56,14 +56,14 @@ QString FontFamilyFor(std::string_view name) {
       {"TIMES", "Liberation Serif"},
       {"COURIER NEW", "Liberation Mono"},
       {"COURIER", "Liberation Mono"},
-      {"MS SANS SERIF", "DejaVu Sans"},
-      {"MICROSOFT SANS SERIF", "DejaVu Sans"},
-      {"MS SHELL DLG", "DejaVu Sans"},
-      {"MS SHELL DLG 2", "DejaVu Sans"},
-      {"TAHOMA", "DejaVu Sans"},
+      {"MS SANS SERIF", "Liberation Sans"},
+      {"MICROSOFT SANS SERIF", "Liberation Sans"},
+      {"MS SHELL DLG", "Liberation Sans"},
+      {"MS SHELL DLG 2", "Liberation Sans"},
+      {"TAHOMA", "Liberation Sans"},
       {"VERDANA", "DejaVu Sans"},
-      {"SYSTEM", "DejaVu Sans"},
-      {"", "DejaVu Sans"},
+      {"SYSTEM", "Liberation Sans"},
+      {"", "Liberation Sans"},
   };
   const auto it = families.find(UpperCase(Trim(name)));
   return it != families.end() ? it->second : ToQString(name);
