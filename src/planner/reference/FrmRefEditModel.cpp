@@ -2,7 +2,7 @@
 
 #include "planner/app/Globals.h"
 #include "planner/app/UserPrompt.h"
-#include "planner/reference/RefPickList.h"
+#include "planner/ration/RationEdit.h"
 #include "platform/core/Files.h"
 #include "platform/core/IniFiles.h"
 #include "platform/core/SysUtils.h"
@@ -158,18 +158,11 @@ void WriteLimitsFile(const AnsiString& FileName, const TRationLimits& Limits) {
   ini.UpdateFile();
 }
 
-TRationLimits ReadLimitsFile(const AnsiString& FileName) {
-  TRationLimits limits;
-  const TIniFile ini(FileName);
-  for (int i = 0; i < kParamCount; ++i)
-    SetLimitValue(limits, i, ini.ReadFloat(kParamsSection, kParams[i].Key, kParams[i].Default));
-  return limits;
-}
 
 // ---------------------------------------------------------------------------------
 
 TRefEditModel::TRefEditModel(const AnsiString& RefDir, TRationLimits& Limits, IUserPrompt& Prompt,
-                             IRefPickList* PickList, const std::array<TCustomMtTree*, kRefEditPageCount>& Trees)
+                             IRefPicker* PickList, const std::array<TCustomMtTree*, kRefEditPageCount>& Trees)
     : refDir_(IncludeTrailingPathDelimiter(RefDir)), limits_(Limits), prompt_(Prompt), pickList_(PickList) {
   for (int p = 0; p < kRefEditPageCount; ++p) {
     const auto i = static_cast<std::size_t>(p);

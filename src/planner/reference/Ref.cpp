@@ -143,13 +143,13 @@ void CheckKeyFields(const TDataSet& ds, const AnsiString& fileName) {
 }  // namespace
 
 TRef::TRef(TCustomMtTree& Tree, const AnsiString& FileName) : FileName(FileName), tree_(&Tree) {
-  tree_->OnItemDeletion = [this](TObject* sender, TMtTreeItem* item) { ItemDeleted(sender, item); };
+  tree_->SetItemDataOwner([this](TObject* sender, TMtTreeItem* item) { ItemDeleted(sender, item); });
 }
 
 TRef::~TRef() {
   OnItemDeletion = nullptr;
   DeleteAllItems();
-  tree_->OnItemDeletion = nullptr;
+  tree_->SetItemDataOwner(nullptr);
 }
 
 void TRef::ItemDeleted(TObject* Sender, TMtTreeItem* Item) {

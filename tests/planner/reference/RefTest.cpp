@@ -312,6 +312,26 @@ TEST_F(RefTest, DeletingASubtreeTakesItOutOfTheListHoweverItGoes) {
   EXPECT_EQ(tree_.Items()->Count(), 0);
 }
 
+// A window's own handler on the tree's deletion event leaves the freeing to the table
+// object: the handler sees each block, the list forgets each item, nothing leaks.
+TEST_F(RefTest, WindowsDeletionHandlerComposesWithTheTables) {
+  Make(kRows);
+  StandardSections();
+  std::vector<std::int32_t> seen;
+  tree_.OnItemDeletion = [&](TObject*, TMtTreeItem* item) { seen.push_back(RefRecOf(item)->Code); };
+  {
+    TRef ref(tree_, Table("t"));
+    ref.Load();
+    tree_.Items()->DeleteItem(ref.FindByCode(2));
+    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_EQ(ref.FindByCode(2), nullptr);
+    EXPECT_EQ(ref.ItemList().size(), 3u);
+  }
+  EXPECT_EQ(seen.size(), 7u);
+  EXPECT_FALSE(tree_.HasItemDataOwner());
+  tree_.OnItemDeletion = nullptr;
+}
+
 TEST_F(RefTest, FindChildSearchesDepthFirstInChildOrder) {
   Make(kRows);
   StandardSections();
