@@ -108,6 +108,9 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
 }
 
 TMainForm::~TMainForm() {
+  // Nothing reaches a frame that is going.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(mdi_, nullptr, this, nullptr);
   // The windows go before the pick-list they use.
   for (TRaskladForm* f : Children()) {
     f->Doc().Modified = 0;
@@ -287,7 +290,7 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& FileName) {
   sub->setObjectName("RaskladWindow");
   sub->showMaximized();
   mdi_->setActiveSubWindow(sub);
-  form->MenuView()->setFocus();
+  form->ShowSection(0);  // the general page, the title field focused
   if (!FileName.empty()) {
     mru_.AddMru(FileName);
     RebuildMruMenu();

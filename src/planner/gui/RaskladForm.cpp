@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -45,14 +46,8 @@ std::vector<TRowColumn> Columns(std::initializer_list<std::tuple<const char*, in
   return cols;
 }
 
-TRationTab TabOf(int index) {
-  switch (index) {
-    case 0: return TRationTab::Menu;
-    case 1: return TRationTab::DayList;
-    case 2: return TRationTab::TripList;
-    default: return TRationTab::Recommendations;
-  }
-}
+constexpr TRationTab kTabs[4] = {TRationTab::Menu, TRationTab::DayList, TRationTab::TripList,
+                                 TRationTab::Recommendations};
 
 // The commit of a cell edit runs once, whether by Enter or by leaving the editor.
 class TCellEditor : public QLineEdit {
@@ -157,10 +152,10 @@ void TRaskladForm::CreateControls() {
   ListView1->addItem(Q("Общая информация"));
   ListView1->addItem(Q("Питание"));
   ListView1->setMaximumWidth(150);
-  split->setSizes({130, 1000});
   Notebook1 = new QStackedWidget(split);
   Notebook1->setObjectName("Notebook1");
   split->setStretchFactor(1, 1);
+  split->setSizes({130, 1000});
 
   // Page "Gen".
   auto* gen = new QWidget;
@@ -222,12 +217,13 @@ void TRaskladForm::CreateControls() {
   memCmt->setObjectName("memCmt");
   memCmt->setMaximumHeight(80);
   pcEat->addTab(menuPage, Q("Меню по дням"));
+  tabPages_[0] = menuPage;
   tvDaysProdList = new TRowTreeView(*dayListTree_);
   tvDaysProdList->setObjectName("tvDaysProdList");
-  tvDaysProdList->SetColumns(Columns({{"", 6, 60, false}, {"Наименование", -1, 260, false}, {"ККал.", 0, 60, true},
+  tvDaysProdList->SetColumns(Columns({{"", 6, 80, false}, {"Наименование", -1, 260, false}, {"ККал.", 0, 60, true},
                                       {"Вес,г.", 1, 60, true}, {"Белки,г.", 2, 60, true}, {"Жиры,г.", 3, 60, true},
                                       {"Углев,г.", 4, 60, true}, {"Вес на гр,кг.", 5, 90, true}}));
-  dayListPage_ = tvDaysProdList;
+  tabPages_[1] = tvDaysProdList;
   pcEat->addTab(tvDaysProdList, Q("Раскладка по дням"));
   tvTotProdList = new TRowTreeView(*tripListTree_);
   tvTotProdList->setObjectName("tvTotProdList");
@@ -237,11 +233,13 @@ void TRaskladForm::CreateControls() {
                                      {"На группу,кг.", 7, 90, true}, {"Ск-ко раз", 8, 70, true},
                                      {"Сумма", 9, 80, true}}));
   pcEat->addTab(tvTotProdList, Q("Раскладка по продуктам"));
+  tabPages_[2] = tvTotProdList;
   memEatCmt = new QPlainTextEdit;
   memEatCmt->setObjectName("memEatCmt");
   memEatCmt->setReadOnly(true);
   memEatCmt->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   pcEat->addTab(memEatCmt, Q("Рекомендации"));
+  tabPages_[3] = memEatCmt;
   tvEatTotals = new TRowTreeView(*totalsTree_, eat);
   tvEatTotals->setObjectName("tvEatTotals");
   tvEatTotals->SetColumns(Columns({{"ИТОГО", -1, 260, false}, {"ККал.", tcEnergy, 60, true},
@@ -251,7 +249,8 @@ void TRaskladForm::CreateControls() {
                                    {"Сумма", tcCost, 90, true}}));
   tvEatTotals->SetHeaderCaption(8, Format(Ansi("Сумма, %s"), {Ansi("руб.")}));
   eat->setStretchFactor(0, 1);
-  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 5 * tvEatTotals->RowHeight() + 6);
+  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 5 * tvEatTotals->RowHeight() + 6 +
+                                 tvEatTotals->horizontalScrollBar()->sizeHint().height());
   eat->setSizes({400, tvEatTotals->minimumHeight()});
   for (const char* text : kTotalsRowTexts) totalsTree_->Items()->AddChild(nullptr, Ansi(text));
   Notebook1->addWidget(eat);
@@ -259,7 +258,7 @@ void TRaskladForm::CreateControls() {
 
 void TRaskladForm::ConnectEvents() {
   connect(ListView1, &QListWidget::currentRowChanged, this, [this](int row) { ShowSection(row); });
-  connect(pcEat, &QTabWidget::currentChanged, this, [this](int index) { ApplyTab(index); });
+  connect(pcEat, &QTabWidget::currentChanged, this, [this] { ApplyTab(CurrentTab()); });
   auto edited = [this](auto apply) {
     return [this, apply] {
       if (applying_) return;
@@ -527,19 +526,27 @@ void TRaskladForm::ShowSection(int index) {
   if (index < 0 || index > 1) return;
   if (ListView1->currentRow() != index) ListView1->setCurrentRow(index);
   Notebook1->setCurrentIndex(index);
-  if (index == 1) ApplyTab(pcEat->currentIndex());
+  if (index == 0) edTitle->setFocus();
+  if (index == 1) ApplyTab(CurrentTab());
 }
 
-void TRaskladForm::ShowTab(int index) {
+int TRaskladForm::CurrentTab() const {
+  for (int t = 0; t < 4; ++t)
+    if (pcEat->currentWidget() == tabPages_[t]) return t;
+  return -1;
+}
+
+void TRaskladForm::ShowTab(int tab) {
   ShowSection(1);
-  pcEat->setCurrentIndex(index);
-  ApplyTab(index);
+  if (tab < 0 || tab > 3 || pcEat->indexOf(tabPages_[tab]) < 0) return;
+  pcEat->setCurrentWidget(tabPages_[tab]);
+  ApplyTab(tab);
 }
 
-void TRaskladForm::ApplyTab(int index) {
-  if (index < 0) return;
-  if (!views_.ShowTab(TabOf(index))) return;
-  switch (TabOf(index)) {
+void TRaskladForm::ApplyTab(int tab) {
+  if (tab < 0 || tab > 3) return;
+  if (!views_.ShowTab(kTabs[tab])) return;
+  switch (kTabs[tab]) {
     case TRationTab::Menu: tvEatMenu->Refresh(); break;
     case TRationTab::DayList: FillList(tvDaysProdList, views_.DayList); break;
     case TRationTab::TripList:
@@ -605,8 +612,8 @@ void TRaskladForm::ApplyTree() {
   tvDaysProdList->SetRowColor(doc_.Color);
   tvTotProdList->SetRowColor(doc_.Color);
   const bool showDayList = doc_.DayListPageVisible();
-  const int dayIndex = pcEat->indexOf(dayListPage_);
-  if (showDayList && dayIndex < 0) pcEat->insertTab(1, dayListPage_, Q("Раскладка по дням"));
+  const int dayIndex = pcEat->indexOf(tabPages_[1]);
+  if (showDayList && dayIndex < 0) pcEat->insertTab(1, tabPages_[1], Q("Раскладка по дням"));
   if (!showDayList && dayIndex >= 0) pcEat->removeTab(dayIndex);
   tvEatMenu->Refresh();
 }
@@ -626,5 +633,5 @@ void TRaskladForm::ApplyDocumentState() {
   ApplyTree();
   ApplyTotals();
   ApplyComment();
-  if (Notebook1->currentIndex() == 1) ApplyTab(pcEat->currentIndex());
+  if (Notebook1->currentIndex() == 1) ApplyTab(CurrentTab());
 }

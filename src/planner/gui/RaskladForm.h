@@ -89,9 +89,11 @@ class TRaskladForm : public QWidget {
   void seMansExit();
   void ceTourButtonClick();
 
-  // Pages and tabs: the section list's choice, and a tab of "Питание".
+  // Pages and tabs: the section list's choice, and a tab of "Питание" (0 menu, 1 per-day
+  // list, 2 whole-trip list, 3 recommendations; a hidden tab is not shown).
   void ShowSection(int index);
-  void ShowTab(int index);
+  void ShowTab(int tab);
+  int CurrentTab() const;
   // The close question; true when the window may close.
   bool CloseQuery();
   // Model to widgets.
@@ -106,7 +108,7 @@ class TRaskladForm : public QWidget {
   void ConnectEvents();
   void ApplyTree();
   void ApplyTotals();
-  void ApplyTab(int index);
+  void ApplyTab(int tab);
   void ApplyComment();
   void FillList(TRowTreeView* view, const TProductListRows& rows);
   void StartVeightEdit(const QString& typed);
@@ -138,5 +140,5 @@ class TRaskladForm : public QWidget {
   QPlainTextEdit* memEatCmt = nullptr;
   TRowTreeView* tvEatTotals = nullptr;
   QLineEdit* cellEditor_ = nullptr;
-  QWidget* dayListPage_ = nullptr;
+  QWidget* tabPages_[4] = {};
 };

@@ -37,10 +37,13 @@ int main(int argc, char** argv) {
   }
   form.OpenParams(files);
   if (!shot.isEmpty()) {
+    form.showNormal();
     form.resize(1280, 900);
     QTimer::singleShot(300, &form, [&] {
       if (TRaskladForm* child = form.ActiveChild()) {
         child->ShowSection(section);
+        // The first day opened, as a user would to look at its menu.
+        if (TMtTreeItem* day = child->Doc().Items()->GetItem(0)) day->Expand(true);
         if (section == 1) child->ShowTab(tab);
       }
       QTimer::singleShot(200, &form, [&] {
