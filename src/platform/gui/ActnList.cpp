@@ -16,6 +16,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Keyboard.h"
 #include "platform/gui/QtGraphics.h"
+#include "platform/gui/StdCtrls.h"
 
 namespace {
 
@@ -160,12 +161,13 @@ bool TEditAction::StandardUpdate() {
   QWidget* w = FocusedEdit();
   bool enabled = false;
   if (auto* line = qobject_cast<QLineEdit*>(w)) {
+    const bool typing = !line->isReadOnly() && !line->property(kNoTypingProperty).toBool();
     switch (kind_) {
       case TEditActionKind::eaCut:
-        enabled = line->hasSelectedText() && !line->isReadOnly() && line->echoMode() == QLineEdit::Normal;
+        enabled = line->hasSelectedText() && typing && line->echoMode() == QLineEdit::Normal;
         break;
       case TEditActionKind::eaCopy: enabled = line->hasSelectedText() && line->echoMode() == QLineEdit::Normal; break;
-      case TEditActionKind::eaPaste: enabled = !line->isReadOnly() && ClipboardHasText(); break;
+      case TEditActionKind::eaPaste: enabled = typing && ClipboardHasText(); break;
     }
   } else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) {
     const bool selection = memo->textCursor().hasSelection();

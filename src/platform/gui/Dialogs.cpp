@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPageLayout>
@@ -300,6 +301,13 @@ bool TQtDialogService::SelectDirectory(const AnsiString& caption, AnsiString& di
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // OK only while the current item is an existing directory.
+  auto enableOk = [&dialog](const QString& path) {
+    if (auto* box = dialog.findChild<QDialogButtonBox*>())
+      if (QPushButton* ok = box->button(QDialogButtonBox::Open))
+        ok->setEnabled(!path.isEmpty() && QFileInfo(path).isDir());
+  };
+  QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, enableOk);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   dir = AnsiPath(dialog.selectedFiles().front().toStdString());
   return true;

@@ -23,6 +23,10 @@
 
 #include "platform/gui/Controls.h"
 
+// An edit whose widget carries this property (true) takes no typing: the edit actions
+// neither cut from it nor paste into it (the combo edit without DirectInput).
+inline constexpr const char* kNoTypingProperty = "twNoTyping";
+
 // The part common to the input controls: the Qt widget handles the mouse and the keys
 // after the class-library steps ran. A key zeroed in KeyDown is not acted on (a
 // character it types still arrives, as the system's character message does); a
