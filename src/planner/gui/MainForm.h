@@ -73,6 +73,11 @@ class TMainForm : public QMainWindow {
   void HelpContentsExecute();
   void HelpBasicsRationExecute();
   void HelpAbout1Execute();
+  void EditRaskladPropExecute();
+  void ToolsEditRefExecute();
+  void ToolsOptionsExecute();
+  // What new documents start with and how files are saved, from the settings.
+  void SettingsToServices();
   bool AskSaveName(TRaskladForm* form, AnsiString& fileName);
   void MruClick(const AnsiString& caption);
 
