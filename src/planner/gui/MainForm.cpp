@@ -16,6 +16,7 @@
 
 #include "planner/app/AppRegIni.h"
 #include "planner/app/Globals.h"
+#include "planner/gui/FrmFind.h"
 #include "planner/gui/FrmOptions.h"
 #include "planner/gui/FrmRaskladProp.h"
 #include "planner/gui/FrmRefEdit.h"
@@ -88,6 +89,9 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   services_.RefMenu = &refMenuForm_->Menu();
   services_.Prompt = prompt_.get();
   services_.Messages = prompt_.get();
+  findDlg_ = std::make_unique<TFindDlg>(findModel_, &refMenuForm_->Menu(), this);
+  findDlg_->OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  services_.FindDlg = findDlg_.get();
   SettingsToServices();
   services_.Defaults.Limits = refMenuForm_->Menu().Limits;
 
@@ -158,8 +162,8 @@ void TMainForm::CreateActions() {
     connect(a, &QAction::triggered, this, [this, command] { GuardedCall(nullptr, [this, command] { Forward(command); }); });
   }
   NewAction("EditRaskladProp", "Свойства раскладки", {}, &TMainForm::EditRaskladPropExecute);
-  NewAction("EditFind", "Поиск / замена", QKeySequence::Find, nullptr);
-  NewAction("EditFindNext", "Найти следующий", QKeySequence(Qt::Key_F3), nullptr);
+  NewAction("EditFind", "Поиск / замена", QKeySequence::Find, &TMainForm::EditFindExecute);
+  NewAction("EditFindNext", "Найти следующий", QKeySequence(Qt::Key_F3), &TMainForm::EditFindNextExecute);
   NewAction("WindowCascade1", "Лесенка", {}, nullptr);
   NewAction("WindowTileVertical1", "Выстроить по вертикали", {}, nullptr);
   NewAction("WindowTileHorizontal1", "Выстроить  по горизонтали", {}, nullptr);
@@ -330,8 +334,8 @@ void TMainForm::UpdateActions() {
   Action("EditCopy1")->setEnabled(!treeFocused || c.Copy);
   Action("EditPaste1")->setEnabled(!treeFocused || c.Paste);
   Action("EditRaskladProp")->setEnabled(has);
-  Action("EditFind")->setEnabled(false);
-  Action("EditFindNext")->setEnabled(false);
+  Action("EditFind")->setEnabled(c.Find);
+  Action("EditFindNext")->setEnabled(c.FindNext);
   Action("ToolsEditRef")->setEnabled(true);
   Action("ToolsOptions")->setEnabled(true);
 }
@@ -407,6 +411,9 @@ void TMainForm::HelpAbout1Execute() {
   TAboutDlg dlg(this);
   dlg.Execute(globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright);
 }
+
+void TMainForm::EditFindExecute() { Forward(&TRaskladForm::ItemFindExecute); }
+void TMainForm::EditFindNextExecute() { Forward(&TRaskladForm::ItemFindNextExecute); }
 
 void TMainForm::EditRaskladPropExecute() {
   TRaskladForm* child = ActiveChild();
