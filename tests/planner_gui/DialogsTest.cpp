@@ -25,11 +25,11 @@
 #include <string>
 #include <vector>
 
-#include "planner/app/FrmOptions.h"
-#include "planner/app/about.h"
-#include "planner/ration/FrmFind.h"
-#include "planner/ration/FrmRaskladProp.h"
-#include "planner/reference/RefPickList.h"
+#include "planner/gui/FrmOptions.h"
+#include "planner/gui/about.h"
+#include "planner/gui/FrmFind.h"
+#include "planner/gui/FrmRaskladProp.h"
+#include "planner/ration/RationEdit.h"
 #include "platform/core/Registry.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
@@ -62,7 +62,7 @@ bool Drawn(const QImage& image) {
   return false;
 }
 
-class TScriptedPick : public IRefPickList {
+class TScriptedPick : public IRefPicker {
  public:
   int Execute(int Page, const AnsiString& Caption) override {
     calls.push_back(std::to_string(Page) + ":" + Utf8(Caption));

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "planner/app/UserPrompt.h"
-#include "planner/reference/RefPickList.h"
+#include "planner/ration/RationEdit.h"
 
 AnsiString TOptionsModel::Text(std::string_view Name) {
   static const std::map<std::string, const char*, std::less<>> kTexts = {
@@ -72,7 +72,7 @@ void TOptionsModel::Load(const TAppSettings& Settings) {
   RefCarb = d.DfltRefCarb;
 }
 
-bool TOptionsModel::PickTour(IRefPickList& PickList) {
+bool TOptionsModel::PickTour(IRefPicker& PickList) {
   if (PickList.Execute(4, AnsiString()) != mrOk || PickList.PickCount() <= 0) return false;
   const TFoodRec* data = PickList.GetItemData(0);
   if (data == nullptr) return false;

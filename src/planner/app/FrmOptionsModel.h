@@ -9,7 +9,7 @@
 
 #include "planner/app/Globals.h"
 
-class IRefPickList;
+class IRefPicker;
 
 // The largest number of days a new document may start with: a typo in a larger number
 // would have the program add millions of days.
@@ -37,7 +37,7 @@ class TOptionsModel {
   void Load(const TAppSettings& Settings);
   // The kind-of-trip button: the pick-list on the kinds of trip; an OK with a pick sets
   // the name (path joined by "; ") and the four needs of the copy. True when they changed.
-  bool PickTour(IRefPickList& PickList);
+  bool PickTour(IRefPicker& PickList);
   // A key typed into the kind-of-trip field opens the pick-list: a digit, a Latin letter
   // or a character above 191 (a Cyrillic letter in 1251).
   static bool TourKeyOpensPick(unsigned char Key);

@@ -194,6 +194,7 @@ TFindCheck TFindDlgModel::Check() {
     }
   }
   condition_ = c;
+  checked_ = true;
   return {};
 }
 

@@ -122,6 +122,8 @@ class TFindDlgModel {
   // Checks the input in the dialog's order; on success Condition() holds it.
   TFindCheck Check();
   const TFindCondition& Condition() const { return condition_; }
+  // A condition has passed the check (Find Next may use it).
+  bool HasCheckedCondition() const { return checked_; }
 
  private:
   int itemType_ = 0;
@@ -135,6 +137,7 @@ class TFindDlgModel {
   TFoodRec repRec_{};
   int region_ = 0;
   TFindCondition condition_;
+  bool checked_ = false;
 };
 
 // ---------------------------------------------------------------------------------

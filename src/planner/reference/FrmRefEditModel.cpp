@@ -2,7 +2,7 @@
 
 #include "planner/app/Globals.h"
 #include "planner/app/UserPrompt.h"
-#include "planner/reference/RefPickList.h"
+#include "planner/ration/RationEdit.h"
 #include "platform/core/Files.h"
 #include "platform/core/IniFiles.h"
 #include "platform/core/SysUtils.h"
@@ -64,10 +64,10 @@ const std::vector<TSectionDef>& SectionDefs(int page) {
   static const std::vector<TSectionDef> prod = {
       {"Наименование", "NAME", sftText, true, "Наименование продукта (раздела)", 260},
       {"ККал", "CAL", sftNumber, true, "Калорийность 100г продукта, ККал", 50},
-      {"Белки жив,г", "ALBA", sftFloating, true, "Количество животного белка в 100г продукта,  г", 75},
-      {"Белки раст,г", "ALBV", sftFloating, true, "Количество растительного белка в 100г продукта,  г", 75},
-      {"Жиры жив,г", "FATA", sftFloating, true, "Количество животных жиров в 100г продукта,  г", 75},
-      {"Жиры раст,г", "FATV", sftFloating, true, "Количество растительных жиров в 100г продукта,  г", 75},
+      {"Белки жив,г", "ALBA", sftFloating, true, "Количество животного белка в 100г продукта,  г", 88},
+      {"Белки раст,г", "ALBV", sftFloating, true, "Количество растительного белка в 100г продукта,  г", 88},
+      {"Жиры жив,г", "FATA", sftFloating, true, "Количество животных жиров в 100г продукта,  г", 88},
+      {"Жиры раст,г", "FATV", sftFloating, true, "Количество растительных жиров в 100г продукта,  г", 88},
       {"Углев,г", "CARB", sftFloating, true, "Количество углеводов в 100г продукта,  г", 60},
       {"Вес, г", "VEIGHT", sftNumber, true, "Вес продукта,  г, в суточном рационе (по умолчанию)", 50},
   };
@@ -75,10 +75,10 @@ const std::vector<TSectionDef>& SectionDefs(int page) {
       {"Наименование", "NAME", sftText, true, "", 260},
       {"ККал", "CAL", sftNumber, false, "", 50},
       {"Вес, г", "VEIGHT", sftNumber, true, "", 50},
-      {"Белки жив,г", "ALBA", sftFloating, false, "", 75},
-      {"Белки раст,г", "ALBV", sftFloating, false, "", 75},
-      {"Жиры жив,г", "FATA", sftFloating, false, "", 75},
-      {"Жиры раст,г", "FATV", sftFloating, false, "", 75},
+      {"Белки жив,г", "ALBA", sftFloating, false, "", 88},
+      {"Белки раст,г", "ALBV", sftFloating, false, "", 88},
+      {"Жиры жив,г", "FATA", sftFloating, false, "", 88},
+      {"Жиры раст,г", "FATV", sftFloating, false, "", 88},
       {"Углев,г", "CARB", sftFloating, false, "", 60},
   };
   static const std::vector<TSectionDef> meal = {{"Наименование", "NAME", sftText, true, "", 300}};
@@ -158,18 +158,11 @@ void WriteLimitsFile(const AnsiString& FileName, const TRationLimits& Limits) {
   ini.UpdateFile();
 }
 
-TRationLimits ReadLimitsFile(const AnsiString& FileName) {
-  TRationLimits limits;
-  const TIniFile ini(FileName);
-  for (int i = 0; i < kParamCount; ++i)
-    SetLimitValue(limits, i, ini.ReadFloat(kParamsSection, kParams[i].Key, kParams[i].Default));
-  return limits;
-}
 
 // ---------------------------------------------------------------------------------
 
 TRefEditModel::TRefEditModel(const AnsiString& RefDir, TRationLimits& Limits, IUserPrompt& Prompt,
-                             IRefPickList* PickList, const std::array<TCustomMtTree*, kRefEditPageCount>& Trees)
+                             IRefPicker* PickList, const std::array<TCustomMtTree*, kRefEditPageCount>& Trees)
     : refDir_(IncludeTrailingPathDelimiter(RefDir)), limits_(Limits), prompt_(Prompt), pickList_(PickList) {
   for (int p = 0; p < kRefEditPageCount; ++p) {
     const auto i = static_cast<std::size_t>(p);

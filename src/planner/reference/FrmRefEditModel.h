@@ -24,7 +24,7 @@
 #include "planner/reference/RefItems.h"
 
 class IUserPrompt;
-class IRefPickList;
+class IRefPicker;
 
 // Pages in their order.
 enum TRefEditPage : int { rpProd = 0, rpDish, rpMeal, rpEnergo, rpParam };
@@ -43,8 +43,6 @@ AnsiString LimitText(const TRationLimits& Limits, int i);
 // Writes the eight limits to the section "Limits" of FileName as floats (an atomic
 // save); raises when the file cannot be written.
 void WriteLimitsFile(const AnsiString& FileName, const TRationLimits& Limits);
-// Reads them with their defaults (a missing file or key gives the default).
-TRationLimits ReadLimitsFile(const AnsiString& FileName);
 
 // Enabled state of the editor's actions.
 struct TRefEditActions {
@@ -60,7 +58,7 @@ class TRefEditModel {
   // Limits are the program's current limits: the limits page shows them and SaveParams
   // sets them. Prompt and PickList must outlive the model; PickList may be nil (no
   // components can then be added).
-  TRefEditModel(const AnsiString& RefDir, TRationLimits& Limits, IUserPrompt& Prompt, IRefPickList* PickList,
+  TRefEditModel(const AnsiString& RefDir, TRationLimits& Limits, IUserPrompt& Prompt, IRefPicker* PickList,
                 const std::array<TCustomMtTree*, kRefEditPageCount>& Trees = {});
   ~TRefEditModel();
   TRefEditModel(const TRefEditModel&) = delete;
@@ -141,7 +139,7 @@ class TRefEditModel {
   AnsiString refDir_;
   TRationLimits& limits_;
   IUserPrompt& prompt_;
-  IRefPickList* pickList_;
+  IRefPicker* pickList_;
   std::array<std::unique_ptr<TCustomMtTree>, kRefEditPageCount> ownTrees_;
   std::array<TCustomMtTree*, kRefEditPageCount> trees_{};
   std::array<std::unique_ptr<TRef>, kRefEditPageCount> refs_;

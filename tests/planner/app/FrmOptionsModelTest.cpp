@@ -6,14 +6,14 @@
 
 #include "planner/app/FrmOptionsModel.h"
 #include "planner/app/UserPrompt.h"
-#include "planner/reference/RefPickList.h"
+#include "planner/ration/RationEdit.h"
 #include "platform/core/AnsiText.h"
 
 namespace {
 
 std::string Utf8(const AnsiString& s) { return cp::Ansi1251ToUtf8(s); }
 
-class TOnePick : public IRefPickList {
+class TOnePick : public IRefPicker {
  public:
   int Execute(int Page, const AnsiString&) override {
     pages.push_back(Page);

@@ -11,7 +11,8 @@
 
 #include "RefTestSupport.h"
 #include "planner/reference/FrmRefEditModel.h"
-#include "planner/reference/RefPickList.h"
+#include "planner/ration/RationEdit.h"
+#include "planner/reference/RefMenu.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -24,7 +25,7 @@ constexpr const char* kFoodHeader =
 constexpr int kManyComponents = 150;
 
 // Picks the given products (records and texts) on every Execute.
-class TScriptedPick : public IRefPickList {
+class TScriptedPick : public IRefPicker {
  public:
   struct Row {
     TFoodRec Rec;
@@ -147,7 +148,7 @@ TEST_F(RefEditTest, EveryEditableCellIsChecked) {
   // The accepted limit is saved as a number.
   model_->SaveParams();
   EXPECT_DOUBLE_EQ(limits_.MaxRelEnDef, 0.4);
-  EXPECT_DOUBLE_EQ(ReadLimitsFile(Dir() + "params.ini").MaxRelEnDef, 0.4);
+  EXPECT_DOUBLE_EQ(LoadLimits(Dir()).MaxRelEnDef, 0.4);
 }
 
 TEST_F(RefEditTest, KeysThatStartEditingAndColumnMoves) {
@@ -423,7 +424,7 @@ TEST_F(RefEditTest, TheLimitsPageShowsAndWritesTheLimits) {
   model_->FileSave();
   EXPECT_DOUBLE_EQ(limits_.AFCCarb, 5);
   EXPECT_DOUBLE_EQ(limits_.MaxAbsEnDef, 65000);  // as shown
-  const TRationLimits read = ReadLimitsFile(Dir() + "params.ini");
+  const TRationLimits read = LoadLimits(Dir());
   EXPECT_DOUBLE_EQ(read.AFCCarb, 5);
   EXPECT_DOUBLE_EQ(read.FatAVmax, 0.8);
   EXPECT_FALSE(Ref(rpParam).Modified);

@@ -1,4 +1,4 @@
-#include "planner/app/about.h"
+#include "planner/gui/about.h"
 
 #include <QEvent>
 #include <QGuiApplication>

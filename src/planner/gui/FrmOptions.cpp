@@ -1,4 +1,4 @@
-#include "planner/app/FrmOptions.h"
+#include "planner/gui/FrmOptions.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "planner/app/DialogHelp.h"
+#include "planner/gui/DialogHelp.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
@@ -30,7 +30,7 @@ std::string Indexed(const char* base, int i) { return std::string(base) + std::t
 
 }  // namespace
 
-TOptionsForm::TOptionsForm(IRefPickList* PickList, QWidget* parent) : QDialog(parent), pickList_(PickList) {
+TOptionsForm::TOptionsForm(IRefPicker* PickList, QWidget* parent) : QDialog(parent), pickList_(PickList) {
   setObjectName("OptionsForm");
   CreateControls();
 }

@@ -1,4 +1,4 @@
-#include "planner/app/DialogHelp.h"
+#include "planner/gui/DialogHelp.h"
 
 #include "platform/gui/Dialogs.h"
 

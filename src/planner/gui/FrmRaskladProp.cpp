@@ -1,4 +1,4 @@
-#include "planner/ration/FrmRaskladProp.h"
+#include "planner/gui/FrmRaskladProp.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "planner/app/DialogHelp.h"
+#include "planner/gui/DialogHelp.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"

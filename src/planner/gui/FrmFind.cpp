@@ -1,4 +1,4 @@
-#include "planner/ration/FrmFind.h"
+#include "planner/gui/FrmFind.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,8 +15,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "planner/app/DialogHelp.h"
-#include "planner/reference/RefPickList.h"
+#include "planner/gui/DialogHelp.h"
+#include "planner/ration/RationEdit.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
@@ -40,7 +40,7 @@ void SetSystemBackground(QLineEdit* edit, TColor color) {
 
 }  // namespace
 
-TFindDlg::TFindDlg(TFindDlgModel& Model, IRefPickList* PickList, QWidget* parent)
+TFindDlg::TFindDlg(TFindDlgModel& Model, IRefPicker* PickList, QWidget* parent)
     : QDialog(parent), model_(Model), pickList_(PickList) {
   setObjectName("FindDlg");
   CreateControls();

@@ -17,14 +17,14 @@ class QRadioButton;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
-class IRefPickList;
+class IRefPicker;
 
 inline constexpr int kOptionsHelpContext = 2250;
 
 class TOptionsForm : public QDialog {
  public:
   // The pick-list (nil: no kind of trip can be chosen) must outlive the dialog.
-  explicit TOptionsForm(IRefPickList* PickList = nullptr, QWidget* parent = nullptr);
+  explicit TOptionsForm(IRefPicker* PickList = nullptr, QWidget* parent = nullptr);
 
   // Show: the working copy from the settings into the controls.
   void Prepare(const TAppSettings& Settings);
@@ -69,5 +69,5 @@ class TOptionsForm : public QDialog {
   void ApplyModelState();
 
   TOptionsModel model_;
-  IRefPickList* pickList_;
+  IRefPicker* pickList_;
 };

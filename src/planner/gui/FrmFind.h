@@ -19,7 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
-class IRefPickList;
+class IRefPicker;
 
 inline constexpr int kFindHelpContext = 2300;
 
@@ -27,7 +27,7 @@ class TFindDlg : public QDialog {
  public:
   // The model, and the pick-list that chooses the replacement (nil: none can be
   // chosen), must outlive the dialog.
-  explicit TFindDlg(TFindDlgModel& Model, IRefPickList* PickList = nullptr, QWidget* parent = nullptr);
+  explicit TFindDlg(TFindDlgModel& Model, IRefPicker* PickList = nullptr, QWidget* parent = nullptr);
 
   TFindDlgModel& Model() const { return model_; }
   // Shows the dialog modally: mrOk or mrCancel.
@@ -77,7 +77,7 @@ class TFindDlg : public QDialog {
   void ReadTexts();
 
   TFindDlgModel& model_;
-  IRefPickList* pickList_;
+  IRefPicker* pickList_;
   bool applying_ = false;
 };
 
