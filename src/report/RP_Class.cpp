@@ -394,12 +394,25 @@ bool TrpPageForm::CheckGroups(TrpBand& data) {
   return false;
 }
 
+bool TrpPageForm::LevelEmpty(TrpBand* data) {
+  if (!data || !data->DataSet) return false;
+  TrpDataset& ds = *data->DataSet;
+  ds.Activate();
+  ds.First();
+  const bool empty = ds.Eof();
+  ds.Deactivate();
+  return empty;
+}
+
 void TrpPageForm::PrintRecord(TrpBand& data, int level) {
+  static const int kNextLevel[] = {btDetailData, btSubDetailData};
+  TrpBand* next = level < 2 ? First(kNextLevel[level]) : nullptr;
+  // A record whose detail level is empty prints only with PrintIfSubsetEmpty.
+  if (next && !data.Flag(flPrintIfSubsetEmpty) && LevelEmpty(next)) return;
   TrpBand* previous = CurrentData;
   CurrentData = &data;
   DrawBand(data);
-  static const int kNextLevel[] = {btDetailData, btSubDetailData};
-  if (level < 2) PrintLevel(First(kNextLevel[level]), level + 1);
+  if (next) PrintLevel(next, level + 1);
   CurrentData = previous;
 }
 

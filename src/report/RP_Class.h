@@ -103,6 +103,8 @@ class TrpPageForm {
   void PrepareAggregates();
   void PrintLevel(TrpBand* data, int level);
   void PrintRecord(TrpBand& data, int level);
+  // A data level whose dataset has no record.
+  static bool LevelEmpty(TrpBand* data);
   bool CheckGroups(TrpBand& data);
   void PrintGroupFooters(TrpBand& data, std::size_t from);
   void PrintHeaders(TrpBand& data, std::size_t from);

@@ -306,3 +306,87 @@ TEST(RpBuild, MissingDataSourceIsReported) {
   EXPECT_FALSE(f.report.PrepareReport());
   EXPECT_NE(f.report.ErrorText.find("Nowhere"), AnsiString::npos);
 }
+
+TEST(RpBuild, EmptyDetailDropsTheMasterUnlessPrintIfSubsetEmpty) {
+  for (bool printIfEmpty : {false, true}) {
+    SCOPED_TRACE(printIfEmpty);
+    Fixture f;
+    f.Rows("Masters", Numbered(3, "M"));
+    // Details exist for master 2 only.
+    auto& details = f.Rows("Details", {});
+    std::vector<Row> forTwo = Numbered(2, "D");
+    std::size_t at = 0;
+    details.Set.OnFirst = [&](TObject*) { at = 0; };
+    details.Set.OnNext = [&](TObject*) { ++at; };
+    details.Set.OnCheckEOF = [&](TObject*, bool& eof) {
+      Variant m;
+      f.sets[0]->Answer("M", m);
+      eof = m.AsInteger() != 2 || at >= forTwo.size();
+    };
+    f.b.Page(9, rpPortrait, 20);
+    TrpBandView& master = f.b.Band(btMasterData, 0, 20);
+    master.FormatStr = "Masters";
+    if (printIfEmpty) master.Flags |= flPrintIfSubsetEmpty;
+    f.b.Memo("M[M]", 20, 0, 100, 18);
+    f.b.Band(btDetailData, 30, 20).FormatStr = "Details";
+    f.b.Memo("D", 20, 30, 100, 18);
+    const std::string dump = f.Build();
+    EXPECT_EQ(dump.find("M1") != std::string::npos, printIfEmpty);
+    EXPECT_EQ(dump.find("M3") != std::string::npos, printIfEmpty);
+    EXPECT_NE(dump.find("M2"), std::string::npos);
+  }
+}
+
+TEST(RpBuild, RepeatedHeadersAndNewPageBands) {
+  Fixture f;
+  f.Rows("Rows", Numbered(80));
+  f.b.Page(9, rpPortrait, 40);
+  f.b.Band(btMasterHeader, 0, 20).Flags |= flRepeatHeader;
+  f.b.Memo("Шапка", 20, 0, 100, 18);
+  f.b.Band(btMasterData, 30, 25).FormatStr = "Rows";
+  f.b.Memo("[N]", 20, 30, 100, 18);
+  f.b.Band(btMasterFooter, 60, 20).Flags |= flFormNewPage;
+  f.b.Memo("Итог", 20, 60, 100, 18);
+  f.b.Band(btReportSummary, 90, 20);
+  f.b.Memo("Сводка", 20, 90, 100, 18);
+  const std::string dump = f.Build();
+  const int pages = f.report.EMFPages.GetCount();
+  ASSERT_GE(pages, 3);
+  std::istringstream in(dump);
+  std::string line;
+  int page = 0, headers = 0;
+  std::vector<int> headerPages;
+  while (std::getline(in, line)) {
+    if (line.rfind("page ", 0) == 0) ++page;
+    if (line.find("Шапка") != std::string::npos) {
+      ++headers;
+      headerPages.push_back(page);
+    }
+  }
+  // The header on every page the rows run over, not on the page the footer's new page made.
+  EXPECT_EQ(headers, pages - 1);
+  for (int i = 0; i < headers; ++i) EXPECT_EQ(headerPages[static_cast<std::size_t>(i)], i + 1);
+  EXPECT_NE(dump.rfind("page " + std::to_string(pages)), std::string::npos);
+  EXPECT_GT(dump.find("Сводка"), dump.rfind("page " + std::to_string(pages)));  // the summary after the new page
+}
+
+TEST(RpBuild, StopReportEndsOnlyItsOwnPartAndDoesNotLeakIntoTheNextBuild) {
+  std::vector<std::unique_ptr<Fixture>> parts;
+  TrpCompositeReport composite;
+  for (int part = 1; part <= 3; ++part) {
+    auto f = std::make_unique<Fixture>();
+    f->Rows("Rows", Numbered(3));
+    f->b.Page(9, rpPortrait, 40);
+    f->b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+    f->b.Memo(("P" + std::to_string(part) + "-[N]").c_str(), 20, 0, 100, 18);
+    if (part == 2) f->report.Pages.GetPages(0)->Objects.front()->Script.SetText("if [N] = 2 then StopReport");
+    composite.Reports.push_back(&f->report);
+    parts.push_back(std::move(f));
+  }
+  for (int build = 0; build < 2; ++build) {
+    ASSERT_TRUE(composite.PrepareReport());
+    const std::string dump = Dump(composite.EMFPages);
+    for (const char* seen : {"P1-3", "P2-1", "P3-1", "P3-3"}) EXPECT_NE(dump.find(seen), std::string::npos) << seen;
+    EXPECT_EQ(dump.find("P2-2"), std::string::npos);
+  }
+}
