@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/core/AnsiText.h"
+#include "report/RP_Template.h"
 #include "report/RP_Utils.h"
 
 namespace {
@@ -727,6 +728,17 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   st.BuildDate = std::floor(now);
   st.BuildTime = now - std::floor(now);
   ErrorText.clear();
+  // Scripts may change the template (texts, visibility, positions): every built
+  // template is kept as it was and put back afterwards.
+  std::vector<TrpReport*> built{this};
+  if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
+    for (TrpReport* r : composite->Reports)
+      if (r && r != this) built.push_back(r);
+  std::vector<std::unique_ptr<TMemoryStream>> saved;
+  for (TrpReport* r : built) {
+    saved.push_back(std::make_unique<TMemoryStream>());
+    rpSaveTemplate(r->Pages, *saved.back());
+  }
   auto pass = [&](bool first) {
     st.FirstPass = first;
     st.PageNumber = 0;
@@ -746,9 +758,24 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   } catch (const std::exception& e) {
     BuildError(e.what());
   }
-  const bool failed = st.ErrorFlag;
+  bool failed = st.ErrorFlag;
+  AnsiString errorText = st.ErrorText;
+  for (std::size_t i = 0; i < built.size(); ++i) {
+    saved[i]->SetPosition(0);
+    const int version = st.StreamVersion;
+    const int mode = st.DocMode;
+    st.DocMode = rpDesignMode;
+    try {
+      if (!rpLoadTemplate(built[i]->Pages, *saved[i]).Ok()) throw Exception(Ansi("Шаблон не восстановлен"));
+    } catch (const std::exception& e) {
+      if (!failed) errorText = e.what();
+      failed = true;
+    }
+    st.DocMode = mode;
+    st.StreamVersion = version;
+  }
   if (failed) {
-    ErrorText = st.ErrorText;
+    ErrorText = errorText;
     EMFPages.Clear();
   }
   st.DocMode = rpDesignMode;

@@ -390,3 +390,18 @@ TEST(RpBuild, StopReportEndsOnlyItsOwnPartAndDoesNotLeakIntoTheNextBuild) {
     EXPECT_EQ(dump.find("P2-2"), std::string::npos);
   }
 }
+
+TEST(RpBuild, TheTemplateComesBackAfterABuildWhoseScriptsChangedIt) {
+  Fixture f;
+  f.Rows("Rows", Numbered(3));
+  f.b.Page(9, rpPortrait, 20);
+  f.b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+  f.b.Memo("[N]", 20, 0, 100, 18);
+  f.b.Memo("hidden after 2", 200, 0, 150, 18);
+  f.report.Pages.GetPages(0)->Objects.front()->Script.SetText("if [N] = 2 then Memo2.Visible := False");
+  const std::string first = f.Build();
+  EXPECT_EQ(first.find("hidden after 2"), first.rfind("hidden after 2"));  // shown once only
+  ASSERT_NE(f.report.Pages.FindObject("Memo2"), nullptr);
+  EXPECT_TRUE(f.report.Pages.FindObject("Memo2")->Visible);
+  EXPECT_EQ(f.Build(), first);  // the next build starts from the same template
+}
