@@ -293,6 +293,82 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
   }
 }
 
+void TrpPageForm::DrawSplit(TrpBand& band) {
+  // A band that may be split prints what fits and goes on on the next pages: memos part
+  // by part (the lines that fit each time), other views where their top falls.
+  TrpBuildState& st = rpState();
+  struct Part {
+    TrpView* view;
+    int rel;  // top within the band; 0 after the first part
+    bool pending = true;
+  };
+  std::vector<Part> parts;
+  for (TrpView* v : band.Objects)
+    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v)) parts.push_back({v, v->Top - band.Top});
+  for (int pass = 0;; ++pass) {
+    const int avail = CurBottomY - CurY;
+    int used = 0;
+    bool pending = false;
+    for (Part& p : parts) {
+      if (!p.pending || Stopped()) continue;
+      TrpView& v = *p.view;
+      const int left = v.Left, top = v.Top, height = v.Height;
+      auto* memo = dynamic_cast<TrpMemoView*>(&v);
+      const int gaps = 2 * v.GapY + 1;
+      bool whole = true;
+      if (p.rel >= avail && !Fresh()) {  // starts on a later part
+        p.rel -= avail;
+        pending = true;
+        continue;
+      }
+      if (memo) {
+        const int rest = memo->PrintText.Count() * memo->LineHeight + gaps;
+        whole = p.rel + rest <= avail || memo->LineHeight <= 0;
+        v.Height = whole ? rest : avail - p.rel;
+        memo->DrawMode = whole ? 1 : 2;
+      }
+      v.Left = left + CurX - Page.LeftEdge();
+      v.Top = CurY + p.rel;
+      st.CurrentView = &v;
+      st.CurrentBand = &band;
+      try {
+        v.Print(Report.OutputStream());
+      } catch (const std::exception& e) {
+        v.Left = left, v.Top = top, v.Height = height;
+        Report.BuildError(e.what());
+        return;
+      }
+      const int printedHeight = v.Height;
+      v.Left = left, v.Top = top, v.Height = height;
+      if (memo && !whole) {
+        // Nothing fitted even on a fresh page: the rest prints whole, past the bottom.
+        if (memo->LinesShown == 0 && Fresh()) {
+          memo->DrawMode = 1;
+          v.Top = CurY + p.rel;
+          v.Height = memo->PrintText.Count() * memo->LineHeight + gaps;
+          v.Print(Report.OutputStream());
+          used = std::max(used, p.rel + v.Height);
+          v.Left = left, v.Top = top, v.Height = height;
+          p.pending = false;
+          continue;
+        }
+        memo->DrawMode = 1;  // the rest waits in its text for the next part
+        used = std::max(used, avail);
+        p.rel = 0;
+        pending = true;
+        continue;
+      }
+      used = std::max(used, p.rel + printedHeight);
+      p.pending = false;
+    }
+    if (!pending || Stopped()) {
+      CurY += used;
+      return;
+    }
+    NewColumn();
+  }
+}
+
 void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   TrpPage* page = Report.Pages.GetPages(view.SubPage);
   if (!page || page == &Page) return;
@@ -350,6 +426,13 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   band.Y = CurY;
   subEndY_ = 0;
   subMovedPage_ = false;
+  if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > CurBottomY) {
+    DrawSplit(band);
+    if (band.Child) DrawBand(*band.Child);
+    AfterBandPrinted(band);
+    if (Report.OnEndBand) Report.OnEndBand(band);
+    return;
+  }
   DrawObjects(band, h);
   if (subMovedPage_)
     CurY = std::max(CurY, subEndY_);

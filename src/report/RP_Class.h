@@ -109,6 +109,7 @@ class TrpPageForm {
   void PrintGroupFooters(TrpBand& data, std::size_t from);
   void PrintHeaders(TrpBand& data, std::size_t from);
   void DrawObjects(TrpBand& band, int height);
+  void DrawSplit(TrpBand& band);
   void PrintSubReport(TrpSubReportView& view, TrpBand& band);
   void StartPage(bool first);
   void AfterBandPrinted(TrpBand& band);

@@ -405,3 +405,33 @@ TEST(RpBuild, TheTemplateComesBackAfterABuildWhoseScriptsChangedIt) {
   EXPECT_TRUE(f.report.Pages.FindObject("Memo2")->Visible);
   EXPECT_EQ(f.Build(), first);  // the next build starts from the same template
 }
+
+TEST(RpBuild, ASplitBandGoesOnOnTheNextPages) {
+  Fixture f;
+  f.Rows("Rows", Numbered(1));
+  TrpPage& page = f.b.Page(9, rpPortrait, 40);
+  (void)page;
+  f.b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+  TrpBandView& band = *static_cast<TrpBandView*>(f.report.Pages.GetPages(0)->Objects.back().get());
+  band.Flags |= flStretched | flBreaked;
+  std::string text;
+  for (int i = 1; i <= 150; ++i) text += "строка " + std::to_string(i) + "\n";
+  f.b.Memo(text, 20, 0, 300, 18);
+  f.b.Memo("под ней", 400, 0, 100, 18);
+  f.b.Band(btReportSummary, 30, 20);
+  f.b.Memo("конец", 20, 30, 100, 18);
+  const std::string dump = f.Build();
+  const int pages = f.report.EMFPages.GetCount();
+  EXPECT_GE(pages, 2);
+  // Every line once, in order, over the pages; the summary after the last part.
+  std::size_t at = 0;
+  for (int i = 1; i <= 150; ++i) {
+    const std::string line = "строка " + std::to_string(i);
+    std::size_t found = dump.find(line + "|", at);
+    if (found == std::string::npos) found = dump.find(line + "\n", at);
+    ASSERT_NE(found, std::string::npos) << line;
+    at = found;
+  }
+  EXPECT_GT(dump.find("конец"), at);
+  ExpectGolden("split_band", dump);
+}
