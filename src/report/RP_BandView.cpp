@@ -163,9 +163,12 @@ void TrpBandView::Draw(TCanvas& canvas) {
     canvas.Pen.Color = clBlack;
     canvas.Pen.Width = 1;
     canvas.Brush.Style = TBrushStyle::bsClear;
+    const std::int64_t step = static_cast<std::int64_t>(ColumnWidth) + ColumnGap;
+    const TRect clip = canvas.ClipRect();
     for (int i = 0; i < Columns; ++i) {
-      const std::int64_t x = Left + static_cast<std::int64_t>(i) * (static_cast<std::int64_t>(ColumnWidth) + ColumnGap);
-      if (x > canvas.ClipRect().Right) break;
+      const std::int64_t x = Left + static_cast<std::int64_t>(i) * step;
+      // Only the columns that the canvas shows (each one once).
+      if ((step == 0 && i > 0) || (step > 0 && x > clip.Right) || (step < 0 && x + ColumnWidth < clip.Left)) break;
       canvas.Rectangle(Rect(static_cast<int>(x), Top, rpClampScaled(static_cast<double>(x) + ColumnWidth), Top + Height));
     }
     canvas.Pen.Style = TPenStyle::psSolid;

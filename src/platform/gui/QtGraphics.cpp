@@ -216,7 +216,7 @@ void TQtCanvas::FrameRect(const TRect& r) {
 // One pixel of the pen: its colour under the pen's raster operation. The XOR-like
 // modes go through NotSourceXorDestination, which keeps the alpha channel opaque.
 void TQtCanvas::PenPixel(int x, int y, int index) {
-  if (!PenOn(Pen.Style, index)) return;
+  if (!PenOn(Pen.Style, index / std::max(PenPatternUnit, 1))) return;
   const TColor c = ColorToRGB(Pen.Color);
   switch (Pen.Mode) {
     case TPenMode::pmCopy:

@@ -156,6 +156,7 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
     }
     const QRect full = printer.pageLayout().fullRectPixels(dpi);
     TQtCanvas canvas(painter, Rect(0, 0, full.width(), full.height()));
+    canvas.PenPatternUnit = std::max(1, dpi / kPixelsPerInch);
     auto dev = [&](int reportPixels) { return rpRound(reportPixels * dpi / rpPixelsPerInch); };
     TRect target = Rect(0, 0, full.width(), full.height());
     if (!rec.UseMargins) {
