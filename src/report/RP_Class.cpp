@@ -31,6 +31,10 @@ AnsiString Unquoted(const AnsiString& text) {
   return Trim(t);
 }
 
+// The prepared page whose page footer is printed already while a later report of a
+// composite goes on on it (PrintToPrevPage); -1 for none.
+int footerDonePage = -1;
+
 // Datasets that can step back to the record before (user datasets need OnPrior).
 bool CanStepBack(TrpDataset& ds) { return ds.OnPrior || dynamic_cast<TrpDBDataSet*>(&ds); }
 
@@ -218,7 +222,8 @@ void TrpPageForm::EndPage() {
   Restore<bool> footer(inFooter_);
   inFooter_ = true;
   if (TrpBand* f = First(btColumnFooter)) DrawBand(*f);
-  if (TrpBand* f = First(btPageFooter); f && (rpState().PageNumber > 0 || f->Flag(flOnFirstPage))) {
+  if (TrpBand* f = First(btPageFooter);
+      f && (rpState().PageNumber > 0 || f->Flag(flOnFirstPage)) && rpState().PageNumber != footerDonePage) {
     CurY = CurBottomY;
     DrawBand(*f);
   }
@@ -553,10 +558,25 @@ void TrpPageForm::Form() {
   InitBands();
   PrepareAggregates();
   if (Page.Script.Count()) Report.RunBandScript(Page.Script);
-  StartPage(true);
+  auto* master = static_cast<TrpReport*>(st.MasterReport);
+  if (Page.PrintToPrevPage && st.AppendPage && master && master->EMFPages.GetCount() > 0) {
+    // Goes on on the previous report's last page, below what it printed.
+    st.PageNumber = master->EMFPages.GetCount() - 1;
+    CurY = st.SavedCurY;
+    CurX = Page.LeftEdge() + offsetX_;
+    CurBottomY = Page.BottomEdge();
+    ColumnStartY = freshY_ = Page.TopEdge();
+    if (TrpBand* title = First(btReportTitle)) DrawBand(*title);
+  } else {
+    StartPage(true);
+  }
   PrintLevel(First(btMasterData), 0);
   if (TrpBand* summary = First(btReportSummary)) DrawBand(*summary);
-  if (!st.ErrorFlag) EndPage();
+  if (st.ErrorFlag) return;
+  st.SavedCurY = CurY;
+  EndPage();
+  footerDonePage = First(btPageFooter) ? st.PageNumber : -1;
+  st.AppendPage = true;
 }
 
 // ---------------------------------------------------------------------------------
@@ -825,6 +845,8 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   auto pass = [&](bool first) {
     st.FirstPass = first;
     st.PageNumber = 0;
+    st.AppendPage = false;
+    footerDonePage = -1;
     EMFPages.Clear();
     buildAll();
   };

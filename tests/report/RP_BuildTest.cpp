@@ -435,3 +435,33 @@ TEST(RpBuild, ASplitBandGoesOnOnTheNextPages) {
   EXPECT_GT(dump.find("конец"), at);
   ExpectGolden("split_band", dump);
 }
+
+TEST(RpBuild, APartPrintedOnThePreviousPageGoesOnBelowIt) {
+  for (int rows : {3, 50}) {
+    SCOPED_TRACE(rows);
+    std::vector<std::unique_ptr<Fixture>> parts;
+    TrpCompositeReport composite;
+    for (int part = 1; part <= 2; ++part) {
+      auto f = std::make_unique<Fixture>();
+      f->Rows("Rows", Numbered(part == 1 ? rows : 3));
+      TrpPage& page = f->b.Page(9, rpPortrait, 40);
+      page.PrintToPrevPage = part == 2;
+      f->b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+      f->b.Memo(("P" + std::to_string(part) + "-[N]").c_str(), 20, 0, 100, 18);
+      f->b.Band(btPageFooter, 30, 20);
+      f->b.Memo("footer [PAGE#]", 20, 30, 100, 18);
+      composite.Reports.push_back(&f->report);
+      parts.push_back(std::move(f));
+    }
+    ASSERT_TRUE(composite.PrepareReport());
+    const std::string dump = Dump(composite.EMFPages);
+    const int pages = composite.EMFPages.GetCount();
+    EXPECT_EQ(pages, rows == 3 ? 1 : 2);
+    // The second part follows the first on the same page; one footer per page.
+    EXPECT_LT(dump.find("P1-" + std::to_string(rows) + "\n"), dump.find("P2-1\n"));
+    EXPECT_NE(dump.find("P2-1\n"), std::string::npos);
+    int footers = 0;
+    for (std::size_t at = dump.find("footer"); at != std::string::npos; at = dump.find("footer", at + 1)) ++footers;
+    EXPECT_EQ(footers, pages);
+  }
+}
