@@ -666,19 +666,6 @@ void UnregisterExportFilter(TrpExportFilterBase* filter) {
     }
 }
 
-std::vector<std::unique_ptr<TrpFunctionLibraryBase>>& rpFunctionLibraries() {
-  static std::vector<std::unique_ptr<TrpFunctionLibraryBase>> libs;
-  return libs;
-}
-
-void rpRegisterFunctionLibrary(const AnsiString& className,
-                               const std::function<std::unique_ptr<TrpFunctionLibraryBase>()>& create) {
-  auto& libs = rpFunctionLibraries();
-  for (const auto& l : libs)
-    if (l->ClassName() == className) return;
-  libs.push_back(create());
-}
-
 TrpPropertyTarget FindObjectForProperty(const AnsiString& fullName) {
   TrpBuildState& st = rpState();
   TrpPropertyTarget t{st.CurrentView, fullName};

@@ -13,12 +13,12 @@
 #include "platform/core/Canvas.h"
 #include "platform/core/Classes.h"
 #include "platform/core/Variant.h"
+#include "report/RP_DBSet.h"
 #include "report/RP_State.h"
 
 // Raised by a view record that cannot be read (a damaged template or prepared page).
 TW_DECLARE_EXCEPTION(ErpRecordError, Exception)
-// Raised when an add-in view class is not registered.
-TW_DECLARE_EXCEPTION(EClassNotFound, Exception)
+// EClassNotFound (an add-in view class that is not registered) comes from RP_DBSet.h.
 // Raised by script access out of range (string-list methods).
 TW_DECLARE_EXCEPTION(ErpViewError, Exception)
 
@@ -205,13 +205,7 @@ void RegisterExportFilter(TrpExportFilterBase* filter, const AnsiString& descrip
 void UnregisterExportFilter(TrpExportFilterBase* filter);
 std::vector<TrpExportFilterInfo>& rpExportFilters();
 
-class TrpFunctionLibraryBase : public TObject {
- public:
-  virtual AnsiString ClassName() const = 0;
-};
-void rpRegisterFunctionLibrary(const AnsiString& className,
-                               const std::function<std::unique_ptr<TrpFunctionLibraryBase>()>& create);
-std::vector<std::unique_ptr<TrpFunctionLibraryBase>>& rpFunctionLibraries();
+// Function libraries are registered in RP_Funcs.h.
 
 // The version-aware string forms: before version 23 the zero-terminated ones.
 AnsiString ReadReportString(TStream& stream);

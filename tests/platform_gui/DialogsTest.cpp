@@ -115,3 +115,31 @@ TEST(FolderDialogs, ScriptedAnswersAndCancel) {
   EXPECT_FALSE(SelectDirectory("x", dir));
   EXPECT_EQ(dialogs->Unexpected(), 1);
 }
+
+// The program's prompt interface and the kit's dialogs share one set of dialog types,
+// so a window can implement the one on the other in a single file.
+#include "planner/app/UserPrompt.h"
+
+namespace {
+
+class TDialogsPrompt : public IUserPrompt {
+ public:
+  TModalResult MessageDlg(const AnsiString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) override {
+    return ::MessageDlg(Msg, DlgType, Buttons);
+  }
+};
+
+}  // namespace
+
+TEST(MessageDlg, ThePlannersPromptRunsOnTheKitsDialogs) {
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrAll);
+  TDialogsPrompt prompt;
+  IUserPrompt& p = prompt;
+  EXPECT_EQ(p.MessageDlg(Ansi("Удалить день?"), TMsgDlgType::mtConfirmation, mbYes | mbNo | mbCancel | mbAll),
+            mrAll);
+  ASSERT_EQ(dialogs->Shown().size(), 1u);
+  EXPECT_EQ(dialogs->Shown()[0].Buttons, (std::vector<int>{mrYes, mrNo, mrCancel, mrAll}));
+  EXPECT_EQ(ButtonCaption(mrAll), Ansi("Все"));
+  EXPECT_EQ(ButtonCaption(mrYesToAll), Ansi("Да для всех"));
+}

@@ -6,18 +6,7 @@
 #include <memory>
 
 #include "platform/core/AnsiText.h"
-
-enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation };
-
-// Buttons, combined as a bit set.
-using TMsgDlgButtons = unsigned;
-inline constexpr TMsgDlgButtons mbYes = 1;
-inline constexpr TMsgDlgButtons mbNo = 2;
-inline constexpr TMsgDlgButtons mbOK = 4;
-inline constexpr TMsgDlgButtons mbCancel = 8;
-
-// Modal results.
-enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
+#include "platform/core/MsgDlg.h"
 
 class IUserPrompt {
  public:

@@ -55,6 +55,15 @@ class TCanvas : public TObject {
   int PenPatternUnit = 1;
   // Whether any part of r lies inside the clip (RectVisible).
   bool RectVisible(const TRect& r) const { return !IntersectRect(clip_, r).IsEmpty(); }
+  // The ellipse inscribed in r: the brush fills it, the pen outlines it.
+  virtual void Ellipse(const TRect& r);
+  // Lines through the points with the pen; PenPos ends at the last point.
+  virtual void Polyline(const std::vector<TPoint>& points);
+
+  // The device's resolution: fonts given in points take -points x PixelsPerInch / 72
+  // pixels (96 for screens and images, the printer's for a printer).
+  int PixelsPerInch = kPixelsPerInch;
+  int FontHeightForPoints(int points) const;
 
   // Clipping, in the canvas' own coordinates.
   TRect ClipRect() const { return clip_; }
@@ -111,14 +120,15 @@ class TCanvasState {
 // fixed-width fake by default).
 class TRecordingCanvas : public TCanvas {
  public:
-  enum class TOpKind { FillRect, FrameRect, Rectangle, Polygon, Line, Pixel, FocusRect, Text, Bitmap };
+  enum class TOpKind { FillRect, FrameRect, Rectangle, Polygon, Line, Pixel, FocusRect, Text, Bitmap, Ellipse,
+                       Polyline, StretchBitmap };
   struct TOp {
     TOpKind Kind;
     TRect R;                      // the rectangle; for Line: (from.X, from.Y, to.X, to.Y)
-    std::vector<TPoint> Points;   // Polygon
+    std::vector<TPoint> Points;   // Polygon, Polyline
     AnsiString Text;              // Text
     TColor Color = clNone;        // Pixel
-    TBitmap Bitmap;               // Bitmap (at R.Left, R.Top)
+    TBitmap Bitmap;               // Bitmap (at R.Left, R.Top); StretchBitmap (into R)
     unsigned Flags = 0;           // Text: the DrawText flags, 0 for TextOut
     TFont Font;
     TPen Pen;
@@ -140,6 +150,8 @@ class TRecordingCanvas : public TCanvas {
   void TextOut(int x, int y, std::string_view text) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
   void StretchDraw(const TRect& r, const TBitmap& bitmap) override;
+  void Ellipse(const TRect& r) override;
+  void Polyline(const std::vector<TPoint>& points) override;
   const TTextMetrics& Metrics() const override { return *metrics_; }
 
   const std::vector<TOp>& Ops() const { return ops_; }

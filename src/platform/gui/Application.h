@@ -11,15 +11,19 @@
 
 #include "platform/core/Classes.h"
 
+class TForm;
+
 class TApplication : public TObject {
  public:
   AnsiString Title;
+  // The program's main window: closing it ends the program (Terminate).
+  TForm* MainForm = nullptr;
   // The form-wide hint switch: no control shows a hint while it is off.
   bool ShowHint = true;
   // Replaces the message box for unhandled exceptions (never called for EAbort).
   std::function<void(TObject* Sender, const std::exception& E)> OnException;
 
-  // Sets up the look: the interface font (DejaVu Sans, height -11) and the system
+  // Sets up the look: the interface font (Liberation Sans, height -11) and the system
   // colours from the toolkit's palette. Needs the QApplication.
   void Initialize();
   // To be called inside a catch block: EAbort is silent; anything else goes to

@@ -17,6 +17,7 @@
 #include "platform/core/Resources.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/DragManager.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/Keyboard.h"
 #include "platform/gui/QtGraphics.h"
 
@@ -175,6 +176,8 @@ bool TWinControl::EffectiveShowHint() const {
   if (!ParentShowHint) return ShowHint;
   for (QWidget* w = widget_.parentWidget(); w; w = w->parentWidget())
     if (auto* c = dynamic_cast<TWinControl*>(w)) return c->EffectiveShowHint();
+  // The form's switch is the last parent's.
+  if (const TForm* form = TForm::ParentForm(&widget_)) return form->ShowHint;
   return true;
 }
 
@@ -236,6 +239,11 @@ void TWinControl::Click() {
 
 void TWinControl::DblClick() {
   if (OnDblClick) OnDblClick(this);
+}
+
+bool TWinControl::DoMouseWheelDeltas(TShiftState Shift, const TWheelDeltas& Deltas, TPoint MousePos) {
+  if (Deltas.AngleY == 0) return false;
+  return DoMouseWheel(Shift, Deltas.AngleY, MousePos);
 }
 
 bool TWinControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
@@ -347,10 +355,12 @@ bool TWinControl::DispatchClientEvent(QEvent* e) {
     }
     case QEvent::Wheel: {
       auto* we = static_cast<QWheelEvent*>(e);
-      const int delta = we->angleDelta().y();
-      if (delta == 0) return false;
+      const TWheelDeltas deltas{we->angleDelta().x(), we->angleDelta().y(), we->pixelDelta().x(),
+                                we->pixelDelta().y()};
+      if (deltas.AngleX == 0 && deltas.AngleY == 0 && deltas.PixelX == 0 && deltas.PixelY == 0) return false;
       const QPoint g = we->globalPosition().toPoint();
-      const bool handled = DoMouseWheel(ShiftStateFromQt(we->modifiers(), we->buttons()), delta, {g.x(), g.y()});
+      const bool handled =
+          DoMouseWheelDeltas(ShiftStateFromQt(we->modifiers(), we->buttons()), deltas, {g.x(), g.y()});
       if (handled || !WidgetHandlesInput()) {
         e->setAccepted(handled);
         return true;

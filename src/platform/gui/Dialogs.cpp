@@ -2,13 +2,24 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPageLayout>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "platform/core/Files.h"
 #include "platform/gui/Application.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
@@ -66,7 +77,116 @@ bool TScriptedDialogs::SelectDirectory(const AnsiString& caption, AnsiString& di
   return true;
 }
 
+bool TScriptedDialogs::ExecuteFileDialog(TFileDialogRequest& request) {
+  fileDialogs_.push_back(request);
+  if (files_.empty()) {
+    ++unexpected_;
+    return false;
+  }
+  const FileAnswer answer = files_.front();
+  files_.pop_front();
+  if (!answer.name) return false;
+  request.FileName = *answer.name;
+  if (answer.filterIndex > 0) request.FilterIndex = answer.filterIndex;
+  return true;
+}
+
+bool TScriptedDialogs::ExecutePageSetup(TPageSetupRequest& request) {
+  if (pageSetups_.empty()) {
+    ++unexpected_;
+    return false;
+  }
+  const TPageSetupScript script = std::move(pageSetups_.front());
+  pageSetups_.pop_front();
+  return script(request);
+}
+
+bool TScriptedDialogs::ExecutePrint(TPrintRequest& request) {
+  if (prints_.empty()) {
+    ++unexpected_;
+    return false;
+  }
+  const TPrintScript script = std::move(prints_.front());
+  prints_.pop_front();
+  return script(request);
+}
+
+TModalResult TScriptedDialogs::RunModal(TForm& form) {
+  const AnsiString name = FromQString(form.objectName());
+  modalForms_.push_back(name);
+  if (forms_.empty() || forms_.front().first != name) {
+    ++unexpected_;
+    return mrCancel;
+  }
+  const TFormScript script = std::move(forms_.front().second);
+  forms_.pop_front();
+  script(form);
+  if (form.ModalResult() != mrNone && form.CloseModal()) return form.ModalResult();
+  // The script left the form open: a real user would still be looking at it.
+  ++unexpected_;
+  return mrCancel;
+}
+
+void TScriptedDialogs::ShowHelp(int context, const AnsiString&, const AnsiString&) {
+  helpContexts_.push_back(context);
+}
+
 bool SelectDirectory(const AnsiString& caption, AnsiString& dir) { return Dialogs().SelectDirectory(caption, dir); }
+
+std::vector<AnsiString> FileDialogNameFilters(const AnsiString& filter) {
+  std::vector<AnsiString> parts;
+  std::size_t start = 0;
+  while (start <= filter.size()) {
+    const std::size_t bar = filter.find('|', start);
+    parts.push_back(filter.substr(start, bar == AnsiString::npos ? AnsiString::npos : bar - start));
+    if (bar == AnsiString::npos) break;
+    start = bar + 1;
+  }
+  std::vector<AnsiString> out;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    AnsiString patterns;
+    std::size_t from = 0;
+    const AnsiString& list = parts[i + 1];
+    while (from <= list.size()) {
+      const std::size_t semi = list.find(';', from);
+      AnsiString p = Trim(list.substr(from, semi == AnsiString::npos ? AnsiString::npos : semi - from));
+      if (p == "*.*") p = "*";
+      if (!p.empty()) patterns += (patterns.empty() ? "" : " ") + p;
+      if (semi == AnsiString::npos) break;
+      from = semi + 1;
+    }
+    AnsiString description = parts[i];
+    // Qt takes the patterns from the parentheses: the description's own ones are
+    // replaced by the real list.
+    const std::size_t open = description.rfind('(');
+    if (open != AnsiString::npos && description.back() == ')') description = TrimRight(description.substr(0, open));
+    out.push_back(description + " (" + patterns + ")");
+  }
+  return out;
+}
+
+AnsiString WithDefaultExt(const AnsiString& fileName, const AnsiString& defaultExt) {
+  if (fileName.empty() || defaultExt.empty() || !ExtractFileExt(fileName).empty()) return fileName;
+  return fileName + "." + defaultExt;
+}
+
+bool TOpenDialog::Execute() {
+  TFileDialogRequest r;
+  r.Kind = kind_;
+  r.Title = Title;
+  r.Filter = Filter;
+  r.FilterIndex = FilterIndex;
+  r.InitialDir = InitialDir;
+  r.FileName = FileName;
+  r.DefaultExt = DefaultExt;
+  if (!r.DefaultExt.empty() && r.DefaultExt.front() == '.') r.DefaultExt.erase(0, 1);
+  r.FileMustExist = FileMustExist;
+  r.OverwritePrompt = OverwritePrompt;
+  if (!Dialogs().ExecuteFileDialog(r)) return false;
+  FileName = kind_ == TFileDialogKind::fdSave ? WithDefaultExt(r.FileName, r.DefaultExt) : r.FileName;
+  FilterIndex = r.FilterIndex;
+  return true;
+}
 
 AnsiString ButtonCaption(int result) {
   switch (result) {
@@ -181,7 +301,151 @@ bool TQtDialogService::SelectDirectory(const AnsiString& caption, AnsiString& di
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // OK only while the current item is an existing directory.
+  auto enableOk = [&dialog](const QString& path) {
+    if (auto* box = dialog.findChild<QDialogButtonBox*>())
+      if (QPushButton* ok = box->button(QDialogButtonBox::Open))
+        ok->setEnabled(!path.isEmpty() && QFileInfo(path).isDir());
+  };
+  QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, enableOk);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   dir = AnsiPath(dialog.selectedFiles().front().toStdString());
   return true;
+}
+
+bool TQtDialogService::ExecuteFileDialog(TFileDialogRequest& request) {
+  QFileDialog dialog(QApplication::activeWindow(), ToQString(request.Title));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  const bool save = request.Kind == TFileDialogKind::fdSave;
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save || !request.FileMustExist ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!request.OverwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  QStringList filters;
+  for (const AnsiString& f : FileDialogNameFilters(request.Filter)) filters << ToQString(f);
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    const int index = std::clamp(request.FilterIndex, 1, static_cast<int>(filters.size()));
+    dialog.selectNameFilter(filters[index - 1]);
+  }
+  if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(ToQString(request.DefaultExt));
+  if (!request.InitialDir.empty()) dialog.setDirectory(QString::fromStdString(SysPath(request.InitialDir)));
+  if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(SysPath(request.FileName)));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  request.FileName = AnsiPath(dialog.selectedFiles().front().toStdString());
+  const int chosen = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+  if (chosen >= 0) request.FilterIndex = chosen + 1;
+  return true;
+}
+
+bool TQtDialogService::ExecutePageSetup(TPageSetupRequest& request) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  const QPageSize size(QSizeF(request.PaperWidth / 10.0, request.PaperHeight / 10.0), QPageSize::Millimeter,
+                       QString(), QPageSize::FuzzyMatch);
+  const QMarginsF margins(request.MarginLeft / 100.0, request.MarginTop / 100.0, request.MarginRight / 100.0,
+                          request.MarginBottom / 100.0);
+  printer.setPageLayout(QPageLayout(size,
+                                    request.Orientation == TPrinterOrientation::poLandscape
+                                        ? QPageLayout::Landscape
+                                        : QPageLayout::Portrait,
+                                    margins, QPageLayout::Millimeter));
+  QPageSetupDialog dialog(&printer, QApplication::activeWindow());
+  if (dialog.exec() != QDialog::Accepted) return false;
+  const QPageLayout layout = printer.pageLayout();
+  const QSizeF mm = layout.pageSize().size(QPageSize::Millimeter);
+  request.PaperWidth = static_cast<int>(mm.width() * 10 + 0.5);
+  request.PaperHeight = static_cast<int>(mm.height() * 10 + 0.5);
+  request.Orientation = layout.orientation() == QPageLayout::Landscape ? TPrinterOrientation::poLandscape
+                                                                       : TPrinterOrientation::poPortrait;
+  const QMarginsF m = layout.margins(QPageLayout::Millimeter);
+  request.MarginLeft = static_cast<int>(m.left() * 100 + 0.5);
+  request.MarginTop = static_cast<int>(m.top() * 100 + 0.5);
+  request.MarginRight = static_cast<int>(m.right() * 100 + 0.5);
+  request.MarginBottom = static_cast<int>(m.bottom() * 100 + 0.5);
+  return true;
+}
+
+bool TQtDialogService::ExecutePrint(TPrintRequest& request) {
+  QPrinter printer(QPrinter::HighResolution);
+  if (!request.PrinterName.empty()) printer.setPrinterName(ToQString(request.PrinterName));
+  if (printer.printerName().isEmpty()) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(SysPath(request.OutputFile)));
+  }
+  printer.setCopyCount(std::max(request.Copies, 1));
+  printer.setCollateCopies(request.Collate);
+  printer.setFromTo(request.FromPage, request.ToPage);
+  QPrintDialog dialog(&printer, QApplication::activeWindow());
+  dialog.setMinMax(request.MinPage, std::max(request.MinPage, request.MaxPage));
+  if (dialog.exec() != QDialog::Accepted) return false;
+  request.PrinterName = FromQString(printer.printerName());
+  request.OutputFile = printer.outputFileName().isEmpty() ? AnsiString() : AnsiPath(printer.outputFileName().toStdString());
+  request.Copies = std::max(printer.copyCount(), 1);
+  request.Collate = printer.collateCopies();
+  if (printer.printRange() == QPrinter::PageRange) {
+    request.FromPage = printer.fromPage();
+    request.ToPage = printer.toPage();
+  } else {
+    request.FromPage = request.ToPage = 0;
+  }
+  return true;
+}
+
+TModalResult TQtDialogService::RunModal(TForm& form) {
+  QEventLoop loop;
+  QPointer<TForm> guard(&form);
+  form.modalLoop_ = &loop;
+  // The loop ends when the form's ModalResult has been set and CloseModal let it close
+  // (TForm::SetModalResult queues that check), or when the form goes away.
+  QObject::connect(&form, &QObject::destroyed, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::DialogExec);
+  if (!guard) return mrCancel;
+  form.modalLoop_ = nullptr;
+  return form.ModalResult();
+}
+
+namespace {
+
+// The help stand-in: one window, reused, with the topic's title and text.
+class THelpWindow : public QDialog {
+ public:
+  THelpWindow() {
+    setObjectName("HelpWindow");
+    setWindowTitle(ToQString(Ansi("Справка")));
+    auto* layout = new QVBoxLayout(this);
+    title_ = new QLabel(this);
+    QFont f = title_->font();
+    f.setBold(true);
+    f.setPixelSize(14);
+    title_->setFont(f);
+    text_ = new QLabel(this);
+    text_->setWordWrap(true);
+    text_->setTextFormat(Qt::PlainText);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* close = buttons->addButton(ToQString(Ansi("Закрыть")), QDialogButtonBox::RejectRole);
+    QObject::connect(close, &QPushButton::clicked, this, &QDialog::close);
+    layout->addWidget(title_);
+    layout->addWidget(text_, 1);
+    layout->addWidget(buttons);
+    resize(420, 220);
+  }
+  void Show(const AnsiString& title, const AnsiString& text) {
+    title_->setText(ToQString(title));
+    text_->setText(ToQString(text));
+    show();
+    raise();
+    activateWindow();
+  }
+
+ private:
+  QLabel* title_;
+  QLabel* text_;
+};
+
+}  // namespace
+
+void TQtDialogService::ShowHelp(int, const AnsiString& title, const AnsiString& text) {
+  static QPointer<THelpWindow> window;
+  if (!window) window = new THelpWindow;
+  window->Show(title, text);
 }

@@ -1,42 +1,19 @@
-// Message dialogs with Russian buttons, and the folder dialog. Every dialog goes
-// through the current
-// TDialogService: on screen a QMessageBox or QFileDialog (TQtDialogService); in tests a
-// TScriptedDialogs that records what was asked and answers from a script.
+// Message dialogs with Russian buttons, the file, folder, print and page-setup dialogs,
+// the help stand-in window and the modal run of forms. Every dialog goes through the
+// current TDialogService: on screen Qt's dialogs (TQtDialogService); in tests a
+// TScriptedDialogs that records what was asked and answers from a script, counting the
+// dialogs nobody expected.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "platform/core/Classes.h"
+#include "platform/core/MsgDlg.h"
 #include "platform/core/SysUtils.h"
-
-enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-
-using TMsgDlgButtons = std::uint16_t;
-enum : TMsgDlgButtons {
-  mbYes = 0x1, mbNo = 0x2, mbOK = 0x4, mbCancel = 0x8, mbAbort = 0x10, mbRetry = 0x20, mbIgnore = 0x40,
-  mbAll = 0x80, mbNoToAll = 0x100, mbYesToAll = 0x200, mbHelp = 0x400,
-  mbYesNoCancel = mbYes | mbNo | mbCancel,
-  mbYesAllNoAllCancel = mbYes | mbYesToAll | mbNo | mbNoToAll | mbCancel,
-  mbOKCancel = mbOK | mbCancel,
-  mbAbortRetryIgnore = mbAbort | mbRetry | mbIgnore,
-};
-
-// Modal results; the message box results IDOK..IDNO have the same values.
-enum : int {
-  mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7, mrAll = 8,
-  mrNoToAll = 9, mrYesToAll = 10, mrHelp = 11,
-  IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7,
-};
-
-// Message box styles.
-enum : unsigned {
-  MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3, MB_YESNO = 0x4,
-  MB_RETRYCANCEL = 0x5, MB_ICONERROR = 0x10, MB_ICONSTOP = 0x10, MB_ICONHAND = 0x10, MB_ICONQUESTION = 0x20,
-  MB_ICONWARNING = 0x30, MB_ICONEXCLAMATION = 0x30, MB_ICONINFORMATION = 0x40, MB_ICONASTERISK = 0x40,
-  MB_DEFBUTTON1 = 0x0, MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200,
-};
 
 // One dialog as asked: texts in 1251, the buttons as their results in screen order.
 struct TDialogRequest {
@@ -48,6 +25,43 @@ struct TDialogRequest {
   int EscapeButton = mrOk;   // Esc or closing the window
 };
 
+class TForm;
+
+// A file dialog as asked and answered. Filter is the class library's
+// "description|patterns|description|patterns" list (patterns separated by ";");
+// FilterIndex counts from 1. The service sets FileName (1251 path) and FilterIndex
+// when the user accepts.
+enum class TFileDialogKind { fdOpen, fdSave };
+struct TFileDialogRequest {
+  TFileDialogKind Kind = TFileDialogKind::fdOpen;
+  AnsiString Title;
+  AnsiString Filter;
+  int FilterIndex = 1;
+  AnsiString InitialDir;
+  AnsiString FileName;
+  AnsiString DefaultExt;  // without the dot
+  bool FileMustExist = false;
+  bool OverwritePrompt = false;
+};
+
+// The page set-up and print dialogs work on these plain values; the report printer maps
+// them onto its device.
+enum class TPrinterOrientation { poPortrait, poLandscape };
+struct TPageSetupRequest {
+  int PaperWidth = 2100;   // tenths of a millimetre
+  int PaperHeight = 2970;
+  TPrinterOrientation Orientation = TPrinterOrientation::poPortrait;
+  int MarginLeft = 0, MarginTop = 0, MarginRight = 0, MarginBottom = 0;  // hundredths of a millimetre
+};
+struct TPrintRequest {
+  AnsiString PrinterName;
+  int Copies = 1;
+  bool Collate = true;
+  int MinPage = 1, MaxPage = 1;
+  int FromPage = 0, ToPage = 0;  // 0, 0: every page
+  AnsiString OutputFile;         // the PDF written when no real printer is chosen
+};
+
 class TDialogService {
  public:
   virtual ~TDialogService() = default;
@@ -56,12 +70,26 @@ class TDialogService {
   // The folder dialog: starts at dir (1251 path), sets dir to the folder chosen;
   // false when cancelled.
   virtual bool SelectDirectory(const AnsiString& caption, AnsiString& dir) = 0;
+  // Open and save dialogs; false when cancelled.
+  virtual bool ExecuteFileDialog(TFileDialogRequest& request) = 0;
+  virtual bool ExecutePageSetup(TPageSetupRequest& request) = 0;
+  virtual bool ExecutePrint(TPrintRequest& request) = 0;
+  // Runs a form modally until its ModalResult is set and CloseModal lets it close;
+  // returns the ModalResult. The form is already shown when this is called.
+  virtual TModalResult RunModal(TForm& form) = 0;
+  // The help stand-in window with a topic's title and text.
+  virtual void ShowHelp(int context, const AnsiString& title, const AnsiString& text) = 0;
 };
 
 class TQtDialogService : public TDialogService {
  public:
   int Execute(const TDialogRequest& request) override;
   bool SelectDirectory(const AnsiString& caption, AnsiString& dir) override;
+  bool ExecuteFileDialog(TFileDialogRequest& request) override;
+  bool ExecutePageSetup(TPageSetupRequest& request) override;
+  bool ExecutePrint(TPrintRequest& request) override;
+  TModalResult RunModal(TForm& form) override;
+  void ShowHelp(int context, const AnsiString& title, const AnsiString& text) override;
 };
 
 // For tests: answers come from Answer() in order. A dialog with no answer left (or
@@ -69,22 +97,71 @@ class TQtDialogService : public TDialogService {
 // its Esc result.
 // Folder dialogs take their answers from AnswerDirectory (nullopt: cancelled) and
 // are recorded as (caption, start folder).
+//
+// File dialogs answer from AnswerFile (nullopt: cancelled; a filter index of 0 keeps the
+// request's). Page set-up and print dialogs answer from AnswerPageSetup / AnswerPrint
+// (a function that edits the request and returns whether it was accepted).
+//
+// A modal form runs the script given to AnswerForm for the form's object name: the
+// script acts on the form as a user would (clicks buttons, fills edits) and the form
+// then closes as its ModalResult says (CloseModal runs after the script; a script may
+// call CloseModal itself to check a refused close). A form with no script, or one still
+// open after its script, counts in Unexpected and returns mrCancel.
+//
+// Help calls are recorded (never unexpected).
 class TScriptedDialogs : public TDialogService {
  public:
+  using TFormScript = std::function<void(TForm& form)>;
+  using TPageSetupScript = std::function<bool(TPageSetupRequest& request)>;
+  using TPrintScript = std::function<bool(TPrintRequest& request)>;
+
   void Answer(int result) { answers_.push_back(result); }
   void AnswerDirectory(std::optional<AnsiString> dir) { directories_.push_back(std::move(dir)); }
+  void AnswerFile(std::optional<AnsiString> fileName, int filterIndex = 0) {
+    files_.push_back({std::move(fileName), filterIndex});
+  }
+  void AnswerForm(const AnsiString& formName, TFormScript script) {
+    forms_.push_back({formName, std::move(script)});
+  }
+  void AnswerPageSetup(TPageSetupScript script) { pageSetups_.push_back(std::move(script)); }
+  void AnswerPrint(TPrintScript script) { prints_.push_back(std::move(script)); }
+
   int Execute(const TDialogRequest& request) override;
   bool SelectDirectory(const AnsiString& caption, AnsiString& dir) override;
+  bool ExecuteFileDialog(TFileDialogRequest& request) override;
+  bool ExecutePageSetup(TPageSetupRequest& request) override;
+  bool ExecutePrint(TPrintRequest& request) override;
+  TModalResult RunModal(TForm& form) override;
+  void ShowHelp(int context, const AnsiString& title, const AnsiString& text) override;
+
   const std::vector<TDialogRequest>& Shown() const { return shown_; }
   const std::vector<std::pair<AnsiString, AnsiString>>& DirectoryDialogs() const { return directoryDialogs_; }
+  const std::vector<TFileDialogRequest>& FileDialogs() const { return fileDialogs_; }
+  // The object names of the forms run modally, in order.
+  const std::vector<AnsiString>& ModalForms() const { return modalForms_; }
+  const std::vector<int>& HelpContexts() const { return helpContexts_; }
   int Unexpected() const { return unexpected_; }
-  std::size_t AnswersLeft() const { return answers_.size() + directories_.size(); }
+  std::size_t AnswersLeft() const {
+    return answers_.size() + directories_.size() + files_.size() + forms_.size() + pageSetups_.size() +
+           prints_.size();
+  }
 
  private:
+  struct FileAnswer {
+    std::optional<AnsiString> name;
+    int filterIndex;
+  };
   std::deque<int> answers_;
   std::deque<std::optional<AnsiString>> directories_;
+  std::deque<FileAnswer> files_;
+  std::deque<std::pair<AnsiString, TFormScript>> forms_;
+  std::deque<TPageSetupScript> pageSetups_;
+  std::deque<TPrintScript> prints_;
   std::vector<TDialogRequest> shown_;
   std::vector<std::pair<AnsiString, AnsiString>> directoryDialogs_;
+  std::vector<TFileDialogRequest> fileDialogs_;
+  std::vector<AnsiString> modalForms_;
+  std::vector<int> helpContexts_;
   int unexpected_ = 0;
 };
 
@@ -122,3 +199,31 @@ void ShowMessage(const AnsiString& msg);
 int MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags);
 // The folder dialog of the current service.
 bool SelectDirectory(const AnsiString& caption, AnsiString& dir);
+
+// Qt's name filters for a class-library filter list: "Файлы раскладок (*.tw)|*.tw|Все
+// файлы (*.*)|*.*" gives "Файлы раскладок (*.tw)" and "Все файлы (*)" (a description
+// without its patterns in parentheses gets them appended; "*.*" is every file).
+std::vector<AnsiString> FileDialogNameFilters(const AnsiString& filter);
+// The name a save dialog returns: the default extension added when the name has none.
+AnsiString WithDefaultExt(const AnsiString& fileName, const AnsiString& defaultExt);
+
+// The class library's open and save dialog components.
+class TOpenDialog : public TObject {
+ public:
+  explicit TOpenDialog(TFileDialogKind kind = TFileDialogKind::fdOpen) : kind_(kind) {}
+  AnsiString Title, Filter, InitialDir, FileName, DefaultExt;
+  int FilterIndex = 1;
+  bool FileMustExist = false;    // ofFileMustExist / ofPathMustExist
+  bool OverwritePrompt = false;  // ofOverwritePrompt
+  // Shows the dialog; on OK FileName (with DefaultExt added when it has no extension)
+  // and FilterIndex take the answer.
+  bool Execute();
+
+ private:
+  TFileDialogKind kind_;
+};
+
+class TSaveDialog : public TOpenDialog {
+ public:
+  TSaveDialog() : TOpenDialog(TFileDialogKind::fdSave) {}
+};

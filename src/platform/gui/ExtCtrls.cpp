@@ -209,6 +209,30 @@ void TSplitter::ApplySize(int axisPos) {
   AlignControls(parentWidget());
 }
 
+int TSplitter::NeighbourSize() const {
+  const QWidget* c = FindControl();
+  if (!c) return -1;
+  return Vertical() ? c->height() : c->width();
+}
+
+void TSplitter::SetNeighbourSize(int size) {
+  QWidget* c = FindControl();
+  if (!c) return;
+  const int now = Vertical() ? c->height() : c->width();
+  const QRect rest = AlignRemainder(parentWidget());
+  const int most = now + (Vertical() ? rest.height() : rest.width()) - MinSize;
+  size = std::max(std::min(size, most), MinSize);
+  if (Vertical()) c->resize(c->width(), size);
+  else c->resize(size, c->height());
+  AlignControls(parentWidget());
+  Invalidate();
+}
+
+void TSplitter::StopSizing() {
+  sizing_ = false;
+  control_ = nullptr;
+}
+
 void TSplitter::MouseMove(TShiftState Shift, int X, int Y) {
   TCustomControl::MouseMove(Shift, X, Y);
   if (sizing_ && control_) ApplySize(AxisPos(X, Y));

@@ -113,6 +113,14 @@ class TSplitter : public TCustomControl {
   // bar's aligned edge (a control of zero width or height counts one pixel larger).
   QWidget* FindControl() const;
   bool Sizing() const { return sizing_; }
+  // The neighbour's size (its height for a top or bottom bar, else its width); -1
+  // without a neighbour.
+  int NeighbourSize() const;
+  // Sets the neighbour's size within the limits a drag has (MinSize; the rest of the
+  // parent keeping MinSize) and lays the parent out again.
+  void SetNeighbourSize(int size);
+  // Ends a drag where it is, without OnMoved.
+  void StopSizing();
 
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;

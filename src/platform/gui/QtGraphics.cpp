@@ -1,6 +1,10 @@
 #include "platform/gui/QtGraphics.h"
 
 #include <QFontMetrics>
+#include <QPagedPaintDevice>
+#include <QPaintDevice>
+#include <QPen>
+#include <QTransform>
 #include <QPainter>
 #include <QPolygon>
 #include <cmath>
@@ -56,14 +60,14 @@ QString FontFamilyFor(std::string_view name) {
       {"TIMES", "Liberation Serif"},
       {"COURIER NEW", "Liberation Mono"},
       {"COURIER", "Liberation Mono"},
-      {"MS SANS SERIF", "DejaVu Sans"},
-      {"MICROSOFT SANS SERIF", "DejaVu Sans"},
-      {"MS SHELL DLG", "DejaVu Sans"},
-      {"MS SHELL DLG 2", "DejaVu Sans"},
-      {"TAHOMA", "DejaVu Sans"},
+      {"MS SANS SERIF", "Liberation Sans"},
+      {"MICROSOFT SANS SERIF", "Liberation Sans"},
+      {"MS SHELL DLG", "Liberation Sans"},
+      {"MS SHELL DLG 2", "Liberation Sans"},
+      {"TAHOMA", "Liberation Sans"},
       {"VERDANA", "DejaVu Sans"},
-      {"SYSTEM", "DejaVu Sans"},
-      {"", "DejaVu Sans"},
+      {"SYSTEM", "Liberation Sans"},
+      {"", "Liberation Sans"},
   };
   const auto it = families.find(UpperCase(Trim(name)));
   return it != families.end() ? it->second : ToQString(name);
@@ -174,6 +178,92 @@ TQtCanvas::TQtCanvas(QPainter& painter, const TRect& bounds) : TCanvas(bounds), 
   p_.save();
   p_.setRenderHint(QPainter::Antialiasing, false);
   p_.setClipRect(ToQRect(bounds));
+  if (QPaintDevice* device = p_.device()) {
+    PixelsPerInch = device->logicalDpiY();
+    // Printers and PDF files get strokes, not thousands of one-pixel squares.
+    const int type = device->devType();
+    vectorPens_ = type == QInternal::Printer || type == QInternal::Picture ||
+                  dynamic_cast<QPagedPaintDevice*>(device) != nullptr;
+    if (PixelsPerInch != kPixelsPerInch) deviceMetrics_ = std::make_unique<TQtDeviceTextMetrics>(device);
+  }
+}
+
+const TTextMetrics& TQtCanvas::Metrics() const {
+  if (deviceMetrics_) return *deviceMetrics_;
+  return TQtTextMetrics::Instance();
+}
+
+int TQtDeviceTextMetrics::TextWidth(const TFont& font, std::string_view text) const {
+  return QFontMetrics(ToQFont(font), device_).horizontalAdvance(ToQString(text));
+}
+
+int TQtDeviceTextMetrics::TextHeight(const TFont& font) const {
+  return QFontMetrics(ToQFont(font), device_).height();
+}
+
+void TQtCanvas::SetScale(double sx, double sy) {
+  sx_ = sx > 0 ? sx : 1;
+  sy_ = sy > 0 ? sy : 1;
+  scaled_ = sx_ != 1 || sy_ != 1;
+  QTransform t = p_.transform();
+  t.setMatrix(sx_, 0, 0, 0, sy_, 0, t.dx(), t.dy(), 1);
+  p_.setTransform(t);
+  ClipChanged();
+}
+
+QPen TQtCanvas::StrokePen() const {
+  if (Pen.Style == TPenStyle::psClear) return QPen(Qt::NoPen);
+  QPen pen(ToQColor(Pen.Color));
+  // A pen that the zoom would make thinner than a pixel stays one device pixel wide.
+  const double scale = std::min(sx_, sy_);
+  if (Pen.Width <= 1 && scale < 1) pen.setWidth(0);
+  else pen.setWidthF(std::max(Pen.Width, 1));
+  switch (Pen.Style) {
+    case TPenStyle::psDash: pen.setStyle(Qt::DashLine); break;
+    case TPenStyle::psDot: pen.setStyle(Qt::DotLine); break;
+    case TPenStyle::psDashDot: pen.setStyle(Qt::DashDotLine); break;
+    case TPenStyle::psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
+    default: pen.setStyle(Qt::SolidLine); break;
+  }
+  pen.setCapStyle(Qt::FlatCap);
+  pen.setJoinStyle(Qt::MiterJoin);
+  return pen;
+}
+
+void TQtCanvas::SetShapeBrush() {
+  if (Brush.Style == TBrushStyle::bsClear) p_.setBrush(Qt::NoBrush);
+  else p_.setBrush(ToQColor(Brush.Color));
+}
+
+void TQtCanvas::StretchDraw(const TRect& r, const TBitmap& bitmap) {
+  if (bitmap.Empty() || r.IsEmpty()) return;
+  p_.drawImage(ToQRect(r), ToQImage(bitmap));
+}
+
+void TQtCanvas::Ellipse(const TRect& r) {
+  if (r.IsEmpty()) return;
+  p_.save();
+  p_.setPen(StrokePen());
+  SetShapeBrush();
+  // The outline runs along the rectangle's last pixels, as the system's ellipse does.
+  p_.drawEllipse(QRectF(r.Left + 0.5, r.Top + 0.5, r.Width() - 1, r.Height() - 1));
+  p_.restore();
+}
+
+void TQtCanvas::Polyline(const std::vector<TPoint>& points) {
+  if (points.empty()) return;
+  if (!VectorPens()) {
+    TCanvas::Polyline(points);
+    return;
+  }
+  PenPos = points.back();
+  if (Pen.Style == TPenStyle::psClear) return;
+  QPolygonF poly;
+  for (const TPoint& pt : points) poly << QPointF(pt.X + 0.5, pt.Y + 0.5);
+  p_.save();
+  p_.setPen(StrokePen());
+  p_.drawPolyline(poly);
+  p_.restore();
 }
 
 TQtCanvas::~TQtCanvas() { p_.restore(); }
@@ -254,6 +344,13 @@ void TQtCanvas::LineTo(int x, int y) {
   const TPoint from = PenPos;
   PenPos = {x, y};
   if (Pen.Style == TPenStyle::psClear) return;
+  if (VectorPens()) {
+    p_.save();
+    p_.setPen(StrokePen());
+    p_.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
+    p_.restore();
+    return;
+  }
   if (Pen.Width > 1) {
     QPen pen(ToQColor(Pen.Color));
     pen.setWidth(Pen.Width);
@@ -289,6 +386,15 @@ void TQtCanvas::Rectangle(const TRect& r) {
   if (r.IsEmpty()) return;
   FillWith(InflateRect(r, -1, -1), Brush);
   if (Pen.Style == TPenStyle::psClear) return;
+  if (VectorPens()) {
+    const double w = std::max(Pen.Width, 1), half = w / 2;
+    p_.save();
+    p_.setPen(StrokePen());
+    p_.setBrush(Qt::NoBrush);
+    p_.drawRect(QRectF(r.Left + half, r.Top + half, r.Width() - w, r.Height() - w));
+    p_.restore();
+    return;
+  }
   RasterOpScope op(p_, Pen.Mode);
   for (int ring = 0; ring < std::max(Pen.Width, 1); ++ring) {
     const TRect q = InflateRect(r, -ring, -ring);
@@ -375,11 +481,6 @@ void TQtCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {
 void TQtCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   if (bitmap.Empty()) return;
   p_.drawImage(QPoint(x, y), ToQImage(bitmap));
-}
-
-void TQtCanvas::StretchDraw(const TRect& r, const TBitmap& bitmap) {
-  if (bitmap.Empty() || r.IsEmpty()) return;
-  p_.drawImage(QRect(r.Left, r.Top, r.Width(), r.Height()), ToQImage(bitmap));
 }
 
 QImage PaintToImage(int w, int h, TColor background, const std::function<void(TCanvas&)>& paint) {

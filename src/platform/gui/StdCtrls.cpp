@@ -1,8 +1,12 @@
 #include "platform/gui/StdCtrls.h"
 
 #include <QAbstractItemView>
+#include <QTextBlock>
+#include <QTreeWidget>
+#include <climits>
 
 #include "platform/gui/Application.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
@@ -69,6 +73,11 @@ void TInputControl<QtWidget>::FireChange() {
 
 template class TInputControl<QLineEdit>;
 template class TInputControl<QComboBox>;
+template class TInputControl<QPlainTextEdit>;
+template class TInputControl<QSpinBox>;
+template class TInputControl<QPushButton>;
+template class TInputControl<QCheckBox>;
+template class TInputControl<QTreeWidget>;
 
 // ---------------------------------------------------------------------------------
 
@@ -115,4 +124,185 @@ AnsiString TComboBox::Text() const { return FromQString(currentText()); }
 void TComboBox::SetText(const AnsiString& text) {
   if (isEditable()) setEditText(ToQString(text));
   else setCurrentIndex(findText(ToQString(text)));
+}
+
+// ---------------------------------------------------------------------------------
+
+AnsiString StripHotkey(const AnsiString& caption) {
+  AnsiString out;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&') {
+      if (i + 1 < caption.size() && caption[i + 1] == '&') out += '&', ++i;
+      continue;
+    }
+    out += caption[i];
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------
+
+TMemo::TMemo(QWidget* parent) : TInputControl<QPlainTextEdit>(parent) {
+  setProperty(kWantsDialogKeysProperty, true);
+  setContextMenuPolicy(Qt::PreventContextMenu);
+  QObject::connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    if (!setting_) FireChange();
+  });
+}
+
+AnsiString TMemo::Text() const {
+  AnsiString out;
+  for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+    if (b != document()->begin()) out += "\r\n";
+    out += FromQString(b.text());
+  }
+  return out;
+}
+
+void TMemo::SetText(const AnsiString& text) {
+  AnsiString plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      plain += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      plain += text[i];
+    }
+  }
+  setting_ = true;
+  setPlainText(ToQString(plain));
+  setting_ = false;
+}
+
+void TMemo::SetWordWrap(bool wrap) { setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap); }
+
+void TMemo::SetWantReturns(bool v) {
+  wantReturns_ = v;
+  setProperty(kWantsDialogKeysProperty, v);
+}
+
+// ---------------------------------------------------------------------------------
+
+TSpinEdit::TSpinEdit(QWidget* parent) : TInputControl<QSpinBox>(parent) {
+  setRange(INT_MIN, INT_MAX);
+  setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+  setKeyboardTracking(true);
+  QObject::connect(this, &QSpinBox::valueChanged, this, [this] {
+    if (!setting_) FireChange();
+  });
+}
+
+void TSpinEdit::SetValue(int v) {
+  setting_ = true;
+  setValue(v);
+  setting_ = false;
+}
+
+void TSpinEdit::SetRange(int minValue, int maxValue) {
+  minValue_ = minValue;
+  maxValue_ = maxValue;
+  setting_ = true;
+  if (minValue == maxValue) setRange(INT_MIN, INT_MAX);
+  else setRange(std::min(minValue, maxValue), std::max(minValue, maxValue));
+  setting_ = false;
+}
+
+void TSpinEdit::DoExit() {
+  // What was typed counts before the program hears of the exit; nothing sensible
+  // typed gives MinValue.
+  bool ok = false;
+  const QString typed = cleanText().trimmed();
+  const int v = typed.toInt(&ok);
+  if (!ok) SetValue(minValue_);
+  else if (v != value()) setValue(std::clamp(v, minimum(), maximum()));
+  TInputControl<QSpinBox>::DoExit();
+}
+
+// ---------------------------------------------------------------------------------
+
+TButton::TButton(QWidget* parent, const AnsiString& caption) : TInputControl<QPushButton>(parent) {
+  setAutoDefault(false);
+  SetColor(clBtnFace);
+  SetCaption(caption);
+  QObject::connect(this, &QPushButton::clicked, this, [this] { GuardedCall(this, [this] { Click(); }); });
+}
+
+AnsiString TButton::FromButtonText(const QString& s) { return FromQString(s); }
+
+void TButton::SetCaption(const AnsiString& caption) { setText(ToQString(caption)); }
+
+bool TButton::Cancel() const { return property(kCancelButtonProperty).toBool(); }
+void TButton::SetCancel(bool v) { setProperty(kCancelButtonProperty, v); }
+
+void TButton::Click() {
+  if (TForm* form = TForm::ParentForm(this)) form->SetModalResult(ModalResult);
+  TInputControl<QPushButton>::Click();
+}
+
+// The press and the release are Qt's: its clicked signal runs Click once.
+void TButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+// ---------------------------------------------------------------------------------
+
+TCheckBox::TCheckBox(QWidget* parent, const AnsiString& caption) : TInputControl<QCheckBox>(parent) {
+  SetColor(clBtnFace);
+  SetCaption(caption);
+  QObject::connect(this, &QCheckBox::stateChanged, this, [this] {
+    GuardedCall(this, [this] { TInputControl<QCheckBox>::Click(); });
+  });
+}
+
+AnsiString TCheckBox::Caption() const { return FromQString(text()); }
+void TCheckBox::SetCaption(const AnsiString& caption) { setText(ToQString(caption)); }
+
+TCheckBoxState TCheckBox::State() const {
+  switch (checkState()) {
+    case Qt::Checked: return TCheckBoxState::cbChecked;
+    case Qt::PartiallyChecked: return TCheckBoxState::cbGrayed;
+    default: return TCheckBoxState::cbUnchecked;
+  }
+}
+
+void TCheckBox::SetState(TCheckBoxState state) {
+  if (state == TCheckBoxState::cbGrayed && !isTristate()) setTristate(true);
+  setCheckState(state == TCheckBoxState::cbChecked   ? Qt::Checked
+                : state == TCheckBoxState::cbGrayed ? Qt::PartiallyChecked
+                                                    : Qt::Unchecked);
+}
+
+// A click toggles the box; the change of state fires OnClick.
+void TCheckBox::Click() { toggle(); }
+
+void TCheckBox::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+
+// ---------------------------------------------------------------------------------
+
+TLabel::TLabel(QWidget* parent, const AnsiString& caption) : QLabel(parent), TWinControl(*this, *this) {
+  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  SetColor(clBtnFace);
+  FontChanged();
+  SetCaption(caption);
+}
+
+void TLabel::SetCaption(const AnsiString& caption) {
+  caption_ = caption;
+  setText(ToQString(StripHotkey(caption)));
+}
+
+void TLabel::AdjustSize() { adjustSize(); }
+
+void TLabel::FontChanged() {
+  setFont(ToQFont(Font()));
+  QPalette pal = palette();
+  pal.setColor(QPalette::WindowText, ToQColor(Font().Color));
+  setPalette(pal);
+}
+
+bool TLabel::event(QEvent* e) {
+  if (HandleClientEvent(e)) return true;
+  return QLabel::event(e);
 }

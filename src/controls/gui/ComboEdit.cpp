@@ -1,0 +1,193 @@
+#include "controls/gui/ComboEdit.h"
+
+#include <QResizeEvent>
+
+#include "controls/gui/BrowseFolderDlg.h"
+#include "controls/misc/FileUtil.h"
+#include "platform/core/DrawUtils.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/ExtCtrls.h"
+#include "platform/gui/QtGraphics.h"
+
+void TEditButton::Paint(TCanvas& canvas) {
+  TFlatSpeedButton::Paint(canvas);
+  if (State() == TButtonState::bsDown || State() == TButtonState::bsExclusive) return;
+  TCanvasState keep(canvas);
+  canvas.Pen.Color = clBtnFace;
+  canvas.MoveTo(0, 0);
+  canvas.LineTo(0, ClientHeight());
+  canvas.Pen.Color = clBtnHighlight;
+  canvas.MoveTo(1, 1);
+  canvas.LineTo(1, ClientHeight() - 2);
+}
+
+// ---------------------------------------------------------------------------------
+
+TCustomComboEdit::TCustomComboEdit(QWidget* parent)
+    : TEdit(parent), button_(nullptr), container_(new QWidget(this)) {
+  container_->setObjectName("ButtonContainer");
+  button_ = new TEditButton(container_);
+  button_->setObjectName("Button");
+  button_->SetCursor(crArrow);
+  // The edit takes the focus first, then the button handles the press.
+  button_->OnMouseDown = [this](TObject*, TMouseButton b, TShiftState, int, int) {
+    if (b == TMouseButton::mbLeft && TabStop() && CanFocus() && !Focused()) SetFocus();
+  };
+  button_->OnClick = [this](TObject*) { EditButtonClick(); };
+  setMinimumHeight(MinHeight());
+  resize(121, 21);
+  Layout();
+}
+
+void TCustomComboEdit::SetDirectInput(bool v) {
+  directInput_ = v;
+  setProperty(kNoTypingProperty, !TypingAllowed());
+}
+
+void TCustomComboEdit::SetReadOnly(bool v) {
+  readOnly_ = v;
+  setProperty(kNoTypingProperty, !TypingAllowed());
+}
+
+void TCustomComboEdit::SetButtonWidth(int w) {
+  buttonWidth_ = std::max(w, 0);
+  ApplyGlyph();
+}
+
+void TCustomComboEdit::SetGlyphKind(TGlyphKind kind) {
+  glyphKind_ = kind;
+  ApplyGlyph();
+}
+
+void TCustomComboEdit::SetGlyph(const TBitmap& glyph) {
+  customGlyph_ = glyph;
+  glyphKind_ = TGlyphKind::gkCustom;
+  ApplyGlyph();
+}
+
+void TCustomComboEdit::ApplyGlyph() {
+  TBitmap glyph;
+  switch (glyphKind_) {
+    case TGlyphKind::gkCustom: glyph = customGlyph_; break;
+    case TGlyphKind::gkDefault: glyph = GetButtonBitmap(); break;
+    case TGlyphKind::gkDropDown: glyph = DropDownGlyph(); break;
+    case TGlyphKind::gkEllipsis: glyph = EllipsisGlyph(buttonWidth_); break;
+  }
+  button_->SetGlyph(glyph);
+  if (glyphKind_ == TGlyphKind::gkDefault) button_->SetNumGlyphs(1);
+  buttonWidth_ = ComboEditButtonWidth(glyphKind_, buttonWidth_, glyph, button_->NumGlyphs(),
+                                      GetSystemMetrics(SM_CXVSCROLL));
+  Layout();
+}
+
+int TCustomComboEdit::MinHeight() const {
+  const int system = TQtTextMetrics::Instance().TextHeight(TFont{});
+  const int own = TQtTextMetrics::Instance().TextHeight(Font());
+  return ComboEditMinHeight(system, own, GetSystemMetrics(SM_CYBORDER));
+}
+
+void TCustomComboEdit::Layout() {
+  // The edit's frame takes 2 pixels at each side; the button sits inside it.
+  const int w = buttonWidth_;
+  container_->setVisible(w > 1);
+  container_->setGeometry(width() - w - 2, 2, w, std::max(height() - 4, 0));
+  button_->setGeometry(0, 0, w, container_->height());
+  setTextMargins(0, 0, container_->isVisibleTo(this) ? w + 2 : 0, 0);
+}
+
+void TCustomComboEdit::resizeEvent(QResizeEvent* e) {
+  TEdit::resizeEvent(e);
+  Layout();
+}
+
+void TCustomComboEdit::FontChanged() {
+  TEdit::FontChanged();
+  // Qt keeps every later resize at least this high, shown or not.
+  setMinimumHeight(MinHeight());
+  Layout();
+}
+
+void TCustomComboEdit::EditButtonClick() {
+  if (readOnly_ && !AlwaysEnable) return;
+  ButtonClick();
+}
+
+void TCustomComboEdit::ButtonClick() {
+  if (OnButtonClick) OnButtonClick(this);
+}
+
+namespace {
+
+// Keys that change the text without typing a character.
+bool EditingKey(std::uint16_t key, TShiftState shift) {
+  const TShiftState mods = shift & (ssShift | ssCtrl | ssAlt);
+  if (key == VK_BACK || key == VK_DELETE) return true;
+  if (mods == ssCtrl && (key == 'V' || key == 'X' || key == 'Z' || key == 'Y')) return true;
+  if (mods == ssShift && key == VK_INSERT) return true;
+  return false;
+}
+
+}  // namespace
+
+void TCustomComboEdit::KeyDown(std::uint16_t& Key, TShiftState Shift) {
+  TEdit::KeyDown(Key, Shift);
+  if (Key == 0) return;
+  if (ShortCut(Key, Shift) == ClickKey && buttonWidth_ > 0) {
+    EditButtonClick();
+    Key = 0;
+    return;
+  }
+  if (!TypingAllowed() && EditingKey(Key, Shift)) Key = 0;
+}
+
+void TCustomComboEdit::KeyPress(char& Key) {
+  TEdit::KeyPress(Key);
+  if (!TypingAllowed() && Key != 0 && Key != '\r' && Key != 27) Key = 0;
+}
+
+// ---------------------------------------------------------------------------------
+
+void TComboEdit::SetAlignment(TTextAlignment a) {
+  alignment_ = a;
+  setAlignment(a == TTextAlignment::taRightJustify ? Qt::AlignRight
+               : a == TTextAlignment::taCenter     ? Qt::AlignHCenter
+                                                   : Qt::AlignLeft);
+}
+
+// ---------------------------------------------------------------------------------
+
+TDirectoryEdit::TDirectoryEdit(QWidget* parent) : TCustomComboEdit(parent) {
+  SetGlyphKind(TGlyphKind::gkDefault);
+  SetAcceptFiles(true);
+}
+
+TBitmap TDirectoryEdit::GetButtonBitmap() const {
+  // One picture for every directory edit, made once.
+  static const TBitmap bitmap = DirectoryEditGlyph();
+  return bitmap;
+}
+
+AnsiString TDirectoryEdit::GetLongName() const { return ConvertDirText(Text(), MultipleDirs, &ShortToLongPath); }
+AnsiString TDirectoryEdit::GetShortName() const { return ConvertDirText(Text(), MultipleDirs, &LongToShortPath); }
+
+void TDirectoryEdit::ButtonClick() {
+  TCustomComboEdit::ButtonClick();
+  AnsiString name = Text();
+  bool action = true;
+  if (OnBeforeDialog) OnBeforeDialog(this, name, action);
+  if (!action) return;
+  name = DirectoryDialogStart(name, InitialDir);
+  action = BrowseDirectory(name, DialogText, HelpContext);
+  if (CanFocus()) SetFocus();
+  if (OnAfterDialog) OnAfterDialog(this, name, action);
+  if (!action) return;
+  if (hasSelectedText()) del();
+  SetText(TextWithChosenDir(Text(), name, MultipleDirs));
+  if (DirExists(name)) InitialDir = name;
+}
+
+void TDirectoryEdit::DropFiles(const std::vector<AnsiString>& names) {
+  ClearBeforeDrop();
+  SetText(TextAfterDrop(Text(), names, MultipleDirs));
+  if (OnDropFiles) OnDropFiles(this);
+}

@@ -1,0 +1,83 @@
+#include "controls/misc/FileUtil.h"
+
+#include <sys/stat.h>
+
+#include "platform/core/Files.h"
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::vector<AnsiString> SplitDirs(std::string_view text) {
+  std::vector<AnsiString> out;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t semi = text.find(';', start);
+    out.emplace_back(text.substr(start, semi == std::string_view::npos ? std::string_view::npos : semi - start));
+    if (semi == std::string_view::npos) break;
+    start = semi + 1;
+  }
+  return out;
+}
+
+AnsiString Append(std::string_view text, std::string_view name, bool multipleDirs) {
+  if (multipleDirs && !text.empty()) return AnsiString(text) + ";" + AnsiString(name);
+  return AnsiString(name);
+}
+
+}  // namespace
+
+AnsiString RemoveBackSlash(std::string_view path) {
+  if (path.size() <= 1) return AnsiString(path);
+  if (path.size() == 3 && path[1] == ':' && IsSeparator(path[2])) return AnsiString(path);
+  if (IsSeparator(path.back())) return AnsiString(path.substr(0, path.size() - 1));
+  return AnsiString(path);
+}
+
+bool DirExists(std::string_view path) {
+  if (path.empty()) return false;
+  struct stat st {};
+  return ::stat(SysPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+AnsiString ShortToLongPath(std::string_view path) { return AnsiString(path); }
+AnsiString LongToShortPath(std::string_view path) { return AnsiString(path); }
+
+bool FolderOkEnabled(std::string_view path) { return DirExists(path); }
+
+AnsiString DirectoryDialogStart(std::string_view text, std::string_view initialDir) {
+  AnsiString name(text);
+  if (name.empty()) name = initialDir.empty() ? AnsiString("/") : AnsiString(initialDir);
+  if (!DirExists(name)) name = "/";
+  return name;
+}
+
+AnsiString TextWithChosenDir(std::string_view text, std::string_view name, bool multipleDirs) {
+  return Append(text, name, multipleDirs);
+}
+
+AnsiString AcceptDroppedPath(std::string_view name) {
+  if (!name.empty() && !DirExists(name) && FileExists(name)) return ExtractFilePath(NormalizeSeparators(name));
+  return AnsiString(name);
+}
+
+AnsiString TextAfterDrop(std::string_view text, const std::vector<AnsiString>& names, bool multipleDirs) {
+  AnsiString result(text);
+  for (const AnsiString& n : names) {
+    result = Append(result, AcceptDroppedPath(n), multipleDirs);
+    if (!multipleDirs) break;
+  }
+  return result;
+}
+
+AnsiString ConvertDirText(std::string_view text, bool multipleDirs, AnsiString (*convert)(std::string_view)) {
+  if (!multipleDirs) return convert(text);
+  AnsiString out;
+  for (const AnsiString& part : SplitDirs(text)) {
+    const AnsiString c = convert(part);
+    if (c.empty()) continue;
+    if (!out.empty()) out += ';';
+    out += c;
+  }
+  return out;
+}

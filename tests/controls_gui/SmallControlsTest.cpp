@@ -1,0 +1,443 @@
+// The small controls on screen: the speed button's press, groups and repeat; the combo
+// and directory edits' button, keys, dialog and drops; the folder dialog; the pane
+// splitter's button and drag among aligned panels.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <fstream>
+
+#include "controls/gui/BrowseFolderDlg.h"
+#include "controls/gui/ComboEdit.h"
+#include "controls/gui/FlatSpeedButton.h"
+#include "controls/gui/PaneSplitter.h"
+#include "platform/core/Files.h"
+#include "platform/gui/ActnList.h"
+#include "platform/gui/Align.h"
+#include "platform/gui/Clipbrd.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
+#include "platform_gui/SendKey.h"
+#include "test_support/TempDir.h"
+
+// Speed button -------------------------------------------------------------------------
+
+TEST(FlatSpeedButton, PressMoveAndReleaseDecideTheClick) {
+  TFlatSpeedButton b;
+  int clicks = 0;
+  b.OnClick = [&](TObject*) { ++clicks; };
+  struct Step {
+    const char* what;
+    int x, y;  // where the pointer goes
+    TButtonState state;
+  };
+  // Pressed inside, out and back in, released inside: one click.
+  b.MouseDown(TMouseButton::mbLeft, 0, 5, 5);
+  EXPECT_EQ(b.State(), TButtonState::bsDown);
+  b.MouseMove(0, 40, 5);
+  EXPECT_EQ(b.State(), TButtonState::bsUp);
+  b.MouseMove(0, 6, 6);
+  EXPECT_EQ(b.State(), TButtonState::bsDown);
+  b.MouseUp(TMouseButton::mbLeft, 0, 6, 6);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(b.State(), TButtonState::bsUp);
+  // Pressed, moved out, released outside: no click.
+  b.MouseDown(TMouseButton::mbLeft, 0, 5, 5);
+  b.MouseMove(0, 40, 40);
+  b.MouseUp(TMouseButton::mbLeft, 0, 40, 40);
+  EXPECT_EQ(clicks, 1);
+  // The same through Qt's mouse events.
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(60, 5), QPointF(60, 5), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(&b, &press);
+  QApplication::sendEvent(&b, &release);
+  EXPECT_EQ(clicks, 1);
+  QMouseEvent inside(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                     Qt::NoModifier);
+  QApplication::sendEvent(&b, &press);
+  QApplication::sendEvent(&b, &inside);
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST(FlatSpeedButton, GroupsLatchLikeRadioButtons) {
+  QWidget parent;
+  TFlatSpeedButton a(&parent), b(&parent), other(&parent);
+  for (TFlatSpeedButton* x : {&a, &b}) x->SetGroupIndex(1);
+  other.SetGroupIndex(2);
+  other.SetDown(true);
+  TFlatSpeedButton plain(&parent);
+  plain.SetDown(true);  // no group: no latch
+  EXPECT_FALSE(plain.Down());
+
+  a.MouseDown(TMouseButton::mbLeft, 0, 5, 5);
+  a.MouseUp(TMouseButton::mbLeft, 0, 5, 5);
+  EXPECT_TRUE(a.Down());
+  EXPECT_EQ(a.State(), TButtonState::bsExclusive);
+  b.SetDown(true);
+  EXPECT_TRUE(b.Down());
+  EXPECT_FALSE(a.Down());
+  EXPECT_EQ(a.State(), TButtonState::bsUp);
+  EXPECT_TRUE(other.Down());  // another group
+  // AllowAllUp off: the latched button cannot be released.
+  b.MouseDown(TMouseButton::mbLeft, 0, 5, 5);
+  b.MouseUp(TMouseButton::mbLeft, 0, 5, 5);
+  EXPECT_TRUE(b.Down());
+  // Latching with AllowAllUp hands it to the others of the group.
+  a.SetAllowAllUp(true);
+  EXPECT_TRUE(b.AllowAllUp());
+  b.SetDown(false);
+  EXPECT_FALSE(b.Down());
+}
+
+TEST(FlatSpeedButton, DisabledStateModalResultAndRepeat) {
+  TForm form;
+  auto* b = new TFlatSpeedButton(&form);
+  TBitmap glyph(8, 8, clFuchsia);
+  glyph.Fill(Rect(2, 2, 6, 6), clRed);
+  glyph.Transparent = true;
+  b->SetGlyph(glyph);
+  b->setEnabled(false);
+  EXPECT_EQ(b->State(), TButtonState::bsDisabled);
+  // The disabled picture is embossed: the shadow colour where the glyph was red.
+  const QImage img = b->RenderToImage();
+  const QColor shadow = QColor::fromRgb(GetRValue(ColorToRGB(clBtnShadow)), GetGValue(ColorToRGB(clBtnShadow)),
+                                        GetBValue(ColorToRGB(clBtnShadow)));
+  const int gx = (25 - 8) / 2, gy = (25 - 8) / 2;
+  EXPECT_EQ(img.pixelColor(gx + 3, gy + 3), shadow);
+  b->setEnabled(true);
+  EXPECT_EQ(b->State(), TButtonState::bsUp);
+  EXPECT_EQ(b->RenderToImage().pixelColor(gx + 3, gy + 3), QColor(Qt::red));
+
+  // A click sets the form's ModalResult.
+  b->ModalResult = mrOk;
+  b->Click();
+  EXPECT_EQ(form.ModalResult(), mrOk);
+
+  // Auto-repeat: clicks while the button is held, none after the release.
+  int clicks = 0;
+  b->OnClick = [&](TObject*) { ++clicks; };
+  b->AllowTimer = true;
+  b->MouseDown(TMouseButton::mbLeft, 0, 5, 5);
+  ASSERT_NE(b->RepeatTimer(), nullptr);
+  EXPECT_EQ(b->RepeatTimer()->Interval(), 500);
+  b->RepeatTimer()->Timer();
+  EXPECT_EQ(b->RepeatTimer()->Interval(), 100);
+  b->RepeatTimer()->Timer();
+  EXPECT_EQ(clicks, 2);
+  b->MouseMove(0, 50, 50);  // held outside: no repeat
+  b->RepeatTimer()->Timer();
+  EXPECT_EQ(clicks, 2);
+  b->MouseMove(0, 5, 5);
+  b->MouseUp(TMouseButton::mbLeft, 0, 5, 5);
+  EXPECT_EQ(clicks, 3);
+  EXPECT_FALSE(b->RepeatTimer()->Enabled());
+}
+
+// Combo edit ----------------------------------------------------------------------------
+
+TEST(ComboEdit, DirectInputAndReadOnly) {
+  TComboEdit e;
+  e.resize(150, 21);
+  int buttonClicks = 0;
+  e.OnButtonClick = [&](TObject*) { ++buttonClicks; };
+  e.SetText("abc");
+  e.SetDirectInput(false);
+  e.end(false);
+  SendKey(&e, Qt::Key_X, Qt::NoModifier, "x");
+  SendKey(&e, Qt::Key_Backspace, Qt::NoModifier, "\b");
+  Clipboard().SetAsText("pasted");
+  SendKey(&e, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(e.Text(), "abc");
+  SendKey(&e, Qt::Key_Down, Qt::AltModifier);
+  e.Button()->Click();
+  EXPECT_EQ(buttonClicks, 2);
+  // The paste action leaves it alone too.
+  TForm form;
+  TActionList list(&form);
+  auto* paste = list.AddAction<TEditAction>("EditPaste1", TEditActionKind::eaPaste);
+  e.setParent(&form);
+  form.Show();
+  QApplication::setActiveWindow(&form);
+  e.setFocus();
+  paste->Update();
+  EXPECT_FALSE(paste->Enabled());
+  e.SetDirectInput(true);
+  paste->Update();
+  EXPECT_TRUE(paste->Enabled());
+  SendKey(&e, Qt::Key_X, Qt::NoModifier, "x");
+  EXPECT_EQ(e.Text(), "abcx");
+
+  // ReadOnly: no typing and no button, unless AlwaysEnable.
+  e.SetReadOnly(true);
+  SendKey(&e, Qt::Key_Y, Qt::NoModifier, "y");
+  SendKey(&e, Qt::Key_Down, Qt::AltModifier);
+  e.Button()->Click();
+  EXPECT_EQ(e.Text(), "abcx");
+  EXPECT_EQ(buttonClicks, 2);
+  e.AlwaysEnable = true;
+  SendKey(&e, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(buttonClicks, 3);
+  form.Hide();
+  e.setParent(nullptr);
+}
+
+TEST(ComboEdit, EnterPressesTheDialogsDefaultButtonAndTheButtonFitsInside) {
+  TScriptedDialogsScope dialogs;
+  TForm form;
+  form.setObjectName("TFindDlg");
+  auto* e = new TComboEdit(&form);
+  e->SetBounds(8, 8, 150, 21);
+  auto* ok = new TButton(&form, "OK");
+  ok->move(8, 40);
+  ok->ModalResult = mrOk;
+  ok->SetDefault(true);
+  dialogs->AnswerForm("TFindDlg", [&](TForm&) {
+    e->setFocus();
+    SendKey(e, Qt::Key_Return, Qt::NoModifier, "\r");
+  });
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+
+  // The button sits inside the edit's frame at the right; the text stops before it.
+  const QRect button = e->Button()->parentWidget()->geometry();
+  EXPECT_EQ(button.right(), e->width() - 3);
+  EXPECT_EQ(button.width(), 21);
+  EXPECT_EQ(e->textMargins().right(), 23);
+  // Never lower than its minimum height; the ellipsis kind keeps its width.
+  e->resize(150, 5);
+  EXPECT_EQ(e->height(), e->MinHeight());
+  e->SetGlyphKind(TGlyphKind::gkEllipsis);
+  EXPECT_EQ(e->ButtonWidth(), 21);
+  e->SetGlyphKind(TGlyphKind::gkDropDown);
+  EXPECT_EQ(e->ButtonWidth(), GetSystemMetrics(SM_CXVSCROLL));
+  e->SetGlyphKind(TGlyphKind::gkCustom);
+  e->SetButtonWidth(0);
+  EXPECT_FALSE(e->Button()->parentWidget()->isVisibleTo(e));
+  int clicks = 0;
+  e->OnButtonClick = [&](TObject*) { ++clicks; };
+  SendKey(e, Qt::Key_Down, Qt::AltModifier);  // no button, no click key
+  EXPECT_EQ(clicks, 0);
+}
+
+TEST(DirectoryEdit, TheButtonOpensTheFolderDialogAtAnExistingFolder) {
+  TempDir dir;
+  const AnsiString travels = dir.Path() + "/Travels";
+  ForceDirectories(travels);
+  TScriptedDialogsScope dialogs;
+  TDirectoryEdit e;
+  e.DialogText = Ansi("Каталог раскладок");
+  std::vector<std::string> log;
+  e.OnButtonClick = [&](TObject*) { log.push_back("button"); };
+  e.OnAfterDialog = [&](TObject*, AnsiString& name, bool& action) {
+    log.push_back("after " + name + (action ? " yes" : " no"));
+  };
+
+  // A text naming no folder: the dialog starts at the root.
+  e.SetText(dir.Path() + "/Missing");
+  dialogs->AnswerDirectory(travels + "/");
+  e.DoClick();
+  ASSERT_EQ(dialogs->DirectoryDialogs().size(), 1u);
+  EXPECT_EQ(dialogs->DirectoryDialogs()[0].first, Ansi("Каталог раскладок"));
+  EXPECT_EQ(dialogs->DirectoryDialogs()[0].second, "/");
+  EXPECT_EQ(e.Text(), travels);  // without the trailing separator
+  EXPECT_EQ(e.InitialDir, travels);
+
+  // Cancelled: the text stays.
+  dialogs->AnswerDirectory(std::nullopt);
+  e.DoClick();
+  EXPECT_EQ(dialogs->DirectoryDialogs()[1].second, travels);
+  EXPECT_EQ(e.Text(), travels);
+
+  // OnBeforeDialog may stop it; MultipleDirs appends.
+  e.OnBeforeDialog = [](TObject*, AnsiString&, bool& action) { action = false; };
+  e.DoClick();
+  EXPECT_EQ(dialogs->DirectoryDialogs().size(), 2u);
+  e.OnBeforeDialog = nullptr;
+  e.MultipleDirs = true;
+  dialogs->AnswerDirectory(dir.Path());
+  e.DoClick();
+  EXPECT_EQ(e.Text(), travels + ";" + dir.Path());
+  EXPECT_EQ(log, (std::vector<std::string>{"button", "after " + travels + " yes", "button",
+                                           "after " + travels + " no", "button", "button",
+                                           "after " + dir.Path() + " yes"}));
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+  EXPECT_EQ(e.GetLongName(), e.Text());
+}
+
+TEST(DirectoryEdit, DroppedFilesGiveTheirFolder) {
+  TempDir dir;
+  const AnsiString file = dir.Path() + "/a.tw";
+  std::ofstream(SysPath(file)) << "x";
+  TDirectoryEdit e;
+  EXPECT_TRUE(e.AcceptFiles());
+  int drops = 0;
+  e.OnDropFiles = [&](TObject*) { ++drops; };
+  e.SetText("/old");
+  e.DropFiles({file, "/second"});
+  EXPECT_EQ(e.Text(), dir.Path() + "/");
+  const AnsiString deep = "/" + AnsiString(280, 'd');
+  e.DropFiles({deep});
+  EXPECT_EQ(e.Text(), deep);  // the whole name, past 255 characters
+  e.MultipleDirs = true;
+  e.DropFiles({file, "/second"});
+  EXPECT_EQ(e.Text(), deep + ";" + dir.Path() + "/;/second");
+  EXPECT_EQ(drops, 3);
+}
+
+TEST(BrowseFolderDlg, StartsAtAnExistingFolderAndTakesOnlyDirectories) {
+  TempDir dir;
+  TScriptedDialogsScope dialogs;
+  AnsiString name = dir.Path() + "/nowhere";
+  dialogs->AnswerDirectory(dir.Path() + "/");
+  ASSERT_TRUE(BrowseDirectory(name, "x", 0));
+  EXPECT_EQ(dialogs->DirectoryDialogs()[0].second, "/");
+  EXPECT_EQ(name, dir.Path());
+  // A folder that is not there is no choice.
+  dialogs->AnswerDirectory(dir.Path() + "/gone");
+  EXPECT_FALSE(BrowseDirectory(name, "x", 0));
+  EXPECT_EQ(dialogs->DirectoryDialogs()[1].second, dir.Path());
+  EXPECT_EQ(name, dir.Path());
+  TBrowseFolderDlg d;
+  d.FolderName = dir.Path();
+  dialogs->AnswerDirectory("/");
+  ASSERT_TRUE(d.Execute());
+  EXPECT_EQ(d.FolderName, "/");
+  EXPECT_EQ(d.SelectedName, "/");
+}
+
+// Pane splitter ---------------------------------------------------------------------------
+
+namespace {
+
+// A window as the ration window has it: a client panel, a bottom panel under a
+// bottom-aligned pane splitter with MinSize 1.
+struct Panes {
+  QWidget parent;
+  TCustomControl* client;
+  TCustomControl* bottom;
+  TPaneSplitter* bar;
+  std::vector<std::string> log;
+  Panes() {
+    parent.resize(400, 300);
+    client = new TCustomControl(&parent);
+    bottom = new TCustomControl(&parent);
+    bottom->setGeometry(0, 200, 400, 100);
+    SetAlign(bottom, TAlign::alBottom);
+    bar = new TPaneSplitter(&parent, TAlign::alBottom);
+    bar->setGeometry(0, 190, 400, 10);
+    bar->MinSize = 1;
+    SetAlign(client, TAlign::alClient);
+    AlignControls(&parent);
+    bar->OnMaximize = [this](TObject*) { log.push_back("max"); };
+    bar->OnRestore = [this](TObject*) { log.push_back("restore"); };
+  }
+  TPoint ButtonCentre() const {
+    const TRect b = bar->ButtonRect();
+    return {(b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2};
+  }
+};
+
+}  // namespace
+
+TEST(PaneSplitter, TheButtonCollapsesTheControlBelowAndRestoresIt) {
+  Panes p;
+  EXPECT_EQ(p.bar->FindControl(), p.bottom);
+  EXPECT_EQ(p.bar->Version(), "TPaneSplitter v2.03");
+  const TPoint c = p.ButtonCentre();
+  p.bar->MouseDown(TMouseButton::mbLeft, 0, c.X, c.Y);
+  p.bar->MouseMove(0, c.X + 30, c.Y + 2);  // along the bar and a little across: still a click
+  p.bar->MouseUp(TMouseButton::mbLeft, 0, c.X + 30, c.Y + 2);
+  EXPECT_TRUE(p.bar->Maximized());
+  EXPECT_EQ(p.bottom->height(), 1);
+  EXPECT_EQ(p.client->height(), 300 - 1 - 10);
+  p.bar->MouseDown(TMouseButton::mbLeft, 0, c.X, c.Y);
+  p.bar->MouseUp(TMouseButton::mbLeft, 0, c.X, c.Y);
+  EXPECT_FALSE(p.bar->Maximized());
+  EXPECT_EQ(p.bottom->height(), 100);
+  EXPECT_EQ(p.log, (std::vector<std::string>{"max", "restore"}));
+
+  // The window shrinks to nothing (minimised) and comes back: the panes keep their sizes.
+  p.bar->SetMaximized(true);
+  p.parent.resize(400, 0);
+  p.parent.resize(600, 500);
+  AlignControls(&p.parent);
+  EXPECT_EQ(p.bottom->height(), 1);
+  p.bar->SetMaximized(false);
+  EXPECT_EQ(p.bottom->height(), 100);
+}
+
+TEST(PaneSplitter, ADragToMinSizeCollapsesOnceAndAWiggleOnTheButtonIsUndone) {
+  Panes p;
+  // The pointer at a height of the window, in the bar's coordinates of the moment (the
+  // bar follows the drag).
+  auto y = [&](int parentY) { return parentY - p.bar->y(); };
+  // Drag the bar down to the bottom: the panel below reaches MinSize.
+  p.bar->MouseDown(TMouseButton::mbLeft, 0, 20, y(195));
+  p.bar->MouseMove(0, 20, y(260));
+  p.bar->MouseMove(0, 20, y(400));
+  p.bar->MouseUp(TMouseButton::mbLeft, 0, 20, y(400));
+  EXPECT_TRUE(p.bar->Maximized());
+  EXPECT_EQ(p.bottom->height(), 1);
+  EXPECT_EQ(p.log, (std::vector<std::string>{"max"}));
+  // Dragged up again by 60 pixels: restored.
+  p.bar->MouseDown(TMouseButton::mbLeft, 0, 20, y(294));
+  p.bar->MouseMove(0, 20, y(234));
+  p.bar->MouseUp(TMouseButton::mbLeft, 0, 20, y(234));
+  EXPECT_FALSE(p.bar->Maximized());
+  EXPECT_EQ(p.bottom->height(), 61);
+  EXPECT_EQ(p.log, (std::vector<std::string>{"max", "restore"}));
+  // Pressing the button, moving 3 pixels across and releasing on it is a click; the
+  // bar does not keep the 3 pixels.
+  const TPoint c = p.ButtonCentre();
+  const int at = p.bar->y() + c.Y;
+  p.bar->MouseDown(TMouseButton::mbLeft, 0, c.X, y(at));
+  p.bar->MouseMove(0, c.X, y(at + 3));
+  p.bar->MouseUp(TMouseButton::mbLeft, 0, c.X, y(at + 3));
+  EXPECT_TRUE(p.bar->Maximized());
+  p.bar->SetMaximized(false);
+  EXPECT_EQ(p.bottom->height(), 61);
+}
+
+TEST(PaneSplitter, WithoutANeighbourTheButtonDoesNothing) {
+  QWidget parent;
+  parent.resize(300, 200);
+  TPaneSplitter bar(&parent, TAlign::alBottom);
+  bar.setGeometry(0, 190, 300, 10);
+  int events = 0;
+  bar.OnMaximize = [&](TObject*) { ++events; };
+  const TRect b = bar.ButtonRect();
+  bar.MouseDown(TMouseButton::mbLeft, 0, b.Left + 5, b.Top + 2);
+  bar.MouseUp(TMouseButton::mbLeft, 0, b.Left + 5, b.Top + 2);
+  EXPECT_FALSE(bar.Maximized());
+  EXPECT_EQ(events, 0);
+}
+
+TEST(PaneSplitter, PaintingTheButton) {
+  Panes p;
+  p.bar->show();
+  // Over the button it lights up and the cursor is the button's.
+  const TPoint c = p.ButtonCentre();
+  p.bar->MouseMove(0, c.X, c.Y);
+  EXPECT_TRUE(p.bar->Highlighted());
+  EXPECT_EQ(p.bar->Cursor(), crDefault);
+  p.bar->MouseMove(0, 3, 3);
+  EXPECT_FALSE(p.bar->Highlighted());
+  EXPECT_EQ(p.bar->Cursor(), crVSplit);
+  const QImage img = p.bar->RenderToImage();
+  const TRect b = p.bar->ButtonRect();
+  EXPECT_EQ(img.pixelColor(b.Left, b.Top), QColor(128, 128, 128));
+  EXPECT_EQ(img.pixelColor(b.Left + 1, b.Top + 1), QColor(Qt::white));
+  // The arrows are navy, the texture has white and navy dots.
+  int navy = 0, white = 0;
+  for (int y = b.Top + 2; y < b.Bottom - 2; ++y)
+    for (int x = b.Left + 2; x < b.Right - 2; ++x) {
+      const QColor px = img.pixelColor(x, y);
+      navy += px == QColor(0, 0, 128);
+      white += px == QColor(Qt::white);
+    }
+  EXPECT_GT(navy, 10);
+  EXPECT_GT(white, 10);
+}
