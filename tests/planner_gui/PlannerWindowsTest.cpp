@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QClipboard>
 #include <deque>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "examples/ExampleBuild.h"
 #include "planner/app/Globals.h"
 #include "planner/app/ProgramVersion.h"
+#include "planner/gui/HelpForm.h"
 #include "planner/gui/MainForm.h"
 #include "planner/gui/RefMenuForm.h"
 #include "planner/gui/RowTreeView.h"
@@ -422,4 +424,16 @@ TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
   EXPECT_EQ(f->DayListView()->Model().Items()->Count(), 0);  // never built
   f->ShowTab(1);
   EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
+}
+
+TEST_F(PlannerWindows, HelpTopicsOpenTheirPages) {
+  Trigger("HelpDayMenu");
+  THelpForm& help = form_->HelpForm();
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.Context(), 2150);
+  EXPECT_NE(help.Browser()->toPlainText().toStdString().find("Составление меню на каждый день"), std::string::npos);
+  Trigger("HelpContents");
+  EXPECT_EQ(help.Context(), 0);
+  EXPECT_NE(help.Browser()->toHtml().toStdString().find("help:2160"), std::string::npos);
+  help.close();
 }
