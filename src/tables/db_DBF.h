@@ -186,6 +186,12 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   void DisplayTextTo(std::int64_t n, AnsiString& out);
   // The raw text as a view of the record buffer, valid until the buffer changes.
   std::string_view FieldView(std::int64_t n) const;
+  // Reads of a field in another image of a record of this table (a dataset's buffer),
+  // as FieldView, NumberGet, LogicGet and DisplayTextTo read the record buffer.
+  std::string_view FieldViewIn(const char* record, std::int64_t n) const;
+  double NumberGetIn(const char* record, std::int64_t n);
+  bool LogicGetIn(const char* record, std::int64_t n) const;
+  void DisplayTextIn(const char* record, std::int64_t n, AnsiString& out);
   virtual void TextPutByName(std::string_view name, std::string_view text);
   virtual void TextPut(std::int64_t n, std::string_view text);
   virtual void Undelete();
