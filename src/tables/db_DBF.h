@@ -183,7 +183,7 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   virtual AnsiString DisplayTextByName(std::string_view name);
   virtual AnsiString DisplayText(std::int64_t n);
   // DisplayText into a string the caller reuses (a scan allocates nothing per field).
-  void DisplayTextTo(std::int64_t n, AnsiString& out);
+  void DisplayTextTo(std::int64_t n, AnsiString& out) { DisplayTextIn(record_.data(), n, out); }
   // The raw text as a view of the record buffer, valid until the buffer changes.
   std::string_view FieldView(std::int64_t n) const;
   // Reads of a field in another image of a record of this table (a dataset's buffer),

@@ -494,8 +494,6 @@ AnsiString DBO_dBaseFld::DisplayText(std::int64_t n) {
   return text;
 }
 
-void DBO_dBaseFld::DisplayTextTo(std::int64_t n, AnsiString& out) { DisplayTextIn(record_.data(), n, out); }
-
 void DBO_dBaseFld::DisplayTextIn(const char* record, std::int64_t n, AnsiString& out) {
   if (!InRange(n)) return out.clear();
   const TdbFieldDesc& d = Desc(n);
