@@ -477,19 +477,7 @@ void DBobjNTXTag::BuildFromSort(TdbSort& sort) {
 DBobjNTXFile::DBobjNTXFile(DBO_dBHandler* table, std::string_view name, bool create, bool overwrite, bool shared,
                            bool readWrite)
     : DBobjIndexFileBase(table, name, create, overwrite, shared, readWrite, ".NTX") {
-  if (!disk_) return;
-  if (created_) {
-    nextBlock_ = 0;
-    counter_ = 1;
-    return;
-  }
-  auto tag = std::make_unique<DBobjNTXTag>(*this, stem_);
-  if (!tag->HeaderRead()) {
-    invalid_ = true;
-    return;
-  }
-  tags_.push_back(std::move(tag));
-  ResetBlock();
+  if (OpenSingleTag<DBobjNTXTag>(*this)) ResetBlock();
 }
 
 DBobjNTXFile::~DBobjNTXFile() { tags_.clear(); }

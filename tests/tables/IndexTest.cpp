@@ -13,6 +13,7 @@
 #include "tables/db_cdx.h"
 #include "tables/db_create.h"
 #include "tables/db_dbsy.h"
+#include "tables/db_ndx.h"
 #include "tables/db_ntx.h"
 #include "tables/db_sort.h"
 
@@ -144,10 +145,12 @@ struct Key {
   bool operator==(const Key& o) const { return n == o.n && t == o.t; }
 };
 
+bool gBlankDateLast = false;
+
 Key KeyOf(const TagDef& tag, const Row& r) {
   std::string name = TrimRight(r.name);
   if (std::string_view(tag.key) == "CODE") return {r.code, ""};
-  if (std::string_view(tag.key) == "BORN") return {static_cast<double>(r.born), ""};
+  if (std::string_view(tag.key) == "BORN") return {r.born == 0 && gBlankDateLast ? 1e100 : r.born, ""};
   if (std::string_view(tag.key) == "UPPER(NAME)") {
     AnsiString u = name;
     ExpUpper(u, true);
@@ -177,9 +180,14 @@ std::vector<std::int64_t> Expected(const TagDef& tag, const std::vector<Row>& ro
 struct IndexFormat {
   const char* ext;
   bool descending;  // whether the format keeps descending tags
+  bool forConditions;
+  bool blankDateLast;  // an empty date sorts after every date
+  bool recordOrder;    // equal keys kept by record number (else as they came)
   // Creates the files; returns their names for IndexOpen.
   std::function<std::vector<AnsiString>(DBO_dBHandler&, const AnsiString& dir, const std::vector<TagDef>&)> make;
 };
+
+void PrintTo(const IndexFormat& f, std::ostream* os) { *os << f.ext; }
 
 std::vector<AnsiString> MakeCdx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
   DBobjCDXFile f(&t, dir + "/T.CDX", true, true);
@@ -194,6 +202,18 @@ std::vector<AnsiString> MakeNtx(DBO_dBHandler& t, const AnsiString& dir, const s
     DBobjNTXFile f(&t, dir + "/" + d.name, true, true);
     EXPECT_TRUE(f.HeaderValid());
     f.AddTag(d.key, d.forExpr, d.unique, d.descending);
+    names.push_back(f.IndexFileName());
+  }
+  return names;
+}
+
+std::vector<AnsiString> MakeNdx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
+  std::vector<AnsiString> names;
+  for (const TagDef& d : tags) {
+    if (*d.forExpr) continue;  // no FOR conditions in this format
+    DBobjNDXFile f(&t, dir + "/" + d.name, true, true);
+    EXPECT_TRUE(f.HeaderValid());
+    f.AddTag(d.key, d.unique);
     names.push_back(f.IndexFileName());
   }
   return names;
@@ -261,7 +281,26 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
                   }) == keys.end());
       return;
     }
-    const std::vector<std::int64_t> want = Expected(tag, rows_);
+    std::vector<std::int64_t> want = Expected(tag, rows_);
+    if (!GetParam().recordOrder) {
+      // Equal keys in any order: compare the keys met and the records of each key.
+      auto keyed = [&](std::vector<std::int64_t> recs) {
+        std::vector<std::pair<Key, std::int64_t>> k;
+        for (std::int64_t r : recs) k.emplace_back(KeyOf(tag, rows_[static_cast<std::size_t>(r - 1)]), r);
+        std::stable_sort(k.begin(), k.end(), [](auto& a, auto& b) { return a.first < b.first; });
+        return k;
+      };
+      const auto g = keyed(got), w = keyed(want);
+      ASSERT_EQ(g.size(), w.size());
+      for (std::size_t i = 0; i + 1 < got.size(); ++i)
+        EXPECT_FALSE(KeyOf(tag, rows_[static_cast<std::size_t>(got[i + 1] - 1)]) <
+                     KeyOf(tag, rows_[static_cast<std::size_t>(got[i] - 1)]));
+      std::vector<std::int64_t> gs = got, ws = want;
+      std::sort(gs.begin(), gs.end());
+      std::sort(ws.begin(), ws.end());
+      EXPECT_TRUE(gs == ws);
+      return;
+    }
     ASSERT_EQ(got.size(), want.size());
     EXPECT_TRUE(got == want);
     std::vector<std::int64_t> back;
@@ -277,13 +316,15 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
     for (const AnsiString& f : files) ASSERT_EQ(h.IndexOpen(f), 0) << f;
   }
 
+  void SetUp() override { gBlankDateLast = GetParam().blankDateLast; }
+
   TempDir dir_;
   std::mt19937 rng_{12345};
   std::vector<Row> rows_;
   const std::vector<TagDef> tags_ = [] {
     std::vector<TagDef> t;
     for (const TagDef& d : kTags)
-      if (GetParam().descending || !d.descending) t.push_back(d);
+      if ((GetParam().descending || !d.descending) && (GetParam().forConditions || !*d.forExpr)) t.push_back(d);
     return t;
   }();
 };
@@ -508,7 +549,9 @@ TEST_P(TablesIndex, DamagedFilesAreRefusedWithoutCrashOrHang) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, TablesIndex,
-                         ::testing::Values(IndexFormat{".CDX", true, MakeCdx}, IndexFormat{".NTX", false, MakeNtx}),
+                         ::testing::Values(IndexFormat{".CDX", true, true, false, true, MakeCdx},
+                                           IndexFormat{".NTX", false, true, false, true, MakeNtx},
+                                           IndexFormat{".NDX", false, false, true, false, MakeNdx}),
                          [](const auto& info) { return std::string(info.param.ext + 1); });
 
 // --- CDX layout ---------------------------------------------------------------------------------
@@ -734,6 +777,28 @@ TEST_F(TablesNtxFile, DeletingKeysOfInteriorPagesAndEmptiedLeavesKeepsTheOrder) 
       names[r] = n;
     }
     check();
+  }
+}
+
+// --- NDX layout --------------------------------------------------------------------------------
+
+TEST(TablesNdx, PageSizesAndTheEmptyFile) {
+  TempDir dir;
+  const AnsiString t = dir.Path() + "/d.dbf";
+  CreateDbfTable(t, 0x03, {{"A", 'C', 10}, {"B", 'C', 20}, {"N", 'N', 6}, {"D", 'D'}}, {.Overwrite = true});
+  DBO_dBHandler h(t, false, true);
+  struct Case {
+    const char* expr;
+    std::int64_t item, keys;
+  };
+  for (const Case& c : {Case{"A", 20, 25}, Case{"B", 28, 18}, Case{"N", 20, 25}, Case{"D", 20, 25}}) {
+    DBobjNDXFile f(&h, c.expr, true, true);
+    DBobjNDXTag* tag = f.AddTag(c.expr, false);
+    ASSERT_NE(tag, nullptr);
+    EXPECT_EQ(tag->ItemSize(), c.item) << c.expr;
+    EXPECT_EQ(tag->MaxKeys(), c.keys) << c.expr;
+    // An empty table: the header page and one empty root page.
+    EXPECT_EQ(ReadBytes(f.IndexFileName()).size(), 1024u);
   }
 }
 
