@@ -76,6 +76,20 @@ void DBobjIndexTagBase::InitExpressions(std::string_view keyExpr, std::string_vi
   }
 }
 
+std::string DBobjIndexTagBase::TextKey(const TdbExpValue& value) const {
+  AnsiString t = value.kind == ek::Logical ? AnsiString(value.logical ? "T" : "F")
+                 : value.kind == ek::Text  ? value.text
+                                           : AnsiString(FloatToStr(value.number));
+  if (static_cast<std::int64_t>(t.size()) > keyLength_) t.resize(static_cast<std::size_t>(keyLength_));
+  StrTrimRight(t);
+  return t;
+}
+
+double DBobjIndexTagBase::NumberKey(const TdbExpValue& value) {
+  const double d = value.kind == ek::Text ? 0 : value.number;
+  return value.kind == ek::Date && !(d >= 0.1) ? kEmptyExpDate : d;
+}
+
 std::string DBobjIndexTagBase::RecordKey() {
   TdbExpValue v;
   if (!keyExp_ || keyExp_->EvaluateToBuffer(v) == ek::None) return {};

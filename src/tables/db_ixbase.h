@@ -102,6 +102,11 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   virtual void HeaderWrite() = 0;
   // The stored form of an evaluated key.
   virtual std::string KeyFormat(const TdbExpValue& value) const = 0;
+  // A text key: a logical as T or F, a number as its text; cut to the key length, without
+  // trailing blanks.
+  std::string TextKey(const TdbExpValue& value) const;
+  // The number of a numeric or date key; an empty date as 1e100 (after every date).
+  static double NumberKey(const TdbExpValue& value);
   // Whether interior entries keep the record number of their child's last key.
   virtual bool InteriorHasRecNo() const { return true; }
   // Whether the last entry of an interior page is keyless (above all keys).

@@ -1,5 +1,6 @@
 #include "tables/db_cdx.h"
 #include "tables/db_ixbase.h"
+#include "tables/db_mdx.h"
 #include "tables/db_ndx.h"
 #include "tables/db_ntx.h"
 
@@ -7,4 +8,5 @@ void RegisterBuiltinIndexFormats(const std::function<void(std::string_view, TdbI
   RegisterCdxFormat(add);
   RegisterNtxFormat(add);
   RegisterNdxFormat(add);
+  RegisterMdxFormat(add);
 }

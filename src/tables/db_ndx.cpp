@@ -29,15 +29,9 @@ DBobjNDXTag::DBobjNDXTag(DBobjNDXFile& file, std::string_view name) : DBobjIndex
 
 std::string DBobjNDXTag::KeyFormat(const TdbExpValue& value) const {
   if (keyType_ == 'C') {
-    AnsiString t = value.kind == ek::Logical ? AnsiString(value.logical ? "T" : "F")
-                   : value.kind == ek::Text  ? value.text
-                                             : AnsiString(FloatToStr(value.number));
-    if (static_cast<std::int64_t>(t.size()) > keyLength_) t.resize(static_cast<std::size_t>(keyLength_));
-    StrTrimRight(t);
-    return t;
+    return TextKey(value);
   }
-  double d = value.kind == ek::Text ? 0 : value.number;
-  if (keyType_ == 'D' && !(d >= 0.1)) d = kEmptyExpDate;  // the empty date sorts last
+  double d = NumberKey(value);  // the empty date sorts last
   return SortFormOfDouble(d);
 }
 

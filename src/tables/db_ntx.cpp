@@ -39,12 +39,7 @@ std::string DBobjNTXTag::KeyFormat(const TdbExpValue& value) const {
     AnsiString t = DBFDate().JulianToDBF(static_cast<std::int64_t>(j));
     return t.find(' ') != AnsiString::npos ? std::string("00000000") : t;
   }
-  AnsiString t = value.kind == ek::Logical ? AnsiString(value.logical ? "T" : "F")
-                 : value.kind == ek::Text  ? value.text
-                                           : AnsiString(FloatToStr(value.number));
-  if (static_cast<std::int64_t>(t.size()) > keyLength_) t.resize(static_cast<std::size_t>(keyLength_));
-  StrTrimRight(t);
-  return t;
+  return TextKey(value);
 }
 
 bool DBobjNTXTag::HeaderRead() {

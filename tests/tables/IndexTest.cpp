@@ -13,6 +13,7 @@
 #include "tables/db_cdx.h"
 #include "tables/db_create.h"
 #include "tables/db_dbsy.h"
+#include "tables/db_mdx.h"
 #include "tables/db_ndx.h"
 #include "tables/db_ntx.h"
 #include "tables/db_sort.h"
@@ -186,6 +187,14 @@ struct IndexFormat {
   // Creates the files; returns their names for IndexOpen.
   std::function<std::vector<AnsiString>(DBO_dBHandler&, const AnsiString& dir, const std::vector<TagDef>&)> make;
 };
+
+std::vector<AnsiString> MakeMdx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
+  DBobjMDXFile f(&t, dir + "/T.MDX", true, true);
+  EXPECT_TRUE(f.HeaderValid());
+  for (const TagDef& d : tags)
+    if (!d.descending) f.AddTag(d.name, d.key, d.forExpr, d.unique);
+  return {dir + "/T.MDX"};
+}
 
 void PrintTo(const IndexFormat& f, std::ostream* os) { *os << f.ext; }
 
@@ -551,7 +560,8 @@ TEST_P(TablesIndex, DamagedFilesAreRefusedWithoutCrashOrHang) {
 INSTANTIATE_TEST_SUITE_P(Formats, TablesIndex,
                          ::testing::Values(IndexFormat{".CDX", true, true, false, true, MakeCdx},
                                            IndexFormat{".NTX", false, true, false, true, MakeNtx},
-                                           IndexFormat{".NDX", false, false, true, false, MakeNdx}),
+                                           IndexFormat{".NDX", false, false, true, false, MakeNdx},
+                                           IndexFormat{".MDX", false, true, true, false, MakeMdx}),
                          [](const auto& info) { return std::string(info.param.ext + 1); });
 
 // --- CDX layout ---------------------------------------------------------------------------------
@@ -800,6 +810,61 @@ TEST(TablesNdx, PageSizesAndTheEmptyFile) {
     // An empty table: the header page and one empty root page.
     EXPECT_EQ(ReadBytes(f.IndexFileName()).size(), 1024u);
   }
+}
+
+// --- MDX layout ---------------------------------------------------------------------------------
+
+TEST(TablesMdx, NumbersArePackedDecimals) {
+  struct Case {
+    double v;
+    std::string bytes;  // the first three bytes
+  };
+  for (const Case& c : {Case{0.5, "\x34\x05\x50"}, Case{-0.5, "\x34\x85\x50"}, Case{9, "\x35\x05\x90"},
+                        Case{10, "\x36\x05\x10"}, Case{123.25, "\x37\x15\x12"}}) {
+    const std::string packed = DBobjMDXTag::PackNumber(c.v);
+    EXPECT_EQ(packed.substr(0, 3), c.bytes) << c.v;
+    EXPECT_EQ(DBobjMDXTag::UnpackNumber(reinterpret_cast<const std::uint8_t*>(packed.data())), c.v);
+  }
+}
+
+TEST(TablesMdx, TagTableSizesAndItsLimit) {
+  TempDir dir;
+  const AnsiString t = dir.Path() + "/m.dbf";
+  CreateDbfTable(t, 0x03, {{"A", 'C', 10}, {"N", 'N', 6}, {"D", 'D'}}, {.Overwrite = true});
+  DBO_dBHandler h(t, false, true);
+  h.BlankRecord();
+  h.Append();
+  AnsiString file;
+  {
+    DBobjMDXFile f(&h, "m", true, true);
+    file = f.IndexFileName();
+    struct Case {
+      const char* name;
+      const char* expr;
+      std::int64_t item, keys;
+    };
+    for (const Case& c : {Case{"TA", "A", 16, 62}, Case{"SN", "N", 16, 62}, Case{"RD", "D", 12, 83}}) {
+      DBobjMDXTag* tag = f.AddTag(c.name, c.expr, "", false);
+      ASSERT_NE(tag, nullptr);
+      EXPECT_EQ(tag->ItemSize(), c.item) << c.expr;
+      EXPECT_EQ(tag->MaxKeys(), c.keys) << c.expr;
+    }
+    // Tags are listed by name.
+    const std::string bytes = ReadBytes(file);
+    EXPECT_EQ(bytes[28], 3);
+    EXPECT_EQ(std::string(bytes.data() + 512 + 32 + 4), "RD");
+    EXPECT_EQ(std::string(bytes.data() + 512 + 64 + 4), "SN");
+    EXPECT_EQ(std::string(bytes.data() + 512 + 96 + 4), "TA");
+    EXPECT_EQ(bytes[512 + 32 + 17], 2);
+    EXPECT_EQ(bytes[512 + 96 + 17], 0);
+    for (int i = 3; i < DBobjMDXFile::kMaxTags; ++i) f.AddTag("T" + std::to_string(i), "A", "", false);
+    EXPECT_THROW(f.AddTag("ONEMORE", "A", "", false), EDbfError);  // would write over a tag's block
+    EXPECT_EQ(f.TagCount(), DBobjMDXFile::kMaxTags);
+  }
+  DBobjMDXFile again(&h, "m");
+  EXPECT_TRUE(again.HeaderValid());
+  EXPECT_EQ(again.TagCount(), DBobjMDXFile::kMaxTags);
+  EXPECT_EQ(again.TagByName("sn")->KeyExprText(), "N");
 }
 
 }  // namespace
