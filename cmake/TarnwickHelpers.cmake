@@ -1,8 +1,13 @@
 # tarnwick_library(<name> <dir> [DEPS ...]): a static library of every .cpp in <dir>
 # (globbed, so that adding a unit needs no edit here).
+# EXCLUDE: a regular expression of source paths left out (a subdirectory that is a
+# library of its own).
 function(tarnwick_library name dir)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "EXCLUDE" "DEPS" ${ARGN})
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(ARG_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${ARG_EXCLUDE}")
+  endif()
   if(NOT srcs)  # a subsystem with headers only so far
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)

@@ -318,6 +318,7 @@ void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
   };
   forgetRow();
   tree->DoItemDelete(item);
+  if (tree->itemDataOwner_) tree->itemDataOwner_(tree, item);
 
   // The handler may have added children or pointed the tree at the item again (the focus
   // may even have been handed back to it, selecting it anew): nothing may keep a

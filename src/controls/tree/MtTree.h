@@ -451,6 +451,12 @@ class TCustomMtTree : public TObject {
   TCellStyleSaveEvent OnCellStyleSave;
   TCellStyleSaveEvent OnCellStyleLoad;
   TMtItemEvent OnItemDeletion;
+  // The owner of the items' Data blocks (a document or a reference table bound to the
+  // tree): called for every deleted item right after OnItemDeletion, apart from it, so
+  // that whatever handler a window puts on OnItemDeletion, each block is freed exactly
+  // once. One owner at a time; an empty function lets go.
+  void SetItemDataOwner(TMtItemEvent release) { itemDataOwner_ = std::move(release); }
+  bool HasItemDataOwner() const { return static_cast<bool>(itemDataOwner_); }
   TMtItemExpandingEvent OnItemExpanding;
   TMtItemEvent OnItemExpand;
   TMtItemExpandingEvent OnItemCollapsing;
@@ -570,6 +576,7 @@ class TCustomMtTree : public TObject {
   // go when the running deletions have ended.
   std::vector<TMtTreeItem*> deletingItems_;
   std::vector<TMtTreeItem*> pendingDeletes_;
+  TMtItemEvent itemDataOwner_;
 };
 
 // Opens an update bracket of the tree for its lifetime.

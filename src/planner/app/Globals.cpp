@@ -119,14 +119,19 @@ void TdmGlobals::LoadSettings() {
   g.PackRef = reg.ReadBool(kGeneral, "PackRef", g.PackRef);
   g.DayMenuMode = reg.ReadBool(kGeneral, "DayMenuMode", g.DayMenuMode);
 
+  // A number read within [low, high], else the default.
+  auto ranged = [&reg](const char* name, std::int32_t def, std::int32_t low, std::int32_t high) {
+    const std::int32_t v = reg.ReadInteger(kDefaults, name, def);
+    return v >= low && v <= high ? v : def;
+  };
   d.DfltVeight = reg.ReadInteger(kDefaults, "DfltVeight", defaults.DfltVeight);
-  d.DfltDays = reg.ReadInteger(kDefaults, "DfltDays", defaults.DfltDays);
-  d.DfltMans = reg.ReadInteger(kDefaults, "DfltMans", defaults.DfltMans);
+  d.DfltDays = ranged("DfltDays", defaults.DfltDays, 1, kMaxRationDays);
+  d.DfltMans = ranged("DfltMans", defaults.DfltMans, 1, kMaxParticipants);
   d.DfltTourName = reg.ReadString(kDefaults, "DfltTourName", defaults.DfltTourName);
-  d.DfltRefCal = reg.ReadInteger(kDefaults, "DfltRefCal", defaults.DfltRefCal);
-  d.DfltRefAlb = reg.ReadInteger(kDefaults, "DfltRefAlb", RoundInt32(defaults.DfltRefAlb));
-  d.DfltRefFat = reg.ReadInteger(kDefaults, "DfltRefFat", RoundInt32(defaults.DfltRefFat));
-  d.DfltRefCarb = reg.ReadInteger(kDefaults, "DfltRefCarb", RoundInt32(defaults.DfltRefCarb));
+  d.DfltRefCal = ranged("DfltRefCal", defaults.DfltRefCal, 1, kMaxRefCal);
+  d.DfltRefAlb = ranged("DfltRefAlb", RoundInt32(defaults.DfltRefAlb), 0, kMaxRefNeed);
+  d.DfltRefFat = ranged("DfltRefFat", RoundInt32(defaults.DfltRefFat), 0, kMaxRefNeed);
+  d.DfltRefCarb = ranged("DfltRefCarb", RoundInt32(defaults.DfltRefCarb), 0, kMaxRefNeed);
   d.DfltAuthor = reg.ReadString(kDefaults, "DfltAuthor", defaults.DfltAuthor);
 }
 

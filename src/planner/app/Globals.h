@@ -22,16 +22,25 @@ struct TGeneralSettings {
   bool DayMenuMode = true;  // a new document is a menu by days
 };
 
-// Settings of section Defaults: what a new ration document starts with.
+// Ranges of the numbers a new document starts with. A stored value outside its range is
+// unusable (a typo in the store would make a new document of billions of days) and gives
+// the default instead.
+inline constexpr std::int32_t kMaxRationDays = 999;
+inline constexpr std::int32_t kMaxParticipants = 999;
+inline constexpr std::int32_t kMaxRefCal = 20000;  // kcal per day
+inline constexpr std::int32_t kMaxRefNeed = 5000;  // g per day of protein, fat or carbohydrates
+
+// Settings of section Defaults: what a new ration document starts with. The energy and
+// the needs are those of the default kind of trip's row in the shipped "energo" table.
 struct TDocumentDefaults {
   std::int32_t DfltVeight = 0;  // read and written only
   std::int32_t DfltDays = 21;
   std::int32_t DfltMans = 4;
   AnsiString DfltTourName = Ansi("Пешеходный; 1 к.с.");
   std::int32_t DfltRefCal = 3100;  // daily energy expenditure, kcal
-  double DfltRefAlb = 150;         // daily needs, g (stored as whole numbers)
-  double DfltRefFat = 180;
-  double DfltRefCarb = 690;
+  double DfltRefAlb = 93;          // daily needs, g (stored as whole numbers)
+  double DfltRefFat = 112;
+  double DfltRefCarb = 430;
   AnsiString DfltAuthor;
 };
 
@@ -71,8 +80,9 @@ class TdmGlobals {
   // defaults (filling the user's data directory on first start when the program's own is
   // not writable), then LoadSettings.
   void dmGlobalsCreate();
-  // Every setting from the store under RegKeyPath; a missing or unreadable value gives
-  // the default.
+  // Every setting from the store under RegKeyPath; a missing or unreadable value, or a
+  // number outside its range (days and participants 1 .. 999, energy 1 .. kMaxRefCal,
+  // needs 0 .. kMaxRefNeed), gives the default.
   void LoadSettings();
   // Every setting into the store, which is then saved. Raises when saving fails.
   void SaveSettings();

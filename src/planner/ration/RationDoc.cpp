@@ -118,12 +118,12 @@ TRationDocument::~TRationDocument() {
   OnDaysChange = nullptr;
   DocumentReady = 0;
   tree_->Items()->Clear();
-  tree_->OnItemDeletion = nullptr;
+  tree_->SetItemDataOwner(nullptr);
 }
 
 void TRationDocument::Hook() {
   Color = RationBkColor(rationType_);
-  tree_->OnItemDeletion = [this](TObject* sender, TMtTreeItem* item) { tvEatMenuItemDeletion(sender, item); };
+  tree_->SetItemDataOwner([this](TObject* sender, TMtTreeItem* item) { tvEatMenuItemDeletion(sender, item); });
 }
 
 void TRationDocument::SetRecalcFlags() {
@@ -313,6 +313,8 @@ void TRationDocument::AttachRecord(TMtTreeItem* Item, const TFoodRec& Rec) {
 }
 
 void TRationDocument::tvEatMenuItemDeletion(TObject* Sender, TMtTreeItem* Item) {
+  if (LastFocused == Item) LastFocused = nullptr;
+  if (DragSource == Item) DragSource = nullptr;
   if (OnItemDeletion) OnItemDeletion(Sender, Item);
   std::unique_ptr<TFoodRec> rec(FoodRecOf(Item));
   if (!rec) return;

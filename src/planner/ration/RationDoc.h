@@ -140,8 +140,9 @@ class TRationDocument {
   // A document on a tree of its own.
   TRationDocument();
   // A document on the given tree (the ration window's control), which must outlive it.
-  // The document takes the tree's OnItemDeletion; the window hears of deletions through
-  // the document's OnItemDeletion.
+  // The document is the tree's item-data owner (SetItemDataOwner), so the records are
+  // freed whatever handler the window puts on the tree's OnItemDeletion; the window may
+  // also hear of deletions through the document's OnItemDeletion.
   explicit TRationDocument(TCustomMtTree& tree);
   // Deletes every item (freeing the records) and lets go of the tree.
   ~TRationDocument();
@@ -170,6 +171,11 @@ class TRationDocument {
   // 0 while a document is being built, 1 once it is new or loaded; while it is set,
   // deleting a day lowers Days.
   std::uint8_t DocumentReady = 0;
+  // The item that had the focus last (the target of the add commands when none has it)
+  // and the item being dragged from this document: both are forgotten when their item is
+  // deleted, so they never point at a freed item.
+  TMtTreeItem* LastFocused = nullptr;
+  TMtTreeItem* DragSource = nullptr;
   // Background colour of the tree: dishes and products take it when they are added.
   TColor Color = kAverageRationColor;
 

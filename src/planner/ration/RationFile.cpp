@@ -316,6 +316,9 @@ void tvEatMenuItemLoad(TRationDocument& Doc, TStream& Stream, TMtTreeItem* Item)
   const TFoodRec rec = ReadFoodRec(Stream);
   if (Item == nullptr || Item->IsRoot()) return;
   if (Item->GetLevel() >= kRationMaxLevels) throw EReadError("Stream read error");
+  // Older writers stored fewer column texts; every ration row has all of them.
+  TStringList& texts = Item->ColumnText();
+  while (texts.Count() < kRationColumnCount) texts.Add(AnsiString());
   if (KindHasRecord(rec.Kind)) Doc.AttachRecord(Item, rec);
 }
 

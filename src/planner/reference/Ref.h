@@ -7,7 +7,8 @@
 //
 // Data blocks: every item of the tree carries a block in its Data field, a 16-byte
 // TRefItemRec or a 64-byte TFoodRec (whose first 16 bytes are the same record), made
-// with NewRefItemRec / NewRefFoodRec. TRef takes the tree's OnItemDeletion and frees the
+// with NewRefItemRec / NewRefFoodRec. TRef is the tree's item-data owner
+// (SetItemDataOwner; the tree's OnItemDeletion stays free for the window) and frees the
 // block of every item that goes, however it goes (its own DeleteItem and Clear, a reload,
 // the window deleting items itself); handlers must attach blocks made so.
 #pragma once
@@ -100,7 +101,7 @@ class TRef {
  public:
   // Binds the table FileName (directory + table name without extension, e.g. the
   // reference directory + "products") to the tree, which must outlive the object. TRef
-  // takes the tree's OnItemDeletion.
+  // is the tree's item-data owner; the tree's OnItemDeletion stays free for the window.
   TRef(TCustomMtTree& Tree, const AnsiString& FileName);
   // Deletes every item of the tree (freeing the blocks) and lets go of the tree.
   ~TRef();

@@ -71,8 +71,13 @@ void TRecordingCanvas::SetPixel(int x, int y, TColor c) { Record(TOpKind::Pixel,
 void TRecordingCanvas::DrawFocusRect(const TRect& r) { Record(TOpKind::FocusRect, r); }
 
 void TRecordingCanvas::TextOut(int x, int y, std::string_view text) {
-  const int w = Metrics().TextWidth(Font, text);
-  Record(TOpKind::Text, Bounds(x, y, w, Metrics().TextHeight(Font))).Text = AnsiString(text);
+  const int w = Metrics().TextWidth(Font, text) + TextCharacterExtra * static_cast<int>(text.size()) +
+                (JustifyBreaks > 0 ? JustifyExtra : 0);
+  TOp& op = Record(TOpKind::Text, Bounds(x, y, w, Metrics().TextHeight(Font)));
+  op.Text = AnsiString(text);
+  op.CharExtra = TextCharacterExtra;
+  op.JustifyExtra = JustifyExtra;
+  op.JustifyBreaks = JustifyBreaks;
   PenPos = {x + w, y};
 }
 

@@ -38,8 +38,23 @@ class TCanvas : public TObject {
   virtual void TextOut(int x, int y, std::string_view text) = 0;
   // Draws the bitmap at (x, y); a transparent bitmap leaves its transparent colour out.
   virtual void Draw(int x, int y, const TBitmap& bitmap) = 0;
-  // The bitmap stretched (or shrunk) to fill r.
+  // Draws the bitmap stretched into r (the plain colour-on-colour stretch).
   virtual void StretchDraw(const TRect& r, const TBitmap& bitmap);
+
+  // Extra pixels after every character of the next texts (SetTextCharacterExtra).
+  int TextCharacterExtra = 0;
+  // Spreads `extra` pixels over the `breaks` blanks of the next texts
+  // (SetTextJustification); (0, 0) turns it off.
+  void SetTextJustification(int extra, int breaks) {
+    JustifyExtra = extra;
+    JustifyBreaks = breaks;
+  }
+  int JustifyExtra = 0, JustifyBreaks = 0;
+  // Device pixels per pixel of the dashed and dotted pen patterns (a printer's canvas
+  // sets its resolution / 96, so that dashes keep their screen length).
+  int PenPatternUnit = 1;
+  // Whether any part of r lies inside the clip (RectVisible).
+  bool RectVisible(const TRect& r) const { return !IntersectRect(clip_, r).IsEmpty(); }
   // The ellipse inscribed in r: the brush fills it, the pen outlines it.
   virtual void Ellipse(const TRect& r);
   // Lines through the points with the pen; PenPos ends at the last point.
@@ -119,6 +134,8 @@ class TRecordingCanvas : public TCanvas {
     TPen Pen;
     TBrush Brush;
     TRect Clip;
+    int CharExtra = 0;                 // Text: TextCharacterExtra in force
+    int JustifyExtra = 0, JustifyBreaks = 0;  // Text: the justification in force
   };
 
   explicit TRecordingCanvas(TRect bounds = Rect(0, 0, 10000, 10000), const TTextMetrics* metrics = nullptr);

@@ -60,14 +60,14 @@ QString FontFamilyFor(std::string_view name) {
       {"TIMES", "Liberation Serif"},
       {"COURIER NEW", "Liberation Mono"},
       {"COURIER", "Liberation Mono"},
-      {"MS SANS SERIF", "DejaVu Sans"},
-      {"MICROSOFT SANS SERIF", "DejaVu Sans"},
-      {"MS SHELL DLG", "DejaVu Sans"},
-      {"MS SHELL DLG 2", "DejaVu Sans"},
-      {"TAHOMA", "DejaVu Sans"},
+      {"MS SANS SERIF", "Liberation Sans"},
+      {"MICROSOFT SANS SERIF", "Liberation Sans"},
+      {"MS SHELL DLG", "Liberation Sans"},
+      {"MS SHELL DLG 2", "Liberation Sans"},
+      {"TAHOMA", "Liberation Sans"},
       {"VERDANA", "DejaVu Sans"},
-      {"SYSTEM", "DejaVu Sans"},
-      {"", "DejaVu Sans"},
+      {"SYSTEM", "Liberation Sans"},
+      {"", "Liberation Sans"},
   };
   const auto it = families.find(UpperCase(Trim(name)));
   return it != families.end() ? it->second : ToQString(name);
@@ -306,7 +306,7 @@ void TQtCanvas::FrameRect(const TRect& r) {
 // One pixel of the pen: its colour under the pen's raster operation. The XOR-like
 // modes go through NotSourceXorDestination, which keeps the alpha channel opaque.
 void TQtCanvas::PenPixel(int x, int y, int index) {
-  if (!PenOn(Pen.Style, index)) return;
+  if (!PenOn(Pen.Style, index / std::max(PenPatternUnit, 1))) return;
   const TColor c = ColorToRGB(Pen.Color);
   switch (Pen.Mode) {
     case TPenMode::pmCopy:
@@ -356,6 +356,16 @@ void TQtCanvas::LineTo(int x, int y) {
     pen.setWidth(Pen.Width);
     p_.setPen(pen);
     p_.drawLine(from.X, from.Y, x, y);
+    return;
+  }
+  if (Pen.Mode == TPenMode::pmCopy && Pen.Style == TPenStyle::psSolid && (from.X == x || from.Y == y)) {
+    // A straight solid line: the same pixels as below in one fill (printers and PDF
+    // get one rectangle instead of one per device pixel).
+    const QColor color = ToQColor(Pen.Color);
+    if (from.Y == y && from.X != x)
+      p_.fillRect(x > from.X ? QRect(from.X, y, x - from.X, 1) : QRect(x + 1, y, from.X - x, 1), color);
+    else if (from.X == x && from.Y != y)
+      p_.fillRect(y > from.Y ? QRect(x, from.Y, 1, y - from.Y) : QRect(x, y + 1, 1, from.Y - y), color);
     return;
   }
   RasterOpScope op(p_, Pen.Mode);
@@ -429,13 +439,27 @@ void TQtCanvas::DrawFocusRect(const TRect& r) {
 }
 
 void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl) {
-  const QFont font = ToQFont(Font);
-  const QFontMetrics fm(font);
+  QFont font = ToQFont(Font);
+  if (TextCharacterExtra) font.setLetterSpacing(QFont::AbsoluteSpacing, TextCharacterExtra);
   const QString s = ToQString(text);
+  // Justification spreads the extra pixels over the blanks of this text.
+  if (JustifyBreaks > 0 && JustifyExtra > 0)
+    font.setWordSpacing(static_cast<double>(JustifyExtra) / JustifyBreaks);
+  const QFontMetrics fm(font);
   const int w = fm.horizontalAdvance(s);
-  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, w, fm.height()), ToQColor(Brush.Color));
   p_.setFont(font);
   p_.setPen(ToQColor(Font.Color));
+  if (Font.Orientation == 900) {
+    // Turned text runs upwards from (x, y), its cell to the right of x.
+    p_.save();
+    p_.translate(x, y);
+    p_.rotate(-90);
+    if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(0, 0, w, fm.height()), ToQColor(Brush.Color));
+    p_.drawText(QPoint(0, fm.ascent()), s);
+    p_.restore();
+    return;
+  }
+  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, w, fm.height()), ToQColor(Brush.Color));
   if (rtl) p_.drawText(QRect(x, y, w + 1, fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextForceRightToLeft, s);
   else p_.drawText(QPoint(x, y + fm.ascent()), s);
   if (underlineIndex >= 0 && underlineIndex < s.size()) {
@@ -447,7 +471,7 @@ void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineInd
 
 void TQtCanvas::TextOut(int x, int y, std::string_view text) {
   DrawString(x, y, text, -1, false);
-  PenPos = {x + TextWidth(text), y};
+  PenPos = {x + TextWidth(text) + TextCharacterExtra * static_cast<int>(text.size()), y};
 }
 
 void TQtCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {

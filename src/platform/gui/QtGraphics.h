@@ -30,7 +30,8 @@ TSysColorTable SysColorsFromPalette(const QPalette& palette);
 
 // The font family that stands in for a system font name: Arial, Times New Roman and
 // Courier New become the Liberation fonts with their metrics, the interface fonts
-// (MS Sans Serif, Tahoma, ...) DejaVu Sans; other names stay as they are.
+// (MS Sans Serif, Tahoma, ...) Liberation Sans, metric-compatible
+// with the interface font the forms were laid out for (Verdana: DejaVu Sans); other names stay as they are.
 QString FontFamilyFor(std::string_view name);
 // Negative heights are pixel sizes; positive ones cell heights (ascent + descent).
 QFont ToQFont(const TFont& font);

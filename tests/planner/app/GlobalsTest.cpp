@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 
 #include "controls/misc/VerInfo.h"
 #include "planner/app/AppRegIni.h"
@@ -15,6 +16,7 @@
 #include "platform/core/VersionResources.h"
 #include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
+#include "refdata/RefSource.h"
 
 namespace {
 
@@ -90,9 +92,9 @@ TEST(Globals, WithoutSettingsEveryValueHasItsDefault) {
   EXPECT_EQ(d.DfltMans, 4);
   EXPECT_EQ(d.DfltTourName, Ansi("Пешеходный; 1 к.с."));
   EXPECT_EQ(d.DfltRefCal, 3100);
-  EXPECT_EQ(d.DfltRefAlb, 150);
-  EXPECT_EQ(d.DfltRefFat, 180);
-  EXPECT_EQ(d.DfltRefCarb, 690);
+  EXPECT_EQ(d.DfltRefAlb, 93);
+  EXPECT_EQ(d.DfltRefFat, 112);
+  EXPECT_EQ(d.DfltRefCarb, 430);
   EXPECT_EQ(d.DfltAuthor, "");
   EXPECT_FALSE(f.store.Modified());  // reading writes nothing
 }
@@ -163,9 +165,9 @@ TEST(Globals, UnreadableValuesGiveTheirDefaults) {
   EXPECT_EQ(d.DfltDays, 21);
   EXPECT_EQ(d.DfltMans, 4);
   EXPECT_EQ(d.DfltRefCal, 3100);
-  EXPECT_EQ(d.DfltRefAlb, 150);
-  EXPECT_EQ(d.DfltRefFat, 180);
-  EXPECT_EQ(d.DfltRefCarb, 690);
+  EXPECT_EQ(d.DfltRefAlb, 93);
+  EXPECT_EQ(d.DfltRefFat, 112);
+  EXPECT_EQ(d.DfltRefCarb, 430);
   EXPECT_EQ(d.DfltVeight, 0);
   EXPECT_TRUE(g->Settings.General.ShowHint);
   EXPECT_FALSE(g->Settings.General.PackRef);
@@ -182,7 +184,36 @@ TEST(Globals, UnstorableNeedsLeaveTheStoredValue) {
   EXPECT_FALSE(f.store.ValueExists(kDefaults, "DfltRefAlb"));
   EXPECT_FALSE(f.store.ValueExists(kDefaults, "DfltRefFat"));
   EXPECT_TRUE(f.store.ReadValue(kDefaults, "DfltRefCarb", v));
-  EXPECT_EQ(v, "690");
+  EXPECT_EQ(v, "430");
+}
+
+TEST(Globals, NumbersOutsideTheirRangesGiveTheirDefaults) {
+  struct Case {
+    const char* name;
+    const char* stored;
+    double expected;
+  };
+  const Case cases[] = {
+      {"DfltDays", "0", 21},        {"DfltDays", "-3", 21},       {"DfltDays", "1000", 21},
+      {"DfltDays", "2147483647", 21}, {"DfltDays", "999", 999},   {"DfltDays", "1", 1},
+      {"DfltMans", "0", 4},         {"DfltMans", "100000", 4},    {"DfltMans", "30", 30},
+      {"DfltRefCal", "0", 3100},    {"DfltRefCal", "-1", 3100},   {"DfltRefCal", "20001", 3100},
+      {"DfltRefCal", "4000", 4000}, {"DfltRefAlb", "-1", 93},     {"DfltRefAlb", "5001", 93},
+      {"DfltRefAlb", "0", 0},       {"DfltRefFat", "-50", 112},   {"DfltRefCarb", "999999", 430},
+  };
+  for (const Case& c : cases) {
+    Fixture f;
+    f.store.WriteValue(kDefaults, c.name, c.stored);
+    auto g = f.Create();
+    const TDocumentDefaults& d = g->Settings.Defaults;
+    const std::pair<const char*, double> read[] = {{"DfltDays", d.DfltDays},     {"DfltMans", d.DfltMans},
+                                                   {"DfltRefCal", d.DfltRefCal}, {"DfltRefAlb", d.DfltRefAlb},
+                                                   {"DfltRefFat", d.DfltRefFat}, {"DfltRefCarb", d.DfltRefCarb}};
+    for (const auto& [name, value] : read)
+      if (std::string_view(name) == c.name) {
+        EXPECT_EQ(value, c.expected) << c.name << "=" << c.stored;
+      }
+  }
 }
 
 TEST(Globals, NotWritableProgramDirectoryUsesTheUserDataDirectoryFilledFromTheShippedCopy) {
@@ -338,4 +369,27 @@ TEST(ShellOpenTest, ErrorsOfferAProgramOrShowAMessage) {
     EXPECT_EQ(log, c.expected) << c.result;
   }
   SetShell(nullptr);
+}
+
+// A new document is rated against its kind of trip: the default energy and needs are the
+// values of the default kind of trip ("<group>; <row>") in the shipped "energo" table.
+TEST(Globals, DefaultNeedsAreThoseOfTheDefaultKindOfTripsShippedRow) {
+  const refdata::TRefSource energo = refdata::TRefSource::LoadFromFile(AnsiString(TARNWICK_DATA_DIR) + "/energo.txt");
+  const TDocumentDefaults d;
+  std::map<std::int32_t, AnsiString> groups;
+  int found = 0;
+  for (const refdata::TRefRow& row : energo.Rows()) {
+    const std::int32_t code = energo.Int(row, "CODE");
+    if (energo.Int(row, "FLAGS") & 1) {
+      groups[code] = energo.Text(row, "NAME");
+      continue;
+    }
+    if (groups[energo.Int(row, "OWNER")] + "; " + energo.Text(row, "NAME") != d.DfltTourName) continue;
+    ++found;
+    EXPECT_EQ(d.DfltRefCal, energo.Int(row, "CAL"));
+    EXPECT_EQ(d.DfltRefAlb, energo.Float(row, "ALB"));
+    EXPECT_EQ(d.DfltRefFat, energo.Float(row, "FAT"));
+    EXPECT_EQ(d.DfltRefCarb, energo.Float(row, "CARB"));
+  }
+  EXPECT_EQ(found, 1);
 }

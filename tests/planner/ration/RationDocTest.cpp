@@ -568,8 +568,40 @@ TEST(RationDeleteTest, DocumentOnTheWindowsTreeFreesEverythingWhenItGoes) {
   // The records went with the document, and the items that pointed to them.
   EXPECT_EQ(tree.Items()->Count(), 0);
   EXPECT_EQ(tree.deleted, 6);
-  EXPECT_FALSE(tree.OnItemDeletion);
+  EXPECT_FALSE(tree.HasItemDataOwner());
   tree.Items()->AddChild(nullptr, "later");  // the tree goes on without the document
+}
+
+// The window puts its own handler on the tree's deletion event, before or after the
+// document binds: the handler still sees each record, and every record is freed once.
+TEST(RationDeleteTest, WindowsOwnDeletionHandlerComposesWithTheDocuments) {
+  for (const bool handlerFirst : {true, false}) {
+    WindowTree tree;
+    std::vector<std::int32_t> seenKinds;
+    auto handler = [&](TObject*, TMtTreeItem* item) {
+      const TFoodRec* rec = FoodRecOf(item);
+      seenKinds.push_back(rec != nullptr ? rec->Kind : -9);
+    };
+    if (handlerFirst) tree.OnItemDeletion = handler;
+    {
+      TRationDocument doc(tree);
+      if (!handlerFirst) tree.OnItemDeletion = handler;
+      int told = 0;
+      doc.OnItemDeletion = [&](TObject*, TMtTreeItem*) { ++told; };
+      TMtTreeItem* day = AddDay(doc);
+      AddProduct(doc, day, Food(10, 10));
+      AddProduct(doc, AddDay(doc), Food(10, 10));
+      EXPECT_EQ(doc.RecordCount(), 4);
+      day->Delete();
+      EXPECT_EQ(doc.RecordCount(), 2) << handlerFirst;
+      EXPECT_EQ(told, 2);
+      EXPECT_EQ(seenKinds, (std::vector<std::int32_t>{fkProduct, fkDay}));
+      EXPECT_EQ(doc.DayCounter, 1);
+    }
+    EXPECT_EQ(seenKinds.size(), 4u);
+    EXPECT_FALSE(tree.HasItemDataOwner());
+    EXPECT_TRUE(tree.OnItemDeletion);  // the window's handler is left as it was
+  }
 }
 
 TEST(RationDeleteTest, WholeDocumentGoesWithItsOwnTree) {

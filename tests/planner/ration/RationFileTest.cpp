@@ -720,7 +720,9 @@ TEST(RationFileV2Test, HandMadeItemStream) {
   ASSERT_EQ(doc.Items()->Count(), 1);
   const TMtTreeItem* item = doc.Items()->GetItem(0);
   EXPECT_EQ(item->Text(), text);
-  EXPECT_EQ(item->ColumnText().Lines(), (std::vector<AnsiString>{"310", "90"}));
+  // Rows with fewer column texts than a ration row has are padded with empty ones, so the
+  // comment and the ratio have their places.
+  EXPECT_EQ(item->ColumnText().Lines(), (std::vector<AnsiString>{"310", "90", "", "", "", "", "", ""}));
   ASSERT_NE(FoodRecOf(item), nullptr);
   EXPECT_EQ(RecBytes(*FoodRecOf(item)), RecBytes(day));
   EXPECT_EQ(doc.DayCounter, 1);

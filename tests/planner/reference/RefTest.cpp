@@ -7,6 +7,8 @@
 #include <fstream>
 #include <limits>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -312,6 +314,26 @@ TEST_F(RefTest, DeletingASubtreeTakesItOutOfTheListHoweverItGoes) {
   EXPECT_EQ(tree_.Items()->Count(), 0);
 }
 
+// A window's own handler on the tree's deletion event leaves the freeing to the table
+// object: the handler sees each block, the list forgets each item, nothing leaks.
+TEST_F(RefTest, WindowsDeletionHandlerComposesWithTheTables) {
+  Make(kRows);
+  StandardSections();
+  std::vector<std::int32_t> seen;
+  tree_.OnItemDeletion = [&](TObject*, TMtTreeItem* item) { seen.push_back(RefRecOf(item)->Code); };
+  {
+    TRef ref(tree_, Table("t"));
+    ref.Load();
+    tree_.Items()->DeleteItem(ref.FindByCode(2));
+    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_EQ(ref.FindByCode(2), nullptr);
+    EXPECT_EQ(ref.ItemList().size(), 3u);
+  }
+  EXPECT_EQ(seen.size(), 7u);
+  EXPECT_FALSE(tree_.HasItemDataOwner());
+  tree_.OnItemDeletion = nullptr;
+}
+
 TEST_F(RefTest, FindChildSearchesDepthFirstInChildOrder) {
   Make(kRows);
   StandardSections();
@@ -500,6 +522,32 @@ TEST_F(RefSaveTest, AFailedWriteLeavesTheTableAsItWas) {
   ref_->FindByCode(57)->ColumnText().SetString(0, "12345678");  // CAL is 6 wide
   EXPECT_ANY_THROW(ref_->Save());
   EXPECT_EQ(ReadFileBytes(DbfFile("t")), original_);
+}
+
+// A disk that fills up while the working copy grows: the message names the table, and
+// the table stays as it was.
+TEST_F(RefSaveTest, AFullDiskIsReportedForTheTableNotItsWorkingCopy) {
+  settings_.PackRef = false;  // the deleted records stay: the copy must grow
+  ref_->Modified = true;
+  std::string message;
+  {
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const sighandler_t old = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = saved;
+    full.rlim_cur = original_.size();
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    try {
+      ref_->Save();
+    } catch (const EDbfError& e) {
+      message = e.Message();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, old);
+  }
+  EXPECT_EQ(message, "Disk is full - " + ExpandTableFileName(DbfFile("t")));
+  EXPECT_EQ(ReadFileBytes(DbfFile("t")), original_);
+  EXPECT_EQ(DirEntries(), (std::vector<std::string>{"t.DBF", "t.~DB"}));
 }
 
 TEST_F(RefSaveTest, ATableOpenInAnotherProcessIsNotTouched) {

@@ -1,0 +1,473 @@
+#include "planner/gui/MainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "planner/app/AppRegIni.h"
+#include "planner/app/Globals.h"
+#include "planner/gui/FrmFind.h"
+#include "planner/gui/FrmOptions.h"
+#include "planner/gui/FrmRaskladProp.h"
+#include "planner/gui/FrmRefEdit.h"
+#include "planner/gui/HelpForm.h"
+#include "planner/gui/about.h"
+#include "planner/gui/PlannerPrompt.h"
+#include "planner/gui/RefMenuForm.h"
+#include "planner/gui/RowTreeView.h"
+#include "planner/reference/RefMenu.h"
+#include "platform/core/Files.h"
+#include "platform/core/Registry.h"
+#include "platform/core/SysDirs.h"
+#include "platform/gui/Application.h"
+#include "platform/gui/QtGraphics.h"
+
+namespace {
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class TQtFileDialogs : public IFileDialogs {
+ public:
+  bool OpenRation(const AnsiString& initialDir, AnsiString& fileName) override {
+    const QString name = QFileDialog::getOpenFileName(nullptr, Q("Открыть раскладку"), ToQString(initialDir),
+                                                      Q("Файлы раскладок (*.tw);;Все файлы (*)"));
+    if (name.isEmpty()) return false;
+    fileName = AnsiPath(name.toStdString());
+    return true;
+  }
+  bool SaveRation(const AnsiString& initialDir, AnsiString& fileName) override {
+    QString seed = ToQString(IncludeTrailingPathDelimiter(initialDir) + ExtractFileName(fileName));
+    QString name = QFileDialog::getSaveFileName(nullptr, Q("Сохранить под именем"), seed,
+                                                Q("Файлы раскладок (*.tw);;Все файлы (*)"));
+    if (name.isEmpty()) return false;
+    fileName = AnsiPath(name.toStdString());
+    if (ExtractFileExt(fileName).empty()) fileName += ".tw";
+    return true;
+  }
+};
+
+// The help topics of the help menu: caption and context.
+struct THelpTopic {
+  const char* name;
+  const char* caption;
+  int context;
+};
+const THelpTopic kHelpTopics[] = {
+    {"HelpContents", "Содержание", 0},
+    {"HelpBasicsRation", "Основы составления рационов", 2020},
+    {"HelpRationStructure", "Как устроена раскладка", 2140},
+    {"HelpDayMenu", "Составление меню на каждый день", 2150},
+    {"HelpAverageRation", "Составление среднесуточного рациона", 2160},
+    {"HelpFaq", "Ответы на вопросы", 2260},
+};
+
+}  // namespace
+
+TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<IFileDialogs> dialogs)
+    : globals_(globals),
+      helpFile_(std::move(helpFile)),
+      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<TQtFileDialogs>()),
+      prompt_(std::make_unique<TPlannerPrompt>()),
+      mru_(globals.Settings.General.DataDir, globals.Settings.General.ExampleDir) {
+  setObjectName("MainForm");
+  setWindowTitle(ToQString(globals_.ProgTitle));
+  resize(1100, 760);
+  const TAppSettings& s = globals_.Settings;
+  openDir_ = saveDir_ = s.General.DataDir;
+  refMenuForm_ = std::make_unique<TRefMenuForm>(s.General.RefDir, *prompt_, this);
+  refMenuForm_->OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  services_.RefMenu = &refMenuForm_->Menu();
+  services_.Prompt = prompt_.get();
+  services_.Messages = prompt_.get();
+  findDlg_ = std::make_unique<TFindDlg>(findModel_, &refMenuForm_->Menu(), this);
+  findDlg_->OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  services_.FindDlg = findDlg_.get();
+  SettingsToServices();
+  services_.Defaults.Limits = refMenuForm_->Menu().Limits;
+
+  CreateActions();
+  CreateMenus();
+  CreateClient();
+  ConnectEvents();
+  TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);
+  mru_.LoadMru(reg);
+  RebuildMruMenu();
+  UpdateActions();
+}
+
+TMainForm::~TMainForm() {
+  // Nothing reaches a frame that is going.
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(mdi_, nullptr, this, nullptr);
+  // The windows go before the pick-list they use.
+  for (TRaskladForm* f : Children()) {
+    f->Doc().Modified = 0;
+    delete f;
+  }
+}
+
+QAction* TMainForm::NewAction(const char* name, const char* caption, const QKeySequence& key,
+                              void (TMainForm::*run)()) {
+  auto* a = new QAction(Q(caption), this);
+  a->setObjectName(name);
+  if (!key.isEmpty()) a->setShortcut(key);
+  if (run != nullptr)
+    connect(a, &QAction::triggered, this, [this, run] { GuardedCall(nullptr, [this, run] { (this->*run)(); }); });
+  return a;
+}
+
+QAction* TMainForm::Action(const char* name) const { return findChild<QAction*>(name); }
+
+void TMainForm::CreateActions() {
+  NewAction("FileNew1", "&Новый", QKeySequence::New, &TMainForm::FileNew1Execute);
+  NewAction("FileOpen1", "Открыть", QKeySequence::Open, &TMainForm::FileOpen1Execute);
+  NewAction("FileClose1", "Закрыть", {}, &TMainForm::FileClose1Execute);
+  NewAction("FileSave1", "Сохранить", QKeySequence::Save, &TMainForm::FileSave1Execute);
+  NewAction("FileSaveAs1", "Сохранить как...", {}, &TMainForm::FileSaveAs1Execute);
+  NewAction("FilePrint", "Печатать", {}, nullptr)->setEnabled(false);
+  NewAction("FilePrintPreview", "Печатать с просмотром", {}, nullptr)->setEnabled(false);
+  NewAction("FileExit1", "Выход", {}, &TMainForm::FileExit1Execute);
+  NewAction("EditCut1", "Вырезать", QKeySequence::Cut, &TMainForm::EditCut1Execute);
+  NewAction("EditCopy1", "Копировать", QKeySequence::Copy, &TMainForm::EditCopy1Execute);
+  NewAction("EditPaste1", "Вставить", QKeySequence::Paste, &TMainForm::EditPaste1Execute);
+  struct Fwd {
+    const char* name;
+    const char* caption;
+    void (TRaskladForm::*command)();
+  };
+  const Fwd forwards[] = {
+      {"EditAddDay", "Добавить день", &TRaskladForm::ItemAddDayExecute},
+      {"EditAddMeal", "Добавить трапезу", &TRaskladForm::ItemAddMealExecute},
+      {"EditAddDish", "Добавить блюдо", &TRaskladForm::ItemAddDishExecute},
+      {"EditAddProd", "Добавить продукт", &TRaskladForm::ItemAddProdExecute},
+      {"EditEatDel", "Удалить из меню строку", &TRaskladForm::ItemDelExecute},
+      {"EditEatDelAll", "Удалить из меню все строки", &TRaskladForm::ItemDelAllExecute},
+      {"EditEatMoveUp", "Переместить строку вверх", &TRaskladForm::ItemMoveUpExecute},
+      {"EditEatMoveDown", "Переместить строку вниз", &TRaskladForm::ItemMoveDownExecute},
+      {"EditEditCell", "Редактировать значение", &TRaskladForm::ItemsEditCellExecute},
+  };
+  for (const Fwd& f : forwards) {
+    QAction* a = NewAction(f.name, f.caption, {}, nullptr);
+    const auto command = f.command;
+    connect(a, &QAction::triggered, this, [this, command] { GuardedCall(nullptr, [this, command] { Forward(command); }); });
+  }
+  NewAction("EditRaskladProp", "Свойства раскладки", {}, &TMainForm::EditRaskladPropExecute);
+  NewAction("EditFind", "Поиск / замена", QKeySequence::Find, &TMainForm::EditFindExecute);
+  NewAction("EditFindNext", "Найти следующий", QKeySequence(Qt::Key_F3), &TMainForm::EditFindNextExecute);
+  NewAction("WindowCascade1", "Лесенка", {}, nullptr);
+  NewAction("WindowTileVertical1", "Выстроить по вертикали", {}, nullptr);
+  NewAction("WindowTileHorizontal1", "Выстроить  по горизонтали", {}, nullptr);
+  NewAction("WindowMinimizeAll1", "Свернуть все", {}, nullptr);
+  NewAction("WindowArrange1", "Выравнять свернутые", {}, nullptr);
+  NewAction("ToolsEditRef", "Справочники", {}, &TMainForm::ToolsEditRefExecute);
+  NewAction("ToolsOptions", "Параметры программы", {}, &TMainForm::ToolsOptionsExecute);
+  for (const THelpTopic& t : kHelpTopics) {
+    QAction* a = NewAction(t.name, t.caption, t.context == 0 ? QKeySequence::HelpContents : QKeySequence(), nullptr);
+    const int context = t.context;
+    connect(a, &QAction::triggered, this, [this, context] { HelpForm().ShowContext(context); });
+  }
+  NewAction("HelpAbout1", "О программе", {}, &TMainForm::HelpAbout1Execute);
+}
+
+void TMainForm::CreateMenus() {
+  QMenu* file = menuBar()->addMenu(Q("Файл"));
+  file->addAction(Action("FileNew1"));
+  file->addAction(Action("FileOpen1"));
+  MruRoot = file->addMenu(Q("Открыть заново"));
+  MruRoot->setObjectName("MruRoot");
+  file->addAction(Action("FileClose1"));
+  file->addSeparator();
+  file->addAction(Action("FileSave1"));
+  file->addAction(Action("FileSaveAs1"));
+  file->addSeparator();
+  file->addAction(Action("FilePrint"));
+  file->addAction(Action("FilePrintPreview"));
+  file->addSeparator();
+  file->addAction(Action("FileExit1"));
+  QMenu* edit = menuBar()->addMenu(Q("Правка"));
+  for (const char* n : {"EditCut1", "EditCopy1", "EditPaste1", "", "EditAddDay", "EditAddMeal", "EditAddDish",
+                        "EditAddProd", "", "EditEatDel", "EditEatDelAll", "EditEatMoveUp", "EditEatMoveDown",
+                        "EditEditCell", "", "EditFind", "EditFindNext", "", "EditRaskladProp"}) {
+    if (*n == '\0') edit->addSeparator();
+    else edit->addAction(Action(n));
+  }
+  QMenu* view = menuBar()->addMenu(Q("Вид"));
+  QToolBar* fileBar = addToolBar(Q("Файл"));
+  fileBar->setObjectName("FileToolBar");
+  for (const char* n : {"FileNew1", "FileOpen1", "FileSave1"}) fileBar->addAction(Action(n));
+  QToolBar* editBar = addToolBar(Q("Редактирование"));
+  editBar->setObjectName("EditToolBar");
+  for (const char* n : {"EditAddDay", "EditAddMeal", "EditAddDish", "EditAddProd", "EditEatDel"})
+    editBar->addAction(Action(n));
+  QToolBar* windowBar = addToolBar(Q("Окна"));
+  windowBar->setObjectName("WindowToolBar");
+  windowBar->addAction(Action("WindowCascade1"));
+  windowBar->addAction(Action("WindowTileVertical1"));
+  statusBar()->setObjectName("StatusBar");
+  view->addAction(fileBar->toggleViewAction());
+  view->addAction(editBar->toggleViewAction());
+  view->addAction(windowBar->toggleViewAction());
+  QAction* status = view->addAction(Q("Строка состояния"));
+  status->setCheckable(true);
+  status->setChecked(true);
+  connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
+  QMenu* windows = menuBar()->addMenu(Q("Окна"));
+  for (const char* n : {"WindowCascade1", "WindowTileVertical1", "WindowTileHorizontal1", "WindowMinimizeAll1",
+                        "WindowArrange1"})
+    windows->addAction(Action(n));
+  QMenu* tools = menuBar()->addMenu(Q("Сервис"));
+  tools->addAction(Action("ToolsEditRef"));
+  tools->addAction(Action("ToolsOptions"));
+  QMenu* help = menuBar()->addMenu(Q("Справка"));
+  for (const THelpTopic& t : kHelpTopics) help->addAction(Action(t.name));
+  help->addSeparator();
+  help->addAction(Action("HelpAbout1"));
+}
+
+void TMainForm::CreateClient() {
+  mdi_ = new QMdiArea(this);
+  mdi_->setObjectName("ClientArea");
+  setCentralWidget(mdi_);
+}
+
+void TMainForm::ConnectEvents() {
+  connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { UpdateActions(); });
+  connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
+  auto* idle = new QTimer(this);
+  idle->setObjectName("ActionUpdateTimer");
+  connect(idle, &QTimer::timeout, this, [this] { UpdateActions(); });
+  idle->start(250);
+  connect(Action("WindowCascade1"), &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
+  connect(Action("WindowTileVertical1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(Action("WindowTileHorizontal1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(Action("WindowMinimizeAll1"), &QAction::triggered, this, [this] {
+    for (QMdiSubWindow* w : mdi_->subWindowList()) w->showMinimized();
+  });
+  connect(Action("WindowArrange1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+}
+
+// ---------------------------------------------------------------------------------
+
+TRaskladForm* TMainForm::ActiveChild() const {
+  QMdiSubWindow* w = mdi_->currentSubWindow();
+  return w != nullptr ? dynamic_cast<TRaskladForm*>(w->widget()) : nullptr;
+}
+
+std::vector<TRaskladForm*> TMainForm::Children() const {
+  std::vector<TRaskladForm*> out;
+  for (QMdiSubWindow* w : mdi_->subWindowList())
+    if (auto* f = dynamic_cast<TRaskladForm*>(w->widget())) out.push_back(f);
+  return out;
+}
+
+TRaskladForm* TMainForm::OpenRation(const AnsiString& FileName) {
+  auto* form = new TRaskladForm(services_);
+  form->OnAskSaveName = [this](TRaskladForm* f, AnsiString& name) { return AskSaveName(f, name); };
+  form->OnSaved = [this](const AnsiString& name) {
+    mru_.AddMru(name);
+    RebuildMruMenu();
+  };
+  const int r = form->Open(FileName);
+  if (r != 0) {
+    delete form;
+    mru_.RemoveMru(FileName);
+    RebuildMruMenu();
+    return nullptr;
+  }
+  QMdiSubWindow* sub = mdi_->addSubWindow(form);
+  sub->setObjectName("RaskladWindow");
+  sub->showMaximized();
+  mdi_->setActiveSubWindow(sub);
+  form->ShowSection(0);  // the general page, the title field focused
+  if (!FileName.empty()) {
+    mru_.AddMru(FileName);
+    RebuildMruMenu();
+  }
+  UpdateActions();
+  return form;
+}
+
+void TMainForm::OpenParams(const std::vector<AnsiString>& fileNames) {
+  QTimer::singleShot(0, this, [this, fileNames] {
+    for (const AnsiString& name : fileNames) GuardedCall(nullptr, [&] { OpenRation(name); });
+  });
+}
+
+void TMainForm::RebuildMruMenu() {
+  MruRoot->clear();
+  for (const AnsiString& caption : mru_.Captions()) {
+    QAction* a = MruRoot->addAction(ToQString(TMruList::MenuText(caption)));
+    connect(a, &QAction::triggered, this, [this, caption] { GuardedCall(nullptr, [&] { MruClick(caption); }); });
+  }
+  MruRoot->setEnabled(!mru_.Empty());
+}
+
+void TMainForm::MruClick(const AnsiString& caption) { OpenRation(mru_.FileOfCaption(caption)); }
+
+void TMainForm::UpdateActions() {
+  TRaskladForm* child = ActiveChild();
+  const bool has = child != nullptr;
+  for (const char* n : {"FileSave1", "FileSaveAs1", "FileClose1"}) Action(n)->setEnabled(has);
+  const TRationCommands c = has ? child->Commands() : TRationCommands{};
+  const bool treeFocused = has && child->TreeFocused();
+  Action("EditAddDay")->setEnabled(c.AddDay);
+  Action("EditAddMeal")->setEnabled(c.AddMeal);
+  Action("EditAddDish")->setEnabled(c.AddDish);
+  Action("EditAddProd")->setEnabled(c.AddProd);
+  Action("EditEatDel")->setEnabled(c.Del);
+  Action("EditEatDelAll")->setEnabled(c.DelAll);
+  Action("EditEatMoveUp")->setEnabled(c.MoveUp);
+  Action("EditEatMoveDown")->setEnabled(c.MoveDown);
+  Action("EditEditCell")->setEnabled(c.EditCell);
+  // Outside the ration tree the edit actions work on the focused text field.
+  Action("EditCut1")->setEnabled(!treeFocused || c.Cut);
+  Action("EditCopy1")->setEnabled(!treeFocused || c.Copy);
+  Action("EditPaste1")->setEnabled(!treeFocused || c.Paste);
+  Action("EditRaskladProp")->setEnabled(has);
+  Action("EditFind")->setEnabled(c.Find);
+  Action("EditFindNext")->setEnabled(c.FindNext);
+  Action("ToolsEditRef")->setEnabled(true);
+  Action("ToolsOptions")->setEnabled(true);
+}
+
+void TMainForm::Forward(void (TRaskladForm::*command)()) {
+  if (TRaskladForm* child = ActiveChild()) (child->*command)();
+  UpdateActions();
+}
+
+void TMainForm::FileNew1Execute() { OpenRation(AnsiString()); }
+
+void TMainForm::FileOpen1Execute() {
+  AnsiString name;
+  if (!dialogs_->OpenRation(openDir_, name)) return;
+  openDir_ = ExtractFilePath(name);
+  OpenRation(name);
+}
+
+void TMainForm::FileClose1Execute() {
+  if (QMdiSubWindow* w = mdi_->currentSubWindow()) w->close();
+}
+
+bool TMainForm::AskSaveName(TRaskladForm* form, AnsiString& fileName) {
+  const TRationDocument& doc = form->Doc();
+  fileName = !doc.Header.Title.empty() ? doc.Header.Title : doc.Caption;
+  if (!dialogs_->SaveRation(saveDir_, fileName)) return false;
+  saveDir_ = ExtractFilePath(fileName);
+  return true;
+}
+
+void TMainForm::FileSave1Execute() {
+  if (TRaskladForm* child = ActiveChild()) child->Save(AnsiString());
+}
+
+void TMainForm::FileSaveAs1Execute() {
+  TRaskladForm* child = ActiveChild();
+  if (child == nullptr) return;
+  AnsiString name = child->Doc().FileName.empty() ? child->Doc().Caption : child->Doc().FileName;
+  if (!dialogs_->SaveRation(saveDir_, name)) return;
+  saveDir_ = ExtractFilePath(name);
+  child->Save(name);
+}
+
+void TMainForm::FileExit1Execute() { close(); }
+
+void TMainForm::EditCut1Execute() {
+  TRaskladForm* child = ActiveChild();
+  if (child != nullptr && child->TreeFocused()) child->CopyItems(true);
+  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "cut");
+}
+
+void TMainForm::EditCopy1Execute() {
+  TRaskladForm* child = ActiveChild();
+  if (child != nullptr && child->TreeFocused()) child->CopyItems(false);
+  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "copy");
+}
+
+void TMainForm::EditPaste1Execute() {
+  TRaskladForm* child = ActiveChild();
+  if (child != nullptr && child->TreeFocused()) child->PasteItems();
+  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "paste");
+}
+
+THelpForm& TMainForm::HelpForm() {
+  if (helpForm_ == nullptr) {
+    helpForm_ = new THelpForm(this);
+    helpForm_->Load(helpFile_);
+  }
+  return *helpForm_;
+}
+
+void TMainForm::HelpAbout1Execute() {
+  TAboutDlg dlg(this);
+  dlg.Execute(globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright);
+}
+
+void TMainForm::EditFindExecute() { Forward(&TRaskladForm::ItemFindExecute); }
+void TMainForm::EditFindNextExecute() { Forward(&TRaskladForm::ItemFindNextExecute); }
+
+void TMainForm::EditRaskladPropExecute() {
+  TRaskladForm* child = ActiveChild();
+  if (child == nullptr) return;
+  TRaskladPropForm form(this);
+  form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  bool changed = false;
+  form.Execute(child->Doc(), &changed);
+  if (changed) child->ApplyDocumentState();
+  UpdateActions();
+}
+
+void TMainForm::ToolsEditRefExecute() {
+  TRefMenu& menu = refMenuForm_->Menu();
+  TRefEditForm form(globals_.Settings.General.RefDir, menu.Limits, *prompt_, &menu, this);
+  // A saved table is read again by the pick-list at once.
+  form.Model().OnRefSaved = [&menu](int page) { menu.ReloadRef(page); };
+  form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  form.exec();
+  services_.Defaults.Limits = menu.Limits;
+}
+
+void TMainForm::ToolsOptionsExecute() {
+  TOptionsForm form(&refMenuForm_->Menu(), this);
+  form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  if (form.Execute(globals_) != mrOk) return;
+  SettingsToServices();
+}
+
+void TMainForm::SettingsToServices() {
+  const TAppSettings& s = globals_.Settings;
+  services_.CreateBakFiles = s.General.CreateBakFiles;
+  TNewRationDefaults& d = services_.Defaults;
+  d.DayMenuMode = s.General.DayMenuMode;
+  d.Author = s.Defaults.DfltAuthor;
+  d.TourName = s.Defaults.DfltTourName;
+  d.Mans = s.Defaults.DfltMans;
+  d.Days = s.Defaults.DfltDays;
+  d.RefCal = s.Defaults.DfltRefCal;
+  d.RefAlb = s.Defaults.DfltRefAlb;
+  d.RefFat = s.Defaults.DfltRefFat;
+  d.RefCarb = s.Defaults.DfltRefCarb;
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  mdi_->closeAllSubWindows();
+  if (!mdi_->subWindowList().isEmpty()) {
+    e->ignore();
+    return;
+  }
+  GuardedCall(nullptr, [this] {
+    TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);
+    mru_.SaveMru(reg);
+    reg.UpdateFile();
+  });
+  e->accept();
+}

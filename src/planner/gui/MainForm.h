@@ -1,0 +1,100 @@
+// TMainForm, the program's frame: the MDI area that holds the ration windows, every file,
+// edit, window and help command with its shortcut, the recent-files menu, and the files
+// named on the command line (opened in order once the frame is up). The frame reaches
+// documents only through ActiveChild(); which commands are enabled comes from the active
+// window's editor (UpdateActions, the only place that enables actions).
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+#include "planner/app/MruList.h"
+#include "planner/gui/RaskladForm.h"
+
+class QMdiArea;
+class QMenu;
+class TdmGlobals;
+class THelpForm;
+class TPlannerPrompt;
+class TRefMenuForm;
+class TFindDlg;
+
+// The file dialogs of the frame; tests script them.
+class IFileDialogs {
+ public:
+  virtual ~IFileDialogs() = default;
+  // "Открыть раскладку": an existing file; false when cancelled.
+  virtual bool OpenRation(const AnsiString& initialDir, AnsiString& fileName) = 0;
+  // "Сохранить под именем", seeded with fileName; ".tw" added when no extension is given.
+  virtual bool SaveRation(const AnsiString& initialDir, AnsiString& fileName) = 0;
+};
+
+class TMainForm : public QMainWindow {
+ public:
+  // helpFile: the help pages (Help/help.txt beside the program).
+  TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<IFileDialogs> dialogs = nullptr);
+  ~TMainForm() override;
+
+  // Creates a ration window for the file (a new document for an empty name); the file goes
+  // to the top of the recent files, or leaves them when it could not be read.
+  TRaskladForm* OpenRation(const AnsiString& FileName);
+  // Opens each file in order after the frame has started (the command line).
+  void OpenParams(const std::vector<AnsiString>& fileNames);
+  TRaskladForm* ActiveChild() const;
+  std::vector<TRaskladForm*> Children() const;
+  QMdiArea* Client() const { return mdi_; }
+  TMruList& Mru() { return mru_; }
+  TRefMenuForm& RefMenuForm() { return *refMenuForm_; }
+  THelpForm& HelpForm();
+  // Enables and checks every action from the active window's state.
+  void UpdateActions();
+  void RebuildMruMenu();
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateClient();
+  void ConnectEvents();
+  QAction* NewAction(const char* name, const char* caption, const QKeySequence& key, void (TMainForm::*run)());
+  QAction* Action(const char* name) const;
+
+  void FileNew1Execute();
+  void FileOpen1Execute();
+  void FileClose1Execute();
+  void FileSave1Execute();
+  void FileSaveAs1Execute();
+  void FileExit1Execute();
+  void EditCut1Execute();
+  void EditCopy1Execute();
+  void EditPaste1Execute();
+  void Forward(void (TRaskladForm::*command)());
+  void HelpContentsExecute();
+  void HelpBasicsRationExecute();
+  void HelpAbout1Execute();
+  void EditRaskladPropExecute();
+  void EditFindExecute();
+  void EditFindNextExecute();
+  void ToolsEditRefExecute();
+  void ToolsOptionsExecute();
+  // What new documents start with and how files are saved, from the settings.
+  void SettingsToServices();
+  bool AskSaveName(TRaskladForm* form, AnsiString& fileName);
+  void MruClick(const AnsiString& caption);
+
+  TdmGlobals& globals_;
+  AnsiString helpFile_;
+  std::unique_ptr<IFileDialogs> dialogs_;
+  std::unique_ptr<TPlannerPrompt> prompt_;
+  std::unique_ptr<TRefMenuForm> refMenuForm_;
+  TFindDlgModel findModel_;  // the find dialog's state, kept for the whole run
+  std::unique_ptr<TFindDlg> findDlg_;
+  THelpForm* helpForm_ = nullptr;
+  TPlannerServices services_;
+  TMruList mru_;
+  AnsiString openDir_, saveDir_;
+  QMdiArea* mdi_ = nullptr;
+  QMenu* MruRoot = nullptr;
+};

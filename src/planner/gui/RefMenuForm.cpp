@@ -1,0 +1,96 @@
+#include "planner/gui/RefMenuForm.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "controls/tree/MtHeaderSections.h"
+#include "planner/gui/RowTreeView.h"
+#include "platform/gui/Application.h"
+#include "platform/gui/QtGraphics.h"
+
+TRefMenuForm::TRefMenuForm(const AnsiString& refDir, IUserPrompt& prompt, QWidget* parent) : QDialog(parent) {
+  setObjectName("RefMenuForm");
+  resize(760, 520);
+  for (auto& t : trees_) t = std::make_unique<TCustomMtTree>();
+  menu_ = std::make_unique<TRefMenu>(
+      std::array<TCustomMtTree*, kRefPageCount>{trees_[0].get(), trees_[1].get(), trees_[2].get(), trees_[3].get()},
+      refDir, prompt);
+  menu_->OnShowModal = [this](TRefMenu&, int page, const AnsiString& caption) { return ShowModal(page, caption); };
+
+  auto* layout = new QVBoxLayout(this);
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName("PageControl1");
+  PageControl1->tabBar()->hide();
+  const char* names[kRefPageCount] = {"tvProd", "tvDish", "tvMeal", "tvEnergo"};
+  const char* sheets[kRefPageCount] = {"Продукты", "Блюда", "Трапезы", "Виды  туризма"};
+  for (int p = 0; p < kRefPageCount; ++p) {
+    TCustomMtTree& tree = *trees_[static_cast<std::size_t>(p)];
+    auto* view = new TRowTreeView(tree);
+    view->setObjectName(names[p]);
+    std::vector<TRowColumn> cols;
+    TMtHeaderSections* sections = tree.HeaderSections();
+    for (int i = 0; i < sections->GetCount(); ++i) {
+      const TMtHeaderSection* s = sections->GetSection(i);
+      cols.push_back({s->Text(), i == 0 ? -1 : i - 1, s->Width(), i > 0});
+    }
+    view->SetColumns(cols);
+    view->OnHeaderClick = [this, p, view](int column) {
+      menu_->SortByColumn(p, column);
+      view->Refresh();
+    };
+    view->OnActivate = [this](TMtTreeItem*) {
+      if (menu_->DoubleClick()) done(QDialog::Accepted);
+    };
+    view->OnKey = [view](QKeyEvent* e) {
+      // Space toggles the pick of the focused row.
+      TMtTreeItem* f = view->Model().ItemFocused();
+      if (e->key() != Qt::Key_Space || f == nullptr) return false;
+      f->SetState(isSelected, !f->GetState(isSelected));
+      view->Refresh();
+      return true;
+    };
+    views_[static_cast<std::size_t>(p)] = view;
+    PageControl1->addTab(view, QString::fromUtf8(sheets[p]));
+  }
+  layout->addWidget(PageControl1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  auto* ok = new QPushButton("OK");
+  ok->setObjectName("btnOk");
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QString::fromUtf8("Отказ"));
+  cancel->setObjectName("btnCancel");
+  auto* help = new QPushButton(QString::fromUtf8("Справка"));
+  help->setObjectName("btnHelp");
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  buttons->addWidget(help);
+  layout->addLayout(buttons);
+  connect(ok, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
+  connect(cancel, &QPushButton::clicked, this, [this] { done(QDialog::Rejected); });
+  connect(help, &QPushButton::clicked, this, [this] {
+    if (OnHelp) OnHelp(helpContext_);
+  });
+}
+
+TRefMenuForm::~TRefMenuForm() { menu_.reset(); }
+
+void TRefMenuForm::done(int result) {
+  bool close = true;
+  GuardedCall(nullptr, [&] { close = menu_->CloseQuery(result == QDialog::Accepted ? mrOk : mrCancel); });
+  if (close) QDialog::done(result);
+}
+
+TModalResult TRefMenuForm::ShowModal(int page, const AnsiString& caption) {
+  const int treePage = menu_->CurrentPage();
+  PageControl1->setCurrentIndex(treePage);
+  helpContext_ = TRefMenu::HelpContext(page);
+  setWindowTitle(ToQString(caption));
+  views_[static_cast<std::size_t>(treePage)]->Refresh();
+  if (OnScript) return OnScript(*this, page);
+  return exec() == QDialog::Accepted ? mrOk : mrCancel;
+}

@@ -1,0 +1,57 @@
+// The program: the application object, the data module (settings, directories), the main
+// window, and the files named on the command line, opened in order once the window is up.
+#include <QMdiArea>
+#include <QTimer>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "planner/app/Globals.h"
+#include "planner/app/HelpPages.h"
+#include "planner/gui/MainForm.h"
+#include "planner/gui/RaskladForm.h"
+#include "platform/core/Files.h"
+#include "platform/core/SysDirs.h"
+#include "platform/gui/Application.h"
+
+int main(int argc, char** argv) {
+  TQtApplication app(argc, argv);
+  Application().Initialize();
+  TdmGlobals globals;
+  globals.dmGlobalsCreate();
+  Application().Title = globals.ProgTitle;
+  Application().ShowHint = globals.Settings.General.ShowHint;
+  TMainForm form(globals, IncludeTrailingPathDelimiter(ProgramDirectory()) + kHelpDirName + "/" + kHelpFileName);
+  form.showMaximized();
+  // For review: "--shot out.png [--section n] [--tab n]" renders the window with the
+  // files open on that page and tab, and quits.
+  std::vector<AnsiString> files;
+  QString shot;
+  int section = 1, tab = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--shot" && i + 1 < argc) shot = QString::fromLocal8Bit(argv[++i]);
+    else if (a == "--section" && i + 1 < argc) section = std::atoi(argv[++i]);
+    else if (a == "--tab" && i + 1 < argc) tab = std::atoi(argv[++i]);
+    else files.push_back(AnsiPath(a));
+  }
+  form.OpenParams(files);
+  if (!shot.isEmpty()) {
+    form.showNormal();
+    form.resize(1280, 900);
+    QTimer::singleShot(300, &form, [&] {
+      if (TRaskladForm* child = form.ActiveChild()) {
+        child->ShowSection(section);
+        // The first day opened, as a user would to look at its menu.
+        if (TMtTreeItem* day = child->Doc().Items()->GetItem(0)) day->Expand(true);
+        if (section == 1) child->ShowTab(tab);
+      }
+      QTimer::singleShot(200, &form, [&] {
+        form.grab().save(shot);
+        form.Client()->closeAllSubWindows();
+        app.quit();
+      });
+    });
+  }
+  return app.exec();
+}

@@ -1,0 +1,315 @@
+#include "planner/reference/RefMenu.h"
+
+#include <algorithm>
+
+#include "controls/tree/MtHeaderSections.h"
+#include "planner/app/Globals.h"
+#include "planner/app/UserPrompt.h"
+#include "planner/reference/RefItems.h"
+#include "platform/core/DB.h"
+#include "tables/DbfDB.h"
+#include "platform/core/AnsiText.h"
+#include "platform/core/IniFiles.h"
+#include "platform/core/SysUtils.h"
+
+namespace {
+
+struct TSectionDef {
+  const char* Caption;
+  const char* FieldName;
+  TFieldTypes Type;
+  int Width;
+  const char* Hint;
+};
+
+const std::vector<TSectionDef>& SectionsOf(int page) {
+  static const std::vector<TSectionDef> prod = {{"Наименование", "", sftText, 270, ""},
+                                                {"ККал.", "", sftNumber, 60, ""},
+                                                {"Белки,г.", "", sftFloating, 60, ""},
+                                                {"Жиры,г.", "", sftFloating, 60, ""},
+                                                {"Углев,г.", "", sftFloating, 60, ""}};
+  static const std::vector<TSectionDef> dish = {
+      {"Наименование", "Name", sftText, 270, "Название блюда"},
+      {"Вес,г.", "Veight", sftNumber, 60, "Вес одной порции, г"},
+      {"ККал.", "Cal", sftNumber, 60, "Калорийность одной порции"},
+      {"ККал/100г", "", sftNumber, 70, "Удельная калорийность (на 100 г)"},
+      {"Белки,г.", "", sftFloating, 60, "Содержание белков в одной порции"},
+      {"Жиры,г.", "", sftFloating, 60, "Содержание жиров в одной порции"},
+      {"Углев,г.", "", sftFloating, 60, "Содержание углеводов в одной порции"}};
+  static const std::vector<TSectionDef> meal = {{"Наименование", "Name", sftText, 270, ""},
+                                                {"ККал.", "Cal", sftNumber, 60, ""},
+                                                {"Белки,г.", "", sftFloating, 60, ""},
+                                                {"Жиры,г.", "", sftFloating, 60, ""},
+                                                {"Углев.,г.", "", sftFloating, 60, ""}};
+  static const std::vector<TSectionDef> energo = {
+      {"Наименование", "NAME", sftText, 230, ""},
+      {"ККал", "CAL", sftNumber, 70, "Суточные энергозатраты, ККал"},
+      {"Белки,г", "ALB", sftFloating, 70, "Суточная  потребность в  белках, г"},
+      {"Жиры,г", "FAT", sftFloating, 70, "Суточная  потребность в жирах,г"},
+      {"Углев,г", "CARB", sftFloating, 70, "Суточная потребность в  углеводах, г"}};
+  switch (page) {
+    case 0: return prod;
+    case 1: return dish;
+    case 2: return meal;
+    default: return energo;
+  }
+}
+
+const char* const kTables[kRefPageCount] = {kRefProductsTable, kRefDishTable, kRefMealTable, kRefEnergoTable};
+
+}  // namespace
+
+TRationLimits LoadLimits(const AnsiString& RefDir) {
+  const TRationLimits defaults;
+  TRationLimits l;
+  TIniFile ini(RefDir + kLimitsFileName);
+  const std::pair<const char*, double TRationLimits::*> keys[] = {
+      {"MaxRelEnDef", &TRationLimits::MaxRelEnDef}, {"MaxAbsEnDef", &TRationLimits::MaxAbsEnDef},
+      {"AlbAVmin", &TRationLimits::AlbAVmin},       {"FatAVMin", &TRationLimits::FatAVMin},
+      {"FatAVmax", &TRationLimits::FatAVmax},       {"AFCAlb", &TRationLimits::AFCAlb},
+      {"AFCFat", &TRationLimits::AFCFat},           {"AFCCarb", &TRationLimits::AFCCarb}};
+  for (const auto& [key, field] : keys) {
+    const double v = ini.ReadFloat(kLimitsSection, key, defaults.*field);
+    l.*field = v >= 0 ? v : defaults.*field;
+  }
+  return l;
+}
+
+int RefPageOfPick(int Page) {
+  switch (Page) {
+    case ppProducts: return 0;
+    case ppDishes: return 1;
+    case ppMeals: return 2;
+    case ppKindsOfTrip: return 3;
+    default: return -1;
+  }
+}
+
+AnsiString TRefMenu::PageCaption(int Page) {
+  return Ansi(Page == ppKindsOfTrip ? "Вид туризма и категория сложности" : "Добавить в раскладку");
+}
+
+TRefMenu::TRefMenu(const std::array<TCustomMtTree*, kRefPageCount>& Trees, const AnsiString& RefDir,
+                   IUserPrompt& Prompt)
+    : trees_(Trees), prompt_(Prompt), refDir_(RefDir) {
+  for (int p = 0; p < kRefPageCount; ++p) {
+    TCustomMtTree& tree = *trees_[static_cast<std::size_t>(p)];
+    tree.SetShowCheckboxes(true);
+    tree.SetMultiSelect(p != 3);
+    if (tree.HeaderSections()->GetCount() == 0) {
+      for (const TSectionDef& d : SectionsOf(p)) {
+        TMtHeaderSection* s = tree.HeaderSections()->AddSection();
+        s->SetText(Ansi(d.Caption));
+        s->SetFieldName(d.FieldName);
+        s->SetFieldType(d.Type);
+        s->SetWidth(d.Width);
+        s->SetHint(Ansi(d.Hint));
+      }
+    }
+    auto ref = std::make_unique<TRef>(tree, RefDir + kTables[p]);
+    if (p == 0 || p == 2) ref->OnItemLoad = LoadProdMealItem;
+    if (p == 1) ref->OnItemLoad = LoadDishItem;
+    ref->OnItemDeletion = [this](TObject*, TMtTreeItem* item) { Forget(item); };
+    tree.OnItemSelectedChange = [this](TObject*, TMtTreeItem* item) { ItemSelectedChange(item); };
+    refs_[static_cast<std::size_t>(p)] = std::move(ref);
+  }
+  for (auto& ref : refs_) ref->TryLoad(prompt_);
+  Limits = LoadLimits(RefDir);
+}
+
+TRefMenu::~TRefMenu() {
+  for (std::size_t p = 0; p < refs_.size(); ++p) {
+    trees_[p]->OnItemSelectedChange = nullptr;
+    refs_[p]->OnItemDeletion = nullptr;
+  }
+  picked_.clear();
+}
+
+void TRefMenu::Forget(TMtTreeItem* item) { std::erase(picked_, item); }
+
+void TRefMenu::BeginExecute(int Page) {
+  current_ = RefPageOfPick(Page);
+  if (current_ < 0) current_ = 0;
+  pickCount_ = 0;
+  picked_.clear();
+  CheckAll(current_, -1);
+}
+
+void TRefMenu::ItemSelectedChange(TMtTreeItem* Item) {
+  if (Item == nullptr || !Item->GetState(isSelected)) return;
+  const TCustomMtTree* tree = Item->Tree();
+  int page = -1;
+  for (int p = 0; p < kRefPageCount; ++p)
+    if (trees_[static_cast<std::size_t>(p)] == tree) page = p;
+  const TRefItemRec* rec = RefRecOf(Item);
+  const std::int32_t flags = rec != nullptr ? rec->Flags : ffGroup;
+  bool refuse = false;
+  if (page == 0) refuse = (flags & ffGroup) != 0;
+  if (page == 1 || page == 2) refuse = flags != 0;
+  if (refuse) {
+    Item->SetState(isSelected, false);
+    Item->SetChecked(false);
+    return;
+  }
+  Item->SetChecked(true);
+  ++pickCount_;
+}
+
+bool TRefMenu::DoubleClick() {
+  if (current_ < 0) return false;
+  TMtTreeItem* item = trees_[static_cast<std::size_t>(current_)]->ItemFocused();
+  if (item == nullptr || IsRefFolder(item)) return false;
+  if (!item->GetState(isSelected)) item->SetState(isSelected, true);  // counted by the selection rule
+  else ++pickCount_;
+  return item->GetState(isSelected);
+}
+
+bool TRefMenu::CloseQuery(TModalResult Result) {
+  if (current_ != 3 || Result != mrOk) return true;
+  const TMtTreeItem* item = trees_[3]->ItemFocused();
+  if (item == nullptr || !item->GetHasChildren()) return true;
+  prompt_.MessageDlg(Ansi("Нельзя выбирать раздел целиком"), TMsgDlgType::mtWarning, mbOK);
+  pickCount_ = 0;
+  return false;
+}
+
+TModalResult TRefMenu::EndExecute(TModalResult Result) {
+  picked_.clear();
+  if (Result != mrOk || current_ < 0) {
+    pickCount_ = 0;
+    return Result;
+  }
+  for (TMtTreeItem* item : refs_[static_cast<std::size_t>(current_)]->ItemList())
+    if (item->GetState(isSelected) && !IsRefFolder(item)) picked_.push_back(item);
+  // The kinds of trip are single-select: the focused row is the pick.
+  if (current_ == 3 && picked_.empty()) {
+    TMtTreeItem* f = trees_[3]->ItemFocused();
+    if (f != nullptr && !f->GetHasChildren()) picked_.push_back(f);
+  }
+  pickCount_ = static_cast<int>(picked_.size());
+  return Result;
+}
+
+TModalResult TRefMenu::Execute(int Page, const AnsiString& Caption) {
+  BeginExecute(Page);
+  const TModalResult r = OnShowModal ? OnShowModal(*this, Page, Caption.empty() ? PageCaption(Page) : Caption)
+                                     : mrCancel;
+  return EndExecute(r);
+}
+
+void TRefMenu::SortByColumn(int TreePage, int Section) {
+  if (TreePage < 0 || TreePage >= 3) return;  // the kinds of trip are not sorted
+  const int last = TreePage == 1 ? 6 : 4;
+  if (Section < 0 || Section > last) return;
+  TCustomMtTree& tree = *trees_[static_cast<std::size_t>(TreePage)];
+  TMtHeaderSection* s = tree.HeaderSections()->GetSection(Section);
+  if (s == nullptr) return;
+  tree.SortSection = Section;
+  const int lastNumber = TreePage == 1 ? 3 : 1;
+  s->SetFieldType(Section == 0 ? sftText : Section <= lastNumber ? sftNumber : sftFloating);
+  s->SetSortMode(s->SortMode() == hsmAscend ? hsmDescend : hsmAscend);
+  TMtUpdateBracket bracket(&tree);
+  if (Section == 0) {
+    tree.SortAll(true);
+  } else {
+    const TMtTreeItem* root = tree.Items()->Root();
+    for (int i = 0; i < root->GetChildrenCount(); ++i) tree.SortItemChildren(root->GetChildren(i), true);
+  }
+}
+
+void TRefMenu::CheckAll(int TreePage, int Mode) {
+  if (TreePage < 0 || TreePage >= kRefPageCount) return;
+  TCustomMtTree& tree = *trees_[static_cast<std::size_t>(TreePage)];
+  TMtUpdateBracket bracket(&tree);
+  const int saved = pickCount_;
+  for (TMtTreeItem* item = tree.Items()->GetItem(0); item != nullptr; item = item->GetNext()) {
+    const bool on = Mode > 0 ? true : Mode < 0 ? false : !item->GetState(isSelected);
+    if (item->GetState(isSelected) != on) item->SetState(isSelected, on);
+    item->SetChecked(item->GetState(isSelected));
+  }
+  if (Mode < 0) pickCount_ = saved;
+}
+
+void TRefMenu::ReloadRef(int Page) {
+  const int p = RefPageOfPick(Page);
+  if (p < 0) return;
+  TRef& ref = *refs_[static_cast<std::size_t>(p)];
+  ref.Clear();
+  ref.TryLoad(prompt_);
+}
+
+AnsiString TRefMenu::GetItemText(int Index) const {
+  if (Index < 0 || Index >= static_cast<int>(picked_.size())) return {};
+  return picked_[static_cast<std::size_t>(Index)]->Text();
+}
+
+AnsiString TRefMenu::GetItemPath(int Index, const AnsiString& Separator) const {
+  if (Index < 0 || Index >= static_cast<int>(picked_.size())) return {};
+  AnsiString path;
+  for (const TMtTreeItem* p = picked_[static_cast<std::size_t>(Index)]; p != nullptr; p = p->GetParent())
+    path = path.empty() ? p->Text() : p->Text() + Separator + path;
+  return path;
+}
+
+const TFoodRec* TRefMenu::GetItemData(int Index) {
+  if (Index < 0 || Index >= static_cast<int>(picked_.size())) return nullptr;
+  const TMtTreeItem* item = picked_[static_cast<std::size_t>(Index)];
+  if (current_ != 3) {
+    const TFoodRec* rec = RefFoodRecOf(item);
+    if (rec == nullptr) return nullptr;
+    itemData_ = *rec;
+    return &itemData_;
+  }
+  itemData_ = TFoodRec{};
+  const TCustomMtTree& tree = *trees_[3];
+  const int main = tree.MainTreeColumn;
+  const TStringList& texts = item->ColumnText();
+  for (int i = 0; i < tree.HeaderSections()->GetCount(); ++i) {
+    const int col = i < main ? i : i - 1;
+    const AnsiString text = i == main ? item->Text() : col < texts.Count() ? texts[col] : AnsiString();
+    const AnsiString name = UpperCase(tree.HeaderSections()->GetSection(i)->FieldName());
+    std::int32_t iv = 0;
+    double fv = 0;
+    const bool isInt = TextToInt(Trim(text), iv);
+    const bool isFloat = TextToFloat(Trim(text), fv);
+    if (name == "CODE" && isInt) itemData_.Code = iv;
+    else if (name == "OWNER" && isInt) itemData_.Owner = iv;
+    else if (name == "FLAGS" && isInt) itemData_.Flags = iv;
+    else if (name == "CAL" && isInt) itemData_.Cal = iv;
+    else if (name == "VEIGHT" && isInt) itemData_.Veight = iv;
+    else if ((name == "ALBA" || name == "ALB") && isFloat) itemData_.AlbA = fv;
+    else if (name == "ALBV" && isFloat) itemData_.AlbV = fv;
+    else if ((name == "FATA" || name == "FAT") && isFloat) itemData_.FatA = fv;
+    else if (name == "FATV" && isFloat) itemData_.FatV = fv;
+    else if (name == "CARB" && isFloat) itemData_.Carb = fv;
+  }
+  return &itemData_;
+}
+
+std::vector<TDishComponent> TRefMenu::Components(std::int32_t DishCode) {
+  std::vector<TDishComponent> parts;
+  try {
+    TDbfDataSet comp;
+    BindRefTable(comp, refDir_ + kRefDishCompTable);
+    comp.Open();
+    TField& dish = comp.FieldByName("DISHCODE");
+    TField& prod = comp.FieldByName("PRODCODE");
+    TField& veight = comp.FieldByName("VEIGHT");
+    for (comp.First(); !comp.Eof(); comp.Next())
+      if (dish.AsInteger() == DishCode) parts.push_back({prod.AsInteger(), veight.AsInteger()});
+  } catch (const std::exception& e) {
+    prompt_.MessageDlg(Format(Ansi("Не удается прочитать состав блюд %s:\r%s"),
+                              {refDir_ + kRefDishCompTable, AnsiString(e.what())}),
+                       TMsgDlgType::mtError, mbOK);
+  }
+  return parts;
+}
+
+bool TRefMenu::FindProduct(std::int32_t Code, AnsiString& Name, TFoodRec& Rec) {
+  const TMtTreeItem* item = refs_[0]->FindByCode(Code);
+  const TFoodRec* rec = RefFoodRecOf(item);
+  if (rec == nullptr || IsRefFolder(item)) return false;
+  Name = item->Text();
+  Rec = *rec;
+  return true;
+}

@@ -1,0 +1,425 @@
+// The program's windows driven as a user drives them, headless: actions of the main
+// window, keys and drops in the ration tree, a scripted pick-list, scripted file and
+// message dialogs; checked against the document model and the files written.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QClipboard>
+#include <deque>
+#include <optional>
+
+#include "DialogScript.h"
+#include "examples/ExampleBuild.h"
+#include "planner/app/Globals.h"
+#include "planner/app/ProgramVersion.h"
+#include "planner/gui/MainForm.h"
+#include "planner/gui/RefMenuForm.h"
+#include "planner/gui/RowTreeView.h"
+#include "planner/ration/RationClip.h"
+#include "planner/reference/RefMenu.h"
+#include "platform/core/Files.h"
+#include "platform/core/Registry.h"
+#include "platform/core/VersionResources.h"
+#include "platform/gui/QtGraphics.h"
+#include "refdata/RefBuild.h"
+#include "test_support/FileBytes.h"
+#include "test_support/TempDir.h"
+
+namespace {
+
+class TScriptedFiles : public IFileDialogs {
+ public:
+  bool OpenRation(const AnsiString&, AnsiString& fileName) override { return Next(fileName); }
+  bool SaveRation(const AnsiString&, AnsiString& fileName) override {
+    seeds.push_back(fileName);
+    return Next(fileName);
+  }
+  std::deque<std::optional<AnsiString>> answers;
+  std::vector<AnsiString> seeds;
+
+ private:
+  bool Next(AnsiString& fileName) {
+    if (answers.empty()) return false;
+    const std::optional<AnsiString> a = answers.front();
+    answers.pop_front();
+    if (!a) return false;
+    fileName = *a;
+    return true;
+  }
+};
+
+std::string U(const AnsiString& s) { return cp::Ansi1251ToUtf8(s); }
+
+class PlannerWindows : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    const AnsiString bin = dir_->Path() + "/bin/";
+    ASSERT_TRUE(refdata::BuildRefDir(TARNWICK_DATA_DIR, bin + "Ref").empty());
+    examples::BuildExamples(TARNWICK_DATA_DIR, bin + "Examples");
+    ForceDirectories(bin + "Travels");
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+
+  void SetUp() override {
+    program_ = dir_->Path() + "/bin/tarnwick";
+    WriteFileBytes(program_, "x");
+    SetFileVersionBlock(program_, std::string(ProgramVersionBlock()));
+    TGlobalsEnvironment env;
+    env.Store = &store_;
+    env.ProgramFile = program_;
+    env.UserDataDir = work_.Path() + "/user/";
+    env.IsWritable = [](std::string_view) { return true; };
+    globals_ = std::make_unique<TdmGlobals>(env);
+    globals_->dmGlobalsCreate();
+    globals_->Settings.Defaults.DfltDays = 2;
+    auto files = std::make_unique<TScriptedFiles>();
+    files_ = files.get();
+    form_ = std::make_unique<TMainForm>(*globals_, AnsiString(TARNWICK_DATA_DIR) + "/help/help.txt", std::move(files));
+    form_->resize(1000, 700);
+    form_->show();
+    form_->activateWindow();
+    Process();
+  }
+  void TearDown() override {
+    for (TRaskladForm* f : form_->Children()) f->Doc().Modified = 0;
+    form_.reset();
+    EXPECT_EQ(dialogs_.Unexpected(), 0);
+    SetFileVersionBlock(program_, {});
+  }
+
+  static void Process() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  }
+  QAction* Act(const char* name) {
+    form_->UpdateActions();
+    auto* a = form_->findChild<QAction*>(name);
+    EXPECT_NE(a, nullptr) << name;
+    return a;
+  }
+  // Triggers an action as its menu item or shortcut would; fails when it is disabled.
+  void Trigger(const char* name) {
+    QAction* a = Act(name);
+    ASSERT_TRUE(a->isEnabled()) << name;
+    a->trigger();
+    Process();
+  }
+  AnsiString Example(const char* name) { return dir_->Path() + "/bin/Examples/" + name; }
+  // Focus on the ration tree of a window, and on an item of it.
+  void FocusTree(TRaskladForm* f, TMtTreeItem* item = nullptr) {
+    form_->Client()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(f->parentWidget()));
+    f->ShowSection(1);
+    f->ShowTab(0);
+    f->MenuView()->setFocus();
+    Process();
+    if (item != nullptr) {
+      f->Doc().Tree().SetItemFocused(item);
+      f->MenuView()->OnFocusChange();
+    }
+    ASSERT_TRUE(f->TreeFocused());
+  }
+  // The pick-list's answer: the rows with these texts on the page shown, then OK.
+  void Picks(std::vector<const char*> texts) {
+    form_->RefMenuForm().OnScript = [texts](TRefMenuForm& f, int page) {
+      TCustomMtTree& tree = f.Menu().TreeOf(RefPageOfPick(page));
+      for (const char* t : texts)
+        for (TMtTreeItem* i = tree.Items()->GetItem(0); i != nullptr; i = i->GetNext())
+          if (i->Text() == Ansi(t)) {
+            if (page == ppKindsOfTrip) tree.SetItemFocused(i);
+            else i->SetState(isSelected, true);
+          }
+      return mrOk;
+    };
+  }
+  static TMtTreeItem* Child(TMtTreeItem* parent, const char* text) {
+    for (int i = 0; i < parent->GetChildrenCount(); ++i)
+      if (parent->GetChildren(i)->Text() == Ansi(text)) return parent->GetChildren(i);
+    return nullptr;
+  }
+  void Key(QWidget* w, int key, const QString& text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QApplication::sendEvent(w, &press);
+    Process();
+  }
+
+  static TempDir* dir_;
+  TempDir work_;
+  TSettingsStore store_{work_.Path() + "/settings.ini"};
+  AnsiString program_;
+  TDialogScript dialogs_;
+  std::unique_ptr<TdmGlobals> globals_;
+  std::unique_ptr<TMainForm> form_;
+  TScriptedFiles* files_ = nullptr;
+};
+TempDir* PlannerWindows::dir_ = nullptr;
+
+}  // namespace
+
+TEST_F(PlannerWindows, CommandLineFilesOpenInOrderAfterStartUp) {
+  const AnsiString names[] = {Example("weekend-hike.tw"), Example("mountain-14.tw"), Example("ski-10.tw")};
+  form_->OpenParams({names[0], names[1], names[2]});
+  EXPECT_TRUE(form_->Children().empty());  // not before the frame has started
+  Process();
+  const std::vector<TRaskladForm*> children = form_->Children();
+  ASSERT_EQ(children.size(), 3u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(children[static_cast<std::size_t>(i)]->Doc().FileName, names[i]);
+  // The recent files: newest first, examples shown relative to the examples directory.
+  EXPECT_EQ(form_->Mru().Captions(),
+            (std::vector<AnsiString>{"..\\Examples\\ski-10.tw", "..\\Examples\\mountain-14.tw",
+                                     "..\\Examples\\weekend-hike.tw"}));
+  QMenu* mru = form_->findChild<QMenu*>("MruRoot");
+  ASSERT_EQ(mru->actions().size(), 3);
+  EXPECT_TRUE(mru->isEnabled());
+  // A click on the oldest opens it again and moves it to the top.
+  mru->actions().back()->trigger();
+  Process();
+  EXPECT_EQ(form_->Children().size(), 4u);
+  EXPECT_EQ(form_->Mru().Captions().front(), "..\\Examples\\weekend-hike.tw");
+  // A file that cannot be read shows its message and leaves the list.
+  WriteFileBytes(work_.Path() + "/bad.tw", "TWCK\x03");
+  form_->Mru().AddMru(work_.Path() + "/bad.tw");
+  dialogs_.Answer(dialog_bridge::bOK);
+  EXPECT_EQ(form_->OpenRation(work_.Path() + "/bad.tw"), nullptr);
+  EXPECT_EQ(form_->Mru().Captions().front(), "..\\Examples\\weekend-hike.tw");
+  EXPECT_EQ(dialogs_.Texts().size(), 1u);
+}
+
+TEST_F(PlannerWindows, BuildADocumentThroughTheCommands) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  TRationDocument& doc = f->Doc();
+  EXPECT_EQ(doc.DayCounter, 2);
+  EXPECT_EQ(U(doc.Caption).rfind("Раскладка ", 0), 0u);
+  EXPECT_FALSE(Act("EditAddDay")->isEnabled());  // the tree does not have the focus yet
+  FocusTree(f, doc.Items()->Root()->GetChildren(0));
+  Trigger("EditAddDay");
+  EXPECT_EQ(doc.DayCounter, 3);
+  TMtTreeItem* day = doc.Tree().ItemFocused();
+  ASSERT_NE(day, nullptr);
+  EXPECT_EQ(day->GetIndex(), 0);
+
+  Picks({"Завтрак"});
+  Trigger("EditAddMeal");
+  TMtTreeItem* meal = Child(day, "Завтрак");
+  ASSERT_NE(meal, nullptr);
+  FocusTree(f, meal);
+  Picks({"Каша гречневая с маслом"});
+  Trigger("EditAddDish");
+  TMtTreeItem* dish = Child(meal, "Каша гречневая с маслом");
+  ASSERT_NE(dish, nullptr);
+  EXPECT_GE(dish->GetChildrenCount(), 2);  // its components
+  Picks({"Сахар-песок", "Чай чёрный байховый"});
+  Trigger("EditAddProd");
+  TMtTreeItem* sugar = Child(meal, "Сахар-песок");
+  ASSERT_NE(sugar, nullptr);
+  EXPECT_NE(Child(meal, "Чай чёрный байховый"), nullptr);
+
+  // Re-weigh by typing into the row: a digit opens the weight cell, Enter commits.
+  FocusTree(f, sugar);
+  Key(f->MenuView(), Qt::Key_5, "5");
+  auto* editor = f->MenuView()->viewport()->findChild<QLineEdit*>("VeightEditor");
+  ASSERT_NE(editor, nullptr);
+  editor->setText("55");
+  Key(editor, Qt::Key_Return);
+  EXPECT_EQ(FoodRecOf(sugar)->Veight, 55);
+  // A negative weight is refused with a message.
+  FocusTree(f, sugar);
+  Trigger("EditEditCell");
+  editor = f->MenuView()->viewport()->findChild<QLineEdit*>("VeightEditor");
+  ASSERT_NE(editor, nullptr);
+  editor->setText("-3");
+  dialogs_.Answer(dialog_bridge::bOK);
+  Key(editor, Qt::Key_Return);
+  EXPECT_EQ(FoodRecOf(sugar)->Veight, 55);
+  ASSERT_FALSE(dialogs_.Texts().empty());
+  EXPECT_EQ(U(dialogs_.Texts().back()), "Вес не может быть отрицательным (-3 г).\rВес не изменён.");
+
+  // The totals follow the document's sums.
+  const TTripSums sums = TripSums(doc);
+  TMtTreeItem* trip = f->TotalsView()->Model().Items()->Root()->GetChildren(2);
+  EXPECT_EQ(trip->ColumnText()[tcEnergy], Format("%d", {sums.Cal}));
+  TMtTreeItem* perDay = f->TotalsView()->Model().Items()->Root()->GetChildren(0);
+  EXPECT_EQ(perDay->ColumnText()[tcEnergy], Format("%d", {Round(static_cast<double>(sums.Cal) / 3)}));
+
+  // Delete the dish: the day's sums drop.
+  FocusTree(f, dish);
+  const std::int32_t before = FoodRecOf(day)->Cal;
+  Trigger("EditEatDel");
+  EXPECT_EQ(Child(meal, "Каша гречневая с маслом"), nullptr);
+  EXPECT_LT(FoodRecOf(day)->Cal, before);
+  EXPECT_EQ(doc.Modified, 1);
+}
+
+TEST_F(PlannerWindows, CopyAndPasteBetweenWindowsAndDragAProduct) {
+  TRaskladForm* a = form_->OpenRation(Example("weekend-hike.tw"));
+  TRaskladForm* b = form_->OpenRation(AnsiString());
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  TMtTreeItem* aDay = a->Doc().Items()->Root()->GetChildren(0);
+  TMtTreeItem* lunch = Child(aDay, "Обед");
+  ASSERT_NE(lunch, nullptr);
+  FocusTree(a, lunch);
+  Trigger("EditCopy1");
+  const AnsiString clip = FromQString(QApplication::clipboard()->text());
+  EXPECT_EQ(clip.substr(0, 14), "TRWKItems\t1\t2\t");
+
+  TMtTreeItem* bDay = b->Doc().Items()->Root()->GetChildren(1);
+  FocusTree(b, bDay);
+  Trigger("EditPaste1");
+  TMtTreeItem* copy = Child(bDay, "Обед");
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->GetDescendantCount(), lunch->GetDescendantCount());
+  EXPECT_EQ(FoodRecOf(bDay)->Cal, FoodRecOf(lunch)->Cal);
+  // A product cannot take a fragment: paste is disabled there.
+  TMtTreeItem* product = copy->GetChildren(copy->GetChildrenCount() - 2);
+  FocusTree(b, product);
+  EXPECT_FALSE(Act("EditPaste1")->isEnabled());
+
+  // Drag a product of the copied lunch to the first day's supper in the same window, with
+  // Shift: it moves.
+  TMtTreeItem* bDay0 = b->Doc().Items()->Root()->GetChildren(0);
+  Picks({"Ужин"});
+  FocusTree(b, bDay0);
+  Trigger("EditAddMeal");
+  TMtTreeItem* supper = Child(bDay0, "Ужин");
+  ASSERT_NE(supper, nullptr);
+  FocusTree(b, product);
+  const AnsiString name = product->Text();
+  const int lunchCount = copy->GetChildrenCount();
+  bDay0->SetExpanded(true);
+  b->MenuView()->Refresh();
+  const QRect target = b->MenuView()->RowRect(supper);
+  ASSERT_FALSE(target.isEmpty());
+  ASSERT_TRUE(b->MenuView()->DropFrom(b->MenuView(), target.center(), true));
+  EXPECT_EQ(copy->GetChildrenCount(), lunchCount - 1);
+  ASSERT_EQ(supper->GetChildrenCount(), 1);
+  EXPECT_EQ(supper->GetChildren(0)->Text(), name);
+  // Onto its own parent: refused.
+  FocusTree(b, supper->GetChildren(0));
+  EXPECT_FALSE(b->MenuView()->DropFrom(b->MenuView(), b->MenuView()->RowRect(supper).center(), false));
+}
+
+TEST_F(PlannerWindows, EveryTabShowsTheDocument) {
+  TRaskladForm* f = form_->OpenRation(Example("mountain-14.tw"));
+  ASSERT_NE(f, nullptr);
+  const TRationDocument& doc = f->Doc();
+  const TTripSums sums = TripSums(doc);
+  // Totals grid: per day, whole trip, group.
+  const TMtTreeItem* root = f->TotalsView()->Model().Items()->Root();
+  ASSERT_EQ(root->GetChildrenCount(), kTotalsRowCount);
+  EXPECT_EQ(root->GetChildren(0)->ColumnText()[tcEnergy], Format("%d", {Round(static_cast<double>(sums.Cal) / 14)}));
+  EXPECT_EQ(root->GetChildren(2)->ColumnText()[tcEnergy], Format("%d", {sums.Cal}));
+  EXPECT_EQ(root->GetChildren(4)->ColumnText()[tcVeight], Format("%3.3f", {6 * sums.Veight / 1000}));
+  EXPECT_EQ(U(f->TotalsView()->Columns()[0].Caption).rfind("ИТОГО [", 0), 0u);
+
+  f->ShowTab(1);
+  const TMtTreeItem* days = f->DayListView()->Model().Items()->Root();
+  ASSERT_EQ(days->GetChildrenCount(), 14);
+  EXPECT_TRUE(days->GetChildren(0)->GetState(isBold));
+  EXPECT_EQ(days->GetChildren(0)->ColumnText()[1], Format("%d", {FoodRecOf(doc.Items()->Root()->GetChildren(0))->Veight}));
+  f->ShowTab(2);
+  const TMtTreeItem* trip = f->TripListView()->Model().Items()->Root();
+  ASSERT_GT(trip->GetChildrenCount(), 20);
+  std::int64_t grams = 0;
+  for (int i = 0; i < trip->GetChildrenCount(); ++i) {
+    double kg = 0;
+    ASSERT_TRUE(TryStrToFloat(trip->GetChildren(i)->ColumnText()[6], kg));
+    grams += Round(kg * 1000);
+  }
+  EXPECT_EQ(grams, Round(sums.Veight));  // the list's weights add up to the trip's
+  // A cost typed into the list reaches the totals.
+  ASSERT_TRUE(f->CommitCost(0, "140,5"));
+  EXPECT_EQ(trip->GetChildren(0)->ColumnText()[kTripCostColumn], "    140.50");
+  EXPECT_EQ(root->GetChildren(4)->ColumnText()[tcCost], "    140.50");
+  f->ShowTab(3);
+  const std::string text = f->Recommendations()->toPlainText().toStdString();
+  EXPECT_NE(text.find("ОЦЕНКА СРЕДНЕСУТОЧНОГО РАЦИОНА"), std::string::npos) << text;
+  EXPECT_NE(text.find("КАЛОРИЙНОСТЬ"), std::string::npos);
+}
+
+TEST_F(PlannerWindows, SaveAndReopenGivesTheSameBytes) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  const AnsiString saved = work_.Path() + "/copy.tw";
+  files_->answers.push_back(saved);
+  Trigger("FileSaveAs1");
+  EXPECT_EQ(ReadFileBytes(saved), ReadFileBytes(Example("weekend-hike.tw")));
+  EXPECT_EQ(form_->Mru().Captions().front(), saved);
+  TRaskladForm* g = form_->OpenRation(saved);
+  ASSERT_NE(g, nullptr);
+  Trigger("FileSave1");
+  EXPECT_EQ(ReadFileBytes(saved), ReadFileBytes(Example("weekend-hike.tw")));
+  EXPECT_EQ(g->Doc().Modified, 0);
+}
+
+TEST_F(PlannerWindows, CloseQuestionYesNoCancel) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  f->Doc().Modified = 1;
+  // Cancel: stays.
+  dialogs_.Answer(dialog_bridge::bCancel);
+  Trigger("FileClose1");
+  ASSERT_EQ(form_->Children().size(), 1u);
+  EXPECT_NE(U(dialogs_.Texts().back()).find("была изменена.\rСохранить изменения?"), std::string::npos);
+  // Yes on an untitled document, the save dialog cancelled: stays.
+  dialogs_.Answer(dialog_bridge::bYes);
+  files_->answers.push_back(std::nullopt);
+  Trigger("FileClose1");
+  ASSERT_EQ(form_->Children().size(), 1u);
+  EXPECT_EQ(files_->seeds.back(), f->Doc().Caption);  // seeded with the caption
+  // Yes, saved under a name: closes, the file exists.
+  const AnsiString name = work_.Path() + "/new.tw";
+  dialogs_.Answer(dialog_bridge::bYes);
+  files_->answers.push_back(name);
+  Trigger("FileClose1");
+  EXPECT_TRUE(form_->Children().empty());
+  EXPECT_TRUE(FileExists(name));
+  // No: closes without saving.
+  Trigger("FileNew1");
+  form_->ActiveChild()->Doc().Modified = 1;
+  dialogs_.Answer(dialog_bridge::bNo);
+  Trigger("FileClose1");
+  EXPECT_TRUE(form_->Children().empty());
+}
+
+TEST_F(PlannerWindows, CopyInTheTitleFieldCopiesText) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  f->ShowSection(0);
+  auto* title = f->findChild<QLineEdit*>("edTitle");
+  title->setText("Ока");
+  title->setFocus();
+  title->selectAll();
+  Process();
+  ASSERT_FALSE(f->TreeFocused());
+  Trigger("EditCopy1");
+  EXPECT_EQ(QApplication::clipboard()->text(), QString("Ока"));
+}
+
+// An average daily ration has no per-day list: its tabs still show what they are named for.
+TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
+  TRaskladForm* f = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->Tabs()->count(), 3);
+  f->ShowTab(3);
+  EXPECT_EQ(f->CurrentTab(), 3);
+  EXPECT_NE(f->Recommendations()->toPlainText().toStdString().find("КАЛОРИЙНОСТЬ"), std::string::npos);
+  f->ShowTab(2);
+  EXPECT_EQ(f->CurrentTab(), 2);
+  EXPECT_EQ(f->TripListView()->Model().Items()->Root()->GetChildrenCount(), 26);
+  EXPECT_EQ(f->DayListView()->Model().Items()->Count(), 0);  // never built
+  f->ShowTab(1);
+  EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
+}
