@@ -139,13 +139,13 @@ TEST(FindDlg, ControlsFollowTheModelAndOkChecksTheInput) {
   EXPECT_EQ(ShownTexts(dialogs).back(), "Не выбран продукт, на который заменять найденные.");
 
   // The pick-list chooses it; Backspace clears it again.
-  dlg.cbRepItemButton->click();
+  dlg.cbRepItem->DoClick();
   EXPECT_EQ(pick.calls, std::vector<std::string>{"0:Заменить на"});
-  EXPECT_EQ(Utf8(dlg.cbRepItem->text()), "Хлеб");
+  EXPECT_EQ(Utf8(dlg.cbRepItem->Text()), "Хлеб");
   QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
   QApplication::sendEvent(dlg.cbRepItem, &backspace);
-  EXPECT_EQ(dlg.cbRepItem->text(), "");
-  dlg.cbRepItemButton->click();
+  EXPECT_EQ(dlg.cbRepItem->Text(), "");
+  dlg.cbRepItem->DoClick();
   dlg.edRepValue->setText("*");
   EXPECT_TRUE(Drawn(Shot(dlg, "find-replace")));
   dlg.Button1->click();
@@ -162,7 +162,7 @@ TEST(FindDlg, ControlsFollowTheModelAndOkChecksTheInput) {
   dlg.cbItemTypeChange();
   EXPECT_FALSE(dlg.edRepValue->isVisibleTo(&dlg));
   EXPECT_FALSE(dlg.lblRepValue->isVisibleTo(&dlg));
-  EXPECT_EQ(dlg.cbRepItem->text(), "");
+  EXPECT_EQ(dlg.cbRepItem->Text(), "");
 
   // Help: no help window installed gives a message; the program's handler gets 2300.
   dialogs->Answer(mrOk);
