@@ -236,7 +236,7 @@ TEST(QtFonts, SystemNamesMapToTheShippedFontsWithTheHeightRule) {
   TFont courier;
   courier.Name = "courier new";
   EXPECT_EQ(QFontInfo(ToQFont(courier)).family(), "Liberation Mono");
-  EXPECT_EQ(QFontInfo(ToQFont(TFont{})).family(), "DejaVu Sans");
+  EXPECT_EQ(QFontInfo(ToQFont(TFont{})).family(), "Liberation Sans");
   // A positive height is the cell height.
   TFont cell;
   cell.Height = 20;

@@ -223,6 +223,9 @@ void TCustomMtHeader::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     if (SectionAtX(X, s) && s && s->Resizable()) {
       if (Shift & ssDouble) DoSectionAutoSize(s);
       else StartResize(s, X);
+    } else if (Shift & ssDouble) {
+      // The second press of a double click: the first press and its release have acted
+      // (expanded, clicked); one double click is one action.
     } else {
       pressPoint_ = {X, Y};
       pressed_ = nullptr;
@@ -394,14 +397,13 @@ void TCustomMtHeader::OpenLookup(TMtHeaderSection* Section) {
   }
   focusBeforeLookup_ = QApplication::focusWidget();
   lookupSection_ = Section;
-  TFont f = Font();
-  f.SetSize(std::max(f.Size() - 3, 1));
-  lookup_->SetFont(f);
+  // The header's own font, and the box inside the section: a smaller font is unreadable
+  // and a box of the combo's natural height is cut off by the header's bottom.
+  lookup_->SetFont(Font());
   lookup_->SetItems(Section->LookupHistory().Lines());
   lookup_->SetText("");
   const TRect r = SectionRect(Section);
-  const int h = std::max(lookup_->sizeHint().height(), r.Height() - 2);
-  lookup_->SetBounds(r.Left, 1, r.Width(), h);
+  lookup_->SetBounds(r.Left, 0, r.Width(), ClientHeight());
   lookup_->show();
   lookup_->raise();
   lookup_->SetFocus();

@@ -99,14 +99,15 @@ int MtDropPosition(const TMtHeaderSections& sections, int x) {
   const auto spans = MtSectionSpans(sections);
   if (const TMtSectionSpan* span = MtSpanAtX(spans, x)) return span->Section->GetPosition();
   if (sections.GetCount() == 0) return -1;
-  return !spans.empty() && x < spans.front().Left ? 0 : sections.GetCount() - 1;
+  // Outside every section, on either side, the section goes last.
+  return sections.GetCount() - 1;
 }
 
 int MtDropEdgeX(const TMtHeaderSections& sections, const TMtHeaderSection* dragged, int x) {
   const auto spans = MtSectionSpans(sections);
   if (spans.empty()) return 0;
   const TMtSectionSpan* span = MtSpanAtX(spans, x);
-  if (!span) return x < spans.front().Left ? spans.front().Left : spans.back().Right;
+  if (!span) return spans.back().Right;
   const int own = dragged ? dragged->GetPosition() : -1;
   return span->Section->GetPosition() > own ? span->Right : span->Left;
 }

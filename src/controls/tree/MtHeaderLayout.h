@@ -60,7 +60,7 @@ bool MtPassedDragThreshold(TPoint press, TPoint now);
 // that the moved section would hold the pointer (no back-and-forth); else its own.
 int MtDragMovePosition(const TMtHeaderSections& sections, const TMtHeaderSection* dragged, int x);
 // The display position a dragged section is dropped at: that of the section under x;
-// left of every section the first position, right of them the last.
+// outside every section (left or right of them) the last.
 int MtDropPosition(const TMtHeaderSections& sections, int x);
 // The x of the edge where a dragged section would land (for the drop pointer).
 int MtDropEdgeX(const TMtHeaderSections& sections, const TMtHeaderSection* dragged, int x);

@@ -23,3 +23,8 @@ bool StreamReadString(TStream& stream, AnsiString& s) {
     return false;
   }
 }
+
+const TMtSystemFlags& MtSystemFlags() {
+  static const TMtSystemFlags flags;
+  return flags;
+}

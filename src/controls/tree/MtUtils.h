@@ -52,3 +52,16 @@ void CenterRect(int innerWidth, int boxWidth, int innerHeight, int boxHeight, Re
   r.Top = IntMax(boxHeight / 2 - innerHeight / 2, 0);
   r.Bottom = IntMin(r.Top + innerHeight, r.Top + boxHeight);
 }
+
+// The system version as the controls ask for it. This desktop answers as the NT family,
+// 2000 or later, so the wheel code reads the desktop's own lines-per-notch setting.
+struct TMtSystemFlags {
+  bool Win95 = false;      // the 95 family
+  bool Win95OSR2 = false;  // its OSR2 build
+  bool WinNT = true;       // the NT family
+  bool Win2000 = true;     // NT 5 or later
+  bool Win98 = false;      // 98 or later of the 95 family
+};
+const TMtSystemFlags& MtSystemFlags();
+// Whether the system provides the wheel-scroll-lines setting (NT family, or 98 and later).
+inline bool MtHasWheelScrollLines() { return MtSystemFlags().WinNT || MtSystemFlags().Win98; }

@@ -23,7 +23,7 @@ class TApplication : public TObject {
   // Replaces the message box for unhandled exceptions (never called for EAbort).
   std::function<void(TObject* Sender, const std::exception& E)> OnException;
 
-  // Sets up the look: the interface font (DejaVu Sans, height -11) and the system
+  // Sets up the look: the interface font (Liberation Sans, height -11) and the system
   // colours from the toolkit's palette. Needs the QApplication.
   void Initialize();
   // To be called inside a catch block: EAbort is silent; anything else goes to

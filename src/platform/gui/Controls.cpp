@@ -241,6 +241,11 @@ void TWinControl::DblClick() {
   if (OnDblClick) OnDblClick(this);
 }
 
+bool TWinControl::DoMouseWheelDeltas(TShiftState Shift, const TWheelDeltas& Deltas, TPoint MousePos) {
+  if (Deltas.AngleY == 0) return false;
+  return DoMouseWheel(Shift, Deltas.AngleY, MousePos);
+}
+
 bool TWinControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
   bool handled = false;
   if (OnMouseWheel) OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
@@ -350,10 +355,12 @@ bool TWinControl::DispatchClientEvent(QEvent* e) {
     }
     case QEvent::Wheel: {
       auto* we = static_cast<QWheelEvent*>(e);
-      const int delta = we->angleDelta().y();
-      if (delta == 0) return false;
+      const TWheelDeltas deltas{we->angleDelta().x(), we->angleDelta().y(), we->pixelDelta().x(),
+                                we->pixelDelta().y()};
+      if (deltas.AngleX == 0 && deltas.AngleY == 0 && deltas.PixelX == 0 && deltas.PixelY == 0) return false;
       const QPoint g = we->globalPosition().toPoint();
-      const bool handled = DoMouseWheel(ShiftStateFromQt(we->modifiers(), we->buttons()), delta, {g.x(), g.y()});
+      const bool handled =
+          DoMouseWheelDeltas(ShiftStateFromQt(we->modifiers(), we->buttons()), deltas, {g.x(), g.y()});
       if (handled || !WidgetHandlesInput()) {
         e->setAccepted(handled);
         return true;

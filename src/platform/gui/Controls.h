@@ -68,6 +68,12 @@ using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TSh
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TMouseWheelEvent =
     std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+// What a wheel or a touch pad reports: angles in 1/8 degree (120 a notch), vertical and
+// horizontal, and the pixel distances of high-resolution devices (0 when none).
+struct TWheelDeltas {
+  int AngleX = 0, AngleY = 0;
+  int PixelX = 0, PixelY = 0;
+};
 using TKeyEvent = std::function<void(TObject* Sender, std::uint16_t& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 using TDragOverEvent =
@@ -166,6 +172,9 @@ class TWinControl : public TObject {
   virtual void DblClick();
   // Returns true when the wheel was handled.
   virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+  // Every wheel event with all its deltas; by default the vertical angle goes on to
+  // DoMouseWheel (nothing for a horizontal-only event). Returns true when handled.
+  virtual bool DoMouseWheelDeltas(TShiftState Shift, const TWheelDeltas& Deltas, TPoint MousePos);
   virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
   virtual void KeyPress(char& Key);
   virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);

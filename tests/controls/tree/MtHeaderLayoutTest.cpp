@@ -146,11 +146,12 @@ TEST(MtHeaderLayout, DropPositionAndPointerEdge) {
   Fill(c, {100, 40, 60, -20});
   EXPECT_EQ(MtDropPosition(c, 120), 1);
   EXPECT_EQ(MtDropPosition(c, 500), 3);  // right of all: the last position
-  EXPECT_EQ(MtDropPosition(c, -5), 0);
+  EXPECT_EQ(MtDropPosition(c, -5), 3);  // left of all: the last position too
   EXPECT_EQ(MtDropPosition(TMtHeaderSections{}, 5), -1);
   // The pointer stands at the edge the section would land against.
   EXPECT_EQ(MtDropEdgeX(c, At(c, 0), 150), 200);  // moving right: after C
   EXPECT_EQ(MtDropEdgeX(c, At(c, 2), 50), 0);     // moving left: before A
+  EXPECT_EQ(MtDropEdgeX(c, At(c, 2), -5), 200);   // left of all: it lands last
   EXPECT_EQ(MtDropEdgeX(c, At(c, 0), 500), 200);
 }
 
