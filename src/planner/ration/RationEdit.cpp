@@ -164,7 +164,6 @@ void TRationEditor::AddDishComponents(TMtTreeItem* Dish) {
   const TFoodRec* dish = FoodRecOf(Dish);
   if (dish == nullptr) return;
   std::vector<TDishComponent> parts = dishes_.Components(dish->Code);
-  if (parts.size() > static_cast<std::size_t>(kMaxDishComponents)) parts.resize(kMaxDishComponents);
   for (const TDishComponent& part : parts) {
     AnsiString name;
     TFoodRec rec{};

@@ -43,11 +43,10 @@ struct TDishComponent {
   std::int32_t ProdCode = 0;
   std::int32_t Veight = 0;  // g per portion
 };
-inline constexpr int kMaxDishComponents = 100;
 class IDishComposition {
  public:
   virtual ~IDishComposition() = default;
-  // The components of the dish in table order (the caller takes the first 100).
+  // The components of the dish in table order, all of them.
   virtual std::vector<TDishComponent> Components(std::int32_t DishCode) = 0;
   // The product row with this CODE: its name and values per 100 g; false when none.
   virtual bool FindProduct(std::int32_t Code, AnsiString& Name, TFoodRec& Rec) = 0;
@@ -114,7 +113,7 @@ class TRationEditor {
   // fragment is pasted. False when the drop is refused.
   static bool Drop(TRationEditor& Source, int DragMode, TRationEditor& Target, TMtTreeItem* TargetItem);
 
-  // The dish's components from the dish tables (at most kMaxDishComponents); a missing
+  // The dish's components from the dish tables, however many there are; a missing
   // product is reported and left out.
   void AddDishComponents(TMtTreeItem* Dish);
 

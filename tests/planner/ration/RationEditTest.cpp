@@ -71,24 +71,24 @@ TEST(RationEdit, MealsAreAddedOnceByCode) {
   EXPECT_EQ(f.Day(0)->GetChildrenCount(), 1);
 }
 
-TEST(RationEdit, DishGetsItsFirstHundredComponentsAndReportsMissingProducts) {
+TEST(RationEdit, DishGetsEveryComponentAndReportsMissingProducts) {
   TEditFixture f(1);
   TMtTreeItem* meal = f.doc.AddItem(f.Day(0), "m", nullptr, fkMeal, 1);
   f.Focus(meal);
   f.dishes.products[7] = Product("Гречка", 7, 300, 0, 10, 3, 60);
   std::vector<TDishComponent> parts;
   parts.push_back({999, 5});  // not in "products"
-  for (int i = 0; i < 119; ++i) parts.push_back({7, 10});
+  for (int i = 0; i < 149; ++i) parts.push_back({7, 10});  // past the old cap of 100
   f.dishes.comps[55] = parts;
   f.picker.queued = {{Product("Каша", 55, 0, 0)}};
   ASSERT_TRUE(f.editor.ItemAddDish());
   TMtTreeItem* dish = meal->GetChildren(0);
-  EXPECT_EQ(dish->GetChildrenCount(), 99);  // the first 100 pairs, one of them missing
+  EXPECT_EQ(dish->GetChildrenCount(), 149);  // all 150 pairs but the missing one
   ASSERT_EQ(f.prompt.shown.size(), 1u);
   EXPECT_EQ(f.prompt.shown[0].Text, "ошибка: в справочнике не найден продукт с указанным кодом");
-  EXPECT_EQ(FoodRecOf(dish)->Veight, 990);
-  EXPECT_EQ(FoodRecOf(f.Day(0))->Cal, 99 * 30);
-  EXPECT_EQ(f.views.Totals.Cells[2][tcEnergy], "2970");
+  EXPECT_EQ(FoodRecOf(dish)->Veight, 1490);
+  EXPECT_EQ(FoodRecOf(f.Day(0))->Cal, 149 * 30);
+  EXPECT_EQ(f.views.Totals.Cells[2][tcEnergy], "4470");
 }
 
 TEST(RationEdit, AverageRationAddsDeletesAndReweighsInEveryDay) {
