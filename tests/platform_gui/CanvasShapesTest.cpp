@@ -104,3 +104,19 @@ TEST(CanvasShapes, PrinterDevicesGetStrokesAndTheirResolution) {
   EXPECT_LT(QFileInfo(file).size(), 20000);
   EXPECT_GT(QFileInfo(file).size(), 500);
 }
+
+TEST(CanvasShapes, StrokedPensKeepThePixelPensDashes) {
+  // As the pixel pens: dashes 6 on and 2 off, 4 device pixels per pattern pixel.
+  QImage img(64, 4, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  {
+    QPainter p(&img);
+    TQtCanvas c(p, Rect(0, 0, 64, 4));
+    c.SetVectorPens(true);
+    c.PenPatternUnit = 4;
+    c.Pen.Style = TPenStyle::psDash;
+    c.MoveTo(0, 1);
+    c.LineTo(64, 1);
+  }
+  for (int x = 0; x < 64; ++x) EXPECT_EQ(img.pixel(x, 1) != QColor(Qt::white).rgb(), x % 32 < 24) << x;
+}

@@ -218,12 +218,22 @@ QPen TQtCanvas::StrokePen() const {
   const double scale = std::min(sx_, sy_);
   if (Pen.Width <= 1 && scale < 1) pen.setWidth(0);
   else pen.setWidthF(std::max(Pen.Width, 1));
+  // The same dashes as the pixel pens (PenOn), PenPatternUnit device pixels per
+  // pattern pixel; Qt counts dashes in pen widths.
+  QVector<qreal> pattern;
   switch (Pen.Style) {
-    case TPenStyle::psDash: pen.setStyle(Qt::DashLine); break;
-    case TPenStyle::psDot: pen.setStyle(Qt::DotLine); break;
-    case TPenStyle::psDashDot: pen.setStyle(Qt::DashDotLine); break;
-    case TPenStyle::psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-    default: pen.setStyle(Qt::SolidLine); break;
+    case TPenStyle::psDot: pattern = {1, 1}; break;
+    case TPenStyle::psDash: pattern = {6, 2}; break;
+    case TPenStyle::psDashDot: pattern = {6, 2, 2, 2}; break;
+    case TPenStyle::psDashDotDot: pattern = {6, 2, 1, 2, 1, 2}; break;
+    default: break;
+  }
+  if (!pattern.isEmpty()) {
+    const double width = pen.widthF() > 0 ? pen.widthF() : 1.0;
+    for (qreal& d : pattern) d *= std::max(PenPatternUnit, 1) / width;
+    pen.setDashPattern(pattern);
+  } else {
+    pen.setStyle(Qt::SolidLine);
   }
   pen.setCapStyle(Qt::FlatCap);
   pen.setJoinStyle(Qt::MiterJoin);
@@ -347,7 +357,10 @@ void TQtCanvas::LineTo(int x, int y) {
   if (VectorPens()) {
     p_.save();
     p_.setPen(StrokePen());
-    p_.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
+    // The stroke runs through the pixel centres across the line and starts at the
+    // first pixel's edge along it, so that its dashes fall on the pixel pens' pixels.
+    const double ox = from.Y == y ? 0 : 0.5, oy = from.X == x ? 0 : 0.5;
+    p_.drawLine(QPointF(from.X + ox, from.Y + oy), QPointF(x + ox, y + oy));
     p_.restore();
     return;
   }
