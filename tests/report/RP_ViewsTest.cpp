@@ -390,7 +390,7 @@ TEST_F(Views, PictureLayoutAndDamagedRecords) {
   ASSERT_EQ(p.Picture.ImageWidth(), 200);
   TRecordingCanvas c;
   p.Draw(c);
-  auto bmps = c.OpsOf(TRecordingCanvas::TOpKind::Bitmap);
+  auto bmps = c.OpsOf(TRecordingCanvas::TOpKind::StretchBitmap);
   ASSERT_EQ(bmps.size(), 1u);
   EXPECT_EQ(bmps[0]->R, Rect(0, 25, 101, 75));  // 50 high, FrameRect is one wider
   EXPECT_EQ(bmps[0]->Bitmap.Pixel(5, 5), clRed);
@@ -399,7 +399,7 @@ TEST_F(Views, PictureLayoutAndDamagedRecords) {
   c.Clear();
   p.Picture.Assign(rpikMetafile, std::string("\xD7\xCD\xC6\x9A rest", 9));
   p.Draw(c);
-  EXPECT_EQ(c.OpsOf(TRecordingCanvas::TOpKind::Bitmap).size(), 0u);
+  EXPECT_EQ(c.OpsOf(TRecordingCanvas::TOpKind::StretchBitmap).size(), 0u);
   EXPECT_EQ(c.OpsOf(TRecordingCanvas::TOpKind::Line).size(), 2u);
   EXPECT_EQ(c.OpsOf(TRecordingCanvas::TOpKind::Rectangle).size(), 1u);
 
