@@ -325,7 +325,7 @@ void TrpMemoView::WrapMemo() {
 
 void TrpMemoView::SetFontForOutput(TCanvas& canvas) {
   canvas.Brush.Style = TBrushStyle::bsClear;
-  if (Printing) canvas.Font = rpCanvasFont(Font, 1.0, rpState().PrinterDpi);
+  if (Printing) canvas.Font = rpCanvasFont(Font, 1.0, canvas.PixelsPerInch);
   else canvas.Font = rpCanvasFont(Font, ScaleY);
 }
 

@@ -83,8 +83,6 @@ struct TrpBuildState {
   bool Terminated = false;
   // The version of the template or page stream being read (view record readers).
   int StreamVersion = 24;
-  // Pixels per inch of the printer canvas (fonts keep their point size on it).
-  int PrinterDpi = 96;
   // The next ObjectId.
   std::uint32_t ObjectCounter = 0;
   // While a page is printed on the printer's canvas, that canvas; views drawn on it

@@ -399,7 +399,7 @@ TEST_F(Views, PictureLayoutAndDamagedRecords) {
   c.Clear();
   p.Picture.Assign(rpikMetafile, std::string("\xD7\xCD\xC6\x9A rest", 9));
   p.Draw(c);
-  EXPECT_EQ(c.OpsOf(TRecordingCanvas::TOpKind::Bitmap).size(), 0u);
+  EXPECT_EQ(c.OpsOf(TRecordingCanvas::TOpKind::StretchBitmap).size(), 0u);
   EXPECT_EQ(c.OpsOf(TRecordingCanvas::TOpKind::Line).size(), 2u);
   EXPECT_EQ(c.OpsOf(TRecordingCanvas::TOpKind::Rectangle).size(), 1u);
 

@@ -97,14 +97,3 @@ TEST_F(QtPrint, MemosMeasureWithTheFontsTheyAreDrawnWith) {
     EXPECT_LE(TQtTextMetrics::Instance().TextWidth(font, s), 120 - 4) << i;
   }
 }
-
-TEST(QtPrintCanvas, PenPatternsScaleWithThePrinterResolution) {
-  // Dashes are 6 pixels on and 2 off; at 4 device pixels per pattern pixel, 24 and 8.
-  const QImage img = PaintToImage(64, 4, clWhite, [](TCanvas& c) {
-    c.PenPatternUnit = 4;
-    c.Pen.Style = TPenStyle::psDash;
-    c.MoveTo(0, 1);
-    c.LineTo(64, 1);
-  });
-  for (int x = 0; x < 64; ++x) EXPECT_EQ(img.pixel(x, 1) != QColor(255, 255, 255).rgb(), x % 32 < 24) << x;
-}

@@ -316,7 +316,7 @@ void TQtCanvas::FrameRect(const TRect& r) {
 // One pixel of the pen: its colour under the pen's raster operation. The XOR-like
 // modes go through NotSourceXorDestination, which keeps the alpha channel opaque.
 void TQtCanvas::PenPixel(int x, int y, int index) {
-  if (!PenOn(Pen.Style, index / std::max(PenPatternUnit, 1))) return;
+  if (!PenOn(Pen.Style, index)) return;
   const TColor c = ColorToRGB(Pen.Color);
   switch (Pen.Mode) {
     case TPenMode::pmCopy:
@@ -369,16 +369,6 @@ void TQtCanvas::LineTo(int x, int y) {
     pen.setWidth(Pen.Width);
     p_.setPen(pen);
     p_.drawLine(from.X, from.Y, x, y);
-    return;
-  }
-  if (Pen.Mode == TPenMode::pmCopy && Pen.Style == TPenStyle::psSolid && (from.X == x || from.Y == y)) {
-    // A straight solid line: the same pixels as below in one fill (printers and PDF
-    // get one rectangle instead of one per device pixel).
-    const QColor color = ToQColor(Pen.Color);
-    if (from.Y == y && from.X != x)
-      p_.fillRect(x > from.X ? QRect(from.X, y, x - from.X, 1) : QRect(x + 1, y, from.X - x, 1), color);
-    else if (from.X == x && from.Y != y)
-      p_.fillRect(y > from.Y ? QRect(x, from.Y, 1, y - from.Y) : QRect(x, y + 1, 1, from.Y - y), color);
     return;
   }
   RasterOpScope op(p_, Pen.Mode);

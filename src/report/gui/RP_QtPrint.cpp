@@ -156,7 +156,6 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
     }
     const QRect full = printer.pageLayout().fullRectPixels(dpi);
     TQtCanvas canvas(painter, Rect(0, 0, full.width(), full.height()));
-    canvas.PenPatternUnit = std::max(1, dpi / kPixelsPerInch);
     auto dev = [&](int reportPixels) { return rpRound(reportPixels * dpi / rpPixelsPerInch); };
     TRect target = Rect(0, 0, full.width(), full.height());
     if (!rec.UseMargins) {
@@ -166,7 +165,6 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
                     dev(g.OffsetX + g.PrintWidth - rec.RightMargin), dev(g.OffsetY + g.PrintHeight - rec.BottomMargin));
     }
     st.PrinterCanvas = &canvas;
-    st.PrinterDpi = dpi;
     rec.Visible = true;
     try {
       pages.Draw(i, canvas, target);
