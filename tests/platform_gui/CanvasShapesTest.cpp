@@ -87,6 +87,8 @@ TEST(CanvasShapes, PrinterDevicesGetStrokesAndTheirResolution) {
     TQtCanvas c(p, Rect(0, 0, 4000, 4000));
     EXPECT_TRUE(c.VectorPens());
     EXPECT_EQ(c.PixelsPerInch, 600);
+    // Dashes and dots keep their screen length on paper: 600 / 96 device pixels each.
+    EXPECT_EQ(c.PenPatternUnit, 6);
     // Text is measured on the device: a 10-point font is 83 device pixels high.
     TFont f;
     f.Height = c.FontHeightForPoints(10);

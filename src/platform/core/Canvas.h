@@ -50,6 +50,9 @@ class TCanvas : public TObject {
     JustifyBreaks = breaks;
   }
   int JustifyExtra = 0, JustifyBreaks = 0;
+  // Device pixels per pixel of the dashed and dotted pen patterns: a printer's canvas has
+  // its resolution / 96, so that dashes keep their screen length on paper.
+  int PenPatternUnit = 1;
   // Whether any part of r lies inside the clip (RectVisible).
   bool RectVisible(const TRect& r) const { return !IntersectRect(clip_, r).IsEmpty(); }
   // The ellipse inscribed in r: the brush fills it, the pen outlines it.

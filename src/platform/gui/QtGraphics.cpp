@@ -185,6 +185,7 @@ TQtCanvas::TQtCanvas(QPainter& painter, const TRect& bounds) : TCanvas(bounds), 
     vectorPens_ = type == QInternal::Printer || type == QInternal::Picture ||
                   dynamic_cast<QPagedPaintDevice*>(device) != nullptr;
     if (PixelsPerInch != kPixelsPerInch) deviceMetrics_ = std::make_unique<TQtDeviceTextMetrics>(device);
+    if (vectorPens_) PenPatternUnit = std::max(1, PixelsPerInch / kPixelsPerInch);
   }
 }
 
