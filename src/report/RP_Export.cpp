@@ -78,7 +78,7 @@ void TrpExportFilter::WriteText(std::string_view text) {
 }
 
 void TrpExportFilter::RegisterAs(const AnsiString& exactClass, int descriptionId, const AnsiString& mask) {
-  if (ClassName() != exactClass) return;
+  if (ClassName() != exactClass) return;  // called from the constructor of exactly that class
   RegisterExportFilter(this, rpLocalString(descriptionId) + " (" + mask + ")", mask);
 }
 
@@ -159,7 +159,9 @@ double rpExportScale(const AnsiString& text) {
 // ---------------------------------------------------------------------------------------
 // Text grid
 
-TrpTextExport::TrpTextExport() { RegisterAs("TrpTextExport", 55212, "*.txt"); }
+TrpTextExport::TrpTextExport(bool offerPlainText) {
+  if (offerPlainText) RegisterAs("TrpTextExport", 55212, "*.txt");
+}
 
 int TrpTextExport::ShowOptionsDialog() { return rpRunExportOptionsDialog(*this); }
 
@@ -321,7 +323,7 @@ void TrpTextExport::EndPage() {
 // ---------------------------------------------------------------------------------------
 // HTML
 
-TrpHTMExport::TrpHTMExport() { RegisterAs("TrpHTMExport", 55220, "*.htm"); }
+TrpHTMExport::TrpHTMExport() : TrpTextExport(false) { RegisterAs("TrpHTMExport", 55220, "*.htm"); }
 
 void TrpHTMExport::BeginDocument() {
   WriteText("<HTML>\r\n<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\r\n");
@@ -403,7 +405,7 @@ void TrpHTMExport::EndPage() {
 // ---------------------------------------------------------------------------------------
 // CSV
 
-TrpCSVExport::TrpCSVExport() { RegisterAs("TrpCSVExport", 55219, "*.csv"); }
+TrpCSVExport::TrpCSVExport() : TrpTextExport(false) { RegisterAs("TrpCSVExport", 55219, "*.csv"); }
 
 AnsiString TrpCSVExport::Field(const AnsiString& text) const {
   if (text.find_first_of(AnsiString(1, Delimiter) + "\"\r\n") == AnsiString::npos) return text;
@@ -443,7 +445,7 @@ void TrpCSVExport::EndPage() {
 // ---------------------------------------------------------------------------------------
 // RTF
 
-TrpRTFExport::TrpRTFExport() {
+TrpRTFExport::TrpRTFExport() : TrpTextExport(false) {
   ScaleX = 1.3;
   RegisterAs("TrpRTFExport", 55218, "*.rtf");
 }

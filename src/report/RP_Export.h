@@ -94,7 +94,7 @@ constexpr int rpTextPictureItem = -1;
 
 class TrpTextExport : public TrpExportFilter {
  public:
-  TrpTextExport();
+  TrpTextExport() : TrpTextExport(true) {}
   AnsiString ClassName() const override { return "TrpTextExport"; }
 
   double ScaleX = 1.0;
@@ -120,6 +120,8 @@ class TrpTextExport : public TrpExportFilter {
   int LastLine() const;
 
  protected:
+  // The plain text grid offers itself; the formats built on it register their own.
+  explicit TrpTextExport(bool offerPlainText);
   static double SafeScale(double s) { return s > 0 ? s : 1.0; }
 };
 

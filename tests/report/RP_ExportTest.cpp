@@ -255,6 +255,14 @@ TEST_F(Export, RegistryOffersTheThreeFormatsOnceAndForgetsDestroyedFilters) {
     EXPECT_EQ(rpExportFilters()[1].Extension, "*.htm");
     EXPECT_EQ(rpExportFilters()[2].Description, Ansi("Файл CSV (*.csv)"));
     EXPECT_EQ(rpExportFilters()[3].Description, Ansi("Файл Rich Text (*.rtf)"));
+    EXPECT_EQ(rpExportFilters()[0].Filter, &text);
+    EXPECT_EQ(rpExportFilters()[1].Filter, &html);
+    EXPECT_EQ(rpExportFilters()[2].Filter, &csv);
+    {
+      TrpCSVExport second;  // a second object of a registered class is not listed, nor does it unlist
+    }
+    ASSERT_EQ(rpExportFilters().size(), 4u);
+    EXPECT_EQ(rpExportFilters()[2].Filter, &csv);
   }
   EXPECT_TRUE(rpExportFilters().empty());
 }
