@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -42,6 +45,14 @@ void AddPage(TrpEMFPages& pages, const std::vector<std::pair<TPoint, std::string
     m.PrintText.Add(Ansi(text) + rpLineEndMarker);
     m.WritePreparedEntry(s);
   }
+}
+
+// A shown preview of the pages at a zoom.
+void ShowPages(TrpPreviewForm& f, TrpEMFPages& pages, int zoom) {
+  f.resize(900, 700);
+  f.Show();
+  f.SetPages(&pages);
+  if (zoom) f.SetZoom(zoom);
 }
 
 void ThreePages(TrpEMFPages& pages) {
@@ -90,9 +101,7 @@ TEST_F(Preview, NavigationZoomAndStatus) {
   TrpEMFPages pages;
   ThreePages(pages);
   TrpPreviewForm f;
-  f.resize(900, 700);
-  f.Show();
-  f.SetPages(&pages);
+  ShowPages(f, pages, 0);
   EXPECT_EQ(f.ZoomMode(), rpzmWholePage);
   EXPECT_EQ(f.StatusText(), Ansi("Стр. 1/3"));
   EXPECT_TRUE(f.HandleKey(VK_NEXT, ssCtrl));
@@ -128,10 +137,7 @@ TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
   TrpEMFPages pages;
   ThreePages(pages);
   TrpPreviewForm f;
-  f.resize(900, 700);
-  f.Show();
-  f.SetPages(&pages);
-  f.SetZoom(100);
+  ShowPages(f, pages, 100);
   ASSERT_TRUE(f.Find(Ansi("ГРЕЧКА"), false, true));
   EXPECT_EQ(f.PageNo(), 1);
   const int firstY = f.PBox->verticalScrollBar()->value();
@@ -145,6 +151,18 @@ TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
   EXPECT_EQ(f.PBox->verticalScrollBar()->value(), y);
   EXPECT_FALSE(f.Find(Ansi("ГРЕЧКА"), true, true));
   EXPECT_TRUE(f.Find(Ansi("Гречка"), true, true));
+  // Through the search dialog and Ctrl+F: the text, case sensitivity, from the beginning.
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerForm("TrpPreviewSearchForm", [](TForm& dlg) {
+    dlg.findChild<QLineEdit*>("edText")->setText(QString::fromUtf8("СЫР"));
+    dlg.findChild<QRadioButton*>("rbFromStart")->setChecked(true);
+    dlg.findChild<QPushButton*>("btnOk")->click();
+  });
+  f.GoToPage(1);
+  EXPECT_TRUE(f.HandleKey('F', ssCtrl));
+  EXPECT_EQ(f.PageNo(), 2);
+  EXPECT_EQ(f.Search().Text, Ansi("СЫР"));
+  EXPECT_EQ(dialogs->Unexpected(), 0);
 }
 
 TEST_F(Preview, SaveLoadAndExportThroughTheFilters) {
@@ -238,4 +256,10 @@ TEST_F(Preview, PrintWritesThePdfAndTwoPagesDrawOnGrey) {
   ASSERT_TRUE(std::fgets(buf, sizeof buf, p));
   ::pclose(p);
   EXPECT_EQ(std::string(buf), "4\n");
+  // Pages 2 and 3 twice, collated: portrait, landscape, portrait, landscape.
+  const std::string sizes = "pdfinfo -f 1 -l 4 '" + pdf + "' | grep 'size:' | grep -c 'x 595'";
+  p = ::popen(sizes.c_str(), "r");
+  ASSERT_TRUE(std::fgets(buf, sizeof buf, p));
+  ::pclose(p);
+  EXPECT_EQ(std::string(buf), "2\n");
 }
