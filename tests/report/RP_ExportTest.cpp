@@ -10,6 +10,7 @@
 #include "report/RP_Export.h"
 #include "report/RP_Memo.h"
 #include "report/RP_Prntr.h"
+#include "report/RP_Toolbar.h"
 #include "report/RP_Utils.h"
 
 namespace {
@@ -297,4 +298,28 @@ TEST_F(Export, HtmlAndCsvReadBackByPythonReaders) {
   csv.ConvertToOEM = true;
   ASSERT_TRUE(rpExportPages(pages, csv, c));
   EXPECT_EQ(Oracle("csv", c, "cp866"), "4: Привет мир |  |  | a<b & c\n4: поле;с \"кавычками\" |  |  | ёлка\n");
+
+  // The RTF of the same pages; scripts/verify-exports.sh reads it with an RTF reader.
+  TrpRTFExport rtf;
+  const char* keep = std::getenv("TARNWICK_EXPORT_DIR");
+  const AnsiString r = (keep ? AnsiString(keep) : dir.Path()) + "/r.rtf";
+  ASSERT_TRUE(rpExportPages(pages, rtf, r));
+  const std::string doc = ReadFileBytes(r);
+  EXPECT_NE(doc.find("\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 \\'ec\\'e8\\'f0"), std::string::npos);
+  if (keep) {
+    html.ExportPictures = false;
+    ASSERT_TRUE(rpExportPages(pages, html, AnsiString(keep) + "/r.htm"));
+    ASSERT_TRUE(rpExportPages(pages, csv, AnsiString(keep) + "/r.csv"));
+  }
+}
+
+TEST(Toolbar, GrayedGlyphKeepsTransparentAndFacePixels) {
+  TBitmap glyph(3, 1, clFuchsia);
+  glyph.SetPixel(1, 0, RGBColor(192, 192, 192));
+  glyph.SetPixel(2, 0, RGBColor(200, 100, 50));
+  const TBitmap grey = rpGrayedGlyph(glyph, clFuchsia, RGBColor(192, 192, 192));
+  EXPECT_EQ(grey.Pixel(0, 0), clFuchsia);
+  EXPECT_EQ(grey.Pixel(1, 0), RGBColor(192, 192, 192));
+  const int g = (77 * 200 + 150 * 100 + 29 * 50) / 256;
+  EXPECT_EQ(grey.Pixel(2, 0), RGBColor(g, g, g));
 }
