@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   QTimer timer;
   if (shots && count > 0) {
     QObject::connect(&timer, &QTimer::timeout, [&] {
-      QApplication::primaryScreen()->grabWindow(0).save(QString::fromUtf8(shots) + QString::number(++shot) + ".png");
+      form.grab().save(QString::fromUtf8(shots) + QString::number(++shot) + ".png");
       if (shot >= count) QApplication::quit();
     });
     timer.start(1500);
