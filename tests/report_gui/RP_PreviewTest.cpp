@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,9 +13,11 @@
 #include "platform/core/AnsiText.h"
 #include "platform/core/Registry.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/gui/QtGraphics.h"
 #include "report/RP_Export.h"
 #include "report/RP_Memo.h"
 #include "report/RP_Prntr.h"
+#include "report/gui/RP_ExportForms.h"
 #include "report/gui/RP_Preview.h"
 
 namespace {
@@ -262,4 +265,40 @@ TEST_F(Preview, PrintWritesThePdfAndTwoPagesDrawOnGrey) {
   ASSERT_TRUE(std::fgets(buf, sizeof buf, p));
   ::pclose(p);
   EXPECT_EQ(std::string(buf), "2\n");
+}
+
+TEST_F(Preview, ExportOptionsDialogsTakeTheirValuesBack) {
+  rpInstallExportOptionsDialogs();
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerForm("TrpCSVExportForm", [](TForm& dlg) {
+    EXPECT_EQ(FromQString(dlg.findChild<QLineEdit*>("edDelimiter")->text()), ";");
+    dlg.findChild<QLineEdit*>("edDelimiter")->setText(",x");
+    dlg.findChild<QLineEdit*>("edScaleX")->setText("0");  // not a usable scale: 1
+    dlg.findChild<QLineEdit*>("edScaleY")->setText("1,5");
+    dlg.findChild<QCheckBox*>("cbKillEmpty")->setChecked(false);
+    if (const char* png = std::getenv("TARNWICK_EXPORT_FORM_PNG")) dlg.grab().save(png);
+    dlg.findChild<QPushButton*>("btnOk")->click();
+  });
+  dialogs->AnswerForm("TrpTXTExportForm", [](TForm& dlg) {
+    EXPECT_FALSE(dlg.findChild<QCheckBox*>("cbPseudo")->isEnabled());
+    dlg.findChild<QCheckBox*>("cbFrames")->setChecked(true);
+    EXPECT_TRUE(dlg.findChild<QCheckBox*>("cbPseudo")->isEnabled());
+    dlg.findChild<QPushButton*>("btnCancel")->click();
+  });
+  TrpCSVExport csv;
+  csv.ScaleX = 2;
+  const AnsiString name = dir.Path() + "/o.csv";
+  ASSERT_TRUE(rpExportPages(pages, csv, name));
+  EXPECT_EQ(csv.Delimiter, ',');
+  EXPECT_EQ(csv.ScaleX, 1.0);
+  EXPECT_EQ(csv.ScaleY, 1.5);
+  EXPECT_FALSE(csv.KillEmptyLines);
+  TrpTextExport txt;
+  EXPECT_FALSE(rpExportPages(pages, txt, dir.Path() + "/o.txt"));
+  EXPECT_TRUE(txt.ExportFrames);  // taken back although cancelled
+  EXPECT_FALSE(FileExists(dir.Path() + "/o.txt"));
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+  rpSetExportOptionsDialog(nullptr);
 }

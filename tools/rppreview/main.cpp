@@ -10,6 +10,7 @@
 
 #include "SamplePage.h"
 #include "report/RP_Export.h"
+#include "report/gui/RP_ExportForms.h"
 #include "report/gui/RP_Preview.h"
 #include "report/gui/RP_QtPrint.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "--count")) count = std::atoi(argv[i + 1]);
   }
   rpInitQtPrinting();
+  rpInstallExportOptionsDialogs();
   TrpHTMExport html;
   TrpCSVExport csv;
   TrpRTFExport rtf;
