@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/core/AnsiText.h"
+#include "report/RP_Template.h"
 #include "report/RP_Utils.h"
 
 namespace {
@@ -29,6 +30,10 @@ AnsiString Unquoted(const AnsiString& text) {
   if (t.size() >= 2 && (t.front() == '\'' || t.front() == '"') && t.back() == t.front()) t = t.substr(1, t.size() - 2);
   return Trim(t);
 }
+
+// The prepared page whose page footer is printed already while a later report of a
+// composite goes on on it (PrintToPrevPage); -1 for none.
+int footerDonePage = -1;
 
 // Datasets that can step back to the record before (user datasets need OnPrior).
 bool CanStepBack(TrpDataset& ds) { return ds.OnPrior || dynamic_cast<TrpDBDataSet*>(&ds); }
@@ -217,7 +222,8 @@ void TrpPageForm::EndPage() {
   Restore<bool> footer(inFooter_);
   inFooter_ = true;
   if (TrpBand* f = First(btColumnFooter)) DrawBand(*f);
-  if (TrpBand* f = First(btPageFooter); f && (rpState().PageNumber > 0 || f->Flag(flOnFirstPage))) {
+  if (TrpBand* f = First(btPageFooter);
+      f && (rpState().PageNumber > 0 || f->Flag(flOnFirstPage)) && rpState().PageNumber != footerDonePage) {
     CurY = CurBottomY;
     DrawBand(*f);
   }
@@ -292,6 +298,82 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
   }
 }
 
+void TrpPageForm::DrawSplit(TrpBand& band) {
+  // A band that may be split prints what fits and goes on on the next pages: memos part
+  // by part (the lines that fit each time), other views where their top falls.
+  TrpBuildState& st = rpState();
+  struct Part {
+    TrpView* view;
+    int rel;  // top within the band; 0 after the first part
+    bool pending = true;
+  };
+  std::vector<Part> parts;
+  for (TrpView* v : band.Objects)
+    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v)) parts.push_back({v, v->Top - band.Top});
+  for (int pass = 0;; ++pass) {
+    const int avail = CurBottomY - CurY;
+    int used = 0;
+    bool pending = false;
+    for (Part& p : parts) {
+      if (!p.pending || Stopped()) continue;
+      TrpView& v = *p.view;
+      const int left = v.Left, top = v.Top, height = v.Height;
+      auto* memo = dynamic_cast<TrpMemoView*>(&v);
+      const int gaps = 2 * v.GapY + 1;
+      bool whole = true;
+      if (p.rel >= avail && !Fresh()) {  // starts on a later part
+        p.rel -= avail;
+        pending = true;
+        continue;
+      }
+      if (memo) {
+        const int rest = memo->PrintText.Count() * memo->LineHeight + gaps;
+        whole = p.rel + rest <= avail || memo->LineHeight <= 0;
+        v.Height = whole ? rest : avail - p.rel;
+        memo->DrawMode = whole ? 1 : 2;
+      }
+      v.Left = left + CurX - Page.LeftEdge();
+      v.Top = CurY + p.rel;
+      st.CurrentView = &v;
+      st.CurrentBand = &band;
+      try {
+        v.Print(Report.OutputStream());
+      } catch (const std::exception& e) {
+        v.Left = left, v.Top = top, v.Height = height;
+        Report.BuildError(e.what());
+        return;
+      }
+      const int printedHeight = v.Height;
+      v.Left = left, v.Top = top, v.Height = height;
+      if (memo && !whole) {
+        // Nothing fitted even on a fresh page: the rest prints whole, past the bottom.
+        if (memo->LinesShown == 0 && Fresh()) {
+          memo->DrawMode = 1;
+          v.Top = CurY + p.rel;
+          v.Height = memo->PrintText.Count() * memo->LineHeight + gaps;
+          v.Print(Report.OutputStream());
+          used = std::max(used, p.rel + v.Height);
+          v.Left = left, v.Top = top, v.Height = height;
+          p.pending = false;
+          continue;
+        }
+        memo->DrawMode = 1;  // the rest waits in its text for the next part
+        used = std::max(used, avail);
+        p.rel = 0;
+        pending = true;
+        continue;
+      }
+      used = std::max(used, p.rel + printedHeight);
+      p.pending = false;
+    }
+    if (!pending || Stopped()) {
+      CurY += used;
+      return;
+    }
+    NewColumn();
+  }
+}
+
 void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   TrpPage* page = Report.Pages.GetPages(view.SubPage);
   if (!page || page == &Page) return;
@@ -349,6 +431,13 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   band.Y = CurY;
   subEndY_ = 0;
   subMovedPage_ = false;
+  if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > CurBottomY) {
+    DrawSplit(band);
+    if (band.Child) DrawBand(*band.Child);
+    AfterBandPrinted(band);
+    if (Report.OnEndBand) Report.OnEndBand(band);
+    return;
+  }
   DrawObjects(band, h);
   if (subMovedPage_)
     CurY = std::max(CurY, subEndY_);
@@ -394,12 +483,25 @@ bool TrpPageForm::CheckGroups(TrpBand& data) {
   return false;
 }
 
+bool TrpPageForm::LevelEmpty(TrpBand* data) {
+  if (!data || !data->DataSet) return false;
+  TrpDataset& ds = *data->DataSet;
+  ds.Activate();
+  ds.First();
+  const bool empty = ds.Eof();
+  ds.Deactivate();
+  return empty;
+}
+
 void TrpPageForm::PrintRecord(TrpBand& data, int level) {
+  static const int kNextLevel[] = {btDetailData, btSubDetailData};
+  TrpBand* next = level < 2 ? First(kNextLevel[level]) : nullptr;
+  // A record whose detail level is empty prints only with PrintIfSubsetEmpty.
+  if (next && !data.Flag(flPrintIfSubsetEmpty) && LevelEmpty(next)) return;
   TrpBand* previous = CurrentData;
   CurrentData = &data;
   DrawBand(data);
-  static const int kNextLevel[] = {btDetailData, btSubDetailData};
-  if (level < 2) PrintLevel(First(kNextLevel[level]), level + 1);
+  if (next) PrintLevel(next, level + 1);
   CurrentData = previous;
 }
 
@@ -456,10 +558,25 @@ void TrpPageForm::Form() {
   InitBands();
   PrepareAggregates();
   if (Page.Script.Count()) Report.RunBandScript(Page.Script);
-  StartPage(true);
+  auto* master = static_cast<TrpReport*>(st.MasterReport);
+  if (Page.PrintToPrevPage && st.AppendPage && master && master->EMFPages.GetCount() > 0) {
+    // Goes on on the previous report's last page, below what it printed.
+    st.PageNumber = master->EMFPages.GetCount() - 1;
+    CurY = st.SavedCurY;
+    CurX = Page.LeftEdge() + offsetX_;
+    CurBottomY = Page.BottomEdge();
+    ColumnStartY = freshY_ = Page.TopEdge();
+    if (TrpBand* title = First(btReportTitle)) DrawBand(*title);
+  } else {
+    StartPage(true);
+  }
   PrintLevel(First(btMasterData), 0);
   if (TrpBand* summary = First(btReportSummary)) DrawBand(*summary);
-  if (!st.ErrorFlag) EndPage();
+  if (st.ErrorFlag) return;
+  st.SavedCurY = CurY;
+  EndPage();
+  footerDonePage = First(btPageFooter) ? st.PageNumber : -1;
+  st.AppendPage = true;
 }
 
 // ---------------------------------------------------------------------------------
@@ -714,9 +831,22 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   st.BuildDate = std::floor(now);
   st.BuildTime = now - std::floor(now);
   ErrorText.clear();
+  // Scripts may change the template (texts, visibility, positions): every built
+  // template is kept as it was and put back afterwards.
+  std::vector<TrpReport*> built{this};
+  if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
+    for (TrpReport* r : composite->Reports)
+      if (r && r != this) built.push_back(r);
+  std::vector<std::unique_ptr<TMemoryStream>> saved;
+  for (TrpReport* r : built) {
+    saved.push_back(std::make_unique<TMemoryStream>());
+    rpSaveTemplate(r->Pages, *saved.back());
+  }
   auto pass = [&](bool first) {
     st.FirstPass = first;
     st.PageNumber = 0;
+    st.AppendPage = false;
+    footerDonePage = -1;
     EMFPages.Clear();
     buildAll();
   };
@@ -733,9 +863,24 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   } catch (const std::exception& e) {
     BuildError(e.what());
   }
-  const bool failed = st.ErrorFlag;
+  bool failed = st.ErrorFlag;
+  AnsiString errorText = st.ErrorText;
+  for (std::size_t i = 0; i < built.size(); ++i) {
+    saved[i]->SetPosition(0);
+    const int version = st.StreamVersion;
+    const int mode = st.DocMode;
+    st.DocMode = rpDesignMode;
+    try {
+      if (!rpLoadTemplate(built[i]->Pages, *saved[i]).Ok()) throw Exception(Ansi("Шаблон не восстановлен"));
+    } catch (const std::exception& e) {
+      if (!failed) errorText = e.what();
+      failed = true;
+    }
+    st.DocMode = mode;
+    st.StreamVersion = version;
+  }
   if (failed) {
-    ErrorText = st.ErrorText;
+    ErrorText = errorText;
     EMFPages.Clear();
   }
   st.DocMode = rpDesignMode;

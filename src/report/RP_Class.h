@@ -103,10 +103,13 @@ class TrpPageForm {
   void PrepareAggregates();
   void PrintLevel(TrpBand* data, int level);
   void PrintRecord(TrpBand& data, int level);
+  // A data level whose dataset has no record.
+  static bool LevelEmpty(TrpBand* data);
   bool CheckGroups(TrpBand& data);
   void PrintGroupFooters(TrpBand& data, std::size_t from);
   void PrintHeaders(TrpBand& data, std::size_t from);
   void DrawObjects(TrpBand& band, int height);
+  void DrawSplit(TrpBand& band);
   void PrintSubReport(TrpSubReportView& view, TrpBand& band);
   void StartPage(bool first);
   void AfterBandPrinted(TrpBand& band);

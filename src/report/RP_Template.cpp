@@ -104,8 +104,12 @@ void TrpPages::LoadFromStream(TStream& stream) {
     TrpView* added = nullptr;
     try {
       if (type == rpotAddIn) {
-        className = Upper(ReadReportString(stream));
-        if (className == "TRPBDELOOKUPCONTROL" || className == "TRPIBXLOOKUPCONTROL") className = "TrpDBLookupControl";
+        // The legacy names are recognised whatever their case; others name a
+        // registered class exactly.
+        className = ReadReportString(stream);
+        const AnsiString upper = Upper(className);
+        if (upper == "TRPBDELOOKUPCONTROL" || upper == "TRPIBXLOOKUPCONTROL") className = "TrpDBLookupControl";
+        if (upper == "TRPFRAMEDMEMOVIEW") className = upper;
       }
       const bool framedMemo = className == "TRPFRAMEDMEMOVIEW";
       const int pageIndex = stream.ReadByte();

@@ -12,14 +12,15 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QClipboard>
 #include <deque>
 #include <optional>
 
-#include "DialogScript.h"
 #include "examples/ExampleBuild.h"
 #include "planner/app/Globals.h"
 #include "planner/app/ProgramVersion.h"
+#include "planner/gui/HelpForm.h"
 #include "planner/gui/MainForm.h"
 #include "planner/gui/RefMenuForm.h"
 #include "planner/gui/RowTreeView.h"
@@ -28,6 +29,7 @@
 #include "platform/core/Files.h"
 #include "platform/core/Registry.h"
 #include "platform/core/VersionResources.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
 #include "refdata/RefBuild.h"
 #include "test_support/FileBytes.h"
@@ -95,7 +97,7 @@ class PlannerWindows : public ::testing::Test {
   void TearDown() override {
     for (TRaskladForm* f : form_->Children()) f->Doc().Modified = 0;
     form_.reset();
-    EXPECT_EQ(dialogs_.Unexpected(), 0);
+    EXPECT_EQ(dialogs_->Unexpected(), 0);
     SetFileVersionBlock(program_, {});
   }
 
@@ -157,7 +159,7 @@ class PlannerWindows : public ::testing::Test {
   TempDir work_;
   TSettingsStore store_{work_.Path() + "/settings.ini"};
   AnsiString program_;
-  TDialogScript dialogs_;
+  TScriptedDialogsScope dialogs_;
   std::unique_ptr<TdmGlobals> globals_;
   std::unique_ptr<TMainForm> form_;
   TScriptedFiles* files_ = nullptr;
@@ -189,10 +191,10 @@ TEST_F(PlannerWindows, CommandLineFilesOpenInOrderAfterStartUp) {
   // A file that cannot be read shows its message and leaves the list.
   WriteFileBytes(work_.Path() + "/bad.tw", "TWCK\x03");
   form_->Mru().AddMru(work_.Path() + "/bad.tw");
-  dialogs_.Answer(dialog_bridge::bOK);
+  dialogs_->Answer(mrOk);
   EXPECT_EQ(form_->OpenRation(work_.Path() + "/bad.tw"), nullptr);
   EXPECT_EQ(form_->Mru().Captions().front(), "..\\Examples\\weekend-hike.tw");
-  EXPECT_EQ(dialogs_.Texts().size(), 1u);
+  EXPECT_EQ(dialogs_->Shown().size(), 1u);
 }
 
 TEST_F(PlannerWindows, BuildADocumentThroughTheCommands) {
@@ -240,11 +242,11 @@ TEST_F(PlannerWindows, BuildADocumentThroughTheCommands) {
   editor = f->MenuView()->viewport()->findChild<QLineEdit*>("VeightEditor");
   ASSERT_NE(editor, nullptr);
   editor->setText("-3");
-  dialogs_.Answer(dialog_bridge::bOK);
+  dialogs_->Answer(mrOk);
   Key(editor, Qt::Key_Return);
   EXPECT_EQ(FoodRecOf(sugar)->Veight, 55);
-  ASSERT_FALSE(dialogs_.Texts().empty());
-  EXPECT_EQ(U(dialogs_.Texts().back()), "Вес не может быть отрицательным (-3 г).\rВес не изменён.");
+  ASSERT_FALSE(dialogs_->Shown().empty());
+  EXPECT_EQ(U(dialogs_->Shown().back().Text), "Вес не может быть отрицательным (-3 г).\rВес не изменён.");
 
   // The totals follow the document's sums.
   const TTripSums sums = TripSums(doc);
@@ -369,19 +371,19 @@ TEST_F(PlannerWindows, CloseQuestionYesNoCancel) {
   TRaskladForm* f = form_->ActiveChild();
   f->Doc().Modified = 1;
   // Cancel: stays.
-  dialogs_.Answer(dialog_bridge::bCancel);
+  dialogs_->Answer(mrCancel);
   Trigger("FileClose1");
   ASSERT_EQ(form_->Children().size(), 1u);
-  EXPECT_NE(U(dialogs_.Texts().back()).find("была изменена.\rСохранить изменения?"), std::string::npos);
+  EXPECT_NE(U(dialogs_->Shown().back().Text).find("была изменена.\rСохранить изменения?"), std::string::npos);
   // Yes on an untitled document, the save dialog cancelled: stays.
-  dialogs_.Answer(dialog_bridge::bYes);
+  dialogs_->Answer(mrYes);
   files_->answers.push_back(std::nullopt);
   Trigger("FileClose1");
   ASSERT_EQ(form_->Children().size(), 1u);
   EXPECT_EQ(files_->seeds.back(), f->Doc().Caption);  // seeded with the caption
   // Yes, saved under a name: closes, the file exists.
   const AnsiString name = work_.Path() + "/new.tw";
-  dialogs_.Answer(dialog_bridge::bYes);
+  dialogs_->Answer(mrYes);
   files_->answers.push_back(name);
   Trigger("FileClose1");
   EXPECT_TRUE(form_->Children().empty());
@@ -389,7 +391,7 @@ TEST_F(PlannerWindows, CloseQuestionYesNoCancel) {
   // No: closes without saving.
   Trigger("FileNew1");
   form_->ActiveChild()->Doc().Modified = 1;
-  dialogs_.Answer(dialog_bridge::bNo);
+  dialogs_->Answer(mrNo);
   Trigger("FileClose1");
   EXPECT_TRUE(form_->Children().empty());
 }
@@ -422,4 +424,16 @@ TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
   EXPECT_EQ(f->DayListView()->Model().Items()->Count(), 0);  // never built
   f->ShowTab(1);
   EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
+}
+
+TEST_F(PlannerWindows, HelpTopicsOpenTheirPages) {
+  Trigger("HelpDayMenu");
+  THelpForm& help = form_->HelpForm();
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.Context(), 2150);
+  EXPECT_NE(help.Browser()->toPlainText().toStdString().find("Составление меню на каждый день"), std::string::npos);
+  Trigger("HelpContents");
+  EXPECT_EQ(help.Context(), 0);
+  EXPECT_NE(help.Browser()->toHtml().toStdString().find("help:2160"), std::string::npos);
+  help.close();
 }

@@ -151,7 +151,7 @@ TEST_F(Templates, MissingClassIsListedAndTheRestLoads) {
   const TrpTemplateLoad r = Load(back, edited);
   EXPECT_EQ(r.Result, 3);
   EXPECT_EQ(r.Message,
-            "Opened report contains the following non-plugged components:\rTRPGONE\r"
+            "Opened report contains the following non-plugged components:\rTrpGone\r"
             "Use appropriate component from the component palette");
   ASSERT_EQ(back.GetPages(0)->Objects.size(), 1u);
   EXPECT_EQ(back.GetPages(0)->Objects[0]->Memo[0], "second");
@@ -215,4 +215,50 @@ TEST_F(Templates, DialogPageCodesReadAsTheirNames) {
   ASSERT_TRUE(Load(back, bytes).Ok());
   EXPECT_EQ(back.GetPages(0)->BorderStyle, bsDialog);
   EXPECT_EQ(back.GetPages(0)->Position, poScreenCenter);
+}
+
+namespace {
+
+class TrpTestControl : public TrpControl {
+ public:
+  AnsiString ClassName() const override { return "TrpTestControl"; }
+};
+
+}  // namespace
+
+TEST_F(Templates, AddInClassesAndTheFramedMemoLegacyName) {
+  rpRegisterObjectClass("TrpTestControl", [] { return std::make_unique<TrpTestControl>(); });
+  TrpPages pages;
+  TrpTemplateBuilder b(pages);
+  b.Page();
+  TrpView& c = b.Add(std::make_unique<TrpTestControl>());
+  c.SetBounds(5, 6, 70, 20);
+  TMemoryStream memo;  // a memo record to reuse under the legacy class name
+  b.Memo("framed", 1, 2, 30, 10).SaveToStream(memo);
+  const std::string bytes = Save(pages);
+  TrpPages back;
+  ASSERT_TRUE(Load(back, bytes).Ok());
+  ASSERT_EQ(back.GetPages(0)->Objects.size(), 2u);
+  EXPECT_EQ(back.GetPages(0)->Objects[0]->ClassName(), "TrpTestControl");
+  EXPECT_EQ(back.GetPages(0)->Objects[0]->ObjectType, rpotAddIn);
+  EXPECT_EQ(Save(back), bytes);
+  rpUnregisterObjectClass("TrpTestControl");
+
+  // "TRPFRAMEDMEMOVIEW" in any case makes a memo whose record is followed by 8 bytes.
+  const std::size_t at = FirstObjectAt(pages);
+  std::string legacy = bytes.substr(0, at);
+  const std::string cls = Bytes({17, 0}) + "TrpFramedMemoView" + Bytes({0});
+  const std::size_t recordStart = legacy.size();
+  const std::size_t end = recordStart + 1 + cls.size() + 1 + 4 + static_cast<std::size_t>(memo.Size()) + 8;
+  legacy += Bytes({rpotAddIn}) + cls + Bytes({0}) + I32(static_cast<std::int32_t>(end)) + memo.Bytes() +
+            std::string(8, 'L');
+  TMemoryStream dict;
+  pages.Dictionary.SaveToStream(dict);
+  legacy += Bytes({254}) + dict.Bytes();
+  TrpPages old;
+  const TrpTemplateLoad r = Load(old, legacy);
+  ASSERT_TRUE(r.Ok()) << r.Message;
+  ASSERT_EQ(old.GetPages(0)->Objects.size(), 1u);
+  EXPECT_EQ(old.GetPages(0)->Objects[0]->ObjectType, rpotMemo);
+  EXPECT_EQ(old.GetPages(0)->Objects[0]->Memo[0], "framed");
 }

@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <string_view>
 
 #include "planner/app/AppRegIni.h"
 #include "planner/app/Globals.h"
@@ -64,6 +65,8 @@ struct THelpTopic {
 };
 const THelpTopic kHelpTopics[] = {
     {"HelpContents", "Содержание", 0},
+    {"HelpIndex", "Индекс", 0},
+    {"HelpHowToUse", "Как пользоваться справочной системой", 0},
     {"HelpBasicsRation", "Основы составления рационов", 2020},
     {"HelpRationStructure", "Как устроена раскладка", 2140},
     {"HelpDayMenu", "Составление меню на каждый день", 2150},
@@ -172,7 +175,8 @@ void TMainForm::CreateActions() {
   NewAction("ToolsEditRef", "Справочники", {}, &TMainForm::ToolsEditRefExecute);
   NewAction("ToolsOptions", "Параметры программы", {}, &TMainForm::ToolsOptionsExecute);
   for (const THelpTopic& t : kHelpTopics) {
-    QAction* a = NewAction(t.name, t.caption, t.context == 0 ? QKeySequence::HelpContents : QKeySequence(), nullptr);
+    const bool contents = std::string_view(t.name) == "HelpContents";
+    QAction* a = NewAction(t.name, t.caption, contents ? QKeySequence::HelpContents : QKeySequence(), nullptr);
     const int context = t.context;
     connect(a, &QAction::triggered, this, [this, context] { HelpForm().ShowContext(context); });
   }
