@@ -659,8 +659,9 @@ void RegisterExportFilter(TrpExportFilterBase* filter, const AnsiString& descrip
 
 void UnregisterExportFilter(TrpExportFilterBase* filter) {
   auto& list = rpExportFilters();
+  // By the object: a filter being destroyed no longer answers its own class name.
   for (auto it = list.begin(); it != list.end(); ++it)
-    if (it->Filter->ClassName() == filter->ClassName()) {
+    if (it->Filter == filter) {
       list.erase(it);
       return;
     }

@@ -1,0 +1,645 @@
+#include "report/RP_Export.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/core/AnsiText.h"
+#include "platform/core/Files.h"
+#include "platform/core/SysUtils.h"
+#include "report/RP_BandView.h"
+#include "report/RP_Class.h"
+#include "report/RP_Memo.h"
+#include "report/RP_State.h"
+#include "report/RP_Utils.h"
+
+namespace {
+
+const char kCrLf[] = "\r\n";
+
+int RoundInt(double v) {
+  if (!std::isfinite(v)) return 0;
+  v = std::clamp(v, -1e9, 1e9);
+  return static_cast<int>(std::lround(v));
+}
+
+TrpExportOptionsDialog& OptionsDialog() {
+  static TrpExportOptionsDialog dialog;
+  return dialog;
+}
+
+// The engine hooks while an export runs: the two export entry points go to the filter,
+// everything else to the hooks that were installed before.
+class TExportHooks : public TrpEngineHooks {
+ public:
+  TExportHooks(TrpEngineHooks& inner, TrpExportFilter& filter) : inner_(inner), filter_(filter) {}
+  AnsiString ExpressionText(TrpView* view, const AnsiString& e) override { return inner_.ExpressionText(view, e); }
+  Variant EvaluateExpression(const AnsiString& e) override { return inner_.EvaluateExpression(e); }
+  void RunScript(TrpView* view, const TStringList& s) override { inner_.RunScript(view, s); }
+  bool BeforePrint(TStringList& t, TrpView& v) override { return inner_.BeforePrint(t, v); }
+  void AddExportText(const TRect& frame, int x, int y, const AnsiString& text, int frameTyp, TrpView& view) override {
+    filter_.AddText(frame, x, y, text, frameTyp, view);
+  }
+  void AddExportObject(TrpView& view, int x, int y) override { filter_.AddObject(x, y, view); }
+  TrpView* FindObject(const AnsiString& name) override { return inner_.FindObject(name); }
+  TrpPage* PageAt(int index) override { return inner_.PageAt(index); }
+  AnsiString ReportName() override { return inner_.ReportName(); }
+  bool SetBandProperty(TrpBandView& v, const AnsiString& n, const Variant& val) override {
+    return inner_.SetBandProperty(v, n, val);
+  }
+  bool GetBandProperty(TrpBandView& v, const AnsiString& n, Variant& val) override {
+    return inner_.GetBandProperty(v, n, val);
+  }
+  bool BandMethod(TrpBandView& v, const AnsiString& n, Variant& r) override { return inner_.BandMethod(v, n, r); }
+  bool CurrentBandGeometry(int& t, int& h, int& w, int& b) override { return inner_.CurrentBandGeometry(t, h, w, b); }
+  int PageFooterHeight(TrpPage& page) override { return inner_.PageFooterHeight(page); }
+
+ private:
+  TrpEngineHooks& inner_;
+  TrpExportFilter& filter_;
+};
+
+AnsiString HexColor(TColor c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+  return buf;
+}
+
+TColor PlainColor(TColor c) { return c == rpNoColor ? clBlack : ColorToRGB(c) & 0xFFFFFF; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+TrpExportFilter::~TrpExportFilter() { UnregisterExportFilter(this); }
+
+void TrpExportFilter::WriteText(std::string_view text) {
+  if (Stream && !text.empty()) Stream->WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
+}
+
+void TrpExportFilter::RegisterAs(const AnsiString& exactClass, int descriptionId, const AnsiString& mask) {
+  if (ClassName() != exactClass) return;  // called from the constructor of exactly that class
+  RegisterExportFilter(this, rpLocalString(descriptionId) + " (" + mask + ")", mask);
+}
+
+void rpSetExportOptionsDialog(TrpExportOptionsDialog dialog) { OptionsDialog() = std::move(dialog); }
+
+int rpRunExportOptionsDialog(TrpExportFilter& filter) {
+  if (!filter.ShowDialog || !OptionsDialog()) return 1;
+  return OptionsDialog()(filter);
+}
+
+bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString& fileName,
+                   const TrpExportProgress& progress) {
+  AnsiString name = fileName;
+  bool go = true;
+  if (filter.OnBeforeExport) filter.OnBeforeExport(name, go);
+  if (!go || filter.ShowOptionsDialog() != 1) return false;
+
+  TrpBuildState& st = rpState();
+  TrpEngineHooks* oldHooks = st.Hooks;
+  const int oldTotal = st.TotalPages;
+  TExportHooks hooks(*oldHooks, filter);
+  TMemoryStream out;
+  struct Restore {
+    TrpExportFilter& f;
+    TrpEngineHooks* hooks;
+    int total;
+    ~Restore() {
+      f.Stream = nullptr;
+      rpState().Hooks = hooks;
+      rpState().TotalPages = total;
+    }
+  } restore{filter, oldHooks, oldTotal};
+
+  filter.FileName = name;
+  filter.Stream = &out;
+  st.Hooks = &hooks;
+  st.TotalPages = pages.GetCount();
+  filter.BeginDocument();
+  for (int i = 0; i < pages.GetCount(); ++i) {
+    filter.BeginPage();
+    pages.ExportData(i);
+    filter.EndPage();
+    if (progress && !progress(i + 1, pages.GetCount())) return false;
+  }
+  filter.EndDocument();
+  SaveFileAtomically(name, [&](TStream& s) {
+    if (out.Size() > 0) s.WriteBuffer(out.Memory(), out.Size());
+  });
+  filter.Stream = nullptr;
+  if (filter.OnAfterExport) filter.OnAfterExport(name);
+  return true;
+}
+
+bool rpExportReport(TrpReport& report, TrpExportFilter& filter, const AnsiString& fileName,
+                    const TrpExportProgress& progress) {
+  TrpBuildState& st = rpState();
+  TrpReport* oldCurrent = st.CurrentReport;
+  TrpReport* oldMaster = st.MasterReport;
+  struct Restore {
+    TrpReport *c, *m;
+    ~Restore() {
+      rpState().CurrentReport = c;
+      rpState().MasterReport = m;
+    }
+  } restore{oldCurrent, oldMaster};
+  st.CurrentReport = st.MasterReport = &report;
+  return rpExportPages(report.EMFPages, filter, fileName, progress);
+}
+
+double rpExportScale(const AnsiString& text) {
+  AnsiString t = text;
+  std::replace(t.begin(), t.end(), ',', '.');
+  double v = 0;
+  if (!TryStrToFloat(Trim(t), v) || !std::isfinite(v) || v <= 0) return 1.0;
+  return v;
+}
+
+// ---------------------------------------------------------------------------------------
+// Text grid
+
+TrpTextExport::TrpTextExport(bool offerPlainText) {
+  if (offerPlainText) RegisterAs("TrpTextExport", 55212, "*.txt");
+}
+
+int TrpTextExport::ShowOptionsDialog() { return rpRunExportOptionsDialog(*this); }
+
+void TrpTextExport::BeginPage() { Lines.assign(201, {}); }
+
+int TrpTextExport::LineOf(int y) const { return RoundInt(y / (14.0 / SafeScale(ScaleY))); }
+
+void TrpTextExport::FileItem(int line, TrpTextItem item) {
+  // Lines beyond the usual 201 make the grid taller; lines above the page are dropped.
+  if (line < 0 || line > 100000) return;
+  if (static_cast<std::size_t>(line) >= Lines.size()) Lines.resize(static_cast<std::size_t>(line) + 1);
+  auto& slot = Lines[static_cast<std::size_t>(line)];
+  auto at = std::find_if(slot.begin(), slot.end(), [&](const TrpTextItem& i) { return i.X >= item.X; });
+  slot.insert(at, std::move(item));
+}
+
+int TrpTextExport::LastLine() const {
+  for (int i = static_cast<int>(Lines.size()) - 1; i >= 0; --i)
+    if (!Lines[static_cast<std::size_t>(i)].empty()) return i;
+  return -1;
+}
+
+void TrpTextExport::AddText(const TRect& frame, int x, int y, const AnsiString& text, int frameTyp, TrpView& view) {
+  TrpTextItem item;
+  item.X = x;
+  item.Text = text;
+  item.FrameRect = frame;
+  item.FrameTyp = frameTyp;
+  item.FillColor = view.FillColor;
+  if (auto* memo = dynamic_cast<TrpMemoView*>(&view)) {
+    item.FontName = memo->Font.Name.substr(0, 32);
+    item.FontSize = memo->Font.Size;
+    item.FontStyle = memo->Font.Style;
+    item.FontColor = memo->Font.Color;
+    item.Charset = memo->Font.Charset;
+  }
+  FileItem(LineOf(y), std::move(item));
+}
+
+namespace {
+
+// Frame codes: direction bits 1 up, 2 right, 4 down, 8 left, kept in the line as the
+// characters 1..15 while a page is assembled.
+bool IsFrameCode(char c) { return c >= 1 && c <= 15; }
+
+void PutFrame(std::string& line, int col, int bits) {
+  if (col < 0) return;
+  if (static_cast<int>(line.size()) <= col) line.resize(static_cast<std::size_t>(col) + 1, ' ');
+  char& c = line[static_cast<std::size_t>(col)];
+  if (c == ' ') c = static_cast<char>(bits);
+  else if (IsFrameCode(c)) c = static_cast<char>(c | bits);
+}
+
+bool OnlyFrames(const std::string& line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || IsFrameCode(c); });
+}
+
+char FrameChar(char code, bool pseudo) {
+  static const char codes[] = {5, 10, 6, 12, 3, 9, 11, 7, 14, 13, 15};
+  static const unsigned char box[] = {0xB3, 0xC4, 0xDA, 0xBF, 0xC0, 0xD9, 0xC1, 0xC3, 0xC2, 0xB4, 0xC5};
+  if (!pseudo) {
+    if (code == 5 || code == 1 || code == 4) return '|';
+    if (code == 10 || code == 2 || code == 8) return '-';
+    return '+';
+  }
+  for (int i = 0; i < 11; ++i)
+    if (codes[i] == code) return static_cast<char>(box[i]);
+  return static_cast<char>(code == 1 || code == 4 ? 0xB3 : 0xC4);
+}
+
+}  // namespace
+
+void TrpTextExport::EndPage() {
+  const double cw = 6.5 / SafeScale(ScaleX);
+  std::vector<std::string> out;
+  std::vector<bool> pageBreak;
+  auto col = [&](int x) { return RoundInt(x / cw); };
+  const int last = LastLine();
+  for (int s = 0; s <= last; ++s) {
+    const auto& slot = Lines[static_cast<std::size_t>(s)];
+    if (slot.empty()) {
+      if (!KillEmptyLines) out.emplace_back();
+      continue;
+    }
+    bool anyTop = false;
+    if (ExportFrames)
+      for (const auto& it : slot)
+        if (it.FrameTyp > 0 && (it.FrameTyp & rpTextFrameTop)) anyTop = true;
+    int topIdx = -1;
+    if (anyTop) {
+      if (out.empty() || !OnlyFrames(out.back())) out.emplace_back();
+      topIdx = static_cast<int>(out.size()) - 1;
+    }
+    const std::size_t cur = out.size();
+    std::string text, frames;
+    int end = 0;
+    for (const auto& it : slot) {
+      const int c = std::max(0, col(it.X));
+      if (c > end) text.append(static_cast<std::size_t>(c - end), ' ');
+      text += it.Text;
+      end = static_cast<int>(text.size());
+      if (!ExportFrames || it.FrameTyp <= 0) continue;
+      const int l = std::max(0, col(it.FrameRect.Left)), r = std::max(l, col(it.FrameRect.Right));
+      if (it.FrameTyp & rpTextFrameTop) {
+        std::string& line = out[static_cast<std::size_t>(topIdx)];
+        for (int k = l; k <= r; ++k) {
+          int bits = 2 | 8;
+          if (k == l && (it.FrameTyp & rpTextFrameLeft)) bits = 2 | 4;
+          else if (k == r && (it.FrameTyp & rpTextFrameRight)) bits = 8 | 4;
+          if (k == l && k == r) bits = 4;
+          PutFrame(line, k, bits);
+        }
+      }
+      if (it.FrameTyp & rpTextFrameBottom) {
+        while (out.size() < cur + 2) out.emplace_back();
+        std::string& line = out[cur + 1];
+        for (int k = l; k <= r; ++k) {
+          int bits = 2 | 8;
+          if (k == l && (it.FrameTyp & rpTextFrameLeft)) bits = 2 | 1;
+          else if (k == r && (it.FrameTyp & rpTextFrameRight)) bits = 8 | 1;
+          if (k == l && k == r) bits = 1;
+          PutFrame(line, k, bits);
+        }
+      }
+      if (it.FrameTyp & rpTextFrameLeft) PutFrame(frames, l, 1 | 4);
+      if (it.FrameTyp & rpTextFrameRight) PutFrame(frames, r, 1 | 4);
+    }
+    // The text goes over the frame codes of its own line where it has characters.
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+      if (k >= text.size()) text.resize(k + 1, ' ');
+      if (text[k] == ' ' && frames[k] != ' ') text[k] = frames[k];
+    }
+    if (out.size() <= cur) out.push_back(text);
+    else {
+      std::string& line = out[cur];
+      if (line.size() < text.size()) line.resize(text.size(), ' ');
+      for (std::size_t k = 0; k < text.size(); ++k)
+        if (line[k] == ' ') line[k] = text[k];
+    }
+  }
+  pageBreak.assign(out.size(), false);
+  if (PageBreaks) {
+    out.emplace_back("\f");
+    pageBreak.push_back(true);
+  }
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    std::string line = out[i];
+    if (!pageBreak[i]) {
+      if (ConvertToOEM) line = cp::AnsiToOem(line);
+      for (char& c : line)
+        if (IsFrameCode(c)) c = FrameChar(c, UsePseudographic);
+    }
+    WriteText(line);
+    WriteText(kCrLf);
+  }
+  ClearLines();
+}
+
+// ---------------------------------------------------------------------------------------
+// HTML
+
+TrpHTMExport::TrpHTMExport() : TrpTextExport(false) { RegisterAs("TrpHTMExport", 55220, "*.htm"); }
+
+void TrpHTMExport::BeginDocument() {
+  WriteText("<HTML>\r\n<META http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\">\r\n");
+  WriteText("<Body bgColor=\"#FFFFFF\">\r\n<Table>\r\n");
+  counter_ = 0;
+}
+
+void TrpHTMExport::EndDocument() { WriteText("</Table>\r\n</Body>\r\n</HTML>\r\n"); }
+
+void TrpHTMExport::AddObject(int x, int y, TrpView& view) {
+  if (!ExportPictures) return;
+  auto* pic = dynamic_cast<TrpPictureView*>(&view);
+  if (!pic || pic->Picture.Empty()) return;
+  std::string bmp;
+  if (!pic->Picture.Image.Empty()) bmp = rpEncodeBmp(pic->Picture.Image);
+  if (bmp.empty()) return;
+  pictures_.push_back({x, y, view.Width, view.Height, std::move(bmp)});
+}
+
+AnsiString TrpHTMExport::CellText(const TrpTextItem& item) {
+  AnsiString attrs;
+  const TColor c = item.FontColor;
+  if (c != clWhite && c != rpNoColor && c != clBlack && (ColorToRGB(c) & 0xFFFFFF) != 0xFFFFFF &&
+      (ColorToRGB(c) & 0xFFFFFF) != 0)
+    attrs += " Color=\"#" + HexColor(ColorToRGB(c)) + "\"";
+  const int sz = item.FontSize;
+  if (sz < 10 || sz > 13) {
+    const char* code = sz <= 7 ? "1" : sz <= 9 ? "2" : sz <= 17 ? "4" : sz <= 23 ? "5" : sz <= 35 ? "6" : "7";
+    attrs += AnsiString(" Size=") + code;
+  }
+  AnsiString s = "<td>";
+  if (!attrs.empty()) s += "<Font" + attrs + ">";
+  if (item.FontStyle & 1) s += "<i>";
+  if (item.FontStyle & 2) s += "<b>";
+  if (item.FontStyle & 4) s += "<u>";
+  for (char ch : item.Text) {
+    switch (ch) {
+      case '<': s += "&lt;"; break;
+      case '>': s += "&gt;"; break;
+      case '&': s += "&amp;"; break;
+      case '"': s += "&quot;"; break;
+      default: s += ch;
+    }
+  }
+  return s + "</td>";
+}
+
+void TrpHTMExport::EndPage() {
+  const AnsiString dir = ExtractFilePath(FileName);
+  for (auto& p : pictures_) {
+    const AnsiString name = "htm" + std::to_string(++counter_) + ".bmp";
+    SaveFileAtomically(dir + name, [&](TStream& s) { s.WriteBuffer(p.Bmp.data(), static_cast<std::int64_t>(p.Bmp.size())); });
+    TrpTextItem item;
+    item.X = p.X;
+    item.Text = name;
+    item.FrameTyp = rpTextPictureItem;
+    item.Width = p.W;
+    item.Height = p.H;
+    FileItem(LineOf(p.Y), std::move(item));
+  }
+  pictures_.clear();
+  const int last = LastLine();
+  for (int s = 0; s <= last; ++s) {
+    const auto& slot = Lines[static_cast<std::size_t>(s)];
+    if (slot.empty() && KillEmptyLines) continue;
+    AnsiString line = "<tr>";
+    for (const auto& it : slot) {
+      if (it.FrameTyp == rpTextPictureItem)
+        line += "<td><img src=\"" + it.Text + "\" width=\"" + std::to_string(it.Width) + "\" height=\"" +
+                std::to_string(it.Height) + "\"></td>";
+      else
+        line += CellText(it);
+    }
+    WriteText(line + "</tr>\r\n");
+  }
+  ClearLines();
+}
+
+// ---------------------------------------------------------------------------------------
+// CSV
+
+TrpCSVExport::TrpCSVExport() : TrpTextExport(false) { RegisterAs("TrpCSVExport", 55219, "*.csv"); }
+
+AnsiString TrpCSVExport::Field(const AnsiString& text) const {
+  if (text.find_first_of(AnsiString(1, Delimiter) + "\"\r\n") == AnsiString::npos) return text;
+  AnsiString s = "\"";
+  for (char c : text) {
+    if (c == '"') s += '"';
+    s += c;
+  }
+  return s + "\"";
+}
+
+void TrpCSVExport::EndPage() {
+  const double cw = 64.0 / SafeScale(ScaleX);
+  const int last = LastLine();
+  for (int s = 0; s <= last; ++s) {
+    const auto& slot = Lines[static_cast<std::size_t>(s)];
+    AnsiString line;
+    int prev = 0;
+    bool first = true;
+    for (const auto& it : slot) {
+      if (it.FrameTyp == rpTextPictureItem) continue;
+      int c = std::max(0, RoundInt(it.X / cw));
+      // Two items in one column still get a field each.
+      if (!first && c <= prev) c = prev + 1;
+      line.append(static_cast<std::size_t>(c - prev), Delimiter);
+      line += Field(it.Text);
+      prev = c;
+      first = false;
+    }
+    if (line.empty() && KillEmptyLines) continue;
+    if (ConvertToOEM) line = cp::AnsiToOem(line);
+    WriteText(line + "\r\n");
+  }
+  ClearLines();
+}
+
+// ---------------------------------------------------------------------------------------
+// RTF
+
+TrpRTFExport::TrpRTFExport() : TrpTextExport(false) {
+  ScaleX = 1.3;
+  RegisterAs("TrpRTFExport", 55218, "*.rtf");
+}
+
+void TrpRTFExport::BeginDocument() {
+  WriteText("{\\rtf1\\ansi\\ansicpg1251\r\n\\margl600\\margr600\\margt600\\margb600\r\n");
+  fonts_.clear();
+  colors_.clear();
+  pictures_.clear();
+  body_.clear();
+  pageCount_ = 0;
+}
+
+void TrpRTFExport::AddObject(int x, int y, TrpView& view) {
+  auto* pic = dynamic_cast<TrpPictureView*>(&view);
+  if (!pic || pic->Picture.Empty() || pic->Picture.Image.Empty()) return;
+  pictures_.push_back({x, y, view.Width, view.Height, pic->Picture.Image});
+}
+
+AnsiString TrpRTFExport::Escape(const AnsiString& text) {
+  AnsiString s;
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (ch == '\\' || ch == '{' || ch == '}') {
+      s += '\\';
+      s += ch;
+    } else if (c >= 0x80 || c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\'%02x", c);
+      s += buf;
+    } else {
+      s += ch;
+    }
+  }
+  return s;
+}
+
+int TrpRTFExport::FontIndex(const AnsiString& name, int charset) {
+  for (std::size_t i = 0; i < fonts_.size(); ++i)
+    if (fonts_[i].Name == name && fonts_[i].Charset == charset) return static_cast<int>(i);
+  fonts_.push_back({name, charset});
+  return static_cast<int>(fonts_.size()) - 1;
+}
+
+int TrpRTFExport::ColorIndex(TColor color) {
+  const TColor c = PlainColor(color) == 0xFFFFFF ? 0 : PlainColor(color);
+  for (std::size_t i = 0; i < colors_.size(); ++i)
+    if (colors_[i] == c) return static_cast<int>(i) + 1;
+  colors_.push_back(c);
+  return static_cast<int>(colors_.size());
+}
+
+int TrpRTFExport::Twips(int x) const { return RoundInt(x / (1.3 / SafeScale(ScaleX)) * 20); }
+
+AnsiString TrpRTFExport::Codes(const TrpTextItem& item, const TrpTextItem* prev) {
+  AnsiString s;
+  const AnsiString fontName = item.FontName.empty() ? AnsiString("Arial") : item.FontName;
+  const int f = FontIndex(fontName, item.Charset);
+  if (!prev || prev->FontName != item.FontName || prev->Charset != item.Charset) s += "\\f" + std::to_string(f);
+  if (!prev || prev->FontSize != item.FontSize) s += "\\fs" + std::to_string(std::max(1, item.FontSize) * 2);
+  static const char* on[] = {"\\i", "\\b", "\\ul", "\\strike"};
+  static const char* off[] = {"\\i0", "\\b0", "\\ulnone", "\\strike0"};
+  for (int b = 0; b < 4; ++b) {
+    const bool now = item.FontStyle & (1 << b);
+    const bool was = prev && (prev->FontStyle & (1 << b));
+    if (now != was) s += now ? on[b] : off[b];
+  }
+  const int c = ColorIndex(item.FontColor);
+  if (!prev || ColorIndex(prev->FontColor) != c) s += "\\cf" + std::to_string(c);
+  return s;
+}
+
+namespace {
+
+void Put16(std::string& s, int v) {
+  s += static_cast<char>(v & 0xFF);
+  s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, std::uint32_t v) {
+  Put16(s, static_cast<int>(v & 0xFFFF));
+  Put16(s, static_cast<int>(v >> 16));
+}
+
+// A Windows metafile that stretches the bitmap into (0, 0, w, h), without its end record.
+std::string BitmapMetafile(const TBitmap& image, int w, int h) {
+  const std::string bmp = rpEncodeBmp(image);
+  const std::string dib = bmp.size() > 14 ? bmp.substr(14) : std::string();
+  std::string rec;
+  auto record = [&](int func, const std::string& params) {
+    Put32(rec, static_cast<std::uint32_t>(3 + params.size() / 2));
+    Put16(rec, func);
+    rec += params;
+  };
+  std::string p;
+  Put16(p, 0), Put16(p, 0), record(0x020B, p), p.clear();
+  Put16(p, h), Put16(p, w), record(0x020C, p), p.clear();
+  Put32(p, 0), record(0x0209, p), p.clear();
+  Put32(p, 0xFFFFFF), record(0x0201, p), p.clear();
+  Put16(p, 3), record(0x0107, p), p.clear();
+  Put32(p, 0x00CC0020), Put16(p, 0);
+  Put16(p, image.Height()), Put16(p, image.Width()), Put16(p, 0), Put16(p, 0);
+  Put16(p, h), Put16(p, w), Put16(p, 0), Put16(p, 0);
+  p += dib;
+  if (p.size() % 2) p += '\0';
+  record(0x0F43, p);
+  const std::uint32_t maxRecord = static_cast<std::uint32_t>(3 + p.size() / 2);
+  std::string head;
+  Put16(head, 1), Put16(head, 9), Put16(head, 0x0300);
+  Put32(head, static_cast<std::uint32_t>((18 + rec.size() + 6) / 2));
+  Put16(head, 0), Put32(head, maxRecord), Put16(head, 0);
+  return head + rec;
+}
+
+}  // namespace
+
+void TrpRTFExport::EndPage() {
+  if (pageCount_++ > 0 && PageBreaks) body_ += "\\page\r\n";
+  if (ExportBitmaps) {
+    for (const auto& p : pictures_) {
+      const int x = RoundInt(p.X / (1.3 / SafeScale(ScaleX)) * 20), y = RoundInt(p.Y * 20 / 1.3);
+      body_ += "\\pard\\phmrg\\posx" + std::to_string(x) + "\\posy" + std::to_string(y) + "\\absh" +
+               std::to_string(p.H * 20) + "\\absw" + std::to_string(p.W * 20) + "{\\pict\\wmetafile8\\picw" +
+               std::to_string(RoundInt(p.W * 26.46875)) + "\\pich" + std::to_string(RoundInt(p.H * 26.46875)) +
+               " \\picbmp\\picbpp4\r\n";
+      const std::string wmf = BitmapMetafile(p.Image, p.W, p.H);
+      static const char hex[] = "0123456789abcdef";
+      for (std::size_t i = 0; i < wmf.size(); ++i) {
+        const auto b = static_cast<unsigned char>(wmf[i]);
+        body_ += hex[b >> 4];
+        body_ += hex[b & 15];
+        if (i % 64 == 63) body_ += "\r\n";
+      }
+      body_ += "030000000000}\\par\r\n";
+    }
+  }
+  pictures_.clear();
+  const int last = LastLine();
+  for (int s = 0; s <= last; ++s) {
+    const auto& slot = Lines[static_cast<std::size_t>(s)];
+    std::vector<const TrpTextItem*> items;
+    for (const auto& it : slot)
+      if (it.FrameTyp != rpTextPictureItem) items.push_back(&it);
+    if (items.empty()) {
+      if (!KillEmptyLines) body_ += "{\\pard \\par}\r\n";
+      continue;
+    }
+    if (!ConvertToTable) {
+      AnsiString line = "\\pard";
+      for (const auto* it : items) line += "\\tx" + std::to_string(Twips(it->X));
+      line += "{";
+      const TrpTextItem* prev = nullptr;
+      for (const auto* it : items) {
+        line += "\\tab" + Codes(*it, prev) + " " + Escape(it->Text);
+        prev = it;
+      }
+      body_ += line + "\\par}\r\n";
+    } else {
+      AnsiString line = "\\trowd \\trgaph108";
+      for (std::size_t i = 1; i < items.size(); ++i) line += "\\cellx" + std::to_string(Twips(items[i]->X));
+      const TrpTextItem& lastItem = *items.back();
+      const int right = std::max(lastItem.FrameRect.Right, lastItem.X + 1);
+      line += "\\cellx" + std::to_string(Twips(right)) + " \\trleft" + std::to_string(Twips(items.front()->X));
+      line += " \\pard \\intbl ";
+      for (const auto* it : items) line += "{" + Codes(*it, nullptr) + " " + Escape(it->Text) + "}\\cell ";
+      body_ += line + "\\pard \\intbl \\row\r\n";
+    }
+  }
+  if (ConvertToTable) body_ += "\\pard\r\n";
+  ClearLines();
+}
+
+void TrpRTFExport::EndDocument() {
+  body_ += "\\par}";
+  auto table = [&](AnsiString head, const std::vector<AnsiString>& entries) {
+    AnsiString s = head;
+    std::size_t lineLen = s.size();
+    for (const auto& e : entries) {
+      if (lineLen + e.size() > 254) {
+        s += kCrLf;
+        lineLen = 0;
+      }
+      s += e;
+      lineLen += e.size();
+    }
+    WriteText(s + "}" + kCrLf);
+  };
+  std::vector<AnsiString> f, c;
+  for (std::size_t i = 0; i < fonts_.size(); ++i)
+    f.push_back("{\\f" + std::to_string(i) + "\\fcharset" + std::to_string(fonts_[i].Charset) + " " +
+                Escape(fonts_[i].Name) + ";}");
+  for (TColor col : colors_)
+    c.push_back("\\red" + std::to_string(GetRValue(col)) + "\\green" + std::to_string(GetGValue(col)) + "\\blue" +
+                std::to_string(GetBValue(col)) + ";");
+  table("{\\fonttbl", f);
+  table("{\\colortbl;", c);
+  WriteText(body_);
+}

@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include "../test_support/TempDir.h"
+#include "platform/core/AnsiText.h"
+#include "platform/core/Registry.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/QtGraphics.h"
+#include "report/RP_Export.h"
+#include "report/RP_Memo.h"
+#include "report/RP_Prntr.h"
+#include "report/gui/RP_ExportForms.h"
+#include "report/gui/RP_Preview.h"
+
+namespace {
+
+class Preview : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    rpResetState();
+    rpPrinter().SetPrinterIndex(rpPrinter().VirtualIndex());
+    SetSettingsStoreFile(dir.Path() + "/settings.ini");
+    TrpPreviewForm::LastMode = rpzmWholePage;
+    TrpPreviewForm::LastFactor = 1.0;
+  }
+  void TearDown() override { rpResetState(); }
+  TempDir dir;
+};
+
+void AddPage(TrpEMFPages& pages, const std::vector<std::pair<TPoint, std::string>>& memos, int orientation = rpPortrait) {
+  pages.Add(TrpPage(9, 0, 0, -1, orientation));
+  TStream& s = *pages.PageStream(pages.GetCount() - 1);
+  int n = 0;
+  for (const auto& [at, text] : memos) {
+    TrpMemoView m;
+    m.Name = "Memo" + std::to_string(++n);
+    m.SetBounds(at.X, at.Y, 300, 20);
+    m.FrameTyp = rpftAll;
+    m.Font.Size = 14;
+    m.PrintText.Add(Ansi(text) + rpLineEndMarker);
+    m.WritePreparedEntry(s);
+  }
+}
+
+// A shown preview of the pages at a zoom.
+void ShowPages(TrpPreviewForm& f, TrpEMFPages& pages, int zoom) {
+  f.resize(900, 700);
+  f.Show();
+  f.SetPages(&pages);
+  if (zoom) f.SetZoom(zoom);
+}
+
+void ThreePages(TrpEMFPages& pages) {
+  AddPage(pages, {{{100, 100}, "Раскладка продуктов"}, {{100, 300}, "Гречка 500 г"}});
+  AddPage(pages, {{{100, 100}, "День второй"}, {{100, 500}, "гречка и сыр"}});
+  AddPage(pages, {{{100, 100}, "Итого"}}, rpLandscape);
+}
+
+}  // namespace
+
+TEST(PreviewLayout, ZoomModesAndRows) {
+  const std::vector<TPoint> a4(3, Point(758, 1071));
+  struct Case {
+    int mode;
+    double factor;
+    int w, h;
+    double expectedFactor;
+    int perRow;
+    TRect first;
+    int hRange;
+  };
+  const int wp = static_cast<int>(758 * 580.0 / 1071);
+  for (const Case& c : {Case{rpzmWholePage, 1, 800, 600, 580.0 / 1071, 1, Rect((800 - wp) / 2, 10, (800 - wp) / 2 + wp, 590), 0},
+                        Case{rpzmPageWidth, 1, 778, 600, 1.0, 1, Rect(10, 10, 768, 1081), 0},
+                        Case{rpzmTwoPages, 1, 1546, 600, 1.0, 2, Rect(10, 10, 768, 1081), 0},
+                        Case{rpzmFactor, 0.5, 1200, 600, 0.5, 3, Rect(10, 10, 389, 545), 0},
+                        Case{rpzmFactor, 2.0, 800, 600, 2.0, 1, Rect(10, 10, 1526, 2152), 736}}) {
+    SCOPED_TRACE(c.mode * 1000 + c.factor * 10);
+    const TrpPreviewLayout l = rpLayoutPreview(a4, 0, c.w, c.h, c.mode, c.factor);
+    EXPECT_DOUBLE_EQ(l.Factor, c.expectedFactor);
+    EXPECT_EQ(l.PagesPerRow, c.perRow);
+    EXPECT_EQ(l.Pages[0], c.first);
+    EXPECT_EQ(l.HRange, c.hRange);
+  }
+  const TrpPreviewLayout two = rpLayoutPreview(a4, 0, 1546, 600, rpzmTwoPages, 1);
+  EXPECT_EQ(two.Pages[1].Left, two.Pages[0].Right + 10);
+  EXPECT_EQ(two.Pages[2].Top, two.Pages[0].Bottom + 10);
+  EXPECT_EQ(two.VRange, two.Pages[2].Bottom - 600 + 10);
+  // The current page follows the line 11 pixels below the top.
+  EXPECT_EQ(rpPageAtScroll(two, 0, 5), 0);
+  EXPECT_EQ(rpPageAtScroll(two, two.Pages[2].Top - 11, 5), 2);
+  EXPECT_EQ(rpPageAtScroll(two, two.Pages[2].Top - 12, 5), 5);
+}
+
+TEST_F(Preview, NavigationZoomAndStatus) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 0);
+  EXPECT_EQ(f.ZoomMode(), rpzmWholePage);
+  EXPECT_EQ(f.StatusText(), Ansi("Стр. 1/3"));
+  EXPECT_TRUE(f.HandleKey(VK_NEXT, ssCtrl));
+  EXPECT_EQ(f.PageNo(), 2);
+  EXPECT_EQ(f.PBox->verticalScrollBar()->value(), f.Layout().Pages[1].Top - 10);
+  EXPECT_TRUE(f.HandleKey(VK_END, ssCtrl));
+  EXPECT_EQ(f.PageNo(), 3);
+  f.HandleKey(VK_NEXT, ssCtrl);
+  EXPECT_EQ(f.PageNo(), 3);
+  EXPECT_EQ(f.StatusText(), Ansi("Стр. 3/3"));
+  f.HandleKey(VK_HOME, ssCtrl);
+  EXPECT_EQ(f.PBox->verticalScrollBar()->value(), 0);
+  EXPECT_EQ(f.PageNo(), 1);
+  f.HandleKey(VK_PRIOR, ssCtrl);
+  EXPECT_EQ(f.PageNo(), 1);
+  // Scrolling by the bar makes the page under the top line current.
+  f.PBox->verticalScrollBar()->setValue(f.Layout().Pages[1].Top + 5);
+  EXPECT_EQ(f.PageNo(), 2);
+  f.SetZoom(100);
+  EXPECT_EQ(f.ZoomMode(), rpzmFactor);
+  EXPECT_DOUBLE_EQ(f.ZoomFactor(), 1.0);
+  EXPECT_EQ(f.ZoomBtn->text(), "100%");
+  EXPECT_EQ(TrpPreviewForm::LastMode, rpzmFactor);
+  f.SetZoom(1);
+  EXPECT_DOUBLE_EQ(f.ZoomFactor(), (f.PBox->viewport()->width() - 20.0) / 758);
+  // A new preview opens with the remembered zoom.
+  TrpPreviewForm g;
+  g.SetPages(&pages);
+  EXPECT_EQ(g.ZoomMode(), rpzmPageWidth);
+}
+
+TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 100);
+  ASSERT_TRUE(f.Find(Ansi("ГРЕЧКА"), false, true));
+  EXPECT_EQ(f.PageNo(), 1);
+  const int firstY = f.PBox->verticalScrollBar()->value();
+  EXPECT_EQ(firstY, f.Layout().Pages[0].Top + f.Search().Found.Top - 10);
+  ASSERT_TRUE(f.HandleKey(VK_F3, 0));
+  EXPECT_EQ(f.PageNo(), 2);
+  EXPECT_GT(f.PBox->verticalScrollBar()->value(), firstY);
+  const int y = f.PBox->verticalScrollBar()->value();
+  EXPECT_FALSE(f.FindNext());
+  EXPECT_EQ(f.PageNo(), 2);
+  EXPECT_EQ(f.PBox->verticalScrollBar()->value(), y);
+  EXPECT_FALSE(f.Find(Ansi("ГРЕЧКА"), true, true));
+  EXPECT_TRUE(f.Find(Ansi("Гречка"), true, true));
+  // Through the search dialog and Ctrl+F: the text, case sensitivity, from the beginning.
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerForm("TrpPreviewSearchForm", [](TForm& dlg) {
+    dlg.findChild<QLineEdit*>("edText")->setText(QString::fromUtf8("СЫР"));
+    dlg.findChild<QRadioButton*>("rbFromStart")->setChecked(true);
+    dlg.findChild<QPushButton*>("btnOk")->click();
+  });
+  f.GoToPage(1);
+  EXPECT_TRUE(f.HandleKey('F', ssCtrl));
+  EXPECT_EQ(f.PageNo(), 2);
+  EXPECT_EQ(f.Search().Text, Ansi("СЫР"));
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+TEST_F(Preview, SaveLoadAndExportThroughTheFilters) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  rpExportFilters().clear();
+  TrpHTMExport html;
+  TrpCSVExport csv;
+  TrpPreviewForm f;
+  f.SetPages(&pages);
+  ASSERT_TRUE(f.SaveAs(dir.Path() + "/a.txt", 1));
+  EXPECT_TRUE(FileExists(dir.Path() + "/a.rpp"));
+  ASSERT_TRUE(f.SaveAs(dir.Path() + "/a.txt", 3));
+  EXPECT_TRUE(FileExists(dir.Path() + "/a.csv"));
+  ASSERT_TRUE(f.SaveAs(dir.Path() + "/b", 2));
+  EXPECT_TRUE(FileExists(dir.Path() + "/b.htm"));
+
+  TrpPreviewForm g;
+  ASSERT_TRUE(g.LoadFrom(dir.Path() + "/a.rpp"));
+  EXPECT_EQ(g.PageCount(), 3);
+  EXPECT_EQ(g.PageNo(), 1);
+  // A damaged file is refused with a message and the pages stay.
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrOk);
+  {
+    TMemoryStream junk("not a report");
+    junk.SaveToFile(dir.Path() + "/bad.rpp");
+  }
+  EXPECT_FALSE(g.LoadFrom(dir.Path() + "/bad.rpp"));
+  EXPECT_EQ(g.PageCount(), 3);
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+TEST_F(Preview, PositionIsKeptAndRestored) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  {
+    TrpPreviewForm f;
+    f.SetPages(&pages);
+    RestorePlacement(f, "Software\\ReportEngine\\Form\\TrpPreviewForm",
+                     TPlacementNames{"XPosition", "YPosition", "Width", "Height", "Maximized", true});
+    EXPECT_EQ(f.WindowState(), TWindowState::wsMaximized);  // never saved: the form's own state
+    f.SetWindowState(TWindowState::wsNormal);
+    f.setGeometry(40, 50, 640, 480);
+    f.Show();
+    f.Close();
+  }
+  TrpPreviewForm g;
+  RestorePlacement(g, "Software\\ReportEngine\\Form\\TrpPreviewForm",
+                   TPlacementNames{"XPosition", "YPosition", "Width", "Height", "Maximized", true});
+  EXPECT_EQ(g.WindowState(), TWindowState::wsNormal);
+  EXPECT_EQ(g.width(), 640);
+  EXPECT_EQ(g.height(), 480);
+}
+
+TEST_F(Preview, PrintWritesThePdfAndTwoPagesDrawOnGrey) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  f.resize(1000, 700);
+  f.SetWindowState(TWindowState::wsNormal);
+  f.Show();
+  f.SetPages(&pages);
+  f.SetZoom(3);
+  const QImage shot = f.grab().toImage();
+  const char* out = std::getenv("TARNWICK_PREVIEW_PNG");
+  shot.save(out ? out : (dir.SysPath() + "/preview.png").c_str());
+  const QPoint origin = f.PBox->viewport()->mapTo(&f, QPoint(0, 0));
+  const TRect p0 = f.Layout().Pages[0], p1 = f.Layout().Pages[1];
+  EXPECT_EQ(shot.pixelColor(origin + QPoint(3, 3)), QColor(128, 128, 128));
+  EXPECT_EQ(shot.pixelColor(origin + QPoint(p0.Left + 5, p0.Top + 5)), QColor(Qt::white));
+  EXPECT_EQ(shot.pixelColor(origin + QPoint(p1.Left + 5, p1.Top + 5)), QColor(Qt::white));
+  EXPECT_EQ(shot.pixelColor(origin + QPoint(p0.Right + 5, p0.Top + 5)), QColor(128, 128, 128));
+
+  TScriptedDialogsScope dialogs;
+  const AnsiString pdf = dir.Path() + "/out.pdf";
+  dialogs->AnswerPrint([&](TPrintRequest& r) {
+    EXPECT_EQ(r.MaxPage, 3);
+    r.FromPage = 2;
+    r.ToPage = 3;
+    r.Copies = 2;
+    r.Collate = true;
+    r.OutputFile = pdf;
+    return true;
+  });
+  f.PrintDialog();
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+  const std::string cmd = "pdfinfo '" + pdf + "' | grep Pages: | tr -s ' ' | cut -d' ' -f2";
+  std::FILE* p = ::popen(cmd.c_str(), "r");
+  char buf[64] = {};
+  ASSERT_TRUE(std::fgets(buf, sizeof buf, p));
+  ::pclose(p);
+  EXPECT_EQ(std::string(buf), "4\n");
+  // Pages 2 and 3 twice, collated: portrait, landscape, portrait, landscape.
+  const std::string sizes = "pdfinfo -f 1 -l 4 '" + pdf + "' | grep 'size:' | grep -c 'x 595'";
+  p = ::popen(sizes.c_str(), "r");
+  ASSERT_TRUE(std::fgets(buf, sizeof buf, p));
+  ::pclose(p);
+  EXPECT_EQ(std::string(buf), "2\n");
+}
+
+TEST_F(Preview, ExportOptionsDialogsTakeTheirValuesBack) {
+  rpInstallExportOptionsDialogs();
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerForm("TrpCSVExportForm", [](TForm& dlg) {
+    EXPECT_EQ(FromQString(dlg.findChild<QLineEdit*>("edDelimiter")->text()), ";");
+    dlg.findChild<QLineEdit*>("edDelimiter")->setText(",x");
+    dlg.findChild<QLineEdit*>("edScaleX")->setText("0");  // not a usable scale: 1
+    dlg.findChild<QLineEdit*>("edScaleY")->setText("1,5");
+    dlg.findChild<QCheckBox*>("cbKillEmpty")->setChecked(false);
+    if (const char* png = std::getenv("TARNWICK_EXPORT_FORM_PNG")) dlg.grab().save(png);
+    dlg.findChild<QPushButton*>("btnOk")->click();
+  });
+  dialogs->AnswerForm("TrpTXTExportForm", [](TForm& dlg) {
+    EXPECT_FALSE(dlg.findChild<QCheckBox*>("cbPseudo")->isEnabled());
+    dlg.findChild<QCheckBox*>("cbFrames")->setChecked(true);
+    EXPECT_TRUE(dlg.findChild<QCheckBox*>("cbPseudo")->isEnabled());
+    dlg.findChild<QPushButton*>("btnCancel")->click();
+  });
+  TrpCSVExport csv;
+  csv.ScaleX = 2;
+  const AnsiString name = dir.Path() + "/o.csv";
+  ASSERT_TRUE(rpExportPages(pages, csv, name));
+  EXPECT_EQ(csv.Delimiter, ',');
+  EXPECT_EQ(csv.ScaleX, 1.0);
+  EXPECT_EQ(csv.ScaleY, 1.5);
+  EXPECT_FALSE(csv.KillEmptyLines);
+  TrpTextExport txt;
+  EXPECT_FALSE(rpExportPages(pages, txt, dir.Path() + "/o.txt"));
+  EXPECT_TRUE(txt.ExportFrames);  // taken back although cancelled
+  EXPECT_FALSE(FileExists(dir.Path() + "/o.txt"));
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+  rpSetExportOptionsDialog(nullptr);
+}
