@@ -11,11 +11,13 @@
 namespace rptemplates {
 namespace {
 
-// Page layout in report pixels (about 3.66 per mm): the margins leave 690 for the text.
+// Page layout in report pixels (about 3.66 per mm): an A4 page is 769 wide; the text
+// takes 690 of it, from kLeft.
 constexpr int kMargins = 38;
+constexpr int kLeft = 40;
 constexpr int kWidth = 690;
 constexpr int kRow = 16;
-constexpr std::uint8_t kBold = 1, kItalic = 2;
+constexpr std::uint8_t kBold = 1, kItalic = 2;  // font style bits
 
 struct TColumn {
   const char* Caption;   // UTF-8
@@ -43,7 +45,7 @@ class TDesign {
   // A memo at (left, dy) inside the last band.
   TrpMemoView& Text(const char* utf8, int left, int dy, int width, int height, int size = 9, std::uint8_t style = 0,
                     std::int32_t align = rpalLeft) {
-    TrpMemoView& m = b_.Memo(utf8, left, top_ + dy, width, height);
+    TrpMemoView& m = b_.Memo(utf8, kLeft + left, top_ + dy, width, height);
     m.Font.Size = size;
     m.Font.Style = style;
     m.Alignment = align;
@@ -84,8 +86,7 @@ class TDesign {
       TrpMemoView& m = Text(c.Value, x, 0, c.Width, kRow, 9, 0, c.Align);
       m.FrameTyp = rpftAll;
       m.Flags |= flStretched | flWordWrap;
-      if (levelBold) m.HighlightCondition = "[ITEMLEVEL] = 0";
-      m.HighlightStyle = kBold;
+      if (levelBold) m.HighlightCondition = "[ITEMLEVEL] = 0";  // the default highlight is bold
       x += c.Width;
     }
     return data;
