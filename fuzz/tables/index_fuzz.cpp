@@ -1,7 +1,7 @@
 // libFuzzer target: arbitrary bytes as an index file of a small table. The first byte
-// picks the format (even: CDX, odd: NTX), the rest is the file. Every tag is walked both
+// picks the format, the rest is the file. Every tag is walked both
 // ways, sought and kept up to date by an append and a rewrite; a damaged file must end in
-// the engine's error, never a crash or a hang.
+// the engine's error, never a crash or a hang. (First byte modulo 4: 0 CDX, 1 NTX, 2 NDX, 3 MDX.)
 //
 // With TW_INDEX_FUZZ_SEEDS set to a directory, valid files of both formats are written
 // there first, as a starting corpus.
@@ -17,6 +17,8 @@
 #include "tables/db_cdx.h"
 #include "tables/db_create.h"
 #include "tables/db_eror.h"
+#include "tables/db_mdx.h"
+#include "tables/db_ndx.h"
 #include "tables/db_ntx.h"
 
 namespace {
@@ -70,6 +72,17 @@ void WriteSeeds(const std::string& dir) {
     DBobjNTXFile f(&h, Dir() + "/seed.ntx", true, true);
     f.AddTag("NAME", "", false, false);
   }
+  {
+    DBobjNDXFile f(&h, Dir() + "/seed.ndx", true, true);
+    f.AddTag("CODE", false);
+  }
+  {
+    DBobjMDXFile f(&h, Dir() + "/seed.mdx", true, true);
+    f.AddTag("NAME", "NAME", "", false);
+    f.AddTag("CODE", "CODE", "CODE>0", false);
+  }
+  WriteFile(dir + "/seed-mdx", std::string(1, '\3') + ReadFile(Dir() + "/SEED.MDX"));
+  WriteFile(dir + "/seed-ndx", std::string(1, '\2') + ReadFile(Dir() + "/SEED.NDX"));
   WriteFile(dir + "/seed-cdx", std::string(1, '\0') + ReadFile(Dir() + "/SEED.CDX"));
   WriteFile(dir + "/seed-ntx", std::string(1, '\1') + ReadFile(Dir() + "/SEED.NTX"));
 }
@@ -85,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 1) return 0;
   const std::string table = Dir() + "/t.dbf";
   WriteFile(table, TableBytes());
-  const std::string index = Dir() + ((data[0] & 1) ? "/I.NTX" : "/I.CDX");
+  static const char* const kNames[] = {"/I.CDX", "/I.NTX", "/I.NDX", "/I.MDX"};
+  const std::string index = Dir() + kNames[data[0] % 4];
   WriteFile(index, std::string(reinterpret_cast<const char*>(data + 1), size - 1));
   try {
     DBO_dBHandler h(table, false, true);

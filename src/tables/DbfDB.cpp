@@ -558,32 +558,34 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
   std::vector<char>* image = ActiveImage();
   if (!image || field.FieldNo() <= 0) return false;
   DBFObject& t = *dbf_;
-  t.LoadRecord(*image);
+  // Fields are read in the buffer's own image: no copy into the handler's record.
+  const char* rec = image->data();
   const std::int64_t n = field.FieldNo();
   switch (field.DataType()) {
     case TFieldType::ftString: {
-      AnsiString text = t.DisplayText(n);
+      AnsiString text;
+      t.DisplayTextIn(rec, n, text);
       if (text.empty()) return false;
       value = Variant(std::move(text));
       return true;
     }
     case TFieldType::ftSmallint:
     case TFieldType::ftInteger: {
-      const double d = std::nearbyint(t.NumberGet(n));
+      const double d = std::nearbyint(t.NumberGetIn(rec, n));
       const double limit = field.DataType() == TFieldType::ftSmallint ? 32768.0 : 2147483648.0;
       if (!(d >= -limit && d < limit)) RangeCheckError();
       value = Variant(static_cast<std::int32_t>(Round(d)));
       return true;
     }
     case TFieldType::ftBoolean:
-      value = Variant(t.LogicGet(n));
+      value = Variant(t.LogicGetIn(rec, n));
       return true;
     case TFieldType::ftFloat:
     case TFieldType::ftCurrency:
-      value = Variant(t.NumberGet(n));
+      value = Variant(t.NumberGetIn(rec, n));
       return true;
     case TFieldType::ftDate: {
-      const std::string_view stored = t.FieldView(n);
+      const std::string_view stored = t.FieldViewIn(rec, n);
       if (stored.size() == 8) {  // eight digits, the usual case, without copies
         int v[8], k = 0;
         for (; k < 8 && stored[k] >= '0' && stored[k] <= '9'; ++k) v[k] = stored[k] - '0';
@@ -608,14 +610,14 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
       return true;
     }
     case TFieldType::ftDateTime: {
-      const double ms = t.NumberGet(n);
+      const double ms = t.NumberGetIn(rec, n);
       if (ms == 0) return false;  // the blank date-time
       value = Variant::FromDate(ms / kMsPerDay + kDayOneDateTime);
       return true;
     }
     case TFieldType::ftBlob:
     case TFieldType::ftMemo:
-      return t.NumberGet(n) != 0;
+      return t.NumberGetIn(rec, n) != 0;
     default:
       return false;
   }

@@ -193,9 +193,15 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   virtual AnsiString DisplayTextByName(std::string_view name);
   virtual AnsiString DisplayText(std::int64_t n);
   // DisplayText into a string the caller reuses (a scan allocates nothing per field).
-  void DisplayTextTo(std::int64_t n, AnsiString& out);
+  void DisplayTextTo(std::int64_t n, AnsiString& out) { DisplayTextIn(record_.data(), n, out); }
   // The raw text as a view of the record buffer, valid until the buffer changes.
   std::string_view FieldView(std::int64_t n) const;
+  // Reads of a field in another image of a record of this table (a dataset's buffer),
+  // as FieldView, NumberGet, LogicGet and DisplayTextTo read the record buffer.
+  std::string_view FieldViewIn(const char* record, std::int64_t n) const;
+  double NumberGetIn(const char* record, std::int64_t n);
+  bool LogicGetIn(const char* record, std::int64_t n) const;
+  void DisplayTextIn(const char* record, std::int64_t n, AnsiString& out);
   virtual void TextPutByName(std::string_view name, std::string_view text);
   virtual void TextPut(std::int64_t n, std::string_view text);
   virtual void Undelete();

@@ -83,7 +83,7 @@ bool ReadPlainDecimal(std::string_view t, double& out) {
   }
   while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
   if (i != t.size() || digits == 0) return false;
-  const double v = static_cast<double>(whole) / kTens[decimals < 0 ? 0 : decimals];
+  const double v = decimals <= 0 ? static_cast<double>(whole) : static_cast<double>(whole) / kTens[decimals];
   out = negative ? -v : v;
   return true;
 }
@@ -261,10 +261,12 @@ void DBO_dBaseFld::GetRecord(std::int64_t code) {
 
 AnsiString DBO_dBaseFld::FieldGet(std::int64_t n) const { return AnsiString(FieldView(n)); }
 
-std::string_view DBO_dBaseFld::FieldView(std::int64_t n) const {
+std::string_view DBO_dBaseFld::FieldView(std::int64_t n) const { return FieldViewIn(record_.data(), n); }
+
+std::string_view DBO_dBaseFld::FieldViewIn(const char* record, std::int64_t n) const {
   if (!InRange(n)) return {};
   const TdbFieldDesc& d = Desc(n);
-  const char* p = record_.data() + d.offset;
+  const char* p = record + d.offset;
   const void* zero = std::memchr(p, 0, static_cast<std::size_t>(d.length));
   return {p, static_cast<std::size_t>(zero ? static_cast<const char*>(zero) - p : d.length)};
 }
@@ -348,7 +350,11 @@ void DBO_dBaseFld::DatePutByName(std::string_view name, std::int32_t julian) {
 
 // --- Logicals --------------------------------------------------------------------------------
 
-bool DBO_dBaseFld::LogicGet(std::int64_t n) const { return InRange(n) && OccursIn(FieldGet(n), kTrueLetters); }
+bool DBO_dBaseFld::LogicGet(std::int64_t n) const { return LogicGetIn(record_.data(), n); }
+
+bool DBO_dBaseFld::LogicGetIn(const char* record, std::int64_t n) const {
+  return InRange(n) && OccursIn(FieldViewIn(record, n), kTrueLetters);
+}
 
 bool DBO_dBaseFld::LogicPut(std::int64_t n, bool value) {
   if (!InRange(n)) return false;
@@ -375,10 +381,12 @@ void DBO_dBaseFld::LogicPutByName(std::string_view name, bool value) {
 
 // --- Numbers ----------------------------------------------------------------------------------
 
-double DBO_dBaseFld::NumberGet(std::int64_t n) {
+double DBO_dBaseFld::NumberGet(std::int64_t n) { return NumberGetIn(record_.data(), n); }
+
+double DBO_dBaseFld::NumberGetIn(const char* record, std::int64_t n) {
   if (!InRange(n)) return 0;
   const TdbFieldDesc& d = Desc(n);
-  const char* p = record_.data() + d.offset;
+  const char* p = record + d.offset;
   if (IsRawNumber(n)) {
     switch (d.type) {
       case 'B': {
@@ -486,10 +494,10 @@ AnsiString DBO_dBaseFld::DisplayText(std::int64_t n) {
   return text;
 }
 
-void DBO_dBaseFld::DisplayTextTo(std::int64_t n, AnsiString& out) {
+void DBO_dBaseFld::DisplayTextIn(const char* record, std::int64_t n, AnsiString& out) {
   if (!InRange(n)) return out.clear();
   const TdbFieldDesc& d = Desc(n);
-  const std::string_view text = TrimmedText(record_.data() + d.offset, static_cast<std::size_t>(d.length));
+  const std::string_view text = TrimmedText(record + d.offset, static_cast<std::size_t>(d.length));
   // The common types straight from the record's bytes into the caller's string.
   if (d.type == 'C') return (void)out.assign(text);
   if (!d.rawNumber) {
@@ -509,7 +517,11 @@ void DBO_dBaseFld::DisplayTextTo(std::int64_t n, AnsiString& out) {
         break;
     }
   }
-  out = DisplayTextOther(n, AnsiString(text));
+  // The rarer types read the record buffer itself.
+  AnsiString copy(text);
+  if (record != record_.data())
+    std::memcpy(record_.data(), record, static_cast<std::size_t>(RecordLength()));
+  out = DisplayTextOther(n, copy);
 }
 
 AnsiString DBO_dBaseFld::DisplayTextOther(std::int64_t n, const AnsiString& text) {

@@ -46,14 +46,8 @@ DBobjCDXTag::LeafLayout DBobjCDXTag::LayoutFor(std::int64_t keyLength, std::int6
 
 std::string DBobjCDXTag::KeyFormat(const TdbExpValue& value) const {
   if (keyType_ == 'C' || IsDirectory()) {
-    AnsiString t = value.kind == ek::Logical ? AnsiString(value.logical ? "T" : "F")
-                   : value.kind == ek::Text  ? value.text
-                                             : AnsiString(FloatToStr(value.number));
-    if (IsDirectory()) t = AnsiUpperCase(t);
-    StrTrimRight(t);
-    if (static_cast<std::int64_t>(t.size()) > keyLength_) t.resize(static_cast<std::size_t>(keyLength_));
-    StrTrimRight(t);
-    return t;
+    const std::string t = TextKey(value);
+    return IsDirectory() ? AnsiUpperCase(t) : t;
   }
   double d = value.kind == ek::Text ? 0 : value.number;
   if (keyType_ == 'D' && d >= kEmptyExpDate / 2) d = 0;  // the empty date: day 0, first

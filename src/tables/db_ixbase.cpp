@@ -76,6 +76,20 @@ void DBobjIndexTagBase::InitExpressions(std::string_view keyExpr, std::string_vi
   }
 }
 
+std::string DBobjIndexTagBase::TextKey(const TdbExpValue& value) const {
+  AnsiString t = value.kind == ek::Logical ? AnsiString(value.logical ? "T" : "F")
+                 : value.kind == ek::Text  ? value.text
+                                           : AnsiString(FloatToStr(value.number));
+  if (static_cast<std::int64_t>(t.size()) > keyLength_) t.resize(static_cast<std::size_t>(keyLength_));
+  StrTrimRight(t);
+  return t;
+}
+
+double DBobjIndexTagBase::NumberKey(const TdbExpValue& value) {
+  const double d = value.kind == ek::Text ? 0 : value.number;
+  return value.kind == ek::Date && !(d >= 0.1) ? kEmptyExpDate : d;
+}
+
 std::string DBobjIndexTagBase::RecordKey() {
   TdbExpValue v;
   if (!keyExp_ || keyExp_->EvaluateToBuffer(v) == ek::None) return {};
@@ -274,6 +288,10 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
     const std::int64_t rec = current_.recNo;
     SeekPair(key, rec);
   }
+  if (code == dbp::First || code == dbp::Last)
+    syncRec_ = 0;
+  else
+    ResolveSync();
   switch (code) {
     case dbp::Current: {
       if (pastEnd_ || pastBegin_) return Edge(pastEnd_);  // still at the edge a step reached
@@ -352,18 +370,21 @@ bool DBobjIndexTagBase::SeekFirst(const EntryTest& atOrAfter) {
 bool DBobjIndexTagBase::SeekPair(const std::string& key, std::int64_t recNo) {
   const bool useRec = InteriorHasRecNo();
   if (!SeekFirst([&](const DBobjIndexKeyData& e, bool leaf) {
-        return CompareEntry(e, key, recNo, leaf || useRec) >= 0;
+        return CompareEntry(e, key, recNo, useRec || (leaf && recNo <= 0)) >= 0;
       })) {
     pastEnd_ = true;
     return false;
   }
   if (!useRec && recNo > 0) {
-    // Interior entries without record numbers: walk the equal keys to the record.
-    while (CompareEntry(chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)], key, recNo, true) < 0)
+    // Equal keys are kept in the order they came: walk them to the record.
+    for (;;) {
+      const DBobjIndexKeyData& e = chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)];
+      if (CompareEntry(e, key, -1, false) != 0 || e.recNo == recNo) break;
       if (!Step(true)) {
         pastEnd_ = true;
         return false;
       }
+    }
   }
   return true;
 }
@@ -375,6 +396,7 @@ bool DBobjIndexTagBase::FindPair(const std::string& key, std::int64_t recNo) {
 }
 
 bool DBobjIndexTagBase::SeekKey(std::string_view text) {
+  syncRec_ = 0;
   bof_ = eof_ = false;
   pastEnd_ = pastBegin_ = false;
   current_.recNo = 0;
@@ -406,6 +428,7 @@ std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
   const std::vector<DBobjIndexKey> chain = chain_;
   const DBobjIndexKeyData current = current_;
   const bool pe = pastEnd_, pb = pastBegin_;
+  const std::int64_t sync = syncRec_;
   std::int64_t result = 0;
   const std::string key = FormatText(text);
   if (SeekPair(key, 0)) {
@@ -416,32 +439,39 @@ std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
   current_ = current;
   pastEnd_ = pe;
   pastBegin_ = pb;
+  syncRec_ = sync;
   return result;
 }
 
 void DBobjIndexTagBase::ResetPages(int mode) {
   chain_.clear();
   pastEnd_ = pastBegin_ = false;
+  syncRec_ = 0;
   if (mode == 0 || mode == 2) return;
   DBO_dBHandler* table = file_.Table();
-  if (table && keyExp_ && table->RecNo() >= 1 && table->RecNo() <= table->RecordCount()) {
-    if (FindPair(RecordKey(), table->RecNo())) {
-      TakeCurrent();
-      return;
-    }
+  // The current record's key, found when the tag is next read; else the first key.
+  if (table && table->RecNo() >= 1 && table->RecNo() <= table->RecordCount()) syncRec_ = table->RecNo();
+}
+
+void DBobjIndexTagBase::ResolveSync() {
+  if (syncRec_ == 0) return;
+  const std::int64_t recNo = syncRec_;
+  syncRec_ = 0;
+  DBO_dBHandler* table = file_.Table();
+  pastEnd_ = pastBegin_ = false;
+  if (table && keyExp_ && recNo == table->RecNo() && FindPair(RecordKey(), recNo)) {
+    TakeCurrent();
+    return;
   }
   if (DescendEdge(false)) TakeCurrent();
 }
 
 std::int64_t DBobjIndexTagBase::KeySync(std::int64_t recNo) {
-  if (OnKey() && current_.recNo == recNo) return recNo;
-  DBO_dBHandler* table = file_.Table();
+  if (syncRec_ == 0 && OnKey() && current_.recNo == recNo && !pastEnd_ && !pastBegin_) return recNo;
+  chain_.clear();
   pastEnd_ = pastBegin_ = false;
-  if (table && keyExp_ && recNo >= 1 && recNo == table->RecNo() && FindPair(RecordKey(), recNo)) {
-    TakeCurrent();
-    return recNo;
-  }
-  return 0;
+  syncRec_ = recNo;
+  return recNo;
 }
 
 void DBobjIndexTagBase::ClearRange() {
@@ -575,7 +605,11 @@ bool DBobjIndexTagBase::KeyAdd(const std::string& key, std::int64_t recNo) {
     }
   }
   const bool useRec = InteriorHasRecNo();
-  Descend([&](const DBobjIndexKeyData& e, bool leaf) { return CompareEntry(e, key, recNo, leaf || useRec) >= 0; });
+  // Among equal keys: by record number, or after all of them when the pages cannot tell.
+  Descend([&](const DBobjIndexKeyData& e, bool leaf) {
+    return useRec ? CompareEntry(e, key, recNo, true) >= 0 : CompareEntry(e, key, -1, false) > 0;
+    (void)leaf;
+  });
   DBobjIndexKey& leaf = chain_.back();
   DBobjIndexKeyData entry;
   entry.value = key;

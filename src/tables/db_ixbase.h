@@ -102,6 +102,11 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   virtual void HeaderWrite() = 0;
   // The stored form of an evaluated key.
   virtual std::string KeyFormat(const TdbExpValue& value) const = 0;
+  // A text key: a logical as T or F, a number as its text; cut to the key length, without
+  // trailing blanks.
+  std::string TextKey(const TdbExpValue& value) const;
+  // The number of a numeric or date key; an empty date as 1e100 (after every date).
+  static double NumberKey(const TdbExpValue& value);
   // Whether interior entries keep the record number of their child's last key.
   virtual bool InteriorHasRecNo() const { return true; }
   // Whether the last entry of an interior page is keyless (above all keys).
@@ -178,6 +183,11 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   bool lowSet_ = false, highSet_ = false;
   bool emptyRange_ = false;
   bool holding_ = false;  // pages held during a write
+  // A record whose key is to become current before the next relative read (set when the
+  // table was positioned by record number; found lazily, so a tag switched to and away
+  // again costs no search).
+  std::int64_t syncRec_ = 0;
+  void ResolveSync();
 };
 
 class DBobjIndexFileBase : public DBobjIndexFile {
@@ -204,6 +214,8 @@ class DBobjIndexFileBase : public DBobjIndexFile {
 
   virtual std::int64_t NextBlock() = 0;
   virtual void ResetBlock() = 0;
+  // The block NextBlock would give, without taking it (-1 until known).
+  std::int64_t PendingBlock() const { return nextBlock_; }
   // True when the whole length was read.
   bool ReadBlock(std::int64_t offset, void* buffer, std::int64_t length);
   bool WriteBlock(std::int64_t offset, const void* buffer, std::int64_t length);
@@ -216,6 +228,24 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   TdbLokProtocol LockProtocol() const { return protocol_; }
 
  protected:
+  // The one tag of a single-tag file, named after the file, reads its header; false for a
+  // new file (its tag comes with AddTag) or an invalid header.
+  template <class Tag, class File>
+  bool OpenSingleTag(File& self) {
+    if (!disk_) return false;
+    if (created_) {
+      nextBlock_ = 0;
+      return false;
+    }
+    auto tag = std::make_unique<Tag>(self, stem_);
+    if (!tag->HeaderRead()) {
+      invalid_ = true;
+      return false;
+    }
+    tags_.push_back(std::move(tag));
+    return true;
+  }
+
   DBO_dBHandler* table_;
   AnsiString path_;
   AnsiString stem_;  // the name without directory and extension, upper-cased

@@ -39,12 +39,7 @@ std::string DBobjNTXTag::KeyFormat(const TdbExpValue& value) const {
     AnsiString t = DBFDate().JulianToDBF(static_cast<std::int64_t>(j));
     return t.find(' ') != AnsiString::npos ? std::string("00000000") : t;
   }
-  AnsiString t = value.kind == ek::Logical ? AnsiString(value.logical ? "T" : "F")
-                 : value.kind == ek::Text  ? value.text
-                                           : AnsiString(FloatToStr(value.number));
-  if (static_cast<std::int64_t>(t.size()) > keyLength_) t.resize(static_cast<std::size_t>(keyLength_));
-  StrTrimRight(t);
-  return t;
+  return TextKey(value);
 }
 
 bool DBobjNTXTag::HeaderRead() {
@@ -477,19 +472,7 @@ void DBobjNTXTag::BuildFromSort(TdbSort& sort) {
 DBobjNTXFile::DBobjNTXFile(DBO_dBHandler* table, std::string_view name, bool create, bool overwrite, bool shared,
                            bool readWrite)
     : DBobjIndexFileBase(table, name, create, overwrite, shared, readWrite, ".NTX") {
-  if (!disk_) return;
-  if (created_) {
-    nextBlock_ = 0;
-    counter_ = 1;
-    return;
-  }
-  auto tag = std::make_unique<DBobjNTXTag>(*this, stem_);
-  if (!tag->HeaderRead()) {
-    invalid_ = true;
-    return;
-  }
-  tags_.push_back(std::move(tag));
-  ResetBlock();
+  if (OpenSingleTag<DBobjNTXTag>(*this)) ResetBlock();
 }
 
 DBobjNTXFile::~DBobjNTXFile() { tags_.clear(); }

@@ -18,7 +18,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
-#include "platform_gui/SendKey.h"
+#include "platform_gui/SendInput.h"
 #include "test_support/TempDir.h"
 
 // Speed button -------------------------------------------------------------------------
@@ -48,17 +48,9 @@ TEST(FlatSpeedButton, PressMoveAndReleaseDecideTheClick) {
   b.MouseUp(TMouseButton::mbLeft, 0, 40, 40);
   EXPECT_EQ(clicks, 1);
   // The same through Qt's mouse events.
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
-                    Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(60, 5), QPointF(60, 5), Qt::LeftButton, Qt::NoButton,
-                      Qt::NoModifier);
-  QApplication::sendEvent(&b, &press);
-  QApplication::sendEvent(&b, &release);
+  SendClick(&b, QPointF(5, 5), QPointF(60, 5));
   EXPECT_EQ(clicks, 1);
-  QMouseEvent inside(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
-                     Qt::NoModifier);
-  QApplication::sendEvent(&b, &press);
-  QApplication::sendEvent(&b, &inside);
+  SendClick(&b, QPointF(5, 5));
   EXPECT_EQ(clicks, 2);
 }
 

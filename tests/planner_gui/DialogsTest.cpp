@@ -30,6 +30,8 @@
 #include "planner/gui/FrmFind.h"
 #include "planner/gui/FrmRaskladProp.h"
 #include "planner/ration/RationEdit.h"
+#include "controls/gui/ComboEdit.h"
+#include "platform/core/Files.h"
 #include "platform/core/Registry.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
@@ -137,13 +139,13 @@ TEST(FindDlg, ControlsFollowTheModelAndOkChecksTheInput) {
   EXPECT_EQ(ShownTexts(dialogs).back(), "Не выбран продукт, на который заменять найденные.");
 
   // The pick-list chooses it; Backspace clears it again.
-  dlg.cbRepItemButton->click();
+  dlg.cbRepItem->DoClick();
   EXPECT_EQ(pick.calls, std::vector<std::string>{"0:Заменить на"});
-  EXPECT_EQ(Utf8(dlg.cbRepItem->text()), "Хлеб");
+  EXPECT_EQ(Utf8(dlg.cbRepItem->Text()), "Хлеб");
   QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
   QApplication::sendEvent(dlg.cbRepItem, &backspace);
-  EXPECT_EQ(dlg.cbRepItem->text(), "");
-  dlg.cbRepItemButton->click();
+  EXPECT_EQ(dlg.cbRepItem->Text(), "");
+  dlg.cbRepItem->DoClick();
   dlg.edRepValue->setText("*");
   EXPECT_TRUE(Drawn(Shot(dlg, "find-replace")));
   dlg.Button1->click();
@@ -160,7 +162,7 @@ TEST(FindDlg, ControlsFollowTheModelAndOkChecksTheInput) {
   dlg.cbItemTypeChange();
   EXPECT_FALSE(dlg.edRepValue->isVisibleTo(&dlg));
   EXPECT_FALSE(dlg.lblRepValue->isVisibleTo(&dlg));
-  EXPECT_EQ(dlg.cbRepItem->text(), "");
+  EXPECT_EQ(dlg.cbRepItem->Text(), "");
 
   // Help: no help window installed gives a message; the program's handler gets 2300.
   dialogs->Answer(mrOk);
@@ -278,23 +280,26 @@ TEST_F(OptionsFormTest, OkStoresTheDirectoriesWithTheirSeparatorAndWritesTheStor
   TOptionsForm form(&pick);
   form.Prepare(globals_->Settings);
   EXPECT_EQ(Utf8(form.windowTitle()), "Параметры");
-  EXPECT_EQ(form.DirectoryEdit[0]->text(), ToQString(globals_->Settings.General.RefDir));
+  EXPECT_EQ(form.DirectoryEdit[0]->Text(), globals_->Settings.General.RefDir);
   EXPECT_EQ(form.SpinEdit2->value(), globals_->Settings.Defaults.DfltDays);
   EXPECT_TRUE(Drawn(Shot(form, "options")));
   form.PageControl1->setCurrentIndex(1);
   EXPECT_TRUE(Drawn(Shot(form, "options-rations")));
 
-  // A key in a directory edit opens the folder dialog; the folder comes back without "/".
-  dialogs->AnswerDirectory(AnsiString("/srv/ref"));
+  // A key in a directory edit opens the folder dialog (typing changes nothing); the
+  // folder comes back without "/".
+  const AnsiString refDir = tmp_.Path() + "/ref";
+  ASSERT_TRUE(ForceDirectories(refDir));
+  dialogs->AnswerDirectory(refDir);
   QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
   QApplication::sendEvent(form.DirectoryEdit[0], &key);
   ASSERT_EQ(dialogs->DirectoryDialogs().size(), 1u);
   EXPECT_EQ(Utf8(dialogs->DirectoryDialogs()[0].first), "Укажите каталог, в котором находятся справочники:");
-  EXPECT_EQ(form.DirectoryEdit[0]->text(), "/srv/ref");
+  EXPECT_EQ(form.DirectoryEdit[0]->Text(), refDir);
   // A cancelled folder dialog changes nothing.
   dialogs->AnswerDirectory(std::nullopt);
-  form.DirectoryButton[1]->click();
-  EXPECT_EQ(form.DirectoryEdit[1]->text(), ToQString(globals_->Settings.General.DataDir));
+  form.DirectoryEdit[1]->DoClick();
+  EXPECT_EQ(form.DirectoryEdit[1]->Text(), globals_->Settings.General.DataDir);
 
   // A Cyrillic key in the kind-of-trip field opens the pick-list; a blank does not.
   QKeyEvent blank(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
@@ -303,13 +308,13 @@ TEST_F(OptionsFormTest, OkStoresTheDirectoriesWithTheirSeparatorAndWritesTheStor
   QKeyEvent cyr(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("л"));
   QApplication::sendEvent(form.ComboEdit1, &cyr);
   EXPECT_EQ(pick.calls, std::vector<std::string>{"4:"});
-  EXPECT_EQ(Utf8(form.ComboEdit1->text()), "Лыжный; 2 к.с.");
+  EXPECT_EQ(Utf8(form.ComboEdit1->Text()), "Лыжный; 2 к.с.");
   form.CheckBox3->setChecked(false);
   form.SpinEdit1->setValue(7);
 
   form.btnOkClick(*globals_);
   const TAppSettings& s = globals_->Settings;
-  EXPECT_EQ(s.General.RefDir, "/srv/ref/");
+  EXPECT_EQ(s.General.RefDir, refDir + "/");
   EXPECT_FALSE(s.General.PackRef);
   EXPECT_EQ(s.Defaults.DfltMans, 7);
   EXPECT_EQ(s.Defaults.DfltRefCal, 4000);
@@ -317,7 +322,7 @@ TEST_F(OptionsFormTest, OkStoresTheDirectoriesWithTheirSeparatorAndWritesTheStor
   // Written: a new data module reads the same.
   TSettingsStore reread(tmp_.Path() + "/settings.ini");
   const std::unique_ptr<TdmGlobals> again = NewGlobals(reread);
-  EXPECT_EQ(again->Settings.General.RefDir, "/srv/ref/");
+  EXPECT_EQ(again->Settings.General.RefDir, refDir + "/");
   EXPECT_EQ(again->Settings.Defaults.DfltMans, 7);
   EXPECT_EQ(dialogs->Unexpected(), 0);
 }
@@ -331,7 +336,7 @@ TEST_F(OptionsFormTest, CancelLeavesTheSettings) {
   const TAppSettings before = globals_->Settings;
   TOptionsForm form(&pick);
   form.Prepare(globals_->Settings);
-  form.ComboEdit1Button->click();
+  form.ComboEdit1->DoClick();
   form.SpinEdit2->setValue(3);
   form.btnCancel->click();
   EXPECT_EQ(form.result(), QDialog::Rejected);
@@ -340,7 +345,7 @@ TEST_F(OptionsFormTest, CancelLeavesTheSettings) {
   EXPECT_EQ(globals_->Settings.Defaults.DfltDays, before.Defaults.DfltDays);
   // The next showing starts from the settings again.
   form.Prepare(globals_->Settings);
-  EXPECT_EQ(form.ComboEdit1->text(), ToQString(before.Defaults.DfltTourName));
+  EXPECT_EQ(form.ComboEdit1->Text(), before.Defaults.DfltTourName);
   EXPECT_EQ(dialogs->Unexpected(), 0);
 }
 

@@ -18,7 +18,7 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
-#include "platform_gui/SendKey.h"
+#include "platform_gui/SendInput.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "platform/gui/Containers.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform_gui/SendInput.h"
 
 TEST(PageControl, HiddenTabsShowEventsAndRefusedChanges) {
   TForm form;
@@ -131,12 +132,7 @@ TEST(CheckBoxAndButton, ClicksOnceEachWay) {
   EXPECT_EQ(clicks, 1);
   // A real mouse click toggles it once.
   box->resize(200, 20);
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 10), QPointF(5, 10), Qt::LeftButton, Qt::LeftButton,
-                    Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 10), QPointF(5, 10), Qt::LeftButton, Qt::NoButton,
-                      Qt::NoModifier);
-  QApplication::sendEvent(box, &press);
-  QApplication::sendEvent(box, &release);
+  SendClick(box, QPointF(5, 10));
   EXPECT_FALSE(box->Checked());
   EXPECT_EQ(clicks, 2);
   box->SetState(TCheckBoxState::cbGrayed);
@@ -147,8 +143,7 @@ TEST(CheckBoxAndButton, ClicksOnceEachWay) {
   int pressed = 0;
   button->OnClick = [&](TObject*) { ++pressed; };
   button->resize(75, 25);
-  QApplication::sendEvent(button, &press);
-  QApplication::sendEvent(button, &release);
+  SendClick(button, QPointF(5, 10));
   EXPECT_EQ(pressed, 1);
   EXPECT_EQ(form.ModalResult(), mrOk);
 }
@@ -187,12 +182,7 @@ TEST(Labels, ClickAndCursor) {
   int clicks = 0;
   link.OnClick = [&](TObject*) { ++clicks; };
   link.resize(100, 16);
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
-                    Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
-                      Qt::NoModifier);
-  QApplication::sendEvent(&link, &press);
-  QApplication::sendEvent(&link, &release);
+  SendClick(&link, QPointF(5, 5));
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(StripHotkey("a&&b&c"), "a&bc");
 }

@@ -9,6 +9,7 @@
 
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 
 TEST(MessageDlg, ButtonsInTheirOrderWithDefaultAndEscape) {
@@ -142,4 +143,35 @@ TEST(MessageDlg, ThePlannersPromptRunsOnTheKitsDialogs) {
   EXPECT_EQ(dialogs->Shown()[0].Buttons, (std::vector<int>{mrYes, mrNo, mrCancel, mrAll}));
   EXPECT_EQ(ButtonCaption(mrAll), Ansi("Все"));
   EXPECT_EQ(ButtonCaption(mrYesToAll), Ansi("Да для всех"));
+}
+
+TEST(PrintDialogs, ScriptedPageSetupPrintAndHelp) {
+  TScriptedDialogsScope dialogs;
+  TPageSetupRequest page;
+  page.MarginLeft = 1000;
+  dialogs->AnswerPageSetup([](TPageSetupRequest& r) {
+    EXPECT_EQ(r.MarginLeft, 1000);
+    r.Orientation = TPrinterOrientation::poLandscape;
+    return true;
+  });
+  dialogs->AnswerPrint([](TPrintRequest& r) {
+    r.FromPage = 2;
+    r.ToPage = 3;
+    r.OutputFile = "/tmp/r.pdf";
+    return true;
+  });
+  dialogs->AnswerPrint([](TPrintRequest&) { return false; });
+  EXPECT_TRUE(Dialogs().ExecutePageSetup(page));
+  EXPECT_EQ(page.Orientation, TPrinterOrientation::poLandscape);
+  TPrintRequest print;
+  print.MaxPage = 3;
+  EXPECT_TRUE(Dialogs().ExecutePrint(print));
+  EXPECT_EQ(print.FromPage, 2);
+  EXPECT_EQ(print.OutputFile, "/tmp/r.pdf");
+  EXPECT_FALSE(Dialogs().ExecutePrint(print));
+  EXPECT_FALSE(Dialogs().ExecutePageSetup(page));  // nothing scripted
+  EXPECT_EQ(dialogs->Unexpected(), 1);
+  // Help: a topic of its own, and a number without one: both go to the help window.
+  ShowHelpContext(987654);
+  EXPECT_EQ(dialogs->HelpContexts(), (std::vector<int>{987654}));
 }

@@ -16,7 +16,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
-#include "platform_gui/SendKey.h"
+#include "platform_gui/SendInput.h"
 #include "test_support/TempDir.h"
 
 namespace {

@@ -390,7 +390,7 @@ TEST_F(Views, PictureLayoutAndDamagedRecords) {
   ASSERT_EQ(p.Picture.ImageWidth(), 200);
   TRecordingCanvas c;
   p.Draw(c);
-  auto bmps = c.OpsOf(TRecordingCanvas::TOpKind::Bitmap);
+  auto bmps = c.OpsOf(TRecordingCanvas::TOpKind::StretchBitmap);
   ASSERT_EQ(bmps.size(), 1u);
   EXPECT_EQ(bmps[0]->R, Rect(0, 25, 101, 75));  // 50 high, FrameRect is one wider
   EXPECT_EQ(bmps[0]->Bitmap.Pixel(5, 5), clRed);

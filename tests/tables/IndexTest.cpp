@@ -13,6 +13,8 @@
 #include "tables/db_cdx.h"
 #include "tables/db_create.h"
 #include "tables/db_dbsy.h"
+#include "tables/db_mdx.h"
+#include "tables/db_ndx.h"
 #include "tables/db_ntx.h"
 #include "tables/db_sort.h"
 
@@ -144,10 +146,12 @@ struct Key {
   bool operator==(const Key& o) const { return n == o.n && t == o.t; }
 };
 
+bool gBlankDateLast = false;
+
 Key KeyOf(const TagDef& tag, const Row& r) {
   std::string name = TrimRight(r.name);
   if (std::string_view(tag.key) == "CODE") return {r.code, ""};
-  if (std::string_view(tag.key) == "BORN") return {static_cast<double>(r.born), ""};
+  if (std::string_view(tag.key) == "BORN") return {r.born == 0 && gBlankDateLast ? 1e100 : r.born, ""};
   if (std::string_view(tag.key) == "UPPER(NAME)") {
     AnsiString u = name;
     ExpUpper(u, true);
@@ -177,9 +181,22 @@ std::vector<std::int64_t> Expected(const TagDef& tag, const std::vector<Row>& ro
 struct IndexFormat {
   const char* ext;
   bool descending;  // whether the format keeps descending tags
+  bool forConditions;
+  bool blankDateLast;  // an empty date sorts after every date
+  bool recordOrder;    // equal keys kept by record number (else as they came)
   // Creates the files; returns their names for IndexOpen.
   std::function<std::vector<AnsiString>(DBO_dBHandler&, const AnsiString& dir, const std::vector<TagDef>&)> make;
 };
+
+std::vector<AnsiString> MakeMdx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
+  DBobjMDXFile f(&t, dir + "/T.MDX", true, true);
+  EXPECT_TRUE(f.HeaderValid());
+  for (const TagDef& d : tags)
+    if (!d.descending) f.AddTag(d.name, d.key, d.forExpr, d.unique);
+  return {dir + "/T.MDX"};
+}
+
+void PrintTo(const IndexFormat& f, std::ostream* os) { *os << f.ext; }
 
 std::vector<AnsiString> MakeCdx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
   DBobjCDXFile f(&t, dir + "/T.CDX", true, true);
@@ -194,6 +211,18 @@ std::vector<AnsiString> MakeNtx(DBO_dBHandler& t, const AnsiString& dir, const s
     DBobjNTXFile f(&t, dir + "/" + d.name, true, true);
     EXPECT_TRUE(f.HeaderValid());
     f.AddTag(d.key, d.forExpr, d.unique, d.descending);
+    names.push_back(f.IndexFileName());
+  }
+  return names;
+}
+
+std::vector<AnsiString> MakeNdx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
+  std::vector<AnsiString> names;
+  for (const TagDef& d : tags) {
+    if (*d.forExpr) continue;  // no FOR conditions in this format
+    DBobjNDXFile f(&t, dir + "/" + d.name, true, true);
+    EXPECT_TRUE(f.HeaderValid());
+    f.AddTag(d.key, d.unique);
     names.push_back(f.IndexFileName());
   }
   return names;
@@ -261,7 +290,26 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
                   }) == keys.end());
       return;
     }
-    const std::vector<std::int64_t> want = Expected(tag, rows_);
+    std::vector<std::int64_t> want = Expected(tag, rows_);
+    if (!GetParam().recordOrder) {
+      // Equal keys in any order: compare the keys met and the records of each key.
+      auto keyed = [&](std::vector<std::int64_t> recs) {
+        std::vector<std::pair<Key, std::int64_t>> k;
+        for (std::int64_t r : recs) k.emplace_back(KeyOf(tag, rows_[static_cast<std::size_t>(r - 1)]), r);
+        std::stable_sort(k.begin(), k.end(), [](auto& a, auto& b) { return a.first < b.first; });
+        return k;
+      };
+      const auto g = keyed(got), w = keyed(want);
+      ASSERT_EQ(g.size(), w.size());
+      for (std::size_t i = 0; i + 1 < got.size(); ++i)
+        EXPECT_FALSE(KeyOf(tag, rows_[static_cast<std::size_t>(got[i + 1] - 1)]) <
+                     KeyOf(tag, rows_[static_cast<std::size_t>(got[i] - 1)]));
+      std::vector<std::int64_t> gs = got, ws = want;
+      std::sort(gs.begin(), gs.end());
+      std::sort(ws.begin(), ws.end());
+      EXPECT_TRUE(gs == ws);
+      return;
+    }
     ASSERT_EQ(got.size(), want.size());
     EXPECT_TRUE(got == want);
     std::vector<std::int64_t> back;
@@ -277,13 +325,15 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
     for (const AnsiString& f : files) ASSERT_EQ(h.IndexOpen(f), 0) << f;
   }
 
+  void SetUp() override { gBlankDateLast = GetParam().blankDateLast; }
+
   TempDir dir_;
   std::mt19937 rng_{12345};
   std::vector<Row> rows_;
   const std::vector<TagDef> tags_ = [] {
     std::vector<TagDef> t;
     for (const TagDef& d : kTags)
-      if (GetParam().descending || !d.descending) t.push_back(d);
+      if ((GetParam().descending || !d.descending) && (GetParam().forConditions || !*d.forExpr)) t.push_back(d);
     return t;
   }();
 };
@@ -508,7 +558,10 @@ TEST_P(TablesIndex, DamagedFilesAreRefusedWithoutCrashOrHang) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, TablesIndex,
-                         ::testing::Values(IndexFormat{".CDX", true, MakeCdx}, IndexFormat{".NTX", false, MakeNtx}),
+                         ::testing::Values(IndexFormat{".CDX", true, true, false, true, MakeCdx},
+                                           IndexFormat{".NTX", false, true, false, true, MakeNtx},
+                                           IndexFormat{".NDX", false, false, true, false, MakeNdx},
+                                           IndexFormat{".MDX", false, true, true, false, MakeMdx}),
                          [](const auto& info) { return std::string(info.param.ext + 1); });
 
 // --- CDX layout ---------------------------------------------------------------------------------
@@ -735,6 +788,83 @@ TEST_F(TablesNtxFile, DeletingKeysOfInteriorPagesAndEmptiedLeavesKeepsTheOrder) 
     }
     check();
   }
+}
+
+// --- NDX layout --------------------------------------------------------------------------------
+
+TEST(TablesNdx, PageSizesAndTheEmptyFile) {
+  TempDir dir;
+  const AnsiString t = dir.Path() + "/d.dbf";
+  CreateDbfTable(t, 0x03, {{"A", 'C', 10}, {"B", 'C', 20}, {"N", 'N', 6}, {"D", 'D'}}, {.Overwrite = true});
+  DBO_dBHandler h(t, false, true);
+  struct Case {
+    const char* expr;
+    std::int64_t item, keys;
+  };
+  for (const Case& c : {Case{"A", 20, 25}, Case{"B", 28, 18}, Case{"N", 20, 25}, Case{"D", 20, 25}}) {
+    DBobjNDXFile f(&h, c.expr, true, true);
+    DBobjNDXTag* tag = f.AddTag(c.expr, false);
+    ASSERT_NE(tag, nullptr);
+    EXPECT_EQ(tag->ItemSize(), c.item) << c.expr;
+    EXPECT_EQ(tag->MaxKeys(), c.keys) << c.expr;
+    // An empty table: the header page and one empty root page.
+    EXPECT_EQ(ReadBytes(f.IndexFileName()).size(), 1024u);
+  }
+}
+
+// --- MDX layout ---------------------------------------------------------------------------------
+
+TEST(TablesMdx, NumbersArePackedDecimals) {
+  struct Case {
+    double v;
+    std::string bytes;  // the first three bytes
+  };
+  for (const Case& c : {Case{0.5, "\x34\x05\x50"}, Case{-0.5, "\x34\x85\x50"}, Case{9, "\x35\x05\x90"},
+                        Case{10, "\x36\x05\x10"}, Case{123.25, "\x37\x15\x12"}}) {
+    const std::string packed = DBobjMDXTag::PackNumber(c.v);
+    EXPECT_EQ(packed.substr(0, 3), c.bytes) << c.v;
+    EXPECT_EQ(DBobjMDXTag::UnpackNumber(reinterpret_cast<const std::uint8_t*>(packed.data())), c.v);
+  }
+}
+
+TEST(TablesMdx, TagTableSizesAndItsLimit) {
+  TempDir dir;
+  const AnsiString t = dir.Path() + "/m.dbf";
+  CreateDbfTable(t, 0x03, {{"A", 'C', 10}, {"N", 'N', 6}, {"D", 'D'}}, {.Overwrite = true});
+  DBO_dBHandler h(t, false, true);
+  h.BlankRecord();
+  h.Append();
+  AnsiString file;
+  {
+    DBobjMDXFile f(&h, "m", true, true);
+    file = f.IndexFileName();
+    struct Case {
+      const char* name;
+      const char* expr;
+      std::int64_t item, keys;
+    };
+    for (const Case& c : {Case{"TA", "A", 16, 62}, Case{"SN", "N", 16, 62}, Case{"RD", "D", 12, 83}}) {
+      DBobjMDXTag* tag = f.AddTag(c.name, c.expr, "", false);
+      ASSERT_NE(tag, nullptr);
+      EXPECT_EQ(tag->ItemSize(), c.item) << c.expr;
+      EXPECT_EQ(tag->MaxKeys(), c.keys) << c.expr;
+    }
+    // Tags are listed by name.
+    const std::string bytes = ReadBytes(file);
+    EXPECT_EQ(bytes[28], 3);
+    EXPECT_EQ(std::string(bytes.data() + 512 + 32 + 4), "RD");
+    EXPECT_EQ(std::string(bytes.data() + 512 + 64 + 4), "SN");
+    EXPECT_EQ(std::string(bytes.data() + 512 + 96 + 4), "TA");
+    EXPECT_EQ(bytes[512 + 32 + 17], 2);
+    EXPECT_EQ(bytes[512 + 96 + 17], 0);
+    for (int i = 3; i < DBobjMDXFile::kMaxTags; ++i) f.AddTag("T" + std::to_string(i), "A", "", false);
+    EXPECT_THROW(f.AddTag("ONEMORE", "A", "", false), EDbfError);  // would write over a tag's block
+    EXPECT_EQ(f.TagCount(), DBobjMDXFile::kMaxTags);
+  }
+  DBobjMDXFile again(&h, "m");
+  EXPECT_TRUE(again.HeaderValid());
+  EXPECT_EQ(again.TagCount(), DBobjMDXFile::kMaxTags);
+  EXPECT_EQ(again.TagByName("sn")->KeyExprText(), "N");
 }
 
 }  // namespace

@@ -428,5 +428,13 @@ int main(int argc, char** argv) {
   ok = Save(&dialog, dir + "/dialog-splitter-x6.png", QRect(140, 265, 140, 16), 6) && ok;
   ok = Save(&dialog, dir + "/dialog-buttons-x4.png", QRect(60, 140, 200, 34), 4) && ok;
   dialog.Hide();
+  // The help stand-in of the dialog's "Пояснить".
+  dialog.ShowHelp();
+  Application().ProcessMessages();
+  if (QWidget* help = frame->findChild<QWidget*>("HelpWindow")) {
+    help->resize(420, 180);
+    ok = Save(help, dir + "/help.png") && ok;
+    help->close();
+  }
   return ok ? 0 : 1;
 }

@@ -3,22 +3,21 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
+#include "controls/gui/ComboEdit.h"
 #include "planner/gui/DialogHelp.h"
 #include "planner/ration/RationEdit.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/core/Keys.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
@@ -75,13 +74,10 @@ void TFindDlg::CreateControls() {
   repBox->setObjectName("gbReplace");
   cbxReplace = new QCheckBox(Q("заменить"), repBox);
   cbxReplace->setObjectName("cbxReplace");
-  cbRepItem = new QLineEdit(repBox);
+  cbRepItem = new TComboEdit(repBox);
   cbRepItem->setObjectName("cbRepItem");
-  cbRepItem->setReadOnly(true);  // chosen in the pick-list only
-  cbRepItem->installEventFilter(this);
-  cbRepItemButton = new QToolButton(repBox);
-  cbRepItemButton->setObjectName("cbRepItemButton");
-  cbRepItemButton->setText("...");
+  cbRepItem->SetDirectInput(false);  // chosen in the pick-list only
+  cbRepItem->SetGlyphKind(TGlyphKind::gkEllipsis);
   lblRepValue = new QLabel(Q("в количестве"), repBox);
   lblRepValue->setObjectName("lblRepValue");
   edRepValue = new QLineEdit(repBox);
@@ -90,7 +86,6 @@ void TFindDlg::CreateControls() {
   auto* rl = new QHBoxLayout(repBox);
   rl->addWidget(cbxReplace);
   rl->addWidget(cbRepItem, 1);
-  rl->addWidget(cbRepItemButton);
   rl->addWidget(lblRepValue);
   rl->addWidget(edRepValue);
   rl->addWidget(new QLabel(Q("г"), repBox));
@@ -138,7 +133,8 @@ void TFindDlg::ConnectEvents() {
   connect(cbCaseSens, &QCheckBox::clicked, this, [this](bool on) { model_.SetCaseSens(on); });
   connect(rbForward, &QRadioButton::clicked, this, [this] { model_.SetRegion(0); });
   connect(rbBackward, &QRadioButton::clicked, this, [this] { model_.SetRegion(1); });
-  connect(cbRepItemButton, &QToolButton::clicked, this, guarded(&TFindDlg::cbRepItemButtonClick));
+  cbRepItem->OnButtonClick = [this](TObject*) { cbRepItemButtonClick(); };
+  cbRepItem->OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState) { cbRepItemKeyDown(key); };
   connect(Button1, &QPushButton::clicked, this, guarded(&TFindDlg::Button1Click));
   connect(Button2, &QPushButton::clicked, this, guarded(&TFindDlg::Button2Click));
   connect(btnHelp, &QPushButton::clicked, this, guarded(&TFindDlg::btnHelpClick));
@@ -158,11 +154,10 @@ void TFindDlg::ApplyModelState() {
   cbCaseSens->setVisible(model_.CaseSensVisible());
   cbCaseSens->setChecked(model_.CaseSens());
   cbxReplace->setChecked(model_.Replace());
-  cbRepItem->setText(ToQString(model_.RepName()));
+  cbRepItem->SetText(model_.RepName());
   edRepValue->setText(ToQString(model_.RepValue()));
-  for (QWidget* w : {static_cast<QWidget*>(cbRepItem), static_cast<QWidget*>(cbRepItemButton),
-                     static_cast<QWidget*>(edRepValue)})
-    w->setEnabled(model_.RepEnabled());
+  cbRepItem->setEnabled(model_.RepEnabled());
+  edRepValue->setEnabled(model_.RepEnabled());
   SetSystemBackground(cbRepItem, model_.RepColor());
   SetSystemBackground(edRepValue, model_.RepColor());
   lblRepValue->setVisible(model_.RepValueVisible());
@@ -220,19 +215,11 @@ void TFindDlg::cbRepItemButtonClick() {
   ApplyModelState();
 }
 
-void TFindDlg::cbRepItemKeyDown(int Key) {
-  if (Key != Qt::Key_Backspace) return;
+void TFindDlg::cbRepItemKeyDown(std::uint16_t& Key) {
+  if (Key != VK_BACK) return;
+  Key = 0;
   model_.ClearReplacement();
   ApplyModelState();
-}
-
-bool TFindDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == cbRepItem && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    GuardedCall(nullptr, [this, key] { cbRepItemKeyDown(key); });
-    return key == Qt::Key_Backspace;
-  }
-  return QDialog::eventFilter(watched, event);
 }
 
 void TFindDlg::Button1Click() {

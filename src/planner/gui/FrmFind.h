@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 #include <functional>
 
 #include "planner/ration/FrmFindModel.h"
@@ -18,7 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QToolButton;
+class TComboEdit;
 class IRefPicker;
 
 inline constexpr int kFindHelpContext = 2300;
@@ -44,7 +45,7 @@ class TFindDlg : public QDialog {
   void cbCondChange();
   void cbxReplaceClick();
   void cbRepItemButtonClick();
-  void cbRepItemKeyDown(int Key);
+  void cbRepItemKeyDown(std::uint16_t& Key);
   void Button1Click();  // OK
   void Button2Click();  // "Отказ"
   void btnHelpClick();
@@ -55,8 +56,7 @@ class TFindDlg : public QDialog {
   QLineEdit* edCondValue;
   QCheckBox* cbCaseSens;
   QCheckBox* cbxReplace;
-  QLineEdit* cbRepItem;
-  QToolButton* cbRepItemButton;
+  TComboEdit* cbRepItem;
   QLabel* lblRepValue;
   QLineEdit* edRepValue;
   QGroupBox* rgRegion;
@@ -67,7 +67,6 @@ class TFindDlg : public QDialog {
   QPushButton* btnHelp;
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:

@@ -1,21 +1,19 @@
 #include "planner/gui/FrmOptions.h"
 
 #include <QCheckBox>
-#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <limits>
 
+#include "controls/gui/ComboEdit.h"
 #include "planner/gui/DialogHelp.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
@@ -46,20 +44,13 @@ void TOptionsForm::CreateControls() {
   for (int i = 0; i < 3; ++i) {
     const std::string name = Indexed("DirectoryEdit", i);
     gl->addWidget(new QLabel(T((name + ".Label").c_str()), general));
-    DirectoryEdit[i] = new QLineEdit(general);
+    DirectoryEdit[i] = new TDirectoryEdit(general);
     DirectoryEdit[i]->setObjectName(QString::fromStdString(name));
-    DirectoryEdit[i]->setReadOnly(true);  // no direct input: the folder dialog only
+    DirectoryEdit[i]->SetDirectInput(false);  // the folder dialog only
+    DirectoryEdit[i]->DialogText = TOptionsModel::Text(name + ".DialogText");
     DirectoryEdit[i]->setToolTip(T((name + ".Hint").c_str()));
-    DirectoryEdit[i]->installEventFilter(this);
-    DirectoryButton[i] = new QToolButton(general);
-    DirectoryButton[i]->setObjectName(QString::fromStdString(name + "Button"));
-    DirectoryButton[i]->setText("...");
-    auto* row = new QHBoxLayout;
-    row->addWidget(DirectoryEdit[i], 1);
-    row->addWidget(DirectoryButton[i]);
-    gl->addLayout(row);
-    connect(DirectoryButton[i], &QToolButton::clicked, this,
-            [this, i] { GuardedCall(nullptr, [this, i] { DirectoryEditButtonClick(i); }); });
+    DirectoryEdit[i]->OnKeyPress = [this, i](TObject*, char& key) { DirectoryEditKeyPress(i, key); };
+    gl->addWidget(DirectoryEdit[i]);
   }
   QCheckBox** boxes[] = {&CheckBox1, &CheckBox2, &CheckBox3};
   for (int i = 0; i < 3; ++i) {
@@ -87,18 +78,14 @@ void TOptionsForm::CreateControls() {
   }
   rl->addWidget(group);
   auto* form = new QFormLayout;
-  ComboEdit1 = new QLineEdit(rations);
+  ComboEdit1 = new TComboEdit(rations);
   ComboEdit1->setObjectName("ComboEdit1");
-  ComboEdit1->setReadOnly(true);
+  ComboEdit1->SetDirectInput(false);  // chosen in the pick-list only
+  ComboEdit1->SetGlyphKind(TGlyphKind::gkEllipsis);
   ComboEdit1->setToolTip(T("ComboEdit1.Hint"));
-  ComboEdit1->installEventFilter(this);
-  ComboEdit1Button = new QToolButton(rations);
-  ComboEdit1Button->setObjectName("ComboEdit1Button");
-  ComboEdit1Button->setText("...");
-  auto* tourRow = new QHBoxLayout;
-  tourRow->addWidget(ComboEdit1, 1);
-  tourRow->addWidget(ComboEdit1Button);
-  form->addRow(T("ComboEdit1.Label"), tourRow);
+  ComboEdit1->OnButtonClick = [this](TObject*) { ComboEdit1ButtonClick(); };
+  ComboEdit1->OnKeyPress = [this](TObject*, char& key) { ComboEdit1KeyPress(key); };
+  form->addRow(T("ComboEdit1.Label"), ComboEdit1);
   SpinEdit1 = new QSpinBox(rations);
   SpinEdit1->setObjectName("SpinEdit1");
   SpinEdit1->setRange(1, std::numeric_limits<int>::max());
@@ -137,8 +124,6 @@ void TOptionsForm::CreateControls() {
   main->addLayout(buttons);
   resize(520, 360);
 
-  connect(ComboEdit1Button, &QToolButton::clicked, this,
-          [this] { GuardedCall(nullptr, [this] { ComboEdit1ButtonClick(); }); });
   connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(Button3, &QPushButton::clicked, this,
@@ -147,12 +132,12 @@ void TOptionsForm::CreateControls() {
 
 void TOptionsForm::ApplyModelState() {
   const AnsiString* dirs[] = {&model_.RefDir, &model_.DataDir, &model_.ExampleDir};
-  for (int i = 0; i < 3; ++i) DirectoryEdit[i]->setText(ToQString(*dirs[i]));
+  for (int i = 0; i < 3; ++i) DirectoryEdit[i]->SetText(*dirs[i]);
   CheckBox1->setChecked(model_.ShowHint);
   CheckBox2->setChecked(model_.CreateBakFiles);
   CheckBox3->setChecked(model_.PackRef);
   RadioGroup1[model_.RationTypeIndex == 0 ? 0 : 1]->setChecked(true);
-  ComboEdit1->setText(ToQString(model_.TourName));
+  ComboEdit1->SetText(model_.TourName);
   SpinEdit1->setValue(model_.Mans);
   SpinEdit2->setValue(model_.Days);
   Edit1->setText(ToQString(model_.Author));
@@ -160,12 +145,12 @@ void TOptionsForm::ApplyModelState() {
 
 void TOptionsForm::ReadControls() {
   AnsiString* dirs[] = {&model_.RefDir, &model_.DataDir, &model_.ExampleDir};
-  for (int i = 0; i < 3; ++i) *dirs[i] = FromQString(DirectoryEdit[i]->text());
+  for (int i = 0; i < 3; ++i) *dirs[i] = DirectoryEdit[i]->Text();
   model_.ShowHint = CheckBox1->isChecked();
   model_.CreateBakFiles = CheckBox2->isChecked();
   model_.PackRef = CheckBox3->isChecked();
   model_.RationTypeIndex = RadioGroup1[0]->isChecked() ? 0 : 1;
-  model_.TourName = FromQString(ComboEdit1->text());
+  model_.TourName = ComboEdit1->Text();
   model_.Mans = SpinEdit1->value();
   model_.Days = SpinEdit2->value();
   model_.Author = FromQString(Edit1->text());
@@ -176,39 +161,22 @@ void TOptionsForm::Prepare(const TAppSettings& Settings) {
   ApplyModelState();
 }
 
-void TOptionsForm::DirectoryEditButtonClick(int Index) {
+void TOptionsForm::DirectoryEditKeyPress(int Index, char& Key) {
   if (Index < 0 || Index > 2) return;
-  AnsiString dir = FromQString(DirectoryEdit[Index]->text());
-  const std::string name = Indexed("DirectoryEdit", Index) + ".DialogText";
-  if (SelectDirectory(TOptionsModel::Text(name), dir)) DirectoryEdit[Index]->setText(ToQString(dir));
+  Key = 0;
+  DirectoryEdit[Index]->DoClick();
 }
 
 void TOptionsForm::ComboEdit1ButtonClick() {
   if (pickList_ == nullptr) return;
   ReadControls();
-  if (model_.PickTour(*pickList_)) ComboEdit1->setText(ToQString(model_.TourName));
+  if (model_.PickTour(*pickList_)) ComboEdit1->SetText(model_.TourName);
 }
 
-void TOptionsForm::ComboEdit1KeyPress(unsigned char Key) {
-  if (TOptionsModel::TourKeyOpensPick(Key)) ComboEdit1ButtonClick();
-}
-
-bool TOptionsForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    for (int i = 0; i < 3; ++i) {
-      if (watched != DirectoryEdit[i] || key->text().isEmpty()) continue;
-      GuardedCall(nullptr, [this, i] { DirectoryEditButtonClick(i); });
-      return true;
-    }
-    if (watched == ComboEdit1 && !key->text().isEmpty()) {
-      const AnsiString typed = FromQString(key->text().left(1));
-      if (!typed.empty())
-        GuardedCall(nullptr, [this, typed] { ComboEdit1KeyPress(static_cast<unsigned char>(typed[0])); });
-      return true;
-    }
-  }
-  return QDialog::eventFilter(watched, event);
+void TOptionsForm::ComboEdit1KeyPress(char& Key) {
+  const bool opens = TOptionsModel::TourKeyOpensPick(static_cast<unsigned char>(Key));
+  Key = 0;
+  if (opens) ComboEdit1ButtonClick();
 }
 
 void TOptionsForm::btnOkClick(TdmGlobals& Globals) {

@@ -16,7 +16,8 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
-class QToolButton;
+class TComboEdit;
+class TDirectoryEdit;
 class IRefPicker;
 
 inline constexpr int kOptionsHelpContext = 2250;
@@ -41,28 +42,23 @@ class TOptionsForm : public QDialog {
   std::function<void(int Context)> OnHelp;
 
   // --- handlers
-  void DirectoryEditButtonClick(int Index);  // 0..2
+  void DirectoryEditKeyPress(int Index, char& Key);  // any key: the folder dialog
   void ComboEdit1ButtonClick();
-  void ComboEdit1KeyPress(unsigned char Key);
+  void ComboEdit1KeyPress(char& Key);
 
   QTabWidget* PageControl1;
-  QLineEdit* DirectoryEdit[3];
-  QToolButton* DirectoryButton[3];
+  TDirectoryEdit* DirectoryEdit[3];
   QCheckBox* CheckBox1;
   QCheckBox* CheckBox2;
   QCheckBox* CheckBox3;
   QRadioButton* RadioGroup1[2];
-  QLineEdit* ComboEdit1;
-  QToolButton* ComboEdit1Button;
+  TComboEdit* ComboEdit1;
   QSpinBox* SpinEdit1;
   QSpinBox* SpinEdit2;
   QLineEdit* Edit1;
   QPushButton* btnOk;
   QPushButton* btnCancel;
   QPushButton* Button3;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();

@@ -409,7 +409,8 @@ namespace {
 // The help stand-in: one window, reused, with the topic's title and text.
 class THelpWindow : public QDialog {
  public:
-  THelpWindow() {
+  // A window of the main window (which frees it), or of its own.
+  explicit THelpWindow(QWidget* owner) : QDialog(owner, Qt::Window) {
     setObjectName("HelpWindow");
     setWindowTitle(ToQString(Ansi("Справка")));
     auto* layout = new QVBoxLayout(this);
@@ -421,6 +422,7 @@ class THelpWindow : public QDialog {
     text_ = new QLabel(this);
     text_->setWordWrap(true);
     text_->setTextFormat(Qt::PlainText);
+    text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* close = buttons->addButton(ToQString(Ansi("Закрыть")), QDialogButtonBox::RejectRole);
     QObject::connect(close, &QPushButton::clicked, this, &QDialog::close);
@@ -446,6 +448,6 @@ class THelpWindow : public QDialog {
 
 void TQtDialogService::ShowHelp(int, const AnsiString& title, const AnsiString& text) {
   static QPointer<THelpWindow> window;
-  if (!window) window = new THelpWindow;
+  if (!window) window = new THelpWindow(Application().MainForm);
   window->Show(title, text);
 }

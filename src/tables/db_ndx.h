@@ -1,0 +1,52 @@
+// Single-order index files (".NDX"): one tag per file, 512-byte pages addressed by page
+// number; interior pages carry the last key of each child and a last item with only a
+// child pointer; numbers and dates are 8-byte floating-point keys.
+#pragma once
+
+#include "tables/db_ixbase.h"
+
+class DBobjNDXFile;
+
+class DBobjNDXTag : public DBobjIndexTagBase {
+ public:
+  static constexpr std::int64_t kPage = 512;
+
+  DBobjNDXTag(DBobjNDXFile& file, std::string_view name);
+
+  bool HeaderRead();
+  void HeaderWrite() override;
+  void TagInit(std::string_view keyExpr, bool unique);
+  void Build() { DBobjIndexTagBase::Build(); }
+  void SetRootBlock(std::int64_t page) { root_ = page; }
+  // Key length as kept in memory (12 for numbers and dates), item size, keys per page.
+  std::int64_t ItemSize() const { return (MemoryKeyLength() + 8 + 3) / 4 * 4; }
+  std::int64_t MaxKeys() const { return 504 / ItemSize(); }
+  std::int64_t MemoryKeyLength() const { return keyType_ == 'C' ? keyLength_ : 12; }
+
+ protected:
+  void PageLoad(DBobjIndexKey& page) override;
+  void PageStore(DBobjIndexKey& page) override;
+  bool PageFits(const DBobjIndexKey& page) const override;
+  std::string KeyFormat(const TdbExpValue& value) const override;
+  bool InteriorHasRecNo() const override { return false; }
+  bool InteriorLastIsTop() const override { return true; }
+
+ private:
+  std::int64_t DiskKeyLength() const { return keyType_ == 'C' ? keyLength_ : 8; }
+};
+
+class DBobjNDXFile : public DBobjIndexFileBase {
+ public:
+  DBobjNDXFile(DBO_dBHandler* table, std::string_view name, bool create = false, bool overwrite = false,
+               bool shared = false, bool readWrite = true);
+  ~DBobjNDXFile() override;
+
+  DBobjNDXTag* AddTag(std::string_view keyExpr, bool unique);
+  void Reindex() override;
+  std::int64_t NextBlock() override;
+  void ResetBlock() override;
+  // The file cut to the header and one empty root page.
+  void CreateEmpty();
+};
+
+void RegisterNdxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add);
