@@ -1,6 +1,7 @@
 // Printing from the ration window: the section dialog driven through its check boxes and
 // buttons, the composite of the chosen parts previewed and printed through the virtual
-// printer into a PDF file. TARNWICK_PRINT_PDF=<file> keeps a copy of the PDF for review.
+// printer into a PDF file. TARNWICK_PRINT_PDF=<file> keeps a copy of the PDF and
+// TARNWICK_PRINT_DIALOG_PNG=<file> a picture of the dialog, for review.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -78,6 +79,7 @@ TEST(PrintRation, DialogTreeFollowsTheCheckRules) {
     EXPECT_EQ(d.Item(4)->checkState(0), Qt::Unchecked);
     d.Item(3)->setCheckState(0, Qt::Checked);  // dish components check the menu
     EXPECT_EQ(d.Item(2)->checkState(0), Qt::Checked);
+    if (const char* shot = std::getenv("TARNWICK_PRINT_DIALOG_PNG")) d.grab().save(shot);
     d.btnOk->click();
   });
   TPrnSelectForm form;
