@@ -27,7 +27,9 @@
 #include "planner/gui/RefMenuForm.h"
 #include "planner/gui/RowTreeView.h"
 #include "planner/reference/RefMenu.h"
+#include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/core/Registry.h"
 #include "platform/core/SysDirs.h"
 #include "platform/gui/Application.h"
@@ -97,6 +99,19 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   services_.FindDlg = findDlg_.get();
   SettingsToServices();
   services_.Defaults.Limits = refMenuForm_->Menu().Limits;
+  services_.Program = {globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright};
+  services_.AskPdfFile = [](AnsiString& pdfFile) {
+    TSaveDialog d;
+    d.Title = Ansi("Печатать в файл PDF");
+    d.Filter = Ansi("Документы PDF (*.pdf)|*.pdf");
+    d.DefaultExt = "pdf";
+    d.OverwritePrompt = true;
+    d.InitialDir = ExtractFilePath(pdfFile);
+    d.FileName = ExtractFileName(pdfFile);
+    if (!d.Execute()) return false;
+    pdfFile = d.FileName;
+    return true;
+  };
 
   CreateActions();
   CreateMenus();
@@ -137,8 +152,8 @@ void TMainForm::CreateActions() {
   NewAction("FileClose1", "Закрыть", {}, &TMainForm::FileClose1Execute);
   NewAction("FileSave1", "Сохранить", QKeySequence::Save, &TMainForm::FileSave1Execute);
   NewAction("FileSaveAs1", "Сохранить как...", {}, &TMainForm::FileSaveAs1Execute);
-  NewAction("FilePrint", "Печатать", {}, nullptr)->setEnabled(false);
-  NewAction("FilePrintPreview", "Печатать с просмотром", {}, nullptr)->setEnabled(false);
+  NewAction("FilePrint", "Печатать", {}, &TMainForm::FilePrintExecute);
+  NewAction("FilePrintPreview", "Печатать с просмотром", {}, &TMainForm::FilePrintPreviewExecute);
   NewAction("FileExit1", "Выход", {}, &TMainForm::FileExit1Execute);
   NewAction("EditCut1", "Вырезать", QKeySequence::Cut, &TMainForm::EditCut1Execute);
   NewAction("EditCopy1", "Копировать", QKeySequence::Copy, &TMainForm::EditCopy1Execute);
@@ -321,7 +336,8 @@ void TMainForm::MruClick(const AnsiString& caption) { OpenRation(mru_.FileOfCapt
 void TMainForm::UpdateActions() {
   TRaskladForm* child = ActiveChild();
   const bool has = child != nullptr;
-  for (const char* n : {"FileSave1", "FileSaveAs1", "FileClose1"}) Action(n)->setEnabled(has);
+  for (const char* n : {"FileSave1", "FileSaveAs1", "FileClose1", "FilePrint", "FilePrintPreview"})
+    Action(n)->setEnabled(has);
   const TRationCommands c = has ? child->Commands() : TRationCommands{};
   const bool treeFocused = has && child->TreeFocused();
   Action("EditAddDay")->setEnabled(c.AddDay);
@@ -347,6 +363,14 @@ void TMainForm::UpdateActions() {
 void TMainForm::Forward(void (TRaskladForm::*command)()) {
   if (TRaskladForm* child = ActiveChild()) (child->*command)();
   UpdateActions();
+}
+
+void TMainForm::FilePrintExecute() {
+  if (TRaskladForm* child = ActiveChild()) child->PrintRation(false);
+}
+
+void TMainForm::FilePrintPreviewExecute() {
+  if (TRaskladForm* child = ActiveChild()) child->PrintRation(true);
 }
 
 void TMainForm::FileNew1Execute() { OpenRation(AnsiString()); }
@@ -450,6 +474,7 @@ void TMainForm::ToolsOptionsExecute() {
 void TMainForm::SettingsToServices() {
   const TAppSettings& s = globals_.Settings;
   services_.CreateBakFiles = s.General.CreateBakFiles;
+  services_.RefDir = s.General.RefDir;
   TNewRationDefaults& d = services_.Defaults;
   d.DayMenuMode = s.General.DayMenuMode;
   d.Author = s.Defaults.DfltAuthor;

@@ -66,6 +66,8 @@ class TMainForm : public QMainWindow {
   void FileClose1Execute();
   void FileSave1Execute();
   void FileSaveAs1Execute();
+  void FilePrintExecute();
+  void FilePrintPreviewExecute();
   void FileExit1Execute();
   void EditCut1Execute();
   void EditCopy1Execute();

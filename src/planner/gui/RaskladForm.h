@@ -13,6 +13,7 @@
 
 #include "planner/ration/FrmFindModel.h"
 #include "planner/ration/RationEdit.h"
+#include "planner/ration/RationPrint.h"
 #include "planner/ration/RationTabs.h"
 
 class QLineEdit;
@@ -38,6 +39,14 @@ struct TPlannerServices {
   bool CreateBakFiles = true;
   // The one find dialog of the program (its last checked condition serves Find Next).
   TFindDlg* FindDlg = nullptr;
+  // Printing: the templates' directory and the program's texts in the reports; the
+  // section dialog (nil: TPrnSelectForm), the PDF file the virtual printer writes (nil or
+  // false: nothing is printed) and the preview window (nil: the preview prints too).
+  AnsiString RefDir;
+  TRationPrintProgram Program;
+  std::function<int(QWidget* parent, TPrnSections& sections)> SelectSections;
+  std::function<bool(AnsiString& pdfFile)> AskPdfFile;
+  std::function<void(TrpCompositeReport& report)> Preview;
 };
 
 inline constexpr int kRaskladTag = 17;
@@ -88,6 +97,11 @@ class TRaskladForm : public QWidget {
   // condition.
   void ItemFindExecute();
   void ItemFindNextExecute();
+  // Prints the chosen sections of the ration (RaskladPrint.cpp); true when pages were
+  // printed or previewed.
+  bool PrintRation(bool Preview);
+  TPrnSections& PrintSections() { return prnSections_; }
+  TRationPrint& Printing() { return *print_; }
   TRationFinder& Finder() { return finder_; }
   // Sets the weight of the focused item as typed in the cell (the in-place edit's commit).
   bool CommitVeight(const AnsiString& typed);
@@ -131,6 +145,8 @@ class TRaskladForm : public QWidget {
   TRationViews views_;
   std::unique_ptr<TRationEditor> editor_;
   TRationFinder finder_{doc_};
+  TPrnSections prnSections_;
+  std::unique_ptr<TRationPrint> print_ = std::make_unique<TRationPrint>(doc_, views_);
   bool applying_ = false;  // widgets are being filled from the model: their changes are not input
 
   QListWidget* ListView1 = nullptr;

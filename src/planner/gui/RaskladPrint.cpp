@@ -1,0 +1,55 @@
+// The ration window's print command: the section dialog, the composite report of the
+// chosen parts, then the preview window or the printer (the virtual printer writes PDF).
+#include <QString>
+
+#include "planner/gui/PrnSelectForm.h"
+#include "planner/gui/RaskladForm.h"
+#include "platform/core/AnsiText.h"
+#include "platform/core/Files.h"
+#include "platform/gui/QtGraphics.h"
+#include "report/RP_Prntr.h"
+#include "report/gui/RP_QtPrint.h"
+
+namespace {
+
+void InitPrinting() {
+  static const bool done = (rpInitQtPrinting(), true);
+  (void)done;
+}
+
+}  // namespace
+
+bool TRaskladForm::PrintRation(bool Preview) {
+  const int result = services_.SelectSections ? services_.SelectSections(this, prnSections_)
+                                              : TPrnSelectForm(this).Execute(prnSections_);
+  if (result != mrOk || prnSections_.Checked == 0) return false;
+  InitPrinting();
+  print_->Program = services_.Program;
+  print_->RefreshViews();
+  ApplyDocumentState();
+  print_->Assemble(services_.RefDir, prnSections_);
+  auto fail = [this](const AnsiString& message) {
+    if (services_.Prompt) services_.Prompt->MessageDlg(message, TMsgDlgType::mtError, mbOK);
+  };
+  bool done = false;
+  if (!print_->Prepare()) {
+    fail(print_->rpCompRpt.ErrorText);
+  } else if (Preview && services_.Preview) {
+    services_.Preview(print_->rpCompRpt);
+    done = true;
+  } else {
+    TrpPrintJob job;
+    job.Title = doc_.Caption.empty() ? Ansi("Раскладка") : doc_.Caption;
+    AnsiString pdf = doc_.FileName.empty() ? Ansi("Раскладка.pdf") : ChangeFileExt(doc_.FileName, ".pdf");
+    if (rpPrinter().IsVirtual() && !(services_.AskPdfFile && services_.AskPdfFile(pdf))) {
+      print_->Clear();
+      return false;
+    }
+    job.PdfFile = ToQString(pdf);
+    QString error;
+    done = rpPrintPreparedPages(print_->rpCompRpt.EMFPages, job, &error);
+    if (!done) fail(Ansi("Не удалось напечатать раскладку: ") + FromQString(error));
+  }
+  print_->Clear();
+  return done;
+}

@@ -1,0 +1,319 @@
+// Printing a ration: the section choice and its check rules, the datasets' cursors and
+// numbering, the parts chosen, and each shipped template built over the 14-day example
+// (fake metrics) compared with the golden dumps in tests/data/planner/print.
+// TARNWICK_UPDATE_GOLDEN=1 writes the dumps instead.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "examples/ExampleBuild.h"
+#include "planner/ration/RationPrint.h"
+#include "platform/core/AnsiText.h"
+#include "refdata/RefSource.h"
+#include "report/RP_State.h"
+#include "report/RP_Template.h"
+#include "rptemplates/RationTemplates.h"
+#include "test_support/TempDir.h"
+
+namespace {
+
+// --- the section choice
+
+std::string States(const TPrnSections& s) {
+  std::string out;
+  for (int i = 0; i < kPrnSectionCount; ++i)
+    out += "UCG"[static_cast<int>(s.State(i))];
+  return out;
+}
+
+struct TCheckStep {
+  const char* key;
+  char action;  // 'c' check, 'u' uncheck, 'g' set grayed, 's' space
+};
+
+struct TCheckCase {
+  const char* name;
+  std::vector<TCheckStep> steps;
+  const char* expected;  // Gen Eat Menu DishComp MenuCmt DayProd TotProd Tot TotCmt
+};
+
+const TCheckCase kCheckCases[] = {
+    {"eat checks all below it", {{"Eat", 'c'}}, "UCCCCCCCC"},
+    {"one unchecked grays eat", {{"Eat", 'c'}, {"Tot", 'u'}}, "UGCCCCCUC"},
+    {"all unchecked again unchecks eat", {{"Eat", 'c'}, {"Eat", 'u'}}, "UUUUUUUUU"},
+    {"last part checked checks eat", {{"Eat", 'c'}, {"Tot", 'u'}, {"Tot", 'c'}}, "UCCCCCCCC"},
+    {"dish components check the menu only", {{"DishComp", 'c'}}, "UUCCUUUUU"},
+    {"comments check the menu only", {{"MenuCmt", 'c'}}, "UUCUCUUUU"},
+    {"unchecking the menu clears its parts", {{"DishComp", 'c'}, {"MenuCmt", 'c'}, {"Menu", 'u'}}, "UUUUUUUUU"},
+    {"menu alone grays eat", {{"Menu", 'c'}}, "UGCCCUUUU"},
+    {"a grayed item becomes checked", {{"Tot", 'c'}, {"Eat", 'g'}}, "UCCCCCCCC"},
+    {"space toggles", {{"Gen", 's'}, {"DayProd", 's'}, {"DayProd", 's'}}, "CUUUUUUUU"},
+    {"space on a grayed item checks it", {{"Tot", 'c'}, {"Eat", 's'}}, "UCCCCCCCC"},
+    {"unchecking dish components keeps the menu", {{"DishComp", 'c'}, {"DishComp", 'u'}}, "UUCUUUUUU"},
+};
+
+TEST(PrnSections, CheckRules) {
+  for (const TCheckCase& c : kCheckCases) {
+    TPrnSections s;
+    for (const TCheckStep& step : c.steps) {
+      const int i = s.FindByKey(step.key);
+      ASSERT_GE(i, 0) << step.key;
+      if (step.action == 's')
+        s.Toggle(i);
+      else
+        s.SetState(i, step.action == 'c' ? TPrnCheck::Checked
+                      : step.action == 'u' ? TPrnCheck::Unchecked
+                                           : TPrnCheck::Grayed);
+    }
+    EXPECT_EQ(States(s), c.expected) << c.name;
+  }
+}
+
+TEST(PrnSections, CountIsResetOnShowAndSetByOk) {
+  TPrnSections s;
+  s.SetState(s.FindByKey("Eat"), TPrnCheck::Checked);
+  s.Shown();
+  EXPECT_EQ(s.Checked, 0);
+  s.Ok();
+  EXPECT_EQ(s.Checked, 8);
+  EXPECT_TRUE(s.IsChecked("TotCmt"));
+  EXPECT_FALSE(s.IsChecked("Gen"));
+  EXPECT_FALSE(s.IsChecked("Nothing"));
+  EXPECT_EQ(s.FindByKey("Nothing"), -1);
+}
+
+TEST(PrnSections, CheckedKeysGiveTheTemplatesInPrintOrder) {
+  TPrnSections s;
+  s.SetState(s.FindByKey("TotCmt"), TPrnCheck::Checked);
+  s.SetState(s.FindByKey("Gen"), TPrnCheck::Checked);
+  s.SetState(s.FindByKey("DishComp"), TPrnCheck::Checked);
+  std::string files;
+  for (TRationPart p : RationPartsFor(s)) files += std::string(kRationParts[p].Template) + " ";
+  EXPECT_EQ(files, "r-header.rpf rgen.rpf rmenu.rpf rtotcmt.rpf r-footer.rpf ");
+  EXPECT_EQ(RationPartsFor(TPrnSections()).size(), 2u);
+}
+
+// --- a ration and its print glue
+
+struct TPrintFixture {
+  TRationDocument doc;
+  TRationViews views{doc};
+  TRationPrint print{doc, views};
+
+  explicit TPrintFixture(const char* file) {
+    const AnsiString dir = TARNWICK_DATA_DIR;
+    examples::BuildExample(doc, refdata::ReadWholeFile(dir + "/examples/" + file), file, dir);
+    doc.FileName = AnsiString("/home/user/Travels/") + file;
+    doc.SetRecalcFlags();
+    print.Program = {"Tarnwick", "1.2.3", "Copyright (C) Tarnwick"};
+    print.Today = [] { return 46000.0; };  // 9 December 2025
+    print.RefreshViews();
+  }
+
+  std::string Value(TRationPart part, const char* name) {
+    Variant v;
+    print.PartValue(part, name, v);
+    return cp::Ansi1251ToUtf8(v.AsString());
+  }
+
+  // The rows of a dataset: the values of the names at each row.
+  std::vector<std::string> Walk(TrpUserDataset& set, TRationPart part, std::initializer_list<const char*> names) {
+    std::vector<std::string> rows;
+    set.First();
+    while (!set.Eof() && rows.size() < 10000) {
+      std::string row;
+      for (const char* n : names) row += Value(part, n) + "|";
+      rows.push_back(row);
+      set.Next();
+    }
+    return rows;
+  }
+};
+
+TEST(RationPrint, GenStartsWithABlankLineThenTheDescription) {
+  TPrintFixture f("mountain-14.txt");
+  const auto rows = f.Walk(f.print.fdsGen, rpartGen, {"CMT"});
+  TStringList lines;
+  lines.SetText(f.doc.Header.Description);
+  ASSERT_EQ(static_cast<int>(rows.size()), lines.Count() + 1);
+  EXPECT_EQ(rows[0], " |");
+  EXPECT_EQ(rows[1], cp::Ansi1251ToUtf8(lines[0]) + "|");
+  EXPECT_EQ(f.Value(rpartGen, "PARTTITLE"), "mountain-14.txt");
+}
+
+TEST(RationPrint, MenuWithoutDishComponentsKeepsTheNumbersOfTheOtherRows) {
+  TPrintFixture f("mountain-14.txt");
+  f.print.DishComp = true;
+  const auto all = f.Walk(f.print.fdsMenu, rpartMenu, {"ITEMLEVEL", "NO2", "NAME2"});
+  f.print.DishComp = false;
+  const auto some = f.Walk(f.print.fdsMenu, rpartMenu, {"ITEMLEVEL", "NO2", "NAME2"});
+  std::vector<std::string> expected;
+  int components = 0;
+  for (const std::string& r : all) {
+    if (r.rfind("3|", 0) == 0)
+      ++components;
+    else
+      expected.push_back(r);
+  }
+  EXPECT_GT(components, 0);
+  EXPECT_EQ(some, expected);
+  ASSERT_GE(all.size(), 4u);
+  EXPECT_EQ(all[0].substr(0, 5), "0|1.|");
+  EXPECT_EQ(f.Value(rpartMenu, "PARTTITLE"), "Меню похода по дням");
+  // Past the end a level answers "???" and the texts are empty, never out of range.
+  EXPECT_EQ(f.Value(rpartMenu, "NO2"), "???");
+}
+
+TEST(RationPrint, MenuNumbersByLevelAndTheLastDayIsTheTripsLast) {
+  TPrintFixture f("mountain-14.txt");
+  f.print.DishComp = true;
+  const auto rows = f.Walk(f.print.fdsMenu, rpartMenu, {"ITEMLEVEL", "NO2"});
+  std::string lastDay;
+  bool sawComponent = false;
+  for (const std::string& r : rows) {
+    if (r[0] == '0') lastDay = r;
+    if (r[0] == '3') {
+      sawComponent = true;
+      EXPECT_EQ(r.substr(0, 4), "3|  ") << r;
+    }
+  }
+  EXPECT_TRUE(sawComponent);
+  EXPECT_EQ(lastDay, "0|14.|");
+}
+
+TEST(RationPrint, AverageRationNumbersItsProductsLikeMeals) {
+  TPrintFixture f("ski-10.txt");
+  ASSERT_EQ(f.doc.RationType(), rtAverage);
+  const auto rows = f.Walk(f.print.fdsMenu, rpartMenu, {"ITEMLEVEL", "NO2"});
+  ASSERT_GE(rows.size(), 3u);
+  EXPECT_EQ(rows[0], "0|1.|");
+  EXPECT_EQ(rows[1], "1|  1.1|");
+  EXPECT_EQ(rows[2], "1|  1.2|");
+}
+
+TEST(RationPrint, CommentsOnlyWhenChosen) {
+  TPrintFixture f("mountain-14.txt");
+  TMtTreeItem* item = f.doc.Items()->GetItem(1);
+  ASSERT_NE(item, nullptr);
+  item->ColumnText().SetString(rcComment, Ansi("взять с запасом\r\nв гермомешке"));
+  f.print.fdsMenu.First();
+  f.print.fdsMenu.Next();
+  f.print.MenuCmt = false;
+  EXPECT_EQ(f.Value(rpartMenu, "CMT2"), "");
+  EXPECT_EQ(f.Value(rpartMenu, "CMT2LINES"), "0");
+  f.print.MenuCmt = true;
+  EXPECT_EQ(f.Value(rpartMenu, "CMT2"), "взять с запасом\r\nв гермомешке");
+  EXPECT_EQ(f.Value(rpartMenu, "CMT2LINES"), "2");
+}
+
+TEST(RationPrint, CommonValues) {
+  TPrintFixture f("mountain-14.txt");
+  EXPECT_EQ(f.Value(rpartFooter, "PROGTITLE"), "Tarnwick");
+  EXPECT_EQ(f.Value(rpartFooter, "PROGVER"), "1.2.3");
+  EXPECT_EQ(f.Value(rpartTotals, "MANS"), "6");
+  EXPECT_EQ(f.Value(rpartTotals, "DAYS"), "14");
+  EXPECT_EQ(f.Value(rpartHeader, "EMPTY"), " ");
+  EXPECT_EQ(f.Value(rpartHeader, "PARTTITLE"), "");
+  EXPECT_EQ(f.Value(rpartHeader, "TOURNAME"), "Горный; 3 к.с.");
+  Variant v;
+  f.print.PartValue(rpartHeader, "DATE", v);
+  EXPECT_EQ(v.AsDate(), 46000.0);
+  Variant unknown;
+  f.print.PartValue(rpartMenu, "NOSUCHNAME", unknown);
+  EXPECT_TRUE(unknown.IsEmpty());
+}
+
+TEST(RationPrint, TotalsRowsFollowTheGrid) {
+  TPrintFixture f("mountain-14.txt");
+  const auto rows = f.Walk(f.print.fdsTotals, rpartTotals, {"NO3", "NAME3", "CAL3"});
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[4], "5.|На группу за все дни |" + cp::Ansi1251ToUtf8(f.views.Totals.Cells[4][tcEnergy]) + "|");
+}
+
+TEST(RationPrint, RefreshKeepsTypedCostsOfACurrentList) {
+  TPrintFixture f("mountain-14.txt");
+  ASSERT_FALSE(f.views.TripList.empty());
+  ASSERT_TRUE(f.views.SetCost(0, "120,5"));
+  f.print.RefreshViews();
+  EXPECT_EQ(f.Value(rpartTotProd, "SUM6"), "    120.50");
+  EXPECT_EQ(f.Value(rpartTotProd, "PRICE6"), "    120.50");
+}
+
+// --- the templates
+
+struct TTemplates {
+  TempDir dir;
+  TTemplates() { rptemplates::WriteTemplates(dir.Path()); }
+};
+
+std::string Golden(const std::string& name, const std::string& dump) {
+  const std::string path = std::string(TARNWICK_TEST_DATA_DIR) + "/planner/print/" + name + ".txt";
+  if (std::getenv("TARNWICK_UPDATE_GOLDEN")) {
+    std::ofstream(path, std::ios::binary) << dump;
+    return dump;
+  }
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << "no golden dump " << path;
+  std::stringstream expected;
+  expected << in.rdbuf();
+  return expected.str();
+}
+
+TEST(RationTemplates, StorePrintToDefaultAndLoadCleanly) {
+  TTemplates t;
+  for (std::string_view name : rptemplates::kNames) {
+    TrpPages pages;
+    const TrpTemplateLoad r = rpLoadTemplateFile(pages, t.dir.Path() + "/" + AnsiString(name) + ".rpf");
+    EXPECT_TRUE(r.Ok()) << name;
+    EXPECT_TRUE(pages.PrintToDefault) << name;
+    EXPECT_EQ(pages.GetCount(), 1) << name;
+  }
+}
+
+TEST(RationTemplates, EachPartOverTheFourteenDayExample) {
+  TTemplates t;
+  TPrintFixture f("mountain-14.txt");
+  for (int p = 0; p < rpartCount; ++p) {
+    rpResetState();
+    const auto part = static_cast<TRationPart>(p);
+    const auto missing = f.print.Assemble(t.dir.Path(), {part}, p == rpartMenu, p == rpartMenu);
+    EXPECT_TRUE(missing.empty());
+    ASSERT_TRUE(f.print.Prepare()) << cp::Ansi1251ToUtf8(f.print.rpCompRpt.ErrorText);
+    const std::string dump = rpPreparedText(f.print.rpCompRpt.EMFPages);
+    const std::string name = std::string(kRationParts[static_cast<std::size_t>(p)].Template);
+    EXPECT_EQ(dump, Golden(name.substr(0, name.size() - 4), dump)) << name;
+    f.print.Clear();
+    EXPECT_EQ(f.print.rpCompRpt.EMFPages.GetCount(), 0);
+  }
+}
+
+TEST(RationTemplates, WholeRationShowsItsDaysProductsAndTotals) {
+  TTemplates t;
+  rpResetState();
+  TPrintFixture f("mountain-14.txt");
+  TPrnSections s;
+  s.SetState(s.FindByKey("Gen"), TPrnCheck::Checked);
+  s.SetState(s.FindByKey("Eat"), TPrnCheck::Checked);
+  EXPECT_TRUE(f.print.Assemble(t.dir.Path(), s).empty());
+  ASSERT_TRUE(f.print.Prepare());
+  const std::string dump = rpPreparedText(f.print.rpCompRpt.EMFPages);
+  for (const std::string& text : {std::string("День 14"), cp::Ansi1251ToUtf8(f.views.TripList.back().Text),
+                                  cp::Ansi1251ToUtf8(f.views.Totals.Cells[4][tcEnergy]), std::string("Рекомендации")})
+    EXPECT_NE(dump.find(text), std::string::npos) << text;
+}
+
+TEST(RationTemplates, AMissingTemplateLeavesItsPartEmpty) {
+  TempDir empty;
+  rpResetState();
+  TPrintFixture f("mountain-14.txt");
+  TPrnSections s;
+  s.SetState(s.FindByKey("Tot"), TPrnCheck::Checked);
+  const auto missing = f.print.Assemble(empty.Path(), s);
+  EXPECT_EQ(missing.size(), 3u);
+  EXPECT_TRUE(f.print.Prepare());
+  EXPECT_EQ(f.print.rpCompRpt.Reports.size(), 3u);
+}
+
+}  // namespace
