@@ -11,6 +11,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QClipboard>
@@ -31,7 +33,10 @@
 #include "platform/core/VersionResources.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
+#include "planner/gui/PrnSelectForm.h"
 #include "refdata/RefBuild.h"
+#include "report/gui/RP_Preview.h"
+#include "rptemplates/RationTemplates.h"
 #include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
 
@@ -67,6 +72,7 @@ class PlannerWindows : public ::testing::Test {
     const AnsiString bin = dir_->Path() + "/bin/";
     ASSERT_TRUE(refdata::BuildRefDir(TARNWICK_DATA_DIR, bin + "Ref").empty());
     examples::BuildExamples(TARNWICK_DATA_DIR, bin + "Examples");
+    ASSERT_EQ(rptemplates::WriteTemplates(bin + "Ref/"), 8);
     ForceDirectories(bin + "Travels");
   }
   static void TearDownTestSuite() {
@@ -364,6 +370,27 @@ TEST_F(PlannerWindows, SaveAndReopenGivesTheSameBytes) {
   Trigger("FileSave1");
   EXPECT_EQ(ReadFileBytes(saved), ReadFileBytes(Example("weekend-hike.tw")));
   EXPECT_EQ(g->Doc().Modified, 0);
+}
+
+TEST_F(PlannerWindows, PrintPreviewShowsTheBuiltPagesInThePreviewWindow) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  dialogs_->AnswerForm("PrnSelectForm", [](TForm& f) {
+    auto& d = static_cast<TPrnSelectForm&>(f);
+    for (const char* key : {"Gen", "Eat"})
+      if (QTreeWidgetItem* item = d.MtTree1->findItems(key, Qt::MatchExactly | Qt::MatchRecursive, 1).value(0))
+        item->setCheckState(0, Qt::Checked);
+    d.btnOk->click();
+  });
+  int pages = 0;
+  dialogs_->AnswerForm("TrpPreviewForm", [&pages](TForm& d) {
+    auto& preview = static_cast<TrpPreviewForm&>(d);
+    pages = preview.PageCount();
+    EXPECT_EQ(preview.PageNo(), 1);
+    preview.SetModalResult(mrOk);
+  });
+  Trigger("FilePrintPreview");
+  EXPECT_GT(pages, 1);
 }
 
 TEST_F(PlannerWindows, CloseQuestionYesNoCancel) {

@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <string_view>
 
+#include "report/gui/RP_Preview.h"
 #include "planner/app/AppRegIni.h"
 #include "planner/app/Globals.h"
 #include "planner/gui/FrmFind.h"
@@ -100,6 +101,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   SettingsToServices();
   services_.Defaults.Limits = refMenuForm_->Menu().Limits;
   services_.Program = {globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright};
+  services_.Preview = [this](TrpCompositeReport& report) { PreviewReport(report); };
   services_.AskPdfFile = [](AnsiString& pdfFile) {
     TSaveDialog d;
     d.Title = Ansi("Печатать в файл PDF");
@@ -363,6 +365,12 @@ void TMainForm::UpdateActions() {
 void TMainForm::Forward(void (TRaskladForm::*command)()) {
   if (TRaskladForm* child = ActiveChild()) (child->*command)();
   UpdateActions();
+}
+
+// The preview window shows the built pages modally, so the report outlives it.
+void TMainForm::PreviewReport(TrpCompositeReport& report) {
+  TrpPreviewForm preview(this);
+  preview.ShowReport(report, true);
 }
 
 void TMainForm::FilePrintExecute() {

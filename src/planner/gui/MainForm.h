@@ -66,6 +66,7 @@ class TMainForm : public QMainWindow {
   void FileClose1Execute();
   void FileSave1Execute();
   void FileSaveAs1Execute();
+  void PreviewReport(TrpCompositeReport& report);
   void FilePrintExecute();
   void FilePrintPreviewExecute();
   void FileExit1Execute();
