@@ -53,21 +53,13 @@ void TRaskladPropForm::CreateControls() {
   lvParams->headerItem()->setTextAlignment(1, Qt::AlignRight);
   PageControl1->addTab(lvParams, ToQString(pages[1]));
 
-  btnOk = new QPushButton("OK", this);
-  btnOk->setObjectName("btnOk");
-  btnOk->setDefault(true);
-  btnCancel = new QPushButton(QString::fromUtf8("Отказ"), this);
-  btnCancel->setObjectName("btnCancel");
-  btnHelp = new QPushButton(QString::fromUtf8("Пояснить"), this);
-  btnHelp->setObjectName("btnHelp");
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
-  buttons->addWidget(btnHelp);
+  const TDialogButtons buttonRow = CreateDialogButtons(this);
+  btnOk = buttonRow.Ok;
+  btnCancel = buttonRow.Cancel;
+  btnHelp = buttonRow.Help;
   auto* main = new QVBoxLayout(this);
   main->addWidget(PageControl1);
-  main->addLayout(buttons);
+  main->addLayout(buttonRow.Row);
   resize(400, 330);
 
   connect(rbDayMenu, &QRadioButton::clicked, this, [this] { model_.SetRationTypeIndex(0); });

@@ -32,21 +32,13 @@ TPrnSelectForm::TPrnSelectForm(QWidget* parent) : TForm(parent) {
   }
   MtTree1->expandAll();
 
-  btnOk = new QPushButton("OK", this);
-  btnOk->setObjectName("btnOk");
-  btnOk->setDefault(true);
-  btnCancel = new QPushButton(QString::fromUtf8("Отказ"), this);
-  btnCancel->setObjectName("btnCancel");
-  btnHelp = new QPushButton(QString::fromUtf8("Пояснить"), this);
-  btnHelp->setObjectName("btnHelp");
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(btnOk);
-  buttons->addWidget(btnCancel);
-  buttons->addWidget(btnHelp);
+  const TDialogButtons buttonRow = CreateDialogButtons(this);
+  btnOk = buttonRow.Ok;
+  btnCancel = buttonRow.Cancel;
+  btnHelp = buttonRow.Help;
   auto* main = new QVBoxLayout(this);
   main->addWidget(MtTree1);
-  main->addLayout(buttons);
+  main->addLayout(buttonRow.Row);
   resize(320, 300);
 
   connect(MtTree1, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) { MtTree1ItemChange(item); });
