@@ -1,5 +1,6 @@
 #include "report/RP_DBSet.h"
 
+#include <typeinfo>
 #include <vector>
 
 #include "platform/core/AnsiText.h"
@@ -8,14 +9,39 @@
 // ---------------------------------------------------------------------------------
 // TrpDBDataSet
 
+TrpDBDataSet::~TrpDBDataSet() { Unwatch(); }
+
 void TrpDBDataSet::SetDataSet(TDataSet* dataSet) {
   dataSet_ = dataSet;
   dataSource_ = nullptr;
+  WatchLinks();
 }
 
 void TrpDBDataSet::SetDataSource(TDataSource* dataSource) {
   dataSource_ = dataSource;
   if (dataSource) dataSet_ = nullptr;
+  WatchLinks();
+}
+
+void TrpDBDataSet::Unwatch() {
+  for (TFreeNotifier* n : watched_) n->RemoveFreeNotification(this);
+  watched_.clear();
+}
+
+void TrpDBDataSet::WatchLinks() {
+  Unwatch();
+  auto watch = [this](TFreeNotifier* n, TObject* object) {
+    if (!n) return;
+    watched_.push_back(n);
+    n->FreeNotification(this, [this, n, object] {
+      std::erase(watched_, n);
+      Notification(object);
+    });
+  };
+  watch(dataSet_, dataSet_);
+  watch(dataSource_, dataSource_);
+  if (dataSource_ && dataSource_->DataSet && dataSource_->DataSet != dataSet_)
+    watch(dataSource_->DataSet, dataSource_->DataSet);
 }
 
 TDataSet* TrpDBDataSet::LinkedDataSet() const {
@@ -33,6 +59,8 @@ void TrpDBDataSet::Notification(const TObject* removed) {
   if (!removed) return;
   if (removed == dataSet_) dataSet_ = nullptr;
   if (removed == dataSource_) dataSource_ = nullptr;
+  // The data source would still name a freed dataset.
+  if (dataSource_ && dataSource_->DataSet == removed) dataSource_->DataSet = nullptr;
 }
 
 void TrpDBDataSet::OpenSource() {
@@ -48,6 +76,7 @@ void TrpDBDataSet::CloseSource() {
 }
 
 void TrpDBDataSet::Activate() {
+  WatchLinks();  // the data source may name another dataset by now
   OpenSource();
   bookmark_ = rpBookmarkGet(GetDataSet());
   reached_ = false;
@@ -120,6 +149,21 @@ void rpBlobToObject(TField& field, TStream& target) {
   target.SetPosition(0);
 }
 
+void rpBlobToObject(TField& field, TObject& target) {
+  if (auto* stream = dynamic_cast<TStream*>(&target)) {
+    rpBlobToObject(field, *stream);
+  } else if (auto* lines = dynamic_cast<TStringList*>(&target)) {
+    TMemoryStream bytes;
+    rpBlobToObject(field, bytes);
+    lines->LoadFromStream(bytes);
+  } else if (auto* blobTarget = dynamic_cast<TrpBlobTarget*>(&target)) {
+    blobTarget->AssignBlobField(field);
+  } else {
+    throw EConvertError("Cannot assign a " + AnsiString(field.IsBlob() ? "TBlobField" : "TField") + " to a " +
+                        AnsiString(typeid(target).name()));
+  }
+}
+
 void rpDataSetFieldNames(const TDataSet* dataSet, TStringList& list) {
   list.Clear();
   if (!dataSet) return;
@@ -165,6 +209,11 @@ Variant rpFieldValue(const TField& field) {
     default:
       return Variant::Null();
   }
+}
+
+Variant rpFieldValue(TDataSet& dataSet, std::string_view fieldName) {
+  if (!dataSet.Active()) dataSet.Open();
+  return rpFieldValue(dataSet.FieldByName(fieldName));
 }
 
 AnsiString rpCheckFieldName(const TDataSet* dataSet, std::string_view name) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "platform/core/DB.h"
 #include "report/RP_DSet.h"
@@ -15,6 +16,7 @@
 class TrpDBDataSet : public TrpDataset {
  public:
   TrpDBDataSet() = default;
+  ~TrpDBDataSet() override;
 
   TDataSet* DataSet() const { return dataSet_; }
   // Clears DataSource.
@@ -32,7 +34,9 @@ class TrpDBDataSet : public TrpDataset {
   // "Unable to open dataset <Name>" when there is neither.
   TDataSet& GetDataSet() const;
 
-  // The linked object is being freed: every reference to it is dropped.
+  // The linked object is being freed: every reference to it is dropped. The dataset
+  // hears of it by itself when a linked dataset, data source or the data source's
+  // dataset is destroyed.
   void Notification(const TObject* removed);
 
   void Activate() override;
@@ -44,6 +48,9 @@ class TrpDBDataSet : public TrpDataset {
 
  private:
   TDataSet* LinkedDataSet() const;
+  // Subscribes to the destruction of every linked object (and only those).
+  void WatchLinks();
+  void Unwatch();
   void OpenSource();
   void CloseSource();
 
@@ -51,6 +58,7 @@ class TrpDBDataSet : public TrpDataset {
   TDataSource* dataSource_ = nullptr;
   TBookmark bookmark_;    // the record current at activation; empty when none
   bool reached_ = false;  // reCurrent: Next found the dataset on the remembered record
+  std::vector<TFreeNotifier*> watched_;
 };
 
 // ---------------------------------------------------------------------------------
@@ -60,6 +68,16 @@ class TrpDBDataSet : public TrpDataset {
 bool rpIsBlobField(const TField& field);
 // The field's bytes into the stream, which is then rewound to position 0.
 void rpBlobToObject(TField& field, TStream& target);
+// An object that can take a blob field's contents (a picture, a document).
+class TrpBlobTarget {
+ public:
+  virtual ~TrpBlobTarget() = default;
+  virtual void AssignBlobField(TField& field) = 0;
+};
+// The target gets the field assigned: a stream its bytes (rewound), a string list the
+// field's text, a TrpBlobTarget what it makes of the field; any other object raises
+// EConvertError "Cannot assign a <field kind> to a <target>", as the class library does.
+void rpBlobToObject(TField& field, TObject& target);
 // Clears list and adds the dataset's field names: its fields while it is open, else its
 // field definitions; none for no dataset or when listing them fails.
 void rpDataSetFieldNames(const TDataSet* dataSet, TStringList& list);
@@ -74,6 +92,9 @@ bool rpBookmarksEqual(const TDataSet& dataSet, const TBookmark& a, const TBookma
 // large integer, else its value; Null becomes 0 for the integer, float, currency and
 // date kinds, the empty text for strings and False for Booleans.
 Variant rpFieldValue(const TField& field);
+// The value of the dataset's field of that name (rpFieldValue); the dataset is opened
+// first when it is inactive. EDatabaseError when it has no such field.
+Variant rpFieldValue(TDataSet& dataSet, std::string_view fieldName);
 // The name itself when the dataset has a field of that name (case ignored), else empty.
 AnsiString rpCheckFieldName(const TDataSet* dataSet, std::string_view name);
 

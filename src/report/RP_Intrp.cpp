@@ -201,8 +201,8 @@ class ScriptCompiler {
       return p;
     }
     if (t.up == "FOR") {
-      std::size_t nameStart = Skip(t.end);
-      std::size_t d = Designator(nameStart);
+      std::size_t nameStart = Skip(t.end), indexOpen = std::string::npos;
+      std::size_t d = Designator(nameStart, &indexOpen);
       std::size_t a = Assignment(t.end);
       AnsiString variable = Text(nameStart, d);
       Token u = Tok(a);
@@ -212,7 +212,13 @@ class ScriptCompiler {
       if (w.up != "DO") Fail(w.start, "Need \"do\" here");
       std::size_t test = Emit(Kind::kJumpIfZero, variable + "<=" + Text(u.end, e), t.start);
       p = Statement(w.end);
-      Emit(Kind::kAssign, variable + " " + variable + "+1", t.start);
+      if (indexOpen != std::string::npos && d != std::string::npos)  // an array element counts in place
+        Emit(Kind::kEval,
+             "SETARRAY(" + buf_.substr(nameStart, indexOpen - nameStart) + ", " + Text(indexOpen + 1, d - 1) + ", " +
+                 variable + "+1)",
+             t.start);
+      else
+        Emit(Kind::kAssign, variable + " " + variable + "+1", t.start);
       lines_[Emit(Kind::kJump, {}, t.start)].target = test;
       lines_[test].target = lines_.size();
       return p;
@@ -429,7 +435,10 @@ void TrpInterpretator::RunScript(const TStringList& compiled) {
   std::size_t i = 0;
   const std::size_t count = static_cast<std::size_t>(compiled.Count());
   while (i < count) {
-    if (StepLimit > 0 && ++steps > StepLimit) throw EParserError(Ansi("Сценарий выполняется слишком долго"));
+    if (StepLimit > 0 && steps >= StepLimit) throw EParserError(Ansi("Сценарий выполняется слишком долго"));
+    if (CancelRequested && steps % kCancelPollLines == 0 && CancelRequested())
+      throw EParserError(Ansi("Выполнение сценария прервано"));
+    ++steps;
     const AnsiString& line = compiled[static_cast<int>(i)];
     if (line.empty()) {
       ++i;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "report/RP_Pars.h"
@@ -45,6 +46,10 @@ class TrpInterpretator {
   // Lines one RunScript may run (0: no limit), for callers that must not hang on a
   // script that loops forever.
   std::int64_t StepLimit = 0;
+  // Asked every kCancelPollLines lines of a run (and before the first); true stops the
+  // run with EParserError. The build hangs its stop mark here.
+  std::function<bool()> CancelRequested;
+  static constexpr std::int64_t kCancelPollLines = 1024;
 
  private:
   std::unique_ptr<TrpParser> parser_;

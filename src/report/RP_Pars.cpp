@@ -186,6 +186,12 @@ AnsiString TrpParser::ToPostfix(std::string_view s) const {
     // Prefix operators (signs, INT, NOT, ...) wait for their operand: they never move
     // a pending operator to the output before it has its right operand.
     if (!IsPrefixOperator(op)) {
+      // A sign belongs to the operand just read, whatever operator follows it:
+      // 8 / -2 * 2 is (8 / (-2)) * 2.
+      while (!stack.empty() && (stack.back() == rpop::Negate || stack.back() == rpop::UnaryPlus)) {
+        out.push_back(stack.back());
+        stack.pop_back();
+      }
       while (!stack.empty() && Rank(op) >= Rank(stack.back())) {
         out.push_back(stack.back());
         stack.pop_back();
@@ -357,10 +363,7 @@ Variant TrpParser::EvalPostfix(std::string_view s) {
           else
             a = b == Variant(0) ? Variant(0) : a / b;
           break;
-        case rpop::Mod:
-          if (!a.IsNull() && !b.IsNull() && b.AsInt64() == 0) Fail("Деление на ноль (MOD)");
-          a = Variant::Mod(a, b);
-          break;
+        case rpop::Mod: a = Variant::Mod(a, b); break;  // by zero: EZeroDivide
         case '<': a = FromBool(Variant::Compare(a, b) == TVariantRelationship::vrLessThan); break;
         case '=': a = FromBool(Variant::Compare(a, b) == TVariantRelationship::vrEqual); break;
         case '>': a = FromBool(Variant::Compare(a, b) == TVariantRelationship::vrGreaterThan); break;
@@ -455,56 +458,77 @@ Variant TrpParser::CallFunction(const AnsiString& name, const std::vector<AnsiSt
 // ---------------------------------------------------------------------------------
 // TrpVariables
 
-void TrpVariables::Clear() { items_.clear(); }
+TrpVariables& TrpVariables::operator=(const TrpVariables& other) {
+  if (this == &other) return *this;
+  Clear();
+  items_.reserve(other.items_.size());
+  for (const Item* item : other.items_) items_.push_back(new Item(*item));
+  sorted_ = other.sorted_;
+  return *this;
+}
+
+void TrpVariables::Clear() {
+  for (Item* item : items_) delete item;
+  items_.clear();
+}
 
 int TrpVariables::IndexOfName(std::string_view name) const {
+  if (sorted_) {  // the order is by AnsiCompareText, whose equality is AnsiSameText
+    auto at = std::lower_bound(items_.begin(), items_.end(), name, [](const Item* item, std::string_view n) {
+      return AnsiCompareText(item->name, n) < 0;
+    });
+    return at != items_.end() && AnsiSameText((*at)->name, name) ? static_cast<int>(at - items_.begin()) : -1;
+  }
   for (int i = 0; i < Count(); ++i)
-    if (AnsiSameText(items_[static_cast<std::size_t>(i)].name, name)) return i;
+    if (AnsiSameText(items_[static_cast<std::size_t>(i)]->name, name)) return i;
   return -1;
 }
 
 void TrpVariables::SetValueByName(std::string_view name, const Variant& value) {
   int i = IndexOfName(name);
   if (i >= 0) {
-    items_[static_cast<std::size_t>(i)].value = value;
+    items_[static_cast<std::size_t>(i)]->value = value;
     return;
   }
-  Item item{AnsiString(name), value};
+  auto* item = new Item{AnsiString(name), value};
   if (!sorted_) {
-    items_.push_back(std::move(item));
+    items_.push_back(item);
     return;
   }
-  auto at = std::upper_bound(items_.begin(), items_.end(), item, [](const Item& a, const Item& b) {
-    return AnsiCompareText(a.name, b.name) < 0;
-  });
-  items_.insert(at, std::move(item));
+  auto at = std::upper_bound(items_.begin(), items_.end(), item,
+                             [](const Item* a, const Item* b) {
+                               return AnsiCompareText(a->name, b->name) < 0;
+                             });
+  items_.insert(at, item);
 }
 
 Variant TrpVariables::GetValueByName(std::string_view name) const {
   int i = IndexOfName(name);
-  return i >= 0 ? items_[static_cast<std::size_t>(i)].value : Variant::Null();
+  return i >= 0 ? items_[static_cast<std::size_t>(i)]->value : Variant::Null();
 }
 
 void TrpVariables::SetValueAt(int index, const Variant& value) {
-  if (InRange(index)) items_[static_cast<std::size_t>(index)].value = value;
+  if (InRange(index)) items_[static_cast<std::size_t>(index)]->value = value;
 }
 
 void TrpVariables::SetNameAt(int index, std::string_view name) {
   if (!InRange(index)) return;
-  items_[static_cast<std::size_t>(index)].name = AnsiString(name);
+  items_[static_cast<std::size_t>(index)]->name = AnsiString(name);
   if (sorted_) Sort();
 }
 
 Variant TrpVariables::GetValueAt(int index) const {
-  return InRange(index) ? items_[static_cast<std::size_t>(index)].value : Variant(0);
+  return InRange(index) ? items_[static_cast<std::size_t>(index)]->value : Variant(0);
 }
 
 AnsiString TrpVariables::GetNameAt(int index) const {
-  return InRange(index) ? items_[static_cast<std::size_t>(index)].name : AnsiString();
+  return InRange(index) ? items_[static_cast<std::size_t>(index)]->name : AnsiString();
 }
 
 void TrpVariables::DeleteAt(int index) {
-  if (InRange(index)) items_.erase(items_.begin() + index);
+  if (!InRange(index)) return;
+  delete items_[static_cast<std::size_t>(index)];
+  items_.erase(items_.begin() + index);
 }
 
 void TrpVariables::SetSorted(bool sorted) {
@@ -513,8 +537,9 @@ void TrpVariables::SetSorted(bool sorted) {
 }
 
 void TrpVariables::Sort() {
-  std::stable_sort(items_.begin(), items_.end(),
-                   [](const Item& a, const Item& b) { return AnsiCompareText(a.name, b.name) < 0; });
+  std::stable_sort(items_.begin(), items_.end(), [](const Item* a, const Item* b) {
+    return AnsiCompareText(a->name, b->name) < 0;
+  });
 }
 
 // ---------------------------------------------------------------------------------
@@ -538,6 +563,11 @@ int TrpFunctionSplitter::VariableIndex(std::string_view name) const {
   return variables_ && !name.empty() ? variables_->IndexOfName(name) : -1;
 }
 
+void TrpFunctionSplitter::SplitGroup(std::string_view content, int depth) {
+  int v = VariableIndex(content);
+  Split(v >= 0 ? VarToStr(variables_->GetValueAt(v)) : AnsiString(content), depth + 1);
+}
+
 void TrpFunctionSplitter::Split(std::string_view expression, int depth) {
   // Variables may name each other; a cycle ends here instead of in a stack overflow.
   if (depth > TrpParser::kMaxDepth) Fail("Слишком глубокая вложенность переменных");
@@ -545,21 +575,11 @@ void TrpFunctionSplitter::Split(std::string_view expression, int depth) {
   budget_ -= expression.size() + 1;
   AnsiString text = Trim(expression);
   std::string_view s = text;
-  if (!s.empty() && s[0] == '[') {
-    for (std::size_t i = 0; i < s.size();) {
-      if (s[i] != '[') {
-        ++i;
-        continue;
-      }
-      std::size_t end = rptok::BracketGroupEnd(s, i);
-      if (end == std::string_view::npos) break;
-      std::string_view content = s.substr(i + 1, end - i - 2);
-      int v = VariableIndex(content);
-      Split(v >= 0 ? VarToStr(variables_->GetValueAt(v)) : AnsiString(content), depth + 1);
-      i = end;
-    }
-    return;
-  }
+  // Text that starts with a bracket group is read as memo text: its groups are
+  // expressions, and between them only calls of the matched functions count (plain
+  // words are not variables, apostrophes and parentheses are plain characters). An
+  // expression such as [Qty] * 2 + SUM([Qty]) starts with a group as well.
+  const bool memo = !s.empty() && s[0] == '[';
   std::size_t i = 0;
   while (i < s.size()) {
     char c = s[i];
@@ -567,13 +587,15 @@ void TrpFunctionSplitter::Split(std::string_view expression, int depth) {
       ++i;
       continue;
     }
-    if (c == '\'') {  // a text literal holds no calls
-      std::size_t end = rptok::StringLiteralEnd(s, i);
-      i = end == std::string_view::npos ? s.size() : end;
-      continue;
-    }
     if (c == '[') {
       std::size_t end = rptok::BracketGroupEnd(s, i);
+      if (end == std::string_view::npos) break;
+      SplitGroup(s.substr(i + 1, end - i - 2), depth);
+      i = end;
+      continue;
+    }
+    if (c == '\'' && !memo) {  // a text literal holds no calls
+      std::size_t end = rptok::StringLiteralEnd(s, i);
       i = end == std::string_view::npos ? s.size() : end;
       continue;
     }
@@ -583,15 +605,23 @@ void TrpFunctionSplitter::Split(std::string_view expression, int depth) {
     }
     std::size_t start = i;
     i = rptok::IdentifierEnd(s, start);
+    if (i == start) {  // a lone double quote or the like in memo text
+      ++i;
+      continue;
+    }
     std::string_view name = s.substr(start, i - start);
-    if (i < s.size() && s[i] == '(') {
+    const bool matched = match_.IndexOf(name) >= 0;
+    if (i < s.size() && s[i] == '(' && (matched || !memo)) {
       std::vector<AnsiString> args;
       std::size_t end = rptok::CallEnd(s, i, &args);
-      if (end == std::string_view::npos) Fail("Не закрыта скобка в вызове функции");
+      if (end == std::string_view::npos) {
+        if (memo) continue;  // an open parenthesis of plain text
+        Fail("Не закрыта скобка в вызове функции");
+      }
       for (const auto& a : args) Split(a, depth + 1);
-      if (match_.IndexOf(name) >= 0) splitTo_.Add(AnsiString(s.substr(start, end - start)));
+      if (matched) splitTo_.Add(AnsiString(s.substr(start, end - start)));
       i = end;
-    } else if (int v = VariableIndex(name); v >= 0) {
+    } else if (int v = memo ? -1 : VariableIndex(name); v >= 0) {
       Split(VarToStr(variables_->GetValueAt(v)), depth + 1);
     }
   }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -81,6 +82,11 @@ std::size_t StringLiteralEnd(std::string_view s, std::size_t open);
 // Names with one Variant each; a name is held once (the comparison ignores case).
 class TrpVariables {
  public:
+  TrpVariables() = default;
+  ~TrpVariables() { Clear(); }
+  TrpVariables(const TrpVariables& other) { *this = other; }
+  TrpVariables& operator=(const TrpVariables& other);
+
   void Clear();
   // Adds the name when missing, else overwrites its value.
   void SetValueByName(std::string_view name, const Variant& value);
@@ -104,7 +110,8 @@ class TrpVariables {
   bool InRange(int index) const { return index >= 0 && index < Count(); }
   void Sort();
 
-  std::vector<Item> items_;
+  // Owned plain pointers, so that inserting into a large sorted table is one block move.
+  std::vector<Item*> items_;
   bool sorted_ = false;
 };
 
@@ -117,6 +124,8 @@ class TrpFunctionSplitter {
 
  private:
   void Split(std::string_view expression, int depth);
+  // The content of a bracket group: a variable's value when it names one, else itself.
+  void SplitGroup(std::string_view content, int depth);
   int VariableIndex(std::string_view name) const;
 
   const TStringList& match_;

@@ -88,6 +88,12 @@ void DBFObject::StoreRecord(std::vector<char>& image) const {
 
 TDbfDataSet::~TDbfDataSet() {
   try {
+    if (master_) std::erase(master_->details_, this);
+    for (TDbfDataSet* d : details_) {
+      d->master_ = nullptr;
+      d->masterSource_ = nullptr;
+    }
+    details_.clear();
     Close();
   } catch (const std::exception& e) {
     HandleApplicationException(e);
@@ -181,9 +187,14 @@ void TDbfDataSet::InternalOpen() {
   CreateFields();
   // The record image, the information block and the bookmark within 16 bits.
   if (dbf_->RecordLength() + 8 + kBookmarkSize > 0xFFFF) RangeCheckError();
+  OpenIndexFiles(false);
+  SelectMasterTag(false);
+  ApplyMasterRange();
   InternalFirst();
-  // Natural record order: sequential reads go through the read-ahead buffer.
-  dbf_->SetReadAhead(true);
+  // Sequential reads in natural order go through the read-ahead buffer only where nobody
+  // else can write meanwhile: a table shared for writing is read from the file, record by
+  // record, so that what other users posted is seen and never written back over.
+  dbf_->SetReadAhead(!dbf_->MasterTag() && dbf_->ReadAheadSafe());
   editing_ = false;
   if (Filtered()) ApplyFilter();
 }
@@ -200,7 +211,8 @@ void TDbfDataSet::InternalInitFieldDefs() {
     const char type = t->FieldType(n);
     const std::int32_t len = t->FieldLen(n);
     const std::int32_t dec = t->FieldDecimals(n);
-    const AnsiString name = t->FieldName(n);
+    // Names are text of the table's code page, like its values.
+    const AnsiString name = FromTable(t->FieldName(n));
     TFieldType ft;
     int size = 0;
     switch (type) {
@@ -231,6 +243,9 @@ void TDbfDataSet::InternalInitFieldDefs() {
       case 'T':
         ft = TFieldType::ftDateTime;
         break;
+      case 'Y':
+        ft = TFieldType::ftCurrency;
+        break;
       default:
         continue;  // no field of the dataset
     }
@@ -242,6 +257,7 @@ void TDbfDataSet::InternalInitFieldDefs() {
 void TDbfDataSet::InternalClose() {
   DestroyFields();
   dbf_.reset();
+  for (TDbfDataSet* d : details_) d->MasterChanged();
   firstPending_ = lastPending_ = editing_ = false;
 }
 
@@ -256,7 +272,19 @@ std::unique_ptr<TRecordBuffer> TDbfDataSet::AllocRecordBuffer() {
 
 void TDbfDataSet::FillBookmark(TDbfRecordBuffer& b, std::int64_t recNo) const {
   b.recNo = static_cast<std::int32_t>(recNo);
-  std::snprintf(b.bookmark.data(), b.bookmark.size(), "%10lld", static_cast<long long>(recNo));
+  // The number right-aligned in 10 characters (what "%10lld" writes), then 0; once per
+  // record fetched, so without the formatter.
+  if (recNo < 0 || recNo > 9999999999LL) {
+    std::snprintf(b.bookmark.data(), b.bookmark.size(), "%10lld", static_cast<long long>(recNo));
+    return;
+  }
+  b.bookmark.fill(' ');
+  b.bookmark[10] = 0;
+  std::size_t at = 10;
+  do {
+    b.bookmark[--at] = static_cast<char>('0' + recNo % 10);
+    recNo /= 10;
+  } while (recNo > 0);
 }
 
 TGetResult TDbfDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doCheck) {
@@ -433,8 +461,12 @@ void TDbfDataSet::InternalInitRecord(TRecordBuffer& buffer) {
 void TDbfDataSet::InternalEdit() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) return;
-  dbf_->GetRecord(Buf(*b).recNo);
+  dbf_->RereadRecord(Buf(*b).recNo);
   if (!dbf_->LockRecord()) DatabaseError("Record is locked by another user");
+  // Under the lock, the record as it stands in the file now: the edit starts from what
+  // other users posted since the buffer was read.
+  dbf_->RereadRecord(Buf(*b).recNo);
+  dbf_->StoreRecord(Buf(*b).image);
   editing_ = true;
 }
 
@@ -462,7 +494,7 @@ void TDbfDataSet::InternalCancel() {
 void TDbfDataSet::InternalDelete() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) return;
-  dbf_->GetRecord(Buf(*b).recNo);
+  dbf_->RereadRecord(Buf(*b).recNo);
   dbf_->ShowDeleted = true;
   try {
     dbf_->Delete();
@@ -484,7 +516,7 @@ void TDbfDataSet::RecallRecord() {
   UpdateCursorPos();
   dbf_->ShowDeleted = true;
   try {
-    dbf_->GetRecord(Buf(*b).recNo);
+    dbf_->RereadRecord(Buf(*b).recNo);
     dbf_->Undelete();
   } catch (const EDbfError&) {
     dbf_->ShowDeleted = useDeleted_;
@@ -547,10 +579,24 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
       value = Variant(t.LogicGet(n));
       return true;
     case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
       value = Variant(t.NumberGet(n));
       return true;
     case TFieldType::ftDate: {
-      const AnsiString text = TrimRight(t.FieldGet(n));
+      const std::string_view stored = t.FieldView(n);
+      if (stored.size() == 8) {  // eight digits, the usual case, without copies
+        int v[8], k = 0;
+        for (; k < 8 && stored[k] >= '0' && stored[k] <= '9'; ++k) v[k] = stored[k] - '0';
+        if (k == 8) {
+          TDateTime day = 0;
+          if (stored == "00000000" ||
+              !TryEncodeDate(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], v[4] * 10 + v[5], v[6] * 10 + v[7], day))
+            return false;
+          value = Variant::FromDate(day);
+          return true;
+        }
+      }
+      const AnsiString text = TrimRight(stored);
       if (text.size() != 8 || text == "00000000") return false;
       std::int32_t y = 0, m = 0, d = 0;
       if (!TryStrToInt(text.substr(0, 4), y) || !TryStrToInt(text.substr(4, 2), m) ||
@@ -561,9 +607,12 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
       value = Variant::FromDate(day);
       return true;
     }
-    case TFieldType::ftDateTime:
-      value = Variant::FromDate(t.NumberGet(n) / kMsPerDay + kDayOneDateTime);
+    case TFieldType::ftDateTime: {
+      const double ms = t.NumberGet(n);
+      if (ms == 0) return false;  // the blank date-time
+      value = Variant::FromDate(ms / kMsPerDay + kDayOneDateTime);
       return true;
+    }
     case TFieldType::ftBlob:
     case TFieldType::ftMemo:
       return t.NumberGet(n) != 0;
@@ -595,6 +644,7 @@ void TDbfDataSet::SetFieldData(TField& field, const Variant& value) {
       t.LogicPut(n, null ? false : value.AsBoolean());
       break;
     case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
       t.NumberPut(n, null ? 0 : value.AsDouble());
       break;
     case TFieldType::ftDateTime:
@@ -713,6 +763,7 @@ bool TDbfDataSet::Locate(std::string_view keyFields, const Variant& keyValues, T
   if (dbf_->RecordCount() == 0) return false;
   CheckBrowseMode();
   AnsiString text = ToTable(VarToStr(keyValues));
+  if (bool found = false; LocateByTag(keyFields, text, options, found)) return found;
   // Only records the dataset shows are searched.
   std::uint16_t flags = dbs::Anchored | dbs::Exact | dbs::KeepState;
   if (options & loPartialKey) {
@@ -720,7 +771,7 @@ bool TDbfDataSet::Locate(std::string_view keyFields, const Variant& keyValues, T
     text += '*';
   }
   if (options & loCaseInsensitive) flags |= dbs::Caseless;
-  std::int64_t fieldNumber = dbf_->FieldNumber(keyFields);
+  std::int64_t fieldNumber = dbf_->FieldNumber(ToTable(keyFields));
   std::int64_t found = 0;
   dbf_->SearchFlags = flags;
   return SearchRecord(text, fieldNumber, 0, found) != 0;
@@ -734,12 +785,13 @@ Variant TDbfDataSet::Lookup(std::string_view keyFields, const Variant& keyValues
   UpdateCursorPos();
   const std::int64_t remembered = dbf_->RecNo();
   const AnsiString text = ToTable(VarToStr(keyValues));
-  std::int64_t fieldNumber = dbf_->FieldNumber(keyFields);
+  if (Variant byTag; LookupByTag(keyFields, text, resultFields, byTag)) return byTag;
+  std::int64_t fieldNumber = dbf_->FieldNumber(ToTable(keyFields));
   std::int64_t found = 0;
   dbf_->SearchFlags = dbs::Anchored | dbs::Wildcards | dbs::KeepState;
   Variant result = Variant::Null();
   if (dbf_->SearchField(text, fieldNumber, 0, found) != 0) {
-    result = Variant(FromTable(dbf_->DisplayTextByName(resultFields)));
+    result = Variant(FromTable(dbf_->DisplayTextByName(ToTable(resultFields))));
     if (remembered > 0) dbf_->GetRecord(remembered);
   }
   CursorMoved();

@@ -99,6 +99,26 @@ class TDbfDataSet : public TDataSet {
   // Asked by the handler for every record it would stop on.
   bool RecordAccepted();
 
+  // Index files opened with the table (an entry without extension gets ".NDX", one
+  // without directory the table's) and the master tag ('' for record-number order).
+  TStringList& IndexFiles();
+  const AnsiString& IndexName() const { return indexName_; }
+  void SetIndexName(std::string_view name);
+  // Key range of the master tag (texts in the program's code page, translated like keys).
+  void SetRange(std::string_view low, std::string_view high);
+  void SetEmptyRange();
+  // Master-detail: the detail shows the records whose master-tag key equals the text of
+  // the master's field MasterFields. The master is a TDbfDataSet.
+  TDataSource* MasterSource() const { return masterSource_; }
+  void SetMasterSource(TDataSource* source);
+  AnsiString MasterFields;
+  // The tags of the open index files, counted from 1.
+  std::int64_t TagCount() const;
+  AnsiString TagName(std::int64_t n) const;
+  AnsiString TagKeyExpr(std::int64_t n) const;
+  AnsiString TagForExpr(std::int64_t n) const;
+  AnsiString MasterTagName() const { return dbf_ ? dbf_->MasterTagName() : AnsiString(); }
+
   void CheckActive() const override;
   bool Locate(std::string_view keyFields, const Variant& keyValues, TLocateOptions options) override;
   Variant Lookup(std::string_view keyFields, const Variant& keyValues,
@@ -137,13 +157,30 @@ class TDbfDataSet : public TDataSet {
   std::int64_t GetRecNo() override;
   void SetRecNoValue(std::int64_t n) override;
   bool GetCanModify() const override;
-  bool IsSequenced() const override { return !Filtered(); }
+  bool IsSequenced() const override { return !Filtered() && !(dbf_ && dbf_->MasterTag()); }
   void SetFiltered(bool on) override;
   void SetFilterText(std::string_view text) override;
   void SetFilterOptions(TFilterOptions options) override;
   void DoAfterInsert() override;
+  void DoAfterScroll() override;
 
  private:
+  // Open steps 6 and 7: the index files, the master tag and the master's range.
+  void OpenIndexFiles(bool openRaises);
+  void SelectMasterTag(bool stay);
+  void ApplyMasterRange();
+  void MasterChanged();
+  void IndexFilesChanged();
+  // The first tag without FOR condition whose key expression is the field's name.
+  DBobjIndexTag* TagOfField(std::string_view field) const;
+  // Locate and Lookup through such a tag; false when there is none to use.
+  bool LocateByTag(std::string_view field, const AnsiString& text, TLocateOptions options, bool& found);
+  bool LookupByTag(std::string_view field, const AnsiString& text, std::string_view resultFields,
+                   Variant& result);
+  // FindKey in the tag as master tag (the master tag and exact setting restored afterwards);
+  // `onFound` runs on the record found while the tag is still master.
+  bool FindThroughTag(DBobjIndexTag* tag, const AnsiString& text, bool exact, const std::function<void()>& onFound);
+
   friend class DBFObject;
   friend class THCBlobStream;
   // The record image that fields are read from and written to in the current state;
@@ -173,6 +210,11 @@ class TDbfDataSet : public TDataSet {
   bool firstPending_ = false;
   bool lastPending_ = false;
   bool editing_ = false;
+  std::unique_ptr<TStringList> indexFiles_;
+  AnsiString indexName_;
+  TDataSource* masterSource_ = nullptr;
+  TDbfDataSet* master_ = nullptr;  // the dataset of the master source, which lists this one
+  std::vector<TDbfDataSet*> details_;
 };
 
 // A stream over one memo or blob field of the current record. The content is read when

@@ -96,16 +96,18 @@ void DBO_dBaseDBF::ReadAndCheckHeader() {
   if (recordLength == 0 || headerLength < MinimalHeader(version) || headerLength > size) return RaiseHeaderError();
   const std::int64_t count = (headerLength - MinimalHeader(version)) / 32;
   if (count > kMaxFields) return RaiseHeaderError();
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(count * 32));
-  if (count > 0) {
-    ReadAt(32, raw.data(), count * 32);
-    if (ErrorCode() != 0) return RaiseHeaderError(ErrorCode());
-  }
+  // The descriptors and their terminator, which must stand where the header length
+  // puts it: a header whose length, descriptors and record length disagree is refused,
+  // never shown with misplaced fields.
+  std::vector<std::uint8_t> raw(static_cast<std::size_t>(count * 32 + 1));
+  ReadAt(32, raw.data(), count * 32 + 1);
+  if (ErrorCode() != 0) return RaiseHeaderError(ErrorCode());
+  if (raw.back() != 0x0D) return RaiseHeaderError();
   std::vector<TdbFieldDesc> fields;
   std::int64_t offset = 1;
   for (std::int64_t i = 0; i < count; ++i) {
     const std::uint8_t* d = raw.data() + i * 32;
-    if (d[0] == 0x0D) break;  // the terminator ends the descriptors early
+    if (d[0] == 0x0D || d[0] == 0) return RaiseHeaderError();  // fewer descriptors than the length says
     TdbFieldDesc f;
     std::memcpy(f.raw.data(), d, 32);
     std::size_t nameLength = 0;
@@ -116,6 +118,7 @@ void DBO_dBaseDBF::ReadAndCheckHeader() {
     f.decimals = f.type == 'C' ? 0 : d[17];
     f.offset = offset;
     f.number = static_cast<std::int32_t>(i + 1);
+    f.rawNumber = RawWidth(version, f.type) > 0;
     PutLE32(f.raw.data() + 12, static_cast<std::uint32_t>(offset));
     PutLE16(f.raw.data() + 26, static_cast<std::uint16_t>(f.number));
     offset += f.length;
@@ -123,6 +126,7 @@ void DBO_dBaseDBF::ReadAndCheckHeader() {
     if (offset > recordLength || f.length < RawWidth(version, f.type)) return RaiseHeaderError();
     fields.push_back(std::move(f));
   }
+  if (offset != recordLength) return RaiseHeaderError();  // the fields fill the record exactly
   headerLength_ = headerLength;
   recordLength_ = recordLength;
   stamp_ = GetLE32(header_.data() + 16);

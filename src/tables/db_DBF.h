@@ -21,6 +21,7 @@ struct TdbFieldDesc {
   std::int32_t length = 0;  // C: byte 16 + 256 * byte 17
   std::int32_t decimals = 0;
   std::int32_t number = 0;  // 1-based
+  bool rawNumber = false;   // stored as a raw number (version 0x30: B G I M T Y)
 };
 
 // Notification codes of DBO_dBaseDBF::Notify.
@@ -99,6 +100,16 @@ class DBO_dBaseDBF : public DBO_DiskFile {
   char* RecordBuffer() { return record_.data(); }
   const char* RecordBuffer() const { return record_.data(); }
   const char* SavedRecord() const { return saved_.data(); }
+  // Exchanges the record buffer with the record as last read or written (twice restores):
+  // index upkeep evaluates the old keys of a rewritten record this way.
+  void SwapSavedRecord() { record_.swap(saved_); }
+  // Marks the table as having a production index (header byte 28, bit 0) and writes the header.
+  void MarkProductionIndex() {
+    if (header_[28] & 0x01) return;
+    header_[28] |= 0x01;
+    headerDirty_ = true;
+    WriteHeader();
+  }
   // Change bytes: 0 for the deletion flag, then one per field.
   std::vector<std::uint8_t>& Changes() { return changes_; }
   std::int32_t CollationA() const { return collationA_; }
@@ -181,6 +192,10 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   virtual bool NumberPut(std::int64_t n, double value);
   virtual AnsiString DisplayTextByName(std::string_view name);
   virtual AnsiString DisplayText(std::int64_t n);
+  // DisplayText into a string the caller reuses (a scan allocates nothing per field).
+  void DisplayTextTo(std::int64_t n, AnsiString& out);
+  // The raw text as a view of the record buffer, valid until the buffer changes.
+  std::string_view FieldView(std::int64_t n) const;
   virtual void TextPutByName(std::string_view name, std::string_view text);
   virtual void TextPut(std::int64_t n, std::string_view text);
   virtual void Undelete();
@@ -199,6 +214,7 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   bool InRange(std::int64_t n) const { return n >= 1 && n <= FieldCount(); }
   const TdbFieldDesc& Desc(std::int64_t n) const { return fields_[static_cast<std::size_t>(n - 1)]; }
   void StoreText(std::int64_t n, std::string_view text);
+  AnsiString DisplayTextOther(std::int64_t n, const AnsiString& text);
   void CheckTypeByName(const TdbFieldDesc* d, std::string_view allowed);
   AnsiString TableStem() const;
   std::uint32_t MemoBlock(std::int64_t n);

@@ -12,6 +12,93 @@ namespace {
 constexpr double kMsPerDay = 86400000.0;
 constexpr std::int32_t kJulianOfDayOne = 1721425;  // julian day before 1 January 0001
 
+bool IsZeroBytes(const char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (p[i] != 0) return false;
+  return true;
+}
+
+bool IsBlankByte(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string_view TrimRightView(std::string_view s) {
+  while (!s.empty() && IsBlankByte(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+constexpr std::uint64_t kEightBlanks = 0x2020202020202020ULL;
+constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// The stored text of a field without its trailing blanks: up to the first zero byte,
+// bytes of code ' ' and below dropped at the end. Padding is skipped eight bytes at a
+// time and zero bytes are looked for in words: this runs for every field of a scan.
+[[gnu::always_inline]] inline std::string_view TrimmedText(const char* p, std::size_t n) {
+  std::uint64_t w;
+  while (n >= 8) {
+    std::memcpy(&w, p + n - 8, 8);
+    if (w != kEightBlanks) break;
+    n -= 8;
+  }
+  while (n > 0 && IsBlankByte(p[n - 1])) --n;
+  auto hasZero = [](std::uint64_t v) { return ((v - kLowBits) & ~v & kHighBits) != 0; };
+  bool zero = false;
+  if (n >= 8) {
+    // Whole words, the last one overlapping the one before.
+    for (std::size_t i = 0; i + 8 <= n && !zero; i += 8) {
+      std::memcpy(&w, p + i, 8);
+      zero = hasZero(w);
+    }
+    std::memcpy(&w, p + n - 8, 8);
+    zero = zero || hasZero(w);
+  } else {
+    for (std::size_t i = 0; i < n && !zero; ++i) zero = p[i] == 0;
+  }
+  if (!zero) return {p, n};
+  const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(std::memchr(p, 0, n)) - p);
+  return TrimRightView({p, end});
+}
+
+// A plain decimal text ([-]digits[.digits], at most 15 digits) read exactly: the digits as
+// a whole number are exact in a double and so is a power of ten up to 1e22, and one
+// division rounds correctly, as the full decimal reader does. False for any other text.
+bool ReadPlainDecimal(std::string_view t, double& out) {
+  static constexpr double kTens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = 0;
+  while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+  const bool negative = i < t.size() && t[i] == '-';
+  if (negative) ++i;
+  std::int64_t whole = 0;
+  int digits = 0, decimals = -1;
+  for (; i < t.size(); ++i) {
+    const char c = t[i];
+    if (c >= '0' && c <= '9') {
+      if (++digits > 15) return false;
+      whole = whole * 10 + (c - '0');
+      if (decimals >= 0) ++decimals;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      break;
+    }
+  }
+  while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+  if (i != t.size() || digits == 0) return false;
+  const double v = static_cast<double>(whole) / kTens[decimals < 0 ? 0 : decimals];
+  out = negative ? -v : v;
+  return true;
+}
+
+// Whether a logical field's text counts as true.
+bool IsTrueText(std::string_view text) {
+  if (text.size() == 1) return kTrueLetters.find(text[0]) != std::string_view::npos;
+  return OccursIn(text, kTrueLetters);
+}
+
+std::string_view TrimLeftView(std::string_view s) {
+  while (!s.empty() && IsBlankByte(s.front())) s.remove_prefix(1);
+  return s;
+}
+
 bool AnyOf(char type, std::string_view set) { return type != 0 && set.find(type) != std::string_view::npos; }
 
 std::int32_t RawInt32(const char* p, std::int32_t width) {
@@ -140,9 +227,7 @@ void DBO_dBaseFld::BuildLink() {
 
 AnsiString DBO_dBaseFld::TableStem() const { return ExtractNameNoExt(FileName()); }
 
-bool DBO_dBaseFld::IsRawNumber(std::int64_t n) const {
-  return InRange(n) && Version() == 0x30 && AnyOf(Desc(n).type, "BGIMTY");
-}
+bool DBO_dBaseFld::IsRawNumber(std::int64_t n) const { return InRange(n) && Desc(n).rawNumber; }
 
 std::int64_t DBO_dBaseFld::FieldNumber(std::string_view name) const {
   AnsiString key = TrimRight(name);
@@ -174,16 +259,29 @@ void DBO_dBaseFld::GetRecord(std::int64_t code) {
   std::fill(changes_.begin(), changes_.end(), 0);
 }
 
-AnsiString DBO_dBaseFld::FieldGet(std::int64_t n) const {
-  if (!InRange(n)) return "";
+AnsiString DBO_dBaseFld::FieldGet(std::int64_t n) const { return AnsiString(FieldView(n)); }
+
+std::string_view DBO_dBaseFld::FieldView(std::int64_t n) const {
+  if (!InRange(n)) return {};
   const TdbFieldDesc& d = Desc(n);
   const char* p = record_.data() + d.offset;
   const void* zero = std::memchr(p, 0, static_cast<std::size_t>(d.length));
-  return AnsiString(p, zero ? static_cast<const char*>(zero) - p : d.length);
+  return {p, static_cast<std::size_t>(zero ? static_cast<const char*>(zero) - p : d.length)};
 }
 
 void DBO_dBaseFld::StoreText(std::int64_t n, std::string_view text) {
   const TdbFieldDesc& d = Desc(n);
+  if ((d.type == 'N' || d.type == 'F') && std::ssize(text) > d.length) {
+    // A number never loses its leading digits: the blanks around it may go, digits not.
+    std::size_t b = 0, e = text.size();
+    while (b < e && text[b] == ' ') ++b;
+    while (e > b && text[e - 1] == ' ') --e;
+    text = text.substr(b, e - b);
+    if (std::ssize(text) > d.length) {
+      SetDbfLastError(dbe::NumberTooLarge);
+      return Error(dbe::NumberTooLarge, dbe::SubNumberText, d.name + " - " + AnsiString(text));
+    }
+  }
   char* p = record_.data() + d.offset;
   std::memset(p, ' ', static_cast<std::size_t>(d.length));
   const std::size_t count = std::min(text.size(), static_cast<std::size_t>(d.length));
@@ -289,6 +387,7 @@ double DBO_dBaseFld::NumberGet(std::int64_t n) {
         return v;
       }
       case 'T': {
+        if (IsZeroBytes(p, 8)) return 0;  // the blank date-time
         const std::int32_t julian = std::memcmp(p, "    ", 4) == 0 ? TdbDBFDate::kOffset : RawInt32(p, 4);
         const std::int32_t ms = std::memcmp(p + 4, "    ", 4) == 0 ? 0 : RawInt32(p + 4, 4);
         return (static_cast<double>(julian) - kJulianOfDayOne) * kMsPerDay + ms;
@@ -302,12 +401,15 @@ double DBO_dBaseFld::NumberGet(std::int64_t n) {
         return RawInt32(p, d.length);
     }
   }
-  AnsiString text = TrimRight(FieldGet(n)).substr(0, 31);
-  if (Trim(text).empty()) return 0;
+  // Read over the record's own bytes: no copy of the text.
+  const std::string_view text = TrimmedText(p, static_cast<std::size_t>(d.length)).substr(0, 31);
+  if (TrimLeftView(text).empty()) return 0;
   double v = 0;
+  if (ReadPlainDecimal(text, v)) return v;
   if (!TryStrToFloat(text, v)) {
     SetDbfLastError(dbe::BadFieldType);
-    Error(dbe::BadFieldType, dbe::NoSubCode, "Invalid number in field " + TableStem() + "->" + d.name + " (" + text + ")");
+    Error(dbe::BadFieldType, dbe::NoSubCode,
+          "Invalid number in field " + TableStem() + "->" + d.name + " (" + AnsiString(text) + ")");
     return 0;
   }
   return v;
@@ -329,6 +431,10 @@ bool DBO_dBaseFld::NumberPut(std::int64_t n, double value) {
         break;
       case 'T': {
         if (!std::isfinite(value)) RaiseRangeError();
+        if (value == 0) {  // the blank date-time: eight zero bytes, as other programs read it
+          std::memset(p, 0, 8);
+          break;
+        }
         const double days = std::trunc(value / kMsPerDay);
         const std::int32_t julian = CheckedInt32(days + kJulianOfDayOne);
         const std::int32_t ms = CheckedInt32(value - days * kMsPerDay);
@@ -375,9 +481,39 @@ void DBO_dBaseFld::NumberPutByName(std::string_view name, double value) {
 // --- Texts -------------------------------------------------------------------------------------
 
 AnsiString DBO_dBaseFld::DisplayText(std::int64_t n) {
-  if (!InRange(n)) return "";
+  AnsiString text;
+  DisplayTextTo(n, text);
+  return text;
+}
+
+void DBO_dBaseFld::DisplayTextTo(std::int64_t n, AnsiString& out) {
+  if (!InRange(n)) return out.clear();
   const TdbFieldDesc& d = Desc(n);
-  const AnsiString text = TrimRight(FieldGet(n));
+  const std::string_view text = TrimmedText(record_.data() + d.offset, static_cast<std::size_t>(d.length));
+  // The common types straight from the record's bytes into the caller's string.
+  if (d.type == 'C') return (void)out.assign(text);
+  if (!d.rawNumber) {
+    switch (d.type) {
+      case 'F':
+      case 'N': {
+        const std::string_view t = TrimLeftView(text);
+        if (t.empty()) return (void)(out = FixedText(0, d.decimals));
+        return (void)out.assign(t);
+      }
+      case 'L':
+        return (void)out.assign(IsTrueText(text) ? "T" : "F");
+      case 'D':
+        if (DBFDate().StoredToDisplay(text, out)) return;
+        break;
+      default:
+        break;
+    }
+  }
+  out = DisplayTextOther(n, AnsiString(text));
+}
+
+AnsiString DBO_dBaseFld::DisplayTextOther(std::int64_t n, const AnsiString& text) {
+  const TdbFieldDesc& d = Desc(n);
   if (AnyOf(d.type, "BGM")) {
     const AnsiString probe = IsRawNumber(n) ? AnsiString(NumberGet(n) > 0.1 ? "1" : "0") : TrimLeft(text);
     const bool exists = probe.compare("0") > 0;
@@ -451,7 +587,7 @@ void DBO_dBaseFld::TextPut(std::int64_t n, std::string_view text) {
   } else if (raw && d.type == 'T') {
     // "dd.mm.yyyy[ hh:nn[:ss]]" or "yyyymmdd": the date and the time of day.
     const AnsiString t = Trim(text);
-    if (t.empty()) return (void)NumberPut(n, (TdbDBFDate::kOffset - kJulianOfDayOne) * kMsPerDay);
+    if (t.empty()) return (void)NumberPut(n, 0);  // the blank date-time
     const std::size_t blank = t.find(' ');
     const std::int32_t julian = DBFDate().TextToJulian(t.substr(0, blank));
     std::int64_t ms = 0;

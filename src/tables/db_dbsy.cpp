@@ -81,7 +81,10 @@ std::int64_t MatchFieldText(AnsiString field, const TextRule& r) {
 }  // namespace
 
 DBO_dBHandler::DBO_dBHandler(std::string_view fileName, bool shared, bool readWrite)
-    : DBO_dBaseFld(fileName, shared, readWrite) {}
+    : DBO_dBaseFld(fileName, shared, readWrite) {
+  // Sequential reads in blocks wherever nobody else can write meanwhile.
+  if (ReadAheadSafe()) SetReadAhead(true);
+}
 
 DBO_dBHandler::~DBO_dBHandler() {
   filterSet_.reset();
@@ -122,6 +125,8 @@ std::int64_t DBO_dBHandler::FromFilterSet(std::int64_t code) {
 }
 
 void DBO_dBHandler::GetRecord(std::int64_t code) {
+  // A walk from an end of a table that others may write starts from the file.
+  if (IsShared() && (code == dbp::First || code == dbp::Last)) readAheadFirst_ = readAheadPast_ = -1;
   if (TableState != kStateNormal) return DBO_dBaseFld::GetRecord(code);
   SetEdges(false, false);
   std::int64_t direction = 0;
@@ -131,11 +136,21 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
     direction = dbp::Previous;
   else if (code == dbp::Next || code == dbp::Previous)
     direction = code;
+  // In record order without index files nothing is switched that would need restoring.
+  if (!masterTag_ && !HasIndex()) return Walk(code, direction);
   const bool readAhead = readAheadActive_;
+  // Under ClipLock a walk through the master tag holds the index locks; they nest, so a
+  // caller that holds them already (FindKey) keeps them.
+  const bool clipLocked = LockProtocol() == TdbLokProtocol::ClipLock && masterTag_ && HasIndex();
+  if (clipLocked && !LockIndexes()) return Error(dbe::LockViolation, dbe::SubRead, FileName());
   OnExit restore([&] {
     if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
-    ClipUnlock();
+    if (clipLocked) UnlockIndexes();
   });
+  Walk(code, direction);
+}
+
+void DBO_dBHandler::Walk(std::int64_t code, std::int64_t direction) {
   std::int64_t step = code;
   std::int64_t before = RecNo();
   for (;;) {
@@ -154,6 +169,8 @@ void DBO_dBHandler::GetRecord(std::int64_t code) {
       DBO_dBaseFld::GetRecord(rec);
     } else {
       DBO_dBaseFld::GetRecord(step);
+      // Positioned by record number: the master tag follows to the record's key.
+      if (step > 0 && masterTag_ && !Eof() && RecNo() == step) masterTag_->KeySync(step);
     }
     if (Bof() || Eof() || direction == 0 || Visible()) return;
     // An error procedure that returns leaves the record where it was: no endless stepping.
@@ -226,9 +243,7 @@ bool DBO_dBHandler::FindKey(std::string_view text) {
   }
   if (!Eof()) {
     // Equal over the text's length; a longer key (beyond its blanks) only with exact match off.
-    const AnsiString current = masterTag_->CurrentKey();
-    found_ = std::string_view(current).substr(0, key.size()) == key &&
-             (!ExactMatch || TrimRight(current).size() <= key.size());
+    found_ = masterTag_->KeyMatches(key, ExactMatch);
   }
   if (!found_) atEnd();
   return found_;
@@ -741,6 +756,11 @@ void DBO_dBHandler::Pack() {
 }
 
 // --- Read-ahead -----------------------------------------------------------------------------------------
+
+void DBO_dBHandler::RereadRecord(std::int64_t n) {
+  readAheadFirst_ = readAheadPast_ = -1;
+  DBO_dBaseFld::GetRecord(n);
+}
 
 void DBO_dBHandler::AllowReadAhead(bool on) {
   if (!on) SetReadAhead(false);

@@ -35,7 +35,7 @@ class DBO_dBHandler : public DBO_dBaseFld {
   static constexpr int kMaxIndexFiles = 63;
   static constexpr int kStateNormal = 1;
   static constexpr int kStateIndexing = 4;  // raw record order for searches and rebuilds
-  static constexpr std::int64_t kReadAheadBytes = 32768;
+  static constexpr std::int64_t kReadAheadBytes = 65536;  // a system call per 64 KB of a scan
 
   DBO_dBHandler(std::string_view fileName, bool shared, bool readWrite);
   ~DBO_dBHandler() override;
@@ -83,6 +83,12 @@ class DBO_dBHandler : public DBO_dBaseFld {
   void AllowReadAhead(bool on);
   void SetReadAhead(bool on);
   bool ReadAheadActive() const { return readAheadActive_; }
+  // Whether no other process can write the table while it is open (exclusive or
+  // read-only opens): only then may sequential reads be served from the buffer.
+  bool ReadAheadSafe() const { return !IsShared() || !IsReadWrite(); }
+  // Reads record n from the file itself, never from the read-ahead buffer (before an
+  // edit, a lock or a delete, whose rewrite must not carry stale bytes).
+  void RereadRecord(std::int64_t n);
 
   // The index list.
   int IndexOpen(std::string_view fileName);
@@ -113,6 +119,8 @@ class DBO_dBHandler : public DBO_dBaseFld {
 
  private:
   bool Visible();
+  // Moves by a navigation code, stepping over refused records in the direction.
+  void Walk(std::int64_t code, std::int64_t direction);
   // The next record of the filter set from the current one by a navigation code; 0 at an edge.
   std::int64_t FromFilterSet(std::int64_t code);
   void ClipUnlock();

@@ -22,6 +22,9 @@ struct TdbSharedHandle {
     std::uint64_t length;
   };
   int fd = -1;
+  // An exclusive open of a read-only descriptor holds the share sentinel through a
+  // second, writable descriptor: a read lock would not keep other processes out.
+  int sentinelFd = -1;
   bool writable = false;
   std::recursive_mutex cs;
   std::vector<Held> held;  // regions locked through this descriptor, by object
@@ -86,6 +89,24 @@ std::int32_t TakeShareSentinel(int fd, bool exclusive) {
   int err = errno;
   return IsLockRefusal(err) ? dbe::SharingViolation : ErrnoToDbfError(err);
 }
+
+// The sentinel of an exclusive open whose own descriptor is read-only: a write lock
+// through a second descriptor opened for writing, kept in `sentinelFd`. A file that
+// nobody may open for writing cannot be written by others either; there the read lock
+// of the own descriptor is all that can be had.
+std::int32_t TakeExclusiveSentinelReadOnly(const std::string& path, int fd, int& sentinelFd) {
+  const int w = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (w < 0) {
+    if (errno != EACCES && errno != EROFS && errno != EPERM) return ErrnoToDbfError(errno);
+    return TakeShareSentinel(fd, false);
+  }
+  if (std::int32_t code = TakeShareSentinel(w, true); code != 0) {
+    ::close(w);
+    return code;
+  }
+  sentinelFd = w;
+  return 0;
+}
 }  // namespace
 
 std::int32_t DbfLastError() { return tLastError; }
@@ -116,7 +137,8 @@ std::int32_t ErrnoToDbfError(int err) {
     case ENOMEM:
       return 8;
     case ENOSPC:
-      return 112;
+    case EFBIG:  // the file cannot grow: to the user the same as a full disk
+      return dbe::DiskFull;
     case EINVAL:
       return 87;
     case ENAMETOOLONG:
@@ -244,15 +266,20 @@ void DBO_DiskFile::Open() {
     handle_ = other->handle_;
     shared_ = other->shared_;
   } else {
-    int fd = ::open(SysPath(name_).c_str(), (readWrite_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    const std::string path = SysPath(name_);
+    int fd = ::open(path.c_str(), (readWrite_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    int sentinelFd = -1;
     if (fd < 0) {
       error_ = ErrnoToDbfError(errno);
-    } else if (std::int32_t code = TakeShareSentinel(fd, !shared_ && readWrite_); code != 0) {
+    } else if (std::int32_t code = !shared_ && !readWrite_ ? TakeExclusiveSentinelReadOnly(path, fd, sentinelFd)
+                                                            : TakeShareSentinel(fd, !shared_);
+               code != 0) {
       error_ = code;
       ::close(fd);
     } else {
       handle_ = std::make_shared<TdbSharedHandle>();
       handle_->fd = fd;
+      handle_->sentinelFd = sentinelFd;
       handle_->writable = readWrite_;
     }
   }
@@ -283,6 +310,8 @@ bool DBO_DiskFile::Close() {
     } else if (h->fd >= 0) {
       ::close(h->fd);
       h->fd = -1;
+      if (h->sentinelFd >= 0) ::close(h->sentinelFd);
+      h->sentinelFd = -1;
     }
     closed_ = true;
     written_ = false;
@@ -372,6 +401,16 @@ void DBO_DiskFile::Truncate(std::int64_t offset) {
     if (::ftruncate(handle_->fd, offset) != 0) error_ = ErrnoToDbfError(errno);
   }
   CheckError(error_, dbe::SubTruncate);
+}
+
+void DBO_DiskFile::ShrinkTo(std::int64_t size) {
+  error_ = 0;
+  if (closed_ || !readWrite_ || size < 0) {
+    error_ = closed_ ? dbe::NotOpen : dbe::AccessDenied;
+    return;
+  }
+  std::lock_guard<std::recursive_mutex> g(handle_->cs);
+  if (::ftruncate(handle_->fd, size) != 0) error_ = ErrnoToDbfError(errno);
 }
 
 bool DBO_DiskFile::LockFile() { return shared_ ? LockRegion(0, 0x7FFFFFFFu) : true; }

@@ -6,7 +6,7 @@
 // modes at open are emulated by a lock on one sentinel byte far above every protocol
 // offset: a shared open holds it for reading, an exclusive one for writing, so an
 // exclusive open is refused with 32 while another process holds the file and the
-// other way round. Objects that share a descriptor see each other's regions through
+// other way round, whatever the access mode of either. Objects that share a descriptor see each other's regions through
 // the descriptor's own bookkeeping, since the system does not make them conflict.
 #pragma once
 
@@ -88,6 +88,11 @@ class DBO_DiskFile {
   std::uint32_t LockOffset() const { return lockOffset_; }
   std::uint32_t LockLength() const { return lockLength_; }
   bool Written() const { return written_; }
+
+  // Cuts the file back to a size it had, without the exclusive-use check of Truncate:
+  // for a writer that takes back its own growth under its write lock. Failures are
+  // kept in the error code, never raised.
+  void ShrinkTo(std::int64_t size);
 
   // Takes the region with the engine-wide retries (LockTiming); false when still refused.
   bool LockRegionRetrying(std::uint32_t offset, std::uint32_t length);

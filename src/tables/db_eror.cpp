@@ -25,6 +25,7 @@ constexpr ErrorRow kErrorTexts[] = {
     {104, "File not open for input"},
     {105, "File not open for output"},
     {106, "Invalid numeric format"},
+    {112, "Disk is full"},
     {150, "Disk is write-protected"},
     {152, "Drive not ready"},
     {162, "Hardware failure"},

@@ -23,6 +23,7 @@ inline constexpr std::int32_t SharingViolation = 32;
 inline constexpr std::int32_t LockViolation = 33;
 inline constexpr std::int32_t NotAssigned = 102;
 inline constexpr std::int32_t NotOpen = 103;
+inline constexpr std::int32_t DiskFull = 112;
 inline constexpr std::int32_t WriteProtected = 150;
 inline constexpr std::int32_t AlreadyExists = 183;
 inline constexpr std::int32_t ShortRead = 221;

@@ -33,6 +33,23 @@ class DBobjIndexTag {
   virtual void SetKeyRange(std::string_view low, std::string_view high, bool lowSet, bool highSet) = 0;
   // Limits the keys to none.
   virtual void SetEmptyKeyRange() = 0;
+
+  // The texts of the key and FOR expressions ('' when none).
+  virtual AnsiString KeyExprText() const { return {}; }
+  virtual AnsiString ForExprText() const { return {}; }
+  virtual bool HasFor() const { return !ForExprText().empty(); }
+  // After the table was positioned on record `recNo` by number: the tag moves to that
+  // record's key when its current key belongs to another record. The record number of
+  // the current key afterwards.
+  virtual std::int64_t KeySync(std::int64_t recNo) { return recNo; }
+  // As FindExact: the record number of an exact match, the tag's position untouched.
+  virtual std::int64_t LookupKey(std::string_view key) { return FindExact(key); }
+  // Key upkeep after record `recNo` was appended or rewritten (the table still holds the
+  // record as it was read, see DBO_dBaseDBF::SwapSavedRecord); whether the tag changed.
+  virtual bool UpdateKey(std::int64_t /*recNo*/, bool /*appended*/) { return false; }
+  // Whether the current key answers a sought text: equal over the text's length, and with
+  // `exact` no longer than it (trailing blanks aside).
+  virtual bool KeyMatches(std::string_view text, bool exact) const;
 };
 
 class DBobjIndexFile {
@@ -52,6 +69,13 @@ class DBobjIndexFile {
   virtual bool RenameIndex(std::string_view newName) = 0;
   virtual std::int64_t TagCount() const = 0;
   virtual DBobjIndexTag* Tag(std::int64_t i) = 0;  // from 0
+
+  // Whether the name part of `path` (after the last "/", "\" or ":") is this file's.
+  virtual bool NameMatches(std::string_view path) const;
+  // The first tag of that name (caseless); null when none.
+  DBobjIndexTag* TagByName(std::string_view name);
+  // Whether another process changed the file since it was last read.
+  virtual bool ChangedByOther() { return false; }
 };
 
 // Opens the index file `fileName` (upper-cased, with directory and extension) of a table.

@@ -35,6 +35,9 @@ namespace {
 constexpr std::int64_t kPiece = 32768;      // transfers of memo text
 constexpr std::int64_t kHeaderBytes = 32;   // the part of block 0 that these classes use
 constexpr std::int64_t kMaxBlockSize = 1 << 20;
+// The largest gap between the end of a memo file and its next-free block that a repair
+// fills: more than any memo of these tables, far less than a damaged header may claim.
+constexpr std::int64_t kMaxRepairGap = std::int64_t{64} << 20;
 
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
@@ -95,7 +98,36 @@ void DBobjMemo::ReadHeader() {
   ReadAt(0, work_.data(), kHeaderBytes);  // a shorter file reads as zeros
 }
 
-void DBobjMemo::WriteHeaderBytes(std::int64_t count) { WriteAt(0, work_.data(), count); }
+void DBobjMemo::WriteHeaderBytes(std::int64_t count) { WriteMeta(0, work_.data(), count); }
+
+void DBobjMemo::WriteMeta(std::int64_t offset, const void* buffer, std::int64_t count) {
+  if (journal_) {
+    Undo u{offset, std::vector<std::uint8_t>(static_cast<std::size_t>(count), 0)};
+    const std::int64_t got = ReadAt(offset, u.bytes.data(), count);
+    u.bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
+    undo_.push_back(std::move(u));
+  }
+  WriteAt(offset, buffer, count);
+}
+
+void DBobjMemo::RollBack() {
+  // Bytes that were there before: rewriting them never needs new space.
+  for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
+    if (it->bytes.empty()) continue;
+    try {
+      DBO_DiskFile::WriteAt(it->offset, it->bytes.data(), std::ssize(it->bytes));
+    } catch (...) {
+    }
+  }
+  undo_.clear();
+  // Data written past the old end goes too: the end of the file is part of the
+  // bookkeeping (the dBase IV form counts its blocks by the file size).
+  try {
+    if (sizeBefore_ >= 0 && FileSize() > sizeBefore_) ShrinkTo(sizeBefore_);
+  } catch (...) {
+  }
+  countedBlock_ = 0;  // the block count of the memo is not known any more
+}
 
 void DBobjMemo::SetLockProtocol(TdbLokProtocol protocol) {
   protocol_ = protocol;
@@ -204,10 +236,38 @@ std::uint32_t DBobjMemo::WriteMemo(const void* buffer, std::uint32_t block, std:
 }
 
 std::uint32_t DBobjMemo::DoWrite(const void* buffer, std::uint32_t block, std::int64_t length) {
-  currentBlock_ = block;
-  formatError_ = false;
-  AllocateBlocks(length);
-  if (formatError_) return 0;  // nothing is written over a damaged file
+  // The bookkeeping that the allocation writes is journaled and rolled back when the
+  // text cannot be written (a full disk): the header never points past data that is not
+  // there, and a freed old memo is live again, as the field still names it.
+  undo_.clear();
+  sizeBefore_ = FileSize();
+  journal_ = true;
+  std::uint32_t start = 0;
+  try {
+    currentBlock_ = block;
+    formatError_ = false;
+    AllocateBlocks(length);
+    if (formatError_) {  // nothing is written over a damaged file
+      journal_ = false;
+      RollBack();
+      return 0;
+    }
+    journal_ = false;
+    start = WriteBlocks(buffer, length);
+  } catch (...) {
+    journal_ = false;
+    RollBack();
+    throw;
+  }
+  if (ErrorCode() != 0) {  // an error procedure that returns
+    RollBack();
+    return block;
+  }
+  undo_.clear();
+  return start;
+}
+
+std::uint32_t DBobjMemo::WriteBlocks(const void* buffer, std::int64_t length) {
   const std::uint32_t start = currentBlock_;
   const int header = BlockHeaderSize();
   const std::int64_t offset = BlockOffset(start);
@@ -218,9 +278,11 @@ std::uint32_t DBobjMemo::DoWrite(const void* buffer, std::uint32_t block, std::i
   if (header == 0 && rest < 2) rest += blockSize_;
   CheckOffset32(CheckedAdd(offset, used + rest - 1));
   if (header > 0) WriteAt(offset, blockHeader_.data(), header);
+  if (ErrorCode() != 0) return start;
   for (std::int64_t done = 0; done < length;) {
     std::int64_t n = std::min(kPiece, length - done);
     WriteAt(offset + header + done, static_cast<const char*>(buffer) + done, n);
+    if (ErrorCode() != 0) return start;
     done += n;
   }
   std::vector<char> fill(static_cast<std::size_t>(std::max(rest, std::int64_t{2})), '\0');
@@ -255,7 +317,20 @@ void DBobjMemo::FreeBlocks(std::uint32_t) {}
 
 bool DBobjMemo::NextFreeValid(std::int64_t next) {
   // After the header and not beyond the end of the file (whose last block may be short).
-  return next > 0 && BlockOffset(next) >= kHeaderBytes && next <= CeilDiv(FileSize(), blockSize_);
+  if (next <= 0 || BlockOffset(next) < kHeaderBytes) return false;
+  return next <= CeilDiv(FileSize(), blockSize_) || ExtendToBlock(next);
+}
+
+bool DBobjMemo::ExtendToBlock(std::int64_t next) {
+  // Past the end: what a write that failed on a full disk left behind, when the gap is
+  // no larger than one memo could be; the file is extended to it.
+  const std::int64_t size = FileSize();
+  const std::int64_t end = BlockOffset(next);
+  if (end <= size) return true;
+  if (!IsReadWrite() || end - size > kMaxRepairGap || end > 0xFFFFFFFFLL) return false;
+  const char zero = 0;
+  WriteAt(end - 1, &zero, 1);
+  return ErrorCode() == 0;
 }
 
 AnsiString DBobjMemo::OwnMemoName(std::string_view newTableName) const {
@@ -319,7 +394,7 @@ void DBobjMemo4::FreeBlocks(std::uint32_t block) {
   ReadHeader();
   PutLE32(head, GetLE32(work_.data()));
   PutLE32(head + 4, static_cast<std::uint32_t>(blocks));
-  WriteAt(BlockOffset(block), head, 8);
+  WriteMeta(BlockOffset(block), head, 8);
   PutLE32(work_.data(), block);
   PutLE32(work_.data() + 4, 0);
   WriteHeaderBytes(8);
@@ -338,6 +413,8 @@ void DBobjMemo4::AllocateBlocks(std::int64_t length) {
   bool found = false;
   // Each step moves to another run inside the file, so the walk ends within `end` steps.
   for (std::int64_t steps = 0; candidate != end; ++steps) {
+    if (candidate > end && ExtendToBlock(candidate)) end = FileBlocks();  // the end a failed write left
+    if (candidate == end) break;
     std::uint8_t run[8];
     if (candidate < 1 || candidate > end || steps > end || ReadAt(BlockOffset(candidate), run, 8) < 8) {
       FormatError();
@@ -358,7 +435,7 @@ void DBobjMemo4::AllocateBlocks(std::int64_t length) {
     } else {
       link = candidate + needed;
       PutLE32(run + 4, static_cast<std::uint32_t>(runLength - needed));
-      WriteAt(BlockOffset(link), run, 8);
+      WriteMeta(BlockOffset(link), run, 8);
     }
     found = true;
     break;
@@ -369,7 +446,7 @@ void DBobjMemo4::AllocateBlocks(std::int64_t length) {
   }
   std::uint8_t word[4];
   PutLE32(word, static_cast<std::uint32_t>(link));
-  WriteAt(BlockOffset(previous), word, 4);
+  WriteMeta(BlockOffset(previous), word, 4);
   currentBlock_ = CheckOffset32(candidate);
   blockCount_ = needed;
   countedBlock_ = currentBlock_;

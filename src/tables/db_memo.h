@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "tables/db_disk.h"
 
@@ -59,8 +60,14 @@ class DBobjMemo : public DBO_DiskFile {
   // Allocation of the dBase III and FoxPro forms (header words little- or big-endian).
   void AllocateAtEnd(std::int64_t needed, bool bigEndian);
   // Whether a next-free block of the header can be true: a damaged one would make a
-  // write land on the header or far beyond the file.
+  // write land on the header or far beyond the file. A next-free a little past the end
+  // (left by a write that failed before its data reached the disk) is repaired by
+  // extending the file up to it.
   bool NextFreeValid(std::int64_t next);
+  bool ExtendToBlock(std::int64_t next);
+  // A write of the memo's bookkeeping (header, free chain, block header of a freed run):
+  // the old bytes are kept, so that a write whose data fails can be rolled back.
+  void WriteMeta(std::int64_t offset, const void* buffer, std::int64_t count);
 
   DBO_DiskFile* owner_;
   std::uint8_t version_;
@@ -76,6 +83,16 @@ class DBobjMemo : public DBO_DiskFile {
 
  private:
   std::uint32_t DoWrite(const void* buffer, std::uint32_t block, std::int64_t length);
+  std::uint32_t WriteBlocks(const void* buffer, std::int64_t length);
+  void RollBack();
+
+  struct Undo {
+    std::int64_t offset;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::vector<Undo> undo_;
+  std::int64_t sizeBefore_ = -1;
+  bool journal_ = false;
 };
 
 class DBobjMemo4 : public DBobjMemo {

@@ -204,7 +204,9 @@ class TdbUDFChr : public TdbUDFBuiltin {
  public:
   TdbUDFChr() : TdbUDFBuiltin("CHR") {}
   bool Evaluate(TdbExpArguments& args, TdbExpValue& r) override {
-    const std::int64_t n = Whole(Number(args, 0, r));
+    const double v = Number(args, 0, r);
+    if (!std::isfinite(v)) Invalid("Byte");  // no number is no character code
+    const std::int64_t n = Whole(v);
     if (n < 0 || n > 255) Invalid("Byte");
     // Texts end at a zero byte: CHR(0) is the empty text.
     r.SetText(n == 0 ? AnsiString() : AnsiString(1, static_cast<char>(n)));

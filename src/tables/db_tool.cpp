@@ -30,7 +30,9 @@ std::uint32_t CheckOffset32(std::int64_t offset) {
 
 // --- Dates -------------------------------------------------------------------------------
 
-TdbDBFDate::TdbDBFDate() = default;
+TdbDBFDate::TdbDBFDate()
+    : dayMonthYear_(UpperCase(FormatSettings().ShortDateFormat) == "DD.MM.YYYY" ||
+                    UpperCase(FormatSettings().ShortDateFormat) == "DD.MM.YY") {}
 
 TdbDBFDate& DBFDate() {
   static TdbDBFDate date;
@@ -70,6 +72,8 @@ AnsiString TdbDBFDate::JulianToDisplay(std::int64_t julian) const {
 std::int32_t TdbDBFDate::TextToJulian(std::string_view text) const {
   AnsiString t = TrimRight(text);
   if (t.find_first_not_of(' ') == AnsiString::npos || t == "00000000") return 0;
+  // Blanks ending in "0": how some dBase programs store an empty date.
+  if (t.size() == 8 && t.back() == '0' && t.find_first_not_of(' ') == 7) return 0;
   if (t.size() == 8 && t.find_first_not_of("0123456789") == AnsiString::npos) {
     int y = std::stoi(t.substr(0, 4)), m = std::stoi(t.substr(4, 2)), d = std::stoi(t.substr(6, 2));
     std::int32_t day = 0;

@@ -42,9 +42,30 @@ class TdbDBFDate {
   // Blank or "00000000": 0; eight digits: yyyymmdd (an impossible date is day 0 of the
   // date-time scale); anything else goes to the date parser, whose EConvertError passes on.
   std::int32_t TextToJulian(std::string_view text) const;
+  // The display form of a stored "yyyymmdd" of a real day, straight from its digits into
+  // `out` (the same text as JulianToDisplay of TextToJulian); false for any other text
+  // or display format, which then go the long way.
+  bool StoredToDisplay(std::string_view stored, AnsiString& out) const {
+    if (!centuryDisplay_ || !dayMonthYear_ || stored.size() != 8) return false;
+    int v[8];
+    for (int i = 0; i < 8; ++i) {
+      if (stored[i] < '0' || stored[i] > '9') return false;
+      v[i] = stored[i] - '0';
+    }
+    const int y = v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], m = v[4] * 10 + v[5], d = v[6] * 10 + v[7];
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1000 || m < 1 || m > 12 || d < 1) return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return false;
+    const char text[10] = {stored[6], stored[7], '.', stored[4], stored[5], '.',
+                           stored[0], stored[1], stored[2], stored[3]};
+    out.assign(text, 10);
+    return true;
+  }
 
  private:
   bool centuryDisplay_ = true;
+  bool dayMonthYear_;  // the short date format is day.month.year: stored digits map straight
 };
 // The process-wide converter.
 TdbDBFDate& DBFDate();

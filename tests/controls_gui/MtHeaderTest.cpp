@@ -233,6 +233,26 @@ TEST_F(MtHeaderTest, AssignedSectionsAreCopies) {
   EXPECT_EQ(other.SectionsWidth(), 224);
 }
 
+TEST_F(MtHeaderTest, ADoubleClickActsOnce) {
+  A()->SetExpandable(true);
+  header.Sections().AddSection()->SetParentSection(A());
+  TakeLog();
+  // On the expand sign: the first press expands, the second press of the double click
+  // does not collapse again.
+  Press(92, 5);
+  Release(92, 5);
+  Press(92, 5, ssDouble);
+  Release(92, 5);
+  EXPECT_TRUE(A()->Expanded());
+  // On a caption: one click, not two.
+  TakeLog();
+  Press(40);
+  Release(40);
+  Press(40, 8, ssDouble);
+  Release(40);
+  EXPECT_EQ(TakeLog(), (Log{"down", "click A", "up", "down", "up"}));
+}
+
 TEST_F(MtHeaderTest, ExpandSignTogglesWithoutAClick) {
   A()->SetExpandable(true);
   TMtHeaderSection* child = header.Sections().AddSection();

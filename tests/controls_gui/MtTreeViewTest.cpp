@@ -289,6 +289,8 @@ TEST_F(TreeTest, KeyboardTable) {
       {VK_DOWN, 0, "P1", "P1", {"unsel D1", "sel P1", "focused P1", "keydown"}},
       {VK_DOWN, ssShift, "P2", "P1,P2", {"unsel P1", "sel P2", "focused P2", "sel P1", "keydown"}},
       {VK_DOWN, ssCtrl, "P3", "P1,P2,P3", {"sel P3", "focused P3", "keydown"}},
+      {VK_UP, ssCtrl, "P2", "P1,P2,P3", {"unsel P2", "focused P2", "sel P2", "keydown"}},  // stays selected
+      {VK_DOWN, ssCtrl, "P3", "P1,P2,P3", {"unsel P3", "focused P3", "sel P3", "keydown"}},
       {VK_LEFT, 0, "D1", "D1", {"unsel P1", "unsel P2", "unsel P3", "sel D1", "focused D1", "keydown"}},
       {VK_LEFT, 0, "D1", "D1", {"keydown"}},  // collapses
       {VK_RIGHT, 0, "D1", "D1", {"keydown"}}, // expands
@@ -483,6 +485,38 @@ TEST_F(EditTest, ColumnTextsArePaddedAndTheHandlerMayDeleteTheItem) {
   tree->CheckInvariants();
 }
 
+TEST_F(EditTest, AValidationHandlerThatEndsOrStartsEditsDoesNotReenter) {
+  // A handler that shows a message box takes the focus from the editor (its exit
+  // handler ends the edit) or edits again: the running end of the edit stays the only one.
+  int calls = 0;
+  validate = [&](TMtTreeItem*, AnsiString&, bool&) {
+    ++calls;
+    tree->EndEdit(false);
+    tree->EditItem(p2, 2);
+    if (tree->InplaceEdit() && tree->InplaceEdit()->OnExit) tree->InplaceEdit()->OnExit(tree->InplaceEdit());
+  };
+  tree->EditItem(p1, 2);
+  Type("42");
+  EditorKey(VK_RETURN);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(p1->ColumnText()[1], "42");
+  EXPECT_FALSE(tree->Editing());
+  EXPECT_EQ(tree->EditedItem(), nullptr);
+}
+
+TEST_F(EditTest, TheTreeGoesWithItsEditorOpen) {
+  Log deleted;
+  tree->OnItemDeletion = [&](TObject*, TMtTreeItem* item) { deleted.push_back(Name(item)); };
+  tree->EditItem(p3, 2);
+  Type("5");
+  ASSERT_TRUE(tree->Editing());
+  tree.reset();
+  QApplication::processEvents();
+  EXPECT_EQ(deleted.size(), 6u);
+  // The edit ends cancelled, before any item goes.
+  EXPECT_EQ(TakeLog(), Log{"validate P3 2 '' 0"});
+}
+
 TEST_F(EditTest, TryEditCustomTypesComboAndGuards) {
   Log requests;
   tree->OnTryEdit = [&](TObject*, TMtTreeItem* item, TMtHeaderSection*, TFieldTypes& type, bool& can) {
@@ -651,6 +685,14 @@ TEST_F(TreeTest, LineHintForTextsThatDoNotFit) {
   EXPECT_EQ(tree->LineHintWindow().Caption(), p2->Text());
   tree->MouseMove(0, 60, RowY(1));
   EXPECT_FALSE(tree->LineHintWindow().Visible());
+  // The program may change the text or refuse the hint.
+  tree->OnShowLineHint = [](TObject*, TMtTreeItem*, AnsiString& text, THintWindow*, TPoint, bool& show) {
+    show = text.size() < 50;
+    text = "short";
+  };
+  tree->MouseMove(0, 60, RowY(2));
+  tree->LineHintTimer().Timer();
+  EXPECT_EQ(tree->LineHintWindow().Caption(), "short");
 }
 
 // --- header reactions
@@ -681,6 +723,19 @@ TEST_F(TreeTest, HeaderClickSortsOnceAndResizeLineCrossesTheRows) {
     if (w->width() == 1) {
       EXPECT_FALSE(w->isVisible());
     }
+  tree->CheckInvariants();
+}
+
+TEST_F(TreeTest, DeletingTheLastSectionHidesTheHeader) {
+  TMtHeaderSections& sections = tree->Header().Sections();
+  sections.DeleteSection(sections.GetSectionByPos(2));
+  EXPECT_TRUE(tree->ShowColumns());
+  sections.DeleteSection(sections.GetSectionByPos(1));
+  EXPECT_TRUE(tree->ShowColumns());
+  sections.DeleteSection(sections.GetSectionByPos(0));
+  EXPECT_FALSE(tree->ShowColumns());
+  EXPECT_EQ(tree->HeaderHeight(), 0);
+  EXPECT_EQ(tree->GetItemAtY(5), d1);  // the rows start at the top now
   tree->CheckInvariants();
 }
 

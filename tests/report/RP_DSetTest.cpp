@@ -490,6 +490,49 @@ TEST(DBDataSet, DataSetAndDataSourceReplaceEachOtherAndAreDroppedWhenFreed) {
   EXPECT_THROW(ds.GetDataSet(), EDatabaseError);
 }
 
+TEST(DBDataSet, FreedLinksAreDroppedWithoutBeingToldByHand) {
+  TrpDBDataSet ds;
+  auto a = Numbers(2);
+  ds.SetDataSet(a.get());
+  a.reset();  // the dataset goes first
+  EXPECT_EQ(ds.DataSet(), nullptr);
+  EXPECT_THROW(ds.Activate(), EDatabaseError);
+
+  auto b = Numbers(3);
+  {
+    TDataSource source;
+    source.DataSet = b.get();
+    ds.SetDataSource(&source);
+    EXPECT_EQ(&ds.GetDataSet(), b.get());
+  }  // the data source goes
+  EXPECT_EQ(ds.DataSource(), nullptr);
+  EXPECT_THROW(ds.GetDataSet(), EDatabaseError);
+
+  TDataSource source;
+  source.DataSet = b.get();
+  ds.SetDataSource(&source);
+  b.reset();  // the data source's dataset goes: neither keeps naming it
+  EXPECT_EQ(source.DataSet, nullptr);
+  EXPECT_EQ(ds.DataSource(), &source);
+  EXPECT_THROW(ds.GetDataSet(), EDatabaseError);
+
+  // A dataset given to the source later is watched from the activation on.
+  auto c = Numbers(1);
+  source.DataSet = c.get();
+  ds.Activate();
+  ds.Deactivate();
+  c.reset();
+  EXPECT_EQ(source.DataSet, nullptr);
+
+  // The report dataset that goes first leaves nothing behind that could call it.
+  auto d = Numbers(1);
+  {
+    TrpDBDataSet brief;
+    brief.SetDataSet(d.get());
+  }
+  d.reset();
+}
+
 TEST(DBDataSet, GroupStepsBackAndOnAgainOverACurrentEndedRange) {
   // A group change steps back to the last record of the old group and on again; the
   // range still ends with the remembered record.
@@ -595,6 +638,36 @@ TEST(DBHelpers, FieldNamesBlobsAndBookmarks) {
   EXPECT_EQ(table.Fields(0).AsInteger(), 1);
   rpBookmarkFree(second);
   EXPECT_TRUE(second.empty());
+
+  // Objects other than streams: lines get the text, a blob target the field itself,
+  // anything else is refused.
+  table.Next();
+  TStringList lines;
+  table.blobs[1] = "one\r\ntwo";
+  table.Refresh();
+  rpBlobToObject(table.Fields(1), static_cast<TObject&>(lines));
+  EXPECT_EQ(lines.Lines(), (std::vector<AnsiString>{"one", "two"}));
+  struct Picture : TObject, TrpBlobTarget {
+    AnsiString from;
+    void AssignBlobField(TField& field) override { from = field.FieldName(); }
+  } picture;
+  rpBlobToObject(table.Fields(2), static_cast<TObject&>(picture));
+  EXPECT_EQ(picture.from, "Pic");
+  TObject other;
+  EXPECT_THROW(rpBlobToObject(table.Fields(1), other), EConvertError);
+  TMemoryStream bytes;
+  rpBlobToObject(table.Fields(1), static_cast<TObject&>(bytes));
+  EXPECT_EQ(bytes.Bytes(), "one\r\ntwo");
+}
+
+TEST(DBHelpers, FieldValueOpensAnInactiveDataset) {
+  auto table = Numbers(3);
+  ASSERT_FALSE(table->Active());
+  EXPECT_TRUE(rpFieldValue(*table, "n").Identical(Variant(1)));
+  EXPECT_TRUE(table->Active());
+  table->Next();
+  EXPECT_TRUE(rpFieldValue(*table, "N").Identical(Variant(2)));  // an open one stays where it is
+  EXPECT_THROW(rpFieldValue(*table, "missing"), EDatabaseError);
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ TEST(RpInterpreter, RunResults) {
 
 TEST(RpInterpreter, RunErrors) {
   Script s;
-  EXPECT_THROW(s.Run(Source({"x := 1 mod 0"})), EParserError);
+  EXPECT_THROW(s.Run(Source({"x := 1 mod 0"})), EZeroDivide);
   EXPECT_THROW(s.Run(Source({"x := 'a' * 2"})), EVariantTypeCastError);
   EXPECT_THROW(s.Run(Source({"if 'abc' then x := 1"})), EVariantTypeCastError);
 
@@ -259,4 +259,31 @@ TEST(RpInterpreter, LongRunsWithoutBlanksCompile) {
   EXPECT_EQ(compiled.Count(), 1);
   ASSERT_TRUE(interpreter.CompileScript(Source({statements.c_str()}), compiled, errors)) << errors.Text();
   EXPECT_EQ(compiled.Count(), 40000);
+}
+
+TEST(RpInterpreter, ForOverAnArrayElementCountsTheElement) {
+  Script s;
+  s.StepLimit = 10000;  // a loop that never ends raises instead of hanging the test
+  s.Run(Source({"for a[1] := 1 to 3 do LOG(a[1])"}));
+  EXPECT_EQ(s.log, (std::vector<std::string>{"1", "2", "3"}));
+  EXPECT_EQ(Show(s.vars.GetValueByName("a[1]")), "Double:4");
+  EXPECT_EQ(s.vars.IndexOfName("a[1]+1"), -1);
+  s.log.clear();
+  s.vars.SetValueByName("k", 2);
+  s.Run(Source({"for a[k + 1] := 5 to 6 do LOG(a[3])"}));  // an index with blanks
+  EXPECT_EQ(s.log, (std::vector<std::string>{"5", "6"}));
+}
+
+TEST(RpInterpreter, CancelHookStopsAnEndlessScript) {
+  Script s;
+  int polls = 0;
+  s.CancelRequested = [&] { return ++polls > 3; };
+  TStringList compiled, errors;
+  ASSERT_TRUE(s.CompileScript(Source({"while 1 do x := 1"}), compiled, errors));
+  EXPECT_THROW(s.RunScript(compiled), EParserError);
+  EXPECT_EQ(polls, 4);
+  // A script that ends is not stopped by a hook that never asks to.
+  s.CancelRequested = [] { return false; };
+  s.Run(Source({"begin i := 0; while i < 5000 do i := i + 1 end"}));
+  EXPECT_EQ(Show(s.vars.GetValueByName("i")), "Double:5000");
 }

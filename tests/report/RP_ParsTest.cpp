@@ -86,12 +86,17 @@ TEST(RpParser, InfixToPostfixToValue) {
       {"   ", "", "Integer:0"},
       {"2*-3", "2 3 #9*", "Double:-6"},
       {"1+-2", "1 2 #9+", "Double:-1"},
-      {"-2*3", "2 3 *#9", "Double:-6"},
+      {"-2*3", "2 #93 *", "Double:-6"},
+      {"8 / -2 * 2", "8 2 #9/2 *", "Double:-8"},  // a sign binds to the operand after it only
+      {"12 / -2 * 3", "12 2 #9/3 *", "Double:-18"},
+      {"12 MOD -5 * 2", "12 5 #9#132 *", "Double:4"},
+      {"2 * -3 + 10", "2 3 #9*10 +", "Double:4"},
+      {"-(2 + 3) * 2", "2 3 +#92 *", "Double:-10"},
       {"-2+3", "2 #93 +", "Double:1"},
       {"2 * NOT 0", "2 0 #12*", "Double:2"},
       {"a AND -1", "a 1 #9#5", "Double:-1"},
       {"7 MOD 2", "7 2 #13", "Integer:1"},
-      {"-7 mod 2", "7 2 #13#9", "Integer:-1"},
+      {"-7 mod 2", "7 #92 #13", "Integer:-1"},
       {"7 - 2 - 1", "7 2 -1 -", "Double:4"},
       {"3 >= 3", "3 3 #1", "Integer:1"},
       {"2 <= 1", "2 1 #2", "Integer:0"},
@@ -125,7 +130,7 @@ TEST(RpParser, InfixToPostfixToValue) {
 }
 
 TEST(RpParser, ErrorsRaiseInsteadOfReadingOutside) {
-  enum Kind { kParser, kConvert };
+  enum Kind { kParser, kConvert, kDivide };
   struct Case {
     const char* infix;
     Kind kind;
@@ -133,7 +138,7 @@ TEST(RpParser, ErrorsRaiseInsteadOfReadingOutside) {
   const Case cases[] = {
       {"(1+2", kParser},     {"1+2)", kParser},     {"f(1", kParser},         {"'abc", kParser},
       {"[abc", kParser},     {"a[1", kParser},      {"2*", kParser},          {"*", kParser},
-      {"NOT", kParser},      {"5 MOD 0", kParser},  {"5 mod 0.4", kParser},   {"f(1, 2, 3, 4)", kParser},
+      {"NOT", kParser},      {"5 MOD 0", kDivide},  {"5 mod 0.4", kDivide},   {"f(1, 2, 3, 4)", kParser},
       {"1.2.3", kConvert},   {"1e", kConvert},      {"STRTODATE('x')", kConvert},
   };
   for (const auto& c : cases) {
@@ -141,6 +146,8 @@ TEST(RpParser, ErrorsRaiseInsteadOfReadingOutside) {
     Fixture f;
     if (c.kind == kParser)
       EXPECT_THROW(f.parser.Evaluate(c.infix), EParserError);
+    else if (c.kind == kDivide)
+      EXPECT_THROW(f.parser.Evaluate(c.infix), EZeroDivide);
     else
       EXPECT_THROW(f.parser.Evaluate(c.infix), EConvertError);
   }
@@ -229,6 +236,7 @@ TEST(RpFunctionSplitter, ListsCallsInnerFirst) {
   TrpVariables vars;
   vars.SetValueByName("v", "count(y)");
   vars.SetValueByName("total", "[v]");
+  vars.SetValueByName("sums", "SUM(x)");
   struct Case {
     const char* expr;
     std::vector<std::string> calls;
@@ -241,6 +249,11 @@ TEST(RpFunctionSplitter, ListsCallsInnerFirst) {
       {"[total]", {"count(y)"}},
       {"'SUM(x)' + LENGTH(SUM(w))", {"SUM(w)"}},
       {"nothing here", {}},
+      {"[Qty] * 2 + SUM([Qty])", {"SUM([Qty])"}},  // an expression that starts with a group
+      {"[Qty] 2 *SUM([Qty])+", {"SUM([Qty])"}},     // the same as a script holds it
+      {"2 * [sums]", {"SUM(x)"}},                   // a group naming a variable
+      {"2 * sums", {"SUM(x)"}},
+      {"[v] it's (open) [SUM(q)] v", {"count(y)", "SUM(q)"}},  // memo text between groups stays text
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.expr);
@@ -276,8 +289,46 @@ TEST(RpFunctionSplitter, VariablesUsedManyTimesDoNotMultiplyTheWork) {
   // A shallow sharing of variables is expanded as often as it is named.
   out.Clear();
   splitter.Split("V57 * [B58]");
-  EXPECT_EQ(out.Lines(), (std::vector<std::string>(8, "SUM(x)")));
+  std::vector<std::string> expected(8, "SUM(x)");
+  expected.insert(expected.end(), 4, "SUM(y)");
+  EXPECT_EQ(out.Lines(), expected);
   out.Clear();
   splitter.Split("[B57]");
   EXPECT_EQ(out.Lines(), (std::vector<std::string>(8, "SUM(y)")));
+}
+
+TEST(RpVariables, SortedTableFindsEveryNameAmongMany) {
+  // Globals and array elements live in sorted tables of many thousands of names.
+  TrpVariables v;
+  v.SetSorted(true);
+  constexpr int kCount = 40000;
+  for (int i = kCount - 1; i >= 0; --i) v.SetValueByName("name" + std::to_string(i * 7919 % kCount), i);
+  ASSERT_EQ(v.Count(), kCount);
+  for (int i = 1; i < kCount; ++i) ASSERT_LT(AnsiCompareText(v.GetNameAt(i - 1), v.GetNameAt(i)), 0);
+  for (int i = 0; i < kCount; ++i) {
+    const std::string name = "NAME" + std::to_string(i * 7919 % kCount);
+    ASSERT_EQ(v.GetValueByName(name).AsInteger(), i) << name;
+  }
+  EXPECT_EQ(v.IndexOfName("name"), -1);
+  EXPECT_EQ(v.IndexOfName("name40000"), -1);
+  EXPECT_EQ(v.IndexOfName("zzz"), -1);
+  EXPECT_EQ(v.IndexOfName(""), -1);
+}
+
+TEST(RpParser, DatesCompareWithDateText) {
+  Fixture f;
+  f.values["D"] = Variant::FromDate(37653);  // 01.02.2003
+  struct Case {
+    const char* infix;
+    int value;
+  };
+  const Case cases[] = {
+      {"d = '01.02.2003'", 1}, {"'01.02.2003' = d", 1}, {"d > '31.01.2003'", 1}, {"d < '31.01.2003'", 0},
+      {"d <> '02.02.2003'", 1}, {"d >= '01.02.2003 00:00:00'", 1}, {"IF(d = '01.02.2003', 1, 0)", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.infix);
+    EXPECT_EQ(f.parser.Evaluate(c.infix).AsInteger(), c.value);
+  }
+  EXPECT_THROW(f.parser.Evaluate("d = 'no date'"), EVariantError);
 }

@@ -457,3 +457,100 @@ TEST_F(DbfDataSet, DirectoriesAliasesAndOpenErrors) {
 }
 
 }  // namespace
+
+// Two users of one table: what the other process posted is read from the file, by the
+// next walk and by an edit, and an edit never writes the other user's field back.
+class DbfDataSetShared : public DbfDataSet {
+ protected:
+  void SetUp() override { MakeNames(); }
+  std::string SysNames() const { return tmp_.SysPath() + "/names.dbf"; }
+  int OtherPuts(int record, int field, const char* text) {
+    return tables_test::RunHelper({"put", SysNames(), std::to_string(record), std::to_string(field), text});
+  }
+};
+
+TEST_F(DbfDataSetShared, OtherUsersPostIsSeenByTheNextWalk) {
+  TDbfDataSet a;
+  Bind(a, "names");
+  a.Open();
+  EXPECT_EQ(Codes(a), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 7, 8}));
+  a.First();
+  ASSERT_EQ(OtherPuts(1, 2, "41"), 0);
+  ASSERT_EQ(OtherPuts(3, 2, "43"), 0);
+  a.Next();
+  EXPECT_EQ(a.FieldByName("CODE").AsInteger(), 2);
+  a.Next();
+  EXPECT_EQ(a.FieldByName("CODE").AsInteger(), 43);  // read from the file, not from a buffer
+  EXPECT_EQ(Codes(a), (std::vector<std::int32_t>{41, 2, 43, 4, 5, 7, 8}));
+}
+
+TEST_F(DbfDataSetShared, AnEditKeepsTheOtherUsersChangeOfAnotherField) {
+  TDbfDataSet a;
+  Bind(a, "names");
+  a.Open();
+  a.First();
+  a.Next();  // record 2, read before the other user's change
+  ASSERT_EQ(OtherPuts(2, 1, "theirs"), 0);
+  a.Edit();
+  EXPECT_EQ(a.FieldByName("NAME").AsString(), "theirs");
+  a.FieldByName("CODE").SetAsInteger(22);
+  a.Post();
+  a.Close();
+  DBO_dBaseFld t(Dir() + "names.dbf", false, false);
+  t.GetRecord(2);
+  EXPECT_EQ(TrimRight(t.FieldGet(1)), "theirs");
+  EXPECT_EQ(t.NumberGet(2), 22);
+}
+
+TEST_F(DbfDataSetShared, ReadAheadOnlyWhereNobodyElseWrites) {
+  struct Case {
+    bool exclusive, readOnly, readAhead;
+  };
+  for (const Case c : {Case{false, false, false}, Case{true, false, true}, Case{false, true, true},
+                       Case{true, true, true}}) {
+    TDbfDataSet ds;
+    Bind(ds, "names");
+    ds.Exclusive = c.exclusive;
+    ds.SetReadOnly(c.readOnly);
+    ds.Open();
+    EXPECT_EQ(ds.Handler()->ReadAheadActive(), c.readAhead) << c.exclusive << c.readOnly;
+  }
+}
+
+// Tables of other programs: an empty date-time of zero bytes and an empty date of
+// blanks and "0" read as no value, currency fields are fields, and field names in the
+// table's code page are found by their 1251 names.
+TEST_F(DbfDataSet, BlanksAndNamesOfOtherPrograms) {
+  const AnsiString price = cp::AnsiToOem(Ansi("ЦЕНА"));
+  CreateDbfTable(Dir() + "other.dbf", 0x30, {{"T", 'T'}, {"Y", 'Y'}, {"D", 'D'}, {price, 'N', 6, 2}});
+  {
+    DBO_dBaseFld t(Dir() + "other.dbf", false, true);
+    t.BlankRecord();
+    t.NumberPut(2, 12.5);
+    t.FieldPut(3, "       0");
+    t.NumberPut(4, 3.25);
+    t.Append();
+  }
+  TDbfDataSet ds;
+  Bind(ds, "other");
+  ds.Open();
+  ASSERT_EQ(ds.FieldCount(), 4);
+  EXPECT_TRUE(ds.FieldByName("T").IsNull());
+  EXPECT_EQ(ds.FieldByName("Y").DataType(), TFieldType::ftCurrency);
+  EXPECT_EQ(ds.FieldByName("Y").AsFloat(), 12.5);
+  EXPECT_TRUE(ds.FieldByName("D").IsNull());
+  EXPECT_EQ(ds.FieldByName(Ansi("ЦЕНА")).AsFloat(), 3.25);
+  EXPECT_TRUE(ds.Locate(Ansi("ЦЕНА"), Variant(AnsiString("3.25")), 0));
+  EXPECT_EQ(ds.Lookup(Ansi("ЦЕНА"), Variant(AnsiString("3.25")), Ansi("ЦЕНА")).AsString(), "3.25");
+  EXPECT_EQ(ds.Lookup(Ansi("ЦЕНА"), Variant(AnsiString("3.25")), "Y").AsString(), "12.5000");
+  ds.Edit();
+  ds.FieldByName("Y").SetAsFloat(-0.75);
+  ds.FieldByName("T").SetAsDateTime(45000.5);
+  ds.Post();
+  EXPECT_EQ(ds.FieldByName("Y").AsFloat(), -0.75);
+  EXPECT_EQ(ds.FieldByName("T").AsDateTime(), 45000.5);
+  ds.Edit();
+  ds.FieldByName("T").SetValue(Variant::Null());
+  ds.Post();
+  EXPECT_TRUE(ds.FieldByName("T").IsNull());
+}

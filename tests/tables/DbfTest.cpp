@@ -91,6 +91,15 @@ TEST_F(TablesDbf, HeaderValidationOnOpen) {
       {"header shorter than its minimum", 8, std::string("\x20\0", 2)},
       {"header beyond the file", 8, std::string("\xFF\x7F", 2)},
       {"field beyond the record", 32 + 16, std::string("\x40", 1)},
+      // Headers that disagree with themselves: the fields leave part of the record over,
+      // the record length has a flipped bit, the header length moves the terminator.
+      {"record longer than its fields", 10, std::string("\x12", 1)},
+      {"record length with a flipped bit", 10, std::string("\x11\x01", 2)},
+      {"field shorter than the record says", 32 + 16, std::string("\x09", 1)},
+      {"header length one descriptor longer", 8, std::string("\x81", 1)},
+      {"header length one descriptor shorter", 8, std::string("\x41", 1)},
+      {"terminator missing", 96, std::string("\x20", 1)},
+      {"empty descriptor", 64, std::string("\0", 1)},
   };
   const AnsiString invalid = "dBase DBF file header invalid - " + name;
   for (const auto& c : cases) {

@@ -145,6 +145,35 @@ TEST_F(TablesDiskFile, ShareModesBetweenProcesses) {
   EXPECT_EQ(RunHelper({"open", "X", sys_}), 0);
 }
 
+// An exclusive open keeps every other open out, also when it only reads, and is kept
+// out by any open elsewhere.
+TEST_F(TablesDiskFile, ExclusiveReadOnlyOpenIsExclusive) {
+  {
+    DBO_DiskFile excl(name_, false, false);
+    excl.Open();
+    for (const char* mode : {"S", "R", "X", "E"}) EXPECT_EQ(RunHelper({"open", mode, sys_}), 32) << mode;
+  }
+  for (const char* mode : {"S", "R", "X", "E"}) {
+    HeldByOtherProcess other({mode, sys_});
+    ASSERT_TRUE(other.Ready()) << mode;
+    DBO_DiskFile excl(name_, false, false);
+    EXPECT_EQ(Message([&] { excl.Open(); }), "File access denied - " + name_) << mode;
+  }
+  {
+    HeldByOtherProcess other({"E", sys_});
+    ASSERT_TRUE(other.Ready());
+    for (const char* mode : {"S", "R"}) {
+      DBO_DiskFile f(name_, true, *mode == 'S');
+      EXPECT_EQ(Message([&] { f.Open(); }), "File access denied - " + name_) << mode;
+    }
+  }
+  // Two shared readers and writers still get on with each other.
+  HeldByOtherProcess reader({"R", sys_});
+  ASSERT_TRUE(reader.Ready());
+  EXPECT_EQ(RunHelper({"open", "S", sys_}), 0);
+  EXPECT_EQ(RunHelper({"open", "R", sys_}), 0);
+}
+
 TEST_F(TablesDiskFile, CreateNew) {
   DBO_DiskFile f(name_, true, true);
   f.Open();

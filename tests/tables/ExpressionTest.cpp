@@ -231,6 +231,7 @@ TEST_F(TablesExpression, ValuesAndErrorsAgainstTheTable) {
       {1, "-NAME", "E:A number value is required but invalid"},
       {1, ".NOT. CODE", "E:A boolean value is required but invalid"},
       {1, "CHR(300)", "E:A Byte value is required but invalid"},
+      {1, "CHR(0/0)", "E:A Byte value is required but invalid"},
       {1, "PADC('A', 3, 'XY')", "E:A Char value is required but invalid"},
       {1, "UPPER(5)", "E:Text needed for Argument 1 of UPPER"},
       {1, "PADL('A', 3, 5)", "E:Text needed for Argument 3 of PADL"},

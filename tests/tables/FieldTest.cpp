@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "TablesTestSupport.h"
 #include "tables/db_DBF.h"
@@ -97,8 +99,17 @@ TEST_F(TablesField, StoringText) {
   EXPECT_EQ(Raw(1), "abcde");
   t_->FieldPut(2, "7");
   EXPECT_EQ(Raw(2), "    7");  // numbers right-aligned
-  t_->FieldPut(2, "1234567");
-  EXPECT_EQ(Raw(2), "34567");  // the end of a too long text
+  // A number longer than its field is refused, never cut to its last digits; the
+  // blanks around a number that fits may go.
+  EXPECT_EQ(Message([&] { t_->FieldPut(2, "1234567"); }), "Number too large to fit in field - QTY - 1234567");
+  EXPECT_EQ(Raw(2), "    7");
+  t_->FieldPut(2, "  123.4  ");
+  EXPECT_EQ(Raw(2), "123.4");
+  EXPECT_THROW(t_->TextPut(7, "12345678.901"), EDbfError);  // F(10,3), stored as text
+  EXPECT_EQ(Raw(7), "     0.000");
+  t_->TextPut(7, "1.5");
+  EXPECT_EQ(Raw(7), "       1.5");
+  t_->FieldPut(1, "abcdefgh");
   t_->FieldPut(6, "T");
   EXPECT_EQ(Raw(6), "T");
   EXPECT_TRUE(t_->RecordChanged());
@@ -150,6 +161,12 @@ TEST_F(TablesField, DatesAndLogicals) {
   EXPECT_EQ(Message([&] { t_->DateGet(5); }),
             "dBase field is of incorrect type - Invalid date in field t->BORN (2O0O0101)");
   EXPECT_THROW(t_->DateGetByName("NAME"), EDbfError);
+  // Blanks ending in "0": an empty date as some dBase programs store it.
+  t_->FieldPut(5, "       0");
+  EXPECT_EQ(t_->DateGet(5), 0);
+  EXPECT_EQ(t_->DisplayText(5), "");
+  t_->FieldPut(5, "      10");
+  EXPECT_THROW(t_->DateGet(5), EDbfError);
 
   EXPECT_FALSE(t_->LogicGet(6));
   EXPECT_TRUE(t_->LogicPut(6, true));
@@ -251,6 +268,62 @@ TEST_F(TablesField, ExpressionLink) {
   EXPECT_EQ(value("BORN").kind, ek::Date);
   EXPECT_EQ(value("BORN").number, 2444240);
   EXPECT_TRUE(value("OK").logical);
+}
+
+// Numbers are read from the record without copies, plain decimals the short way: the
+// value is the decimal reader's for every text.
+TEST(TablesFieldNumbers, ReadAsTheDecimalReaderReadsThem) {
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/n.dbf";
+  CreateDbfTable(name, 0x03, {{"N", 'N', 20, 0}});
+  DBO_dBaseFld t(name, false, true);
+  t.BlankRecord();
+  std::vector<std::string> texts = {"0", "-0", "1", "-1", ".5", "5.", "-.25", "0.1", "0.3", "999999999999999",
+                                    "9999999999999999", "123456789.012345", "1.2345678901234567", "1e5",
+                                    "+7", "  42  ", "12,5", "00000000000000000001", "3.14159265358979"};
+  std::uint64_t seed = 12345;
+  for (int i = 0; i < 3000; ++i) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    const std::uint64_t digits = seed >> 20;
+    const int decimals = static_cast<int>(seed % 17);
+    std::string text = std::to_string(digits % 1000000000000000ULL);
+    if (decimals > 0 && static_cast<int>(text.size()) > decimals)
+      text.insert(text.size() - static_cast<std::size_t>(decimals), ".");
+    texts.push_back((seed & 1) ? "-" + text : text);
+  }
+  for (const std::string& text : texts) {
+    t.FieldPut(1, text);
+    EXPECT_EQ(t.NumberGet(1), StrToFloat(TrimRight(t.FieldGet(1)))) << text;
+  }
+}
+
+// An empty date-time is stored as eight zero bytes, as other programs write and read it;
+// the old form (julian day 1721425, no milliseconds) reads as empty too.
+TEST(TablesField30, BlankDateTimeIsEightZeroBytes) {
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/t.dbf";
+  CreateDbfTable(name, 0x30, {{"T", 'T'}, {"N", 'N', 3}});
+  DBO_dBaseFld t(name, false, true);
+  auto bytes = [&] { return std::string(t.RecordBuffer() + t.FieldOffset(1), 8); };
+  const std::string zeros(8, '\0');
+  t.BlankRecord();
+  EXPECT_EQ(bytes(), zeros);
+  t.NumberPut(1, (2460000.0 - 1721425) * 86400000.0);
+  t.TextPut(1, "");
+  EXPECT_EQ(bytes(), zeros);
+  t.TextPut(1, "01.02.2003");
+  EXPECT_NE(bytes(), zeros);
+  t.NumberPut(1, 0);
+  EXPECT_EQ(bytes(), zeros);
+  t.Append();
+  t.GetRecord(1);
+  EXPECT_EQ(bytes(), zeros);
+  EXPECT_EQ(t.NumberGet(1), 0);
+  EXPECT_EQ(t.DisplayText(1), "");
+  const std::int32_t oldBlank[2] = {1721425, 0};
+  std::memcpy(t.RecordBuffer() + t.FieldOffset(1), oldBlank, 8);
+  EXPECT_EQ(t.NumberGet(1), 0);
+  EXPECT_EQ(t.DisplayText(1), "");
 }
 
 // Every field type of version 0x30, through the builder and the engine and back.

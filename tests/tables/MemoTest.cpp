@@ -114,8 +114,8 @@ TEST_F(TablesMemo, DBaseIVDamagedChainsAreRefused) {
     AnsiString twoBlocks(600, 'l');
     EXPECT_EQ(Message([&] { m.WriteMemo(twoBlocks.data(), 0, 600); }).substr(0, formatError.size()), formatError);
   }
-  // A chain head beyond the file.
-  patch(0, 999);
+  // A chain head far beyond the file (more than any failed write could have left).
+  patch(0, 1u << 24);
   {
     DBobjMemo4 m(nullptr, 0x8B, name, false, true);
     EXPECT_THROW(m.WriteMemo("x", 0, 1), EDbfError);
@@ -174,6 +174,68 @@ TEST_F(TablesMemo, MissingMemoFile) {
   SetDbfErrorProc(old);
   EXPECT_EQ(code, 2);
   EXPECT_EQ(sub, 6101);
+}
+
+std::unique_ptr<DBobjMemo> OpenMemoOf(std::uint8_t version, const AnsiString& table) {
+  if (version == 0x83) return std::make_unique<DBobjMemo>(nullptr, version, table, false, true);
+  if (version == 0x8B) return std::make_unique<DBobjMemo4>(nullptr, version, table, false, true);
+  return std::make_unique<DBobjFXMemo20>(nullptr, version, table, false, true);
+}
+
+// A text that does not fit on the disk leaves the memo file as it was: the header, the
+// free chain and the old memo; once there is room again, writes go on.
+TEST_F(TablesMemo, WriteOnAFullDiskLeavesTheFileAsItWas) {
+  for (std::uint8_t version : {0x83, 0x8B, 0xF5}) {
+    SCOPED_TRACE(version);
+    const AnsiString name = Table(version);
+    const std::string sys = Sys(version == 0xF5 ? "t.fpt" : "t.dbt");
+    const AnsiString big(5000, 'b');
+    std::uint32_t first = 0;
+    {
+      auto m = OpenMemoOf(version, name);
+      first = m->WriteMemo("old text", 0, 8);
+      const std::string before = ReadBytes(sys);
+      {
+        tables_test::DiskFullAt full(before.size());
+        EXPECT_EQ(Message([&] { m->WriteMemo(big.data(), first, std::ssize(big)); }),
+                  "Disk is full - " + m->FileName());
+      }
+      EXPECT_EQ(ReadBytes(sys), before);
+      EXPECT_EQ(m->ReadMemo(first), "old text");
+    }
+    auto m = OpenMemoOf(version, name);
+    EXPECT_EQ(m->ReadMemo(first), "old text");
+    const std::uint32_t block = m->WriteMemo(big.data(), first, std::ssize(big));
+    EXPECT_EQ(m->ReadMemo(block), big);
+  }
+}
+
+// A next-free block past the end of the file, as a failed write of older days left it,
+// is mended by extending the file; the memo goes there.
+TEST_F(TablesMemo, NextFreePastTheEndIsRepaired) {
+  for (std::uint8_t version : {0x83, 0x8B, 0xF5}) {
+    SCOPED_TRACE(version);
+    const AnsiString name = Table(version);
+    const std::string sys = Sys(version == 0xF5 ? "t.fpt" : "t.dbt");
+    std::uint32_t first = 0;
+    std::int64_t blockSize = 0;
+    {
+      auto m = OpenMemoOf(version, name);
+      first = m->WriteMemo("old text", 0, 8);
+      blockSize = m->BlockSize();
+    }
+    std::string bytes = ReadBytes(sys);
+    auto* h = reinterpret_cast<std::uint8_t*>(bytes.data());
+    const std::uint32_t next = version == 0xF5 ? GetBE32(h) : GetLE32(h);
+    ASSERT_EQ(static_cast<std::int64_t>(next) * blockSize, std::ssize(bytes));
+    version == 0xF5 ? PutBE32(h, next + 3) : PutLE32(h, next + 3);
+    WriteBytes(sys, bytes);
+    auto m = OpenMemoOf(version, name);
+    const std::uint32_t block = m->WriteMemo("new text", 0, 8);
+    EXPECT_EQ(block, next + 3);
+    EXPECT_EQ(m->ReadMemo(block), "new text");
+    EXPECT_EQ(m->ReadMemo(first), "old text");
+  }
 }
 
 TEST_F(TablesMemo, WriteLockHeldByAnotherProcess) {

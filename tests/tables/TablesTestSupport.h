@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -74,6 +75,29 @@ class HeldByOtherProcess {
   pid_t pid_ = -1;
   int toChild_ = -1;
   bool ready_ = false;
+};
+
+// A full disk for this process: files cannot grow beyond `bytes` while the object lives
+// (writes fail as on a full disk instead of raising SIGXFSZ).
+class DiskFullAt {
+ public:
+  explicit DiskFullAt(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~DiskFullAt() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, oldHandler_);
+  }
+  DiskFullAt(const DiskFullAt&) = delete;
+  DiskFullAt& operator=(const DiskFullAt&) = delete;
+
+ private:
+  rlimit saved_{};
+  sighandler_t oldHandler_ = SIG_DFL;
 };
 
 inline std::string ReadBytes(const std::string& sysPath) {

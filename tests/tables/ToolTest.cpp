@@ -25,6 +25,29 @@ TEST(TablesTool, JulianDates) {
   EXPECT_GT(d.TodayJulian(), 2459000);
 }
 
+// The display text straight from the stored digits is the text of the long way
+// (JulianToDisplay of TextToJulian) for every day it takes, and it takes every real day
+// of four-digit years.
+TEST(TablesTool, StoredDatesToDisplay) {
+  const TdbDBFDate& d = DBFDate();
+  const std::int64_t first = d.TextToJulian("10000101"), last = d.TextToJulian("99991231");
+  AnsiString fast;
+  int taken = 0;
+  for (std::int64_t julian = first; julian <= last; julian += 101) {
+    const AnsiString stored = d.JulianToDBF(julian);
+    ASSERT_TRUE(d.StoredToDisplay(stored, fast)) << stored;
+    ASSERT_EQ(fast, d.JulianToDisplay(julian)) << stored;
+    ++taken;
+  }
+  EXPECT_GT(taken, 30000);
+  // Not a real day, or not eight digits: the long way.
+  for (const char* text : {"19000229", "20230229", "20231301", "20230100", "20230132", "00000000", "09991231",
+                           "        ", "       0", "2023011", "2023O101"})
+    EXPECT_FALSE(d.StoredToDisplay(text, fast)) << text;
+  EXPECT_TRUE(d.StoredToDisplay("20240229", fast));
+  EXPECT_EQ(fast, "29.02.2024");
+}
+
 TEST(TablesTool, VariantConversions) {
   TdbVariant v;
   EXPECT_TRUE(v.IsEmpty());

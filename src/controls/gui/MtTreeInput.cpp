@@ -181,8 +181,14 @@ AnsiString TCustomMtTreeView::LineHintText(int y) const {
 
 void TCustomMtTreeView::LineHintTick() {
   hintTimer_->SetEnabled(false);
-  const AnsiString text = LineHintText(hintPoint_.Y);
+  AnsiString text = LineHintText(hintPoint_.Y);
   if (text.empty()) return;
+  if (OnShowLineHint) {
+    bool show = true;
+    OnShowLineHint(static_cast<TCustomMtTree*>(this), GetItemAtY(hintPoint_.Y), text, hintWindow_.get(), hintPoint_,
+                   show);
+    if (!show || text.empty() || Destroying()) return;
+  }
   hintWindow_->Font = Font();
   TRect r = hintWindow_->CalcHintRect(std::max(ClientWidth(), 200), text);
   const int row = RowOf(GetItemAtY(hintPoint_.Y));

@@ -46,8 +46,8 @@ void TMtTreeHeader::DoSectionAutoSize(TMtHeaderSection* Section) {
 
 void TMtTreeHeader::DoSectionDelete(TMtHeaderSection* Section) {
   TCustomMtHeader::DoSectionDelete(Section);
-  // The section is still counted while its deletion is reported.
-  if (Sections().GetCount() <= 1) tree_.SetShowColumns(false);
+  // The section has left the collection when its deletion is reported.
+  if (Sections().GetCount() == 0) tree_.SetShowColumns(false);
   tree_.HeaderLayoutChanged();
 }
 
@@ -838,7 +838,8 @@ void TCustomMtTreeView::PaintMainCell(TCanvas& canvas, TMtTreeItem* item, const 
   if (!layout.CheckBox.IsEmpty())
     PaintCheckBox(canvas, OffsetRect(layout.CheckBox, dx, 0), item->CheckBoxType, item->CheckBoxState,
                   item->Enabled && item->CheckBoxEnabled);
-  const TDrawingStyle style = item->GetState(isFocused)    ? TDrawingStyle::dsFocus
+  const TDrawingStyle style = !ChangeStateImage             ? TDrawingStyle::dsNormal
+                              : item->GetState(isFocused)  ? TDrawingStyle::dsFocus
                               : item->GetState(isSelected) ? TDrawingStyle::dsSelected
                                                            : TDrawingStyle::dsNormal;
   if (!layout.Image2.IsEmpty()) {

@@ -83,6 +83,8 @@ using TOnValidateEvent = std::function<void(TObject* Sender, TMtTreeItem* Item, 
                                             AnsiString& Text, bool& Accept)>;
 using TValidateComboEvent = std::function<void(TObject* Sender, TMtTreeItem* Item, TMtHeaderSection* Section,
                                                TComboBox* Combo, bool& Accept)>;
+using TOnShowHintEvent = std::function<void(TObject* Sender, TMtTreeItem* Item, AnsiString& Text,
+                                            THintWindow* HintWindow, TPoint MousePos, bool& DoShowHint)>;
 using TMtScrollEvent = std::function<void(TObject* Sender, TScrollBarKind ScrollBarKind, TScrollCode ScrollCode)>;
 using TMtHeaderColumnEvent = std::function<void(TObject* Sender, int SectionIndex)>;
 using TMtHeaderColumnMoveEvent =
@@ -136,6 +138,7 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool UnderlineTracked = true;
   bool DrawFocusRect = true;
   bool HideFocusRect = false;
+  bool ChangeStateImage = false;  // images drawn in the selected / focused style by state
   bool OwnerDrawByColumn = true;
   AnsiString OwnerDrawMask = "~~@~~";
   bool AutoResizeColumns = true;
@@ -242,6 +245,8 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TOnValidateEvent OnValidateInplaceEdit;
   TValidateComboEvent OnValidateCombo;
   TMtScrollEvent OnScroll;
+  // Before a line hint shows: the handler may change its text or refuse it.
+  TOnShowHintEvent OnShowLineHint;
   TMtHeaderColumnEvent OnHeaderColumnResize, OnHeaderSectionAutoSize, OnHeaderSectionFilterCall;
   TMtHeaderColumnMoveEvent OnHeaderColumnMove;
   TMtHeaderSectionEvent OnHeaderSectionExpand, OnHeaderSectionCollapse;

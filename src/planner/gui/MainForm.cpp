@@ -17,7 +17,12 @@
 
 #include "planner/app/AppRegIni.h"
 #include "planner/app/Globals.h"
+#include "planner/gui/FrmFind.h"
+#include "planner/gui/FrmOptions.h"
+#include "planner/gui/FrmRaskladProp.h"
+#include "planner/gui/FrmRefEdit.h"
 #include "planner/gui/HelpForm.h"
+#include "planner/gui/about.h"
 #include "planner/gui/PlannerPrompt.h"
 #include "planner/gui/RefMenuForm.h"
 #include "planner/gui/RowTreeView.h"
@@ -87,18 +92,11 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   services_.RefMenu = &refMenuForm_->Menu();
   services_.Prompt = prompt_.get();
   services_.Messages = prompt_.get();
-  services_.CreateBakFiles = s.General.CreateBakFiles;
-  TNewRationDefaults& d = services_.Defaults;
-  d.DayMenuMode = s.General.DayMenuMode;
-  d.Author = s.Defaults.DfltAuthor;
-  d.TourName = s.Defaults.DfltTourName;
-  d.Mans = s.Defaults.DfltMans;
-  d.Days = s.Defaults.DfltDays;
-  d.RefCal = s.Defaults.DfltRefCal;
-  d.RefAlb = s.Defaults.DfltRefAlb;
-  d.RefFat = s.Defaults.DfltRefFat;
-  d.RefCarb = s.Defaults.DfltRefCarb;
-  d.Limits = refMenuForm_->Menu().Limits;
+  findDlg_ = std::make_unique<TFindDlg>(findModel_, &refMenuForm_->Menu(), this);
+  findDlg_->OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  services_.FindDlg = findDlg_.get();
+  SettingsToServices();
+  services_.Defaults.Limits = refMenuForm_->Menu().Limits;
 
   CreateActions();
   CreateMenus();
@@ -166,16 +164,16 @@ void TMainForm::CreateActions() {
     const auto command = f.command;
     connect(a, &QAction::triggered, this, [this, command] { GuardedCall(nullptr, [this, command] { Forward(command); }); });
   }
-  NewAction("EditRaskladProp", "Свойства раскладки", {}, nullptr);
-  NewAction("EditFind", "Поиск / замена", QKeySequence::Find, nullptr);
-  NewAction("EditFindNext", "Найти следующий", QKeySequence(Qt::Key_F3), nullptr);
+  NewAction("EditRaskladProp", "Свойства раскладки", {}, &TMainForm::EditRaskladPropExecute);
+  NewAction("EditFind", "Поиск / замена", QKeySequence::Find, &TMainForm::EditFindExecute);
+  NewAction("EditFindNext", "Найти следующий", QKeySequence(Qt::Key_F3), &TMainForm::EditFindNextExecute);
   NewAction("WindowCascade1", "Лесенка", {}, nullptr);
   NewAction("WindowTileVertical1", "Выстроить по вертикали", {}, nullptr);
   NewAction("WindowTileHorizontal1", "Выстроить  по горизонтали", {}, nullptr);
   NewAction("WindowMinimizeAll1", "Свернуть все", {}, nullptr);
   NewAction("WindowArrange1", "Выравнять свернутые", {}, nullptr);
-  NewAction("ToolsEditRef", "Справочники", {}, nullptr);
-  NewAction("ToolsOptions", "Параметры программы", {}, nullptr);
+  NewAction("ToolsEditRef", "Справочники", {}, &TMainForm::ToolsEditRefExecute);
+  NewAction("ToolsOptions", "Параметры программы", {}, &TMainForm::ToolsOptionsExecute);
   for (const THelpTopic& t : kHelpTopics) {
     const bool contents = std::string_view(t.name) == "HelpContents";
     QAction* a = NewAction(t.name, t.caption, contents ? QKeySequence::HelpContents : QKeySequence(), nullptr);
@@ -339,11 +337,11 @@ void TMainForm::UpdateActions() {
   Action("EditCut1")->setEnabled(!treeFocused || c.Cut);
   Action("EditCopy1")->setEnabled(!treeFocused || c.Copy);
   Action("EditPaste1")->setEnabled(!treeFocused || c.Paste);
-  Action("EditRaskladProp")->setEnabled(false);
-  Action("EditFind")->setEnabled(false);
-  Action("EditFindNext")->setEnabled(false);
-  Action("ToolsEditRef")->setEnabled(false);
-  Action("ToolsOptions")->setEnabled(false);
+  Action("EditRaskladProp")->setEnabled(has);
+  Action("EditFind")->setEnabled(c.Find);
+  Action("EditFindNext")->setEnabled(c.FindNext);
+  Action("ToolsEditRef")->setEnabled(true);
+  Action("ToolsOptions")->setEnabled(true);
 }
 
 void TMainForm::Forward(void (TRaskladForm::*command)()) {
@@ -414,8 +412,54 @@ THelpForm& TMainForm::HelpForm() {
 }
 
 void TMainForm::HelpAbout1Execute() {
-  prompt_->MessageDlg(globals_.ProgTitle + " " + globals_.ProgVersion + "\r" + globals_.ProgCopyright,
-                      TMsgDlgType::mtInformation, mbOK);
+  TAboutDlg dlg(this);
+  dlg.Execute(globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright);
+}
+
+void TMainForm::EditFindExecute() { Forward(&TRaskladForm::ItemFindExecute); }
+void TMainForm::EditFindNextExecute() { Forward(&TRaskladForm::ItemFindNextExecute); }
+
+void TMainForm::EditRaskladPropExecute() {
+  TRaskladForm* child = ActiveChild();
+  if (child == nullptr) return;
+  TRaskladPropForm form(this);
+  form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  bool changed = false;
+  form.Execute(child->Doc(), &changed);
+  if (changed) child->ApplyDocumentState();
+  UpdateActions();
+}
+
+void TMainForm::ToolsEditRefExecute() {
+  TRefMenu& menu = refMenuForm_->Menu();
+  TRefEditForm form(globals_.Settings.General.RefDir, menu.Limits, *prompt_, &menu, this);
+  // A saved table is read again by the pick-list at once.
+  form.Model().OnRefSaved = [&menu](int page) { menu.ReloadRef(page); };
+  form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  form.exec();
+  services_.Defaults.Limits = menu.Limits;
+}
+
+void TMainForm::ToolsOptionsExecute() {
+  TOptionsForm form(&refMenuForm_->Menu(), this);
+  form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  if (form.Execute(globals_) != mrOk) return;
+  SettingsToServices();
+}
+
+void TMainForm::SettingsToServices() {
+  const TAppSettings& s = globals_.Settings;
+  services_.CreateBakFiles = s.General.CreateBakFiles;
+  TNewRationDefaults& d = services_.Defaults;
+  d.DayMenuMode = s.General.DayMenuMode;
+  d.Author = s.Defaults.DfltAuthor;
+  d.TourName = s.Defaults.DfltTourName;
+  d.Mans = s.Defaults.DfltMans;
+  d.Days = s.Defaults.DfltDays;
+  d.RefCal = s.Defaults.DfltRefCal;
+  d.RefAlb = s.Defaults.DfltRefAlb;
+  d.RefFat = s.Defaults.DfltRefFat;
+  d.RefCarb = s.Defaults.DfltRefCarb;
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {

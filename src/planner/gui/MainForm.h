@@ -17,6 +17,7 @@ class TdmGlobals;
 class THelpForm;
 class TPlannerPrompt;
 class TRefMenuForm;
+class TFindDlg;
 
 // The file dialogs of the frame; tests script them.
 class IFileDialogs {
@@ -73,6 +74,13 @@ class TMainForm : public QMainWindow {
   void HelpContentsExecute();
   void HelpBasicsRationExecute();
   void HelpAbout1Execute();
+  void EditRaskladPropExecute();
+  void EditFindExecute();
+  void EditFindNextExecute();
+  void ToolsEditRefExecute();
+  void ToolsOptionsExecute();
+  // What new documents start with and how files are saved, from the settings.
+  void SettingsToServices();
   bool AskSaveName(TRaskladForm* form, AnsiString& fileName);
   void MruClick(const AnsiString& caption);
 
@@ -81,6 +89,8 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<IFileDialogs> dialogs_;
   std::unique_ptr<TPlannerPrompt> prompt_;
   std::unique_ptr<TRefMenuForm> refMenuForm_;
+  TFindDlgModel findModel_;  // the find dialog's state, kept for the whole run
+  std::unique_ptr<TFindDlg> findDlg_;
   THelpForm* helpForm_ = nullptr;
   TPlannerServices services_;
   TMruList mru_;

@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "planner/gui/FrmFind.h"
 #include "planner/gui/RowTreeView.h"
 #include "planner/ration/RationClip.h"
 #include "planner/ration/RationFile.h"
@@ -100,6 +101,9 @@ TRaskladForm::TRaskladForm(TPlannerServices& services, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   menuTree_->SetMultiSelect(false);
   editor_ = std::make_unique<TRationEditor>(doc_, views_, *services_.RefMenu, *services_.RefMenu, *services_.Prompt);
+  // The finder keeps the last found item: it hears of every deletion.
+  doc_.OnItemDeletion = [this](TObject*, TMtTreeItem* item) { finder_.ItemDeleted(item); };
+  finder_.AddDishComponents = [this](TMtTreeItem* dish) { editor_->AddDishComponents(dish); };
   CreateActions();
   CreateControls();
   ConnectEvents();
@@ -109,6 +113,7 @@ TRaskladForm::~TRaskladForm() {
   // The document goes first (its items are freed with their records); the views do not
   // outlive it.
   doc_.DocumentReady = 0;
+  doc_.OnItemDeletion = nullptr;  // the finder goes before the document's items
 }
 
 void TRaskladForm::CreateActions() {
@@ -393,7 +398,25 @@ bool TRaskladForm::TreeFocused() const { return tvEatMenu->hasFocus(); }
 
 TRationCommands TRaskladForm::Commands() const {
   const AnsiString clip = FromQString(QGuiApplication::clipboard()->text());
-  return editor_->Commands(TreeFocused(), clip, AnsiString());
+  const TFindDlg* find = services_.FindDlg;
+  const AnsiString findValue =
+      find != nullptr && find->Model().HasCheckedCondition() ? find->Model().CondValue() : AnsiString();
+  return editor_->Commands(TreeFocused(), clip, findValue);
+}
+
+void TRaskladForm::ItemFindExecute() {
+  if (services_.FindDlg == nullptr) return;
+  TReplaceConfirmDlg confirm;
+  ::ItemFindExecute(*services_.FindDlg, finder_, confirm);
+  AfterCommand();
+}
+
+void TRaskladForm::ItemFindNextExecute() {
+  if (services_.FindDlg == nullptr || !services_.FindDlg->Model().HasCheckedCondition()) return;
+  TReplaceConfirmDlg confirm;
+  finder_.Condition = services_.FindDlg->Model().Condition();
+  ::ItemFindNextExecute(finder_, confirm);
+  AfterCommand();
 }
 
 void TRaskladForm::AfterCommand() { ApplyDocumentState(); }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "planner/ration/FrmFindModel.h"
 #include "planner/ration/RationEdit.h"
 #include "planner/ration/RationTabs.h"
 
@@ -25,6 +26,7 @@ class QAction;
 class TRefMenu;
 class TRowTreeView;
 class IRationFileMessages;
+class TFindDlg;
 
 // What every ration window shares: the pick-list (with the dish tables), the dialogs, and
 // what a new document starts with.
@@ -34,6 +36,8 @@ struct TPlannerServices {
   IRationFileMessages* Messages = nullptr;
   TNewRationDefaults Defaults;
   bool CreateBakFiles = true;
+  // The one find dialog of the program (its last checked condition serves Find Next).
+  TFindDlg* FindDlg = nullptr;
 };
 
 inline constexpr int kRaskladTag = 17;
@@ -80,6 +84,11 @@ class TRaskladForm : public QWidget {
   void CopyItems(bool Cut);
   void PasteItems();
   void RaskladToggleCmtExecute();
+  // Find and replace through the program's find dialog, and Find Next with its last
+  // condition.
+  void ItemFindExecute();
+  void ItemFindNextExecute();
+  TRationFinder& Finder() { return finder_; }
   // Sets the weight of the focused item as typed in the cell (the in-place edit's commit).
   bool CommitVeight(const AnsiString& typed);
   // The cost of a row of the whole-trip list (the cost cell's commit).
@@ -121,6 +130,7 @@ class TRaskladForm : public QWidget {
   TRationDocument doc_;
   TRationViews views_;
   std::unique_ptr<TRationEditor> editor_;
+  TRationFinder finder_{doc_};
   bool applying_ = false;  // widgets are being filled from the model: their changes are not input
 
   QListWidget* ListView1 = nullptr;

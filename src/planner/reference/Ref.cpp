@@ -11,6 +11,7 @@
 #include "platform/core/Files.h"
 #include "platform/core/StagingDir.h"
 #include "tables/DbfDB.h"
+#include "tables/db_eror.h"
 
 // ---------------------------------------------------------------------------------
 // Data blocks
@@ -75,6 +76,16 @@ void EmptyTable(TDbfDataSet& ds, bool pack) {
   if (pack) ds.Pack();
 }
 
+// An engine message about a file of the working directory, about the same file of the
+// table's directory instead.
+AnsiString NameTheTable(AnsiString message, const AnsiString& workDir, const AnsiString& tableDir) {
+  const AnsiString from = ExpandTableFileName(workDir) + "/";
+  const AnsiString to = IncludeTrailingPathDelimiter(ExpandTableFileName(tableDir));
+  for (std::size_t at = message.find(from); at != AnsiString::npos; at = message.find(from, at + to.size()))
+    message.replace(at, from.size(), to);
+  return message;
+}
+
 }  // namespace
 
 void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
@@ -106,7 +117,7 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
     if (!CopyFile(f, staging.File(ExtractFileName(f))))
       throw ERefError(Format(Ansi("Не удается скопировать файл %s в %s"), {f, staging.Path()}));
 
-  {
+  try {
     TDbfDataSet work;
     work.SetDatabaseName(staging.Path());
     work.SetTableName(ExtractFileName(table));
@@ -116,6 +127,9 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
     Fill(work);
     if (work.State() == TDataSetState::dsInsert || work.State() == TDataSetState::dsEdit) work.Post();
     work.Close();
+  } catch (const EDbfError& e) {
+    // The working copy is ours, not the user's: the message names the table.
+    throw EDbfError(NameTheTable(e.Message(), staging.Path(), dir.empty() ? AnsiString("./") : dir));
   }
 
   // Each file is replaced in one step, flushed first and with its permissions kept. A

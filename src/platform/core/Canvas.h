@@ -38,6 +38,32 @@ class TCanvas : public TObject {
   virtual void TextOut(int x, int y, std::string_view text) = 0;
   // Draws the bitmap at (x, y); a transparent bitmap leaves its transparent colour out.
   virtual void Draw(int x, int y, const TBitmap& bitmap) = 0;
+  // Draws the bitmap stretched into r (the plain colour-on-colour stretch).
+  virtual void StretchDraw(const TRect& r, const TBitmap& bitmap);
+
+  // Extra pixels after every character of the next texts (SetTextCharacterExtra).
+  int TextCharacterExtra = 0;
+  // Spreads `extra` pixels over the `breaks` blanks of the next texts
+  // (SetTextJustification); (0, 0) turns it off.
+  void SetTextJustification(int extra, int breaks) {
+    JustifyExtra = extra;
+    JustifyBreaks = breaks;
+  }
+  int JustifyExtra = 0, JustifyBreaks = 0;
+  // Device pixels per pixel of the dashed and dotted pen patterns (a printer's canvas
+  // sets its resolution / 96, so that dashes keep their screen length).
+  int PenPatternUnit = 1;
+  // Whether any part of r lies inside the clip (RectVisible).
+  bool RectVisible(const TRect& r) const { return !IntersectRect(clip_, r).IsEmpty(); }
+  // The ellipse inscribed in r: the brush fills it, the pen outlines it.
+  virtual void Ellipse(const TRect& r);
+  // Lines through the points with the pen; PenPos ends at the last point.
+  virtual void Polyline(const std::vector<TPoint>& points);
+
+  // The device's resolution: fonts given in points take -points x PixelsPerInch / 72
+  // pixels (96 for screens and images, the printer's for a printer).
+  int PixelsPerInch = kPixelsPerInch;
+  int FontHeightForPoints(int points) const;
 
   // Clipping, in the canvas' own coordinates.
   TRect ClipRect() const { return clip_; }
@@ -94,19 +120,22 @@ class TCanvasState {
 // fixed-width fake by default).
 class TRecordingCanvas : public TCanvas {
  public:
-  enum class TOpKind { FillRect, FrameRect, Rectangle, Polygon, Line, Pixel, FocusRect, Text, Bitmap };
+  enum class TOpKind { FillRect, FrameRect, Rectangle, Polygon, Line, Pixel, FocusRect, Text, Bitmap, Ellipse,
+                       Polyline, StretchBitmap };
   struct TOp {
     TOpKind Kind;
     TRect R;                      // the rectangle; for Line: (from.X, from.Y, to.X, to.Y)
-    std::vector<TPoint> Points;   // Polygon
+    std::vector<TPoint> Points;   // Polygon, Polyline
     AnsiString Text;              // Text
     TColor Color = clNone;        // Pixel
-    TBitmap Bitmap;               // Bitmap (at R.Left, R.Top)
+    TBitmap Bitmap;               // Bitmap (at R.Left, R.Top); StretchBitmap (into R)
     unsigned Flags = 0;           // Text: the DrawText flags, 0 for TextOut
     TFont Font;
     TPen Pen;
     TBrush Brush;
     TRect Clip;
+    int CharExtra = 0;                 // Text: TextCharacterExtra in force
+    int JustifyExtra = 0, JustifyBreaks = 0;  // Text: the justification in force
   };
 
   explicit TRecordingCanvas(TRect bounds = Rect(0, 0, 10000, 10000), const TTextMetrics* metrics = nullptr);
@@ -120,6 +149,9 @@ class TRecordingCanvas : public TCanvas {
   void DrawFocusRect(const TRect& r) override;
   void TextOut(int x, int y, std::string_view text) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
+  void StretchDraw(const TRect& r, const TBitmap& bitmap) override;
+  void Ellipse(const TRect& r) override;
+  void Polyline(const std::vector<TPoint>& points) override;
   const TTextMetrics& Metrics() const override { return *metrics_; }
 
   const std::vector<TOp>& Ops() const { return ops_; }

@@ -20,6 +20,30 @@ void TPersistent::Assign(const TPersistent* source) {
 }
 
 // ---------------------------------------------------------------------------------
+// TFreeNotifier
+
+TFreeNotifier::~TFreeNotifier() {
+  // Handlers may unsubscribe from this or other objects while they run.
+  auto subscribers = std::move(subscribers_);
+  subscribers_.clear();
+  for (auto& [client, handler] : subscribers)
+    if (handler) handler();
+}
+
+void TFreeNotifier::FreeNotification(const void* client, std::function<void()> handler) {
+  for (auto& s : subscribers_)
+    if (s.first == client) {
+      s.second = std::move(handler);
+      return;
+    }
+  subscribers_.emplace_back(client, std::move(handler));
+}
+
+void TFreeNotifier::RemoveFreeNotification(const void* client) {
+  std::erase_if(subscribers_, [client](const auto& s) { return s.first == client; });
+}
+
+// ---------------------------------------------------------------------------------
 // TStream
 
 std::int64_t TStream::Size() {

@@ -24,6 +24,24 @@ class TPersistent : public TObject {
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
+// An object that tells its subscribers when it is destroyed (the class library's free
+// notification between linked components). A subscriber that goes first unsubscribes.
+class TFreeNotifier {
+ public:
+  TFreeNotifier() = default;
+  TFreeNotifier(const TFreeNotifier&) = delete;
+  TFreeNotifier& operator=(const TFreeNotifier&) = delete;
+  // Runs every subscriber's handler once.
+  virtual ~TFreeNotifier();
+  // handler runs when this object is destroyed; one subscription per client (a second
+  // one replaces the first).
+  void FreeNotification(const void* client, std::function<void()> handler);
+  void RemoveFreeNotification(const void* client);
+
+ private:
+  std::vector<std::pair<const void*, std::function<void()>>> subscribers_;
+};
+
 // ---------------------------------------------------------------------------------
 // Streams
 

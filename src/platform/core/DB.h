@@ -199,7 +199,7 @@ struct TRecordBuffer {
   virtual void CopyFrom(const TRecordBuffer& other) = 0;
 };
 
-class TDataSet : public TObject {
+class TDataSet : public TObject, public TFreeNotifier {
  public:
   TDataSet() = default;
   TDataSet(const TDataSet&) = delete;
@@ -375,7 +375,7 @@ class TDataSet : public TObject {
 };
 
 // Links a data consumer (the report engine's dataset wrapper) to a dataset.
-class TDataSource : public TObject {
+class TDataSource : public TObject, public TFreeNotifier {
  public:
   TDataSet* DataSet = nullptr;
   bool Enabled = true;

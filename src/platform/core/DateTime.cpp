@@ -62,6 +62,20 @@ TTimeParts NowTimeParts() {
   return p;
 }
 
+namespace {
+// A non-negative number with at least `width` digits (zeros in front), as "%.*d" writes it.
+void AppendDigits(AnsiString& out, int v, int width) {
+  char buf[12];
+  int n = 0;
+  do {
+    buf[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v > 0);
+  while (n < width) buf[n++] = '0';
+  while (n > 0) out += buf[--n];
+}
+}  // namespace
+
 AnsiString FormatDayNumber(std::string_view pattern, std::int64_t dayNumber) {
   TDateParts p;
   if (!TryDecodeDate(dayNumber, p)) return "";
@@ -78,10 +92,9 @@ AnsiString FormatDayNumber(std::string_view pattern, std::int64_t dayNumber) {
       std::size_t n = run(c);
       i += n;
       if (c == 'y') {
-        out += n >= 3 ? Format("%.4d", {p.Year}) : Format("%.2d", {p.Year % 100});
+        n >= 3 ? AppendDigits(out, p.Year, 4) : AppendDigits(out, p.Year % 100, 2);
       } else {
-        int v = c == 'd' ? p.Day : p.Month;
-        out += n >= 2 ? Format("%.2d", {v}) : IntToStr(v);
+        AppendDigits(out, c == 'd' ? p.Day : p.Month, n >= 2 ? 2 : 1);
       }
     } else {
       out += pattern[i++] == '/' ? FormatSettings().DateSeparator : pattern[i - 1];

@@ -2,12 +2,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <vector>
 
 #include "platform/core/Classes.h"
 
@@ -135,14 +139,94 @@ AnsiString IncludeTrailingPathDelimiter(std::string_view name) {
   return r;
 }
 
+namespace {
+
+// Leftovers of saves that were killed are older than this and held by nobody.
+constexpr time_t kStaleAfterSeconds = 60;
+
+// Holds a working file or directory against the clean-up of other saves: a write lock
+// on a file (an open-file-description lock, which other descriptors of this process
+// respect too), an exclusive flock on a directory. False when another holder has it.
+bool TakeWorkLock(int fd, bool directory) {
+  if (directory) return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+bool IsMkTempSuffix(std::string_view s) {
+  if (s.size() != 6) return false;
+  for (char c : s)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+  return true;
+}
+
+}  // namespace
+
+void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bool directories) {
+  DIR* d = ::opendir(sysDir.empty() ? "." : sysDir.c_str());
+  if (!d) return;
+  std::vector<std::string> stale;
+  const time_t now = ::time(nullptr);
+  while (dirent* e = ::readdir(d)) {
+    const std::string_view name = e->d_name;
+    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix ||
+        !IsMkTempSuffix(name.substr(prefix.size())))
+      continue;
+    const std::string path = (sysDir.empty() ? std::string(".") : sysDir) + "/" + std::string(name);
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || (directories ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))) continue;
+    if (now - st.st_mtime < kStaleAfterSeconds) continue;  // may be a save that is just starting
+    stale.push_back(path);
+  }
+  ::closedir(d);
+  for (const std::string& path : stale) {
+    const int fd = ::open(path.c_str(), (directories ? O_RDONLY | O_DIRECTORY : O_RDWR) | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) continue;
+    if (TakeWorkLock(fd, directories)) {
+      std::error_code ec;
+      if (directories)
+        std::filesystem::remove_all(path, ec);
+      else
+        ::unlink(path.c_str());
+    }
+    ::close(fd);
+  }
+}
+
+void SyncDirectoryOf(const std::string& sysPath) {
+  const std::size_t slash = sysPath.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : sysPath.substr(0, slash));
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+int HoldWorkDirectory(const std::string& sysDir) {
+  const int fd = ::open(sysDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) TakeWorkLock(fd, true);
+  return fd;
+}
+
 void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write) {
   AnsiString target = ResolveExistingPath(fileName);
   std::string sysTarget = SysPath(target);
+  // Temporary files of this target that a killed save left behind go first.
+  const std::size_t slash = sysTarget.find_last_of('/');
+  RemoveStaleWorkFiles(slash == std::string::npos ? std::string() : sysTarget.substr(0, slash),
+                       (slash == std::string::npos ? sysTarget : sysTarget.substr(slash + 1)) + ".tmp", false);
   std::string tmpl = sysTarget + ".tmpXXXXXX";
   int fd = ::mkstemp(tmpl.data());
   if (fd < 0)
     throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(errno));
-  ::close(fd);
+  // Held (and so never taken for a leftover) until it is renamed or removed.
+  TakeWorkLock(fd, false);
+  struct CloseHold {
+    int fd;
+    ~CloseHold() { ::close(fd); }
+  } hold{fd};
   AnsiString tmpName = AnsiPath(tmpl);
   try {
     {
@@ -162,6 +246,8 @@ void SaveFileAtomically(std::string_view fileName, const std::function<void(TStr
     ::chmod(tmpl.c_str(), mode);
     if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0)
       throw EWriteError("Cannot write file \"" + target + "\". " + std::strerror(errno));
+    // The new directory entry reaches the disk too: after a power cut the file is the new one.
+    SyncDirectoryOf(sysTarget);
   } catch (...) {
     ::unlink(tmpl.c_str());
     throw;

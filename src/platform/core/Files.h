@@ -41,3 +41,13 @@ AnsiString NormalizeSeparators(std::string_view name);  // "\" -> "/"
 // temporary file is removed, the old target stays as it was, and the exception
 // passes on.
 void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write);
+
+// Working files and directories of our own naming (`prefix` + a 6-character mkstemp
+// suffix) in a directory (system path) that killed saves left behind: those older than a
+// minute that nobody holds are removed. A holder keeps its own with HoldWorkDirectory
+// (directories; the descriptor is to be closed by it) or, for the temporary files of
+// SaveFileAtomically, by the save itself.
+void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bool directories);
+int HoldWorkDirectory(const std::string& sysDir);
+// Flushes the directory entry of a file (after a rename) to the disk.
+void SyncDirectoryOf(const std::string& sysPath);

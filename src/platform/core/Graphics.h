@@ -110,6 +110,9 @@ struct TFont {
   int Height = -11;
   TFontStyles Style = 0;
   TColor Color = clWindowText;
+  // Escapement in tenths of a degree: 0, or 900 for text turned 90 degrees
+  // counter-clockwise (it then runs upwards from its starting point).
+  int Orientation = 0;
 
   // Size in points: -Height * 72 / 96, rounded; setting a size gives a negative height.
   int Size() const;

@@ -8,7 +8,9 @@
 #include "platform/core/AnsiText.h"
 
 // A new temporary directory inside `dir`, named `prefix` + a unique suffix; removed with
-// its contents when the object goes. EInOutError when it cannot be made.
+// its contents when the object goes. EInOutError when it cannot be made. Directories of
+// the same naming that killed runs left behind (older than a minute, held by nobody) are
+// removed first; this one is held while the object lives.
 class TStagingDir {
  public:
   TStagingDir(const AnsiString& dir, std::string_view prefix);
@@ -21,6 +23,7 @@ class TStagingDir {
 
  private:
   std::string path_;
+  int hold_ = -1;
 };
 
 // Moves a finished file over the target in one step (an existing target is replaced);

@@ -129,6 +129,42 @@ std::string GeneralBody(const Decimal& d, int precision, int expDigits) {
   return FixedBody(d, decimals > 0 ? decimals : 0, false);
 }
 
+// The digits of a normal value rounded to 15 significant digits, without the exact
+// expansion of ToDecimal where it cannot matter: the shortest digits that read back as
+// the value are, when there are at most 15, the value rounded to 15 digits (the value
+// lies within half a unit of the 17th digit of them). With 16 or 17 the value is
+// rounded from its 17 correctly rounded digits, unless these end in "50" (a tie, or a
+// value just below one): false, and the caller takes the exact way.
+bool ShortDecimal15(double v, Decimal& d) {
+  d.negative = std::signbit(v);
+  v = std::fabs(v);
+  d.digits.clear();
+  d.exp = 0;
+  if (v == 0) return true;
+  char buf[40];
+  auto parse = [&](const char* end) {
+    const std::string_view s(buf, static_cast<std::size_t>(end - buf));
+    const std::size_t e = s.find('e');
+    d.digits.clear();
+    for (std::size_t i = 0; i < e; ++i)
+      if (s[i] != '.') d.digits += s[i];
+    int e10 = 0;
+    std::from_chars(s.data() + e + (s[e + 1] == '+' ? 2 : 1), s.data() + s.size(), e10);
+    d.exp = e10 + 1;
+  };
+  auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  parse(res.ptr);
+  if (d.digits.size() > 15) {
+    res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 16);
+    parse(res.ptr);
+    if (d.digits[15] == '5' && d.digits[16] == '0') return false;
+    RoundDecimal(d, 15);
+    return true;
+  }
+  while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+  return true;
+}
+
 }  // namespace
 
 AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int digits) {
@@ -172,7 +208,13 @@ AnsiString FloatToStrF(double value, TFloatFormat format, int precision, int dig
   return neg ? "-" + body : body;
 }
 
-AnsiString FloatToStr(double value) { return FloatToStrF(value, TFloatFormat::ffGeneral, 15, 0); }
+AnsiString FloatToStr(double value) {
+  Decimal d;
+  // Subnormal values have fewer digits than 15 can tell apart: the exact way for them.
+  if (!std::isnormal(value) || !ShortDecimal15(value, d)) return FloatToStrF(value, TFloatFormat::ffGeneral, 15, 0);
+  std::string body = GeneralBody(d, 15, 0);
+  return d.negative && !d.digits.empty() ? "-" + body : body;
+}
 
 AnsiString IntToStr(std::int64_t v) { return std::to_string(v); }
 

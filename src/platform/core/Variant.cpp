@@ -305,6 +305,12 @@ TVariantRelationship Variant::Compare(const Variant& a, const Variant& b) {
     return Order(c);
   }
   if (a.type_ == varBoolean && b.type_ == varBoolean) return Order(static_cast<int>(a.i_ - b.i_));
+  if ((a.type_ == varDate && b.IsString()) || (a.IsString() && b.type_ == varDate)) {
+    // A date meets date text: the text is read as a date (raises when it is none).
+    double p = a.AsDate(), q = b.AsDate();
+    return p < q ? TVariantRelationship::vrLessThan
+                 : p > q ? TVariantRelationship::vrGreaterThan : TVariantRelationship::vrEqual;
+  }
   Num x = ToNum(a), y = ToNum(b);
   if (x.kind == Num::kInt && y.kind == Num::kInt) return Order(x.i < y.i ? -1 : x.i > y.i ? 1 : 0);
   double p = x.AsDouble(), q = y.AsDouble();

@@ -174,7 +174,9 @@ void TListView::ApplyStyle() {
   if (style_ == TViewStyle::vsList) {
     for (int c = 1; c < columnCount(); ++c) setColumnHidden(c, true);
     header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   } else {
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     for (int c = 0; c < columnCount(); ++c) setColumnHidden(c, header()->sectionSize(c) == 0);
   }
 }
@@ -193,6 +195,12 @@ void TListView::AddColumn(const AnsiString& caption, int width, TAlignment align
 }
 
 void TListView::SetColumnWidth(int column, int width) {
+  if (style_ == TViewStyle::vsList && column == 0) {
+    // The one column of the list mode is as wide as the view.
+    header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return;
+  }
   header()->setSectionResizeMode(column, QHeaderView::Interactive);
   if (width > 0) setColumnWidth(column, width);
   setColumnHidden(column, width == 0 || (style_ == TViewStyle::vsList && column > 0));

@@ -8,6 +8,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusTipEvent>
@@ -171,6 +172,10 @@ TForm::TForm(QWidget* owner, TFormStyle style) : QWidget(nullptr), style_(style)
     auto* sub = new TMdiChildWindow(nullptr);
     sub->setWidget(this);
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    // No toolkit logo in the child's title bar.
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    sub->setWindowIcon(QIcon(blank));
     subWindow_ = sub;
     frame->mdiArea_->addSubWindow(sub);
     sub->hide();

@@ -6,6 +6,8 @@
 // dispatched by its form like the actions' (see Forms.h).
 #pragma once
 
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -16,8 +18,6 @@
 #include "platform/core/Keys.h"
 
 class QAction;
-class QMenu;
-class QMenuBar;
 class QWidget;
 class TAction;
 

@@ -1,6 +1,10 @@
 #include "platform/gui/QtGraphics.h"
 
 #include <QFontMetrics>
+#include <QPagedPaintDevice>
+#include <QPaintDevice>
+#include <QPen>
+#include <QTransform>
 #include <QPainter>
 #include <QPolygon>
 #include <cmath>
@@ -174,6 +178,92 @@ TQtCanvas::TQtCanvas(QPainter& painter, const TRect& bounds) : TCanvas(bounds), 
   p_.save();
   p_.setRenderHint(QPainter::Antialiasing, false);
   p_.setClipRect(ToQRect(bounds));
+  if (QPaintDevice* device = p_.device()) {
+    PixelsPerInch = device->logicalDpiY();
+    // Printers and PDF files get strokes, not thousands of one-pixel squares.
+    const int type = device->devType();
+    vectorPens_ = type == QInternal::Printer || type == QInternal::Picture ||
+                  dynamic_cast<QPagedPaintDevice*>(device) != nullptr;
+    if (PixelsPerInch != kPixelsPerInch) deviceMetrics_ = std::make_unique<TQtDeviceTextMetrics>(device);
+  }
+}
+
+const TTextMetrics& TQtCanvas::Metrics() const {
+  if (deviceMetrics_) return *deviceMetrics_;
+  return TQtTextMetrics::Instance();
+}
+
+int TQtDeviceTextMetrics::TextWidth(const TFont& font, std::string_view text) const {
+  return QFontMetrics(ToQFont(font), device_).horizontalAdvance(ToQString(text));
+}
+
+int TQtDeviceTextMetrics::TextHeight(const TFont& font) const {
+  return QFontMetrics(ToQFont(font), device_).height();
+}
+
+void TQtCanvas::SetScale(double sx, double sy) {
+  sx_ = sx > 0 ? sx : 1;
+  sy_ = sy > 0 ? sy : 1;
+  scaled_ = sx_ != 1 || sy_ != 1;
+  QTransform t = p_.transform();
+  t.setMatrix(sx_, 0, 0, 0, sy_, 0, t.dx(), t.dy(), 1);
+  p_.setTransform(t);
+  ClipChanged();
+}
+
+QPen TQtCanvas::StrokePen() const {
+  if (Pen.Style == TPenStyle::psClear) return QPen(Qt::NoPen);
+  QPen pen(ToQColor(Pen.Color));
+  // A pen that the zoom would make thinner than a pixel stays one device pixel wide.
+  const double scale = std::min(sx_, sy_);
+  if (Pen.Width <= 1 && scale < 1) pen.setWidth(0);
+  else pen.setWidthF(std::max(Pen.Width, 1));
+  switch (Pen.Style) {
+    case TPenStyle::psDash: pen.setStyle(Qt::DashLine); break;
+    case TPenStyle::psDot: pen.setStyle(Qt::DotLine); break;
+    case TPenStyle::psDashDot: pen.setStyle(Qt::DashDotLine); break;
+    case TPenStyle::psDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
+    default: pen.setStyle(Qt::SolidLine); break;
+  }
+  pen.setCapStyle(Qt::FlatCap);
+  pen.setJoinStyle(Qt::MiterJoin);
+  return pen;
+}
+
+void TQtCanvas::SetShapeBrush() {
+  if (Brush.Style == TBrushStyle::bsClear) p_.setBrush(Qt::NoBrush);
+  else p_.setBrush(ToQColor(Brush.Color));
+}
+
+void TQtCanvas::StretchDraw(const TRect& r, const TBitmap& bitmap) {
+  if (bitmap.Empty() || r.IsEmpty()) return;
+  p_.drawImage(ToQRect(r), ToQImage(bitmap));
+}
+
+void TQtCanvas::Ellipse(const TRect& r) {
+  if (r.IsEmpty()) return;
+  p_.save();
+  p_.setPen(StrokePen());
+  SetShapeBrush();
+  // The outline runs along the rectangle's last pixels, as the system's ellipse does.
+  p_.drawEllipse(QRectF(r.Left + 0.5, r.Top + 0.5, r.Width() - 1, r.Height() - 1));
+  p_.restore();
+}
+
+void TQtCanvas::Polyline(const std::vector<TPoint>& points) {
+  if (points.empty()) return;
+  if (!VectorPens()) {
+    TCanvas::Polyline(points);
+    return;
+  }
+  PenPos = points.back();
+  if (Pen.Style == TPenStyle::psClear) return;
+  QPolygonF poly;
+  for (const TPoint& pt : points) poly << QPointF(pt.X + 0.5, pt.Y + 0.5);
+  p_.save();
+  p_.setPen(StrokePen());
+  p_.drawPolyline(poly);
+  p_.restore();
 }
 
 TQtCanvas::~TQtCanvas() { p_.restore(); }
@@ -216,7 +306,7 @@ void TQtCanvas::FrameRect(const TRect& r) {
 // One pixel of the pen: its colour under the pen's raster operation. The XOR-like
 // modes go through NotSourceXorDestination, which keeps the alpha channel opaque.
 void TQtCanvas::PenPixel(int x, int y, int index) {
-  if (!PenOn(Pen.Style, index)) return;
+  if (!PenOn(Pen.Style, index / std::max(PenPatternUnit, 1))) return;
   const TColor c = ColorToRGB(Pen.Color);
   switch (Pen.Mode) {
     case TPenMode::pmCopy:
@@ -254,11 +344,28 @@ void TQtCanvas::LineTo(int x, int y) {
   const TPoint from = PenPos;
   PenPos = {x, y};
   if (Pen.Style == TPenStyle::psClear) return;
+  if (VectorPens()) {
+    p_.save();
+    p_.setPen(StrokePen());
+    p_.drawLine(QPointF(from.X + 0.5, from.Y + 0.5), QPointF(x + 0.5, y + 0.5));
+    p_.restore();
+    return;
+  }
   if (Pen.Width > 1) {
     QPen pen(ToQColor(Pen.Color));
     pen.setWidth(Pen.Width);
     p_.setPen(pen);
     p_.drawLine(from.X, from.Y, x, y);
+    return;
+  }
+  if (Pen.Mode == TPenMode::pmCopy && Pen.Style == TPenStyle::psSolid && (from.X == x || from.Y == y)) {
+    // A straight solid line: the same pixels as below in one fill (printers and PDF
+    // get one rectangle instead of one per device pixel).
+    const QColor color = ToQColor(Pen.Color);
+    if (from.Y == y && from.X != x)
+      p_.fillRect(x > from.X ? QRect(from.X, y, x - from.X, 1) : QRect(x + 1, y, from.X - x, 1), color);
+    else if (from.X == x && from.Y != y)
+      p_.fillRect(y > from.Y ? QRect(x, from.Y, 1, y - from.Y) : QRect(x, y + 1, 1, from.Y - y), color);
     return;
   }
   RasterOpScope op(p_, Pen.Mode);
@@ -279,6 +386,15 @@ void TQtCanvas::Rectangle(const TRect& r) {
   if (r.IsEmpty()) return;
   FillWith(InflateRect(r, -1, -1), Brush);
   if (Pen.Style == TPenStyle::psClear) return;
+  if (VectorPens()) {
+    const double w = std::max(Pen.Width, 1), half = w / 2;
+    p_.save();
+    p_.setPen(StrokePen());
+    p_.setBrush(Qt::NoBrush);
+    p_.drawRect(QRectF(r.Left + half, r.Top + half, r.Width() - w, r.Height() - w));
+    p_.restore();
+    return;
+  }
   RasterOpScope op(p_, Pen.Mode);
   for (int ring = 0; ring < std::max(Pen.Width, 1); ++ring) {
     const TRect q = InflateRect(r, -ring, -ring);
@@ -323,13 +439,27 @@ void TQtCanvas::DrawFocusRect(const TRect& r) {
 }
 
 void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl) {
-  const QFont font = ToQFont(Font);
-  const QFontMetrics fm(font);
+  QFont font = ToQFont(Font);
+  if (TextCharacterExtra) font.setLetterSpacing(QFont::AbsoluteSpacing, TextCharacterExtra);
   const QString s = ToQString(text);
+  // Justification spreads the extra pixels over the blanks of this text.
+  if (JustifyBreaks > 0 && JustifyExtra > 0)
+    font.setWordSpacing(static_cast<double>(JustifyExtra) / JustifyBreaks);
+  const QFontMetrics fm(font);
   const int w = fm.horizontalAdvance(s);
-  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, w, fm.height()), ToQColor(Brush.Color));
   p_.setFont(font);
   p_.setPen(ToQColor(Font.Color));
+  if (Font.Orientation == 900) {
+    // Turned text runs upwards from (x, y), its cell to the right of x.
+    p_.save();
+    p_.translate(x, y);
+    p_.rotate(-90);
+    if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(0, 0, w, fm.height()), ToQColor(Brush.Color));
+    p_.drawText(QPoint(0, fm.ascent()), s);
+    p_.restore();
+    return;
+  }
+  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, w, fm.height()), ToQColor(Brush.Color));
   if (rtl) p_.drawText(QRect(x, y, w + 1, fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextForceRightToLeft, s);
   else p_.drawText(QPoint(x, y + fm.ascent()), s);
   if (underlineIndex >= 0 && underlineIndex < s.size()) {
@@ -341,7 +471,7 @@ void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineInd
 
 void TQtCanvas::TextOut(int x, int y, std::string_view text) {
   DrawString(x, y, text, -1, false);
-  PenPos = {x + TextWidth(text), y};
+  PenPos = {x + TextWidth(text) + TextCharacterExtra * static_cast<int>(text.size()), y};
 }
 
 void TQtCanvas::DrawTextRun(const TTextRun& run, unsigned flags) {

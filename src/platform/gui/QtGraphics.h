@@ -10,11 +10,14 @@
 #include <QPalette>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/core/Canvas.h"
 
 class QPainter;
+class QPaintDevice;
+class QPen;
 
 // 1251 bytes <-> Qt strings.
 QString ToQString(std::string_view ansi);
@@ -44,11 +47,34 @@ class TQtTextMetrics : public TTextMetrics {
   static const TQtTextMetrics& Instance();
 };
 
+// Text measured on a paint device of its own resolution (a printer's), fonts in the
+// device's pixels.
+class TQtDeviceTextMetrics : public TTextMetrics {
+ public:
+  explicit TQtDeviceTextMetrics(QPaintDevice* device) : device_(device) {}
+  int TextWidth(const TFont& font, std::string_view text) const override;
+  int TextHeight(const TFont& font) const override;
+
+ private:
+  QPaintDevice* device_;
+};
+
+// On a screen or an image a one-pixel pen is set pixel by pixel, as the system's pens
+// are (exact dots, XOR modes). With vector pens (always on printers and PDF files, and
+// while the canvas is scaled) lines, frames and outlines are strokes of the pen's width
+// and style instead. Scale zooms every drawing about the canvas' origin; the clip and
+// all coordinates stay in the canvas' own units.
 class TQtCanvas : public TCanvas {
  public:
   // Draws with `painter` (which must outlive the canvas) inside `bounds`.
   TQtCanvas(QPainter& painter, const TRect& bounds);
   ~TQtCanvas() override;
+
+  bool VectorPens() const { return vectorPens_ || scaled_; }
+  void SetVectorPens(bool v) { vectorPens_ = v; }
+  void SetScale(double sx, double sy);
+  double ScaleX() const { return sx_; }
+  double ScaleY() const { return sy_; }
 
   void FillRect(const TRect& r) override;
   void FrameRect(const TRect& r) override;
@@ -59,7 +85,10 @@ class TQtCanvas : public TCanvas {
   void DrawFocusRect(const TRect& r) override;
   void TextOut(int x, int y, std::string_view text) override;
   void Draw(int x, int y, const TBitmap& bitmap) override;
-  const TTextMetrics& Metrics() const override { return TQtTextMetrics::Instance(); }
+  void StretchDraw(const TRect& r, const TBitmap& bitmap) override;
+  void Ellipse(const TRect& r) override;
+  void Polyline(const std::vector<TPoint>& points) override;
+  const TTextMetrics& Metrics() const override;
 
  protected:
   void DrawTextRun(const TTextRun& run, unsigned flags) override;
@@ -69,8 +98,14 @@ class TQtCanvas : public TCanvas {
   void FillWith(const TRect& r, const TBrush& brush);
   void PenPixel(int x, int y, int index);
   void DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl);
+  QPen StrokePen() const;
+  void SetShapeBrush();
 
   QPainter& p_;
+  bool vectorPens_ = false;
+  bool scaled_ = false;
+  double sx_ = 1, sy_ = 1;
+  std::unique_ptr<TQtDeviceTextMetrics> deviceMetrics_;  // for devices not at 96 dpi
 };
 
 // Paints with `paint` into a w x h image through a TQtCanvas, for off-screen drawing

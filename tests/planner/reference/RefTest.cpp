@@ -7,6 +7,8 @@
 #include <fstream>
 #include <limits>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -520,6 +522,32 @@ TEST_F(RefSaveTest, AFailedWriteLeavesTheTableAsItWas) {
   ref_->FindByCode(57)->ColumnText().SetString(0, "12345678");  // CAL is 6 wide
   EXPECT_ANY_THROW(ref_->Save());
   EXPECT_EQ(ReadFileBytes(DbfFile("t")), original_);
+}
+
+// A disk that fills up while the working copy grows: the message names the table, and
+// the table stays as it was.
+TEST_F(RefSaveTest, AFullDiskIsReportedForTheTableNotItsWorkingCopy) {
+  settings_.PackRef = false;  // the deleted records stay: the copy must grow
+  ref_->Modified = true;
+  std::string message;
+  {
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const sighandler_t old = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = saved;
+    full.rlim_cur = original_.size();
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    try {
+      ref_->Save();
+    } catch (const EDbfError& e) {
+      message = e.Message();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, old);
+  }
+  EXPECT_EQ(message, "Disk is full - " + ExpandTableFileName(DbfFile("t")));
+  EXPECT_EQ(ReadFileBytes(DbfFile("t")), original_);
+  EXPECT_EQ(DirEntries(), (std::vector<std::string>{"t.DBF", "t.~DB"}));
 }
 
 TEST_F(RefSaveTest, ATableOpenInAnotherProcessIsNotTouched) {

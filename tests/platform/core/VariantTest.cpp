@@ -228,6 +228,11 @@ TEST(Variant, ComparisonTable) {
       {2147483647, 2147483646, R::vrGreaterThan},
       {Variant::FromCurrency(1.5), 1.5, R::vrEqual},
       {Variant::FromDate(2), 3, R::vrLessThan},
+      {Variant::FromDate(37653), "01.02.2003", R::vrEqual},  // date text is read as a date
+      {"31.01.2003", Variant::FromDate(37653), R::vrLessThan},
+      {Variant::FromDate(37653.5), "01.02.2003 12:00", R::vrEqual},
+      {Variant::FromDate(37653), "37653", R::vrNotEqual, true},  // a number is not date text
+      {Variant::FromDate(37653), "x", R::vrNotEqual, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(Show(c.a) + " ? " + Show(c.b));

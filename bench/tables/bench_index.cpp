@@ -1,0 +1,128 @@
+// Index files: building a tag over 1 000 000 records (CDX and NTX), FindKey per second
+// in a CDX tag, and 1 000 Locate calls on an indexed field of 100 000 records through
+// the tag against the sequential search.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "platform/core/Files.h"
+#include "tables/DbfDB.h"
+#include "tables/db_cdx.h"
+#include "tables/db_create.h"
+#include "tables/db_ntx.h"
+
+namespace {
+
+class BenchTable {
+ public:
+  explicit BenchTable(std::int64_t records) : records_(records) {
+    char tmpl[] = "/tmp/tarnwick-bench-XXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+    name_ = AnsiPath(dir_ + "/items.dbf");
+    CreateDbfTable(name_, 0x03, {{"CODE", 'N', 8}, {"NAME", 'C', 20}});
+    DBO_dBaseFld t(name_, false, true);
+    std::mt19937 rng(1);
+    for (std::int64_t i = 1; i <= records; ++i) {
+      t.BlankRecord();
+      t.NumberPut(1, static_cast<double>(i));
+      std::string n(12, ' ');
+      for (char& c : n) c = static_cast<char>('A' + rng() % 26);
+      t.FieldPut(2, n);
+      t.Append();
+    }
+  }
+  ~BenchTable() { std::filesystem::remove_all(dir_); }
+  const AnsiString& Name() const { return name_; }
+  AnsiString Dir() const { return AnsiPath(dir_); }
+  std::int64_t Records() const { return records_; }
+
+ private:
+  std::string dir_;
+  AnsiString name_;
+  std::int64_t records_;
+};
+
+const BenchTable& Million() {
+  static BenchTable t(1000000);
+  return t;
+}
+
+const BenchTable& Hundred() {
+  static BenchTable t(100000);
+  return t;
+}
+
+void BM_BuildCdxTagOverAMillionRecords(benchmark::State& state) {
+  DBO_dBHandler h(Million().Name(), false, true);
+  for (auto _ : state) {
+    DBobjCDXFile f(&h, "build", true, true);
+    f.AddTag("NAME", "NAME", "", false, false);
+    benchmark::DoNotOptimize(f.TagBase(0)->RootBlock());
+  }
+  state.SetItemsProcessed(state.iterations() * Million().Records());
+}
+BENCHMARK(BM_BuildCdxTagOverAMillionRecords)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_BuildNtxTagOverAMillionRecords(benchmark::State& state) {
+  DBO_dBHandler h(Million().Name(), false, true);
+  for (auto _ : state) {
+    DBobjNTXFile f(&h, "build", true, true);
+    f.AddTag("NAME", "", false, false);
+    benchmark::DoNotOptimize(f.TagBase(0)->RootBlock());
+  }
+  state.SetItemsProcessed(state.iterations() * Million().Records());
+}
+BENCHMARK(BM_BuildNtxTagOverAMillionRecords)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_FindKeyInACdxTag(benchmark::State& state) {
+  DBO_dBHandler h(Million().Name(), false, true);
+  {
+    DBobjCDXFile f(&h, "find", true, true);
+    f.AddTag("CODE", "CODE", "", false, false);
+  }
+  h.IndexOpen("find.cdx");
+  h.SetTagTo("CODE", false);
+  std::mt19937 rng(2);
+  std::int64_t found = 0;
+  for (auto _ : state) {
+    const std::int64_t code = 1 + static_cast<std::int64_t>(rng() % Million().Records());
+    found += h.FindKey(std::to_string(code)) && h.RecNo() == code;
+  }
+  if (found != static_cast<std::int64_t>(state.iterations())) state.SkipWithError("a key was not found");
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_FindKeyInACdxTag);
+
+// 1 000 Locate calls on CODE over 100 000 records; through the tag when `indexed`.
+void Locates(benchmark::State& state, bool indexed) {
+  if (indexed) {
+    DBO_dBHandler h(Hundred().Name(), false, true);
+    DBobjCDXFile f(&h, "items", true, true);
+    f.AddTag("CODE", "CODE", "", false, false);
+  }
+  TDbfDataSet ds;
+  ds.SetDatabaseName(Hundred().Dir());
+  ds.SetTableName("items");
+  if (indexed) ds.IndexFiles().Add("items.cdx");
+  ds.Open();
+  for (auto _ : state) {
+    int found = 0;
+    for (int i = 0; i < 1000; ++i) {
+      const std::int64_t code = 1 + (static_cast<std::int64_t>(i) * 7919) % Hundred().Records();
+      found += ds.Locate("CODE", Variant(static_cast<int>(code)), {}) && ds.FieldByName("CODE").AsInteger() == code;
+    }
+    if (found != 1000) state.SkipWithError("a record was not found");
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+
+void BM_ThousandLocatesThroughATag(benchmark::State& state) { Locates(state, true); }
+BENCHMARK(BM_ThousandLocatesThroughATag)->Unit(benchmark::kMillisecond);
+
+void BM_ThousandLocatesSequential(benchmark::State& state) { Locates(state, false); }
+BENCHMARK(BM_ThousandLocatesSequential)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,75 @@
+// Feeds arbitrary bytes to the readers of report templates (".rpf") and prepared
+// reports (".rpp"), and exercises what loads: written again, drawn in design and
+// output mode on a recording canvas, dumped as text. Shared by the libFuzzer targets
+// and the tests that replay what they found. Every failure must be an exception of
+// the program's own hierarchy; a crash, a sanitizer report or a hang is a fault.
+#pragma once
+
+#include <string_view>
+
+#include "report/RP_Dump.h"
+#include "report/RP_Template.h"
+
+namespace report_fuzz {
+
+inline void DrawAll(TrpPage& page) {
+  TRecordingCanvas canvas(Rect(0, 0, 2000, 2000));
+  rpState().CurrentPage = &page;
+  for (int mode : {rpDesignMode, rpOutputMode}) {
+    rpState().DocMode = mode;
+    for (const auto& v : page.Objects) {
+      v->Draw(canvas);
+      canvas.Clear();
+    }
+  }
+  rpState().DocMode = rpDesignMode;
+  rpState().CurrentPage = nullptr;
+}
+
+inline void RunTemplate(std::string_view bytes) {
+  rpResetState();
+  TrpPages pages;
+  TMemoryStream in{std::string(bytes)};
+  const TrpTemplateLoad r = rpLoadTemplate(pages, in);
+  if (r.Result == 1) return;
+  (void)rpDumpTemplate(pages);
+  try {
+    for (const auto& p : pages.Pages) DrawAll(*p);
+    TMemoryStream out;
+    rpSaveTemplate(pages, out);
+  } catch (const Exception&) {
+  }
+  rpResetState();
+}
+
+inline void RunPrepared(std::string_view bytes) {
+  rpResetState();
+  TrpEMFPages pages;
+  TMemoryStream in{std::string(bytes)};
+  try {
+    pages.LoadFromStream(in);
+  } catch (const Exception&) {
+    return;
+  }
+  (void)rpDumpPrepared(pages);
+  TRecordingCanvas canvas(Rect(0, 0, 800, 1100));
+  for (int i = 0; i < pages.GetCount(); ++i) {
+    try {
+      pages.GetPages(i)->Visible = true;
+      pages.Draw(i, canvas, Rect(0, 0, 800, 1100));
+      int cursor = 0;
+      pages.HitTest(i, Point(100, 100), cursor, true);
+      pages.PageToObjects(i);
+    } catch (const Exception&) {
+    }
+    canvas.Clear();
+  }
+  try {
+    TMemoryStream out;
+    pages.SaveToStream(out);
+  } catch (const Exception&) {
+  }
+  rpResetState();
+}
+
+}  // namespace report_fuzz

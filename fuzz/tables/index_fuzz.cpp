@@ -1,0 +1,112 @@
+// libFuzzer target: arbitrary bytes as an index file of a small table. The first byte
+// picks the format (even: CDX, odd: NTX), the rest is the file. Every tag is walked both
+// ways, sought and kept up to date by an append and a rewrite; a damaged file must end in
+// the engine's error, never a crash or a hang.
+//
+// With TW_INDEX_FUZZ_SEEDS set to a directory, valid files of both formats are written
+// there first, as a starting corpus.
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/core/Files.h"
+#include "tables/db_cdx.h"
+#include "tables/db_create.h"
+#include "tables/db_eror.h"
+#include "tables/db_ntx.h"
+
+namespace {
+
+std::string& Dir() {
+  static std::string dir = [] {
+    char tmpl[] = "/tmp/tarnwick-fuzz-XXXXXX";
+    return std::string(::mkdtemp(tmpl));
+  }();
+  return dir;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The table, made once; its bytes are put back before every input.
+const std::string& TableBytes() {
+  static const std::string bytes = [] {
+    const std::string name = Dir() + "/t.dbf";
+    CreateDbfTable(name, 0x03, {{"NAME", 'C', 10}, {"CODE", 'N', 5}}, {.Overwrite = true});
+    {
+      DBO_dBaseFld t(name, false, true);
+      for (int i = 0; i < 300; ++i) {
+        t.BlankRecord();
+        t.FieldPut(1, "N" + std::to_string((i * 7919) % 1000));
+        t.NumberPut(2, static_cast<double>(i % 37 - 18));
+        t.Append();
+      }
+    }
+    return ReadFile(name);
+  }();
+  return bytes;
+}
+
+void WriteSeeds(const std::string& dir) {
+  std::filesystem::create_directories(dir);
+  WriteFile(Dir() + "/t.dbf", TableBytes());
+  DBO_dBHandler h(Dir() + "/t.dbf", false, true);
+  {
+    DBobjCDXFile f(&h, Dir() + "/seed.cdx", true, true);
+    f.AddTag("NAME", "NAME", "", false, false);
+    f.AddTag("CODE", "CODE", "CODE>0", false, true);
+  }
+  {
+    DBobjNTXFile f(&h, Dir() + "/seed.ntx", true, true);
+    f.AddTag("NAME", "", false, false);
+  }
+  WriteFile(dir + "/seed-cdx", std::string(1, '\0') + ReadFile(Dir() + "/SEED.CDX"));
+  WriteFile(dir + "/seed-ntx", std::string(1, '\1') + ReadFile(Dir() + "/SEED.NTX"));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (const char* seeds = ::getenv("TW_INDEX_FUZZ_SEEDS")) WriteSeeds(seeds);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  const std::string table = Dir() + "/t.dbf";
+  WriteFile(table, TableBytes());
+  const std::string index = Dir() + ((data[0] & 1) ? "/I.NTX" : "/I.CDX");
+  WriteFile(index, std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+  try {
+    DBO_dBHandler h(table, false, true);
+    h.ShowDeleted = true;
+    if (h.IndexOpen(index) != 0) return 0;
+    for (std::int64_t n = 1; n <= 8 && h.TagByNumber(n); ++n) {
+      h.SetTagTo(h.TagByNumber(n)->TagName(), false);
+      int steps = 0;
+      for (h.GetRecord(dbp::First); !h.Eof() && steps < 2000; h.GetRecord(dbp::Next)) ++steps;
+      for (h.GetRecord(dbp::Last); !h.Bof() && steps < 4000; h.GetRecord(dbp::Previous)) ++steps;
+      h.FindKey("N5");
+      h.FindNear(h.TagByNumber(n)->TagName(), "N100");
+      h.GetRecord(5);
+      h.FieldPut(1, "CHANGED");
+      h.PutRecord(5);
+      h.BlankRecord();
+      h.FieldPut(1, "NEW");
+      h.Append();
+    }
+  } catch (const Exception&) {
+    // The engine's errors (damaged index, range and expression errors) are the answer.
+  }
+  return 0;
+}

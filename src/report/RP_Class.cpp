@@ -1,0 +1,778 @@
+#include "report/RP_Class.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/core/AnsiText.h"
+#include "report/RP_Utils.h"
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The data type an aggregate call without a band name belongs to, by the band that
+// shows it: the level's own bands, else the master level (group bands, page footer,
+// summary: those without a level of their own).
+int DataTypeOf(int bandType) {
+  if (bandType >= 4 && bandType <= 6) return btMasterData;
+  if (bandType >= 7 && bandType <= 9) return btDetailData;
+  if (bandType >= 10 && bandType <= 12) return btSubDetailData;
+  if (bandType >= 18 && bandType <= 20) return btCrossData;
+  if (bandType == btGroupHeader || bandType == btGroupFooter || bandType == btPageFooter ||
+      bandType == btReportSummary)
+    return btMasterData;
+  return -1;
+}
+
+AnsiString Unquoted(const AnsiString& text) {
+  AnsiString t = Trim(text);
+  if (t.size() >= 2 && (t.front() == '\'' || t.front() == '"') && t.back() == t.front()) t = t.substr(1, t.size() - 2);
+  return Trim(t);
+}
+
+// Datasets that can step back to the record before (user datasets need OnPrior).
+bool CanStepBack(TrpDataset& ds) { return ds.OnPrior || dynamic_cast<TrpDBDataSet*>(&ds); }
+
+// Puts a value back when the scope ends.
+template <class T>
+class Restore {
+ public:
+  explicit Restore(T& slot) : slot_(slot), saved_(slot) {}
+  ~Restore() { slot_ = saved_; }
+  Restore(const Restore&) = delete;
+  Restore& operator=(const Restore&) = delete;
+
+ private:
+  T& slot_;
+  T saved_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// TrpBand
+
+TrpBand::TrpBand(int type, TrpBandView* view, TrpPageForm& form) : BandType(type), View(view), Form(form) {
+  if (view) {
+    Name = view->Name;
+    Top = view->Top;
+    Height = view->Height;
+    Visible = view->Visible;
+  }
+}
+
+int TrpBand::CalcHeight() {
+  int h = Height;
+  if (!Stretched()) return h;
+  for (TrpView* v : Objects) {
+    auto* s = dynamic_cast<TrpStretcheable*>(v);
+    if (!s || !v->Visible) continue;
+    rpState().CurrentView = v;
+    h = std::max(h, s->CalcHeight() + (v->Top - Top));
+  }
+  return h;
+}
+
+// ---------------------------------------------------------------------------------
+// TrpPageForm
+
+TrpPageForm::TrpPageForm(TrpReport& report, TrpPage& page, TrpPageForm* parent, int offsetX)
+    : Report(report), Page(page), Parent(parent), offsetX_(offsetX) {}
+
+TrpPageForm::~TrpPageForm() {
+  for (auto& b : Bands)
+    if (b->DataSet) {
+      try {
+        b->DataSet->Deactivate();
+      } catch (...) {
+        // a dataset that cannot close is left as it is
+      }
+    }
+  if (rpState().CurrentBand && &rpState().CurrentBand->Form == this) rpState().CurrentBand = nullptr;
+}
+
+TrpPageForm& TrpPageForm::Root() { return Parent ? Parent->Root() : *this; }
+
+bool TrpPageForm::Stopped() const {
+  TrpBuildState& st = rpState();
+  if (!st.Terminated && Report.CancelRequested && Report.CancelRequested()) st.Terminated = true;
+  return st.Terminated || Report.Terminated;
+}
+
+TrpBand* TrpPageForm::First(int type) const {
+  for (const auto& b : Bands)
+    if (b->BandType == type) return b.get();
+  return nullptr;
+}
+
+int TrpPageForm::PageFooterHeight() const {
+  const TrpBand* f = First(btPageFooter);
+  return f ? f->Height : 0;
+}
+
+void TrpPageForm::InitBands() {
+  Bands.clear();
+  for (const auto& v : Page.Objects)
+    if (auto* bv = dynamic_cast<TrpBandView*>(v.get())) Bands.push_back(std::make_unique<TrpBand>(bv->BandType(), bv, *this));
+  std::stable_sort(Bands.begin(), Bands.end(), [](const auto& a, const auto& b) { return a->Top < b->Top; });
+  for (const auto& v : Page.Objects) {
+    if (dynamic_cast<TrpBandView*>(v.get())) continue;
+    for (auto& b : Bands)
+      if (v->Top >= b->Top && v->Top < b->Top + std::max(b->Height, 1)) {
+        b->Objects.push_back(v.get());
+        break;
+      }
+  }
+  for (int type : {btMasterData, btDetailData, btSubDetailData}) {
+    TrpBand* data = First(type);
+    if (!data) continue;
+    data->Header = First(type - 1);
+    data->Footer = First(type + 1);
+    const AnsiString source = Trim(data->View->FormatStr);
+    if (!source.empty() && IsDigit(source[0]) && source[0] != '0') {
+      std::int32_t count = 0;
+      if (TryStrToInt(source, count)) {
+        data->OwnedDataSet = std::make_unique<TrpUserDataset>();
+        data->OwnedDataSet->RangeEnd = TRangeEnd::reCount;
+        data->OwnedDataSet->RangeEndCount = count;
+        data->DataSet = data->OwnedDataSet.get();
+      }
+    } else if (!source.empty()) {
+      data->DataSet = Report.FindDataset(source);
+      if (!data->DataSet) throw Exception(Ansi("Не найден источник данных \"") + source + "\" полосы " + data->Name);
+    }
+  }
+  // Group headers belong to the master level, outermost first; footers pair from the
+  // inside out (the first footer below the data closes the innermost group).
+  std::vector<TrpBand*> headers, footers;
+  for (auto& b : Bands) {
+    if (b->BandType == btGroupHeader) headers.push_back(b.get());
+    if (b->BandType == btGroupFooter) footers.push_back(b.get());
+  }
+  for (std::size_t i = 0; i < headers.size(); ++i) {
+    headers[i]->GroupCondition = headers[i]->View->FormatStr;
+    std::size_t inner = headers.size() - 1 - i;
+    if (inner < footers.size()) headers[i]->GroupFooter = footers[inner];
+  }
+  if (TrpBand* master = First(btMasterData)) master->Groups = headers;
+  for (auto& b : Bands)
+    if (b->View && !b->View->ChildBand.empty())
+      for (auto& c : Bands)
+        if (c.get() != b.get() && AnsiSameText(c->Name, b->View->ChildBand)) b->Child = c.get();
+}
+
+void TrpPageForm::PrepareAggregates() {
+  TrpBuildState& st = rpState();
+  Restore<bool> collecting(st.CollectingAggregates);
+  Restore<bool> lookupCollecting(Report.Lookup().CollectingAggregates);
+  st.CollectingAggregates = true;
+  Report.Lookup().CollectingAggregates = true;
+  for (int type : {btMasterData, btDetailData, btSubDetailData}) {
+    TrpBand* data = First(type);
+    if (!data) continue;
+    Processed = data;
+    std::vector<int> scanned = {btPageFooter, btMasterFooter, btGroupFooter, btReportSummary};
+    if (type >= btDetailData) scanned.push_back(btDetailFooter);
+    if (type == btSubDetailData) scanned.push_back(btSubDetailFooter);
+    for (auto& band : Bands) {
+      if (std::find(scanned.begin(), scanned.end(), band->BandType) == scanned.end()) continue;
+      Scanned = band.get();
+      st.CurrentBand = band.get();
+      TStringList calls;
+      TAggregateFunctionsSplitter splitter(calls, &Report.Dictionary.Variables);
+      for (TrpView* v : band->Objects) {
+        st.CurrentView = v;
+        auto* memo = dynamic_cast<TrpMemoView*>(v);
+        if (memo && !(memo->Flags & flTextOnly)) splitter.SplitMemo(memo->Memo);
+      }
+      for (const AnsiString& call : calls.Lines()) Report.EvaluateExpression(call);
+    }
+  }
+  Processed = Scanned = nullptr;
+  st.CurrentBand = nullptr;
+}
+
+void TrpPageForm::StartPage(bool first) {
+  TrpBuildState& st = rpState();
+  TrpReport& master = *static_cast<TrpReport*>(st.MasterReport);
+  master.EMFPages.Add(Page);
+  st.PageNumber = master.EMFPages.GetCount() - 1;
+  if (master.OnProgress) master.OnProgress(st.PageNumber + 1);
+  CurY = Page.TopEdge();
+  CurX = Page.LeftEdge() + offsetX_;
+  CurBottomY = Page.BottomEdge();
+  Column = 1;
+  freshY_ = CurY;
+  if (TrpBand* title = First(btReportTitle); title && first) DrawBand(*title);
+  if (TrpBand* header = First(btPageHeader); header && (!first || header->Flag(flOnFirstPage))) DrawBand(*header);
+  ColumnStartY = CurY;
+  if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
+  for (TrpBand* repeat : repeatHeaders_)
+    if (repeat->Flag(flRepeatHeader)) DrawBand(*repeat);
+  freshY_ = CurY;
+}
+
+void TrpPageForm::EndPage() {
+  if (Parent) return Parent->EndPage();
+  Restore<bool> footer(inFooter_);
+  inFooter_ = true;
+  if (TrpBand* f = First(btColumnFooter)) DrawBand(*f);
+  if (TrpBand* f = First(btPageFooter); f && (rpState().PageNumber > 0 || f->Flag(flOnFirstPage))) {
+    CurY = CurBottomY;
+    DrawBand(*f);
+  }
+}
+
+void TrpPageForm::FollowParent() {
+  CurY = Parent->CurY;
+  CurBottomY = Parent->CurBottomY;
+  freshY_ = Parent->freshY_;
+}
+
+void TrpPageForm::NewPage() {
+  if (Parent) {
+    Parent->NewPage();
+    return FollowParent();
+  }
+  EndPage();
+  StartPage(false);
+}
+
+void TrpPageForm::NewColumn() {
+  if (Parent) {
+    Parent->NewColumn();
+    return FollowParent();
+  }
+  const int columns = Page.ColumnCount();
+  if (Column < columns) {
+    if (TrpBand* f = First(btColumnFooter)) {
+      Restore<bool> footer(inFooter_);
+      inFooter_ = true;
+      DrawBand(*f);
+    }
+    ++Column;
+    const int width = (Page.RightEdge() - Page.LeftEdge() - Page.ColumnGap * (columns - 1)) / columns;
+    CurX = Page.LeftEdge() + (Column - 1) * (width + Page.ColumnGap);
+    CurY = ColumnStartY;
+    if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
+    freshY_ = CurY;
+    return;
+  }
+  NewPage();
+}
+
+void TrpPageForm::DrawObjects(TrpBand& band, int height) {
+  TrpBuildState& st = rpState();
+  for (TrpView* v : band.Objects) {
+    if (Stopped()) return;
+    if (!v->Visible) continue;
+    if (auto* sub = dynamic_cast<TrpSubReportView*>(v)) {
+      PrintSubReport(*sub, band);
+      continue;
+    }
+    const int left = v->Left, top = v->Top, h = v->Height;
+    st.CurrentView = v;
+    st.CurrentBand = &band;
+    v->Left = left + CurX - Page.LeftEdge();
+    v->Top = band.Y + (top - band.Top);
+    auto* stretch = dynamic_cast<TrpStretcheable*>(v);
+    if (band.Stretched() && stretch && (v->Flags & flStretched) && h > 0) v->Height = height - (top - band.Top);
+    try {
+      v->Print(Report.OutputStream());
+    } catch (const std::exception& e) {
+      v->Left = left;
+      v->Top = top;
+      v->Height = h;
+      Report.BuildError(e.what());
+      return;
+    }
+    v->Left = left;
+    v->Top = top;
+    v->Height = h;
+  }
+}
+
+void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
+  TrpPage* page = Report.Pages.GetPages(view.SubPage);
+  if (!page || page == &Page) return;
+  TrpPageForm sub(Report, *page, this, CurX - Page.LeftEdge() + view.Left - page->LeftEdge());
+  sub.InitBands();
+  sub.PrepareAggregates();
+  sub.CurY = band.Y + (view.Top - band.Top);
+  sub.CurBottomY = CurBottomY;
+  sub.CurX = CurX + view.Left - Page.LeftEdge();
+  sub.freshY_ = freshY_;
+  const int pageBefore = rpState().PageNumber;
+  sub.FormLevels();
+  subEndY_ = std::max(subEndY_, sub.CurY);
+  if (rpState().PageNumber != pageBefore) subMovedPage_ = true;
+  rpState().CurrentPage = &Page;
+  Report.CurrentForm = this;
+}
+
+void TrpPageForm::AfterBandPrinted(TrpBand& band) {
+  if (band.IsData()) {
+    band.Values.Accumulate([this](const AnsiString& e) { return Report.EvaluateExpression(e); }, band.Visible);
+    ++band.LinePosition;
+    ++band.LineThroughPosition;
+  }
+  if (band.AggregateSource) band.AggregateSource->Values.ResetForBand(band.Name);
+}
+
+void TrpPageForm::DrawBand(TrpBand& band) {
+  if (Stopped()) return;
+  TrpBuildState& st = rpState();
+  Restore<TrpBand*> current(st.CurrentBand);
+  st.CurrentBand = &band;
+  st.CurrentView = band.View;
+  CurrentBand = &band;
+  if (Report.OnBeginBand) Report.OnBeginBand(band);
+  if (band.View && band.View->Script.Count()) Report.RunBandScript(band.View->Script);
+  if (Stopped()) return;
+  band.Visible = band.View ? band.View->Visible : true;
+  if (!band.Visible) {
+    if (band.Child && band.Flag(flPrintChildIfInvisible)) DrawBand(*band.Child);
+    AfterBandPrinted(band);
+    if (Report.OnEndBand) Report.OnEndBand(band);
+    return;
+  }
+  const int type = band.BandType;
+  int h = band.CalcHeight();
+  const bool fixedPlace = type == btPageFooter || type == btOverlay || type == btColumnFooter || type == btNone;
+  // A band that does not fit goes to the next column or page; on a fresh one it prints
+  // whatever its height, so that a band taller than a page cannot loop.
+  if (!fixedPlace && !inFooter_ && CurY + h > CurBottomY && !Fresh()) {
+    NewColumn();
+    st.CurrentBand = &band;
+    if (band.Stretched()) h = band.CalcHeight();
+  }
+  band.Y = CurY;
+  subEndY_ = 0;
+  subMovedPage_ = false;
+  DrawObjects(band, h);
+  if (subMovedPage_)
+    CurY = std::max(CurY, subEndY_);
+  else
+    CurY = std::max(CurY + h, subEndY_);
+  if (band.Child) DrawBand(*band.Child);
+  if (band.Flag(flFormNewPage) && !band.IsData() && type != btGroupHeader && !fixedPlace && !inFooter_) NewPage();
+  AfterBandPrinted(band);
+  if (Report.OnEndBand) Report.OnEndBand(band);
+}
+
+void TrpPageForm::PrintHeaders(TrpBand& data, std::size_t from) {
+  for (std::size_t i = from; i < data.Groups.size(); ++i) {
+    TrpBand& g = *data.Groups[i];
+    rpState().CurrentBand = &g;
+    g.LastGroupValue = Report.EvaluateExpression(g.GroupCondition);
+    DrawBand(g);
+  }
+}
+
+void TrpPageForm::PrintGroupFooters(TrpBand& data, std::size_t from) {
+  for (std::size_t i = data.Groups.size(); i-- > from;)
+    if (TrpBand* f = data.Groups[i]->GroupFooter) DrawBand(*f);
+}
+
+bool TrpPageForm::CheckGroups(TrpBand& data) {
+  for (std::size_t i = 0; i < data.Groups.size(); ++i) {
+    TrpBand& g = *data.Groups[i];
+    rpState().CurrentBand = &g;
+    Variant now = Report.EvaluateExpression(g.GroupCondition);
+    if (Variant::Compare(now, g.LastGroupValue) == TVariantRelationship::vrEqual) continue;
+    // The footers close the old group. A dataset that can step back shows them on the
+    // group's last record; one that cannot (user datasets without OnPrior) shows them
+    // where it stands, and no record is skipped.
+    TrpDataset& ds = *data.DataSet;
+    const bool canStepBack = CanStepBack(ds);
+    if (canStepBack) ds.Prior();
+    PrintGroupFooters(data, i);
+    if (canStepBack) ds.Next();
+    PrintHeaders(data, i);
+    return true;
+  }
+  return false;
+}
+
+void TrpPageForm::PrintRecord(TrpBand& data, int level) {
+  TrpBand* previous = CurrentData;
+  CurrentData = &data;
+  DrawBand(data);
+  static const int kNextLevel[] = {btDetailData, btSubDetailData};
+  if (level < 2) PrintLevel(First(kNextLevel[level]), level + 1);
+  CurrentData = previous;
+}
+
+void TrpPageForm::PrintLevel(TrpBand* data, int level) {
+  if (!data || Stopped()) return;
+  TrpDataset* ds = data->DataSet;
+  if (!ds) {  // no data source: one record
+    if (data->Header) DrawBand(*data->Header);
+    PrintRecord(*data, level);
+    if (data->Footer) DrawBand(*data->Footer);
+    return;
+  }
+  ds->Activate();
+  ds->First();
+  if (ds->Eof()) {  // an empty level prints neither header nor footer
+    ds->Deactivate();
+    return;
+  }
+  data->LinePosition = 1;
+  if (data->Header) {
+    DrawBand(*data->Header);
+    repeatHeaders_.push_back(data->Header);
+  }
+  PrintHeaders(*data, 0);
+  bool first = true;
+  while (!ds->Eof() && !Stopped()) {
+    if (!first) CheckGroups(*data);
+    first = false;
+    PrintRecord(*data, level);
+    ds->Next();
+  }
+  if (!Stopped()) {
+    // The closing footers see the last record when the dataset can step back to it.
+    const bool canStepBack = CanStepBack(*ds);
+    if (canStepBack) ds->Prior();
+    PrintGroupFooters(*data, 0);
+    if (data->Header) repeatHeaders_.pop_back();
+    if (data->Footer) DrawBand(*data->Footer);
+    if (canStepBack) ds->Next();
+  }
+  ds->Deactivate();
+}
+
+void TrpPageForm::FormLevels() {
+  rpState().CurrentPage = &Page;
+  Report.CurrentForm = this;
+  PrintLevel(First(btMasterData), 0);
+}
+
+void TrpPageForm::Form() {
+  TrpBuildState& st = rpState();
+  st.CurrentPage = &Page;
+  Report.CurrentForm = this;
+  InitBands();
+  PrepareAggregates();
+  if (Page.Script.Count()) Report.RunBandScript(Page.Script);
+  StartPage(true);
+  PrintLevel(First(btMasterData), 0);
+  if (TrpBand* summary = First(btReportSummary)) DrawBand(*summary);
+  if (!st.ErrorFlag) EndPage();
+}
+
+// ---------------------------------------------------------------------------------
+// TrpReport
+
+TrpReport::TrpReport() : script_(std::make_unique<TInterpretator>(lookup_)) {
+  EMFPages.Parent = this;
+  Pages.Parent = this;
+  Wire();
+}
+
+TrpReport::~TrpReport() {
+  if (rpState().Hooks == this) rpSetHooks(nullptr);
+  if (rpState().MasterReport == reinterpret_cast<TrpReport*>(this)) rpState().MasterReport = nullptr;
+  if (rpState().CurrentReport == reinterpret_cast<TrpReport*>(this)) rpState().CurrentReport = nullptr;
+}
+
+void TrpReport::AddDataset(TrpDataset& dataSet) { datasets_.push_back(&dataSet); }
+
+TrpDataset* TrpReport::FindDataset(std::string_view name) const {
+  for (TrpDataset* d : datasets_)
+    if (AnsiSameText(d->Name, name)) return d;
+  return nullptr;
+}
+
+TStream& TrpReport::OutputStream() {
+  TrpBuildState& st = rpState();
+  auto* master = static_cast<TrpReport*>(st.MasterReport);
+  TStream* s = master ? master->EMFPages.PageStream(st.PageNumber) : nullptr;
+  if (!s) throw Exception(Ansi("Нет подготовленной страницы для вывода"));
+  s->Seek(0, TSeekOrigin::soEnd);
+  return *s;
+}
+
+void TrpReport::Wire() {
+  lookup_.Dictionary = &Dictionary;
+  lookup_.OnGetValue = [this](const AnsiString& name, Variant& value) {
+    if (!OnGetValue) return false;
+    Variant v;
+    OnGetValue(name, v);
+    if (v.IsEmpty()) return false;
+    value = v;
+    return true;
+  };
+  lookup_.BuildValue = [this](const AnsiString& name, Variant& value) {
+    TrpBuildState& st = rpState();
+    TrpPageForm* form = CurrentForm;
+    TrpBand* data = form ? form->CurrentData : nullptr;
+    if (name == "PAGE#") value = Variant(st.PageNumber + 1);
+    else if (name == "TOTALPAGES") value = Variant(st.TotalPages);
+    else if (name == "DATE") value = Variant::FromDate(st.BuildDate);
+    else if (name == "TIME") value = Variant::FromDate(st.BuildTime);
+    else if (name == "LINE#") value = Variant(data ? data->LinePosition : 0);
+    else if (name == "LINETHROUGH#") value = Variant(data ? data->LineThroughPosition : 0);
+    else if (name == "COLUMN#") value = Variant(form ? form->Column : 1);
+    else if (name == "CURRENT#") value = Variant(data && data->DataSet ? data->DataSet->RecNo() + 1 : 0);
+    else if (name == "CALCWIDTH") value = Variant(st.CurrentView ? st.CurrentView->Width : 0);
+    else return false;
+    return true;
+  };
+  lookup_.PageValue = [this](const AnsiString& name, Variant& value) {
+    TrpPageForm* form = CurrentForm;
+    if (form) {
+      if (name == "CURY") value = Variant(form->CurY);
+      else if (name == "FREESPACE") value = Variant(form->CurBottomY - form->CurY);
+      else if (name == "PAGEHEIGHT") value = Variant(form->CurBottomY);
+      else if (name == "PAGEWIDTH") value = Variant(form->Page.RightEdge());
+      if (!value.IsEmpty()) return true;
+    }
+    if (name == "FINALPASS") {
+      value = Variant(!rpState().FirstPass);
+      return true;
+    }
+    if (name.find('.') == AnsiString::npos) return false;
+    TrpPropertyTarget t = FindObjectForProperty(name);
+    if (!t.Object || !t.Object->FindProperty(t.PropName)) return false;
+    value = t.Object->GetPropValue(t.PropName);
+    return true;
+  };
+  lookup_.WriteBuildValue = [this](const AnsiString& name, const Variant& value) {
+    if (SameText(name, "CURY")) {
+      if (CurrentForm) CurrentForm->CurY = static_cast<int>(value.AsInteger());
+      return true;
+    }
+    if (name.find('.') == AnsiString::npos) return false;
+    TrpPropertyTarget t = FindObjectForProperty(name);
+    if (!t.Object || !t.Object->FindProperty(t.PropName)) return false;
+    t.Object->SetPropValue(t.PropName, value);
+    return true;
+  };
+  lookup_.ObjectMethod = [this](const AnsiString& object, const AnsiString& method, const Variant& p1,
+                                const Variant& p2, const Variant& p3, Variant& result) {
+    TrpView* v = FindObject(object);
+    if (!v) return false;
+    result = v->DoMethod(AnsiUpperCase(method), p1, p2, p3);
+    return true;
+  };
+  lookup_.BuildAction = [this](const AnsiString& name, const AnsiString& p1) {
+    TrpPageForm* form = CurrentForm;
+    if (name == "STOPREPORT") {
+      Terminated = true;
+    } else if (form && name == "NEWPAGE") {
+      form->NewPage();
+    } else if (form && name == "NEWCOLUMN") {
+      form->NewColumn();
+    } else if (form && name == "SHOWBAND") {
+      for (auto& b : form->Bands)
+        if (AnsiSameText(b->Name, Unquoted(p1))) form->DrawBand(*b);
+    }
+    return true;
+  };
+  lookup_.OnUserFunction = [this](const AnsiString& name, const Variant& p1, const Variant& p2, const Variant& p3,
+                                  Variant& value) {
+    if (OnUserFunction) OnUserFunction(name, p1, p2, p3, value);
+  };
+}
+
+void TrpReport::BuildError(const AnsiString& message) {
+  if (!rpState().ErrorFlag) rpExpressionError(message);
+}
+
+AnsiString TrpReport::ExpressionText(TrpView* view, const AnsiString& expression) {
+  const bool hideZeros = view && dynamic_cast<TrpMemoView*>(view) && (view->Flags & flHideZeros);
+  return lookup_.GetValueText(expression, view ? view->Format : 0, view ? view->FormatStr : AnsiString(), hideZeros);
+}
+
+Variant TrpReport::EvaluateExpression(const AnsiString& expression) {
+  return script_->Parser().Evaluate(expression);
+}
+
+void TrpReport::RunBandScript(const TStringList& script) {
+  if (Trim(script.Text()).empty()) return;
+  TStringList& compiled = compiled_[&script];
+  TStringList errors;
+  if (!script_->CompileScript(script, compiled, errors)) {
+    compiled_.erase(&script);
+    BuildError(errors.Count() ? errors[0] : AnsiString());
+    return;
+  }
+  script_->StepLimit = ScriptStepLimit;
+  script_->CancelRequested = [this] {
+    if (CancelRequested && CancelRequested()) rpState().Terminated = true;
+    return rpState().Terminated;
+  };
+  try {
+    script_->RunScript(compiled);
+  } catch (const std::exception& e) {
+    BuildError(e.what());
+  }
+}
+
+void TrpReport::RunScript(TrpView* view, const TStringList& script) {
+  if (view) rpState().CurrentView = view;
+  RunBandScript(script);
+}
+
+bool TrpReport::BeforePrint(TStringList& printText, TrpView& view) {
+  if (!OnBeforePrint) return false;
+  OnBeforePrint(printText, view);
+  return true;
+}
+
+TrpView* TrpReport::FindObject(const AnsiString& name) { return Pages.FindObject(name); }
+
+TrpPage* TrpReport::PageAt(int index) { return Pages.GetPages(index); }
+
+bool TrpReport::CurrentBandGeometry(int& top, int& calculatedHeight, int& width, int& bandType) {
+  TrpBand* band = rpState().CurrentBand;
+  if (!band) return false;
+  top = band->Y;
+  calculatedHeight = band->Height;
+  width = band->View ? band->View->Width : 0;
+  bandType = band->BandType;
+  return true;
+}
+
+int TrpReport::PageFooterHeight(TrpPage& page) {
+  TrpPageForm* form = CurrentForm;
+  while (form && form->Parent) form = form->Parent;
+  return form && &form->Page == &page ? form->PageFooterHeight() : 0;
+}
+
+void TrpReport::BuildReport() {
+  TrpBuildState& st = rpState();
+  Restore<TrpReport*> current(st.CurrentReport);
+  TrpEngineHooks* hooks = st.Hooks;
+  st.CurrentReport = this;
+  rpSetHooks(this);
+  Terminated = false;
+  TrpFunctionServices& services = rpFunctionServices();
+  const TrpFunctionServices savedServices = services;
+  services.Aggregate = [this](int code, const AnsiString& expression, const AnsiString& band, const AnsiString& flag,
+                              Variant& value) {
+    TrpBuildState& state = rpState();
+    TrpPageForm* form = CurrentForm;
+    if (!form) return;
+    if (state.CollectingAggregates) {
+      TrpBand* processed = form->Processed;
+      TrpBand* scanned = form->Scanned;
+      if (!processed || !scanned) return;
+      AnsiString name = Unquoted(band);
+      if (name.empty()) {
+        if (DataTypeOf(scanned->BandType) != processed->BandType) return;
+        name = processed->Name;
+      }
+      if (!AnsiSameText(name, processed->Name)) return;
+      processed->Values.Register(rpAggregateKey(scanned->Name, code, expression, flag));
+      scanned->AggregateSource = processed;
+      value = Variant(0);
+      return;
+    }
+    TrpBand* current = state.CurrentBand;
+    if (current && current->AggregateSource) {
+      Variant v = current->AggregateSource->Values.Get(rpAggregateKey(current->Name, code, expression, flag));
+      if (!v.IsNull()) value = v;
+    }
+  };
+  try {
+    if (OnBeginDoc) OnBeginDoc(this);
+    std::vector<int> subPages;
+    for (const auto& p : Pages.Pages)
+      for (const auto& v : p->Objects)
+        if (auto* s = dynamic_cast<TrpSubReportView*>(v.get())) subPages.push_back(s->SubPage);
+    for (int i = 0; i < Pages.GetCount() && !st.Terminated && !Terminated; ++i) {
+      TrpPage& page = *Pages.GetPages(i);
+      if (page.PageType != ptReport) continue;
+      if (std::find(subPages.begin(), subPages.end(), i) != subPages.end()) continue;
+      TrpPageForm form(*this, page);
+      try {
+        form.Form();
+      } catch (const std::exception& e) {
+        BuildError(e.what());
+      }
+      CurrentForm = nullptr;
+    }
+    if (!st.FirstPass && !st.ErrorFlag && OnEndDoc) OnEndDoc(this);
+  } catch (...) {
+    services = savedServices;
+    rpSetHooks(hooks);
+    throw;
+  }
+  services = savedServices;
+  rpSetHooks(hooks);
+}
+
+bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
+  rpResetState();
+  TrpBuildState& st = rpState();
+  st.MasterReport = this;
+  st.DocMode = rpOutputMode;
+  const TDateTime now = Now();
+  st.BuildDate = std::floor(now);
+  st.BuildTime = now - std::floor(now);
+  ErrorText.clear();
+  auto pass = [&](bool first) {
+    st.FirstPass = first;
+    st.PageNumber = 0;
+    EMFPages.Clear();
+    buildAll();
+  };
+  try {
+    bool twoPass = Pages.DoublePass;
+    if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
+      for (TrpReport* r : composite->Reports) twoPass = twoPass || (r && r->Pages.DoublePass);
+    if (twoPass) {
+      pass(true);
+      st.TotalPages = EMFPages.GetCount();
+      st.Terminated = false;
+    }
+    if (!st.ErrorFlag) pass(false);
+  } catch (const std::exception& e) {
+    BuildError(e.what());
+  }
+  const bool failed = st.ErrorFlag;
+  if (failed) {
+    ErrorText = st.ErrorText;
+    EMFPages.Clear();
+  }
+  st.DocMode = rpDesignMode;
+  st.CurrentPage = nullptr;
+  st.CurrentBand = nullptr;
+  st.CurrentView = nullptr;
+  rpSetHooks(nullptr);
+  return !failed;
+}
+
+bool TrpReport::PrepareReport() { return DoPrepare([this] { BuildReport(); }); }
+
+bool TrpCompositeReport::PrepareReport() {
+  return DoPrepare([this] {
+    for (TrpReport* r : Reports) {
+      if (!r || rpState().Terminated) continue;
+      r->BuildReport();
+    }
+  });
+}
+
+std::string rpPreparedText(TrpEMFPages& pages) {
+  std::string out;
+  for (int i = 0; i < pages.GetCount(); ++i) {
+    out += "page " + std::to_string(i + 1) + "\n";
+    pages.ObjectsToPage(i);
+    for (const auto& v : pages.GetPages(i)->Page->Objects) {
+      std::string text;
+      for (int k = 0; k < v->Memo.Count(); ++k) {
+        if (k) text += "|";
+        for (char c : cp::Ansi1251ToUtf8(v->Memo[k]))
+          if (c != rpLineEndMarker) text += c;
+      }
+      out += "  " + cp::Ansi1251ToUtf8(v->Name) + " @" + std::to_string(v->Left) + "," + std::to_string(v->Top) + " " +
+             std::to_string(v->Width) + "x" + std::to_string(v->Height) + " " + text + "\n";
+    }
+    pages.GetPages(i)->Page.reset();
+  }
+  return out;
+}

@@ -1,0 +1,210 @@
+// The report component and its build pass: runtime bands, page forming, the value
+// lookup of a build, and the composite report that builds several reports into one
+// set of prepared pages with page numbers running on.
+//
+// A build walks each report page of the template: the title, the page header, the
+// master level with its groups, detail and subdetail levels and their headers and
+// footers, the summary and the page footer, breaking to new columns and pages when a
+// band does not fit. Views print into the prepared pages (RP_Prepared.h); bracketed
+// expressions go through the report's value lookup (RP_Lookup.h), aggregates through
+// the data bands' running values (RP_Funcs.h).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "report/RP_BandView.h"
+#include "report/RP_DSet.h"
+#include "report/RP_Funcs.h"
+#include "report/RP_Lookup.h"
+#include "report/RP_Memo.h"
+#include "report/RP_Page.h"
+#include "report/RP_Prepared.h"
+
+class TrpReport;
+class TrpPageForm;
+
+// One band of a template page while a report is built.
+class TrpBand {
+ public:
+  TrpBand(int type, TrpBandView* view, TrpPageForm& form);
+
+  int BandType;
+  TrpBandView* View;
+  TrpPageForm& Form;
+  AnsiString Name;
+  int Top = 0, Height = 0;  // in the template
+  int Y = 0;                // where it prints
+  std::vector<TrpView*> Objects;
+
+  TrpDataset* DataSet = nullptr;
+  std::unique_ptr<TrpDataset> OwnedDataSet;
+  TrpBand* Header = nullptr;  // data bands: their header and footer
+  TrpBand* Footer = nullptr;
+  std::vector<TrpBand*> Groups;  // data bands: their group headers, outermost first
+  TrpBand* GroupFooter = nullptr;  // group headers
+  TrpBand* Child = nullptr;
+  TrpBand* AggregateSource = nullptr;  // footers: the data band they read aggregates of
+  AnsiString GroupCondition;
+  Variant LastGroupValue;
+  TrpAggregateValues Values;
+  int LinePosition = 1, LineThroughPosition = 1;
+  bool Visible = true;
+
+  bool Flag(std::uint16_t bit) const { return View && (View->Flags & bit); }
+  bool Stretched() const { return Flag(flStretched); }
+  bool IsData() const { return BandType == btMasterData || BandType == btDetailData || BandType == btSubDetailData; }
+  // The height it needs now: its own, or what its stretched memos need.
+  int CalcHeight();
+};
+
+// Forms the prepared pages of one template page (or of a subreport's page inside it).
+class TrpPageForm {
+ public:
+  TrpPageForm(TrpReport& report, TrpPage& page, TrpPageForm* parent = nullptr, int offsetX = 0);
+  ~TrpPageForm();
+
+  TrpReport& Report;
+  TrpPage& Page;
+  TrpPageForm* Parent;  // a subreport's page: the page it prints into
+  std::vector<std::unique_ptr<TrpBand>> Bands;
+
+  // Builds the whole page: title, levels, summary, footers.
+  void Form();
+  // Prints the levels only (a subreport inside a band of its parent).
+  void FormLevels();
+
+  TrpBand* First(int type) const;
+  int PageFooterHeight() const;
+
+  // While aggregates are collected: the data band they add up and the band that shows them.
+  TrpBand* Processed = nullptr;
+  TrpBand* Scanned = nullptr;
+  // The data band whose record prints now.
+  TrpBand* CurrentData = nullptr;
+
+  // Position on the current prepared page.
+  int CurY = 0, CurBottomY = 0, CurX = 0;
+  int Column = 1;
+  int ColumnStartY = 0;
+  TrpBand* CurrentBand = nullptr;
+
+  // Prints a band (with its child); false when the report was stopped.
+  void DrawBand(TrpBand& band);
+  void NewPage();
+  void NewColumn();
+  void EndPage();
+
+ private:
+  void InitBands();
+  void PrepareAggregates();
+  void PrintLevel(TrpBand* data, int level);
+  void PrintRecord(TrpBand& data, int level);
+  bool CheckGroups(TrpBand& data);
+  void PrintGroupFooters(TrpBand& data, std::size_t from);
+  void PrintHeaders(TrpBand& data, std::size_t from);
+  void DrawObjects(TrpBand& band, int height);
+  void PrintSubReport(TrpSubReportView& view, TrpBand& band);
+  void StartPage(bool first);
+  void AfterBandPrinted(TrpBand& band);
+  TrpPageForm& Root();
+  // A subreport's page continues where its parent's new column or page starts.
+  void FollowParent();
+  bool Fresh() const { return CurY <= freshY_; }
+  bool Stopped() const;
+
+  std::vector<TrpBand*> repeatHeaders_;  // headers of the levels being printed
+  int subEndY_ = 0;
+  bool subMovedPage_ = false;
+  int offsetX_ = 0;
+  int freshY_ = 0;
+  bool inFooter_ = false;
+};
+
+using TrpProgressEvent = std::function<void(int pageNumber)>;
+using TrpBandEvent = std::function<void(TrpBand& band)>;
+using TrpBeforePrintEvent = std::function<void(TStringList& printText, TrpView& view)>;
+using TrpReportGetValueEvent = std::function<void(const AnsiString& name, Variant& value)>;
+
+class TrpReport : public TObject, public TrpEngineHooks {
+ public:
+  TrpReport();
+  ~TrpReport() override;
+
+  AnsiString Name = "rpReport1";
+  TrpPages Pages;
+  TrpEMFPages EMFPages;
+  TrpDataDictionary Dictionary;
+
+  // Names answered first (leave the value Empty to pass the name on).
+  TrpReportGetValueEvent OnGetValue;
+  TrpFunctionEvent OnUserFunction;
+  TNotifyEvent OnBeginDoc, OnEndDoc;
+  TrpBandEvent OnBeginBand, OnEndBand;
+  TrpBeforePrintEvent OnBeforePrint;
+  TrpProgressEvent OnProgress;
+  // Datasets that bands name as their data source.
+  void AddDataset(TrpDataset& dataSet);
+  TrpDataset* FindDataset(std::string_view name) const;
+  // Answers "Cancel" of a progress window: polled by every loop and script.
+  std::function<bool()> CancelRequested;
+
+  // Lines of script one band may run.
+  std::int64_t ScriptStepLimit = 1000000;
+
+  // Builds the prepared pages. False when the build failed (ErrorText says why; the
+  // prepared pages are deleted) or was stopped.
+  virtual bool PrepareReport();
+  AnsiString ErrorText;
+  bool Terminated = false;
+
+  // TrpEngineHooks: what the views ask while they print.
+  AnsiString ExpressionText(TrpView* view, const AnsiString& expression) override;
+  Variant EvaluateExpression(const AnsiString& expression) override;
+  void RunScript(TrpView* view, const TStringList& script) override;
+  bool BeforePrint(TStringList& printText, TrpView& view) override;
+  TrpView* FindObject(const AnsiString& name) override;
+  TrpPage* PageAt(int index) override;
+  AnsiString ReportName() override { return Name; }
+  bool CurrentBandGeometry(int& top, int& calculatedHeight, int& width, int& bandType) override;
+  int PageFooterHeight(TrpPage& page) override;
+
+  // Used by page forming.
+  TrpValueLookup& Lookup() { return lookup_; }
+  TInterpretator& Script() { return *script_; }
+  TrpPageForm* CurrentForm = nullptr;
+  // Builds this report's template pages into the master report's prepared pages.
+  virtual void BuildReport();
+  // The prepared page the build writes to.
+  TStream& OutputStream();
+  // Runs a compiled or uncompiled script with the step limit and the cancel hook; an
+  // error stops the build with its message.
+  void RunBandScript(const TStringList& script);
+  // The error routine: the build stops with the message.
+  void BuildError(const AnsiString& message);
+
+ protected:
+  bool DoPrepare(const std::function<void()>& buildAll);
+  void Wire();
+
+ private:
+  TrpValueLookup lookup_;
+  std::unique_ptr<TInterpretator> script_;
+  std::vector<TrpDataset*> datasets_;
+  std::map<const TStringList*, TStringList> compiled_;
+};
+
+// Builds the listed reports one after another into its own prepared pages; it builds
+// in two passes when any listed template asks for them.
+class TrpCompositeReport : public TrpReport {
+ public:
+  std::vector<TrpReport*> Reports;  // not owned
+  bool PrepareReport() override;
+};
+
+// The prepared pages as short text (UTF-8): per page, one line per view with its name,
+// place, size and text lines joined by "|". Golden dumps and the rpbuild tool use it.
+std::string rpPreparedText(TrpEMFPages& pages);

@@ -1,0 +1,305 @@
+#include "report/RP_Prepared.h"
+
+#include <algorithm>
+
+#include "platform/core/Files.h"
+#include "report/RP_Memo.h"
+#include "report/RP_Utils.h"
+
+TrpCompressor& rpCompressor() {
+  static TrpCompressor compressor;
+  return compressor;
+}
+
+namespace {
+
+
+class DocModeScope {
+ public:
+  DocModeScope() : old_(rpState().DocMode) { rpState().DocMode = rpOutputMode; }
+  ~DocModeScope() { rpState().DocMode = old_; }
+  DocModeScope(const DocModeScope&) = delete;
+  DocModeScope& operator=(const DocModeScope&) = delete;
+
+ private:
+  int old_;
+};
+
+// Reads the views of a page stream one by one; `each` gets every loaded view.
+void ReadPageStream(TMemoryStream& stream, const std::function<void(std::unique_ptr<TrpView>)>& each) {
+  stream.SetPosition(0);
+  if (stream.Size() == 0) return;
+  const int version = stream.ReadByte();
+  if (version < 21 || version > 31) throw ErpRecordError("Неверная версия страницы отчета");
+  TrpStreamVersionScope scope(std::min(version, 24));
+  while (stream.Position() < stream.Size()) {
+    const std::uint8_t type = stream.ReadByte();
+    const AnsiString className = type == rpotAddIn ? rpStreamReadString(stream) : AnsiString();
+    std::unique_ptr<TrpView> view = CreateReportObject(type, className);
+    if (!view) throw ErpRecordError("Неверный тип объекта на странице отчета: " + IntToStr(type));
+    view->InPreparedPage = true;
+    view->LoadFromStream(stream);
+    each(std::move(view));
+  }
+}
+
+// The printer geometry of a paper (a paper the printer rejects: a custom one).
+TrpPageInfo GeometryOf(TrpPreparedPage& rec) {
+  TrpPrinter& printer = rpPrinter();
+  try {
+    printer.SetPageSettings(rec.PaperSize, rec.Width, rec.Height, rec.Orientation ? rpLandscape : rpPortrait,
+                            rec.Bin, false);
+  } catch (const Exception&) {
+    printer.SetPageSettings(rpCustomPaper, rec.Width, rec.Height, rec.Orientation ? rpLandscape : rpPortrait, -1,
+                            false);
+  }
+  return printer.FillPageInfo();
+}
+
+}  // namespace
+
+bool TrpEMFPages::Insert(int index, const TrpPage& page) {
+  auto rec = std::make_unique<TrpPreparedPage>();
+  rec->Stream = std::make_unique<TMemoryStream>();
+  rec->Stream->WriteByte(rpPreparedVersion);
+  rec->PaperSize = page.PaperSize;
+  rec->Width = page.PaperWidth;
+  rec->Height = page.PaperHeight;
+  rec->Orientation = page.Orientation;
+  rec->Bin = page.Bin;
+  rec->UseMargins = page.UseMargins;
+  rec->LeftMargin = page.LeftMargin;
+  rec->TopMargin = page.TopMargin;
+  rec->RightMargin = page.RightMargin;
+  rec->BottomMargin = page.BottomMargin;
+  rec->PageInfo = page.PageInfo;
+  const bool use = rec->UseMargins;
+  if (index < 0 || index >= GetCount()) Pages.push_back(std::move(rec));
+  else Pages.insert(Pages.begin() + index, std::move(rec));
+  return use;
+}
+
+void TrpEMFPages::Add(const TrpPage& page) {
+  Insert(GetCount(), page);
+  if (OnBeginPage) OnBeginPage(rpState().PageNumber);
+}
+
+void TrpEMFPages::Delete(int index) {
+  if (index >= 0 && index < GetCount()) Pages.erase(Pages.begin() + index);
+}
+
+void TrpEMFPages::ObjectsToPage(int index) {
+  TrpPreparedPage* rec = GetPages(index);
+  if (!rec) return;
+  rec->Page.reset();
+  auto page = std::make_unique<TrpPage>(rec->PageInfo, rec->PaperSize, rec->Width, rec->Height, rec->Bin,
+                                        rec->Orientation);
+  page->UseMargins = rec->UseMargins;
+  page->LeftMargin = rec->LeftMargin;
+  page->TopMargin = rec->TopMargin;
+  page->RightMargin = rec->RightMargin;
+  page->BottomMargin = rec->BottomMargin;
+  rpState().CurrentPage = page.get();
+  ReadPageStream(*rec->Stream, [&](std::unique_ptr<TrpView> view) {
+    TrpView* v = page->AddObject(std::move(view));
+    if (auto* memo = dynamic_cast<TrpMemoView*>(v); memo && (memo->Flags & flAutoWidth)) {
+      DocModeScope mode;
+      memo->Draw(rpMeasureCanvas());
+    }
+  });
+  rec->Page = std::move(page);
+}
+
+void TrpEMFPages::PageToObjects(int index) {
+  TrpPreparedPage* rec = GetPages(index);
+  if (!rec || !rec->Page) return;
+  rec->Stream = std::make_unique<TMemoryStream>();
+  rec->Stream->WriteByte(rpPreparedVersion);
+  for (const auto& v : rec->Page->Objects) {
+    v->PrintText.Assign(v->Memo);
+    v->WritePreparedEntry(*rec->Stream);
+  }
+}
+
+void TrpEMFPages::ExportData(int index) {
+  TrpPreparedPage* rec = GetPages(index);
+  if (!rec) return;
+  DocModeScope mode;
+  ReadPageStream(*rec->Stream, [](std::unique_ptr<TrpView> view) { view->ExportData(); });
+}
+
+void TrpEMFPages::Draw(int index, TCanvas& canvas, const TRect& target) {
+  TrpPreparedPage* rec = GetPages(index);
+  if (!rec) return;
+  TrpBuildState& st = rpState();
+  const bool printing = st.PrinterCanvas == &canvas;
+  if (!rec->Visible) {
+    rec->Page.reset();
+    return;
+  }
+  DocModeScope mode;
+  if (!rec->Page) ObjectsToPage(index);
+  st.CurrentPage = rec->Page.get();
+  const int pw = rec->PageInfo.PhysWidth > 0 ? rec->PageInfo.PhysWidth : 1;
+  const int ph = rec->PageInfo.PhysHeight > 0 ? rec->PageInfo.PhysHeight : 1;
+  const double sx = static_cast<double>(target.Width()) / pw, sy = static_cast<double>(target.Height()) / ph;
+  for (const auto& v : rec->Page->Objects) {
+    if (!printing) {
+      const TRect r = Rect(rpClampScaled(v->Left * sx + target.Left), rpClampScaled(v->Top * sy + target.Top),
+                           rpClampScaled((static_cast<double>(v->Left) + v->Width) * sx + target.Left),
+                           rpClampScaled((static_cast<double>(v->Top) + v->Height) * sy + target.Top));
+      if (!canvas.RectVisible(InflateRect(r, 10, 10))) continue;
+    }
+    v->ScaleX = sx;
+    v->ScaleY = sy;
+    v->OffsetX = target.Left;
+    v->OffsetY = target.Top;
+    v->Printing = printing;
+    TCanvasState state(canvas);
+    v->Draw(canvas);
+  }
+}
+
+TrpView* TrpEMFPages::ViewAt(int index, TPoint point) {
+  TrpPreparedPage* rec = GetPages(index);
+  if (!rec) return nullptr;
+  if (!rec->Page) ObjectsToPage(index);
+  double sx = 1, sy = 1;
+  int ox = 0, oy = 0;
+  if (!rec->UseMargins) {
+    const TrpPageInfo& g = rec->PageInfo;
+    const int w = g.PrintWidth - rec->LeftMargin - rec->RightMargin;
+    const int h = g.PrintHeight - rec->TopMargin - rec->BottomMargin;
+    // A printable area used up by the margins leaves the page unscaled.
+    sx = w > 0 ? static_cast<double>(g.PhysWidth) / w : 1;
+    sy = h > 0 ? static_cast<double>(g.PhysHeight) / h : 1;
+    ox = rec->LeftMargin + g.OffsetX;
+    oy = rec->TopMargin + g.OffsetY;
+  }
+  const auto& objects = rec->Page->Objects;
+  for (auto it = objects.rbegin(); it != objects.rend(); ++it) {
+    const TrpView& v = **it;
+    const double l = v.Left * sx + ox, t = v.Top * sy + oy;
+    const double r = (static_cast<double>(v.Left) + v.Width) * sx + ox;
+    const double b = (static_cast<double>(v.Top) + v.Height) * sy + oy;
+    if (point.X >= l && point.X <= r && point.Y >= t && point.Y <= b) return it->get();
+  }
+  return nullptr;
+}
+
+bool TrpEMFPages::HitTest(int index, TPoint point, int& cursor, bool click) {
+  TrpView* v = ViewAt(index, point);
+  if (!v) return false;
+  if (click) {
+    if (!OnObjectClick) return false;
+    OnObjectClick(*v);
+    return true;
+  }
+  if (!OnMouseOverObject) return false;
+  OnMouseOverObject(*v, cursor);
+  return true;
+}
+
+void TrpEMFPages::SaveToStream(TStream& stream) {
+  stream.WriteByte(rpPreparedVersion);
+  stream.WriteByte(rpCompressor().Enabled ? 1 : 0);
+  rpStreamWriteString(stream, rpPrinter().PrinterName());
+  stream.WriteInt32(GetCount());
+  for (const auto& rec : Pages) {
+    const std::int64_t placeholder = stream.Position();
+    stream.WriteInt32(0);
+    stream.WriteUInt16(static_cast<std::uint16_t>(rec->PaperSize));
+    stream.WriteInt32(rec->Width);
+    stream.WriteInt32(rec->Height);
+    stream.WriteByte(static_cast<std::uint8_t>(rec->Orientation));
+    stream.WriteInt32(rec->Bin);
+    stream.WriteByte(rec->UseMargins ? 1 : 0);
+    stream.WriteInt32(rec->LeftMargin);
+    stream.WriteInt32(rec->TopMargin);
+    stream.WriteInt32(rec->RightMargin);
+    stream.WriteInt32(rec->BottomMargin);
+    const std::string bytes = rec->Stream->Bytes();
+    if (rpCompressor().Enabled) {
+      TMemoryStream src, dst;
+      src.WriteString(bytes);
+      src.SetPosition(0);
+      rpCompressor().Compress(src, dst);
+      stream.WriteString(dst.Bytes());
+    } else {
+      stream.WriteString(bytes);
+    }
+    const std::int64_t end = stream.Position();
+    stream.SetPosition(placeholder);
+    stream.WriteInt32(static_cast<std::int32_t>(end));
+    stream.Seek(0, TSeekOrigin::soEnd);
+  }
+}
+
+void TrpEMFPages::LoadFromStream(TStream& stream) {
+  std::vector<std::unique_ptr<TrpPreparedPage>> pages;
+  try {
+    const std::int64_t start = stream.Position();
+    const std::int64_t size = stream.Size();
+    int version = stream.ReadByte();
+    if (version < 24 || version > 31) {
+      version = 0;
+      stream.SetPosition(start);
+    }
+    const int compressed = stream.ReadByte();
+    if (compressed != 0 && compressed != 1 && compressed != 255)
+      throw ErpPreparedError("Файл отчета старого формата (страницы-метафайлы Windows) не может быть прочитан");
+    if (compressed == 1)
+      throw ErpPreparedError("Файл отчета сжат, а чтение сжатых файлов не поддерживается");
+    const AnsiString printer = rpStreamReadString(stream);
+    const std::int32_t count = stream.ReadInt32();
+    const int fixed = version ? 36 : 16;
+    if (count < 0 || count > stream.BytesLeft() / fixed) throw ErpPreparedError("Неверное число страниц");
+    if (const int i = rpPrinter().IndexOfName(printer); i >= 0) rpPrinter().SetPrinterIndex(i);
+    for (std::int32_t n = 0; n < count; ++n) {
+      auto rec = std::make_unique<TrpPreparedPage>();
+      const std::int64_t end = stream.ReadInt32();
+      rec->PaperSize = stream.ReadUInt16();
+      rec->Width = stream.ReadInt32();
+      rec->Height = stream.ReadInt32();
+      rec->Orientation = stream.ReadByte() ? 1 : 0;
+      rec->Bin = version ? stream.ReadInt32() : -1;
+      rec->UseMargins = stream.ReadByte() != 0;
+      if (version) {
+        rec->LeftMargin = stream.ReadInt32();
+        rec->TopMargin = stream.ReadInt32();
+        rec->RightMargin = stream.ReadInt32();
+        rec->BottomMargin = stream.ReadInt32();
+      }
+      const std::int64_t here = stream.Position();
+      if (end < here || end > size) throw ErpPreparedError("Неверное смещение страницы");
+      rec->Stream = std::make_unique<TMemoryStream>();
+      rec->Stream->WriteString(stream.ReadString(end - here));
+      if (rec->Width < 0 || rec->Width > 100000 || rec->Height < 0 || rec->Height > 100000)
+        throw ErpPreparedError("Неверный размер бумаги");
+      for (int m : {rec->LeftMargin, rec->TopMargin, rec->RightMargin, rec->BottomMargin})
+        if (m < -rpMaxCoord || m > rpMaxCoord) throw ErpPreparedError("Неверные поля страницы");
+      rec->PageInfo = GeometryOf(*rec);
+      stream.SetPosition(end);
+      pages.push_back(std::move(rec));
+    }
+  } catch (const ErpPreparedError&) {
+    throw;
+  } catch (const Exception& e) {
+    throw ErpPreparedError("Файл отчета поврежден: " + e.Message());
+  }
+  Pages = std::move(pages);
+}
+
+void TrpEMFPages::SaveToFile(const AnsiString& fileName) {
+  TMemoryStream m;
+  SaveToStream(m);
+  const std::string bytes = m.Bytes();
+  SaveFileAtomically(fileName, [&](TStream& s) { s.WriteString(bytes); });
+}
+
+void TrpEMFPages::LoadFromFile(const AnsiString& fileName) {
+  TMemoryStream m;
+  m.LoadFromFile(fileName);
+  m.SetPosition(0);
+  LoadFromStream(m);
+}

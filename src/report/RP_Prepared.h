@@ -1,0 +1,84 @@
+// Prepared pages: for each output page its paper and a stream of the views printed on
+// it (their view records in prepared form, text already expanded), drawn again onto
+// any canvas (preview at any zoom, printer, PDF), hit-tested, handed to export
+// filters, and stored as prepared-report files (".rpp").
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "report/RP_Page.h"
+
+constexpr int rpPreparedVersion = 24;
+
+class TrpCompressor : public TObject {
+ public:
+  bool Enabled = false;
+  virtual void Compress(TStream&, TStream&) {}
+  virtual void DeCompress(TStream&, TStream&) {}
+};
+TrpCompressor& rpCompressor();
+
+struct TrpPreparedPage {
+  TRect PreviewRect;
+  int PaperSize = 0;
+  int Width = 0, Height = 0;
+  int Orientation = 0;
+  int Bin = -1;
+  bool UseMargins = false;
+  int LeftMargin = 0, TopMargin = 0, RightMargin = 0, BottomMargin = 0;
+  TrpPageInfo PageInfo;
+  bool Visible = false;
+  std::unique_ptr<TMemoryStream> Stream;
+  std::unique_ptr<TrpPage> Page;  // the rebuilt page
+};
+
+using TrpObjectClickEvent = std::function<void(TrpView& view)>;
+using TrpMouseOverObjectEvent = std::function<void(TrpView& view, int& cursor)>;
+
+// Raised for a prepared-report file that cannot be read; the list stays as it was.
+TW_DECLARE_EXCEPTION(ErpPreparedError, Exception)
+
+class TrpEMFPages : public TObject {
+ public:
+  TrpReport* Parent = nullptr;
+  std::vector<std::unique_ptr<TrpPreparedPage>> Pages;
+  // Fired by Add (the report's OnBeginPage), HitTest (OnObjectClick, OnMouseOverObject).
+  std::function<void(int pageNumber)> OnBeginPage;
+  TrpObjectClickEvent OnObjectClick;
+  TrpMouseOverObjectEvent OnMouseOverObject;
+
+  int GetCount() const { return static_cast<int>(Pages.size()); }
+  TrpPreparedPage* GetPages(int index) const {
+    return index >= 0 && index < GetCount() ? Pages[static_cast<std::size_t>(index)].get() : nullptr;
+  }
+  void Clear() { Pages.clear(); }
+  bool Insert(int index, const TrpPage& page);
+  void Add(const TrpPage& page);
+  void Delete(int index);
+
+  // Draws page `index` scaled into `target` on the canvas (the objects outside the
+  // canvas' clip are skipped unless printing).
+  void Draw(int index, TCanvas& canvas, const TRect& target);
+  void ObjectsToPage(int index);
+  void PageToObjects(int index);
+  void ExportData(int index);
+  // Point in page report units; the topmost view under it fires the click or the
+  // mouse-over event; true when the fired event is assigned.
+  bool HitTest(int index, TPoint point, int& cursor, bool click);
+  // The topmost view under the point, or none.
+  TrpView* ViewAt(int index, TPoint point);
+
+  void SaveToStream(TStream& stream);
+  // Reads a whole file; on damage raises ErpPreparedError and keeps the pages it had.
+  void LoadFromStream(TStream& stream);
+  void SaveToFile(const AnsiString& fileName);
+  void LoadFromFile(const AnsiString& fileName);
+
+  // The prepared page stream the build appends printed views to.
+  TStream* PageStream(int index) const {
+    const TrpPreparedPage* p = GetPages(index);
+    return p ? p->Stream.get() : nullptr;
+  }
+};

@@ -1,0 +1,75 @@
+// The two small windows of the report printer: the print dialog (printer, copies,
+// collation, pages, odd or even pages; for the virtual printer the PDF file it writes)
+// and the progress window under which the engine builds, prints and exports.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "platform/core/SysUtils.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+class TrpPrintForm : public QDialog {
+ public:
+  // `currentPage` (1-based) is what "current page" prints; `pdfFile` the proposed file
+  // of the virtual printer.
+  TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* parent = nullptr);
+
+  // The request: page list text ("" for all, "1,3,5-12" form), copies (at least 1),
+  // collation, 0 all / 1 odd / 2 even pages, the PDF file (virtual printer only).
+  AnsiString PageNumbers() const;
+  int Copies() const;
+  bool Collate() const;
+  int OddEven() const;
+  QString PdfFile() const;
+
+  QListWidget* lbPrinters;
+  QPushButton* btnProperties;
+  QLineEdit* edCopies;
+  QToolButton* btnCopiesUp;
+  QToolButton* btnCopiesDown;
+  QCheckBox* cbCollate;
+  QRadioButton* rbAll;
+  QRadioButton* rbCurrent;
+  QRadioButton* rbNumbers;
+  QLineEdit* edNumbers;
+  QComboBox* cbPrint;
+  QLineEdit* edPdfFile;
+  QPushButton* btnOk;
+
+ protected:
+  void done(int result) override;
+
+ private:
+  void PrinterChosen(int row);
+  int startPrinter_;
+  int currentPage_;
+};
+
+class TrpProgressForm : public QDialog {
+ public:
+  explicit TrpProgressForm(QWidget* parent = nullptr);
+  // Shows the window modally and calls `work` from its loop; the work updates the
+  // labels and ends with Finish (a work that returns without it ends with OK). True
+  // when the window ended with OK; Cancel calls OnCancel (the report's stop mark).
+  bool Run(const std::function<void()>& work);
+  void SetLabel(const QString& text);
+  void SetLabel2(const QString& text);
+  void Finish(bool ok);
+  std::function<void()> OnCancel;
+
+  QLabel* Label1;
+  QLabel* Label2;
+  QPushButton* btnCancel;
+};
+
+// Lets pending window messages through (where Cancel is noticed).
+void rpProcessMessages();

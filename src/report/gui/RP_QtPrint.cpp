@@ -1,0 +1,185 @@
+#include "report/gui/RP_QtPrint.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <memory>
+
+#include "platform/gui/QtGraphics.h"
+#include "report/RP_Utils.h"
+
+namespace {
+
+QPageLayout LayoutOf(int widthTenths, int heightTenths) {
+  // The record's width and height are already those of the oriented paper.
+  const bool landscape = widthTenths > heightTenths;
+  const QSizeF mm(std::min(widthTenths, heightTenths) / 10.0, std::max(widthTenths, heightTenths) / 10.0);
+  return QPageLayout(QPageSize(mm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch),
+                     landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+}
+
+}  // namespace
+
+// Real printers through QPrinterInfo; settings applied to one shared QPrinter.
+class TrpQtPrinterBackend : public TrpPrinterBackend {
+ public:
+  std::vector<AnsiString> PrinterNames() override {
+    std::vector<AnsiString> out;
+    for (const QString& n : QPrinterInfo::availablePrinterNames()) out.push_back(FromQString(n));
+    return out;
+  }
+  int DefaultPrinter() override {
+    const QString d = QPrinterInfo::defaultPrinterName();
+    const QStringList names = QPrinterInfo::availablePrinterNames();
+    return std::max(0, static_cast<int>(names.indexOf(d)));
+  }
+  void SelectPrinter(int index) override {
+    const QStringList names = QPrinterInfo::availablePrinterNames();
+    if (index < 0 || index >= names.size()) throw ErpPrinterError("Нет такого принтера");
+    printer_.setPrinterName(names[index]);
+  }
+  std::vector<TrpPaper> Papers() override {
+    std::vector<TrpPaper> out;
+    for (const QPageSize& s : QPrinterInfo(printer_).supportedPageSizes()) {
+      const QSizeF mm = s.size(QPageSize::Millimeter);
+      out.push_back({s.windowsId(), static_cast<int>(mm.width() * 10 + 0.5), static_cast<int>(mm.height() * 10 + 0.5),
+                     FromQString(s.name())});
+    }
+    return out;
+  }
+  void ReadSettings(int& paperSize, int& width, int& height, int& orientation, int& bin) override {
+    const QPageLayout l = printer_.pageLayout();
+    paperSize = l.pageSize().windowsId();
+    const QSizeF mm = l.fullRect(QPageLayout::Millimeter).size();
+    width = static_cast<int>(mm.width() * 10 + 0.5);
+    height = static_cast<int>(mm.height() * 10 + 0.5);
+    orientation = l.orientation() == QPageLayout::Landscape ? rpLandscape : rpPortrait;
+    bin = -1;
+  }
+  void ApplySettings(int paperSize, int width, int height, int orientation, int) override {
+    QPageSize size = paperSize == rpCustomPaper ? QPageSize(QSizeF(width / 10.0, height / 10.0), QPageSize::Millimeter)
+                                                : QPageSize(QPageSize::id(paperSize));
+    if (!size.isValid()) throw ErpPrinterError("Принтер не принимает этот размер бумаги");
+    if (!printer_.setPageLayout(QPageLayout(size, orientation == rpLandscape ? QPageLayout::Landscape
+                                                                             : QPageLayout::Portrait,
+                                            QMarginsF(0, 0, 0, 0))))
+      throw ErpPrinterError("Принтер не принимает этот размер бумаги");
+  }
+  TrpPageInfo DeviceGeometry() override {
+    const int dpi = printer_.resolution();
+    const QRect full = printer_.pageLayout().fullRectPixels(dpi), paint = printer_.pageLayout().paintRectPixels(dpi);
+    TrpPageInfo g;
+    g.PhysWidthDev = full.width();
+    g.PhysHeightDev = full.height();
+    g.OffsetXDev = paint.left();
+    g.OffsetYDev = paint.top();
+    g.PrintWidthDev = paint.width();
+    g.PrintHeightDev = paint.height();
+    g.PhysWidth = rpDeviceToReport(g.PhysWidthDev, dpi);
+    g.PhysHeight = rpDeviceToReport(g.PhysHeightDev, dpi);
+    g.OffsetX = rpDeviceToReport(g.OffsetXDev, dpi);
+    g.OffsetY = rpDeviceToReport(g.OffsetYDev, dpi);
+    g.PrintWidth = rpDeviceToReport(g.PrintWidthDev, dpi);
+    g.PrintHeight = rpDeviceToReport(g.PrintHeightDev, dpi);
+    return g;
+  }
+  bool Printing() override { return printing_; }
+
+  QPrinter printer_{QPrinter::HighResolution};
+  bool printing_ = false;
+};
+
+namespace {
+
+struct MeasureSurface {
+  QImage image{8, 8, QImage::Format_RGB32};
+  QPainter painter{&image};
+  TQtCanvas canvas{painter, Rect(0, 0, 8, 8)};
+};
+
+}  // namespace
+
+void rpInitQtPrinting() {
+  static TrpQtPrinterBackend backend;
+  static MeasureSurface* surface = new MeasureSurface;  // lives as long as the fonts
+  rpSetMeasureCanvas(&surface->canvas);
+  rpPrinter().AttachPrinter(&backend);
+}
+
+QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor background) {
+  TrpPreparedPage* rec = pages.GetPages(index);
+  if (!rec) return {};
+  const int w = std::max(1, rpRound(rec->PageInfo.PhysWidth * zoom));
+  const int h = std::max(1, rpRound(rec->PageInfo.PhysHeight * zoom));
+  return PaintToImage(w, h, background, [&](TCanvas& canvas) {
+    rec->Visible = true;
+    pages.Draw(index, canvas, Rect(0, 0, w, h));
+    rec->Visible = false;
+    pages.Draw(index, canvas, Rect(0, 0, w, h));  // releases the rebuilt page
+  });
+}
+
+bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error) {
+  if (!pages.GetCount()) return true;
+  const bool toPdf = rpPrinter().IsVirtual() || !job.PdfFile.isEmpty();
+  QPrinter printer(QPrinter::HighResolution);
+  if (toPdf) {
+    if (job.PdfFile.isEmpty()) {
+      if (error) *error = "Не задан файл PDF для виртуального принтера";
+      return false;
+    }
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(job.PdfFile);
+    printer.setResolution(job.Resolution);
+  } else {
+    printer.setPrinterName(ToQString(rpPrinter().PrinterName()));
+  }
+  printer.setFullPage(true);
+  printer.setDocName(ToQString(job.Title));
+  printer.setCopyCount(1);
+  TrpPreparedPage& first = *pages.GetPages(0);
+  printer.setPageLayout(LayoutOf(first.Width, first.Height));
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    if (error) *error = "Не удалось начать печать";
+    return false;
+  }
+  TrpBuildState& st = rpState();
+  const int dpi = printer.resolution();
+  for (int i = 0; i < pages.GetCount(); ++i) {
+    TrpPreparedPage& rec = *pages.GetPages(i);
+    if (i > 0) {
+      printer.setPageLayout(LayoutOf(rec.Width, rec.Height));
+      printer.newPage();
+    }
+    const QRect full = printer.pageLayout().fullRectPixels(dpi);
+    TQtCanvas canvas(painter, Rect(0, 0, full.width(), full.height()));
+    canvas.PenPatternUnit = std::max(1, dpi / kPixelsPerInch);
+    auto dev = [&](int reportPixels) { return rpRound(reportPixels * dpi / rpPixelsPerInch); };
+    TRect target = Rect(0, 0, full.width(), full.height());
+    if (!rec.UseMargins) {
+      // Stretched to the printable area inset by the page's margins.
+      const TrpPageInfo& g = rec.PageInfo;
+      target = Rect(dev(g.OffsetX + rec.LeftMargin), dev(g.OffsetY + rec.TopMargin),
+                    dev(g.OffsetX + g.PrintWidth - rec.RightMargin), dev(g.OffsetY + g.PrintHeight - rec.BottomMargin));
+    }
+    st.PrinterCanvas = &canvas;
+    st.PrinterDpi = dpi;
+    rec.Visible = true;
+    try {
+      pages.Draw(i, canvas, target);
+    } catch (...) {
+      st.PrinterCanvas = nullptr;
+      rec.Visible = false;
+      painter.end();
+      throw;
+    }
+    st.PrinterCanvas = nullptr;
+    rec.Visible = false;
+    pages.Draw(i, canvas, target);
+  }
+  painter.end();
+  return true;
+}

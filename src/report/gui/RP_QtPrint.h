@@ -1,0 +1,31 @@
+// The report printer on Qt print support: the system's printers behind TrpPrinter, the
+// measuring canvas with the real font metrics, prepared pages drawn into images, and
+// printing of prepared pages through QPrinter. The virtual printer (the only one on a
+// machine without printers) prints into a PDF file.
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include "report/RP_Prepared.h"
+
+class TrpQtPrinterBackend;
+
+// Attaches the system's printers to the engine's printer and installs the measuring
+// canvas with the Qt font metrics. Needs the application object; call once.
+void rpInitQtPrinting();
+
+// Page `index` drawn as the preview draws it, `zoom` screen pixels per report pixel.
+QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor background = clWhite);
+
+struct TrpPrintJob {
+  AnsiString Title = "Untitled";
+  // The virtual printer's output file (".pdf"); with a real printer current, empty
+  // means the printer itself.
+  QString PdfFile;
+  int Resolution = 1200;  // dots per inch of the PDF
+};
+
+// Prints every prepared page (each on its own paper and orientation); false with
+// `error` set when the job could not start.
+bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error = nullptr);

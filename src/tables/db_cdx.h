@@ -1,0 +1,92 @@
+// Compound index files (".CDX"): 512-byte blocks, any number of tags listed by name in
+// a directory tag at offset 0; each tag a B-tree whose leaves store only the bytes in
+// which a key differs from the one before it, without its trailing blanks.
+#pragma once
+
+#include "tables/db_ixbase.h"
+
+class DBobjCDXFile;
+
+class DBobjCDXTag : public DBobjIndexTagBase {
+ public:
+  static constexpr std::int64_t kBlock = 512;
+  static constexpr std::int64_t kLeafArea = 488;
+  static constexpr std::uint8_t kOptUnique = 0x01, kOptFor = 0x08, kOptDirectory = 0x80;
+
+  // A tag whose header is at `headerOffset`.
+  DBobjCDXTag(DBobjCDXFile& file, std::string_view name, std::int64_t headerOffset);
+
+  // Reads the header; false when it is not valid.
+  bool HeaderRead();
+  void HeaderWrite() override;
+  // Sets up a new tag (directory tag when `directory`) and builds it.
+  void TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending, bool directory);
+  void Build() { DBobjIndexTagBase::Build(); }
+  void SetRootBlock(std::int64_t block) { root_ = block; }
+
+  std::int64_t HeaderOffset() const { return headerOffset_; }
+  void SetHeaderOffset(std::int64_t offset) { headerOffset_ = offset; }
+  bool IsDirectory() const { return (options_ & kOptDirectory) != 0; }
+  std::uint32_t Counter() const { return counter_; }
+  void SetCounter(std::uint32_t c) { counter_ = c; }
+  // Writes an empty root leaf at a new block and makes it the root.
+  void WriteEmptyRoot(std::int64_t block);
+
+  // The leaf layout for keys of `keyLength` bytes and record numbers up to `maxRecNo`.
+  struct LeafLayout {
+    int bytes = 3;
+    int recBits = 0, dupBits = 0, trailBits = 0;
+    std::uint32_t recMask = 0;
+    std::uint8_t dupMask = 0, trailMask = 0;
+  };
+  static LeafLayout LayoutFor(std::int64_t keyLength, std::int64_t maxRecNo, bool live);
+
+ protected:
+  void PageLoad(DBobjIndexKey& page) override;
+  void PageStore(DBobjIndexKey& page) override;
+  bool PageFits(const DBobjIndexKey& page) const override;
+  std::size_t SplitCount(const DBobjIndexKey& page) const override;
+  std::string KeyFormat(const TdbExpValue& value) const override;
+  bool HasSiblings() const override { return true; }
+
+ private:
+  char Pad() const { return keyType_ == 'C' ? ' ' : '\0'; }
+  std::string Strip(std::string key) const;
+  LeafLayout PageLayout(const DBobjIndexKey& page) const;
+  // Bytes the leaf's keys take with a layout (entries and tails).
+  std::int64_t LeafBytes(const DBobjIndexKey& page, const LeafLayout& l, std::size_t count) const;
+  std::int64_t MaxInterior() const { return 500 / (keyLength_ + 8); }
+
+  std::int64_t headerOffset_;
+  std::uint8_t options_ = 0x60;
+  std::uint32_t counter_ = 0;
+  bool general_ = false;
+};
+
+class DBobjCDXFile : public DBobjIndexFileBase {
+ public:
+  // Opens the file `name` (".CDX" added) of `table`, or makes a new one with an empty
+  // directory when `create` asks for it.
+  DBobjCDXFile(DBO_dBHandler* table, std::string_view name, bool create = false, bool overwrite = false,
+               bool shared = false, bool readWrite = true);
+  ~DBobjCDXFile() override;
+
+  // Adds (or replaces) a tag and builds it; raises for a name over 10 characters, a key
+  // over 240 bytes or expressions longer than the header holds.
+  DBobjCDXTag* AddTag(std::string_view name, std::string_view keyExpr, std::string_view forExpr, bool unique,
+                      bool descending);
+  bool DeleteTag(std::string_view name);
+  void Reindex() override;
+  void Updated(bool append, std::int64_t recNo) override;
+  bool ChangedByOther() override;
+  std::int64_t NextBlock() override;
+  void ResetBlock() override;
+  DBobjCDXTag* Directory() const { return directory_.get(); }
+
+ private:
+  void AddToDirectory(DBobjCDXTag& tag);
+  std::unique_ptr<DBobjCDXTag> directory_;
+};
+
+// Registers ".CDX" with the handler's index formats.
+void RegisterCdxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add);

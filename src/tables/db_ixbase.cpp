@@ -1,0 +1,886 @@
+#include "tables/db_ixbase.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/core/Files.h"
+#include "tables/db_eror.h"
+
+namespace {
+
+constexpr std::int32_t kIndexDamaged = 2112;
+
+int Sign(int c) { return c < 0 ? -1 : (c > 0 ? 1 : 0); }
+
+int CompareBytes(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  if (n > 0)
+    if (const int c = std::memcmp(a.data(), b.data(), n); c != 0) return Sign(c);
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace
+
+// --- Tag -------------------------------------------------------------------------------------
+
+DBobjIndexTagBase::DBobjIndexTagBase(DBobjIndexFileBase& file, std::string_view name)
+    : file_(file), name_(AnsiUpperCase(Trim(name))) {}
+
+DBobjIndexTagBase::~DBobjIndexTagBase() = default;
+
+int DBobjIndexTagBase::CompareKeys(const std::string& a, const std::string& b) { return CompareBytes(a, b); }
+
+// An entry against a sought (key, record number): record number -1 matches any, 0 sorts
+// before every record of the key.
+int DBobjIndexTagBase::CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo,
+                                    bool useRecNo) {
+  if (e.top) return 1;
+  if (const int c = CompareBytes(e.value, key); c != 0) return c;
+  if (!useRecNo || recNo < 0) return 0;
+  return e.recNo < recNo ? -1 : (e.recNo > recNo ? 1 : 0);
+}
+
+std::size_t DBobjIndexTagBase::SplitCount(const DBobjIndexKey& page) const {
+  return page.keys.size() - page.keys.size() / 2;
+}
+
+void DBobjIndexTagBase::InitExpressions(std::string_view keyExpr, std::string_view forExpr) {
+  keyText_ = Trim(keyExpr);
+  forText_ = Trim(forExpr);
+  DBO_dBHandler* table = file_.Table();
+  if (!table) return;
+  keyExp_ = std::make_unique<TdbExpHandler>(&table->Link(), false, keyText_);
+  forExp_.reset();
+  if (!forText_.empty()) forExp_ = std::make_unique<TdbExpHandler>(&table->Link(), false, forText_);
+  TdbExpValue v;
+  switch (keyExp_->EvaluateToBuffer(v)) {
+    case ek::Text:
+      keyType_ = 'C';
+      keyLength_ = static_cast<std::int64_t>(v.text.size());
+      break;
+    case ek::Logical:
+      keyType_ = 'C';
+      keyLength_ = 1;
+      break;
+    case ek::Date:
+      keyType_ = 'D';
+      keyLength_ = 8;
+      break;
+    default:
+      if (!ek::IsNumeric(v.kind)) throw EDbfError("Index expression must give a text, number, date or logical");
+      keyType_ = 'N';
+      keyLength_ = 8;
+      keyWidth_ = v.width > 0 ? v.width : std::max(keyExp_->MaxWidth, 10);
+      keyDecimals_ = keyExp_->MaxDecimals;
+      break;
+  }
+}
+
+std::string DBobjIndexTagBase::RecordKey() {
+  TdbExpValue v;
+  if (!keyExp_ || keyExp_->EvaluateToBuffer(v) == ek::None) return {};
+  return KeyFormat(v);
+}
+
+bool DBobjIndexTagBase::ForEvaluate() {
+  if (!forExp_) return true;
+  TdbExpValue v;
+  return forExp_->EvaluateToBuffer(v) == ek::Logical && v.logical;
+}
+
+std::string DBobjIndexTagBase::FormatText(std::string_view text) const {
+  TdbExpValue v;
+  if (keyType_ == 'N') {
+    double d = 0;
+    if (!TryStrToFloat(Trim(text), d)) d = 0;
+    v.SetNumber(d);
+  } else if (keyType_ == 'D') {
+    std::int32_t j = 0;
+    try {
+      j = DBFDate().TextToJulian(Trim(text));
+    } catch (const std::exception&) {
+      j = 0;
+    }
+    v.SetNumber(j > 0 ? j : kEmptyExpDate, ek::Date);
+  } else {
+    v.SetText(text);
+  }
+  return KeyFormat(v);
+}
+
+void DBobjIndexTagBase::SetRoot(std::int64_t block) {
+  root_ = block;
+  HeaderWrite();
+}
+
+DBobjIndexKey DBobjIndexTagBase::LoadPage(std::int64_t block, int depth) {
+  if (depth >= kMaxDepth) file_.Damaged();  // deeper than any index: a cycle
+  DBobjIndexKey page;
+  page.block = block;
+  PageLoad(page);
+  return page;
+}
+
+void DBobjIndexTagBase::ReleaseChain() { chain_.clear(); }
+
+bool DBobjIndexTagBase::Descend(const EntryTest& atOrAfter) {
+  chain_.clear();
+  std::int64_t block = root_;
+  for (int depth = 0;; ++depth) {
+    chain_.push_back(LoadPage(block, depth));
+    DBobjIndexKey& page = chain_.back();
+    const auto n = static_cast<std::int64_t>(page.keys.size());
+    std::int64_t lo = 0, hi = n;
+    while (lo < hi) {
+      const std::int64_t mid = (lo + hi) / 2;
+      if (atOrAfter(page.keys[static_cast<std::size_t>(mid)], page.leaf))
+        hi = mid;
+      else
+        lo = mid + 1;
+    }
+    if (page.leaf) {
+      page.pos = lo;
+      return n > 0;
+    }
+    if (n == 0) file_.Damaged();  // an interior page always leads somewhere
+    page.pos = std::min(lo, n - 1);
+    block = page.keys[static_cast<std::size_t>(page.pos)].link;
+  }
+}
+
+void DBobjIndexTagBase::DescendFrom(std::size_t level, bool last) {
+  chain_.resize(level + 1);
+  for (;;) {
+    DBobjIndexKey& page = chain_.back();
+    if (page.leaf) {
+      page.pos = last ? static_cast<std::int64_t>(page.keys.size()) - 1 : 0;
+      return;
+    }
+    if (page.keys.empty()) file_.Damaged();
+    page.pos = last ? static_cast<std::int64_t>(page.keys.size()) - 1 : 0;
+    const std::int64_t child = page.keys[static_cast<std::size_t>(page.pos)].link;
+    chain_.push_back(LoadPage(child, static_cast<int>(chain_.size())));
+  }
+}
+
+bool DBobjIndexTagBase::DescendEdge(bool last) {
+  chain_.clear();
+  chain_.push_back(LoadPage(root_, 0));
+  DescendFrom(0, last);
+  if (OnKey()) return true;
+  // An empty leaf at the edge (left by deletions): step on to the first real key.
+  return Step(!last);
+}
+
+bool DBobjIndexTagBase::OnKey() const {
+  if (chain_.empty()) return false;
+  const DBobjIndexKey& leaf = chain_.back();
+  return leaf.pos >= 0 && leaf.pos < static_cast<std::int64_t>(leaf.keys.size());
+}
+
+bool DBobjIndexTagBase::Step(bool forward) {
+  if (chain_.empty()) return false;
+  {
+    DBobjIndexKey& leaf = chain_.back();
+    const std::int64_t next = leaf.pos + (forward ? 1 : -1);
+    if (next >= 0 && next < static_cast<std::int64_t>(leaf.keys.size())) {
+      leaf.pos = next;
+      return true;
+    }
+  }
+  const std::vector<DBobjIndexKey> saved = chain_;
+  std::int64_t guard = 0;
+  for (;;) {
+    DBobjIndexKey& leaf = chain_.back();
+    const auto n = static_cast<std::int64_t>(leaf.keys.size());
+    const std::int64_t next = leaf.pos + (forward ? 1 : -1);
+    if (next >= 0 && next < n) {
+      leaf.pos = next;
+      return true;
+    }
+    // Climb to the nearest page with a further entry, then down its edge.
+    std::size_t level = chain_.size() - 1;
+    bool found = false;
+    while (level > 0) {
+      --level;
+      DBobjIndexKey& page = chain_[level];
+      const std::int64_t p = page.pos + (forward ? 1 : -1);
+      if (p >= 0 && p < static_cast<std::int64_t>(page.keys.size())) {
+        page.pos = p;
+        found = true;
+        break;
+      }
+    }
+    if (!found) {
+      chain_ = saved;
+      return false;
+    }
+    chain_.resize(level + 1);
+    chain_.push_back(LoadPage(chain_[level].keys[static_cast<std::size_t>(chain_[level].pos)].link,
+                              static_cast<int>(level + 1)));
+    DescendFrom(level + 1, !forward);
+    if (OnKey()) return true;
+    if (++guard > 100000000) file_.Damaged();
+    // An empty leaf: its position is past its (no) keys; go on from there.
+    chain_.back().pos = forward ? -1 : 0;
+  }
+}
+
+void DBobjIndexTagBase::TakeCurrent() {
+  const DBobjIndexKey& leaf = chain_.back();
+  const DBobjIndexKeyData& e = leaf.keys[static_cast<std::size_t>(leaf.pos)];
+  current_.value = e.value;
+  current_.recNo = e.recNo;
+  current_.link = e.link;
+}
+
+int DBobjIndexTagBase::ComparePrefix(const std::string& key, const std::string& bound) const {
+  if (keyType_ == 'C') return CompareBytes(std::string_view(key).substr(0, bound.size()), bound);
+  return CompareBytes(key, bound);
+}
+
+int DBobjIndexTagBase::RangeTest() const {
+  if (highSet_ && ComparePrefix(current_.value, high_) > 0) return 1;
+  if (lowSet_ && ComparePrefix(current_.value, low_) < 0) return -1;
+  return 0;
+}
+
+std::int64_t DBobjIndexTagBase::Edge(bool end) {
+  // Flags in the stored order; a tag read backwards reports them swapped.
+  (descending_ ? bof_ : eof_) = end || emptyRange_;
+  (descending_ ? eof_ : bof_) = !end || emptyRange_;
+  return 0;
+}
+
+std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
+  bof_ = eof_ = false;
+  if (emptyRange_) {
+    bof_ = eof_ = true;
+    return 0;
+  }
+  if (descending_) {
+    if (code == dbp::First)
+      code = dbp::Last;
+    else if (code == dbp::Last)
+      code = dbp::First;
+    else if (code == dbp::Next)
+      code = dbp::Previous;
+    else if (code == dbp::Previous)
+      code = dbp::Next;
+  }
+  if (!holding_ && file_.ChangedByOther() && !chain_.empty()) {
+    // Another process changed the file: find the current key again.
+    const std::string key = current_.value;
+    const std::int64_t rec = current_.recNo;
+    SeekPair(key, rec);
+  }
+  switch (code) {
+    case dbp::Current: {
+      if (pastEnd_ || pastBegin_) return Edge(pastEnd_);  // still at the edge a step reached
+      if (!OnKey()) {
+        if (!DescendEdge(false)) {
+          bof_ = eof_ = true;
+          return 0;
+        }
+      }
+      TakeCurrent();
+      const int r = RangeTest();
+      if (r != 0) return Edge(r > 0);
+      return current_.recNo;
+    }
+    case dbp::Last:
+    case dbp::First: {
+      pastEnd_ = pastBegin_ = false;
+      bool any;
+      if (code == dbp::Last && highSet_) {
+        // The first key above the range, then one back.
+        any = SeekFirst([&](const DBobjIndexKeyData& e, bool) { return e.top || ComparePrefix(e.value, high_) > 0; })
+                  ? Step(false)
+                  : DescendEdge(true);
+      } else if (code == dbp::First && lowSet_) {
+        any = SeekPair(low_, 0);
+      } else {
+        any = DescendEdge(code == dbp::Last);
+      }
+      if (any) TakeCurrent();
+      if (!any || RangeTest() != 0) {
+        bof_ = eof_ = true;
+        return 0;
+      }
+      return current_.recNo;
+    }
+    case dbp::Next:
+    case dbp::Previous: {
+      const bool forward = code == dbp::Next;
+      if (chain_.empty() || !OnKey()) {
+        if (!DescendEdge(!forward)) {
+          bof_ = eof_ = true;
+          return 0;
+        }
+        TakeCurrent();
+      } else if ((forward && pastBegin_) || (!forward && pastEnd_)) {
+        pastBegin_ = pastEnd_ = false;
+        TakeCurrent();
+      } else {
+        if (!Step(forward)) {
+          (forward ? pastEnd_ : pastBegin_) = true;
+          return Edge(forward);
+        }
+        pastBegin_ = pastEnd_ = false;
+        TakeCurrent();
+      }
+      const int r = RangeTest();
+      if (r != 0) return Edge(r > 0);
+      return current_.recNo;
+    }
+    default:
+      return 0;
+  }
+}
+
+bool DBobjIndexTagBase::SeekFirst(const EntryTest& atOrAfter) {
+  Descend(atOrAfter);
+  if (chain_.empty()) return false;
+  if (!OnKey()) {
+    // After every key of this leaf: the next key, if any, is the one.
+    chain_.back().pos = static_cast<std::int64_t>(chain_.back().keys.size()) - 1;
+    if (!Step(true)) return false;
+  }
+  return true;
+}
+
+bool DBobjIndexTagBase::SeekPair(const std::string& key, std::int64_t recNo) {
+  const bool useRec = InteriorHasRecNo();
+  if (!SeekFirst([&](const DBobjIndexKeyData& e, bool leaf) {
+        return CompareEntry(e, key, recNo, leaf || useRec) >= 0;
+      })) {
+    pastEnd_ = true;
+    return false;
+  }
+  if (!useRec && recNo > 0) {
+    // Interior entries without record numbers: walk the equal keys to the record.
+    while (CompareEntry(chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)], key, recNo, true) < 0)
+      if (!Step(true)) {
+        pastEnd_ = true;
+        return false;
+      }
+  }
+  return true;
+}
+
+bool DBobjIndexTagBase::FindPair(const std::string& key, std::int64_t recNo) {
+  if (!SeekPair(key, recNo)) return false;
+  const DBobjIndexKeyData& e = chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)];
+  return CompareEntry(e, key, recNo, true) == 0;
+}
+
+bool DBobjIndexTagBase::SeekKey(std::string_view text) {
+  bof_ = eof_ = false;
+  pastEnd_ = pastBegin_ = false;
+  current_.recNo = 0;
+  if (emptyRange_) {
+    bof_ = eof_ = true;
+    return false;
+  }
+  const std::string key = FormatText(text);
+  if (!SeekPair(key, 0)) {
+    Edge(true);
+    return false;
+  }
+  TakeCurrent();
+  if (RangeTest() != 0) {
+    Edge(true);
+    return false;
+  }
+  return true;
+}
+
+bool DBobjIndexTagBase::KeyMatches(std::string_view text, bool exact) const {
+  const std::string sought = FormatText(text);
+  if (keyType_ != 'C') return current_.value == sought;
+  return std::string_view(current_.value).substr(0, sought.size()) == sought &&
+         (!exact || current_.value.size() <= sought.size());
+}
+
+std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
+  const std::vector<DBobjIndexKey> chain = chain_;
+  const DBobjIndexKeyData current = current_;
+  const bool pe = pastEnd_, pb = pastBegin_;
+  std::int64_t result = 0;
+  const std::string key = FormatText(text);
+  if (SeekPair(key, 0)) {
+    const DBobjIndexKeyData& e = chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)];
+    if (CompareEntry(e, key, -1, false) == 0) result = e.recNo;
+  }
+  chain_ = chain;
+  current_ = current;
+  pastEnd_ = pe;
+  pastBegin_ = pb;
+  return result;
+}
+
+void DBobjIndexTagBase::ResetPages(int mode) {
+  chain_.clear();
+  pastEnd_ = pastBegin_ = false;
+  if (mode == 0 || mode == 2) return;
+  DBO_dBHandler* table = file_.Table();
+  if (table && keyExp_ && table->RecNo() >= 1 && table->RecNo() <= table->RecordCount()) {
+    if (FindPair(RecordKey(), table->RecNo())) {
+      TakeCurrent();
+      return;
+    }
+  }
+  if (DescendEdge(false)) TakeCurrent();
+}
+
+std::int64_t DBobjIndexTagBase::KeySync(std::int64_t recNo) {
+  if (OnKey() && current_.recNo == recNo) return recNo;
+  DBO_dBHandler* table = file_.Table();
+  pastEnd_ = pastBegin_ = false;
+  if (table && keyExp_ && recNo >= 1 && recNo == table->RecNo() && FindPair(RecordKey(), recNo)) {
+    TakeCurrent();
+    return recNo;
+  }
+  return 0;
+}
+
+void DBobjIndexTagBase::ClearRange() {
+  low_.clear();
+  high_.clear();
+  lowSet_ = highSet_ = false;
+  emptyRange_ = false;
+}
+
+void DBobjIndexTagBase::SetKeyRange(std::string_view low, std::string_view high, bool lowSet, bool highSet) {
+  ClearRange();
+  if (lowSet && !low.empty()) {
+    low_ = FormatText(low);
+    lowSet_ = true;
+  }
+  if (highSet && !high.empty()) {
+    high_ = FormatText(high);
+    highSet_ = true;
+  }
+  KeyRead(dbp::First);
+}
+
+void DBobjIndexTagBase::SetEmptyKeyRange() {
+  ClearRange();
+  emptyRange_ = true;
+  bof_ = eof_ = true;
+}
+
+bool DBobjIndexTagBase::KeyExists(const std::string& key, std::int64_t recNo) {
+  const bool found = FindPair(key, recNo);
+  chain_.clear();
+  return found;
+}
+
+// --- Key upkeep ----------------------------------------------------------------------------------
+
+void DBobjIndexTagBase::StoreChanged(std::vector<DBobjIndexKey*> pages) {
+  for (DBobjIndexKey* p : pages) PageStore(*p);
+}
+
+void DBobjIndexTagBase::UpdateParentKeys(std::size_t level) {
+  // The page at `level` got a new last key: its entry in the parent carries it.
+  while (level > 0) {
+    DBobjIndexKey& page = chain_[level];
+    DBobjIndexKey& parent = chain_[level - 1];
+    if (page.keys.empty()) return;
+    DBobjIndexKeyData& entry = parent.keys[static_cast<std::size_t>(parent.pos)];
+    if (entry.top) return;
+    const DBobjIndexKeyData& last = page.keys.back();
+    if (last.top) return;
+    entry.value = last.value;
+    entry.recNo = last.recNo;
+    PageStore(parent);
+    if (parent.pos + 1 != static_cast<std::int64_t>(parent.keys.size())) return;
+    --level;
+  }
+}
+
+void DBobjIndexTagBase::SplitUp(std::size_t level) {
+  while (!PageFits(chain_[level])) {
+    DBobjIndexKey& page = chain_[level];
+    const std::size_t n = std::clamp<std::size_t>(SplitCount(page), 1, page.keys.size() - 1);
+    DBobjIndexKey left;
+    left.block = file_.NextBlock();
+    left.leaf = page.leaf;
+    left.keys.assign(page.keys.begin(), page.keys.begin() + static_cast<std::ptrdiff_t>(n));
+    page.keys.erase(page.keys.begin(), page.keys.begin() + static_cast<std::ptrdiff_t>(n));
+    if (page.pos >= 0) page.pos = std::max<std::int64_t>(page.pos - static_cast<std::int64_t>(n), 0);
+    if (HasSiblings()) {
+      left.left = page.left;
+      left.right = page.block;
+      if (page.left != -1) {
+        DBobjIndexKey outer = LoadPage(page.left, 0);
+        outer.right = left.block;
+        PageStore(outer);
+      }
+      page.left = left.block;
+    }
+    DBobjIndexKeyData up;
+    up.value = left.keys.back().value;
+    up.recNo = left.keys.back().recNo;
+    up.link = left.block;
+    if (!left.leaf && InteriorLastIsTop()) left.keys.back().top = false;
+    const bool wasRoot = level == 0;
+    left.root = false;
+    page.root = wasRoot ? false : page.root;
+    if (wasRoot) {
+      DBobjIndexKey root;
+      root.block = file_.NextBlock();
+      root.leaf = false;
+      root.root = true;
+      DBobjIndexKeyData self;
+      if (InteriorLastIsTop()) {
+        self.top = true;
+      } else {
+        self.value = page.keys.back().value;
+        self.recNo = page.keys.back().recNo;
+      }
+      self.link = page.block;
+      root.keys.push_back(up);
+      root.keys.push_back(self);
+      root.pos = 1;
+      PageStore(left);
+      PageStore(page);
+      PageStore(root);
+      chain_.insert(chain_.begin(), root);
+      SetRoot(root.block);
+      return;
+    }
+    DBobjIndexKey& parent = chain_[level - 1];
+    parent.keys.insert(parent.keys.begin() + parent.pos, up);
+    ++parent.pos;
+    PageStore(left);
+    PageStore(page);
+    if (PageFits(parent)) {
+      PageStore(parent);
+      return;
+    }
+    --level;
+  }
+  PageStore(chain_[level]);
+}
+
+bool DBobjIndexTagBase::KeyAdd(const std::string& key, std::int64_t recNo) {
+  if (static_cast<std::int64_t>(key.size()) > std::max<std::int64_t>(keyLength_, 8)) RaiseRangeError();
+  if (unique_) {
+    if (SeekPair(key, 0) && CompareEntry(chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)], key, -1,
+                                         false) == 0) {
+      chain_.clear();
+      return false;
+    }
+  }
+  const bool useRec = InteriorHasRecNo();
+  Descend([&](const DBobjIndexKeyData& e, bool leaf) { return CompareEntry(e, key, recNo, leaf || useRec) >= 0; });
+  DBobjIndexKey& leaf = chain_.back();
+  DBobjIndexKeyData entry;
+  entry.value = key;
+  entry.recNo = recNo;
+  entry.link = recNo;
+  leaf.keys.insert(leaf.keys.begin() + leaf.pos, entry);
+  const bool atEnd = leaf.pos + 1 == static_cast<std::int64_t>(leaf.keys.size());
+  const std::size_t level = chain_.size() - 1;
+  if (atEnd) UpdateParentKeys(level);
+  SplitUp(level);
+  chain_.clear();
+  return true;
+}
+
+void DBobjIndexTagBase::RemoveEntry(std::size_t level) {
+  for (;;) {
+    DBobjIndexKey& page = chain_[level];
+    page.keys.erase(page.keys.begin() + page.pos);
+    if (!page.keys.empty() || level == 0) {
+      if (page.keys.empty()) {  // the root lost its last entry: an empty leaf
+        page.leaf = true;
+        page.root = true;
+      } else if (page.pos == static_cast<std::int64_t>(page.keys.size())) {
+        if (!page.leaf && InteriorLastIsTop()) page.keys.back().top = true;
+        page.pos = static_cast<std::int64_t>(page.keys.size()) - 1;
+        PageStore(page);
+        UpdateParentKeys(level);
+        return;
+      }
+      PageStore(page);
+      return;
+    }
+    // An empty page leaves the tree: unlink it from its neighbours and its parent.
+    if (HasSiblings()) {
+      if (page.left != -1) {
+        DBobjIndexKey l = LoadPage(page.left, 0);
+        l.right = page.right;
+        PageStore(l);
+      }
+      if (page.right != -1) {
+        DBobjIndexKey r = LoadPage(page.right, 0);
+        r.left = page.left;
+        PageStore(r);
+      }
+    }
+    --level;
+  }
+}
+
+bool DBobjIndexTagBase::KeyDelete(const std::string& key, std::int64_t recNo) {
+  if (!FindPair(key, recNo)) {
+    chain_.clear();
+    return false;
+  }
+  RemoveEntry(chain_.size() - 1);
+  // A root left with a single child of an interior level stays: it still leads to every key.
+  chain_.clear();
+  return true;
+}
+
+bool DBobjIndexTagBase::UpdateKey(std::int64_t recNo, bool appended) {
+  DBO_dBHandler* table = file_.Table();
+  if (!table || !keyExp_) return false;
+  holding_ = true;
+  struct Release {
+    DBobjIndexTagBase* t;
+    ~Release() {
+      t->holding_ = false;
+      t->chain_.clear();
+    }
+  } release{this};
+  const bool forOk = ForEvaluate();
+  const std::string newKey = RecordKey();
+  if (appended) return forOk && KeyAdd(newKey, recNo);
+  std::string oldKey;
+  bool oldFor = true;
+  table->SwapSavedRecord();
+  try {
+    oldFor = ForEvaluate();
+    oldKey = RecordKey();
+  } catch (...) {
+    table->SwapSavedRecord();
+    throw;
+  }
+  table->SwapSavedRecord();
+  const bool oldFound = oldFor && FindPair(oldKey, recNo);
+  chain_.clear();
+  if (oldKey == newKey && forOk) return !oldFound && KeyAdd(newKey, recNo);
+  bool changed = false;
+  if (oldFound) changed = KeyDelete(oldKey, recNo);
+  if (forOk) changed = KeyAdd(newKey, recNo) || changed;
+  return changed;
+}
+
+std::vector<std::pair<std::string, std::int64_t>> DBobjIndexTagBase::AllKeys() {
+  std::vector<std::pair<std::string, std::int64_t>> out;
+  if (DescendEdge(false)) {
+    do {
+      TakeCurrent();
+      out.emplace_back(current_.value, current_.recNo);
+    } while (Step(true));
+  }
+  chain_.clear();
+  if (descending_) std::reverse(out.begin(), out.end());
+  return out;
+}
+
+// --- Build ------------------------------------------------------------------------------------------
+
+void DBobjIndexTagBase::Build() {
+  DBO_dBHandler* table = file_.Table();
+  TdbSort sort(std::max<std::int64_t>(keyLength_, 8) + 1, nullptr, true, unique_);
+  if (table) {
+    TdbIndexBuildScope scope(table);
+    const std::int64_t count = table->RecordCount();
+    table->StatusUpdate(-1, dbk::IndexRead, static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX)));
+    for (std::int64_t n = 1; n <= count; ++n) {
+      table->DBO_dBaseFld::GetRecord(n);
+      if (!ForEvaluate()) continue;
+      sort.AddBytes(RecordKey(), n);
+      if ((n & 1023) == 0) table->StatusUpdate(dbk::IndexRead, static_cast<std::int32_t>(n), 0);
+    }
+    table->StatusUpdate(0, 0, 0);
+    table->StatusUpdate(-1, dbk::IndexWrite, static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX)));
+  }
+  BuildFromSort(sort);
+  if (table) table->StatusUpdate(0, 0, 0);
+}
+
+void DBobjIndexTagBase::BuildFromSort(TdbSort& sort) {
+  chain_.clear();
+  std::vector<DBobjIndexKey> levels;
+  auto startLevel = [&](bool leaf) {
+    DBobjIndexKey p;
+    p.block = file_.NextBlock();
+    p.leaf = leaf;
+    levels.push_back(std::move(p));
+  };
+  // Adds an entry at a level; a page that would overflow is written first and its last
+  // key goes up.
+  std::function<void(std::size_t, DBobjIndexKeyData)> add = [&](std::size_t level, DBobjIndexKeyData e) {
+    if (level >= static_cast<std::size_t>(kMaxDepth)) RaiseRangeError();
+    if (level == levels.size()) startLevel(level == 0);
+    levels[level].keys.push_back(e);
+    if (PageFits(levels[level]) || levels[level].keys.size() == 1) return;
+    levels[level].keys.pop_back();
+    DBobjIndexKey& page = levels[level];
+    const std::int64_t next = file_.NextBlock();
+    page.right = HasSiblings() ? next : -1;
+    DBobjIndexKeyData up;
+    up.value = page.keys.back().value;
+    up.recNo = page.keys.back().recNo;
+    up.link = page.block;
+    PageStore(page);
+    const std::int64_t closed = page.block;
+    DBobjIndexKey fresh;
+    fresh.block = next;
+    fresh.leaf = level == 0;
+    fresh.left = HasSiblings() ? closed : -1;
+    fresh.keys.push_back(std::move(e));
+    levels[level] = std::move(fresh);
+    add(level + 1, up);
+  };
+  std::string key;
+  std::int64_t rec = 0;
+  std::int64_t n = 0;
+  DBO_dBHandler* table = file_.Table();
+  while (sort.NextBytes(key, rec)) {
+    DBobjIndexKeyData e;
+    e.value = key;
+    e.recNo = rec;
+    e.link = rec;
+    add(0, std::move(e));
+    if (table && (++n & 1023) == 0) table->StatusUpdate(dbk::IndexWrite, static_cast<std::int32_t>(n), 0);
+  }
+  if (levels.empty()) startLevel(true);
+  // Every level's last page is written; it goes up to the level above, the topmost is the root.
+  for (std::size_t level = 0; level < levels.size(); ++level) {
+    DBobjIndexKey& page = levels[level];
+    page.right = -1;
+    if (level + 1 == levels.size()) {
+      page.root = true;
+      PageStore(page);
+      SetRoot(page.block);
+      break;
+    }
+    DBobjIndexKeyData up;
+    if (InteriorLastIsTop()) {
+      up.top = true;
+    } else {
+      up.value = page.keys.back().value;
+      up.recNo = page.keys.back().recNo;
+    }
+    up.link = page.block;
+    PageStore(page);
+    add(level + 1, up);
+  }
+}
+
+// --- Index file --------------------------------------------------------------------------------
+
+DBobjIndexFileBase::DBobjIndexFileBase(DBO_dBHandler* table, std::string_view name, bool create, bool overwrite,
+                                       bool shared, bool readWrite, std::string_view defaultExt)
+    : table_(table) {
+  AnsiString n = NormalizeSeparators(Trim(name));
+  const std::size_t slash = n.find_last_of('/');
+  AnsiString dir = slash == AnsiString::npos ? AnsiString() : n.substr(0, slash + 1);
+  AnsiString part = AnsiUpperCase(slash == AnsiString::npos ? n : n.substr(slash + 1));
+  part = AddDefaultExt(part, defaultExt);
+  if (dir.empty() && table) dir = ExtractFilePath(table->FileName());
+  path_ = dir + part;
+  stem_ = AnsiUpperCase(ExtractNameNoExt(part));
+  if (create && (overwrite || !FileExists(path_))) {
+    disk_ = std::make_unique<DBO_DiskFile>(path_, false, true);
+    disk_->CreateNew();
+    created_ = true;
+  } else if (FileExists(path_)) {
+    disk_ = std::make_unique<DBO_DiskFile>(path_, shared, readWrite);
+    disk_->Open();
+  }
+  if (disk_ && disk_->ErrorCode() != 0) disk_.reset();
+}
+
+DBobjIndexFileBase::~DBobjIndexFileBase() {
+  tags_.clear();
+  if (disk_) {
+    try {
+      disk_->Close();
+    } catch (...) {
+    }
+  }
+}
+
+DBobjIndexTag* DBobjIndexFileBase::Tag(std::int64_t i) { return TagBase(i); }
+
+DBobjIndexTagBase* DBobjIndexFileBase::TagBase(std::int64_t i) const {
+  return i >= 0 && i < TagCount() ? tags_[static_cast<std::size_t>(i)].get() : nullptr;
+}
+
+bool DBobjIndexFileBase::ReadBlock(std::int64_t offset, void* buffer, std::int64_t length) {
+  if (!disk_ || offset < 0) return false;
+  return disk_->ReadAt(offset, buffer, length) == length;
+}
+
+bool DBobjIndexFileBase::WriteBlock(std::int64_t offset, const void* buffer, std::int64_t length) {
+  if (!disk_) return false;
+  disk_->WriteAt(offset, buffer, length);
+  return disk_->ErrorCode() == 0;
+}
+
+std::int64_t DBobjIndexFileBase::FileSize() const { return disk_ ? disk_->FileSize() : 0; }
+
+void DBobjIndexFileBase::Damaged() const { StandardDbfError(kIndexDamaged, dbe::SubRead, IndexFileName()); }
+
+bool DBobjIndexFileBase::LockIndex() {
+  if (!disk_ || !disk_->IsShared()) return true;
+  if (lockDepth_ > 0) {
+    ++lockDepth_;
+    return true;
+  }
+  std::uint32_t offset = 0x7FFFFFFD, length = 1;
+  if (protocol_ == TdbLokProtocol::DB4Lock) {
+    offset = 0xEFFFFFFE;
+    length = 2;
+  } else if (protocol_ == TdbLokProtocol::ClipLock) {
+    offset = 1000000000;
+  }
+  if (!disk_->LockRegionRetrying(offset, length))
+    throw EDbfError(Format("Error %s in Lock of %s", {IntToStr(DbfLastError()), disk_->FileName()}));
+  lockDepth_ = 1;
+  return true;
+}
+
+bool DBobjIndexFileBase::UnlockIndex() {
+  if (!disk_ || !disk_->IsShared() || lockDepth_ == 0) return true;
+  if (--lockDepth_ > 0) return true;
+  return disk_->Unlock();
+}
+
+void DBobjIndexFileBase::Updated(bool append, std::int64_t recNo) {
+  nextBlock_ = -1;
+  for (auto& tag : tags_) tag->UpdateKey(recNo, append);
+}
+
+void DBobjIndexFileBase::FlushIndex() {
+  if (disk_) disk_->Flush();
+}
+
+bool DBobjIndexFileBase::RenameIndex(std::string_view newName) { return disk_ && disk_->Rename(newName); }
+
+// --- Build scope -----------------------------------------------------------------------------
+
+TdbIndexBuildScope::TdbIndexBuildScope(DBO_dBHandler* table) : table_(table) {
+  state_ = table->TableState;
+  recNo_ = table->RecNo();
+  readAhead_ = table->ReadAheadActive();
+  table->TableState = DBO_dBHandler::kStateIndexing;
+  table->SetReadAhead(true);
+}
+
+TdbIndexBuildScope::~TdbIndexBuildScope() {
+  try {
+    table_->SetReadAhead(readAhead_);
+    table_->TableState = state_;
+    if (recNo_ >= 1 && recNo_ <= table_->RecordCount()) table_->DBO_dBaseFld::GetRecord(recNo_);
+  } catch (...) {
+  }
+}

@@ -1,0 +1,264 @@
+// The format-independent half of the index files: a page of keys in memory, the chain
+// of pages from the root to the current leaf, and a tag that seeks, walks (within an
+// optional key range), adds and deletes keys and keeps itself up to date after every
+// record write; an index file with its disk file, tags and lock. The formats supply the
+// page layout (PageLoad/PageStore/PageFits), key formatting and block management.
+//
+// Keys are held in their stored byte form and compared byte by byte, a shorter key
+// below a longer one that begins with it (texts lose their trailing blanks); equal keys
+// are ordered by record number. Every page read is checked by its format; the descent
+// is bounded to kMaxDepth levels, so a damaged file raises instead of looping.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tables/db_dbsy.h"
+#include "tables/db_indx.h"
+#include "tables/db_sort.h"
+
+// One entry of a page: a key with its record number and link (the record number in a
+// leaf, the child block in an interior page). `top` marks an interior entry without a
+// key that stands above every key (the last entry of some formats' interior pages).
+struct DBobjIndexKeyData {
+  std::string value;
+  std::int64_t recNo = 0;
+  std::int64_t link = 0;
+  bool top = false;
+};
+
+// One node page in memory.
+struct DBobjIndexKey {
+  std::int64_t block = 0;
+  std::int64_t left = -1;
+  std::int64_t right = -1;
+  bool leaf = true;
+  bool root = false;
+  std::vector<DBobjIndexKeyData> keys;
+  std::int64_t pos = -1;  // current entry
+};
+
+class DBobjIndexFileBase;
+
+class DBobjIndexTagBase : public DBobjIndexTag {
+ public:
+  static constexpr int kMaxDepth = 32;
+
+  DBobjIndexTagBase(DBobjIndexFileBase& file, std::string_view name);
+  ~DBobjIndexTagBase() override;
+
+  // What the handler asks.
+  AnsiString TagName() const override { return name_; }
+  std::int64_t KeyRead(std::int64_t code) override;
+  bool Bof() const override { return bof_; }
+  bool Eof() const override { return eof_; }
+  bool SeekKey(std::string_view key) override;
+  AnsiString CurrentKey() const override { return current_.value; }
+  std::int64_t FindExact(std::string_view key) override { return LookupKey(key); }
+  std::int64_t LookupKey(std::string_view key) override;
+  void ResetPages(int mode) override;
+  void ClearRange() override;
+  void SetKeyRange(std::string_view low, std::string_view high, bool lowSet, bool highSet) override;
+  void SetEmptyKeyRange() override;
+  AnsiString KeyExprText() const override { return keyText_; }
+  AnsiString ForExprText() const override { return forText_; }
+  bool HasFor() const override { return !forText_.empty(); }
+  std::int64_t KeySync(std::int64_t recNo) override;
+  bool UpdateKey(std::int64_t recNo, bool appended) override;
+  bool KeyMatches(std::string_view text, bool exact) const override;
+
+  // Keys in their stored form.
+  virtual bool KeyAdd(const std::string& key, std::int64_t recNo);
+  virtual bool KeyDelete(const std::string& key, std::int64_t recNo);
+  bool KeyExists(const std::string& key, std::int64_t recNo);
+  // The stored key of a sought text: a number or date text is read as its value first.
+  std::string FormatText(std::string_view text) const;
+  // The key of the table's current record, and whether the FOR condition takes it.
+  std::string RecordKey();
+  bool ForEvaluate();
+  // Every (key, record number) in key order, read from the pages (for checks and tests).
+  std::vector<std::pair<std::string, std::int64_t>> AllKeys();
+
+  char KeyType() const { return keyType_; }
+  std::int64_t KeyLength() const { return keyLength_; }
+  bool Unique() const { return unique_; }
+  bool Descending() const { return descending_; }
+  std::int64_t RootBlock() const { return root_; }
+  DBobjIndexFileBase& File() const { return file_; }
+  // -1, 0, 1: keys byte by byte, then record numbers (a `top` entry above all).
+  static int CompareKeys(const std::string& a, const std::string& b);
+
+ protected:
+  // Reads the page at `page.block` (its keys, kind and siblings); raises for a damaged page.
+  virtual void PageLoad(DBobjIndexKey& page) = 0;
+  // Writes the page at its block.
+  virtual void PageStore(DBobjIndexKey& page) = 0;
+  // Whether the page's keys fit one page of the file.
+  virtual bool PageFits(const DBobjIndexKey& page) const = 0;
+  // How many of an overfull page's first entries move to the new page on its left.
+  virtual std::size_t SplitCount(const DBobjIndexKey& page) const;
+  virtual void HeaderWrite() = 0;
+  // The stored form of an evaluated key.
+  virtual std::string KeyFormat(const TdbExpValue& value) const = 0;
+  // Whether interior entries keep the record number of their child's last key.
+  virtual bool InteriorHasRecNo() const { return true; }
+  // Whether the last entry of an interior page is keyless (above all keys).
+  virtual bool InteriorLastIsTop() const { return false; }
+  // Whether leaves are linked to their neighbours.
+  virtual bool HasSiblings() const { return false; }
+
+  // Sets name, expressions and options, compiles both expressions and evaluates the key
+  // on the current record for its type and length ('C' texts and logicals, 'N', 'D').
+  void InitExpressions(std::string_view keyExpr, std::string_view forExpr);
+  void SetRoot(std::int64_t block);
+  // Builds the tag from the table: every record's key (FOR permitting) sorted, then the
+  // pages written bottom-up from the first free block; the root set.
+  void Build();
+  // Writes sorted keys bottom-up into pages; the root set.
+  virtual void BuildFromSort(TdbSort& sort);
+  void ReleaseChain();
+
+  // The cursor over the page chain. A format whose interior pages hold keys of their own
+  // (a B-tree) supplies its own walk and changes.
+  using EntryTest = std::function<bool(const DBobjIndexKeyData&, bool leaf)>;
+  // The chain opened at the first (last) key; false for an empty tag.
+  virtual bool DescendEdge(bool last);
+  // One step in key order; false at an edge (the chain stays where it was).
+  virtual bool Step(bool forward);
+  // Positions on the first key for which `atOrAfter` holds (a test that, in key order,
+  // is false and then true); false when there is none.
+  virtual bool SeekFirst(const EntryTest& atOrAfter);
+  // Whether the chain ends on a key.
+  virtual bool OnKey() const;
+  // Positions on the first key at or after (key, record number); false when none follows.
+  bool SeekPair(const std::string& key, std::int64_t recNo);
+  DBobjIndexKey LoadPage(std::int64_t block, int depth);
+  static int CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo, bool useRecNo);
+
+  std::vector<DBobjIndexKey> chain_;
+
+  DBobjIndexFileBase& file_;
+  AnsiString name_;
+  AnsiString keyText_;
+  AnsiString forText_;
+  std::unique_ptr<TdbExpHandler> keyExp_;
+  std::unique_ptr<TdbExpHandler> forExp_;
+  char keyType_ = 'C';
+  std::int64_t keyLength_ = 0;
+  std::int32_t keyWidth_ = 0;     // width and decimals of a numeric key
+  std::int32_t keyDecimals_ = 0;
+  bool unique_ = false;
+  bool descending_ = false;  // read backwards: keys stored ascending
+  std::int64_t root_ = 0;
+
+ private:
+  // Opens the chain from the root, at each level on the first entry for which
+  // `atOrAfter` holds (the last one when none does); false for an empty tag.
+  bool Descend(const EntryTest& atOrAfter);
+  void DescendFrom(std::size_t level, bool last);
+  void TakeCurrent();
+  int RangeTest() const;  // -1 below the range, 1 above it, 0 in it
+  std::int64_t Edge(bool end);
+  // Positions on the entry (key, recNo); false when there is none.
+  bool FindPair(const std::string& key, std::int64_t recNo);
+  void StoreChanged(std::vector<DBobjIndexKey*> pages);
+  void SplitUp(std::size_t level);
+  void UpdateParentKeys(std::size_t level);
+  void RemoveEntry(std::size_t level);
+  int ComparePrefix(const std::string& key, const std::string& bound) const;
+
+  DBobjIndexKeyData current_;
+  bool bof_ = false;
+  bool eof_ = false;
+  bool pastEnd_ = false;
+  bool pastBegin_ = false;
+  std::string low_, high_;
+  bool lowSet_ = false, highSet_ = false;
+  bool emptyRange_ = false;
+  bool holding_ = false;  // pages held during a write
+};
+
+class DBobjIndexFileBase : public DBobjIndexFile {
+ public:
+  // Opens (or with `create` makes) the file `name` of `table` (which may be null): the name
+  // is trimmed and upper-cased, given `defaultExt` when it has none and the table's
+  // directory when it names none. A missing file that is not to be created leaves the
+  // file closed (HeaderValid false).
+  DBobjIndexFileBase(DBO_dBHandler* table, std::string_view name, bool create, bool overwrite, bool shared,
+                     bool readWrite, std::string_view defaultExt);
+  ~DBobjIndexFileBase() override;
+
+  AnsiString IndexFileName() const override { return disk_ ? disk_->FileName() : path_; }
+  bool HeaderValid() const override { return disk_ != nullptr && !invalid_; }
+  bool LockIndex() override;
+  bool UnlockIndex() override;
+  void Updated(bool append, std::int64_t recNo) override;
+  void FlushIndex() override;
+  void SetLockProtocol(TdbLokProtocol protocol) override { protocol_ = protocol; }
+  bool RenameIndex(std::string_view newName) override;
+  std::int64_t TagCount() const override { return static_cast<std::int64_t>(tags_.size()); }
+  DBobjIndexTag* Tag(std::int64_t i) override;
+  DBobjIndexTagBase* TagBase(std::int64_t i) const;
+
+  virtual std::int64_t NextBlock() = 0;
+  virtual void ResetBlock() = 0;
+  // True when the whole length was read.
+  bool ReadBlock(std::int64_t offset, void* buffer, std::int64_t length);
+  bool WriteBlock(std::int64_t offset, const void* buffer, std::int64_t length);
+  std::int64_t FileSize() const;
+  // Raises the engine's error for a damaged index (2112 with the file name).
+  [[noreturn]] void Damaged() const;
+
+  DBO_dBHandler* Table() const { return table_; }
+  DBO_DiskFile* Disk() const { return disk_.get(); }
+  TdbLokProtocol LockProtocol() const { return protocol_; }
+
+ protected:
+  DBO_dBHandler* table_;
+  AnsiString path_;
+  AnsiString stem_;  // the name without directory and extension, upper-cased
+  std::unique_ptr<DBO_DiskFile> disk_;
+  std::vector<std::unique_ptr<DBobjIndexTagBase>> tags_;
+  bool invalid_ = false;
+  bool created_ = false;
+  std::int64_t nextBlock_ = -1;
+  TdbLokProtocol protocol_ = TdbLokProtocol::Default;
+  int lockDepth_ = 0;
+};
+
+// Holds an index file's lock for a scope (released also when an exception leaves it).
+class TdbIndexLock {
+ public:
+  explicit TdbIndexLock(DBobjIndexFile& file) : file_(file) { file_.LockIndex(); }
+  ~TdbIndexLock() {
+    try {
+      file_.UnlockIndex();
+    } catch (...) {
+    }
+  }
+  TdbIndexLock(const TdbIndexLock&) = delete;
+  TdbIndexLock& operator=(const TdbIndexLock&) = delete;
+
+ private:
+  DBobjIndexFile& file_;
+};
+
+// Sets up the table for a walk over its records in raw order (restored when it goes).
+class TdbIndexBuildScope {
+ public:
+  explicit TdbIndexBuildScope(DBO_dBHandler* table);
+  ~TdbIndexBuildScope();
+  TdbIndexBuildScope(const TdbIndexBuildScope&) = delete;
+  TdbIndexBuildScope& operator=(const TdbIndexBuildScope&) = delete;
+
+ private:
+  DBO_dBHandler* table_;
+  int state_ = 0;
+  std::int64_t recNo_ = 0;
+  bool readAhead_ = false;
+};
+
+// The formats built in: ".CDX" and ".NTX".
+void RegisterBuiltinIndexFormats(const std::function<void(std::string_view, TdbIndexFactory)>& add);

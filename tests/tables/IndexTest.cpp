@@ -1,0 +1,740 @@
+// Index files: the sorter, tags built over many records walking in the order of an
+// independent sort of their keys, key upkeep through appends, rewrites, deletions and a
+// pack, the file layouts, damaged files, and two processes writing one indexed table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "TablesTestSupport.h"
+#include "tables/db_cdx.h"
+#include "tables/db_create.h"
+#include "tables/db_dbsy.h"
+#include "tables/db_ntx.h"
+#include "tables/db_sort.h"
+
+namespace {
+
+using tables_test::ReadBytes;
+using tables_test::RunHelper;
+
+// --- The sorter ------------------------------------------------------------------------------------
+
+std::vector<std::pair<AnsiString, std::int64_t>> Drain(TdbSort& s) {
+  std::vector<std::pair<AnsiString, std::int64_t>> out;
+  TdbVariant v;
+  std::int64_t r = 0;
+  while (s.NextKey(v, r)) out.emplace_back(v.Kind() == vkNumber ? FloatToStr(v.GetFloat()) : v.GetString(), r);
+  return out;
+}
+
+TEST(TablesSort, TextKeysComeBackInOrderWithRecordNumbers) {
+  using R = std::vector<std::pair<AnsiString, std::int64_t>>;
+  struct Case {
+    bool ascending, unique;
+    std::vector<std::pair<const char*, std::int64_t>> in;
+    R out;
+  };
+  const Case cases[] = {
+      {true, false, {{"B", 1}, {"A", 2}, {"AB", 3}}, {{"A", 2}, {"AB", 3}, {"B", 1}}},
+      {false, false, {{"B", 1}, {"A", 2}, {"AB", 3}}, {{"B", 1}, {"AB", 3}, {"A", 2}}},
+      {true, false, {{"X", 5}, {"X", 3}}, {{"X", 3}, {"X", 5}}},
+      {true, true, {{"X", 5}, {"X", 3}}, {{"X", 3}}},
+      {true, true, {{"A  ", 2}, {"A", 1}}, {{"A", 1}}},
+  };
+  for (const Case& c : cases) {
+    TdbSort s(10, nullptr, c.ascending, c.unique);
+    for (auto [k, r] : c.in) {
+      TdbVariant v;
+      v.PutString(k);
+      s.AddKey(v, r);
+    }
+    EXPECT_EQ(Drain(s), c.out);
+  }
+}
+
+TEST(TablesSort, NumbersIncludingCloseNegativesSortNumerically) {
+  const std::vector<double> in = {3, -100, 0.5, -1.0000001, 0, -100.5, -0.5, -1, 1.0000000000000002, 1};
+  TdbSort s(8, nullptr, true, false);
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    TdbVariant v;
+    v.PutFloat(in[i]);
+    s.AddKey(v, static_cast<std::int64_t>(in.size() - i));
+  }
+  std::vector<double> got;
+  TdbVariant v;
+  std::int64_t r;
+  while (s.NextKey(v, r)) got.push_back(v.GetFloat());
+  std::vector<double> want = in;
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(got, want);
+}
+
+TEST(TablesSort, RefusesLongKeysAndLateAdds) {
+  EXPECT_THROW(TdbSort(241, nullptr, true, false), EDbfError);
+  TdbSort s(4, nullptr, true, false);
+  TdbVariant v;
+  v.PutString("ABCDE");
+  EXPECT_THROW(s.AddKey(v, 1), EDbfError);
+  v.PutString("AB");
+  s.AddKey(v, 1);
+  std::int64_t r;
+  EXPECT_TRUE(s.NextKey(v, r));
+  EXPECT_THROW(s.AddKey(v, 2), EDbfError);
+  TdbVariant empty;
+  TdbSort t(4, nullptr, true, false);
+  EXPECT_THROW(t.AddKey(empty, 1), EDbfError);
+}
+
+TEST(TablesSort, ManyRandomKeysMatchStdSort) {
+  std::mt19937 rng(7);
+  std::vector<std::pair<std::string, std::int64_t>> keys;
+  TdbSort s(12, nullptr, true, false);
+  for (std::int64_t i = 1; i <= 50000; ++i) {
+    std::string k(1 + rng() % 12, ' ');
+    for (char& c : k) c = static_cast<char>('A' + rng() % 6);
+    keys.emplace_back(k, i);
+    s.AddBytes(k, i);
+  }
+  std::sort(keys.begin(), keys.end());
+  std::string k;
+  std::int64_t r;
+  std::size_t n = 0;
+  while (s.NextBytes(k, r)) {
+    ASSERT_LT(n, keys.size());
+    ASSERT_EQ(k, keys[n].first);
+    ASSERT_EQ(r, keys[n].second);
+    ++n;
+  }
+  EXPECT_EQ(n, keys.size());
+}
+
+// --- Indexed tables ------------------------------------------------------------------------------
+
+// One tag of the tests: its key over the record's fields, computed without the engine.
+struct TagDef {
+  const char* name;
+  const char* key;
+  const char* forExpr;
+  bool unique;
+  bool descending;
+};
+
+const TagDef kTags[] = {
+    {"NAME", "NAME", "", false, false},      {"NAMED", "NAME", "", false, true},
+    {"CODE", "CODE", "", false, false},      {"BORN", "BORN", "", false, false},
+    {"NAMEU", "NAME", "", true, false},      {"POS", "UPPER(NAME)", "CODE>0", false, false},
+};
+
+struct Row {
+  AnsiString name;
+  double code = 0;
+  std::int32_t born = 0;
+  bool deleted = false;
+};
+
+// The expected key of a row under a tag: a comparable pair of (number, text).
+struct Key {
+  double n = 0;
+  std::string t;
+  bool operator<(const Key& o) const { return n != o.n ? n < o.n : t < o.t; }
+  bool operator==(const Key& o) const { return n == o.n && t == o.t; }
+};
+
+Key KeyOf(const TagDef& tag, const Row& r) {
+  std::string name = TrimRight(r.name);
+  if (std::string_view(tag.key) == "CODE") return {r.code, ""};
+  if (std::string_view(tag.key) == "BORN") return {static_cast<double>(r.born), ""};
+  if (std::string_view(tag.key) == "UPPER(NAME)") {
+    AnsiString u = name;
+    ExpUpper(u, true);
+    return {0, u};
+  }
+  return {0, name};
+}
+
+// The record numbers of the rows in the tag's order.
+std::vector<std::int64_t> Expected(const TagDef& tag, const std::vector<Row>& rows) {
+  std::vector<std::pair<Key, std::int64_t>> keys;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (std::string_view(tag.forExpr) == "CODE>0" && !(rows[i].code > 0)) continue;
+    keys.emplace_back(KeyOf(tag, rows[i]), static_cast<std::int64_t>(i + 1));
+  }
+  std::sort(keys.begin(), keys.end());
+  if (tag.unique)
+    keys.erase(std::unique(keys.begin(), keys.end(), [](auto& a, auto& b) { return a.first == b.first; }),
+               keys.end());
+  std::vector<std::int64_t> out;
+  for (auto& k : keys) out.push_back(k.second);
+  if (tag.descending) std::reverse(out.begin(), out.end());
+  return out;
+}
+
+// An index format of the tests: makes the index files of a table with the tags given.
+struct IndexFormat {
+  const char* ext;
+  bool descending;  // whether the format keeps descending tags
+  // Creates the files; returns their names for IndexOpen.
+  std::function<std::vector<AnsiString>(DBO_dBHandler&, const AnsiString& dir, const std::vector<TagDef>&)> make;
+};
+
+std::vector<AnsiString> MakeCdx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
+  DBobjCDXFile f(&t, dir + "/T.CDX", true, true);
+  EXPECT_TRUE(f.HeaderValid());
+  for (const TagDef& d : tags) f.AddTag(d.name, d.key, d.forExpr, d.unique, d.descending);
+  return {dir + "/T.CDX"};
+}
+
+std::vector<AnsiString> MakeNtx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
+  std::vector<AnsiString> names;
+  for (const TagDef& d : tags) {
+    DBobjNTXFile f(&t, dir + "/" + d.name, true, true);
+    EXPECT_TRUE(f.HeaderValid());
+    f.AddTag(d.key, d.forExpr, d.unique, d.descending);
+    names.push_back(f.IndexFileName());
+  }
+  return names;
+}
+
+class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
+ protected:
+  AnsiString Table() const { return dir_.Path() + "/t.dbf"; }
+
+  void CreateTable() {
+    CreateDbfTable(Table(), 0x03, {{"NAME", 'C', 12}, {"CODE", 'N', 8, 2}, {"BORN", 'D'}}, {.Overwrite = true});
+  }
+
+  Row RandomRow() {
+    Row r;
+    const int len = 1 + static_cast<int>(rng_() % 10);
+    for (int i = 0; i < len; ++i) {
+      const unsigned pick = rng_() % 10;
+      // Latin and 866 Cyrillic letters, a few blanks inside.
+      r.name += pick < 5 ? static_cast<char>('A' + rng_() % 5)
+                : pick < 9 ? static_cast<char>(0xA0 + rng_() % 4)
+                           : ' ';
+    }
+    r.code = static_cast<double>(static_cast<int>(rng_() % 2001) - 1000) / 4;
+    r.born = rng_() % 8 == 0 ? 0 : static_cast<std::int32_t>(2450000 + rng_() % 400);
+    return r;
+  }
+
+  static void Put(DBO_dBHandler& h, const Row& r) {
+    h.FieldPut(1, r.name);
+    h.NumberPut(2, r.code);
+    if (r.born > 0)
+      h.DatePut(3, r.born);
+    else
+      h.FieldPut(3, "");
+  }
+
+  void Fill(DBO_dBHandler& h, int n) {
+    for (int i = 0; i < n; ++i) {
+      Row r = RandomRow();
+      h.BlankRecord();
+      Put(h, r);
+      h.Append();
+      rows_.push_back(r);
+    }
+  }
+
+  // Walks the handler through a tag (deleted records shown) forward and backward. A unique
+  // tag kept up to date by writes holds one record per key, though not always the first
+  // one (a rebuild picks the first): `live` checks only that.
+  void CheckTag(DBO_dBHandler& h, const TagDef& tag, bool live = false) {
+    SCOPED_TRACE(tag.name);
+    h.ShowDeleted = true;
+    h.SetTagTo(tag.name, false);
+    std::vector<std::int64_t> got;
+    for (h.GetRecord(dbp::First); !h.Eof() && !h.Bof(); h.GetRecord(dbp::Next)) {
+      got.push_back(h.RecNo());
+      if (got.size() > rows_.size() + 1) break;
+    }
+    if (tag.unique && live) {
+      std::vector<Key> keys;
+      for (std::int64_t r : got) keys.push_back(KeyOf(tag, rows_[static_cast<std::size_t>(r - 1)]));
+      EXPECT_TRUE(std::adjacent_find(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+                    return !(a < b);
+                  }) == keys.end());
+      return;
+    }
+    const std::vector<std::int64_t> want = Expected(tag, rows_);
+    ASSERT_EQ(got.size(), want.size());
+    EXPECT_TRUE(got == want);
+    std::vector<std::int64_t> back;
+    for (h.GetRecord(dbp::Last); !h.Eof() && !h.Bof(); h.GetRecord(dbp::Previous)) {
+      back.push_back(h.RecNo());
+      if (back.size() > rows_.size() + 1) break;
+    }
+    std::reverse(back.begin(), back.end());
+    EXPECT_TRUE(back == want);
+  }
+
+  void OpenAll(DBO_dBHandler& h, const std::vector<AnsiString>& files) {
+    for (const AnsiString& f : files) ASSERT_EQ(h.IndexOpen(f), 0) << f;
+  }
+
+  TempDir dir_;
+  std::mt19937 rng_{12345};
+  std::vector<Row> rows_;
+  const std::vector<TagDef> tags_ = [] {
+    std::vector<TagDef> t;
+    for (const TagDef& d : kTags)
+      if (GetParam().descending || !d.descending) t.push_back(d);
+    return t;
+  }();
+};
+
+TEST_P(TablesIndex, BuiltTagsWalkInSortedOrder) {
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    Fill(h, 3000);
+    files = GetParam().make(h, dir_.Path(), tags_);
+  }
+  DBO_dBHandler h(Table(), false, true);
+  OpenAll(h, files);
+  for (const TagDef& tag : tags_) CheckTag(h, tag);
+}
+
+TEST_P(TablesIndex, KeysFollowAppendsRewritesDeletesAndPack) {
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    Fill(h, 300);
+    files = GetParam().make(h, dir_.Path(), tags_);
+  }
+  DBO_dBHandler h(Table(), false, true);
+  OpenAll(h, files);
+  h.SetTagTo("NAME", false);
+  for (int round = 0; round < 4; ++round) {
+    for (int op = 0; op < 400; ++op) {
+      const unsigned what = rng_() % 10;
+      if (what < 4 || rows_.empty()) {
+        Row r = RandomRow();
+        h.BlankRecord();
+        Put(h, r);
+        h.Append();
+        rows_.push_back(r);
+      } else {
+        const auto n = static_cast<std::int64_t>(1 + rng_() % rows_.size());
+        h.GetRecord(n);
+        Row& row = rows_[static_cast<std::size_t>(n - 1)];
+        if (what < 8) {
+          Row r = RandomRow();
+          if (what == 7) r.name = row.name;  // a rewrite that keeps a key
+          Put(h, r);
+          r.deleted = row.deleted;
+          row = r;
+          h.PutRecord(n);
+        } else if (!row.deleted) {
+          h.Delete();
+          row.deleted = true;
+        }
+      }
+    }
+    for (const TagDef& tag : tags_) CheckTag(h, tag, true);
+  }
+  h.Pack();
+  std::erase_if(rows_, [](const Row& r) { return r.deleted; });
+  for (const TagDef& tag : tags_) CheckTag(h, tag);
+  h.Reindex();
+  for (const TagDef& tag : tags_) CheckTag(h, tag);
+}
+
+TEST_P(TablesIndex, SeeksRangesAndFindKey) {
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    for (const char* n : {"APPLE", "APRICOT", "BANANA", "BANANA", "CHERRY", "AB"}) {
+      h.BlankRecord();
+      h.FieldPut(1, n);
+      h.NumberPut(2, static_cast<double>(std::strlen(n)));
+      h.Append();
+    }
+    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}, {"CODE", "CODE", "", false, false}});
+  }
+  DBO_dBHandler h(Table(), false, true);
+  OpenAll(h, files);
+  h.SetTagTo("NAME", false);
+  EXPECT_TRUE(h.FindKey("BAN"));
+  EXPECT_EQ(h.RecNo(), 3);
+  h.ExactMatch = true;
+  EXPECT_FALSE(h.FindKey("BAN"));
+  EXPECT_TRUE(h.Eof());
+  EXPECT_TRUE(h.FindKey("BANANA"));
+  EXPECT_EQ(h.RecNo(), 3);
+  h.GetRecord(dbp::Next);
+  EXPECT_EQ(h.RecNo(), 4);
+  h.ExactMatch = false;
+  EXPECT_FALSE(h.FindKey("BZ"));
+  EXPECT_EQ(h.FindNear("name", "CHERRY"), 5);
+  EXPECT_EQ(h.FindNear("name", "CHE"), 0);
+  EXPECT_EQ(h.FindNear("nosuch", "X"), -1);
+
+  // A range on a prefix covers every key that begins with it.
+  h.SetRange("AP", "AP", true, true);
+  std::vector<std::int64_t> got;
+  for (h.GetRecord(dbp::First); !h.Eof(); h.GetRecord(dbp::Next)) got.push_back(h.RecNo());
+  EXPECT_EQ(got, (std::vector<std::int64_t>{1, 2}));
+  got.clear();
+  for (h.GetRecord(dbp::Last); !h.Bof(); h.GetRecord(dbp::Previous)) got.push_back(h.RecNo());
+  EXPECT_EQ(got, (std::vector<std::int64_t>{2, 1}));
+  // A step past the last key in range reports the end, and so does a re-read.
+  DBobjIndexTag* tag = h.MasterTag();
+  tag->KeyRead(dbp::Last);
+  EXPECT_EQ(tag->KeyRead(dbp::Next), 0);
+  EXPECT_TRUE(tag->Eof());
+  EXPECT_EQ(tag->KeyRead(dbp::Current), 0);
+  EXPECT_TRUE(tag->Eof());
+  EXPECT_EQ(tag->KeyRead(dbp::Previous), 2);
+  h.SetEmptyRange();
+  h.GetRecord(dbp::First);
+  EXPECT_TRUE(h.Eof() && h.Bof());
+  EXPECT_EQ(tag->KeyRead(dbp::Last), 0);
+  EXPECT_TRUE(tag->Eof() && tag->Bof());
+  h.SetRange("", "", false, false);
+  h.GetRecord(dbp::First);
+  EXPECT_EQ(h.RecNo(), 6);
+
+  // Positioned by record number, the next record is the one after it in key order.
+  h.GetRecord(3);
+  h.GetRecord(dbp::Next);
+  EXPECT_EQ(h.RecNo(), 4);
+  h.GetRecord(1);
+  h.GetRecord(dbp::Previous);
+  EXPECT_EQ(h.RecNo(), 6);
+
+  h.SetTagTo("CODE", false);
+  EXPECT_TRUE(h.FindKey("6"));
+  EXPECT_EQ(h.RecNo(), 3);
+  EXPECT_TRUE(h.FindKey("7"));
+  EXPECT_EQ(h.RecNo(), 2);
+  EXPECT_FALSE(h.FindKey("8"));
+}
+
+TEST_P(TablesIndex, TwoProcessesLoseNoKey) {
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}});
+  }
+  DBO_dBHandler h(Table(), true, true);
+  OpenAll(h, files);
+  pid_t child = ::fork();
+  if (child == 0) {
+    std::vector<std::string> a{TW_TABLES_HELPER, "indexappend", Table(), files[0], "P", "60"};
+    std::vector<char*> argv;
+    for (auto& s : a) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(201);
+  }
+  for (int i = 0; i < 60; ++i) {
+    h.BlankRecord();
+    h.FieldPut(1, "Q" + IntToStr(i));
+    h.Append();
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  DBO_dBHandler check(Table(), false, true);
+  OpenAll(check, files);
+  check.SetTagTo("NAME", false);
+  std::vector<AnsiString> got;
+  for (check.GetRecord(dbp::First); !check.Eof(); check.GetRecord(dbp::Next))
+    got.push_back(TrimRight(check.FieldGet(1)));
+  ASSERT_EQ(check.RecordCount(), 120);
+  EXPECT_EQ(got.size(), 120u);
+  EXPECT_TRUE(std::is_sorted(got.begin(), got.end()));
+}
+
+// Opens the index files and walks every tag both ways; false when the engine refused the
+// damaged file with its error. Crashes, hangs and other exceptions fail the test.
+bool WalkDamaged(const AnsiString& table, const std::vector<AnsiString>& files) {
+  try {
+    DBO_dBHandler h(table, false, true);
+    h.ShowDeleted = true;
+    for (const AnsiString& f : files)
+      if (h.IndexOpen(f) != 0) return false;
+    for (std::int64_t n = 1; h.TagByNumber(n); ++n) {
+      h.SetTagTo(h.TagByNumber(n)->TagName(), false);
+      std::int64_t steps = 0;
+      for (h.GetRecord(dbp::First); !h.Eof() && steps < 100000; h.GetRecord(dbp::Next)) ++steps;
+      for (h.GetRecord(dbp::Last); !h.Bof() && steps < 200000; h.GetRecord(dbp::Previous)) ++steps;
+      h.FindKey("M");
+      h.BlankRecord();
+      h.FieldPut(1, "NEW");
+      h.Append();
+    }
+    return true;
+  } catch (const EDbfError&) {
+    return false;
+  } catch (const ERangeError&) {
+    return false;
+  }
+}
+
+TEST_P(TablesIndex, DamagedFilesAreRefusedWithoutCrashOrHang) {
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    Fill(h, 1500);
+    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}, {"CODE", "CODE", "", false, true}});
+  }
+  const std::string original = ReadBytes(files[0]);
+  const std::string table = ReadBytes(Table());
+  std::mt19937 rng(99);
+  int refused = 0;
+  for (int round = 0; round < 60; ++round) {
+    std::string bytes = original;
+    const int hits = 1 + static_cast<int>(rng() % 8);
+    for (int i = 0; i < hits; ++i) bytes[rng() % bytes.size()] = static_cast<char>(rng());
+    if (round % 10 == 9) bytes.resize(rng() % bytes.size());
+    tables_test::WriteBytes(files[0], bytes);
+    tables_test::WriteBytes(Table(), table);
+    if (!WalkDamaged(Table(), files)) ++refused;
+  }
+  EXPECT_GT(refused, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, TablesIndex,
+                         ::testing::Values(IndexFormat{".CDX", true, MakeCdx}, IndexFormat{".NTX", false, MakeNtx}),
+                         [](const auto& info) { return std::string(info.param.ext + 1); });
+
+// --- CDX layout ---------------------------------------------------------------------------------
+
+TEST(TablesCdx, LeafLayoutFollowsKeyLengthAndRecordCount) {
+  struct Case {
+    std::int64_t keyLength, records;
+    int bytes, recBits, dupBits;
+  };
+  for (const Case& c : {Case{10, 65535, 3, 16, 4}, Case{10, 70000, 4, 24, 4}, Case{8, 100, 3, 16, 4},
+                        Case{16, 100, 3, 14, 5}, Case{240, 1000, 4, 16, 8}}) {
+    const auto l = DBobjCDXTag::LayoutFor(c.keyLength, c.records, true);
+    EXPECT_EQ(l.bytes, c.bytes) << c.keyLength << " " << c.records;
+    EXPECT_EQ(l.recBits, c.recBits);
+    EXPECT_EQ(l.dupBits, c.dupBits);
+    EXPECT_EQ(l.trailBits, c.dupBits);
+    EXPECT_EQ(l.dupMask, (1 << c.dupBits) - 1);
+  }
+}
+
+TEST(TablesCdx, NumberKeysKeepTheirOrderPreservingBytes) {
+  EXPECT_EQ(SortFormOfDouble(1.0), std::string("\xBF\xF0"));
+  EXPECT_EQ(SortFormOfDouble(-1.0), std::string("\x40\x0F\xFF\xFF\xFF\xFF\xFF\xFF"));
+  EXPECT_EQ(SortFormOfDouble(0.0), std::string("\x80"));
+  EXPECT_LT(SortFormOfDouble(-100.5), SortFormOfDouble(-100));
+  EXPECT_LT(SortFormOfDouble(-100), SortFormOfDouble(-1));
+  EXPECT_EQ(DoubleOfSortForm(SortFormOfDouble(-100.5)), -100.5);
+}
+
+class TablesCdxFile : public ::testing::Test {
+ protected:
+  AnsiString MakeTable(std::initializer_list<const char*> names) {
+    const AnsiString t = dir_.Path() + "/c.dbf";
+    CreateDbfTable(t, 0x03, {{"NAME", 'C', 10}, {"CODE", 'N', 5}}, {.Overwrite = true});
+    DBO_dBHandler h(t, false, true);
+    for (const char* n : names) {
+      h.BlankRecord();
+      h.FieldPut(1, n);
+      h.Append();
+    }
+    return t;
+  }
+  TempDir dir_;
+};
+
+TEST_F(TablesCdxFile, LeafEntriesShareLeadingBytesAndDropTrailingBlanks) {
+  DBO_dBHandler h(MakeTable({"SMITH", "SMITHSON"}), false, true);
+  DBobjCDXFile f(&h, "c", true, true);
+  DBobjCDXTag* tag = f.AddTag("NAME", "NAME", "", false, false);
+  ASSERT_NE(tag, nullptr);
+  const std::string bytes = ReadBytes(f.IndexFileName());
+  const auto* node = reinterpret_cast<const std::uint8_t*>(bytes.data()) + tag->RootBlock();
+  EXPECT_EQ(node[0], 3);  // root leaf
+  EXPECT_EQ(node[2], 2);
+  EXPECT_EQ(node[23], 3);  // bytes per entry
+  // Entry 1: record 2, duplicate count 5, trailing count 2 in the top bits.
+  const std::uint32_t e1 = node[27] | (node[28] << 8) | (node[29] << 16);
+  EXPECT_EQ(e1 & 0xFFFF, 2u);
+  EXPECT_EQ((e1 >> 16) & 0x0F, 5u);
+  EXPECT_EQ((e1 >> 20) & 0x0F, 2u);
+  // Tails from the end: SMITH (entry 0) last, SON before it.
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(node) + 512 - 5, 5), "SMITH");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(node) + 512 - 8, 3), "SON");
+  EXPECT_EQ(node[12] | (node[13] << 8), 488 - 6 - 8);
+  EXPECT_EQ(f.Directory()->AllKeys().size(), 1u);
+  // The table is marked as having its production index.
+  EXPECT_EQ(static_cast<std::uint8_t>(ReadBytes(h.FileName())[28]) & 1, 1);
+}
+
+TEST_F(TablesCdxFile, TagNamesReplaceOnlyTheirOwnTagAndTheLastOneLeavesAnEmptyFile) {
+  DBO_dBHandler h(MakeTable({"B", "A"}), false, true);
+  AnsiString name;
+  {
+    DBobjCDXFile f(&h, "c", true, true);
+    name = f.IndexFileName();
+    f.AddTag("ABC", "NAME", "", false, false);
+    f.AddTag("A", "CODE", "", false, false);
+    f.AddTag("A", "NAME", "", false, true);  // replaces A, keeps ABC
+    EXPECT_EQ(f.TagCount(), 2);
+  }
+  {
+    DBobjCDXFile f(&h, "c");
+    ASSERT_TRUE(f.HeaderValid());
+    ASSERT_EQ(f.TagCount(), 2);
+    EXPECT_EQ(f.TagByName("a")->KeyExprText(), "NAME");
+    EXPECT_TRUE(f.TagBase(0)->Descending() || f.TagBase(1)->Descending());
+    EXPECT_TRUE(f.DeleteTag("abc"));
+    EXPECT_TRUE(f.DeleteTag("A"));
+    EXPECT_FALSE(f.DeleteTag("A"));
+  }
+  EXPECT_EQ(ReadBytes(name).size(), 1536u);
+  DBobjCDXFile f(&h, "c");
+  EXPECT_TRUE(f.HeaderValid());
+  EXPECT_EQ(f.TagCount(), 0);
+}
+
+TEST_F(TablesCdxFile, AChildLinkBackToTheRootIsRefused) {
+  std::vector<std::string> store;
+  std::mt19937 rng(5);
+  for (int i = 0; i < 3000; ++i) {
+    std::string n(10, ' ');
+    for (char& c : n) c = static_cast<char>('A' + rng() % 26);
+    store.push_back(n);
+  }
+  const AnsiString t = dir_.Path() + "/c.dbf";
+  CreateDbfTable(t, 0x03, {{"NAME", 'C', 10}, {"CODE", 'N', 5}}, {.Overwrite = true});
+  AnsiString file;
+  std::int64_t root = 0;
+  {
+    DBO_dBHandler h(t, false, true);
+    for (const auto& n : store) {
+      h.BlankRecord();
+      h.FieldPut(1, n);
+      h.Append();
+    }
+    DBobjCDXFile f(&h, "c", true, true);
+    root = f.AddTag("NAME", "NAME", "", false, false)->RootBlock();
+    file = f.IndexFileName();
+  }
+  std::string bytes = ReadBytes(file);
+  // Every interior entry below the root is pointed back at the root.
+  const std::int64_t keyLength = 10;
+  int patched = 0;
+  for (std::size_t block = 1024; block + 512 <= bytes.size(); block += 512) {
+    auto* node = reinterpret_cast<std::uint8_t*>(bytes.data()) + block;
+    if (static_cast<std::int64_t>(block) == root || node[0] != 0) continue;
+    const int count = node[2] | (node[3] << 8);
+    for (int i = 0; i < count && i < 27; ++i) {
+      std::uint8_t* child = node + 12 + i * (keyLength + 8) + keyLength + 4;
+      for (int j = 0; j < 4; ++j) child[j] = static_cast<std::uint8_t>(root >> (24 - 8 * j));
+      ++patched;
+    }
+  }
+  ASSERT_GT(patched, 0);
+  tables_test::WriteBytes(file, bytes);
+  EXPECT_FALSE(WalkDamaged(t, {file}));
+}
+
+// --- NTX layout --------------------------------------------------------------------------------
+
+TEST(TablesNtx, PageSizesFollowTheKeyLength) {
+  EXPECT_EQ(DBobjNTXTag::MaxKeysFor(10), 50);
+  EXPECT_EQ(DBobjNTXTag::MaxKeysFor(8), 54);
+  EXPECT_EQ(DBobjNTXTag::MaxKeysFor(120), 6);
+  EXPECT_EQ(DBobjNTXTag::MaxKeysFor(250), 2);
+}
+
+class TablesNtxFile : public ::testing::Test {
+ protected:
+  AnsiString MakeTable(int nameLength) {
+    const AnsiString t = dir_.Path() + "/n.dbf";
+    CreateDbfTable(t, 0x03, {{"NAME", 'C', nameLength}, {"CODE", 'N', 4}, {"BORN", 'D'}}, {.Overwrite = true});
+    return t;
+  }
+  TempDir dir_;
+};
+
+TEST_F(TablesNtxFile, KeysAreTextsThatSortNumbersAndDates) {
+  DBO_dBHandler h(MakeTable(10), false, true);
+  for (double v : {1.0, -1.0, -2.0, 0.0, 12.0}) {
+    h.BlankRecord();
+    h.NumberPut(2, v);
+    h.FieldPut(3, v == 0 ? "" : "20240101");
+    h.Append();
+  }
+  DBobjNTXFile code(&h, "code", true, true);
+  DBobjNTXTag* tag = code.AddTag("CODE", "", false, false);
+  ASSERT_NE(tag, nullptr);
+  EXPECT_EQ(tag->KeyLength(), 4);
+  std::vector<std::string> keys;
+  for (const auto& [k, r] : tag->AllKeys()) keys.push_back(k);
+  EXPECT_EQ(keys, (std::vector<std::string>{",,,*", ",,,+", "0000", "0001", "0012"}));
+  DBobjNTXFile born(&h, "born", true, true);
+  const auto dates = born.AddTag("BORN", "", false, false)->AllKeys();
+  ASSERT_EQ(dates.size(), 5u);
+  EXPECT_EQ(dates.front().first, "00000000");
+  EXPECT_EQ(dates.front().second, 4);
+  EXPECT_EQ(dates.back().first, "20240101");
+  // The header: signature, root, item size, key length, maximum and half page.
+  const std::string bytes = ReadBytes(code.IndexFileName());
+  const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  EXPECT_EQ(b[0], 6);
+  EXPECT_EQ(b[12], 12);
+  EXPECT_EQ(b[14], 4);
+  EXPECT_EQ(b[18], DBobjNTXTag::MaxKeysFor(4));
+  EXPECT_EQ(b[20], DBobjNTXTag::MaxKeysFor(4) / 2);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(b) + 22), "CODE");
+}
+
+TEST_F(TablesNtxFile, DeletingKeysOfInteriorPagesAndEmptiedLeavesKeepsTheOrder) {
+  // Long keys make pages of six keys, so deletions empty leaves and hit interior keys.
+  DBO_dBHandler h(MakeTable(120), false, true);
+  std::mt19937 rng(3);
+  std::vector<std::string> names;
+  for (int i = 0; i < 400; ++i) {
+    std::string n = "K" + std::to_string(rng() % 100000);
+    names.push_back(n);
+    h.BlankRecord();
+    h.FieldPut(1, n);
+    h.Append();
+  }
+  {
+    DBobjNTXFile f(&h, "name", true, true);
+    f.AddTag("NAME", "", false, false);
+  }
+  DBO_dBHandler& w = h;
+  ASSERT_EQ(w.IndexOpen("name.ntx"), 0);
+  auto check = [&] {
+    std::vector<std::pair<std::string, std::int64_t>> want;
+    for (std::size_t i = 0; i < names.size(); ++i) want.emplace_back(names[i], static_cast<std::int64_t>(i + 1));
+    std::sort(want.begin(), want.end());
+    auto* tag = static_cast<DBobjIndexTagBase*>(w.IndexFile(1)->Tag(0));
+    EXPECT_TRUE(tag->AllKeys() == want);
+  };
+  for (int round = 0; round < 5; ++round) {
+    for (int i = 0; i < 80; ++i) {
+      const std::size_t r = rng() % names.size();
+      w.GetRecord(static_cast<std::int64_t>(r + 1));
+      // Most keys move to the blank name at the front, emptying pages; a few go elsewhere.
+      std::string n = rng() % 4 == 0 ? "K" + std::to_string(rng() % 100000) : "";
+      w.FieldPut(1, n);
+      w.PutRecord(static_cast<std::int64_t>(r + 1));
+      names[r] = n;
+    }
+    check();
+  }
+}
+
+}  // namespace
