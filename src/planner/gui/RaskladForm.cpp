@@ -102,6 +102,8 @@ TRaskladForm::~TRaskladForm() {
   // outlive it.
   doc_.DocumentReady = 0;
   doc_.OnItemDeletion = nullptr;  // the finder goes before the document's items
+  // The trees go before the tab control: no tab change reaches the views on the way.
+  disconnect(pcEat, nullptr, this, nullptr);
   // The document frees its items with the editor gone: the ration tree's handlers stop here.
   tvEatMenu->OnItemFocused = nullptr;
   tvEatMenu->OnStartDrag = nullptr;
