@@ -384,7 +384,15 @@ TEST_F(PlannerWindows, EveryTabShowsTheDocument) {
   }
   EXPECT_EQ(grams, Round(sums.Veight));  // the list's weights add up to the trip's
   // A cost typed into the list reaches the totals.
-  ASSERT_TRUE(f->CommitCost(0, "140,5"));
+  // Typing a digit on a row opens its cost cell; Enter stores the cost.
+  f->TripListView()->setFocus();
+  f->TripListView()->SetItemFocused(trip->GetChildren(0));
+  Key(f->TripListView(), Qt::Key_1, "1");
+  ASSERT_TRUE(f->TripListView()->Editing());
+  EXPECT_EQ(f->TripListView()->EditedSection(), kTripCostColumn + 1);
+  f->TripListView()->InplaceEdit()->insert("40,5");
+  Key(f->TripListView()->InplaceEdit(), Qt::Key_Return);
+  EXPECT_FALSE(f->TripListView()->Editing());
   EXPECT_EQ(trip->GetChildren(0)->ColumnText()[kTripCostColumn], "    140.50");
   EXPECT_EQ(root->GetChildren(4)->ColumnText()[tcCost], "    140.50");
   f->ShowTab(3);
