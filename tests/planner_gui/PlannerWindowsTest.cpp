@@ -25,7 +25,8 @@
 #include "planner/gui/HelpForm.h"
 #include "planner/gui/MainForm.h"
 #include "planner/gui/RefMenuForm.h"
-#include "planner/gui/RowTreeView.h"
+#include "controls/gui/MtTreeView.h"
+#include "platform/gui/DragManager.h"
 #include "planner/ration/RationClip.h"
 #include "planner/reference/RefMenu.h"
 #include "platform/core/Files.h"
@@ -132,8 +133,8 @@ class PlannerWindows : public ::testing::Test {
     f->MenuView()->setFocus();
     Process();
     if (item != nullptr) {
-      f->Doc().Tree().SetItemFocused(item);
-      f->MenuView()->OnFocusChange();
+      f->MenuView()->EnsureVisible(item);
+      f->MenuView()->SetItemFocused(item);
     }
     ASSERT_TRUE(f->TreeFocused());
   }
@@ -158,6 +159,30 @@ class PlannerWindows : public ::testing::Test {
   void Key(QWidget* w, int key, const QString& text = {}, Qt::KeyboardModifiers mods = Qt::NoModifier) {
     QKeyEvent press(QEvent::KeyPress, key, mods, text);
     QApplication::sendEvent(w, &press);
+    Process();
+  }
+  // Drags the focused item of a ration tree with the mouse onto an item of a ration tree
+  // (of the same or another window) and drops it there.
+  void DragFocused(TRaskladForm* from, TRaskladForm* to, TMtTreeItem* target) {
+    TMtTree* source = from->MenuView();
+    TMtTree* tree = to->MenuView();
+    tree->EnsureVisible(target);
+    const TRect t = tree->GetItemRect(target);
+    ASSERT_FALSE(t.IsEmpty());
+    const QPoint origin = tree->viewport()->mapToGlobal(QPoint(0, 0));
+    DragManager().SetTargetFinder([tree, origin](QPoint p) -> TWinControl* {
+      return tree->viewport()->rect().contains(p - origin) ? static_cast<TWinControl*>(tree) : nullptr;
+    });
+    const TRect s = source->GetItemRect(source->ItemFocused());
+    ASSERT_FALSE(s.IsEmpty());
+    const int x = 280, y = (s.Top + s.Bottom) / 2;  // in the energy column
+    source->MouseDown(TMouseButton::mbLeft, ssLeft, x, y);
+    source->MouseMove(ssLeft, x, y + 6);
+    ASSERT_TRUE(source->Dragging());
+    const QPoint drop = origin + QPoint(x, (t.Top + t.Bottom) / 2);
+    DragManager().DragTo(drop);
+    DragManager().Finish(drop, true);
+    DragManager().SetTargetFinder(nullptr);
     Process();
   }
 
@@ -237,17 +262,24 @@ TEST_F(PlannerWindows, BuildADocumentThroughTheCommands) {
   // Re-weigh by typing into the row: a digit opens the weight cell, Enter commits.
   FocusTree(f, sugar);
   Key(f->MenuView(), Qt::Key_5, "5");
-  auto* editor = f->MenuView()->viewport()->findChild<QLineEdit*>("VeightEditor");
+  TEdit* editor = f->MenuView()->InplaceEdit();
   ASSERT_NE(editor, nullptr);
-  editor->setText("55");
+  ASSERT_TRUE(f->MenuView()->Editing());
+  EXPECT_EQ(editor->text(), "5");
+  EXPECT_EQ(f->MenuView()->EditedSection(), kRationVeightSection);
+  editor->insert("5");
   Key(editor, Qt::Key_Return);
+  EXPECT_FALSE(f->MenuView()->Editing());
   EXPECT_EQ(FoodRecOf(sugar)->Veight, 55);
   // A negative weight is refused with a message.
   FocusTree(f, sugar);
   Trigger("EditEditCell");
-  editor = f->MenuView()->viewport()->findChild<QLineEdit*>("VeightEditor");
+  editor = f->MenuView()->InplaceEdit();
   ASSERT_NE(editor, nullptr);
-  editor->setText("-3");
+  ASSERT_TRUE(f->MenuView()->Editing());
+  EXPECT_EQ(editor->text(), "55");  // the cell's weight, as the row shows it
+  editor->selectAll();
+  editor->insert("-3");
   dialogs_->Answer(mrOk);
   Key(editor, Qt::Key_Return);
   EXPECT_EQ(FoodRecOf(sugar)->Veight, 55);
@@ -256,9 +288,9 @@ TEST_F(PlannerWindows, BuildADocumentThroughTheCommands) {
 
   // The totals follow the document's sums.
   const TTripSums sums = TripSums(doc);
-  TMtTreeItem* trip = f->TotalsView()->Model().Items()->Root()->GetChildren(2);
+  TMtTreeItem* trip = f->TotalsView()->Items()->Root()->GetChildren(2);
   EXPECT_EQ(trip->ColumnText()[tcEnergy], Format("%d", {sums.Cal}));
-  TMtTreeItem* perDay = f->TotalsView()->Model().Items()->Root()->GetChildren(0);
+  TMtTreeItem* perDay = f->TotalsView()->Items()->Root()->GetChildren(0);
   EXPECT_EQ(perDay->ColumnText()[tcEnergy], Format("%d", {Round(static_cast<double>(sums.Cal) / 3)}));
 
   // Delete the dish: the day's sums drop.
@@ -307,16 +339,26 @@ TEST_F(PlannerWindows, CopyAndPasteBetweenWindowsAndDragAProduct) {
   const AnsiString name = product->Text();
   const int lunchCount = copy->GetChildrenCount();
   bDay0->SetExpanded(true);
-  b->MenuView()->Refresh();
-  const QRect target = b->MenuView()->RowRect(supper);
-  ASSERT_FALSE(target.isEmpty());
-  ASSERT_TRUE(b->MenuView()->DropFrom(b->MenuView(), target.center(), true));
+  Key(b->MenuView(), Qt::Key_Shift, {}, Qt::ShiftModifier);
+  EXPECT_EQ(b->DragMode(), 2);
+  DragFocused(b, b, supper);
   EXPECT_EQ(copy->GetChildrenCount(), lunchCount - 1);
   ASSERT_EQ(supper->GetChildrenCount(), 1);
   EXPECT_EQ(supper->GetChildren(0)->Text(), name);
+  EXPECT_EQ(b->DragMode(), 1);  // the end of a drag copies again
+  EXPECT_EQ(b->Doc().DragSource, nullptr);
   // Onto its own parent: refused.
   FocusTree(b, supper->GetChildren(0));
-  EXPECT_FALSE(b->MenuView()->DropFrom(b->MenuView(), b->MenuView()->RowRect(supper).center(), false));
+  DragFocused(b, b, supper);
+  EXPECT_EQ(supper->GetChildrenCount(), 1);
+  // Without Shift, to another window's lunch: a copy, the source keeps its product.
+  const int aLunch = lunch->GetChildrenCount();
+  FocusTree(b, supper->GetChildren(0));
+  lunch->SetExpanded(true);
+  DragFocused(b, a, lunch);
+  ASSERT_EQ(lunch->GetChildrenCount(), aLunch + 1);
+  EXPECT_EQ(lunch->GetChildren(aLunch)->Text(), name);
+  EXPECT_EQ(supper->GetChildrenCount(), 1);
 }
 
 TEST_F(PlannerWindows, EveryTabShowsTheDocument) {
@@ -325,20 +367,20 @@ TEST_F(PlannerWindows, EveryTabShowsTheDocument) {
   const TRationDocument& doc = f->Doc();
   const TTripSums sums = TripSums(doc);
   // Totals grid: per day, whole trip, group.
-  const TMtTreeItem* root = f->TotalsView()->Model().Items()->Root();
+  const TMtTreeItem* root = f->TotalsView()->Items()->Root();
   ASSERT_EQ(root->GetChildrenCount(), kTotalsRowCount);
   EXPECT_EQ(root->GetChildren(0)->ColumnText()[tcEnergy], Format("%d", {Round(static_cast<double>(sums.Cal) / 14)}));
   EXPECT_EQ(root->GetChildren(2)->ColumnText()[tcEnergy], Format("%d", {sums.Cal}));
   EXPECT_EQ(root->GetChildren(4)->ColumnText()[tcVeight], Format("%3.3f", {6 * sums.Veight / 1000}));
-  EXPECT_EQ(U(f->TotalsView()->Columns()[0].Caption).rfind("ИТОГО [", 0), 0u);
+  EXPECT_EQ(U(f->TotalsView()->HeaderSections()->FindByNumber(0)->Text()).rfind("ИТОГО [", 0), 0u);
 
   f->ShowTab(1);
-  const TMtTreeItem* days = f->DayListView()->Model().Items()->Root();
+  const TMtTreeItem* days = f->DayListView()->Items()->Root();
   ASSERT_EQ(days->GetChildrenCount(), 14);
   EXPECT_TRUE(days->GetChildren(0)->GetState(isBold));
   EXPECT_EQ(days->GetChildren(0)->ColumnText()[1], Format("%d", {FoodRecOf(doc.Items()->Root()->GetChildren(0))->Veight}));
   f->ShowTab(2);
-  const TMtTreeItem* trip = f->TripListView()->Model().Items()->Root();
+  const TMtTreeItem* trip = f->TripListView()->Items()->Root();
   ASSERT_GT(trip->GetChildrenCount(), 20);
   std::int64_t grams = 0;
   for (int i = 0; i < trip->GetChildrenCount(); ++i) {
@@ -348,7 +390,15 @@ TEST_F(PlannerWindows, EveryTabShowsTheDocument) {
   }
   EXPECT_EQ(grams, Round(sums.Veight));  // the list's weights add up to the trip's
   // A cost typed into the list reaches the totals.
-  ASSERT_TRUE(f->CommitCost(0, "140,5"));
+  // Typing a digit on a row opens its cost cell; Enter stores the cost.
+  f->TripListView()->setFocus();
+  f->TripListView()->SetItemFocused(trip->GetChildren(0));
+  Key(f->TripListView(), Qt::Key_1, "1");
+  ASSERT_TRUE(f->TripListView()->Editing());
+  EXPECT_EQ(f->TripListView()->EditedSection(), kTripCostColumn + 1);
+  f->TripListView()->InplaceEdit()->insert("40,5");
+  Key(f->TripListView()->InplaceEdit(), Qt::Key_Return);
+  EXPECT_FALSE(f->TripListView()->Editing());
   EXPECT_EQ(trip->GetChildren(0)->ColumnText()[kTripCostColumn], "    140.50");
   EXPECT_EQ(root->GetChildren(4)->ColumnText()[tcCost], "    140.50");
   f->ShowTab(3);
@@ -447,8 +497,8 @@ TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
   EXPECT_NE(f->Recommendations()->toPlainText().toStdString().find("КАЛОРИЙНОСТЬ"), std::string::npos);
   f->ShowTab(2);
   EXPECT_EQ(f->CurrentTab(), 2);
-  EXPECT_EQ(f->TripListView()->Model().Items()->Root()->GetChildrenCount(), 26);
-  EXPECT_EQ(f->DayListView()->Model().Items()->Count(), 0);  // never built
+  EXPECT_EQ(f->TripListView()->Items()->Root()->GetChildrenCount(), 26);
+  EXPECT_EQ(f->DayListView()->Items()->Count(), 0);  // never built
   f->ShowTab(1);
   EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
 }

@@ -26,7 +26,7 @@
 #include "planner/gui/about.h"
 #include "planner/gui/PlannerPrompt.h"
 #include "planner/gui/RefMenuForm.h"
-#include "planner/gui/RowTreeView.h"
+#include "controls/gui/MtTreeView.h"
 #include "planner/reference/RefMenu.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"

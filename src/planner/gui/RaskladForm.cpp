@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 
 #include "planner/gui/FrmFind.h"
-#include "planner/gui/RowTreeView.h"
+#include "planner/gui/PlannerTrees.h"
 #include "planner/ration/RationClip.h"
 #include "planner/ration/RationFile.h"
 #include "planner/reference/RefMenu.h"
@@ -31,70 +31,58 @@ namespace {
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-std::vector<TRowColumn> MenuColumns() {
-  std::vector<TRowColumn> cols;
-  const int widths[kRationSectionCount] = {260, 60, 60, 60, 60, 60, 120, 90, 200};
-  for (int i = 0; i < kRationSectionCount; ++i) {
-    const int s = kRationSectionOrder[i];
-    cols.push_back({RationSectionCaption(s), kRationSections[s].ColumnText, widths[i], s > 0 && s < 7});
-  }
-  return cols;
-}
-
-std::vector<TRowColumn> Columns(std::initializer_list<std::tuple<const char*, int, int, bool>> defs) {
-  std::vector<TRowColumn> cols;
-  for (const auto& [caption, index, width, right] : defs) cols.push_back({Ansi(caption), index, width, right});
-  return cols;
-}
-
 constexpr TRationTab kTabs[4] = {TRationTab::Menu, TRationTab::DayList, TRationTab::TripList,
                                  TRationTab::Recommendations};
 
-// The commit of a cell edit runs once, whether by Enter or by leaving the editor.
-class TCellEditor : public QLineEdit {
- public:
-  std::function<bool(const QString&)> OnCommit;  // true: the edit ends
-  std::function<void()> OnEnd;
-  using QLineEdit::QLineEdit;
+// The ration tree's sections: numbered as the document's section table, shown in its
+// display order, the weight section in its own colours.
+void AddRationSections(TMtTree& tree) {
+  const int widths[kRationSectionCount] = {260, 60, 60, 60, 60, 60, 90, 200, 120};
+  TMtHeaderSections& sections = tree.Header().Sections();
+  for (int number = 0; number < kRationSectionCount; ++number) {
+    TMtHeaderSection* s = sections.AddSection();
+    s->SetText(RationSectionCaption(number));
+    s->SetWidth(widths[number]);
+    const bool numeric = number > 0 && number < 7;
+    s->SetAlignment(numeric ? hsaRight : hsaLeft);
+    s->SetFieldType(numeric ? sftFloating : sftText);
+    s->SetEditable(number == kRationVeightSection);
+  }
+  for (int pos = 0; pos < kRationSectionCount; ++pos)
+    sections.MoveSection(sections.FindByNumber(kRationSectionOrder[pos]), pos);
+  TMtHeaderSection* veight = sections.FindByNumber(kRationVeightSection);
+  veight->SetColor(kRationVeightSectionColor);
+  veight->SetFontColor(kRationVeightSectionFontColor);
+  tree.SetShowColumns(true);
+}
 
- protected:
-  void keyPressEvent(QKeyEvent* e) override {
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-      if (OnCommit && OnCommit(text())) End();
-      return;
-    }
-    if (e->key() == Qt::Key_Escape) {
-      End();
-      return;
-    }
-    QLineEdit::keyPressEvent(e);
-  }
-  void focusOutEvent(QFocusEvent* e) override {
-    QLineEdit::focusOutEvent(e);
-    if (!ended_ && OnCommit) OnCommit(text());
-    End();
-  }
+// The ration window a control belongs to (a drag's source), or nil.
+TRaskladForm* FindRaskladForm(TObject* control) {
+  auto* w = dynamic_cast<TWinControl*>(control);
+  for (QWidget* p = w != nullptr ? w->Widget() : nullptr; p != nullptr; p = p->parentWidget())
+    if (auto* f = dynamic_cast<TRaskladForm*>(p)) return f;
+  return nullptr;
+}
 
- private:
-  void End() {
-    if (ended_) return;
-    ended_ = true;
-    if (OnEnd) OnEnd();
-    hide();
-    deleteLater();
-  }
-  bool ended_ = false;
-};
+// Puts a typed character into a freshly opened in-place editor.
+void TypeInto(TMtTree& tree, char typed) {
+  TEdit* edit = tree.InplaceEdit();
+  if (typed == 0 || edit == nullptr || !tree.Editing()) return;
+  edit->SetText(AnsiString(1, typed));
+  edit->SetModified(true);
+  edit->deselect();
+  edit->end(false);
+}
 
 }  // namespace
 
 TRaskladForm::TRaskladForm(TPlannerServices& services, QWidget* parent)
     : QWidget(parent),
       services_(services),
-      menuTree_(std::make_unique<TCustomMtTree>()),
-      dayListTree_(std::make_unique<TCustomMtTree>()),
-      tripListTree_(std::make_unique<TCustomMtTree>()),
-      totalsTree_(std::make_unique<TCustomMtTree>()),
+      menuTree_(std::make_unique<TMtTree>()),
+      dayListTree_(std::make_unique<TMtTree>()),
+      tripListTree_(std::make_unique<TMtTree>()),
+      totalsTree_(std::make_unique<TMtTree>()),
       doc_(*menuTree_),
       views_(doc_) {
   setObjectName("RaskladForm");
@@ -114,6 +102,14 @@ TRaskladForm::~TRaskladForm() {
   // outlive it.
   doc_.DocumentReady = 0;
   doc_.OnItemDeletion = nullptr;  // the finder goes before the document's items
+  // The trees go before the tab control: no tab change reaches the views on the way.
+  disconnect(pcEat, nullptr, this, nullptr);
+  // The document frees its items with the editor gone: the ration tree's handlers stop here.
+  tvEatMenu->OnItemFocused = nullptr;
+  tvEatMenu->OnStartDrag = nullptr;
+  tvEatMenu->OnEndDrag = nullptr;
+  tvEatMenu->OnDragOver = nullptr;
+  tvEatMenu->OnDragDrop = nullptr;
 }
 
 void TRaskladForm::CreateActions() {
@@ -215,28 +211,32 @@ void TRaskladForm::CreateControls() {
   pcEat = new QTabWidget(eat);
   pcEat->setObjectName("pcEat");
   auto* menuPage = new QSplitter(Qt::Vertical);
-  tvEatMenu = new TRowTreeView(*menuTree_, menuPage);
+  tvEatMenu = menuTree_.get();
+  menuPage->addWidget(tvEatMenu);
   tvEatMenu->setObjectName("tvEatMenu");
-  tvEatMenu->SetColumns(MenuColumns());
+  AddRationSections(*tvEatMenu);
   memCmt = new QPlainTextEdit(menuPage);
   memCmt->setObjectName("memCmt");
   memCmt->setMaximumHeight(80);
   pcEat->addTab(menuPage, Q("Меню по дням"));
   tabPages_[0] = menuPage;
-  tvDaysProdList = new TRowTreeView(*dayListTree_);
+  // The per-day list: the name is section 0, the number (column text 6) is shown first.
+  tvDaysProdList = dayListTree_.get();
   tvDaysProdList->setObjectName("tvDaysProdList");
-  tvDaysProdList->SetColumns(Columns({{"", 6, 80, false}, {"Наименование", -1, 260, false}, {"ККал.", 0, 60, true},
-                                      {"Вес,г.", 1, 60, true}, {"Белки,г.", 2, 60, true}, {"Жиры,г.", 3, 60, true},
-                                      {"Углев,г.", 4, 60, true}, {"Вес на гр,кг.", 5, 90, true}}));
+  AddTreeSections(*tvDaysProdList,
+                  {{"Наименование", 260, false}, {"ККал.", 60}, {"Вес,г.", 60}, {"Белки,г.", 60}, {"Жиры,г.", 60},
+                   {"Углев,г.", 60}, {"Вес на гр,кг.", 90}, {"", 80, false}},
+                  {7, 0, 1, 2, 3, 4, 5, 6});
   tabPages_[1] = tvDaysProdList;
   pcEat->addTab(tvDaysProdList, Q("Раскладка по дням"));
-  tvTotProdList = new TRowTreeView(*tripListTree_);
+  // The whole-trip list: the name is section 1; section 0 shows column text 0.
+  tvTotProdList = tripListTree_.get();
   tvTotProdList->setObjectName("tvTotProdList");
-  tvTotProdList->SetColumns(Columns({{"", 0, 40, true}, {"Наименование", -1, 260, false}, {"ККал.", 1, 60, true},
-                                     {"Вес,г.", 2, 60, true}, {"Белки,г.", 3, 60, true}, {"Жиры,г.", 4, 60, true},
-                                     {"Углев.,г.", 5, 60, true}, {"На чел.,кг.", 6, 80, true},
-                                     {"На группу,кг.", 7, 90, true}, {"Ск-ко раз", 8, 70, true},
-                                     {"Сумма", 9, 80, true}}));
+  tvTotProdList->MainTreeColumn = 1;
+  AddTreeSections(*tvTotProdList, {{"", 40}, {"Наименование", 260, false}, {"ККал.", 60}, {"Вес,г.", 60},
+                                   {"Белки,г.", 60}, {"Жиры,г.", 60}, {"Углев.,г.", 60}, {"На чел.,кг.", 80},
+                                   {"На группу,кг.", 90}, {"Ск-ко раз", 70}, {"Сумма", 80}});
+  tvTotProdList->HeaderSections()->FindByNumber(kTripCostColumn + 1)->SetEditable(true);
   pcEat->addTab(tvTotProdList, Q("Раскладка по продуктам"));
   tabPages_[2] = tvTotProdList;
   memEatCmt = new QPlainTextEdit;
@@ -245,16 +245,21 @@ void TRaskladForm::CreateControls() {
   memEatCmt->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   pcEat->addTab(memEatCmt, Q("Рекомендации"));
   tabPages_[3] = memEatCmt;
-  tvEatTotals = new TRowTreeView(*totalsTree_, eat);
+  // The totals grid: section k shows column text k - 1; the ratio (column text 7) comes
+  // before the cost (column text 6).
+  static_assert(tcCost == 6 && tcRatio == 7);
+  tvEatTotals = totalsTree_.get();
+  eat->addWidget(tvEatTotals);
   tvEatTotals->setObjectName("tvEatTotals");
-  tvEatTotals->SetColumns(Columns({{"ИТОГО", -1, 260, false}, {"ККал.", tcEnergy, 60, true},
-                                   {"Дефицит,ККал.", tcDeficit, 100, true}, {"Вес, кг.", tcVeight, 70, true},
-                                   {"Белки,г.", tcProtein, 60, true}, {"Жиры,г.", tcFat, 60, true},
-                                   {"Углев,г.", tcCarb, 60, true}, {"Б/Ж/У", tcRatio, 110, false},
-                                   {"Сумма", tcCost, 90, true}}));
-  tvEatTotals->SetHeaderCaption(8, Format(Ansi("Сумма, %s"), {Ansi("руб.")}));
+  AddTreeSections(*tvEatTotals,
+                  {{"ИТОГО", 260, false}, {"ККал.", 60}, {"Дефицит,ККал.", 100}, {"Вес, кг.", 70}, {"Белки,г.", 60},
+                   {"Жиры,г.", 60}, {"Углев,г.", 60}, {"Сумма", 90}, {"Б/Ж/У", 110, false}},
+                  {0, 1, 2, 3, 4, 5, 6, 8, 7});
+  tvEatTotals->HeaderSections()->FindByNumber(tcCost + 1)->SetText(Format(Ansi("Сумма, %s"), {Ansi("руб.")}));
+  tvEatTotals->SetShowButtons(false);
+  tvEatTotals->SetShowLines(false);
   eat->setStretchFactor(0, 1);
-  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 5 * tvEatTotals->RowHeight() + 6 +
+  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 5 * tvEatTotals->LineHeight() + 6 +
                                  tvEatTotals->horizontalScrollBar()->sizeHint().height());
   eat->setSizes({400, tvEatTotals->minimumHeight()});
   for (const char* text : kTotalsRowTexts) totalsTree_->Items()->AddChild(nullptr, Ansi(text));
@@ -284,68 +289,106 @@ void TRaskladForm::ConnectEvents() {
     if (applying_ || f == nullptr) return;
     f->ColumnText().SetString(rcComment, FromQString(memCmt->toPlainText().replace("\n", "\r\n")));
     doc_.Modified = 1;
-    tvEatMenu->Refresh();
+    tvEatMenu->Invalidate();
   });
-  tvEatMenu->OnFocusChange = [this] {
+  ConnectMenuTree();
+  ConnectTripList();
+}
+
+void TRaskladForm::ConnectMenuTree() {
+  TMtTree& tree = *tvEatMenu;
+  tree.AutoLookup = false;  // typed characters go to the weight or the comment
+  tree.OnItemFocused = [this](TObject*) {
     editor_->ItemFocused();
-    doc_.DragSource = doc_.Tree().ItemFocused();  // what a drag from here carries
     ApplyComment();
   };
-  tvEatMenu->OnActivate = [this](TMtTreeItem* item) {
-    if (item->GetHasChildren()) {
-      item->SetExpanded(!item->GetExpanded());
-      tvEatMenu->Refresh();
-    } else {
-      StartVeightEdit(QString());
+  tree.OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState shift) {
+    if (key == VK_SHIFT || (shift & ssShift)) dragMode_ = 2;  // Shift itself may come without its state
+    TMtTreeItem* focused = doc_.Tree().ItemFocused();
+    switch (key) {
+      case VK_RETURN:
+        if (focused == nullptr) break;
+        if (focused->GetHasChildren()) focused->SetExpanded(!focused->GetExpanded());
+        else StartVeightEdit();
+        break;
+      case VK_RIGHT: tvEatMenu->SelectColumn = std::min(tvEatMenu->SelectColumn + 1, 6); tvEatMenu->Invalidate(); break;
+      case VK_LEFT: tvEatMenu->SelectColumn = std::max(tvEatMenu->SelectColumn - 1, 0); tvEatMenu->Invalidate(); break;
+      case VK_F5: GuardedCall(nullptr, [this] { CopyItems(false); }); break;
+      case VK_F6: GuardedCall(nullptr, [this] { PasteItems(); }); break;
+      default: break;
     }
   };
-  tvEatMenu->OnKey = [this](QKeyEvent* e) { return MenuKey(e); };
-  tvEatMenu->OnCanDrop = [](TRowTreeView* source, TMtTreeItem* target) {
-    // Only the ration tree of a ration window is a drag source.
-    for (QWidget* w = source; w != nullptr; w = w->parentWidget())
-      if (auto* f = dynamic_cast<TRaskladForm*>(w)) return f->MenuView() == source && CanDropOn(f->Doc().DragSource, target);
-    return false;
-  };
-  tvEatMenu->OnDrop = [this](TRowTreeView* source, TMtTreeItem* target, bool move) {
-    for (QWidget* w = source; w != nullptr; w = w->parentWidget())
-      if (auto* f = dynamic_cast<TRaskladForm*>(w)) {
-        TRationEditor::Drop(f->Editor(), move ? 2 : 1, *editor_, target);
-        f->ApplyDocumentState();
-        ApplyDocumentState();
-        return;
-      }
-  };
-  tvTotProdList->OnActivate = [this](TMtTreeItem*) { StartCostEdit(QString()); };
-  tvTotProdList->OnKey = [this](QKeyEvent* e) {
-    if (!e->text().isEmpty() && e->text()[0].isDigit()) {
-      StartCostEdit(e->text());
-      return true;
+  tree.OnKeyUp = [this](TObject*, std::uint16_t&, TShiftState) { dragMode_ = 1; };
+  tree.OnKeyPress = [this](TObject*, char& key) {
+    const auto code = static_cast<unsigned char>(key);
+    TMtTreeItem* focused = doc_.Tree().ItemFocused();
+    if (key >= '0' && key <= '9') {
+      if (focused != nullptr) StartVeightEdit(key);
+      key = 0;
+    } else if ((key == ' ' || code > 191) && focused != nullptr && !memCmt->isHidden()) {
+      memCmt->setFocus();
+      memCmt->insertPlainText(ToQString(AnsiString(1, key)));
+      key = 0;
     }
-    return false;
+  };
+  tree.OnTryEdit = [](TObject*, TMtTreeItem* item, TMtHeaderSection* section, TFieldTypes&, bool& canEdit) {
+    canEdit = section != nullptr && section->GetIndex() == kRationVeightSection && TRationEditor::CanEditVeight(item);
+  };
+  tree.OnValidateInplaceEdit = [this](TObject*, TMtTreeItem* item, TMtHeaderSection*, AnsiString& text,
+                                      bool& accept) {
+    if (!accept) return;
+    GuardedCall(nullptr, [&] {
+      editor_->ValidateVeight(item, text);
+      AfterCommand();
+    });
+  };
+  // Dragging: a ration tree's item onto another ration tree's item (of this window or of
+  // another one), carried out by the document logic.
+  tree.DragAllowed = true;
+  tree.OnStartDrag = [this](TObject*) { doc_.DragSource = doc_.Tree().ItemFocused(); };
+  tree.OnEndDrag = [this](TObject*, TObject*, int, int) {
+    doc_.DragSource = nullptr;
+    dragMode_ = 1;
+  };
+  tree.OnDragOver = [this](TObject*, TObject* source, int, int y, TDragState, bool& accept) {
+    TRaskladForm* from = FindRaskladForm(source);
+    accept = from != nullptr && dynamic_cast<TWinControl*>(from->tvEatMenu) == source &&
+             CanDropOn(from->doc_.DragSource, tvEatMenu->GetItemAtY(y));
+  };
+  tree.OnDragDrop = [this](TObject*, TObject* source, int, int) {
+    TRaskladForm* from = FindRaskladForm(source);
+    TMtTreeItem* target = tvEatMenu->DropTarget();
+    if (from == nullptr || !CanDropOn(from->doc_.DragSource, target)) return;
+    GuardedCall(nullptr, [&] {
+      TRationEditor::Drop(*from->editor_, from->dragMode_, *editor_, target);
+      if (from != this) from->ApplyDocumentState();
+      ApplyDocumentState();
+    });
   };
 }
 
-bool TRaskladForm::MenuKey(QKeyEvent* e) {
-  if (e->key() == Qt::Key_F5) {
-    CopyItems(false);
-    return true;
-  }
-  if (e->key() == Qt::Key_F6) {
-    PasteItems();
-    return true;
-  }
-  const QString t = e->text();
-  if (!t.isEmpty() && t[0].isDigit() && e->modifiers() == Qt::NoModifier) {
-    if (TRationEditor::CanEditVeight(doc_.Tree().ItemFocused())) StartVeightEdit(t);
-    return true;
-  }
-  if (!t.isEmpty() && (t[0] == ' ' || t[0].unicode() >= 0x0400) && !memCmt->isHidden() &&
-      doc_.Tree().ItemFocused() != nullptr) {
-    memCmt->setFocus();
-    memCmt->insertPlainText(t);
-    return true;
-  }
-  return false;
+void TRaskladForm::ConnectTripList() {
+  TMtTree& tree = *tvTotProdList;
+  static constexpr int costSection = kTripCostColumn + 1;
+  tree.AutoLookup = false;
+  tree.OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState) {
+    if (key == VK_RETURN) StartCostEdit();
+  };
+  tree.OnKeyPress = [this](TObject*, char& key) {
+    if (key < '0' || key > '9') return;
+    StartCostEdit(key);
+    key = 0;
+  };
+  tree.OnTryEdit = [](TObject*, TMtTreeItem*, TMtHeaderSection* section, TFieldTypes&, bool& canEdit) {
+    canEdit = section != nullptr && section->GetIndex() == costSection;
+  };
+  tree.OnValidateInplaceEdit = [this](TObject*, TMtTreeItem* item, TMtHeaderSection*, AnsiString& text,
+                                      bool& accept) {
+    if (!accept) return;
+    const int row = item->GetIndex();
+    accept = CommitCost(row, text);
+    if (accept) text = views_.TripList[static_cast<std::size_t>(row)].Columns[kTripCostColumn];
+  };
 }
 
 // ---------------------------------------------------------------------------------
@@ -394,7 +437,7 @@ void TRaskladForm::closeEvent(QCloseEvent* e) {
   e->accept();
 }
 
-bool TRaskladForm::TreeFocused() const { return tvEatMenu->hasFocus(); }
+bool TRaskladForm::TreeFocused() const { return tvEatMenu->Focused() || tvEatMenu->Editing(); }
 
 TRationCommands TRaskladForm::Commands() const {
   const AnsiString clip = FromQString(QGuiApplication::clipboard()->text());
@@ -453,7 +496,10 @@ void TRaskladForm::ItemMoveDownExecute() {
   editor_->ItemMoveDown();
   AfterCommand();
 }
-void TRaskladForm::ItemsEditCellExecute() { StartVeightEdit(QString()); }
+void TRaskladForm::ItemsEditCellExecute() {
+  if (tvEatMenu->Editing()) tvEatMenu->EndEdit(false);
+  else StartVeightEdit();
+}
 
 void TRaskladForm::CopyItems(bool Cut) {
   const AnsiString text = editor_->CopyItems(Cut);
@@ -481,7 +527,7 @@ bool TRaskladForm::CommitCost(int row, const AnsiString& typed) {
   if (!views_.SetCost(row, typed)) return false;
   TMtTreeItem* item = tripListTree_->Items()->Root()->GetChildren(row);
   if (item != nullptr) item->ColumnText().SetString(kTripCostColumn, views_.TripList[static_cast<std::size_t>(row)].Columns[kTripCostColumn]);
-  tvTotProdList->Refresh();
+  tvTotProdList->Invalidate();
   ApplyTotals();
   return true;
 }
@@ -503,44 +549,18 @@ void TRaskladForm::ceTourButtonClick() {
   AfterCommand();
 }
 
-void TRaskladForm::StartVeightEdit(const QString& typed) {
+void TRaskladForm::StartVeightEdit(char typed) {
   TMtTreeItem* item = doc_.Tree().ItemFocused();
   if (!TRationEditor::CanEditVeight(item)) return;
-  const QRect row = tvEatMenu->RowRect(item);
-  if (row.isEmpty()) return;
-  const auto [x, w] = tvEatMenu->ColumnSpan(2);
-  auto* ed = new TCellEditor(tvEatMenu->viewport());
-  ed->setObjectName("VeightEditor");
-  ed->setGeometry(x, row.top(), w, row.height());
-  ed->setText(typed.isEmpty() ? ToQString(item->ColumnText()[rcVeight]) : typed);
-  ed->OnCommit = [this](const QString& text) {
-    GuardedCall(nullptr, [&] { CommitVeight(FromQString(text)); });
-    return true;
-  };
-  ed->OnEnd = [this] {
-    cellEditor_ = nullptr;
-    tvEatMenu->setFocus();
-  };
-  cellEditor_ = ed;
-  ed->show();
-  ed->setFocus();
+  tvEatMenu->EditItem(item, kRationVeightSection);
+  TypeInto(*tvEatMenu, typed);
 }
 
-void TRaskladForm::StartCostEdit(const QString& typed) {
+void TRaskladForm::StartCostEdit(char typed) {
   TMtTreeItem* item = tripListTree_->ItemFocused();
   if (item == nullptr) return;
-  const int row = item->GetIndex();
-  const QRect r = tvTotProdList->RowRect(item);
-  const auto [x, w] = tvTotProdList->ColumnSpan(10);
-  auto* ed = new TCellEditor(tvTotProdList->viewport());
-  ed->setObjectName("CostEditor");
-  ed->setGeometry(x, r.top(), w, r.height());
-  ed->setText(typed.isEmpty() ? ToQString(Trim(item->ColumnText()[kTripCostColumn])) : typed);
-  ed->OnCommit = [this, row](const QString& text) { return CommitCost(row, FromQString(text)); };
-  ed->OnEnd = [this] { cellEditor_ = nullptr; };
-  cellEditor_ = ed;
-  ed->show();
-  ed->setFocus();
+  tvTotProdList->EditItem(item, kTripCostColumn + 1);
+  TypeInto(*tvTotProdList, typed);
 }
 
 // ---------------------------------------------------------------------------------
@@ -570,7 +590,7 @@ void TRaskladForm::ApplyTab(int tab) {
   if (tab < 0 || tab > 3) return;
   if (!views_.ShowTab(kTabs[tab])) return;
   switch (kTabs[tab]) {
-    case TRationTab::Menu: tvEatMenu->Refresh(); break;
+    case TRationTab::Menu: tvEatMenu->Invalidate(); break;
     case TRationTab::DayList: FillList(tvDaysProdList, views_.DayList); break;
     case TRationTab::TripList:
       FillList(tvTotProdList, views_.TripList);
@@ -586,8 +606,8 @@ void TRaskladForm::ApplyTab(int tab) {
   }
 }
 
-void TRaskladForm::FillList(TRowTreeView* view, const TProductListRows& rows) {
-  TCustomMtTree& tree = view->Model();
+void TRaskladForm::FillList(TMtTree* view, const TProductListRows& rows) {
+  TCustomMtTree& tree = *view;
   {
     TMtUpdateBracket bracket(&tree);
     tree.Items()->Clear();
@@ -606,7 +626,7 @@ void TRaskladForm::FillList(TRowTreeView* view, const TProductListRows& rows) {
       ++k;
     }
   }
-  view->Refresh();
+  view->Invalidate();
 }
 
 void TRaskladForm::ApplyTotals() {
@@ -616,8 +636,8 @@ void TRaskladForm::ApplyTotals() {
     texts.Clear();
     for (const AnsiString& c : views_.Totals.Cells[static_cast<std::size_t>(r)]) texts.Add(c);
   }
-  tvEatTotals->SetHeaderCaption(0, views_.Totals.Caption);
-  tvEatTotals->Refresh();
+  tvEatTotals->HeaderSections()->FindByNumber(0)->SetText(views_.Totals.Caption);
+  tvEatTotals->Invalidate();
 }
 
 void TRaskladForm::ApplyComment() {
@@ -631,14 +651,16 @@ void TRaskladForm::ApplyComment() {
 }
 
 void TRaskladForm::ApplyTree() {
-  tvEatMenu->SetRowColor(doc_.Color);
-  tvDaysProdList->SetRowColor(doc_.Color);
-  tvTotProdList->SetRowColor(doc_.Color);
+  for (TMtTree* tree : {tvEatMenu, tvDaysProdList, tvTotProdList})
+    if (tree->BkColor != doc_.Color) {
+      tree->BkColor = doc_.Color;
+      tree->Invalidate();
+    }
   const bool showDayList = doc_.DayListPageVisible();
   const int dayIndex = pcEat->indexOf(tabPages_[1]);
   if (showDayList && dayIndex < 0) pcEat->insertTab(1, tabPages_[1], Q("Раскладка по дням"));
   if (!showDayList && dayIndex >= 0) pcEat->removeTab(dayIndex);
-  tvEatMenu->Refresh();
+  tvEatMenu->Invalidate();
 }
 
 void TRaskladForm::ApplyDocumentState() {

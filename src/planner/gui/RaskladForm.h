@@ -25,7 +25,7 @@ class QTabWidget;
 class QToolButton;
 class QAction;
 class TRefMenu;
-class TRowTreeView;
+class TMtTree;
 class IRationFileMessages;
 class TFindDlg;
 
@@ -69,10 +69,13 @@ class TRaskladForm : public QWidget {
   TRationDocument& Doc() { return doc_; }
   TRationViews& Views() { return views_; }
   TRationEditor& Editor() { return *editor_; }
-  TRowTreeView* MenuView() const { return tvEatMenu; }
-  TRowTreeView* DayListView() const { return tvDaysProdList; }
-  TRowTreeView* TripListView() const { return tvTotProdList; }
-  TRowTreeView* TotalsView() const { return tvEatTotals; }
+  TMtTree* MenuView() const { return tvEatMenu; }
+  TMtTree* DayListView() const { return tvDaysProdList; }
+  TMtTree* TripListView() const { return tvTotProdList; }
+  TMtTree* TotalsView() const { return tvEatTotals; }
+  // How a drag from the ration tree carries its item: 1 copies, 2 moves (Shift was down
+  // at the last key press in the tree).
+  int DragMode() const { return dragMode_; }
   QPlainTextEdit* Recommendations() const { return memEatCmt; }
   QTabWidget* Tabs() const { return pcEat; }
 
@@ -133,14 +136,19 @@ class TRaskladForm : public QWidget {
   void ApplyTotals();
   void ApplyTab(int tab);
   void ApplyComment();
-  void FillList(TRowTreeView* view, const TProductListRows& rows);
-  void StartVeightEdit(const QString& typed);
-  void StartCostEdit(const QString& typed);
+  void ConnectMenuTree();
+  void ConnectTripList();
+  void FillList(TMtTree* view, const TProductListRows& rows);
+  // In-place edits of the weight (ration tree) and of the cost (whole-trip list); a typed
+  // character, when given, replaces the cell's text.
+  void StartVeightEdit(char typed = 0);
+  void StartCostEdit(char typed = 0);
   void AfterCommand();
-  bool MenuKey(QKeyEvent* e);
 
   TPlannerServices& services_;
-  std::unique_ptr<TCustomMtTree> menuTree_, dayListTree_, tripListTree_, totalsTree_;
+  // The trees are the window's controls; the document works on the ration tree, which
+  // outlives it.
+  std::unique_ptr<TMtTree> menuTree_, dayListTree_, tripListTree_, totalsTree_;
   TRationDocument doc_;
   TRationViews views_;
   std::unique_ptr<TRationEditor> editor_;
@@ -148,6 +156,7 @@ class TRaskladForm : public QWidget {
   TPrnSections prnSections_;
   std::unique_ptr<TRationPrint> print_ = std::make_unique<TRationPrint>(doc_, views_);
   bool applying_ = false;  // widgets are being filled from the model: their changes are not input
+  int dragMode_ = 1;       // 2 (move) while Shift is held at key-down, else 1 (copy)
 
   QListWidget* ListView1 = nullptr;
   QStackedWidget* Notebook1 = nullptr;
@@ -159,12 +168,11 @@ class TRaskladForm : public QWidget {
   QSpinBox* seDays = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QTabWidget* pcEat = nullptr;
-  TRowTreeView* tvEatMenu = nullptr;
+  TMtTree* tvEatMenu = nullptr;
   QPlainTextEdit* memCmt = nullptr;
-  TRowTreeView* tvDaysProdList = nullptr;
-  TRowTreeView* tvTotProdList = nullptr;
+  TMtTree* tvDaysProdList = nullptr;
+  TMtTree* tvTotProdList = nullptr;
   QPlainTextEdit* memEatCmt = nullptr;
-  TRowTreeView* tvEatTotals = nullptr;
-  QLineEdit* cellEditor_ = nullptr;
+  TMtTree* tvEatTotals = nullptr;
   QWidget* tabPages_[4] = {};
 };

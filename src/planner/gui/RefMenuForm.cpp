@@ -8,14 +8,14 @@
 #include <QVBoxLayout>
 
 #include "controls/tree/MtHeaderSections.h"
-#include "planner/gui/RowTreeView.h"
+#include "controls/gui/MtTreeView.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
 
 TRefMenuForm::TRefMenuForm(const AnsiString& refDir, IUserPrompt& prompt, QWidget* parent) : QDialog(parent) {
   setObjectName("RefMenuForm");
   resize(760, 520);
-  for (auto& t : trees_) t = std::make_unique<TCustomMtTree>();
+  for (auto& t : trees_) t = std::make_unique<TMtTree>();
   menu_ = std::make_unique<TRefMenu>(
       std::array<TCustomMtTree*, kRefPageCount>{trees_[0].get(), trees_[1].get(), trees_[2].get(), trees_[3].get()},
       refDir, prompt);
@@ -28,32 +28,23 @@ TRefMenuForm::TRefMenuForm(const AnsiString& refDir, IUserPrompt& prompt, QWidge
   const char* names[kRefPageCount] = {"tvProd", "tvDish", "tvMeal", "tvEnergo"};
   const char* sheets[kRefPageCount] = {"Продукты", "Блюда", "Трапезы", "Виды  туризма"};
   for (int p = 0; p < kRefPageCount; ++p) {
-    TCustomMtTree& tree = *trees_[static_cast<std::size_t>(p)];
-    auto* view = new TRowTreeView(tree);
+    TMtTree* view = trees_[static_cast<std::size_t>(p)].get();
     view->setObjectName(names[p]);
-    std::vector<TRowColumn> cols;
-    TMtHeaderSections* sections = tree.HeaderSections();
-    for (int i = 0; i < sections->GetCount(); ++i) {
-      const TMtHeaderSection* s = sections->GetSection(i);
-      cols.push_back({s->Text(), i == 0 ? -1 : i - 1, s->Width(), i > 0});
-    }
-    view->SetColumns(cols);
-    view->OnHeaderClick = [this, p, view](int column) {
-      menu_->SortByColumn(p, column);
-      view->Refresh();
+    view->SetShowColumns(true);
+    view->SetShowLines(false);
+    view->SetShowRoot(false);
+    view->RowSelect = true;
+    view->FullRowSelect = true;
+    view->OnHeaderColumnClick = [this, p, view](TObject*, int section) {
+      menu_->SortByColumn(p, section);
+      view->Invalidate();
     };
-    view->OnActivate = [this](TMtTreeItem*) {
+    view->OnDblClick = [this](TObject*) {
       if (menu_->DoubleClick()) done(QDialog::Accepted);
     };
-    view->OnKey = [view](QKeyEvent* e) {
-      // Space toggles the pick of the focused row.
-      TMtTreeItem* f = view->Model().ItemFocused();
-      if (e->key() != Qt::Key_Space || f == nullptr) return false;
-      f->SetState(isSelected, !f->GetState(isSelected));
-      view->Refresh();
-      return true;
+    view->OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState) {
+      if (key == VK_RETURN && menu_->DoubleClick()) done(QDialog::Accepted);
     };
-    views_[static_cast<std::size_t>(p)] = view;
     PageControl1->addTab(view, QString::fromUtf8(sheets[p]));
   }
   layout->addWidget(PageControl1);
@@ -90,7 +81,7 @@ TModalResult TRefMenuForm::ShowModal(int page, const AnsiString& caption) {
   PageControl1->setCurrentIndex(treePage);
   helpContext_ = TRefMenu::HelpContext(page);
   setWindowTitle(ToQString(caption));
-  views_[static_cast<std::size_t>(treePage)]->Refresh();
+  trees_[static_cast<std::size_t>(treePage)]->Invalidate();
   if (OnScript) return OnScript(*this, page);
   return exec() == QDialog::Accepted ? mrOk : mrCancel;
 }

@@ -12,7 +12,7 @@
 #include "planner/reference/RefMenu.h"
 
 class QTabWidget;
-class TRowTreeView;
+class TMtTree;
 
 class TRefMenuForm : public QDialog {
  public:
@@ -20,7 +20,7 @@ class TRefMenuForm : public QDialog {
   ~TRefMenuForm() override;
 
   TRefMenu& Menu() { return *menu_; }
-  TRowTreeView* View(int treePage) const { return views_[static_cast<std::size_t>(treePage)]; }
+  TMtTree* View(int treePage) const { return trees_[static_cast<std::size_t>(treePage)].get(); }
   // Runs instead of the modal loop when set: the script's answer is the modal result.
   std::function<TModalResult(TRefMenuForm& form, int page)> OnScript;
   // Opens help at a context (the frame's help window).
@@ -31,8 +31,8 @@ class TRefMenuForm : public QDialog {
  private:
   TModalResult ShowModal(int page, const AnsiString& caption);
 
-  std::array<std::unique_ptr<TCustomMtTree>, kRefPageCount> trees_;
-  std::array<TRowTreeView*, kRefPageCount> views_{};
+  // The trees are the controls; the pick-list model works on them and goes first.
+  std::array<std::unique_ptr<TMtTree>, kRefPageCount> trees_;
   std::unique_ptr<TRefMenu> menu_;
   QTabWidget* PageControl1 = nullptr;
   int helpContext_ = 2230;
