@@ -62,36 +62,36 @@ AnsiString rpInlineFormat(const AnsiString& text, std::int32_t& format, AnsiStri
   const auto at = text.find(" #");
   if (at == AnsiString::npos) return text;
   const AnsiString expr = text.substr(0, at);
-  AnsiString spec = text.substr(at + 2);
-  if (spec.empty()) return expr;
-  const char first = spec[0];
+  AnsiString fmt = text.substr(at + 2);
+  if (fmt.empty()) return expr;
+  const char first = fmt[0];
   if ((first >= '0' && first <= '9') || first == 'N' || first == 'n') {
-    if (first >= '0' && first <= '9') spec = "N" + spec;
-    const bool fixed = spec.size() > 1 && spec[1] >= '0' && spec[1] <= '9';
+    if (first >= '0' && first <= '9') fmt = "N" + fmt;
+    const bool fixed = fmt.size() > 1 && fmt[1] >= '0' && fmt[1] <= '9';
     char separator = static_cast<char>(format & 0xFF);
     int decimals = (format >> 8) & 0xFF;
-    const auto sep = spec.find_last_of(",-.");
+    const auto sep = fmt.find_last_of(",-.");
     if (sep != AnsiString::npos) {
-      separator = spec[sep];
-      spec[sep] = '.';
+      separator = fmt[sep];
+      fmt[sep] = '.';
       if (fixed) {
         decimals = 0;
-        for (std::size_t i = sep + 1; i < spec.size() && spec[i] >= '0' && spec[i] <= '9' && decimals < 100; ++i)
-          decimals = decimals * 10 + (spec[i] - '0');
+        for (std::size_t i = sep + 1; i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9' && decimals < 100; ++i)
+          decimals = decimals * 10 + (fmt[i] - '0');
       }
     }
     if (fixed) {
       format = rpFormatWord(rpfkNumber, 1, decimals, separator);
     } else {
       format = rpFormatWord(rpfkNumber, 4, decimals, separator);
-      formatStr = spec.substr(1);
+      formatStr = fmt.substr(1);
     }
   } else if (first == 'D' || first == 'T' || first == 'd' || first == 't') {
     format = rpFormatWord(rpfkDate, 4, (format >> 8) & 0xFF, static_cast<char>(format & 0xFF));
-    formatStr = spec.substr(1);
+    formatStr = fmt.substr(1);
   } else if (first == 'B' || first == 'b') {
     format = rpFormatWord(rpfkBoolean, 4, (format >> 8) & 0xFF, static_cast<char>(format & 0xFF));
-    formatStr = spec.substr(1);
+    formatStr = fmt.substr(1);
   }
   return expr;
 }

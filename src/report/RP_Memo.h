@@ -96,9 +96,9 @@ constexpr std::int32_t rpFormatWord(int kind, int subFormat, int decimals, char 
 }
 enum : int { rpfkText = 0, rpfkNumber = 1, rpfkDate = 2, rpfkTime = 3, rpfkBoolean = 4 };
 
-// Splits a bracketed text at its inline format (" #" and a spec at its end): returns
-// the expression; a number, date or boolean spec replaces `format` and `formatStr`,
-// any other spec leaves them (the spec is cut off in every case).
+// Splits a bracketed text at its inline format (" #" and a format text at its end):
+// returns the expression; a number, date or boolean format replaces `format` and
+// `formatStr`, any other leaves them (the format text is cut off in every case).
 AnsiString rpInlineFormat(const AnsiString& text, std::int32_t& format, AnsiString& formatStr);
 
 // The font as a canvas font: the character height from the point size at 96 pixels per
