@@ -127,4 +127,47 @@ inline TrpMemoView& TwoPassRows(Fixture& f) {
   return f.b.Memo("Строка [N]", 20, 30, 300, 18);
 }
 
+// Controls of dialog pages come from add-in classes registered by name.
+template <class Base>
+class TrpDlgControl : public Base {
+ public:
+  explicit TrpDlgControl(AnsiString className) : className_(std::move(className)) {}
+  AnsiString ClassName() const override { return className_; }
+
+ private:
+  AnsiString className_;
+};
+using TrpDlgEdit = TrpDlgControl<TrpControl>;
+using TrpDlgQuery = TrpDlgControl<TrpNonVisualControl>;
+
+struct ControlClasses {
+  ControlClasses() {
+    rpRegisterObjectClass("TrpDlgEdit", [] { return std::make_unique<TrpDlgEdit>("TrpDlgEdit"); });
+    rpRegisterObjectClass("TrpDlgQuery", [] { return std::make_unique<TrpDlgQuery>("TrpDlgQuery"); });
+  }
+  ~ControlClasses() {
+    rpUnregisterObjectClass("TrpDlgEdit");
+    rpUnregisterObjectClass("TrpDlgQuery");
+  }
+  ControlClasses(const ControlClasses&) = delete;
+  ControlClasses& operator=(const ControlClasses&) = delete;
+};
+
+// A report with a dialog page (one control) before a report page of three rows.
+struct DialogFixture : ControlClasses, Fixture {
+  explicit DialogFixture(const char* dialogScript, bool withControl = true, bool visible = true) {
+    Rows("Rows", Numbered(3));
+    TrpPage& dialog = b.Page();
+    dialog.PageType = ptDialog;
+    dialog.Caption = Ansi("Параметры");
+    dialog.Visible = visible;
+    dialog.Script.SetText(Ansi(dialogScript));
+    if (withControl) b.Add(std::make_unique<TrpDlgEdit>("TrpDlgEdit")).Name = "Edit1";
+    b.Add(std::make_unique<TrpDlgQuery>("TrpDlgQuery")).Name = "Query1";
+    b.Page(9, rpPortrait, 20);
+    b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+    b.Memo("[Title] [N]", 20, 0, 200, 18);
+  }
+};
+
 }  // namespace rpbuildtest
