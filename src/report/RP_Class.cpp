@@ -325,8 +325,9 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
     }
     st.CurrentView = v;
     st.CurrentBand = &band;
-    if (st.FirstPass) {
-      // The first of two passes only counts pages: the views' scripts run, nothing prints.
+    if (st.FirstPass && !band.Flag(flBreaked)) {
+      // The first of two passes only counts pages: the views' scripts run, nothing prints
+      // (bands that may split print, as their parts decide where the pages end).
       if (v->Script.Count()) Report.RunScript(v, v->Script);
       continue;
     }
