@@ -859,12 +859,12 @@ void TrpReport::RunDialogPage(TrpPage& page) {
   if (!shown || st.ErrorFlag || st.Terminated) return;
   // The script may have decided already; otherwise the dialog is shown. Without a
   // display nothing can be asked, and the dialog goes on as with OK.
-  if (form.ModalResult() == rpmrNone) {
+  if (form.ModalResult() == mrNone) {
     const TrpDialogRunner& runner = rpDialogRunner();
-    const int result = runner ? runner(form) : rpmrOk;
-    if (form.ModalResult() == rpmrNone) form.SetModalResult(result);
+    const TModalResult result = runner ? runner(form) : mrOk;
+    if (form.ModalResult() == mrNone) form.SetModalResult(result);
   }
-  if (form.ModalResult() == rpmrCancel) st.DialogCancelled = true;
+  if (form.ModalResult() == mrCancel) st.DialogCancelled = true;
 }
 
 void TrpReport::SetPreview(TFreeNotifier* preview) {

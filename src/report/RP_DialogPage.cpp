@@ -7,9 +7,9 @@ TrpDialogRunner& Runner() {
 }
 }  // namespace
 
-void TrpDialogForm::SetModalResult(int result) {
+void TrpDialogForm::SetModalResult(TModalResult result) {
   modalResult_ = result;
-  if (result != rpmrNone && OnClose) OnClose();
+  if (result != mrNone && OnClose) OnClose();
 }
 
 void rpSetDialogRunner(TrpDialogRunner runner) { Runner() = std::move(runner); }

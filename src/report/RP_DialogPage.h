@@ -11,11 +11,9 @@
 #include <functional>
 #include <vector>
 
+#include "platform/core/MsgDlg.h"
 #include "report/RP_BandView.h"
 #include "report/RP_Page.h"
-
-// Modal results as the report language names them (mrNone, mrOk, mrCancel, ...).
-enum : int { rpmrNone = 0, rpmrOk = 1, rpmrCancel = 2 };
 
 // A dialog page while it runs.
 class TrpDialogForm {
@@ -25,16 +23,16 @@ class TrpDialogForm {
   // The visual controls placed on the form, in template order.
   std::vector<TrpControl*> Controls;
 
-  int ModalResult() const { return modalResult_; }
+  TModalResult ModalResult() const { return modalResult_; }
   // Sets the result; while the form is shown this closes it (OnClose).
-  void SetModalResult(int result);
+  void SetModalResult(TModalResult result);
   std::function<void()> OnClose;
 
  private:
-  int modalResult_ = rpmrNone;
+  TModalResult modalResult_ = mrNone;
 };
 
 // Shows the form modally and answers its modal result.
-using TrpDialogRunner = std::function<int(TrpDialogForm& form)>;
+using TrpDialogRunner = std::function<TModalResult(TrpDialogForm& form)>;
 void rpSetDialogRunner(TrpDialogRunner runner);
 const TrpDialogRunner& rpDialogRunner();

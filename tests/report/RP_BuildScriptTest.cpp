@@ -237,14 +237,14 @@ TEST(RpBuildScript, DialogPagesRunBeforeTheReportAndCancelEndsIt) {
     bool built;
   };
   const Case cases[] = {
-      {"OK", "Title := 'Да'", true, true, rpmrOk, 1, true},
-      {"Cancel", "Title := 'Да'", true, true, rpmrCancel, 1, false},
-      {"script says Cancel", "ModalResult := mrCancel", true, true, rpmrOk, 0, false},
-      {"script says OK", "begin ModalResult := mrOk; Title := 'Да' end", true, true, rpmrCancel, 0, true},
+      {"OK", "Title := 'Да'", true, true, mrOk, 1, true},
+      {"Cancel", "Title := 'Да'", true, true, mrCancel, 1, false},
+      {"script says Cancel", "ModalResult := mrCancel", true, true, mrOk, 0, false},
+      {"script says OK", "begin ModalResult := mrOk; Title := 'Да' end", true, true, mrCancel, 0, true},
       {"no display", "Title := 'Да'", true, true, -1, 0, true},
       {"no display, script says Cancel", "ModalResult := mrCancel", true, true, -1, 0, false},
-      {"no visual control: script only", "Title := 'Да'", false, true, rpmrCancel, 0, true},
-      {"hidden page: script only", "Title := 'Да'", true, false, rpmrCancel, 0, true},
+      {"no visual control: script only", "Title := 'Да'", false, true, mrCancel, 0, true},
+      {"hidden page: script only", "Title := 'Да'", true, false, mrCancel, 0, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
