@@ -127,6 +127,22 @@ inline TrpMemoView& TwoPassRows(Fixture& f) {
   return f.b.Memo("Строка [N]", 20, 30, 300, 18);
 }
 
+// Two days in a master band, each with a subreport (template page 2) of three items;
+// the items' data band is returned.
+inline TrpBandView& DaysWithItems(Fixture& f) {
+  f.Rows("Days", Numbered(2, "DAY"));
+  f.Rows("Items", Numbered(3, "ITEM"));
+  f.b.Page(9, rpPortrait, 20);
+  f.b.Band(btMasterData, 0, 40).FormatStr = "Days";
+  f.b.Memo("День [DAY]", 20, 0, 200, 18);
+  f.b.SubReport(300, 0, 300, 40, 1);
+  f.b.Page(9, rpPortrait, 20);
+  TrpBandView& items = f.b.Band(btMasterData, 0, 20);
+  items.FormatStr = "Items";
+  f.b.Memo("пункт [ITEM] дня [DAY]", 0, 0, 250, 18);
+  return items;
+}
+
 // Controls of dialog pages come from add-in classes registered by name.
 template <class Base>
 class TrpDlgControl : public Base {

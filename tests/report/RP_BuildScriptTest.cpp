@@ -328,17 +328,7 @@ TEST(RpBuildScript, AFreedPreviewIsForgotten) {
 
 TEST(RpBuildScript, ABreakAskedInsideASubreportMovesItsParentOn) {
   Fixture f;
-  f.Rows("Days", Numbered(2, "DAY"));
-  f.Rows("Items", Numbered(3, "ITEM"));
-  f.b.Page(9, rpPortrait, 20);
-  f.b.Band(btMasterData, 0, 40).FormatStr = "Days";
-  f.b.Memo("День [DAY]", 20, 0, 200, 18);
-  f.b.SubReport(300, 0, 300, 40, 1);
-  f.b.Page(9, rpPortrait, 20);
-  TrpBandView& items = f.b.Band(btMasterData, 0, 20);
-  items.FormatStr = "Items";
-  items.Script.SetText("if [ITEM] = 2 then NewPage");
-  f.b.Memo("пункт [ITEM] дня [DAY]", 0, 0, 250, 18);
+  DaysWithItems(f).Script.SetText("if [ITEM] = 2 then NewPage");
   const std::string dump = f.Build();
   EXPECT_EQ(f.report.EMFPages.GetCount(), 3);
   EXPECT_EQ(PagesOf(dump, "пункт 1 дня 1"), std::vector<int>{1});

@@ -98,15 +98,7 @@ TEST(RpBuild, PageColumns) {
 
 TEST(RpBuild, SubReport) {
   Fixture f;
-  f.Rows("Days", Numbered(2, "DAY"));
-  f.Rows("Items", Numbered(3, "ITEM"));
-  f.b.Page(9, rpPortrait, 20);
-  f.b.Band(btMasterData, 0, 40).FormatStr = "Days";
-  f.b.Memo("День [DAY]", 20, 0, 200, 18);
-  f.b.SubReport(300, 0, 300, 40, 1);
-  f.b.Page(9, rpPortrait, 20);
-  f.b.Band(btMasterData, 0, 20).FormatStr = "Items";
-  f.b.Memo("пункт [ITEM] дня [DAY]", 0, 0, 250, 18);
+  DaysWithItems(f);
   ExpectGolden("subreport", f.Build());
 }
 
