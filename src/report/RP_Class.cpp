@@ -249,7 +249,13 @@ void TrpPageForm::StartPage(bool first) {
   CurBottomY = Page.BottomEdge();
   Column = 1;
   freshY_ = CurY;
-  if (TrpBand* title = First(btReportTitle); title && first) DrawBand(*title);
+  if (TrpBand* title = First(btReportTitle); title && first) {
+    const int pages = master.EMFPages.GetCount();
+    DrawBand(*title);
+    // A title that went on to a new page (FormNewPage, NEWPAGE) leaves the headers to
+    // that page's start.
+    if (master.EMFPages.GetCount() != pages) return;
+  }
   if (TrpBand* header = First(btPageHeader); header && (!first || header->Flag(flOnFirstPage))) DrawBand(*header);
   ColumnStartY = CurY;
   if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);

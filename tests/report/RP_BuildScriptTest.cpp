@@ -336,3 +336,35 @@ TEST(RpBuildScript, ABreakAskedInsideASubreportMovesItsParentOn) {
   EXPECT_EQ(PagesOf(dump, "пункт 2 дня 2"), std::vector<int>{3});
   EXPECT_EQ(PlaceOf(dump, "пункт 2 дня 1").first, PlaceOf(dump, "пункт 1 дня 1").first);
 }
+
+TEST(RpBuildScript, ATitleThatBreaksThePageLeavesTheHeadersToTheNewPage) {
+  struct Case {
+    const char* name;
+    std::uint16_t flags;
+    const char* script;
+    int titlePage;  // FormNewPage: the title alone on page 1; NEWPAGE: a break before it
+  };
+  const Case cases[] = {{"FormNewPage", flFormNewPage, "", 1}, {"NEWPAGE", 0, "NewPage", 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    f.Rows("Rows", Numbered(2));
+    f.b.Page(9, rpPortrait, 20);
+    TrpBandView& title = f.b.Band(btReportTitle, 0, 20);
+    title.Flags |= c.flags;
+    title.Script.SetText(c.script);
+    f.b.Memo("Титул", 20, 0, 200, 18);
+    f.b.Band(btPageHeader, 30, 20).Flags |= flOnFirstPage;
+    f.b.Memo("Шапка [PAGE#]", 20, 30, 200, 18);
+    f.b.Band(btColumnHeader, 60, 20);
+    f.b.Memo("Колонки", 20, 60, 200, 18);
+    f.b.Band(btMasterData, 90, 20).FormatStr = "Rows";
+    f.b.Memo("Строка [N]", 20, 90, 200, 18);
+    const std::string dump = f.Build();
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+    EXPECT_EQ(PagesOf(dump, "Титул"), std::vector<int>{c.titlePage});
+    EXPECT_EQ(PagesOf(dump, "Шапка"), std::vector<int>{2});  // once, on the page the break made
+    EXPECT_EQ(PagesOf(dump, "Колонки"), std::vector<int>{2});
+    EXPECT_EQ(PagesOf(dump, "Строка 1"), std::vector<int>{2});
+  }
+}
