@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -86,6 +87,8 @@ TEST(PrintRation, DialogTreeFollowsTheCheckRules) {
   TScriptedDialogs::TFormScript script = [&steps](TForm& f) {
     auto& d = static_cast<TPrnSelectForm&>(f);
     prnselect::Show(d);
+    const QRect screen = d.screen()->availableGeometry();
+    EXPECT_LE((d.geometry().center() - screen.center()).manhattanLength(), 2);  // not in a corner
     EXPECT_EQ(prnselect::Boxes(d), "---------");
     EXPECT_EQ(prnselect::DrawnBoxes(d), "---------");
     for (const Step& step : steps) {
@@ -103,6 +106,7 @@ TEST(PrintRation, DialogTreeFollowsTheCheckRules) {
   dialogs->AnswerForm("PrnSelectForm", script);
   TPrnSections sections;
   TPrnSelectForm form;
+  form.move(0, 0);  // where a display without a window manager puts a new window
   EXPECT_EQ(form.Execute(sections), mrOk);
   EXPECT_EQ(sections.Checked, 2);  // menu, comments
   EXPECT_TRUE(sections.IsChecked("MenuCmt"));

@@ -28,6 +28,7 @@ TPrnSelectForm::TPrnSelectForm(QWidget* parent) : TForm(parent), tree_(std::make
   SetCaption(Ansi("Печатать разделы"));
   HelpContext = kPrnSelectHelpContext;
   SetBorderStyle(TFormBorderStyle::bsDialog);
+  Position = TPosition::poScreenCenter;
 
   MtTree1 = tree_.get();
   MtTree1->setObjectName("MtTree1");
