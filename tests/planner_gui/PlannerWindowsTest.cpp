@@ -501,6 +501,22 @@ TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
   EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
 }
 
+TEST_F(PlannerWindows, PrintSectionDialogHelpOpensItsPage) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  dialogs_->AnswerForm("PrnSelectForm", [](TForm& d) {
+    static_cast<TPrnSelectForm&>(d).btnHelp->click();
+    static_cast<TPrnSelectForm&>(d).btnCancel->click();
+  });
+  Trigger("FilePrint");
+  THelpForm& help = form_->HelpForm();
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.Context(), kPrnSelectHelpContext);
+  EXPECT_NE(help.Browser()->toPlainText().toStdString().find("Печать раскладки"), std::string::npos);
+  EXPECT_EQ(dialogs_->Unexpected(), 0);
+  help.close();
+}
+
 TEST_F(PlannerWindows, HelpTopicsOpenTheirPages) {
   Trigger("HelpDayMenu");
   THelpForm& help = form_->HelpForm();
