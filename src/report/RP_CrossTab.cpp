@@ -220,6 +220,13 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
   if (Report.OnBeginColumn) Report.OnBeginColumn(row);
   int x = 0;
   TrpBand* header = First(btCrossHeader);
+  TrpBand* footer = First(btCrossFooter);
+  // The cross data band adds up its columns for the cross footer's cells of this row only.
+  const bool footerCells =
+      footer && std::any_of(row.Objects.begin(), row.Objects.end(), [&](const TrpView* v) {
+        auto it = CrossCells.find(v);
+        return it != CrossCells.end() && it->second == footer;
+      });
   if (header) {
     if (header->View->Script.Count()) Report.RunBandScript(header->View->Script);
     PrintCells(*header, row, header->X);
@@ -231,7 +238,7 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
       if (data->View->Script.Count()) Report.RunBandScript(data->View->Script);
       CrossPageCheck(row, x, width, startPage);
       PrintCells(*data, row, x);
-      data->Values.Accumulate(evaluate, data->Visible);
+      if (footerCells) data->Values.Accumulate(evaluate, data->Visible);
       if (row.IsData()) {
         row.Values.AddColumnCopies(CrossColumn);
         row.Values.Accumulate(evaluate, row.Visible, CrossColumn);
@@ -239,7 +246,6 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
       x += width;
     });
   }
-  TrpBand* footer = First(btCrossFooter);
   if (footer && !Stopped()) {
     if (footer->View->Script.Count()) Report.RunBandScript(footer->View->Script);
     CrossPageCheck(row, x, footer->Width, startPage);

@@ -79,7 +79,8 @@ struct Fixture {
   }
   // Memos hide zeros by default; aggregates are to be seen here.
   void ShowZeros() {
-    for (const auto& v : report.Pages.GetPages(0)->Objects) v->Flags &= static_cast<std::uint16_t>(~flHideZeros);
+    for (const auto& v : report.Pages.GetPages(0)->Objects)
+      if (dynamic_cast<TrpMemoView*>(v.get())) v->Flags &= static_cast<std::uint16_t>(~flHideZeros);
   }
   std::string Build() {
     EXPECT_TRUE(report.PrepareReport()) << cp::Ansi1251ToUtf8(report.ErrorText);
@@ -463,5 +464,155 @@ TEST(RpBuild, APartPrintedOnThePreviousPageGoesOnBelowIt) {
     int footers = 0;
     for (std::size_t at = dump.find("footer"); at != std::string::npos; at = dump.find("footer", at + 1)) ++footers;
     EXPECT_EQ(footers, pages);
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// Cross-tabs, the overlay band, records and subreports side by side
+
+namespace {
+
+// A cross band: a strip of the page from `left`, `width` wide.
+TrpBandView& CrossBand(Fixture& f, int type, int left, int width) {
+  TrpBandView& band = f.b.Band(type, 0, 1000);
+  band.Left = left;
+  band.Width = width;
+  return band;
+}
+
+// Products by days: a row band per product, a column per day; the quantity of a cell
+// is product * 10 + day, with a long note for product 2 on day 3.
+struct CrossFixture : Fixture {
+  std::vector<std::string> events;
+  CrossFixture(int products, int days) {
+    std::vector<Row> rows;
+    const char* names[] = {"крупа", "сахар", "сухари ржаные", "изюм", "орехи", "сыр"};
+    for (int i = 1; i <= products; ++i)
+      rows.push_back({{"P", Variant(i)}, {"PRODUCT", Variant(Ansi(names[(i - 1) % 6]))}});
+    Rows("Products", rows);
+    Rows("Days", Numbered(days, "DAY"));
+    values.clear();
+    report.OnGetValue = [this](const AnsiString& name, Variant& value) {
+      if (name == "QTY") {
+        Variant p, d;
+        if (!sets[0]->Answer("P", p) || !sets[1]->Answer("DAY", d)) return;
+        value = Variant(p.AsInteger() * 10 + d.AsInteger());
+        return;
+      }
+      if (name == "NOTE") {
+        Variant p, d;
+        if (!sets[0]->Answer("P", p) || !sets[1]->Answer("DAY", d)) return;
+        value = Variant(p.AsInteger() == 2 && d.AsInteger() == 3 ? Ansi("нет данных о весе") : AnsiString());
+        return;
+      }
+      for (auto it = sets.rbegin(); it != sets.rend(); ++it)
+        if ((*it)->Answer(name, value)) return;
+    };
+    report.OnBeginColumn = [this](TrpBand& band) { events.push_back("begin " + cp::Ansi1251ToUtf8(band.Name)); };
+    report.OnPrintColumn = [this](int column, int&) { events.push_back(std::to_string(column)); };
+  }
+  // The title row ("Head") and the product rows, with the cross strips' cells: header
+  // at 20 (150 wide), data at `dataLeft` (`dataWidth` wide), footer next to it.
+  TrpBandView& TitleAndRows(int top, int dataLeft, int dataWidth, int rowHeight) {
+    const int footerLeft = dataLeft + dataWidth;
+    b.Band(btMasterHeader, top, 20).Name = "Head";
+    b.Memo("Продукт", 20, top, 150, 18);
+    b.Memo("День [DAY] [COLUMN#]", dataLeft, top, dataWidth, 18);
+    b.Memo("Всего", footerLeft, top, 100, 18);
+    TrpBandView& data = b.Band(btMasterData, top + 30, rowHeight);
+    data.FormatStr = "Products";
+    data.Name = "MasterData1";
+    b.Memo("[LINE#]. [PRODUCT]", 20, top + 30, 150, 18);
+    b.Memo("[QTY] [NOTE]", dataLeft, top + 30, dataWidth, 18).Flags |= flStretched;
+    b.Memo("[SUM([QTY])]", footerLeft, top + 30, 100, 18);
+    return data;
+  }
+};
+
+}  // namespace
+
+TEST(RpBuild, CrossTabPrintsAColumnPerRecordOfTheCrossDataset) {
+  CrossFixture f(3, 4);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150);
+  CrossBand(f, btCrossData, 170, 80).FormatStr = "Days";
+  CrossBand(f, btCrossFooter, 250, 100);
+  f.b.Band(btPageHeader, 0, 20);
+  f.b.Memo("Раскладка по дням, стр. [PAGE#]", 20, 0, 700, 18);
+  f.TitleAndRows(30, 170, 80, 20).Flags |= flStretched;
+  f.b.Band(btMasterFooter, 90, 20).Name = "Foot";
+  f.b.Memo("Итого", 20, 90, 150, 18);
+  f.b.Memo("[SUM([QTY])]", 170, 90, 80, 18);
+  f.b.Memo("строк [COUNT(MasterData1)]", 400, 90, 200, 18);
+  f.ShowZeros();
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 1);
+  // Columns numbered from 1 for every row that holds cells.
+  const std::vector<std::string> perRow = {"1", "2", "3", "4"};
+  std::vector<std::string> expected;
+  for (const char* row : {"Head", "MasterData1", "MasterData1", "MasterData1", "Foot"}) {
+    expected.push_back(std::string("begin ") + row);
+    if (std::string(row) == "MasterData1") {  // its height is measured over the columns first
+      expected.insert(expected.end(), perRow.begin(), perRow.end());
+      expected.push_back(std::string("begin ") + row);
+    }
+    expected.insert(expected.end(), perRow.begin(), perRow.end());
+  }
+  EXPECT_EQ(f.events, expected) << testing::PrintToString(f.events);
+  ExpectGolden("cross_tab", dump);
+}
+
+TEST(RpBuild, WideCrossTabGoesOnOnPagesToTheRight) {
+  CrossFixture f(5, 9);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150).Flags |= flRepeatHeader;
+  CrossBand(f, btCrossData, 170, 100).FormatStr = "Days";
+  CrossBand(f, btCrossFooter, 270, 100);
+  f.b.Band(btOverlay, 500, 30);
+  f.b.Memo("ЧЕРНОВИК", 300, 500, 200, 30);
+  f.TitleAndRows(0, 170, 100, 300);
+  f.report.Pages.FindObject("Head")->Flags |= flRepeatHeader;
+  f.b.Band(btPageFooter, 400, 20);
+  f.b.Memo("Стр. [PAGE#]", 20, 400, 700, 18);
+  f.ShowZeros();
+  const std::string dump = f.Build();
+  // Three rows a page, two pages across: 1 and 2 hold rows 1-3, 3 and 4 rows 4-5.
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 4);
+  ExpectGolden("cross_wide", dump);
+}
+
+TEST(RpBuild, CrossColumnsWiderThanThePageOrWithoutEndTerminate) {
+  {
+    SCOPED_TRACE("a column wider than the page");
+    CrossFixture f(1, 3);
+    f.report.OnPrintColumn = [](int, int& width) { width = 2000; };
+    f.b.Page(9, rpPortrait, 20);
+    CrossBand(f, btCrossHeader, 20, 150).Flags |= flRepeatHeader;
+    CrossBand(f, btCrossData, 170, 100).FormatStr = "Days";
+    f.b.Band(btMasterData, 0, 20).FormatStr = "Products";
+    f.b.Memo("[PRODUCT]", 20, 0, 150, 18);
+    f.b.Memo("[DAY]", 170, 0, 100, 18);
+    const std::string dump = f.Build();
+    // The first column moves once to a fresh page to the right; every further one takes a page.
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 4);
+    for (const char* day : {"1", "2", "3"})
+      EXPECT_NE(dump.find(std::string("Memo2 @170,20 100x18 ") + day + "\n"), std::string::npos) << dump;
+  }
+  {
+    SCOPED_TRACE("a cross dataset that never ends stops on cancel");
+    Fixture f;
+    f.Rows("Rows", Numbered(1));
+    TrpUserDataset endless;
+    endless.Name = "Endless";
+    f.report.AddDataset(endless);
+    int polls = 0;
+    f.report.CancelRequested = [&] { return ++polls > 300; };
+    f.b.Page(9, rpPortrait, 20);
+    CrossBand(f, btCrossData, 20, 100).FormatStr = "Endless";
+    f.b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+    f.b.Memo("x", 20, 0, 100, 18);
+    f.report.PrepareReport();
+    EXPECT_GT(polls, 300);
+    EXPECT_LT(f.report.EMFPages.GetCount(), 300);
   }
 }
