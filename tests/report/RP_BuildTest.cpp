@@ -616,3 +616,70 @@ TEST(RpBuild, CrossColumnsWiderThanThePageOrWithoutEndTerminate) {
     EXPECT_LT(f.report.EMFPages.GetCount(), 300);
   }
 }
+
+TEST(RpBuild, RecordsSideBySideFillRowsOfColumns) {
+  Fixture f;
+  f.Rows("Rows", Numbered(14));
+  f.b.Page(9, rpPortrait, 20);
+  f.b.Band(btOverlay, 600, 30);
+  f.b.Memo("ОБРАЗЕЦ", 300, 600, 200, 30);
+  f.b.Band(btMasterHeader, 0, 20).Flags |= flRepeatHeader;
+  f.b.Memo("Карточки, стр. [PAGE#]", 20, 0, 300, 18);
+  TrpBandView& data = f.b.Band(btMasterData, 30, 300);
+  data.FormatStr = "Rows";
+  data.Name = "MasterData1";
+  data.Columns = 3;
+  data.ColumnWidth = 200;
+  data.ColumnGap = 20;
+  f.b.Memo("Карточка [N]", 20, 30, 180, 18);
+  f.b.Band(btMasterFooter, 340, 20);
+  f.b.Memo("Всего [COUNT(MasterData1)]", 20, 340, 300, 18);
+  f.ShowZeros();
+  const std::string dump = f.Build();
+  // Rows of three, three rows a page: 1-9 on page 1, 10-14 on page 2, the footer below 13.
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+  for (const char* expected : {"Карточка 1\n", "@240,40 180x18 Карточка 2\n", "@460,40 180x18 Карточка 3\n",
+                               "@20,340 180x18 Карточка 4\n", "@240,340 180x18 Карточка 14\n",
+                               "@20,640 300x18 Всего 14\n"})
+    EXPECT_NE(dump.find(expected), std::string::npos) << expected;
+  ExpectGolden("records_side_by_side", dump);
+}
+
+TEST(RpBuild, SubReportsSideBySideGoOnOverThePagesTogether) {
+  struct Case {
+    int left, right;
+    const char* golden;
+    int pages;
+  };
+  // The right one shorter than the left, and longer (it goes on past the left one's pages).
+  for (const Case& c : {Case{40, 6, "subreports_side_by_side", 2}, Case{40, 60, "subreports_right_longer", 3}}) {
+    SCOPED_TRACE(c.golden);
+    Fixture f;
+    f.Rows("Left", Numbered(c.left, "L"));
+    f.Rows("Right", Numbered(c.right, "R"));
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btPageHeader, 0, 20);
+    f.b.Memo("Стр. [PAGE#]", 20, 0, 200, 18);
+    f.b.Band(btMasterData, 30, 40);
+    f.b.SubReport(20, 30, 300, 40, 1);
+    f.b.SubReport(380, 30, 300, 40, 2);
+    f.b.Memo("под полосой", 20, 50, 300, 18);
+    f.b.Band(btReportSummary, 80, 20);
+    f.b.Memo("Конец", 20, 80, 200, 18);
+    f.b.Band(btPageFooter, 110, 20);
+    f.b.Memo("Подвал [PAGE#]", 20, 110, 200, 18);
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btMasterData, 0, 40).FormatStr = "Left";
+    f.b.Memo("слева [L]", 0, 0, 250, 18);
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btMasterData, 0, 40).FormatStr = "Right";
+    f.b.Memo("справа [R]", 0, 0, 250, 18);
+    const std::string dump = f.Build();
+    EXPECT_EQ(f.report.EMFPages.GetCount(), c.pages);
+    // Both start on page 1 beside each other; the band's own memo stays on page 1.
+    EXPECT_NE(dump.find("@0,40 250x18 слева 1\n"), std::string::npos);
+    EXPECT_NE(dump.find("@360,40 250x18 справа 1\n"), std::string::npos);
+    EXPECT_LT(dump.find("под полосой"), dump.find("page 2"));
+    ExpectGolden(c.golden, dump);
+  }
+}
