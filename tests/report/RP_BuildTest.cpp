@@ -683,3 +683,36 @@ TEST(RpBuild, SubReportsSideBySideGoOnOverThePagesTogether) {
     ExpectGolden(c.golden, dump);
   }
 }
+
+TEST(RpBuild, CrossTabRowsNameTheirOwnColumnDatasets) {
+  // The title row takes its columns from a counted dataset, the product rows from the
+  // days ("band=source;" pairs).
+  CrossFixture f(2, 4);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150);
+  CrossBand(f, btCrossData, 170, 100).FormatStr = "Head=2;masterdata1=Days;";
+  f.TitleAndRows(0, 170, 100, 20);
+  const std::string dump = f.Build();
+  EXPECT_NE(dump.find("@270,20 100x18 День 1 2\n"), std::string::npos) << dump;
+  EXPECT_EQ(dump.find(" 3\n"), std::string::npos);  // the title row has two columns
+  EXPECT_NE(dump.find("@470,60 100x18 24 \n"), std::string::npos);  // the product rows four
+}
+
+TEST(RpBuild, PageHeadersWithCellsOnPagesToTheRightDoNotRestartTheColumns) {
+  // The page header holds cells too; printed on a page made to the right while a row
+  // walks the columns, it must not walk them again from the first.
+  CrossFixture f(2, 9);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150);
+  CrossBand(f, btCrossData, 170, 100).FormatStr = "Days";
+  f.b.Band(btPageHeader, 400, 20);
+  f.b.Memo("колонка [COLUMN#]", 170, 400, 100, 18);
+  f.b.Band(btMasterData, 0, 20).FormatStr = "Products";
+  f.b.Memo("[QTY]", 170, 0, 100, 18);
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+  for (const std::string& text : {"колонка 1", "колонка 9", "11", "19", "21", "29"}) {
+    EXPECT_NE(dump.find(" " + text + "\n"), std::string::npos) << text << dump;
+    EXPECT_EQ(dump.find(" " + text + "\n"), dump.rfind(" " + text + "\n")) << text;
+  }
+}
