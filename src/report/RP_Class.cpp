@@ -307,7 +307,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
   };
   std::vector<Part> parts;
   for (TrpView* v : band.Objects)
-    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v)) parts.push_back({v, v->Top - band.Top});
+    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v)) parts.push_back({v, v->Top - band.Top});
   for (int pass = 0;; ++pass) {
     const int avail = CurBottomY - CurY;
     int used = 0;
@@ -407,8 +407,8 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   st.CurrentBand = &band;
   st.CurrentView = band.View;
   CurrentBand = &band;
-  RowBeforeBand(band);
   if (Report.OnBeginBand) Report.OnBeginBand(band);
+  RowBeforeBand(band);
   if (band.View && band.View->Script.Count()) Report.RunBandScript(band.View->Script);
   if (Stopped()) return;
   band.Visible = band.View ? band.View->Visible : true;
