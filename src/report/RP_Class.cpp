@@ -152,6 +152,7 @@ void TrpPageForm::InitBands() {
       for (auto& c : Bands)
         if (c.get() != b.get() && AnsiSameText(c->Name, b->View->ChildBand)) b->Child = c.get();
   InitCross();
+  InitFreeViews();
 }
 
 void TrpPageForm::PrepareAggregates() {
@@ -196,6 +197,7 @@ void TrpPageForm::StartPage(bool first) {
   Column = 1;
   freshY_ = CurY;
   if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
+  if (TrpBand* free = First(btNone); free && first) DrawBand(*free);
   if (TrpBand* title = First(btReportTitle); title && first) DrawBand(*title);
   if (TrpBand* header = First(btPageHeader); header && (!first || header->Flag(flOnFirstPage))) DrawBand(*header);
   ColumnStartY = CurY;

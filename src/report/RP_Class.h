@@ -122,6 +122,8 @@ class TrpPageForm {
 
   // Records side by side and side-by-side subreports (RP_SideBySide.cpp).
   TrpBand* LastBand = nullptr;
+  // Views in no band go to a band of their own that prints them where they lie.
+  void InitFreeViews();
   void RowBeforeBand(TrpBand& band);
   void RowAfterBand(TrpBand& band, int height);
 

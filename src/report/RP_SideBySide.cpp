@@ -1,8 +1,22 @@
 // Page forming side by side: records of a data band with columns printed beside each
-// other, and several subreports of one band printed next to each other.
+// other, and several subreports of one band printed next to each other; and the views
+// that lie in no band.
 #include <algorithm>
+#include <set>
 
 #include "report/RP_Class.h"
+
+// ---------------------------------------------------------------------------------
+// Views in no band
+
+void TrpPageForm::InitFreeViews() {
+  std::set<const TrpView*> placed;
+  for (const auto& b : Bands) placed.insert(b->Objects.begin(), b->Objects.end());
+  auto free = std::make_unique<TrpBand>(btNone, nullptr, *this);
+  for (const auto& v : Page.Objects)
+    if (!dynamic_cast<TrpBandView*>(v.get()) && !placed.count(v.get())) free->Objects.push_back(v.get());
+  if (!free->Objects.empty()) Bands.push_back(std::move(free));
+}
 
 // ---------------------------------------------------------------------------------
 // Records side by side

@@ -54,6 +54,12 @@ void ExpectGolden(const std::string& name, const std::string& dump) {
   EXPECT_EQ(dump, expected.str()) << name;
 }
 
+std::vector<Row> Numbered(int n, const char* key = "N") {
+  std::vector<Row> rows;
+  for (int i = 1; i <= n; ++i) rows.push_back({{key, Variant(i)}});
+  return rows;
+}
+
 // A report whose names come from the datasets' current rows and a few values.
 struct Fixture {
   TrpReport report;
@@ -82,17 +88,19 @@ struct Fixture {
     for (const auto& v : report.Pages.GetPages(0)->Objects)
       if (dynamic_cast<TrpMemoView*>(v.get())) v->Flags &= static_cast<std::uint16_t>(~flHideZeros);
   }
+  // A page that lists n numbered rows: "[N]" (Memo1) in a master data band over "Rows".
+  void ListRows(int n) {
+    Rows("Rows", Numbered(n));
+    b.Page(9, rpPortrait, 20);
+    b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+    b.Memo("[N]", 20, 0, 100, 18);
+  }
   std::string Build() {
     EXPECT_TRUE(report.PrepareReport()) << cp::Ansi1251ToUtf8(report.ErrorText);
     return Dump(report.EMFPages);
   }
 };
 
-std::vector<Row> Numbered(int n, const char* key = "N") {
-  std::vector<Row> rows;
-  for (int i = 1; i <= n; ++i) rows.push_back({{key, Variant(i)}});
-  return rows;
-}
 
 }  // namespace
 
@@ -394,10 +402,7 @@ TEST(RpBuild, StopReportEndsOnlyItsOwnPartAndDoesNotLeakIntoTheNextBuild) {
 
 TEST(RpBuild, TheTemplateComesBackAfterABuildWhoseScriptsChangedIt) {
   Fixture f;
-  f.Rows("Rows", Numbered(3));
-  f.b.Page(9, rpPortrait, 20);
-  f.b.Band(btMasterData, 0, 20).FormatStr = "Rows";
-  f.b.Memo("[N]", 20, 0, 100, 18);
+  f.ListRows(3);
   f.b.Memo("hidden after 2", 200, 0, 150, 18);
   f.report.Pages.GetPages(0)->Objects.front()->Script.SetText("if [N] = 2 then Memo2.Visible := False");
   const std::string first = f.Build();
@@ -711,8 +716,21 @@ TEST(RpBuild, PageHeadersWithCellsOnPagesToTheRightDoNotRestartTheColumns) {
   f.b.Memo("[QTY]", 170, 0, 100, 18);
   const std::string dump = f.Build();
   EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
-  for (const std::string& text : {"колонка 1", "колонка 9", "11", "19", "21", "29"}) {
-    EXPECT_NE(dump.find(" " + text + "\n"), std::string::npos) << text << dump;
-    EXPECT_EQ(dump.find(" " + text + "\n"), dump.rfind(" " + text + "\n")) << text;
+  for (const char* text : {"колонка 1", "колонка 9", "11", "19", "21", "29"}) {
+    const std::string line = std::string(" ") + text + "\n";
+    EXPECT_NE(dump.find(line), std::string::npos) << text << dump;
+    EXPECT_EQ(dump.find(line), dump.rfind(line)) << text;
   }
+}
+
+TEST(RpBuild, ViewsInNoBandPrintWhereTheyLieOnTheFirstPage) {
+  Fixture f;
+  f.ListRows(60);
+  f.b.Memo("Печать похода", 500, 900, 200, 30);  // below every band
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+  const std::size_t at = dump.find("Memo2 @500,900 200x30 Печать похода\n");
+  EXPECT_NE(at, std::string::npos) << dump;
+  EXPECT_EQ(at, dump.rfind("Memo2 @500,900"));
+  EXPECT_LT(at, dump.find("page 2"));
 }
