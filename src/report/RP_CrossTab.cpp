@@ -280,6 +280,9 @@ void TrpPageForm::PrepareCrossAggregates() {
     auto* memo = dynamic_cast<TrpMemoView*>(v);
     if (!memo || (memo->Flags & flTextOnly)) return;
     Scanned = &scanned;
+    // A group footer counts as a band of its data band's level.
+    ScannedType = scanned.BandType == btGroupFooter && scanned.DataBand ? scanned.DataBand->BandType
+                                                                       : scanned.BandType;
     st.CurrentBand = &scanned;
     st.CurrentView = v;
     TStringList calls;
