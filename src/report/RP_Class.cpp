@@ -9,8 +9,6 @@
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // The data type an aggregate call without a band name belongs to, by the band that
 // shows it: the level's own bands, else the master level (group bands, page footer,
 // summary: those without a level of their own).
@@ -71,11 +69,11 @@ int TrpBand::CalcHeight() {
   if (!Stretched()) return h;
   for (TrpView* v : Objects) {
     auto* s = dynamic_cast<TrpStretcheable*>(v);
-    if (!s || !v->Visible) continue;
+    if (!s || !v->Visible || Form.IsCrossCell(v)) continue;
     rpState().CurrentView = v;
     h = std::max(h, s->CalcHeight() + (v->Top - Top));
   }
-  return h;
+  return std::max(h, Form.CrossHeight(*this));
 }
 
 // ---------------------------------------------------------------------------------
@@ -123,7 +121,8 @@ void TrpPageForm::InitBands() {
   for (const auto& v : Page.Objects) {
     if (dynamic_cast<TrpBandView*>(v.get())) continue;
     for (auto& b : Bands)
-      if (v->Top >= b->Top && v->Top < b->Top + std::max(b->Height, 1)) {
+      if (b->BandType != btCrossHeader && b->BandType != btCrossData && b->BandType != btCrossFooter &&
+          v->Top >= b->Top && v->Top < b->Top + std::max(b->Height, 1)) {
         b->Objects.push_back(v.get());
         break;
       }
@@ -133,19 +132,7 @@ void TrpPageForm::InitBands() {
     if (!data) continue;
     data->Header = First(type - 1);
     data->Footer = First(type + 1);
-    const AnsiString source = Trim(data->View->FormatStr);
-    if (!source.empty() && IsDigit(source[0]) && source[0] != '0') {
-      std::int32_t count = 0;
-      if (TryStrToInt(source, count)) {
-        data->OwnedDataSet = std::make_unique<TrpUserDataset>();
-        data->OwnedDataSet->RangeEnd = TRangeEnd::reCount;
-        data->OwnedDataSet->RangeEndCount = count;
-        data->DataSet = data->OwnedDataSet.get();
-      }
-    } else if (!source.empty()) {
-      data->DataSet = Report.FindDataset(source);
-      if (!data->DataSet) throw Exception(Ansi("Не найден источник данных \"") + source + "\" полосы " + data->Name);
-    }
+    data->DataSet = rpOpenDataSource(Report, data->View->FormatStr, data->OwnedDataSet, data->Name);
   }
   // Group headers belong to the master level, outermost first; footers pair from the
   // inside out (the first footer below the data closes the innermost group).
@@ -179,6 +166,8 @@ void TrpPageForm::InitBands() {
     if (b->View && !b->View->ChildBand.empty())
       for (auto& c : Bands)
         if (c.get() != b.get() && AnsiSameText(c->Name, b->View->ChildBand)) b->Child = c.get();
+  InitCross();
+  InitFreeViews();
 }
 
 void TrpPageForm::CollectAggregates(TrpBand& band, int countsAs) {
@@ -200,7 +189,7 @@ void TrpPageForm::CollectAggregates(TrpBand& band, int countsAs) {
   for (TrpView* v : band.Objects) {
     st.CurrentView = v;
     auto* memo = dynamic_cast<TrpMemoView*>(v);
-    if (memo && !(memo->Flags & flTextOnly)) splitter.SplitMemo(memo->Memo);
+    if (memo && !(memo->Flags & flTextOnly) && !IsCrossCell(v)) splitter.SplitMemo(memo->Memo);
     splitScript(v->Script);
   }
   for (const AnsiString& call : calls.Lines()) Report.EvaluateExpression(call);
@@ -216,9 +205,7 @@ void TrpPageForm::PrepareAggregates() {
     TrpBand* data = First(type);
     if (!data) continue;
     Processed = data;
-    std::vector<int> scanned = {btPageFooter, btMasterFooter, btGroupFooter, btReportSummary};
-    if (type >= btDetailData) scanned.push_back(btDetailFooter);
-    if (type == btSubDetailData) scanned.push_back(btSubDetailFooter);
+    const std::vector<int> scanned = rpAggregateDisplayTypes(type);
     for (auto& band : Bands) {
       if (std::find(scanned.begin(), scanned.end(), band->BandType) == scanned.end()) continue;
       // A group footer counts as a band of the level its group belongs to; a child band
@@ -233,6 +220,7 @@ void TrpPageForm::PrepareAggregates() {
       }
     }
   }
+  PrepareCrossAggregates();
   Processed = Scanned = nullptr;
   ScannedType = -1;
   st.CurrentBand = nullptr;
@@ -249,6 +237,8 @@ void TrpPageForm::StartPage(bool first) {
   CurBottomY = Page.BottomEdge();
   Column = 1;
   freshY_ = CurY;
+  if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
+  if (TrpBand* free = First(btNone); free && first) DrawBand(*free);
   if (TrpBand* title = First(btReportTitle); title && first) {
     const int pages = master.EMFPages.GetCount();
     DrawBand(*title);
@@ -262,6 +252,7 @@ void TrpPageForm::StartPage(bool first) {
   for (TrpBand* repeat : repeatHeaders_)
     if (repeat->Flag(flRepeatHeader)) DrawBand(*repeat);
   freshY_ = CurY;
+  pageTop_[st.PageNumber] = CurY;
 }
 
 void TrpPageForm::EndPage() {
@@ -275,7 +266,15 @@ void TrpPageForm::EndPage() {
       f && (rpState().PageNumber > 0 || f->Flag(flOnFirstPage)) && rpState().PageNumber != footerDonePage) {
     CurY = CurBottomY;
     DrawBand(*f);
+    // Pages that a cross-tab continued on to the right of this one get theirs too.
+    TrpReport& master = *static_cast<TrpReport*>(rpState().MasterReport);
+    while (rpState().PageNumber + 1 < master.EMFPages.GetCount()) {
+      ++rpState().PageNumber;
+      CurY = CurBottomY;
+      DrawBand(*f);
+    }
   }
+  rpState().PageNumber = static_cast<TrpReport*>(rpState().MasterReport)->EMFPages.GetCount() - 1;
 }
 
 void TrpPageForm::FollowParent() {
@@ -289,6 +288,7 @@ void TrpPageForm::NewPage() {
     Parent->NewPage();
     return FollowParent();
   }
+  if (NextExistingPage()) return;
   Restore<bool> breaking(breaking_);
   breaking_ = true;
   EndPage();
@@ -324,7 +324,7 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
   TrpBuildState& st = rpState();
   for (TrpView* v : band.Objects) {
     if (Stopped()) return;
-    if (!v->Visible) continue;
+    if (!v->Visible || IsCrossCell(v)) continue;
     if (auto* sub = dynamic_cast<TrpSubReportView*>(v)) {
       PrintSubReport(*sub, band);
       continue;
@@ -368,7 +368,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
   };
   std::vector<Part> parts;
   for (TrpView* v : band.Objects)
-    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v)) parts.push_back({v, v->Top - band.Top});
+    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v)) parts.push_back({v, v->Top - band.Top});
   for (int pass = 0;; ++pass) {
     const int avail = CurBottomY - CurY;
     int used = 0;
@@ -436,6 +436,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
 void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   TrpPage* page = Report.Pages.GetPages(view.SubPage);
   if (!page || page == &Page) return;
+  SubReportStarts();
   TrpPageForm sub(Report, *page, this, CurX - Page.LeftEdge() + view.Left - page->LeftEdge());
   sub.InitBands();
   sub.PrepareAggregates();
@@ -443,10 +444,10 @@ void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   sub.CurBottomY = CurBottomY;
   sub.CurX = CurX + view.Left - Page.LeftEdge();
   sub.freshY_ = freshY_;
-  const int pageBefore = rpState().PageNumber;
+  Restore<bool> follow(Root().followPages_);
+  Root().followPages_ = true;
   sub.FormLevels();
-  subEndY_ = std::max(subEndY_, sub.CurY);
-  if (rpState().PageNumber != pageBefore) subMovedPage_ = true;
+  SubReportEnded(sub.CurY);
   rpState().CurrentPage = &Page;
   Report.CurrentForm = this;
 }
@@ -468,6 +469,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   st.CurrentView = band.View;
   CurrentBand = &band;
   if (Report.OnBeginBand) Report.OnBeginBand(band);
+  RowBeforeBand(band);
   band.NewPageRequests = band.NewColumnRequests = 0;
   band.KeepCurY = false;
   if (band.View && band.View->Script.Count()) Report.RunBandScript(band.View->Script);
@@ -491,21 +493,22 @@ void TrpPageForm::DrawBand(TrpBand& band) {
     st.CurrentBand = &band;
     if (band.Stretched()) h = band.CalcHeight();
   }
-  band.Y = CurY;
-  subEndY_ = 0;
-  subMovedPage_ = false;
+  const bool inPlace = type == btOverlay || type == btNone;  // at their place on the page
+  band.Y = inPlace ? band.Top : CurY;
+  Restore<SubReports> subs(subs_);
+  subs_ = SubReports{};
   if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > CurBottomY) {
     DrawSplit(band);
+    RowAfterBand(band, CurY - band.Y);
     if (band.Child) DrawBand(*band.Child);
     AfterBandPrinted(band);
     if (Report.OnEndBand) Report.OnEndBand(band);
     return;
   }
   DrawObjects(band, h);
-  if (subMovedPage_)
-    CurY = std::max(CurY, subEndY_);
-  else
-    CurY = std::max(CurY + h, subEndY_);
+  DrawCross(band, h);
+  if (!inPlace) SubReportsDone(h);
+  RowAfterBand(band, h);
   if (band.Child) DrawBand(*band.Child);
   if (band.Flag(flFormNewPage) && !band.IsData() && type != btGroupHeader && !fixedPlace && !inFooter_) NewPage();
   AfterBandPrinted(band);
@@ -711,7 +714,7 @@ void TrpReport::Wire() {
     else if (name == "TIME") value = Variant::FromDate(st.BuildTime);
     else if (name == "LINE#") value = Variant(data ? data->LinePosition : 0);
     else if (name == "LINETHROUGH#") value = Variant(data ? data->LineThroughPosition : 0);
-    else if (name == "COLUMN#") value = Variant(form ? form->Column : 1);
+    else if (name == "COLUMN#") value = Variant(form ? (form->CrossColumn ? form->CrossColumn : form->Column) : 1);
     else if (name == "CURRENT#") value = Variant(data && data->DataSet ? data->DataSet->RecNo() + 1 : 0);
     else if (name == "CALCWIDTH") value = Variant(st.CurrentView ? st.CurrentView->Width : 0);
     else return false;
@@ -910,11 +913,14 @@ void TrpReport::BuildReport() {
         name = processed->Name;
       }
       if (!AnsiSameText(name, processed->Name)) return;
-      processed->Values.Register(rpAggregateKey(scanned->Name, code, expression, flag));
+      AnsiString key = rpAggregateKey(scanned->Name, code, expression, flag);
+      if (form->ScanningCell) key = AnsiString("0\x01") + key;  // a cell's value is kept per column
+      processed->Values.Register(key);
       scanned->AggregateSource = processed;
       value = Variant(0);
       return;
     }
+    if (form->CrossAggregate(code, expression, flag, value)) return;
     TrpBand* current = state.CurrentBand;
     if (current && current->AggregateSource) {
       Variant v = current->AggregateSource->Values.Get(rpAggregateKey(current->Name, code, expression, flag));

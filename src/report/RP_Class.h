@@ -54,6 +54,14 @@ class TrpBand {
   TrpAggregateValues Values;
   int LinePosition = 1, LineThroughPosition = 1;
   bool Visible = true;
+  // Cross bands: their strip across the page. Row bands: the dataset of their columns
+  // when the cross data band names one for them ("band=source;" pairs).
+  int X = 0, Width = 0;
+  TrpDataset* CrossDataSet = nullptr;
+  std::unique_ptr<TrpDataset> OwnedCrossDataSet;
+  // Records side by side (Columns > 1): the column of the next record, the x of the
+  // first column, and the row being filled.
+  int ColumnNo = 1, ColumnStartX = 0, RowTop = 0, RowHeight = 0;
   // Group headers and footers: the data band whose records they group.
   TrpBand* DataBand = nullptr;
   // NEWPAGE and NEWCOLUMN calls of the band's script, carried out after it ran; KeepCurY:
@@ -106,6 +114,27 @@ class TrpPageForm {
   void NewColumn();
   void EndPage();
 
+  // Cross-tabs (RP_CrossTab.cpp). Views lying in a cross band's strip are its cells;
+  // the row band they lie in prints them once per column of the cross dataset.
+  std::map<const TrpView*, TrpBand*> CrossCells;
+  int CrossColumn = 0;        // the column being printed (COLUMN#), 0 outside
+  bool ScanningCell = false;  // aggregates of a cell are kept per column
+  void InitCross();
+  bool IsCrossCell(const TrpView* view) const { return CrossCells.count(view) != 0; }
+  bool HasCrossCells(const TrpBand& row) const;
+  void DrawCross(TrpBand& row, int height);
+  int CrossHeight(TrpBand& row);
+  void PrepareCrossAggregates();
+  // The value of an aggregate shown in a cell; false when the current band is no cross band.
+  bool CrossAggregate(int code, const AnsiString& expression, const AnsiString& flag, Variant& value);
+
+  // Records side by side and side-by-side subreports (RP_SideBySide.cpp).
+  TrpBand* LastBand = nullptr;
+  // Views in no band go to a band of their own that prints them where they lie.
+  void InitFreeViews();
+  void RowBeforeBand(TrpBand& band);
+  void RowAfterBand(TrpBand& band, int height);
+
  private:
   void InitBands();
   void PrepareAggregates();
@@ -131,14 +160,43 @@ class TrpPageForm {
   bool Stopped() const;
 
   std::vector<TrpBand*> repeatHeaders_;  // headers of the levels being printed
-  int subEndY_ = 0;
-  bool subMovedPage_ = false;
   int offsetX_ = 0;
   int freshY_ = 0;
   bool inFooter_ = false;
+  int crossDepth_ = 0;
+  int crossLeft_ = 0;
+  int crossHeight_ = 0;
+  TrpBand* crossRow_ = nullptr;
+  void CrossColumns(TrpBand& row, TrpBand& data, const std::function<void(int width)>& column);
+  void PrintCells(TrpBand& cross, TrpBand& row, int x);
+  void CrossPageCheck(TrpBand& row, int& x, int width, int startPage);
+  // Side-by-side subreports: each starts on the band's page and place, going on over
+  // the pages an earlier one made; the band goes on below the one that ends lowest.
+  struct Place {
+    int page = -1, curY = 0, freshY = 0, column = 1, curX = 0;
+  };
+  struct SubReports {
+    Place start, end;  // end.page -1: no subreport printed
+  };
+  SubReports subs_;
+  std::map<int, int> pageTop_;  // prepared page -> where its body starts
+  bool followPages_ = false;    // new pages of subreports use the pages that exist
+  Place Here() const;
+  void GoTo(const Place& place);
+  bool NextExistingPage();
+  void SubReportStarts();
+  void SubReportEnded(int endY);
+  void SubReportsDone(int height);
   // A page or column is being closed or started: bands printed for that ask no breaks.
   bool breaking_ = false;
 };
+
+// The band types whose aggregates add up the records of a data band of this type.
+std::vector<int> rpAggregateDisplayTypes(int dataType);
+// The dataset a band's data-source text names: a number n gives an owned dataset of n
+// records, other text a dataset of the report; an unknown name is an error.
+TrpDataset* rpOpenDataSource(TrpReport& report, const AnsiString& text, std::unique_ptr<TrpDataset>& owned,
+                             const AnsiString& bandName);
 
 using TrpProgressEvent = std::function<void(int pageNumber)>;
 using TrpBandEvent = std::function<void(TrpBand& band)>;
@@ -162,6 +220,10 @@ class TrpReport : public TObject, public TrpEngineHooks {
   TrpBandEvent OnBeginBand, OnEndBand;
   TrpBeforePrintEvent OnBeforePrint;
   TrpProgressEvent OnProgress;
+  // Cross-tabs: before the columns of a row, and before each column (the handler may
+  // change the column's width).
+  TrpBandEvent OnBeginColumn;
+  std::function<void(int column, int& width)> OnPrintColumn;
   // The second line of the progress window: what a script assigns to PROGRESS.
   std::function<void(const AnsiString& text)> OnProgressText;
   // Datasets that bands name as their data source.

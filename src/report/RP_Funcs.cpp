@@ -266,8 +266,9 @@ void TrpAggregateValues::Accumulate(const std::function<Variant(const AnsiString
   const AnsiString* lastExpression = nullptr;
   Variant lastValue;
   for (Item& item : items_) {
-    if (item.column > 0 && item.column != column) continue;
-    if (item.column == 0 && column > 0) continue;  // the template of the per-column copies
+    // In a column only that column's values; outside, only the values without a column
+    // (a "0" column part is the template of the per-column copies).
+    if (item.column != (column > 0 ? column : -1)) continue;
     if (item.code == rpAggCount) {
       ++item.count;
       continue;

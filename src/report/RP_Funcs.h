@@ -101,8 +101,8 @@ class TrpAggregateValues {
   int Count() const { return static_cast<int>(items_.size()); }
   // Adds the current record: COUNT counts it; the others evaluate their expression
   // (one evaluation for equal expressions in a row) and add it when the band is
-  // visible or the key's flag is "1". column: the cross-tab column number (0: none);
-  // keys with a column part other than "0" and column take no part.
+  // visible or the key's flag is "1". column: the cross-tab column number; only the
+  // keys of that column take part (0: only the keys without a column part).
   void Accumulate(const std::function<Variant(const AnsiString& expression)>& evaluate, bool visible, int column = 0);
   // A column-"0" key's copy for the column, made when missing.
   void AddColumnCopies(int column);

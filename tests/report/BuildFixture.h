@@ -56,6 +56,12 @@ inline void ExpectGolden(const std::string& name, const std::string& dump) {
   EXPECT_EQ(dump, expected.str()) << name;
 }
 
+inline std::vector<Row> Numbered(int n, const char* key = "N") {
+  std::vector<Row> rows;
+  for (int i = 1; i <= n; ++i) rows.push_back({{key, Variant(i)}});
+  return rows;
+}
+
 // A report whose names come from the datasets' current rows and a few values.
 struct Fixture {
   TrpReport report;
@@ -81,7 +87,15 @@ struct Fixture {
   }
   // Memos hide zeros by default; aggregates are to be seen here.
   void ShowZeros() {
-    for (const auto& v : report.Pages.GetPages(0)->Objects) v->Flags &= static_cast<std::uint16_t>(~flHideZeros);
+    for (const auto& v : report.Pages.GetPages(0)->Objects)
+      if (dynamic_cast<TrpMemoView*>(v.get())) v->Flags &= static_cast<std::uint16_t>(~flHideZeros);
+  }
+  // A page that lists n numbered rows: "[N]" (Memo1) in a master data band over "Rows".
+  void ListRows(int n) {
+    Rows("Rows", Numbered(n));
+    b.Page(9, rpPortrait, 20);
+    b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+    b.Memo("[N]", 20, 0, 100, 18);
   }
   std::string Build() {
     EXPECT_TRUE(report.PrepareReport()) << cp::Ansi1251ToUtf8(report.ErrorText);
@@ -89,11 +103,6 @@ struct Fixture {
   }
 };
 
-inline std::vector<Row> Numbered(int n, const char* key = "N") {
-  std::vector<Row> rows;
-  for (int i = 1; i <= n; ++i) rows.push_back({{key, Variant(i)}});
-  return rows;
-}
 
 // Bands stacked 30 pixels apart on the last page, each with one memo.
 struct BandSpec {

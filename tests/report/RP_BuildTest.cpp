@@ -289,10 +289,7 @@ TEST(RpBuild, StopReportEndsOnlyItsOwnPartAndDoesNotLeakIntoTheNextBuild) {
 
 TEST(RpBuild, TheTemplateComesBackAfterABuildWhoseScriptsChangedIt) {
   Fixture f;
-  f.Rows("Rows", Numbered(3));
-  f.b.Page(9, rpPortrait, 20);
-  f.b.Band(btMasterData, 0, 20).FormatStr = "Rows";
-  f.b.Memo("[N]", 20, 0, 100, 18);
+  f.ListRows(3);
   f.b.Memo("hidden after 2", 200, 0, 150, 18);
   f.report.Pages.GetPages(0)->Objects.front()->Script.SetText("if [N] = 2 then Memo2.Visible := False");
   const std::string first = f.Build();
@@ -360,4 +357,267 @@ TEST(RpBuild, APartPrintedOnThePreviousPageGoesOnBelowIt) {
     for (std::size_t at = dump.find("footer"); at != std::string::npos; at = dump.find("footer", at + 1)) ++footers;
     EXPECT_EQ(footers, pages);
   }
+}
+
+// ---------------------------------------------------------------------------------
+// Cross-tabs, the overlay band, records and subreports side by side
+
+namespace {
+
+// A cross band: a strip of the page from `left`, `width` wide.
+TrpBandView& CrossBand(Fixture& f, int type, int left, int width) {
+  TrpBandView& band = f.b.Band(type, 0, 1000);
+  band.Left = left;
+  band.Width = width;
+  return band;
+}
+
+// Products by days: a row band per product, a column per day; the quantity of a cell
+// is product * 10 + day, with a long note for product 2 on day 3.
+struct CrossFixture : Fixture {
+  std::vector<std::string> events;
+  CrossFixture(int products, int days) {
+    std::vector<Row> rows;
+    const char* names[] = {"крупа", "сахар", "сухари ржаные", "изюм", "орехи", "сыр"};
+    for (int i = 1; i <= products; ++i)
+      rows.push_back({{"P", Variant(i)}, {"PRODUCT", Variant(Ansi(names[(i - 1) % 6]))}});
+    Rows("Products", rows);
+    Rows("Days", Numbered(days, "DAY"));
+    values.clear();
+    report.OnGetValue = [this](const AnsiString& name, Variant& value) {
+      if (name == "QTY") {
+        Variant p, d;
+        if (!sets[0]->Answer("P", p) || !sets[1]->Answer("DAY", d)) return;
+        value = Variant(p.AsInteger() * 10 + d.AsInteger());
+        return;
+      }
+      if (name == "NOTE") {
+        Variant p, d;
+        if (!sets[0]->Answer("P", p) || !sets[1]->Answer("DAY", d)) return;
+        value = Variant(p.AsInteger() == 2 && d.AsInteger() == 3 ? Ansi("нет данных о весе") : AnsiString());
+        return;
+      }
+      for (auto it = sets.rbegin(); it != sets.rend(); ++it)
+        if ((*it)->Answer(name, value)) return;
+    };
+    report.OnBeginColumn = [this](TrpBand& band) { events.push_back("begin " + cp::Ansi1251ToUtf8(band.Name)); };
+    report.OnPrintColumn = [this](int column, int&) { events.push_back(std::to_string(column)); };
+  }
+  // The title row ("Head") and the product rows, with the cross strips' cells: header
+  // at 20 (150 wide), data at `dataLeft` (`dataWidth` wide), footer next to it.
+  TrpBandView& TitleAndRows(int top, int dataLeft, int dataWidth, int rowHeight) {
+    const int footerLeft = dataLeft + dataWidth;
+    b.Band(btMasterHeader, top, 20).Name = "Head";
+    b.Memo("Продукт", 20, top, 150, 18);
+    b.Memo("День [DAY] [COLUMN#]", dataLeft, top, dataWidth, 18);
+    b.Memo("Всего", footerLeft, top, 100, 18);
+    TrpBandView& data = b.Band(btMasterData, top + 30, rowHeight);
+    data.FormatStr = "Products";
+    data.Name = "MasterData1";
+    b.Memo("[LINE#]. [PRODUCT]", 20, top + 30, 150, 18);
+    b.Memo("[QTY] [NOTE]", dataLeft, top + 30, dataWidth, 18).Flags |= flStretched;
+    b.Memo("[SUM([QTY])]", footerLeft, top + 30, 100, 18);
+    return data;
+  }
+};
+
+}  // namespace
+
+TEST(RpBuild, CrossTabPrintsAColumnPerRecordOfTheCrossDataset) {
+  CrossFixture f(3, 4);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150);
+  CrossBand(f, btCrossData, 170, 80).FormatStr = "Days";
+  CrossBand(f, btCrossFooter, 250, 100);
+  f.b.Band(btPageHeader, 0, 20);
+  f.b.Memo("Раскладка по дням, стр. [PAGE#]", 20, 0, 700, 18);
+  f.TitleAndRows(30, 170, 80, 20).Flags |= flStretched;
+  f.b.Band(btMasterFooter, 90, 20).Name = "Foot";
+  f.b.Memo("Итого", 20, 90, 150, 18);
+  f.b.Memo("[SUM([QTY])]", 170, 90, 80, 18);
+  f.b.Memo("строк [COUNT(MasterData1)]", 400, 90, 200, 18);
+  f.ShowZeros();
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 1);
+  // Columns numbered from 1 for every row that holds cells.
+  const std::vector<std::string> perRow = {"1", "2", "3", "4"};
+  std::vector<std::string> expected;
+  for (const char* row : {"Head", "MasterData1", "MasterData1", "MasterData1", "Foot"}) {
+    expected.push_back(std::string("begin ") + row);
+    if (std::string(row) == "MasterData1") {  // its height is measured over the columns first
+      expected.insert(expected.end(), perRow.begin(), perRow.end());
+      expected.push_back(std::string("begin ") + row);
+    }
+    expected.insert(expected.end(), perRow.begin(), perRow.end());
+  }
+  EXPECT_EQ(f.events, expected) << testing::PrintToString(f.events);
+  ExpectGolden("cross_tab", dump);
+}
+
+TEST(RpBuild, WideCrossTabGoesOnOnPagesToTheRight) {
+  CrossFixture f(5, 9);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150).Flags |= flRepeatHeader;
+  CrossBand(f, btCrossData, 170, 100).FormatStr = "Days";
+  CrossBand(f, btCrossFooter, 270, 100);
+  f.b.Band(btOverlay, 500, 30);
+  f.b.Memo("ЧЕРНОВИК", 300, 500, 200, 30);
+  f.TitleAndRows(0, 170, 100, 300);
+  f.report.Pages.FindObject("Head")->Flags |= flRepeatHeader;
+  f.b.Band(btPageFooter, 400, 20);
+  f.b.Memo("Стр. [PAGE#]", 20, 400, 700, 18);
+  f.ShowZeros();
+  const std::string dump = f.Build();
+  // Three rows a page, two pages across: 1 and 2 hold rows 1-3, 3 and 4 rows 4-5.
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 4);
+  ExpectGolden("cross_wide", dump);
+}
+
+TEST(RpBuild, CrossColumnsWiderThanThePageOrWithoutEndTerminate) {
+  {
+    SCOPED_TRACE("a column wider than the page");
+    CrossFixture f(1, 3);
+    f.report.OnPrintColumn = [](int, int& width) { width = 2000; };
+    f.b.Page(9, rpPortrait, 20);
+    CrossBand(f, btCrossHeader, 20, 150).Flags |= flRepeatHeader;
+    CrossBand(f, btCrossData, 170, 100).FormatStr = "Days";
+    f.b.Band(btMasterData, 0, 20).FormatStr = "Products";
+    f.b.Memo("[PRODUCT]", 20, 0, 150, 18);
+    f.b.Memo("[DAY]", 170, 0, 100, 18);
+    const std::string dump = f.Build();
+    // The first column moves once to a fresh page to the right; every further one takes a page.
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 4);
+    for (const char* day : {"1", "2", "3"})
+      EXPECT_NE(dump.find(std::string("Memo2 @170,20 100x18 ") + day + "\n"), std::string::npos) << dump;
+  }
+  {
+    SCOPED_TRACE("a cross dataset that never ends stops on cancel");
+    Fixture f;
+    f.Rows("Rows", Numbered(1));
+    TrpUserDataset endless;
+    endless.Name = "Endless";
+    f.report.AddDataset(endless);
+    int polls = 0;
+    f.report.CancelRequested = [&] { return ++polls > 300; };
+    f.b.Page(9, rpPortrait, 20);
+    CrossBand(f, btCrossData, 20, 100).FormatStr = "Endless";
+    f.b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+    f.b.Memo("x", 20, 0, 100, 18);
+    f.report.PrepareReport();
+    EXPECT_GT(polls, 300);
+    EXPECT_LT(f.report.EMFPages.GetCount(), 300);
+  }
+}
+
+TEST(RpBuild, RecordsSideBySideFillRowsOfColumns) {
+  Fixture f;
+  f.Rows("Rows", Numbered(14));
+  f.b.Page(9, rpPortrait, 20);
+  f.b.Band(btOverlay, 600, 30);
+  f.b.Memo("ОБРАЗЕЦ", 300, 600, 200, 30);
+  f.b.Band(btMasterHeader, 0, 20).Flags |= flRepeatHeader;
+  f.b.Memo("Карточки, стр. [PAGE#]", 20, 0, 300, 18);
+  TrpBandView& data = f.b.Band(btMasterData, 30, 300);
+  data.FormatStr = "Rows";
+  data.Name = "MasterData1";
+  data.Columns = 3;
+  data.ColumnWidth = 200;
+  data.ColumnGap = 20;
+  f.b.Memo("Карточка [N]", 20, 30, 180, 18);
+  f.b.Band(btMasterFooter, 340, 20);
+  f.b.Memo("Всего [COUNT(MasterData1)]", 20, 340, 300, 18);
+  f.ShowZeros();
+  const std::string dump = f.Build();
+  // Rows of three, three rows a page: 1-9 on page 1, 10-14 on page 2, the footer below 13.
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+  for (const char* expected : {"Карточка 1\n", "@240,40 180x18 Карточка 2\n", "@460,40 180x18 Карточка 3\n",
+                               "@20,340 180x18 Карточка 4\n", "@240,340 180x18 Карточка 14\n",
+                               "@20,640 300x18 Всего 14\n"})
+    EXPECT_NE(dump.find(expected), std::string::npos) << expected;
+  ExpectGolden("records_side_by_side", dump);
+}
+
+TEST(RpBuild, SubReportsSideBySideGoOnOverThePagesTogether) {
+  struct Case {
+    int left, right;
+    const char* golden;
+    int pages;
+  };
+  // The right one shorter than the left, and longer (it goes on past the left one's pages).
+  for (const Case& c : {Case{40, 6, "subreports_side_by_side", 2}, Case{40, 60, "subreports_right_longer", 3}}) {
+    SCOPED_TRACE(c.golden);
+    Fixture f;
+    f.Rows("Left", Numbered(c.left, "L"));
+    f.Rows("Right", Numbered(c.right, "R"));
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btPageHeader, 0, 20);
+    f.b.Memo("Стр. [PAGE#]", 20, 0, 200, 18);
+    f.b.Band(btMasterData, 30, 40);
+    f.b.SubReport(20, 30, 300, 40, 1);
+    f.b.SubReport(380, 30, 300, 40, 2);
+    f.b.Memo("под полосой", 20, 50, 300, 18);
+    f.b.Band(btReportSummary, 80, 20);
+    f.b.Memo("Конец", 20, 80, 200, 18);
+    f.b.Band(btPageFooter, 110, 20);
+    f.b.Memo("Подвал [PAGE#]", 20, 110, 200, 18);
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btMasterData, 0, 40).FormatStr = "Left";
+    f.b.Memo("слева [L]", 0, 0, 250, 18);
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btMasterData, 0, 40).FormatStr = "Right";
+    f.b.Memo("справа [R]", 0, 0, 250, 18);
+    const std::string dump = f.Build();
+    EXPECT_EQ(f.report.EMFPages.GetCount(), c.pages);
+    // Both start on page 1 beside each other; the band's own memo stays on page 1.
+    EXPECT_NE(dump.find("@0,40 250x18 слева 1\n"), std::string::npos);
+    EXPECT_NE(dump.find("@360,40 250x18 справа 1\n"), std::string::npos);
+    EXPECT_LT(dump.find("под полосой"), dump.find("page 2"));
+    ExpectGolden(c.golden, dump);
+  }
+}
+
+TEST(RpBuild, CrossTabRowsNameTheirOwnColumnDatasets) {
+  // The title row takes its columns from a counted dataset, the product rows from the
+  // days ("band=source;" pairs).
+  CrossFixture f(2, 4);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150);
+  CrossBand(f, btCrossData, 170, 100).FormatStr = "Head=2;masterdata1=Days;";
+  f.TitleAndRows(0, 170, 100, 20);
+  const std::string dump = f.Build();
+  EXPECT_NE(dump.find("@270,20 100x18 День 1 2\n"), std::string::npos) << dump;
+  EXPECT_EQ(dump.find(" 3\n"), std::string::npos);  // the title row has two columns
+  EXPECT_NE(dump.find("@470,60 100x18 24 \n"), std::string::npos);  // the product rows four
+}
+
+TEST(RpBuild, PageHeadersWithCellsOnPagesToTheRightDoNotRestartTheColumns) {
+  // The page header holds cells too; printed on a page made to the right while a row
+  // walks the columns, it must not walk them again from the first.
+  CrossFixture f(2, 9);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150);
+  CrossBand(f, btCrossData, 170, 100).FormatStr = "Days";
+  f.b.Band(btPageHeader, 400, 20);
+  f.b.Memo("колонка [COLUMN#]", 170, 400, 100, 18);
+  f.b.Band(btMasterData, 0, 20).FormatStr = "Products";
+  f.b.Memo("[QTY]", 170, 0, 100, 18);
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+  for (const char* text : {"колонка 1", "колонка 9", "11", "19", "21", "29"}) {
+    const std::string line = std::string(" ") + text + "\n";
+    EXPECT_NE(dump.find(line), std::string::npos) << text << dump;
+    EXPECT_EQ(dump.find(line), dump.rfind(line)) << text;
+  }
+}
+
+TEST(RpBuild, ViewsInNoBandPrintWhereTheyLieOnTheFirstPage) {
+  Fixture f;
+  f.ListRows(60);
+  f.b.Memo("Печать похода", 500, 900, 200, 30);  // below every band
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+  const std::size_t at = dump.find("Memo2 @500,900 200x30 Печать похода\n");
+  EXPECT_NE(at, std::string::npos) << dump;
+  EXPECT_EQ(at, dump.rfind("Memo2 @500,900"));
+  EXPECT_LT(at, dump.find("page 2"));
 }

@@ -174,16 +174,26 @@ TEST(RpAggregates, SoundResultsOverEmptyNegativeAndHiddenRecords) {
 TEST(RpAggregates, CrossTabColumns) {
   TrpAggregateValues values;
   const AnsiString every = "0\x01" + rpAggregateKey("Cross", rpAggSum, "v", "");
+  const AnsiString rows = rpAggregateKey("Footer", rpAggCount, "", "");
+  values.Register(rows);
   values.Register(every);
   values.AddColumnCopies(1);
   values.AddColumnCopies(2);
   values.AddColumnCopies(2);
-  EXPECT_EQ(values.Count(), 3);
+  EXPECT_EQ(values.Count(), 4);
   const AnsiString first = "1\x01" + rpAggregateKey("Cross", rpAggSum, "v", "");
   const AnsiString second = "2\x01" + rpAggregateKey("Cross", rpAggSum, "v", "");
   values.Accumulate([](const AnsiString&) { return Variant(5); }, true, 1);
   values.Accumulate([](const AnsiString&) { return Variant(7); }, true, 2);
   values.Accumulate([](const AnsiString&) { return Variant(1); }, true, 2);
+  // Outside the columns (the row's own record) only the keys without a column count.
+  values.Accumulate(
+      [](const AnsiString&) {
+        ADD_FAILURE() << "evaluated outside a column";
+        return Variant(0);
+      },
+      true, 0);
+  EXPECT_EQ(values.Get(rows).AsInteger(), 1);
   EXPECT_EQ(values.Get(first).AsDouble(), 5);
   EXPECT_EQ(values.Get(second).AsDouble(), 8);
 }

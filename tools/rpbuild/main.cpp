@@ -1,7 +1,7 @@
 // rpbuild: builds a report template with rows from a CSV file and writes the prepared
 // pages as text or prints them to PDF through the virtual printer.
 //
-//   rpbuild (--template FILE.rpf | --sample) --csv ROWS.csv [--dataset NAME]
+//   rpbuild (--template FILE.rpf | --sample | --cross-sample) --csv ROWS.csv [--dataset NAME]
 //           [--text | --pdf OUT.pdf] [--save-sample OUT.rpf]
 //
 // The CSV file is UTF-8 with a header line; "," or ";" separate the fields, double
@@ -9,6 +9,10 @@
 // dataset named NAME (default "Rows"); a bracketed column name in a memo gives the
 // field of the current row (numbers as numbers). The sample template groups rows by
 // DAY and lists MEAL, PRODUCT and WEIGHT with sums, page numbers of two passes.
+// The cross-tab sample shows the same rows as a table of products (rows, dataset
+// "Products") by days (columns, dataset "Days"): each cell the product's WEIGHT on
+// that day (CELL), row totals, day totals; columns that do not fit go on on the page
+// to the right under the repeated product column.
 #include <QApplication>
 
 #include <cstdio>
@@ -116,18 +120,89 @@ void BuildSample(TrpPages& pages) {
   f.FrameTyp = rpftTop;
 }
 
+void BuildCrossSample(TrpPages& pages) {
+  TrpTemplateBuilder b(pages);
+  b.Page(9, rpPortrait, 40);
+  auto strip = [&](int type, int left, int width) -> TrpBandView& {
+    TrpBandView& band = b.Band(type, 0, 1000);
+    band.Left = left;
+    band.Width = width;
+    return band;
+  };
+  strip(btCrossHeader, 40, 180).Flags |= flRepeatHeader;
+  strip(btCrossData, 220, 90).FormatStr = "Days";
+  strip(btCrossFooter, 310, 100);
+  b.Band(btReportTitle, 0, 40);
+  b.Memo("Раскладка: продукты по дням, кг", 40, 4, 640, 30).Font = TrpFont{"Arial", 16, 1, clBlack, 204};
+  auto cell = [&](const char* text, int left, int top, int width, bool bold, bool right) {
+    TrpMemoView& m = b.Memo(text, left, top, width, 22);
+    m.FrameTyp = rpftAll;
+    m.GapX = 4;
+    if (bold) m.Font.Style = 1;
+    if (right) m.Alignment = rpalRight;
+  };
+  b.Band(btMasterHeader, 50, 22).Flags |= flRepeatHeader;
+  cell("Продукт", 40, 50, 180, true, false);
+  cell("День [DAY]", 220, 50, 90, true, true);
+  cell("Всего", 310, 50, 100, true, true);
+  b.Band(btMasterData, 80, 22).FormatStr = "Products";
+  cell("[PRODUCT]", 40, 80, 180, false, false);
+  cell("[CELL #N2.3]", 220, 80, 90, false, true);
+  cell("[SUM([CELL]) #N2.3]", 310, 80, 100, true, true);
+  b.Band(btMasterFooter, 110, 22);
+  cell("Итого за день", 40, 110, 180, true, false);
+  cell("[SUM([CELL]) #N2.3]", 220, 110, 90, true, true);
+  b.Band(btReportSummary, 140, 30);
+  b.Memo("Общий вес: [SUM([TOTAL]) #N2.3] кг", 40, 146, 400, 20).Font.Style = 1;
+  b.Band(btPageFooter, 180, 24);
+  TrpMemoView& f = b.Memo("Стр. [PAGE#]", 440, 182, 220, 20);
+  f.Alignment = rpalRight;
+  f.FrameTyp = rpftTop;
+}
+
+// The rows pivoted for the cross-tab sample: products and days in the order met, the
+// weights summed per product and day.
+struct Pivot {
+  std::vector<Variant> products, days;
+  std::map<std::pair<std::size_t, std::size_t>, double> weights;
+  std::vector<double> totals;
+
+  explicit Pivot(const Table& t) {
+    auto column = [&](const char* name) {
+      for (std::size_t c = 0; c < t.columns.size(); ++c)
+        if (t.columns[c] == name) return c;
+      throw Exception(AnsiString("Нет столбца ") + name);
+    };
+    const std::size_t day = column("DAY"), product = column("PRODUCT"), weight = column("WEIGHT");
+    auto indexOf = [](std::vector<Variant>& list, const Variant& v) {
+      for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i].AsString() == v.AsString()) return i;
+      list.push_back(v);
+      return list.size() - 1;
+    };
+    for (const auto& row : t.rows) {
+      const std::size_t p = indexOf(products, row[product]), d = indexOf(days, row[day]);
+      const double w = row[weight].IsNumeric() ? row[weight].AsDouble() : 0;
+      weights[{p, d}] += w;
+      totals.resize(products.size());
+      totals[p] += w;
+    }
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   std::string templ, csv, pdf, saveSample, dataset = "Rows";
-  bool sample = false, text = false;
+  bool sample = false, crossSample = false, text = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
     if (a == "--template") templ = next();
     else if (a == "--sample") sample = true;
+    else if (a == "--cross-sample") crossSample = true;
     else if (a == "--csv") csv = next();
     else if (a == "--dataset") dataset = next();
     else if (a == "--pdf") pdf = next();
@@ -138,9 +213,9 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if ((templ.empty() == !sample) || csv.empty()) {
+  if (!templ.empty() + sample + crossSample != 1 || csv.empty()) {
     std::fprintf(stderr,
-                 "usage: rpbuild (--template FILE.rpf | --sample) --csv ROWS.csv [--dataset NAME] "
+                 "usage: rpbuild (--template FILE.rpf | --sample | --cross-sample) --csv ROWS.csv [--dataset NAME] "
                  "[--text | --pdf OUT.pdf] [--save-sample OUT.rpf]\n");
     return 2;
   }
@@ -148,8 +223,8 @@ int main(int argc, char** argv) {
     // A PDF is laid out with the real font metrics (text alone keeps the fixed ones).
     if (!pdf.empty()) rpInitQtPrinting();
     TrpReport report;
-    if (sample) {
-      BuildSample(report.Pages);
+    if (sample || crossSample) {
+      (sample ? BuildSample : BuildCrossSample)(report.Pages);
       if (!saveSample.empty()) rpSaveTemplateFile(report.Pages, cp::Utf8To1251(saveSample));
     } else {
       TrpTemplateLoad load = rpLoadTemplateFile(report.Pages, cp::Utf8To1251(templ));
@@ -164,7 +239,34 @@ int main(int argc, char** argv) {
     rows.OnPrior = [&](TObject*) { at = at > 0 ? at - 1 : 0; };
     rows.OnCheckEOF = [&](TObject*, bool& eof) { eof = at >= table.rows.size(); };
     report.AddDataset(rows);
+    std::unique_ptr<Pivot> pivot;
+    std::size_t product = 0, day = 0;
+    TrpUserDataset products, days;
+    if (crossSample) {
+      pivot = std::make_unique<Pivot>(table);
+      products.Name = "Products";
+      products.OnFirst = [&](TObject*) { product = 0; };
+      products.OnNext = [&](TObject*) { ++product; };
+      products.OnCheckEOF = [&](TObject*, bool& eof) { eof = product >= pivot->products.size(); };
+      days.Name = "Days";
+      days.OnFirst = [&](TObject*) { day = 0; };
+      days.OnNext = [&](TObject*) { ++day; };
+      days.OnCheckEOF = [&](TObject*, bool& eof) { eof = day >= pivot->days.size(); };
+      report.AddDataset(products);
+      report.AddDataset(days);
+    }
     report.OnGetValue = [&](const AnsiString& name, Variant& value) {
+      if (pivot) {
+        const bool onProduct = product < pivot->products.size(), onDay = day < pivot->days.size();
+        if (name == "PRODUCT" && onProduct) value = pivot->products[product];
+        else if (name == "DAY" && onDay) value = pivot->days[day];
+        else if (name == "TOTAL") value = Variant(onProduct ? pivot->totals[product] : 0.0);
+        else if (name == "CELL") {
+          auto it = pivot->weights.find({product, day});
+          value = Variant(it != pivot->weights.end() ? it->second : 0.0);
+        }
+        return;
+      }
       if (at >= table.rows.size()) return;
       for (std::size_t c = 0; c < table.columns.size(); ++c)
         if (table.columns[c] == AnsiUpperCase(name)) value = table.rows[at][c];

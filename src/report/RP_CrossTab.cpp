@@ -1,0 +1,316 @@
+// Cross-tabs: the cross header, cross data and cross footer bands are vertical strips
+// of the page; the views lying in them are cells. A row band that holds cells prints
+// them after its own views: the cross header's once, the cross data band's once per
+// record of the cross dataset from left to right, then the cross footer's. Columns
+// that do not fit go on on the prepared page to the right (made when missing), at
+// the same height, with the cross header again when it repeats.
+#include <algorithm>
+#include <climits>
+
+#include "platform/core/AnsiText.h"
+#include "report/RP_Class.h"
+
+namespace {
+
+bool IsCrossType(int type) { return type == btCrossHeader || type == btCrossData || type == btCrossFooter; }
+
+// Puts the band current while a scope lasts.
+class CurrentBandScope {
+ public:
+  explicit CurrentBandScope(TrpBand* band) : saved_(rpState().CurrentBand) { rpState().CurrentBand = band; }
+  ~CurrentBandScope() { rpState().CurrentBand = saved_; }
+  CurrentBandScope(const CurrentBandScope&) = delete;
+  CurrentBandScope& operator=(const CurrentBandScope&) = delete;
+
+ private:
+  TrpBand* saved_;
+};
+
+}  // namespace
+
+std::vector<int> rpAggregateDisplayTypes(int dataType) {
+  std::vector<int> types = {btPageFooter, btMasterFooter, btGroupFooter, btReportSummary};
+  if (dataType == btDetailData || dataType == btSubDetailData) types.push_back(btDetailFooter);
+  if (dataType == btSubDetailData) types.push_back(btSubDetailFooter);
+  return types;
+}
+
+TrpDataset* rpOpenDataSource(TrpReport& report, const AnsiString& text, std::unique_ptr<TrpDataset>& owned,
+                             const AnsiString& bandName) {
+  const AnsiString source = Trim(text);
+  if (source.empty()) return nullptr;
+  if (source[0] >= '1' && source[0] <= '9') {
+    std::int32_t count = 0;
+    if (!TryStrToInt(source, count)) return nullptr;
+    owned = std::make_unique<TrpUserDataset>();
+    owned->RangeEnd = TRangeEnd::reCount;
+    owned->RangeEndCount = count;
+    return owned.get();
+  }
+  TrpDataset* dataSet = report.FindDataset(source);
+  if (!dataSet) throw Exception(Ansi("Не найден источник данных \"") + source + "\" полосы " + bandName);
+  return dataSet;
+}
+
+void TrpPageForm::InitCross() {
+  CrossCells.clear();
+  std::vector<TrpBand*> crosses;
+  for (auto& b : Bands)
+    if (IsCrossType(b->BandType) && b->View) {
+      b->X = b->View->Left;
+      b->Width = b->View->Width;
+      crosses.push_back(b.get());
+    }
+  if (crosses.empty()) return;
+  for (const auto& v : Page.Objects) {
+    if (dynamic_cast<TrpBandView*>(v.get())) continue;
+    for (TrpBand* c : crosses)
+      if (v->Left >= c->X && v->Left + v->Width <= c->X + c->Width) {
+        CrossCells[v.get()] = c;
+        break;
+      }
+  }
+  TrpBand* data = First(btCrossData);
+  if (!data) return;
+  const AnsiString& text = data->View->FormatStr;
+  if (text.find(';') == AnsiString::npos) {
+    data->DataSet = rpOpenDataSource(Report, text, data->OwnedDataSet, data->Name);
+    return;
+  }
+  // "band=source;" pairs: each row band named gets the columns of its own dataset.
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find(';', start)) != AnsiString::npos; start = end + 1) {
+    const AnsiString pair = text.substr(start, end - start);
+    const std::size_t eq = pair.find('=');
+    if (eq == AnsiString::npos) continue;
+    const AnsiString name = Trim(pair.substr(0, eq));
+    for (auto& b : Bands)
+      if (b->BandType >= btMasterHeader && b->BandType <= btGroupFooter && AnsiSameText(b->Name, name))
+        b->CrossDataSet = rpOpenDataSource(Report, pair.substr(eq + 1), b->OwnedCrossDataSet, b->Name);
+  }
+}
+
+bool TrpPageForm::HasCrossCells(const TrpBand& row) const {
+  if (CrossCells.empty()) return false;
+  return std::any_of(row.Objects.begin(), row.Objects.end(), [this](const TrpView* v) { return IsCrossCell(v); });
+}
+
+void TrpPageForm::CrossColumns(TrpBand& row, TrpBand& data, const std::function<void(int width)>& column) {
+  auto one = [&] {
+    int width = data.Width;
+    if (Report.OnPrintColumn) Report.OnPrintColumn(CrossColumn, width);
+    column(std::max(width, 0));
+    ++CrossColumn;
+  };
+  TrpDataset* dataSet = row.CrossDataSet ? row.CrossDataSet : data.DataSet;
+  if (!dataSet) {  // no data source: one column
+    one();
+    return;
+  }
+  dataSet->Activate();
+  dataSet->First();
+  while (!dataSet->Eof() && !Stopped()) {
+    one();
+    dataSet->Next();
+  }
+  dataSet->Deactivate();
+}
+
+int TrpPageForm::CrossHeight(TrpBand& row) {
+  if (crossDepth_ || row.BandType == btPageFooter || !HasCrossCells(row)) return 0;
+  ++crossDepth_;
+  TrpBand* keptRow = crossRow_;
+  crossRow_ = &row;
+  int h = 0;
+  auto measure = [&](TrpBand& cross) {
+    CurrentBandScope current(&cross);
+    if (cross.BandType == btCrossData) cross.AggregateSource = &row;
+    for (TrpView* v : row.Objects) {
+      auto* s = dynamic_cast<TrpStretcheable*>(v);
+      if (!s || !v->Visible) continue;
+      auto it = CrossCells.find(v);
+      if (it == CrossCells.end() || it->second != &cross) continue;
+      rpState().CurrentView = v;
+      h = std::max(h, s->CalcHeight() + (v->Top - row.Top));
+      s->DrawMode = 0;  // each column expands its text again when it prints
+    }
+  };
+  CrossColumn = 1;
+  if (Report.OnBeginColumn) Report.OnBeginColumn(row);
+  if (TrpBand* header = First(btCrossHeader)) measure(*header);
+  if (TrpBand* data = First(btCrossData)) CrossColumns(row, *data, [&](int) { measure(*data); });
+  if (TrpBand* footer = First(btCrossFooter)) measure(*footer);
+  CrossColumn = 0;
+  crossRow_ = keptRow;
+  --crossDepth_;
+  return h;
+}
+
+void TrpPageForm::PrintCells(TrpBand& cross, TrpBand& row, int x) {
+  TrpBuildState& st = rpState();
+  CurrentBandScope current(&cross);
+  if (cross.BandType == btCrossData) cross.AggregateSource = &row;
+  cross.Y = row.Y;
+  cross.LinePosition = row.LinePosition;
+  cross.LineThroughPosition = row.LineThroughPosition;
+  for (TrpView* v : row.Objects) {
+    if (Stopped()) return;
+    auto it = CrossCells.find(v);
+    if (it == CrossCells.end() || it->second != &cross || !v->Visible) continue;
+    const int left = v->Left, top = v->Top, height = v->Height;
+    st.CurrentView = v;
+    v->Left = x + (left - cross.X);
+    v->Top = row.Y + (top - row.Top);
+    if (row.Stretched() && dynamic_cast<TrpStretcheable*>(v) && (v->Flags & flStretched) && height > 0)
+      v->Height = crossHeight_ - (top - row.Top);
+    try {
+      v->Print(Report.OutputStream());
+    } catch (const std::exception& e) {
+      v->Left = left, v->Top = top, v->Height = height;
+      Report.BuildError(e.what());
+      return;
+    }
+    v->Left = left, v->Top = top, v->Height = height;
+  }
+}
+
+void TrpPageForm::CrossPageCheck(TrpBand& row, int& x, int width, int startPage) {
+  // A column that fits stays; so does one wider than the page where a page part's
+  // columns start (it prints cut rather than leave pages without a column).
+  if (x + width <= Page.RightEdge() || x <= crossLeft_) return;
+  TrpBuildState& st = rpState();
+  auto& master = *static_cast<TrpReport*>(st.MasterReport);
+  if (st.PageNumber + 1 < master.EMFPages.GetCount()) {
+    ++st.PageNumber;
+  } else {
+    // A new page to the right: its overlay and page header; the row goes on at its height.
+    const int keptY = CurY, keptX = CurX;
+    master.EMFPages.Add(Page);
+    st.PageNumber = master.EMFPages.GetCount() - 1;
+    if (master.OnProgress) master.OnProgress(st.PageNumber + 1);
+    CurY = Page.TopEdge();
+    CurX = Page.LeftEdge();
+    if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
+    TrpBand* header = First(btPageHeader);
+    if (header && (startPage != 0 || header->Flag(flOnFirstPage))) DrawBand(*header);
+    CurY = keptY;
+    CurX = keptX;
+    rpState().CurrentBand = &row;
+  }
+  x = Page.LeftEdge();
+  TrpBand* crossHeader = First(btCrossHeader);
+  if (crossHeader && crossHeader->Flag(flRepeatHeader)) {
+    PrintCells(*crossHeader, row, x);
+    x += crossHeader->Width;
+  }
+  crossLeft_ = x;
+}
+
+void TrpPageForm::DrawCross(TrpBand& row, int height) {
+  if (crossDepth_ || row.BandType == btPageFooter || !HasCrossCells(row) || Stopped()) return;
+  TrpBuildState& st = rpState();
+  ++crossDepth_;
+  TrpBand* keptRow = crossRow_;
+  crossRow_ = &row;
+  crossHeight_ = height;
+  crossLeft_ = INT_MIN;
+  const int startPage = st.PageNumber;
+  auto evaluate = [this](const AnsiString& e) { return Report.EvaluateExpression(e); };
+  CrossColumn = 1;
+  if (Report.OnBeginColumn) Report.OnBeginColumn(row);
+  int x = 0;
+  TrpBand* header = First(btCrossHeader);
+  TrpBand* footer = First(btCrossFooter);
+  // The cross data band adds up its columns for the cross footer's cells of this row only.
+  const bool footerCells =
+      footer && std::any_of(row.Objects.begin(), row.Objects.end(), [&](const TrpView* v) {
+        auto it = CrossCells.find(v);
+        return it != CrossCells.end() && it->second == footer;
+      });
+  if (header) {
+    if (header->View->Script.Count()) Report.RunBandScript(header->View->Script);
+    PrintCells(*header, row, header->X);
+    x = header->X + header->Width;
+  }
+  if (TrpBand* data = First(btCrossData)) {
+    if (!header) x = data->X;
+    CrossColumns(row, *data, [&](int width) {
+      if (data->View->Script.Count()) Report.RunBandScript(data->View->Script);
+      CrossPageCheck(row, x, width, startPage);
+      PrintCells(*data, row, x);
+      if (footerCells) data->Values.Accumulate(evaluate, data->Visible);
+      if (row.IsData()) {
+        row.Values.AddColumnCopies(CrossColumn);
+        row.Values.Accumulate(evaluate, row.Visible, CrossColumn);
+      }
+      x += width;
+    });
+  }
+  if (footer && !Stopped()) {
+    if (footer->View->Script.Count()) Report.RunBandScript(footer->View->Script);
+    CrossPageCheck(row, x, footer->Width, startPage);
+    PrintCells(*footer, row, x);
+    if (footer->AggregateSource) footer->AggregateSource->Values.ResetForBand(footer->Name);
+  }
+  st.PageNumber = startPage;
+  CrossColumn = 0;
+  crossRow_ = keptRow;
+  --crossDepth_;
+}
+
+bool TrpPageForm::CrossAggregate(int code, const AnsiString& expression, const AnsiString& flag, Variant& value) {
+  TrpBand* current = rpState().CurrentBand;
+  if (!current || (current->BandType != btCrossData && current->BandType != btCrossHeader) || !crossRow_)
+    return false;
+  // Cells of the cross header show the row's values; those of the cross data band the
+  // values of their column.
+  TrpBand* source = crossRow_->AggregateSource;
+  if (!source) return true;
+  AnsiString key = rpAggregateKey(crossRow_->Name, code, expression, flag);
+  if (current->BandType == btCrossData) key = IntToStr(CrossColumn) + AnsiString(1, '\x01') + key;
+  Variant v = source->Values.Get(key);
+  if (!v.IsNull()) value = v;
+  return true;
+}
+
+void TrpPageForm::PrepareCrossAggregates() {
+  if (CrossCells.empty()) return;
+  TrpBuildState& st = rpState();
+  auto collect = [&](TrpBand& scanned, TrpView* v) {
+    auto* memo = dynamic_cast<TrpMemoView*>(v);
+    if (!memo || (memo->Flags & flTextOnly)) return;
+    Scanned = &scanned;
+    // A group footer counts as a band of its data band's level.
+    ScannedType = scanned.BandType == btGroupFooter && scanned.DataBand ? scanned.DataBand->BandType
+                                                                       : scanned.BandType;
+    st.CurrentBand = &scanned;
+    st.CurrentView = v;
+    TStringList calls;
+    TAggregateFunctionsSplitter splitter(calls, &Report.Dictionary.Variables);
+    splitter.SplitMemo(memo->Memo);
+    for (const AnsiString& call : calls.Lines()) Report.EvaluateExpression(call);
+  };
+  // Cells in the footers of a level add up its records, per column under the cross data band.
+  for (int type : {btMasterData, btDetailData, btSubDetailData}) {
+    TrpBand* data = First(type);
+    if (!data) continue;
+    Processed = data;
+    const std::vector<int> scanned = rpAggregateDisplayTypes(type);
+    for (auto& band : Bands) {
+      if (std::find(scanned.begin(), scanned.end(), band->BandType) == scanned.end()) continue;
+      for (TrpView* v : band->Objects) {
+        auto it = CrossCells.find(v);
+        if (it == CrossCells.end()) continue;
+        ScanningCell = it->second->BandType == btCrossData;
+        collect(*band, v);
+      }
+    }
+  }
+  ScanningCell = false;
+  // Cells of the cross footer add up the columns of their row.
+  if (TrpBand* data = First(btCrossData)) {
+    Processed = data;
+    for (auto& [view, cross] : CrossCells)
+      if (cross->BandType == btCrossFooter) collect(*cross, const_cast<TrpView*>(view));
+  }
+}
