@@ -26,6 +26,7 @@
 
 class TrpReport;
 class TrpPageForm;
+class TrpExportFilter;
 
 // One band of a template page while a report is built.
 class TrpBand {
@@ -163,6 +164,11 @@ class TrpReport : public TObject, public TrpEngineHooks {
   virtual bool PrepareReport();
   AnsiString ErrorText;
   bool Terminated = false;
+
+  // Writes the prepared pages through the filter into the file (RP_Export.h), under the
+  // progress display when one is installed. False when nothing was written (stopped,
+  // cancelled); a file that cannot be written raises.
+  bool ExportTo(TrpExportFilter& filter, const AnsiString& fileName);
 
   // TrpEngineHooks: what the views ask while they print.
   AnsiString ExpressionText(TrpView* view, const AnsiString& expression) override;

@@ -420,7 +420,9 @@ bool TrpPreviewForm::SaveAs(const AnsiString& fileName, int filterIndex) {
     AnsiString ext = filters[static_cast<std::size_t>(filterIndex - 2)].Extension;
     if (!ext.empty() && ext[0] == '*') ext.erase(0, 1);
     const AnsiString name = ChangeFileExt(fileName, ext);
-    return report_ ? rpExportReport(*report_, *filter, name) : rpExportPages(*pages_, *filter, name);
+    if (report_ && pages_ == &report_->EMFPages) return report_->ExportTo(*filter, name);
+    return rpRunExportWithProgress(
+        [&](const TrpExportProgress& progress) { return rpExportPages(*pages_, *filter, name, progress); });
   } catch (const Exception& e) {
     Error(Ansi("Не удалось записать файл ") + fileName + ":\r" + e.Message());
   } catch (const std::exception& e) {
