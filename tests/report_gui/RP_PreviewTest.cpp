@@ -14,6 +14,8 @@
 #include "platform/core/Registry.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
+#include "report/RP_Builder.h"
+#include "report/RP_Class.h"
 #include "report/RP_Export.h"
 #include "report/RP_Memo.h"
 #include "report/RP_Prntr.h"
@@ -301,4 +303,49 @@ TEST_F(Preview, ExportOptionsDialogsTakeTheirValuesBack) {
   EXPECT_FALSE(FileExists(dir.Path() + "/o.txt"));
   EXPECT_EQ(dialogs->Unexpected(), 0);
   rpSetExportOptionsDialog(nullptr);
+}
+
+TEST_F(Preview, PageSetupOfACompositeReportRebuildsItsListedReports) {
+  std::vector<std::unique_ptr<TrpReport>> parts;
+  TrpCompositeReport composite;
+  for (const char* title : {"Первая часть", "Вторая часть"}) {
+    parts.push_back(std::make_unique<TrpReport>());
+    TrpTemplateBuilder b(parts.back()->Pages);
+    b.Page(9, rpPortrait, 40);
+    b.Band(btReportTitle, 0, 40);
+    b.Memo(title, 20, 0, 250, 18);
+    composite.Reports.push_back(parts.back().get());
+  }
+  ASSERT_TRUE(composite.PrepareReport());
+  TrpPreviewForm f;
+  f.resize(900, 700);
+  f.ShowReport(composite, false);
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerPageSetup([](TPageSetupRequest& r) {
+    // Filled from the first prepared page: A4 portrait, margins of 40 report pixels.
+    EXPECT_EQ(r.PaperWidth, 2100);
+    EXPECT_EQ(r.PaperHeight, 2970);
+    EXPECT_EQ(r.Orientation, TPrinterOrientation::poPortrait);
+    EXPECT_EQ(r.MarginLeft, 1111);
+    r.PaperWidth = 1480;
+    r.PaperHeight = 2100;
+    r.Orientation = TPrinterOrientation::poLandscape;
+    r.MarginLeft = r.MarginTop = 2000;
+    return true;
+  });
+  f.PageSetupBtn->click();
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+  ASSERT_EQ(f.PageCount(), 2);
+  for (int i = 0; i < 2; ++i) {
+    const TrpPreparedPage& p = *composite.EMFPages.GetPages(i);
+    EXPECT_EQ(p.Orientation, rpLandscape);
+    EXPECT_EQ(p.Width, 2100);
+    EXPECT_EQ(p.Height, 1480);
+    EXPECT_EQ(p.LeftMargin, 72);
+    EXPECT_EQ(p.TopMargin, 72);
+  }
+  EXPECT_EQ(f.PageNo(), 1);
+  // Laid out again: the pages are now wider than tall.
+  EXPECT_GT(f.Layout().Pages[0].Width(), f.Layout().Pages[0].Height());
+  f.Close();
 }

@@ -22,6 +22,7 @@
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Class.h"
 #include "report/RP_Export.h"
+#include "report/RP_PageSetup.h"
 #include "report/RP_Utils.h"
 #include "report/gui/RP_QtPrint.h"
 
@@ -487,24 +488,31 @@ void TrpPreviewForm::PrintDialog() {
 }
 
 void TrpPreviewForm::PageSetupDialog() {
-  const TrpPreparedPage* first = pages_ ? pages_->GetPages(0) : nullptr;
+  if (!report_) return;
+  const TrpPageSetup now = pages_ ? rpPageSetupOf(*pages_) : TrpPageSetup{};
   TPageSetupRequest r;
-  if (first) {
-    r.PaperWidth = first->Width;
-    r.PaperHeight = first->Height;
-    r.MarginLeft = first->LeftMargin * 500 / 18;
-    r.MarginTop = first->TopMargin * 500 / 18;
-    r.MarginRight = first->RightMargin * 500 / 18;
-    r.MarginBottom = first->BottomMargin * 500 / 18;
+  r.PaperWidth = now.PaperWidth;
+  r.PaperHeight = now.PaperHeight;
+  r.Orientation = now.Orientation == rpLandscape ? TPrinterOrientation::poLandscape : TPrinterOrientation::poPortrait;
+  r.MarginLeft = rpMarginToHundredthsMm(now.LeftMargin);
+  r.MarginTop = rpMarginToHundredthsMm(now.TopMargin);
+  r.MarginRight = rpMarginToHundredthsMm(now.RightMargin);
+  r.MarginBottom = rpMarginToHundredthsMm(now.BottomMargin);
+  if (!Dialogs().ExecutePageSetup(r)) return;
+  TrpPageSetup chosen;
+  chosen.PaperWidth = r.PaperWidth;
+  chosen.PaperHeight = r.PaperHeight;
+  chosen.Orientation = r.Orientation == TPrinterOrientation::poLandscape ? rpLandscape : rpPortrait;
+  chosen.LeftMargin = rpHundredthsMmToMargin(r.MarginLeft);
+  chosen.TopMargin = rpHundredthsMmToMargin(r.MarginTop);
+  chosen.RightMargin = rpHundredthsMmToMargin(r.MarginRight);
+  chosen.BottomMargin = rpHundredthsMmToMargin(r.MarginBottom);
+  try {
+    rpApplyPageSetup(*report_, chosen);
+  } catch (const Exception& e) {
+    Error(e.Message());
+    return;
   }
-  if (!Dialogs().ExecutePageSetup(r) || !report_) return;
-  for (auto& page : report_->Pages.Pages) {
-    TrpPage& p = *page;
-    p.LeftMargin = r.MarginLeft * 18 / 500;
-    p.TopMargin = r.MarginTop * 18 / 500;
-    p.RightMargin = r.MarginRight * 18 / 500;
-    p.BottomMargin = r.MarginBottom * 18 / 500;
-  }
-  report_->PrepareReport();
+  if (!report_->PrepareReport()) Error(report_->ErrorText);
   SetPages(&report_->EMFPages);
 }
