@@ -7,7 +7,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QLabel>
+#include <QMenu>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "../test_support/TempDir.h"
 #include "platform/core/AnsiText.h"
@@ -348,4 +351,128 @@ TEST_F(Preview, PageSetupOfACompositeReportRebuildsItsListedReports) {
   // Laid out again: the pages are now wider than tall.
   EXPECT_GT(f.Layout().Pages[0].Width(), f.Layout().Pages[0].Height());
   f.Close();
+}
+
+namespace {
+
+void SendKey(QWidget* to, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QKeyEvent e(QEvent::KeyPress, key, mods);
+  QCoreApplication::sendEvent(to, &e);
+}
+
+void SendWheel(QWidget* to, int angle) {
+  const QPointF at(to->width() / 2.0, to->height() / 2.0);
+  QWheelEvent e(at, to->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                false);
+  QCoreApplication::sendEvent(to, &e);
+}
+
+void TriggerZoom(TrpPreviewForm& f, int tag) {
+  for (QAction* a : f.ZoomMenu->actions())
+    if (a->data().toInt() == tag) a->trigger();
+}
+
+}  // namespace
+
+TEST_F(Preview, PanelHostsTheToolbarAndPagesOfAHiddenWindow) {
+  TrpReport report;
+  TrpTemplateBuilder b(report.Pages);
+  for (const char* title : {"Раскладка", "Меню", "Итого"}) {
+    b.Page(9, rpPortrait, 40);
+    b.Band(btReportTitle, 0, 40);
+    b.Memo(title, 20, 0, 250, 18);
+  }
+  ASSERT_TRUE(report.PrepareReport());
+  auto* host = new TForm;
+  host->resize(760, 560);
+  host->SetWindowState(TWindowState::wsNormal);
+  auto* other = new QWidget(host);  // a neighbour in the form
+  other->setGeometry(0, 0, 200, 560);
+  auto* p = new TrpPreview(host);
+  p->setGeometry(200, 0, 560, 560);
+  std::vector<int> changes;
+  p->OnPageChanged = [&](int page) { changes.push_back(page); };
+  host->Show();
+  p->ConnectReport(report);
+  TrpPreviewForm& f = p->Form();
+  EXPECT_FALSE(f.isVisible());
+  EXPECT_EQ(f.ToolBar->parentWidget(), p);
+  EXPECT_EQ(f.PagePanel->parentWidget(), p);
+  EXPECT_TRUE(f.ZoomBtn->isVisible());
+  EXPECT_TRUE(f.FindBtn->isVisible());
+  EXPECT_FALSE(f.HelpBtn->isVisible());
+  EXPECT_FALSE(f.ExitBtn->isVisible());
+  EXPECT_EQ(p->GetPageNo(), 1);
+  EXPECT_EQ(f.StatusLabel->text(), QString::fromUtf8("Стр. 1/3"));
+
+  // Keys go to the panel: Ctrl+Page Down, Ctrl+End; Esc leaves the host open.
+  SendKey(p, Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_EQ(p->GetPageNo(), 2);
+  SendKey(p, Qt::Key_End, Qt::ControlModifier);
+  SendKey(p, Qt::Key_Escape);
+  EXPECT_TRUE(host->isVisible());
+  EXPECT_EQ(changes, (std::vector<int>{1, 2, 3}));  // page 1 when connected
+  SendKey(p, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(changes.back(), 1);
+
+  // A wheel notch scrolls three small steps in the panel, on the pages or elsewhere in
+  // the form, and one in the window of its own.
+  TriggerZoom(f, 100);
+  QScrollBar* v = f.PBox->verticalScrollBar();
+  ASSERT_GT(v->maximum(), 100);
+  v->setValue(0);
+  SendWheel(f.PBox->viewport(), -120);
+  EXPECT_EQ(v->value(), 30);
+  SendWheel(host, -120);
+  EXPECT_EQ(v->value(), 60);
+  {
+    TrpPreviewForm own;
+    ShowPages(own, report.EMFPages, 100);
+    own.PBox->verticalScrollBar()->setValue(0);
+    SendWheel(own.PBox->viewport(), -120);
+    EXPECT_EQ(own.PBox->verticalScrollBar()->value(), 10);
+  }
+
+  // The right button: the panel's own menu when it has one, else the zoom menu.
+  QMenu popup;
+  popup.addAction("x");
+  auto rightClick = [&] {
+    QMouseEvent e(QEvent::MouseButtonPress, QPointF(20, 20), f.PBox->viewport()->mapToGlobal(QPointF(20, 20)),
+                  Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.PBox->viewport(), &e);
+  };
+  rightClick();
+  EXPECT_TRUE(f.ZoomMenu->isVisible());
+  f.ZoomMenu->hide();
+  p->PopupMenu = &popup;
+  rightClick();
+  EXPECT_TRUE(popup.isVisible());
+  EXPECT_FALSE(f.ZoomMenu->isVisible());
+  popup.hide();
+
+  // Page width follows the panel's size.
+  TriggerZoom(f, 1);
+  const double wide = f.ZoomFactor();
+  p->setGeometry(200, 0, 400, 560);
+  QCoreApplication::processEvents();
+  EXPECT_LT(f.ZoomFactor(), wide);
+  EXPECT_NEAR(f.Layout().Pages[0].Right + 10, f.PBox->viewport()->width(), 2);  // 10 pixels either side
+
+  // What the form shows: the grey field and a white page inside the panel.
+  TriggerZoom(f, 2);
+  const QImage shot = host->grab().toImage();
+  if (const char* out = std::getenv("TARNWICK_PANEL_PNG")) shot.save(out);
+  const QPoint origin = f.PBox->viewport()->mapTo(host, QPoint(0, 0));
+  const TRect page = f.Layout().Pages[0];
+  EXPECT_EQ(shot.pixelColor(origin + QPoint(3, 3)), QColor(128, 128, 128));
+  EXPECT_EQ(shot.pixelColor(origin + QPoint(page.Left + 3, page.Top + page.Height() - 5)), QColor(Qt::white));
+
+  p->SetShowToolbar(false);
+  EXPECT_FALSE(f.ToolBar->isVisible());
+  p->SetScrollBars(TrpScrollBars::ssNone);
+  EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  p->SetScrollBars(TrpScrollBars::ssVertical);
+  EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+  EXPECT_EQ(f.PBox->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  delete host;  // the panel, its window and the pages' widgets go with the form
 }

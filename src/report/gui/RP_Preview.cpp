@@ -1,6 +1,7 @@
 #include "report/gui/RP_Preview.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -119,8 +120,9 @@ void TrpPBox::mousePressEvent(QMouseEvent* e) {
     dragFrom_ = e->pos();
     viewport()->setCursor(Qt::ClosedHandCursor);
   } else if (e->button() == Qt::RightButton) {
-    form_.ZoomMenu->popup(e->globalPosition().toPoint());
+    form_.ContextMenu()->popup(e->globalPosition().toPoint());
   }
+  if (form_.host_) form_.host_->setFocus(Qt::MouseFocusReason);  // the panel takes the keys
 }
 
 void TrpPBox::mouseMoveEvent(QMouseEvent* e) {
@@ -148,7 +150,8 @@ void TrpPBox::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void TrpPBox::wheelEvent(QWheelEvent* e) {
   const int steps = e->angleDelta().y() / 120;
-  verticalScrollBar()->setValue(verticalScrollBar()->value() - steps * verticalScrollBar()->singleStep());
+  verticalScrollBar()->setValue(verticalScrollBar()->value() -
+                                steps * verticalScrollBar()->singleStep() * form_.WheelFactor);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -161,12 +164,14 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  auto* bar = new QHBoxLayout;
+  ToolBar = new QWidget(this);
+  ToolBar->setObjectName("ToolBar");
+  auto* bar = new QHBoxLayout(ToolBar);
   bar->setContentsMargins(2, 2, 2, 2);
   bar->setSpacing(0);
-  column->addLayout(bar);
+  column->addWidget(ToolBar);
   auto button = [&](const char* name, int hint, QStyle::StandardPixmap icon, int help) {
-    auto* b = new QToolButton(this);
+    auto* b = new QToolButton(ToolBar);
     b->setObjectName(name);
     b->setAutoRaise(true);
     b->setToolTip(Local(hint));
@@ -178,7 +183,7 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
     return b;
   };
   auto separator = [&] {
-    auto* s = new QFrame(this);
+    auto* s = new QFrame(ToolBar);
     s->setFrameShape(QFrame::VLine);
     s->setFrameShadow(QFrame::Sunken);
     s->setFixedWidth(8);
@@ -222,12 +227,18 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   QObject::connect(HelpBtn, &QToolButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });
   QObject::connect(ExitBtn, &QToolButton::clicked, this, [this] { Close(); });
 
+  PagePanel = new QWidget(this);
+  PagePanel->setObjectName("PagePanel");
+  auto* pageColumn = new QVBoxLayout(PagePanel);
+  pageColumn->setContentsMargins(0, 0, 0, 0);
+  pageColumn->setSpacing(0);
   PBox = new TrpPBox(*this);
-  column->addWidget(PBox, 1);
-  StatusLabel = new QLabel(this);
+  pageColumn->addWidget(PBox, 1);
+  StatusLabel = new QLabel(PagePanel);
   StatusLabel->setObjectName("StatusLabel");
   StatusLabel->setWhatsThis(ToQString(Ansi("Номер текущей страницы и число страниц.")));
-  column->addWidget(StatusLabel);
+  pageColumn->addWidget(StatusLabel);
+  column->addWidget(PagePanel, 1);
 
   KeyPreview = true;
   OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState shift) {
@@ -305,7 +316,18 @@ AnsiString TrpPreviewForm::StatusText() const {
   return rpLocalString(55004) + " " + IntToStr(PageCount() ? PageNo() : 0) + "/" + IntToStr(PageCount());
 }
 
-void TrpPreviewForm::UpdateStatus() { StatusLabel->setText(ToQString(StatusText())); }
+void TrpPreviewForm::UpdateStatus() {
+  StatusLabel->setText(ToQString(StatusText()));
+  const int now = PageCount() ? PageNo() : 0;
+  if (now == reportedPage_) return;
+  reportedPage_ = now;
+  if (OnPageChanged) OnPageChanged(now);
+}
+
+QMenu* TrpPreviewForm::ContextMenu() const {
+  if (host_ && host_->PopupMenu) return host_->PopupMenu;
+  return ZoomMenu;
+}
 
 bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
   QScrollBar* v = PBox->verticalScrollBar();
@@ -332,8 +354,12 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
       if (!ctrl) return false;
       GoToPage(PageCount());
       return true;
-    case VK_SPACE: ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height()))); return true;
+    case VK_SPACE:
+      if (ToolBar->isVisible()) ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height())));
+      else ZoomMenu->popup(PBox->mapToGlobal(QPoint(0, 0)));
+      return true;
     case VK_ESCAPE:
+      if (host_) return false;  // a panel is closed with its form
       if (Modal()) SetModalResult(mrOk);
       else Close();
       return true;
@@ -515,4 +541,89 @@ void TrpPreviewForm::PageSetupDialog() {
   }
   if (!report_->PrepareReport()) Error(report_->ErrorText);
   SetPages(&report_->EMFPages);
+}
+
+// ---------------------------------------------------------------------------------------
+
+TrpPreview::TrpPreview(QWidget* parent) : TPanel(parent), form_(std::make_unique<TrpPreviewForm>()) {
+  setObjectName("TrpPreview");
+  BevelOuter = TPanelBevel::bvLowered;
+  SetTabStop(true);
+  form_->host_ = this;
+  form_->WheelFactor = 3;
+  form_->HelpBtn->setVisible(false);  // help and exit belong to the window of its own
+  form_->ExitBtn->setVisible(false);
+  form_->OnPageChanged = [this](int pageNo) {
+    if (OnPageChanged) OnPageChanged(pageNo);
+  };
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(1, 1, 1, 1);  // inside the bevel
+  column->setSpacing(0);
+  Attach();
+}
+
+TrpPreview::~TrpPreview() {
+  if (wheelSource_) wheelSource_->removeEventFilter(this);
+  // The toolbar and the pages go back to the window, which frees them with itself.
+  form_->ToolBar->setParent(form_.get());
+  form_->PagePanel->setParent(form_.get());
+  form_->host_ = nullptr;
+}
+
+void TrpPreview::Attach() {
+  auto* column = static_cast<QVBoxLayout*>(layout());
+  form_->ToolBar->setParent(this);
+  form_->PagePanel->setParent(this);
+  column->addWidget(form_->ToolBar);
+  column->addWidget(form_->PagePanel, 1);
+  form_->ToolBar->setVisible(showToolbar_);
+  form_->PagePanel->setVisible(true);
+}
+
+void TrpPreview::ConnectReport(TrpReport& report) {
+  form_->report_ = &report;
+  form_->SetPages(&report.EMFPages);
+  // The host form's wheel comes here when nothing under the pointer takes it.
+  QWidget* top = window();
+  if (top != wheelSource_) {
+    if (wheelSource_) wheelSource_->removeEventFilter(this);
+    wheelSource_ = top != this ? top : nullptr;
+    if (wheelSource_) wheelSource_->installEventFilter(this);
+  }
+}
+
+void TrpPreview::ConnectPages(TrpEMFPages& pages) {
+  form_->report_ = nullptr;
+  form_->SetPages(&pages);
+}
+
+int TrpPreview::GetPageNo() const { return form_->PageNo(); }
+
+void TrpPreview::SetShowToolbar(bool show) {
+  showToolbar_ = show;
+  form_->ToolBar->setVisible(show);
+}
+
+void TrpPreview::SetScrollBars(TrpScrollBars bars) {
+  scrollBars_ = bars;
+  const bool v = bars == TrpScrollBars::ssBoth || bars == TrpScrollBars::ssVertical;
+  const bool h = bars == TrpScrollBars::ssBoth || bars == TrpScrollBars::ssHorizontal;
+  form_->PBox->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  form_->PBox->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+}
+
+void TrpPreview::KeyDown(std::uint16_t& Key, TShiftState Shift) {
+  TPanel::KeyDown(Key, Shift);
+  if (Key && form_->HandleKey(Key, Shift)) Key = 0;
+}
+
+bool TrpPreview::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == wheelSource_ && e->type() == QEvent::Wheel && isVisible()) {
+    auto* we = static_cast<QWheelEvent*>(e);
+    QWheelEvent copy(form_->PBox->viewport()->mapFromGlobal(we->globalPosition()), we->globalPosition(),
+                     we->pixelDelta(), we->angleDelta(), we->buttons(), we->modifiers(), we->phase(), we->inverted());
+    QCoreApplication::sendEvent(form_->PBox->viewport(), &copy);
+    return true;
+  }
+  return TPanel::eventFilter(watched, e);
 }

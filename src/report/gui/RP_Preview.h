@@ -3,10 +3,17 @@
 // reports, export through the registered filters, print. The window keeps a reference
 // to the pages it shows (they stay the report's). Its zoom is remembered for the next
 // preview; its position is kept in the settings store.
+//
+// TrpPreview is the same preview inside another form: a panel that makes a hidden
+// preview window and takes its toolbar and page area over, so both run one code.
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPointer>
+#include <functional>
+#include <memory>
 
+#include "platform/gui/Containers.h"
 #include "platform/gui/Forms.h"
 #include "report/RP_PreviewLayout.h"
 
@@ -16,6 +23,7 @@ class QToolButton;
 class QHBoxLayout;
 class TrpReport;
 class TrpPreviewForm;
+class TrpPreview;
 
 // The page field.
 class TrpPBox : public QAbstractScrollArea {
@@ -79,12 +87,22 @@ class TrpPreviewForm : public TForm {
   // The key table of the window (true when the key was taken).
   bool HandleKey(std::uint16_t key, TShiftState shift);
 
+  // The scroll steps of one wheel notch: 1 in the window of its own, 3 in a panel.
+  int WheelFactor = 1;
+  // Fired with the page number whenever the current page changes.
+  std::function<void(int pageNo)> OnPageChanged;
+  // The panel that holds the toolbar and the pages (nil in the window of its own).
+  TrpPreview* Host() const { return host_; }
+
   // The remembered zoom of every preview.
   static int LastMode;
   static double LastFactor;
   // The status text: "Стр. n/m".
   AnsiString StatusText() const;
 
+  // The toolbar and the page area (pages, bars, status); a panel takes both over.
+  QWidget* ToolBar;
+  QWidget* PagePanel;
   TrpPBox* PBox;
   QToolButton *ZoomBtn, *LoadBtn, *SaveBtn, *PrintBtn, *FindBtn, *HelpBtn, *ExitBtn, *PageSetupBtn;
   QMenu* ZoomMenu;
@@ -92,7 +110,10 @@ class TrpPreviewForm : public TForm {
 
  private:
   friend class TrpPBox;
+  friend class TrpPreview;
   void UpdateStatus();
+  // The right-button menu: the host panel's when it has one, else the zoom menu.
+  QMenu* ContextMenu() const;
   void PageFromScroll();
   void Error(const AnsiString& text);
 
@@ -100,7 +121,43 @@ class TrpPreviewForm : public TForm {
   TrpEMFPages* pages_ = nullptr;
   TrpEMFPages ownPages_;  // pages loaded while no report is shown
   int page_ = 0;
+  int reportedPage_ = 0;  // the page OnPageChanged last told of
+  TrpPreview* host_ = nullptr;
   int mode_ = rpzmWholePage;
   TrpPreviewLayout layout_;
   TrpPreviewSearch search_;
+};
+
+enum class TrpScrollBars { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+class TrpPreview : public TPanel {
+ public:
+  explicit TrpPreview(QWidget* parent = nullptr);
+  ~TrpPreview() override;
+
+  // Shows the report's prepared pages (they stay the report's) at the remembered zoom,
+  // from page 1.
+  void ConnectReport(TrpReport& report);
+  // Shows pages without a report (a loaded prepared report, for instance).
+  void ConnectPages(TrpEMFPages& pages);
+  int GetPageNo() const;
+  TrpPreviewForm& Form() { return *form_; }
+
+  bool ShowToolbar() const { return showToolbar_; }
+  void SetShowToolbar(bool show);
+  TrpScrollBars ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TrpScrollBars bars);
+  std::function<void(int pageNo)> OnPageChanged;
+
+  void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void Attach();
+  std::unique_ptr<TrpPreviewForm> form_;
+  bool showToolbar_ = true;
+  TrpScrollBars scrollBars_ = TrpScrollBars::ssBoth;
+  QPointer<QWidget> wheelSource_;
 };
