@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <map>
 #include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include "report/RP_Prntr.h"
 #include "report/gui/RP_ExportForms.h"
 #include "report/gui/RP_Preview.h"
+#include "report/gui/RP_ToolbarGlyphs.h"
 
 namespace {
 
@@ -475,4 +477,71 @@ TEST_F(Preview, PanelHostsTheToolbarAndPagesOfAHiddenWindow) {
   EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
   EXPECT_EQ(f.PBox->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   delete host;  // the panel, its window and the pages' widgets go with the form
+}
+
+namespace {
+
+// How often each colour occurs in a widget as drawn.
+std::map<QRgb, int> Colours(QWidget* w) {
+  std::map<QRgb, int> n;
+  const QImage img = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) ++n[img.pixel(x, y) | 0xFF000000u];
+  return n;
+}
+
+bool AllGrey(const std::map<QRgb, int>& colours) {
+  for (const auto& [c, count] : colours)
+    if (qRed(c) != qGreen(c) || qGreen(c) != qBlue(c)) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST_F(Preview, DisabledButtonsShowTheirGreyGlyphs) {
+  // The grey of a glyph keeps transparent and face pixels and greys the rest by luminance.
+  QImage glyph(3, 1, QImage::Format_ARGB32);
+  glyph.setPixel(0, 0, qRgba(0, 0, 0, 0));
+  glyph.setPixel(1, 0, qRgb(239, 239, 239));
+  glyph.setPixel(2, 0, qRgb(200, 100, 50));
+  const QImage grey = rpGrayedGlyphImage(glyph, QColor(239, 239, 239));
+  EXPECT_EQ(qAlpha(grey.pixel(0, 0)), 0);
+  EXPECT_EQ(grey.pixel(1, 0), qRgb(239, 239, 239));
+  const int g = (77 * 200 + 150 * 100 + 29 * 50) / 256;
+  EXPECT_EQ(grey.pixel(2, 0), qRgb(g, g, g));
+
+  // The printer's lamp is green; its grey is the lamp's luminance.
+  const QRgb lamp = qRgb(0, 170, 0), lampGrey = qRgb(150 * 170 / 256, 150 * 170 / 256, 150 * 170 / 256);
+  ASSERT_EQ(rpPrinterGlyph().pixel(11, 8), lamp);
+  TrpPreviewForm f;
+  f.resize(900, 700);
+  f.SetWindowState(TWindowState::wsNormal);
+  f.Show();
+  TrpEMFPages none;
+  f.SetPages(&none);
+  ASSERT_FALSE(f.PrintBtn->isEnabled());  // nothing to print
+  std::map<QRgb, int> seen = Colours(f.PrintBtn);
+  EXPECT_TRUE(AllGrey(seen));
+  EXPECT_GT(seen[lampGrey], 0);
+  EXPECT_TRUE(AllGrey(Colours(f.PageSetupBtn)));  // no report to build again
+  EXPECT_FALSE(AllGrey(Colours(f.LoadBtn)));
+
+  TrpEMFPages pages;
+  ThreePages(pages);
+  f.SetPages(&pages);
+  ASSERT_TRUE(f.PrintBtn->isEnabled());
+  seen = Colours(f.PrintBtn);
+  EXPECT_GT(seen[lamp], 0);
+  EXPECT_EQ(seen[lampGrey], 0);
+  // Greyed while inactive: grey until the pointer is over the button.
+  f.SetGrayedButtons(true);
+  seen = Colours(f.PrintBtn);
+  EXPECT_TRUE(AllGrey(seen));
+  EXPECT_GT(seen[lampGrey], 0);
+  f.SetGrayedButtons(false);
+  EXPECT_GT(Colours(f.PrintBtn)[lamp], 0);
+  if (const char* out = std::getenv("TARNWICK_TOOLBAR_PNG")) {
+    f.SetPages(&none);
+    f.ToolBar->grab().save(out);
+  }
 }

@@ -26,6 +26,7 @@
 #include "report/RP_PageSetup.h"
 #include "report/RP_Utils.h"
 #include "report/gui/RP_QtPrint.h"
+#include "report/gui/RP_ToolbarGlyphs.h"
 
 int TrpPreviewForm::LastMode = rpzmWholePage;
 double TrpPreviewForm::LastFactor = 1.0;
@@ -170,12 +171,12 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   bar->setContentsMargins(2, 2, 2, 2);
   bar->setSpacing(0);
   column->addWidget(ToolBar);
-  auto button = [&](const char* name, int hint, QStyle::StandardPixmap icon, int help) {
+  auto button = [&](const char* name, int hint, const QImage& glyph, int help) {
     auto* b = new QToolButton(ToolBar);
     b->setObjectName(name);
     b->setAutoRaise(true);
     b->setToolTip(Local(hint));
-    if (icon != QStyle::SP_CustomBase) b->setIcon(style()->standardIcon(icon));
+    if (!glyph.isNull()) glyphs_.emplace_back(b, glyph);
     b->setWhatsThis(Local(hint));
     b->setProperty("HelpContext", help);
     b->setFocusPolicy(Qt::NoFocus);
@@ -189,20 +190,22 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
     s->setFixedWidth(8);
     bar->addWidget(s);
   };
-  ZoomBtn = button("ZoomBtn", 53024, QStyle::SP_CustomBase, 200);
+  auto standard = [&](QStyle::StandardPixmap icon) { return style()->standardIcon(icon).pixmap(16, 16).toImage(); };
+  ZoomBtn = button("ZoomBtn", 53024, QImage(), 200);
   ZoomBtn->setToolButtonStyle(Qt::ToolButtonTextOnly);
   ZoomBtn->setMinimumWidth(56);
   separator();
-  LoadBtn = button("LoadBtn", 53025, QStyle::SP_DialogOpenButton, 201);
-  SaveBtn = button("SaveBtn", 53026, QStyle::SP_DialogSaveButton, 202);
-  PrintBtn = button("PrintBtn", 53027, QStyle::SP_FileDialogDetailedView, 203);
-  PageSetupBtn = button("PageSetupBtn", 53027, QStyle::SP_FileDialogInfoView, 203);
+  LoadBtn = button("LoadBtn", 53025, standard(QStyle::SP_DialogOpenButton), 201);
+  SaveBtn = button("SaveBtn", 53026, standard(QStyle::SP_DialogSaveButton), 202);
+  PrintBtn = button("PrintBtn", 53027, rpPrinterGlyph(), 203);
+  PageSetupBtn = button("PageSetupBtn", 53027, rpPageSetupGlyph(), 203);
   PageSetupBtn->setToolTip(ToQString(Ansi("Параметры страницы")));
-  FindBtn = button("FindBtn", 53028, QStyle::SP_FileDialogContentsView, 204);
+  FindBtn = button("FindBtn", 53028, standard(QStyle::SP_FileDialogContentsView), 204);
   separator();
-  HelpBtn = button("HelpBtn", 53032, QStyle::SP_DialogHelpButton, 0);
-  ExitBtn = button("ExitBtn", 53023, QStyle::SP_DialogCloseButton, 205);
+  HelpBtn = button("HelpBtn", 53032, standard(QStyle::SP_DialogHelpButton), 0);
+  ExitBtn = button("ExitBtn", 53023, standard(QStyle::SP_DialogCloseButton), 205);
   bar->addStretch(1);
+  ApplyGlyphs();
 
   ZoomMenu = new QMenu(this);
   for (int tag : {200, 150, 100, 75, 50, 25, 10}) {
@@ -269,6 +272,28 @@ void TrpPreviewForm::SetPages(TrpEMFPages* pages) {
   PBox->horizontalScrollBar()->setValue(0);
   PBox->verticalScrollBar()->setValue(0);
   UpdateStatus();
+  UpdateButtons();
+}
+
+void TrpPreviewForm::UpdateButtons() {
+  const bool pages = PageCount() > 0;
+  SaveBtn->setEnabled(pages);
+  PrintBtn->setEnabled(pages);
+  FindBtn->setEnabled(pages);
+  PageSetupBtn->setEnabled(report_ != nullptr);  // a page setup builds the report again
+}
+
+void TrpPreviewForm::SetGrayedButtons(bool grayed) {
+  grayedButtons_ = grayed;
+  ApplyGlyphs();
+}
+
+void TrpPreviewForm::ApplyGlyphs() {
+  const QColor face = palette().color(QPalette::Button);
+  for (auto& [button, glyph] : glyphs_) {
+    button->setIconSize(glyph.size());
+    button->setIcon(rpToolbarIcon(glyph, face, grayedButtons_));
+  }
 }
 
 void TrpPreviewForm::Relayout() {

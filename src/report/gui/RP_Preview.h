@@ -9,9 +9,12 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/gui/Containers.h"
 #include "platform/gui/Forms.h"
@@ -87,6 +90,10 @@ class TrpPreviewForm : public TForm {
   // The key table of the window (true when the key was taken).
   bool HandleKey(std::uint16_t key, TShiftState shift);
 
+  // Inactive buttons show their grey glyph until the pointer enters them (disabled
+  // buttons always show it).
+  bool GrayedButtons() const { return grayedButtons_; }
+  void SetGrayedButtons(bool grayed);
   // The scroll steps of one wheel notch: 1 in the window of its own, 3 in a panel.
   int WheelFactor = 1;
   // Fired with the page number whenever the current page changes.
@@ -112,6 +119,9 @@ class TrpPreviewForm : public TForm {
   friend class TrpPBox;
   friend class TrpPreview;
   void UpdateStatus();
+  // Save, print and find want pages; page setup a report to build again.
+  void UpdateButtons();
+  void ApplyGlyphs();
   // The right-button menu: the host panel's when it has one, else the zoom menu.
   QMenu* ContextMenu() const;
   void PageFromScroll();
@@ -123,6 +133,8 @@ class TrpPreviewForm : public TForm {
   int page_ = 0;
   int reportedPage_ = 0;  // the page OnPageChanged last told of
   TrpPreview* host_ = nullptr;
+  bool grayedButtons_ = false;
+  std::vector<std::pair<QToolButton*, QImage>> glyphs_;
   int mode_ = rpzmWholePage;
   TrpPreviewLayout layout_;
   TrpPreviewSearch search_;
