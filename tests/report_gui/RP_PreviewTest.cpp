@@ -25,6 +25,7 @@
 #include "report/RP_Prntr.h"
 #include "report/gui/RP_ExportForms.h"
 #include "report/gui/RP_Preview.h"
+#include "report/gui/RP_QtPrint.h"
 #include "report/gui/RP_ToolbarGlyphs.h"
 
 namespace {
@@ -144,6 +145,7 @@ TEST_F(Preview, NavigationZoomAndStatus) {
 }
 
 TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
+  rpInitQtPrinting();  // the real font metrics
   TrpEMFPages pages;
   ThreePages(pages);
   TrpPreviewForm f;
@@ -151,6 +153,11 @@ TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
   ASSERT_TRUE(f.Find(Ansi("ГРЕЧКА"), false, true));
   EXPECT_EQ(f.PageNo(), 1);
   const int firstY = f.PBox->verticalScrollBar()->value();
+  // The match is as wide as its text in the font it is drawn with.
+  TrpFont font;
+  font.Size = 14;
+  rpMeasureCanvas().Font = rpCanvasFont(font, 1.0);
+  EXPECT_EQ(f.Search().Found.Width(), rpMeasureCanvas().TextWidth(Ansi("Гречка 500 г")));
   EXPECT_EQ(firstY, f.Layout().Pages[0].Top + f.Search().Found.Top - 10);
   ASSERT_TRUE(f.HandleKey(VK_F3, 0));
   EXPECT_EQ(f.PageNo(), 2);
@@ -173,6 +180,13 @@ TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
   EXPECT_EQ(f.PageNo(), 2);
   EXPECT_EQ(f.Search().Text, Ansi("СЫР"));
   EXPECT_EQ(dialogs->Unexpected(), 0);
+  // The match is framed where it lies: 10 pixels from the window's top, its text inside.
+  const QImage shot = f.PBox->viewport()->grab().toImage();
+  const TRect& m = f.Search().Found;
+  const int left = f.Layout().Pages[1].Left - f.PBox->horizontalScrollBar()->value() + m.Left - 2;
+  EXPECT_EQ(shot.pixelColor(left, 8 + m.Height() / 2), QColor(0, 0, 192));
+  EXPECT_EQ(shot.pixelColor(left + 10, 8), QColor(0, 0, 192));
+  EXPECT_NE(shot.pixelColor(left + 10, 60), QColor(0, 0, 192));
 }
 
 TEST_F(Preview, SaveLoadAndExportThroughTheFilters) {

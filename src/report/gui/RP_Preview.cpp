@@ -101,6 +101,17 @@ void TrpPBox::paintEvent(QPaintEvent*) {
       rec->Visible = true;
       pages->Draw(static_cast<int>(i), canvas, Rect(q.left(), q.top(), q.right() + 1, q.bottom() + 1));
     }
+    // The last match found is framed, so that the eye finds it on the page.
+    const TrpPreviewSearch& search = form_.search_;
+    if (search.Active() && search.Page == static_cast<int>(i) && search.Found.Right > search.Found.Left) {
+      const double f = form_.layout_.Factor;
+      const TRect& m = search.Found;
+      const QRect hit(q.left() + static_cast<int>(m.Left * f) - 2, q.top() + static_cast<int>(m.Top * f) - 2,
+                      static_cast<int>(m.Width() * f) + 4, static_cast<int>(m.Height() * f) + 4);
+      painter.setPen(QPen(QColor(0, 0, 192), 2));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(hit);
+    }
     painter.restore();
   }
 }
@@ -240,6 +251,7 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   StatusLabel = new QLabel(PagePanel);
   StatusLabel->setObjectName("StatusLabel");
   StatusLabel->setWhatsThis(ToQString(Ansi("Номер текущей страницы и число страниц.")));
+  StatusLabel->setContentsMargins(4, 1, 4, 1);
   pageColumn->addWidget(StatusLabel);
   column->addWidget(PagePanel, 1);
 
@@ -423,6 +435,7 @@ bool TrpPreviewForm::FindNext() {
   PBox->verticalScrollBar()->setValue(page.Top + static_cast<int>(search_.Found.Top * f) - 10);
   page_ = search_.Page;
   UpdateStatus();
+  PBox->viewport()->update();
   return true;
 }
 
