@@ -559,3 +559,56 @@ TEST_F(Preview, DisabledButtonsShowTheirGreyGlyphs) {
     f.ToolBar->grab().save(out);
   }
 }
+
+TEST_F(Preview, ObjectsTakeClicksAndCursorsAndTheBarButtonsStepPages) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  std::vector<std::string> clicked;
+  pages.OnObjectClick = [&](TrpView& v) { clicked.push_back(v.Name); };
+  pages.OnMouseOverObject = [](TrpView& v, int& cursor) {
+    if (v.Name == "Memo2") cursor = crHandPoint;
+  };
+  TrpPreviewForm f;
+  ShowPages(f, pages, 100);
+  QWidget* vp = f.PBox->viewport();
+  const TRect p0 = f.Layout().Pages[0];
+  auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButton button) {
+    QMouseEvent e(type, QPointF(at), vp->mapToGlobal(QPointF(at)), button, type == QEvent::MouseMove ? Qt::NoButton : button,
+                  Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &e);
+  };
+  // Memo2 (100, 300, 300 x 20) is drawn into the printable area: 18 pixels in, a little larger.
+  const QPoint memo2(p0.Left + 250, p0.Top + 338), blank(p0.Left + 500, p0.Top + 700);
+  mouse(QEvent::MouseMove, memo2, Qt::NoButton);
+  EXPECT_EQ(vp->cursor().shape(), Qt::PointingHandCursor);
+  mouse(QEvent::MouseMove, blank, Qt::NoButton);
+  EXPECT_EQ(vp->cursor().shape(), Qt::ArrowCursor);
+  // A click on an object goes to the report; elsewhere the left button drags the pages.
+  const int y = f.PBox->verticalScrollBar()->value();
+  mouse(QEvent::MouseButtonPress, memo2, Qt::LeftButton);
+  mouse(QEvent::MouseMove, memo2 - QPoint(0, 50), Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, memo2 - QPoint(0, 50), Qt::LeftButton);
+  EXPECT_EQ(clicked, std::vector<std::string>{"Memo2"});
+  EXPECT_EQ(f.PBox->verticalScrollBar()->value(), y);
+  mouse(QEvent::MouseButtonPress, blank, Qt::LeftButton);
+  EXPECT_EQ(vp->cursor().shape(), Qt::ClosedHandCursor);
+  mouse(QEvent::MouseMove, blank - QPoint(0, 50), Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, blank - QPoint(0, 50), Qt::LeftButton);
+  EXPECT_EQ(f.PBox->verticalScrollBar()->value(), y + 50);
+  EXPECT_EQ(clicked.size(), 1u);
+
+  // The buttons below the vertical bar: next and previous page.
+  auto* next = f.PBox->findChild<QToolButton*>("NextPageBtn");
+  auto* prev = f.PBox->findChild<QToolButton*>("PrevPageBtn");
+  ASSERT_TRUE(next && prev);
+  QCoreApplication::processEvents();  // the bars are laid out
+  EXPECT_TRUE(next->isVisible());
+  EXPECT_EQ(next->parentWidget()->height(), 2 * next->height());  // two square buttons, no more
+  next->click();
+  EXPECT_EQ(f.PageNo(), 2);
+  next->click();
+  next->click();
+  EXPECT_EQ(f.PageNo(), 3);
+  prev->click();
+  EXPECT_EQ(f.PageNo(), 2);
+}

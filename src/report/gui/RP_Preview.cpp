@@ -73,6 +73,40 @@ TrpPBox::TrpPBox(TrpPreviewForm& form) : QAbstractScrollArea(&form), form_(form)
     bar->setPageStep(200);
   }
   setWhatsThis(ToQString(Ansi("Страницы отчета: перетаскивайте мышью, колесо прокручивает.")));
+  viewport()->setMouseTracking(true);  // the report may want its own cursor over an object
+  // Previous and next page, below the vertical bar.
+  auto* steps = new QWidget;
+  const int side = verticalScrollBar()->sizeHint().width();
+  steps->setFixedSize(side, 2 * side);
+  auto* column = new QVBoxLayout(steps);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  for (int dir : {-1, 1}) {
+    auto* b = new QToolButton(steps);
+    b->setObjectName(dir < 0 ? "PrevPageBtn" : "NextPageBtn");
+    b->setArrowType(dir < 0 ? Qt::UpArrow : Qt::DownArrow);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setToolTip(ToQString(Ansi(dir < 0 ? "Предыдущая страница" : "Следующая страница")));
+    b->setFixedSize(side, side);
+    QObject::connect(b, &QToolButton::clicked, this, [this, dir] { form_.GoToPage(form_.PageNo() + dir); });
+    column->addWidget(b);
+  }
+  addScrollBarWidget(steps, Qt::AlignBottom);
+  steps->show();  // shown with the bar
+}
+
+bool TrpPBox::PageAt(QPoint pos, int& index, TPoint& point) const {
+  const QPoint at = pos + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  const auto& rects = form_.layout_.Pages;
+  const double f = form_.layout_.Factor > 0 ? form_.layout_.Factor : 1.0;
+  for (std::size_t i = 0; i < rects.size(); ++i)
+    if (rects[i].Left <= at.x() && at.x() < rects[i].Right && rects[i].Top <= at.y() && at.y() < rects[i].Bottom) {
+      index = static_cast<int>(i);
+      point = Point(static_cast<int>((at.x() - rects[i].Left) / f), static_cast<int>((at.y() - rects[i].Top) / f));
+      return true;
+    }
+  return false;
 }
 
 void TrpPBox::paintEvent(QPaintEvent*) {
@@ -127,7 +161,12 @@ void TrpPBox::scrollContentsBy(int, int) {
 }
 
 void TrpPBox::mousePressEvent(QMouseEvent* e) {
-  if (e->button() == Qt::LeftButton) {
+  int index = 0, cursor = crDefault;
+  TPoint at;
+  if (e->button() == Qt::LeftButton && form_.pages_ && PageAt(e->pos(), index, at) &&
+      form_.pages_->HitTest(index, at, cursor, true)) {
+    // The report took the click on one of its objects.
+  } else if (e->button() == Qt::LeftButton) {
     dragging_ = true;
     dragFrom_ = e->pos();
     viewport()->setCursor(Qt::ClosedHandCursor);
@@ -138,7 +177,15 @@ void TrpPBox::mousePressEvent(QMouseEvent* e) {
 }
 
 void TrpPBox::mouseMoveEvent(QMouseEvent* e) {
-  if (!dragging_) return;
+  if (!dragging_) {
+    if (!form_.pages_ || !form_.pages_->OnMouseOverObject) return;
+    int index = 0, cursor = crDefault;
+    TPoint at;
+    if (PageAt(e->pos(), index, at)) form_.pages_->HitTest(index, at, cursor, false);
+    if (cursor == crDefault) viewport()->unsetCursor();
+    else viewport()->setCursor(CursorFor(cursor));
+    return;
+  }
   const QPoint d = e->pos() - dragFrom_;
   dragFrom_ = e->pos();
   horizontalScrollBar()->setValue(horizontalScrollBar()->value() - d.x());
@@ -151,13 +198,11 @@ void TrpPBox::mouseReleaseEvent(QMouseEvent*) {
 }
 
 void TrpPBox::mouseDoubleClickEvent(QMouseEvent* e) {
-  const QPoint at = e->pos() + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-  const auto& rects = form_.layout_.Pages;
-  for (std::size_t i = 0; i < rects.size(); ++i)
-    if (rects[i].Left <= at.x() && at.x() < rects[i].Right && rects[i].Top <= at.y() && at.y() < rects[i].Bottom) {
-      form_.page_ = static_cast<int>(i);
-      form_.UpdateStatus();
-    }
+  int index = 0;
+  TPoint at;
+  if (!PageAt(e->pos(), index, at)) return;
+  form_.page_ = index;
+  form_.UpdateStatus();
 }
 
 void TrpPBox::wheelEvent(QWheelEvent* e) {

@@ -44,6 +44,8 @@ class TrpPBox : public QAbstractScrollArea {
   void wheelEvent(QWheelEvent* e) override;
 
  private:
+  // The page under a point of the window and the point in its report pixels.
+  bool PageAt(QPoint pos, int& index, TPoint& point) const;
   TrpPreviewForm& form_;
   QPoint dragFrom_;
   bool dragging_ = false;
