@@ -552,6 +552,11 @@ TEST_F(Preview, DisabledButtonsShowTheirGreyGlyphs) {
   seen = Colours(f.PrintBtn);
   EXPECT_TRUE(AllGrey(seen));
   EXPECT_GT(seen[lampGrey], 0);
+  f.activateWindow();
+  QCoreApplication::processEvents();
+  f.PrintBtn->setAttribute(Qt::WA_UnderMouse, true);  // the pointer is over it
+  EXPECT_GT(Colours(f.PrintBtn)[lamp], 0) << f.isActiveWindow();
+  f.PrintBtn->setAttribute(Qt::WA_UnderMouse, false);
   f.SetGrayedButtons(false);
   EXPECT_GT(Colours(f.PrintBtn)[lamp], 0);
   if (const char* out = std::getenv("TARNWICK_TOOLBAR_PNG")) {
