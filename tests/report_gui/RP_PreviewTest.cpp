@@ -430,6 +430,18 @@ TEST_F(Preview, PanelHostsTheToolbarAndPagesOfAHiddenWindow) {
   EXPECT_EQ(changes, (std::vector<int>{1, 2, 3}));  // page 1 when connected
   SendKey(p, Qt::Key_Home, Qt::ControlModifier);
   EXPECT_EQ(changes.back(), 1);
+  // The window's commands work in the panel: Ctrl+F finds through the search dialog.
+  {
+    TScriptedDialogsScope dialogs;
+    dialogs->AnswerForm("TrpPreviewSearchForm", [](TForm& dlg) {
+      dlg.findChild<QLineEdit*>("edText")->setText(QString::fromUtf8("итого"));
+      dlg.findChild<QPushButton*>("btnOk")->click();
+    });
+    SendKey(p, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(dialogs->Unexpected(), 0);
+    EXPECT_EQ(p->GetPageNo(), 3);
+    EXPECT_EQ(changes.back(), 3);
+  }
 
   // A wheel notch scrolls three small steps in the panel, on the pages or elsewhere in
   // the form, and one in the window of its own.
