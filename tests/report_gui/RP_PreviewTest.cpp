@@ -629,3 +629,37 @@ TEST_F(Preview, ObjectsTakeClicksAndCursorsAndTheBarButtonsStepPages) {
   prev->click();
   EXPECT_EQ(f.PageNo(), 2);
 }
+
+TEST_F(Preview, TheReportChoosesButtonsFirstZoomGreyButtonsAndModality) {
+  TrpReport report;
+  TrpTemplateBuilder b(report.Pages);
+  b.Page(9, rpPortrait, 40);
+  b.Band(btReportTitle, 0, 40);
+  b.Memo("Раскладка", 20, 0, 250, 18);
+  ASSERT_TRUE(report.PrepareReport());
+  report.PreviewButtons = rppbZoom | rppbPrint | rppbExit;
+  report.InitialZoom = rpzmTwoPages;
+  report.GrayedButtons = true;
+  report.ModalPreview = false;
+  TrpPreviewForm f;
+  f.resize(900, 700);
+  f.ShowReport(report);  // modeless: returns at once
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_FALSE(f.Modal());
+  EXPECT_EQ(f.ZoomMode(), rpzmTwoPages);
+  EXPECT_EQ(TrpPreviewForm::LastMode, rpzmWholePage);  // the remembered zoom stays
+  for (QToolButton* hidden : {f.LoadBtn, f.SaveBtn, f.FindBtn, f.HelpBtn, f.PageSetupBtn})
+    EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
+  for (QToolButton* shown : {f.ZoomBtn, f.PrintBtn, f.ExitBtn})
+    EXPECT_TRUE(shown->isVisible()) << shown->objectName().toStdString();
+  EXPECT_TRUE(f.GrayedButtons());
+  // Hidden find: Ctrl+F still finds (the command stays), a disabled one would not run.
+  TScriptedDialogsScope dialogs;
+  EXPECT_TRUE(f.HandleKey('F', ssCtrl));
+  EXPECT_EQ(dialogs->Unexpected(), 1);  // the search dialog was asked for
+  TrpEMFPages none;
+  f.SetPages(&none);
+  EXPECT_TRUE(f.HandleKey('P', ssCtrl));
+  EXPECT_EQ(dialogs->Unexpected(), 1);  // nothing to print: no print dialog
+  f.Close();
+}

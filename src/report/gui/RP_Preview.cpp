@@ -245,19 +245,20 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
     s->setFrameShadow(QFrame::Sunken);
     s->setFixedWidth(8);
     bar->addWidget(s);
+    return s;
   };
   auto standard = [&](QStyle::StandardPixmap icon) { return style()->standardIcon(icon).pixmap(16, 16).toImage(); };
   ZoomBtn = button("ZoomBtn", 53024, QImage(), 200);
   ZoomBtn->setToolButtonStyle(Qt::ToolButtonTextOnly);
   ZoomBtn->setMinimumWidth(56);
-  separator();
+  zoomSeparator_ = separator();
   LoadBtn = button("LoadBtn", 53025, standard(QStyle::SP_DialogOpenButton), 201);
   SaveBtn = button("SaveBtn", 53026, standard(QStyle::SP_DialogSaveButton), 202);
   PrintBtn = button("PrintBtn", 53027, rpPrinterGlyph(), 203);
   PageSetupBtn = button("PageSetupBtn", 53027, rpPageSetupGlyph(), 203);
   PageSetupBtn->setToolTip(ToQString(Ansi("Параметры страницы")));
   FindBtn = button("FindBtn", 53028, standard(QStyle::SP_FileDialogContentsView), 204);
-  separator();
+  exitSeparator_ = separator();
   HelpBtn = button("HelpBtn", 53032, standard(QStyle::SP_DialogHelpButton), 0);
   ExitBtn = button("ExitBtn", 53023, standard(QStyle::SP_DialogCloseButton), 205);
   bar->addStretch(1);
@@ -311,9 +312,12 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
 
 int TrpPreviewForm::PageCount() const { return pages_ ? pages_->GetCount() : 0; }
 
+void TrpPreviewForm::ShowReport(TrpReport& report) { ShowReport(report, report.ModalPreview); }
+
 void TrpPreviewForm::ShowReport(TrpReport& report, bool modal) {
   report_ = &report;
   SetPages(&report.EMFPages);
+  ApplyReportOptions();
   RestorePlacement(*this, kPlacementKey, kPlacement);
   if (modal) ShowModal();
   else Show();
@@ -330,6 +334,26 @@ void TrpPreviewForm::SetPages(TrpEMFPages* pages) {
   PBox->verticalScrollBar()->setValue(0);
   UpdateStatus();
   UpdateButtons();
+}
+
+void TrpPreviewForm::ApplyReportOptions() {
+  const unsigned shown = report_ ? report_->PreviewButtons : 0xFFu;
+  const auto show = [&](QWidget* w, unsigned bit, bool allowed = true) { w->setVisible(allowed && (shown & bit)); };
+  show(ZoomBtn, rppbZoom);
+  show(zoomSeparator_, rppbZoom);
+  show(LoadBtn, rppbLoad);
+  show(SaveBtn, rppbSave);
+  show(PrintBtn, rppbPrint);
+  show(PageSetupBtn, rppbPageSetup);
+  show(FindBtn, rppbFind);
+  show(HelpBtn, rppbHelp, !host_);
+  show(ExitBtn, rppbExit, !host_);
+  exitSeparator_->setVisible(FindBtn->isVisibleTo(ToolBar) || HelpBtn->isVisibleTo(ToolBar));
+  if (report_ && report_->InitialZoom >= rpzmPageWidth && report_->InitialZoom <= rpzmTwoPages) {
+    mode_ = report_->InitialZoom;
+    Relayout();
+  }
+  SetGrayedButtons(report_ && report_->GrayedButtons);
 }
 
 void TrpPreviewForm::UpdateButtons() {
@@ -451,11 +475,16 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
     default: break;
   }
   if (!ctrl) return false;
+  // The commands of the buttons, when these may run.
+  const auto run = [](QToolButton* b, const std::function<void()>& command) {
+    if (b->isEnabled()) command();
+    return true;
+  };
   switch (key) {
-    case 'O': LoadDialog(); return true;
-    case 'S': SaveDialog(); return true;
-    case 'P': PrintDialog(); return true;
-    case 'F': FindDialog(); return true;
+    case 'O': return run(LoadBtn, [this] { LoadDialog(); });
+    case 'S': return run(SaveBtn, [this] { SaveDialog(); });
+    case 'P': return run(PrintBtn, [this] { PrintDialog(); });
+    case 'F': return run(FindBtn, [this] { FindDialog(); });
     default: return false;
   }
 }
@@ -634,8 +663,7 @@ TrpPreview::TrpPreview(QWidget* parent) : TPanel(parent), form_(std::make_unique
   SetTabStop(true);
   form_->host_ = this;
   form_->WheelFactor = 3;
-  form_->HelpBtn->setVisible(false);  // help and exit belong to the window of its own
-  form_->ExitBtn->setVisible(false);
+  form_->ApplyReportOptions();  // help and exit belong to the window of its own
   form_->OnPageChanged = [this](int pageNo) {
     if (OnPageChanged) OnPageChanged(pageNo);
   };
@@ -666,6 +694,7 @@ void TrpPreview::Attach() {
 void TrpPreview::ConnectReport(TrpReport& report) {
   form_->report_ = &report;
   form_->SetPages(&report.EMFPages);
+  form_->ApplyReportOptions();
   // The host form's wheel comes here when nothing under the pointer takes it.
   QWidget* top = window();
   if (top != wheelSource_) {
@@ -678,6 +707,7 @@ void TrpPreview::ConnectReport(TrpReport& report) {
 void TrpPreview::ConnectPages(TrpEMFPages& pages) {
   form_->report_ = nullptr;
   form_->SetPages(&pages);
+  form_->ApplyReportOptions();
 }
 
 int TrpPreview::GetPageNo() const { return form_->PageNo(); }

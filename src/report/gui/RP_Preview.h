@@ -55,8 +55,13 @@ class TrpPreviewForm : public TForm {
  public:
   explicit TrpPreviewForm(QWidget* parent = nullptr);
 
-  // Shows the pages of the report (modal when `modal`).
-  void ShowReport(TrpReport& report, bool modal = true);
+  // Shows the pages of the report with its options (modal when `modal`, by default
+  // when the report's ModalPreview says so).
+  void ShowReport(TrpReport& report);
+  void ShowReport(TrpReport& report, bool modal);
+  // The report's buttons, first zoom and grey buttons; help and exit only in the
+  // window of its own.
+  void ApplyReportOptions();
   // The pages shown (not owned); the view goes to page 1 with the remembered zoom.
   void SetPages(TrpEMFPages* pages);
   TrpEMFPages* Pages() const { return pages_; }
@@ -135,6 +140,7 @@ class TrpPreviewForm : public TForm {
   int page_ = 0;
   int reportedPage_ = 0;  // the page OnPageChanged last told of
   TrpPreview* host_ = nullptr;
+  QWidget *zoomSeparator_ = nullptr, *exitSeparator_ = nullptr;
   bool grayedButtons_ = false;
   std::vector<std::pair<QToolButton*, QImage>> glyphs_;
   int mode_ = rpzmWholePage;
