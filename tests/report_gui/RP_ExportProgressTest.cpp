@@ -85,6 +85,7 @@ TEST_F(ExportProgress, LongExportsShowTheWindowWhichCancelStops) {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* f = dynamic_cast<TrpProgressForm*>(w); f && f->objectName() == "TrpExportProgressForm" && f->isVisible()) {
         label = f->Label1->text();
+        if (const char* png = std::getenv("TARNWICK_PROGRESS_PNG")) f->grab().save(png);
         f->btnCancel->click();
       }
   });
