@@ -502,7 +502,9 @@ TEST_F(Preview, PanelHostsTheToolbarAndPagesOfAHiddenWindow) {
   p->SetScrollBars(TrpScrollBars::ssVertical);
   EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
   EXPECT_EQ(f.PBox->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(report.Preview(), &f);
   delete host;  // the panel, its window and the pages' widgets go with the form
+  EXPECT_EQ(report.Preview(), nullptr);
 }
 
 namespace {

@@ -316,6 +316,7 @@ void TrpPreviewForm::ShowReport(TrpReport& report) { ShowReport(report, report.M
 
 void TrpPreviewForm::ShowReport(TrpReport& report, bool modal) {
   report_ = &report;
+  report.SetPreview(this);
   SetPages(&report.EMFPages);
   ApplyReportOptions();
   RestorePlacement(*this, kPlacementKey, kPlacement);
@@ -693,6 +694,7 @@ void TrpPreview::Attach() {
 
 void TrpPreview::ConnectReport(TrpReport& report) {
   form_->report_ = &report;
+  report.SetPreview(form_.get());  // forgotten when the panel (and its window) goes
   form_->SetPages(&report.EMFPages);
   form_->ApplyReportOptions();
   // The host form's wheel comes here when nothing under the pointer takes it.
