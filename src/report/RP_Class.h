@@ -27,6 +27,7 @@
 
 class TrpReport;
 class TrpPageForm;
+class TrpExportFilter;
 
 // One band of a template page while a report is built.
 class TrpBand {
@@ -203,6 +204,12 @@ using TrpBandEvent = std::function<void(TrpBand& band)>;
 using TrpBeforePrintEvent = std::function<void(TStringList& printText, TrpView& view)>;
 using TrpReportGetValueEvent = std::function<void(const AnsiString& name, Variant& value)>;
 
+// The preview's buttons a report may show.
+enum : unsigned {
+  rppbZoom = 1, rppbLoad = 2, rppbSave = 4, rppbPrint = 8, rppbFind = 16, rppbHelp = 32, rppbExit = 64,
+  rppbPageSetup = 128
+};
+
 class TrpReport : public TObject, public TrpEngineHooks {
  public:
   TrpReport();
@@ -249,6 +256,17 @@ class TrpReport : public TObject, public TrpEngineHooks {
   void Notification(const void* removed);
   // The dialog page being run (its script's MODALRESULT goes there), or none.
   TrpDialogForm* CurrentDialog = nullptr;
+  // Writes the prepared pages through the filter into the file (RP_Export.h), under the
+  // progress display when one is installed. False when nothing was written (stopped,
+  // cancelled); a file that cannot be written raises.
+  bool ExportTo(TrpExportFilter& filter, const AnsiString& fileName);
+  // What the preview shows (report/gui/RP_Preview.h): its buttons (rppb... bits), its
+  // first zoom (0 the remembered one, 1 page width, 2 whole page, 3 two pages), whether
+  // it runs modally, and whether inactive buttons are grey until the pointer enters them.
+  unsigned PreviewButtons = 0xFF;
+  int InitialZoom = 0;
+  bool ModalPreview = true;
+  bool GrayedButtons = false;
 
   // TrpEngineHooks: what the views ask while they print.
   AnsiString ExpressionText(TrpView* view, const AnsiString& expression) override;

@@ -117,6 +117,7 @@ bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString
   st.Hooks = &hooks;
   st.TotalPages = pages.GetCount();
   filter.BeginDocument();
+  if (progress && !progress(0, pages.GetCount())) return false;
   for (int i = 0; i < pages.GetCount(); ++i) {
     filter.BeginPage();
     pages.ExportData(i);
@@ -146,6 +147,25 @@ bool rpExportReport(TrpReport& report, TrpExportFilter& filter, const AnsiString
   } restore{oldCurrent, oldMaster};
   st.CurrentReport = st.MasterReport = &report;
   return rpExportPages(report.EMFPages, filter, fileName, progress);
+}
+
+namespace {
+TrpExportProgressHost& ProgressHost() {
+  static TrpExportProgressHost host;
+  return host;
+}
+}  // namespace
+
+void rpSetExportProgressHost(TrpExportProgressHost host) { ProgressHost() = std::move(host); }
+
+bool rpRunExportWithProgress(const TrpExportWork& work) {
+  if (ProgressHost()) return ProgressHost()(work);
+  return work({});
+}
+
+bool TrpReport::ExportTo(TrpExportFilter& filter, const AnsiString& fileName) {
+  return rpRunExportWithProgress(
+      [&](const TrpExportProgress& progress) { return rpExportReport(*this, filter, fileName, progress); });
 }
 
 double rpExportScale(const AnsiString& text) {
@@ -194,7 +214,7 @@ void TrpTextExport::AddText(const TRect& frame, int x, int y, const AnsiString& 
   if (auto* memo = dynamic_cast<TrpMemoView*>(&view)) {
     item.FontName = memo->Font.Name.substr(0, 32);
     item.FontSize = memo->Font.Size;
-    item.FontStyle = memo->Font.Style;
+    item.FontStyle = rpFontStyleToBits(memo->Font.Style);  // the items keep the stored bits
     item.FontColor = memo->Font.Color;
     item.Charset = memo->Font.Charset;
   }

@@ -56,8 +56,9 @@ using TrpExportOptionsDialog = std::function<int(TrpExportFilter& filter)>;
 void rpSetExportOptionsDialog(TrpExportOptionsDialog dialog);
 int rpRunExportOptionsDialog(TrpExportFilter& filter);
 
-// Progress of an export: called after each page with its number (1-based) and the page
-// total; answering false stops the export (the file is not written).
+// Progress of an export: called once with 0 when the document begins, then after each
+// page with its number (1-based), always with the page total; answering false stops the
+// export (the file is not written).
 using TrpExportProgress = std::function<bool(int pageNumber, int total)>;
 
 // Exports the prepared pages through the filter into the file. False when the export did
@@ -71,6 +72,14 @@ bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString
 // report while the views export.
 bool rpExportReport(TrpReport& report, TrpExportFilter& filter, const AnsiString& fileName,
                     const TrpExportProgress& progress = {});
+
+// Exports under a progress display: the host calls `work` with the progress callback it
+// wants and answers what the work answered. The windows layer installs a progress
+// window with Cancel (RP_ExportProgress.h); without a host the work runs as it is.
+using TrpExportWork = std::function<bool(const TrpExportProgress& progress)>;
+using TrpExportProgressHost = std::function<bool(const TrpExportWork& work)>;
+void rpSetExportProgressHost(TrpExportProgressHost host);
+bool rpRunExportWithProgress(const TrpExportWork& work);
 
 // ---------------------------------------------------------------------------------------
 // The text grid.

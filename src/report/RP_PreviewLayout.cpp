@@ -1,5 +1,7 @@
 #include "report/RP_PreviewLayout.h"
 
+#include "report/RP_State.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -85,7 +87,9 @@ bool TrpPreviewSearch::FindNext(TrpEMFPages& pages) {
   for (int p = Page; p < pages.GetCount(); ++p) {
     TrpPreparedPage* rec = pages.GetPages(p);
     const TRect whole = Rect(0, 0, std::max(1, rec->PageInfo.PhysWidth), std::max(1, rec->PageInfo.PhysHeight));
-    TRecordingCanvas canvas(whole);
+    // Measured as the pages were laid out, so that right-aligned and justified text
+    // stands where the preview draws it.
+    TRecordingCanvas canvas(whole, &rpMeasureCanvas().Metrics());
     const bool wasVisible = rec->Visible;
     rec->Visible = true;
     pages.Draw(p, canvas, whole);

@@ -7,6 +7,8 @@
 #include "../test_support/TempDir.h"
 #include "platform/core/AnsiText.h"
 #include "report/RP_BandView.h"
+#include "report/RP_Builder.h"
+#include "report/RP_Class.h"
 #include "report/RP_Export.h"
 #include "report/RP_Memo.h"
 #include "report/RP_Prntr.h"
@@ -28,7 +30,7 @@ struct Piece {
   int x, y;
   const char* text;  // UTF-8
   int size = 10;
-  int style = 0;
+  int style = 0;  // stored bits: 1 italic, 2 bold, 4 underline
   TColor color = clBlack;
   int frame = 0;
   TRect rect{};
@@ -48,7 +50,7 @@ std::string Feed(TrpExportFilter& f, const std::vector<Piece>& pieces) {
       continue;
     }
     memo.Font.Size = p.size;
-    memo.Font.Style = static_cast<std::uint8_t>(p.style);
+    memo.Font.Style = rpFontStyleFromBits(static_cast<std::uint8_t>(p.style));  // style: stored bits
     memo.Font.Color = p.color;
     f.AddText(p.rect, p.x, p.y, Ansi(p.text), p.frame, memo);
   }
@@ -311,6 +313,116 @@ TEST_F(Export, HtmlAndCsvReadBackByPythonReaders) {
     ASSERT_TRUE(rpExportPages(pages, html, AnsiString(keep) + "/r.htm"));
     ASSERT_TRUE(rpExportPages(pages, csv, AnsiString(keep) + "/r.csv"));
   }
+}
+
+namespace {
+
+// A built report of two pages: a title with two memos on each.
+struct TwoPageReport {
+  TrpReport report;
+  TwoPageReport() {
+    TrpTemplateBuilder b(report.Pages);
+    const char* texts[2][2] = {{"Раскладка похода", "Гречка < 500 & сыр"}, {"Итого; за день", "ёлка \\ {x}"}};
+    for (auto& page : texts) {
+      b.Page(9, rpPortrait, 40);
+      b.Band(btReportTitle, 0, 40);
+      b.Memo(page[0], 20, 0, 250, 18).Font.Style = fsBold;
+      b.Memo(page[1], 300, 0, 250, 18);
+    }
+  }
+};
+
+// Balanced braces outside escapes, and the group count at depth 1.
+bool RtfBalanced(const std::string& doc) {
+  int depth = 0;
+  for (std::size_t i = 0; i < doc.size(); ++i) {
+    if (doc[i] == '\\') {
+      ++i;
+      continue;
+    }
+    if (doc[i] == '{') ++depth;
+    if (doc[i] == '}' && --depth < 0) return false;
+  }
+  return depth == 0;
+}
+
+}  // namespace
+
+TEST_F(Export, ExportToWritesTheBuiltReportThroughEachFilter) {
+  TempDir temp;
+  // scripts/verify-exports.sh keeps the files and reads the RTF with an RTF reader.
+  const char* keep = std::getenv("TARNWICK_EXPORT_DIR");
+  const AnsiString out = keep ? AnsiString(keep) : temp.Path();
+  TwoPageReport r;
+  ASSERT_TRUE(r.report.PrepareReport()) << cp::Ansi1251ToUtf8(r.report.ErrorText);
+  ASSERT_EQ(r.report.EMFPages.GetCount(), 2);
+
+  TrpHTMExport html;
+  const AnsiString h = out + "/rep.htm";
+  ASSERT_TRUE(r.report.ExportTo(html, h));
+  EXPECT_EQ(Oracle("html", h), "Раскладка похода | Гречка < 500 & сыр\nИтого; за день | ёлка \\ {x}\n");
+
+  TrpCSVExport csv;
+  const AnsiString c = out + "/rep.csv";
+  ASSERT_TRUE(r.report.ExportTo(csv, c));
+  // Memos at x 20 and 300 fall into columns 0 and 5; the delimiter inside a text stays in its field.
+  EXPECT_EQ(Oracle("csv", c),
+            "6: Раскладка похода |  |  |  |  | Гречка < 500 & сыр\n6: Итого; за день |  |  |  |  | ёлка \\ {x}\n");
+
+  TrpRTFExport rtf;
+  const AnsiString f = out + "/rep.rtf";
+  ASSERT_TRUE(r.report.ExportTo(rtf, f));
+  const std::string doc = ReadFileBytes(f);
+  EXPECT_EQ(doc.rfind("{\\rtf1\\ansi\\ansicpg1251", 0), 0u);
+  EXPECT_TRUE(RtfBalanced(doc));
+  EXPECT_NE(doc.find("\\fcharset204"), std::string::npos);
+  EXPECT_EQ(doc.find("\\page"), doc.rfind("\\page"));  // one break: two pages
+  // The bold titles are bold (not italic) in RTF and HTML.
+  EXPECT_NE(doc.find("{\\tab\\f0\\fs20\\b\\cf1 "), std::string::npos) << doc;
+  EXPECT_EQ(doc.find("\\i"), std::string::npos);
+  const std::string page = ReadFileBytes(h);
+  EXPECT_NE(page.find("<td><b>"), std::string::npos);
+  EXPECT_EQ(page.find("<i>"), std::string::npos);
+  EXPECT_LT(doc.find(TrpRTFExport::Escape(Ansi("Раскладка похода"))), doc.find("\\page"));
+  EXPECT_GT(doc.find(TrpRTFExport::Escape(Ansi("ёлка \\ {x}"))), doc.find("\\page"));
+  EXPECT_NE(doc.find("\\'b8\\'eb\\'ea\\'e0 \\\\ \\{x\\}"), std::string::npos);
+  // The report's pages stay where they were, and the engine is as before.
+  EXPECT_EQ(r.report.EMFPages.GetCount(), 2);
+  EXPECT_EQ(rpState().Hooks->ReportName(), TrpEngineHooks().ReportName());
+}
+
+TEST_F(Export, ExportToRunsUnderTheProgressHostWhichMayStopIt) {
+  TempDir dir;
+  TwoPageReport r;
+  ASSERT_TRUE(r.report.PrepareReport());
+  std::vector<std::string> log;
+  int stopAt = -1;
+  rpSetExportProgressHost([&](const TrpExportWork& work) {
+    log.push_back("host");
+    const bool done = work([&](int page, int total) {
+      log.push_back(std::to_string(page) + "/" + std::to_string(total));
+      return page != stopAt;
+    });
+    log.push_back(done ? "done" : "stopped");
+    return done;
+  });
+  TrpCSVExport csv;
+  const AnsiString c = dir.Path() + "/rep.csv";
+  EXPECT_TRUE(r.report.ExportTo(csv, c));
+  EXPECT_EQ(log, (std::vector<std::string>{"host", "0/2", "1/2", "2/2", "done"}));
+  EXPECT_TRUE(FileExists(c));
+  // Stopped after the first page: no file, and an older one stays as it was.
+  log.clear();
+  stopAt = 1;
+  const AnsiString other = dir.Path() + "/other.csv";
+  EXPECT_FALSE(r.report.ExportTo(csv, other));
+  EXPECT_EQ(log, (std::vector<std::string>{"host", "0/2", "1/2", "stopped"}));
+  EXPECT_FALSE(FileExists(other));
+  const std::string before = ReadFileBytes(c);
+  EXPECT_FALSE(r.report.ExportTo(csv, c));
+  EXPECT_EQ(ReadFileBytes(c), before);
+  rpSetExportProgressHost(nullptr);
+  EXPECT_TRUE(r.report.ExportTo(csv, other));
 }
 
 TEST(Toolbar, GrayedGlyphKeepsTransparentAndFacePixels) {

@@ -1,24 +1,32 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <map>
 #include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QLabel>
+#include <QMenu>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "../test_support/TempDir.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Registry.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
+#include "report/RP_Builder.h"
+#include "report/RP_Class.h"
 #include "report/RP_Export.h"
 #include "report/RP_Memo.h"
 #include "report/RP_Prntr.h"
 #include "report/gui/RP_ExportForms.h"
 #include "report/gui/RP_Preview.h"
+#include "report/gui/RP_QtPrint.h"
+#include "report/gui/RP_ToolbarGlyphs.h"
 
 namespace {
 
@@ -137,6 +145,7 @@ TEST_F(Preview, NavigationZoomAndStatus) {
 }
 
 TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
+  rpInitQtPrinting();  // the real font metrics
   TrpEMFPages pages;
   ThreePages(pages);
   TrpPreviewForm f;
@@ -144,6 +153,11 @@ TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
   ASSERT_TRUE(f.Find(Ansi("ГРЕЧКА"), false, true));
   EXPECT_EQ(f.PageNo(), 1);
   const int firstY = f.PBox->verticalScrollBar()->value();
+  // The match is as wide as its text in the font it is drawn with.
+  TrpFont font;
+  font.Size = 14;
+  rpMeasureCanvas().Font = rpCanvasFont(font, 1.0);
+  EXPECT_EQ(f.Search().Found.Width(), rpMeasureCanvas().TextWidth(Ansi("Гречка 500 г")));
   EXPECT_EQ(firstY, f.Layout().Pages[0].Top + f.Search().Found.Top - 10);
   ASSERT_TRUE(f.HandleKey(VK_F3, 0));
   EXPECT_EQ(f.PageNo(), 2);
@@ -166,6 +180,13 @@ TEST_F(Preview, FindGoesThroughThePagesCaselessly) {
   EXPECT_EQ(f.PageNo(), 2);
   EXPECT_EQ(f.Search().Text, Ansi("СЫР"));
   EXPECT_EQ(dialogs->Unexpected(), 0);
+  // The match is framed where it lies: 10 pixels from the window's top, its text inside.
+  const QImage shot = f.PBox->viewport()->grab().toImage();
+  const TRect& m = f.Search().Found;
+  const int left = f.Layout().Pages[1].Left - f.PBox->horizontalScrollBar()->value() + m.Left - 2;
+  EXPECT_EQ(shot.pixelColor(left, 8 + m.Height() / 2), QColor(0, 0, 192));
+  EXPECT_EQ(shot.pixelColor(left + 10, 8), QColor(0, 0, 192));
+  EXPECT_NE(shot.pixelColor(left + 10, 60), QColor(0, 0, 192));
 }
 
 TEST_F(Preview, SaveLoadAndExportThroughTheFilters) {
@@ -301,4 +322,346 @@ TEST_F(Preview, ExportOptionsDialogsTakeTheirValuesBack) {
   EXPECT_FALSE(FileExists(dir.Path() + "/o.txt"));
   EXPECT_EQ(dialogs->Unexpected(), 0);
   rpSetExportOptionsDialog(nullptr);
+}
+
+TEST_F(Preview, PageSetupOfACompositeReportRebuildsItsListedReports) {
+  std::vector<std::unique_ptr<TrpReport>> parts;
+  TrpCompositeReport composite;
+  for (const char* title : {"Первая часть", "Вторая часть"}) {
+    parts.push_back(std::make_unique<TrpReport>());
+    TrpTemplateBuilder b(parts.back()->Pages);
+    b.Page(9, rpPortrait, 40);
+    b.Band(btReportTitle, 0, 40);
+    b.Memo(title, 20, 0, 250, 18);
+    composite.Reports.push_back(parts.back().get());
+  }
+  ASSERT_TRUE(composite.PrepareReport());
+  TrpPreviewForm f;
+  f.resize(900, 700);
+  f.ShowReport(composite, false);
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerPageSetup([](TPageSetupRequest& r) {
+    // Filled from the first prepared page: A4 portrait, margins of 40 report pixels.
+    EXPECT_EQ(r.PaperWidth, 2100);
+    EXPECT_EQ(r.PaperHeight, 2970);
+    EXPECT_EQ(r.Orientation, TPrinterOrientation::poPortrait);
+    EXPECT_EQ(r.MarginLeft, 1111);
+    r.PaperWidth = 1480;
+    r.PaperHeight = 2100;
+    r.Orientation = TPrinterOrientation::poLandscape;
+    r.MarginLeft = r.MarginTop = 2000;
+    return true;
+  });
+  f.PageSetupBtn->click();
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+  ASSERT_EQ(f.PageCount(), 2);
+  for (int i = 0; i < 2; ++i) {
+    const TrpPreparedPage& p = *composite.EMFPages.GetPages(i);
+    EXPECT_EQ(p.Orientation, rpLandscape);
+    EXPECT_EQ(p.Width, 2100);
+    EXPECT_EQ(p.Height, 1480);
+    EXPECT_EQ(p.LeftMargin, 72);
+    EXPECT_EQ(p.TopMargin, 72);
+  }
+  EXPECT_EQ(f.PageNo(), 1);
+  // Laid out again: the pages are now wider than tall.
+  EXPECT_GT(f.Layout().Pages[0].Width(), f.Layout().Pages[0].Height());
+  f.Close();
+}
+
+namespace {
+
+void SendKey(QWidget* to, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QKeyEvent e(QEvent::KeyPress, key, mods);
+  QCoreApplication::sendEvent(to, &e);
+}
+
+void SendWheel(QWidget* to, int angle) {
+  const QPointF at(to->width() / 2.0, to->height() / 2.0);
+  QWheelEvent e(at, to->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                false);
+  QCoreApplication::sendEvent(to, &e);
+}
+
+void TriggerZoom(TrpPreviewForm& f, int tag) {
+  for (QAction* a : f.ZoomMenu->actions())
+    if (a->data().toInt() == tag) a->trigger();
+}
+
+}  // namespace
+
+TEST_F(Preview, PanelHostsTheToolbarAndPagesOfAHiddenWindow) {
+  TrpReport report;
+  TrpTemplateBuilder b(report.Pages);
+  for (const char* title : {"Раскладка", "Меню", "Итого"}) {
+    b.Page(9, rpPortrait, 40);
+    b.Band(btReportTitle, 0, 40);
+    b.Memo(title, 20, 0, 250, 18);
+  }
+  ASSERT_TRUE(report.PrepareReport());
+  auto* host = new TForm;
+  host->resize(760, 560);
+  host->SetWindowState(TWindowState::wsNormal);
+  auto* other = new QWidget(host);  // a neighbour in the form
+  other->setGeometry(0, 0, 200, 560);
+  auto* p = new TrpPreview(host);
+  p->setGeometry(200, 0, 560, 560);
+  std::vector<int> changes;
+  p->OnPageChanged = [&](int page) { changes.push_back(page); };
+  host->Show();
+  p->ConnectReport(report);
+  TrpPreviewForm& f = p->Form();
+  EXPECT_FALSE(f.isVisible());
+  EXPECT_EQ(f.ToolBar->parentWidget(), p);
+  EXPECT_EQ(f.PagePanel->parentWidget(), p);
+  EXPECT_TRUE(f.ZoomBtn->isVisible());
+  EXPECT_TRUE(f.FindBtn->isVisible());
+  EXPECT_FALSE(f.HelpBtn->isVisible());
+  EXPECT_FALSE(f.ExitBtn->isVisible());
+  EXPECT_EQ(p->GetPageNo(), 1);
+  EXPECT_EQ(f.StatusLabel->text(), QString::fromUtf8("Стр. 1/3"));
+
+  // Keys go to the panel: Ctrl+Page Down, Ctrl+End; Esc leaves the host open.
+  SendKey(p, Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_EQ(p->GetPageNo(), 2);
+  SendKey(p, Qt::Key_End, Qt::ControlModifier);
+  SendKey(p, Qt::Key_Escape);
+  EXPECT_TRUE(host->isVisible());
+  EXPECT_EQ(changes, (std::vector<int>{1, 2, 3}));  // page 1 when connected
+  SendKey(p, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(changes.back(), 1);
+  // The window's commands work in the panel: Ctrl+F finds through the search dialog.
+  {
+    TScriptedDialogsScope dialogs;
+    dialogs->AnswerForm("TrpPreviewSearchForm", [](TForm& dlg) {
+      dlg.findChild<QLineEdit*>("edText")->setText(QString::fromUtf8("итого"));
+      dlg.findChild<QPushButton*>("btnOk")->click();
+    });
+    SendKey(p, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(dialogs->Unexpected(), 0);
+    EXPECT_EQ(p->GetPageNo(), 3);
+    EXPECT_EQ(changes.back(), 3);
+  }
+
+  // A wheel notch scrolls three small steps in the panel, on the pages or elsewhere in
+  // the form, and one in the window of its own.
+  TriggerZoom(f, 100);
+  QScrollBar* v = f.PBox->verticalScrollBar();
+  ASSERT_GT(v->maximum(), 100);
+  v->setValue(0);
+  SendWheel(f.PBox->viewport(), -120);
+  EXPECT_EQ(v->value(), 30);
+  SendWheel(host, -120);
+  EXPECT_EQ(v->value(), 60);
+  {
+    TrpPreviewForm own;
+    ShowPages(own, report.EMFPages, 100);
+    own.PBox->verticalScrollBar()->setValue(0);
+    SendWheel(own.PBox->viewport(), -120);
+    EXPECT_EQ(own.PBox->verticalScrollBar()->value(), 10);
+  }
+
+  // The right button: the panel's own menu when it has one, else the zoom menu.
+  QMenu popup;
+  popup.addAction("x");
+  auto rightClick = [&] {
+    QMouseEvent e(QEvent::MouseButtonPress, QPointF(20, 20), f.PBox->viewport()->mapToGlobal(QPointF(20, 20)),
+                  Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.PBox->viewport(), &e);
+  };
+  rightClick();
+  EXPECT_TRUE(f.ZoomMenu->isVisible());
+  f.ZoomMenu->hide();
+  p->PopupMenu = &popup;
+  rightClick();
+  EXPECT_TRUE(popup.isVisible());
+  EXPECT_FALSE(f.ZoomMenu->isVisible());
+  popup.hide();
+
+  // Page width follows the panel's size.
+  TriggerZoom(f, 1);
+  const double wide = f.ZoomFactor();
+  p->setGeometry(200, 0, 400, 560);
+  QCoreApplication::processEvents();
+  EXPECT_LT(f.ZoomFactor(), wide);
+  EXPECT_NEAR(f.Layout().Pages[0].Right + 10, f.PBox->viewport()->width(), 2);  // 10 pixels either side
+
+  // What the form shows: the grey field and a white page inside the panel.
+  TriggerZoom(f, 2);
+  const QImage shot = host->grab().toImage();
+  if (const char* out = std::getenv("TARNWICK_PANEL_PNG")) shot.save(out);
+  const QPoint origin = f.PBox->viewport()->mapTo(host, QPoint(0, 0));
+  const TRect page = f.Layout().Pages[0];
+  EXPECT_EQ(shot.pixelColor(origin + QPoint(3, 3)), QColor(128, 128, 128));
+  EXPECT_EQ(shot.pixelColor(origin + QPoint(page.Left + 3, page.Top + page.Height() - 5)), QColor(Qt::white));
+
+  p->SetShowToolbar(false);
+  EXPECT_FALSE(f.ToolBar->isVisible());
+  p->SetScrollBars(TrpScrollBars::ssNone);
+  EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  p->SetScrollBars(TrpScrollBars::ssVertical);
+  EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+  EXPECT_EQ(f.PBox->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_EQ(report.Preview(), &f);
+  delete host;  // the panel, its window and the pages' widgets go with the form
+  EXPECT_EQ(report.Preview(), nullptr);
+}
+
+namespace {
+
+// How often each colour occurs in a widget as drawn.
+std::map<QRgb, int> Colours(QWidget* w) {
+  std::map<QRgb, int> n;
+  const QImage img = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) ++n[img.pixel(x, y) | 0xFF000000u];
+  return n;
+}
+
+bool AllGrey(const std::map<QRgb, int>& colours) {
+  for (const auto& [c, count] : colours)
+    if (qRed(c) != qGreen(c) || qGreen(c) != qBlue(c)) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST_F(Preview, DisabledButtonsShowTheirGreyGlyphs) {
+  // The grey of a glyph keeps transparent and face pixels and greys the rest by luminance.
+  QImage glyph(3, 1, QImage::Format_ARGB32);
+  glyph.setPixel(0, 0, qRgba(0, 0, 0, 0));
+  glyph.setPixel(1, 0, qRgb(239, 239, 239));
+  glyph.setPixel(2, 0, qRgb(200, 100, 50));
+  const QImage grey = rpGrayedGlyphImage(glyph, QColor(239, 239, 239));
+  EXPECT_EQ(qAlpha(grey.pixel(0, 0)), 0);
+  EXPECT_EQ(grey.pixel(1, 0), qRgb(239, 239, 239));
+  const int g = (77 * 200 + 150 * 100 + 29 * 50) / 256;
+  EXPECT_EQ(grey.pixel(2, 0), qRgb(g, g, g));
+
+  // The printer's lamp is green; its grey is the lamp's luminance.
+  const QRgb lamp = qRgb(0, 170, 0), lampGrey = qRgb(150 * 170 / 256, 150 * 170 / 256, 150 * 170 / 256);
+  ASSERT_EQ(rpPrinterGlyph().pixel(11, 8), lamp);
+  TrpPreviewForm f;
+  f.resize(900, 700);
+  f.SetWindowState(TWindowState::wsNormal);
+  f.Show();
+  TrpEMFPages none;
+  f.SetPages(&none);
+  ASSERT_FALSE(f.PrintBtn->isEnabled());  // nothing to print
+  std::map<QRgb, int> seen = Colours(f.PrintBtn);
+  EXPECT_TRUE(AllGrey(seen));
+  EXPECT_GT(seen[lampGrey], 0);
+  EXPECT_TRUE(AllGrey(Colours(f.PageSetupBtn)));  // no report to build again
+  EXPECT_FALSE(AllGrey(Colours(f.LoadBtn)));
+
+  TrpEMFPages pages;
+  ThreePages(pages);
+  f.SetPages(&pages);
+  ASSERT_TRUE(f.PrintBtn->isEnabled());
+  seen = Colours(f.PrintBtn);
+  EXPECT_GT(seen[lamp], 0);
+  EXPECT_EQ(seen[lampGrey], 0);
+  // Greyed while inactive: grey until the pointer is over the button.
+  f.SetGrayedButtons(true);
+  seen = Colours(f.PrintBtn);
+  EXPECT_TRUE(AllGrey(seen));
+  EXPECT_GT(seen[lampGrey], 0);
+  f.activateWindow();
+  QCoreApplication::processEvents();
+  f.PrintBtn->setAttribute(Qt::WA_UnderMouse, true);  // the pointer is over it
+  EXPECT_GT(Colours(f.PrintBtn)[lamp], 0) << f.isActiveWindow();
+  f.PrintBtn->setAttribute(Qt::WA_UnderMouse, false);
+  f.SetGrayedButtons(false);
+  EXPECT_GT(Colours(f.PrintBtn)[lamp], 0);
+  if (const char* out = std::getenv("TARNWICK_TOOLBAR_PNG")) {
+    f.SetPages(&none);
+    f.ToolBar->grab().save(out);
+  }
+}
+
+TEST_F(Preview, ObjectsTakeClicksAndCursorsAndTheBarButtonsStepPages) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  std::vector<std::string> clicked;
+  pages.OnObjectClick = [&](TrpView& v) { clicked.push_back(v.Name); };
+  pages.OnMouseOverObject = [](TrpView& v, int& cursor) {
+    if (v.Name == "Memo2") cursor = crHandPoint;
+  };
+  TrpPreviewForm f;
+  ShowPages(f, pages, 100);
+  QWidget* vp = f.PBox->viewport();
+  const TRect p0 = f.Layout().Pages[0];
+  auto mouse = [&](QEvent::Type type, QPoint at, Qt::MouseButton button) {
+    QMouseEvent e(type, QPointF(at), vp->mapToGlobal(QPointF(at)), button, type == QEvent::MouseMove ? Qt::NoButton : button,
+                  Qt::NoModifier);
+    QCoreApplication::sendEvent(vp, &e);
+  };
+  // Memo2 (100, 300, 300 x 20) is drawn into the printable area: 18 pixels in, a little larger.
+  const QPoint memo2(p0.Left + 250, p0.Top + 338), blank(p0.Left + 500, p0.Top + 700);
+  mouse(QEvent::MouseMove, memo2, Qt::NoButton);
+  EXPECT_EQ(vp->cursor().shape(), Qt::PointingHandCursor);
+  mouse(QEvent::MouseMove, blank, Qt::NoButton);
+  EXPECT_EQ(vp->cursor().shape(), Qt::ArrowCursor);
+  // A click on an object goes to the report; elsewhere the left button drags the pages.
+  const int y = f.PBox->verticalScrollBar()->value();
+  mouse(QEvent::MouseButtonPress, memo2, Qt::LeftButton);
+  mouse(QEvent::MouseMove, memo2 - QPoint(0, 50), Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, memo2 - QPoint(0, 50), Qt::LeftButton);
+  EXPECT_EQ(clicked, std::vector<std::string>{"Memo2"});
+  EXPECT_EQ(f.PBox->verticalScrollBar()->value(), y);
+  mouse(QEvent::MouseButtonPress, blank, Qt::LeftButton);
+  EXPECT_EQ(vp->cursor().shape(), Qt::ClosedHandCursor);
+  mouse(QEvent::MouseMove, blank - QPoint(0, 50), Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, blank - QPoint(0, 50), Qt::LeftButton);
+  EXPECT_EQ(f.PBox->verticalScrollBar()->value(), y + 50);
+  EXPECT_EQ(clicked.size(), 1u);
+
+  // The buttons below the vertical bar: next and previous page.
+  auto* next = f.PBox->findChild<QToolButton*>("NextPageBtn");
+  auto* prev = f.PBox->findChild<QToolButton*>("PrevPageBtn");
+  ASSERT_TRUE(next && prev);
+  QCoreApplication::processEvents();  // the bars are laid out
+  EXPECT_TRUE(next->isVisible());
+  EXPECT_EQ(next->parentWidget()->height(), 2 * next->height());  // two square buttons, no more
+  next->click();
+  EXPECT_EQ(f.PageNo(), 2);
+  next->click();
+  next->click();
+  EXPECT_EQ(f.PageNo(), 3);
+  prev->click();
+  EXPECT_EQ(f.PageNo(), 2);
+}
+
+TEST_F(Preview, TheReportChoosesButtonsFirstZoomGreyButtonsAndModality) {
+  TrpReport report;
+  TrpTemplateBuilder b(report.Pages);
+  b.Page(9, rpPortrait, 40);
+  b.Band(btReportTitle, 0, 40);
+  b.Memo("Раскладка", 20, 0, 250, 18);
+  ASSERT_TRUE(report.PrepareReport());
+  report.PreviewButtons = rppbZoom | rppbPrint | rppbExit;
+  report.InitialZoom = rpzmTwoPages;
+  report.GrayedButtons = true;
+  report.ModalPreview = false;
+  TrpPreviewForm f;
+  f.resize(900, 700);
+  f.ShowReport(report);  // modeless: returns at once
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_FALSE(f.Modal());
+  EXPECT_EQ(f.ZoomMode(), rpzmTwoPages);
+  EXPECT_EQ(TrpPreviewForm::LastMode, rpzmWholePage);  // the remembered zoom stays
+  for (QToolButton* hidden : {f.LoadBtn, f.SaveBtn, f.FindBtn, f.HelpBtn, f.PageSetupBtn})
+    EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
+  for (QToolButton* shown : {f.ZoomBtn, f.PrintBtn, f.ExitBtn})
+    EXPECT_TRUE(shown->isVisible()) << shown->objectName().toStdString();
+  EXPECT_TRUE(f.GrayedButtons());
+  // Hidden find: Ctrl+F still finds (the command stays), a disabled one would not run.
+  TScriptedDialogsScope dialogs;
+  EXPECT_TRUE(f.HandleKey('F', ssCtrl));
+  EXPECT_EQ(dialogs->Unexpected(), 1);  // the search dialog was asked for
+  TrpEMFPages none;
+  f.SetPages(&none);
+  EXPECT_TRUE(f.HandleKey('P', ssCtrl));
+  EXPECT_EQ(dialogs->Unexpected(), 1);  // nothing to print: no print dialog
+  f.Close();
 }

@@ -2,7 +2,7 @@
 // pages as text or prints them to PDF through the virtual printer.
 //
 //   rpbuild (--template FILE.rpf | --sample | --cross-sample) --csv ROWS.csv [--dataset NAME]
-//           [--text | --pdf OUT.pdf] [--save-sample OUT.rpf]
+//           [--text | --pdf OUT.pdf] [--rpp OUT.rpp] [--save-sample OUT.rpf]
 //
 // The CSV file is UTF-8 with a header line; "," or ";" separate the fields, double
 // quotes enclose fields with separators or quotes (doubled). Its rows feed a user
@@ -195,7 +195,7 @@ struct Pivot {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  std::string templ, csv, pdf, saveSample, dataset = "Rows";
+  std::string templ, csv, pdf, rpp, saveSample, dataset = "Rows";
   bool sample = false, crossSample = false, text = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -206,6 +206,7 @@ int main(int argc, char** argv) {
     else if (a == "--csv") csv = next();
     else if (a == "--dataset") dataset = next();
     else if (a == "--pdf") pdf = next();
+    else if (a == "--rpp") rpp = next();
     else if (a == "--text") text = true;
     else if (a == "--save-sample") saveSample = next();
     else {
@@ -216,12 +217,12 @@ int main(int argc, char** argv) {
   if (!templ.empty() + sample + crossSample != 1 || csv.empty()) {
     std::fprintf(stderr,
                  "usage: rpbuild (--template FILE.rpf | --sample | --cross-sample) --csv ROWS.csv [--dataset NAME] "
-                 "[--text | --pdf OUT.pdf] [--save-sample OUT.rpf]\n");
+                 "[--text | --pdf OUT.pdf] [--rpp OUT.rpp] [--save-sample OUT.rpf]\n");
     return 2;
   }
   try {
     // A PDF is laid out with the real font metrics (text alone keeps the fixed ones).
-    if (!pdf.empty()) rpInitQtPrinting();
+    if (!pdf.empty() || !rpp.empty()) rpInitQtPrinting();
     TrpReport report;
     if (sample || crossSample) {
       (sample ? BuildSample : BuildCrossSample)(report.Pages);
@@ -274,6 +275,7 @@ int main(int argc, char** argv) {
     if (!report.PrepareReport()) throw Exception(report.ErrorText);
     std::printf("prepared pages: %d\n", report.EMFPages.GetCount());
     if (text) std::fputs(rpPreparedText(report.EMFPages).c_str(), stdout);
+    if (!rpp.empty()) report.EMFPages.SaveToFile(cp::Utf8To1251(rpp));
     if (!pdf.empty()) {
       TrpPrintJob job;
       job.Title = "rpbuild";

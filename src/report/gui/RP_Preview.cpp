@@ -1,6 +1,7 @@
 #include "report/gui/RP_Preview.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,8 +23,10 @@
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Class.h"
 #include "report/RP_Export.h"
+#include "report/RP_PageSetup.h"
 #include "report/RP_Utils.h"
 #include "report/gui/RP_QtPrint.h"
+#include "report/gui/RP_ToolbarGlyphs.h"
 
 int TrpPreviewForm::LastMode = rpzmWholePage;
 double TrpPreviewForm::LastFactor = 1.0;
@@ -70,6 +73,40 @@ TrpPBox::TrpPBox(TrpPreviewForm& form) : QAbstractScrollArea(&form), form_(form)
     bar->setPageStep(200);
   }
   setWhatsThis(ToQString(Ansi("Страницы отчета: перетаскивайте мышью, колесо прокручивает.")));
+  viewport()->setMouseTracking(true);  // the report may want its own cursor over an object
+  // Previous and next page, below the vertical bar.
+  auto* steps = new QWidget;
+  const int side = verticalScrollBar()->sizeHint().width();
+  steps->setFixedSize(side, 2 * side);
+  auto* column = new QVBoxLayout(steps);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  for (int dir : {-1, 1}) {
+    auto* b = new QToolButton(steps);
+    b->setObjectName(dir < 0 ? "PrevPageBtn" : "NextPageBtn");
+    b->setArrowType(dir < 0 ? Qt::UpArrow : Qt::DownArrow);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setToolTip(ToQString(Ansi(dir < 0 ? "Предыдущая страница" : "Следующая страница")));
+    b->setFixedSize(side, side);
+    QObject::connect(b, &QToolButton::clicked, this, [this, dir] { form_.GoToPage(form_.PageNo() + dir); });
+    column->addWidget(b);
+  }
+  addScrollBarWidget(steps, Qt::AlignBottom);
+  steps->show();  // shown with the bar
+}
+
+bool TrpPBox::PageAt(QPoint pos, int& index, TPoint& point) const {
+  const QPoint at = pos + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+  const auto& rects = form_.layout_.Pages;
+  const double f = form_.layout_.Factor > 0 ? form_.layout_.Factor : 1.0;
+  for (std::size_t i = 0; i < rects.size(); ++i)
+    if (rects[i].Left <= at.x() && at.x() < rects[i].Right && rects[i].Top <= at.y() && at.y() < rects[i].Bottom) {
+      index = static_cast<int>(i);
+      point = Point(static_cast<int>((at.x() - rects[i].Left) / f), static_cast<int>((at.y() - rects[i].Top) / f));
+      return true;
+    }
+  return false;
 }
 
 void TrpPBox::paintEvent(QPaintEvent*) {
@@ -98,6 +135,17 @@ void TrpPBox::paintEvent(QPaintEvent*) {
       rec->Visible = true;
       pages->Draw(static_cast<int>(i), canvas, Rect(q.left(), q.top(), q.right() + 1, q.bottom() + 1));
     }
+    // The last match found is framed, so that the eye finds it on the page.
+    const TrpPreviewSearch& search = form_.search_;
+    if (search.Active() && search.Page == static_cast<int>(i) && search.Found.Right > search.Found.Left) {
+      const double f = form_.layout_.Factor;
+      const TRect& m = search.Found;
+      const QRect hit(q.left() + static_cast<int>(m.Left * f) - 2, q.top() + static_cast<int>(m.Top * f) - 2,
+                      static_cast<int>(m.Width() * f) + 4, static_cast<int>(m.Height() * f) + 4);
+      painter.setPen(QPen(QColor(0, 0, 192), 2));
+      painter.setBrush(Qt::NoBrush);
+      painter.drawRect(hit);
+    }
     painter.restore();
   }
 }
@@ -113,17 +161,31 @@ void TrpPBox::scrollContentsBy(int, int) {
 }
 
 void TrpPBox::mousePressEvent(QMouseEvent* e) {
-  if (e->button() == Qt::LeftButton) {
+  int index = 0, cursor = crDefault;
+  TPoint at;
+  if (e->button() == Qt::LeftButton && form_.pages_ && PageAt(e->pos(), index, at) &&
+      form_.pages_->HitTest(index, at, cursor, true)) {
+    // The report took the click on one of its objects.
+  } else if (e->button() == Qt::LeftButton) {
     dragging_ = true;
     dragFrom_ = e->pos();
     viewport()->setCursor(Qt::ClosedHandCursor);
   } else if (e->button() == Qt::RightButton) {
-    form_.ZoomMenu->popup(e->globalPosition().toPoint());
+    form_.ContextMenu()->popup(e->globalPosition().toPoint());
   }
+  if (form_.host_) form_.host_->setFocus(Qt::MouseFocusReason);  // the panel takes the keys
 }
 
 void TrpPBox::mouseMoveEvent(QMouseEvent* e) {
-  if (!dragging_) return;
+  if (!dragging_) {
+    if (!form_.pages_ || !form_.pages_->OnMouseOverObject) return;
+    int index = 0, cursor = crDefault;
+    TPoint at;
+    if (PageAt(e->pos(), index, at)) form_.pages_->HitTest(index, at, cursor, false);
+    if (cursor == crDefault) viewport()->unsetCursor();
+    else viewport()->setCursor(CursorFor(cursor));
+    return;
+  }
   const QPoint d = e->pos() - dragFrom_;
   dragFrom_ = e->pos();
   horizontalScrollBar()->setValue(horizontalScrollBar()->value() - d.x());
@@ -136,18 +198,17 @@ void TrpPBox::mouseReleaseEvent(QMouseEvent*) {
 }
 
 void TrpPBox::mouseDoubleClickEvent(QMouseEvent* e) {
-  const QPoint at = e->pos() + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-  const auto& rects = form_.layout_.Pages;
-  for (std::size_t i = 0; i < rects.size(); ++i)
-    if (rects[i].Left <= at.x() && at.x() < rects[i].Right && rects[i].Top <= at.y() && at.y() < rects[i].Bottom) {
-      form_.page_ = static_cast<int>(i);
-      form_.UpdateStatus();
-    }
+  int index = 0;
+  TPoint at;
+  if (!PageAt(e->pos(), index, at)) return;
+  form_.page_ = index;
+  form_.UpdateStatus();
 }
 
 void TrpPBox::wheelEvent(QWheelEvent* e) {
   const int steps = e->angleDelta().y() / 120;
-  verticalScrollBar()->setValue(verticalScrollBar()->value() - steps * verticalScrollBar()->singleStep());
+  verticalScrollBar()->setValue(verticalScrollBar()->value() -
+                                steps * verticalScrollBar()->singleStep() * form_.WheelFactor);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -160,16 +221,18 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  auto* bar = new QHBoxLayout;
+  ToolBar = new QWidget(this);
+  ToolBar->setObjectName("ToolBar");
+  auto* bar = new QHBoxLayout(ToolBar);
   bar->setContentsMargins(2, 2, 2, 2);
   bar->setSpacing(0);
-  column->addLayout(bar);
-  auto button = [&](const char* name, int hint, QStyle::StandardPixmap icon, int help) {
-    auto* b = new QToolButton(this);
+  column->addWidget(ToolBar);
+  auto button = [&](const char* name, int hint, const QImage& glyph, int help) {
+    auto* b = new QToolButton(ToolBar);
     b->setObjectName(name);
     b->setAutoRaise(true);
     b->setToolTip(Local(hint));
-    if (icon != QStyle::SP_CustomBase) b->setIcon(style()->standardIcon(icon));
+    if (!glyph.isNull()) glyphs_.emplace_back(b, glyph);
     b->setWhatsThis(Local(hint));
     b->setProperty("HelpContext", help);
     b->setFocusPolicy(Qt::NoFocus);
@@ -177,26 +240,29 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
     return b;
   };
   auto separator = [&] {
-    auto* s = new QFrame(this);
+    auto* s = new QFrame(ToolBar);
     s->setFrameShape(QFrame::VLine);
     s->setFrameShadow(QFrame::Sunken);
     s->setFixedWidth(8);
     bar->addWidget(s);
+    return s;
   };
-  ZoomBtn = button("ZoomBtn", 53024, QStyle::SP_CustomBase, 200);
+  auto standard = [&](QStyle::StandardPixmap icon) { return style()->standardIcon(icon).pixmap(16, 16).toImage(); };
+  ZoomBtn = button("ZoomBtn", 53024, QImage(), 200);
   ZoomBtn->setToolButtonStyle(Qt::ToolButtonTextOnly);
   ZoomBtn->setMinimumWidth(56);
-  separator();
-  LoadBtn = button("LoadBtn", 53025, QStyle::SP_DialogOpenButton, 201);
-  SaveBtn = button("SaveBtn", 53026, QStyle::SP_DialogSaveButton, 202);
-  PrintBtn = button("PrintBtn", 53027, QStyle::SP_FileDialogDetailedView, 203);
-  PageSetupBtn = button("PageSetupBtn", 53027, QStyle::SP_FileDialogInfoView, 203);
+  zoomSeparator_ = separator();
+  LoadBtn = button("LoadBtn", 53025, standard(QStyle::SP_DialogOpenButton), 201);
+  SaveBtn = button("SaveBtn", 53026, standard(QStyle::SP_DialogSaveButton), 202);
+  PrintBtn = button("PrintBtn", 53027, rpPrinterGlyph(), 203);
+  PageSetupBtn = button("PageSetupBtn", 53027, rpPageSetupGlyph(), 203);
   PageSetupBtn->setToolTip(ToQString(Ansi("Параметры страницы")));
-  FindBtn = button("FindBtn", 53028, QStyle::SP_FileDialogContentsView, 204);
-  separator();
-  HelpBtn = button("HelpBtn", 53032, QStyle::SP_DialogHelpButton, 0);
-  ExitBtn = button("ExitBtn", 53023, QStyle::SP_DialogCloseButton, 205);
+  FindBtn = button("FindBtn", 53028, standard(QStyle::SP_FileDialogContentsView), 204);
+  exitSeparator_ = separator();
+  HelpBtn = button("HelpBtn", 53032, standard(QStyle::SP_DialogHelpButton), 0);
+  ExitBtn = button("ExitBtn", 53023, standard(QStyle::SP_DialogCloseButton), 205);
   bar->addStretch(1);
+  ApplyGlyphs();
 
   ZoomMenu = new QMenu(this);
   for (int tag : {200, 150, 100, 75, 50, 25, 10}) {
@@ -221,12 +287,19 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   QObject::connect(HelpBtn, &QToolButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });
   QObject::connect(ExitBtn, &QToolButton::clicked, this, [this] { Close(); });
 
+  PagePanel = new QWidget(this);
+  PagePanel->setObjectName("PagePanel");
+  auto* pageColumn = new QVBoxLayout(PagePanel);
+  pageColumn->setContentsMargins(0, 0, 0, 0);
+  pageColumn->setSpacing(0);
   PBox = new TrpPBox(*this);
-  column->addWidget(PBox, 1);
-  StatusLabel = new QLabel(this);
+  pageColumn->addWidget(PBox, 1);
+  StatusLabel = new QLabel(PagePanel);
   StatusLabel->setObjectName("StatusLabel");
   StatusLabel->setWhatsThis(ToQString(Ansi("Номер текущей страницы и число страниц.")));
-  column->addWidget(StatusLabel);
+  StatusLabel->setContentsMargins(4, 1, 4, 1);
+  pageColumn->addWidget(StatusLabel);
+  column->addWidget(PagePanel, 1);
 
   KeyPreview = true;
   OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState shift) {
@@ -239,10 +312,13 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
 
 int TrpPreviewForm::PageCount() const { return pages_ ? pages_->GetCount() : 0; }
 
+void TrpPreviewForm::ShowReport(TrpReport& report) { ShowReport(report, report.ModalPreview); }
+
 void TrpPreviewForm::ShowReport(TrpReport& report, bool modal) {
   report_ = &report;
   report.SetPreview(this);
   SetPages(&report.EMFPages);
+  ApplyReportOptions();
   RestorePlacement(*this, kPlacementKey, kPlacement);
   if (modal) ShowModal();
   else Show();
@@ -258,6 +334,48 @@ void TrpPreviewForm::SetPages(TrpEMFPages* pages) {
   PBox->horizontalScrollBar()->setValue(0);
   PBox->verticalScrollBar()->setValue(0);
   UpdateStatus();
+  UpdateButtons();
+}
+
+void TrpPreviewForm::ApplyReportOptions() {
+  const unsigned shown = report_ ? report_->PreviewButtons : 0xFFu;
+  const auto show = [&](QWidget* w, unsigned bit, bool allowed = true) { w->setVisible(allowed && (shown & bit)); };
+  show(ZoomBtn, rppbZoom);
+  show(zoomSeparator_, rppbZoom);
+  show(LoadBtn, rppbLoad);
+  show(SaveBtn, rppbSave);
+  show(PrintBtn, rppbPrint);
+  show(PageSetupBtn, rppbPageSetup);
+  show(FindBtn, rppbFind);
+  show(HelpBtn, rppbHelp, !host_);
+  show(ExitBtn, rppbExit, !host_);
+  exitSeparator_->setVisible(FindBtn->isVisibleTo(ToolBar) || HelpBtn->isVisibleTo(ToolBar));
+  if (report_ && report_->InitialZoom >= rpzmPageWidth && report_->InitialZoom <= rpzmTwoPages) {
+    mode_ = report_->InitialZoom;
+    Relayout();
+  }
+  SetGrayedButtons(report_ && report_->GrayedButtons);
+}
+
+void TrpPreviewForm::UpdateButtons() {
+  const bool pages = PageCount() > 0;
+  SaveBtn->setEnabled(pages);
+  PrintBtn->setEnabled(pages);
+  FindBtn->setEnabled(pages);
+  PageSetupBtn->setEnabled(report_ != nullptr);  // a page setup builds the report again
+}
+
+void TrpPreviewForm::SetGrayedButtons(bool grayed) {
+  grayedButtons_ = grayed;
+  ApplyGlyphs();
+}
+
+void TrpPreviewForm::ApplyGlyphs() {
+  const QColor face = palette().color(QPalette::Button);
+  for (auto& [button, glyph] : glyphs_) {
+    button->setIconSize(glyph.size());
+    button->setIcon(rpToolbarIcon(glyph, face, grayedButtons_));
+  }
 }
 
 void TrpPreviewForm::Relayout() {
@@ -305,7 +423,18 @@ AnsiString TrpPreviewForm::StatusText() const {
   return rpLocalString(55004) + " " + IntToStr(PageCount() ? PageNo() : 0) + "/" + IntToStr(PageCount());
 }
 
-void TrpPreviewForm::UpdateStatus() { StatusLabel->setText(ToQString(StatusText())); }
+void TrpPreviewForm::UpdateStatus() {
+  StatusLabel->setText(ToQString(StatusText()));
+  const int now = PageCount() ? PageNo() : 0;
+  if (now == reportedPage_) return;
+  reportedPage_ = now;
+  if (OnPageChanged) OnPageChanged(now);
+}
+
+QMenu* TrpPreviewForm::ContextMenu() const {
+  if (host_ && host_->PopupMenu) return host_->PopupMenu;
+  return ZoomMenu;
+}
 
 bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
   QScrollBar* v = PBox->verticalScrollBar();
@@ -332,8 +461,12 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
       if (!ctrl) return false;
       GoToPage(PageCount());
       return true;
-    case VK_SPACE: ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height()))); return true;
+    case VK_SPACE:
+      if (ToolBar->isVisible()) ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height())));
+      else ZoomMenu->popup(PBox->mapToGlobal(QPoint(0, 0)));
+      return true;
     case VK_ESCAPE:
+      if (host_) return false;  // a panel is closed with its form
       if (Modal()) SetModalResult(mrOk);
       else Close();
       return true;
@@ -343,11 +476,16 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
     default: break;
   }
   if (!ctrl) return false;
+  // The commands of the buttons, when these may run.
+  const auto run = [](QToolButton* b, const std::function<void()>& command) {
+    if (b->isEnabled()) command();
+    return true;
+  };
   switch (key) {
-    case 'O': LoadDialog(); return true;
-    case 'S': SaveDialog(); return true;
-    case 'P': PrintDialog(); return true;
-    case 'F': FindDialog(); return true;
+    case 'O': return run(LoadBtn, [this] { LoadDialog(); });
+    case 'S': return run(SaveBtn, [this] { SaveDialog(); });
+    case 'P': return run(PrintBtn, [this] { PrintDialog(); });
+    case 'F': return run(FindBtn, [this] { FindDialog(); });
     default: return false;
   }
 }
@@ -372,6 +510,7 @@ bool TrpPreviewForm::FindNext() {
   PBox->verticalScrollBar()->setValue(page.Top + static_cast<int>(search_.Found.Top * f) - 10);
   page_ = search_.Page;
   UpdateStatus();
+  PBox->viewport()->update();
   return true;
 }
 
@@ -421,7 +560,9 @@ bool TrpPreviewForm::SaveAs(const AnsiString& fileName, int filterIndex) {
     AnsiString ext = filters[static_cast<std::size_t>(filterIndex - 2)].Extension;
     if (!ext.empty() && ext[0] == '*') ext.erase(0, 1);
     const AnsiString name = ChangeFileExt(fileName, ext);
-    return report_ ? rpExportReport(*report_, *filter, name) : rpExportPages(*pages_, *filter, name);
+    if (report_ && pages_ == &report_->EMFPages) return report_->ExportTo(*filter, name);
+    return rpRunExportWithProgress(
+        [&](const TrpExportProgress& progress) { return rpExportPages(*pages_, *filter, name, progress); });
   } catch (const Exception& e) {
     Error(Ansi("Не удалось записать файл ") + fileName + ":\r" + e.Message());
   } catch (const std::exception& e) {
@@ -486,24 +627,118 @@ void TrpPreviewForm::PrintDialog() {
 }
 
 void TrpPreviewForm::PageSetupDialog() {
-  const TrpPreparedPage* first = pages_ ? pages_->GetPages(0) : nullptr;
+  if (!report_) return;
+  const TrpPageSetup now = pages_ ? rpPageSetupOf(*pages_) : TrpPageSetup{};
   TPageSetupRequest r;
-  if (first) {
-    r.PaperWidth = first->Width;
-    r.PaperHeight = first->Height;
-    r.MarginLeft = first->LeftMargin * 500 / 18;
-    r.MarginTop = first->TopMargin * 500 / 18;
-    r.MarginRight = first->RightMargin * 500 / 18;
-    r.MarginBottom = first->BottomMargin * 500 / 18;
+  r.PaperWidth = now.PaperWidth;
+  r.PaperHeight = now.PaperHeight;
+  r.Orientation = now.Orientation == rpLandscape ? TPrinterOrientation::poLandscape : TPrinterOrientation::poPortrait;
+  r.MarginLeft = rpMarginToHundredthsMm(now.LeftMargin);
+  r.MarginTop = rpMarginToHundredthsMm(now.TopMargin);
+  r.MarginRight = rpMarginToHundredthsMm(now.RightMargin);
+  r.MarginBottom = rpMarginToHundredthsMm(now.BottomMargin);
+  if (!Dialogs().ExecutePageSetup(r)) return;
+  TrpPageSetup chosen;
+  chosen.PaperWidth = r.PaperWidth;
+  chosen.PaperHeight = r.PaperHeight;
+  chosen.Orientation = r.Orientation == TPrinterOrientation::poLandscape ? rpLandscape : rpPortrait;
+  chosen.LeftMargin = rpHundredthsMmToMargin(r.MarginLeft);
+  chosen.TopMargin = rpHundredthsMmToMargin(r.MarginTop);
+  chosen.RightMargin = rpHundredthsMmToMargin(r.MarginRight);
+  chosen.BottomMargin = rpHundredthsMmToMargin(r.MarginBottom);
+  try {
+    rpApplyPageSetup(*report_, chosen);
+  } catch (const Exception& e) {
+    Error(e.Message());
+    return;
   }
-  if (!Dialogs().ExecutePageSetup(r) || !report_) return;
-  for (auto& page : report_->Pages.Pages) {
-    TrpPage& p = *page;
-    p.LeftMargin = r.MarginLeft * 18 / 500;
-    p.TopMargin = r.MarginTop * 18 / 500;
-    p.RightMargin = r.MarginRight * 18 / 500;
-    p.BottomMargin = r.MarginBottom * 18 / 500;
-  }
-  report_->PrepareReport();
+  if (!report_->PrepareReport()) Error(report_->ErrorText);
   SetPages(&report_->EMFPages);
+}
+
+// ---------------------------------------------------------------------------------------
+
+TrpPreview::TrpPreview(QWidget* parent) : TPanel(parent), form_(std::make_unique<TrpPreviewForm>()) {
+  setObjectName("TrpPreview");
+  BevelOuter = TPanelBevel::bvLowered;
+  SetTabStop(true);
+  form_->host_ = this;
+  form_->WheelFactor = 3;
+  form_->ApplyReportOptions();  // help and exit belong to the window of its own
+  form_->OnPageChanged = [this](int pageNo) {
+    if (OnPageChanged) OnPageChanged(pageNo);
+  };
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(1, 1, 1, 1);  // inside the bevel
+  column->setSpacing(0);
+  Attach();
+}
+
+TrpPreview::~TrpPreview() {
+  if (wheelSource_) wheelSource_->removeEventFilter(this);
+  // The toolbar and the pages go back to the window, which frees them with itself.
+  form_->ToolBar->setParent(form_.get());
+  form_->PagePanel->setParent(form_.get());
+  form_->host_ = nullptr;
+}
+
+void TrpPreview::Attach() {
+  auto* column = static_cast<QVBoxLayout*>(layout());
+  form_->ToolBar->setParent(this);
+  form_->PagePanel->setParent(this);
+  column->addWidget(form_->ToolBar);
+  column->addWidget(form_->PagePanel, 1);
+  form_->ToolBar->setVisible(showToolbar_);
+  form_->PagePanel->setVisible(true);
+}
+
+void TrpPreview::ConnectReport(TrpReport& report) {
+  form_->report_ = &report;
+  report.SetPreview(form_.get());  // forgotten when the panel (and its window) goes
+  form_->SetPages(&report.EMFPages);
+  form_->ApplyReportOptions();
+  // The host form's wheel comes here when nothing under the pointer takes it.
+  QWidget* top = window();
+  if (top != wheelSource_) {
+    if (wheelSource_) wheelSource_->removeEventFilter(this);
+    wheelSource_ = top != this ? top : nullptr;
+    if (wheelSource_) wheelSource_->installEventFilter(this);
+  }
+}
+
+void TrpPreview::ConnectPages(TrpEMFPages& pages) {
+  form_->report_ = nullptr;
+  form_->SetPages(&pages);
+  form_->ApplyReportOptions();
+}
+
+int TrpPreview::GetPageNo() const { return form_->PageNo(); }
+
+void TrpPreview::SetShowToolbar(bool show) {
+  showToolbar_ = show;
+  form_->ToolBar->setVisible(show);
+}
+
+void TrpPreview::SetScrollBars(TrpScrollBars bars) {
+  scrollBars_ = bars;
+  const bool v = bars == TrpScrollBars::ssBoth || bars == TrpScrollBars::ssVertical;
+  const bool h = bars == TrpScrollBars::ssBoth || bars == TrpScrollBars::ssHorizontal;
+  form_->PBox->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  form_->PBox->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+}
+
+void TrpPreview::KeyDown(std::uint16_t& Key, TShiftState Shift) {
+  TPanel::KeyDown(Key, Shift);
+  if (Key && form_->HandleKey(Key, Shift)) Key = 0;
+}
+
+bool TrpPreview::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == wheelSource_ && e->type() == QEvent::Wheel && isVisible()) {
+    auto* we = static_cast<QWheelEvent*>(e);
+    QWheelEvent copy(form_->PBox->viewport()->mapFromGlobal(we->globalPosition()), we->globalPosition(),
+                     we->pixelDelta(), we->angleDelta(), we->buttons(), we->modifiers(), we->phase(), we->inverted());
+    QCoreApplication::sendEvent(form_->PBox->viewport(), &copy);
+    return true;
+  }
+  return TPanel::eventFilter(watched, e);
 }

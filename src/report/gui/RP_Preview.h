@@ -3,10 +3,20 @@
 // reports, export through the registered filters, print. The window keeps a reference
 // to the pages it shows (they stay the report's). Its zoom is remembered for the next
 // preview; its position is kept in the settings store.
+//
+// TrpPreview is the same preview inside another form: a panel that makes a hidden
+// preview window and takes its toolbar and page area over, so both run one code.
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
 
+#include "platform/gui/Containers.h"
 #include "platform/gui/Forms.h"
 #include "report/RP_PreviewLayout.h"
 
@@ -16,6 +26,7 @@ class QToolButton;
 class QHBoxLayout;
 class TrpReport;
 class TrpPreviewForm;
+class TrpPreview;
 
 // The page field.
 class TrpPBox : public QAbstractScrollArea {
@@ -33,6 +44,8 @@ class TrpPBox : public QAbstractScrollArea {
   void wheelEvent(QWheelEvent* e) override;
 
  private:
+  // The page under a point of the window and the point in its report pixels.
+  bool PageAt(QPoint pos, int& index, TPoint& point) const;
   TrpPreviewForm& form_;
   QPoint dragFrom_;
   bool dragging_ = false;
@@ -43,8 +56,13 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
  public:
   explicit TrpPreviewForm(QWidget* parent = nullptr);
 
-  // Shows the pages of the report (modal when `modal`).
-  void ShowReport(TrpReport& report, bool modal = true);
+  // Shows the pages of the report with its options (modal when `modal`, by default
+  // when the report's ModalPreview says so).
+  void ShowReport(TrpReport& report);
+  void ShowReport(TrpReport& report, bool modal);
+  // The report's buttons, first zoom and grey buttons; help and exit only in the
+  // window of its own.
+  void ApplyReportOptions();
   // The pages shown (not owned); the view goes to page 1 with the remembered zoom.
   void SetPages(TrpEMFPages* pages);
   TrpEMFPages* Pages() const { return pages_; }
@@ -80,12 +98,26 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   // The key table of the window (true when the key was taken).
   bool HandleKey(std::uint16_t key, TShiftState shift);
 
+  // Inactive buttons show their grey glyph until the pointer enters them (disabled
+  // buttons always show it).
+  bool GrayedButtons() const { return grayedButtons_; }
+  void SetGrayedButtons(bool grayed);
+  // The scroll steps of one wheel notch: 1 in the window of its own, 3 in a panel.
+  int WheelFactor = 1;
+  // Fired with the page number whenever the current page changes.
+  std::function<void(int pageNo)> OnPageChanged;
+  // The panel that holds the toolbar and the pages (nil in the window of its own).
+  TrpPreview* Host() const { return host_; }
+
   // The remembered zoom of every preview.
   static int LastMode;
   static double LastFactor;
   // The status text: "Стр. n/m".
   AnsiString StatusText() const;
 
+  // The toolbar and the page area (pages, bars, status); a panel takes both over.
+  QWidget* ToolBar;
+  QWidget* PagePanel;
   TrpPBox* PBox;
   QToolButton *ZoomBtn, *LoadBtn, *SaveBtn, *PrintBtn, *FindBtn, *HelpBtn, *ExitBtn, *PageSetupBtn;
   QMenu* ZoomMenu;
@@ -93,7 +125,13 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
 
  private:
   friend class TrpPBox;
+  friend class TrpPreview;
   void UpdateStatus();
+  // Save, print and find want pages; page setup a report to build again.
+  void UpdateButtons();
+  void ApplyGlyphs();
+  // The right-button menu: the host panel's when it has one, else the zoom menu.
+  QMenu* ContextMenu() const;
   void PageFromScroll();
   void Error(const AnsiString& text);
 
@@ -101,7 +139,46 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   TrpEMFPages* pages_ = nullptr;
   TrpEMFPages ownPages_;  // pages loaded while no report is shown
   int page_ = 0;
+  int reportedPage_ = 0;  // the page OnPageChanged last told of
+  TrpPreview* host_ = nullptr;
+  QWidget *zoomSeparator_ = nullptr, *exitSeparator_ = nullptr;
+  bool grayedButtons_ = false;
+  std::vector<std::pair<QToolButton*, QImage>> glyphs_;
   int mode_ = rpzmWholePage;
   TrpPreviewLayout layout_;
   TrpPreviewSearch search_;
+};
+
+enum class TrpScrollBars { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+class TrpPreview : public TPanel {
+ public:
+  explicit TrpPreview(QWidget* parent = nullptr);
+  ~TrpPreview() override;
+
+  // Shows the report's prepared pages (they stay the report's) at the remembered zoom,
+  // from page 1.
+  void ConnectReport(TrpReport& report);
+  // Shows pages without a report (a loaded prepared report, for instance).
+  void ConnectPages(TrpEMFPages& pages);
+  int GetPageNo() const;
+  TrpPreviewForm& Form() { return *form_; }
+
+  bool ShowToolbar() const { return showToolbar_; }
+  void SetShowToolbar(bool show);
+  TrpScrollBars ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TrpScrollBars bars);
+  std::function<void(int pageNo)> OnPageChanged;
+
+  void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void Attach();
+  std::unique_ptr<TrpPreviewForm> form_;
+  bool showToolbar_ = true;
+  TrpScrollBars scrollBars_ = TrpScrollBars::ssBoth;
+  QPointer<QWidget> wheelSource_;
 };

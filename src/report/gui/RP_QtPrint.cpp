@@ -9,6 +9,7 @@
 
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Utils.h"
+#include "report/gui/RP_ExportProgress.h"
 
 namespace {
 
@@ -106,6 +107,7 @@ void rpInitQtPrinting() {
   static MeasureSurface* surface = new MeasureSurface;  // lives as long as the fonts
   rpSetMeasureCanvas(&surface->canvas);
   rpPrinter().AttachPrinter(&backend);
+  rpInstallExportProgressWindow();
 }
 
 QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor background) {

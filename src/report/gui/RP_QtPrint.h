@@ -12,7 +12,8 @@
 class TrpQtPrinterBackend;
 
 // Attaches the system's printers to the engine's printer and installs the measuring
-// canvas with the Qt font metrics. Needs the application object; call once.
+// canvas with the Qt font metrics and the export progress window. Needs the
+// application object; call once.
 void rpInitQtPrinting();
 
 // Page `index` drawn as the preview draws it, `zoom` screen pixels per report pixel.
