@@ -159,7 +159,10 @@ void TRefEditForm::ConnectTree(int p) {
   tree.OnTryEdit = [this, p](TObject*, TMtTreeItem* item, TMtHeaderSection* section, TFieldTypes&, bool& canEdit) {
     canEdit = section != nullptr && model_->CanEdit(p, item, section->GetIndex());
   };
-  tree.OnTuneUpInplaceEdit = [this, p](TObject*, TMtTreeItem*, int, TEdit* editor) {
+  tree.OnTuneUpInplaceEdit = [this, p, &tree](TObject*, TMtTreeItem*, int section, TEdit* editor) {
+    // Numbers are typed where they stand: at the right of their column.
+    const TMtHeaderSection* s = tree.HeaderSections()->FindByNumber(section);
+    if (s != nullptr && s->Alignment() == hsaRight) editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Up and Down are the window's before the editor's own keys.
     TKeyEvent own = editor->OnKeyDown;
     editor->OnKeyDown = [this, p, editor, own](TObject* sender, std::uint16_t& key, TShiftState shift) {
