@@ -162,9 +162,14 @@ TEST_F(RefEditFormTest, AProductIsAddedGivenValuesUsedInADishAndFoundAfterReopen
   EXPECT_EQ(form->PageControl1->count(), 5);
   EXPECT_FALSE(form->Action("FileSave")->isEnabled());
 
+  // The keys go to the page's tree from the start.
+  QApplication::setActiveWindow(form.get());
+  Process();
+  EXPECT_EQ(QApplication::focusWidget(), form->View(rpProd));
   // A new folder, a product in it, its name and values typed in.
   Trigger(*form, "ItemsAddMetaFolder");
   Trigger(*form, "ItemsAddItem");
+  EXPECT_EQ(QApplication::focusWidget(), form->View(rpProd));
   TMtTreeItem* product = m.Tree(rpProd).ItemFocused();
   ASSERT_NE(product, nullptr);
   const std::int32_t code = RefRecOf(product)->Code;
@@ -191,6 +196,7 @@ TEST_F(RefEditFormTest, AProductIsAddedGivenValuesUsedInADishAndFoundAfterReopen
 
   // The product goes into the first dish.
   form->PageControl1->setCurrentIndex(rpDish);
+  EXPECT_EQ(QApplication::focusWidget(), form->View(rpDish));
   TMtTreeItem* dish = FirstRow(m.Tree(rpDish), [](TMtTreeItem* i) { return IsDish(i); });
   ASSERT_NE(dish, nullptr);
   const std::int32_t dishCode = RefRecOf(dish)->Code;
@@ -477,9 +483,10 @@ TEST_F(RefEditFormTest, CancelAtTheCloseQuestionKeepsTheWindowOpen) {
   form->close();
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(prompt_.shown.back().Text, "Справочник по трапезам был изменен.\rЗаписать изменения?");
-  // Esc in the window asks again; No closes without saving.
+  // Esc in the tree asks again; No closes without saving.
   prompt_.answers = {mrNo};
-  Key(form.get(), Qt::Key_Escape);
+  Key(form->View(rpMeal), Qt::Key_Escape);
+  EXPECT_EQ(prompt_.shown.size(), 2u);
   EXPECT_FALSE(form->isVisible());
   EXPECT_TRUE(saved_.empty());
 }

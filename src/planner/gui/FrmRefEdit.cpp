@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -126,6 +127,8 @@ void TRefEditForm::CreateControls() {
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName("PageControl1");
   PageControl1->setContextMenuPolicy(Qt::ActionsContextMenu);
+  // The keyboard works in the trees; the page tabs are chosen with the mouse or Ctrl+Tab.
+  PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
   for (QAction* a : actions_) PageControl1->addAction(a);
   static const char* const kSheets[] = {"tsProd", "tsDish", "tsMeal", "tsEnergo", "tsParam"};
   static const char* const kTrees[] = {"tvProds", "tvDish", "tvMeal", "tvEnergo", "tvParams"};
@@ -228,6 +231,8 @@ void TRefEditForm::RunCommand(void (TRefEditModel::*command)()) {
     ((*model_).*command)();
     View(model_->ActivePage())->Invalidate();
     UpdateActions();
+    // The keys go on to the page's rows: a new row is named by typing at once.
+    View(model_->ActivePage())->SetFocus();
   });
 }
 
@@ -236,6 +241,7 @@ void TRefEditForm::PageChanged(int page) {
   model_->SetActivePage(page);
   ShowSelectColumn(page);
   UpdateActions();
+  View(page)->SetFocus();
 }
 
 TEdit* TRefEditForm::Editor() const {
@@ -272,6 +278,11 @@ void TRefEditForm::TreeKeyDown(int page, std::uint16_t& key, TShiftState shift) 
     case VK_RIGHT:
       if (model_->MoveSelectColumn(page, key == VK_RIGHT ? 1 : -1)) ShowSelectColumn(page);
       key = 0;
+      return;
+    case VK_ESCAPE:
+      // As in a dialog: Esc closes the window, after the close question.
+      key = 0;
+      close();
       return;
     default:
       return;
