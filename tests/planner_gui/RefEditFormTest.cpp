@@ -336,6 +336,14 @@ TEST_F(RefEditFormTest, TypedKeysStartTheEditorOnlyWhereTheColumnTakesThem) {
   Process();
   EXPECT_EQ(tree->ItemFocused(), product);
   EXPECT_EQ(product->ColumnText()[0], "345");
+  // A new top-level folder lands below the page: the tree scrolls to it.
+  tree->SetTopIndex(0);
+  Trigger(*form, "ItemsAddMetaFolder");
+  TMtTreeItem* folder = tree->ItemFocused();
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->GetParent(), nullptr);
+  EXPECT_GT(tree->TopIndex(), 0);
+  EXPECT_TRUE(tree->IsInView(folder));
   tree->CheckInvariants();
   m.CurrentRef().Modified = false;
 }
