@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QToolBar>
 #include <QTabWidget>
@@ -472,6 +473,17 @@ TEST_F(RefEditFormTest, EveryPageIsDrawnByTheTreeWithTheSelectedCell) {
     if (p != rpMeal) {
       EXPECT_NE(FromQColor(own.pixelColor(s->GetRight() + 2, cell.y())), ColorToRGB(clHighlight)) << p;
     }
+    // The page's hint, the section hints in the header, the commands on the right button.
+    EXPECT_EQ(tree->Hint, p == rpParam ? ParamHint(0) : TRefEditModel::TreeHint(p));  // the focused limit's
+    EXPECT_TRUE(tree->EffectiveShowHint());
+    const TMtHeaderSection* second = tree->HeaderSections()->FindByNumber(std::min(1, tree->SectionCount() - 1));
+    const AnsiString sectionHint =
+        tree->Header().HintAt({(second->GetLeft() + second->GetRight()) / 2, tree->HeaderHeight() / 2});
+    EXPECT_EQ(sectionHint, second->Hint().empty() ? tree->Header().Hint : second->Hint());
+    if (p == rpProd) {
+      EXPECT_EQ(Utf8(sectionHint), "Калорийность 100г продукта, ККал");
+    }
+    EXPECT_EQ(tree->PopupMenu.data(), form->PopupMenu1);
     // No horizontal scroll bar while the columns fit.
     if (tree->ColumnsWidth() <= tree->ClientWidth()) {
       EXPECT_FALSE(tree->horizontalScrollBar()->isVisible())
