@@ -159,11 +159,51 @@ void TrpPageForm::InitBands() {
     std::size_t inner = headers.size() - 1 - i;
     if (inner < footers.size()) headers[i]->GroupFooter = footers[inner];
   }
-  if (TrpBand* master = First(btMasterData)) master->Groups = headers;
+  // A group header groups the records of the data band its Master names, or of the
+  // master data band when it names none.
+  if (TrpBand* master = First(btMasterData))
+    for (TrpBand* h : headers) {
+      TrpBand* data = master;
+      const AnsiString owner = Trim(h->View->Master);
+      if (!owner.empty()) {
+        data = nullptr;
+        for (auto& b : Bands)
+          if (b->IsData() && AnsiSameText(b->Name, owner)) data = b.get();
+      }
+      if (!data) continue;
+      data->Groups.push_back(h);
+      h->DataBand = data;
+      if (h->GroupFooter) h->GroupFooter->DataBand = data;
+    }
   for (auto& b : Bands)
     if (b->View && !b->View->ChildBand.empty())
       for (auto& c : Bands)
         if (c.get() != b.get() && AnsiSameText(c->Name, b->View->ChildBand)) b->Child = c.get();
+}
+
+void TrpPageForm::CollectAggregates(TrpBand& band, int countsAs) {
+  // Every aggregate call of the band's script and of its views' texts and scripts
+  // registers with the data band being processed (or is ignored when it names another).
+  TrpBuildState& st = rpState();
+  Scanned = &band;
+  ScannedType = countsAs;
+  st.CurrentBand = &band;
+  st.CurrentView = band.View;
+  TStringList calls;
+  TAggregateFunctionsSplitter splitter(calls, &Report.Dictionary.Variables);
+  auto splitScript = [&](const TStringList& script) {
+    if (Trim(script.Text()).empty()) return;
+    TStringList compiled, errors;
+    if (Report.Script().CompileScript(script, compiled, errors)) splitter.SplitScript(compiled);
+  };
+  if (band.View) splitScript(band.View->Script);
+  for (TrpView* v : band.Objects) {
+    st.CurrentView = v;
+    auto* memo = dynamic_cast<TrpMemoView*>(v);
+    if (memo && !(memo->Flags & flTextOnly)) splitter.SplitMemo(memo->Memo);
+    splitScript(v->Script);
+  }
+  for (const AnsiString& call : calls.Lines()) Report.EvaluateExpression(call);
 }
 
 void TrpPageForm::PrepareAggregates() {
@@ -181,19 +221,20 @@ void TrpPageForm::PrepareAggregates() {
     if (type == btSubDetailData) scanned.push_back(btSubDetailFooter);
     for (auto& band : Bands) {
       if (std::find(scanned.begin(), scanned.end(), band->BandType) == scanned.end()) continue;
-      Scanned = band.get();
-      st.CurrentBand = band.get();
-      TStringList calls;
-      TAggregateFunctionsSplitter splitter(calls, &Report.Dictionary.Variables);
-      for (TrpView* v : band->Objects) {
-        st.CurrentView = v;
-        auto* memo = dynamic_cast<TrpMemoView*>(v);
-        if (memo && !(memo->Flags & flTextOnly)) splitter.SplitMemo(memo->Memo);
+      // A group footer counts as a band of the level its group belongs to; a child band
+      // as the band it follows.
+      int countsAs = band->BandType;
+      if (band->BandType == btGroupFooter && band->DataBand) countsAs = band->DataBand->BandType;
+      std::vector<TrpBand*> seen;
+      for (TrpBand* b = band.get(); b && std::find(seen.begin(), seen.end(), b) == seen.end(); b = b->Child) {
+        seen.push_back(b);
+        CollectAggregates(*b, countsAs);
+        if (st.ErrorFlag) break;
       }
-      for (const AnsiString& call : calls.Lines()) Report.EvaluateExpression(call);
     }
   }
   Processed = Scanned = nullptr;
+  ScannedType = -1;
   st.CurrentBand = nullptr;
 }
 
@@ -208,7 +249,13 @@ void TrpPageForm::StartPage(bool first) {
   CurBottomY = Page.BottomEdge();
   Column = 1;
   freshY_ = CurY;
-  if (TrpBand* title = First(btReportTitle); title && first) DrawBand(*title);
+  if (TrpBand* title = First(btReportTitle); title && first) {
+    const int pages = master.EMFPages.GetCount();
+    DrawBand(*title);
+    // A title that went on to a new page (FormNewPage, NEWPAGE) leaves the headers to
+    // that page's start.
+    if (master.EMFPages.GetCount() != pages) return;
+  }
   if (TrpBand* header = First(btPageHeader); header && (!first || header->Flag(flOnFirstPage))) DrawBand(*header);
   ColumnStartY = CurY;
   if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
@@ -219,6 +266,8 @@ void TrpPageForm::StartPage(bool first) {
 
 void TrpPageForm::EndPage() {
   if (Parent) return Parent->EndPage();
+  Restore<bool> breaking(breaking_);
+  breaking_ = true;
   Restore<bool> footer(inFooter_);
   inFooter_ = true;
   if (TrpBand* f = First(btColumnFooter)) DrawBand(*f);
@@ -240,6 +289,8 @@ void TrpPageForm::NewPage() {
     Parent->NewPage();
     return FollowParent();
   }
+  Restore<bool> breaking(breaking_);
+  breaking_ = true;
   EndPage();
   StartPage(false);
 }
@@ -251,6 +302,8 @@ void TrpPageForm::NewColumn() {
   }
   const int columns = Page.ColumnCount();
   if (Column < columns) {
+    Restore<bool> breaking(breaking_);
+    breaking_ = true;
     if (TrpBand* f = First(btColumnFooter)) {
       Restore<bool> footer(inFooter_);
       inFooter_ = true;
@@ -276,9 +329,15 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
       PrintSubReport(*sub, band);
       continue;
     }
-    const int left = v->Left, top = v->Top, h = v->Height;
     st.CurrentView = v;
     st.CurrentBand = &band;
+    if (st.FirstPass && !band.Flag(flBreaked)) {
+      // The first of two passes only counts pages: the views' scripts run, nothing prints
+      // (bands that may split print, as their parts decide where the pages end).
+      if (v->Script.Count()) Report.RunScript(v, v->Script);
+      continue;
+    }
+    const int left = v->Left, top = v->Top, h = v->Height;
     v->Left = left + CurX - Page.LeftEdge();
     v->Top = band.Y + (top - band.Top);
     auto* stretch = dynamic_cast<TrpStretcheable*>(v);
@@ -409,7 +468,11 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   st.CurrentView = band.View;
   CurrentBand = &band;
   if (Report.OnBeginBand) Report.OnBeginBand(band);
+  band.NewPageRequests = band.NewColumnRequests = 0;
+  band.KeepCurY = false;
   if (band.View && band.View->Script.Count()) Report.RunBandScript(band.View->Script);
+  if (Stopped()) return;
+  ApplyBreakRequests(band);
   if (Stopped()) return;
   band.Visible = band.View ? band.View->Visible : true;
   if (!band.Visible) {
@@ -447,6 +510,22 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   if (band.Flag(flFormNewPage) && !band.IsData() && type != btGroupHeader && !fixedPlace && !inFooter_) NewPage();
   AfterBandPrinted(band);
   if (Report.OnEndBand) Report.OnEndBand(band);
+}
+
+void TrpPageForm::ApplyBreakRequests(TrpBand& band) {
+  const int pages = band.NewPageRequests, columns = band.NewColumnRequests;
+  band.NewPageRequests = band.NewColumnRequests = 0;
+  if (!pages && !columns) return;
+  // Bands printed while a page or column is closed or started (headers, footers) ask
+  // for no breaks: a page header calling NEWPAGE would start pages without end.
+  if (Root().breaking_ || inFooter_) return;
+  const int kept = CurY;
+  for (int i = 0; i < pages && !Stopped(); ++i) NewPage();
+  for (int i = 0; i < columns && !Stopped(); ++i) NewColumn();
+  if (band.KeepCurY) CurY = kept;
+  rpState().CurrentBand = &band;
+  rpState().CurrentView = band.View;
+  CurrentBand = &band;
 }
 
 void TrpPageForm::PrintHeaders(TrpBand& data, std::size_t from) {
@@ -589,6 +668,7 @@ TrpReport::TrpReport() : script_(std::make_unique<TInterpretator>(lookup_)) {
 }
 
 TrpReport::~TrpReport() {
+  if (preview_) preview_->RemoveFreeNotification(this);
   if (rpState().Hooks == this) rpSetHooks(nullptr);
   if (rpState().MasterReport == reinterpret_cast<TrpReport*>(this)) rpState().MasterReport = nullptr;
   if (rpState().CurrentReport == reinterpret_cast<TrpReport*>(this)) rpState().CurrentReport = nullptr;
@@ -657,8 +737,19 @@ void TrpReport::Wire() {
     return true;
   };
   lookup_.WriteBuildValue = [this](const AnsiString& name, const Variant& value) {
+    if (SameText(name, "MODALRESULT")) {
+      if (CurrentDialog) CurrentDialog->SetModalResult(static_cast<int>(value.AsInteger()));
+      return true;
+    }
     if (SameText(name, "CURY")) {
+      TrpBand* band = rpState().CurrentBand;
+      if (band && (band->NewPageRequests || band->NewColumnRequests)) band->KeepCurY = true;
       if (CurrentForm) CurrentForm->CurY = static_cast<int>(value.AsInteger());
+      return true;
+    }
+    if (SameText(name, "PROGRESS")) {
+      if (OnProgressText) OnProgressText(value.AsString());
+      if (CancelRequested && CancelRequested()) rpState().Terminated = true;
       return true;
     }
     if (name.find('.') == AnsiString::npos) return false;
@@ -678,10 +769,9 @@ void TrpReport::Wire() {
     TrpPageForm* form = CurrentForm;
     if (name == "STOPREPORT") {
       Terminated = true;
-    } else if (form && name == "NEWPAGE") {
-      form->NewPage();
-    } else if (form && name == "NEWCOLUMN") {
-      form->NewColumn();
+    } else if (name == "NEWPAGE" || name == "NEWCOLUMN") {
+      // Carried out when the band's script has run.
+      if (TrpBand* band = rpState().CurrentBand) ++(name == "NEWPAGE" ? band->NewPageRequests : band->NewColumnRequests);
     } else if (form && name == "SHOWBAND") {
       for (auto& b : form->Bands)
         if (AnsiSameText(b->Name, Unquoted(p1))) form->DrawBand(*b);
@@ -759,6 +849,43 @@ int TrpReport::PageFooterHeight(TrpPage& page) {
   return form && &form->Page == &page ? form->PageFooterHeight() : 0;
 }
 
+void TrpReport::RunDialogPage(TrpPage& page) {
+  TrpBuildState& st = rpState();
+  st.CurrentPage = &page;
+  st.CurrentBand = nullptr;
+  st.CurrentView = nullptr;
+  TrpDialogForm form(page);
+  for (const auto& v : page.Objects)
+    if (auto* control = dynamic_cast<TrpControl*>(v.get()); control && !dynamic_cast<TrpNonVisualControl*>(control))
+      form.Controls.push_back(control);
+  Restore<TrpDialogForm*> current(CurrentDialog);
+  CurrentDialog = &form;
+  const bool shown = !form.Controls.empty() && page.Visible;
+  RunBandScript(page.Script);
+  if (!shown || st.ErrorFlag || st.Terminated) return;
+  // The script may have decided already; otherwise the dialog is shown. Without a
+  // display nothing can be asked, and the dialog goes on as with OK.
+  if (form.ModalResult() == mrNone) {
+    const TrpDialogRunner& runner = rpDialogRunner();
+    const TModalResult result = runner ? runner(form) : mrOk;
+    if (form.ModalResult() == mrNone) form.SetModalResult(result);
+  }
+  if (form.ModalResult() == mrCancel) st.DialogCancelled = true;
+}
+
+void TrpReport::SetPreview(TFreeNotifier* preview) {
+  if (preview_ == preview) return;
+  if (preview_) preview_->RemoveFreeNotification(this);
+  preview_ = preview;
+  if (preview_) preview_->FreeNotification(this, [this, preview] { Notification(preview); });
+}
+
+void TrpReport::Notification(const void* removed) {
+  if (!removed || removed != preview_) return;
+  preview_->RemoveFreeNotification(this);
+  preview_ = nullptr;
+}
+
 void TrpReport::BuildReport() {
   TrpBuildState& st = rpState();
   Restore<TrpReport*> current(st.CurrentReport);
@@ -779,7 +906,7 @@ void TrpReport::BuildReport() {
       if (!processed || !scanned) return;
       AnsiString name = Unquoted(band);
       if (name.empty()) {
-        if (DataTypeOf(scanned->BandType) != processed->BandType) return;
+        if (DataTypeOf(form->ScannedType) != processed->BandType) return;
         name = processed->Name;
       }
       if (!AnsiSameText(name, processed->Name)) return;
@@ -800,7 +927,13 @@ void TrpReport::BuildReport() {
     for (const auto& p : Pages.Pages)
       for (const auto& v : p->Objects)
         if (auto* s = dynamic_cast<TrpSubReportView*>(v.get())) subPages.push_back(s->SubPage);
-    for (int i = 0; i < Pages.GetCount() && !st.Terminated && !Terminated; ++i) {
+    // Dialog pages run before the report pages, once per build (not again in the
+    // second of two passes); the first one cancelled ends the build.
+    if (!st.SecondPass) {
+      for (int i = 0; i < Pages.GetCount() && !st.DialogCancelled && !st.ErrorFlag; ++i)
+        if (Pages.GetPages(i)->PageType == ptDialog) RunDialogPage(*Pages.GetPages(i));
+    }
+    for (int i = 0; i < Pages.GetCount() && !st.Terminated && !Terminated && !st.DialogCancelled; ++i) {
       TrpPage& page = *Pages.GetPages(i);
       if (page.PageType != ptReport) continue;
       if (std::find(subPages.begin(), subPages.end(), i) != subPages.end()) continue;
@@ -843,6 +976,7 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
     rpSaveTemplate(r->Pages, *saved.back());
   }
   auto pass = [&](bool first) {
+    st.SecondPass = st.FirstPass && !first;
     st.FirstPass = first;
     st.PageNumber = 0;
     st.AppendPage = false;
@@ -859,11 +993,13 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
       st.TotalPages = EMFPages.GetCount();
       st.Terminated = false;
     }
-    if (!st.ErrorFlag) pass(false);
+    if (!st.ErrorFlag && !st.DialogCancelled) pass(false);
   } catch (const std::exception& e) {
     BuildError(e.what());
   }
   bool failed = st.ErrorFlag;
+  // A dialog closed with Cancel: no pages, and no error to show.
+  const bool cancelled = st.DialogCancelled;
   AnsiString errorText = st.ErrorText;
   for (std::size_t i = 0; i < built.size(); ++i) {
     saved[i]->SetPosition(0);
@@ -879,16 +1015,14 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
     st.DocMode = mode;
     st.StreamVersion = version;
   }
-  if (failed) {
-    ErrorText = errorText;
-    EMFPages.Clear();
-  }
+  if (failed) ErrorText = errorText;
+  if (failed || cancelled) EMFPages.Clear();
   st.DocMode = rpDesignMode;
   st.CurrentPage = nullptr;
   st.CurrentBand = nullptr;
   st.CurrentView = nullptr;
   rpSetHooks(nullptr);
-  return !failed;
+  return !failed && !cancelled;
 }
 
 bool TrpReport::PrepareReport() { return DoPrepare([this] { BuildReport(); }); }
@@ -896,7 +1030,7 @@ bool TrpReport::PrepareReport() { return DoPrepare([this] { BuildReport(); }); }
 bool TrpCompositeReport::PrepareReport() {
   return DoPrepare([this] {
     for (TrpReport* r : Reports) {
-      if (!r || rpState().Terminated) continue;
+      if (!r || rpState().Terminated || rpState().DialogCancelled) continue;
       r->BuildReport();
     }
   });

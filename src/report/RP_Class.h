@@ -18,6 +18,7 @@
 
 #include "report/RP_BandView.h"
 #include "report/RP_DSet.h"
+#include "report/RP_DialogPage.h"
 #include "report/RP_Funcs.h"
 #include "report/RP_Lookup.h"
 #include "report/RP_Memo.h"
@@ -53,6 +54,12 @@ class TrpBand {
   TrpAggregateValues Values;
   int LinePosition = 1, LineThroughPosition = 1;
   bool Visible = true;
+  // Group headers and footers: the data band whose records they group.
+  TrpBand* DataBand = nullptr;
+  // NEWPAGE and NEWCOLUMN calls of the band's script, carried out after it ran; KeepCurY:
+  // the script set CURY with breaks pending, so the position it set is kept after them.
+  int NewPageRequests = 0, NewColumnRequests = 0;
+  bool KeepCurY = false;
 
   bool Flag(std::uint16_t bit) const { return View && (View->Flags & bit); }
   bool Stretched() const { return Flag(flStretched); }
@@ -83,6 +90,7 @@ class TrpPageForm {
   // While aggregates are collected: the data band they add up and the band that shows them.
   TrpBand* Processed = nullptr;
   TrpBand* Scanned = nullptr;
+  int ScannedType = -1;  // the band type the scanned band counts as (a child: its parent's)
   // The data band whose record prints now.
   TrpBand* CurrentData = nullptr;
 
@@ -113,6 +121,9 @@ class TrpPageForm {
   void PrintSubReport(TrpSubReportView& view, TrpBand& band);
   void StartPage(bool first);
   void AfterBandPrinted(TrpBand& band);
+  // The page and column breaks a band's script asked for.
+  void ApplyBreakRequests(TrpBand& band);
+  void CollectAggregates(TrpBand& band, int countsAs);
   TrpPageForm& Root();
   // A subreport's page continues where its parent's new column or page starts.
   void FollowParent();
@@ -125,6 +136,8 @@ class TrpPageForm {
   int offsetX_ = 0;
   int freshY_ = 0;
   bool inFooter_ = false;
+  // A page or column is being closed or started: bands printed for that ask no breaks.
+  bool breaking_ = false;
 };
 
 using TrpProgressEvent = std::function<void(int pageNumber)>;
@@ -149,6 +162,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   TrpBandEvent OnBeginBand, OnEndBand;
   TrpBeforePrintEvent OnBeforePrint;
   TrpProgressEvent OnProgress;
+  // The second line of the progress window: what a script assigns to PROGRESS.
+  std::function<void(const AnsiString& text)> OnProgressText;
   // Datasets that bands name as their data source.
   void AddDataset(TrpDataset& dataSet);
   TrpDataset* FindDataset(std::string_view name) const;
@@ -163,6 +178,15 @@ class TrpReport : public TObject, public TrpEngineHooks {
   virtual bool PrepareReport();
   AnsiString ErrorText;
   bool Terminated = false;
+
+  // The preview window or panel showing the prepared pages (not owned). It is
+  // forgotten when that object is freed.
+  void SetPreview(TFreeNotifier* preview);
+  TFreeNotifier* Preview() const { return preview_; }
+  // A linked object is being freed: every reference to it is cleared.
+  void Notification(const void* removed);
+  // The dialog page being run (its script's MODALRESULT goes there), or none.
+  TrpDialogForm* CurrentDialog = nullptr;
 
   // TrpEngineHooks: what the views ask while they print.
   AnsiString ExpressionText(TrpView* view, const AnsiString& expression) override;
@@ -188,6 +212,9 @@ class TrpReport : public TObject, public TrpEngineHooks {
   void RunBandScript(const TStringList& script);
   // The error routine: the build stops with the message.
   void BuildError(const AnsiString& message);
+  // Runs a dialog page: its script, then the dialog unless the script set its result;
+  // Cancel sets the build's DialogCancelled.
+  void RunDialogPage(TrpPage& page);
 
  protected:
   bool DoPrepare(const std::function<void()>& buildAll);
@@ -198,6 +225,7 @@ class TrpReport : public TObject, public TrpEngineHooks {
   std::unique_ptr<TInterpretator> script_;
   std::vector<TrpDataset*> datasets_;
   std::map<const TStringList*, TStringList> compiled_;
+  TFreeNotifier* preview_ = nullptr;
 };
 
 // Builds the listed reports one after another into its own prepared pages; it builds

@@ -47,6 +47,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
 #include "planner/gui/PrnSelectForm.h"
+#include "PrnSelectDriver.h"
 #include "refdata/RefBuild.h"
 #include "report/gui/RP_Preview.h"
 #include "rptemplates/RationTemplates.h"
@@ -469,9 +470,7 @@ TEST_F(PlannerWindows, PrintPreviewShowsTheBuiltPagesInThePreviewWindow) {
   ASSERT_NE(f, nullptr);
   dialogs_->AnswerForm("PrnSelectForm", [](TForm& f) {
     auto& d = static_cast<TPrnSelectForm&>(f);
-    for (const char* key : {"Gen", "Eat"})
-      if (QTreeWidgetItem* item = d.MtTree1->findItems(key, Qt::MatchExactly | Qt::MatchRecursive, 1).value(0))
-        item->setCheckState(0, Qt::Checked);
+    for (const char* key : {"Gen", "Eat"}) prnselect::ClickCheckBox(d, key);
     d.btnOk->click();
   });
   int pages = 0;
@@ -687,6 +686,22 @@ TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
   EXPECT_EQ(f->DayListView()->Items()->Count(), 0);  // never built
   f->ShowTab(1);
   EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
+}
+
+TEST_F(PlannerWindows, PrintSectionDialogHelpOpensItsPage) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  dialogs_->AnswerForm("PrnSelectForm", [](TForm& d) {
+    static_cast<TPrnSelectForm&>(d).btnHelp->click();
+    static_cast<TPrnSelectForm&>(d).btnCancel->click();
+  });
+  Trigger("FilePrint");
+  THelpForm& help = form_->HelpForm();
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.Context(), kPrnSelectHelpContext);
+  EXPECT_NE(help.Browser()->toPlainText().toStdString().find("Печать раскладки"), std::string::npos);
+  EXPECT_EQ(dialogs_->Unexpected(), 0);
+  help.close();
 }
 
 TEST_F(PlannerWindows, HelpTopicsOpenTheirPages) {

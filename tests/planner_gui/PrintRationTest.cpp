@@ -6,7 +6,7 @@
 
 #include <QApplication>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QScreen>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +16,7 @@
 #include "planner/gui/PrnSelectForm.h"
 #include "planner/gui/RaskladForm.h"
 #include "planner/gui/RefMenuForm.h"
+#include "PrnSelectDriver.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
 #include "platform/gui/Dialogs.h"
@@ -52,41 +53,101 @@ struct TPrintWindow {
     form.reset();
   }
 
-  // The dialog's answer: these items clicked in order, then the button.
+  // The dialog's answer: the check boxes of these rows clicked in order, then the button.
   void Choose(std::vector<const char*> keys, bool ok = true) {
     dialogs->AnswerForm("PrnSelectForm", [keys, ok](TForm& f) {
       auto& d = static_cast<TPrnSelectForm&>(f);
-      for (const char* key : keys) {
-        QTreeWidgetItem* item = d.MtTree1->findItems(key, Qt::MatchExactly | Qt::MatchRecursive, 1).value(0);
-        ASSERT_NE(item, nullptr) << key;
-        item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-      }
+      for (const char* key : keys) prnselect::ClickCheckBox(d, key);
       (ok ? d.btnOk : d.btnCancel)->click();
     });
   }
 };
 
+// Rows in tree order: Gen, Eat (Menu (DishComp, MenuCmt), DayProd, TotProd, Tot, TotCmt);
+// 'x' checked, '-' unchecked, '?' grayed.
 TEST(PrintRation, DialogTreeFollowsTheCheckRules) {
+  struct Step {
+    bool space;  // Space on the row, else a click on its check box
+    const char* key;
+    const char* boxes;
+  };
+  const Step steps[] = {
+      {false, "Eat", "-xxxxxxxx"},       // a parent checks its whole subtree
+      {false, "Tot", "-?xxxxx-x"},       // one part off: the parent shows the third state
+      {false, "Menu", "-?---xx-x"},      // the menu takes its dish components and comments along
+      {false, "DishComp", "-?xx-xx-x"},  // dish components check the menu, the parent stays
+      {true, "Gen", "x?xx-xx-x"},
+      {false, "Eat", "xxxxxxxxx"},       // a grayed parent becomes checked with all its parts
+      {true, "Eat", "x--------"},        // and unchecked with them
+      {false, "Gen", "---------"},
+      {true, "Tot", "-?-----x-"},
+      {true, "Tot", "---------"},
+      {false, "MenuCmt", "--x-x----"},   // comments check the menu; the parent is left as it was
+  };
+  TScriptedDialogs::TFormScript script = [&steps](TForm& f) {
+    auto& d = static_cast<TPrnSelectForm&>(f);
+    prnselect::Show(d);
+    const QRect screen = d.screen()->availableGeometry();
+    EXPECT_LE((d.geometry().center() - screen.center()).manhattanLength(), 2);  // not in a corner
+    EXPECT_EQ(prnselect::Boxes(d), "---------");
+    EXPECT_EQ(prnselect::DrawnBoxes(d), "---------");
+    for (const Step& step : steps) {
+      SCOPED_TRACE(std::string(step.space ? "space " : "click ") + step.key);
+      if (step.space) prnselect::PressSpaceOn(d, step.key);
+      else prnselect::ClickCheckBox(d, step.key);
+      EXPECT_EQ(prnselect::Boxes(d), step.boxes);
+      EXPECT_EQ(prnselect::DrawnBoxes(d), step.boxes);
+      const char* shot = std::getenv("TARNWICK_PRINT_DIALOG_PNG");
+      if (shot && std::string(step.key) == "DishComp") d.grab().save(shot);  // all three states
+    }
+    d.btnOk->click();
+  };
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerForm("PrnSelectForm", script);
+  TPrnSections sections;
+  TPrnSelectForm form;
+  form.move(0, 0);  // where a display without a window manager puts a new window
+  EXPECT_EQ(form.Execute(sections), mrOk);
+  EXPECT_EQ(sections.Checked, 2);  // menu, comments
+  EXPECT_TRUE(sections.IsChecked("MenuCmt"));
+  EXPECT_TRUE(sections.IsChecked("Menu"));
+  EXPECT_EQ(sections.State(sections.FindByKey("Eat")), TPrnCheck::Unchecked);
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+TEST(PrintRation, DialogShowsTheLastChoiceAndCancelKeepsIt) {
   TScriptedDialogsScope dialogs;
   TPrnSections sections;
+  TPrnSelectForm form;
   dialogs->AnswerForm("PrnSelectForm", [](TForm& f) {
     auto& d = static_cast<TPrnSelectForm&>(f);
-    d.Item(1)->setCheckState(0, Qt::Checked);  // "Питание"
-    EXPECT_EQ(d.Item(3)->checkState(0), Qt::Checked);
-    d.Item(7)->setCheckState(0, Qt::Unchecked);  // totals
-    EXPECT_EQ(d.Item(1)->checkState(0), Qt::PartiallyChecked);
-    d.Item(2)->setCheckState(0, Qt::Unchecked);  // menu
-    EXPECT_EQ(d.Item(4)->checkState(0), Qt::Unchecked);
-    d.Item(3)->setCheckState(0, Qt::Checked);  // dish components check the menu
-    EXPECT_EQ(d.Item(2)->checkState(0), Qt::Checked);
-    if (const char* shot = std::getenv("TARNWICK_PRINT_DIALOG_PNG")) d.grab().save(shot);
+    prnselect::ClickCheckBox(d, "Gen");
+    prnselect::ClickCheckBox(d, "TotProd");
     d.btnOk->click();
   });
-  TPrnSelectForm form;
-  EXPECT_EQ(form.Execute(sections), mrOk);
-  EXPECT_EQ(sections.Checked, 5);  // menu, dish components, two lists, recommendations
-  EXPECT_TRUE(sections.IsChecked("DishComp"));
-  EXPECT_FALSE(sections.IsChecked("Tot"));
+  ASSERT_EQ(form.Execute(sections), mrOk);
+  EXPECT_EQ(sections.Checked, 2);
+  const TPrnSections chosen = sections;
+  dialogs->AnswerForm("PrnSelectForm", [](TForm& f) {
+    auto& d = static_cast<TPrnSelectForm&>(f);
+    EXPECT_EQ(prnselect::DrawnBoxes(d), "x?----x--");
+    prnselect::ClickCheckBox(d, "Eat");
+    prnselect::PressSpaceOn(d, "Gen");
+    EXPECT_EQ(prnselect::Boxes(d), "-xxxxxxxx");
+    d.btnCancel->click();
+  });
+  EXPECT_EQ(form.Execute(sections), mrCancel);
+  for (int i = 0; i < kPrnSectionCount; ++i) EXPECT_EQ(sections.State(i), chosen.State(i)) << i;
+  EXPECT_EQ(sections.Checked, 2);
+  // Opened again, the dialog shows the choice of the last OK.
+  dialogs->AnswerForm("PrnSelectForm", [](TForm& f) {
+    auto& d = static_cast<TPrnSelectForm&>(f);
+    EXPECT_EQ(prnselect::Boxes(d), "x?----x--");
+    EXPECT_TRUE(d.IsChecked("TotProd"));
+    EXPECT_FALSE(d.IsChecked("Eat"));
+    d.btnCancel->click();
+  });
+  EXPECT_EQ(form.Execute(sections), mrCancel);
   EXPECT_EQ(dialogs->Unexpected(), 0);
 }
 
@@ -94,11 +155,18 @@ TEST(PrintRation, CancelOrNothingCheckedPrintsNothing) {
   TPrintWindow w;
   int previews = 0;
   w.services.Preview = [&](TrpCompositeReport&) { ++previews; };
+  int pdfAsked = 0;
+  w.services.AskPdfFile = [&](AnsiString&) { return ++pdfAsked, true; };
   w.Choose({"Gen"}, false);
   EXPECT_FALSE(w.form->PrintRation(true));
-  w.Choose({});
+  w.Choose({});  // OK with nothing checked
   EXPECT_FALSE(w.form->PrintRation(true));
+  w.Choose({"Tot", "Tot"});  // checked and unchecked again
+  EXPECT_FALSE(w.form->PrintRation(false));
   EXPECT_EQ(previews, 0);
+  EXPECT_EQ(pdfAsked, 0);
+  EXPECT_EQ(w.form->Printing().rpCompRpt.Reports.size(), 0u);
+  EXPECT_EQ(w.form->Printing().rpCompRpt.EMFPages.GetCount(), 0);
   EXPECT_EQ(w.dialogs->Unexpected(), 0);
 }
 

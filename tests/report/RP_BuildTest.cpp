@@ -1,99 +1,9 @@
 // The build pass over fixtures made in code: prepared pages are dumped as text (fake
 // metrics make them stable) and compared with the golden dumps in
 // tests/data/report/build. TARNWICK_UPDATE_GOLDEN=1 writes the dumps instead.
-#include <gtest/gtest.h>
+#include "BuildFixture.h"
 
-#include <cstdlib>
-#include <fstream>
-#include <map>
-#include <sstream>
-
-#include "platform/core/AnsiText.h"
-#include "report/RP_Builder.h"
-#include "report/RP_Class.h"
-
-namespace {
-
-using Row = std::map<std::string, Variant>;
-
-// A user dataset over rows; its OnPrior is left unassigned, as the planner's are.
-class TRows {
- public:
-  TRows(const char* name, std::vector<Row> rows) : rows_(std::move(rows)) {
-    Set.Name = name;
-    Set.OnFirst = [this](TObject*) { at_ = 0; };
-    Set.OnNext = [this](TObject*) { ++at_; };
-    Set.OnCheckEOF = [this](TObject*, bool& eof) { eof = at_ >= rows_.size(); };
-  }
-  bool Answer(const AnsiString& name, Variant& value) const {
-    if (at_ >= rows_.size()) return false;
-    auto it = rows_[at_].find(name);
-    if (it == rows_[at_].end()) return false;
-    value = it->second;
-    return true;
-  }
-  TrpUserDataset Set;
-
- private:
-  std::vector<Row> rows_;
-  std::size_t at_ = 0;
-};
-
-std::string Dump(TrpEMFPages& pages) { return rpPreparedText(pages); }
-
-void ExpectGolden(const std::string& name, const std::string& dump) {
-  const std::string path = std::string(TARNWICK_TEST_DATA_DIR) + "/report/build/" + name + ".txt";
-  if (std::getenv("TARNWICK_UPDATE_GOLDEN")) {
-    std::ofstream(path, std::ios::binary) << dump;
-    return;
-  }
-  std::ifstream in(path, std::ios::binary);
-  ASSERT_TRUE(in) << "no golden dump " << path;
-  std::stringstream expected;
-  expected << in.rdbuf();
-  EXPECT_EQ(dump, expected.str()) << name;
-}
-
-// A report whose names come from the datasets' current rows and a few values.
-struct Fixture {
-  TrpReport report;
-  TrpTemplateBuilder b{report.Pages};
-  std::vector<std::unique_ptr<TRows>> sets;
-  std::map<std::string, Variant> values;
-
-  Fixture() {
-    report.OnGetValue = [this](const AnsiString& name, Variant& value) {
-      auto it = values.find(name);
-      if (it != values.end()) {
-        value = it->second;
-        return;
-      }
-      for (auto it2 = sets.rbegin(); it2 != sets.rend(); ++it2)
-        if ((*it2)->Answer(name, value)) return;
-    };
-  }
-  TRows& Rows(const char* name, std::vector<Row> rows) {
-    sets.push_back(std::make_unique<TRows>(name, std::move(rows)));
-    report.AddDataset(sets.back()->Set);
-    return *sets.back();
-  }
-  // Memos hide zeros by default; aggregates are to be seen here.
-  void ShowZeros() {
-    for (const auto& v : report.Pages.GetPages(0)->Objects) v->Flags &= static_cast<std::uint16_t>(~flHideZeros);
-  }
-  std::string Build() {
-    EXPECT_TRUE(report.PrepareReport()) << cp::Ansi1251ToUtf8(report.ErrorText);
-    return Dump(report.EMFPages);
-  }
-};
-
-std::vector<Row> Numbered(int n, const char* key = "N") {
-  std::vector<Row> rows;
-  for (int i = 1; i <= n; ++i) rows.push_back({{key, Variant(i)}});
-  return rows;
-}
-
-}  // namespace
+using namespace rpbuildtest;
 
 TEST(RpBuild, EveryBandKind) {
   Fixture f;
@@ -160,13 +70,7 @@ TEST(RpBuild, NestedGroupsWithAggregatesOverAUserDatasetWithoutPrior) {
 
 TEST(RpBuild, TwoPassesGiveTotalPages) {
   Fixture f;
-  f.Rows("Rows", Numbered(90));
-  f.b.Page(9, rpPortrait, 40);
-  f.report.Pages.DoublePass = true;
-  f.b.Band(btPageHeader, 0, 20);
-  f.b.Memo("Стр. [PAGE#] из [TOTALPAGES]", 20, 0, 300, 18);
-  f.b.Band(btMasterData, 30, 25).FormatStr = "Rows";
-  f.b.Memo("Строка [N]", 20, 30, 300, 18);
+  TwoPassRows(f);
   f.b.Band(btPageFooter, 60, 20);
   f.b.Memo("[PAGE#]/[TOTALPAGES], [FINALPASS]", 20, 60, 300, 18);
   int begins = 0, ends = 0;
@@ -194,15 +98,7 @@ TEST(RpBuild, PageColumns) {
 
 TEST(RpBuild, SubReport) {
   Fixture f;
-  f.Rows("Days", Numbered(2, "DAY"));
-  f.Rows("Items", Numbered(3, "ITEM"));
-  f.b.Page(9, rpPortrait, 20);
-  f.b.Band(btMasterData, 0, 40).FormatStr = "Days";
-  f.b.Memo("День [DAY]", 20, 0, 200, 18);
-  f.b.SubReport(300, 0, 300, 40, 1);
-  f.b.Page(9, rpPortrait, 20);
-  f.b.Band(btMasterData, 0, 20).FormatStr = "Items";
-  f.b.Memo("пункт [ITEM] дня [DAY]", 0, 0, 250, 18);
+  DaysWithItems(f);
   ExpectGolden("subreport", f.Build());
 }
 

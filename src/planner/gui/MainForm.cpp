@@ -102,6 +102,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   services_.Defaults.Limits = refMenuForm_->Menu().Limits;
   services_.Program = {globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright};
   services_.Preview = [this](TrpCompositeReport& report) { PreviewReport(report); };
+  services_.Help = [this](int context) { HelpForm().ShowContext(context); };
   services_.AskPdfFile = [](AnsiString& pdfFile) {
     TSaveDialog d;
     d.Title = Ansi("Печатать в файл PDF");

@@ -47,6 +47,9 @@ struct TPlannerServices {
   std::function<int(QWidget* parent, TPrnSections& sections)> SelectSections;
   std::function<bool(AnsiString& pdfFile)> AskPdfFile;
   std::function<void(TrpCompositeReport& report)> Preview;
+  // The help window at a context (the section dialog's help button; nil: a message that
+  // no help is installed).
+  std::function<void(int Context)> Help;
 };
 
 inline constexpr int kRaskladTag = 17;
@@ -129,6 +132,8 @@ class TRaskladForm : public QWidget {
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  // The section dialog (or the services' replacement) over the window's choice.
+  int SelectPrintSections();
   void CreateActions();
   void CreateControls();
   void ConnectEvents();

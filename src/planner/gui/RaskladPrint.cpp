@@ -19,9 +19,15 @@ void InitPrinting() {
 
 }  // namespace
 
+int TRaskladForm::SelectPrintSections() {
+  if (services_.SelectSections) return services_.SelectSections(this, prnSections_);
+  TPrnSelectForm dialog(this);
+  dialog.OnHelp = services_.Help;
+  return dialog.Execute(prnSections_);
+}
+
 bool TRaskladForm::PrintRation(bool Preview) {
-  const int result = services_.SelectSections ? services_.SelectSections(this, prnSections_)
-                                              : TPrnSelectForm(this).Execute(prnSections_);
+  const int result = SelectPrintSections();
   if (result != mrOk || prnSections_.Checked == 0) return false;
   InitPrinting();
   print_->Program = services_.Program;

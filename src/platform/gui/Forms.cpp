@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/core/FlagScope.h"
 #include "platform/core/Registry.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Align.h"
@@ -32,17 +33,6 @@ std::vector<TForm*>& AllForms() {
   static std::vector<TForm*> forms;
   return forms;
 }
-
-class TFlag {
- public:
-  explicit TFlag(bool& flag) : flag_(flag) { flag_ = true; }
-  ~TFlag() { flag_ = false; }
-  TFlag(const TFlag&) = delete;
-  TFlag& operator=(const TFlag&) = delete;
-
- private:
-  bool& flag_;
-};
 
 QRect Available(const QWidget* w) {
   const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
@@ -398,7 +388,7 @@ void TForm::Close() {
 
 bool TForm::CloseSteps() {
   if (closing_) return false;
-  const TFlag closing(closing_);
+  const TFlagScope closing(closing_);
   if (!CloseQuery()) return false;
   TCloseAction action = style_ == TFormStyle::fsMDIChild ? TCloseAction::caMinimize : TCloseAction::caHide;
   DoClose(action);

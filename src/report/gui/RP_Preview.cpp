@@ -241,6 +241,7 @@ int TrpPreviewForm::PageCount() const { return pages_ ? pages_->GetCount() : 0; 
 
 void TrpPreviewForm::ShowReport(TrpReport& report, bool modal) {
   report_ = &report;
+  report.SetPreview(this);
   SetPages(&report.EMFPages);
   RestorePlacement(*this, kPlacementKey, kPlacement);
   if (modal) ShowModal();

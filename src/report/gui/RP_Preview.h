@@ -38,7 +38,8 @@ class TrpPBox : public QAbstractScrollArea {
   bool dragging_ = false;
 };
 
-class TrpPreviewForm : public TForm {
+// The report showing its pages here is told when the window is freed.
+class TrpPreviewForm : public TForm, public TFreeNotifier {
  public:
   explicit TrpPreviewForm(QWidget* parent = nullptr);
 
