@@ -168,8 +168,8 @@ void TRefEditForm::ConnectTree(int p) {
     if (s != nullptr && s->Alignment() == hsaRight) editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Up and Down are the window's before the editor's own keys.
     TKeyEvent own = editor->OnKeyDown;
-    editor->OnKeyDown = [this, p, editor, own](TObject* sender, std::uint16_t& key, TShiftState shift) {
-      EditorKeyDown(p, editor, key, shift);
+    editor->OnKeyDown = [this, p, own](TObject* sender, std::uint16_t& key, TShiftState shift) {
+      EditorKeyDown(p, key, shift);
       if (key != 0 && own) own(sender, key, shift);
     };
   };
@@ -177,7 +177,9 @@ void TRefEditForm::ConnectTree(int p) {
                                          bool& accept) {
     if (!accept || section == nullptr) return;
     const int s = section->GetIndex();
-    GuardedCall(nullptr, [&] { accept = model_->EditCell(p, item, s, text); });
+    bool stored = false;  // a failing check stores nothing
+    GuardedCall(nullptr, [&] { stored = model_->EditCell(p, item, s, text); });
+    accept = stored;
     // The model stores the text as it keeps it (numbers trimmed); the tree stores the same.
     if (accept) text = TRefEditModel::CellText(model_->Tree(p), item, s);
     UpdateActions();
@@ -310,7 +312,7 @@ void TRefEditForm::TreeMouseDown(int page, int x, int y) {
   }
 }
 
-void TRefEditForm::EditorKeyDown(int page, TEdit*, std::uint16_t& key, TShiftState shift) {
+void TRefEditForm::EditorKeyDown(int page, std::uint16_t& key, TShiftState shift) {
   if ((key != VK_UP && key != VK_DOWN) || !NoModifiers(shift)) return;
   // The edit is accepted and the key moves the focus in the tree.
   const int arrow = QtArrow(key);
