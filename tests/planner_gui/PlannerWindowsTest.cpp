@@ -12,18 +12,31 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QTreeWidget>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QClipboard>
+#include <algorithm>
 #include <deque>
 #include <optional>
 
 #include "examples/ExampleBuild.h"
 #include "planner/app/Globals.h"
 #include "planner/app/ProgramVersion.h"
+#include "planner/gui/FrmFind.h"
+#include "planner/gui/FrmOptions.h"
+#include "planner/gui/FrmRaskladProp.h"
+#include "planner/gui/FrmRefEdit.h"
 #include "planner/gui/HelpForm.h"
+#include "planner/gui/about.h"
 #include "planner/gui/MainForm.h"
 #include "planner/gui/RefMenuForm.h"
+#include "controls/gui/ComboEdit.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/gui/DragManager.h"
 #include "planner/ration/RationClip.h"
@@ -160,6 +173,36 @@ class PlannerWindows : public ::testing::Test {
     QKeyEvent press(QEvent::KeyPress, key, mods, text);
     QApplication::sendEvent(w, &press);
     Process();
+  }
+  // Runs a command that opens a modal dialog of type D; the script acts on the dialog
+  // while it runs and should close it (one it leaves open, or a dialog of another type,
+  // is closed). Returns the object names of the modal dialogs met, in order.
+  template <class D>
+  static std::vector<std::string> WithModal(const std::function<void()>& command,
+                                            const std::function<void(D&)>& script) {
+    std::vector<std::string> seen;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      QWidget* w = QApplication::activeModalWidget();
+      if (w == nullptr || !w->isVisible()) return;
+      timer.stop();
+      seen.push_back(w->objectName().toStdString());
+      if (auto* d = dynamic_cast<D*>(w)) script(*d);
+      if (QApplication::activeModalWidget() == w) w->close();
+      timer.start();
+    });
+    timer.start();
+    command();
+    timer.stop();
+    return seen;
+  }
+  // The products of a ration in pre-order.
+  static std::vector<TMtTreeItem*> Products(TRationDocument& doc) {
+    std::vector<TMtTreeItem*> items;
+    for (TMtTreeItem* i = doc.Items()->GetItem(0); i != nullptr; i = i->GetNext())
+      if (FoodRecOf(i) != nullptr && FoodRecOf(i)->Kind == fkProduct) items.push_back(i);
+    return items;
   }
   // Drags the focused item of a ration tree with the mouse onto an item of a ration tree
   // (of the same or another window) and drops it there.
@@ -483,6 +526,150 @@ TEST_F(PlannerWindows, CopyInTheTitleFieldCopiesText) {
   ASSERT_FALSE(f->TreeFocused());
   Trigger("EditCopy1");
   EXPECT_EQ(QApplication::clipboard()->text(), QString("Ока"));
+}
+
+// Ctrl+F in a ration window reaches the frame's find command through the window
+// system's shortcut handling; the dialog's condition finds the product, F3 the next one.
+TEST_F(PlannerWindows, CtrlFOpensTheFindDialogAndF3FindsTheNextMatch) {
+  TRaskladForm* f = form_->OpenRation(Example("mountain-14.tw"));
+  ASSERT_NE(f, nullptr);
+  TRationDocument& doc = f->Doc();
+  // A product that is in the ration more than once.
+  const std::vector<TMtTreeItem*> products = Products(doc);
+  std::vector<TMtTreeItem*> matches;
+  for (TMtTreeItem* p : products) {
+    matches.clear();
+    for (TMtTreeItem* q : products)
+      if (q->Text() == p->Text()) matches.push_back(q);
+    if (matches.size() >= 3) break;
+  }
+  ASSERT_GE(matches.size(), 3u);
+  const AnsiString name = matches[0]->Text();
+  FocusTree(f, doc.Items()->Root()->GetFirstChild());
+  QApplication::setActiveWindow(form_.get());
+  form_->UpdateActions();  // as the frame's idle update does
+  int runs = 0;
+  const std::vector<std::string> seen = WithModal<TFindDlg>(
+      [&] { QTest::keyClick(f->MenuView(), Qt::Key_F, Qt::ControlModifier); },
+      [&](TFindDlg& dlg) {
+        ++runs;
+        EXPECT_EQ(U(FromQString(dlg.windowTitle())), "Поиск");
+        dlg.cbItemType->setCurrentIndex(0);
+        dlg.cbItemTypeChange();
+        dlg.edCondValue->setText(ToQString(name));
+        dlg.rbForward->setChecked(true);
+        dlg.Button1->click();
+      });
+  EXPECT_EQ(seen, std::vector<std::string>{"FindDlg"});
+  ASSERT_EQ(runs, 1);
+  EXPECT_EQ(doc.Tree().ItemFocused(), matches[0]);
+  // F3: the next match, and the one after it.
+  // (The offscreen platform gives the activation back to the frame only when asked.)
+  QApplication::setActiveWindow(form_.get());
+  for (std::size_t i = 1; i < 3; ++i) {
+    f->MenuView()->setFocus();
+    Process();
+    form_->UpdateActions();
+    ASSERT_TRUE(Act("EditFindNext")->isEnabled());
+    QTest::keyClick(f->MenuView(), Qt::Key_F3);
+    Process();
+    EXPECT_EQ(doc.Tree().ItemFocused(), matches[i]);
+  }
+  EXPECT_EQ(doc.Modified, 0);  // finding changes nothing
+  EXPECT_TRUE(dialogs_->Shown().empty());
+}
+
+// Replace through the dialog: the replacement picked in the pick-list, its weight kept,
+// "Yes to all" at the first question; every match is replaced and counted.
+TEST_F(PlannerWindows, ReplaceThroughTheFindDialogReplacesEveryMatch) {
+  TRaskladForm* f = form_->OpenRation(Example("mountain-14.tw"));
+  ASSERT_NE(f, nullptr);
+  TRationDocument& doc = f->Doc();
+  const std::vector<TMtTreeItem*> products = Products(doc);
+  ASSERT_FALSE(products.empty());
+  const AnsiString name = products[0]->Text();
+  std::vector<std::int32_t> weights;
+  for (TMtTreeItem* p : products)
+    if (p->Text() == name) weights.push_back(FoodRecOf(p)->Veight);
+  const char* replacement = name == Ansi("Сахар-песок") ? "Чай чёрный байховый" : "Сахар-песок";
+  // The weights of the rows of a product, sorted.
+  auto weightsOf = [&](const AnsiString& product) {
+    std::vector<std::int32_t> w;
+    for (TMtTreeItem* p : Products(doc))
+      if (p->Text() == product) w.push_back(FoodRecOf(p)->Veight);
+    std::sort(w.begin(), w.end());
+    return w;
+  };
+  std::vector<std::int32_t> expected = weightsOf(Ansi(replacement));
+  expected.insert(expected.end(), weights.begin() + 1, weights.end());
+  std::sort(expected.begin(), expected.end());
+  FocusTree(f, doc.Items()->Root()->GetFirstChild());
+
+  Picks({replacement});
+  dialogs_->Answer(mrNo);        // the first match stays
+  dialogs_->Answer(mrYesToAll);  // the others are replaced
+  dialogs_->Answer(mrOk);        // the count
+  const std::vector<std::string> seen = WithModal<TFindDlg>([&] { Trigger("EditFind"); }, [&](TFindDlg& dlg) {
+    dlg.cbxReplace->click();
+    EXPECT_EQ(U(FromQString(dlg.windowTitle())), "Поиск и замена");
+    dlg.edCondValue->setText(ToQString(name));
+    dlg.cbRepItem->DoClick();  // the pick-list
+    EXPECT_EQ(U(dlg.cbRepItem->Text()), replacement);
+    dlg.edRepValue->setText("*");
+    dlg.Button1->click();
+  });
+  EXPECT_EQ(seen, std::vector<std::string>{"FindDlg"});
+  ASSERT_EQ(dialogs_->Shown().size(), 3u);
+  EXPECT_EQ(U(dialogs_->Shown()[0].Text).rfind("Найдено: " + U(name), 0), 0u);
+  EXPECT_EQ(U(dialogs_->Shown()[2].Text), "Выполнено замен: " + std::to_string(weights.size() - 1) + " ");
+  // The first stays; the others became the replacement with their old weights.
+  EXPECT_EQ(weightsOf(name), std::vector<std::int32_t>{weights[0]});
+  EXPECT_EQ(weightsOf(Ansi(replacement)), expected);
+  EXPECT_EQ(doc.Modified, 1);
+}
+
+// The frame's dialog commands each open their dialog over the program's state.
+TEST_F(PlannerWindows, DialogCommandsOpenTheirDialogs) {
+  TRaskladForm* f = form_->OpenRation(Example("mountain-14.tw"));
+  ASSERT_NE(f, nullptr);
+  std::vector<std::string> titles;
+  auto title = [&](QWidget& w) { titles.push_back(U(FromQString(w.windowTitle()))); };
+
+  EXPECT_EQ(WithModal<TRaskladPropForm>([&] { Trigger("EditRaskladProp"); },
+                                        [&](TRaskladPropForm& d) {
+                                          title(d);
+                                          EXPECT_EQ(d.lvParams->topLevelItem(0)->text(1).toInt(),
+                                                    f->Doc().Header.RefCal);
+                                          d.btnCancel->click();
+                                        }),
+            std::vector<std::string>{"RaskladPropForm"});
+  EXPECT_EQ(WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); },
+                                    [&](TRefEditForm& d) {
+                                      title(d);
+                                      EXPECT_EQ(d.PageControl1->count(), kRefEditPageCount);
+                                      for (int p = 0; p < kRefEditPageCount; ++p)
+                                        EXPECT_GT(d.View(p)->RowCount(), 0) << p;
+                                      d.Action("FileClose")->trigger();
+                                    }),
+            std::vector<std::string>{"RefEditForm"});
+  EXPECT_EQ(WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); },
+                                    [&](TOptionsForm& d) {
+                                      title(d);
+                                      EXPECT_EQ(d.DirectoryEdit[0]->Text(), globals_->Settings.General.RefDir);
+                                      d.btnCancel->click();
+                                    }),
+            std::vector<std::string>{"OptionsForm"});
+  EXPECT_EQ(WithModal<TAboutDlg>([&] { Trigger("HelpAbout1"); },
+                                 [&](TAboutDlg& d) {
+                                   title(d);
+                                   EXPECT_EQ(U(FromQString(d.lblProgVer->text())),
+                                             "версия " + U(globals_->ProgVersion));
+                                   d.btnOk->click();
+                                 }),
+            std::vector<std::string>{"AboutDlg"});
+  EXPECT_EQ(titles, (std::vector<std::string>{"Свойства раскладки", "Редактирование справочников", "Параметры",
+                                              "Информация"}));
+  EXPECT_EQ(f->Doc().Modified, 0);
 }
 
 // An average daily ration has no per-day list: its tabs still show what they are named for.

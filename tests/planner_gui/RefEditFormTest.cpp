@@ -10,17 +10,22 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+#include <QToolBar>
 #include <QTabWidget>
+#include <QTest>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "planner/app/Globals.h"
 #include "planner/gui/FrmRefEdit.h"
-#include "planner/gui/RowTreeView.h"
 #include "planner/ration/RationEdit.h"
 #include "planner/reference/RefMenu.h"
 #include "planner/reference/RefTestSupport.h"
+#include "platform/gui/QtGraphics.h"
 #include "refdata/RefBuild.h"
 #include "test_support/TempDir.h"
 
@@ -69,6 +74,37 @@ void Type(QWidget* w, const char* utf8) {
   for (QChar c : QString::fromUtf8(utf8)) Key(w, 0, QString(c));
 }
 
+// The first row of a tree, in pre-order, that the predicate takes.
+TMtTreeItem* FirstRow(TCustomMtTree& tree, const std::function<bool(TMtTreeItem*)>& take) {
+  for (TMtTreeItem* i = tree.Items()->GetItem(0); i != nullptr; i = i->GetNext())
+    if (take(i)) return i;
+  return nullptr;
+}
+
+bool IsDish(TMtTreeItem* i) { return !IsRefFolder(i) && RefRecOf(i)->Kind == fkDish && i->GetHasChildren(); }
+
+// The client point in the middle of a cell of a row on screen.
+QPoint CellCenter(TMtTree& tree, TMtTreeItem* item, int section) {
+  tree.EnsureVisible(item);
+  const TRect row = tree.GetItemRect(item);
+  const TMtHeaderSection* s = tree.HeaderSections()->FindByNumber(section);
+  return {(s->GetLeft() + s->GetRight()) / 2 - tree.LeftPosition(), (row.Top + row.Bottom) / 2};
+}
+
+void Click(TMtTree& tree, QPoint p) {
+  tree.MouseDown(TMouseButton::mbLeft, ssLeft, p.x(), p.y());
+  tree.MouseUp(TMouseButton::mbLeft, 0, p.x(), p.y());
+}
+
+// A double click as the window system delivers it: press, release, the double click
+// with its second press, release.
+void DoubleClick(TMtTree& tree, QPoint p) {
+  Click(tree, p);
+  tree.DblClick();
+  tree.MouseDown(TMouseButton::mbLeft, ssLeft | ssDouble, p.x(), p.y());
+  tree.MouseUp(TMouseButton::mbLeft, 0, p.x(), p.y());
+}
+
 class RefEditFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -91,16 +127,27 @@ class RefEditFormTest : public ::testing::Test {
   }
   // Selects the column (by Right from the first) and types a value into the focused row.
   void TypeCell(TRefEditForm& form, int page, int section, const char* utf8) {
-    TRowTreeView* view = form.View(page);
+    TMtTree* view = form.View(page);
     while (form.Model().SelectColumn(page) > 0) Key(view, Qt::Key_Left);
     for (int i = 0; i < section; ++i) Key(view, Qt::Key_Right);
     ASSERT_EQ(form.Model().SelectColumn(page), section);
+    EXPECT_EQ(view->SelectColumn, section);
     Key(view, Qt::Key_Return);
+    ASSERT_NE(form.Editor(), nullptr);
     ASSERT_TRUE(form.Editor()->isVisible());
     form.Editor()->clear();
     Type(form.Editor(), utf8);
     Key(form.Editor(), Qt::Key_Return);
-    EXPECT_FALSE(form.Editor()->isVisible());
+    EXPECT_EQ(form.Editor(), nullptr);
+  }
+
+  static void Process() {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  }
+  static TMtTree* ShowPage(TRefEditForm& form, int page) {
+    form.PageControl1->setCurrentIndex(page);
+    Process();
+    return form.View(page);
   }
 
   TempDir tmp_;
@@ -116,9 +163,14 @@ TEST_F(RefEditFormTest, AProductIsAddedGivenValuesUsedInADishAndFoundAfterReopen
   EXPECT_EQ(form->PageControl1->count(), 5);
   EXPECT_FALSE(form->Action("FileSave")->isEnabled());
 
+  // The keys go to the page's tree from the start.
+  QApplication::setActiveWindow(form.get());
+  Process();
+  EXPECT_EQ(QApplication::focusWidget(), form->View(rpProd));
   // A new folder, a product in it, its name and values typed in.
   Trigger(*form, "ItemsAddMetaFolder");
   Trigger(*form, "ItemsAddItem");
+  EXPECT_EQ(QApplication::focusWidget(), form->View(rpProd));
   TMtTreeItem* product = m.Tree(rpProd).ItemFocused();
   ASSERT_NE(product, nullptr);
   const std::int32_t code = RefRecOf(product)->Code;
@@ -132,7 +184,7 @@ TEST_F(RefEditFormTest, AProductIsAddedGivenValuesUsedInADishAndFoundAfterReopen
 
   // A minus sign starts no edit; a letter in a number column neither.
   Key(form->View(rpProd), Qt::Key_Minus, "-");
-  EXPECT_FALSE(form->Editor()->isVisible());
+  EXPECT_EQ(form->Editor(), nullptr);
   // A refused value: the message, the old text stays.
   prompt_.answers = {mrOk};
   TypeCell(*form, rpProd, 1, "12,5");
@@ -145,16 +197,8 @@ TEST_F(RefEditFormTest, AProductIsAddedGivenValuesUsedInADishAndFoundAfterReopen
 
   // The product goes into the first dish.
   form->PageControl1->setCurrentIndex(rpDish);
-  TMtTreeItem* dish = nullptr;
-  m.Tree(rpDish).Items()->Iterate(
-      false,
-      [&](TMtTreeItem* i, int, bool& stop, void*, TCustomMtTree*) {
-        if (!IsRefFolder(i) && RefRecOf(i)->Kind == fkDish) {
-          dish = i;
-          stop = true;
-        }
-      },
-      nullptr);
+  EXPECT_EQ(QApplication::focusWidget(), form->View(rpDish));
+  TMtTreeItem* dish = FirstRow(m.Tree(rpDish), [](TMtTreeItem* i) { return IsDish(i); });
   ASSERT_NE(dish, nullptr);
   const std::int32_t dishCode = RefRecOf(dish)->Code;
   const int components = dish->GetChildrenCount();
@@ -210,6 +254,246 @@ TEST_F(RefEditFormTest, AProductIsAddedGivenValuesUsedInADishAndFoundAfterReopen
   EXPECT_DOUBLE_EQ(fat, 30.5);
 }
 
+TEST_F(RefEditFormTest, TypedKeysStartTheEditorOnlyWhereTheColumnTakesThem) {
+  std::unique_ptr<TRefEditForm> form = Open();
+  TRefEditModel& m = form->Model();
+  TMtTree* tree = form->View(rpProd);
+  TMtTreeItem* product =
+      FirstRow(m.Tree(rpProd), [](TMtTreeItem* i) { return !IsRefFolder(i) && i->GetNextSibling() != nullptr; });
+  ASSERT_NE(product, nullptr);
+  tree->EnsureVisible(product);
+  tree->SetItemFocused(product);
+  const AnsiString cal = product->ColumnText()[0];
+
+  // Left at the first column and Right at the last one stay.
+  Key(tree, Qt::Key_Left);
+  EXPECT_EQ(m.SelectColumn(rpProd), 0);
+  for (int i = 0; i < 10; ++i) Key(tree, Qt::Key_Right);
+  EXPECT_EQ(m.SelectColumn(rpProd), 7);
+  while (m.SelectColumn(rpProd) > 1) Key(tree, Qt::Key_Left);
+  EXPECT_EQ(tree->SelectColumn, 1);
+  // Left and Right belong to the cell cursor: the focus stays on the row.
+  EXPECT_EQ(tree->ItemFocused(), product);
+
+  // Keys a number column refuses: nothing opens, nothing is shown.
+  struct TCase {
+    const char* typed;
+    int section;
+    bool opens;
+  };
+  const TCase cases[] = {
+      {"-", 1, false}, {"+", 1, false}, {"a", 1, false},  {",", 1, false}, {"7", 1, true},
+      {",", 2, true},  {".", 2, true},  {"x", 2, false},  {"-", 0, false}, {"С", 0, true},
+  };
+  for (const TCase& c : cases) {
+    m.SetSelectColumn(rpProd, c.section);
+    Key(tree, 0, QString::fromUtf8(c.typed));
+    ASSERT_EQ(form->Editor() != nullptr, c.opens) << c.typed << " in " << c.section;
+    if (!c.opens) continue;
+    // The typed character stands in the editor in place of the old text.
+    EXPECT_EQ(form->Editor()->text(), QString::fromUtf8(c.typed));
+    Key(form->Editor(), Qt::Key_Escape);
+    EXPECT_EQ(form->Editor(), nullptr);
+    EXPECT_TRUE(form->isVisible());  // Esc ended the edit, not the window
+  }
+  EXPECT_EQ(product->ColumnText()[0], cal);
+  EXPECT_FALSE(m.CurrentRef().Modified);
+  EXPECT_TRUE(prompt_.shown.empty());
+
+  // A number typed with blanks round it is stored without them.
+  m.SetSelectColumn(rpProd, 1);
+  Key(tree, 0, "1");
+  Type(form->Editor(), "2 ");
+  form->Editor()->home(false);
+  Type(form->Editor(), " ");
+  EXPECT_EQ(form->Editor()->text(), " 12 ");
+  EXPECT_TRUE(form->Editor()->alignment() & Qt::AlignRight);
+  Process();
+  // The expanded folder's rows do not fit: the vertical scroll bar is there.
+  ASSERT_GT(tree->RowCount(), tree->RowsPerPage());
+  EXPECT_TRUE(tree->verticalScrollBar()->isVisible());
+  if (const char* dir = std::getenv("TARNWICK_SHOTS"))
+    form->grab().toImage().save(QString("%1/refedit-editing.png").arg(dir));
+  Key(form->Editor(), Qt::Key_Return);
+  EXPECT_EQ(product->ColumnText()[0], "12");
+  EXPECT_TRUE(m.CurrentRef().Modified);
+  EXPECT_TRUE(form->Action("FileSave")->isEnabled());
+
+  // Down in the editor accepts the edit and moves to the next row.
+  TMtTreeItem* next = product->GetNextSibling();
+  Key(tree, Qt::Key_Return);
+  ASSERT_NE(form->Editor(), nullptr);
+  form->Editor()->clear();
+  Type(form->Editor(), "345");
+  Key(form->Editor(), Qt::Key_Down);
+  EXPECT_EQ(form->Editor(), nullptr);
+  EXPECT_EQ(product->ColumnText()[0], "345");
+  Process();
+  EXPECT_EQ(tree->ItemFocused(), next);
+  // Up likewise.
+  Key(tree, Qt::Key_Return);
+  ASSERT_NE(form->Editor(), nullptr);
+  Key(form->Editor(), Qt::Key_Up);
+  Process();
+  EXPECT_EQ(tree->ItemFocused(), product);
+  EXPECT_EQ(product->ColumnText()[0], "345");
+  // A new top-level folder lands below the page: the tree scrolls to it.
+  tree->SetTopIndex(0);
+  Trigger(*form, "ItemsAddMetaFolder");
+  TMtTreeItem* folder = tree->ItemFocused();
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(folder->GetParent(), nullptr);
+  EXPECT_GT(tree->TopIndex(), 0);
+  EXPECT_TRUE(tree->IsInView(folder));
+  tree->CheckInvariants();
+  m.CurrentRef().Modified = false;
+}
+
+TEST_F(RefEditFormTest, TheMouseSelectsCellsAndEditsWhereTheModelAllows) {
+  std::unique_ptr<TRefEditForm> form = Open();
+  TRefEditModel& m = form->Model();
+  TMtTree* tree = ShowPage(*form, rpDish);
+  TMtTreeItem* dish = FirstRow(m.Tree(rpDish), [](TMtTreeItem* i) { return IsDish(i); });
+  ASSERT_NE(dish, nullptr);
+  tree->EnsureVisible(dish);
+  dish->Expand(false);
+  TMtTreeItem* part = dish->GetFirstChild();
+  ASSERT_NE(part, nullptr);
+  const std::int32_t dishVeight = RefFoodRecOf(dish)->Veight;
+  const std::int32_t partVeight = RefFoodRecOf(part)->Veight;
+
+  // A press in a cell focuses its row and selects its column.
+  Click(*tree, CellCenter(*tree, dish, 3));
+  EXPECT_EQ(tree->ItemFocused(), dish);
+  EXPECT_EQ(m.SelectColumn(rpDish), 3);
+  EXPECT_EQ(tree->SelectColumn, 3);
+  // Values of a dish are sums: a double click on its energy or weight opens nothing.
+  DoubleClick(*tree, CellCenter(*tree, dish, 1));
+  EXPECT_EQ(form->Editor(), nullptr);
+  DoubleClick(*tree, CellCenter(*tree, dish, 2));
+  EXPECT_EQ(form->Editor(), nullptr);
+  // A component's weight is edited in place; the dish follows.
+  DoubleClick(*tree, CellCenter(*tree, part, 2));
+  ASSERT_NE(form->Editor(), nullptr);
+  EXPECT_EQ(form->Editor()->text(), QString::number(partVeight));
+  form->Editor()->clear();
+  Type(form->Editor(), QString::number(partVeight + 10).toUtf8().constData());
+  Key(form->Editor(), Qt::Key_Return);
+  EXPECT_EQ(form->Editor(), nullptr);
+  EXPECT_EQ(RefFoodRecOf(part)->Veight, partVeight + 10);
+  EXPECT_EQ(RefFoodRecOf(dish)->Veight, dishVeight + 10);
+  EXPECT_EQ(dish->ColumnText()[1], std::to_string(dishVeight + 10));
+  // A component's name is the product's: Enter in the name column opens nothing.
+  Click(*tree, CellCenter(*tree, part, 0));
+  EXPECT_EQ(m.SelectColumn(rpDish), 0);
+  Key(tree, Qt::Key_Return);
+  EXPECT_EQ(form->Editor(), nullptr);
+  // A second click on a dish's name edits it.
+  const QPoint name = CellCenter(*tree, dish, 0);
+  const TMtMainCell cell = tree->MainCellOf(dish, tree->GetItemRect(dish).Top);
+  const QPoint text(cell.TextLeft + 4, name.y());
+  Click(*tree, text);
+  Click(*tree, text);
+  ASSERT_NE(form->Editor(), nullptr);
+  EXPECT_EQ(form->Editor()->text(), ToQString(dish->Text()));
+  // An empty name is refused with the message; the old one stays.
+  form->Editor()->clear();
+  Type(form->Editor(), " ");
+  prompt_.answers = {mrOk};
+  const AnsiString before = dish->Text();
+  Key(form->Editor(), Qt::Key_Return);
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_EQ(prompt_.shown[0].Text, "Здесь можно вводить только непустой текст\r");
+  EXPECT_EQ(dish->Text(), before);
+  tree->CheckInvariants();
+  m.Ref(rpDish).Modified = false;
+}
+
+TEST_F(RefEditFormTest, TheLimitsPageTakesNumbersAndShowsTheRowsDescription) {
+  std::unique_ptr<TRefEditForm> form = Open();
+  TRefEditModel& m = form->Model();
+  TMtTree* tree = ShowPage(*form, rpParam);
+  // Every item command is off on this page.
+  for (const char* name : {"ItemsAddMetaFolder", "ItemsAddItem", "ItemsDelete", "ItemsMoveDown"})
+    EXPECT_FALSE(form->Action(name)->isEnabled()) << name;
+  TMtTreeItem* row = tree->Items()->GetItem(1);
+  Click(*tree, CellCenter(*tree, row, 1));
+  EXPECT_EQ(tree->ItemFocused(), row);
+  EXPECT_EQ(tree->Hint, ParamHint(1));
+  // A letter opens nothing; a figure does, and the new limit is saved.
+  Key(tree, 0, "x");
+  EXPECT_EQ(form->Editor(), nullptr);
+  Key(tree, 0, "6");
+  ASSERT_NE(form->Editor(), nullptr);
+  Type(form->Editor(), "5000");
+  Key(form->Editor(), Qt::Key_Return);
+  EXPECT_EQ(row->ColumnText()[0], "65000");
+  ASSERT_TRUE(form->Action("FileSave")->isEnabled());
+  form->Action("FileSave")->trigger();
+  EXPECT_DOUBLE_EQ(limits_.MaxAbsEnDef, 65000);
+  EXPECT_DOUBLE_EQ(LoadLimits(Dir()).MaxAbsEnDef, 65000);
+  EXPECT_FALSE(m.Ref(rpParam).Modified);
+
+  // F1 opens the help at the editor's context.
+  std::vector<int> help;
+  form->OnHelp = [&](int context) { help.push_back(context); };
+  QApplication::setActiveWindow(form.get());
+  tree->setFocus();
+  QTest::keyClick(tree, Qt::Key_F1);
+  EXPECT_EQ(help, std::vector<int>{kRefEditHelpContext});
+}
+
+TEST_F(RefEditFormTest, EveryPageIsDrawnByTheTreeWithTheSelectedCell) {
+  std::unique_ptr<TRefEditForm> form = Open();
+  TRefEditModel& m = form->Model();
+  // Every tool button is shown: the window is wide enough for the tool bar.
+  EXPECT_GE(form->ToolBar1->width(), form->ToolBar1->sizeHint().width());
+  for (int p = 0; p < kRefEditPageCount; ++p) {
+    form->PageControl1->setCurrentIndex(p);
+    TMtTree* tree = form->View(p);
+    TMtTreeItem* row = FirstRow(m.Tree(p), [](TMtTreeItem* i) { return i->GetParent() == nullptr; });
+    ASSERT_NE(row, nullptr) << p;
+    if (p == rpDish) row = FirstRow(m.Tree(p), [](TMtTreeItem* i) { return IsDish(i); });
+    tree->EnsureVisible(row);
+    tree->SetItemFocused(row);
+    const int section = p == rpMeal ? 0 : 1;
+    m.SetSelectColumn(p, section);
+    Key(tree, Qt::Key_Left);
+    Key(tree, Qt::Key_Right);
+    Process();
+    const QImage shot = form->grab().toImage();
+    if (const char* dir = std::getenv("TARNWICK_SHOTS"))
+      shot.save(QString("%1/refedit-page%2.png").arg(dir).arg(p));
+    // The tree's own picture: the selected cell filled, the next column not.
+    const QImage own = tree->RenderToImage();
+    const QPoint cell = CellCenter(*tree, row, section);
+    const TRect r = tree->GetItemRect(row);
+    const TMtHeaderSection* s = tree->HeaderSections()->FindByNumber(section);
+    EXPECT_EQ(FromQColor(own.pixelColor(s->GetLeft() + 2, r.Top + 2)), ColorToRGB(clHighlight)) << p;
+    if (p != rpMeal) {
+      EXPECT_NE(FromQColor(own.pixelColor(s->GetRight() + 2, cell.y())), ColorToRGB(clHighlight)) << p;
+    }
+    // The page's hint, the section hints in the header, the commands on the right button.
+    EXPECT_EQ(tree->Hint, p == rpParam ? ParamHint(0) : TRefEditModel::TreeHint(p));  // the focused limit's
+    EXPECT_TRUE(tree->EffectiveShowHint());
+    const TMtHeaderSection* second = tree->HeaderSections()->FindByNumber(std::min(1, tree->SectionCount() - 1));
+    const AnsiString sectionHint =
+        tree->Header().HintAt({(second->GetLeft() + second->GetRight()) / 2, tree->HeaderHeight() / 2});
+    EXPECT_EQ(sectionHint, second->Hint().empty() ? tree->Header().Hint : second->Hint());
+    if (p == rpProd) {
+      EXPECT_EQ(Utf8(sectionHint), "Калорийность 100г продукта, ККал");
+    }
+    EXPECT_EQ(tree->PopupMenu.data(), form->PopupMenu1);
+    // No horizontal scroll bar while the columns fit.
+    if (tree->ColumnsWidth() <= tree->ClientWidth()) {
+      EXPECT_FALSE(tree->horizontalScrollBar()->isVisible())
+          << p << " " << tree->horizontalScrollBar()->maximum() << " " << tree->ColumnsWidth() << " "
+          << tree->ClientWidth();
+    }
+    tree->CheckInvariants();
+  }
+}
+
 TEST_F(RefEditFormTest, CancelAtTheCloseQuestionKeepsTheWindowOpen) {
   std::unique_ptr<TRefEditForm> form = Open();
   form->PageControl1->setCurrentIndex(rpMeal);
@@ -219,9 +503,10 @@ TEST_F(RefEditFormTest, CancelAtTheCloseQuestionKeepsTheWindowOpen) {
   form->close();
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(prompt_.shown.back().Text, "Справочник по трапезам был изменен.\rЗаписать изменения?");
-  // Esc in the window asks again; No closes without saving.
+  // Esc in the tree asks again; No closes without saving.
   prompt_.answers = {mrNo};
-  Key(form.get(), Qt::Key_Escape);
+  Key(form->View(rpMeal), Qt::Key_Escape);
+  EXPECT_EQ(prompt_.shown.size(), 2u);
   EXPECT_FALSE(form->isVisible());
   EXPECT_TRUE(saved_.empty());
 }

@@ -240,6 +240,19 @@ TEST(ScrollControl, BarsReportActionsWithCodesAndTheControlSetsThePosition) {
   EXPECT_EQ("V 4 " + std::to_string(s.ScrollPos(TScrollBarKind::sbVertical)), s.log[0]);
 }
 
+TEST(ScrollControl, ABarShowsAndHidesWithItsRange) {
+  Scroller s;
+  s.resize(100, 100);
+  s.show();
+  QApplication::processEvents();
+  for (const int max : {10, 0, 25, 0}) {
+    s.SetScrollInfo(TScrollBarKind::sbHorizontal, max, 50, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(s.horizontalScrollBar()->isVisible(), max > 0) << max;
+  }
+  EXPECT_TRUE(s.log.empty());
+}
+
 namespace {
 
 class DropTarget : public TCustomControl {

@@ -1,19 +1,17 @@
 #include "planner/gui/FrmRefEdit.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QScrollBar>
+#include <QMenu>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "controls/tree/MtHeaderSections.h"
 #include "planner/gui/DialogHelp.h"
-#include "planner/gui/RowTreeView.h"
 #include "planner/ration/RationEdit.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
@@ -22,31 +20,53 @@ namespace {
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
+bool NoModifiers(TShiftState shift) { return (shift & (ssShift | ssCtrl | ssAlt)) == 0; }
+
+// The Qt key of the arrow keys the editor hands back to the tree.
+int QtArrow(std::uint16_t key) { return key == VK_UP ? Qt::Key_Up : Qt::Key_Down; }
+
 }  // namespace
+
+void TRefEditTree::KeyDown(std::uint16_t& Key, TShiftState Shift) {
+  if (OnPreviewKeyDown) OnPreviewKeyDown(static_cast<TWinControl*>(this), Key, Shift);
+  if (Key == 0) return;
+  TMtTree::KeyDown(Key, Shift);
+}
 
 TRefEditForm::TRefEditForm(const AnsiString& RefDir, TRationLimits& Limits, IUserPrompt& Prompt,
                            IRefPicker* PickList, QWidget* parent)
-    : QDialog(parent), model_(std::make_unique<TRefEditModel>(RefDir, Limits, Prompt, PickList)) {
+    : QDialog(parent) {
   setObjectName("RefEditForm");
   setWindowTitle(Q("Редактирование справочников"));
-  model_->Create();
+  std::array<TCustomMtTree*, kRefEditPageCount> trees{};
+  for (std::size_t p = 0; p < trees_.size(); ++p) {
+    trees_[p] = std::make_unique<TRefEditTree>();
+    trees[p] = trees_[p].get();
+  }
+  model_ = std::make_unique<TRefEditModel>(RefDir, Limits, Prompt, PickList, trees);
   CreateActions();
   CreateControls();
-  ConnectEvents();
-  for (int p = 0; p < kRefEditPageCount; ++p) RefreshView(p);
+  model_->Create();
+  for (int p = 0; p < kRefEditPageCount; ++p) {
+    ConnectTree(p);
+    ShowSelectColumn(p);
+  }
+  connect(Action("FileClose"), &QAction::triggered, this, [this] { close(); });
+  connect(PageControl1, &QTabWidget::currentChanged, this,
+          [this](int page) { GuardedCall(nullptr, [this, page] { PageChanged(page); }); });
+  model_->OnNewRow = [this](TCustomMtTree&, TMtTreeItem* item) { ShowNewRow(model_->ActivePage(), item); };
   UpdateActions();
 }
 
 TRefEditForm::~TRefEditForm() {
-  // No handler runs while the window comes apart; the views go before the model's trees
-  // they show.
+  // No handler runs while the window comes apart; the model's rows go before the trees.
   disconnect(PageControl1, nullptr, this, nullptr);
-  editor_->removeEventFilter(this);
-  editedItem_ = nullptr;
-  for (TRowTreeView*& view : views_) {
-    delete view;
-    view = nullptr;
+  for (auto& tree : trees_) {
+    tree->OnItemFocused = nullptr;
+    tree->EndEdit(true);
+    tree->OnValidateInplaceEdit = nullptr;
   }
+  model_.reset();
 }
 
 void TRefEditForm::NewAction(const char* name, const char* caption, const char* hint,
@@ -74,6 +94,13 @@ void TRefEditForm::CreateActions() {
   NewAction("ItemsMoveUp", "Переместить вверх", "Переместить текущий элемент вверх", &TRefEditModel::ItemsMoveUp);
   NewAction("ItemsMoveDown", "Переместить вниз", "Переместить текущий элемент вниз", &TRefEditModel::ItemsMoveDown);
   Action("FileSave")->setShortcut(QKeySequence::Save);
+  // F1 opens the help at the window's context wherever the focus is.
+  auto* help = new QAction(this);
+  help->setObjectName("HelpContext");
+  help->setShortcut(QKeySequence(Qt::Key_F1));
+  connect(help, &QAction::triggered, this,
+          [this] { GuardedCall(nullptr, [this] { ShowDialogHelp(OnHelp, kRefEditHelpContext); }); });
+  addAction(help);
   Action("ItemsDelete")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
 }
 
@@ -87,90 +114,98 @@ void TRefEditForm::CreateControls() {
   ToolBar1 = new QToolBar(this);
   ToolBar1->setObjectName("ToolBar1");
   ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
   for (QAction* a : actions_) {
     ToolBar1->addAction(a);
-    if (a->objectName() == "FileClose" || a->objectName() == "ItemsAddComponent") ToolBar1->addSeparator();
+    PopupMenu1->addAction(a);
+    if (a->objectName() == "FileClose" || a->objectName() == "ItemsAddComponent") {
+      ToolBar1->addSeparator();
+      PopupMenu1->addSeparator();
+    }
   }
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName("PageControl1");
   PageControl1->setContextMenuPolicy(Qt::ActionsContextMenu);
+  // The keyboard works in the trees; the page tabs are chosen with the mouse or Ctrl+Tab.
+  PageControl1->tabBar()->setFocusPolicy(Qt::NoFocus);
   for (QAction* a : actions_) PageControl1->addAction(a);
   static const char* const kSheets[] = {"tsProd", "tsDish", "tsMeal", "tsEnergo", "tsParam"};
   static const char* const kTrees[] = {"tvProds", "tvDish", "tvMeal", "tvEnergo", "tvParams"};
   for (int p = 0; p < kRefEditPageCount; ++p) {
-    auto* view = new TRowTreeView(model_->Tree(p), PageControl1);
-    view->setObjectName(kTrees[p]);
-    view->setProperty("sheet", kSheets[p]);
-    view->setToolTip(ToQString(TRefEditModel::TreeHint(p)));
-    TMtHeaderSections* sections = model_->Tree(p).HeaderSections();
-    std::vector<TRowColumn> columns;
-    for (int s = 0; s < sections->GetCount(); ++s) {
-      const TMtHeaderSection* section = sections->GetSection(s);
-      if (!section->Visible()) continue;
-      columns.push_back({section->Text(), s == 0 ? -1 : s - 1, section->Width(), section->Alignment() == hsaRight});
-      columnSections_[static_cast<std::size_t>(p)].push_back(s);
-    }
-    view->SetColumns(columns);
-    views_[static_cast<std::size_t>(p)] = view;
-    PageControl1->addTab(view, ToQString(TRefEditModel::PageCaption(p)));
+    TRefEditTree& tree = *trees_[static_cast<std::size_t>(p)];
+    tree.setObjectName(kTrees[p]);
+    tree.setProperty("sheet", kSheets[p]);
+    tree.SetShowColumns(true);
+    // The selected cell is the cell cursor: typed keys edit it.
+    tree.RowSelect = false;
+    tree.AutoLookup = false;
+    tree.Hint = TRefEditModel::TreeHint(p);
+    tree.ShowHint = true;
+    tree.PopupMenu = PopupMenu1;
+    PageControl1->addTab(&tree, ToQString(TRefEditModel::PageCaption(p)));
   }
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->addWidget(ToolBar1);
   layout->addWidget(PageControl1);
-  resize(1040, 600);
-
-  editor_ = new QLineEdit(this);
-  editor_->setObjectName("InplaceEditor");
-  editor_->hide();
-  editor_->installEventFilter(this);
+  // Wide enough for every tool button: none hides behind the tool bar's extension.
+  resize(std::max(1040, ToolBar1->sizeHint().width() + 2 * layout->contentsMargins().left()), 600);
 }
 
-void TRefEditForm::ConnectEvents() {
-  connect(Action("FileClose"), &QAction::triggered, this, [this] { close(); });
-  connect(PageControl1, &QTabWidget::currentChanged, this,
-          [this](int page) { GuardedCall(nullptr, [this, page] { PageChanged(page); }); });
-  for (int p = 0; p < kRefEditPageCount; ++p) {
-    TRowTreeView* view = View(p);
-    view->OnKey = [this, p](QKeyEvent* e) { return TreeKey(p, e); };
-    view->OnActivate = [this](TMtTreeItem*) { GuardedCall(nullptr, [this] { StartEdit(); }); };
-    view->OnFocusChange = [this, p] {
-      if (p == rpParam) {
-        const AnsiString hint = model_->ParamRowHint(model_->Tree(p).ItemFocused());
-        if (!hint.empty()) View(p)->setToolTip(ToQString(hint));
-      }
-      UpdateActions();
+void TRefEditForm::ConnectTree(int p) {
+  TRefEditTree& tree = *trees_[static_cast<std::size_t>(p)];
+  tree.OnPreviewKeyDown = [this, p](TObject*, std::uint16_t& key, TShiftState shift) { TreeKeyDown(p, key, shift); };
+  tree.OnKeyPress = [this, p](TObject*, char& key) { TreeKeyPress(p, key); };
+  tree.OnMouseDown = [this, p](TObject*, TMouseButton, TShiftState, int x, int y) { TreeMouseDown(p, x, y); };
+  tree.OnItemFocused = [this, p](TObject*) { ItemFocused(p); };
+  tree.OnTryEdit = [this, p](TObject*, TMtTreeItem* item, TMtHeaderSection* section, TFieldTypes&, bool& canEdit) {
+    canEdit = section != nullptr && model_->CanEdit(p, item, section->GetIndex());
+  };
+  tree.OnTuneUpInplaceEdit = [this, p, &tree](TObject*, TMtTreeItem*, int section, TEdit* editor) {
+    // Numbers are typed where they stand: at the right of their column.
+    const TMtHeaderSection* s = tree.HeaderSections()->FindByNumber(section);
+    if (s != nullptr && s->Alignment() == hsaRight) editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Up and Down are the window's before the editor's own keys.
+    TKeyEvent own = editor->OnKeyDown;
+    editor->OnKeyDown = [this, p, own](TObject* sender, std::uint16_t& key, TShiftState shift) {
+      EditorKeyDown(p, key, shift);
+      if (key != 0 && own) own(sender, key, shift);
     };
-    view->viewport()->installEventFilter(this);
-  }
-  model_->OnNewRow = [this](TCustomMtTree&, TMtTreeItem*) { RefreshView(model_->ActivePage()); };
-}
-
-void TRefEditForm::RefreshView(int page) {
-  ShowSelectColumn(page);
-  View(page)->Refresh();
-}
-
-int TRefEditForm::ColumnOfSection(int page, int section) const {
-  const std::vector<int>& sections = columnSections_[static_cast<std::size_t>(page)];
-  for (std::size_t c = 0; c < sections.size(); ++c)
-    if (sections[c] == section) return static_cast<int>(c);
-  return -1;
-}
-
-int TRefEditForm::SectionOfColumn(int page, int column) const {
-  const std::vector<int>& sections = columnSections_[static_cast<std::size_t>(page)];
-  return column >= 0 && column < static_cast<int>(sections.size()) ? sections[static_cast<std::size_t>(column)] : -1;
+  };
+  tree.OnValidateInplaceEdit = [this, p](TObject*, TMtTreeItem* item, TMtHeaderSection* section, AnsiString& text,
+                                         bool& accept) {
+    if (!accept || section == nullptr) return;
+    const int s = section->GetIndex();
+    bool stored = false;  // a failing check stores nothing
+    GuardedCall(nullptr, [&] { stored = model_->EditCell(p, item, s, text); });
+    accept = stored;
+    // The model stores the text as it keeps it (numbers trimmed); the tree stores the same.
+    if (accept) text = TRefEditModel::CellText(model_->Tree(p), item, s);
+    UpdateActions();
+  };
 }
 
 void TRefEditForm::ShowSelectColumn(int page) {
-  // The selected column's caption is marked, as the cell cursor of the tree would show it.
-  TMtHeaderSections* sections = model_->Tree(page).HeaderSections();
-  const int selected = model_->SelectColumn(page);
-  for (int s : columnSections_[static_cast<std::size_t>(page)]) {
-    const AnsiString caption = sections->GetSection(s)->Text();
-    View(page)->SetHeaderCaption(ColumnOfSection(page, s), s == selected ? "[" + caption + "]" : caption);
+  TMtTree* tree = View(page);
+  tree->SelectColumn = model_->SelectColumn(page);
+  tree->Invalidate();
+}
+
+void TRefEditForm::ShowNewRow(int page, TMtTreeItem* item) {
+  TMtTree* tree = View(page);
+  const int row = tree->RowOf(item);
+  // A new row below the visible page becomes the top line.
+  if (row > tree->TopIndex() + tree->RowsPerPage()) tree->SetTopIndex(row);
+  else tree->EnsureVisible(item);
+}
+
+void TRefEditForm::ItemFocused(int page) {
+  if (page == rpParam) {
+    const AnsiString hint = model_->ParamRowHint(model_->Tree(page).ItemFocused());
+    if (!hint.empty()) View(page)->Hint = hint;
   }
+  UpdateActions();
 }
 
 void TRefEditForm::UpdateActions() {
@@ -193,146 +228,106 @@ void TRefEditForm::UpdateActions() {
 void TRefEditForm::RunCommand(void (TRefEditModel::*command)()) {
   if (command == nullptr) return;
   GuardedCall(nullptr, [this, command] {
-    EndEdit(true);
+    // A running edit is accepted first: the command works on what the user sees.
+    View(model_->ActivePage())->EndEdit(false);
     ((*model_).*command)();
-    RefreshView(model_->ActivePage());
+    View(model_->ActivePage())->Invalidate();
     UpdateActions();
+    // The keys go on to the page's rows: a new row is named by typing at once.
+    View(model_->ActivePage())->SetFocus();
   });
 }
 
 void TRefEditForm::PageChanged(int page) {
-  EndEdit(true);
+  View(model_->ActivePage())->EndEdit(false);
   model_->SetActivePage(page);
-  RefreshView(page);
+  ShowSelectColumn(page);
   UpdateActions();
+  View(page)->SetFocus();
 }
 
-bool TRefEditForm::TreeKey(int page, QKeyEvent* e) {
-  bool handled = false;
-  GuardedCall(nullptr, [&] {
-    switch (e->key()) {
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        handled = model_->Tree(page).ItemFocused() != nullptr;
-        if (handled) StartEdit();
-        return;
-      case Qt::Key_Left:
-      case Qt::Key_Right:
-        handled = true;
-        if (model_->MoveSelectColumn(page, e->key() == Qt::Key_Right ? 1 : -1)) ShowSelectColumn(page);
-        return;
-      default:
-        break;
-    }
-    const QString text = e->text();
-    if (text.isEmpty() || model_->Tree(page).ItemFocused() == nullptr) return;
-    const AnsiString typed = FromQString(text.left(1));
-    const int section = model_->SelectColumn(page);
-    const TFieldTypes type = model_->Tree(page).HeaderSections()->GetSection(section)->FieldType();
-    if (typed.empty() || static_cast<unsigned char>(typed[0]) < 32) return;
-    handled = true;
-    if (TRefEditModel::KeyStartsEdit(type, static_cast<unsigned char>(typed[0]))) StartEdit(text.left(1));
-  });
-  return handled;
+TEdit* TRefEditForm::Editor() const {
+  TMtTree* tree = View(model_->ActivePage());
+  return tree->Editing() ? tree->InplaceEdit() : nullptr;
 }
 
 bool TRefEditForm::StartEdit(const QString& Text) {
-  EndEdit(true);
   const int page = model_->ActivePage();
+  TMtTree* tree = View(page);
   TMtTreeItem* item = model_->Tree(page).ItemFocused();
   const int section = model_->SelectColumn(page);
-  const int column = ColumnOfSection(page, section);
-  if (item == nullptr || column < 0 || !model_->CanEdit(page, item, section)) return false;
-  TRowTreeView* view = View(page);
-  if (!model_->Tree(page).IsRowItem(item)) {
-    item->MakeFullyVisible(true);
-    view->Refresh();
+  if (item == nullptr || !model_->CanEdit(page, item, section)) return false;
+  tree->EditItem(item, section);
+  TEdit* editor = Editor();
+  if (editor == nullptr) return false;
+  if (!Text.isEmpty()) {
+    // The typed character replaces the selected old text, as if typed into the editor.
+    QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, Text);
+    QCoreApplication::sendEvent(editor, &typed);
   }
-  // The row is scrolled into the page (the view scrolls by rows).
-  const std::vector<TMtTreeItem*>& rows = model_->Tree(page).VisibleRows();
-  const int rowIndex = static_cast<int>(std::find(rows.begin(), rows.end(), item) - rows.begin());
-  QScrollBar* bar = view->verticalScrollBar();
-  if (rowIndex < bar->value() || rowIndex >= bar->value() + bar->pageStep()) bar->setValue(rowIndex);
-  const QRect row = view->RowRect(item);
-  if (row.isEmpty()) return false;
-  const auto [left, width] = view->ColumnSpan(column);
-  const QPoint topLeft = view->viewport()->mapTo(this, QPoint(left, row.top()));
-  editor_->setGeometry(QRect(topLeft, QSize(std::max(width, 40), row.height() + 2)));
-  editor_->setText(Text.isEmpty() ? ToQString(TRefEditModel::CellText(model_->Tree(page), item, section)) : Text);
-  editedItem_ = item;
-  editedSection_ = section;
-  editor_->show();
-  editor_->raise();
-  editor_->setFocus();
-  if (Text.isEmpty()) editor_->selectAll();
-  else editor_->end(false);
   return true;
 }
 
-bool TRefEditForm::EndEdit(bool Commit) {
-  if (editedItem_ == nullptr || ending_) return editedItem_ == nullptr;
-  ending_ = true;
-  const int page = model_->ActivePage();
-  TMtTreeItem* item = editedItem_;
-  const int section = editedSection_;
-  editedItem_ = nullptr;
-  editor_->hide();
-  bool accepted = false;
-  if (Commit) accepted = model_->EditCell(page, item, section, FromQString(editor_->text()));
-  ending_ = false;
-  View(page)->setFocus();
-  RefreshView(page);
-  UpdateActions();
-  return accepted;
+void TRefEditForm::TreeKeyDown(int page, std::uint16_t& key, TShiftState shift) {
+  if (!NoModifiers(shift)) return;
+  switch (key) {
+    case VK_RETURN:
+      if (model_->Tree(page).ItemFocused() == nullptr) return;
+      key = 0;
+      GuardedCall(nullptr, [this] { StartEdit(); });
+      return;
+    case VK_LEFT:
+    case VK_RIGHT:
+      if (model_->MoveSelectColumn(page, key == VK_RIGHT ? 1 : -1)) ShowSelectColumn(page);
+      key = 0;
+      return;
+    case VK_ESCAPE:
+      // As in a dialog: Esc closes the window, after the close question.
+      key = 0;
+      close();
+      return;
+    default:
+      return;
+  }
 }
 
-bool TRefEditForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == editor_) {
-    if (event->type() == QEvent::KeyPress) {
-      auto* key = static_cast<QKeyEvent*>(event);
-      switch (key->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-          GuardedCall(nullptr, [this] { EndEdit(true); });
-          return true;
-        case Qt::Key_Escape:
-          GuardedCall(nullptr, [this] { EndEdit(false); });
-          return true;
-        case Qt::Key_Up:
-        case Qt::Key_Down: {
-          // The edit is accepted and the key moves the focus in the tree.
-          const int k = key->key();
-          GuardedCall(nullptr, [this] { EndEdit(true); });
-          QCoreApplication::postEvent(View(model_->ActivePage()), new QKeyEvent(QEvent::KeyPress, k, Qt::NoModifier));
-          return true;
-        }
-        default:
-          break;
-      }
-    } else if (event->type() == QEvent::FocusOut && editedItem_ != nullptr && !ending_) {
-      GuardedCall(nullptr, [this] { EndEdit(true); });
-    }
-    return QDialog::eventFilter(watched, event);
+void TRefEditForm::TreeKeyPress(int page, char& key) {
+  const auto code = static_cast<unsigned char>(key);
+  if (code < 32 || model_->Tree(page).ItemFocused() == nullptr) return;
+  const TMtHeaderSection* section = model_->Tree(page).HeaderSections()->FindByNumber(model_->SelectColumn(page));
+  const TFieldTypes type = section != nullptr ? section->FieldType() : sftText;
+  const char typed = key;
+  key = 0;
+  if (TRefEditModel::KeyStartsEdit(type, code))
+    GuardedCall(nullptr, [this, typed] { StartEdit(ToQString(AnsiString(1, typed))); });
+}
+
+void TRefEditForm::TreeMouseDown(int page, int x, int y) {
+  // The column under the pointer becomes the selected one; the tree focuses the row.
+  int section = -1, part = hpElsewhere;
+  View(page)->GetItemAt(x, y, section, part);
+  if (section >= 0 && section < model_->Tree(page).HeaderSections()->GetCount()) {
+    model_->SetSelectColumn(page, section);
+    ShowSelectColumn(page);
   }
-  if (event->type() == QEvent::MouseButtonPress) {
-    for (int p = 0; p < kRefEditPageCount; ++p) {
-      if (watched != View(p)->viewport()) continue;
-      EndEdit(true);
-      const int section = SectionOfColumn(p, View(p)->ColumnAt(static_cast<QMouseEvent*>(event)->pos().x()));
-      if (section >= 0) {
-        model_->SetSelectColumn(p, section);
-        ShowSelectColumn(p);
-      }
-    }
-  }
-  return QDialog::eventFilter(watched, event);
+}
+
+void TRefEditForm::EditorKeyDown(int page, std::uint16_t& key, TShiftState shift) {
+  if ((key != VK_UP && key != VK_DOWN) || !NoModifiers(shift)) return;
+  // The edit is accepted and the key moves the focus in the tree.
+  const int arrow = QtArrow(key);
+  key = 0;
+  TMtTree* tree = View(page);
+  tree->EndEdit(false);
+  QCoreApplication::postEvent(tree, new QKeyEvent(QEvent::KeyPress, arrow, Qt::NoModifier));
 }
 
 void TRefEditForm::reject() {
   // Esc, the close button and close() all come here (QDialog's close event rejects): the
   // close question decides.
-  if (editedItem_ != nullptr) {
-    EndEdit(false);
+  TMtTree* tree = View(model_->ActivePage());
+  if (tree->Editing()) {
+    tree->EndEdit(true);
     return;
   }
   bool close = true;

@@ -1,10 +1,12 @@
 // TRefEditForm ("Редактирование справочников", help context 2240): the reference
-// editor's window over TRefEditModel. Five pages, each a tree view of the model's tree;
-// the actions (object names as the form has them) run one model command each and take
-// their enabled state from the model; a cell is edited in place by a line edit over it,
-// started by Enter or a typed character the model allows, and committed through the
-// model's check (Enter, Up, Down or leaving it) or dropped (Esc). Closing asks the
-// model's close question.
+// editor's window over TRefEditModel. Five pages, each a tree control (TMtTree) that the
+// model works on directly; the actions (object names as the form has them) run one model
+// command each and take their enabled state from the model. Cells are edited in place
+// by the tree's editor: the model decides which cell may be edited (OnTryEdit) and checks
+// and stores the typed text (OnValidateInplaceEdit). The window sees the trees' keys
+// before they do: Enter edits the selected column, Left and Right move it, a typed
+// character that the column takes starts an edit with it, and Up and Down in the editor
+// accept the edit and move to the next row. Closing asks the model's close question.
 #pragma once
 
 #include <QDialog>
@@ -12,16 +14,25 @@
 #include <functional>
 #include <memory>
 
+#include "controls/gui/MtTreeView.h"
 #include "planner/reference/FrmRefEditModel.h"
 
 class QAction;
-class QLineEdit;
+class QMenu;
 class QTabWidget;
 class QToolBar;
-class TRowTreeView;
 class IRefPicker;
 
 inline constexpr int kRefEditHelpContext = 2240;
+
+// An editor page's tree: its key-down handler hears every key before the tree acts on
+// it and may take it (Key = 0).
+class TRefEditTree : public TMtTree {
+ public:
+  using TMtTree::TMtTree;
+  TKeyEvent OnPreviewKeyDown;
+  void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
+};
 
 class TRefEditForm : public QDialog {
  public:
@@ -32,7 +43,7 @@ class TRefEditForm : public QDialog {
   ~TRefEditForm() override;
 
   TRefEditModel& Model() const { return *model_; }
-  TRowTreeView* View(int Page) const { return views_[static_cast<std::size_t>(Page)]; }
+  TMtTree* View(int Page) const { return trees_[static_cast<std::size_t>(Page)].get(); }
   QAction* Action(const char* name) const;
   // Enables the actions from the model's state (the only place that does).
   void UpdateActions();
@@ -42,38 +53,34 @@ class TRefEditForm : public QDialog {
   // Starts editing the focused row's cell in the selected column, with Text typed into
   // it; false when the cell may not be edited.
   bool StartEdit(const QString& Text = {});
-  // Ends the running edit: committed through the model's check, or dropped; true when no
-  // edit stays open (a refused text keeps the editor open with the cell's old text).
-  bool EndEdit(bool Commit);
-  QLineEdit* Editor() const { return editor_; }
+  // The active page's in-place editor while an edit runs, else nil.
+  TEdit* Editor() const;
 
   QTabWidget* PageControl1;
   QToolBar* ToolBar1;
+  QMenu* PopupMenu1;
 
  protected:
   void reject() override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateActions();
   void CreateControls();
-  void ConnectEvents();
+  void ConnectTree(int page);
   void NewAction(const char* name, const char* caption, const char* hint, void (TRefEditModel::*command)());
   void RunCommand(void (TRefEditModel::*command)());
   void PageChanged(int page);
-  bool TreeKey(int page, QKeyEvent* e);
-  void RefreshView(int page);
+  void TreeKeyDown(int page, std::uint16_t& key, TShiftState shift);
+  void TreeKeyPress(int page, char& key);
+  void TreeMouseDown(int page, int x, int y);
+  void EditorKeyDown(int page, std::uint16_t& key, TShiftState shift);
+  // The tree shows the model's selected column as its cell cursor.
   void ShowSelectColumn(int page);
-  // The view column of a section and back (hidden sections have none).
-  int ColumnOfSection(int page, int section) const;
-  int SectionOfColumn(int page, int column) const;
+  void ShowNewRow(int page, TMtTreeItem* item);
+  void ItemFocused(int page);
 
+  // The trees are the controls; the model works on them and goes first.
+  std::array<std::unique_ptr<TRefEditTree>, kRefEditPageCount> trees_;
   std::unique_ptr<TRefEditModel> model_;
-  std::array<TRowTreeView*, kRefEditPageCount> views_{};
-  std::array<std::vector<int>, kRefEditPageCount> columnSections_;
   std::vector<QAction*> actions_;
-  QLineEdit* editor_ = nullptr;
-  TMtTreeItem* editedItem_ = nullptr;
-  int editedSection_ = -1;
-  bool ending_ = false;
 };

@@ -62,7 +62,7 @@ struct TSectionDef {
 
 const std::vector<TSectionDef>& SectionDefs(int page) {
   static const std::vector<TSectionDef> prod = {
-      {"Наименование", "NAME", sftText, true, "Наименование продукта (раздела)", 260},
+      {"Наименование", "NAME", sftText, true, "Наименование продукта (раздела)", 320},
       {"ККал", "CAL", sftNumber, true, "Калорийность 100г продукта, ККал", 50},
       {"Белки жив,г", "ALBA", sftFloating, true, "Количество животного белка в 100г продукта,  г", 88},
       {"Белки раст,г", "ALBV", sftFloating, true, "Количество растительного белка в 100г продукта,  г", 88},
@@ -72,7 +72,7 @@ const std::vector<TSectionDef>& SectionDefs(int page) {
       {"Вес, г", "VEIGHT", sftNumber, true, "Вес продукта,  г, в суточном рационе (по умолчанию)", 50},
   };
   static const std::vector<TSectionDef> dish = {
-      {"Наименование", "NAME", sftText, true, "", 260},
+      {"Наименование", "NAME", sftText, true, "", 320},
       {"ККал", "CAL", sftNumber, false, "", 50},
       {"Вес, г", "VEIGHT", sftNumber, true, "", 50},
       {"Белки жив,г", "ALBA", sftFloating, false, "", 88},
@@ -83,7 +83,7 @@ const std::vector<TSectionDef>& SectionDefs(int page) {
   };
   static const std::vector<TSectionDef> meal = {{"Наименование", "NAME", sftText, true, "", 300}};
   static const std::vector<TSectionDef> energo = {
-      {"Наименование", "NAME", sftText, true, "", 260},
+      {"Наименование", "NAME", sftText, true, "", 320},
       {"ККал", "CAL", sftNumber, true, "Энергозатраты, ККал/день", 60},
       {"Белки,г.", "ALB", sftFloating, true, "Суточная потребность организма в белках, г.", 70},
       {"Жиры,г.", "FAT", sftFloating, true, "Суточная потребность организма в жирах, г.", 70},

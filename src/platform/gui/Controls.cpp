@@ -1,5 +1,7 @@
 #include "platform/gui/Controls.h"
 
+#include <QCoreApplication>
+
 #include <QApplication>
 #include <QDropEvent>
 #include <QFocusEvent>
@@ -573,6 +575,12 @@ void TCustomScrollControl::SetScrollInfo(TScrollBarKind bar, int max, int page, 
   sb->setSingleStep(1);
   sb->setValue(pos);
   settingInfo_ = false;
+  // With the bar's signals blocked Qt does not show or hide it for the new range: the
+  // scroll area lays its bars out again once the events are processed.
+  const Qt::ScrollBarPolicy policy =
+      bar == TScrollBarKind::sbVertical ? verticalScrollBarPolicy() : horizontalScrollBarPolicy();
+  if (policy == Qt::ScrollBarAsNeeded && sb->isVisibleTo(this) != (sb->maximum() > sb->minimum()))
+    QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
 }
 
 int TCustomScrollControl::ScrollPos(TScrollBarKind bar) const {
