@@ -1,6 +1,8 @@
 #include "report/RP_Prntr.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "platform/core/AnsiText.h"
 #include "report/RP_Utils.h"
@@ -189,4 +191,41 @@ int TrpPrinter::IndexOfName(const AnsiString& name) const {
 TrpPrinter& rpPrinter() {
   static TrpPrinter printer;
   return printer;
+}
+
+std::vector<int> rpPrintOrder(int pageCount, const AnsiString& numbers, int copies, bool collate, int oddEven) {
+  std::string text;
+  for (const char c : std::string(numbers.c_str()))
+    if (c != ' ' && c != '\t') text += c;
+  if (!text.empty() && text.back() == '-') text += std::to_string(pageCount);
+  // Reads a page number; anything that is not one selects nothing.
+  const auto number = [](const std::string& s, long& n) {
+    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
+    n = std::stol(s);
+    return true;
+  };
+  std::vector<char> chosen(static_cast<std::size_t>(std::max(0, pageCount)), text.empty() ? 1 : 0);
+  std::size_t start = 0;
+  while (!text.empty() && start <= text.size()) {
+    std::size_t end = text.find(',', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string item = text.substr(start, end - start);
+    const std::size_t dash = item.find('-');
+    long from = 0, to = 0;
+    const bool ok = dash == std::string::npos ? number(item, from) && number(item, to)
+                                              : number(item.substr(0, dash), from) && number(item.substr(dash + 1), to);
+    if (ok)
+      for (long p = std::max(1L, from); p <= std::min<long>(to, pageCount); ++p) chosen[p - 1] = 1;
+    start = end + 1;
+  }
+  std::vector<int> selection;
+  for (int p = 1; p <= pageCount; ++p)
+    if (chosen[p - 1] && (oddEven != 1 || p % 2 == 1) && (oddEven != 2 || p % 2 == 0)) selection.push_back(p - 1);
+  std::vector<int> order;
+  const int n = std::max(1, copies);
+  if (collate)
+    for (int c = 0; c < n; ++c) order.insert(order.end(), selection.begin(), selection.end());
+  else
+    for (const int p : selection) order.insert(order.end(), n, p);
+  return order;
 }

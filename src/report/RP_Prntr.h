@@ -102,3 +102,10 @@ class TrpPrinter {
 
 // The one printer of the process.
 TrpPrinter& rpPrinter();
+
+// The order in which a print request draws the prepared pages (0-based indexes of
+// `pageCount` pages). `numbers` is the page list text ("" for all, "1,3,5-12"; blanks
+// ignored; a trailing "-" runs to the last page; a range ending below its start adds
+// nothing); `oddEven` 1 keeps odd page numbers, 2 even ones; copies below 1 count as 1;
+// collated prints the whole selection per copy, else each page `copies` times in turn.
+std::vector<int> rpPrintOrder(int pageCount, const AnsiString& numbers, int copies, bool collate, int oddEven);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QToolButton>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "../test_support/TempDir.h"
@@ -25,6 +26,7 @@
 #include "report/RP_Prntr.h"
 #include "report/gui/RP_ExportForms.h"
 #include "report/gui/RP_Preview.h"
+#include "report/gui/RP_PrintForm.h"
 #include "report/gui/RP_QtPrint.h"
 #include "report/gui/RP_ToolbarGlyphs.h"
 
@@ -261,19 +263,23 @@ TEST_F(Preview, PrintWritesThePdfAndTwoPagesDrawOnGrey) {
   EXPECT_EQ(shot.pixelColor(origin + QPoint(p1.Left + 5, p1.Top + 5)), QColor(Qt::white));
   EXPECT_EQ(shot.pixelColor(origin + QPoint(p0.Right + 5, p0.Top + 5)), QColor(128, 128, 128));
 
-  TScriptedDialogsScope dialogs;
+  // The report's own print dialog: pages 2-3, two collated copies, into a PDF file.
   const AnsiString pdf = dir.Path() + "/out.pdf";
-  dialogs->AnswerPrint([&](TPrintRequest& r) {
-    EXPECT_EQ(r.MaxPage, 3);
-    r.FromPage = 2;
-    r.ToPage = 3;
-    r.Copies = 2;
-    r.Collate = true;
-    r.OutputFile = pdf;
-    return true;
+  bool answered = false;
+  QTimer::singleShot(0, [&] {
+    auto* form = dynamic_cast<TrpPrintForm*>(QApplication::activeModalWidget());
+    if (!form) return;
+    answered = true;
+    EXPECT_EQ(form->windowTitle(), QString::fromUtf8("Печать"));
+    form->rbNumbers->setChecked(true);
+    form->edNumbers->setText("2-");
+    form->edCopies->setText("2");
+    form->cbCollate->setChecked(true);
+    form->edPdfFile->setText(QString::fromUtf8(pdf.c_str()));
+    form->btnOk->click();
   });
   f.PrintDialog();
-  EXPECT_EQ(dialogs->Unexpected(), 0);
+  ASSERT_TRUE(answered);
   const std::string cmd = "pdfinfo '" + pdf + "' | grep Pages: | tr -s ' ' | cut -d' ' -f2";
   std::FILE* p = ::popen(cmd.c_str(), "r");
   char buf[64] = {};

@@ -25,6 +25,8 @@
 #include "report/RP_Export.h"
 #include "report/RP_PageSetup.h"
 #include "report/RP_Utils.h"
+#include "report/RP_Prntr.h"
+#include "report/gui/RP_PrintForm.h"
 #include "report/gui/RP_QtPrint.h"
 #include "report/gui/RP_ToolbarGlyphs.h"
 
@@ -603,25 +605,15 @@ void TrpPreviewForm::SaveDialog() {
 
 void TrpPreviewForm::PrintDialog() {
   if (!PageCount()) return;
-  TPrintRequest r;
-  r.MinPage = 1;
-  r.MaxPage = PageCount();
-  r.OutputFile = "report.pdf";
-  if (!Dialogs().ExecutePrint(r)) return;
-  const int from = r.FromPage > 0 ? std::clamp(r.FromPage, 1, PageCount()) : 1;
-  const int to = r.ToPage > 0 ? std::clamp(r.ToPage, from, PageCount()) : PageCount();
-  std::vector<int> order;
-  const int copies = std::max(1, r.Copies);
-  if (r.Collate)
-    for (int c = 0; c < copies; ++c)
-      for (int p = from; p <= to; ++p) order.push_back(p - 1);
-  else
-    for (int p = from; p <= to; ++p)
-      for (int c = 0; c < copies; ++c) order.push_back(p - 1);
+  TrpPrintForm form(PageNo(), "report.pdf", this);
+  if (form.exec() != QDialog::Accepted) return;
+  const std::vector<int> order =
+      rpPrintOrder(PageCount(), form.PageNumbers(), form.Copies(), form.Collate(), form.OddEven());
+  if (order.empty()) return;
   TrpEMFPages job;
   CopyPages(*pages_, order, job);
   TrpPrintJob pj;
-  pj.PdfFile = ToQString(r.OutputFile);
+  pj.PdfFile = form.PdfFile();
   QString error;
   if (!rpPrintPreparedPages(job, pj, &error)) Error(FromQString(error));
 }

@@ -1,12 +1,17 @@
 #include "report/gui/RP_QtPrint.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTemporaryFile>
+#include <cstdio>
 #include <memory>
 
+#include "platform/core/Files.h"
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Utils.h"
 #include "report/gui/RP_ExportProgress.h"
@@ -123,17 +128,15 @@ QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor b
   });
 }
 
-bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error) {
-  if (!pages.GetCount()) return true;
-  const bool toPdf = rpPrinter().IsVirtual() || !job.PdfFile.isEmpty();
+namespace {
+
+// Prints every page to the printer, or to the PDF file `pdfFile` when it is not empty.
+bool PrintPages(TrpEMFPages& pages, const TrpPrintJob& job, const QString& pdfFile, QString* error) {
+  const bool toPdf = !pdfFile.isEmpty();
   QPrinter printer(QPrinter::HighResolution);
   if (toPdf) {
-    if (job.PdfFile.isEmpty()) {
-      if (error) *error = "Не задан файл PDF для виртуального принтера";
-      return false;
-    }
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(job.PdfFile);
+    printer.setOutputFileName(pdfFile);
     printer.setResolution(job.Resolution);
   } else {
     printer.setPrinterName(ToQString(rpPrinter().PrinterName()));
@@ -180,6 +183,38 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
     rec.Visible = false;
     pages.Draw(i, canvas, target);
   }
-  painter.end();
+  if (!painter.end()) {
+    if (error) *error = "Не удалось завершить печать";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error) {
+  if (!pages.GetCount()) return true;
+  if (!rpPrinter().IsVirtual() && job.PdfFile.isEmpty()) return PrintPages(pages, job, QString(), error);
+  if (job.PdfFile.isEmpty()) {
+    if (error) *error = "Не задан файл PDF для виртуального принтера";
+    return false;
+  }
+  // The PDF is written beside the target and renamed over it once complete, so a print
+  // that fails or is stopped half-way leaves the old file as it was.
+  const QFileInfo target(job.PdfFile);
+  QTemporaryFile part(target.absolutePath() + "/." + target.fileName() + ".XXXXXX");
+  part.setAutoRemove(true);
+  if (!part.open()) {
+    if (error) *error = QString("Не удалось создать файл %1").arg(job.PdfFile);
+    return false;
+  }
+  part.close();
+  if (!PrintPages(pages, job, part.fileName(), error)) return false;
+  if (::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
+    if (error) *error = QString("Не удалось записать файл %1").arg(job.PdfFile);
+    return false;
+  }
+  part.setAutoRemove(false);  // renamed: nothing left to remove
+  SyncDirectoryOf(QFile::encodeName(target.absoluteFilePath()).toStdString());
   return true;
 }
