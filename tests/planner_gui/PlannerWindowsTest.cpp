@@ -15,13 +15,18 @@
 #include <QTreeWidget>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QUrlQuery>
 #include <QClipboard>
+#include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <optional>
 
 #include "examples/ExampleBuild.h"
 #include "planner/app/Globals.h"
 #include "planner/app/ProgramVersion.h"
+#include "planner/app/aboutModel.h"
+#include "planner/gui/DesktopShell.h"
 #include "planner/gui/HelpForm.h"
 #include "planner/gui/MainForm.h"
 #include "planner/gui/RefMenuForm.h"
@@ -513,4 +518,267 @@ TEST_F(PlannerWindows, HelpTopicsOpenTheirPages) {
   EXPECT_EQ(help.Context(), 0);
   EXPECT_NE(help.Browser()->toHtml().toStdString().find("help:2160"), std::string::npos);
   help.close();
+}
+
+// Space in a pick-list toggles the pick of the focused row and keeps the other picks.
+TEST_F(PlannerWindows, SpaceTogglesOnePickInThePickList) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  FocusTree(f, f->Doc().Items()->Root()->GetChildren(0));
+  const char* names[] = {"Сахар-песок", "Чай чёрный байховый", "Соль поваренная"};
+  std::vector<std::vector<bool>> seen;
+  form_->RefMenuForm().OnScript = [&](TRefMenuForm& menu, int page) {
+    TMtTree* view = menu.View(RefPageOfPick(page));
+    TMtTreeItem* rows[3] = {};
+    for (TMtTreeItem* i = view->Items()->GetItem(0); i != nullptr; i = i->GetNext())
+      for (int k = 0; k < 3; ++k)
+        if (i->Text() == Ansi(names[k])) rows[k] = i;
+    for (TMtTreeItem* r : rows)
+      if (r == nullptr) return mrCancel;
+    rows[0]->SetState(isSelected, true);
+    rows[1]->SetState(isSelected, true);
+    view->setFocus();
+    view->SetItemFocused(rows[2]);  // focusing picks it
+    auto picks = [&] {
+      return std::vector<bool>{rows[0]->GetState(isSelected), rows[1]->GetState(isSelected),
+                               rows[2]->GetState(isSelected)};
+    };
+    seen.push_back(picks());
+    Key(view, Qt::Key_Space, " ");
+    seen.push_back(picks());
+    Key(view, Qt::Key_Space, " ");
+    seen.push_back(picks());
+    return mrOk;
+  };
+  Trigger("EditAddProd");
+  const std::vector<std::vector<bool>> expected = {{true, true, true}, {true, true, false}, {true, true, true}};
+  EXPECT_EQ(seen, expected);
+  TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(0);
+  for (const char* n : names) EXPECT_NE(Child(day, n), nullptr) << n;
+}
+
+namespace {
+
+// Clicks a section of a tree's header with the mouse.
+void ClickHeader(TMtTree* tree, int section) {
+  const TMtHeaderSection* s = tree->HeaderSections()->FindByNumber(section);
+  ASSERT_NE(s, nullptr);
+  const int x = s->GetLeft() - tree->LeftPosition() + 8, y = tree->HeaderHeight() / 2;
+  tree->Header().MouseDown(TMouseButton::mbLeft, ssLeft, x, y);
+  tree->Header().MouseUp(TMouseButton::mbLeft, ssLeft, x, y);
+  QApplication::processEvents();
+}
+
+std::vector<std::int32_t> Veights(const TMtTreeItem* parent) {
+  std::vector<std::int32_t> v;
+  for (int i = 0; i < parent->GetChildrenCount(); ++i) v.push_back(FoodRecOf(parent->GetChildren(i))->Veight);
+  return v;
+}
+
+}  // namespace
+
+// "Вес,г." clicked twice sorts each day's rows by weight ascending, then descending; the
+// days keep their order and the document is modified.
+TEST_F(PlannerWindows, HeaderClickSortsTheRowsOfEachDay) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowTab(0);
+  TRationDocument& doc = f->Doc();
+  const TMtTreeItem* root = doc.Items()->Root();
+  ASSERT_EQ(root->GetChildrenCount(), 3);
+  std::vector<AnsiString> dayTexts;
+  for (int d = 0; d < 3; ++d) dayTexts.push_back(root->GetChildren(d)->Text());
+  EXPECT_EQ(doc.Modified, 0);
+
+  ClickHeader(f->MenuView(), kRationVeightSection);
+  const TMtHeaderSection* s = f->MenuView()->HeaderSections()->FindByNumber(kRationVeightSection);
+  EXPECT_EQ(s->SortMode(), hsmAscend);
+  for (int d = 0; d < 3; ++d) {
+    const TMtTreeItem* day = root->GetChildren(d);
+    EXPECT_EQ(day->Text(), dayTexts[static_cast<std::size_t>(d)]);
+    std::vector<std::int32_t> v = Veights(day);
+    ASSERT_GT(v.size(), 1u);
+    EXPECT_TRUE(std::is_sorted(v.begin(), v.end())) << d;
+  }
+  EXPECT_EQ(doc.Modified, 1);
+
+  ClickHeader(f->MenuView(), kRationVeightSection);
+  EXPECT_EQ(s->SortMode(), hsmDescend);
+  for (int d = 0; d < 3; ++d) {
+    std::vector<std::int32_t> v = Veights(root->GetChildren(d));
+    EXPECT_TRUE(std::is_sorted(v.rbegin(), v.rend())) << d;
+  }
+  // Sections right of the nutrients do not sort.
+  ClickHeader(f->MenuView(), 7);
+  EXPECT_EQ(s->SortMode(), hsmDescend);
+}
+
+// The whole-trip list sorts its rows by a header click and numbers them again; a cost
+// typed before stays with its product.
+TEST_F(PlannerWindows, HeaderClickSortsTheTripListAndRenumbers) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowTab(2);
+  TMtTree* list = f->TripListView();
+  const TMtTreeItem* root = list->Items()->Root();
+  ASSERT_GT(root->GetChildrenCount(), 3);
+  const AnsiString costed = root->GetChildren(0)->Text();
+  ASSERT_TRUE(f->CommitCost(0, "12,5"));
+  ClickHeader(list, 3);  // "Вес,г." (column text 2)
+  auto grams = [&] {
+    std::vector<std::int32_t> v;
+    for (int i = 0; i < root->GetChildrenCount(); ++i) v.push_back(StrToInt(root->GetChildren(i)->ColumnText()[2]));
+    return v;
+  };
+  std::vector<std::int32_t> v = grams();
+  EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+  ClickHeader(list, 3);
+  v = grams();
+  EXPECT_TRUE(std::is_sorted(v.rbegin(), v.rend()));
+  int costedRow = -1;
+  for (int i = 0; i < root->GetChildrenCount(); ++i) {
+    EXPECT_EQ(root->GetChildren(i)->ColumnText()[0], Format("%d.", {i + 1}));
+    EXPECT_EQ(f->Views().TripList[static_cast<std::size_t>(i)].Text, root->GetChildren(i)->Text());
+    if (root->GetChildren(i)->Text() == costed) costedRow = i;
+  }
+  ASSERT_GE(costedRow, 0);
+  EXPECT_EQ(root->GetChildren(costedRow)->ColumnText()[kTripCostColumn], "     12.50");
+  // A cost typed after the sort lands on the row the user sees.
+  ASSERT_TRUE(f->CommitCost(1, "1"));
+  EXPECT_EQ(root->GetChildren(1)->ColumnText()[kTripCostColumn], "      1.00");
+  EXPECT_EQ(f->Views().TripList[1].Columns[kTripCostColumn], "      1.00");
+}
+
+// The weight section of the ration tree has its colours in the header only: its cells
+// are painted like the rest of their row.
+TEST_F(PlannerWindows, WeightColourOnlyOnTheHeaderSection) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowTab(0);
+  TMtTree* tree = f->MenuView();
+  TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(0);
+  day->Expand(true);
+  Process();
+  TMtTreeItem* product = nullptr;
+  for (TMtTreeItem* i = day; i != nullptr && product == nullptr; i = i->GetNext())
+    if (FoodRecOf(i) != nullptr && FoodRecOf(i)->Kind == fkProduct) product = i;
+  ASSERT_NE(product, nullptr);
+  tree->EnsureVisible(product);
+  Process();
+  const QImage image = tree->viewport()->grab().toImage();
+  if (const char* dir = std::getenv("TARNWICK_SHOTS")) image.save(QString::fromLocal8Bit(dir) + "/weight-colour.png");
+  const TRect row = tree->GetItemRect(product);
+  ASSERT_FALSE(row.IsEmpty());
+  // The share of pixels of a colour in a rectangle of the picture (text is smoothed: a
+  // bluish pixel counts as blue).
+  auto share = [&](int left, int right, int top, int bottom, QColor colour) {
+    const bool blueish = colour == QColor(Qt::blue);
+    int n = 0, hits = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = left; x < right; ++x, ++n) {
+        const QColor p = image.pixelColor(x, y);
+        if (blueish ? p.blue() > 160 && p.red() < 110 && p.green() < 110 : p.rgb() == colour.rgb()) ++hits;
+      }
+    return n == 0 ? 0.0 : static_cast<double>(hits) / n;
+  };
+  auto span = [&](int section) {
+    const TMtHeaderSection* s = tree->HeaderSections()->FindByNumber(section);
+    return std::pair<int, int>(s->GetLeft() - tree->LeftPosition() + 2, s->GetRight() - tree->LeftPosition() - 2);
+  };
+  const QColor face = ToQColor(clBtnFace), blue = ToQColor(kRationVeightSectionFontColor);
+  ASSERT_EQ(blue, QColor(Qt::blue));
+  const auto [wl, wr] = span(kRationVeightSection);
+  const auto [el, er] = span(1);
+  const int hh = tree->HeaderHeight();
+  // The header: the weight caption in blue, the energy caption not.
+  EXPECT_GT(share(wl, wr, 2, hh - 2, blue), 0.01);
+  EXPECT_EQ(share(el, er, 2, hh - 2, blue), 0.0);
+  // The row: no button face in the weight cell; its background is the energy cell's.
+  const int top = row.Top + 1, bottom = row.Bottom - 1;
+  EXPECT_EQ(share(wl, wr, top, bottom, face), 0.0);
+  const QColor rowBk = image.pixelColor(el + 1, top + 1);
+  EXPECT_GT(share(wl, wr, top, bottom, rowBk), 0.5);
+  EXPECT_GT(share(el, er, top, bottom, rowBk), 0.5);
+}
+
+// "Web-сайт программы" and "Письмо автору" hand their addresses to the desktop; here to a
+// recording opener instead of a browser or mail program.
+TEST_F(PlannerWindows, WebAndMailCommandsOpenTheirAddresses) {
+  std::vector<QUrl> opened;
+  bool answer = true;
+  SetShell(std::make_unique<TDesktopShell>([&](const QUrl& url) {
+    opened.push_back(url);
+    return answer;
+  }));
+  Trigger("HelpWebSite");
+  Trigger("HelpMailAuthor");
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0].toString().toStdString(), kProgramUrl);
+  EXPECT_EQ(opened[1].scheme(), "mailto");
+  EXPECT_EQ(opened[1].path().toStdString(), kProgramEMail);
+  const QString subject = QUrlQuery(opened[1]).queryItemValue("subject", QUrl::FullyDecoded);
+  EXPECT_EQ(subject.toStdString(), U(globals_->ProgTitle + " " + globals_->ProgVersion));
+  // A desktop without a handler: the user is told, nothing else happens.
+  answer = false;
+  dialogs_->Answer(mrOk);
+  Trigger("HelpWebSite");
+  ASSERT_FALSE(dialogs_->Shown().empty());
+  EXPECT_NE(U(dialogs_->Shown().back().Text).find(kProgramUrl), std::string::npos);
+  SetShell(nullptr);
+}
+
+TEST(DesktopShell, NamesBecomeAddresses) {
+  struct Case {
+    const char* name;
+    const char* url;
+  };
+  const Case cases[] = {
+      {"https://tarnwick.example.org/", "https://tarnwick.example.org/"},
+      {"mailto:a@b.org?subject=x%20y&body=", "mailto:a@b.org?subject=x%20y&body="},
+      {"/tmp/a b.tw", "file:///tmp/a b.tw"},
+  };
+  for (const Case& c : cases) {
+    const QUrl url = TDesktopShell::UrlOf(c.name);
+    EXPECT_EQ(url.toString(QUrl::FullyEncoded).toStdString(), QUrl(c.url).toString(QUrl::FullyEncoded).toStdString())
+        << c.name;
+  }
+  // A file that does not exist never reaches the opener.
+  int calls = 0;
+  TDesktopShell shell([&](const QUrl&) { return ++calls > 0; });
+  EXPECT_EQ(shell.Open("/nonexistent/dir/file.tw"), 2);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(shell.Open("https://tarnwick.example.org/"), 0);
+  EXPECT_EQ(calls, 1);
+}
+
+// The two tilings are different commands: horizontal stacks the windows one under
+// another, vertical puts them side by side, each across the whole client area.
+TEST_F(PlannerWindows, TileHorizontallyAndVertically) {
+  ASSERT_NE(form_->OpenRation(Example("weekend-hike.tw")), nullptr);
+  ASSERT_NE(form_->OpenRation(Example("ski-10.tw")), nullptr);
+  ASSERT_NE(form_->OpenRation(Example("mountain-14.tw")), nullptr);
+  const QList<QMdiSubWindow*> windows = form_->Client()->subWindowList(QMdiArea::CreationOrder);
+  ASSERT_EQ(windows.size(), 3);
+  Trigger("WindowTileHorizontal1");
+  const QRect area = form_->Client()->viewport()->rect();
+  for (int i = 0; i < 3; ++i) {
+    const QRect r = windows[i]->geometry();
+    EXPECT_FALSE(windows[i]->isMaximized());
+    EXPECT_EQ(r, QRect(0, area.height() * i / 3, area.width(), area.height() * (i + 1) / 3 - area.height() * i / 3));
+  }
+  Trigger("WindowTileVertical1");
+  for (int i = 0; i < 3; ++i) {
+    const QRect r = windows[i]->geometry();
+    EXPECT_EQ(r, QRect(area.width() * i / 3, 0, area.width() * (i + 1) / 3 - area.width() * i / 3, area.height()));
+  }
+  // Minimised windows line up along the bottom.
+  Trigger("WindowMinimizeAll1");
+  Trigger("WindowArrange1");
+  int x = 0;
+  for (QMdiSubWindow* w : windows) {
+    EXPECT_TRUE(w->isMinimized());
+    EXPECT_EQ(w->geometry().topLeft(), QPoint(x, area.height() - w->height()));
+    x += w->width();
+  }
 }

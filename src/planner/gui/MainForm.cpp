@@ -17,6 +17,7 @@
 
 #include "report/gui/RP_Preview.h"
 #include "planner/app/AppRegIni.h"
+#include "planner/app/aboutModel.h"
 #include "planner/app/Globals.h"
 #include "planner/gui/FrmFind.h"
 #include "planner/gui/FrmOptions.h"
@@ -34,6 +35,7 @@
 #include "platform/core/Registry.h"
 #include "platform/core/SysDirs.h"
 #include "platform/gui/Application.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
@@ -197,6 +199,8 @@ void TMainForm::CreateActions() {
     const int context = t.context;
     connect(a, &QAction::triggered, this, [this, context] { HelpForm().ShowContext(context); });
   }
+  NewAction("HelpWebSite", "Web-сайт программы", {}, &TMainForm::HelpWebSiteExecute);
+  NewAction("HelpMailAuthor", "Письмо автору", {}, &TMainForm::HelpMailAuthorExecute);
   NewAction("HelpAbout1", "О программе", {}, &TMainForm::HelpAbout1Execute);
 }
 
@@ -252,6 +256,9 @@ void TMainForm::CreateMenus() {
   QMenu* help = menuBar()->addMenu(Q("Справка"));
   for (const THelpTopic& t : kHelpTopics) help->addAction(Action(t.name));
   help->addSeparator();
+  help->addAction(Action("HelpWebSite"));
+  help->addAction(Action("HelpMailAuthor"));
+  help->addSeparator();
   help->addAction(Action("HelpAbout1"));
 }
 
@@ -269,12 +276,14 @@ void TMainForm::ConnectEvents() {
   connect(idle, &QTimer::timeout, this, [this] { UpdateActions(); });
   idle->start(250);
   connect(Action("WindowCascade1"), &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
-  connect(Action("WindowTileVertical1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
-  connect(Action("WindowTileHorizontal1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(Action("WindowTileVertical1"), &QAction::triggered, this,
+          [this] { TileMdiWindows(mdi_, TTileMode::tbVertical); });
+  connect(Action("WindowTileHorizontal1"), &QAction::triggered, this,
+          [this] { TileMdiWindows(mdi_, TTileMode::tbHorizontal); });
   connect(Action("WindowMinimizeAll1"), &QAction::triggered, this, [this] {
     for (QMdiSubWindow* w : mdi_->subWindowList()) w->showMinimized();
   });
-  connect(Action("WindowArrange1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(Action("WindowArrange1"), &QAction::triggered, this, [this] { ArrangeMdiIcons(mdi_); });
 }
 
 // ---------------------------------------------------------------------------------
@@ -447,6 +456,10 @@ void TMainForm::HelpAbout1Execute() {
   TAboutDlg dlg(this);
   dlg.Execute(globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright);
 }
+
+void TMainForm::HelpWebSiteExecute() { ShellOpen(kProgramUrl); }
+
+void TMainForm::HelpMailAuthorExecute() { ShellOpen(AboutMailLink(globals_.ProgTitle, globals_.ProgVersion)); }
 
 void TMainForm::EditFindExecute() { Forward(&TRaskladForm::ItemFindExecute); }
 void TMainForm::EditFindNextExecute() { Forward(&TRaskladForm::ItemFindNextExecute); }

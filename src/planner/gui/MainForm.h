@@ -77,6 +77,8 @@ class TMainForm : public QMainWindow {
   void HelpContentsExecute();
   void HelpBasicsRationExecute();
   void HelpAbout1Execute();
+  void HelpWebSiteExecute();
+  void HelpMailAuthorExecute();
   void EditRaskladPropExecute();
   void EditFindExecute();
   void EditFindNextExecute();

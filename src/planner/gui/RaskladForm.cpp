@@ -22,6 +22,7 @@
 #include "planner/gui/PlannerTrees.h"
 #include "planner/ration/RationClip.h"
 #include "planner/ration/RationFile.h"
+#include "planner/ration/RationSort.h"
 #include "planner/reference/RefMenu.h"
 #include "platform/core/Files.h"
 #include "platform/gui/Application.h"
@@ -33,28 +34,6 @@ QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 constexpr TRationTab kTabs[4] = {TRationTab::Menu, TRationTab::DayList, TRationTab::TripList,
                                  TRationTab::Recommendations};
-
-// The ration tree's sections: numbered as the document's section table, shown in its
-// display order, the weight section in its own colours.
-void AddRationSections(TMtTree& tree) {
-  const int widths[kRationSectionCount] = {260, 60, 60, 60, 60, 60, 90, 200, 120};
-  TMtHeaderSections& sections = tree.Header().Sections();
-  for (int number = 0; number < kRationSectionCount; ++number) {
-    TMtHeaderSection* s = sections.AddSection();
-    s->SetText(RationSectionCaption(number));
-    s->SetWidth(widths[number]);
-    const bool numeric = number > 0 && number < 7;
-    s->SetAlignment(numeric ? hsaRight : hsaLeft);
-    s->SetFieldType(numeric ? sftFloating : sftText);
-    s->SetEditable(number == kRationVeightSection);
-  }
-  for (int pos = 0; pos < kRationSectionCount; ++pos)
-    sections.MoveSection(sections.FindByNumber(kRationSectionOrder[pos]), pos);
-  TMtHeaderSection* veight = sections.FindByNumber(kRationVeightSection);
-  veight->SetColor(kRationVeightSectionColor);
-  veight->SetFontColor(kRationVeightSectionFontColor);
-  tree.SetShowColumns(true);
-}
 
 // The ration window a control belongs to (a drag's source), or nil.
 TRaskladForm* FindRaskladForm(TObject* control) {
@@ -215,6 +194,7 @@ void TRaskladForm::CreateControls() {
   menuPage->addWidget(tvEatMenu);
   tvEatMenu->setObjectName("tvEatMenu");
   AddRationSections(*tvEatMenu);
+  tvEatMenu->SetShowColumns(true);
   memCmt = new QPlainTextEdit(menuPage);
   memCmt->setObjectName("memCmt");
   memCmt->setMaximumHeight(80);
@@ -293,6 +273,9 @@ void TRaskladForm::ConnectEvents() {
   });
   ConnectMenuTree();
   ConnectTripList();
+  tvDaysProdList->OnHeaderColumnClick = [this](TObject*, int section) {
+    if (SortDayListByColumn(*tvDaysProdList, section)) tvDaysProdList->Invalidate();
+  };
 }
 
 void TRaskladForm::ConnectMenuTree() {
@@ -342,6 +325,9 @@ void TRaskladForm::ConnectMenuTree() {
       AfterCommand();
     });
   };
+  tree.OnHeaderColumnClick = [this](TObject*, int section) {
+    if (SortRationTreeByColumn(doc_, section)) AfterCommand();
+  };
   // Dragging: a ration tree's item onto another ration tree's item (of this window or of
   // another one), carried out by the document logic.
   tree.DragAllowed = true;
@@ -378,6 +364,9 @@ void TRaskladForm::ConnectTripList() {
     if (key < '0' || key > '9') return;
     StartCostEdit(key);
     key = 0;
+  };
+  tree.OnHeaderColumnClick = [this](TObject*, int section) {
+    if (SortTripListByColumn(*tvTotProdList, views_.TripList, section)) tvTotProdList->Invalidate();
   };
   tree.OnTryEdit = [](TObject*, TMtTreeItem*, TMtHeaderSection* section, TFieldTypes&, bool& canEdit) {
     canEdit = section != nullptr && section->GetIndex() == costSection;

@@ -12,10 +12,25 @@
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
 
+namespace {
+
+// A pick-list tree: Space picks or unpicks the focused row alone, as a check list does;
+// the rows picked before stay picked (a plain Space of the tree would start a new
+// selection with that row).
+class TPickTree : public TMtTree {
+ public:
+  void KeyDown(std::uint16_t& Key, TShiftState Shift) override {
+    if (Key == VK_SPACE && MultiSelect() && (Shift & (ssShift | ssCtrl)) == 0) Shift |= ssCtrl;
+    TMtTree::KeyDown(Key, Shift);
+  }
+};
+
+}  // namespace
+
 TRefMenuForm::TRefMenuForm(const AnsiString& refDir, IUserPrompt& prompt, QWidget* parent) : QDialog(parent) {
   setObjectName("RefMenuForm");
   resize(760, 520);
-  for (auto& t : trees_) t = std::make_unique<TMtTree>();
+  for (auto& t : trees_) t = std::make_unique<TPickTree>();
   menu_ = std::make_unique<TRefMenu>(
       std::array<TCustomMtTree*, kRefPageCount>{trees_[0].get(), trees_[1].get(), trees_[2].get(), trees_[3].get()},
       refDir, prompt);

@@ -5,6 +5,7 @@
 #include "controls/tree/MtHeaderSections.h"
 #include "planner/app/Globals.h"
 #include "planner/app/UserPrompt.h"
+#include "planner/ration/RationSort.h"
 #include "planner/reference/RefItems.h"
 #include "platform/core/DB.h"
 #include "tables/DbfDB.h"
@@ -202,12 +203,8 @@ void TRefMenu::SortByColumn(int TreePage, int Section) {
   const int last = TreePage == 1 ? 6 : 4;
   if (Section < 0 || Section > last) return;
   TCustomMtTree& tree = *trees_[static_cast<std::size_t>(TreePage)];
-  TMtHeaderSection* s = tree.HeaderSections()->GetSection(Section);
-  if (s == nullptr) return;
-  tree.SortSection = Section;
   const int lastNumber = TreePage == 1 ? 3 : 1;
-  s->SetFieldType(Section == 0 ? sftText : Section <= lastNumber ? sftNumber : sftFloating);
-  s->SetSortMode(s->SortMode() == hsmAscend ? hsmDescend : hsmAscend);
+  if (!SetClickSort(tree, Section, Section == 0 ? sftText : Section <= lastNumber ? sftNumber : sftFloating)) return;
   TMtUpdateBracket bracket(&tree);
   if (Section == 0) {
     tree.SortAll(true);

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QMdiArea>
@@ -644,37 +645,49 @@ void TForm::Cascade() {
   if (mdiArea_) mdiArea_->cascadeSubWindows();
 }
 
-void TForm::Tile(TTileMode mode) {
-  if (!mdiArea_) return;
+void TForm::Tile(TTileMode mode) { TileMdiWindows(mdiArea_, mode); }
+
+void TForm::ArrangeIcons() { ArrangeMdiIcons(mdiArea_); }
+
+void TileMdiWindows(QMdiArea* area, TTileMode mode) {
+  if (!area) return;
   std::vector<QMdiSubWindow*> windows;
-  for (QMdiSubWindow* w : mdiArea_->subWindowList(QMdiArea::CreationOrder))
+  for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder))
     if (w->isVisible() && !w->isMinimized()) windows.push_back(w);
   if (windows.empty()) return;
-  const QRect area = mdiArea_->viewport()->rect();
+  // A maximised child leaving its state may change the client area (its buttons leave
+  // the menu bar): the area is taken once every child is normal.
+  bool wasMaximized = false;
+  for (QMdiSubWindow* w : windows)
+    if (w->isMaximized()) {
+      w->showNormal();
+      wasMaximized = true;
+    }
+  if (wasMaximized) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  const QRect client = area->viewport()->rect();
   const int n = static_cast<int>(windows.size());
   for (int i = 0; i < n; ++i) {
     QMdiSubWindow* w = windows[static_cast<std::size_t>(i)];
-    if (w->isMaximized()) w->showNormal();
     // Horizontal tiling stacks the windows one under another, vertical side by side.
     if (mode == TTileMode::tbHorizontal) {
-      const int top = area.height() * i / n, bottom = area.height() * (i + 1) / n;
-      w->setGeometry(0, top, area.width(), bottom - top);
+      const int top = client.height() * i / n, bottom = client.height() * (i + 1) / n;
+      w->setGeometry(0, top, client.width(), bottom - top);
     } else {
-      const int left = area.width() * i / n, right = area.width() * (i + 1) / n;
-      w->setGeometry(left, 0, right - left, area.height());
+      const int left = client.width() * i / n, right = client.width() * (i + 1) / n;
+      w->setGeometry(left, 0, right - left, client.height());
     }
   }
 }
 
-void TForm::ArrangeIcons() {
-  if (!mdiArea_) return;
+void ArrangeMdiIcons(QMdiArea* area) {
+  if (!area) return;
   // Minimised children in a row along the bottom of the client area.
-  const QRect area = mdiArea_->viewport()->rect();
+  const QRect client = area->viewport()->rect();
   int x = 0;
-  for (QMdiSubWindow* w : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+  for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder)) {
     if (!w->isMinimized()) continue;
     const QSize s = w->size();
-    w->move(x, area.height() - s.height());
+    w->move(x, client.height() - s.height());
     x += s.width();
   }
 }

@@ -215,6 +215,13 @@ class TForm : public QWidget, public TObject {
   QPointer<QWidget> lastFocus_;
 };
 
+// The frame's window commands on any MDI area (the kit's frame and a QMainWindow's):
+// horizontal tiling stacks the visible, not minimised children one under another across
+// the client area, vertical tiling puts them side by side; arranging puts the minimised
+// children in a row along the bottom.
+void TileMdiWindows(QMdiArea* area, TTileMode mode);
+void ArrangeMdiIcons(QMdiArea* area);
+
 // Saves the form's normal bounds (the restored ones while it is maximised or
 // minimised) and its state under `key` of the program's settings store, then writes
 // the store. Does nothing for a form never shown.

@@ -3,11 +3,13 @@
 #include <QMdiArea>
 #include <QTimer>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "planner/app/Globals.h"
 #include "planner/app/HelpPages.h"
+#include "planner/gui/DesktopShell.h"
 #include "planner/gui/MainForm.h"
 #include "planner/gui/RaskladForm.h"
 #include "platform/core/Files.h"
@@ -17,6 +19,7 @@
 int main(int argc, char** argv) {
   TQtApplication app(argc, argv);
   Application().Initialize();
+  SetShell(std::make_unique<TDesktopShell>());
   TdmGlobals globals;
   globals.dmGlobalsCreate();
   Application().Title = globals.ProgTitle;
