@@ -109,7 +109,6 @@ class TRationDemo {
           doc_->UpdateItemRow(product);
           product->ShowCheckBox = true;
           product->SetChecked((d + m) % 4 == 0);
-          ColourVeightCell(product);
         }
       }
       doc_->SumGroup(day, false);
@@ -117,16 +116,6 @@ class TRationDemo {
     doc_->DocumentReady = 1;
     // The first days open, the rest closed, as a user leaves them.
     for (int d = 0; d < 3; ++d) tree_->Items()->Root()->GetChildren(d)->Expand(true);
-  }
-
-  // The weight cell in the weight section's colours (a cell style of its column).
-  static void ColourVeightCell(TMtTreeItem* product) {
-    product->UseStyles = true;
-    while (product->StyleCount() <= rcVeight) product->AddStyle()->OwnerProps = true;
-    TMtCellStyle* style = product->Styles(rcVeight);
-    style->OwnerProps = false;
-    style->CellTextColor = kRationVeightSectionFontColor;
-    style->CellBkColor = kRationVeightSectionColor;
   }
 
   void ConnectEvents() {
