@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QTabWidget>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrlQuery>
 #include <QClipboard>
@@ -127,6 +128,13 @@ class PlannerWindows : public ::testing::Test {
     QAction* a = Act(name);
     ASSERT_TRUE(a->isEnabled()) << name;
     a->trigger();
+    Process();
+  }
+  // A new frame over the same settings (the old one closed), shown as the program shows it.
+  void StartAgain() {
+    form_ = std::make_unique<TMainForm>(*globals_, AnsiString(TARNWICK_DATA_DIR) + "/help/help.txt",
+                                        std::make_unique<TScriptedFiles>());
+    form_->ShowPlaced();
     Process();
   }
   AnsiString Example(const char* name) { return dir_->Path() + "/bin/Examples/" + name; }
@@ -781,4 +789,79 @@ TEST_F(PlannerWindows, TileHorizontallyAndVertically) {
     EXPECT_EQ(w->geometry().topLeft(), QPoint(x, area.height() - w->height()));
     x += w->width();
   }
+}
+
+// The frame and the ration windows open where they were closed: normal bounds and the
+// maximised state come back from the settings store.
+TEST_F(PlannerWindows, PlacementOfTheFrameAndTheRationWindowsIsKept) {
+  const std::string mainKey = globals_->RegKeyPath + "\\MainForm";
+  const std::string rationKey = globals_->RegKeyPath + "\\RaskladForm";
+  auto value = [&](const std::string& key, const char* name) {
+    AnsiString v;
+    return store_.ReadValue(key, name, v) ? v : AnsiString("-");
+  };
+  // A ration window: maximised the first time, then as it was left.
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  auto* sub = qobject_cast<QMdiSubWindow*>(f->parentWidget());
+  ASSERT_NE(sub, nullptr);
+  EXPECT_TRUE(sub->isMaximized());
+  sub->showNormal();
+  const QRect bounds(20, 10, 640, 420);  // above every ration window's least size
+  sub->setGeometry(bounds);
+  Process();
+  Trigger("FileClose1");
+  EXPECT_EQ(value(rationKey, "Left"), "20");
+  EXPECT_EQ(value(rationKey, "Width"), "640");
+  EXPECT_EQ(value(rationKey, "State"), "0");
+  f = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_NE(f, nullptr);
+  sub = qobject_cast<QMdiSubWindow*>(f->parentWidget());
+  EXPECT_FALSE(sub->isMaximized());
+  EXPECT_EQ(sub->geometry(), bounds);
+  // Maximised and closed: the next one opens maximised and goes back to the same bounds.
+  sub->showMaximized();
+  Process();
+  Trigger("FileClose1");
+  EXPECT_EQ(value(rationKey, "State"), "2");
+  EXPECT_EQ(value(rationKey, "Top"), "10");
+  f = form_->OpenRation(Example("mountain-14.tw"));
+  ASSERT_NE(f, nullptr);
+  sub = qobject_cast<QMdiSubWindow*>(f->parentWidget());
+  EXPECT_TRUE(sub->isMaximized());
+  sub->showNormal();
+  Process();
+  EXPECT_EQ(sub->geometry(), bounds);
+
+  // The frame: its normal bounds and state, read by the next frame before it shows.
+  form_->showNormal();
+  const QRect frame(30, 20, 700, 500);
+  form_->setGeometry(frame);
+  Process();
+  ASSERT_TRUE(form_->close());
+  EXPECT_EQ(value(mainKey, "Left"), "30");
+  EXPECT_EQ(value(mainKey, "Height"), "500");
+  EXPECT_EQ(value(mainKey, "State"), "0");
+  StartAgain();
+  EXPECT_FALSE(form_->isMaximized());
+  EXPECT_EQ(form_->geometry(), frame);
+  form_->showMaximized();
+  Process();
+  ASSERT_TRUE(form_->close());
+  EXPECT_EQ(value(mainKey, "State"), "2");
+  EXPECT_EQ(value(mainKey, "Width"), "700");
+  StartAgain();
+  EXPECT_TRUE(form_->isMaximized());
+}
+
+// Bounds left on a screen that is gone come back inside the available screen.
+TEST_F(PlannerWindows, PlacementOutsideTheScreenIsClamped) {
+  const std::string key = globals_->RegKeyPath + "\\MainForm";
+  for (const auto& [name, v] : {std::pair<const char*, const char*>{"Left", "5000"}, {"Top", "-3000"},
+                                {"Width", "600"}, {"Height", "400"}, {"State", "0"}})
+    store_.WriteValue(key, name, v);
+  StartAgain();
+  const QRect screen = form_->screen()->availableGeometry();
+  EXPECT_EQ(form_->size(), QSize(600, 400));
+  EXPECT_TRUE(screen.contains(form_->geometry())) << form_->geometry().x() << "," << form_->geometry().y();
 }

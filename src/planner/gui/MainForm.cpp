@@ -62,6 +62,11 @@ class TQtFileDialogs : public IFileDialogs {
   }
 };
 
+// Where the windows keep their placement: subkeys of the program's settings key. A
+// ration window opens where the last one was closed.
+constexpr const char* kMainFormPlacement = "MainForm";
+constexpr const char* kRaskladFormPlacement = "RaskladForm";
+
 // The help topics of the help menu: caption and context.
 struct THelpTopic {
   const char* name;
@@ -121,6 +126,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   CreateMenus();
   CreateClient();
   ConnectEvents();
+  RestorePlacement();
   TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);
   mru_.LoadMru(reg);
   RebuildMruMenu();
@@ -286,6 +292,19 @@ void TMainForm::ConnectEvents() {
   connect(Action("WindowArrange1"), &QAction::triggered, this, [this] { ArrangeMdiIcons(mdi_); });
 }
 
+std::string TMainForm::PlacementKey(const char* window) const { return globals_.RegKeyPath + "\\" + window; }
+
+void TMainForm::RestorePlacement() {
+  placement_ = new TWindowPlacement(this, globals_.Store(), PlacementKey(kMainFormPlacement));
+  TWindowState state = TWindowState::wsNormal;
+  showNormal_ = placement_->Restore(state) && state != TWindowState::wsMaximized;
+}
+
+void TMainForm::ShowPlaced() {
+  if (showNormal_) show();
+  else showMaximized();
+}
+
 // ---------------------------------------------------------------------------------
 
 TRaskladForm* TMainForm::ActiveChild() const {
@@ -316,7 +335,12 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& FileName) {
   }
   QMdiSubWindow* sub = mdi_->addSubWindow(form);
   sub->setObjectName("RaskladWindow");
-  sub->showMaximized();
+  auto* placement = new TWindowPlacement(sub, globals_.Store(), PlacementKey(kRaskladFormPlacement));
+  form->OnClosing = [placement] { placement->Save(); };
+  TWindowState state = TWindowState::wsNormal;
+  // Shown in its bounds first, so that leaving the maximised state returns to them.
+  if (placement->Restore(state)) sub->show();
+  if (state == TWindowState::wsMaximized || !sub->isVisible()) sub->showMaximized();
   mdi_->setActiveSubWindow(sub);
   form->ShowSection(0);  // the general page, the title field focused
   if (!FileName.empty()) {
@@ -515,6 +539,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     return;
   }
   GuardedCall(nullptr, [this] {
+    placement_->Save();
     TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);
     mru_.SaveMru(reg);
     reg.UpdateFile();

@@ -423,6 +423,7 @@ void TRaskladForm::closeEvent(QCloseEvent* e) {
     return;
   }
   doc_.DocumentReady = 0;
+  if (OnClosing) GuardedCall(nullptr, [this] { OnClosing(); });
   e->accept();
 }
 

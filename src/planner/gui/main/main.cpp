@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   Application().Title = globals.ProgTitle;
   Application().ShowHint = globals.Settings.General.ShowHint;
   TMainForm form(globals, IncludeTrailingPathDelimiter(ProgramDirectory()) + kHelpDirName + "/" + kHelpFileName);
-  form.showMaximized();
+  form.ShowPlaced();
   // For review: "--shot out.png [--section n] [--tab n]" renders the window with the
   // files open on that page and tab, and quits.
   std::vector<AnsiString> files;
