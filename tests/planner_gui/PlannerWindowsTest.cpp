@@ -164,6 +164,15 @@ class PlannerWindows : public ::testing::Test {
       return mrOk;
     };
   }
+  // The rows of a tree with these texts, in that order; empty when one is missing.
+  static std::vector<TMtTreeItem*> RowsNamed(TCustomMtTree& tree, const std::vector<const char*>& names) {
+    std::vector<TMtTreeItem*> rows(names.size(), nullptr);
+    for (TMtTreeItem* i = tree.Items()->GetItem(0); i != nullptr; i = i->GetNext())
+      for (std::size_t k = 0; k < names.size(); ++k)
+        if (i->Text() == Ansi(names[k])) rows[k] = i;
+    if (std::find(rows.begin(), rows.end(), nullptr) != rows.end()) rows.clear();
+    return rows;
+  }
   static TMtTreeItem* Child(TMtTreeItem* parent, const char* text) {
     for (int i = 0; i < parent->GetChildrenCount(); ++i)
       if (parent->GetChildren(i)->Text() == Ansi(text)) return parent->GetChildren(i);
@@ -534,16 +543,12 @@ TEST_F(PlannerWindows, SpaceTogglesOnePickInThePickList) {
   TRaskladForm* f = form_->ActiveChild();
   ASSERT_NE(f, nullptr);
   FocusTree(f, f->Doc().Items()->Root()->GetChildren(0));
-  const char* names[] = {"Сахар-песок", "Чай чёрный байховый", "Соль поваренная"};
+  const std::vector<const char*> names = {"Сахар-песок", "Чай чёрный байховый", "Соль поваренная"};
   std::vector<std::vector<bool>> seen;
   form_->RefMenuForm().OnScript = [&](TRefMenuForm& menu, int page) {
     TMtTree* view = menu.View(RefPageOfPick(page));
-    TMtTreeItem* rows[3] = {};
-    for (TMtTreeItem* i = view->Items()->GetItem(0); i != nullptr; i = i->GetNext())
-      for (int k = 0; k < 3; ++k)
-        if (i->Text() == Ansi(names[k])) rows[k] = i;
-    for (TMtTreeItem* r : rows)
-      if (r == nullptr) return mrCancel;
+    const std::vector<TMtTreeItem*> rows = RowsNamed(*view, names);
+    if (rows.empty()) return mrCancel;
     rows[0]->SetState(isSelected, true);
     rows[1]->SetState(isSelected, true);
     view->setFocus();
@@ -864,4 +869,72 @@ TEST_F(PlannerWindows, PlacementOutsideTheScreenIsClamped) {
   const QRect screen = form_->screen()->availableGeometry();
   EXPECT_EQ(form_->size(), QSize(600, 400));
   EXPECT_TRUE(screen.contains(form_->geometry())) << form_->geometry().x() << "," << form_->geometry().y();
+}
+
+// The pick-list works as a check list: its rows show check boxes, the arrows move
+// without touching the picks, Space and a click on a row's box pick or unpick that row.
+TEST_F(PlannerWindows, PickListIsACheckList) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  FocusTree(f, f->Doc().Items()->Root()->GetChildren(0));
+  const std::vector<const char*> names = {"Гречка ядрица", "Гречка продел", "Хлопья гречневые быстрого приготовления"};
+  std::vector<std::string> log;
+  form_->RefMenuForm().OnScript = [&](TRefMenuForm& menu, int page) {
+    TMtTree* view = menu.View(RefPageOfPick(page));
+    const std::vector<TMtTreeItem*> rows = RowsNamed(*view, names);
+    if (rows.empty()) return mrCancel;
+    auto state = [&](const char* step) {
+      std::string s = step;
+      for (TMtTreeItem* r : rows) s += std::string(" ") + (r->GetState(isSelected) ? "P" : "-") + (r->GetChecked() ? "v" : "-");
+      log.push_back(s);
+    };
+    // A part of a row (its box, its text), found as a user finds it: where the tree says
+    // that part is.
+    auto click = [&](TMtTreeItem* item, int wanted) {
+      view->EnsureVisible(item);
+      const TRect r = view->GetItemRect(item);
+      const int y = (r.Top + r.Bottom) / 2;
+      for (int x = 0; x < 200; ++x) {
+        int section = -1, part = -1;
+        if (view->GetItemAt(x, y, section, part) == item && part == wanted) {
+          view->MouseDown(TMouseButton::mbLeft, ssLeft, x, y);
+          view->MouseUp(TMouseButton::mbLeft, ssLeft, x, y);
+          return true;
+        }
+      }
+      return false;
+    };
+    EXPECT_TRUE(rows[0]->ShowCheckBox);
+    EXPECT_FALSE(rows[0]->GetParent()->ShowCheckBox);  // a group is never picked
+    rows[0]->GetParent()->Expand(false);
+    view->setFocus();
+    view->SetItemFocused(rows[0]);
+    state("focus");
+    Key(view, Qt::Key_Down);
+    state("down");
+    Key(view, Qt::Key_Space, " ");
+    state("space");
+    Key(view, Qt::Key_Down);
+    state("down");
+    EXPECT_TRUE(click(rows[2], hpCheckBox));
+    state("box3");
+    EXPECT_TRUE(click(rows[0], hpCheckBox));
+    state("box1");
+    // A click on a row's name picks or unpicks that row too; the others stay.
+    EXPECT_TRUE(click(rows[0], hpText));
+    state("name1");
+    EXPECT_TRUE(click(rows[1], hpText));
+    state("name2");
+    return mrOk;
+  };
+  Trigger("EditAddProd");
+  const std::vector<std::string> expected = {"focus Pv -- --", "down Pv -- --", "space Pv Pv --", "down Pv Pv --",
+                                             "box3 Pv Pv Pv", "box1 -- Pv Pv",  "name1 Pv Pv Pv",
+                                             "name2 Pv -- Pv"};
+  EXPECT_EQ(log, expected);
+  TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(0);
+  EXPECT_NE(Child(day, names[0]), nullptr);
+  EXPECT_EQ(Child(day, names[1]), nullptr);
+  EXPECT_NE(Child(day, names[2]), nullptr);
 }
