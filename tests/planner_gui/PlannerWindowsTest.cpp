@@ -938,3 +938,23 @@ TEST_F(PlannerWindows, PickListIsACheckList) {
   EXPECT_EQ(Child(day, names[1]), nullptr);
   EXPECT_NE(Child(day, names[2]), nullptr);
 }
+
+// The whole-trip list names its products in the products' colour on the ration's
+// background, and the recommendations stand on that background too.
+TEST_F(PlannerWindows, TripListAndRecommendationsInTheRationColours) {
+  for (const char* example : {"mountain-14.tw", "ski-10.tw"}) {
+    TRaskladForm* f = form_->OpenRation(Example(example));
+    ASSERT_NE(f, nullptr);
+    f->ShowTab(2);
+    const TMtTreeItem* root = f->TripListView()->Items()->Root();
+    ASSERT_GT(root->GetChildrenCount(), 0);
+    for (int i = 0; i < root->GetChildrenCount(); ++i) {
+      const TMtTreeItem* row = root->GetChildren(i);
+      EXPECT_FALSE(row->ParentColors());
+      EXPECT_EQ(row->Color(), kProductTextColor);
+      EXPECT_EQ(row->BkColor(), f->Doc().Color) << example;
+    }
+    f->ShowTab(3);
+    EXPECT_EQ(f->Recommendations()->palette().color(QPalette::Base), ToQColor(f->Doc().Color)) << example;
+  }
+}

@@ -606,6 +606,11 @@ void TRaskladForm::FillList(TMtTree* view, const TProductListRows& rows) {
       TMtTreeItem* item = tree.Items()->AddChild(row.Level == 0 ? nullptr : top, row.Text);
       for (const AnsiString& c : row.Columns) item->ColumnText().Add(c);
       if (row.Bold) item->SetState(isBold, true);
+      if (row.TextColor != clNone) {
+        item->SetParentColors(false);
+        item->SetColor(row.TextColor);
+        item->SetBkColor(view->BkColor);
+      }
       if (row.Level == 0) top = item;
     }
     TMtTreeItem* r = tree.Items()->Root();
@@ -644,8 +649,15 @@ void TRaskladForm::ApplyTree() {
   for (TMtTree* tree : {tvEatMenu, tvDaysProdList, tvTotProdList})
     if (tree->BkColor != doc_.Color) {
       tree->BkColor = doc_.Color;
+      // Rows in colours of their own keep the list's background.
+      TMtTreeItems* items = tree == tvTotProdList ? tree->Items() : nullptr;
+      for (TMtTreeItem* i = items ? items->GetItem(0) : nullptr; i != nullptr; i = i->GetNext())
+        if (!i->ParentColors()) i->SetBkColor(doc_.Color);
       tree->Invalidate();
     }
+  QPalette memo = memEatCmt->palette();
+  memo.setColor(QPalette::Base, ToQColor(doc_.Color));
+  memEatCmt->setPalette(memo);
   const bool showDayList = doc_.DayListPageVisible();
   const int dayIndex = pcEat->indexOf(tabPages_[1]);
   if (showDayList && dayIndex < 0) pcEat->insertTab(1, tabPages_[1], Q("Раскладка по дням"));
