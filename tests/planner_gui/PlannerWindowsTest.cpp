@@ -886,7 +886,8 @@ TEST_F(PlannerWindows, PickListIsACheckList) {
     if (rows.empty()) return mrCancel;
     auto state = [&](const char* step) {
       std::string s = step;
-      for (TMtTreeItem* r : rows) s += std::string(" ") + (r->GetState(isSelected) ? "P" : "-") + (r->GetChecked() ? "v" : "-");
+      for (TMtTreeItem* r : rows)
+        s += std::string(" ") + (r->GetState(isSelected) ? "P" : "-") + (r->GetChecked() ? "v" : "-");
       log.push_back(s);
     };
     // A part of a row (its box, its text), found as a user finds it: where the tree says

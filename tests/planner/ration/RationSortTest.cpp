@@ -19,7 +19,8 @@ struct TSortFixture : TEditFixture {
       std::int32_t cal, veight;
       double alb;
     };
-    const Row rows[] = {{"Сыр", 360, 50, 24}, {"Гречка", 330, 120, 12.5}, {"Чай", 150, 5, 20}, {"Ветчина", 270, 80, 14}};
+    const Row rows[] = {
+        {"Сыр", 360, 50, 24}, {"Гречка", 330, 120, 12.5}, {"Чай", 150, 5, 20}, {"Ветчина", 270, 80, 14}};
     for (int d = 0; d < 2; ++d)
       for (const Row& r : rows) {
         TFoodRec f = Food(r.cal, r.veight, r.alb);
