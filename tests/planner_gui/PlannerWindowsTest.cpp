@@ -21,7 +21,10 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QClipboard>
+#include <QScreen>
+#include <QUrlQuery>
 #include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <optional>
 
@@ -32,6 +35,8 @@
 #include "planner/gui/FrmOptions.h"
 #include "planner/gui/FrmRaskladProp.h"
 #include "planner/gui/FrmRefEdit.h"
+#include "planner/app/aboutModel.h"
+#include "planner/gui/DesktopShell.h"
 #include "planner/gui/HelpForm.h"
 #include "planner/gui/about.h"
 #include "planner/gui/MainForm.h"
@@ -137,6 +142,13 @@ class PlannerWindows : public ::testing::Test {
     a->trigger();
     Process();
   }
+  // A new frame over the same settings (the old one closed), shown as the program shows it.
+  void StartAgain() {
+    form_ = std::make_unique<TMainForm>(*globals_, AnsiString(TARNWICK_DATA_DIR) + "/help/help.txt",
+                                        std::make_unique<TScriptedFiles>());
+    form_->ShowPlaced();
+    Process();
+  }
   AnsiString Example(const char* name) { return dir_->Path() + "/bin/Examples/" + name; }
   // Focus on the ration tree of a window, and on an item of it.
   void FocusTree(TRaskladForm* f, TMtTreeItem* item = nullptr) {
@@ -163,6 +175,15 @@ class PlannerWindows : public ::testing::Test {
           }
       return mrOk;
     };
+  }
+  // The rows of a tree with these texts, in that order; empty when one is missing.
+  static std::vector<TMtTreeItem*> RowsNamed(TCustomMtTree& tree, const std::vector<const char*>& names) {
+    std::vector<TMtTreeItem*> rows(names.size(), nullptr);
+    for (TMtTreeItem* i = tree.Items()->GetItem(0); i != nullptr; i = i->GetNext())
+      for (std::size_t k = 0; k < names.size(); ++k)
+        if (i->Text() == Ansi(names[k])) rows[k] = i;
+    if (std::find(rows.begin(), rows.end(), nullptr) != rows.end()) rows.clear();
+    return rows;
   }
   static TMtTreeItem* Child(TMtTreeItem* parent, const char* text) {
     for (int i = 0; i < parent->GetChildrenCount(); ++i)
@@ -714,4 +735,427 @@ TEST_F(PlannerWindows, HelpTopicsOpenTheirPages) {
   EXPECT_EQ(help.Context(), 0);
   EXPECT_NE(help.Browser()->toHtml().toStdString().find("help:2160"), std::string::npos);
   help.close();
+}
+
+// Space in a pick-list toggles the pick of the focused row and keeps the other picks.
+TEST_F(PlannerWindows, SpaceTogglesOnePickInThePickList) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  FocusTree(f, f->Doc().Items()->Root()->GetChildren(0));
+  const std::vector<const char*> names = {"Сахар-песок", "Чай чёрный байховый", "Соль поваренная"};
+  std::vector<std::vector<bool>> seen;
+  form_->RefMenuForm().OnScript = [&](TRefMenuForm& menu, int page) {
+    TMtTree* view = menu.View(RefPageOfPick(page));
+    const std::vector<TMtTreeItem*> rows = RowsNamed(*view, names);
+    if (rows.empty()) return mrCancel;
+    rows[0]->SetState(isSelected, true);
+    rows[1]->SetState(isSelected, true);
+    view->setFocus();
+    view->SetItemFocused(rows[2]);  // focusing picks it
+    auto picks = [&] {
+      return std::vector<bool>{rows[0]->GetState(isSelected), rows[1]->GetState(isSelected),
+                               rows[2]->GetState(isSelected)};
+    };
+    seen.push_back(picks());
+    Key(view, Qt::Key_Space, " ");
+    seen.push_back(picks());
+    Key(view, Qt::Key_Space, " ");
+    seen.push_back(picks());
+    return mrOk;
+  };
+  Trigger("EditAddProd");
+  const std::vector<std::vector<bool>> expected = {{true, true, true}, {true, true, false}, {true, true, true}};
+  EXPECT_EQ(seen, expected);
+  TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(0);
+  for (const char* n : names) EXPECT_NE(Child(day, n), nullptr) << n;
+}
+
+namespace {
+
+// Clicks a section of a tree's header with the mouse.
+void ClickHeader(TMtTree* tree, int section) {
+  const TMtHeaderSection* s = tree->HeaderSections()->FindByNumber(section);
+  ASSERT_NE(s, nullptr);
+  const int x = s->GetLeft() - tree->LeftPosition() + 8, y = tree->HeaderHeight() / 2;
+  tree->Header().MouseDown(TMouseButton::mbLeft, ssLeft, x, y);
+  tree->Header().MouseUp(TMouseButton::mbLeft, ssLeft, x, y);
+  QApplication::processEvents();
+}
+
+std::vector<std::int32_t> Veights(const TMtTreeItem* parent) {
+  std::vector<std::int32_t> v;
+  for (int i = 0; i < parent->GetChildrenCount(); ++i) v.push_back(FoodRecOf(parent->GetChildren(i))->Veight);
+  return v;
+}
+
+}  // namespace
+
+// "Вес,г." clicked twice sorts each day's rows by weight ascending, then descending; the
+// days keep their order and the document is modified.
+TEST_F(PlannerWindows, HeaderClickSortsTheRowsOfEachDay) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowTab(0);
+  TRationDocument& doc = f->Doc();
+  const TMtTreeItem* root = doc.Items()->Root();
+  ASSERT_EQ(root->GetChildrenCount(), 3);
+  std::vector<AnsiString> dayTexts;
+  for (int d = 0; d < 3; ++d) dayTexts.push_back(root->GetChildren(d)->Text());
+  EXPECT_EQ(doc.Modified, 0);
+
+  ClickHeader(f->MenuView(), kRationVeightSection);
+  const TMtHeaderSection* s = f->MenuView()->HeaderSections()->FindByNumber(kRationVeightSection);
+  EXPECT_EQ(s->SortMode(), hsmAscend);
+  for (int d = 0; d < 3; ++d) {
+    const TMtTreeItem* day = root->GetChildren(d);
+    EXPECT_EQ(day->Text(), dayTexts[static_cast<std::size_t>(d)]);
+    std::vector<std::int32_t> v = Veights(day);
+    ASSERT_GT(v.size(), 1u);
+    EXPECT_TRUE(std::is_sorted(v.begin(), v.end())) << d;
+  }
+  EXPECT_EQ(doc.Modified, 1);
+
+  ClickHeader(f->MenuView(), kRationVeightSection);
+  EXPECT_EQ(s->SortMode(), hsmDescend);
+  for (int d = 0; d < 3; ++d) {
+    std::vector<std::int32_t> v = Veights(root->GetChildren(d));
+    EXPECT_TRUE(std::is_sorted(v.rbegin(), v.rend())) << d;
+  }
+  // Sections right of the nutrients do not sort.
+  ClickHeader(f->MenuView(), 7);
+  EXPECT_EQ(s->SortMode(), hsmDescend);
+}
+
+// The whole-trip list sorts its rows by a header click and numbers them again; a cost
+// typed before stays with its product.
+TEST_F(PlannerWindows, HeaderClickSortsTheTripListAndRenumbers) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowTab(2);
+  TMtTree* list = f->TripListView();
+  const TMtTreeItem* root = list->Items()->Root();
+  ASSERT_GT(root->GetChildrenCount(), 3);
+  const AnsiString costed = root->GetChildren(0)->Text();
+  ASSERT_TRUE(f->CommitCost(0, "12,5"));
+  ClickHeader(list, 3);  // "Вес,г." (column text 2)
+  auto grams = [&] {
+    std::vector<std::int32_t> v;
+    for (int i = 0; i < root->GetChildrenCount(); ++i) v.push_back(StrToInt(root->GetChildren(i)->ColumnText()[2]));
+    return v;
+  };
+  std::vector<std::int32_t> v = grams();
+  EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
+  ClickHeader(list, 3);
+  v = grams();
+  EXPECT_TRUE(std::is_sorted(v.rbegin(), v.rend()));
+  int costedRow = -1;
+  for (int i = 0; i < root->GetChildrenCount(); ++i) {
+    EXPECT_EQ(root->GetChildren(i)->ColumnText()[0], Format("%d.", {i + 1}));
+    EXPECT_EQ(f->Views().TripList[static_cast<std::size_t>(i)].Text, root->GetChildren(i)->Text());
+    if (root->GetChildren(i)->Text() == costed) costedRow = i;
+  }
+  ASSERT_GE(costedRow, 0);
+  EXPECT_EQ(root->GetChildren(costedRow)->ColumnText()[kTripCostColumn], "     12.50");
+  // A cost typed after the sort lands on the row the user sees.
+  ASSERT_TRUE(f->CommitCost(1, "1"));
+  EXPECT_EQ(root->GetChildren(1)->ColumnText()[kTripCostColumn], "      1.00");
+  EXPECT_EQ(f->Views().TripList[1].Columns[kTripCostColumn], "      1.00");
+}
+
+// The weight section of the ration tree has its colours in the header only: its cells
+// are painted like the rest of their row.
+TEST_F(PlannerWindows, WeightColourOnlyOnTheHeaderSection) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowTab(0);
+  TMtTree* tree = f->MenuView();
+  TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(0);
+  day->Expand(true);
+  Process();
+  TMtTreeItem* product = nullptr;
+  for (TMtTreeItem* i = day; i != nullptr && product == nullptr; i = i->GetNext())
+    if (FoodRecOf(i) != nullptr && FoodRecOf(i)->Kind == fkProduct) product = i;
+  ASSERT_NE(product, nullptr);
+  tree->EnsureVisible(product);
+  Process();
+  const QImage image = tree->viewport()->grab().toImage();
+  if (const char* dir = std::getenv("TARNWICK_SHOTS")) image.save(QString::fromLocal8Bit(dir) + "/weight-colour.png");
+  const TRect row = tree->GetItemRect(product);
+  ASSERT_FALSE(row.IsEmpty());
+  // The share of pixels of a colour in a rectangle of the picture (text is smoothed: a
+  // bluish pixel counts as blue).
+  auto share = [&](int left, int right, int top, int bottom, QColor colour) {
+    const bool blueish = colour == QColor(Qt::blue);
+    int n = 0, hits = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = left; x < right; ++x, ++n) {
+        const QColor p = image.pixelColor(x, y);
+        if (blueish ? p.blue() > 160 && p.red() < 110 && p.green() < 110 : p.rgb() == colour.rgb()) ++hits;
+      }
+    return n == 0 ? 0.0 : static_cast<double>(hits) / n;
+  };
+  auto span = [&](int section) {
+    const TMtHeaderSection* s = tree->HeaderSections()->FindByNumber(section);
+    return std::pair<int, int>(s->GetLeft() - tree->LeftPosition() + 2, s->GetRight() - tree->LeftPosition() - 2);
+  };
+  const QColor face = ToQColor(clBtnFace), blue = ToQColor(kRationVeightSectionFontColor);
+  ASSERT_EQ(blue, QColor(Qt::blue));
+  const auto [wl, wr] = span(kRationVeightSection);
+  const auto [el, er] = span(1);
+  const int hh = tree->HeaderHeight();
+  // The header: the weight caption in blue, the energy caption not.
+  EXPECT_GT(share(wl, wr, 2, hh - 2, blue), 0.01);
+  EXPECT_EQ(share(el, er, 2, hh - 2, blue), 0.0);
+  // The row: no button face in the weight cell; its background is the energy cell's.
+  const int top = row.Top + 1, bottom = row.Bottom - 1;
+  EXPECT_EQ(share(wl, wr, top, bottom, face), 0.0);
+  const QColor rowBk = image.pixelColor(el + 1, top + 1);
+  EXPECT_GT(share(wl, wr, top, bottom, rowBk), 0.5);
+  EXPECT_GT(share(el, er, top, bottom, rowBk), 0.5);
+}
+
+// "Web-сайт программы" and "Письмо автору" hand their addresses to the desktop; here to a
+// recording opener instead of a browser or mail program.
+TEST_F(PlannerWindows, WebAndMailCommandsOpenTheirAddresses) {
+  std::vector<QUrl> opened;
+  bool answer = true;
+  SetShell(std::make_unique<TDesktopShell>([&](const QUrl& url) {
+    opened.push_back(url);
+    return answer;
+  }));
+  Trigger("HelpWebSite");
+  Trigger("HelpMailAuthor");
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0].toString().toStdString(), kProgramUrl);
+  EXPECT_EQ(opened[1].scheme(), "mailto");
+  EXPECT_EQ(opened[1].path().toStdString(), kProgramEMail);
+  const QString subject = QUrlQuery(opened[1]).queryItemValue("subject", QUrl::FullyDecoded);
+  EXPECT_EQ(subject.toStdString(), U(globals_->ProgTitle + " " + globals_->ProgVersion));
+  // A desktop without a handler: the user is told, nothing else happens.
+  answer = false;
+  dialogs_->Answer(mrOk);
+  Trigger("HelpWebSite");
+  ASSERT_FALSE(dialogs_->Shown().empty());
+  EXPECT_NE(U(dialogs_->Shown().back().Text).find(kProgramUrl), std::string::npos);
+  SetShell(nullptr);
+}
+
+TEST(DesktopShell, NamesBecomeAddresses) {
+  struct Case {
+    const char* name;
+    const char* url;
+  };
+  const Case cases[] = {
+      {"https://tarnwick.example.org/", "https://tarnwick.example.org/"},
+      {"mailto:a@b.org?subject=x%20y&body=", "mailto:a@b.org?subject=x%20y&body="},
+      {"/tmp/a b.tw", "file:///tmp/a b.tw"},
+  };
+  for (const Case& c : cases) {
+    const QUrl url = TDesktopShell::UrlOf(c.name);
+    EXPECT_EQ(url.toString(QUrl::FullyEncoded).toStdString(), QUrl(c.url).toString(QUrl::FullyEncoded).toStdString())
+        << c.name;
+  }
+  // A file that does not exist never reaches the opener.
+  int calls = 0;
+  TDesktopShell shell([&](const QUrl&) { return ++calls > 0; });
+  EXPECT_EQ(shell.Open("/nonexistent/dir/file.tw"), 2);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(shell.Open("https://tarnwick.example.org/"), 0);
+  EXPECT_EQ(calls, 1);
+}
+
+// The two tilings are different commands: horizontal stacks the windows one under
+// another, vertical puts them side by side, each across the whole client area.
+TEST_F(PlannerWindows, TileHorizontallyAndVertically) {
+  ASSERT_NE(form_->OpenRation(Example("weekend-hike.tw")), nullptr);
+  ASSERT_NE(form_->OpenRation(Example("ski-10.tw")), nullptr);
+  ASSERT_NE(form_->OpenRation(Example("mountain-14.tw")), nullptr);
+  const QList<QMdiSubWindow*> windows = form_->Client()->subWindowList(QMdiArea::CreationOrder);
+  ASSERT_EQ(windows.size(), 3);
+  Trigger("WindowTileHorizontal1");
+  const QRect area = form_->Client()->viewport()->rect();
+  for (int i = 0; i < 3; ++i) {
+    const QRect r = windows[i]->geometry();
+    EXPECT_FALSE(windows[i]->isMaximized());
+    EXPECT_EQ(r, QRect(0, area.height() * i / 3, area.width(), area.height() * (i + 1) / 3 - area.height() * i / 3));
+  }
+  Trigger("WindowTileVertical1");
+  for (int i = 0; i < 3; ++i) {
+    const QRect r = windows[i]->geometry();
+    EXPECT_EQ(r, QRect(area.width() * i / 3, 0, area.width() * (i + 1) / 3 - area.width() * i / 3, area.height()));
+  }
+  // Minimised windows line up along the bottom.
+  Trigger("WindowMinimizeAll1");
+  Trigger("WindowArrange1");
+  int x = 0;
+  for (QMdiSubWindow* w : windows) {
+    EXPECT_TRUE(w->isMinimized());
+    EXPECT_EQ(w->geometry().topLeft(), QPoint(x, area.height() - w->height()));
+    x += w->width();
+  }
+}
+
+// The frame and the ration windows open where they were closed: normal bounds and the
+// maximised state come back from the settings store.
+TEST_F(PlannerWindows, PlacementOfTheFrameAndTheRationWindowsIsKept) {
+  const std::string mainKey = globals_->RegKeyPath + "\\MainForm";
+  const std::string rationKey = globals_->RegKeyPath + "\\RaskladForm";
+  auto value = [&](const std::string& key, const char* name) {
+    AnsiString v;
+    return store_.ReadValue(key, name, v) ? v : AnsiString("-");
+  };
+  // A ration window: maximised the first time, then as it was left.
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  auto* sub = qobject_cast<QMdiSubWindow*>(f->parentWidget());
+  ASSERT_NE(sub, nullptr);
+  EXPECT_TRUE(sub->isMaximized());
+  sub->showNormal();
+  const QRect bounds(20, 10, 640, 420);  // above every ration window's least size
+  sub->setGeometry(bounds);
+  Process();
+  Trigger("FileClose1");
+  EXPECT_EQ(value(rationKey, "Left"), "20");
+  EXPECT_EQ(value(rationKey, "Width"), "640");
+  EXPECT_EQ(value(rationKey, "State"), "0");
+  f = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_NE(f, nullptr);
+  sub = qobject_cast<QMdiSubWindow*>(f->parentWidget());
+  EXPECT_FALSE(sub->isMaximized());
+  EXPECT_EQ(sub->geometry(), bounds);
+  // Maximised and closed: the next one opens maximised and goes back to the same bounds.
+  sub->showMaximized();
+  Process();
+  Trigger("FileClose1");
+  EXPECT_EQ(value(rationKey, "State"), "2");
+  EXPECT_EQ(value(rationKey, "Top"), "10");
+  f = form_->OpenRation(Example("mountain-14.tw"));
+  ASSERT_NE(f, nullptr);
+  sub = qobject_cast<QMdiSubWindow*>(f->parentWidget());
+  EXPECT_TRUE(sub->isMaximized());
+  sub->showNormal();
+  Process();
+  EXPECT_EQ(sub->geometry(), bounds);
+
+  // The frame: its normal bounds and state, read by the next frame before it shows.
+  form_->showNormal();
+  const QRect frame(30, 20, 700, 500);
+  form_->setGeometry(frame);
+  Process();
+  ASSERT_TRUE(form_->close());
+  EXPECT_EQ(value(mainKey, "Left"), "30");
+  EXPECT_EQ(value(mainKey, "Height"), "500");
+  EXPECT_EQ(value(mainKey, "State"), "0");
+  StartAgain();
+  EXPECT_FALSE(form_->isMaximized());
+  EXPECT_EQ(form_->geometry(), frame);
+  form_->showMaximized();
+  Process();
+  ASSERT_TRUE(form_->close());
+  EXPECT_EQ(value(mainKey, "State"), "2");
+  EXPECT_EQ(value(mainKey, "Width"), "700");
+  StartAgain();
+  EXPECT_TRUE(form_->isMaximized());
+}
+
+// Bounds left on a screen that is gone come back inside the available screen.
+TEST_F(PlannerWindows, PlacementOutsideTheScreenIsClamped) {
+  const std::string key = globals_->RegKeyPath + "\\MainForm";
+  for (const auto& [name, v] : {std::pair<const char*, const char*>{"Left", "5000"}, {"Top", "-3000"},
+                                {"Width", "600"}, {"Height", "400"}, {"State", "0"}})
+    store_.WriteValue(key, name, v);
+  StartAgain();
+  const QRect screen = form_->screen()->availableGeometry();
+  EXPECT_EQ(form_->size(), QSize(600, 400));
+  EXPECT_TRUE(screen.contains(form_->geometry())) << form_->geometry().x() << "," << form_->geometry().y();
+}
+
+// The pick-list works as a check list: its rows show check boxes, the arrows move
+// without touching the picks, Space and a click on a row's box pick or unpick that row.
+TEST_F(PlannerWindows, PickListIsACheckList) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  FocusTree(f, f->Doc().Items()->Root()->GetChildren(0));
+  const std::vector<const char*> names = {"Гречка ядрица", "Гречка продел", "Хлопья гречневые быстрого приготовления"};
+  std::vector<std::string> log;
+  form_->RefMenuForm().OnScript = [&](TRefMenuForm& menu, int page) {
+    TMtTree* view = menu.View(RefPageOfPick(page));
+    const std::vector<TMtTreeItem*> rows = RowsNamed(*view, names);
+    if (rows.empty()) return mrCancel;
+    auto state = [&](const char* step) {
+      std::string s = step;
+      for (TMtTreeItem* r : rows)
+        s += std::string(" ") + (r->GetState(isSelected) ? "P" : "-") + (r->GetChecked() ? "v" : "-");
+      log.push_back(s);
+    };
+    // A part of a row (its box, its text), found as a user finds it: where the tree says
+    // that part is.
+    auto click = [&](TMtTreeItem* item, int wanted) {
+      view->EnsureVisible(item);
+      const TRect r = view->GetItemRect(item);
+      const int y = (r.Top + r.Bottom) / 2;
+      for (int x = 0; x < 200; ++x) {
+        int section = -1, part = -1;
+        if (view->GetItemAt(x, y, section, part) == item && part == wanted) {
+          view->MouseDown(TMouseButton::mbLeft, ssLeft, x, y);
+          view->MouseUp(TMouseButton::mbLeft, ssLeft, x, y);
+          return true;
+        }
+      }
+      return false;
+    };
+    EXPECT_TRUE(rows[0]->ShowCheckBox);
+    EXPECT_FALSE(rows[0]->GetParent()->ShowCheckBox);  // a group is never picked
+    rows[0]->GetParent()->Expand(false);
+    view->setFocus();
+    view->SetItemFocused(rows[0]);
+    state("focus");
+    Key(view, Qt::Key_Down);
+    state("down");
+    Key(view, Qt::Key_Space, " ");
+    state("space");
+    Key(view, Qt::Key_Down);
+    state("down");
+    EXPECT_TRUE(click(rows[2], hpCheckBox));
+    state("box3");
+    EXPECT_TRUE(click(rows[0], hpCheckBox));
+    state("box1");
+    // A click on a row's name picks or unpicks that row too; the others stay.
+    EXPECT_TRUE(click(rows[0], hpText));
+    state("name1");
+    EXPECT_TRUE(click(rows[1], hpText));
+    state("name2");
+    return mrOk;
+  };
+  Trigger("EditAddProd");
+  const std::vector<std::string> expected = {"focus Pv -- --", "down Pv -- --", "space Pv Pv --", "down Pv Pv --",
+                                             "box3 Pv Pv Pv", "box1 -- Pv Pv",  "name1 Pv Pv Pv",
+                                             "name2 Pv -- Pv"};
+  EXPECT_EQ(log, expected);
+  TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(0);
+  EXPECT_NE(Child(day, names[0]), nullptr);
+  EXPECT_EQ(Child(day, names[1]), nullptr);
+  EXPECT_NE(Child(day, names[2]), nullptr);
+}
+
+// The whole-trip list names its products in the products' colour on the ration's
+// background, and the recommendations stand on that background too.
+TEST_F(PlannerWindows, TripListAndRecommendationsInTheRationColours) {
+  for (const char* example : {"mountain-14.tw", "ski-10.tw"}) {
+    TRaskladForm* f = form_->OpenRation(Example(example));
+    ASSERT_NE(f, nullptr);
+    f->ShowTab(2);
+    const TMtTreeItem* root = f->TripListView()->Items()->Root();
+    ASSERT_GT(root->GetChildrenCount(), 0);
+    for (int i = 0; i < root->GetChildrenCount(); ++i) {
+      const TMtTreeItem* row = root->GetChildren(i);
+      EXPECT_FALSE(row->ParentColors());
+      EXPECT_EQ(row->Color(), kProductTextColor);
+      EXPECT_EQ(row->BkColor(), f->Doc().Color) << example;
+    }
+    f->ShowTab(3);
+    EXPECT_EQ(f->Recommendations()->palette().color(QPalette::Base), ToQColor(f->Doc().Color)) << example;
+  }
 }

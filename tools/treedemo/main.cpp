@@ -73,23 +73,7 @@ class TRationDemo {
 
  private:
   void BuildSections() {
-    TMtHeaderSections& sections = tree_->Header().Sections();
-    const int widths[kRationSectionCount] = {250, 52, 64, 66, 60, 66, 84, 120, 90};
-    for (int pos = 0; pos < kRationSectionCount; ++pos) sections.AddSection();
-    // Sections are numbered in creation order; the display order comes from the table.
-    for (int number = 0; number < kRationSectionCount; ++number) {
-      TMtHeaderSection* s = sections.FindByNumber(number);
-      s->SetText(RationSectionCaption(number));
-      s->SetWidth(widths[number]);
-      s->SetAlignment(number == 0 || number == 7 ? hsaLeft : hsaRight);
-      s->SetFieldType(number == 0 || number >= 7 ? sftText : sftFloating);
-      s->SetEditable(number == kRationVeightSection);
-    }
-    for (int pos = 0; pos < kRationSectionCount; ++pos)
-      sections.MoveSection(sections.FindByNumber(kRationSectionOrder[pos]), pos);
-    TMtHeaderSection* veight = sections.FindByNumber(kRationVeightSection);
-    veight->SetColor(kRationVeightSectionColor);
-    veight->SetFontColor(kRationVeightSectionFontColor);
+    AddRationSections(*tree_);
     tree_->SetShowColumns(true);
     tree_->SetShowCheckboxes(true);
     tree_->BkColor = RationBkColor(rtDayMenu);
@@ -125,7 +109,6 @@ class TRationDemo {
           doc_->UpdateItemRow(product);
           product->ShowCheckBox = true;
           product->SetChecked((d + m) % 4 == 0);
-          ColourVeightCell(product);
         }
       }
       doc_->SumGroup(day, false);
@@ -133,16 +116,6 @@ class TRationDemo {
     doc_->DocumentReady = 1;
     // The first days open, the rest closed, as a user leaves them.
     for (int d = 0; d < 3; ++d) tree_->Items()->Root()->GetChildren(d)->Expand(true);
-  }
-
-  // The weight cell in the weight section's colours (a cell style of its column).
-  static void ColourVeightCell(TMtTreeItem* product) {
-    product->UseStyles = true;
-    while (product->StyleCount() <= rcVeight) product->AddStyle()->OwnerProps = true;
-    TMtCellStyle* style = product->Styles(rcVeight);
-    style->OwnerProps = false;
-    style->CellTextColor = kRationVeightSectionFontColor;
-    style->CellBkColor = kRationVeightSectionColor;
   }
 
   void ConnectEvents() {

@@ -17,6 +17,7 @@
 
 #include "report/gui/RP_Preview.h"
 #include "planner/app/AppRegIni.h"
+#include "planner/app/aboutModel.h"
 #include "planner/app/Globals.h"
 #include "planner/gui/FrmFind.h"
 #include "planner/gui/FrmOptions.h"
@@ -34,6 +35,7 @@
 #include "platform/core/Registry.h"
 #include "platform/core/SysDirs.h"
 #include "platform/gui/Application.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
@@ -59,6 +61,11 @@ class TQtFileDialogs : public IFileDialogs {
     return true;
   }
 };
+
+// Where the windows keep their placement: subkeys of the program's settings key. A
+// ration window opens where the last one was closed.
+constexpr const char* kMainFormPlacement = "MainForm";
+constexpr const char* kRaskladFormPlacement = "RaskladForm";
 
 // The help topics of the help menu: caption and context.
 struct THelpTopic {
@@ -120,6 +127,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   CreateMenus();
   CreateClient();
   ConnectEvents();
+  RestorePlacement();
   TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);
   mru_.LoadMru(reg);
   RebuildMruMenu();
@@ -198,6 +206,8 @@ void TMainForm::CreateActions() {
     const int context = t.context;
     connect(a, &QAction::triggered, this, [this, context] { HelpForm().ShowContext(context); });
   }
+  NewAction("HelpWebSite", "Web-сайт программы", {}, &TMainForm::HelpWebSiteExecute);
+  NewAction("HelpMailAuthor", "Письмо автору", {}, &TMainForm::HelpMailAuthorExecute);
   NewAction("HelpAbout1", "О программе", {}, &TMainForm::HelpAbout1Execute);
 }
 
@@ -253,6 +263,9 @@ void TMainForm::CreateMenus() {
   QMenu* help = menuBar()->addMenu(Q("Справка"));
   for (const THelpTopic& t : kHelpTopics) help->addAction(Action(t.name));
   help->addSeparator();
+  help->addAction(Action("HelpWebSite"));
+  help->addAction(Action("HelpMailAuthor"));
+  help->addSeparator();
   help->addAction(Action("HelpAbout1"));
 }
 
@@ -270,12 +283,27 @@ void TMainForm::ConnectEvents() {
   connect(idle, &QTimer::timeout, this, [this] { UpdateActions(); });
   idle->start(250);
   connect(Action("WindowCascade1"), &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
-  connect(Action("WindowTileVertical1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
-  connect(Action("WindowTileHorizontal1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(Action("WindowTileVertical1"), &QAction::triggered, this,
+          [this] { TileMdiWindows(mdi_, TTileMode::tbVertical); });
+  connect(Action("WindowTileHorizontal1"), &QAction::triggered, this,
+          [this] { TileMdiWindows(mdi_, TTileMode::tbHorizontal); });
   connect(Action("WindowMinimizeAll1"), &QAction::triggered, this, [this] {
     for (QMdiSubWindow* w : mdi_->subWindowList()) w->showMinimized();
   });
-  connect(Action("WindowArrange1"), &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(Action("WindowArrange1"), &QAction::triggered, this, [this] { ArrangeMdiIcons(mdi_); });
+}
+
+std::string TMainForm::PlacementKey(const char* window) const { return globals_.RegKeyPath + "\\" + window; }
+
+void TMainForm::RestorePlacement() {
+  placement_ = new TWindowPlacement(this, globals_.Store(), PlacementKey(kMainFormPlacement));
+  TWindowState state = TWindowState::wsNormal;
+  showNormal_ = placement_->Restore(state) && state != TWindowState::wsMaximized;
+}
+
+void TMainForm::ShowPlaced() {
+  if (showNormal_) show();
+  else showMaximized();
 }
 
 // ---------------------------------------------------------------------------------
@@ -308,7 +336,12 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& FileName) {
   }
   QMdiSubWindow* sub = mdi_->addSubWindow(form);
   sub->setObjectName("RaskladWindow");
-  sub->showMaximized();
+  auto* placement = new TWindowPlacement(sub, globals_.Store(), PlacementKey(kRaskladFormPlacement));
+  form->OnClosing = [placement] { placement->Save(); };
+  TWindowState state = TWindowState::wsNormal;
+  // Shown in its bounds first, so that leaving the maximised state returns to them.
+  if (placement->Restore(state)) sub->show();
+  if (state == TWindowState::wsMaximized || !sub->isVisible()) sub->showMaximized();
   mdi_->setActiveSubWindow(sub);
   form->ShowSection(0);  // the general page, the title field focused
   if (!FileName.empty()) {
@@ -449,6 +482,10 @@ void TMainForm::HelpAbout1Execute() {
   dlg.Execute(globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright);
 }
 
+void TMainForm::HelpWebSiteExecute() { ShellOpen(kProgramUrl); }
+
+void TMainForm::HelpMailAuthorExecute() { ShellOpen(AboutMailLink(globals_.ProgTitle, globals_.ProgVersion)); }
+
 void TMainForm::EditFindExecute() { Forward(&TRaskladForm::ItemFindExecute); }
 void TMainForm::EditFindNextExecute() { Forward(&TRaskladForm::ItemFindNextExecute); }
 
@@ -503,6 +540,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
     return;
   }
   GuardedCall(nullptr, [this] {
+    placement_->Save();
     TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);
     mru_.SaveMru(reg);
     reg.UpdateFile();

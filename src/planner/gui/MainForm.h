@@ -18,6 +18,7 @@ class THelpForm;
 class TPlannerPrompt;
 class TRefMenuForm;
 class TFindDlg;
+class TWindowPlacement;
 
 // The file dialogs of the frame; tests script them.
 class IFileDialogs {
@@ -46,6 +47,9 @@ class TMainForm : public QMainWindow {
   TMruList& Mru() { return mru_; }
   TRefMenuForm& RefMenuForm() { return *refMenuForm_; }
   THelpForm& HelpForm();
+  // Shows the frame as it was left: in its last normal bounds, or maximised (also the
+  // first time).
+  void ShowPlaced();
   // Enables and checks every action from the active window's state.
   void UpdateActions();
   void RebuildMruMenu();
@@ -58,6 +62,9 @@ class TMainForm : public QMainWindow {
   void CreateMenus();
   void CreateClient();
   void ConnectEvents();
+  void RestorePlacement();
+  // The settings key of a window's placement.
+  std::string PlacementKey(const char* window) const;
   QAction* NewAction(const char* name, const char* caption, const QKeySequence& key, void (TMainForm::*run)());
   QAction* Action(const char* name) const;
 
@@ -77,6 +84,8 @@ class TMainForm : public QMainWindow {
   void HelpContentsExecute();
   void HelpBasicsRationExecute();
   void HelpAbout1Execute();
+  void HelpWebSiteExecute();
+  void HelpMailAuthorExecute();
   void EditRaskladPropExecute();
   void EditFindExecute();
   void EditFindNextExecute();
@@ -100,4 +109,6 @@ class TMainForm : public QMainWindow {
   AnsiString openDir_, saveDir_;
   QMdiArea* mdi_ = nullptr;
   QMenu* MruRoot = nullptr;
+  TWindowPlacement* placement_ = nullptr;
+  bool showNormal_ = false;  // a normal placement was restored
 };

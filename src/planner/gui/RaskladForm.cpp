@@ -22,6 +22,7 @@
 #include "planner/gui/PlannerTrees.h"
 #include "planner/ration/RationClip.h"
 #include "planner/ration/RationFile.h"
+#include "planner/ration/RationSort.h"
 #include "planner/reference/RefMenu.h"
 #include "platform/core/Files.h"
 #include "platform/gui/Application.h"
@@ -33,28 +34,6 @@ QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 constexpr TRationTab kTabs[4] = {TRationTab::Menu, TRationTab::DayList, TRationTab::TripList,
                                  TRationTab::Recommendations};
-
-// The ration tree's sections: numbered as the document's section table, shown in its
-// display order, the weight section in its own colours.
-void AddRationSections(TMtTree& tree) {
-  const int widths[kRationSectionCount] = {260, 60, 60, 60, 60, 60, 90, 200, 120};
-  TMtHeaderSections& sections = tree.Header().Sections();
-  for (int number = 0; number < kRationSectionCount; ++number) {
-    TMtHeaderSection* s = sections.AddSection();
-    s->SetText(RationSectionCaption(number));
-    s->SetWidth(widths[number]);
-    const bool numeric = number > 0 && number < 7;
-    s->SetAlignment(numeric ? hsaRight : hsaLeft);
-    s->SetFieldType(numeric ? sftFloating : sftText);
-    s->SetEditable(number == kRationVeightSection);
-  }
-  for (int pos = 0; pos < kRationSectionCount; ++pos)
-    sections.MoveSection(sections.FindByNumber(kRationSectionOrder[pos]), pos);
-  TMtHeaderSection* veight = sections.FindByNumber(kRationVeightSection);
-  veight->SetColor(kRationVeightSectionColor);
-  veight->SetFontColor(kRationVeightSectionFontColor);
-  tree.SetShowColumns(true);
-}
 
 // The ration window a control belongs to (a drag's source), or nil.
 TRaskladForm* FindRaskladForm(TObject* control) {
@@ -215,6 +194,7 @@ void TRaskladForm::CreateControls() {
   menuPage->addWidget(tvEatMenu);
   tvEatMenu->setObjectName("tvEatMenu");
   AddRationSections(*tvEatMenu);
+  tvEatMenu->SetShowColumns(true);
   memCmt = new QPlainTextEdit(menuPage);
   memCmt->setObjectName("memCmt");
   memCmt->setMaximumHeight(80);
@@ -293,6 +273,9 @@ void TRaskladForm::ConnectEvents() {
   });
   ConnectMenuTree();
   ConnectTripList();
+  tvDaysProdList->OnHeaderColumnClick = [this](TObject*, int section) {
+    if (SortDayListByColumn(*tvDaysProdList, section)) tvDaysProdList->Invalidate();
+  };
 }
 
 void TRaskladForm::ConnectMenuTree() {
@@ -342,6 +325,9 @@ void TRaskladForm::ConnectMenuTree() {
       AfterCommand();
     });
   };
+  tree.OnHeaderColumnClick = [this](TObject*, int section) {
+    if (SortRationTreeByColumn(doc_, section)) AfterCommand();
+  };
   // Dragging: a ration tree's item onto another ration tree's item (of this window or of
   // another one), carried out by the document logic.
   tree.DragAllowed = true;
@@ -378,6 +364,9 @@ void TRaskladForm::ConnectTripList() {
     if (key < '0' || key > '9') return;
     StartCostEdit(key);
     key = 0;
+  };
+  tree.OnHeaderColumnClick = [this](TObject*, int section) {
+    if (SortTripListByColumn(*tvTotProdList, views_.TripList, section)) tvTotProdList->Invalidate();
   };
   tree.OnTryEdit = [](TObject*, TMtTreeItem*, TMtHeaderSection* section, TFieldTypes&, bool& canEdit) {
     canEdit = section != nullptr && section->GetIndex() == costSection;
@@ -434,6 +423,7 @@ void TRaskladForm::closeEvent(QCloseEvent* e) {
     return;
   }
   doc_.DocumentReady = 0;
+  if (OnClosing) GuardedCall(nullptr, [this] { OnClosing(); });
   e->accept();
 }
 
@@ -616,6 +606,11 @@ void TRaskladForm::FillList(TMtTree* view, const TProductListRows& rows) {
       TMtTreeItem* item = tree.Items()->AddChild(row.Level == 0 ? nullptr : top, row.Text);
       for (const AnsiString& c : row.Columns) item->ColumnText().Add(c);
       if (row.Bold) item->SetState(isBold, true);
+      if (row.TextColor != clNone) {
+        item->SetParentColors(false);
+        item->SetColor(row.TextColor);
+        item->SetBkColor(view->BkColor);
+      }
       if (row.Level == 0) top = item;
     }
     TMtTreeItem* r = tree.Items()->Root();
@@ -654,8 +649,15 @@ void TRaskladForm::ApplyTree() {
   for (TMtTree* tree : {tvEatMenu, tvDaysProdList, tvTotProdList})
     if (tree->BkColor != doc_.Color) {
       tree->BkColor = doc_.Color;
+      // Rows in colours of their own keep the list's background.
+      TMtTreeItems* items = tree == tvTotProdList ? tree->Items() : nullptr;
+      for (TMtTreeItem* i = items ? items->GetItem(0) : nullptr; i != nullptr; i = i->GetNext())
+        if (!i->ParentColors()) i->SetBkColor(doc_.Color);
       tree->Invalidate();
     }
+  QPalette memo = memEatCmt->palette();
+  memo.setColor(QPalette::Base, ToQColor(doc_.Color));
+  memEatCmt->setPalette(memo);
   const bool showDayList = doc_.DayListPageVisible();
   const int dayIndex = pcEat->indexOf(tabPages_[1]);
   if (showDayList && dayIndex < 0) pcEat->insertTab(1, tabPages_[1], Q("Раскладка по дням"));

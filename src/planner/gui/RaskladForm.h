@@ -68,6 +68,8 @@ class TRaskladForm : public QWidget {
   std::function<bool(TRaskladForm* form, AnsiString& fileName)> OnAskSaveName;
   // Tells the frame that a file was saved under a name (its recent-files list).
   std::function<void(const AnsiString& fileName)> OnSaved;
+  // The window is closing (its close question was answered): the frame keeps its placement.
+  std::function<void()> OnClosing;
 
   TRationDocument& Doc() { return doc_; }
   TRationViews& Views() { return views_; }

@@ -6,16 +6,65 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <unordered_set>
 
 #include "controls/tree/MtHeaderSections.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
 
+namespace {
+
+// A pick-list tree works as a check list: Space or a click on a row picks or unpicks that
+// row alone and the arrows only move, so the rows picked before stay picked (the tree's
+// own keys and clicks would start a new selection with the row reached). Shift still
+// picks a range.
+class TPickTree : public TMtTree {
+ public:
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override {
+    if (Button == TMouseButton::mbLeft && MultiSelect() && (Shift & ssShift) == 0) Shift |= ssCtrl;
+    TMtTree::MouseDown(Button, Shift, X, Y);
+  }
+
+  void KeyDown(std::uint16_t& Key, TShiftState Shift) override {
+    if (!MultiSelect() || (Shift & ssShift) != 0) {
+      TMtTree::KeyDown(Key, Shift);
+      return;
+    }
+    if (!IsMove(Key)) {
+      if (Key == VK_SPACE) Shift |= ssCtrl;
+      TMtTree::KeyDown(Key, Shift);
+      return;
+    }
+    // With Ctrl the tree keeps the old picks and picks the row reached; that row then
+    // gets its own pick back.
+    std::unordered_set<const TMtTreeItem*> picked;
+    for (TMtTreeItem* item = Items()->GetItem(0); item != nullptr; item = item->GetNext())
+      if (item->GetState(isSelected)) picked.insert(item);
+    const TMtTreeItem* before = ItemFocused();
+    TMtTree::KeyDown(Key, Shift | ssCtrl);
+    TMtTreeItem* now = ItemFocused();
+    if (now != nullptr && now != before && !picked.contains(now) && now->GetState(isSelected))
+      now->SetState(isSelected, false);
+  }
+
+ private:
+  static bool IsMove(std::uint16_t key) {
+    switch (key) {
+      case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT: case VK_HOME: case VK_END: case VK_LEFT: case VK_RIGHT:
+        return true;
+      default:
+        return false;
+    }
+  }
+};
+
+}  // namespace
+
 TRefMenuForm::TRefMenuForm(const AnsiString& refDir, IUserPrompt& prompt, QWidget* parent) : QDialog(parent) {
   setObjectName("RefMenuForm");
   resize(760, 520);
-  for (auto& t : trees_) t = std::make_unique<TMtTree>();
+  for (auto& t : trees_) t = std::make_unique<TPickTree>();
   menu_ = std::make_unique<TRefMenu>(
       std::array<TCustomMtTree*, kRefPageCount>{trees_[0].get(), trees_[1].get(), trees_[2].get(), trees_[3].get()},
       refDir, prompt);

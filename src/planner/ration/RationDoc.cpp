@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "controls/tree/MtHeaderSections.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/SysUtils.h"
 
@@ -73,6 +74,25 @@ TMtTreeItem* FindBelow(const TMtTreeItem* parent, std::int32_t kind, bool recurs
 AnsiString RationSectionCaption(int section) {
   if (section < 0 || section >= kRationSectionCount) return {};
   return Ansi(kRationSections[section].Caption);
+}
+
+void AddRationSections(TCustomMtTree& tree) {
+  const int widths[kRationSectionCount] = {260, 60, 60, 60, 60, 60, 90, 200, 120};
+  TMtHeaderSections& sections = *tree.HeaderSections();
+  for (int number = 0; number < kRationSectionCount; ++number) {
+    TMtHeaderSection* s = sections.AddSection();
+    s->SetText(RationSectionCaption(number));
+    s->SetWidth(widths[number]);
+    const bool numeric = number > 0 && number < 7;
+    s->SetAlignment(numeric ? hsaRight : hsaLeft);
+    s->SetFieldType(numeric ? sftFloating : sftText);
+    s->SetEditable(number == kRationVeightSection);
+  }
+  for (int pos = 0; pos < kRationSectionCount; ++pos)
+    sections.MoveSection(sections.FindByNumber(kRationSectionOrder[pos]), pos);
+  TMtHeaderSection* veight = sections.FindByNumber(kRationVeightSection);
+  veight->SetColor(kRationVeightSectionColor);
+  veight->SetFontColor(kRationVeightSectionFontColor);
 }
 
 TColor RationBkColor(std::uint8_t rationType) {

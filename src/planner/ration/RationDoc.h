@@ -61,6 +61,10 @@ inline constexpr TColor kRationVeightSectionColor = 0x8000000F;  // system butto
 
 // The caption of a section in 1251; empty outside 0 .. kRationSectionCount - 1.
 AnsiString RationSectionCaption(int section);
+// Gives a tree without sections the ration tree's sections: numbered as above, shown in
+// display order, the numbers right-aligned, the weight section editable and in its own
+// colours (the header's; its cells keep the rows' colours).
+void AddRationSections(TCustomMtTree& tree);
 
 // Colours of the items and the tree (0x00BBGGRR, or a system colour with the high bit).
 inline constexpr TColor kDishTextColor = 0x800000;     // navy

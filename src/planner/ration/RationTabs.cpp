@@ -178,6 +178,7 @@ TProductListRows BuildTripProductList(const TRationDocument& Doc) {
   for (const TProductEntry& e : entries) {
     TProductListRow row;
     row.Text = e.Name;
+    row.TextColor = kProductTextColor;
     const double w = static_cast<double>(e.Veight);
     const double perDay = D > 0 ? w / D : 0;
     row.Columns = {Format("%d.", {++i}),

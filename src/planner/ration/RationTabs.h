@@ -12,6 +12,7 @@
 
 #include "planner/ration/RationDoc.h"
 #include "platform/core/Classes.h"
+#include "platform/core/Graphics.h"
 
 // ---------------------------------------------------------------------------------
 // Totals grid
@@ -78,6 +79,8 @@ struct TProductListRow {
   std::vector<AnsiString> Columns;  // column texts from 0
   bool Bold = false;
   bool Expanded = false;
+  // A text colour of the row's own (on the list's background), clNone for the list's.
+  TColor TextColor = clNone;
 };
 using TProductListRows = std::vector<TProductListRow>;
 
@@ -87,7 +90,8 @@ using TProductListRows = std::vector<TProductListRow>;
 TProductListRows BuildDayProductList(const TRationDocument& Doc);
 // Whole-trip list: one row per distinct product of the trip. Column texts 0 number "i.",
 // 1..5 per person per day (energy, weight, nutrients), 6 kg per person, 7 kg for the
-// group, 8 occurrences, 9 cost (empty). Without days the per-day columns show "0".
+// group, 8 occurrences, 9 cost (empty). Without days the per-day columns show "0". The
+// names are in the products' colour.
 TProductListRows BuildTripProductList(const TRationDocument& Doc);
 inline constexpr int kTripCostColumn = 9;
 

@@ -5,6 +5,7 @@
 #include "controls/tree/MtHeaderSections.h"
 #include "planner/app/Globals.h"
 #include "planner/app/UserPrompt.h"
+#include "planner/ration/RationSort.h"
 #include "planner/reference/RefItems.h"
 #include "platform/core/DB.h"
 #include "tables/DbfDB.h"
@@ -111,15 +112,51 @@ TRefMenu::TRefMenu(const std::array<TCustomMtTree*, kRefPageCount>& Trees, const
     if (p == 1) ref->OnItemLoad = LoadDishItem;
     ref->OnItemDeletion = [this](TObject*, TMtTreeItem* item) { Forget(item); };
     tree.OnItemSelectedChange = [this](TObject*, TMtTreeItem* item) { ItemSelectedChange(item); };
+    tree.OnItemChange = [this](TObject*, TMtTreeItem* item, int mode) {
+      if (mode == 2) ItemCheckClick(item);
+    };
     refs_[static_cast<std::size_t>(p)] = std::move(ref);
   }
-  for (auto& ref : refs_) ref->TryLoad(prompt_);
+  for (int p = 0; p < kRefPageCount; ++p) Load(p);
   Limits = LoadLimits(RefDir);
+}
+
+void TRefMenu::Load(int TreePage) {
+  refs_[static_cast<std::size_t>(TreePage)]->TryLoad(prompt_);
+  // Every row that may be picked shows its box; groups show none.
+  TCustomMtTree& tree = *trees_[static_cast<std::size_t>(TreePage)];
+  for (TMtTreeItem* item = tree.Items()->GetItem(0); item != nullptr; item = item->GetNext())
+    item->ShowCheckBox = Pickable(TreePage, item);
+}
+
+bool TRefMenu::Pickable(int TreePage, const TMtTreeItem* Item) {
+  if (TreePage == 3) return !Item->GetHasChildren();
+  const TRefItemRec* rec = RefRecOf(Item);
+  const std::int32_t flags = rec != nullptr ? rec->Flags : ffGroup;
+  return TreePage == 0 ? (flags & ffGroup) == 0 : flags == 0;
+}
+
+int TRefMenu::PageOfTree(const TCustomMtTree* Tree) const {
+  for (int p = 0; p < kRefPageCount; ++p)
+    if (trees_[static_cast<std::size_t>(p)] == Tree) return p;
+  return -1;
+}
+
+void TRefMenu::ItemCheckClick(TMtTreeItem* Item) {
+  // The box is the pick: a click on it picks or unpicks that row alone.
+  TCustomMtTree& tree = *Item->Tree();
+  if (!tree.MultiSelect()) {
+    if (Item->GetChecked()) tree.SetItemFocused(Item);
+    Item->SetChecked(tree.ItemFocused() == Item);
+    return;
+  }
+  if (Item->GetState(isSelected) != Item->GetChecked()) Item->SetState(isSelected, Item->GetChecked());
 }
 
 TRefMenu::~TRefMenu() {
   for (std::size_t p = 0; p < refs_.size(); ++p) {
     trees_[p]->OnItemSelectedChange = nullptr;
+    trees_[p]->OnItemChange = nullptr;
     refs_[p]->OnItemDeletion = nullptr;
   }
   picked_.clear();
@@ -136,17 +173,13 @@ void TRefMenu::BeginExecute(int Page) {
 }
 
 void TRefMenu::ItemSelectedChange(TMtTreeItem* Item) {
-  if (Item == nullptr || !Item->GetState(isSelected)) return;
-  const TCustomMtTree* tree = Item->Tree();
-  int page = -1;
-  for (int p = 0; p < kRefPageCount; ++p)
-    if (trees_[static_cast<std::size_t>(p)] == tree) page = p;
-  const TRefItemRec* rec = RefRecOf(Item);
-  const std::int32_t flags = rec != nullptr ? rec->Flags : ffGroup;
-  bool refuse = false;
-  if (page == 0) refuse = (flags & ffGroup) != 0;
-  if (page == 1 || page == 2) refuse = flags != 0;
-  if (refuse) {
+  if (Item == nullptr) return;
+  if (!Item->GetState(isSelected)) {
+    Item->SetChecked(false);
+    return;
+  }
+  const int page = PageOfTree(Item->Tree());
+  if (page < 3 && !Pickable(page, Item)) {
     Item->SetState(isSelected, false);
     Item->SetChecked(false);
     return;
@@ -202,12 +235,8 @@ void TRefMenu::SortByColumn(int TreePage, int Section) {
   const int last = TreePage == 1 ? 6 : 4;
   if (Section < 0 || Section > last) return;
   TCustomMtTree& tree = *trees_[static_cast<std::size_t>(TreePage)];
-  TMtHeaderSection* s = tree.HeaderSections()->GetSection(Section);
-  if (s == nullptr) return;
-  tree.SortSection = Section;
   const int lastNumber = TreePage == 1 ? 3 : 1;
-  s->SetFieldType(Section == 0 ? sftText : Section <= lastNumber ? sftNumber : sftFloating);
-  s->SetSortMode(s->SortMode() == hsmAscend ? hsmDescend : hsmAscend);
+  if (!SetClickSort(tree, Section, Section == 0 ? sftText : Section <= lastNumber ? sftNumber : sftFloating)) return;
   TMtUpdateBracket bracket(&tree);
   if (Section == 0) {
     tree.SortAll(true);
@@ -233,9 +262,8 @@ void TRefMenu::CheckAll(int TreePage, int Mode) {
 void TRefMenu::ReloadRef(int Page) {
   const int p = RefPageOfPick(Page);
   if (p < 0) return;
-  TRef& ref = *refs_[static_cast<std::size_t>(p)];
-  ref.Clear();
-  ref.TryLoad(prompt_);
+  refs_[static_cast<std::size_t>(p)]->Clear();
+  Load(p);
 }
 
 AnsiString TRefMenu::GetItemText(int Index) const {

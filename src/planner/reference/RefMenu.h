@@ -53,8 +53,14 @@ class TRefMenu : public IRefPicker, public IDishComposition {
   // The show handler: activates the page, clears its selection and the counters.
   void BeginExecute(int Page);
   // The tree's selection changed for Item; a row that may not be picked is deselected
-  // at once, a pick is counted.
+  // at once, a pick is counted; the row's box follows its pick.
   void ItemSelectedChange(TMtTreeItem* Item);
+  // A click on a row's check box: in the lists of many picks the box is the row's pick;
+  // in the kinds of trip a checked box focuses its row.
+  void ItemCheckClick(TMtTreeItem* Item);
+  // Whether a row of a tree page may be picked (and shows a check box): products that
+  // are not groups, dishes and meals without flags, kinds of trip without sub-rows.
+  static bool Pickable(int TreePage, const TMtTreeItem* Item);
   // A double click: a focused row that is not a folder is selected and counted; true when
   // the window is to close with OK.
   bool DoubleClick();
@@ -88,6 +94,9 @@ class TRefMenu : public IRefPicker, public IDishComposition {
 
  private:
   void Forget(TMtTreeItem* item);
+  // Loads a tree page's table (a failure is reported) and shows the boxes of the rows.
+  void Load(int TreePage);
+  int PageOfTree(const TCustomMtTree* Tree) const;
 
   std::array<TCustomMtTree*, kRefPageCount> trees_;
   std::array<std::unique_ptr<TRef>, kRefPageCount> refs_;

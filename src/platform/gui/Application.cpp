@@ -1,5 +1,8 @@
 #include "platform/gui/Application.h"
 
+#include <QApplication>
+#include <QThreadPool>
+
 #include "platform/core/SysUtils.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
@@ -10,6 +13,10 @@ TApplication& Application() {
 }
 
 void TApplication::Initialize() {
+  // Qt hands large fills and image conversions to its thread pool in pieces. For window-
+  // sized drawing the hand-over between threads costs more than the pieces save (several
+  // times more on a busy machine), so one worker does them.
+  QThreadPool::globalInstance()->setMaxThreadCount(1);
   QApplication::setFont(ToQFont(TFont{}));
   SetSysColors(SysColorsFromPalette(QApplication::palette()));
 }

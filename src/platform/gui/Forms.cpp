@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QMdiArea>
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "platform/core/FlagScope.h"
 #include "platform/core/Registry.h"
@@ -634,37 +636,49 @@ void TForm::Cascade() {
   if (mdiArea_) mdiArea_->cascadeSubWindows();
 }
 
-void TForm::Tile(TTileMode mode) {
-  if (!mdiArea_) return;
+void TForm::Tile(TTileMode mode) { TileMdiWindows(mdiArea_, mode); }
+
+void TForm::ArrangeIcons() { ArrangeMdiIcons(mdiArea_); }
+
+void TileMdiWindows(QMdiArea* area, TTileMode mode) {
+  if (!area) return;
   std::vector<QMdiSubWindow*> windows;
-  for (QMdiSubWindow* w : mdiArea_->subWindowList(QMdiArea::CreationOrder))
+  for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder))
     if (w->isVisible() && !w->isMinimized()) windows.push_back(w);
   if (windows.empty()) return;
-  const QRect area = mdiArea_->viewport()->rect();
+  // A maximised child leaving its state may change the client area (its buttons leave
+  // the menu bar): the area is taken once every child is normal.
+  bool wasMaximized = false;
+  for (QMdiSubWindow* w : windows)
+    if (w->isMaximized()) {
+      w->showNormal();
+      wasMaximized = true;
+    }
+  if (wasMaximized) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  const QRect client = area->viewport()->rect();
   const int n = static_cast<int>(windows.size());
   for (int i = 0; i < n; ++i) {
     QMdiSubWindow* w = windows[static_cast<std::size_t>(i)];
-    if (w->isMaximized()) w->showNormal();
     // Horizontal tiling stacks the windows one under another, vertical side by side.
     if (mode == TTileMode::tbHorizontal) {
-      const int top = area.height() * i / n, bottom = area.height() * (i + 1) / n;
-      w->setGeometry(0, top, area.width(), bottom - top);
+      const int top = client.height() * i / n, bottom = client.height() * (i + 1) / n;
+      w->setGeometry(0, top, client.width(), bottom - top);
     } else {
-      const int left = area.width() * i / n, right = area.width() * (i + 1) / n;
-      w->setGeometry(left, 0, right - left, area.height());
+      const int left = client.width() * i / n, right = client.width() * (i + 1) / n;
+      w->setGeometry(left, 0, right - left, client.height());
     }
   }
 }
 
-void TForm::ArrangeIcons() {
-  if (!mdiArea_) return;
+void ArrangeMdiIcons(QMdiArea* area) {
+  if (!area) return;
   // Minimised children in a row along the bottom of the client area.
-  const QRect area = mdiArea_->viewport()->rect();
+  const QRect client = area->viewport()->rect();
   int x = 0;
-  for (QMdiSubWindow* w : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+  for (QMdiSubWindow* w : area->subWindowList(QMdiArea::CreationOrder)) {
     if (!w->isMinimized()) continue;
     const QSize s = w->size();
-    w->move(x, area.height() - s.height());
+    w->move(x, client.height() - s.height());
     x += s.width();
   }
 }
@@ -719,12 +733,10 @@ void TForm::RebuildWindowMenu() {
 
 // Placement and help ------------------------------------------------------------------
 
-void SavePlacement(const TForm& form, std::string_view key, const TPlacementNames& names) {
-  if (!form.shownOnce_) return;
-  const TWindowState state = form.WindowState();
-  QRect r = form.PlacementWidget()->geometry();
-  if (state != TWindowState::wsNormal && form.normalRect_.isValid()) r = form.normalRect_;
-  TSettingsStore& store = SettingsStore();
+namespace {
+
+void WritePlacement(TSettingsStore& store, std::string_view key, const TPlacementNames& names, const QRect& r,
+                    TWindowState state) {
   store.WriteValue(key, names.Left, std::to_string(r.left()));
   store.WriteValue(key, names.Top, std::to_string(r.top()));
   store.WriteValue(key, names.Width, std::to_string(r.width()));
@@ -736,11 +748,9 @@ void SavePlacement(const TForm& form, std::string_view key, const TPlacementName
   store.Save();
 }
 
-namespace {
-
-bool ReadInt(std::string_view key, const char* name, int& out) {
+bool ReadInt(TSettingsStore& store, std::string_view key, const char* name, int& out) {
   AnsiString v;
-  if (!SettingsStore().ReadValue(key, name, v)) return false;
+  if (!store.ReadValue(key, name, v)) return false;
   try {
     std::size_t used = 0;
     const long long x = std::stoll(v, &used);
@@ -752,6 +762,21 @@ bool ReadInt(std::string_view key, const char* name, int& out) {
   }
 }
 
+// The stored bounds (false when any is missing or invalid) and whether the window was
+// maximised (left empty when no state is stored).
+bool ReadPlacement(TSettingsStore& store, std::string_view key, const TPlacementNames& names, QRect& bounds,
+                   std::optional<bool>& maximized) {
+  int left = 0, top = 0, width = 0, height = 0;
+  const bool found = ReadInt(store, key, names.Left, left) && ReadInt(store, key, names.Top, top) &&
+                     ReadInt(store, key, names.Width, width) && ReadInt(store, key, names.Height, height) &&
+                     width > 0 && height > 0;
+  if (found) bounds = QRect(left, top, width, height);
+  int s = 0;
+  if (ReadInt(store, key, names.State, s))
+    maximized = names.StateIsMaximizedFlag ? s != 0 : s == static_cast<int>(TWindowState::wsMaximized);
+  return found;
+}
+
 std::map<int, std::pair<AnsiString, AnsiString>>& HelpTopics() {
   static std::map<int, std::pair<AnsiString, AnsiString>> topics;
   return topics;
@@ -759,28 +784,67 @@ std::map<int, std::pair<AnsiString, AnsiString>>& HelpTopics() {
 
 }  // namespace
 
+void SavePlacement(const TForm& form, std::string_view key, const TPlacementNames& names) {
+  if (!form.shownOnce_) return;
+  const TWindowState state = form.WindowState();
+  QRect r = form.PlacementWidget()->geometry();
+  if (state != TWindowState::wsNormal && form.normalRect_.isValid()) r = form.normalRect_;
+  WritePlacement(SettingsStore(), key, names, r, state);
+}
+
 bool RestorePlacement(TForm& form, std::string_view key, const TPlacementNames& names) {
-  int left = 0, top = 0, width = 0, height = 0;
-  const bool bounds = ReadInt(key, names.Left, left) && ReadInt(key, names.Top, top) &&
-                      ReadInt(key, names.Width, width) && ReadInt(key, names.Height, height) && width > 0 &&
-                      height > 0;
-  QWidget* w = form.PlacementWidget();
-  if (bounds) {
+  QRect bounds;
+  std::optional<bool> maximized;
+  const bool found = ReadPlacement(SettingsStore(), key, names, bounds, maximized);
+  if (found) {
     QRect area = Available(&form);
     if (form.frame_ && form.frame_->mdiArea_) area = form.frame_->mdiArea_->viewport()->rect();
-    const QRect r = ClampInto(QRect(left, top, width, height), area);
-    w->setGeometry(r);
+    const QRect r = ClampInto(bounds, area);
+    form.PlacementWidget()->setGeometry(r);
     form.normalRect_ = r;
     form.placementRestored_ = true;
   }
-  int state = 0;
-  if (ReadInt(key, names.State, state)) {
-    if (names.StateIsMaximizedFlag)
-      form.SetWindowState(state ? TWindowState::wsMaximized : TWindowState::wsNormal);
-    else if (state == static_cast<int>(TWindowState::wsMaximized))
-      form.SetWindowState(TWindowState::wsMaximized);
-  }
-  return bounds;
+  if (maximized && (*maximized || names.StateIsMaximizedFlag))
+    form.SetWindowState(*maximized ? TWindowState::wsMaximized : TWindowState::wsNormal);
+  return found;
+}
+
+TWindowPlacement::TWindowPlacement(QWidget* window, TSettingsStore& store, std::string key, TPlacementNames names)
+    : QObject(window), window_(window), store_(store), key_(std::move(key)), names_(names) {
+  normal_ = window->geometry();
+  window->installEventFilter(this);
+}
+
+TWindowState TWindowPlacement::State() const {
+  if (!window_) return TWindowState::wsNormal;
+  if (window_->isMinimized()) return TWindowState::wsMinimized;
+  if (window_->isMaximized()) return TWindowState::wsMaximized;
+  return TWindowState::wsNormal;
+}
+
+bool TWindowPlacement::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == window_ && (e->type() == QEvent::Move || e->type() == QEvent::Resize) &&
+      State() == TWindowState::wsNormal && !window_->isFullScreen())
+    normal_ = window_->geometry();
+  return false;
+}
+
+bool TWindowPlacement::Restore(TWindowState& State) {
+  QRect bounds;
+  std::optional<bool> maximized;
+  const bool found = window_ && ReadPlacement(store_, key_, names_, bounds, maximized);
+  State = maximized.value_or(false) ? TWindowState::wsMaximized : TWindowState::wsNormal;
+  if (!found) return false;
+  QRect area = Available(window_);
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(window_.data()); sub && sub->mdiArea())
+    area = sub->mdiArea()->viewport()->rect();
+  normal_ = ClampInto(bounds, area);
+  window_->setGeometry(normal_);
+  return true;
+}
+
+void TWindowPlacement::Save() const {
+  if (window_) WritePlacement(store_, key_, names_, normal_, State());
 }
 
 void RegisterHelpTopic(int context, const AnsiString& title, const AnsiString& text) {

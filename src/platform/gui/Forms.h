@@ -27,6 +27,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/core/Classes.h"
@@ -39,6 +40,7 @@ class QMenu;
 class QEventLoop;
 class TActionList;
 class TMainMenu;
+class TSettingsStore;
 class TStatusBar;
 
 // A control that keeps Enter and Esc for itself (a memo, an in-place editor) sets this
@@ -215,6 +217,13 @@ class TForm : public QWidget, public TObject {
   QPointer<QWidget> lastFocus_;
 };
 
+// The frame's window commands on any MDI area (the kit's frame and a QMainWindow's):
+// horizontal tiling stacks the visible, not minimised children one under another across
+// the client area, vertical tiling puts them side by side; arranging puts the minimised
+// children in a row along the bottom.
+void TileMdiWindows(QMdiArea* area, TTileMode mode);
+void ArrangeMdiIcons(QMdiArea* area);
+
 // Saves the form's normal bounds (the restored ones while it is maximised or
 // minimised) and its state under `key` of the program's settings store, then writes
 // the store. Does nothing for a form never shown.
@@ -223,6 +232,35 @@ void SavePlacement(const TForm& form, std::string_view key, const TPlacementName
 // screen (into the client area of the frame for an MDI child); a missing or invalid
 // value keeps what the form has. True when bounds were found.
 bool RestorePlacement(TForm& form, std::string_view key, const TPlacementNames& names = {});
+
+// The placement of a window that is not a TForm (a QMainWindow, or the QMdiSubWindow
+// that holds a child widget), kept as the forms keep theirs: readable integers under a
+// key of a settings store. While the window lives the object follows its normal bounds
+// (those it returns to from maximised or minimised); it belongs to the window.
+class TWindowPlacement : public QObject {
+ public:
+  TWindowPlacement(QWidget* window, TSettingsStore& store, std::string key, TPlacementNames names = {});
+
+  // Before the window is first shown: sets the stored bounds, clamped into the available
+  // screen (into the client area for an MDI sub-window), and answers whether there were
+  // any; State is the stored state, wsNormal when none is stored.
+  bool Restore(TWindowState& State);
+  // Writes the normal bounds and the state into the store and saves it.
+  void Save() const;
+  QRect NormalBounds() const { return normal_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  TWindowState State() const;
+
+  QPointer<QWidget> window_;
+  TSettingsStore& store_;
+  std::string key_;
+  TPlacementNames names_;
+  QRect normal_;  // the last bounds in the normal state
+};
 
 // The help stand-in: topics by context number, each a title and a short text (1251).
 // A help call shows the topic in a window of its own (through the dialog service); an

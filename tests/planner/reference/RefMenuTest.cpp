@@ -196,3 +196,46 @@ TEST_F(RefMenuTest, DishCompositionFromTheTables) {
   EXPECT_FALSE(menu->FindProduct(1000, name, rec));  // a folder
   EXPECT_FALSE(menu->FindProduct(424242, name, rec));
 }
+
+// Rows that may be picked show a box; the box follows the pick, and a box clicked picks
+// its row (the kinds of trip: focuses it, the one choice there).
+TEST_F(RefMenuTest, BoxesShowAndFollowThePicks) {
+  auto menu = Make();
+  struct Case {
+    TCustomMtTree* tree;
+    const char* row;
+    bool box;
+  };
+  const Case cases[] = {{&prod_, "Гречка ядрица", true},        {&prod_, "Крупы, мука и бобовые", false},
+                        {&energo_, "Пешеходный", false},        {&meal_, "Обед", true}};
+  for (const Case& c : cases) {
+    const TMtTreeItem* item = FindText(*c.tree, c.row);
+    ASSERT_NE(item, nullptr) << c.row;
+    EXPECT_EQ(item->ShowCheckBox, c.box) << c.row;
+  }
+  menu->BeginExecute(ppProducts);
+  TMtTreeItem* buckwheat = FindText(prod_, "Гречка ядрица");
+  buckwheat->SetState(isSelected, true);
+  EXPECT_TRUE(buckwheat->GetChecked());
+  buckwheat->SetState(isSelected, false);
+  EXPECT_FALSE(buckwheat->GetChecked());
+  buckwheat->SetChecked(true);  // as a click on the box leaves it
+  menu->ItemCheckClick(buckwheat);
+  EXPECT_TRUE(buckwheat->GetState(isSelected));
+
+  menu->BeginExecute(ppKindsOfTrip);
+  TMtTreeItem* cat1 = FindText(energo_, "Пешеходный")->GetChildren(1);
+  TMtTreeItem* cat2 = FindText(energo_, "Пешеходный")->GetChildren(2);
+  cat1->SetChecked(true);
+  menu->ItemCheckClick(cat1);
+  EXPECT_EQ(energo_.ItemFocused(), cat1);
+  cat2->SetChecked(true);
+  menu->ItemCheckClick(cat2);
+  EXPECT_EQ(energo_.ItemFocused(), cat2);
+  EXPECT_FALSE(cat1->GetChecked());
+  cat2->SetChecked(false);  // the one choice cannot be taken back, only changed
+  menu->ItemCheckClick(cat2);
+  EXPECT_TRUE(cat2->GetChecked());
+  ASSERT_EQ(menu->EndExecute(mrOk), mrOk);
+  EXPECT_EQ(Utf8(menu->GetItemPath(0, "; ")), "Пешеходный; 2 к.с.");
+}

@@ -3,11 +3,13 @@
 #include <QMdiArea>
 #include <QTimer>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "planner/app/Globals.h"
 #include "planner/app/HelpPages.h"
+#include "planner/gui/DesktopShell.h"
 #include "planner/gui/MainForm.h"
 #include "planner/gui/RaskladForm.h"
 #include "platform/core/Files.h"
@@ -17,12 +19,13 @@
 int main(int argc, char** argv) {
   TQtApplication app(argc, argv);
   Application().Initialize();
+  SetShell(std::make_unique<TDesktopShell>());
   TdmGlobals globals;
   globals.dmGlobalsCreate();
   Application().Title = globals.ProgTitle;
   Application().ShowHint = globals.Settings.General.ShowHint;
   TMainForm form(globals, IncludeTrailingPathDelimiter(ProgramDirectory()) + kHelpDirName + "/" + kHelpFileName);
-  form.showMaximized();
+  form.ShowPlaced();
   // For review: "--shot out.png [--section n] [--tab n]" renders the window with the
   // files open on that page and tab, and quits.
   std::vector<AnsiString> files;
