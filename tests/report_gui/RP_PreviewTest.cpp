@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <QCheckBox>
 #include <QImage>
@@ -292,6 +295,39 @@ TEST_F(Preview, PrintWritesThePdfAndTwoPagesDrawOnGrey) {
   ASSERT_TRUE(std::fgets(buf, sizeof buf, p));
   ::pclose(p);
   EXPECT_EQ(std::string(buf), "2\n");
+}
+
+TEST_F(Preview, APrintThatFailsHalfWayKeepsTheOldPdf) {
+  const std::string pdf = dir.SysPath() + "/out.pdf";
+  std::ofstream(pdf, std::ios::binary) << "old";
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPrintJob job;
+  job.PdfFile = QString::fromStdString(pdf);
+  // Page 2's stream is cut short: drawing it stops the print after page 1 went out.
+  pages.GetPages(1)->Stream->SetSize(3);
+  QString error;
+  bool printed = false;
+  try {
+    printed = rpPrintPreparedPages(pages, job, &error);
+  } catch (const std::exception&) {
+  }
+  EXPECT_FALSE(printed);
+  std::ifstream in(pdf, std::ios::binary);
+  const std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "old");
+  int files = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.SysPath())) files += e.path().extension() != ".ini";
+  EXPECT_EQ(files, 1) << "no half-written file is left beside it";
+
+  // A print that completes replaces it.
+  TrpEMFPages good;
+  ThreePages(good);
+  ASSERT_TRUE(rpPrintPreparedPages(good, job, &error)) << error.toStdString();
+  std::ifstream again(pdf, std::ios::binary);
+  std::string head(4, ' ');
+  again.read(head.data(), 4);
+  EXPECT_EQ(head, "%PDF");
 }
 
 TEST_F(Preview, ExportOptionsDialogsTakeTheirValuesBack) {

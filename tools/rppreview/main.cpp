@@ -18,6 +18,7 @@
 #include "SamplePage.h"
 #include "platform/core/AnsiText.h"
 #include "report/RP_Export.h"
+#include "report/gui/RP_DialogForm.h"
 #include "report/gui/RP_ExportForms.h"
 #include "report/gui/RP_Preview.h"
 #include "report/gui/RP_QtPrint.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     }
   }
   rpInitQtPrinting();
+  rpInstallDialogPageForms();
   rpInstallExportOptionsDialogs();
   TrpHTMExport html;
   TrpCSVExport csv;

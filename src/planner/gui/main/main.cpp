@@ -15,11 +15,13 @@
 #include "platform/core/Files.h"
 #include "platform/core/SysDirs.h"
 #include "platform/gui/Application.h"
+#include "report/gui/RP_DialogForm.h"
 
 int main(int argc, char** argv) {
   TQtApplication app(argc, argv);
   Application().Initialize();
   SetShell(std::make_unique<TDesktopShell>());
+  rpInstallDialogPageForms();  // reports with dialog pages show them as windows
   TdmGlobals globals;
   globals.dmGlobalsCreate();
   Application().Title = globals.ProgTitle;
