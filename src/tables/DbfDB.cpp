@@ -1,5 +1,6 @@
 #include "tables/DbfDB.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -26,6 +27,57 @@ AnsiString AliasDirectory(std::string_view value) {
   AnsiString dir = NormalizeSeparators(Trim(value));
   if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The AsString text of a number field made from its stored text without reading the
+// number: what FloatToStr writes for the value (integer fields: IntToStr of the value)
+// is, for a plain decimal of at most 15 digits, that decimal without the zeros that
+// carry nothing. Blanks read as 0. False for every other text, for integer fields whose
+// text needs rounding or lies near the end of their range, and for small fractions that
+// FloatToStr writes with an exponent: those go the way of the value.
+bool PlainNumberText(std::string_view s, bool integer, std::int64_t limit, AnsiString& out) {
+  if (s.size() > 31) return false;  // the number reader looks at 31 characters only
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  if (i == s.size()) return (void)out.assign(1, '0'), true;
+  const bool negative = s[i] == '-';
+  if (negative) ++i;
+  const std::size_t wholeBegin = i;
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  std::string_view whole = s.substr(wholeBegin, i - wholeBegin);
+  std::string_view fraction;
+  if (i < s.size() && s[i] == '.') {
+    const std::size_t fractionBegin = ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i;
+    fraction = s.substr(fractionBegin, i - fractionBegin);
+  }
+  if (i != s.size() || whole.size() + fraction.size() == 0 || whole.size() + fraction.size() > 15) return false;
+  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+  if (integer) {
+    if (!fraction.empty()) return false;
+    std::int64_t v = 0;
+    for (const char c : whole) v = v * 10 + (c - '0');
+    if (v >= limit) return false;
+  } else if (whole.empty() && !fraction.empty() && fraction.find_first_not_of('0') > 4) {
+    return false;  // below 0.0001: written with an exponent
+  }
+  if (whole.empty() && fraction.empty()) return (void)out.assign(1, '0'), true;  // -0 too
+  char text[20];
+  std::size_t length = 0;
+  if (negative) text[length++] = '-';
+  if (whole.empty()) text[length++] = '0';
+  whole.copy(text + length, whole.size());
+  length += whole.size();
+  if (!fraction.empty()) {
+    text[length++] = FormatSettings().DecimalSeparator;
+    fraction.copy(text + length, fraction.size());
+    length += fraction.size();
+  }
+  out.assign(text, length);
+  return true;
 }
 
 void LoadAliases(TStringList& list) {
@@ -554,12 +606,16 @@ std::vector<char>* TDbfDataSet::ActiveImage() {
   return b ? &Buf(*b).image : nullptr;
 }
 
-bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
+const char* TDbfDataSet::FieldRecord(const TField& field) {
   std::vector<char>* image = ActiveImage();
-  if (!image || field.FieldNo() <= 0) return false;
-  DBFObject& t = *dbf_;
+  return image && field.FieldNo() > 0 ? image->data() : nullptr;
+}
+
+bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
   // Fields are read in the buffer's own image: no copy into the handler's record.
-  const char* rec = image->data();
+  const char* rec = FieldRecord(field);
+  if (!rec) return false;
+  DBFObject& t = *dbf_;
   const std::int64_t n = field.FieldNo();
   switch (field.DataType()) {
     case TFieldType::ftString: {
@@ -618,6 +674,52 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
     case TFieldType::ftBlob:
     case TFieldType::ftMemo:
       return t.NumberGetIn(rec, n) != 0;
+    default:
+      return false;
+  }
+}
+
+bool TDbfDataSet::GetFieldText(const TField& field, AnsiString& text) {
+  const char* rec = FieldRecord(field);
+  if (!rec) return false;
+  DBFObject& t = *dbf_;
+  const std::int64_t n = field.FieldNo();
+  switch (field.DataType()) {
+    case TFieldType::ftString:
+      t.DisplayTextIn(rec, n, text);
+      if (field.Transliterate && TranslateASCII) cp::OemToAnsiBuf(text.data(), text.size());
+      return true;
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftFloat: {
+      std::string_view stored;
+      if (!t.NumberTextIn(rec, n, stored)) return false;
+      const bool integer = field.DataType() != TFieldType::ftFloat;
+      const std::int64_t limit = field.DataType() == TFieldType::ftSmallint ? 32768 : 2147483648;
+      return PlainNumberText(stored, integer, limit, text);
+    }
+    case TFieldType::ftBoolean:
+      text.assign(t.LogicGetIn(rec, n) ? "True" : "False");
+      return true;
+    case TFieldType::ftDate: {
+      // Eight digits that make a date: the short date text from them; the rest as values.
+      static const bool dayMonthYear = FormatSettings().ShortDateFormat == "dd.mm.yyyy";
+      const std::string_view s = t.FieldViewIn(rec, n);
+      if (!dayMonthYear || s.size() != 8 || !std::all_of(s.begin(), s.end(), IsDigit)) return false;
+      const auto num = [&](std::size_t from, std::size_t count) {
+        int v = 0;
+        for (std::size_t k = from; k < from + count; ++k) v = v * 10 + (s[k] - '0');
+        return v;
+      };
+      TDateTime day = 0;
+      if (s == "00000000" || !TryEncodeDate(num(0, 4), num(4, 2), num(6, 2), day)) {
+        text.clear();
+        return true;
+      }
+      const char out[10] = {s[6], s[7], '.', s[4], s[5], '.', s[0], s[1], s[2], s[3]};
+      text.assign(out, 10);
+      return true;
+    }
     default:
       return false;
   }

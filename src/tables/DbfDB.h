@@ -124,8 +124,10 @@ class TDbfDataSet : public TDataSet {
   Variant Lookup(std::string_view keyFields, const Variant& keyValues,
                  std::string_view resultFields) override;
   std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode) override;
-  AnsiString Translate(std::string_view src, bool toOem) const override;
+  // Final: the text path of GetFieldText converts string fields by the same rule.
+  AnsiString Translate(std::string_view src, bool toOem) const final;
   bool GetFieldData(const TField& field, Variant& value) override;
+  bool GetFieldText(const TField& field, AnsiString& text) override;
   void SetFieldData(TField& field, const Variant& value) override;
   int CompareBookmarks(const TBookmark& a, const TBookmark& b) const override;
   // Copies the cursor's record into the buffer; false on an empty dataset or when the
@@ -186,6 +188,8 @@ class TDbfDataSet : public TDataSet {
   // The record image that fields are read from and written to in the current state;
   // null when there is none. In filter state it is the handler's own record.
   std::vector<char>* ActiveImage();
+  // The record image a data field is read from; null when there is none.
+  const char* FieldRecord(const TField& field);
   void ApplyFilter();
   // Applies a changed filter text or option to an open filtered dataset; on failure the
   // old value is restored before the error passes on.

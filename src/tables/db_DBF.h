@@ -202,6 +202,9 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   double NumberGetIn(const char* record, std::int64_t n);
   bool LogicGetIn(const char* record, std::int64_t n) const;
   void DisplayTextIn(const char* record, std::int64_t n, AnsiString& out);
+  // The text NumberGetIn reads a number from (the stored text up to a zero byte, without
+  // trailing blanks); false for fields that hold their numbers in binary.
+  bool NumberTextIn(const char* record, std::int64_t n, std::string_view& text) const;
   virtual void TextPutByName(std::string_view name, std::string_view text);
   virtual void TextPut(std::int64_t n, std::string_view text);
   virtual void Undelete();

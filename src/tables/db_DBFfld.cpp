@@ -423,6 +423,13 @@ double DBO_dBaseFld::NumberGetIn(const char* record, std::int64_t n) {
   return v;
 }
 
+bool DBO_dBaseFld::NumberTextIn(const char* record, std::int64_t n, std::string_view& text) const {
+  if (!InRange(n) || Desc(n).rawNumber) return false;
+  const TdbFieldDesc& d = Desc(n);
+  text = TrimmedText(record + d.offset, static_cast<std::size_t>(d.length));
+  return true;
+}
+
 bool DBO_dBaseFld::NumberPut(std::int64_t n, double value) {
   if (!InRange(n)) return false;
   const TdbFieldDesc& d = Desc(n);

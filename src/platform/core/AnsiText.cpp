@@ -168,10 +168,12 @@ AnsiString Utf8To866(std::string_view utf8) {
 std::string Oem866ToUtf8(std::string_view oem) { return ToUtf8(oem, Oem866ToUnicode); }
 
 void AnsiToOemBuf(char* buf, std::size_t len) {
-  for (std::size_t i = 0; i < len; ++i) buf[i] = static_cast<char>(T().ansiToOem[static_cast<unsigned char>(buf[i])]);
+  const unsigned char* table = T().ansiToOem.data();
+  for (std::size_t i = 0; i < len; ++i) buf[i] = static_cast<char>(table[static_cast<unsigned char>(buf[i])]);
 }
 void OemToAnsiBuf(char* buf, std::size_t len) {
-  for (std::size_t i = 0; i < len; ++i) buf[i] = static_cast<char>(T().oemToAnsi[static_cast<unsigned char>(buf[i])]);
+  const unsigned char* table = T().oemToAnsi.data();
+  for (std::size_t i = 0; i < len; ++i) buf[i] = static_cast<char>(table[static_cast<unsigned char>(buf[i])]);
 }
 AnsiString AnsiToOem(std::string_view ansi) {
   AnsiString r(ansi);

@@ -161,7 +161,12 @@ void TField::SetValue(const Variant& v) {
 }
 
 AnsiString TField::AsString() const {
-  const Variant v = GetData();
+  AnsiString text;
+  if (IsBlob() || !dataSet_.GetFieldText(*this, text)) text = TextOfValue(GetData());
+  return text;
+}
+
+AnsiString TField::TextOfValue(const Variant& v) const {
   if (v.IsNull() || v.IsEmpty()) return {};
   // The day a moment lies on: the continuous scale counts a time before 1899 upwards too.
   if (type_ == TFieldType::ftDate) return DateToStr(Trunc(std::floor(v.AsDate())));
