@@ -8,6 +8,7 @@
 #include "platform/core/IniFiles.h"
 #include "platform/core/SysDirs.h"
 #include "tables/db_eror.h"
+#include "tables/db_text.h"
 
 namespace {
 
@@ -237,6 +238,9 @@ void TDbfDataSet::InternalOpen() {
   dbf_->Link().OemText = TranslateASCII;
   InternalInitFieldDefs();
   CreateFields();
+  places_.assign(1, TFieldPlace{});
+  for (std::int64_t n = 1; n <= dbf_->FieldCount(); ++n)
+    places_.push_back({dbf_->FieldOffset(n), dbf_->FieldLen(n), dbf_->FieldType(n), dbf_->IsRawNumber(n)});
   // The record image, the information block and the bookmark within 16 bits.
   if (dbf_->RecordLength() + 8 + kBookmarkSize > 0xFFFF) RangeCheckError();
   OpenIndexFiles(false);
@@ -308,6 +312,7 @@ void TDbfDataSet::InternalInitFieldDefs() {
 
 void TDbfDataSet::InternalClose() {
   DestroyFields();
+  places_.clear();
   dbf_.reset();
   for (TDbfDataSet* d : details_) d->MasterChanged();
   firstPending_ = lastPending_ = editing_ = false;
@@ -681,42 +686,44 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
 
 bool TDbfDataSet::GetFieldText(const TField& field, AnsiString& text) {
   const char* rec = FieldRecord(field);
-  if (!rec) return false;
-  DBFObject& t = *dbf_;
-  const std::int64_t n = field.FieldNo();
+  const auto n = static_cast<std::size_t>(field.FieldNo());
+  if (!rec || n >= places_.size()) return false;
+  // The field's bytes are read where they lie, as the handler reads them.
+  const TFieldPlace& place = places_[n];
+  const char* p = rec + place.offset;
   switch (field.DataType()) {
-    case TFieldType::ftString:
-      t.DisplayTextIn(rec, n, text);
+    case TFieldType::ftString: {
+      if (place.type != 'C') return false;
+      text.assign(dbtext::TrimmedText(p, static_cast<std::size_t>(place.length)));
       if (field.Transliterate && TranslateASCII) cp::OemToAnsiBuf(text.data(), text.size());
       return true;
+    }
     case TFieldType::ftSmallint:
     case TFieldType::ftInteger:
     case TFieldType::ftFloat: {
-      std::string_view stored;
-      if (!t.NumberTextIn(rec, n, stored)) return false;
+      if (place.rawNumber) return false;
       const bool integer = field.DataType() != TFieldType::ftFloat;
       const std::int64_t limit = field.DataType() == TFieldType::ftSmallint ? 32768 : 2147483648;
-      return PlainNumberText(stored, integer, limit, text);
+      return PlainNumberText(dbtext::TrimmedText(p, static_cast<std::size_t>(place.length)), integer, limit, text);
     }
     case TFieldType::ftBoolean:
-      text.assign(t.LogicGetIn(rec, n) ? "True" : "False");
+      text.assign(dbf_->LogicGetIn(rec, static_cast<std::int64_t>(n)) ? "True" : "False");
       return true;
     case TFieldType::ftDate: {
       // Eight digits that make a date: the short date text from them; the rest as values.
       static const bool dayMonthYear = FormatSettings().ShortDateFormat == "dd.mm.yyyy";
-      const std::string_view s = t.FieldViewIn(rec, n);
-      if (!dayMonthYear || s.size() != 8 || !std::all_of(s.begin(), s.end(), IsDigit)) return false;
-      const auto num = [&](std::size_t from, std::size_t count) {
+      if (!dayMonthYear || place.length != 8 || !std::all_of(p, p + 8, IsDigit)) return false;
+      const auto num = [&](int from, int count) {
         int v = 0;
-        for (std::size_t k = from; k < from + count; ++k) v = v * 10 + (s[k] - '0');
+        for (int k = from; k < from + count; ++k) v = v * 10 + (p[k] - '0');
         return v;
       };
       TDateTime day = 0;
-      if (s == "00000000" || !TryEncodeDate(num(0, 4), num(4, 2), num(6, 2), day)) {
+      if (std::string_view(p, 8) == "00000000" || !TryEncodeDate(num(0, 4), num(4, 2), num(6, 2), day)) {
         text.clear();
         return true;
       }
-      const char out[10] = {s[6], s[7], '.', s[4], s[5], '.', s[0], s[1], s[2], s[3]};
+      const char out[10] = {p[6], p[7], '.', p[4], p[5], '.', p[0], p[1], p[2], p[3]};
       text.assign(out, 10);
       return true;
     }

@@ -205,6 +205,14 @@ class TDbfDataSet : public TDataSet {
   AnsiString TableFileName() const;
 
   std::unique_ptr<DBFObject> dbf_;
+  // Where each field lies in the record and how it is stored, by field number.
+  struct TFieldPlace {
+    std::int64_t offset = 0;
+    std::int32_t length = 0;
+    char type = 0;
+    bool rawNumber = false;
+  };
+  std::vector<TFieldPlace> places_;
   AnsiString databaseName_;
   AnsiString tableName_;
   bool readOnly_ = false;

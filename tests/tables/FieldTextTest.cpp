@@ -12,6 +12,7 @@
 #include "DataSetFixtures.h"
 #include "platform/core/AnsiText.h"
 #include "tables/DbfDB.h"
+#include "tables/db_DBF.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -52,7 +53,13 @@ const std::vector<Column>& Columns() {
       {{"I20", 'N', 20, 0}, {"9999999999", "2147483647", "00000000000000000012", "1234567890123456", "-1", "12"}},
       // Longer than any number field the engine makes: written as C, then typed N.
       {{"N40", 'C', 40, 0},
-       {std::string(38, ' ') + "12", std::string(25, ' ') + "123456", "12", std::string(29, ' ') + "-7"}},
+       {std::string(38, ' ') + "12", std::string(25, ' ') + "123456", "12", std::string(29, ' ') + "-7",
+        std::string(10, ' ') + "\x01" + std::string(10, ' ') + "5", std::string(16, ' ') + "\t" + std::string(8, ' ') + "3",
+        std::string(8, ' ') + "1" + std::string(8, ' '), std::string(39, ' ') + "\x01", std::string(40, '\0')}},
+      {{"C40", 'C', 40},
+       {std::string(9, ' ') + "x", "x" + std::string(30, ' ') + "y", std::string(39, ' ') + "\x01",
+        std::string("abc\0", 4) + std::string(36, ' '), std::string(16, ' ') + std::string("\0z", 2), std::string(40, 'w'),
+        std::string(40, '\0'), "\x1F" + std::string(20, ' ') + "\x1F", std::string(24, ' ') + "12345678" + std::string(8, ' ')}},
       {{"D", 'D', 8},
        {"20240229", "20230229", "00000000", "        ", "       0", "2024 229", "00010101", "99991231", "18991230",
         "16000229", "19000229", "2024022", "abcdefgh", "20241301", "20240100", "20240132", "00000101", "19991231",
@@ -159,6 +166,39 @@ TEST_F(FieldText, AsStringInFilterAndEditStatesIsTheTextOfTheValue) {
   EXPECT_EQ(ds.FieldByName("D").AsString(), "01.02.2003");
   CompareRecord(ds, "edit");
   ds.Cancel();
+}
+
+// The plain rule of the handler's display text of text and number fields: the stored
+// bytes up to a zero byte without the blanks (codes up to ' ') at the end, and numbers
+// without those at the start too; a blank number shows 0 with the field's decimals.
+std::string PlainDisplayText(std::string stored, char type, int decimals) {
+  stored = stored.substr(0, stored.find('\0'));
+  while (!stored.empty() && static_cast<unsigned char>(stored.back()) <= ' ') stored.pop_back();
+  if (type == 'C') return stored;
+  std::size_t b = 0;
+  while (b < stored.size() && static_cast<unsigned char>(stored[b]) <= ' ') ++b;
+  stored.erase(0, b);
+  if (stored.empty()) return decimals > 0 ? "0." + std::string(static_cast<std::size_t>(decimals), '0') : "0";
+  return stored;
+}
+
+TEST_F(FieldText, HandlerDisplayTextOfTextsAndNumbersFollowsThePlainRule) {
+  DBO_dBaseFld t(tmp_.Path() + "/values.dbf", false, false);
+  int compared = 0;
+  AnsiString reused;
+  for (t.GetRecord(dbp::First); !t.Eof(); t.GetRecord(dbp::Next)) {
+    for (std::int64_t n = 1; n <= t.FieldCount(); ++n) {
+      const char type = t.FieldType(n);
+      if (type != 'C' && type != 'N' && type != 'F') continue;
+      const std::string stored(t.RecordBuffer() + t.FieldOffset(n), static_cast<std::size_t>(t.FieldLen(n)));
+      const std::string expected = PlainDisplayText(stored, type, t.FieldDecimals(n));
+      EXPECT_EQ(t.DisplayText(n), expected) << t.FieldName(n) << " record " << t.RecNo();
+      t.DisplayTextTo(n, reused);
+      EXPECT_EQ(reused, expected) << t.FieldName(n) << " record " << t.RecNo();
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 200);
 }
 
 // A few of the texts, as the conversion of the value writes them.
