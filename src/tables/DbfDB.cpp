@@ -1,6 +1,7 @@
 #include "tables/DbfDB.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -40,42 +41,61 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // FloatToStr writes with an exponent: those go the way of the value.
 bool PlainNumberText(std::string_view s, bool integer, std::int64_t limit, AnsiString& out) {
   if (s.size() > 31) return false;  // the number reader looks at 31 characters only
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  if (i == s.size()) return (void)out.assign(1, '0'), true;
-  const bool negative = s[i] == '-';
-  if (negative) ++i;
-  const std::size_t wholeBegin = i;
-  while (i < s.size() && IsDigit(s[i])) ++i;
-  std::string_view whole = s.substr(wholeBegin, i - wholeBegin);
-  std::string_view fraction;
-  if (i < s.size() && s[i] == '.') {
-    const std::size_t fractionBegin = ++i;
-    while (i < s.size() && IsDigit(s[i])) ++i;
-    fraction = s.substr(fractionBegin, i - fractionBegin);
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  // Numbers are stored right-aligned: the blanks in front are counted a word at a time.
+  if constexpr (std::endian::native == std::endian::little) {
+    for (std::uint64_t w; end - p >= 8; p += 8) {
+      std::memcpy(&w, p, 8);
+      if (const std::uint64_t other = w ^ dbtext::kEightBlanks; other != 0) {
+        p += std::countr_zero(other) / 8;
+        break;
+      }
+    }
   }
-  if (i != s.size() || whole.size() + fraction.size() == 0 || whole.size() + fraction.size() > 15) return false;
-  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
-  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+  while (p < end && *p == ' ') ++p;
+  if (p == end) return (void)out.assign(1, '0'), true;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  const char* wholeBegin = p;
+  while (p < end && IsDigit(*p)) ++p;
+  const char* wholeEnd = p;
+  const char* fractionBegin = p;
+  const char* fractionEnd = p;
+  if (p < end && *p == '.') {
+    fractionBegin = ++p;
+    while (p < end && IsDigit(*p)) ++p;
+    fractionEnd = p;
+  }
+  const std::ptrdiff_t digits = (wholeEnd - wholeBegin) + (fractionEnd - fractionBegin);
+  if (p != end || digits == 0 || digits > 15) return false;
+  while (wholeBegin < wholeEnd && *wholeBegin == '0') ++wholeBegin;
+  while (fractionEnd > fractionBegin && fractionEnd[-1] == '0') --fractionEnd;
+  const auto wholeDigits = static_cast<std::size_t>(wholeEnd - wholeBegin);
+  const auto fractionDigits = static_cast<std::size_t>(fractionEnd - fractionBegin);
   if (integer) {
-    if (!fraction.empty()) return false;
-    std::int64_t v = 0;
-    for (const char c : whole) v = v * 10 + (c - '0');
-    if (v >= limit) return false;
-  } else if (whole.empty() && !fraction.empty() && fraction.find_first_not_of('0') > 4) {
+    if (fractionDigits > 0) return false;
+    // Only as many digits as the limit has can reach it.
+    if (wholeDigits >= (limit > 99999 ? 10u : 5u)) {
+      std::int64_t v = 0;
+      for (const char* d = wholeBegin; d < wholeEnd; ++d) v = v * 10 + (*d - '0');
+      if (v >= limit) return false;
+    }
+  } else if (wholeDigits == 0 && fractionDigits > 0 && std::string_view(fractionBegin, fractionDigits).find_first_not_of('0') > 4) {
     return false;  // below 0.0001: written with an exponent
   }
-  if (whole.empty() && fraction.empty()) return (void)out.assign(1, '0'), true;  // -0 too
+  if (wholeDigits + fractionDigits == 0) return (void)out.assign(1, '0'), true;  // -0 too
   char text[20];
   std::size_t length = 0;
   if (negative) text[length++] = '-';
-  if (whole.empty()) text[length++] = '0';
-  whole.copy(text + length, whole.size());
-  length += whole.size();
-  if (!fraction.empty()) {
-    text[length++] = FormatSettings().DecimalSeparator;
-    fraction.copy(text + length, fraction.size());
-    length += fraction.size();
+  if (wholeDigits == 0) text[length++] = '0';
+  std::memcpy(text + length, wholeBegin, wholeDigits);
+  length += wholeDigits;
+  if (fractionDigits > 0) {
+    static const char separator = FormatSettings().DecimalSeparator;
+    text[length++] = separator;
+    std::memcpy(text + length, fractionBegin, fractionDigits);
+    length += fractionDigits;
   }
   out.assign(text, length);
   return true;
@@ -706,9 +726,13 @@ bool TDbfDataSet::GetFieldText(const TField& field, AnsiString& text) {
       const std::int64_t limit = field.DataType() == TFieldType::ftSmallint ? 32768 : 2147483648;
       return PlainNumberText(dbtext::TrimmedText(p, static_cast<std::size_t>(place.length)), integer, limit, text);
     }
-    case TFieldType::ftBoolean:
-      text.assign(dbf_->LogicGetIn(rec, static_cast<std::int64_t>(n)) ? "True" : "False");
+    case TFieldType::ftBoolean: {
+      // One byte: true when it is one of the true letters (as the handler reads it).
+      const bool on = place.length == 1 ? kTrueLetters.find(*p) != std::string_view::npos
+                                        : dbf_->LogicGetIn(rec, static_cast<std::int64_t>(n));
+      text.assign(on ? "True" : "False");
       return true;
+    }
     case TFieldType::ftDate: {
       // Eight digits that make a date: the short date text from them; the rest as values.
       static const bool dayMonthYear = FormatSettings().ShortDateFormat == "dd.mm.yyyy";
@@ -718,8 +742,7 @@ bool TDbfDataSet::GetFieldText(const TField& field, AnsiString& text) {
         for (int k = from; k < from + count; ++k) v = v * 10 + (p[k] - '0');
         return v;
       };
-      TDateTime day = 0;
-      if (std::string_view(p, 8) == "00000000" || !TryEncodeDate(num(0, 4), num(4, 2), num(6, 2), day)) {
+      if (!IsValidDate(num(0, 4), num(4, 2), num(6, 2))) {  // "00000000" too
         text.clear();
         return true;
       }

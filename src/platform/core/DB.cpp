@@ -352,12 +352,6 @@ std::vector<AnsiString> TDataSet::GetFieldNames() const {
   return names;
 }
 
-TRecordBuffer* TDataSet::ActiveBuffer() const {
-  if (!Active()) return nullptr;
-  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return active_.get();
-  return hasRecord_ ? active_.get() : nullptr;
-}
-
 bool TDataSet::IsEmpty() const {
   CheckActive();
   return !hasRecord_ && state_ != TDataSetState::dsInsert;

@@ -340,7 +340,11 @@ class TDataSet : public TObject, public TFreeNotifier {
   void DestroyFields() { fields_.clear(); }
   // The buffer whose fields are read and written in browse, edit and insert states;
   // null on an empty dataset in browse state.
-  TRecordBuffer* ActiveBuffer() const;
+  TRecordBuffer* ActiveBuffer() const {
+    if (!Active()) return nullptr;
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return active_.get();
+    return hasRecord_ ? active_.get() : nullptr;
+  }
   // OnFilterRecord for the record at hand, in filter state; true without a handler.
   bool FilterRecordAccepted();
   // Re-reads the cursor's record after the cursor moved by itself (exact: the record
