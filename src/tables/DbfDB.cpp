@@ -101,6 +101,35 @@ bool PlainNumberText(std::string_view s, bool integer, std::int64_t limit, AnsiS
   return true;
 }
 
+// The text of a string field: without its trailing blanks, translated when asked.
+bool StringText(const char* p, std::size_t length, bool translate, AnsiString& out) {
+  out.assign(dbtext::TrimmedText(p, length));
+  if (translate) cp::OemToAnsiBuf(out.data(), out.size());
+  return true;
+}
+
+// The short date format writes day, month and year of the stored digits in that order.
+const bool kShortDateIsDayMonthYear = FormatSettings().ShortDateFormat == "dd.mm.yyyy";
+
+// The AsString text of a date field from its eight stored bytes: eight digits of a real
+// day give the short date text, other digits (blank or zero dates too) the empty text;
+// false for anything else, which goes the way of the value.
+bool DateText(const char* p, AnsiString& out) {
+  if (!kShortDateIsDayMonthYear || !std::all_of(p, p + 8, IsDigit)) return false;
+  const auto num = [&](int from, int count) {
+    int v = 0;
+    for (int k = from; k < from + count; ++k) v = v * 10 + (p[k] - '0');
+    return v;
+  };
+  if (!IsValidDate(num(0, 4), num(4, 2), num(6, 2))) {  // "00000000" too
+    out.clear();
+    return true;
+  }
+  const char text[10] = {p[6], p[7], '.', p[4], p[5], '.', p[0], p[1], p[2], p[3]};
+  out.assign(text, 10);
+  return true;
+}
+
 void LoadAliases(TStringList& list) {
   list.Clear();
   list.Add(kDefaultDirectory);
@@ -260,7 +289,8 @@ void TDbfDataSet::InternalOpen() {
   CreateFields();
   places_.assign(1, TFieldPlace{});
   for (std::int64_t n = 1; n <= dbf_->FieldCount(); ++n)
-    places_.push_back({dbf_->FieldOffset(n), dbf_->FieldLen(n), dbf_->FieldType(n), dbf_->IsRawNumber(n)});
+    places_.push_back(
+        {dbf_->FieldOffset(n), static_cast<std::size_t>(dbf_->FieldLen(n)), dbf_->FieldType(n), dbf_->IsRawNumber(n)});
   // The record image, the information block and the bookmark within 16 bits.
   if (dbf_->RecordLength() + 8 + kBookmarkSize > 0xFFFF) RangeCheckError();
   OpenIndexFiles(false);
@@ -349,20 +379,27 @@ std::unique_ptr<TRecordBuffer> TDbfDataSet::AllocRecordBuffer() {
 
 void TDbfDataSet::FillBookmark(TDbfRecordBuffer& b, std::int64_t recNo) const {
   b.recNo = static_cast<std::int32_t>(recNo);
-  // The number right-aligned in 10 characters (what "%10lld" writes), then 0; once per
-  // record fetched, so without the formatter.
+  // Written out when asked for: a walk fetches many records and asks for few bookmarks.
+  b.bookmarkRecNo = recNo;
+  b.bookmarkPending = true;
+}
+
+namespace {
+// The record number right-aligned in 10 characters (what "%10lld" writes), then 0.
+void FormatBookmark(std::array<char, 11>& text, std::int64_t recNo) {
   if (recNo < 0 || recNo > 9999999999LL) {
-    std::snprintf(b.bookmark.data(), b.bookmark.size(), "%10lld", static_cast<long long>(recNo));
+    std::snprintf(text.data(), text.size(), "%10lld", static_cast<long long>(recNo));
     return;
   }
-  b.bookmark.fill(' ');
-  b.bookmark[10] = 0;
+  text.fill(' ');
+  text[10] = 0;
   std::size_t at = 10;
   do {
-    b.bookmark[--at] = static_cast<char>('0' + recNo % 10);
+    text[--at] = static_cast<char>('0' + recNo % 10);
     recNo /= 10;
   } while (recNo > 0);
 }
+}  // namespace
 
 TGetResult TDbfDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doCheck) {
   // Engine errors (a table that cannot be read) pass on: a walk that stopped on one would
@@ -433,10 +470,15 @@ void TDbfDataSet::InternalRefresh() {
 // --- Bookmarks ---------------------------------------------------------------------------------------
 
 TBookmark TDbfDataSet::GetBookmarkData(const TRecordBuffer& buffer) const {
-  return AnsiString(Buf(buffer).bookmark.data(), kBookmarkSize - 1);
+  const TDbfRecordBuffer& b = Buf(buffer);
+  if (!b.bookmarkPending) return AnsiString(b.bookmark.data(), kBookmarkSize - 1);
+  std::array<char, kBookmarkSize> text{};
+  FormatBookmark(text, b.bookmarkRecNo);
+  return AnsiString(text.data(), kBookmarkSize - 1);
 }
 
 void TDbfDataSet::SetBookmarkData(TRecordBuffer& buffer, const TBookmark& bookmark) {
+  Buf(buffer).bookmarkPending = false;
   auto& b = Buf(buffer).bookmark;
   b.fill(0);
   std::memcpy(b.data(), bookmark.data(), std::min<std::size_t>(bookmark.size(), kBookmarkSize - 1));
@@ -708,48 +750,26 @@ bool TDbfDataSet::GetFieldText(const TField& field, AnsiString& text) {
   const char* rec = FieldRecord(field);
   const auto n = static_cast<std::size_t>(field.FieldNo());
   if (!rec || n >= places_.size()) return false;
-  // The field's bytes are read where they lie, as the handler reads them.
+  // The field's bytes are read where they lie, as the handler reads them; each kind of
+  // field by a short reader of its own.
   const TFieldPlace& place = places_[n];
   const char* p = rec + place.offset;
   switch (field.DataType()) {
-    case TFieldType::ftString: {
-      if (place.type != 'C') return false;
-      text.assign(dbtext::TrimmedText(p, static_cast<std::size_t>(place.length)));
-      if (field.Transliterate && TranslateASCII) cp::OemToAnsiBuf(text.data(), text.size());
-      return true;
-    }
+    case TFieldType::ftString:
+      return place.type == 'C' && StringText(p, place.length, field.Transliterate && TranslateASCII, text);
     case TFieldType::ftSmallint:
+      return !place.rawNumber && PlainNumberText(dbtext::TrimmedText(p, place.length), true, 32768, text);
     case TFieldType::ftInteger:
-    case TFieldType::ftFloat: {
-      if (place.rawNumber) return false;
-      const bool integer = field.DataType() != TFieldType::ftFloat;
-      const std::int64_t limit = field.DataType() == TFieldType::ftSmallint ? 32768 : 2147483648;
-      return PlainNumberText(dbtext::TrimmedText(p, static_cast<std::size_t>(place.length)), integer, limit, text);
-    }
-    case TFieldType::ftBoolean: {
+      return !place.rawNumber && PlainNumberText(dbtext::TrimmedText(p, place.length), true, 2147483648, text);
+    case TFieldType::ftFloat:
+      return !place.rawNumber && PlainNumberText(dbtext::TrimmedText(p, place.length), false, 0, text);
+    case TFieldType::ftBoolean:
       // One byte: true when it is one of the true letters (as the handler reads it).
-      const bool on = place.length == 1 ? kTrueLetters.find(*p) != std::string_view::npos
-                                        : dbf_->LogicGetIn(rec, static_cast<std::int64_t>(n));
-      text.assign(on ? "True" : "False");
+      if (place.length != 1) return false;
+      text.assign(kTrueLetters.find(*p) != std::string_view::npos ? "True" : "False");
       return true;
-    }
-    case TFieldType::ftDate: {
-      // Eight digits that make a date: the short date text from them; the rest as values.
-      static const bool dayMonthYear = FormatSettings().ShortDateFormat == "dd.mm.yyyy";
-      if (!dayMonthYear || place.length != 8 || !std::all_of(p, p + 8, IsDigit)) return false;
-      const auto num = [&](int from, int count) {
-        int v = 0;
-        for (int k = from; k < from + count; ++k) v = v * 10 + (p[k] - '0');
-        return v;
-      };
-      if (!IsValidDate(num(0, 4), num(4, 2), num(6, 2))) {  // "00000000" too
-        text.clear();
-        return true;
-      }
-      const char out[10] = {p[6], p[7], '.', p[4], p[5], '.', p[0], p[1], p[2], p[3]};
-      text.assign(out, 10);
-      return true;
-    }
+    case TFieldType::ftDate:
+      return place.length == 8 && DateText(p, text);
     default:
       return false;
   }

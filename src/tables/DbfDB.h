@@ -53,6 +53,9 @@ struct TDbfRecordBuffer : TRecordBuffer {
   std::int32_t recNo = 0;
   TBookmarkFlag flag = TBookmarkFlag::bfCurrent;
   std::array<char, 11> bookmark{};  // the record number right-aligned in 10 characters, then 0
+  // A bookmark not yet written out: the text is that of this record number.
+  bool bookmarkPending = false;
+  std::int64_t bookmarkRecNo = 0;
   void CopyFrom(const TRecordBuffer& other) override { *this = static_cast<const TDbfRecordBuffer&>(other); }
 };
 
@@ -208,7 +211,7 @@ class TDbfDataSet : public TDataSet {
   // Where each field lies in the record and how it is stored, by field number.
   struct TFieldPlace {
     std::int64_t offset = 0;
-    std::int32_t length = 0;
+    std::size_t length = 0;
     char type = 0;
     bool rawNumber = false;
   };
