@@ -1,5 +1,7 @@
 #include "tables/DbfDB.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -7,6 +9,7 @@
 #include "platform/core/IniFiles.h"
 #include "platform/core/SysDirs.h"
 #include "tables/db_eror.h"
+#include "tables/db_text.h"
 
 namespace {
 
@@ -26,6 +29,105 @@ AnsiString AliasDirectory(std::string_view value) {
   AnsiString dir = NormalizeSeparators(Trim(value));
   if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The AsString text of a number field made from its stored text without reading the
+// number: what FloatToStr writes for the value (integer fields: IntToStr of the value)
+// is, for a plain decimal of at most 15 digits, that decimal without the zeros that
+// carry nothing. Blanks read as 0. False for every other text, for integer fields whose
+// text needs rounding or lies near the end of their range, and for small fractions that
+// FloatToStr writes with an exponent: those go the way of the value.
+bool PlainNumberText(std::string_view s, bool integer, std::int64_t limit, AnsiString& out) {
+  if (s.size() > 31) return false;  // the number reader looks at 31 characters only
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  // Numbers are stored right-aligned: the blanks in front are counted a word at a time.
+  if constexpr (std::endian::native == std::endian::little) {
+    for (std::uint64_t w; end - p >= 8; p += 8) {
+      std::memcpy(&w, p, 8);
+      if (const std::uint64_t other = w ^ dbtext::kEightBlanks; other != 0) {
+        p += std::countr_zero(other) / 8;
+        break;
+      }
+    }
+  }
+  while (p < end && *p == ' ') ++p;
+  if (p == end) return (void)out.assign(1, '0'), true;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  const char* wholeBegin = p;
+  while (p < end && IsDigit(*p)) ++p;
+  const char* wholeEnd = p;
+  const char* fractionBegin = p;
+  const char* fractionEnd = p;
+  if (p < end && *p == '.') {
+    fractionBegin = ++p;
+    while (p < end && IsDigit(*p)) ++p;
+    fractionEnd = p;
+  }
+  const std::ptrdiff_t digits = (wholeEnd - wholeBegin) + (fractionEnd - fractionBegin);
+  if (p != end || digits == 0 || digits > 15) return false;
+  while (wholeBegin < wholeEnd && *wholeBegin == '0') ++wholeBegin;
+  while (fractionEnd > fractionBegin && fractionEnd[-1] == '0') --fractionEnd;
+  const auto wholeDigits = static_cast<std::size_t>(wholeEnd - wholeBegin);
+  const auto fractionDigits = static_cast<std::size_t>(fractionEnd - fractionBegin);
+  if (integer) {
+    if (fractionDigits > 0) return false;
+    // Only as many digits as the limit has can reach it.
+    if (wholeDigits >= (limit > 99999 ? 10u : 5u)) {
+      std::int64_t v = 0;
+      for (const char* d = wholeBegin; d < wholeEnd; ++d) v = v * 10 + (*d - '0');
+      if (v >= limit) return false;
+    }
+  } else if (wholeDigits == 0 && fractionDigits > 0 && std::string_view(fractionBegin, fractionDigits).find_first_not_of('0') > 4) {
+    return false;  // below 0.0001: written with an exponent
+  }
+  if (wholeDigits + fractionDigits == 0) return (void)out.assign(1, '0'), true;  // -0 too
+  char text[20];
+  std::size_t length = 0;
+  if (negative) text[length++] = '-';
+  if (wholeDigits == 0) text[length++] = '0';
+  std::memcpy(text + length, wholeBegin, wholeDigits);
+  length += wholeDigits;
+  if (fractionDigits > 0) {
+    static const char separator = FormatSettings().DecimalSeparator;
+    text[length++] = separator;
+    std::memcpy(text + length, fractionBegin, fractionDigits);
+    length += fractionDigits;
+  }
+  out.assign(text, length);
+  return true;
+}
+
+// The text of a string field: without its trailing blanks, translated when asked.
+bool StringText(const char* p, std::size_t length, bool translate, AnsiString& out) {
+  out.assign(dbtext::TrimmedText(p, length));
+  if (translate) cp::OemToAnsiBuf(out.data(), out.size());
+  return true;
+}
+
+// The short date format writes day, month and year of the stored digits in that order.
+const bool kShortDateIsDayMonthYear = FormatSettings().ShortDateFormat == "dd.mm.yyyy";
+
+// The AsString text of a date field from its eight stored bytes: eight digits of a real
+// day give the short date text, other digits (blank or zero dates too) the empty text;
+// false for anything else, which goes the way of the value.
+bool DateText(const char* p, AnsiString& out) {
+  if (!kShortDateIsDayMonthYear || !std::all_of(p, p + 8, IsDigit)) return false;
+  const auto num = [&](int from, int count) {
+    int v = 0;
+    for (int k = from; k < from + count; ++k) v = v * 10 + (p[k] - '0');
+    return v;
+  };
+  if (!IsValidDate(num(0, 4), num(4, 2), num(6, 2))) {  // "00000000" too
+    out.clear();
+    return true;
+  }
+  const char text[10] = {p[6], p[7], '.', p[4], p[5], '.', p[0], p[1], p[2], p[3]};
+  out.assign(text, 10);
+  return true;
 }
 
 void LoadAliases(TStringList& list) {
@@ -185,6 +287,10 @@ void TDbfDataSet::InternalOpen() {
   dbf_->Link().OemText = TranslateASCII;
   InternalInitFieldDefs();
   CreateFields();
+  places_.assign(1, TFieldPlace{});
+  for (std::int64_t n = 1; n <= dbf_->FieldCount(); ++n)
+    places_.push_back(
+        {dbf_->FieldOffset(n), static_cast<std::size_t>(dbf_->FieldLen(n)), dbf_->FieldType(n), dbf_->IsRawNumber(n)});
   // The record image, the information block and the bookmark within 16 bits.
   if (dbf_->RecordLength() + 8 + kBookmarkSize > 0xFFFF) RangeCheckError();
   OpenIndexFiles(false);
@@ -256,6 +362,7 @@ void TDbfDataSet::InternalInitFieldDefs() {
 
 void TDbfDataSet::InternalClose() {
   DestroyFields();
+  places_.clear();
   dbf_.reset();
   for (TDbfDataSet* d : details_) d->MasterChanged();
   firstPending_ = lastPending_ = editing_ = false;
@@ -272,20 +379,27 @@ std::unique_ptr<TRecordBuffer> TDbfDataSet::AllocRecordBuffer() {
 
 void TDbfDataSet::FillBookmark(TDbfRecordBuffer& b, std::int64_t recNo) const {
   b.recNo = static_cast<std::int32_t>(recNo);
-  // The number right-aligned in 10 characters (what "%10lld" writes), then 0; once per
-  // record fetched, so without the formatter.
+  // Written out when asked for: a walk fetches many records and asks for few bookmarks.
+  b.bookmarkRecNo = recNo;
+  b.bookmarkPending = true;
+}
+
+namespace {
+// The record number right-aligned in 10 characters (what "%10lld" writes), then 0.
+void FormatBookmark(std::array<char, 11>& text, std::int64_t recNo) {
   if (recNo < 0 || recNo > 9999999999LL) {
-    std::snprintf(b.bookmark.data(), b.bookmark.size(), "%10lld", static_cast<long long>(recNo));
+    std::snprintf(text.data(), text.size(), "%10lld", static_cast<long long>(recNo));
     return;
   }
-  b.bookmark.fill(' ');
-  b.bookmark[10] = 0;
+  text.fill(' ');
+  text[10] = 0;
   std::size_t at = 10;
   do {
-    b.bookmark[--at] = static_cast<char>('0' + recNo % 10);
+    text[--at] = static_cast<char>('0' + recNo % 10);
     recNo /= 10;
   } while (recNo > 0);
 }
+}  // namespace
 
 TGetResult TDbfDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool doCheck) {
   // Engine errors (a table that cannot be read) pass on: a walk that stopped on one would
@@ -356,10 +470,15 @@ void TDbfDataSet::InternalRefresh() {
 // --- Bookmarks ---------------------------------------------------------------------------------------
 
 TBookmark TDbfDataSet::GetBookmarkData(const TRecordBuffer& buffer) const {
-  return AnsiString(Buf(buffer).bookmark.data(), kBookmarkSize - 1);
+  const TDbfRecordBuffer& b = Buf(buffer);
+  if (!b.bookmarkPending) return AnsiString(b.bookmark.data(), kBookmarkSize - 1);
+  std::array<char, kBookmarkSize> text{};
+  FormatBookmark(text, b.bookmarkRecNo);
+  return AnsiString(text.data(), kBookmarkSize - 1);
 }
 
 void TDbfDataSet::SetBookmarkData(TRecordBuffer& buffer, const TBookmark& bookmark) {
+  Buf(buffer).bookmarkPending = false;
   auto& b = Buf(buffer).bookmark;
   b.fill(0);
   std::memcpy(b.data(), bookmark.data(), std::min<std::size_t>(bookmark.size(), kBookmarkSize - 1));
@@ -554,12 +673,16 @@ std::vector<char>* TDbfDataSet::ActiveImage() {
   return b ? &Buf(*b).image : nullptr;
 }
 
-bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
+const char* TDbfDataSet::FieldRecord(const TField& field) {
   std::vector<char>* image = ActiveImage();
-  if (!image || field.FieldNo() <= 0) return false;
-  DBFObject& t = *dbf_;
+  return image && field.FieldNo() > 0 ? image->data() : nullptr;
+}
+
+bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
   // Fields are read in the buffer's own image: no copy into the handler's record.
-  const char* rec = image->data();
+  const char* rec = FieldRecord(field);
+  if (!rec) return false;
+  DBFObject& t = *dbf_;
   const std::int64_t n = field.FieldNo();
   switch (field.DataType()) {
     case TFieldType::ftString: {
@@ -618,6 +741,35 @@ bool TDbfDataSet::GetFieldData(const TField& field, Variant& value) {
     case TFieldType::ftBlob:
     case TFieldType::ftMemo:
       return t.NumberGetIn(rec, n) != 0;
+    default:
+      return false;
+  }
+}
+
+bool TDbfDataSet::GetFieldText(const TField& field, AnsiString& text) {
+  const char* rec = FieldRecord(field);
+  const auto n = static_cast<std::size_t>(field.FieldNo());
+  if (!rec || n >= places_.size()) return false;
+  // The field's bytes are read where they lie, as the handler reads them; each kind of
+  // field by a short reader of its own.
+  const TFieldPlace& place = places_[n];
+  const char* p = rec + place.offset;
+  switch (field.DataType()) {
+    case TFieldType::ftString:
+      return place.type == 'C' && StringText(p, place.length, field.Transliterate && TranslateASCII, text);
+    case TFieldType::ftSmallint:
+      return !place.rawNumber && PlainNumberText(dbtext::TrimmedText(p, place.length), true, 32768, text);
+    case TFieldType::ftInteger:
+      return !place.rawNumber && PlainNumberText(dbtext::TrimmedText(p, place.length), true, 2147483648, text);
+    case TFieldType::ftFloat:
+      return !place.rawNumber && PlainNumberText(dbtext::TrimmedText(p, place.length), false, 0, text);
+    case TFieldType::ftBoolean:
+      // One byte: true when it is one of the true letters (as the handler reads it).
+      if (place.length != 1) return false;
+      text.assign(kTrueLetters.find(*p) != std::string_view::npos ? "True" : "False");
+      return true;
+    case TFieldType::ftDate:
+      return place.length == 8 && DateText(p, text);
     default:
       return false;
   }

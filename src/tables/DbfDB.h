@@ -53,6 +53,9 @@ struct TDbfRecordBuffer : TRecordBuffer {
   std::int32_t recNo = 0;
   TBookmarkFlag flag = TBookmarkFlag::bfCurrent;
   std::array<char, 11> bookmark{};  // the record number right-aligned in 10 characters, then 0
+  // A bookmark not yet written out: the text is that of this record number.
+  bool bookmarkPending = false;
+  std::int64_t bookmarkRecNo = 0;
   void CopyFrom(const TRecordBuffer& other) override { *this = static_cast<const TDbfRecordBuffer&>(other); }
 };
 
@@ -124,8 +127,10 @@ class TDbfDataSet : public TDataSet {
   Variant Lookup(std::string_view keyFields, const Variant& keyValues,
                  std::string_view resultFields) override;
   std::unique_ptr<TStream> CreateBlobStream(TField& field, TBlobStreamMode mode) override;
-  AnsiString Translate(std::string_view src, bool toOem) const override;
+  // Final: the text path of GetFieldText converts string fields by the same rule.
+  AnsiString Translate(std::string_view src, bool toOem) const final;
   bool GetFieldData(const TField& field, Variant& value) override;
+  bool GetFieldText(const TField& field, AnsiString& text) override;
   void SetFieldData(TField& field, const Variant& value) override;
   int CompareBookmarks(const TBookmark& a, const TBookmark& b) const override;
   // Copies the cursor's record into the buffer; false on an empty dataset or when the
@@ -186,6 +191,8 @@ class TDbfDataSet : public TDataSet {
   // The record image that fields are read from and written to in the current state;
   // null when there is none. In filter state it is the handler's own record.
   std::vector<char>* ActiveImage();
+  // The record image a data field is read from; null when there is none.
+  const char* FieldRecord(const TField& field);
   void ApplyFilter();
   // Applies a changed filter text or option to an open filtered dataset; on failure the
   // old value is restored before the error passes on.
@@ -201,6 +208,14 @@ class TDbfDataSet : public TDataSet {
   AnsiString TableFileName() const;
 
   std::unique_ptr<DBFObject> dbf_;
+  // Where each field lies in the record and how it is stored, by field number.
+  struct TFieldPlace {
+    std::int64_t offset = 0;
+    std::size_t length = 0;
+    char type = 0;
+    bool rawNumber = false;
+  };
+  std::vector<TFieldPlace> places_;
   AnsiString databaseName_;
   AnsiString tableName_;
   bool readOnly_ = false;

@@ -283,7 +283,8 @@ void DBO_dBaseDBF::GetRecord(std::int64_t code) {
   }
   current_ = target;
   Notify(dbn::AfterRead, target);
-  saved_ = record_;
+  // The copy serves the index upkeep of a rewrite: a table open for reading needs none.
+  if (IsReadWrite()) saved_ = record_;
 }
 
 void DBO_dBaseDBF::Append() {

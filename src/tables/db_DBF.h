@@ -11,6 +11,7 @@
 
 #include "tables/db_memo.h"
 #include "tables/db_sql.h"
+#include "tables/db_text.h"
 
 // A field descriptor as read from the file, with its place in the record.
 struct TdbFieldDesc {
@@ -201,7 +202,19 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   std::string_view FieldViewIn(const char* record, std::int64_t n) const;
   double NumberGetIn(const char* record, std::int64_t n);
   bool LogicGetIn(const char* record, std::int64_t n) const;
-  void DisplayTextIn(const char* record, std::int64_t n, AnsiString& out);
+  // Text and number fields inline (they are most of a scan), the other types out of line.
+  void DisplayTextIn(const char* record, std::int64_t n, AnsiString& out) {
+    if (static_cast<std::uint64_t>(n - 1) < fields_.size()) {
+      const TdbFieldDesc& d = Desc(n);
+      if (d.type == 'C') return (void)out.assign(dbtext::TrimmedText(record + d.offset, static_cast<std::size_t>(d.length)));
+      if ((d.type == 'N' || d.type == 'F') && !d.rawNumber) {
+        const std::string_view t =
+            dbtext::TrimLeftView(dbtext::TrimmedText(record + d.offset, static_cast<std::size_t>(d.length)));
+        if (!t.empty()) return (void)out.assign(t);
+      }
+    }
+    DisplayTextRest(record, n, out);
+  }
   virtual void TextPutByName(std::string_view name, std::string_view text);
   virtual void TextPut(std::int64_t n, std::string_view text);
   virtual void Undelete();
@@ -221,6 +234,7 @@ class DBO_dBaseFld : public DBO_dBaseDBF {
   const TdbFieldDesc& Desc(std::int64_t n) const { return fields_[static_cast<std::size_t>(n - 1)]; }
   void StoreText(std::int64_t n, std::string_view text);
   AnsiString DisplayTextOther(std::int64_t n, const AnsiString& text);
+  [[gnu::noinline]] void DisplayTextRest(const char* record, std::int64_t n, AnsiString& out);
   void CheckTypeByName(const TdbFieldDesc* d, std::string_view allowed);
   AnsiString TableStem() const;
   std::uint32_t MemoBlock(std::int64_t n);

@@ -6,8 +6,12 @@
 #include "platform/core/Files.h"
 #include "tables/db_DBF.h"
 #include "tables/db_eror.h"
+#include "tables/db_text.h"
 
 namespace {
+
+using dbtext::TrimLeftView;
+using dbtext::TrimmedText;
 
 constexpr double kMsPerDay = 86400000.0;
 constexpr std::int32_t kJulianOfDayOne = 1721425;  // julian day before 1 January 0001
@@ -16,46 +20,6 @@ bool IsZeroBytes(const char* p, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i)
     if (p[i] != 0) return false;
   return true;
-}
-
-bool IsBlankByte(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string_view TrimRightView(std::string_view s) {
-  while (!s.empty() && IsBlankByte(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-constexpr std::uint64_t kEightBlanks = 0x2020202020202020ULL;
-constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-// The stored text of a field without its trailing blanks: up to the first zero byte,
-// bytes of code ' ' and below dropped at the end. Padding is skipped eight bytes at a
-// time and zero bytes are looked for in words: this runs for every field of a scan.
-[[gnu::always_inline]] inline std::string_view TrimmedText(const char* p, std::size_t n) {
-  std::uint64_t w;
-  while (n >= 8) {
-    std::memcpy(&w, p + n - 8, 8);
-    if (w != kEightBlanks) break;
-    n -= 8;
-  }
-  while (n > 0 && IsBlankByte(p[n - 1])) --n;
-  auto hasZero = [](std::uint64_t v) { return ((v - kLowBits) & ~v & kHighBits) != 0; };
-  bool zero = false;
-  if (n >= 8) {
-    // Whole words, the last one overlapping the one before.
-    for (std::size_t i = 0; i + 8 <= n && !zero; i += 8) {
-      std::memcpy(&w, p + i, 8);
-      zero = hasZero(w);
-    }
-    std::memcpy(&w, p + n - 8, 8);
-    zero = zero || hasZero(w);
-  } else {
-    for (std::size_t i = 0; i < n && !zero; ++i) zero = p[i] == 0;
-  }
-  if (!zero) return {p, n};
-  const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(std::memchr(p, 0, n)) - p);
-  return TrimRightView({p, end});
 }
 
 // A plain decimal text ([-]digits[.digits], at most 15 digits) read exactly: the digits as
@@ -92,11 +56,6 @@ bool ReadPlainDecimal(std::string_view t, double& out) {
 bool IsTrueText(std::string_view text) {
   if (text.size() == 1) return kTrueLetters.find(text[0]) != std::string_view::npos;
   return OccursIn(text, kTrueLetters);
-}
-
-std::string_view TrimLeftView(std::string_view s) {
-  while (!s.empty() && IsBlankByte(s.front())) s.remove_prefix(1);
-  return s;
 }
 
 bool AnyOf(char type, std::string_view set) { return type != 0 && set.find(type) != std::string_view::npos; }
@@ -494,22 +453,20 @@ AnsiString DBO_dBaseFld::DisplayText(std::int64_t n) {
   return text;
 }
 
-void DBO_dBaseFld::DisplayTextIn(const char* record, std::int64_t n, AnsiString& out) {
+void DBO_dBaseFld::DisplayTextRest(const char* record, std::int64_t n, AnsiString& out) {
   if (!InRange(n)) return out.clear();
   const TdbFieldDesc& d = Desc(n);
   const std::string_view text = TrimmedText(record + d.offset, static_cast<std::size_t>(d.length));
-  // The common types straight from the record's bytes into the caller's string.
-  if (d.type == 'C') return (void)out.assign(text);
   if (!d.rawNumber) {
     switch (d.type) {
+      case 'C':
+        return (void)out.assign(text);
       case 'F':
-      case 'N': {
-        const std::string_view t = TrimLeftView(text);
-        if (t.empty()) return (void)(out = FixedText(0, d.decimals));
-        return (void)out.assign(t);
-      }
+      case 'N':
+        if (TrimLeftView(text).empty()) return (void)(out = FixedText(0, d.decimals));
+        return (void)out.assign(TrimLeftView(text));
       case 'L':
-        return (void)out.assign(IsTrueText(text) ? "T" : "F");
+        return (void)out.assign(IsTrueText(text) ? "T" : "F", 1);
       case 'D':
         if (DBFDate().StoredToDisplay(text, out)) return;
         break;

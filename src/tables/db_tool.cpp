@@ -11,22 +11,6 @@
 
 void RaiseRangeError() { throw ERangeError("Range check error"); }
 
-std::int64_t CheckedAdd(std::int64_t a, std::int64_t b) {
-  std::int64_t r;
-  if (__builtin_add_overflow(a, b, &r)) RaiseRangeError();
-  return r;
-}
-
-std::int64_t CheckedMul(std::int64_t a, std::int64_t b) {
-  std::int64_t r;
-  if (__builtin_mul_overflow(a, b, &r)) RaiseRangeError();
-  return r;
-}
-
-std::uint32_t CheckOffset32(std::int64_t offset) {
-  if (offset < 0 || offset > 0xFFFFFFFFLL) RaiseRangeError();
-  return static_cast<std::uint32_t>(offset);
-}
 
 // --- Dates -------------------------------------------------------------------------------
 

@@ -12,10 +12,21 @@
 // --- Checked arithmetic: overflow or an index out of range raises ERangeError ---------
 
 [[noreturn]] void RaiseRangeError();
-std::int64_t CheckedAdd(std::int64_t a, std::int64_t b);
-std::int64_t CheckedMul(std::int64_t a, std::int64_t b);
+inline std::int64_t CheckedAdd(std::int64_t a, std::int64_t b) {
+  std::int64_t r;
+  if (__builtin_add_overflow(a, b, &r)) RaiseRangeError();
+  return r;
+}
+inline std::int64_t CheckedMul(std::int64_t a, std::int64_t b) {
+  std::int64_t r;
+  if (__builtin_mul_overflow(a, b, &r)) RaiseRangeError();
+  return r;
+}
 // A file offset of the 32-bit formats: 0..0xFFFFFFFF.
-std::uint32_t CheckOffset32(std::int64_t offset);
+inline std::uint32_t CheckOffset32(std::int64_t offset) {
+  if (offset < 0 || offset > 0xFFFFFFFFLL) RaiseRangeError();
+  return static_cast<std::uint32_t>(offset);
+}
 // i must lie in [0, size).
 inline void CheckIndex(std::int64_t i, std::int64_t size) {
   if (i < 0 || i >= size) RaiseRangeError();

@@ -1,6 +1,8 @@
 #include "platform/core/AnsiText.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace cp {
 namespace {
@@ -167,12 +169,22 @@ AnsiString Utf8To866(std::string_view utf8) {
 }
 std::string Oem866ToUtf8(std::string_view oem) { return ToUtf8(oem, Oem866ToUnicode); }
 
-void AnsiToOemBuf(char* buf, std::size_t len) {
-  for (std::size_t i = 0; i < len; ++i) buf[i] = static_cast<char>(T().ansiToOem[static_cast<unsigned char>(buf[i])]);
+namespace {
+// Both code pages keep the bytes below 0x80: runs of eight of them are skipped whole,
+// the rest go through the table.
+void TranslateBuf(const unsigned char* table, char* buf, std::size_t len) {
+  std::size_t i = 0;
+  for (std::uint64_t w; i + 8 <= len; i += 8) {
+    std::memcpy(&w, buf + i, 8);
+    if ((w & 0x8080808080808080ULL) == 0) continue;
+    for (std::size_t k = i; k < i + 8; ++k) buf[k] = static_cast<char>(table[static_cast<unsigned char>(buf[k])]);
+  }
+  for (; i < len; ++i) buf[i] = static_cast<char>(table[static_cast<unsigned char>(buf[i])]);
 }
-void OemToAnsiBuf(char* buf, std::size_t len) {
-  for (std::size_t i = 0; i < len; ++i) buf[i] = static_cast<char>(T().oemToAnsi[static_cast<unsigned char>(buf[i])]);
-}
+}  // namespace
+
+void AnsiToOemBuf(char* buf, std::size_t len) { TranslateBuf(T().ansiToOem.data(), buf, len); }
+void OemToAnsiBuf(char* buf, std::size_t len) { TranslateBuf(T().oemToAnsi.data(), buf, len); }
 AnsiString AnsiToOem(std::string_view ansi) {
   AnsiString r(ansi);
   AnsiToOemBuf(r.data(), r.size());

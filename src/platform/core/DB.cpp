@@ -161,7 +161,12 @@ void TField::SetValue(const Variant& v) {
 }
 
 AnsiString TField::AsString() const {
-  const Variant v = GetData();
+  AnsiString text;
+  if (IsBlob() || !dataSet_.GetFieldText(*this, text)) text = TextOfValue(GetData());
+  return text;
+}
+
+AnsiString TField::TextOfValue(const Variant& v) const {
   if (v.IsNull() || v.IsEmpty()) return {};
   // The day a moment lies on: the continuous scale counts a time before 1899 upwards too.
   if (type_ == TFieldType::ftDate) return DateToStr(Trunc(std::floor(v.AsDate())));
@@ -345,12 +350,6 @@ std::vector<AnsiString> TDataSet::GetFieldNames() const {
     for (const auto& d : fieldDefs_.Items()) names.push_back(d.Name);
   }
   return names;
-}
-
-TRecordBuffer* TDataSet::ActiveBuffer() const {
-  if (!Active()) return nullptr;
-  if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return active_.get();
-  return hasRecord_ ? active_.get() : nullptr;
 }
 
 bool TDataSet::IsEmpty() const {

@@ -158,6 +158,8 @@ class TField : public TObject {
   void SetValue(const Variant& v);
   void Clear() { SetValue(Variant::Null()); }
   AnsiString AsString() const;
+  // The AsString text of a value of this field (Null and Empty give the empty text).
+  AnsiString TextOfValue(const Variant& v) const;
   void SetAsString(std::string_view s);
   std::int32_t AsInteger() const;
   void SetAsInteger(std::int32_t v);
@@ -278,6 +280,10 @@ class TDataSet : public TObject, public TFreeNotifier {
 
   // Field values: false when the field has no value. Used by TField.
   virtual bool GetFieldData(const TField& field, Variant& value) = 0;
+  // The field's AsString text made straight from the stored bytes, for the fields and
+  // values a dataset can do that for; false leaves it to the conversion of the value.
+  // Used by TField::AsString, which asks it for every field but blobs.
+  virtual bool GetFieldText(const TField& /*field*/, AnsiString& /*text*/) { return false; }
   virtual void SetFieldData(TField& field, const Variant& value) = 0;
 
   void DisableControls() { ++disableCount_; }
@@ -334,7 +340,11 @@ class TDataSet : public TObject, public TFreeNotifier {
   void DestroyFields() { fields_.clear(); }
   // The buffer whose fields are read and written in browse, edit and insert states;
   // null on an empty dataset in browse state.
-  TRecordBuffer* ActiveBuffer() const;
+  TRecordBuffer* ActiveBuffer() const {
+    if (!Active()) return nullptr;
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return active_.get();
+    return hasRecord_ ? active_.get() : nullptr;
+  }
   // OnFilterRecord for the record at hand, in filter state; true without a handler.
   bool FilterRecordAccepted();
   // Re-reads the cursor's record after the cursor moved by itself (exact: the record

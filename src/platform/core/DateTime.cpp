@@ -11,10 +11,7 @@ using namespace std::chrono;
 // sys_days of 30 December 1899.
 constexpr int kEpochOffset = -25569;
 
-bool ValidYmd(int y, int m, int d) {
-  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
-  return year_month_day(year(y), month(static_cast<unsigned>(m)), day(static_cast<unsigned>(d))).ok();
-}
+bool ValidYmd(int y, int m, int d) { return IsValidDate(y, m, d); }
 }  // namespace
 
 bool TryEncodeDate(int y, int m, int d, std::int32_t& dayNumber) {

@@ -14,6 +14,13 @@ struct TTimeParts {
   int Hour = 0, Minute = 0, Second = 0, MSec = 0;
 };
 
+// Whether a calendar date exists (Gregorian, years 1..9999): what TryEncodeDate accepts.
+inline bool IsValidDate(int year, int month, int day) {
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
 // Day number of a calendar date; false for an impossible date or a year outside 1..9999.
 bool TryEncodeDate(int year, int month, int day, std::int32_t& dayNumber);
 // Calendar date of a day number; false when it lies outside the years 1..9999.

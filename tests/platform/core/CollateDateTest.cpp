@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,33 @@ TEST(DateTime, TextsConvertOrFail) {
   ASSERT_TRUE(TryStrToDateTime("01.01.1800 06:00", early));
   ASSERT_TRUE(TryStrToDateTime("01.01.1800 18:00", later));
   EXPECT_LT(early, later);
+}
+
+// Every day of every month, the days just outside and the years at and beyond the
+// ends: a date is valid as the calendar of the standard library has it, and the day
+// numbers of valid dates follow one another.
+TEST(DateTime, ValidDatesAreTheCalendarsDays) {
+  std::int32_t previous = 0;
+  bool first = true;
+  for (int y = -1; y <= 10001; ++y) {
+    for (int m = 0; m <= 13; ++m) {
+      for (int d = -1; d <= 32; ++d) {
+        const bool calendar = y >= 1 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 &&
+                              std::chrono::year_month_day(std::chrono::year(y), std::chrono::month(static_cast<unsigned>(m)),
+                                                          std::chrono::day(static_cast<unsigned>(d)))
+                                  .ok();
+        ASSERT_EQ(IsValidDate(y, m, d), calendar) << y << "-" << m << "-" << d;
+        std::int32_t day = 0;
+        ASSERT_EQ(TryEncodeDate(y, m, d, day), calendar) << y << "-" << m << "-" << d;
+        if (!calendar) continue;
+        if (!first) {
+          ASSERT_EQ(day, previous + 1) << y << "-" << m << "-" << d;
+        }
+        previous = day;
+        first = false;
+      }
+    }
+  }
 }
 
 TEST(DateTime, NowIsAPlausibleMoment) {

@@ -23,6 +23,30 @@ TEST(CodePages, KnownLetters) {
   EXPECT_EQ(Ansi("a\xD0"), "a?");
 }
 
+// Every byte at every place of a text, long and short: the buffer conversions agree
+// with the code pages' characters byte by byte (bytes below 0x80 stay as they are).
+TEST(CodePages, BufferConversionsByteByByte) {
+  for (std::size_t length : {1u, 7u, 8u, 9u, 16u, 23u, 40u}) {
+    for (int c = 0; c < 256; ++c) {
+      for (std::size_t at = 0; at < length; ++at) {
+        std::string oem(length, 'a'), ansi(length, 'a');
+        oem[at] = ansi[at] = static_cast<char>(c);
+        if (length > 8) oem[length - 1 - at] = ansi[length - 1 - at] = static_cast<char>(255 - c);
+        const std::string oemIn = oem, ansiIn = ansi;
+        cp::OemToAnsiBuf(oem.data(), oem.size());
+        cp::AnsiToOemBuf(ansi.data(), ansi.size());
+        for (std::size_t k = 0; k < length; ++k) {
+          const auto o = static_cast<unsigned char>(oemIn[k]), a = static_cast<unsigned char>(ansiIn[k]);
+          ASSERT_EQ(static_cast<unsigned char>(oem[k]), cp::UnicodeTo1251(cp::Oem866ToUnicode(o), '?'))
+              << "byte " << int(o) << " at " << k << " of " << length;
+          ASSERT_EQ(static_cast<unsigned char>(ansi[k]), cp::UnicodeTo866(cp::Ansi1251ToUnicode(a), '?'))
+              << "byte " << int(a) << " at " << k << " of " << length;
+        }
+      }
+    }
+  }
+}
+
 TEST(CodePages, CaseTables) {
   EXPECT_EQ(AnsiUpperCase(Ansi("гречка ёж abc")), Ansi("ГРЕЧКА ЁЖ ABC"));
   EXPECT_EQ(AnsiLowerCase(Ansi("ГРЕЧКА ЁЖ ABC")), Ansi("гречка ёж abc"));
