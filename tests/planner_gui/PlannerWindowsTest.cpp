@@ -996,6 +996,29 @@ TEST_F(PlannerWindows, TileHorizontallyAndVertically) {
   }
 }
 
+// In a third-height tiled window the menu tree keeps a few rows to work in; the totals
+// grid gives way first (it scrolls).
+TEST_F(PlannerWindows, AThirdHeightWindowKeepsRowsOfTheMenu) {
+  form_->resize(1280, 900);
+  TRaskladForm* a = form_->OpenRation(Example("weekend-hike.tw"));
+  TRaskladForm* b = form_->OpenRation(Example("mountain-14.tw"));
+  TRaskladForm* c = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_TRUE(a && b && c);
+  Trigger("WindowTileHorizontal1");
+  for (TRaskladForm* f : {a, b, c}) {
+    f->ShowSection(1);
+    f->ShowTab(0);
+  }
+  QCoreApplication::processEvents();
+  for (TRaskladForm* f : {a, b, c}) {
+    ASSERT_LT(f->parentWidget()->height(), 320);
+    const TMtTree* menu = f->MenuView();
+    const TMtTree* totals = f->TotalsView();
+    EXPECT_GE(menu->height(), menu->HeaderHeight() + 4 * menu->LineHeight()) << f->parentWidget()->height();
+    EXPECT_GE(totals->height(), totals->HeaderHeight() + totals->LineHeight());
+  }
+}
+
 // The frame and the ration windows open where they were closed: normal bounds and the
 // maximised state come back from the settings store.
 TEST_F(PlannerWindows, PlacementOfTheFrameAndTheRationWindowsIsKept) {

@@ -239,9 +239,15 @@ void TRaskladForm::CreateControls() {
   tvEatTotals->SetShowButtons(false);
   tvEatTotals->SetShowLines(false);
   eat->setStretchFactor(0, 1);
-  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 5 * tvEatTotals->LineHeight() + 6 +
-                                 tvEatTotals->horizontalScrollBar()->sizeHint().height());
-  eat->setSizes({400, tvEatTotals->minimumHeight()});
+  // The grid opens with its five rows; in a low window it gives way (and scrolls) before
+  // the menu above goes below a few rows.
+  const int bar = tvEatTotals->horizontalScrollBar()->sizeHint().height();
+  const int totalsHeight = tvEatTotals->HeaderHeight() + 5 * tvEatTotals->LineHeight() + 6 + bar;
+  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 2 * tvEatTotals->LineHeight() + 6 + bar);
+  tvEatMenu->setMinimumHeight(tvEatMenu->HeaderHeight() + 4 * tvEatMenu->LineHeight() + 6 + bar);
+  eat->setCollapsible(0, false);
+  eat->setCollapsible(1, false);
+  eat->setSizes({400, totalsHeight});
   for (const char* text : kTotalsRowTexts) totalsTree_->Items()->AddChild(nullptr, Ansi(text));
   Notebook1->addWidget(eat);
 }
