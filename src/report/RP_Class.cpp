@@ -195,31 +195,35 @@ void TrpPageForm::CollectAggregates(TrpBand& band, int countsAs) {
   for (const AnsiString& call : calls.Lines()) Report.EvaluateExpression(call);
 }
 
+void TrpPageForm::ForEachTotalsBand(const std::function<void(TrpBand& band, int countsAs)>& visit) {
+  for (int type : {btMasterData, btDetailData, btSubDetailData}) {
+    TrpBand* data = First(type);
+    if (!data) continue;
+    Processed = data;
+    const std::vector<int> shown = rpAggregateDisplayTypes(type);
+    for (auto& band : Bands) {
+      if (std::find(shown.begin(), shown.end(), band->BandType) == shown.end()) continue;
+      const bool groupFooter = band->BandType == btGroupFooter && band->DataBand;
+      visit(*band, groupFooter ? band->DataBand->BandType : band->BandType);
+    }
+  }
+}
+
 void TrpPageForm::PrepareAggregates() {
   TrpBuildState& st = rpState();
   Restore<bool> collecting(st.CollectingAggregates);
   Restore<bool> lookupCollecting(Report.Lookup().CollectingAggregates);
   st.CollectingAggregates = true;
   Report.Lookup().CollectingAggregates = true;
-  for (int type : {btMasterData, btDetailData, btSubDetailData}) {
-    TrpBand* data = First(type);
-    if (!data) continue;
-    Processed = data;
-    const std::vector<int> scanned = rpAggregateDisplayTypes(type);
-    for (auto& band : Bands) {
-      if (std::find(scanned.begin(), scanned.end(), band->BandType) == scanned.end()) continue;
-      // A group footer counts as a band of the level its group belongs to; a child band
-      // as the band it follows.
-      int countsAs = band->BandType;
-      if (band->BandType == btGroupFooter && band->DataBand) countsAs = band->DataBand->BandType;
-      std::vector<TrpBand*> seen;
-      for (TrpBand* b = band.get(); b && std::find(seen.begin(), seen.end(), b) == seen.end(); b = b->Child) {
-        seen.push_back(b);
-        CollectAggregates(*b, countsAs);
-        if (st.ErrorFlag) break;
-      }
+  ForEachTotalsBand([&](TrpBand& band, int countsAs) {
+    // A child band counts as the band it follows.
+    std::vector<TrpBand*> seen;
+    for (TrpBand* b = &band; b && std::find(seen.begin(), seen.end(), b) == seen.end(); b = b->Child) {
+      seen.push_back(b);
+      CollectAggregates(*b, countsAs);
+      if (st.ErrorFlag) break;
     }
-  }
+  });
   PrepareCrossAggregates();
   Processed = Scanned = nullptr;
   ScannedType = -1;

@@ -154,6 +154,9 @@ class TrpPageForm {
   // The page and column breaks a band's script asked for.
   void ApplyBreakRequests(TrpBand& band);
   void CollectAggregates(TrpBand& band, int countsAs);
+  // Calls visit with every band that shows the totals of a data level, that level's data band
+  // being Processed; a group footer counts as a band of its data band's level.
+  void ForEachTotalsBand(const std::function<void(TrpBand& band, int countsAs)>& visit);
   TrpPageForm& Root();
   // A subreport's page continues where its parent's new column or page starts.
   void FollowParent();

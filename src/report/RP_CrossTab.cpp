@@ -276,13 +276,11 @@ bool TrpPageForm::CrossAggregate(int code, const AnsiString& expression, const A
 void TrpPageForm::PrepareCrossAggregates() {
   if (CrossCells.empty()) return;
   TrpBuildState& st = rpState();
-  auto collect = [&](TrpBand& scanned, TrpView* v) {
+  auto collect = [&](TrpBand& scanned, int countsAs, TrpView* v) {
     auto* memo = dynamic_cast<TrpMemoView*>(v);
     if (!memo || (memo->Flags & flTextOnly)) return;
     Scanned = &scanned;
-    // A group footer counts as a band of its data band's level.
-    ScannedType = scanned.BandType == btGroupFooter && scanned.DataBand ? scanned.DataBand->BandType
-                                                                       : scanned.BandType;
+    ScannedType = countsAs;
     st.CurrentBand = &scanned;
     st.CurrentView = v;
     TStringList calls;
@@ -291,26 +289,19 @@ void TrpPageForm::PrepareCrossAggregates() {
     for (const AnsiString& call : calls.Lines()) Report.EvaluateExpression(call);
   };
   // Cells in the footers of a level add up its records, per column under the cross data band.
-  for (int type : {btMasterData, btDetailData, btSubDetailData}) {
-    TrpBand* data = First(type);
-    if (!data) continue;
-    Processed = data;
-    const std::vector<int> scanned = rpAggregateDisplayTypes(type);
-    for (auto& band : Bands) {
-      if (std::find(scanned.begin(), scanned.end(), band->BandType) == scanned.end()) continue;
-      for (TrpView* v : band->Objects) {
-        auto it = CrossCells.find(v);
-        if (it == CrossCells.end()) continue;
-        ScanningCell = it->second->BandType == btCrossData;
-        collect(*band, v);
-      }
+  ForEachTotalsBand([&](TrpBand& band, int countsAs) {
+    for (TrpView* v : band.Objects) {
+      auto it = CrossCells.find(v);
+      if (it == CrossCells.end()) continue;
+      ScanningCell = it->second->BandType == btCrossData;
+      collect(band, countsAs, v);
     }
-  }
+  });
   ScanningCell = false;
   // Cells of the cross footer add up the columns of their row.
   if (TrpBand* data = First(btCrossData)) {
     Processed = data;
     for (auto& [view, cross] : CrossCells)
-      if (cross->BandType == btCrossFooter) collect(*cross, const_cast<TrpView*>(view));
+      if (cross->BandType == btCrossFooter) collect(*cross, cross->BandType, const_cast<TrpView*>(view));
   }
 }
