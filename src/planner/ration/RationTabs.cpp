@@ -73,23 +73,15 @@ void UpdateTotals(const TRationDocument& Doc, TTotalsGrid& Grid) {
   const double fat = s.FatA + s.FatV;
   auto& c = Grid.Cells;
 
-  // Row 0: per person per day.
-  if (D > 0) {
-    const std::int64_t dayCal = RoundQ(static_cast<double>(s.Cal) / D);
-    c[0][tcEnergy] = Format("%d", {dayCal});
-    c[0][tcDeficit] = Format("%d", {E - dayCal});
-    c[0][tcVeight] = F33(s.Veight / D / 1000);
-    c[0][tcProtein] = F32(protein / D);
-    c[0][tcFat] = F32(fat / D);
-    c[0][tcCarb] = F32(s.Carb / D);
-  } else {
-    c[0][tcEnergy] = "0";
-    c[0][tcDeficit] = Format("%d", {E});
-    c[0][tcVeight] = F33(0);
-    c[0][tcProtein] = F32(0);
-    c[0][tcFat] = F32(0);
-    c[0][tcCarb] = F32(0);
-  }
+  // Row 0: per person per day (zeros while there are no days).
+  auto perDay = [D](double v) { return D > 0 ? v / static_cast<double>(D) : 0.0; };
+  const std::int64_t dayCal = RoundQ(perDay(static_cast<double>(s.Cal)));
+  c[0][tcEnergy] = Format("%d", {dayCal});
+  c[0][tcDeficit] = Format("%d", {E - dayCal});
+  c[0][tcVeight] = F33(perDay(s.Veight) / 1000);
+  c[0][tcProtein] = F32(perDay(protein));
+  c[0][tcFat] = F32(perDay(fat));
+  c[0][tcCarb] = F32(perDay(s.Carb));
   // Row 1: recommended per day.
   c[1][tcEnergy] = Format("%d", {E});
   c[1][tcDeficit] = Format(Ansi("не более %d"), {RoundQ(static_cast<double>(E) * lim.MaxRelEnDef)});

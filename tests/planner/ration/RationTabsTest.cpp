@@ -71,6 +71,11 @@ TEST(RationTabs, NoDaysGivesZerosAndNoDivision) {
   g.doc.DayCounter = 0;
   g.editor.UpdateTotals();
   EXPECT_EQ(g.views.Totals.Cells[0][tcEnergy], "0");
+  EXPECT_EQ(g.views.Totals.Cells[0][tcDeficit], std::to_string(g.doc.Header.RefCal));
+  EXPECT_EQ(g.views.Totals.Cells[0][tcVeight], "0.000");
+  EXPECT_EQ(g.views.Totals.Cells[0][tcProtein], "0.00");
+  EXPECT_EQ(g.views.Totals.Cells[0][tcFat], "0.00");
+  EXPECT_EQ(g.views.Totals.Cells[0][tcCarb], "0.00");
   const TProductListRows rows = BuildTripProductList(g.doc);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].Columns[2], "0");
