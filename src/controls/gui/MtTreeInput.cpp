@@ -426,18 +426,13 @@ void TCustomMtTreeView::DragOverTarget(TObject* Source, int X, bool& Accept, int
 void TCustomMtTreeView::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) {
   TCustomScrollControl::DragOver(Source, X, Y, State, Accept);
   if (State == TDragState::dsDragLeave) {
-    dragExpandTimer_->SetEnabled(false);
-    if (TMtTreeItem* old = DropTarget()) {
-      SetDropTarget(nullptr);
-      RedrawItem(old);
-    }
+    EndDropHover();
     return;
   }
   DragOverTarget(Source, X, Accept, Y);
 }
 
-void TCustomMtTreeView::DragDrop(TObject* Source, int X, int Y) {
-  TCustomScrollControl::DragDrop(Source, X, Y);
+void TCustomMtTreeView::EndDropHover() {
   dragExpandTimer_->SetEnabled(false);
   if (TMtTreeItem* old = DropTarget()) {
     SetDropTarget(nullptr);
@@ -445,11 +440,12 @@ void TCustomMtTreeView::DragDrop(TObject* Source, int X, int Y) {
   }
 }
 
+void TCustomMtTreeView::DragDrop(TObject* Source, int X, int Y) {
+  TCustomScrollControl::DragDrop(Source, X, Y);
+  EndDropHover();
+}
+
 void TCustomMtTreeView::DoEndDrag(TObject* Target, int X, int Y) {
   TCustomScrollControl::DoEndDrag(Target, X, Y);
-  dragExpandTimer_->SetEnabled(false);
-  if (TMtTreeItem* old = DropTarget()) {
-    SetDropTarget(nullptr);
-    RedrawItem(old);
-  }
+  EndDropHover();
 }

@@ -349,6 +349,8 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   void ScrollRows(int rows);
   void EditorKeyDown(std::uint16_t& key, TShiftState shift);
   void DragExpandTick();
+  // The drag has left or ended: no drop target and no pending opening of one.
+  void EndDropHover();
   void LineHintTick();
   void HideLineHint();
   void FreeEditor();

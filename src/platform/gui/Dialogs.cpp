@@ -51,64 +51,40 @@ TScriptedDialogsScope::~TScriptedDialogsScope() { SetDialogService(std::move(pre
 
 int TScriptedDialogs::Execute(const TDialogRequest& request) {
   shown_.push_back(request);
-  if (answers_.empty()) {
+  const std::optional<int> answer = Next(answers_);
+  if (!answer) return request.EscapeButton;
+  if (!Has(request.Buttons, *answer)) {
     ++unexpected_;
     return request.EscapeButton;
   }
-  const int answer = answers_.front();
-  answers_.pop_front();
-  if (!Has(request.Buttons, answer)) {
-    ++unexpected_;
-    return request.EscapeButton;
-  }
-  return answer;
+  return *answer;
 }
 
 bool TScriptedDialogs::SelectDirectory(const AnsiString& caption, AnsiString& dir) {
   directoryDialogs_.emplace_back(caption, dir);
-  if (directories_.empty()) {
-    ++unexpected_;
-    return false;
-  }
-  const std::optional<AnsiString> answer = directories_.front();
-  directories_.pop_front();
-  if (!answer) return false;
-  dir = *answer;
+  const std::optional<std::optional<AnsiString>> answer = Next(directories_);
+  if (!answer || !*answer) return false;
+  dir = **answer;
   return true;
 }
 
 bool TScriptedDialogs::ExecuteFileDialog(TFileDialogRequest& request) {
   fileDialogs_.push_back(request);
-  if (files_.empty()) {
-    ++unexpected_;
-    return false;
-  }
-  const FileAnswer answer = files_.front();
-  files_.pop_front();
-  if (!answer.name) return false;
-  request.FileName = *answer.name;
-  if (answer.filterIndex > 0) request.FilterIndex = answer.filterIndex;
+  const std::optional<FileAnswer> answer = Next(files_);
+  if (!answer || !answer->name) return false;
+  request.FileName = *answer->name;
+  if (answer->filterIndex > 0) request.FilterIndex = answer->filterIndex;
   return true;
 }
 
 bool TScriptedDialogs::ExecutePageSetup(TPageSetupRequest& request) {
-  if (pageSetups_.empty()) {
-    ++unexpected_;
-    return false;
-  }
-  const TPageSetupScript script = std::move(pageSetups_.front());
-  pageSetups_.pop_front();
-  return script(request);
+  const std::optional<TPageSetupScript> script = Next(pageSetups_);
+  return script && (*script)(request);
 }
 
 bool TScriptedDialogs::ExecutePrint(TPrintRequest& request) {
-  if (prints_.empty()) {
-    ++unexpected_;
-    return false;
-  }
-  const TPrintScript script = std::move(prints_.front());
-  prints_.pop_front();
-  return script(request);
+  const std::optional<TPrintScript> script = Next(prints_);
+  return script && (*script)(request);
 }
 
 TModalResult TScriptedDialogs::RunModal(TForm& form) {

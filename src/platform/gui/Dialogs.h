@@ -151,6 +151,17 @@ class TScriptedDialogs : public TDialogService {
     std::optional<AnsiString> name;
     int filterIndex;
   };
+  // Takes the next answer of a queue; none, counted as unexpected, once the script has run out.
+  template <class T>
+  std::optional<T> Next(std::deque<T>& queue) {
+    if (queue.empty()) {
+      ++unexpected_;
+      return std::nullopt;
+    }
+    std::optional<T> next(std::move(queue.front()));
+    queue.pop_front();
+    return next;
+  }
   std::deque<int> answers_;
   std::deque<std::optional<AnsiString>> directories_;
   std::deque<FileAnswer> files_;
