@@ -44,6 +44,18 @@ std::size_t DBobjIndexTagBase::SplitCount(const DBobjIndexKey& page) const {
   return page.keys.size() - page.keys.size() / 2;
 }
 
+DBobjIndexKeyData DBobjIndexTagBase::LastChildEntry(const DBobjIndexKey& page) const {
+  DBobjIndexKeyData e;
+  if (InteriorLastIsTop()) {
+    e.top = true;
+  } else {
+    e.value = page.keys.back().value;
+    e.recNo = page.keys.back().recNo;
+  }
+  e.link = page.block;
+  return e;
+}
+
 void DBobjIndexTagBase::InitExpressions(std::string_view keyExpr, std::string_view forExpr) {
   keyText_ = Trim(keyExpr);
   forText_ = Trim(forExpr);
@@ -563,16 +575,8 @@ void DBobjIndexTagBase::SplitUp(std::size_t level) {
       root.block = file_.NextBlock();
       root.leaf = false;
       root.root = true;
-      DBobjIndexKeyData self;
-      if (InteriorLastIsTop()) {
-        self.top = true;
-      } else {
-        self.value = page.keys.back().value;
-        self.recNo = page.keys.back().recNo;
-      }
-      self.link = page.block;
       root.keys.push_back(up);
-      root.keys.push_back(self);
+      root.keys.push_back(LastChildEntry(page));
       root.pos = 1;
       PageStore(left);
       PageStore(page);
@@ -796,14 +800,7 @@ void DBobjIndexTagBase::BuildFromSort(TdbSort& sort) {
       SetRoot(page.block);
       break;
     }
-    DBobjIndexKeyData up;
-    if (InteriorLastIsTop()) {
-      up.top = true;
-    } else {
-      up.value = page.keys.back().value;
-      up.recNo = page.keys.back().recNo;
-    }
-    up.link = page.block;
+    const DBobjIndexKeyData up = LastChildEntry(page);
     PageStore(page);
     add(level + 1, up);
   }

@@ -113,6 +113,9 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   virtual bool InteriorLastIsTop() const { return false; }
   // Whether leaves are linked to their neighbours.
   virtual bool HasSiblings() const { return false; }
+  // The entry a parent keeps for `page` as its last child: keyless where the format's last
+  // interior entry is, else the page's last key.
+  DBobjIndexKeyData LastChildEntry(const DBobjIndexKey& page) const;
 
   // Sets name, expressions and options, compiles both expressions and evaluates the key
   // on the current record for its type and length ('C' texts and logicals, 'N', 'D').

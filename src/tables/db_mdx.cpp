@@ -11,6 +11,7 @@
 #include "platform/core/DateTime.h"
 #include "tables/db_eror.h"
 #include "tables/db_memo.h"
+#include "tables/db_tool.h"
 
 namespace {
 
@@ -173,7 +174,7 @@ void DBobjMDXTag::PageLoad(DBobjIndexKey& page) {
     DBobjIndexKeyData k;
     if (keyType_ == 'C') {
       std::string key(reinterpret_cast<const char*>(it + 4), static_cast<std::size_t>(keyLength_));
-      while (!key.empty() && key.back() == ' ') key.pop_back();
+      StrTrimRight(key);
       k.value = std::move(key);
     } else if (keyType_ == 'N') {
       k.value = SortFormOfDouble(UnpackNumber(it + 4));

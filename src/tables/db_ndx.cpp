@@ -7,6 +7,7 @@
 
 #include "tables/db_eror.h"
 #include "tables/db_memo.h"
+#include "tables/db_tool.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ void DBobjNDXTag::PageLoad(DBobjIndexKey& page) {
     DBobjIndexKeyData k;
     if (keyType_ == 'C') {
       std::string key(reinterpret_cast<const char*>(it + 8), static_cast<std::size_t>(keyLength_));
-      while (!key.empty() && key.back() == ' ') key.pop_back();
+      StrTrimRight(key);
       k.value = std::move(key);
     } else {
       k.value = DiskToForm(it + 8);

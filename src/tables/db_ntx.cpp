@@ -8,6 +8,7 @@
 
 #include "tables/db_eror.h"
 #include "tables/db_memo.h"
+#include "tables/db_tool.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ void DBobjNTXTag::PageLoad(DBobjIndexKey& page) {
     const std::uint8_t* it = item(i);
     DBobjIndexKeyData k;
     std::string key(reinterpret_cast<const char*>(it + 8), static_cast<std::size_t>(keyLength_));
-    while (!key.empty() && key.back() == ' ') key.pop_back();
+    StrTrimRight(key);
     k.value = std::move(key);
     k.recNo = GetLE32(it + 4);
     k.link = page.leaf ? 0 : child(it);

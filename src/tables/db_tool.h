@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/core/DateTime.h"
 #include "platform/core/SysUtils.h"
 
 // --- Checked arithmetic: overflow or an index out of range raises ERangeError ---------
@@ -64,10 +65,7 @@ class TdbDBFDate {
       v[i] = stored[i] - '0';
     }
     const int y = v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], m = v[4] * 10 + v[5], d = v[6] * 10 + v[7];
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 1000 || m < 1 || m > 12 || d < 1) return false;
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (d > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return false;
+    if (y < 1000 || !IsValidDate(y, m, d)) return false;
     const char text[10] = {stored[6], stored[7], '.', stored[4], stored[5], '.',
                            stored[0], stored[1], stored[2], stored[3]};
     out.assign(text, 10);

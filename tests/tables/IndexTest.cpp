@@ -325,6 +325,14 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
     for (const AnsiString& f : files) ASSERT_EQ(h.IndexOpen(f), 0) << f;
   }
 
+  // A new table of `count` random rows with the given tags built over it; the index files.
+  std::vector<AnsiString> MakeFilled(int count, const std::vector<TagDef>& tags) {
+    CreateTable();
+    DBO_dBHandler h(Table(), false, true);
+    Fill(h, count);
+    return GetParam().make(h, dir_.Path(), tags);
+  }
+
   void SetUp() override { gBlankDateLast = GetParam().blankDateLast; }
 
   TempDir dir_;
@@ -339,26 +347,14 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
 };
 
 TEST_P(TablesIndex, BuiltTagsWalkInSortedOrder) {
-  CreateTable();
-  std::vector<AnsiString> files;
-  {
-    DBO_dBHandler h(Table(), false, true);
-    Fill(h, 3000);
-    files = GetParam().make(h, dir_.Path(), tags_);
-  }
+  const std::vector<AnsiString> files = MakeFilled(3000, tags_);
   DBO_dBHandler h(Table(), false, true);
   OpenAll(h, files);
   for (const TagDef& tag : tags_) CheckTag(h, tag);
 }
 
 TEST_P(TablesIndex, KeysFollowAppendsRewritesDeletesAndPack) {
-  CreateTable();
-  std::vector<AnsiString> files;
-  {
-    DBO_dBHandler h(Table(), false, true);
-    Fill(h, 300);
-    files = GetParam().make(h, dir_.Path(), tags_);
-  }
+  const std::vector<AnsiString> files = MakeFilled(300, tags_);
   DBO_dBHandler h(Table(), false, true);
   OpenAll(h, files);
   h.SetTagTo("NAME", false);
@@ -534,13 +530,8 @@ bool WalkDamaged(const AnsiString& table, const std::vector<AnsiString>& files) 
 }
 
 TEST_P(TablesIndex, DamagedFilesAreRefusedWithoutCrashOrHang) {
-  CreateTable();
-  std::vector<AnsiString> files;
-  {
-    DBO_dBHandler h(Table(), false, true);
-    Fill(h, 1500);
-    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}, {"CODE", "CODE", "", false, true}});
-  }
+  const std::vector<AnsiString> files =
+      MakeFilled(1500, {{"NAME", "NAME", "", false, false}, {"CODE", "CODE", "", false, true}});
   const std::string original = ReadBytes(files[0]);
   const std::string table = ReadBytes(Table());
   std::mt19937 rng(99);

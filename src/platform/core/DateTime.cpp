@@ -11,11 +11,10 @@ using namespace std::chrono;
 // sys_days of 30 December 1899.
 constexpr int kEpochOffset = -25569;
 
-bool ValidYmd(int y, int m, int d) { return IsValidDate(y, m, d); }
 }  // namespace
 
 bool TryEncodeDate(int y, int m, int d, std::int32_t& dayNumber) {
-  if (!ValidYmd(y, m, d)) return false;
+  if (!IsValidDate(y, m, d)) return false;
   sys_days sd = year_month_day(year(y), month(static_cast<unsigned>(m)), day(static_cast<unsigned>(d)));
   dayNumber = static_cast<std::int32_t>(sd.time_since_epoch().count() - kEpochOffset);
   return true;
