@@ -763,4 +763,86 @@ TEST_F(TreeTest, EnsureVisibleWriteOutlineAndBulkSelection) {
   EXPECT_EQ(tree->SelectedCount(), 0);
 }
 
+// --- faults mended
+
+// What the window system does with a pointer at a screen point: the topmost window there
+// that takes input gets it; the tree's viewport sees the pointer leave when that is
+// another window. Tool-tip windows are above the others.
+void PointerRestsAt(TMtTree& tree, QPoint global) {
+  QWidget* target = tree.window();
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    const bool transparent = w->windowFlags().testFlag(Qt::WindowTransparentForInput);
+    if (w != tree.window() && w->isVisible() && !transparent && w->windowType() == Qt::ToolTip &&
+        w->geometry().contains(global))
+      target = w;
+  }
+  if (target != tree.window()) {
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(tree.viewport(), &leave);
+  }
+  const QPoint local = tree.viewport()->mapFromGlobal(global);
+  if (target == tree.window()) tree.MouseMove(0, local.x(), local.y());
+}
+
+TEST_F(TreeTest, LineHintStaysWhileThePointerRestsOnTheItem) {
+  p2->SetText(AnsiString(40, 'W'));  // 240 pixels in a 150-pixel column
+  const int x = TextX(p2) + 10, y = RowY(2);
+  tree->MouseMove(0, x, y);
+  tree->LineHintTimer().Timer();
+  ASSERT_TRUE(tree->LineHintWindow().Visible());
+  const QPoint global = tree->viewport()->mapToGlobal(QPoint(x, y));
+  // The hint covers the text under the pointer.
+  ASSERT_TRUE(tree->LineHintWindow().Widget()->geometry().contains(global));
+  PointerRestsAt(*tree, global);
+  QApplication::processEvents();
+  EXPECT_TRUE(tree->LineHintWindow().Visible());
+  // Leaving the tree for real still hides it.
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(tree->viewport(), &leave);
+  EXPECT_FALSE(tree->LineHintWindow().Visible());
+}
+
+TEST_F(TreeTest, FullRowSelectDoubleClickOnTheButtonTogglesAgain) {
+  // With ExpandOnDblClick and FullRowSelect a double click on any part but the check
+  // box toggles: the press on the button closed D1, the double click opens it again.
+  tree->ExpandOnDblClick = true;
+  ASSERT_TRUE(tree->FullRowSelect);
+  tree->MouseDown(TMouseButton::mbLeft, ssLeft, 5, RowY(0));
+  tree->MouseUp(TMouseButton::mbLeft, 0, 5, RowY(0));
+  EXPECT_FALSE(d1->GetExpanded());
+  TakeLog();
+  tree->DblClick();
+  tree->MouseDown(TMouseButton::mbLeft, ssLeft | ssDouble, 5, RowY(0));
+  EXPECT_TRUE(d1->GetExpanded());
+  EXPECT_EQ(TakeLog(), Log{"mousedown"});  // still no OnDblClick on a button
+  // Without FullRowSelect only the text toggles.
+  tree->FullRowSelect = false;
+  tree->MouseDown(TMouseButton::mbLeft, ssLeft, 5, RowY(0));
+  tree->MouseUp(TMouseButton::mbLeft, 0, 5, RowY(0));
+  tree->DblClick();
+  EXPECT_FALSE(d1->GetExpanded());
+}
+
+TEST_F(TreeTest, CheckedRadioButtonHasARoundDot) {
+  tree->SetShowCheckboxes(true);
+  p1->ShowCheckBox = true;
+  p1->CheckBoxType = cbtRadioButton;
+  p1->SetChecked(true);
+  const QImage shot = tree->RenderToImage();
+  const TMtMainCell cell = tree->MainCellOf(p1, tree->HeaderHeight() + tree->LineHeight());
+  ASSERT_FALSE(cell.CheckBox.IsEmpty());
+  auto dark = [&](int dx, int dy) {
+    return FromQColor(shot.pixelColor(cell.CheckBox.Left + dx, cell.CheckBox.Top + dy)) == ColorToRGB(clWindowText);
+  };
+  // The dot's middle and the middles of its sides are drawn, its corners are not.
+  EXPECT_TRUE(dark(7, 7));
+  EXPECT_TRUE(dark(4, 7));
+  EXPECT_TRUE(dark(7, 4));
+  EXPECT_TRUE(dark(10, 7));
+  EXPECT_FALSE(dark(4, 4));
+  EXPECT_FALSE(dark(10, 4));
+  EXPECT_FALSE(dark(4, 10));
+  EXPECT_FALSE(dark(10, 10));
+}
+
 }  // namespace

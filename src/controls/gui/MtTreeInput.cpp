@@ -132,7 +132,7 @@ void TCustomMtTreeView::DblClick() {
   doubleClicked_ = true;
   int section = -1, part = hpElsewhere;
   TMtTreeItem* item = GetItemAt(pressPoint_.X, pressPoint_.Y, section, part);
-  if (item != nullptr && (part == hpText || (FullRowSelect && part != hpCheckBox && part != hpButton)) &&
+  if (item != nullptr && (part == hpText || (FullRowSelect && part != hpCheckBox)) &&
       item->Enabled && ExpandOnDblClick) {
     ToggleExpanded(item);
   }

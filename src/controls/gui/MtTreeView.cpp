@@ -393,7 +393,7 @@ TMtTreeItem* TCustomMtTreeView::GetItemAtY(int y) const {
 }
 
 int TCustomMtTreeView::MainSection() const {
-  return MainTreeColumn >= 0 && MainTreeColumn < SectionCount() ? MainTreeColumn : 0;
+  return MainColumn();
 }
 
 std::vector<TCustomMtTreeView::TColumn> TCustomMtTreeView::Columns() const {
@@ -793,7 +793,11 @@ void PaintCheckBox(TCanvas& canvas, const TRect& box, std::uint8_t type, std::ui
     const int l = box.Left + 1, t = box.Top + 1, r = box.Right - 1, b = box.Bottom - 1;
     canvas.Polygon({{l + 4, t}, {r - 5, t}, {r - 1, t + 4}, {r - 1, b - 5}, {r - 5, b - 1}, {l + 4, b - 1},
                     {l, b - 5}, {l, t + 4}});
-    if (state == cbsChecked) FillSolidRect(canvas, box.Left + 5, box.Top + 5, 5, 5, mark);
+    if (state == cbsChecked) {
+      canvas.Pen.Color = mark;
+      canvas.Brush.Color = mark;
+      canvas.Ellipse(Rect(box.Left + 4, box.Top + 4, box.Right - 4, box.Bottom - 4));
+    }
     return;
   }
   TRect r = box;

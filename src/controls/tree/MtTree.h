@@ -374,6 +374,8 @@ class TCustomMtTree : public TObject {
   TSortModes SortMode = smNone;
   int SortSection = 0;
   int MainTreeColumn = 0;
+  // The section that shows the item text: MainTreeColumn, or 0 when no such section exists.
+  int MainColumn() const { return MainTreeColumn >= 0 && MainTreeColumn < SectionCount() ? MainTreeColumn : 0; }
   // Sorting (SortSection -1: the OnCompareItems event alone decides). SortType is the
   // comparison of the main column while the header is hidden; SortDir the direction
   // where no sort mark decides.

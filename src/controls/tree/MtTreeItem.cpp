@@ -214,7 +214,7 @@ TMtTreeItem* TMtTreeItem::GetPrev() const {
 
 bool TMtTreeItem::SortAfterTextChange() const {
   return parent_ != nullptr && AddSortMode(tree_->SortMode) &&
-         (tree_->SortSection == tree_->MainTreeColumn || tree_->SortSection == -1);
+         (tree_->SortSection == tree_->MainColumn() || tree_->SortSection == -1);
 }
 
 void TMtTreeItem::SetText(const AnsiString& s) {

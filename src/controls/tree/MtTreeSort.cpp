@@ -126,12 +126,13 @@ TMtSortRule TMtTreeSorter::Resolve(const TCustomMtTree& tree) {
   if (s == -1) return rule;
   // A section that does not exist has no mark, and the tree's SortType decides.
   const TMtHeaderSection* section = tree.HeaderSections()->FindByNumber(s);
-  if (s == tree.MainTreeColumn) {
+  const int main = tree.MainColumn();
+  if (s == main) {
     rule.source = TMtSortRule::srText;
     if (!tree.ShowColumns()) section = nullptr;
   } else {
     rule.source = TMtSortRule::srColumn;
-    rule.column = tree.MainTreeColumn < s ? s - 1 : s;
+    rule.column = main < s ? s - 1 : s;
   }
   rule.type = section != nullptr ? SortTypeOf(section->FieldType()) : tree.SortType;
   rule.mark = section != nullptr ? section->SortMode() : hsmNone;
@@ -176,7 +177,8 @@ TMtSortValue TMtTreeSorter::ValueOf(TMtSortRun& run, const TMtTreeItem* item, st
       return {static_cast<double>(NumberOf(text)), true};
     case stFloating: {
       TMtSortValue v;
-      v.valid = TryStrToFloat(text, v.value);
+      // A point is the only decimal separator here: "0,7" is not a number.
+      v.valid = text.find(',') == AnsiString::npos && TryStrToFloat(text, v.value);
       return v;
     }
     default:

@@ -60,7 +60,11 @@ TRect THintWindow::CalcHintRect(int maxWidth, const AnsiString& text) const {
 
 void THintWindow::ActivateHint(const TRect& r, const AnsiString& text) {
   if (!label_) {
-    label_ = std::make_unique<QLabel>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
+    // The hint shows over the text the pointer rests on: it must not take the pointer
+    // from the control under it, which would see the pointer leave and hide the hint.
+    label_ = std::make_unique<QLabel>(nullptr,
+                                      Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
+    label_->setAttribute(Qt::WA_TransparentForMouseEvents);
     label_->setAttribute(Qt::WA_ShowWithoutActivating);
     label_->setTextFormat(Qt::PlainText);
     label_->setMargin(2);
@@ -87,7 +91,8 @@ TDragImageWindow::~TDragImageWindow() = default;
 
 void TDragImageWindow::Show(const TBitmap& image, TPoint hotSpot, TPoint screen) {
   if (!label_) {
-    label_ = std::make_unique<QLabel>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
+    label_ = std::make_unique<QLabel>(nullptr,
+                                      Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
     label_->setAttribute(Qt::WA_TransparentForMouseEvents);
     label_->setAttribute(Qt::WA_ShowWithoutActivating);
     label_->setAttribute(Qt::WA_TranslucentBackground);

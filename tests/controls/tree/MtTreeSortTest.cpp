@@ -83,10 +83,12 @@ TEST(MtTreeSort, ComparisonByFieldType) {
       {sftNumber, "$10", "1", -1},  // not decimal
       {sftNumber, "2147483647", "-2147483648", 1},
       {sftNumber, "2147483648", "1", -1},  // beyond 32 bits: not a number
-      // Floating: "." or ","; a text that is no number sorts first; two such compare as
-      // text.
+      // Floating: a point only ("0,7" is no number); a text that is no number sorts
+      // first; two such compare as text.
       {sftFloating, "1.5", "0.5", 1},
-      {sftFloating, "1,5", "1.4", 1},
+      {sftFloating, "1,5", "1.4", -1},
+      {sftFloating, "0,7", "0.5", -1},
+      {sftFloating, "0,7", "0,5", 1},
       {sftFloating, "     12.50", "9.75", 1},
       {sftFloating, "-0", "0", 0},
       {sftFloating, "1e3", "999.5", 1},
@@ -200,6 +202,23 @@ TEST(MtTreeSort, MarksAndDirection) {
   }
 }
 
+TEST(MtTreeSort, AMainColumnBeyondTheSectionsSortsAsSectionZero) {
+  // Three sections and MainTreeColumn 5: section 0 shows the item text, as painted, so
+  // sorting by section 0 compares the texts and section 2 reads column text 1.
+  SortTree tree({sftText, sftText, sftText});
+  TMtTreeItem* a = tree.Row("b", {"1", "2"});
+  TMtTreeItem* b = tree.Row("a", {"2", "1"});
+  tree.SetShowColumns(true);
+  tree.MainTreeColumn = 5;
+  EXPECT_EQ(tree.MainColumn(), 0);
+  tree.SortSection = 0;
+  EXPECT_GT(tree.CompareItems(a, b), 0);  // "b" > "a", not column text 0 ("1" < "2")
+  tree.SortSection = 2;
+  EXPECT_GT(tree.CompareItems(a, b), 0);  // column text 1: "2" > "1"
+  tree.SortSection = 1;
+  EXPECT_LT(tree.CompareItems(a, b), 0);  // column text 0: "1" < "2"
+}
+
 TEST(MtTreeSort, SectionToColumnText) {
   // Section 3 with the main column 0 reads column text 2; with the main column 5, text 3.
   SortTree tree({sftText, sftText, sftText, sftNumber, sftText, sftNumber});
@@ -259,7 +278,10 @@ TEST(MtTreeSort, SortsByTypedColumns) {
   const std::vector<Case> cases = {
       {sftNumber, {"10", "9", "x"}, {"x", "9", "10"}},
       {sftFloating, {"1.5", "abc", "0.5"}, {"abc", "0.5", "1.5"}},
-      {sftFloating, {"2,25", "", "-1", "b", "a"}, {"", "a", "b", "-1", "2,25"}},
+      {sftFloating, {"2.25", "", "-1", "b", "a"}, {"", "a", "b", "-1", "2.25"}},
+      // A comma is no decimal separator: "0,7" sorts among the texts.
+      {sftFloating, {"0,7", "0.5", "1.5"}, {"0,7", "0.5", "1.5"}},
+      {sftFloating, {"1.5", "0,7", "0.5", "0.05"}, {"0,7", "0.05", "0.5", "1.5"}},
       {sftDate, {"bad", "01.01.2000", "31.12.1999", "also bad", "15.06.1990"},
        {"15.06.1990", "31.12.1999", "01.01.2000", "bad", "also bad"}},
       {sftTime, {"10:00", "9:59:59", "0:00"}, {"0:00", "9:59:59", "10:00"}},
