@@ -845,4 +845,198 @@ TEST_F(TreeTest, CheckedRadioButtonHasARoundDot) {
   EXPECT_FALSE(dark(10, 10));
 }
 
+// --- mirrored layout, glyph strips, pictures, the header's properties
+
+// A strip of `frames` frames of 13 x 13, frame i filled with colours[i].
+TBitmap Strip(const std::vector<TColor>& colours) {
+  TBitmap b(13 * static_cast<int>(colours.size()), 13);
+  for (std::size_t i = 0; i < colours.size(); ++i) b.Fill(Rect(13 * int(i), 0, 13 * int(i) + 13, 13), colours[i]);
+  return b;
+}
+
+TEST(MtTreeLayoutMirror, MirroredCellHasThePiecesRightToLeft) {
+  TMtTreeLook look;
+  look.ShowCheckboxes = true;
+  look.ImageWidth = look.ImageHeight = 16;
+  look.ImageCount = 1;
+  TMtTree model;
+  TMtTreeItem* parent = model.Items()->AddChild(nullptr, "P");
+  TMtTreeItem* item = model.Items()->AddChild(parent, "C");
+  item->ShowCheckBox = true;
+  model.Items()->AddChild(item, "G");
+  parent->Expand(true);
+  const TMtMainCell plain = MtLayoutMainCell(look, *item, 0, 200, 0, 19, 30, 0, -1);
+  look.RightAligned = true;
+  const TMtMainCell mirrored = MtLayoutMainCell(look, *item, 0, 200, 0, 19, 30, 0, -1);
+  // Every piece at the mirrored place: [l, r) goes to [200 - r, 200 - l).
+  auto mirror = [](const TRect& r) { return Rect(200 - r.Right, r.Top, 200 - r.Left, r.Bottom); };
+  EXPECT_EQ(mirrored.Button, mirror(plain.Button));
+  EXPECT_EQ(mirrored.CheckBox, mirror(plain.CheckBox));
+  EXPECT_EQ(mirrored.Image, mirror(plain.Image));
+  EXPECT_EQ(mirrored.TextLeft, 200 - plain.TextRight);
+  EXPECT_EQ(mirrored.TextRight, 200 - plain.TextLeft);
+  EXPECT_EQ(mirrored.Button.Right, 200 - 17);  // the root column is at the right edge
+  // The hit parts follow: a point and its mirror hit the same part.
+  for (int x = 0; x < 200; ++x) EXPECT_EQ(MtMainCellPartAt(mirrored, 199 - x), MtMainCellPartAt(plain, x)) << x;
+  // The lines too, pixel for pixel.
+  look.RightAligned = false;
+  const auto a = MtTreeLines(look, *item, 0, 200, 0, 19);
+  look.RightAligned = true;
+  const auto b = MtTreeLines(look, *item, 0, 200, 0, 19);
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(b[i].X1, 199 - a[i].X1);
+    EXPECT_EQ(b[i].X2, 199 - a[i].X2);
+  }
+  // Glyph frames.
+  EXPECT_EQ(MtCheckGlyphFrame(false, cbsGrayed, true), 2);
+  EXPECT_EQ(MtCheckGlyphFrame(false, cbsChecked, false), 4);
+  EXPECT_EQ(MtCheckGlyphFrame(true, cbsChecked, true), 1);
+  EXPECT_EQ(MtCheckGlyphFrame(true, cbsUnchecked, false), 2);
+  EXPECT_EQ(MtCheckGlyphFrame(true, cbsGrayed, true), 1);  // a radio button has no grayed frame
+}
+
+TEST_F(TreeTest, MirroredTreeHitsPaintsAndSwapsLeftRight) {
+  tree->SetRightAlignedTree(true);
+  EXPECT_TRUE(tree->Header().RightAlignedOrder());
+  // The columns in reverse order: Veight 0..60, Kcal 60..120, Name 120..270.
+  int left = 0, right = 0;
+  tree->MainColumnSpan(left, right);
+  EXPECT_EQ(left, 120);
+  EXPECT_EQ(right, 270);
+  int section = -1, part = -1;
+  // D1's button in the root column at the right edge of the main column.
+  EXPECT_EQ(tree->GetItemAt(265, RowY(0), section, part), d1);
+  EXPECT_EQ(part, hpButton);
+  tree->MouseDown(TMouseButton::mbLeft, ssLeft, 265, RowY(0));
+  EXPECT_FALSE(d1->GetExpanded());
+  tree->MouseDown(TMouseButton::mbLeft, ssLeft, 265, RowY(0));
+  ASSERT_TRUE(d1->GetExpanded());
+  // P1's text ends 34 pixels left of the right edge.
+  EXPECT_EQ(tree->GetItemAt(270 - 36, RowY(1), section, part), p1);
+  EXPECT_EQ(part, hpText);
+  EXPECT_EQ(tree->GetItemAt(30, RowY(1), section, part), p1);
+  EXPECT_EQ(part, hpColumn);
+  EXPECT_EQ(section, 2);
+  // The text is painted where it is hit.
+  TRecordingCanvas canvas(Rect(0, 0, tree->ClientWidth(), tree->ClientHeight()), &metrics);
+  canvas.Font = tree->Font();
+  tree->Paint(canvas);
+  bool painted = false;
+  for (const auto* op : canvas.OpsOf(TRecordingCanvas::TOpKind::Text))
+    if (op->Text == "P1") painted = op->R.Left < 270 - 34 && op->R.Right <= 270 - 34 + 1;
+  EXPECT_TRUE(painted);
+  // Left and Right swap: Right closes an open item, Left opens it.
+  tree->SetItemFocused(d1);
+  Key(VK_RIGHT);
+  EXPECT_FALSE(d1->GetExpanded());
+  Key(VK_LEFT);
+  EXPECT_TRUE(d1->GetExpanded());
+  Key(VK_LEFT);
+  EXPECT_EQ(tree->ItemFocused(), p1);
+  tree->SetRightAlignedTree(false);
+  EXPECT_FALSE(tree->Header().RightAlignedOrder());
+  tree->CheckInvariants();
+}
+
+TEST_F(TreeTest, CustomGlyphsAndPlusMinusPictures) {
+  tree->SetShowCheckboxes(true);
+  p1->ShowCheckBox = true;
+  p1->SetChecked(true);
+  p2->ShowCheckBox = true;
+  p2->CheckBoxType = cbtRadioButton;
+  p2->SetChecked(true);
+  tree->SetCheckBoxGlyph(Strip({clWhite, clRed, clGray, clSilver, clMaroon, clSilver}));
+  tree->SetRadioButtonGlyph(Strip({clWhite, clBlue, clSilver, clNavy}));
+  tree->SetCustomCheckboxes(true);
+  tree->CustomPlusMinus = true;
+  tree->PlusPicture = TBitmap(9, 9, clLime);
+  tree->MinusPicture = TBitmap(9, 9, clFuchsia);
+  d2->Collapse(false);
+  const QImage shot = tree->RenderToImage();
+  auto at = [&](TMtTreeItem* item, int dx) {
+    const TMtMainCell cell = tree->MainCellOf(item, RowY(tree->RowOf(item)) - 5);
+    return FromQColor(shot.pixelColor(cell.CheckBox.Left + dx, cell.CheckBox.Top + 6));
+  };
+  // The frame of the state, 13 pixels wide: the text starts 15 pixels after the box's slot.
+  const TMtMainCell cell = tree->MainCellOf(p1, RowY(1) - 5);
+  EXPECT_EQ(cell.CheckBox.Width(), 13);
+  EXPECT_EQ(cell.TextLeft, 34 + 15);
+  EXPECT_EQ(at(p1, 6), ColorToRGB(clRed));
+  EXPECT_EQ(at(p2, 6), ColorToRGB(clBlue));
+  p1->Enabled = false;
+  const QImage off = tree->RenderToImage();
+  EXPECT_EQ(FromQColor(off.pixelColor(cell.CheckBox.Left + 6, cell.CheckBox.Top + 6)), ColorToRGB(clMaroon));
+  // A hit on the glyph frame is a check-box hit.
+  int section = -1, part = -1;
+  tree->GetItemAt(cell.CheckBox.Left + 1, RowY(2), section, part);
+  EXPECT_EQ(part, hpCheckBox);
+  // The pictures: minus on the open D1, plus on the closed D2.
+  EXPECT_EQ(FromQColor(shot.pixelColor(8, RowY(0))), ColorToRGB(clFuchsia));
+  EXPECT_EQ(FromQColor(shot.pixelColor(8, RowY(4))), ColorToRGB(clLime));
+  tree->CustomPlusMinus = false;
+  EXPECT_NE(FromQColor(tree->RenderToImage().pixelColor(8, RowY(4))), ColorToRGB(clLime));
+}
+
+TEST_F(TreeTest, MirroredTreeWithGlyphsRendersToPng) {
+  tree->SetShowCheckboxes(true);
+  for (TMtTreeItem* i : {p1, p2, p3, p4}) i->ShowCheckBox = true;
+  p1->SetChecked(true);
+  p3->CheckBoxType = cbtThreeState;
+  p3->SetCheckBoxState(cbsGrayed);
+  p4->CheckBoxType = cbtRadioButton;
+  p4->SetChecked(true);
+  p2->SetText("Buckwheat groats");
+  tree->SetCheckBoxGlyph(Strip({clWhite, clGreen, clGray, clSilver, clOlive, clSilver}));
+  tree->SetRadioButtonGlyph(Strip({clWhite, clBlue, clSilver, clNavy}));
+  tree->SetCustomCheckboxes(true);
+  tree->CustomPlusMinus = true;
+  TBitmap plus(11, 11, clWhite), minus(11, 11, clWhite);
+  for (int i = 2; i < 9; ++i) {
+    plus.SetPixel(i, 5, clRed), plus.SetPixel(5, i, clRed), minus.SetPixel(i, 5, clBlue);
+  }
+  tree->PlusPicture = plus;
+  tree->MinusPicture = minus;
+  d2->Collapse(false);
+  tree->SetRightAlignedTree(true);
+  tree->SetRightAlignedText(true);
+  tree->SetItemFocused(p2);
+  const QImage shot = tree->grab().toImage();
+  ASSERT_FALSE(shot.isNull());
+  const QString path = QString::fromLocal8Bit(qgetenv("TARNWICK_PNG_DIR"));
+  if (!path.isEmpty()) shot.save(path + "/tree-mirrored.png");
+  // The glyphs sit at the right end of the main column (Name, last after the reversal).
+  const TMtMainCell cell = tree->MainCellOf(p1, RowY(1) - 5);
+  EXPECT_GT(cell.CheckBox.Left, 200);
+  EXPECT_EQ(FromQColor(tree->RenderToImage().pixelColor(cell.CheckBox.Left + 6, RowY(1))), ColorToRGB(clGreen));
+}
+
+TEST_F(TreeTest, HeaderPropertiesAreTheTreesToo) {
+  TImageList images(16, 16);
+  tree->SetHeaderFlat(true);
+  tree->SetHeaderHotTrack(false);
+  tree->SetLockHeaderHeight(true);
+  tree->SetStickyHeaderSections(true);
+  tree->SetHeaderFilterColor(clRed);
+  tree->SetHeaderActiveFilterColor(clGreen);
+  tree->SetHeaderImages(&images);
+  tree->SetDraggableSections(true);
+  tree->SetMoveColumnOnDrag(true);
+  tree->SetHeaderHeight(30);
+  TMtTreeHeader& h = tree->Header();
+  EXPECT_TRUE(h.Flat() && tree->HeaderFlat());
+  EXPECT_FALSE(h.Tracking() || tree->HeaderHotTrack());
+  EXPECT_TRUE(h.LockHeight() && tree->LockHeaderHeight());
+  EXPECT_TRUE(h.StickySections() && tree->StickyHeaderSections());
+  EXPECT_EQ(h.FilterColor, clRed);
+  EXPECT_EQ(h.ActiveFilterColor, clGreen);
+  EXPECT_EQ(h.Images(), &images);
+  EXPECT_TRUE(h.AllowDrag && h.MoveOnDrag && tree->DraggableSections() && tree->MoveColumnOnDrag());
+  QApplication::processEvents();
+  EXPECT_EQ(tree->HeaderHeight(), 30);
+  EXPECT_EQ(tree->GetItemAtY(31), d1);  // the rows start below the taller header
+  tree->SetHeaderImages(nullptr);
+  tree->CheckInvariants();
+}
+
 }  // namespace

@@ -322,7 +322,11 @@ void TCustomMtTreeView::KeyDown(std::uint16_t& Key, TShiftState Shift) {
     const int row = MtNavigateRow(k, RowOf(focused), rowCount, RowsPerPage());
     return row >= 0 ? VisibleRows()[row] : nullptr;
   };
-  switch (Key) {
+  // A mirrored tree: Left goes where Right goes in a plain one, and back.
+  std::uint16_t key = Key;
+  if (look_.RightAligned && key == VK_LEFT) key = VK_RIGHT;
+  else if (look_.RightAligned && key == VK_RIGHT) key = VK_LEFT;
+  switch (key) {
     case VK_SPACE:
       if (MultiSelect() && focused != nullptr && focused->Enabled) {
         TMtUpdateBracket bracket(this);

@@ -180,6 +180,59 @@ void TCustomMtTreeView::UpdateLook() {
   look_.Image2Height = images2_ ? images2_->Height() : 0;
   look_.Image2Count = images2_ ? images2_->Count() : 0;
   look_.ShowCheckboxes = TCustomMtTree::ShowCheckboxes();
+  // Custom glyphs take the room of a frame of the check-box strip (the radio strip when
+  // there is no check-box strip).
+  const bool checkStrip = checkBoxGlyph_.Width() > 0;
+  const TBitmap& strip = checkStrip ? checkBoxGlyph_ : radioButtonGlyph_;
+  const bool custom = customCheckboxes_ && strip.Width() > 0;
+  look_.CheckGlyphWidth = custom ? strip.Width() / (checkStrip ? 6 : 4) : 0;
+  look_.CheckGlyphHeight = custom ? strip.Height() : 0;
+}
+
+void TCustomMtTreeView::SetRightAlignedTree(bool b) {
+  if (b == look_.RightAligned) return;
+  look_.RightAligned = b;
+  header_->SetRightAlignedOrder(b);
+  Relayout(dfColumnWidth | dfScrollBars);
+  Invalidate();
+}
+
+void TCustomMtTreeView::SetRightAlignedText(bool b) {
+  rightAlignedText_ = b;
+  header_->SetRightAlignedText(b);
+  Invalidate();
+}
+
+void TCustomMtTreeView::SetCustomCheckboxes(bool b) {
+  customCheckboxes_ = b;
+  Relayout(dfColumnWidth | dfScrollBars);
+  Invalidate();
+}
+
+void TCustomMtTreeView::SetCheckBoxGlyph(const TBitmap& b) {
+  checkBoxGlyph_ = b;
+  SetCustomCheckboxes(customCheckboxes_);
+}
+
+void TCustomMtTreeView::SetRadioButtonGlyph(const TBitmap& b) {
+  radioButtonGlyph_ = b;
+  SetCustomCheckboxes(customCheckboxes_);
+}
+
+void TCustomMtTreeView::SetHeaderHeight(int h) {
+  header_->resize(header_->width(), std::max(h, 0));
+  MarkDirty(dfAll);
+  Invalidate();
+}
+
+void TCustomMtTreeView::SetHeaderFilterColor(TColor c) {
+  header_->FilterColor = c;
+  header_->Invalidate();
+}
+
+void TCustomMtTreeView::SetHeaderActiveFilterColor(TColor c) {
+  header_->ActiveFilterColor = c;
+  header_->Invalidate();
 }
 
 void TCustomMtTreeView::SetShowColumns(bool b) {
@@ -829,19 +882,34 @@ void TCustomMtTreeView::PaintMainCell(TCanvas& canvas, TMtTreeItem* item, const 
     canvas.Pen.Style = LinesStyle;
     int left = 0, right = 0;
     MainColumnSpan(left, right);
-    for (const TMtLineSegment& s : MtTreeLines(look_, *item, left, top, lineHeight_)) {
+    for (const TMtLineSegment& s : MtTreeLines(look_, *item, left, right, top, lineHeight_)) {
       canvas.MoveTo(s.X1 + dx, s.Y1);
       canvas.LineTo(s.X2 + dx, s.Y2);
     }
   }
   if (!layout.Button.IsEmpty()) {
-    const TBitmap& glyph = ResourceBitmap(item->GetExpanded() ? "MINUSBMP" : "PLUSBMP");
+    const TBitmap& picture = item->GetExpanded() ? MinusPicture : PlusPicture;
+    const bool custom = CustomPlusMinus && picture.Width() > 0;
+    const TBitmap& glyph = custom ? picture : ResourceBitmap(item->GetExpanded() ? "MINUSBMP" : "PLUSBMP");
     const TRect b = OffsetRect(layout.Button, dx, 0);
     canvas.Draw(b.Left + (b.Width() - glyph.Width()) / 2, b.Top + (b.Height() - glyph.Height()) / 2, glyph);
   }
-  if (!layout.CheckBox.IsEmpty())
-    PaintCheckBox(canvas, OffsetRect(layout.CheckBox, dx, 0), item->CheckBoxType, item->CheckBoxState,
-                  item->Enabled && item->CheckBoxEnabled);
+  if (!layout.CheckBox.IsEmpty()) {
+    const TRect box = OffsetRect(layout.CheckBox, dx, 0);
+    const bool radio = item->CheckBoxType == cbtRadioButton;
+    const bool enabled = item->Enabled && item->CheckBoxEnabled;
+    const TBitmap& strip = radio ? radioButtonGlyph_ : checkBoxGlyph_;
+    if (look_.CheckGlyphWidth > 0 && strip.Width() > 0) {
+      // One frame of the strip: the strip drawn shifted, clipped to the frame.
+      const int frame = MtCheckGlyphFrame(radio, item->CheckBoxState, enabled);
+      const int w = strip.Width() / (radio ? 4 : 6);
+      TCanvasState st(canvas);
+      canvas.IntersectClipRect(Rect(box.Left, box.Top, box.Left + w, box.Bottom));
+      canvas.Draw(box.Left - frame * w, box.Top, strip);
+    } else {
+      PaintCheckBox(canvas, box, item->CheckBoxType, item->CheckBoxState, enabled);
+    }
+  }
   const TDrawingStyle style = !ChangeStateImage             ? TDrawingStyle::dsNormal
                               : item->GetState(isFocused)  ? TDrawingStyle::dsFocus
                               : item->GetState(isSelected) ? TDrawingStyle::dsSelected
@@ -856,8 +924,16 @@ void TCustomMtTreeView::PaintMainCell(TCanvas& canvas, TMtTreeItem* item, const 
   canvas.Font.Color = colors.Text;
   if (colors.Underline) canvas.Font.Style |= fsUnderline;
   canvas.Brush.Style = TBrushStyle::bsClear;
-  TRect text = Rect(layout.TextLeft + dx, top, cell.Right, top + lineHeight_);
-  canvas.DrawText(item->Text(), text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  unsigned flags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+  if (rightAlignedText_) flags |= DT_RTLREADING;
+  if (look_.RightAligned) {
+    // Mirrored: the text ends next to the images and is cut at the cell's left edge.
+    TRect text = Rect(cell.Left, top, layout.TextRight + dx, top + lineHeight_);
+    canvas.DrawText(item->Text(), text, flags | DT_RIGHT);
+  } else {
+    TRect text = Rect(layout.TextLeft + dx, top, cell.Right, top + lineHeight_);
+    canvas.DrawText(item->Text(), text, flags);
+  }
 }
 
 void TCustomMtTreeView::PaintCellText(TCanvas& canvas, TMtTreeItem* item, TMtHeaderSection* section,
@@ -870,7 +946,8 @@ void TCustomMtTreeView::PaintCellText(TCanvas& canvas, TMtTreeItem* item, TMtHea
   canvas.Brush.Style = TBrushStyle::bsClear;
   unsigned flags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
   if (section->Alignment() == hsaCenter) flags |= DT_CENTER;
-  else if (section->Alignment() == hsaRight) flags |= DT_RIGHT;
+  else if (section->Alignment() == hsaRight || rightAlignedText_) flags |= DT_RIGHT;
+  if (rightAlignedText_) flags |= DT_RTLREADING;
   TRect r = Rect(cell.Left + 2, cell.Top, cell.Right - 2, cell.Bottom);
   canvas.DrawText(text, r, flags);
 }

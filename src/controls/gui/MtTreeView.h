@@ -143,6 +143,44 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   AnsiString OwnerDrawMask = "~~@~~";
   bool AutoResizeColumns = true;
   AnsiString PathSeparator = "\\";
+  // The mirrored layout: columns in reverse order, the main cell from its right edge
+  // leftwards, Left and Right swapped; right-to-left reading of the texts.
+  bool RightAlignedTree() const { return look_.RightAligned; }
+  void SetRightAlignedTree(bool b);
+  bool RightAlignedText() const { return rightAlignedText_; }
+  void SetRightAlignedText(bool b);
+  // Check boxes from glyph strips (6 frames for a check box, 4 for a radio button; see
+  // MtCheckGlyphFrame) and expand buttons from pictures.
+  bool CustomCheckboxes() const { return customCheckboxes_; }
+  void SetCustomCheckboxes(bool b);
+  const TBitmap& CheckBoxGlyph() const { return checkBoxGlyph_; }
+  void SetCheckBoxGlyph(const TBitmap& b);
+  const TBitmap& RadioButtonGlyph() const { return radioButtonGlyph_; }
+  void SetRadioButtonGlyph(const TBitmap& b);
+  bool CustomPlusMinus = false;
+  TBitmap PlusPicture, MinusPicture;
+
+  // --- the header's properties, forwarded
+  void SetHeaderHeight(int h);
+  bool HeaderFlat() const { return header_->Flat(); }
+  void SetHeaderFlat(bool b) { header_->SetFlat(b); }
+  bool HeaderHotTrack() const { return header_->Tracking(); }
+  void SetHeaderHotTrack(bool b) { header_->SetTracking(b); }
+  bool LockHeaderHeight() const { return header_->LockHeight(); }
+  void SetLockHeaderHeight(bool b) { header_->SetLockHeight(b); }
+  bool StickyHeaderSections() const { return header_->StickySections(); }
+  void SetStickyHeaderSections(bool b) { header_->SetStickySections(b); }
+  TColor HeaderFilterColor() const { return header_->FilterColor; }
+  void SetHeaderFilterColor(TColor c);
+  TColor HeaderActiveFilterColor() const { return header_->ActiveFilterColor; }
+  void SetHeaderActiveFilterColor(TColor c);
+  TImageList* HeaderImages() const { return header_->Images(); }
+  void SetHeaderImages(TImageList* images) { header_->SetImages(images); }
+  bool DraggableSections() const { return header_->AllowDrag; }
+  void SetDraggableSections(bool b) { header_->AllowDrag = b; }
+  bool MoveColumnOnDrag() const { return header_->MoveOnDrag; }
+  void SetMoveColumnOnDrag(bool b) { header_->MoveOnDrag = b; }
+
   bool HideHorzScrollBar() const { return hideHorz_; }
   void SetHideHorzScrollBar(bool b);
   bool HideVertScrollBar() const { return hideVert_; }
@@ -366,6 +404,9 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool barStyle_ = false;
   bool horizontalLines_ = false;
   bool hideHorz_ = false, hideVert_ = false;
+  bool rightAlignedText_ = false;
+  bool customCheckboxes_ = false;
+  TBitmap checkBoxGlyph_, radioButtonGlyph_;
   bool doInplaceEdit_ = true;
   int topIndex_ = 0;
   int leftPosition_ = 0;

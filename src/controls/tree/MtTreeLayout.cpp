@@ -53,6 +53,13 @@ bool HasRootColumn(const TMtTreeLook& look) {
   return (look.ShowRoot && look.ShowLines) || (look.ShowButtons && look.ShowRootButtons);
 }
 
+// x mirrored in the span left..right (a pixel at x goes to the pixel at left + right - 1 - x).
+int MirrorX(int x, int left, int right) { return left + right - x; }
+TRect MirrorRect(const TRect& r, int left, int right) {
+  if (r.IsEmpty()) return r;
+  return Rect(MirrorX(r.Right, left, right), r.Top, MirrorX(r.Left, left, right), r.Bottom);
+}
+
 int IndentOf(const TMtTreeLook& look, const TMtTreeItem& item) {
   return (HasRootColumn(look) ? kMtTreeSlot : 0) + kMtTreeSlot * item.GetLevel();
 }
@@ -69,10 +76,17 @@ TMtMainCell MtLayoutMainCell(const TMtTreeLook& look, const TMtTreeItem& item, i
   if (MtItemHasButton(look, item) && x - kMtTreeSlot >= cellLeft)
     c.Button = Rect(x - kMtTreeSlot, rowTop, x, rowBottom);
   if (MtItemHasCheckBox(look, item)) {
-    const int boxTop = rowTop + (rowHeight - kMtCheckBoxSize) / 2;
-    const int right = x + kMtCheckArea - 4;
-    c.CheckBox = Rect(right - kMtCheckBoxSize, boxTop, right, boxTop + kMtCheckBoxSize);
-    x += kMtCheckArea;
+    if (look.CheckGlyphWidth > 0) {
+      // A glyph frame, one pixel in from either side of its slot.
+      const int boxTop = rowTop + (rowHeight - look.CheckGlyphHeight) / 2;
+      c.CheckBox = Rect(x + 1, boxTop, x + 1 + look.CheckGlyphWidth, boxTop + look.CheckGlyphHeight);
+      x += look.CheckGlyphWidth + 2;
+    } else {
+      const int boxTop = rowTop + (rowHeight - kMtCheckBoxSize) / 2;
+      const int right = x + kMtCheckArea - 4;
+      c.CheckBox = Rect(right - kMtCheckBoxSize, boxTop, right, boxTop + kMtCheckBoxSize);
+      x += kMtCheckArea;
+    }
   }
   const bool main = look.ShowImages && MtImageDrawn(imageIndex, look.ImageCount);
   // The second image comes from the second list, or from the first when there is none.
@@ -92,12 +106,26 @@ TMtMainCell MtLayoutMainCell(const TMtTreeLook& look, const TMtTreeItem& item, i
   }
   c.TextLeft = x;
   c.TextRight = std::max(x, std::min(x + std::max(textWidth, 0), cellRight));
+  if (look.RightAligned) {
+    // The same pieces from the right edge leftwards; the text keeps its reading start
+    // next to the images and runs towards the cell's left edge.
+    c.Indent = MirrorX(c.Indent, cellLeft, cellRight);
+    c.Button = MirrorRect(c.Button, cellLeft, cellRight);
+    c.CheckBox = MirrorRect(c.CheckBox, cellLeft, cellRight);
+    c.Image2 = MirrorRect(c.Image2, cellLeft, cellRight);
+    c.Image = MirrorRect(c.Image, cellLeft, cellRight);
+    const int textLeft = MirrorX(c.TextRight, cellLeft, cellRight);
+    c.TextRight = MirrorX(c.TextLeft, cellLeft, cellRight);
+    c.TextLeft = textLeft;
+  }
   return c;
 }
 
 int MtMeasureMainCell(const TMtTreeLook& look, const TMtTreeItem& item, int textWidth, int imageIndex,
                       int imageIndex2) {
-  const TMtMainCell c = MtLayoutMainCell(look, item, 0, 1 << 29, 0, 0, 0, imageIndex, imageIndex2);
+  TMtTreeLook plain = look;
+  plain.RightAligned = false;  // the width is the same both ways
+  const TMtMainCell c = MtLayoutMainCell(plain, item, 0, 1 << 29, 0, 0, 0, imageIndex, imageIndex2);
   return c.TextLeft + std::max(textWidth, 0);
 }
 
@@ -108,6 +136,25 @@ TMtHitPart MtMainCellPartAt(const TMtMainCell& cell, int x) {
   if (!cell.CheckBox.IsEmpty() && x >= cell.CheckBox.Left && x < cell.CheckBox.Right) return hpCheckBox;
   if (!cell.Button.IsEmpty() && x >= cell.Button.Left && x < cell.Button.Right) return hpButton;
   return hpElsewhere;
+}
+
+int MtCheckGlyphFrame(bool radio, int state, bool enabled) {
+  const int frames = radio ? 2 : 3;
+  const int s = std::clamp(state, 0, frames - 1);
+  return s + (enabled ? 0 : frames);
+}
+
+std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,
+                                        int cellRight, int rowTop, int rowHeight) {
+  std::vector<TMtLineSegment> lines = MtTreeLines(look, item, cellLeft, rowTop, rowHeight);
+  if (look.RightAligned) {
+    // A line drawn from x1 to x2 leaves out its end pixel: mirrored, it keeps its pixels.
+    for (TMtLineSegment& l : lines) {
+      l.X1 = MirrorX(l.X1, cellLeft, cellRight) - 1;
+      l.X2 = MirrorX(l.X2, cellLeft, cellRight) - 1;
+    }
+  }
+  return lines;
 }
 
 std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,

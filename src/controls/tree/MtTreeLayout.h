@@ -33,6 +33,10 @@ struct TMtTreeLook {
   bool ShowRootButtons = true;
   bool ShowCheckboxes = false;
   bool ShowImages = true;
+  // The mirrored layout: the main cell runs right to left from the cell's right edge.
+  bool RightAligned = false;
+  // The width of one frame of the custom check-box glyphs; 0: the built-in boxes.
+  int CheckGlyphWidth = 0, CheckGlyphHeight = 0;
   // The image lists: size and count, 0 for none.
   int ImageWidth = 0, ImageHeight = 0, ImageCount = 0;
   int Image2Width = 0, Image2Height = 0, Image2Count = 0;
@@ -87,7 +91,14 @@ struct TMtLineSegment {
   int X1, Y1, X2, Y2;
 };
 std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,
-                                        int rowTop, int rowHeight);
+                                        int rowTop, int rowHeight);  // left to right
+// cellRight is where a mirrored cell starts.
+std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,
+                                        int cellRight, int rowTop, int rowHeight);
+// The frame of a custom glyph strip for a check box (6 frames: unchecked, checked,
+// grayed, then the same disabled) or a radio button (4: unchecked, checked, then the
+// same disabled).
+int MtCheckGlyphFrame(bool radio, int state, bool enabled);
 
 // ---------------------------------------------------------------------------------
 // Colours of a cell
