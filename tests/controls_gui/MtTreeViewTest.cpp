@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QWheelEvent>
 #include <memory>
 
 #include "controls/gui/MtTreeView.h"
+#include "platform/core/DrawUtils.h"
 #include "platform/gui/DragManager.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/QtGraphics.h"
@@ -639,6 +642,50 @@ TEST_F(DragTreeTest, ThresholdAndEventOrder) {
                            "enddrag nil"}));
 }
 
+TEST_F(DragTreeTest, DragImageFollowsThePointer) {
+  struct Case {
+    TDragImgMode mode;
+    int rows;  // rows in the picture
+  } cases[] = {{TDragImgMode::dimNever, 0}, {TDragImgMode::dimOne, 1}, {TDragImgMode::dimAll, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.mode));
+    tree->DragImageMode = c.mode;
+    Click(p3);
+    Click(p1, ssCtrl);
+    const int x = TextX(p1), y = RowY(1);
+    tree->MouseDown(TMouseButton::mbLeft, ssLeft | ssCtrl, x, y);
+    tree->MouseMove(ssLeft, x, y + 8);
+    ASSERT_TRUE(DragManager().IsDragging());
+    const TDragImageWindow* image = DragManager().DragImage();
+    if (c.rows == 0) {
+      EXPECT_TRUE(image == nullptr || !image->Visible());
+    } else {
+      ASSERT_TRUE(image != nullptr && image->Visible());
+      EXPECT_EQ(image->Widget()->height(), c.rows * tree->LineHeight());
+      // The pressed point of the picture stays under the pointer.
+      DragManager().DragTo(Global(100, RowY(4)));
+      const QPoint hot = Global(100, RowY(4)) - image->Widget()->pos();
+      EXPECT_EQ(hot.x(), x);
+      EXPECT_EQ(hot.y(), y - (tree->HeaderHeight() + tree->LineHeight()));
+      if (c.mode == TDragImgMode::dimAll) {
+        // The tree with its picture over it, where the user sees it.
+        QImage shot = tree->grab().toImage();
+        QPainter painter(&shot);
+        painter.setOpacity(0.7);
+        painter.drawPixmap(image->Widget()->pos() - tree->viewport()->mapToGlobal(QPoint(0, 0)) +
+                               tree->viewport()->pos(),
+                           image->Widget()->grab());
+        painter.end();
+        const QString path = QString::fromLocal8Bit(qgetenv("TARNWICK_PNG_DIR"));
+        if (!path.isEmpty()) shot.save(path + "/tree-drag.png");
+      }
+    }
+    DragManager().Finish(Global(100, RowY(4)), false);
+    EXPECT_TRUE(image == nullptr || !image->Visible());
+    tree->MouseUp(TMouseButton::mbLeft, 0, 100, RowY(4));
+  }
+}
+
 TEST_F(DragTreeTest, DraggingNearTheEdgesScrolls) {
   tree->resize(300, 19 + 19 * 3);
   for (int i = 0; i < 10; ++i) Add(d2, "X", "1");
@@ -1036,6 +1083,73 @@ TEST_F(TreeTest, HeaderPropertiesAreTheTreesToo) {
   EXPECT_EQ(tree->HeaderHeight(), 30);
   EXPECT_EQ(tree->GetItemAtY(31), d1);  // the rows start below the taller header
   tree->SetHeaderImages(nullptr);
+  tree->CheckInvariants();
+}
+
+TEST(FlatScrollBar, PartsFromPageRangeAndPosition) {
+  struct Case {
+    TRect r;
+    bool vertical;
+    int max, page, pos;
+    TRect low, high, thumb;
+  } cases[] = {
+      // 100 long, 16 thick: arrows 16, track 68; page 10 of 0..29 + 10 = 40: thumb 17.
+      {Rect(0, 0, 16, 100), true, 30, 10, 0, Rect(0, 0, 16, 16), Rect(0, 84, 16, 100), Rect(0, 16, 16, 33)},
+      {Rect(0, 0, 16, 100), true, 30, 10, 30, Rect(0, 0, 16, 16), Rect(0, 84, 16, 100), Rect(0, 67, 16, 84)},
+      // A tiny page: the thumb keeps its least length (8).
+      {Rect(0, 0, 100, 16), false, 10000, 1, 0, Rect(0, 0, 16, 16), Rect(84, 0, 100, 16), Rect(16, 0, 24, 16)},
+      // Nothing to scroll: no thumb; a bar shorter than two boxes halves them.
+      {Rect(0, 0, 16, 100), true, 0, 10, 0, Rect(0, 0, 16, 16), Rect(0, 84, 16, 100), TRect{}},
+      {Rect(0, 0, 16, 20), true, 5, 1, 2, Rect(0, 0, 16, 10), Rect(0, 10, 16, 20), TRect{}},
+  };
+  for (const Case& c : cases) {
+    const TFlatScrollBarParts p = FlatScrollBarParts(c.r, c.vertical, c.max, c.page, c.pos, 8);
+    EXPECT_EQ(p.ArrowLow, c.low);
+    EXPECT_EQ(p.ArrowHigh, c.high);
+    EXPECT_EQ(p.Thumb.IsEmpty(), c.thumb.IsEmpty());
+    if (!c.thumb.IsEmpty()) EXPECT_EQ(p.Thumb, c.thumb);
+  }
+}
+
+TEST_F(TreeTest, FlatScrollBarsAreDrawnAndHitAsDrawn) {
+  for (int i = 0; i < 20; ++i) Add(nullptr, "X", "1");
+  tree->resize(300, 120);
+  QApplication::processEvents();
+  auto* bar = dynamic_cast<TFlatScrollBar*>(tree->verticalScrollBar());
+  ASSERT_NE(bar, nullptr);
+  ASSERT_TRUE(bar->isVisible());
+  EXPECT_FALSE(bar->Flat());
+  tree->SetFlat(true);
+  ASSERT_TRUE(tree->Focused());
+  EXPECT_TRUE(bar->Flat());  // FlatFocusedScrollbars: flat also while focused
+  tree->SetFlatFocusedScrollbars(false);
+  EXPECT_FALSE(bar->Flat());
+  tree->SetFlatFocusedScrollbars(true);
+  const QImage shot = bar->grab().toImage();
+  const QString path = QString::fromLocal8Bit(qgetenv("TARNWICK_PNG_DIR"));
+  if (!path.isEmpty()) tree->grab().toImage().save(path + "/tree-flat.png");
+  // The arrow box's frame, the track and the thumb as DrawFlatScrollbar lays them out.
+  const TFlatScrollBarParts parts = FlatScrollBarParts(Rect(0, 0, bar->width(), bar->height()), true,
+                                                       bar->maximum(), bar->pageStep(), bar->value(),
+                                                       std::max(bar->width() / 2, 8));
+  ASSERT_FALSE(parts.Thumb.IsEmpty());
+  EXPECT_EQ(FromQColor(shot.pixelColor(0, 0)), ColorToRGB(clBtnText));  // focused frame
+  EXPECT_EQ(FromQColor(shot.pixelColor(bar->width() / 2, parts.Thumb.Bottom + 3)), ColorToRGB(clBtnFace));
+  EXPECT_EQ(FromQColor(shot.pixelColor(bar->width() / 2, parts.Thumb.Top + 3)), ColorToRGB(clBtnHighlight));
+  // A click on the lower arrow box scrolls a row down; one on the track below the thumb a page.
+  std::vector<TScrollCode> codes;
+  tree->OnScroll = [&](TObject*, TScrollBarKind, TScrollCode code) { codes.push_back(code); };
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(bar->width() / 2, parts.ArrowHigh.Top + 2),
+                    bar->mapToGlobal(QPointF(bar->width() / 2, parts.ArrowHigh.Top + 2)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(bar, &press);
+  EXPECT_EQ(tree->TopIndex(), 1);
+  QMouseEvent page(QEvent::MouseButtonPress, QPointF(bar->width() / 2, parts.ArrowHigh.Top - 2),
+                   bar->mapToGlobal(QPointF(bar->width() / 2, parts.ArrowHigh.Top - 2)), Qt::LeftButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(bar, &page);
+  EXPECT_EQ(codes, (std::vector<TScrollCode>{TScrollCode::scLineDown, TScrollCode::scPageDown}));
+  EXPECT_GT(tree->TopIndex(), 1);
   tree->CheckInvariants();
 }
 

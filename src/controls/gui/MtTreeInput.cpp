@@ -4,7 +4,10 @@
 
 #include "controls/gui/MtGuiUtils.h"
 #include "controls/gui/MtTreeView.h"
+#include "platform/gui/DragManager.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/QtGraphics.h"
+#include <QPainter>
 
 namespace {
 
@@ -215,6 +218,7 @@ void TCustomMtTreeView::MouseLeave() {
 
 void TCustomMtTreeView::FocusChanged(bool focused) {
   if (!focused && Tracking) SetHotItem(nullptr);
+  UpdateFlatLook();
   Invalidate();  // the focus rectangle and the selection colours follow the focus
 }
 
@@ -385,7 +389,41 @@ void TCustomMtTreeView::KeyDown(std::uint16_t& Key, TShiftState Shift) {
 
 void TCustomMtTreeView::DoStartDrag() {
   SetDropTarget(nullptr);
+  if (DragImageMode != TDragImgMode::dimNever) {
+    TPoint hotSpot;
+    const TBitmap image = DragImage(hotSpot);
+    if (!image.Empty()) DragManager().SetDragImage(image, hotSpot);
+  }
   TCustomScrollControl::DoStartDrag();
+}
+
+TBitmap TCustomMtTreeView::DragImage(TPoint& hotSpot) {
+  // The rows on screen as painted: the pressed one (dimOne), or every selected one and
+  // the pressed one (dimAll), stacked in their order, as wide as the client area.
+  if (DragImageMode == TDragImgMode::dimNever) return TBitmap();
+  TMtTreeItem* pressed = GetItemAtY(pressPoint_.Y);
+  if (pressed == nullptr) pressed = SelectionAnchor();
+  std::vector<int> rows;
+  const int first = topIndex_, last = std::min(RowCount(), topIndex_ + RowsPerPage());
+  for (int row = first; row < last; ++row) {
+    TMtTreeItem* item = VisibleRows()[row];
+    if (item == pressed || (DragImageMode == TDragImgMode::dimAll && item->GetState(isSelected)))
+      rows.push_back(row);
+  }
+  if (rows.empty()) return TBitmap();
+  const QImage shot = RenderToImage();
+  QImage image(ClientWidth(), static_cast<int>(rows.size()) * lineHeight_, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  hotSpot = {pressPoint_.X, 0};
+  QPainter painter(&image);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const int top = MtRowTop(rows[i], HeaderHeight(), lineHeight_, topIndex_);
+    const int y = static_cast<int>(i) * lineHeight_;
+    painter.drawImage(QPoint(0, y), shot, QRect(0, top, ClientWidth(), lineHeight_));
+    if (VisibleRows()[rows[i]] == pressed) hotSpot.Y = y + std::clamp(pressPoint_.Y - top, 0, lineHeight_ - 1);
+  }
+  painter.end();
+  return FromQImage(image);
 }
 
 void TCustomMtTreeView::DragScroll(TObject* Source, int Y) {

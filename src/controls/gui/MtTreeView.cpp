@@ -219,6 +219,23 @@ void TCustomMtTreeView::SetRadioButtonGlyph(const TBitmap& b) {
   SetCustomCheckboxes(customCheckboxes_);
 }
 
+void TCustomMtTreeView::SetFlat(bool b) {
+  flat_ = b;
+  setFrameStyle(b ? QFrame::Box | QFrame::Plain : QFrame::StyledPanel | QFrame::Sunken);
+  setLineWidth(1);
+  UpdateFlatLook();
+}
+
+void TCustomMtTreeView::SetFlatFocusedScrollbars(bool b) {
+  flatFocusedScrollbars_ = b;
+  UpdateFlatLook();
+}
+
+void TCustomMtTreeView::UpdateFlatLook() {
+  const bool focused = Focused();
+  SetFlatScrollBars(flat_ && (flatFocusedScrollbars_ || !focused), focused);
+}
+
 void TCustomMtTreeView::SetHeaderHeight(int h) {
   header_->resize(header_->width(), std::max(h, 0));
   MarkDirty(dfAll);

@@ -181,6 +181,13 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool MoveColumnOnDrag() const { return header_->MoveOnDrag; }
   void SetMoveColumnOnDrag(bool b) { header_->MoveOnDrag = b; }
 
+  // Flat: the scroll bars drawn flat and a one-pixel frame; FlatFocusedScrollbars: the
+  // bars stay flat while the tree has the focus (else they show the system's look then).
+  bool Flat() const { return flat_; }
+  void SetFlat(bool b);
+  bool FlatFocusedScrollbars() const { return flatFocusedScrollbars_; }
+  void SetFlatFocusedScrollbars(bool b);
+
   bool HideHorzScrollBar() const { return hideHorz_; }
   void SetHideHorzScrollBar(bool b);
   bool HideVertScrollBar() const { return hideVert_; }
@@ -259,6 +266,9 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   // --- drag and drop
   virtual void DragOverTarget(TObject* Source, int X, bool& Accept, int Y);
   virtual void DragScroll(TObject* Source, int Y);
+  // The picture of the dragged rows (DragImageMode) and the point of it under the
+  // pointer; empty under dimNever or without a row.
+  TBitmap DragImage(TPoint& hotSpot);
   // Whether the last drag over the tree was accepted (for the drop-target look).
   bool DropAccepted() const { return dropAccepted_; }
   // A collapsed drop target with children opens when the pointer rests on it this long.
@@ -405,6 +415,8 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool horizontalLines_ = false;
   bool hideHorz_ = false, hideVert_ = false;
   bool rightAlignedText_ = false;
+  bool flat_ = false, flatFocusedScrollbars_ = true;
+  void UpdateFlatLook();
   bool customCheckboxes_ = false;
   TBitmap checkBoxGlyph_, radioButtonGlyph_;
   bool doInplaceEdit_ = true;

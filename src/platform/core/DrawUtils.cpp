@@ -1,5 +1,7 @@
 #include "platform/core/DrawUtils.h"
 
+#include <algorithm>
+
 void FillSolidRect(TCanvas& c, int x, int y, int w, int h, TColor color) {
   if (w < 0) { x += w; w = -w; }
   if (h < 0) { y += h; h = -h; }
@@ -91,4 +93,58 @@ void DrawEdge(TCanvas& c, TRect& r, unsigned edge, unsigned flags) {
   if ((flags & BF_MIDDLE) && !inside.IsEmpty())
     FillSolidRect(c, inside.Left, inside.Top, inside.Width(), inside.Height(), clBtnFace);
   if (flags & BF_ADJUST) r = inside;
+}
+
+TFlatScrollBarParts FlatScrollBarParts(const TRect& r, bool vertical, int max, int page, int pos, int minThumb) {
+  TFlatScrollBarParts p;
+  const int length = vertical ? r.Height() : r.Width();
+  const int thick = vertical ? r.Width() : r.Height();
+  const int arrow = std::min(thick, length / 2);
+  auto span = [&](int from, int to) {
+    return vertical ? Rect(r.Left, r.Top + from, r.Right, r.Top + to) : Rect(r.Left + from, r.Top, r.Left + to, r.Bottom);
+  };
+  p.ArrowLow = span(0, arrow);
+  p.ArrowHigh = span(length - arrow, length);
+  const int track = length - 2 * arrow;
+  page = std::max(page, 1);
+  const long long total = static_cast<long long>(std::max(max, 0)) + page;  // positions 0..max plus a page
+  if (max <= 0 || track <= 0) return p;
+  int thumb = static_cast<int>(static_cast<long long>(track) * page / total);
+  thumb = std::max(thumb, std::min(minThumb, track));
+  if (thumb >= track) return p;
+  const int at = static_cast<int>(static_cast<long long>(track - thumb) * std::clamp(pos, 0, max) / max);
+  p.Thumb = span(arrow + at, arrow + at + thumb);
+  return p;
+}
+
+namespace {
+
+// A small filled triangle pointing up, down, left or right in the middle of r.
+void Arrow(TCanvas& c, const TRect& r, bool vertical, bool low, TColor color) {
+  const int cx = (r.Left + r.Right) / 2, cy = (r.Top + r.Bottom) / 2;
+  for (int i = 0; i < 4; ++i) {
+    const int off = low ? i - 2 : 1 - i;  // rows from the tip outwards
+    if (vertical) FillSolidRect(c, cx - i, cy + off, 2 * i + 1, 1, color);
+    else FillSolidRect(c, cx + off, cy - i, 1, 2 * i + 1, color);
+  }
+}
+
+}  // namespace
+
+void DrawFlatScrollbar(TCanvas& c, const TRect& r, bool vertical, int max, int page, int pos, bool focused,
+                       bool enabled) {
+  const int thick = vertical ? r.Width() : r.Height();
+  const TFlatScrollBarParts p = FlatScrollBarParts(r, vertical, max, page, pos, std::max(thick / 2, 8));
+  FillSolidRect(c, r.Left, r.Top, r.Width(), r.Height(), clBtnFace);
+  const TColor frame = focused ? clBtnText : clBtnShadow;
+  const TColor mark = enabled && max > 0 ? clBtnText : clGrayText;
+  for (const TRect* box : {&p.ArrowLow, &p.ArrowHigh}) {
+    if (box->IsEmpty()) continue;
+    Draw3DRect(c, *box, frame, frame);
+    Arrow(c, *box, vertical, box == &p.ArrowLow, mark);
+  }
+  if (!p.Thumb.IsEmpty()) {
+    FillSolidRect(c, p.Thumb.Left, p.Thumb.Top, p.Thumb.Width(), p.Thumb.Height(), focused ? clBtnHighlight : clBtnFace);
+    Draw3DRect(c, p.Thumb, frame, frame);
+  }
 }

@@ -38,3 +38,17 @@ void DrawTransparentBitmap(TCanvas& c, const TBitmap& bitmap, int x, int y, cons
 // `flags`; BF_FLAT draws button shadow / button face, BF_MONO the window frame colour;
 // BF_MIDDLE fills the inside with the button face; BF_ADJUST shrinks r to the inside.
 void DrawEdge(TCanvas& c, TRect& r, unsigned edge, unsigned flags);
+
+// A scroll bar's pieces: the two arrow boxes (each as long as the bar is thick, or half
+// the bar when it is shorter than two boxes), and the thumb: its length from the page
+// against the range (at least minThumb), its place from the position. No thumb when the
+// range holds no more than a page or there is no room for it.
+struct TFlatScrollBarParts {
+  TRect ArrowLow, ArrowHigh, Thumb;
+};
+TFlatScrollBarParts FlatScrollBarParts(const TRect& r, bool vertical, int max, int page, int pos, int minThumb);
+// Paints a scroll bar flat: the track in button face, arrow boxes and thumb framed in
+// one pixel of button shadow (button text when focused), the arrows as small triangles.
+// max is the last position the thumb can reach; page the page size.
+void DrawFlatScrollbar(TCanvas& c, const TRect& r, bool vertical, int max, int page, int pos, bool focused,
+                       bool enabled = true);

@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 #include <map>
 
+#include "platform/core/DrawUtils.h"
 #include "platform/core/Files.h"
 #include "platform/core/Resources.h"
 #include "platform/gui/Application.h"
@@ -554,8 +555,96 @@ TGraphicControl::TGraphicControl(QWidget* parent) : TCustomControl(parent) {
 
 // ---------------------------------------------------------------------------------
 
+TFlatScrollBar::TFlatScrollBar(Qt::Orientation orientation, QWidget* parent) : QScrollBar(orientation, parent) {}
+
+void TFlatScrollBar::SetFlat(bool flat, bool focusedLook) {
+  if (flat == flat_ && focusedLook == focusedLook_) return;
+  flat_ = flat;
+  focusedLook_ = focusedLook;
+  update();
+}
+
+namespace {
+
+TFlatScrollBarParts PartsOf(const QScrollBar& bar) {
+  const bool vertical = bar.orientation() == Qt::Vertical;
+  const int thick = vertical ? bar.width() : bar.height();
+  return FlatScrollBarParts(Rect(0, 0, bar.width(), bar.height()), vertical, bar.maximum() - bar.minimum(),
+                            bar.pageStep(), bar.value() - bar.minimum(), std::max(thick / 2, 8));
+}
+
+bool Holds(const TRect& r, const QPoint& p) {
+  return !r.IsEmpty() && p.x() >= r.Left && p.x() < r.Right && p.y() >= r.Top && p.y() < r.Bottom;
+}
+
+}  // namespace
+
+void TFlatScrollBar::paintEvent(QPaintEvent* e) {
+  if (!flat_) {
+    QScrollBar::paintEvent(e);
+    return;
+  }
+  QPainter painter(this);
+  TQtCanvas canvas(painter, Rect(0, 0, width(), height()));
+  DrawFlatScrollbar(canvas, Rect(0, 0, width(), height()), orientation() == Qt::Vertical, maximum() - minimum(),
+                    pageStep(), value() - minimum(), focusedLook_, isEnabled());
+}
+
+void TFlatScrollBar::mousePressEvent(QMouseEvent* e) {
+  if (!flat_ || e->button() != Qt::LeftButton) {
+    QScrollBar::mousePressEvent(e);
+    return;
+  }
+  const TFlatScrollBarParts p = PartsOf(*this);
+  const QPoint at = e->position().toPoint();
+  const bool vertical = orientation() == Qt::Vertical;
+  const int along = vertical ? at.y() : at.x();
+  if (Holds(p.ArrowLow, at)) {
+    triggerAction(SliderSingleStepSub);
+  } else if (Holds(p.ArrowHigh, at)) {
+    triggerAction(SliderSingleStepAdd);
+  } else if (Holds(p.Thumb, at)) {
+    dragFrom_ = along;
+    dragValue_ = value();
+    setSliderDown(true);
+  } else if (!p.Thumb.IsEmpty()) {
+    const int thumbStart = vertical ? p.Thumb.Top : p.Thumb.Left;
+    triggerAction(along < thumbStart ? SliderPageStepSub : SliderPageStepAdd);
+  }
+  e->accept();
+}
+
+void TFlatScrollBar::mouseMoveEvent(QMouseEvent* e) {
+  if (!flat_ || dragFrom_ < 0) {
+    QScrollBar::mouseMoveEvent(e);
+    return;
+  }
+  const TFlatScrollBarParts p = PartsOf(*this);
+  const bool vertical = orientation() == Qt::Vertical;
+  const int along = vertical ? e->position().toPoint().y() : e->position().toPoint().x();
+  const int track = (vertical ? height() : width()) - 2 * (vertical ? p.ArrowLow.Height() : p.ArrowLow.Width());
+  const int thumb = vertical ? p.Thumb.Height() : p.Thumb.Width();
+  const int room = std::max(track - thumb, 1);
+  const long long delta = static_cast<long long>(along - dragFrom_) * (maximum() - minimum()) / room;
+  setSliderPosition(static_cast<int>(std::clamp<long long>(dragValue_ + delta, minimum(), maximum())));
+  triggerAction(SliderMove);
+  e->accept();
+}
+
+void TFlatScrollBar::mouseReleaseEvent(QMouseEvent* e) {
+  if (!flat_ || dragFrom_ < 0) {
+    QScrollBar::mouseReleaseEvent(e);
+    return;
+  }
+  dragFrom_ = -1;
+  setSliderDown(false);
+  e->accept();
+}
+
 TCustomScrollControl::TCustomScrollControl(QWidget* parent)
     : QAbstractScrollArea(parent), TWinControl(*this, *viewport()) {
+  setVerticalScrollBar(new TFlatScrollBar(Qt::Vertical, this));
+  setHorizontalScrollBar(new TFlatScrollBar(Qt::Horizontal, this));
   for (TScrollBarKind bar : {TScrollBarKind::sbHorizontal, TScrollBarKind::sbVertical}) {
     QScrollBar* sb = bar == TScrollBarKind::sbVertical ? verticalScrollBar() : horizontalScrollBar();
     sb->setRange(0, 0);
@@ -591,6 +680,16 @@ void TCustomScrollControl::SetScrollBarVisible(TScrollBarKind bar, bool visible)
   const Qt::ScrollBarPolicy policy = visible ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
   if (bar == TScrollBarKind::sbVertical) setVerticalScrollBarPolicy(policy);
   else setHorizontalScrollBarPolicy(policy);
+}
+
+void TCustomScrollControl::SetFlatScrollBars(bool flat, bool focusedLook) {
+  for (QScrollBar* sb : {verticalScrollBar(), horizontalScrollBar()})
+    if (auto* f = dynamic_cast<TFlatScrollBar*>(sb)) f->SetFlat(flat, focusedLook);
+}
+
+bool TCustomScrollControl::FlatScrollBars() const {
+  const auto* f = dynamic_cast<const TFlatScrollBar*>(verticalScrollBar());
+  return f != nullptr && f->Flat();
 }
 
 void TCustomScrollControl::OnAction(TScrollBarKind bar, int action) {

@@ -39,6 +39,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
+#include <QScrollBar>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -256,6 +257,27 @@ enum class TScrollBarKind { sbHorizontal, sbVertical };
 enum class TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom,
                          scEndScroll };
 
+// A scroll bar that can be drawn flat (DrawFlatScrollbar); flat, the pointer acts on the
+// pieces as they are drawn (arrow boxes, track, thumb).
+class TFlatScrollBar : public QScrollBar {
+ public:
+  TFlatScrollBar(Qt::Orientation orientation, QWidget* parent);
+  bool Flat() const { return flat_; }
+  // focusedLook: the frame of a focused control.
+  void SetFlat(bool flat, bool focusedLook);
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+
+ private:
+  bool flat_ = false, focusedLook_ = false;
+  int dragFrom_ = -1;   // the pointer's place along the bar when the thumb was pressed
+  int dragValue_ = 0;   // the value then
+};
+
 // A control of its own drawing with the system's scroll bars (Qt's). The control sets
 // the range, page and position itself (no events fire for that); user actions on the
 // bars call Scroll with the class library's codes, and the control answers with the
@@ -268,6 +290,9 @@ class TCustomScrollControl : public QAbstractScrollArea, public TWinControl {
   void SetScrollInfo(TScrollBarKind bar, int max, int page, int pos);
   int ScrollPos(TScrollBarKind bar) const;
   void SetScrollBarVisible(TScrollBarKind bar, bool visible);
+  // Both bars drawn flat (or back to the system's look).
+  void SetFlatScrollBars(bool flat, bool focusedLook);
+  bool FlatScrollBars() const;
   // Thumb tracking: scTrack codes while the thumb is dragged (else only scPosition at
   // its release).
   bool ScrollTracking = false;

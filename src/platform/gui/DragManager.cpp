@@ -9,6 +9,7 @@
 
 #include "platform/gui/Application.h"
 #include "platform/gui/Controls.h"
+#include "platform/gui/ExtCtrls.h"
 
 TDragManager& DragManager() {
   static TDragManager* manager = new TDragManager;  // lives as long as the process
@@ -49,9 +50,15 @@ void TDragManager::Start(QPoint screenPos) {
   if (active_) DragTo(screenPos);
 }
 
+void TDragManager::SetDragImage(const TBitmap& image, TPoint hotSpot) {
+  if (!image_) image_ = std::make_unique<TDragImageWindow>();
+  image_->Show(image, hotSpot, {lastPos_.x(), lastPos_.y()});
+}
+
 void TDragManager::DragTo(QPoint screenPos) {
   if (!active_) return;
   lastPos_ = screenPos;
+  if (image_ && image_->Visible()) image_->MoveTo({screenPos.x(), screenPos.y()});
   TWinControl* found = FindTarget(screenPos);
   bool accept = false;
   if (found != target_) {
@@ -116,6 +123,7 @@ void TDragManager::Finish(QPoint screenPos, bool drop) {
 }
 
 void TDragManager::Reset() {
+  if (image_) image_->Hide();
   if (cursorSet_) {
     QGuiApplication::restoreOverrideCursor();
     cursorSet_ = false;

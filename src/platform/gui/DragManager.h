@@ -15,10 +15,14 @@
 // Coordinates are client coordinates of the control that gets the event.
 #pragma once
 
+
 #include <QObject>
 #include <QPoint>
 #include <functional>
+#include <memory>
 #include <vector>
+
+#include "platform/gui/ExtCtrls.h"
 
 class TWinControl;
 
@@ -42,6 +46,11 @@ class TDragManager : public QObject {
   void DragTo(QPoint screenPos);
   // Ends the drag at screenPos: a drop when `drop`, else a cancel.
   void Finish(QPoint screenPos, bool drop);
+  // A picture that follows the pointer for the rest of this drag (a source sets it in
+  // its DoStartDrag): hotSpot is the point of the picture under the pointer. It goes
+  // when the drag ends.
+  void SetDragImage(const TBitmap& image, TPoint hotSpot);
+  const TDragImageWindow* DragImage() const { return image_.get(); }
   // Ends the drag where the pointer last was.
   void EndDrag(bool drop) { Finish(lastPos_, drop); }
 
@@ -58,6 +67,7 @@ class TDragManager : public QObject {
   void Reset();
 
   TTargetFinder finder_;
+  std::unique_ptr<TDragImageWindow> image_;
   TWinControl* source_ = nullptr;
   TWinControl* target_ = nullptr;
   // The sources of the drags that Finish is ending (a drop handler may end another);
