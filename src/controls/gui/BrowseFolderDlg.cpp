@@ -5,15 +5,31 @@
 #include "platform/gui/Dialogs.h"
 
 bool TBrowseFolderDlg::Execute() {
-  AnsiString folder = DirExists(FolderName) ? FolderName : AnsiString("/");
-  if (OnInitialized) OnInitialized(this);
-  if (!Dialogs().SelectDirectory(DialogText, folder)) return false;
+  if (BrowseKind == TBrowseKind::bfComputers) return false;
+  TFolderBrowseRequest request;
+  request.Title = DialogText;
+  request.StartFolder = DirExists(FolderName) ? FolderName : AnsiString("/");
+  request.DesktopRoot = DesktopRoot;
+  request.CenterOnScreen = Position == TPosition::poScreenCenter || Position == TPosition::poDesktopCenter;
+  request.HelpButton = HelpContext != 0;
+  request.OnInitialized = [this] {
+    if (OnInitialized) OnInitialized(this);
+  };
+  request.OnSelChanged = [this](const AnsiString& folder) {
+    // FolderName follows the selection; OK only for an existing directory.
+    FolderName = folder;
+    const bool ok = FolderOkEnabled(folder);
+    if (OnSelChanged) OnSelChanged(this);
+    return ok;
+  };
+  request.OnHelp = [this] { ShowHelpContext(HelpContext); };
+  if (!Dialogs().BrowseFolder(request)) return false;
   // Only an existing directory is a choice (the dialog's OK follows the same rule).
-  if (!FolderOkEnabled(folder)) return false;
-  FolderName = RemoveBackSlash(folder);
+  if (!FolderOkEnabled(request.Folder)) return false;
+  FolderName = RemoveBackSlash(request.Folder);
   SelectedName = FolderName;
   DisplayName = FolderName == "/" ? FolderName : ExtractFileName(FolderName);
-  if (OnSelChanged) OnSelChanged(this);
+  ImageIndex = FolderImageIndex(FolderName);
   return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
+
 #include "platform/core/Files.h"
 
 namespace {
@@ -80,4 +82,13 @@ AnsiString ConvertDirText(std::string_view text, bool multipleDirs, AnsiString (
     out += c;
   }
   return out;
+}
+
+int FolderImageIndex(std::string_view path) {
+  if (!DirExists(path)) return -1;
+  const AnsiString p = RemoveBackSlash(path);
+  if (p == "/" || p == "\\") return 2;
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0' && p == RemoveBackSlash(AnsiPath(home))) return 1;
+  return 0;
 }

@@ -21,6 +21,9 @@ bool DirExists(std::string_view path);
 AnsiString ShortToLongPath(std::string_view path);
 AnsiString LongToShortPath(std::string_view path);
 
+// The picture of a chosen folder (the folder dialog's ImageIndex): 0 a folder, 1 the
+// home folder, 2 the file system's root; -1 for a path that is no directory.
+int FolderImageIndex(std::string_view path);
 // The folder dialog's OK button is enabled only for an existing directory.
 bool FolderOkEnabled(std::string_view path);
 // The folder a directory edit's dialog starts at: the text, or InitialDir when the text

@@ -2,6 +2,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QDir>
+#include <QUrl>
+#include <QStandardPaths>
+#include <QScreen>
+#include <QTimer>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEventLoop>
@@ -270,6 +276,74 @@ int TQtDialogService::Execute(const TDialogRequest& request) {
   for (const auto& [button, result] : buttons)
     if (box.clickedButton() == button) return result;
   return request.EscapeButton;
+}
+
+bool TDialogService::BrowseFolder(TFolderBrowseRequest& request) {
+  if (request.OnInitialized) request.OnInitialized();
+  AnsiString dir = request.StartFolder;
+  if (!SelectDirectory(request.Title, dir)) return false;
+  if (request.OnSelChanged && !request.OnSelChanged(dir)) return false;
+  request.Folder = dir;
+  return true;
+}
+
+void SetUpFolderBrowser(QFileDialog& dialog, TFolderBrowseRequest& request) {
+  dialog.setWindowTitle(ToQString(request.Title));
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  const QString start = QString::fromStdString(SysPath(request.StartFolder));
+  if (!request.StartFolder.empty() && QFileInfo(start).isDir()) dialog.setDirectory(start);
+  else dialog.setDirectory(QDir::rootPath());
+  // The places: the desktop and the home folder above the file system, or its root only.
+  QList<QUrl> places;
+  if (request.DesktopRoot) {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (QFileInfo(desktop).isDir()) places << QUrl::fromLocalFile(desktop);
+    places << QUrl::fromLocalFile(QDir::homePath());
+  }
+  places << QUrl::fromLocalFile(QDir::rootPath());
+  dialog.setSidebarUrls(places);
+  QDialogButtonBox* box = dialog.findChild<QDialogButtonBox*>();
+  auto selectionChanged = [&request, box](const QString& path) {
+    const bool ok = request.OnSelChanged ? request.OnSelChanged(AnsiPath(path.toStdString()))
+                                         : !path.isEmpty() && QFileInfo(path).isDir();
+    if (box)
+      if (QPushButton* button = box->button(QDialogButtonBox::Open)) button->setEnabled(ok);
+  };
+  QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, selectionChanged);
+  QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, selectionChanged);
+  if (request.HelpButton && box) {
+    QPushButton* help = box->addButton(ToQString(AnsiString("&Help")), QDialogButtonBox::HelpRole);
+    help->setObjectName("HelpButton");
+    QObject::connect(help, &QPushButton::clicked, &dialog, [&request] {
+      if (request.OnHelp) request.OnHelp();
+    });
+  }
+  if (request.CenterOnScreen) {
+    dialog.adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      QRect r(QPoint(0, 0), dialog.size());
+      r.moveCenter(area.center());
+      // Kept inside the screen.
+      r.moveLeft(std::max(area.left(), std::min(r.left(), area.right() - r.width() + 1)));
+      r.moveTop(std::max(area.top(), std::min(r.top(), area.bottom() - r.height() + 1)));
+      dialog.move(r.topLeft());
+    }
+  }
+}
+
+bool TQtDialogService::BrowseFolder(TFolderBrowseRequest& request) {
+  QFileDialog dialog(QApplication::activeWindow());
+  SetUpFolderBrowser(dialog, request);
+  // The dialog exists and shows when its event loop runs its first round.
+  QTimer::singleShot(0, &dialog, [&request] {
+    if (request.OnInitialized) request.OnInitialized();
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  request.Folder = AnsiPath(dialog.selectedFiles().front().toStdString());
+  return true;
 }
 
 bool TQtDialogService::SelectDirectory(const AnsiString& caption, AnsiString& dir) {

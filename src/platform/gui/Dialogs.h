@@ -62,6 +62,19 @@ struct TPrintRequest {
   AnsiString OutputFile;         // the PDF written when no real printer is chosen
 };
 
+// The folder browser as asked: it reports to the caller while it runs.
+struct TFolderBrowseRequest {
+  AnsiString Title;         // the window's title (the dialog's text)
+  AnsiString StartFolder;   // selected at the start when it is an existing directory
+  bool DesktopRoot = true;  // places start at the desktop and home; else the file system's root only
+  bool CenterOnScreen = true;
+  bool HelpButton = false;
+  std::function<void()> OnInitialized;                         // once the dialog exists
+  std::function<bool(const AnsiString& folder)> OnSelChanged;  // each selection; true: OK enabled
+  std::function<void()> OnHelp;                                // the help button
+  AnsiString Folder;                                           // the folder chosen
+};
+
 class TDialogService {
  public:
   virtual ~TDialogService() = default;
@@ -70,6 +83,9 @@ class TDialogService {
   // The folder dialog: starts at dir (1251 path), sets dir to the folder chosen;
   // false when cancelled.
   virtual bool SelectDirectory(const AnsiString& caption, AnsiString& dir) = 0;
+  // The folder browser; false when cancelled. By default a folder dialog whose answer
+  // counts as the one selection change (and is refused when OK would be disabled).
+  virtual bool BrowseFolder(TFolderBrowseRequest& request);
   // Open and save dialogs; false when cancelled.
   virtual bool ExecuteFileDialog(TFileDialogRequest& request) = 0;
   virtual bool ExecutePageSetup(TPageSetupRequest& request) = 0;
@@ -85,12 +101,19 @@ class TQtDialogService : public TDialogService {
  public:
   int Execute(const TDialogRequest& request) override;
   bool SelectDirectory(const AnsiString& caption, AnsiString& dir) override;
+  bool BrowseFolder(TFolderBrowseRequest& request) override;
   bool ExecuteFileDialog(TFileDialogRequest& request) override;
   bool ExecutePageSetup(TPageSetupRequest& request) override;
   bool ExecutePrint(TPrintRequest& request) override;
   TModalResult RunModal(TForm& form) override;
   void ShowHelp(int context, const AnsiString& title, const AnsiString& text) override;
 };
+
+class QFileDialog;
+// The on-screen folder browser of TQtDialogService::BrowseFolder: a directory dialog set
+// up from the request (places, help button, centring) and wired to its events.
+// OnInitialized fires from Execute once the dialog is shown.
+void SetUpFolderBrowser(QFileDialog& dialog, TFolderBrowseRequest& request);
 
 // For tests: answers come from Answer() in order. A dialog with no answer left (or
 // whose scripted answer is not one of its buttons) counts in Unexpected and gets
