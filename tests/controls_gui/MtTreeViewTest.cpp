@@ -1153,4 +1153,30 @@ TEST_F(TreeTest, FlatScrollBarsAreDrawnAndHitAsDrawn) {
   tree->CheckInvariants();
 }
 
+TEST_F(TreeTest, HeaderEventsReachTheTreesEventsThroughItsFirers) {
+  TMtHeaderSection* kcal = tree->Header().Sections().FindByNumber(1);
+  tree->OnHeaderColumnResize = [&](TObject* sender, int index) {
+    EXPECT_EQ(dynamic_cast<TMtTree*>(sender), tree.get());
+    log.push_back("resize " + std::to_string(index));
+  };
+  tree->OnHeaderColumnMove = [&](TObject*, TMtHeaderSection* s, int from, int to) {
+    log.push_back("move " + std::to_string(s->GetIndex()) + " " + std::to_string(from) + ">" + std::to_string(to));
+  };
+  tree->OnHeaderSectionExpand = [&](TObject*, TMtHeaderSection* s) { log.push_back("expand " + std::to_string(s->GetIndex())); };
+  tree->OnHeaderSectionCollapse = [&](TObject*, TMtHeaderSection* s) {
+    log.push_back("collapse " + std::to_string(s->GetIndex()));
+  };
+  tree->OnHeaderColumnDraw = [&](TObject*, TMtHeaderSection* s, const TRect&, bool pressed) {
+    log.push_back("draw " + std::to_string(s->GetIndex()) + (pressed ? " pressed" : ""));
+  };
+  TakeLog();
+  tree->Header().DoSectionResize(kcal);
+  tree->Header().DoSectionMove(kcal, 1, 2);
+  tree->Header().DoSectionExpand(kcal);
+  tree->Header().DoSectionCollapse(kcal);
+  tree->Header().DoSectionDraw(kcal, Rect(0, 0, 10, 10), true);
+  EXPECT_EQ(TakeLog(), (Log{"resize 1", "move 1 1>2", "expand 1", "collapse 1", "draw 1 pressed"}));
+  tree->CheckInvariants();
+}
+
 }  // namespace

@@ -186,10 +186,9 @@ void TCustomMtTreeView::LineHintTick() {
   hintTimer_->SetEnabled(false);
   AnsiString text = LineHintText(hintPoint_.Y);
   if (text.empty()) return;
-  if (OnShowLineHint) {
+  {
     bool show = true;
-    OnShowLineHint(static_cast<TCustomMtTree*>(this), GetItemAtY(hintPoint_.Y), text, hintWindow_.get(), hintPoint_,
-                   show);
+    DoShowLineHintEvent(GetItemAtY(hintPoint_.Y), text, hintWindow_.get(), hintPoint_, show);
     if (!show || text.empty() || Destroying()) return;
   }
   hintWindow_->Font = Font();

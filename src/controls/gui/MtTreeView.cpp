@@ -58,30 +58,29 @@ void TMtTreeHeader::DoSectionShowHide(TMtHeaderSection* Section) {
 
 void TMtTreeHeader::DoSectionCreate(TMtHeaderSection* Section) {
   TCustomMtHeader::DoSectionCreate(Section);
-  tree_.HeaderLayoutChanged();
+  tree_.HeaderSectionCreate(Section);
 }
 
 void TMtTreeHeader::DoSectionChange(TMtHeaderSection* Section, TMtSectionChange Change) {
   TCustomMtHeader::DoSectionChange(Section, Change);
-  tree_.HeaderLayoutChanged();
+  tree_.HeaderSectionChange(Section, Change);
 }
 
 void TMtTreeHeader::DoSectionMove(TMtHeaderSection* Section, int OldPos, int NewPos) {
   TCustomMtHeader::DoSectionMove(Section, OldPos, NewPos);
-  tree_.HeaderLayoutChanged();
-  if (tree_.OnHeaderColumnMove) tree_.OnHeaderColumnMove(static_cast<TCustomMtTree*>(&tree_), Section, OldPos, NewPos);
+  tree_.HeaderSectionMove(Section, OldPos, NewPos);
 }
 
 void TMtTreeHeader::DoSectionExpand(TMtHeaderSection* Section) {
   TCustomMtHeader::DoSectionExpand(Section);
-  if (tree_.OnHeaderSectionExpand) tree_.OnHeaderSectionExpand(static_cast<TCustomMtTree*>(&tree_), Section);
+  tree_.DoHeaderSectionExpand(Section);
   tree_.HeaderLayoutChanged();
   Invalidate();
 }
 
 void TMtTreeHeader::DoSectionCollapse(TMtHeaderSection* Section) {
   TCustomMtHeader::DoSectionCollapse(Section);
-  if (tree_.OnHeaderSectionCollapse) tree_.OnHeaderSectionCollapse(static_cast<TCustomMtTree*>(&tree_), Section);
+  tree_.DoHeaderSectionCollapse(Section);
   tree_.HeaderLayoutChanged();
   Invalidate();
 }
@@ -104,7 +103,7 @@ void TMtTreeHeader::DoFilterCall(TMtHeaderSection* Section) {
 
 void TMtTreeHeader::DoSectionDraw(TMtHeaderSection* Section, const TRect& R, bool Pressed) {
   TCustomMtHeader::DoSectionDraw(Section, R, Pressed);
-  if (tree_.OnHeaderColumnDraw) tree_.OnHeaderColumnDraw(static_cast<TCustomMtTree*>(&tree_), Section, R, Pressed);
+  tree_.DoColumnDraw(Section, R, Pressed);
 }
 
 void TMtTreeHeader::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -974,7 +973,7 @@ void TCustomMtTreeView::PaintCellText(TCanvas& canvas, TMtTreeItem* item, TMtHea
 
 void TCustomMtTreeView::HeaderSectionResized(TMtHeaderSection* section) {
   trackLine_->Hide();
-  if (OnHeaderColumnResize) OnHeaderColumnResize(static_cast<TCustomMtTree*>(this), section->GetIndex());
+  DoColumnResize(section->GetIndex());
   // Sections narrower than the client area: the header goes back to the left edge.
   if (ColumnsWidth() <= ClientWidth()) leftPosition_ = 0;
   HeaderLayoutChanged();
@@ -1043,6 +1042,47 @@ void TCustomMtTreeView::DoItemPicDraw(TMtTreeItem* item, int& imageIndex) const 
 void TCustomMtTreeView::DoItemPicDraw2(TMtTreeItem* item, int& imageIndex) const {
   if (OnItemPicDraw2)
     OnItemPicDraw2(const_cast<TCustomMtTree*>(static_cast<const TCustomMtTree*>(this)), item, imageIndex);
+}
+
+void TCustomMtTreeView::DoColumnResize(int sectionIndex) {
+  if (OnHeaderColumnResize) OnHeaderColumnResize(static_cast<TCustomMtTree*>(this), sectionIndex);
+}
+
+void TCustomMtTreeView::DoColumnMove(TMtHeaderSection* section, int oldPos, int newPos) {
+  if (OnHeaderColumnMove) OnHeaderColumnMove(static_cast<TCustomMtTree*>(this), section, oldPos, newPos);
+}
+
+void TCustomMtTreeView::DoColumnDraw(TMtHeaderSection* section, const TRect& r, bool pressed) {
+  if (OnHeaderColumnDraw) OnHeaderColumnDraw(static_cast<TCustomMtTree*>(this), section, r, pressed);
+}
+
+void TCustomMtTreeView::DoHeaderSectionExpand(TMtHeaderSection* section) {
+  if (OnHeaderSectionExpand) OnHeaderSectionExpand(static_cast<TCustomMtTree*>(this), section);
+}
+
+void TCustomMtTreeView::DoHeaderSectionCollapse(TMtHeaderSection* section) {
+  if (OnHeaderSectionCollapse) OnHeaderSectionCollapse(static_cast<TCustomMtTree*>(this), section);
+}
+
+void TCustomMtTreeView::DoShowLineHintEvent(TMtTreeItem* item, AnsiString& text, THintWindow* hintWindow,
+                                            TPoint mousePos, bool& doShowHint) {
+  if (OnShowLineHint) OnShowLineHint(static_cast<TCustomMtTree*>(this), item, text, hintWindow, mousePos, doShowHint);
+}
+
+void TCustomMtTreeView::HeaderSectionChange(TMtHeaderSection* section, TMtSectionChange change) {
+  (void)section;
+  (void)change;
+  HeaderLayoutChanged();
+}
+
+void TCustomMtTreeView::HeaderSectionCreate(TMtHeaderSection* section) {
+  (void)section;
+  HeaderLayoutChanged();
+}
+
+void TCustomMtTreeView::HeaderSectionMove(TMtHeaderSection* section, int oldPos, int newPos) {
+  HeaderLayoutChanged();
+  DoColumnMove(section, oldPos, newPos);
 }
 
 void TCustomMtTreeView::DoScroll(TScrollBarKind kind, TScrollCode code) {

@@ -339,6 +339,19 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   void HeaderLayoutChanged();
   void HeaderLookup(TMtHeaderSection* section, AnsiString& text);
   void HeaderPlace();
+  // The tree's reactions to a section's change, creation and move (relayout; a move
+  // then fires OnHeaderColumnMove through DoColumnMove).
+  virtual void HeaderSectionChange(TMtHeaderSection* section, TMtSectionChange change);
+  virtual void HeaderSectionCreate(TMtHeaderSection* section);
+  virtual void HeaderSectionMove(TMtHeaderSection* section, int oldPos, int newPos);
+  // Firers of the header events the tree publishes.
+  virtual void DoColumnResize(int sectionIndex);
+  virtual void DoColumnMove(TMtHeaderSection* section, int oldPos, int newPos);
+  virtual void DoColumnDraw(TMtHeaderSection* section, const TRect& r, bool pressed);
+  virtual void DoHeaderSectionExpand(TMtHeaderSection* section);
+  virtual void DoHeaderSectionCollapse(TMtHeaderSection* section);
+  virtual void DoShowLineHintEvent(TMtTreeItem* item, AnsiString& text, THintWindow* hintWindow, TPoint mousePos,
+                                   bool& doShowHint);
 
  protected:
   void DefineLineHeight() override;
