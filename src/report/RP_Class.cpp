@@ -668,6 +668,11 @@ void TrpPageForm::Form() {
 // ---------------------------------------------------------------------------------
 // TrpReport
 
+TrpPreparedPageEditor& rpPreparedPageEditor() {
+  static TrpPreparedPageEditor editor;
+  return editor;
+}
+
 TrpReport::TrpReport() : script_(std::make_unique<TInterpretator>(lookup_)) {
   EMFPages.Parent = this;
   Pages.Parent = this;
@@ -974,6 +979,7 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   st.BuildDate = std::floor(now);
   st.BuildTime = now - std::floor(now);
   ErrorText.clear();
+  CanRebuild = true;  // the pages come from the template: it can build them again
   // Scripts may change the template (texts, visibility, positions): every built
   // template is kept as it was and put back afterwards.
   std::vector<TrpReport*> built{this};

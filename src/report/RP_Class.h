@@ -24,6 +24,7 @@
 #include "report/RP_Memo.h"
 #include "report/RP_Page.h"
 #include "report/RP_Prepared.h"
+#include "report/RP_PreviewLayout.h"
 
 class TrpReport;
 class TrpPageForm;
@@ -212,6 +213,13 @@ enum : unsigned {
   rppbZoom = 1, rppbLoad = 2, rppbSave = 4, rppbPrint = 8, rppbFind = 16, rppbHelp = 32, rppbExit = 64,
   rppbPageSetup = 128
 };
+// A set of the preview's buttons (rppb... bits).
+using TrpPreviewButtons = unsigned;
+
+// The editor of prepared pages that a report designer installs (this program has none).
+// It edits the page (0-based) in place and answers whether it changed it.
+using TrpPreparedPageEditor = std::function<bool(TrpEMFPages& pages, int index)>;
+TrpPreparedPageEditor& rpPreparedPageEditor();
 
 class TrpReport : public TObject, public TrpEngineHooks {
  public:
@@ -263,13 +271,19 @@ class TrpReport : public TObject, public TrpEngineHooks {
   // progress display when one is installed. False when nothing was written (stopped,
   // cancelled); a file that cannot be written raises.
   bool ExportTo(TrpExportFilter& filter, const AnsiString& fileName);
-  // What the preview shows (report/gui/RP_Preview.h): its buttons (rppb... bits), its
-  // first zoom (0 the remembered one, 1 page width, 2 whole page, 3 two pages), whether
-  // it runs modally, and whether inactive buttons are grey until the pointer enters them.
-  unsigned PreviewButtons = 0xFF;
-  int InitialZoom = 0;
+  // What the preview shows (report/gui/RP_Preview.h): its buttons, its first zoom,
+  // whether it runs modally, and whether inactive buttons are grey until the pointer
+  // enters them.
+  TrpPreviewButtons PreviewButtons = 0xFF;
+  TrpPreviewZoom InitialZoom = pzDefault;
   bool ModalPreview = true;
   bool GrayedButtons = false;
+  // The preview offers to edit, add and delete prepared pages when a page editor is
+  // installed (rpPreparedPageEditor) and this is on.
+  bool ModifyPrepared = true;
+  // The prepared pages were built from the template (so a page setup or another printer
+  // may build them again); off for pages loaded from a prepared-report file.
+  bool CanRebuild = false;
 
   // TrpEngineHooks: what the views ask while they print.
   AnsiString ExpressionText(TrpView* view, const AnsiString& expression) override;

@@ -134,6 +134,26 @@ void TrpStdFunctionLibrary::DoFunction(int index, const Variant& p1, const Varia
 
 const std::vector<std::unique_ptr<TrpFunctionLibrary>>& rpFunctionLibraries() { return Libraries(); }
 
+void TrpInstalledFunctions::Add(const TrpFunctionDescription& function) {
+  for (auto& item : items_)
+    if (AnsiSameText(item.Name, function.Name)) {
+      item = function;
+      return;
+    }
+  items_.push_back(function);
+}
+
+const TrpFunctionDescription* TrpInstalledFunctions::Find(std::string_view name) const {
+  for (const auto& item : items_)
+    if (AnsiSameText(item.Name, name)) return &item;
+  return nullptr;
+}
+
+TrpInstalledFunctions& rpInstalledFunctions() {
+  static TrpInstalledFunctions list;
+  return list;
+}
+
 void rpRegisterFunctionLibrary(std::unique_ptr<TrpFunctionLibrary> library) {
   if (!library) return;
   for (const auto& l : Libraries())

@@ -77,6 +77,31 @@ void rpRegisterFunctionLibrary() {
   rpRegisterFunctionLibrary(std::make_unique<Library>());
 }
 
+// A function a library installs, as an expression editor lists it.
+struct TrpFunctionDescription {
+  AnsiString Name;         // as expressions call it
+  AnsiString Category;     // the group the editor shows it under
+  AnsiString Description;  // its arguments and what it gives
+};
+
+// The descriptions of installed functions. The standard library describes none of its
+// own, so the list is empty until an application that registers a library adds its
+// functions; it lives as long as the engine.
+class TrpInstalledFunctions {
+ public:
+  // A name already listed (case ignored) gets the new description in its place.
+  void Add(const TrpFunctionDescription& function);
+  // The description of a name (case ignored), or none.
+  const TrpFunctionDescription* Find(std::string_view name) const;
+  int Count() const { return static_cast<int>(items_.size()); }
+  const TrpFunctionDescription& operator[](int index) const { return items_.at(static_cast<std::size_t>(index)); }
+  void Clear() { items_.clear(); }
+
+ private:
+  std::vector<TrpFunctionDescription> items_;
+};
+TrpInstalledFunctions& rpInstalledFunctions();
+
 // The edit-mask formatting of FORMATTEXT: "0" "9" "#" "L" "l" "A" "a" "C" "c" take the
 // next character of the text, "\" quotes the next mask character, ">" and "<" switch
 // to upper and lower case ("<>" back to as typed); other mask characters are literals.

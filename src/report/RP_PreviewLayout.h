@@ -8,6 +8,11 @@
 #include "report/RP_Prepared.h"
 
 enum TrpZoomMode { rpzmFactor = 0, rpzmPageWidth = 1, rpzmWholePage = 2, rpzmTwoPages = 3 };
+// The first zoom a report asks of its preview: pzDefault opens it as the previous one
+// was left (a fixed factor cannot be asked for), the others choose that mode.
+using TrpPreviewZoom = TrpZoomMode;
+constexpr TrpPreviewZoom pzDefault = rpzmFactor, pzPageWidth = rpzmPageWidth, pzWholePage = rpzmWholePage,
+                         pzTwoPages = rpzmTwoPages;
 
 struct TrpPreviewLayout {
   double Factor = 1.0;

@@ -17,11 +17,6 @@ AnsiString ReadUntilZero(TStream& stream) {
   }
 }
 
-std::function<AnsiString(int)>& LocalizeHandler() {
-  static std::function<AnsiString(int)> handler;
-  return handler;
-}
-
 }  // namespace
 
 // The built-in string table (RP_Strings.cpp).
@@ -92,15 +87,30 @@ std::uint8_t rpFontStyleFromBits(std::uint8_t stored) {
 
 std::uint8_t rpFontStyleToBits(std::uint8_t style) { return rpFontStyleFromBits(style); }
 
-AnsiString rpLocalString(int id) {
-  if (const auto& handler = LocalizeHandler()) {
-    AnsiString s = handler(id);
+AnsiString TrpLocale::LoadString(int id) const {
+  if (OnLocalize) {
+    AnsiString s = OnLocalize(id);
     if (!s.empty()) return s;
   }
-  return rpBuiltinString(id);
+  AnsiString s;
+  if (ResourceModule) {
+    if (!ResourceModule(id, s)) s.clear();
+  } else {
+    s = rpBuiltinString(id);
+  }
+  constexpr std::size_t kBuffer = 1024;  // with its terminating zero
+  if (s.size() >= kBuffer) s.resize(kBuffer - 1);
+  return s;
 }
 
-void rpSetLocalizeHandler(std::function<AnsiString(int id)> handler) { LocalizeHandler() = std::move(handler); }
+TrpLocale& rpLocale() {
+  static TrpLocale locale;
+  return locale;
+}
+
+AnsiString rpLocalString(int id) { return rpLocale().LoadString(id); }
+
+void rpSetLocalizeHandler(std::function<AnsiString(int id)> handler) { rpLocale().OnLocalize = std::move(handler); }
 
 double rpStrToFloatAnySep(std::string_view s) {
   AnsiString t(s);

@@ -43,9 +43,28 @@ std::uint8_t rpFontStyleToBits(std::uint8_t style);
 // ---------------------------------------------------------------------------------
 // Localized texts
 
-// The text of a string-table id (53000..55439 for the report engine): the installed
-// handler's text when it gives a non-empty one, else the built-in table's; an id the
-// table lacks gives the empty text.
+// The engine's one access to its texts by string id (53000..55439):
+//   LoadString(id)  the localization handler's text when it gives a non-empty one;
+//                   else the text of the string table: the resource module's when one is
+//                   set (a translation), else the built-in one; at most 1023 bytes of
+//                   it (the buffer of 1024 characters), and the empty text for an id
+//                   the table lacks.
+class TrpLocale {
+ public:
+  using TLocalizeEvent = std::function<AnsiString(int id)>;
+  using TResourceModule = std::function<bool(int id, AnsiString& text)>;
+
+  AnsiString LoadString(int id) const;
+  // The localization handler (an empty function: none).
+  TLocalizeEvent OnLocalize;
+  // A string table that replaces the built-in one: it answers false for an id it lacks
+  // (an empty function: the built-in table).
+  TResourceModule ResourceModule;
+};
+// The single locale object, made on first use.
+TrpLocale& rpLocale();
+
+// rpLocale().LoadString(id).
 AnsiString rpLocalString(int id);
 // Replaces the localization handler (an empty function removes it).
 void rpSetLocalizeHandler(std::function<AnsiString(int id)> handler);

@@ -407,6 +407,39 @@ TEST(PaneSplitter, WithoutANeighbourTheButtonDoesNothing) {
   EXPECT_EQ(events, 0);
 }
 
+TEST(PaneSplitter, ButtonWidthInPixelsOrAsAPercentageOfTheBar) {
+  Panes p;  // a bar 400 pixels long
+  EXPECT_EQ(p.bar->ButtonWidthType(), TButtonWidthType::btwPixels);
+  EXPECT_EQ(p.bar->ButtonWidth(), 100);
+  EXPECT_EQ(p.bar->ButtonRect().Width(), 100);
+  p.bar->SetButtonWidthType(TButtonWidthType::btwPercentage);  // 100 % of the bar, inside its margin
+  EXPECT_EQ(p.bar->ButtonRect().Width(), 398);
+  struct Case {
+    TButtonWidthType type;
+    int asked, kept, length;
+  };
+  const Case cases[] = {{TButtonWidthType::btwPercentage, 50, 50, 200},
+                        {TButtonWidthType::btwPercentage, 150, 100, 398},
+                        {TButtonWidthType::btwPercentage, -5, 0, 0},
+                        {TButtonWidthType::btwPixels, 150, 150, 150},
+                        {TButtonWidthType::btwPixels, -1, 0, 0}};
+  for (const Case& c : cases) {
+    p.bar->SetButtonWidthType(c.type);
+    p.bar->SetButtonWidth(c.asked);
+    EXPECT_EQ(p.bar->ButtonWidth(), c.kept) << c.asked;
+    EXPECT_EQ(p.bar->ButtonRect().Width(), c.length) << c.asked;
+  }
+  // A width in pixels above 100 is cut when the bar switches to a percentage.
+  p.bar->SetButtonWidthType(TButtonWidthType::btwPixels);
+  p.bar->SetButtonWidth(300);
+  p.bar->SetButtonWidthType(TButtonWidthType::btwPercentage);
+  EXPECT_EQ(p.bar->ButtonWidth(), 100);
+  // The bar grows: a percentage button grows with it.
+  p.bar->SetButtonWidth(25);
+  p.bar->resize(800, p.bar->height());
+  EXPECT_EQ(p.bar->ButtonRect().Width(), 200);
+}
+
 TEST(PaneSplitter, PaintingTheButton) {
   Panes p;
   p.bar->show();

@@ -218,3 +218,21 @@ TEST(RpAggregates, SplitterFindsCallsInMemosAndScripts) {
   splitter.SplitScript(compiled);
   EXPECT_EQ(found.Lines(), (std::vector<AnsiString>{"AVG([Qty])", "SUM([Qty])", "MIN([Qty], Data1)"}));
 }
+
+TEST(InstalledFunctions, AnApplicationDescribesTheFunctionsOfItsLibrary) {
+  TrpInstalledFunctions& list = rpInstalledFunctions();
+  EXPECT_EQ(&list, &rpInstalledFunctions());
+  EXPECT_EQ(list.Count(), 0);  // the standard library describes none of its own
+  EXPECT_EQ(list.Find("SUM"), nullptr);
+  list.Add({"DAYSBETWEEN", "Dates", "DAYSBETWEEN(<date>, <date>)"});
+  list.Add({"KCAL", "Ration", "KCAL(<grams>)"});
+  list.Add({"kcal", "Ration", "KCAL(<grams>, <product>)"});  // the same name: replaced
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list[0].Name, "DAYSBETWEEN");
+  ASSERT_NE(list.Find("Kcal"), nullptr);
+  EXPECT_EQ(list.Find("KCAL")->Description, "KCAL(<grams>, <product>)");
+  EXPECT_EQ(list.Find("KCA"), nullptr);
+  EXPECT_THROW(list[2], std::out_of_range);
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+}

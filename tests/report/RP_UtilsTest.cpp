@@ -154,6 +154,31 @@ TEST(RpStrings, LocalStringsAndHandler) {
   EXPECT_EQ(rpLocalString(55206), Ansi("Ошибка"));
 }
 
+TEST(RpStrings, TheLocaleObjectWithAResourceModule) {
+  TrpLocale& locale = rpLocale();
+  EXPECT_EQ(&locale, &rpLocale());  // one object
+  // A translation replaces the whole built-in table: an id it lacks reads empty.
+  const AnsiString longText(3000, 'x');
+  locale.ResourceModule = [&](int id, AnsiString& text) {
+    if (id == 55206) text = "Error";
+    else if (id == 55200) text = longText;
+    else return false;
+    return true;
+  };
+  EXPECT_EQ(locale.LoadString(55206), "Error");
+  EXPECT_EQ(rpLocalString(55206), "Error");  // every engine text goes through it
+  EXPECT_EQ(locale.LoadString(55439), "");
+  EXPECT_EQ(locale.LoadString(55200), AnsiString(1023, 'x'));  // what the 1024-character buffer holds
+  // The handler comes first; its empty answer falls back to the module.
+  locale.OnLocalize = [](int id) { return id == 55206 ? AnsiString("Fehler") : AnsiString(); };
+  EXPECT_EQ(locale.LoadString(55206), "Fehler");
+  EXPECT_EQ(locale.LoadString(55439), "");
+  locale.OnLocalize = nullptr;
+  locale.ResourceModule = nullptr;
+  EXPECT_EQ(rpLocalString(55206), Ansi("Ошибка"));
+  EXPECT_EQ(rpLocalString(55439), Ansi("Переменная не определена:"));
+}
+
 TEST(RpStrings, SmallHelpers) {
   EXPECT_EQ(rpStrToFloatAnySep(" 1,5 "), 1.5);
   EXPECT_EQ(rpStrToFloatAnySep("1.5"), 1.5);

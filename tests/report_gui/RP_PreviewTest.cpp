@@ -18,6 +18,7 @@
 #include <QWheelEvent>
 
 #include "../test_support/TempDir.h"
+#include "PreviewFixture.h"
 #include "platform/core/AnsiText.h"
 #include "platform/core/Registry.h"
 #include "platform/gui/Dialogs.h"
@@ -34,19 +35,6 @@
 #include "report/gui/RP_ToolbarGlyphs.h"
 
 namespace {
-
-class Preview : public ::testing::Test {
- protected:
-  void SetUp() override {
-    rpResetState();
-    rpPrinter().SetPrinterIndex(rpPrinter().VirtualIndex());
-    SetSettingsStoreFile(dir.Path() + "/settings.ini");
-    TrpPreviewForm::LastMode = rpzmWholePage;
-    TrpPreviewForm::LastFactor = 1.0;
-  }
-  void TearDown() override { rpResetState(); }
-  TempDir dir;
-};
 
 void AddPage(TrpEMFPages& pages, const std::vector<std::pair<TPoint, std::string>>& memos, int orientation = rpPortrait) {
   pages.Add(TrpPage(9, 0, 0, -1, orientation));

@@ -1,5 +1,7 @@
 #include "controls/gui/PaneSplitter.h"
 
+#include <algorithm>
+
 #include "platform/core/DrawUtils.h"
 
 TPaneSplitter::TPaneSplitter(QWidget* parent, TAlign align) : TSplitter(parent, align) {
@@ -36,6 +38,18 @@ TSplitterSide TPaneSplitter::Side() const {
 void TPaneSplitter::SetAutoHighlightColor(bool v) {
   autoHighlight_ = v;
   highlight_ = v ? ::AutoHighlightColor(clActiveCaption, clBtnFace) : RGBColor(207, 207, 255);
+  Invalidate();
+}
+
+void TPaneSplitter::SetButtonWidthType(TButtonWidthType type) {
+  Geometry.WidthType = type;
+  SetButtonWidth(Geometry.ButtonWidth);
+}
+
+void TPaneSplitter::SetButtonWidth(int width) {
+  width = std::max(width, 0);
+  if (Geometry.WidthType == TButtonWidthType::btwPercentage) width = std::min(width, 100);
+  Geometry.ButtonWidth = width;
   Invalidate();
 }
 

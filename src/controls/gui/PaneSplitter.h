@@ -18,6 +18,13 @@ class TPaneSplitter : public TSplitter {
 
   bool AllowDrag = true;
   TSplitterButtonGeometry Geometry;  // style, width, Windows squares
+  // The button's length along the bar: ButtonWidth pixels (btwPixels, the default) or
+  // that percentage of the bar's length (btwPercentage). The width is never below 0 and,
+  // as a percentage, at most 100; both setters repaint the bar.
+  TButtonWidthType ButtonWidthType() const { return Geometry.WidthType; }
+  void SetButtonWidthType(TButtonWidthType type);
+  int ButtonWidth() const { return Geometry.ButtonWidth; }
+  void SetButtonWidth(int width);
   bool ShowButton = true;
   TCursor ButtonCursor = crDefault;
   TColor ButtonColor = clBtnFace;

@@ -1,5 +1,6 @@
 #include "report/gui/RP_Preview.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -205,6 +206,7 @@ void TrpPBox::mouseDoubleClickEvent(QMouseEvent* e) {
   if (!PageAt(e->pos(), index, at)) return;
   form_.page_ = index;
   form_.UpdateStatus();
+  form_.EditPage();  // when page editing is offered
 }
 
 void TrpPBox::wheelEvent(QWheelEvent* e) {
@@ -278,7 +280,18 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
     a->setData(tag);
     a->setCheckable(true);
   }
-  QObject::connect(ZoomMenu, &QMenu::triggered, this, [this](QAction* a) { SetZoom(a->data().toInt()); });
+  pageEditSeparator_ = ZoomMenu->addSeparator();
+  EditPageItem = ZoomMenu->addAction(Local(53029));
+  AddPageItem = ZoomMenu->addAction(Local(53030));
+  DeletePageItem = ZoomMenu->addAction(Local(53031));
+  EditPageItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+  EditPageItem->setShortcutContext(Qt::WidgetShortcut);  // the window's key table runs it
+  QObject::connect(EditPageItem, &QAction::triggered, this, [this] { EditPage(); });
+  QObject::connect(AddPageItem, &QAction::triggered, this, [this] { AddPage(); });
+  QObject::connect(DeletePageItem, &QAction::triggered, this, [this] { DeletePage(); });
+  QObject::connect(ZoomMenu, &QMenu::triggered, this, [this](QAction* a) {
+    if (const int tag = a->data().toInt(); tag > 0) SetZoom(tag);
+  });
   QObject::connect(ZoomBtn, &QToolButton::clicked, this,
                    [this] { ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height()))); });
   QObject::connect(LoadBtn, &QToolButton::clicked, this, [this] { LoadDialog(); });
@@ -357,6 +370,48 @@ void TrpPreviewForm::ApplyReportOptions() {
     Relayout();
   }
   SetGrayedButtons(report_ && report_->GrayedButtons);
+  const bool editing = PageEditing();
+  for (QAction* a : {pageEditSeparator_, EditPageItem, AddPageItem, DeletePageItem}) a->setVisible(editing);
+}
+
+bool TrpPreviewForm::PageEditing() const {
+  return report_ && report_->ModifyPrepared && rpPreparedPageEditor() && pages_;
+}
+
+bool TrpPreviewForm::EditPage() {
+  if (!PageEditing() || !PageCount()) return false;
+  const TrpPreparedPageEditor editor = rpPreparedPageEditor();  // the editor may be replaced meanwhile
+  if (!editor(*pages_, page_)) return false;
+  PBox->viewport()->update();
+  return true;
+}
+
+bool TrpPreviewForm::AddPage() {
+  if (!PageEditing() || !PageCount()) return false;
+  const TrpPreparedPage& now = *pages_->GetPages(page_);
+  TrpPage paper(now.PageInfo, now.PaperSize, now.Width, now.Height, now.Bin, now.Orientation);
+  paper.UseMargins = now.UseMargins;
+  paper.LeftMargin = now.LeftMargin;
+  paper.TopMargin = now.TopMargin;
+  paper.RightMargin = now.RightMargin;
+  paper.BottomMargin = now.BottomMargin;
+  pages_->Insert(page_ + 1, paper);
+  Relayout();
+  GoToPage(page_ + 2);
+  UpdateButtons();
+  return true;
+}
+
+bool TrpPreviewForm::DeletePage() {
+  if (!PageEditing() || !PageCount()) return false;
+  pages_->Delete(page_);
+  search_ = TrpPreviewSearch{};  // its page and record may be gone
+  Relayout();
+  if (PageCount()) GoToPage(std::min(page_ + 1, PageCount()));
+  else page_ = 0;
+  UpdateStatus();
+  UpdateButtons();
+  return true;
 }
 
 void TrpPreviewForm::UpdateButtons() {
@@ -364,7 +419,7 @@ void TrpPreviewForm::UpdateButtons() {
   SaveBtn->setEnabled(pages);
   PrintBtn->setEnabled(pages);
   FindBtn->setEnabled(pages);
-  PageSetupBtn->setEnabled(report_ != nullptr);  // a page setup builds the report again
+  PageSetupBtn->setEnabled(report_ && report_->CanRebuild);  // a page setup builds the report again
 }
 
 void TrpPreviewForm::SetGrayedButtons(bool grayed) {
@@ -488,6 +543,10 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
     case 'S': return run(SaveBtn, [this] { SaveDialog(); });
     case 'P': return run(PrintBtn, [this] { PrintDialog(); });
     case 'F': return run(FindBtn, [this] { FindDialog(); });
+    case 'E':
+      if (!PageEditing()) return false;
+      EditPage();
+      return true;
     default: return false;
   }
 }
@@ -584,6 +643,7 @@ bool TrpPreviewForm::LoadFrom(const AnsiString& fileName) {
     Error(Ansi("Не удалось открыть отчет ") + fileName + ":\r" + e.what());
     return false;
   }
+  if (report_ && target == &report_->EMFPages) report_->CanRebuild = false;  // no template made these
   SetPages(target);
   return true;
 }
@@ -619,7 +679,7 @@ void TrpPreviewForm::PrintDialog() {
 }
 
 void TrpPreviewForm::PageSetupDialog() {
-  if (!report_) return;
+  if (!report_ || !report_->CanRebuild) return;  // loaded pages would be replaced by another build
   const TrpPageSetup now = pages_ ? rpPageSetupOf(*pages_) : TrpPageSetup{};
   TPageSetupRequest r;
   r.PaperWidth = now.PaperWidth;

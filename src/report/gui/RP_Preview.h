@@ -20,6 +20,7 @@
 #include "platform/gui/Forms.h"
 #include "report/RP_PreviewLayout.h"
 
+class QAction;
 class QLabel;
 class QMenu;
 class QToolButton;
@@ -98,6 +99,16 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   // The key table of the window (true when the key was taken).
   bool HandleKey(std::uint16_t key, TShiftState shift);
 
+  // Page editing, offered (in the zoom menu, by Ctrl+E and a double click) only when a
+  // page editor is installed and the report allows its pages to be modified. Edit hands
+  // the current page to the editor; add puts an empty page of the current page's paper
+  // after it; delete removes the current page. False when nothing was done.
+  bool PageEditing() const;
+  bool EditPage();
+  bool AddPage();
+  bool DeletePage();
+  QAction *EditPageItem, *AddPageItem, *DeletePageItem;
+
   // Inactive buttons show their grey glyph until the pointer enters them (disabled
   // buttons always show it).
   bool GrayedButtons() const { return grayedButtons_; }
@@ -142,6 +153,7 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   int reportedPage_ = 0;  // the page OnPageChanged last told of
   TrpPreview* host_ = nullptr;
   QWidget *zoomSeparator_ = nullptr, *exitSeparator_ = nullptr;
+  QAction* pageEditSeparator_ = nullptr;
   bool grayedButtons_ = false;
   std::vector<std::pair<QToolButton*, QImage>> glyphs_;
   int mode_ = rpzmWholePage;
