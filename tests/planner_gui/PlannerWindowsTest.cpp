@@ -171,7 +171,7 @@ class PlannerWindows : public ::testing::Test {
         for (TMtTreeItem* i = tree.Items()->GetItem(0); i != nullptr; i = i->GetNext())
           if (i->Text() == Ansi(t)) {
             if (page == ppKindsOfTrip) tree.SetItemFocused(i);
-            else i->SetState(isSelected, true);
+            i->SetState(isSelected, true);
           }
       return mrOk;
     };

@@ -104,6 +104,7 @@ TRefMenu::TRefMenu(const std::array<TCustomMtTree*, kRefPageCount>& Trees, const
         s->SetFieldName(d.FieldName);
         s->SetFieldType(d.Type);
         s->SetWidth(d.Width);
+        if (d.Type != sftText) s->SetAlignment(hsaRight);  // numbers stand right, as in every tree
         s->SetHint(Ansi(d.Hint));
       }
     }
@@ -212,13 +213,11 @@ TModalResult TRefMenu::EndExecute(TModalResult Result) {
     pickCount_ = 0;
     return Result;
   }
+  // Only ticked rows are picks: a row that merely kept the focus from an earlier
+  // showing is not chosen (OK with nothing ticked picks nothing).
   for (TMtTreeItem* item : refs_[static_cast<std::size_t>(current_)]->ItemList())
-    if (item->GetState(isSelected) && !IsRefFolder(item)) picked_.push_back(item);
-  // The kinds of trip are single-select: the focused row is the pick.
-  if (current_ == 3 && picked_.empty()) {
-    TMtTreeItem* f = trees_[3]->ItemFocused();
-    if (f != nullptr && !f->GetHasChildren()) picked_.push_back(f);
-  }
+    if (item->GetState(isSelected) && !IsRefFolder(item) && (current_ != 3 || !item->GetHasChildren()))
+      picked_.push_back(item);
   pickCount_ = static_cast<int>(picked_.size());
   return Result;
 }
