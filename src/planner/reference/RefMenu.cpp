@@ -195,6 +195,7 @@ bool TRefMenu::DoubleClick() {
   if (item == nullptr || IsRefFolder(item)) return false;
   if (!item->GetState(isSelected)) item->SetState(isSelected, true);  // counted by the selection rule
   else ++pickCount_;
+  if (item->GetState(isSelected)) item->SetChecked(true);  // the focused kind of trip shows its tick
   return item->GetState(isSelected);
 }
 
@@ -213,11 +214,13 @@ TModalResult TRefMenu::EndExecute(TModalResult Result) {
     pickCount_ = 0;
     return Result;
   }
-  // Only ticked rows are picks: a row that merely kept the focus from an earlier
-  // showing is not chosen (OK with nothing ticked picks nothing).
-  for (TMtTreeItem* item : refs_[static_cast<std::size_t>(current_)]->ItemList())
-    if (item->GetState(isSelected) && !IsRefFolder(item) && (current_ != 3 || !item->GetHasChildren()))
-      picked_.push_back(item);
+  // Only ticked rows are picks: a kind of trip that merely kept the focus from an
+  // earlier showing is not chosen (OK with nothing ticked picks nothing).
+  for (TMtTreeItem* item : refs_[static_cast<std::size_t>(current_)]->ItemList()) {
+    const bool picked = current_ == 3 ? item->GetChecked() && !item->GetHasChildren()
+                                      : item->GetState(isSelected) && !IsRefFolder(item);
+    if (picked) picked_.push_back(item);
+  }
   pickCount_ = static_cast<int>(picked_.size());
   return Result;
 }
@@ -253,7 +256,9 @@ void TRefMenu::CheckAll(int TreePage, int Mode) {
   for (TMtTreeItem* item = tree.Items()->GetItem(0); item != nullptr; item = item->GetNext()) {
     const bool on = Mode > 0 ? true : Mode < 0 ? false : !item->GetState(isSelected);
     if (item->GetState(isSelected) != on) item->SetState(isSelected, on);
-    item->SetChecked(item->GetState(isSelected));
+    // A single-select tree keeps its focused row selected: its box shows the pick, and
+    // clearing leaves every box empty.
+    item->SetChecked(item->GetState(isSelected) && (tree.MultiSelect() || on));
   }
   if (Mode < 0) pickCount_ = saved;
 }
