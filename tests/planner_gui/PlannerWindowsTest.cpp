@@ -1498,3 +1498,38 @@ TEST_F(PlannerWindows, CostCaptionsCarryTheCurrency) {
   EXPECT_EQ(U(f->TripListView()->HeaderSections()->FindByNumber(kTripCostColumn + 1)->Text()), "Сумма, руб.");
   EXPECT_EQ(U(f->TotalsView()->HeaderSections()->FindByNumber(tcCost + 1)->Text()), "Сумма, руб.");
 }
+
+// The whole-trip list keeps a selected column: Enter edits the cost only while the cost's
+// column is selected; Left and Right move the selection, a click selects another column.
+TEST_F(PlannerWindows, TripListSelectedColumnDecidesWhatEnterEdits) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowTab(2);
+  TMtTree* list = f->TripListView();
+  TMtTreeItem* row = list->Items()->Root()->GetChildren(1);
+  ASSERT_NE(row, nullptr);
+  list->setFocus();
+  list->SetItemFocused(row);
+  const int cost = kTripCostColumn + 1;
+  EXPECT_EQ(list->SelectColumn, cost);
+  // A click in the energy column selects it; Enter then opens nothing.
+  const TRect r = list->GetItemRect(row);
+  int x = 0;
+  for (int n = 0; n < 2; ++n) x += list->HeaderSections()->FindByNumber(n)->Width();
+  list->MouseDown(TMouseButton::mbLeft, TShiftState(ssLeft), x + 10, (r.Top + r.Bottom) / 2);
+  list->MouseUp(TMouseButton::mbLeft, TShiftState(), x + 10, (r.Top + r.Bottom) / 2);
+  Process();
+  EXPECT_EQ(list->SelectColumn, 2);
+  Key(list, Qt::Key_Return);
+  EXPECT_FALSE(list->Editing());
+  // Right up to the cost (and no further), Left back one.
+  for (int i = 0; i < 10; ++i) Key(list, Qt::Key_Right);
+  EXPECT_EQ(list->SelectColumn, cost);
+  Key(list, Qt::Key_Left);
+  EXPECT_EQ(list->SelectColumn, cost - 1);
+  Key(list, Qt::Key_Right);
+  Key(list, Qt::Key_Return);
+  EXPECT_TRUE(list->Editing());
+  EXPECT_EQ(list->EditedSection(), cost);
+  list->EndEdit(true);
+}

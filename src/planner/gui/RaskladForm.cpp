@@ -400,8 +400,25 @@ void TRaskladForm::ConnectTripList() {
   TMtTree& tree = *tvTotProdList;
   static constexpr int costSection = kTripCostColumn + 1;
   tree.AutoLookup = false;
+  // The selected column: the cost's at first, so that Enter edits it; Left and Right move
+  // it, a click selects any other column (the cost is edited through Enter or a digit).
+  tree.SelectColumn = costSection;
   tree.OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState) {
-    if (key == VK_RETURN) StartCostEdit();
+    switch (key) {
+      case VK_RETURN:
+        if (tvTotProdList->SelectColumn == costSection) StartCostEdit();
+        break;
+      case VK_LEFT: case VK_RIGHT: SelectTripColumn(key == VK_RIGHT ? +1 : -1); break;
+      default: break;
+    }
+  };
+  tree.OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
+    int section = -1, part = 0;
+    tvTotProdList->GetItemAt(x, y, section, part);
+    if (section >= 0 && section < costSection) {
+      tvTotProdList->SelectColumn = section;
+      tvTotProdList->Invalidate();
+    }
   };
   tree.OnKeyPress = [this](TObject*, char& key) {
     if (key < '0' || key > '9') return;
@@ -606,6 +623,18 @@ void TRaskladForm::StartVeightEdit(char typed) {
   if (!TRationEditor::CanEditVeight(item)) return;
   tvEatMenu->EditItem(item, kRationVeightSection);
   TypeInto(*tvEatMenu, typed);
+}
+
+void TRaskladForm::SelectTripColumn(int direction) {
+  TMtHeaderSections* sections = tvTotProdList->HeaderSections();
+  for (int n = tvTotProdList->SelectColumn + direction; n >= 0 && n <= kTripCostColumn + 1; n += direction) {
+    const TMtHeaderSection* s = sections->FindByNumber(n);
+    if (s != nullptr && s->Visible()) {
+      tvTotProdList->SelectColumn = n;
+      tvTotProdList->Invalidate();
+      return;
+    }
+  }
 }
 
 void TRaskladForm::StartCostEdit(char typed) {

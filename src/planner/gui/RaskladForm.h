@@ -164,6 +164,8 @@ class TRaskladForm : public QWidget {
   // character, when given, replaces the cell's text.
   void StartVeightEdit(char typed = 0);
   void StartCostEdit(char typed = 0);
+  // Left (-1) or Right (+1) in the whole-trip list: the previous or next visible column.
+  void SelectTripColumn(int direction);
   void AfterCommand();
 
   TPlannerServices& services_;
