@@ -1378,8 +1378,8 @@ TEST_F(PlannerWindows, RationTreePopUpMenuHoldsTheWindowsCommands) {
 }
 
 // "Окна" lists the open windows and switches to the one chosen; Ctrl+Tab and Ctrl+F6
-// switch windows while the ration tree has the focus. The tile commands are the Part's:
-// "Выстроить по вертикали" lines the windows up one under another.
+// switch windows while the ration tree has the focus. "Выстроить по вертикали" lines the
+// windows up one under another (the class library's horizontal tiling).
 TEST_F(PlannerWindows, WindowMenuListsTheWindowsAndKeysSwitchThem) {
   for (const char* n : {"EditCut1", "EditCopy1", "EditPaste1"}) EXPECT_FALSE(Act(n)->isEnabled()) << n;
   TRaskladForm* a = form_->OpenRation(Example("weekend-hike.tw"));
