@@ -1,13 +1,19 @@
 # tarnwick_library(<name> <dir> [DEPS ...]): a static library of every .cpp in <dir>
 # (globbed, so that adding a unit needs no edit here).
 # EXCLUDE: a regular expression of source paths left out (a subdirectory that is a
-# library of its own).
+# library of its own), matched against "/" + the path below the calling directory
+# ("/gui/main/main.cpp"), never against the absolute path: a checkout may itself lie
+# under a folder of any name.
 function(tarnwick_library name dir)
   cmake_parse_arguments(ARG "" "EXCLUDE" "DEPS" ${ARGN})
-  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
-  if(ARG_EXCLUDE)
-    list(FILTER srcs EXCLUDE REGEX "${ARG_EXCLUDE}")
-  endif()
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS ${dir}/*.cpp)
+  set(srcs)
+  foreach(src IN LISTS found)
+    file(RELATIVE_PATH rel ${CMAKE_CURRENT_SOURCE_DIR} ${src})
+    if(NOT ARG_EXCLUDE OR NOT "/${rel}" MATCHES "${ARG_EXCLUDE}")
+      list(APPEND srcs ${src})
+    endif()
+  endforeach()
   if(NOT srcs)  # a subsystem with headers only so far
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)

@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
+scripts/check-gui-path.sh
 BUILD=${BUILD_DIR:-build-test}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DTARNWICK_SANITIZE=ON -DTARNWICK_BENCH=ON

@@ -24,6 +24,11 @@
 #include <QScreen>
 #include <QUrlQuery>
 #include <algorithm>
+#include <filesystem>
+#include <map>
+#include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <cstdlib>
 #include <deque>
 #include <optional>
@@ -41,6 +46,10 @@
 #include "planner/gui/about.h"
 #include "planner/gui/MainForm.h"
 #include "planner/gui/RefMenuForm.h"
+#include "planner/gui/ProgramIcon.h"
+#include "planner/app/HelpPages.h"
+#include "platform/gui/Application.h"
+#include "report/RP_Export.h"
 #include "controls/gui/ComboEdit.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/gui/DragManager.h"
@@ -171,7 +180,7 @@ class PlannerWindows : public ::testing::Test {
         for (TMtTreeItem* i = tree.Items()->GetItem(0); i != nullptr; i = i->GetNext())
           if (i->Text() == Ansi(t)) {
             if (page == ppKindsOfTrip) tree.SetItemFocused(i);
-            else i->SetState(isSelected, true);
+            i->SetState(isSelected, true);
           }
       return mrOk;
     };
@@ -734,6 +743,14 @@ TEST_F(PlannerWindows, HelpTopicsOpenTheirPages) {
   Trigger("HelpContents");
   EXPECT_EQ(help.Context(), 0);
   EXPECT_NE(help.Browser()->toHtml().toStdString().find("help:2160"), std::string::npos);
+  // The index and the help on help have pages of their own.
+  Trigger("HelpIndex");
+  EXPECT_EQ(help.Context(), kHelpIndex);
+  EXPECT_EQ(help.Browser()->toPlainText().toStdString().rfind("Индекс", 0), 0u);
+  EXPECT_NE(help.Browser()->toHtml().toStdString().find("help:2160"), std::string::npos);
+  Trigger("HelpHowToUse");
+  EXPECT_EQ(help.Context(), kHelpHowToUse);
+  EXPECT_EQ(help.Browser()->toPlainText().toStdString().rfind("Как пользоваться справочной системой", 0), 0u);
   help.close();
 }
 
@@ -1181,4 +1198,338 @@ TEST_F(PlannerWindows, TripListAndRecommendationsInTheRationColours) {
     f->ShowTab(3);
     EXPECT_EQ(f->Recommendations()->palette().color(QPalette::Base), ToQColor(f->Doc().Color)) << example;
   }
+}
+
+// The ration's preview saves its pages as RTF, CSV and HTML besides the report file, each
+// file in its own format (RTF scaled 1.3 by 1.0, CSV fields separated by ";").
+TEST_F(PlannerWindows, PreviewExportsTheRationToRtfCsvAndHtml) {
+  ASSERT_NE(form_->OpenRation(Example("weekend-hike.tw")), nullptr);
+  dialogs_->AnswerForm("PrnSelectForm", [](TForm& f) {
+    auto& d = static_cast<TPrnSelectForm&>(f);
+    for (const char* key : {"Gen", "Eat"}) prnselect::ClickCheckBox(d, key);
+    d.btnOk->click();
+  });
+  std::map<std::string, std::string> files;  // extension -> contents
+  double rtfScaleX = 0, rtfScaleY = 0;
+  char csvDelimiter = 0;
+  dialogs_->AnswerForm("TrpPreviewForm", [&](TForm& d) {
+    auto& preview = static_cast<TrpPreviewForm&>(d);
+    const auto& filters = rpExportFilters();
+    for (std::size_t i = 0; i < filters.size(); ++i) {
+      const std::string ext = filters[i].Extension.substr(2);  // "*.rtf" -> "rtf"
+      if (auto* rtf = dynamic_cast<TrpRTFExport*>(filters[i].Filter)) {
+        rtfScaleX = rtf->ScaleX;
+        rtfScaleY = rtf->ScaleY;
+      }
+      if (auto* csv = dynamic_cast<TrpCSVExport*>(filters[i].Filter)) csvDelimiter = csv->Delimiter;
+      const AnsiString name = work_.Path() + "/ration." + ext;
+      ASSERT_TRUE(preview.SaveAs(name, static_cast<int>(i) + 2)) << ext;  // 1 is the report file
+      files[ext] = ReadFileBytes(name);
+    }
+    preview.SetModalResult(mrOk);
+  });
+  Trigger("FilePrintPreview");
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files["rtf"].rfind("{\\rtf", 0), 0u);
+  EXPECT_NE(files["rtf"].find(TrpRTFExport::Escape(Ansi("Меню похода по дням"))), std::string::npos);
+  EXPECT_NE(files["csv"].find(Ansi("Меню похода по дням")), std::string::npos);
+  EXPECT_NE(files["csv"].find(';'), std::string::npos);
+  const std::string html = QString::fromLatin1(files["htm"]).toLower().toStdString();
+  EXPECT_NE(html.find("<html"), std::string::npos);
+  EXPECT_NE(html.find("</html>"), std::string::npos);
+  EXPECT_EQ(rtfScaleX, 1.3);
+  EXPECT_EQ(rtfScaleY, 1.0);
+  EXPECT_EQ(csvDelimiter, ';');
+  // Outside the preview the engine offers none of the window's exports.
+  EXPECT_TRUE(rpExportFilters().empty());
+}
+
+// Up or Down while a weight or a cost is being typed stores it and moves to the row
+// above or below.
+TEST_F(PlannerWindows, UpAndDownCommitTheEditedCellAndMove) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  std::vector<TMtTreeItem*> products = Products(f->Doc());
+  ASSERT_GE(products.size(), 3u);
+  TMtTreeItem* item = products[1];
+  TMtTreeItem* above = item->GetPrevSibling();
+  ASSERT_NE(above, nullptr);
+  FocusTree(f, item);
+  Key(f->MenuView(), Qt::Key_7, "7");
+  ASSERT_TRUE(f->MenuView()->Editing());
+  f->MenuView()->InplaceEdit()->insert("7");
+  Key(f->MenuView()->InplaceEdit(), Qt::Key_Up);
+  Process();
+  EXPECT_FALSE(f->MenuView()->Editing());
+  EXPECT_EQ(FoodRecOf(item)->Veight, 77);
+  EXPECT_EQ(f->MenuView()->ItemFocused(), above);
+  EXPECT_EQ(f->Doc().Modified, 1);
+
+  f->ShowTab(2);
+  TMtTreeItem* rows = f->TripListView()->Items()->Root();
+  ASSERT_GE(rows->GetChildrenCount(), 3);
+  f->TripListView()->setFocus();
+  f->TripListView()->SetItemFocused(rows->GetChildren(0));
+  Key(f->TripListView(), Qt::Key_1, "1");
+  ASSERT_TRUE(f->TripListView()->Editing());
+  f->TripListView()->InplaceEdit()->insert("2,5");
+  Key(f->TripListView()->InplaceEdit(), Qt::Key_Down);
+  Process();
+  EXPECT_FALSE(f->TripListView()->Editing());
+  EXPECT_EQ(rows->GetChildren(0)->ColumnText()[kTripCostColumn], "     12.50");
+  EXPECT_EQ(f->TripListView()->ItemFocused(), rows->GetChildren(1));
+}
+
+// The kind-of-trip field takes no typing: a digit or a letter, Latin or Cyrillic, opens
+// the kinds-of-trip pick-list; other keys do nothing.
+TEST_F(PlannerWindows, TypingInTheKindOfTripOpensThePickList) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  auto* ceTour = f->findChild<TComboEdit*>("ceTour");
+  ASSERT_NE(ceTour, nullptr);
+  const QString before = ceTour->text();
+  std::vector<int> pages;
+  form_->RefMenuForm().OnScript = [&pages](TRefMenuForm&, int page) {
+    pages.push_back(page);
+    return mrCancel;
+  };
+  const struct {
+    int key;
+    const char* text;
+    bool opens;
+  } cases[] = {{Qt::Key_5, "5", true},         {Qt::Key_A, "a", true},          {Qt::Key_Z, "Z", true},
+               {0, "п", true},                 {0, "Я", true},                  {Qt::Key_Exclam, "!", false},
+               {Qt::Key_Space, " ", false}};
+  for (const auto& c : cases) {
+    pages.clear();
+    Key(ceTour, c.key, QString::fromUtf8(c.text));
+    EXPECT_EQ(pages, c.opens ? std::vector<int>{ppKindsOfTrip} : std::vector<int>{}) << c.text;
+    EXPECT_EQ(ceTour->text(), before) << c.text;
+  }
+  EXPECT_EQ(f->Doc().Modified, 0);
+}
+
+// OK in the kinds-of-trip pick-list with nothing ticked picks nothing, though a row kept
+// the focus from the document before.
+TEST_F(PlannerWindows, KindsOfTripOkWithNothingTickedPicksNothing) {
+  Trigger("FileNew1");
+  TRaskladForm* first = form_->ActiveChild();
+  Picks({"3 к.с."});
+  first->ceTourButtonClick();
+  const AnsiString picked = first->Doc().Header.TourName;
+  EXPECT_NE(picked, Ansi("Пешеходный; 1 к.с."));
+  EXPECT_NE(picked.find(Ansi("3 к.с.")), AnsiString::npos);
+  Trigger("FileNew1");
+  TRaskladForm* second = form_->ActiveChild();
+  ASSERT_NE(second, first);
+  const AnsiString tour = second->Doc().Header.TourName;
+  const std::int32_t cal = second->Doc().Header.RefCal;
+  form_->RefMenuForm().OnScript = [](TRefMenuForm& menu, int) {
+    EXPECT_NE(menu.View(3)->ItemFocused(), nullptr);  // the focus stayed where the first pick was
+    return mrOk;
+  };
+  second->ceTourButtonClick();
+  EXPECT_EQ(form_->RefMenuForm().Menu().PickCount(), 0);
+  EXPECT_EQ(second->Doc().Header.TourName, tour);
+  EXPECT_EQ(second->Doc().Header.RefCal, cal);
+  EXPECT_EQ(second->Doc().Modified, 0);
+}
+
+// The ration tree's pop-up menu holds the window's commands; "Показать/скрыть
+// комментарии" is reached through it.
+TEST_F(PlannerWindows, RationTreePopUpMenuHoldsTheWindowsCommands) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  TMtTreeItem* product = Products(f->Doc()).front();
+  FocusTree(f, product);
+  const TRect r = f->MenuView()->GetItemRect(product);
+  const QRect cell(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, cell.center(), f->MenuView()->viewport()->mapToGlobal(cell.center()));
+  QApplication::sendEvent(f->MenuView()->viewport(), &event);
+  Process();
+  QMenu* menu = f->PopupMenu();
+  ASSERT_TRUE(menu->isVisible());
+  std::vector<std::string> names;
+  for (QAction* a : menu->actions())
+    if (!a->isSeparator()) names.push_back(a->objectName().toStdString() + (a->isEnabled() ? "+" : "-"));
+  // A product focused: no add command but the day's; cut, copy, find allowed.
+  EXPECT_EQ(names, (std::vector<std::string>{"ItemAddProd-", "ItemAddDish-", "ItemAddMeal-", "ItemAddDay+", "ItemDel+",
+                                             "ItemDelAll+", "ItemMoveUp-", "ItemMoveDown+", "ItemsEditCell+",
+                                             "ItemCut+", "ItemCopy+", "ItemPaste-", "ItemFind+", "ItemFindNext-",
+                                             "RaskladToggleCmt+", "RaskladProp+"}));
+  menu->close();
+  auto run = [&](const char* name) {
+    for (QAction* a : menu->actions())
+      if (a->objectName() == name) a->trigger();
+    Process();
+  };
+  QPlainTextEdit* memo = f->findChild<QPlainTextEdit*>("memCmt");
+  ASSERT_FALSE(memo->isHidden());
+  run("RaskladToggleCmt");
+  EXPECT_TRUE(memo->isHidden());
+  run("RaskladToggleCmt");
+  EXPECT_FALSE(memo->isHidden());
+  QGuiApplication::clipboard()->clear();
+  run("ItemCopy");
+  EXPECT_EQ(QGuiApplication::clipboard()->text().left(9), "TRWKItems");
+  const std::vector<std::string> seen =
+      WithModal<QDialog>([&] { run("RaskladProp"); }, [](QDialog& d) { d.reject(); });
+  EXPECT_EQ(seen, std::vector<std::string>{"RaskladPropForm"});
+}
+
+// "Окна" lists the open windows and switches to the one chosen; Ctrl+Tab and Ctrl+F6
+// switch windows while the ration tree has the focus. "Выстроить по вертикали" lines the
+// windows up one under another (the class library's horizontal tiling).
+TEST_F(PlannerWindows, WindowMenuListsTheWindowsAndKeysSwitchThem) {
+  for (const char* n : {"EditCut1", "EditCopy1", "EditPaste1"}) EXPECT_FALSE(Act(n)->isEnabled()) << n;
+  TRaskladForm* a = form_->OpenRation(Example("weekend-hike.tw"));
+  TRaskladForm* b = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_TRUE(a != nullptr && b != nullptr);
+  auto* menu = form_->findChild<QMenu*>("WindowMenu");
+  ASSERT_NE(menu, nullptr);
+  emit menu->aboutToShow();
+  std::vector<std::string> items;
+  for (QAction* act : menu->actions())
+    if (!act->isSeparator()) items.push_back(act->text().toStdString() + (act->isChecked() ? " *" : ""));
+  EXPECT_EQ(items, (std::vector<std::string>{"Лесенка", "Выстроить по вертикали", "Выстроить  по горизонтали",
+                                             "Свернуть все", "Выравнять свернутые",
+                                             "&1 " + U(a->Doc().Caption), "&2 " + U(b->Doc().Caption) + " *"}));
+  EXPECT_EQ(Act("WindowTileHorizontal1")->text(), "Выстроить по вертикали");
+  form_->findChild<QAction*>("WindowItem1")->trigger();
+  Process();
+  EXPECT_EQ(form_->ActiveChild(), a);
+  FocusTree(a, a->Doc().Items()->GetItem(0));
+  QTest::keyClick(a->MenuView(), Qt::Key_Tab, Qt::ControlModifier);
+  Process();
+  EXPECT_EQ(form_->ActiveChild(), b);
+  FocusTree(b, b->Doc().Items()->GetItem(0));
+  QTest::keyClick(b->MenuView(), Qt::Key_F6, Qt::ControlModifier);
+  Process();
+  EXPECT_EQ(form_->ActiveChild(), a);
+}
+
+// Выход with two modified documents: Отмена on the first question stops the exit, and the
+// second question is not asked. Да on an untitled document offers its caption as name.
+TEST_F(PlannerWindows, ExitStopsAtTheFirstCancelAndOffersTheCaption) {
+  Trigger("FileNew1");
+  Trigger("FileNew1");
+  const std::vector<TRaskladForm*> children = form_->Children();
+  ASSERT_EQ(children.size(), 2u);
+  for (TRaskladForm* f : children) {
+    f->ShowSection(0);
+    Key(f->findChild<QLineEdit*>("edTitle"), 0, QString::fromUtf8("Поход"));
+    ASSERT_EQ(f->Doc().Modified, 1);
+  }
+  const std::size_t asked = dialogs_->Shown().size();
+  dialogs_->Answer(mrCancel);
+  Trigger("FileExit1");
+  EXPECT_EQ(dialogs_->Shown().size(), asked + 1);
+  EXPECT_EQ(form_->Children().size(), 2u);
+  EXPECT_TRUE(form_->isVisible());
+  // Yes, then the save dialog cancelled: it was offered the caption, not the title.
+  dialogs_->Answer(mrYes);
+  files_->answers.push_back(std::nullopt);
+  Trigger("FileExit1");
+  ASSERT_FALSE(files_->seeds.empty());
+  EXPECT_EQ(files_->seeds.back(), children[0]->Doc().Caption);
+  EXPECT_EQ(form_->Children().size(), 2u);
+  for (TRaskladForm* f : form_->Children()) f->Doc().Modified = 0;
+}
+
+// A ration named on the command line relative to the working directory is kept by its
+// whole name: the recent files open it again from anywhere.
+TEST_F(PlannerWindows, ARelativeCommandLinePathIsKeptWhole) {
+  const AnsiString dir = work_.Path() + "/trips";
+  ASSERT_TRUE(ForceDirectories(dir));
+  ASSERT_TRUE(CopyFile(Example("weekend-hike.tw"), dir + "/mine.tw"));
+  const std::filesystem::path cwd = std::filesystem::current_path();
+  std::filesystem::current_path(SysPath(dir));
+  form_->OpenParams({"mine.tw", "./../trips/mine.tw"});
+  Process();
+  std::filesystem::current_path(cwd);
+  const std::vector<TRaskladForm*> children = form_->Children();
+  ASSERT_EQ(children.size(), 2u);
+  for (TRaskladForm* f : children) EXPECT_EQ(f->Doc().FileName, dir + "/mine.tw");
+  EXPECT_EQ(form_->Mru().Captions(), std::vector<AnsiString>{dir + "/mine.tw"});
+  for (TRaskladForm* f : children) f->parentWidget()->close();
+  Process();
+  form_->findChild<QMenu*>("MruRoot")->actions().front()->trigger();
+  Process();
+  ASSERT_EQ(form_->Children().size(), 1u);
+  EXPECT_EQ(form_->Children()[0]->Doc().FileName, dir + "/mine.tw");
+}
+
+// The frame and the ration windows show the program's own icon.
+TEST_F(PlannerWindows, WindowsShowTheProgramsIcon) {
+  ASSERT_NE(form_->OpenRation(Example("weekend-hike.tw")), nullptr);
+  const QImage own = ProgramIcon().pixmap(16).toImage();
+  ASSERT_FALSE(own.isNull());
+  EXPECT_EQ(form_->windowIcon().pixmap(16).toImage(), own);
+  for (QMdiSubWindow* w : form_->Client()->subWindowList()) EXPECT_EQ(w->windowIcon().pixmap(16).toImage(), own);
+}
+
+// The standard open dialog speaks Russian once the program has loaded the toolkit's own
+// Russian texts (as it does at start-up).
+TEST_F(PlannerWindows, StandardOpenDialogSpeaksRussian) {
+  ASSERT_TRUE(TApplication::InstallStandardDialogTexts());
+  form_ = std::make_unique<TMainForm>(*globals_, AnsiString(TARNWICK_DATA_DIR) + "/help/help.txt", nullptr);
+  form_->show();
+  Process();
+  std::map<std::string, std::string> texts;
+  WithModal<QFileDialog>([&] { Trigger("FileOpen1"); },
+                         [&](QFileDialog& d) {
+                           for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+                             if (auto* l = d.findChild<QLabel*>(name)) texts[name] = l->text().toStdString();
+                           if (auto* box = d.findChild<QDialogButtonBox*>("buttonBox"))
+                             texts["cancel"] = box->button(QDialogButtonBox::Cancel)->text().toStdString();
+                           d.reject();
+                         });
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts["lookInLabel"], "Перейти к:");
+  EXPECT_EQ(texts["fileNameLabel"], "&Имя файла:");
+  EXPECT_EQ(texts["fileTypeLabel"], "Типы файлов:");
+  EXPECT_EQ(texts["cancel"], "Отмена");
+}
+
+// Both cost columns carry the currency.
+TEST_F(PlannerWindows, CostCaptionsCarryTheCurrency) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(U(f->TripListView()->HeaderSections()->FindByNumber(kTripCostColumn + 1)->Text()), "Сумма, руб.");
+  EXPECT_EQ(U(f->TotalsView()->HeaderSections()->FindByNumber(tcCost + 1)->Text()), "Сумма, руб.");
+}
+
+// The whole-trip list keeps a selected column: Enter edits the cost only while the cost's
+// column is selected; Left and Right move the selection, a click selects another column.
+TEST_F(PlannerWindows, TripListSelectedColumnDecidesWhatEnterEdits) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowTab(2);
+  TMtTree* list = f->TripListView();
+  TMtTreeItem* row = list->Items()->Root()->GetChildren(1);
+  ASSERT_NE(row, nullptr);
+  list->setFocus();
+  list->SetItemFocused(row);
+  const int cost = kTripCostColumn + 1;
+  EXPECT_EQ(list->SelectColumn, cost);
+  // A click in the energy column selects it; Enter then opens nothing.
+  const TRect r = list->GetItemRect(row);
+  int x = 0;
+  for (int n = 0; n < 2; ++n) x += list->HeaderSections()->FindByNumber(n)->Width();
+  list->MouseDown(TMouseButton::mbLeft, TShiftState(ssLeft), x + 10, (r.Top + r.Bottom) / 2);
+  list->MouseUp(TMouseButton::mbLeft, TShiftState(), x + 10, (r.Top + r.Bottom) / 2);
+  Process();
+  EXPECT_EQ(list->SelectColumn, 2);
+  Key(list, Qt::Key_Return);
+  EXPECT_FALSE(list->Editing());
+  // Right up to the cost (and no further), Left back one.
+  for (int i = 0; i < 10; ++i) Key(list, Qt::Key_Right);
+  EXPECT_EQ(list->SelectColumn, cost);
+  Key(list, Qt::Key_Left);
+  EXPECT_EQ(list->SelectColumn, cost - 1);
+  Key(list, Qt::Key_Right);
+  Key(list, Qt::Key_Return);
+  EXPECT_TRUE(list->Editing());
+  EXPECT_EQ(list->EditedSection(), cost);
+  list->EndEdit(true);
 }

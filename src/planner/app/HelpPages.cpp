@@ -1,5 +1,7 @@
 #include "planner/app/HelpPages.h"
 
+#include <algorithm>
+
 #include "planner/app/Globals.h"
 #include "platform/core/Classes.h"
 #include "platform/core/Files.h"
@@ -123,11 +125,16 @@ AnsiString THelpPages::Html(int Context) const {
     }
   }
   close();
-  if (page->Context == kHelpContents) {
-    html += "<ul>";
+  if (page->Context == kHelpContents || page->Context == kHelpIndex) {
+    std::vector<const TPage*> listed;
     for (const TPage& p : pages_)
-      if (p.Context != kHelpContents)
-        html += Format("<li><a href=\"help:%d\">%s</a></li>", {p.Context, HtmlEscape(p.Title)});
+      if (p.Context != page->Context) listed.push_back(&p);
+    if (page->Context == kHelpIndex)
+      std::stable_sort(listed.begin(), listed.end(),
+                       [](const TPage* a, const TPage* b) { return AnsiUpperCase(a->Title) < AnsiUpperCase(b->Title); });
+    html += "<ul>";
+    for (const TPage* p : listed)
+      html += Format("<li><a href=\"help:%d\">%s</a></li>", {p->Context, HtmlEscape(p->Title)});
     html += "</ul>";
   }
   return html + "</body></html>";

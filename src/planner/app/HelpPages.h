@@ -2,7 +2,8 @@
 // context number, read from "help.txt" beside the program (Help/), written in UTF-8:
 //   "@<context> <title>" starts a page; a blank line ends a paragraph; a line "- ..." is
 //   a list item; "[[<context>]]" links to another page (shown by its title); "#" lines
-//   are comments. Page 0 is the contents: a list of every other page follows its text.
+//   are comments. Page 0 is the contents: a list of every other page follows its text;
+//   page 1 is the index: every page follows its text in the order of the titles.
 // The model turns a page into simple HTML (1251 text) that the window displays; links
 // are "help:<context>".
 #pragma once
@@ -14,6 +15,8 @@
 #include "platform/core/AnsiText.h"
 
 inline constexpr int kHelpContents = 0;
+inline constexpr int kHelpIndex = 1;
+inline constexpr int kHelpHowToUse = 2;  // how to use the help
 inline constexpr const char* kHelpDirName = "Help";
 inline constexpr const char* kHelpFileName = "help.txt";
 

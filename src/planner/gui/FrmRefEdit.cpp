@@ -12,6 +12,7 @@
 
 #include "controls/tree/MtHeaderSections.h"
 #include "planner/gui/DialogHelp.h"
+#include "planner/gui/PlannerTrees.h"
 #include "planner/ration/RationEdit.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
@@ -21,9 +22,6 @@ namespace {
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 bool NoModifiers(TShiftState shift) { return (shift & (ssShift | ssCtrl | ssAlt)) == 0; }
-
-// The Qt key of the arrow keys the editor hands back to the tree.
-int QtArrow(std::uint16_t key) { return key == VK_UP ? Qt::Key_Up : Qt::Key_Down; }
 
 }  // namespace
 
@@ -167,11 +165,7 @@ void TRefEditForm::ConnectTree(int p) {
     const TMtHeaderSection* s = tree.HeaderSections()->FindByNumber(section);
     if (s != nullptr && s->Alignment() == hsaRight) editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Up and Down are the window's before the editor's own keys.
-    TKeyEvent own = editor->OnKeyDown;
-    editor->OnKeyDown = [this, p, own](TObject* sender, std::uint16_t& key, TShiftState shift) {
-      EditorKeyDown(p, key, shift);
-      if (key != 0 && own) own(sender, key, shift);
-    };
+    CommitEditOnArrows(tree, editor);
   };
   tree.OnValidateInplaceEdit = [this, p](TObject*, TMtTreeItem* item, TMtHeaderSection* section, AnsiString& text,
                                          bool& accept) {
@@ -312,15 +306,6 @@ void TRefEditForm::TreeMouseDown(int page, int x, int y) {
   }
 }
 
-void TRefEditForm::EditorKeyDown(int page, std::uint16_t& key, TShiftState shift) {
-  if ((key != VK_UP && key != VK_DOWN) || !NoModifiers(shift)) return;
-  // The edit is accepted and the key moves the focus in the tree.
-  const int arrow = QtArrow(key);
-  key = 0;
-  TMtTree* tree = View(page);
-  tree->EndEdit(false);
-  QCoreApplication::postEvent(tree, new QKeyEvent(QEvent::KeyPress, arrow, Qt::NoModifier));
-}
 
 void TRefEditForm::reject() {
   // Esc, the close button and close() all come here (QDialog's close event rejects): the

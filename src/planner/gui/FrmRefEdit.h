@@ -73,7 +73,6 @@ class TRefEditForm : public QDialog {
   void TreeKeyDown(int page, std::uint16_t& key, TShiftState shift);
   void TreeKeyPress(int page, char& key);
   void TreeMouseDown(int page, int x, int y);
-  void EditorKeyDown(int page, std::uint16_t& key, TShiftState shift);
   // The tree shows the model's selected column as its cell cursor.
   void ShowSelectColumn(int page);
   void ShowNewRow(int page, TMtTreeItem* item);

@@ -19,6 +19,7 @@
 #include "planner/app/AppRegIni.h"
 #include "planner/app/aboutModel.h"
 #include "planner/app/Globals.h"
+#include "planner/app/HelpPages.h"
 #include "planner/gui/FrmFind.h"
 #include "planner/gui/FrmOptions.h"
 #include "planner/gui/FrmRaskladProp.h"
@@ -26,6 +27,7 @@
 #include "planner/gui/HelpForm.h"
 #include "planner/gui/about.h"
 #include "planner/gui/PlannerPrompt.h"
+#include "planner/gui/ProgramIcon.h"
 #include "planner/gui/RefMenuForm.h"
 #include "controls/gui/MtTreeView.h"
 #include "planner/reference/RefMenu.h"
@@ -75,8 +77,8 @@ struct THelpTopic {
 };
 const THelpTopic kHelpTopics[] = {
     {"HelpContents", "Содержание", 0},
-    {"HelpIndex", "Индекс", 0},
-    {"HelpHowToUse", "Как пользоваться справочной системой", 0},
+    {"HelpIndex", "Индекс", kHelpIndex},
+    {"HelpHowToUse", "Как пользоваться справочной системой", kHelpHowToUse},
     {"HelpBasicsRation", "Основы составления рационов", 2020},
     {"HelpRationStructure", "Как устроена раскладка", 2140},
     {"HelpDayMenu", "Составление меню на каждый день", 2150},
@@ -94,6 +96,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
       mru_(globals.Settings.General.DataDir, globals.Settings.General.ExampleDir) {
   setObjectName("MainForm");
   setWindowTitle(ToQString(globals_.ProgTitle));
+  setWindowIcon(ProgramIcon());
   resize(1100, 760);
   const TAppSettings& s = globals_.Settings;
   openDir_ = saveDir_ = s.General.DataDir;
@@ -110,6 +113,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   services_.Program = {globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright};
   services_.Preview = [this](TrpCompositeReport& report) { PreviewReport(report); };
   services_.Help = [this](int context) { HelpForm().ShowContext(context); };
+  services_.RaskladProp = [this](TRaskladForm& form) { RaskladProp(form); };
   services_.AskPdfFile = [](AnsiString& pdfFile) {
     TSaveDialog d;
     d.Title = Ansi("Печатать в файл PDF");
@@ -193,11 +197,21 @@ void TMainForm::CreateActions() {
   NewAction("EditRaskladProp", "Свойства раскладки", {}, &TMainForm::EditRaskladPropExecute);
   NewAction("EditFind", "Поиск / замена", QKeySequence::Find, &TMainForm::EditFindExecute);
   NewAction("EditFindNext", "Найти следующий", QKeySequence(Qt::Key_F3), &TMainForm::EditFindNextExecute);
+  // "Выстроить по вертикали" lines the windows up one under another: the class library's
+  // horizontal tiling; "по горизонтали" puts them side by side.
   NewAction("WindowCascade1", "Лесенка", {}, nullptr);
-  NewAction("WindowTileVertical1", "Выстроить по вертикали", {}, nullptr);
-  NewAction("WindowTileHorizontal1", "Выстроить  по горизонтали", {}, nullptr);
+  NewAction("WindowTileHorizontal1", "Выстроить по вертикали", {}, nullptr);
+  NewAction("WindowTileVertical1", "Выстроить  по горизонтали", {}, nullptr);
   NewAction("WindowMinimizeAll1", "Свернуть все", {}, nullptr);
   NewAction("WindowArrange1", "Выравнять свернутые", {}, nullptr);
+  // The next and previous window, wherever the focus is in the frame.
+  for (const char* name : {"WindowNext", "WindowPrevious"}) {
+    QAction* a = NewAction(name, name[6] == 'N' ? "Следующее окно" : "Предыдущее окно", {}, nullptr);
+    a->setShortcuts(name[6] == 'N' ? QList<QKeySequence>{QKeySequence("Ctrl+Tab"), QKeySequence("Ctrl+F6")}
+                                   : QList<QKeySequence>{QKeySequence("Ctrl+Shift+Tab"), QKeySequence("Ctrl+Shift+F6")});
+    a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);
+  }
   NewAction("ToolsEditRef", "Справочники", {}, &TMainForm::ToolsEditRefExecute);
   NewAction("ToolsOptions", "Параметры программы", {}, &TMainForm::ToolsOptionsExecute);
   for (const THelpTopic& t : kHelpTopics) {
@@ -244,7 +258,7 @@ void TMainForm::CreateMenus() {
   QToolBar* windowBar = addToolBar(Q("Окна"));
   windowBar->setObjectName("WindowToolBar");
   windowBar->addAction(Action("WindowCascade1"));
-  windowBar->addAction(Action("WindowTileVertical1"));
+  windowBar->addAction(Action("WindowTileHorizontal1"));
   statusBar()->setObjectName("StatusBar");
   view->addAction(fileBar->toggleViewAction());
   view->addAction(editBar->toggleViewAction());
@@ -253,10 +267,9 @@ void TMainForm::CreateMenus() {
   status->setCheckable(true);
   status->setChecked(true);
   connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
-  QMenu* windows = menuBar()->addMenu(Q("Окна"));
-  for (const char* n : {"WindowCascade1", "WindowTileVertical1", "WindowTileHorizontal1", "WindowMinimizeAll1",
-                        "WindowArrange1"})
-    windows->addAction(Action(n));
+  WindowMenu = menuBar()->addMenu(Q("Окна"));
+  WindowMenu->setObjectName("WindowMenu");
+  RebuildWindowMenu();
   QMenu* tools = menuBar()->addMenu(Q("Сервис"));
   tools->addAction(Action("ToolsEditRef"));
   tools->addAction(Action("ToolsOptions"));
@@ -291,6 +304,9 @@ void TMainForm::ConnectEvents() {
     for (QMdiSubWindow* w : mdi_->subWindowList()) w->showMinimized();
   });
   connect(Action("WindowArrange1"), &QAction::triggered, this, [this] { ArrangeMdiIcons(mdi_); });
+  connect(Action("WindowNext"), &QAction::triggered, mdi_, &QMdiArea::activateNextSubWindow);
+  connect(Action("WindowPrevious"), &QAction::triggered, mdi_, &QMdiArea::activatePreviousSubWindow);
+  connect(WindowMenu, &QMenu::aboutToShow, this, [this] { RebuildWindowMenu(); });
 }
 
 std::string TMainForm::PlacementKey(const char* window) const { return globals_.RegKeyPath + "\\" + window; }
@@ -320,7 +336,34 @@ std::vector<TRaskladForm*> TMainForm::Children() const {
   return out;
 }
 
-TRaskladForm* TMainForm::OpenRation(const AnsiString& FileName) {
+void TMainForm::RebuildWindowMenu() {
+  WindowMenu->clear();
+  for (const char* n : {"WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1", "WindowMinimizeAll1",
+                        "WindowArrange1"})
+    WindowMenu->addAction(Action(n));
+  if (mdi_ == nullptr) return;  // the client area comes after the menus
+  const QList<QMdiSubWindow*> windows = mdi_->subWindowList(QMdiArea::CreationOrder);
+  if (windows.isEmpty()) return;
+  WindowMenu->addSeparator();
+  int number = 0;
+  for (QMdiSubWindow* w : windows) {
+    ++number;
+    QString caption = w->windowTitle();
+    caption.replace("&", "&&");
+    QAction* a = WindowMenu->addAction(number <= 9 ? QString("&%1 %2").arg(number).arg(caption) : caption);
+    a->setObjectName(QString("WindowItem%1").arg(number));
+    a->setCheckable(true);
+    a->setChecked(w == mdi_->activeSubWindow());
+    connect(a, &QAction::triggered, this, [this, w] {
+      if (mdi_->subWindowList().contains(w)) mdi_->setActiveSubWindow(w);
+    });
+  }
+}
+
+TRaskladForm* TMainForm::OpenRation(const AnsiString& Name) {
+  // A name from the command line may be relative to the working directory: the window
+  // and the recent files keep it whole, so that it names the same file later.
+  const AnsiString FileName = ExpandFileName(Name);
   auto* form = new TRaskladForm(services_);
   form->OnAskSaveName = [this](TRaskladForm* f, AnsiString& name) { return AskSaveName(f, name); };
   form->OnSaved = [this](const AnsiString& name) {
@@ -336,6 +379,7 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& FileName) {
   }
   QMdiSubWindow* sub = mdi_->addSubWindow(form);
   sub->setObjectName("RaskladWindow");
+  sub->setWindowIcon(windowIcon());
   auto* placement = new TWindowPlacement(sub, globals_.Store(), PlacementKey(kRaskladFormPlacement));
   form->OnClosing = [placement] { placement->Save(); };
   TWindowState state = TWindowState::wsNormal;
@@ -386,10 +430,12 @@ void TMainForm::UpdateActions() {
   Action("EditEatMoveDown")->setEnabled(c.MoveDown);
   Action("EditEditCell")->setEnabled(c.EditCell);
   // Outside the ration tree the edit actions work on the focused text field.
-  Action("EditCut1")->setEnabled(!treeFocused || c.Cut);
-  Action("EditCopy1")->setEnabled(!treeFocused || c.Copy);
-  Action("EditPaste1")->setEnabled(!treeFocused || c.Paste);
+  Action("EditCut1")->setEnabled(has && (!treeFocused || c.Cut));
+  Action("EditCopy1")->setEnabled(has && (!treeFocused || c.Copy));
+  Action("EditPaste1")->setEnabled(has && (!treeFocused || c.Paste));
   Action("EditRaskladProp")->setEnabled(has);
+  Action("WindowNext")->setEnabled(has);
+  Action("WindowPrevious")->setEnabled(has);
   Action("EditFind")->setEnabled(c.Find);
   Action("EditFindNext")->setEnabled(c.FindNext);
   Action("ToolsEditRef")->setEnabled(true);
@@ -430,7 +476,7 @@ void TMainForm::FileClose1Execute() {
 
 bool TMainForm::AskSaveName(TRaskladForm* form, AnsiString& fileName) {
   const TRationDocument& doc = form->Doc();
-  fileName = !doc.Header.Title.empty() ? doc.Header.Title : doc.Caption;
+  if (fileName.empty()) fileName = !doc.Header.Title.empty() ? doc.Header.Title : doc.Caption;
   if (!dialogs_->SaveRation(saveDir_, fileName)) return false;
   saveDir_ = ExtractFilePath(fileName);
   return true;
@@ -490,13 +536,15 @@ void TMainForm::EditFindExecute() { Forward(&TRaskladForm::ItemFindExecute); }
 void TMainForm::EditFindNextExecute() { Forward(&TRaskladForm::ItemFindNextExecute); }
 
 void TMainForm::EditRaskladPropExecute() {
-  TRaskladForm* child = ActiveChild();
-  if (child == nullptr) return;
+  if (TRaskladForm* child = ActiveChild()) RaskladProp(*child);
+}
+
+void TMainForm::RaskladProp(TRaskladForm& child) {
   TRaskladPropForm form(this);
   form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
   bool changed = false;
-  form.Execute(child->Doc(), &changed);
-  if (changed) child->ApplyDocumentState();
+  form.Execute(child.Doc(), &changed);
+  if (changed) child.ApplyDocumentState();
   UpdateActions();
 }
 
@@ -534,11 +582,12 @@ void TMainForm::SettingsToServices() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {
-  mdi_->closeAllSubWindows();
-  if (!mdi_->subWindowList().isEmpty()) {
-    e->ignore();
-    return;
-  }
+  // Each window's close question in turn; Cancel on one keeps it and every window after it.
+  for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder))
+    if (!w->close()) {
+      e->ignore();
+      return;
+    }
   GuardedCall(nullptr, [this] {
     placement_->Save();
     TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);

@@ -36,9 +36,10 @@ class TMainForm : public QMainWindow {
   TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<IFileDialogs> dialogs = nullptr);
   ~TMainForm() override;
 
-  // Creates a ration window for the file (a new document for an empty name); the file goes
-  // to the top of the recent files, or leaves them when it could not be read.
-  TRaskladForm* OpenRation(const AnsiString& FileName);
+  // Creates a ration window for the file (a new document for an empty name; a relative
+  // name is taken from the working directory); the file goes to the top of the recent
+  // files, or leaves them when it could not be read.
+  TRaskladForm* OpenRation(const AnsiString& Name);
   // Opens each file in order after the frame has started (the command line).
   void OpenParams(const std::vector<AnsiString>& fileNames);
   TRaskladForm* ActiveChild() const;
@@ -53,6 +54,8 @@ class TMainForm : public QMainWindow {
   // Enables and checks every action from the active window's state.
   void UpdateActions();
   void RebuildMruMenu();
+  // "Окна": the window commands, then every open window (the active one checked).
+  void RebuildWindowMenu();
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -87,6 +90,8 @@ class TMainForm : public QMainWindow {
   void HelpWebSiteExecute();
   void HelpMailAuthorExecute();
   void EditRaskladPropExecute();
+  // The properties dialog over a window's document.
+  void RaskladProp(TRaskladForm& child);
   void EditFindExecute();
   void EditFindNextExecute();
   void ToolsEditRefExecute();
@@ -109,6 +114,7 @@ class TMainForm : public QMainWindow {
   AnsiString openDir_, saveDir_;
   QMdiArea* mdi_ = nullptr;
   QMenu* MruRoot = nullptr;
+  QMenu* WindowMenu = nullptr;
   TWindowPlacement* placement_ = nullptr;
   bool showNormal_ = false;  // a normal placement was restored
 };

@@ -1,4 +1,5 @@
-// The header sections of the planner windows' trees, set up from tables.
+// The header sections of the planner windows' trees, set up from tables, and the keys
+// their in-place editors share.
 #pragma once
 
 #include <initializer_list>
@@ -16,3 +17,8 @@ struct TTreeSectionDef {
 // the display order `order` (section numbers left to right; empty: creation order).
 // Shows the header.
 void AddTreeSections(TMtTree& tree, std::initializer_list<TTreeSectionDef> defs, const std::vector<int>& order = {});
+
+// Up and Down typed into the tree's in-place editor (without Shift, Ctrl or Alt) commit
+// the edit and then move the tree's focus, as they would in the tree itself; the editor's
+// own handler gets every other key. Called when the editor opens (OnTuneUpInplaceEdit).
+void CommitEditOnArrows(TMtTree& tree, TEdit* editor);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -18,6 +19,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "planner/app/FrmOptionsModel.h"
+#include "controls/gui/ComboEdit.h"
 #include "planner/gui/FrmFind.h"
 #include "planner/gui/PlannerTrees.h"
 #include "planner/ration/RationClip.h"
@@ -98,6 +101,8 @@ void TRaskladForm::CreateActions() {
     QKeySequence key;
     void (TRaskladForm::*run)();
   };
+  // In the order of the ration tree's pop-up menu. Cut, copy, paste and find have the
+  // frame's shortcuts (Ctrl+X, Ctrl+C, Ctrl+V, Ctrl+F, F3), which reach this window.
   const Def defs[] = {
       {"ItemAddProd", "Добавить продукт", QKeySequence("Ctrl+P"), &TRaskladForm::ItemAddProdExecute},
       {"ItemAddDish", "Добавить блюдо", QKeySequence("Ctrl+I"), &TRaskladForm::ItemAddDishExecute},
@@ -108,8 +113,16 @@ void TRaskladForm::CreateActions() {
       {"ItemMoveUp", "Переместить вверх", QKeySequence(), &TRaskladForm::ItemMoveUpExecute},
       {"ItemMoveDown", "Переместить вниз", QKeySequence(), &TRaskladForm::ItemMoveDownExecute},
       {"ItemsEditCell", "Редактировать значение", QKeySequence(), &TRaskladForm::ItemsEditCellExecute},
+      {"ItemCut", "Вырезать", QKeySequence(), &TRaskladForm::ItemCutExecute},
+      {"ItemCopy", "Скопировать", QKeySequence(), &TRaskladForm::ItemCopyExecute},
+      {"ItemPaste", "Вставить", QKeySequence(), &TRaskladForm::PasteItems},
+      {"ItemFind", "Поиск / замена", QKeySequence(), &TRaskladForm::ItemFindExecute},
+      {"ItemFindNext", "Найти следующий", QKeySequence(), &TRaskladForm::ItemFindNextExecute},
       {"RaskladToggleCmt", "Показать/скрыть комментарии", QKeySequence(), &TRaskladForm::RaskladToggleCmtExecute},
+      {"RaskladProp", "Свойства раскладки", QKeySequence(), &TRaskladForm::RaskladPropExecute},
   };
+  pmEatMenu = new QMenu(this);
+  pmEatMenu->setObjectName("pmEatMenu");
   for (const Def& d : defs) {
     auto* a = new QAction(Q(d.caption), this);
     a->setObjectName(d.name);
@@ -118,7 +131,24 @@ void TRaskladForm::CreateActions() {
     const auto run = d.run;
     connect(a, &QAction::triggered, this, [this, run] { GuardedCall(nullptr, [this, run] { (this->*run)(); }); });
     addAction(a);
+    pmEatMenu->addAction(a);
+    if (run == &TRaskladForm::ItemsEditCellExecute || run == &TRaskladForm::PasteItems ||
+        run == &TRaskladForm::ItemFindNextExecute)
+      pmEatMenu->addSeparator();
   }
+}
+
+void TRaskladForm::UpdateActions() {
+  const TRationCommands c = Commands();
+  const std::pair<const char*, bool> enabled[] = {
+      {"ItemAddProd", c.AddProd}, {"ItemAddDish", c.AddDish},   {"ItemAddMeal", c.AddMeal},
+      {"ItemAddDay", c.AddDay},   {"ItemDel", c.Del},           {"ItemDelAll", c.DelAll},
+      {"ItemMoveUp", c.MoveUp},   {"ItemMoveDown", c.MoveDown}, {"ItemsEditCell", c.EditCell},
+      {"ItemCut", c.Cut},         {"ItemCopy", c.Copy},         {"ItemPaste", c.Paste},
+      {"ItemFind", c.Find},       {"ItemFindNext", c.FindNext}, {"RaskladToggleCmt", true},
+      {"RaskladProp", true}};
+  for (const auto& [name, on] : enabled)
+    if (auto* a = findChild<QAction*>(name, Qt::FindDirectChildrenOnly)) a->setEnabled(on);
 }
 
 void TRaskladForm::CreateControls() {
@@ -152,14 +182,11 @@ void TRaskladForm::CreateControls() {
   auto* tourRow = new QWidget;
   auto* tr = new QHBoxLayout(tourRow);
   tr->setContentsMargins(0, 0, 0, 0);
-  ceTour = new QLineEdit;
+  ceTour = new TComboEdit;
   ceTour->setObjectName("ceTour");
-  ceTour->setReadOnly(true);
-  ceTourButton = new QToolButton;
-  ceTourButton->setObjectName("ceTourButton");
-  ceTourButton->setText("...");
+  ceTour->SetDirectInput(false);  // chosen in the kinds-of-trip pick-list only
+  ceTour->SetGlyphKind(TGlyphKind::gkEllipsis);
   tr->addWidget(ceTour);
-  tr->addWidget(ceTourButton);
   auto* numbers = new QWidget;
   auto* nr = new QHBoxLayout(numbers);
   nr->setContentsMargins(0, 0, 0, 0);
@@ -217,6 +244,7 @@ void TRaskladForm::CreateControls() {
                                    {"Белки,г.", 60}, {"Жиры,г.", 60}, {"Углев.,г.", 60}, {"На чел.,кг.", 80},
                                    {"На группу,кг.", 90}, {"Ск-ко раз", 70}, {"Сумма", 80}});
   tvTotProdList->HeaderSections()->FindByNumber(kTripCostColumn + 1)->SetEditable(true);
+  tvTotProdList->HeaderSections()->FindByNumber(kTripCostColumn + 1)->SetText(CostCaption());
   pcEat->addTab(tvTotProdList, Q("Раскладка по продуктам"));
   tabPages_[2] = tvTotProdList;
   memEatCmt = new QPlainTextEdit;
@@ -235,7 +263,7 @@ void TRaskladForm::CreateControls() {
                   {{"ИТОГО", 260, false}, {"ККал.", 60}, {"Дефицит,ККал.", 100}, {"Вес, кг.", 70}, {"Белки,г.", 60},
                    {"Жиры,г.", 60}, {"Углев,г.", 60}, {"Сумма", 90}, {"Б/Ж/У", 110, false}},
                   {0, 1, 2, 3, 4, 5, 6, 8, 7});
-  tvEatTotals->HeaderSections()->FindByNumber(tcCost + 1)->SetText(Format(Ansi("Сумма, %s"), {Ansi("руб.")}));
+  tvEatTotals->HeaderSections()->FindByNumber(tcCost + 1)->SetText(CostCaption());
   tvEatTotals->SetShowButtons(false);
   tvEatTotals->SetShowLines(false);
   eat->setStretchFactor(0, 1);
@@ -269,7 +297,8 @@ void TRaskladForm::ConnectEvents() {
           }));
   connect(seDays, &QSpinBox::editingFinished, this, [this] { GuardedCall(nullptr, [this] { seDaysExit(); }); });
   connect(seMans, &QSpinBox::editingFinished, this, [this] { GuardedCall(nullptr, [this] { seMansExit(); }); });
-  connect(ceTourButton, &QToolButton::clicked, this, [this] { GuardedCall(nullptr, [this] { ceTourButtonClick(); }); });
+  ceTour->OnButtonClick = [this](TObject*) { ceTourButtonClick(); };
+  ceTour->OnKeyPress = [this](TObject*, char& key) { ceTourKeyPress(key); };
   connect(memCmt, &QPlainTextEdit::textChanged, this, [this] {
     TMtTreeItem* f = doc_.Tree().ItemFocused();
     if (applying_ || f == nullptr) return;
@@ -323,6 +352,14 @@ void TRaskladForm::ConnectMenuTree() {
   tree.OnTryEdit = [](TObject*, TMtTreeItem* item, TMtHeaderSection* section, TFieldTypes&, bool& canEdit) {
     canEdit = section != nullptr && section->GetIndex() == kRationVeightSection && TRationEditor::CanEditVeight(item);
   };
+  tree.OnTuneUpInplaceEdit = [this](TObject*, TMtTreeItem*, int, TEdit* editor) {
+    CommitEditOnArrows(*tvEatMenu, editor);
+  };
+  tree.setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(&tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    UpdateActions();
+    pmEatMenu->popup(tvEatMenu->mapToGlobal(at));
+  });
   tree.OnValidateInplaceEdit = [this](TObject*, TMtTreeItem* item, TMtHeaderSection*, AnsiString& text,
                                       bool& accept) {
     if (!accept) return;
@@ -363,8 +400,25 @@ void TRaskladForm::ConnectTripList() {
   TMtTree& tree = *tvTotProdList;
   static constexpr int costSection = kTripCostColumn + 1;
   tree.AutoLookup = false;
+  // The selected column: the cost's at first, so that Enter edits it; Left and Right move
+  // it, a click selects any other column (the cost is edited through Enter or a digit).
+  tree.SelectColumn = costSection;
   tree.OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState) {
-    if (key == VK_RETURN) StartCostEdit();
+    switch (key) {
+      case VK_RETURN:
+        if (tvTotProdList->SelectColumn == costSection) StartCostEdit();
+        break;
+      case VK_LEFT: case VK_RIGHT: SelectTripColumn(key == VK_RIGHT ? +1 : -1); break;
+      default: break;
+    }
+  };
+  tree.OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int x, int y) {
+    int section = -1, part = 0;
+    tvTotProdList->GetItemAt(x, y, section, part);
+    if (section >= 0 && section < costSection) {
+      tvTotProdList->SelectColumn = section;
+      tvTotProdList->Invalidate();
+    }
   };
   tree.OnKeyPress = [this](TObject*, char& key) {
     if (key < '0' || key > '9') return;
@@ -376,6 +430,9 @@ void TRaskladForm::ConnectTripList() {
   };
   tree.OnTryEdit = [](TObject*, TMtTreeItem*, TMtHeaderSection* section, TFieldTypes&, bool& canEdit) {
     canEdit = section != nullptr && section->GetIndex() == costSection;
+  };
+  tree.OnTuneUpInplaceEdit = [this](TObject*, TMtTreeItem*, int, TEdit* editor) {
+    CommitEditOnArrows(*tvTotProdList, editor);
   };
   tree.OnValidateInplaceEdit = [this](TObject*, TMtTreeItem* item, TMtHeaderSection*, AnsiString& text,
                                       bool& accept) {
@@ -406,9 +463,10 @@ int TRaskladForm::Open(const AnsiString& FileName) {
   return 0;
 }
 
-bool TRaskladForm::Save(const AnsiString& FileName) {
+bool TRaskladForm::Save(const AnsiString& FileName, const AnsiString& Seed) {
   AnsiString name = FileName.empty() ? doc_.FileName : FileName;
   if (name.empty()) {
+    name = Seed;
     if (!OnAskSaveName || !OnAskSaveName(this, name) || name.empty()) return false;
   }
   const bool ok = SaveRationToFile(doc_, name, services_.CreateBakFiles, *services_.Messages);
@@ -418,7 +476,8 @@ bool TRaskladForm::Save(const AnsiString& FileName) {
 }
 
 bool TRaskladForm::CloseQuery() {
-  return QueryCloseRation(doc_, *services_.Prompt, [this] { return Save(AnsiString()); });
+  // An untitled document is offered under its caption.
+  return QueryCloseRation(doc_, *services_.Prompt, [this] { return Save(AnsiString(), doc_.Caption); });
 }
 
 void TRaskladForm::closeEvent(QCloseEvent* e) {
@@ -497,6 +556,13 @@ void TRaskladForm::ItemsEditCellExecute() {
   else StartVeightEdit();
 }
 
+void TRaskladForm::ItemCutExecute() { CopyItems(true); }
+void TRaskladForm::ItemCopyExecute() { CopyItems(false); }
+
+void TRaskladForm::RaskladPropExecute() {
+  if (services_.RaskladProp) services_.RaskladProp(*this);
+}
+
 void TRaskladForm::CopyItems(bool Cut) {
   const AnsiString text = editor_->CopyItems(Cut);
   if (!text.empty()) QGuiApplication::clipboard()->setText(ToQString(text));
@@ -540,6 +606,13 @@ void TRaskladForm::seMansExit() {
   AfterCommand();
 }
 
+void TRaskladForm::ceTourKeyPress(char& key) {
+  // The field takes no typing: a digit or a letter opens the pick-list.
+  const bool opens = TOptionsModel::TourKeyOpensPick(static_cast<unsigned char>(key));
+  key = 0;
+  if (opens) GuardedCall(nullptr, [this] { ceTourButtonClick(); });
+}
+
 void TRaskladForm::ceTourButtonClick() {
   editor_->PickTourName();
   AfterCommand();
@@ -550,6 +623,18 @@ void TRaskladForm::StartVeightEdit(char typed) {
   if (!TRationEditor::CanEditVeight(item)) return;
   tvEatMenu->EditItem(item, kRationVeightSection);
   TypeInto(*tvEatMenu, typed);
+}
+
+void TRaskladForm::SelectTripColumn(int direction) {
+  TMtHeaderSections* sections = tvTotProdList->HeaderSections();
+  for (int n = tvTotProdList->SelectColumn + direction; n >= 0 && n <= kTripCostColumn + 1; n += direction) {
+    const TMtHeaderSection* s = sections->FindByNumber(n);
+    if (s != nullptr && s->Visible()) {
+      tvTotProdList->SelectColumn = n;
+      tvTotProdList->Invalidate();
+      return;
+    }
+  }
 }
 
 void TRaskladForm::StartCostEdit(char typed) {

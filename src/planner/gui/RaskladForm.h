@@ -22,12 +22,14 @@ class QPlainTextEdit;
 class QSpinBox;
 class QStackedWidget;
 class QTabWidget;
-class QToolButton;
+class QMenu;
+class TComboEdit;
 class QAction;
 class TRefMenu;
 class TMtTree;
 class IRationFileMessages;
 class TFindDlg;
+class TRaskladForm;
 
 // What every ration window shares: the pick-list (with the dish tables), the dialogs, and
 // what a new document starts with.
@@ -47,6 +49,8 @@ struct TPlannerServices {
   std::function<int(QWidget* parent, TPrnSections& sections)> SelectSections;
   std::function<bool(AnsiString& pdfFile)> AskPdfFile;
   std::function<void(TrpCompositeReport& report)> Preview;
+  // The properties dialog over a window's document (the window's "Свойства раскладки").
+  std::function<void(TRaskladForm& form)> RaskladProp;
   // The help window at a context (the section dialog's help button; nil: a message that
   // no help is installed).
   std::function<void(int Context)> Help;
@@ -62,9 +66,11 @@ class TRaskladForm : public QWidget {
   // An empty name: a new untitled document; else the file is read. 0 when the window
   // holds the document; otherwise its message was shown and the caller closes it.
   int Open(const AnsiString& FileName);
-  // Saves under FileName (the document's own when empty); false when it failed.
-  bool Save(const AnsiString& FileName);
-  // Asks for a file name when saving a document that has none (the frame's save dialog).
+  // Saves under FileName (the document's own when empty; when it has none, the name is
+  // asked for, offered as Seed when that is given); false when it failed.
+  bool Save(const AnsiString& FileName, const AnsiString& Seed = AnsiString());
+  // Asks for a file name when saving a document that has none (the frame's save dialog),
+  // offered as fileName when that is not empty.
   std::function<bool(TRaskladForm* form, AnsiString& fileName)> OnAskSaveName;
   // Tells the frame that a file was saved under a name (its recent-files list).
   std::function<void(const AnsiString& fileName)> OnSaved;
@@ -98,9 +104,16 @@ class TRaskladForm : public QWidget {
   void ItemMoveUpExecute();
   void ItemMoveDownExecute();
   void ItemsEditCellExecute();
+  void ItemCutExecute();
+  void ItemCopyExecute();
   void CopyItems(bool Cut);
   void PasteItems();
   void RaskladToggleCmtExecute();
+  void RaskladPropExecute();
+  // Enables the window's actions (its pop-up menu) by the rules of its editor.
+  void UpdateActions();
+  // The ration tree's pop-up menu.
+  QMenu* PopupMenu() const { return pmEatMenu; }
   // Find and replace through the program's find dialog, and Find Next with its last
   // condition.
   void ItemFindExecute();
@@ -119,6 +132,7 @@ class TRaskladForm : public QWidget {
   void seDaysExit();
   void seMansExit();
   void ceTourButtonClick();
+  void ceTourKeyPress(char& key);
 
   // Pages and tabs: the section list's choice, and a tab of "Питание" (0 menu, 1 per-day
   // list, 2 whole-trip list, 3 recommendations; a hidden tab is not shown).
@@ -150,6 +164,8 @@ class TRaskladForm : public QWidget {
   // character, when given, replaces the cell's text.
   void StartVeightEdit(char typed = 0);
   void StartCostEdit(char typed = 0);
+  // Left (-1) or Right (+1) in the whole-trip list: the previous or next visible column.
+  void SelectTripColumn(int direction);
   void AfterCommand();
 
   TPlannerServices& services_;
@@ -169,8 +185,7 @@ class TRaskladForm : public QWidget {
   QStackedWidget* Notebook1 = nullptr;
   QLineEdit* edTitle = nullptr;
   QLineEdit* edAuthor = nullptr;
-  QLineEdit* ceTour = nullptr;
-  QToolButton* ceTourButton = nullptr;
+  TComboEdit* ceTour = nullptr;
   QSpinBox* seMans = nullptr;
   QSpinBox* seDays = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
@@ -182,4 +197,5 @@ class TRaskladForm : public QWidget {
   QPlainTextEdit* memEatCmt = nullptr;
   TMtTree* tvEatTotals = nullptr;
   QWidget* tabPages_[4] = {};
+  QMenu* pmEatMenu = nullptr;
 };

@@ -41,6 +41,7 @@ bool TRaskladForm::PrintRation(bool Preview) {
   if (!print_->Prepare()) {
     fail(print_->rpCompRpt.ErrorText);
   } else if (Preview && services_.Preview) {
+    const TRationExports exports;  // offered by the preview's save dialog
     services_.Preview(print_->rpCompRpt);
     done = true;
   } else {

@@ -11,6 +11,7 @@
 
 #include "planner/ration/RationTabs.h"
 #include "report/RP_Class.h"
+#include "report/RP_Export.h"
 
 // ---------------------------------------------------------------------------------
 // The print sections and their check rules
@@ -70,6 +71,20 @@ extern const std::array<TRationPartInfo, rpartCount> kRationParts;
 
 // The parts printed for a choice of sections, in print order (header and footer always).
 std::vector<TRationPart> RationPartsFor(const TPrnSections& sections);
+
+// The exports a ration's preview offers besides the report file: RTF (scaled 1.3 by 1.0),
+// CSV (fields separated by ";") and HTML. The report engine offers a filter while it
+// exists, one per format, so the window makes these for the time its preview is shown.
+struct TRationExports {
+  TRationExports() {
+    rpRTFExport.ScaleX = 1.3;
+    rpRTFExport.ScaleY = 1.0;
+    rpCSVExport.Delimiter = ';';
+  }
+  TrpRTFExport rpRTFExport;
+  TrpCSVExport rpCSVExport;
+  TrpHTMExport rpHTMExport;
+};
 
 // What the program tells about itself in the reports.
 struct TRationPrintProgram {

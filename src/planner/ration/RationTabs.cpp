@@ -188,6 +188,8 @@ TProductListRows BuildTripProductList(const TRationDocument& Doc) {
   return rows;
 }
 
+AnsiString CostCaption() { return Format(Ansi("Сумма, %s"), {Ansi("руб.")}); }
+
 bool ParseCost(const AnsiString& Typed, AnsiString& Text) {
   double v = 0;
   if (!TextToFloat(Trim(Typed), v) || v < 0 || v > 1e12) return false;

@@ -94,6 +94,9 @@ TProductListRows BuildDayProductList(const TRationDocument& Doc);
 // names are in the products' colour.
 TProductListRows BuildTripProductList(const TRationDocument& Doc);
 inline constexpr int kTripCostColumn = 9;
+// The caption of the cost sections of the whole-trip list and the totals grid:
+// "Сумма, " + the currency symbol ("руб.").
+AnsiString CostCaption();
 
 // Cost column of the whole-trip list. A cost typed by the user ("," or ".") is accepted
 // when it is a finite number not below 0; Text then is Format("%10.2f").

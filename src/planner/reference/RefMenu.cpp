@@ -104,6 +104,7 @@ TRefMenu::TRefMenu(const std::array<TCustomMtTree*, kRefPageCount>& Trees, const
         s->SetFieldName(d.FieldName);
         s->SetFieldType(d.Type);
         s->SetWidth(d.Width);
+        if (d.Type != sftText) s->SetAlignment(hsaRight);  // numbers stand right, as in every tree
         s->SetHint(Ansi(d.Hint));
       }
     }
@@ -194,6 +195,7 @@ bool TRefMenu::DoubleClick() {
   if (item == nullptr || IsRefFolder(item)) return false;
   if (!item->GetState(isSelected)) item->SetState(isSelected, true);  // counted by the selection rule
   else ++pickCount_;
+  if (item->GetState(isSelected)) item->SetChecked(true);  // the focused kind of trip shows its tick
   return item->GetState(isSelected);
 }
 
@@ -212,12 +214,12 @@ TModalResult TRefMenu::EndExecute(TModalResult Result) {
     pickCount_ = 0;
     return Result;
   }
-  for (TMtTreeItem* item : refs_[static_cast<std::size_t>(current_)]->ItemList())
-    if (item->GetState(isSelected) && !IsRefFolder(item)) picked_.push_back(item);
-  // The kinds of trip are single-select: the focused row is the pick.
-  if (current_ == 3 && picked_.empty()) {
-    TMtTreeItem* f = trees_[3]->ItemFocused();
-    if (f != nullptr && !f->GetHasChildren()) picked_.push_back(f);
+  // Only ticked rows are picks: a kind of trip that merely kept the focus from an
+  // earlier showing is not chosen (OK with nothing ticked picks nothing).
+  for (TMtTreeItem* item : refs_[static_cast<std::size_t>(current_)]->ItemList()) {
+    const bool picked = current_ == 3 ? item->GetChecked() && !item->GetHasChildren()
+                                      : item->GetState(isSelected) && !IsRefFolder(item);
+    if (picked) picked_.push_back(item);
   }
   pickCount_ = static_cast<int>(picked_.size());
   return Result;
@@ -254,7 +256,9 @@ void TRefMenu::CheckAll(int TreePage, int Mode) {
   for (TMtTreeItem* item = tree.Items()->GetItem(0); item != nullptr; item = item->GetNext()) {
     const bool on = Mode > 0 ? true : Mode < 0 ? false : !item->GetState(isSelected);
     if (item->GetState(isSelected) != on) item->SetState(isSelected, on);
-    item->SetChecked(item->GetState(isSelected));
+    // A single-select tree keeps its focused row selected: its box shows the pick, and
+    // clearing leaves every box empty.
+    item->SetChecked(item->GetState(isSelected) && (tree.MultiSelect() || on));
   }
   if (Mode < 0) pickCount_ = saved;
 }

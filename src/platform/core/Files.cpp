@@ -25,6 +25,14 @@ AnsiString NormalizeSeparators(std::string_view name) {
   return r;
 }
 
+AnsiString ExpandFileName(std::string_view name) {
+  if (name.empty()) return AnsiString();
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::absolute(SysPath(name), ec);
+  if (ec) return NormalizeSeparators(name);
+  return AnsiPath(p.lexically_normal().string());
+}
+
 namespace {
 bool SysExists(const std::string& p) {
   struct stat st;

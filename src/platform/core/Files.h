@@ -35,6 +35,9 @@ AnsiString ExtractFileExt(std::string_view name);   // with the dot
 AnsiString ChangeFileExt(std::string_view name, std::string_view ext);
 AnsiString IncludeTrailingPathDelimiter(std::string_view name);
 AnsiString NormalizeSeparators(std::string_view name);  // "\" -> "/"
+// The absolute name of a file named relative to the working directory (the command
+// line), with "/" and without "." and ".." steps; an empty name stays empty.
+AnsiString ExpandFileName(std::string_view name);
 
 // Saves a file atomically: `write` fills a temporary file in the target's directory,
 // which is flushed to the disk and renamed over the target. When anything fails, the

@@ -1,6 +1,9 @@
 #include "platform/gui/Application.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QThreadPool>
 
 #include "platform/core/SysUtils.h"
@@ -66,6 +69,21 @@ void GuardedCall(TObject* sender, const std::function<void()>& fn) {
 }
 
 TQtApplication::TQtApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::InstallStandardDialogTexts() {
+  // One translator for the run, owned by the application object.
+  static QTranslator* translator = nullptr;
+  if (translator != nullptr) return true;
+  auto* t = new QTranslator(qApp);
+  if (!t->load(QLocale(QLocale::Russian, QLocale::Russia), "qtbase", "_",
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete t;
+    return false;
+  }
+  QCoreApplication::installTranslator(t);
+  translator = t;
+  return true;
+}
 
 bool TQtApplication::notify(QObject* receiver, QEvent* e) {
   try {

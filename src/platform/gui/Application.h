@@ -34,6 +34,10 @@ class TApplication : public TObject {
   void ShowException(const std::exception& E);
   // The text ShowException shows.
   static AnsiString ExceptionText(const std::exception& E);
+  // Loads the toolkit's own Russian texts (the standard file, folder and font dialogs,
+  // their labels and buttons) from the translations the system installs; false when they
+  // are not installed (the dialogs then speak English). Needs the QApplication.
+  static bool InstallStandardDialogTexts();
   // Runs the pending events.
   void ProcessMessages();
   int Run();

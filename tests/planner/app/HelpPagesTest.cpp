@@ -17,7 +17,7 @@ THelpPages Shipped() {
 
 TEST(HelpPages, EveryContextOfTheProgramHasAPage) {
   const THelpPages help = Shipped();
-  for (int context : {0, 2020, 2140, 2150, 2160, 2180, 2190, 2200, 2210, 2220, 2230, 2240, 2250, 2260, 2280, 2300}) {
+  for (int context : {kHelpContents, kHelpIndex, kHelpHowToUse, 2020, 2140, 2150, 2160, 2180, 2190, 2200, 2210, 2220, 2230, 2240, 2250, 2260, 2280, 2300}) {
     const THelpPages::TPage* page = help.Page(context);
     ASSERT_NE(page, nullptr) << context;
     EXPECT_FALSE(page->Title.empty()) << context;
@@ -53,4 +53,14 @@ TEST(HelpPages, TextFormat) {
   EXPECT_EQ(THelpPages::LinkContext("help:-3"), -1);
   THelpPages none;
   EXPECT_FALSE(none.LoadFromFile("/nonexistent/help.txt"));
+}
+
+// The index lists every other page in the order of the titles.
+TEST(HelpPages, TheIndexListsThePagesByTitle) {
+  THelpPages help;
+  help.LoadFromText("@0 Top\nx\n@1 Index\ny\n@7 Beta\nb\n@5 alpha\na\n@9 Gamma\ng\n");
+  EXPECT_EQ(help.Html(kHelpIndex),
+            "<html><body><h2>Index</h2><p>y</p><ul><li><a href=\"help:5\">alpha</a></li>"
+            "<li><a href=\"help:7\">Beta</a></li><li><a href=\"help:9\">Gamma</a></li>"
+            "<li><a href=\"help:0\">Top</a></li></ul></body></html>");
 }

@@ -239,3 +239,16 @@ TEST_F(RefMenuTest, BoxesShowAndFollowThePicks) {
   ASSERT_EQ(menu->EndExecute(mrOk), mrOk);
   EXPECT_EQ(Utf8(menu->GetItemPath(0, "; ")), "Пешеходный; 2 к.с.");
 }
+
+// Numbers stand at the right of their columns, as in every other tree; names at the left.
+TEST_F(RefMenuTest, NumberColumnsAreRightAligned) {
+  auto menu = Make();
+  for (TCustomMtTree* tree : {&prod_, &dish_, &meal_, &energo_}) {
+    TMtHeaderSections* sections = tree->HeaderSections();
+    ASSERT_GT(sections->GetCount(), 1);
+    for (int i = 0; i < sections->GetCount(); ++i) {
+      const TMtHeaderSection* s = sections->GetSection(i);
+      EXPECT_EQ(s->Alignment(), s->FieldType() == sftText ? hsaLeft : hsaRight) << Utf8(s->Text());
+    }
+  }
+}

@@ -11,17 +11,22 @@
 #include "planner/app/HelpPages.h"
 #include "planner/gui/DesktopShell.h"
 #include "planner/gui/MainForm.h"
+#include "planner/gui/ProgramIcon.h"
 #include "planner/gui/RaskladForm.h"
 #include "platform/core/Files.h"
 #include "platform/core/SysDirs.h"
 #include "platform/gui/Application.h"
 #include "report/gui/RP_DialogForm.h"
+#include "report/gui/RP_ExportForms.h"
 
 int main(int argc, char** argv) {
   TQtApplication app(argc, argv);
   Application().Initialize();
+  TApplication::InstallStandardDialogTexts();  // the standard dialogs in Russian
   SetShell(std::make_unique<TDesktopShell>());
   rpInstallDialogPageForms();  // reports with dialog pages show them as windows
+  rpInstallExportOptionsDialogs();  // each export of the preview asks for its options
+  QApplication::setWindowIcon(ProgramIcon());
   TdmGlobals globals;
   globals.dmGlobalsCreate();
   Application().Title = globals.ProgTitle;
