@@ -108,7 +108,7 @@ bool DBobjCDXTag::HeaderRead() {
 void DBobjCDXTag::HeaderWrite() {
   std::array<std::uint8_t, 1024> h{};
   PutLE32(h.data(), static_cast<std::uint32_t>(root_));
-  PutLE32(h.data() + 8, counter_);
+  PutLE32(h.data() + 8, IsDirectory() ? file_.Stamp() : counter_);
   PutLE16(h.data() + 12, static_cast<std::uint16_t>(keyLength_));
   std::uint8_t opt = options_;
   opt = static_cast<std::uint8_t>(unique_ ? (opt | kOptUnique) : (opt & ~kOptUnique));
@@ -123,6 +123,15 @@ void DBobjCDXTag::HeaderWrite() {
   std::memcpy(h.data() + 512, keyText_.data(), keyText_.size());
   if (!forText_.empty()) std::memcpy(h.data() + 512 + keyText_.size() + 1, forText_.data(), forText_.size());
   file_.WriteBlock(headerOffset_, h.data(), 1024);
+}
+
+void DBobjCDXTag::RootRead() {
+  std::array<std::uint8_t, 4> r{};
+  const std::int64_t size = file_.FileSize();
+  if (headerOffset_ < 0 || headerOffset_ + 1024 > size || !file_.ReadBlock(headerOffset_, r.data(), 4)) file_.Damaged();
+  const std::int64_t root = GetLE32(r.data());
+  if (root <= 0 || root % kBlock != 0 || root + kBlock > size) file_.Damaged();
+  root_ = root;
 }
 
 void DBobjCDXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending,
@@ -357,6 +366,7 @@ DBobjCDXFile::DBobjCDXFile(DBO_dBHandler* table, std::string_view name, bool cre
     NextBlock();
     directory_->TagInit("", "", false, false, true);
   }
+  RememberState();
   if (table && AnsiSameText(stem_, ExtractNameNoExt(table->FileName()))) {
     try {
       table->MarkProductionIndex();
@@ -440,25 +450,16 @@ void DBobjCDXFile::Reindex() {
   }
 }
 
-void DBobjCDXFile::Updated(bool append, std::int64_t recNo) {
+void DBobjCDXFile::Reload() {
+  nextBlock_ = -1;
   if (directory_) {
-    // The counter as another process may have left it, then one more.
-    std::array<std::uint8_t, 4> c{};
-    if (ReadBlock(8, c.data(), 4)) directory_->SetCounter(GetLE32(c.data()));
-    directory_->SetCounter(directory_->Counter() + 1);
-    directory_->HeaderWrite();
+    directory_->Reload();
+    // A tag rebuilt by another process may have a new header: its offset as listed.
+    for (const auto& [tagName, offset] : directory_->AllKeys())
+      for (auto& t : tags_)
+        if (AnsiSameText(t->TagName(), tagName)) static_cast<DBobjCDXTag*>(t.get())->SetHeaderOffset(offset);
   }
-  DBobjIndexFileBase::Updated(append, recNo);
-}
-
-bool DBobjCDXFile::ChangedByOther() {
-  if (!disk_ || !disk_->IsShared() || !directory_) return false;
-  std::array<std::uint8_t, 4> c{};
-  if (!ReadBlock(8, c.data(), 4)) return false;
-  const std::uint32_t onDisk = GetLE32(c.data());
-  if (onDisk == directory_->Counter()) return false;
-  directory_->SetCounter(onDisk);
-  return true;
+  DBobjIndexFileBase::Reload();
 }
 
 void RegisterCdxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add) {

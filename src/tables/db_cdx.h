@@ -19,6 +19,7 @@ class DBobjCDXTag : public DBobjIndexTagBase {
   // Reads the header; false when it is not valid.
   bool HeaderRead();
   void HeaderWrite() override;
+  void RootRead() override;
   // Sets up a new tag (directory tag when `directory`) and builds it.
   void TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending, bool directory);
   void Build() { DBobjIndexTagBase::Build(); }
@@ -27,8 +28,6 @@ class DBobjCDXTag : public DBobjIndexTagBase {
   std::int64_t HeaderOffset() const { return headerOffset_; }
   void SetHeaderOffset(std::int64_t offset) { headerOffset_ = offset; }
   bool IsDirectory() const { return (options_ & kOptDirectory) != 0; }
-  std::uint32_t Counter() const { return counter_; }
-  void SetCounter(std::uint32_t c) { counter_ = c; }
   // Writes an empty root leaf at a new block and makes it the root.
   void WriteEmptyRoot(std::int64_t block);
 
@@ -77,11 +76,14 @@ class DBobjCDXFile : public DBobjIndexFileBase {
                       bool descending);
   bool DeleteTag(std::string_view name);
   void Reindex() override;
-  void Updated(bool append, std::int64_t recNo) override;
-  bool ChangedByOther() override;
   std::int64_t NextBlock() override;
   void ResetBlock() override;
   DBobjCDXTag* Directory() const { return directory_.get(); }
+
+ protected:
+  // The directory's update counter, raised at every change of any tag.
+  StampPlace StampAt() const override { return {8, 4, 8, 4}; }
+  void Reload() override;
 
  private:
   void AddToDirectory(DBobjCDXTag& tag);

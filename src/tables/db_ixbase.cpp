@@ -5,6 +5,7 @@
 
 #include "platform/core/Files.h"
 #include "tables/db_eror.h"
+#include "tables/db_memo.h"
 
 namespace {
 
@@ -294,11 +295,17 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
     else if (code == dbp::Previous)
       code = dbp::Next;
   }
-  if (!holding_ && file_.ChangedByOther() && !chain_.empty()) {
-    // Another process changed the file: find the current key again.
+  if (!holding_) file_.Refresh();
+  if (reseek_) {
+    // Another process changed the file: the current key is found again. When it is gone,
+    // the key after it is the next one.
+    reseek_ = false;
     const std::string key = current_.value;
     const std::int64_t rec = current_.recNo;
-    SeekPair(key, rec);
+    if (SeekPair(key, rec) && !pastEnd_) {
+      const DBobjIndexKeyData& e = chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)];
+      if (CompareEntry(e, key, rec, true) != 0 && code == dbp::Next) pastBegin_ = true;
+    }
   }
   if (code == dbp::First || code == dbp::Last)
     syncRec_ = 0;
@@ -408,6 +415,8 @@ bool DBobjIndexTagBase::FindPair(const std::string& key, std::int64_t recNo) {
 }
 
 bool DBobjIndexTagBase::SeekKey(std::string_view text) {
+  if (!holding_) file_.Refresh();
+  reseek_ = false;
   syncRec_ = 0;
   bof_ = eof_ = false;
   pastEnd_ = pastBegin_ = false;
@@ -437,6 +446,7 @@ bool DBobjIndexTagBase::KeyMatches(std::string_view text, bool exact) const {
 }
 
 std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
+  if (!holding_) file_.Refresh();
   const std::vector<DBobjIndexKey> chain = chain_;
   const DBobjIndexKeyData current = current_;
   const bool pe = pastEnd_, pb = pastBegin_;
@@ -455,8 +465,14 @@ std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
   return result;
 }
 
+void DBobjIndexTagBase::Reload() {
+  RootRead();
+  reseek_ = !chain_.empty();
+}
+
 void DBobjIndexTagBase::ResetPages(int mode) {
   chain_.clear();
+  reseek_ = false;
   pastEnd_ = pastBegin_ = false;
   syncRec_ = 0;
   if (mode == 0 || mode == 2) return;
@@ -853,6 +869,7 @@ bool DBobjIndexFileBase::ReadBlock(std::int64_t offset, void* buffer, std::int64
 
 bool DBobjIndexFileBase::WriteBlock(std::int64_t offset, const void* buffer, std::int64_t length) {
   if (!disk_) return false;
+  written_ = true;
   disk_->WriteAt(offset, buffer, length);
   return disk_->ErrorCode() == 0;
 }
@@ -877,18 +894,76 @@ bool DBobjIndexFileBase::LockIndex() {
   if (!disk_->LockRegionRetrying(offset, length))
     throw EDbfError(Format("Error %s in Lock of %s", {IntToStr(DbfLastError()), disk_->FileName()}));
   lockDepth_ = 1;
+  // Whatever another process wrote is read before this one reads or writes a key.
+  try {
+    if (ChangedByOther()) Reload();
+  } catch (...) {
+    lockDepth_ = 0;
+    disk_->Unlock();
+    throw;
+  }
   return true;
 }
 
 bool DBobjIndexFileBase::UnlockIndex() {
   if (!disk_ || !disk_->IsShared() || lockDepth_ == 0) return true;
   if (--lockDepth_ > 0) return true;
+  // What this process wrote under the lock is announced before others may read it.
+  try {
+    if (written_) StampChange();
+  } catch (...) {
+    disk_->Unlock();
+    throw;
+  }
   return disk_->Unlock();
 }
 
 void DBobjIndexFileBase::Updated(bool append, std::int64_t recNo) {
   nextBlock_ = -1;
   for (auto& tag : tags_) tag->UpdateKey(recNo, append);
+  StampChange();
+}
+
+void DBobjIndexFileBase::RememberState() {
+  if (!disk_) return;
+  const StampPlace at = StampAt();
+  std::string bytes(static_cast<std::size_t>(at.watchSize), '\0');
+  if (!ReadBlock(at.watchOffset, bytes.data(), at.watchSize)) bytes.clear();
+  watched_ = std::move(bytes);
+  std::uint8_t c[4] = {};
+  if (ReadBlock(at.offset, c, at.size)) stamp_ = at.size == 2 ? GetLE16(c) : GetLE32(c);
+}
+
+void DBobjIndexFileBase::StampChange() {
+  if (!disk_ || !disk_->IsReadWrite()) return;
+  const StampPlace at = StampAt();
+  stamp_ = NextStamp(stamp_);
+  std::uint8_t c[4] = {};
+  if (at.size == 2)
+    PutLE16(c, static_cast<std::uint16_t>(stamp_));
+  else
+    PutLE32(c, stamp_);
+  WriteBlock(at.offset, c, at.size);
+  written_ = false;
+  if (disk_->IsShared()) RememberState();
+}
+
+bool DBobjIndexFileBase::ChangedByOther() {
+  if (!disk_ || !disk_->IsShared()) return false;
+  const std::string before = watched_;
+  RememberState();
+  return watched_ != before;
+}
+
+bool DBobjIndexFileBase::Refresh() {
+  if (lockDepth_ > 0 || !ChangedByOther()) return false;
+  Reload();
+  return true;
+}
+
+void DBobjIndexFileBase::Reload() {
+  nextBlock_ = -1;
+  for (auto& tag : tags_) tag->Reload();
 }
 
 void DBobjIndexFileBase::FlushIndex() {

@@ -87,6 +87,10 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   bool Descending() const { return descending_; }
   std::int64_t RootBlock() const { return root_; }
   DBobjIndexFileBase& File() const { return file_; }
+  // After another process changed the file: the root (and what else of the header changes
+  // with the keys) read again, pages kept in memory forgotten; the current key is sought
+  // again before the next relative read.
+  void Reload();
   // -1, 0, 1: keys byte by byte, then record numbers (a `top` entry above all).
   static int CompareKeys(const std::string& a, const std::string& b);
 
@@ -100,6 +104,8 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   // How many of an overfull page's first entries move to the new page on its left.
   virtual std::size_t SplitCount(const DBobjIndexKey& page) const;
   virtual void HeaderWrite() = 0;
+  // Reads the parts of the header that change as keys come and go (the root at least).
+  virtual void RootRead() = 0;
   // The stored form of an evaluated key.
   virtual std::string KeyFormat(const TdbExpValue& value) const = 0;
   // A text key: a logical as T or F, a number as its text; cut to the key length, without
@@ -186,6 +192,7 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   bool lowSet_ = false, highSet_ = false;
   bool emptyRange_ = false;
   bool holding_ = false;  // pages held during a write
+  bool reseek_ = false;   // the chain predates a change by another process
   // A record whose key is to become current before the next relative read (set when the
   // table was positioned by record number; found lazily, so a tag switched to and away
   // again costs no search).
@@ -210,6 +217,16 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   void Updated(bool append, std::int64_t recNo) override;
   void FlushIndex() override;
   void SetLockProtocol(TdbLokProtocol protocol) override { protocol_ = protocol; }
+  // Whether another process changed a shared file since this one last read or wrote it:
+  // the bytes of the header that every change touches (the format's change counter and
+  // whatever else of it moves) differ from those kept.
+  bool ChangedByOther() override;
+  // For a shared file this process does not hold locked: when another process changed
+  // it, every tag reads its header again (Reload); true then. Under the file's lock the
+  // check was made when the lock was taken.
+  bool Refresh();
+  // The change counter as kept in memory.
+  std::uint32_t Stamp() const { return stamp_; }
   bool RenameIndex(std::string_view newName) override;
   std::int64_t TagCount() const override { return static_cast<std::int64_t>(tags_.size()); }
   DBobjIndexTag* Tag(std::int64_t i) override;
@@ -246,8 +263,27 @@ class DBobjIndexFileBase : public DBobjIndexFile {
       return false;
     }
     tags_.push_back(std::move(tag));
+    RememberState();
     return true;
   }
+
+  // Where the file keeps its change counter (offset and 2 or 4 bytes) and the header bytes
+  // whose change tells that another process wrote (they include the counter).
+  struct StampPlace {
+    std::int64_t offset = 0;
+    int size = 4;
+    std::int64_t watchOffset = 0;
+    int watchSize = 4;
+  };
+  virtual StampPlace StampAt() const = 0;
+  // The counter after `c` (formats with a 16-bit counter wrap on their own rule).
+  virtual std::uint32_t NextStamp(std::uint32_t c) const { return c + 1; }
+  // Takes the watched header bytes (and the counter) as they are on disk now.
+  void RememberState();
+  // Raises the change counter on disk after this process wrote.
+  void StampChange();
+  // After another process changed the file: headers read again, blocks taken anew.
+  virtual void Reload();
 
   DBO_dBHandler* table_;
   AnsiString path_;
@@ -259,6 +295,9 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   std::int64_t nextBlock_ = -1;
   TdbLokProtocol protocol_ = TdbLokProtocol::Default;
   int lockDepth_ = 0;
+  std::uint32_t stamp_ = 0;
+  std::string watched_;   // the watched header bytes as last seen
+  bool written_ = false;  // blocks written since the counter was last raised
 };
 
 // Holds an index file's lock for a scope (released also when an exception leaves it).

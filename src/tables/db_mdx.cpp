@@ -139,6 +139,19 @@ void DBobjMDXTag::HeaderWrite() {
   file_.WriteBlock(headerUnit_ * kUnit, h.data(), BlockBytes());
 }
 
+void DBobjMDXTag::RootRead() {
+  std::array<std::uint8_t, 256> h{};
+  const std::int64_t size = file_.FileSize();
+  if (headerUnit_ < 1 || headerUnit_ * kUnit + BlockBytes() > size ||
+      !file_.ReadBlock(headerUnit_ * kUnit, h.data(), static_cast<std::int64_t>(h.size())))
+    file_.Damaged();
+  const std::int64_t root = GetLE32(h.data());
+  if (root < 1 || root * kUnit + BlockBytes() > size) file_.Damaged();
+  root_ = root;
+  firstUnit_ = GetLE32(h.data() + 248);
+  lastUnit_ = GetLE32(h.data() + 252);
+}
+
 void DBobjMDXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique) {
   if (Trim(keyExpr).size() > 219 || Trim(forExpr).size() > static_cast<std::size_t>(BlockBytes() - 763))
     throw EDbfError("Index expression is too long");
@@ -290,6 +303,7 @@ DBobjMDXFile::DBobjMDXFile(DBO_dBHandler* table, std::string_view name, bool cre
     }
     ResetBlock();
   }
+  RememberState();
   if (table && AnsiSameText(stem_, ExtractNameNoExt(table->FileName()))) {
     try {
       table->MarkProductionIndex();

@@ -13,6 +13,7 @@ class DBobjMDXTag : public DBobjIndexTagBase {
 
   bool HeaderRead();
   void HeaderWrite() override;
+  void RootRead() override;
   void TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique);
   void Build() { DBobjIndexTagBase::Build(); }
   std::int64_t HeaderUnit() const { return headerUnit_; }
@@ -55,6 +56,11 @@ class DBobjMDXFile : public DBobjIndexFileBase {
   std::int64_t NextBlock() override;
   void ResetBlock() override;
   std::int64_t BlockBytes() const { return blockBytes_; }
+
+ protected:
+  // A change counter of this engine in reserved header bytes 48 to 51, watched with the
+  // next free unit and the bytes up to it.
+  StampPlace StampAt() const override { return {48, 4, 32, 20}; }
 
  private:
   void WriteTagTable();

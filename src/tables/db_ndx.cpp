@@ -67,6 +67,7 @@ void DBobjNDXTag::HeaderWrite() {
   std::int64_t next = file_.PendingBlock();
   if (next < 1) next = std::max<std::int64_t>((file_.FileSize() + kPage - 1) / kPage, 1);
   PutLE32(h.data() + 4, static_cast<std::uint32_t>(next));
+  PutLE32(h.data() + 8, file_.Stamp());
   PutLE16(h.data() + 12, static_cast<std::uint16_t>(DiskKeyLength()));
   PutLE16(h.data() + 14, static_cast<std::uint16_t>(MaxKeys()));
   PutLE16(h.data() + 16, keyType_ == 'C' ? 0 : 1);
@@ -74,6 +75,15 @@ void DBobjNDXTag::HeaderWrite() {
   h[23] = unique_ ? 1 : 0;
   std::memcpy(h.data() + 24, keyText_.data(), std::min<std::size_t>(keyText_.size(), kPage - 25));
   file_.WriteBlock(0, h.data(), kPage);
+}
+
+void DBobjNDXTag::RootRead() {
+  std::array<std::uint8_t, 4> r{};
+  const std::int64_t size = file_.FileSize();
+  if (!file_.ReadBlock(0, r.data(), 4)) file_.Damaged();
+  const std::int64_t root = GetLE32(r.data());
+  if (root < 1 || (root + 1) * kPage > size) file_.Damaged();
+  root_ = root;
 }
 
 void DBobjNDXTag::TagInit(std::string_view keyExpr, bool unique) {

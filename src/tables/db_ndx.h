@@ -15,6 +15,7 @@ class DBobjNDXTag : public DBobjIndexTagBase {
 
   bool HeaderRead();
   void HeaderWrite() override;
+  void RootRead() override;
   void TagInit(std::string_view keyExpr, bool unique);
   void Build() { DBobjIndexTagBase::Build(); }
   void SetRootBlock(std::int64_t page) { root_ = page; }
@@ -47,6 +48,11 @@ class DBobjNDXFile : public DBobjIndexFileBase {
   void ResetBlock() override;
   // The file cut to the header and one empty root page.
   void CreateEmpty();
+
+ protected:
+  // A change counter of this engine in reserved header bytes 8 to 11, watched with the
+  // root and the next free page before it (which other programs change as well).
+  StampPlace StampAt() const override { return {8, 4, 0, 12}; }
 };
 
 void RegisterNdxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add);

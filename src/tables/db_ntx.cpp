@@ -48,7 +48,6 @@ bool DBobjNTXTag::HeaderRead() {
   const std::int64_t size = file_.FileSize();
   if (size < kPage || !file_.ReadBlock(0, h.data(), kPage)) return false;
   const std::uint16_t sig = GetLE16(h.data());
-  static_cast<DBobjNTXFile&>(file_).SetCounter(GetLE16(h.data() + 2));
   root_ = GetLE32(h.data() + 4);
   const std::int64_t itemSize = GetLE16(h.data() + 12);
   keyLength_ = GetLE16(h.data() + 14);
@@ -79,7 +78,7 @@ bool DBobjNTXTag::HeaderRead() {
 void DBobjNTXTag::HeaderWrite() {
   std::array<std::uint8_t, kPage> h{};
   PutLE16(h.data(), forText_.empty() ? 6 : 7);
-  PutLE16(h.data() + 2, static_cast<DBobjNTXFile&>(file_).Counter());
+  PutLE16(h.data() + 2, static_cast<std::uint16_t>(file_.Stamp()));
   PutLE32(h.data() + 4, static_cast<std::uint32_t>(root_));
   PutLE16(h.data() + 12, static_cast<std::uint16_t>(ItemSize()));
   PutLE16(h.data() + 14, static_cast<std::uint16_t>(keyLength_));
@@ -91,6 +90,15 @@ void DBobjNTXTag::HeaderWrite() {
   h[279] = descendingFlag_ ? 1 : 0;
   std::memcpy(h.data() + kHeaderForExpr, forText_.data(), forText_.size());
   file_.WriteBlock(0, h.data(), kPage);
+}
+
+void DBobjNTXTag::RootRead() {
+  std::array<std::uint8_t, 4> r{};
+  const std::int64_t size = file_.FileSize();
+  if (!file_.ReadBlock(4, r.data(), 4)) file_.Damaged();
+  const std::int64_t root = GetLE32(r.data());
+  if (root < kPage || root % kPage != 0 || root + kPage > size) file_.Damaged();
+  root_ = root;
 }
 
 void DBobjNTXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending) {
@@ -473,6 +481,7 @@ void DBobjNTXTag::BuildFromSort(TdbSort& sort) {
 DBobjNTXFile::DBobjNTXFile(DBO_dBHandler* table, std::string_view name, bool create, bool overwrite, bool shared,
                            bool readWrite)
     : DBobjIndexFileBase(table, name, create, overwrite, shared, readWrite, ".NTX") {
+  stamp_ = 1;
   if (OpenSingleTag<DBobjNTXTag>(*this)) ResetBlock();
 }
 
@@ -507,7 +516,7 @@ void DBobjNTXFile::CreateEmpty() {
   tags_[0]->ResetPages(0);
   disk_->Truncate(DBobjNTXTag::kPage);
   nextBlock_ = DBobjNTXTag::kPage;
-  counter_ = 1;
+  stamp_ = 1;
   std::array<std::uint8_t, DBobjNTXTag::kPage> empty{};
   const std::int64_t root = NextBlock();
   WriteBlock(root, empty.data(), DBobjNTXTag::kPage);
@@ -520,24 +529,6 @@ void DBobjNTXFile::Reindex() {
   TdbIndexLock lock(*this);
   nextBlock_ = DBobjNTXTag::kPage;
   static_cast<DBobjNTXTag*>(tags_[0].get())->Build();
-}
-
-void DBobjNTXFile::Updated(bool append, std::int64_t recNo) {
-  std::array<std::uint8_t, 2> c{};
-  if (ReadBlock(2, c.data(), 2)) counter_ = GetLE16(c.data());
-  counter_ = counter_ >= 0x7FFF ? 1 : static_cast<std::uint16_t>(counter_ + 1);
-  if (!tags_.empty()) static_cast<DBobjNTXTag*>(tags_[0].get())->HeaderWrite();
-  DBobjIndexFileBase::Updated(append, recNo);
-}
-
-bool DBobjNTXFile::ChangedByOther() {
-  if (!disk_ || !disk_->IsShared()) return false;
-  std::array<std::uint8_t, 2> c{};
-  if (!ReadBlock(2, c.data(), 2)) return false;
-  const std::uint16_t onDisk = GetLE16(c.data());
-  if (onDisk == counter_) return false;
-  counter_ = onDisk;
-  return true;
 }
 
 void RegisterNtxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add) {

@@ -16,6 +16,7 @@ class DBobjNTXTag : public DBobjIndexTagBase {
   // Reads the header at offset 0; false when it is not valid.
   bool HeaderRead();
   void HeaderWrite() override;
+  void RootRead() override;
   // Sets up the tag and builds it from the table.
   void TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending);
   void Build() { DBobjIndexTagBase::Build(); }
@@ -71,17 +72,15 @@ class DBobjNTXFile : public DBobjIndexFileBase {
 
   DBobjNTXTag* AddTag(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending);
   void Reindex() override;
-  void Updated(bool append, std::int64_t recNo) override;
-  bool ChangedByOther() override;
   std::int64_t NextBlock() override;
   void ResetBlock() override;
   // The file cut to the header and one empty root page.
   void CreateEmpty();
-  std::uint16_t Counter() const { return counter_; }
-  void SetCounter(std::uint16_t c) { counter_ = c; }
 
- private:
-  std::uint16_t counter_ = 1;
+ protected:
+  // The 16-bit update counter at offset 2 (watched with the root after it).
+  StampPlace StampAt() const override { return {2, 2, 2, 6}; }
+  std::uint32_t NextStamp(std::uint32_t c) const override { return c >= 0x7FFF ? 1 : c + 1; }
 };
 
 void RegisterNtxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add);

@@ -503,6 +503,169 @@ TEST_P(TablesIndex, TwoProcessesLoseNoKey) {
   EXPECT_TRUE(std::is_sorted(got.begin(), got.end()));
 }
 
+// Runs `work` in a forked process; its exit status 0 when it returned, 3 when it raised.
+pid_t Forked(const std::function<void()>& work) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int code = 0;
+    try {
+      work();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "child: %s\n", e.what());
+      code = 3;
+    }
+    ::_exit(code);
+  }
+  return child;
+}
+
+void ExpectExitedWell(pid_t child) {
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Through the NAME tag of `h` (deleted records shown): every record once, each with the
+// key of its own name, in key order; and FindKey finds every name at its record.
+void ExpectEveryRecordKeyedAndFound(DBO_dBHandler& h) {
+  h.ShowDeleted = true;
+  h.SetTagTo("NAME", false);
+  const std::int64_t count = h.RecordCount();
+  std::vector<int> seen(static_cast<std::size_t>(count + 1), 0);
+  std::vector<AnsiString> keys;
+  std::int64_t wrongKey = 0, outside = 0;
+  for (h.GetRecord(dbp::First); !h.Eof() && !h.Bof(); h.GetRecord(dbp::Next)) {
+    if (h.RecNo() < 1 || h.RecNo() > count) {
+      ++outside;
+      continue;
+    }
+    ++seen[static_cast<std::size_t>(h.RecNo())];
+    keys.push_back(h.MasterTag()->CurrentKey());
+    if (keys.back() != TrimRight(h.FieldGet(1))) ++wrongKey;
+    if (static_cast<std::int64_t>(keys.size()) > 2 * count + 10) break;
+  }
+  std::int64_t missing = 0, extra = 0;
+  for (std::int64_t r = 1; r <= count; ++r) {
+    if (seen[static_cast<std::size_t>(r)] == 0) ++missing;
+    if (seen[static_cast<std::size_t>(r)] > 1) extra += seen[static_cast<std::size_t>(r)] - 1;
+  }
+  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(extra + outside, 0);
+  EXPECT_EQ(wrongKey, 0);
+  EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+  std::vector<AnsiString> names;
+  h.SetTagTo("", true);
+  for (std::int64_t r = 1; r <= count; ++r) {
+    h.GetRecord(r);
+    names.push_back(TrimRight(h.FieldGet(1)));
+  }
+  h.SetTagTo("NAME", true);
+  h.ExactMatch = true;
+  std::int64_t notFound = 0;
+  for (std::int64_t r = 1; r <= count; ++r)
+    if (!h.FindKey(names[static_cast<std::size_t>(r - 1)]) || h.RecNo() != r) ++notFound;
+  EXPECT_EQ(notFound, 0);
+}
+
+// A process that opened the table and stands on a key, then writes after another process
+// split pages and moved the root: it reads what the other wrote first.
+TEST_P(TablesIndex, AWriteAfterAnotherProcessGrewTheTagKeepsEveryKey) {
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    for (int i = 0; i < 10; ++i) {
+      h.BlankRecord();
+      h.FieldPut(1, "S" + IntToStr(i));
+      h.Append();
+    }
+    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}});
+  }
+  DBO_dBHandler a(Table(), true, true);
+  OpenAll(a, files);
+  a.SetTagTo("NAME", false);
+  a.GetRecord(dbp::First);
+  ASSERT_EQ(a.RecNo(), 1);
+  ExpectExitedWell(Forked([&] {
+    DBO_dBHandler b(Table(), true, true);
+    for (const AnsiString& f : files)
+      if (b.IndexOpen(f) != 0) throw EDbfError("index not opened");
+    for (int i = 0; i < 500; ++i) {
+      b.BlankRecord();
+      b.FieldPut(1, "B" + IntToStr(i));
+      b.Append();
+    }
+  }));
+  a.BlankRecord();
+  a.FieldPut(1, "A0");
+  a.Append();
+  ASSERT_EQ(a.RecordCount(), 511);
+  {
+    SCOPED_TRACE("the writer");
+    ExpectEveryRecordKeyedAndFound(a);
+  }
+  SCOPED_TRACE("a new reader");
+  DBO_dBHandler check(Table(), false, true);
+  OpenAll(check, files);
+  ExpectEveryRecordKeyedAndFound(check);
+}
+
+// Two processes append, rewrite and delete records of one table at the same time.
+TEST_P(TablesIndex, TwoProcessesAppendingRewritingAndDeletingKeepEveryKey) {
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    for (int i = 0; i < 50; ++i) {
+      h.BlankRecord();
+      h.FieldPut(1, "S" + IntToStr(i));
+      h.Append();
+    }
+    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}});
+  }
+  auto work = [&](const std::string& p, unsigned seed) {
+    DBO_dBHandler h(Table(), true, true);
+    for (const AnsiString& f : files)
+      if (h.IndexOpen(f) != 0) throw EDbfError("index not opened");
+    std::mt19937 rng(seed);
+    for (int op = 0; op < 300; ++op) {
+      const unsigned what = rng() % 10;
+      if (what < 4) {
+        h.BlankRecord();
+        h.FieldPut(1, p + IntToStr(op));
+        h.Append();
+        continue;
+      }
+      const auto n = static_cast<std::int64_t>(1 + rng() % static_cast<unsigned>(h.RecordCount()));
+      h.GetRecord(n);
+      bool locked = false;
+      for (int i = 0; i < 2000 && !(locked = h.LockRecord()); ++i) ::usleep(500);
+      if (!locked) throw EDbfError("record lock refused");
+      h.GetRecord(n);  // as it is now, under the lock
+      if (what < 8) {
+        h.FieldPut(1, AnsiLowerCase(p) + IntToStr(op));
+        h.PutRecord(n);
+      } else {
+        h.Delete();
+      }
+      h.Unlock();
+    }
+  };
+  // Waits for the other's locks in short steps.
+  struct Timing {
+    TdbLockTiming saved = LockTiming();
+    ~Timing() { LockTiming() = saved; }
+  } timing;
+  LockTiming() = {20000, 1};
+  const pid_t child = Forked([&] { work("B", 7); });
+  work("A", 8);
+  ExpectExitedWell(child);
+  DBO_dBHandler check(Table(), false, true);
+  OpenAll(check, files);
+  ExpectEveryRecordKeyedAndFound(check);
+}
+
 // Opens the index files and walks every tag both ways; false when the engine refused the
 // damaged file with its error. Crashes, hangs and other exceptions fail the test.
 bool WalkDamaged(const AnsiString& table, const std::vector<AnsiString>& files) {
