@@ -318,6 +318,10 @@ std::int64_t DBobjMDXFile::NextBlock() {
   if (nextBlock_ < 0) ResetBlock();
   const std::int64_t b = nextBlock_;
   nextBlock_ += blockBytes_ / kUnit;
+  // The header's next free unit follows the end of the file: other programs trust it.
+  std::array<std::uint8_t, 4> next{};
+  PutLE32(next.data(), static_cast<std::uint32_t>(nextBlock_));
+  WriteBlock(32, next.data(), 4);
   return b;
 }
 

@@ -176,7 +176,12 @@ DBobjNDXFile::~DBobjNDXFile() { tags_.clear(); }
 
 std::int64_t DBobjNDXFile::NextBlock() {
   if (nextBlock_ < 0) ResetBlock();
-  return nextBlock_++;
+  const std::int64_t page = nextBlock_++;
+  // The header's next free page stays true: other programs allocate from it.
+  std::array<std::uint8_t, 4> next{};
+  PutLE32(next.data(), static_cast<std::uint32_t>(nextBlock_));
+  WriteBlock(4, next.data(), 4);
+  return page;
 }
 
 void DBobjNDXFile::ResetBlock() {

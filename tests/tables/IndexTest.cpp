@@ -966,6 +966,124 @@ TEST(TablesNdx, PageSizesAndTheEmptyFile) {
   }
 }
 
+// --- The next free block of NDX and MDX files --------------------------------------------------
+
+// An independent reader of the NDX and MDX layouts, as a program that trusts the header's
+// next free block: walks the first tag from its root through the blocks below that block
+// and gives the keys met (trailing blanks cut), in order. `nextFreeBytes` gets the field
+// as a byte offset.
+std::vector<std::string> WalkBelowNextFree(const std::string& f, bool mdx, std::int64_t& nextFreeBytes) {
+  auto at = [&](std::int64_t off, int n) -> std::int64_t {
+    if (off < 0 || off + n > static_cast<std::int64_t>(f.size())) return -1;
+    std::uint64_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(f[static_cast<std::size_t>(off + i)]);
+    return static_cast<std::int64_t>(v);
+  };
+  std::int64_t root, keyLen, item, blockBytes, header = 0, first;
+  if (mdx) {
+    nextFreeBytes = at(32, 4) * 512;
+    blockBytes = at(22, 2);
+    header = at(512 + 32, 4) * 512;
+    root = at(header, 4) * 512;
+    keyLen = at(header + 12, 2);
+    item = at(header + 18, 2);
+    first = 8;
+  } else {
+    nextFreeBytes = at(4, 4) * 512;
+    blockBytes = 512;
+    root = at(0, 4) * 512;
+    keyLen = at(12, 2);
+    item = at(18, 2);
+    first = 4;
+  }
+  const std::int64_t keyAt = mdx ? 4 : 8;
+  std::vector<std::string> keys;
+  std::function<void(std::int64_t, int)> walk = [&](std::int64_t block, int depth) {
+    if (block <= header || block + blockBytes > nextFreeBytes || depth > 32) return;  // not a live block
+    const std::int64_t count = at(block, 4);
+    if (count < 0 || first + count * item > blockBytes) return;
+    const bool interior = mdx ? first + (count + 1) * item <= blockBytes && at(block + first + count * item, 4) != 0
+                              : at(block + first, 4) > 0;
+    if (interior && first + (count + 1) * item > blockBytes) return;
+    for (std::int64_t i = 0; i < count; ++i) {
+      const std::int64_t it = block + first + i * item;
+      if (interior) {
+        walk(at(it, 4) * 512, depth + 1);
+      } else {
+        std::string k = f.substr(static_cast<std::size_t>(it + keyAt), static_cast<std::size_t>(keyLen));
+        while (!k.empty() && k.back() == ' ') k.pop_back();
+        keys.push_back(k);
+      }
+    }
+    if (interior) walk(at(block + first + count * item, 4) * 512, depth + 1);
+  };
+  walk(root, 0);
+  return keys;
+}
+
+TEST(TablesIndexNextFree, TheHeaderNamesTheEndOfTheFileAfterEverySplit) {
+  for (const bool mdx : {false, true}) {
+    SCOPED_TRACE(mdx ? "MDX" : "NDX");
+    TempDir dir;
+    const AnsiString t = dir.Path() + "/t.dbf";
+    CreateDbfTable(t, 0x03, {{"NAME", 'C', 12}}, {.Overwrite = true});
+    std::mt19937 rng(5);
+    auto name = [&] {
+      std::string n;
+      for (int i = 0; i < 10; ++i) n += static_cast<char>('A' + rng() % 26);
+      return n;
+    };
+    AnsiString file;
+    {
+      DBO_dBHandler h(t, false, true);
+      for (int i = 0; i < 3000; ++i) {
+        h.BlankRecord();
+        h.FieldPut(1, name());
+        h.Append();
+      }
+      if (mdx) {
+        DBobjMDXFile f(&h, dir.Path() + "/T.MDX", true, true);
+        f.AddTag("NAME", "NAME", "", false);
+        file = f.IndexFileName();
+      } else {
+        DBobjNDXFile f(&h, dir.Path() + "/NAME", true, true);
+        f.AddTag("NAME", false);
+        file = f.IndexFileName();
+      }
+    }
+    DBO_dBHandler h(t, false, true);
+    ASSERT_EQ(h.IndexOpen(file), 0);
+    auto check = [&](const char* when) {
+      SCOPED_TRACE(when);
+      h.Flush();
+      const std::string bytes = ReadBytes(file);
+      std::int64_t nextFree = 0;
+      const std::vector<std::string> keys = WalkBelowNextFree(bytes, mdx, nextFree);
+      EXPECT_EQ(nextFree, static_cast<std::int64_t>(bytes.size()));
+      EXPECT_EQ(static_cast<std::int64_t>(keys.size()), h.RecordCount());
+      EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    };
+    check("built");
+    h.BlankRecord();
+    h.FieldPut(1, name());
+    h.Append();
+    check("one append");
+    for (int op = 0; op < 3000; ++op) {
+      if (rng() % 2 == 0) {
+        h.BlankRecord();
+        h.FieldPut(1, name());
+        h.Append();
+      } else {
+        const auto n = static_cast<std::int64_t>(1 + rng() % static_cast<unsigned>(h.RecordCount()));
+        h.GetRecord(n);
+        h.FieldPut(1, name());
+        h.PutRecord(n);
+      }
+    }
+    check("3000 appends and rewrites");
+  }
+}
+
 // --- MDX layout ---------------------------------------------------------------------------------
 
 TEST(TablesMdx, NumbersArePackedDecimals) {
