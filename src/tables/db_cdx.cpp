@@ -164,7 +164,7 @@ void DBobjCDXTag::WriteEmptyRoot(std::int64_t block) {
 
 void DBobjCDXTag::PageLoad(DBobjIndexKey& page) {
   std::array<std::uint8_t, kBlock> b{};
-  const std::int64_t size = file_.FileSize();
+  const std::int64_t size = file_.PageFileSize();
   if (page.block < kBlock || page.block % kBlock != 0 || page.block + kBlock > size ||
       !file_.ReadBlock(page.block, b.data(), kBlock))
     file_.Damaged();

@@ -770,11 +770,11 @@ void DBO_dBHandler::AllowReadAhead(bool on) {
 void DBO_dBHandler::SetReadAhead(bool on) {
   if (!readAheadAllowed_) return;
   readAheadFirst_ = readAheadPast_ = -1;
+  readAheadFollows_ = -1;
   if (on) {
+    // The buffer stays between switches: a search through a tag switches at every call.
     const std::int64_t length = std::max<std::int64_t>(RecordLength(), 1);
     readAhead_.resize(static_cast<std::size_t>(std::max(length, kReadAheadBytes / length * length)));
-  } else {
-    std::vector<char>().swap(readAhead_);
   }
   readAheadActive_ = on;
 }
@@ -784,6 +784,12 @@ std::int64_t DBO_dBHandler::ReadAt(std::int64_t offset, void* buffer, std::int64
     return DBO_dBaseFld::ReadAt(offset, buffer, count);
   if (offset < 0 || count < 0) RaiseRangeError();
   if (readAheadFirst_ < 0 || offset < readAheadFirst_ || offset + count > readAheadPast_) {
+    const bool continues = readAheadFirst_ >= 0 && offset >= readAheadFirst_ && offset <= readAheadPast_;
+    if (offset != readAheadFollows_ && !continues) {
+      // A read that does not follow the one before is no scan (yet): only its bytes.
+      readAheadFollows_ = offset + count;
+      return DBO_dBaseFld::ReadAt(offset, buffer, count);
+    }
     readAheadFirst_ = readAheadPast_ = -1;
     const std::int64_t n = DBO_dBaseFld::ReadAt(offset, readAhead_.data(), std::ssize(readAhead_));
     if (ErrorCode() != 0 && ErrorCode() != dbe::ShortRead) return 0;

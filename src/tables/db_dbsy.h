@@ -140,6 +140,7 @@ class DBO_dBHandler : public DBO_dBaseFld {
   std::vector<char> readAhead_;
   std::int64_t readAheadFirst_ = -1;
   std::int64_t readAheadPast_ = -1;
+  std::int64_t readAheadFollows_ = -1;  // the offset after the last read past the buffer
 
   AnsiString filterText_;
   bool filterCaseless_ = false;

@@ -142,9 +142,12 @@ void DBobjIndexTagBase::SetRoot(std::int64_t block) {
 
 DBobjIndexKey DBobjIndexTagBase::LoadPage(std::int64_t block, int depth) {
   if (depth >= kMaxDepth) file_.Damaged();  // deeper than any index: a cycle
+  const std::int64_t offset = BlockOffset(block);
+  if (const DBobjIndexKey* cached = file_.CachedPage(this, offset)) return *cached;
   DBobjIndexKey page;
   page.block = block;
   PageLoad(page);
+  file_.CachePage(this, offset, page);
   return page;
 }
 
@@ -466,6 +469,7 @@ std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
 }
 
 void DBobjIndexTagBase::Reload() {
+  file_.ForgetPages();
   RootRead();
   reseek_ = !chain_.empty();
 }
@@ -740,6 +744,7 @@ std::vector<std::pair<std::string, std::int64_t>> DBobjIndexTagBase::AllKeys() {
 // --- Build ------------------------------------------------------------------------------------------
 
 void DBobjIndexTagBase::Build() {
+  file_.ForgetPages();
   DBO_dBHandler* table = file_.Table();
   TdbSort sort(std::max<std::int64_t>(keyLength_, 8) + 1, nullptr, true, unique_);
   if (table) {
@@ -870,8 +875,30 @@ bool DBobjIndexFileBase::ReadBlock(std::int64_t offset, void* buffer, std::int64
 bool DBobjIndexFileBase::WriteBlock(std::int64_t offset, const void* buffer, std::int64_t length) {
   if (!disk_) return false;
   written_ = true;
+  if (knownSize_ >= 0) knownSize_ = std::max(knownSize_, offset + length);
+  if (!cache_.empty())
+    cache_.erase(cache_.upper_bound(offset - kLargestBlock), cache_.lower_bound(offset + std::max<std::int64_t>(length, 1)));
   disk_->WriteAt(offset, buffer, length);
   return disk_->ErrorCode() == 0;
+}
+
+const DBobjIndexKey* DBobjIndexFileBase::CachedPage(const DBobjIndexTagBase* tag, std::int64_t offset) const {
+  const auto it = cache_.find(offset);
+  return it != cache_.end() && it->second.tag == tag ? &it->second.page : nullptr;
+}
+
+std::int64_t DBobjIndexFileBase::PageFileSize() {
+  if (knownSize_ < 0) knownSize_ = FileSize();
+  return knownSize_;
+}
+
+void DBobjIndexFileBase::CachePage(const DBobjIndexTagBase* tag, std::int64_t offset, const DBobjIndexKey& page) {
+  if (cache_.size() >= kCachedPages) {
+    // Full: the leaves go, the few interior pages that every seek passes stay.
+    std::erase_if(cache_, [](const auto& e) { return e.second.page.leaf; });
+    if (cache_.size() >= kCachedPages / 2) cache_.clear();
+  }
+  cache_.insert_or_assign(offset, CachedPageEntry{tag, page});
 }
 
 std::int64_t DBobjIndexFileBase::FileSize() const { return disk_ ? disk_->FileSize() : 0; }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,6 +107,8 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   virtual void HeaderWrite() = 0;
   // Reads the parts of the header that change as keys come and go (the root at least).
   virtual void RootRead() = 0;
+  // The file offset of a block.
+  virtual std::int64_t BlockOffset(std::int64_t block) const { return block; }
   // The stored form of an evaluated key.
   virtual std::string KeyFormat(const TdbExpValue& value) const = 0;
   // A text key: a logical as T or F, a number as its text; cut to the key length, without
@@ -240,8 +243,21 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   bool ReadBlock(std::int64_t offset, void* buffer, std::int64_t length);
   bool WriteBlock(std::int64_t offset, const void* buffer, std::int64_t length);
   std::int64_t FileSize() const;
+  // The file size for the checks of pages read: kept between reads (this process's writes
+  // extend it; taken anew when another process changed the file or a tag is built).
+  std::int64_t PageFileSize();
   // Raises the engine's error for a damaged index (2112 with the file name).
   [[noreturn]] void Damaged() const;
+
+  // Pages read lately, as their tag decoded them, by file offset: a seek reads them from
+  // memory. A page is forgotten when anything is written over it, and all of them when
+  // another process changed the file or a tag is built.
+  const DBobjIndexKey* CachedPage(const DBobjIndexTagBase* tag, std::int64_t offset) const;
+  void CachePage(const DBobjIndexTagBase* tag, std::int64_t offset, const DBobjIndexKey& page);
+  void ForgetPages() {
+    cache_.clear();
+    knownSize_ = -1;
+  }
 
   DBO_dBHandler* Table() const { return table_; }
   DBO_DiskFile* Disk() const { return disk_.get(); }
@@ -298,6 +314,16 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   std::uint32_t stamp_ = 0;
   std::string watched_;   // the watched header bytes as last seen
   bool written_ = false;  // blocks written since the counter was last raised
+
+ private:
+  static constexpr std::size_t kCachedPages = 4096;
+  static constexpr std::int64_t kLargestBlock = 32768;
+  struct CachedPageEntry {
+    const DBobjIndexTagBase* tag;
+    DBobjIndexKey page;
+  };
+  std::map<std::int64_t, CachedPageEntry> cache_;
+  std::int64_t knownSize_ = -1;
 };
 
 // Holds an index file's lock for a scope (released also when an exception leaves it).

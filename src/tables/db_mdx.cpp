@@ -167,7 +167,7 @@ void DBobjMDXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bo
 void DBobjMDXTag::PageLoad(DBobjIndexKey& page) {
   const std::int64_t bytes = BlockBytes();
   std::vector<std::uint8_t> b(static_cast<std::size_t>(bytes));
-  const std::int64_t size = file_.FileSize();
+  const std::int64_t size = file_.PageFileSize();
   if (page.block < 1 || page.block * kUnit + bytes > size || !file_.ReadBlock(page.block * kUnit, b.data(), bytes))
     file_.Damaged();
   const std::int64_t count = GetLE32(b.data());

@@ -14,6 +14,7 @@ class DBobjMDXTag : public DBobjIndexTagBase {
   bool HeaderRead();
   void HeaderWrite() override;
   void RootRead() override;
+  std::int64_t BlockOffset(std::int64_t block) const override { return block * 512; }
   void TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique);
   void Build() { DBobjIndexTagBase::Build(); }
   std::int64_t HeaderUnit() const { return headerUnit_; }

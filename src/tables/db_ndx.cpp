@@ -98,7 +98,7 @@ void DBobjNDXTag::TagInit(std::string_view keyExpr, bool unique) {
 
 void DBobjNDXTag::PageLoad(DBobjIndexKey& page) {
   std::array<std::uint8_t, kPage> b{};
-  const std::int64_t size = file_.FileSize();
+  const std::int64_t size = file_.PageFileSize();
   if (page.block < 1 || (page.block + 1) * kPage > size || !file_.ReadBlock(page.block * kPage, b.data(), kPage))
     file_.Damaged();
   const std::int64_t count = GetLE32(b.data());

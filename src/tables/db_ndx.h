@@ -16,6 +16,7 @@ class DBobjNDXTag : public DBobjIndexTagBase {
   bool HeaderRead();
   void HeaderWrite() override;
   void RootRead() override;
+  std::int64_t BlockOffset(std::int64_t block) const override { return block * kPage; }
   void TagInit(std::string_view keyExpr, bool unique);
   void Build() { DBobjIndexTagBase::Build(); }
   void SetRootBlock(std::int64_t page) { root_ = page; }

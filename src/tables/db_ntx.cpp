@@ -117,7 +117,7 @@ void DBobjNTXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bo
 
 void DBobjNTXTag::PageLoad(DBobjIndexKey& page) {
   std::array<std::uint8_t, kPage> b{};
-  const std::int64_t size = file_.FileSize();
+  const std::int64_t size = file_.PageFileSize();
   if (page.block < kPage || page.block % kPage != 0 || page.block + kPage > size ||
       !file_.ReadBlock(page.block, b.data(), kPage))
     file_.Damaged();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <random>
 
@@ -1082,6 +1083,42 @@ TEST(TablesIndexNextFree, TheHeaderNamesTheEndOfTheFileAfterEverySplit) {
     }
     check("3000 appends and rewrites");
   }
+}
+
+// --- Pages kept in memory ------------------------------------------------------------------------
+
+// A seek through pages read before takes them from memory: bytes written over the tag's
+// pages from outside (nobody else may write a file open exclusively) do not reach it.
+TEST(TablesIndexPages, ASecondSeekReadsThePagesFromMemory) {
+  TempDir dir;
+  const AnsiString t = dir.Path() + "/t.dbf";
+  CreateDbfTable(t, 0x03, {{"NAME", 'C', 12}}, {.Overwrite = true});
+  {
+    DBO_dBHandler h(t, false, true);
+    for (int i = 1; i <= 2000; ++i) {
+      h.BlankRecord();
+      h.FieldPut(1, "N" + IntToStr(100000 + i));
+      h.Append();
+    }
+    DBobjCDXFile f(&h, dir.Path() + "/T.CDX", true, true);
+    f.AddTag("NAME", "NAME", "", false, false);
+  }
+  DBO_dBHandler h(t, false, true);
+  ASSERT_EQ(h.IndexOpen(dir.Path() + "/T.CDX"), 0);
+  h.SetTagTo("NAME", false);
+  ASSERT_TRUE(h.FindKey("N101000"));
+  ASSERT_EQ(h.RecNo(), 1000);
+  {
+    // Every node of the tag (after the directory and the tag's header) zeroed.
+    const std::string path = dir.Path() + "/T.CDX";
+    const std::size_t size = ReadBytes(path).size();
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(2560);
+    const std::string zeros(size - 2560, '\0');
+    f.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+  }
+  EXPECT_TRUE(h.FindKey("N101000"));
+  EXPECT_EQ(h.RecNo(), 1000);
 }
 
 // --- MDX layout ---------------------------------------------------------------------------------
