@@ -37,6 +37,9 @@ bool TRaskladForm::PrintRation(bool Preview) {
   auto fail = [this](const AnsiString& message) {
     if (services_.Prompt) services_.Prompt->MessageDlg(message, TMsgDlgType::mtError, mbOK);
   };
+  // The parts whose templates are damaged print empty: the user learns which.
+  if (!print_->Unreadable.empty() && services_.Prompt)
+    services_.Prompt->MessageDlg(UnreadableTemplatesText(print_->Unreadable), TMsgDlgType::mtWarning, mbOK);
   bool done = false;
   if (!print_->Prepare()) {
     fail(print_->rpCompRpt.ErrorText);

@@ -1,7 +1,10 @@
 #include "planner/reference/Ref.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <new>
 #include <unordered_map>
@@ -62,11 +65,107 @@ void BindRefTable(TDbfDataSet& DataSet, const AnsiString& FileName) {
   DataSet.SetTableName(ExtractFileName(FileName));
 }
 
+void OpenRefTableForReading(TDbfDataSet& DataSet, const AnsiString& FileName) {
+  BindRefTable(DataSet, FileName);
+  DataSet.SetReadOnly(true);
+  DataSet.Open();
+}
+
 namespace {
 
 // Files that belong to a table and change with it: the memo file and the production
 // index, when the table has them.
 constexpr const char* kCompanionExts[] = {".DBT", ".FPT", ".CDX", ".MDX"};
+
+// The table's file (FileName + ".DBF" when it has no extension) as it is named on the
+// disk.
+AnsiString TableFileOf(const AnsiString& fileName) {
+  AnsiString table = fileName;
+  if (ExtractFileExt(ExtractFileName(table)).empty()) table += ".DBF";
+  return ResolveExistingPath(table);
+}
+
+// The table file first, then its companions that exist.
+std::vector<AnsiString> TableFiles(const AnsiString& table) {
+  std::vector<AnsiString> files{table};
+  for (const char* ext : kCompanionExts) {
+    const AnsiString companion = ResolveExistingPath(ChangeFileExt(table, ext));
+    if (FileExists(companion) && !AnsiSameText(companion, table)) files.push_back(companion);
+  }
+  return files;
+}
+
+TRefTableStamp StampOfFiles(const std::vector<AnsiString>& files) {
+  // FNV-1a over the bytes of every file and its length.
+  constexpr std::uint64_t kPrime = 1099511628211ULL;
+  TRefTableStamp stamp{0, 14695981039346656037ULL};
+  auto mix = [&](unsigned char byte) { stamp.Hash = (stamp.Hash ^ byte) * kPrime; };
+  std::vector<char> buffer(1 << 16);
+  for (const AnsiString& f : files) {
+    std::ifstream in(SysPath(f), std::ios::binary);
+    std::int64_t size = 0;
+    while (in) {
+      in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      const std::streamsize got = in.gcount();
+      for (std::streamsize i = 0; i < got; ++i) mix(static_cast<unsigned char>(buffer[static_cast<std::size_t>(i)]));
+      size += got;
+    }
+    for (int i = 0; i < 8; ++i) mix(static_cast<unsigned char>(static_cast<std::uint64_t>(size) >> (8 * i)));
+    stamp.Size += size;
+  }
+  return stamp;
+}
+
+AnsiString ChangedByOtherText(const AnsiString& table) {
+  return Format(Ansi("Справочник %s был изменен другим пользователем после того, как он был прочитан"), {table});
+}
+
+}  // namespace
+
+namespace {
+
+constexpr const char* kStagingPrefix = ".~ref-";
+// The files a save writes into the reference folder through a temporary file: tables and
+// their companions, their backups, the limits file and report templates.
+const std::vector<std::string_view> kRefSavedExts{".dbf", ".~db", ".dbt", ".fpt", ".cdx", ".mdx", ".ini", ".rpf"};
+
+}  // namespace
+
+void RemoveRefSaveLeftovers(const AnsiString& Dir) {
+  AnsiString dir = IncludeTrailingPathDelimiter(Dir.empty() ? AnsiString("./") : Dir);
+  RemoveStaleWorkFiles(SysPath(dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir), kStagingPrefix, true);
+  RemoveStaleSaveFiles(dir, kRefSavedExts);
+}
+
+bool CanWriteRefFolder(const AnsiString& Dir) {
+  return ::access(SysPath(Dir.empty() ? AnsiString(".") : Dir).c_str(), W_OK) == 0;
+}
+
+bool CanWriteRefFile(const AnsiString& FileName) {
+  AnsiString file = FileName;
+  if (ExtractFileExt(ExtractFileName(file)).empty()) file += ".DBF";
+  file = ResolveExistingPath(file);
+  if (!CanWriteRefFolder(ExtractFilePath(file))) return false;
+  return !FileExists(file) || ::access(SysPath(file).c_str(), W_OK) == 0;
+}
+
+TRefTableStamp RefTableStamp(const AnsiString& FileName) { return StampOfFiles(TableFiles(TableFileOf(FileName))); }
+
+void CheckRefTableUnchanged(const AnsiString& FileName, const TRefTableStamp& Stamp) {
+  if (Stamp.Taken() && RefTableStamp(FileName) != Stamp) throw ERefChangedError(ChangedByOtherText(TableFileOf(FileName)));
+}
+
+std::int64_t MissingRefRecords(TDbfDataSet& DataSet) {
+  const DBFObject* dbf = DataSet.Handler();
+  if (dbf == nullptr) return 0;
+  const auto& h = dbf->Header();
+  const std::int64_t counted = static_cast<std::int64_t>(static_cast<std::uint32_t>(h[4]) | static_cast<std::uint32_t>(h[5]) << 8 |
+                                                         static_cast<std::uint32_t>(h[6]) << 16 |
+                                                         static_cast<std::uint32_t>(h[7]) << 24);
+  return counted > dbf->RecordCount() ? counted - dbf->RecordCount() : 0;
+}
+
+namespace {
 
 // Deletes every record in one pass (a deleted record leaves the view, so the next one
 // becomes the current one).
@@ -88,8 +187,9 @@ AnsiString NameTheTable(AnsiString message, const AnsiString& workDir, const Ans
 
 }  // namespace
 
-void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
-                     const std::function<void(TDbfDataSet& DataSet)>& Fill) {
+TRefTableStamp RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
+                               const std::function<void(TDbfDataSet& DataSet)>& Fill,
+                               const TRefTableStamp& Expected) {
   // Held exclusively until the new files are in place, so that nobody else reads or
   // writes the table meanwhile.
   CheckTableExists(FileName);
@@ -99,6 +199,9 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
   hold.Open();
   const AnsiString dir = hold.TableDirectory();
   const AnsiString table = ResolveExistingPath(dir + hold.TableName());
+  // Another user's changes since the table was read are not written over.
+  const std::vector<AnsiString> files = TableFiles(table);
+  if (Expected.Taken() && StampOfFiles(files) != Expected) throw ERefChangedError(ChangedByOtherText(table));
 
   if (Settings.CreateBakFiles) {
     const AnsiString backup = RefBackupName(FileName);
@@ -107,12 +210,10 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
   }
 
   // The working copy: the table and its companions under their own names.
-  TStagingDir staging(dir.empty() ? AnsiString("./") : dir, ".~ref-");
-  std::vector<AnsiString> files{table};
-  for (const char* ext : kCompanionExts) {
-    const AnsiString companion = ResolveExistingPath(ChangeFileExt(table, ext));
-    if (FileExists(companion) && !AnsiSameText(companion, table)) files.push_back(companion);
-  }
+  // What killed saves left in the folder goes first (the staging directory's own
+  // leftovers go with its making).
+  RemoveStaleSaveFiles(dir.empty() ? AnsiString("./") : dir, kRefSavedExts);
+  TStagingDir staging(dir.empty() ? AnsiString("./") : dir, kStagingPrefix);
   for (const AnsiString& f : files)
     if (!CopyFile(f, staging.File(ExtractFileName(f))))
       throw ERefError(Format(Ansi("Не удается скопировать файл %s в %s"), {f, staging.Path()}));
@@ -132,6 +233,12 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
     throw EDbfError(NameTheTable(e.Message(), staging.Path(), dir.empty() ? AnsiString("./") : dir));
   }
 
+  // The stamp of what is written, taken from the working copy: a change by anybody
+  // after the files are in place then shows.
+  std::vector<AnsiString> written;
+  for (const AnsiString& f : files) written.push_back(staging.File(ExtractFileName(f)));
+  const TRefTableStamp stamp = StampOfFiles(written);
+
   // Each file is replaced in one step, flushed first and with its permissions kept. A
   // table with companions could still be left out of step with them if the disk failed
   // between two replacements (the reference tables have none).
@@ -139,6 +246,7 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
     if (!CopyFile(staging.File(ExtractFileName(*it)), *it))
       throw ERefError(Format(Ansi("Не удается записать файл %s"), {*it}));
   hold.Close();
+  return stamp;
 }
 
 // ---------------------------------------------------------------------------------
@@ -204,12 +312,17 @@ AnsiString TRef::TableName() const { return ExtractFileName(FileName); }
 void TRef::Load() {
   DeleteAllItems();
   partial_ = true;
+  stamp_ = {};
+  MissingRecords = 0;
   CheckTableExists(FileName);
+  ReadOnly = !CanWriteRefFile(FileName);
   TMtUpdateBracket bracket(tree_);
+  // Taken before the reading: a change made while it reads shows at the next save.
+  const TRefTableStamp stamp = RefTableStamp(FileName);
   TDbfDataSet ds;
-  BindRefTable(ds, FileName);
-  ds.Open();
+  OpenRefTableForReading(ds, FileName);
   CheckKeyFields(ds, FileName);
+  const std::int64_t missing = MissingRefRecords(ds);
   TField& code = ds.FieldByName("CODE");
   TField& owner = ds.FieldByName("OWNER");
   TField& flags = ds.FieldByName("FLAGS");
@@ -238,6 +351,8 @@ void TRef::Load() {
   Modified = false;
   if (OnAfterLoad) OnAfterLoad(this);
   partial_ = false;
+  stamp_ = stamp;
+  MissingRecords = missing;
 }
 
 void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item) {
@@ -265,6 +380,11 @@ void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* I
 bool TRef::TryLoad(IUserPrompt& Prompt) {
   try {
     Load();
+    if (MissingRecords > 0)
+      Prompt.MessageDlg(Format(Ansi("Справочник %s поврежден: файл обрывается, в нем не хватает записей (%d).\r"
+                                    "Загружены только имеющиеся записи."),
+                               {FileName, MissingRecords}),
+                        TMsgDlgType::mtWarning, mbOK);
     return true;
   } catch (const std::exception& e) {
     DeleteAllItems();
@@ -279,13 +399,18 @@ void TRef::Save() {
     throw ERefError(Format(Ansi("Справочник %s загружен не полностью: "
                                 "запись отменена, чтобы не потерять его строки"),
                            {FileName}));
+  if (MissingRecords > 0)
+    throw ERefError(Format(Ansi("Справочник %s загружен из поврежденного файла, в котором не хватает записей: "
+                                "запись отменена, чтобы не потерять их окончательно"),
+                           {FileName}));
+  if (OnBeforeSave) OnBeforeSave(this);
   // The items first: the handlers must not see a half-walked tree change under them.
   std::vector<TMtTreeItem*> items;
   items.reserve(static_cast<std::size_t>(tree_->Items()->Count()));
   tree_->Items()->Iterate(
       false, [&](TMtTreeItem* item, int, bool&, void*, TCustomMtTree*) { items.push_back(item); }, nullptr);
   const TRefSaveSettings settings = SaveSettings != nullptr ? *SaveSettings : CurrentRefSaveSettings();
-  RewriteRefTable(FileName, settings, [&](TDbfDataSet& ds) {
+  stamp_ = RewriteRefTable(FileName, settings, [&](TDbfDataSet& ds) {
     CheckKeyFields(ds, FileName);
     for (TMtTreeItem* item : items) {
       const TRefItemRec* rec = RefRecOf(item);
@@ -303,7 +428,7 @@ void TRef::Save() {
         WriteDefault(ds, item);
       }
     }
-  });
+  }, stamp_);
   Modified = false;
   if (OnAfterSave) OnAfterSave(this);
 }

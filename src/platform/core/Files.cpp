@@ -172,16 +172,17 @@ bool IsMkTempSuffix(std::string_view s) {
 
 }  // namespace
 
-void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bool directories) {
+namespace {
+
+// Removes the entries of sysDir whose names `ours` accepts, as RemoveStaleWorkFiles.
+void RemoveStale(const std::string& sysDir, const std::function<bool(std::string_view)>& ours, bool directories) {
   DIR* d = ::opendir(sysDir.empty() ? "." : sysDir.c_str());
   if (!d) return;
   std::vector<std::string> stale;
   const time_t now = ::time(nullptr);
   while (dirent* e = ::readdir(d)) {
     const std::string_view name = e->d_name;
-    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix ||
-        !IsMkTempSuffix(name.substr(prefix.size())))
-      continue;
+    if (!ours(name)) continue;
     const std::string path = (sysDir.empty() ? std::string(".") : sysDir) + "/" + std::string(name);
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || (directories ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))) continue;
@@ -201,6 +202,35 @@ void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bo
     }
     ::close(fd);
   }
+}
+
+}  // namespace
+
+void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bool directories) {
+  RemoveStale(
+      sysDir,
+      [prefix](std::string_view name) {
+        return name.size() == prefix.size() + 6 && name.substr(0, prefix.size()) == prefix &&
+               IsMkTempSuffix(name.substr(prefix.size()));
+      },
+      directories);
+}
+
+void RemoveStaleSaveFiles(std::string_view dir, const std::vector<std::string_view>& exts) {
+  constexpr std::string_view kTmp = ".tmp";
+  RemoveStale(
+      SysPath(dir),
+      [&exts, kTmp](std::string_view name) {
+        // "<name><ext>.tmpXXXXXX", the extension in any case.
+        if (name.size() < kTmp.size() + 6 || !IsMkTempSuffix(name.substr(name.size() - 6))) return false;
+        const std::string_view target = name.substr(0, name.size() - 6);
+        if (target.substr(target.size() - kTmp.size()) != kTmp) return false;
+        const std::string_view base = target.substr(0, target.size() - kTmp.size());
+        for (std::string_view ext : exts)
+          if (base.size() > ext.size() && AnsiSameText(base.substr(base.size() - ext.size()), ext)) return true;
+        return false;
+      },
+      false);
 }
 
 void SyncDirectoryOf(const std::string& sysPath) {

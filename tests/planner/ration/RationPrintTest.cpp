@@ -15,6 +15,7 @@
 #include "report/RP_State.h"
 #include "report/RP_Template.h"
 #include "rptemplates/RationTemplates.h"
+#include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -314,6 +315,32 @@ TEST(RationTemplates, AMissingTemplateLeavesItsPartEmpty) {
   EXPECT_EQ(missing.size(), 3u);
   EXPECT_TRUE(f.print.Prepare());
   EXPECT_EQ(f.print.rpCompRpt.Reports.size(), 3u);
+}
+
+TEST(RationTemplates, DamagedTemplatesAreNamedMissingOnesAreNot) {
+  TTemplates t;
+  rpResetState();
+  TPrintFixture f("mountain-14.txt");
+  TPrnSections s;
+  s.SetState(s.FindByKey("Tot"), TPrnCheck::Checked);
+  s.SetState(s.FindByKey("Gen"), TPrnCheck::Checked);
+  // "rtotals.rpf" damaged (its body cut in half), "rgen.rpf" gone.
+  const AnsiString totals = t.dir.Path() + "/rtotals.rpf";
+  const std::string bytes = ReadFileBytes(totals);
+  WriteFileBytes(totals, bytes.substr(0, bytes.size() / 2));
+  DeleteFile(t.dir.Path() + "/rgen.rpf");
+  const auto missing = f.print.Assemble(t.dir.Path(), s);
+  EXPECT_EQ(missing, std::vector<AnsiString>{t.dir.Path() + "/rgen.rpf"});
+  EXPECT_EQ(f.print.Unreadable, std::vector<AnsiString>{totals});
+  EXPECT_EQ(f.print.Part(rpartTotals).Pages.GetCount(), 0);
+  EXPECT_EQ(cp::Ansi1251ToUtf8(UnreadableTemplatesText(f.print.Unreadable)),
+            "Не удалось прочитать шаблоны отчета:\r" + cp::Ansi1251ToUtf8(totals) +
+                "\rЭти разделы не будут напечатаны.");
+  EXPECT_TRUE(f.print.Prepare());
+  // A sound set again: nothing to tell.
+  rptemplates::WriteTemplates(t.dir.Path());
+  EXPECT_TRUE(f.print.Assemble(t.dir.Path(), s).empty());
+  EXPECT_TRUE(f.print.Unreadable.empty());
 }
 
 }  // namespace
