@@ -31,15 +31,26 @@ class TReadOnlyDir {
     }
     static bool ownNamespace = false;
     if (!ownNamespace) {
-      if (::unshare(CLONE_NEWNS) != 0) return Fail("unshare(CLONE_NEWNS)");
+      if (::unshare(CLONE_NEWNS) != 0) {
+        Fail("unshare(CLONE_NEWNS)");
+        return;
+      }
       // Mounts made here must not reach the namespace the test was started in.
-      if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return Fail("mount private /");
+      if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        Fail("mount private /");
+        return;
+      }
       ownNamespace = true;
     }
-    if (::mount(dir_.c_str(), dir_.c_str(), nullptr, MS_BIND, nullptr) != 0) return Fail("bind mount");
+    if (::mount(dir_.c_str(), dir_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+      Fail("bind mount");
+      return;
+    }
     mounted_ = true;
-    if (::mount(nullptr, dir_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0)
-      return Fail("read-only remount");
+    if (::mount(nullptr, dir_.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+      Fail("read-only remount");
+      return;
+    }
     available_ = true;
   }
   ~TReadOnlyDir() {

@@ -252,7 +252,7 @@ void TRefEditModel::TellReadOnly() {
   else
     prompt_.MessageDlg(Format(Ansi("Справочники по %s недоступны для записи в папке\r%s\r"
                                    "Они открыты только для просмотра, изменения в них сохранить нельзя."),
-                              {names, ExcludeTrailingSlash(refDir_)}),
+                              {names, refDir_}),
                        TMsgDlgType::mtWarning, mbOK);
 }
 

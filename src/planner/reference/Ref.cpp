@@ -137,16 +137,30 @@ void RemoveRefSaveLeftovers(const AnsiString& Dir) {
   RemoveStaleSaveFiles(dir, kRefSavedExts);
 }
 
-bool CanWriteRefFolder(const AnsiString& Dir) {
-  return ::access(SysPath(Dir.empty() ? AnsiString(".") : Dir).c_str(), W_OK) == 0;
+namespace {
+
+std::function<bool(const AnsiString&)>& WriteCheck() {
+  static std::function<bool(const AnsiString&)> check;
+  return check;
 }
+
+bool CanWrite(const AnsiString& path) {
+  if (WriteCheck()) return WriteCheck()(path);
+  return ::access(SysPath(path).c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+void SetRefWriteCheck(std::function<bool(const AnsiString& Path)> Check) { WriteCheck() = std::move(Check); }
+
+bool CanWriteRefFolder(const AnsiString& Dir) { return CanWrite(Dir.empty() ? AnsiString(".") : Dir); }
 
 bool CanWriteRefFile(const AnsiString& FileName) {
   AnsiString file = FileName;
   if (ExtractFileExt(ExtractFileName(file)).empty()) file += ".DBF";
   file = ResolveExistingPath(file);
   if (!CanWriteRefFolder(ExtractFilePath(file))) return false;
-  return !FileExists(file) || ::access(SysPath(file).c_str(), W_OK) == 0;
+  return !FileExists(file) || CanWrite(file);
 }
 
 TRefTableStamp RefTableStamp(const AnsiString& FileName) { return StampOfFiles(TableFiles(TableFileOf(FileName))); }

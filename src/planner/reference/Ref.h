@@ -89,6 +89,9 @@ bool CanWriteRefFolder(const AnsiString& Dir);
 // Whether the table FileName (a table without extension is a ".DBF") could be rewritten
 // here: the folder (where the new files are made) and the file can both be written.
 bool CanWriteRefFile(const AnsiString& FileName);
+// Replaces the system's answer to both (tests on machines where no folder can be made
+// read-only); nullptr restores it.
+void SetRefWriteCheck(std::function<bool(const AnsiString& Path)> Check);
 
 // What the files of a table (the table and its memo and index files) held when they
 // were read: any change by anybody since shows as a different stamp.

@@ -86,6 +86,7 @@ struct Folders {
 
   Folders() {
     WriteFileBytes(program, "x");
+    ForceDirectories(ref);
     for (const char* table : {"products", "meal"})
       refdata::WriteRefTable(
           refdata::TRefSource::Parse("CODE:N10 | OWNER:N10 | FLAGS:N5 | NAME:C30\n1 | 0 | 0 | Чай\n", table),
