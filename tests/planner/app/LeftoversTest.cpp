@@ -106,7 +106,8 @@ struct Folders {
       if (age) Age(dir, added[0]);
       (age ? stale : kept).push_back(cp::Ansi1251ToUtf8(dir) + added[0]);
     };
-    for (bool age : {true, false}) {
+    // The fresh one first: a save of the same file removes older leftovers of its own.
+    for (bool age : {false, true}) {
       killed(ref, [&] { KilledTableSave(ref + "products"); }, age);
       killed(ref, [&] { KilledFileSave(ref + "products.DBF"); }, age);
       killed(ref, [&] { KilledFileSave(ref + "params.ini"); }, age);
