@@ -267,38 +267,16 @@ void DBO_DiskFile::Open() {
     shared_ = other->shared_;
   } else {
     const std::string path = SysPath(name_);
-    int fd = -1;
+    int fd = ::open(path.c_str(), (readWrite_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     int sentinelFd = -1;
-    // A file replaced by another program's save between the open and the sentinel (a
-    // rename over it) is opened again: what is written must go to the file of that name.
-    for (int attempt = 0; attempt < 8; ++attempt) {
-      fd = ::open(path.c_str(), (readWrite_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-      if (fd < 0) {
-        error_ = ErrnoToDbfError(errno);
-        break;
-      }
-      if (std::int32_t code = !shared_ && !readWrite_ ? TakeExclusiveSentinelReadOnly(path, fd, sentinelFd)
-                                                       : TakeShareSentinel(fd, !shared_);
-          code != 0) {
-        error_ = code;
-        ::close(fd);
-        fd = -1;
-        break;
-      }
-      struct stat opened, named;
-      if (::fstat(fd, &opened) != 0 || ::stat(path.c_str(), &named) != 0 || opened.st_dev != named.st_dev ||
-          opened.st_ino != named.st_ino) {
-        if (sentinelFd >= 0) ::close(sentinelFd);
-        sentinelFd = -1;
-        ::close(fd);
-        fd = -1;
-        error_ = dbe::AccessDenied;
-        continue;
-      }
-      error_ = 0;
-      break;
-    }
-    if (fd >= 0) {
+    if (fd < 0) {
+      error_ = ErrnoToDbfError(errno);
+    } else if (std::int32_t code = !shared_ && !readWrite_ ? TakeExclusiveSentinelReadOnly(path, fd, sentinelFd)
+                                                            : TakeShareSentinel(fd, !shared_);
+               code != 0) {
+      error_ = code;
+      ::close(fd);
+    } else {
       handle_ = std::make_shared<TdbSharedHandle>();
       handle_->fd = fd;
       handle_->sentinelFd = sentinelFd;
