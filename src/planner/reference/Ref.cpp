@@ -52,9 +52,13 @@ namespace {
 
 // A table that is not there is named in the user's language (the dataset's own text is
 // not).
+// The table's file: FileName + ".DBF" when it has no extension.
+AnsiString DbfNameOf(const AnsiString& fileName) {
+  return ExtractFileExt(ExtractFileName(fileName)).empty() ? fileName + ".DBF" : fileName;
+}
+
 void CheckTableExists(const AnsiString& fileName) {
-  AnsiString table = fileName;
-  if (ExtractFileExt(ExtractFileName(table)).empty()) table += ".DBF";
+  const AnsiString table = DbfNameOf(fileName);
   if (!FileExists(table)) throw ERefError(Format(Ansi("Не найден файл справочника %s"), {table}));
 }
 
@@ -77,13 +81,8 @@ namespace {
 // index, when the table has them.
 constexpr const char* kCompanionExts[] = {".DBT", ".FPT", ".CDX", ".MDX"};
 
-// The table's file (FileName + ".DBF" when it has no extension) as it is named on the
-// disk.
-AnsiString TableFileOf(const AnsiString& fileName) {
-  AnsiString table = fileName;
-  if (ExtractFileExt(ExtractFileName(table)).empty()) table += ".DBF";
-  return ResolveExistingPath(table);
-}
+// The table's file as it is named on the disk.
+AnsiString TableFileOf(const AnsiString& fileName) { return ResolveExistingPath(DbfNameOf(fileName)); }
 
 // The table file first, then its companions that exist.
 std::vector<AnsiString> TableFiles(const AnsiString& table) {
@@ -120,24 +119,10 @@ AnsiString ChangedByOtherText(const AnsiString& table) {
   return Format(Ansi("Справочник %s был изменен другим пользователем после того, как он был прочитан"), {table});
 }
 
-}  // namespace
-
-namespace {
-
 constexpr const char* kStagingPrefix = ".~ref-";
 // The files a save writes into the reference folder through a temporary file: tables and
 // their companions, their backups, the limits file and report templates.
 const std::vector<std::string_view> kRefSavedExts{".dbf", ".~db", ".dbt", ".fpt", ".cdx", ".mdx", ".ini", ".rpf"};
-
-}  // namespace
-
-void RemoveRefSaveLeftovers(const AnsiString& Dir) {
-  AnsiString dir = IncludeTrailingPathDelimiter(Dir.empty() ? AnsiString("./") : Dir);
-  RemoveStaleWorkFiles(SysPath(dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir), kStagingPrefix, true);
-  RemoveStaleSaveFiles(dir, kRefSavedExts);
-}
-
-namespace {
 
 std::function<bool(const AnsiString&)>& WriteCheck() {
   static std::function<bool(const AnsiString&)> check;
@@ -151,14 +136,18 @@ bool CanWrite(const AnsiString& path) {
 
 }  // namespace
 
+void RemoveRefSaveLeftovers(const AnsiString& Dir) {
+  const AnsiString dir = IncludeTrailingPathDelimiter(Dir.empty() ? AnsiString("./") : Dir);
+  RemoveStaleWorkFiles(SysPath(dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir), kStagingPrefix, true);
+  RemoveStaleSaveFiles(dir, kRefSavedExts);
+}
+
 void SetRefWriteCheck(std::function<bool(const AnsiString& Path)> Check) { WriteCheck() = std::move(Check); }
 
 bool CanWriteRefFolder(const AnsiString& Dir) { return CanWrite(Dir.empty() ? AnsiString(".") : Dir); }
 
 bool CanWriteRefFile(const AnsiString& FileName) {
-  AnsiString file = FileName;
-  if (ExtractFileExt(ExtractFileName(file)).empty()) file += ".DBF";
-  file = ResolveExistingPath(file);
+  const AnsiString file = TableFileOf(FileName);
   if (!CanWriteRefFolder(ExtractFilePath(file))) return false;
   return !FileExists(file) || CanWrite(file);
 }
@@ -166,16 +155,17 @@ bool CanWriteRefFile(const AnsiString& FileName) {
 TRefTableStamp RefTableStamp(const AnsiString& FileName) { return StampOfFiles(TableFiles(TableFileOf(FileName))); }
 
 void CheckRefTableUnchanged(const AnsiString& FileName, const TRefTableStamp& Stamp) {
-  if (Stamp.Taken() && RefTableStamp(FileName) != Stamp) throw ERefChangedError(ChangedByOtherText(TableFileOf(FileName)));
+  if (Stamp.Taken() && RefTableStamp(FileName) != Stamp)
+    throw ERefChangedError(ChangedByOtherText(TableFileOf(FileName)));
 }
 
 std::int64_t MissingRefRecords(TDbfDataSet& DataSet) {
   const DBFObject* dbf = DataSet.Handler();
   if (dbf == nullptr) return 0;
+  // The header's record count: a little-endian 32-bit number at offset 4.
   const auto& h = dbf->Header();
-  const std::int64_t counted = static_cast<std::int64_t>(static_cast<std::uint32_t>(h[4]) | static_cast<std::uint32_t>(h[5]) << 8 |
-                                                         static_cast<std::uint32_t>(h[6]) << 16 |
-                                                         static_cast<std::uint32_t>(h[7]) << 24);
+  std::int64_t counted = 0;
+  for (int i = 7; i >= 4; --i) counted = counted << 8 | h[static_cast<std::size_t>(i)];
   return counted > dbf->RecordCount() ? counted - dbf->RecordCount() : 0;
 }
 
