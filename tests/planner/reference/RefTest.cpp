@@ -942,7 +942,7 @@ TEST_F(RefSaveTest, AnotherUsersChangeSinceTheLoadIsNotWrittenOver) {
 TEST_F(RefSaveTest, EditsOfAnotherProcessSurviveSavesInALoop) {
   // One process adds 1 to CAL of the records in turn, each edit through the shared
   // dataset; this one loads and saves the whole table meanwhile. No edit may be lost.
-  constexpr int kEdits = 300;
+  constexpr int kEdits = 1000;
   const std::int32_t codes[] = {11, 31, 57, 60};
   auto sum = [&] {
     std::int64_t s = 0;
