@@ -6,6 +6,8 @@
 #include <iterator>
 #include <map>
 #include <QCheckBox>
+#include <QDir>
+#include <QStandardPaths>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -211,6 +213,30 @@ TEST_F(Preview, SaveLoadAndExportThroughTheFilters) {
   EXPECT_FALSE(g.LoadFrom(dir.Path() + "/bad.rpp"));
   EXPECT_EQ(g.PageCount(), 3);
   EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+// The save dialog opens in the folder of the document the pages come from, proposing its
+// name; without a document, in the user's documents folder (or the home folder).
+TEST_F(Preview, SaveDialogOpensInTheDocumentsFolder) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  f.SetPages(&pages);
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerFile(std::nullopt);
+  f.SaveDialog();
+  f.SourceDocument = dir.Path() + "/trip.tw";
+  dialogs->AnswerFile(std::nullopt);
+  f.SaveDialog();
+  ASSERT_EQ(dialogs->FileDialogs().size(), 2u);
+  const AnsiString none = dialogs->FileDialogs()[0].InitialDir;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  EXPECT_TRUE(QDir(documents) == QDir(QString::fromStdString(SysPath(none))) ||
+              QDir::home() == QDir(QString::fromStdString(SysPath(none))))
+      << none;
+  EXPECT_TRUE(DirectoryExists(none)) << none;
+  EXPECT_EQ(dialogs->FileDialogs()[1].InitialDir, dir.Path() + "/");
+  EXPECT_EQ(dialogs->FileDialogs()[1].FileName, dir.Path() + "/trip");
 }
 
 TEST_F(Preview, PositionIsKeptAndRestored) {
