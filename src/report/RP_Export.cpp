@@ -208,6 +208,20 @@ int TrpTextExport::LastLine() const {
   return -1;
 }
 
+std::map<int, int> TrpTextExport::EdgeColumns(std::vector<int> edges, double columnWidth) {
+  std::sort(edges.begin(), edges.end());
+  std::map<int, int> columns;
+  int start = 0, c = -1;
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    if (i == 0 || edges[i] - start > 2) {
+      start = edges[i];
+      c = std::max(c + 1, std::max(0, RoundInt(start / columnWidth)));
+    }
+    columns[edges[i]] = c;
+  }
+  return columns;
+}
+
 void TrpTextExport::AddText(const TRect& frame, int x, int y, const AnsiString& text, int frameTyp, TrpView& view) {
   TrpTextItem item;
   item.X = x;
@@ -266,27 +280,16 @@ void TrpTextExport::EndPage() {
   auto col = [&](int x) { return RoundInt(x / cw); };
   const int last = LastLine();
   // Frame edges: the edges of neighbouring boxes lie a pixel or two apart and share one
-  // column, so that their common border is drawn once; distinct edges keep distinct
-  // columns in their order.
-  std::map<int, int> edgeCol;
-  if (ExportFrames) {
-    std::vector<int> edges;
+  // column, so that their common border is drawn once.
+  std::vector<int> edges;
+  if (ExportFrames)
     for (const auto& slot : Lines)
       for (const auto& it : slot)
         if (it.FrameTyp > 0) {
           edges.push_back(it.FrameRect.Left);
           edges.push_back(std::max(it.FrameRect.Left, it.FrameRect.Right));
         }
-    std::sort(edges.begin(), edges.end());
-    int start = 0, c = -1;
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-      if (i == 0 || edges[i] - start > 2) {
-        start = edges[i];
-        c = std::max(c + 1, std::max(0, col(start)));
-      }
-      edgeCol[edges[i]] = c;
-    }
-  }
+  std::map<int, int> edgeCol = EdgeColumns(std::move(edges), cw);
   for (int s = 0; s <= last; ++s) {
     const auto& slot = Lines[static_cast<std::size_t>(s)];
     if (slot.empty()) {
@@ -484,6 +487,16 @@ AnsiString TrpCSVExport::Field(const AnsiString& text) const {
 void TrpCSVExport::EndPage() {
   const double cw = 64.0 / SafeScale(ScaleX);
   const int last = LastLine();
+  // A boxed piece stands in the field of its box, whatever its alignment inside it, so
+  // that a right-aligned value shares the field of its centred header. The boxes of the
+  // page get distinct fields in their order (boxes narrower than a field too), the
+  // same on every line, whichever cells of a line are empty.
+  const auto boxed = [](const TrpTextItem& it) { return it.FrameRect.Right > it.FrameRect.Left; };
+  std::vector<int> lefts;
+  for (const auto& slot : Lines)
+    for (const auto& it : slot)
+      if (it.FrameTyp != rpTextPictureItem && boxed(it)) lefts.push_back(it.FrameRect.Left);
+  std::map<int, int> boxCol = EdgeColumns(std::move(lefts), cw);
   for (int s = 0; s <= last; ++s) {
     const auto& slot = Lines[static_cast<std::size_t>(s)];
     AnsiString line;
@@ -491,10 +504,7 @@ void TrpCSVExport::EndPage() {
     bool first = true;
     for (const auto& it : slot) {
       if (it.FrameTyp == rpTextPictureItem) continue;
-      // A boxed piece stands in the column of its box, whatever its alignment inside
-      // it, so that a right-aligned value shares the field of its centred header.
-      const int left = it.FrameRect.Right > it.FrameRect.Left ? it.FrameRect.Left : it.X;
-      int c = std::max(0, RoundInt(left / cw));
+      int c = boxed(it) ? boxCol[it.FrameRect.Left] : std::max(0, RoundInt(it.X / cw));
       // Two items in one column still get a field each.
       if (!first && c <= prev) c = prev + 1;
       line.append(static_cast<std::size_t>(c - prev), Delimiter);

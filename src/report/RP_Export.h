@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -137,6 +138,10 @@ class TrpTextExport : public TrpExportFilter {
   // The plain text grid offers itself; the formats built on it register their own.
   explicit TrpTextExport(bool offerPlainText);
   static double SafeScale(double s) { return s > 0 ? s : 1.0; }
+  // Columns of a page's box edges (report pixels): edges at most 2 pixels apart share a
+  // column; the others get distinct columns in their order, each at least its own
+  // rounded position.
+  static std::map<int, int> EdgeColumns(std::vector<int> edges, double columnWidth);
 };
 
 // A scale typed into an options dialog: "1,5" and "1.5" are read; anything that is not

@@ -196,6 +196,13 @@ TEST_F(Export, CsvFieldsAndQuoting) {
                      {0, 28, "b", 10, 0, clBlack, 15, TRect{0, 0, 448, 14}},
                      {490, 28, "1.25", 10, 0, clBlack, 15, box, rpalRight}}),
             Ansi("a;;;;;;;Вес, кг\r\nb;;;;;;;1.25\r\n"));
+  // Boxes 56 pixels wide: two of them round to field 9, the second gets field 10 on every
+  // line, also on one where the first is empty (the second line of a wrapped header).
+  const TRect fat{544, 0, 600, 14}, carb{600, 0, 656, 14};
+  EXPECT_EQ(Feed(f, {{546, 0, "Жиры, г", 10, 0, clBlack, 15, fat},
+                     {602, 0, "Углев.,", 10, 0, clBlack, 15, carb},
+                     {620, 14, "г", 10, 0, clBlack, 15, carb}}),
+            Ansi(";;;;;;;;;Жиры, г;Углев.,\r\n;;;;;;;;;;г\r\n"));
 }
 
 TEST_F(Export, RtfParagraphsCodesAndTables) {

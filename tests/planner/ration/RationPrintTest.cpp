@@ -351,6 +351,16 @@ TEST(RationExport, RtfShowsEveryNumberOfTheCsvInLibreOffice) {
   const AnsiString csv = dir.Path() + "/ration.csv", rtf = dir.Path() + "/ration.rtf";
   ASSERT_TRUE(rpExportReport(f.print.rpCompRpt, exports.rpCSVExport, csv));
   ASSERT_TRUE(rpExportReport(f.print.rpCompRpt, exports.rpRTFExport, rtf));
+  // TARNWICK_EXPORT_DIR keeps the three exports for a look with the user's programs.
+  if (const char* keep = std::getenv("TARNWICK_EXPORT_DIR")) {
+    for (TrpExportFilter* filter : std::initializer_list<TrpExportFilter*>{
+             &exports.rpCSVExport, &exports.rpRTFExport, &exports.rpHTMExport})
+      ASSERT_TRUE(rpExportReport(f.print.rpCompRpt, *filter,
+                                 AnsiPath(keep) + "/mountain-14." +
+                                     (filter == &exports.rpCSVExport   ? "csv"
+                                      : filter == &exports.rpRTFExport ? "rtf"
+                                                                       : "htm")));
+  }
   const std::map<std::string, int> expected = Numbers(refdata::ReadWholeFile(csv));
   ASSERT_GT(expected.size(), 100u);
 
