@@ -239,6 +239,34 @@ TEST_F(Preview, SaveDialogOpensInTheDocumentsFolder) {
   EXPECT_EQ(dialogs->FileDialogs()[1].FileName, dir.Path() + "/trip");
 }
 
+// Printing from the preview into a PDF gives the PDF the report's title.
+TEST_F(Preview, PrintedPdfCarriesTheReportsTitle) {
+  TrpReport report;
+  report.Title = Ansi("Раскладка: Хибины");
+  TrpTemplateBuilder b(report.Pages);
+  b.Page(9, rpPortrait, 40);
+  b.Band(btReportTitle, 0, 40);
+  b.Memo("Текст", 20, 0, 250, 18);
+  ASSERT_TRUE(report.PrepareReport());
+  TrpPreviewForm f;
+  f.ShowReport(report, false);
+  const AnsiString pdf = dir.Path() + "/titled.pdf";
+  QTimer::singleShot(0, [&] {
+    if (auto* form = dynamic_cast<TrpPrintForm*>(QApplication::activeModalWidget())) {
+      form->edPdfFile->setText(QString::fromUtf8(pdf.c_str()));
+      form->btnOk->click();
+    }
+  });
+  f.PrintDialog();
+  std::FILE* p = ::popen(("pdfinfo '" + pdf + "' 2>/dev/null | sed -n 's/^Title: *//p'").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buf[256] = {};
+  const bool read = std::fgets(buf, sizeof buf, p) != nullptr;
+  ::pclose(p);
+  ASSERT_TRUE(read) << "no PDF or no pdfinfo";
+  EXPECT_EQ(std::string(buf), "Раскладка: Хибины\n");
+}
+
 TEST_F(Preview, PositionIsKeptAndRestored) {
   TrpEMFPages pages;
   ThreePages(pages);
