@@ -227,7 +227,7 @@ void TrpTextExport::AddText(const TRect& frame, int x, int y, const AnsiString& 
   item.X = x;
   item.Text = text;
   item.FrameRect = frame;
-  item.FrameTyp = frameTyp;
+  item.FrameTyp = frameTyp < 0 ? 0 : frameTyp & 15;  // a text is never a picture item
   item.FillColor = view.FillColor;
   if (auto* memo = dynamic_cast<TrpMemoView*>(&view)) {
     item.FontName = memo->Font.Name.substr(0, 32);
@@ -728,7 +728,7 @@ void TrpRTFExport::EndPage() {
   for (const auto& slot : Lines)
     for (const auto& it : slot) {
       right = std::max(right, it.X);
-      if (it.FrameTyp == rpTextPictureItem) right = std::max(right, it.X + pictures_[static_cast<std::size_t>(it.Picture)].W);
+      if (it.Picture >= 0) right = std::max(right, it.X + pictures_[static_cast<std::size_t>(it.Picture)].W);
       else if (it.FrameRect.Right > it.FrameRect.Left) right = std::max(right, it.FrameRect.Right);
     }
   const int extent = Twips(right);
@@ -740,7 +740,7 @@ void TrpRTFExport::EndPage() {
     std::vector<const TrpTextItem*> items;
     for (const auto& it : slot) {
       if (it.FrameTyp != rpTextPictureItem) items.push_back(&it);
-      else if (ExportBitmaps) WritePicture(it);
+      else if (it.Picture >= 0) WritePicture(it);
     }
     if (items.empty()) {
       if (!KillEmptyLines) body_ += "{\\pard \\par}\r\n";

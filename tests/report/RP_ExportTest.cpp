@@ -222,6 +222,9 @@ TEST_F(Export, RtfParagraphsCodesAndTables) {
   EXPECT_LT(doc.find("\\b0 b"), doc.find("\\page"));
   EXPECT_NE(doc.find("\\ul\\cf1 c"), std::string::npos);
   EXPECT_EQ(TrpRTFExport::Escape(Ansi("a{b}c\\d Я")), "a\\{b\\}c\\\\d \\'df");
+  // A text whose view claims the frame type of a picture item stays a text.
+  TrpRTFExport odd;
+  EXPECT_NE(Feed(odd, {{0, 0, "odd", 10, 0, clBlack, -1}}).find(" odd\\par}"), std::string::npos);
 
   TrpRTFExport t;
   t.ConvertToTable = true;
