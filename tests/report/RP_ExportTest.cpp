@@ -333,7 +333,10 @@ TEST_F(Export, RtfPicturesCoverNoText) {
   pic.WritePreparedEntry(s);
   TrpRTFExport rtf;
   rtf.ExportBitmaps = true;
-  const AnsiString name = dir.Path() + "/pic.rtf";
+  // scripts/verify-exports.sh keeps the file and its PDF (TARNWICK_EXPORT_DIR).
+  const char* keep = std::getenv("TARNWICK_EXPORT_DIR");
+  const std::string out = keep ? std::string(keep) : dir.SysPath();
+  const AnsiString name = AnsiPath(out) + "/pic.rtf";
   ASSERT_TRUE(rpExportPages(pages, rtf, name));
   const std::string doc = ReadFileBytes(name);
   EXPECT_EQ(doc.find("\\posx"), std::string::npos);
@@ -349,7 +352,7 @@ TEST_F(Export, RtfPicturesCoverNoText) {
 
   if (!office::Available()) GTEST_SKIP() << "soffice (LibreOffice) is not installed: the layout is not checked";
   std::string log;
-  const std::string pdf = office::ToPdf(dir.SysPath() + "/pic.rtf", dir.SysPath(), &log);
+  const std::string pdf = office::ToPdf(out + "/pic.rtf", out, &log);
   ASSERT_FALSE(pdf.empty()) << log;
   const office::Picture png = office::PdfPicture(pdf, 1, 72);
   ASSERT_GT(png.Width, 0);
