@@ -34,6 +34,10 @@ bool TRaskladForm::PrintRation(bool Preview) {
   print_->RefreshViews();
   ApplyDocumentState();
   print_->Assemble(services_.RefDir, prnSections_);
+  // The title of the print job, of the PDF and of the preview's print: the ration's.
+  print_->rpCompRpt.Title = !doc_.Header.Title.empty() ? doc_.Header.Title
+                            : doc_.Caption.empty()     ? Ansi("Раскладка")
+                                                       : doc_.Caption;
   auto fail = [this](const AnsiString& message) {
     if (services_.Prompt) services_.Prompt->MessageDlg(message, TMsgDlgType::mtError, mbOK);
   };
@@ -49,7 +53,7 @@ bool TRaskladForm::PrintRation(bool Preview) {
     done = true;
   } else {
     TrpPrintJob job;
-    job.Title = doc_.Caption.empty() ? Ansi("Раскладка") : doc_.Caption;
+    job.Title = print_->rpCompRpt.Title;
     AnsiString pdf = doc_.FileName.empty() ? Ansi("Раскладка.pdf") : ChangeFileExt(doc_.FileName, ".pdf");
     if (rpPrinter().IsVirtual() && !(services_.AskPdfFile && services_.AskPdfFile(pdf))) {
       print_->Clear();

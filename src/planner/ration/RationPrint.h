@@ -76,13 +76,15 @@ extern const std::array<TRationPartInfo, rpartCount> kRationParts;
 std::vector<TRationPart> RationPartsFor(const TPrnSections& sections);
 
 // The exports a ration's preview offers besides the report file: RTF (scaled 1.3 by 1.0),
-// CSV (fields separated by ";") and HTML. The report engine offers a filter while it
-// exists, one per format, so the window makes these for the time its preview is shown.
+// CSV (fields separated by ";") and HTML (empty lines kept as empty rows). The report
+// engine offers a filter while it exists, one per format, so the window makes these for
+// the time its preview is shown.
 struct TRationExports {
   TRationExports() {
     rpRTFExport.ScaleX = 1.3;
     rpRTFExport.ScaleY = 1.0;
     rpCSVExport.Delimiter = ';';
+    rpHTMExport.KillEmptyLines = false;
   }
   TrpRTFExport rpRTFExport;
   TrpCSVExport rpCSVExport;

@@ -248,6 +248,20 @@ int HoldWorkDirectory(const std::string& sysDir) {
   return fd;
 }
 
+void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget) {
+  // Keep the permissions of the file we replace; a new file gets the usual ones.
+  struct stat st;
+  mode_t mode = 0666;
+  if (::stat(sysTarget.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode &= ~mask;
+  }
+  ::chmod(sysTemp.c_str(), mode);
+}
+
 void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write) {
   AnsiString target = ResolveExistingPath(fileName);
   std::string sysTarget = SysPath(target);
@@ -272,16 +286,7 @@ void SaveFileAtomically(std::string_view fileName, const std::function<void(TStr
       write(out);
       out.Flush();
     }
-    // Keep the permissions of the file we replace; a new file gets the usual ones.
-    struct stat st;
-    mode_t mode = 0666;
-    if (::stat(sysTarget.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    else {
-      mode_t mask = ::umask(0);
-      ::umask(mask);
-      mode &= ~mask;
-    }
-    ::chmod(tmpl.c_str(), mode);
+    TakeTargetFileMode(tmpl, sysTarget);
     if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0)
       throw EWriteError("Cannot write file \"" + target + "\". " + std::strerror(errno));
     // The new directory entry reaches the disk too: after a power cut the file is the new one.

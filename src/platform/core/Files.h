@@ -59,3 +59,6 @@ void RemoveStaleSaveFiles(std::string_view dir, const std::vector<std::string_vi
 int HoldWorkDirectory(const std::string& sysDir);
 // Flushes the directory entry of a file (after a rename) to the disk.
 void SyncDirectoryOf(const std::string& sysPath);
+// Gives a finished temporary file (system path) the permissions of the file it is about
+// to replace, or those of a newly created file (0666 less the umask) when there is none.
+void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget);
