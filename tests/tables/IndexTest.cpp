@@ -283,6 +283,7 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
       got.push_back(h.RecNo());
       if (got.size() > rows_.size() + 1) break;
     }
+    for (std::int64_t r : got) ASSERT_LE(r, std::ssize(rows_)) << "a key of a record the table does not hold";
     if (tag.unique && live) {
       std::vector<Key> keys;
       for (std::int64_t r : got) keys.push_back(KeyOf(tag, rows_[static_cast<std::size_t>(r - 1)]));
