@@ -30,6 +30,12 @@ class DBobjCDXTag : public DBobjIndexTagBase {
   bool IsDirectory() const { return (options_ & kOptDirectory) != 0; }
   // Writes an empty root leaf at a new block and makes it the root.
   void WriteEmptyRoot(std::int64_t block);
+  std::vector<std::int64_t> Place() const override { return {root_, headerOffset_, counter_}; }
+  void SetPlace(const std::vector<std::int64_t>& p) override {
+    root_ = p.at(0);
+    headerOffset_ = p.at(1);
+    counter_ = static_cast<std::uint32_t>(p.at(2));
+  }
 
   // The leaf layout for keys of `keyLength` bytes and record numbers up to `maxRecNo`.
   struct LeafLayout {
@@ -84,6 +90,8 @@ class DBobjCDXFile : public DBobjIndexFileBase {
   // The directory's update counter, raised at every change of any tag.
   StampPlace StampAt() const override { return {8, 4, 8, 4}; }
   void Reload() override;
+  std::vector<std::int64_t> SavePlaces() const override;
+  void RestorePlaces(const std::vector<std::int64_t>& places) override;
 
  private:
   void AddToDirectory(DBobjCDXTag& tag);

@@ -525,10 +525,11 @@ void DBobjNTXFile::CreateEmpty() {
 
 void DBobjNTXFile::Reindex() {
   if (!disk_ || tags_.empty()) return;
-  CreateEmpty();
-  TdbIndexLock lock(*this);
-  nextBlock_ = DBobjNTXTag::kPage;
-  static_cast<DBobjNTXTag*>(tags_[0].get())->Build();
+  RebuildBeside(0, [this] {
+    CreateEmpty();
+    nextBlock_ = DBobjNTXTag::kPage;
+    static_cast<DBobjNTXTag*>(tags_[0].get())->Build();
+  });
 }
 
 void RegisterNtxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add) {

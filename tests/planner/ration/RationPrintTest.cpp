@@ -409,5 +409,6 @@ TEST(RationExport, RtfShowsEveryNumberOfTheCsvInLibreOffice) {
   EXPECT_EQ(missing, 0) << "numbers of the CSV that LibreOffice does not show: " << report;
   for (int n = 1; n <= pages; ++n)
     EXPECT_NE(text.find("Стр. " + std::to_string(n) + "\n"), std::string::npos) << "page " << n;
+}
 
 }  // namespace
