@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 
 #include "controls/gui/BrowseFolderDlg.h"
 #include "controls/gui/ComboEdit.h"
@@ -18,6 +20,7 @@
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/QtGraphics.h"
 #include "platform_gui/SendInput.h"
 #include "test_support/TempDir.h"
 
@@ -126,6 +129,213 @@ TEST(FlatSpeedButton, DisabledStateModalResultAndRepeat) {
   b->MouseUp(TMouseButton::mbLeft, 0, 5, 5);
   EXPECT_EQ(clicks, 3);
   EXPECT_FALSE(b->RepeatTimer()->Enabled());
+}
+
+namespace {
+
+TColor Px(const QImage& img, int x, int y) { return FromQColor(img.pixelColor(x, y)); }
+
+// The bounding box of the pixels for which `take` holds (empty when none).
+TRect InkBox(const QImage& img, const std::function<bool(TColor)>& take) {
+  TRect box{img.width(), img.height(), 0, 0};
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (take(Px(img, x, y)))
+        box = {std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x + 1), std::max(box.Bottom, y + 1)};
+  return box.IsEmpty() ? TRect{} : box;
+}
+
+TBitmap RedSquare() {
+  TBitmap glyph(12, 12, clFuchsia);
+  glyph.Fill(Rect(0, 0, 12, 12), clRed);
+  glyph.SetPixel(0, 11, clFuchsia);  // the transparent colour is the bottom-left pixel
+  glyph.Transparent = true;
+  return glyph;
+}
+
+bool IsGlyph(TColor c) { return c == clRed; }
+// Caption ink: anything but the face and the glyph (the letters' edges are smoothed).
+bool IsText(TColor c) { return c != ColorToRGB(clBtnFace) && c != clRed; }
+
+}  // namespace
+
+TEST(FlatSpeedButton, LayoutMarginAndSpacingPlaceGlyphAndCaption) {
+  struct Case {
+    TButtonLayout layout;
+    int margin, spacing;
+  };
+  using L = TButtonLayout;
+  const Case cases[] = {{L::blGlyphTop, -1, 1},  {L::blGlyphBottom, -1, 1}, {L::blGlyphLeft, -1, 4},
+                        {L::blGlyphRight, -1, 4}, {L::blGlyphLeft, 3, 4},    {L::blGlyphRight, 5, 6},
+                        {L::blGlyphTop, 2, 3},    {L::blGlyphLeft, -1, -1}};
+  TFlatSpeedButton b;
+  EXPECT_EQ(b.Layout(), L::blGlyphTop);  // the class's defaults
+  EXPECT_EQ(b.Spacing(), 1);
+  EXPECT_EQ(b.Margin(), -1);
+  b.resize(70, 50);
+  b.SetFlat(true);  // with the pointer elsewhere: no frame, only glyph and caption
+  b.SetGrayedInactive(false);
+  b.SetGlyph(RedSquare());
+  b.SetCaption("Wq");
+  const int tw = TQtTextMetrics::Instance().TextWidth(b.Font(), "Wq");
+  const int th = TQtTextMetrics::Instance().TextHeight(b.Font());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(c.layout) << " " << c.margin << " " << c.spacing);
+    b.SetLayout(c.layout);
+    b.SetMargin(c.margin);
+    b.SetSpacing(c.spacing);
+    const QImage img = b.RenderToImage();
+    const TRect glyph = InkBox(img, IsGlyph), text = InkBox(img, IsText);
+    ASSERT_EQ(glyph.Width(), 12);
+    ASSERT_FALSE(text.IsEmpty());
+    const bool horizontal = c.layout == L::blGlyphLeft || c.layout == L::blGlyphRight;
+    const int along = horizontal ? 70 : 50, g = 12, t = horizontal ? tw : th;
+    int margin = c.margin, spacing = c.spacing;
+    if (margin < 0 && spacing < 0) margin = spacing = (along - g - t) / 3;
+    else if (margin < 0) margin = (along - g - t - spacing) / 2;
+    const int glyphAt = horizontal ? glyph.Left : glyph.Top;
+    switch (c.layout) {
+      case L::blGlyphLeft:
+        EXPECT_EQ(glyphAt, margin);
+        EXPECT_GE(text.Left, glyph.Right + spacing);  // the ink starts inside the text cell
+        EXPECT_LE(text.Left, glyph.Right + spacing + 2);
+        break;
+      case L::blGlyphRight:
+        EXPECT_EQ(glyph.Right, along - margin);
+        EXPECT_LE(text.Right, glyph.Left - spacing);
+        EXPECT_GE(text.Right, glyph.Left - spacing - 2);
+        break;
+      case L::blGlyphTop:
+        EXPECT_EQ(glyphAt, margin);
+        EXPECT_GE(text.Top, glyph.Bottom + spacing);
+        EXPECT_LE(text.Bottom, glyph.Bottom + spacing + th);
+        break;
+      case L::blGlyphBottom:
+        EXPECT_EQ(glyph.Bottom, along - margin);
+        EXPECT_LE(text.Bottom, glyph.Top - spacing);
+        EXPECT_GE(text.Top, glyph.Top - spacing - th);
+        break;
+    }
+    // Across the layout each is centred.
+    const int glyphMid = horizontal ? glyph.Top + glyph.Bottom : glyph.Left + glyph.Right;
+    EXPECT_NEAR(glyphMid, horizontal ? 50 : 70, 1);
+  }
+
+  if (const char* out = std::getenv("TARNWICK_SPEEDBUTTON_PNG")) {
+    // Every layout, margins and spacings, alignment, word wrap and the frames, twice enlarged.
+    QWidget sheet;
+    sheet.resize(470, 150);
+    int x = 4;
+    for (const Case& c : cases) {
+      auto* s = new TFlatSpeedButton(&sheet);
+      s->SetBounds(x, 4, 54, 50);
+      s->SetGlyph(RedSquare());
+      s->SetCaption("Wq");
+      s->SetLayout(c.layout);
+      s->SetMargin(c.margin);
+      s->SetSpacing(c.spacing);
+      x += 58;
+    }
+    x = 4;
+    for (TAlignment a : {TAlignment::taLeftJustify, TAlignment::taCenter, TAlignment::taRightJustify}) {
+      auto* s = new TFlatSpeedButton(&sheet);
+      s->SetBounds(x, 60, 60, 60);
+      s->SetGlyph(RedSquare());
+      s->SetCaption(Ansi("Один два три"));
+      s->WordWrap = true;
+      s->Alignment = a;
+      x += 64;
+    }
+    for (TButtonStyle st : {TButtonStyle::bsNew, TButtonStyle::bsWin31}) {
+      for (bool down : {false, true}) {
+        auto* s = new TFlatSpeedButton(&sheet);
+        s->SetBounds(x, 60, 25, 25);
+        s->SetGlyph(RedSquare());
+        s->Style = st;
+        s->SetGroupIndex(down ? 10 + x : 0);
+        s->SetDown(down);
+        x += 29;
+      }
+    }
+    sheet.grab().toImage().scaled(sheet.size() * 2).save(out);
+  }
+}
+
+TEST(FlatSpeedButton, WrappedCaptionAlignsItsLines) {
+  TFlatSpeedButton b;
+  b.resize(50, 60);
+  b.SetFlat(true);
+  b.SetCaption("iii WWWW");  // two lines of different width
+  b.WordWrap = true;
+  const int lineHeight = TQtTextMetrics::Instance().TextHeight(b.Font());
+  // The ink of each line: left and right edges.
+  auto lines = [&] {
+    const QImage img = b.RenderToImage();
+    const TRect all = InkBox(img, IsText);
+    const int split = all.Top + lineHeight;  // lines are a text height apart
+    const TRect first = InkBox(img.copy(0, 0, 50, split), IsText);
+    const TRect second = InkBox(img.copy(0, split, 50, 60 - split), IsText);
+    return std::pair{first, second};
+  };
+  b.Alignment = TAlignment::taLeftJustify;
+  auto [l1, l2] = lines();
+  ASSERT_FALSE(l1.IsEmpty());
+  ASSERT_FALSE(l2.IsEmpty());
+  EXPECT_NEAR(l1.Left, l2.Left, 1);
+  EXPECT_LT(l1.Right, l2.Right - 8);
+  b.Alignment = TAlignment::taRightJustify;
+  auto [r1, r2] = lines();
+  EXPECT_NEAR(r1.Right, r2.Right, 1);
+  b.Alignment = TAlignment::taCenter;
+  auto [c1, c2] = lines();
+  EXPECT_NEAR(c1.Left + c1.Right, c2.Left + c2.Right, 2);
+  // Without word wrap, one line.
+  b.WordWrap = false;
+  const TRect one = InkBox(b.RenderToImage(), IsText);
+  EXPECT_LE(one.Height(), lineHeight);
+}
+
+TEST(FlatSpeedButton, FramesByStyleAndTheLatchedFace) {
+  TFlatSpeedButton b;
+  b.resize(25, 25);
+  const TColor light = ColorToRGB(clBtnHighlight), shadow = ColorToRGB(clBtnShadow),
+               frame = ColorToRGB(clWindowFrame), face = ColorToRGB(clBtnFace);
+  // New style, up: highlight and window frame, then face and shadow.
+  QImage img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), light);
+  EXPECT_EQ(Px(img, 24, 10), frame);
+  EXPECT_EQ(Px(img, 23, 10), shadow);
+  // Old style, up: a window-frame rectangle, then highlight and shadow.
+  b.Style = TButtonStyle::bsWin31;
+  img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), frame);
+  EXPECT_EQ(Px(img, 24, 10), frame);
+  EXPECT_EQ(Px(img, 1, 10), light);
+  EXPECT_EQ(Px(img, 23, 10), shadow);
+  // Latched: pressed frames and the dither of face and highlight.
+  b.Style = TButtonStyle::bsNew;
+  b.SetGroupIndex(1);
+  b.SetDown(true);
+  img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), frame);
+  EXPECT_EQ(Px(img, 24, 10), light);
+  EXPECT_EQ(Px(img, 1, 10), shadow);
+  EXPECT_NE(Px(img, 5, 5), Px(img, 6, 5));
+  EXPECT_EQ(Px(img, 5, 5), Px(img, 6, 6));
+  for (TColor c : {Px(img, 5, 5), Px(img, 6, 5)}) EXPECT_TRUE(c == face || c == light);
+  // Flat and latched with the pointer elsewhere: drawn inactive, yet pressed and dithered.
+  b.SetFlat(true);
+  EXPECT_EQ(b.PaintState(), TButtonState::bsInactive);
+  img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), frame);
+  EXPECT_EQ(Px(img, 24, 10), light);
+  EXPECT_NE(Px(img, 5, 5), Px(img, 6, 5));
+  // Flat and up with the pointer elsewhere: no frame at all.
+  b.SetAllowAllUp(true);
+  b.SetDown(false);
+  img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), face);
+  EXPECT_EQ(Px(img, 5, 5), Px(img, 6, 5));
 }
 
 // Combo edit ----------------------------------------------------------------------------
