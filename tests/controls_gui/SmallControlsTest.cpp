@@ -14,6 +14,7 @@
 #include "controls/gui/ComboEdit.h"
 #include "controls/gui/FlatSpeedButton.h"
 #include "controls/gui/PaneSplitter.h"
+#include "controls/misc/FileUtil.h"
 #include "platform/core/Files.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Align.h"
@@ -487,6 +488,172 @@ TEST(DirectoryEdit, DroppedFilesGiveTheirFolder) {
   e.DropFiles({file, "/second"});
   EXPECT_EQ(e.Text(), deep + ";" + dir.Path() + "/;/second");
   EXPECT_EQ(drops, 3);
+}
+
+namespace {
+
+// A drop-down window that only records what it is told.
+struct FakePopup : TComboPopup {
+  void Show(TPoint at) override {
+    shownAt = at;
+    log.push_back("show");
+  }
+  void Hide() override { log.push_back("hide"); }
+  int Height() const override { return 40; }
+  AnsiString Value() const override { return value; }
+  void SetValue(const AnsiString& v) override {
+    value = v;
+    log.push_back("value " + v);
+  }
+  TPoint shownAt;
+  AnsiString value;
+  std::vector<std::string> log;
+};
+
+// A combo edit with a popup, as a subclass with a drop-down window would have.
+struct PopupEdit : TComboEdit {
+  using TComboEdit::GetPopupValue;
+  bool BaseAccepts(const AnsiString& value) const { return TComboEdit::CanAcceptPopup(value); }
+  using TComboEdit::SetPopup;
+  bool CanAcceptPopup(const AnsiString& value) const override { return value != "refused"; }
+  void PopupValueChanged() override { ++changes; }
+  int changes = 0;
+};
+
+}  // namespace
+
+TEST(ComboEdit, PopupOperations) {
+  PopupEdit e;
+  e.resize(150, 21);
+  int buttonClicks = 0;
+  e.OnButtonClick = [&](TObject*) { ++buttonClicks; };
+  // Without a popup: the button only fires its event, and the operations do nothing.
+  e.SetText("abc");
+  e.DoClick();
+  EXPECT_EQ(buttonClicks, 1);
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(e.GetPopupValue(), "");
+  EXPECT_TRUE(e.BaseAccepts("x"));
+  e.PopupCloseUp(true);
+  EXPECT_EQ(e.Text(), "abc");
+
+  FakePopup popup;
+  e.SetPopup(&popup);
+  // The button opens it under the edit with the text as its value.
+  e.DoClick();
+  EXPECT_EQ(buttonClicks, 2);
+  ASSERT_TRUE(e.PopupVisible());
+  const QPoint corner = e.mapToGlobal(QPoint(0, e.height()));
+  EXPECT_EQ(popup.shownAt, (TPoint{corner.x(), corner.y()}));
+  // Enter takes its value.
+  popup.value = "chosen";
+  SendKey(&e, Qt::Key_Return);
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(e.Text(), "chosen");
+  EXPECT_EQ(e.changes, 1);
+  // Alt+Down opens it, Esc closes it and the text stays.
+  SendKey(&e, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(e.PopupVisible());
+  popup.value = "dropped";
+  SendKey(&e, Qt::Key_Escape);
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(e.Text(), "chosen");
+  // A second click closes it taking the value, unless the edit refuses that value.
+  e.DoClick();
+  popup.value = "refused";
+  e.DoClick();
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(e.Text(), "chosen");
+  EXPECT_EQ(popup.log, (std::vector<std::string>{"value abc", "show", "hide", "value chosen", "show", "hide",
+                                                 "value chosen", "show", "hide"}));
+  // Read-only (with the button still working): no popup.
+  e.SetReadOnly(true);
+  e.AlwaysEnable = true;
+  e.DoClick();
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(buttonClicks, 6);
+}
+
+TEST(DirectoryEdit, TheLibraryDialogAndItsOptions) {
+  TempDir dir;
+  TScriptedDialogsScope dialogs;
+  TDirectoryEdit e;
+  EXPECT_EQ(e.DialogKind, TDirDialogKind::dkWin32);
+  EXPECT_EQ(e.DialogOptions, 0u);
+  e.DialogKind = TDirDialogKind::dkLibrary;
+  e.DialogText = Ansi("Каталог раскладок");
+  e.SetText(dir.Path());
+  const AnsiString fresh = dir.Path() + "/New/Deep";
+  struct Step {
+    TSelectDirOpts options;
+    int answer;  // to the question, -1 when none is asked
+    bool chosen, created;
+  };
+  const Step steps[] = {
+      {0, -1, false, false},                                           // a folder that is not there
+      {sdAllowCreate, -1, true, false},                                // taken, not made
+      {sdAllowCreate | sdPerformCreate | sdPrompt, mrNo, false, false},
+      {sdAllowCreate | sdPerformCreate | sdPrompt, mrYes, true, true},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.options);
+    e.SetText(dir.Path());
+    e.DialogOptions = s.options;
+    dialogs->AnswerDirectory(fresh);
+    if (s.answer >= 0) dialogs->Answer(s.answer);
+    e.DoClick();
+    EXPECT_EQ(e.Text(), s.chosen ? fresh : dir.Path());
+    EXPECT_EQ(DirExists(fresh), s.created);
+    EXPECT_EQ(e.InitialDir, s.created ? fresh : AnsiString());
+  }
+  // The class library's dialog has its own caption; the folder browser shows DialogText.
+  EXPECT_EQ(dialogs->DirectoryDialogs()[0].first, Ansi("Выбор папки"));
+  EXPECT_EQ(dialogs->DirectoryDialogs()[0].second, dir.Path());
+  e.DialogKind = TDirDialogKind::dkWin32;
+  dialogs->AnswerDirectory(std::nullopt);
+  e.DoClick();
+  EXPECT_EQ(dialogs->DirectoryDialogs().back().first, Ansi("Каталог раскладок"));
+  EXPECT_EQ(dialogs->Shown().size(), 2u);  // the two questions
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+TEST(FileDirEdit, TheLayerBetweenTheComboAndTheDirectoryEdit) {
+  // An edit of file names on the same layer: its own rule for a dropped name.
+  struct NamesEdit : TFileDirEdit {
+    AnsiString GetLongName() const override { return Text(); }
+    AnsiString GetShortName() const override { return Text(); }
+    void ClearBeforeDrop() override {
+      log.push_back("clear");
+      SetText("");
+    }
+    void AcceptDroppedPath(const AnsiString& path) override {
+      log.push_back("take " + path);
+      SetText(Text() + "<" + path + ">");
+    }
+    bool TakesSeveralDrops() const override { return several; }
+    bool several = false;
+    std::vector<std::string> log;
+  };
+  NamesEdit e;
+  EXPECT_TRUE(e.AcceptFiles());
+  EXPECT_EQ(e.GlyphKind(), TGlyphKind::gkDefault);
+  e.OnDropFiles = [&](TObject*) { e.log.push_back("dropped"); };
+  e.SetText("old");
+  e.DropFiles({"/a", "/b"});
+  EXPECT_EQ(e.Text(), "</a>");
+  e.several = true;
+  e.DropFiles({"/a", "/b"});
+  EXPECT_EQ(e.Text(), "</a></b>");
+  EXPECT_EQ(e.log, (std::vector<std::string>{"clear", "take /a", "dropped", "clear", "take /a", "take /b",
+                                             "dropped"}));
+  // Every such edit shows the one shared picture.
+  TDirectoryEdit d;
+  EXPECT_EQ(d.Button()->Glyph(), e.Button()->Glyph());
+  EXPECT_FALSE(d.Button()->Glyph().Empty());
+  TFileDirEdit& layer = d;
+  d.SetText("/x;/y");
+  d.MultipleDirs = true;
+  EXPECT_EQ(layer.GetShortName(), "/x;/y");
 }
 
 TEST(BrowseFolderDlg, StartsAtAnExistingFolderAndTakesOnlyDirectories) {

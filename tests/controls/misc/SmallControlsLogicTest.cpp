@@ -65,12 +65,30 @@ TEST(FileUtil, DirectoriesAndTheEditsTextRules) {
   EXPECT_EQ(AcceptDroppedPath(base + "/Travels"), base + "/Travels");
   const AnsiString longName = "/" + AnsiString(300, 'x') + "/" + AnsiString(300, 'y');
   EXPECT_EQ(AcceptDroppedPath(longName), longName);
-  EXPECT_EQ(TextAfterDrop("/old", {file, "/b"}, false), base + "/Travels/");
-  EXPECT_EQ(TextAfterDrop("/old", {file, "/b"}, true), "/old;" + base + "/Travels/;/b");
-  EXPECT_EQ(TextAfterDrop("", {longName}, true), longName);
 
   EXPECT_EQ(ConvertDirText("/a;;/b", true, &ShortToLongPath), "/a;/b");
   EXPECT_EQ(ConvertDirText("/a;;/b", false, &ShortToLongPath), "/a;;/b");
+}
+
+TEST(FileUtil, ExtractTokenWalksAList) {
+  AnsiString rest = "/a;;/b c;";
+  std::vector<AnsiString> tokens;
+  while (!rest.empty()) tokens.push_back(ExtractToken(rest, ";"));
+  EXPECT_EQ(tokens, (std::vector<AnsiString>{"/a", "", "/b c"}));
+  rest = "x,y;z";
+  EXPECT_EQ(ExtractToken(rest, ";,"), "x");
+  EXPECT_EQ(rest, "y;z");
+  rest = "whole";
+  EXPECT_EQ(ExtractToken(rest, ";"), "whole");
+  EXPECT_EQ(rest, "");
+}
+
+TEST(ComboEditLayout, ThePopupGoesBelowOrAbove) {
+  const TRect screen = Rect(0, 0, 800, 600);
+  EXPECT_EQ(ComboPopupPosition(Bounds(10, 100, 150, 21), 200, screen), (TPoint{10, 121}));
+  EXPECT_EQ(ComboPopupPosition(Bounds(10, 500, 150, 21), 200, screen), (TPoint{10, 300}));  // above
+  EXPECT_EQ(ComboPopupPosition(Bounds(10, 150, 150, 21), 500, screen), (TPoint{10, 171}));  // no room either way
+  EXPECT_EQ(ComboPopupPosition(Bounds(10, 379, 150, 21), 200, screen), (TPoint{10, 400}));  // just fits below
 }
 
 // Window utilities -------------------------------------------------------------------
