@@ -270,6 +270,13 @@ TEST(RpToolbar, ThePreviewsToolbarIsMadeOfTheseItems) {
     x += w->width();
   }
   EXPECT_EQ(f.ZoomBtn->Caption(), "100%");  // no pages: the factor stays 1
+  // The caption's font is the bar's (ParentFont), or the button's own.
+  TFont bold = f.ToolBar->Font();
+  bold.Style = fsBold;
+  f.ToolBar->SetFont(bold);
+  EXPECT_EQ(f.ZoomBtn->Look().Font, bold);
+  f.ZoomBtn->ParentFont = false;
+  EXPECT_EQ(f.ZoomBtn->Look().Font, f.ZoomBtn->Font());
 
   if (const char* out = std::getenv("TARNWICK_TOOLBAR_STATES_PNG")) {
     // The states side by side, four times enlarged: grayed, normal, pointer inside, down

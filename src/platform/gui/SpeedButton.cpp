@@ -238,11 +238,17 @@ TSpeedButtonLook TCustomSpeedButton::Look() const {
   look.Dragging = dragging_;
   look.DesignMode = DesignMode;
   look.Caption = caption_;
-  look.Font = Font();
+  look.Font = EffectiveFont();
   look.Layout = layout_;
   look.Margin = margin_;
   look.Spacing = spacing_;
   return look;
+}
+
+const TFont& TCustomSpeedButton::EffectiveFont() const {
+  if (ParentFont && parentWidget())
+    if (const TWinControl* owner = TWinControl::FromWidget(parentWidget())) return owner->Font();
+  return Font();
 }
 
 void TCustomSpeedButton::Paint(TCanvas& canvas) { PaintSpeedButton(canvas, ClientRect(), Look(), glyph_); }

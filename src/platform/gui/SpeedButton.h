@@ -112,6 +112,9 @@ class TCustomSpeedButton : public TGraphicControl {
   void SetMargin(int v);
   int Spacing() const { return spacing_; }
   void SetSpacing(int v);
+  // With ParentFont the caption takes the font of the control the button sits on.
+  bool ParentFont = true;
+  const TFont& EffectiveFont() const;
   // The rules of design time (no designer runs here; kept for the look's rules).
   bool DesignMode = false;
 
