@@ -6,18 +6,22 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 
 #include "controls/gui/BrowseFolderDlg.h"
 #include "controls/gui/ComboEdit.h"
 #include "controls/gui/FlatSpeedButton.h"
 #include "controls/gui/PaneSplitter.h"
+#include "controls/misc/FileUtil.h"
 #include "platform/core/Files.h"
 #include "platform/gui/ActnList.h"
 #include "platform/gui/Align.h"
 #include "platform/gui/Clipbrd.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/QtGraphics.h"
 #include "platform_gui/SendInput.h"
 #include "test_support/TempDir.h"
 
@@ -126,6 +130,213 @@ TEST(FlatSpeedButton, DisabledStateModalResultAndRepeat) {
   b->MouseUp(TMouseButton::mbLeft, 0, 5, 5);
   EXPECT_EQ(clicks, 3);
   EXPECT_FALSE(b->RepeatTimer()->Enabled());
+}
+
+namespace {
+
+TColor Px(const QImage& img, int x, int y) { return FromQColor(img.pixelColor(x, y)); }
+
+// The bounding box of the pixels for which `take` holds (empty when none).
+TRect InkBox(const QImage& img, const std::function<bool(TColor)>& take) {
+  TRect box{img.width(), img.height(), 0, 0};
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (take(Px(img, x, y)))
+        box = {std::min(box.Left, x), std::min(box.Top, y), std::max(box.Right, x + 1), std::max(box.Bottom, y + 1)};
+  return box.IsEmpty() ? TRect{} : box;
+}
+
+TBitmap RedSquare() {
+  TBitmap glyph(12, 12, clFuchsia);
+  glyph.Fill(Rect(0, 0, 12, 12), clRed);
+  glyph.SetPixel(0, 11, clFuchsia);  // the transparent colour is the bottom-left pixel
+  glyph.Transparent = true;
+  return glyph;
+}
+
+bool IsGlyph(TColor c) { return c == clRed; }
+// Caption ink: anything but the face and the glyph (the letters' edges are smoothed).
+bool IsText(TColor c) { return c != ColorToRGB(clBtnFace) && c != clRed; }
+
+}  // namespace
+
+TEST(FlatSpeedButton, LayoutMarginAndSpacingPlaceGlyphAndCaption) {
+  struct Case {
+    TButtonLayout layout;
+    int margin, spacing;
+  };
+  using L = TButtonLayout;
+  const Case cases[] = {{L::blGlyphTop, -1, 1},  {L::blGlyphBottom, -1, 1}, {L::blGlyphLeft, -1, 4},
+                        {L::blGlyphRight, -1, 4}, {L::blGlyphLeft, 3, 4},    {L::blGlyphRight, 5, 6},
+                        {L::blGlyphTop, 2, 3},    {L::blGlyphLeft, -1, -1}};
+  TFlatSpeedButton b;
+  EXPECT_EQ(b.Layout(), L::blGlyphTop);  // the class's defaults
+  EXPECT_EQ(b.Spacing(), 1);
+  EXPECT_EQ(b.Margin(), -1);
+  b.resize(70, 50);
+  b.SetFlat(true);  // with the pointer elsewhere: no frame, only glyph and caption
+  b.SetGrayedInactive(false);
+  b.SetGlyph(RedSquare());
+  b.SetCaption("Wq");
+  const int tw = TQtTextMetrics::Instance().TextWidth(b.Font(), "Wq");
+  const int th = TQtTextMetrics::Instance().TextHeight(b.Font());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(c.layout) << " " << c.margin << " " << c.spacing);
+    b.SetLayout(c.layout);
+    b.SetMargin(c.margin);
+    b.SetSpacing(c.spacing);
+    const QImage img = b.RenderToImage();
+    const TRect glyph = InkBox(img, IsGlyph), text = InkBox(img, IsText);
+    ASSERT_EQ(glyph.Width(), 12);
+    ASSERT_FALSE(text.IsEmpty());
+    const bool horizontal = c.layout == L::blGlyphLeft || c.layout == L::blGlyphRight;
+    const int along = horizontal ? 70 : 50, g = 12, t = horizontal ? tw : th;
+    int margin = c.margin, spacing = c.spacing;
+    if (margin < 0 && spacing < 0) margin = spacing = (along - g - t) / 3;
+    else if (margin < 0) margin = (along - g - t - spacing) / 2;
+    const int glyphAt = horizontal ? glyph.Left : glyph.Top;
+    switch (c.layout) {
+      case L::blGlyphLeft:
+        EXPECT_EQ(glyphAt, margin);
+        EXPECT_GE(text.Left, glyph.Right + spacing);  // the ink starts inside the text cell
+        EXPECT_LE(text.Left, glyph.Right + spacing + 2);
+        break;
+      case L::blGlyphRight:
+        EXPECT_EQ(glyph.Right, along - margin);
+        EXPECT_LE(text.Right, glyph.Left - spacing);
+        EXPECT_GE(text.Right, glyph.Left - spacing - 2);
+        break;
+      case L::blGlyphTop:
+        EXPECT_EQ(glyphAt, margin);
+        EXPECT_GE(text.Top, glyph.Bottom + spacing);
+        EXPECT_LE(text.Bottom, glyph.Bottom + spacing + th);
+        break;
+      case L::blGlyphBottom:
+        EXPECT_EQ(glyph.Bottom, along - margin);
+        EXPECT_LE(text.Bottom, glyph.Top - spacing);
+        EXPECT_GE(text.Top, glyph.Top - spacing - th);
+        break;
+    }
+    // Across the layout each is centred.
+    const int glyphMid = horizontal ? glyph.Top + glyph.Bottom : glyph.Left + glyph.Right;
+    EXPECT_NEAR(glyphMid, horizontal ? 50 : 70, 1);
+  }
+
+  if (const char* out = std::getenv("TARNWICK_SPEEDBUTTON_PNG")) {
+    // Every layout, margins and spacings, alignment, word wrap and the frames, twice enlarged.
+    QWidget sheet;
+    sheet.resize(470, 150);
+    int x = 4;
+    for (const Case& c : cases) {
+      auto* s = new TFlatSpeedButton(&sheet);
+      s->SetBounds(x, 4, 54, 50);
+      s->SetGlyph(RedSquare());
+      s->SetCaption("Wq");
+      s->SetLayout(c.layout);
+      s->SetMargin(c.margin);
+      s->SetSpacing(c.spacing);
+      x += 58;
+    }
+    x = 4;
+    for (TAlignment a : {TAlignment::taLeftJustify, TAlignment::taCenter, TAlignment::taRightJustify}) {
+      auto* s = new TFlatSpeedButton(&sheet);
+      s->SetBounds(x, 60, 60, 60);
+      s->SetGlyph(RedSquare());
+      s->SetCaption(Ansi("Один два три"));
+      s->WordWrap = true;
+      s->Alignment = a;
+      x += 64;
+    }
+    for (TButtonStyle st : {TButtonStyle::bsNew, TButtonStyle::bsWin31}) {
+      for (bool down : {false, true}) {
+        auto* s = new TFlatSpeedButton(&sheet);
+        s->SetBounds(x, 60, 25, 25);
+        s->SetGlyph(RedSquare());
+        s->Style = st;
+        s->SetGroupIndex(down ? 10 + x : 0);
+        s->SetDown(down);
+        x += 29;
+      }
+    }
+    sheet.grab().toImage().scaled(sheet.size() * 2).save(out);
+  }
+}
+
+TEST(FlatSpeedButton, WrappedCaptionAlignsItsLines) {
+  TFlatSpeedButton b;
+  b.resize(50, 60);
+  b.SetFlat(true);
+  b.SetCaption("iii WWWW");  // two lines of different width
+  b.WordWrap = true;
+  const int lineHeight = TQtTextMetrics::Instance().TextHeight(b.Font());
+  // The ink of each line: left and right edges.
+  auto lines = [&] {
+    const QImage img = b.RenderToImage();
+    const TRect all = InkBox(img, IsText);
+    const int split = all.Top + lineHeight;  // lines are a text height apart
+    const TRect first = InkBox(img.copy(0, 0, 50, split), IsText);
+    const TRect second = InkBox(img.copy(0, split, 50, 60 - split), IsText);
+    return std::pair{first, second};
+  };
+  b.Alignment = TAlignment::taLeftJustify;
+  auto [l1, l2] = lines();
+  ASSERT_FALSE(l1.IsEmpty());
+  ASSERT_FALSE(l2.IsEmpty());
+  EXPECT_NEAR(l1.Left, l2.Left, 1);
+  EXPECT_LT(l1.Right, l2.Right - 8);
+  b.Alignment = TAlignment::taRightJustify;
+  auto [r1, r2] = lines();
+  EXPECT_NEAR(r1.Right, r2.Right, 1);
+  b.Alignment = TAlignment::taCenter;
+  auto [c1, c2] = lines();
+  EXPECT_NEAR(c1.Left + c1.Right, c2.Left + c2.Right, 2);
+  // Without word wrap, one line.
+  b.WordWrap = false;
+  const TRect one = InkBox(b.RenderToImage(), IsText);
+  EXPECT_LE(one.Height(), lineHeight);
+}
+
+TEST(FlatSpeedButton, FramesByStyleAndTheLatchedFace) {
+  TFlatSpeedButton b;
+  b.resize(25, 25);
+  const TColor light = ColorToRGB(clBtnHighlight), shadow = ColorToRGB(clBtnShadow),
+               frame = ColorToRGB(clWindowFrame), face = ColorToRGB(clBtnFace);
+  // New style, up: highlight and window frame, then face and shadow.
+  QImage img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), light);
+  EXPECT_EQ(Px(img, 24, 10), frame);
+  EXPECT_EQ(Px(img, 23, 10), shadow);
+  // Old style, up: a window-frame rectangle, then highlight and shadow.
+  b.Style = TButtonStyle::bsWin31;
+  img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), frame);
+  EXPECT_EQ(Px(img, 24, 10), frame);
+  EXPECT_EQ(Px(img, 1, 10), light);
+  EXPECT_EQ(Px(img, 23, 10), shadow);
+  // Latched: pressed frames and the dither of face and highlight.
+  b.Style = TButtonStyle::bsNew;
+  b.SetGroupIndex(1);
+  b.SetDown(true);
+  img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), frame);
+  EXPECT_EQ(Px(img, 24, 10), light);
+  EXPECT_EQ(Px(img, 1, 10), shadow);
+  EXPECT_NE(Px(img, 5, 5), Px(img, 6, 5));
+  EXPECT_EQ(Px(img, 5, 5), Px(img, 6, 6));
+  for (TColor c : {Px(img, 5, 5), Px(img, 6, 5)}) EXPECT_TRUE(c == face || c == light);
+  // Flat and latched with the pointer elsewhere: drawn inactive, yet pressed and dithered.
+  b.SetFlat(true);
+  EXPECT_EQ(b.PaintState(), TButtonState::bsInactive);
+  img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), frame);
+  EXPECT_EQ(Px(img, 24, 10), light);
+  EXPECT_NE(Px(img, 5, 5), Px(img, 6, 5));
+  // Flat and up with the pointer elsewhere: no frame at all.
+  b.SetAllowAllUp(true);
+  b.SetDown(false);
+  img = b.RenderToImage();
+  EXPECT_EQ(Px(img, 0, 10), face);
+  EXPECT_EQ(Px(img, 5, 5), Px(img, 6, 5));
 }
 
 // Combo edit ----------------------------------------------------------------------------
@@ -277,6 +488,172 @@ TEST(DirectoryEdit, DroppedFilesGiveTheirFolder) {
   e.DropFiles({file, "/second"});
   EXPECT_EQ(e.Text(), deep + ";" + dir.Path() + "/;/second");
   EXPECT_EQ(drops, 3);
+}
+
+namespace {
+
+// A drop-down window that only records what it is told.
+struct FakePopup : TComboPopup {
+  void Show(TPoint at) override {
+    shownAt = at;
+    log.push_back("show");
+  }
+  void Hide() override { log.push_back("hide"); }
+  int Height() const override { return 40; }
+  AnsiString Value() const override { return value; }
+  void SetValue(const AnsiString& v) override {
+    value = v;
+    log.push_back("value " + v);
+  }
+  TPoint shownAt;
+  AnsiString value;
+  std::vector<std::string> log;
+};
+
+// A combo edit with a popup, as a subclass with a drop-down window would have.
+struct PopupEdit : TComboEdit {
+  using TComboEdit::GetPopupValue;
+  bool BaseAccepts(const AnsiString& value) const { return TComboEdit::CanAcceptPopup(value); }
+  using TComboEdit::SetPopup;
+  bool CanAcceptPopup(const AnsiString& value) const override { return value != "refused"; }
+  void PopupValueChanged() override { ++changes; }
+  int changes = 0;
+};
+
+}  // namespace
+
+TEST(ComboEdit, PopupOperations) {
+  PopupEdit e;
+  e.resize(150, 21);
+  int buttonClicks = 0;
+  e.OnButtonClick = [&](TObject*) { ++buttonClicks; };
+  // Without a popup: the button only fires its event, and the operations do nothing.
+  e.SetText("abc");
+  e.DoClick();
+  EXPECT_EQ(buttonClicks, 1);
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(e.GetPopupValue(), "");
+  EXPECT_TRUE(e.BaseAccepts("x"));
+  e.PopupCloseUp(true);
+  EXPECT_EQ(e.Text(), "abc");
+
+  FakePopup popup;
+  e.SetPopup(&popup);
+  // The button opens it under the edit with the text as its value.
+  e.DoClick();
+  EXPECT_EQ(buttonClicks, 2);
+  ASSERT_TRUE(e.PopupVisible());
+  const QPoint corner = e.mapToGlobal(QPoint(0, e.height()));
+  EXPECT_EQ(popup.shownAt, (TPoint{corner.x(), corner.y()}));
+  // Enter takes its value.
+  popup.value = "chosen";
+  SendKey(&e, Qt::Key_Return);
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(e.Text(), "chosen");
+  EXPECT_EQ(e.changes, 1);
+  // Alt+Down opens it, Esc closes it and the text stays.
+  SendKey(&e, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(e.PopupVisible());
+  popup.value = "dropped";
+  SendKey(&e, Qt::Key_Escape);
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(e.Text(), "chosen");
+  // A second click closes it taking the value, unless the edit refuses that value.
+  e.DoClick();
+  popup.value = "refused";
+  e.DoClick();
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(e.Text(), "chosen");
+  EXPECT_EQ(popup.log, (std::vector<std::string>{"value abc", "show", "hide", "value chosen", "show", "hide",
+                                                 "value chosen", "show", "hide"}));
+  // Read-only (with the button still working): no popup.
+  e.SetReadOnly(true);
+  e.AlwaysEnable = true;
+  e.DoClick();
+  EXPECT_FALSE(e.PopupVisible());
+  EXPECT_EQ(buttonClicks, 6);
+}
+
+TEST(DirectoryEdit, TheLibraryDialogAndItsOptions) {
+  TempDir dir;
+  TScriptedDialogsScope dialogs;
+  TDirectoryEdit e;
+  EXPECT_EQ(e.DialogKind, TDirDialogKind::dkWin32);
+  EXPECT_EQ(e.DialogOptions, 0u);
+  e.DialogKind = TDirDialogKind::dkLibrary;
+  e.DialogText = Ansi("Каталог раскладок");
+  e.SetText(dir.Path());
+  const AnsiString fresh = dir.Path() + "/New/Deep";
+  struct Step {
+    TSelectDirOpts options;
+    int answer;  // to the question, -1 when none is asked
+    bool chosen, created;
+  };
+  const Step steps[] = {
+      {0, -1, false, false},                                           // a folder that is not there
+      {sdAllowCreate, -1, true, false},                                // taken, not made
+      {sdAllowCreate | sdPerformCreate | sdPrompt, mrNo, false, false},
+      {sdAllowCreate | sdPerformCreate | sdPrompt, mrYes, true, true},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.options);
+    e.SetText(dir.Path());
+    e.DialogOptions = s.options;
+    dialogs->AnswerDirectory(fresh);
+    if (s.answer >= 0) dialogs->Answer(s.answer);
+    e.DoClick();
+    EXPECT_EQ(e.Text(), s.chosen ? fresh : dir.Path());
+    EXPECT_EQ(DirExists(fresh), s.created);
+    EXPECT_EQ(e.InitialDir, s.created ? fresh : AnsiString());
+  }
+  // The class library's dialog has its own caption; the folder browser shows DialogText.
+  EXPECT_EQ(dialogs->DirectoryDialogs()[0].first, Ansi("Выбор папки"));
+  EXPECT_EQ(dialogs->DirectoryDialogs()[0].second, dir.Path());
+  e.DialogKind = TDirDialogKind::dkWin32;
+  dialogs->AnswerDirectory(std::nullopt);
+  e.DoClick();
+  EXPECT_EQ(dialogs->DirectoryDialogs().back().first, Ansi("Каталог раскладок"));
+  EXPECT_EQ(dialogs->Shown().size(), 2u);  // the two questions
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+TEST(FileDirEdit, TheLayerBetweenTheComboAndTheDirectoryEdit) {
+  // An edit of file names on the same layer: its own rule for a dropped name.
+  struct NamesEdit : TFileDirEdit {
+    AnsiString GetLongName() const override { return Text(); }
+    AnsiString GetShortName() const override { return Text(); }
+    void ClearBeforeDrop() override {
+      log.push_back("clear");
+      SetText("");
+    }
+    void AcceptDroppedPath(const AnsiString& path) override {
+      log.push_back("take " + path);
+      SetText(Text() + "<" + path + ">");
+    }
+    bool TakesSeveralDrops() const override { return several; }
+    bool several = false;
+    std::vector<std::string> log;
+  };
+  NamesEdit e;
+  EXPECT_TRUE(e.AcceptFiles());
+  EXPECT_EQ(e.GlyphKind(), TGlyphKind::gkDefault);
+  e.OnDropFiles = [&](TObject*) { e.log.push_back("dropped"); };
+  e.SetText("old");
+  e.DropFiles({"/a", "/b"});
+  EXPECT_EQ(e.Text(), "</a>");
+  e.several = true;
+  e.DropFiles({"/a", "/b"});
+  EXPECT_EQ(e.Text(), "</a></b>");
+  EXPECT_EQ(e.log, (std::vector<std::string>{"clear", "take /a", "dropped", "clear", "take /a", "take /b",
+                                             "dropped"}));
+  // Every such edit shows the one shared picture.
+  TDirectoryEdit d;
+  EXPECT_EQ(d.Button()->Glyph(), e.Button()->Glyph());
+  EXPECT_FALSE(d.Button()->Glyph().Empty());
+  TFileDirEdit& layer = d;
+  d.SetText("/x;/y");
+  d.MultipleDirs = true;
+  EXPECT_EQ(layer.GetShortName(), "/x;/y");
 }
 
 TEST(BrowseFolderDlg, StartsAtAnExistingFolderAndTakesOnlyDirectories) {

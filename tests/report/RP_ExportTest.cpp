@@ -15,7 +15,6 @@
 #include "report/RP_Export.h"
 #include "report/RP_Memo.h"
 #include "report/RP_Prntr.h"
-#include "report/RP_Toolbar.h"
 #include "report/RP_Utils.h"
 
 namespace {
@@ -624,15 +623,4 @@ TEST_F(Export, ExportToRunsUnderTheProgressHostWhichMayStopIt) {
   EXPECT_EQ(ReadFileBytes(c), before);
   rpSetExportProgressHost(nullptr);
   EXPECT_TRUE(r.report.ExportTo(csv, other));
-}
-
-TEST(Toolbar, GrayedGlyphKeepsTransparentAndFacePixels) {
-  TBitmap glyph(3, 1, clFuchsia);
-  glyph.SetPixel(1, 0, RGBColor(192, 192, 192));
-  glyph.SetPixel(2, 0, RGBColor(200, 100, 50));
-  const TBitmap grey = rpGrayedGlyph(glyph, clFuchsia, RGBColor(192, 192, 192));
-  EXPECT_EQ(grey.Pixel(0, 0), clFuchsia);
-  EXPECT_EQ(grey.Pixel(1, 0), RGBColor(192, 192, 192));
-  const int g = (77 * 200 + 150 * 100 + 29 * 50) / 256;
-  EXPECT_EQ(grey.Pixel(2, 0), RGBColor(g, g, g));
 }

@@ -34,6 +34,7 @@
 #include "report/gui/RP_Preview.h"
 #include "report/gui/RP_PrintForm.h"
 #include "report/gui/RP_QtPrint.h"
+#include "report/gui/RP_Toolbar.h"
 #include "report/gui/RP_ToolbarGlyphs.h"
 
 namespace {
@@ -129,7 +130,7 @@ TEST_F(Preview, NavigationZoomAndStatus) {
   f.SetZoom(100);
   EXPECT_EQ(f.ZoomMode(), rpzmFactor);
   EXPECT_DOUBLE_EQ(f.ZoomFactor(), 1.0);
-  EXPECT_EQ(f.ZoomBtn->text(), "100%");
+  EXPECT_EQ(f.ZoomBtn->Caption(), "100%");
   EXPECT_EQ(TrpPreviewForm::LastMode, rpzmFactor);
   f.SetZoom(1);
   EXPECT_DOUBLE_EQ(f.ZoomFactor(), (f.PBox->viewport()->width() - 20.0) / 758);
@@ -436,7 +437,7 @@ TEST_F(Preview, PageSetupOfACompositeReportRebuildsItsListedReports) {
     r.MarginLeft = r.MarginTop = 2000;
     return true;
   });
-  f.PageSetupBtn->click();
+  f.PageSetupBtn->Click();
   EXPECT_EQ(dialogs->Unexpected(), 0);
   ASSERT_EQ(f.PageCount(), 2);
   for (int i = 0; i < 2; ++i) {
@@ -610,18 +611,7 @@ bool AllGrey(const std::map<QRgb, int>& colours) {
 
 }  // namespace
 
-TEST_F(Preview, DisabledButtonsShowTheirGreyGlyphs) {
-  // The grey of a glyph keeps transparent and face pixels and greys the rest by luminance.
-  QImage glyph(3, 1, QImage::Format_ARGB32);
-  glyph.setPixel(0, 0, qRgba(0, 0, 0, 0));
-  glyph.setPixel(1, 0, qRgb(239, 239, 239));
-  glyph.setPixel(2, 0, qRgb(200, 100, 50));
-  const QImage grey = rpGrayedGlyphImage(glyph, QColor(239, 239, 239));
-  EXPECT_EQ(qAlpha(grey.pixel(0, 0)), 0);
-  EXPECT_EQ(grey.pixel(1, 0), qRgb(239, 239, 239));
-  const int g = (77 * 200 + 150 * 100 + 29 * 50) / 256;
-  EXPECT_EQ(grey.pixel(2, 0), qRgb(g, g, g));
-
+TEST_F(Preview, ToolbarButtonsShowTheirStateGlyphs) {
   // The printer's lamp is green; its grey is the lamp's luminance.
   const QRgb lamp = qRgb(0, 170, 0), lampGrey = qRgb(150 * 170 / 256, 150 * 170 / 256, 150 * 170 / 256);
   ASSERT_EQ(rpPrinterGlyph().pixel(11, 8), lamp);
@@ -631,10 +621,12 @@ TEST_F(Preview, DisabledButtonsShowTheirGreyGlyphs) {
   f.Show();
   TrpEMFPages none;
   f.SetPages(&none);
+  // Disabled: the embossed glyph in shadow and highlight, no colour left.
   ASSERT_FALSE(f.PrintBtn->isEnabled());  // nothing to print
   std::map<QRgb, int> seen = Colours(f.PrintBtn);
   EXPECT_TRUE(AllGrey(seen));
-  EXPECT_GT(seen[lampGrey], 0);
+  EXPECT_GT(seen[ToQColor(clBtnShadow).rgb()], 0);
+  EXPECT_EQ(seen[lampGrey], 0);
   EXPECT_TRUE(AllGrey(Colours(f.PageSetupBtn)));  // no report to build again
   EXPECT_FALSE(AllGrey(Colours(f.LoadBtn)));
 
@@ -645,16 +637,15 @@ TEST_F(Preview, DisabledButtonsShowTheirGreyGlyphs) {
   seen = Colours(f.PrintBtn);
   EXPECT_GT(seen[lamp], 0);
   EXPECT_EQ(seen[lampGrey], 0);
-  // Greyed while inactive: grey until the pointer is over the button.
+  // Greyed while inactive: the grey of the luminance until the pointer is over the button.
   f.SetGrayedButtons(true);
   seen = Colours(f.PrintBtn);
   EXPECT_TRUE(AllGrey(seen));
   EXPECT_GT(seen[lampGrey], 0);
-  f.activateWindow();
-  QCoreApplication::processEvents();
-  f.PrintBtn->setAttribute(Qt::WA_UnderMouse, true);  // the pointer is over it
-  EXPECT_GT(Colours(f.PrintBtn)[lamp], 0) << f.isActiveWindow();
-  f.PrintBtn->setAttribute(Qt::WA_UnderMouse, false);
+  f.PrintBtn->MouseEnter();
+  EXPECT_GT(Colours(f.PrintBtn)[lamp], 0);
+  f.PrintBtn->MouseLeave();
+  EXPECT_TRUE(AllGrey(Colours(f.PrintBtn)));
   f.SetGrayedButtons(false);
   EXPECT_GT(Colours(f.PrintBtn)[lamp], 0);
   if (const char* out = std::getenv("TARNWICK_TOOLBAR_PNG")) {
@@ -701,18 +692,18 @@ TEST_F(Preview, ObjectsTakeClicksAndCursorsAndTheBarButtonsStepPages) {
   EXPECT_EQ(clicked.size(), 1u);
 
   // The buttons below the vertical bar: next and previous page.
-  auto* next = f.PBox->findChild<QToolButton*>("NextPageBtn");
-  auto* prev = f.PBox->findChild<QToolButton*>("PrevPageBtn");
+  auto* next = f.PBox->findChild<TrpSpeedButton*>("NextPageBtn");
+  auto* prev = f.PBox->findChild<TrpSpeedButton*>("PrevPageBtn");
   ASSERT_TRUE(next && prev);
   QCoreApplication::processEvents();  // the bars are laid out
   EXPECT_TRUE(next->isVisible());
   EXPECT_EQ(next->parentWidget()->height(), 2 * next->height());  // two square buttons, no more
-  next->click();
+  next->Click();
   EXPECT_EQ(f.PageNo(), 2);
-  next->click();
-  next->click();
+  next->Click();
+  next->Click();
   EXPECT_EQ(f.PageNo(), 3);
-  prev->click();
+  prev->Click();
   EXPECT_EQ(f.PageNo(), 2);
 }
 
@@ -734,9 +725,9 @@ TEST_F(Preview, TheReportChoosesButtonsFirstZoomGreyButtonsAndModality) {
   EXPECT_FALSE(f.Modal());
   EXPECT_EQ(f.ZoomMode(), rpzmTwoPages);
   EXPECT_EQ(TrpPreviewForm::LastMode, rpzmWholePage);  // the remembered zoom stays
-  for (QToolButton* hidden : {f.LoadBtn, f.SaveBtn, f.FindBtn, f.HelpBtn, f.PageSetupBtn})
+  for (TrpTBButton* hidden : {f.LoadBtn, f.SaveBtn, f.FindBtn, f.HelpBtn, f.PageSetupBtn})
     EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
-  for (QToolButton* shown : {f.ZoomBtn, f.PrintBtn, f.ExitBtn})
+  for (TrpTBButton* shown : {f.ZoomBtn, f.PrintBtn, f.ExitBtn})
     EXPECT_TRUE(shown->isVisible()) << shown->objectName().toStdString();
   EXPECT_TRUE(f.GrayedButtons());
   // Hidden find: Ctrl+F still finds (the command stays), a disabled one would not run.

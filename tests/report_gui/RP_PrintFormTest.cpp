@@ -31,10 +31,10 @@ TEST(PrintForm, CopiesPagesAndPrinterChoice) {
   EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Печать"));
   EXPECT_EQ(form.lbPrinters->count(), rpPrinter().Printers.Count());
   EXPECT_EQ(form.lbPrinters->item(form.lbPrinters->count() - 1)->text(), QString::fromUtf8("Виртуальный принтер"));
-  form.btnCopiesDown->click();
+  form.btnCopiesDown->Click();
   EXPECT_EQ(form.Copies(), 1);  // never below 1
-  form.btnCopiesUp->click();
-  form.btnCopiesUp->click();
+  form.btnCopiesUp->Click();
+  form.btnCopiesUp->Click();
   EXPECT_EQ(form.Copies(), 3);
   form.edCopies->setText("abc");
   EXPECT_EQ(form.Copies(), 1);

@@ -122,7 +122,7 @@ class TOptionsDemo : public TForm {
     const char* units[] = {"г", "кг", "ккал"};
     for (int i = 0; i < 3; ++i) {
       auto* b = new TFlatSpeedButton(top);
-      b->Caption = Ansi(units[i]);
+      b->SetCaption(Ansi(units[i]));
       b->SetBounds(70 + i * 40, 145, 38, 24);
       b->SetGroupIndex(1);
       if (i == 1) b->SetDown(true);

@@ -42,3 +42,24 @@ bool BrowseDirectory(AnsiString& name, const AnsiString& dialogText, int helpCon
   name = dialog.FolderName;
   return true;
 }
+
+bool SelectDirectory(AnsiString& dir, TSelectDirOpts options, int helpContext) {
+  (void)helpContext;  // the kit's folder dialog has no help button of its own
+  AnsiString chosen = dir;
+  if (!::SelectDirectory(Ansi("Выбор папки"), chosen)) return false;
+  if (!DirExists(chosen)) {
+    if (!(options & sdAllowCreate)) return false;
+    if (options & sdPerformCreate) {
+      if ((options & sdPrompt) &&
+          MessageDlg(Format(Ansi("Папка \"%s\" не существует. Создать её?"), {chosen}), TMsgDlgType::mtConfirmation,
+                     mbYes | mbNo) != mrYes)
+        return false;
+      if (!ForceDirectories(chosen)) {
+        MessageDlg(Format(Ansi("Не удалось создать папку \"%s\". Папка не выбрана."), {chosen}), TMsgDlgType::mtError, mbOK);
+        return false;
+      }
+    }
+  }
+  dir = chosen;
+  return true;
+}

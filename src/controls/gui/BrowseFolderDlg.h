@@ -35,3 +35,10 @@ class TBrowseFolderDlg : public TObject {
 
 // The one-call form: Name is the start folder and, on OK, the folder chosen.
 bool BrowseDirectory(AnsiString& name, const AnsiString& dialogText, int helpContext);
+
+// The class library's folder dialog and its options: with sdAllowCreate a folder that
+// does not exist yet may be chosen; sdPerformCreate then creates it (after asking, with
+// sdPrompt); without sdAllowCreate such a choice counts as cancelled.
+enum TSelectDirOpt : unsigned { sdAllowCreate = 1, sdPerformCreate = 2, sdPrompt = 4 };
+using TSelectDirOpts = unsigned;
+bool SelectDirectory(AnsiString& dir, TSelectDirOpts options, int helpContext);

@@ -1,6 +1,7 @@
 #include "controls/gui/ComboEdit.h"
 
 #include <QResizeEvent>
+#include <QScreen>
 
 #include "controls/gui/BrowseFolderDlg.h"
 #include "controls/misc/FileUtil.h"
@@ -114,7 +115,54 @@ void TCustomComboEdit::EditButtonClick() {
 
 void TCustomComboEdit::ButtonClick() {
   if (OnButtonClick) OnButtonClick(this);
+  if (!popup_) return;
+  if (popupVisible_) PopupCloseUp(true);
+  else DropDownPopup();
 }
+
+// Popup ---------------------------------------------------------------------------------
+
+void TCustomComboEdit::DropDownPopup() {
+  if (!popup_ || popupVisible_ || GetReadOnly()) return;
+  SetPopupValue(Text());
+  const QPoint topLeft = mapToGlobal(QPoint(0, 0));
+  const QRect screen = this->screen()->availableGeometry();
+  ShowPopupAt(ComboPopupPosition(Bounds(topLeft.x(), topLeft.y(), width(), height()), popup_->Height(),
+                                 Rect(screen.left(), screen.top(), screen.right() + 1, screen.bottom() + 1)));
+}
+
+void TCustomComboEdit::ShowPopupAt(TPoint at) {
+  if (!popup_) return;
+  popup_->Show(at);
+  popupVisible_ = true;
+}
+
+void TCustomComboEdit::HidePopup() {
+  if (!popup_) return;
+  popup_->Hide();
+  popupVisible_ = false;
+}
+
+void TCustomComboEdit::PopupCloseUp(bool accept) {
+  if (!popup_ || !popupVisible_) return;
+  const AnsiString value = GetPopupValue();
+  HidePopup();
+  if (accept && CanAcceptPopup(value)) AcceptPopupValue(value);
+}
+
+bool TCustomComboEdit::CanAcceptPopup(const AnsiString&) const { return true; }
+
+void TCustomComboEdit::AcceptPopupValue(const AnsiString& value) {
+  if (value == Text()) return;
+  SetText(value);
+  PopupValueChanged();
+}
+
+void TCustomComboEdit::SetPopupValue(const AnsiString& value) {
+  if (popup_) popup_->SetValue(value);
+}
+
+AnsiString TCustomComboEdit::GetPopupValue() const { return popup_ ? popup_->Value() : AnsiString(); }
 
 namespace {
 
@@ -132,6 +180,11 @@ bool EditingKey(std::uint16_t key, TShiftState shift) {
 void TCustomComboEdit::KeyDown(std::uint16_t& Key, TShiftState Shift) {
   TEdit::KeyDown(Key, Shift);
   if (Key == 0) return;
+  if (popupVisible_ && (Key == VK_RETURN || Key == VK_ESCAPE)) {
+    PopupCloseUp(Key == VK_RETURN);
+    Key = 0;
+    return;
+  }
   if (ShortCut(Key, Shift) == ClickKey && buttonWidth_ > 0) {
     EditButtonClick();
     Key = 0;
@@ -147,25 +200,36 @@ void TCustomComboEdit::KeyPress(char& Key) {
 
 // ---------------------------------------------------------------------------------
 
-void TComboEdit::SetAlignment(TTextAlignment a) {
+void TComboEdit::SetAlignment(TAlignment a) {
   alignment_ = a;
-  setAlignment(a == TTextAlignment::taRightJustify ? Qt::AlignRight
-               : a == TTextAlignment::taCenter     ? Qt::AlignHCenter
+  setAlignment(a == TAlignment::taRightJustify ? Qt::AlignRight
+               : a == TAlignment::taCenter     ? Qt::AlignHCenter
                                                    : Qt::AlignLeft);
 }
 
 // ---------------------------------------------------------------------------------
 
-TDirectoryEdit::TDirectoryEdit(QWidget* parent) : TCustomComboEdit(parent) {
+TFileDirEdit::TFileDirEdit(QWidget* parent) : TCustomComboEdit(parent) {
   SetGlyphKind(TGlyphKind::gkDefault);
   SetAcceptFiles(true);
 }
 
-TBitmap TDirectoryEdit::GetButtonBitmap() const {
-  // One picture for every directory edit, made once.
+TBitmap TFileDirEdit::GetButtonBitmap() const {
+  // One picture for every such edit, made once.
   static const TBitmap bitmap = DirectoryEditGlyph();
   return bitmap;
 }
+
+void TFileDirEdit::DropFiles(const std::vector<AnsiString>& names) {
+  ClearBeforeDrop();
+  for (const AnsiString& name : names) {
+    AcceptDroppedPath(name);
+    if (!TakesSeveralDrops()) break;
+  }
+  if (OnDropFiles) OnDropFiles(this);
+}
+
+// ---------------------------------------------------------------------------------
 
 AnsiString TDirectoryEdit::GetLongName() const { return ConvertDirText(Text(), MultipleDirs, &ShortToLongPath); }
 AnsiString TDirectoryEdit::GetShortName() const { return ConvertDirText(Text(), MultipleDirs, &LongToShortPath); }
@@ -177,7 +241,9 @@ void TDirectoryEdit::ButtonClick() {
   if (OnBeforeDialog) OnBeforeDialog(this, name, action);
   if (!action) return;
   name = DirectoryDialogStart(name, InitialDir);
-  action = BrowseDirectory(name, DialogText, HelpContext);
+  // The new-style look is always on here.
+  action = DialogKind == TDirDialogKind::dkWin32 ? BrowseDirectory(name, DialogText, HelpContext)
+                                                 : SelectDirectory(name, DialogOptions, HelpContext);
   if (CanFocus()) SetFocus();
   if (OnAfterDialog) OnAfterDialog(this, name, action);
   if (!action) return;
@@ -186,8 +252,6 @@ void TDirectoryEdit::ButtonClick() {
   if (DirExists(name)) InitialDir = name;
 }
 
-void TDirectoryEdit::DropFiles(const std::vector<AnsiString>& names) {
-  ClearBeforeDrop();
-  SetText(TextAfterDrop(Text(), names, MultipleDirs));
-  if (OnDropFiles) OnDropFiles(this);
+void TDirectoryEdit::AcceptDroppedPath(const AnsiString& path) {
+  SetText(TextWithChosenDir(Text(), ::AcceptDroppedPath(path), MultipleDirs));
 }

@@ -13,9 +13,22 @@
 //   height              never below the smaller of the system font's and the control's
 //                       text heights + 4 x the border + 1
 //
+// A popup (a drop-down window a subclass attaches; none in this program's edits): the
+// button, or ClickKey, opens it under the edit with the text as its value (above the
+// edit when there is no room below) unless the edit is read-only, and closes it again
+// taking its value; Enter closes it taking the value, Esc closes it without. A value
+// taken goes into the text when CanAcceptPopup allows it. Without a popup every popup
+// operation does nothing, GetPopupValue gives "" and CanAcceptPopup true.
+//
+// TFileDirEdit is the layer of the edits that name files or folders: the shared default
+// picture ("FEDITBMP"), files dropped from the desktop (ClearBeforeDrop, then each name
+// taken by AcceptDroppedPath: the first only, or all when the edit takes several, then
+// OnDropFiles) and the dialog events.
+//
 // The directory edit's button: OnButtonClick; OnBeforeDialog (may cancel); the start
 // folder (the text, else InitialDir, else the root; a folder that does not exist gives
-// the root); the folder dialog; the focus back to the edit; OnAfterDialog; when chosen,
+// the root); the folder dialog (the folder browser with DialogText for dkWin32, the
+// class library's folder dialog with DialogOptions for dkLibrary); the focus back to the edit; OnAfterDialog; when chosen,
 // the selection is removed and the folder replaces the text (or follows it after ";"
 // with MultipleDirs) and becomes InitialDir. A drop takes the first name (every name
 // with MultipleDirs) whole, a file giving its folder, then OnDropFiles.
@@ -23,6 +36,7 @@
 
 #include <functional>
 
+#include "controls/gui/BrowseFolderDlg.h"
 #include "controls/gui/FlatSpeedButton.h"
 #include "controls/misc/ComboEditLayout.h"
 #include "platform/gui/StdCtrls.h"
@@ -34,6 +48,18 @@ class TEditButton : public TFlatSpeedButton {
   void Paint(TCanvas& canvas) override;
 };
 
+// A drop-down window of a combo edit (not owned by it).
+class TComboPopup {
+ public:
+  virtual ~TComboPopup() = default;
+  // Shows it with its top-left at `at` (screen coordinates).
+  virtual void Show(TPoint at) = 0;
+  virtual void Hide() = 0;
+  virtual int Height() const = 0;
+  virtual AnsiString Value() const = 0;
+  virtual void SetValue(const AnsiString& value) = 0;
+};
+
 class TCustomComboEdit : public TEdit {
  public:
   explicit TCustomComboEdit(QWidget* parent = nullptr);
@@ -41,7 +67,7 @@ class TCustomComboEdit : public TEdit {
   TShortCut ClickKey = ShortCut(VK_DOWN, ssAlt);  // 0x8028
   bool DirectInput() const { return directInput_; }
   void SetDirectInput(bool v);
-  bool ReadOnly() const { return readOnly_; }
+  bool ReadOnly() const { return GetReadOnly(); }
   void SetReadOnly(bool v);
   bool AlwaysEnable = false;
   int ButtonWidth() const { return buttonWidth_; }
@@ -65,6 +91,11 @@ class TCustomComboEdit : public TEdit {
   void EditButtonClick();
   virtual void ButtonClick();
 
+  bool PopupVisible() const { return popupVisible_; }
+  // Closes the popup; with `accept` its value goes into the edit (AcceptPopupValue)
+  // when CanAcceptPopup allows it.
+  void PopupCloseUp(bool accept);
+
   void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
   void KeyPress(char& Key) override;
   void FontChanged() override;
@@ -72,6 +103,20 @@ class TCustomComboEdit : public TEdit {
  protected:
   // The picture of the default glyph kind (none here).
   virtual TBitmap GetButtonBitmap() const { return {}; }
+  // The popup operations; a subclass with a drop-down window sets it with SetPopup.
+  void SetPopup(TComboPopup* popup) { popup_ = popup; }
+  TComboPopup* Popup() const { return popup_; }
+  virtual void DropDownPopup();
+  virtual void ShowPopupAt(TPoint at);
+  virtual void HidePopup();
+  virtual bool CanAcceptPopup(const AnsiString& value) const;
+  // Takes a value of the popup: the text becomes it, then PopupValueChanged.
+  virtual void AcceptPopupValue(const AnsiString& value);
+  virtual void SetPopupValue(const AnsiString& value);
+  virtual AnsiString GetPopupValue() const;
+  // The text has taken a value of the popup.
+  virtual void PopupValueChanged() {}
+  virtual bool GetReadOnly() const { return readOnly_; }
   void resizeEvent(QResizeEvent* e) override;
   void ApplyGlyph();
 
@@ -83,37 +128,58 @@ class TCustomComboEdit : public TEdit {
   int buttonWidth_ = 21;
   TGlyphKind glyphKind_ = TGlyphKind::gkCustom;
   TBitmap customGlyph_;
+  TComboPopup* popup_ = nullptr;
+  bool popupVisible_ = false;
 };
-
-enum class TTextAlignment { taLeftJustify, taRightJustify, taCenter };
 
 class TComboEdit : public TCustomComboEdit {
  public:
   explicit TComboEdit(QWidget* parent = nullptr) : TCustomComboEdit(parent) {}
-  TTextAlignment Alignment() const { return alignment_; }
-  void SetAlignment(TTextAlignment a);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment a);
 
  private:
-  TTextAlignment alignment_ = TTextAlignment::taLeftJustify;
+  TAlignment alignment_ = TAlignment::taLeftJustify;
 };
 
 using TExecOpenDialogEvent = std::function<void(TObject* Sender, AnsiString& Name, bool& Action)>;
 
-class TDirectoryEdit : public TCustomComboEdit {
+class TFileDirEdit : public TCustomComboEdit {
  public:
-  explicit TDirectoryEdit(QWidget* parent = nullptr);
-  AnsiString DialogText;
-  AnsiString InitialDir;
-  bool MultipleDirs = false;
+  explicit TFileDirEdit(QWidget* parent = nullptr);
   TExecOpenDialogEvent OnBeforeDialog, OnAfterDialog;
   TNotifyEvent OnDropFiles;
-  // The text with each folder in its long (or short) form.
-  AnsiString GetLongName() const;
-  AnsiString GetShortName() const;
-  void ButtonClick() override;
+  // The text with each name in its long (or short) form.
+  virtual AnsiString GetLongName() const = 0;
+  virtual AnsiString GetShortName() const = 0;
   void DropFiles(const std::vector<AnsiString>& names) override;
 
  protected:
+  // "FEDITBMP", made once and shared by every such edit.
   TBitmap GetButtonBitmap() const override;
   virtual void ClearBeforeDrop() {}
+  // Takes one dropped name into the text.
+  virtual void AcceptDroppedPath(const AnsiString& path) = 0;
+  // Whether a drop takes every name (else the first only).
+  virtual bool TakesSeveralDrops() const { return false; }
+};
+
+// dkWin32: the folder browser; dkLibrary: the class library's folder dialog.
+enum class TDirDialogKind { dkLibrary, dkWin32 };
+
+class TDirectoryEdit : public TFileDirEdit {
+ public:
+  explicit TDirectoryEdit(QWidget* parent = nullptr) : TFileDirEdit(parent) {}
+  TDirDialogKind DialogKind = TDirDialogKind::dkWin32;
+  TSelectDirOpts DialogOptions = 0;
+  AnsiString DialogText;
+  AnsiString InitialDir;
+  bool MultipleDirs = false;
+  AnsiString GetLongName() const override;
+  AnsiString GetShortName() const override;
+  void ButtonClick() override;
+
+ protected:
+  void AcceptDroppedPath(const AnsiString& path) override;
+  bool TakesSeveralDrops() const override { return MultipleDirs; }
 };

@@ -50,3 +50,9 @@ int ComboEditButtonWidth(TGlyphKind kind, int buttonWidth, const TBitmap& glyph,
     default: return buttonWidth;
   }
 }
+
+TPoint ComboPopupPosition(const TRect& editOnScreen, int popupHeight, const TRect& screen) {
+  int y = editOnScreen.Bottom;
+  if (y + popupHeight > screen.Bottom && editOnScreen.Top - popupHeight >= screen.Top) y = editOnScreen.Top - popupHeight;
+  return {editOnScreen.Left, y};
+}

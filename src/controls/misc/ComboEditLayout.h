@@ -18,5 +18,9 @@ TBitmap DropDownGlyph();
 TBitmap DirectoryEditGlyph();
 // The width of the button for a glyph kind: the drop-down kind takes the scroll bar's
 // width; the default kind at least the picture's width / NumGlyphs + 6.
+// Where a combo edit's popup goes, in screen coordinates: its top-left at the edit's
+// bottom-left, or above the edit when it would run past the screen's bottom and there is
+// room above.
+TPoint ComboPopupPosition(const TRect& editOnScreen, int popupHeight, const TRect& screen);
 int ComboEditButtonWidth(TGlyphKind kind, int buttonWidth, const TBitmap& glyph, int numGlyphs,
                          int scrollBarWidth);

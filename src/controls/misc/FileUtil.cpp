@@ -10,18 +10,6 @@ namespace {
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
-std::vector<AnsiString> SplitDirs(std::string_view text) {
-  std::vector<AnsiString> out;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t semi = text.find(';', start);
-    out.emplace_back(text.substr(start, semi == std::string_view::npos ? std::string_view::npos : semi - start));
-    if (semi == std::string_view::npos) break;
-    start = semi + 1;
-  }
-  return out;
-}
-
 AnsiString Append(std::string_view text, std::string_view name, bool multipleDirs) {
   if (multipleDirs && !text.empty()) return AnsiString(text) + ";" + AnsiString(name);
   return AnsiString(name);
@@ -63,20 +51,18 @@ AnsiString AcceptDroppedPath(std::string_view name) {
   return AnsiString(name);
 }
 
-AnsiString TextAfterDrop(std::string_view text, const std::vector<AnsiString>& names, bool multipleDirs) {
-  AnsiString result(text);
-  for (const AnsiString& n : names) {
-    result = Append(result, AcceptDroppedPath(n), multipleDirs);
-    if (!multipleDirs) break;
-  }
-  return result;
+AnsiString ExtractToken(AnsiString& text, std::string_view delimiters) {
+  const std::size_t at = text.find_first_of(delimiters);
+  AnsiString token = text.substr(0, at);
+  text = at == AnsiString::npos ? AnsiString() : text.substr(at + 1);
+  return token;
 }
 
 AnsiString ConvertDirText(std::string_view text, bool multipleDirs, AnsiString (*convert)(std::string_view)) {
   if (!multipleDirs) return convert(text);
-  AnsiString out;
-  for (const AnsiString& part : SplitDirs(text)) {
-    const AnsiString c = convert(part);
+  AnsiString out, rest(text);
+  while (!rest.empty()) {
+    const AnsiString c = convert(ExtractToken(rest, ";"));
     if (c.empty()) continue;
     if (!out.empty()) out += ';';
     out += c;

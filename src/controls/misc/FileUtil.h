@@ -36,9 +36,9 @@ AnsiString TextWithChosenDir(std::string_view text, std::string_view name, bool 
 // A dropped name as the directory edit takes it: an existing file gives its directory
 // (with the trailing separator); anything else is taken as it is, whatever its length.
 AnsiString AcceptDroppedPath(std::string_view name);
-// The edit's text after a drop: the first name only (every name with MultipleDirs),
-// appended after ";" with MultipleDirs and a non-empty text, else replacing it.
-AnsiString TextAfterDrop(std::string_view text, const std::vector<AnsiString>& names, bool multipleDirs);
-// The text with each path converted (split at ";" with MultipleDirs; the non-empty
-// results joined with ";").
+// The text up to the first of `delimiters` (all of it when there is none); `text`
+// keeps what follows that delimiter. Repeated calls walk a list such as "a;b;;c".
+AnsiString ExtractToken(AnsiString& text, std::string_view delimiters);
+// The text with each path converted (split at ";" with MultipleDirs by ExtractToken;
+// the non-empty results joined with ";").
 AnsiString ConvertDirText(std::string_view text, bool multipleDirs, AnsiString (*convert)(std::string_view));

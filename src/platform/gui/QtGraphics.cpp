@@ -116,6 +116,19 @@ TBitmap FromQImage(const QImage& image) {
   return bmp;
 }
 
+TBitmap FromQImage(const QImage& image, TColor transparent) {
+  const QImage img = image.convertToFormat(QImage::Format_ARGB32);
+  TBitmap bmp = FromQImage(img);
+  for (int y = 0; y < img.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+    for (int x = 0; x < img.width(); ++x)
+      if (qAlpha(line[x]) < 128) bmp.SetPixel(x, y, transparent);
+  }
+  bmp.Transparent = true;
+  bmp.TransparentColor = transparent;
+  return bmp;
+}
+
 // ---------------------------------------------------------------------------------
 
 namespace {

@@ -38,6 +38,9 @@ QFont ToQFont(const TFont& font);
 
 QImage ToQImage(const TBitmap& bitmap);  // ARGB32; transparent pixels get alpha 0
 TBitmap FromQImage(const QImage& image);
+// A picture with an alpha channel as a transparent bitmap: pixels less than half opaque
+// become `transparent`, which is the bitmap's transparent colour.
+TBitmap FromQImage(const QImage& image, TColor transparent);
 
 class TQtTextMetrics : public TTextMetrics {
  public:

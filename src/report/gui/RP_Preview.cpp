@@ -16,7 +16,6 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 #include <cmath>
@@ -33,6 +32,7 @@
 #include "report/gui/RP_PrintForm.h"
 #include "report/gui/RP_QtPrint.h"
 #include "report/gui/RP_ToolbarGlyphs.h"
+#include "report/gui/RP_Toolbar.h"
 
 int TrpPreviewForm::LastMode = rpzmWholePage;
 double TrpPreviewForm::LastFactor = 1.0;
@@ -88,14 +88,15 @@ TrpPBox::TrpPBox(TrpPreviewForm& form) : QAbstractScrollArea(&form), form_(form)
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
   for (int dir : {-1, 1}) {
-    auto* b = new QToolButton(steps);
+    auto* b = new TrpSpeedButton(steps);
     b->setObjectName(dir < 0 ? "PrevPageBtn" : "NextPageBtn");
-    b->setArrowType(dir < 0 ? Qt::UpArrow : Qt::DownArrow);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    b->setToolTip(ToQString(Ansi(dir < 0 ? "Предыдущая страница" : "Следующая страница")));
+    b->SetGlyph(rpArrowGlyph(dir < 0));
+    b->SetFlat(true);
+    b->SetGrayedInactive(false);
+    b->Hint = Ansi(dir < 0 ? "Предыдущая страница" : "Следующая страница");
+    b->ShowHint = true;
     b->setFixedSize(side, side);
-    QObject::connect(b, &QToolButton::clicked, this, [this, dir] { form_.GoToPage(form_.PageNo() + dir); });
+    b->OnClick = [this, dir](TObject*) { form_.GoToPage(form_.PageNo() + dir); };
     column->addWidget(b);
   }
   addScrollBarWidget(steps, Qt::AlignBottom);
@@ -228,48 +229,8 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  ToolBar = new QWidget(this);
-  ToolBar->setObjectName("ToolBar");
-  auto* bar = new QHBoxLayout(ToolBar);
-  bar->setContentsMargins(2, 2, 2, 2);
-  bar->setSpacing(0);
+  CreateToolBar();
   column->addWidget(ToolBar);
-  auto button = [&](const char* name, int hint, const QImage& glyph, int help) {
-    auto* b = new QToolButton(ToolBar);
-    b->setObjectName(name);
-    b->setAutoRaise(true);
-    b->setToolTip(Local(hint));
-    if (!glyph.isNull()) glyphs_.emplace_back(b, glyph);
-    b->setWhatsThis(Local(hint));
-    b->setProperty("HelpContext", help);
-    b->setFocusPolicy(Qt::NoFocus);
-    bar->addWidget(b);
-    return b;
-  };
-  auto separator = [&] {
-    auto* s = new QFrame(ToolBar);
-    s->setFrameShape(QFrame::VLine);
-    s->setFrameShadow(QFrame::Sunken);
-    s->setFixedWidth(8);
-    bar->addWidget(s);
-    return s;
-  };
-  auto standard = [&](QStyle::StandardPixmap icon) { return style()->standardIcon(icon).pixmap(16, 16).toImage(); };
-  ZoomBtn = button("ZoomBtn", 53024, QImage(), 200);
-  ZoomBtn->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  ZoomBtn->setMinimumWidth(56);
-  zoomSeparator_ = separator();
-  LoadBtn = button("LoadBtn", 53025, standard(QStyle::SP_DialogOpenButton), 201);
-  SaveBtn = button("SaveBtn", 53026, standard(QStyle::SP_DialogSaveButton), 202);
-  PrintBtn = button("PrintBtn", 53027, rpPrinterGlyph(), 203);
-  PageSetupBtn = button("PageSetupBtn", 53027, rpPageSetupGlyph(), 203);
-  PageSetupBtn->setToolTip(ToQString(Ansi("Параметры страницы")));
-  FindBtn = button("FindBtn", 53028, standard(QStyle::SP_FileDialogContentsView), 204);
-  exitSeparator_ = separator();
-  HelpBtn = button("HelpBtn", 53032, standard(QStyle::SP_DialogHelpButton), 0);
-  ExitBtn = button("ExitBtn", 53023, standard(QStyle::SP_DialogCloseButton), 205);
-  bar->addStretch(1);
-  ApplyGlyphs();
 
   ZoomMenu = new QMenu(this);
   for (int tag : {200, 150, 100, 75, 50, 25, 10}) {
@@ -295,15 +256,14 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   QObject::connect(ZoomMenu, &QMenu::triggered, this, [this](QAction* a) {
     if (const int tag = a->data().toInt(); tag > 0) SetZoom(tag);
   });
-  QObject::connect(ZoomBtn, &QToolButton::clicked, this,
-                   [this] { ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height()))); });
-  QObject::connect(LoadBtn, &QToolButton::clicked, this, [this] { LoadDialog(); });
-  QObject::connect(SaveBtn, &QToolButton::clicked, this, [this] { SaveDialog(); });
-  QObject::connect(PrintBtn, &QToolButton::clicked, this, [this] { PrintDialog(); });
-  QObject::connect(PageSetupBtn, &QToolButton::clicked, this, [this] { PageSetupDialog(); });
-  QObject::connect(FindBtn, &QToolButton::clicked, this, [this] { FindDialog(); });
-  QObject::connect(HelpBtn, &QToolButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });
-  QObject::connect(ExitBtn, &QToolButton::clicked, this, [this] { Close(); });
+  ZoomBtn->OnClick = [this](TObject*) { ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height()))); };
+  LoadBtn->OnClick = [this](TObject*) { LoadDialog(); };
+  SaveBtn->OnClick = [this](TObject*) { SaveDialog(); };
+  PrintBtn->OnClick = [this](TObject*) { PrintDialog(); };
+  PageSetupBtn->OnClick = [this](TObject*) { PageSetupDialog(); };
+  FindBtn->OnClick = [this](TObject*) { FindDialog(); };
+  HelpBtn->OnClick = [](TObject*) { QWhatsThis::enterWhatsThisMode(); };
+  ExitBtn->OnClick = [this](TObject*) { Close(); };
 
   PagePanel = new QWidget(this);
   PagePanel->setObjectName("PagePanel");
@@ -326,6 +286,54 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   OnClose = [this](TObject*, TCloseAction&) { SavePlacement(*this, kPlacementKey, kPlacement); };
   mode_ = LastMode;
   layout_.Factor = LastFactor;
+}
+
+void TrpPreviewForm::CreateToolBar() {
+  ToolBar = new TPanel(this);
+  ToolBar->setObjectName("ToolBar");
+  ToolBar->setContentsMargins(2, 2, 2, 2);
+  ToolBar->setFixedHeight(26);
+  const auto button = [&](const char* name, int hint, const QImage& glyph, int help) {
+    auto* b = new TrpTBButton(ToolBar);
+    b->setObjectName(name);
+    b->Hint = rpLocalString(hint);
+    b->ShowHint = true;
+    if (!glyph.isNull()) b->SetGlyph(FromQImage(glyph, clFuchsia));
+    b->setWhatsThis(Local(hint));
+    b->setProperty("HelpContext", help);
+    toolOrder_.push_back(b);
+    return b;
+  };
+  const auto separator = [&] {
+    auto* s = new TrpTBSeparator(ToolBar);
+    toolOrder_.push_back(s);
+    return s;
+  };
+  const auto standard = [&](QStyle::StandardPixmap icon) {
+    return style()->standardIcon(icon).pixmap(16, 16).toImage();
+  };
+  ZoomBtn = button("ZoomBtn", 53024, QImage(), 200);
+  ZoomBtn->resize(56, ZoomBtn->height());
+  zoomSeparator_ = separator();
+  LoadBtn = button("LoadBtn", 53025, standard(QStyle::SP_DialogOpenButton), 201);
+  SaveBtn = button("SaveBtn", 53026, standard(QStyle::SP_DialogSaveButton), 202);
+  PrintBtn = button("PrintBtn", 53027, rpPrinterGlyph(), 203);
+  PageSetupBtn = button("PageSetupBtn", 53027, rpPageSetupGlyph(), 203);
+  PageSetupBtn->Hint = Ansi("Параметры страницы");
+  FindBtn = button("FindBtn", 53028, standard(QStyle::SP_FileDialogContentsView), 204);
+  exitSeparator_ = separator();
+  HelpBtn = button("HelpBtn", 53032, standard(QStyle::SP_DialogHelpButton), 0);
+  ExitBtn = button("ExitBtn", 53023, standard(QStyle::SP_DialogCloseButton), 205);
+  SetGrayedButtons(grayedButtons_);
+  ArrangeToolBar();
+}
+
+void TrpPreviewForm::ArrangeToolBar() {
+  // Aligned items keep the order of their places: put them in toolbar order first, so
+  // that one shown again goes back where it was.
+  int x = 0;
+  for (QWidget* w : toolOrder_) w->move(x += 1000, w->y());
+  AlignControls(ToolBar);
 }
 
 int TrpPreviewForm::PageCount() const { return pages_ ? pages_->GetCount() : 0; }
@@ -368,6 +376,7 @@ void TrpPreviewForm::ApplyReportOptions() {
   show(HelpBtn, rppbHelp, !host_);
   show(ExitBtn, rppbExit, !host_);
   exitSeparator_->setVisible(FindBtn->isVisibleTo(ToolBar) || HelpBtn->isVisibleTo(ToolBar));
+  ArrangeToolBar();
   if (report_ && report_->InitialZoom >= rpzmPageWidth && report_->InitialZoom <= rpzmTwoPages) {
     mode_ = report_->InitialZoom;
     Relayout();
@@ -427,15 +436,8 @@ void TrpPreviewForm::UpdateButtons() {
 
 void TrpPreviewForm::SetGrayedButtons(bool grayed) {
   grayedButtons_ = grayed;
-  ApplyGlyphs();
-}
-
-void TrpPreviewForm::ApplyGlyphs() {
-  const QColor face = palette().color(QPalette::Button);
-  for (auto& [button, glyph] : glyphs_) {
-    button->setIconSize(glyph.size());
-    button->setIcon(rpToolbarIcon(glyph, face, grayedButtons_));
-  }
+  for (TrpTBButton* b : {ZoomBtn, LoadBtn, SaveBtn, PrintBtn, PageSetupBtn, FindBtn, HelpBtn, ExitBtn})
+    b->SetGrayedInactive(grayed);
 }
 
 void TrpPreviewForm::Relayout() {
@@ -447,7 +449,7 @@ void TrpPreviewForm::Relayout() {
   PBox->horizontalScrollBar()->setEnabled(layout_.HRange > 0);
   PBox->verticalScrollBar()->setEnabled(layout_.VRange > 0);
   const int percent = static_cast<int>(std::lround(layout_.Factor * 100));
-  ZoomBtn->setText(QString::number(percent) + "%");
+  ZoomBtn->SetCaption(IntToStr(percent) + "%");
   for (QAction* a : ZoomMenu->actions())
     a->setChecked(mode_ == rpzmFactor ? a->data().toInt() == percent : a->data().toInt() == mode_);
   PBox->viewport()->update();
@@ -537,7 +539,7 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
   }
   if (!ctrl) return false;
   // The commands of the buttons, when these may run.
-  const auto run = [](QToolButton* b, const std::function<void()>& command) {
+  const auto run = [](TrpTBButton* b, const std::function<void()>& command) {
     if (b->isEnabled()) command();
     return true;
   };

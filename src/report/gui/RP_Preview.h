@@ -19,11 +19,11 @@
 #include "platform/gui/Containers.h"
 #include "platform/gui/Forms.h"
 #include "report/RP_PreviewLayout.h"
+#include "report/gui/RP_Toolbar.h"
 
 class QAction;
 class QLabel;
 class QMenu;
-class QToolButton;
 class QHBoxLayout;
 class TrpReport;
 class TrpPreviewForm;
@@ -132,10 +132,10 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   AnsiString StatusText() const;
 
   // The toolbar and the page area (pages, bars, status); a panel takes both over.
-  QWidget* ToolBar;
+  TPanel* ToolBar;
   QWidget* PagePanel;
   TrpPBox* PBox;
-  QToolButton *ZoomBtn, *LoadBtn, *SaveBtn, *PrintBtn, *FindBtn, *HelpBtn, *ExitBtn, *PageSetupBtn;
+  TrpTBButton *ZoomBtn, *LoadBtn, *SaveBtn, *PrintBtn, *FindBtn, *HelpBtn, *ExitBtn, *PageSetupBtn;
   QMenu* ZoomMenu;
   QLabel* StatusLabel;
 
@@ -145,7 +145,9 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   void UpdateStatus();
   // Save, print and find want pages; page setup a report to build again.
   void UpdateButtons();
-  void ApplyGlyphs();
+  void CreateToolBar();
+  // Lays the shown toolbar items out in their order.
+  void ArrangeToolBar();
   // The right-button menu: the host panel's when it has one, else the zoom menu.
   QMenu* ContextMenu() const;
   void PageFromScroll();
@@ -160,7 +162,7 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   QWidget *zoomSeparator_ = nullptr, *exitSeparator_ = nullptr;
   QAction* pageEditSeparator_ = nullptr;
   bool grayedButtons_ = false;
-  std::vector<std::pair<QToolButton*, QImage>> glyphs_;
+  std::vector<QWidget*> toolOrder_;  // the toolbar's items in their order
   int mode_ = rpzmWholePage;
   TrpPreviewLayout layout_;
   TrpPreviewSearch search_;

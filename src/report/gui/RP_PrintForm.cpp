@@ -14,12 +14,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Prntr.h"
 #include "report/RP_Utils.h"
+#include "report/gui/RP_Toolbar.h"
+#include "report/gui/RP_ToolbarGlyphs.h"
 
 namespace {
 
@@ -39,8 +40,9 @@ TrpPrintForm::TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* par
   lbPrinters->setCurrentRow(rpPrinter().PrinterIndex);
   btnProperties = new QPushButton(Local(53042));
   edPdfFile = new QLineEdit(pdfFile);
-  auto* browse = new QToolButton;
-  browse->setText("...");
+  auto* browse = new TrpSpeedButton;
+  browse->SetCaption("...");
+  browse->setFixedSize(22, 22);
   pl->addWidget(new QLabel(Local(53049)), 0, 0);
   pl->addWidget(lbPrinters, 0, 1, 1, 2);
   pl->addWidget(btnProperties, 0, 3);
@@ -53,10 +55,11 @@ TrpPrintForm::TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* par
   auto* copiesBox = new QGroupBox(Local(53043));
   auto* cl = new QGridLayout(copiesBox);
   edCopies = new QLineEdit("1");
-  btnCopiesUp = new QToolButton;
-  btnCopiesUp->setArrowType(Qt::UpArrow);
-  btnCopiesDown = new QToolButton;
-  btnCopiesDown->setArrowType(Qt::DownArrow);
+  btnCopiesUp = new TrpSpeedButton;
+  btnCopiesUp->SetGlyph(rpArrowGlyph(true));
+  btnCopiesDown = new TrpSpeedButton;
+  btnCopiesDown->SetGlyph(rpArrowGlyph(false));
+  for (TrpSpeedButton* b : {btnCopiesUp, btnCopiesDown}) b->setFixedSize(16, 11);
   cbCollate = new QCheckBox(Local(53051));
   cl->addWidget(new QLabel(Local(53050)), 0, 0);
   cl->addWidget(edCopies, 0, 1);
@@ -95,15 +98,14 @@ TrpPrintForm::TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* par
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(lbPrinters, &QListWidget::currentRowChanged, this, [this](int r) { PrinterChosen(r); });
-  connect(btnCopiesUp, &QToolButton::clicked, this, [this] { edCopies->setText(QString::number(Copies() + 1)); });
-  connect(btnCopiesDown, &QToolButton::clicked, this,
-          [this] { edCopies->setText(QString::number(std::max(1, Copies() - 1))); });
+  btnCopiesUp->OnClick = [this](TObject*) { edCopies->setText(QString::number(Copies() + 1)); };
+  btnCopiesDown->OnClick = [this](TObject*) { edCopies->setText(QString::number(std::max(1, Copies() - 1))); };
   connect(edNumbers, &QLineEdit::textEdited, this, [this] { rbNumbers->setChecked(true); });
   connect(rbNumbers, &QRadioButton::clicked, this, [this] { edNumbers->setFocus(); });
-  connect(browse, &QToolButton::clicked, this, [this] {
+  browse->OnClick = [this](TObject*) {
     const QString f = QFileDialog::getSaveFileName(this, QString(), edPdfFile->text(), "PDF (*.pdf)");
     if (!f.isEmpty()) edPdfFile->setText(f);
-  });
+  };
   PrinterChosen(lbPrinters->currentRow());
 }
 

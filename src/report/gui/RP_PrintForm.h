@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "platform/core/SysUtils.h"
+#include "report/gui/RP_Toolbar.h"
 
 class QCheckBox;
 class QComboBox;
@@ -15,7 +16,6 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
-class QToolButton;
 
 class TrpPrintForm : public QDialog {
  public:
@@ -34,8 +34,8 @@ class TrpPrintForm : public QDialog {
   QListWidget* lbPrinters;
   QPushButton* btnProperties;
   QLineEdit* edCopies;
-  QToolButton* btnCopiesUp;
-  QToolButton* btnCopiesDown;
+  TrpSpeedButton* btnCopiesUp;
+  TrpSpeedButton* btnCopiesDown;
   QCheckBox* cbCollate;
   QRadioButton* rbAll;
   QRadioButton* rbCurrent;

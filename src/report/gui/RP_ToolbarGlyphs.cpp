@@ -1,21 +1,14 @@
 #include "report/gui/RP_ToolbarGlyphs.h"
 
 #include <QPainter>
-#include <QPixmap>
-
-#include "report/RP_Toolbar.h"
 
 namespace {
-
-constexpr TColor kTransparent = 0x00FF00FF;  // fuchsia
 
 QImage Blank() {
   QImage img(16, 16, QImage::Format_ARGB32);
   img.fill(Qt::transparent);
   return img;
 }
-
-TColor ToColor(QRgb c) { return static_cast<TColor>(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16)); }
 
 }  // namespace
 
@@ -53,32 +46,11 @@ QImage rpPageSetupGlyph() {
   return img;
 }
 
-QImage rpGrayedGlyphImage(const QImage& glyph, const QColor& buttonFace) {
-  const QImage src = glyph.convertToFormat(QImage::Format_ARGB32);
-  TBitmap bmp(src.width(), src.height(), kTransparent);
-  for (int y = 0; y < src.height(); ++y)
-    for (int x = 0; x < src.width(); ++x) {
-      const QRgb c = src.pixel(x, y);
-      if (qAlpha(c)) bmp.SetPixel(x, y, ToColor(c));
-    }
-  const TBitmap grey = rpGrayedGlyph(bmp, kTransparent, ToColor(buttonFace.rgb()));
-  QImage out = src;
-  for (int y = 0; y < src.height(); ++y)
-    for (int x = 0; x < src.width(); ++x) {
-      const QRgb c = src.pixel(x, y);
-      if (!qAlpha(c)) continue;
-      const TColor g = grey.Pixel(x, y);
-      out.setPixel(x, y, qRgba(GetRValue(g), GetGValue(g), GetBValue(g), qAlpha(c)));
-    }
-  return out;
-}
-
-QIcon rpToolbarIcon(const QImage& glyph, const QColor& buttonFace, bool grayedInactive) {
-  const QPixmap colour = QPixmap::fromImage(glyph);
-  const QPixmap grey = QPixmap::fromImage(rpGrayedGlyphImage(glyph, buttonFace));
-  QIcon icon;
-  icon.addPixmap(grayedInactive ? grey : colour, QIcon::Normal);
-  icon.addPixmap(colour, QIcon::Active);
-  icon.addPixmap(grey, QIcon::Disabled);
-  return icon;
+TBitmap rpArrowGlyph(bool up) {
+  TBitmap b(7, 4, clFuchsia);
+  for (int row = 0; row < 4; ++row)
+    for (int x = row; x < 7 - row; ++x) b.SetPixel(x, up ? 3 - row : row, clBlack);
+  b.Transparent = true;
+  b.TransparentColor = clFuchsia;
+  return b;
 }

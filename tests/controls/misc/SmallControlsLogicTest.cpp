@@ -1,11 +1,11 @@
 // The small controls' rules without a display: path utilities and the directory edit's
-// text rules, the speed button's glyph states, the pane splitter's button and states,
+// text rules, the window utilities, the pane splitter's button and states,
 // the combo edit's pictures.
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "controls/misc/ButtonGlyph.h"
+#include "controls/misc/WindowUtils.h"
 #include "controls/misc/ComboEditLayout.h"
 #include "controls/misc/FileUtil.h"
 #include "controls/misc/PaneSplitterModel.h"
@@ -65,86 +65,35 @@ TEST(FileUtil, DirectoriesAndTheEditsTextRules) {
   EXPECT_EQ(AcceptDroppedPath(base + "/Travels"), base + "/Travels");
   const AnsiString longName = "/" + AnsiString(300, 'x') + "/" + AnsiString(300, 'y');
   EXPECT_EQ(AcceptDroppedPath(longName), longName);
-  EXPECT_EQ(TextAfterDrop("/old", {file, "/b"}, false), base + "/Travels/");
-  EXPECT_EQ(TextAfterDrop("/old", {file, "/b"}, true), "/old;" + base + "/Travels/;/b");
-  EXPECT_EQ(TextAfterDrop("", {longName}, true), longName);
 
   EXPECT_EQ(ConvertDirText("/a;;/b", true, &ShortToLongPath), "/a;/b");
   EXPECT_EQ(ConvertDirText("/a;;/b", false, &ShortToLongPath), "/a;;/b");
 }
 
-// Glyphs ---------------------------------------------------------------------------
-
-namespace {
-
-// A strip of n 4 x 4 images on a fuchsia (transparent) ground; image i has a red dot
-// at (1, 1) and a blue one at (2, 2) in image i + 1's tone.
-TBitmap Strip(int n) {
-  TBitmap b(4 * n, 4, clFuchsia);
-  for (int i = 0; i < n; ++i) {
-    b.SetPixel(4 * i + 1, 1, RGBColor(200, 10 * i, 0));
-    b.SetPixel(4 * i + 2, 2, RGBColor(0, 0, 200));
-  }
-  b.Transparent = true;
-  b.TransparentColor = clFuchsia;
-  return b;
+TEST(FileUtil, ExtractTokenWalksAList) {
+  AnsiString rest = "/a;;/b c;";
+  std::vector<AnsiString> tokens;
+  while (!rest.empty()) tokens.push_back(ExtractToken(rest, ";"));
+  EXPECT_EQ(tokens, (std::vector<AnsiString>{"/a", "", "/b c"}));
+  rest = "x,y;z";
+  EXPECT_EQ(ExtractToken(rest, ";,"), "x");
+  EXPECT_EQ(rest, "y;z");
+  rest = "whole";
+  EXPECT_EQ(ExtractToken(rest, ";"), "whole");
+  EXPECT_EQ(rest, "");
 }
 
-}  // namespace
-
-TEST(ButtonGlyph, NumGlyphsFromTheShapeAndItsLimits) {
-  TFlatButtonGlyph g;
-  g.SetGlyph(Strip(4));
-  EXPECT_EQ(g.NumGlyphs(), 4);
-  g.SetGlyph(Strip(7));  // 7 images side by side: more than 5 counts as one picture
-  EXPECT_EQ(g.NumGlyphs(), 1);
-  g.SetNumGlyphs(7);
-  EXPECT_EQ(g.NumGlyphs(), 5);
-  g.SetNumGlyphs(0);
-  EXPECT_EQ(g.NumGlyphs(), 1);
-  // A picture 5 wide and 0 high has no images; the count stays and nothing divides by 0.
-  g.SetNumGlyphs(2);
-  g.SetGlyph(TBitmap(5, 0));
-  EXPECT_EQ(g.NumGlyphs(), 2);
-  EXPECT_TRUE(g.StateImage(TButtonState::bsDisabled).Empty());
-  g.SetGlyph(TBitmap());
-  EXPECT_TRUE(g.StateImage(TButtonState::bsUp).Empty());
+TEST(ComboEditLayout, ThePopupGoesBelowOrAbove) {
+  const TRect screen = Rect(0, 0, 800, 600);
+  EXPECT_EQ(ComboPopupPosition(Bounds(10, 100, 150, 21), 200, screen), (TPoint{10, 121}));
+  EXPECT_EQ(ComboPopupPosition(Bounds(10, 500, 150, 21), 200, screen), (TPoint{10, 300}));  // above
+  EXPECT_EQ(ComboPopupPosition(Bounds(10, 150, 150, 21), 500, screen), (TPoint{10, 171}));  // no room either way
+  EXPECT_EQ(ComboPopupPosition(Bounds(10, 379, 150, 21), 200, screen), (TPoint{10, 400}));  // just fits below
 }
 
-TEST(ButtonGlyph, StateImagesFromTheStripOrMadeFromTheUpImage) {
-  SetSysColors(ClassicSysColors());
-  TFlatButtonGlyph g;
-  g.SetGlyph(Strip(1));
-  const TBitmap& up = g.StateImage(TButtonState::bsUp);
-  EXPECT_EQ(up.Pixel(1, 1), RGBColor(200, 0, 0));
-  EXPECT_EQ(g.StateImage(TButtonState::bsDown), up);
-  EXPECT_EQ(g.StateImage(TButtonState::bsExclusive), up);
-  // Disabled: shadow in place, highlight one pixel down-right, face elsewhere.
-  const TBitmap& disabled = g.StateImage(TButtonState::bsDisabled);
-  EXPECT_EQ(disabled.Pixel(1, 1), ColorToRGB(clBtnShadow));
-  EXPECT_EQ(disabled.Pixel(2, 2), ColorToRGB(clBtnShadow));
-  EXPECT_EQ(disabled.Pixel(3, 3), ColorToRGB(clBtnHighlight));
-  EXPECT_EQ(disabled.Pixel(0, 0), ColorToRGB(clBtnFace));
-  // Inactive: grey of the luminance; the transparent colour stays.
-  const TBitmap& inactive = g.StateImage(TButtonState::bsInactive);
-  const int red = 77 * 200 / 256, blue = 29 * 200 / 256;
-  EXPECT_EQ(inactive.Pixel(1, 1), RGBColor(red, red, red));
-  EXPECT_EQ(inactive.Pixel(2, 2), RGBColor(blue, blue, blue));
-  EXPECT_EQ(inactive.Pixel(0, 0), clFuchsia);
-  // Each state is built once.
-  const int builds = g.BuildCount();
-  g.StateImage(TButtonState::bsInactive);
-  g.StateImage(TButtonState::bsUp);
-  EXPECT_EQ(g.BuildCount(), builds);
+// Window utilities -------------------------------------------------------------------
 
-  // With three images down has its own; exclusive (needing four) is the up image.
-  g.SetGlyph(Strip(3));
-  EXPECT_EQ(g.StateImage(TButtonState::bsDown).Pixel(1, 1), RGBColor(200, 20, 0));
-  EXPECT_EQ(g.StateImage(TButtonState::bsDisabled).Pixel(1, 1), RGBColor(200, 10, 0));
-  EXPECT_EQ(g.StateImage(TButtonState::bsExclusive).Pixel(1, 1), RGBColor(200, 0, 0));
-}
-
-TEST(ButtonGlyph, Utilities) {
+TEST(WindowUtils, ShortenCentreAndSizes) {
   TFakeTextMetrics m;  // 6 pixels a character
   const TFont f;
   EXPECT_EQ(ShortenTextToWidth("abcdef", m, f, 36), "abcdef");
