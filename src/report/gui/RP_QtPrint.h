@@ -6,6 +6,8 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
+#include <vector>
 
 #include "report/RP_Prepared.h"
 
@@ -25,8 +27,13 @@ struct TrpPrintJob {
   // means the printer itself.
   QString PdfFile;
   int Resolution = 1200;  // dots per inch of the PDF
+  // The pages to print, 0-based, in order (repeats for copies); empty: every page once.
+  std::vector<int> Order;
+  // Called after each page with the number printed so far; false aborts the job.
+  std::function<bool(int printed)> PageDone;
 };
 
-// Prints every prepared page (each on its own paper and orientation); false with
-// `error` set when the job could not start.
+// Prints the prepared pages of the job's order (each on its own paper and orientation);
+// false with `error` set when the job could not start, false with `error` empty when
+// PageDone aborted it (an aborted PDF leaves the old file as it was).
 bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error = nullptr);
