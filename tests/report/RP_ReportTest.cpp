@@ -463,3 +463,20 @@ TEST(RpReport, FinalPassHoldsOnlyWhileThePassWhosePagesAreKeptRuns) {
   EXPECT_FALSE(f.report.EvaluateExpression("FINALPASS").AsBoolean());
   EXPECT_FALSE(rpState().FirstPass);
 }
+
+TEST(RpReport, TheProgressWindowStepsAsideWhileADialogPageShows) {
+  FakeProgress progress;
+  progress.Install();
+  DialogFixture f("");
+  f.values["Title"] = Variant(Ansi("Поход"));
+  std::vector<bool> hiddenWhileShown;
+  rpSetDialogRunner([&](TrpDialogForm&) {
+    hiddenWhileShown.push_back(progress.Hidden);
+    return static_cast<TModalResult>(mrOk);
+  });
+  const bool built = f.report.PrepareReport();
+  rpSetDialogRunner(nullptr);
+  EXPECT_TRUE(built) << cp::Ansi1251ToUtf8(f.report.ErrorText);
+  EXPECT_EQ(hiddenWhileShown, std::vector<bool>{true});
+  EXPECT_FALSE(progress.Hidden);
+}
