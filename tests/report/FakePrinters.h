@@ -51,19 +51,8 @@ class FakePrinters : public TrpPrinterBackend {
   }
   TrpPageInfo DeviceGeometry() override {
     const int dpi = 600;
-    TrpPageInfo g;
-    g.PhysWidthDev = width_ * dpi * 10 / 2540;
-    g.PhysHeightDev = height_ * dpi * 10 / 2540;
-    g.OffsetXDev = g.OffsetYDev = dpi / 4;
-    g.PrintWidthDev = g.PhysWidthDev - dpi / 2;
-    g.PrintHeightDev = g.PhysHeightDev - dpi / 2;
-    g.PhysWidth = rpDeviceToReport(g.PhysWidthDev, dpi);
-    g.PhysHeight = rpDeviceToReport(g.PhysHeightDev, dpi);
-    g.OffsetX = rpDeviceToReport(g.OffsetXDev, dpi);
-    g.OffsetY = rpDeviceToReport(g.OffsetYDev, dpi);
-    g.PrintWidth = rpDeviceToReport(g.PrintWidthDev, dpi);
-    g.PrintHeight = rpDeviceToReport(g.PrintHeightDev, dpi);
-    return g;
+    const int w = width_ * dpi * 10 / 2540, h = height_ * dpi * 10 / 2540;
+    return rpDevicePageInfo(w, h, dpi / 4, dpi / 4, w - dpi / 2, h - dpi / 2, dpi);
   }
   bool Printing() override { return false; }
 

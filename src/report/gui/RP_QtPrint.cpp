@@ -78,20 +78,8 @@ class TrpQtPrinterBackend : public TrpPrinterBackend {
   TrpPageInfo DeviceGeometry() override {
     const int dpi = printer_.resolution();
     const QRect full = printer_.pageLayout().fullRectPixels(dpi), paint = printer_.pageLayout().paintRectPixels(dpi);
-    TrpPageInfo g;
-    g.PhysWidthDev = full.width();
-    g.PhysHeightDev = full.height();
-    g.OffsetXDev = paint.left();
-    g.OffsetYDev = paint.top();
-    g.PrintWidthDev = paint.width();
-    g.PrintHeightDev = paint.height();
-    g.PhysWidth = rpDeviceToReport(g.PhysWidthDev, dpi);
-    g.PhysHeight = rpDeviceToReport(g.PhysHeightDev, dpi);
-    g.OffsetX = rpDeviceToReport(g.OffsetXDev, dpi);
-    g.OffsetY = rpDeviceToReport(g.OffsetYDev, dpi);
-    g.PrintWidth = rpDeviceToReport(g.PrintWidthDev, dpi);
-    g.PrintHeight = rpDeviceToReport(g.PrintHeightDev, dpi);
-    return g;
+    return rpDevicePageInfo(full.width(), full.height(), paint.left(), paint.top(), paint.width(), paint.height(),
+                            dpi);
   }
   bool Printing() override { return printing_; }
 
