@@ -281,6 +281,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   ~TrpReport() override;
 
   AnsiString Name = "rpReport1";
+  // The report's title: the print job's and the PDF's title ("Untitled" when empty).
+  AnsiString Title;
   TrpPages Pages;
   TrpEMFPages EMFPages;
   TrpDataDictionary Dictionary;
@@ -320,9 +322,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
 
   // Builds, prints and exports run under the progress window (rpProgressRunner) unless
   // this is off or OnProgress is assigned. Title goes in front of the window captions
-  // ("Title - ...") and names the print job.
+  // ("Title - ...").
   bool ShowProgress = true;
-  AnsiString Title;
   // The progress window's first line: its prefix and the page number n (with "из" and
   // the page total in the second of two passes); lets window messages through, where
   // Cancel stops the build. OnProgress takes the number instead when assigned.

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -634,8 +637,19 @@ void TrpPreviewForm::LoadDialog() {
   if (d.Execute()) LoadFrom(d.FileName);
 }
 
+AnsiString TrpPreviewForm::SaveDialogDir() const {
+  const AnsiString dir = ExtractFilePath(SourceDocument);
+  if (!dir.empty() && DirectoryExists(dir)) return dir;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QDir(documents).exists())
+    return IncludeTrailingPathDelimiter(AnsiPath(QFile::encodeName(documents).toStdString()));
+  return IncludeTrailingPathDelimiter(AnsiPath(QFile::encodeName(QDir::homePath()).toStdString()));
+}
+
 void TrpPreviewForm::SaveDialog() {
   TSaveDialog d;
+  d.InitialDir = SaveDialogDir();
+  if (!SourceDocument.empty()) d.FileName = d.InitialDir + ChangeFileExt(ExtractFileName(SourceDocument), "");
   d.Filter = rpLocalString(55211) + " (*.rpp)|*.rpp";
   for (const auto& f : rpExportFilters()) d.Filter += "|" + f.Description + "|" + f.Extension;
   d.OverwritePrompt = true;
@@ -656,6 +670,7 @@ void TrpPreviewForm::PrintDialog() {
     TrpPrintJob pj;
     pj.Order = rpPrintOrder(PageCount(), form.PageNumbers(), form.Copies(), form.Collate(), form.OddEven());
     pj.PdfFile = form.PdfFile();
+    pj.Title = report_ && !report_->Title.empty() ? report_->Title : rpLocalString(55209);
     QString error;
     if (!pj.Order.empty() && !rpPrintPreparedPages(*pages_, pj, &error)) Error(FromQString(error));
     return;
@@ -672,6 +687,8 @@ void TrpPreviewForm::PrintDialog() {
       return;
     }
   }
+  // The program installs the printer at start; a preview used without that prints all the same.
+  if (!rpPagePrinter()) rpSetPagePrinter(rpQtPrintPages);
   try {
     report->PrintPreparedReport(form.PageNumbers(), form.Copies(), form.Collate(), form.OddEven(),
                                 FromQString(form.PdfFile()));

@@ -104,18 +104,7 @@ void rpInitQtPrinting() {
   rpPrinter().AttachPrinter(&backend);
   rpInstallExportProgressWindow();
   rpInstallReportWindows();
-  rpSetPagePrinter([](TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
-                      const AnsiString& fileName, const TrpPageDone& pageDone) {
-    TrpPrintJob job;
-    job.Title = title;
-    job.PdfFile = ToQString(fileName);
-    job.Order = order;
-    job.PageDone = pageDone;
-    QString error;
-    if (rpPrintPreparedPages(pages, job, &error)) return true;
-    if (error.isEmpty()) return false;  // aborted
-    throw Exception(FromQString(error));
-  });
+  rpSetPagePrinter(rpQtPrintPages);
 }
 
 QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor background) {
@@ -210,6 +199,19 @@ bool PrintPages(TrpEMFPages& pages, const TrpPrintJob& job, const QString& pdfFi
 
 }  // namespace
 
+bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
+                    const AnsiString& fileName, const TrpPageDone& pageDone) {
+  TrpPrintJob job;
+  job.Title = title;
+  job.PdfFile = ToQString(fileName);
+  job.Order = order;
+  job.PageDone = pageDone;
+  QString error;
+  if (rpPrintPreparedPages(pages, job, &error)) return true;
+  if (error.isEmpty()) return false;  // aborted
+  throw Exception(FromQString(error));
+}
+
 bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error) {
   if (!pages.GetCount()) return true;
   if (!rpPrinter().IsVirtual() && job.PdfFile.isEmpty()) return PrintPages(pages, job, QString(), error);
@@ -228,6 +230,9 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
   }
   part.close();
   if (!PrintPages(pages, job, part.fileName(), error)) return false;
+  // The temporary file is private to its owner; the PDF is readable as any new file.
+  TakeTargetFileMode(QFile::encodeName(part.fileName()).toStdString(),
+                     QFile::encodeName(target.absoluteFilePath()).toStdString());
   if (::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
     if (error) *error = QString("Не удалось записать файл %1").arg(job.PdfFile);
     return false;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "report/RP_Class.h"
 #include "report/RP_Prepared.h"
 
 class TrpQtPrinterBackend;
@@ -37,3 +38,8 @@ struct TrpPrintJob {
 // false with `error` set when the job could not start, false with `error` empty when
 // PageDone aborted it (an aborted PDF leaves the old file as it was).
 bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error = nullptr);
+
+// The report component's printer (TrpPagePrinter, installed by rpInitQtPrinting): the job
+// above; a job that cannot run raises with the reason.
+bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
+                    const AnsiString& fileName, const TrpPageDone& pageDone);
