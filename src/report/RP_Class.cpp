@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "platform/core/AnsiText.h"
+#include "report/RP_PageSetup.h"
+#include "report/RP_Prntr.h"
 #include "report/RP_Template.h"
 #include "report/RP_Utils.h"
 
@@ -235,7 +237,7 @@ void TrpPageForm::StartPage(bool first) {
   TrpReport& master = *static_cast<TrpReport*>(st.MasterReport);
   master.EMFPages.Add(Page);
   st.PageNumber = master.EMFPages.GetCount() - 1;
-  if (master.OnProgress) master.OnProgress(st.PageNumber + 1);
+  master.UpdateProgress(st.PageNumber + 1);
   CurY = Page.TopEdge();
   CurX = Page.LeftEdge() + offsetX_;
   CurBottomY = Page.BottomEdge();
@@ -243,7 +245,7 @@ void TrpPageForm::StartPage(bool first) {
   freshY_ = CurY;
   if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
   if (TrpBand* free = First(btNone); free && first) DrawBand(*free);
-  if (TrpBand* title = First(btReportTitle); title && first) {
+  if (TrpBand* title = First(btReportTitle); title && first && !manual_) {
     const int pages = master.EMFPages.GetCount();
     DrawBand(*title);
     // A title that went on to a new page (FormNewPage, NEWPAGE) leaves the headers to
@@ -266,19 +268,28 @@ void TrpPageForm::EndPage() {
   Restore<bool> footer(inFooter_);
   inFooter_ = true;
   if (TrpBand* f = First(btColumnFooter)) DrawBand(*f);
-  if (TrpBand* f = First(btPageFooter);
-      f && (rpState().PageNumber > 0 || f->Flag(flOnFirstPage)) && rpState().PageNumber != footerDonePage) {
-    CurY = CurBottomY;
-    DrawBand(*f);
-    // Pages that a cross-tab continued on to the right of this one get theirs too.
-    TrpReport& master = *static_cast<TrpReport*>(rpState().MasterReport);
-    while (rpState().PageNumber + 1 < master.EMFPages.GetCount()) {
-      ++rpState().PageNumber;
-      CurY = CurBottomY;
-      DrawBand(*f);
+  TrpBuildState& st = rpState();
+  TrpReport& master = *static_cast<TrpReport*>(st.MasterReport);
+  // Every page from the current one on is finished (pages that a cross-tab continued on
+  // to the right of this one too), unless an earlier report finished it already.
+  const auto finished = [&] {
+    if (Report.OnEndPage) Report.OnEndPage(st.PageNumber);
+    if (&master != &Report && master.OnEndPage) master.OnEndPage(st.PageNumber);
+  };
+  if (st.PageNumber != footerDonePage) {
+    TrpBand* f = First(btPageFooter);
+    if (f && !(st.PageNumber > 0 || f->Flag(flOnFirstPage))) f = nullptr;
+    for (;;) {
+      finished();
+      if (f) {
+        CurY = CurBottomY;
+        DrawBand(*f);
+      }
+      if (st.PageNumber + 1 >= master.EMFPages.GetCount()) break;
+      ++st.PageNumber;
     }
   }
-  rpState().PageNumber = static_cast<TrpReport*>(rpState().MasterReport)->EMFPages.GetCount() - 1;
+  st.PageNumber = master.EMFPages.GetCount() - 1;
 }
 
 void TrpPageForm::FollowParent() {
@@ -637,10 +648,20 @@ void TrpPageForm::FormLevels() {
   PrintLevel(First(btMasterData), 0);
 }
 
+void TrpPageForm::ShowBand(int bandType) {
+  if (TrpBand* band = First(bandType)) DrawBand(*band);
+}
+
+void TrpPageForm::ShowBandByName(const AnsiString& name) {
+  for (auto& b : Bands)
+    if (AnsiSameText(b->Name, name)) return DrawBand(*b);
+}
+
 void TrpPageForm::Form() {
   TrpBuildState& st = rpState();
   st.CurrentPage = &Page;
   Report.CurrentForm = this;
+  manual_ = static_cast<bool>(Report.OnManualBuild);
   InitBands();
   PrepareAggregates();
   if (Page.Script.Count()) Report.RunBandScript(Page.Script);
@@ -652,12 +673,16 @@ void TrpPageForm::Form() {
     CurX = Page.LeftEdge() + offsetX_;
     CurBottomY = Page.BottomEdge();
     ColumnStartY = freshY_ = Page.TopEdge();
-    if (TrpBand* title = First(btReportTitle)) DrawBand(*title);
+    if (TrpBand* title = First(btReportTitle); title && !manual_) DrawBand(*title);
   } else {
     StartPage(true);
   }
-  PrintLevel(First(btMasterData), 0);
-  if (TrpBand* summary = First(btReportSummary)) DrawBand(*summary);
+  if (manual_) {
+    Report.OnManualBuild(*this);
+  } else {
+    PrintLevel(First(btMasterData), 0);
+    if (TrpBand* summary = First(btReportSummary)) DrawBand(*summary);
+  }
   if (st.ErrorFlag) return;
   st.SavedCurY = CurY;
   EndPage();
@@ -680,6 +705,13 @@ TrpReport::TrpReport() : script_(std::make_unique<TInterpretator>(lookup_)) {
 }
 
 TrpReport::~TrpReport() {
+  // The windows it opened go first: they show its pages.
+  while (!windows_.empty()) {
+    const std::function<void()> free = std::move(windows_.back().second);
+    windows_.pop_back();
+    if (free) free();
+  }
+  if (dataset_) dataset_->RemoveFreeNotification(this);
   if (preview_) preview_->RemoveFreeNotification(this);
   if (rpState().Hooks == this) rpSetHooks(nullptr);
   if (rpState().MasterReport == reinterpret_cast<TrpReport*>(this)) rpState().MasterReport = nullptr;
@@ -739,7 +771,7 @@ void TrpReport::Wire() {
       if (!value.IsEmpty()) return true;
     }
     if (name == "FINALPASS") {
-      value = Variant(!rpState().FirstPass);
+      value = Variant(rpState().FinalPass);
       return true;
     }
     if (name.find('.') == AnsiString::npos) return false;
@@ -760,7 +792,9 @@ void TrpReport::Wire() {
       return true;
     }
     if (SameText(name, "PROGRESS")) {
+      auto* master = static_cast<TrpReport*>(rpState().MasterReport);
       if (OnProgressText) OnProgressText(value.AsString());
+      else if (master && master->progress_) master->progress_->SetLabel2(value.AsString());
       if (CancelRequested && CancelRequested()) rpState().Terminated = true;
       return true;
     }
@@ -785,8 +819,7 @@ void TrpReport::Wire() {
       // Carried out when the band's script has run.
       if (TrpBand* band = rpState().CurrentBand) ++(name == "NEWPAGE" ? band->NewPageRequests : band->NewColumnRequests);
     } else if (form && name == "SHOWBAND") {
-      for (auto& b : form->Bands)
-        if (AnsiSameText(b->Name, Unquoted(p1))) form->DrawBand(*b);
+      form->ShowBandByName(Unquoted(p1));
     }
     return true;
   };
@@ -875,6 +908,16 @@ void TrpReport::RunDialogPage(TrpPage& page) {
   const bool shown = !form.Controls.empty() && page.Visible;
   RunBandScript(page.Script);
   if (!shown || st.ErrorFlag || st.Terminated) return;
+  // The progress window steps aside while the dialog shows.
+  auto* master = static_cast<TrpReport*>(st.MasterReport);
+  TrpProgress* progress = master ? master->Progress() : nullptr;
+  struct Aside {
+    TrpProgress* p;
+    ~Aside() {
+      if (p) p->SetHidden(false);
+    }
+  } aside{progress};
+  if (progress) progress->SetHidden(true);
   // The script may have decided already; otherwise the dialog is shown. Without a
   // display nothing can be asked, and the dialog goes on as with OK.
   if (form.ModalResult() == mrNone) {
@@ -893,9 +936,159 @@ void TrpReport::SetPreview(TFreeNotifier* preview) {
 }
 
 void TrpReport::Notification(const void* removed) {
-  if (!removed || removed != preview_) return;
-  preview_->RemoveFreeNotification(this);
-  preview_ = nullptr;
+  if (!removed) return;
+  if (removed == dataset_) {
+    dataset_->RemoveFreeNotification(this);
+    dataset_ = nullptr;
+  }
+  if (removed == preview_) {
+    preview_->RemoveFreeNotification(this);
+    preview_ = nullptr;
+  }
+}
+
+void TrpReport::SetDataset(TrpDataset* dataSet) {
+  if (dataset_ == dataSet) return;
+  if (dataset_) dataset_->RemoveFreeNotification(this);
+  dataset_ = dataSet;
+  // The dataset is half gone when it tells: only the reference is dropped.
+  if (dataset_) dataset_->FreeNotification(this, [this] { dataset_ = nullptr; });
+}
+
+void TrpReport::OwnWindow(const void* window, std::function<void()> free) {
+  DisownWindow(window);
+  windows_.emplace_back(window, std::move(free));
+}
+
+void TrpReport::DisownWindow(const void* window) {
+  windows_.erase(std::remove_if(windows_.begin(), windows_.end(), [&](const auto& w) { return w.first == window; }),
+                 windows_.end());
+}
+
+// ---------------------------------------------------------------------------------
+// Progress, printing, printers and the preview
+
+namespace {
+TrpProgressRunner& ProgressRunner() {
+  static TrpProgressRunner runner;
+  return runner;
+}
+TrpPagePrinter& PagePrinter() {
+  static TrpPagePrinter printer;
+  return printer;
+}
+TrpPreviewShower& PreviewShower() {
+  static TrpPreviewShower shower;
+  return shower;
+}
+}  // namespace
+
+void rpSetProgressRunner(TrpProgressRunner runner) { ProgressRunner() = std::move(runner); }
+const TrpProgressRunner& rpProgressRunner() { return ProgressRunner(); }
+void rpSetPagePrinter(TrpPagePrinter printer) { PagePrinter() = std::move(printer); }
+const TrpPagePrinter& rpPagePrinter() { return PagePrinter(); }
+void rpSetPreviewShower(TrpPreviewShower shower) { PreviewShower() = std::move(shower); }
+const TrpPreviewShower& rpPreviewShower() { return PreviewShower(); }
+
+bool TrpReport::RunWithProgress(const AnsiString& prefix, const std::function<void()>& work) {
+  cancelled_ = false;
+  progressPrefix_ = prefix;
+  if (OnProgress || !ShowProgress || !rpProgressRunner() || progress_) {
+    work();
+    return !cancelled_;
+  }
+  const AnsiString caption = (Title.empty() ? AnsiString() : Title + " - ") + rpLocalString(55203);
+  const bool ok = rpProgressRunner()(caption, prefix + "  1", [&](TrpProgress& progress) {
+    Restore<TrpProgress*> current(progress_);
+    progress_ = &progress;
+    work();
+  });
+  return ok && !cancelled_;
+}
+
+void TrpReport::UpdateProgress(int n) {
+  if (OnProgress) {
+    OnProgress(n);
+    return;
+  }
+  if (!ShowProgress || !progress_) return;
+  TrpBuildState& st = rpState();
+  AnsiString label = progressPrefix_ + "  " + IntToStr(n);
+  if (st.SecondPass && st.FinalPass) label += " " + rpLocalString(55199) + " " + IntToStr(st.TotalPages);
+  progress_->SetLabel(label);
+  if (!progress_->ProcessMessages()) {
+    // Cancel: the build or print stops at its next check.
+    cancelled_ = true;
+    Terminated = true;
+    st.Terminated = true;
+  }
+}
+
+void TrpReport::SetPrinterByName(const AnsiString& name) { Pages.SetPrinterByName(name); }
+
+bool TrpReport::ChangePrinter(int oldIndex, int newIndex) {
+  TrpPrinter& printer = rpPrinter();
+  const auto select = [&](int index) {
+    printer.SetPrinterIndex(index);
+    printer.PaperSize = -1;  // no paper chosen: every page applies its own
+    for (TrpPage* page : rpPageSetupTargets(*this))
+      page->ChangePaper(page->PaperSize, page->PaperWidth, page->PaperHeight, page->Bin, page->Orientation);
+  };
+  try {
+    select(newIndex);
+    // The template keeps the printer chosen, so that a build afterwards stays on it.
+    Pages.PrinterName = printer.PrinterName();
+    return true;
+  } catch (const std::exception&) {
+    if (const auto& box = rpFunctionServices().MessageBox)
+      box(rpLocalString(55210), rpLocalString(55206), MB_OK | MB_ICONERROR);
+    try {
+      select(oldIndex);
+    } catch (const std::exception&) {
+      // the old printer is as good as it gets
+    }
+    return false;
+  }
+}
+
+bool TrpReport::PrintPreparedReport(const AnsiString& pageNumbers, int copies, bool collate, int oddEven,
+                                    const AnsiString& fileName) {
+  PrintPageNumbers = pageNumbers;
+  PrintCopies = copies;
+  PrintCollate = collate;
+  PrintOddEven = oddEven;
+  PrintFileName = fileName;
+  Terminated = false;
+  rpState().Terminated = false;
+  const std::vector<int> order = rpPrintOrder(EMFPages.GetCount(), pageNumbers, copies, collate, oddEven);
+  if (order.empty() || !rpPagePrinter()) return false;
+  bool printed = false;
+  if (OnProgress || !ShowProgress || !rpProgressRunner()) {
+    // No progress window: nothing to hover over meanwhile.
+    Restore<TrpMouseOverObjectEvent> hover(EMFPages.OnMouseOverObject);
+    EMFPages.OnMouseOverObject = nullptr;
+    return PrintPages(order);
+  }
+  const bool ok = RunWithProgress(rpLocalString(55208), [&] { printed = PrintPages(order); });
+  return ok && printed;
+}
+
+bool TrpReport::PrintPages(const std::vector<int>& order) {
+  const AnsiString title = Title.empty() ? rpLocalString(55209) : Title;
+  if (OnPrintReport) OnPrintReport();
+  return rpPagePrinter()(EMFPages, order, title, PrintFileName, [this](int printed) {
+    UpdateProgress(printed);
+    return !Terminated && !rpState().Terminated;
+  });
+}
+
+void TrpReport::ShowReport() {
+  if (PrepareReport()) ShowPreparedReport();
+}
+
+void TrpReport::ShowPreparedReport() {
+  if (!EMFPages.GetCount() || !rpPreviewShower()) return;
+  rpPreviewShower()(*this, (Title.empty() ? AnsiString() : Title + " - ") + rpLocalString(55207));
 }
 
 void TrpReport::BuildReport() {
@@ -942,23 +1135,57 @@ void TrpReport::BuildReport() {
     for (const auto& p : Pages.Pages)
       for (const auto& v : p->Objects)
         if (auto* s = dynamic_cast<TrpSubReportView*>(v.get())) subPages.push_back(s->SubPage);
+    // Multiple mode: the pages are built once per record of the dataset (once also
+    // when it has none); it is closed again whatever happens.
+    TrpDataset* multiple = ReportType == rtMultiple ? dataset_ : nullptr;
+    struct Close {
+      TrpDataset* ds;
+      ~Close() {
+        if (!ds) return;
+        try {
+          ds->Deactivate();
+        } catch (...) {
+          // a dataset that cannot close is left as it is
+        }
+      }
+    } close{multiple};
+    if (multiple) {
+      multiple->Activate();
+      multiple->First();
+    }
     // Dialog pages run before the report pages, once per build (not again in the
     // second of two passes); the first one cancelled ends the build.
     if (!st.SecondPass) {
       for (int i = 0; i < Pages.GetCount() && !st.DialogCancelled && !st.ErrorFlag; ++i)
         if (Pages.GetPages(i)->PageType == ptDialog) RunDialogPage(*Pages.GetPages(i));
     }
-    for (int i = 0; i < Pages.GetCount() && !st.Terminated && !Terminated && !st.DialogCancelled; ++i) {
-      TrpPage& page = *Pages.GetPages(i);
-      if (page.PageType != ptReport) continue;
-      if (std::find(subPages.begin(), subPages.end(), i) != subPages.end()) continue;
-      TrpPageForm form(*this, page);
-      try {
-        form.Form();
-      } catch (const std::exception& e) {
-        BuildError(e.what());
+    const auto stopped = [&] { return st.Terminated || Terminated || st.DialogCancelled || st.ErrorFlag; };
+    for (bool firstRecord = true; !stopped(); firstRecord = false) {
+      // Each record's report starts on a page of its own.
+      if (!firstRecord) st.AppendPage = false;
+      auto* master = static_cast<TrpReport*>(st.MasterReport);
+      (master ? master : this)->UpdateProgress(st.PageNumber + 1);
+      for (int i = 0; i < Pages.GetCount() && !stopped(); ++i) {
+        TrpPage& page = *Pages.GetPages(i);
+        if (page.PageType != ptReport) continue;
+        if (std::find(subPages.begin(), subPages.end(), i) != subPages.end()) continue;
+        if (!page.Visible) {
+          // A hidden page only runs its script.
+          st.CurrentPage = &page;
+          RunBandScript(page.Script);
+          continue;
+        }
+        TrpPageForm form(*this, page);
+        try {
+          form.Form();
+        } catch (const std::exception& e) {
+          BuildError(e.what());
+        }
+        CurrentForm = nullptr;
       }
-      CurrentForm = nullptr;
+      if (!multiple) break;
+      multiple->Next();
+      if (multiple->Eof()) break;
     }
     if (!st.FirstPass && !st.ErrorFlag && OnEndDoc) OnEndDoc(this);
   } catch (...) {
@@ -971,6 +1198,7 @@ void TrpReport::BuildReport() {
 }
 
 bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
+  SetPrinterByName(Pages.PrinterName);
   rpResetState();
   TrpBuildState& st = rpState();
   st.MasterReport = this;
@@ -991,28 +1219,38 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
     saved.push_back(std::make_unique<TMemoryStream>());
     rpSaveTemplate(r->Pages, *saved.back());
   }
+  bool twoPass = Pages.DoublePass;
+  if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
+    for (TrpReport* r : composite->Reports) twoPass = twoPass || (r && r->Pages.DoublePass);
   auto pass = [&](bool first) {
     st.SecondPass = st.FirstPass && !first;
     st.FirstPass = first;
+    st.FinalPass = !first;
     st.PageNumber = 0;
     st.AppendPage = false;
     footerDonePage = -1;
     EMFPages.Clear();
+    if (!first) {
+      progressPrefix_ = rpLocalString(55205);
+      if (progress_) progress_->SetLabel(progressPrefix_ + "  1");
+    }
     buildAll();
   };
-  try {
-    bool twoPass = Pages.DoublePass;
-    if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
-      for (TrpReport* r : composite->Reports) twoPass = twoPass || (r && r->Pages.DoublePass);
-    if (twoPass) {
-      pass(true);
-      st.TotalPages = EMFPages.GetCount();
-      st.Terminated = false;
+  const bool ranToEnd = RunWithProgress(rpLocalString(twoPass ? 55204 : 55205), [&] {
+    try {
+      if (twoPass) {
+        pass(true);
+        st.TotalPages = EMFPages.GetCount();
+        st.Terminated = false;
+        // Cancel in the first pass: no second one, and none of its pages.
+        if (cancelled_) EMFPages.Clear();
+      }
+      if (!st.ErrorFlag && !st.DialogCancelled && !cancelled_) pass(false);
+    } catch (const std::exception& e) {
+      BuildError(e.what());
     }
-    if (!st.ErrorFlag && !st.DialogCancelled) pass(false);
-  } catch (const std::exception& e) {
-    BuildError(e.what());
-  }
+  });
+  st.FinalPass = false;
   bool failed = st.ErrorFlag;
   // A dialog closed with Cancel: no pages, and no error to show.
   const bool cancelled = st.DialogCancelled;
@@ -1034,11 +1272,12 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   if (failed) ErrorText = errorText;
   if (failed || cancelled) EMFPages.Clear();
   st.DocMode = rpDesignMode;
+  st.FirstPass = false;
   st.CurrentPage = nullptr;
   st.CurrentBand = nullptr;
   st.CurrentView = nullptr;
   rpSetHooks(nullptr);
-  return !failed && !cancelled;
+  return !failed && !cancelled && ranToEnd;
 }
 
 bool TrpReport::PrepareReport() { return DoPrepare([this] { BuildReport(); }); }

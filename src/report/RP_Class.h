@@ -112,6 +112,10 @@ class TrpPageForm {
 
   // Prints a band (with its child); false when the report was stopped.
   void DrawBand(TrpBand& band);
+  // What a manual build (the report's OnManualBuild) prints with: the first band of a
+  // type, and the first band of a name (caseless); nothing when there is none.
+  void ShowBand(int bandType);
+  void ShowBandByName(const AnsiString& name);
   void NewPage();
   void NewColumn();
   void EndPage();
@@ -162,6 +166,8 @@ class TrpPageForm {
   // A subreport's page continues where its parent's new column or page starts.
   void FollowParent();
   bool Fresh() const { return CurY <= freshY_; }
+  // The page's bands are printed by the report's OnManualBuild handler.
+  bool manual_ = false;
   bool Stopped() const;
 
   std::vector<TrpBand*> repeatHeaders_;  // headers of the levels being printed
@@ -204,6 +210,54 @@ TrpDataset* rpOpenDataSource(TrpReport& report, const AnsiString& text, std::uni
                              const AnsiString& bandName);
 
 using TrpProgressEvent = std::function<void(int pageNumber)>;
+// A report page formed by the application instead of the level loop: the handler shows
+// bands (ShowBand, ShowBandByName) and breaks pages and columns itself.
+using TManualBuildEvent = std::function<void(TrpPageForm& page)>;
+// A prepared page (0-based) is finished: its page footer is the last thing on it.
+using TEndPageEvent = std::function<void(int pageNumber)>;
+// A print job is about to begin.
+using TPrintReportEvent = std::function<void()>;
+
+// rtMultiple: the whole report is built once per record of its Dataset.
+enum TrpReportType { rtSimple, rtMultiple };
+
+// The progress window under which a report builds, prints and exports: a caption, two
+// lines and Cancel.
+class TrpProgress {
+ public:
+  virtual ~TrpProgress() = default;
+  virtual void SetLabel(const AnsiString& text) = 0;
+  virtual void SetLabel2(const AnsiString& text) = 0;
+  // Lets pending window messages through; false once Cancel has been pressed.
+  virtual bool ProcessMessages() = 0;
+  // Out of the way while a dialog page shows.
+  virtual void SetHidden(bool hidden) = 0;
+};
+// Runs `work` under a progress window with the caption and first line given; false
+// when the window ended with Cancel. The windows layer installs one; without one (or
+// with nullptr) the work runs as it is.
+using TrpProgressWork = std::function<void(TrpProgress& progress)>;
+using TrpProgressRunner = std::function<bool(const AnsiString& caption, const AnsiString& label,
+                                             const TrpProgressWork& work)>;
+void rpSetProgressRunner(TrpProgressRunner runner);
+const TrpProgressRunner& rpProgressRunner();
+
+// The printer's side of a print job, installed by the windows layer: prints the prepared
+// pages in `order` (0-based indexes, repeats for copies) as one job titled `title` (the
+// virtual printer writes the file `fileName`). `pageDone` is called after each page with
+// the number printed so far and answers false to abort the job. False when the job was
+// aborted; a job that cannot start or end raises.
+using TrpPageDone = std::function<bool(int printed)>;
+using TrpPagePrinter = std::function<bool(TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
+                                          const AnsiString& fileName, const TrpPageDone& pageDone)>;
+void rpSetPagePrinter(TrpPagePrinter printer);
+const TrpPagePrinter& rpPagePrinter();
+
+// The preview window of the windows layer: shows the report's prepared pages in a window
+// with the caption given (in its attached preview panel when it has one).
+using TrpPreviewShower = std::function<void(TrpReport& report, const AnsiString& caption)>;
+void rpSetPreviewShower(TrpPreviewShower shower);
+const TrpPreviewShower& rpPreviewShower();
 using TrpBandEvent = std::function<void(TrpBand& band)>;
 using TrpBeforePrintEvent = std::function<void(TStringList& printText, TrpView& view)>;
 using TrpReportGetValueEvent = std::function<void(const AnsiString& name, Variant& value)>;
@@ -254,6 +308,63 @@ class TrpReport : public TObject, public TrpEngineHooks {
 
   // Lines of script one band may run.
   std::int64_t ScriptStepLimit = 1000000;
+
+  // rtMultiple with a Dataset: the whole report is built once per record of it (once
+  // also when it has none). The dataset is not owned; the report forgets it when it goes.
+  TrpReportType ReportType = rtSimple;
+  void SetDataset(TrpDataset* dataSet);
+  TrpDataset* Dataset() const { return dataset_; }
+  // Replaces the forming of every report page when assigned.
+  TManualBuildEvent OnManualBuild;
+  // Fired on the report being built and, when another, on the one receiving the pages.
+  TEndPageEvent OnEndPage;
+  TPrintReportEvent OnPrintReport;
+
+  // Builds, prints and exports run under the progress window (rpProgressRunner) unless
+  // this is off or OnProgress is assigned. Title goes in front of the window captions
+  // ("Title - ...").
+  bool ShowProgress = true;
+  // The progress window's first line: its prefix and the page number n (with "из" and
+  // the page total in the second of two passes); lets window messages through, where
+  // Cancel stops the build. OnProgress takes the number instead when assigned.
+  void UpdateProgress(int n);
+
+  // The print dialog of the preview starts with these.
+  int DefaultCopies = 1;
+  bool DefaultCollate = true;
+  // Prints the prepared pages: the page list text ("" all, "1,3,5-12"), copies,
+  // collation and 0 all / 1 odd / 2 even pages, under the progress window; the virtual
+  // printer writes `fileName` (PDF). False when nothing was printed (no page selected,
+  // no printer installed, stopped); a job that cannot run raises.
+  bool PrintPreparedReport(const AnsiString& pageNumbers, int copies, bool collate, int oddEven,
+                           const AnsiString& fileName = "");
+  // The last print request.
+  AnsiString PrintPageNumbers;
+  int PrintCopies = 1;
+  bool PrintCollate = true;
+  int PrintOddEven = 0;
+  AnsiString PrintFileName;
+
+  // Keeps the printer name (saved with the template) and, unless the template prints to
+  // the default printer, selects that printer when the system has it.
+  void SetPrinterByName(const AnsiString& name);
+  // Another printer for the report: selected, and every template page takes its paper
+  // on it. When the printer refuses, a message says so, the old printer comes back and
+  // the result is false. The report's pages are laid out for the printer they were
+  // built on: with CanRebuild they are built again after a change (the preview does).
+  bool ChangePrinter(int oldIndex, int newIndex);
+
+  // Builds, then shows the pages (nothing when the build failed).
+  void ShowReport();
+  // Shows the prepared pages (nothing when there are none): in the attached preview
+  // panel, else in a preview window captioned "Предварительный просмотр" ("Title - "
+  // in front), an MDI child of the program's frame when MDIPreview is set, modal when
+  // ModalPreview is.
+  void ShowPreparedReport();
+  bool MDIPreview = false;
+  // Windows the report opened (previews): each is freed with the report.
+  void OwnWindow(const void* window, std::function<void()> free);
+  void DisownWindow(const void* window);
 
   // Builds the prepared pages. False when the build failed (ErrorText says why; the
   // prepared pages are deleted) or was stopped.
@@ -311,6 +422,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   void RunBandScript(const TStringList& script);
   // The error routine: the build stops with the message.
   void BuildError(const AnsiString& message);
+  // The progress window of the build, print or export running under one (nil otherwise).
+  TrpProgress* Progress() const { return progress_; }
   // Runs a dialog page: its script, then the dialog unless the script set its result;
   // Cancel sets the build's DialogCancelled.
   void RunDialogPage(TrpPage& page);
@@ -318,6 +431,10 @@ class TrpReport : public TObject, public TrpEngineHooks {
  protected:
   bool DoPrepare(const std::function<void()>& buildAll);
   void Wire();
+  // The printer's job: OnPrintReport, then the pages in order to the installed printer.
+  virtual bool PrintPages(const std::vector<int>& order);
+  // Runs work under the progress window (or directly); false when it was cancelled.
+  bool RunWithProgress(const AnsiString& prefix, const std::function<void()>& work);
 
  private:
   TrpValueLookup lookup_;
@@ -325,6 +442,11 @@ class TrpReport : public TObject, public TrpEngineHooks {
   std::vector<TrpDataset*> datasets_;
   std::map<const TStringList*, TStringList> compiled_;
   TFreeNotifier* preview_ = nullptr;
+  TrpDataset* dataset_ = nullptr;
+  TrpProgress* progress_ = nullptr;
+  AnsiString progressPrefix_;
+  bool cancelled_ = false;  // Cancel was pressed in the progress window
+  std::vector<std::pair<const void*, std::function<void()>>> windows_;
 };
 
 // Builds the listed reports one after another into its own prepared pages; it builds

@@ -187,7 +187,7 @@ void TrpPageForm::CrossPageCheck(TrpBand& row, int& x, int width, int startPage)
     const int keptY = CurY, keptX = CurX;
     master.EMFPages.Add(Page);
     st.PageNumber = master.EMFPages.GetCount() - 1;
-    if (master.OnProgress) master.OnProgress(st.PageNumber + 1);
+    master.UpdateProgress(st.PageNumber + 1);
     CurY = Page.TopEdge();
     CurX = Page.LeftEdge();
     if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);

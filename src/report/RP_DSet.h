@@ -14,7 +14,8 @@ enum class TRangeEnd { reLast, reCurrent, reCount };
 // Receives the end-of-data answer the dataset has so far and may change it.
 using TCheckEOFEvent = std::function<void(TObject* Sender, bool& Eof)>;
 
-class TrpDataset : public TObject {
+// A report that repeats over a dataset is told when the dataset goes (TFreeNotifier).
+class TrpDataset : public TObject, public TFreeNotifier {
  public:
   TrpDataset() = default;
   TrpDataset(const TrpDataset&) = delete;

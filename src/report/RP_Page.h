@@ -105,6 +105,9 @@ class TrpPages : public TObject {
   TrpPage* Add();
   int IndexOf(const TrpPage* page) const;
   TrpView* FindObject(const AnsiString& name) const;
+  // Keeps the printer name and, unless PrintToDefault is set, selects that printer when
+  // the printer list holds it (the current printer stays otherwise).
+  void SetPrinterByName(const AnsiString& name);
 
   // The template body after the version byte (the writer), and the reader of it;
   // the reader raises on damage (see RP_Template.h for the whole file).

@@ -13,6 +13,24 @@ int rpDeviceToReport(int pixels, int dpi) {
   return dpi > 0 ? static_cast<int>(std::nearbyint(pixels * rpPixelsPerInch / dpi)) : 0;
 }
 
+TrpPageInfo rpDevicePageInfo(int physWidth, int physHeight, int offsetX, int offsetY, int printWidth, int printHeight,
+                             int dpi) {
+  TrpPageInfo g;
+  g.PhysWidthDev = physWidth;
+  g.PhysHeightDev = physHeight;
+  g.OffsetXDev = offsetX;
+  g.OffsetYDev = offsetY;
+  g.PrintWidthDev = printWidth;
+  g.PrintHeightDev = printHeight;
+  g.PhysWidth = rpDeviceToReport(physWidth, dpi);
+  g.PhysHeight = rpDeviceToReport(physHeight, dpi);
+  g.OffsetX = rpDeviceToReport(offsetX, dpi);
+  g.OffsetY = rpDeviceToReport(offsetY, dpi);
+  g.PrintWidth = rpDeviceToReport(printWidth, dpi);
+  g.PrintHeight = rpDeviceToReport(printHeight, dpi);
+  return g;
+}
+
 const std::vector<TrpPaper>& rpPaperTable() {
   static const std::vector<TrpPaper> table = [] {
     struct Row {

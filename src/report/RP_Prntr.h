@@ -34,6 +34,11 @@ struct TrpPageInfo {
   bool operator==(const TrpPageInfo&) const = default;
 };
 
+// A device's page geometry: the device-pixel fields as given, the report fields
+// converted from them at `dpi`.
+TrpPageInfo rpDevicePageInfo(int physWidth, int physHeight, int offsetX, int offsetY, int printWidth, int printHeight,
+                             int dpi);
+
 struct TrpPaper {
   int Id;
   int Width, Height;  // tenths of a millimetre, portrait

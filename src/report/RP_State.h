@@ -79,6 +79,8 @@ struct TrpBuildState {
   TDateTime BuildTime = 0;
   int DocMode = rpDesignMode;
   bool FirstPass = false;
+  // The pass whose pages are kept is running (FINALPASS); false outside builds.
+  bool FinalPass = false;
   // The second of two passes is running (what ran once per build is not run again).
   bool SecondPass = false;
   // The master report's stop request (set by the expression error routine too).

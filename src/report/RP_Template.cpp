@@ -49,6 +49,13 @@ void TrpPages::SaveToStream(TStream& stream) {
   Dictionary.SaveToStream(stream);
 }
 
+void TrpPages::SetPrinterByName(const AnsiString& name) {
+  PrinterName = name;
+  if (PrintToDefault) return;
+  const int index = rpPrinter().IndexOfName(name);
+  if (index >= 0) rpPrinter().SetPrinterIndex(index);
+}
+
 void TrpPages::LoadFromStream(TStream& stream) {
   TrpBuildState& st = rpState();
   const int v = st.StreamVersion;
@@ -56,12 +63,9 @@ void TrpPages::LoadFromStream(TStream& stream) {
   Dictionary.Clear();
   PrintToDefault = stream.ReadInt16() != 0;
   DoublePass = stream.ReadInt16() != 0;
-  PrinterName = ReadReportString(stream);
-  if (PrinterName == "\x01") PrinterName = rpLocalString(55007);
-  if (!PrintToDefault) {
-    const int index = rpPrinter().IndexOfName(PrinterName);
-    if (index >= 0) rpPrinter().SetPrinterIndex(index);
-  }
+  AnsiString printer = ReadReportString(stream);
+  if (printer == "\x01") printer = rpLocalString(55007);
+  SetPrinterByName(printer);
   const std::int64_t size = stream.Size();
   while (stream.Position() < size) {
     const std::int64_t recordStart = stream.Position();

@@ -44,29 +44,6 @@ QString Local(int id) { return ToQString(rpLocalString(id)); }
 const TPlacementNames kPlacement{"XPosition", "YPosition", "Width", "Height", "Maximized", true};
 constexpr const char* kPlacementKey = "Software\\ReportEngine\\Form\\TrpPreviewForm";
 
-// A copy of the listed pages (for printing a selection, copies and collation).
-void CopyPages(TrpEMFPages& from, const std::vector<int>& order, TrpEMFPages& to) {
-  for (int i : order) {
-    const TrpPreparedPage* src = from.GetPages(i);
-    if (!src) continue;
-    auto p = std::make_unique<TrpPreparedPage>();
-    p->PreviewRect = src->PreviewRect;
-    p->PaperSize = src->PaperSize;
-    p->Width = src->Width;
-    p->Height = src->Height;
-    p->Orientation = src->Orientation;
-    p->Bin = src->Bin;
-    p->UseMargins = src->UseMargins;
-    p->LeftMargin = src->LeftMargin;
-    p->TopMargin = src->TopMargin;
-    p->RightMargin = src->RightMargin;
-    p->BottomMargin = src->BottomMargin;
-    p->PageInfo = src->PageInfo;
-    p->Stream = std::make_unique<TMemoryStream>(src->Stream ? src->Stream->Bytes() : std::string());
-    to.Pages.push_back(std::move(p));
-  }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -221,7 +198,7 @@ void TrpPBox::wheelEvent(QWheelEvent* e) {
 
 // ---------------------------------------------------------------------------------------
 
-TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
+TrpPreviewForm::TrpPreviewForm(QWidget* parent, TFormStyle formStyle) : TForm(parent, formStyle) {
   setObjectName("TrpPreviewForm");
   SetCaption(Ansi("Предварительный просмотр"));
   resize(800, 600);
@@ -283,7 +260,9 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent) : TForm(parent) {
   OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState shift) {
     if (HandleKey(key, shift)) key = 0;
   };
-  OnClose = [this](TObject*, TCloseAction&) { SavePlacement(*this, kPlacementKey, kPlacement); };
+  OnClose = [this](TObject*, TCloseAction&) {
+    if (FormStyle() != TFormStyle::fsMDIChild) SavePlacement(*this, kPlacementKey, kPlacement);
+  };
   mode_ = LastMode;
   layout_.Factor = LastFactor;
 }
@@ -345,7 +324,7 @@ void TrpPreviewForm::ShowReport(TrpReport& report, bool modal) {
   report.SetPreview(this);
   SetPages(&report.EMFPages);
   ApplyReportOptions();
-  RestorePlacement(*this, kPlacementKey, kPlacement);
+  if (FormStyle() != TFormStyle::fsMDIChild) RestorePlacement(*this, kPlacementKey, kPlacement);
   if (modal) ShowModal();
   else Show();
 }
@@ -681,18 +660,44 @@ void TrpPreviewForm::SaveDialog() {
 
 void TrpPreviewForm::PrintDialog() {
   if (!PageCount()) return;
+  const int printerBefore = rpPrinter().PrinterIndex;
   TrpPrintForm form(PageNo(), "report.pdf", this);
+  TrpReport* report = report_ && pages_ == &report_->EMFPages ? report_ : nullptr;
+  if (report) {
+    form.edCopies->setText(QString::number(std::max(1, report->DefaultCopies)));
+    form.cbCollate->setChecked(report->DefaultCollate);
+  }
   if (form.exec() != QDialog::Accepted) return;
-  const std::vector<int> order =
-      rpPrintOrder(PageCount(), form.PageNumbers(), form.Copies(), form.Collate(), form.OddEven());
-  if (order.empty()) return;
-  TrpEMFPages job;
-  CopyPages(*pages_, order, job);
-  TrpPrintJob pj;
-  pj.PdfFile = form.PdfFile();
-  pj.Title = report_ && !report_->Title.empty() ? report_->Title : rpLocalString(55209);
-  QString error;
-  if (!rpPrintPreparedPages(job, pj, &error)) Error(FromQString(error));
+  if (!report) {
+    TrpPrintJob pj;
+    pj.Order = rpPrintOrder(PageCount(), form.PageNumbers(), form.Copies(), form.Collate(), form.OddEven());
+    pj.PdfFile = form.PdfFile();
+    pj.Title = report_ && !report_->Title.empty() ? report_->Title : rpLocalString(55209);
+    QString error;
+    if (!pj.Order.empty() && !rpPrintPreparedPages(*pages_, pj, &error)) Error(FromQString(error));
+    return;
+  }
+  // Pages laid out for another printer are built again for this one.
+  const int printerNow = rpPrinter().PrinterIndex;
+  if (printerNow != printerBefore && report->CanRebuild) {
+    if (!report->ChangePrinter(printerBefore, printerNow)) return;
+    SetPages(nullptr);  // nothing is drawn while the pages are built
+    const bool built = report->PrepareReport();
+    SetPages(&report->EMFPages);
+    if (!built) {
+      if (!report->ErrorText.empty()) Error(report->ErrorText);
+      return;
+    }
+  }
+  // The program installs the printer at start; a preview used without that prints all the same.
+  if (!rpPagePrinter()) rpSetPagePrinter(rpQtPrintPages);
+  try {
+    report->PrintPreparedReport(form.PageNumbers(), form.Copies(), form.Collate(), form.OddEven(),
+                                FromQString(form.PdfFile()));
+  } catch (const std::exception& e) {
+    Error(e.what());
+  }
+  Relayout();
 }
 
 void TrpPreviewForm::PageSetupDialog() {
@@ -721,7 +726,8 @@ void TrpPreviewForm::PageSetupDialog() {
     Error(e.Message());
     return;
   }
-  if (!report_->PrepareReport()) Error(report_->ErrorText);
+  SetPages(nullptr);  // nothing is drawn while the pages are built
+  if (!report_->PrepareReport() && !report_->ErrorText.empty()) Error(report_->ErrorText);
   SetPages(&report_->EMFPages);
 }
 

@@ -55,7 +55,8 @@ class TrpPBox : public QAbstractScrollArea {
 // The report showing its pages here is told when the window is freed.
 class TrpPreviewForm : public TForm, public TFreeNotifier {
  public:
-  explicit TrpPreviewForm(QWidget* parent = nullptr);
+  // An MDI child (fsMDIChild) takes its frame as `parent`.
+  explicit TrpPreviewForm(QWidget* parent = nullptr, TFormStyle formStyle = TFormStyle::fsNormal);
 
   // Shows the pages of the report with its options (modal when `modal`, by default
   // when the report's ModalPreview says so).
@@ -98,7 +99,9 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   AnsiString SaveDialogDir() const;
   void SaveDialog();
   void LoadDialog();
-  // Print: the print dialog, then the pages to the printer (the virtual one writes PDF).
+  // Print: the print dialog (with the report's copies and collation), then the pages
+  // to the printer (the virtual one writes PDF). A printer changed in the dialog builds
+  // the report's pages again for it first (when they come from its template).
   void PrintDialog();
   void PageSetupDialog();
   // The key table of the window (true when the key was taken).

@@ -14,7 +14,9 @@
 #include "platform/core/Files.h"
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Utils.h"
+#include "report/RP_Class.h"
 #include "report/gui/RP_ExportProgress.h"
+#include "report/gui/RP_ReportWindows.h"
 
 namespace {
 
@@ -76,20 +78,8 @@ class TrpQtPrinterBackend : public TrpPrinterBackend {
   TrpPageInfo DeviceGeometry() override {
     const int dpi = printer_.resolution();
     const QRect full = printer_.pageLayout().fullRectPixels(dpi), paint = printer_.pageLayout().paintRectPixels(dpi);
-    TrpPageInfo g;
-    g.PhysWidthDev = full.width();
-    g.PhysHeightDev = full.height();
-    g.OffsetXDev = paint.left();
-    g.OffsetYDev = paint.top();
-    g.PrintWidthDev = paint.width();
-    g.PrintHeightDev = paint.height();
-    g.PhysWidth = rpDeviceToReport(g.PhysWidthDev, dpi);
-    g.PhysHeight = rpDeviceToReport(g.PhysHeightDev, dpi);
-    g.OffsetX = rpDeviceToReport(g.OffsetXDev, dpi);
-    g.OffsetY = rpDeviceToReport(g.OffsetYDev, dpi);
-    g.PrintWidth = rpDeviceToReport(g.PrintWidthDev, dpi);
-    g.PrintHeight = rpDeviceToReport(g.PrintHeightDev, dpi);
-    return g;
+    return rpDevicePageInfo(full.width(), full.height(), paint.left(), paint.top(), paint.width(), paint.height(),
+                            dpi);
   }
   bool Printing() override { return printing_; }
 
@@ -113,6 +103,8 @@ void rpInitQtPrinting() {
   rpSetMeasureCanvas(&surface->canvas);
   rpPrinter().AttachPrinter(&backend);
   rpInstallExportProgressWindow();
+  rpInstallReportWindows();
+  rpSetPagePrinter(rpQtPrintPages);
 }
 
 QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor background) {
@@ -144,7 +136,15 @@ bool PrintPages(TrpEMFPages& pages, const TrpPrintJob& job, const QString& pdfFi
   printer.setFullPage(true);
   printer.setDocName(ToQString(job.Title));
   printer.setCopyCount(1);
-  TrpPreparedPage& first = *pages.GetPages(0);
+  std::vector<int> order = job.Order;
+  if (order.empty())
+    for (int i = 0; i < pages.GetCount(); ++i) order.push_back(i);
+  for (const int i : order)
+    if (!pages.GetPages(i)) {
+      if (error) *error = "Нет такой страницы";
+      return false;
+    }
+  TrpPreparedPage& first = *pages.GetPages(order.front());
   printer.setPageLayout(LayoutOf(first.Width, first.Height));
   QPainter painter;
   if (!painter.begin(&printer)) {
@@ -153,9 +153,10 @@ bool PrintPages(TrpEMFPages& pages, const TrpPrintJob& job, const QString& pdfFi
   }
   TrpBuildState& st = rpState();
   const int dpi = printer.resolution();
-  for (int i = 0; i < pages.GetCount(); ++i) {
+  for (std::size_t n = 0; n < order.size(); ++n) {
+    const int i = order[n];
     TrpPreparedPage& rec = *pages.GetPages(i);
-    if (i > 0) {
+    if (n > 0) {
       printer.setPageLayout(LayoutOf(rec.Width, rec.Height));
       printer.newPage();
     }
@@ -182,6 +183,12 @@ bool PrintPages(TrpEMFPages& pages, const TrpPrintJob& job, const QString& pdfFi
     st.PrinterCanvas = nullptr;
     rec.Visible = false;
     pages.Draw(i, canvas, target);
+    if (job.PageDone && !job.PageDone(static_cast<int>(n) + 1)) {
+      printer.abort();
+      painter.end();
+      if (error) error->clear();
+      return false;
+    }
   }
   if (!painter.end()) {
     if (error) *error = "Не удалось завершить печать";
@@ -191,6 +198,19 @@ bool PrintPages(TrpEMFPages& pages, const TrpPrintJob& job, const QString& pdfFi
 }
 
 }  // namespace
+
+bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
+                    const AnsiString& fileName, const TrpPageDone& pageDone) {
+  TrpPrintJob job;
+  job.Title = title;
+  job.PdfFile = ToQString(fileName);
+  job.Order = order;
+  job.PageDone = pageDone;
+  QString error;
+  if (rpPrintPreparedPages(pages, job, &error)) return true;
+  if (error.isEmpty()) return false;  // aborted
+  throw Exception(FromQString(error));
+}
 
 bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error) {
   if (!pages.GetCount()) return true;

@@ -6,7 +6,10 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
+#include <vector>
 
+#include "report/RP_Class.h"
 #include "report/RP_Prepared.h"
 
 class TrpQtPrinterBackend;
@@ -25,8 +28,18 @@ struct TrpPrintJob {
   // means the printer itself.
   QString PdfFile;
   int Resolution = 1200;  // dots per inch of the PDF
+  // The pages to print, 0-based, in order (repeats for copies); empty: every page once.
+  std::vector<int> Order;
+  // Called after each page with the number printed so far; false aborts the job.
+  std::function<bool(int printed)> PageDone;
 };
 
-// Prints every prepared page (each on its own paper and orientation); false with
-// `error` set when the job could not start.
+// Prints the prepared pages of the job's order (each on its own paper and orientation);
+// false with `error` set when the job could not start, false with `error` empty when
+// PageDone aborted it (an aborted PDF leaves the old file as it was).
 bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error = nullptr);
+
+// The report component's printer (TrpPagePrinter, installed by rpInitQtPrinting): the job
+// above; a job that cannot run raises with the reason.
+bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
+                    const AnsiString& fileName, const TrpPageDone& pageDone);
