@@ -549,7 +549,7 @@ void TrpPageForm::PrintGroupFooters(TrpBand& data, std::size_t from) {
     if (TrpBand* f = data.Groups[i]->GroupFooter) DrawBand(*f);
 }
 
-bool TrpPageForm::CheckGroups(TrpBand& data) {
+bool TrpPageForm::CheckGroups(TrpBand& data, bool newPage) {
   for (std::size_t i = 0; i < data.Groups.size(); ++i) {
     TrpBand& g = *data.Groups[i];
     rpState().CurrentBand = &g;
@@ -563,9 +563,14 @@ bool TrpPageForm::CheckGroups(TrpBand& data) {
     if (canStepBack) ds.Prior();
     PrintGroupFooters(data, i);
     if (canStepBack) ds.Next();
+    // The new group starts on a new page when its header asks for one (or the record
+    // band does after each record); its headers and records go there.
+    if (!Stopped() && (newPage || (g.Flag(flFormNewPage) && g.Visible))) NewPage();
     PrintHeaders(data, i);
+    data.LinePosition = 1;  // records are numbered within their group
     return true;
   }
+  if (newPage && !Stopped()) NewPage();
   return false;
 }
 
@@ -579,16 +584,17 @@ bool TrpPageForm::LevelEmpty(TrpBand* data) {
   return empty;
 }
 
-void TrpPageForm::PrintRecord(TrpBand& data, int level) {
+bool TrpPageForm::PrintRecord(TrpBand& data, int level) {
   static const int kNextLevel[] = {btDetailData, btSubDetailData};
   TrpBand* next = level < 2 ? First(kNextLevel[level]) : nullptr;
   // A record whose detail level is empty prints only with PrintIfSubsetEmpty.
-  if (next && !data.Flag(flPrintIfSubsetEmpty) && LevelEmpty(next)) return;
+  if (next && !data.Flag(flPrintIfSubsetEmpty) && LevelEmpty(next)) return false;
   TrpBand* previous = CurrentData;
   CurrentData = &data;
   DrawBand(data);
   if (next) PrintLevel(next, level + 1);
   CurrentData = previous;
+  return true;
 }
 
 void TrpPageForm::PrintLevel(TrpBand* data, int level) {
@@ -607,17 +613,18 @@ void TrpPageForm::PrintLevel(TrpBand* data, int level) {
     return;
   }
   data->LinePosition = 1;
+  // The group headers open the level, then its header.
+  PrintHeaders(*data, 0);
   if (data->Header) {
     DrawBand(*data->Header);
     repeatHeaders_.push_back(data->Header);
   }
-  PrintHeaders(*data, 0);
-  bool first = true;
   while (!ds->Eof() && !Stopped()) {
-    if (!first) CheckGroups(*data);
-    first = false;
-    PrintRecord(*data, level);
+    const bool printed = PrintRecord(*data, level);
     ds->Next();
+    if (ds->Eof() || Stopped()) break;
+    // A record band that asks for a new page starts one after each record but the last.
+    CheckGroups(*data, printed && data->Flag(flFormNewPage) && data->Visible);
   }
   if (!Stopped()) {
     // The closing footers see the last record when the dataset can step back to it.
@@ -725,7 +732,10 @@ void TrpReport::Wire() {
     else if (name == "LINETHROUGH#") value = Variant(data ? data->LineThroughPosition : 0);
     else if (name == "COLUMN#") value = Variant(form ? (form->CrossColumn ? form->CrossColumn : form->Column) : 1);
     else if (name == "CURRENT#") value = Variant(data && data->DataSet ? data->DataSet->RecNo() + 1 : 0);
-    else if (name == "CALCWIDTH") value = Variant(st.CurrentView ? st.CurrentView->Width : 0);
+    else if (name == "CALCWIDTH") {
+      auto* memo = dynamic_cast<TrpMemoView*>(st.CurrentView);
+      value = Variant(memo ? memo->CalcTextWidth() : st.CurrentView ? st.CurrentView->Width : 0);
+    }
     else return false;
     return true;
   };

@@ -141,10 +141,13 @@ class TrpPageForm {
   void InitBands();
   void PrepareAggregates();
   void PrintLevel(TrpBand* data, int level);
-  void PrintRecord(TrpBand& data, int level);
+  // False when the record was left out (its detail level is empty).
+  bool PrintRecord(TrpBand& data, int level);
   // A data level whose dataset has no record.
   static bool LevelEmpty(TrpBand* data);
-  bool CheckGroups(TrpBand& data);
+  // After a record: closes and opens groups when their values changed; newPage: a new
+  // page starts before the next record (after the closing footers).
+  bool CheckGroups(TrpBand& data, bool newPage);
   void PrintGroupFooters(TrpBand& data, std::size_t from);
   void PrintHeaders(TrpBand& data, std::size_t from);
   void DrawObjects(TrpBand& band, int height);
