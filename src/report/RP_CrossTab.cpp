@@ -174,7 +174,7 @@ void TrpPageForm::PrintCells(TrpBand& cross, TrpBand& row, int x) {
   }
 }
 
-void TrpPageForm::CrossPageCheck(TrpBand& row, int& x, int width, int startPage) {
+void TrpPageForm::CrossPageCheck(TrpBand& row, int& x, int width, int startPage, const CellPrinter& print) {
   // A column that fits stays; so does one wider than the page where a page part's
   // columns start (it prints cut rather than leave pages without a column).
   if (x + width <= Page.RightEdge() || x <= crossLeft_) return;
@@ -200,13 +200,13 @@ void TrpPageForm::CrossPageCheck(TrpBand& row, int& x, int width, int startPage)
   x = Page.LeftEdge();
   TrpBand* crossHeader = First(btCrossHeader);
   if (crossHeader && crossHeader->Flag(flRepeatHeader)) {
-    PrintCells(*crossHeader, row, x);
+    print(*crossHeader, x);
     x += crossHeader->Width;
   }
   crossLeft_ = x;
 }
 
-void TrpPageForm::DrawCross(TrpBand& row, int height) {
+void TrpPageForm::DrawCross(TrpBand& row, int height, const CellPrinter& printer, bool firstPart) {
   if (crossDepth_ || row.BandType == btPageFooter || !HasCrossCells(row) || Stopped()) return;
   TrpBuildState& st = rpState();
   ++crossDepth_;
@@ -216,30 +216,33 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
   crossLeft_ = INT_MIN;
   const int startPage = st.PageNumber;
   auto evaluate = [this](const AnsiString& e) { return Report.EvaluateExpression(e); };
+  const CellPrinter print =
+      printer ? printer : CellPrinter([this, &row](TrpBand& cross, int x) { PrintCells(cross, row, x); });
   CrossColumn = 1;
   if (Report.OnBeginColumn) Report.OnBeginColumn(row);
   int x = 0;
   TrpBand* header = First(btCrossHeader);
   TrpBand* footer = First(btCrossFooter);
-  // The cross data band adds up its columns for the cross footer's cells of this row only.
+  // The cross data band adds up its columns for the cross footer's cells of this row
+  // only; in a row of totals those cells show the grand totals the row's source keeps.
   const bool footerCells =
-      footer && std::any_of(row.Objects.begin(), row.Objects.end(), [&](const TrpView* v) {
+      footer && !row.AggregateSource && std::any_of(row.Objects.begin(), row.Objects.end(), [&](const TrpView* v) {
         auto it = CrossCells.find(v);
         return it != CrossCells.end() && it->second == footer;
       });
   if (header) {
-    if (header->View->Script.Count()) Report.RunBandScript(header->View->Script);
-    PrintCells(*header, row, header->X);
+    if (firstPart && header->View->Script.Count()) Report.RunBandScript(header->View->Script);
+    print(*header, header->X);
     x = header->X + header->Width;
   }
   if (TrpBand* data = First(btCrossData)) {
     if (!header) x = data->X;
     CrossColumns(row, *data, [&](int width) {
-      if (data->View->Script.Count()) Report.RunBandScript(data->View->Script);
-      CrossPageCheck(row, x, width, startPage);
-      PrintCells(*data, row, x);
-      if (footerCells) data->Values.Accumulate(evaluate, data->Visible);
-      if (row.IsData()) {
+      if (firstPart && data->View->Script.Count()) Report.RunBandScript(data->View->Script);
+      CrossPageCheck(row, x, width, startPage, print);
+      print(*data, x);
+      if (firstPart && footerCells) data->Values.Accumulate(evaluate, data->Visible);
+      if (firstPart && row.IsData()) {
         row.Values.AddColumnCopies(CrossColumn);
         row.Values.Accumulate(evaluate, row.Visible, CrossColumn);
       }
@@ -247,10 +250,10 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
     });
   }
   if (footer && !Stopped()) {
-    if (footer->View->Script.Count()) Report.RunBandScript(footer->View->Script);
-    CrossPageCheck(row, x, footer->Width, startPage);
-    PrintCells(*footer, row, x);
-    if (footer->AggregateSource) footer->AggregateSource->Values.ResetForBand(footer->Name);
+    if (firstPart && footer->View->Script.Count()) Report.RunBandScript(footer->View->Script);
+    CrossPageCheck(row, x, footer->Width, startPage, print);
+    print(*footer, x);
+    if (firstPart && footer->AggregateSource) footer->AggregateSource->Values.ResetForBand(footer->Name);
   }
   st.PageNumber = startPage;
   CrossColumn = 0;
@@ -260,11 +263,20 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
 
 bool TrpPageForm::CrossAggregate(int code, const AnsiString& expression, const AnsiString& flag, Variant& value) {
   TrpBand* current = rpState().CurrentBand;
-  if (!current || (current->BandType != btCrossData && current->BandType != btCrossHeader) || !crossRow_)
-    return false;
+  if (!current || !crossRow_) return false;
+  TrpBand* source = crossRow_->AggregateSource;
+  if (current->BandType == btCrossFooter) {
+    // The cross footer's cell in a totals row: the values of every record in every
+    // column. In a record row the cell adds up that row's columns (the cross data band's
+    // values, answered by the caller).
+    const AnsiString key = "*\x01" + rpAggregateKey(crossRow_->Name, code, expression, flag);
+    if (!source || !source->Values.Has(key)) return false;
+    value = source->Values.Get(key);
+    return true;
+  }
+  if (current->BandType != btCrossData && current->BandType != btCrossHeader) return false;
   // Cells of the cross header show the row's values; those of the cross data band the
   // values of their column.
-  TrpBand* source = crossRow_->AggregateSource;
   if (!source) return true;
   AnsiString key = rpAggregateKey(crossRow_->Name, code, expression, flag);
   if (current->BandType == btCrossData) key = IntToStr(CrossColumn) + AnsiString(1, '\x01') + key;
@@ -293,11 +305,14 @@ void TrpPageForm::PrepareCrossAggregates() {
     for (TrpView* v : band.Objects) {
       auto it = CrossCells.find(v);
       if (it == CrossCells.end()) continue;
-      ScanningCell = it->second->BandType == btCrossData;
+      const int cross = it->second->BandType;
+      ScanningCell = cross == btCrossData     ? CellScan::EachColumn
+                     : cross == btCrossFooter ? CellScan::EveryColumn
+                                              : CellScan::None;
       collect(band, countsAs, v);
     }
   });
-  ScanningCell = false;
+  ScanningCell = CellScan::None;
   // Cells of the cross footer add up the columns of their row.
   if (TrpBand* data = First(btCrossData)) {
     Processed = data;
