@@ -314,8 +314,7 @@ void TrpPageForm::NewColumn() {
       DrawBand(*f);
     }
     ++Column;
-    const int width = (Page.RightEdge() - Page.LeftEdge() - Page.ColumnGap * (columns - 1)) / columns;
-    CurX = Page.LeftEdge() + (Column - 1) * (width + Page.ColumnGap);
+    CurX = Page.LeftEdge() + (Column - 1) * (ColumnWidth() + Page.ColumnGap);
     CurY = ColumnStartY;
     if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
     freshY_ = CurY;
@@ -492,6 +491,7 @@ void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   sub.CurY = band.Y + (view.Top - band.Top);
   sub.CurBottomY = CurBottomY;
   sub.CurX = CurX + view.Left - Page.LeftEdge();
+  sub.areaRight_ = sub.CurX + view.Width;
   sub.freshY_ = freshY_;
   Restore<bool> follow(Root().followPages_);
   Root().followPages_ = true;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,14 @@ class TrpPageForm {
   void CrossColumns(TrpBand& row, TrpBand& data, const std::function<void(int width)>& column);
   void PrintCells(TrpBand& cross, TrpBand& row, int x);
   void CrossPageCheck(TrpBand& row, int& x, int width, int startPage, const CellPrinter& print);
+  int ColumnWidth() const;
+  // The right edge cells may reach before they go on on the page to the right.
+  int CrossRight() const;
+  int areaRight_ = 0;  // a subreport's page: the right edge of its rectangle
+  // Pages made to the right of a page for the cross-tab columns that did not fit, and
+  // the set of those pages (a subreport going on downwards skips them).
+  std::map<int, int> rightOf_;
+  std::set<int> rightPages_;
   // Side-by-side subreports: each starts on the band's page and place, going on over
   // the pages an earlier one made; the band goes on below the one that ends lowest.
   struct Place {

@@ -174,30 +174,47 @@ void TrpPageForm::PrintCells(TrpBand& cross, TrpBand& row, int x) {
   }
 }
 
+int TrpPageForm::ColumnWidth() const {
+  const int columns = Page.ColumnCount();
+  return (Page.RightEdge() - Page.LeftEdge() - Page.ColumnGap * (columns - 1)) / columns;
+}
+
+int TrpPageForm::CrossRight() const {
+  // Cells stay within the place of the rows: a subreport's rectangle, a page column, or
+  // the page.
+  if (Parent) return areaRight_;
+  if (Page.ColumnCount() > 1) return CurX + ColumnWidth();
+  return Page.RightEdge();
+}
+
 void TrpPageForm::CrossPageCheck(TrpBand& row, int& x, int width, int startPage, const CellPrinter& print) {
-  // A column that fits stays; so does one wider than the page where a page part's
+  // A column that fits stays; so does one wider than the place where a page part's
   // columns start (it prints cut rather than leave pages without a column).
-  if (x + width <= Page.RightEdge() || x <= crossLeft_) return;
+  if (x + width <= CrossRight() || x <= crossLeft_) return;
   TrpBuildState& st = rpState();
-  auto& master = *static_cast<TrpReport*>(st.MasterReport);
-  if (st.PageNumber + 1 < master.EMFPages.GetCount()) {
-    ++st.PageNumber;
+  TrpPageForm& root = Root();
+  if (auto right = root.rightOf_.find(st.PageNumber); right != root.rightOf_.end()) {
+    st.PageNumber = right->second;
   } else {
     // A new page to the right: its overlay and page header; the row goes on at its height.
-    const int keptY = CurY, keptX = CurX;
-    master.EMFPages.Add(Page);
+    auto& master = *static_cast<TrpReport*>(st.MasterReport);
+    const int from = st.PageNumber;
+    const int keptY = root.CurY, keptX = root.CurX;
+    master.EMFPages.Add(root.Page);
     st.PageNumber = master.EMFPages.GetCount() - 1;
+    root.rightOf_[from] = st.PageNumber;
+    root.rightPages_.insert(st.PageNumber);
     if (master.OnProgress) master.OnProgress(st.PageNumber + 1);
-    CurY = Page.TopEdge();
-    CurX = Page.LeftEdge();
-    if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
-    TrpBand* header = First(btPageHeader);
-    if (header && (startPage != 0 || header->Flag(flOnFirstPage))) DrawBand(*header);
-    CurY = keptY;
-    CurX = keptX;
+    root.CurY = root.Page.TopEdge();
+    root.CurX = root.Page.LeftEdge();
+    if (TrpBand* overlay = root.First(btOverlay)) root.DrawBand(*overlay);
+    TrpBand* header = root.First(btPageHeader);
+    if (header && (startPage != 0 || header->Flag(flOnFirstPage))) root.DrawBand(*header);
+    root.CurY = keptY;
+    root.CurX = keptX;
     rpState().CurrentBand = &row;
   }
-  x = Page.LeftEdge();
+  x = CurX;  // the place's left edge on that page
   TrpBand* crossHeader = First(btCrossHeader);
   if (crossHeader && crossHeader->Flag(flRepeatHeader)) {
     print(*crossHeader, x);
@@ -221,6 +238,7 @@ void TrpPageForm::DrawCross(TrpBand& row, int height, const CellPrinter& printer
   CrossColumn = 1;
   if (Report.OnBeginColumn) Report.OnBeginColumn(row);
   int x = 0;
+  const int shift = CurX - Page.LeftEdge();  // the cells follow the rows' column or subreport
   TrpBand* header = First(btCrossHeader);
   TrpBand* footer = First(btCrossFooter);
   // The cross data band adds up its columns for the cross footer's cells of this row
@@ -232,11 +250,12 @@ void TrpPageForm::DrawCross(TrpBand& row, int height, const CellPrinter& printer
       });
   if (header) {
     if (firstPart && header->View->Script.Count()) Report.RunBandScript(header->View->Script);
-    print(*header, header->X);
-    x = header->X + header->Width;
+    x = header->X + shift;
+    print(*header, x);
+    x += header->Width;
   }
   if (TrpBand* data = First(btCrossData)) {
-    if (!header) x = data->X;
+    if (!header) x = data->X + shift;
     CrossColumns(row, *data, [&](int width) {
       if (firstPart && data->View->Script.Count()) Report.RunBandScript(data->View->Script);
       CrossPageCheck(row, x, width, startPage, print);

@@ -521,6 +521,58 @@ TEST(RpBuild, CrossCellsOfABandThatSplitsGoOnWithIt) {
   ExpectGolden("cross_split", dump);
 }
 
+TEST(RpBuild, CrossCellsFollowPageColumnsAndSubreports) {
+  struct Case {
+    int days;
+    const char* golden;
+    int pages;
+  };
+  // Two page columns of five rows: the cells of column 2 shift with it. Four days fit
+  // the column; with six the last ones go on on the page to the right, at the column's left.
+  for (const Case& c : {Case{4, "cross_page_columns", 1}, Case{6, "cross_page_columns_wide", 2}}) {
+    SCOPED_TRACE(c.golden);
+    CrossFixture f(8, c.days);
+    TrpPage& page = f.b.Page(9, rpPortrait, 20);
+    page.Columns = 2;
+    page.ColumnGap = 20;
+    CrossBand(f, btCrossHeader, 20, 100);
+    CrossBand(f, btCrossData, 120, 50).FormatStr = "Days";
+    f.b.Band(btMasterData, 0, 200).FormatStr = "Products";
+    f.b.Memo("[PRODUCT]", 20, 0, 100, 18);
+    f.b.Memo("[QTY]", 120, 0, 50, 18);
+    const std::string dump = f.Build();
+    EXPECT_EQ(f.report.EMFPages.GetCount(), c.pages);
+    // Row 6 opens column 2 (x 20 + 349 + 20): its product and first day beside it.
+    EXPECT_NE(dump.find("@389,20 100x18 сыр\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("@489,20 50x18 61\n"), std::string::npos) << dump;
+    ExpectGolden(c.golden, dump);
+  }
+  {
+    SCOPED_TRACE("two subreports side by side, each a cross-tab");
+    CrossFixture f(2, 3);
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btMasterData, 0, 100).FormatStr = "1";
+    f.b.SubReport(20, 0, 300, 100, 1);
+    f.b.SubReport(380, 0, 220, 100, 2);
+    for (int sub = 0; sub < 2; ++sub) {
+      f.b.Page(9, rpPortrait, 20);
+      CrossBand(f, btCrossHeader, 20, 100);
+      CrossBand(f, btCrossData, 120, 50).FormatStr = "Days";
+      f.b.Band(btMasterData, 0, 20).FormatStr = "Products";
+      f.b.Memo(sub ? "справа [PRODUCT]" : "слева [PRODUCT]", 20, 0, 100, 18);
+      f.b.Memo("[QTY]", 120, 0, 50, 18);
+    }
+    const std::string dump = f.Build();
+    // The right one is 220 wide: its third day goes on on the page to the right, at
+    // the subreport's left.
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+    for (const char* cell : {"@20,20 100x18 слева крупа\n", "@220,20 50x18 13\n", "@380,20 100x18 справа крупа\n",
+                             "@480,20 50x18 11\n", "@530,20 50x18 12\n", "@380,20 50x18 13\n"})
+      EXPECT_NE(dump.find(cell), std::string::npos) << cell << dump;
+    ExpectGolden("cross_subreports", dump);
+  }
+}
+
 TEST(RpBuild, WideCrossTabGoesOnOnPagesToTheRight) {
   CrossFixture f(5, 9);
   f.b.Page(9, rpPortrait, 20);
