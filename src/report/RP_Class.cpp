@@ -376,6 +376,14 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
   std::vector<Part> parts;
   for (TrpView* v : band.Objects)
     if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v)) parts.push_back({v, v->Top - band.Top, true, false, {}});
+  // A stretched band measured its memos; those of another band get their text here.
+  if (!band.Stretched())
+    for (Part& p : parts)
+      if (auto* memo = dynamic_cast<TrpMemoView*>(p.view)) {
+        st.CurrentView = memo;
+        st.CurrentBand = &band;
+        memo->CalcHeight();
+      }
   std::map<std::pair<int, const TrpView*>, Part> cells;  // by column and view
   const bool withCells = HasCrossCells(band);
   int avail = 0, used = 0;

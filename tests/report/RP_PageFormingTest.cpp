@@ -109,3 +109,22 @@ TEST(RpPageForming, CalcWidthIsTheWidthOfTheMemosText) {
   EXPECT_NE(dump.find("@500,20 100x18 " + std::to_string(expected[0]) + "\n"), std::string::npos) << dump;
   EXPECT_NE(dump.find("@500,40 100x18 " + std::to_string(expected[1]) + "\n"), std::string::npos) << dump;
 }
+
+TEST(RpPageForming, ABandThatMaySplitPrintsWhatFitsThenGoesOn) {
+  // Ten records of 100 fill page 1 down to 1020; record 11 prints the lines that fit
+  // there and the rest on page 2 (it does not move to page 2 whole), with its own text.
+  Fixture f;
+  f.Rows("Rows", Numbered(12));
+  f.b.Page(9, rpPortrait, 20);
+  TrpBandView& data = f.b.Band(btMasterData, 0, 100);
+  data.FormatStr = "Rows";
+  data.Flags |= flBreaked;
+  f.b.Memo("строка [N]\nещё [N]\nи ещё [N]", 20, 0, 200, 90);
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+  const std::size_t page2 = dump.find("page 2");
+  EXPECT_LT(dump.find(" строка 11|ещё 11\n"), page2);
+  EXPECT_GT(dump.find(" и ещё 11\n"), page2);
+  EXPECT_GT(dump.find(" строка 12|ещё 12|и ещё 12\n"), page2);
+  ExpectGolden("split_fixed_band", dump);
+}
