@@ -375,7 +375,8 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
   };
   std::vector<Part> parts;
   for (TrpView* v : band.Objects)
-    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v)) parts.push_back({v, v->Top - band.Top, true, false, {}});
+    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v))
+      parts.push_back({v, v->Top - band.Top, true, false, {}});
   // A stretched band measured its memos; those of another band get their text here.
   if (!band.Stretched())
     for (Part& p : parts)
@@ -389,7 +390,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
   int avail = 0, used = 0;
   bool pending = false;
   // Prints the part of one view that falls on this page part at x (the view's left on
-  // the page); false when the build stopped.
+  // the page); false when printing it failed (the build stops with the error).
   auto printPart = [&](Part& p, TrpBand& owner, int x) {
     TrpView& v = *p.view;
     const int left = v.Left, top = v.Top, height = v.Height;
