@@ -325,8 +325,7 @@ void TrpPageForm::NewColumn() {
       DrawBand(*f);
     }
     ++Column;
-    const int width = (Page.RightEdge() - Page.LeftEdge() - Page.ColumnGap * (columns - 1)) / columns;
-    CurX = Page.LeftEdge() + (Column - 1) * (width + Page.ColumnGap);
+    CurX = Page.LeftEdge() + (Column - 1) * (ColumnWidth() + Page.ColumnGap);
     CurY = ColumnStartY;
     if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
     freshY_ = CurY;
@@ -374,72 +373,126 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
 
 void TrpPageForm::DrawSplit(TrpBand& band) {
   // A band that may be split prints what fits and goes on on the next pages: memos part
-  // by part (the lines that fit each time), other views where their top falls.
+  // by part (the lines that fit each time), other views where their top falls. Its
+  // cross-tab cells split the same way, column by column; each cell keeps the rest of
+  // its text between the parts.
   TrpBuildState& st = rpState();
   struct Part {
     TrpView* view;
     int rel;  // top within the band; 0 after the first part
     bool pending = true;
+    bool started = false;  // cells: text prepared, `rest` holds what is left of it
+    TStringList rest;
   };
   std::vector<Part> parts;
   for (TrpView* v : band.Objects)
-    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v)) parts.push_back({v, v->Top - band.Top});
+    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v))
+      parts.push_back({v, v->Top - band.Top, true, false, {}});
+  // A stretched band measured its memos; those of another band get their text here.
+  if (!band.Stretched())
+    for (Part& p : parts)
+      if (auto* memo = dynamic_cast<TrpMemoView*>(p.view)) {
+        st.CurrentView = memo;
+        st.CurrentBand = &band;
+        memo->CalcHeight();
+      }
+  std::map<std::pair<int, const TrpView*>, Part> cells;  // by column and view
+  const bool withCells = HasCrossCells(band);
+  int avail = 0, used = 0;
+  bool pending = false;
+  // Prints the part of one view that falls on this page part at x (the view's left on
+  // the page); false when printing it failed (the build stops with the error).
+  auto printPart = [&](Part& p, TrpBand& owner, int x) {
+    TrpView& v = *p.view;
+    const int left = v.Left, top = v.Top, height = v.Height;
+    auto* memo = dynamic_cast<TrpMemoView*>(&v);
+    const int gaps = 2 * v.GapY + 1;
+    bool whole = true;
+    if (p.rel >= avail && !Fresh()) {  // starts on a later part
+      p.rel -= avail;
+      pending = true;
+      return true;
+    }
+    if (memo) {
+      const int rest = memo->PrintText.Count() * memo->LineHeight + gaps;
+      whole = p.rel + rest <= avail || memo->LineHeight <= 0;
+      v.Height = whole ? rest : avail - p.rel;
+      memo->DrawMode = whole ? 1 : 2;
+    }
+    v.Left = x;
+    v.Top = CurY + p.rel;
+    st.CurrentView = &v;
+    st.CurrentBand = &owner;
+    try {
+      v.Print(Report.OutputStream());
+    } catch (const std::exception& e) {
+      v.Left = left, v.Top = top, v.Height = height;
+      Report.BuildError(e.what());
+      return false;
+    }
+    const int printedHeight = v.Height;
+    v.Left = left, v.Top = top, v.Height = height;
+    if (memo && !whole) {
+      // Nothing fitted even on a fresh page: the rest prints whole, past the bottom.
+      if (memo->LinesShown == 0 && Fresh()) {
+        memo->DrawMode = 1;
+        v.Left = x;
+        v.Top = CurY + p.rel;
+        v.Height = memo->PrintText.Count() * memo->LineHeight + gaps;
+        v.Print(Report.OutputStream());
+        used = std::max(used, p.rel + v.Height);
+        v.Left = left, v.Top = top, v.Height = height;
+        p.pending = false;
+        return true;
+      }
+      memo->DrawMode = 1;  // the rest waits in its text for the next part
+      used = std::max(used, avail);
+      p.rel = 0;
+      pending = true;
+      return true;
+    }
+    used = std::max(used, p.rel + printedHeight);
+    p.pending = false;
+    return true;
+  };
+  // The cells of one cross band in the current column, at x.
+  auto printCells = [&](TrpBand& cross, int x) {
+    for (TrpView* v : band.Objects) {
+      auto it = CrossCells.find(v);
+      if (it == CrossCells.end() || it->second != &cross || !v->Visible || Stopped()) continue;
+      auto [at, added] = cells.try_emplace({CrossColumn, v}, Part{v, v->Top - band.Top, true, false, {}});
+      Part& p = at->second;
+      if (!p.pending) continue;
+      auto* memo = dynamic_cast<TrpMemoView*>(v);
+      st.CurrentView = v;
+      st.CurrentBand = &cross;
+      if (memo && !p.started) {
+        memo->CalcHeight();  // the text of this column, as the band measures it
+      } else if (memo) {
+        memo->PrintText.Assign(p.rest);
+        memo->DrawMode = 1;
+      }
+      p.started = true;
+      if (!printPart(p, cross, x + (v->Left - cross.X))) return;
+      if (memo) {
+        p.rest.Assign(memo->PrintText);
+        memo->DrawMode = 0;
+      }
+    }
+  };
   for (int pass = 0;; ++pass) {
-    const int avail = CurBottomY - CurY;
-    int used = 0;
-    bool pending = false;
+    avail = CurBottomY - CurY;
+    used = 0;
+    pending = false;
     for (Part& p : parts) {
       if (!p.pending || Stopped()) continue;
-      TrpView& v = *p.view;
-      const int left = v.Left, top = v.Top, height = v.Height;
-      auto* memo = dynamic_cast<TrpMemoView*>(&v);
-      const int gaps = 2 * v.GapY + 1;
-      bool whole = true;
-      if (p.rel >= avail && !Fresh()) {  // starts on a later part
-        p.rel -= avail;
-        pending = true;
-        continue;
-      }
-      if (memo) {
-        const int rest = memo->PrintText.Count() * memo->LineHeight + gaps;
-        whole = p.rel + rest <= avail || memo->LineHeight <= 0;
-        v.Height = whole ? rest : avail - p.rel;
-        memo->DrawMode = whole ? 1 : 2;
-      }
-      v.Left = left + CurX - Page.LeftEdge();
-      v.Top = CurY + p.rel;
-      st.CurrentView = &v;
-      st.CurrentBand = &band;
-      try {
-        v.Print(Report.OutputStream());
-      } catch (const std::exception& e) {
-        v.Left = left, v.Top = top, v.Height = height;
-        Report.BuildError(e.what());
-        return;
-      }
-      const int printedHeight = v.Height;
-      v.Left = left, v.Top = top, v.Height = height;
-      if (memo && !whole) {
-        // Nothing fitted even on a fresh page: the rest prints whole, past the bottom.
-        if (memo->LinesShown == 0 && Fresh()) {
-          memo->DrawMode = 1;
-          v.Top = CurY + p.rel;
-          v.Height = memo->PrintText.Count() * memo->LineHeight + gaps;
-          v.Print(Report.OutputStream());
-          used = std::max(used, p.rel + v.Height);
-          v.Left = left, v.Top = top, v.Height = height;
-          p.pending = false;
-          continue;
-        }
-        memo->DrawMode = 1;  // the rest waits in its text for the next part
-        used = std::max(used, avail);
-        p.rel = 0;
-        pending = true;
-        continue;
-      }
-      used = std::max(used, p.rel + printedHeight);
-      p.pending = false;
+      if (!printPart(p, band, p.view->Left + CurX - Page.LeftEdge())) return;
     }
+    if (withCells && !Stopped()) {
+      band.Y = CurY;
+      DrawCross(band, 0, printCells, pass == 0);
+    }
+    if (st.ErrorFlag) return;
     if (!pending || Stopped()) {
       CurY += used;
       return;
@@ -458,6 +511,7 @@ void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   sub.CurY = band.Y + (view.Top - band.Top);
   sub.CurBottomY = CurBottomY;
   sub.CurX = CurX + view.Left - Page.LeftEdge();
+  sub.areaRight_ = sub.CurX + view.Width;
   sub.freshY_ = freshY_;
   Restore<bool> follow(Root().followPages_);
   Root().followPages_ = true;
@@ -501,9 +555,10 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   const int type = band.BandType;
   int h = band.CalcHeight();
   const bool fixedPlace = type == btPageFooter || type == btOverlay || type == btColumnFooter || type == btNone;
-  // A band that does not fit goes to the next column or page; on a fresh one it prints
-  // whatever its height, so that a band taller than a page cannot loop.
-  if (!fixedPlace && !inFooter_ && CurY + h > CurBottomY && !Fresh()) {
+  // A band that does not fit goes to the next column or page (one that may split prints
+  // what fits here); on a fresh one it prints whatever its height, so that a band taller
+  // than a page cannot loop.
+  if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h > CurBottomY && !Fresh()) {
     NewColumn();
     st.CurrentBand = &band;
     if (band.Stretched()) h = band.CalcHeight();
@@ -521,7 +576,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
     return;
   }
   DrawObjects(band, h);
-  DrawCross(band, h);
+  DrawCross(band, h, {}, true);
   if (!inPlace) SubReportsDone(h);
   RowAfterBand(band, h);
   if (band.Child) DrawBand(*band.Child);
@@ -560,7 +615,7 @@ void TrpPageForm::PrintGroupFooters(TrpBand& data, std::size_t from) {
     if (TrpBand* f = data.Groups[i]->GroupFooter) DrawBand(*f);
 }
 
-bool TrpPageForm::CheckGroups(TrpBand& data) {
+bool TrpPageForm::CheckGroups(TrpBand& data, bool newPage) {
   for (std::size_t i = 0; i < data.Groups.size(); ++i) {
     TrpBand& g = *data.Groups[i];
     rpState().CurrentBand = &g;
@@ -574,9 +629,14 @@ bool TrpPageForm::CheckGroups(TrpBand& data) {
     if (canStepBack) ds.Prior();
     PrintGroupFooters(data, i);
     if (canStepBack) ds.Next();
+    // The new group starts on a new page when its header asks for one (or the record
+    // band does after each record); its headers and records go there.
+    if (!Stopped() && (newPage || (g.Flag(flFormNewPage) && g.Visible))) NewPage();
     PrintHeaders(data, i);
+    data.LinePosition = 1;  // records are numbered within their group
     return true;
   }
+  if (newPage && !Stopped()) NewPage();
   return false;
 }
 
@@ -590,16 +650,17 @@ bool TrpPageForm::LevelEmpty(TrpBand* data) {
   return empty;
 }
 
-void TrpPageForm::PrintRecord(TrpBand& data, int level) {
+bool TrpPageForm::PrintRecord(TrpBand& data, int level) {
   static const int kNextLevel[] = {btDetailData, btSubDetailData};
   TrpBand* next = level < 2 ? First(kNextLevel[level]) : nullptr;
   // A record whose detail level is empty prints only with PrintIfSubsetEmpty.
-  if (next && !data.Flag(flPrintIfSubsetEmpty) && LevelEmpty(next)) return;
+  if (next && !data.Flag(flPrintIfSubsetEmpty) && LevelEmpty(next)) return false;
   TrpBand* previous = CurrentData;
   CurrentData = &data;
   DrawBand(data);
   if (next) PrintLevel(next, level + 1);
   CurrentData = previous;
+  return true;
 }
 
 void TrpPageForm::PrintLevel(TrpBand* data, int level) {
@@ -618,17 +679,18 @@ void TrpPageForm::PrintLevel(TrpBand* data, int level) {
     return;
   }
   data->LinePosition = 1;
+  // The group headers open the level, then its header.
+  PrintHeaders(*data, 0);
   if (data->Header) {
     DrawBand(*data->Header);
     repeatHeaders_.push_back(data->Header);
   }
-  PrintHeaders(*data, 0);
-  bool first = true;
   while (!ds->Eof() && !Stopped()) {
-    if (!first) CheckGroups(*data);
-    first = false;
-    PrintRecord(*data, level);
+    const bool printed = PrintRecord(*data, level);
     ds->Next();
+    if (ds->Eof() || Stopped()) break;
+    // A record band that asks for a new page starts one after each record but the last.
+    CheckGroups(*data, printed && data->Flag(flFormNewPage) && data->Visible);
   }
   if (!Stopped()) {
     // The closing footers see the last record when the dataset can step back to it.
@@ -757,7 +819,10 @@ void TrpReport::Wire() {
     else if (name == "LINETHROUGH#") value = Variant(data ? data->LineThroughPosition : 0);
     else if (name == "COLUMN#") value = Variant(form ? (form->CrossColumn ? form->CrossColumn : form->Column) : 1);
     else if (name == "CURRENT#") value = Variant(data && data->DataSet ? data->DataSet->RecNo() + 1 : 0);
-    else if (name == "CALCWIDTH") value = Variant(st.CurrentView ? st.CurrentView->Width : 0);
+    else if (name == "CALCWIDTH") {
+      auto* memo = dynamic_cast<TrpMemoView*>(st.CurrentView);
+      value = Variant(memo ? memo->CalcTextWidth() : st.CurrentView ? st.CurrentView->Width : 0);
+    }
     else return false;
     return true;
   };
@@ -1116,7 +1181,8 @@ void TrpReport::BuildReport() {
       }
       if (!AnsiSameText(name, processed->Name)) return;
       AnsiString key = rpAggregateKey(scanned->Name, code, expression, flag);
-      if (form->ScanningCell) key = AnsiString("0\x01") + key;  // a cell's value is kept per column
+      if (form->ScanningCell == TrpPageForm::CellScan::EachColumn) key = AnsiString("0\x01") + key;
+      if (form->ScanningCell == TrpPageForm::CellScan::EveryColumn) key = AnsiString("*\x01") + key;
       processed->Values.Register(key);
       scanned->AggregateSource = processed;
       value = Variant(0);

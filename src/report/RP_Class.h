@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -124,11 +125,19 @@ class TrpPageForm {
   // the row band they lie in prints them once per column of the cross dataset.
   std::map<const TrpView*, TrpBand*> CrossCells;
   int CrossColumn = 0;        // the column being printed (COLUMN#), 0 outside
-  bool ScanningCell = false;  // aggregates of a cell are kept per column
+  // Aggregates of a cell being collected: kept per column (cells under the cross data
+  // band), or over every column (cells under the cross footer in a totals row).
+  enum class CellScan { None, EachColumn, EveryColumn };
+  CellScan ScanningCell = CellScan::None;
   void InitCross();
   bool IsCrossCell(const TrpView* view) const { return CrossCells.count(view) != 0; }
   bool HasCrossCells(const TrpBand& row) const;
-  void DrawCross(TrpBand& row, int height);
+  // Prints the row's cells: the cross header's, one set per column, the cross footer's.
+  // print: prints the cells of a cross band at x in place of the plain printing (a row
+  // that splits over pages); firstPart: scripts run and values add up (not again for the
+  // later parts of a split row).
+  using CellPrinter = std::function<void(TrpBand& cross, int x)>;
+  void DrawCross(TrpBand& row, int height, const CellPrinter& print, bool firstPart);
   int CrossHeight(TrpBand& row);
   void PrepareCrossAggregates();
   // The value of an aggregate shown in a cell; false when the current band is no cross band.
@@ -145,10 +154,13 @@ class TrpPageForm {
   void InitBands();
   void PrepareAggregates();
   void PrintLevel(TrpBand* data, int level);
-  void PrintRecord(TrpBand& data, int level);
+  // False when the record was left out (its detail level is empty).
+  bool PrintRecord(TrpBand& data, int level);
   // A data level whose dataset has no record.
   static bool LevelEmpty(TrpBand* data);
-  bool CheckGroups(TrpBand& data);
+  // After a record: closes and opens groups when their values changed; newPage: a new
+  // page starts before the next record (after the closing footers).
+  bool CheckGroups(TrpBand& data, bool newPage);
   void PrintGroupFooters(TrpBand& data, std::size_t from);
   void PrintHeaders(TrpBand& data, std::size_t from);
   void DrawObjects(TrpBand& band, int height);
@@ -180,7 +192,15 @@ class TrpPageForm {
   TrpBand* crossRow_ = nullptr;
   void CrossColumns(TrpBand& row, TrpBand& data, const std::function<void(int width)>& column);
   void PrintCells(TrpBand& cross, TrpBand& row, int x);
-  void CrossPageCheck(TrpBand& row, int& x, int width, int startPage);
+  void CrossPageCheck(TrpBand& row, int& x, int width, int startPage, const CellPrinter& print);
+  int ColumnWidth() const;
+  // The right edge cells may reach before they go on on the page to the right.
+  int CrossRight() const;
+  int areaRight_ = 0;  // a subreport's page: the right edge of its rectangle
+  // Pages made to the right of a page for the cross-tab columns that did not fit, and
+  // the set of those pages (a subreport going on downwards skips them).
+  std::map<int, int> rightOf_;
+  std::set<int> rightPages_;
   // Side-by-side subreports: each starts on the band's page and place, going on over
   // the pages an earlier one made; the band goes on below the one that ends lowest.
   struct Place {

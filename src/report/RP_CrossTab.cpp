@@ -174,39 +174,56 @@ void TrpPageForm::PrintCells(TrpBand& cross, TrpBand& row, int x) {
   }
 }
 
-void TrpPageForm::CrossPageCheck(TrpBand& row, int& x, int width, int startPage) {
-  // A column that fits stays; so does one wider than the page where a page part's
+int TrpPageForm::ColumnWidth() const {
+  const int columns = Page.ColumnCount();
+  return (Page.RightEdge() - Page.LeftEdge() - Page.ColumnGap * (columns - 1)) / columns;
+}
+
+int TrpPageForm::CrossRight() const {
+  // Cells stay within the place of the rows: a subreport's rectangle, a page column, or
+  // the page.
+  if (Parent) return areaRight_;
+  if (Page.ColumnCount() > 1) return CurX + ColumnWidth();
+  return Page.RightEdge();
+}
+
+void TrpPageForm::CrossPageCheck(TrpBand& row, int& x, int width, int startPage, const CellPrinter& print) {
+  // A column that fits stays; so does one wider than the place where a page part's
   // columns start (it prints cut rather than leave pages without a column).
-  if (x + width <= Page.RightEdge() || x <= crossLeft_) return;
+  if (x + width <= CrossRight() || x <= crossLeft_) return;
   TrpBuildState& st = rpState();
-  auto& master = *static_cast<TrpReport*>(st.MasterReport);
-  if (st.PageNumber + 1 < master.EMFPages.GetCount()) {
-    ++st.PageNumber;
+  TrpPageForm& root = Root();
+  if (auto right = root.rightOf_.find(st.PageNumber); right != root.rightOf_.end()) {
+    st.PageNumber = right->second;
   } else {
     // A new page to the right: its overlay and page header; the row goes on at its height.
-    const int keptY = CurY, keptX = CurX;
-    master.EMFPages.Add(Page);
+    auto& master = *static_cast<TrpReport*>(st.MasterReport);
+    const int from = st.PageNumber;
+    const int keptY = root.CurY, keptX = root.CurX;
+    master.EMFPages.Add(root.Page);
     st.PageNumber = master.EMFPages.GetCount() - 1;
+    root.rightOf_[from] = st.PageNumber;
+    root.rightPages_.insert(st.PageNumber);
     master.UpdateProgress(st.PageNumber + 1);
-    CurY = Page.TopEdge();
-    CurX = Page.LeftEdge();
-    if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
-    TrpBand* header = First(btPageHeader);
-    if (header && (startPage != 0 || header->Flag(flOnFirstPage))) DrawBand(*header);
-    CurY = keptY;
-    CurX = keptX;
+    root.CurY = root.Page.TopEdge();
+    root.CurX = root.Page.LeftEdge();
+    if (TrpBand* overlay = root.First(btOverlay)) root.DrawBand(*overlay);
+    TrpBand* header = root.First(btPageHeader);
+    if (header && (startPage != 0 || header->Flag(flOnFirstPage))) root.DrawBand(*header);
+    root.CurY = keptY;
+    root.CurX = keptX;
     rpState().CurrentBand = &row;
   }
-  x = Page.LeftEdge();
+  x = CurX;  // the place's left edge on that page
   TrpBand* crossHeader = First(btCrossHeader);
   if (crossHeader && crossHeader->Flag(flRepeatHeader)) {
-    PrintCells(*crossHeader, row, x);
+    print(*crossHeader, x);
     x += crossHeader->Width;
   }
   crossLeft_ = x;
 }
 
-void TrpPageForm::DrawCross(TrpBand& row, int height) {
+void TrpPageForm::DrawCross(TrpBand& row, int height, const CellPrinter& printer, bool firstPart) {
   if (crossDepth_ || row.BandType == btPageFooter || !HasCrossCells(row) || Stopped()) return;
   TrpBuildState& st = rpState();
   ++crossDepth_;
@@ -216,30 +233,35 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
   crossLeft_ = INT_MIN;
   const int startPage = st.PageNumber;
   auto evaluate = [this](const AnsiString& e) { return Report.EvaluateExpression(e); };
+  const CellPrinter print =
+      printer ? printer : CellPrinter([this, &row](TrpBand& cross, int x) { PrintCells(cross, row, x); });
   CrossColumn = 1;
   if (Report.OnBeginColumn) Report.OnBeginColumn(row);
   int x = 0;
+  const int shift = CurX - Page.LeftEdge();  // the cells follow the rows' column or subreport
   TrpBand* header = First(btCrossHeader);
   TrpBand* footer = First(btCrossFooter);
-  // The cross data band adds up its columns for the cross footer's cells of this row only.
+  // The cross data band adds up its columns for the cross footer's cells of this row
+  // only; in a row of totals those cells show the grand totals the row's source keeps.
   const bool footerCells =
-      footer && std::any_of(row.Objects.begin(), row.Objects.end(), [&](const TrpView* v) {
+      footer && !row.AggregateSource && std::any_of(row.Objects.begin(), row.Objects.end(), [&](const TrpView* v) {
         auto it = CrossCells.find(v);
         return it != CrossCells.end() && it->second == footer;
       });
   if (header) {
-    if (header->View->Script.Count()) Report.RunBandScript(header->View->Script);
-    PrintCells(*header, row, header->X);
-    x = header->X + header->Width;
+    if (firstPart && header->View->Script.Count()) Report.RunBandScript(header->View->Script);
+    x = header->X + shift;
+    print(*header, x);
+    x += header->Width;
   }
   if (TrpBand* data = First(btCrossData)) {
-    if (!header) x = data->X;
+    if (!header) x = data->X + shift;
     CrossColumns(row, *data, [&](int width) {
-      if (data->View->Script.Count()) Report.RunBandScript(data->View->Script);
-      CrossPageCheck(row, x, width, startPage);
-      PrintCells(*data, row, x);
-      if (footerCells) data->Values.Accumulate(evaluate, data->Visible);
-      if (row.IsData()) {
+      if (firstPart && data->View->Script.Count()) Report.RunBandScript(data->View->Script);
+      CrossPageCheck(row, x, width, startPage, print);
+      print(*data, x);
+      if (firstPart && footerCells) data->Values.Accumulate(evaluate, data->Visible);
+      if (firstPart && row.IsData()) {
         row.Values.AddColumnCopies(CrossColumn);
         row.Values.Accumulate(evaluate, row.Visible, CrossColumn);
       }
@@ -247,10 +269,10 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
     });
   }
   if (footer && !Stopped()) {
-    if (footer->View->Script.Count()) Report.RunBandScript(footer->View->Script);
-    CrossPageCheck(row, x, footer->Width, startPage);
-    PrintCells(*footer, row, x);
-    if (footer->AggregateSource) footer->AggregateSource->Values.ResetForBand(footer->Name);
+    if (firstPart && footer->View->Script.Count()) Report.RunBandScript(footer->View->Script);
+    CrossPageCheck(row, x, footer->Width, startPage, print);
+    print(*footer, x);
+    if (firstPart && footer->AggregateSource) footer->AggregateSource->Values.ResetForBand(footer->Name);
   }
   st.PageNumber = startPage;
   CrossColumn = 0;
@@ -260,11 +282,20 @@ void TrpPageForm::DrawCross(TrpBand& row, int height) {
 
 bool TrpPageForm::CrossAggregate(int code, const AnsiString& expression, const AnsiString& flag, Variant& value) {
   TrpBand* current = rpState().CurrentBand;
-  if (!current || (current->BandType != btCrossData && current->BandType != btCrossHeader) || !crossRow_)
-    return false;
+  if (!current || !crossRow_) return false;
+  TrpBand* source = crossRow_->AggregateSource;
+  if (current->BandType == btCrossFooter) {
+    // The cross footer's cell in a totals row: the values of every record in every
+    // column. In a record row the cell adds up that row's columns (the cross data band's
+    // values, answered by the caller).
+    const AnsiString key = "*\x01" + rpAggregateKey(crossRow_->Name, code, expression, flag);
+    if (!source || !source->Values.Has(key)) return false;
+    value = source->Values.Get(key);
+    return true;
+  }
+  if (current->BandType != btCrossData && current->BandType != btCrossHeader) return false;
   // Cells of the cross header show the row's values; those of the cross data band the
   // values of their column.
-  TrpBand* source = crossRow_->AggregateSource;
   if (!source) return true;
   AnsiString key = rpAggregateKey(crossRow_->Name, code, expression, flag);
   if (current->BandType == btCrossData) key = IntToStr(CrossColumn) + AnsiString(1, '\x01') + key;
@@ -293,11 +324,14 @@ void TrpPageForm::PrepareCrossAggregates() {
     for (TrpView* v : band.Objects) {
       auto it = CrossCells.find(v);
       if (it == CrossCells.end()) continue;
-      ScanningCell = it->second->BandType == btCrossData;
+      const int cross = it->second->BandType;
+      ScanningCell = cross == btCrossData     ? CellScan::EachColumn
+                     : cross == btCrossFooter ? CellScan::EveryColumn
+                                              : CellScan::None;
       collect(band, countsAs, v);
     }
   });
-  ScanningCell = false;
+  ScanningCell = CellScan::None;
   // Cells of the cross footer add up the columns of their row.
   if (TrpBand* data = First(btCrossData)) {
     Processed = data;

@@ -231,7 +231,7 @@ TrpAggregateValues::Item TrpAggregateValues::Parse(std::string_view key) {
   std::size_t p = 0;
   if (parts.size() >= 5) {  // a column part first
     std::int32_t column = 0;
-    item.column = TryStrToInt(parts[0], column) ? column : 0;
+    item.column = parts[0] == "*" ? kEveryColumn : TryStrToInt(parts[0], column) ? column : 0;
     p = 1;
   }
   if (p < parts.size()) item.band = Trim(parts[p]);
@@ -288,7 +288,7 @@ void TrpAggregateValues::Accumulate(const std::function<Variant(const AnsiString
   for (Item& item : items_) {
     // In a column only that column's values; outside, only the values without a column
     // (a "0" column part is the template of the per-column copies).
-    if (item.column != (column > 0 ? column : -1)) continue;
+    if (item.column != (column > 0 ? column : -1) && !(column > 0 && item.column == kEveryColumn)) continue;
     if (item.code == rpAggCount) {
       ++item.count;
       continue;

@@ -120,14 +120,15 @@ AnsiString rpAggregateKey(std::string_view band, int code, std::string_view expr
 class TrpAggregateValues {
  public:
   // Adds a key (from rpAggregateKey, optionally behind a column part "n" #1) with its
-  // start state; a key already held is kept.
+  // start state; a key already held is kept. The column part "*" adds up every column.
   void Register(std::string_view key);
   bool Has(std::string_view key) const;
   int Count() const { return static_cast<int>(items_.size()); }
   // Adds the current record: COUNT counts it; the others evaluate their expression
   // (one evaluation for equal expressions in a row) and add it when the band is
   // visible or the key's flag is "1". column: the cross-tab column number; only the
-  // keys of that column take part (0: only the keys without a column part).
+  // keys of that column and of every column ("*") take part (0: only the keys without
+  // a column part).
   void Accumulate(const std::function<Variant(const AnsiString& expression)>& evaluate, bool visible, int column = 0);
   // A column-"0" key's copy for the column, made when missing.
   void AddColumnCopies(int column);
@@ -142,13 +143,14 @@ class TrpAggregateValues {
   struct Item {
     AnsiString key, band, expression;
     int code = rpAggSum;
-    int column = -1;  // -1: no column part
+    int column = -1;  // -1: no column part, kEveryColumn: "*"
     bool includeInvisible = false;
     double sum = 0, extreme = 0;
     int count = 0;
     bool forced = false;  // Set() gave the value
     Variant value;
   };
+  static constexpr int kEveryColumn = -2;
   static Item Parse(std::string_view key);
   Item* Find(std::string_view key);
   const Item* Find(std::string_view key) const;

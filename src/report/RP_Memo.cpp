@@ -469,6 +469,27 @@ int TrpMemoView::CalcWidth(const TStringList& lines) {
   return rpRound(widest / (ScaleX == 0 ? 1.0 : ScaleX) + FrameWidth + 2 * GapX + 1);
 }
 
+int TrpMemoView::CalcTextWidth() {
+  if (measuring_) return Width;
+  measuring_ = true;
+  TStringList kept;
+  kept.Assign(PrintText);
+  int width = Width;
+  try {
+    PrintText.Assign(Memo);
+    const bool handled = rpState().Hooks && rpState().Hooks->BeforePrint(PrintText, *this);
+    if (!handled || PrintText.Lines() == Memo.Lines()) ExpandVariables();
+    width = CalcWidth(PrintText);
+  } catch (...) {
+    PrintText.Assign(kept);
+    measuring_ = false;
+    throw;
+  }
+  PrintText.Assign(kept);
+  measuring_ = false;
+  return width;
+}
+
 // ---------------------------------------------------------------------------------
 
 void TrpMemoView::ApplyHighlight() {

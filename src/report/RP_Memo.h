@@ -67,6 +67,9 @@ class TrpMemoView : public TrpStretcheable {
   void ShowMemo();
   void DrawUnderlines();
   int CalcWidth(const TStringList& lines);
+  // The width of its text as it would print now (expressions expanded); the view's
+  // width while that text is being expanded (a text asking for its own width).
+  int CalcTextWidth();
   void SetFontForOutput(TCanvas& canvas);
 
  private:
@@ -77,6 +80,7 @@ class TrpMemoView : public TrpStretcheable {
   int MeasuredWidth(std::string_view s) const;
 
   bool highlighted_ = false;
+  bool measuring_ = false;
   TrpFont savedFont_;
   TColor savedFill_ = rpNoColor;
 };

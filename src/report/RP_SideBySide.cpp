@@ -97,8 +97,11 @@ bool TrpPageForm::NextExistingPage() {
   // A subreport printed beside an earlier one follows it onto the pages it made.
   TrpBuildState& st = rpState();
   const auto* master = static_cast<TrpReport*>(st.MasterReport);
-  if (!followPages_ || !master || st.PageNumber + 1 >= master->EMFPages.GetCount()) return false;
-  ++st.PageNumber;
+  if (!followPages_ || !master) return false;
+  int next = st.PageNumber + 1;
+  while (rightPages_.count(next)) ++next;  // pages to the right are no pages below
+  if (next >= master->EMFPages.GetCount()) return false;
+  st.PageNumber = next;
   Column = 1;
   CurX = Page.LeftEdge() + offsetX_;
   CurBottomY = Page.BottomEdge();

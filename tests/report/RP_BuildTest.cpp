@@ -1,6 +1,8 @@
 // The build pass over fixtures made in code: prepared pages are dumped as text (fake
 // metrics make them stable) and compared with the golden dumps in
 // tests/data/report/build. TARNWICK_UPDATE_GOLDEN=1 writes the dumps instead.
+#include <set>
+
 #include "BuildFixture.h"
 
 using namespace rpbuildtest;
@@ -452,6 +454,123 @@ TEST(RpBuild, CrossTabPrintsAColumnPerRecordOfTheCrossDataset) {
   }
   EXPECT_EQ(f.events, expected) << testing::PrintToString(f.events);
   ExpectGolden("cross_tab", dump);
+}
+
+TEST(RpBuild, CrossFooterCellOfATotalsRowIsTheGrandTotal) {
+  // The master footer's cell under the cross footer adds up every record in every
+  // column: (11+12+13+14) + (21+...+24) + (31+...+34) = 270 over 12 cells; the cells of
+  // the records' rows add up their own columns.
+  CrossFixture f(3, 4);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150);
+  CrossBand(f, btCrossData, 170, 80).FormatStr = "Days";
+  CrossBand(f, btCrossFooter, 250, 160);
+  f.TitleAndRows(0, 170, 80, 20);
+  f.b.Band(btMasterFooter, 60, 20).Name = "Foot";
+  f.b.Memo("Итого", 20, 60, 150, 18);
+  f.b.Memo("[SUM([QTY])]", 170, 60, 80, 18);
+  f.b.Memo("[SUM([QTY])] / [COUNT(MasterData1)]", 250, 60, 160, 18);
+  f.ShowZeros();
+  const std::string dump = f.Build();
+  EXPECT_NE(dump.find("@490,40 100x18 50\n"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("@490,100 160x18 270 / 12\n"), std::string::npos) << dump;
+  ExpectGolden("cross_grand_total", dump);
+}
+
+TEST(RpBuild, CrossCellsOfABandThatSplitsGoOnWithIt) {
+  // Rows of 20 lines that split over the pages; each cell ("[QTY]-1" .. "[QTY]-20")
+  // splits with its row: every line prints once, the split row's cells on both pages.
+  CrossFixture f(5, 3);
+  f.b.Page(9, rpPortrait, 20);
+  CrossBand(f, btCrossHeader, 20, 150);
+  CrossBand(f, btCrossData, 170, 80).FormatStr = "Days";
+  TrpBandView& data = f.b.Band(btMasterData, 0, 20);
+  data.FormatStr = "Products";
+  data.Flags |= flStretched | flBreaked;
+  std::string own, cell;
+  for (int i = 1; i <= 20; ++i) {
+    own += "[PRODUCT] " + std::to_string(i) + "\n";
+    cell += "[QTY]-" + std::to_string(i) + "\n";
+  }
+  f.b.Memo(own, 20, 0, 150, 18).Flags |= flStretched;
+  f.b.Memo(cell, 170, 0, 80, 18).Flags |= flStretched;
+  const std::string dump = f.Build();
+  ASSERT_GE(f.report.EMFPages.GetCount(), 2);
+  std::map<std::string, int> seen;  // cell line -> times printed
+  std::map<std::string, std::set<int>> pagesOf;  // cell "QTY" -> pages it printed on
+  std::istringstream in(dump);
+  int page = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("page ", 0) == 0) ++page;
+    if (line.find("Memo2 @") == std::string::npos) continue;
+    std::istringstream text(line.substr(line.find(' ', line.find('x')) + 1));
+    for (std::string part; std::getline(text, part, '|');) {
+      ++seen[part];
+      pagesOf[part.substr(0, part.find('-'))].insert(page);
+    }
+  }
+  for (int p = 1; p <= 5; ++p)
+    for (int d = 1; d <= 3; ++d)
+      for (int i = 1; i <= 20; ++i) {
+        const std::string part = std::to_string(p * 10 + d) + "-" + std::to_string(i);
+        EXPECT_EQ(seen[part], 1) << part;
+      }
+  int split = 0;
+  for (const auto& [qty, pages] : pagesOf) split += pages.size() > 1;
+  EXPECT_GE(split, 3) << dump;  // the three cells of a split row at least
+  ExpectGolden("cross_split", dump);
+}
+
+TEST(RpBuild, CrossCellsFollowPageColumnsAndSubreports) {
+  struct Case {
+    int days;
+    const char* golden;
+    int pages;
+  };
+  // Two page columns of five rows: the cells of column 2 shift with it. Four days fit
+  // the column; with six the last ones go on on the page to the right, at the column's left.
+  for (const Case& c : {Case{4, "cross_page_columns", 1}, Case{6, "cross_page_columns_wide", 2}}) {
+    SCOPED_TRACE(c.golden);
+    CrossFixture f(8, c.days);
+    TrpPage& page = f.b.Page(9, rpPortrait, 20);
+    page.Columns = 2;
+    page.ColumnGap = 20;
+    CrossBand(f, btCrossHeader, 20, 100);
+    CrossBand(f, btCrossData, 120, 50).FormatStr = "Days";
+    f.b.Band(btMasterData, 0, 200).FormatStr = "Products";
+    f.b.Memo("[PRODUCT]", 20, 0, 100, 18);
+    f.b.Memo("[QTY]", 120, 0, 50, 18);
+    const std::string dump = f.Build();
+    EXPECT_EQ(f.report.EMFPages.GetCount(), c.pages);
+    // Row 6 opens column 2 (x 20 + 349 + 20): its product and first day beside it.
+    EXPECT_NE(dump.find("@389,20 100x18 сыр\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("@489,20 50x18 61\n"), std::string::npos) << dump;
+    ExpectGolden(c.golden, dump);
+  }
+  {
+    SCOPED_TRACE("two subreports side by side, each a cross-tab");
+    CrossFixture f(2, 3);
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btMasterData, 0, 100).FormatStr = "1";
+    f.b.SubReport(20, 0, 300, 100, 1);
+    f.b.SubReport(380, 0, 220, 100, 2);
+    for (int sub = 0; sub < 2; ++sub) {
+      f.b.Page(9, rpPortrait, 20);
+      CrossBand(f, btCrossHeader, 20, 100);
+      CrossBand(f, btCrossData, 120, 50).FormatStr = "Days";
+      f.b.Band(btMasterData, 0, 20).FormatStr = "Products";
+      f.b.Memo(sub ? "справа [PRODUCT]" : "слева [PRODUCT]", 20, 0, 100, 18);
+      f.b.Memo("[QTY]", 120, 0, 50, 18);
+    }
+    const std::string dump = f.Build();
+    // The right one is 220 wide: its third day goes on on the page to the right, at
+    // the subreport's left.
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+    for (const char* cell : {"@20,20 100x18 слева крупа\n", "@220,20 50x18 13\n", "@380,20 100x18 справа крупа\n",
+                             "@480,20 50x18 11\n", "@530,20 50x18 12\n", "@380,20 50x18 13\n"})
+      EXPECT_NE(dump.find(cell), std::string::npos) << cell << dump;
+    ExpectGolden("cross_subreports", dump);
+  }
 }
 
 TEST(RpBuild, WideCrossTabGoesOnOnPagesToTheRight) {

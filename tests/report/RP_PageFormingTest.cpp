@@ -1,0 +1,130 @@
+// Page forming of one data level: the order of the bands at the start of a level and
+// after a group change, line numbers within groups, bands that start new pages, and
+// the text width a memo measures. Prepared pages are compared with the golden dumps in
+// tests/data/report/build.
+#include "BuildFixture.h"
+
+using namespace rpbuildtest;
+
+namespace {
+
+// Rows of groups "A" (three rows), "B" (two) and "C" (one).
+std::vector<Row> GroupedRows() {
+  std::vector<Row> rows;
+  for (const char* g : {"A", "A", "A", "B", "B", "C"}) rows.push_back({{"G", Variant(g)}});
+  return rows;
+}
+
+// A page header, a group header over [G], a master header, the rows with their line
+// numbers, a group footer and a master footer.
+void GroupedPage(Fixture& f) {
+  f.Rows("Rows", GroupedRows());
+  f.b.Page(9, rpPortrait, 20);
+  StackBands(f, {{btPageHeader, "стр. [PAGE#]"},
+                 {btGroupHeader, "группа [G]", "[G]"},
+                 {btMasterHeader, "шапка"},
+                 {btMasterData, "[G] [LINE#]/[LINETHROUGH#]", "Rows"},
+                 {btGroupFooter, "конец группы"},
+                 {btMasterFooter, "всё"}});
+}
+
+TrpBandView& BandOf(Fixture& f, int type) {
+  for (const auto& v : f.report.Pages.GetPages(0)->Objects)
+    if (auto* band = dynamic_cast<TrpBandView*>(v.get()); band && band->BandType() == type) return *band;
+  throw std::runtime_error("no band of that type");
+}
+
+}  // namespace
+
+TEST(RpPageForming, GroupHeadersComeFirstAndLineNumbersRestartInEachGroup) {
+  Fixture f;
+  GroupedPage(f);
+  const std::string dump = f.Build();
+  // The level starts with its group header, then the master header.
+  EXPECT_LT(dump.find("группа A"), dump.find("шапка")) << dump;
+  // Each group counts its rows from 1; the report counts them through.
+  for (const char* line : {"A 1/1\n", "A 3/3\n", "B 1/4\n", "B 2/5\n", "C 1/6\n"})
+    EXPECT_NE(dump.find(line), std::string::npos) << line << dump;
+  ExpectGolden("group_lines", dump);
+}
+
+TEST(RpPageForming, FormNewPageOnGroupHeadersAndDataBandsStartsPages) {
+  struct Case {
+    int bandType;
+    int pages;
+    const char* golden;
+  };
+  // A group header starts a page before each group but the first; a data band after
+  // each record but the last.
+  for (const Case& c : {Case{btGroupHeader, 3, "new_page_groups"}, Case{btMasterData, 6, "new_page_rows"}}) {
+    SCOPED_TRACE(c.golden);
+    Fixture f;
+    GroupedPage(f);
+    BandOf(f, c.bandType).Flags |= flFormNewPage;
+    const std::string dump = f.Build();
+    EXPECT_EQ(f.report.EMFPages.GetCount(), c.pages);
+    ExpectGolden(c.golden, dump);
+  }
+  {
+    SCOPED_TRACE("both: one new page at a group change");
+    Fixture f;
+    GroupedPage(f);
+    BandOf(f, btGroupHeader).Flags |= flFormNewPage;
+    BandOf(f, btMasterData).Flags |= flFormNewPage;
+    f.Build();
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 6);
+  }
+  {
+    SCOPED_TRACE("an invisible group header starts no page");
+    Fixture f;
+    GroupedPage(f);
+    TrpBandView& header = BandOf(f, btGroupHeader);
+    header.Flags |= flFormNewPage;
+    header.Visible = false;
+    f.Build();
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 1);
+  }
+}
+
+TEST(RpPageForming, CalcWidthIsTheWidthOfTheMemosText) {
+  Fixture f;
+  f.Rows("Rows", {{{"NAME", Variant("ab")}}, {{"NAME", Variant(Ansi("сухари ржаные с изюмом"))}}});
+  f.b.Page(9, rpPortrait, 20);
+  f.b.Band(btMasterData, 0, 20).FormatStr = "Rows";
+  TrpMemoView& name = f.b.Memo("[NAME]", 20, 0, 400, 18);
+  name.Script.SetText("W := CALCWIDTH");
+  f.b.Memo("[W]", 500, 0, 100, 18);
+  f.ShowZeros();
+  // The widths the memo measures for its two texts (its own width is 400); the build
+  // puts the template back as new objects, so they are measured before it.
+  std::vector<int> expected;
+  for (const char* text : {"ab", "сухари ржаные с изюмом"}) {
+    TStringList lines;
+    lines.Add(Ansi(text));
+    expected.push_back(name.CalcWidth(lines));
+  }
+  const std::string dump = f.Build();
+  EXPECT_LT(expected[0], expected[1]);
+  EXPECT_LT(expected[1], 400);
+  EXPECT_NE(dump.find("@500,20 100x18 " + std::to_string(expected[0]) + "\n"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("@500,40 100x18 " + std::to_string(expected[1]) + "\n"), std::string::npos) << dump;
+}
+
+TEST(RpPageForming, ABandThatMaySplitPrintsWhatFitsThenGoesOn) {
+  // Ten records of 100 fill page 1 down to 1020; record 11 prints the lines that fit
+  // there and the rest on page 2 (it does not move to page 2 whole), with its own text.
+  Fixture f;
+  f.Rows("Rows", Numbered(12));
+  f.b.Page(9, rpPortrait, 20);
+  TrpBandView& data = f.b.Band(btMasterData, 0, 100);
+  data.FormatStr = "Rows";
+  data.Flags |= flBreaked;
+  f.b.Memo("строка [N]\nещё [N]\nи ещё [N]", 20, 0, 200, 90);
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+  const std::size_t page2 = dump.find("page 2");
+  EXPECT_LT(dump.find(" строка 11|ещё 11\n"), page2);
+  EXPECT_GT(dump.find(" и ещё 11\n"), page2);
+  EXPECT_GT(dump.find(" строка 12|ещё 12|и ещё 12\n"), page2);
+  ExpectGolden("split_fixed_band", dump);
+}
