@@ -763,18 +763,21 @@ void DBO_dBHandler::RereadRecord(std::int64_t n) {
 }
 
 void DBO_dBHandler::AllowReadAhead(bool on) {
-  if (!on) SetReadAhead(false);
+  if (!on) {
+    SetReadAhead(false);
+    std::vector<char>().swap(readAhead_);
+  }
   readAheadAllowed_ = on;
 }
 
 void DBO_dBHandler::SetReadAhead(bool on) {
   if (!readAheadAllowed_) return;
   readAheadFirst_ = readAheadPast_ = -1;
+  // Switched off, the buffer stays for the next time: a walk through an index switches
+  // it off and on again at every step.
   if (on) {
     const std::int64_t length = std::max<std::int64_t>(RecordLength(), 1);
     readAhead_.resize(static_cast<std::size_t>(std::max(length, kReadAheadBytes / length * length)));
-  } else {
-    std::vector<char>().swap(readAhead_);
   }
   readAheadActive_ = on;
 }
