@@ -92,7 +92,8 @@ DBO_dBHandler::~DBO_dBHandler() {
   masterTag_ = nullptr;
   for (auto& slot : slots_) slot.reset();
   readAheadActive_ = false;
-  readAhead_.clear();
+  readAhead_.reset();
+  readAheadSize_ = 0;
 }
 
 // --- Navigation ----------------------------------------------------------------------------
@@ -765,7 +766,8 @@ void DBO_dBHandler::RereadRecord(std::int64_t n) {
 void DBO_dBHandler::AllowReadAhead(bool on) {
   if (!on) {
     SetReadAhead(false);
-    std::vector<char>().swap(readAhead_);
+    readAhead_.reset();
+    readAheadSize_ = 0;
   }
   readAheadAllowed_ = on;
 }
@@ -777,25 +779,29 @@ void DBO_dBHandler::SetReadAhead(bool on) {
   // it off and on again at every step.
   if (on) {
     const std::int64_t length = std::max<std::int64_t>(RecordLength(), 1);
-    readAhead_.resize(static_cast<std::size_t>(std::max(length, kReadAheadBytes / length * length)));
+    const std::int64_t size = std::max(length, kReadAheadBytes / length * length);
+    if (size != readAheadSize_) {
+      readAhead_.reset(new char[static_cast<std::size_t>(size)]);
+      readAheadSize_ = size;
+    }
   }
   readAheadActive_ = on;
 }
 
 std::int64_t DBO_dBHandler::ReadAt(std::int64_t offset, void* buffer, std::int64_t count) {
-  if (!readAheadActive_ || offset < HeaderLength() || count > std::ssize(readAhead_))
+  if (!readAheadActive_ || offset < HeaderLength() || count > readAheadSize_)
     return DBO_dBaseFld::ReadAt(offset, buffer, count);
   if (offset < 0 || count < 0) RaiseRangeError();
   if (readAheadFirst_ < 0 || offset < readAheadFirst_ || offset + count > readAheadPast_) {
     readAheadFirst_ = readAheadPast_ = -1;
-    const std::int64_t n = DBO_dBaseFld::ReadAt(offset, readAhead_.data(), std::ssize(readAhead_));
+    const std::int64_t n = DBO_dBaseFld::ReadAt(offset, readAhead_.get(), readAheadSize_);
     if (ErrorCode() != 0 && ErrorCode() != dbe::ShortRead) return 0;
     readAheadFirst_ = offset;
     readAheadPast_ = offset + n;
   }
   const std::int64_t available = std::clamp<std::int64_t>(readAheadPast_ - offset, 0, count);
   if (available > 0)
-    std::memcpy(buffer, readAhead_.data() + (offset - readAheadFirst_), static_cast<std::size_t>(available));
+    std::memcpy(buffer, readAhead_.get() + (offset - readAheadFirst_), static_cast<std::size_t>(available));
   SetErrorCode(available < count ? dbe::ShortRead : 0);
   return available;
 }
@@ -806,7 +812,7 @@ void DBO_dBHandler::WriteAt(std::int64_t offset, const void* buffer, std::int64_
   const std::int64_t from = std::max(offset, readAheadFirst_);
   const std::int64_t to = std::min(offset + count, readAheadPast_);
   if (from < to)
-    std::memcpy(readAhead_.data() + (from - readAheadFirst_),
+    std::memcpy(readAhead_.get() + (from - readAheadFirst_),
                 static_cast<const char*>(buffer) + (from - offset), static_cast<std::size_t>(to - from));
 }
 

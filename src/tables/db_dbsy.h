@@ -137,7 +137,8 @@ class DBO_dBHandler : public DBO_dBaseFld {
 
   bool readAheadAllowed_ = true;
   bool readAheadActive_ = false;
-  std::vector<char> readAhead_;
+  std::unique_ptr<char[]> readAhead_;  // not cleared: only what a read filled is used
+  std::int64_t readAheadSize_ = 0;
   std::int64_t readAheadFirst_ = -1;
   std::int64_t readAheadPast_ = -1;
 
