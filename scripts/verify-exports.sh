@@ -9,7 +9,9 @@ BUILD=${1:-${BUILD_DIR:-build-test}}
 OUT=${2:-$(mktemp -d)}
 mkdir -p "$OUT"
 TARNWICK_EXPORT_DIR="$OUT" "$BUILD/tests/report/test_report" \
-  --gtest_filter='Export.HtmlAndCsvReadBackByPythonReaders:Export.ExportToWritesTheBuiltReportThroughEachFilter' >/dev/null
+  --gtest_filter='Export.HtmlAndCsvReadBackByPythonReaders:Export.ExportToWritesTheBuiltReportThroughEachFilter:Export.RtfPicturesCoverNoText' >/dev/null
+# The 14-day example ration as the planner's preview exports it (mountain-14.rtf/.csv/.htm).
+TARNWICK_EXPORT_DIR="$OUT" "$BUILD/tests/planner/test_planner" --gtest_filter='RationExport.*' >/dev/null
 echo "== files in $OUT"; ls "$OUT"
 echo "== HTML (html.parser)"; python3 tests/report/export_oracle.py html "$OUT/r.htm"
 echo "== CSV (csv module, CP866 variant)"; python3 tests/report/export_oracle.py csv "$OUT/r.csv" cp866

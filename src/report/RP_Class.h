@@ -227,6 +227,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   ~TrpReport() override;
 
   AnsiString Name = "rpReport1";
+  // The report's title: the print job's and the PDF's title ("Untitled" when empty).
+  AnsiString Title;
   TrpPages Pages;
   TrpEMFPages EMFPages;
   TrpDataDictionary Dictionary;

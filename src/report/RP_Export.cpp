@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
@@ -107,6 +108,7 @@ bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString
     int total;
     ~Restore() {
       f.Stream = nullptr;
+      f.CurrentPage = nullptr;
       rpState().Hooks = hooks;
       rpState().TotalPages = total;
     }
@@ -119,9 +121,11 @@ bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString
   filter.BeginDocument();
   if (progress && !progress(0, pages.GetCount())) return false;
   for (int i = 0; i < pages.GetCount(); ++i) {
+    filter.CurrentPage = pages.GetPages(i);
     filter.BeginPage();
     pages.ExportData(i);
     filter.EndPage();
+    filter.CurrentPage = nullptr;
     if (progress && !progress(i + 1, pages.GetCount())) return false;
   }
   filter.EndDocument();
@@ -204,12 +208,26 @@ int TrpTextExport::LastLine() const {
   return -1;
 }
 
+std::map<int, int> TrpTextExport::EdgeColumns(std::vector<int> edges, double columnWidth) {
+  std::sort(edges.begin(), edges.end());
+  std::map<int, int> columns;
+  int start = 0, c = -1;
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    if (i == 0 || edges[i] - start > 2) {
+      start = edges[i];
+      c = std::max(c + 1, std::max(0, RoundInt(start / columnWidth)));
+    }
+    columns[edges[i]] = c;
+  }
+  return columns;
+}
+
 void TrpTextExport::AddText(const TRect& frame, int x, int y, const AnsiString& text, int frameTyp, TrpView& view) {
   TrpTextItem item;
   item.X = x;
   item.Text = text;
   item.FrameRect = frame;
-  item.FrameTyp = frameTyp;
+  item.FrameTyp = frameTyp < 0 ? 0 : frameTyp & 15;  // a text is never a picture item
   item.FillColor = view.FillColor;
   if (auto* memo = dynamic_cast<TrpMemoView*>(&view)) {
     item.FontName = memo->Font.Name.substr(0, 32);
@@ -217,6 +235,7 @@ void TrpTextExport::AddText(const TRect& frame, int x, int y, const AnsiString& 
     item.FontStyle = rpFontStyleToBits(memo->Font.Style);  // the items keep the stored bits
     item.FontColor = memo->Font.Color;
     item.Charset = memo->Font.Charset;
+    item.Alignment = memo->Alignment;
   }
   FileItem(LineOf(y), std::move(item));
 }
@@ -260,6 +279,17 @@ void TrpTextExport::EndPage() {
   std::vector<bool> pageBreak;
   auto col = [&](int x) { return RoundInt(x / cw); };
   const int last = LastLine();
+  // Frame edges: the edges of neighbouring boxes lie a pixel or two apart and share one
+  // column, so that their common border is drawn once.
+  std::vector<int> edges;
+  if (ExportFrames)
+    for (const auto& slot : Lines)
+      for (const auto& it : slot)
+        if (it.FrameTyp > 0) {
+          edges.push_back(it.FrameRect.Left);
+          edges.push_back(std::max(it.FrameRect.Left, it.FrameRect.Right));
+        }
+  std::map<int, int> edgeCol = EdgeColumns(std::move(edges), cw);
   for (int s = 0; s <= last; ++s) {
     const auto& slot = Lines[static_cast<std::size_t>(s)];
     if (slot.empty()) {
@@ -279,12 +309,24 @@ void TrpTextExport::EndPage() {
     std::string text, frames;
     int end = 0;
     for (const auto& it : slot) {
-      const int c = std::max(0, col(it.X));
+      const bool framed = ExportFrames && it.FrameTyp > 0;
+      const int l = framed ? edgeCol[it.FrameRect.Left] : 0;
+      const int r = framed ? std::max(l, edgeCol[std::max(it.FrameRect.Left, it.FrameRect.Right)]) : 0;
+      int c = std::max(0, col(it.X));
+      if (framed) {
+        // The text stays between its box's bars: right of the left one, and left of the
+        // right one as far as it fits (right-aligned text ends next to it).
+        const int first = (it.FrameTyp & rpTextFrameLeft) ? l + 1 : l;
+        const int len = static_cast<int>(it.Text.size());
+        const int stop = (it.FrameTyp & rpTextFrameRight) ? r : r + 1;
+        if ((it.Alignment & 3) == rpalRight && !(it.Alignment & rpalRotated)) c = stop - len;
+        else if (c + len > stop) c = stop - len;
+        c = std::max(c, first);
+      }
       if (c > end) text.append(static_cast<std::size_t>(c - end), ' ');
       text += it.Text;
       end = static_cast<int>(text.size());
-      if (!ExportFrames || it.FrameTyp <= 0) continue;
-      const int l = std::max(0, col(it.FrameRect.Left)), r = std::max(l, col(it.FrameRect.Right));
+      if (!framed) continue;
       if (it.FrameTyp & rpTextFrameTop) {
         std::string& line = out[static_cast<std::size_t>(topIdx)];
         for (int k = l; k <= r; ++k) {
@@ -388,6 +430,11 @@ AnsiString TrpHTMExport::CellText(const TrpTextItem& item) {
       default: s += ch;
     }
   }
+  // Every tag opened for the cell is closed in it, innermost first.
+  if (item.FontStyle & 4) s += "</u>";
+  if (item.FontStyle & 2) s += "</b>";
+  if (item.FontStyle & 1) s += "</i>";
+  if (!attrs.empty()) s += "</Font>";
   return s + "</td>";
 }
 
@@ -440,6 +487,16 @@ AnsiString TrpCSVExport::Field(const AnsiString& text) const {
 void TrpCSVExport::EndPage() {
   const double cw = 64.0 / SafeScale(ScaleX);
   const int last = LastLine();
+  // A boxed piece stands in the field of its box, whatever its alignment inside it, so
+  // that a right-aligned value shares the field of its centred header. The boxes of the
+  // page get distinct fields in their order (boxes narrower than a field too), the
+  // same on every line, whichever cells of a line are empty.
+  const auto boxed = [](const TrpTextItem& it) { return it.FrameRect.Right > it.FrameRect.Left; };
+  std::vector<int> lefts;
+  for (const auto& slot : Lines)
+    for (const auto& it : slot)
+      if (it.FrameTyp != rpTextPictureItem && boxed(it)) lefts.push_back(it.FrameRect.Left);
+  std::map<int, int> boxCol = EdgeColumns(std::move(lefts), cw);
   for (int s = 0; s <= last; ++s) {
     const auto& slot = Lines[static_cast<std::size_t>(s)];
     AnsiString line;
@@ -447,7 +504,7 @@ void TrpCSVExport::EndPage() {
     bool first = true;
     for (const auto& it : slot) {
       if (it.FrameTyp == rpTextPictureItem) continue;
-      int c = std::max(0, RoundInt(it.X / cw));
+      int c = boxed(it) ? boxCol[it.FrameRect.Left] : std::max(0, RoundInt(it.X / cw));
       // Two items in one column still get a field each.
       if (!first && c <= prev) c = prev + 1;
       line.append(static_cast<std::size_t>(c - prev), Delimiter);
@@ -470,13 +527,54 @@ TrpRTFExport::TrpRTFExport() : TrpTextExport(false) {
   RegisterAs("TrpRTFExport", 55218, "*.rtf");
 }
 
+namespace {
+int PixelsToTwips(int px) { return RoundInt(px * 1440.0 / rpPixelsPerInch); }
+}  // namespace
+
+TrpRtfPageGeometry rpRtfPageGeometry(const TrpPreparedPage* page) {
+  TrpRtfPageGeometry g;
+  if (!page) return g;
+  const TrpPageInfo& info = page->PageInfo;
+  if (info.PhysWidth > 0 && info.PhysHeight > 0) {
+    g.PaperWidth = PixelsToTwips(info.PhysWidth);
+    g.PaperHeight = PixelsToTwips(info.PhysHeight);
+  } else if (page->Width > 0 && page->Height > 0) {
+    g.PaperWidth = RoundInt(page->Width * 1440.0 / 254);
+    g.PaperHeight = RoundInt(page->Height * 1440.0 / 254);
+    if ((page->Orientation == rpLandscape) != (g.PaperWidth > g.PaperHeight)) std::swap(g.PaperWidth, g.PaperHeight);
+  } else {
+    return g;
+  }
+  g.Left = PixelsToTwips(std::max(0, page->LeftMargin));
+  g.Top = PixelsToTwips(std::max(0, page->TopMargin));
+  g.Right = PixelsToTwips(std::max(0, page->RightMargin));
+  g.Bottom = PixelsToTwips(std::max(0, page->BottomMargin));
+  // Margins that leave no room for text are not the page's real ones.
+  if (g.TextWidth() < g.PaperWidth / 4 || g.PaperHeight - g.Top - g.Bottom < g.PaperHeight / 4)
+    g.Left = g.Top = g.Right = g.Bottom = std::min(600, std::min(g.PaperWidth, g.PaperHeight) / 8);
+  g.Landscape = g.PaperWidth > g.PaperHeight;
+  return g;
+}
+
+AnsiString TrpRTFExport::SectionCodes(const TrpRtfPageGeometry& g) {
+  return "\\pgwsxn" + std::to_string(g.PaperWidth) + "\\pghsxn" + std::to_string(g.PaperHeight) + "\\marglsxn" +
+         std::to_string(g.Left) + "\\margrsxn" + std::to_string(g.Right) + "\\margtsxn" + std::to_string(g.Top) +
+         "\\margbsxn" + std::to_string(g.Bottom) + (g.Landscape ? "\\lndscpsxn" : "");
+}
+
 void TrpRTFExport::BeginDocument() {
-  WriteText("{\\rtf1\\ansi\\ansicpg1251\r\n\\margl600\\margr600\\margt600\\margb600\r\n");
   fonts_.clear();
   colors_.clear();
   pictures_.clear();
   body_.clear();
   pageCount_ = 0;
+}
+
+void TrpRTFExport::BeginPage() {
+  TrpTextExport::BeginPage();
+  pictures_.clear();
+  page_ = rpRtfPageGeometry(CurrentPage);
+  origin_ = CurrentPage ? std::max(0, CurrentPage->LeftMargin) : 0;
 }
 
 void TrpRTFExport::AddObject(int x, int y, TrpView& view) {
@@ -518,7 +616,9 @@ int TrpRTFExport::ColorIndex(TColor color) {
   return static_cast<int>(colors_.size());
 }
 
-int TrpRTFExport::Twips(int x) const { return RoundInt(x / (1.3 / SafeScale(ScaleX)) * 20); }
+int TrpRTFExport::Twips(int x) const {
+  return RoundInt(std::max(0, x - origin_) / (1.3 / SafeScale(ScaleX)) * 20 * fit_);
+}
 
 AnsiString TrpRTFExport::Codes(const TrpTextItem& item, const TrpTextItem* prev) {
   AnsiString s;
@@ -581,64 +681,121 @@ std::string BitmapMetafile(const TBitmap& image, int w, int h) {
 
 }  // namespace
 
-void TrpRTFExport::EndPage() {
-  if (pageCount_++ > 0 && PageBreaks) body_ += "\\page\r\n";
-  if (ExportBitmaps) {
-    for (const auto& p : pictures_) {
-      const int x = RoundInt(p.X / (1.3 / SafeScale(ScaleX)) * 20), y = RoundInt(p.Y * 20 / 1.3);
-      body_ += "\\pard\\phmrg\\posx" + std::to_string(x) + "\\posy" + std::to_string(y) + "\\absh" +
-               std::to_string(p.H * 20) + "\\absw" + std::to_string(p.W * 20) + "{\\pict\\wmetafile8\\picw" +
-               std::to_string(RoundInt(p.W * 26.46875)) + "\\pich" + std::to_string(RoundInt(p.H * 26.46875)) +
-               " \\picbmp\\picbpp4\r\n";
-      const std::string wmf = BitmapMetafile(p.Image, p.W, p.H);
-      static const char hex[] = "0123456789abcdef";
-      for (std::size_t i = 0; i < wmf.size(); ++i) {
-        const auto b = static_cast<unsigned char>(wmf[i]);
-        body_ += hex[b >> 4];
-        body_ += hex[b & 15];
-        if (i % 64 == 63) body_ += "\r\n";
-      }
-      body_ += "030000000000}\\par\r\n";
-    }
+void TrpRTFExport::WritePicture(const TrpTextItem& item) {
+  const Picture& p = pictures_[static_cast<std::size_t>(item.Picture)];
+  // In the text flow, in a paragraph of its own: the picture takes room instead of
+  // covering the text, and it stays inside the text width.
+  const int width = std::max(1, p.W), height = std::max(1, p.H);
+  const double full = width / (1.3 / SafeScale(ScaleX)) * 20 * fit_;
+  const double goalW = std::clamp(full, 1.0, static_cast<double>(page_.TextWidth()));
+  const int goalH = std::max(1, RoundInt(goalW * height / width));
+  const int left = std::clamp(Twips(p.X), 0, std::max(0, page_.TextWidth() - RoundInt(goalW)));
+  body_ += "\\pard\\li" + std::to_string(left) + "{\\pict\\wmetafile8\\picw" + std::to_string(RoundInt(width * 26.46875)) +
+           "\\pich" + std::to_string(RoundInt(height * 26.46875)) + "\\picwgoal" + std::to_string(RoundInt(goalW)) +
+           "\\pichgoal" + std::to_string(goalH) + " \\picbmp\\picbpp4\r\n";
+  const std::string wmf = BitmapMetafile(p.Image, width, height);
+  static const char hex[] = "0123456789abcdef";
+  for (std::size_t i = 0; i < wmf.size(); ++i) {
+    const auto b = static_cast<unsigned char>(wmf[i]);
+    body_ += hex[b >> 4];
+    body_ += hex[b & 15];
+    if (i % 64 == 63) body_ += "\r\n";
   }
-  pictures_.clear();
+  body_ += "030000000000}\\par\r\n";
+}
+
+void TrpRTFExport::EndPage() {
+  if (pageCount_++ == 0) {
+    firstPage_ = page_;
+  } else if (!(page_ == prevPage_) || PageBreaks) {
+    // Another paper or margins begin a section of their own, on a new page.
+    body_ += page_ == prevPage_ ? AnsiString("\\page\r\n")
+                                : "\\sect\\sectd\\sbkpage" + SectionCodes(page_) + "\r\n";
+  }
+  prevPage_ = page_;
+  if (ExportBitmaps)
+    for (std::size_t i = 0; i < pictures_.size(); ++i) {
+      TrpTextItem item;
+      item.X = pictures_[i].X;
+      item.FrameTyp = rpTextPictureItem;
+      item.Picture = static_cast<int>(i);
+      FileItem(LineOf(pictures_[i].Y), std::move(item));
+    }
+  // The page's content, from the left margin to its right-most edge, is shrunk to the
+  // text width when the filter's scale makes it wider.
+  fit_ = 1.0;
+  int right = CurrentPage ? CurrentPage->PageInfo.PhysWidth - std::max(0, CurrentPage->RightMargin) : 0;
+  for (const auto& slot : Lines)
+    for (const auto& it : slot) {
+      right = std::max(right, it.X);
+      if (it.Picture >= 0) right = std::max(right, it.X + pictures_[static_cast<std::size_t>(it.Picture)].W);
+      else if (it.FrameRect.Right > it.FrameRect.Left) right = std::max(right, it.FrameRect.Right);
+    }
+  const int extent = Twips(right);
+  if (extent > page_.TextWidth()) fit_ = static_cast<double>(page_.TextWidth()) / extent;
+
   const int last = LastLine();
   for (int s = 0; s <= last; ++s) {
     const auto& slot = Lines[static_cast<std::size_t>(s)];
     std::vector<const TrpTextItem*> items;
-    for (const auto& it : slot)
+    for (const auto& it : slot) {
       if (it.FrameTyp != rpTextPictureItem) items.push_back(&it);
+      else if (it.Picture >= 0) WritePicture(it);
+    }
     if (items.empty()) {
       if (!KillEmptyLines) body_ += "{\\pard \\par}\r\n";
       continue;
     }
     if (!ConvertToTable) {
-      AnsiString line = "\\pard";
-      for (const auto* it : items) line += "\\tx" + std::to_string(Twips(it->X));
-      line += "{";
+      // A tab stop per item, left-aligned at its text, or at the right edge (centre) of
+      // its box for right-aligned (centred) text, so that the text keeps inside it
+      // whatever the reader's fonts are. Stops ascend and stay within the text width.
+      AnsiString stops = "\\pard", text = "{";
+      int at = 0;
       const TrpTextItem* prev = nullptr;
       for (const auto* it : items) {
-        line += "\\tab" + Codes(*it, prev) + " " + Escape(it->Text);
+        const bool boxed = it->FrameRect.Right > it->FrameRect.Left;
+        const int h = it->Alignment & 3;
+        AnsiString kind;
+        int pos = Twips(it->X);
+        if (boxed && h == rpalRight && !(it->Alignment & rpalRotated)) {
+          kind = "\\tqr";
+          pos = Twips(it->FrameRect.Right - 2);
+        } else if (boxed && h == rpalCenter && !(it->Alignment & rpalRotated)) {
+          kind = "\\tqc";
+          pos = Twips((it->FrameRect.Left + it->FrameRect.Right) / 2);
+        }
+        pos = std::min(std::max(pos, prev ? at + 1 : 0), page_.TextWidth());
+        // The first piece at the margin needs no tab: a tab there would go on to the next stop.
+        const bool tab = prev || pos > 0 || !kind.empty();
+        if (tab) {
+          stops += kind + "\\tx" + std::to_string(pos);
+          text += "\\tab";
+        }
+        text += Codes(*it, prev) + " " + Escape(it->Text);
+        at = pos;
         prev = it;
       }
-      body_ += line + "\\par}\r\n";
+      body_ += stops + text + "\\par}\r\n";
     } else {
       AnsiString line = "\\trowd \\trgaph108";
       for (std::size_t i = 1; i < items.size(); ++i) line += "\\cellx" + std::to_string(Twips(items[i]->X));
       const TrpTextItem& lastItem = *items.back();
-      const int right = std::max(lastItem.FrameRect.Right, lastItem.X + 1);
-      line += "\\cellx" + std::to_string(Twips(right)) + " \\trleft" + std::to_string(Twips(items.front()->X));
+      const int rightEdge = std::max(lastItem.FrameRect.Right, lastItem.X + 1);
+      line += "\\cellx" + std::to_string(Twips(rightEdge)) + " \\trleft" + std::to_string(Twips(items.front()->X));
       line += " \\pard \\intbl ";
       for (const auto* it : items) line += "{" + Codes(*it, nullptr) + " " + Escape(it->Text) + "}\\cell ";
       body_ += line + "\\pard \\intbl \\row\r\n";
     }
   }
   if (ConvertToTable) body_ += "\\pard\r\n";
+  pictures_.clear();
   ClearLines();
 }
 
 void TrpRTFExport::EndDocument() {
   body_ += "\\par}";
+  WriteText("{\\rtf1\\ansi\\ansicpg1251\r\n");
   auto table = [&](AnsiString head, const std::vector<AnsiString>& entries) {
     AnsiString s = head;
     std::size_t lineLen = s.size();
@@ -661,5 +818,12 @@ void TrpRTFExport::EndDocument() {
                 std::to_string(GetBValue(col)) + ";");
   table("{\\fonttbl", f);
   table("{\\colortbl;", c);
+  // The paper and margins of the first page; later pages of another paper open a
+  // section of their own.
+  const TrpRtfPageGeometry& g = pageCount_ ? firstPage_ : TrpRtfPageGeometry{};
+  WriteText("\\paperw" + std::to_string(g.PaperWidth) + "\\paperh" + std::to_string(g.PaperHeight) + "\\margl" +
+            std::to_string(g.Left) + "\\margr" + std::to_string(g.Right) + "\\margt" + std::to_string(g.Top) +
+            "\\margb" + std::to_string(g.Bottom) + (g.Landscape ? "\\landscape" : "") + "\r\n\\sectd" +
+            SectionCodes(g) + "\r\n");
   WriteText(body_);
 }

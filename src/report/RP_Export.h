@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,9 @@ class TrpExportFilter : public TrpExportFilterBase {
   // While an export runs: the output and its file name.
   TStream* Stream = nullptr;
   AnsiString FileName;
+  // The prepared page being exported (its paper and margins) from BeginPage to EndPage;
+  // nil when the pages are fed by hand.
+  const TrpPreparedPage* CurrentPage = nullptr;
 
   virtual int ShowOptionsDialog() { return 1; }
   virtual void BeginDocument() {}
@@ -95,7 +99,9 @@ struct TrpTextItem {
   TRect FrameRect;
   int FrameTyp = 0;  // 1 right, 2 bottom, 4 left, 8 top; -1 a picture item
   TColor FillColor = rpNoColor;
+  int Alignment = 0;          // the memo's horizontal alignment (rpalLeft, rpalRight...)
   int Width = 0, Height = 0;  // picture items
+  int Picture = -1;           // picture items of a filter that keeps its pictures: their index
 };
 
 constexpr int rpTextFrameRight = 1, rpTextFrameBottom = 2, rpTextFrameLeft = 4, rpTextFrameTop = 8;
@@ -132,6 +138,10 @@ class TrpTextExport : public TrpExportFilter {
   // The plain text grid offers itself; the formats built on it register their own.
   explicit TrpTextExport(bool offerPlainText);
   static double SafeScale(double s) { return s > 0 ? s : 1.0; }
+  // Columns of a page's box edges (report pixels): edges at most 2 pixels apart share a
+  // column; the others get distinct columns in their order, each at least its own
+  // rounded position.
+  static std::map<int, int> EdgeColumns(std::vector<int> edges, double columnWidth);
 };
 
 // A scale typed into an options dialog: "1,5" and "1.5" are read; anything that is not
@@ -170,6 +180,18 @@ class TrpCSVExport : public TrpTextExport {
   AnsiString Field(const AnsiString& text) const;
 };
 
+// The page of an RTF document in twips: paper, margins and the width the text may take.
+struct TrpRtfPageGeometry {
+  int PaperWidth = 11906, PaperHeight = 16838;  // A4
+  int Left = 600, Top = 600, Right = 600, Bottom = 600;
+  bool Landscape = false;
+  int TextWidth() const { return PaperWidth - Left - Right; }
+  bool operator==(const TrpRtfPageGeometry&) const = default;
+};
+// The geometry of a prepared page: its paper and margins (A4 with 600-twip margins
+// when there is no page or it has no size).
+TrpRtfPageGeometry rpRtfPageGeometry(const TrpPreparedPage* page);
+
 class TrpRTFExport : public TrpTextExport {
  public:
   TrpRTFExport();
@@ -179,6 +201,7 @@ class TrpRTFExport : public TrpTextExport {
 
   void BeginDocument() override;
   void EndDocument() override;
+  void BeginPage() override;
   void AddObject(int x, int y, TrpView& view) override;
   void EndPage() override;
   // Text with RTF's reserved characters escaped and bytes above 127 as \'hh.
@@ -188,7 +211,11 @@ class TrpRTFExport : public TrpTextExport {
   int FontIndex(const AnsiString& name, int charset);
   int ColorIndex(TColor color);
   AnsiString Codes(const TrpTextItem& item, const TrpTextItem* previous);
+  // A horizontal position of the page (report pixels) as twips from the left margin:
+  // the filter's scale, shrunk so that the page's content fits the text width.
   int Twips(int x) const;
+  static AnsiString SectionCodes(const TrpRtfPageGeometry& g);
+  void WritePicture(const TrpTextItem& item);
 
   struct Font {
     AnsiString Name;
@@ -203,4 +230,7 @@ class TrpRTFExport : public TrpTextExport {
   std::vector<Picture> pictures_;
   std::string body_;
   int pageCount_ = 0;
+  TrpRtfPageGeometry firstPage_, prevPage_, page_;
+  int origin_ = 0;     // report pixel of the left margin
+  double fit_ = 1.0;   // shrinking of the page's positions to the text width
 };

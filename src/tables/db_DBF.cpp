@@ -308,34 +308,94 @@ void DBO_dBaseDBF::Append() {
   }
   UnlockGuard guard(*this, locked);
   Notify(dbn::BeforeWrite, 0);
+  const bool headerDirty = headerDirty_;
   headerDirty_ = true;
   RefreshHeader();
   record_[0] = ' ';
   const std::int64_t count = CheckedAdd(recordCount_, 1);
   const std::int64_t offset = RecordOffset(count);
   CheckOffset32(CheckedAdd(offset, recordLength_ + 1));
-  WriteAt(offset, record_.data(), recordLength_ + 1);
-  if (ErrorCode() != 0) return;
-  recordCount_ = count;
-  current_ = count;
-  WriteHeader();
-  eof_ = bof_ = false;
-  Notify(dbn::AfterWrite, 0);
+  WriteUndo undo = KeepForUndo(offset, recordLength_ + 1, true);
+  undo.headerDirty = headerDirty;
+  try {
+    WriteAt(offset, record_.data(), recordLength_ + 1);
+    if (ErrorCode() != 0) return TakeBack(undo);
+    recordCount_ = count;
+    current_ = count;
+    WriteHeader();
+    eof_ = bof_ = false;
+    Notify(dbn::AfterWrite, 0);
+  } catch (...) {
+    TakeBack(undo);
+    throw;
+  }
   saved_ = record_;
 }
 
 void DBO_dBaseDBF::PutRecord(std::int64_t n) {
   Notify(dbn::BeforeWrite, n);
   if (n <= 0 || n > recordCount_) return Append();
+  WriteUndo undo = KeepForUndo(RecordOffset(n), recordLength_, false);
   headerDirty_ = true;
-  WriteAt(RecordOffset(n), record_.data(), recordLength_);
-  if (ErrorCode() != 0) return;
-  current_ = n;
-  recordWritten_ = true;
-  RefreshHeader();
-  WriteHeader();
-  Notify(dbn::AfterWrite, n);
+  try {
+    WriteAt(RecordOffset(n), record_.data(), recordLength_);
+    if (ErrorCode() != 0) return TakeBack(undo);
+    current_ = n;
+    recordWritten_ = true;
+    RefreshHeader();
+    WriteHeader();
+    Notify(dbn::AfterWrite, n);
+  } catch (...) {
+    TakeBack(undo);
+    throw;
+  }
   saved_ = record_;
+}
+
+DBO_dBaseDBF::WriteUndo DBO_dBaseDBF::KeepForUndo(std::int64_t offset, std::int64_t length, bool append) {
+  WriteUndo u;
+  u.offset = offset;
+  u.append = append;
+  u.size = DBO_DiskFile::FileSize();
+  u.bytes.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(u.size - offset, 0, length)));
+  u.bytes.resize(static_cast<std::size_t>(
+      std::max<std::int64_t>(DBO_DiskFile::ReadAt(offset, u.bytes.data(), std::ssize(u.bytes)), 0)));
+  if (append) {
+    u.diskHeader.resize(32);
+    u.diskHeader.resize(static_cast<std::size_t>(std::max<std::int64_t>(DBO_DiskFile::ReadAt(0, u.diskHeader.data(), 32), 0)));
+  }
+  u.header = header_;
+  u.count = recordCount_;
+  u.current = current_;
+  u.stamp = stamp_;
+  u.headerDirty = headerDirty_;
+  u.eof = eof_;
+  u.bof = bof_;
+  u.written = recordWritten_;
+  return u;
+}
+
+void DBO_dBaseDBF::TakeBack(const WriteUndo& u) {
+  // Best effort: the failure that led here is the one to report.
+  const std::int32_t code = ErrorCode();
+  try {
+    if (!u.bytes.empty()) WriteAt(u.offset, u.bytes.data(), std::ssize(u.bytes));
+    if (u.append) {
+      // Only an append, which holds the append lock, may cut the file back.
+      if (!u.diskHeader.empty()) WriteAt(0, u.diskHeader.data(), std::ssize(u.diskHeader));
+      if (DBO_DiskFile::FileSize() > u.size) ShrinkTo(u.size);
+    }
+  } catch (const EDbfError&) {
+  }
+  header_ = u.header;
+  recordCount_ = u.count;
+  current_ = u.current;
+  stamp_ = u.stamp;
+  headerDirty_ = u.headerDirty;
+  eof_ = u.eof;
+  bof_ = u.bof;
+  recordWritten_ = u.written;
+  SetErrorCode(code);
 }
 
 bool DBO_dBaseDBF::LockAppend() {

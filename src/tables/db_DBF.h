@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tables/db_memo.h"
@@ -139,6 +140,23 @@ class DBO_dBaseDBF : public DBO_DiskFile {
  private:
   void ReadAndCheckHeader();
   std::int64_t CountFromSize();
+
+  // What a record write replaces, so that a write which fails, or after which the upkeep
+  // of the indexes fails, leaves the table as it was: the file's bytes the record goes
+  // over, and for an append the header and the size of the file.
+  struct WriteUndo {
+    std::int64_t offset = 0;
+    std::string bytes;
+    bool append = false;
+    std::int64_t size = 0;
+    std::string diskHeader;
+    std::array<std::uint8_t, 32> header{};
+    std::int64_t count = 0, current = 0;
+    std::uint32_t stamp = 0;
+    bool headerDirty = false, eof = false, bof = false, written = false;
+  };
+  WriteUndo KeepForUndo(std::int64_t offset, std::int64_t length, bool append);
+  void TakeBack(const WriteUndo& u);
 
   std::array<std::uint8_t, 32> header_{};
   std::int64_t headerLength_ = 0;

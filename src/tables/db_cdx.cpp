@@ -424,20 +424,41 @@ bool DBobjCDXFile::DeleteTag(std::string_view name) {
 
 void DBobjCDXFile::Reindex() {
   if (!disk_ || !directory_) return;
-  TdbIndexLock lock(*this);
-  for (auto& t : tags_) t->ResetPages(0);
-  disk_->Truncate(1024);
-  nextBlock_ = 1024;
-  directory_->WriteEmptyRoot(NextBlock());
-  directory_->HeaderWrite();
-  for (auto& t : tags_) {
-    auto* tag = static_cast<DBobjCDXTag*>(t.get());
-    tag->SetHeaderOffset(NextBlock());
-    NextBlock();
-    tag->HeaderWrite();
-    tag->Build();
-    AddToDirectory(*tag);
+  RebuildBeside(0, [this] {
+    for (auto& t : tags_) t->ResetPages(0);
+    directory_->ResetPages(0);
+    disk_->Truncate(1024);
+    nextBlock_ = 1024;
+    directory_->WriteEmptyRoot(NextBlock());
+    directory_->HeaderWrite();
+    for (auto& t : tags_) {
+      auto* tag = static_cast<DBobjCDXTag*>(t.get());
+      tag->SetHeaderOffset(NextBlock());
+      NextBlock();
+      tag->HeaderWrite();
+      tag->Build();
+      AddToDirectory(*tag);
+    }
+  });
+}
+
+std::vector<std::int64_t> DBobjCDXFile::SavePlaces() const {
+  std::vector<std::int64_t> out = DBobjIndexFileBase::SavePlaces();
+  if (directory_) {
+    const std::vector<std::int64_t> d = directory_->Place();
+    out.insert(out.end(), d.begin(), d.end());
+    out.push_back(std::ssize(d));
   }
+  return out;
+}
+
+void DBobjCDXFile::RestorePlaces(const std::vector<std::int64_t>& places) {
+  DBobjIndexFileBase::RestorePlaces(places);
+  if (!directory_ || places.empty()) return;
+  const auto n = static_cast<std::size_t>(places.back());
+  if (n + 1 > places.size()) return;
+  directory_->SetPlace(std::vector<std::int64_t>(places.end() - 1 - static_cast<std::ptrdiff_t>(n), places.end() - 1));
+  directory_->ResetPages(0);
 }
 
 void DBobjCDXFile::Updated(bool append, std::int64_t recNo) {

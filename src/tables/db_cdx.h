@@ -31,6 +31,12 @@ class DBobjCDXTag : public DBobjIndexTagBase {
   void SetCounter(std::uint32_t c) { counter_ = c; }
   // Writes an empty root leaf at a new block and makes it the root.
   void WriteEmptyRoot(std::int64_t block);
+  std::vector<std::int64_t> Place() const override { return {root_, headerOffset_, counter_}; }
+  void SetPlace(const std::vector<std::int64_t>& p) override {
+    root_ = p.at(0);
+    headerOffset_ = p.at(1);
+    counter_ = static_cast<std::uint32_t>(p.at(2));
+  }
 
   // The leaf layout for keys of `keyLength` bytes and record numbers up to `maxRecNo`.
   struct LeafLayout {
@@ -82,6 +88,10 @@ class DBobjCDXFile : public DBobjIndexFileBase {
   std::int64_t NextBlock() override;
   void ResetBlock() override;
   DBobjCDXTag* Directory() const { return directory_.get(); }
+
+ protected:
+  std::vector<std::int64_t> SavePlaces() const override;
+  void RestorePlaces(const std::vector<std::int64_t>& places) override;
 
  private:
   void AddToDirectory(DBobjCDXTag& tag);

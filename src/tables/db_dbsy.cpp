@@ -483,9 +483,21 @@ void DBO_dBHandler::Notify(int code, std::int64_t value) {
   if (code == dbn::AfterWrite) {
     // An append reports record 0: the new record is the current one.
     const std::int64_t recNo = value > 0 ? value : RecNo();
-    UpdateFilterBit(recNo);
+    // The keys of every index file, or (should one fail) of none: the table then takes
+    // its write back too.
     for (const auto& file : slots_)
-      if (file) file->Updated(value <= 0, recNo);
+      if (file) file->BeginUpdate();
+    try {
+      for (const auto& file : slots_)
+        if (file) file->Updated(value <= 0, recNo);
+    } catch (...) {
+      for (const auto& file : slots_)
+        if (file) file->RollbackUpdate();
+      throw;
+    }
+    for (const auto& file : slots_)
+      if (file) file->EndUpdate();
+    UpdateFilterBit(recNo);
     if (masterTag_) masterTag_->ResetPages(1);
   } else if (code == dbn::AfterFlush) {
     for (const auto& file : slots_)

@@ -470,6 +470,19 @@ bool DBO_DiskFile::LockRegionRetrying(std::uint32_t offset, std::uint32_t length
   return false;
 }
 
+bool DBO_DiskFile::TakeExclusiveUse() {
+  if (closed_ || OpenFiles().Find(key_, this)) return false;
+  if (!shared_) return true;
+  std::lock_guard<std::recursive_mutex> g(handle_->cs);
+  return handle_->writable && SetLock(handle_->fd, F_WRLCK, kShareSentinel, 1) == 0;
+}
+
+void DBO_DiskFile::EndExclusiveUse() {
+  if (closed_ || !shared_) return;
+  std::lock_guard<std::recursive_mutex> g(handle_->cs);
+  SetLock(handle_->fd, F_RDLCK, kShareSentinel, 1);
+}
+
 bool DBO_DiskFile::Unlock() {
   error_ = 0;
   if (lockCount_ <= 0) return true;

@@ -97,6 +97,12 @@ class DBO_DiskFile {
   // Takes the region with the engine-wide retries (LockTiming); false when still refused.
   bool LockRegionRetrying(std::uint32_t offset, std::uint32_t length);
 
+  // For a rebuild that replaces the file: true when no other object of the process and
+  // no other process has the file open; until EndExclusiveUse (or the close) others are
+  // then kept out as by an exclusive open.
+  bool TakeExclusiveUse();
+  void EndExclusiveUse();
+
  private:
   friend class DBobjFileColl;
   void SetName(std::string_view name);

@@ -76,6 +76,12 @@ class DBobjIndexFile {
   DBobjIndexTag* TagByName(std::string_view name);
   // Whether another process changed the file since it was last read.
   virtual bool ChangedByOther() { return false; }
+  // Key upkeep that can be taken back: from BeginUpdate the file keeps what its writes
+  // replace, until EndUpdate; RollbackUpdate puts file and tags back as they were at
+  // BeginUpdate (after a write failed, so that a record and its keys go together).
+  virtual void BeginUpdate() {}
+  virtual void EndUpdate() {}
+  virtual void RollbackUpdate() {}
 };
 
 // Opens the index file `fileName` (upper-cased, with directory and extension) of a table.

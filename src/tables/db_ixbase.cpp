@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "platform/core/Files.h"
 #include "tables/db_eror.h"
 
@@ -33,9 +38,9 @@ int DBobjIndexTagBase::CompareKeys(const std::string& a, const std::string& b) {
 // An entry against a sought (key, record number): record number -1 matches any, 0 sorts
 // before every record of the key.
 int DBobjIndexTagBase::CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo,
-                                    bool useRecNo) {
+                                    bool useRecNo) const {
   if (e.top) return 1;
-  if (const int c = CompareBytes(e.value, key); c != 0) return c;
+  if (const int c = CompareBytes(e.value, key); c != 0) return inverted_ ? -c : c;
   if (!useRecNo || recNo < 0) return 0;
   return e.recNo < recNo ? -1 : (e.recNo > recNo ? 1 : 0);
 }
@@ -261,8 +266,13 @@ void DBobjIndexTagBase::TakeCurrent() {
 }
 
 int DBobjIndexTagBase::ComparePrefix(const std::string& key, const std::string& bound) const {
-  if (keyType_ == 'C') return CompareBytes(std::string_view(key).substr(0, bound.size()), bound);
-  return CompareBytes(key, bound);
+  const int c = keyType_ == 'C' ? CompareBytes(std::string_view(key).substr(0, bound.size()), bound)
+                                : CompareBytes(key, bound);
+  return inverted_ ? -c : c;
+}
+
+bool DBobjIndexTagBase::SeekPrefix(const std::string& bound) {
+  return SeekFirst([&](const DBobjIndexKeyData& e, bool) { return e.top || ComparePrefix(e.value, bound) >= 0; });
 }
 
 int DBobjIndexTagBase::RangeTest() const {
@@ -328,7 +338,7 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
                   ? Step(false)
                   : DescendEdge(true);
       } else if (code == dbp::First && lowSet_) {
-        any = SeekPair(low_, 0);
+        any = SeekPrefix(low_);
       } else {
         any = DescendEdge(code == dbp::Last);
       }
@@ -417,7 +427,10 @@ bool DBobjIndexTagBase::SeekKey(std::string_view text) {
     return false;
   }
   const std::string key = FormatText(text);
-  if (!SeekPair(key, 0)) {
+  // A text is sought over its own length: in descending order the keys it begins come
+  // before it.
+  if (!SeekPrefix(key)) {
+    pastEnd_ = true;
     Edge(true);
     return false;
   }
@@ -725,7 +738,7 @@ std::vector<std::pair<std::string, std::int64_t>> DBobjIndexTagBase::AllKeys() {
 
 void DBobjIndexTagBase::Build() {
   DBO_dBHandler* table = file_.Table();
-  TdbSort sort(std::max<std::int64_t>(keyLength_, 8) + 1, nullptr, true, unique_);
+  TdbSort sort(std::max<std::int64_t>(keyLength_, 8) + 1, nullptr, !inverted_, unique_);
   if (table) {
     TdbIndexBuildScope scope(table);
     const std::int64_t count = table->RecordCount();
@@ -853,6 +866,13 @@ bool DBobjIndexFileBase::ReadBlock(std::int64_t offset, void* buffer, std::int64
 
 bool DBobjIndexFileBase::WriteBlock(std::int64_t offset, const void* buffer, std::int64_t length) {
   if (!disk_) return false;
+  if (undoActive_ && offset < undoSize_ &&
+      std::none_of(undo_.begin(), undo_.end(), [&](const UndoBlock& u) { return u.offset == offset && u.length == length; })) {
+    // The bytes this write replaces, as far as the file had them.
+    UndoBlock u{offset, std::string(static_cast<std::size_t>(std::min(length, undoSize_ - offset)), '\0'), length};
+    u.bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(disk_->ReadAt(offset, u.bytes.data(), std::ssize(u.bytes)), 0)));
+    undo_.push_back(std::move(u));
+  }
   disk_->WriteAt(offset, buffer, length);
   return disk_->ErrorCode() == 0;
 }
@@ -889,6 +909,130 @@ bool DBobjIndexFileBase::UnlockIndex() {
 void DBobjIndexFileBase::Updated(bool append, std::int64_t recNo) {
   nextBlock_ = -1;
   for (auto& tag : tags_) tag->UpdateKey(recNo, append);
+}
+
+void DBobjIndexFileBase::BeginUpdate() {
+  undo_.clear();
+  undoActive_ = disk_ != nullptr;
+  if (!undoActive_) return;
+  undoSize_ = FileSize();
+  undoPlaces_ = SavePlaces();
+}
+
+void DBobjIndexFileBase::EndUpdate() {
+  undoActive_ = false;
+  undo_.clear();
+}
+
+void DBobjIndexFileBase::RollbackUpdate() {
+  if (!undoActive_) return;
+  undoActive_ = false;
+  // Latest first, so that overlapping writes end with the oldest bytes. A write that
+  // fails again is passed over: what it would restore was most likely never changed.
+  for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
+    try {
+      disk_->WriteAt(it->offset, it->bytes.data(), std::ssize(it->bytes));
+    } catch (const EDbfError&) {
+    }
+  }
+  undo_.clear();
+  try {
+    if (disk_->FileSize() > undoSize_) disk_->ShrinkTo(undoSize_);
+  } catch (const EDbfError&) {
+  }
+  RestorePlaces(undoPlaces_);
+  nextBlock_ = -1;
+}
+
+std::vector<std::int64_t> DBobjIndexFileBase::SavePlaces() const {
+  std::vector<std::int64_t> out;
+  for (const auto& t : tags_) {
+    const std::vector<std::int64_t> p = t->Place();
+    out.push_back(std::ssize(p));
+    out.insert(out.end(), p.begin(), p.end());
+  }
+  return out;
+}
+
+void DBobjIndexFileBase::RestorePlaces(const std::vector<std::int64_t>& places) {
+  std::size_t at = 0;
+  for (auto& t : tags_) {
+    if (at >= places.size()) break;
+    const auto n = static_cast<std::size_t>(places[at]);
+    t->SetPlace(std::vector<std::int64_t>(places.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                                          places.begin() + static_cast<std::ptrdiff_t>(at + 1 + n)));
+    at += 1 + n;
+  }
+}
+
+void DBobjIndexFileBase::RebuildBeside(std::int64_t keepBytes, const std::function<void()>& build) {
+  if (!disk_) return;
+  const AnsiString name = disk_->FileName();
+  if (!disk_->IsReadWrite()) return DbfError(dbe::AccessDenied, dbe::SubWrite, name);
+  // Renamed over, the file would stay open elsewhere as it was, and keys written there be lost.
+  if (!disk_->TakeExclusiveUse()) return DbfError(dbe::SharingViolation, dbe::SubWrite, name);
+  const std::string sysTarget = SysPath(name);
+  const std::size_t slash = sysTarget.find_last_of('/');
+  // New files that rebuilds killed before their end left behind go first.
+  RemoveStaleWorkFiles(slash == std::string::npos ? std::string() : sysTarget.substr(0, slash),
+                       (slash == std::string::npos ? sysTarget : sysTarget.substr(slash + 1)) + ".tmp", false);
+  std::string sysNew = sysTarget + ".tmpXXXXXX";
+  const int fd = ::mkstemp(sysNew.data());
+  if (fd < 0) {
+    const std::int32_t code = ErrnoToDbfError(errno);
+    disk_->EndExclusiveUse();
+    return DbfError(code, dbe::SubCreate, name);
+  }
+  ::close(fd);
+  const std::vector<std::int64_t> places = SavePlaces();
+  const std::int64_t nextBlock = nextBlock_;
+  auto other = std::make_unique<DBO_DiskFile>(AnsiPath(sysNew), false, true);
+  bool swapped = false;
+  auto giveUp = [&] {
+    if (swapped) std::swap(disk_, other);
+    swapped = false;
+    try {
+      other->Close();
+    } catch (...) {
+    }
+    ::unlink(sysNew.c_str());
+    RestorePlaces(places);
+    nextBlock_ = nextBlock;
+    disk_->EndExclusiveUse();
+  };
+  try {
+    other->Open();
+    if (keepBytes > 0) {
+      std::string head(static_cast<std::size_t>(keepBytes), '\0');
+      const std::int64_t n = disk_->ReadAt(0, head.data(), keepBytes);
+      if (n > 0) other->WriteAt(0, head.data(), n);
+    }
+    std::swap(disk_, other);
+    swapped = true;
+    build();
+    disk_->Flush();
+    std::swap(disk_, other);
+    swapped = false;
+    other->Close();
+    if (::rename(sysNew.c_str(), sysTarget.c_str()) != 0) {
+      const std::int32_t code = ErrnoToDbfError(errno);
+      giveUp();
+      return DbfError(code, dbe::SubRename, name);
+    }
+  } catch (...) {
+    giveUp();
+    throw;
+  }
+  SyncDirectoryOf(sysTarget);
+  // From here on the new file; a lock held on the old one is taken on it again.
+  const int depth = lockDepth_;
+  disk_->Close();
+  disk_->Open();
+  lockDepth_ = 0;
+  if (depth > 0) {
+    LockIndex();
+    lockDepth_ = depth;
+  }
 }
 
 void DBobjIndexFileBase::FlushIndex() {

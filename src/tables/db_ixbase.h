@@ -85,10 +85,17 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   std::int64_t KeyLength() const { return keyLength_; }
   bool Unique() const { return unique_; }
   bool Descending() const { return descending_; }
+  // Keys stored in descending order: every comparison of keys turned round.
+  bool Inverted() const { return inverted_; }
   std::int64_t RootBlock() const { return root_; }
   DBobjIndexFileBase& File() const { return file_; }
   // -1, 0, 1: keys byte by byte, then record numbers (a `top` entry above all).
   static int CompareKeys(const std::string& a, const std::string& b);
+
+  // The tag's place in its file (root, and the format's header and allocation fields):
+  // kept before a change that may fail, put back when it did.
+  virtual std::vector<std::int64_t> Place() const { return {root_}; }
+  virtual void SetPlace(const std::vector<std::int64_t>& place) { root_ = place.at(0); }
 
  protected:
   // Reads the page at `page.block` (its keys, kind and siblings); raises for a damaged page.
@@ -143,7 +150,11 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   // Positions on the first key at or after (key, record number); false when none follows.
   bool SeekPair(const std::string& key, std::int64_t recNo);
   DBobjIndexKey LoadPage(std::int64_t block, int depth);
-  static int CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo, bool useRecNo);
+  // An entry against a sought (key, record number), in the tag's order.
+  int CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo, bool useRecNo) const;
+  // Positions on the first key that is not below `bound` over the bound's length (text
+  // keys) in the tag's order; false when none follows.
+  bool SeekPrefix(const std::string& bound);
 
   std::vector<DBobjIndexKey> chain_;
 
@@ -159,6 +170,7 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   std::int32_t keyDecimals_ = 0;
   bool unique_ = false;
   bool descending_ = false;  // read backwards: keys stored ascending
+  bool inverted_ = false;    // keys stored descending: comparisons turned round
   std::int64_t root_ = 0;
 
  private:
@@ -208,6 +220,9 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   bool LockIndex() override;
   bool UnlockIndex() override;
   void Updated(bool append, std::int64_t recNo) override;
+  void BeginUpdate() override;
+  void EndUpdate() override;
+  void RollbackUpdate() override;
   void FlushIndex() override;
   void SetLockProtocol(TdbLokProtocol protocol) override { protocol_ = protocol; }
   bool RenameIndex(std::string_view newName) override;
@@ -249,6 +264,18 @@ class DBobjIndexFileBase : public DBobjIndexFile {
     return true;
   }
 
+  // The places of every tag (and of the format's own fields) for a change that may fail.
+  virtual std::vector<std::int64_t> SavePlaces() const;
+  virtual void RestorePlaces(const std::vector<std::int64_t>& places);
+
+  // Rebuilds the file beside itself: `build` writes the whole new file through this
+  // object, whose disk file is for the call a new file in the same directory that starts
+  // with the first `keepBytes` bytes of the old one; the new file is then flushed and
+  // renamed over the old, so that a crash leaves one of them whole. The file must be in
+  // no one else's use (refused with 32 otherwise). A failure leaves the old file and the
+  // tags' places as they were, and passes on.
+  void RebuildBeside(std::int64_t keepBytes, const std::function<void()>& build);
+
   DBO_dBHandler* table_;
   AnsiString path_;
   AnsiString stem_;  // the name without directory and extension, upper-cased
@@ -259,6 +286,18 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   std::int64_t nextBlock_ = -1;
   TdbLokProtocol protocol_ = TdbLokProtocol::Default;
   int lockDepth_ = 0;
+
+ private:
+  // What the writes of an update replaced (first write of a range), in order.
+  struct UndoBlock {
+    std::int64_t offset;
+    std::string bytes;
+    std::int64_t length;
+  };
+  bool undoActive_ = false;
+  std::int64_t undoSize_ = 0;
+  std::vector<UndoBlock> undo_;
+  std::vector<std::int64_t> undoPlaces_;
 };
 
 // Holds an index file's lock for a scope (released also when an exception leaves it).

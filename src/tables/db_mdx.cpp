@@ -16,6 +16,8 @@
 namespace {
 
 constexpr std::int64_t kUnit = 512;
+// Key format byte of a tag header: the tag keeps its keys in descending order.
+constexpr std::uint8_t kOptDescending = 0x08;
 
 }  // namespace
 
@@ -91,7 +93,7 @@ bool DBobjMDXTag::HeaderRead() {
   keyLength_ = GetLE16(h.data() + 12);
   const std::int64_t maxKeys = GetLE16(h.data() + 14), itemSize = GetLE16(h.data() + 18);
   unique_ = (options & 0x40) != 0;
-  if (options & 0x08) return false;  // descending tags are not kept by this engine
+  inverted_ = (options & kOptDescending) != 0;
   firstUnit_ = GetLE32(h.data() + 248);
   lastUnit_ = GetLE32(h.data() + 252);
   if ((keyType_ != 'C' && keyType_ != 'N' && keyType_ != 'D') || keyLength_ < 1 || keyLength_ > 100 ||
@@ -123,7 +125,7 @@ bool DBobjMDXTag::HeaderRead() {
 void DBobjMDXTag::HeaderWrite() {
   std::vector<std::uint8_t> h(static_cast<std::size_t>(BlockBytes()), 0);
   PutLE32(h.data(), static_cast<std::uint32_t>(root_));
-  h[8] = static_cast<std::uint8_t>(0x10 | (unique_ ? 0x40 : 0));
+  h[8] = static_cast<std::uint8_t>(0x10 | (unique_ ? 0x40 : 0) | (inverted_ ? kOptDescending : 0));
   h[9] = static_cast<std::uint8_t>(keyType_);
   PutLE16(h.data() + 12, static_cast<std::uint16_t>(DiskKeyLength()));
   PutLE16(h.data() + 14, static_cast<std::uint16_t>(MaxKeys()));
@@ -139,10 +141,11 @@ void DBobjMDXTag::HeaderWrite() {
   file_.WriteBlock(headerUnit_ * kUnit, h.data(), BlockBytes());
 }
 
-void DBobjMDXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique) {
+void DBobjMDXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending) {
   if (Trim(keyExpr).size() > 219 || Trim(forExpr).size() > static_cast<std::size_t>(BlockBytes() - 763))
     throw EDbfError("Index expression is too long");
   unique_ = unique;
+  inverted_ = descending;
   InitExpressions(keyExpr, forExpr);
   if (keyType_ != 'C') keyLength_ = 8;
   if (keyLength_ < 1 || keyLength_ > 100) throw EDbfError("Sort key length greater than 240 bytes");
@@ -329,7 +332,7 @@ void DBobjMDXFile::WriteTagTable() {
 }
 
 DBobjMDXTag* DBobjMDXFile::AddTag(std::string_view name, std::string_view keyExpr, std::string_view forExpr,
-                                  bool unique) {
+                                  bool unique, bool descending) {
   if (!disk_ || invalid_) return nullptr;
   const AnsiString tagName = AnsiUpperCase(Trim(name));
   if (tagName.empty() || tagName.size() > 10) throw EDbfError(Format("Invalid tag name %s", {tagName}));
@@ -338,7 +341,7 @@ DBobjMDXTag* DBobjMDXFile::AddTag(std::string_view name, std::string_view keyExp
   if (static_cast<std::int64_t>(tags_.size()) >= kMaxTags) throw EDbfError("Too many tags in the index file");
   ResetBlock();
   auto tag = std::make_unique<DBobjMDXTag>(*this, tagName, NextBlock());
-  tag->TagInit(keyExpr, forExpr, unique);
+  tag->TagInit(keyExpr, forExpr, unique, descending);
   DBobjMDXTag* added = tag.get();
   const auto at = std::find_if(tags_.begin(), tags_.end(), [&](const auto& t) { return t->TagName() > tagName; });
   tags_.insert(at, std::move(tag));
@@ -357,18 +360,20 @@ bool DBobjMDXFile::DeleteTag(std::string_view name) {
 
 void DBobjMDXFile::Reindex() {
   if (!disk_ || invalid_) return;
-  TdbIndexLock lock(*this);
-  for (auto& t : tags_) t->ResetPages(0);
-  disk_->Truncate(headerBytes_);
-  nextBlock_ = headerBytes_ / kUnit;
-  for (auto& t : tags_) {
-    auto* tag = static_cast<DBobjMDXTag*>(t.get());
-    tag->SetHeaderUnit(NextBlock());
-    tag->ForgetUnits();
-    tag->HeaderWrite();
-    tag->Build();
-  }
-  WriteTagTable();
+  // The new file starts with the old file's header (its dates and table name).
+  RebuildBeside(headerBytes_, [this] {
+    for (auto& t : tags_) t->ResetPages(0);
+    disk_->Truncate(headerBytes_);
+    nextBlock_ = headerBytes_ / kUnit;
+    for (auto& t : tags_) {
+      auto* tag = static_cast<DBobjMDXTag*>(t.get());
+      tag->SetHeaderUnit(NextBlock());
+      tag->ForgetUnits();
+      tag->HeaderWrite();
+      tag->Build();
+    }
+    WriteTagTable();
+  });
 }
 
 void RegisterMdxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add) {

@@ -13,11 +13,19 @@ class DBobjMDXTag : public DBobjIndexTagBase {
 
   bool HeaderRead();
   void HeaderWrite() override;
-  void TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique);
+  // A descending tag keeps its keys in descending order.
+  void TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending);
   void Build() { DBobjIndexTagBase::Build(); }
   std::int64_t HeaderUnit() const { return headerUnit_; }
   void SetHeaderUnit(std::int64_t unit) { headerUnit_ = unit; }
   void ForgetUnits() { firstUnit_ = lastUnit_ = 0; }
+  std::vector<std::int64_t> Place() const override { return {root_, headerUnit_, firstUnit_, lastUnit_}; }
+  void SetPlace(const std::vector<std::int64_t>& p) override {
+    root_ = p.at(0);
+    headerUnit_ = p.at(1);
+    firstUnit_ = p.at(2);
+    lastUnit_ = p.at(3);
+  }
   std::int64_t ItemSize() const { return (DiskKeyLength() + 4 + 3) / 4 * 4; }
   std::int64_t MaxKeys() const;
   std::int64_t DiskKeyLength() const { return keyType_ == 'C' ? keyLength_ : keyType_ == 'N' ? 12 : 8; }
@@ -48,8 +56,9 @@ class DBobjMDXFile : public DBobjIndexFileBase {
                bool shared = false, bool readWrite = true);
   ~DBobjMDXFile() override;
 
-  // Adds (or replaces) a tag and builds it; descending tags are not made.
-  DBobjMDXTag* AddTag(std::string_view name, std::string_view keyExpr, std::string_view forExpr, bool unique);
+  // Adds (or replaces) a tag and builds it.
+  DBobjMDXTag* AddTag(std::string_view name, std::string_view keyExpr, std::string_view forExpr, bool unique,
+                      bool descending = false);
   bool DeleteTag(std::string_view name);
   void Reindex() override;
   std::int64_t NextBlock() override;

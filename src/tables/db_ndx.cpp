@@ -199,10 +199,11 @@ void DBobjNDXFile::CreateEmpty() {
 
 void DBobjNDXFile::Reindex() {
   if (!disk_ || tags_.empty()) return;
-  CreateEmpty();
-  TdbIndexLock lock(*this);
-  nextBlock_ = 1;
-  static_cast<DBobjNDXTag*>(tags_[0].get())->Build();
+  RebuildBeside(0, [this] {
+    CreateEmpty();
+    nextBlock_ = 1;
+    static_cast<DBobjNDXTag*>(tags_[0].get())->Build();
+  });
 }
 
 void RegisterNdxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add) {

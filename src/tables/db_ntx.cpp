@@ -167,6 +167,15 @@ void DBobjNTXTag::PageStore(DBobjIndexKey& page) {
   if (!file_.WriteBlock(page.block, b.data(), kPage)) file_.Damaged();
 }
 
+std::vector<std::int64_t> DBobjNTXTag::Place() const {
+  return {root_, static_cast<const DBobjNTXFile&>(file_).Counter()};
+}
+
+void DBobjNTXTag::SetPlace(const std::vector<std::int64_t>& p) {
+  root_ = p.at(0);
+  static_cast<DBobjNTXFile&>(file_).SetCounter(static_cast<std::uint16_t>(p.at(1)));
+}
+
 bool DBobjNTXTag::PageFits(const DBobjIndexKey& page) const { return Keys(page) <= maxKeys_; }
 
 bool DBobjNTXTag::OnKey() const {
@@ -516,10 +525,11 @@ void DBobjNTXFile::CreateEmpty() {
 
 void DBobjNTXFile::Reindex() {
   if (!disk_ || tags_.empty()) return;
-  CreateEmpty();
-  TdbIndexLock lock(*this);
-  nextBlock_ = DBobjNTXTag::kPage;
-  static_cast<DBobjNTXTag*>(tags_[0].get())->Build();
+  RebuildBeside(0, [this] {
+    CreateEmpty();
+    nextBlock_ = DBobjNTXTag::kPage;
+    static_cast<DBobjNTXTag*>(tags_[0].get())->Build();
+  });
 }
 
 void DBobjNTXFile::Updated(bool append, std::int64_t recNo) {

@@ -26,6 +26,9 @@ class DBobjNTXTag : public DBobjIndexTagBase {
 
   bool KeyAdd(const std::string& key, std::int64_t recNo) override;
   bool KeyDelete(const std::string& key, std::int64_t recNo) override;
+  // With the file's update counter, which the header carries.
+  std::vector<std::int64_t> Place() const override;
+  void SetPlace(const std::vector<std::int64_t>& p) override;
 
  protected:
   void PageLoad(DBobjIndexKey& page) override;

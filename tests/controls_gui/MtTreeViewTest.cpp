@@ -1107,7 +1107,9 @@ TEST(FlatScrollBar, PartsFromPageRangeAndPosition) {
     EXPECT_EQ(p.ArrowLow, c.low);
     EXPECT_EQ(p.ArrowHigh, c.high);
     EXPECT_EQ(p.Thumb.IsEmpty(), c.thumb.IsEmpty());
-    if (!c.thumb.IsEmpty()) EXPECT_EQ(p.Thumb, c.thumb);
+    if (!c.thumb.IsEmpty()) {
+      EXPECT_EQ(p.Thumb, c.thumb);
+    }
   }
 }
 

@@ -1212,6 +1212,7 @@ TEST_F(PlannerWindows, PreviewExportsTheRationToRtfCsvAndHtml) {
   std::map<std::string, std::string> files;  // extension -> contents
   double rtfScaleX = 0, rtfScaleY = 0;
   char csvDelimiter = 0;
+  bool htmlKillsEmptyLines = true;
   dialogs_->AnswerForm("TrpPreviewForm", [&](TForm& d) {
     auto& preview = static_cast<TrpPreviewForm&>(d);
     const auto& filters = rpExportFilters();
@@ -1222,6 +1223,7 @@ TEST_F(PlannerWindows, PreviewExportsTheRationToRtfCsvAndHtml) {
         rtfScaleY = rtf->ScaleY;
       }
       if (auto* csv = dynamic_cast<TrpCSVExport*>(filters[i].Filter)) csvDelimiter = csv->Delimiter;
+      if (auto* htm = dynamic_cast<TrpHTMExport*>(filters[i].Filter)) htmlKillsEmptyLines = htm->KillEmptyLines;
       const AnsiString name = work_.Path() + "/ration." + ext;
       ASSERT_TRUE(preview.SaveAs(name, static_cast<int>(i) + 2)) << ext;  // 1 is the report file
       files[ext] = ReadFileBytes(name);
@@ -1240,8 +1242,36 @@ TEST_F(PlannerWindows, PreviewExportsTheRationToRtfCsvAndHtml) {
   EXPECT_EQ(rtfScaleX, 1.3);
   EXPECT_EQ(rtfScaleY, 1.0);
   EXPECT_EQ(csvDelimiter, ';');
+  EXPECT_FALSE(htmlKillsEmptyLines);
   // Outside the preview the engine offers none of the window's exports.
   EXPECT_TRUE(rpExportFilters().empty());
+}
+
+// The ration's preview's save dialog opens in the ration's folder with its name, and
+// offers the report file, RTF, CSV and HTML.
+TEST_F(PlannerWindows, PreviewSaveDialogOpensInTheRationsFolderWithTheThreeExports) {
+  ASSERT_NE(form_->OpenRation(Example("weekend-hike.tw")), nullptr);
+  dialogs_->AnswerForm("PrnSelectForm", [](TForm& f) {
+    auto& d = static_cast<TPrnSelectForm&>(f);
+    prnselect::ClickCheckBox(d, "Gen");
+    d.btnOk->click();
+  });
+  TFileDialogRequest request;
+  bool saved = false;
+  dialogs_->AnswerForm("TrpPreviewForm", [&](TForm& d) {
+    auto& preview = static_cast<TrpPreviewForm&>(d);
+    dialogs_->AnswerFile(work_.Path() + "/ration.rtf", 2);  // report file, RTF, CSV, HTML
+    preview.SaveDialog();
+    request = dialogs_->FileDialogs().back();
+    saved = FileExists(work_.Path() + "/ration.rtf");
+    preview.SetModalResult(mrOk);
+  });
+  Trigger("FilePrintPreview");
+  EXPECT_EQ(request.InitialDir, ExtractFilePath(Example("weekend-hike.tw")));
+  EXPECT_EQ(request.FileName, ChangeFileExt(Example("weekend-hike.tw"), ""));
+  EXPECT_EQ(request.Filter, Ansi("Файл отчета (*.rpp)|*.rpp|Файл Rich Text (*.rtf)|*.rtf|Файл CSV (*.csv)|*.csv|"
+                                 "Файл HTML (*.htm)|*.htm"));
+  EXPECT_TRUE(saved);
 }
 
 // Up or Down while a weight or a cost is being typed stores it and moves to the row

@@ -23,6 +23,7 @@
 #include "report/RP_Prntr.h"
 #include "refdata/RefBuild.h"
 #include "rptemplates/RationTemplates.h"
+#include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -197,6 +198,23 @@ TEST(PrintRation, PreviewThenPrintToPdfThroughTheVirtualPrinter) {
   EXPECT_GT(std::filesystem::file_size(pdf.c_str()), 20000u);
   if (const char* keep = std::getenv("TARNWICK_PRINT_PDF"))
     std::filesystem::copy_file(pdf.c_str(), keep, std::filesystem::copy_options::overwrite_existing);
+  EXPECT_EQ(w.dialogs->Unexpected(), 0);
+}
+
+TEST(PrintRation, DamagedTemplatesAreNamedBeforeThePreview) {
+  TPrintWindow w;
+  const AnsiString totals = w.dir.Path() + "/Ref/rtotals.rpf";
+  WriteFileBytes(totals, "damaged");
+  int previews = 0;
+  w.services.Preview = [&](TrpCompositeReport&) { ++previews; };
+  w.dialogs->Answer(mrOk);
+  w.Choose({"Tot"});
+  ASSERT_TRUE(w.form->PrintRation(true));
+  EXPECT_EQ(previews, 1);  // the other parts print
+  ASSERT_EQ(w.dialogs->Shown().size(), 1u);
+  const TDialogRequest& r = w.dialogs->Shown()[0];
+  EXPECT_EQ(r.Type, TMsgDlgType::mtWarning);
+  EXPECT_EQ(r.Text, Ansi("Не удалось прочитать шаблоны отчета:\r") + totals + Ansi("\rЭти разделы не будут напечатаны."));
   EXPECT_EQ(w.dialogs->Unexpected(), 0);
 }
 

@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +28,7 @@
 #include "planner/reference/RefTestSupport.h"
 #include "platform/gui/QtGraphics.h"
 #include "refdata/RefBuild.h"
+#include "test_support/ReadOnlyDir.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -509,6 +511,36 @@ TEST_F(RefEditFormTest, CancelAtTheCloseQuestionKeepsTheWindowOpen) {
   EXPECT_EQ(prompt_.shown.size(), 2u);
   EXPECT_FALSE(form->isVisible());
   EXPECT_TRUE(saved_.empty());
+}
+
+TEST_F(RefEditFormTest, AReadOnlyFolderShowsTheTablesWithoutEditing) {
+  test_support::TReadOnlyDir readOnly(tmp_.SysPath());
+  ref_test::TInjectedNoWrites injected(!readOnly.Available());
+  std::unique_ptr<TRefEditForm> form = Open();
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_EQ(prompt_.shown[0].Text, "Папка справочников недоступна для записи:\r" + Utf8(Dir()) +
+                                       "\rСправочники открыты только для просмотра, изменения в них сохранить нельзя.");
+  for (int page = rpProd; page <= rpParam; ++page) {
+    SCOPED_TRACE(page);
+    TMtTree* view = ShowPage(*form, page);
+    EXPECT_GT(view->Items()->Count(), 0);
+    view->SetItemFocused(view->Items()->GetItem(1));
+    Process();
+    for (const char* name : {"FileSave", "FileSaveAll", "ItemsAddMetaFolder", "ItemsAddFolder", "ItemsAddItem",
+                             "ItemsAddComponent", "ItemsDelete", "ItemsDeleteAll", "ItemsMoveUp", "ItemsMoveDown"})
+      EXPECT_FALSE(form->Action(name)->isEnabled()) << name;
+    EXPECT_TRUE(form->Action("FileClose")->isEnabled());
+    Key(view, Qt::Key_Return);
+    Key(view, 0, "7");
+    EXPECT_EQ(form->Editor(), nullptr);
+  }
+  if (const char* dir = std::getenv("TARNWICK_SHOTS")) {
+    ShowPage(*form, rpProd);
+    form->grab().toImage().save(QString("%1/refedit-readonly.png").arg(dir));
+  }
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(prompt_.shown.size(), 1u);
 }
 
 }  // namespace

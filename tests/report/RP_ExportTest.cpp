@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "../test_support/FileBytes.h"
+#include "../test_support/OfficeReader.h"
 #include "../test_support/TempDir.h"
 #include "platform/core/AnsiText.h"
 #include "report/RP_BandView.h"
@@ -34,6 +37,7 @@ struct Piece {
   TColor color = clBlack;
   int frame = 0;
   TRect rect{};
+  int align = rpalLeft;
 };
 
 // Feeds pieces to a filter as one page (or several, split by a y of -1000) and returns the output.
@@ -52,6 +56,7 @@ std::string Feed(TrpExportFilter& f, const std::vector<Piece>& pieces) {
     memo.Font.Size = p.size;
     memo.Font.Style = rpFontStyleFromBits(static_cast<std::uint8_t>(p.style));  // style: stored bits
     memo.Font.Color = p.color;
+    memo.Alignment = p.align;
     f.AddText(p.rect, p.x, p.y, Ansi(p.text), p.frame, memo);
   }
   f.EndPage();
@@ -100,6 +105,25 @@ TEST_F(Export, TextGridColumnsFramesAndEmptyLines) {
        "ab\xB3\r\n\xC0\xC4\xC4\xD9\r\n"},
       {"beyond line 200 and above the page", false, false, true, false, {{0, 14 * 250, "far"}, {0, -50, "gone"}},
        "far\r\n"},
+      // Text that starts in the column of its box's left edge moves right of the bar.
+      {"text keeps off the left bar", true, false, true, false, {{2, 0, "abc", 10, 0, clBlack, 15, TRect{0, 0, 39, 14}}},
+       "+-----+\r\n|abc  |\r\n+-----+\r\n"},
+      // Right-aligned text ends next to the right bar.
+      {"right-aligned text ends at the right bar",
+       true,
+       false,
+       true,
+       false,
+       {{30, 0, "12", 10, 0, clBlack, 15, TRect{0, 0, 39, 14}, rpalRight}},
+       "+-----+\r\n|   12|\r\n+-----+\r\n"},
+      // Neighbouring boxes whose edges are a pixel apart (36 and 35) share one border.
+      {"a shared border is drawn once",
+       true,
+       false,
+       true,
+       false,
+       {{2, 0, "a", 10, 0, clBlack, 15, TRect{0, 0, 36, 14}}, {37, 0, "b", 10, 0, clBlack, 15, TRect{35, 0, 70, 14}}},
+       "+----+-----+\r\n|a   |b    |\r\n+----+-----+\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -131,12 +155,30 @@ TEST_F(Export, HtmlCells) {
   bold.FontSize = 14;
   bold.FontStyle = 2;
   bold.FontColor = clRed;
-  EXPECT_EQ(TrpHTMExport::CellText(bold), "<td><Font Color=\"#FF0000\" Size=4><b>x</td>");
+  EXPECT_EQ(TrpHTMExport::CellText(bold), "<td><Font Color=\"#FF0000\" Size=4><b>x</b></Font></td>");
+  bold.FontStyle = 7;  // italic, bold and underlined: closed innermost first
+  EXPECT_EQ(TrpHTMExport::CellText(bold), "<td><Font Color=\"#FF0000\" Size=4><i><b><u>x</u></b></i></Font></td>");
   TrpTextItem plain;
   plain.Text = "x";
   EXPECT_EQ(TrpHTMExport::CellText(plain), "<td>x</td>");
   plain.Text = "a<b & c";
   EXPECT_EQ(TrpHTMExport::CellText(plain), "<td>a&lt;b &amp; c</td>");
+}
+
+// Every tag the HTML opens is closed, in order, as Python's HTML parser reads it.
+TEST_F(Export, HtmlTagsAreBalanced) {
+  TempDir dir;
+  TrpHTMExport html;
+  html.KillEmptyLines = false;  // as the planner's filter: empty lines stay as empty rows
+  const std::string doc = Feed(html, {{0, 0, "red", 14, 2, clRed},
+                                      {100, 0, "all", 8, 7, clBlue},
+                                      {0, 28, "plain"},
+                                      {0, -1000, ""},
+                                      {0, 0, "i", 10, 1}});
+  const AnsiString name = dir.Path() + "/t.htm";
+  TMemoryStream(doc).SaveToFile(name);
+  // html, body, table; four rows; cells: td Font b, td Font i b u, td, td i.
+  EXPECT_EQ(Oracle("tags", name), "balanced 18\n") << doc;
 }
 
 TEST_F(Export, CsvFieldsAndQuoting) {
@@ -146,20 +188,43 @@ TEST_F(Export, CsvFieldsAndQuoting) {
   // Two items in one column stay two fields.
   EXPECT_EQ(Feed(f, {{0, 0, "a"}, {10, 0, "b"}, {70, 0, "c"}}), "a;b;c\r\n");
   EXPECT_EQ(Feed(f, {{64, 0, "b"}}), ";b\r\n");
+  // A header centred in its box and the right-aligned values of the same box share a
+  // field: the box decides, not where the text starts inside it.
+  const TRect box{448, 0, 512, 14};
+  EXPECT_EQ(Feed(f, {{0, 0, "a", 10, 0, clBlack, 15, TRect{0, 0, 448, 14}},
+                     {462, 0, "Вес, кг", 10, 0, clBlack, 15, box, rpalCenter},
+                     {0, 28, "b", 10, 0, clBlack, 15, TRect{0, 0, 448, 14}},
+                     {490, 28, "1.25", 10, 0, clBlack, 15, box, rpalRight}}),
+            Ansi("a;;;;;;;Вес, кг\r\nb;;;;;;;1.25\r\n"));
+  // Boxes 56 pixels wide: two of them round to field 9, the second gets field 10 on every
+  // line, also on one where the first is empty (the second line of a wrapped header).
+  const TRect fat{544, 0, 600, 14}, carb{600, 0, 656, 14};
+  EXPECT_EQ(Feed(f, {{546, 0, "Жиры, г", 10, 0, clBlack, 15, fat},
+                     {602, 0, "Углев.,", 10, 0, clBlack, 15, carb},
+                     {620, 14, "г", 10, 0, clBlack, 15, carb}}),
+            Ansi(";;;;;;;;;Жиры, г;Углев.,\r\n;;;;;;;;;;г\r\n"));
 }
 
 TEST_F(Export, RtfParagraphsCodesAndTables) {
   TrpRTFExport f;
   const std::string doc = Feed(f, {{0, 0, "a", 10, 2}, {100, 0, "b"}, {0, -1000, ""}, {0, 0, "c", 10, 4}});
-  EXPECT_EQ(doc.rfind("{\\rtf1\\ansi\\ansicpg1251\r\n\\margl600\\margr600\\margt600\\margb600\r\n", 0), 0u);
-  EXPECT_NE(doc.find("{\\fonttbl{\\f0\\fcharset204 Arial;}}\r\n{\\colortbl;\\red0\\green0\\blue0;}\r\n"), std::string::npos);
-  // Tab stops 0 and 2000 twips; bold goes off for the second item.
-  EXPECT_NE(doc.find("\\pard\\tx0\\tx2000{\\tab\\f0\\fs20\\b\\cf1 a\\tab\\b0 b\\par}\r\n"), std::string::npos);
+  // Without a prepared page: A4 with 600-twip margins, after the font and colour tables.
+  EXPECT_EQ(doc.rfind("{\\rtf1\\ansi\\ansicpg1251\r\n{\\fonttbl{\\f0\\fcharset204 Arial;}}\r\n"
+                      "{\\colortbl;\\red0\\green0\\blue0;}\r\n"
+                      "\\paperw11906\\paperh16838\\margl600\\margr600\\margt600\\margb600\r\n",
+                      0),
+            0u);
+  // Stops at 0 and 2000 twips: the piece at the margin needs no tab (a tab there would
+  // jump on to 2000); bold goes off for the second item.
+  EXPECT_NE(doc.find("\\pard\\tx2000{\\f0\\fs20\\b\\cf1 a\\tab\\b0 b\\par}\r\n"), std::string::npos);
   // One page break, before the second page; underline is \ul, never \u.
   EXPECT_EQ(doc.find("\\page"), doc.rfind("\\page"));
   EXPECT_LT(doc.find("\\b0 b"), doc.find("\\page"));
   EXPECT_NE(doc.find("\\ul\\cf1 c"), std::string::npos);
   EXPECT_EQ(TrpRTFExport::Escape(Ansi("a{b}c\\d Я")), "a\\{b\\}c\\\\d \\'df");
+  // A text whose view claims the frame type of a picture item stays a text.
+  TrpRTFExport odd;
+  EXPECT_NE(Feed(odd, {{0, 0, "odd", 10, 0, clBlack, -1}}).find(" odd\\par}"), std::string::npos);
 
   TrpRTFExport t;
   t.ConvertToTable = true;
@@ -168,6 +233,142 @@ TEST_F(Export, RtfParagraphsCodesAndTables) {
   EXPECT_NE(table.find("\\trowd \\trgaph108\\cellx1300\\cellx2600 \\trleft0 \\pard \\intbl {\\f0\\fs20\\cf1 a}\\cell "
                        "{\\f0\\fs20\\cf1 b}\\cell \\pard \\intbl \\row\r\n\\pard\r\n"),
             std::string::npos);
+}
+
+namespace {
+
+// The numbers following a control word ("\tx" gives every tab stop).
+std::vector<int> ControlValues(const std::string& doc, const std::string& word) {
+  std::vector<int> v;
+  for (std::size_t at = doc.find(word); at != std::string::npos; at = doc.find(word, at + 1)) {
+    const std::size_t from = at + word.size();
+    if (from < doc.size() && (std::isdigit(static_cast<unsigned char>(doc[from])) || doc[from] == '-'))
+      v.push_back(std::atoi(doc.c_str() + from));
+  }
+  return v;
+}
+
+}  // namespace
+
+// With the planner's scale 1.3 a report as wide as its page would reach past the text
+// width: its positions are shrunk to fit it, a right-aligned piece gets a right tab at
+// its box's edge, and no stop lies outside the text width (10706 twips on A4).
+TEST_F(Export, RtfKeepsEveryTabStopInsideTheTextWidth) {
+  TrpRTFExport f;
+  ASSERT_EQ(f.ScaleX, 1.3);
+  const std::string doc = Feed(f, {{0, 0, "a"},
+                                   {300, 0, "b"},
+                                   {650, 0, "9.5", 10, 0, clBlack, 15, TRect{600, 0, 700, 14}, rpalRight},
+                                   {0, 14, "c"},
+                                   {700, 14, "d"}});
+  const std::vector<int> stops = ControlValues(doc, "\\tx");
+  // The pieces at the margin need no stop. 700 pixels are 14000 twips at this scale:
+  // everything shrinks by 10706 / 14000; the right tab stands at the box's edge less 2.
+  EXPECT_EQ(stops, (std::vector<int>{4588, 10675, 10706})) << doc;
+  EXPECT_NE(doc.find("\\tqr\\tx10675"), std::string::npos) << doc;
+  // A narrow report keeps its positions.
+  TrpRTFExport narrow;
+  EXPECT_EQ(ControlValues(Feed(narrow, {{0, 0, "a"}, {100, 0, "b"}, {400, 0, "c"}}), "\\tx"),
+            (std::vector<int>{2000, 8000}));
+}
+
+// The paper and margins of the report's pages go into the document; a page of another
+// paper opens a section of its own.
+TEST_F(Export, RtfWritesThePaperAndMarginsOfThePages) {
+  TempDir dir;
+  TrpEMFPages pages;
+  for (int orientation : {rpPortrait, rpLandscape}) {
+    TrpPage page(9, 0, 0, -1, orientation);
+    page.LeftMargin = page.RightMargin = 38;
+    page.TopMargin = page.BottomMargin = 50;
+    pages.Add(page);
+    TrpMemoView m;
+    m.Name = "Memo1";
+    m.SetBounds(38, 50, 700, 16);
+    m.PrintText.Add(Ansi("строка") + rpLineEndMarker);
+    m.WritePreparedEntry(*pages.PageStream(pages.GetCount() - 1));
+  }
+  TrpRTFExport rtf;
+  const AnsiString name = dir.Path() + "/p.rtf";
+  ASSERT_TRUE(rpExportPages(pages, rtf, name));
+  const std::string doc = ReadFileBytes(name);
+  const auto near = [](const std::vector<int>& v, int expected, int slack) {
+    return v.size() == 1 && std::abs(v[0] - expected) <= slack;
+  };
+  // A4 is 11906 x 16838 twips; 38 report pixels (91.6 a inch) are 597 twips.
+  EXPECT_TRUE(near(ControlValues(doc, "\\paperw"), 11906, 20)) << doc.substr(0, 400);
+  EXPECT_TRUE(near(ControlValues(doc, "\\paperh"), 16838, 20));
+  EXPECT_TRUE(near(ControlValues(doc, "\\margl"), 597, 1));
+  EXPECT_TRUE(near(ControlValues(doc, "\\margr"), 597, 1));
+  EXPECT_TRUE(near(ControlValues(doc, "\\margt"), 786, 1));
+  EXPECT_EQ(doc.find("\\page\r\n"), std::string::npos);
+  const std::size_t sect = doc.find("\\sect\\sectd\\sbkpage");
+  ASSERT_NE(sect, std::string::npos);
+  const std::string landscape = doc.substr(sect, doc.find("\r\n", sect) - sect);
+  EXPECT_TRUE(near(ControlValues(landscape, "\\pgwsxn"), 16838, 20)) << landscape;
+  EXPECT_NE(landscape.find("\\lndscpsxn"), std::string::npos);
+}
+
+// A picture goes into the text flow at its place, as a paragraph of its own, inside the
+// text width: as LibreOffice lays the document out, it covers none of the text.
+TEST_F(Export, RtfPicturesCoverNoText) {
+  TempDir dir;
+  TrpEMFPages pages;
+  TrpPage page(9, 0, 0, -1, rpPortrait);
+  page.LeftMargin = page.RightMargin = page.TopMargin = page.BottomMargin = 38;
+  pages.Add(page);
+  TStream& s = *pages.PageStream(0);
+  const char* texts[] = {"Первая строка рядом с картинкой", "Вторая строка под ней", "Третья строка"};
+  for (int i = 0; i < 3; ++i) {
+    TrpMemoView m;
+    m.Name = "Memo" + std::to_string(i + 1);
+    m.SetBounds(40, 40 + 18 * i, 400, 16);
+    m.PrintText.Add(Ansi(texts[i]) + rpLineEndMarker);
+    m.WritePreparedEntry(s);
+  }
+  TrpPictureView pic;
+  pic.Name = "Picture1";
+  pic.SetBounds(300, 40, 700, 60);  // wider than the text width
+  pic.Picture.Assign(rpikBitmap, rpEncodeBmp(TBitmap(8, 4, clRed)));
+  pic.WritePreparedEntry(s);
+  TrpRTFExport rtf;
+  rtf.ExportBitmaps = true;
+  // scripts/verify-exports.sh keeps the file and its PDF (TARNWICK_EXPORT_DIR).
+  const char* keep = std::getenv("TARNWICK_EXPORT_DIR");
+  const std::string out = keep ? std::string(keep) : dir.SysPath();
+  const AnsiString name = AnsiPath(out) + "/pic.rtf";
+  ASSERT_TRUE(rpExportPages(pages, rtf, name));
+  const std::string doc = ReadFileBytes(name);
+  EXPECT_EQ(doc.find("\\posx"), std::string::npos);
+  EXPECT_EQ(doc.find("\\absw"), std::string::npos);
+  const std::size_t pict = doc.find("{\\pict");
+  ASSERT_NE(pict, std::string::npos);
+  EXPECT_EQ(doc.rfind("\\pard\\li", pict), doc.rfind("\\pard", pict));
+  const std::vector<int> width = ControlValues(doc, "\\picwgoal");
+  const std::vector<int> margl = ControlValues(doc, "\\margl"), margr = ControlValues(doc, "\\margr"),
+                         paper = ControlValues(doc, "\\paperw");
+  ASSERT_EQ(width.size(), 1u);
+  EXPECT_LE(ControlValues(doc, "\\li")[0] + width[0], paper[0] - margl[0] - margr[0]);
+
+  if (!office::Available()) GTEST_SKIP() << "soffice (LibreOffice) is not installed: the layout is not checked";
+  std::string log;
+  const std::string pdf = office::ToPdf(out + "/pic.rtf", out, &log);
+  ASSERT_FALSE(pdf.empty()) << log;
+  const office::Picture png = office::PdfPicture(pdf, 1, 72);
+  ASSERT_GT(png.Width, 0);
+  const std::vector<office::Word> words = office::PdfWords(pdf, 1);
+  ASSERT_GE(words.size(), 9u);
+  int red = 0;
+  for (int y = 0; y < png.Height; ++y)
+    for (int x = 0; x < png.Width; ++x) {
+      const unsigned char* p = png.At(x, y);
+      if (p[0] < 200 || p[1] > 60 || p[2] > 60) continue;
+      ++red;
+      for (const office::Word& w : words)
+        ASSERT_FALSE(x >= w.xMin && x <= w.xMax && y >= w.yMin && y <= w.yMax)
+            << "the picture covers \"" << w.Text << "\" at " << x << "," << y;
+    }
+  EXPECT_GT(red, 100);  // the picture is there
 }
 
 namespace {
@@ -378,7 +579,7 @@ TEST_F(Export, ExportToWritesTheBuiltReportThroughEachFilter) {
   EXPECT_NE(doc.find("\\fcharset204"), std::string::npos);
   EXPECT_EQ(doc.find("\\page"), doc.rfind("\\page"));  // one break: two pages
   // The bold titles are bold (not italic) in RTF and HTML.
-  EXPECT_NE(doc.find("{\\tab\\f0\\fs20\\b\\cf1 "), std::string::npos) << doc;
+  EXPECT_NE(doc.find("{\\f0\\fs20\\b\\cf1 "), std::string::npos) << doc;
   EXPECT_EQ(doc.find("\\i"), std::string::npos);
   const std::string page = ReadFileBytes(h);
   EXPECT_NE(page.find("<td><b>"), std::string::npos);

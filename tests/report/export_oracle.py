@@ -4,6 +4,8 @@
 html FILE: one line per table row, the cell texts joined by " | "; an img cell as
            "[img SRC WxH exists|missing]".
 csv FILE:  one line per record: the field count, then the fields joined by " | ".
+tags FILE: "balanced N" when every element opened in the HTML is closed in order (N
+           elements), else the first tag that breaks the nesting and the open ones.
 """
 import csv
 import html.parser
@@ -43,6 +45,29 @@ class Cells(html.parser.HTMLParser):
             self.cell += data
 
 
+class Nesting(html.parser.HTMLParser):
+    VOID = {"meta", "img", "br", "hr", "input", "link", "col", "area", "base", "wbr"}
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.open = []
+        self.count = 0
+        self.error = None
+
+    def handle_starttag(self, tag, attrs):
+        if tag not in self.VOID:
+            self.open.append(tag)
+            self.count += 1
+
+    def handle_endtag(self, tag):
+        if self.error:
+            return
+        if not self.open or self.open[-1] != tag:
+            self.error = "</%s> closes <%s>" % (tag, self.open[-1] if self.open else "nothing")
+        else:
+            self.open.pop()
+
+
 def main():
     mode, name = sys.argv[1], sys.argv[2]
     raw = open(name, "rb").read()
@@ -55,6 +80,14 @@ def main():
         p.feed(raw.decode(probe.charset or "latin-1"))
         for r in p.rows:
             out.write(" | ".join(r) + "\n")
+    elif mode == "tags":
+        p = Nesting()
+        p.feed(raw.decode("latin-1"))
+        p.close()
+        if p.error or p.open:
+            out.write("%s; open: %s\n" % (p.error or "end of file", " ".join(p.open)))
+        else:
+            out.write("balanced %d\n" % p.count)
     elif mode == "csv":
         text = raw.decode(sys.argv[3] if len(sys.argv) > 3 else "cp1251")
         for rec in csv.reader(io.StringIO(text, newline=""), delimiter=";"):

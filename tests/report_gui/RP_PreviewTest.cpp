@@ -6,6 +6,8 @@
 #include <iterator>
 #include <map>
 #include <QCheckBox>
+#include <QDir>
+#include <QStandardPaths>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -211,6 +213,58 @@ TEST_F(Preview, SaveLoadAndExportThroughTheFilters) {
   EXPECT_FALSE(g.LoadFrom(dir.Path() + "/bad.rpp"));
   EXPECT_EQ(g.PageCount(), 3);
   EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+// The save dialog opens in the folder of the document the pages come from, proposing its
+// name; without a document, in the user's documents folder (or the home folder).
+TEST_F(Preview, SaveDialogOpensInTheDocumentsFolder) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  f.SetPages(&pages);
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerFile(std::nullopt);
+  f.SaveDialog();
+  f.SourceDocument = dir.Path() + "/trip.tw";
+  dialogs->AnswerFile(std::nullopt);
+  f.SaveDialog();
+  ASSERT_EQ(dialogs->FileDialogs().size(), 2u);
+  const AnsiString none = dialogs->FileDialogs()[0].InitialDir;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  EXPECT_TRUE(QDir(documents) == QDir(QString::fromStdString(SysPath(none))) ||
+              QDir::home() == QDir(QString::fromStdString(SysPath(none))))
+      << none;
+  EXPECT_TRUE(DirectoryExists(none)) << none;
+  EXPECT_EQ(dialogs->FileDialogs()[1].InitialDir, dir.Path() + "/");
+  EXPECT_EQ(dialogs->FileDialogs()[1].FileName, dir.Path() + "/trip");
+}
+
+// Printing from the preview into a PDF gives the PDF the report's title.
+TEST_F(Preview, PrintedPdfCarriesTheReportsTitle) {
+  TrpReport report;
+  report.Title = Ansi("Раскладка: Хибины");
+  TrpTemplateBuilder b(report.Pages);
+  b.Page(9, rpPortrait, 40);
+  b.Band(btReportTitle, 0, 40);
+  b.Memo("Текст", 20, 0, 250, 18);
+  ASSERT_TRUE(report.PrepareReport());
+  TrpPreviewForm f;
+  f.ShowReport(report, false);
+  const AnsiString pdf = dir.Path() + "/titled.pdf";
+  QTimer::singleShot(0, [&] {
+    if (auto* form = dynamic_cast<TrpPrintForm*>(QApplication::activeModalWidget())) {
+      form->edPdfFile->setText(QString::fromUtf8(pdf.c_str()));
+      form->btnOk->click();
+    }
+  });
+  f.PrintDialog();
+  std::FILE* p = ::popen(("pdfinfo '" + pdf + "' 2>/dev/null | sed -n 's/^Title: *//p'").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  char buf[256] = {};
+  const bool read = std::fgets(buf, sizeof buf, p) != nullptr;
+  ::pclose(p);
+  ASSERT_TRUE(read) << "no PDF or no pdfinfo";
+  EXPECT_EQ(std::string(buf), "Раскладка: Хибины\n");
 }
 
 TEST_F(Preview, PositionIsKeptAndRestored) {

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <sys/stat.h>
 
 #include "SamplePage.h"
 #include "platform/gui/QtGraphics.h"
@@ -79,6 +80,37 @@ TEST_F(QtPrint, TheVirtualPrinterPrintsToPdf) {
   EXPECT_TRUE(info.contains("Pages:           2")) << info.toStdString();
   EXPECT_TRUE(info.contains("Page    1 size:  595 x 842 pts (A4)")) << info.toStdString();
   EXPECT_TRUE(info.contains("Page    2 size:  595 x 420 pts (A5)")) << info.toStdString();
+}
+
+// The PDF is readable as any new file of the user (not only by its owner), and carries
+// the report's title; a PDF written over an older one keeps that one's permissions.
+TEST_F(QtPrint, PdfHasTheModeOfANewFileAndTheReportsTitle) {
+  TrpEMFPages pages;
+  AddSamplePage(pages);
+  TrpPrintJob job;
+  job.Title = Ansi("Раскладка: Хибины");
+  job.Resolution = 150;
+  job.PdfFile = QString::fromStdString(::testing::TempDir()) + "report_mode.pdf";
+  QFile::remove(job.PdfFile);
+  const mode_t old = ::umask(022);
+  QString error;
+  const bool printed = rpPrintPreparedPages(pages, job, &error);
+  struct stat st {};
+  const bool found = ::stat(QFile::encodeName(job.PdfFile).constData(), &st) == 0;
+  ::chmod(QFile::encodeName(job.PdfFile).constData(), 0640);
+  const bool again = rpPrintPreparedPages(pages, job, &error);
+  struct stat st2 {};
+  ::stat(QFile::encodeName(job.PdfFile).constData(), &st2);
+  ::umask(old);
+  ASSERT_TRUE(printed && found && again) << error.toStdString();
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  EXPECT_EQ(st2.st_mode & 0777, 0640u);
+  if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) GTEST_SKIP() << "pdfinfo is not installed";
+  const QString info = RunTool("pdfinfo", {job.PdfFile});
+  QString title;
+  for (const QString& line : info.split('\n'))
+    if (line.startsWith("Title:")) title = line.mid(6).trimmed();
+  EXPECT_EQ(title.toStdString(), "Раскладка: Хибины") << info.toStdString();
 }
 
 TEST_F(QtPrint, MemosMeasureWithTheFontsTheyAreDrawnWith) {

@@ -7,7 +7,9 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <chrono>
 #include <random>
+#include <thread>
 
 #include "TablesTestSupport.h"
 #include "tables/db_cdx.h"
@@ -191,8 +193,7 @@ struct IndexFormat {
 std::vector<AnsiString> MakeMdx(DBO_dBHandler& t, const AnsiString& dir, const std::vector<TagDef>& tags) {
   DBobjMDXFile f(&t, dir + "/T.MDX", true, true);
   EXPECT_TRUE(f.HeaderValid());
-  for (const TagDef& d : tags)
-    if (!d.descending) f.AddTag(d.name, d.key, d.forExpr, d.unique);
+  for (const TagDef& d : tags) f.AddTag(d.name, d.key, d.forExpr, d.unique, d.descending);
   return {dir + "/T.MDX"};
 }
 
@@ -282,6 +283,7 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
       got.push_back(h.RecNo());
       if (got.size() > rows_.size() + 1) break;
     }
+    for (std::int64_t r : got) ASSERT_LE(r, std::ssize(rows_)) << "a key of a record the table does not hold";
     if (tag.unique && live) {
       std::vector<Key> keys;
       for (std::int64_t r : got) keys.push_back(KeyOf(tag, rows_[static_cast<std::size_t>(r - 1)]));
@@ -301,9 +303,11 @@ class TablesIndex : public ::testing::TestWithParam<IndexFormat> {
       };
       const auto g = keyed(got), w = keyed(want);
       ASSERT_EQ(g.size(), w.size());
-      for (std::size_t i = 0; i + 1 < got.size(); ++i)
-        EXPECT_FALSE(KeyOf(tag, rows_[static_cast<std::size_t>(got[i + 1] - 1)]) <
-                     KeyOf(tag, rows_[static_cast<std::size_t>(got[i] - 1)]));
+      for (std::size_t i = 0; i + 1 < got.size(); ++i) {
+        const Key a = KeyOf(tag, rows_[static_cast<std::size_t>(got[i] - 1)]);
+        const Key b = KeyOf(tag, rows_[static_cast<std::size_t>(got[i + 1] - 1)]);
+        EXPECT_FALSE(tag.descending ? a < b : b < a);
+      }
       std::vector<std::int64_t> gs = got, ws = want;
       std::sort(gs.begin(), gs.end());
       std::sort(ws.begin(), ws.end());
@@ -548,11 +552,179 @@ TEST_P(TablesIndex, DamagedFilesAreRefusedWithoutCrashOrHang) {
   EXPECT_GT(refused, 0);
 }
 
+// A full disk that stops an index write, on an append or on a rewrite, leaves no record
+// without its keys: the table takes the write back, and every index file its keys.
+TEST_P(TablesIndex, AWriteStoppedByAFullDiskLeavesTableAndKeysTogether) {
+  // Few records: every index file is larger than the table, so the index writes meet the
+  // full disk first.
+  const std::vector<AnsiString> files = MakeFilled(20, tags_);
+  std::int64_t limit = INT64_MAX;
+  for (const AnsiString& f : files) limit = std::min<std::int64_t>(limit, std::ssize(ReadBytes(f)));
+  const std::string tableName = ExpandTableFileName(Table());
+  {
+    DBO_dBHandler h(Table(), false, true);
+    OpenAll(h, files);
+    auto tableBytes = [&] { return std::ssize(ReadBytes(Table())); };
+    std::string message;
+    {
+      tables_test::DiskFullAt full(static_cast<rlim_t>(limit));
+      for (int i = 0; i < 400 && message.empty(); ++i) {
+        Row r = RandomRow();
+        h.BlankRecord();
+        Put(h, r);
+        message = tables_test::Message([&] { h.Append(); });
+        if (message == "<no EDbfError>") {
+          message.clear();
+          rows_.push_back(r);
+        }
+        ASSERT_LT(tableBytes(), limit);
+      }
+    }
+    ASSERT_EQ(message.rfind("Disk is full - ", 0), 0u) << message;
+    EXPECT_EQ(message.find(tableName), std::string::npos) << message;
+    EXPECT_EQ(h.RecordCount(), std::ssize(rows_));
+    EXPECT_EQ(tableBytes(), h.HeaderLength() + std::ssize(rows_) * h.RecordLength() + 1);
+    for (const TagDef& tag : tags_) CheckTag(h, tag, true);
+
+    // Rewrites that move keys, where nothing can be written past the table's size: the
+    // first rewrite that writes index pages there fails, some of them half written.
+    message.clear();
+    std::int64_t failed = 0;
+    {
+      tables_test::DiskFullAt full(static_cast<rlim_t>(tableBytes() + 1));
+      for (int i = 0; i < 2000 && message.empty(); ++i) {
+        const auto n = static_cast<std::int64_t>(1 + rng_() % rows_.size());
+        h.GetRecord(n);
+        Row r = RandomRow();
+        Put(h, r);
+        message = tables_test::Message([&] { h.PutRecord(n); });
+        if (message == "<no EDbfError>") {
+          message.clear();
+          rows_[static_cast<std::size_t>(n - 1)] = r;
+        } else {
+          failed = n;
+        }
+      }
+    }
+    ASSERT_EQ(message.rfind("Disk is full - ", 0), 0u) << message;
+    h.GetRecord(failed);
+    EXPECT_EQ(TrimRight(h.FieldGet(1)), TrimRight(rows_[static_cast<std::size_t>(failed - 1)].name));
+    for (const TagDef& tag : tags_) CheckTag(h, tag, true);
+  }
+  // As the files were left: with room again, the next append has all its keys.
+  DBO_dBHandler h(Table(), false, true);
+  OpenAll(h, files);
+  for (const TagDef& tag : tags_) CheckTag(h, tag, true);
+  Row r = RandomRow();
+  h.BlankRecord();
+  Put(h, r);
+  h.Append();
+  rows_.push_back(r);
+  for (const TagDef& tag : tags_) CheckTag(h, tag, true);
+}
+
+// A rebuild killed at any moment leaves the old index or the new one, whole: it opens and
+// holds the key of every record.
+TEST_P(TablesIndex, ReindexKilledOnTheWayLeavesAWholeIndex) {
+  constexpr int kRecords = 100000;
+  CreateDbfTable(Table(), 0x03, {{"NAME", 'C', 8}}, {.Overwrite = true});
+  {
+    std::string bytes = ReadBytes(Table());
+    if (!bytes.empty() && bytes.back() == '\x1A') bytes.pop_back();
+    std::mt19937 rng(1);
+    for (int i = 0; i < kRecords; ++i) {
+      bytes += ' ';
+      for (int j = 0; j < 8; ++j) bytes += static_cast<char>('A' + rng() % 26);
+    }
+    bytes += '\x1A';
+    tables_test::WriteBytes(Table(), bytes);
+  }
+  const std::vector<TagDef> tags = {{"NAME", "NAME", "", false, false},
+                                    {"REV", "NAME", "", false, GetParam().descending}};
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    files = GetParam().make(h, dir_.Path(), tags);
+  }
+  auto start = [&] {
+    std::vector<std::string> a{TW_TABLES_HELPER, "reindex", Table()};
+    for (const AnsiString& f : files) a.push_back(f);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      std::vector<char*> argv;
+      for (auto& x : a) argv.push_back(x.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(201);
+    }
+    return pid;
+  };
+  auto check = [&] {
+    DBO_dBHandler h(Table(), false, true);
+    OpenAll(h, files);
+    for (std::int64_t n = 1; n <= std::ssize(tags); ++n) {
+      auto* tag = static_cast<DBobjIndexTagBase*>(h.TagByNumber(n));
+      ASSERT_NE(tag, nullptr);
+      const auto keys = tag->AllKeys();
+      std::vector<bool> seen(kRecords + 1);
+      std::int64_t distinct = 0;
+      for (std::size_t i = 0; i < keys.size(); ++i) {
+        const std::int64_t r = keys[i].second;
+        if (r >= 1 && r <= kRecords && !seen[static_cast<std::size_t>(r)]) ++distinct, seen[static_cast<std::size_t>(r)] = true;
+        if (i > 0) {
+          const int c = DBobjIndexTagBase::CompareKeys(keys[i - 1].first, keys[i].first);
+          ASSERT_TRUE(tag->Descending() || tag->Inverted() ? c >= 0 : c <= 0) << tag->TagName() << " at " << i;
+        }
+      }
+      EXPECT_EQ(std::ssize(keys), kRecords) << tag->TagName();
+      EXPECT_EQ(distinct, kRecords) << tag->TagName();
+    }
+  };
+  const auto t0 = std::chrono::steady_clock::now();
+  int status = 0;
+  ::waitpid(start(), &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const auto whole = std::chrono::steady_clock::now() - t0;
+  for (const double part : {0.2, 0.5, 0.8}) {
+    SCOPED_TRACE(part);
+    const pid_t pid = start();
+    std::this_thread::sleep_for(std::chrono::duration_cast<std::chrono::microseconds>(whole * part));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    check();
+  }
+}
+
+// A file renamed over would stay open in another process as it was, and the keys written
+// there would be lost: a rebuild waits until no one else holds the index.
+TEST_P(TablesIndex, ReindexIsRefusedWhileAnotherProcessHoldsTheIndex) {
+  const TagDef tag{"NAME", "NAME", "", false, false};
+  const std::vector<AnsiString> files = MakeFilled(300, {tag});
+  DBO_dBHandler h(Table(), true, true);
+  OpenAll(h, files);
+  const AnsiString name = h.IndexFile(1)->IndexFileName();
+  const std::string before = ReadBytes(name);
+  {
+    tables_test::HeldByOtherProcess other({"S", name});
+    ASSERT_TRUE(other.Ready());
+    EXPECT_EQ(tables_test::Message([&] { h.Reindex(); }), "File access denied - " + name);
+    EXPECT_EQ(ReadBytes(name), before);
+    CheckTag(h, tag);
+  }
+  h.Reindex();
+  CheckTag(h, tag);
+  // Shared again: another process opens it and adds keys the handler then reads.
+  EXPECT_EQ(RunHelper({"indexappend", Table(), name, "Z", "3"}), 0);
+  h.SetTagTo("NAME", false);
+  EXPECT_TRUE(h.FindKey("Z2"));
+  EXPECT_EQ(h.RecNo(), 303);
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, TablesIndex,
                          ::testing::Values(IndexFormat{".CDX", true, true, false, true, MakeCdx},
                                            IndexFormat{".NTX", false, true, false, true, MakeNtx},
                                            IndexFormat{".NDX", false, false, true, false, MakeNdx},
-                                           IndexFormat{".MDX", false, true, true, false, MakeMdx}),
+                                           IndexFormat{".MDX", true, true, true, false, MakeMdx}),
                          [](const auto& info) { return std::string(info.param.ext + 1); });
 
 // --- CDX layout ---------------------------------------------------------------------------------
@@ -816,6 +988,111 @@ TEST(TablesMdx, NumbersArePackedDecimals) {
     EXPECT_EQ(packed.substr(0, 3), c.bytes) << c.v;
     EXPECT_EQ(DBobjMDXTag::UnpackNumber(reinterpret_cast<const std::uint8_t*>(packed.data())), c.v);
   }
+}
+
+// A descending tag keeps its keys in descending order in its blocks, says so in its header
+// (key format byte 8, bit 0x08, as dBase IV writes it) and keeps them so through key
+// upkeep and a rebuild.
+TEST(TablesMdx, DescendingTagsWalkSeekAndStayDescending) {
+  TempDir dir;
+  const AnsiString t = dir.Path() + "/m.dbf";
+  CreateDbfTable(t, 0x03, {{"A", 'C', 10}, {"N", 'N', 8, 2}}, {.Overwrite = true});
+  std::mt19937 rng(11);
+  std::vector<std::pair<std::string, double>> rows;
+  auto add = [&](DBO_dBHandler& h) {
+    std::string a;
+    for (int j = 1 + static_cast<int>(rng() % 6); j > 0; --j) a += static_cast<char>('A' + rng() % 6);
+    const double n = static_cast<double>(static_cast<int>(rng() % 2001) - 1000) / 4;
+    h.BlankRecord();
+    h.FieldPut(1, a);
+    h.NumberPut(2, n);
+    h.Append();
+    rows.emplace_back(a, n);
+  };
+  {
+    DBO_dBHandler h(t, false, true);
+    for (int i = 0; i < 700; ++i) add(h);  // several levels of 62-key blocks
+    DBobjMDXFile f(&h, "m", true, true);
+    f.AddTag("AD", "A", "", false, true);
+    f.AddTag("ND", "N", "", false, true);
+    f.AddTag("AA", "A", "", false, false);
+  }
+  auto optionsOf = [&](const char* tagName) {
+    const std::string bytes = ReadBytes(dir.Path() + "/M.MDX");
+    for (int n = 1; n <= bytes[28]; ++n) {
+      const char* e = bytes.data() + 512 + 32 * n;
+      if (std::string(e + 4) != tagName) continue;
+      const std::uint32_t unit = GetLE32(reinterpret_cast<const std::uint8_t*>(e));
+      return static_cast<int>(static_cast<std::uint8_t>(bytes[unit * 512 + 8]));
+    }
+    return -1;
+  };
+  EXPECT_EQ(optionsOf("AD"), 0x18);
+  EXPECT_EQ(optionsOf("ND"), 0x18);
+  EXPECT_EQ(optionsOf("AA"), 0x10);
+
+  DBO_dBHandler h(t, false, true);
+  ASSERT_EQ(h.IndexOpen("m.mdx"), 0);
+  auto walk = [&](const char* tagName, bool forward) {
+    h.SetTagTo(tagName, false);
+    std::vector<std::int64_t> got;
+    for (h.GetRecord(forward ? dbp::First : dbp::Last); !h.Eof() && !h.Bof();
+         h.GetRecord(forward ? dbp::Next : dbp::Previous))
+      got.push_back(h.RecNo());
+    return got;
+  };
+  auto check = [&] {
+    std::vector<std::int64_t> byText(rows.size()), byNumber(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) byText[i] = byNumber[i] = static_cast<std::int64_t>(i + 1);
+    auto text = [&](std::int64_t r) { return rows[static_cast<std::size_t>(r - 1)].first; };
+    auto number = [&](std::int64_t r) { return rows[static_cast<std::size_t>(r - 1)].second; };
+    for (const bool forward : {true, false}) {
+      const std::vector<std::int64_t> ad = walk("AD", forward), nd = walk("ND", forward), aa = walk("AA", forward);
+      ASSERT_EQ(ad.size(), rows.size());
+      ASSERT_EQ(nd.size(), rows.size());
+      ASSERT_EQ(aa.size(), rows.size());
+      for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+        // Forward a descending tag gives the greatest key first; backward the smallest.
+        EXPECT_TRUE(forward ? text(ad[i]) >= text(ad[i + 1]) : text(ad[i]) <= text(ad[i + 1])) << i;
+        EXPECT_TRUE(forward ? number(nd[i]) >= number(nd[i + 1]) : number(nd[i]) <= number(nd[i + 1])) << i;
+        EXPECT_TRUE(forward ? text(aa[i]) <= text(aa[i + 1]) : text(aa[i]) >= text(aa[i + 1])) << i;
+      }
+    }
+    // A partial key finds the greatest key that begins with it; a key that is not there
+    // leaves the tag on the next key in its order, the greatest one below it.
+    h.SetTagTo("AD", false);
+    h.ExactMatch = false;
+    ASSERT_TRUE(h.FindKey("C"));
+    std::string greatestC;
+    for (const auto& r : rows)
+      if (r.first[0] == 'C') greatestC = std::max(greatestC, r.first);
+    EXPECT_EQ(TrimRight(h.FieldGet(1)), greatestC);
+    h.ExactMatch = true;
+    EXPECT_FALSE(h.FindKey("CZ"));
+    ASSERT_TRUE(h.FindKey(greatestC));
+    EXPECT_EQ(TrimRight(h.FieldGet(1)), greatestC);
+    h.ExactMatch = false;
+    EXPECT_TRUE(h.MasterTag()->SeekKey(greatestC + "A"));
+    EXPECT_EQ(h.MasterTag()->CurrentKey(), greatestC);
+    h.SetTagTo("ND", false);
+    ASSERT_TRUE(h.FindKey(FloatToStr(rows[5].second)));
+    EXPECT_EQ(h.NumberGet(2), rows[5].second);
+  };
+  check();
+  for (int i = 0; i < 300; ++i) add(h);
+  for (int i = 0; i < 200; ++i) {
+    const auto n = static_cast<std::int64_t>(1 + rng() % rows.size());
+    h.GetRecord(n);
+    std::string a(1 + rng() % 5, 'A');
+    for (char& c : a) c = static_cast<char>('A' + rng() % 6);
+    h.FieldPut(1, a);
+    h.PutRecord(n);
+    rows[static_cast<std::size_t>(n - 1)].first = a;
+  }
+  check();
+  h.Reindex();
+  check();
+  EXPECT_EQ(optionsOf("AD"), 0x18);
 }
 
 TEST(TablesMdx, TagTableSizesAndItsLimit) {

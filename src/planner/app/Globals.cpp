@@ -12,6 +12,8 @@
 #include "controls/misc/VerInfo.h"
 #include "planner/app/AppRegIni.h"
 #include "planner/app/ProgramVersion.h"
+#include "planner/ration/RationFile.h"
+#include "planner/reference/Ref.h"
 #include "platform/core/Files.h"
 #include "platform/core/Registry.h"
 #include "platform/core/SysDirs.h"
@@ -84,6 +86,14 @@ void TdmGlobals::dmGlobalsCreate() {
   ReadVersion();
   SetDirectoryDefaults();
   LoadSettings();
+  RemoveSaveLeftovers();
+}
+
+void TdmGlobals::RemoveSaveLeftovers() const {
+  const TGeneralSettings& g = Settings.General;
+  RemoveRefSaveLeftovers(g.RefDir);
+  for (const AnsiString& dir : {g.DataDir, g.ExampleDir})
+    if (!dir.empty()) RemoveRationSaveLeftovers(dir);
 }
 
 void TdmGlobals::ReadVersion() {

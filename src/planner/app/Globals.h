@@ -78,8 +78,11 @@ class TdmGlobals {
 
   // Creation handler: reads the version block of the program file, sets the directory
   // defaults (filling the user's data directory on first start when the program's own is
-  // not writable), then LoadSettings.
+  // not writable), then LoadSettings, then RemoveSaveLeftovers.
   void dmGlobalsCreate();
+  // What saves killed in an earlier run left in the reference and document folders
+  // (working copies and temporary files of our own naming, older than a minute) goes.
+  void RemoveSaveLeftovers() const;
   // Every setting from the store under RegKeyPath; a missing or unreadable value, or a
   // number outside its range (days and participants 1 .. 999, energy 1 .. kMaxRefCal,
   // needs 0 .. kMaxRefNeed), gives the default.

@@ -450,6 +450,7 @@ void TMainForm::Forward(void (TRaskladForm::*command)()) {
 // The preview window shows the built pages modally, so the report outlives it.
 void TMainForm::PreviewReport(TrpCompositeReport& report) {
   TrpPreviewForm preview(this);
+  if (TRaskladForm* child = ActiveChild()) preview.SourceDocument = child->Doc().FileName;
   preview.ShowReport(report, true);
 }
 

@@ -34,9 +34,16 @@ bool TRaskladForm::PrintRation(bool Preview) {
   print_->RefreshViews();
   ApplyDocumentState();
   print_->Assemble(services_.RefDir, prnSections_);
+  // The title of the print job, of the PDF and of the preview's print: the ration's.
+  print_->rpCompRpt.Title = !doc_.Header.Title.empty() ? doc_.Header.Title
+                            : doc_.Caption.empty()     ? Ansi("Раскладка")
+                                                       : doc_.Caption;
   auto fail = [this](const AnsiString& message) {
     if (services_.Prompt) services_.Prompt->MessageDlg(message, TMsgDlgType::mtError, mbOK);
   };
+  // The parts whose templates are damaged print empty: the user learns which.
+  if (!print_->Unreadable.empty() && services_.Prompt)
+    services_.Prompt->MessageDlg(UnreadableTemplatesText(print_->Unreadable), TMsgDlgType::mtWarning, mbOK);
   bool done = false;
   if (!print_->Prepare()) {
     fail(print_->rpCompRpt.ErrorText);
@@ -46,7 +53,7 @@ bool TRaskladForm::PrintRation(bool Preview) {
     done = true;
   } else {
     TrpPrintJob job;
-    job.Title = doc_.Caption.empty() ? Ansi("Раскладка") : doc_.Caption;
+    job.Title = print_->rpCompRpt.Title;
     AnsiString pdf = doc_.FileName.empty() ? Ansi("Раскладка.pdf") : ChangeFileExt(doc_.FileName, ".pdf");
     if (rpPrinter().IsVirtual() && !(services_.AskPdfFile && services_.AskPdfFile(pdf))) {
       print_->Clear();

@@ -71,7 +71,10 @@ std::uint8_t ReadHeader(TStream& s, TLoadedHeader& h) {
   l.AlbAVmin = s.ReadDouble();
   l.FatAVMin = s.ReadDouble();
   l.FatAVmax = s.ReadDouble();
-  return s.ReadByte();
+  const std::uint8_t type = s.ReadByte();
+  // A menu by days or an average daily ration: any other value is no document's.
+  if (type != rtAverage && type != rtDayMenu) throw EReadError("Stream read error");
+  return type;
 }
 
 bool KindHasRecord(std::int32_t kind) { return static_cast<std::uint32_t>(kind) <= static_cast<std::uint32_t>(fkDay); }
@@ -407,6 +410,9 @@ TRationLoadResult ReadRation(TRationDocument& Doc, TStream& Stream, const TRatio
           ReadV3(Doc, Stream, h);
           break;
       }
+      // A document ends with its last item: anything after it is damage (or something
+      // else written over the file's end), not a document to be saved over later.
+      if (Stream.Position() != Stream.Size()) throw EReadError("Stream read error");
       result = rlOk;
     }
   } catch (const std::exception&) {
@@ -496,6 +502,8 @@ void WriteRation(const TRationDocument& Doc, TStream& Stream) {
   }
 }
 
+void RemoveRationSaveLeftovers(const AnsiString& Dir) { RemoveStaleSaveFiles(Dir, {kRationFileExt, kRationBackupExt}); }
+
 bool SaveRationToFile(TRationDocument& Doc, const AnsiString& FileName, bool CreateBakFiles,
                       IRationFileMessages& Messages) {
   if (!FileName.empty()) {
@@ -505,6 +513,7 @@ bool SaveRationToFile(TRationDocument& Doc, const AnsiString& FileName, bool Cre
   const AnsiString name = Doc.FileName;
   try {
     if (name.empty()) throw EFCreateError("No file name");
+    RemoveRationSaveLeftovers(ExtractFilePath(name));
     TMemoryStream data;
     WriteRation(Doc, data);
     if (CreateBakFiles && FileExists(name)) {

@@ -7,8 +7,10 @@
 // the 64-byte record of every item at the place of the item-save event. Version 1 is the
 // old fixed-record layout with 10-byte extended reals.
 //
-// Readers check every length and count against the bytes left; a damaged document is
-// a read failure (result 2), and what was read of it is removed again.
+// Readers check every length and count against the bytes left, and that the document
+// ends with its last item; a damaged document (cut short, impossible counts or values,
+// bytes left over) is a read failure (result 2), and what was read of it is removed
+// again.
 #pragma once
 
 #include <cstdint>
@@ -79,6 +81,12 @@ void WriteRation(const TRationDocument& Doc, TStream& Stream);
 // as it was, the document stays modified and the result is false.
 bool SaveRationToFile(TRationDocument& Doc, const AnsiString& FileName, bool CreateBakFiles,
                       IRationFileMessages& Messages);
+
+// Removes the temporary files that killed saves of documents and their backups left in
+// the folder Dir ("<name>.tw.tmpXXXXXX", "<name>.~TW.tmpXXXXXX"), when older than a
+// minute and held by no running save; nothing else is touched. Saving does it for the
+// document's folder.
+void RemoveRationSaveLeftovers(const AnsiString& Dir);
 
 // ---------------------------------------------------------------------------------
 // The record of an item in a version-2 item stream

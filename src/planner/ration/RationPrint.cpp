@@ -242,13 +242,23 @@ void TRationPrint::Load(TRationPart part, const AnsiString& refDir, std::vector<
     missing.push_back(file);
     return;
   }
+  // A file that is there but cannot be read leaves its part empty too; the user is told.
   try {
     const TrpTemplateLoad r = rpLoadTemplateFile(report.Pages, file);
-    if (r.Result == 2) missing.push_back(file);
+    if (r.Result == 1 || r.Result == 2) {
+      report.Pages.Clear();
+      Unreadable.push_back(file);
+    }
   } catch (const Exception&) {
     report.Pages.Clear();
-    missing.push_back(file);
+    Unreadable.push_back(file);
   }
+}
+
+AnsiString UnreadableTemplatesText(const std::vector<AnsiString>& files) {
+  AnsiString list;
+  for (const AnsiString& f : files) list += "\r" + f;
+  return Format(Ansi("Не удалось прочитать шаблоны отчета:%s\rЭти разделы не будут напечатаны."), {list});
 }
 
 std::vector<AnsiString> TRationPrint::Assemble(const AnsiString& refDir, const TPrnSections& sections) {
@@ -258,6 +268,7 @@ std::vector<AnsiString> TRationPrint::Assemble(const AnsiString& refDir, const T
 std::vector<AnsiString> TRationPrint::Assemble(const AnsiString& refDir, const std::vector<TRationPart>& parts,
                                                bool dishComp, bool menuCmt) {
   Clear();
+  Unreadable.clear();
   std::vector<AnsiString> missing;
   for (TRationPart p : parts) {
     Load(p, refDir, missing);

@@ -58,6 +58,9 @@ class TPrnSections {
 // ---------------------------------------------------------------------------------
 // The printed parts
 
+// The message naming templates that could not be read (one file a line).
+AnsiString UnreadableTemplatesText(const std::vector<AnsiString>& files);
+
 enum TRationPart : int { rpartHeader, rpartGen, rpartMenu, rpartDayProd, rpartTotProd, rpartTotals, rpartTotCmt,
                          rpartFooter, rpartCount };
 
@@ -73,13 +76,15 @@ extern const std::array<TRationPartInfo, rpartCount> kRationParts;
 std::vector<TRationPart> RationPartsFor(const TPrnSections& sections);
 
 // The exports a ration's preview offers besides the report file: RTF (scaled 1.3 by 1.0),
-// CSV (fields separated by ";") and HTML. The report engine offers a filter while it
-// exists, one per format, so the window makes these for the time its preview is shown.
+// CSV (fields separated by ";") and HTML (empty lines kept as empty rows). The report
+// engine offers a filter while it exists, one per format, so the window makes these for
+// the time its preview is shown.
 struct TRationExports {
   TRationExports() {
     rpRTFExport.ScaleX = 1.3;
     rpRTFExport.ScaleY = 1.0;
     rpCSVExport.Delimiter = ';';
+    rpHTMExport.KillEmptyLines = false;
   }
   TrpRTFExport rpRTFExport;
   TrpCSVExport rpCSVExport;
@@ -107,11 +112,14 @@ class TRationPrint {
   // Empties the composite and lists the parts for the sections, each loaded from
   // refDir + its template; the flags come from the sections and the cursor is reset.
   // A missing template leaves its part empty; the names of the missing files are
-  // answered.
+  // answered. A template that is there but cannot be read (damaged, or of a newer
+  // version) leaves its part empty too and is listed in Unreadable.
   std::vector<AnsiString> Assemble(const AnsiString& refDir, const TPrnSections& sections);
   // The same for one part alone (golden dumps, tests).
   std::vector<AnsiString> Assemble(const AnsiString& refDir, const std::vector<TRationPart>& parts, bool dishComp,
                                    bool menuCmt);
+  // The templates the last Assemble could not read.
+  std::vector<AnsiString> Unreadable;
   // Builds the composite report; false with rpCompRpt.ErrorText when it failed.
   bool Prepare();
   // Empties the composite's list and its pages.

@@ -228,6 +228,32 @@ void TRefEditModel::Create() {
   for (int p = rpProd; p <= rpEnergo; ++p) Ref(p).TryLoad(prompt_);
   LoadParams();
   SetActivePage(activePage_);
+  TellReadOnly();
+}
+
+bool TRefEditModel::ReadOnly(int Page) const {
+  if (Page < 0 || Page >= kRefEditPageCount) return true;
+  return Ref(Page).ReadOnly;
+}
+
+void TRefEditModel::TellReadOnly() {
+  AnsiString names;
+  int count = 0;
+  for (int p = 0; p < kRefEditPageCount; ++p) {
+    if (!ReadOnly(p)) continue;
+    names += (count++ > 0 ? ", " : "") + PageDative(p);
+  }
+  if (count == 0) return;
+  if (!CanWriteRefFolder(refDir_))
+    prompt_.MessageDlg(Format(Ansi("Папка справочников недоступна для записи:\r%s\r"
+                                   "Справочники открыты только для просмотра, изменения в них сохранить нельзя."),
+                              {refDir_}),
+                       TMsgDlgType::mtWarning, mbOK);
+  else
+    prompt_.MessageDlg(Format(Ansi("Справочники по %s недоступны для записи в папке\r%s\r"
+                                   "Они открыты только для просмотра, изменения в них сохранить нельзя."),
+                              {names, refDir_}),
+                       TMsgDlgType::mtWarning, mbOK);
 }
 
 void TRefEditModel::SetActivePage(int Page) {
@@ -255,9 +281,9 @@ void TRefEditModel::RefSaved(TRef* Sender) {
 
 TRefEditActions TRefEditModel::Actions() const {
   TRefEditActions a;
-  a.FileSave = CurrentRef().Modified;
-  for (int p = 0; p < kRefEditPageCount; ++p) a.FileSaveAll = a.FileSaveAll || Ref(p).Modified;
-  if (activePage_ == rpParam) return a;
+  a.FileSave = CurrentRef().Modified && !ReadOnly(activePage_);
+  for (int p = 0; p < kRefEditPageCount; ++p) a.FileSaveAll = a.FileSaveAll || (Ref(p).Modified && !ReadOnly(p));
+  if (activePage_ == rpParam || ReadOnly(activePage_)) return a;
   const TMtTreeItem* focused = Tree(activePage_).ItemFocused();
   const bool folder = IsRefFolder(focused);
   a.ItemsAddMetaFolder = true;
@@ -410,12 +436,35 @@ void TRefEditModel::ItemsMoveDown() {
 }
 
 bool TRefEditModel::SavePage(int page) {
+  TRef& ref = Ref(page);
+  if (ReadOnly(page)) return false;
+  if (ref.MissingRecords > 0) {
+    // Writing a table that was cut short makes the loss of its missing rows final.
+    if (prompt_.MessageDlg(Format(Ansi("Справочник по %s был загружен из поврежденного файла:\r"
+                                       "в нем не хватает записей (%d), они не были прочитаны.\r"
+                                       "При записи эти записи будут потеряны окончательно.\r"
+                                       "Все равно записать справочник?"),
+                                  {PageDative(page), ref.MissingRecords}),
+                           TMsgDlgType::mtWarning, mbYes | mbNo) != mrYes)
+      return false;
+    ref.AcceptMissingRecords();
+  }
   try {
     if (page == rpParam)
       SaveParams();
     else
-      Ref(page).Save();
+      ref.Save();
     return true;
+  } catch (const ERefChangedError&) {
+    // Somebody else's changes stay; the user's stay in the window until a reload.
+    if (prompt_.MessageDlg(Format(Ansi("Справочник по %s был изменен другим пользователем\r"
+                                       "после того, как он был открыт здесь.\r"
+                                       "Ваши изменения не записаны, чтобы не затереть чужие.\r"
+                                       "Загрузить справочник заново? Несохраненные изменения в окне будут потеряны."),
+                                  {PageDative(page)}),
+                           TMsgDlgType::mtWarning, mbYes | mbNo) == mrYes)
+      ReloadPage(page);
+    return false;
   } catch (const std::exception& e) {
     const AnsiString file = page == rpParam ? refDir_ + kParamsFileName : Ref(page).FileName;
     prompt_.MessageDlg(Format(Ansi("Не удается записать справочник по %s\r(%s):\r%s\rИзменения не сохранены."),
@@ -423,6 +472,12 @@ bool TRefEditModel::SavePage(int page) {
                        TMsgDlgType::mtError, mbOK);
     return false;
   }
+}
+
+void TRefEditModel::ReloadPage(int Page) {
+  if (Page < rpProd || Page > rpEnergo) return;
+  Ref(Page).TryLoad(prompt_);
+  Tree(Page).SetItemFocused(nullptr);
 }
 
 void TRefEditModel::FileSave() {
@@ -475,6 +530,7 @@ bool TRefEditModel::KeyStartsEdit(TFieldTypes Type, unsigned char Key) {
 }
 
 bool TRefEditModel::CanEdit(int Page, const TMtTreeItem* Item, int Section) const {
+  if (ReadOnly(Page)) return false;
   if (Item == nullptr || Section < 0 || Section >= Tree(Page).HeaderSections()->GetCount()) return false;
   if (!Tree(Page).HeaderSections()->GetSection(Section)->Editable()) return false;
   if (Page != rpDish) return true;
@@ -543,6 +599,7 @@ void TRefEditModel::LoadParams() {
     item->ColumnText().Add(ParamKey(i));
   }
   Ref(rpParam).Modified = false;
+  Ref(rpParam).ReadOnly = !CanWriteRefFile(refDir_ + kParamsFileName);
 }
 
 void TRefEditModel::SaveParams() {

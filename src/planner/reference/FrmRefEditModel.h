@@ -73,7 +73,13 @@ class TRefEditModel {
 
   // The window's create step: header sections of every tree, the four tables loaded in
   // order (a table that cannot be read is reported and left empty), the limits page.
+  // Pages whose files cannot be written here are shown read-only, with one message.
   void Create();
+  // The page cannot be saved here (its folder or file is read-only): nothing on it can
+  // be edited.
+  bool ReadOnly(int Page) const;
+  // Reads the page's table again; what was changed in the window is dropped.
+  void ReloadPage(int Page);
 
   TCustomMtTree& Tree(int Page) const { return *trees_[static_cast<std::size_t>(Page)]; }
   TRef& Ref(int Page) const { return *refs_[static_cast<std::size_t>(Page)]; }
@@ -130,7 +136,10 @@ class TRefEditModel {
   void SetupSections(int page);
   TMtTreeItem* NewFolder(TMtTreeItem* parent);
   // Saves one page; a failure is reported and false comes back (the page stays changed).
+  // A table cut short is written only when the user confirms; one that another user
+  // changed since it was read is not written, and the user may reload it.
   bool SavePage(int page);
+  void TellReadOnly();
   void RefSaved(TRef* sender);
   void NewProduct(TRef* sender, TMtTreeItem* item, const TRefItemRec& rec);
   void NewMeal(TRef* sender, TMtTreeItem* item, const TRefItemRec& rec);

@@ -1,7 +1,10 @@
 #include "planner/reference/Ref.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <new>
 #include <unordered_map>
@@ -49,9 +52,13 @@ namespace {
 
 // A table that is not there is named in the user's language (the dataset's own text is
 // not).
+// The table's file: FileName + ".DBF" when it has no extension.
+AnsiString DbfNameOf(const AnsiString& fileName) {
+  return ExtractFileExt(ExtractFileName(fileName)).empty() ? fileName + ".DBF" : fileName;
+}
+
 void CheckTableExists(const AnsiString& fileName) {
-  AnsiString table = fileName;
-  if (ExtractFileExt(ExtractFileName(table)).empty()) table += ".DBF";
+  const AnsiString table = DbfNameOf(fileName);
   if (!FileExists(table)) throw ERefError(Format(Ansi("Не найден файл справочника %s"), {table}));
 }
 
@@ -62,11 +69,107 @@ void BindRefTable(TDbfDataSet& DataSet, const AnsiString& FileName) {
   DataSet.SetTableName(ExtractFileName(FileName));
 }
 
+void OpenRefTableForReading(TDbfDataSet& DataSet, const AnsiString& FileName) {
+  BindRefTable(DataSet, FileName);
+  DataSet.SetReadOnly(true);
+  DataSet.Open();
+}
+
 namespace {
 
 // Files that belong to a table and change with it: the memo file and the production
 // index, when the table has them.
 constexpr const char* kCompanionExts[] = {".DBT", ".FPT", ".CDX", ".MDX"};
+
+// The table's file as it is named on the disk.
+AnsiString TableFileOf(const AnsiString& fileName) { return ResolveExistingPath(DbfNameOf(fileName)); }
+
+// The table file first, then its companions that exist.
+std::vector<AnsiString> TableFiles(const AnsiString& table) {
+  std::vector<AnsiString> files{table};
+  for (const char* ext : kCompanionExts) {
+    const AnsiString companion = ResolveExistingPath(ChangeFileExt(table, ext));
+    if (FileExists(companion) && !AnsiSameText(companion, table)) files.push_back(companion);
+  }
+  return files;
+}
+
+TRefTableStamp StampOfFiles(const std::vector<AnsiString>& files) {
+  // FNV-1a over the bytes of every file and its length.
+  constexpr std::uint64_t kPrime = 1099511628211ULL;
+  TRefTableStamp stamp{0, 14695981039346656037ULL};
+  auto mix = [&](unsigned char byte) { stamp.Hash = (stamp.Hash ^ byte) * kPrime; };
+  std::vector<char> buffer(1 << 16);
+  for (const AnsiString& f : files) {
+    std::ifstream in(SysPath(f), std::ios::binary);
+    std::int64_t size = 0;
+    while (in) {
+      in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      const std::streamsize got = in.gcount();
+      for (std::streamsize i = 0; i < got; ++i) mix(static_cast<unsigned char>(buffer[static_cast<std::size_t>(i)]));
+      size += got;
+    }
+    for (int i = 0; i < 8; ++i) mix(static_cast<unsigned char>(static_cast<std::uint64_t>(size) >> (8 * i)));
+    stamp.Size += size;
+  }
+  return stamp;
+}
+
+AnsiString ChangedByOtherText(const AnsiString& table) {
+  return Format(Ansi("Справочник %s был изменен другим пользователем после того, как он был прочитан"), {table});
+}
+
+constexpr const char* kStagingPrefix = ".~ref-";
+// The files a save writes into the reference folder through a temporary file: tables and
+// their companions, their backups, the limits file and report templates.
+const std::vector<std::string_view> kRefSavedExts{".dbf", ".~db", ".dbt", ".fpt", ".cdx", ".mdx", ".ini", ".rpf"};
+
+std::function<bool(const AnsiString&)>& WriteCheck() {
+  static std::function<bool(const AnsiString&)> check;
+  return check;
+}
+
+bool CanWrite(const AnsiString& path) {
+  if (WriteCheck()) return WriteCheck()(path);
+  return ::access(SysPath(path).c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+void RemoveRefSaveLeftovers(const AnsiString& Dir) {
+  const AnsiString dir = IncludeTrailingPathDelimiter(Dir.empty() ? AnsiString("./") : Dir);
+  RemoveStaleWorkFiles(SysPath(dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir), kStagingPrefix, true);
+  RemoveStaleSaveFiles(dir, kRefSavedExts);
+}
+
+void SetRefWriteCheck(std::function<bool(const AnsiString& Path)> Check) { WriteCheck() = std::move(Check); }
+
+bool CanWriteRefFolder(const AnsiString& Dir) { return CanWrite(Dir.empty() ? AnsiString(".") : Dir); }
+
+bool CanWriteRefFile(const AnsiString& FileName) {
+  const AnsiString file = TableFileOf(FileName);
+  if (!CanWriteRefFolder(ExtractFilePath(file))) return false;
+  return !FileExists(file) || CanWrite(file);
+}
+
+TRefTableStamp RefTableStamp(const AnsiString& FileName) { return StampOfFiles(TableFiles(TableFileOf(FileName))); }
+
+void CheckRefTableUnchanged(const AnsiString& FileName, const TRefTableStamp& Stamp) {
+  if (Stamp.Taken() && RefTableStamp(FileName) != Stamp)
+    throw ERefChangedError(ChangedByOtherText(TableFileOf(FileName)));
+}
+
+std::int64_t MissingRefRecords(TDbfDataSet& DataSet) {
+  const DBFObject* dbf = DataSet.Handler();
+  if (dbf == nullptr) return 0;
+  // The header's record count: a little-endian 32-bit number at offset 4.
+  const auto& h = dbf->Header();
+  std::int64_t counted = 0;
+  for (int i = 7; i >= 4; --i) counted = counted << 8 | h[static_cast<std::size_t>(i)];
+  return counted > dbf->RecordCount() ? counted - dbf->RecordCount() : 0;
+}
+
+namespace {
 
 // Deletes every record in one pass (a deleted record leaves the view, so the next one
 // becomes the current one).
@@ -88,8 +191,9 @@ AnsiString NameTheTable(AnsiString message, const AnsiString& workDir, const Ans
 
 }  // namespace
 
-void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
-                     const std::function<void(TDbfDataSet& DataSet)>& Fill) {
+TRefTableStamp RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
+                               const std::function<void(TDbfDataSet& DataSet)>& Fill,
+                               const TRefTableStamp& Expected) {
   // Held exclusively until the new files are in place, so that nobody else reads or
   // writes the table meanwhile.
   CheckTableExists(FileName);
@@ -99,6 +203,9 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
   hold.Open();
   const AnsiString dir = hold.TableDirectory();
   const AnsiString table = ResolveExistingPath(dir + hold.TableName());
+  // Another user's changes since the table was read are not written over.
+  const std::vector<AnsiString> files = TableFiles(table);
+  if (Expected.Taken() && StampOfFiles(files) != Expected) throw ERefChangedError(ChangedByOtherText(table));
 
   if (Settings.CreateBakFiles) {
     const AnsiString backup = RefBackupName(FileName);
@@ -107,12 +214,10 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
   }
 
   // The working copy: the table and its companions under their own names.
-  TStagingDir staging(dir.empty() ? AnsiString("./") : dir, ".~ref-");
-  std::vector<AnsiString> files{table};
-  for (const char* ext : kCompanionExts) {
-    const AnsiString companion = ResolveExistingPath(ChangeFileExt(table, ext));
-    if (FileExists(companion) && !AnsiSameText(companion, table)) files.push_back(companion);
-  }
+  // What killed saves left in the folder goes first (the staging directory's own
+  // leftovers go with its making).
+  RemoveStaleSaveFiles(dir.empty() ? AnsiString("./") : dir, kRefSavedExts);
+  TStagingDir staging(dir.empty() ? AnsiString("./") : dir, kStagingPrefix);
   for (const AnsiString& f : files)
     if (!CopyFile(f, staging.File(ExtractFileName(f))))
       throw ERefError(Format(Ansi("Не удается скопировать файл %s в %s"), {f, staging.Path()}));
@@ -132,6 +237,12 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
     throw EDbfError(NameTheTable(e.Message(), staging.Path(), dir.empty() ? AnsiString("./") : dir));
   }
 
+  // The stamp of what is written, taken from the working copy: a change by anybody
+  // after the files are in place then shows.
+  std::vector<AnsiString> written;
+  for (const AnsiString& f : files) written.push_back(staging.File(ExtractFileName(f)));
+  const TRefTableStamp stamp = StampOfFiles(written);
+
   // Each file is replaced in one step, flushed first and with its permissions kept. A
   // table with companions could still be left out of step with them if the disk failed
   // between two replacements (the reference tables have none).
@@ -139,6 +250,7 @@ void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Setting
     if (!CopyFile(staging.File(ExtractFileName(*it)), *it))
       throw ERefError(Format(Ansi("Не удается записать файл %s"), {*it}));
   hold.Close();
+  return stamp;
 }
 
 // ---------------------------------------------------------------------------------
@@ -204,12 +316,17 @@ AnsiString TRef::TableName() const { return ExtractFileName(FileName); }
 void TRef::Load() {
   DeleteAllItems();
   partial_ = true;
+  stamp_ = {};
+  MissingRecords = 0;
   CheckTableExists(FileName);
+  ReadOnly = !CanWriteRefFile(FileName);
   TMtUpdateBracket bracket(tree_);
+  // Taken before the reading: a change made while it reads shows at the next save.
+  const TRefTableStamp stamp = RefTableStamp(FileName);
   TDbfDataSet ds;
-  BindRefTable(ds, FileName);
-  ds.Open();
+  OpenRefTableForReading(ds, FileName);
   CheckKeyFields(ds, FileName);
+  const std::int64_t missing = MissingRefRecords(ds);
   TField& code = ds.FieldByName("CODE");
   TField& owner = ds.FieldByName("OWNER");
   TField& flags = ds.FieldByName("FLAGS");
@@ -238,6 +355,8 @@ void TRef::Load() {
   Modified = false;
   if (OnAfterLoad) OnAfterLoad(this);
   partial_ = false;
+  stamp_ = stamp;
+  MissingRecords = missing;
 }
 
 void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item) {
@@ -265,6 +384,11 @@ void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* I
 bool TRef::TryLoad(IUserPrompt& Prompt) {
   try {
     Load();
+    if (MissingRecords > 0)
+      Prompt.MessageDlg(Format(Ansi("Справочник %s поврежден: файл обрывается, в нем не хватает записей (%d).\r"
+                                    "Загружены только имеющиеся записи."),
+                               {FileName, MissingRecords}),
+                        TMsgDlgType::mtWarning, mbOK);
     return true;
   } catch (const std::exception& e) {
     DeleteAllItems();
@@ -279,13 +403,18 @@ void TRef::Save() {
     throw ERefError(Format(Ansi("Справочник %s загружен не полностью: "
                                 "запись отменена, чтобы не потерять его строки"),
                            {FileName}));
+  if (MissingRecords > 0)
+    throw ERefError(Format(Ansi("Справочник %s загружен из поврежденного файла, в котором не хватает записей: "
+                                "запись отменена, чтобы не потерять их окончательно"),
+                           {FileName}));
+  if (OnBeforeSave) OnBeforeSave(this);
   // The items first: the handlers must not see a half-walked tree change under them.
   std::vector<TMtTreeItem*> items;
   items.reserve(static_cast<std::size_t>(tree_->Items()->Count()));
   tree_->Items()->Iterate(
       false, [&](TMtTreeItem* item, int, bool&, void*, TCustomMtTree*) { items.push_back(item); }, nullptr);
   const TRefSaveSettings settings = SaveSettings != nullptr ? *SaveSettings : CurrentRefSaveSettings();
-  RewriteRefTable(FileName, settings, [&](TDbfDataSet& ds) {
+  stamp_ = RewriteRefTable(FileName, settings, [&](TDbfDataSet& ds) {
     CheckKeyFields(ds, FileName);
     for (TMtTreeItem* item : items) {
       const TRefItemRec* rec = RefRecOf(item);
@@ -303,7 +432,7 @@ void TRef::Save() {
         WriteDefault(ds, item);
       }
     }
-  });
+  }, stamp_);
   Modified = false;
   if (OnAfterSave) OnAfterSave(this);
 }

@@ -29,6 +29,8 @@ class TRef;
 
 // Failures of the reference tables that are not the table engine's own (Russian texts).
 TW_DECLARE_EXCEPTION(ERefError, Exception)
+// A table that somebody else changed since it was read: it is not written over.
+TW_DECLARE_EXCEPTION(ERefChangedError, ERefError)
 
 // Table names in the reference directory.
 inline constexpr const char* kRefProductsTable = "products";
@@ -68,11 +70,44 @@ struct TRefSaveSettings {
 // exists, else the defaults.
 TRefSaveSettings CurrentRefSaveSettings();
 
+// Removes what saves killed in the reference folder Dir left there: working copies
+// (".~ref-XXXXXX" directories) and temporary files of the tables, their backups, the
+// limits file and templates ("<name>.tmpXXXXXX"), when older than a minute and held by
+// no running save. Nothing else is touched.
+void RemoveRefSaveLeftovers(const AnsiString& Dir);
+
 // "<dir>/products" -> "<dir>/products.~DB".
 AnsiString RefBackupName(const AnsiString& FileName);
 
 // Binds a dataset to the table FileName (directory and table name without extension).
 void BindRefTable(TDbfDataSet& DataSet, const AnsiString& FileName);
+// Binds and opens it for reading only (shared): reading needs no write access, so a
+// read-only folder or file loads all the same.
+void OpenRefTableForReading(TDbfDataSet& DataSet, const AnsiString& FileName);
+// Whether files can be made in the folder Dir (empty: the current one).
+bool CanWriteRefFolder(const AnsiString& Dir);
+// Whether the table FileName (a table without extension is a ".DBF") could be rewritten
+// here: the folder (where the new files are made) and the file can both be written.
+bool CanWriteRefFile(const AnsiString& FileName);
+// Replaces the system's answer to both (tests on machines where no folder can be made
+// read-only); nullptr restores it.
+void SetRefWriteCheck(std::function<bool(const AnsiString& Path)> Check);
+
+// What the files of a table (the table and its memo and index files) held when they
+// were read: any change by anybody since shows as a different stamp.
+struct TRefTableStamp {
+  std::int64_t Size = -1;  // -1: no stamp taken
+  std::uint64_t Hash = 0;
+  bool Taken() const { return Size >= 0; }
+  bool operator==(const TRefTableStamp&) const = default;
+};
+TRefTableStamp RefTableStamp(const AnsiString& FileName);
+// ERefChangedError naming the table unless Stamp is not taken or the table's files
+// still hold what it stamped.
+void CheckRefTableUnchanged(const AnsiString& FileName, const TRefTableStamp& Stamp);
+// The number of records the header of an open table counts beyond those its file holds
+// (a file cut short); 0 for a sound one.
+std::int64_t MissingRefRecords(TDbfDataSet& DataSet);
 
 // Rewrites the table FileName whole. The table is opened exclusively (the table
 // engine's error when it cannot be); with CreateBakFiles it is copied to its backup
@@ -81,9 +116,12 @@ void BindRefTable(TDbfDataSet& DataSet, const AnsiString& FileName);
 // when PackRef is set and handed to Fill, which appends the new records; a pending
 // record is posted. Only when all of this succeeded do the finished files replace the
 // table's, each in one step (an atomic save). On any failure the table stays as it was
-// and the error passes on.
-void RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
-                     const std::function<void(TDbfDataSet& DataSet)>& Fill);
+// and the error passes on. With a taken Expected stamp, a table whose files no longer
+// hold what it stamped (another user changed it) is left alone: ERefChangedError, checked
+// while the table is held. The stamp of the new files comes back.
+TRefTableStamp RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
+                               const std::function<void(TDbfDataSet& DataSet)>& Fill,
+                               const TRefTableStamp& Expected = {});
 
 // ---------------------------------------------------------------------------------
 // TRef
@@ -110,6 +148,9 @@ class TRef {
 
   // --- events
   TRefNotifyEvent OnAfterSave;
+  // Fired by Save before anything is written; raising stops the save (the dish table
+  // checks its composition table here).
+  TRefNotifyEvent OnBeforeSave;
   TRefBeforeItemSaveEvent OnBeforeItemSave;  // Accept starts true
   TRefNotifyEvent OnAfterLoad;
   TRefItemLoadEvent OnItemLoad;
@@ -131,6 +172,14 @@ class TRef {
   bool FolderStyle = true;  // folders are drawn bold
   // The settings Save follows; nil: CurrentRefSaveSettings() at the time of saving.
   const TRefSaveSettings* SaveSettings = nullptr;
+  // Set by Load: the table cannot be written here (read-only folder or file).
+  bool ReadOnly = false;
+  // Set by Load: records the table's header counts but its file lacks (cut short). Save
+  // refuses to write over such a table until AcceptMissingRecords.
+  std::int64_t MissingRecords = 0;
+  void AcceptMissingRecords() { MissingRecords = 0; }
+  // What the table held when Load read it (or Save wrote it); Save writes only over that.
+  const TRefTableStamp& LoadedStamp() const { return stamp_; }
 
   // --- operations
   // Fills the tree from the table: every item of the tree is deleted, then one item per
@@ -142,12 +191,15 @@ class TRef {
   // the tree on purpose.
   void Load();
   // Load, but a failure is shown through the prompt ("Не удается загрузить справочник
-  // ...") and leaves the tree empty; false then.
+  // ...") and leaves the tree empty; false then. A table cut short loads what it holds
+  // with a warning.
   bool TryLoad(IUserPrompt& Prompt);
   // Writes every item of the tree, in pre-order, as one record over the table (see
   // RewriteRefTable): CODE, OWNER and FLAGS from its block, then OnItemSave or the
   // default column write. Items without a block are not written. ERefError, with the
-  // table untouched, after a Load that failed (the tree lacks rows of the table).
+  // table untouched, after a Load that failed (the tree lacks rows of the table) or of a
+  // table cut short that was not accepted; ERefChangedError when another user changed the
+  // table since Load read it (or Save wrote it).
   void Save();
 
   // The first item of ItemList whose Code is Code; nil when none.
@@ -181,4 +233,5 @@ class TRef {
   std::unordered_set<const TMtTreeItem*> listed_;  // the items of itemList_ still alive
   mutable bool stale_ = false;                     // itemList_ holds deleted items
   bool partial_ = false;                           // the last Load failed: rows are missing
+  TRefTableStamp stamp_;
 };

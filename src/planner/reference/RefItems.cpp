@@ -153,6 +153,7 @@ TRefDishTable::TRefDishTable(TRef& Ref, IUserPrompt& Prompt) : ref_(Ref), prompt
   ref_.OnAfterLoad = [this](TRef* s) { refDishAfterLoad(s); };
   ref_.OnBeforeItemSave = [this](TRef* s, TMtTreeItem* item, bool& accept) { refDishBeforeItemSave(s, item, accept); };
   ref_.OnAfterSave = [this](TRef* s) { refDishAfterSave(s); };
+  ref_.OnBeforeSave = [this](TRef*) { CheckRefTableUnchanged(CompFileName(), compStamp_); };
   ref_.OnNewItem = [this](TRef* s, TMtTreeItem* item, const TRefItemRec& rec) { NewDish(s, item, rec); };
 }
 
@@ -161,6 +162,7 @@ TRefDishTable::~TRefDishTable() {
   ref_.OnAfterLoad = nullptr;
   ref_.OnBeforeItemSave = nullptr;
   ref_.OnAfterSave = nullptr;
+  ref_.OnBeforeSave = nullptr;
   ref_.OnNewItem = nullptr;
 }
 
@@ -182,10 +184,12 @@ void TRefDishTable::refDishAfterLoad(TRef* Sender) {
   // Both tables read once, in table order: the components of each dish, and the first
   // record of each product code (what a search by CODE finds).
   std::unordered_map<std::int32_t, std::vector<std::pair<std::int32_t, std::int32_t>>> parts;
+  compStamp_ = {};
   {
+    const TRefTableStamp stamp = RefTableStamp(CompFileName());
     TDbfDataSet comp;
-    BindRefTable(comp, CompFileName());
-    comp.Open();
+    OpenRefTableForReading(comp, CompFileName());
+    compStamp_ = stamp;
     TField& dish = comp.FieldByName("DISHCODE");
     TField& prod = comp.FieldByName("PRODCODE");
     TField& veight = comp.FieldByName("VEIGHT");
@@ -199,8 +203,7 @@ void TRefDishTable::refDishAfterLoad(TRef* Sender) {
   std::unordered_map<std::int32_t, Product> products;
   {
     TDbfDataSet ds;
-    BindRefTable(ds, ProductsFileName());
-    ds.Open();
+    OpenRefTableForReading(ds, ProductsFileName());
     TField& code = ds.FieldByName("CODE");
     for (ds.First(); !ds.Eof(); ds.Next()) {
       const std::int32_t c = code.AsInteger();
@@ -255,7 +258,7 @@ void TRefDishTable::refDishAfterSave(TRef* Sender) {
   const TRefSaveSettings settings =
       Sender->SaveSettings != nullptr ? *Sender->SaveSettings : CurrentRefSaveSettings();
   try {
-    RewriteRefTable(CompFileName(), settings, [&](TDbfDataSet& ds) {
+    compStamp_ = RewriteRefTable(CompFileName(), settings, [&](TDbfDataSet& ds) {
       TField& dish = ds.FieldByName("DISHCODE");
       TField& prod = ds.FieldByName("PRODCODE");
       TField& veight = ds.FieldByName("VEIGHT");
@@ -268,7 +271,7 @@ void TRefDishTable::refDishAfterSave(TRef* Sender) {
         prod.SetAsInteger(head->Code);
         veight.SetAsInteger(RefFoodRecOf(item)->Veight);
       }
-    });
+    }, compStamp_);
   } catch (...) {
     // The dishes are on the disk, their composition is not: the table still holds
     // unsaved changes, so that saving again (or the question on closing) can write them.

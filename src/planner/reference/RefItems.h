@@ -83,4 +83,5 @@ class TRefDishTable {
  private:
   TRef& ref_;
   IUserPrompt& prompt_;
+  TRefTableStamp compStamp_;  // "dishcomp" as the last load read it or save wrote it
 };

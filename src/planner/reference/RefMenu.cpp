@@ -322,8 +322,7 @@ std::vector<TDishComponent> TRefMenu::Components(std::int32_t DishCode) {
   std::vector<TDishComponent> parts;
   try {
     TDbfDataSet comp;
-    BindRefTable(comp, refDir_ + kRefDishCompTable);
-    comp.Open();
+    OpenRefTableForReading(comp, refDir_ + kRefDishCompTable);
     TField& dish = comp.FieldByName("DISHCODE");
     TField& prod = comp.FieldByName("PRODCODE");
     TField& veight = comp.FieldByName("VEIGHT");

@@ -172,16 +172,17 @@ bool IsMkTempSuffix(std::string_view s) {
 
 }  // namespace
 
-void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bool directories) {
+namespace {
+
+// Removes the entries of sysDir whose names `ours` accepts, as RemoveStaleWorkFiles.
+void RemoveStale(const std::string& sysDir, const std::function<bool(std::string_view)>& ours, bool directories) {
   DIR* d = ::opendir(sysDir.empty() ? "." : sysDir.c_str());
   if (!d) return;
   std::vector<std::string> stale;
   const time_t now = ::time(nullptr);
   while (dirent* e = ::readdir(d)) {
     const std::string_view name = e->d_name;
-    if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix ||
-        !IsMkTempSuffix(name.substr(prefix.size())))
-      continue;
+    if (!ours(name)) continue;
     const std::string path = (sysDir.empty() ? std::string(".") : sysDir) + "/" + std::string(name);
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || (directories ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))) continue;
@@ -203,6 +204,35 @@ void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bo
   }
 }
 
+}  // namespace
+
+void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bool directories) {
+  RemoveStale(
+      sysDir,
+      [prefix](std::string_view name) {
+        return name.size() == prefix.size() + 6 && name.substr(0, prefix.size()) == prefix &&
+               IsMkTempSuffix(name.substr(prefix.size()));
+      },
+      directories);
+}
+
+void RemoveStaleSaveFiles(std::string_view dir, const std::vector<std::string_view>& exts) {
+  constexpr std::string_view kTmp = ".tmp";
+  RemoveStale(
+      SysPath(dir),
+      [&exts, kTmp](std::string_view name) {
+        // "<name><ext>.tmpXXXXXX", the extension in any case.
+        if (name.size() < kTmp.size() + 6 || !IsMkTempSuffix(name.substr(name.size() - 6))) return false;
+        const std::string_view target = name.substr(0, name.size() - 6);
+        if (target.substr(target.size() - kTmp.size()) != kTmp) return false;
+        const std::string_view base = target.substr(0, target.size() - kTmp.size());
+        for (std::string_view ext : exts)
+          if (base.size() > ext.size() && AnsiSameText(base.substr(base.size() - ext.size()), ext)) return true;
+        return false;
+      },
+      false);
+}
+
 void SyncDirectoryOf(const std::string& sysPath) {
   const std::size_t slash = sysPath.find_last_of('/');
   const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : sysPath.substr(0, slash));
@@ -216,6 +246,20 @@ int HoldWorkDirectory(const std::string& sysDir) {
   const int fd = ::open(sysDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) TakeWorkLock(fd, true);
   return fd;
+}
+
+void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget) {
+  // Keep the permissions of the file we replace; a new file gets the usual ones.
+  struct stat st;
+  mode_t mode = 0666;
+  if (::stat(sysTarget.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode &= ~mask;
+  }
+  ::chmod(sysTemp.c_str(), mode);
 }
 
 void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write) {
@@ -242,16 +286,7 @@ void SaveFileAtomically(std::string_view fileName, const std::function<void(TStr
       write(out);
       out.Flush();
     }
-    // Keep the permissions of the file we replace; a new file gets the usual ones.
-    struct stat st;
-    mode_t mode = 0666;
-    if (::stat(sysTarget.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    else {
-      mode_t mask = ::umask(0);
-      ::umask(mask);
-      mode &= ~mask;
-    }
-    ::chmod(tmpl.c_str(), mode);
+    TakeTargetFileMode(tmpl, sysTarget);
     if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0)
       throw EWriteError("Cannot write file \"" + target + "\". " + std::strerror(errno));
     // The new directory entry reaches the disk too: after a power cut the file is the new one.

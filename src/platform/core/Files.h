@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "platform/core/AnsiText.h"
 
@@ -51,6 +52,13 @@ void SaveFileAtomically(std::string_view fileName, const std::function<void(TStr
 // (directories; the descriptor is to be closed by it) or, for the temporary files of
 // SaveFileAtomically, by the save itself.
 void RemoveStaleWorkFiles(const std::string& sysDir, std::string_view prefix, bool directories);
+// The temporary files of SaveFileAtomically that killed saves left in the directory dir
+// (a program name) for targets with one of these extensions ("<name><ext>.tmpXXXXXX",
+// the extension in any case), as above: older than a minute and held by nobody.
+void RemoveStaleSaveFiles(std::string_view dir, const std::vector<std::string_view>& exts);
 int HoldWorkDirectory(const std::string& sysDir);
 // Flushes the directory entry of a file (after a rename) to the disk.
 void SyncDirectoryOf(const std::string& sysPath);
+// Gives a finished temporary file (system path) the permissions of the file it is about
+// to replace, or those of a newly created file (0666 less the umask) when there is none.
+void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget);

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -655,8 +658,19 @@ void TrpPreviewForm::LoadDialog() {
   if (d.Execute()) LoadFrom(d.FileName);
 }
 
+AnsiString TrpPreviewForm::SaveDialogDir() const {
+  const AnsiString dir = ExtractFilePath(SourceDocument);
+  if (!dir.empty() && DirectoryExists(dir)) return dir;
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QDir(documents).exists())
+    return IncludeTrailingPathDelimiter(AnsiPath(QFile::encodeName(documents).toStdString()));
+  return IncludeTrailingPathDelimiter(AnsiPath(QFile::encodeName(QDir::homePath()).toStdString()));
+}
+
 void TrpPreviewForm::SaveDialog() {
   TSaveDialog d;
+  d.InitialDir = SaveDialogDir();
+  if (!SourceDocument.empty()) d.FileName = d.InitialDir + ChangeFileExt(ExtractFileName(SourceDocument), "");
   d.Filter = rpLocalString(55211) + " (*.rpp)|*.rpp";
   for (const auto& f : rpExportFilters()) d.Filter += "|" + f.Description + "|" + f.Extension;
   d.OverwritePrompt = true;
@@ -674,6 +688,7 @@ void TrpPreviewForm::PrintDialog() {
   CopyPages(*pages_, order, job);
   TrpPrintJob pj;
   pj.PdfFile = form.PdfFile();
+  pj.Title = report_ && !report_->Title.empty() ? report_->Title : rpLocalString(55209);
   QString error;
   if (!rpPrintPreparedPages(job, pj, &error)) Error(FromQString(error));
 }

@@ -91,6 +91,11 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   // written; errors are shown to the user.
   bool SaveAs(const AnsiString& fileName, int filterIndex);
   bool LoadFrom(const AnsiString& fileName);
+  // The document the pages come from: the save dialog opens in its folder and proposes
+  // its name; without one it opens in the user's documents folder.
+  AnsiString SourceDocument;
+  // The folder and name the save dialog starts with.
+  AnsiString SaveDialogDir() const;
   void SaveDialog();
   void LoadDialog();
   // Print: the print dialog, then the pages to the printer (the virtual one writes PDF).

@@ -210,6 +210,9 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
   }
   part.close();
   if (!PrintPages(pages, job, part.fileName(), error)) return false;
+  // The temporary file is private to its owner; the PDF is readable as any new file.
+  TakeTargetFileMode(QFile::encodeName(part.fileName()).toStdString(),
+                     QFile::encodeName(target.absoluteFilePath()).toStdString());
   if (::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
     if (error) *error = QString("Не удалось записать файл %1").arg(job.PdfFile);
     return false;

@@ -1089,6 +1089,67 @@ TEST(RationFileSaveTest, FailedSavesKeepTheFileAndTheModifiedFlag) {
 }
 
 // ---------------------------------------------------------------------------------
+// Sound and damaged bodies of every version
+
+TEST(RationFileReadTest, ABodyMustHoldExactlyItsStatedContent) {
+  TRationDocument v2Source;
+  BuildSample(v2Source);
+  TRationDocument v3Source;
+  BuildSample(v3Source);
+  const std::string v3 = Written(v3Source);
+  const std::string v2 = V2File(v2Source, Header{});
+  const std::string v1 = V1File(SampleV1());
+  auto head = [](std::int32_t version) { return "TWCK" + Int32Bytes(version); };
+  auto withType = [&](std::uint8_t type) {
+    Header h;
+    h.type = type;
+    return V3File({{0, Rec(fkDay, 1), "d", ""}}, h);
+  };
+  const std::string garbage = std::string(1 << 20, '\xA5');
+  struct Case {
+    const char* what;
+    std::string bytes;
+    TRationLoadResult result;
+  };
+  const Case cases[] = {
+      {"version 3", v3, rlOk},
+      {"version 2", v2, rlOk},
+      {"version 1", v1, rlOk},
+      {"version 3 without items", V3File({}), rlOk},
+      {"version 3, zero bytes after the version", head(3) + std::string(100, '\0'), rlReadError},
+      {"version 2, zero bytes after the version", head(2) + std::string(100, '\0'), rlReadError},
+      {"version 1, zero bytes after the version", head(1) + std::string(1000, '\0'), rlReadError},
+      {"version 3 and one byte more", v3 + "x", rlReadError},
+      {"version 3 and a megabyte of garbage", v3 + garbage, rlReadError},
+      {"version 2 and garbage", v2 + garbage.substr(0, 77), rlReadError},
+      {"version 1 and garbage", v1 + garbage.substr(0, 110), rlReadError},
+      {"ration type 2", withType(2), rlReadError},
+      {"ration type 255", withType(255), rlReadError},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TRationDocument doc;
+    EXPECT_EQ(Read(doc, c.bytes), c.result);
+    if (c.result != rlOk) ExpectEmptyAfterFailure(doc);
+  }
+}
+
+TEST(RationFileLoadTest, ADamagedFileIsRefusedAndLeftAsItWas) {
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/plan.tw";
+  TRationDocument source;
+  BuildSample(source);
+  const std::string bytes = Written(source) + std::string(4096, '\x5A');
+  WriteFileBytes(name, bytes);
+  TRationDocument doc;
+  RecordedMessages messages;
+  EXPECT_EQ(LoadRationFromFile(doc, name, {}, messages), rlReadError);
+  EXPECT_EQ(messages.Texts, std::vector<AnsiString>{Ansi("Невозможно прочитать файл\r") + name});
+  ExpectEmptyAfterFailure(doc);
+  EXPECT_EQ(ReadFileBytes(name), bytes);
+}
+
+// ---------------------------------------------------------------------------------
 // Inputs found by the fuzz target
 
 TEST(RationFileFuzzCasesTest, ReplayWithoutHarm) {

@@ -3,6 +3,8 @@
 // (fake metrics) compared with the golden dumps in tests/data/planner/print.
 // TARNWICK_UPDATE_GOLDEN=1 writes the dumps instead.
 #include <gtest/gtest.h>
+#include <map>
+#include <regex>
 
 #include <cstdlib>
 #include <fstream>
@@ -15,7 +17,11 @@
 #include "report/RP_State.h"
 #include "report/RP_Template.h"
 #include "rptemplates/RationTemplates.h"
+#include "test_support/FileBytes.h"
+#include "test_support/OfficeReader.h"
 #include "test_support/TempDir.h"
+#include "platform/core/Files.h"
+#include "report/RP_Export.h"
 
 namespace {
 
@@ -314,6 +320,95 @@ TEST(RationTemplates, AMissingTemplateLeavesItsPartEmpty) {
   EXPECT_EQ(missing.size(), 3u);
   EXPECT_TRUE(f.print.Prepare());
   EXPECT_EQ(f.print.rpCompRpt.Reports.size(), 3u);
+}
+
+TEST(RationTemplates, DamagedTemplatesAreNamedMissingOnesAreNot) {
+  TTemplates t;
+  rpResetState();
+  TPrintFixture f("mountain-14.txt");
+  TPrnSections s;
+  s.SetState(s.FindByKey("Tot"), TPrnCheck::Checked);
+  s.SetState(s.FindByKey("Gen"), TPrnCheck::Checked);
+  // "rtotals.rpf" damaged (its body cut in half), "rgen.rpf" gone.
+  const AnsiString totals = t.dir.Path() + "/rtotals.rpf";
+  const std::string bytes = ReadFileBytes(totals);
+  WriteFileBytes(totals, bytes.substr(0, bytes.size() / 2));
+  DeleteFile(t.dir.Path() + "/rgen.rpf");
+  const auto missing = f.print.Assemble(t.dir.Path(), s);
+  EXPECT_EQ(missing, std::vector<AnsiString>{t.dir.Path() + "/rgen.rpf"});
+  EXPECT_EQ(f.print.Unreadable, std::vector<AnsiString>{totals});
+  EXPECT_EQ(f.print.Part(rpartTotals).Pages.GetCount(), 0);
+  EXPECT_EQ(cp::Ansi1251ToUtf8(UnreadableTemplatesText(f.print.Unreadable)),
+            "Не удалось прочитать шаблоны отчета:\r" + cp::Ansi1251ToUtf8(totals) +
+                "\rЭти разделы не будут напечатаны.");
+  EXPECT_TRUE(f.print.Prepare());
+  // A sound set again: nothing to tell.
+  rptemplates::WriteTemplates(t.dir.Path());
+  EXPECT_TRUE(f.print.Assemble(t.dir.Path(), s).empty());
+  EXPECT_TRUE(f.print.Unreadable.empty());
+}
+
+// --- the exports, read as the user's programs read them
+
+// How often each number occurs in a text ("12", "0.35", "09.12.2025").
+std::map<std::string, int> Numbers(const std::string& text) {
+  std::map<std::string, int> n;
+  static const std::regex number("[0-9]+(?:[.,][0-9]+)*");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), number); it != std::sregex_iterator(); ++it)
+    ++n[it->str()];
+  return n;
+}
+
+// The whole 14-day ration (every section) exported as the planner's preview exports it:
+// LibreOffice shows every number of the CSV export in the RTF export too, and the
+// page numbers of all pages, none cut off at the right edge of the page.
+TEST(RationExport, RtfShowsEveryNumberOfTheCsvInLibreOffice) {
+  TTemplates t;
+  rpResetState();
+  TPrintFixture f("mountain-14.txt");
+  TPrnSections s;
+  s.SetState(s.FindByKey("Gen"), TPrnCheck::Checked);
+  s.SetState(s.FindByKey("Eat"), TPrnCheck::Checked);
+  ASSERT_TRUE(f.print.Assemble(t.dir.Path(), s).empty());
+  ASSERT_TRUE(f.print.Prepare());
+  const int pages = f.print.rpCompRpt.EMFPages.GetCount();
+  ASSERT_GT(pages, 5);
+  TRationExports exports;
+  TempDir dir;
+  const AnsiString csv = dir.Path() + "/ration.csv", rtf = dir.Path() + "/ration.rtf";
+  ASSERT_TRUE(rpExportReport(f.print.rpCompRpt, exports.rpCSVExport, csv));
+  ASSERT_TRUE(rpExportReport(f.print.rpCompRpt, exports.rpRTFExport, rtf));
+  // TARNWICK_EXPORT_DIR keeps the three exports for a look with the user's programs.
+  if (const char* keep = std::getenv("TARNWICK_EXPORT_DIR")) {
+    for (TrpExportFilter* filter : std::initializer_list<TrpExportFilter*>{
+             &exports.rpCSVExport, &exports.rpRTFExport, &exports.rpHTMExport})
+      ASSERT_TRUE(rpExportReport(f.print.rpCompRpt, *filter,
+                                 AnsiPath(keep) + "/mountain-14." +
+                                     (filter == &exports.rpCSVExport   ? "csv"
+                                      : filter == &exports.rpRTFExport ? "rtf"
+                                                                       : "htm")));
+  }
+  const std::map<std::string, int> expected = Numbers(refdata::ReadWholeFile(csv));
+  ASSERT_GT(expected.size(), 100u);
+
+  if (!office::Available()) GTEST_SKIP() << "soffice (LibreOffice) is not installed: the RTF is not laid out";
+  std::string log;
+  const std::string pdf = office::ToPdf(dir.SysPath() + "/ration.rtf", dir.SysPath(), &log);
+  ASSERT_FALSE(pdf.empty()) << log;
+  const std::string text = office::PdfText(pdf);
+  const std::map<std::string, int> shown = Numbers(text);
+  int missing = 0;
+  std::string report;
+  for (const auto& [number, count] : expected) {
+    const auto it = shown.find(number);
+    const int seen = it == shown.end() ? 0 : it->second;
+    if (seen >= count) continue;
+    missing += count - seen;
+    if (report.size() < 400) report += number + " (" + std::to_string(seen) + " of " + std::to_string(count) + ") ";
+  }
+  EXPECT_EQ(missing, 0) << "numbers of the CSV that LibreOffice does not show: " << report;
+  for (int n = 1; n <= pages; ++n)
+    EXPECT_NE(text.find("Стр. " + std::to_string(n) + "\n"), std::string::npos) << "page " << n;
 }
 
 }  // namespace

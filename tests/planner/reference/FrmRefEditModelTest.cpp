@@ -4,8 +4,12 @@
 // rows, saving and the question on closing.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +17,9 @@
 #include "planner/reference/FrmRefEditModel.h"
 #include "planner/ration/RationEdit.h"
 #include "planner/reference/RefMenu.h"
+#include "platform/core/IniFiles.h"
+#include "test_support/FileBytes.h"
+#include "test_support/ReadOnlyDir.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -432,3 +439,183 @@ TEST_F(RefEditTest, TheLimitsPageShowsAndWritesTheLimits) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------
+// Other users, read-only folders, tables cut short
+
+namespace {
+
+// Another user: `work` done by a second process.
+void InOtherProcess(const std::function<void()>& work) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int result = 0;
+    try {
+      work();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "other process: %s\n", e.what());
+      result = 2;
+    }
+    ::_exit(result);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// Sets `field` of the records whose `key` field is `code`, through the dataset (the
+// table shared).
+void EditRecords(const AnsiString& table, const char* key, std::int32_t code, const char* field,
+                 const AnsiString& value) {
+  TDbfDataSet ds;
+  BindRefTable(ds, table);
+  ds.Open();
+  for (ds.First(); !ds.Eof(); ds.Next())
+    if (ds.FieldByName(key).AsInteger() == code) {
+      ds.Edit();
+      ds.FieldByName(field).SetAsString(value);
+      ds.Post();
+    }
+}
+
+}  // namespace
+
+TEST_F(RefEditTest, ATableChangedByAnotherUserIsNotWrittenOverAndMayBeReloaded) {
+  const char* kChanged =
+      "Справочник по %s был изменен другим пользователем\r"
+      "после того, как он был открыт здесь.\r"
+      "Ваши изменения не записаны, чтобы не затереть чужие.\r"
+      "Загрузить справочник заново? Несохраненные изменения в окне будут потеряны.";
+  for (int page : {rpProd, rpDish}) {
+    SCOPED_TRACE(page);
+    Open();
+    prompt_.shown.clear();
+    model_->SetActivePage(page);
+    // This user renames a row; the other one a product, and saves first.
+    TMtTreeItem* own = page == rpProd ? Ref(rpProd).FindByCode(10) : Dish(101);
+    ASSERT_TRUE(model_->EditCell(page, own, 0, Ansi("Свое")));
+    InOtherProcess([&] {
+      if (page == rpProd)
+        EditRecords(Dir() + "products", "CODE", 11, "NAME", Ansi("Чужое"));
+      else  // the dish page writes "dishcomp" too: a change there counts as well
+        EditRecords(Dir() + "dishcomp", "DISHCODE", 101, "VEIGHT", "30");
+    });
+    const std::string products = ReadFileBytes(Dir() + "products.DBF");
+    const std::string comp = ReadFileBytes(Dir() + "dishcomp.DBF");
+
+    prompt_.answers = {mrNo};  // keep the own edit in the window
+    model_->FileSave();
+    ASSERT_EQ(prompt_.shown.size(), 1u);
+    EXPECT_EQ(prompt_.shown[0].Text, Utf8(Format(Ansi(kChanged), {TRefEditModel::PageDative(page)})));
+    EXPECT_EQ(prompt_.shown[0].Type, TMsgDlgType::mtWarning);
+    EXPECT_EQ(prompt_.shown[0].Buttons, mbYes | mbNo);
+    EXPECT_EQ(ReadFileBytes(Dir() + "products.DBF"), products);
+    EXPECT_EQ(ReadFileBytes(Dir() + "dishcomp.DBF"), comp);
+    EXPECT_TRUE(Ref(page).Modified);
+    EXPECT_EQ(Utf8(own->Text()), "Свое");
+    EXPECT_TRUE(saved_.empty());
+
+    // The second time the user reloads: the other user's change shows, the own is gone.
+    prompt_.shown.clear();
+    prompt_.answers = {mrYes};
+    model_->FileSave();
+    ASSERT_EQ(prompt_.shown.size(), 1u);
+    EXPECT_FALSE(Ref(page).Modified);
+    if (page == rpProd) {
+      EXPECT_EQ(Utf8(Ref(rpProd).FindByCode(11)->Text()), "Чужое");
+      EXPECT_EQ(Utf8(Ref(rpProd).FindByCode(10)->Text()), "Гречка");
+    } else {
+      EXPECT_EQ(Utf8(Dish(101)->Text()), "Гречневая");
+      ASSERT_EQ(Dish(101)->GetChildrenCount(), 1);
+      EXPECT_EQ(RefFoodRecOf(Dish(101)->GetFirstChild())->Veight, 30);
+    }
+    // Now the table saves.
+    ASSERT_TRUE(model_->EditCell(page, page == rpProd ? Ref(rpProd).FindByCode(10) : Dish(101), 0, Ansi("Свое")));
+    prompt_.shown.clear();
+    model_->FileSave();
+    EXPECT_TRUE(prompt_.shown.empty());
+    EXPECT_FALSE(Ref(page).Modified);
+    saved_.clear();
+  }
+}
+
+TEST_F(RefEditTest, AReadOnlyFolderOpensTheEditorReadOnly) {
+  {
+    // The limits file is there too.
+    TIniFile ini(Dir() + "params.ini");
+    ini.WriteFloat("Limits", "AFCAlb", 1);
+    ini.UpdateFile();
+  }
+  test_support::TReadOnlyDir readOnly(tmp_.SysPath());
+  // Where no folder can be made read-only, the program is told it cannot write.
+  TInjectedNoWrites injected(!readOnly.Available());
+  prompt_.shown.clear();
+  Open();
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_EQ(prompt_.shown[0].Text, "Папка справочников недоступна для записи:\r" + Utf8(Dir()) +
+                                       "\rСправочники открыты только для просмотра, изменения в них сохранить нельзя.");
+  EXPECT_EQ(prompt_.shown[0].Type, TMsgDlgType::mtWarning);
+  EXPECT_EQ(Ref(rpProd).ItemList().size(), 3u + kManyComponents);
+  EXPECT_EQ(Dish(102)->GetChildrenCount(), kManyComponents);
+  for (int page = rpProd; page <= rpParam; ++page) {
+    SCOPED_TRACE(page);
+    model_->SetActivePage(page);
+    EXPECT_TRUE(model_->ReadOnly(page));
+    TCustomMtTree& tree = model_->Tree(page);
+    tree.SetItemFocused(tree.Items()->GetItem(1));
+    const TRefEditActions a = model_->Actions();
+    EXPECT_FALSE(a.FileSave || a.FileSaveAll || a.ItemsAddMetaFolder || a.ItemsAddFolder || a.ItemsAddItem ||
+                 a.ItemsAddComponent || a.ItemsDelete || a.ItemsDeleteAll || a.ItemsMoveUp || a.ItemsMoveDown);
+    EXPECT_FALSE(model_->CanEdit(page, tree.Items()->GetItem(1), 0));
+    EXPECT_FALSE(model_->CanEdit(page, tree.Items()->GetItem(1), 1));
+  }
+  EXPECT_TRUE(model_->CloseQuery());
+  EXPECT_EQ(prompt_.shown.size(), 1u);
+
+  // The pick-list of the main window loads every table without a message.
+  TScriptedPrompt pickPrompt;
+  TCustomMtTree trees[kRefPageCount];
+  TRefMenu menu({&trees[0], &trees[1], &trees[2], &trees[3]}, Dir(), pickPrompt);
+  EXPECT_TRUE(pickPrompt.shown.empty()) << pickPrompt.shown[0].Text;
+}
+
+TEST_F(RefEditTest, AProductsTableCutShortIsSavedOnlyWhenTheUserAgrees) {
+  // The last product is cut off; its header still counts it.
+  const std::string whole = ReadFileBytes(Dir() + "products.DBF");
+  const std::size_t recordLength = 1 + 10 + 10 + 5 + 30 + 6 + 5 * 8 + 6;
+  const std::string cut = whole.substr(0, whole.size() - 1 - recordLength);
+  WriteFileBytes(Dir() + "products.DBF", cut);
+  prompt_.shown.clear();
+  Open();
+  ASSERT_GE(prompt_.shown.size(), 1u);
+  EXPECT_EQ(prompt_.shown[0].Text, "Справочник " + Utf8(Dir()) +
+                                       "products поврежден: файл обрывается, в нем не хватает записей (1).\r"
+                                       "Загружены только имеющиеся записи.");
+  ASSERT_TRUE(model_->EditCell(rpProd, Ref(rpProd).FindByCode(10), 0, Ansi("Гречка ядрица")));
+  const char* kAsk =
+      "Справочник по продуктам был загружен из поврежденного файла:\r"
+      "в нем не хватает записей (1), они не были прочитаны.\r"
+      "При записи эти записи будут потеряны окончательно.\r"
+      "Все равно записать справочник?";
+  prompt_.shown.clear();
+  prompt_.answers = {mrNo};
+  model_->FileSave();
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_EQ(prompt_.shown[0].Text, kAsk);
+  EXPECT_EQ(prompt_.shown[0].Buttons, mbYes | mbNo);
+  EXPECT_EQ(ReadFileBytes(Dir() + "products.DBF"), cut);
+  EXPECT_TRUE(Ref(rpProd).Modified);
+  // Closing asks to save; the same question comes, and No keeps the window open.
+  prompt_.shown.clear();
+  prompt_.answers = {mrYes, mrNo};
+  EXPECT_FALSE(model_->CloseQuery());
+  EXPECT_EQ(ReadFileBytes(Dir() + "products.DBF"), cut);
+
+  prompt_.shown.clear();
+  prompt_.answers = {mrYes};
+  model_->FileSave();
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_FALSE(Ref(rpProd).Modified);
+  EXPECT_EQ(DumpTable(Dir() + "products").Rows.size(), 3u + kManyComponents - 1);
+}

@@ -17,6 +17,7 @@
 #include "tables/db_create.h"
 #include "tables/db_eror.h"
 #include "test_support/FileBytes.h"
+#include "test_support/ReadOnlyDir.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -776,14 +777,33 @@ TEST_F(RefDishTest, AFailedCompositionWriteKeepsTheTableModified) {
   ref.Load();
   RefFoodRecOf(ref.FindByCode(101)->GetChildren(1))->Veight = 30;
   ref.Modified = true;
-  // "dishcomp" cannot be rewritten: the change of the composition is not on the disk,
-  // so the table still counts as changed and is offered for saving again.
-  std::filesystem::remove(SysPath(Dir() + "dishcomp.DBF"));
-  EXPECT_THROW(ref.Save(), ERefError);
+  // "dishcomp" cannot be rewritten (another process holds it open): the change of the
+  // composition is not on the disk, so the table still counts as changed and is offered
+  // for saving again.
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    TDbfDataSet other;
+    BindRefTable(other, Dir() + "dishcomp");
+    other.Open();
+    char c = 1;
+    if (::write(ready[1], &c, 1) != 1 || ::read(done[0], &c, 1) != 1) ::_exit(2);
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_THROW(ref.Save(), EDbfError);
   EXPECT_TRUE(ref.Modified);
   EXPECT_EQ(saved, 0);
-  // Once the table is back, the next save writes both.
-  MakeTable(Dir(), "dishcomp", "DISHCODE:N10 | PRODCODE:N10 | VEIGHT:N6\n");
+  // Once the table is free, the next save writes both.
+  c = 1;
+  EXPECT_EQ(::write(done[1], &c, 1), 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
   ref.Save();
   EXPECT_FALSE(ref.Modified);
   EXPECT_EQ(saved, 1);
@@ -841,3 +861,179 @@ TEST_F(RefTest, ATableWithAMemoFileKeepsBothInStep) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------
+// Other users, read-only folders, tables cut short
+
+namespace {
+
+// Runs `work` in a child process (the other user); true when it finished without error.
+template <class Work>
+bool InOtherProcess(Work work) {
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    int code = 0;
+    try {
+      code = work() ? 0 : 1;
+    } catch (...) {
+      code = 2;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Another user's edit of one record through the dataset, the table shared.
+bool EditRecord(const AnsiString& table, std::int32_t code, const char* field, const AnsiString& value) {
+  TDbfDataSet ds;
+  BindRefTable(ds, table);
+  ds.Open();
+  for (ds.First(); !ds.Eof(); ds.Next()) {
+    if (ds.FieldByName("CODE").AsInteger() != code) continue;
+    ds.Edit();
+    ds.FieldByName(field).SetAsString(value);
+    ds.Post();
+    return true;
+  }
+  return false;
+}
+
+AnsiString FieldOf(const AnsiString& table, std::int32_t code, const char* field) {
+  TDbfDataSet ds;
+  BindRefTable(ds, table);
+  ds.Open();
+  for (ds.First(); !ds.Eof(); ds.Next())
+    if (ds.FieldByName("CODE").AsInteger() == code) return ds.FieldByName(field).AsString();
+  return "<none>";
+}
+
+}  // namespace
+
+TEST_F(RefSaveTest, AnotherUsersChangeSinceTheLoadIsNotWrittenOver) {
+  // Both users have the table loaded; the other one saves an edit first.
+  ASSERT_TRUE(InOtherProcess([&] { return EditRecord(Table("t"), 57, "NAME", Ansi("Сахар-песок")); }));
+  const std::string theirs = ReadFileBytes(DbfFile("t"));
+  ref_->FindByCode(60)->SetText(Ansi("Чай черный"));
+  ref_->Modified = true;
+  EXPECT_THROW(ref_->Save(), ERefChangedError);
+  EXPECT_EQ(ReadFileBytes(DbfFile("t")), theirs);
+  EXPECT_TRUE(ref_->Modified);  // the own edit stays in the tree, unsaved
+  EXPECT_EQ(Utf8(ref_->FindByCode(60)->Text()), "Чай черный");
+  EXPECT_EQ(Utf8(FieldOf(Table("t"), 57, "NAME")), "Сахар-песок");
+
+  // After a reload both go in.
+  ref_->Load();
+  EXPECT_EQ(Utf8(ref_->FindByCode(57)->Text()), "Сахар-песок");
+  ref_->FindByCode(60)->SetText(Ansi("Чай черный"));
+  ref_->Save();
+  EXPECT_EQ(Utf8(FieldOf(Table("t"), 57, "NAME")), "Сахар-песок");
+  EXPECT_EQ(Utf8(FieldOf(Table("t"), 60, "NAME")), "Чай черный");
+
+  // A save is the new starting point: saving again is no conflict, a change after it is.
+  ref_->Save();
+  ASSERT_TRUE(InOtherProcess([&] { return EditRecord(Table("t"), 11, "CAL", "309"); }));
+  EXPECT_THROW(ref_->Save(), ERefChangedError);
+  EXPECT_EQ(FieldOf(Table("t"), 11, "CAL").find("309") != AnsiString::npos, true);
+}
+
+TEST_F(RefSaveTest, EditsOfAnotherProcessSurviveSavesInALoop) {
+  // One process adds 1 to CAL of the records in turn, each edit through the shared
+  // dataset; this one loads and saves the whole table meanwhile. No edit may be lost.
+  constexpr int kEdits = 1000;
+  const std::int32_t codes[] = {11, 31, 57, 60};
+  auto sum = [&] {
+    std::int64_t s = 0;
+    for (std::int32_t c : codes) s += std::stoll(Trim(FieldOf(Table("t"), c, "CAL")));
+    return s;
+  };
+  const std::int64_t before = sum();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int done = 0;
+    for (int attempt = 0; done < kEdits && attempt < 200 * kEdits; ++attempt) {
+      try {
+        TDbfDataSet ds;
+        BindRefTable(ds, Table("t"));
+        ds.Open();
+        for (ds.First(); !ds.Eof(); ds.Next()) {
+          if (ds.FieldByName("CODE").AsInteger() != codes[done % 4]) continue;
+          ds.Edit();
+          ds.FieldByName("CAL").SetAsInteger(ds.FieldByName("CAL").AsInteger() + 1);
+          ds.Post();
+          ++done;
+          break;
+        }
+      } catch (...) {
+        ::usleep(200);  // the table is held by the save: try again
+      }
+    }
+    ::_exit(done == kEdits ? 0 : 1);
+  }
+  int saves = 0, refused = 0, status = 0;
+  while (::waitpid(child, &status, WNOHANG) == 0) {
+    try {
+      ref_->Load();
+      ref_->Save();
+      ++saves;
+    } catch (const ERefChangedError&) {
+      ++refused;
+    } catch (const std::exception&) {
+      // held by the other process at that moment
+    }
+  }
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(sum(), before + kEdits) << saves << " saves, " << refused << " refused";
+}
+
+TEST_F(RefTest, ATableCutShortLoadsWithAWarningAndIsNotSavedOverUnasked) {
+  Make(kRows);
+  StandardSections();
+  // The last record and a half are gone; the header still counts seven.
+  const std::string whole = ReadFileBytes(DbfFile("t"));
+  const std::size_t recordLength = 1 + 10 + 10 + 5 + 30 + 6 + 8;
+  const std::string cut = whole.substr(0, whole.size() - 1 - recordLength - recordLength / 2);
+  WriteFileBytes(DbfFile("t"), cut);
+
+  TRef ref(tree_, Table("t"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  ASSERT_TRUE(ref.TryLoad(prompt));
+  EXPECT_EQ(Shape(tree_), (std::vector<std::string>{"1@0", "11@1", "2@0", "3@1", "31@2"}));
+  EXPECT_EQ(ref.MissingRecords, 2);
+  ASSERT_EQ(prompt.shown.size(), 1u);
+  EXPECT_EQ(prompt.shown[0].Text, "Справочник " + Utf8(Table("t")) +
+                                      " поврежден: файл обрывается, в нем не хватает записей (2).\r"
+                                      "Загружены только имеющиеся записи.");
+  EXPECT_EQ(prompt.shown[0].Type, TMsgDlgType::mtWarning);
+
+  EXPECT_THROW(ref.Save(), ERefError);
+  EXPECT_EQ(ReadFileBytes(DbfFile("t")), cut);
+  ref.AcceptMissingRecords();  // the user agreed
+  ref.Save();
+  EXPECT_EQ(DumpTable(Table("t")).Rows.size(), 5u);
+  ref.Load();
+  EXPECT_EQ(ref.MissingRecords, 0);
+}
+
+TEST_F(RefTest, AReadOnlyFolderLoadsAndIsMarkedReadOnly) {
+  Make(kRows);
+  StandardSections();
+  test_support::TReadOnlyDir readOnly(tmp_.SysPath());
+  // Where no folder can be made read-only, the program is told it cannot write.
+  TInjectedNoWrites injected(!readOnly.Available());
+  TRef ref(tree_, Table("t"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  EXPECT_TRUE(ref.TryLoad(prompt));
+  EXPECT_TRUE(prompt.shown.empty()) << prompt.shown[0].Text;
+  EXPECT_EQ(Shape(tree_).size(), 7u);
+  EXPECT_TRUE(ref.ReadOnly);
+  EXPECT_FALSE(CanWriteRefFile(Table("t")));
+  if (!injected.On()) {
+    EXPECT_THROW(ref.Save(), std::exception);  // the system refuses it
+  }
+}

@@ -98,6 +98,24 @@ class TScriptedPrompt : public IUserPrompt {
 
 inline std::string Utf8(const AnsiString& s) { return cp::Ansi1251ToUtf8(s); }
 
+// When on, the program is told that no reference file can be written (for machines where
+// no folder can be made read-only for the test); off again afterwards.
+class TInjectedNoWrites {
+ public:
+  explicit TInjectedNoWrites(bool on) : on_(on) {
+    if (on_) SetRefWriteCheck([](const AnsiString&) { return false; });
+  }
+  ~TInjectedNoWrites() {
+    if (on_) SetRefWriteCheck(nullptr);
+  }
+  TInjectedNoWrites(const TInjectedNoWrites&) = delete;
+  TInjectedNoWrites& operator=(const TInjectedNoWrites&) = delete;
+  bool On() const { return on_; }
+
+ private:
+  bool on_;
+};
+
 // The codes of the items in pre-order, with their levels: "code@level".
 inline std::vector<std::string> Shape(const TCustomMtTree& tree) {
   std::vector<std::string> out;

@@ -14,6 +14,8 @@
 //   tables_helper indexappend <table> <index> <prefix> <n>
 //                                              opens the table shared with the index file,
 //                                              appends n records named prefix + number
+//   tables_helper reindex <table> <index>...   opens the table exclusively with the index
+//                                              files and rebuilds them
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -73,6 +75,13 @@ int main(int argc, char** argv) {
         t.FieldPut(1, std::string(argv[4]) + std::to_string(i));
         t.Append();
       }
+      return 0;
+    }
+    if (op == "reindex" && argc >= 4) {
+      DBO_dBHandler t(argv[2], false, true);
+      for (int i = 3; i < argc; ++i)
+        if (t.IndexOpen(argv[i]) != 0) return 202;
+      t.Reindex();
       return 0;
     }
     if (op == "append" && argc == 4) {
