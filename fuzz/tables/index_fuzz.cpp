@@ -13,6 +13,7 @@
 #include <iterator>
 #include <string>
 
+#include "../FuzzWorkDir.h"
 #include "platform/core/Files.h"
 #include "tables/db_cdx.h"
 #include "tables/db_create.h"
@@ -23,13 +24,7 @@
 
 namespace {
 
-std::string& Dir() {
-  static std::string dir = [] {
-    char tmpl[] = "/tmp/tarnwick-fuzz-XXXXXX";
-    return std::string(::mkdtemp(tmpl));
-  }();
-  return dir;
-}
+const std::string& Dir() { return fuzz_support::WorkDir(); }
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -70,11 +70,29 @@ struct Tables {
   std::array<bool, 256> letter1251;
 };
 
+// Every code point of both code pages lies below this: the way back is a table lookup.
+constexpr char32_t kReverseLimit = 0x2600;
+constexpr bool AllBelowReverseLimit(const char16_t* table) {
+  for (int i = 0; i < 128; ++i)
+    if (table[i] >= kReverseLimit) return false;
+  return true;
+}
+static_assert(AllBelowReverseLimit(k1251) && AllBelowReverseLimit(k866));
+
+// The byte of each code point in a code page; 0 for none.
+using ReverseTable = std::array<unsigned char, kReverseLimit>;
+ReverseTable MakeReverse(const char16_t* table) {
+  ReverseTable r{};
+  for (int i = 127; i >= 0; --i) r[table[i]] = static_cast<unsigned char>(0x80 + i);  // the first byte wins
+  return r;
+}
+
 unsigned char Reverse(const char16_t* table, char32_t u, unsigned char fallback) {
   if (u < 0x80) return static_cast<unsigned char>(u);
-  for (int i = 0; i < 128; ++i)
-    if (table[i] == u) return static_cast<unsigned char>(0x80 + i);
-  return fallback;
+  static const ReverseTable r1251 = MakeReverse(k1251), r866 = MakeReverse(k866);
+  if (u >= kReverseLimit) return fallback;
+  const unsigned char b = (table == k1251 ? r1251 : r866)[u];
+  return b != 0 ? b : fallback;
 }
 
 const Tables& T() {
