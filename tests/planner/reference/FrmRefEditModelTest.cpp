@@ -443,44 +443,6 @@ TEST_F(RefEditTest, TheLimitsPageShowsAndWritesTheLimits) {
 // ---------------------------------------------------------------------------------
 // Other users, read-only folders, tables cut short
 
-namespace {
-
-// Another user: `work` done by a second process.
-void InOtherProcess(const std::function<void()>& work) {
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    int result = 0;
-    try {
-      work();
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "other process: %s\n", e.what());
-      result = 2;
-    }
-    ::_exit(result);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-}
-
-// Sets `field` of the records whose `key` field is `code`, through the dataset (the
-// table shared).
-void EditRecords(const AnsiString& table, const char* key, std::int32_t code, const char* field,
-                 const AnsiString& value) {
-  TDbfDataSet ds;
-  BindRefTable(ds, table);
-  ds.Open();
-  for (ds.First(); !ds.Eof(); ds.Next())
-    if (ds.FieldByName(key).AsInteger() == code) {
-      ds.Edit();
-      ds.FieldByName(field).SetAsString(value);
-      ds.Post();
-    }
-}
-
-}  // namespace
-
 TEST_F(RefEditTest, ATableChangedByAnotherUserIsNotWrittenOverAndMayBeReloaded) {
   const char* kChanged =
       "Справочник по %s был изменен другим пользователем\r"
@@ -495,12 +457,12 @@ TEST_F(RefEditTest, ATableChangedByAnotherUserIsNotWrittenOverAndMayBeReloaded) 
     // This user renames a row; the other one a product, and saves first.
     TMtTreeItem* own = page == rpProd ? Ref(rpProd).FindByCode(10) : Dish(101);
     ASSERT_TRUE(model_->EditCell(page, own, 0, Ansi("Свое")));
-    InOtherProcess([&] {
+    ASSERT_TRUE(InOtherProcess([&] {
       if (page == rpProd)
         EditRecords(Dir() + "products", "CODE", 11, "NAME", Ansi("Чужое"));
       else  // the dish page writes "dishcomp" too: a change there counts as well
         EditRecords(Dir() + "dishcomp", "DISHCODE", 101, "VEIGHT", "30");
-    });
+    }));
     const std::string products = ReadFileBytes(Dir() + "products.DBF");
     const std::string comp = ReadFileBytes(Dir() + "dishcomp.DBF");
 

@@ -462,6 +462,46 @@ TEST_F(RefTest, ATableLoadedOnlyInPartIsNotWrittenOver) {
 
 // --- Saving
 
+// Another process that holds a table open (shared) until it is let go.
+class TTableHeldElsewhere {
+ public:
+  // False when the process could not be started or did not open the table.
+  bool Hold(const AnsiString& table) {
+    if (::pipe(ready_) != 0 || ::pipe(done_) != 0) return false;
+    child_ = ::fork();
+    if (child_ < 0) return false;
+    if (child_ == 0) {
+      TDbfDataSet other;
+      BindRefTable(other, table);
+      other.Open();
+      char c = 1;
+      if (::write(ready_[1], &c, 1) != 1 || ::read(done_[0], &c, 1) != 1) ::_exit(2);
+      ::_exit(0);
+    }
+    char c = 0;
+    return ::read(ready_[0], &c, 1) == 1;
+  }
+  // Lets the table go; true when the other process ended cleanly.
+  bool Release() {
+    if (child_ <= 0) return false;
+    char c = 1;
+    const bool told = ::write(done_[1], &c, 1) == 1;
+    int status = 0;
+    ::waitpid(child_, &status, 0);
+    child_ = -1;
+    return told && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  ~TTableHeldElsewhere() {
+    Release();
+    for (int fd : {ready_[0], ready_[1], done_[0], done_[1]})
+      if (fd >= 0) ::close(fd);
+  }
+
+ private:
+  int ready_[2] = {-1, -1}, done_[2] = {-1, -1};
+  pid_t child_ = -1;
+};
+
 class RefSaveTest : public RefTest {
  protected:
   void SetUp() override {
@@ -552,29 +592,10 @@ TEST_F(RefSaveTest, AFullDiskIsReportedForTheTableNotItsWorkingCopy) {
 }
 
 TEST_F(RefSaveTest, ATableOpenInAnotherProcessIsNotTouched) {
-  int ready[2], done[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(done), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // Holds the table open (shared) until told to let go.
-    TDbfDataSet other;
-    BindRefTable(other, Table("t"));
-    other.Open();
-    char c = 1;
-    if (::write(ready[1], &c, 1) != 1 || ::read(done[0], &c, 1) != 1) ::_exit(2);
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  TTableHeldElsewhere other;
+  ASSERT_TRUE(other.Hold(Table("t")));
   EXPECT_THROW(ref_->Save(), EDbfError);
-  c = 1;
-  EXPECT_EQ(::write(done[1], &c, 1), 1);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+  EXPECT_TRUE(other.Release());
   EXPECT_EQ(ReadFileBytes(DbfFile("t")), original_);
   EXPECT_FALSE(FileExists(Dir() + "t.~DB"));
   ref_->Save();  // free again
@@ -780,30 +801,13 @@ TEST_F(RefDishTest, AFailedCompositionWriteKeepsTheTableModified) {
   // "dishcomp" cannot be rewritten (another process holds it open): the change of the
   // composition is not on the disk, so the table still counts as changed and is offered
   // for saving again.
-  int ready[2], done[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  ASSERT_EQ(::pipe(done), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    TDbfDataSet other;
-    BindRefTable(other, Dir() + "dishcomp");
-    other.Open();
-    char c = 1;
-    if (::write(ready[1], &c, 1) != 1 || ::read(done[0], &c, 1) != 1) ::_exit(2);
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  TTableHeldElsewhere other;
+  ASSERT_TRUE(other.Hold(Dir() + "dishcomp"));
   EXPECT_THROW(ref.Save(), EDbfError);
   EXPECT_TRUE(ref.Modified);
   EXPECT_EQ(saved, 0);
   // Once the table is free, the next save writes both.
-  c = 1;
-  EXPECT_EQ(::write(done[1], &c, 1), 1);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  for (int fd : {ready[0], ready[1], done[0], done[1]}) ::close(fd);
+  EXPECT_TRUE(other.Release());
   ref.Save();
   EXPECT_FALSE(ref.Modified);
   EXPECT_EQ(saved, 1);
@@ -867,40 +871,6 @@ TEST_F(RefTest, ATableWithAMemoFileKeepsBothInStep) {
 
 namespace {
 
-// Runs `work` in a child process (the other user); true when it finished without error.
-template <class Work>
-bool InOtherProcess(Work work) {
-  const pid_t child = ::fork();
-  if (child < 0) return false;
-  if (child == 0) {
-    int code = 0;
-    try {
-      code = work() ? 0 : 1;
-    } catch (...) {
-      code = 2;
-    }
-    ::_exit(code);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Another user's edit of one record through the dataset, the table shared.
-bool EditRecord(const AnsiString& table, std::int32_t code, const char* field, const AnsiString& value) {
-  TDbfDataSet ds;
-  BindRefTable(ds, table);
-  ds.Open();
-  for (ds.First(); !ds.Eof(); ds.Next()) {
-    if (ds.FieldByName("CODE").AsInteger() != code) continue;
-    ds.Edit();
-    ds.FieldByName(field).SetAsString(value);
-    ds.Post();
-    return true;
-  }
-  return false;
-}
-
 AnsiString FieldOf(const AnsiString& table, std::int32_t code, const char* field) {
   TDbfDataSet ds;
   BindRefTable(ds, table);
@@ -914,7 +884,9 @@ AnsiString FieldOf(const AnsiString& table, std::int32_t code, const char* field
 
 TEST_F(RefSaveTest, AnotherUsersChangeSinceTheLoadIsNotWrittenOver) {
   // Both users have the table loaded; the other one saves an edit first.
-  ASSERT_TRUE(InOtherProcess([&] { return EditRecord(Table("t"), 57, "NAME", Ansi("Сахар-песок")); }));
+  ASSERT_TRUE(InOtherProcess([&] {
+    return EditRecords(Table("t"), "CODE", 57, "NAME", Ansi("Сахар-песок")) == 1;
+  }));
   const std::string theirs = ReadFileBytes(DbfFile("t"));
   ref_->FindByCode(60)->SetText(Ansi("Чай черный"));
   ref_->Modified = true;
@@ -934,7 +906,7 @@ TEST_F(RefSaveTest, AnotherUsersChangeSinceTheLoadIsNotWrittenOver) {
 
   // A save is the new starting point: saving again is no conflict, a change after it is.
   ref_->Save();
-  ASSERT_TRUE(InOtherProcess([&] { return EditRecord(Table("t"), 11, "CAL", "309"); }));
+  ASSERT_TRUE(InOtherProcess([&] { return EditRecords(Table("t"), "CODE", 11, "CAL", "309") == 1; }));
   EXPECT_THROW(ref_->Save(), ERefChangedError);
   EXPECT_EQ(FieldOf(Table("t"), 11, "CAL").find("309") != AnsiString::npos, true);
 }

@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <deque>
+#include <exception>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -127,6 +133,50 @@ inline std::vector<std::string> Shape(const TCustomMtTree& tree) {
       },
       nullptr);
   return out;
+}
+
+// Runs `work` in a child process (another user of the tables); true when it finished
+// without an exception (and, for a `work` that answers, answered true).
+template <class Work>
+bool InOtherProcess(Work work) {
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    int code = 0;
+    try {
+      if constexpr (std::is_void_v<decltype(work())>)
+        work();
+      else
+        code = work() ? 0 : 1;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "other process: %s\n", e.what());
+      code = 2;
+    } catch (...) {
+      code = 2;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Sets `field` of the records whose `key` field is `code`, through the dataset (the
+// table shared, as another user edits it); the number of records changed.
+inline int EditRecords(const AnsiString& table, const char* key, std::int32_t code, const char* field,
+                       const AnsiString& value) {
+  TDbfDataSet ds;
+  BindRefTable(ds, table);
+  ds.Open();
+  int changed = 0;
+  for (ds.First(); !ds.Eof(); ds.Next())
+    if (ds.FieldByName(key).AsInteger() == code) {
+      ds.Edit();
+      ds.FieldByName(field).SetAsString(value);
+      ds.Post();
+      ++changed;
+    }
+  return changed;
 }
 
 }  // namespace ref_test
