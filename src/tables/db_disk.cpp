@@ -107,7 +107,23 @@ std::int32_t TakeExclusiveSentinelReadOnly(const std::string& path, int fd, int&
   sentinelFd = w;
   return 0;
 }
+// True when the name still leads to the file open on fd.
+bool SameFile(int fd, const std::string& path) {
+  struct stat opened, named;
+  if (::fstat(fd, &opened) != 0 || ::stat(path.c_str(), &named) != 0) return false;
+  return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// How often Open takes a file that was replaced under it again before it keeps what it has.
+constexpr int kReplacedRetries = 100;
+
+void (*&OpenInterlude())(const AnsiString&) {
+  static void (*hook)(const AnsiString&) = nullptr;
+  return hook;
+}
 }  // namespace
+
+void SetDiskOpenInterlude(void (*hook)(const AnsiString& fileName)) { OpenInterlude() = hook; }
 
 std::int32_t DbfLastError() { return tLastError; }
 void SetDbfLastError(std::int32_t code) { tLastError = code; }
@@ -267,20 +283,36 @@ void DBO_DiskFile::Open() {
     shared_ = other->shared_;
   } else {
     const std::string path = SysPath(name_);
-    int fd = ::open(path.c_str(), (readWrite_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    int sentinelFd = -1;
-    if (fd < 0) {
-      error_ = ErrnoToDbfError(errno);
-    } else if (std::int32_t code = !shared_ && !readWrite_ ? TakeExclusiveSentinelReadOnly(path, fd, sentinelFd)
-                                                            : TakeShareSentinel(fd, !shared_);
-               code != 0) {
-      error_ = code;
-      ::close(fd);
-    } else {
+    // Another process may put a new file in place of this one (a save through a
+    // working copy renames it over) between the opening and the sentinel: the sentinel
+    // would then guard a file nobody sees any more, and what is written to it would be
+    // lost. Once the sentinel is held the name must still lead to the opened file;
+    // otherwise the new file is opened.
+    for (int attempt = 0;; ++attempt) {
+      int fd = ::open(path.c_str(), (readWrite_ ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+      int sentinelFd = -1;
+      if (fd < 0) {
+        error_ = ErrnoToDbfError(errno);
+        break;
+      }
+      if (OpenInterlude()) OpenInterlude()(name_);
+      if (std::int32_t code = !shared_ && !readWrite_ ? TakeExclusiveSentinelReadOnly(path, fd, sentinelFd)
+                                                       : TakeShareSentinel(fd, !shared_);
+          code != 0) {
+        error_ = code;
+        ::close(fd);
+        break;
+      }
+      if (attempt < kReplacedRetries && (!SameFile(fd, path) || (sentinelFd >= 0 && !SameFile(sentinelFd, path)))) {
+        if (sentinelFd >= 0) ::close(sentinelFd);
+        ::close(fd);
+        continue;
+      }
       handle_ = std::make_shared<TdbSharedHandle>();
       handle_->fd = fd;
       handle_->sentinelFd = sentinelFd;
       handle_->writable = readWrite_;
+      break;
     }
   }
   if (error_ == 0) {

@@ -46,6 +46,10 @@ AnsiString ExpandTableFileName(std::string_view name);
 
 struct TdbSharedHandle;
 
+// For tests: called by DBO_DiskFile::Open between opening a file and taking its share
+// sentinel, so that another process's doings can be put into that moment. nullptr: none.
+void SetDiskOpenInterlude(void (*hook)(const AnsiString& fileName));
+
 class DBO_DiskFile {
  public:
   // The offset of the share-mode sentinel byte.

@@ -226,6 +226,46 @@ TEST_F(TablesDiskFile, RenameNeverReplaces) {
   EXPECT_TRUE(std::filesystem::exists(dir_.SysPath() + "/moved.bin"));
 }
 
+// Another process saving through a working copy renames a new file over the table's
+// name. An open caught between its opening and its share sentinel must end on the new
+// file: what it writes to the old one would be lost with it.
+std::string gReplaceWith;
+std::string gReplaceAt;
+void ReplaceOnce(const AnsiString&) {
+  if (gReplaceAt.empty()) return;
+  WriteBytes(gReplaceAt + ".new", gReplaceWith);
+  std::filesystem::rename(gReplaceAt + ".new", gReplaceAt);
+  gReplaceAt.clear();
+}
+
+TEST_F(TablesDiskFile, AFileReplacedWhileOpeningIsOpenedAnew) {
+  struct Case {
+    const char* mode;
+    bool shared, readWrite;
+  };
+  for (const Case c : {Case{"shared", true, true}, Case{"exclusive", false, true}, Case{"exclusive read-only", false, false}}) {
+    SCOPED_TRACE(c.mode);
+    WriteBytes(sys_, "0123456789");
+    gReplaceWith = "replaced!!";
+    gReplaceAt = sys_;
+    SetDiskOpenInterlude(&ReplaceOnce);
+    {
+      DBO_DiskFile f(name_, c.shared, c.readWrite);
+      f.Open();
+      SetDiskOpenInterlude(nullptr);
+      EXPECT_TRUE(gReplaceAt.empty());  // the replacement happened inside the open
+      char got[10] = {};
+      f.ReadAt(0, got, 10);
+      EXPECT_EQ(std::string(got, 10), "replaced!!");
+      if (c.readWrite) f.WriteAt(0, "X", 1);
+      // The sentinel guards the file under the name: another process's exclusive open is refused.
+      EXPECT_EQ(RunHelper({"open", "X", sys_}), 32);
+    }
+    EXPECT_EQ(ReadBytes(sys_), c.readWrite ? "Xeplaced!!" : "replaced!!");
+  }
+  SetDiskOpenInterlude(nullptr);
+}
+
 TEST_F(TablesDiskFile, OpenFailuresAndNames) {
   DBO_DiskFile missing(dir_.Path() + "/none.bin", true, false);
   EXPECT_EQ(Message([&] { missing.Open(); }), "File not found - " + dir_.Path() + "/none.bin");
