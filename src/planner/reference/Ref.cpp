@@ -318,6 +318,7 @@ void TRef::Load() {
   partial_ = true;
   stamp_ = {};
   MissingRecords = 0;
+  CutShort.clear();
   CheckTableExists(FileName);
   ReadOnly = !CanWriteRefFile(FileName);
   TMtUpdateBracket bracket(tree_);
@@ -356,7 +357,8 @@ void TRef::Load() {
   if (OnAfterLoad) OnAfterLoad(this);
   partial_ = false;
   stamp_ = stamp;
-  MissingRecords = missing;
+  if (missing > 0) CutShort.insert(CutShort.begin(), TCutShort{FileName, missing});
+  for (const TCutShort& cut : CutShort) MissingRecords += cut.Missing;
 }
 
 void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item) {
@@ -384,10 +386,10 @@ void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* I
 bool TRef::TryLoad(IUserPrompt& Prompt) {
   try {
     Load();
-    if (MissingRecords > 0)
+    for (const TCutShort& cut : CutShort)
       Prompt.MessageDlg(Format(Ansi("Справочник %s поврежден: файл обрывается, в нем не хватает записей (%d).\r"
                                     "Загружены только имеющиеся записи."),
-                               {FileName, MissingRecords}),
+                               {cut.File, cut.Missing}),
                         TMsgDlgType::mtWarning, mbOK);
     return true;
   } catch (const std::exception& e) {

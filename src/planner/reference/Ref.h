@@ -174,10 +174,20 @@ class TRef {
   const TRefSaveSettings* SaveSettings = nullptr;
   // Set by Load: the table cannot be written here (read-only folder or file).
   bool ReadOnly = false;
-  // Set by Load: records the table's header counts but its file lacks (cut short). Save
-  // refuses to write over such a table until AcceptMissingRecords.
+  // Set by Load: the tables found cut short (their headers count records their files
+  // lack): the own table first, then companion tables that OnAfterLoad read and added.
+  struct TCutShort {
+    AnsiString File;
+    std::int64_t Missing = 0;
+  };
+  std::vector<TCutShort> CutShort;
+  // All the records missing in CutShort. Save refuses to write over such tables until
+  // AcceptMissingRecords.
   std::int64_t MissingRecords = 0;
-  void AcceptMissingRecords() { MissingRecords = 0; }
+  void AcceptMissingRecords() {
+    MissingRecords = 0;
+    CutShort.clear();
+  }
   // What the table held when Load read it (or Save wrote it); Save writes only over that.
   const TRefTableStamp& LoadedStamp() const { return stamp_; }
 

@@ -190,6 +190,9 @@ void TRefDishTable::refDishAfterLoad(TRef* Sender) {
     TDbfDataSet comp;
     OpenRefTableForReading(comp, CompFileName());
     compStamp_ = stamp;
+    // The compositions are saved with the dishes: a cut-short table counts as the dish table's.
+    if (const std::int64_t missing = MissingRefRecords(comp); missing > 0)
+      Sender->CutShort.push_back({CompFileName(), missing});
     TField& dish = comp.FieldByName("DISHCODE");
     TField& prod = comp.FieldByName("PRODCODE");
     TField& veight = comp.FieldByName("VEIGHT");

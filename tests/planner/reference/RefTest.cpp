@@ -787,6 +787,35 @@ TEST_F(RefDishTest, EveryComponentOfALargeDishSurvivesALoadAndASave) {
   ExpectSameTable(before, DumpTable(Dir() + "dishcomp"));
 }
 
+TEST_F(RefDishTest, ACompositionTableCutShortIsNamedAndNotSavedOverUnasked) {
+  MakeTables("101 | 10 | 80\n101 | 11 | 15\n101 | 12 | 1\n");
+  // The last composition record is half gone; the header still counts three.
+  const std::string whole = ReadFileBytes(DbfFile("dishcomp"));
+  const std::size_t recordLength = 1 + 10 + 10 + 6;
+  const std::string cut = whole.substr(0, whole.size() - 1 - recordLength / 2);
+  WriteFileBytes(DbfFile("dishcomp"), cut);
+
+  TRef ref(tree_, Table("dish"));
+  ref.SaveSettings = &settings_;
+  TScriptedPrompt prompt;
+  TRefDishTable dish(ref, prompt);
+  ASSERT_TRUE(ref.TryLoad(prompt));
+  EXPECT_EQ(ref.FindByCode(101)->GetChildrenCount(), 2);
+  EXPECT_EQ(ref.MissingRecords, 1);
+  ASSERT_EQ(prompt.shown.size(), 1u);
+  EXPECT_EQ(prompt.shown[0].Text, "Справочник " + Utf8(Table("dishcomp")) +
+                                      " поврежден: файл обрывается, в нем не хватает записей (1).\r"
+                                      "Загружены только имеющиеся записи.");
+  EXPECT_THROW(ref.Save(), ERefError);
+  EXPECT_EQ(ReadFileBytes(DbfFile("dishcomp")), cut);
+  ref.AcceptMissingRecords();
+  ref.Save();
+  EXPECT_EQ(DumpTable(Dir() + "dishcomp").Rows.size(), 2u);
+  ref.Load();
+  EXPECT_EQ(ref.MissingRecords, 0);
+  EXPECT_TRUE(ref.CutShort.empty());
+}
+
 TEST_F(RefDishTest, AFailedCompositionWriteKeepsTheTableModified) {
   MakeTables("101 | 10 | 80\n101 | 11 | 15\n");
   TRef ref(tree_, Table("dish"));
