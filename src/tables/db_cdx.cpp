@@ -401,6 +401,8 @@ DBobjCDXTag* DBobjCDXFile::AddTag(std::string_view name, std::string_view keyExp
   if (!disk_ || !directory_) return nullptr;
   const AnsiString tagName = AnsiUpperCase(Trim(name));
   if (tagName.empty() || tagName.size() > 10) throw EDbfError(Format("Invalid tag name %s", {tagName}));
+  TdbTagListChange alone(*disk_);
+  if (!alone.Held()) return nullptr;
   TdbIndexLock lock(*this);
   ResetBlock();
   // A tag of the same (whole) name is replaced.
@@ -423,9 +425,12 @@ bool DBobjCDXFile::DeleteTag(std::string_view name) {
   if (tags_.empty() || !directory_) return false;
   for (auto it = tags_.begin(); it != tags_.end(); ++it) {
     if (!AnsiSameText((*it)->TagName(), Trim(name))) continue;
+    TdbTagListChange alone(*disk_);
+    if (!alone.Held()) return false;
     TdbIndexLock lock(*this);
     directory_->KeyDelete(AnsiUpperCase((*it)->TagName()), static_cast<DBobjCDXTag*>(it->get())->HeaderOffset());
     tags_.erase(it);
+    alone.End();
     if (tags_.empty()) Reindex();
     return true;
   }

@@ -1072,6 +1072,11 @@ void DBobjIndexFileBase::RestorePlaces(const std::vector<std::int64_t>& places) 
   }
 }
 
+TdbTagListChange::TdbTagListChange(DBO_DiskFile& disk) : disk_(disk) {
+  held_ = disk_.TakeExclusiveUse();
+  if (!held_) DbfError(dbe::SharingViolation, dbe::SubWrite, disk_.FileName());
+}
+
 void DBobjIndexFileBase::RebuildBeside(std::int64_t keepBytes, const std::function<void()>& build) {
   if (!disk_) return;
   const AnsiString name = disk_->FileName();

@@ -381,6 +381,28 @@ class TdbIndexLock {
   DBobjIndexFile& file_;
 };
 
+// Keeps other processes out of an index file while its list of tags changes: a process
+// that has the file open keeps the tags it read and would not maintain one added here.
+// A sharing violation goes to the error procedure when the file is open elsewhere;
+// Held() then says false and the change must not be made.
+class TdbTagListChange {
+ public:
+  explicit TdbTagListChange(DBO_DiskFile& disk);
+  ~TdbTagListChange() { End(); }
+  bool Held() const { return held_; }
+  // Ends it early: before a rebuild, which replaces the file object.
+  void End() {
+    if (held_) disk_.EndExclusiveUse();
+    held_ = false;
+  }
+  TdbTagListChange(const TdbTagListChange&) = delete;
+  TdbTagListChange& operator=(const TdbTagListChange&) = delete;
+
+ private:
+  DBO_DiskFile& disk_;
+  bool held_ = false;
+};
+
 // Sets up the table for a walk over its records in raw order (restored when it goes).
 class TdbIndexBuildScope {
  public:

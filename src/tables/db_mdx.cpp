@@ -354,6 +354,8 @@ DBobjMDXTag* DBobjMDXFile::AddTag(std::string_view name, std::string_view keyExp
   if (!disk_ || invalid_) return nullptr;
   const AnsiString tagName = AnsiUpperCase(Trim(name));
   if (tagName.empty() || tagName.size() > 10) throw EDbfError(Format("Invalid tag name %s", {tagName}));
+  TdbTagListChange alone(*disk_);
+  if (!alone.Held()) return nullptr;
   TdbIndexLock lock(*this);
   std::erase_if(tags_, [&](const auto& t) { return AnsiSameText(t->TagName(), tagName); });
   if (static_cast<std::int64_t>(tags_.size()) >= kMaxTags) throw EDbfError("Too many tags in the index file");
@@ -368,10 +370,16 @@ DBobjMDXTag* DBobjMDXFile::AddTag(std::string_view name, std::string_view keyExp
 }
 
 bool DBobjMDXFile::DeleteTag(std::string_view name) {
+  if (!disk_) return false;
+  if (std::none_of(tags_.begin(), tags_.end(), [&](const auto& t) { return AnsiSameText(t->TagName(), Trim(name)); }))
+    return false;
+  TdbTagListChange alone(*disk_);
+  if (!alone.Held()) return false;
   const auto before = tags_.size();
   std::erase_if(tags_, [&](const auto& t) { return AnsiSameText(t->TagName(), Trim(name)); });
   if (tags_.size() == before) return false;
   WriteTagTable();
+  alone.End();
   if (tags_.empty()) Reindex();
   return true;
 }

@@ -23,6 +23,8 @@
 
 namespace {
 
+using tables_test::HeldByOtherProcess;
+using tables_test::Message;
 using tables_test::ReadBytes;
 using tables_test::RunHelper;
 
@@ -983,6 +985,58 @@ TEST_F(TablesCdxFile, TagNamesReplaceOnlyTheirOwnTagAndTheLastOneLeavesAnEmptyFi
   DBobjCDXFile f(&h, "c");
   EXPECT_TRUE(f.HeaderValid());
   EXPECT_EQ(f.TagCount(), 0);
+}
+
+// A process that has the index file open keeps the tags it read, and would not keep a
+// tag added meanwhile by another one; tags change only while nobody else has the file.
+TEST_F(TablesCdxFile, TagsChangeOnlyWhileNoOtherProcessHasTheFile) {
+  DBO_dBHandler h(MakeTable({"B", "A", "C"}), true, true);
+  struct Format {
+    const char* ext;
+    std::function<std::unique_ptr<DBobjIndexFile>(bool create)> open;
+    std::function<bool(DBobjIndexFile&, const char*)> add;
+    std::function<bool(DBobjIndexFile&, const char*)> remove;
+  };
+  const AnsiString base = dir_.Path() + "/c";
+  const Format formats[] = {
+      {".CDX", [&](bool create) -> std::unique_ptr<DBobjIndexFile> {
+         return std::make_unique<DBobjCDXFile>(&h, base, create, create, true, true);
+       },
+       [](DBobjIndexFile& f, const char* tag) {
+         return static_cast<DBobjCDXFile&>(f).AddTag(tag, "NAME", "", false, false) != nullptr;
+       },
+       [](DBobjIndexFile& f, const char* tag) { return static_cast<DBobjCDXFile&>(f).DeleteTag(tag); }},
+      {".MDX", [&](bool create) -> std::unique_ptr<DBobjIndexFile> {
+         return std::make_unique<DBobjMDXFile>(&h, base, create, create, true, true);
+       },
+       [](DBobjIndexFile& f, const char* tag) {
+         return static_cast<DBobjMDXFile&>(f).AddTag(tag, "NAME", "", false, false) != nullptr;
+       },
+       [](DBobjIndexFile& f, const char* tag) { return static_cast<DBobjMDXFile&>(f).DeleteTag(tag); }},
+  };
+  for (const Format& format : formats) {
+    SCOPED_TRACE(format.ext);
+    auto f = format.open(true);  // a new file is the maker's alone
+    ASSERT_TRUE(format.add(*f, "FIRST"));
+    f.reset();
+    f = format.open(false);
+    const std::string file = SysPath(f->IndexFileName());
+    const std::string before = ReadBytes(file);
+    {
+      HeldByOtherProcess other({"S", file});
+      ASSERT_TRUE(other.Ready());
+      EXPECT_EQ(Message([&] { format.add(*f, "SECOND"); }), "File access denied - " + f->IndexFileName());
+      EXPECT_EQ(Message([&] { format.remove(*f, "FIRST"); }), "File access denied - " + f->IndexFileName());
+      EXPECT_EQ(ReadBytes(file), before);
+      EXPECT_EQ(f->TagCount(), 1);
+    }
+    EXPECT_TRUE(format.add(*f, "SECOND"));
+    EXPECT_TRUE(format.remove(*f, "FIRST"));
+    f.reset();
+    f = format.open(false);
+    ASSERT_EQ(f->TagCount(), 1);
+    EXPECT_NE(f->TagByName("second"), nullptr);
+  }
 }
 
 TEST_F(TablesCdxFile, AChildLinkBackToTheRootIsRefused) {
