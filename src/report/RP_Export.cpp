@@ -1,6 +1,7 @@
 #include "report/RP_Export.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -279,27 +280,61 @@ void TrpTextExport::EndPage() {
   std::vector<bool> pageBreak;
   auto col = [&](int x) { return RoundInt(x / cw); };
   const int last = LastLine();
+  // The boxes of the page: a box is drawn once around all the lines of its text, and
+  // boxes that end (or start) at one height end (or start) on one line, so that a cell
+  // wrapping onto more lines than its neighbours makes them as tall as itself.
+  struct Box {
+    int first = -1, lastLine = -1;  // the lines of its texts
+    int top = -1, bottom = -1;      // the lines it is drawn around
+    int frameTyp = 0;
+    int l = 0, r = 0;  // columns of its left and right edges
+  };
+  auto key = [](const TRect& f) { return std::array<int, 4>{f.Left, f.Top, f.Right, f.Bottom}; };
+  std::map<std::array<int, 4>, Box> boxes;
   // Frame edges: the edges of neighbouring boxes lie a pixel or two apart and share one
   // column, so that their common border is drawn once.
   std::vector<int> edges;
-  if (ExportFrames)
-    for (const auto& slot : Lines)
-      for (const auto& it : slot)
+  if (ExportFrames) {
+    for (int s = 0; s <= last; ++s)
+      for (const auto& it : Lines[static_cast<std::size_t>(s)])
         if (it.FrameTyp > 0) {
           edges.push_back(it.FrameRect.Left);
           edges.push_back(std::max(it.FrameRect.Left, it.FrameRect.Right));
+          Box& b = boxes[key(it.FrameRect)];
+          if (b.first < 0) b.first = s;
+          b.lastLine = s;
+          b.frameTyp |= it.FrameTyp;
         }
+  }
   std::map<int, int> edgeCol = EdgeColumns(std::move(edges), cw);
+  // Heights at most 2 pixels apart are one height (as edges are one column).
+  auto alignEnds = [&](int side, bool earliest) {
+    std::vector<std::pair<int, Box*>> ends;
+    for (auto& [k, b] : boxes) ends.emplace_back(k[static_cast<std::size_t>(side)], &b);
+    std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 0; i < ends.size();) {
+      std::size_t j = i;
+      int line = earliest ? ends[i].second->first : ends[i].second->lastLine;
+      for (; j < ends.size() && ends[j].first - ends[i].first <= 2; ++j)
+        line = earliest ? std::min(line, ends[j].second->first) : std::max(line, ends[j].second->lastLine);
+      for (; i < j; ++i) (earliest ? ends[i].second->top : ends[i].second->bottom) = line;
+    }
+  };
+  alignEnds(1, true);
+  alignEnds(3, false);
+  for (auto& [k, b] : boxes) {
+    b.l = edgeCol[k[0]];
+    b.r = std::max(b.l, edgeCol[std::max(k[0], k[2])]);
+  }
   for (int s = 0; s <= last; ++s) {
     const auto& slot = Lines[static_cast<std::size_t>(s)];
     if (slot.empty()) {
       if (!KillEmptyLines) out.emplace_back();
       continue;
     }
-    bool anyTop = false;
-    if (ExportFrames)
-      for (const auto& it : slot)
-        if (it.FrameTyp > 0 && (it.FrameTyp & rpTextFrameTop)) anyTop = true;
+    const bool anyTop = std::any_of(boxes.begin(), boxes.end(), [&](const auto& kb) {
+      return kb.second.top == s && (kb.second.frameTyp & rpTextFrameTop);
+    });
     int topIdx = -1;
     if (anyTop) {
       if (out.empty() || !OnlyFrames(out.back())) out.emplace_back();
@@ -310,15 +345,14 @@ void TrpTextExport::EndPage() {
     int end = 0;
     for (const auto& it : slot) {
       const bool framed = ExportFrames && it.FrameTyp > 0;
-      const int l = framed ? edgeCol[it.FrameRect.Left] : 0;
-      const int r = framed ? std::max(l, edgeCol[std::max(it.FrameRect.Left, it.FrameRect.Right)]) : 0;
+      const Box* box = framed ? &boxes[key(it.FrameRect)] : nullptr;
       int c = std::max(0, col(it.X));
-      if (framed) {
+      if (box != nullptr) {
         // The text stays between its box's bars: right of the left one, and left of the
         // right one as far as it fits (right-aligned text ends next to it).
-        const int first = (it.FrameTyp & rpTextFrameLeft) ? l + 1 : l;
+        const int first = (it.FrameTyp & rpTextFrameLeft) ? box->l + 1 : box->l;
         const int len = static_cast<int>(it.Text.size());
-        const int stop = (it.FrameTyp & rpTextFrameRight) ? r : r + 1;
+        const int stop = (it.FrameTyp & rpTextFrameRight) ? box->r : box->r + 1;
         if ((it.Alignment & 3) == rpalRight && !(it.Alignment & rpalRotated)) c = stop - len;
         else if (c + len > stop) c = stop - len;
         c = std::max(c, first);
@@ -326,30 +360,33 @@ void TrpTextExport::EndPage() {
       if (c > end) text.append(static_cast<std::size_t>(c - end), ' ');
       text += it.Text;
       end = static_cast<int>(text.size());
-      if (!framed) continue;
-      if (it.FrameTyp & rpTextFrameTop) {
+    }
+    for (const auto& [k, b] : boxes) {
+      if (s < b.top || s > b.bottom) continue;
+      const int l = b.l, r = b.r;
+      if (s == b.top && (b.frameTyp & rpTextFrameTop)) {
         std::string& line = out[static_cast<std::size_t>(topIdx)];
-        for (int k = l; k <= r; ++k) {
+        for (int x = l; x <= r; ++x) {
           int bits = 2 | 8;
-          if (k == l && (it.FrameTyp & rpTextFrameLeft)) bits = 2 | 4;
-          else if (k == r && (it.FrameTyp & rpTextFrameRight)) bits = 8 | 4;
-          if (k == l && k == r) bits = 4;
-          PutFrame(line, k, bits);
+          if (x == l && (b.frameTyp & rpTextFrameLeft)) bits = 2 | 4;
+          else if (x == r && (b.frameTyp & rpTextFrameRight)) bits = 8 | 4;
+          if (x == l && x == r) bits = 4;
+          PutFrame(line, x, bits);
         }
       }
-      if (it.FrameTyp & rpTextFrameBottom) {
+      if (s == b.bottom && (b.frameTyp & rpTextFrameBottom)) {
         while (out.size() < cur + 2) out.emplace_back();
         std::string& line = out[cur + 1];
-        for (int k = l; k <= r; ++k) {
+        for (int x = l; x <= r; ++x) {
           int bits = 2 | 8;
-          if (k == l && (it.FrameTyp & rpTextFrameLeft)) bits = 2 | 1;
-          else if (k == r && (it.FrameTyp & rpTextFrameRight)) bits = 8 | 1;
-          if (k == l && k == r) bits = 1;
-          PutFrame(line, k, bits);
+          if (x == l && (b.frameTyp & rpTextFrameLeft)) bits = 2 | 1;
+          else if (x == r && (b.frameTyp & rpTextFrameRight)) bits = 8 | 1;
+          if (x == l && x == r) bits = 1;
+          PutFrame(line, x, bits);
         }
       }
-      if (it.FrameTyp & rpTextFrameLeft) PutFrame(frames, l, 1 | 4);
-      if (it.FrameTyp & rpTextFrameRight) PutFrame(frames, r, 1 | 4);
+      if (b.frameTyp & rpTextFrameLeft) PutFrame(frames, l, 1 | 4);
+      if (b.frameTyp & rpTextFrameRight) PutFrame(frames, r, 1 | 4);
     }
     // The text goes over the frame codes of its own line where it has characters.
     for (std::size_t k = 0; k < frames.size(); ++k) {

@@ -123,6 +123,19 @@ TEST_F(Export, TextGridColumnsFramesAndEmptyLines) {
        false,
        {{2, 0, "a", 10, 0, clBlack, 15, TRect{0, 0, 36, 14}}, {37, 0, "b", 10, 0, clBlack, 15, TRect{35, 0, 70, 14}}},
        "+----+-----+\r\n|a   |b    |\r\n+----+-----+\r\n"},
+      // A cell wrapping onto two lines: its neighbours, as tall in the report, get as tall
+      // here, and the row's bottom border comes after its second line.
+      {"a wrapped cell makes its row taller",
+       true,
+       false,
+       true,
+       false,
+       {{2, 0, "a", 10, 0, clBlack, 15, TRect{0, 0, 36, 28}},
+        {37, 0, "long", 10, 0, clBlack, 15, TRect{35, 0, 80, 28}},
+        {37, 14, "name", 10, 0, clBlack, 15, TRect{35, 0, 80, 28}},
+        {82, 0, "b", 10, 0, clBlack, 15, TRect{79, 0, 110, 28}},
+        {2, 28, "c", 10, 0, clBlack, 15, TRect{0, 28, 36, 42}}},
+       "+----+------+----+\r\n|a   |long  |b   |\r\n|    |name  |    |\r\n+----+------+----+\r\n|c   |\r\n+----+\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
