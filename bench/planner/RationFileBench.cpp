@@ -23,6 +23,7 @@ constexpr int kProducts = 11;
 class NoMessages : public IRationFileMessages {
  public:
   void ShowError(const AnsiString&) override { std::abort(); }
+  bool Confirm(const AnsiString&) override { std::abort(); }
 };
 
 void BuildDocument(TRationDocument& doc) {

@@ -54,6 +54,7 @@
 #include "controls/gui/MtTreeView.h"
 #include "platform/gui/DragManager.h"
 #include "planner/ration/RationClip.h"
+#include "planner/ration/RationFile.h"
 #include "planner/reference/RefMenu.h"
 #include "platform/core/Files.h"
 #include "platform/core/Registry.h"
@@ -69,6 +70,8 @@
 #include "test_support/TempDir.h"
 
 namespace {
+
+
 
 class TScriptedFiles : public IFileDialogs {
  public:
@@ -92,6 +95,15 @@ class TScriptedFiles : public IFileDialogs {
 };
 
 std::string U(const AnsiString& s) { return cp::Ansi1251ToUtf8(s); }
+
+// Messages of direct file calls in the tests: none is expected.
+struct TRationFileMessagesStub : IRationFileMessages {
+  void ShowError(const AnsiString& Text) override { ADD_FAILURE() << U(Text); }
+  bool Confirm(const AnsiString& Text) override {
+    ADD_FAILURE() << U(Text);
+    return false;
+  }
+};
 
 class PlannerWindows : public ::testing::Test {
  protected:
@@ -512,6 +524,39 @@ TEST_F(PlannerWindows, PrintPreviewShowsTheBuiltPagesInThePreviewWindow) {
   });
   Trigger("FilePrintPreview");
   EXPECT_GT(pages, 1);
+}
+
+// Another copy of the program saved the file meanwhile: "Сохранить" asks before writing
+// over it, and Нет leaves that file and the window's edits as they are.
+TEST_F(PlannerWindows, SavingOverAFileAnotherProgramChangedAsksFirst) {
+  const AnsiString name = work_.Path() + "/shared.tw";
+  ASSERT_TRUE(CopyFile(Example("weekend-hike.tw"), name));
+  TRaskladForm* f = form_->OpenRation(name);
+  ASSERT_NE(f, nullptr);
+  {
+    TRationDocument other;
+    TRationFileMessagesStub quiet;
+    ASSERT_EQ(LoadRationFromFile(other, name, {}, quiet), rlOk);
+    other.Header.Title = Ansi("Правка другого пользователя");
+    ASSERT_TRUE(SaveRationToFile(other, "", false, quiet));
+  }
+  const std::string theirs = ReadFileBytes(name);
+  f->Doc().Header.Title = Ansi("Своя правка");
+  f->Doc().Modified = 1;
+  dialogs_->Answer(mrNo);
+  Trigger("FileSave1");
+  ASSERT_FALSE(dialogs_->Shown().empty());
+  EXPECT_NE(U(dialogs_->Shown().back().Text).find("был изменен другой программой"), std::string::npos);
+  EXPECT_EQ(dialogs_->Shown().back().Buttons, (std::vector<int>{mrYes, mrNo}));
+  EXPECT_EQ(ReadFileBytes(name), theirs);
+  EXPECT_EQ(f->Doc().Modified, 1);
+  dialogs_->Answer(mrYes);
+  Trigger("FileSave1");
+  EXPECT_EQ(f->Doc().Modified, 0);
+  TRationDocument back;
+  TRationFileMessagesStub quiet;
+  ASSERT_EQ(LoadRationFromFile(back, name, {}, quiet), rlOk);
+  EXPECT_EQ(U(back.Header.Title), "Своя правка");
 }
 
 TEST_F(PlannerWindows, CloseQuestionYesNoCancel) {

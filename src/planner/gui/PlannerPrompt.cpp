@@ -7,3 +7,7 @@ TModalResult TPlannerPrompt::MessageDlg(const AnsiString& Msg, TMsgDlgType DlgTy
 }
 
 void TPlannerPrompt::ShowError(const AnsiString& Text) { ::MessageDlg(Text, TMsgDlgType::mtError, mbOK); }
+
+bool TPlannerPrompt::Confirm(const AnsiString& Text) {
+  return ::MessageDlg(Text, TMsgDlgType::mtWarning, mbYes | mbNo) == mrYes;
+}

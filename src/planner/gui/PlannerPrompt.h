@@ -9,4 +9,5 @@ class TPlannerPrompt : public IUserPrompt, public IRationFileMessages {
  public:
   TModalResult MessageDlg(const AnsiString& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) override;
   void ShowError(const AnsiString& Text) override;
+  bool Confirm(const AnsiString& Text) override;
 };

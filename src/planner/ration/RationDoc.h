@@ -12,6 +12,7 @@
 #include "planner/ration/FoodRec.h"
 #include "planner/ration/RationRating.h"
 #include "platform/core/Classes.h"
+#include "platform/core/Files.h"
 
 // ---------------------------------------------------------------------------------
 // Rows and header sections of the ration tree
@@ -160,6 +161,9 @@ class TRationDocument {
 
   TRationHeader Header;
   AnsiString FileName;  // empty for an untitled document
+  // What the file held when it was read or last written here; a save over a file that
+  // holds something else asks first (another program or user changed it meanwhile).
+  TFileStamp FileStamp;
   AnsiString Caption;   // the window's caption
   std::int32_t DayCounter = 0;  // number of day items; a new day gets counter + 1 as Code
   // Participants (1 .. 2147483647) and the number of days shown: the values of the

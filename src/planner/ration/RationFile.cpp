@@ -256,6 +256,12 @@ const AnsiString& WriteErrorText() {
   static const AnsiString text = Ansi("Невозможно записать файл\r");
   return text;
 }
+const AnsiString& ChangedOnDiskText() {
+  static const AnsiString text = Ansi(
+      "Файл\r%s\rбыл изменен другой программой или другим пользователем после того, как он был открыт здесь.\r"
+      "Записать раскладку поверх него? Изменения, сделанные в нем, будут потеряны.");
+  return text;
+}
 const AnsiString& BackupErrorText() {
   static const AnsiString text = Ansi("Невозможно создать резервную копию файла\r%s\rРаскладка не сохранена.");
   return text;
@@ -450,6 +456,7 @@ TRationLoadResult LoadRationFromFile(TRationDocument& Doc, const AnsiString& Fil
     TMemoryStream data;
     data.LoadFromFile(FileName);
     result = ReadRation(Doc, data, CurrentLimits);
+    Doc.FileStamp = result == rlOk ? StampOfBytes(data.Memory(), data.Size()) : TFileStamp{};
   } catch (const std::exception&) {
     result = rlReadError;
   }
@@ -506,16 +513,25 @@ void RemoveRationSaveLeftovers(const AnsiString& Dir) { RemoveStaleSaveFiles(Dir
 
 bool SaveRationToFile(TRationDocument& Doc, const AnsiString& FileName, bool CreateBakFiles,
                       IRationFileMessages& Messages) {
+  // Over its own file, what another program wrote there since is not lost unasked.
+  const AnsiString own = ExpandFileName(Doc.FileName);
+  const bool ownFile = !Doc.FileName.empty() && (FileName.empty() || ExpandFileName(FileName) == own);
+  if (ownFile && Doc.FileStamp.Taken() && FileExists(own) && StampOfFiles({own}) != Doc.FileStamp &&
+      !Messages.Confirm(Format(ChangedOnDiskText(), {own})))
+    return false;
   if (!FileName.empty()) {
+    if (!ownFile) Doc.FileStamp = {};  // another file: what the dialog let be replaced
     Doc.FileName = FileName;
     Doc.Caption = FileName;
   }
   const AnsiString name = Doc.FileName;
+  TFileStamp written;
   try {
     if (name.empty()) throw EFCreateError("No file name");
     RemoveRationSaveLeftovers(ExtractFilePath(name));
     TMemoryStream data;
     WriteRation(Doc, data);
+    written = StampOfBytes(data.Memory(), data.Size());
     if (CreateBakFiles && FileExists(name)) {
       // The backup is a copy: the document itself stays in place until the new one
       // replaces it.
@@ -531,5 +547,6 @@ bool SaveRationToFile(TRationDocument& Doc, const AnsiString& FileName, bool Cre
     return false;
   }
   Doc.Modified = 0;
+  Doc.FileStamp = written;
   return true;
 }

@@ -45,6 +45,8 @@ class IRationFileMessages {
  public:
   virtual ~IRationFileMessages() = default;
   virtual void ShowError(const AnsiString& Text) = 0;
+  // A question with the answers Да and Нет; true for Да.
+  virtual bool Confirm(const AnsiString& Text) = 0;
 };
 
 // ---------------------------------------------------------------------------------
@@ -75,7 +77,10 @@ double ExtendedToDouble(const unsigned char* bytes);
 void WriteRation(const TRationDocument& Doc, TStream& Stream);
 
 // Saves the document in version 3. A FileName that is not empty becomes the document's
-// file name and caption first. With CreateBakFiles an existing file is first copied to
+// file name and caption first. When the document's own file now holds something other
+// than what was read from it or last written to it (another program or user changed it),
+// the user is asked first ("Файл ... был изменен другой программой ..."); Нет saves
+// nothing and gives false, with no further message. With CreateBakFiles an existing file is first copied to
 // its ".~TW" backup. The file is replaced atomically: when anything fails, the message
 // "Невозможно записать файл" (or one about the backup) is shown, the file on disk stays
 // as it was, the document stays modified and the result is false.

@@ -94,27 +94,6 @@ std::vector<AnsiString> TableFiles(const AnsiString& table) {
   return files;
 }
 
-TRefTableStamp StampOfFiles(const std::vector<AnsiString>& files) {
-  // FNV-1a over the bytes of every file and its length.
-  constexpr std::uint64_t kPrime = 1099511628211ULL;
-  TRefTableStamp stamp{0, 14695981039346656037ULL};
-  auto mix = [&](unsigned char byte) { stamp.Hash = (stamp.Hash ^ byte) * kPrime; };
-  std::vector<char> buffer(1 << 16);
-  for (const AnsiString& f : files) {
-    std::ifstream in(SysPath(f), std::ios::binary);
-    std::int64_t size = 0;
-    while (in) {
-      in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-      const std::streamsize got = in.gcount();
-      for (std::streamsize i = 0; i < got; ++i) mix(static_cast<unsigned char>(buffer[static_cast<std::size_t>(i)]));
-      size += got;
-    }
-    for (int i = 0; i < 8; ++i) mix(static_cast<unsigned char>(static_cast<std::uint64_t>(size) >> (8 * i)));
-    stamp.Size += size;
-  }
-  return stamp;
-}
-
 AnsiString ChangedByOtherText(const AnsiString& table) {
   return Format(Ansi("Справочник %s был изменен другим пользователем после того, как он был прочитан"), {table});
 }

@@ -20,6 +20,7 @@
 
 #include "controls/tree/MtTree.h"
 #include "planner/ration/FoodRec.h"
+#include "platform/core/Files.h"
 #include "platform/core/SysUtils.h"
 
 class TDataSet;
@@ -95,12 +96,7 @@ void SetRefWriteCheck(std::function<bool(const AnsiString& Path)> Check);
 
 // What the files of a table (the table and its memo and index files) held when they
 // were read: any change by anybody since shows as a different stamp.
-struct TRefTableStamp {
-  std::int64_t Size = -1;  // -1: no stamp taken
-  std::uint64_t Hash = 0;
-  bool Taken() const { return Size >= 0; }
-  bool operator==(const TRefTableStamp&) const = default;
-};
+using TRefTableStamp = TFileStamp;
 TRefTableStamp RefTableStamp(const AnsiString& FileName);
 // ERefChangedError naming the table unless Stamp is not taken or the table's files
 // still hold what it stamped.

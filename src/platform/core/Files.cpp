@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "platform/core/Classes.h"
@@ -295,4 +296,51 @@ void SaveFileAtomically(std::string_view fileName, const std::function<void(TStr
     ::unlink(tmpl.c_str());
     throw;
   }
+}
+
+// --- File stamps ---------------------------------------------------------------------
+
+namespace {
+
+// FNV-1a over the bytes of every file, each followed by its length.
+class TStampHasher {
+ public:
+  void Bytes(const char* p, std::int64_t n) {
+    for (std::int64_t i = 0; i < n; ++i) Mix(static_cast<unsigned char>(p[i]));
+    fileSize_ += n;
+  }
+  void EndFile() {
+    for (int i = 0; i < 8; ++i) Mix(static_cast<unsigned char>(static_cast<std::uint64_t>(fileSize_) >> (8 * i)));
+    stamp_.Size += fileSize_;
+    fileSize_ = 0;
+  }
+  const TFileStamp& Stamp() const { return stamp_; }
+
+ private:
+  void Mix(unsigned char byte) { stamp_.Hash = (stamp_.Hash ^ byte) * 1099511628211ULL; }
+  TFileStamp stamp_{0, 14695981039346656037ULL};
+  std::int64_t fileSize_ = 0;
+};
+
+}  // namespace
+
+TFileStamp StampOfFiles(const std::vector<AnsiString>& files) {
+  TStampHasher hasher;
+  std::vector<char> buffer(1 << 16);
+  for (const AnsiString& f : files) {
+    std::ifstream in(SysPath(f), std::ios::binary);
+    while (in) {
+      in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      hasher.Bytes(buffer.data(), in.gcount());
+    }
+    hasher.EndFile();
+  }
+  return hasher.Stamp();
+}
+
+TFileStamp StampOfBytes(const void* data, std::int64_t size) {
+  TStampHasher hasher;
+  hasher.Bytes(static_cast<const char*>(data), size);
+  hasher.EndFile();
+  return hasher.Stamp();
 }

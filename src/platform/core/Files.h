@@ -3,6 +3,7 @@
 // only when handed to the system.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -39,6 +40,19 @@ AnsiString NormalizeSeparators(std::string_view name);  // "\" -> "/"
 // The absolute name of a file named relative to the working directory (the command
 // line), with "/" and without "." and ".." steps; an empty name stays empty.
 AnsiString ExpandFileName(std::string_view name);
+
+// What files held, to tell whether somebody changed them since they were read: their
+// total length and a hash of their bytes and lengths.
+struct TFileStamp {
+  std::int64_t Size = -1;  // -1: no stamp taken
+  std::uint64_t Hash = 0;
+  bool Taken() const { return Size >= 0; }
+  bool operator==(const TFileStamp&) const = default;
+};
+// The stamp of the files in their order (a missing file counts as empty).
+TFileStamp StampOfFiles(const std::vector<AnsiString>& files);
+// The stamp StampOfFiles gives a single file holding these bytes.
+TFileStamp StampOfBytes(const void* data, std::int64_t size);
 
 // Saves a file atomically: `write` fills a temporary file in the target's directory,
 // which is flushed to the disk and renamed over the target. When anything fails, the

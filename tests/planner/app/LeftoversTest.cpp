@@ -160,6 +160,10 @@ TEST(Leftovers, SavingIntoAFolderRemovesThoseOfEveryFileThere) {
   TRationDocument doc;
   struct : IRationFileMessages {
     void ShowError(const AnsiString&) override { ADD_FAILURE(); }
+    bool Confirm(const AnsiString&) override {
+      ADD_FAILURE();
+      return false;
+    }
   } messages;
   ASSERT_TRUE(SaveRationToFile(doc, f.travels + "other.tw", true, messages));
   // A table saved beside the one whose saves were killed.

@@ -27,7 +27,13 @@ namespace {
 class RecordedMessages : public IRationFileMessages {
  public:
   void ShowError(const AnsiString& Text) override { Texts.push_back(Text); }
+  bool Confirm(const AnsiString& Text) override {
+    Questions.push_back(Text);
+    return Answer;
+  }
   std::vector<AnsiString> Texts;
+  std::vector<AnsiString> Questions;
+  bool Answer = false;
 };
 
 TMtTreeItem* AddProduct(TRationDocument& doc, TMtTreeItem* parent, const AnsiString& name, const TFoodRec& food,
@@ -1030,6 +1036,64 @@ TEST(RationFileSaveTest, BackupOnlyWithCreateBakFiles) {
   int files = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.SysPath())) ++files;
   EXPECT_EQ(files, 2);
+}
+
+// Two users (or two copies of the program) open one file; the second one to save is
+// asked before the first one's work is written over.
+TEST(RationFileSaveTest, AFileChangedByAnotherProgramIsNotWrittenOverUnasked) {
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/trip.tw";
+  {
+    TRationDocument sample;
+    BuildSample(sample);
+    WriteFileBytes(name, Written(sample));
+  }
+  RecordedMessages messages;
+  TRationDocument first, second;
+  ASSERT_EQ(LoadRationFromFile(first, name, {}, messages), rlOk);
+  ASSERT_EQ(LoadRationFromFile(second, name, {}, messages), rlOk);
+  first.Header.Title = "first";
+  ASSERT_TRUE(SaveRationToFile(first, "", false, messages));
+  EXPECT_TRUE(messages.Questions.empty());
+  const std::string theirs = ReadFileBytes(name);
+
+  second.Header.Title = "second";
+  second.Modified = 1;
+  messages.Answer = false;
+  EXPECT_FALSE(SaveRationToFile(second, "", true, messages));
+  ASSERT_EQ(messages.Questions.size(), 1u);
+  EXPECT_EQ(messages.Questions[0], Ansi("Файл\r") + ExpandFileName(name) +
+                                       Ansi("\rбыл изменен другой программой или другим пользователем после того, "
+                                            "как он был открыт здесь.\r"
+                                            "Записать раскладку поверх него? Изменения, сделанные в нем, будут потеряны."));
+  EXPECT_TRUE(messages.Texts.empty());
+  EXPECT_EQ(ReadFileBytes(name), theirs);
+  EXPECT_EQ(second.Modified, 1);
+  EXPECT_FALSE(FileExists(dir.Path() + "/trip.~TW"));  // nothing was done
+
+  // The same name spelt another way is the same file.
+  messages.Questions.clear();
+  EXPECT_FALSE(SaveRationToFile(second, dir.Path() + "/./trip.tw", false, messages));
+  EXPECT_EQ(messages.Questions.size(), 1u);
+
+  // Да writes over it; the next save asks nothing, until the file changes again.
+  messages.Questions.clear();
+  messages.Answer = true;
+  ASSERT_TRUE(SaveRationToFile(second, "", false, messages));
+  EXPECT_EQ(messages.Questions.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(name), Written(second));
+  messages.Questions.clear();
+  ASSERT_TRUE(SaveRationToFile(second, "", false, messages));
+  EXPECT_TRUE(messages.Questions.empty());
+
+  // A file removed meanwhile, or another name, is simply written.
+  ASSERT_TRUE(DeleteFile(name));
+  first.Header.Title = "again";
+  ASSERT_TRUE(SaveRationToFile(first, "", false, messages));
+  ASSERT_TRUE(SaveRationToFile(second, dir.Path() + "/copy.tw", false, messages));
+  ASSERT_TRUE(SaveRationToFile(second, "", false, messages));
+  EXPECT_TRUE(messages.Questions.empty());
+  EXPECT_TRUE(messages.Texts.empty());
 }
 
 TEST(RationFileSaveTest, FailedSavesKeepTheFileAndTheModifiedFlag) {
