@@ -3,6 +3,7 @@
 #include "planner/app/Globals.h"
 #include "planner/app/UserPrompt.h"
 #include "planner/ration/RationEdit.h"
+#include "planner/reference/RefMenu.h"
 #include "platform/core/Files.h"
 #include "platform/core/IniFiles.h"
 #include "platform/core/SysUtils.h"
@@ -475,6 +476,11 @@ bool TRefEditModel::SavePage(int page) {
 }
 
 void TRefEditModel::ReloadPage(int Page) {
+  if (Page == rpParam) {
+    limits_ = LoadLimits(refDir_);
+    LoadParams();
+    return;
+  }
   if (Page < rpProd || Page > rpEnergo) return;
   Ref(Page).TryLoad(prompt_);
   Tree(Page).SetItemFocused(nullptr);
@@ -600,6 +606,7 @@ void TRefEditModel::LoadParams() {
   }
   Ref(rpParam).Modified = false;
   Ref(rpParam).ReadOnly = !CanWriteRefFile(refDir_ + kParamsFileName);
+  paramsStamp_ = StampOfFiles({refDir_ + kParamsFileName});
 }
 
 void TRefEditModel::SaveParams() {
@@ -614,7 +621,12 @@ void TRefEditModel::SaveParams() {
     for (int i = 0; i < kParamCount; ++i)
       if (AnsiSameText(ParamKey(i), columns.Strings(1))) SetLimitValue(limits, i, v);
   }
-  WriteLimitsFile(refDir_ + kParamsFileName, limits);
+  // Another user's limits saved since the page was read are not written over.
+  const AnsiString file = refDir_ + kParamsFileName;
+  if (StampOfFiles({file}) != paramsStamp_)
+    throw ERefChangedError(Format(Ansi("Файл %s был изменен другим пользователем"), {file}));
+  WriteLimitsFile(file, limits);
+  paramsStamp_ = StampOfFiles({file});
   limits_ = limits;
   Ref(rpParam).Modified = false;
 }

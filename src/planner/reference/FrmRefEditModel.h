@@ -147,6 +147,7 @@ class TRefEditModel {
 
   AnsiString refDir_;
   TRationLimits& limits_;
+  TFileStamp paramsStamp_;  // the limits file as the limits page last read or wrote it
   IUserPrompt& prompt_;
   IRefPicker* pickList_;
   std::array<std::unique_ptr<TCustomMtTree>, kRefEditPageCount> ownTrees_;

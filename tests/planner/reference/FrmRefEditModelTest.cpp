@@ -502,6 +502,42 @@ TEST_F(RefEditTest, ATableChangedByAnotherUserIsNotWrittenOverAndMayBeReloaded) 
   }
 }
 
+TEST_F(RefEditTest, LimitsChangedByAnotherUserAreNotWrittenOverAndMayBeReloaded) {
+  TMtTreeItem* first = model_->Tree(rpParam).Items()->Root()->GetFirstChild();
+  model_->SetActivePage(rpParam);
+  ASSERT_TRUE(model_->EditCell(rpParam, first, 1, "0,4"));
+  // The other user saves another limit first.
+  {
+    TIniFile ini(Dir() + "params.ini");
+    ini.WriteFloat("Limits", "FatAVmax", 2.5);
+    ini.UpdateFile();
+  }
+  const std::string theirs = ReadFileBytes(Dir() + "params.ini");
+  prompt_.shown.clear();
+  prompt_.answers = {mrNo};
+  model_->FileSave();
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_NE(prompt_.shown[0].Text.find("Справочник по оценочным параметрам был изменен другим пользователем"),
+            std::string::npos);
+  EXPECT_EQ(ReadFileBytes(Dir() + "params.ini"), theirs);
+  EXPECT_TRUE(Ref(rpParam).Modified);
+
+  // Reloaded: their value shows; the own edit, made again, then saves beside it.
+  prompt_.shown.clear();
+  prompt_.answers = {mrYes};
+  model_->FileSave();
+  EXPECT_FALSE(Ref(rpParam).Modified);
+  EXPECT_EQ(limits_.FatAVmax, 2.5);
+  ASSERT_TRUE(model_->EditCell(rpParam, model_->Tree(rpParam).Items()->Root()->GetFirstChild(), 1, "0,4"));
+  prompt_.shown.clear();
+  model_->FileSave();
+  EXPECT_TRUE(prompt_.shown.empty());
+  EXPECT_FALSE(Ref(rpParam).Modified);
+  const TRationLimits saved = LoadLimits(Dir());
+  EXPECT_EQ(saved.FatAVmax, 2.5);
+  EXPECT_EQ(saved.MaxRelEnDef, 0.4);
+}
+
 TEST_F(RefEditTest, AReadOnlyFolderOpensTheEditorReadOnly) {
   {
     // The limits file is there too.
