@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include "SamplePage.h"
 #include "platform/gui/QtGraphics.h"
@@ -128,4 +131,43 @@ TEST_F(QtPrint, MemosMeasureWithTheFontsTheyAreDrawnWith) {
     if (!s.empty() && s.back() == rpLineEndMarker) s.pop_back();
     EXPECT_LE(TQtTextMetrics::Instance().TextWidth(font, s), 120 - 4) << i;
   }
+}
+
+// A disk that fills up while the PDF is written: the print fails with a message and the
+// PDF printed before stays as it was, never replaced by a cut-off file.
+TEST_F(QtPrint, AFullDiskFailsThePrintAndKeepsTheOldPdf) {
+  TrpEMFPages pages;
+  for (int i = 0; i < 6; ++i) AddSamplePage(pages, i % 2 == 1);
+  TrpPrintJob job;
+  job.Title = "full";
+  job.Resolution = 300;
+  job.PdfFile = QString::fromStdString(::testing::TempDir()) + "report_full.pdf";
+  QFile::remove(job.PdfFile);
+  TrpEMFPages one;
+  AddSamplePage(one);
+  QString error;
+  ASSERT_TRUE(rpPrintPreparedPages(one, job, &error)) << error.toStdString();
+  QFile before(job.PdfFile);
+  ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+  const QByteArray old = before.readAll();
+  before.close();
+
+  bool printed = false;
+  {
+    // Files of this process cannot grow beyond 20 KB (writes fail as on a full disk).
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 20000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    printed = rpPrintPreparedPages(pages, job, &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+  }
+  EXPECT_FALSE(printed);
+  EXPECT_FALSE(error.isEmpty());
+  QFile after(job.PdfFile);
+  ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(after.readAll() == old);
 }

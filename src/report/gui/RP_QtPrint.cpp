@@ -8,8 +8,14 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryFile>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "platform/core/Files.h"
 #include "platform/gui/QtGraphics.h"
@@ -197,6 +203,24 @@ bool PrintPages(TrpEMFPages& pages, const TrpPrintJob& job, const QString& pdfFi
   return true;
 }
 
+// Whether the PDF file (system path) holds a whole document, flushed to the disk: its
+// last bytes hold the end-of-file marker.
+bool WrittenWhole(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool whole = false;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+    char tail[64] = {};
+    const off_t from = std::max<off_t>(0, st.st_size - static_cast<off_t>(sizeof tail));
+    const ssize_t n = ::pread(fd, tail, sizeof tail, from);
+    whole = n > 0 && std::string_view(tail, static_cast<std::size_t>(n)).find("%%EOF") != std::string_view::npos &&
+            ::fsync(fd) == 0;
+  }
+  ::close(fd);
+  return whole;
+}
+
 }  // namespace
 
 bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
@@ -230,6 +254,12 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
   }
   part.close();
   if (!PrintPages(pages, job, part.fileName(), error)) return false;
+  // Qt does not report a write that failed (a full disk): the file must end as a PDF
+  // does and reach the disk before it replaces the target.
+  if (!WrittenWhole(QFile::encodeName(part.fileName()).toStdString())) {
+    if (error) *error = QString("Не удалось записать файл %1: нет места на диске или файл недоступен").arg(job.PdfFile);
+    return false;
+  }
   // The temporary file is private to its owner; the PDF is readable as any new file.
   TakeTargetFileMode(QFile::encodeName(part.fileName()).toStdString(),
                      QFile::encodeName(target.absoluteFilePath()).toStdString());
