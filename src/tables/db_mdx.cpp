@@ -375,9 +375,7 @@ bool DBobjMDXFile::DeleteTag(std::string_view name) {
     return false;
   TdbTagListChange alone(*disk_);
   if (!alone.Held()) return false;
-  const auto before = tags_.size();
   std::erase_if(tags_, [&](const auto& t) { return AnsiSameText(t->TagName(), Trim(name)); });
-  if (tags_.size() == before) return false;
   WriteTagTable();
   alone.End();
   if (tags_.empty()) Reindex();

@@ -439,13 +439,13 @@ void TRefEditModel::ItemsMoveDown() {
 bool TRefEditModel::SavePage(int page) {
   TRef& ref = Ref(page);
   if (ReadOnly(page)) return false;
-  if (ref.MissingRecords > 0) {
+  if (ref.MissingRecords() > 0) {
     // Writing a table that was cut short makes the loss of its missing rows final.
     if (prompt_.MessageDlg(Format(Ansi("Справочник по %s был загружен из поврежденного файла:\r"
                                        "в нем не хватает записей (%d), они не были прочитаны.\r"
                                        "При записи эти записи будут потеряны окончательно.\r"
                                        "Все равно записать справочник?"),
-                                  {PageDative(page), ref.MissingRecords}),
+                                  {PageDative(page), ref.MissingRecords()}),
                            TMsgDlgType::mtWarning, mbYes | mbNo) != mrYes)
       return false;
     ref.AcceptMissingRecords();

@@ -296,7 +296,6 @@ void TRef::Load() {
   DeleteAllItems();
   partial_ = true;
   stamp_ = {};
-  MissingRecords = 0;
   CutShort.clear();
   CheckTableExists(FileName);
   ReadOnly = !CanWriteRefFile(FileName);
@@ -337,7 +336,12 @@ void TRef::Load() {
   partial_ = false;
   stamp_ = stamp;
   if (missing > 0) CutShort.insert(CutShort.begin(), TCutShort{FileName, missing});
-  for (const TCutShort& cut : CutShort) MissingRecords += cut.Missing;
+}
+
+std::int64_t TRef::MissingRecords() const {
+  std::int64_t missing = 0;
+  for (const TCutShort& cut : CutShort) missing += cut.Missing;
+  return missing;
 }
 
 void TRef::FillDefault(TDataSet& DataSet, const TRefItemRec& Rec, TMtTreeItem* Item) {
@@ -384,7 +388,7 @@ void TRef::Save() {
     throw ERefError(Format(Ansi("Справочник %s загружен не полностью: "
                                 "запись отменена, чтобы не потерять его строки"),
                            {FileName}));
-  if (MissingRecords > 0)
+  if (MissingRecords() > 0)
     throw ERefError(Format(Ansi("Справочник %s загружен из поврежденного файла, в котором не хватает записей: "
                                 "запись отменена, чтобы не потерять их окончательно"),
                            {FileName}));

@@ -179,11 +179,8 @@ class TRef {
   std::vector<TCutShort> CutShort;
   // All the records missing in CutShort. Save refuses to write over such tables until
   // AcceptMissingRecords.
-  std::int64_t MissingRecords = 0;
-  void AcceptMissingRecords() {
-    MissingRecords = 0;
-    CutShort.clear();
-  }
+  std::int64_t MissingRecords() const;
+  void AcceptMissingRecords() { CutShort.clear(); }
   // What the table held when Load read it (or Save wrote it); Save writes only over that.
   const TRefTableStamp& LoadedStamp() const { return stamp_; }
 

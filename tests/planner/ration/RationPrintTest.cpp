@@ -118,6 +118,14 @@ struct TPrintFixture {
     print.RefreshViews();
   }
 
+  // Assembles the sections with these keys from the templates in dir and prepares the
+  // report: true when every template was there and the report was prepared.
+  bool PrintSections(const AnsiString& dir, std::initializer_list<const char*> keys) {
+    TPrnSections s;
+    for (const char* key : keys) s.SetState(s.FindByKey(key), TPrnCheck::Checked);
+    return print.Assemble(dir, s).empty() && print.Prepare();
+  }
+
   std::string Value(TRationPart part, const char* name) {
     Variant v;
     print.PartValue(part, name, v);
@@ -299,11 +307,7 @@ TEST(RationTemplates, WholeRationShowsItsDaysProductsAndTotals) {
   TTemplates t;
   rpResetState();
   TPrintFixture f("mountain-14.txt");
-  TPrnSections s;
-  s.SetState(s.FindByKey("Gen"), TPrnCheck::Checked);
-  s.SetState(s.FindByKey("Eat"), TPrnCheck::Checked);
-  EXPECT_TRUE(f.print.Assemble(t.dir.Path(), s).empty());
-  ASSERT_TRUE(f.print.Prepare());
+  ASSERT_TRUE(f.PrintSections(t.dir.Path(), {"Gen", "Eat"}));
   const std::string dump = rpPreparedText(f.print.rpCompRpt.EMFPages);
   for (const std::string& text : {std::string("День 14"), cp::Ansi1251ToUtf8(f.views.TripList.back().Text),
                                   cp::Ansi1251ToUtf8(f.views.Totals.Cells[4][tcEnergy]), std::string("Рекомендации")})
@@ -366,11 +370,7 @@ TEST(RationExport, RtfShowsEveryNumberOfTheCsvInLibreOffice) {
   TTemplates t;
   rpResetState();
   TPrintFixture f("mountain-14.txt");
-  TPrnSections s;
-  s.SetState(s.FindByKey("Gen"), TPrnCheck::Checked);
-  s.SetState(s.FindByKey("Eat"), TPrnCheck::Checked);
-  ASSERT_TRUE(f.print.Assemble(t.dir.Path(), s).empty());
-  ASSERT_TRUE(f.print.Prepare());
+  ASSERT_TRUE(f.PrintSections(t.dir.Path(), {"Gen", "Eat"}));
   const int pages = f.print.rpCompRpt.EMFPages.GetCount();
   ASSERT_GT(pages, 5);
   TRationExports exports;

@@ -801,7 +801,7 @@ TEST_F(RefDishTest, ACompositionTableCutShortIsNamedAndNotSavedOverUnasked) {
   TRefDishTable dish(ref, prompt);
   ASSERT_TRUE(ref.TryLoad(prompt));
   EXPECT_EQ(ref.FindByCode(101)->GetChildrenCount(), 2);
-  EXPECT_EQ(ref.MissingRecords, 1);
+  EXPECT_EQ(ref.MissingRecords(), 1);
   ASSERT_EQ(prompt.shown.size(), 1u);
   EXPECT_EQ(prompt.shown[0].Text, "Справочник " + Utf8(Table("dishcomp")) +
                                       " поврежден: файл обрывается, в нем не хватает записей (1).\r"
@@ -812,7 +812,7 @@ TEST_F(RefDishTest, ACompositionTableCutShortIsNamedAndNotSavedOverUnasked) {
   ref.Save();
   EXPECT_EQ(DumpTable(Dir() + "dishcomp").Rows.size(), 2u);
   ref.Load();
-  EXPECT_EQ(ref.MissingRecords, 0);
+  EXPECT_EQ(ref.MissingRecords(), 0);
   EXPECT_TRUE(ref.CutShort.empty());
 }
 
@@ -1004,7 +1004,7 @@ TEST_F(RefTest, ATableCutShortLoadsWithAWarningAndIsNotSavedOverUnasked) {
   TScriptedPrompt prompt;
   ASSERT_TRUE(ref.TryLoad(prompt));
   EXPECT_EQ(Shape(tree_), (std::vector<std::string>{"1@0", "11@1", "2@0", "3@1", "31@2"}));
-  EXPECT_EQ(ref.MissingRecords, 2);
+  EXPECT_EQ(ref.MissingRecords(), 2);
   ASSERT_EQ(prompt.shown.size(), 1u);
   EXPECT_EQ(prompt.shown[0].Text, "Справочник " + Utf8(Table("t")) +
                                       " поврежден: файл обрывается, в нем не хватает записей (2).\r"
@@ -1017,7 +1017,7 @@ TEST_F(RefTest, ATableCutShortLoadsWithAWarningAndIsNotSavedOverUnasked) {
   ref.Save();
   EXPECT_EQ(DumpTable(Table("t")).Rows.size(), 5u);
   ref.Load();
-  EXPECT_EQ(ref.MissingRecords, 0);
+  EXPECT_EQ(ref.MissingRecords(), 0);
 }
 
 TEST_F(RefTest, AReadOnlyFolderLoadsAndIsMarkedReadOnly) {
