@@ -80,8 +80,8 @@ void WriteRation(const TRationDocument& Doc, TStream& Stream);
 // file name and caption first. When the document's own file now holds something other
 // than what was read from it or last written to it (another program or user changed it),
 // the user is asked first ("Файл ... был изменен другой программой ..."); Нет saves
-// nothing and gives false, with no further message. With CreateBakFiles an existing file is first copied to
-// its ".~TW" backup. The file is replaced atomically: when anything fails, the message
+// nothing and gives false, with no further message. With CreateBakFiles an existing
+// file is first copied to its ".~TW" backup. The file is replaced atomically: when anything fails, the message
 // "Невозможно записать файл" (or one about the backup) is shown, the file on disk stays
 // as it was, the document stays modified and the result is false.
 bool SaveRationToFile(TRationDocument& Doc, const AnsiString& FileName, bool CreateBakFiles,
