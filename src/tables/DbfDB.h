@@ -176,7 +176,8 @@ class TDbfDataSet : public TDataSet {
   void ApplyMasterRange();
   void MasterChanged();
   void IndexFilesChanged();
-  // The first tag without FOR condition whose key expression is the field's name.
+  // The first tag without FOR condition whose key expression is the field's name and
+  // whose keys are the text itself (not collation weights).
   DBobjIndexTag* TagOfField(std::string_view field) const;
   // Locate and Lookup through such a tag; false when there is none to use.
   bool LocateByTag(std::string_view field, const AnsiString& text, TLocateOptions options, bool& found);

@@ -159,7 +159,7 @@ DBobjIndexTag* TDbfDataSet::TagOfField(std::string_view field) const {
   for (std::int64_t n = 1;; ++n) {
     DBobjIndexTag* t = dbf_->TagByNumber(n);
     if (!t) return nullptr;
-    if (!t->HasFor() && AnsiSameText(Trim(t->KeyExprText()), name)) return t;
+    if (!t->HasFor() && !t->CollatedKeys() && AnsiSameText(Trim(t->KeyExprText()), name)) return t;
   }
 }
 

@@ -17,7 +17,100 @@ std::size_t CommonPrefix(const std::string& a, const std::string& b) {
 
 constexpr std::int64_t kNoSibling = 0xFFFFFFFFll;
 
+// The GENERAL collation: each byte's primary weight (the letter, case and accent aside)
+// and secondary weight (case and accent; 0 for none, 0x80 for a letter that expands).
+constexpr std::array<std::uint8_t, 256> kGeneralPrimary = {
+    0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x11, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10,
+    0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10,
+    0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x20,
+    0x56, 0x57, 0x58, 0x59, 0x5A, 0x5B, 0x5C, 0x5D, 0x5E, 0x5F, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26,
+    0x27, 0x60, 0x61, 0x62, 0x64, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x6B, 0x6C, 0x6D, 0x6F, 0x70, 0x72,
+    0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x28, 0x29, 0x2A, 0x2B, 0x2C,
+    0x2D, 0x60, 0x61, 0x62, 0x64, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x6B, 0x6C, 0x6D, 0x6F, 0x70, 0x72,
+    0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x2E, 0x2F, 0x30, 0x31, 0x10,
+    0x10, 0x10, 0x18, 0x32, 0x13, 0x33, 0x34, 0x35, 0x36, 0x37, 0x76, 0x18, 0x00, 0x10, 0x10, 0x10,
+    0x10, 0x18, 0x18, 0x13, 0x13, 0x38, 0x1E, 0x1E, 0x39, 0x3A, 0x76, 0x18, 0x00, 0x10, 0x10, 0x7D,
+    0x20, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43, 0x44, 0x13, 0x45, 0x1E, 0x46, 0x47,
+    0x48, 0x49, 0x58, 0x59, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x57, 0x4F, 0x13, 0x50, 0x51, 0x52, 0x53,
+    0x60, 0x60, 0x60, 0x60, 0x60, 0x60, 0x06, 0x62, 0x66, 0x66, 0x66, 0x66, 0x6A, 0x6A, 0x6A, 0x6A,
+    0x65, 0x70, 0x72, 0x72, 0x72, 0x72, 0x72, 0x54, 0x81, 0x78, 0x78, 0x78, 0x78, 0x7D, 0x12, 0x0C,
+    0x60, 0x60, 0x60, 0x60, 0x60, 0x60, 0x06, 0x62, 0x66, 0x66, 0x66, 0x66, 0x6A, 0x6A, 0x6A, 0x6A,
+    0x65, 0x70, 0x72, 0x72, 0x72, 0x72, 0x72, 0x55, 0x81, 0x78, 0x78, 0x78, 0x78, 0x7D, 0x12, 0x7D,
+};
+constexpr std::array<std::uint8_t, 256> kGeneralSecondary = {
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x20, 0x00, 0x20, 0x00, 0x20, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x20, 0x20,
+    0x00, 0x00, 0x00, 0x20, 0x00, 0x20, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x20, 0x00, 0x20, 0x00, 0x20, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x20, 0x20,
+    0x00, 0x00, 0x00, 0x20, 0x00, 0x20, 0x00, 0x00, 0x00, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x28, 0x00, 0x80, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x28, 0x00, 0x80, 0x00, 0x00, 0x24,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x22, 0x21, 0x23, 0x25, 0x24, 0x26, 0x80, 0x27, 0x22, 0x21, 0x23, 0x24, 0x22, 0x21, 0x23, 0x24,
+    0x00, 0x25, 0x22, 0x21, 0x23, 0x25, 0x24, 0x00, 0x00, 0x22, 0x21, 0x23, 0x24, 0x21, 0x80, 0x80,
+    0x22, 0x21, 0x23, 0x25, 0x24, 0x26, 0x80, 0x27, 0x22, 0x21, 0x23, 0x24, 0x22, 0x21, 0x23, 0x24,
+    0x00, 0x25, 0x22, 0x21, 0x23, 0x25, 0x24, 0x00, 0x00, 0x22, 0x21, 0x23, 0x24, 0x21, 0x80, 0x24,
+};
+
+// Letters written as two: at the offset named by their primary weight, a flag (not 0 when
+// the letter expands), the first weight and secondary, the second weight and secondary.
+constexpr std::array<std::uint8_t, 30> kGeneralExpansion = {
+    2, 0x72, 0x20, 0x66, 0x20, 0,  // OE
+    2, 0x60, 0x20, 0x66, 0x20, 0,  // AE
+    2, 0x76, 0x20, 0x76, 0x20, 0,  // SS
+    2, 0x77, 0x00, 0x69, 0x00, 0,  // TH
+    0, 0,    0,    0,    0,    0,
+};
+
 }  // namespace
+
+std::string DBobjCDXTag::GeneralKey(std::string_view text) {
+  std::string primary, secondary;
+  primary.reserve(text.size() + 2);
+  auto addSecondary = [&secondary](std::uint8_t s) {
+    if (s != 0) secondary.push_back(static_cast<char>(s | 0xF0));
+  };
+  for (const char ch : text) {
+    const auto c = static_cast<std::uint8_t>(ch);
+    std::uint8_t p = kGeneralPrimary[c];
+    const std::uint8_t s = kGeneralSecondary[c];
+    const std::uint8_t* e = p % 6 == 0 && p <= 24 ? kGeneralExpansion.data() + p : nullptr;
+    if (e && e[0] != 0) {
+      primary.push_back(static_cast<char>(e[1]));
+      p = e[3];
+    }
+    primary.push_back(static_cast<char>(p));
+    if (s == 0x80) {
+      if (e) {
+        addSecondary(e[2]);
+        addSecondary(e[4]);
+      }
+    } else {
+      addSecondary(s);
+    }
+  }
+  while (!secondary.empty() && static_cast<std::uint8_t>(secondary.back()) == 0xF0) secondary.pop_back();
+  return primary + secondary;
+}
+
+std::string DBobjCDXTag::NodeForm(std::string key) const {
+  if (!Collated()) return key;
+  for (auto it = key.rbegin(); it != key.rend() && static_cast<std::uint8_t>(*it) >= 0xF0; ++it)
+    *it = static_cast<char>(*it & 0x0F);
+  return key;
+}
+
+std::string DBobjCDXTag::KeyOfNode(std::string key) const {
+  key = Strip(std::move(key));
+  if (!Collated()) return key;
+  for (auto it = key.rbegin(); it != key.rend() && static_cast<std::uint8_t>(*it) <= 0x0F; ++it)
+    *it = static_cast<char>(*it | 0xF0);
+  return key;
+}
 
 // --- Tag -------------------------------------------------------------------------------------
 
@@ -47,7 +140,13 @@ DBobjCDXTag::LeafLayout DBobjCDXTag::LayoutFor(std::int64_t keyLength, std::int6
 std::string DBobjCDXTag::KeyFormat(const TdbExpValue& value) const {
   if (keyType_ == 'C' || IsDirectory()) {
     const std::string t = TextKey(value);
-    return IsDirectory() ? AnsiUpperCase(t) : t;
+    if (IsDirectory()) return AnsiUpperCase(t);
+    if (!general_) return t;
+    // Weights cut to the key length; a last weight equal to the blank is lost in the
+    // nodes, so it is dropped here too.
+    std::string key = GeneralKey(t);
+    if (static_cast<std::int64_t>(key.size()) > keyLength_) key.resize(static_cast<std::size_t>(keyLength_));
+    return Strip(std::move(key));
   }
   double d = value.kind == ek::Text ? 0 : value.number;
   if (keyType_ == 'D' && d >= kEmptyExpDate / 2) d = 0;  // the empty date: day 0, first
@@ -68,13 +167,12 @@ bool DBobjCDXTag::HeaderRead() {
     return false;
   root_ = GetLE32(h.data());
   counter_ = GetLE32(h.data() + 8);
-  keyLength_ = GetLE16(h.data() + 12);
+  const std::int64_t keyLength = GetLE16(h.data() + 12);
+  keyLength_ = keyLength;
   options_ = h[14];
   if (root_ <= 0 || root_ % kBlock != 0 || root_ + kBlock > size || keyLength_ <= 0 || keyLength_ > 240) return false;
-  general_ = std::memcmp(h.data() + 494, "GENERAL", 7) == 0;
-  // Keys of the GENERAL collation are weights, not the text: seeking and adding such
-  // keys would need its tables; the file is refused rather than filled with misplaced keys.
-  if (general_) return false;
+  const char* collation = reinterpret_cast<const char*>(h.data() + 494);
+  general_ = AnsiSameText(std::string_view(collation, strnlen(collation, 8)), "GENERAL");
   descending_ = GetLE16(h.data() + 502) != 0;
   unique_ = (options_ & kOptUnique) != 0;
   if (IsDirectory()) {
@@ -97,11 +195,10 @@ bool DBobjCDXTag::HeaderRead() {
   } catch (const std::exception&) {
     return false;  // an expression this table cannot evaluate
   }
-  if (keyType_ != 'C') {
-    if (keyLength_ != 8) return false;
-  } else if (keyLength_ < 1) {
-    return false;
-  }
+  // The key just evaluated is the current record's: the header's length holds for every
+  // record.
+  if (keyType_ != 'C' && keyLength != 8) return false;
+  keyLength_ = keyLength;
   return true;
 }
 
@@ -184,7 +281,7 @@ void DBobjCDXTag::PageLoad(DBobjIndexKey& page) {
     for (std::int64_t i = 0; i < count; ++i) {
       const std::uint8_t* e = b.data() + 12 + i * (keyLength_ + 8);
       DBobjIndexKeyData k;
-      k.value = Strip(std::string(reinterpret_cast<const char*>(e), static_cast<std::size_t>(keyLength_)));
+      k.value = KeyOfNode(std::string(reinterpret_cast<const char*>(e), static_cast<std::size_t>(keyLength_)));
       k.recNo = GetBE32(e + keyLength_);
       k.link = GetBE32(e + keyLength_ + 4);
       if (k.link < kBlock || k.link % kBlock != 0 || k.link + kBlock > size || k.link == page.block) file_.Damaged();
@@ -195,7 +292,10 @@ void DBobjCDXTag::PageLoad(DBobjIndexKey& page) {
   const std::uint32_t recMask = GetLE32(b.data() + 14);
   const std::uint8_t dupMask = b[18], trailMask = b[19];
   const int dupBits = b[21], trailBits = b[22], bytes = b[23];
-  if (bytes < 2 || bytes > 8 || dupBits + trailBits > 16 || count * bytes > kLeafArea) file_.Damaged();
+  // Both counts sit in the entry's last two bytes, each at least one bit wide.
+  if (bytes < 2 || bytes > 8 || dupBits < 1 || trailBits < 1 || dupBits + trailBits > 16 ||
+      count * bytes > kLeafArea)
+    file_.Damaged();
   const int shiftTrail = 8 * bytes - trailBits, shiftDup = 8 * bytes - trailBits - dupBits;
   std::string prev(static_cast<std::size_t>(keyLength_), Pad());
   std::int64_t tailEnd = kBlock;  // tails run from the end of the node towards the entries
@@ -214,7 +314,7 @@ void DBobjCDXTag::PageLoad(DBobjIndexKey& page) {
     full.append(reinterpret_cast<const char*>(b.data() + tailEnd), static_cast<std::size_t>(tail));
     full.append(static_cast<std::size_t>(trail), Pad());
     DBobjIndexKeyData k;
-    k.value = Strip(full);
+    k.value = KeyOfNode(full);
     k.recNo = recNo;
     k.link = recNo;
     page.keys.push_back(std::move(k));
@@ -234,8 +334,9 @@ std::int64_t DBobjCDXTag::LeafBytes(const DBobjIndexKey& page, const LeafLayout&
   std::int64_t total = 0;
   const char pad = Pad();
   const std::string* prev = nullptr;
+  std::array<std::string, 2> stored;  // node forms of this key and the one before
   for (std::size_t i = 0; i < count; ++i) {
-    const std::string& key = page.keys[i].value;
+    const std::string& key = Collated() ? (stored[i % 2] = NodeForm(page.keys[i].value)) : page.keys[i].value;
     const auto len = std::min<std::int64_t>(static_cast<std::int64_t>(key.size()), keyLength_);
     std::int64_t used = len;  // the key without its trailing pad bytes
     while (used > 0 && key[static_cast<std::size_t>(used - 1)] == pad) --used;
@@ -277,7 +378,7 @@ void DBobjCDXTag::PageStore(DBobjIndexKey& page) {
     std::memset(b.data() + 12, Pad(), 500);
     for (std::size_t i = 0; i < page.keys.size(); ++i) {
       std::uint8_t* e = b.data() + 12 + static_cast<std::int64_t>(i) * (keyLength_ + 8);
-      const std::string& key = page.keys[i].value;
+      const std::string key = NodeForm(page.keys[i].value);
       std::memcpy(e, key.data(), std::min<std::size_t>(key.size(), static_cast<std::size_t>(keyLength_)));
       PutBE32(e + keyLength_, static_cast<std::uint32_t>(page.keys[i].recNo));
       PutBE32(e + keyLength_ + 4, static_cast<std::uint32_t>(page.keys[i].link));
@@ -303,7 +404,7 @@ void DBobjCDXTag::PageStore(DBobjIndexKey& page) {
   std::string prev;
   std::int64_t tailEnd = kBlock;
   for (std::size_t i = 0; i < page.keys.size(); ++i) {
-    std::string full = page.keys[i].value;
+    std::string full = NodeForm(page.keys[i].value);
     full.resize(static_cast<std::size_t>(keyLength_), Pad());
     std::int64_t trail = 0;
     while (trail < keyLength_ && full[static_cast<std::size_t>(keyLength_ - 1 - trail)] == Pad()) ++trail;

@@ -46,6 +46,14 @@ class DBobjCDXTag : public DBobjIndexTagBase {
   };
   static LeafLayout LayoutFor(std::int64_t keyLength, std::int64_t maxRecNo, bool live);
 
+  // The key of a text in the GENERAL collation: the primary weights of its bytes (letters
+  // that are written as two give two), then their secondary weights (each OR 0xF0, the
+  // two of an expanding letter, none for 0), without trailing 0xF0 bytes.
+  static std::string GeneralKey(std::string_view text);
+  // Whether the tag's keys are GENERAL weights rather than the text.
+  bool General() const { return general_; }
+  bool CollatedKeys() const override { return Collated(); }
+
  protected:
   void PageLoad(DBobjIndexKey& page) override;
   void PageStore(DBobjIndexKey& page) override;
@@ -57,6 +65,11 @@ class DBobjCDXTag : public DBobjIndexTagBase {
  private:
   char Pad() const { return keyType_ == 'C' ? ' ' : '\0'; }
   std::string Strip(std::string key) const;
+  bool Collated() const { return general_ && keyType_ == 'C' && !IsDirectory(); }
+  // A key as nodes hold it: in a GENERAL tag its trailing bytes of 0xF0 and above as their
+  // low four bits. KeyOfNode reads it back (and drops the trailing blanks).
+  std::string NodeForm(std::string key) const;
+  std::string KeyOfNode(std::string key) const;
   LeafLayout PageLayout(const DBobjIndexKey& page) const;
   // Bytes the leaf's keys take with a layout (entries and tails).
   std::int64_t LeafBytes(const DBobjIndexKey& page, const LeafLayout& l, std::size_t count) const;

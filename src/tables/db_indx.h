@@ -50,6 +50,9 @@ class DBobjIndexTag {
   // Whether the current key answers a sought text: equal over the text's length, and with
   // `exact` no longer than it (trailing blanks aside).
   virtual bool KeyMatches(std::string_view text, bool exact) const;
+  // Whether keys are stored as collation weights rather than as the text (letters equal
+  // regardless of case): a search that must match the text exactly cannot rely on them.
+  virtual bool CollatedKeys() const { return false; }
 };
 
 class DBobjIndexFile {

@@ -441,14 +441,12 @@ bool DBobjIndexTagBase::SeekKey(std::string_view text) {
   const std::string key = FormatText(text);
   // A text is sought over its own length: in descending order the keys it begins come
   // before it.
-  if (!SeekPrefix(key)) {
-    pastEnd_ = true;
-    Edge(true);
-    return false;
-  }
-  TakeCurrent();
-  if (RangeTest() != 0) {
-    Edge(true);
+  // A miss reports the end, in a tag read backwards too: nothing at or after the key.
+  const bool found = SeekPrefix(key);
+  if (!found) pastEnd_ = true;
+  if (found) TakeCurrent();
+  if (!found || RangeTest() != 0) {
+    eof_ = true;
     return false;
   }
   return true;
