@@ -1,7 +1,8 @@
 // CDX tags of the GENERAL collation (keys computed by hand from the weight tables, a file
-// written byte by byte as another dBase program would, keys kept up to date and read
-// back by a reader of the node layout written here), key lengths that differ from the
-// current record's key, seeks on descending tags and a damaged leaf.
+// written byte by byte as another dBase program would, keys kept up to date through
+// appends, rewrites, deletions, Reindex and Pack and read back by a reader of the node
+// layout written here), key lengths that differ from the current record's key, seeks on
+// descending tags and a damaged leaf.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <random>
 
 #include "TablesTestSupport.h"
+#include "tables/DbfDB.h"
 #include "tables/db_cdx.h"
 #include "tables/db_create.h"
 #include "tables/db_dbsy.h"
@@ -226,6 +228,15 @@ KeyList Sorted(KeyList keys) {
   return keys;
 }
 
+// A CDX file with a directory and one GENERAL tag on NAME (key length 20) holding `keys`
+// (in key order), each with a root leaf.
+std::string GeneralFile(const KeyList& keys) {
+  KeyList nodeKeys;
+  for (const auto& [k, r] : keys) nodeKeys.emplace_back(ToNode(k), r);
+  return TagHeader(1024, 10, 0xE0, false, "") + RootLeaf({{"NAME", 1536}}, 10) +
+         TagHeader(2560, 20, 0x60, true, "NAME") + RootLeaf(nodeKeys, 20);
+}
+
 // --- GENERAL tags in files ------------------------------------------------------------------------
 
 class TablesCdxGeneralFile : public ::testing::Test {
@@ -270,13 +281,7 @@ TEST_F(TablesCdxGeneralFile, AForeignGeneralTagIsWalkedSoughtAndKeptUpToDate) {
   KeyList want;
   for (std::size_t i = 0; i < names.size(); ++i) want.emplace_back(HandKey(names[i]), i + 1);
   want = Sorted(want);
-  {
-    KeyList nodeKeys;
-    for (const auto& [k, r] : want) nodeKeys.emplace_back(ToNode(k), r);
-    std::string file = TagHeader(1024, 10, 0xE0, false, "") + RootLeaf({{"NAME", 1536}}, 10) +
-                       TagHeader(2560, 20, 0x60, true, "NAME") + RootLeaf(nodeKeys, 20);
-    WriteBytes(Cdx(), file);
-  }
+  WriteBytes(Cdx(), GeneralFile(want));
   ASSERT_EQ(TagKeys(ReadBytes(Cdx()), "NAME"), want);  // the reader reads the writer
   DBO_dBHandler h(Table(), false, true);
   ASSERT_EQ(h.IndexOpen(CdxName()), 0);
@@ -323,6 +328,13 @@ TEST_F(TablesCdxGeneralFile, AForeignGeneralTagIsWalkedSoughtAndKeptUpToDate) {
   EXPECT_EQ(rebuilt.substr(header + 494, 8), std::string("GENERAL\0", 8));
   EXPECT_EQ(TagKeys(rebuilt, "NAME"), want);
   EXPECT_EQ(Walk(h), want);
+  // Packed: the deleted record goes, the records after it move down by one.
+  h.Pack();
+  KeyList packed;
+  for (const auto& [k, r] : want)
+    if (r != 3) packed.emplace_back(k, r > 3 ? r - 1 : r);
+  EXPECT_EQ(Walk(h), packed);
+  EXPECT_EQ(TagKeys(ReadBytes(Cdx()), "NAME"), packed);
 }
 
 TEST_F(TablesCdxGeneralFile, TagsMadeHereAreMachineAndAGeneralTagKeepsManyKeysInOrder) {
@@ -395,6 +407,22 @@ TEST_F(TablesCdxGeneralFile, TagsMadeHereAreMachineAndAGeneralTagKeepsManyKeysIn
   ASSERT_EQ(f.TagCount(), 1);
   EXPECT_TRUE(static_cast<DBobjCDXTag*>(f.TagBase(0))->General());
   EXPECT_FALSE(f.AddTag("UP", "UPPER(NAME)", "", false, false)->General());
+}
+
+// The tag finds "ABC" and "abc" alike: a case-sensitive Locate by the field searches the
+// records instead.
+TEST_F(TablesCdxGeneralFile, ALocateByTheFieldDoesNotGoThroughTheCaselessTag) {
+  MakeTable({"abc", "ABC"});
+  WriteBytes(Cdx(), GeneralFile({{HandKey("abc"), 1}, {HandKey("ABC"), 2}}));
+  TDbfDataSet d;
+  d.SetDatabaseName(dir_.Path());
+  d.SetTableName("g");
+  d.IndexFiles().Add("g.cdx");
+  d.SetIndexName("NAME");
+  d.Open();
+  EXPECT_TRUE(d.Locate("NAME", Variant("ABC"), {}));
+  EXPECT_EQ(d.FieldByName("NAME").AsString(), "ABC");
+  EXPECT_EQ(d.MasterTagName(), "NAME");
 }
 
 // --- Key lengths, seeks, damaged leaves ----------------------------------------------------------
