@@ -76,7 +76,8 @@ void TrpBand::SetDataSource(const AnsiString& text) {
   // A dataset whose records are running is closed by its own loop.
   if (DataSet && !Running) DataSet->Deactivate();
   if (OwnedDataSet) RetiredDataSets.push_back(std::move(OwnedDataSet));
-  DataSet = rpOpenDataSource(Form.Report, text, OwnedDataSet, Name);
+  // ("band=source;" pairs name the columns of rows: no dataset of the band's own)
+  DataSet = text.find(';') == AnsiString::npos ? rpOpenDataSource(Form.Report, text, OwnedDataSet, Name) : nullptr;
   if (!DataSet && BandType == btMasterData && Form.Report.ReportType == rtSimple) DataSet = Form.Report.Dataset();
 }
 

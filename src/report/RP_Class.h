@@ -401,6 +401,15 @@ class TrpReport : public TObject, public TrpEngineHooks {
   void OwnWindow(const void* window, std::function<void()> free);
   void DisownWindow(const void* window);
 
+  // The prepared-report file (".rpp"): the prepared pages written, or read in place of
+  // the prepared pages (a damaged file raises and leaves them as they were); pages read
+  // from a file cannot be built again.
+  void SavePreparedReport(const AnsiString& fileName) { EMFPages.SaveToFile(fileName); }
+  void LoadPreparedReport(const AnsiString& fileName) {
+    EMFPages.LoadFromFile(fileName);
+    CanRebuild = false;
+  }
+
   // Builds the prepared pages. False when the build failed (ErrorText says why; the
   // prepared pages are deleted) or was stopped.
   virtual bool PrepareReport();

@@ -38,6 +38,14 @@ TEST(RpReportFiles, ACompressedPreparedFileLoadsWithEmptyPagesAndChoosesItsPrint
   EXPECT_TRUE(report.EMFPages.GetPages(0)->Page->Objects.empty());  // nothing to draw
   // The report keeps the name of the file's printer, as it does a template's.
   EXPECT_EQ(report.Pages.PrinterName, rpPrinter().PrinterName());
+  // Through the report's file commands: pages read from a file are not built again.
+  TempDir dir;
+  const AnsiString file = dir.Path() + "/r.rpp";
+  f.report.SavePreparedReport(file);
+  report.CanRebuild = true;
+  report.LoadPreparedReport(file);
+  EXPECT_EQ(report.EMFPages.GetCount(), 1);
+  EXPECT_FALSE(report.CanRebuild);
 }
 
 TEST(RpReportFiles, AFailingObjectOfAnOldTemplateLeavesTheRestLoaded) {
