@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/core/AnsiText.h"
+#include "report/RP_Lookup.h"
 #include "report/RP_Page.h"
 #include "report/RP_Utils.h"
 
@@ -356,6 +357,13 @@ TrpPictureView::TrpPictureView() {
   ObjectType = rpotPicture;
   BaseName = "Picture";
   Flags = 5;
+  // Scripts name the kinds of images in blob fields once a picture exists.
+  static const bool defined = [] {
+    const std::pair<const char*, int> kinds[] = {{"btBMP", btBMP}, {"btJPG", btJPG}, {"btICO", btICO}, {"btWMF", btWMF}};
+    for (const auto& [name, value] : kinds) rpDefineNamedConstant(name, Variant(value));
+    return true;
+  }();
+  (void)defined;
 }
 
 void TrpPictureView::SetPropValue(const AnsiString& rawName, const Variant& value) {

@@ -60,10 +60,25 @@ class Restore {
 TrpBand::TrpBand(int type, TrpBandView* view, TrpPageForm& form) : BandType(type), View(view), Form(form) {
   if (view) {
     Name = view->Name;
-    Top = view->Top;
+    Top = Y = PlaceY = view->Top;
     Height = view->Height;
+    X = view->Left;
+    Width = view->Width;
     Visible = view->Visible;
   }
+}
+
+void TrpBand::SetDataSource(const AnsiString& text) {
+  if (BandType == btGroupHeader) {
+    GroupCondition = text;
+    return;
+  }
+  // A dataset whose records are running is closed by its own loop.
+  if (DataSet && !Running) DataSet->Deactivate();
+  if (OwnedDataSet) RetiredDataSets.push_back(std::move(OwnedDataSet));
+  // ("band=source;" pairs name the columns of rows: no dataset of the band's own)
+  DataSet = text.find(';') == AnsiString::npos ? rpOpenDataSource(Form.Report, text, OwnedDataSet, Name) : nullptr;
+  if (!DataSet && BandType == btMasterData && Form.Report.ReportType == rtSimple) DataSet = Form.Report.Dataset();
 }
 
 int TrpBand::CalcHeight() {
@@ -71,7 +86,8 @@ int TrpBand::CalcHeight() {
   if (!Stretched()) return h;
   for (TrpView* v : Objects) {
     auto* s = dynamic_cast<TrpStretcheable*>(v);
-    if (!s || !v->Visible || Form.IsCrossCell(v)) continue;
+    // Invisible views too: a memo's script may show it.
+    if (!s || Form.IsCrossCell(v)) continue;
     rpState().CurrentView = v;
     h = std::max(h, s->CalcHeight() + (v->Top - Top));
   }
@@ -134,7 +150,7 @@ void TrpPageForm::InitBands() {
     if (!data) continue;
     data->Header = First(type - 1);
     data->Footer = First(type + 1);
-    data->DataSet = rpOpenDataSource(Report, data->View->FormatStr, data->OwnedDataSet, data->Name);
+    data->SetDataSource(data->View->FormatStr);
   }
   // Group headers belong to the master level, outermost first; footers pair from the
   // inside out (the first footer below the data closes the innermost group).
@@ -338,11 +354,12 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
   TrpBuildState& st = rpState();
   for (TrpView* v : band.Objects) {
     if (Stopped()) return;
-    if (!v->Visible || IsCrossCell(v)) continue;
+    if (IsCrossCell(v)) continue;
     if (auto* sub = dynamic_cast<TrpSubReportView*>(v)) {
-      PrintSubReport(*sub, band);
+      if (v->Visible) PrintSubReport(*sub, band);
       continue;
     }
+    // An invisible view prints too: its script runs first and may show it.
     st.CurrentView = v;
     st.CurrentBand = &band;
     if (st.FirstPass && !band.Flag(flBreaked)) {
@@ -527,7 +544,12 @@ void TrpPageForm::AfterBandPrinted(TrpBand& band) {
     ++band.LinePosition;
     ++band.LineThroughPosition;
   }
-  if (band.AggregateSource) band.AggregateSource->Values.ResetForBand(band.Name);
+  // A page footer resets its totals once the last page of its row is finished (pages a
+  // cross-tab carried to the right of it come after it).
+  auto* master = static_cast<TrpReport*>(rpState().MasterReport);
+  const bool lastPage = !master || rpState().PageNumber + 1 >= master->EMFPages.GetCount();
+  if (band.AggregateSource && (band.BandType != btPageFooter || lastPage))
+    band.AggregateSource->Values.ResetForBand(band.Name);
 }
 
 void TrpPageForm::DrawBand(TrpBand& band) {
@@ -564,7 +586,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
     if (band.Stretched()) h = band.CalcHeight();
   }
   const bool inPlace = type == btOverlay || type == btNone;  // at their place on the page
-  band.Y = inPlace ? band.Top : CurY;
+  band.Y = inPlace ? band.PlaceY : CurY;
   Restore<SubReports> subs(subs_);
   subs_ = SubReports{};
   if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > CurBottomY) {
@@ -615,7 +637,7 @@ void TrpPageForm::PrintGroupFooters(TrpBand& data, std::size_t from) {
     if (TrpBand* f = data.Groups[i]->GroupFooter) DrawBand(*f);
 }
 
-bool TrpPageForm::CheckGroups(TrpBand& data, bool newPage) {
+bool TrpPageForm::CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage) {
   for (std::size_t i = 0; i < data.Groups.size(); ++i) {
     TrpBand& g = *data.Groups[i];
     rpState().CurrentBand = &g;
@@ -624,7 +646,6 @@ bool TrpPageForm::CheckGroups(TrpBand& data, bool newPage) {
     // The footers close the old group. A dataset that can step back shows them on the
     // group's last record; one that cannot (user datasets without OnPrior) shows them
     // where it stands, and no record is skipped.
-    TrpDataset& ds = *data.DataSet;
     const bool canStepBack = CanStepBack(ds);
     if (canStepBack) ds.Prior();
     PrintGroupFooters(data, i);
@@ -678,6 +699,8 @@ void TrpPageForm::PrintLevel(TrpBand* data, int level) {
     ds->Deactivate();
     return;
   }
+  Restore<bool> running(data->Running);
+  data->Running = true;
   data->LinePosition = 1;
   // The group headers open the level, then its header.
   PrintHeaders(*data, 0);
@@ -690,7 +713,7 @@ void TrpPageForm::PrintLevel(TrpBand* data, int level) {
     ds->Next();
     if (ds->Eof() || Stopped()) break;
     // A record band that asks for a new page starts one after each record but the last.
-    CheckGroups(*data, printed && data->Flag(flFormNewPage) && data->Visible);
+    CheckGroups(*data, *ds, printed && data->Flag(flFormNewPage) && data->Visible);
   }
   if (!Stopped()) {
     // The closing footers see the last record when the dataset can step back to it.
@@ -797,8 +820,30 @@ TStream& TrpReport::OutputStream() {
   return *s;
 }
 
+TDataSet* rpGetDefaultDataSet() {
+  TrpBuildState& st = rpState();
+  TrpBand* band = st.CurrentBand;
+  if (!band || !st.CurrentPage || st.CurrentPage->PageType != ptReport) return nullptr;
+  const int type = band->BandType;
+  int dataType = -1;
+  if ((type >= btReportTitle && type <= btMasterFooter) || type == btGroupHeader || type == btGroupFooter)
+    dataType = btMasterData;
+  else if (type == btDetailData || type == btDetailFooter) dataType = btDetailData;
+  else if (type == btSubDetailData || type == btSubDetailFooter) dataType = btSubDetailData;
+  else if (type == btCrossData || type == btCrossFooter) dataType = btCrossData;
+  TrpBand* data = dataType >= 0 ? band->Form.First(dataType) : nullptr;
+  auto* db = data ? dynamic_cast<TrpDBDataSet*>(data->DataSet) : nullptr;
+  if (!db) return nullptr;
+  try {
+    return &db->GetDataSet();
+  } catch (const std::exception&) {
+    return nullptr;  // linked to nothing: no fields to answer
+  }
+}
+
 void TrpReport::Wire() {
   lookup_.Dictionary = &Dictionary;
+  Dictionary.DefaultDataSet = [] { return rpGetDefaultDataSet(); };
   lookup_.OnGetValue = [this](const AnsiString& name, Variant& value) {
     if (!OnGetValue) return false;
     Variant v;
@@ -948,7 +993,7 @@ bool TrpReport::CurrentBandGeometry(int& top, int& calculatedHeight, int& width,
   if (!band) return false;
   top = band->Y;
   calculatedHeight = band->Height;
-  width = band->View ? band->View->Width : 0;
+  width = band->Width;
   bandType = band->BandType;
   return true;
 }
@@ -957,6 +1002,55 @@ int TrpReport::PageFooterHeight(TrpPage& page) {
   TrpPageForm* form = CurrentForm;
   while (form && form->Parent) form = form->Parent;
   return form && &form->Page == &page ? form->PageFooterHeight() : 0;
+}
+
+TrpBand* TrpReport::RunningBand(const TrpBandView& view) const {
+  for (TrpPageForm* form = CurrentForm; form; form = form->Parent)
+    for (const auto& band : form->Bands)
+      if (band->View == &view) return band.get();
+  return nullptr;
+}
+
+bool TrpReport::SetBandProperty(TrpBandView& view, const AnsiString& name, const Variant& value) {
+  TrpBand* band = RunningBand(view);
+  if (!band) return false;
+  const auto number = [&] { return static_cast<int>(value.AsInteger()); };
+  if (name == "LEFT") band->X = number();
+  else if (name == "TOP") band->Y = band->PlaceY = number();
+  else if (name == "WIDTH") band->Width = number();
+  else if (name == "HEIGHT") band->Height = number();
+  else if (name == "VISIBLE") band->Visible = value.AsBoolean();
+  else if (name == "DATASOURCE") band->SetDataSource(Trim(VarToStr(value)));
+  else if (name == "CONDITION") band->GroupCondition = VarToStr(value);
+  else if (name == "CHILDBAND") {
+    band->Child = nullptr;
+    for (const auto& b : band->Form.Bands)
+      if (b.get() != band && AnsiSameText(b->Name, Trim(VarToStr(value)))) band->Child = b.get();
+  } else return false;
+  return true;
+}
+
+bool TrpReport::GetBandProperty(TrpBandView& view, const AnsiString& name, Variant& value) {
+  TrpBand* band = RunningBand(view);
+  if (!band) return false;
+  if (name == "LEFT") value = Variant(band->X);
+  else if (name == "TOP") value = Variant(band->Y);
+  else if (name == "WIDTH") value = Variant(band->Width);
+  else if (name == "HEIGHT") value = Variant(band->Height);
+  else if (name == "VISIBLE") value = Variant(band->Visible);
+  else if (name == "EOF" && band->DataSet) value = Variant(band->DataSet->Eof());
+  else return false;
+  return true;
+}
+
+bool TrpReport::BandMethod(TrpBandView& view, const AnsiString& name, Variant&) {
+  TrpBand* band = RunningBand(view);
+  if (!band || !band->DataSet) return false;
+  if (name == "NEXT") band->DataSet->Next();
+  else if (name == "PRIOR") band->DataSet->Prior();
+  else if (name == "FIRST") band->DataSet->First();
+  else return false;
+  return true;
 }
 
 void TrpReport::RunDialogPage(TrpPage& page) {
@@ -1079,7 +1173,8 @@ void TrpReport::UpdateProgress(int n) {
   if (!ShowProgress || !progress_) return;
   TrpBuildState& st = rpState();
   AnsiString label = progressPrefix_ + "  " + IntToStr(n);
-  if (st.SecondPass && st.FinalPass) label += " " + rpLocalString(55199) + " " + IntToStr(st.TotalPages);
+  if ((st.SecondPass && st.FinalPass) || exporting_)
+    label += " " + rpLocalString(55199) + " " + IntToStr(st.TotalPages);
   progress_->SetLabel(label);
   if (!progress_->ProcessMessages()) {
     // Cancel: the build or print stops at its next check.
@@ -1148,7 +1243,13 @@ bool TrpReport::PrintPages(const std::vector<int>& order) {
 }
 
 void TrpReport::ShowReport() {
-  if (PrepareReport()) ShowPreparedReport();
+  if (PrepareReport()) {
+    ShowPreparedReport();
+    return;
+  }
+  // The build failed: the user is told why (a cancelled build has nothing to say).
+  if (!ErrorText.empty())
+    if (const auto& box = rpFunctionServices().MessageBox) box(ErrorText, rpLocalString(55206), MB_OK | MB_ICONERROR);
 }
 
 void TrpReport::ShowPreparedReport() {
@@ -1195,8 +1296,9 @@ void TrpReport::BuildReport() {
       if (!v.IsNull()) value = v;
     }
   };
+  // Fields are found again in every build: the datasets may be others now.
+  Dictionary.ClearCache();
   try {
-    if (OnBeginDoc) OnBeginDoc(this);
     std::vector<int> subPages;
     for (const auto& p : Pages.Pages)
       for (const auto& v : p->Objects)
@@ -1253,7 +1355,6 @@ void TrpReport::BuildReport() {
       multiple->Next();
       if (multiple->Eof()) break;
     }
-    if (!st.FirstPass && !st.ErrorFlag && OnEndDoc) OnEndDoc(this);
   } catch (...) {
     services = savedServices;
     rpSetHooks(hooks);
@@ -1280,10 +1381,23 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
     for (TrpReport* r : composite->Reports)
       if (r && r != this) built.push_back(r);
+  // The report's own start of the document: once, whatever the passes.
+  try {
+    if (OnBeginDoc) OnBeginDoc(this);
+  } catch (const std::exception& e) {
+    BuildError(e.what());
+  }
+  // (A template that cannot be written is not built, and not put back either.)
   std::vector<std::unique_ptr<TMemoryStream>> saved;
   for (TrpReport* r : built) {
-    saved.push_back(std::make_unique<TMemoryStream>());
-    rpSaveTemplate(r->Pages, *saved.back());
+    auto copy = std::make_unique<TMemoryStream>();
+    try {
+      rpSaveTemplate(r->Pages, *copy);
+    } catch (const std::exception& e) {
+      BuildError(e.what());
+      copy.reset();
+    }
+    saved.push_back(std::move(copy));
   }
   bool twoPass = Pages.DoublePass;
   if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
@@ -1304,6 +1418,7 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   };
   const bool ranToEnd = RunWithProgress(rpLocalString(twoPass ? 55204 : 55205), [&] {
     try {
+      if (st.ErrorFlag) return;
       if (twoPass) {
         pass(true);
         st.TotalPages = EMFPages.GetCount();
@@ -1322,6 +1437,7 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   const bool cancelled = st.DialogCancelled;
   AnsiString errorText = st.ErrorText;
   for (std::size_t i = 0; i < built.size(); ++i) {
+    if (!saved[i]) continue;
     saved[i]->SetPosition(0);
     const int version = st.StreamVersion;
     const int mode = st.DocMode;
@@ -1334,6 +1450,14 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
     }
     st.DocMode = mode;
     st.StreamVersion = version;
+  }
+  // The end of the document comes with the template back as it was, whatever the
+  // outcome of the build.
+  try {
+    if (OnEndDoc) OnEndDoc(this);
+  } catch (const std::exception& e) {
+    if (!failed) errorText = e.what();
+    failed = true;
   }
   if (failed) ErrorText = errorText;
   if (failed || cancelled) EMFPages.Clear();
@@ -1350,9 +1474,14 @@ bool TrpReport::PrepareReport() { return DoPrepare([this] { BuildReport(); }); }
 
 bool TrpCompositeReport::PrepareReport() {
   return DoPrepare([this] {
+    // Each listed report starts its document in every pass and ends it in the pass
+    // whose pages are kept.
     for (TrpReport* r : Reports) {
-      if (!r || rpState().Terminated || rpState().DialogCancelled) continue;
+      TrpBuildState& st = rpState();
+      if (!r || st.Terminated || st.DialogCancelled || st.ErrorFlag) continue;
+      if (r->OnBeginDoc) r->OnBeginDoc(r);
       r->BuildReport();
+      if (st.FinalPass && r->OnEndDoc) r->OnEndDoc(r);
     }
   });
 }

@@ -40,12 +40,17 @@ class TrpBand {
   TrpBandView* View;
   TrpPageForm& Form;
   AnsiString Name;
-  int Top = 0, Height = 0;  // in the template
+  int Top = 0, Height = 0;  // in the template (Height: a script may change it while building)
   int Y = 0;                // where it prints
+  int PlaceY = 0;           // overlays and bands of views in no band: where they print
   std::vector<TrpView*> Objects;
 
   TrpDataset* DataSet = nullptr;
   std::unique_ptr<TrpDataset> OwnedDataSet;
+  // Datasets of the band that a script replaced (DATASOURCE): kept until the page is
+  // formed, since the records of the old one may still be running.
+  std::vector<std::unique_ptr<TrpDataset>> RetiredDataSets;
+  bool Running = false;  // its records are being printed
   TrpBand* Header = nullptr;  // data bands: their header and footer
   TrpBand* Footer = nullptr;
   std::vector<TrpBand*> Groups;  // data bands: their group headers, outermost first
@@ -57,8 +62,9 @@ class TrpBand {
   TrpAggregateValues Values;
   int LinePosition = 1, LineThroughPosition = 1;
   bool Visible = true;
-  // Cross bands: their strip across the page. Row bands: the dataset of their columns
-  // when the cross data band names one for them ("band=source;" pairs).
+  // The band's strip across the page (from its view; a script may change it). Cross
+  // bands print their cells there. Row bands: the dataset of their columns when the
+  // cross data band names one for them ("band=source;" pairs).
   int X = 0, Width = 0;
   TrpDataset* CrossDataSet = nullptr;
   std::unique_ptr<TrpDataset> OwnedCrossDataSet;
@@ -77,6 +83,10 @@ class TrpBand {
   bool IsData() const { return BandType == btMasterData || BandType == btDetailData || BandType == btSubDetailData; }
   // The height it needs now: its own, or what its stretched memos need.
   int CalcHeight();
+  // A new data source (a script's DATASOURCE): group headers take it as their
+  // condition; other bands drop their datasets and take the one the text names (a
+  // master data band with none takes the report's Dataset in a simple report).
+  void SetDataSource(const AnsiString& text);
 };
 
 // Forms the prepared pages of one template page (or of a subreport's page inside it).
@@ -160,7 +170,7 @@ class TrpPageForm {
   static bool LevelEmpty(TrpBand* data);
   // After a record: closes and opens groups when their values changed; newPage: a new
   // page starts before the next record (after the closing footers).
-  bool CheckGroups(TrpBand& data, bool newPage);
+  bool CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage);
   void PrintGroupFooters(TrpBand& data, std::size_t from);
   void PrintHeaders(TrpBand& data, std::size_t from);
   void DrawObjects(TrpBand& band, int height);
@@ -228,6 +238,11 @@ std::vector<int> rpAggregateDisplayTypes(int dataType);
 // records, other text a dataset of the report; an unknown name is an error.
 TrpDataset* rpOpenDataSource(TrpReport& report, const AnsiString& text, std::unique_ptr<TrpDataset>& owned,
                              const AnsiString& bandName);
+
+// The database dataset whose fields bare names in expressions are: the dataset of the
+// current band's level (the master level for titles, page bands, groups and the
+// summary); none when that level has no database dataset or no report page is formed.
+TDataSet* rpGetDefaultDataSet();
 
 using TrpProgressEvent = std::function<void(int pageNumber)>;
 // A report page formed by the application instead of the level loop: the handler shows
@@ -386,6 +401,15 @@ class TrpReport : public TObject, public TrpEngineHooks {
   void OwnWindow(const void* window, std::function<void()> free);
   void DisownWindow(const void* window);
 
+  // The prepared-report file (".rpp"): the prepared pages written, or read in place of
+  // the prepared pages (a damaged file raises and leaves them as they were); pages read
+  // from a file cannot be built again.
+  void SavePreparedReport(const AnsiString& fileName) { EMFPages.SaveToFile(fileName); }
+  void LoadPreparedReport(const AnsiString& fileName) {
+    EMFPages.LoadFromFile(fileName);
+    CanRebuild = false;
+  }
+
   // Builds the prepared pages. False when the build failed (ErrorText says why; the
   // prepared pages are deleted) or was stopped.
   virtual bool PrepareReport();
@@ -401,7 +425,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   // The dialog page being run (its script's MODALRESULT goes there), or none.
   TrpDialogForm* CurrentDialog = nullptr;
   // Writes the prepared pages through the filter into the file (RP_Export.h), under the
-  // progress display when one is installed. False when nothing was written (stopped,
+  // export progress window when one is installed (and ShowProgress is on and OnProgress
+  // unassigned), else under the report's progress like a build. False when nothing was written (stopped,
   // cancelled); a file that cannot be written raises.
   bool ExportTo(TrpExportFilter& filter, const AnsiString& fileName);
   // What the preview shows (report/gui/RP_Preview.h): its buttons, its first zoom,
@@ -428,6 +453,14 @@ class TrpReport : public TObject, public TrpEngineHooks {
   AnsiString ReportName() override { return Name; }
   bool CurrentBandGeometry(int& top, int& calculatedHeight, int& width, int& bandType) override;
   int PageFooterHeight(TrpPage& page) override;
+  // Band views while a report is built: their place, size, visibility, data source,
+  // condition and child band are the running band's, and EOF, NEXT, PRIOR and FIRST
+  // answer for and move its dataset.
+  bool SetBandProperty(TrpBandView& view, const AnsiString& name, const Variant& value) override;
+  bool GetBandProperty(TrpBandView& view, const AnsiString& name, Variant& value) override;
+  bool BandMethod(TrpBandView& view, const AnsiString& name, Variant& result) override;
+  // The running band of a band view: on the page being formed or a page it prints in.
+  TrpBand* RunningBand(const TrpBandView& view) const;
 
   // Used by page forming.
   TrpValueLookup& Lookup() { return lookup_; }
@@ -466,6 +499,7 @@ class TrpReport : public TObject, public TrpEngineHooks {
   TrpProgress* progress_ = nullptr;
   AnsiString progressPrefix_;
   bool cancelled_ = false;  // Cancel was pressed in the progress window
+  bool exporting_ = false;  // ExportTo runs under the report's progress
   std::vector<std::pair<const void*, std::function<void()>>> windows_;
 };
 

@@ -21,5 +21,5 @@ bool TrpDataset::Eof() {
   const bool countReached = CountReached();
   bool eof = countReached;
   if (OnCheckEOF) OnCheckEOF(this, eof);
-  return eof || countReached;
+  return eof;
 }

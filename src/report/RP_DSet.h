@@ -40,8 +40,8 @@ class TrpDataset : public TObject, public TFreeNotifier {
   // Counts on; OnNext fires unless the counted range is used up.
   virtual void Next();
   virtual void Prior();
-  // The end of data: a used-up counted range is the end whatever OnCheckEOF answers,
-  // since no further record would come (OnNext no longer fires).
+  // The end of data: a used-up counted range, unless OnCheckEOF answers otherwise (it
+  // receives that answer and may change it either way).
   virtual bool Eof();
 
  protected:

@@ -163,14 +163,33 @@ TrpExportProgressHost& ProgressHost() {
 
 void rpSetExportProgressHost(TrpExportProgressHost host) { ProgressHost() = std::move(host); }
 
+bool rpHasExportProgressHost() { return static_cast<bool>(ProgressHost()); }
+
 bool rpRunExportWithProgress(const TrpExportWork& work) {
   if (ProgressHost()) return ProgressHost()(work);
   return work({});
 }
 
 bool TrpReport::ExportTo(TrpExportFilter& filter, const AnsiString& fileName) {
-  return rpRunExportWithProgress(
-      [&](const TrpExportProgress& progress) { return rpExportReport(*this, filter, fileName, progress); });
+  if (ShowProgress && !OnProgress && rpHasExportProgressHost())
+    return rpRunExportWithProgress(
+        [&](const TrpExportProgress& progress) { return rpExportReport(*this, filter, fileName, progress); });
+  // Otherwise the pages go under the report's own progress (OnProgress, or its progress
+  // window like a build's), which counts them "n из N".
+  struct Exporting {
+    bool& flag;
+    explicit Exporting(bool& f) : flag(f) { flag = true; }
+    ~Exporting() { flag = false; }
+  } exporting(exporting_);
+  Terminated = false;
+  bool done = false;
+  const bool ran = RunWithProgress(rpLocalString(55205), [&] {
+    done = rpExportReport(*this, filter, fileName, [this](int page, int) {
+      if (page > 0) UpdateProgress(page);
+      return !Terminated;
+    });
+  });
+  return ran && done;
 }
 
 double rpExportScale(const AnsiString& text) {

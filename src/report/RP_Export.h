@@ -84,6 +84,7 @@ using TrpExportWork = std::function<bool(const TrpExportProgress& progress)>;
 using TrpExportProgressHost = std::function<bool(const TrpExportWork& work)>;
 void rpSetExportProgressHost(TrpExportProgressHost host);
 bool rpRunExportWithProgress(const TrpExportWork& work);
+bool rpHasExportProgressHost();
 
 // ---------------------------------------------------------------------------------------
 // The text grid.

@@ -147,6 +147,7 @@ class TrpAggregateValues {
     bool includeInvisible = false;
     double sum = 0, extreme = 0;
     int count = 0;
+    int records = 0;  // every record added since the reset (an average divides by it)
     bool forced = false;  // Set() gave the value
     Variant value;
   };

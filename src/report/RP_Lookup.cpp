@@ -1,6 +1,8 @@
 #include "report/RP_Lookup.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "platform/core/AnsiText.h"
 #include "platform/core/FormatMask.h"
@@ -87,8 +89,9 @@ TrpVariables& rpGlobalVariables() {
   return globals;
 }
 
-const TrpVariables& rpNamedConstants() {
-  static const TrpVariables constants = [] {
+namespace {
+TrpVariables& NamedConstants() {
+  static TrpVariables constants = [] {
     TrpVariables v;
     v.SetSorted(true);
     auto add = [&v](const char* name, std::int64_t value) { v.SetValueByName(name, Variant::FromInt64(value)); };
@@ -125,6 +128,13 @@ const TrpVariables& rpNamedConstants() {
   }();
   return constants;
 }
+}  // namespace
+
+const TrpVariables& rpNamedConstants() { return NamedConstants(); }
+
+void rpDefineNamedConstant(std::string_view name, const Variant& value) {
+  NamedConstants().SetValueByName(name, value);
+}
 
 AnsiString rpArrayElementName(std::string_view arrayName, const Variant& index) {
   AnsiString text = index.IsString() ? index.AsString() : IntToStr(index.IsNull() ? 0 : index.AsInt64());
@@ -141,8 +151,16 @@ void TrpDataDictionary::Clear() {
   cache_.clear();
 }
 
-bool TrpDataDictionary::Resolve(std::string_view reference, FieldRef& ref) const {
-  TDataSet* dataSet = nullptr;
+AnsiString TrpDataDictionary::CacheKey(std::string_view name, TDataSet*& bareDataSet) const {
+  AnsiString key = AnsiUpperCase(name);
+  bareDataSet = nullptr;
+  if (name.find('.') != std::string_view::npos || !DefaultDataSet) return key;
+  bareDataSet = DefaultDataSet();
+  if (bareDataSet) key += "\x01" + std::to_string(reinterpret_cast<std::uintptr_t>(bareDataSet));
+  return key;
+}
+
+bool TrpDataDictionary::Resolve(std::string_view reference, FieldRef& ref, TDataSet* dataSet) const {
   AnsiString field;
   try {
     rpResolveDataSetField(reference, Owner, dataSet, field);
@@ -155,7 +173,8 @@ bool TrpDataDictionary::Resolve(std::string_view reference, FieldRef& ref) const
 }
 
 bool TrpDataDictionary::IsVariable(std::string_view name) {
-  AnsiString key = AnsiUpperCase(name);
+  TDataSet* bareDataSet = nullptr;
+  const AnsiString key = CacheKey(name, bareDataSet);
   if (cache_.count(key)) return true;
   FieldRef ref;
   int i = Variables.IndexOfName(name);
@@ -196,13 +215,14 @@ bool TrpDataDictionary::IsVariable(std::string_view name) {
     built = dataSetPart + ".\"" + fieldPart + "\"";
     reference = built;
   }
-  if (!Resolve(reference, ref)) return false;
+  if (!Resolve(reference, ref, bareDataSet)) return false;
   cache_[key] = ref;
   return true;
 }
 
 Variant TrpDataDictionary::GetValue(std::string_view name, const std::function<Variant(const AnsiString&)>& evaluate) {
-  auto cached = cache_.find(AnsiUpperCase(name));
+  TDataSet* bareDataSet = nullptr;
+  auto cached = cache_.find(CacheKey(name, bareDataSet));
   if (cached != cache_.end()) return rpFieldValue(*cached->second.dataSet, cached->second.field);
   const int global = rpGlobalVariables().IndexOfName(name);
   if (global >= 0) return rpGlobalVariables().GetValueAt(global);

@@ -44,6 +44,9 @@ TrpVariables& rpGlobalVariables();
 // Named constants (sorted): modal results, CRLF, Null, font styles, frame sides, text
 // alignments, band alignments, pen styles, message box flags and the colours.
 const TrpVariables& rpNamedConstants();
+// Adds a named constant (or gives one a new value): the view classes that bring
+// constants of their own define them when their first view is made.
+void rpDefineNamedConstant(std::string_view name, const Variant& value);
 // "Arr_" + name + "_" + the index as text (a string as it is, another value as a
 // decimal integer).
 AnsiString rpArrayElementName(std::string_view arrayName, const Variant& index);
@@ -58,6 +61,9 @@ class TrpDataDictionary {
   TrpVariables Variables, Aliases, BandSources;
   // Where datasets are found by name ("dataset.field" references).
   const TrpComponentDirectory* Owner = nullptr;
+  // The database dataset whose fields bare names are (the current band's); none when
+  // not building.
+  std::function<TDataSet*()> DefaultDataSet;
 
   void Clear();
   void ClearCache() { cache_.clear(); }
@@ -76,7 +82,10 @@ class TrpDataDictionary {
     TDataSet* dataSet = nullptr;
     AnsiString field;
   };
-  bool Resolve(std::string_view reference, FieldRef& ref) const;
+  bool Resolve(std::string_view reference, FieldRef& ref, TDataSet* dataSet = nullptr) const;
+  // The cache key of a name: a bare name is a field of the default dataset, so its
+  // key holds that dataset too (each band level has its own).
+  AnsiString CacheKey(std::string_view name, TDataSet*& bareDataSet) const;
   std::map<AnsiString, FieldRef> cache_;  // keys upper-cased
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/core/Files.h"
+#include "report/RP_Class.h"
 #include "report/RP_Memo.h"
 #include "report/RP_Utils.h"
 
@@ -81,7 +82,15 @@ bool TrpEMFPages::Insert(int index, const TrpPage& page) {
 
 void TrpEMFPages::Add(const TrpPage& page) {
   Insert(GetCount(), page);
-  if (OnBeginPage) OnBeginPage(rpState().PageNumber);
+  // The report being built hears of the page, and the one receiving it when that is
+  // another (a report listed in a composite one); outside a build, these pages' own.
+  const TrpBuildState& st = rpState();
+  std::vector<TrpEMFPages*> told;
+  for (TrpReport* r : {st.CurrentReport, st.MasterReport})
+    if (r && std::find(told.begin(), told.end(), &r->EMFPages) == told.end()) told.push_back(&r->EMFPages);
+  if (told.empty()) told.push_back(this);
+  for (TrpEMFPages* pages : told)
+    if (pages->OnBeginPage) pages->OnBeginPage(st.PageNumber);
 }
 
 void TrpEMFPages::Delete(int index) {
@@ -248,13 +257,12 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
     const int compressed = stream.ReadByte();
     if (compressed != 0 && compressed != 1 && compressed != 255)
       throw ErpPreparedError("Файл отчета старого формата (страницы-метафайлы Windows) не может быть прочитан");
-    if (compressed == 1)
-      throw ErpPreparedError("Файл отчета сжат, а чтение сжатых файлов не поддерживается");
     const AnsiString printer = rpStreamReadString(stream);
     const std::int32_t count = stream.ReadInt32();
     const int fixed = version ? 36 : 16;
     if (count < 0 || count > stream.BytesLeft() / fixed) throw ErpPreparedError("Неверное число страниц");
-    if (const int i = rpPrinter().IndexOfName(printer); i >= 0) rpPrinter().SetPrinterIndex(i);
+    if (Parent) Parent->SetPrinterByName(printer);
+    else if (const int i = rpPrinter().IndexOfName(printer); i >= 0) rpPrinter().SetPrinterIndex(i);
     for (std::int32_t n = 0; n < count; ++n) {
       auto rec = std::make_unique<TrpPreparedPage>();
       const std::int64_t end = stream.ReadInt32();
@@ -273,7 +281,15 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
       const std::int64_t here = stream.Position();
       if (end < here || end > size) throw ErpPreparedError("Неверное смещение страницы");
       rec->Stream = std::make_unique<TMemoryStream>();
-      rec->Stream->WriteString(stream.ReadString(end - here));
+      if (compressed == 1) {
+        // Through the compressor, which here does nothing: such pages come out empty.
+        TMemoryStream packed;
+        packed.WriteString(stream.ReadString(end - here));
+        packed.SetPosition(0);
+        rpCompressor().DeCompress(packed, *rec->Stream);
+      } else {
+        rec->Stream->WriteString(stream.ReadString(end - here));
+      }
       if (rec->Width < 0 || rec->Width > 100000 || rec->Height < 0 || rec->Height > 100000)
         throw ErpPreparedError("Неверный размер бумаги");
       for (int m : {rec->LeftMargin, rec->TopMargin, rec->RightMargin, rec->BottomMargin})

@@ -152,7 +152,14 @@ void TrpPrinter::ApplySettings() {
           PaperHeight = Orientation == rpLandscape ? p.Width : p.Height;
           return;
         }
-      throw ErpPrinterError("Неизвестный размер бумаги: " + IntToStr(PaperSize));
+      // A paper the table does not know keeps the size it was given; with no size at
+      // all the page would have no area, and it gets A4's.
+      if (PaperWidth <= 0 || PaperHeight <= 0)
+        for (const TrpPaper& p : Papers)
+          if (p.Id == 9) {
+            PaperWidth = Orientation == rpLandscape ? p.Height : p.Width;
+            PaperHeight = Orientation == rpLandscape ? p.Width : p.Height;
+          }
     }
     return;
   }

@@ -18,7 +18,6 @@ TW_DECLARE_EXCEPTION(ErpFormatError, Exception)
 }  // namespace
 
 void TrpPages::SaveToStream(TStream& stream) {
-  if (GetCount() > 256) throw EWriteError("Шаблон с более чем 256 страницами не может быть записан");
   stream.WriteInt16(PrintToDefault ? 1 : 0);
   stream.WriteInt16(DoublePass ? 1 : 0);
   PrinterName = rpPrinter().PrinterName();
@@ -31,6 +30,11 @@ void TrpPages::SaveToStream(TStream& stream) {
   }
   for (int i = 0; i < GetCount(); ++i)
     for (const auto& v : Pages[static_cast<std::size_t>(i)]->Objects) {
+      // An object names its page in one byte: one on a later page would be read back
+      // onto another page.
+      if (i > 255)
+        throw EWriteError(Ansi("Объект \"") + v->Name + Ansi("\" лежит на странице ") + IntToStr(i + 1) +
+                          Ansi(", а в шаблоне объекты могут лежать только на первых 256 страницах"));
       stream.WriteByte(v->ObjectType);
       if (v->ObjectType == rpotAddIn) rpStreamWriteString(stream, v->ClassName());
       stream.WriteByte(static_cast<std::uint8_t>(i));
@@ -132,10 +136,14 @@ void TrpPages::LoadFromStream(TStream& stream) {
       try {
         added->LoadFromStream(stream);
       } catch (...) {
-        // A record that cannot be read whole holds no object worth keeping: its
-        // fields are partly from the file and partly defaults.
-        page.Objects.pop_back();
-        added = nullptr;
+        // The object stays, with its name: the fields of a record that could not be
+        // read whole (partly from the file, perhaps absurd) give way to the defaults.
+        const AnsiString name = added->Name;
+        std::unique_ptr<TrpView> fresh = CreateReportObject(framedMemo ? rpotMemo : type, className);
+        page.Objects.back() = std::move(fresh);
+        added = page.Objects.back().get();
+        if (name.empty()) added->CreateUniqueName();
+        else added->SetPropValue("Name", name);
         throw;
       }
       added->SetPropValue("Name", added->Name);
@@ -143,13 +151,20 @@ void TrpPages::LoadFromStream(TStream& stream) {
       if (offsetRead) stream.SetPosition(next);
     } catch (const ErpFormatError&) {
       throw;
-    } catch (const Exception&) {
-      // A damaged or unknown object is skipped through its offset in a version-24
-      // template; older templates have no offsets, and what follows a record that
-      // could not be read cannot be found: the template is damaged.
+    } catch (const EReadError&) {
+      // A record cut short by the end of the stream: the template is damaged (a
+      // version-24 record still has its offset to go on from).
       if (v != 24) throw;
       if (!offsetRead) readOffset();
       stream.SetPosition(next);
+    } catch (const Exception&) {
+      // A damaged or unknown object is skipped through its offset in a version-24
+      // template; older templates have no offsets and go on where the reading
+      // stopped.
+      if (v == 24) {
+        if (!offsetRead) readOffset();
+        stream.SetPosition(next);
+      }
     }
   }
   if (!MissingClasses.empty())

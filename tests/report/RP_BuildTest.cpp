@@ -79,7 +79,7 @@ TEST(RpBuild, TwoPassesGiveTotalPages) {
   f.report.OnBeginDoc = [&](TObject*) { ++begins; };
   f.report.OnEndDoc = [&](TObject*) { ++ends; };
   const std::string dump = f.Build();
-  EXPECT_EQ(begins, 2);
+  EXPECT_EQ(begins, 1);  // once per build, whatever the passes
   EXPECT_EQ(ends, 1);
   EXPECT_EQ(f.report.EMFPages.GetCount(), 3);
   ExpectGolden("total_pages", dump);

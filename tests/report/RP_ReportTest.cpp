@@ -455,8 +455,10 @@ TEST(RpReport, PreparedPagesAreShownWithTheCaptionWhenThereAreAny) {
 TEST(RpReport, FinalPassHoldsOnlyWhileThePassWhosePagesAreKeptRuns) {
   Fixture f;
   f.ListRows(3);
-  std::vector<bool> seen;
-  f.report.OnBeginDoc = [&](TObject*) { seen.push_back(rpState().FinalPass); };
+  std::vector<bool> seen;  // at the bands of each pass
+  f.report.OnBeginBand = [&](TrpBand&) {
+    if (seen.empty() || seen.back() != rpState().FinalPass) seen.push_back(rpState().FinalPass);
+  };
   f.report.Pages.DoublePass = true;
   f.Build();
   EXPECT_EQ(seen, (std::vector<bool>{false, true}));

@@ -101,7 +101,8 @@ TEST_F(Templates, SkipsUnknownAndDamagedObjectsThroughTheirOffsets) {
       {"type without object", [&](std::string b) { b[at] = 7; return b; }, 0, 6},
       {"page index past the pages", [&](std::string b) { b[at + 1] = 9; return b; }, 0, 6},
       // The band's Left (after type, page, offset, "Band1", version pair) beyond any page.
-      {"absurd position", [&](std::string b) { b.replace(at + 16, 4, I32(1 << 30)); return b; }, 0, 6},
+      // (kept, with its name and the defaults of its class)
+      {"absurd position", [&](std::string b) { b.replace(at + 16, 4, I32(1 << 30)); return b; }, 0, 7},
       {"record type 100", [&](std::string b) { b[at] = 100; return b; }, 2, 0},
       {"offset pointing backwards", [&](std::string b) { b.replace(at + 2, 4, I32(3)); return b; }, 2, 0},
       {"offset past the end", [&](std::string b) { b.replace(at + 2, 4, I32(1 << 30)); return b; }, 2, 0},
@@ -117,7 +118,13 @@ TEST_F(Templates, SkipsUnknownAndDamagedObjectsThroughTheirOffsets) {
       ASSERT_EQ(back.GetCount(), 1);
       EXPECT_TRUE(back.GetPages(0)->Objects.empty());
     } else if (c.result == 0) {
-      EXPECT_EQ(back.GetPages(0)->Objects.size(), c.objectsLeft);
+      ASSERT_EQ(back.GetPages(0)->Objects.size(), c.objectsLeft);
+      if (c.objectsLeft == 7) {
+        const TrpView& kept = *back.GetPages(0)->Objects[0];
+        EXPECT_EQ(kept.Name, "Band1");
+        EXPECT_EQ(kept.Left, 0);
+        EXPECT_NE(dynamic_cast<const TrpBandView*>(&kept), nullptr);
+      }
     }
   }
 }
