@@ -1281,9 +1281,18 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
     for (TrpReport* r : composite->Reports)
       if (r && r != this) built.push_back(r);
   std::vector<std::unique_ptr<TMemoryStream>> saved;
-  for (TrpReport* r : built) {
-    saved.push_back(std::make_unique<TMemoryStream>());
-    rpSaveTemplate(r->Pages, *saved.back());
+  try {
+    for (TrpReport* r : built) {
+      saved.push_back(std::make_unique<TMemoryStream>());
+      rpSaveTemplate(r->Pages, *saved.back());
+    }
+  } catch (const std::exception& e) {
+    // A template that cannot be kept (a text past what its stream can hold) is not built:
+    // scripts could change it for good.
+    ErrorText = e.what();
+    EMFPages.Clear();
+    st.MasterReport = nullptr;
+    return false;
   }
   bool twoPass = Pages.DoublePass;
   if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))

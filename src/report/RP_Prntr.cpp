@@ -152,7 +152,7 @@ void TrpPrinter::ApplySettings() {
           PaperHeight = Orientation == rpLandscape ? p.Width : p.Height;
           return;
         }
-      throw ErpPrinterError("Неизвестный размер бумаги: " + IntToStr(PaperSize));
+      throw ErpPrinterError(Ansi("Неизвестный размер бумаги: ") + IntToStr(PaperSize));
     }
     return;
   }

@@ -18,7 +18,7 @@ TW_DECLARE_EXCEPTION(ErpFormatError, Exception)
 }  // namespace
 
 void TrpPages::SaveToStream(TStream& stream) {
-  if (GetCount() > 256) throw EWriteError("Шаблон с более чем 256 страницами не может быть записан");
+  if (GetCount() > 256) throw EWriteError(Ansi("Шаблон с более чем 256 страницами не может быть записан"));
   stream.WriteInt16(PrintToDefault ? 1 : 0);
   stream.WriteInt16(DoublePass ? 1 : 0);
   PrinterName = rpPrinter().PrinterName();
