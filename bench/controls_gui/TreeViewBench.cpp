@@ -8,25 +8,14 @@
 #include <QPainter>
 #include <memory>
 
+#include "QtBenchMain.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
 
-void EnsureApplication() {
-  static int argc = 1;
-  static char name[] = "bench_tree_view";
-  static char* argv[] = {name, nullptr};
-  static std::unique_ptr<TQtApplication> app;
-  if (app) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  app = std::make_unique<TQtApplication>(argc, argv);
-  Application().Initialize();
-}
-
 std::unique_ptr<TMtTree> MakeTree(int items) {
-  EnsureApplication();
   auto tree = std::make_unique<TMtTree>();
   tree->resize(900, 600);
   for (int i = 0; i < 9; ++i) {
@@ -118,3 +107,5 @@ BENCHMARK(BM_SelectAll)->Arg(5000)->Arg(20000)->Arg(80000)->Complexity(benchmark
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+TARNWICK_QT_BENCHMARK_MAIN()

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "QtBenchMain.h"
 #include "examples/ExampleBuild.h"
 #include "planner/app/Globals.h"
 #include "planner/app/ProgramVersion.h"
@@ -21,19 +22,12 @@
 namespace {
 
 struct TSetup {
-  int argc = 1;
-  char name[8] = "bench";
-  char* argv[2] = {name, nullptr};
-  std::unique_ptr<TQtApplication> app;
   std::string root;
   std::unique_ptr<TSettingsStore> store;
   std::unique_ptr<TdmGlobals> globals;
   std::unique_ptr<TMainForm> form;
 
   TSetup() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    app = std::make_unique<TQtApplication>(argc, argv);
-    Application().Initialize();
     root = std::filesystem::temp_directory_path() / ("tarnwick-bench-" + std::to_string(::getpid()));
     const AnsiString bin = root + "/bin/";
     refdata::BuildRefDir(TARNWICK_DATA_DIR, bin + "Ref");
@@ -59,8 +53,18 @@ struct TSetup {
   }
 };
 
+// Made on first use; freed before the application at exit.
+TSetup& Setup() {
+  static std::unique_ptr<TSetup> setup;
+  if (!setup) {
+    setup = std::make_unique<TSetup>();
+    qtbench::AtQtBenchExit([] { setup.reset(); });
+  }
+  return *setup;
+}
+
 void BM_OpenToFirstPaint(benchmark::State& state) {
-  static TSetup setup;
+  TSetup& setup = Setup();
   const AnsiString file = setup.root + "/bin/Examples/mountain-14.tw";
   for (auto _ : state) {
     TRaskladForm* f = setup.form->OpenRation(file);
@@ -76,3 +80,5 @@ void BM_OpenToFirstPaint(benchmark::State& state) {
 BENCHMARK(BM_OpenToFirstPaint)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+TARNWICK_QT_BENCHMARK_MAIN()

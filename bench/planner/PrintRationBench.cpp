@@ -2,9 +2,9 @@
 // templates, and the same with every page drawn as the preview draws it (zoom 1).
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <filesystem>
 
+#include "QtBenchMain.h"
 #include "examples/ExampleBuild.h"
 #include "planner/ration/RationPrint.h"
 #include "refdata/RefSource.h"
@@ -64,12 +64,4 @@ BENCHMARK(BM_BuildAndPreviewAllSections)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  rpInitQtPrinting();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+TARNWICK_QT_BENCHMARK_MAIN(rpInitQtPrinting)

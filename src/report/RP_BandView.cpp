@@ -466,8 +466,8 @@ void TrpPictureView::LoadFromStream(TStream& stream) {
   if (RecordVersion * 10 + RecordMinor > 10) BlobType = blob;
   const std::int64_t end = stream.ReadInt32();
   const std::int64_t here = stream.Position();
-  if (end < here || end > stream.Size()) throw ErpRecordError("Повреждена запись рисунка " + Name);
-  if (kind > rpikIcon) throw ErpRecordError("Неизвестный вид рисунка " + Name);
+  if (end < here || end > stream.Size()) throw ErpRecordError(Ansi("Повреждена запись рисунка ") + Name);
+  if (kind > rpikIcon) throw ErpRecordError(Ansi("Неизвестный вид рисунка ") + Name);
   std::string bytes = stream.ReadString(end - here);
   if (kind == rpikNone) Picture.Clear();
   else Picture.Assign(kind, std::move(bytes));

@@ -48,7 +48,7 @@ TrpDataset* rpOpenDataSource(TrpReport& report, const AnsiString& text, std::uni
     return owned.get();
   }
   TrpDataset* dataSet = report.FindDataset(source);
-  if (!dataSet) throw Exception(Ansi("Не найден источник данных \"") + source + "\" полосы " + bandName);
+  if (!dataSet) throw Exception(Ansi("Не найден источник данных \"") + source + Ansi("\" полосы ") + bandName);
   return dataSet;
 }
 

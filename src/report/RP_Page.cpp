@@ -194,7 +194,7 @@ void TrpPage::LoadFromStream(TStream& stream) {
   rpCheckRange(height, 100000, "высота бумаги");
   for (int m : {LeftMargin, TopMargin, RightMargin, BottomMargin, ColumnGap}) rpCheckRange(m, rpMaxCoord, "поля");
   rpCheckRange(Columns, 10000, "колонки");
-  if (width < 0 || height < 0) throw ErpRecordError("Неверный размер бумаги");
+  if (width < 0 || height < 0) throw ErpRecordError(Ansi("Неверный размер бумаги"));
   if (v > 23) {
     PageType = stream.ReadByte();
     Name = ReadReportString(stream);
@@ -254,7 +254,7 @@ namespace {
 void ReadTable(TStream& s, TrpVariables& t) {
   const std::int32_t count = s.ReadInt32();
   // Every pair takes at least six bytes.
-  if (count < 0 || count > s.BytesLeft() / 6) throw EReadError("Неверное число записей словаря");
+  if (count < 0 || count > s.BytesLeft() / 6) throw EReadError(Ansi("Неверное число записей словаря"));
   for (std::int32_t i = 0; i < count; ++i) {
     const AnsiString name = rpStreamReadString(s);
     t.SetValueByName(name, rpStreamReadString(s));
@@ -284,7 +284,7 @@ void TrpDictionaryRecord::LoadFromStream(TStream& stream) {
     // The oldest layout: entries that give values to aliases, then the names.
     stream.Seek(-2, TSeekOrigin::soCurrent);
     const std::int32_t count = stream.ReadInt32();
-    if (count < 0 || count > stream.BytesLeft() / 8) throw EReadError("Неверное число записей словаря");
+    if (count < 0 || count > stream.BytesLeft() / 8) throw EReadError(Ansi("Неверное число записей словаря"));
     static const char* special[] = {"PAGE#", "", "DATE", "TIME", "LINE#", "LINETHROUGH#", "COLUMN#", "CURRENT#",
                                     "TOTALPAGES"};
     for (std::int32_t i = 0; i < count; ++i) {

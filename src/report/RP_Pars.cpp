@@ -353,7 +353,11 @@ Variant TrpParser::EvalPostfix(std::string_view s) {
       Variant& a = stack.back();
       switch (c) {
         case '+':
-        case rpop::Or: a = a + b; break;
+        case rpop::Or:
+          if (a.StringLength() + b.StringLength() > TrpParser::kMaxStringLength)
+            Fail("Слишком длинная строка в выражении");
+          a = a + b;
+          break;
         case '-': a = a - b; break;
         case '*':
         case rpop::And: a = a * b; break;

@@ -55,6 +55,9 @@ class TrpParser {
   // Nesting of evaluations (calls, array references, handlers that evaluate again)
   // beyond which EParserError is raised instead of exhausting the machine stack.
   static constexpr int kMaxDepth = 128;
+  // Length of a string an expression may make (16 MiB), beyond which EParserError is
+  // raised: a script that doubles a text in a loop stops before it eats the memory.
+  static constexpr std::size_t kMaxStringLength = std::size_t{1} << 24;
 
  private:
   Variant CallFunction(const AnsiString& name, const std::vector<AnsiString>& args);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
 #include "report/RP_Class.h"
 #include "report/RP_Memo.h"
@@ -31,13 +32,13 @@ void ReadPageStream(TMemoryStream& stream, const std::function<void(std::unique_
   stream.SetPosition(0);
   if (stream.Size() == 0) return;
   const int version = stream.ReadByte();
-  if (version < 21 || version > 31) throw ErpRecordError("Неверная версия страницы отчета");
+  if (version < 21 || version > 31) throw ErpRecordError(Ansi("Неверная версия страницы отчета"));
   TrpStreamVersionScope scope(std::min(version, 24));
   while (stream.Position() < stream.Size()) {
     const std::uint8_t type = stream.ReadByte();
     const AnsiString className = type == rpotAddIn ? rpStreamReadString(stream) : AnsiString();
     std::unique_ptr<TrpView> view = CreateReportObject(type, className);
-    if (!view) throw ErpRecordError("Неверный тип объекта на странице отчета: " + IntToStr(type));
+    if (!view) throw ErpRecordError(Ansi("Неверный тип объекта на странице отчета: ") + IntToStr(type));
     view->InPreparedPage = true;
     view->LoadFromStream(stream);
     each(std::move(view));
@@ -256,11 +257,11 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
     }
     const int compressed = stream.ReadByte();
     if (compressed != 0 && compressed != 1 && compressed != 255)
-      throw ErpPreparedError("Файл отчета старого формата (страницы-метафайлы Windows) не может быть прочитан");
+      throw ErpPreparedError(Ansi("Файл отчета старого формата (страницы-метафайлы Windows) не может быть прочитан"));
     const AnsiString printer = rpStreamReadString(stream);
     const std::int32_t count = stream.ReadInt32();
     const int fixed = version ? 36 : 16;
-    if (count < 0 || count > stream.BytesLeft() / fixed) throw ErpPreparedError("Неверное число страниц");
+    if (count < 0 || count > stream.BytesLeft() / fixed) throw ErpPreparedError(Ansi("Неверное число страниц"));
     if (Parent) Parent->SetPrinterByName(printer);
     else if (const int i = rpPrinter().IndexOfName(printer); i >= 0) rpPrinter().SetPrinterIndex(i);
     for (std::int32_t n = 0; n < count; ++n) {
@@ -279,7 +280,7 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
         rec->BottomMargin = stream.ReadInt32();
       }
       const std::int64_t here = stream.Position();
-      if (end < here || end > size) throw ErpPreparedError("Неверное смещение страницы");
+      if (end < here || end > size) throw ErpPreparedError(Ansi("Неверное смещение страницы"));
       rec->Stream = std::make_unique<TMemoryStream>();
       if (compressed == 1) {
         // Through the compressor, which here does nothing: such pages come out empty.
@@ -291,9 +292,9 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
         rec->Stream->WriteString(stream.ReadString(end - here));
       }
       if (rec->Width < 0 || rec->Width > 100000 || rec->Height < 0 || rec->Height > 100000)
-        throw ErpPreparedError("Неверный размер бумаги");
+        throw ErpPreparedError(Ansi("Неверный размер бумаги"));
       for (int m : {rec->LeftMargin, rec->TopMargin, rec->RightMargin, rec->BottomMargin})
-        if (m < -rpMaxCoord || m > rpMaxCoord) throw ErpPreparedError("Неверные поля страницы");
+        if (m < -rpMaxCoord || m > rpMaxCoord) throw ErpPreparedError(Ansi("Неверные поля страницы"));
       rec->PageInfo = GeometryOf(*rec);
       stream.SetPosition(end);
       pages.push_back(std::move(rec));
@@ -301,7 +302,7 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
   } catch (const ErpPreparedError&) {
     throw;
   } catch (const Exception& e) {
-    throw ErpPreparedError("Файл отчета поврежден: " + e.Message());
+    throw ErpPreparedError(Ansi("Файл отчета поврежден: ") + e.Message());
   }
   Pages = std::move(pages);
 }

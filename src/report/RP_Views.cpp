@@ -23,7 +23,7 @@ std::int32_t rpRound(double v) {
 std::int32_t rpClampScaled(double v) { return std::clamp(rpRound(v), -rpMaxScaled, rpMaxScaled); }
 
 void rpCheckRange(std::int64_t v, std::int64_t limit, const char* what) {
-  if (v < -limit || v > limit) throw ErpRecordError(AnsiString("Недопустимое значение в записи объекта: ") + what);
+  if (v < -limit || v > limit) throw ErpRecordError(Ansi("Недопустимое значение в записи объекта: ") + Ansi(what));
 }
 
 namespace {
@@ -154,7 +154,7 @@ bool TrpView::DoListMethod(TStringList& list, const AnsiString& listName, const 
   auto index = [&](const Variant& v) {
     const int i = v.AsInteger();
     if (i < 0 || i >= list.Count())
-      throw ErpViewError("Индекс строки вне диапазона: " + IntToStr(i) + " (" + Name + "." + listName + ")");
+      throw ErpViewError(Ansi("Индекс строки вне диапазона: ") + IntToStr(i) + " (" + Name + "." + listName + ")");
     return i;
   };
   TrpParser parser;
@@ -548,7 +548,7 @@ void TrpView::LoadFromStream(TStream& stream) {
   FrameStyle = stream.ReadUInt16();
   FillColor = stream.ReadUInt32();
   for (std::int32_t v : {Left, Top, Width, Height}) rpCheckRange(v, rpMaxCoord, "координаты");
-  if (!(FrameWidth >= 0 && FrameWidth <= 1000)) throw ErpRecordError("Недопустимая толщина рамки");
+  if (!(FrameWidth >= 0 && FrameWidth <= 1000)) throw ErpRecordError(Ansi("Недопустимая толщина рамки"));
   if (tmpl) {
     Format = stream.ReadInt32();
     FormatStr = ReadReportString(stream);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <cstring>
+#include <vector>
 #include <QFontMetrics>
 
 #include "platform/core/DrawUtils.h"
@@ -77,6 +79,53 @@ TEST(QtCanvas, LinesLeaveOutTheirEndPoint) {
     c.LineTo(6, 0);
   });
   for (int x = 0; x < 6; ++x) EXPECT_EQ(At(img, x, 0), x % 2 == 0 ? clBlack : clWhite) << x;
+}
+
+TEST(QtCanvas, PixelPensKeepTheirPatternInEveryDirectionAndRoundRectangles) {
+  // Each style's pattern, pixel by pixel from a line's first pixel.
+  const struct {
+    TPenStyle style;
+    const char* pattern;
+  } styles[] = {{TPenStyle::psSolid, "1"},
+                {TPenStyle::psDot, "10"},
+                {TPenStyle::psDash, "11111100"},
+                {TPenStyle::psDashDot, "111111001100"},
+                {TPenStyle::psDashDotDot, "11111100100100"}};
+  const TPoint steps[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+  const TColor bg = RGBColor(0x33, 0x66, 0x99);
+  for (const auto& st : styles) {
+    auto lit = [&](int i) { return st.pattern[i % std::strlen(st.pattern)] == '1'; };
+    for (const TPoint step : steps) {
+      for (const TPenMode mode : {TPenMode::pmCopy, TPenMode::pmNotXor}) {
+        const QImage img = Paint(64, 64, [&](TCanvas& c) {
+          c.Pen.Style = st.style;
+          c.Pen.Mode = mode;
+          c.MoveTo(32, 32);
+          c.LineTo(32 + 30 * step.X, 32 + 30 * step.Y);
+        }, bg);
+        const TColor ink = mode == TPenMode::pmCopy ? clBlack : RGBColor(0xCC, 0x99, 0x66);
+        for (int i = 0; i <= 30; ++i)
+          EXPECT_EQ(At(img, 32 + i * step.X, 32 + i * step.Y), i < 30 && lit(i) ? ink : bg)
+              << st.pattern << " step " << step.X << "," << step.Y << " pixel " << i;
+      }
+    }
+    // A rectangle's outline runs on clockwise from its top-left corner, one pattern.
+    const TRect r = Rect(2, 3, 12, 9);
+    const QImage img = Paint(16, 16, [&](TCanvas& c) {
+      c.Pen.Style = st.style;
+      c.Brush.Style = TBrushStyle::bsClear;
+      c.Rectangle(r);
+    });
+    std::vector<TPoint> ring;
+    for (int x = r.Left; x < r.Right - 1; ++x) ring.push_back({x, r.Top});
+    for (int y = r.Top; y < r.Bottom - 1; ++y) ring.push_back({r.Right - 1, y});
+    for (int x = r.Right - 1; x > r.Left; --x) ring.push_back({x, r.Bottom - 1});
+    for (int y = r.Bottom - 1; y > r.Top; --y) ring.push_back({r.Left, y});
+    for (std::size_t i = 0; i < ring.size(); ++i)
+      EXPECT_EQ(At(img, ring[i].X, ring[i].Y), lit(static_cast<int>(i)) ? clBlack : clWhite)
+          << st.pattern << " ring pixel " << i;
+    EXPECT_EQ(UnionRect(Ink(img), r), r) << st.pattern;  // nothing outside the outline
+  }
 }
 
 TEST(QtCanvas, XorPensAndTheFocusRectangleUndoThemselves) {

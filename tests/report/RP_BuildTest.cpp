@@ -205,6 +205,20 @@ TEST(RpBuild, MissingDataSourceIsReported) {
   EXPECT_NE(f.report.ErrorText.find("Nowhere"), AnsiString::npos);
 }
 
+TEST(RpBuild, ATemplateThatCannotBeKeptFailsWithItsMessage) {
+  // A memo line longer than the template stream's two-byte lengths: the build is refused
+  // with the writer's message instead of an exception out of PrepareReport.
+  Fixture f;
+  f.b.Page(9, rpPortrait, 20);
+  f.b.Band(btReportTitle, 0, 20);
+  f.b.Memo("x", 20, 0, 100, 18).Memo.Add(std::string(70000, 'y'));
+  bool ok = true;
+  EXPECT_NO_THROW(ok = f.report.PrepareReport());
+  EXPECT_FALSE(ok);
+  EXPECT_FALSE(f.report.ErrorText.empty());
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 0);
+}
+
 TEST(RpBuild, EmptyDetailDropsTheMasterUnlessPrintIfSubsetEmpty) {
   for (bool printIfEmpty : {false, true}) {
     SCOPED_TRACE(printIfEmpty);

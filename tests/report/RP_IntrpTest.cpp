@@ -220,6 +220,14 @@ TEST(RpInterpreter, RunErrors) {
   EXPECT_THROW(s.Run(Source({"while 1 do begin end"})), EParserError);
   EXPECT_THROW(s.Run(Source({"10: goto 10"})), EParserError);
 
+  // A text doubled without end stops at the length limit, with a message.
+  try {
+    s.Run(Source({"begin t := 'abcdefgh'; for i := 1 to 40 do t := t + t end"}));
+    ADD_FAILURE() << "ran";
+  } catch (const EParserError& e) {
+    EXPECT_EQ(e.Message(), Ansi("Слишком длинная строка в выражении"));
+  }
+
   // Damaged coded lines are refused, never read past their end.
   TStringList damaged;
   damaged.Add(std::string("\x01\x05", 2));

@@ -5,6 +5,7 @@
 #include "report/RP_Dump.h"
 #include "report/RP_Prepared.h"
 #include "report/RP_Utils.h"
+#include "report/MessageTexts.h"
 
 namespace {
 
@@ -167,7 +168,12 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
     TrpEMFPages target;
     MakePage(target);
     TMemoryStream m(c.bytes);
-    EXPECT_THROW(target.LoadFromStream(m), ErpPreparedError);
+    try {
+      target.LoadFromStream(m);
+      ADD_FAILURE() << "loaded";
+    } catch (const ErpPreparedError& e) {
+      ExpectRussianIn1251(e.Message());
+    }
     EXPECT_EQ(target.GetCount(), 1);
   }
   // A page stream with an object type that makes no view: drawing and dumping report it.
@@ -176,7 +182,12 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
   TrpEMFPages target;
   TMemoryStream m(badStream);
   target.LoadFromStream(m);
-  EXPECT_THROW(target.ObjectsToPage(0), ErpRecordError);
+  try {
+    target.ObjectsToPage(0);
+    ADD_FAILURE() << "drawn";
+  } catch (const ErpRecordError& e) {
+    ExpectRussianIn1251(e.Message());
+  }
 }
 
 TEST_F(Prepared, VersionZeroLayout) {

@@ -160,13 +160,21 @@ TStringList TRationPrint::DescriptionLines() const {
 
 int TRationPrint::MenuCount() const { return doc_.Items()->Count(); }
 
+const TMtTreeItem* TRationPrint::MenuItem(int row) const {
+  if (row != menuRow_) {
+    menuItem_ = menuItem_ && row == menuRow_ + 1 ? menuItem_->GetNext() : doc_.Items()->GetItem(row);
+    menuRow_ = row;
+  }
+  return menuItem_;
+}
+
 int TRationPrint::MenuLevel(int row) const {
-  const TMtTreeItem* item = doc_.Items()->GetItem(row);
+  const TMtTreeItem* item = MenuItem(row);
   return item ? item->GetLevel() : -1;
 }
 
 AnsiString TRationPrint::MenuColumn(int row, int column) const {
-  const TMtTreeItem* item = doc_.Items()->GetItem(row);
+  const TMtTreeItem* item = MenuItem(row);
   if (!item || column < 0 || column >= item->ColumnText().Count()) return {};
   return item->ColumnText()[column];
 }
@@ -207,6 +215,8 @@ void TRationPrint::WireDatasets() {
 
   fdsMenu.Name = "fdsMenu";
   fdsMenu.OnFirst = [this](TObject*) {
+    menuRow_ = -1;
+    menuItem_ = nullptr;
     Cursor = 0;
     Day = 1;
     Meal = Dish = Product = 0;
@@ -280,7 +290,11 @@ std::vector<AnsiString> TRationPrint::Assemble(const AnsiString& refDir, const s
   return missing;
 }
 
-bool TRationPrint::Prepare() { return rpCompRpt.PrepareReport(); }
+bool TRationPrint::Prepare() {
+  menuRow_ = -1;
+  menuItem_ = nullptr;
+  return rpCompRpt.PrepareReport();
+}
 
 void TRationPrint::Clear() {
   rpCompRpt.Reports.clear();
@@ -333,7 +347,7 @@ void TRationPrint::PartValue(TRationPart part, const AnsiString& name, Variant& 
         }
       }
       if (name == "NAME2") {
-        const TMtTreeItem* item = doc_.Items()->GetItem(Cursor);
+        const TMtTreeItem* item = MenuItem(Cursor);
         return void(value = Indent(level) + (item ? item->Text() : AnsiString()));
       }
       if (In(name, {"CAL2", "VEIGHT2", "ALB2", "FAT2", "CARB2", "GVEIGHT2"}, i)) return void(value = MenuColumn(Cursor, i));

@@ -143,11 +143,17 @@ class TRationPrint {
   void Load(TRationPart part, const AnsiString& refDir, std::vector<AnsiString>& missing);
   int MenuCount() const;
   int MenuLevel(int row) const;
+  const TMtTreeItem* MenuItem(int row) const;
   AnsiString MenuColumn(int row, int column) const;
   void UpdateMenuNumbers();
   TStringList DescriptionLines() const;
 
   TRationDocument& doc_;
   TRationViews& views_;
+  // The menu's rows are read in order while a report is built: the last row found, so
+  // that the next is one step on instead of a walk from the start. Forgotten at each
+  // first row of the menu, so the document may change between builds.
+  mutable int menuRow_ = -1;
+  mutable const TMtTreeItem* menuItem_ = nullptr;
   std::array<std::unique_ptr<TrpReport>, rpartCount> parts_;
 };

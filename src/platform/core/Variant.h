@@ -50,6 +50,8 @@ class Variant {
   bool IsEmpty() const { return type_ == varEmpty; }
   bool IsNull() const { return type_ == varNull; }
   bool IsString() const { return type_ == varString; }
+  // The length of a String's text without copying it; 0 for the other kinds.
+  std::size_t StringLength() const { return type_ == varString ? s_.size() : 0; }
   bool IsNumeric() const { return type_ == varInteger || type_ == varDouble || type_ == varCurrency; }
   // The kind's name as conversion errors quote it ("Integer", "String", ...).
   static const char* TypeName(TVarType t);

@@ -9,6 +9,9 @@
 #include <QPolygon>
 #include <cmath>
 #include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
 #include <tuple>
 
 QString ToQString(std::string_view ansi) {
@@ -133,21 +136,40 @@ TBitmap FromQImage(const QImage& image, TColor transparent) {
 
 namespace {
 
-const QFontMetrics& MetricsFor(const TFont& font) {
+// A font's metrics and the widths of the texts measured with it. Reports and trees measure
+// the same texts (names, numbers, captions) over and over, and shaping a text is the dear
+// part of measuring it; the widths are forgotten when too many pile up.
+struct TFontMeasures {
+  explicit TFontMeasures(const QFont& font) : Metrics(font) {}
+  QFontMetrics Metrics;
+  std::unordered_map<std::string, int> Widths;
+};
+
+TFontMeasures& MeasuresFor(const TFont& font) {
   using Key = std::tuple<AnsiString, int, int>;
   // Never destroyed: font metrics must not outlive the application's font database
   // in static destruction.
-  static auto* cache = new std::map<Key, QFontMetrics>;
+  static auto* cache = new std::map<Key, TFontMeasures>;
   const Key key{font.Name, font.Height, font.Style};
   auto it = cache->find(key);
-  if (it == cache->end()) it = cache->emplace(key, QFontMetrics(ToQFont(font))).first;
+  if (it == cache->end()) it = cache->emplace(key, ToQFont(font)).first;
   return it->second;
 }
+
+const QFontMetrics& MetricsFor(const TFont& font) { return MeasuresFor(font).Metrics; }
+
+constexpr std::size_t kMaxCachedWidths = 50000;
 
 }  // namespace
 
 int TQtTextMetrics::TextWidth(const TFont& font, std::string_view text) const {
-  return MetricsFor(font).horizontalAdvance(ToQString(text));
+  TFontMeasures& m = MeasuresFor(font);
+  const std::string key(text);
+  if (auto it = m.Widths.find(key); it != m.Widths.end()) return it->second;
+  if (m.Widths.size() >= kMaxCachedWidths) m.Widths.clear();
+  const int w = m.Metrics.horizontalAdvance(ToQString(text));
+  m.Widths.emplace(key, w);
+  return w;
 }
 
 int TQtTextMetrics::TextHeight(const TFont& font) const { return MetricsFor(font).height(); }
@@ -327,25 +349,43 @@ void TQtCanvas::FrameRect(const TRect& r) {
   FillWith(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), b);
 }
 
-// One pixel of the pen: its colour under the pen's raster operation. The XOR-like
-// modes go through NotSourceXorDestination, which keeps the alpha channel opaque.
-void TQtCanvas::PenPixel(int x, int y, int index) {
-  if (!PenOn(Pen.Style, index)) return;
+// The colour the pen sets its pixels to under its raster operation. The XOR-like modes go
+// through NotSourceXorDestination (RasterOpScope), which keeps the alpha channel opaque.
+QColor TQtCanvas::PenPixelColor() const {
   const TColor c = ColorToRGB(Pen.Color);
   switch (Pen.Mode) {
     case TPenMode::pmCopy:
-      p_.fillRect(QRect(x, y, 1, 1), ToQColor(c));
-      return;
-    case TPenMode::pmNotXor:
-      p_.fillRect(QRect(x, y, 1, 1), ToQColor(c));
-      return;
-    case TPenMode::pmXor:
-      p_.fillRect(QRect(x, y, 1, 1), QColor(255 - GetRValue(c), 255 - GetGValue(c), 255 - GetBValue(c)));
-      return;
-    case TPenMode::pmNot:
-      p_.fillRect(QRect(x, y, 1, 1), QColor(0, 0, 0));
-      return;
+    case TPenMode::pmNotXor: return ToQColor(c);
+    case TPenMode::pmXor: return QColor(255 - GetRValue(c), 255 - GetGValue(c), 255 - GetBValue(c));
+    case TPenMode::pmNot: return QColor(0, 0, 0);
   }
+  return ToQColor(c);
+}
+
+// One pixel of the pen, the index-th of its line in the pen's pattern.
+void TQtCanvas::PenPixel(int x, int y, int index) {
+  if (PenOn(Pen.Style, index)) p_.fillRect(QRect(x, y, 1, 1), PenPixelColor());
+}
+
+// `count` pixels of the pen from (x, y) in steps of (sx, sy) along one axis, the pen's
+// pattern counted on from `index`: the same pixels as PenPixel one by one, each lit stretch
+// filled at once. Returns the index after the run.
+int TQtCanvas::PenRun(int x, int y, int sx, int sy, int count, int index) {
+  const QColor color = PenPixelColor();
+  for (int i = 0; i < count;) {
+    if (!PenOn(Pen.Style, index + i)) {
+      ++i;
+      continue;
+    }
+    int j = i + 1;
+    while (j < count && PenOn(Pen.Style, index + j)) ++j;
+    const QPoint a(x + sx * i, y + sy * i), b(x + sx * (j - 1), y + sy * (j - 1));
+    p_.fillRect(QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                      QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y()))),
+                color);
+    i = j;
+  }
+  return index + count;
 }
 
 namespace {
@@ -386,6 +426,14 @@ void TQtCanvas::LineTo(int x, int y) {
     return;
   }
   RasterOpScope op(p_, Pen.Mode);
+  if (from.Y == y) {
+    PenRun(from.X, y, x < from.X ? -1 : 1, 0, std::abs(x - from.X), 0);
+    return;
+  }
+  if (from.X == x) {
+    PenRun(x, from.Y, 0, y < from.Y ? -1 : 1, std::abs(y - from.Y), 0);
+    return;
+  }
   // Bresenham from `from` up to, not including, (x, y).
   int cx = from.X, cy = from.Y;
   const int dx = std::abs(x - cx), dy = -std::abs(y - cy);
@@ -416,12 +464,13 @@ void TQtCanvas::Rectangle(const TRect& r) {
   for (int ring = 0; ring < std::max(Pen.Width, 1); ++ring) {
     const TRect q = InflateRect(r, -ring, -ring);
     if (q.IsEmpty()) break;
-    int i = 0;
-    for (int x = q.Left; x < q.Right - 1; ++x) PenPixel(x, q.Top, i++);
-    for (int y = q.Top; y < q.Bottom - 1; ++y) PenPixel(q.Right - 1, y, i++);
-    for (int x = q.Right - 1; x > q.Left; --x) PenPixel(x, q.Bottom - 1, i++);
-    for (int y = q.Bottom - 1; y > q.Top; --y) PenPixel(q.Left, y, i++);
-    if (q.Width() == 1 || q.Height() == 1) PenPixel(q.Right - 1, q.Bottom - 1, i++);
+    // Clockwise from the top-left corner, each side up to the next corner.
+    const int w = q.Width() - 1, h = q.Height() - 1;
+    int i = PenRun(q.Left, q.Top, 1, 0, w, 0);
+    i = PenRun(q.Right - 1, q.Top, 0, 1, h, i);
+    i = PenRun(q.Right - 1, q.Bottom - 1, -1, 0, w, i);
+    i = PenRun(q.Left, q.Bottom - 1, 0, -1, h, i);
+    if (q.Width() == 1 || q.Height() == 1) PenPixel(q.Right - 1, q.Bottom - 1, i);
   }
 }
 
@@ -457,13 +506,18 @@ void TQtCanvas::DrawFocusRect(const TRect& r) {
 
 void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl) {
   QFont font = ToQFont(Font);
+  const bool spaced = TextCharacterExtra != 0 || (JustifyBreaks > 0 && JustifyExtra > 0);
   if (TextCharacterExtra) font.setLetterSpacing(QFont::AbsoluteSpacing, TextCharacterExtra);
   const QString s = ToQString(text);
   // Justification spreads the extra pixels over the blanks of this text.
   if (JustifyBreaks > 0 && JustifyExtra > 0)
     font.setWordSpacing(static_cast<double>(JustifyExtra) / JustifyBreaks);
-  const QFontMetrics fm(font);
-  const int w = fm.horizontalAdvance(s);
+  // Spacing changes widths, not heights: plain text is measured through the shared cache.
+  const QFontMetrics& plain = MetricsFor(Font);
+  std::optional<QFontMetrics> spacedMetrics;
+  if (spaced) spacedMetrics.emplace(font);
+  const QFontMetrics& fm = spaced ? *spacedMetrics : plain;
+  auto width = [&] { return spaced ? fm.horizontalAdvance(s) : TQtTextMetrics::Instance().TextWidth(Font, text); };
   p_.setFont(font);
   p_.setPen(ToQColor(Font.Color));
   if (Font.Orientation == 900) {
@@ -471,13 +525,13 @@ void TQtCanvas::DrawString(int x, int y, std::string_view text, int underlineInd
     p_.save();
     p_.translate(x, y);
     p_.rotate(-90);
-    if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(0, 0, w, fm.height()), ToQColor(Brush.Color));
+    if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(0, 0, width(), fm.height()), ToQColor(Brush.Color));
     p_.drawText(QPoint(0, fm.ascent()), s);
     p_.restore();
     return;
   }
-  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, w, fm.height()), ToQColor(Brush.Color));
-  if (rtl) p_.drawText(QRect(x, y, w + 1, fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextForceRightToLeft, s);
+  if (Brush.Style != TBrushStyle::bsClear) p_.fillRect(QRect(x, y, width(), fm.height()), ToQColor(Brush.Color));
+  if (rtl) p_.drawText(QRect(x, y, width() + 1, fm.height()), Qt::AlignLeft | Qt::AlignTop | Qt::TextForceRightToLeft, s);
   else p_.drawText(QPoint(x, y + fm.ascent()), s);
   if (underlineIndex >= 0 && underlineIndex < s.size()) {
     const int ux = x + fm.horizontalAdvance(s.left(underlineIndex));

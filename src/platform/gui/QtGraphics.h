@@ -99,7 +99,9 @@ class TQtCanvas : public TCanvas {
 
  private:
   void FillWith(const TRect& r, const TBrush& brush);
+  QColor PenPixelColor() const;
   void PenPixel(int x, int y, int index);
+  int PenRun(int x, int y, int sx, int sy, int count, int index);
   void DrawString(int x, int y, std::string_view text, int underlineIndex, bool rtl);
   QPen StrokePen() const;
   void SetShapeBrush();

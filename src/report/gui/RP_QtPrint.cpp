@@ -17,6 +17,7 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Utils.h"
@@ -51,7 +52,7 @@ class TrpQtPrinterBackend : public TrpPrinterBackend {
   }
   void SelectPrinter(int index) override {
     const QStringList names = QPrinterInfo::availablePrinterNames();
-    if (index < 0 || index >= names.size()) throw ErpPrinterError("Нет такого принтера");
+    if (index < 0 || index >= names.size()) throw ErpPrinterError(Ansi("Нет такого принтера"));
     printer_.setPrinterName(names[index]);
   }
   std::vector<TrpPaper> Papers() override {
@@ -75,11 +76,11 @@ class TrpQtPrinterBackend : public TrpPrinterBackend {
   void ApplySettings(int paperSize, int width, int height, int orientation, int) override {
     QPageSize size = paperSize == rpCustomPaper ? QPageSize(QSizeF(width / 10.0, height / 10.0), QPageSize::Millimeter)
                                                 : QPageSize(QPageSize::id(paperSize));
-    if (!size.isValid()) throw ErpPrinterError("Принтер не принимает этот размер бумаги");
+    if (!size.isValid()) throw ErpPrinterError(Ansi("Принтер не принимает этот размер бумаги"));
     if (!printer_.setPageLayout(QPageLayout(size, orientation == rpLandscape ? QPageLayout::Landscape
                                                                              : QPageLayout::Portrait,
                                             QMarginsF(0, 0, 0, 0))))
-      throw ErpPrinterError("Принтер не принимает этот размер бумаги");
+      throw ErpPrinterError(Ansi("Принтер не принимает этот размер бумаги"));
   }
   TrpPageInfo DeviceGeometry() override {
     const int dpi = printer_.resolution();
