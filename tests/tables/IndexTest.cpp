@@ -1182,7 +1182,7 @@ TEST(TablesNdx, PageSizesAndTheEmptyFile) {
     const char* expr;
     std::int64_t item, keys;
   };
-  for (const Case& c : {Case{"A", 20, 25}, Case{"B", 28, 18}, Case{"N", 20, 25}, Case{"D", 20, 25}}) {
+  for (const Case& c : {Case{"A", 20, 25}, Case{"B", 28, 18}, Case{"N", 20, 25}, Case{"D", 16, 31}}) {
     DBobjNDXFile f(&h, c.expr, true, true);
     DBobjNDXTag* tag = f.AddTag(c.expr, false);
     ASSERT_NE(tag, nullptr);
