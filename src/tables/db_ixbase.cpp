@@ -467,9 +467,14 @@ bool DBobjIndexTagBase::SeekKey(std::string_view text) {
     return false;
   }
   const std::string key = FormatText(text);
-  // A text is sought over its own length: in descending order the keys it begins come
-  // before it.
-  if (!SeekPrefix(key)) {
+  // Without exact match a text is sought over its own length (in descending order the
+  // keys it begins come before it); with it over the whole key, so that in descending
+  // order the key itself is found after the longer keys it begins.
+  const bool found = ExactSeek() ? SeekFirst([&](const DBobjIndexKeyData& e, bool) {
+    return CompareEntry(e, key, -1, false) >= 0;
+  })
+                                 : SeekPrefix(key);
+  if (!found) {
     pastEnd_ = true;
     Edge(true);
     return false;
@@ -480,6 +485,11 @@ bool DBobjIndexTagBase::SeekKey(std::string_view text) {
     return false;
   }
   return true;
+}
+
+bool DBobjIndexTagBase::ExactSeek() const {
+  const DBO_dBHandler* table = file_.Table();
+  return holding_ || !table || table->ExactMatch;
 }
 
 bool DBobjIndexTagBase::KeyMatches(std::string_view text, bool exact) const {
@@ -499,8 +509,7 @@ std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
   const std::string key = FormatText(text);
   // With exact match off a key that begins with the sought one answers it (in the tag's
   // order the first such key); a key outside the range answers nothing.
-  const DBO_dBHandler* table = file_.Table();
-  const bool exact = holding_ || !table || table->ExactMatch;
+  const bool exact = ExactSeek();
   if (exact ? SeekPair(key, 0) : SeekPrefix(key)) {
     const DBobjIndexKeyData& e = chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)];
     const bool match = exact ? CompareEntry(e, key, -1, false) == 0 : !e.top && ComparePrefix(e.value, key) == 0;

@@ -208,6 +208,9 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   void UpdateParentKeys(std::size_t level);
   void RemoveEntry(std::size_t level);
   int ComparePrefix(const std::string& key, const std::string& bound) const;
+  // Whether seeks compare whole keys (the table's exact-match setting; always while pages
+  // are held for a write, and without a table); else over the sought key's length.
+  bool ExactSeek() const;
 
   DBobjIndexKeyData current_;
   bool bof_ = false;

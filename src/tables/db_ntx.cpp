@@ -112,7 +112,7 @@ void DBobjNTXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bo
   descendingFlag_ = descending;  // NTX tags are kept ascending
   InitExpressions(keyExpr, forExpr);
   if (keyType_ == 'N') keyLength_ = std::clamp(keyWidth_, 1, 30);
-  if (keyLength_ < 1 || keyLength_ > 250) throw EDbfError("Sort key length greater than 240 bytes");
+  CheckKeyLength();
   maxKeys_ = MaxKeysFor(keyLength_);
   if (maxKeys_ < 2) throw EDbfError("Sort key length greater than 240 bytes");
   HeaderWrite();

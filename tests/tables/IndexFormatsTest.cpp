@@ -78,6 +78,8 @@ const Format kFormats[] = {
      }},
 };
 
+void PrintTo(const Format& f, std::ostream* os) { *os << f.name; }
+
 // --- NDX date keys ------------------------------------------------------------------------------
 
 std::string Le(std::uint64_t v, int n) {
@@ -193,7 +195,7 @@ TEST_F(TablesNdxDates, AnOlderDateIndexOfTwentyByteItemsIsReadUntilRebuilt) {
 // --- Long text keys -----------------------------------------------------------------------------
 
 TEST(TablesIndexKeyLength, TextKeysUpToTheSortersLimitAreBuiltAndRead) {
-  for (const Format& fmt : {kFormats[0], kFormats[1]}) {
+  for (const Format& fmt : kFormats) {
     SCOPED_TRACE(fmt.name);
     for (const int width : {150, 239, 240}) {
       SCOPED_TRACE(width);
@@ -266,6 +268,25 @@ TEST(TablesSortOrder, DescendingSortsGiveEqualKeysByDescendingRecordNumber) {
   ASSERT_GT(h.SetTagTo("K", false), 0);
   AppendText(h, "B");
   EXPECT_EQ(Walk(h), (std::vector<std::int64_t>{5, 3, 1, 4, 2}));
+}
+
+// In a descending tag the longer keys a text begins come before it: an exact seek still
+// finds the text itself, a partial one the first of them.
+TEST(TablesMdxFile, ExactSeeksInADescendingTagFindTheKeyAfterLongerOnes) {
+  TempDir dir;
+  const AnsiString t = dir.Path() + "/s.dbf";
+  CreateDbfTable(t, 0x03, {{"NAME", 'C', 4}}, {.Overwrite = true});
+  DBO_dBHandler h(t, false, true);
+  for (const char* n : {"AA", "ABD", "AB", "ABC"}) AppendText(h, n);
+  ASSERT_EQ(h.IndexOpen(kFormats[1].make(h, dir.Path(), "NAME", false, true)), 0);
+  ASSERT_GT(h.SetTagTo("K", false), 0);
+  h.ExactMatch = true;
+  ASSERT_TRUE(h.FindKey("AB"));
+  EXPECT_EQ(h.RecNo(), 3);
+  EXPECT_FALSE(h.FindKey("AC"));
+  h.ExactMatch = false;
+  ASSERT_TRUE(h.FindKey("AB"));
+  EXPECT_EQ(h.RecNo(), 2);  // ABD, the greatest key that begins with AB
 }
 
 // --- MDX allocation chain and table name --------------------------------------------------------

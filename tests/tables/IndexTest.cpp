@@ -428,7 +428,10 @@ TEST_P(TablesIndex, SeeksRangesAndFindKey) {
   h.ExactMatch = false;
   EXPECT_FALSE(h.FindKey("BZ"));
   EXPECT_EQ(h.FindNear("name", "CHERRY"), 5);
+  EXPECT_EQ(h.FindNear("name", "CHE"), 5);  // over the sought key's length
+  h.ExactMatch = true;
   EXPECT_EQ(h.FindNear("name", "CHE"), 0);
+  h.ExactMatch = false;
   EXPECT_EQ(h.FindNear("nosuch", "X"), -1);
 
   // A range on a prefix covers every key that begins with it.
