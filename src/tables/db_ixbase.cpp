@@ -156,7 +156,8 @@ std::string DBobjIndexTagBase::FormatText(std::string_view text) const {
 }
 
 void DBobjIndexTagBase::CheckKeyLength() const {
-  if (keyLength_ < 1 || keyLength_ + 1 > TdbSort::kMaxKeyLength) throw EDbfError("Sort key length greater than 240 bytes");
+  if (keyLength_ < 1 || keyLength_ + 1 > TdbSort::kMaxKeyLength)
+    throw EDbfError("Sort key length greater than 240 bytes");
 }
 
 void DBobjIndexTagBase::SetRoot(std::int64_t block) {

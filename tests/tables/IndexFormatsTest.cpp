@@ -221,8 +221,7 @@ TEST(TablesIndexKeyLength, TextKeysUpToTheSortersLimitAreBuiltAndRead) {
       ASSERT_EQ(h.IndexOpen(file), 0);
       ASSERT_GT(h.SetTagTo("K", false), 0);
       for (int i = 0; i < 20; ++i) {
-        names.push_back(AnsiString(static_cast<std::size_t>(width), 'B').substr(0, static_cast<std::size_t>(width - 2)) +
-                        static_cast<char>('A' + i));
+        names.push_back(AnsiString(static_cast<std::size_t>(width - 2), 'B') + static_cast<char>('A' + i));
         AppendText(h, names.back());
       }
       std::sort(names.begin(), names.end());
