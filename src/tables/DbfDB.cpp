@@ -210,6 +210,8 @@ void TDbfDataSet::SetDatabaseName(std::string_view value) {
 
 void TDbfDataSet::SetTableName(std::string_view value) {
   CheckInactive();
+  // The index files belonged to the old table.
+  if (value != tableName_ && indexFiles_) indexFiles_->Clear();
   tableName_ = AnsiString(value);
 }
 
@@ -452,6 +454,7 @@ void TDbfDataSet::InternalLast() {
 void TDbfDataSet::DoAfterInsert() {
   // The cursor stands after the last record while the new one is being filled in.
   firstPending_ = lastPending_ = false;
+  if (dbf_) dbf_->MarkAtEnd();
   TDataSet::DoAfterInsert();
 }
 

@@ -36,6 +36,8 @@ class DBFObject : public DBO_dBHandler {
   void LoadRecord(const std::vector<char>& image);
   void StoreRecord(std::vector<char>& image) const;
   std::vector<char>& OwnRecord() { return record_; }
+  // After the last record (a new one being filled in): the end flag set, the begin flag cleared.
+  void MarkAtEnd() { SetEdges(false, true); }
 
  private:
   TDbfDataSet& owner_;
@@ -172,6 +174,7 @@ class TDbfDataSet : public TDataSet {
  private:
   // Open steps 6 and 7: the index files, the master tag and the master's range.
   void OpenIndexFiles(bool openRaises);
+  void OpenIndexFiles(DBFObject& table, bool openRaises);
   void SelectMasterTag(bool stay);
   void ApplyMasterRange();
   void MasterChanged();

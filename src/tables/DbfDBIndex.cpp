@@ -14,8 +14,12 @@ TStringList& TDbfDataSet::IndexFiles() {
 }
 
 void TDbfDataSet::OpenIndexFiles(bool openRaises) {
-  if (!dbf_ || !indexFiles_ || indexFiles_->Count() == 0) return;
-  dbf_->CloseIndexes();
+  if (dbf_) OpenIndexFiles(*dbf_, openRaises);
+}
+
+void TDbfDataSet::OpenIndexFiles(DBFObject& table, bool openRaises) {
+  if (!indexFiles_ || indexFiles_->Count() == 0) return;
+  table.CloseIndexes();
   for (int i = 0; i < indexFiles_->Count(); ++i) {
     AnsiString name = NormalizeSeparators(Trim((*indexFiles_)[i]));
     if (name.empty()) continue;
@@ -23,11 +27,11 @@ void TDbfDataSet::OpenIndexFiles(bool openRaises) {
     if (name.find('/') == AnsiString::npos) name = TableDirectory() + name;
     const AnsiString full = ExpandTableFileName(name);
     if (!FileExists(full)) DatabaseError(Format("Cannot find file %s", {full}));
-    if (dbf_->IndexSlotOf(full) != 0) {
+    if (table.IndexSlotOf(full) != 0) {
       if (openRaises) DatabaseError(Format("Index file %s already open", {full}));
       continue;
     }
-    if (dbf_->IndexOpen(full) != 0) DatabaseError(Format("Error getting %s", {full}));
+    if (table.IndexOpen(full) != 0) DatabaseError(Format("Error getting %s", {full}));
   }
 }
 
@@ -41,7 +45,23 @@ void TDbfDataSet::SelectMasterTag(bool stay) {
 }
 
 void TDbfDataSet::IndexFilesChanged() {
-  if (!dbf_) return;  // the files are opened with the table
+  if (!dbf_) {
+    // Closed: the table is opened for a check of the entries (a table that does not open
+    // is left to Open), so that a wrong entry is reported now.
+    std::unique_ptr<DBFObject> probe;
+    try {
+      if (tableName_.empty()) return;
+      probe = std::make_unique<DBFObject>(*this, TableDirectory() + TableFileName(), true, false);
+    } catch (const std::exception&) {
+      return;
+    }
+    probe->CloseIndexes();
+    if (indexFiles_->Count() == 0)
+      indexName_.clear();
+    else
+      OpenIndexFiles(*probe, true);
+    return;
+  }
   CheckBrowseMode();
   UpdateCursorPos();
   dbf_->CloseIndexes();
@@ -111,7 +131,7 @@ void TDbfDataSet::ApplyMasterRange() {
   TDataSet& master = *master_;
   if (!master.Active()) {
     dbf_->SetRange("", "", true, true);
-  } else if (master.Eof() && master.Bof()) {
+  } else if (master.Eof()) {  // at its end (or empty): no detail rows
     dbf_->SetEmptyRange();
   } else {
     const AnsiString v = ToTable(master.FieldByName(MasterFields).AsString());

@@ -18,10 +18,16 @@ constexpr std::int32_t kIndexDamaged = 2112;
 
 int Sign(int c) { return c < 0 ? -1 : (c > 0 ? 1 : 0); }
 
-int CompareBytes(std::string_view a, std::string_view b) {
+int CompareBytes(std::string_view a, std::string_view b, const std::uint8_t* collation = nullptr) {
   const std::size_t n = std::min(a.size(), b.size());
-  if (n > 0)
+  if (collation) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t x = collation[static_cast<std::uint8_t>(a[i])], y = collation[static_cast<std::uint8_t>(b[i])];
+      if (x != y) return x < y ? -1 : 1;
+    }
+  } else if (n > 0) {
     if (const int c = std::memcmp(a.data(), b.data(), n); c != 0) return Sign(c);
+  }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
@@ -36,12 +42,21 @@ DBobjIndexTagBase::~DBobjIndexTagBase() = default;
 
 int DBobjIndexTagBase::CompareKeys(const std::string& a, const std::string& b) { return CompareBytes(a, b); }
 
+const std::uint8_t* DBobjIndexTagBase::TableCollation() const {
+  const DBO_dBHandler* table = file_.Table();
+  return table && keyType_ == 'C' ? table->CollationTable() : nullptr;
+}
+
+int DBobjIndexTagBase::CompareValues(std::string_view a, std::string_view b) const {
+  return CompareBytes(a, b, Collation());
+}
+
 // An entry against a sought (key, record number): record number -1 matches any, 0 sorts
 // before every record of the key.
 int DBobjIndexTagBase::CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo,
                                     bool useRecNo) const {
   if (e.top) return 1;
-  if (const int c = CompareBytes(e.value, key); c != 0) return inverted_ ? -c : c;
+  if (const int c = CompareValues(e.value, key); c != 0) return inverted_ ? -c : c;
   if (!useRecNo || recNo < 0) return 0;
   return e.recNo < recNo ? -1 : (e.recNo > recNo ? 1 : 0);
 }
@@ -138,6 +153,11 @@ std::string DBobjIndexTagBase::FormatText(std::string_view text) const {
     v.SetText(text);
   }
   return KeyFormat(v);
+}
+
+void DBobjIndexTagBase::CheckKeyLength() const {
+  if (keyLength_ < 1 || keyLength_ + 1 > TdbSort::kMaxKeyLength)
+    throw EDbfError("Sort key length greater than 240 bytes");
 }
 
 void DBobjIndexTagBase::SetRoot(std::int64_t block) {
@@ -270,8 +290,8 @@ void DBobjIndexTagBase::TakeCurrent() {
 }
 
 int DBobjIndexTagBase::ComparePrefix(const std::string& key, const std::string& bound) const {
-  const int c = keyType_ == 'C' ? CompareBytes(std::string_view(key).substr(0, bound.size()), bound)
-                                : CompareBytes(key, bound);
+  const int c = keyType_ == 'C' ? CompareValues(std::string_view(key).substr(0, bound.size()), bound)
+                                : CompareValues(key, bound);
   return inverted_ ? -c : c;
 }
 
@@ -279,9 +299,9 @@ bool DBobjIndexTagBase::SeekPrefix(const std::string& bound) {
   return SeekFirst([&](const DBobjIndexKeyData& e, bool) { return e.top || ComparePrefix(e.value, bound) >= 0; });
 }
 
-int DBobjIndexTagBase::RangeTest() const {
-  if (highSet_ && ComparePrefix(current_.value, high_) > 0) return 1;
-  if (lowSet_ && ComparePrefix(current_.value, low_) < 0) return -1;
+int DBobjIndexTagBase::RangeTest(const std::string& key) const {
+  if (highSet_ && ComparePrefix(key, high_) > 0) return 1;
+  if (lowSet_ && ComparePrefix(key, low_) < 0) return -1;
   return 0;
 }
 
@@ -334,7 +354,7 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
         }
       }
       TakeCurrent();
-      const int r = RangeTest();
+      const int r = RangeTest(current_.value);
       if (r != 0) return Edge(r > 0);
       return current_.recNo;
     }
@@ -353,7 +373,7 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
         any = DescendEdge(code == dbp::Last);
       }
       if (any) TakeCurrent();
-      if (!any || RangeTest() != 0) {
+      if (!any || RangeTest(current_.value) != 0) {
         bof_ = eof_ = true;
         return 0;
       }
@@ -379,8 +399,17 @@ std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
         pastBegin_ = pastEnd_ = false;
         TakeCurrent();
       }
-      const int r = RangeTest();
-      if (r != 0) return Edge(r > 0);
+      // A key short of the range (one the tag was put on from outside it) is stepped
+      // over until the range begins; a key beyond it in the direction of the step ends
+      // the walk there, as every following key is beyond it too.
+      for (int r = RangeTest(current_.value); r != 0; r = RangeTest(current_.value)) {
+        if ((r > 0) == forward) return Edge(forward);
+        if (!Step(forward)) {
+          (forward ? pastEnd_ : pastBegin_) = true;
+          return Edge(forward);
+        }
+        TakeCurrent();
+      }
       return current_.recNo;
     }
     default:
@@ -439,23 +468,32 @@ bool DBobjIndexTagBase::SeekKey(std::string_view text) {
     return false;
   }
   const std::string key = FormatText(text);
-  // A text is sought over its own length: in descending order the keys it begins come
-  // before it.
+  // Without exact match a text is sought over its own length (in descending order the
+  // keys it begins come before it); with it over the whole key, so that in descending
+  // order the key itself is found after the longer keys it begins.
+  const bool found = ExactSeek() ? SeekFirst([&](const DBobjIndexKeyData& e, bool) {
+    return CompareEntry(e, key, -1, false) >= 0;
+  })
+                                 : SeekPrefix(key);
   // A miss reports the end, in a tag read backwards too: nothing at or after the key.
-  const bool found = SeekPrefix(key);
   if (!found) pastEnd_ = true;
   if (found) TakeCurrent();
-  if (!found || RangeTest() != 0) {
+  if (!found || RangeTest(current_.value) != 0) {
     eof_ = true;
     return false;
   }
   return true;
 }
 
+bool DBobjIndexTagBase::ExactSeek() const {
+  const DBO_dBHandler* table = file_.Table();
+  return holding_ || !table || table->ExactMatch;
+}
+
 bool DBobjIndexTagBase::KeyMatches(std::string_view text, bool exact) const {
   const std::string sought = FormatText(text);
   if (keyType_ != 'C') return current_.value == sought;
-  return std::string_view(current_.value).substr(0, sought.size()) == sought &&
+  return CompareValues(std::string_view(current_.value).substr(0, sought.size()), sought) == 0 &&
          (!exact || current_.value.size() <= sought.size());
 }
 
@@ -467,9 +505,13 @@ std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
   const std::int64_t sync = syncRec_;
   std::int64_t result = 0;
   const std::string key = FormatText(text);
-  if (SeekPair(key, 0)) {
+  // With exact match off a key that begins with the sought one answers it (in the tag's
+  // order the first such key); a key outside the range answers nothing.
+  const bool exact = ExactSeek();
+  if (exact ? SeekPair(key, 0) : SeekPrefix(key)) {
     const DBobjIndexKeyData& e = chain_.back().keys[static_cast<std::size_t>(chain_.back().pos)];
-    if (CompareEntry(e, key, -1, false) == 0) result = e.recNo;
+    const bool match = exact ? CompareEntry(e, key, -1, false) == 0 : !e.top && ComparePrefix(e.value, key) == 0;
+    if (match && RangeTest(e.value) == 0) result = e.recNo;
   }
   chain_ = chain;
   current_ = current;
@@ -640,10 +682,14 @@ bool DBobjIndexTagBase::KeyAdd(const std::string& key, std::int64_t recNo) {
     }
   }
   const bool useRec = InteriorHasRecNo();
-  // Among equal keys: by record number, or after all of them when the pages cannot tell.
+  // Among equal keys: by record number, or when the pages cannot tell after all of them
+  // (before them in a tag kept in descending order, where the record number, being part
+  // of the key, descends too).
   Descend([&](const DBobjIndexKeyData& e, bool leaf) {
-    return useRec ? CompareEntry(e, key, recNo, true) >= 0 : CompareEntry(e, key, -1, false) > 0;
     (void)leaf;
+    if (useRec) return CompareEntry(e, key, recNo, true) >= 0;
+    const int c = CompareEntry(e, key, -1, false);
+    return inverted_ ? c >= 0 : c > 0;
   });
   DBobjIndexKey& leaf = chain_.back();
   DBobjIndexKeyData entry;
@@ -757,7 +803,8 @@ std::vector<std::pair<std::string, std::int64_t>> DBobjIndexTagBase::AllKeys() {
 void DBobjIndexTagBase::Build() {
   file_.ForgetPages();
   DBO_dBHandler* table = file_.Table();
-  TdbSort sort(std::max<std::int64_t>(keyLength_, 8) + 1, nullptr, !inverted_, unique_);
+  const std::uint8_t* collation = Collation();
+  TdbSort sort(std::max<std::int64_t>(keyLength_, 8) + 1, collation, !inverted_, unique_);
   if (table) {
     TdbIndexBuildScope scope(table);
     const std::int64_t count = table->RecordCount();
@@ -765,7 +812,7 @@ void DBobjIndexTagBase::Build() {
     for (std::int64_t n = 1; n <= count; ++n) {
       table->DBO_dBaseFld::GetRecord(n);
       if (!ForEvaluate()) continue;
-      sort.AddBytes(RecordKey(), n);
+      sort.AddBytes(RecordKey(), n, collation != nullptr);
       if ((n & 1023) == 0) table->StatusUpdate(dbk::IndexRead, static_cast<std::int32_t>(n), 0);
     }
     table->StatusUpdate(0, 0, 0);

@@ -96,6 +96,8 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   void Reload();
   // -1, 0, 1: keys byte by byte, then record numbers (a `top` entry above all).
   static int CompareKeys(const std::string& a, const std::string& b);
+  // Two stored keys, byte by byte through the tag's collation: -1, 0, 1.
+  int CompareValues(std::string_view a, std::string_view b) const;
 
   // The tag's place in its file (root, and the format's header and allocation fields):
   // kept before a change that may fail, put back when it did.
@@ -114,6 +116,12 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   virtual void HeaderWrite() = 0;
   // Reads the parts of the header that change as keys come and go (the root at least).
   virtual void RootRead() = 0;
+  // The 256-byte table text keys are compared through (null: byte values), also in
+  // builds. None here: a format whose stored keys are compared through the table's
+  // collation answers TableCollation().
+  virtual const std::uint8_t* Collation() const { return nullptr; }
+  // The collation table of the table, for a text key (null when none is set).
+  const std::uint8_t* TableCollation() const;
   // The file offset of a block.
   virtual std::int64_t BlockOffset(std::int64_t block) const { return block; }
   // The stored form of an evaluated key.
@@ -137,6 +145,9 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   // on the current record for its type and length ('C' texts and logicals, 'N', 'D').
   void InitExpressions(std::string_view keyExpr, std::string_view forExpr);
   void SetRoot(std::int64_t block);
+  // Raises "Sort key length greater than 240 bytes" unless the key length suits the sorter
+  // the tag is built with (one byte more than the key).
+  void CheckKeyLength() const;
   // Builds the tag from the table: every record's key (FOR permitting) sorted, then the
   // pages written bottom-up from the first free block; the root set.
   void Build();
@@ -188,7 +199,7 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   bool Descend(const EntryTest& atOrAfter);
   void DescendFrom(std::size_t level, bool last);
   void TakeCurrent();
-  int RangeTest() const;  // -1 below the range, 1 above it, 0 in it
+  int RangeTest(const std::string& key) const;  // -1 below the range, 1 above it, 0 in it
   std::int64_t Edge(bool end);
   // Positions on the entry (key, recNo); false when there is none.
   bool FindPair(const std::string& key, std::int64_t recNo);
@@ -197,6 +208,9 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   void UpdateParentKeys(std::size_t level);
   void RemoveEntry(std::size_t level);
   int ComparePrefix(const std::string& key, const std::string& bound) const;
+  // Whether seeks compare whole keys (the table's exact-match setting; always while pages
+  // are held for a write, and without a table); else over the sought key's length.
+  bool ExactSeek() const;
 
   DBobjIndexKeyData current_;
   bool bof_ = false;

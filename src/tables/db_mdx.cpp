@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/core/DateTime.h"
+#include "platform/core/Files.h"
 #include "tables/db_eror.h"
 #include "tables/db_memo.h"
 #include "tables/db_tool.h"
@@ -96,7 +97,7 @@ bool DBobjMDXTag::HeaderRead() {
   inverted_ = (options & kOptDescending) != 0;
   firstUnit_ = GetLE32(h.data() + 248);
   lastUnit_ = GetLE32(h.data() + 252);
-  if ((keyType_ != 'C' && keyType_ != 'N' && keyType_ != 'D') || keyLength_ < 1 || keyLength_ > 100 ||
+  if ((keyType_ != 'C' && keyType_ != 'N' && keyType_ != 'D') || keyLength_ < 1 ||
       (keyType_ == 'N' && keyLength_ != 12) || (keyType_ == 'D' && keyLength_ != 8) || root_ < 1 ||
       root_ * kUnit + bytes > size || itemSize != ItemSize() || maxKeys != MaxKeys() || maxKeys < 2)
     return false;
@@ -161,7 +162,7 @@ void DBobjMDXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bo
   inverted_ = descending;
   InitExpressions(keyExpr, forExpr);
   if (keyType_ != 'C') keyLength_ = 8;
-  if (keyLength_ < 1 || keyLength_ > 100) throw EDbfError("Sort key length greater than 240 bytes");
+  CheckKeyLength();
   firstUnit_ = lastUnit_ = 0;
   HeaderWrite();
   Build();
@@ -219,10 +220,15 @@ void DBobjMDXTag::PageStore(DBobjIndexKey& page) {
                                    : static_cast<std::int64_t>(page.keys.size()) - 1;
   if (n > MaxKeys() || n < 0) RaiseRangeError();
   if (page.block > lastUnit_) {
-    // A block new to the tag joins its chain of allocations.
+    // A block new to the tag joins its chain of allocations; the tag header names it at
+    // once, so that the next block (of this process or another) links to it.
     page.left = lastUnit_;
     lastUnit_ = page.block;
     if (firstUnit_ == 0) firstUnit_ = page.block;
+    std::array<std::uint8_t, 8> units{};
+    PutLE32(units.data(), static_cast<std::uint32_t>(firstUnit_));
+    PutLE32(units.data() + 4, static_cast<std::uint32_t>(lastUnit_));
+    if (!file_.WriteBlock(headerUnit_ * kUnit + 248, units.data(), 8)) file_.Damaged();
   }
   PutLE32(b.data(), static_cast<std::uint32_t>(n));
   PutLE32(b.data() + 4, static_cast<std::uint32_t>(std::max<std::int64_t>(page.left, 0)));
@@ -398,6 +404,14 @@ void DBobjMDXFile::Reindex() {
     }
     WriteTagTable();
   });
+}
+
+bool DBobjMDXFile::RenameIndex(std::string_view newName) {
+  if (!DBobjIndexFileBase::RenameIndex(newName)) return false;
+  std::array<std::uint8_t, 9> name{};
+  const AnsiString stem = AnsiUpperCase(ExtractNameNoExt(NormalizeSeparators(Trim(newName)))).substr(0, 8);
+  std::memcpy(name.data(), stem.data(), stem.size());
+  return WriteBlock(4, name.data(), static_cast<std::int64_t>(name.size()));
 }
 
 void RegisterMdxFormat(const std::function<void(std::string_view, TdbIndexFactory)>& add) {

@@ -43,6 +43,8 @@ class DBobjMDXTag : public DBobjIndexTagBase {
   std::string KeyFormat(const TdbExpValue& value) const override;
   bool InteriorHasRecNo() const override { return false; }
   bool InteriorLastIsTop() const override { return true; }
+  // Text keys are stored as they are and ordered through the table's collation.
+  const std::uint8_t* Collation() const override { return TableCollation(); }
 
  private:
   std::int64_t BlockBytes() const;
@@ -63,6 +65,9 @@ class DBobjMDXFile : public DBobjIndexFileBase {
                       bool descending = false);
   bool DeleteTag(std::string_view name);
   void Reindex() override;
+  // Renames the file (its extension kept by the caller) and writes the new name, as the
+  // table's name, into the header.
+  bool RenameIndex(std::string_view newName) override;
   std::int64_t NextBlock() override;
   void ResetBlock() override;
   std::int64_t BlockBytes() const { return blockBytes_; }

@@ -45,7 +45,7 @@ bool DBobjNDXTag::HeaderRead() {
   const std::int64_t maxKeys = GetLE16(h.data() + 14), itemSize = GetLE16(h.data() + 18);
   const bool numeric = GetLE16(h.data() + 16) != 0;
   unique_ = h[23] != 0;
-  if (keyLength < 1 || keyLength > 100 || itemSize < keyLength + 8 || itemSize * 2 > 504 || maxKeys < 2 ||
+  if (keyLength < 1 || itemSize < keyLength + 8 || itemSize * 2 > 504 || maxKeys < 2 ||
       maxKeys * itemSize > 504 || root_ < 1 || (root_ + 1) * kPage > size || (numeric && keyLength != 8))
     return false;
   const char* expr = reinterpret_cast<const char*>(h.data() + 24);
@@ -58,7 +58,13 @@ bool DBobjNDXTag::HeaderRead() {
   }
   if ((keyType_ != 'C') != numeric) return false;
   keyLength_ = keyLength;
-  return ItemSize() == itemSize && MaxKeys() == maxKeys;
+  itemSize_ = 0;
+  if (ItemSize() == itemSize && MaxKeys() == maxKeys) return true;
+  // Date keys in the items of number keys, as this engine once wrote them: read and kept
+  // up as they are.
+  if (keyType_ != 'D' || itemSize != 20 || maxKeys != 504 / 20) return false;
+  itemSize_ = itemSize;
+  return true;
 }
 
 void DBobjNDXTag::HeaderWrite() {
@@ -91,7 +97,8 @@ void DBobjNDXTag::TagInit(std::string_view keyExpr, bool unique) {
   unique_ = unique;
   InitExpressions(keyExpr, "");
   if (keyType_ != 'C') keyLength_ = 8;
-  if (keyLength_ < 1 || keyLength_ > 100) throw EDbfError("Sort key length greater than 240 bytes");
+  itemSize_ = 0;
+  CheckKeyLength();
   HeaderWrite();
   Build();
 }
@@ -215,6 +222,7 @@ void DBobjNDXFile::CreateEmpty() {
 void DBobjNDXFile::Reindex() {
   if (!disk_ || tags_.empty()) return;
   RebuildBeside(0, [this] {
+    static_cast<DBobjNDXTag*>(tags_[0].get())->UseStandardLayout();
     CreateEmpty();
     nextBlock_ = 1;
     static_cast<DBobjNDXTag*>(tags_[0].get())->Build();

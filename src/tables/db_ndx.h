@@ -20,10 +20,14 @@ class DBobjNDXTag : public DBobjIndexTagBase {
   void TagInit(std::string_view keyExpr, bool unique);
   void Build() { DBobjIndexTagBase::Build(); }
   void SetRootBlock(std::int64_t page) { root_ = page; }
-  // Key length as kept in memory (12 for numbers and dates), item size, keys per page.
-  std::int64_t ItemSize() const { return (MemoryKeyLength() + 8 + 3) / 4 * 4; }
+  // Key length as laid out in the page (12 for numbers, 8 for dates), item size, keys per
+  // page. A date file this engine wrote with number-sized items (20 bytes, 25 keys) keeps
+  // its layout until it is rebuilt.
+  std::int64_t ItemSize() const { return itemSize_ > 0 ? itemSize_ : (MemoryKeyLength() + 8 + 3) / 4 * 4; }
   std::int64_t MaxKeys() const { return 504 / ItemSize(); }
-  std::int64_t MemoryKeyLength() const { return keyType_ == 'C' ? keyLength_ : 12; }
+  std::int64_t MemoryKeyLength() const { return keyType_ == 'C' ? keyLength_ : keyType_ == 'D' ? 8 : 12; }
+  // Back to the layout of the key type (for a rebuild).
+  void UseStandardLayout() { itemSize_ = 0; }
 
  protected:
   void PageLoad(DBobjIndexKey& page) override;
@@ -32,9 +36,12 @@ class DBobjNDXTag : public DBobjIndexTagBase {
   std::string KeyFormat(const TdbExpValue& value) const override;
   bool InteriorHasRecNo() const override { return false; }
   bool InteriorLastIsTop() const override { return true; }
+  // Text keys are stored as they are and ordered through the table's collation.
+  const std::uint8_t* Collation() const override { return TableCollation(); }
 
  private:
   std::int64_t DiskKeyLength() const { return keyType_ == 'C' ? keyLength_ : 8; }
+  std::int64_t itemSize_ = 0;  // the item size read from the file, 0 for the standard one
 };
 
 class DBobjNDXFile : public DBobjIndexFileBase {

@@ -40,7 +40,11 @@ std::string DBobjNTXTag::KeyFormat(const TdbExpValue& value) const {
     AnsiString t = DBFDate().JulianToDBF(static_cast<std::int64_t>(j));
     return t.find(' ') != AnsiString::npos ? std::string("00000000") : t;
   }
-  return TextKey(value);
+  // Text keys are stored through the table's collation, so that their bytes sort in it.
+  std::string t = TextKey(value);
+  if (const std::uint8_t* collation = TableCollation())
+    for (char& c : t) c = static_cast<char>(collation[static_cast<std::uint8_t>(c)]);
+  return t;
 }
 
 bool DBobjNTXTag::HeaderRead() {
@@ -108,11 +112,21 @@ void DBobjNTXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bo
   descendingFlag_ = descending;  // NTX tags are kept ascending
   InitExpressions(keyExpr, forExpr);
   if (keyType_ == 'N') keyLength_ = std::clamp(keyWidth_, 1, 30);
-  if (keyLength_ < 1 || keyLength_ > 250) throw EDbfError("Sort key length greater than 240 bytes");
+  CheckKeyLength();
   maxKeys_ = MaxKeysFor(keyLength_);
   if (maxKeys_ < 2) throw EDbfError("Sort key length greater than 240 bytes");
   HeaderWrite();
   Build();
+}
+
+void DBobjNTXTag::WriteEmptyRoot(std::int64_t block) {
+  DBobjIndexKey page;
+  page.block = block;
+  page.leaf = true;
+  page.root = true;
+  PageStore(page);
+  root_ = block;
+  HeaderWrite();
 }
 
 void DBobjNTXTag::PageLoad(DBobjIndexKey& page) {
@@ -517,10 +531,7 @@ void DBobjNTXFile::CreateEmpty() {
   disk_->Truncate(DBobjNTXTag::kPage);
   nextBlock_ = DBobjNTXTag::kPage;
   stamp_ = 1;
-  std::array<std::uint8_t, DBobjNTXTag::kPage> empty{};
-  const std::int64_t root = NextBlock();
-  WriteBlock(root, empty.data(), DBobjNTXTag::kPage);
-  static_cast<DBobjNTXTag*>(tags_[0].get())->SetRootBlock(root);
+  static_cast<DBobjNTXTag*>(tags_[0].get())->WriteEmptyRoot(NextBlock());
 }
 
 void DBobjNTXFile::Reindex() {

@@ -21,7 +21,8 @@ class DBobjNTXTag : public DBobjIndexTagBase {
   void TagInit(std::string_view keyExpr, std::string_view forExpr, bool unique, bool descending);
   void Build() { DBobjIndexTagBase::Build(); }
   std::int64_t MaxKeys() const { return maxKeys_; }
-  void SetRootBlock(std::int64_t block) { root_ = block; }
+  // Writes an empty leaf at `block`, makes it the root and writes the header.
+  void WriteEmptyRoot(std::int64_t block);
   std::int64_t ItemSize() const { return keyLength_ + 8; }
   static std::int64_t MaxKeysFor(std::int64_t keyLength) { return 2 * ((1020 / (keyLength + 10) - 1) / 2); }
 

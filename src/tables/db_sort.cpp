@@ -106,8 +106,10 @@ void TdbSort::BeginRetrieval() {
   std::sort(offsets_.begin(), offsets_.end(), [this](std::uint64_t x, std::uint64_t y) {
     const Entry a = At(x), b = At(y);
     const int c = CompareForms(a, b);
+    // The record number is part of the key: a descending sort gives equal keys by
+    // descending record number.
     if (c != 0) return ascending_ ? c < 0 : c > 0;
-    return a.recNo < b.recNo;
+    return ascending_ ? a.recNo < b.recNo : a.recNo > b.recNo;
   });
 }
 

@@ -252,12 +252,12 @@ int TdbVariant::Compare(const TdbVariant* other, std::int64_t& position, const s
                         int prefixResult) const {
   position = 0;
   if (!other) return 1;
-  // Empty values sort first whatever their kinds.
-  bool thisEmpty = IsEmpty(), otherEmpty = other->IsEmpty();
-  if (thisEmpty || otherEmpty) return thisEmpty && otherEmpty ? 0 : (thisEmpty ? -1 : 1);
+  // The kinds must agree (a byte string agrees with any); then empty values sort first.
   std::uint8_t kind = kind_;
   if (kind == vkBinary) kind = other->kind_;
   if (kind != other->kind_ && other->kind_ != vkBinary) throw EDbfError("Variant types mismatch for compare");
+  bool thisEmpty = IsEmpty(), otherEmpty = other->IsEmpty();
+  if (thisEmpty || otherEmpty) return thisEmpty && otherEmpty ? 0 : (thisEmpty ? -1 : 1);
   auto sign = [](auto a, auto b) { return a < b ? -1 : (a > b ? 1 : 0); };
   switch (kind) {
     case vkNumber:

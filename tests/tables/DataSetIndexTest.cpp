@@ -66,8 +66,64 @@ TEST_F(TablesDataSetIndex, OpensWithTheMasterTagAndSwitchesIt) {
   TDbfDataSet missing;
   missing.SetDatabaseName(dir_.Path());
   missing.SetTableName("dish");
-  missing.IndexFiles().Add("nosuch.cdx");
+  EXPECT_THROW(missing.IndexFiles().Add("nosuch.cdx"), EDatabaseError);  // checked at once
   EXPECT_THROW(missing.Open(), EDatabaseError);
+}
+
+TEST_F(TablesDataSetIndex, IndexFilesAreCheckedWhenSetAndGoWithTheTable) {
+  TDbfDataSet d;
+  d.SetDatabaseName(dir_.Path());
+  d.SetTableName("dish");
+  d.IndexFiles().Add("dish.cdx");
+  d.SetIndexName("NAME");
+  // A second entry for the same file is refused while the dataset is still closed.
+  EXPECT_THROW(d.IndexFiles().Add("DISH.CDX"), EDatabaseError);
+  EXPECT_FALSE(d.Active());
+  d.IndexFiles().Delete(1);
+  // Another table: the index files of the old one are no longer listed.
+  d.SetTableName("comp");
+  EXPECT_EQ(d.IndexFiles().Count(), 0);
+  d.SetTableName("dish");
+  d.IndexFiles().Add("dish.cdx");
+  d.SetTableName("dish");  // the same name keeps them
+  EXPECT_EQ(d.IndexFiles().Count(), 1);
+  d.SetIndexName("NAME");
+  d.Open();
+  EXPECT_EQ(d.MasterTagName(), "NAME");
+
+  // While a new record is filled in the handler stands at the end.
+  bool endAtInsert = false, beginAtInsert = true;
+  d.AfterInsert = [&](TDataSet&) {
+    endAtInsert = d.Handler()->Eof();
+    beginAtInsert = d.Handler()->Bof();
+  };
+  d.First();
+  d.Append();
+  EXPECT_TRUE(endAtInsert);
+  EXPECT_FALSE(beginAtInsert);
+  d.Cancel();
+}
+
+TEST_F(TablesDataSetIndex, AMasterAtItsEndGivesTheDetailNoRows) {
+  TDataSource src;
+  TDbfDataSet dish, comp;
+  Open(dish, "dish", "CODE");
+  Open(comp, "comp", "DISHCODE");
+  comp.Append();  // the last dish gets a component
+  comp.FieldByName("DISHCODE").SetAsString("4");
+  comp.FieldByName("PROD").SetAsString(Ansi("чай"));
+  comp.Post();
+  src.DataSet = &dish;
+  dish.Last();
+  dish.Next();  // past the last dish
+  ASSERT_TRUE(dish.Eof());
+  ASSERT_FALSE(dish.Bof());
+  comp.MasterFields = "CODE";
+  comp.SetMasterSource(&src);
+  comp.First();
+  EXPECT_TRUE(comp.Eof());
+  dish.First();
+  EXPECT_EQ(Column(comp, "PROD"), (S{Ansi("свекла"), Ansi("капуста"), Ansi("лук")}));
 }
 
 TEST_F(TablesDataSetIndex, RangesLimitTheRecords) {

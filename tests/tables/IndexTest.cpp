@@ -428,7 +428,10 @@ TEST_P(TablesIndex, SeeksRangesAndFindKey) {
   h.ExactMatch = false;
   EXPECT_FALSE(h.FindKey("BZ"));
   EXPECT_EQ(h.FindNear("name", "CHERRY"), 5);
+  EXPECT_EQ(h.FindNear("name", "CHE"), 5);  // over the sought key's length
+  h.ExactMatch = true;
   EXPECT_EQ(h.FindNear("name", "CHE"), 0);
+  h.ExactMatch = false;
   EXPECT_EQ(h.FindNear("nosuch", "X"), -1);
 
   // A range on a prefix covers every key that begins with it.
@@ -1182,7 +1185,7 @@ TEST(TablesNdx, PageSizesAndTheEmptyFile) {
     const char* expr;
     std::int64_t item, keys;
   };
-  for (const Case& c : {Case{"A", 20, 25}, Case{"B", 28, 18}, Case{"N", 20, 25}, Case{"D", 20, 25}}) {
+  for (const Case& c : {Case{"A", 20, 25}, Case{"B", 28, 18}, Case{"N", 20, 25}, Case{"D", 16, 31}}) {
     DBobjNDXFile f(&h, c.expr, true, true);
     DBobjNDXTag* tag = f.AddTag(c.expr, false);
     ASSERT_NE(tag, nullptr);

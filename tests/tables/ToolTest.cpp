@@ -112,7 +112,7 @@ TEST(TablesTool, VariantCompare) {
     return v;
   };
   std::int64_t pos = -1;
-  TdbVariant ab = text("AB"), abc = text("ABC"), abd = text("ABD"), empty;
+  TdbVariant ab = text("AB"), abc = text("ABC"), abd = text("ABD"), empty = text("");
   EXPECT_EQ(ab.Compare(&abc, pos, nullptr, 0), 0);
   EXPECT_EQ(pos, 2);
   EXPECT_EQ(ab.Compare(&abc, pos, nullptr, -1), -1);
@@ -123,6 +123,15 @@ TEST(TablesTool, VariantCompare) {
   EXPECT_EQ(empty.Compare(&abc, pos, nullptr, 0), -1);
   EXPECT_EQ(abc.Compare(&empty, pos, nullptr, 0), 1);
   EXPECT_EQ(empty.Compare(&empty, pos, nullptr, 0), 0);
+  // The kinds are checked before empty values are: an empty value of no kind or of
+  // another kind does not compare with a text.
+  TdbVariant none, emptyNumber;
+  emptyNumber.PutFloat(1);
+  emptyNumber.Resize(0);
+  EXPECT_THROW(none.Compare(&abc, pos, nullptr, 0), EDbfError);
+  EXPECT_THROW(abc.Compare(&none, pos, nullptr, 0), EDbfError);
+  EXPECT_THROW(emptyNumber.Compare(&empty, pos, nullptr, 0), EDbfError);
+  EXPECT_EQ(none.Compare(&none, pos, nullptr, 0), 0);
   TdbVariant two = num(2), three = num(3);
   EXPECT_EQ(two.Compare(&three, pos, nullptr, 0), -1);
   EXPECT_EQ(three.Compare(&two, pos, nullptr, 0), 1);
