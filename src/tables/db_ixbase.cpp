@@ -1155,6 +1155,31 @@ void DBobjIndexFileBase::FlushIndex() {
 
 bool DBobjIndexFileBase::RenameIndex(std::string_view newName) { return disk_ && disk_->Rename(newName); }
 
+// --- Stale marks -----------------------------------------------------------------------------
+
+namespace {
+std::string StaleMarkerOf(const AnsiString& indexName) { return SysPath(indexName) + ".stale"; }
+}  // namespace
+
+void MarkIndexStale(const AnsiString& indexName) {
+  const std::string marker = StaleMarkerOf(indexName);
+  const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0 || ::fsync(fd) != 0) {
+    const std::int32_t code = ErrnoToDbfError(errno);
+    if (fd >= 0) ::close(fd);
+    return DbfError(code, dbe::SubCreate, indexName);
+  }
+  ::close(fd);
+  SyncDirectoryOf(marker);
+}
+
+bool IndexMarkedStale(const AnsiString& indexName) { return ::access(StaleMarkerOf(indexName).c_str(), F_OK) == 0; }
+
+void ClearIndexStale(const AnsiString& indexName) {
+  const std::string marker = StaleMarkerOf(indexName);
+  if (::unlink(marker.c_str()) == 0) SyncDirectoryOf(marker);
+}
+
 // --- Build scope -----------------------------------------------------------------------------
 
 TdbIndexBuildScope::TdbIndexBuildScope(DBO_dBHandler* table) : table_(table) {

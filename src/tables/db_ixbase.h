@@ -418,5 +418,14 @@ class TdbIndexBuildScope {
   bool readAhead_ = false;
 };
 
+// An index file whose keys may no longer tell the truth about its table: a pack replaces
+// the table and then rebuilds the index, and a crash between the two leaves the old keys
+// with new record numbers. A marker file beside the index ("<name>.stale") is written and
+// flushed before the table changes and removed once the index is rebuilt; an open finds
+// it and rebuilds the index first. MarkIndexStale raises when the marker cannot be made.
+void MarkIndexStale(const AnsiString& indexName);
+bool IndexMarkedStale(const AnsiString& indexName);
+void ClearIndexStale(const AnsiString& indexName);
+
 // The formats built in: ".CDX" and ".NTX".
 void RegisterBuiltinIndexFormats(const std::function<void(std::string_view, TdbIndexFactory)>& add);
