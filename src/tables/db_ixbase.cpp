@@ -292,7 +292,26 @@ std::int64_t DBobjIndexTagBase::Edge(bool end) {
   return 0;
 }
 
+template <class F>
+auto DBobjIndexTagBase::Consistent(F&& read) -> decltype(read()) {
+  if (holding_ || !file_.ReadsUnlocked()) return read();
+  TdbIndexLock lock(file_);
+  return read();
+}
+
 std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
+  return Consistent([&] { return KeyReadAsIs(code); });
+}
+
+bool DBobjIndexTagBase::SeekKey(std::string_view text) {
+  return Consistent([&] { return SeekKeyAsIs(text); });
+}
+
+std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
+  return Consistent([&] { return LookupKeyAsIs(text); });
+}
+
+std::int64_t DBobjIndexTagBase::KeyReadAsIs(std::int64_t code) {
   bof_ = eof_ = false;
   if (emptyRange_) {
     bof_ = eof_ = true;
@@ -427,7 +446,7 @@ bool DBobjIndexTagBase::FindPair(const std::string& key, std::int64_t recNo) {
   return CompareEntry(e, key, recNo, true) == 0;
 }
 
-bool DBobjIndexTagBase::SeekKey(std::string_view text) {
+bool DBobjIndexTagBase::SeekKeyAsIs(std::string_view text) {
   if (!holding_) file_.Refresh();
   reseek_ = false;
   syncRec_ = 0;
@@ -461,7 +480,7 @@ bool DBobjIndexTagBase::KeyMatches(std::string_view text, bool exact) const {
          (!exact || current_.value.size() <= sought.size());
 }
 
-std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
+std::int64_t DBobjIndexTagBase::LookupKeyAsIs(std::string_view text) {
   if (!holding_) file_.Refresh();
   const std::vector<DBobjIndexKey> chain = chain_;
   const DBobjIndexKeyData current = current_;
@@ -945,6 +964,7 @@ bool DBobjIndexFileBase::LockIndex() {
   try {
     if (ChangedByOther()) Reload();
   } catch (...) {
+    ForgetWatched();
     lockDepth_ = 0;
     disk_->Unlock();
     throw;
@@ -1004,7 +1024,12 @@ bool DBobjIndexFileBase::ChangedByOther() {
 
 bool DBobjIndexFileBase::Refresh() {
   if (lockDepth_ > 0 || !ChangedByOther()) return false;
-  Reload();
+  try {
+    Reload();
+  } catch (...) {
+    ForgetWatched();  // read again next time
+    throw;
+  }
   return true;
 }
 

@@ -980,6 +980,75 @@ TEST_P(TablesIndex, PackKilledOrOnAFullDiskLeavesTableAndIndexTrue) {
   EXPECT_EQ(limits.size(), 2u) << "the index is not larger than the table: no full disk during its rebuild";
 }
 
+// Every write to an index file made slow, so that readers in other processes meet writes
+// half-done.
+void SlowIndexWrites(const AnsiString& name) {
+  if (!AnsiSameText(ExtractFileExt(name), ".DBF")) ::usleep(300);
+}
+
+// Several processes append, find their own records through the tag and rewrite them on
+// one shared table, each reading without the index lock while others write: no read
+// sees a write half-done (a damaged index, or keys missing), and every record is found.
+TEST_P(TablesIndex, ReadersAmongManyWritersSeeNoHalfDoneWrite) {
+  constexpr int kWriters = 4;
+  constexpr int kReaders = 4;
+  constexpr int kOps = 120;
+  constexpr int kStanding = 100;  // records no one changes, sought by the readers
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    for (int i = 0; i < kStanding; ++i) {
+      h.BlankRecord();
+      h.FieldPut(1, "A" + IntToStr(i));
+      h.Append();
+    }
+    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}});
+  }
+  std::vector<pid_t> children;
+  for (int c = 0; c < kWriters + kReaders; ++c) {
+    children.push_back(Forked([&, c] {
+      SetDiskWriteInterlude(SlowIndexWrites);
+      LockTiming() = {30000, 2};  // the slow writes hold the locks long
+      DBO_dBHandler h(Table(), true, true);
+      for (const AnsiString& f : files)
+        if (h.IndexOpen(f) != 0) throw EDbfError("index not opened");
+      h.SetTagTo("NAME", false);
+      h.ExactMatch = true;
+      std::mt19937 rng(static_cast<unsigned>(c));
+      if (c >= kWriters) {
+        for (int k = 0; k < kOps * 8; ++k) {
+          const AnsiString name = "A" + IntToStr(static_cast<int>(rng() % kStanding));
+          if (!h.FindKey(name) || TrimRight(h.FieldGet(1)) != name) throw EDbfError("not found: " + name);
+        }
+        return;
+      }
+      std::vector<AnsiString> own;
+      for (int k = 0; k < kOps; ++k) {
+        if (own.empty() || k % 3 == 0) {
+          own.push_back("P" + IntToStr(c) + "_" + IntToStr(k));
+          h.BlankRecord();
+          h.FieldPut(1, own.back());
+          h.Append();
+          continue;
+        }
+        AnsiString& name = own[rng() % own.size()];
+        if (!h.FindKey(name) || TrimRight(h.FieldGet(1)) != name) throw EDbfError("not found: " + name);
+        // The key moves: its entry leaves one page for another.
+        name[0] = name[0] == 'P' ? 'Q' : 'P';
+        h.FieldPut(1, name);
+        h.NumberPut(2, k);
+        h.PutRecord(h.RecNo());
+      }
+    }));
+  }
+  for (const pid_t child : children) ExpectExitedWell(child);
+  DBO_dBHandler h(Table(), false, true);
+  OpenAll(h, files);
+  EXPECT_EQ(h.RecordCount(), kStanding + kWriters * kOps / 3);
+  ExpectEveryRecordKeyedAndFound(h);
+}
+
 // A file renamed over would stay open in another process as it was, and the keys written
 // there would be lost: a rebuild waits until no one else holds the index.
 TEST_P(TablesIndex, ReindexIsRefusedWhileAnotherProcessHoldsTheIndex) {
