@@ -228,8 +228,13 @@ void DBO_dBHandler::ClipUnlock() {
 bool DBO_dBHandler::FindKey(std::string_view text) {
   found_ = false;
   if (RecordCount() == 0) return false;
-  if (LockProtocol() == TdbLokProtocol::ClipLock && !LockIndexes()) return false;
-  OnExit unlock([this] { ClipUnlock(); });
+  // The seek and the read of the key found are made under one lock of a shared index:
+  // one check for other processes' writes, and no write between them.
+  const bool lock = LockProtocol() == TdbLokProtocol::ClipLock || (IsShared() && HasIndex());
+  if (lock && !LockIndexes()) return false;
+  OnExit unlock([this, lock] {
+    if (lock) UnlockIndexes();
+  });
   auto atEnd = [this] {
     GetRecord(dbp::Last);
     SetEdges(Bof(), true);

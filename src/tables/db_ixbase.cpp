@@ -998,7 +998,13 @@ void DBobjIndexFileBase::RememberState() {
   if (!ReadBlock(at.watchOffset, bytes.data(), at.watchSize)) bytes.clear();
   watched_ = std::move(bytes);
   std::uint8_t c[4] = {};
-  if (ReadBlock(at.offset, c, at.size)) stamp_ = at.size == 2 ? GetLE16(c) : GetLE32(c);
+  // The counter, from the watched bytes when it lies among them (one read per check).
+  const std::int64_t within = at.offset - at.watchOffset;
+  if (within >= 0 && within + at.size <= std::ssize(watched_))
+    std::memcpy(c, watched_.data() + within, static_cast<std::size_t>(at.size));
+  else if (!ReadBlock(at.offset, c, at.size))
+    return;
+  stamp_ = at.size == 2 ? GetLE16(c) : GetLE32(c);
 }
 
 void DBobjIndexFileBase::StampChange() {

@@ -980,6 +980,43 @@ TEST_P(TablesIndex, PackKilledOrOnAFullDiskLeavesTableAndIndexTrue) {
   EXPECT_EQ(limits.size(), 2u) << "the index is not larger than the table: no full disk during its rebuild";
 }
 
+// A reader keeps the pages it read while the file's change counter stays: after another
+// process adds keys and moves one, it finds the new keys and no longer the old one.
+TEST_P(TablesIndex, PagesKeptInMemoryGiveWayToAnotherProcesssWrites) {
+  const std::vector<AnsiString> files = MakeFilled(400, {{"NAME", "NAME", "", false, false}});
+  DBO_dBHandler h(Table(), true, true);
+  OpenAll(h, files);
+  h.SetTagTo("NAME", false);
+  h.ExactMatch = true;
+  std::vector<AnsiString> names;
+  for (std::int64_t r = 1; r <= 400; ++r) {
+    h.GetRecord(r);
+    names.push_back(TrimRight(h.FieldGet(1)));
+  }
+  for (int round = 0; round < 2; ++round)  // the second round from memory
+    for (std::int64_t r = 1; r <= 400; ++r) ASSERT_TRUE(h.FindKey(names[static_cast<std::size_t>(r - 1)]));
+  ExpectExitedWell(Forked([&] {
+    DBO_dBHandler w(Table(), true, true);
+    for (const AnsiString& f : files)
+      if (w.IndexOpen(f) != 0) throw EDbfError("index not opened");
+    for (int i = 0; i < 300; ++i) {
+      w.BlankRecord();
+      w.FieldPut(1, "NEW" + IntToStr(i));
+      w.Append();
+    }
+    w.GetRecord(7);
+    w.FieldPut(1, "MOVED");
+    w.PutRecord(7);
+  }));
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_TRUE(h.FindKey("NEW" + IntToStr(i))) << i;
+    EXPECT_EQ(h.RecNo(), 401 + i);
+  }
+  EXPECT_TRUE(h.FindKey("MOVED"));
+  EXPECT_EQ(h.RecNo(), 7);
+  EXPECT_TRUE(std::count(names.begin(), names.end(), names[6]) > 1 || !h.FindKey(names[6]));
+}
+
 // Every write to an index file made slow, so that readers in other processes meet writes
 // half-done.
 void SlowIndexWrites(const AnsiString& name) {
@@ -987,7 +1024,7 @@ void SlowIndexWrites(const AnsiString& name) {
 }
 
 // Several processes append, find their own records through the tag and rewrite them on
-// one shared table, each reading without the index lock while others write: no read
+// one shared table, each reading while others write: no read
 // sees a write half-done (a damaged index, or keys missing), and every record is found.
 TEST_P(TablesIndex, ReadersAmongManyWritersSeeNoHalfDoneWrite) {
   constexpr int kWriters = 4;
