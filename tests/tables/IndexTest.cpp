@@ -874,7 +874,7 @@ void CountWriteAndMaybeDie(const AnsiString&) {
 // it was with its index, or the packed table with an index rebuilt on the next open: never
 // a record twice, every key on its own record.
 TEST_P(TablesIndex, PackKilledOrOnAFullDiskLeavesTableAndIndexTrue) {
-  constexpr int kRecords = 1200;
+  constexpr int kRecords = 600;
   CreateDbfTable(Table(), 0x03, {{"NAME", 'C', 20}}, {.Overwrite = true});
   {
     std::string bytes = ReadBytes(Table());
