@@ -80,12 +80,14 @@ void BM_BuildNtxTagOverAMillionRecords(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildNtxTagOverAMillionRecords)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Opened exclusively (0) or shared (1).
 void BM_FindKeyInACdxTag(benchmark::State& state) {
-  DBO_dBHandler h(Million().Name(), false, true);
   {
-    DBobjCDXFile f(&h, "find", true, true);
+    DBO_dBHandler b(Million().Name(), false, true);
+    DBobjCDXFile f(&b, "find", true, true);
     f.AddTag("CODE", "CODE", "", false, false);
   }
+  DBO_dBHandler h(Million().Name(), state.range(0) != 0, true);
   h.IndexOpen("find.cdx");
   h.SetTagTo("CODE", false);
   std::mt19937 rng(2);
@@ -97,12 +99,13 @@ void BM_FindKeyInACdxTag(benchmark::State& state) {
   if (found != static_cast<std::int64_t>(state.iterations())) state.SkipWithError("a key was not found");
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_FindKeyInACdxTag);
+BENCHMARK(BM_FindKeyInACdxTag)->Arg(0)->Arg(1);
 
 const BenchTable& TableOf(std::int64_t records) { return records >= 1000000 ? Million() : Hundred(); }
 
 // 1 000 Locate calls on CODE over the records of the table (100 000 or 1 000 000) through
-// the tag when `indexed`, else by the sequential search.
+// the tag when `indexed`, else by the sequential search; in the dataset's default (shared)
+// open, or opened exclusively when the second argument is 1.
 void Locates(benchmark::State& state, bool indexed) {
   const BenchTable& table = TableOf(state.range(0));
   if (indexed) {
@@ -113,6 +116,7 @@ void Locates(benchmark::State& state, bool indexed) {
   TDbfDataSet ds;
   ds.SetDatabaseName(table.Dir());
   ds.SetTableName("items");
+  ds.Exclusive = state.range(1) != 0;
   if (indexed) ds.IndexFiles().Add("items.cdx");
   ds.Open();
   for (auto _ : state) {
@@ -127,10 +131,19 @@ void Locates(benchmark::State& state, bool indexed) {
 }
 
 void BM_ThousandLocatesThroughATag(benchmark::State& state) { Locates(state, true); }
-BENCHMARK(BM_ThousandLocatesThroughATag)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ThousandLocatesThroughATag)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Args({1000000, 0})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ThousandLocatesSequential(benchmark::State& state) { Locates(state, false); }
-BENCHMARK(BM_ThousandLocatesSequential)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ThousandLocatesSequential)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Args({1000000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // The system's sort over the keys of the CDX build above (the NAME of a million records,
 // one per line), for the build's measure.

@@ -162,14 +162,7 @@ bool DBO_dBaseDBF::HasMemoFile() const {
 DBobjMemo* DBO_dBaseDBF::OpenMemo() {
   if (memo_) return memo_.get();
   if (!HasMemoFile() || IsClosed()) return nullptr;
-  const std::uint8_t v = Version();
-  std::unique_ptr<DBobjMemo> memo;
-  if (v == 0x83)
-    memo = std::make_unique<DBobjMemo>(this, v, FileName(), IsShared(), IsReadWrite());
-  else if (v == 0x8B)
-    memo = std::make_unique<DBobjMemo4>(this, v, FileName(), IsShared(), IsReadWrite());
-  else
-    memo = std::make_unique<DBobjFXMemo20>(this, v, FileName(), IsShared(), IsReadWrite());
+  std::unique_ptr<DBobjMemo> memo = MakeMemo(this, Version(), FileName(), IsShared(), IsReadWrite());
   if (memo->IsClosed()) return nullptr;
   memo->SetLockProtocol(protocol_);
   memo_ = std::move(memo);
@@ -462,6 +455,18 @@ bool DBO_dBaseDBF::Close() {
   }
   memo_.reset();
   return DBO_DiskFile::Close();
+}
+
+void DBO_dBaseDBF::ReopenReplaced() {
+  memo_.reset();
+  DBO_DiskFile::Close();
+  DBO_DiskFile::Open();
+  ReadAndCheckHeader();
+  current_ = 0;
+  eof_ = false;
+  bof_ = true;
+  headerDirty_ = false;
+  RefreshHeader();
 }
 
 void DBO_dBaseDBF::Flush() {

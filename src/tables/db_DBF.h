@@ -130,6 +130,9 @@ class DBO_dBaseDBF : public DBO_DiskFile {
   void SetCurrent(std::int64_t n) { current_ = n; }
   void SetRecordCount(std::int64_t n) { recordCount_ = n; }
   void MarkHeaderChanged() { headerDirty_ = true; }
+  // After the file was replaced under its name (built beside it and renamed over): the new
+  // file opened in place of the old, its header read, no record current.
+  void ReopenReplaced();
 
   std::vector<TdbFieldDesc> fields_;
   std::vector<char> record_;

@@ -5,8 +5,16 @@
 #include <cstring>
 #include <exception>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
 #include "platform/core/Files.h"
 #include "tables/db_eror.h"
+#include "tables/db_ixbase.h"
+#include "tables/db_memo.h"
 
 namespace {
 
@@ -220,8 +228,13 @@ void DBO_dBHandler::ClipUnlock() {
 bool DBO_dBHandler::FindKey(std::string_view text) {
   found_ = false;
   if (RecordCount() == 0) return false;
-  if (LockProtocol() == TdbLokProtocol::ClipLock && !LockIndexes()) return false;
-  OnExit unlock([this] { ClipUnlock(); });
+  // The seek and the read of the key found are made under one lock of a shared index:
+  // one check for other processes' writes, and no write between them.
+  const bool lock = LockProtocol() == TdbLokProtocol::ClipLock || (IsShared() && HasIndex());
+  if (lock && !LockIndexes()) return false;
+  OnExit unlock([this, lock] {
+    if (lock) UnlockIndexes();
+  });
   auto atEnd = [this] {
     GetRecord(dbp::Last);
     SetEdges(Bof(), true);
@@ -326,6 +339,8 @@ int DBO_dBHandler::IndexOpen(std::string_view fileName) {
   std::unique_ptr<DBobjIndexFile> file;
   if (const TdbIndexFactory* factory = FindIndexFormat(ExtractFileExt(part))) file = (*factory)(*this, name);
   if (file && file->HeaderValid()) {
+    // Left stale by a pack that did not end: rebuilt before its keys are used.
+    if (IndexMarkedStale(file->IndexFileName())) RebuildIndexFile(*file);
     for (auto& slot : slots_) {
       if (slot) continue;
       file->SetLockProtocol(LockProtocol());
@@ -426,21 +441,8 @@ int DBO_dBHandler::IndexSlotOf(std::string_view fileName) const {
 }
 
 void DBO_dBHandler::Reindex() {
-  const int state = TableState;
-  DBobjIndexTag* tag = masterTag_;
-  const bool readAhead = readAheadActive_;
-  {
-    OnExit restore([&] {
-      TableState = state;
-      masterTag_ = tag;
-      if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
-    });
-    TableState = kStateIndexing;
-    masterTag_ = nullptr;
-    SetReadAhead(true);
-    for (const auto& file : slots_)
-      if (file) file->Reindex();
-  }
+  for (const auto& file : slots_)
+    if (file) RebuildIndexFile(*file);
   if (masterTag_) masterTag_->KeyRead(dbp::First);
   GetRecord(dbp::First);
 }
@@ -695,6 +697,47 @@ std::int64_t DBO_dBHandler::SearchField(std::string_view text, std::int64_t& fie
 
 // --- Pack ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// A new file beside `sysTarget` ("<name>.pkXXXXXX"), after those that killed packs left.
+std::string NewFileBeside(const std::string& sysTarget, const AnsiString& name) {
+  const std::size_t slash = sysTarget.find_last_of('/');
+  RemoveStaleWorkFiles(slash == std::string::npos ? std::string() : sysTarget.substr(0, slash),
+                       (slash == std::string::npos ? sysTarget : sysTarget.substr(slash + 1)) + ".pk", false);
+  std::string sysNew = sysTarget + ".pkXXXXXX";
+  const int fd = ::mkstemp(sysNew.data());
+  if (fd < 0) {
+    const std::int32_t code = ErrnoToDbfError(errno);
+    SetDbfLastError(code);
+    StandardDbfError(code, dbe::SubCreate, name);
+  }
+  ::close(fd);
+  return sysNew;
+}
+
+// Copies the whole file `from` into the new file `to`.
+void CopyFileContents(DBO_DiskFile& from, DBO_DiskFile& to) {
+  std::vector<char> chunk(1 << 20);
+  const std::int64_t size = from.FileSize();
+  for (std::int64_t at = 0; at < size;) {
+    const std::int64_t n = from.ReadAt(at, chunk.data(), std::min<std::int64_t>(std::ssize(chunk), size - at));
+    if (n <= 0) StandardDbfError(dbe::ShortRead, dbe::SubRead, from.FileName());
+    to.WriteAt(at, chunk.data(), n);
+    at += n;
+  }
+}
+
+void RenameOver(const std::string& sysFrom, const std::string& sysTo, const AnsiString& name) {
+  if (::rename(sysFrom.c_str(), sysTo.c_str()) != 0) {
+    const std::int32_t code = ErrnoToDbfError(errno);
+    SetDbfLastError(code);
+    StandardDbfError(code, dbe::SubRename, name);
+  }
+  SyncDirectoryOf(sysTo);
+}
+
+}  // namespace
+
 void DBO_dBHandler::Pack() {
   if (IsShared()) {
     SetDbfLastError(dbe::AccessDenied);
@@ -704,16 +747,41 @@ void DBO_dBHandler::Pack() {
   const bool readAhead = readAheadActive_;
   const std::int64_t count = RecordCount();
   std::int64_t kept = 0;
+  // The packed table is written beside the old one and renamed over it, so that a failure
+  // or a crash leaves either the old table or the packed one, never records moved half-way.
+  // Memos of removed records are freed in a copy of the memo file that follows the table.
+  std::vector<std::uint32_t> freed;
+  std::vector<std::int64_t> moves;  // the old number of each kept record
+  const AnsiString name = FileName();
+  const std::string sysTarget = SysPath(name);
+  std::string sysNew, sysMemoNew, sysMemo;
+  bool replaced = false;
   {
     OnExit restore([&] {
       masterTag_ = tag;
       if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
+      if (!replaced) {
+        if (!sysNew.empty()) ::unlink(sysNew.c_str());
+        if (!sysMemoNew.empty()) ::unlink(sysMemoNew.c_str());
+        if (!sysNew.empty())
+          for (const auto& file : slots_)
+            if (file) ClearIndexStale(file->IndexFileName());
+      }
     });
     DBobjMemo* memo = HasMemoFile() ? OpenMemo() : nullptr;
     masterTag_ = nullptr;
     SetReadAhead(false);
     SetReadAhead(true);
     StatusUpdate(-1, dbk::Pack, static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX)));
+    std::string out;
+    std::unique_ptr<DBO_DiskFile> packed;
+    std::int64_t written = HeaderLength();
+    auto flushOut = [&] {
+      if (out.empty()) return;
+      packed->WriteAt(written, out.data(), std::ssize(out));
+      written += std::ssize(out);
+      out.clear();
+    };
     for (std::int64_t i = 1; i <= count; ++i) {
       ReadAt(RecordOffset(i), RecordBuffer(), RecordLength());
       if (ErrorCode() != 0) {
@@ -723,48 +791,141 @@ void DBO_dBHandler::Pack() {
       SetCurrent(i);
       if (!IsDeleted()) {
         ++kept;
-        if (kept != i) {
-          WriteAt(RecordOffset(kept), RecordBuffer(), RecordLength());
-          if (ErrorCode() != 0) return;
-          // The filter set follows the record to its new number.
-          if (filterSet_) filterSet_->ChangeBit(kept, filterSet_->TestBit(i) ? 1 : 0);
+        moves.push_back(i);
+        if (packed) out.append(RecordBuffer(), static_cast<std::size_t>(RecordLength()));
+      } else {
+        if (!packed) {
+          // The first removed record: the records before it go into the new file as they are.
+          sysNew = NewFileBeside(sysTarget, name);
+          packed = std::make_unique<DBO_DiskFile>(AnsiPath(sysNew), false, true);
+          packed->Open();
+          std::string head(static_cast<std::size_t>(HeaderLength()), '\0');
+          if (DBO_DiskFile::ReadAt(0, head.data(), HeaderLength()) != HeaderLength())
+            StandardDbfError(dbe::ShortRead, dbe::SubHeader, name);
+          std::memcpy(head.data(), Header().data(), 32);
+          packed->WriteAt(0, head.data(), HeaderLength());
+          const std::int64_t prefix = RecordOffset(i);
+          while (written < prefix) {
+            out.resize(static_cast<std::size_t>(std::min<std::int64_t>(prefix - written, 1 << 20)));
+            if (DBO_DiskFile::ReadAt(written, out.data(), std::ssize(out)) != std::ssize(out))
+              StandardDbfError(dbe::ShortRead, dbe::SubRecord, name);
+            flushOut();
+          }
         }
-      } else if (memo) {
-        for (std::int64_t f = 1; f <= FieldCount(); ++f) {
-          const char type = FieldType(f);
-          if (type != 'B' && type != 'G' && type != 'M') continue;
-          // A memo that cannot be freed (a damaged block number or block, or one freed
-          // already through a copied record) keeps its blocks: stopping here would leave
-          // records moved twice.
-          try {
-            const double block = std::round(NumberGet(f));
-            if (block >= 1 && block <= 4294967295.0) memo->FreeBlocks(static_cast<std::uint32_t>(block));
-          } catch (const EDbfError&) {
+        if (memo) {
+          for (std::int64_t f = 1; f <= FieldCount(); ++f) {
+            const char type = FieldType(f);
+            if (type != 'B' && type != 'G' && type != 'M') continue;
+            // A damaged block number frees nothing.
+            try {
+              const double block = std::round(NumberGet(f));
+              if (block >= 1 && block <= 4294967295.0) freed.push_back(static_cast<std::uint32_t>(block));
+            } catch (const EDbfError&) {
+            }
           }
         }
       }
+      if (out.size() >= 1 << 20) flushOut();
       StatusUpdate(dbk::Pack, static_cast<std::int32_t>(std::min<std::int64_t>(i, INT32_MAX)), 0);
     }
-    if (kept < count) {
-      const std::int64_t end = CheckedAdd(HeaderLength(), CheckedMul(kept, RecordLength()));
+    if (packed) {
+      flushOut();
       const char eof = 0x1A;
-      WriteAt(end, &eof, 1);
-      if (ErrorCode() != 0) return;
-      Truncate(end + 1);
-      if (ErrorCode() != 0) return;
-      SetRecordCount(kept);
-      SetCurrent(0);
-      if (filterSet_)
-        for (std::int64_t n = kept + 1; n <= count; ++n)
-          if (filterSet_->TestBit(n)) filterSet_->ChangeBit(n, 0);
+      packed->WriteAt(written, &eof, 1);
+      std::uint8_t n[4];
+      PutLE32(n, CheckOffset32(kept));
+      packed->WriteAt(4, n, 4);
+      packed->Flush();
+      packed->Close();
+      packed.reset();
+      if (memo && !freed.empty()) {
+        // A memo that cannot be freed (a damaged block, or one freed already through a
+        // copied record) keeps its blocks.
+        sysMemo = SysPath(memo->FileName());
+        sysMemoNew = NewFileBeside(sysMemo, memo->FileName());
+        {
+          DBO_DiskFile copy(AnsiPath(sysMemoNew), false, true);
+          copy.Open();
+          CopyFileContents(*memo, copy);
+          copy.Flush();
+        }
+        std::unique_ptr<DBobjMemo> newMemo = MakeMemo(this, Version(), AnsiPath(sysMemoNew), false, true, true);
+        for (std::uint32_t block : freed) {
+          try {
+            newMemo->FreeBlocks(block);
+          } catch (const EDbfError&) {
+          }
+        }
+        newMemo->Flush();
+      }
+      // From here on the indexes may not match the table until they are rebuilt.
+      for (const auto& file : slots_) {
+        if (!file) continue;
+        MarkIndexStale(file->IndexFileName());
+        if (!IndexMarkedStale(file->IndexFileName())) return;
+      }
+      RenameOver(sysNew, sysTarget, name);
+      replaced = true;
+      ReopenReplaced();
+      SetReadAhead(true);  // what it held came from the old file
+      if (!sysMemoNew.empty()) {
+        // The packed table reads its memos from the old file as well as from the new one.
+        try {
+          RenameOver(sysMemoNew, sysMemo, name);
+        } catch (const EDbfError&) {
+          ::unlink(sysMemoNew.c_str());
+        }
+      }
+      if (filterSet_) {
+        for (std::int64_t k = 1; k <= kept; ++k)
+          filterSet_->ChangeBit(k, filterSet_->TestBit(moves[static_cast<std::size_t>(k - 1)]) ? 1 : 0);
+        for (std::int64_t k = kept + 1; k <= count; ++k)
+          if (filterSet_->TestBit(k)) filterSet_->ChangeBit(k, 0);
+      }
     }
     MarkHeaderChanged();
     WriteHeader();
     StatusUpdate(0, 0, 0);
   }
-  if (kept < count) Reindex();
+  if (kept < count) {
+    // Each index rebuilt beside itself; its mark goes once it is whole. One that cannot be
+    // rebuilt is closed (its mark stays, so that the next open rebuilds it).
+    for (auto& file : slots_) {
+      if (!file) continue;
+      try {
+        RebuildIndexFile(*file);
+      } catch (...) {
+        DropIndexFile(file);
+        throw;
+      }
+    }
+  }
   if (masterTag_) masterTag_->KeyRead(dbp::First);
   GetRecord(dbp::First);
+}
+
+void DBO_dBHandler::RebuildIndexFile(DBobjIndexFile& file) {
+  const int state = TableState;
+  DBobjIndexTag* tag = masterTag_;
+  const bool readAhead = readAheadActive_;
+  {
+    OnExit restore([&] {
+      TableState = state;
+      masterTag_ = tag;
+      if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
+    });
+    TableState = kStateIndexing;
+    masterTag_ = nullptr;
+    SetReadAhead(true);
+    file.Reindex();
+  }
+  ClearIndexStale(file.IndexFileName());
+}
+
+void DBO_dBHandler::DropIndexFile(std::unique_ptr<DBobjIndexFile>& file) {
+  for (std::int64_t i = 0; i < file->TagCount(); ++i)
+    if (file->Tag(i) == masterTag_) DropMasterTag();
+  file.reset();
 }
 
 // --- Read-ahead -----------------------------------------------------------------------------------------

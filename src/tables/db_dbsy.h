@@ -131,6 +131,10 @@ class DBO_dBHandler : public DBO_dBaseFld {
   void FirstInRange();
 
   std::array<std::unique_ptr<DBobjIndexFile>, kMaxIndexFiles> slots_;
+  // Rebuilds every tag of the file from the table in raw order, then clears its stale mark.
+  void RebuildIndexFile(DBobjIndexFile& file);
+  // Closes the file of a slot (the master tag dropped when it is one of its tags).
+  void DropIndexFile(std::unique_ptr<DBobjIndexFile>& file);
   DBobjIndexTag* masterTag_ = nullptr;
   AnsiString masterTagName_;
   bool found_ = false;

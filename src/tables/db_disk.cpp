@@ -121,9 +121,14 @@ void (*&OpenInterlude())(const AnsiString&) {
   static void (*hook)(const AnsiString&) = nullptr;
   return hook;
 }
+void (*&WriteInterlude())(const AnsiString&) {
+  static void (*hook)(const AnsiString&) = nullptr;
+  return hook;
+}
 }  // namespace
 
 void SetDiskOpenInterlude(void (*hook)(const AnsiString& fileName)) { OpenInterlude() = hook; }
+void SetDiskWriteInterlude(void (*hook)(const AnsiString& fileName)) { WriteInterlude() = hook; }
 
 std::int32_t DbfLastError() { return tLastError; }
 void SetDbfLastError(std::int32_t code) { tLastError = code; }
@@ -403,6 +408,7 @@ std::int64_t DBO_DiskFile::ReadAt(std::int64_t offset, void* buffer, std::int64_
 
 void DBO_DiskFile::WriteAt(std::int64_t offset, const void* buffer, std::int64_t count) {
   if (offset < 0 || count < 0) RaiseRangeError();
+  if (WriteInterlude()) WriteInterlude()(name_);
   error_ = 0;
   transferred_ = 0;
   if (closed_) {

@@ -49,6 +49,9 @@ struct TdbSharedHandle;
 // For tests: called by DBO_DiskFile::Open between opening a file and taking its share
 // sentinel, so that another process's doings can be put into that moment. nullptr: none.
 void SetDiskOpenInterlude(void (*hook)(const AnsiString& fileName));
+// For tests: called by DBO_DiskFile::WriteAt before every write (to stop a process at a
+// chosen write, or to slow writers down). nullptr: none.
+void SetDiskWriteInterlude(void (*hook)(const AnsiString& fileName));
 
 class DBO_DiskFile {
  public:

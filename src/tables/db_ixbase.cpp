@@ -312,7 +312,26 @@ std::int64_t DBobjIndexTagBase::Edge(bool end) {
   return 0;
 }
 
+template <class F>
+auto DBobjIndexTagBase::Consistent(F&& read) -> decltype(read()) {
+  if (holding_ || !file_.ReadsUnlocked()) return read();
+  TdbIndexLock lock(file_);
+  return read();
+}
+
 std::int64_t DBobjIndexTagBase::KeyRead(std::int64_t code) {
+  return Consistent([&] { return KeyReadAsIs(code); });
+}
+
+bool DBobjIndexTagBase::SeekKey(std::string_view text) {
+  return Consistent([&] { return SeekKeyAsIs(text); });
+}
+
+std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
+  return Consistent([&] { return LookupKeyAsIs(text); });
+}
+
+std::int64_t DBobjIndexTagBase::KeyReadAsIs(std::int64_t code) {
   bof_ = eof_ = false;
   if (emptyRange_) {
     bof_ = eof_ = true;
@@ -456,7 +475,7 @@ bool DBobjIndexTagBase::FindPair(const std::string& key, std::int64_t recNo) {
   return CompareEntry(e, key, recNo, true) == 0;
 }
 
-bool DBobjIndexTagBase::SeekKey(std::string_view text) {
+bool DBobjIndexTagBase::SeekKeyAsIs(std::string_view text) {
   if (!holding_) file_.Refresh();
   reseek_ = false;
   syncRec_ = 0;
@@ -497,7 +516,7 @@ bool DBobjIndexTagBase::KeyMatches(std::string_view text, bool exact) const {
          (!exact || current_.value.size() <= sought.size());
 }
 
-std::int64_t DBobjIndexTagBase::LookupKey(std::string_view text) {
+std::int64_t DBobjIndexTagBase::LookupKeyAsIs(std::string_view text) {
   if (!holding_) file_.Refresh();
   const std::vector<DBobjIndexKey> chain = chain_;
   const DBobjIndexKeyData current = current_;
@@ -990,6 +1009,7 @@ bool DBobjIndexFileBase::LockIndex() {
   try {
     if (ChangedByOther()) Reload();
   } catch (...) {
+    ForgetWatched();
     lockDepth_ = 0;
     disk_->Unlock();
     throw;
@@ -1023,7 +1043,13 @@ void DBobjIndexFileBase::RememberState() {
   if (!ReadBlock(at.watchOffset, bytes.data(), at.watchSize)) bytes.clear();
   watched_ = std::move(bytes);
   std::uint8_t c[4] = {};
-  if (ReadBlock(at.offset, c, at.size)) stamp_ = at.size == 2 ? GetLE16(c) : GetLE32(c);
+  // The counter, from the watched bytes when it lies among them (one read per check).
+  const std::int64_t within = at.offset - at.watchOffset;
+  if (within >= 0 && within + at.size <= std::ssize(watched_))
+    std::memcpy(c, watched_.data() + within, static_cast<std::size_t>(at.size));
+  else if (!ReadBlock(at.offset, c, at.size))
+    return;
+  stamp_ = at.size == 2 ? GetLE16(c) : GetLE32(c);
 }
 
 void DBobjIndexFileBase::StampChange() {
@@ -1049,7 +1075,12 @@ bool DBobjIndexFileBase::ChangedByOther() {
 
 bool DBobjIndexFileBase::Refresh() {
   if (lockDepth_ > 0 || !ChangedByOther()) return false;
-  Reload();
+  try {
+    Reload();
+  } catch (...) {
+    ForgetWatched();  // read again next time
+    throw;
+  }
   return true;
 }
 
@@ -1199,6 +1230,31 @@ void DBobjIndexFileBase::FlushIndex() {
 }
 
 bool DBobjIndexFileBase::RenameIndex(std::string_view newName) { return disk_ && disk_->Rename(newName); }
+
+// --- Stale marks -----------------------------------------------------------------------------
+
+namespace {
+std::string StaleMarkerOf(const AnsiString& indexName) { return SysPath(indexName) + ".stale"; }
+}  // namespace
+
+void MarkIndexStale(const AnsiString& indexName) {
+  const std::string marker = StaleMarkerOf(indexName);
+  const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0 || ::fsync(fd) != 0) {
+    const std::int32_t code = ErrnoToDbfError(errno);
+    if (fd >= 0) ::close(fd);
+    return DbfError(code, dbe::SubCreate, indexName);
+  }
+  ::close(fd);
+  SyncDirectoryOf(marker);
+}
+
+bool IndexMarkedStale(const AnsiString& indexName) { return ::access(StaleMarkerOf(indexName).c_str(), F_OK) == 0; }
+
+void ClearIndexStale(const AnsiString& indexName) {
+  const std::string marker = StaleMarkerOf(indexName);
+  if (::unlink(marker.c_str()) == 0) SyncDirectoryOf(marker);
+}
 
 // --- Build scope -----------------------------------------------------------------------------
 

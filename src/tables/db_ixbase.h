@@ -199,6 +199,14 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   bool Descend(const EntryTest& atOrAfter);
   void DescendFrom(std::size_t level, bool last);
   void TakeCurrent();
+  // Runs a read of the tag. A shared file is read under its lock, which waits for a
+  // write of another process to end: pages read half-way through such a write would give
+  // a damaged index or miss keys.
+  template <class F>
+  auto Consistent(F&& read) -> decltype(read());
+  std::int64_t KeyReadAsIs(std::int64_t code);
+  bool SeekKeyAsIs(std::string_view text);
+  std::int64_t LookupKeyAsIs(std::string_view text);
   int RangeTest(const std::string& key) const;  // -1 below the range, 1 above it, 0 in it
   std::int64_t Edge(bool end);
   // Positions on the entry (key, recNo); false when there is none.
@@ -257,6 +265,12 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   // it, every tag reads its header again (Reload); true then. Under the file's lock the
   // check was made when the lock was taken.
   bool Refresh();
+  // Whether the file is shared and this process does not hold its lock (reads then see
+  // other processes' writes as they happen).
+  bool ReadsUnlocked() const { return disk_ && disk_->IsShared() && lockDepth_ == 0; }
+  // Makes the next check take the file as changed by another process (its headers are
+  // then read again).
+  void ForgetWatched() { watched_.clear(); }
   // The change counter as kept in memory.
   std::uint32_t Stamp() const { return stamp_; }
   bool RenameIndex(std::string_view newName) override;
@@ -431,6 +445,15 @@ class TdbIndexBuildScope {
   std::int64_t recNo_ = 0;
   bool readAhead_ = false;
 };
+
+// An index file whose keys may no longer tell the truth about its table: a pack replaces
+// the table and then rebuilds the index, and a crash between the two leaves the old keys
+// with new record numbers. A marker file beside the index ("<name>.stale") is written and
+// flushed before the table changes and removed once the index is rebuilt; an open finds
+// it and rebuilds the index first. MarkIndexStale raises when the marker cannot be made.
+void MarkIndexStale(const AnsiString& indexName);
+bool IndexMarkedStale(const AnsiString& indexName);
+void ClearIndexStale(const AnsiString& indexName);
 
 // The formats built in: ".CDX" and ".NTX".
 void RegisterBuiltinIndexFormats(const std::function<void(std::string_view, TdbIndexFactory)>& add);

@@ -67,8 +67,10 @@ AnsiString DBobjMemo::MemoFileName(std::string_view tableName, std::uint8_t vers
 }
 
 DBobjMemo::DBobjMemo(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared,
-                     bool readWrite)
-    : DBO_DiskFile(MemoFileName(tableName, version), shared, readWrite), owner_(owner), version_(version) {
+                     bool readWrite, bool ownName)
+    : DBO_DiskFile(ownName ? AnsiString(tableName) : MemoFileName(tableName, version), shared, readWrite),
+      owner_(owner),
+      version_(version) {
   if (!Existed()) {
     SetDbfLastError(dbe::FileNotFound);
     Error(dbe::FileNotFound, dbe::SubMemoMissing, FileName());
@@ -350,8 +352,8 @@ bool DBobjMemo::RenameMemo(std::string_view newTableName) {
 // --- DBobjMemo4: dBase IV form --------------------------------------------------------------
 
 DBobjMemo4::DBobjMemo4(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared,
-                       bool readWrite)
-    : DBobjMemo(owner, version, tableName, shared, readWrite) {
+                       bool readWrite, bool ownName)
+    : DBobjMemo(owner, version, tableName, shared, readWrite, ownName) {
   if (IsClosed()) return;
   ReadHeader();
   std::int64_t size = GetLE32(work_.data() + 20);
@@ -457,8 +459,8 @@ void DBobjMemo4::AllocateBlocks(std::int64_t length) {
 // --- DBobjFXMemo20: FoxPro form ---------------------------------------------------------------
 
 DBobjFXMemo20::DBobjFXMemo20(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared,
-                             bool readWrite)
-    : DBobjMemo(owner, version, tableName, shared, readWrite) {
+                             bool readWrite, bool ownName)
+    : DBobjMemo(owner, version, tableName, shared, readWrite, ownName) {
   if (IsClosed()) return;
   ReadHeader();
   std::int64_t size = GetBE16(work_.data() + 6);
@@ -486,4 +488,11 @@ void DBobjFXMemo20::AllocateBlocks(std::int64_t length) {
 
 bool DBobjFXMemo20::RenameMemo(std::string_view newTableName) {
   return Rename(OwnMemoName(newTableName));
+}
+
+std::unique_ptr<DBobjMemo> MakeMemo(DBO_DiskFile* owner, std::uint8_t version, std::string_view name, bool shared,
+                                    bool readWrite, bool ownName) {
+  if (version == 0x83) return std::make_unique<DBobjMemo>(owner, version, name, shared, readWrite, ownName);
+  if (version == 0x8B) return std::make_unique<DBobjMemo4>(owner, version, name, shared, readWrite, ownName);
+  return std::make_unique<DBobjFXMemo20>(owner, version, name, shared, readWrite, ownName);
 }

@@ -7,15 +7,18 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "tables/db_disk.h"
 
 class DBobjMemo : public DBO_DiskFile {
  public:
-  // Opens the memo file of the table `tableName` (version byte `version`); error 2 with
-  // sub-code 6101 when it does not exist. Errors go to the owner's error operation.
-  DBobjMemo(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared, bool readWrite);
+  // Opens the memo file of the table `tableName` (version byte `version`), or with
+  // `ownName` the memo file of that name; error 2 with sub-code 6101 when it does not
+  // exist. Errors go to the owner's error operation.
+  DBobjMemo(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared, bool readWrite,
+            bool ownName = false);
 
   void Error(std::int32_t code, std::int32_t subCode, const AnsiString& info) override;
 
@@ -97,7 +100,8 @@ class DBobjMemo : public DBO_DiskFile {
 
 class DBobjMemo4 : public DBobjMemo {
  public:
-  DBobjMemo4(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared, bool readWrite);
+  DBobjMemo4(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared, bool readWrite,
+             bool ownName = false);
   void AllocateBlocks(std::int64_t length) override;
   void FreeBlocks(std::uint32_t block) override;
   void EndMark(char*) override {}
@@ -107,13 +111,19 @@ class DBobjMemo4 : public DBobjMemo {
 
 class DBobjFXMemo20 : public DBobjMemo {
  public:
-  DBobjFXMemo20(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared, bool readWrite);
+  DBobjFXMemo20(DBO_DiskFile* owner, std::uint8_t version, std::string_view tableName, bool shared, bool readWrite,
+                bool ownName = false);
   void AllocateBlocks(std::int64_t length) override;
   void EndMark(char*) override {}
   std::int64_t ReadMemoLength() override;
   int BlockHeaderSize() const override { return 8; }
   bool RenameMemo(std::string_view newTableName) override;
 };
+
+// The memo file object of a table of version `version` (its form follows the version), as
+// the constructors above.
+std::unique_ptr<DBobjMemo> MakeMemo(DBO_DiskFile* owner, std::uint8_t version, std::string_view name, bool shared,
+                                    bool readWrite, bool ownName = false);
 
 // Little- and big-endian integers in byte buffers.
 std::uint32_t GetLE32(const std::uint8_t* p);

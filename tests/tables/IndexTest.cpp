@@ -9,7 +9,9 @@
 #include <fstream>
 #include <functional>
 #include <chrono>
+#include <optional>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "TablesTestSupport.h"
@@ -862,6 +864,229 @@ TEST_P(TablesIndex, ReindexKilledOnTheWayLeavesAWholeIndex) {
     ::waitpid(pid, &status, 0);
     check();
   }
+}
+
+// Writes of this process counted by the write hook; the one numbered gKillAtWrite kills it.
+std::int64_t gWrites = 0;
+std::int64_t gKillAtWrite = 0;
+void CountWriteAndMaybeDie(const AnsiString&) {
+  if (++gWrites == gKillAtWrite) ::raise(SIGKILL);
+}
+
+// A pack that fails on a full disk, or is killed at any of its writes, leaves the table as
+// it was with its index, or the packed table with an index rebuilt on the next open: never
+// a record twice, every key on its own record.
+TEST_P(TablesIndex, PackKilledOrOnAFullDiskLeavesTableAndIndexTrue) {
+  constexpr int kRecords = 600;
+  CreateDbfTable(Table(), 0x03, {{"NAME", 'C', 20}}, {.Overwrite = true});
+  {
+    std::string bytes = ReadBytes(Table());
+    if (!bytes.empty() && bytes.back() == '\x1A') bytes.pop_back();
+    std::mt19937 rng(3);
+    for (int i = 0; i < kRecords; ++i) {
+      bytes += i % 4 == 3 ? '*' : ' ';
+      char head[8];
+      std::snprintf(head, sizeof head, "%.4d", (i * 7919) % kRecords);  // unique names
+      bytes += head;
+      for (int j = 4; j < 20; ++j) bytes += static_cast<char>('A' + rng() % 26);
+    }
+    bytes += '\x1A';
+    tables_test::WriteBytes(Table(), bytes);
+  }
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    files = GetParam().make(h, dir_.Path(),
+                            {{"NAME", "NAME", "", false, false}, {"REV", "NAME", "", false, GetParam().descending}});
+  }
+  std::vector<std::string> originals;
+  for (const AnsiString& f : files) originals.push_back(ReadBytes(f));
+  const std::string table = ReadBytes(Table());
+  std::set<AnsiString> live;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    for (std::int64_t r = 1; r <= kRecords; ++r)
+      if (h.GetRecord(r); !h.IsDeleted()) live.insert(TrimRight(h.FieldGet(1)));
+  }
+  auto restore = [&] {
+    tables_test::WriteBytes(Table(), table);
+    for (std::size_t i = 0; i < files.size(); ++i) tables_test::WriteBytes(files[i], originals[i]);
+  };
+  // A pack in another process: killed at its write `killAt` (0: none), on a disk that
+  // takes files up to `limit` bytes (0: any); gives the writes it made and whether it ended.
+  auto pack = [&](std::int64_t killAt, rlim_t limit, bool& ended) {
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    const pid_t child = Forked([&] {
+      ::close(fds[0]);
+      DBO_dBHandler h(Table(), false, true);
+      for (const AnsiString& f : files)
+        if (h.IndexOpen(f) != 0) throw EDbfError("index not opened");
+      std::optional<tables_test::DiskFullAt> full;
+      if (limit > 0) full.emplace(limit);
+      gWrites = 0;
+      gKillAtWrite = killAt;
+      SetDiskWriteInterlude(CountWriteAndMaybeDie);
+      h.Pack();
+      SetDiskWriteInterlude(nullptr);
+      if (::write(fds[1], &gWrites, sizeof gWrites) != sizeof gWrites) throw EDbfError("pipe");
+    });
+    ::close(fds[1]);
+    std::int64_t writes = 0;
+    ended = ::read(fds[0], &writes, sizeof writes) == sizeof writes;
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return writes;
+  };
+  // The table holds every live record once (and the removed ones only when not packed);
+  // the index, opened again, keys every record at its own place.
+  auto check = [&] {
+    DBO_dBHandler h(Table(), false, true);
+    OpenAll(h, files);
+    const std::int64_t count = h.RecordCount();
+    ASSERT_TRUE(count == kRecords || count == std::ssize(live)) << count;
+    std::set<AnsiString> names;
+    for (std::int64_t r = 1; r <= count; ++r) {
+      h.GetRecord(r);
+      names.insert(TrimRight(h.FieldGet(1)));
+    }
+    EXPECT_EQ(std::ssize(names), count) << "a record twice";
+    EXPECT_TRUE(std::includes(names.begin(), names.end(), live.begin(), live.end()));
+    ExpectEveryRecordKeyedAndFound(h);
+  };
+  bool ended = false;
+  const std::int64_t writes = pack(0, 0, ended);
+  ASSERT_TRUE(ended);
+  ASSERT_GT(writes, 8);
+  const auto packedTable = static_cast<rlim_t>(ReadBytes(Table()).size());
+  rlim_t largestIndex = 0;
+  for (const AnsiString& f : files) largestIndex = std::max<rlim_t>(largestIndex, ReadBytes(f).size());
+  check();
+  for (const std::int64_t at : {std::int64_t{1}, writes / 8, writes / 3, 2 * writes / 3, writes - 1}) {
+    SCOPED_TRACE("killed at write " + std::to_string(at) + " of " + std::to_string(writes));
+    restore();
+    pack(at, 0, ended);
+    EXPECT_FALSE(ended);
+    check();
+  }
+  // A full disk while the packed table is written, and while the index is rebuilt.
+  std::vector<rlim_t> limits{packedTable / 2};
+  if (largestIndex > packedTable + 1024) limits.push_back((packedTable + largestIndex) / 2);
+  for (const rlim_t limit : limits) {
+    SCOPED_TRACE("files up to " + std::to_string(limit) + " bytes");
+    restore();
+    pack(0, limit, ended);
+    EXPECT_FALSE(ended);
+    check();
+  }
+  EXPECT_EQ(limits.size(), 2u) << "the index is not larger than the table: no full disk during its rebuild";
+}
+
+// A reader keeps the pages it read while the file's change counter stays: after another
+// process adds keys and moves one, it finds the new keys and no longer the old one.
+TEST_P(TablesIndex, PagesKeptInMemoryGiveWayToAnotherProcesssWrites) {
+  const std::vector<AnsiString> files = MakeFilled(400, {{"NAME", "NAME", "", false, false}});
+  DBO_dBHandler h(Table(), true, true);
+  OpenAll(h, files);
+  h.SetTagTo("NAME", false);
+  h.ExactMatch = true;
+  std::vector<AnsiString> names;
+  for (std::int64_t r = 1; r <= 400; ++r) {
+    h.GetRecord(r);
+    names.push_back(TrimRight(h.FieldGet(1)));
+  }
+  for (int round = 0; round < 2; ++round)  // the second round from memory
+    for (std::int64_t r = 1; r <= 400; ++r) ASSERT_TRUE(h.FindKey(names[static_cast<std::size_t>(r - 1)]));
+  ExpectExitedWell(Forked([&] {
+    DBO_dBHandler w(Table(), true, true);
+    for (const AnsiString& f : files)
+      if (w.IndexOpen(f) != 0) throw EDbfError("index not opened");
+    for (int i = 0; i < 300; ++i) {
+      w.BlankRecord();
+      w.FieldPut(1, "NEW" + IntToStr(i));
+      w.Append();
+    }
+    w.GetRecord(7);
+    w.FieldPut(1, "MOVED");
+    w.PutRecord(7);
+  }));
+  for (int i = 0; i < 300; ++i) {
+    EXPECT_TRUE(h.FindKey("NEW" + IntToStr(i))) << i;
+    EXPECT_EQ(h.RecNo(), 401 + i);
+  }
+  EXPECT_TRUE(h.FindKey("MOVED"));
+  EXPECT_EQ(h.RecNo(), 7);
+  EXPECT_TRUE(std::count(names.begin(), names.end(), names[6]) > 1 || !h.FindKey(names[6]));
+}
+
+// Every write to an index file made slow, so that readers in other processes meet writes
+// half-done.
+void SlowIndexWrites(const AnsiString& name) {
+  if (!AnsiSameText(ExtractFileExt(name), ".DBF")) ::usleep(300);
+}
+
+// Several processes append, find their own records through the tag and rewrite them on
+// one shared table, each reading while others write: no read
+// sees a write half-done (a damaged index, or keys missing), and every record is found.
+TEST_P(TablesIndex, ReadersAmongManyWritersSeeNoHalfDoneWrite) {
+  constexpr int kWriters = 4;
+  constexpr int kReaders = 4;
+  constexpr int kOps = 120;
+  constexpr int kStanding = 100;  // records no one changes, sought by the readers
+  CreateTable();
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    for (int i = 0; i < kStanding; ++i) {
+      h.BlankRecord();
+      h.FieldPut(1, "A" + IntToStr(i));
+      h.Append();
+    }
+    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}});
+  }
+  std::vector<pid_t> children;
+  for (int c = 0; c < kWriters + kReaders; ++c) {
+    children.push_back(Forked([&, c] {
+      SetDiskWriteInterlude(SlowIndexWrites);
+      LockTiming() = {30000, 2};  // the slow writes hold the locks long
+      DBO_dBHandler h(Table(), true, true);
+      for (const AnsiString& f : files)
+        if (h.IndexOpen(f) != 0) throw EDbfError("index not opened");
+      h.SetTagTo("NAME", false);
+      h.ExactMatch = true;
+      std::mt19937 rng(static_cast<unsigned>(c));
+      if (c >= kWriters) {
+        for (int k = 0; k < kOps * 8; ++k) {
+          const AnsiString name = "A" + IntToStr(static_cast<int>(rng() % kStanding));
+          if (!h.FindKey(name) || TrimRight(h.FieldGet(1)) != name) throw EDbfError("not found: " + name);
+        }
+        return;
+      }
+      std::vector<AnsiString> own;
+      for (int k = 0; k < kOps; ++k) {
+        if (own.empty() || k % 3 == 0) {
+          own.push_back("P" + IntToStr(c) + "_" + IntToStr(k));
+          h.BlankRecord();
+          h.FieldPut(1, own.back());
+          h.Append();
+          continue;
+        }
+        AnsiString& name = own[rng() % own.size()];
+        if (!h.FindKey(name) || TrimRight(h.FieldGet(1)) != name) throw EDbfError("not found: " + name);
+        // The key moves: its entry leaves one page for another.
+        name[0] = name[0] == 'P' ? 'Q' : 'P';
+        h.FieldPut(1, name);
+        h.NumberPut(2, k);
+        h.PutRecord(h.RecNo());
+      }
+    }));
+  }
+  for (const pid_t child : children) ExpectExitedWell(child);
+  DBO_dBHandler h(Table(), false, true);
+  OpenAll(h, files);
+  EXPECT_EQ(h.RecordCount(), kStanding + kWriters * kOps / 3);
+  ExpectEveryRecordKeyedAndFound(h);
 }
 
 // A file renamed over would stay open in another process as it was, and the keys written
