@@ -1567,11 +1567,24 @@ TEST_F(PlannerWindows, StandardOpenDialogSpeaksRussian) {
 }
 
 // Both cost columns carry the currency.
+// The cost sections carry the currency symbol of the user's locale.
 TEST_F(PlannerWindows, CostCaptionsCarryTheCurrency) {
-  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(U(f->TripListView()->HeaderSections()->FindByNumber(kTripCostColumn + 1)->Text()), "Сумма, руб.");
-  EXPECT_EQ(U(f->TotalsView()->HeaderSections()->FindByNumber(tcCost + 1)->Text()), "Сумма, руб.");
+  const QLocale saved;
+  const std::pair<QLocale, const char*> cases[] = {
+      {QLocale(QLocale::Russian, QLocale::Russia), "Сумма, р."},
+      {QLocale(QLocale::German, QLocale::Germany), "Сумма, €"},
+      {QLocale(QLocale::English, QLocale::UnitedStates), "Сумма, $"},
+      {QLocale(QLocale::Japanese, QLocale::Japan), "Сумма, JPY"},  // "￥" is outside code page 1251
+      {QLocale::c(), "Сумма"},
+  };
+  for (const auto& [locale, caption] : cases) {
+    QLocale::setDefault(locale);
+    TRaskladForm* f = form_->OpenRation(AnsiString());
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(U(f->TripListView()->HeaderSections()->FindByNumber(kTripCostColumn + 1)->Text()), caption);
+    EXPECT_EQ(U(f->TotalsView()->HeaderSections()->FindByNumber(tcCost + 1)->Text()), caption);
+  }
+  QLocale::setDefault(saved);
 }
 
 // The whole-trip list keeps a selected column: Enter edits the cost only while the cost's
@@ -1607,4 +1620,35 @@ TEST_F(PlannerWindows, TripListSelectedColumnDecidesWhatEnterEdits) {
   EXPECT_TRUE(list->Editing());
   EXPECT_EQ(list->EditedSection(), cost);
   list->EndEdit(true);
+}
+
+// A ration reopened from the recent files while others are open comes back maximised like
+// them, inside the client area.
+TEST_F(PlannerWindows, ARationReopenedAmongMaximisedOnesIsMaximised) {
+  TRaskladForm* a = form_->OpenRation(Example("weekend-hike.tw"));
+  TRaskladForm* b = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  auto sub = [](TRaskladForm* f) { return qobject_cast<QMdiSubWindow*>(f->parentWidget()); };
+  EXPECT_TRUE(sub(b)->isMaximized());
+  EXPECT_EQ(sub(b)->geometry(), form_->Client()->viewport()->rect()) << "first";
+  for (int round = 0; round < 2; ++round) {
+    // Close the one behind (not the active one), then reopen it from the menu.
+    form_->Client()->setActiveSubWindow(sub(b));
+    Process();
+    sub(a)->close();
+    Process();
+    QAction* entry = nullptr;
+    for (QAction* act : form_->findChild<QMenu*>("MruRoot")->actions())
+      if (act->text().contains("weekend-hike")) entry = act;
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    Process();
+    a = form_->ActiveChild();
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->Doc().FileName, Example("weekend-hike.tw"));
+    EXPECT_TRUE(sub(a)->isMaximized()) << round;
+    EXPECT_GE(sub(a)->geometry().top(), 0) << round;
+    EXPECT_EQ(sub(a)->geometry(), form_->Client()->viewport()->rect()) << round;
+  }
 }

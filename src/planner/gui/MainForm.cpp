@@ -367,28 +367,43 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& Name) {
   auto* form = new TRaskladForm(services_);
   form->OnAskSaveName = [this](TRaskladForm* f, AnsiString& name) { return AskSaveName(f, name); };
   form->OnSaved = [this](const AnsiString& name) {
+    if (reviewMode_) return;
     mru_.AddMru(name);
     RebuildMruMenu();
   };
   const int r = form->Open(FileName);
   if (r != 0) {
     delete form;
-    mru_.RemoveMru(FileName);
-    RebuildMruMenu();
+    if (!reviewMode_) {
+      mru_.RemoveMru(FileName);
+      RebuildMruMenu();
+    }
     return nullptr;
   }
+  // While the windows are maximised (the current one is), a new one joins them maximised,
+  // whatever placement the last closed window left.
+  const QMdiSubWindow* current = mdi_->currentSubWindow();
+  const bool maximisedMode = current != nullptr && current->isMaximized();
   QMdiSubWindow* sub = mdi_->addSubWindow(form);
   sub->setObjectName("RaskladWindow");
   sub->setWindowIcon(windowIcon());
   auto* placement = new TWindowPlacement(sub, globals_.Store(), PlacementKey(kRaskladFormPlacement));
-  form->OnClosing = [placement] { placement->Save(); };
+  form->OnClosing = [this, placement] {
+    if (!reviewMode_) placement->Save();
+  };
   TWindowState state = TWindowState::wsNormal;
   // Shown in its bounds first, so that leaving the maximised state returns to them.
-  if (placement->Restore(state)) sub->show();
-  if (state == TWindowState::wsMaximized || !sub->isVisible()) sub->showMaximized();
+  const bool placed = placement->Restore(state);
+  sub->show();
+  // Activating a window while another is maximised gives it the maximised state in its
+  // normal bounds: it is then maximised again, to fill the client area.
   mdi_->setActiveSubWindow(sub);
+  if (maximisedMode || state == TWindowState::wsMaximized || !placed) {
+    if (sub->isMaximized() && sub->geometry() != mdi_->viewport()->rect()) sub->showNormal();
+    sub->showMaximized();
+  }
   form->ShowSection(0);  // the general page, the title field focused
-  if (!FileName.empty()) {
+  if (!FileName.empty() && !reviewMode_) {
     mru_.AddMru(FileName);
     RebuildMruMenu();
   }
@@ -589,7 +604,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
       e->ignore();
       return;
     }
-  GuardedCall(nullptr, [this] {
+  if (!reviewMode_) GuardedCall(nullptr, [this] {
     placement_->Save();
     TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);
     mru_.SaveMru(reg);

@@ -37,6 +37,11 @@ void AddToProductList(TProductEntries& entries, const TMtTreeItem* item, const T
   TProductEntry& e = EntryFor(entries, item, rec);
   e.Veight += rec.Veight;
   ++e.Count;
+  const double w = static_cast<double>(rec.Veight) / 100;
+  e.Energy += rec.Cal * w;
+  e.Protein += (rec.AlbA + rec.AlbV) * w;
+  e.Fat += (rec.FatA + rec.FatV) * w;
+  e.Carbs += rec.Carb * w;
 }
 
 }  // namespace
@@ -139,10 +144,10 @@ TProductListRows BuildDayProductList(const TRationDocument& Doc) {
     double proteinSum = 0, fatSum = 0, carbSum = 0;
     int k = 0;
     for (const TProductEntry& e : entries) {
-      const std::int64_t energy = RoundQ(static_cast<double>(e.Cal) * e.Veight / 100);
-      const double protein = (e.AlbA + e.AlbV) * e.Veight / 100;
-      const double fat = (e.FatA + e.FatV) * e.Veight / 100;
-      const double carb = e.Carb * e.Veight / 100;
+      const std::int64_t energy = RoundQ(e.Energy);
+      const double protein = e.Protein;
+      const double fat = e.Fat;
+      const double carb = e.Carbs;
       TProductListRow row;
       row.Level = 1;
       row.Text = e.Name;
@@ -172,13 +177,13 @@ TProductListRows BuildTripProductList(const TRationDocument& Doc) {
     row.Text = e.Name;
     row.TextColor = kProductTextColor;
     const double w = static_cast<double>(e.Veight);
-    const double perDay = D > 0 ? w / D : 0;
+    auto perDay = [D](double v) { return D > 0 ? v / static_cast<double>(D) : 0.0; };
     row.Columns = {Format("%d.", {++i}),
-                   Format("%d", {RoundQ(perDay * e.Cal / 100)}),
-                   Format("%d", {RoundQ(perDay)}),
-                   F32((e.AlbA + e.AlbV) * perDay / 100),
-                   F32((e.FatA + e.FatV) * perDay / 100),
-                   F32(perDay * e.Carb / 100),
+                   Format("%d", {RoundQ(perDay(e.Energy))}),
+                   Format("%d", {RoundQ(perDay(w))}),
+                   F32(perDay(e.Protein)),
+                   F32(perDay(e.Fat)),
+                   F32(perDay(e.Carbs)),
                    F33(w / 1000),
                    F33(static_cast<double>(Doc.Mans) * w / 1000),
                    Format("%d", {e.Count}),
@@ -188,7 +193,10 @@ TProductListRows BuildTripProductList(const TRationDocument& Doc) {
   return rows;
 }
 
-AnsiString CostCaption() { return Format(Ansi("Сумма, %s"), {Ansi("руб.")}); }
+AnsiString CostCaption(const AnsiString& CurrencySymbol) {
+  if (Trim(CurrencySymbol).empty()) return Ansi("Сумма");
+  return Format(Ansi("Сумма, %s"), {CurrencySymbol});
+}
 
 bool ParseCost(const AnsiString& Typed, AnsiString& Text) {
   double v = 0;

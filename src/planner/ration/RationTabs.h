@@ -57,7 +57,10 @@ void UpdateTotals(const TRationDocument& Doc, TTotalsGrid& Grid);
 // Product lists
 
 // One distinct product (by Code) of a list, in the order of its first occurrence; the
-// name and the values per 100 g are those of the first occurrence.
+// name and the values per 100 g are those of the first occurrence. A product whose
+// reference values changed while the document held it carries different values in its
+// rows: the energy and nutrient sums add each occurrence's own values, so that a list
+// gives the same sums as the ration tree.
 struct TProductEntry {
   std::int32_t Code = 0;
   AnsiString Name;          // at most 64 characters
@@ -65,6 +68,8 @@ struct TProductEntry {
   std::int32_t Cal = 0;     // kcal per 100 g
   std::int32_t Count = 0;   // occurrences
   double AlbA = 0, AlbV = 0, FatA = 0, FatV = 0, Carb = 0;
+  // Sums over the occurrences of Cal x Veight / 100 and of each nutrient x Veight / 100.
+  double Energy = 0, Protein = 0, Fat = 0, Carbs = 0;
 };
 using TProductEntries = std::vector<TProductEntry>;
 
@@ -95,8 +100,8 @@ TProductListRows BuildDayProductList(const TRationDocument& Doc);
 TProductListRows BuildTripProductList(const TRationDocument& Doc);
 inline constexpr int kTripCostColumn = 9;
 // The caption of the cost sections of the whole-trip list and the totals grid:
-// "Сумма, " + the currency symbol ("руб.").
-AnsiString CostCaption();
+// "Сумма, " + the currency symbol of the user's locale; "Сумма" when the locale has none.
+AnsiString CostCaption(const AnsiString& CurrencySymbol);
 
 // Cost column of the whole-trip list. A cost typed by the user ("," or ".") is accepted
 // when it is a finite number not below 0; Text then is Format("%10.2f").
