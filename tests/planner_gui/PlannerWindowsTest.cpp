@@ -1652,3 +1652,46 @@ TEST_F(PlannerWindows, ARationReopenedAmongMaximisedOnesIsMaximised) {
     EXPECT_EQ(sub(a)->geometry(), form_->Client()->viewport()->rect()) << round;
   }
 }
+
+// After a dialog closes, the commands of the ration tree are enabled at once by the row
+// that is still focused in it (no click on the row needed).
+TEST_F(PlannerWindows, CommandStatesFollowTheTreeAfterADialog) {
+  TRaskladForm* f = form_->OpenRation(Example("mountain-14.tw"));
+  ASSERT_NE(f, nullptr);
+  TMtTreeItem* day = f->Doc().Items()->GetItem(0);
+  FocusTree(f, day);
+  ASSERT_TRUE(Act("EditEatDel")->isEnabled());
+  auto* del = form_->findChild<QAction*>("EditEatDel");
+  auto* addProd = form_->findChild<QAction*>("EditAddProd");
+  WithModal<TRaskladPropForm>([&] { Trigger("EditRaskladProp"); },
+                              [&](TRaskladPropForm& d) { d.btnCancel->click(); });
+  // The states as the frame left them when the dialog closed, before any idle update.
+  EXPECT_TRUE(del->isEnabled());
+  EXPECT_TRUE(addProd->isEnabled());
+  WithModal<TAboutDlg>([&] { Trigger("HelpAbout1"); }, [&](TAboutDlg& d) { d.btnOk->click(); });
+  EXPECT_TRUE(del->isEnabled());
+  EXPECT_TRUE(f->TreeFocused());
+  // The title field takes the focus: the tree's commands go off.
+  f->ShowSection(0);
+  Process();
+  EXPECT_FALSE(Act("EditEatDel")->isEnabled());
+}
+
+// The review mode of the program ("--shot") reads the settings and writes none: no recent
+// file, no window placement.
+TEST_F(PlannerWindows, ReviewModeLeavesTheSettingsAlone) {
+  store_.WriteValue(globals_->RegKeyPath + "\\General", "ShowHint", "1");
+  store_.Save();
+  const std::string before = ReadFileBytes(store_.FileName());
+  form_->SetReviewMode(true);
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(form_->Mru().Captions().size(), 0u);
+  form_->Client()->closeAllSubWindows();
+  Process();
+  ASSERT_TRUE(form_->close());
+  EXPECT_FALSE(store_.Modified());
+  EXPECT_EQ(ReadFileBytes(store_.FileName()), before);
+  EXPECT_FALSE(store_.KeyExists(globals_->RegKeyPath + "\\MRUFiles"));
+  EXPECT_FALSE(store_.KeyExists(globals_->RegKeyPath + "\\RaskladForm"));
+}

@@ -154,8 +154,13 @@ QAction* TMainForm::NewAction(const char* name, const char* caption, const QKeyS
   auto* a = new QAction(Q(caption), this);
   a->setObjectName(name);
   if (!key.isEmpty()) a->setShortcut(key);
+  // Each command ends with the command states brought up to date (a dialog it showed may
+  // have moved the focus and back).
   if (run != nullptr)
-    connect(a, &QAction::triggered, this, [this, run] { GuardedCall(nullptr, [this, run] { (this->*run)(); }); });
+    connect(a, &QAction::triggered, this, [this, run] {
+      GuardedCall(nullptr, [this, run] { (this->*run)(); });
+      UpdateActions();
+    });
   return a;
 }
 

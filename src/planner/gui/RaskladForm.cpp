@@ -506,7 +506,11 @@ void TRaskladForm::closeEvent(QCloseEvent* e) {
   e->accept();
 }
 
-bool TRaskladForm::TreeFocused() const { return tvEatMenu->Focused() || tvEatMenu->Editing(); }
+// The tree has the focus, or is the control that gets it back when its window is active
+// again (a dialog of the program or another program's window is in front).
+bool TRaskladForm::TreeFocused() const {
+  return tvEatMenu->Focused() || tvEatMenu->Editing() || tvEatMenu->window()->focusWidget() == tvEatMenu;
+}
 
 TRationCommands TRaskladForm::Commands() const {
   const AnsiString clip = FromQString(QGuiApplication::clipboard()->text());
