@@ -18,6 +18,8 @@
 #include <QTreeWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolBar>
+#include <QToolTip>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QClipboard>
@@ -1694,4 +1696,35 @@ TEST_F(PlannerWindows, ReviewModeLeavesTheSettingsAlone) {
   EXPECT_EQ(ReadFileBytes(store_.FileName()), before);
   EXPECT_FALSE(store_.KeyExists(globals_->RegKeyPath + "\\MRUFiles"));
   EXPECT_FALSE(store_.KeyExists(globals_->RegKeyPath + "\\RaskladForm"));
+}
+
+// "Всплывающие подсказки" takes effect on OK, in every window: a hint asked for by the
+// mouse shows only while the switch is on.
+TEST_F(PlannerWindows, HintsSwitchTakesEffectOnOk) {
+  const bool saved = Application().ShowHint;
+  Application().ShowHint = true;
+  QWidget* button = form_->findChild<QToolBar*>("FileToolBar")->widgetForAction(Act("FileNew1"));
+  ASSERT_NE(button, nullptr);
+  auto hintShown = [&] {
+    QToolTip::hideText();
+    QHelpEvent e(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(button, &e);
+    Process();
+    return QToolTip::isVisible();
+  };
+  auto setHints = [&](bool on) {
+    WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); },
+                            [&](TOptionsForm& d) {
+                              d.CheckBox1->setChecked(on);
+                              d.btnOk->click();
+                            });
+  };
+  EXPECT_TRUE(hintShown());
+  setHints(false);
+  EXPECT_FALSE(globals_->Settings.General.ShowHint);
+  EXPECT_FALSE(hintShown());
+  setHints(true);
+  EXPECT_TRUE(hintShown());
+  QToolTip::hideText();
+  Application().ShowHint = saved;
 }

@@ -64,6 +64,16 @@ class TQtFileDialogs : public IFileDialogs {
   }
 };
 
+// The hints switch of the settings over every window of the program (the frame, the
+// ration windows, the dialogs and the reference editor): while it is off no hint shows.
+class THintSwitch : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override { return e->type() == QEvent::ToolTip && !Application().ShowHint; }
+};
+
 // Where the windows keep their placement: subkeys of the program's settings key. A
 // ration window opens where the last one was closed.
 constexpr const char* kMainFormPlacement = "MainForm";
@@ -127,6 +137,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
     return true;
   };
 
+  qApp->installEventFilter(new THintSwitch(this));
   CreateActions();
   CreateMenus();
   CreateClient();
@@ -583,6 +594,9 @@ void TMainForm::ToolsOptionsExecute() {
   TOptionsForm form(&refMenuForm_->Menu(), this);
   form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
   if (form.Execute(globals_) != mrOk) return;
+  // The hints switch takes effect at once in every window of the program (the reference
+  // editor's trees included): every hint passes the application's switch.
+  Application().ShowHint = globals_.Settings.General.ShowHint;
   SettingsToServices();
 }
 
