@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QTreeWidget>
 #include <QTabWidget>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolBar>
 #include <QToolTip>
@@ -1727,4 +1728,33 @@ TEST_F(PlannerWindows, HintsSwitchTakesEffectOnOk) {
   EXPECT_TRUE(hintShown());
   QToolTip::hideText();
   Application().ShowHint = saved;
+}
+
+// The pick-list's trees carry their hints.
+TEST_F(PlannerWindows, PickListTreesCarryTheirHints) {
+  const std::pair<const char*, const char*> hints[] = {
+      {"tvProd", "Выберите продукты для добавления в раскладку"},
+      {"tvDish", "Выберите блюда для добавления в раскладку"},
+      {"tvMeal", "Выберите трапезы для добавления в раскладку"},
+      {"tvEnergo", "Выберите категорию сложности похода\r\nв соответствующем виде туризма"}};
+  for (const auto& [name, hint] : hints) {
+    auto* tree = form_->RefMenuForm().findChild<TMtTree*>(name);
+    ASSERT_NE(tree, nullptr) << name;
+    EXPECT_EQ(U(tree->Hint), hint) << name;
+    EXPECT_TRUE(tree->EffectiveShowHint()) << name;
+  }
+}
+
+// Participants range over every positive 32-bit number in the ration window.
+TEST_F(PlannerWindows, ParticipantsBeyondNineHundredNinetyNine) {
+  TRaskladForm* f = form_->OpenRation(AnsiString());
+  ASSERT_NE(f, nullptr);
+  auto* mans = f->findChild<QSpinBox*>("seMans");
+  ASSERT_NE(mans, nullptr);
+  EXPECT_EQ(mans->minimum(), 1);
+  EXPECT_EQ(mans->maximum(), 2147483647);
+  mans->setValue(2147483647);
+  f->seMansExit();
+  EXPECT_EQ(f->Doc().Mans, 2147483647);
+  EXPECT_EQ(mans->value(), 2147483647);
 }
