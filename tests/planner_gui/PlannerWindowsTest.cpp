@@ -1758,3 +1758,41 @@ TEST_F(PlannerWindows, ParticipantsBeyondNineHundredNinetyNine) {
   EXPECT_EQ(f->Doc().Mans, 2147483647);
   EXPECT_EQ(mans->value(), 2147483647);
 }
+
+// F1 opens the help page of the window the user works in: the frame 2180, a ration window
+// 2190, the about box 2280. The reference editor opens over the frame's client area.
+TEST_F(PlannerWindows, F1OpensTheContextOfTheWindow) {
+  auto f1Page = [&](QWidget* w) {
+    w->window()->activateWindow();  // F1 goes to the window in front
+    Process();
+    QTest::keyClick(w, Qt::Key_F1);
+    Process();
+    return form_->HelpForm().Context();
+  };
+  EXPECT_EQ(f1Page(form_.get()), 2180);
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  FocusTree(f);
+  EXPECT_EQ(f1Page(f->MenuView()), 2190);
+  int aboutContext = -1;
+  WithModal<TAboutDlg>([&] { Trigger("HelpAbout1"); },
+                       [&](TAboutDlg& d) {
+                         aboutContext = f1Page(&d);
+                         d.btnOk->click();
+                       });
+  EXPECT_EQ(aboutContext, 2280);
+
+  QRect placed;
+  WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); },
+                          [&](TRefEditForm& d) {
+                            placed = d.geometry();
+                            // Esc in a tree leaves the window open.
+                            QTest::keyClick(d.View(0), Qt::Key_Escape);
+                            Process();
+                            EXPECT_TRUE(d.isVisible());
+                            d.Action("FileClose")->trigger();
+                          });
+  const QRect screen = form_->screen()->geometry();
+  EXPECT_EQ(placed.topLeft(), screen.topLeft() + QPoint(0, 18));
+  EXPECT_EQ(placed.size(), form_->size());
+}

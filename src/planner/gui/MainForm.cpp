@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -231,11 +232,15 @@ void TMainForm::CreateActions() {
   NewAction("ToolsEditRef", "Справочники", {}, &TMainForm::ToolsEditRefExecute);
   NewAction("ToolsOptions", "Параметры программы", {}, &TMainForm::ToolsOptionsExecute);
   for (const THelpTopic& t : kHelpTopics) {
-    const bool contents = std::string_view(t.name) == "HelpContents";
-    QAction* a = NewAction(t.name, t.caption, contents ? QKeySequence::HelpContents : QKeySequence(), nullptr);
+    QAction* a = NewAction(t.name, t.caption, QKeySequence(), nullptr);
     const int context = t.context;
     connect(a, &QAction::triggered, this, [this, context] { HelpForm().ShowContext(context); });
   }
+  // F1: the help page of the window the user works in (a ration window or the frame).
+  QAction* f1 = NewAction("HelpContext", "Справка", QKeySequence(Qt::Key_F1), nullptr);
+  f1->setShortcutContext(Qt::WindowShortcut);
+  addAction(f1);
+  connect(f1, &QAction::triggered, this, [this] { HelpForm().ShowContext(ActiveChild() ? kRaskladHelpContext : kMainHelpContext); });
   NewAction("HelpWebSite", "Web-сайт программы", {}, &TMainForm::HelpWebSiteExecute);
   NewAction("HelpMailAuthor", "Письмо автору", {}, &TMainForm::HelpMailAuthorExecute);
   NewAction("HelpAbout1", "О программе", {}, &TMainForm::HelpAbout1Execute);
@@ -557,6 +562,7 @@ THelpForm& TMainForm::HelpForm() {
 
 void TMainForm::HelpAbout1Execute() {
   TAboutDlg dlg(this);
+  dlg.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
   dlg.Execute(globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright);
 }
 
@@ -586,6 +592,9 @@ void TMainForm::ToolsEditRefExecute() {
   // A saved table is read again by the pick-list at once.
   form.Model().OnRefSaved = [&menu](int page) { menu.ReloadRef(page); };
   form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  // The size of the frame's client area, at 0, 18 of the screen.
+  const QRect screen = this->screen() != nullptr ? this->screen()->geometry() : QRect();
+  form.setGeometry(QRect(screen.topLeft() + QPoint(0, 18), size()));
   form.exec();
   services_.Defaults.Limits = menu.Limits;
 }

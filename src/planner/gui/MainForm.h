@@ -30,6 +30,10 @@ class IFileDialogs {
   virtual bool SaveRation(const AnsiString& initialDir, AnsiString& fileName) = 0;
 };
 
+// Help contexts of the frame and of the ration windows (F1).
+inline constexpr int kMainHelpContext = 2180;
+inline constexpr int kRaskladHelpContext = 2190;
+
 class TMainForm : public QMainWindow {
  public:
   // helpFile: the help pages (Help/help.txt beside the program).
