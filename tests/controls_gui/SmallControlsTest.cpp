@@ -3,6 +3,12 @@
 // splitter's button and drag among aligned panels.
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
+#include <QPushButton>
+
+#include <QDialog>
+
 #include <QLineEdit>
 
 #include <QDropEvent>
@@ -429,6 +435,30 @@ TEST(ComboEdit, NoDroppedTextNoTabSelectionGreyWhenDisabled) {
   e->SetFont(red);
   EXPECT_EQ(e->palette().color(QPalette::Disabled, QPalette::Text), ToQColor(clGrayText));
   EXPECT_NE(e->palette().color(QPalette::Disabled, QPalette::Text), e->palette().color(QPalette::Active, QPalette::Text));
+}
+
+// In a Qt dialog (not one of the kit's forms) Enter and Esc in a combo edit or the kit's
+// edit press the default and the cancel button, as the dialog's own edits do.
+TEST(ComboEdit, EnterAndEscInAQtDialog) {
+  for (const bool combo : {true, false}) {
+    for (const bool enter : {true, false}) {
+      QDialog dialog;
+      TEdit* e = combo ? new TComboEdit(&dialog) : new TEdit(&dialog);
+      if (combo) static_cast<TComboEdit*>(e)->SetDirectInput(false);
+      auto* ok = new QPushButton("OK", &dialog);
+      ok->setDefault(true);
+      QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+      ok->move(8, 40);
+      int result = -1;
+      QTimer::singleShot(0, &dialog, [&] {
+        e->setFocus();
+        SendKey(e, enter ? Qt::Key_Return : Qt::Key_Escape, Qt::NoModifier, enter ? "\r" : "\x1b");
+        if (dialog.isVisible()) dialog.done(42);
+      });
+      result = dialog.exec();
+      EXPECT_EQ(result, enter ? QDialog::Accepted : QDialog::Rejected) << combo << enter;
+    }
+  }
 }
 
 TEST(ComboEdit, EnterPressesTheDialogsDefaultButtonAndTheButtonFitsInside) {
