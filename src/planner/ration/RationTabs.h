@@ -56,11 +56,20 @@ void UpdateTotals(const TRationDocument& Doc, TTotalsGrid& Grid);
 // ---------------------------------------------------------------------------------
 // Product lists
 
+// One set of values per 100 g of a product with the grams per person summed over the
+// occurrences that carry it.
+struct TProductValueSet {
+  std::int32_t Cal = 0;
+  double AlbA = 0, AlbV = 0, FatA = 0, FatV = 0, Carb = 0;
+  std::int64_t Veight = 0;
+};
+
 // One distinct product (by Code) of a list, in the order of its first occurrence; the
 // name and the values per 100 g are those of the first occurrence. A product whose
 // reference values changed while the document held it carries different values in its
-// rows: the energy and nutrient sums add each occurrence's own values, so that a list
-// gives the same sums as the ration tree.
+// rows: the entry keeps each value set with its own weight, and the lists sum energy and
+// nutrients over the sets, so that they give the same sums as the ration tree (with one
+// value set, the sums are the first occurrence's values times the weight, as before).
 struct TProductEntry {
   std::int32_t Code = 0;
   AnsiString Name;          // at most 64 characters
@@ -68,8 +77,7 @@ struct TProductEntry {
   std::int32_t Cal = 0;     // kcal per 100 g
   std::int32_t Count = 0;   // occurrences
   double AlbA = 0, AlbV = 0, FatA = 0, FatV = 0, Carb = 0;
-  // Sums over the occurrences of Cal x Veight / 100 and of each nutrient x Veight / 100.
-  double Energy = 0, Protein = 0, Fat = 0, Carbs = 0;
+  std::vector<TProductValueSet> Sets;  // in the order met
 };
 using TProductEntries = std::vector<TProductEntry>;
 

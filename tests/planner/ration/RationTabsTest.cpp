@@ -155,7 +155,9 @@ TEST(RationTabs, ListsSumEachOccurrencesOwnValues) {
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].Cal, 400);
   EXPECT_DOUBLE_EQ(entries[0].AlbA, 24);
-  EXPECT_DOUBLE_EQ(entries[0].Energy, 970);
+  ASSERT_EQ(entries[0].Sets.size(), 3u);  // 400, 420 (day 2), 360 (day 1)
+  EXPECT_EQ(entries[0].Sets[2].Cal, 360);
+  EXPECT_EQ(entries[0].Sets[2].Veight, 100);
 }
 
 TEST(RationTabs, CostColumn) {
