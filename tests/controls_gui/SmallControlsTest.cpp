@@ -3,6 +3,18 @@
 // splitter's button and drag among aligned panels.
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
+#include <QPushButton>
+
+#include <QDialog>
+
+#include <QLineEdit>
+
+#include <QDropEvent>
+
+#include <QMimeData>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -387,6 +399,68 @@ TEST(ComboEdit, DirectInputAndReadOnly) {
   e.setParent(nullptr);
 }
 
+// Without direct input no dropped text gets in and tabbing in selects nothing; a disabled
+// edit draws its text grey.
+TEST(ComboEdit, NoDroppedTextNoTabSelectionGreyWhenDisabled) {
+  QWidget parent;
+  auto* before = new QLineEdit(&parent);
+  auto* e = new TComboEdit(&parent);
+  e->SetText("abc");
+  e->SetDirectInput(false);
+  parent.show();
+  QApplication::setActiveWindow(&parent);
+  auto drop = [&] {
+    QMimeData data;
+    data.setText("dropped");
+    const QPointF at(5, 5);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(e, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(e, &drop);
+    return enter.isAccepted();
+  };
+  EXPECT_FALSE(drop());
+  EXPECT_EQ(e->Text(), "abc");
+  before->setFocus();
+  QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(e, &tabIn);
+  EXPECT_FALSE(e->hasSelectedText());
+  e->SetDirectInput(true);
+  QApplication::sendEvent(e, &tabIn);
+  EXPECT_TRUE(e->hasSelectedText());
+  e->setEnabled(false);
+  EXPECT_EQ(e->palette().color(QPalette::Disabled, QPalette::Text), ToQColor(clGrayText));
+  TFont red = e->Font();
+  red.Color = clRed;
+  e->SetFont(red);
+  EXPECT_EQ(e->palette().color(QPalette::Disabled, QPalette::Text), ToQColor(clGrayText));
+  EXPECT_NE(e->palette().color(QPalette::Disabled, QPalette::Text), e->palette().color(QPalette::Active, QPalette::Text));
+}
+
+// In a Qt dialog (not one of the kit's forms) Enter and Esc in a combo edit or the kit's
+// edit press the default and the cancel button, as the dialog's own edits do.
+TEST(ComboEdit, EnterAndEscInAQtDialog) {
+  for (const bool combo : {true, false}) {
+    for (const bool enter : {true, false}) {
+      QDialog dialog;
+      TEdit* e = combo ? new TComboEdit(&dialog) : new TEdit(&dialog);
+      if (combo) static_cast<TComboEdit*>(e)->SetDirectInput(false);
+      auto* ok = new QPushButton("OK", &dialog);
+      ok->setDefault(true);
+      QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+      ok->move(8, 40);
+      int result = -1;
+      QTimer::singleShot(0, &dialog, [&] {
+        e->setFocus();
+        SendKey(e, enter ? Qt::Key_Return : Qt::Key_Escape, Qt::NoModifier, enter ? "\r" : "\x1b");
+        if (dialog.isVisible()) dialog.done(42);
+      });
+      result = dialog.exec();
+      EXPECT_EQ(result, enter ? QDialog::Accepted : QDialog::Rejected) << combo << enter;
+    }
+  }
+}
+
 TEST(ComboEdit, EnterPressesTheDialogsDefaultButtonAndTheButtonFitsInside) {
   TScriptedDialogsScope dialogs;
   TForm form;
@@ -736,6 +810,19 @@ TEST(PaneSplitter, TheButtonCollapsesTheControlBelowAndRestoresIt) {
   EXPECT_EQ(p.bottom->height(), 1);
   p.bar->SetMaximized(false);
   EXPECT_EQ(p.bottom->height(), 100);
+}
+
+// The bar's own Beveled (the class library's property) is what the button reads: with a
+// bevel the button is 3 pixels shorter at each side across the bar.
+TEST(PaneSplitter, TheButtonFollowsTheBarsBevel) {
+  Panes p;
+  const TRect flat = p.bar->ButtonRect();
+  p.bar->Beveled = true;
+  const TRect beveled = p.bar->ButtonRect();
+  EXPECT_EQ(beveled.Top, flat.Top + 2);
+  EXPECT_EQ(beveled.Bottom, flat.Bottom - 2);
+  EXPECT_EQ(beveled.Left, flat.Left);
+  EXPECT_EQ(beveled.Right, flat.Right);
 }
 
 TEST(PaneSplitter, ADragToMinSizeCollapsesOnceAndAWiggleOnTheButtonIsUndone) {

@@ -9,6 +9,7 @@
 
 #include "planner/gui/FrmFind.h"
 #include "planner/gui/PlannerPrompt.h"
+#include "controls/gui/MtTreeView.h"
 #include "planner/gui/RaskladForm.h"
 #include "planner/reference/RefItems.h"
 #include "planner/reference/RefMenu.h"
@@ -117,6 +118,44 @@ TEST_F(FindInWindow, FindNextFocusesTheMatchAndADishIsReplacedWithItsComponents)
   }
   EXPECT_EQ(doc.Modified, 1);
   EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+// Replacing products changes the day sums: the totals grid under the tabs shows the new
+// sums at once.
+TEST_F(FindInWindow, ReplacingProductsLeavesTheTotalsGridCurrent) {
+  TScriptedDialogsScope dialogs;
+  TRationDocument& doc = form_->Doc();
+  TMtTreeItem* day1 = doc.Items()->Root()->GetFirstChild();
+  TMtTreeItem* day2 = day1->GetNextSibling();
+  TMtTreeItem* from = RefRow(0, "Сахар");
+  TMtTreeItem* to = RefRow(0, "Сухари");
+  ASSERT_NE(from, nullptr);
+  ASSERT_NE(to, nullptr);
+  ASSERT_NE(RefFoodRecOf(from)->Cal, RefFoodRecOf(to)->Cal);
+  Add(day1, from, fkProduct);
+  Add(day2, from, fkProduct);
+  form_->Editor().UpdateTotals();
+  form_->ApplyDocumentState();
+  auto gridEnergy = [&] { return form_->TotalsView()->Items()->Root()->GetChildren(2)->ColumnText()[tcEnergy]; };
+  const AnsiString before = gridEnergy();
+
+  model_.SetItemType(0);
+  model_.SetCondValue(from->Text());
+  model_.SetReplace(true);
+  model_.SetReplacement(*RefFoodRecOf(to), to->Text());
+  model_.SetRepValue("*");
+  ASSERT_TRUE(model_.Check().Ok);
+  doc.Tree().SetItemFocused(nullptr);
+  dialogs->Answer(mrYesToAll);
+  dialogs->Answer(mrOk);
+  form_->ItemFindNextExecute();
+  ASSERT_EQ(day1->GetFirstChild()->Text(), to->Text());
+  const std::int64_t sum = FoodRecOf(day1)->Cal + FoodRecOf(day2)->Cal;
+  EXPECT_EQ(gridEnergy(), Format("%d", {sum}));
+  EXPECT_NE(gridEnergy(), before);
+  form_->ShowTab(2);
+  form_->ShowTab(0);
+  EXPECT_EQ(gridEnergy(), Format("%d", {sum}));
 }
 
 }  // namespace

@@ -17,7 +17,10 @@
 #include <QLabel>
 #include <QTreeWidget>
 #include <QTabWidget>
+#include <QSpinBox>
 #include <QTest>
+#include <QToolBar>
+#include <QToolTip>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QClipboard>
@@ -1567,11 +1570,24 @@ TEST_F(PlannerWindows, StandardOpenDialogSpeaksRussian) {
 }
 
 // Both cost columns carry the currency.
+// The cost sections carry the currency symbol of the user's locale.
 TEST_F(PlannerWindows, CostCaptionsCarryTheCurrency) {
-  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(U(f->TripListView()->HeaderSections()->FindByNumber(kTripCostColumn + 1)->Text()), "Сумма, руб.");
-  EXPECT_EQ(U(f->TotalsView()->HeaderSections()->FindByNumber(tcCost + 1)->Text()), "Сумма, руб.");
+  const QLocale saved;
+  const std::pair<QLocale, const char*> cases[] = {
+      {QLocale(QLocale::Russian, QLocale::Russia), "Сумма, р."},
+      {QLocale(QLocale::German, QLocale::Germany), "Сумма, €"},
+      {QLocale(QLocale::English, QLocale::UnitedStates), "Сумма, $"},
+      {QLocale(QLocale::Japanese, QLocale::Japan), "Сумма, JPY"},  // "￥" is outside code page 1251
+      {QLocale::c(), "Сумма"},
+  };
+  for (const auto& [locale, caption] : cases) {
+    QLocale::setDefault(locale);
+    TRaskladForm* f = form_->OpenRation(AnsiString());
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(U(f->TripListView()->HeaderSections()->FindByNumber(kTripCostColumn + 1)->Text()), caption);
+    EXPECT_EQ(U(f->TotalsView()->HeaderSections()->FindByNumber(tcCost + 1)->Text()), caption);
+  }
+  QLocale::setDefault(saved);
 }
 
 // The whole-trip list keeps a selected column: Enter edits the cost only while the cost's
@@ -1607,4 +1623,176 @@ TEST_F(PlannerWindows, TripListSelectedColumnDecidesWhatEnterEdits) {
   EXPECT_TRUE(list->Editing());
   EXPECT_EQ(list->EditedSection(), cost);
   list->EndEdit(true);
+}
+
+// A ration reopened from the recent files while others are open comes back maximised like
+// them, inside the client area.
+TEST_F(PlannerWindows, ARationReopenedAmongMaximisedOnesIsMaximised) {
+  TRaskladForm* a = form_->OpenRation(Example("weekend-hike.tw"));
+  TRaskladForm* b = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  auto sub = [](TRaskladForm* f) { return qobject_cast<QMdiSubWindow*>(f->parentWidget()); };
+  EXPECT_TRUE(sub(b)->isMaximized());
+  EXPECT_EQ(sub(b)->geometry(), form_->Client()->viewport()->rect()) << "first";
+  for (int round = 0; round < 2; ++round) {
+    // Close the one behind (not the active one), then reopen it from the menu.
+    form_->Client()->setActiveSubWindow(sub(b));
+    Process();
+    sub(a)->close();
+    Process();
+    QAction* entry = nullptr;
+    for (QAction* act : form_->findChild<QMenu*>("MruRoot")->actions())
+      if (act->text().contains("weekend-hike")) entry = act;
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    Process();
+    a = form_->ActiveChild();
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->Doc().FileName, Example("weekend-hike.tw"));
+    EXPECT_TRUE(sub(a)->isMaximized()) << round;
+    EXPECT_GE(sub(a)->geometry().top(), 0) << round;
+    EXPECT_EQ(sub(a)->geometry(), form_->Client()->viewport()->rect()) << round;
+  }
+}
+
+// After a dialog closes, the commands of the ration tree are enabled at once by the row
+// that is still focused in it (no click on the row needed).
+TEST_F(PlannerWindows, CommandStatesFollowTheTreeAfterADialog) {
+  TRaskladForm* f = form_->OpenRation(Example("mountain-14.tw"));
+  ASSERT_NE(f, nullptr);
+  TMtTreeItem* day = f->Doc().Items()->GetItem(0);
+  FocusTree(f, day);
+  ASSERT_TRUE(Act("EditEatDel")->isEnabled());
+  auto* del = form_->findChild<QAction*>("EditEatDel");
+  auto* addProd = form_->findChild<QAction*>("EditAddProd");
+  WithModal<TRaskladPropForm>([&] { Trigger("EditRaskladProp"); },
+                              [&](TRaskladPropForm& d) { d.btnCancel->click(); });
+  // The states as the frame left them when the dialog closed, before any idle update.
+  EXPECT_TRUE(del->isEnabled());
+  EXPECT_TRUE(addProd->isEnabled());
+  WithModal<TAboutDlg>([&] { Trigger("HelpAbout1"); }, [&](TAboutDlg& d) { d.btnOk->click(); });
+  EXPECT_TRUE(del->isEnabled());
+  EXPECT_TRUE(f->TreeFocused());
+  // The title field takes the focus: the tree's commands go off.
+  f->ShowSection(0);
+  Process();
+  EXPECT_FALSE(Act("EditEatDel")->isEnabled());
+}
+
+// The review mode of the program ("--shot") reads the settings and writes none: no recent
+// file, no window placement.
+TEST_F(PlannerWindows, ReviewModeLeavesTheSettingsAlone) {
+  store_.WriteValue(globals_->RegKeyPath + "\\General", "ShowHint", "1");
+  store_.Save();
+  const std::string before = ReadFileBytes(store_.FileName());
+  form_->SetReviewMode(true);
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(form_->Mru().Captions().size(), 0u);
+  form_->Client()->closeAllSubWindows();
+  Process();
+  ASSERT_TRUE(form_->close());
+  EXPECT_FALSE(store_.Modified());
+  EXPECT_EQ(ReadFileBytes(store_.FileName()), before);
+  EXPECT_FALSE(store_.KeyExists(globals_->RegKeyPath + "\\MRUFiles"));
+  EXPECT_FALSE(store_.KeyExists(globals_->RegKeyPath + "\\RaskladForm"));
+}
+
+// "Всплывающие подсказки" takes effect on OK, in every window: a hint asked for by the
+// mouse shows only while the switch is on.
+TEST_F(PlannerWindows, HintsSwitchTakesEffectOnOk) {
+  const bool saved = Application().ShowHint;
+  Application().ShowHint = true;
+  QWidget* button = form_->findChild<QToolBar*>("FileToolBar")->widgetForAction(Act("FileNew1"));
+  ASSERT_NE(button, nullptr);
+  auto hintShown = [&] {
+    QToolTip::hideText();
+    QHelpEvent e(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(button, &e);
+    Process();
+    return QToolTip::isVisible();
+  };
+  auto setHints = [&](bool on) {
+    WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); },
+                            [&](TOptionsForm& d) {
+                              d.CheckBox1->setChecked(on);
+                              d.btnOk->click();
+                            });
+  };
+  EXPECT_TRUE(hintShown());
+  setHints(false);
+  EXPECT_FALSE(globals_->Settings.General.ShowHint);
+  EXPECT_FALSE(hintShown());
+  setHints(true);
+  EXPECT_TRUE(hintShown());
+  QToolTip::hideText();
+  Application().ShowHint = saved;
+}
+
+// The pick-list's trees carry their hints.
+TEST_F(PlannerWindows, PickListTreesCarryTheirHints) {
+  const std::pair<const char*, const char*> hints[] = {
+      {"tvProd", "Выберите продукты для добавления в раскладку"},
+      {"tvDish", "Выберите блюда для добавления в раскладку"},
+      {"tvMeal", "Выберите трапезы для добавления в раскладку"},
+      {"tvEnergo", "Выберите категорию сложности похода\r\nв соответствующем виде туризма"}};
+  for (const auto& [name, hint] : hints) {
+    auto* tree = form_->RefMenuForm().findChild<TMtTree*>(name);
+    ASSERT_NE(tree, nullptr) << name;
+    EXPECT_EQ(U(tree->Hint), hint) << name;
+    EXPECT_TRUE(tree->EffectiveShowHint()) << name;
+  }
+}
+
+// Participants range over every positive 32-bit number in the ration window.
+TEST_F(PlannerWindows, ParticipantsBeyondNineHundredNinetyNine) {
+  TRaskladForm* f = form_->OpenRation(AnsiString());
+  ASSERT_NE(f, nullptr);
+  auto* mans = f->findChild<QSpinBox*>("seMans");
+  ASSERT_NE(mans, nullptr);
+  EXPECT_EQ(mans->minimum(), 1);
+  EXPECT_EQ(mans->maximum(), 2147483647);
+  mans->setValue(2147483647);
+  f->seMansExit();
+  EXPECT_EQ(f->Doc().Mans, 2147483647);
+  EXPECT_EQ(mans->value(), 2147483647);
+}
+
+// F1 opens the help page of the window the user works in: the frame 2180, a ration window
+// 2190, the about box 2280. The reference editor opens over the frame's client area.
+TEST_F(PlannerWindows, F1OpensTheContextOfTheWindow) {
+  auto f1Page = [&](QWidget* w) {
+    w->window()->activateWindow();  // F1 goes to the window in front
+    Process();
+    QTest::keyClick(w, Qt::Key_F1);
+    Process();
+    return form_->HelpForm().Context();
+  };
+  EXPECT_EQ(f1Page(form_.get()), 2180);
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  FocusTree(f);
+  EXPECT_EQ(f1Page(f->MenuView()), 2190);
+  int aboutContext = -1;
+  WithModal<TAboutDlg>([&] { Trigger("HelpAbout1"); },
+                       [&](TAboutDlg& d) {
+                         aboutContext = f1Page(&d);
+                         d.btnOk->click();
+                       });
+  EXPECT_EQ(aboutContext, 2280);
+
+  QRect placed;
+  WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); },
+                          [&](TRefEditForm& d) {
+                            placed = d.geometry();
+                            // Esc in a tree leaves the window open.
+                            QTest::keyClick(d.View(0), Qt::Key_Escape);
+                            Process();
+                            EXPECT_TRUE(d.isVisible());
+                            d.Action("FileClose")->trigger();
+                          });
+  const QRect screen = form_->screen()->geometry();
+  EXPECT_EQ(placed.topLeft(), screen.topLeft() + QPoint(0, 18));
+  EXPECT_EQ(placed.size(), form_->size());
 }

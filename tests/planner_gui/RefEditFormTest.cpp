@@ -505,9 +505,13 @@ TEST_F(RefEditFormTest, CancelAtTheCloseQuestionKeepsTheWindowOpen) {
   form->close();
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(prompt_.shown.back().Text, "Справочник по трапезам был изменен.\rЗаписать изменения?");
-  // Esc in the tree asks again; No closes without saving.
-  prompt_.answers = {mrNo};
+  // Esc in the tree has no role: the window stays, nothing is asked.
   Key(form->View(rpMeal), Qt::Key_Escape);
+  EXPECT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_TRUE(form->isVisible());
+  // Closing asks again; No closes without saving.
+  prompt_.answers = {mrNo};
+  form->close();
   EXPECT_EQ(prompt_.shown.size(), 2u);
   EXPECT_FALSE(form->isVisible());
   EXPECT_TRUE(saved_.empty());

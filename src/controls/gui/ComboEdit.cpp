@@ -1,5 +1,8 @@
 #include "controls/gui/ComboEdit.h"
 
+#include <QDropEvent>
+#include <QFocusEvent>
+#include <QMimeData>
 #include <QResizeEvent>
 #include <QScreen>
 
@@ -38,6 +41,46 @@ TCustomComboEdit::TCustomComboEdit(QWidget* parent)
   setMinimumHeight(MinHeight());
   resize(121, 21);
   Layout();
+}
+
+void TCustomComboEdit::changeEvent(QEvent* e) {
+  TEdit::changeEvent(e);
+  // The look of the font colours every group alike: a disabled edit still draws grey.
+  if (e->type() != QEvent::PaletteChange && e->type() != QEvent::EnabledChange) return;
+  const QColor grey = ToQColor(clGrayText);
+  if (palette().color(QPalette::Disabled, QPalette::Text) == grey) return;
+  QPalette pal = palette();
+  pal.setColor(QPalette::Disabled, QPalette::Text, grey);
+  setPalette(pal);
+}
+
+void TCustomComboEdit::focusInEvent(QFocusEvent* e) {
+  TEdit::focusInEvent(e);
+  // Tabbing in selects the text only where it may be typed over.
+  if (!directInput_ && (e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason)) deselect();
+}
+
+// Without direct input, dropped text is refused as typed text is (dropped files are the
+// directory edit's own matter: they arrive as addresses).
+namespace {
+bool RefusedDrop(const TCustomComboEdit& edit, const QMimeData* data) {
+  return !edit.DirectInput() && data != nullptr && !data->hasUrls();
+}
+}  // namespace
+
+void TCustomComboEdit::dragEnterEvent(QDragEnterEvent* e) {
+  if (RefusedDrop(*this, e->mimeData())) return e->ignore();
+  TEdit::dragEnterEvent(e);
+}
+
+void TCustomComboEdit::dragMoveEvent(QDragMoveEvent* e) {
+  if (RefusedDrop(*this, e->mimeData())) return e->ignore();
+  TEdit::dragMoveEvent(e);
+}
+
+void TCustomComboEdit::dropEvent(QDropEvent* e) {
+  if (RefusedDrop(*this, e->mimeData())) return e->ignore();
+  TEdit::dropEvent(e);
 }
 
 void TCustomComboEdit::SetDirectInput(bool v) {

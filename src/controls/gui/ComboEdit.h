@@ -2,8 +2,10 @@
 // directory edit, whose button opens the folder dialog and which takes folders dropped
 // from the desktop.
 //
-//   DirectInput off     typing, deleting, cutting and pasting change nothing (the caret
-//                       still shows); the button and ClickKey still work
+//   DirectInput off     typing, deleting, cutting, pasting and dropping text change
+//                       nothing (the caret still shows), and tabbing into the edit does
+//                       not select its text; the button and ClickKey still work
+//   disabled            the text is drawn grey (the system's grey text colour)
 //   ReadOnly            no typing and no button action unless AlwaysEnable
 //   ClickKey            (Alt+Down) acts as a click on the button while it is wider than 0;
 //                       OnKeyDown sees the key first; the key goes no further
@@ -118,6 +120,11 @@ class TCustomComboEdit : public TEdit {
   virtual void PopupValueChanged() {}
   virtual bool GetReadOnly() const { return readOnly_; }
   void resizeEvent(QResizeEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
   void ApplyGlyph();
 
  private:

@@ -73,9 +73,9 @@ void TPaneSplitter::SetMinimized(bool v) {
 
 TRect TPaneSplitter::ButtonRect() const {
   if (!ShowButton) return {};
-  if (Geometry.Style == TSplitterButtonStyle::bsNetscape) return NetscapeButtonRect(ClientRect(), Side(), Geometry);
+  if (Geometry.Style == TSplitterButtonStyle::bsNetscape) return NetscapeButtonRect(ClientRect(), Side(), ButtonGeometry());
   TRect all;
-  for (const auto& [kind, r] : WindowsButtonRects(ClientRect(), Side(), Geometry))
+  for (const auto& [kind, r] : WindowsButtonRects(ClientRect(), Side(), ButtonGeometry()))
     all = all.IsEmpty() ? r : UnionRect(all, r);
   return all;
 }
@@ -121,7 +121,7 @@ void TPaneSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y
     if (Geometry.Style == TSplitterButtonStyle::bsNetscape) {
       model_.ButtonClicked();
     } else {
-      for (const auto& [kind, r] : WindowsButtonRects(ClientRect(), Side(), Geometry))
+      for (const auto& [kind, r] : WindowsButtonRects(ClientRect(), Side(), ButtonGeometry()))
         if (r.Contains({X, Y})) model_.WindowsButtonClicked(kind);
     }
     Invalidate();
@@ -156,7 +156,7 @@ void TPaneSplitter::Paint(TCanvas& canvas) {
     PaintNetscape(canvas, b);
     return;
   }
-  for (const auto& [kind, r] : WindowsButtonRects(ClientRect(), Side(), Geometry)) {
+  for (const auto& [kind, r] : WindowsButtonRects(ClientRect(), Side(), ButtonGeometry())) {
     TRect sq = r;
     DrawEdge(canvas, sq, EDGE_RAISED, BF_RECT | BF_MIDDLE | BF_ADJUST);
     TCanvasState keep(canvas);

@@ -17,7 +17,8 @@ class TPaneSplitter : public TSplitter {
   AnsiString Version() const { return kVersion; }
 
   bool AllowDrag = true;
-  TSplitterButtonGeometry Geometry;  // style, width, Windows squares
+  // Style, width and Windows squares of the button; its bevel is the bar's Beveled.
+  TSplitterButtonGeometry Geometry;
   // The button's length along the bar: ButtonWidth pixels (btwPixels, the default) or
   // that percentage of the bar's length (btwPercentage). The width is never below 0 and,
   // as a percentage, at most 100; both setters repaint the bar.
@@ -56,6 +57,12 @@ class TPaneSplitter : public TSplitter {
 
  private:
   TSplitterSide Side() const;
+  // Geometry with the bar's own Beveled: the button is inset by the bevel the bar draws.
+  TSplitterButtonGeometry ButtonGeometry() const {
+    TSplitterButtonGeometry g = Geometry;
+    g.Beveled = Beveled;
+    return g;
+  }
   // The model works with the bar's side, MinSize and style of the moment.
   void SyncModel();
   void UpdateCursor(int x, int y);

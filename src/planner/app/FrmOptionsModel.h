@@ -5,15 +5,16 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "planner/app/Globals.h"
 
 class IRefPicker;
 
-// The largest number of days a new document may start with: a typo in a larger number
-// would have the program add millions of days.
-inline constexpr std::int32_t kMaxDfltDays = 999;
+// The largest number of days a new document may be given in the options (any positive
+// 32-bit number; how many days a new document is built with is the ration's own limit).
+inline constexpr std::int32_t kMaxDfltDays = std::numeric_limits<std::int32_t>::max();
 
 class TOptionsModel {
  public:

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 
 #include "platform/core/AnsiText.h"
@@ -23,24 +24,25 @@ struct TGeneralSettings {
 };
 
 // Ranges of the numbers a new document starts with. A stored value outside its range is
-// unusable (a typo in the store would make a new document of billions of days) and gives
-// the default instead.
-inline constexpr std::int32_t kMaxRationDays = 999;
-inline constexpr std::int32_t kMaxParticipants = 999;
+// unusable and gives the default instead. Days and participants range over every positive
+// 32-bit number, as the options dialog and the ration window allow.
+inline constexpr std::int32_t kMaxRationDays = std::numeric_limits<std::int32_t>::max();
+inline constexpr std::int32_t kMaxParticipants = std::numeric_limits<std::int32_t>::max();
 inline constexpr std::int32_t kMaxRefCal = 20000;  // kcal per day
 inline constexpr std::int32_t kMaxRefNeed = 5000;  // g per day of protein, fat or carbohydrates
 
 // Settings of section Defaults: what a new ration document starts with. The energy and
-// the needs are those of the default kind of trip's row in the shipped "energo" table.
+// the needs are the program's own defaults; picking a kind of trip (here or in a ration)
+// takes that row's values instead.
 struct TDocumentDefaults {
   std::int32_t DfltVeight = 0;  // read and written only
   std::int32_t DfltDays = 21;
   std::int32_t DfltMans = 4;
   AnsiString DfltTourName = Ansi("Пешеходный; 1 к.с.");
   std::int32_t DfltRefCal = 3100;  // daily energy expenditure, kcal
-  double DfltRefAlb = 93;          // daily needs, g (stored as whole numbers)
-  double DfltRefFat = 112;
-  double DfltRefCarb = 430;
+  double DfltRefAlb = 150;         // daily needs, g (stored as whole numbers)
+  double DfltRefFat = 180;
+  double DfltRefCarb = 690;
   AnsiString DfltAuthor;
 };
 

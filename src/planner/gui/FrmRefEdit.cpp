@@ -276,9 +276,8 @@ void TRefEditForm::TreeKeyDown(int page, std::uint16_t& key, TShiftState shift) 
       key = 0;
       return;
     case VK_ESCAPE:
-      // As in a dialog: Esc closes the window, after the close question.
+      // Esc has no role in the trees: it does not reach the window (which would close).
       key = 0;
-      close();
       return;
     default:
       return;

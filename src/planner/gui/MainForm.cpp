@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -62,6 +63,16 @@ class TQtFileDialogs : public IFileDialogs {
     if (ExtractFileExt(fileName).empty()) fileName += ".tw";
     return true;
   }
+};
+
+// The hints switch of the settings over every window of the program (the frame, the
+// ration windows, the dialogs and the reference editor): while it is off no hint shows.
+class THintSwitch : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override { return e->type() == QEvent::ToolTip && !Application().ShowHint; }
 };
 
 // Where the windows keep their placement: subkeys of the program's settings key. A
@@ -127,6 +138,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
     return true;
   };
 
+  qApp->installEventFilter(new THintSwitch(this));
   CreateActions();
   CreateMenus();
   CreateClient();
@@ -154,8 +166,13 @@ QAction* TMainForm::NewAction(const char* name, const char* caption, const QKeyS
   auto* a = new QAction(Q(caption), this);
   a->setObjectName(name);
   if (!key.isEmpty()) a->setShortcut(key);
+  // Each command ends with the command states brought up to date (a dialog it showed may
+  // have moved the focus and back).
   if (run != nullptr)
-    connect(a, &QAction::triggered, this, [this, run] { GuardedCall(nullptr, [this, run] { (this->*run)(); }); });
+    connect(a, &QAction::triggered, this, [this, run] {
+      GuardedCall(nullptr, [this, run] { (this->*run)(); });
+      UpdateActions();
+    });
   return a;
 }
 
@@ -215,11 +232,15 @@ void TMainForm::CreateActions() {
   NewAction("ToolsEditRef", "Справочники", {}, &TMainForm::ToolsEditRefExecute);
   NewAction("ToolsOptions", "Параметры программы", {}, &TMainForm::ToolsOptionsExecute);
   for (const THelpTopic& t : kHelpTopics) {
-    const bool contents = std::string_view(t.name) == "HelpContents";
-    QAction* a = NewAction(t.name, t.caption, contents ? QKeySequence::HelpContents : QKeySequence(), nullptr);
+    QAction* a = NewAction(t.name, t.caption, QKeySequence(), nullptr);
     const int context = t.context;
     connect(a, &QAction::triggered, this, [this, context] { HelpForm().ShowContext(context); });
   }
+  // F1: the help page of the window the user works in (a ration window or the frame).
+  QAction* f1 = NewAction("HelpContext", "Справка", QKeySequence(Qt::Key_F1), nullptr);
+  f1->setShortcutContext(Qt::WindowShortcut);
+  addAction(f1);
+  connect(f1, &QAction::triggered, this, [this] { HelpForm().ShowContext(ActiveChild() ? kRaskladHelpContext : kMainHelpContext); });
   NewAction("HelpWebSite", "Web-сайт программы", {}, &TMainForm::HelpWebSiteExecute);
   NewAction("HelpMailAuthor", "Письмо автору", {}, &TMainForm::HelpMailAuthorExecute);
   NewAction("HelpAbout1", "О программе", {}, &TMainForm::HelpAbout1Execute);
@@ -367,28 +388,43 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& Name) {
   auto* form = new TRaskladForm(services_);
   form->OnAskSaveName = [this](TRaskladForm* f, AnsiString& name) { return AskSaveName(f, name); };
   form->OnSaved = [this](const AnsiString& name) {
+    if (reviewMode_) return;
     mru_.AddMru(name);
     RebuildMruMenu();
   };
   const int r = form->Open(FileName);
   if (r != 0) {
     delete form;
-    mru_.RemoveMru(FileName);
-    RebuildMruMenu();
+    if (!reviewMode_) {
+      mru_.RemoveMru(FileName);
+      RebuildMruMenu();
+    }
     return nullptr;
   }
+  // While the windows are maximised (the current one is), a new one joins them maximised,
+  // whatever placement the last closed window left.
+  const QMdiSubWindow* current = mdi_->currentSubWindow();
+  const bool maximisedMode = current != nullptr && current->isMaximized();
   QMdiSubWindow* sub = mdi_->addSubWindow(form);
   sub->setObjectName("RaskladWindow");
   sub->setWindowIcon(windowIcon());
   auto* placement = new TWindowPlacement(sub, globals_.Store(), PlacementKey(kRaskladFormPlacement));
-  form->OnClosing = [placement] { placement->Save(); };
+  form->OnClosing = [this, placement] {
+    if (!reviewMode_) placement->Save();
+  };
   TWindowState state = TWindowState::wsNormal;
   // Shown in its bounds first, so that leaving the maximised state returns to them.
-  if (placement->Restore(state)) sub->show();
-  if (state == TWindowState::wsMaximized || !sub->isVisible()) sub->showMaximized();
+  const bool placed = placement->Restore(state);
+  sub->show();
+  // Activating a window while another is maximised gives it the maximised state in its
+  // normal bounds: it is then maximised again, to fill the client area.
   mdi_->setActiveSubWindow(sub);
+  if (maximisedMode || state == TWindowState::wsMaximized || !placed) {
+    if (sub->isMaximized() && sub->geometry() != mdi_->viewport()->rect()) sub->showNormal();
+    sub->showMaximized();
+  }
   form->ShowSection(0);  // the general page, the title field focused
-  if (!FileName.empty()) {
+  if (!FileName.empty() && !reviewMode_) {
     mru_.AddMru(FileName);
     RebuildMruMenu();
   }
@@ -526,6 +562,7 @@ THelpForm& TMainForm::HelpForm() {
 
 void TMainForm::HelpAbout1Execute() {
   TAboutDlg dlg(this);
+  dlg.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
   dlg.Execute(globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright);
 }
 
@@ -555,6 +592,9 @@ void TMainForm::ToolsEditRefExecute() {
   // A saved table is read again by the pick-list at once.
   form.Model().OnRefSaved = [&menu](int page) { menu.ReloadRef(page); };
   form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  // The size of the frame's client area, at 0, 18 of the screen.
+  const QRect screen = this->screen() != nullptr ? this->screen()->geometry() : QRect();
+  form.setGeometry(QRect(screen.topLeft() + QPoint(0, 18), size()));
   form.exec();
   services_.Defaults.Limits = menu.Limits;
 }
@@ -563,6 +603,9 @@ void TMainForm::ToolsOptionsExecute() {
   TOptionsForm form(&refMenuForm_->Menu(), this);
   form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
   if (form.Execute(globals_) != mrOk) return;
+  // The hints switch takes effect at once in every window of the program (the reference
+  // editor's trees included): every hint passes the application's switch.
+  Application().ShowHint = globals_.Settings.General.ShowHint;
   SettingsToServices();
 }
 
@@ -589,7 +632,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
       e->ignore();
       return;
     }
-  GuardedCall(nullptr, [this] {
+  if (!reviewMode_) GuardedCall(nullptr, [this] {
     placement_->Save();
     TAppRegIniFile reg(globals_.Store(), globals_.RegKeyPath);
     mru_.SaveMru(reg);

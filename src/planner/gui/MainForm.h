@@ -30,6 +30,10 @@ class IFileDialogs {
   virtual bool SaveRation(const AnsiString& initialDir, AnsiString& fileName) = 0;
 };
 
+// Help contexts of the frame and of the ration windows (F1).
+inline constexpr int kMainHelpContext = 2180;
+inline constexpr int kRaskladHelpContext = 2190;
+
 class TMainForm : public QMainWindow {
  public:
   // helpFile: the help pages (Help/help.txt beside the program).
@@ -53,6 +57,10 @@ class TMainForm : public QMainWindow {
   void ShowPlaced();
   // Enables and checks every action from the active window's state.
   void UpdateActions();
+  // Review mode (the program's "--shot"): the recent files and the windows' placements
+  // are read but never written, so that the user's settings stay as they were.
+  void SetReviewMode(bool Value) { reviewMode_ = Value; }
+  bool ReviewMode() const { return reviewMode_; }
   void RebuildMruMenu();
   // "Окна": the window commands, then every open window (the active one checked).
   void RebuildWindowMenu();
@@ -117,4 +125,5 @@ class TMainForm : public QMainWindow {
   QMenu* WindowMenu = nullptr;
   TWindowPlacement* placement_ = nullptr;
   bool showNormal_ = false;  // a normal placement was restored
+  bool reviewMode_ = false;  // the settings are not written
 };

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -46,6 +47,18 @@ TRaskladForm* FindRaskladForm(TObject* control) {
   return nullptr;
 }
 
+// The currency symbol of the user's locale as the window's texts can hold it: the ruble
+// sign, which code page 1251 lacks, as "р."; any other symbol outside the code page as
+// the currency's ISO code.
+AnsiString LocaleCurrencySymbol() {
+  const QLocale locale;
+  const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
+  if (symbol == QString(QChar(0x20BD))) return Ansi("р.");
+  const AnsiString ansi = FromQString(symbol);
+  if (ToQString(ansi) == symbol) return ansi;
+  return FromQString(locale.currencySymbol(QLocale::CurrencyIsoCode));
+}
+
 // Puts a typed character into a freshly opened in-place editor.
 void TypeInto(TMtTree& tree, char typed) {
   TEdit* edit = tree.InplaceEdit();
@@ -74,6 +87,7 @@ TRaskladForm::TRaskladForm(TPlannerServices& services, QWidget* parent)
   // The finder keeps the last found item: it hears of every deletion.
   doc_.OnItemDeletion = [this](TObject*, TMtTreeItem* item) { finder_.ItemDeleted(item); };
   finder_.AddDishComponents = [this](TMtTreeItem* dish) { editor_->AddDishComponents(dish); };
+  finder_.OnTotalsChanged = [this](TObject*) { editor_->UpdateTotals(); };
   CreateActions();
   CreateControls();
   ConnectEvents();
@@ -244,7 +258,7 @@ void TRaskladForm::CreateControls() {
                                    {"Белки,г.", 60}, {"Жиры,г.", 60}, {"Углев.,г.", 60}, {"На чел.,кг.", 80},
                                    {"На группу,кг.", 90}, {"Ск-ко раз", 70}, {"Сумма", 80}});
   tvTotProdList->HeaderSections()->FindByNumber(kTripCostColumn + 1)->SetEditable(true);
-  tvTotProdList->HeaderSections()->FindByNumber(kTripCostColumn + 1)->SetText(CostCaption());
+  tvTotProdList->HeaderSections()->FindByNumber(kTripCostColumn + 1)->SetText(CostCaption(LocaleCurrencySymbol()));
   pcEat->addTab(tvTotProdList, Q("Раскладка по продуктам"));
   tabPages_[2] = tvTotProdList;
   memEatCmt = new QPlainTextEdit;
@@ -263,7 +277,7 @@ void TRaskladForm::CreateControls() {
                   {{"ИТОГО", 260, false}, {"ККал.", 60}, {"Дефицит,ККал.", 100}, {"Вес, кг.", 70}, {"Белки,г.", 60},
                    {"Жиры,г.", 60}, {"Углев,г.", 60}, {"Сумма", 90}, {"Б/Ж/У", 110, false}},
                   {0, 1, 2, 3, 4, 5, 6, 8, 7});
-  tvEatTotals->HeaderSections()->FindByNumber(tcCost + 1)->SetText(CostCaption());
+  tvEatTotals->HeaderSections()->FindByNumber(tcCost + 1)->SetText(CostCaption(LocaleCurrencySymbol()));
   tvEatTotals->SetShowButtons(false);
   tvEatTotals->SetShowLines(false);
   eat->setStretchFactor(0, 1);
@@ -492,7 +506,11 @@ void TRaskladForm::closeEvent(QCloseEvent* e) {
   e->accept();
 }
 
-bool TRaskladForm::TreeFocused() const { return tvEatMenu->Focused() || tvEatMenu->Editing(); }
+// The tree has the focus, or is the control that gets it back when its window is active
+// again (a dialog of the program or another program's window is in front).
+bool TRaskladForm::TreeFocused() const {
+  return tvEatMenu->Focused() || tvEatMenu->Editing() || tvEatMenu->window()->focusWidget() == tvEatMenu;
+}
 
 TRationCommands TRaskladForm::Commands() const {
   const AnsiString clip = FromQString(QGuiApplication::clipboard()->text());
@@ -517,7 +535,12 @@ void TRaskladForm::ItemFindNextExecute() {
   AfterCommand();
 }
 
-void TRaskladForm::AfterCommand() { ApplyDocumentState(); }
+// Every command ends here: the totals are recomputed whatever the command changed (they
+// are cheap), so that no view outlives the document state it shows.
+void TRaskladForm::AfterCommand() {
+  editor_->UpdateTotals();
+  ApplyDocumentState();
+}
 
 void TRaskladForm::ItemAddDayExecute() {
   editor_->ItemAddDay();

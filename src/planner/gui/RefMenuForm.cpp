@@ -84,6 +84,8 @@ TRefMenuForm::TRefMenuForm(const AnsiString& refDir, IUserPrompt& prompt, QWidge
     view->SetShowRoot(false);
     view->RowSelect = true;
     view->FullRowSelect = true;
+    view->Hint = TRefMenu::TreeHint(p);
+    view->ShowHint = true;
     view->OnHeaderColumnClick = [this, p, view](TObject*, int section) {
       menu_->SortByColumn(p, section);
       view->Invalidate();

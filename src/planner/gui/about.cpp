@@ -1,5 +1,6 @@
 #include "planner/gui/about.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QtGlobal>
 
 #include "planner/app/Globals.h"
+#include "planner/gui/DialogHelp.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
@@ -32,6 +34,12 @@ QLabel* NewLabel(QWidget* parent, const char* name) {
 TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent) {
   setObjectName("AboutDlg");
   CreateControls();
+  auto* help = new QAction(this);
+  help->setObjectName("HelpContext");
+  help->setShortcut(QKeySequence(Qt::Key_F1));
+  connect(help, &QAction::triggered, this,
+          [this] { GuardedCall(nullptr, [this] { ShowDialogHelp(OnHelp, kAboutHelpContext); }); });
+  addAction(help);
 }
 
 void TAboutDlg::CreateControls() {

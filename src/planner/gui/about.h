@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "planner/app/aboutModel.h"
 
@@ -30,6 +31,8 @@ class TAboutDlg : public QDialog {
 
   void lblURLClick();
   void lblEMailClick();
+  // The help window at a context (F1 in the box opens kAboutHelpContext).
+  std::function<void(int Context)> OnHelp;
 
   QTabWidget* PageControl1;
   QWidget* Panel1;

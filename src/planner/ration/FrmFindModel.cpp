@@ -215,10 +215,9 @@ TMtTreeItem* TRationFinder::FindStart() const {
 TMtTreeItem* TRationFinder::FindNextStart() const {
   if (doc_.Items()->Count() == 0) return nullptr;
   TMtTreeItem* focused = doc_.Tree().ItemFocused();
-  if (lastFound_ != nullptr && lastFound_ == focused) {
-    TMtTreeItem* next = Step(lastFound_, false);
-    return next != nullptr ? next : FirstInDirection();
-  }
+  // After the last match the walk goes on past it; past the end (or the start) there is
+  // nothing more to find.
+  if (lastFound_ != nullptr && lastFound_ == focused) return Step(lastFound_, false);
   return focused != nullptr ? focused : FirstInDirection();
 }
 
@@ -281,8 +280,7 @@ TMtTreeItem* TRationFinder::ReplaceItem(TMtTreeItem* found) {
 int TRationFinder::FindItems(TMtTreeItem* Start, IReplaceConfirm& Confirmer) {
   int count = 0;
   if (doc_.Items()->Count() == 0 || Start == nullptr) return 0;
-  const bool wrap = !Condition.Replace;
-  bool wrapped = false;
+  // The walk ends at the end (or the start) of the ration: it never wraps round.
   TMtTreeItem* item = Start;
   bool changed = false;
   while (item != nullptr) {
@@ -309,11 +307,6 @@ int TRationFinder::FindItems(TMtTreeItem* Start, IReplaceConfirm& Confirmer) {
     } else {
       next = Step(item, false);
     }
-    if (next == nullptr && wrap && !wrapped) {
-      next = FirstInDirection();
-      wrapped = true;
-    }
-    if (wrapped && next == Start) break;
     item = next;
   }
   if (changed && OnTotalsChanged) OnTotalsChanged(nullptr);

@@ -8,9 +8,8 @@
 // Invariants of the walk:
 // - a replacement is never visited by the walk that made it (it may match the condition
 //   itself), so a replace always ends;
-// - in find mode the walk goes round the ration once at most (past the end it goes on at
-//   the other end and stops before the item it started with); in replace mode it stops at
-//   the end of the ration, as the direction's caption promises;
+// - the walk goes from its start to the end (or the start) of the ration, as the
+//   direction's caption promises, and never goes round;
 // - LastFound is nil or an item of the tree: the window passes every deletion on to
 //   ItemDeleted.
 #pragma once
@@ -175,7 +174,7 @@ class TRationFinder {
   // last (backward) item; nil for an empty tree.
   TMtTreeItem* FindStart() const;
   // Where Find Next starts: after (before) the last found item when it is the focused
-  // one, going round at the end; else the focused item; else the first (last) item.
+  // one (nil past the end); else the focused item; else the first (last) item.
   TMtTreeItem* FindNextStart() const;
   // Walks from Start (inclusive) and returns the number of matches handled: in find mode
   // the first match is selected and focused (1), in replace mode the matches are replaced

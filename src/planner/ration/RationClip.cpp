@@ -180,6 +180,7 @@ TMtTreeItem* PasteText(TRationDocument& Doc, std::string_view Text, TMtTreeItem*
   TMtTreeItem* anchor = Target;
   TMtTreeItem* current = Target;
   TMtTreeItem* first = nullptr;
+  TMtTreeItem* scope = Target;  // every line of the fragment goes below it
   TCustomMtTree& tree = Doc.Tree();
   {
     TMtUpdateBracket bracket(&tree);
@@ -192,29 +193,30 @@ TMtTreeItem* PasteText(TRationDocument& Doc, std::string_view Text, TMtTreeItem*
         if (line.Rec.Kind != fkDay) continue;
         added = Doc.AddItem(Target, AnsiString(), nullptr, fkDay, 0);
         added->ColumnText().SetString(rcComment, line.Comment);
-        anchor = added;
+        anchor = scope = added;
         Doc.Days = Doc.DayCounter;
         Doc.RenumberDays();
         tree.SetItemFocused(added);
       } else {
+        // The parent by level: the current item when it lies above the line's level, else
+        // its ancestor one level above the line. So does the root, except a product onto
+        // a meal, which goes right below the meal: a root from a deeper level than the
+        // target goes below it, one from the target's level or above goes beside it.
+        if (first == nullptr && line.Rec.Kind != rootKind) continue;
+        if (line.Rec.Kind == fkDay) continue;  // days live only at the top level
         TMtTreeItem* parent = nullptr;
-        if (first == nullptr) {
-          // The root goes below the target, whatever level it had in its own tree.
-          if (line.Rec.Kind != rootKind) continue;
-          parent = Target;
+        if ((first == nullptr && KindOf(Target) == fkMeal && rootKind == fkProduct) ||
+            current->GetLevel() < line.Level) {
+          parent = current;
         } else {
-          if (line.Rec.Kind == fkDay) continue;  // days live only at the top level
-          if (current->GetLevel() < line.Level) {
-            parent = current;
-          } else {
-            for (TMtTreeItem* p = current->GetParent(); p != nullptr; p = p->GetParent())
-              if (p->GetLevel() == line.Level - 1) {
-                parent = p;
-                break;
-              }
-          }
-          if (parent == nullptr || !parent->IsUnder(anchor)) continue;
+          for (TMtTreeItem* p = current->GetParent(); p != nullptr; p = p->GetParent())
+            if (p->GetLevel() == line.Level - 1) {
+              parent = p;
+              break;
+            }
         }
+        if (parent == nullptr || (first != nullptr && !parent->IsUnder(scope))) continue;
+        if (first == nullptr) scope = parent;
         added = Doc.AddItem(parent, line.Name, &line.Rec, line.Rec.Kind, line.Rec.Code);
         added->ColumnText().SetString(rcComment, line.Comment);
       }

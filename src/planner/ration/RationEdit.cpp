@@ -219,7 +219,11 @@ bool TRationEditor::ItemDel() {
   if (next == nullptr) next = item->GetParent();
   {
     TMtUpdateBracket bracket(&doc_.Tree());
-    if (rec.Kind != fkProduct || doc_.RationType() == rtDayMenu) {
+    // In an average ration a product of a day goes from every day; one inside a meal or a
+    // dish (a document that was a menu by days) goes alone, as in a menu by days.
+    const bool everyDay = rec.Kind == fkProduct && doc_.RationType() != rtDayMenu &&
+                          item->GetParent() != nullptr && KindOf(item->GetParent()) == fkDay;
+    if (!everyDay) {
       TMtTreeItem* day = rec.Kind == fkDay ? nullptr : DayOfItem(item);
       doc_.Items()->DeleteItem(item);
       if (rec.Kind == fkDay) {

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -60,8 +61,9 @@ struct TRationCommands {
   bool EditCell = false, Prop = false;
 };
 
-// Range of the participants and of the days a document may be given on its general page.
-inline constexpr std::int32_t kRationMaxMans = 999;
+// Range of the participants (every positive 32-bit number) and of the days a document may
+// be given on its general page (each day is a row of the tree: more would exhaust memory).
+inline constexpr std::int32_t kRationMaxMans = std::numeric_limits<std::int32_t>::max();
 inline constexpr std::int32_t kRationMaxDaysShown = 999;
 
 // What a new document starts with (the settings' defaults and the limits file).
@@ -72,7 +74,7 @@ struct TNewRationDefaults {
   std::int32_t Mans = 4;
   std::int32_t Days = 21;
   std::int32_t RefCal = 3100;
-  double RefAlb = 93, RefFat = 112, RefCarb = 430;
+  double RefAlb = 150, RefFat = 180, RefCarb = 690;
   TRationLimits Limits;
 };
 

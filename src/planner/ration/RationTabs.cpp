@@ -1,5 +1,6 @@
 #include "planner/ration/RationTabs.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "planner/app/Globals.h"
@@ -37,6 +38,30 @@ void AddToProductList(TProductEntries& entries, const TMtTreeItem* item, const T
   TProductEntry& e = EntryFor(entries, item, rec);
   e.Veight += rec.Veight;
   ++e.Count;
+  auto same = [&rec](const TProductValueSet& s) {
+    return s.Cal == rec.Cal && s.AlbA == rec.AlbA && s.AlbV == rec.AlbV && s.FatA == rec.FatA &&
+           s.FatV == rec.FatV && s.Carb == rec.Carb;
+  };
+  auto set = std::find_if(e.Sets.begin(), e.Sets.end(), same);
+  if (set == e.Sets.end()) set = e.Sets.insert(e.Sets.end(), {rec.Cal, rec.AlbA, rec.AlbV, rec.FatA, rec.FatV, rec.Carb, 0});
+  set->Veight += rec.Veight;
+}
+
+// Energy and nutrients of an entry for `days` days' share of its weight (1: the whole
+// weight): each value set times its own weight.
+struct TEntrySums {
+  double Energy = 0, Protein = 0, Fat = 0, Carb = 0;
+};
+TEntrySums SumsOf(const TProductEntry& e, std::int64_t days) {
+  TEntrySums s;
+  for (const TProductValueSet& v : e.Sets) {
+    const double w = days > 0 ? static_cast<double>(v.Veight) / static_cast<double>(days) : 0.0;
+    s.Energy += w * v.Cal / 100;
+    s.Protein += (v.AlbA + v.AlbV) * w / 100;
+    s.Fat += (v.FatA + v.FatV) * w / 100;
+    s.Carb += w * v.Carb / 100;
+  }
+  return s;
 }
 
 }  // namespace
@@ -139,10 +164,11 @@ TProductListRows BuildDayProductList(const TRationDocument& Doc) {
     double proteinSum = 0, fatSum = 0, carbSum = 0;
     int k = 0;
     for (const TProductEntry& e : entries) {
-      const std::int64_t energy = RoundQ(static_cast<double>(e.Cal) * e.Veight / 100);
-      const double protein = (e.AlbA + e.AlbV) * e.Veight / 100;
-      const double fat = (e.FatA + e.FatV) * e.Veight / 100;
-      const double carb = e.Carb * e.Veight / 100;
+      const TEntrySums sums = SumsOf(e, 1);
+      const std::int64_t energy = RoundQ(sums.Energy);
+      const double protein = sums.Protein;
+      const double fat = sums.Fat;
+      const double carb = sums.Carb;
       TProductListRow row;
       row.Level = 1;
       row.Text = e.Name;
@@ -173,12 +199,13 @@ TProductListRows BuildTripProductList(const TRationDocument& Doc) {
     row.TextColor = kProductTextColor;
     const double w = static_cast<double>(e.Veight);
     const double perDay = D > 0 ? w / D : 0;
+    const TEntrySums sums = SumsOf(e, D);
     row.Columns = {Format("%d.", {++i}),
-                   Format("%d", {RoundQ(perDay * e.Cal / 100)}),
+                   Format("%d", {RoundQ(sums.Energy)}),
                    Format("%d", {RoundQ(perDay)}),
-                   F32((e.AlbA + e.AlbV) * perDay / 100),
-                   F32((e.FatA + e.FatV) * perDay / 100),
-                   F32(perDay * e.Carb / 100),
+                   F32(sums.Protein),
+                   F32(sums.Fat),
+                   F32(sums.Carb),
                    F33(w / 1000),
                    F33(static_cast<double>(Doc.Mans) * w / 1000),
                    Format("%d", {e.Count}),
@@ -188,7 +215,10 @@ TProductListRows BuildTripProductList(const TRationDocument& Doc) {
   return rows;
 }
 
-AnsiString CostCaption() { return Format(Ansi("Сумма, %s"), {Ansi("руб.")}); }
+AnsiString CostCaption(const AnsiString& CurrencySymbol) {
+  if (Trim(CurrencySymbol).empty()) return Ansi("Сумма");
+  return Format(Ansi("Сумма, %s"), {CurrencySymbol});
+}
 
 bool ParseCost(const AnsiString& Typed, AnsiString& Text) {
   double v = 0;

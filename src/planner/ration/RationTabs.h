@@ -56,8 +56,20 @@ void UpdateTotals(const TRationDocument& Doc, TTotalsGrid& Grid);
 // ---------------------------------------------------------------------------------
 // Product lists
 
+// One set of values per 100 g of a product with the grams per person summed over the
+// occurrences that carry it.
+struct TProductValueSet {
+  std::int32_t Cal = 0;
+  double AlbA = 0, AlbV = 0, FatA = 0, FatV = 0, Carb = 0;
+  std::int64_t Veight = 0;
+};
+
 // One distinct product (by Code) of a list, in the order of its first occurrence; the
-// name and the values per 100 g are those of the first occurrence.
+// name and the values per 100 g are those of the first occurrence. A product whose
+// reference values changed while the document held it carries different values in its
+// rows: the entry keeps each value set with its own weight, and the lists sum energy and
+// nutrients over the sets, so that they give the same sums as the ration tree (with one
+// value set, the sums are the first occurrence's values times the weight, as before).
 struct TProductEntry {
   std::int32_t Code = 0;
   AnsiString Name;          // at most 64 characters
@@ -65,6 +77,7 @@ struct TProductEntry {
   std::int32_t Cal = 0;     // kcal per 100 g
   std::int32_t Count = 0;   // occurrences
   double AlbA = 0, AlbV = 0, FatA = 0, FatV = 0, Carb = 0;
+  std::vector<TProductValueSet> Sets;  // in the order met
 };
 using TProductEntries = std::vector<TProductEntry>;
 
@@ -95,8 +108,8 @@ TProductListRows BuildDayProductList(const TRationDocument& Doc);
 TProductListRows BuildTripProductList(const TRationDocument& Doc);
 inline constexpr int kTripCostColumn = 9;
 // The caption of the cost sections of the whole-trip list and the totals grid:
-// "Сумма, " + the currency symbol ("руб.").
-AnsiString CostCaption();
+// "Сумма, " + the currency symbol of the user's locale; "Сумма" when the locale has none.
+AnsiString CostCaption(const AnsiString& CurrencySymbol);
 
 // Cost column of the whole-trip list. A cost typed by the user ("," or ".") is accepted
 // when it is a finite number not below 0; Text then is Format("%10.2f").

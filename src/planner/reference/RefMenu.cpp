@@ -90,6 +90,14 @@ AnsiString TRefMenu::PageCaption(int Page) {
   return Ansi(Page == ppKindsOfTrip ? "Вид туризма и категория сложности" : "Добавить в раскладку");
 }
 
+AnsiString TRefMenu::TreeHint(int RefPage) {
+  static const char* const kHints[kRefPageCount] = {
+      "Выберите продукты для добавления в раскладку", "Выберите блюда для добавления в раскладку",
+      "Выберите трапезы для добавления в раскладку",
+      "Выберите категорию сложности похода\r\nв соответствующем виде туризма"};
+  return RefPage >= 0 && RefPage < kRefPageCount ? Ansi(kHints[RefPage]) : AnsiString();
+}
+
 TRefMenu::TRefMenu(const std::array<TCustomMtTree*, kRefPageCount>& Trees, const AnsiString& RefDir,
                    IUserPrompt& Prompt)
     : trees_(Trees), prompt_(Prompt), refDir_(RefDir) {

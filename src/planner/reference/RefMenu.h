@@ -46,6 +46,8 @@ class TRefMenu : public IRefPicker, public IDishComposition {
   int CurrentPage() const { return current_; }
   // The window's caption for a pick-list page with no caption of its own.
   static AnsiString PageCaption(int Page);
+  // The hint of the tree of a page of the reference tables (0 products .. 3 kinds of trip).
+  static AnsiString TreeHint(int RefPage);
   // Help context of a page: 2220 for the kinds of trip, 2230 otherwise.
   static int HelpContext(int Page) { return Page == ppKindsOfTrip ? 2220 : 2230; }
 

@@ -1,6 +1,7 @@
 #include "platform/gui/StdCtrls.h"
 
 #include <QAbstractItemView>
+#include <QDialog>
 #include <QTextBlock>
 #include <QTreeWidget>
 #include <climits>
@@ -52,16 +53,40 @@ void TInputControl<QtWidget>::ColorChanged() {
   ApplyLook(*this, Font(), Color());
 }
 
+namespace {
+
+// Enter and Esc that an input control leaves alone go on to a Qt dialog, which presses its
+// default or cancel button with them. The kit's forms take their dialog keys before any
+// control sees them.
+bool IsDialogKey(const QKeyEvent* e) {
+  const int key = e->key();
+  return (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) &&
+         (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+}  // namespace
+
 template <class QtWidget>
 bool TInputControl<QtWidget>::event(QEvent* e) {
-  if (HandleWidgetEvent(e) || HandleClientEvent(e)) return true;
+  keyLeftToParent_ = false;
+  if (HandleWidgetEvent(e) || HandleClientEvent(e)) {
+    if (e->type() == QEvent::KeyPress && keyLeftToParent_ && IsDialogKey(static_cast<QKeyEvent*>(e))) {
+      QWidget* window = this->window();
+      if (qobject_cast<QDialog*>(window) != nullptr && dynamic_cast<TForm*>(window) == nullptr) e->ignore();
+    }
+    return true;
+  }
   return QtWidget::event(e);
 }
 
 template <class QtWidget>
 void TInputControl<QtWidget>::DefaultKeyPress(QKeyEvent* e, bool keyKept, std::optional<char> before,
                                             std::optional<char> after) {
-  PassKey(e, keyKept, before, after, [this](QKeyEvent* k) { QtWidget::keyPressEvent(k); });
+  PassKey(e, keyKept, before, after, [this, e](QKeyEvent* k) {
+    k->accept();
+    QtWidget::keyPressEvent(k);
+    if (k == e) keyLeftToParent_ = !k->isAccepted();
+  });
 }
 
 template <class QtWidget>

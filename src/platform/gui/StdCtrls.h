@@ -45,6 +45,10 @@ class TInputControl : public QtWidget, public TWinControl {
   bool WidgetHandlesInput() const override { return true; }
   void DefaultKeyPress(QKeyEvent* e, bool keyKept, std::optional<char> before, std::optional<char> after) override;
   void FireChange();
+
+ private:
+  // The widget itself left the last key to its parent (Enter or Esc in a line edit).
+  bool keyLeftToParent_ = false;
 };
 
 class TEdit : public TInputControl<QLineEdit> {

@@ -85,8 +85,8 @@ TEST(OptionsModel, OkCopiesEveryFieldCancelLeavesTheSettings) {
   m.CreateBakFiles = false;
   m.PackRef = false;
   m.RationTypeIndex = 1;
-  m.Mans = 6;
-  m.Days = 5000;  // beyond the range: kept at its end
+  m.Mans = 2147483647;  // participants and days range over every positive 32-bit number
+  m.Days = 5000;
   m.Author = Ansi("Иванов");
   TOnePick pick;
   EXPECT_TRUE(m.PickTour(pick));
@@ -103,8 +103,8 @@ TEST(OptionsModel, OkCopiesEveryFieldCancelLeavesTheSettings) {
   EXPECT_FALSE(s.General.CreateBakFiles);
   EXPECT_FALSE(s.General.PackRef);
   EXPECT_FALSE(s.General.DayMenuMode);
-  EXPECT_EQ(s.Defaults.DfltMans, 6);
-  EXPECT_EQ(s.Defaults.DfltDays, kMaxDfltDays);
+  EXPECT_EQ(s.Defaults.DfltMans, 2147483647);
+  EXPECT_EQ(s.Defaults.DfltDays, 5000);
   EXPECT_EQ(Utf8(s.Defaults.DfltAuthor), "Иванов");
   EXPECT_EQ(Utf8(s.Defaults.DfltTourName), "Горный; 3 к.с.");
   EXPECT_EQ(s.Defaults.DfltRefCal, 4200);

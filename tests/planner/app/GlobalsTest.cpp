@@ -92,9 +92,9 @@ TEST(Globals, WithoutSettingsEveryValueHasItsDefault) {
   EXPECT_EQ(d.DfltMans, 4);
   EXPECT_EQ(d.DfltTourName, Ansi("Пешеходный; 1 к.с."));
   EXPECT_EQ(d.DfltRefCal, 3100);
-  EXPECT_EQ(d.DfltRefAlb, 93);
-  EXPECT_EQ(d.DfltRefFat, 112);
-  EXPECT_EQ(d.DfltRefCarb, 430);
+  EXPECT_EQ(d.DfltRefAlb, 150);
+  EXPECT_EQ(d.DfltRefFat, 180);
+  EXPECT_EQ(d.DfltRefCarb, 690);
   EXPECT_EQ(d.DfltAuthor, "");
   EXPECT_FALSE(f.store.Modified());  // reading writes nothing
 }
@@ -165,9 +165,9 @@ TEST(Globals, UnreadableValuesGiveTheirDefaults) {
   EXPECT_EQ(d.DfltDays, 21);
   EXPECT_EQ(d.DfltMans, 4);
   EXPECT_EQ(d.DfltRefCal, 3100);
-  EXPECT_EQ(d.DfltRefAlb, 93);
-  EXPECT_EQ(d.DfltRefFat, 112);
-  EXPECT_EQ(d.DfltRefCarb, 430);
+  EXPECT_EQ(d.DfltRefAlb, 150);
+  EXPECT_EQ(d.DfltRefFat, 180);
+  EXPECT_EQ(d.DfltRefCarb, 690);
   EXPECT_EQ(d.DfltVeight, 0);
   EXPECT_TRUE(g->Settings.General.ShowHint);
   EXPECT_FALSE(g->Settings.General.PackRef);
@@ -184,7 +184,7 @@ TEST(Globals, UnstorableNeedsLeaveTheStoredValue) {
   EXPECT_FALSE(f.store.ValueExists(kDefaults, "DfltRefAlb"));
   EXPECT_FALSE(f.store.ValueExists(kDefaults, "DfltRefFat"));
   EXPECT_TRUE(f.store.ReadValue(kDefaults, "DfltRefCarb", v));
-  EXPECT_EQ(v, "430");
+  EXPECT_EQ(v, "690");
 }
 
 TEST(Globals, NumbersOutsideTheirRangesGiveTheirDefaults) {
@@ -194,12 +194,13 @@ TEST(Globals, NumbersOutsideTheirRangesGiveTheirDefaults) {
     double expected;
   };
   const Case cases[] = {
-      {"DfltDays", "0", 21},        {"DfltDays", "-3", 21},       {"DfltDays", "1000", 21},
-      {"DfltDays", "2147483647", 21}, {"DfltDays", "999", 999},   {"DfltDays", "1", 1},
-      {"DfltMans", "0", 4},         {"DfltMans", "100000", 4},    {"DfltMans", "30", 30},
+      {"DfltDays", "0", 21},        {"DfltDays", "-3", 21},       {"DfltDays", "1000", 1000},
+      {"DfltDays", "2147483647", 2147483647}, {"DfltDays", "2147483648", 21}, {"DfltDays", "1", 1},
+      {"DfltMans", "0", 4},         {"DfltMans", "100000", 100000}, {"DfltMans", "2147483647", 2147483647},
+      {"DfltMans", "30", 30},
       {"DfltRefCal", "0", 3100},    {"DfltRefCal", "-1", 3100},   {"DfltRefCal", "20001", 3100},
-      {"DfltRefCal", "4000", 4000}, {"DfltRefAlb", "-1", 93},     {"DfltRefAlb", "5001", 93},
-      {"DfltRefAlb", "0", 0},       {"DfltRefFat", "-50", 112},   {"DfltRefCarb", "999999", 430},
+      {"DfltRefCal", "4000", 4000}, {"DfltRefAlb", "-1", 150},    {"DfltRefAlb", "5001", 150},
+      {"DfltRefAlb", "0", 0},       {"DfltRefFat", "-50", 180},   {"DfltRefCarb", "999999", 690},
   };
   for (const Case& c : cases) {
     Fixture f;
@@ -373,7 +374,10 @@ TEST(ShellOpenTest, ErrorsOfferAProgramOrShowAMessage) {
 
 // A new document is rated against its kind of trip: the default energy and needs are the
 // values of the default kind of trip ("<group>; <row>") in the shipped "energo" table.
-TEST(Globals, DefaultNeedsAreThoseOfTheDefaultKindOfTripsShippedRow) {
+// The default kind of trip is a row of the shipped table with the default energy. The
+// default needs are the program's own (150 / 180 / 690 g): they are not that row's, which
+// a user gets by picking the kind of trip.
+TEST(Globals, DefaultKindOfTripIsAShippedRowAndTheNeedsAreTheProgramsOwn) {
   const refdata::TRefSource energo = refdata::TRefSource::LoadFromFile(AnsiString(TARNWICK_DATA_DIR) + "/energo.txt");
   const TDocumentDefaults d;
   std::map<std::int32_t, AnsiString> groups;
@@ -387,9 +391,10 @@ TEST(Globals, DefaultNeedsAreThoseOfTheDefaultKindOfTripsShippedRow) {
     if (groups[energo.Int(row, "OWNER")] + "; " + energo.Text(row, "NAME") != d.DfltTourName) continue;
     ++found;
     EXPECT_EQ(d.DfltRefCal, energo.Int(row, "CAL"));
-    EXPECT_EQ(d.DfltRefAlb, energo.Float(row, "ALB"));
-    EXPECT_EQ(d.DfltRefFat, energo.Float(row, "FAT"));
-    EXPECT_EQ(d.DfltRefCarb, energo.Float(row, "CARB"));
+    EXPECT_NE(d.DfltRefAlb, energo.Float(row, "ALB"));
   }
+  EXPECT_EQ(d.DfltRefAlb, 150);
+  EXPECT_EQ(d.DfltRefFat, 180);
+  EXPECT_EQ(d.DfltRefCarb, 690);
   EXPECT_EQ(found, 1);
 }

@@ -1,5 +1,5 @@
 // Find and replace over a ration document: the match rules, the find dialog's state and
-// checks, the walk in both directions (going round in find mode), and replacing with the
+// checks, the walk in both directions (to the end or the start, never round), and replacing with the
 // answers Yes, No, Cancel and Yes to all.
 #include <gtest/gtest.h>
 
@@ -247,7 +247,7 @@ TEST(FindDialog, StateFollowsKindFieldAndReplaceMode) {
   EXPECT_TRUE(dlg.HasCondition());
 }
 
-TEST_F(FindTest, FindWalksForwardAndBackwardAndGoesRound) {
+TEST_F(FindTest, FindWalksForwardAndBackwardAndStopsAtTheEnds) {
   TFindDlgModel dlg = NameSearch("*сух*");
   finder_.Condition = Checked(dlg);
   std::vector<TMtTreeItem*> found;
@@ -265,20 +265,28 @@ TEST_F(FindTest, FindWalksForwardAndBackwardAndGoesRound) {
   EXPECT_FALSE(rusks_->GetState(isSelected));
   EXPECT_EQ(finder_.FindItems(finder_.FindNextStart(), confirm_), 1);
   EXPECT_EQ(finder_.LastFound(), bagels_);
-  // Past the end the walk goes on at the top.
-  EXPECT_EQ(finder_.FindItems(finder_.FindNextStart(), confirm_), 1);
-  EXPECT_EQ(finder_.LastFound(), rusks_);
-  EXPECT_EQ(found, (std::vector<TMtTreeItem*>{rusks_, ryeRusks_, bagels_, rusks_}));
+  // The last match is the last item: Find Next finds nothing (no going round to "Сухари").
+  EXPECT_EQ(finder_.FindNextStart(), nullptr);
+  EXPECT_EQ(finder_.FindItems(finder_.FindNextStart(), confirm_), 0);
+  EXPECT_EQ(finder_.LastFound(), bagels_);
+  EXPECT_EQ(doc_.Tree().ItemFocused(), bagels_);
+  EXPECT_EQ(found, (std::vector<TMtTreeItem*>{rusks_, ryeRusks_, bagels_}));
+  // From an item after which no match follows: nothing either, though matches lie behind.
+  doc_.Tree().SetItemFocused(day2_->GetFirstChild()->GetNextSibling());
+  TFindDlgModel exact = NameSearch("Сухари");
+  finder_.Condition = Checked(exact);
+  EXPECT_EQ(finder_.FindItems(finder_.FindStart(), confirm_), 0);
+  finder_.Condition = Checked(dlg);
 
-  // Backward from the focused item (inclusive), then before it, round at the start.
+  // Backward from the focused item (inclusive), then before it, up to the start.
   dlg.SetRegion(1);
   finder_.Condition = Checked(dlg);
   doc_.Tree().SetItemFocused(sugar_);
   EXPECT_EQ(finder_.FindItems(finder_.FindStart(), confirm_), 1);
   EXPECT_EQ(finder_.LastFound(), rusks_);
   EXPECT_EQ(finder_.FindNextStart(), meal_);
-  EXPECT_EQ(finder_.FindItems(finder_.FindNextStart(), confirm_), 1);
-  EXPECT_EQ(finder_.LastFound(), bagels_);
+  EXPECT_EQ(finder_.FindItems(finder_.FindNextStart(), confirm_), 0);
+  EXPECT_EQ(finder_.LastFound(), rusks_);
 
   // Without a focused item a backward search starts at the last item.
   doc_.Tree().SetItemFocused(nullptr);

@@ -166,6 +166,44 @@ TEST(RationClip, ADayOntoADayBecomesANewDayBeforeIt) {
   EXPECT_EQ(f.views.Totals.Cells[2][tcEnergy], Format("%d", {2 * FoodRecOf(t.day)->Cal}));
 }
 
+// The root of a fragment finds its parent by level, as every other line does: below the
+// target when it comes from a deeper level, beside it otherwise; a product onto a meal
+// always goes right below the meal.
+TEST(RationClip, TheRootFindsItsParentByLevel) {
+  TEditFixture f(1);
+  const TDayMealDish t = Build(f);
+  auto product = [](int level) {
+    return AnsiString("TRWKItems\t1\t0\t") + std::to_string(level) + "\r\n" + std::to_string(level) +
+           "\tp\t5\t0\t6\t0\t100\t1\t1\t1\t1\t1\t50\t\r\n";
+  };
+  struct Case {
+    int level;
+    TMtTreeItem* target;
+    TMtTreeItem* parent;
+  };
+  const Case cases[] = {
+      {3, t.dish, t.dish},  {2, t.dish, t.meal}, {1, t.dish, t.day},  // onto a dish
+      {1, t.meal, t.meal},  {3, t.meal, t.meal},                       // onto a meal
+      {1, t.day, t.day},    {3, t.day, t.day},                         // onto a day
+  };
+  for (const Case& c : cases) {
+    const int before = c.parent->GetChildrenCount();
+    TMtTreeItem* added = PasteText(f.doc, product(c.level), c.target);
+    ASSERT_NE(added, nullptr) << c.level;
+    EXPECT_EQ(added->GetParent(), c.parent) << c.level << " " << Utf8(c.target->Text());
+    EXPECT_EQ(c.parent->GetChildrenCount(), before + 1);
+    f.doc.Items()->DeleteItem(added);
+  }
+  // A dish (level 2) onto a meal goes below it with its products.
+  f.Focus(t.dish);
+  const AnsiString dish = f.editor.CopyItems(false);
+  TMtTreeItem* copy = PasteText(f.doc, dish, t.meal);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->GetParent(), t.meal);
+  EXPECT_EQ(copy->GetChildrenCount(), 2);
+  EXPECT_EQ(FoodRecOf(t.day)->Cal, 2 * FoodRecOf(t.dish)->Cal);
+}
+
 TEST(RationClip, CutRemovesTheItem) {
   TEditFixture f(1);
   const TDayMealDish t = Build(f);

@@ -114,6 +114,27 @@ TEST(RationEdit, AverageRationAddsDeletesAndReweighsInEveryDay) {
   EXPECT_NE(f.doc.Tree().ItemFocused(), nullptr);
 }
 
+// An average ration that holds meals (it was a menu by days): a product inside a meal is
+// deleted alone, and the days' own products with its Code stay.
+TEST(RationEdit, AverageRationDeletesAProductInsideAMeal) {
+  TEditFixture f(2, rtAverage);
+  TFoodRec r = Food(300, 100);
+  TMtTreeItem* meal = f.doc.AddItem(f.Day(0), "m", nullptr, fkMeal, 1);
+  TMtTreeItem* inMeal = f.doc.AddItem(meal, Ansi("Гречка"), &r, fkProduct, 7);
+  f.doc.AddItem(f.Day(1), Ansi("Гречка"), &r, fkProduct, 7);
+  f.doc.SumGroup(f.Day(0), false);
+  f.doc.SumGroup(f.Day(1), false);
+  f.doc.Modified = 0;
+  f.Focus(inMeal);
+  ASSERT_TRUE(f.editor.ItemDel());
+  EXPECT_EQ(meal->GetChildrenCount(), 0);
+  EXPECT_EQ(FoodRecOf(f.Day(0))->Cal, 0);
+  EXPECT_EQ(Texts(f.Day(1)), (std::vector<std::string>{"Гречка"}));
+  EXPECT_EQ(f.views.Totals.Cells[2][tcEnergy], "300");
+  EXPECT_EQ(f.doc.Tree().ItemFocused(), meal);
+  EXPECT_EQ(f.doc.Modified, 1);
+}
+
 TEST(RationEdit, WeightEditRules) {
   TEditFixture f(1);
   TMtTreeItem* p = f.doc.AddItem(f.Day(0), "p", nullptr, fkProduct, 5);
@@ -240,8 +261,16 @@ TEST(RationEdit, DaysAndParticipantsHaveSaneBounds) {
   EXPECT_EQ(f.doc.Days, kRationMaxDaysShown);
   EXPECT_TRUE(f.editor.SetMans(0));
   EXPECT_EQ(f.doc.Mans, 1);
+  // Participants range over every positive 32-bit number; the group weights follow.
   EXPECT_TRUE(f.editor.SetMans(1000000));
-  EXPECT_EQ(f.doc.Mans, kRationMaxMans);
+  EXPECT_EQ(f.doc.Mans, 1000000);
+  EXPECT_TRUE(f.editor.SetMans(2147483647));
+  EXPECT_EQ(f.doc.Mans, 2147483647);
+  TFoodRec r = Food(100, 250);
+  f.doc.AddItem(f.Day(0), "p", &r, fkProduct, 1);
+  f.doc.SumGroup(f.Day(0), false);
+  f.editor.UpdateTotals();
+  EXPECT_EQ(f.views.Totals.Cells[4][tcVeight], "536870911.750");
 }
 
 TEST(RationEdit, ParticipantsChangeTheGroupWeights) {

@@ -116,6 +116,50 @@ TEST(RationTabs, PerDayListHasABoldRowPerDay) {
   EXPECT_EQ(rows[3].Columns, (std::vector<AnsiString>{"0", "0", "0.00", "0.00", "0.00", "0.000", "2."}));
 }
 
+// A product whose reference values were edited while the document held it: old rows keep
+// their values, new rows take the new ones. Both lists sum each occurrence's own values, so
+// they agree with the days of the ration tree; the values per 100 g stay the first ones.
+TEST(RationTabs, ListsSumEachOccurrencesOwnValues) {
+  TTabsFixture f(2);
+  f.Add(0, "Сыр", 5, 360, 100, 20, 30, 2);
+  f.Add(0, "Хлеб", 6, 250, 200, 8, 1, 50);
+  f.Add(1, "Сыр", 5, 400, 100, 24, 33, 0);  // edited values
+  TMtTreeItem* meal = f.doc.AddItem(f.Day(1), "m", nullptr, fkMeal, 1);
+  TFoodRec r = Food(420, 50, 25, 0, 35, 0, 1);
+  f.doc.AddItem(meal, Ansi("Сыр"), &r, fkProduct, 5);
+  f.doc.SumGroup(f.Day(1), false);
+  const TProductListRows days = BuildDayProductList(f.doc);
+  for (int d = 0; d < 2; ++d) {
+    const TFoodRec* day = FoodRecOf(f.Day(d));
+    const TProductListRow& row = days[d == 0 ? 0 : 3];
+    ASSERT_TRUE(row.Bold);
+    EXPECT_EQ(row.Columns[0], Format("%d", {day->Cal})) << d;
+    EXPECT_EQ(row.Columns[2], Format("%3.2f", {day->AlbA + day->AlbV})) << d;
+    EXPECT_EQ(row.Columns[3], Format("%3.2f", {day->FatA + day->FatV})) << d;
+    EXPECT_EQ(row.Columns[4], Format("%3.2f", {day->Carb})) << d;
+  }
+  EXPECT_EQ(days[4].Columns[0], "610");  // 400 + 210 in day 2
+  const TProductListRows trip = BuildTripProductList(f.doc);
+  ASSERT_EQ(trip.size(), 2u);
+  // 360 + 400 + 210 = 970 kcal over two days; 20 + 24 + 12.5 g protein.
+  EXPECT_EQ(trip[0].Columns[1], "485");
+  EXPECT_EQ(trip[0].Columns[3], "28.25");
+  EXPECT_EQ(trip[0].Columns[8], "3");
+  std::int64_t energy = 0;
+  for (const TProductListRow& row : trip) energy += std::stoll(row.Columns[1]);
+  EXPECT_EQ(energy * 2, FoodRecOf(f.Day(0))->Cal + FoodRecOf(f.Day(1))->Cal);
+  // The values per 100 g of an entry are those of the first occurrence.
+  TProductEntries entries;
+  CollectProducts(f.Day(1), entries);
+  CollectProducts(f.Day(0), entries);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].Cal, 400);
+  EXPECT_DOUBLE_EQ(entries[0].AlbA, 24);
+  ASSERT_EQ(entries[0].Sets.size(), 3u);  // 400, 420 (day 2), 360 (day 1)
+  EXPECT_EQ(entries[0].Sets[2].Cal, 360);
+  EXPECT_EQ(entries[0].Sets[2].Veight, 100);
+}
+
 TEST(RationTabs, CostColumn) {
   TTabsFixture f(2);
   f.Add(0, "a", 1, 100, 100);

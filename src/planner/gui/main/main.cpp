@@ -31,8 +31,6 @@ int main(int argc, char** argv) {
   globals.dmGlobalsCreate();
   Application().Title = globals.ProgTitle;
   Application().ShowHint = globals.Settings.General.ShowHint;
-  TMainForm form(globals, IncludeTrailingPathDelimiter(ProgramDirectory()) + kHelpDirName + "/" + kHelpFileName);
-  form.ShowPlaced();
   // For review: "--shot out.png [--section n] [--tab n]" renders the window with the
   // files open on that page and tab, and quits.
   std::vector<AnsiString> files;
@@ -45,6 +43,10 @@ int main(int argc, char** argv) {
     else if (a == "--tab" && i + 1 < argc) tab = std::atoi(argv[++i]);
     else files.push_back(AnsiPath(a));
   }
+  TMainForm form(globals, IncludeTrailingPathDelimiter(ProgramDirectory()) + kHelpDirName + "/" + kHelpFileName);
+  // A review leaves the user's recent files and window placements as they were.
+  form.SetReviewMode(!shot.isEmpty());
+  form.ShowPlaced();
   form.OpenParams(files);
   if (!shot.isEmpty()) {
     form.showNormal();
