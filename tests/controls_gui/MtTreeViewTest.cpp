@@ -846,6 +846,11 @@ TEST_F(TreeTest, LineHintStaysWhileThePointerRestsOnTheItem) {
   EXPECT_TRUE(tree->LineHintWindow().Visible());
   // A leave event while the pointer is still on the item (X11 sends one when the hint
   // window is mapped under the pointer) keeps the hint; the watch then sees it stay.
+  // The pointer goes back where it was afterwards (drags start from it).
+  struct PointerBack {
+    QPoint at = QCursor::pos();
+    ~PointerBack() { QCursor::setPos(at); }
+  } pointerBack;
   QCursor::setPos(global);
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(tree->viewport(), &leave);
@@ -865,6 +870,33 @@ TEST_F(TreeTest, LineHintStaysWhileThePointerRestsOnTheItem) {
   QApplication::sendEvent(tree->viewport(), &leave);
   EXPECT_FALSE(tree->LineHintWindow().Visible());
   EXPECT_FALSE(tree->PointerWatchTimer().Enabled());
+}
+
+TEST(TreeDepthTest, TheLastPageOfAHundredThousandLevelsPaintsWithItsLines) {
+  // Each row costs the lines it shows, not its depth: the last page of a chain of 100,000
+  // levels, scrolled to the deepest columns.
+  TFakeTextMetrics metrics;
+  TMtTree tree;
+  tree.SetMetrics(&metrics);
+  tree.resize(300, 200);
+  TMtTreeItem* item = nullptr;
+  {
+    TMtUpdateBracket bracket(&tree);
+    for (int i = 0; i < 100000; ++i) item = tree.Items()->AddChild(item, "Deep");
+    tree.ExpandAll();
+  }
+  ASSERT_EQ(tree.RowCount(), 100000);
+  tree.SetTopIndex(tree.RowCount());
+  tree.SetLeftPosition(tree.ColumnsWidth());
+  ASSERT_TRUE(tree.IsInView(item));
+  tree.CheckInvariants();
+  const QImage shot = tree.RenderToImage();
+  // The deepest item's own line: down from the row's top in the middle of its slot (the
+  // root column first, then 17 pixels a level).
+  const int top = tree.GetItemRect(item).Top;
+  const int x = kMtTreeSlot / 2 + kMtTreeSlot * item->GetLevel() - tree.LeftPosition();
+  ASSERT_GE(x, 0);
+  EXPECT_EQ(FromQColor(shot.pixelColor(x, top + 2)), ColorToRGB(tree.LinesColor));
 }
 
 TEST_F(TreeTest, FullRowSelectDoubleClickOnTheButtonTogglesAgain) {

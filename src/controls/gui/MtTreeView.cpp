@@ -778,6 +778,7 @@ TMtCellPaintInput TCustomMtTreeView::CellInput(TMtTreeItem* item, int sectionNum
 }
 
 void TCustomMtTreeView::Paint(TCanvas& canvas) {
+  paintPath_.Clear();
   if (MainTreeColumn < 0 || MainTreeColumn >= SectionCount()) MainTreeColumn = 0;
   const int headerHeight = HeaderHeight();
   const auto& rows = VisibleRows();
@@ -902,7 +903,11 @@ void TCustomMtTreeView::PaintMainCell(TCanvas& canvas, TMtTreeItem* item, const 
     canvas.Pen.Style = LinesStyle;
     int left = 0, right = 0;
     MainColumnSpan(left, right);
-    for (const TMtLineSegment& s : MtTreeLines(look_, *item, left, right, top, lineHeight_)) {
+    // Only the columns on screen: a deep row costs the lines it shows.
+    const TRect clip = canvas.ClipRect();
+    paintPath_.Follow(*item);
+    for (const TMtLineSegment& s : MtTreeLinesIn(look_, *item, paintPath_, left, right, top, lineHeight_,
+                                                 clip.Left - dx, clip.Right - dx)) {
       canvas.MoveTo(s.X1 + dx, s.Y1);
       canvas.LineTo(s.X2 + dx, s.Y2);
     }

@@ -429,6 +429,7 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TTrackLine* trackLine_ = nullptr;
   const TTextMetrics* metrics_ = nullptr;
   TMtTreeLook look_;
+  TMtAncestorPath paintPath_;  // the ancestors of the rows being painted
   TImageList* images_ = nullptr;
   TImageList* images2_ = nullptr;
   int lineHeight_ = 19;
