@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEventLoop>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -704,18 +706,25 @@ TEST_F(DragTreeTest, DraggingNearTheEdgesScrolls) {
   tree->CheckInvariants();
 }
 
-TEST_F(DragTreeTest, RestingOnAClosedBranchOpensIt) {
+TEST_F(DragTreeTest, RestingOnAClosedBranchLeavesItClosed) {
+  // The drop target is marked; nothing expands during a drag (no expansion handler runs).
   d2->Collapse(false);
+  int expansions = 0;
+  tree->OnItemExpanding = [&](TObject*, TMtTreeItem*, bool&) { ++expansions; };
   tree->SetItemFocused(p1);
   tree->SetSelectionAnchor(p1);
   tree->BeginDrag(true);
   DragManager().DragTo(Global(40, RowY(4)));
   ASSERT_EQ(tree->DropTarget(), d2);
-  EXPECT_TRUE(tree->DragExpandTimer().Enabled());
-  tree->DragExpandTimer().Timer();
-  EXPECT_TRUE(d2->GetExpanded());
+  {  // longer than any pause a drag might wait for before opening a branch
+    QEventLoop loop;
+    QTimer::singleShot(1500, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  DragManager().DragTo(Global(41, RowY(4)));
+  EXPECT_FALSE(d2->GetExpanded());
+  EXPECT_EQ(expansions, 0);
   DragManager().Finish(Global(40, RowY(4)), false);
-  EXPECT_FALSE(tree->DragExpandTimer().Enabled());
 }
 
 TEST_F(TreeTest, LineHintForTextsThatDoNotFit) {
@@ -991,6 +1000,53 @@ TEST(MtTreeLayoutMirror, MirroredCellHasThePiecesRightToLeft) {
   EXPECT_EQ(MtCheckGlyphFrame(true, cbsChecked, true), 1);
   EXPECT_EQ(MtCheckGlyphFrame(true, cbsUnchecked, false), 2);
   EXPECT_EQ(MtCheckGlyphFrame(true, cbsGrayed, true), 1);  // a radio button has no grayed frame
+}
+
+TEST_F(TreeTest, APasswordMainColumnIsMaskedToo) {
+  tree->Header().Sections().GetSectionByPos(0)->SetPassword(true);
+  TRecordingCanvas canvas(Rect(0, 0, tree->ClientWidth(), tree->ClientHeight()), &metrics);
+  canvas.Font = tree->Font();
+  tree->Paint(canvas);
+  std::vector<std::string> texts;
+  for (const auto* op : canvas.OpsOf(TRecordingCanvas::TOpKind::Text)) texts.push_back(op->Text);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "******"), 6);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "P1"), 0);
+  tree->LineHintMode = THintModes::shmAll;
+  EXPECT_EQ(tree->LineHintText(RowY(1)), "******");
+}
+
+TEST_F(TreeTest, MirroredTreeEditorCoversTheTextCellFromTheRight) {
+  for (int i = 0; i < 3; ++i) tree->Header().Sections().GetSectionByPos(i)->SetFieldType(sftText);
+  tree->SetRightAlignedTree(true);
+  tree->SetShowCheckboxes(true);
+  p1->ShowCheckBox = true;
+  // The main column (120..270): the editor covers the text cell as painted, from the
+  // column's left edge to where the text starts next to the check box, and reads from
+  // the right; not the check box and the tree lines.
+  tree->EditItem(p1, 0);
+  ASSERT_NE(tree->InplaceEdit(), nullptr);
+  const int top = RowY(1) - 5;
+  const TMtMainCell cell = tree->MainCellOf(p1, top);
+  int left = 0, right = 0;
+  tree->MainColumnSpan(left, right);
+  const QRect r = tree->InplaceEdit()->geometry();
+  EXPECT_EQ(r.left(), left - tree->LeftPosition());
+  EXPECT_EQ(r.left() + r.width(), cell.TextRight - tree->LeftPosition());
+  EXPECT_LE(r.left() + r.width(), cell.CheckBox.Left - tree->LeftPosition());
+  EXPECT_EQ(r.top(), top);
+  EXPECT_TRUE(tree->InplaceEdit()->alignment() & Qt::AlignRight);
+  tree->EndEdit(true);
+  // Another column keeps its cell and its section's alignment (Kcal: right, 60..120).
+  tree->EditItem(p1, 1);
+  ASSERT_NE(tree->InplaceEdit(), nullptr);
+  EXPECT_EQ(tree->InplaceEdit()->geometry().left(), 60);
+  EXPECT_EQ(tree->InplaceEdit()->geometry().width(), 60);
+  EXPECT_TRUE(tree->InplaceEdit()->alignment() & Qt::AlignRight);
+  tree->EndEdit(true);
+  tree->EditItem(p1, 2);  // Veight: left, 0..60
+  EXPECT_EQ(tree->InplaceEdit()->geometry().left(), 0);
+  EXPECT_TRUE(tree->InplaceEdit()->alignment() & Qt::AlignLeft);
+  tree->EndEdit(true);
 }
 
 TEST_F(TreeTest, MirroredTreeHitsPaintsAndSwapsLeftRight) {

@@ -174,14 +174,15 @@ void TCustomMtTreeView::MouseMove(TShiftState Shift, int X, int Y) {
 AnsiString TCustomMtTreeView::LineHintText(int y) const {
   TMtTreeItem* item = GetItemAtY(y);
   if (item == nullptr || LineHintMode == THintModes::shmNone) return AnsiString();
-  if (LineHintMode == THintModes::shmAll) return item->Text();
+  const AnsiString text = MainText(item);  // a password stays masked in its hint
+  if (LineHintMode == THintModes::shmAll) return text;
   // shmLong: the text is wider than its cell or runs out of the visible area.
   const int row = RowOf(item);
   const TMtMainCell cell = MainCellOf(item, MtRowTop(row, HeaderHeight(), lineHeight_, topIndex_));
-  const int width = metrics_->TextWidth(ItemFont(item), item->Text());
+  const int width = metrics_->TextWidth(ItemFont(item), text);
   const bool cut = cell.TextRight < cell.TextLeft + width;
   const bool outside = cell.TextLeft + width - leftPosition_ > ClientWidth() || cell.TextLeft < leftPosition_;
-  return cut || outside ? item->Text() : AnsiString();
+  return cut || outside ? text : AnsiString();
 }
 
 void TCustomMtTreeView::LineHintTick() {
@@ -486,13 +487,6 @@ void TCustomMtTreeView::DragScroll(TObject* Source, int Y) {
   }
 }
 
-void TCustomMtTreeView::DragExpandTick() {
-  dragExpandTimer_->SetEnabled(false);
-  TMtTreeItem* target = DropTarget();
-  if (target != nullptr && !target->GetExpanded() && target->GetHasChildren() && target->Enabled)
-    target->Expand(false);
-}
-
 void TCustomMtTreeView::DragOverTarget(TObject* Source, int X, bool& Accept, int Y) {
   (void)X;
   HideLineHint();
@@ -507,11 +501,6 @@ void TCustomMtTreeView::DragOverTarget(TObject* Source, int X, bool& Accept, int
   SetDropTarget(item);
   if (old != nullptr) RedrawItem(old);
   if (item != nullptr) RedrawItem(item);
-  // Resting on a closed branch opens it after a while.
-  if (item != old) {
-    dragExpandTimer_->SetEnabled(false);
-    if (item != nullptr && !item->GetExpanded() && item->GetHasChildren()) dragExpandTimer_->SetEnabled(true);
-  }
 }
 
 void TCustomMtTreeView::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) {
@@ -524,7 +513,6 @@ void TCustomMtTreeView::DragOver(TObject* Source, int X, int Y, TDragState State
 }
 
 void TCustomMtTreeView::EndDropHover() {
-  dragExpandTimer_->SetEnabled(false);
   if (TMtTreeItem* old = DropTarget()) {
     SetDropTarget(nullptr);
     RedrawItem(old);

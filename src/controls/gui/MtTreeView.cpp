@@ -129,10 +129,6 @@ TCustomMtTreeView::TCustomMtTreeView(QWidget* parent) : TCustomScrollControl(par
   AttachHeaderSections(&header_->Sections());
   trackLine_ = new TTrackLine(viewport(), TTrackLine::TOrientation::Vertical, clBlack);
   viewport()->setMouseTracking(true);
-  dragExpandTimer_ = std::make_unique<TTimer>();
-  dragExpandTimer_->SetEnabled(false);
-  dragExpandTimer_->SetInterval(kDragExpandDelay);
-  dragExpandTimer_->SetOnTimer([this](TObject*) { DragExpandTick(); });
   hintWindow_ = std::make_unique<THintWindow>();
   hintTimer_ = std::make_unique<TTimer>();
   hintTimer_->SetEnabled(false);
@@ -532,14 +528,14 @@ int TCustomMtTreeView::ResolveImage2(TMtTreeItem* item) const {
 TMtMainCell TCustomMtTreeView::MainCellOf(TMtTreeItem* item, int rowTop) const {
   int left = 0, right = 0;
   MainColumnSpan(left, right);
-  const int textWidth = metrics_->TextWidth(ItemFont(item), item->Text());
+  const int textWidth = metrics_->TextWidth(ItemFont(item), MainText(item));
   return MtLayoutMainCell(look_, *item, left, right, rowTop, lineHeight_, textWidth, ResolveImage(item),
                           ResolveImage2(item));
 }
 
 int TCustomMtTreeView::MeasureCell(TMtTreeItem* item) const {
   if (item == nullptr) return 0;
-  const int textWidth = metrics_->TextWidth(ItemFont(item), item->Text());
+  const int textWidth = metrics_->TextWidth(ItemFont(item), MainText(item));
   return MtMeasureMainCell(look_, *item, textWidth, ResolveImage(item), ResolveImage2(item));
 }
 
@@ -739,6 +735,11 @@ AnsiString TCustomMtTreeView::CellText(const TMtTreeItem* item, const TMtHeaderS
   }
   if (section != nullptr && section->Password() && !text.empty()) text = "******";
   return text;
+}
+
+AnsiString TCustomMtTreeView::MainText(const TMtTreeItem* item) const {
+  // A password main column masks the item's text as the other columns do.
+  return CellText(item, HeaderShown() ? HeaderSections()->FindByNumber(MainSection()) : nullptr);
 }
 
 TMtCellPaintInput TCustomMtTreeView::CellInput(TMtTreeItem* item, int sectionNumber, bool single) const {
@@ -954,10 +955,10 @@ void TCustomMtTreeView::PaintMainCell(TCanvas& canvas, TMtTreeItem* item, const 
   if (look_.RightAligned) {
     // Mirrored: the text ends next to the images and is cut at the cell's left edge.
     TRect text = Rect(cell.Left, top, layout.TextRight + dx, top + lineHeight_);
-    canvas.DrawText(item->Text(), text, flags | DT_RIGHT);
+    canvas.DrawText(MainText(item), text, flags | DT_RIGHT);
   } else {
     TRect text = Rect(layout.TextLeft + dx, top, cell.Right, top + lineHeight_);
-    canvas.DrawText(item->Text(), text, flags);
+    canvas.DrawText(MainText(item), text, flags);
   }
 }
 

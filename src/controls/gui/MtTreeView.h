@@ -271,9 +271,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TBitmap DragImage(TPoint& hotSpot);
   // Whether the last drag over the tree was accepted (for the drop-target look).
   bool DropAccepted() const { return dropAccepted_; }
-  // A collapsed drop target with children opens when the pointer rests on it this long.
-  static constexpr int kDragExpandDelay = 1000;
-  TTimer& DragExpandTimer() const { return *dragExpandTimer_; }
 
   // --- line hints: the whole text of a row whose text does not fit, after a pause
   static constexpr int kLineHintDelay = 1000;
@@ -397,6 +394,8 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   int ResolveImage2(TMtTreeItem* item) const;
   TMtCellPaintInput CellInput(TMtTreeItem* item, int sectionNumber, bool single) const;
   AnsiString CellText(const TMtTreeItem* item, const TMtHeaderSection* section) const;
+  // The main column's text as shown ("******" under a password section).
+  AnsiString MainText(const TMtTreeItem* item) const;
   void UpdateLook();
   // Gives each item the selection the predicate says, inside one update bracket.
   void SetSelectionOf(const std::vector<TMtTreeItem*>& items,
@@ -413,8 +412,7 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   void Navigate(TMtTreeItem* target, TShiftState shift, bool alignTop);
   void ScrollRows(int rows);
   void EditorKeyDown(std::uint16_t& key, TShiftState shift);
-  void DragExpandTick();
-  // The drag has left or ended: no drop target and no pending opening of one.
+  // The drag has left or ended: no drop target.
   void EndDropHover();
   void LineHintTick();
   void HideLineHint();
@@ -455,7 +453,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TMtWheelAccumulator wheel_;
   TMtWheelAccumulator wheelX_;
   bool dropAccepted_ = true;
-  std::unique_ptr<TTimer> dragExpandTimer_;
   std::unique_ptr<TTimer> hintTimer_, hintHideTimer_;
   std::unique_ptr<THintWindow> hintWindow_;
   TPoint hintPoint_{-1, -1};
