@@ -1015,6 +1015,46 @@ TEST_F(TreeTest, APasswordMainColumnIsMaskedToo) {
   EXPECT_EQ(tree->LineHintText(RowY(1)), "******");
 }
 
+TEST_F(TreeTest, CellStylesGiveFontTextFlagsAndTextBackground) {
+  // P1's main style and its Kcal style keep their own look (OwnerProps off).
+  p1->UseStyles = true;
+  TMtCellStyle* main = p1->MainStyle();
+  TMtCellStyle* kcal = p1->AddStyle();
+  for (TMtCellStyle* style : {main, kcal}) {
+    style->OwnerProps = false;
+    style->CellBkColor = clWindow;
+    style->CellTextColor = clBlack;
+    style->CellTextBkColor = clYellow;
+    style->FontStyles = fsBold | fsItalic;
+    style->FontName = "Liberation Serif";
+  }
+  main->TextFlags = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+  kcal->TextFlags = DT_SINGLELINE | DT_BOTTOM | DT_LEFT;
+  TRecordingCanvas canvas(Rect(0, 0, tree->ClientWidth(), tree->ClientHeight()), &metrics);
+  canvas.Font = tree->Font();
+  tree->Paint(canvas);
+  const TRecordingCanvas::TOp* name = nullptr;
+  const TRecordingCanvas::TOp* value = nullptr;
+  for (const auto* op : canvas.OpsOf(TRecordingCanvas::TOpKind::Text)) {
+    if (op->Text == "P1") name = op;
+    if (op->Text == "100") value = op;
+  }
+  ASSERT_NE(name, nullptr);
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(name->Flags, unsigned(DT_SINGLELINE | DT_VCENTER | DT_CENTER));
+  EXPECT_EQ(value->Flags, unsigned(DT_SINGLELINE | DT_BOTTOM | DT_LEFT));  // not the section's right
+  for (const auto* op : {name, value}) {
+    EXPECT_EQ(op->Font.Style & (fsBold | fsItalic), fsBold | fsItalic);
+    EXPECT_EQ(op->Font.Name, "Liberation Serif");
+  }
+  // The text background: a yellow fill behind each text of the row (Veight, without a style
+  // of its own, takes the main style).
+  int fills = 0;
+  for (const auto* op : canvas.OpsOf(TRecordingCanvas::TOpKind::FillRect))
+    if (op->Brush.Color == clYellow && op->R.Top >= name->R.Top && op->R.Bottom <= name->R.Bottom) ++fills;
+  EXPECT_EQ(fills, 3);
+}
+
 TEST_F(TreeTest, MirroredTreeEditorCoversTheTextCellFromTheRight) {
   for (int i = 0; i < 3; ++i) tree->Header().Sections().GetSectionByPos(i)->SetFieldType(sftText);
   tree->SetRightAlignedTree(true);

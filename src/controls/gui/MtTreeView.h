@@ -394,6 +394,13 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   int ResolveImage2(TMtTreeItem* item) const;
   TMtCellPaintInput CellInput(TMtTreeItem* item, int sectionNumber, bool single) const;
   AnsiString CellText(const TMtTreeItem* item, const TMtHeaderSection* section) const;
+  // The cell style a cell is drawn with: nil without UseStyles or when the style takes
+  // the tree's colours and font (OwnerProps).
+  const TMtCellStyle* CellStyle(const TMtTreeItem* item, int sectionNumber, bool single) const;
+  // The item's font, or the style's size, styles and name.
+  TFont CellFont(const TMtTreeItem* item, const TMtCellStyle* style) const;
+  void DrawCellText(TCanvas& canvas, const AnsiString& text, TRect r, unsigned flags, const TFont& font,
+                    const TMtCellColors& colors);
   // The main column's text as shown ("******" under a password section).
   AnsiString MainText(const TMtTreeItem* item) const;
   void UpdateLook();

@@ -238,8 +238,11 @@ TMtCellColors MtCellColors(const TMtCellPaintInput& in) {
   if (in.HasStyle) {
     c.Bk = in.StyleBk;
     c.Text = in.StyleText;
+    c.HasTextBk = true;
+    c.TextBk = in.StyleTextBk;
   }
   const bool filled = in.Selected && !in.BarStyle && in.SelectionCell;
+  if (filled || (in.DropTarget && in.DropMode != TDragTargetDraw::ColorFrame)) c.HasTextBk = false;
   if (filled) {
     if (in.ActiveLook) {
       c.Bk = in.FocusedSelectColor;

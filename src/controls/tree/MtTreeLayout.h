@@ -132,7 +132,7 @@ struct TMtCellPaintInput {
   TColor ItemColor = clWindowText, ItemBk = clWindow;
   // The cell style's colours (when the item uses styles and the style keeps its own).
   bool HasStyle = false;
-  TColor StyleBk = clWindow, StyleText = clWindowText;
+  TColor StyleBk = clWindow, StyleText = clWindowText, StyleTextBk = clWindow;
   bool Hot = false, UnderlineTracked = true;
   bool Selected = false, BarStyle = false;
   bool SelectionCell = true;   // RowSelect, SelectColumn or a hidden header let this cell fill
@@ -145,6 +145,9 @@ struct TMtCellColors {
   TColor Bk = clWindow;
   TColor Text = clWindowText;
   bool Underline = false;
+  // The cell style's background behind the text, while no selection or drop mark covers it.
+  bool HasTextBk = false;
+  TColor TextBk = clWindow;
 };
 // The precedence, last wins: tree, item, cell style, selection, hot item, drop target.
 TMtCellColors MtCellColors(const TMtCellPaintInput& in);
