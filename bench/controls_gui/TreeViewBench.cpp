@@ -1,7 +1,8 @@
 // The tree control with n items all expanded (days of 10 products, 8 column texts each,
 // under a header of nine sections): painting one screen at the top and at the end,
 // expanding and collapsing everything, scrolling to the end with the End key, and
-// selecting everything. A screen's paint must not grow with n; the rest linearly.
+// selecting everything. A screen's paint must not grow with n; the rest linearly. And the
+// last page of a chain of 10,000 levels.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -67,6 +68,29 @@ void BM_PaintScreenEnd(benchmark::State& state) {
   for (auto _ : state) PaintScreen(*tree);
 }
 BENCHMARK(BM_PaintScreenEnd)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark::kMillisecond);
+
+// A chain of `depth` levels, all expanded, scrolled to the last page: a row must paint in
+// time independent of its depth (only the lines on screen are looked at). Once at the
+// left edge (the ancestors' columns) and once scrolled to the deepest rows.
+void BM_PaintDeepRows(benchmark::State& state) {
+  EnsureApplication();
+  const int depth = static_cast<int>(state.range(0));
+  TMtTree tree;
+  tree.resize(900, 600);
+  {
+    TMtUpdateBracket bracket(&tree);
+    TMtTreeItem* item = nullptr;
+    for (int i = 0; i < depth; ++i) item = tree.Items()->AddChild(item, "Level");
+    tree.ExpandAll();
+  }
+  tree.SetTopIndex(tree.RowCount());
+  if (state.range(1) != 0) tree.SetLeftPosition(tree.ColumnsWidth());
+  for (auto _ : state) PaintScreen(tree);
+}
+BENCHMARK(BM_PaintDeepRows)
+    ->ArgsProduct({{2500, 5000, 10000}, {0, 1}})
+    ->ArgNames({"depth", "scrolled"})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_CollapseExpandAll(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));

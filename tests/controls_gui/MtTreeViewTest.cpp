@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -703,18 +706,25 @@ TEST_F(DragTreeTest, DraggingNearTheEdgesScrolls) {
   tree->CheckInvariants();
 }
 
-TEST_F(DragTreeTest, RestingOnAClosedBranchOpensIt) {
+TEST_F(DragTreeTest, RestingOnAClosedBranchLeavesItClosed) {
+  // The drop target is marked; nothing expands during a drag (no expansion handler runs).
   d2->Collapse(false);
+  int expansions = 0;
+  tree->OnItemExpanding = [&](TObject*, TMtTreeItem*, bool&) { ++expansions; };
   tree->SetItemFocused(p1);
   tree->SetSelectionAnchor(p1);
   tree->BeginDrag(true);
   DragManager().DragTo(Global(40, RowY(4)));
   ASSERT_EQ(tree->DropTarget(), d2);
-  EXPECT_TRUE(tree->DragExpandTimer().Enabled());
-  tree->DragExpandTimer().Timer();
-  EXPECT_TRUE(d2->GetExpanded());
+  {  // longer than any pause a drag might wait for before opening a branch
+    QEventLoop loop;
+    QTimer::singleShot(1500, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  DragManager().DragTo(Global(41, RowY(4)));
+  EXPECT_FALSE(d2->GetExpanded());
+  EXPECT_EQ(expansions, 0);
   DragManager().Finish(Global(40, RowY(4)), false);
-  EXPECT_FALSE(tree->DragExpandTimer().Enabled());
 }
 
 TEST_F(TreeTest, LineHintForTextsThatDoNotFit) {
@@ -843,10 +853,59 @@ TEST_F(TreeTest, LineHintStaysWhileThePointerRestsOnTheItem) {
   PointerRestsAt(*tree, global);
   QApplication::processEvents();
   EXPECT_TRUE(tree->LineHintWindow().Visible());
-  // Leaving the tree for real still hides it.
+  // A leave event while the pointer is still on the item (X11 sends one when the hint
+  // window is mapped under the pointer) keeps the hint; the watch then sees it stay.
+  // The pointer goes back where it was afterwards (drags start from it).
+  struct PointerBack {
+    QPoint at = QCursor::pos();
+    ~PointerBack() { QCursor::setPos(at); }
+  } pointerBack;
+  QCursor::setPos(global);
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(tree->viewport(), &leave);
+  EXPECT_TRUE(tree->LineHintWindow().Visible());
+  ASSERT_TRUE(tree->PointerWatchTimer().Enabled());
+  tree->PointerWatchTimer().Timer();
+  EXPECT_TRUE(tree->LineHintWindow().Visible());
+  // The pointer goes to another row without the tree hearing of it: the watch ends the hint.
+  QCursor::setPos(tree->viewport()->mapToGlobal(QPoint(x, RowY(0))));
+  tree->PointerWatchTimer().Timer();
   EXPECT_FALSE(tree->LineHintWindow().Visible());
+  // Leaving the tree for real hides it at once.
+  tree->MouseMove(0, x, y);
+  tree->LineHintTimer().Timer();
+  ASSERT_TRUE(tree->LineHintWindow().Visible());
+  QCursor::setPos(tree->viewport()->mapToGlobal(QPoint(tree->ClientWidth() + 50, y)));
+  QApplication::sendEvent(tree->viewport(), &leave);
+  EXPECT_FALSE(tree->LineHintWindow().Visible());
+  EXPECT_FALSE(tree->PointerWatchTimer().Enabled());
+}
+
+TEST(TreeDepthTest, TheLastPageOfAHundredThousandLevelsPaintsWithItsLines) {
+  // Each row costs the lines it shows, not its depth: the last page of a chain of 100,000
+  // levels, scrolled to the deepest columns.
+  TFakeTextMetrics metrics;
+  TMtTree tree;
+  tree.SetMetrics(&metrics);
+  tree.resize(300, 200);
+  TMtTreeItem* item = nullptr;
+  {
+    TMtUpdateBracket bracket(&tree);
+    for (int i = 0; i < 100000; ++i) item = tree.Items()->AddChild(item, "Deep");
+    tree.ExpandAll();
+  }
+  ASSERT_EQ(tree.RowCount(), 100000);
+  tree.SetTopIndex(tree.RowCount());
+  tree.SetLeftPosition(tree.ColumnsWidth());
+  ASSERT_TRUE(tree.IsInView(item));
+  tree.CheckInvariants();
+  const QImage shot = tree.RenderToImage();
+  // The deepest item's own line: down from the row's top in the middle of its slot (the
+  // root column first, then 17 pixels a level).
+  const int top = tree.GetItemRect(item).Top;
+  const int x = kMtTreeSlot / 2 + kMtTreeSlot * item->GetLevel() - tree.LeftPosition();
+  ASSERT_GE(x, 0);
+  EXPECT_EQ(FromQColor(shot.pixelColor(x, top + 2)), ColorToRGB(tree.LinesColor));
 }
 
 TEST_F(TreeTest, FullRowSelectDoubleClickOnTheButtonTogglesAgain) {
@@ -941,6 +1000,93 @@ TEST(MtTreeLayoutMirror, MirroredCellHasThePiecesRightToLeft) {
   EXPECT_EQ(MtCheckGlyphFrame(true, cbsChecked, true), 1);
   EXPECT_EQ(MtCheckGlyphFrame(true, cbsUnchecked, false), 2);
   EXPECT_EQ(MtCheckGlyphFrame(true, cbsGrayed, true), 1);  // a radio button has no grayed frame
+}
+
+TEST_F(TreeTest, APasswordMainColumnIsMaskedToo) {
+  tree->Header().Sections().GetSectionByPos(0)->SetPassword(true);
+  TRecordingCanvas canvas(Rect(0, 0, tree->ClientWidth(), tree->ClientHeight()), &metrics);
+  canvas.Font = tree->Font();
+  tree->Paint(canvas);
+  std::vector<std::string> texts;
+  for (const auto* op : canvas.OpsOf(TRecordingCanvas::TOpKind::Text)) texts.push_back(op->Text);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "******"), 6);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "P1"), 0);
+  tree->LineHintMode = THintModes::shmAll;
+  EXPECT_EQ(tree->LineHintText(RowY(1)), "******");
+}
+
+TEST_F(TreeTest, CellStylesGiveFontTextFlagsAndTextBackground) {
+  // P1's main style and its Kcal style keep their own look (OwnerProps off).
+  p1->UseStyles = true;
+  TMtCellStyle* main = p1->MainStyle();
+  TMtCellStyle* kcal = p1->AddStyle();
+  for (TMtCellStyle* style : {main, kcal}) {
+    style->OwnerProps = false;
+    style->CellBkColor = clWindow;
+    style->CellTextColor = clBlack;
+    style->CellTextBkColor = clYellow;
+    style->FontStyles = fsBold | fsItalic;
+    style->FontName = "Liberation Serif";
+  }
+  main->TextFlags = DT_SINGLELINE | DT_VCENTER | DT_CENTER;
+  kcal->TextFlags = DT_SINGLELINE | DT_BOTTOM | DT_LEFT;
+  TRecordingCanvas canvas(Rect(0, 0, tree->ClientWidth(), tree->ClientHeight()), &metrics);
+  canvas.Font = tree->Font();
+  tree->Paint(canvas);
+  const TRecordingCanvas::TOp* name = nullptr;
+  const TRecordingCanvas::TOp* value = nullptr;
+  for (const auto* op : canvas.OpsOf(TRecordingCanvas::TOpKind::Text)) {
+    if (op->Text == "P1") name = op;
+    if (op->Text == "100") value = op;
+  }
+  ASSERT_NE(name, nullptr);
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(name->Flags, unsigned(DT_SINGLELINE | DT_VCENTER | DT_CENTER));
+  EXPECT_EQ(value->Flags, unsigned(DT_SINGLELINE | DT_BOTTOM | DT_LEFT));  // not the section's right
+  for (const auto* op : {name, value}) {
+    EXPECT_EQ(op->Font.Style & (fsBold | fsItalic), fsBold | fsItalic);
+    EXPECT_EQ(op->Font.Name, "Liberation Serif");
+  }
+  // The text background: a yellow fill behind each text of the row (Veight, without a style
+  // of its own, takes the main style).
+  int fills = 0;
+  for (const auto* op : canvas.OpsOf(TRecordingCanvas::TOpKind::FillRect))
+    if (op->Brush.Color == clYellow && op->R.Top >= name->R.Top && op->R.Bottom <= name->R.Bottom) ++fills;
+  EXPECT_EQ(fills, 3);
+}
+
+TEST_F(TreeTest, MirroredTreeEditorCoversTheTextCellFromTheRight) {
+  for (int i = 0; i < 3; ++i) tree->Header().Sections().GetSectionByPos(i)->SetFieldType(sftText);
+  tree->SetRightAlignedTree(true);
+  tree->SetShowCheckboxes(true);
+  p1->ShowCheckBox = true;
+  // The main column (120..270): the editor covers the text cell as painted, from the
+  // column's left edge to where the text starts next to the check box, and reads from
+  // the right; not the check box and the tree lines.
+  tree->EditItem(p1, 0);
+  ASSERT_NE(tree->InplaceEdit(), nullptr);
+  const int top = RowY(1) - 5;
+  const TMtMainCell cell = tree->MainCellOf(p1, top);
+  int left = 0, right = 0;
+  tree->MainColumnSpan(left, right);
+  const QRect r = tree->InplaceEdit()->geometry();
+  EXPECT_EQ(r.left(), left - tree->LeftPosition());
+  EXPECT_EQ(r.left() + r.width(), cell.TextRight - tree->LeftPosition());
+  EXPECT_LE(r.left() + r.width(), cell.CheckBox.Left - tree->LeftPosition());
+  EXPECT_EQ(r.top(), top);
+  EXPECT_TRUE(tree->InplaceEdit()->alignment() & Qt::AlignRight);
+  tree->EndEdit(true);
+  // Another column keeps its cell and its section's alignment (Kcal: right, 60..120).
+  tree->EditItem(p1, 1);
+  ASSERT_NE(tree->InplaceEdit(), nullptr);
+  EXPECT_EQ(tree->InplaceEdit()->geometry().left(), 60);
+  EXPECT_EQ(tree->InplaceEdit()->geometry().width(), 60);
+  EXPECT_TRUE(tree->InplaceEdit()->alignment() & Qt::AlignRight);
+  tree->EndEdit(true);
+  tree->EditItem(p1, 2);  // Veight: left, 0..60
+  EXPECT_EQ(tree->InplaceEdit()->geometry().left(), 0);
+  EXPECT_TRUE(tree->InplaceEdit()->alignment() & Qt::AlignLeft);
+  tree->EndEdit(true);
 }
 
 TEST_F(TreeTest, MirroredTreeHitsPaintsAndSwapsLeftRight) {

@@ -16,6 +16,12 @@
 #include <QMimeData>
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <cstdlib>
@@ -664,7 +670,7 @@ TEST(DirectoryEdit, TheLibraryDialogAndItsOptions) {
     bool chosen, created;
   };
   const Step steps[] = {
-      {0, -1, false, false},                                           // a folder that is not there
+      {0, mrOk, false, false},                                         // not there: said so
       {sdAllowCreate, -1, true, false},                                // taken, not made
       {sdAllowCreate | sdPerformCreate | sdPrompt, mrNo, false, false},
       {sdAllowCreate | sdPerformCreate | sdPrompt, mrYes, true, true},
@@ -687,8 +693,71 @@ TEST(DirectoryEdit, TheLibraryDialogAndItsOptions) {
   dialogs->AnswerDirectory(std::nullopt);
   e.DoClick();
   EXPECT_EQ(dialogs->DirectoryDialogs().back().first, Ansi("Каталог раскладок"));
-  EXPECT_EQ(dialogs->Shown().size(), 2u);  // the two questions
+  ASSERT_EQ(dialogs->Shown().size(), 3u);  // the folder not found, the two questions
+  EXPECT_EQ(dialogs->Shown()[0].Text, Ansi("Папка \"") + fresh + Ansi("\" не найдена."));
   EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+TEST(DirectoryEdit, ANewFolderTypedInTheLibraryDialogIsAskedForAndMade) {
+  TempDir dir;
+  // The real folder dialog; message boxes are answered Yes and recorded.
+  struct BoxesAnswered : TQtDialogService {
+    int Execute(const TDialogRequest& request) override {
+      texts.push_back(request.Text);
+      return mrYes;
+    }
+    std::vector<AnsiString> texts;
+  };
+  auto service = std::make_unique<BoxesAnswered>();
+  BoxesAnswered* boxes = service.get();
+  struct Restore {
+    std::unique_ptr<TDialogService> previous;
+    ~Restore() { SetDialogService(std::move(previous)); }
+  } restore{SetDialogService(std::move(service))};
+
+  TDirectoryEdit e;
+  e.DialogKind = TDirDialogKind::dkLibrary;
+  e.DialogOptions = sdAllowCreate | sdPerformCreate | sdPrompt;
+  e.SetText(dir.Path());
+  bool action = false;
+  e.OnAfterDialog = [&](TObject*, AnsiString&, bool& a) { action = a; };
+  const AnsiString fresh = dir.Path() + "/Fresh";
+  // The user types the new folder's path and presses OK; a box of Qt's own is closed and
+  // remembered, and a dialog still open afterwards is cancelled.
+  QString qtBox;
+  bool okEnabled = false;
+  int step = 0, ticks = 0;
+  QTimer driver;
+  driver.setInterval(20);
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      qtBox = box->text();
+      box->done(QMessageBox::Ok);
+      return;
+    }
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    if (dialog == nullptr) return;
+    if (step++ > 0 || ++ticks > 250) {
+      dialog->reject();
+      return;
+    }
+    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromStdString(SysPath(fresh)));
+    auto* buttons = dialog->findChild<QDialogButtonBox*>();
+    okEnabled = buttons != nullptr && buttons->button(QDialogButtonBox::Open)->isEnabled();
+    static_cast<QDialog*>(dialog)->accept();  // what OK does
+  });
+  driver.start();
+  e.DoClick();
+  driver.stop();
+  EXPECT_TRUE(qtBox.isEmpty()) << qtBox.toStdString();
+  EXPECT_TRUE(okEnabled);
+  EXPECT_TRUE(action);
+  EXPECT_TRUE(DirExists(fresh));
+  EXPECT_EQ(e.Text(), fresh);
+  EXPECT_EQ(boxes->texts, std::vector<AnsiString>{Ansi("Папка \"") + fresh + Ansi("\" не существует. Создать её?")});
 }
 
 TEST(FileDirEdit, TheLayerBetweenTheComboAndTheDirectoryEdit) {

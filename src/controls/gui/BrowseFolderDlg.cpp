@@ -45,21 +45,26 @@ bool BrowseDirectory(AnsiString& name, const AnsiString& dialogText, int helpCon
 
 bool SelectDirectory(AnsiString& dir, TSelectDirOpts options, int helpContext) {
   (void)helpContext;  // the kit's folder dialog has no help button of its own
-  AnsiString chosen = dir;
-  if (!::SelectDirectory(Ansi("Выбор папки"), chosen)) return false;
-  if (!DirExists(chosen)) {
-    if (!(options & sdAllowCreate)) return false;
-    if (options & sdPerformCreate) {
-      if ((options & sdPrompt) &&
-          MessageDlg(Format(Ansi("Папка \"%s\" не существует. Создать её?"), {chosen}), TMsgDlgType::mtConfirmation,
-                     mbYes | mbNo) != mrYes)
-        return false;
-      if (!ForceDirectories(chosen)) {
-        MessageDlg(Format(Ansi("Не удалось создать папку \"%s\". Папка не выбрана."), {chosen}), TMsgDlgType::mtError, mbOK);
-        return false;
-      }
+  TDirectoryRequest request;
+  request.Caption = Ansi("Выбор папки");
+  request.Folder = dir;
+  request.AllowNew = (options & sdAllowCreate) != 0;
+  // Asked before the dialog closes: a refused folder keeps it open.
+  request.OnChoose = [options](const AnsiString& chosen) {
+    if (DirExists(chosen)) return true;
+    if (!(options & sdAllowCreate)) return ExistingDirectoryOrSay(chosen);
+    if (!(options & sdPerformCreate)) return true;  // taken as it is, not made
+    if ((options & sdPrompt) &&
+        MessageDlg(Format(Ansi("Папка \"%s\" не существует. Создать её?"), {chosen}), TMsgDlgType::mtConfirmation,
+                   mbYes | mbNo) != mrYes)
+      return false;
+    if (!ForceDirectories(chosen)) {
+      MessageDlg(Format(Ansi("Не удалось создать папку \"%s\"."), {chosen}), TMsgDlgType::mtError, mbOK);
+      return false;
     }
-  }
-  dir = chosen;
+    return true;
+  };
+  if (!Dialogs().SelectDirectoryEx(request)) return false;
+  dir = request.Folder;
   return true;
 }

@@ -36,9 +36,11 @@ class TBrowseFolderDlg : public TObject {
 // The one-call form: Name is the start folder and, on OK, the folder chosen.
 bool BrowseDirectory(AnsiString& name, const AnsiString& dialogText, int helpContext);
 
-// The class library's folder dialog and its options: with sdAllowCreate a folder that
-// does not exist yet may be chosen; sdPerformCreate then creates it (after asking, with
-// sdPrompt); without sdAllowCreate such a choice counts as cancelled.
+// The class library's folder dialog and its options, in which a folder may be typed: with
+// sdAllowCreate a folder that does not exist yet may be chosen; sdPerformCreate then
+// creates it (after asking, with sdPrompt); a refused question or a failure to create
+// (said in a message) keeps the dialog open. Without sdAllowCreate such a folder is
+// refused with a message.
 enum TSelectDirOpt : unsigned { sdAllowCreate = 1, sdPerformCreate = 2, sdPrompt = 4 };
 using TSelectDirOpts = unsigned;
 bool SelectDirectory(AnsiString& dir, TSelectDirOpts options, int helpContext);

@@ -107,19 +107,37 @@ void TCustomMtTreeView::DoEditItem(TMtTreeItem* item, int sectionNumber) {
     return;
   }
 
-  // Where the box goes: from the text start (main column) or the section's left edge to
-  // the cell's right end, over the item's row.
+  // Where the box goes: over the cell's text as it is painted, over the item's row. The
+  // main column's text cell runs from the text start to the cell's end; mirrored, from the
+  // cell's left edge to the text start next to the images, and the text reads from the
+  // right. Other columns: the section's cell, aligned as its text.
   int cellLeft = 0, cellRight = 0;
   const int row = RowOf(item);
   const int rowTop = MtRowTop(row, HeaderHeight(), lineHeight_, topIndex_);
+  Qt::Alignment alignment = Qt::AlignLeft;
+  const bool mirrored = mainCell && look_.RightAligned;
   if (mainCell) {
     MainColumnSpan(cellLeft, cellRight);
-    cellLeft = MainCellOf(item, rowTop).TextLeft;
+    const TMtMainCell layout = MainCellOf(item, rowTop);
+    if (mirrored) {
+      cellRight = layout.TextRight;
+      alignment = Qt::AlignRight;
+    } else {
+      cellLeft = layout.TextLeft;
+    }
   } else {
-    cellLeft = section->GetLeft();
-    cellRight = section->GetRight();
+    for (const TColumn& c : Columns())
+      if (c.Section == section) {
+        cellLeft = c.Left;
+        cellRight = c.Right;
+      }
+    if (section->Alignment() == hsaCenter) alignment = Qt::AlignHCenter;
+    else if (section->Alignment() == hsaRight || rightAlignedText_) alignment = Qt::AlignRight;
   }
-  if (cellLeft < leftPosition_ || cellLeft >= leftPosition_ + ClientWidth()) SetLeftPosition(cellLeft);
+  // The edge the text starts from is brought into view.
+  const int edge = mirrored ? cellRight - 1 : cellLeft;
+  if (edge < leftPosition_ || edge >= leftPosition_ + ClientWidth())
+    SetLeftPosition(mirrored ? cellRight - ClientWidth() : cellLeft);
   const int top = MtRowTop(RowOf(item), HeaderHeight(), lineHeight_, topIndex_);
   const int left = cellLeft - leftPosition_;
   const int right = std::min(cellRight - leftPosition_, ClientWidth());
@@ -164,6 +182,7 @@ void TCustomMtTreeView::DoEditItem(TMtTreeItem* item, int sectionNumber) {
   edit_->SetFont(Font());
   const int h = std::max(TQtTextMetrics::Instance().TextHeight(Font()) + 2, lineHeight_);
   edit_->SetBounds(left, top, std::max(right - left, 1), h);
+  edit_->setAlignment(alignment | Qt::AlignVCenter);
   edit_->SetText(text);
   edit_->SetModified(false);
   edit_->SelectAll();

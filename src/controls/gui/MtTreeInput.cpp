@@ -7,6 +7,7 @@
 #include "platform/gui/DragManager.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/QtGraphics.h"
+#include <QCursor>
 #include <QPainter>
 
 namespace {
@@ -149,6 +150,7 @@ void TCustomMtTreeView::DblClick() {
 
 void TCustomMtTreeView::MouseMove(TShiftState Shift, int X, int Y) {
   TCustomScrollControl::MouseMove(Shift, X, Y);
+  pointerOut_ = false;
   if (Destroying()) return;
   TMtTreeItem* anchor = SelectionAnchor();
   if (!Dragging() && leftDown_ && (Shift & ssLeft) && anchor != nullptr && anchor->Enabled && Focused() &&
@@ -172,14 +174,15 @@ void TCustomMtTreeView::MouseMove(TShiftState Shift, int X, int Y) {
 AnsiString TCustomMtTreeView::LineHintText(int y) const {
   TMtTreeItem* item = GetItemAtY(y);
   if (item == nullptr || LineHintMode == THintModes::shmNone) return AnsiString();
-  if (LineHintMode == THintModes::shmAll) return item->Text();
+  const AnsiString text = MainText(item);  // a password stays masked in its hint
+  if (LineHintMode == THintModes::shmAll) return text;
   // shmLong: the text is wider than its cell or runs out of the visible area.
   const int row = RowOf(item);
   const TMtMainCell cell = MainCellOf(item, MtRowTop(row, HeaderHeight(), lineHeight_, topIndex_));
-  const int width = metrics_->TextWidth(ItemFont(item), item->Text());
+  const int width = metrics_->TextWidth(ItemFont(item), text);
   const bool cut = cell.TextRight < cell.TextLeft + width;
   const bool outside = cell.TextLeft + width - leftPosition_ > ClientWidth() || cell.TextLeft < leftPosition_;
-  return cut || outside ? item->Text() : AnsiString();
+  return cut || outside ? text : AnsiString();
 }
 
 void TCustomMtTreeView::LineHintTick() {
@@ -208,11 +211,59 @@ void TCustomMtTreeView::HideLineHint() {
   if (hintWindow_->Visible()) hintWindow_->ReleaseHandle();
 }
 
+bool TCustomMtTreeView::PointerInClient(TPoint& p) const {
+  const QPoint screen = QCursor::pos();
+  p = ScreenToClient({screen.x(), screen.y()});
+  return p.X >= 0 && p.Y >= 0 && p.X < ClientWidth() && p.Y < ClientHeight();
+}
+
+void TCustomMtTreeView::MouseEnter() {
+  if (leaveHeld_) {
+    // The pointer never left: nothing to announce.
+    leaveHeld_ = false;
+    pointerWatch_->SetEnabled(false);
+    return;
+  }
+  pointerOut_ = false;
+  TCustomScrollControl::MouseEnter();
+}
+
 void TCustomMtTreeView::MouseLeave() {
+  // A window mapped under the pointer (the line hint itself, on X11) makes the tree see
+  // the pointer leave although it has not moved. Where the pointer really is decides: while
+  // it is still over the rows, the hint and the hot item stay, and a watch ends them once
+  // the pointer has gone from the item (the window system may not tell the tree again).
+  TPoint p;
+  if (PointerInClient(p)) {
+    leaveHeld_ = true;
+    pointerWatch_->SetEnabled(true);
+    return;
+  }
+  PointerLeft();
+}
+
+void TCustomMtTreeView::PointerLeft() {
+  leaveHeld_ = false;
+  pointerWatch_->SetEnabled(false);
   if (Tracking) SetHotItem(nullptr);
   hintTimer_->SetEnabled(false);
   HideLineHint();
+  if (pointerOut_) return;  // announced already (by the watch)
+  pointerOut_ = true;
   TCustomScrollControl::MouseLeave();
+}
+
+void TCustomMtTreeView::PointerWatchTick() {
+  TPoint p;
+  if (!PointerInClient(p)) {
+    PointerLeft();
+    return;
+  }
+  if (GetItemAtY(p.Y) == GetItemAtY(hintPoint_.Y)) return;  // still on the hint's item
+  // On another row: its own moves bring its hint; this one goes.
+  hintTimer_->SetEnabled(false);
+  HideLineHint();
+  if (Tracking && Focused()) SetHotItem(GetItemAtY(p.Y));
 }
 
 void TCustomMtTreeView::FocusChanged(bool focused) {
@@ -436,13 +487,6 @@ void TCustomMtTreeView::DragScroll(TObject* Source, int Y) {
   }
 }
 
-void TCustomMtTreeView::DragExpandTick() {
-  dragExpandTimer_->SetEnabled(false);
-  TMtTreeItem* target = DropTarget();
-  if (target != nullptr && !target->GetExpanded() && target->GetHasChildren() && target->Enabled)
-    target->Expand(false);
-}
-
 void TCustomMtTreeView::DragOverTarget(TObject* Source, int X, bool& Accept, int Y) {
   (void)X;
   HideLineHint();
@@ -457,11 +501,6 @@ void TCustomMtTreeView::DragOverTarget(TObject* Source, int X, bool& Accept, int
   SetDropTarget(item);
   if (old != nullptr) RedrawItem(old);
   if (item != nullptr) RedrawItem(item);
-  // Resting on a closed branch opens it after a while.
-  if (item != old) {
-    dragExpandTimer_->SetEnabled(false);
-    if (item != nullptr && !item->GetExpanded() && item->GetHasChildren()) dragExpandTimer_->SetEnabled(true);
-  }
 }
 
 void TCustomMtTreeView::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) {
@@ -474,7 +513,6 @@ void TCustomMtTreeView::DragOver(TObject* Source, int X, int Y, TDragState State
 }
 
 void TCustomMtTreeView::EndDropHover() {
-  dragExpandTimer_->SetEnabled(false);
   if (TMtTreeItem* old = DropTarget()) {
     SetDropTarget(nullptr);
     RedrawItem(old);

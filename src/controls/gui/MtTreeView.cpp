@@ -129,10 +129,6 @@ TCustomMtTreeView::TCustomMtTreeView(QWidget* parent) : TCustomScrollControl(par
   AttachHeaderSections(&header_->Sections());
   trackLine_ = new TTrackLine(viewport(), TTrackLine::TOrientation::Vertical, clBlack);
   viewport()->setMouseTracking(true);
-  dragExpandTimer_ = std::make_unique<TTimer>();
-  dragExpandTimer_->SetEnabled(false);
-  dragExpandTimer_->SetInterval(kDragExpandDelay);
-  dragExpandTimer_->SetOnTimer([this](TObject*) { DragExpandTick(); });
   hintWindow_ = std::make_unique<THintWindow>();
   hintTimer_ = std::make_unique<TTimer>();
   hintTimer_->SetEnabled(false);
@@ -142,6 +138,10 @@ TCustomMtTreeView::TCustomMtTreeView(QWidget* parent) : TCustomScrollControl(par
   hintHideTimer_->SetEnabled(false);
   hintHideTimer_->SetInterval(kLineHintHideDelay);
   hintHideTimer_->SetOnTimer([this](TObject*) { HideLineHint(); });
+  pointerWatch_ = std::make_unique<TTimer>();
+  pointerWatch_->SetEnabled(false);
+  pointerWatch_->SetInterval(kPointerWatchInterval);
+  pointerWatch_->SetOnTimer([this](TObject*) { PointerWatchTick(); });
   UpdateLook();
   DefineLineHeight();
   UpdateScrollBars();
@@ -528,14 +528,16 @@ int TCustomMtTreeView::ResolveImage2(TMtTreeItem* item) const {
 TMtMainCell TCustomMtTreeView::MainCellOf(TMtTreeItem* item, int rowTop) const {
   int left = 0, right = 0;
   MainColumnSpan(left, right);
-  const int textWidth = metrics_->TextWidth(ItemFont(item), item->Text());
+  const int textWidth =
+      metrics_->TextWidth(CellFont(item, CellStyle(item, MainSection(), !HeaderShown())), MainText(item));
   return MtLayoutMainCell(look_, *item, left, right, rowTop, lineHeight_, textWidth, ResolveImage(item),
                           ResolveImage2(item));
 }
 
 int TCustomMtTreeView::MeasureCell(TMtTreeItem* item) const {
   if (item == nullptr) return 0;
-  const int textWidth = metrics_->TextWidth(ItemFont(item), item->Text());
+  const int textWidth =
+      metrics_->TextWidth(CellFont(item, CellStyle(item, MainSection(), !HeaderShown())), MainText(item));
   return MtMeasureMainCell(look_, *item, textWidth, ResolveImage(item), ResolveImage2(item));
 }
 
@@ -737,6 +739,47 @@ AnsiString TCustomMtTreeView::CellText(const TMtTreeItem* item, const TMtHeaderS
   return text;
 }
 
+const TMtCellStyle* TCustomMtTreeView::CellStyle(const TMtTreeItem* item, int sectionNumber, bool single) const {
+  if (!item->UseStyles) return nullptr;
+  const TMtCellStyle* style = item->MainStyle();
+  const TMtHeaderSection* section = HeaderSections()->FindByNumber(sectionNumber);
+  if (!single && sectionNumber != MainSection() && !(section && section->UseMainStyle())) {
+    const int index = sectionNumber > MainSection() ? sectionNumber - 1 : sectionNumber;
+    if (index >= 0 && index < item->StyleCount()) style = item->Styles(index);
+  }
+  return style != nullptr && !style->OwnerProps ? style : nullptr;
+}
+
+TFont TCustomMtTreeView::CellFont(const TMtTreeItem* item, const TMtCellStyle* style) const {
+  TFont f = ItemFont(item);
+  if (style == nullptr) return f;
+  if (style->FontSize > 0) f.SetSize(style->FontSize);
+  f.Style = style->FontStyles;
+  if (!style->FontName.empty()) f.Name = style->FontName;
+  return f;
+}
+
+void TCustomMtTreeView::DrawCellText(TCanvas& canvas, const AnsiString& text, TRect r, unsigned flags,
+                                     const TFont& font, const TMtCellColors& colors) {
+  canvas.Font = font;
+  canvas.Font.Color = colors.Text;
+  if (colors.Underline) canvas.Font.Style |= fsUnderline;
+  if (colors.HasTextBk) {
+    // The style's background behind the text itself, as far as the text reaches.
+    const int w = std::min(metrics_->TextWidth(canvas.Font, text), r.Width());
+    const int h = std::min(metrics_->TextHeight(canvas.Font), r.Height());
+    const int left = flags & DT_RIGHT ? r.Right - w : flags & DT_CENTER ? r.Left + (r.Width() - w) / 2 : r.Left;
+    FillSolidRect(canvas, left, r.Top + (r.Height() - h) / 2, w, h, colors.TextBk);
+  }
+  canvas.Brush.Style = TBrushStyle::bsClear;
+  canvas.DrawText(text, r, flags);
+}
+
+AnsiString TCustomMtTreeView::MainText(const TMtTreeItem* item) const {
+  // A password main column masks the item's text as the other columns do.
+  return CellText(item, HeaderShown() ? HeaderSections()->FindByNumber(MainSection()) : nullptr);
+}
+
 TMtCellPaintInput TCustomMtTreeView::CellInput(TMtTreeItem* item, int sectionNumber, bool single) const {
   TMtCellPaintInput in;
   in.TreeBk = BkColor;
@@ -744,18 +787,11 @@ TMtCellPaintInput TCustomMtTreeView::CellInput(TMtTreeItem* item, int sectionNum
   in.ParentColors = item->ParentColors();
   in.ItemColor = item->Color();
   in.ItemBk = item->BkColor();
-  if (item->UseStyles) {
-    const TMtCellStyle* style = item->MainStyle();
-    const TMtHeaderSection* section = HeaderSections()->FindByNumber(sectionNumber);
-    if (!single && sectionNumber != MainSection() && !(section && section->UseMainStyle())) {
-      const int index = sectionNumber > MainSection() ? sectionNumber - 1 : sectionNumber;
-      if (index >= 0 && index < item->StyleCount()) style = item->Styles(index);
-    }
-    if (style != nullptr && !style->OwnerProps) {
-      in.HasStyle = true;
-      in.StyleBk = style->CellBkColor;
-      in.StyleText = style->CellTextColor;
-    }
+  if (const TMtCellStyle* style = CellStyle(item, sectionNumber, single)) {
+    in.HasStyle = true;
+    in.StyleBk = style->CellBkColor;
+    in.StyleText = style->CellTextColor;
+    in.StyleTextBk = style->CellTextBkColor;
   }
   in.Hot = Tracking && item == HotItem();
   in.UnderlineTracked = UnderlineTracked;
@@ -774,6 +810,7 @@ TMtCellPaintInput TCustomMtTreeView::CellInput(TMtTreeItem* item, int sectionNum
 }
 
 void TCustomMtTreeView::Paint(TCanvas& canvas) {
+  paintPath_.Clear();
   if (MainTreeColumn < 0 || MainTreeColumn >= SectionCount()) MainTreeColumn = 0;
   const int headerHeight = HeaderHeight();
   const auto& rows = VisibleRows();
@@ -898,7 +935,11 @@ void TCustomMtTreeView::PaintMainCell(TCanvas& canvas, TMtTreeItem* item, const 
     canvas.Pen.Style = LinesStyle;
     int left = 0, right = 0;
     MainColumnSpan(left, right);
-    for (const TMtLineSegment& s : MtTreeLines(look_, *item, left, right, top, lineHeight_)) {
+    // Only the columns on screen: a deep row costs the lines it shows.
+    const TRect clip = canvas.ClipRect();
+    paintPath_.Follow(*item);
+    for (const TMtLineSegment& s : MtTreeLinesIn(look_, *item, paintPath_, left, right, top, lineHeight_,
+                                                 clip.Left - dx, clip.Right - dx)) {
       canvas.MoveTo(s.X1 + dx, s.Y1);
       canvas.LineTo(s.X2 + dx, s.Y2);
     }
@@ -936,19 +977,17 @@ void TCustomMtTreeView::PaintMainCell(TCanvas& canvas, TMtTreeItem* item, const 
   }
   if (!layout.Image.IsEmpty())
     images_->Draw(canvas, layout.Image.Left + dx, layout.Image.Top, ResolveImage(item), style, item->Enabled);
-  canvas.Font = ItemFont(item);
-  canvas.Font.Color = colors.Text;
-  if (colors.Underline) canvas.Font.Style |= fsUnderline;
-  canvas.Brush.Style = TBrushStyle::bsClear;
-  unsigned flags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+  // With styles: the main style's font and text flags.
+  const TMtCellStyle* cellStyle = CellStyle(item, MainSection(), !HeaderShown());
+  unsigned flags = cellStyle ? cellStyle->TextFlags : DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
   if (rightAlignedText_) flags |= DT_RTLREADING;
   if (look_.RightAligned) {
     // Mirrored: the text ends next to the images and is cut at the cell's left edge.
-    TRect text = Rect(cell.Left, top, layout.TextRight + dx, top + lineHeight_);
-    canvas.DrawText(item->Text(), text, flags | DT_RIGHT);
+    const TRect text = Rect(cell.Left, top, layout.TextRight + dx, top + lineHeight_);
+    DrawCellText(canvas, MainText(item), text, flags | DT_RIGHT, CellFont(item, cellStyle), colors);
   } else {
-    TRect text = Rect(layout.TextLeft + dx, top, cell.Right, top + lineHeight_);
-    canvas.DrawText(item->Text(), text, flags);
+    const TRect text = Rect(layout.TextLeft + dx, top, cell.Right, top + lineHeight_);
+    DrawCellText(canvas, MainText(item), text, flags, CellFont(item, cellStyle), colors);
   }
 }
 
@@ -956,16 +995,15 @@ void TCustomMtTreeView::PaintCellText(TCanvas& canvas, TMtTreeItem* item, TMtHea
                                       const TRect& cell, const TMtCellColors& colors) {
   const AnsiString text = CellText(item, section);
   if (text.empty()) return;
-  canvas.Font = ItemFont(item);
-  canvas.Font.Color = colors.Text;
-  if (colors.Underline) canvas.Font.Style |= fsUnderline;
-  canvas.Brush.Style = TBrushStyle::bsClear;
+  // With styles: the cell style's font and text flags (the section's alignment otherwise).
+  const TMtCellStyle* style = CellStyle(item, section->GetIndex(), false);
   unsigned flags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
-  if (section->Alignment() == hsaCenter) flags |= DT_CENTER;
+  if (style != nullptr) flags = style->TextFlags;
+  else if (section->Alignment() == hsaCenter) flags |= DT_CENTER;
   else if (section->Alignment() == hsaRight || rightAlignedText_) flags |= DT_RIGHT;
   if (rightAlignedText_) flags |= DT_RTLREADING;
-  TRect r = Rect(cell.Left + 2, cell.Top, cell.Right - 2, cell.Bottom);
-  canvas.DrawText(text, r, flags);
+  const TRect r = Rect(cell.Left + 2, cell.Top, cell.Right - 2, cell.Bottom);
+  DrawCellText(canvas, text, r, flags, CellFont(item, style), colors);
 }
 
 // ---------------------------------------------------------------------------------

@@ -271,14 +271,14 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TBitmap DragImage(TPoint& hotSpot);
   // Whether the last drag over the tree was accepted (for the drop-target look).
   bool DropAccepted() const { return dropAccepted_; }
-  // A collapsed drop target with children opens when the pointer rests on it this long.
-  static constexpr int kDragExpandDelay = 1000;
-  TTimer& DragExpandTimer() const { return *dragExpandTimer_; }
 
   // --- line hints: the whole text of a row whose text does not fit, after a pause
   static constexpr int kLineHintDelay = 1000;
   static constexpr int kLineHintHideDelay = 3000;
   TTimer& LineHintTimer() const { return *hintTimer_; }
+  // Runs while a leave is held (see MouseLeave): ends the hint once the pointer is off its item.
+  static constexpr int kPointerWatchInterval = 100;
+  TTimer& PointerWatchTimer() const { return *pointerWatch_; }
   THintWindow& LineHintWindow() const { return *hintWindow_; }
   // The text the line hint of the row under y shows; empty when none is due.
   AnsiString LineHintText(int y) const;
@@ -311,6 +311,7 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
   bool DoMouseWheelDeltas(TShiftState Shift, const TWheelDeltas& Deltas, TPoint MousePos) override;
   void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
+  void MouseEnter() override;
   void MouseLeave() override;
   void Resize() override;
   void Paint(TCanvas& canvas) override;
@@ -393,6 +394,15 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   int ResolveImage2(TMtTreeItem* item) const;
   TMtCellPaintInput CellInput(TMtTreeItem* item, int sectionNumber, bool single) const;
   AnsiString CellText(const TMtTreeItem* item, const TMtHeaderSection* section) const;
+  // The cell style a cell is drawn with: nil without UseStyles or when the style takes
+  // the tree's colours and font (OwnerProps).
+  const TMtCellStyle* CellStyle(const TMtTreeItem* item, int sectionNumber, bool single) const;
+  // The item's font, or the style's size, styles and name.
+  TFont CellFont(const TMtTreeItem* item, const TMtCellStyle* style) const;
+  void DrawCellText(TCanvas& canvas, const AnsiString& text, TRect r, unsigned flags, const TFont& font,
+                    const TMtCellColors& colors);
+  // The main column's text as shown ("******" under a password section).
+  AnsiString MainText(const TMtTreeItem* item) const;
   void UpdateLook();
   // Gives each item the selection the predicate says, inside one update bracket.
   void SetSelectionOf(const std::vector<TMtTreeItem*>& items,
@@ -409,17 +419,22 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   void Navigate(TMtTreeItem* target, TShiftState shift, bool alignTop);
   void ScrollRows(int rows);
   void EditorKeyDown(std::uint16_t& key, TShiftState shift);
-  void DragExpandTick();
-  // The drag has left or ended: no drop target and no pending opening of one.
+  // The drag has left or ended: no drop target.
   void EndDropHover();
   void LineHintTick();
   void HideLineHint();
+  // Where the pointer really is (client coordinates), and whether it is over the client area.
+  bool PointerInClient(TPoint& p) const;
+  // The pointer has left the tree: no hot item, no hint, OnMouseLeave (once).
+  void PointerLeft();
+  void PointerWatchTick();
   void FreeEditor();
 
   TMtTreeHeader* header_ = nullptr;  // a child widget
   TTrackLine* trackLine_ = nullptr;
   const TTextMetrics* metrics_ = nullptr;
   TMtTreeLook look_;
+  TMtAncestorPath paintPath_;  // the ancestors of the rows being painted
   TImageList* images_ = nullptr;
   TImageList* images2_ = nullptr;
   int lineHeight_ = 19;
@@ -445,10 +460,14 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TMtWheelAccumulator wheel_;
   TMtWheelAccumulator wheelX_;
   bool dropAccepted_ = true;
-  std::unique_ptr<TTimer> dragExpandTimer_;
   std::unique_ptr<TTimer> hintTimer_, hintHideTimer_;
   std::unique_ptr<THintWindow> hintWindow_;
   TPoint hintPoint_{-1, -1};
+  // A leave seen while the pointer was still over the rows: held, and the pointer watched
+  // until it really goes.
+  bool leaveHeld_ = false;
+  bool pointerOut_ = false;  // the leave has been announced
+  std::unique_ptr<TTimer> pointerWatch_;
 
   // In-place editing.
   QPointer<TEdit> edit_;

@@ -266,83 +266,102 @@ void TMtTreeItems::RunPendingDeletes() {
   }
 }
 
-void TMtTreeItems::DeleteChild(TMtTreeItem* item) {
+void TMtTreeItems::DeleteChild(TMtTreeItem* top) {
   TCustomMtTree* tree = tree_;
   TMtUpdateBracket bracket(tree);
-  item->deleting_ = true;
-  tree->deletingItems_.push_back(item);
-  // A handler that raises stops the deletion: the item stays, and can be deleted again.
-  struct Running {
-    std::vector<TMtTreeItem*>& items;
-    TMtTreeItem* unfinished;
-    ~Running() {
-      items.pop_back();
-      if (unfinished != nullptr) unfinished->deleting_ = false;
-    }
-  } running{tree->deletingItems_, item};
-  // Descendants go first, first child first, each by this same procedure.
-  auto deleteChildren = [this, item] {
-    while (item->GetHasChildren()) {
-      TMtTreeItem* child = item->children_.front().get();
-      if (child->deleting_) break;
-      DeleteChild(child);
-    }
+  // Descendants go first, first child first, each by the same steps; the items whose
+  // deletion runs are kept on a path of their own, not on the call stack, so a subtree of
+  // any depth goes without deep recursion. `handled`: the item's own steps (selection,
+  // focus, edit, OnItemDeletion) are done, and what a handler added below it goes next.
+  struct Frame {
+    TMtTreeItem* item;
+    bool handled;
   };
-  deleteChildren();
-  item->SetState(isSelected, false);
-  if (item->hidden_) {
-    --tree->hiddenCount_;
-    item->hidden_ = false;
-  }
-  tree->ForgetItem(item);
-  if (tree->itemFocused_ == item) {
-    if (tree->destroying_) {
-      tree->itemFocused_ = nullptr;
-    } else {
-      TMtTreeItem* heir = item->GetParent();
-      if (heir == nullptr) {
-        heir = item->GetPrevSibling();
-        if (heir == nullptr) heir = item->GetNextSibling();
-      }
-      tree->SetItemFocused(heir);
-    }
-  }
-  if (tree->editedItem_ == item) {
-    tree->editedItem_ = nullptr;
-    tree->editedSection_ = -1;
-    if (!tree->inValidation_) tree->EndEdit(true);
-  }
-  auto forgetRow = [tree, item] {
+  std::vector<Frame> path;
+  auto begin = [tree, &path](TMtTreeItem* item) {
+    item->deleting_ = true;
+    tree->deletingItems_.push_back(item);
+    path.push_back({item, false});
+  };
+  auto forgetRow = [tree](TMtTreeItem* item) {
     if (tree->rowsValid_ && tree->IsRowItem(item))
       tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
   };
-  forgetRow();
-  tree->DoItemDelete(item);
-  if (tree->itemDataOwner_) tree->itemDataOwner_(tree, item);
-
-  // The handler may have added children or pointed the tree at the item again (the focus
-  // may even have been handed back to it, selecting it anew): nothing may keep a
-  // reference to it, or count it, once it is freed.
-  deleteChildren();
-  tree->ForgetItem(item);
-  if (tree->itemFocused_ == item) tree->itemFocused_ = nullptr;
-  if (tree->multiSelect_ && item->GetState(isSelected)) {
-    item->SetStateBit(isSelected, false);
-    tree->AdjustSelectedCount(-1);
+  auto handle = [tree, &forgetRow](TMtTreeItem* item) {
+    item->SetState(isSelected, false);
+    if (item->hidden_) {
+      --tree->hiddenCount_;
+      item->hidden_ = false;
+    }
+    tree->ForgetItem(item);
+    if (tree->itemFocused_ == item) {
+      if (tree->destroying_) {
+        tree->itemFocused_ = nullptr;
+      } else {
+        TMtTreeItem* heir = item->GetParent();
+        if (heir == nullptr) {
+          heir = item->GetPrevSibling();
+          if (heir == nullptr) heir = item->GetNextSibling();
+        }
+        tree->SetItemFocused(heir);
+      }
+    }
+    if (tree->editedItem_ == item) {
+      tree->editedItem_ = nullptr;
+      tree->editedSection_ = -1;
+      if (!tree->inValidation_) tree->EndEdit(true);
+    }
+    forgetRow(item);
+    tree->DoItemDelete(item);
+    if (tree->itemDataOwner_) tree->itemDataOwner_(tree, item);
+  };
+  auto free = [this, tree, &forgetRow](TMtTreeItem* item) {
+    // The handler may have pointed the tree at the item again (the focus may even have
+    // been handed back to it, selecting it anew): nothing may keep a reference to it, or
+    // count it, once it is freed.
+    tree->ForgetItem(item);
+    if (tree->itemFocused_ == item) tree->itemFocused_ = nullptr;
+    if (tree->multiSelect_ && item->GetState(isSelected)) {
+      item->SetStateBit(isSelected, false);
+      tree->AdjustSelectedCount(-1);
+    }
+    if (item->hidden_) {  // hidden again by a handler (an assignment to it)
+      --tree->hiddenCount_;
+      item->hidden_ = false;
+    }
+    if (tree->editedItem_ == item) tree->editedItem_ = nullptr;
+    forgetRow(item);
+    TMtTreeItem* parent = item->parent_;
+    std::unique_ptr<TMtTreeItem> owned = parent->TakeChild(item->GetIndex());
+    --count_;
+    std::erase(tree->pendingDeletes_, item);
+    owned.reset();
+  };
+  try {
+    begin(top);
+    while (!path.empty()) {
+      Frame& frame = path.back();
+      TMtTreeItem* item = frame.item;
+      if (item->GetHasChildren() && !item->children_.front()->deleting_) {
+        begin(item->children_.front().get());
+      } else if (!frame.handled) {
+        frame.handled = true;
+        handle(item);
+      } else {
+        path.pop_back();
+        tree->deletingItems_.pop_back();
+        free(item);
+      }
+    }
+  } catch (...) {
+    // A handler that raises stops the deletion: the items whose deletion was running stay
+    // (what went before them is gone), and can be deleted again.
+    for (const Frame& frame : path) {
+      frame.item->deleting_ = false;
+      tree->deletingItems_.pop_back();
+    }
+    throw;
   }
-  if (item->hidden_) {  // hidden again by a handler (an assignment to it)
-    --tree->hiddenCount_;
-    item->hidden_ = false;
-  }
-  if (tree->editedItem_ == item) tree->editedItem_ = nullptr;
-  forgetRow();
-
-  running.unfinished = nullptr;
-  TMtTreeItem* parent = item->parent_;
-  std::unique_ptr<TMtTreeItem> owned = parent->TakeChild(item->GetIndex());
-  --count_;
-  std::erase(tree->pendingDeletes_, item);
-  owned.reset();
 }
 
 void TMtTreeItems::Clear() {
@@ -352,11 +371,20 @@ void TMtTreeItems::Clear() {
 }
 
 void TMtTreeItems::CopyChildren(TMtTreeItem* target, const TMtTreeItem& source) {
-  for (std::size_t i = 0; i < source.children_.size(); ++i) {
-    const TMtTreeItem& child = *source.children_[i];
-    TMtTreeItem* copy = AddItem(target);
-    copy->CopyFrom(child);
-    CopyChildren(copy, child);
+  // Pairs of (copy, original) whose children are still to copy; no recursion per level.
+  std::vector<std::pair<TMtTreeItem*, const TMtTreeItem*>> pending{{target, &source}};
+  while (!pending.empty()) {
+    auto [to, from] = pending.back();
+    pending.pop_back();
+    // An item's children are copied together; their subtrees follow, first child first.
+    std::vector<std::pair<TMtTreeItem*, const TMtTreeItem*>> level;
+    for (std::size_t i = 0; i < from->children_.size(); ++i) {
+      const TMtTreeItem& child = *from->children_[i];
+      TMtTreeItem* copy = AddItem(to);
+      copy->CopyFrom(child);
+      level.emplace_back(copy, &child);
+    }
+    pending.insert(pending.end(), level.rbegin(), level.rend());
   }
 }
 

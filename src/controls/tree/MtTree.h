@@ -42,9 +42,6 @@ using TMtItemPredicate = std::function<bool(TMtTreeItem* Item)>;
 
 class TMtItemStream;
 class TMtCellStyle;
-// Items nest at most this deep in an item stream that is read (the hidden root counts as
-// one level): deeper nesting is a read error.
-inline constexpr int kMtItemStreamMaxDepth = 10000;
 // The user's part of an item's record in the item stream: what the save event writes,
 // the load event reads back at the same place.
 using TItemSaveEvent = std::function<void(TObject* Sender, TStream& Stream, TMtTreeItem* Item)>;
@@ -136,7 +133,7 @@ class TMtTreeItem : public TPersistent {
   bool IsRoot() const { return parent_ == nullptr; }
   TMtTreeItem* GetParent() const;  // nil at top level
   TMtTreeItem* GetRoot() const;
-  int GetLevel() const;            // 0 at top level
+  int GetLevel() const { return level_ < 0 ? 0 : level_; }  // 0 at top level; kept, not walked
   int GetIndex() const;            // among the parent's children; -1 without parent
   int GetChildrenCount() const { return static_cast<int>(children_.size()); }
   TMtTreeItem* GetChildren(int i) const;  // nil outside the range
@@ -220,11 +217,19 @@ class TMtTreeItem : public TPersistent {
   void CopyFrom(const TMtTreeItem& source);
   // Unlinks the child; returns it (the caller owns it).
   std::unique_ptr<TMtTreeItem> TakeChild(int index);
+  // Links the child (and sets the levels of its subtree when they changed).
   void PutChild(int index, std::unique_ptr<TMtTreeItem> child);
+  // Runs `step` on the item and, while it answers true, on the subtrees of its children in
+  // pre-order, without recursing. `step(item, deletions)` fires the item's events; the
+  // walk checks after each child's subtree that the item is still there (a handler may
+  // delete items) and skips a child that has gone. False when this item was deleted.
+  template <class Step>
+  bool WalkSubtree(Step step);
 
   TCustomMtTree* tree_;
   TMtTreeItems* store_;
   TMtTreeItem* parent_ = nullptr;  // nil only for the hidden root
+  int level_ = -1;                 // parent's + 1; -1 for the hidden root
   ChildList children_;
   mutable int indexHint_ = 0;   // where the item was last seen among its siblings
   mutable int childShift_ = 0;  // how far the last child looked up had moved from its hint

@@ -75,7 +75,20 @@ TMtTreeItem::TMtTreeItem(TCustomMtTree* tree, TMtTreeItems* store)
   columnText_.OnChange = [this](TObject*) { ColumnTextChanged(); };
 }
 
-TMtTreeItem::~TMtTreeItem() = default;
+TMtTreeItem::~TMtTreeItem() {
+  // The subtree is freed from a list of its own, not by each child's destructor in turn:
+  // a tree of any depth goes without deep recursion.
+  std::vector<std::unique_ptr<TMtTreeItem>> pending;
+  auto takeChildren = [&pending](TMtTreeItem& item) {
+    while (!item.children_.empty()) pending.push_back(item.children_.take(item.children_.size() - 1));
+  };
+  takeChildren(*this);
+  while (!pending.empty()) {
+    std::unique_ptr<TMtTreeItem> item = std::move(pending.back());
+    pending.pop_back();
+    takeChildren(*item);
+  }
+}
 
 TMtCellStyle* TMtTreeItem::Styles(int i) const {
   if (i < 0 || i >= StyleCount()) return nullptr;
@@ -89,12 +102,6 @@ TMtTreeItem* TMtTreeItem::GetParent() const {
 }
 
 TMtTreeItem* TMtTreeItem::GetRoot() const { return store_->Root(); }
-
-int TMtTreeItem::GetLevel() const {
-  int level = 0;
-  for (const TMtTreeItem* p = parent_; p != nullptr && !p->IsRoot(); p = p->parent_) ++level;
-  return level;
-}
 
 int TMtTreeItem::GetIndex() const {
   if (parent_ == nullptr) return -1;
@@ -280,52 +287,82 @@ void TMtTreeItem::SetHidden(bool hidden) {
 }
 
 
+template <class Step>
+bool TMtTreeItem::WalkSubtree(Step step) {
+  TCustomMtTree* tree = tree_;
+  unsigned deletions = tree->Deletions();
+  if (!step(this, deletions)) return Survived(tree, deletions, this);
+  // The items whose children are being walked: the next child's index, and the child
+  // whose subtree was walked last.
+  struct Frame {
+    TMtTreeItem* item;
+    unsigned deletions;
+    std::size_t next;
+    TMtTreeItem* walked;
+  };
+  std::vector<Frame> path{{this, deletions, 0, nullptr}};
+  while (!path.empty()) {
+    Frame& frame = path.back();
+    TMtTreeItem* item = frame.item;
+    if (frame.walked != nullptr) {
+      if (!Survived(tree, frame.deletions, item)) {
+        path.pop_back();
+        continue;
+      }
+      // The child may have gone with its subtree: the next one is at its index then.
+      if (frame.next < item->children_.size() && item->children_[frame.next].get() == frame.walked) ++frame.next;
+      frame.walked = nullptr;
+    }
+    if (frame.next >= item->children_.size()) {
+      tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+      path.pop_back();
+      continue;
+    }
+    TMtTreeItem* child = item->children_[frame.next].get();
+    frame.walked = child;
+    unsigned childDeletions = tree->Deletions();
+    if (step(child, childDeletions)) path.push_back({child, childDeletions, 0, nullptr});
+  }
+  return Survived(tree, deletions, this);
+}
+
 void TMtTreeItem::Expand(bool recursive) {
   TCustomMtTree* tree = tree_;
   TMtUpdateBracket bracket(tree);
-  unsigned deletions = tree->Deletions();
-  if (!IsRoot()) {
-    bool canProcess = true;
-    tree->DoItemExpanding(this, canProcess);
-    if (!Survived(tree, deletions, this) || !canProcess) return;
-  }
-  SetStateBit(isExpanded, true);
-  if (!IsRoot()) {
-    tree->DoItemExpand(this);
-    if (!Survived(tree, deletions, this)) return;
-  }
-  if (recursive)
-    for (std::size_t i = 0; i < children_.size();) {
-      TMtTreeItem* child = children_[i].get();
-      child->Expand(true);
-      if (!Survived(tree, deletions, this)) return;
-      if (i < children_.size() && children_[i].get() == child) ++i;  // else it is gone
+  // One item: the expanding event may refuse; true when its children follow.
+  auto expandOne = [tree, recursive](TMtTreeItem* item, unsigned& deletions) {
+    if (!item->IsRoot()) {
+      bool canProcess = true;
+      tree->DoItemExpanding(item, canProcess);
+      if (!Survived(tree, deletions, item) || !canProcess) return false;
     }
-  tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+    item->SetStateBit(isExpanded, true);
+    if (!item->IsRoot()) {
+      tree->DoItemExpand(item);
+      if (!Survived(tree, deletions, item)) return false;
+    }
+    if (!recursive) tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+    return recursive;
+  };
+  WalkSubtree(expandOne);
 }
 
 bool TMtTreeItem::CollapseOne(bool recursive) {
   TCustomMtTree* tree = tree_;
-  unsigned deletions = tree->Deletions();
-  if (!IsRoot()) {
-    bool canProcess = true;
-    tree->DoItemCollapsing(this, canProcess);
-    if (!Survived(tree, deletions, this)) return false;
-    if (!canProcess) return true;
-    // The hidden root stays expanded: its children are the top-level rows.
-    SetStateBit(isExpanded, false);
-    tree->DoItemCollapse(this);
-    if (!Survived(tree, deletions, this)) return false;
-  }
-  if (recursive)
-    for (std::size_t i = 0; i < children_.size();) {
-      TMtTreeItem* child = children_[i].get();
-      child->CollapseOne(true);
-      if (!Survived(tree, deletions, this)) return false;
-      if (i < children_.size() && children_[i].get() == child) ++i;  // else it is gone
+  auto collapseOne = [tree, recursive](TMtTreeItem* item, unsigned& deletions) {
+    if (!item->IsRoot()) {
+      bool canProcess = true;
+      tree->DoItemCollapsing(item, canProcess);
+      if (!Survived(tree, deletions, item) || !canProcess) return false;
+      // The hidden root stays expanded: its children are the top-level rows.
+      item->SetStateBit(isExpanded, false);
+      tree->DoItemCollapse(item);
+      if (!Survived(tree, deletions, item)) return false;
     }
-  tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
-  return true;
+    if (!recursive) tree->MarkDirty(TCustomMtTree::dfRows | TCustomMtTree::dfScrollBars | TCustomMtTree::dfColumnWidth);
+    return recursive;
+  };
+  return WalkSubtree(collapseOne);
 }
 
 void TMtTreeItem::Collapse(bool recursive) {
@@ -430,7 +467,20 @@ std::unique_ptr<TMtTreeItem> TMtTreeItem::TakeChild(int index) {
 void TMtTreeItem::PutChild(int index, std::unique_ptr<TMtTreeItem> child) {
   child->parent_ = this;
   child->indexHint_ = index;
+  TMtTreeItem* linked = child.get();
   children_.insert(static_cast<std::size_t>(index), std::move(child));
+  if (linked->level_ == level_ + 1) return;
+  // A new item, or a subtree moved to another level: every item below follows.
+  linked->level_ = level_ + 1;
+  std::vector<TMtTreeItem*> pending{linked};
+  while (!pending.empty()) {
+    TMtTreeItem* item = pending.back();
+    pending.pop_back();
+    for (const auto& c : item->children_) {
+      c->level_ = item->level_ + 1;
+      pending.push_back(c.get());
+    }
+  }
 }
 
 void TMtTreeItem::Clear() {

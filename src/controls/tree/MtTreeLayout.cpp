@@ -144,47 +144,89 @@ int MtCheckGlyphFrame(bool radio, int state, bool enabled) {
   return s + (enabled ? 0 : frames);
 }
 
-std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,
-                                        int cellRight, int rowTop, int rowHeight) {
-  std::vector<TMtLineSegment> lines = MtTreeLines(look, item, cellLeft, rowTop, rowHeight);
-  if (look.RightAligned) {
-    // A line drawn from x1 to x2 leaves out its end pixel: mirrored, it keeps its pixels.
-    for (TMtLineSegment& l : lines) {
-      l.X1 = MirrorX(l.X1, cellLeft, cellRight) - 1;
-      l.X2 = MirrorX(l.X2, cellLeft, cellRight) - 1;
-    }
+void TMtAncestorPath::Follow(const TMtTreeItem& item) {
+  const int level = item.GetLevel();
+  // Up to the first ancestor the path holds already at its level.
+  std::vector<const TMtTreeItem*> climbed;
+  const TMtTreeItem* p = &item;
+  for (int l = level; p != nullptr && l >= 0; --l, p = p->GetParent()) {
+    if (static_cast<std::size_t>(l) < path_.size() && path_[static_cast<std::size_t>(l)] == p) break;
+    climbed.push_back(p);
   }
-  return lines;
+  path_.resize(static_cast<std::size_t>(level) + 1);
+  for (std::size_t i = 0; i < climbed.size(); ++i) path_[static_cast<std::size_t>(level) - i] = climbed[i];
 }
 
-std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,
-                                        int rowTop, int rowHeight) {
+namespace {
+
+int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+// Unmirrored lines, the ancestors' only where x lies in clipLeft .. clipRight - 1.
+std::vector<TMtLineSegment> LinesIn(const TMtTreeLook& look, const TMtTreeItem& item, const TMtAncestorPath& path,
+                                    int cellLeft, int rowTop, int rowHeight, int clipLeft, int clipRight) {
   std::vector<TMtLineSegment> lines;
   if (!look.ShowLines) return lines;
   const int level = item.GetLevel();
   const bool root = HasRootColumn(look);
   // A top-level item has a column of its own only with the root column, and its lines
   // join the other top-level items only with ShowRoot.
-  if (level == 0 && !(root && look.ShowRoot)) return lines;
+  const bool rootLines = root && look.ShowRoot;
+  if (level == 0 && !rootLines) return lines;
   const int mid = rowTop + rowHeight / 2;
   const int bottom = rowTop + rowHeight;
   const int slot0 = cellLeft + (root ? kMtTreeSlot : 0) - kMtTreeSlot;  // slot of level 0
+  const int centre = slot0 + kMtTreeSlot / 2;                          // its line
   // The item's own slot: the line from above to its middle, on down when a sibling
   // follows, and the stub to the item.
-  const int own = slot0 + kMtTreeSlot * level + kMtTreeSlot / 2;
+  const int own = centre + kMtTreeSlot * level;
   const bool first = level == 0 && item.GetPrevSibling() == nullptr;
   lines.push_back({own, first ? mid : rowTop, own, item.GetNextSibling() ? bottom : mid + 1});
   lines.push_back({own, mid, slot0 + kMtTreeSlot * (level + 1), mid});
-  // Every ancestor with a following sibling passes a line through its column.
-  for (const TMtTreeItem* p = item.GetParent(); p != nullptr; p = p->GetParent()) {
-    const int l = p->GetLevel();
-    if (l == 0 && !(root && look.ShowRoot)) break;
-    if (p->GetNextSibling() != nullptr) {
-      const int x = slot0 + kMtTreeSlot * l + kMtTreeSlot / 2;
+  // Every ancestor with a following sibling passes a line through its column (nearest
+  // first); only the columns in the clip are looked at.
+  const int lowest = std::max(rootLines ? 0 : 1, -FloorDiv(centre - clipLeft, kMtTreeSlot));
+  const int highest = std::min(level - 1, FloorDiv(clipRight - 1 - centre, kMtTreeSlot));
+  for (int l = highest; l >= lowest; --l) {
+    if (path.At(l)->GetNextSibling() != nullptr) {
+      const int x = centre + kMtTreeSlot * l;
       lines.push_back({x, rowTop, x, bottom});
     }
   }
   return lines;
+}
+
+constexpr int kNoClip = 1 << 29;
+
+}  // namespace
+
+std::vector<TMtLineSegment> MtTreeLinesIn(const TMtTreeLook& look, const TMtTreeItem& item,
+                                          const TMtAncestorPath& path, int cellLeft, int cellRight, int rowTop,
+                                          int rowHeight, int clipLeft, int clipRight) {
+  if (!look.RightAligned) return LinesIn(look, item, path, cellLeft, rowTop, rowHeight, clipLeft, clipRight);
+  // Mirrored: a line at x is drawn at cellLeft + cellRight - 1 - x (a line drawn from x1 to
+  // x2 leaves out its end pixel: mirrored, it keeps its pixels).
+  const int span = cellLeft + cellRight;
+  std::vector<TMtLineSegment> lines =
+      LinesIn(look, item, path, cellLeft, rowTop, rowHeight, span - clipRight, span - clipLeft);
+  for (TMtLineSegment& l : lines) {
+    l.X1 = MirrorX(l.X1, cellLeft, cellRight) - 1;
+    l.X2 = MirrorX(l.X2, cellLeft, cellRight) - 1;
+  }
+  return lines;
+}
+
+std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,
+                                        int cellRight, int rowTop, int rowHeight) {
+  TMtAncestorPath path;
+  path.Follow(item);
+  return MtTreeLinesIn(look, item, path, cellLeft, cellRight, rowTop, rowHeight, -kNoClip, kNoClip);
+}
+
+std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,
+                                        int rowTop, int rowHeight) {
+  TMtTreeLook plain = look;
+  plain.RightAligned = false;
+  return MtTreeLines(plain, item, cellLeft, cellLeft, rowTop, rowHeight);
 }
 
 TMtCellColors MtCellColors(const TMtCellPaintInput& in) {
@@ -196,8 +238,11 @@ TMtCellColors MtCellColors(const TMtCellPaintInput& in) {
   if (in.HasStyle) {
     c.Bk = in.StyleBk;
     c.Text = in.StyleText;
+    c.HasTextBk = true;
+    c.TextBk = in.StyleTextBk;
   }
   const bool filled = in.Selected && !in.BarStyle && in.SelectionCell;
+  if (filled || (in.DropTarget && in.DropMode != TDragTargetDraw::ColorFrame)) c.HasTextBk = false;
   if (filled) {
     if (in.ActiveLook) {
       c.Bk = in.FocusedSelectColor;

@@ -86,6 +86,20 @@ int MtMeasureMainCell(const TMtTreeLook& look, const TMtTreeItem& item, int text
 // The part of the main cell that x hits.
 TMtHitPart MtMainCellPartAt(const TMtMainCell& cell, int x);
 
+// The ancestors of the rows a paint goes through, by level. Following the rows in their
+// order costs O(1 + the change of level) a row, not a walk up to the top level, so deep
+// rows paint as fast as shallow ones. Valid while the tree does not change.
+class TMtAncestorPath {
+ public:
+  // Afterwards At(l) is the item's ancestor at level l, At(its level) the item.
+  void Follow(const TMtTreeItem& item);
+  const TMtTreeItem* At(int level) const { return path_[static_cast<std::size_t>(level)]; }
+  void Clear() { path_.clear(); }
+
+ private:
+  std::vector<const TMtTreeItem*> path_;
+};
+
 // The tree lines of one row: vertical segments (x, top, bottom) and the horizontal stub.
 struct TMtLineSegment {
   int X1, Y1, X2, Y2;
@@ -95,6 +109,12 @@ std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeIt
 // cellRight is where a mirrored cell starts.
 std::vector<TMtLineSegment> MtTreeLines(const TMtTreeLook& look, const TMtTreeItem& item, int cellLeft,
                                         int cellRight, int rowTop, int rowHeight);
+// The same, only the ancestors' lines that fall in clipLeft .. clipRight - 1 (drawn x):
+// only those ancestors are looked at, so a row costs the lines drawn, not its depth.
+// `path` has followed the item.
+std::vector<TMtLineSegment> MtTreeLinesIn(const TMtTreeLook& look, const TMtTreeItem& item,
+                                          const TMtAncestorPath& path, int cellLeft, int cellRight, int rowTop,
+                                          int rowHeight, int clipLeft, int clipRight);
 // The frame of a custom glyph strip for a check box (6 frames: unchecked, checked,
 // grayed, then the same disabled) or a radio button (4: unchecked, checked, then the
 // same disabled).
@@ -112,7 +132,7 @@ struct TMtCellPaintInput {
   TColor ItemColor = clWindowText, ItemBk = clWindow;
   // The cell style's colours (when the item uses styles and the style keeps its own).
   bool HasStyle = false;
-  TColor StyleBk = clWindow, StyleText = clWindowText;
+  TColor StyleBk = clWindow, StyleText = clWindowText, StyleTextBk = clWindow;
   bool Hot = false, UnderlineTracked = true;
   bool Selected = false, BarStyle = false;
   bool SelectionCell = true;   // RowSelect, SelectColumn or a hidden header let this cell fill
@@ -125,6 +145,9 @@ struct TMtCellColors {
   TColor Bk = clWindow;
   TColor Text = clWindowText;
   bool Underline = false;
+  // The cell style's background behind the text, while no selection or drop mark covers it.
+  bool HasTextBk = false;
+  TColor TextBk = clWindow;
 };
 // The precedence, last wins: tree, item, cell style, selection, hot item, drop target.
 TMtCellColors MtCellColors(const TMtCellPaintInput& in);

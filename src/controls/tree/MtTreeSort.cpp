@@ -200,7 +200,14 @@ int TMtTreeSorter::Compare(TCustomMtTree& tree, TMtSortRun& run, TMtTreeItem* a,
     const int res = Event(tree, a, b);
     return tree.SortDir == sdDescend ? -res : res;
   }
-  int res = rule.type == stCustom ? Event(tree, a, b) : CompareTexts(run, a, b);
+  int res = 0;
+  if (rule.type == stCustom) {
+    // The event's answer follows SortDir first; the mark below applies on top of that.
+    res = Event(tree, a, b);
+    if (tree.SortDir == sdDescend) res = -res;
+  } else {
+    res = CompareTexts(run, a, b);
+  }
   if (rule.mark == hsmDescend || (rule.mark == hsmNone && tree.SortDir == sdDescend)) res = -res;
   return res;
 }

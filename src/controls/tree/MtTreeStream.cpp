@@ -1,6 +1,8 @@
 // The item stream: every item of a tree as one record, in pre-order with the hidden root
 // first; each record ends with its child count, and the children's records follow it.
-// Records are read and written with an explicit path instead of recursion.
+// Records are read and written with an explicit path instead of recursion, so a tree of
+// any depth that is written reads back (every record takes bytes of the stream, so the
+// depth of a damaged stream is bounded by its size).
 #include <vector>
 
 #include "controls/tree/MtTree.h"
@@ -19,9 +21,6 @@ constexpr int kStyleBlockSize = 36;
 constexpr std::int64_t kMinRecordSize = 4 + kOldBlockSize + 4 + 4;
 // A style read from its block: the block and the font name's length.
 constexpr std::int64_t kMinStyleSize = kStyleBlockSize + 4;
-// The store deletes subtrees recursively, so the reader bounds the depth; no tree of the
-// program comes near the bound.
-constexpr std::size_t kMaxDepth = kMtItemStreamMaxDepth;
 
 constexpr std::uint16_t kFocusSelection = (1u << isFocused) | (1u << isSelected);
 
@@ -68,7 +67,6 @@ void TMtItemStream::Read(TMtTreeItem& top, TStream& stream) {
       continue;
     }
     --frame.childrenLeft;
-    if (path.size() >= kMaxDepth) ReadError();
     TMtTreeItem* child = top.store_->AddItem(frame.item);
     path.push_back({child, ReadRecord(*child, stream)});
   }

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSetupDialog>
@@ -114,6 +115,20 @@ void TScriptedDialogs::ShowHelp(int context, const AnsiString&, const AnsiString
 }
 
 bool SelectDirectory(const AnsiString& caption, AnsiString& dir) { return Dialogs().SelectDirectory(caption, dir); }
+
+bool ExistingDirectoryOrSay(const AnsiString& folder) {
+  if (QFileInfo(QString::fromStdString(SysPath(folder))).isDir()) return true;
+  MessageDlg(Format(Ansi("Папка \"%s\" не найдена."), {folder}), TMsgDlgType::mtError, mbOK);
+  return false;
+}
+
+bool TDialogService::SelectDirectoryEx(TDirectoryRequest& request) {
+  AnsiString folder = request.Folder;
+  if (!SelectDirectory(request.Caption, folder)) return false;
+  if (request.OnChoose && !request.OnChoose(folder)) return false;
+  request.Folder = folder;
+  return true;
+}
 
 std::vector<AnsiString> FileDialogNameFilters(const AnsiString& filter) {
   std::vector<AnsiString> parts;
@@ -346,21 +361,73 @@ bool TQtDialogService::BrowseFolder(TFolderBrowseRequest& request) {
   return true;
 }
 
-bool TQtDialogService::SelectDirectory(const AnsiString& caption, AnsiString& dir) {
-  QFileDialog dialog(QApplication::activeWindow(), ToQString(caption), QString::fromStdString(SysPath(dir)));
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  // OK only while the current item is an existing directory.
-  auto enableOk = [&dialog](const QString& path) {
-    if (auto* box = dialog.findChild<QDialogButtonBox*>())
-      if (QPushButton* ok = box->button(QDialogButtonBox::Open))
-        ok->setEnabled(!path.isEmpty() && QFileInfo(path).isDir());
+namespace {
+
+// The folder dialog of a request: a folder may be typed as well as selected; the request
+// decides whether it will do before the dialog closes.
+class TDirectoryDialog : public QFileDialog {
+ public:
+  explicit TDirectoryDialog(TDirectoryRequest& request);
+  void accept() override;
+
+ private:
+  QPushButton* OkButton() const;
+  TDirectoryRequest& request_;
+};
+
+TDirectoryDialog::TDirectoryDialog(TDirectoryRequest& request)
+    : QFileDialog(QApplication::activeWindow(), ToQString(request.Caption),
+                  QString::fromStdString(SysPath(request.Folder))),
+      request_(request) {
+  setFileMode(QFileDialog::Directory);
+  setOption(QFileDialog::ShowDirsOnly);
+  setOption(QFileDialog::DontUseNativeDialog);
+  // OK while the current item is an existing directory, or, with AllowNew, while a name is
+  // typed (after the dialog's own update of the button).
+  auto enableOk = [this](const QString& path) {
+    if (QPushButton* ok = OkButton()) ok->setEnabled(!path.isEmpty() && QFileInfo(path).isDir());
   };
-  QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, enableOk);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  dir = AnsiPath(dialog.selectedFiles().front().toStdString());
+  QObject::connect(this, &QFileDialog::currentChanged, this, enableOk);
+  if (auto* edit = findChild<QLineEdit*>("fileNameEdit")) {
+    QObject::connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) {
+      if (QPushButton* ok = OkButton(); ok && request_.AllowNew && !text.trimmed().isEmpty()) ok->setEnabled(true);
+    });
+  }
+}
+
+QPushButton* TDirectoryDialog::OkButton() const {
+  auto* box = findChild<QDialogButtonBox*>();
+  return box != nullptr ? box->button(QDialogButtonBox::Open) : nullptr;
+}
+
+void TDirectoryDialog::accept() {
+  // The folder typed or selected, whether it exists or not: the request decides (the
+  // dialog's own check would refuse a new folder in an English message box).
+  const QStringList files = selectedFiles();
+  if (files.isEmpty()) return;
+  const QFileInfo info(files.front());
+  if (info.exists() && !info.isDir()) return;
+  const AnsiString folder = AnsiPath(QDir::cleanPath(info.absoluteFilePath()).toStdString());
+  if (request_.OnChoose && !request_.OnChoose(folder)) return;
+  request_.Folder = folder;
+  QDialog::accept();
+}
+
+}  // namespace
+
+bool TQtDialogService::SelectDirectory(const AnsiString& caption, AnsiString& dir) {
+  TDirectoryRequest request;
+  request.Caption = caption;
+  request.Folder = dir;
+  request.OnChoose = ExistingDirectoryOrSay;
+  if (!SelectDirectoryEx(request)) return false;
+  dir = request.Folder;
   return true;
+}
+
+bool TQtDialogService::SelectDirectoryEx(TDirectoryRequest& request) {
+  TDirectoryDialog dialog(request);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 bool TQtDialogService::ExecuteFileDialog(TFileDialogRequest& request) {

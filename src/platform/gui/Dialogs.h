@@ -75,6 +75,17 @@ struct TFolderBrowseRequest {
   AnsiString Folder;                                           // the folder chosen
 };
 
+// A folder dialog in which a folder may also be typed. OnChoose is asked about the folder
+// (1251 path, which may not exist yet) before the dialog closes: false keeps the dialog
+// open (it has said why). With AllowNew the OK button stays enabled for a typed folder
+// that does not exist.
+struct TDirectoryRequest {
+  AnsiString Caption;
+  AnsiString Folder;  // where it starts; the folder chosen
+  bool AllowNew = false;
+  std::function<bool(const AnsiString& folder)> OnChoose;
+};
+
 class TDialogService {
  public:
   virtual ~TDialogService() = default;
@@ -83,6 +94,9 @@ class TDialogService {
   // The folder dialog: starts at dir (1251 path), sets dir to the folder chosen;
   // false when cancelled.
   virtual bool SelectDirectory(const AnsiString& caption, AnsiString& dir) = 0;
+  // The folder dialog of a request; false when cancelled. By default SelectDirectory,
+  // whose answer OnChoose must accept (else it counts as cancelled).
+  virtual bool SelectDirectoryEx(TDirectoryRequest& request);
   // The folder browser; false when cancelled. By default a folder dialog whose answer
   // counts as the one selection change (and is refused when OK would be disabled).
   virtual bool BrowseFolder(TFolderBrowseRequest& request);
@@ -101,6 +115,7 @@ class TQtDialogService : public TDialogService {
  public:
   int Execute(const TDialogRequest& request) override;
   bool SelectDirectory(const AnsiString& caption, AnsiString& dir) override;
+  bool SelectDirectoryEx(TDirectoryRequest& request) override;
   bool BrowseFolder(TFolderBrowseRequest& request) override;
   bool ExecuteFileDialog(TFileDialogRequest& request) override;
   bool ExecutePageSetup(TPageSetupRequest& request) override;
@@ -233,6 +248,9 @@ void ShowMessage(const AnsiString& msg);
 int MessageBox(const AnsiString& text, const AnsiString& caption, unsigned flags);
 // The folder dialog of the current service.
 bool SelectDirectory(const AnsiString& caption, AnsiString& dir);
+// True for an existing directory; otherwise says in a message box that the folder was not
+// found (the check of a folder dialog without new folders).
+bool ExistingDirectoryOrSay(const AnsiString& folder);
 
 // Qt's name filters for a class-library filter list: "Файлы раскладок (*.tw)|*.tw|Все
 // файлы (*.*)|*.*" gives "Файлы раскладок (*.tw)" and "Все файлы (*)" (a description

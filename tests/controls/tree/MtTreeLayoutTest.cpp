@@ -135,6 +135,41 @@ TEST_F(MainCellTest, TreeLinesFollowSiblings) {
   EXPECT_TRUE(MtTreeLines(look, *c, 0, 0, 19).empty());
 }
 
+TEST(MtTreeLayout, ClippedTreeLinesAreTheLinesInTheClip) {
+  // A chain of 40 levels; every third item has a following sibling, so its column carries
+  // a line past the rows below it. The deepest item's lines, clipped to windows of the
+  // columns, are the full set's lines in the window; rows followed in order reuse the path.
+  TCustomMtTree tree;
+  TMtTreeItem* item = nullptr;
+  for (int i = 0; i < 40; ++i) {
+    TMtTreeItem* next = tree.Items()->AddChild(item, "x");
+    if (i % 3 == 0) tree.Items()->AddChild(item, "sibling");
+    item = next;
+  }
+  TMtAncestorPath path;
+  for (TMtTreeItem* row = tree.Items()->GetItem(0); row != nullptr; row = row->GetNext()) path.Follow(*row);
+  path.Follow(*item);
+  for (bool mirrored : {false, true}) {
+    TMtTreeLook look;
+    look.ShowRoot = true;
+    look.RightAligned = mirrored;
+    const auto all = MtTreeLines(look, *item, 0, 900, 0, 19);
+    for (auto [left, right] : {std::pair{0, 900}, {100, 300}, {-50, 60}, {620, 700}, {301, 302}}) {
+      const auto clipped = MtTreeLinesIn(look, *item, path, 0, 900, 0, 19, left, right);
+      std::vector<TMtLineSegment> expected(all.begin(), all.begin() + 2);  // its own, always
+      for (auto it = all.begin() + 2; it != all.end(); ++it)
+        if (it->X1 >= left && it->X1 < right) expected.push_back(*it);
+      ASSERT_EQ(clipped.size(), expected.size()) << mirrored << " " << left << ".." << right;
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(clipped[i].X1, expected[i].X1);
+        EXPECT_EQ(clipped[i].Y1, expected[i].Y1);
+        EXPECT_EQ(clipped[i].Y2, expected[i].Y2);
+      }
+    }
+    EXPECT_EQ(all.size(), 2u + 13u);  // its own two, and levels 0, 3, .. 36
+  }
+}
+
 TEST(MtTreeLayout, CellColourPrecedence) {
   struct Case {
     const char* name;

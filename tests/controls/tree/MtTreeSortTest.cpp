@@ -181,10 +181,11 @@ TEST(MtTreeSort, MarksAndDirection) {
       {1, hsmNone, sdAscend, -1},     {1, hsmNone, sdDescend, 1},
       {1, hsmAscend, sdAscend, -1},   {1, hsmAscend, sdDescend, -1},
       {1, hsmDescend, sdAscend, 1},   {1, hsmDescend, sdDescend, 1},
-      // A custom column turns exactly as a typed one (the direction applies once).
-      {2, hsmNone, sdAscend, -1},     {2, hsmNone, sdDescend, 1},
-      {2, hsmAscend, sdDescend, -1},  {2, hsmDescend, sdDescend, 1},
-      {2, hsmDescend, sdAscend, 1},
+      // A custom column: the event's answer turns with SortDir first, then the mark rule
+      // applies on top (so without a mark a descending direction turns it twice).
+      {2, hsmNone, sdAscend, -1},     {2, hsmNone, sdDescend, -1},
+      {2, hsmAscend, sdAscend, -1},   {2, hsmAscend, sdDescend, 1},
+      {2, hsmDescend, sdDescend, -1}, {2, hsmDescend, sdAscend, 1},
   };
   SortTree tree({sftText, sftNumber, sftCustom});
   TMtTreeItem* a = tree.Row("A", {"1", "x"});
