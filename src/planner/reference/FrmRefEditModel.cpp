@@ -484,8 +484,7 @@ bool TRefEditModel::SavePage(int page) {
 void TRefEditModel::ReloadPage(int Page) {
   if (Page == rpParam) {
     std::vector<AnsiString> faulty;
-    limits_ = LoadLimits(refDir_, &faulty);
-    LoadParams();
+    LoadParams(&faulty);
     if (!faulty.empty()) prompt_.MessageDlg(LimitsWarning(refDir_, faulty), TMsgDlgType::mtWarning, mbOK);
     return;
   }
@@ -604,7 +603,15 @@ bool TRefEditModel::EditCell(int Page, TMtTreeItem* Item, int Section, const Ans
 // ---------------------------------------------------------------------------------
 // Limits page
 
-void TRefEditModel::LoadParams() {
+void TRefEditModel::LoadParams(std::vector<AnsiString>* Faulty) {
+  // The values shown and the stamp the next save compares with are of one state of the
+  // file: both are read under its save lock.
+  const AnsiString file = refDir_ + kParamsFileName;
+  {
+    const TFileSaveLock lock(file, true);
+    paramsStamp_ = StampOfFiles({file});
+    if (Faulty != nullptr) limits_ = LoadLimits(refDir_, Faulty);
+  }
   TCustomMtTree& tree = Tree(rpParam);
   TMtUpdateBracket bracket(&tree);
   tree.Items()->Clear();
@@ -616,7 +623,6 @@ void TRefEditModel::LoadParams() {
   }
   Ref(rpParam).Modified = false;
   Ref(rpParam).ReadOnly = !CanWriteRefFile(refDir_ + kParamsFileName);
-  paramsStamp_ = StampOfFiles({refDir_ + kParamsFileName});
 }
 
 void TRefEditModel::SaveParams() {
