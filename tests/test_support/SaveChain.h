@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <fstream>
 #include <functional>
 #include <map>
@@ -36,6 +38,12 @@ inline TSaveChain RunSavers(int processes, const std::string& first, const std::
       break;
     }
     if (child == 0) {
+      // Bounded whatever the test process did with the alarm signal.
+      ::signal(SIGALRM, SIG_DFL);
+      sigset_t alarmOnly;
+      sigemptyset(&alarmOnly);
+      sigaddset(&alarmOnly, SIGALRM);
+      ::sigprocmask(SIG_UNBLOCK, &alarmOnly, nullptr);
       ::alarm(50);
       const std::string log = saver(k);
       std::ofstream(logDir + "/log" + std::to_string(k)) << log;
