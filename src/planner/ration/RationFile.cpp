@@ -50,8 +50,19 @@ struct TLoadedHeader {
   std::int32_t Mans = 1;
 };
 
-// Participants range over 1 .. 2147483647, as the spin edit allows.
-std::int32_t MansFromFile(std::int32_t mans) { return mans < 1 ? 1 : mans; }
+// Participants range over 1 .. 2147483647, as the spin edit allows; no group has fewer
+// than one, so a file that says so is damaged.
+std::int32_t MansFromFile(std::int32_t mans) {
+  if (mans < 1) throw EReadError("Stream read error");
+  return mans;
+}
+
+// A stored value: no plan holds a NaN or an infinity, a file that does is damaged.
+double Finite(double v) {
+  if (!std::isfinite(v)) throw EReadError("Stream read error");
+  return v;
+}
+double ReadFinite(TStream& s) { return Finite(s.ReadDouble()); }
 
 // Fields 3 to 18 of versions 2 and 3; the ration type is returned.
 std::uint8_t ReadHeader(TStream& s, TLoadedHeader& h) {
@@ -62,15 +73,15 @@ std::uint8_t ReadHeader(TStream& s, TLoadedHeader& h) {
   h.Mans = MansFromFile(s.ReadInt32());
   h.Header.Description = ReadLongString(s);
   h.Header.RefCal = s.ReadInt32();
-  h.Header.RefAlb = s.ReadDouble();
-  h.Header.RefFat = s.ReadDouble();
-  h.Header.RefCarb = s.ReadDouble();
+  h.Header.RefAlb = ReadFinite(s);
+  h.Header.RefFat = ReadFinite(s);
+  h.Header.RefCarb = ReadFinite(s);
   TRationLimits& l = h.Header.Limits;
-  l.MaxAbsEnDef = s.ReadDouble();
-  l.MaxRelEnDef = s.ReadDouble();
-  l.AlbAVmin = s.ReadDouble();
-  l.FatAVMin = s.ReadDouble();
-  l.FatAVmax = s.ReadDouble();
+  l.MaxAbsEnDef = ReadFinite(s);
+  l.MaxRelEnDef = ReadFinite(s);
+  l.AlbAVmin = ReadFinite(s);
+  l.FatAVMin = ReadFinite(s);
+  l.FatAVmax = ReadFinite(s);
   const std::uint8_t type = s.ReadByte();
   // A menu by days or an average daily ration: any other value is no document's.
   if (type != rtAverage && type != rtDayMenu) throw EReadError("Stream read error");
@@ -188,9 +199,9 @@ void ReadV1(TRationDocument& doc, TStream& s, TLoadedHeader& h, const TRationLim
   s.ReadBuffer(b, kV1RecordSize);
   h.Header.TourName = NameAt(a, 12) + "; " + NameAt(b, 12);
   h.Header.RefCal = Int32At(b, 53);
-  h.Header.RefAlb = ExtendedToDouble(b + 57);
-  h.Header.RefFat = ExtendedToDouble(b + 67);
-  h.Header.RefCarb = ExtendedToDouble(b + 77);
+  h.Header.RefAlb = Finite(ExtendedToDouble(b + 57));
+  h.Header.RefFat = Finite(ExtendedToDouble(b + 67));
+  h.Header.RefCarb = Finite(ExtendedToDouble(b + 77));
   h.Header.Limits = currentLimits;
 
   const std::int32_t days = s.ReadInt32();
@@ -218,11 +229,11 @@ void ReadV1(TRationDocument& doc, TStream& s, TLoadedHeader& h, const TRationLim
     TFoodRec& r = product.Rec;
     r.Code = Int32At(p, 0);
     r.Kind = fkProduct;
-    r.AlbV = ExtendedToDouble(p + 53);  // vegetable before animal
-    r.AlbA = ExtendedToDouble(p + 63);
-    r.FatV = ExtendedToDouble(p + 73);
-    r.FatA = ExtendedToDouble(p + 83);
-    r.Carb = ExtendedToDouble(p + 93);
+    r.AlbV = Finite(ExtendedToDouble(p + 53));  // vegetable before animal
+    r.AlbA = Finite(ExtendedToDouble(p + 63));
+    r.FatV = Finite(ExtendedToDouble(p + 73));
+    r.FatA = Finite(ExtendedToDouble(p + 83));
+    r.Carb = Finite(ExtendedToDouble(p + 93));
     r.Cal = Int32At(p, 103);
     r.Veight = Int32At(p, 107);
     products.push_back(std::move(product));
@@ -279,11 +290,11 @@ TFoodRec ReadFoodRec(TStream& s) {
   r.Flags = s.ReadInt32();
   r.Kind = s.ReadInt32();
   r.Cal = s.ReadInt32();
-  r.AlbA = s.ReadDouble();
-  r.AlbV = s.ReadDouble();
-  r.FatA = s.ReadDouble();
-  r.FatV = s.ReadDouble();
-  r.Carb = s.ReadDouble();
+  r.AlbA = ReadFinite(s);
+  r.AlbV = ReadFinite(s);
+  r.FatA = ReadFinite(s);
+  r.FatV = ReadFinite(s);
+  r.Carb = ReadFinite(s);
   r.Veight = s.ReadInt32();
   return r;
 }
@@ -513,38 +524,58 @@ void RemoveRationSaveLeftovers(const AnsiString& Dir) { RemoveStaleSaveFiles(Dir
 
 bool SaveRationToFile(TRationDocument& Doc, const AnsiString& FileName, bool CreateBakFiles,
                       IRationFileMessages& Messages) {
-  // Over its own file, what another program wrote there since is not lost unasked.
   const AnsiString own = ExpandFileName(Doc.FileName);
   const bool ownFile = !Doc.FileName.empty() && (FileName.empty() || ExpandFileName(FileName) == own);
-  if (ownFile && Doc.FileStamp.Taken() && FileExists(own) && StampOfFiles({own}) != Doc.FileStamp &&
-      !Messages.Confirm(Format(ChangedOnDiskText(), {own})))
-    return false;
-  if (!FileName.empty()) {
-    if (!ownFile) Doc.FileStamp = {};  // another file: what the dialog let be replaced
+  const AnsiString name = FileName.empty() ? Doc.FileName : FileName;
+  // Over its own file, what another program wrote there since is not lost unasked. The
+  // comparison and the replacement are made under the file's save lock, so that no other
+  // copy of the program replaces the file between them. The question is asked without
+  // the lock; Да lets that state of the file be replaced, and a file changed once more
+  // meanwhile is asked about again.
+  TFileStamp expected = ownFile ? Doc.FileStamp : TFileStamp{};
+  if (!ownFile && !FileName.empty()) {
+    Doc.FileStamp = {};  // another file: what the dialog let be replaced
     Doc.FileName = FileName;
     Doc.Caption = FileName;
   }
-  const AnsiString name = Doc.FileName;
   TFileStamp written;
-  try {
-    if (name.empty()) throw EFCreateError("No file name");
-    RemoveRationSaveLeftovers(ExtractFilePath(name));
-    TMemoryStream data;
-    WriteRation(Doc, data);
-    written = StampOfBytes(data.Memory(), data.Size());
-    if (CreateBakFiles && FileExists(name)) {
-      // The backup is a copy: the document itself stays in place until the new one
-      // replaces it.
-      const AnsiString backup = ChangeFileExt(name, kRationBackupExt);
-      if (!CopyFile(name, backup)) {
-        Messages.ShowError(Format(BackupErrorText(), {backup}));
-        return false;
+  for (;;) {
+    TFileStamp changed;  // taken: the file holds this instead of what is expected
+    try {
+      if (name.empty()) throw EFCreateError("No file name");
+      const TFileSaveLock lock(name);
+      const AnsiString target = lock.Target();
+      if (expected.Taken() && FileExists(target)) {
+        const TFileStamp onDisk = StampOfFiles({target});
+        if (onDisk != expected) changed = onDisk;
       }
+      if (!changed.Taken()) {
+        if (!FileName.empty()) {
+          Doc.FileName = FileName;
+          Doc.Caption = FileName;
+        }
+        RemoveRationSaveLeftovers(ExtractFilePath(target));
+        TMemoryStream data;
+        WriteRation(Doc, data);
+        written = StampOfBytes(data.Memory(), data.Size());
+        if (CreateBakFiles && FileExists(target)) {
+          // The backup is a copy beside the file: the document itself stays in place
+          // until the new one replaces it.
+          const AnsiString backup = ChangeFileExt(target, kRationBackupExt);
+          if (!CopyFile(target, backup)) {
+            Messages.ShowError(Format(BackupErrorText(), {backup}));
+            return false;
+          }
+        }
+        SaveFileAtomically(lock, [&](TStream& out) { out.WriteBuffer(data.Memory(), data.Size()); });
+        break;
+      }
+    } catch (const std::exception&) {
+      Messages.ShowError(WriteErrorText() + name);
+      return false;
     }
-    SaveFileAtomically(name, [&](TStream& out) { out.WriteBuffer(data.Memory(), data.Size()); });
-  } catch (const std::exception&) {
-    Messages.ShowError(WriteErrorText() + name);
-    return false;
+    if (!Messages.Confirm(Format(ChangedOnDiskText(), {own}))) return false;
+    expected = changed;
   }
   Doc.Modified = 0;
   Doc.FileStamp = written;

@@ -153,9 +153,15 @@ AnsiString LimitText(const TRationLimits& Limits, int i) {
   return Format("%3.2f", {v});
 }
 
+namespace {
+void PutLimits(TIniFile& ini, const TRationLimits& Limits) {
+  for (int i = 0; i < kParamCount; ++i) ini.WriteFloat(kParamsSection, kParams[i].Key, LimitValue(Limits, i));
+}
+}  // namespace
+
 void WriteLimitsFile(const AnsiString& FileName, const TRationLimits& Limits) {
   TIniFile ini(FileName);
-  for (int i = 0; i < kParamCount; ++i) ini.WriteFloat(kParamsSection, kParams[i].Key, LimitValue(Limits, i));
+  PutLimits(ini, Limits);
   ini.UpdateFile();
 }
 
@@ -477,8 +483,9 @@ bool TRefEditModel::SavePage(int page) {
 
 void TRefEditModel::ReloadPage(int Page) {
   if (Page == rpParam) {
-    limits_ = LoadLimits(refDir_);
-    LoadParams();
+    std::vector<AnsiString> faulty;
+    LoadParams(&faulty);
+    if (!faulty.empty()) prompt_.MessageDlg(LimitsWarning(refDir_, faulty), TMsgDlgType::mtWarning, mbOK);
     return;
   }
   if (Page < rpProd || Page > rpEnergo) return;
@@ -570,6 +577,8 @@ bool TRefEditModel::EditCell(int Page, TMtTreeItem* Item, int Section, const Ans
     if (!UnsignedFloat(stored, v))
       refusal =
           "Здесь можно вводить только вещественное число без знаков\r(десятичный разделитель - точка или запятая)";
+    else if (Page == rpParam && Item->ColumnText().Count() > 1 && !LimitInRange(Item->ColumnText().Strings(1), v))
+      refusal = "Значение вне допустимых пределов этого параметра";
   } else if (Trim(Text).empty()) {
     refusal = "Здесь можно вводить только непустой текст";
   }
@@ -594,7 +603,15 @@ bool TRefEditModel::EditCell(int Page, TMtTreeItem* Item, int Section, const Ans
 // ---------------------------------------------------------------------------------
 // Limits page
 
-void TRefEditModel::LoadParams() {
+void TRefEditModel::LoadParams(std::vector<AnsiString>* Faulty) {
+  // The values shown and the stamp the next save compares with are of one state of the
+  // file: both are read under its save lock.
+  const AnsiString file = refDir_ + kParamsFileName;
+  {
+    const TFileSaveLock lock(file, true);
+    paramsStamp_ = StampOfFiles({file});
+    if (Faulty != nullptr) limits_ = LoadLimits(refDir_, Faulty);
+  }
   TCustomMtTree& tree = Tree(rpParam);
   TMtUpdateBracket bracket(&tree);
   tree.Items()->Clear();
@@ -606,7 +623,6 @@ void TRefEditModel::LoadParams() {
   }
   Ref(rpParam).Modified = false;
   Ref(rpParam).ReadOnly = !CanWriteRefFile(refDir_ + kParamsFileName);
-  paramsStamp_ = StampOfFiles({refDir_ + kParamsFileName});
 }
 
 void TRefEditModel::SaveParams() {
@@ -621,12 +637,18 @@ void TRefEditModel::SaveParams() {
     for (int i = 0; i < kParamCount; ++i)
       if (AnsiSameText(ParamKey(i), columns.Strings(1))) SetLimitValue(limits, i, v);
   }
-  // Another user's limits saved since the page was read are not written over.
+  // Another user's limits saved since the page was read are not written over: the
+  // comparison and the replacement are made under the file's save lock, and what is
+  // written is the new stamp (a later look at the file could see another user's).
   const AnsiString file = refDir_ + kParamsFileName;
-  if (StampOfFiles({file}) != paramsStamp_)
+  const TFileSaveLock lock(file);
+  if (StampOfFiles({lock.Target()}) != paramsStamp_)
     throw ERefChangedError(Format(Ansi("Файл %s был изменен другим пользователем"), {file}));
-  WriteLimitsFile(file, limits);
-  paramsStamp_ = StampOfFiles({file});
+  TIniFile ini(lock.Target());
+  PutLimits(ini, limits);
+  const AnsiString text = ini.Text();
+  ini.UpdateFile(lock);
+  paramsStamp_ = StampOfBytes(text.data(), static_cast<std::int64_t>(text.size()));
   limits_ = limits;
   Ref(rpParam).Modified = false;
 }

@@ -124,7 +124,9 @@ class TRefEditModel {
   static AnsiString CellText(const TCustomMtTree& Tree, const TMtTreeItem* Item, int Section);
 
   // --- limits page
-  void LoadParams();
+  // Fills the page with the program's limits; with Faulty, they are read from the limits
+  // file first (the keys of faulty values go to Faulty).
+  void LoadParams(std::vector<AnsiString>* Faulty = nullptr);
   // Raises when "params.ini" cannot be written.
   void SaveParams();
   // The limits page's hint for a focused row (the first five rows); empty otherwise.

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <memory>
 #include <new>
 #include <unordered_map>
 
@@ -115,6 +117,15 @@ bool CanWrite(const AnsiString& path) {
 }  // namespace
 
 void RemoveRefSaveLeftovers(const AnsiString& Dir) {
+  // A save cut short is finished first: its working copies are no leftovers. When that
+  // cannot be done, nothing is removed (loading the tables tells the user).
+  std::unique_ptr<TRefFolderLock> folder;
+  try {
+    folder = std::make_unique<TRefFolderLock>(Dir, true);
+  } catch (const std::exception&) {
+    return;
+  }
+  if (folder->Lock() == nullptr) return;
   const AnsiString dir = IncludeTrailingPathDelimiter(Dir.empty() ? AnsiString("./") : Dir);
   RemoveStaleWorkFiles(SysPath(dir.size() > 1 ? dir.substr(0, dir.size() - 1) : dir), kStagingPrefix, true);
   RemoveStaleSaveFiles(dir, kRefSavedExts);
@@ -169,66 +180,207 @@ AnsiString NameTheTable(AnsiString message, const AnsiString& workDir, const Ans
 
 }  // namespace
 
+namespace {
+
+// One table's save up to the moment its new files replace the old: the table is held
+// exclusively (nobody else reads or writes it meanwhile), checked against Expected,
+// copied to its backup, and its working copy (with its memo and production index files,
+// when it has any) made in a temporary directory beside it, emptied, packed when PackRef
+// is set and filled.
+class TRefTableRewrite {
+ public:
+  TRefTableRewrite(const AnsiString& FileName, const TRefSaveSettings& Settings,
+                   const std::function<void(TDbfDataSet& DataSet)>& Fill, const TRefTableStamp& Expected) {
+    CheckTableExists(FileName);
+    BindRefTable(hold_, FileName);
+    hold_.Exclusive = true;
+    hold_.Open();
+    const AnsiString dir = hold_.TableDirectory();
+    const AnsiString table = ResolveExistingPath(dir + hold_.TableName());
+    // Another user's changes since the table was read are not written over.
+    files_ = TableFiles(table);
+    if (Expected.Taken() && StampOfFiles(files_) != Expected) throw ERefChangedError(ChangedByOtherText(table));
+
+    if (Settings.CreateBakFiles) {
+      const AnsiString backup = RefBackupName(FileName);
+      if (!CopyFile(table, backup))
+        throw ERefError(Format(Ansi("Не удается создать резервную копию справочника %s в файле %s"), {table, backup}));
+    }
+
+    // The working copy: the table and its companions under their own names.
+    // What killed saves left in the folder goes first (the staging directory's own
+    // leftovers go with its making).
+    const AnsiString folder = dir.empty() ? AnsiString("./") : dir;
+    RemoveStaleSaveFiles(folder, kRefSavedExts);
+    staging_ = std::make_unique<TStagingDir>(folder, kStagingPrefix);
+    for (const AnsiString& f : files_)
+      if (!CopyFile(f, staging_->File(ExtractFileName(f))))
+        throw ERefError(Format(Ansi("Не удается скопировать файл %s в %s"), {f, staging_->Path()}));
+
+    try {
+      TDbfDataSet work;
+      work.SetDatabaseName(staging_->Path());
+      work.SetTableName(ExtractFileName(table));
+      work.Exclusive = true;
+      work.Open();
+      EmptyTable(work, Settings.PackRef);
+      Fill(work);
+      if (work.State() == TDataSetState::dsInsert || work.State() == TDataSetState::dsEdit) work.Post();
+      work.Close();
+    } catch (const EDbfError& e) {
+      // The working copy is ours, not the user's: the message names the table.
+      throw EDbfError(NameTheTable(e.Message(), staging_->Path(), folder));
+    }
+
+    // The stamp of what is written, taken from the working copy: a change by anybody
+    // after the files are in place then shows.
+    std::vector<AnsiString> written;
+    for (const AnsiString& f : files_) written.push_back(staging_->File(ExtractFileName(f)));
+    stamp_ = StampOfFiles(written);
+  }
+
+  const TRefTableStamp& Stamp() const { return stamp_; }
+  // (working copy, file it replaces), companions first.
+  std::vector<std::pair<AnsiString, AnsiString>> Moves() const {
+    std::vector<std::pair<AnsiString, AnsiString>> moves;
+    for (auto it = files_.rbegin(); it != files_.rend(); ++it) moves.emplace_back(staging_->File(ExtractFileName(*it)), *it);
+    return moves;
+  }
+  // Leaves the working copy where it is when the object goes (a journal names it).
+  void KeepWorkingCopy() { staging_->Keep(); }
+
+ private:
+  TDbfDataSet hold_;
+  std::vector<AnsiString> files_;
+  std::unique_ptr<TStagingDir> staging_;
+  TRefTableStamp stamp_;
+};
+
+// Each file is replaced in one step, flushed first and with its permissions kept.
+void PlaceRefFiles(const std::vector<std::pair<AnsiString, AnsiString>>& moves) {
+  for (const auto& [from, to] : moves)
+    if (!CopyFile(from, to)) throw ERefError(Format(Ansi("Не удается записать файл %s"), {to}));
+}
+
+AnsiString JournalOf(const AnsiString& dir) {
+  return IncludeTrailingPathDelimiter(dir.empty() ? AnsiString(".") : dir) + kRefJournalName;
+}
+
+AnsiString UnfinishedSaveText(const AnsiString& journal, const AnsiString& why) {
+  return Format(Ansi("Справочники в папке %s записаны не до конца: запись была прервана (журнал %s).\r"
+                     "Закончить ее не удается: %s\r"
+                     "Откройте справочники там, где эту папку можно записать, чтобы запись была закончена."),
+                {ExtractFilePath(journal), journal, why});
+}
+
+// Finishes the save whose journal is in the folder: each working copy it names replaces
+// its file (again, when that was done already), then the journal and the working copies
+// go. Nothing when there is no journal.
+void FinishRefJournal(const TFileSaveLock* lock, const AnsiString& journal) {
+  if (!FileExists(journal)) return;
+  if (lock == nullptr) throw ERefError(UnfinishedSaveText(journal, Ansi("папка доступна только для чтения")));
+  TStringList lines;
+  try {
+    lines.LoadFromFile(journal);
+  } catch (const std::exception& e) {
+    throw ERefError(UnfinishedSaveText(journal, AnsiString(e.what())));
+  }
+  std::vector<std::pair<AnsiString, AnsiString>> moves;
+  std::vector<AnsiString> workDirs;
+  const AnsiString dir = ExtractFilePath(journal);
+  for (int i = 0; i < lines.Count(); ++i) {
+    const AnsiString& line = lines.Strings(i);
+    const std::size_t tab = line.find('\t');
+    if (tab == AnsiString::npos) continue;
+    // Names inside the folder: a working copy's directory and file, the file it replaces.
+    const AnsiString from = dir + line.substr(0, tab), to = dir + line.substr(tab + 1);
+    if (!FileExists(from))
+      throw ERefError(UnfinishedSaveText(journal, Format(Ansi("нет файла %s"), {from})));
+    moves.emplace_back(from, to);
+    const AnsiString work = ExtractFilePath(from);
+    if (std::find(workDirs.begin(), workDirs.end(), work) == workDirs.end()) workDirs.push_back(work);
+  }
+  try {
+    PlaceRefFiles(moves);
+  } catch (const std::exception& e) {
+    throw ERefError(UnfinishedSaveText(journal, AnsiString(e.what())));
+  }
+  DeleteFile(journal);
+  SyncDirectoryOf(SysPath(journal));
+  for (const AnsiString& work : workDirs) {
+    std::error_code ec;
+    std::filesystem::remove_all(SysPath(work), ec);
+  }
+}
+
+// Puts the new files of the tables in place together (see kRefJournalName).
+void PlaceRefTables(std::vector<TRefTableRewrite*> tables, const TFileSaveLock& lock) {
+  std::vector<std::pair<AnsiString, AnsiString>> moves;
+  for (TRefTableRewrite* t : tables)
+    for (auto& m : t->Moves()) moves.push_back(std::move(m));
+  if (tables.size() < 2) {
+    PlaceRefFiles(moves);
+    return;
+  }
+  const AnsiString dir = ExtractFilePath(lock.Target());
+  auto inFolder = [&](const AnsiString& name) {
+    const AnsiString n = ExpandFileName(name), d = IncludeTrailingPathDelimiter(ExpandFileName(dir));
+    if (n.compare(0, d.size(), d) != 0) throw ERefError(Format(Ansi("Файл %s лежит вне папки справочников"), {name}));
+    return n.substr(d.size());
+  };
+  AnsiString text;
+  for (const auto& [from, to] : moves) text += inFolder(from) + "\t" + inFolder(to) + "\r\n";
+  SaveFileAtomically(lock, [&](TStream& s) { s.WriteString(text); });
+  // From here on the save is finished, by us or, when we are stopped, by the next reader.
+  for (TRefTableRewrite* t : tables) t->KeepWorkingCopy();
+  FinishRefJournal(&lock, lock.Target());
+}
+
+// The folder locks this program holds: how often each is taken, and the lock itself.
+struct THeldFolder {
+  int Depth = 0;
+  const TFileSaveLock* Lock = nullptr;
+};
+std::unordered_map<std::string, THeldFolder>& HeldFolders() {
+  static std::unordered_map<std::string, THeldFolder> held;
+  return held;
+}
+
+}  // namespace
+
+TRefFolderLock::TRefFolderLock(const AnsiString& Dir, bool ForReading) {
+  const AnsiString journal = JournalOf(Dir);
+  key_ = SysPath(ExpandFileName(journal));
+  THeldFolder& held = HeldFolders()[key_];
+  if (held.Depth++ > 0) return;
+  try {
+    lock_ = std::make_unique<TFileSaveLock>(journal, ForReading);
+    if (lock_->Held()) held.Lock = lock_.get();
+    FinishRefJournal(held.Lock, journal);
+  } catch (...) {
+    lock_.reset();
+    HeldFolders().erase(key_);
+    throw;
+  }
+}
+
+TRefFolderLock::~TRefFolderLock() {
+  auto it = HeldFolders().find(key_);
+  if (it != HeldFolders().end() && --it->second.Depth == 0) HeldFolders().erase(it);
+}
+
+const TFileSaveLock* TRefFolderLock::Lock() const {
+  auto it = HeldFolders().find(key_);
+  return it != HeldFolders().end() ? it->second.Lock : nullptr;
+}
+
 TRefTableStamp RewriteRefTable(const AnsiString& FileName, const TRefSaveSettings& Settings,
                                const std::function<void(TDbfDataSet& DataSet)>& Fill,
                                const TRefTableStamp& Expected) {
-  // Held exclusively until the new files are in place, so that nobody else reads or
-  // writes the table meanwhile.
-  CheckTableExists(FileName);
-  TDbfDataSet hold;
-  BindRefTable(hold, FileName);
-  hold.Exclusive = true;
-  hold.Open();
-  const AnsiString dir = hold.TableDirectory();
-  const AnsiString table = ResolveExistingPath(dir + hold.TableName());
-  // Another user's changes since the table was read are not written over.
-  const std::vector<AnsiString> files = TableFiles(table);
-  if (Expected.Taken() && StampOfFiles(files) != Expected) throw ERefChangedError(ChangedByOtherText(table));
-
-  if (Settings.CreateBakFiles) {
-    const AnsiString backup = RefBackupName(FileName);
-    if (!CopyFile(table, backup))
-      throw ERefError(Format(Ansi("Не удается создать резервную копию справочника %s в файле %s"), {table, backup}));
-  }
-
-  // The working copy: the table and its companions under their own names.
-  // What killed saves left in the folder goes first (the staging directory's own
-  // leftovers go with its making).
-  RemoveStaleSaveFiles(dir.empty() ? AnsiString("./") : dir, kRefSavedExts);
-  TStagingDir staging(dir.empty() ? AnsiString("./") : dir, kStagingPrefix);
-  for (const AnsiString& f : files)
-    if (!CopyFile(f, staging.File(ExtractFileName(f))))
-      throw ERefError(Format(Ansi("Не удается скопировать файл %s в %s"), {f, staging.Path()}));
-
-  try {
-    TDbfDataSet work;
-    work.SetDatabaseName(staging.Path());
-    work.SetTableName(ExtractFileName(table));
-    work.Exclusive = true;
-    work.Open();
-    EmptyTable(work, Settings.PackRef);
-    Fill(work);
-    if (work.State() == TDataSetState::dsInsert || work.State() == TDataSetState::dsEdit) work.Post();
-    work.Close();
-  } catch (const EDbfError& e) {
-    // The working copy is ours, not the user's: the message names the table.
-    throw EDbfError(NameTheTable(e.Message(), staging.Path(), dir.empty() ? AnsiString("./") : dir));
-  }
-
-  // The stamp of what is written, taken from the working copy: a change by anybody
-  // after the files are in place then shows.
-  std::vector<AnsiString> written;
-  for (const AnsiString& f : files) written.push_back(staging.File(ExtractFileName(f)));
-  const TRefTableStamp stamp = StampOfFiles(written);
-
-  // Each file is replaced in one step, flushed first and with its permissions kept. A
-  // table with companions could still be left out of step with them if the disk failed
-  // between two replacements (the reference tables have none).
-  for (auto it = files.rbegin(); it != files.rend(); ++it)
-    if (!CopyFile(staging.File(ExtractFileName(*it)), *it))
-      throw ERefError(Format(Ansi("Не удается записать файл %s"), {*it}));
-  hold.Close();
-  return stamp;
+  const TRefFolderLock folder(ExtractFilePath(FileName), false);
+  TRefTableRewrite table(FileName, Settings, Fill, Expected);
+  PlaceRefFiles(table.Moves());
+  return table.Stamp();
 }
 
 // ---------------------------------------------------------------------------------
@@ -296,6 +448,9 @@ void TRef::Load() {
   partial_ = true;
   stamp_ = {};
   CutShort.clear();
+  // Read while nobody saves tables of the folder, after a save cut short is finished: the
+  // tables read together (the dishes and their composition) are of one save.
+  const TRefFolderLock folder(TableDir(), true);
   CheckTableExists(FileName);
   ReadOnly = !CanWriteRefFile(FileName);
   TMtUpdateBracket bracket(tree_);
@@ -398,7 +553,7 @@ void TRef::Save() {
   tree_->Items()->Iterate(
       false, [&](TMtTreeItem* item, int, bool&, void*, TCustomMtTree*) { items.push_back(item); }, nullptr);
   const TRefSaveSettings settings = SaveSettings != nullptr ? *SaveSettings : CurrentRefSaveSettings();
-  stamp_ = RewriteRefTable(FileName, settings, [&](TDbfDataSet& ds) {
+  const auto fill = [&](TDbfDataSet& ds) {
     CheckKeyFields(ds, FileName);
     for (TMtTreeItem* item : items) {
       const TRefItemRec* rec = RefRecOf(item);
@@ -416,7 +571,19 @@ void TRef::Save() {
         WriteDefault(ds, item);
       }
     }
-  }, stamp_);
+  };
+  const TRefFolderLock folder(TableDir(), false);
+  TRefTableRewrite own(FileName, settings, fill, stamp_);
+  std::unique_ptr<TRefTableRewrite> companion;
+  if (OnSaveCompanion) {
+    const TRefCompanionSave c = OnSaveCompanion(this);
+    companion = std::make_unique<TRefTableRewrite>(c.FileName, settings, c.Fill, c.Expected);
+  }
+  std::vector<TRefTableRewrite*> tables{&own};
+  if (companion) tables.push_back(companion.get());
+  PlaceRefTables(tables, *folder.Lock());
+  stamp_ = own.Stamp();
+  if (companion && OnCompanionSaved) OnCompanionSaved(this, companion->Stamp());
   Modified = false;
   if (OnAfterSave) OnAfterSave(this);
 }

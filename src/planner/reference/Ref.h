@@ -15,6 +15,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -119,6 +121,39 @@ TRefTableStamp RewriteRefTable(const AnsiString& FileName, const TRefSaveSetting
                                const std::function<void(TDbfDataSet& DataSet)>& Fill,
                                const TRefTableStamp& Expected = {});
 
+// Tables saved together (the dishes and their composition) are put in place through a
+// journal in their folder, "reftables.~JN": the new files of every table are finished in
+// working copies first, then the journal names each working copy and the file it
+// replaces, then the files are replaced, then the journal goes. A save cut short after
+// the journal was written is finished by whoever reads or saves a table of the folder
+// next, so that no reader ever sees one table of a save with the other of another. All of
+// it happens under the folder's save lock (TRefFolderLock), which readers take too.
+inline constexpr const char* kRefJournalName = "reftables.~JN";
+
+// The save lock of a reference folder. Re-entrant within the program. Taking it finishes
+// a save of another program that was cut short (its journal is there); ERefError when
+// that cannot be done (a read-only folder: the user is told to have it finished where it
+// can be written). With ForReading, a folder where no lock can be made is read unlocked.
+class TRefFolderLock {
+ public:
+  TRefFolderLock(const AnsiString& Dir, bool ForReading);
+  ~TRefFolderLock();
+  TRefFolderLock(const TRefFolderLock&) = delete;
+  TRefFolderLock& operator=(const TRefFolderLock&) = delete;
+  const TFileSaveLock* Lock() const;  // nil when taken further out or not held
+
+ private:
+  std::string key_;
+  std::unique_ptr<TFileSaveLock> lock_;
+};
+
+// A table that saves with this one: its file, its records and what it held when read.
+struct TRefCompanionSave {
+  AnsiString FileName;
+  std::function<void(TDbfDataSet& DataSet)> Fill;
+  TRefTableStamp Expected;
+};
+
 // ---------------------------------------------------------------------------------
 // TRef
 
@@ -152,6 +187,10 @@ class TRef {
   TRefItemLoadEvent OnItemLoad;
   TRefItemSaveEvent OnItemSave;
   TRefNewItemEvent OnNewItem;
+  // Set: Save writes this table as well, as one save with its own (see kRefJournalName);
+  // OnCompanionSaved then gets the stamp of what was written there.
+  std::function<TRefCompanionSave(TRef* Sender)> OnSaveCompanion;
+  std::function<void(TRef* Sender, const TRefTableStamp& Written)> OnCompanionSaved;
   // Fired for every item of the tree that is deleted, before its block is freed: the
   // window drops its own references to it.
   TMtItemEvent OnItemDeletion;

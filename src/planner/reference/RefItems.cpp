@@ -1,6 +1,7 @@
 #include "planner/reference/RefItems.h"
 
 #include <limits>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -153,6 +154,8 @@ TRefDishTable::TRefDishTable(TRef& Ref, IUserPrompt& Prompt) : ref_(Ref), prompt
   ref_.OnAfterLoad = [this](TRef* s) { refDishAfterLoad(s); };
   ref_.OnBeforeItemSave = [this](TRef* s, TMtTreeItem* item, bool& accept) { refDishBeforeItemSave(s, item, accept); };
   ref_.OnAfterSave = [this](TRef* s) { refDishAfterSave(s); };
+  ref_.OnSaveCompanion = [this](TRef* s) { return CompositionSave(s); };
+  ref_.OnCompanionSaved = [this](TRef*, const TRefTableStamp& written) { compStamp_ = written; };
   ref_.OnBeforeSave = [this](TRef*) { CheckRefTableUnchanged(CompFileName(), compStamp_); };
   ref_.OnNewItem = [this](TRef* s, TMtTreeItem* item, const TRefItemRec& rec) { NewDish(s, item, rec); };
 }
@@ -162,6 +165,8 @@ TRefDishTable::~TRefDishTable() {
   ref_.OnAfterLoad = nullptr;
   ref_.OnBeforeItemSave = nullptr;
   ref_.OnAfterSave = nullptr;
+  ref_.OnSaveCompanion = nullptr;
+  ref_.OnCompanionSaved = nullptr;
   ref_.OnBeforeSave = nullptr;
   ref_.OnNewItem = nullptr;
 }
@@ -254,32 +259,27 @@ void TRefDishTable::refDishBeforeItemSave(TRef*, TMtTreeItem* Item, bool& Accept
   if (rec == nullptr || rec->Kind != fkDish) Accept = false;
 }
 
-void TRefDishTable::refDishAfterSave(TRef* Sender) {
-  std::vector<TMtTreeItem*> items;
+TRefCompanionSave TRefDishTable::CompositionSave(TRef* Sender) {
+  auto items = std::make_shared<std::vector<TMtTreeItem*>>();
   Sender->Tree().Items()->Iterate(
-      false, [&](TMtTreeItem* item, int, bool&, void*, TCustomMtTree*) { items.push_back(item); }, nullptr);
-  const TRefSaveSettings settings =
-      Sender->SaveSettings != nullptr ? *Sender->SaveSettings : CurrentRefSaveSettings();
-  try {
-    compStamp_ = RewriteRefTable(CompFileName(), settings, [&](TDbfDataSet& ds) {
-      TField& dish = ds.FieldByName("DISHCODE");
-      TField& prod = ds.FieldByName("PRODCODE");
-      TField& veight = ds.FieldByName("VEIGHT");
-      for (TMtTreeItem* item : items) {
-        const TRefItemRec* head = RefRecOf(item);
-        if (head == nullptr || head->Kind != fkProduct) continue;
-        const TRefItemRec* owner = RefRecOf(item->GetParent());
-        ds.Append();
-        dish.SetAsInteger(owner != nullptr ? owner->Code : 0);
-        prod.SetAsInteger(head->Code);
-        veight.SetAsInteger(RefFoodRecOf(item)->Veight);
-      }
-    }, compStamp_);
-  } catch (...) {
-    // The dishes are on the disk, their composition is not: the table still holds
-    // unsaved changes, so that saving again (or the question on closing) can write them.
-    Sender->Modified = true;
-    throw;
-  }
+      false, [&](TMtTreeItem* item, int, bool&, void*, TCustomMtTree*) { items->push_back(item); }, nullptr);
+  const auto fill = [items](TDbfDataSet& ds) {
+    TField& dish = ds.FieldByName("DISHCODE");
+    TField& prod = ds.FieldByName("PRODCODE");
+    TField& veight = ds.FieldByName("VEIGHT");
+    for (TMtTreeItem* item : *items) {
+      const TRefItemRec* head = RefRecOf(item);
+      if (head == nullptr || head->Kind != fkProduct) continue;
+      const TRefItemRec* owner = RefRecOf(item->GetParent());
+      ds.Append();
+      dish.SetAsInteger(owner != nullptr ? owner->Code : 0);
+      prod.SetAsInteger(head->Code);
+      veight.SetAsInteger(RefFoodRecOf(item)->Veight);
+    }
+  };
+  return {CompFileName(), fill, compStamp_};
+}
+
+void TRefDishTable::refDishAfterSave(TRef* Sender) {
   if (OnSaved) OnSaved(Sender);
 }

@@ -48,7 +48,7 @@ void RecalcDish(TMtTreeItem* Dish);
 // The editor's dish table: installs its handlers on the TRef of "dish", whose tree shows
 // the sections NAME, CAL, VEIGHT, ALBA, ALBV, FATA, FATV, CARB. Loading reads every
 // dish's components from "dishcomp" and "products" in the same directory; saving writes
-// the dishes to "dish" and the components to "dishcomp".
+// the dishes to "dish" and the components to "dishcomp", as one save of both.
 class TRefDishTable {
  public:
   // Prompt shows the missing-product errors; both must outlive the object.
@@ -72,9 +72,11 @@ class TRefDishTable {
   void NewDish(TRef* Sender, TMtTreeItem* Item, const TRefItemRec& Rec);
   // Only dishes and dish folders (Kind 1) go into "dish".
   void refDishBeforeItemSave(TRef* Sender, TMtTreeItem* Item, bool& Accept);
-  // Rewrites "dishcomp" (backup and safe rewrite as for every table): one record per
-  // component in tree order, then OnSaved. When that fails, the TRef stays modified
-  // (its dishes are written, their composition is not) and the error passes on.
+  // "dishcomp" saved as one with "dish" (TRef::OnSaveCompanion; backup and safe rewrite as
+  // for every table): one record per component in tree order. When the save fails,
+  // neither table is written, the TRef stays modified and the error passes on.
+  TRefCompanionSave CompositionSave(TRef* Sender);
+  // After both tables are saved: OnSaved.
   void refDishAfterSave(TRef* Sender);
 
   AnsiString CompFileName() const;      // the directory of "dish" + "dishcomp"

@@ -1,6 +1,7 @@
 #include "planner/reference/RefMenu.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "controls/tree/MtHeaderSections.h"
 #include "planner/app/Globals.h"
@@ -60,20 +61,50 @@ const char* const kTables[kRefPageCount] = {kRefProductsTable, kRefDishTable, kR
 
 }  // namespace
 
-TRationLimits LoadLimits(const AnsiString& RefDir) {
+namespace {
+
+struct TLimitKey {
+  const char* Key;
+  double TRationLimits::*Field;
+  double Max;
+};
+constexpr TLimitKey kLimitKeys[] = {
+    {"MaxRelEnDef", &TRationLimits::MaxRelEnDef, 1}, {"MaxAbsEnDef", &TRationLimits::MaxAbsEnDef, kMaxAbsEnDefLimit},
+    {"AlbAVmin", &TRationLimits::AlbAVmin, 1},       {"FatAVMin", &TRationLimits::FatAVMin, 1},
+    {"FatAVmax", &TRationLimits::FatAVmax, 1},       {"AFCAlb", &TRationLimits::AFCAlb, kMaxRatioPart},
+    {"AFCFat", &TRationLimits::AFCFat, kMaxRatioPart}, {"AFCCarb", &TRationLimits::AFCCarb, kMaxRatioPart}};
+
+}  // namespace
+
+bool LimitInRange(std::string_view Key, double Value) {
+  for (const TLimitKey& k : kLimitKeys)
+    if (AnsiSameText(Key, k.Key)) return Value >= 0 && Value <= k.Max;
+  return true;
+}
+
+TRationLimits LoadLimits(const AnsiString& RefDir, std::vector<AnsiString>* Faulty) {
   const TRationLimits defaults;
   TRationLimits l;
   TIniFile ini(RefDir + kLimitsFileName);
-  const std::pair<const char*, double TRationLimits::*> keys[] = {
-      {"MaxRelEnDef", &TRationLimits::MaxRelEnDef}, {"MaxAbsEnDef", &TRationLimits::MaxAbsEnDef},
-      {"AlbAVmin", &TRationLimits::AlbAVmin},       {"FatAVMin", &TRationLimits::FatAVMin},
-      {"FatAVmax", &TRationLimits::FatAVmax},       {"AFCAlb", &TRationLimits::AFCAlb},
-      {"AFCFat", &TRationLimits::AFCFat},           {"AFCCarb", &TRationLimits::AFCCarb}};
-  for (const auto& [key, field] : keys) {
-    const double v = ini.ReadFloat(kLimitsSection, key, defaults.*field);
-    l.*field = v >= 0 ? v : defaults.*field;
+  for (const TLimitKey& k : kLimitKeys) {
+    l.*k.Field = defaults.*k.Field;
+    if (!ini.ValueExists(kLimitsSection, k.Key)) continue;
+    const double v = ini.ReadFloat(kLimitsSection, k.Key, std::numeric_limits<double>::quiet_NaN());
+    if (LimitInRange(k.Key, v))
+      l.*k.Field = v;
+    else if (Faulty != nullptr)
+      Faulty->push_back(k.Key);
   }
   return l;
+}
+
+AnsiString LimitsWarning(const AnsiString& RefDir, const std::vector<AnsiString>& Faulty) {
+  if (Faulty.empty()) return {};
+  AnsiString keys;
+  for (const AnsiString& k : Faulty) keys += (keys.empty() ? "" : ", ") + k;
+  return Format(Ansi("В файле %s неверные значения параметров (не числа или вне допустимых пределов): %s.\r"
+                     "Вместо них взяты значения по умолчанию."),
+                {RefDir + kLimitsFileName, keys});
 }
 
 int RefPageOfPick(int Page) {
@@ -127,7 +158,9 @@ TRefMenu::TRefMenu(const std::array<TCustomMtTree*, kRefPageCount>& Trees, const
     refs_[static_cast<std::size_t>(p)] = std::move(ref);
   }
   for (int p = 0; p < kRefPageCount; ++p) Load(p);
-  Limits = LoadLimits(RefDir);
+  std::vector<AnsiString> faulty;
+  Limits = LoadLimits(RefDir, &faulty);
+  if (!faulty.empty()) prompt_.MessageDlg(LimitsWarning(RefDir, faulty), TMsgDlgType::mtWarning, mbOK);
 }
 
 void TRefMenu::Load(int TreePage) {
@@ -329,6 +362,7 @@ const TFoodRec* TRefMenu::GetItemData(int Index) {
 std::vector<TDishComponent> TRefMenu::Components(std::int32_t DishCode) {
   std::vector<TDishComponent> parts;
   try {
+    const TRefFolderLock folder(refDir_, true);  // a save of the dishes cut short is finished first
     TDbfDataSet comp;
     OpenRefTableForReading(comp, refDir_ + kRefDishCompTable);
     TField& dish = comp.FieldByName("DISHCODE");

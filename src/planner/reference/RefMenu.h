@@ -21,10 +21,20 @@
 class IUserPrompt;
 
 // The limits file: "params.ini" in the reference directory, section "Limits". A missing
-// file or key, a value that is no number or one below 0 gives the default.
+// file or key gives the default. So does a value that is no number or lies outside what
+// a limit can be (the shares MaxRelEnDef, AlbAVmin, FatAVMin and FatAVmax 0..1,
+// MaxAbsEnDef 0..kMaxAbsEnDefLimit kcal, the ratio parts 0..kMaxRatioPart): its key then
+// goes to Faulty, for the warning LimitsWarning words.
 inline constexpr const char* kLimitsFileName = "params.ini";
 inline constexpr const char* kLimitsSection = "Limits";
-TRationLimits LoadLimits(const AnsiString& RefDir);
+inline constexpr double kMaxAbsEnDefLimit = 10'000'000;
+inline constexpr double kMaxRatioPart = 1000;
+TRationLimits LoadLimits(const AnsiString& RefDir, std::vector<AnsiString>* Faulty = nullptr);
+// Whether Value can be the limit of the key Key (caseless) as above; any value for other keys.
+bool LimitInRange(std::string_view Key, double Value);
+// "В файле <file> неверные значения параметров: <keys>. Вместо них взяты значения по
+// умолчанию."; empty without faulty keys.
+AnsiString LimitsWarning(const AnsiString& RefDir, const std::vector<AnsiString>& Faulty);
 
 inline constexpr int kRefPageCount = 4;  // pages 0 products, 1 dishes, 2 meals, 3 kinds of trip
 // The tree page of a pick-list page number (0, 1, 2, 4); -1 for other numbers.

@@ -182,14 +182,18 @@ TFileStream::TFileStream(const AnsiString& fileName, std::uint16_t mode) {
   }
   fileName_ = ResolveExistingPath(fileName);
   int access = (mode & 3) == fmOpenWrite ? O_WRONLY : (mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
-  fd_ = ::open(SysPath(fileName_).c_str(), access | O_CLOEXEC);
+  // Opened without waiting (a pipe would wait for a writer for ever), then refused
+  // unless it is a regular file: a pipe, device or directory holds no document.
+  fd_ = ::open(SysPath(fileName_).c_str(), access | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
-  struct stat st;
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd_);
     fd_ = -1;
-    throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(EISDIR));
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " +
+                      (S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "It is not a regular file."));
   }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
 TFileStream::~TFileStream() {

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -16,8 +18,83 @@
 
 #include "platform/core/Classes.h"
 
-std::string SysPath(std::string_view name) { return cp::Ansi1251ToUtf8(NormalizeSeparators(name)); }
-AnsiString AnsiPath(std::string_view sysPath) { return cp::Utf8To1251(sysPath); }
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The length of the well-formed UTF-8 sequence at s[i] (shortest form, no surrogates,
+// at most U+10FFFF) and its code point; 0 when there is none.
+std::size_t Utf8Sequence(std::string_view s, std::size_t i, char32_t& u) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  std::size_t len;
+  if (b0 >= 0xC2 && b0 <= 0xDF) len = 2, u = b0 & 0x1F;
+  else if (b0 >= 0xE0 && b0 <= 0xEF) len = 3, u = b0 & 0x0F;
+  else if (b0 >= 0xF0 && b0 <= 0xF4) len = 4, u = b0 & 0x07;
+  else return 0;
+  if (i + len > s.size()) return 0;
+  for (std::size_t k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    u = (u << 6) | (b & 0x3F);
+  }
+  const char32_t least = len == 2 ? 0x80 : len == 3 ? 0x800 : 0x10000;
+  if (u < least || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return 0;
+  return len;
+}
+
+}  // namespace
+
+std::string SysPath(std::string_view name) {
+  std::string r;
+  r.reserve(name.size() * 2);
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (c == kRawPathByte && i + 2 < name.size() && HexDigit(name[i + 1]) >= 0 && HexDigit(name[i + 2]) >= 0) {
+      r += static_cast<char>(HexDigit(name[i + 1]) * 16 + HexDigit(name[i + 2]));
+      i += 2;
+    } else {
+      cp::AppendUtf8(r, c == '\\' ? U'/' : cp::Ansi1251ToUnicode(static_cast<unsigned char>(c)));
+    }
+  }
+  return r;
+}
+
+AnsiString AnsiPath(std::string_view sysPath) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  AnsiString r;
+  r.reserve(sysPath.size());
+  for (std::size_t i = 0; i < sysPath.size();) {
+    const auto b = static_cast<unsigned char>(sysPath[i]);
+    if (b < 0x80) {
+      r += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    char32_t u = 0;
+    std::size_t len = Utf8Sequence(sysPath, i, u);
+    if (len > 0) {
+      const unsigned char c = cp::UnicodeTo1251(u, 0);
+      if (c >= 0x80 && c != static_cast<unsigned char>(kRawPathByte) && cp::Ansi1251ToUnicode(c) == u) {
+        r += static_cast<char>(c);
+        i += len;
+        continue;
+      }
+    } else {
+      len = 1;
+    }
+    for (std::size_t k = 0; k < len; ++k, ++i) {
+      const auto raw = static_cast<unsigned char>(sysPath[i]);
+      r += kRawPathByte;
+      r += kHex[raw >> 4];
+      r += kHex[raw & 15];
+    }
+  }
+  return r;
+}
 
 AnsiString NormalizeSeparators(std::string_view name) {
   AnsiString r(name);
@@ -263,8 +340,76 @@ void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget
   ::chmod(sysTemp.c_str(), mode);
 }
 
+AnsiString SaveTargetOf(std::string_view name) {
+  std::string sys = SysPath(ResolveExistingPath(name));
+  // Links followed as the system does, up to its own limit of steps.
+  for (int step = 0; step < 40; ++step) {
+    struct stat st;
+    if (::lstat(sys.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+    const ssize_t n = ::readlink(sys.c_str(), to.data(), to.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= to.size()) break;
+    to.resize(static_cast<std::size_t>(n));
+    if (to[0] != '/') {
+      const std::size_t slash = sys.find_last_of('/');
+      to = (slash == std::string::npos ? std::string() : sys.substr(0, slash + 1)) + to;
+    }
+    sys = std::move(to);
+  }
+  return AnsiPath(sys);
+}
+
+TFileSaveLock::TFileSaveLock(std::string_view fileName, bool optional) : target_(SaveTargetOf(fileName)) {
+  const std::string sysTarget = SysPath(target_);
+  const std::size_t slash = sysTarget.find_last_of('/');
+  sysLock_ = (slash == std::string::npos ? std::string() : sysTarget.substr(0, slash + 1)) + ".~lock." +
+             (slash == std::string::npos ? sysTarget : sysTarget.substr(slash + 1));
+  const auto failed = [&](const char* why) {
+    return EFCreateError("Cannot lock file \"" + target_ + "\" for saving. " + why);
+  };
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    const int fd = ::open(sysLock_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+      if (optional && (errno == EACCES || errno == EROFS || errno == EPERM)) return;
+      throw failed(std::strerror(errno));
+    }
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int err = errno;
+      if (err == EINTR) continue;
+      if (err != EWOULDBLOCK ||
+          std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kSaveLockWaitMs)) {
+        ::close(fd);
+        throw failed(err == EWOULDBLOCK ? "Another program is saving it." : std::strerror(err));
+      }
+      ::usleep(1000);
+    }
+    // The holder before us may have removed the lock file after its save: ours is then
+    // a lock on nothing, and the file at the name (if any) is the one to lock.
+    struct stat held, named;
+    if (::fstat(fd, &held) == 0 && ::stat(sysLock_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
+      fd_ = fd;
+      return;
+    }
+    ::close(fd);
+  }
+}
+
+TFileSaveLock::~TFileSaveLock() {
+  if (fd_ < 0) return;
+  // Removed while held: whoever waits for it then finds the name gone or new and locks again.
+  ::unlink(sysLock_.c_str());
+  ::close(fd_);
+}
+
 void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write) {
-  AnsiString target = ResolveExistingPath(fileName);
+  const TFileSaveLock lock(fileName);
+  SaveFileAtomically(lock, write);
+}
+
+void SaveFileAtomically(const TFileSaveLock& lock, const std::function<void(TStream&)>& write) {
+  const AnsiString& target = lock.Target();
   std::string sysTarget = SysPath(target);
   // Temporary files of this target that a killed save left behind go first.
   const std::size_t slash = sysTarget.find_last_of('/');

@@ -11,9 +11,15 @@
 
 class TStream;
 
-// 1251 name -> UTF-8 system path, "\" turned into "/".
+// 1251 name -> system path (bytes), "\" turned into "/".
 std::string SysPath(std::string_view name);
-AnsiString AnsiPath(std::string_view sysPath);  // system path -> 1251 name
+// System path -> 1251 name. A name is bytes to the system, and most are UTF-8 that code
+// page 1251 holds. What it cannot hold (other scripts, bytes that are no UTF-8) keeps its
+// bytes: each byte becomes kRawPathByte and two upper-case hex digits, which SysPath turns
+// back into that byte. So every name the system holds comes back to the very same file.
+AnsiString AnsiPath(std::string_view sysPath);
+// 0x98 is unassigned in code page 1251: no text typed or read as 1251 holds it.
+inline constexpr char kRawPathByte = '\x98';
 
 // The name of the existing file meant by `name`: the name itself when it exists,
 // else the entry whose name differs only in case, component by component (tables
@@ -54,11 +60,44 @@ TFileStamp StampOfFiles(const std::vector<AnsiString>& files);
 // The stamp StampOfFiles gives a single file holding these bytes.
 TFileStamp StampOfBytes(const void* data, std::int64_t size);
 
+// The file a save of `name` replaces: the name itself, or for a symbolic link the file
+// it leads to (links followed to the end; a link to a missing file gives that file).
+// Replacing the link by a regular file would split the users who share the file
+// through it.
+AnsiString SaveTargetOf(std::string_view name);
+
+// The lock every copy of the program takes to save a file: whoever holds it may compare
+// the file with what it read and replace it, knowing nobody replaces it meanwhile. It is
+// an exclusive lock on a hidden lock file beside the target (".~lock.<name>"), made for
+// the time of the save and removed with the lock (a lock file left by a killed program
+// is taken over). The lock waits while another copy saves, up to kSaveLockWaitMs.
+inline constexpr int kSaveLockWaitMs = 15000;
+class TFileSaveLock {
+ public:
+  // EFCreateError when the lock file cannot be made or the lock not had in time. With
+  // `optional` (readers), a folder where no file can be made (read-only) gives a lock
+  // that is not held instead: nobody can save there either.
+  explicit TFileSaveLock(std::string_view fileName, bool optional = false);
+  ~TFileSaveLock();
+  TFileSaveLock(const TFileSaveLock&) = delete;
+  TFileSaveLock& operator=(const TFileSaveLock&) = delete;
+
+  bool Held() const { return fd_ >= 0; }
+  const AnsiString& Target() const { return target_; }  // SaveTargetOf(fileName)
+
+ private:
+  AnsiString target_;
+  std::string sysLock_;
+  int fd_ = -1;
+};
+
 // Saves a file atomically: `write` fills a temporary file in the target's directory,
 // which is flushed to the disk and renamed over the target. When anything fails, the
 // temporary file is removed, the old target stays as it was, and the exception
-// passes on.
+// passes on. The first form takes the file's save lock for the time of the save; the
+// second saves the target of a lock the caller holds (to compare before saving).
 void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write);
+void SaveFileAtomically(const TFileSaveLock& lock, const std::function<void(TStream&)>& write);
 
 // Working files and directories of our own naming (`prefix` + a 6-character mkstemp
 // suffix) in a directory (system path) that killed saves left behind: those older than a

@@ -339,7 +339,12 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view ident) {
 }
 
 void TIniFile::UpdateFile() {
+  const TFileSaveLock lock(fileName_);
+  UpdateFile(lock);
+}
+
+void TIniFile::UpdateFile(const TFileSaveLock& lock) {
   const AnsiString text = data_.Text();
-  SaveFileAtomically(fileName_, [&](TStream& s) { s.WriteString(text); });
+  SaveFileAtomically(lock, [&](TStream& s) { s.WriteString(text); });
   modified_ = false;
 }

@@ -70,6 +70,8 @@ class TIniData {
 // An ini file such as "params.ini". The file is read when the object is created (a missing
 // or unreadable file reads as empty); writes change the copy in memory and `UpdateFile`
 // saves it atomically.
+class TFileSaveLock;
+
 class TIniFile {
  public:
   explicit TIniFile(AnsiString fileName);
@@ -97,9 +99,13 @@ class TIniFile {
   void EraseSection(std::string_view section);
   void DeleteKey(std::string_view section, std::string_view ident);
 
+  // What UpdateFile writes.
+  AnsiString Text() const { return data_.Text(); }
   // Saves the file atomically (temporary file, then rename); the old file stays intact
-  // when that fails and the exception passes on.
+  // when that fails and the exception passes on. The second form saves under the file's
+  // save lock the caller holds (it read the file and compared it under the lock).
   void UpdateFile();
+  void UpdateFile(const TFileSaveLock& lock);
 
  private:
   AnsiString fileName_;

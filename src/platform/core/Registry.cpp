@@ -120,14 +120,17 @@ bool TSettingsStore::DeleteKey(std::string_view key) {
 
 void TSettingsStore::Save() {
   if (pending_.empty()) return;
+  // The store is read, changed and written under its save lock: what another copy of the
+  // program saves meanwhile is not written over.
+  ForceDirectories(ExtractFilePath(fileName_));
+  const TFileSaveLock lock(fileName_);
   TIniData merged;
   // Saving over a store that exists but cannot be read would lose every other setting.
   if (!Load(fileName_, merged))
     throw EWriteError("Cannot write file \"" + fileName_ + "\": the settings in it cannot be read");
   for (const Change& c : pending_) c(merged);
   const std::string text = cp::Ansi1251ToUtf8(merged.Text());
-  ForceDirectories(ExtractFilePath(fileName_));
-  SaveFileAtomically(fileName_, [&](TStream& s) { s.WriteString(text); });
+  SaveFileAtomically(lock, [&](TStream& s) { s.WriteString(text); });
   data_ = std::move(merged);
   pending_.clear();
 }

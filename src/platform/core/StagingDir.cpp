@@ -24,7 +24,7 @@ TStagingDir::TStagingDir(const AnsiString& dir, std::string_view prefix) {
 
 TStagingDir::~TStagingDir() {
   std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  if (!keep_) std::filesystem::remove_all(path_, ec);
   if (hold_ >= 0) ::close(hold_);
 }
 

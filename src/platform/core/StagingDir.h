@@ -20,10 +20,14 @@ class TStagingDir {
 
   AnsiString Path() const;  // without the trailing "/"
   AnsiString File(const AnsiString& name) const { return Path() + "/" + name; }
+  // Leaves the directory in place when the object goes (it is then somebody else's to
+  // remove); it stays held until then.
+  void Keep() { keep_ = true; }
 
  private:
   std::string path_;
   int hold_ = -1;
+  bool keep_ = false;
 };
 
 // Moves a finished file over the target in one step (an existing target is replaced);

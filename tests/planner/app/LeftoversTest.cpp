@@ -64,8 +64,10 @@ std::vector<std::string> Entries(const AnsiString& dir) {
 // The entries of dir made since `before` was listed.
 std::vector<std::string> NewEntries(const AnsiString& dir, const std::vector<std::string>& before) {
   std::vector<std::string> added;
+  // A killed save also leaves its file's save lock (".~lock.<name>"): the next save of the
+  // file takes it over, it is no leftover.
   for (const std::string& n : Entries(dir))
-    if (std::find(before.begin(), before.end(), n) == before.end()) added.push_back(n);
+    if (std::find(before.begin(), before.end(), n) == before.end() && n.rfind(".~lock.", 0) != 0) added.push_back(n);
   return added;
 }
 

@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
+#include <map>
+#include <sstream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -17,6 +23,7 @@
 #include "platform/core/SysUtils.h"
 #include "test_support/FileBytes.h"
 #include "test_support/FuzzCases.h"
+#include "test_support/SaveChain.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -475,7 +482,6 @@ TEST(RationFileV3Test, RecordsTakeTheStoredValuesAndTheTreesIdentity) {
 
 TEST(RationFileV3Test, HeaderValuesAndDocumentState) {
   Header h;
-  h.mans = 0;  // participants start at 1
   h.type = 0;
   TRationDocument doc;
   doc.Header.Limits.AFCFat = 2.5;  // the limits file's share stays
@@ -484,7 +490,7 @@ TEST(RationFileV3Test, HeaderValuesAndDocumentState) {
   const TRationHeader want{h.title, h.author, h.tour, h.description, 4200, 160.5, 170.25, 700,
                            {65000, 0.25, 0.45, 0.7, 0.85, 1.0, 2.5, 4.6}};
   ExpectHeader(doc.Header, want);
-  EXPECT_EQ(doc.Mans, 1);
+  EXPECT_EQ(doc.Mans, 6);
   EXPECT_EQ(doc.RationType(), rtAverage);
   EXPECT_EQ(doc.Caption, h.title);
   EXPECT_EQ(doc.Modified, 0);
@@ -1239,6 +1245,183 @@ TEST(RationFileFuzzCasesTest, ReplayWithoutHarm) {
     ASSERT_EQ(Read(third, twice), rlOk);
     EXPECT_EQ(Written(third), twice);
   }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// Values no plan holds, names of every kind, links, pipes, two users
+
+namespace {
+
+TEST(RationFileReadTest, ImpossibleValuesAndParticipantsAreDamage) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const auto withRecordValue = [](double v) {
+    TFoodRec r = Rec(fkProduct, 7);
+    r.FatA = v;
+    return V3File({{0, Rec(fkDay, 1), "d", ""}, {1, r, "p", ""}});
+  };
+  const auto withHeader = [](auto change) {
+    Header h;
+    change(h);
+    return V3File({{0, Rec(fkDay, 1), "d", ""}}, h);
+  };
+  struct Case {
+    const char* what;
+    std::string file;
+    TRationLoadResult result;
+  };
+  const Case cases[] = {
+      {"NaN in a record", withRecordValue(nan), rlReadError},
+      {"infinity in a record", withRecordValue(-inf), rlReadError},
+      {"NaN in a need", withHeader([&](Header& h) { h.needs[1] = nan; }), rlReadError},
+      {"infinity in a limit", withHeader([&](Header& h) { h.limits[0] = inf; }), rlReadError},
+      {"no participants", withHeader([](Header& h) { h.mans = 0; }), rlReadError},
+      {"fewer than none", withHeader([](Header& h) { h.mans = -3; }), rlReadError},
+      {"one participant", withHeader([](Header& h) { h.mans = 1; }), rlOk},
+      {"as many as the page takes", withHeader([](Header& h) { h.mans = std::numeric_limits<std::int32_t>::max(); }),
+       rlOk},
+      {"the largest finite value", withRecordValue(std::numeric_limits<double>::max()), rlOk},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TRationDocument doc;
+    EXPECT_EQ(Read(doc, c.file), c.result);
+    if (c.result != rlOk) ExpectEmptyAfterFailure(doc);
+  }
+  // Version 1 keeps its values as extended reals, which hold infinities and NaNs too.
+  V1Doc infiniteNeed = SampleV1(), nanProduct = SampleV1(), noOne = SampleV1();
+  infiniteNeed.needs[2] = inf;
+  nanProduct.products[2].fatA = nan;
+  noOne.mans = 0;
+  for (const V1Doc& d : {infiniteNeed, nanProduct, noOne}) {
+    TRationDocument doc;
+    EXPECT_EQ(Read(doc, V1File(d)), rlReadError);
+    ExpectEmptyAfterFailure(doc);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `body` in a child process that is killed when it takes longer than 20 s (a
+// read that waits for ever); true when it exits with 0.
+template <typename F>
+bool InChildWithin20s(F body) {
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    ::alarm(20);
+    ::_exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(RationFileNamesTest, EveryNameTheSystemHoldsIsItsOwnFile) {
+  TempDir dir;
+  // Names code page 1251 cannot hold: other scripts, and bytes that are no UTF-8.
+  const std::string names[] = {"日本.tw", "中国.tw", "日本の旅.tw", "\xff\xfe.tw", "caf\xe9.tw", "поход №1.tw"};
+  for (const std::string& n : names) {
+    TRationDocument doc;
+    BuildSample(doc);
+    doc.Header.Title = AnsiPath(n);
+    RecordedMessages messages;
+    ASSERT_TRUE(SaveRationToFile(doc, dir.Path() + "/" + AnsiPath(n), false, messages)) << n;
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.SysPath() + "/" + n)) << n;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.SysPath()), {}), std::size(names));
+  for (const std::string& n : names) {
+    TRationDocument back;
+    RecordedMessages messages;
+    ASSERT_EQ(LoadRationFromFile(back, dir.Path() + "/" + AnsiPath(n), {}, messages), rlOk) << n;
+    EXPECT_EQ(back.Header.Title, AnsiPath(n)) << n;
+  }
+}
+
+TEST(RationFileNamesTest, ASaveThroughALinkReplacesItsTargetBesideIt) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir.Path() + "/shared"));
+  const AnsiString target = dir.Path() + "/shared/trip.tw", link = dir.Path() + "/mine.tw";
+  TRationDocument doc;
+  BuildSample(doc);
+  WriteFileBytes(target, Written(doc));
+  const std::string before = ReadFileBytes(target);
+  // A link to a link, the first one relative.
+  std::filesystem::create_symlink("shared/trip.tw", dir.SysPath() + "/middle.tw");
+  std::filesystem::create_symlink(dir.SysPath() + "/middle.tw", SysPath(link));
+  RecordedMessages messages;
+  TRationDocument mine;
+  ASSERT_EQ(LoadRationFromFile(mine, link, {}, messages), rlOk);
+  mine.Header.Title = "changed";
+  ASSERT_TRUE(SaveRationToFile(mine, "", true, messages));
+  EXPECT_TRUE(messages.Texts.empty());
+  EXPECT_TRUE(std::filesystem::is_symlink(SysPath(link)));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.SysPath() + "/middle.tw"));
+  EXPECT_EQ(ReadFileBytes(target), Written(mine));
+  EXPECT_EQ(ReadFileBytes(dir.Path() + "/shared/trip.~TW"), before);  // the backup beside the file
+  // The file changed through another way to it is asked about as always.
+  TRationDocument other;
+  ASSERT_EQ(LoadRationFromFile(other, target, {}, messages), rlOk);
+  other.Header.Title = "other";
+  ASSERT_TRUE(SaveRationToFile(other, "", false, messages));
+  EXPECT_FALSE(SaveRationToFile(mine, "", false, messages));
+  EXPECT_EQ(messages.Questions.size(), 1u);
+}
+
+TEST(RationFileNamesTest, APipeOrDirectoryIsRefusedAsUnreadableWithoutWaiting) {
+  TempDir dir;
+  const AnsiString fifo = dir.Path() + "/pipe.tw";
+  ASSERT_EQ(::mkfifo(SysPath(fifo).c_str(), 0600), 0);
+  ASSERT_TRUE(ForceDirectories(dir.Path() + "/folder.tw"));
+  for (const AnsiString& name : {fifo, dir.Path() + "/folder.tw", AnsiString("/dev/zero")}) {
+    EXPECT_TRUE(InChildWithin20s([&] {
+      TRationDocument doc;
+      RecordedMessages messages;
+      return LoadRationFromFile(doc, name, {}, messages) == rlReadError && messages.Texts.size() == 1 &&
+             messages.Texts[0] == Ansi("Невозможно прочитать файл\r") + name;
+    })) << name;
+  }
+}
+
+TEST(RationFileSaveTest, TwoCopiesSavingOneFileInALoopLoseNoSaveUnasked) {
+  // Two processes save one file as fast as they can, each answering Нет to the question
+  // and then opening the file anew, as a user would. Every save reported done must be
+  // the one the next save started from: the saves form one chain from the first file to
+  // the last, and no two start from the same file.
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/trip.tw";
+  TRationDocument sample;
+  BuildSample(sample);
+  WriteFileBytes(name, Written(sample));
+  const auto key = [](const TFileStamp& s) { return std::to_string(s.Size) + ":" + std::to_string(s.Hash); };
+  const std::string first = key(StampOfFiles({name}));
+  constexpr int kRounds = 150;
+  const TSaveChain r = RunSavers(2, first, dir.SysPath(), [&](int k) {
+    std::string log;
+    RecordedMessages messages;  // answers Нет
+    TRationDocument doc;
+    if (LoadRationFromFile(doc, name, {}, messages) != rlOk) ::_exit(2);
+    for (int i = 0; i < kRounds; ++i) {
+      doc.Header.Title = std::to_string(k) + "-" + std::to_string(i);
+      doc.Modified = 1;
+      const std::string base = key(doc.FileStamp);
+      if (SaveRationToFile(doc, "", false, messages)) {
+        log += base + " " + key(doc.FileStamp) + "\n";
+      } else if (!messages.Texts.empty() || LoadRationFromFile(doc, name, {}, messages) != rlOk) {
+        ::_exit(3);
+      }
+      if (i % 3 == k) ::usleep(static_cast<useconds_t>(i % 7) * 100);
+    }
+    return log;
+  });
+  ASSERT_TRUE(r.ChildrenOk);
+  EXPECT_EQ(r.SameStart, 0) << "saves lost without a question, of " << r.Saves;
+  EXPECT_EQ(r.Chain, r.Saves);
+  EXPECT_EQ(r.Last, key(StampOfFiles({name})));
+  EXPECT_GT(r.Saves, 1);
 }
 
 }  // namespace

@@ -7,7 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <deque>
+#include <map>
+#include <sstream>
+#include <tuple>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -20,6 +25,7 @@
 #include "platform/core/IniFiles.h"
 #include "test_support/FileBytes.h"
 #include "test_support/ReadOnlyDir.h"
+#include "test_support/SaveChain.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -509,7 +515,7 @@ TEST_F(RefEditTest, LimitsChangedByAnotherUserAreNotWrittenOverAndMayBeReloaded)
   // The other user saves another limit first.
   {
     TIniFile ini(Dir() + "params.ini");
-    ini.WriteFloat("Limits", "FatAVmax", 2.5);
+    ini.WriteFloat("Limits", "FatAVmax", 0.95);
     ini.UpdateFile();
   }
   const std::string theirs = ReadFileBytes(Dir() + "params.ini");
@@ -527,14 +533,14 @@ TEST_F(RefEditTest, LimitsChangedByAnotherUserAreNotWrittenOverAndMayBeReloaded)
   prompt_.answers = {mrYes};
   model_->FileSave();
   EXPECT_FALSE(Ref(rpParam).Modified);
-  EXPECT_EQ(limits_.FatAVmax, 2.5);
+  EXPECT_EQ(limits_.FatAVmax, 0.95);
   ASSERT_TRUE(model_->EditCell(rpParam, model_->Tree(rpParam).Items()->Root()->GetFirstChild(), 1, "0,4"));
   prompt_.shown.clear();
   model_->FileSave();
   EXPECT_TRUE(prompt_.shown.empty());
   EXPECT_FALSE(Ref(rpParam).Modified);
   const TRationLimits saved = LoadLimits(Dir());
-  EXPECT_EQ(saved.FatAVmax, 2.5);
+  EXPECT_EQ(saved.FatAVmax, 0.95);
   EXPECT_EQ(saved.MaxRelEnDef, 0.4);
 }
 
@@ -617,3 +623,79 @@ TEST_F(RefEditTest, AProductsTableCutShortIsSavedOnlyWhenTheUserAgrees) {
   EXPECT_FALSE(Ref(rpProd).Modified);
   EXPECT_EQ(DumpTable(Dir() + "products").Rows.size(), 3u + kManyComponents - 1);
 }
+
+namespace {
+
+TEST_F(RefEditTest, TwoEditorsSavingTheLimitsInALoopLoseNoSaveUnasked) {
+  // Two processes edit one limit each and save, reloading the page when they are told
+  // another user saved first. Each save starts from the file as its editor read it; the
+  // saves that were done must form one chain of files, none two from the same file.
+  model_->SetActivePage(rpParam);
+  TCustomMtTree& tree = model_->Tree(rpParam);
+  constexpr int kRounds = 40;
+  const TSaveChain r = RunSavers(2, "0.30/0.50", tmp_.SysPath(), [&](int k) {
+    const auto state = [&] {  // the two values as the page holds them, typed or read
+      std::string s = tree.Items()->GetItem(0)->ColumnText()[0] + "/" + tree.Items()->GetItem(2)->ColumnText()[0];
+      std::replace(s.begin(), s.end(), ',', '.');
+      return s;
+    };
+    std::string log;
+    for (int i = 1; i <= kRounds; ++i) {
+      const std::string before = state();
+      const std::string value = "0," + std::string(i < 10 ? "0" : "") + std::to_string(i);
+      if (!model_->EditCell(rpParam, tree.Items()->GetItem(k * 2), 1, value)) ::_exit(2);
+      prompt_.shown.clear();
+      prompt_.answers = {mrYes};  // reload when refused
+      model_->FileSave();
+      if (prompt_.shown.empty()) log += before + " " + state() + "\n";
+      else if (prompt_.shown[0].Text.find("изменен другим пользователем") == std::string::npos) ::_exit(3);
+    }
+    return log;
+  });
+  ASSERT_TRUE(r.ChildrenOk);
+  EXPECT_EQ(r.SameStart, 0) << "saves lost without a word, of " << r.Saves;
+  EXPECT_EQ(r.Chain, r.Saves);
+  const TRationLimits last = LoadLimits(Dir());
+  EXPECT_EQ(Format("%3.2f", {last.MaxRelEnDef}) + "/" + Format("%3.2f", {last.AlbAVmin}), r.Last);
+  EXPECT_GT(r.Saves, 1);
+}
+
+TEST_F(RefEditTest, LimitsThatAreNoNumbersOrOutOfRangeAreNamedInAWarning) {
+  {
+    TIniFile ini(Dir() + "params.ini");
+    ini.WriteString("Limits", "MaxRelEnDef", "abc");
+    ini.WriteString("Limits", "MaxAbsEnDef", "1E+20");
+    ini.WriteString("Limits", "FatAVmax", "-0.2");
+    ini.WriteString("Limits", "AlbAVmin", "0,6");
+    ini.UpdateFile();
+  }
+  std::vector<AnsiString> faulty;
+  const TRationLimits l = LoadLimits(Dir(), &faulty);
+  EXPECT_EQ(faulty, (std::vector<AnsiString>{"MaxRelEnDef", "MaxAbsEnDef", "FatAVmax"}));
+  const TRationLimits defaults;
+  EXPECT_EQ(std::make_tuple(l.MaxRelEnDef, l.MaxAbsEnDef, l.FatAVmax, l.AlbAVmin),
+            std::make_tuple(defaults.MaxRelEnDef, defaults.MaxAbsEnDef, defaults.FatAVmax, 0.6));
+  // The pick-list tells the user at start-up, the editor when it reloads the page.
+  std::array<std::unique_ptr<TCustomMtTree>, kRefPageCount> owned;
+  std::array<TCustomMtTree*, kRefPageCount> trees{};
+  for (int p = 0; p < kRefPageCount; ++p) trees[p] = (owned[p] = std::make_unique<TCustomMtTree>()).get();
+  prompt_.shown.clear();
+  TRefMenu menu(trees, Dir(), prompt_);
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_EQ(prompt_.shown[0].Text, "В файле " + Utf8(Dir()) +
+                                       "params.ini неверные значения параметров (не числа или вне допустимых "
+                                       "пределов): MaxRelEnDef, MaxAbsEnDef, FatAVmax.\rВместо них взяты значения "
+                                       "по умолчанию.");
+  EXPECT_EQ(prompt_.shown[0].Type, TMsgDlgType::mtWarning);
+  prompt_.shown.clear();
+  model_->ReloadPage(rpParam);
+  EXPECT_EQ(prompt_.shown.size(), 1u);
+  // The page takes no value outside the range either.
+  TMtTreeItem* first = model_->Tree(rpParam).Items()->GetItem(0);
+  prompt_.shown.clear();
+  EXPECT_FALSE(model_->EditCell(rpParam, first, 1, "1,5"));
+  EXPECT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_TRUE(model_->EditCell(rpParam, first, 1, "1"));
+}
+
+}  // namespace

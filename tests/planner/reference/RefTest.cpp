@@ -3,7 +3,11 @@
 // deletion, and the safe rewrite of a table (backup, a failed write, a held table).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <random>
+#include <set>
+#include <thread>
 #include <fstream>
 #include <limits>
 
@@ -1038,3 +1042,139 @@ TEST_F(RefTest, AReadOnlyFolderLoadsAndIsMarkedReadOnly) {
     EXPECT_THROW(ref.Save(), std::exception);  // the system refuses it
   }
 }
+
+namespace {
+
+// The dishes and their composition written by one save: the dish codes of "dish" (no
+// folders) and the dish codes "dishcomp" names are the same. Read as the program reads
+// them, a save cut short finished first.
+void ExpectDishesAndCompositionOfOneSave(const AnsiString& dir, const char* when) {
+  SCOPED_TRACE(when);
+  const TRefFolderLock folder(dir, false);
+  std::set<std::int32_t> dishes, composed;
+  TDbfDataSet ds;
+  OpenRefTableForReading(ds, dir + "dish");
+  for (ds.First(); !ds.Eof(); ds.Next())
+    if (ds.FieldByName("FLAGS").AsInteger() == 0) dishes.insert(ds.FieldByName("CODE").AsInteger());
+  ds.Close();
+  TDbfDataSet comp;
+  OpenRefTableForReading(comp, dir + "dishcomp");
+  for (comp.First(); !comp.Eof(); comp.Next()) composed.insert(comp.FieldByName("DISHCODE").AsInteger());
+  EXPECT_EQ(dishes, composed);
+  EXPECT_FALSE(FileExists(dir + kRefJournalName));
+}
+
+class RefDishPairTest : public RefDishTest {
+ protected:
+  void SetUp() override {
+    std::string comp;
+    for (int i = 0; i < kParts; ++i) comp += "101 | " + std::to_string(10 + i % 3) + " | " + std::to_string(i + 1) + "\n";
+    MakeTables(comp);
+    // The dish without components goes: every dish has its composition.
+    ref_ = std::make_unique<TRef>(tree_, Table("dish"));
+    ref_->SaveSettings = &settings_;
+    dishes_ = std::make_unique<TRefDishTable>(*ref_, prompt_);
+    ref_->Load();
+    ref_->DeleteItem(ref_->FindByCode(102));
+    ref_->Save();
+  }
+  // A new generation: the dish is replaced by a new one (a new code) with its components.
+  void NextGeneration() {
+    TMtTreeItem* folder = ref_->FindByCode(100);
+    TMtTreeItem* old = folder->GetFirstChild();
+    TMtTreeItem* dish = ref_->AddItem(folder);
+    const std::int32_t code = RefFoodRecOf(dish)->Code;
+    for (int i = 0; i < kParts; ++i) {
+      TMtTreeItem* part = tree_.Items()->AddItem(dish);
+      part->Data = NewRefFoodRec({10 + i % 3, code, 0, fkProduct});
+      RefFoodRecOf(part)->Veight = i + 1;
+    }
+    ref_->DeleteItem(old);
+  }
+  static constexpr int kParts = 200;  // the composition table is much larger than the dishes
+  TScriptedPrompt prompt_;
+  std::unique_ptr<TRef> ref_;
+  std::unique_ptr<TRefDishTable> dishes_;
+};
+
+TEST_F(RefDishPairTest, AKilledSaveLeavesBothTablesOfOneSave) {
+  // How long a save takes here.
+  const auto start = std::chrono::steady_clock::now();
+  NextGeneration();
+  ref_->Save();
+  const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  ExpectDishesAndCompositionOfOneSave(Dir(), "measured save");
+  std::mt19937 random(12345);
+  for (int round = 0; round < 16; ++round) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Saves one generation after another until it is killed.
+      ref_->Load();
+      char c = 1;
+      if (::write(ready[1], &c, 1) != 1) ::_exit(2);
+      for (;;) {
+        NextGeneration();
+        ref_->Save();
+      }
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    // Somewhere in the first saves.
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % (3 * took.count() + 1)));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ExpectDishesAndCompositionOfOneSave(Dir(), ("round " + std::to_string(round)).c_str());
+  }
+  // The next save of this editor starts from what is there now.
+  ref_->Load();
+  NextGeneration();
+  ref_->Save();
+  ExpectDishesAndCompositionOfOneSave(Dir(), "after the kills");
+}
+
+TEST_F(RefDishPairTest, AFullDiskLeavesBothTablesOfOneSave) {
+  // The saves run with files limited to sizes from smaller than the dish table to larger
+  // than the composition table: whatever fails, both tables are of one save.
+  const std::int64_t compSize = static_cast<std::int64_t>(ReadFileBytes(DbfFile("dishcomp")).size());
+  for (std::int64_t limit = 256; limit < compSize + 4096; limit += 700) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit lim{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+      ::setrlimit(RLIMIT_FSIZE, &lim);
+      ref_->Load();
+      NextGeneration();
+      try {
+        ref_->Save();
+      } catch (const std::exception&) {
+        ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << limit;
+    ExpectDishesAndCompositionOfOneSave(Dir(), ("limit " + std::to_string(limit)).c_str());
+  }
+}
+
+TEST_F(RefDishPairTest, ASaveCutShortThatCannotBeFinishedIsReportedAndKept) {
+  // A journal left by a save that was stopped, whose working copy is gone.
+  NextGeneration();
+  ref_->Save();
+  WriteFileBytes(Dir() + kRefJournalName, "gone/dish.DBF\tdish.DBF\r\n");
+  TScriptedPrompt prompt;
+  EXPECT_FALSE(ref_->TryLoad(prompt));
+  ASSERT_EQ(prompt.shown.size(), 1u);
+  EXPECT_NE(prompt.shown[0].Text.find("записаны не до конца"), std::string::npos) << prompt.shown[0].Text;
+  EXPECT_TRUE(FileExists(Dir() + kRefJournalName));  // nothing half-done is taken as done
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -14,6 +15,7 @@
 #include "platform/core/Classes.h"
 #include "platform/core/Files.h"
 #include "platform/core/StagingDir.h"
+#include "test_support/FileBytes.h"
 #include "test_support/TempDir.h"
 
 namespace {
@@ -87,6 +89,91 @@ TEST(WorkFiles, AStagingRunRemovesStaleWorkingDirectories) {
     EXPECT_TRUE(fs::exists(path));  // held by the running one, however old
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.SysPath()), fs::directory_iterator()), 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileNames, NamesOutsideTheCodePageKeepTheirBytes) {
+  struct Case {
+    std::string sys;
+    std::string ansi;  // empty: only the round trip is checked
+  };
+  const Case cases[] = {
+      {"/tmp/поход.tw", Ansi("/tmp/поход.tw")},
+      {"日本.tw", "\x98" "E6\x98" "97\x98" "A5\x98" "E6\x98" "9C\x98" "AC.tw"},
+      {"caf\xe9.tw", "caf\x98" "E9.tw"},           // a byte that is no UTF-8
+      {"\xc2\x98.tw", "\x98" "C2\x98" "98.tw"},     // U+0098 itself is kept as bytes
+      {"\xe2\x82\xac \xc2\xa0x", Ansi("€ ") + "\xa0x"},  // what 1251 holds becomes 1251
+      {"\xed\xa0\x80\xf4\x90\x80\x80\xc0\xaf", ""},    // surrogates, beyond U+10FFFF, overlong
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sys);
+    const AnsiString ansi = AnsiPath(c.sys);
+    if (!c.ansi.empty()) {
+      EXPECT_EQ(ansi, c.ansi);
+    }
+    EXPECT_EQ(SysPath(ansi), c.sys);
+  }
+  EXPECT_NE(AnsiPath("日本.tw"), AnsiPath("中国.tw"));
+  EXPECT_EQ(SysPath("a\\b"), "a/b");
+}
+
+TEST(FileNames, AnAtomicSaveThroughALinkReplacesItsTarget) {
+  TempDir dir;
+  const std::string target = dir.SysPath() + "/target.ini", link = dir.SysPath() + "/日本.ini";
+  WriteFileBytes(AnsiPath(target), "old");
+  std::filesystem::create_symlink("target.ini", link);
+  EXPECT_EQ(SaveTargetOf(AnsiPath(link)), AnsiPath(target));
+  SaveFileAtomically(AnsiPath(link), [](TStream& s) { s.WriteString("new"); });
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(AnsiPath(target)), "new");
+  // A link to a file not made yet makes it.
+  std::filesystem::create_symlink("later.ini", dir.SysPath() + "/dangling.ini");
+  SaveFileAtomically(AnsiPath(dir.SysPath() + "/dangling.ini"), [](TStream& s) { s.WriteString("made"); });
+  EXPECT_EQ(ReadFileBytes(AnsiPath(dir.SysPath() + "/later.ini")), "made");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.SysPath() + "/dangling.ini"));
+  // The lock files are gone with the saves.
+  for (const auto& e : std::filesystem::directory_iterator(dir.SysPath()))
+    EXPECT_EQ(e.path().filename().string().find(".~lock."), std::string::npos) << e.path();
+}
+
+TEST(FileNames, AStreamOpensOnlyRegularFiles) {
+  TempDir dir;
+  const std::string fifo = dir.SysPath() + "/pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Opening a pipe for reading would wait for a writer: it is refused at once.
+  for (const std::string& name : {fifo, dir.SysPath(), std::string("/dev/null")})
+    EXPECT_THROW(TFileStream(AnsiPath(name), fmOpenRead), EFOpenError) << name;
+}
+
+TEST(FileNames, SavesUnderTheLockOfTwoProcessesLoseNoUpdate) {
+  // Two processes add 1 to a number in a file, each reading it and writing it back under
+  // the file's save lock: every addition stays.
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/count";
+  WriteFileBytes(name, "0");
+  constexpr int kEach = 150;
+  pid_t children[2];
+  for (pid_t& child : children) {
+    child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child != 0) continue;
+    ::alarm(50);
+    for (int i = 0; i < kEach; ++i) {
+      const TFileSaveLock lock(name);
+      const int n = std::stoi(ReadFileBytes(name));
+      SaveFileAtomically(lock, [&](TStream& s) { s.WriteString(std::to_string(n + 1)); });
+    }
+    ::_exit(0);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(ReadFileBytes(name), std::to_string(2 * kEach));
 }
 
 }  // namespace
