@@ -758,7 +758,7 @@ void TrpRTFExport::WritePicture(const TrpTextItem& item) {
   const int width = std::max(1, p.W), height = std::max(1, p.H);
   int left = 0, goalW = 0, goalH = 0;
   PictureBox(item, left, goalW, goalH);
-  body_ += "\\pard\\sa0\\sb0\\li" + std::to_string(left) + "{\\pict\\wmetafile8\\picw" + std::to_string(RoundInt(width * 26.46875)) +
+  body_ += "\\pard\\li" + std::to_string(left) + "\\sb0\\sa" + std::to_string(kPictureGap) + "{\\pict\\wmetafile8\\picw" + std::to_string(RoundInt(width * 26.46875)) +
            "\\pich" + std::to_string(RoundInt(height * 26.46875)) + "\\picwgoal" + std::to_string(goalW) +
            "\\pichgoal" + std::to_string(goalH) + " \\picbmp\\picbpp4\r\n";
   const std::string wmf = BitmapMetafile(p.Image, width, height);
@@ -802,11 +802,15 @@ void TrpRTFExport::EndPage() {
   const int extent = Twips(right);
   if (extent > page_.TextWidth()) fit_ = static_cast<double>(page_.TextWidth()) / extent;
 
-  // Each line is exactly as tall as a line of the grid, or less when the page's lines and
-  // pictures would not fit its text height otherwise (one line is kept for the paragraph
-  // that closes the document): a report page stays one page in the word processor.
+  // Each line gets an exact height: a line of the grid, or what its largest font needs,
+  // but never more than the report gives it (up to its next line); all of them shrink
+  // when the page's lines and pictures would not fit its text height otherwise (the last
+  // line's height is kept once more for the paragraph that closes the document). So a
+  // report page stays one page in the word processor.
   const int last = LastLine();
-  int lines = 1, pictureHeight = 0;
+  const int grid = std::max(1, RoundInt(14 / SafeScale(ScaleY) * 1440.0 / rpPixelsPerInch));
+  std::vector<int> rows;
+  int pictureHeight = 0;
   for (int s = 0; s <= last; ++s) {
     bool text = false;
     for (const auto& it : Lines[static_cast<std::size_t>(s)]) {
@@ -814,15 +818,25 @@ void TrpRTFExport::EndPage() {
       else if (it.Picture >= 0) {
         int left = 0, w = 0, h = 0;
         PictureBox(it, left, w, h);
-        pictureHeight += h;
+        pictureHeight += h + kPictureGap;
       }
     }
-    if (text || !KillEmptyLines) ++lines;
+    if (text || !KillEmptyLines) rows.push_back(s);
   }
-  lineHeight_ = std::max(1, RoundInt(14 / SafeScale(ScaleY) * 1440.0 / rpPixelsPerInch));
+  lineHeights_.assign(static_cast<std::size_t>(last) + 1, grid);
+  int total = grid;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    int need = grid;
+    for (const auto& it : Lines[static_cast<std::size_t>(rows[i])])
+      if (it.FrameTyp != rpTextPictureItem) need = std::max(need, std::max(1, it.FontSize) * 24);
+    const int gap = i + 1 < rows.size() ? rows[i + 1] - rows[i] : 1;
+    total += lineHeights_[static_cast<std::size_t>(rows[i])] = std::min(need, gap * grid);
+  }
   const int room = page_.TextHeight() - pictureHeight - 20;
-  if (lines * lineHeight_ > room) lineHeight_ = std::max(1, room / lines);
+  if (total > room && total > 0)
+    for (int& h : lineHeights_) h = std::max(1, static_cast<int>(static_cast<long long>(h) * std::max(1, room) / total));
   for (int s = 0; s <= last; ++s) {
+    lineHeight_ = lineHeights_[static_cast<std::size_t>(s)];
     const auto& slot = Lines[static_cast<std::size_t>(s)];
     std::vector<const TrpTextItem*> items;
     for (const auto& it : slot) {

@@ -239,5 +239,7 @@ class TrpRTFExport : public TrpTextExport {
   TrpRtfPageGeometry firstPage_, prevPage_, page_;
   int origin_ = 0;     // report pixel of the left margin
   double fit_ = 1.0;   // shrinking of the page's positions to the text width
-  int lineHeight_ = 0;  // twips of a text line, exact, so that the page stays one page
+  int lineHeight_ = 0;  // twips of the text line being written (exact)
+  std::vector<int> lineHeights_;  // twips of each line of the page
+  static constexpr int kPictureGap = 120;  // twips below a picture, clear of the next line's type
 };
