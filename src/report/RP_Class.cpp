@@ -783,6 +783,11 @@ TrpPreparedPageEditor& rpPreparedPageEditor() {
   return editor;
 }
 
+TrpPreviewHelp& rpPreviewHelp() {
+  static TrpPreviewHelp help;
+  return help;
+}
+
 TrpReport::TrpReport() : script_(std::make_unique<TInterpretator>(lookup_)) {
   EMFPages.Parent = this;
   Pages.Parent = this;

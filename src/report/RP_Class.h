@@ -310,6 +310,11 @@ using TrpPreviewButtons = unsigned;
 using TrpPreparedPageEditor = std::function<bool(TrpEMFPages& pages, int index)>;
 TrpPreparedPageEditor& rpPreparedPageEditor();
 
+// The help page of the preview that the program installs (its help button opens it);
+// without one the button lets the user click a control for its short explanation.
+using TrpPreviewHelp = std::function<void()>;
+TrpPreviewHelp& rpPreviewHelp();
+
 class TrpReport : public TObject, public TrpEngineHooks {
  public:
   TrpReport();
@@ -432,7 +437,7 @@ class TrpReport : public TObject, public TrpEngineHooks {
   // What the preview shows (report/gui/RP_Preview.h): its buttons, its first zoom,
   // whether it runs modally, and whether inactive buttons are grey until the pointer
   // enters them.
-  TrpPreviewButtons PreviewButtons = 0xFF;
+  TrpPreviewButtons PreviewButtons = 127;  // all but page setup
   TrpPreviewZoom InitialZoom = pzDefault;
   bool ModalPreview = true;
   bool GrayedButtons = false;

@@ -737,17 +737,29 @@ std::string BitmapMetafile(const TBitmap& image, int w, int h) {
 
 }  // namespace
 
+void TrpRTFExport::PictureBox(const TrpTextItem& item, int& left, int& width, int& height) const {
+  const Picture& p = pictures_[static_cast<std::size_t>(item.Picture)];
+  const int w = std::max(1, p.W), h = std::max(1, p.H);
+  const double full = w / (1.3 / SafeScale(ScaleX)) * 20 * fit_;
+  const double goalW = std::clamp(full, 1.0, static_cast<double>(page_.TextWidth()));
+  width = RoundInt(goalW);
+  height = std::max(1, RoundInt(goalW * h / w));
+  left = std::clamp(Twips(p.X), 0, std::max(0, page_.TextWidth() - width));
+}
+
+AnsiString TrpRTFExport::LineCodes() const {
+  return "\\sl-" + std::to_string(lineHeight_) + "\\slmult0\\sa0\\sb0";
+}
+
 void TrpRTFExport::WritePicture(const TrpTextItem& item) {
   const Picture& p = pictures_[static_cast<std::size_t>(item.Picture)];
   // In the text flow, in a paragraph of its own: the picture takes room instead of
   // covering the text, and it stays inside the text width.
   const int width = std::max(1, p.W), height = std::max(1, p.H);
-  const double full = width / (1.3 / SafeScale(ScaleX)) * 20 * fit_;
-  const double goalW = std::clamp(full, 1.0, static_cast<double>(page_.TextWidth()));
-  const int goalH = std::max(1, RoundInt(goalW * height / width));
-  const int left = std::clamp(Twips(p.X), 0, std::max(0, page_.TextWidth() - RoundInt(goalW)));
-  body_ += "\\pard\\li" + std::to_string(left) + "{\\pict\\wmetafile8\\picw" + std::to_string(RoundInt(width * 26.46875)) +
-           "\\pich" + std::to_string(RoundInt(height * 26.46875)) + "\\picwgoal" + std::to_string(RoundInt(goalW)) +
+  int left = 0, goalW = 0, goalH = 0;
+  PictureBox(item, left, goalW, goalH);
+  body_ += "\\pard\\li" + std::to_string(left) + "\\sb0\\sa" + std::to_string(kPictureGap) + "{\\pict\\wmetafile8\\picw" + std::to_string(RoundInt(width * 26.46875)) +
+           "\\pich" + std::to_string(RoundInt(height * 26.46875)) + "\\picwgoal" + std::to_string(goalW) +
            "\\pichgoal" + std::to_string(goalH) + " \\picbmp\\picbpp4\r\n";
   const std::string wmf = BitmapMetafile(p.Image, width, height);
   static const char hex[] = "0123456789abcdef";
@@ -790,8 +802,41 @@ void TrpRTFExport::EndPage() {
   const int extent = Twips(right);
   if (extent > page_.TextWidth()) fit_ = static_cast<double>(page_.TextWidth()) / extent;
 
+  // Each line gets an exact height: a line of the grid, or what its largest font needs,
+  // but never more than the report gives it (up to its next line); all of them shrink
+  // when the page's lines and pictures would not fit its text height otherwise (the last
+  // line's height is kept once more for the paragraph that closes the document). So a
+  // report page stays one page in the word processor.
   const int last = LastLine();
+  const int grid = std::max(1, RoundInt(14 / SafeScale(ScaleY) * 1440.0 / rpPixelsPerInch));
+  std::vector<int> rows;
+  int pictureHeight = 0;
   for (int s = 0; s <= last; ++s) {
+    bool text = false;
+    for (const auto& it : Lines[static_cast<std::size_t>(s)]) {
+      if (it.FrameTyp != rpTextPictureItem) text = true;
+      else if (it.Picture >= 0) {
+        int left = 0, w = 0, h = 0;
+        PictureBox(it, left, w, h);
+        pictureHeight += h + kPictureGap;
+      }
+    }
+    if (text || !KillEmptyLines) rows.push_back(s);
+  }
+  lineHeights_.assign(static_cast<std::size_t>(last) + 1, grid);
+  int total = grid;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    int need = grid;
+    for (const auto& it : Lines[static_cast<std::size_t>(rows[i])])
+      if (it.FrameTyp != rpTextPictureItem) need = std::max(need, std::max(1, it.FontSize) * 24);
+    const int gap = i + 1 < rows.size() ? rows[i + 1] - rows[i] : 1;
+    total += lineHeights_[static_cast<std::size_t>(rows[i])] = std::min(need, gap * grid);
+  }
+  const int room = page_.TextHeight() - pictureHeight - 20;
+  if (total > room && total > 0)
+    for (int& h : lineHeights_) h = std::max(1, static_cast<int>(static_cast<long long>(h) * std::max(1, room) / total));
+  for (int s = 0; s <= last; ++s) {
+    lineHeight_ = lineHeights_[static_cast<std::size_t>(s)];
     const auto& slot = Lines[static_cast<std::size_t>(s)];
     std::vector<const TrpTextItem*> items;
     for (const auto& it : slot) {
@@ -799,14 +844,14 @@ void TrpRTFExport::EndPage() {
       else if (it.Picture >= 0) WritePicture(it);
     }
     if (items.empty()) {
-      if (!KillEmptyLines) body_ += "{\\pard \\par}\r\n";
+      if (!KillEmptyLines) body_ += "{\\pard" + LineCodes() + " \\par}\r\n";
       continue;
     }
     if (!ConvertToTable) {
       // A tab stop per item, left-aligned at its text, or at the right edge (centre) of
       // its box for right-aligned (centred) text, so that the text keeps inside it
       // whatever the reader's fonts are. Stops ascend and stay within the text width.
-      AnsiString stops = "\\pard", text = "{";
+      AnsiString stops = "\\pard" + LineCodes(), text = "{";
       int at = 0;
       const TrpTextItem* prev = nullptr;
       for (const auto* it : items) {
@@ -834,12 +879,12 @@ void TrpRTFExport::EndPage() {
       }
       body_ += stops + text + "\\par}\r\n";
     } else {
-      AnsiString line = "\\trowd \\trgaph108";
+      AnsiString line = "\\trowd \\trgaph108\\trrh-" + std::to_string(lineHeight_);
       for (std::size_t i = 1; i < items.size(); ++i) line += "\\cellx" + std::to_string(Twips(items[i]->X));
       const TrpTextItem& lastItem = *items.back();
       const int rightEdge = std::max(lastItem.FrameRect.Right, lastItem.X + 1);
       line += "\\cellx" + std::to_string(Twips(rightEdge)) + " \\trleft" + std::to_string(Twips(items.front()->X));
-      line += " \\pard \\intbl ";
+      line += " \\pard \\intbl" + LineCodes() + " ";
       for (const auto* it : items) line += "{" + Codes(*it, nullptr) + " " + Escape(it->Text) + "}\\cell ";
       body_ += line + "\\pard \\intbl \\row\r\n";
     }

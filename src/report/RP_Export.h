@@ -187,6 +187,7 @@ struct TrpRtfPageGeometry {
   int Left = 600, Top = 600, Right = 600, Bottom = 600;
   bool Landscape = false;
   int TextWidth() const { return PaperWidth - Left - Right; }
+  int TextHeight() const { return PaperHeight - Top - Bottom; }
   bool operator==(const TrpRtfPageGeometry&) const = default;
 };
 // The geometry of a prepared page: its paper and margins (A4 with 600-twip margins
@@ -217,6 +218,10 @@ class TrpRTFExport : public TrpTextExport {
   int Twips(int x) const;
   static AnsiString SectionCodes(const TrpRtfPageGeometry& g);
   void WritePicture(const TrpTextItem& item);
+  // A picture's size in the document (twips) and its indent.
+  void PictureBox(const TrpTextItem& item, int& left, int& width, int& height) const;
+  // Paragraph codes of a text line: exact height, no space before or after.
+  AnsiString LineCodes() const;
 
   struct Font {
     AnsiString Name;
@@ -234,4 +239,7 @@ class TrpRTFExport : public TrpTextExport {
   TrpRtfPageGeometry firstPage_, prevPage_, page_;
   int origin_ = 0;     // report pixel of the left margin
   double fit_ = 1.0;   // shrinking of the page's positions to the text width
+  int lineHeight_ = 0;  // twips of the text line being written (exact)
+  std::vector<int> lineHeights_;  // twips of each line of the page
+  static constexpr int kPictureGap = 120;  // twips below a picture, clear of the next line's type
 };

@@ -53,6 +53,7 @@
 #include "planner/app/HelpPages.h"
 #include "platform/gui/Application.h"
 #include "report/RP_Export.h"
+#include "report/gui/RP_Preview.h"
 #include "controls/gui/ComboEdit.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/gui/DragManager.h"
@@ -764,6 +765,20 @@ TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
   EXPECT_EQ(f->DayListView()->Items()->Count(), 0);  // never built
   f->ShowTab(1);
   EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
+}
+
+// The report preview's help button opens the program's help at the preview's page.
+TEST_F(PlannerWindows, PreviewHelpOpensItsPage) {
+  {
+    TrpPreviewForm preview(form_.get());
+    preview.HelpBtn->Click();
+  }
+  THelpForm& help = form_->HelpForm();
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.Context(), kPreviewHelpContext);
+  EXPECT_NE(help.Browser()->toPlainText().toStdString().find("Просмотр отчета"), std::string::npos);
+  EXPECT_EQ(dialogs_->Unexpected(), 0);
+  help.close();
 }
 
 TEST_F(PlannerWindows, PrintSectionDialogHelpOpensItsPage) {

@@ -227,8 +227,10 @@ TEST_F(Export, RtfParagraphsCodesAndTables) {
                       0),
             0u);
   // Stops at 0 and 2000 twips: the piece at the margin needs no tab (a tab there would
-  // jump on to 2000); bold goes off for the second item.
-  EXPECT_NE(doc.find("\\pard\\tx2000{\\f0\\fs20\\b\\cf1 a\\tab\\b0 b\\par}\r\n"), std::string::npos);
+  // jump on to 2000); bold goes off for the second item. The line is exactly one line of
+  // the grid high (14 report pixels, 220 twips), no space around it.
+  EXPECT_NE(doc.find("\\pard\\sl-220\\slmult0\\sa0\\sb0\\tx2000{\\f0\\fs20\\b\\cf1 a\\tab\\b0 b\\par}\r\n"),
+            std::string::npos);
   // One page break, before the second page; underline is \ul, never \u.
   EXPECT_EQ(doc.find("\\page"), doc.rfind("\\page"));
   EXPECT_LT(doc.find("\\b0 b"), doc.find("\\page"));
@@ -242,7 +244,7 @@ TEST_F(Export, RtfParagraphsCodesAndTables) {
   t.ConvertToTable = true;
   const std::string table = Feed(t, {{0, 0, "a", 10, 0, clBlack, 0, TRect{0, 0, 60, 14}},
                                     {65, 0, "b", 10, 0, clBlack, 0, TRect{65, 0, 130, 14}}});
-  EXPECT_NE(table.find("\\trowd \\trgaph108\\cellx1300\\cellx2600 \\trleft0 \\pard \\intbl {\\f0\\fs20\\cf1 a}\\cell "
+  EXPECT_NE(table.find("\\trowd \\trgaph108\\trrh-220\\cellx1300\\cellx2600 \\trleft0 \\pard \\intbl\\sl-220\\slmult0\\sa0\\sb0 {\\f0\\fs20\\cf1 a}\\cell "
                        "{\\f0\\fs20\\cf1 b}\\cell \\pard \\intbl \\row\r\n\\pard\r\n"),
             std::string::npos);
 }
@@ -261,6 +263,35 @@ std::vector<int> ControlValues(const std::string& doc, const std::string& word) 
 }
 
 }  // namespace
+
+// A line is as tall as its largest type needs, but never taller than the report gives it
+// (up to its next line); the lines of a page that would pass its text height shrink, so
+// that the page stays one page.
+TEST_F(Export, RtfLineHeightsKeepTheReportPage) {
+  struct Case {
+    std::vector<Piece> pieces;
+    std::vector<int> heights;  // \sl of each line, negative: exact
+  };
+  const Case cases[] = {
+      {{{0, 0, "title", 20}, {0, 42, "next"}}, {-480, -220}},  // room of three lines: the type's need
+      {{{0, 0, "title", 20}, {0, 14, "next"}}, {-220, -220}},   // the next line follows at once
+      {{{0, 0, "a", 8}, {0, 70, "b", 8}}, {-220, -220}},        // small type: one line of the grid
+  };
+  for (const Case& c : cases) {
+    TrpRTFExport f;
+    EXPECT_EQ(ControlValues(Feed(f, c.pieces), "\\sl"), c.heights);
+  }
+  // 150 lines of the grid (a page taller than A4's text height of 15638 twips).
+  std::vector<Piece> tall;
+  for (int i = 0; i < 150; ++i) tall.push_back({0, 14 * i, "x"});
+  TrpRTFExport f;
+  const std::vector<int> heights = ControlValues(Feed(f, tall), "\\sl");
+  ASSERT_EQ(heights.size(), 150u);
+  int total = 0;
+  for (int h : heights) total -= h;
+  EXPECT_LE(total + (-heights.back()), 16838 - 1200);  // and the closing paragraph
+  EXPECT_GT(total, 15000);
+}
 
 // With the planner's scale 1.3 a report as wide as its page would reach past the text
 // width: its positions are shrunk to fit it, a right-aligned piece gets a right tab at

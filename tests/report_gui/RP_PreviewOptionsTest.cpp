@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QWhatsThis>
 
 #include "PreviewFixture.h"
 #include "platform/core/AnsiText.h"
@@ -24,6 +25,7 @@ class PreviewOptions : public Preview {
   }
   void TearDown() override {
     rpPreparedPageEditor() = nullptr;
+    rpPreviewHelp() = nullptr;
     Preview::TearDown();
   }
   // A report of three prepared pages, the second one landscape.
@@ -44,7 +46,7 @@ class PreviewOptions : public Preview {
 TEST_F(PreviewOptions, TheFirstZoomIsTheRememberedOneUnlessTheReportAsksForAMode) {
   TrpReport report;
   EXPECT_EQ(report.InitialZoom, pzDefault);
-  EXPECT_EQ(report.PreviewButtons & 127u, 127u);  // zoom, load, save, print, find, help, exit
+  EXPECT_EQ(report.PreviewButtons, 127u);  // zoom, load, save, print, find, help, exit; no page setup
   EXPECT_TRUE(report.ModifyPrepared);
   Build(report);
   report.ModalPreview = false;
@@ -159,5 +161,40 @@ TEST_F(PreviewOptions, APreparedReportLoadedFromAFileIsNotBuiltAgainByAPageSetup
   EXPECT_EQ(report.EMFPages.GetCount(), 1);  // the loaded pages stay
   ASSERT_TRUE(report.PrepareReport());
   EXPECT_TRUE(report.CanRebuild);
+  f.Close();
+}
+
+TEST_F(PreviewOptions, PageSetupIsShownOnlyWhenTheReportAsksForIt) {
+  TrpReport report;
+  Build(report);
+  report.ModalPreview = false;
+  for (bool asked : {false, true}) {
+    if (asked) report.PreviewButtons |= rppbPageSetup;
+    TrpPreviewForm f;
+    f.resize(900, 700);
+    f.ShowReport(report);
+    EXPECT_EQ(f.PageSetupBtn->isVisibleTo(f.ToolBar), asked);
+    EXPECT_TRUE(f.PrintBtn->isVisibleTo(f.ToolBar));
+    f.Close();
+  }
+}
+
+TEST_F(PreviewOptions, HelpOpensTheProgramsHelpPageOrElseExplainsControls) {
+  TrpReport report;
+  Build(report);
+  report.ModalPreview = false;
+  TrpPreviewForm f;
+  f.resize(900, 700);
+  f.ShowReport(report);
+  int opened = 0;
+  rpPreviewHelp() = [&] { ++opened; };
+  f.HelpBtn->Click();
+  EXPECT_EQ(opened, 1);
+  EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
+  rpPreviewHelp() = nullptr;
+  f.HelpBtn->Click();
+  EXPECT_EQ(opened, 1);
+  EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
+  QWhatsThis::leaveWhatsThisMode();
   f.Close();
 }

@@ -17,6 +17,7 @@
 inline constexpr int kHelpContents = 0;
 inline constexpr int kHelpIndex = 1;
 inline constexpr int kHelpHowToUse = 2;  // how to use the help
+inline constexpr int kPreviewHelpContext = 2215;  // the report preview's help button
 inline constexpr const char* kHelpDirName = "Help";
 inline constexpr const char* kHelpFileName = "help.txt";
 

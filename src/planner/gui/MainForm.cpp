@@ -124,6 +124,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
   services_.Program = {globals_.ProgTitle, globals_.ProgVersion, globals_.ProgCopyright};
   services_.Preview = [this](TrpCompositeReport& report) { PreviewReport(report); };
   services_.Help = [this](int context) { HelpForm().ShowContext(context); };
+  rpPreviewHelp() = [this] { HelpForm().ShowContext(kPreviewHelpContext); };
   services_.RaskladProp = [this](TRaskladForm& form) { RaskladProp(form); };
   services_.AskPdfFile = [](AnsiString& pdfFile) {
     TSaveDialog d;
@@ -151,6 +152,7 @@ TMainForm::TMainForm(TdmGlobals& globals, AnsiString helpFile, std::unique_ptr<I
 }
 
 TMainForm::~TMainForm() {
+  rpPreviewHelp() = nullptr;
   // Nothing reaches a frame that is going.
   disconnect(qApp, nullptr, this, nullptr);
   disconnect(mdi_, nullptr, this, nullptr);

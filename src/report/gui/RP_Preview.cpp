@@ -239,7 +239,7 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent, TFormStyle formStyle) : TForm(pa
   PrintBtn->OnClick = [this](TObject*) { PrintDialog(); };
   PageSetupBtn->OnClick = [this](TObject*) { PageSetupDialog(); };
   FindBtn->OnClick = [this](TObject*) { FindDialog(); };
-  HelpBtn->OnClick = [](TObject*) { QWhatsThis::enterWhatsThisMode(); };
+  HelpBtn->OnClick = [this](TObject*) { HelpClick(); };
   ExitBtn->OnClick = [this](TObject*) { Close(); };
 
   PagePanel = new QWidget(this);
@@ -363,6 +363,11 @@ void TrpPreviewForm::ApplyReportOptions() {
   SetGrayedButtons(report_ && report_->GrayedButtons);
   const bool editing = PageEditing();
   for (QAction* a : {pageEditSeparator_, EditPageItem, AddPageItem, DeletePageItem}) a->setVisible(editing);
+}
+
+void TrpPreviewForm::HelpClick() {
+  if (const TrpPreviewHelp help = rpPreviewHelp()) help();  // a copy: the hook may be replaced meanwhile
+  else QWhatsThis::enterWhatsThisMode();
 }
 
 bool TrpPreviewForm::PageEditing() const {

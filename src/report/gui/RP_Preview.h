@@ -86,6 +86,9 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   const TrpPreviewSearch& Search() const { return search_; }
   // The find dialog, then the search.
   void FindDialog();
+  // The help button: the program's help page of the preview (rpPreviewHelp), or, when
+  // the program installs none, the pointer asks for a control's short explanation.
+  void HelpClick();
 
   // Save: filter index 1 writes a prepared report (".rpp" forced); index n > 1 exports
   // through the (n - 1)-th registered filter, with its extension. False when nothing was

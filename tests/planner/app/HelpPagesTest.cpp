@@ -17,7 +17,7 @@ THelpPages Shipped() {
 
 TEST(HelpPages, EveryContextOfTheProgramHasAPage) {
   const THelpPages help = Shipped();
-  for (int context : {kHelpContents, kHelpIndex, kHelpHowToUse, 2020, 2140, 2150, 2160, 2180, 2190, 2200, 2210, 2220, 2230, 2240, 2250, 2260, 2280, 2300}) {
+  for (int context : {kHelpContents, kHelpIndex, kHelpHowToUse, 2020, 2140, 2150, 2160, 2180, 2190, 2200, 2210, kPreviewHelpContext, 2220, 2230, 2240, 2250, 2260, 2280, 2300}) {
     const THelpPages::TPage* page = help.Page(context);
     ASSERT_NE(page, nullptr) << context;
     EXPECT_FALSE(page->Title.empty()) << context;

@@ -365,7 +365,8 @@ std::map<std::string, int> Numbers(const std::string& text) {
 
 // The whole 14-day ration (every section) exported as the planner's preview exports it:
 // LibreOffice shows every number of the CSV export in the RTF export too, and the
-// page numbers of all pages, none cut off at the right edge of the page.
+// page numbers of all pages, none cut off at the right edge of the page, each on the
+// document's page of the same number.
 TEST(RationExport, RtfShowsEveryNumberOfTheCsvInLibreOffice) {
   TTemplates t;
   rpResetState();
@@ -407,8 +408,18 @@ TEST(RationExport, RtfShowsEveryNumberOfTheCsvInLibreOffice) {
     if (report.size() < 400) report += number + " (" + std::to_string(seen) + " of " + std::to_string(count) + ") ";
   }
   EXPECT_EQ(missing, 0) << "numbers of the CSV that LibreOffice does not show: " << report;
-  for (int n = 1; n <= pages; ++n)
-    EXPECT_NE(text.find("Стр. " + std::to_string(n) + "\n"), std::string::npos) << "page " << n;
+  // Each page of the report is one page of the document, with its own page number on it.
+  EXPECT_EQ(office::PdfPages(pdf), pages);
+  std::vector<std::string> pdfPages(1);
+  for (char ch : text) {
+    if (ch == '\f') pdfPages.emplace_back();
+    else pdfPages.back() += ch;
+  }
+  for (int n = 1; n <= pages; ++n) {
+    ASSERT_LT(static_cast<std::size_t>(n - 1), pdfPages.size());
+    EXPECT_NE(pdfPages[static_cast<std::size_t>(n - 1)].find("Стр. " + std::to_string(n) + "\n"), std::string::npos)
+        << "page " << n;
+  }
 }
 
 }  // namespace
