@@ -73,7 +73,6 @@ BENCHMARK(BM_PaintScreenEnd)->Arg(5000)->Arg(20000)->Arg(80000)->Unit(benchmark:
 // time independent of its depth (only the lines on screen are looked at). Once at the
 // left edge (the ancestors' columns) and once scrolled to the deepest rows.
 void BM_PaintDeepRows(benchmark::State& state) {
-  EnsureApplication();
   const int depth = static_cast<int>(state.range(0));
   TMtTree tree;
   tree.resize(900, 600);
