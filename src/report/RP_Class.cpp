@@ -66,6 +66,33 @@ TrpBand::TrpBand(int type, TrpBandView* view, TrpPageForm& form) : BandType(type
   }
 }
 
+bool TrpBand::Flag(std::uint16_t bit) const {
+  if (!View || !(View->Flags & bit)) return false;
+  const int t = BandType;
+  switch (bit) {
+    case flFormNewPage:
+      return t == btReportTitle || t == btReportSummary || (t >= btMasterData && t <= btSubDetailFooter && t != btDetailHeader &&
+                                                            t != btSubDetailHeader) ||
+             t == btGroupHeader;
+    case flPrintIfSubsetEmpty:
+      return t == btMasterData || t == btDetailData;
+    case flBreaked:
+      return t == btReportTitle || t == btReportSummary || (t >= btMasterHeader && t <= btSubDetailFooter) ||
+             t == btGroupHeader || t == btGroupFooter || t == btChild;
+    case flOnFirstPage:
+      return t == btPageHeader || t == btPageFooter;
+    case flOnLastPage:
+      return t == btPageFooter;
+    case flRepeatHeader:
+      return t == btMasterHeader || t == btDetailHeader || t == btSubDetailHeader || t == btGroupHeader ||
+             t == btCrossHeader;
+    case flPrintChildIfInvisible:
+      return t != btPageFooter;
+    default:
+      return true;
+  }
+}
+
 int TrpBand::CalcHeight() {
   int h = Height;
   if (!Stretched()) return h;
@@ -243,11 +270,17 @@ void TrpPageForm::StartPage(bool first) {
   CurBottomY = Page.BottomEdge();
   Column = 1;
   freshY_ = CurY;
+  // The bands that start a page cannot start another one: breaks they would cause are
+  // not carried out (the title, which may go on over pages, is no such band).
+  Restore<bool> starting(starting_);
+  starting_ = true;
   if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
   if (TrpBand* free = First(btNone); free && first) DrawBand(*free);
   if (TrpBand* title = First(btReportTitle); title && first && !manual_) {
     const int pages = master.EMFPages.GetCount();
+    starting_ = false;
     DrawBand(*title);
+    starting_ = true;
     // A title that went on to a new page (FormNewPage, NEWPAGE) leaves the headers to
     // that page's start.
     if (master.EMFPages.GetCount() != pages) return;
@@ -303,6 +336,7 @@ void TrpPageForm::NewPage() {
     Parent->NewPage();
     return FollowParent();
   }
+  if (starting_) return;
   if (NextExistingPage()) return;
   Restore<bool> breaking(breaking_);
   breaking_ = true;
@@ -315,6 +349,7 @@ void TrpPageForm::NewColumn() {
     Parent->NewColumn();
     return FollowParent();
   }
+  if (starting_) return;
   const int columns = Page.ColumnCount();
   if (Column < columns) {
     Restore<bool> breaking(breaking_);
@@ -327,7 +362,11 @@ void TrpPageForm::NewColumn() {
     ++Column;
     CurX = Page.LeftEdge() + (Column - 1) * (ColumnWidth() + Page.ColumnGap);
     CurY = ColumnStartY;
-    if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
+    if (TrpBand* header = First(btColumnHeader)) {
+      Restore<bool> starting(starting_);
+      starting_ = true;
+      DrawBand(*header);
+    }
     freshY_ = CurY;
     return;
   }
@@ -1163,6 +1202,7 @@ void TrpReport::BuildReport() {
   st.CurrentReport = this;
   rpSetHooks(this);
   Terminated = false;
+  Dictionary.ClearCache();  // fields are looked up again in the datasets of this build
   TrpFunctionServices& services = rpFunctionServices();
   const TrpFunctionServices savedServices = services;
   services.Aggregate = [this](int code, const AnsiString& expression, const AnsiString& band, const AnsiString& flag,

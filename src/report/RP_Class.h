@@ -72,7 +72,9 @@ class TrpBand {
   int NewPageRequests = 0, NewColumnRequests = 0;
   bool KeepCurY = false;
 
-  bool Flag(std::uint16_t bit) const { return View && (View->Flags & bit); }
+  // A flag of the band view, when it applies to this kind of band (a flag that cannot,
+  // such as a new page asked for by the band that starts a page, reads as clear).
+  bool Flag(std::uint16_t bit) const;
   bool Stretched() const { return Flag(flStretched); }
   bool IsData() const { return BandType == btMasterData || BandType == btDetailData || BandType == btSubDetailData; }
   // The height it needs now: its own, or what its stretched memos need.
@@ -220,6 +222,8 @@ class TrpPageForm {
   void SubReportsDone(int height);
   // A page or column is being closed or started: bands printed for that ask no breaks.
   bool breaking_ = false;
+  // A page or column is being started: bands printed for that start no page or column.
+  bool starting_ = false;
 };
 
 // The band types whose aggregates add up the records of a data band of this type.
@@ -305,7 +309,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   AnsiString Title;
   TrpPages Pages;
   TrpEMFPages EMFPages;
-  TrpDataDictionary Dictionary;
+  // The template's dictionary: its variables are the report's.
+  TrpDataDictionary Dictionary{Pages.Dictionary.Variables, Pages.Dictionary.Aliases, Pages.Dictionary.BandSources};
 
   // Names answered first (leave the value Empty to pass the name on).
   TrpReportGetValueEvent OnGetValue;

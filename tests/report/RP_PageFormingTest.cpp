@@ -128,3 +128,41 @@ TEST(RpPageForming, ABandThatMaySplitPrintsWhatFitsThenGoesOn) {
   EXPECT_GT(dump.find(" строка 12|ещё 12|и ещё 12\n"), page2);
   ExpectGolden("split_fixed_band", dump);
 }
+
+TEST(RpPageForming, NoBandSettingMakesTheBuildRecurseWithoutEnd) {
+  // Settings that cannot apply to a band kind are ignored for it: a new page asked for
+  // by a band that starts a page (page or column header), records side by side asked
+  // for by a page footer. The build goes on and breaks pages as usual.
+  struct Case {
+    const char* name;
+    int headerType;
+    bool headerNewPage;
+    int footerColumns;  // 0: no page footer
+    int dataColumns;
+  };
+  for (const Case& c : {Case{"page header", btPageHeader, true, 0, 1}, Case{"column header", btColumnHeader, true, 0, 1},
+                        Case{"page footer in columns", btPageHeader, false, 2, 1},
+                        Case{"page footer, records in columns", btPageHeader, false, 1, 2}}) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    f.Rows("Rows", Numbered(90));
+    f.b.Page(9, rpPortrait, 20);
+    TrpBandView& header = f.b.Band(c.headerType, 0, 20);
+    if (c.headerNewPage) header.Flags |= flFormNewPage;
+    f.b.Memo("шапка", 20, 0, 100, 18);
+    TrpBandView& data = f.b.Band(btMasterData, 30, 40);
+    data.FormatStr = "Rows";
+    data.Columns = c.dataColumns;
+    data.ColumnWidth = 200;
+    f.b.Memo("[N]", 20, 30, 100, 18);
+    if (c.footerColumns) {
+      f.b.Band(btPageFooter, 80, 20).Columns = c.footerColumns;
+      f.b.Memo("стр. [PAGE#]", 20, 80, 100, 18);
+    }
+    const std::string dump = f.Build();
+    for (int n : {1, 90}) EXPECT_NE(dump.find(" " + std::to_string(n) + "\n"), std::string::npos) << n;
+    const int pages = f.report.EMFPages.GetCount();
+    EXPECT_GE(pages, 2);
+    EXPECT_LE(pages, c.dataColumns == 2 ? 3 : 5);
+  }
+}
