@@ -166,3 +166,132 @@ TEST(RpPageForming, NoBandSettingMakesTheBuildRecurseWithoutEnd) {
     EXPECT_LE(pages, c.dataColumns == 2 ? 3 : 5);
   }
 }
+
+namespace {
+
+// The texts of the prepared pages in print order, pages separated by " / ".
+std::string Trace(const std::string& dump) {
+  std::istringstream in(dump);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.rfind("page ", 0) == 0) {
+      if (!out.empty()) out += " /";
+      continue;
+    }
+    const std::size_t size = line.find(' ', line.find('@'));
+    const std::size_t text = line.find(' ', size + 1);
+    out += (out.empty() ? "" : " ") + (text == std::string::npos ? std::string() : line.substr(text + 1));
+  }
+  return out;
+}
+
+// Rows of one group "X" under a group header and a master header that repeat; the
+// page (A4) holds the headers and three rows.
+Fixture& RepeatingHeaders(Fixture& f, int pageColumns) {
+  f.Rows("Rows", Numbered(pageColumns == 1 ? 4 : 7));
+  f.values["G"] = Variant("X");
+  TrpPage& page = f.b.Page(9, rpPortrait, 20);
+  page.Columns = pageColumns;
+  TrpBandView& group = f.b.Band(btGroupHeader, 0, 20);
+  group.FormatStr = "[G]";
+  group.Flags |= flRepeatHeader;
+  f.b.Memo("G[G]", 20, 0, 50, 18);
+  f.b.Band(btMasterHeader, 30, 20).Flags |= flRepeatHeader;
+  f.b.Memo("MH", 20, 30, 50, 18);
+  f.b.Band(btMasterData, 60, 300).FormatStr = "Rows";
+  f.b.Memo("r[N]", 20, 60, 50, 18);
+  return f;
+}
+
+}  // namespace
+
+TEST(RpPageForming, RepeatingGroupAndMasterHeadersPrintAgainInEachNewPageAndColumn) {
+  {
+    Fixture f;
+    RepeatingHeaders(f, 1);
+    EXPECT_EQ(Trace(f.Build()), "GX MH r1 r2 r3 / GX MH r4");
+  }
+  {
+    Fixture f;
+    RepeatingHeaders(f, 2);
+    EXPECT_EQ(Trace(f.Build()), "GX MH r1 r2 r3 GX MH r4 r5 r6 / GX MH r7");
+  }
+}
+
+TEST(RpPageForming, PageFooterOnFirstAndLastPages) {
+  struct Case {
+    std::uint16_t flags;
+    const char* footers;  // the pages (of three) that get the footer
+  };
+  for (const Case& c : {Case{flOnFirstPage | flOnLastPage, "123"}, Case{flOnFirstPage, "12"}, Case{flOnLastPage, "23"},
+                        Case{0, "2"}}) {
+    SCOPED_TRACE(c.flags);
+    Fixture f;
+    f.Rows("Rows", Numbered(3));
+    f.b.Page(9, rpPortrait, 20);
+    TrpBandView& data = f.b.Band(btMasterData, 0, 20);
+    data.FormatStr = "Rows";
+    data.Flags |= flFormNewPage;
+    f.b.Memo("r[N]", 20, 0, 50, 18);
+    f.b.Band(btPageFooter, 30, 20).Flags = c.flags;
+    f.b.Memo("F[PAGE#]", 20, 30, 50, 18);
+    std::string footers;
+    for (const std::string& part : {std::string("1"), std::string("2"), std::string("3")})
+      if (f.Build().find(" F" + part + "\n") != std::string::npos) footers += part;
+    EXPECT_EQ(footers, c.footers);
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 3);
+  }
+}
+
+TEST(RpPageForming, EveryDataBandOfALevelPrintsWithItsOwnHeaderAndFooter) {
+  Fixture f;
+  f.Rows("A", Numbered(2, "NA"));
+  f.Rows("B", Numbered(2, "NB"));
+  f.b.Page(9, rpPortrait, 20);
+  StackBands(f, {{btMasterHeader, "HA"},
+                 {btMasterData, "a[NA]", "A"},
+                 {btMasterFooter, "FA"},
+                 {btMasterHeader, "HB"},
+                 {btMasterData, "b[NB]", "B"},
+                 {btMasterFooter, "FB"}});
+  EXPECT_EQ(Trace(f.Build()), "HA a1 a2 FA HB b1 b2 FB");
+}
+
+TEST(RpPageForming, HeadersWaitForARecordThatPrints) {
+  // Masters 1..3, details (d1, d2) for master 2 only, and (withParts) a subdetail level
+  // without records: a master prints with the first record of the deepest level.
+  struct Case {
+    bool detailsForTwo;
+    bool withParts;
+    const char* trace;
+  };
+  for (const Case& c : {Case{false, false, ""}, Case{true, false, "MH m2 d1 d2 MF"}, Case{true, true, ""}}) {
+    SCOPED_TRACE(std::string(c.trace));
+    Fixture f;
+    f.Rows("Masters", Numbered(3, "M"));
+    std::size_t at = 0;
+    auto& details = f.Rows("Details", {});
+    const std::vector<Row> two = Numbered(2, "D");
+    details.Set.OnFirst = [&](TObject*) { at = 0; };
+    details.Set.OnNext = [&](TObject*) { ++at; };
+    details.Set.OnCheckEOF = [&](TObject*, bool& eof) {
+      Variant m;
+      f.sets[0]->Answer("M", m);
+      eof = !c.detailsForTwo || m.AsInteger() != 2 || at >= two.size();
+    };
+    f.report.OnGetValue = [&](const AnsiString& name, Variant& value) {
+      if (name == "D") value = Variant(static_cast<int>(at) + 1);
+      else f.sets[0]->Answer(name, value);
+    };
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btMasterHeader, "MH"}, {btMasterData, "m[M]", "Masters"}, {btDetailData, "d[D]", "Details"}});
+    if (c.withParts) {
+      f.Rows("Parts", {});
+      f.b.Band(btSubDetailData, 100, 20).FormatStr = "Parts";
+      f.b.Memo("p", 20, 100, 50, 18);
+    }
+    f.b.Band(btMasterFooter, 130, 20);
+    f.b.Memo("MF", 20, 130, 50, 18);
+    EXPECT_EQ(Trace(f.Build()), c.trace);
+  }
+}
