@@ -203,6 +203,16 @@ Fixture& RepeatingHeaders(Fixture& f, int pageColumns) {
   return f;
 }
 
+// n rows "r1".."rn", each on a page of its own.
+void RowPerPage(Fixture& f, int n) {
+  f.Rows("Rows", Numbered(n));
+  f.b.Page(9, rpPortrait, 20);
+  TrpBandView& data = f.b.Band(btMasterData, 0, 20);
+  data.FormatStr = "Rows";
+  data.Flags |= flFormNewPage;
+  f.b.Memo("r[N]", 20, 0, 50, 18);
+}
+
 }  // namespace
 
 TEST(RpPageForming, RepeatingGroupAndMasterHeadersPrintAgainInEachNewPageAndColumn) {
@@ -227,12 +237,7 @@ TEST(RpPageForming, PageFooterOnFirstAndLastPages) {
                         Case{0, "2"}}) {
     SCOPED_TRACE(c.flags);
     Fixture f;
-    f.Rows("Rows", Numbered(3));
-    f.b.Page(9, rpPortrait, 20);
-    TrpBandView& data = f.b.Band(btMasterData, 0, 20);
-    data.FormatStr = "Rows";
-    data.Flags |= flFormNewPage;
-    f.b.Memo("r[N]", 20, 0, 50, 18);
+    RowPerPage(f, 3);
     f.b.Band(btPageFooter, 30, 20).Flags = c.flags;
     f.b.Memo("F[PAGE#]", 20, 30, 50, 18);
     std::string footers;
@@ -293,5 +298,94 @@ TEST(RpPageForming, HeadersWaitForARecordThatPrints) {
     f.b.Band(btMasterFooter, 130, 20);
     f.b.Memo("MF", 20, 130, 50, 18);
     EXPECT_EQ(Trace(f.Build()), c.trace);
+  }
+}
+
+TEST(RpPageForming, PagesInsideABandStartNoPagesAndSplitNoBands) {
+  Fixture f;
+  TrpBandView& items = DaysWithItems(f);
+  items.Flags |= flFormNewPage | flBreaked;
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 1);
+  EXPECT_EQ(Trace(dump),
+            "День 1 пункт 1 дня 1 пункт 2 дня 1 пункт 3 дня 1 День 2 пункт 1 дня 2 пункт 2 дня 2 пункт 3 дня 2");
+}
+
+TEST(RpPageForming, OnBeginPageIsToldTheNewPagesNumber) {
+  Fixture f;
+  RowPerPage(f, 3);
+  std::vector<int> begun;
+  f.report.EMFPages.OnBeginPage = [&](int page) { begun.push_back(page); };
+  f.Build();
+  EXPECT_EQ(begun, (std::vector<int>{0, 1, 2}));
+}
+
+namespace {
+
+// A report of `rows` rows (in `columns` page columns) with a page footer, then one that
+// goes on on its last page: a page header and a column header for first pages, rows.
+std::string TwoParts(int rows, int columns, std::vector<std::unique_ptr<Fixture>>& parts,
+                     TrpCompositeReport& composite) {
+  for (int part = 1; part <= 2; ++part) {
+    auto f = std::make_unique<Fixture>();
+    f->Rows("Rows", Numbered(part == 1 ? rows : 40));
+    TrpPage& page = f->b.Page(9, rpPortrait, 20);
+    page.PrintToPrevPage = part == 2;
+    page.Columns = columns;
+    const std::string p = std::to_string(part);
+    if (part == 2) {
+      f->b.Band(btPageHeader, 0, 20).Flags |= flOnFirstPage;
+      f->b.Memo("PH2", 20, 0, 50, 18);
+      f->b.Band(btColumnHeader, 30, 20);
+      f->b.Memo("CH2", 20, 30, 50, 18);
+    }
+    f->b.Band(btMasterData, 60, 20).FormatStr = "Rows";
+    f->b.Memo(("P" + p + "-[N]").c_str(), 20, 60, 50, 18);
+    if (part == 1) {
+      f->b.Band(btPageFooter, 90, 200);
+      f->b.Memo("footer", 20, 90, 50, 18);
+    }
+    composite.Reports.push_back(&f->report);
+    parts.push_back(std::move(f));
+  }
+  EXPECT_TRUE(composite.PrepareReport());
+  return Dump(composite.EMFPages);
+}
+
+int TopOf(const std::string& dump, const std::string& text) {
+  const std::size_t at = dump.find(" " + text + "\n");
+  if (at == std::string::npos) return -1;
+  const std::size_t line = dump.rfind('\n', at) + 1;
+  const std::size_t comma = dump.find(',', line);
+  return std::stoi(dump.substr(comma + 1));
+}
+
+}  // namespace
+
+TEST(RpPageForming, APartOnThePreviousPageKeepsItsFooterAndHeaders) {
+  {
+    SCOPED_TRACE("on the shared page: first-page headers, rows above the footer printed there");
+    std::vector<std::unique_ptr<Fixture>> parts;
+    TrpCompositeReport composite;
+    const std::string dump = TwoParts(3, 1, parts, composite);
+    const std::string trace = Trace(dump);
+    EXPECT_EQ(trace.substr(0, trace.find(" P2-1")), "P1-1 P1-2 P1-3 footer PH2 CH2") << trace;
+    const int footerTop = TopOf(dump, "footer");
+    for (int n = 1; n <= 40; ++n) {
+      const std::string row = "P2-" + std::to_string(n);
+      const std::size_t at = dump.find(" " + row + "\n");
+      ASSERT_NE(at, std::string::npos) << row;
+      if (at < dump.find("page 2")) {
+        EXPECT_LE(TopOf(dump, row) + 20, footerTop) << row;
+      }
+    }
+  }
+  {
+    SCOPED_TRACE("a part that ended in its second column leaves the next a new page");
+    std::vector<std::unique_ptr<Fixture>> parts;
+    TrpCompositeReport composite;
+    const std::string dump = TwoParts(60, 2, parts, composite);
+    EXPECT_LT(dump.find(" P1-60\n"), dump.find("page 2")) << dump;
+    EXPECT_GT(dump.find(" PH2\n"), dump.find("page 2")) << dump;
   }
 }
