@@ -246,19 +246,19 @@ void TrpPageForm::CollectAggregates(TrpBand& band, int countsAs) {
 }
 
 void TrpPageForm::ForEachTotalsBand(const std::function<void(TrpBand& band, int countsAs)>& visit) {
-  for (int type : {btMasterData, btDetailData, btSubDetailData})
-    for (TrpBand* data : DataBands(type)) {
-    Processed = data;
+  for (int type : {btMasterData, btDetailData, btSubDetailData}) {
     const std::vector<int> shown = rpAggregateDisplayTypes(type);
-    for (auto& band : Bands) {
-      if (std::find(shown.begin(), shown.end(), band->BandType) == shown.end()) continue;
-      // The header and footer of another record band of the level count its records.
-      const bool sameLevel = band->BandType >= btMasterHeader && band->BandType <= btSubDetailFooter &&
-                             (band->BandType - btMasterHeader) / 3 == (type - btMasterHeader) / 3;
-      if (sameLevel && !band->IsData() && band->DataBand && band->DataBand != data) continue;
-      if (band->IsData() && band.get() != data) continue;
-      const bool groupFooter = band->BandType == btGroupFooter && band->DataBand;
-      visit(*band, groupFooter ? band->DataBand->BandType : band->BandType);
+    for (TrpBand* data : DataBands(type)) {
+      Processed = data;
+      for (auto& band : Bands) {
+        if (std::find(shown.begin(), shown.end(), band->BandType) == shown.end()) continue;
+        // The footer of another record band of the same level shows that band's totals.
+        const bool sameLevel = band->BandType >= btMasterHeader && band->BandType <= btSubDetailFooter &&
+                               (band->BandType - btMasterHeader) / 3 == (type - btMasterHeader) / 3;
+        if (sameLevel && band->DataBand && band->DataBand != data) continue;
+        const bool groupFooter = band->BandType == btGroupFooter && band->DataBand;
+        visit(*band, groupFooter ? band->DataBand->BandType : band->BandType);
+      }
     }
   }
 }
