@@ -251,15 +251,16 @@ TEST(RpPageForming, PageFooterOnFirstAndLastPages) {
 TEST(RpPageForming, EveryDataBandOfALevelPrintsWithItsOwnHeaderAndFooter) {
   Fixture f;
   f.Rows("A", Numbered(2, "NA"));
-  f.Rows("B", Numbered(2, "NB"));
+  f.Rows("B", Numbered(3, "NB"));
   f.b.Page(9, rpPortrait, 20);
   StackBands(f, {{btMasterHeader, "HA"},
                  {btMasterData, "a[NA]", "A"},
-                 {btMasterFooter, "FA"},
+                 {btMasterFooter, "FA [SUM([NA])]"},
                  {btMasterHeader, "HB"},
                  {btMasterData, "b[NB]", "B"},
-                 {btMasterFooter, "FB"}});
-  EXPECT_EQ(Trace(f.Build()), "HA a1 a2 FA HB b1 b2 FB");
+                 {btMasterFooter, "FB [SUM([NB])]"}});
+  // Each footer adds up the records of its own band.
+  EXPECT_EQ(Trace(f.Build()), "HA a1 a2 FA 3 HB b1 b2 b3 FB 6");
 }
 
 TEST(RpPageForming, HeadersWaitForARecordThatPrints) {
