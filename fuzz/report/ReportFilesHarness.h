@@ -7,6 +7,7 @@
 
 #include <string_view>
 
+#include "report/RP_Class.h"
 #include "report/RP_Dump.h"
 #include "report/RP_Template.h"
 
@@ -26,20 +27,37 @@ inline void DrawAll(TrpPage& page) {
   rpState().CurrentPage = nullptr;
 }
 
-inline void RunTemplate(std::string_view bytes) {
+// Builds what a template makes, cut short after many pages or checks (a template may ask
+// for records without end); a build that fails must fail with its message. The number
+// of pages made.
+inline int BuildTemplate(TrpReport& report) {
+  int checks = 0;
+  report.CancelRequested = [&] { return report.EMFPages.GetCount() > 500 || ++checks > 2000000; };
+  (void)report.PrepareReport();
+  report.CancelRequested = nullptr;
+  return report.EMFPages.GetCount();
+}
+
+// build: the loaded template is built too (the fuzzer's cases; mutations of a good file
+// in bulk are only read, written and drawn). The number of pages built, -1 for none.
+inline int RunTemplate(std::string_view bytes, bool build = true) {
+  int built = -1;
   rpResetState();
-  TrpPages pages;
+  TrpReport report;
+  TrpPages& pages = report.Pages;
   TMemoryStream in{std::string(bytes)};
   const TrpTemplateLoad r = rpLoadTemplate(pages, in);
-  if (r.Result == 1) return;
+  if (r.Result == 1) return built;
   (void)rpDumpTemplate(pages);
   try {
     for (const auto& p : pages.Pages) DrawAll(*p);
     TMemoryStream out;
     rpSaveTemplate(pages, out);
+    if (build) built = BuildTemplate(report);
   } catch (const Exception&) {
   }
   rpResetState();
+  return built;
 }
 
 inline void RunPrepared(std::string_view bytes) {

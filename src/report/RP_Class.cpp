@@ -81,6 +81,35 @@ void TrpBand::SetDataSource(const AnsiString& text) {
   if (!DataSet && BandType == btMasterData && Form.Report.ReportType == rtSimple) DataSet = Form.Report.Dataset();
 }
 
+bool TrpBand::Flag(std::uint16_t bit) const {
+  if (!View || !(View->Flags & bit)) return false;
+  // A page printed inside another's band neither starts pages nor splits bands.
+  if (Form.Parent && (bit == flFormNewPage || bit == flBreaked)) return false;
+  const int t = BandType;
+  switch (bit) {
+    case flFormNewPage:
+      return t == btReportTitle || t == btReportSummary || (t >= btMasterData && t <= btSubDetailFooter && t != btDetailHeader &&
+                                                            t != btSubDetailHeader) ||
+             t == btGroupHeader;
+    case flPrintIfSubsetEmpty:
+      return t == btMasterData || t == btDetailData;
+    case flBreaked:
+      return t == btReportTitle || t == btReportSummary || (t >= btMasterHeader && t <= btSubDetailFooter) ||
+             t == btGroupHeader || t == btGroupFooter || t == btChild;
+    case flOnFirstPage:
+      return t == btPageHeader || t == btPageFooter;
+    case flOnLastPage:
+      return t == btPageFooter;
+    case flRepeatHeader:
+      return t == btMasterHeader || t == btDetailHeader || t == btSubDetailHeader || t == btGroupHeader ||
+             t == btCrossHeader;
+    case flPrintChildIfInvisible:
+      return t != btPageFooter;
+    default:
+      return true;
+  }
+}
+
 int TrpBand::CalcHeight() {
   int h = Height;
   if (!Stretched()) return h;
@@ -146,11 +175,30 @@ void TrpPageForm::InitBands() {
       }
   }
   for (int type : {btMasterData, btDetailData, btSubDetailData}) {
-    TrpBand* data = First(type);
-    if (!data) continue;
-    data->Header = First(type - 1);
-    data->Footer = First(type + 1);
-    data->SetDataSource(data->View->FormatStr);
+    const std::vector<TrpBand*> data = DataBands(type);
+    if (data.empty()) continue;
+    // A header belongs to the first record band below it, a footer to the last one
+    // above it (one each); one with none there to the first (last) band left without.
+    const auto link = [&](TrpBand& band, bool header) {
+      TrpBand* TrpBand::*slot = header ? &TrpBand::Header : &TrpBand::Footer;
+      TrpBand* owner = nullptr;
+      for (TrpBand* d : data) {
+        if (d->*slot) continue;
+        const bool placed = header ? d->Top >= band.Top + band.Height : d->Top + d->Height <= band.Top;
+        if (placed && (header ? !owner : true)) owner = d;
+      }
+      if (!owner)
+        for (TrpBand* d : data)
+          if (!(d->*slot) && (header ? !owner : true)) owner = d;
+      if (!owner) return;
+      owner->*slot = &band;
+      band.DataBand = owner;
+    };
+    for (auto& b : Bands) {
+      if (b->BandType == type - 1) link(*b, true);
+      if (b->BandType == type + 1) link(*b, false);
+    }
+    for (TrpBand* d : data) d->SetDataSource(d->View->FormatStr);
   }
   // Group headers belong to the master level, outermost first; footers pair from the
   // inside out (the first footer below the data closes the innermost group).
@@ -215,14 +263,18 @@ void TrpPageForm::CollectAggregates(TrpBand& band, int countsAs) {
 
 void TrpPageForm::ForEachTotalsBand(const std::function<void(TrpBand& band, int countsAs)>& visit) {
   for (int type : {btMasterData, btDetailData, btSubDetailData}) {
-    TrpBand* data = First(type);
-    if (!data) continue;
-    Processed = data;
     const std::vector<int> shown = rpAggregateDisplayTypes(type);
-    for (auto& band : Bands) {
-      if (std::find(shown.begin(), shown.end(), band->BandType) == shown.end()) continue;
-      const bool groupFooter = band->BandType == btGroupFooter && band->DataBand;
-      visit(*band, groupFooter ? band->DataBand->BandType : band->BandType);
+    for (TrpBand* data : DataBands(type)) {
+      Processed = data;
+      for (auto& band : Bands) {
+        if (std::find(shown.begin(), shown.end(), band->BandType) == shown.end()) continue;
+        // The footer of another record band of the same level shows that band's totals.
+        const bool sameLevel = band->BandType >= btMasterHeader && band->BandType <= btSubDetailFooter &&
+                               (band->BandType - btMasterHeader) / 3 == (type - btMasterHeader) / 3;
+        if (sameLevel && band->DataBand && band->DataBand != data) continue;
+        const bool groupFooter = band->BandType == btGroupFooter && band->DataBand;
+        visit(*band, groupFooter ? band->DataBand->BandType : band->BandType);
+      }
     }
   }
 }
@@ -251,39 +303,52 @@ void TrpPageForm::PrepareAggregates() {
 void TrpPageForm::StartPage(bool first) {
   TrpBuildState& st = rpState();
   TrpReport& master = *static_cast<TrpReport*>(st.MasterReport);
+  st.PageNumber = master.EMFPages.GetCount();  // the new page's (OnBeginPage is told it)
   master.EMFPages.Add(Page);
-  st.PageNumber = master.EMFPages.GetCount() - 1;
   master.UpdateProgress(st.PageNumber + 1);
   CurY = Page.TopEdge();
   CurX = Page.LeftEdge() + offsetX_;
   CurBottomY = Page.BottomEdge();
   Column = 1;
   freshY_ = CurY;
+  // The bands that start a page cannot start another one: breaks they would cause are
+  // not carried out (the title, which may go on over pages, is no such band).
+  Restore<bool> starting(starting_);
+  starting_ = true;
   if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
   if (TrpBand* free = First(btNone); free && first) DrawBand(*free);
-  if (TrpBand* title = First(btReportTitle); title && first && !manual_) {
-    const int pages = master.EMFPages.GetCount();
-    DrawBand(*title);
-    // A title that went on to a new page (FormNewPage, NEWPAGE) leaves the headers to
-    // that page's start.
-    if (master.EMFPages.GetCount() != pages) return;
-  }
-  if (TrpBand* header = First(btPageHeader); header && (!first || header->Flag(flOnFirstPage))) DrawBand(*header);
-  ColumnStartY = CurY;
-  if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
-  for (TrpBand* repeat : repeatHeaders_)
-    if (repeat->Flag(flRepeatHeader)) DrawBand(*repeat);
+  if (!PageHeaders(first)) return;
   freshY_ = CurY;
   pageTop_[st.PageNumber] = CurY;
 }
 
-void TrpPageForm::EndPage() {
+bool TrpPageForm::PageHeaders(bool first) {
+  TrpReport& master = *static_cast<TrpReport*>(rpState().MasterReport);
+  if (TrpBand* title = First(btReportTitle); title && first && !manual_) {
+    const int pages = master.EMFPages.GetCount();
+    Restore<bool> starting(starting_);
+    starting_ = false;
+    DrawBand(*title);
+    // A title that went on to a new page (FormNewPage, NEWPAGE) leaves the headers to
+    // that page's start.
+    if (master.EMFPages.GetCount() != pages) return false;
+  }
+  if (TrpBand* header = First(btPageHeader); header && (!first || header->Flag(flOnFirstPage))) DrawBand(*header);
+  ColumnStartY = CurY;
+  if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
+  return true;
+}
+
+bool TrpPageForm::EndPage(bool last) {
   if (Parent) return Parent->EndPage();
   Restore<bool> breaking(breaking_);
   breaking_ = true;
   Restore<bool> footer(inFooter_);
   inFooter_ = true;
-  if (TrpBand* f = First(btColumnFooter)) DrawBand(*f);
+  if (TrpBand* f = First(btColumnFooter); f && !columnFooterDone_) DrawBand(*f);
+  Column = 1;
+  CurX = Page.LeftEdge() + offsetX_;
+  bool printed = false;
   TrpBuildState& st = rpState();
   TrpReport& master = *static_cast<TrpReport*>(st.MasterReport);
   // Every page from the current one on is finished (pages that a cross-tab continued on
@@ -293,19 +358,26 @@ void TrpPageForm::EndPage() {
     if (&master != &Report && master.OnEndPage) master.OnEndPage(st.PageNumber);
   };
   if (st.PageNumber != footerDonePage) {
+    // The report's last page has the footer when it is its first one and the footer
+    // is for first pages, or when the footer is for last pages; another page when it
+    // is not the first one or the footer is for first pages.
     TrpBand* f = First(btPageFooter);
-    if (f && !(st.PageNumber > 0 || f->Flag(flOnFirstPage))) f = nullptr;
+    if (f && !(last ? (st.PageNumber == 0 && f->Flag(flOnFirstPage)) || f->Flag(flOnLastPage)
+                    : st.PageNumber > 0 || f->Flag(flOnFirstPage)))
+      f = nullptr;
     for (;;) {
       finished();
       if (f) {
         CurY = CurBottomY;
         DrawBand(*f);
+        printed = true;
       }
       if (st.PageNumber + 1 >= master.EMFPages.GetCount()) break;
       ++st.PageNumber;
     }
   }
   st.PageNumber = master.EMFPages.GetCount() - 1;
+  return printed;
 }
 
 void TrpPageForm::FollowParent() {
@@ -319,6 +391,7 @@ void TrpPageForm::NewPage() {
     Parent->NewPage();
     return FollowParent();
   }
+  if (starting_) return;
   if (NextExistingPage()) return;
   Restore<bool> breaking(breaking_);
   breaking_ = true;
@@ -326,16 +399,18 @@ void TrpPageForm::NewPage() {
   StartPage(false);
 }
 
-void TrpPageForm::NewColumn() {
+void TrpPageForm::NewColumn(TrpBand* band) {
   if (Parent) {
     Parent->NewColumn();
-    return FollowParent();
+    FollowParent();
+    return RepeatHeaders(band);
   }
+  if (starting_) return;
   const int columns = Page.ColumnCount();
   if (Column < columns) {
     Restore<bool> breaking(breaking_);
     breaking_ = true;
-    if (TrpBand* f = First(btColumnFooter)) {
+    if (TrpBand* f = First(btColumnFooter); f && !columnFooterDone_) {
       Restore<bool> footer(inFooter_);
       inFooter_ = true;
       DrawBand(*f);
@@ -343,11 +418,34 @@ void TrpPageForm::NewColumn() {
     ++Column;
     CurX = Page.LeftEdge() + (Column - 1) * (ColumnWidth() + Page.ColumnGap);
     CurY = ColumnStartY;
-    if (TrpBand* header = First(btColumnHeader)) DrawBand(*header);
+    if (TrpBand* header = First(btColumnHeader)) {
+      Restore<bool> starting(starting_);
+      starting_ = true;
+      DrawBand(*header);
+    }
     freshY_ = CurY;
-    return;
+  } else {
+    NewPage();
   }
-  NewPage();
+  RepeatHeaders(band);
+}
+
+void TrpPageForm::RepeatHeaders(TrpBand* band) {
+  // A band that goes on in a new column or page has the group headers before it that
+  // repeat printed again first, and a record band its header that repeats. They are
+  // printed as footers are: they ask for no breaks.
+  if (!band || inFooter_ || Stopped()) return;
+  if (!band->IsData() && band->BandType != btGroupHeader) return;
+  Restore<bool> footer(inFooter_);
+  inFooter_ = true;
+  for (TrpBand* data : levels_)
+    for (TrpBand* g : data->Groups) {
+      if (g == band) goto header;
+      if (g->Flag(flRepeatHeader)) DrawBand(*g);
+    }
+header:
+  if (band->IsData() && band->Header && band->Header->Flag(flRepeatHeader)) DrawBand(*band->Header);
+  freshY_ = CurY;
 }
 
 void TrpPageForm::DrawObjects(TrpBand& band, int height) {
@@ -514,7 +612,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
       CurY += used;
       return;
     }
-    NewColumn();
+    NewColumn(&band);
   }
 }
 
@@ -581,7 +679,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   // what fits here); on a fresh one it prints whatever its height, so that a band taller
   // than a page cannot loop.
   if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h > CurBottomY && !Fresh()) {
-    NewColumn();
+    NewColumn(&band);
     st.CurrentBand = &band;
     if (band.Stretched()) h = band.CalcHeight();
   }
@@ -617,43 +715,83 @@ void TrpPageForm::ApplyBreakRequests(TrpBand& band) {
   const int kept = CurY;
   for (int i = 0; i < pages && !Stopped(); ++i) NewPage();
   for (int i = 0; i < columns && !Stopped(); ++i) NewColumn();
+  RepeatHeaders(&band);
   if (band.KeepCurY) CurY = kept;
   rpState().CurrentBand = &band;
   rpState().CurrentView = band.View;
   CurrentBand = &band;
 }
 
-void TrpPageForm::PrintHeaders(TrpBand& data, std::size_t from) {
+std::size_t TrpPageForm::PendingAt(const TrpBand* band, std::size_t from) const {
+  for (std::size_t i = from; i < pending_.size(); ++i)
+    if (pending_[i] == band) return i;
+  return std::string::npos;
+}
+
+void TrpPageForm::PushGroupHeaders(TrpBand& data, std::size_t from, std::size_t base) {
+  // They go before the level's header when that still waits (headers of groups first).
+  std::size_t at = data.Header ? PendingAt(data.Header, base) : std::string::npos;
+  if (at == std::string::npos) at = pending_.size();
   for (std::size_t i = from; i < data.Groups.size(); ++i) {
     TrpBand& g = *data.Groups[i];
     rpState().CurrentBand = &g;
     g.LastGroupValue = Report.EvaluateExpression(g.GroupCondition);
-    DrawBand(g);
+    pending_.insert(pending_.begin() + static_cast<std::ptrdiff_t>(at++), &g);
   }
 }
 
-void TrpPageForm::PrintGroupFooters(TrpBand& data, std::size_t from) {
-  for (std::size_t i = data.Groups.size(); i-- > from;)
+std::size_t TrpPageForm::DropWaitingGroups(TrpBand& data, std::size_t from, std::size_t base) {
+  // The outermost group from `from` on whose header still waits had no record printed:
+  // it and the groups inside it are dropped, headers and all.
+  std::size_t first = data.Groups.size();
+  for (std::size_t i = from; i < data.Groups.size(); ++i)
+    if (std::size_t at = PendingAt(data.Groups[i], base); at != std::string::npos) {
+      if (first == data.Groups.size()) first = i;
+      pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+  return first;
+}
+
+void TrpPageForm::PrintPending(std::size_t count) {
+  std::vector<TrpBand*> bands;
+  if (count >= pending_.size()) {
+    bands.swap(pending_);
+  } else {
+    bands.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
+  }
+  TrpBand* previous = CurrentData;
+  for (TrpBand* b : bands) {
+    if (Stopped()) break;
+    CurrentData = b->IsData() ? b : b->DataBand ? b->DataBand : CurrentData;
+    DrawBand(*b);
+  }
+  CurrentData = previous;
+}
+
+void TrpPageForm::PrintGroupFooters(TrpBand& data, std::size_t from, std::size_t to) {
+  for (std::size_t i = std::min(to, data.Groups.size()); i-- > from;)
     if (TrpBand* f = data.Groups[i]->GroupFooter) DrawBand(*f);
 }
 
-bool TrpPageForm::CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage) {
+bool TrpPageForm::CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage, std::size_t base) {
   for (std::size_t i = 0; i < data.Groups.size(); ++i) {
     TrpBand& g = *data.Groups[i];
     rpState().CurrentBand = &g;
     Variant now = Report.EvaluateExpression(g.GroupCondition);
     if (Variant::Compare(now, g.LastGroupValue) == TVariantRelationship::vrEqual) continue;
-    // The footers close the old group. A dataset that can step back shows them on the
-    // group's last record; one that cannot (user datasets without OnPrior) shows them
-    // where it stands, and no record is skipped.
+    // The footers close the old groups that printed. A dataset that can step back
+    // shows them on the group's last record; one that cannot (user datasets without
+    // OnPrior) shows them where it stands, and no record is skipped.
+    const std::size_t printedUpTo = DropWaitingGroups(data, i, base);
     const bool canStepBack = CanStepBack(ds);
     if (canStepBack) ds.Prior();
-    PrintGroupFooters(data, i);
+    PrintGroupFooters(data, i, printedUpTo);
     if (canStepBack) ds.Next();
     // The new group starts on a new page when its header asks for one (or the record
-    // band does after each record); its headers and records go there.
+    // band does after each record); its headers wait for its first record.
     if (!Stopped() && (newPage || (g.Flag(flFormNewPage) && g.Visible))) NewPage();
-    PrintHeaders(data, i);
+    PushGroupHeaders(data, i, base);
     data.LinePosition = 1;  // records are numbered within their group
     return true;
   }
@@ -661,76 +799,118 @@ bool TrpPageForm::CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage) {
   return false;
 }
 
-bool TrpPageForm::LevelEmpty(TrpBand* data) {
-  if (!data || !data->DataSet) return false;
-  TrpDataset& ds = *data->DataSet;
-  ds.Activate();
-  ds.First();
-  const bool empty = ds.Eof();
-  ds.Deactivate();
-  return empty;
+std::vector<TrpBand*> TrpPageForm::DataBands(int type) const {
+  std::vector<TrpBand*> bands;
+  for (const auto& b : Bands)
+    if (b->BandType == type) bands.push_back(b.get());
+  return bands;
 }
 
-bool TrpPageForm::PrintRecord(TrpBand& data, int level) {
-  static const int kNextLevel[] = {btDetailData, btSubDetailData};
-  TrpBand* next = level < 2 ? First(kNextLevel[level]) : nullptr;
-  // A record whose detail level is empty prints only with PrintIfSubsetEmpty.
-  if (next && !data.Flag(flPrintIfSubsetEmpty) && LevelEmpty(next)) return false;
-  TrpBand* previous = CurrentData;
-  CurrentData = &data;
-  DrawBand(data);
-  if (next) PrintLevel(next, level + 1);
-  CurrentData = previous;
-  return true;
+void TrpPageForm::PrintLevel(int level) {
+  static const int kData[] = {btMasterData, btDetailData, btSubDetailData};
+  if (level > 2) return;
+  // Every record band of the level, in their order on the page.
+  for (TrpBand* data : DataBands(kData[level])) {
+    if (Stopped()) return;
+    PrintRecords(*data, level);
+  }
 }
 
-void TrpPageForm::PrintLevel(TrpBand* data, int level) {
-  if (!data || Stopped()) return;
-  TrpDataset* ds = data->DataSet;
-  if (!ds) {  // no data source: one record
-    if (data->Header) DrawBand(*data->Header);
-    PrintRecord(*data, level);
-    if (data->Footer) DrawBand(*data->Footer);
-    return;
+void TrpPageForm::PrintRecords(TrpBand& data, int level) {
+  TrpDataset* ds = data.DataSet;
+  bool single = !ds, done = false;  // no data source: one record
+  const auto atEnd = [&] { return single ? done : ds->Eof(); };
+  if (ds) {
+    ds->Activate();
+    ds->First();
+    if (ds->Eof()) {  // an empty level prints neither header nor footer
+      ds->Deactivate();
+      return;
+    }
   }
-  ds->Activate();
-  ds->First();
-  if (ds->Eof()) {  // an empty level prints neither header nor footer
-    ds->Deactivate();
-    return;
-  }
-  Restore<bool> running(data->Running);
-  data->Running = true;
-  data->LinePosition = 1;
-  // The group headers open the level, then its header.
-  PrintHeaders(*data, 0);
-  if (data->Header) {
-    DrawBand(*data->Header);
-    repeatHeaders_.push_back(data->Header);
-  }
-  while (!ds->Eof() && !Stopped()) {
-    const bool printed = PrintRecord(*data, level);
+  // A script may give the band another dataset while these records run: they run on
+  // (SetDataSource keeps the old one), and this loop closes it.
+  Restore<bool> running(data.Running);
+  data.Running = true;
+  data.LinePosition = data.LineThroughPosition = 1;
+  // The level's group headers, then its header, wait for its first record.
+  std::size_t base = pending_.size();
+  if (ds) PushGroupHeaders(data, 0, base);
+  if (data.Header) pending_.push_back(data.Header);
+  levels_.push_back(&data);
+  bool any = false;
+  while (!atEnd() && !Stopped()) {
+    if (level >= deepest_ && base > 0) {
+      // The outer records waiting for this first record print before it: a script of
+      // theirs may give this band another data source, and the records come from that.
+      PrintPending(base);
+      base = 0;
+      if (data.DataSet != ds) {
+        pending_.clear();
+        if (ds) ds->Deactivate();
+        ds = data.DataSet;
+        single = !ds;
+        if (ds) {
+          ds->Activate();
+          ds->First();
+          if (ds->Eof()) break;  // nothing to print from the new one
+          PushGroupHeaders(data, 0, base);
+        }
+        if (data.Header) pending_.push_back(data.Header);
+        continue;
+      }
+    }
+    const std::size_t mark = pending_.size();
+    pending_.push_back(&data);
+    bool printed = true;
+    if (level >= deepest_) {
+      PrintPending();
+    } else {
+      // The record prints with the first record below it; with none, only when it
+      // asks to (PrintIfSubsetEmpty), else it is left out.
+      PrintLevel(level + 1);
+      if (pending_.size() > mark) {
+        if (data.Flag(flPrintIfSubsetEmpty)) PrintPending();
+        else pending_.resize(mark);
+        printed = data.Flag(flPrintIfSubsetEmpty);
+      }
+    }
+    any = any || printed;
+    if (single) {
+      done = true;
+      break;
+    }
     ds->Next();
     if (ds->Eof() || Stopped()) break;
     // A record band that asks for a new page starts one after each record but the last.
-    CheckGroups(*data, *ds, printed && data->Flag(flFormNewPage) && data->Visible);
+    CheckGroups(data, *ds, printed && data.Flag(flFormNewPage) && data.Visible, base);
   }
-  if (!Stopped()) {
+  levels_.pop_back();
+  // What still waits had no record: dropped. The footers close what printed.
+  const std::size_t printedUpTo = DropWaitingGroups(data, 0, base);
+  pending_.resize(std::min(pending_.size(), base));
+  if (any && !Stopped()) {
     // The closing footers see the last record when the dataset can step back to it.
-    const bool canStepBack = CanStepBack(*ds);
+    const bool canStepBack = ds && CanStepBack(*ds);
     if (canStepBack) ds->Prior();
-    PrintGroupFooters(*data, 0);
-    if (data->Header) repeatHeaders_.pop_back();
-    if (data->Footer) DrawBand(*data->Footer);
+    PrintGroupFooters(data, 0, printedUpTo);
+    if (data.Footer) DrawBand(*data.Footer);
     if (canStepBack) ds->Next();
   }
-  ds->Deactivate();
+  if (ds) ds->Deactivate();
+}
+
+void TrpPageForm::FindDeepestLevel() {
+  deepest_ = 0;
+  for (int level : {1, 2})
+    if (First(level == 1 ? btDetailData : btSubDetailData)) deepest_ = level;
 }
 
 void TrpPageForm::FormLevels() {
   rpState().CurrentPage = &Page;
   Report.CurrentForm = this;
-  PrintLevel(First(btMasterData), 0);
+  FindDeepestLevel();
+  PrintLevel(0);
 }
 
 void TrpPageForm::ShowBand(int bandType) {
@@ -751,27 +931,47 @@ void TrpPageForm::Form() {
   PrepareAggregates();
   if (Page.Script.Count()) Report.RunBandScript(Page.Script);
   auto* master = static_cast<TrpReport*>(st.MasterReport);
-  if (Page.PrintToPrevPage && st.AppendPage && master && master->EMFPages.GetCount() > 0) {
-    // Goes on on the previous report's last page, below what it printed.
+  bool append = Page.PrintToPrevPage && st.AppendPage && master && master->EMFPages.GetCount() > 0;
+  if (append && st.SavedCurY >= st.SavedBottomY) {
+    // No room left there (or the previous report ended in a later column).
+    append = false;
+    footerDonePage = -1;
+  }
+  if (append) {
+    // Goes on on the previous report's last page, below what it printed, and above
+    // the page footer printed there already.
     st.PageNumber = master->EMFPages.GetCount() - 1;
     CurY = st.SavedCurY;
     CurX = Page.LeftEdge() + offsetX_;
-    CurBottomY = Page.BottomEdge();
+    CurBottomY = footerDonePage == st.PageNumber ? st.SavedBottomY : Page.BottomEdge();
+    Column = 1;
     ColumnStartY = freshY_ = Page.TopEdge();
-    if (TrpBand* title = First(btReportTitle); title && !manual_) DrawBand(*title);
+    Restore<bool> starting(starting_);
+    starting_ = true;
+    PageHeaders(true);
   } else {
     StartPage(true);
   }
   if (manual_) {
     Report.OnManualBuild(*this);
   } else {
-    PrintLevel(First(btMasterData), 0);
+    FindDeepestLevel();
+    PrintLevel(0);
+    // The last column's footer closes the records; the summary follows it.
+    if (TrpBand* f = First(btColumnFooter)) {
+      Restore<bool> footer(inFooter_);
+      inFooter_ = true;
+      DrawBand(*f);
+    }
+    columnFooterDone_ = true;
     if (TrpBand* summary = First(btReportSummary)) DrawBand(*summary);
   }
   if (st.ErrorFlag) return;
-  st.SavedCurY = CurY;
-  EndPage();
-  footerDonePage = First(btPageFooter) ? st.PageNumber : -1;
+  // A report that ended in a later column leaves no room for the next one on its page.
+  st.SavedCurY = Column > 1 ? CurBottomY : CurY;
+  st.SavedBottomY = CurBottomY;
+  const bool footer = EndPage(true);
+  footerDonePage = footer || footerDonePage == st.PageNumber ? st.PageNumber : -1;
   st.AppendPage = true;
 }
 
@@ -1269,6 +1469,7 @@ void TrpReport::BuildReport() {
   st.CurrentReport = this;
   rpSetHooks(this);
   Terminated = false;
+  Dictionary.ClearCache();  // fields are looked up again in the datasets of this build
   TrpFunctionServices& services = rpFunctionServices();
   const TrpFunctionServices savedServices = services;
   services.Aggregate = [this](int code, const AnsiString& expression, const AnsiString& band, const AnsiString& flag,

@@ -78,7 +78,9 @@ class TrpBand {
   int NewPageRequests = 0, NewColumnRequests = 0;
   bool KeepCurY = false;
 
-  bool Flag(std::uint16_t bit) const { return View && (View->Flags & bit); }
+  // A flag of the band view, when it applies to this kind of band (a flag that cannot,
+  // such as a new page asked for by the band that starts a page, reads as clear).
+  bool Flag(std::uint16_t bit) const;
   bool Stretched() const { return Flag(flStretched); }
   bool IsData() const { return BandType == btMasterData || BandType == btDetailData || BandType == btSubDetailData; }
   // The height it needs now: its own, or what its stretched memos need.
@@ -128,8 +130,11 @@ class TrpPageForm {
   void ShowBand(int bandType);
   void ShowBandByName(const AnsiString& name);
   void NewPage();
-  void NewColumn();
-  void EndPage();
+  // band: the band that goes on in the new column or page (its repeating headers print).
+  void NewColumn(TrpBand* band = nullptr);
+  // Finishes the current page (and those to its right): column footer, OnEndPage, page
+  // footer. last: the report's last page. True when a page footer printed.
+  bool EndPage(bool last = false);
 
   // Cross-tabs (RP_CrossTab.cpp). Views lying in a cross band's strip are its cells;
   // the row band they lie in prints them once per column of the cross dataset.
@@ -163,20 +168,37 @@ class TrpPageForm {
  private:
   void InitBands();
   void PrepareAggregates();
-  void PrintLevel(TrpBand* data, int level);
-  // False when the record was left out (its detail level is empty).
-  bool PrintRecord(TrpBand& data, int level);
-  // A data level whose dataset has no record.
-  static bool LevelEmpty(TrpBand* data);
+  // The records of every data band of a level (0 master, 1 detail, 2 subdetail).
+  void PrintLevel(int level);
+  void PrintRecords(TrpBand& data, int level);
+  std::vector<TrpBand*> DataBands(int type) const;
+  // The last level that has a data band.
+  void FindDeepestLevel();
+  int deepest_ = 0;
+  // Bands waiting for a record to print (headers, group headers, the records of outer
+  // levels): they print, in order, with the first record of the deepest level.
+  std::vector<TrpBand*> pending_;
+  // Prints the first `count` waiting bands (all by default) and takes them off the stack.
+  void PrintPending(std::size_t count = std::string::npos);
+  std::size_t PendingAt(const TrpBand* band, std::size_t from) const;
+  // Pushes the headers of data's groups from `from` on; base: where the level's waiting bands start.
+  void PushGroupHeaders(TrpBand& data, std::size_t from, std::size_t base);
+  // Drops the waiting headers of groups from `from` on; the first group dropped (the
+  // groups before it printed).
+  std::size_t DropWaitingGroups(TrpBand& data, std::size_t from, std::size_t base);
   // After a record: closes and opens groups when their values changed; newPage: a new
   // page starts before the next record (after the closing footers).
-  bool CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage);
-  void PrintGroupFooters(TrpBand& data, std::size_t from);
-  void PrintHeaders(TrpBand& data, std::size_t from);
+  // ds: the running dataset of data (a script may have given the band another one).
+  bool CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage, std::size_t base);
+  // Footers of the groups from `from` up to `to`, innermost first.
+  void PrintGroupFooters(TrpBand& data, std::size_t from, std::size_t to);
   void DrawObjects(TrpBand& band, int height);
   void DrawSplit(TrpBand& band);
   void PrintSubReport(TrpSubReportView& view, TrpBand& band);
   void StartPage(bool first);
+  // The title (first page), page header and column header; false when the title went
+  // on to a new page, which printed the headers.
+  bool PageHeaders(bool first);
   void AfterBandPrinted(TrpBand& band);
   // The page and column breaks a band's script asked for.
   void ApplyBreakRequests(TrpBand& band);
@@ -192,7 +214,8 @@ class TrpPageForm {
   bool manual_ = false;
   bool Stopped() const;
 
-  std::vector<TrpBand*> repeatHeaders_;  // headers of the levels being printed
+  std::vector<TrpBand*> levels_;  // the data bands whose records print, outermost first
+  void RepeatHeaders(TrpBand* band);
   int offsetX_ = 0;
   int freshY_ = 0;
   bool inFooter_ = false;
@@ -230,6 +253,10 @@ class TrpPageForm {
   void SubReportsDone(int height);
   // A page or column is being closed or started: bands printed for that ask no breaks.
   bool breaking_ = false;
+  // A page or column is being started: bands printed for that start no page or column.
+  bool starting_ = false;
+  // The column footer closing the records printed already (the summary follows it).
+  bool columnFooterDone_ = false;
 };
 
 // The band types whose aggregates add up the records of a data band of this type.
@@ -325,7 +352,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   AnsiString Title;
   TrpPages Pages;
   TrpEMFPages EMFPages;
-  TrpDataDictionary Dictionary;
+  // The template's dictionary: its variables are the report's.
+  TrpDataDictionary Dictionary{Pages.Dictionary.Variables, Pages.Dictionary.Aliases, Pages.Dictionary.BandSources};
 
   // Names answered first (leave the value Empty to pass the name on).
   TrpReportGetValueEvent OnGetValue;

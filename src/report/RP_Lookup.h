@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string_view>
 
 #include "platform/core/DB.h"
@@ -55,10 +56,23 @@ AnsiString rpArrayElementName(std::string_view arrayName, const Variant& index);
 // Data dictionary
 
 class TrpDataDictionary {
+  struct Tables {
+    TrpVariables variables, aliases, bandSources;
+  };
+  std::unique_ptr<Tables> own_;  // the tables of a dictionary that holds its own
+
  public:
+  TrpDataDictionary() : own_(std::make_unique<Tables>()), Variables(own_->variables), Aliases(own_->aliases),
+                        BandSources(own_->bandSources) {}
+  // A dictionary over tables kept elsewhere: a report's is its template's.
+  TrpDataDictionary(TrpVariables& variables, TrpVariables& aliases, TrpVariables& bandSources)
+      : Variables(variables), Aliases(aliases), BandSources(bandSources) {}
+  TrpDataDictionary(const TrpDataDictionary&) = delete;
+  TrpDataDictionary& operator=(const TrpDataDictionary&) = delete;
+
   // Variable name -> value text (an expression, a "dataset.field" reference, or empty
   // for a category, whose name begins with a blank); alias -> target; band -> source.
-  TrpVariables Variables, Aliases, BandSources;
+  TrpVariables &Variables, &Aliases, &BandSources;
   // Where datasets are found by name ("dataset.field" references).
   const TrpComponentDirectory* Owner = nullptr;
   // The database dataset whose fields bare names are (the current band's); none when

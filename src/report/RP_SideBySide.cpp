@@ -35,7 +35,8 @@ void TrpPageForm::RowAfterBand(TrpBand& band, int height) {
   if (LastBand != &band) band.ColumnNo = 1;
   LastBand = &band;
   const TrpBandView* view = band.View;
-  if (!view || view->Columns <= 1 || view->NewColumnAfter != 1) return;
+  // Only records print side by side: other bands' columns are no setting of theirs.
+  if (!view || !band.IsData() || view->Columns <= 1 || view->NewColumnAfter != 1) return;
   if (band.ColumnNo == 1) {
     band.ColumnStartX = CurX;
     band.RowTop = CurY - height;

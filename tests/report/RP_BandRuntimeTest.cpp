@@ -74,8 +74,12 @@ TEST(RpBandRuntime, DataSourceAndChildBandSetByAScriptTakeEffectInTheBuild) {
   // Detail rows come from "A" for the first record and from "B" for the second; the
   // child band prints after the records from the second on.
   f.Rows("Rows", Numbered(2));
-  f.Rows("B", {{{"X", Variant("b1")}}, {{"X", Variant("b2")}}});
+  // (The fixture answers [X] from the last set still standing on a row: "B" stands on
+  // none until it runs, and the detail may have looked at "A" before the script ran.)
   f.Rows("A", {{{"X", Variant("a1")}}, {{"X", Variant("a2")}}});
+  TRows& b = f.Rows("B", {{{"X", Variant("b1")}}, {{"X", Variant("b2")}}});
+  b.Set.Next();
+  b.Set.Next();
   f.b.Page(9, rpPortrait, 20);
   TrpBandView& data = f.b.Band(btMasterData, 0, 20);
   data.FormatStr = "Rows";

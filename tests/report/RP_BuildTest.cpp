@@ -3,7 +3,9 @@
 // tests/data/report/build. TARNWICK_UPDATE_GOLDEN=1 writes the dumps instead.
 #include <set>
 
+#include "../test_support/TempDir.h"
 #include "BuildFixture.h"
+#include "report/RP_Template.h"
 
 using namespace rpbuildtest;
 
@@ -753,4 +755,26 @@ TEST(RpBuild, ViewsInNoBandPrintWhereTheyLieOnTheFirstPage) {
   EXPECT_NE(at, std::string::npos) << dump;
   EXPECT_EQ(at, dump.rfind("Memo2 @500,900"));
   EXPECT_LT(at, dump.find("page 2"));
+}
+
+TEST(RpBuild, VariablesOfATemplateFilesDictionaryAreTheReports) {
+  TempDir dir;
+  const AnsiString file = dir.Path() + "/dictionary.rpf";
+  {
+    Fixture f;
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btReportTitle, 0, 20);
+    f.b.Memo("[TITLE] [TWICE]", 20, 0, 300, 18);
+    TrpVariables& vars = f.report.Pages.Dictionary.Variables;
+    vars.SetValueByName(Ansi(" Заголовки"), "");
+    vars.SetValueByName("TITLE", "'x'");
+    vars.SetValueByName("TWICE", "TITLE + TITLE");
+    rpSaveTemplateFile(f.report.Pages, file);
+  }
+  Fixture f;
+  ASSERT_TRUE(rpLoadTemplateFile(f.report.Pages, file).Ok());
+  f.report.Pages.GetPages(0)->Objects.front()->Script.SetText("TWICE := 5");
+  EXPECT_NE(f.Build().find(" x 5\n"), std::string::npos);
+  // A script's assignment lasts for its build only.
+  EXPECT_EQ(VarToStr(f.report.Pages.Dictionary.Variables.GetValueByName("TWICE")), "TITLE + TITLE");
 }

@@ -35,13 +35,18 @@ TEST(RpFilesFuzzReplay, TemplateCasesRunCleanly) {
   ASSERT_FALSE(cases.empty());
   for (const auto& [name, bytes] : cases) {
     SCOPED_TRACE(name);
-    report_fuzz::RunTemplate(bytes);
+    const int pages = report_fuzz::RunTemplate(bytes);
+    // Templates that once started pages without end (90 records) build a few pages.
+    if (name.rfind("recursion-", 0) == 0) {
+      EXPECT_GT(pages, 0);
+      EXPECT_LT(pages, 10);
+    }
   }
   TrpPages pages;
   BuildSampleTemplate(pages);
   TMemoryStream m;
   rpSaveTemplate(pages, m);
-  for (const std::string& b : Mutations(m.Bytes(), 7)) report_fuzz::RunTemplate(b);
+  for (const std::string& b : Mutations(m.Bytes(), 7)) report_fuzz::RunTemplate(b, false);
 }
 
 TEST(RpFilesFuzzReplay, PreparedReportsRunCleanly) {

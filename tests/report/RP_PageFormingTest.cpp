@@ -128,3 +128,265 @@ TEST(RpPageForming, ABandThatMaySplitPrintsWhatFitsThenGoesOn) {
   EXPECT_GT(dump.find(" строка 12|ещё 12|и ещё 12\n"), page2);
   ExpectGolden("split_fixed_band", dump);
 }
+
+TEST(RpPageForming, NoBandSettingMakesTheBuildRecurseWithoutEnd) {
+  // Settings that cannot apply to a band kind are ignored for it: a new page asked for
+  // by a band that starts a page (page or column header), records side by side asked
+  // for by a page footer. The build goes on and breaks pages as usual.
+  struct Case {
+    const char* name;
+    int headerType;
+    bool headerNewPage;
+    int footerColumns;  // 0: no page footer
+    int dataColumns;
+  };
+  for (const Case& c : {Case{"page header", btPageHeader, true, 0, 1}, Case{"column header", btColumnHeader, true, 0, 1},
+                        Case{"page footer in columns", btPageHeader, false, 2, 1},
+                        Case{"page footer, records in columns", btPageHeader, false, 1, 2}}) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    f.Rows("Rows", Numbered(90));
+    f.b.Page(9, rpPortrait, 20);
+    TrpBandView& header = f.b.Band(c.headerType, 0, 20);
+    if (c.headerNewPage) header.Flags |= flFormNewPage;
+    f.b.Memo("шапка", 20, 0, 100, 18);
+    TrpBandView& data = f.b.Band(btMasterData, 30, 40);
+    data.FormatStr = "Rows";
+    data.Columns = c.dataColumns;
+    data.ColumnWidth = 200;
+    f.b.Memo("[N]", 20, 30, 100, 18);
+    if (c.footerColumns) {
+      f.b.Band(btPageFooter, 80, 20).Columns = c.footerColumns;
+      f.b.Memo("стр. [PAGE#]", 20, 80, 100, 18);
+    }
+    const std::string dump = f.Build();
+    for (int n : {1, 90}) EXPECT_NE(dump.find(" " + std::to_string(n) + "\n"), std::string::npos) << n;
+    const int pages = f.report.EMFPages.GetCount();
+    EXPECT_GE(pages, 2);
+    EXPECT_LE(pages, c.dataColumns == 2 ? 3 : 5);
+  }
+}
+
+namespace {
+
+// The texts of the prepared pages in print order, pages separated by " / ".
+std::string Trace(const std::string& dump) {
+  std::istringstream in(dump);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.rfind("page ", 0) == 0) {
+      if (!out.empty()) out += " /";
+      continue;
+    }
+    const std::size_t size = line.find(' ', line.find('@'));
+    const std::size_t text = line.find(' ', size + 1);
+    out += (out.empty() ? "" : " ") + (text == std::string::npos ? std::string() : line.substr(text + 1));
+  }
+  return out;
+}
+
+// Rows of one group "X" under a group header and a master header that repeat; the
+// page (A4) holds the headers and three rows.
+Fixture& RepeatingHeaders(Fixture& f, int pageColumns) {
+  f.Rows("Rows", Numbered(pageColumns == 1 ? 4 : 7));
+  f.values["G"] = Variant("X");
+  TrpPage& page = f.b.Page(9, rpPortrait, 20);
+  page.Columns = pageColumns;
+  TrpBandView& group = f.b.Band(btGroupHeader, 0, 20);
+  group.FormatStr = "[G]";
+  group.Flags |= flRepeatHeader;
+  f.b.Memo("G[G]", 20, 0, 50, 18);
+  f.b.Band(btMasterHeader, 30, 20).Flags |= flRepeatHeader;
+  f.b.Memo("MH", 20, 30, 50, 18);
+  f.b.Band(btMasterData, 60, 300).FormatStr = "Rows";
+  f.b.Memo("r[N]", 20, 60, 50, 18);
+  return f;
+}
+
+// n rows "r1".."rn", each on a page of its own.
+void RowPerPage(Fixture& f, int n) {
+  f.Rows("Rows", Numbered(n));
+  f.b.Page(9, rpPortrait, 20);
+  TrpBandView& data = f.b.Band(btMasterData, 0, 20);
+  data.FormatStr = "Rows";
+  data.Flags |= flFormNewPage;
+  f.b.Memo("r[N]", 20, 0, 50, 18);
+}
+
+}  // namespace
+
+TEST(RpPageForming, RepeatingGroupAndMasterHeadersPrintAgainInEachNewPageAndColumn) {
+  {
+    Fixture f;
+    RepeatingHeaders(f, 1);
+    EXPECT_EQ(Trace(f.Build()), "GX MH r1 r2 r3 / GX MH r4");
+  }
+  {
+    Fixture f;
+    RepeatingHeaders(f, 2);
+    EXPECT_EQ(Trace(f.Build()), "GX MH r1 r2 r3 GX MH r4 r5 r6 / GX MH r7");
+  }
+}
+
+TEST(RpPageForming, PageFooterOnFirstAndLastPages) {
+  struct Case {
+    std::uint16_t flags;
+    const char* footers;  // the pages (of three) that get the footer
+  };
+  for (const Case& c : {Case{flOnFirstPage | flOnLastPage, "123"}, Case{flOnFirstPage, "12"}, Case{flOnLastPage, "23"},
+                        Case{0, "2"}}) {
+    SCOPED_TRACE(c.flags);
+    Fixture f;
+    RowPerPage(f, 3);
+    f.b.Band(btPageFooter, 30, 20).Flags = c.flags;
+    f.b.Memo("F[PAGE#]", 20, 30, 50, 18);
+    std::string footers;
+    for (const std::string& part : {std::string("1"), std::string("2"), std::string("3")})
+      if (f.Build().find(" F" + part + "\n") != std::string::npos) footers += part;
+    EXPECT_EQ(footers, c.footers);
+    EXPECT_EQ(f.report.EMFPages.GetCount(), 3);
+  }
+}
+
+TEST(RpPageForming, EveryDataBandOfALevelPrintsWithItsOwnHeaderAndFooter) {
+  Fixture f;
+  f.Rows("A", Numbered(2, "NA"));
+  f.Rows("B", Numbered(3, "NB"));
+  f.b.Page(9, rpPortrait, 20);
+  StackBands(f, {{btMasterHeader, "HA"},
+                 {btMasterData, "a[NA]", "A"},
+                 {btMasterFooter, "FA [SUM([NA])]"},
+                 {btMasterHeader, "HB"},
+                 {btMasterData, "b[NB]", "B"},
+                 {btMasterFooter, "FB [SUM([NB])]"}});
+  // Each footer adds up the records of its own band.
+  EXPECT_EQ(Trace(f.Build()), "HA a1 a2 FA 3 HB b1 b2 b3 FB 6");
+}
+
+TEST(RpPageForming, HeadersWaitForARecordThatPrints) {
+  // Masters 1..3, details (d1, d2) for master 2 only, and (withParts) a subdetail level
+  // without records: a master prints with the first record of the deepest level.
+  struct Case {
+    bool detailsForTwo;
+    bool withParts;
+    const char* trace;
+  };
+  for (const Case& c : {Case{false, false, ""}, Case{true, false, "MH m2 d1 d2 MF"}, Case{true, true, ""}}) {
+    SCOPED_TRACE(std::string(c.trace));
+    Fixture f;
+    f.Rows("Masters", Numbered(3, "M"));
+    std::size_t at = 0;
+    auto& details = f.Rows("Details", {});
+    const std::vector<Row> two = Numbered(2, "D");
+    details.Set.OnFirst = [&](TObject*) { at = 0; };
+    details.Set.OnNext = [&](TObject*) { ++at; };
+    details.Set.OnCheckEOF = [&](TObject*, bool& eof) {
+      Variant m;
+      f.sets[0]->Answer("M", m);
+      eof = !c.detailsForTwo || m.AsInteger() != 2 || at >= two.size();
+    };
+    f.report.OnGetValue = [&](const AnsiString& name, Variant& value) {
+      if (name == "D") value = Variant(static_cast<int>(at) + 1);
+      else f.sets[0]->Answer(name, value);
+    };
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btMasterHeader, "MH"}, {btMasterData, "m[M]", "Masters"}, {btDetailData, "d[D]", "Details"}});
+    if (c.withParts) {
+      f.Rows("Parts", {});
+      f.b.Band(btSubDetailData, 100, 20).FormatStr = "Parts";
+      f.b.Memo("p", 20, 100, 50, 18);
+    }
+    f.b.Band(btMasterFooter, 130, 20);
+    f.b.Memo("MF", 20, 130, 50, 18);
+    EXPECT_EQ(Trace(f.Build()), c.trace);
+  }
+}
+
+TEST(RpPageForming, PagesInsideABandStartNoPagesAndSplitNoBands) {
+  Fixture f;
+  TrpBandView& items = DaysWithItems(f);
+  items.Flags |= flFormNewPage | flBreaked;
+  const std::string dump = f.Build();
+  EXPECT_EQ(f.report.EMFPages.GetCount(), 1);
+  EXPECT_EQ(Trace(dump),
+            "День 1 пункт 1 дня 1 пункт 2 дня 1 пункт 3 дня 1 День 2 пункт 1 дня 2 пункт 2 дня 2 пункт 3 дня 2");
+}
+
+TEST(RpPageForming, OnBeginPageIsToldTheNewPagesNumber) {
+  Fixture f;
+  RowPerPage(f, 3);
+  std::vector<int> begun;
+  f.report.EMFPages.OnBeginPage = [&](int page) { begun.push_back(page); };
+  f.Build();
+  EXPECT_EQ(begun, (std::vector<int>{0, 1, 2}));
+}
+
+namespace {
+
+// A report of `rows` rows (in `columns` page columns) with a page footer, then one that
+// goes on on its last page: a page header and a column header for first pages, rows.
+std::string TwoParts(int rows, int columns, std::vector<std::unique_ptr<Fixture>>& parts,
+                     TrpCompositeReport& composite) {
+  for (int part = 1; part <= 2; ++part) {
+    auto f = std::make_unique<Fixture>();
+    f->Rows("Rows", Numbered(part == 1 ? rows : 40));
+    TrpPage& page = f->b.Page(9, rpPortrait, 20);
+    page.PrintToPrevPage = part == 2;
+    page.Columns = columns;
+    const std::string p = std::to_string(part);
+    if (part == 2) {
+      f->b.Band(btPageHeader, 0, 20).Flags |= flOnFirstPage;
+      f->b.Memo("PH2", 20, 0, 50, 18);
+      f->b.Band(btColumnHeader, 30, 20);
+      f->b.Memo("CH2", 20, 30, 50, 18);
+    }
+    f->b.Band(btMasterData, 60, 20).FormatStr = "Rows";
+    f->b.Memo(("P" + p + "-[N]").c_str(), 20, 60, 50, 18);
+    if (part == 1) {
+      f->b.Band(btPageFooter, 90, 200);
+      f->b.Memo("footer", 20, 90, 50, 18);
+    }
+    composite.Reports.push_back(&f->report);
+    parts.push_back(std::move(f));
+  }
+  EXPECT_TRUE(composite.PrepareReport());
+  return Dump(composite.EMFPages);
+}
+
+int TopOf(const std::string& dump, const std::string& text) {
+  const std::size_t at = dump.find(" " + text + "\n");
+  if (at == std::string::npos) return -1;
+  const std::size_t line = dump.rfind('\n', at) + 1;
+  const std::size_t comma = dump.find(',', line);
+  return std::stoi(dump.substr(comma + 1));
+}
+
+}  // namespace
+
+TEST(RpPageForming, APartOnThePreviousPageKeepsItsFooterAndHeaders) {
+  {
+    SCOPED_TRACE("on the shared page: first-page headers, rows above the footer printed there");
+    std::vector<std::unique_ptr<Fixture>> parts;
+    TrpCompositeReport composite;
+    const std::string dump = TwoParts(3, 1, parts, composite);
+    const std::string trace = Trace(dump);
+    EXPECT_EQ(trace.substr(0, trace.find(" P2-1")), "P1-1 P1-2 P1-3 footer PH2 CH2") << trace;
+    const int footerTop = TopOf(dump, "footer");
+    for (int n = 1; n <= 40; ++n) {
+      const std::string row = "P2-" + std::to_string(n);
+      const std::size_t at = dump.find(" " + row + "\n");
+      ASSERT_NE(at, std::string::npos) << row;
+      if (at < dump.find("page 2")) {
+        EXPECT_LE(TopOf(dump, row) + 20, footerTop) << row;
+      }
+    }
+  }
+  {
+    SCOPED_TRACE("a part that ended in its second column leaves the next a new page");
+    std::vector<std::unique_ptr<Fixture>> parts;
+    TrpCompositeReport composite;
+    const std::string dump = TwoParts(60, 2, parts, composite);
+    EXPECT_LT(dump.find(" P1-60\n"), dump.find("page 2")) << dump;
+    EXPECT_GT(dump.find(" PH2\n"), dump.find("page 2")) << dump;
+  }
+}
