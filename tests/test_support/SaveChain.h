@@ -63,6 +63,9 @@ inline TSaveChain RunSavers(int processes, const std::string& first, const std::
       if (!next.emplace(from, to).second) ++r.SameStart;
   }
   r.Last = first;
-  for (auto it = next.find(r.Last); it != next.end(); it = next.find(r.Last)) r.Last = it->second, ++r.Chain;
+  // A save that logged the state it started from as the one it wrote would close a cycle:
+  // the walk stops after as many steps as there were saves.
+  for (auto it = next.find(r.Last); it != next.end() && r.Chain <= r.Saves; it = next.find(r.Last))
+    r.Last = it->second, ++r.Chain;
   return r;
 }
