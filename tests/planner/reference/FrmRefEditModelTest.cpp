@@ -626,9 +626,9 @@ TEST_F(RefEditTest, AProductsTableCutShortIsSavedOnlyWhenTheUserAgrees) {
 
 namespace {
 
-// Off for now: under load about one run in two logs a save whose page shows the value of
-// its round before the edit ("0.23/0.50 0.23/0.50"), which the chain cannot tell from a lost
-// save. To be looked into before it runs again.
+// Off for now: under load about one run in two, the processes' logs close a cycle in the
+// chain of saves (seen: a save logged from "0.23/0.50" to "0.23/0.50"), which the chain
+// cannot tell from a lost save. To be understood before it runs again.
 TEST_F(RefEditTest, DISABLED_TwoEditorsSavingTheLimitsInALoopLoseNoSaveUnasked) {
   // Two processes edit one limit each and save, reloading the page when they are told
   // another user saved first. Each save starts from the file as its editor read it; the
