@@ -250,15 +250,6 @@ void DBobjCDXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bo
   Build();
 }
 
-void DBobjCDXTag::WriteEmptyRoot(std::int64_t block) {
-  DBobjIndexKey page;
-  page.block = block;
-  page.leaf = true;
-  page.root = true;
-  PageStore(page);
-  root_ = block;
-}
-
 void DBobjCDXTag::PageLoad(DBobjIndexKey& page) {
   std::array<std::uint8_t, kBlock> b{};
   const std::int64_t size = file_.PageFileSize();

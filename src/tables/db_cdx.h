@@ -28,8 +28,6 @@ class DBobjCDXTag : public DBobjIndexTagBase {
   std::int64_t HeaderOffset() const { return headerOffset_; }
   void SetHeaderOffset(std::int64_t offset) { headerOffset_ = offset; }
   bool IsDirectory() const { return (options_ & kOptDirectory) != 0; }
-  // Writes an empty root leaf at a new block and makes it the root.
-  void WriteEmptyRoot(std::int64_t block);
   std::vector<std::int64_t> Place() const override { return {root_, headerOffset_, counter_}; }
   void SetPlace(const std::vector<std::int64_t>& p) override {
     root_ = p.at(0);

@@ -40,6 +40,15 @@ DBobjIndexTagBase::DBobjIndexTagBase(DBobjIndexFileBase& file, std::string_view 
 
 DBobjIndexTagBase::~DBobjIndexTagBase() = default;
 
+void DBobjIndexTagBase::WriteEmptyRoot(std::int64_t block) {
+  DBobjIndexKey page;
+  page.block = block;
+  page.leaf = true;
+  page.root = true;
+  PageStore(page);
+  root_ = block;
+}
+
 int DBobjIndexTagBase::CompareKeys(const std::string& a, const std::string& b) { return CompareBytes(a, b); }
 
 const std::uint8_t* DBobjIndexTagBase::TableCollation() const {

@@ -103,6 +103,8 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   // kept before a change that may fail, put back when it did.
   virtual std::vector<std::int64_t> Place() const { return {root_}; }
   virtual void SetPlace(const std::vector<std::int64_t>& place) { root_ = place.at(0); }
+  // Writes an empty root leaf at `block` and makes it the root (the header is the caller's).
+  void WriteEmptyRoot(std::int64_t block);
 
  protected:
   // Reads the page at `page.block` (its keys, kind and siblings); raises for a damaged page.

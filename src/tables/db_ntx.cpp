@@ -119,13 +119,8 @@ void DBobjNTXTag::TagInit(std::string_view keyExpr, std::string_view forExpr, bo
   Build();
 }
 
-void DBobjNTXTag::WriteEmptyRoot(std::int64_t block) {
-  DBobjIndexKey page;
-  page.block = block;
-  page.leaf = true;
-  page.root = true;
-  PageStore(page);
-  root_ = block;
+void DBobjNTXTag::WriteEmptyRootAndHeader(std::int64_t block) {
+  WriteEmptyRoot(block);
   HeaderWrite();
 }
 
@@ -531,7 +526,7 @@ void DBobjNTXFile::CreateEmpty() {
   disk_->Truncate(DBobjNTXTag::kPage);
   nextBlock_ = DBobjNTXTag::kPage;
   stamp_ = 1;
-  static_cast<DBobjNTXTag*>(tags_[0].get())->WriteEmptyRoot(NextBlock());
+  static_cast<DBobjNTXTag*>(tags_[0].get())->WriteEmptyRootAndHeader(NextBlock());
 }
 
 void DBobjNTXFile::Reindex() {

@@ -22,7 +22,7 @@ class DBobjNTXTag : public DBobjIndexTagBase {
   void Build() { DBobjIndexTagBase::Build(); }
   std::int64_t MaxKeys() const { return maxKeys_; }
   // Writes an empty leaf at `block`, makes it the root and writes the header.
-  void WriteEmptyRoot(std::int64_t block);
+  void WriteEmptyRootAndHeader(std::int64_t block);
   std::int64_t ItemSize() const { return keyLength_ + 8; }
   static std::int64_t MaxKeysFor(std::int64_t keyLength) { return 2 * ((1020 / (keyLength + 10) - 1) / 2); }
 
