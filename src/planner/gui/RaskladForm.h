@@ -154,6 +154,10 @@ class TRaskladForm : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  // The window is laid out without a Qt layout, so it says its sizes itself: the size it
+  // has when it first leaves the maximised state, and the least size it can be dragged to.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
 
  private:
   // The section dialog (or the services' replacement) over the window's choice.

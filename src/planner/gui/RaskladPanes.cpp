@@ -171,6 +171,9 @@ void TRaskladForm::LayOutPanes() {
   paneFits_[0] = new TPaneFit(*PaneSplitter1, *ListView1, one, one);
 }
 
+QSize TRaskladForm::sizeHint() const { return {760, 540}; }
+QSize TRaskladForm::minimumSizeHint() const { return {360, 300}; }
+
 void TRaskladForm::FitPanes() {
   for (TPaneFit* fit : paneFits_) fit->Fit();
 }
