@@ -56,6 +56,7 @@
 #include "report/gui/RP_Preview.h"
 #include "controls/gui/ComboEdit.h"
 #include "controls/gui/MtTreeView.h"
+#include "controls/gui/PaneSplitter.h"
 #include "platform/gui/DragManager.h"
 #include "planner/ration/RationClip.h"
 #include "planner/ration/RationFile.h"
@@ -1097,6 +1098,50 @@ TEST_F(PlannerWindows, AThirdHeightWindowKeepsRowsOfTheMenu) {
     EXPECT_GE(menu->height(), menu->HeaderHeight() + 4 * menu->LineHeight()) << f->parentWidget()->height();
     EXPECT_GE(totals->height(), totals->HeaderHeight() + totals->LineHeight());
   }
+  if (const char* dir = std::getenv("TARNWICK_SHOTS")) form_->grab().save(QString::fromLocal8Bit(dir) + "/third-height.png");
+}
+
+// The panes of a closed ration window come back in the next one: the section list as
+// wide as it was dragged, the totals grid collapsed by its button, and a click on that
+// button gives the grid back its height from before.
+TEST_F(PlannerWindows, PanesOfAClosedRationWindowComeBack) {
+  const std::string key = globals_->RegKeyPath + "\\RaskladForm\\PaneSplitter2";
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowSection(1);
+  Process();
+  auto bar = [](TRaskladForm* w, const char* name) {
+    return dynamic_cast<TPaneSplitter*>(w->findChild<QWidget*>(name));
+  };
+  QWidget* list = f->findChild<QWidget*>("ListView1");
+  const int totals = f->TotalsView()->height();
+  TPaneSplitter* listBar = bar(f, "PaneSplitter1");
+  TPaneSplitter* totalsBar = bar(f, "PaneSplitter2");
+  ASSERT_TRUE(listBar && totalsBar);
+  QTest::mousePress(listBar, Qt::LeftButton, Qt::NoModifier, QPoint(5, 3));
+  QTest::mouseMove(listBar, QPoint(5 + 25, 3));
+  QTest::mouseRelease(listBar, Qt::LeftButton, Qt::NoModifier, QPoint(5, 3));
+  ASSERT_EQ(list->width(), 155);
+  const TRect b = totalsBar->ButtonRect();
+  QTest::mouseClick(totalsBar, Qt::LeftButton, Qt::NoModifier, QPoint((b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2));
+  ASSERT_TRUE(totalsBar->Maximized());
+  Trigger("FileClose1");
+  AnsiString v;
+  EXPECT_TRUE(store_.ReadValue(key, "Maximized", v) && v == "1");
+  EXPECT_TRUE(store_.ReadValue(key, "RestorePos", v) && v == std::to_string(totals));
+
+  f = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_NE(f, nullptr);
+  f->ShowSection(1);
+  Process();
+  EXPECT_EQ(f->findChild<QWidget*>("ListView1")->width(), 155);
+  totalsBar = bar(f, "PaneSplitter2");
+  EXPECT_TRUE(totalsBar->Maximized());
+  EXPECT_EQ(f->TotalsView()->height(), 1);
+  const TRect b2 = totalsBar->ButtonRect();
+  QTest::mouseClick(totalsBar, Qt::LeftButton, Qt::NoModifier, QPoint((b2.Left + b2.Right) / 2, (b2.Top + b2.Bottom) / 2));
+  EXPECT_FALSE(totalsBar->Maximized());
+  EXPECT_EQ(f->TotalsView()->height(), totals);
 }
 
 // The frame and the ration windows open where they were closed: normal bounds and the

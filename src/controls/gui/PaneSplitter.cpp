@@ -1,6 +1,7 @@
 #include "controls/gui/PaneSplitter.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/core/DrawUtils.h"
 
@@ -41,22 +42,32 @@ void TPaneSplitter::SetAutoHighlightColor(bool v) {
   Invalidate();
 }
 
+void TPaneSplitter::SetButtonStyle(TSplitterButtonStyle style) {
+  geometry_.Style = style;
+  Invalidate();
+}
+
+void TPaneSplitter::SetWindowsButtons(std::vector<TWindowsButton> buttons) {
+  geometry_.WindowsButtons = std::move(buttons);
+  Invalidate();
+}
+
 void TPaneSplitter::SetButtonWidthType(TButtonWidthType type) {
-  Geometry.WidthType = type;
-  SetButtonWidth(Geometry.ButtonWidth);
+  geometry_.WidthType = type;
+  SetButtonWidth(geometry_.ButtonWidth);
 }
 
 void TPaneSplitter::SetButtonWidth(int width) {
   width = std::max(width, 0);
-  if (Geometry.WidthType == TButtonWidthType::btwPercentage) width = std::min(width, 100);
-  Geometry.ButtonWidth = width;
+  if (geometry_.WidthType == TButtonWidthType::btwPercentage) width = std::min(width, 100);
+  geometry_.ButtonWidth = width;
   Invalidate();
 }
 
 void TPaneSplitter::SyncModel() {
   model_.Side = Side();
   model_.MinSize = MinSize;
-  model_.ButtonStyle = Geometry.Style;
+  model_.ButtonStyle = geometry_.Style;
 }
 
 void TPaneSplitter::SetMaximized(bool v) {
@@ -73,7 +84,7 @@ void TPaneSplitter::SetMinimized(bool v) {
 
 TRect TPaneSplitter::ButtonRect() const {
   if (!ShowButton) return {};
-  if (Geometry.Style == TSplitterButtonStyle::bsNetscape) return NetscapeButtonRect(ClientRect(), Side(), ButtonGeometry());
+  if (geometry_.Style == TSplitterButtonStyle::bsNetscape) return NetscapeButtonRect(ClientRect(), Side(), ButtonGeometry());
   TRect all;
   for (const auto& [kind, r] : WindowsButtonRects(ClientRect(), Side(), ButtonGeometry()))
     all = all.IsEmpty() ? r : UnionRect(all, r);
@@ -86,7 +97,7 @@ void TPaneSplitter::UpdateCursor(int x, int y) {
   const bool along = SplitterIsHorizontal(Side()) ? x >= b.Left && x < b.Right : y >= b.Top && y < b.Bottom;
   const bool overButton = !b.IsEmpty() && along;
   SetCursor(overButton || !AllowDrag ? ButtonCursor : (SplitterIsHorizontal(Side()) ? crVSplit : crHSplit));
-  const bool hot = Geometry.Style == TSplitterButtonStyle::bsNetscape && b.Contains({x, y});
+  const bool hot = geometry_.Style == TSplitterButtonStyle::bsNetscape && b.Contains({x, y});
   if (hot != hot_) {
     hot_ = hot;
     Invalidate();
@@ -118,7 +129,7 @@ void TPaneSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y
       if (sizeAtPress_ >= 0) SetNeighbourSize(sizeAtPress_);
     }
     TCustomControl::MouseUp(Button, Shift, X, Y);
-    if (Geometry.Style == TSplitterButtonStyle::bsNetscape) {
+    if (geometry_.Style == TSplitterButtonStyle::bsNetscape) {
       model_.ButtonClicked();
     } else {
       for (const auto& [kind, r] : WindowsButtonRects(ClientRect(), Side(), ButtonGeometry()))
@@ -152,7 +163,7 @@ void TPaneSplitter::Paint(TCanvas& canvas) {
   canvas.FillRect(ClientRect());
   const TRect b = ButtonRect();
   if (b.IsEmpty()) return;
-  if (Geometry.Style == TSplitterButtonStyle::bsNetscape) {
+  if (geometry_.Style == TSplitterButtonStyle::bsNetscape) {
     PaintNetscape(canvas, b);
     return;
   }

@@ -17,14 +17,18 @@ class TPaneSplitter : public TSplitter {
   AnsiString Version() const { return kVersion; }
 
   bool AllowDrag = true;
-  // Style, width and Windows squares of the button; its bevel is the bar's Beveled.
-  TSplitterButtonGeometry Geometry;
+  // The button's style and, for bsWindows, its squares; the setters repaint the bar.
+  // The button's bevel is the bar's own Beveled: there is no other.
+  TSplitterButtonStyle ButtonStyle() const { return geometry_.Style; }
+  void SetButtonStyle(TSplitterButtonStyle style);
+  const std::vector<TWindowsButton>& WindowsButtons() const { return geometry_.WindowsButtons; }
+  void SetWindowsButtons(std::vector<TWindowsButton> buttons);
   // The button's length along the bar: ButtonWidth pixels (btwPixels, the default) or
   // that percentage of the bar's length (btwPercentage). The width is never below 0 and,
   // as a percentage, at most 100; both setters repaint the bar.
-  TButtonWidthType ButtonWidthType() const { return Geometry.WidthType; }
+  TButtonWidthType ButtonWidthType() const { return geometry_.WidthType; }
   void SetButtonWidthType(TButtonWidthType type);
-  int ButtonWidth() const { return Geometry.ButtonWidth; }
+  int ButtonWidth() const { return geometry_.ButtonWidth; }
   void SetButtonWidth(int width);
   bool ShowButton = true;
   TCursor ButtonCursor = crDefault;
@@ -59,7 +63,7 @@ class TPaneSplitter : public TSplitter {
   TSplitterSide Side() const;
   // Geometry with the bar's own Beveled: the button is inset by the bevel the bar draws.
   TSplitterButtonGeometry ButtonGeometry() const {
-    TSplitterButtonGeometry g = Geometry;
+    TSplitterButtonGeometry g = geometry_;
     g.Beveled = Beveled;
     return g;
   }
@@ -68,6 +72,7 @@ class TPaneSplitter : public TSplitter {
   void UpdateCursor(int x, int y);
   void PaintNetscape(TCanvas& canvas, const TRect& button);
 
+  TSplitterButtonGeometry geometry_;  // style, width and squares; its Beveled is unused
   TPaneSplitterModel model_;
   TColor highlight_ = RGBColor(207, 207, 255);
   bool autoHighlight_ = false;

@@ -411,8 +411,10 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& Name) {
   sub->setObjectName("RaskladWindow");
   sub->setWindowIcon(windowIcon());
   auto* placement = new TWindowPlacement(sub, globals_.Store(), PlacementKey(kRaskladFormPlacement));
-  form->OnClosing = [this, placement] {
-    if (!reviewMode_) placement->Save();
+  form->OnClosing = [this, placement, form] {
+    if (reviewMode_) return;
+    form->SavePanes(globals_.Store(), PlacementKey(kRaskladFormPlacement));
+    placement->Save();
   };
   TWindowState state = TWindowState::wsNormal;
   // Shown in its bounds first, so that leaving the maximised state returns to them.
@@ -425,6 +427,7 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& Name) {
     if (sub->isMaximized() && sub->geometry() != mdi_->viewport()->rect()) sub->showNormal();
     sub->showMaximized();
   }
+  form->RestorePanes(globals_.Store(), PlacementKey(kRaskladFormPlacement));
   form->ShowSection(0);  // the general page, the title field focused
   if (!FileName.empty() && !reviewMode_) {
     mru_.AddMru(FileName);

@@ -12,9 +12,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QSpinBox>
-#include <QSplitter>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QToolButton>
@@ -22,6 +20,7 @@
 
 #include "planner/app/FrmOptionsModel.h"
 #include "controls/gui/ComboEdit.h"
+#include "controls/gui/PaneSplitter.h"
 #include "planner/gui/FrmFind.h"
 #include "planner/gui/PlannerTrees.h"
 #include "planner/ration/RationClip.h"
@@ -166,20 +165,13 @@ void TRaskladForm::UpdateActions() {
 }
 
 void TRaskladForm::CreateControls() {
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  auto* split = new QSplitter(Qt::Horizontal, this);
-  layout->addWidget(split);
-
-  ListView1 = new QListWidget(split);
+  // The section list beside the pages; LayOutPanes arranges them.
+  ListView1 = new QListWidget(this);
   ListView1->setObjectName("ListView1");
   ListView1->addItem(Q("Общая информация"));
   ListView1->addItem(Q("Питание"));
-  ListView1->setMaximumWidth(150);
-  Notebook1 = new QStackedWidget(split);
+  Notebook1 = new QStackedWidget(this);
   Notebook1->setObjectName("Notebook1");
-  split->setStretchFactor(1, 1);
-  split->setSizes({130, 1000});
 
   // Page "Gen".
   auto* gen = new QWidget;
@@ -225,20 +217,20 @@ void TRaskladForm::CreateControls() {
   labelled("Описание", Memo1);
   Notebook1->addWidget(gen);
 
-  // Page "Eat".
-  auto* eat = new QSplitter(Qt::Vertical);
+  // Page "Eat": the tabs above the totals grid; the menu tab holds the ration tree above
+  // the comment memo.
+  auto* eat = new QWidget;
   eat->setObjectName("Eat");
   pcEat = new QTabWidget(eat);
   pcEat->setObjectName("pcEat");
-  auto* menuPage = new QSplitter(Qt::Vertical);
+  auto* menuPage = new QWidget;
   tvEatMenu = menuTree_.get();
-  menuPage->addWidget(tvEatMenu);
+  tvEatMenu->setParent(menuPage);
   tvEatMenu->setObjectName("tvEatMenu");
   AddRationSections(*tvEatMenu);
   tvEatMenu->SetShowColumns(true);
   memCmt = new QPlainTextEdit(menuPage);
   memCmt->setObjectName("memCmt");
-  memCmt->setMaximumHeight(80);
   pcEat->addTab(menuPage, Q("Меню по дням"));
   tabPages_[0] = menuPage;
   // The per-day list: the name is section 0, the number (column text 6) is shown first.
@@ -271,7 +263,7 @@ void TRaskladForm::CreateControls() {
   // before the cost (column text 6).
   static_assert(tcCost == 6 && tcRatio == 7);
   tvEatTotals = totalsTree_.get();
-  eat->addWidget(tvEatTotals);
+  tvEatTotals->setParent(eat);
   tvEatTotals->setObjectName("tvEatTotals");
   AddTreeSections(*tvEatTotals,
                   {{"ИТОГО", 260, false}, {"ККал.", 60}, {"Дефицит,ККал.", 100}, {"Вес, кг.", 70}, {"Белки,г.", 60},
@@ -280,18 +272,9 @@ void TRaskladForm::CreateControls() {
   tvEatTotals->HeaderSections()->FindByNumber(tcCost + 1)->SetText(CostCaption(LocaleCurrencySymbol()));
   tvEatTotals->SetShowButtons(false);
   tvEatTotals->SetShowLines(false);
-  eat->setStretchFactor(0, 1);
-  // The grid opens with its five rows; in a low window it gives way (and scrolls) before
-  // the menu above goes below a few rows.
-  const int bar = tvEatTotals->horizontalScrollBar()->sizeHint().height();
-  const int totalsHeight = tvEatTotals->HeaderHeight() + 5 * tvEatTotals->LineHeight() + 6 + bar;
-  tvEatTotals->setMinimumHeight(tvEatTotals->HeaderHeight() + 2 * tvEatTotals->LineHeight() + 6 + bar);
-  tvEatMenu->setMinimumHeight(tvEatMenu->HeaderHeight() + 4 * tvEatMenu->LineHeight() + 6 + bar);
-  eat->setCollapsible(0, false);
-  eat->setCollapsible(1, false);
-  eat->setSizes({400, totalsHeight});
   for (const char* text : kTotalsRowTexts) totalsTree_->Items()->AddChild(nullptr, Ansi(text));
   Notebook1->addWidget(eat);
+  LayOutPanes();
 }
 
 void TRaskladForm::ConnectEvents() {
@@ -597,7 +580,14 @@ void TRaskladForm::PasteItems() {
   AfterCommand();
 }
 
-void TRaskladForm::RaskladToggleCmtExecute() { memCmt->setVisible(memCmt->isHidden()); }
+void TRaskladForm::RaskladToggleCmtExecute() {
+  const bool show = memCmt->isHidden();
+  memCmt->setVisible(show);
+  // The memo's bar goes with it and comes back right above it.
+  if (show) PaneSplitter3->move(PaneSplitter3->x(), memCmt->y() - PaneSplitter3->height());
+  PaneSplitter3->setVisible(show);
+  FitPanes();
+}
 
 bool TRaskladForm::CommitVeight(const AnsiString& typed) {
   TMtTreeItem* item = doc_.Tree().ItemFocused();

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "planner/ration/FrmFindModel.h"
 #include "planner/ration/RationEdit.h"
@@ -30,6 +31,9 @@ class TMtTree;
 class IRationFileMessages;
 class TFindDlg;
 class TRaskladForm;
+class TPaneSplitter;
+class TPaneFit;
+class TSettingsStore;
 
 // What every ration window shares: the pick-list (with the dish tables), the dialogs, and
 // what a new document starts with.
@@ -141,17 +145,28 @@ class TRaskladForm : public QWidget {
   int CurrentTab() const;
   // The close question; true when the window may close.
   bool CloseQuery();
+  // The panes' sizes and their bars' collapsed states, written under a key of the
+  // settings store (the caller saves the store) for the next window to take back.
+  void SavePanes(TSettingsStore& store, const std::string& key) const;
+  void RestorePanes(const TSettingsStore& store, const std::string& key);
   // Model to widgets.
   void ApplyDocumentState();
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  // The window is laid out without a Qt layout, so it says its sizes itself: the size it
+  // has when it first leaves the maximised state, and the least size it can be dragged to.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
 
  private:
   // The section dialog (or the services' replacement) over the window's choice.
   int SelectPrintSections();
   void CreateActions();
   void CreateControls();
+  // The kit's alignment and the three pane splitters (RaskladPanes.cpp).
+  void LayOutPanes();
+  void FitPanes();
   void ConnectEvents();
   void ApplyTree();
   void ApplyTotals();
@@ -197,5 +212,11 @@ class TRaskladForm : public QWidget {
   QPlainTextEdit* memEatCmt = nullptr;
   TMtTree* tvEatTotals = nullptr;
   QWidget* tabPages_[4] = {};
+  // Beside the section list, above the totals grid, above the comment memo; each with
+  // the rule that fits its pane into the window.
+  TPaneSplitter* PaneSplitter1 = nullptr;
+  TPaneSplitter* PaneSplitter2 = nullptr;
+  TPaneSplitter* PaneSplitter3 = nullptr;
+  TPaneFit* paneFits_[3] = {};
   QMenu* pmEatMenu = nullptr;
 };
