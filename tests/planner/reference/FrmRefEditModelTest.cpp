@@ -414,6 +414,7 @@ TEST_F(RefEditTest, ATableThatCannotBeWrittenKeepsTheWindowOpen) {
 
 TEST_F(RefEditTest, TheLimitsPageShowsAndWritesTheLimits) {
   limits_.MaxAbsEnDef = 65000.4;
+  WriteLimitsFile(Dir() + "params.ini", limits_);  // as the program read them
   model_->LoadParams();
   TCustomMtTree& tree = model_->Tree(rpParam);
   ASSERT_EQ(tree.Items()->Count(), kParamCount);
@@ -543,6 +544,35 @@ TEST_F(RefEditTest, LimitsChangedByAnotherUserAreNotWrittenOverAndMayBeReloaded)
   const TRationLimits saved = LoadLimits(Dir());
   EXPECT_EQ(saved.FatAVmax, 0.95);
   EXPECT_EQ(saved.MaxRelEnDef, 0.4);
+}
+
+TEST_F(RefEditTest, LimitsSavedByAnotherUserBeforeTheEditorOpenedAreNotWrittenOver) {
+  // The program read its limits at start-up; another user has saved the file since.
+  // The page shows the program's limits, and a save asks before it writes over theirs.
+  TRationLimits theirs = limits_;
+  theirs.FatAVmax = 0.95;
+  WriteLimitsFile(Dir() + "params.ini", theirs);
+  const std::string file = ReadFileBytes(Dir() + "params.ini");
+  model_.reset();
+  Open();
+  model_->SetActivePage(rpParam);
+  TCustomMtTree& tree = model_->Tree(rpParam);
+  EXPECT_EQ(tree.Items()->GetItem(4)->ColumnText()[0], "0.80");
+  ASSERT_TRUE(model_->EditCell(rpParam, tree.Items()->GetItem(0), 1, "0,4"));
+  prompt_.shown.clear();
+  prompt_.answers = {mrYes};  // reload
+  model_->FileSave();
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_NE(prompt_.shown[0].Text.find("был изменен другим пользователем"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(Dir() + "params.ini"), file);
+  EXPECT_EQ(tree.Items()->GetItem(4)->ColumnText()[0], "0.95");
+  // Reloaded, the page saves as usual.
+  ASSERT_TRUE(model_->EditCell(rpParam, tree.Items()->GetItem(0), 1, "0,4"));
+  prompt_.shown.clear();
+  model_->FileSave();
+  EXPECT_TRUE(prompt_.shown.empty());
+  const TRationLimits saved = LoadLimits(Dir());
+  EXPECT_EQ(std::make_pair(saved.MaxRelEnDef, saved.FatAVmax), std::make_pair(0.4, 0.95));
 }
 
 TEST_F(RefEditTest, AReadOnlyFolderOpensTheEditorReadOnly) {
