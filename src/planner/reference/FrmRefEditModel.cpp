@@ -657,6 +657,10 @@ void TRefEditModel::SaveParams() {
     throw ERefChangedError(Format(Ansi("Файл %s был изменен другим пользователем"), {file}));
   TIniFile ini(lock.Target());
   PutLimits(ini, limits);
+  // The program goes on with the limits as the file holds them (a value typed with more
+  // digits than the file keeps is read back shorter).
+  for (int i = 0; i < kParamCount; ++i)
+    SetLimitValue(limits, i, ini.ReadFloat(kParamsSection, kParams[i].Key, LimitValue(limits, i)));
   const AnsiString text = ini.Text();
   ini.UpdateFile(lock);
   paramsStamp_ = StampOfBytes(text.data(), static_cast<std::int64_t>(text.size()));

@@ -575,6 +575,22 @@ TEST_F(RefEditTest, LimitsSavedByAnotherUserBeforeTheEditorOpenedAreNotWrittenOv
   EXPECT_EQ(std::make_pair(saved.MaxRelEnDef, saved.FatAVmax), std::make_pair(0.4, 0.95));
 }
 
+TEST_F(RefEditTest, ALimitTypedWithMoreDigitsThanTheFileKeepsIsHeldAsTheFileHoldsIt) {
+  model_->SetActivePage(rpParam);
+  ASSERT_TRUE(model_->EditCell(rpParam, model_->Tree(rpParam).Items()->GetItem(0), 1, "0,12345678901234567"));
+  model_->FileSave();
+  EXPECT_EQ(limits_.MaxRelEnDef, LoadLimits(Dir()).MaxRelEnDef);
+  // The next editor finds the file holding the program's limits: its save asks nothing.
+  model_.reset();
+  Open();
+  model_->SetActivePage(rpParam);
+  ASSERT_TRUE(model_->EditCell(rpParam, model_->Tree(rpParam).Items()->GetItem(2), 1, "0,6"));
+  prompt_.shown.clear();
+  model_->FileSave();
+  EXPECT_TRUE(prompt_.shown.empty());
+  EXPECT_EQ(LoadLimits(Dir()).AlbAVmin, 0.6);
+}
+
 TEST_F(RefEditTest, AReadOnlyFolderOpensTheEditorReadOnly) {
   {
     // The limits file is there too.
