@@ -346,7 +346,7 @@ TEST_F(Preview, APrintThatFailsHalfWayKeepsTheOldPdf) {
   TrpEMFPages pages;
   ThreePages(pages);
   TrpPrintJob job;
-  job.PdfFile = QString::fromStdString(pdf);
+  job.PdfFile = AnsiPath(pdf);
   // Page 2's stream is cut short: drawing it stops the print after page 1 went out.
   pages.GetPages(1)->Stream->SetSize(3);
   QString error;

@@ -7,8 +7,13 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <set>
 
+#include "../test_support/TempDir.h"
 #include "SamplePage.h"
+#include "platform/core/Files.h"
 #include "platform/gui/QtGraphics.h"
 #include "report/gui/RP_QtPrint.h"
 
@@ -67,19 +72,20 @@ TEST_F(QtPrint, TheVirtualPrinterPrintsToPdf) {
     EXPECT_FALSE(rpPrintPreparedPages(pages, job, &error));  // no file: nothing printed
     EXPECT_FALSE(error.isEmpty());
   }
-  job.PdfFile = QString::fromStdString(::testing::TempDir()) + "report_sample.pdf";
+  const QString pdf = QString::fromStdString(::testing::TempDir()) + "report_sample.pdf";
+  job.PdfFile = AnsiPath(pdf.toStdString());
   job.Resolution = 300;
   ASSERT_TRUE(rpPrintPreparedPages(pages, job, &error)) << error.toStdString();
-  QFile f(job.PdfFile);
+  QFile f(pdf);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_TRUE(f.read(5) == "%PDF-");
   if (QStandardPaths::findExecutable("pdftotext").isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
-  const QString text = RunTool("pdftotext", {"-layout", job.PdfFile, "-"});
+  const QString text = RunTool("pdftotext", {"-layout", pdf, "-"});
   EXPECT_TRUE(text.contains(QString::fromUtf8("Раскладка продуктов: поход по Хибинам"))) << text.toStdString();
   EXPECT_TRUE(text.contains(QString::fromUtf8("Итого: 2840 ккал в день")));
   EXPECT_TRUE(text.contains(QString::fromUtf8("Вечером готовится суп с картофельным пюре.")));
   EXPECT_EQ(text.count(QString::fromUtf8("Поворот")), 2);
-  const QString info = RunTool("pdfinfo", {"-f", "1", "-l", "2", job.PdfFile});
+  const QString info = RunTool("pdfinfo", {"-f", "1", "-l", "2", pdf});
   EXPECT_TRUE(info.contains("Pages:           2")) << info.toStdString();
   EXPECT_TRUE(info.contains("Page    1 size:  595 x 842 pts (A4)")) << info.toStdString();
   EXPECT_TRUE(info.contains("Page    2 size:  595 x 420 pts (A5)")) << info.toStdString();
@@ -93,23 +99,24 @@ TEST_F(QtPrint, PdfHasTheModeOfANewFileAndTheReportsTitle) {
   TrpPrintJob job;
   job.Title = Ansi("Раскладка: Хибины");
   job.Resolution = 150;
-  job.PdfFile = QString::fromStdString(::testing::TempDir()) + "report_mode.pdf";
-  QFile::remove(job.PdfFile);
+  const QString pdf = QString::fromStdString(::testing::TempDir()) + "report_mode.pdf";
+  job.PdfFile = AnsiPath(pdf.toStdString());
+  QFile::remove(pdf);
   const mode_t old = ::umask(022);
   QString error;
   const bool printed = rpPrintPreparedPages(pages, job, &error);
   struct stat st {};
-  const bool found = ::stat(QFile::encodeName(job.PdfFile).constData(), &st) == 0;
-  ::chmod(QFile::encodeName(job.PdfFile).constData(), 0640);
+  const bool found = ::stat(QFile::encodeName(pdf).constData(), &st) == 0;
+  ::chmod(QFile::encodeName(pdf).constData(), 0640);
   const bool again = rpPrintPreparedPages(pages, job, &error);
   struct stat st2 {};
-  ::stat(QFile::encodeName(job.PdfFile).constData(), &st2);
+  ::stat(QFile::encodeName(pdf).constData(), &st2);
   ::umask(old);
   ASSERT_TRUE(printed && found && again) << error.toStdString();
   EXPECT_EQ(st.st_mode & 0777, 0644u);
   EXPECT_EQ(st2.st_mode & 0777, 0640u);
   if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) GTEST_SKIP() << "pdfinfo is not installed";
-  const QString info = RunTool("pdfinfo", {job.PdfFile});
+  const QString info = RunTool("pdfinfo", {pdf});
   QString title;
   for (const QString& line : info.split('\n'))
     if (line.startsWith("Title:")) title = line.mid(6).trimmed();
@@ -141,13 +148,14 @@ TEST_F(QtPrint, AFullDiskFailsThePrintAndKeepsTheOldPdf) {
   TrpPrintJob job;
   job.Title = "full";
   job.Resolution = 300;
-  job.PdfFile = QString::fromStdString(::testing::TempDir()) + "report_full.pdf";
-  QFile::remove(job.PdfFile);
+  const QString pdf = QString::fromStdString(::testing::TempDir()) + "report_full.pdf";
+  job.PdfFile = AnsiPath(pdf.toStdString());
+  QFile::remove(pdf);
   TrpEMFPages one;
   AddSamplePage(one);
   QString error;
   ASSERT_TRUE(rpPrintPreparedPages(one, job, &error)) << error.toStdString();
-  QFile before(job.PdfFile);
+  QFile before(pdf);
   ASSERT_TRUE(before.open(QIODevice::ReadOnly));
   const QByteArray old = before.readAll();
   before.close();
@@ -167,7 +175,78 @@ TEST_F(QtPrint, AFullDiskFailsThePrintAndKeepsTheOldPdf) {
   }
   EXPECT_FALSE(printed);
   EXPECT_FALSE(error.isEmpty());
-  QFile after(job.PdfFile);
+  QFile after(pdf);
   ASSERT_TRUE(after.open(QIODevice::ReadOnly));
   EXPECT_TRUE(after.readAll() == old);
+}
+
+namespace {
+
+// The entries of a directory (system path), without the hidden lock files of saves.
+std::set<std::string> Entries(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    if (e.path().filename().string().rfind(".~lock.", 0) != 0) names.insert(e.path().filename().string());
+  return names;
+}
+
+std::string Head(const std::string& sysPath, std::size_t n) {
+  std::ifstream in(sysPath, std::ios::binary);
+  std::string head(n, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(n));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return head;
+}
+
+}  // namespace
+
+// A PDF printed through a symbolic link goes to the file the link leads to, written
+// beside that file and renamed over it; the link stays a link.
+TEST_F(QtPrint, APdfPrintedThroughALinkReplacesTheLinksTarget) {
+  TempDir dir;
+  const std::string shared = dir.SysPath() + "/shared";
+  std::filesystem::create_directory(shared);
+  std::ofstream(shared + "/trip.pdf", std::ios::binary) << "old";
+  std::filesystem::create_symlink("shared/trip.pdf", dir.SysPath() + "/link.pdf");
+  TrpEMFPages pages;
+  AddSamplePage(pages);
+  AddSamplePage(pages, true);
+  TrpPrintJob job;
+  job.Resolution = 150;
+  job.PdfFile = dir.Path() + "/link.pdf";
+  std::set<std::string> besideLink, besideTarget;  // while the pages are printed
+  job.PageDone = [&](int) {
+    besideLink = Entries(dir.SysPath());
+    besideTarget = Entries(shared);
+    return true;
+  };
+  QString error;
+  ASSERT_TRUE(rpPrintPreparedPages(pages, job, &error)) << error.toStdString();
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.SysPath() + "/link.pdf"));
+  EXPECT_EQ(Head(shared + "/trip.pdf", 5), "%PDF-");
+  EXPECT_EQ(besideLink, (std::set<std::string>{"link.pdf", "shared"}));
+  ASSERT_EQ(besideTarget.size(), 2u);  // the old file, and the new one being written
+  EXPECT_EQ(*besideTarget.begin(), "trip.pdf");
+  EXPECT_EQ(std::next(besideTarget.begin())->rfind("trip.pdf.tmp", 0), 0u) << *std::next(besideTarget.begin());
+  EXPECT_EQ(Entries(dir.SysPath()), (std::set<std::string>{"link.pdf", "shared"}));
+  EXPECT_EQ(Entries(shared), (std::set<std::string>{"trip.pdf"}));
+}
+
+// Names the code page of the program's texts cannot hold are printed to under their very
+// bytes: other scripts, and bytes that are no UTF-8 at all.
+TEST_F(QtPrint, APdfNameOutsideTheCodePageIsThatVeryFile) {
+  for (const char* given : {"日本の旅.pdf", "trip\xff\xfe.pdf"}) {
+    const std::string name = given;
+    SCOPED_TRACE(name);
+    TempDir dir;
+    TrpEMFPages pages;
+    AddSamplePage(pages);
+    TrpPrintJob job;
+    job.Resolution = 150;
+    job.PdfFile = AnsiPath(dir.SysPath() + "/" + name);
+    QString error;
+    ASSERT_TRUE(rpPrintPreparedPages(pages, job, &error)) << error.toStdString();
+    EXPECT_EQ(Entries(dir.SysPath()), std::set<std::string>{name});
+    EXPECT_EQ(Head(dir.SysPath() + "/" + name, 5), "%PDF-");
+  }
 }

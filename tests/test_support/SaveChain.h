@@ -1,12 +1,15 @@
 // Saves of one file by several processes at once, and whether any was lost: every
 // process logs each save it was told is done as "<state it started from> <state it
 // wrote>". Without a lost save these form one chain from the first state to the last,
-// and no two saves start from the same state.
+// and no two saves start from the same state. A state must name one state of the file:
+// a file that comes back to a state it held before reads as a lost save.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <fstream>
@@ -26,11 +29,16 @@ struct TSaveChain {
 
 // Runs saver(k) for k = 0 .. processes - 1, each in a process of its own that is killed
 // after 50 s; saver gives the log (its lines as above). logDir: a directory (system path)
-// for the logs.
+// for the logs. The processes start their saves together, once all of them are there.
 inline TSaveChain RunSavers(int processes, const std::string& first, const std::string& logDir,
                             const std::function<std::string(int)>& saver) {
   TSaveChain r;
   std::vector<pid_t> children;
+  int start[2];
+  if (::pipe2(start, O_CLOEXEC) != 0) {
+    r.ChildrenOk = false;
+    return r;
+  }
   for (int k = 0; k < processes; ++k) {
     const pid_t child = ::fork();
     if (child < 0) {
@@ -45,12 +53,20 @@ inline TSaveChain RunSavers(int processes, const std::string& first, const std::
       sigaddset(&alarmOnly, SIGALRM);
       ::sigprocmask(SIG_UNBLOCK, &alarmOnly, nullptr);
       ::alarm(50);
+      // The start: the end of the pipe, when the test process closes its end.
+      ::close(start[1]);
+      char none;
+      while (::read(start[0], &none, 1) < 0 && errno == EINTR) {
+      }
+      ::close(start[0]);
       const std::string log = saver(k);
       std::ofstream(logDir + "/log" + std::to_string(k)) << log;
       ::_exit(0);
     }
     children.push_back(child);
   }
+  ::close(start[0]);
+  ::close(start[1]);
   for (pid_t child : children) {
     int status = 0;
     ::waitpid(child, &status, 0);

@@ -23,6 +23,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/core/Files.h"
 #include "platform/core/AnsiText.h"
 #include "report/RP_Builder.h"
 #include "report/RP_Class.h"
@@ -279,7 +280,7 @@ int main(int argc, char** argv) {
     if (!pdf.empty()) {
       TrpPrintJob job;
       job.Title = "rpbuild";
-      job.PdfFile = QString::fromStdString(pdf);
+      job.PdfFile = AnsiPath(pdf);
       job.Resolution = 300;
       QString error;
       if (!rpPrintPreparedPages(report.EMFPages, job, &error)) throw Exception(cp::Utf8To1251(error.toStdString()));

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/core/Files.h"
 #include "SamplePage.h"
 #include "report/RP_Template.h"
 #include "report/gui/RP_QtPrint.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
     if (pdf) {
       TrpPrintJob job;
       job.Title = "rppage";
-      job.PdfFile = QString::fromUtf8(pdf);
+      job.PdfFile = AnsiPath(pdf);
       QString error;
       if (!rpPrintPreparedPages(pages, job, &error)) {
         std::fprintf(stderr, "%s\n", error.toUtf8().constData());

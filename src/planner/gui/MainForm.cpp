@@ -593,6 +593,8 @@ void TMainForm::RaskladProp(TRaskladForm& child) {
 
 void TMainForm::ToolsEditRefExecute() {
   TRefMenu& menu = refMenuForm_->Menu();
+  // A reference directory changed in the options: its limits are the ones edited and used.
+  menu.UseLimitsOf(globals_.Settings.General.RefDir);
   TRefEditForm form(globals_.Settings.General.RefDir, menu.Limits, *prompt_, &menu, this);
   // A saved table is read again by the pick-list at once.
   form.Model().OnRefSaved = [&menu](int page) { menu.ReloadRef(page); };

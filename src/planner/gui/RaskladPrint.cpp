@@ -59,7 +59,7 @@ bool TRaskladForm::PrintRation(bool Preview) {
       print_->Clear();
       return false;
     }
-    job.PdfFile = ToQString(pdf);
+    job.PdfFile = pdf;
     QString error;
     done = rpPrintPreparedPages(print_->rpCompRpt.EMFPages, job, &error);
     if (!done) fail(Ansi("Не удалось напечатать раскладку: ") + FromQString(error));

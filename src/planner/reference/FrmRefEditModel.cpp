@@ -154,6 +154,12 @@ AnsiString LimitText(const TRationLimits& Limits, int i) {
 }
 
 namespace {
+bool SameLimits(const TRationLimits& a, const TRationLimits& b) {
+  for (int i = 0; i < kParamCount; ++i)
+    if (LimitValue(a, i) != LimitValue(b, i)) return false;
+  return true;
+}
+
 void PutLimits(TIniFile& ini, const TRationLimits& Limits) {
   for (int i = 0; i < kParamCount; ++i) ini.WriteFloat(kParamsSection, kParams[i].Key, LimitValue(Limits, i));
 }
@@ -605,12 +611,17 @@ bool TRefEditModel::EditCell(int Page, TMtTreeItem* Item, int Section, const Ans
 
 void TRefEditModel::LoadParams(std::vector<AnsiString>* Faulty) {
   // The values shown and the stamp the next save compares with are of one state of the
-  // file: both are read under its save lock.
+  // file: both are read under its save lock. Limits the program holds but the file no
+  // longer does (another user saved since they were read) take no stamp: a save of them
+  // would write over the other user's, so it asks first.
   const AnsiString file = refDir_ + kParamsFileName;
   {
     const TFileSaveLock lock(file, true);
     paramsStamp_ = StampOfFiles({file});
-    if (Faulty != nullptr) limits_ = LoadLimits(refDir_, Faulty);
+    if (Faulty != nullptr)
+      limits_ = LoadLimits(refDir_, Faulty);
+    else if (!SameLimits(LoadLimits(refDir_), limits_))
+      paramsStamp_ = {};
   }
   TCustomMtTree& tree = Tree(rpParam);
   TMtUpdateBracket bracket(&tree);
@@ -646,6 +657,10 @@ void TRefEditModel::SaveParams() {
     throw ERefChangedError(Format(Ansi("Файл %s был изменен другим пользователем"), {file}));
   TIniFile ini(lock.Target());
   PutLimits(ini, limits);
+  // The program goes on with the limits as the file holds them (a value typed with more
+  // digits than the file keeps is read back shorter).
+  for (int i = 0; i < kParamCount; ++i)
+    SetLimitValue(limits, i, ini.ReadFloat(kParamsSection, kParams[i].Key, LimitValue(limits, i)));
   const AnsiString text = ini.Text();
   ini.UpdateFile(lock);
   paramsStamp_ = StampOfBytes(text.data(), static_cast<std::int64_t>(text.size()));

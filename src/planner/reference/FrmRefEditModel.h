@@ -125,7 +125,8 @@ class TRefEditModel {
 
   // --- limits page
   // Fills the page with the program's limits; with Faulty, they are read from the limits
-  // file first (the keys of faulty values go to Faulty).
+  // file first (the keys of faulty values go to Faulty). Limits that the file no longer
+  // holds are saved only after the question about another user's changes.
   void LoadParams(std::vector<AnsiString>* Faulty = nullptr);
   // Raises when "params.ini" cannot be written.
   void SaveParams();

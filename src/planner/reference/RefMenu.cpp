@@ -158,9 +158,22 @@ TRefMenu::TRefMenu(const std::array<TCustomMtTree*, kRefPageCount>& Trees, const
     refs_[static_cast<std::size_t>(p)] = std::move(ref);
   }
   for (int p = 0; p < kRefPageCount; ++p) Load(p);
+  ReadLimits(RefDir);
+}
+
+namespace {
+AnsiString SameDirName(const AnsiString& Dir) { return IncludeTrailingPathDelimiter(NormalizeSeparators(Dir)); }
+}  // namespace
+
+void TRefMenu::ReadLimits(const AnsiString& RefDir) {
   std::vector<AnsiString> faulty;
   Limits = LoadLimits(RefDir, &faulty);
+  limitsDir_ = SameDirName(RefDir);
   if (!faulty.empty()) prompt_.MessageDlg(LimitsWarning(RefDir, faulty), TMsgDlgType::mtWarning, mbOK);
+}
+
+void TRefMenu::UseLimitsOf(const AnsiString& RefDir) {
+  if (SameDirName(RefDir) != limitsDir_) ReadLimits(RefDir);
 }
 
 void TRefMenu::Load(int TreePage) {

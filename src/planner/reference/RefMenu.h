@@ -88,6 +88,11 @@ class TRefMenu : public IRefPicker, public IDishComposition {
   void CheckAll(int TreePage, int Mode);
   // Reloads the table of a pick-list page after the reference editor saved it.
   void ReloadRef(int Page);
+  // The limits of the reference directory RefDir, before they are opened there (the
+  // reference editor): when Limits were read from another directory (the options changed
+  // it), they are read from RefDir's limits file, faulty values named in a warning. The
+  // tables stay those loaded at start-up.
+  void UseLimitsOf(const AnsiString& RefDir);
 
   // --- IRefPicker: a scripted window runs BeginExecute, then the scripted picks.
   // The window sets this to run its modal loop; without it Execute answers Cancel.
@@ -106,6 +111,8 @@ class TRefMenu : public IRefPicker, public IDishComposition {
 
  private:
   void Forget(TMtTreeItem* item);
+  // Limits from the limits file of RefDir; faulty values are named in a warning.
+  void ReadLimits(const AnsiString& RefDir);
   // Loads a tree page's table (a failure is reported) and shows the boxes of the rows.
   void Load(int TreePage);
   int PageOfTree(const TCustomMtTree* Tree) const;
@@ -118,4 +125,5 @@ class TRefMenu : public IRefPicker, public IDishComposition {
   std::vector<TMtTreeItem*> picked_;
   TFoodRec itemData_{};
   AnsiString refDir_;
+  AnsiString limitsDir_;  // the directory whose limits file Limits were read from
 };

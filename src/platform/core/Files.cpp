@@ -409,6 +409,15 @@ void SaveFileAtomically(std::string_view fileName, const std::function<void(TStr
 }
 
 void SaveFileAtomically(const TFileSaveLock& lock, const std::function<void(TStream&)>& write) {
+  SaveFileAtomicallyByName(lock, [&](const std::string& sysTemp) {
+    TFileStream out(AnsiPath(sysTemp), fmOpenReadWrite);
+    write(out);
+    out.Flush();
+    return true;
+  });
+}
+
+bool SaveFileAtomicallyByName(const TFileSaveLock& lock, const std::function<bool(const std::string& sysTemp)>& fill) {
   const AnsiString& target = lock.Target();
   std::string sysTarget = SysPath(target);
   // Temporary files of this target that a killed save left behind go first.
@@ -425,12 +434,10 @@ void SaveFileAtomically(const TFileSaveLock& lock, const std::function<void(TStr
     int fd;
     ~CloseHold() { ::close(fd); }
   } hold{fd};
-  AnsiString tmpName = AnsiPath(tmpl);
   try {
-    {
-      TFileStream out(tmpName, fmOpenReadWrite);
-      write(out);
-      out.Flush();
+    if (!fill(tmpl)) {
+      ::unlink(tmpl.c_str());
+      return false;
     }
     TakeTargetFileMode(tmpl, sysTarget);
     if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0)
@@ -441,6 +448,7 @@ void SaveFileAtomically(const TFileSaveLock& lock, const std::function<void(TStr
     ::unlink(tmpl.c_str());
     throw;
   }
+  return true;
 }
 
 // --- File stamps ---------------------------------------------------------------------

@@ -98,6 +98,10 @@ class TFileSaveLock {
 // second saves the target of a lock the caller holds (to compare before saving).
 void SaveFileAtomically(std::string_view fileName, const std::function<void(TStream&)>& write);
 void SaveFileAtomically(const TFileSaveLock& lock, const std::function<void(TStream&)>& write);
+// The same for a writer that makes the file itself from its name (a library writing to a
+// file name): `fill` gets the temporary file's system path. When it returns false, the
+// temporary file is removed and the target stays as it was; so is the result.
+bool SaveFileAtomicallyByName(const TFileSaveLock& lock, const std::function<bool(const std::string& sysTemp)>& fill);
 
 // Working files and directories of our own naming (`prefix` + a 6-character mkstemp
 // suffix) in a directory (system path) that killed saves left behind: those older than a

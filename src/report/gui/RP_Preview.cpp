@@ -698,7 +698,7 @@ void TrpPreviewForm::PrintDialog() {
   if (!rpPagePrinter()) rpSetPagePrinter(rpQtPrintPages);
   try {
     report->PrintPreparedReport(form.PageNumbers(), form.Copies(), form.Collate(), form.OddEven(),
-                                FromQString(form.PdfFile()));
+                                form.PdfFile());
   } catch (const std::exception& e) {
     Error(e.what());
   }

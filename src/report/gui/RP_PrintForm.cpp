@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/core/Files.h"
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Prntr.h"
 #include "report/RP_Utils.h"
@@ -136,7 +137,9 @@ int TrpPrintForm::Copies() const {
 
 bool TrpPrintForm::Collate() const { return cbCollate->isChecked(); }
 int TrpPrintForm::OddEven() const { return cbPrint->currentIndex() < 0 ? 0 : cbPrint->currentIndex(); }
-QString TrpPrintForm::PdfFile() const { return rpPrinter().IsVirtual() ? edPdfFile->text() : QString(); }
+AnsiString TrpPrintForm::PdfFile() const {
+  return rpPrinter().IsVirtual() ? AnsiPath(edPdfFile->text().toStdString()) : AnsiString();
+}
 
 // ---------------------------------------------------------------------------------
 

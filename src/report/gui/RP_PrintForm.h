@@ -24,12 +24,13 @@ class TrpPrintForm : public QDialog {
   TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* parent = nullptr);
 
   // The request: page list text ("" for all, "1,3,5-12" form), copies (at least 1),
-  // collation, 0 all / 1 odd / 2 even pages, the PDF file (virtual printer only).
+  // collation, 0 all / 1 odd / 2 even pages, the PDF file (virtual printer only; a name
+  // of the program, see SysPath).
   AnsiString PageNumbers() const;
   int Copies() const;
   bool Collate() const;
   int OddEven() const;
-  QString PdfFile() const;
+  AnsiString PdfFile() const;
 
   QListWidget* lbPrinters;
   QPushButton* btnProperties;

@@ -7,13 +7,13 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTemporaryFile>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string_view>
 
@@ -222,13 +222,26 @@ bool WrittenWhole(const std::string& path) {
   return whole;
 }
 
+// The name under which Qt writes the file of system path `sysPath`: the path itself when
+// Qt's file names hold it (UTF-8), else the open file's own entry in /proc (bytes that are
+// no UTF-8); `fd` keeps that open.
+QString QtFileName(const std::string& sysPath, int& fd) {
+  const QString name = QFile::decodeName(QByteArray::fromStdString(sysPath));
+  if (QFile::encodeName(name).toStdString() == sysPath) return name;
+  fd = ::open(sysPath.c_str(), O_WRONLY | O_CLOEXEC);
+  return fd < 0 ? name : QString("/proc/self/fd/%1").arg(fd);
+}
+
+// A file name as the user reads it in a message.
+QString ShownName(const AnsiString& name) { return QString::fromUtf8(SysPath(name)); }
+
 }  // namespace
 
 bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
                     const AnsiString& fileName, const TrpPageDone& pageDone) {
   TrpPrintJob job;
   job.Title = title;
-  job.PdfFile = ToQString(fileName);
+  job.PdfFile = fileName;
   job.Order = order;
   job.PageDone = pageDone;
   QString error;
@@ -239,36 +252,52 @@ bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const Ans
 
 bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error) {
   if (!pages.GetCount()) return true;
-  if (!rpPrinter().IsVirtual() && job.PdfFile.isEmpty()) return PrintPages(pages, job, QString(), error);
-  if (job.PdfFile.isEmpty()) {
+  if (!rpPrinter().IsVirtual() && job.PdfFile.empty()) return PrintPages(pages, job, QString(), error);
+  if (job.PdfFile.empty()) {
     if (error) *error = "Не задан файл PDF для виртуального принтера";
     return false;
   }
-  // The PDF is written beside the target and renamed over it once complete, so a print
-  // that fails or is stopped half-way leaves the old file as it was.
-  const QFileInfo target(job.PdfFile);
-  QTemporaryFile part(target.absolutePath() + "/." + target.fileName() + ".XXXXXX");
-  part.setAutoRemove(true);
-  if (!part.open()) {
-    if (error) *error = QString("Не удалось создать файл %1").arg(job.PdfFile);
+  // The PDF is written beside the file it replaces (through a link: the file the link
+  // leads to) and renamed over it once complete, so a print that fails or is stopped
+  // half-way leaves the old file as it was.
+  std::unique_ptr<TFileSaveLock> lock;
+  try {
+    lock = std::make_unique<TFileSaveLock>(job.PdfFile);
+  } catch (const std::exception&) {
+    if (error) *error = QString("Не удалось создать файл %1").arg(ShownName(job.PdfFile));
     return false;
   }
-  part.close();
-  if (!PrintPages(pages, job, part.fileName(), error)) return false;
-  // Qt does not report a write that failed (a full disk): the file must end as a PDF
-  // does and reach the disk before it replaces the target.
-  if (!WrittenWhole(QFile::encodeName(part.fileName()).toStdString())) {
-    if (error) *error = QString("Не удалось записать файл %1: нет места на диске или файл недоступен").arg(job.PdfFile);
+  std::exception_ptr failed;  // of the printing itself: passed on as it is
+  bool printed = false;
+  try {
+    printed = SaveFileAtomicallyByName(*lock, [&](const std::string& sysTemp) {
+      int fd = -1;
+      const QString name = QtFileName(sysTemp, fd);
+      bool whole = false;
+      try {
+        whole = PrintPages(pages, job, name, error);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+      if (fd >= 0) ::close(fd);
+      if (!whole) return false;
+      // Qt does not report a write that failed (a full disk): the file must end as a PDF
+      // does and reach the disk before it replaces the target.
+      if (!WrittenWhole(sysTemp)) {
+        if (error)
+          *error = QString("Не удалось записать файл %1: нет места на диске или файл недоступен")
+                       .arg(ShownName(job.PdfFile));
+        return false;
+      }
+      return true;
+    });
+  } catch (const EFCreateError&) {
+    if (error) *error = QString("Не удалось создать файл %1").arg(ShownName(job.PdfFile));
+    return false;
+  } catch (const std::exception&) {
+    if (error) *error = QString("Не удалось записать файл %1").arg(ShownName(job.PdfFile));
     return false;
   }
-  // The temporary file is private to its owner; the PDF is readable as any new file.
-  TakeTargetFileMode(QFile::encodeName(part.fileName()).toStdString(),
-                     QFile::encodeName(target.absoluteFilePath()).toStdString());
-  if (::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
-    if (error) *error = QString("Не удалось записать файл %1").arg(job.PdfFile);
-    return false;
-  }
-  part.setAutoRemove(false);  // renamed: nothing left to remove
-  SyncDirectoryOf(QFile::encodeName(target.absoluteFilePath()).toStdString());
-  return true;
+  if (failed) std::rethrow_exception(failed);
+  return printed;
 }

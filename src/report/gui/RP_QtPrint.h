@@ -24,9 +24,9 @@ QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor b
 
 struct TrpPrintJob {
   AnsiString Title = "Untitled";
-  // The virtual printer's output file (".pdf"); with a real printer current, empty
-  // means the printer itself.
-  QString PdfFile;
+  // The virtual printer's output file (".pdf", a name of the program: see SysPath); with
+  // a real printer current, empty means the printer itself.
+  AnsiString PdfFile;
   int Resolution = 1200;  // dots per inch of the PDF
   // The pages to print, 0-based, in order (repeats for copies); empty: every page once.
   std::vector<int> Order;

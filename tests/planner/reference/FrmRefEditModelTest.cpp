@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <deque>
 #include <map>
 #include <sstream>
@@ -413,6 +414,7 @@ TEST_F(RefEditTest, ATableThatCannotBeWrittenKeepsTheWindowOpen) {
 
 TEST_F(RefEditTest, TheLimitsPageShowsAndWritesTheLimits) {
   limits_.MaxAbsEnDef = 65000.4;
+  WriteLimitsFile(Dir() + "params.ini", limits_);  // as the program read them
   model_->LoadParams();
   TCustomMtTree& tree = model_->Tree(rpParam);
   ASSERT_EQ(tree.Items()->Count(), kParamCount);
@@ -544,6 +546,51 @@ TEST_F(RefEditTest, LimitsChangedByAnotherUserAreNotWrittenOverAndMayBeReloaded)
   EXPECT_EQ(saved.MaxRelEnDef, 0.4);
 }
 
+TEST_F(RefEditTest, LimitsSavedByAnotherUserBeforeTheEditorOpenedAreNotWrittenOver) {
+  // The program read its limits at start-up; another user has saved the file since.
+  // The page shows the program's limits, and a save asks before it writes over theirs.
+  TRationLimits theirs = limits_;
+  theirs.FatAVmax = 0.95;
+  WriteLimitsFile(Dir() + "params.ini", theirs);
+  const std::string file = ReadFileBytes(Dir() + "params.ini");
+  model_.reset();
+  Open();
+  model_->SetActivePage(rpParam);
+  TCustomMtTree& tree = model_->Tree(rpParam);
+  EXPECT_EQ(tree.Items()->GetItem(4)->ColumnText()[0], "0.80");
+  ASSERT_TRUE(model_->EditCell(rpParam, tree.Items()->GetItem(0), 1, "0,4"));
+  prompt_.shown.clear();
+  prompt_.answers = {mrYes};  // reload
+  model_->FileSave();
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_NE(prompt_.shown[0].Text.find("был изменен другим пользователем"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(Dir() + "params.ini"), file);
+  EXPECT_EQ(tree.Items()->GetItem(4)->ColumnText()[0], "0.95");
+  // Reloaded, the page saves as usual.
+  ASSERT_TRUE(model_->EditCell(rpParam, tree.Items()->GetItem(0), 1, "0,4"));
+  prompt_.shown.clear();
+  model_->FileSave();
+  EXPECT_TRUE(prompt_.shown.empty());
+  const TRationLimits saved = LoadLimits(Dir());
+  EXPECT_EQ(std::make_pair(saved.MaxRelEnDef, saved.FatAVmax), std::make_pair(0.4, 0.95));
+}
+
+TEST_F(RefEditTest, ALimitTypedWithMoreDigitsThanTheFileKeepsIsHeldAsTheFileHoldsIt) {
+  model_->SetActivePage(rpParam);
+  ASSERT_TRUE(model_->EditCell(rpParam, model_->Tree(rpParam).Items()->GetItem(0), 1, "0,12345678901234567"));
+  model_->FileSave();
+  EXPECT_EQ(limits_.MaxRelEnDef, LoadLimits(Dir()).MaxRelEnDef);
+  // The next editor finds the file holding the program's limits: its save asks nothing.
+  model_.reset();
+  Open();
+  model_->SetActivePage(rpParam);
+  ASSERT_TRUE(model_->EditCell(rpParam, model_->Tree(rpParam).Items()->GetItem(2), 1, "0,6"));
+  prompt_.shown.clear();
+  model_->FileSave();
+  EXPECT_TRUE(prompt_.shown.empty());
+  EXPECT_EQ(LoadLimits(Dir()).AlbAVmin, 0.6);
+}
+
 TEST_F(RefEditTest, AReadOnlyFolderOpensTheEditorReadOnly) {
   {
     // The limits file is there too.
@@ -626,16 +673,18 @@ TEST_F(RefEditTest, AProductsTableCutShortIsSavedOnlyWhenTheUserAgrees) {
 
 namespace {
 
-// Off for now: under load about one run in two, the processes' logs close a cycle in the
-// chain of saves (seen: a save logged from "0.23/0.50" to "0.23/0.50"), which the chain
-// cannot tell from a lost save. To be understood before it runs again.
-TEST_F(RefEditTest, DISABLED_TwoEditorsSavingTheLimitsInALoopLoseNoSaveUnasked) {
+TEST_F(RefEditTest, TwoEditorsSavingTheLimitsInALoopLoseNoSaveUnasked) {
   // Two processes edit one limit each and save, reloading the page when they are told
   // another user saved first. Each save starts from the file as its editor read it; the
-  // saves that were done must form one chain of files, none two from the same file.
+  // saves that were done must form one chain of files, none two from the same file. A
+  // state of the page names a state of the file only if no state comes twice: each
+  // process types values above its limit's first one, one higher every round.
   model_->SetActivePage(rpParam);
   TCustomMtTree& tree = model_->Tree(rpParam);
   constexpr int kRounds = 40;
+  const int firstHundredths[] = {static_cast<int>(std::lround(limits_.MaxRelEnDef * 100)),
+                                 static_cast<int>(std::lround(limits_.AlbAVmin * 100))};
+  ASSERT_LE(std::max(firstHundredths[0], firstHundredths[1]) + kRounds, 99);
   const TSaveChain r = RunSavers(2, "0.30/0.50", tmp_.SysPath(), [&](int k) {
     const auto state = [&] {  // the two values as the page holds them, typed or read
       std::string s = tree.Items()->GetItem(0)->ColumnText()[0] + "/" + tree.Items()->GetItem(2)->ColumnText()[0];
@@ -645,13 +694,17 @@ TEST_F(RefEditTest, DISABLED_TwoEditorsSavingTheLimitsInALoopLoseNoSaveUnasked) 
     std::string log;
     for (int i = 1; i <= kRounds; ++i) {
       const std::string before = state();
-      const std::string value = "0," + std::string(i < 10 ? "0" : "") + std::to_string(i);
+      const std::string value = "0," + std::to_string(firstHundredths[k] + i);
       if (!model_->EditCell(rpParam, tree.Items()->GetItem(k * 2), 1, value)) ::_exit(2);
       prompt_.shown.clear();
       prompt_.answers = {mrYes};  // reload when refused
       model_->FileSave();
-      if (prompt_.shown.empty()) log += before + " " + state() + "\n";
-      else if (prompt_.shown[0].Text.find("изменен другим пользователем") == std::string::npos) ::_exit(3);
+      if (prompt_.shown.empty()) {
+        if (model_->Ref(rpParam).Modified) ::_exit(4);  // nothing asked, yet not written
+        log += before + " " + state() + "\n";
+      } else if (prompt_.shown[0].Text.find("изменен другим пользователем") == std::string::npos) {
+        ::_exit(3);
+      }
     }
     return log;
   });

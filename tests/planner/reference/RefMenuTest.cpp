@@ -180,6 +180,30 @@ TEST(Limits, FileKeysAndDefaults) {
   EXPECT_EQ(l.AFCFat, 1.2);     // missing
 }
 
+TEST_F(RefMenuTest, TheLimitsOfAnotherReferenceDirectoryAreReadBeforeTheyAreOpened) {
+  TempDir other;
+  WriteFileBytes(other.Path() + "/params.ini", "[Limits]\nMaxRelEnDef=0.45\nFatAVmax=7\n");
+  auto menu = Make();
+  ASSERT_EQ(menu->Limits.MaxRelEnDef, 0.3);
+  // The same directory (as the options store it, or named with "\"): the limits held stay.
+  menu->Limits.MaxRelEnDef = 0.35;
+  menu->UseLimitsOf(dir_->Path());
+  menu->UseLimitsOf(dir_->Path() + "\\");
+  EXPECT_EQ(menu->Limits.MaxRelEnDef, 0.35);
+  EXPECT_TRUE(prompt_.shown.empty());
+  // Another one: its file, with its faulty value named; the pick-list keeps its tables.
+  const int products = prod_.Items()->Count();
+  menu->UseLimitsOf(other.Path() + "/");
+  EXPECT_EQ(menu->Limits.MaxRelEnDef, 0.45);
+  EXPECT_EQ(menu->Limits.FatAVmax, 0.8);
+  ASSERT_EQ(prompt_.shown.size(), 1u);
+  EXPECT_EQ(prompt_.shown[0].Text, Utf8(LimitsWarning(other.Path() + "/", {"FatAVmax"})));
+  EXPECT_EQ(prod_.Items()->Count(), products);
+  // Read once: no second warning while it stays the directory.
+  menu->UseLimitsOf(other.Path() + "/");
+  EXPECT_EQ(prompt_.shown.size(), 1u);
+}
+
 TEST_F(RefMenuTest, DishCompositionFromTheTables) {
   auto menu = Make();
   const std::vector<TDishComponent> parts = menu->Components(101);
