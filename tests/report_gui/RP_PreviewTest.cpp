@@ -740,3 +740,62 @@ TEST_F(Preview, TheReportChoosesButtonsFirstZoomGreyButtonsAndModality) {
   EXPECT_EQ(dialogs->Unexpected(), 1);  // nothing to print: no print dialog
   f.Close();
 }
+
+// The find dialog names its field, its options and where the search begins, in groups.
+TEST_F(Preview, FindDialogShowsItsTextsInGroups) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 0);
+  TScriptedDialogsScope dialogs;
+  bool answered = false;
+  dialogs->AnswerForm("TrpPreviewSearchForm", [&](TForm& dlg) {
+    answered = true;
+    EXPECT_EQ(dlg.Caption(), Ansi("Поиск"));
+    const struct {
+      const char* name;
+      const char* text;
+      const char* group;  // the group box it stands in ("" for none)
+    } parts[] = {{"gbOptions", "Параметры", ""},        {"cbCase", "Учитывать регистр", "gbOptions"},
+                 {"gbOrigin", "Начать поиск", ""},       {"rbFromStart", "С первой страницы", "gbOrigin"},
+                 {"rbContinue", "С текущего места", "gbOrigin"}, {"btnOk", "OK", ""},
+                 {"btnCancel", "Отмена", ""}};
+    for (const auto& p : parts) {
+      auto* w = dlg.findChild<QWidget*>(p.name);
+      ASSERT_NE(w, nullptr) << p.name;
+      const QString text = w->property(w->inherits("QGroupBox") ? "title" : "text").toString();
+      EXPECT_EQ(text, QString::fromUtf8(p.text)) << p.name;
+      if (*p.group) EXPECT_EQ(w->parentWidget()->objectName(), p.group) << p.name;
+    }
+    auto* label = dlg.findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QString::fromUtf8("Искать текст:"));
+    EXPECT_EQ(label->buddy(), dlg.findChild<QLineEdit*>("edText"));
+    EXPECT_TRUE(dlg.findChild<QRadioButton*>("rbContinue")->isChecked());
+    dlg.adjustSize();
+    const QImage shot = dlg.grab().toImage();
+    const char* out = std::getenv("TARNWICK_FIND_PNG");
+    shot.save(out ? out : (dir.SysPath() + "/find.png").c_str());
+    dlg.findChild<QPushButton*>("btnCancel")->click();
+  });
+  f.FindDialog();
+  EXPECT_TRUE(answered);
+  EXPECT_FALSE(f.Search().Active());
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+// Exit and Esc close a modal preview with OK.
+TEST_F(Preview, ExitAndEscCloseAModalPreviewWithOk) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  for (const bool byKey : {false, true}) {
+    SCOPED_TRACE(byKey ? "Esc" : "exit button");
+    TrpPreviewForm f;
+    f.SetPages(&pages);
+    QTimer::singleShot(0, [&] {
+      if (byKey) f.HandleKey(VK_ESCAPE, 0);
+      else f.ExitBtn->Click();
+    });
+    EXPECT_EQ(f.ShowModal(), mrOk);
+  }
+}

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGroupBox>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -240,7 +241,7 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent, TFormStyle formStyle) : TForm(pa
   PageSetupBtn->OnClick = [this](TObject*) { PageSetupDialog(); };
   FindBtn->OnClick = [this](TObject*) { FindDialog(); };
   HelpBtn->OnClick = [this](TObject*) { HelpClick(); };
-  ExitBtn->OnClick = [this](TObject*) { Close(); };
+  ExitBtn->OnClick = [this](TObject*) { Exit(); };
 
   PagePanel = new QWidget(this);
   PagePanel->setObjectName("PagePanel");
@@ -363,6 +364,11 @@ void TrpPreviewForm::ApplyReportOptions() {
   SetGrayedButtons(report_ && report_->GrayedButtons);
   const bool editing = PageEditing();
   for (QAction* a : {pageEditSeparator_, EditPageItem, AddPageItem, DeletePageItem}) a->setVisible(editing);
+}
+
+void TrpPreviewForm::Exit() {
+  if (Modal()) SetModalResult(mrOk);
+  else Close();
 }
 
 void TrpPreviewForm::HelpClick() {
@@ -513,8 +519,7 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
       return true;
     case VK_ESCAPE:
       if (host_) return false;  // a panel is closed with its form
-      if (Modal()) SetModalResult(mrOk);
-      else Close();
+      Exit();
       return true;
     case VK_F3:
       if (search_.Active()) FindNext();
@@ -568,25 +573,47 @@ void TrpPreviewForm::FindDialog() {
   TForm dlg(this);
   dlg.setObjectName("TrpPreviewSearchForm");
   dlg.SetCaption(rpLocalString(53000));
+  dlg.SetBorderStyle(TFormBorderStyle::bsDialog);
   auto* layout = new QVBoxLayout(&dlg);
   auto* label = new QLabel(Local(53001), &dlg);
   auto* edit = new QLineEdit(&dlg);
   edit->setObjectName("edText");
+  edit->setMinimumWidth(260);
+  label->setBuddy(edit);
   edit->setText(ToQString(search_.Text));
   edit->selectAll();
-  auto* caseBox = new QCheckBox(Local(53003), &dlg);
+  auto* options = new QGroupBox(Local(53002), &dlg);
+  options->setObjectName("gbOptions");
+  auto* caseBox = new QCheckBox(Local(53003), options);
   caseBox->setObjectName("cbCase");
-  auto* fromStart = new QRadioButton(Local(53005), &dlg);
+  (new QVBoxLayout(options))->addWidget(caseBox);
+  auto* origin = new QGroupBox(Local(53004), &dlg);
+  origin->setObjectName("gbOrigin");
+  auto* fromStart = new QRadioButton(Local(53005), origin);
   fromStart->setObjectName("rbFromStart");
-  auto* goOn = new QRadioButton(Local(53006), &dlg);
+  auto* goOn = new QRadioButton(Local(53006), origin);
   goOn->setObjectName("rbContinue");
   goOn->setChecked(true);
+  auto* originColumn = new QVBoxLayout(origin);
+  originColumn->addWidget(fromStart);
+  originColumn->addWidget(goOn);
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(options, 1);
+  groups->addWidget(origin, 1);
   auto* ok = new QPushButton(Local(55000), &dlg);
   ok->setObjectName("btnOk");
+  ok->setDefault(true);
   auto* cancel = new QPushButton(Local(55001), &dlg);
   cancel->setObjectName("btnCancel");
-  for (QWidget* w : std::initializer_list<QWidget*>{label, edit, caseBox, fromStart, goOn, ok, cancel})
-    layout->addWidget(w);
+  cancel->setProperty(kCancelButtonProperty, true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  layout->addWidget(label);
+  layout->addWidget(edit);
+  layout->addLayout(groups);
+  layout->addLayout(buttons);
   QObject::connect(ok, &QPushButton::clicked, &dlg, [&] { dlg.SetModalResult(mrOk); });
   QObject::connect(cancel, &QPushButton::clicked, &dlg, [&] { dlg.SetModalResult(mrCancel); });
   edit->setFocus();
