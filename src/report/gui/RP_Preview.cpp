@@ -639,7 +639,8 @@ bool TrpPreviewForm::SaveAs(const AnsiString& fileName, int filterIndex) {
     const AnsiString name = ChangeFileExt(fileName, ext);
     if (report_ && pages_ == &report_->EMFPages) return report_->ExportTo(*filter, name);
     return rpRunExportWithProgress(
-        [&](const TrpExportProgress& progress) { return rpExportPages(*pages_, *filter, name, progress); });
+        [&](const TrpExportProgress& progress) { return rpExportPages(*pages_, *filter, name, progress); },
+        report_ ? report_->ProgressCaption() : AnsiString());
   } catch (const Exception& e) {
     Error(Ansi("Не удалось записать файл ") + fileName + ":\r" + e.Message());
   } catch (const std::exception& e) {
