@@ -747,6 +747,7 @@ TEST_F(Preview, FindDialogShowsItsTextsInGroups) {
   ThreePages(pages);
   TrpPreviewForm f;
   ShowPages(f, pages, 0);
+  ASSERT_TRUE(f.Find(Ansi("гречка"), false, true));
   TScriptedDialogsScope dialogs;
   bool answered = false;
   dialogs->AnswerForm("TrpPreviewSearchForm", [&](TForm& dlg) {
@@ -772,6 +773,10 @@ TEST_F(Preview, FindDialogShowsItsTextsInGroups) {
     EXPECT_EQ(label->text(), QString::fromUtf8("Искать текст:"));
     EXPECT_EQ(label->buddy(), dlg.findChild<QLineEdit*>("edText"));
     EXPECT_TRUE(dlg.findChild<QRadioButton*>("rbContinue")->isChecked());
+    // The field opens focused with the last search text selected.
+    auto* edit = dlg.findChild<QLineEdit*>("edText");
+    EXPECT_EQ(dlg.ActiveControl(), edit);
+    EXPECT_EQ(edit->selectedText(), QString::fromUtf8("ГРЕЧКА"));
     dlg.adjustSize();
     const QImage shot = dlg.grab().toImage();
     const char* out = std::getenv("TARNWICK_FIND_PNG");
@@ -780,7 +785,7 @@ TEST_F(Preview, FindDialogShowsItsTextsInGroups) {
   });
   f.FindDialog();
   EXPECT_TRUE(answered);
-  EXPECT_FALSE(f.Search().Active());
+  EXPECT_EQ(f.Search().Text, Ansi("ГРЕЧКА"));  // Cancel leaves the search as it was
   EXPECT_EQ(dialogs->Unexpected(), 0);
 }
 
