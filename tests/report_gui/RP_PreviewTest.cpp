@@ -585,8 +585,11 @@ TEST_F(Preview, PanelHostsTheToolbarAndPagesOfAHiddenWindow) {
   p->SetScrollBars(TrpScrollBars::ssNone);
   EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   p->SetScrollBars(TrpScrollBars::ssVertical);
-  EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+  EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(f.PBox->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_TRUE(f.StatusLabel->isVisibleTo(p));  // below the pages now
+  p->SetScrollBars(TrpScrollBars::ssBoth);
+  EXPECT_TRUE(f.StatusLabel->isVisibleTo(p));
   EXPECT_EQ(report.Preview(), &f);
   delete host;  // the panel, its window and the pages' widgets go with the form
   EXPECT_EQ(report.Preview(), nullptr);
@@ -803,4 +806,27 @@ TEST_F(Preview, ExitAndEscCloseAModalPreviewWithOk) {
     });
     EXPECT_EQ(f.ShowModal(), mrOk);
   }
+}
+
+// Both bars stay shown, disabled while there is nothing to scroll; the status stands on
+// the horizontal bar's row, to its left.
+TEST_F(Preview, BarsStayShownAndTheStatusStandsBesideTheHorizontalBar) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 2);  // whole page: nothing to scroll sideways
+  QCoreApplication::processEvents();
+  QScrollBar* h = f.PBox->horizontalScrollBar();
+  ASSERT_EQ(f.Layout().HRange, 0);
+  EXPECT_TRUE(h->isVisible());
+  EXPECT_FALSE(h->isEnabled());
+  EXPECT_TRUE(f.PBox->verticalScrollBar()->isEnabled());
+  ASSERT_TRUE(f.StatusLabel->isVisible());
+  const QRect bar(h->mapTo(&f, QPoint(0, 0)), h->size());
+  const QRect status(f.StatusLabel->mapTo(&f, QPoint(0, 0)), f.StatusLabel->size());
+  EXPECT_EQ(status.center().y(), bar.center().y());
+  EXPECT_LE(status.right(), bar.left());
+  EXPECT_LT(status.width(), f.width() / 4);
+  f.SetZoom(200);  // wider than the window: the bar scrolls
+  EXPECT_TRUE(h->isEnabled());
 }

@@ -253,8 +253,9 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent, TFormStyle formStyle) : TForm(pa
   StatusLabel = new QLabel(PagePanel);
   StatusLabel->setObjectName("StatusLabel");
   StatusLabel->setWhatsThis(ToQString(Ansi("Номер текущей страницы и число страниц.")));
-  StatusLabel->setContentsMargins(4, 1, 4, 1);
-  pageColumn->addWidget(StatusLabel);
+  StatusLabel->setContentsMargins(4, 0, 8, 0);
+  StatusLabel->setFixedWidth(StatusLabel->fontMetrics().horizontalAdvance(ToQString(Ansi("Стр. 9999/9999"))) + 12);
+  ShowBars(true, true);
   column->addWidget(PagePanel, 1);
 
   KeyPreview = true;
@@ -266,6 +267,17 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent, TFormStyle formStyle) : TForm(pa
   };
   mode_ = LastMode;
   layout_.Factor = LastFactor;
+}
+
+void TrpPreviewForm::ShowBars(bool vertical, bool horizontal) {
+  // Both bars stay shown; one with nothing to scroll is disabled (Relayout).
+  PBox->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  PBox->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  // The status stands beside the horizontal bar, or below the pages without it.
+  const bool besideBar = StatusLabel->parentWidget() != PagePanel;
+  if (horizontal && !besideBar) PBox->addScrollBarWidget(StatusLabel, Qt::AlignLeft);
+  else if (!horizontal && besideBar) static_cast<QVBoxLayout*>(PagePanel->layout())->addWidget(StatusLabel);
+  StatusLabel->show();
 }
 
 void TrpPreviewForm::CreateToolBar() {
@@ -831,8 +843,7 @@ void TrpPreview::SetScrollBars(TrpScrollBars bars) {
   scrollBars_ = bars;
   const bool v = bars == TrpScrollBars::ssBoth || bars == TrpScrollBars::ssVertical;
   const bool h = bars == TrpScrollBars::ssBoth || bars == TrpScrollBars::ssHorizontal;
-  form_->PBox->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-  form_->PBox->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  form_->ShowBars(v, h);
 }
 
 void TrpPreview::KeyDown(std::uint16_t& Key, TShiftState Shift) {

@@ -151,6 +151,9 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   friend class TrpPBox;
   friend class TrpPreview;
   void UpdateStatus();
+  // The bars shown (a bar with nothing to scroll is disabled) and the status beside the
+  // horizontal one.
+  void ShowBars(bool vertical, bool horizontal);
   // Save, print and find want pages; page setup a report to build again.
   void UpdateButtons();
   void CreateToolBar();
