@@ -830,3 +830,23 @@ TEST_F(Preview, BarsStayShownAndTheStatusStandsBesideTheHorizontalBar) {
   f.SetZoom(200);  // wider than the window: the bar scrolls
   EXPECT_TRUE(h->isEnabled());
 }
+
+// The views of a page are rebuilt while the page is in the window and given up when it
+// has left it.
+TEST_F(Preview, PagesOutOfTheWindowGiveTheirViewsUp) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 100);
+  f.PBox->viewport()->grab();
+  EXPECT_NE(pages.GetPages(0)->Page, nullptr);
+  EXPECT_EQ(pages.GetPages(2)->Page, nullptr);
+  f.GoToPage(3);
+  f.PBox->viewport()->grab();
+  EXPECT_EQ(pages.GetPages(0)->Page, nullptr);
+  EXPECT_FALSE(pages.GetPages(0)->Visible);
+  EXPECT_NE(pages.GetPages(2)->Page, nullptr);
+  // Found text is still found on a page whose views were given up.
+  EXPECT_TRUE(f.Find(Ansi("Раскладка"), false, true));
+  EXPECT_EQ(f.PageNo(), 1);
+}

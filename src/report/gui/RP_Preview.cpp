@@ -105,8 +105,17 @@ void TrpPBox::paintEvent(QPaintEvent*) {
   for (std::size_t i = 0; i < rects.size(); ++i) {
     const TRect& r = rects[i];
     const QRect q(r.Left - sx, r.Top - sy, r.Width(), r.Height());
-    // A page counts as visible whenever it meets the window.
-    if (!q.intersects(view)) continue;
+    TrpPreparedPage* rec = pages->GetPages(static_cast<int>(i));
+    // A page counts as visible whenever it meets the window; one that does not gives its
+    // live views up (drawn with the visible flag clear).
+    if (!q.intersects(view)) {
+      if (rec->Page) {
+        rec->Visible = false;
+        TRecordingCanvas none(Rect(0, 0, 1, 1));
+        pages->Draw(static_cast<int>(i), none, Rect(0, 0, 1, 1));
+      }
+      continue;
+    }
     painter.fillRect(q, Qt::white);
     painter.setPen(Qt::black);
     painter.drawRect(q.adjusted(0, 0, -1, -1));
@@ -116,7 +125,6 @@ void TrpPBox::paintEvent(QPaintEvent*) {
     painter.setClipRect(q.intersected(view));
     {
       TQtCanvas canvas(painter, Rect(view.left(), view.top(), view.right() + 1, view.bottom() + 1));
-      TrpPreparedPage* rec = pages->GetPages(static_cast<int>(i));
       rec->Visible = true;
       pages->Draw(static_cast<int>(i), canvas, Rect(q.left(), q.top(), q.right() + 1, q.bottom() + 1));
     }
