@@ -1361,13 +1361,16 @@ bool TrpReport::RunWithProgress(const AnsiString& prefix, const std::function<vo
     work();
     return !cancelled_;
   }
-  const AnsiString caption = (Title.empty() ? AnsiString() : Title + " - ") + rpLocalString(55203);
-  const bool ok = rpProgressRunner()(caption, prefix + "  1", [&](TrpProgress& progress) {
+  const bool ok = rpProgressRunner()(ProgressCaption(), prefix + "  1", [&](TrpProgress& progress) {
     Restore<TrpProgress*> current(progress_);
     progress_ = &progress;
     work();
   });
   return ok && !cancelled_;
+}
+
+AnsiString TrpReport::ProgressCaption() const {
+  return (Title.empty() ? AnsiString() : Title + " - ") + rpLocalString(55203);
 }
 
 void TrpReport::UpdateProgress(int n) {

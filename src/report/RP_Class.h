@@ -510,6 +510,9 @@ class TrpReport : public TObject, public TrpEngineHooks {
   void BuildError(const AnsiString& message);
   // The progress window of the build, print or export running under one (nil otherwise).
   TrpProgress* Progress() const { return progress_; }
+  // The progress window's caption: "Подготовка отчета", after the title and " - " when
+  // the report has one.
+  AnsiString ProgressCaption() const;
   // Runs a dialog page: its script, then the dialog unless the script set its result;
   // Cancel sets the build's DialogCancelled.
   void RunDialogPage(TrpPage& page);

@@ -91,6 +91,11 @@ int rpRunExportOptionsDialog(TrpExportFilter& filter) {
   return OptionsDialog()(filter);
 }
 
+namespace {
+// Thrown through the save when the progress callback stops the export.
+struct TExportStopped {};
+}  // namespace
+
 bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString& fileName,
                    const TrpExportProgress& progress) {
   AnsiString name = fileName;
@@ -102,7 +107,6 @@ bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString
   TrpEngineHooks* oldHooks = st.Hooks;
   const int oldTotal = st.TotalPages;
   TExportHooks hooks(*oldHooks, filter);
-  TMemoryStream out;
   struct Restore {
     TrpExportFilter& f;
     TrpEngineHooks* hooks;
@@ -116,24 +120,29 @@ bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString
   } restore{filter, oldHooks, oldTotal};
 
   filter.FileName = name;
-  filter.Stream = &out;
-  st.Hooks = &hooks;
-  st.TotalPages = pages.GetCount();
-  filter.BeginDocument();
-  if (progress && !progress(0, pages.GetCount())) return false;
-  for (int i = 0; i < pages.GetCount(); ++i) {
-    filter.CurrentPage = pages.GetPages(i);
-    filter.BeginPage();
-    pages.ExportData(i);
-    filter.EndPage();
-    filter.CurrentPage = nullptr;
-    if (progress && !progress(i + 1, pages.GetCount())) return false;
+  // The file is made first (a file that cannot be made raises before the filter
+  // hears of the export) and replaces the old one only when the export has ended.
+  try {
+    SaveFileAtomically(name, [&](TStream& out) {
+      filter.Stream = &out;
+      st.Hooks = &hooks;
+      st.TotalPages = pages.GetCount();
+      filter.BeginDocument();
+      if (progress && !progress(0, pages.GetCount())) throw TExportStopped{};
+      for (int i = 0; i < pages.GetCount(); ++i) {
+        filter.CurrentPage = pages.GetPages(i);
+        filter.BeginPage();
+        pages.ExportData(i);
+        filter.EndPage();
+        filter.CurrentPage = nullptr;
+        if (progress && !progress(i + 1, pages.GetCount())) throw TExportStopped{};
+      }
+      filter.EndDocument();
+      filter.Stream = nullptr;
+    });
+  } catch (const TExportStopped&) {
+    return false;
   }
-  filter.EndDocument();
-  SaveFileAtomically(name, [&](TStream& s) {
-    if (out.Size() > 0) s.WriteBuffer(out.Memory(), out.Size());
-  });
-  filter.Stream = nullptr;
   if (filter.OnAfterExport) filter.OnAfterExport(name);
   return true;
 }
@@ -165,15 +174,16 @@ void rpSetExportProgressHost(TrpExportProgressHost host) { ProgressHost() = std:
 
 bool rpHasExportProgressHost() { return static_cast<bool>(ProgressHost()); }
 
-bool rpRunExportWithProgress(const TrpExportWork& work) {
-  if (ProgressHost()) return ProgressHost()(work);
+bool rpRunExportWithProgress(const TrpExportWork& work, const AnsiString& caption) {
+  if (ProgressHost()) return ProgressHost()(caption.empty() ? rpLocalString(55203) : caption, work);
   return work({});
 }
 
 bool TrpReport::ExportTo(TrpExportFilter& filter, const AnsiString& fileName) {
   if (ShowProgress && !OnProgress && rpHasExportProgressHost())
     return rpRunExportWithProgress(
-        [&](const TrpExportProgress& progress) { return rpExportReport(*this, filter, fileName, progress); });
+        [&](const TrpExportProgress& progress) { return rpExportReport(*this, filter, fileName, progress); },
+        ProgressCaption());
   // Otherwise the pages go under the report's own progress (OnProgress, or its progress
   // window like a build's), which counts them "n из N".
   struct Exporting {

@@ -77,13 +77,14 @@ bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString
 bool rpExportReport(TrpReport& report, TrpExportFilter& filter, const AnsiString& fileName,
                     const TrpExportProgress& progress = {});
 
-// Exports under a progress display: the host calls `work` with the progress callback it
-// wants and answers what the work answered. The windows layer installs a progress
-// window with Cancel (RP_ExportProgress.h); without a host the work runs as it is.
+// Exports under a progress display with a caption: the host calls `work` with the
+// progress callback it wants and answers what the work answered. The windows layer
+// installs a progress window with Cancel (RP_ExportProgress.h); without a host the work
+// runs as it is. An empty caption is "Подготовка отчета".
 using TrpExportWork = std::function<bool(const TrpExportProgress& progress)>;
-using TrpExportProgressHost = std::function<bool(const TrpExportWork& work)>;
+using TrpExportProgressHost = std::function<bool(const AnsiString& caption, const TrpExportWork& work)>;
 void rpSetExportProgressHost(TrpExportProgressHost host);
-bool rpRunExportWithProgress(const TrpExportWork& work);
+bool rpRunExportWithProgress(const TrpExportWork& work, const AnsiString& caption = AnsiString());
 bool rpHasExportProgressHost();
 
 // ---------------------------------------------------------------------------------------

@@ -237,6 +237,7 @@ void TrpMemoView::WrapLine(const AnsiString& S, int maxWidth, std::int64_t& posi
     }
     if (c != ' ') {
       if (MeasuredWidth(sub(b, a)) > maxWidth) {
+        const int overflow = a;  // the character that made the line too wide
         bool hyphenated = false;
         bool cut = !wordBreak;
         if (wordBreak) {
@@ -252,9 +253,13 @@ void TrpMemoView::WrapLine(const AnsiString& S, int maxWidth, std::int64_t& posi
             }
             e = a;
           }
-          // A word with no usable break and no blank before it on this line: cut it
-          // like a long word without hyphenation rather than one character per line.
-          if (!hyphenated && e == b) cut = true;
+          // A word with no usable break and no blank before it on this line (none of
+          // its break positions fits, or it has none): cut it like a long word without
+          // hyphenation rather than one character per line.
+          if (!hyphenated && e == b) {
+            cut = true;
+            a = overflow;
+          }
         }
         if (cut && e == b) {
           // Cut before the character that made the line too wide (at least one

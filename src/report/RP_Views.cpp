@@ -417,16 +417,15 @@ void TrpView::BeginDraw(TCanvas& canvas) {
         Left = lx;
         Width = rx - 1;
       } else {
-        Left = lx;
-        Width = rx;
+        // A view in a cross band takes the band's strip; any other the page's width.
+        const TrpBandView* cross = nullptr;
         for (const auto& v : st.CurrentPage->Objects) {
           auto* b = dynamic_cast<TrpBandView*>(v.get());
           if (!b || b->BandType() < 18 || b->BandType() > 20) continue;
-          if (Left >= b->Left && Left < b->Left + b->Width && Top >= b->Top && Top < b->Top + b->Height) {
-            Left = b->Left;
-            Width = b->Width;
-          }
+          if (Left >= b->Left && Left < b->Left + b->Width && Top >= b->Top && Top < b->Top + b->Height) cross = b;
         }
+        Left = cross ? cross->Left : lx;
+        Width = cross ? cross->Width : rx;
       }
       break;
     case baBottom:

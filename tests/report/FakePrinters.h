@@ -1,6 +1,6 @@
 // System printers for tests (the machines that run them have none): named printers with
 // a 600 dpi device whose printable area starts 1/4 inch in; a printer may refuse every
-// paper. Attached for the life of the object; the engine is left with the virtual
+// paper, and all of them may refuse one paper. Attached for the life of the object; the engine is left with the virtual
 // printer alone afterwards.
 #pragma once
 
@@ -39,6 +39,7 @@ class FakePrinters : public TrpPrinterBackend {
   void ApplySettings(int paperSize, int width, int height, int orientation, int) override {
     if (selected_ >= 0 && names_[static_cast<std::size_t>(selected_)] == broken_)
       throw ErpPrinterError("paper refused");
+    if (paperSize == RefusedPaper) throw ErpPrinterError("paper refused");
     size_ = paperSize;
     orientation_ = orientation;
     width_ = width;
@@ -55,6 +56,8 @@ class FakePrinters : public TrpPrinterBackend {
     return rpDevicePageInfo(w, h, dpi / 4, dpi / 4, w - dpi / 2, h - dpi / 2, dpi);
   }
   bool Printing() override { return false; }
+  // A paper id that every printer refuses (-1: none).
+  int RefusedPaper = -1;
 
  private:
   std::vector<AnsiString> names_;

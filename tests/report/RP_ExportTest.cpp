@@ -482,9 +482,12 @@ TEST_F(Export, CallOrderOverTwoPagesAndStops) {
   EXPECT_TRUE(rpExportPages(none, r, name));
   EXPECT_EQ(r.Log, (std::vector<std::string>{"dialog", "begin-doc", "end-doc"}));
   EXPECT_TRUE(FileExists(other));
-  // A file that cannot be written raises and leaves the engine as it was.
+  // A file that cannot be made raises before any filter operation runs and leaves the
+  // engine as it was.
   r.OnBeforeExport = nullptr;
+  r.Log.clear();
   EXPECT_ANY_THROW(rpExportPages(pages, r, dir.Path() + "/missing/dir/x.txt"));
+  EXPECT_EQ(r.Log, std::vector<std::string>{"dialog"});
   EXPECT_EQ(r.Stream, nullptr);
   EXPECT_EQ(rpState().TotalPages, 0);
 }
@@ -641,8 +644,8 @@ TEST_F(Export, ExportToRunsUnderTheProgressHostWhichMayStopIt) {
   ASSERT_TRUE(r.report.PrepareReport());
   std::vector<std::string> log;
   int stopAt = -1;
-  rpSetExportProgressHost([&](const TrpExportWork& work) {
-    log.push_back("host");
+  rpSetExportProgressHost([&](const AnsiString& caption, const TrpExportWork& work) {
+    log.push_back("host " + cp::Ansi1251ToUtf8(caption));
     const bool done = work([&](int page, int total) {
       log.push_back(std::to_string(page) + "/" + std::to_string(total));
       return page != stopAt;
@@ -653,18 +656,24 @@ TEST_F(Export, ExportToRunsUnderTheProgressHostWhichMayStopIt) {
   TrpCSVExport csv;
   const AnsiString c = dir.Path() + "/rep.csv";
   EXPECT_TRUE(r.report.ExportTo(csv, c));
-  EXPECT_EQ(log, (std::vector<std::string>{"host", "0/2", "1/2", "2/2", "done"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"host Подготовка отчета", "0/2", "1/2", "2/2", "done"}));
   EXPECT_TRUE(FileExists(c));
   // Stopped after the first page: no file, and an older one stays as it was.
   log.clear();
   stopAt = 1;
   const AnsiString other = dir.Path() + "/other.csv";
   EXPECT_FALSE(r.report.ExportTo(csv, other));
-  EXPECT_EQ(log, (std::vector<std::string>{"host", "0/2", "1/2", "stopped"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"host Подготовка отчета", "0/2", "1/2", "stopped"}));
   EXPECT_FALSE(FileExists(other));
   const std::string before = ReadFileBytes(c);
   EXPECT_FALSE(r.report.ExportTo(csv, c));
   EXPECT_EQ(ReadFileBytes(c), before);
+  // The host's caption begins with the report's title.
+  log.clear();
+  stopAt = -1;
+  r.report.Title = Ansi("Раскладка");
+  EXPECT_TRUE(r.report.ExportTo(csv, other));
+  EXPECT_EQ(log.front(), "host Раскладка - Подготовка отчета");
   rpSetExportProgressHost(nullptr);
   EXPECT_TRUE(r.report.ExportTo(csv, other));
 }

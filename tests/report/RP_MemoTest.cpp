@@ -59,6 +59,9 @@ TEST_F(Memo, WrapTable) {
       // With hyphenation a word with no break position is cut the same way, not one
       // character per line.
       {"1234567890", 22, wb, {"123", "456", "789", M("0")}},
+      // The same for a word whose break positions all lie too far for the width.
+      {"ПРОГРАММА", 22, wb, {Ansi("ПРО"), Ansi("ГРА"), M("ММА")}},
+      {"ПРОГРАММА", 28, wb, {Ansi("ПРОГ"), Ansi("РАММ"), M("А")}},
       {"ПРОГРАММА", 40, wb, {Ansi("ПРОГ-"), M("РАММА")}},
       {"ПРОГРАММА", 52, wb, {Ansi("ПРОГРАМ-"), M("МА")}},
       {"ПРОГРАММА", 52, ww, {Ansi("ПРОГРАММ"), M("А")}},

@@ -6,6 +6,7 @@
 #include "report/RP_Prepared.h"
 #include "report/RP_Utils.h"
 #include "report/MessageTexts.h"
+#include "FakePrinters.h"
 
 namespace {
 
@@ -101,6 +102,23 @@ TEST_F(Prepared, PrinterSettingsAndRejectedPapers) {
   EXPECT_EQ(page.PaperHeight, 2345);
   EXPECT_EQ(page.PageInfo.PhysWidth, rpTenthsMmToReport(1234));
   EXPECT_EQ(page.Bin, 0xFFFF);
+}
+
+// A paper the printer refuses becomes a custom paper of the same size and orientation.
+TEST_F(Prepared, RefusedPaperFallsBackToACustomPaperOfTheSameSize) {
+  FakePrinters printers({"Принтер"});
+  printers.RefusedPaper = 11;  // A5
+  rpPrinter().SetPrinterIndex(0);
+  TrpPage page(11, 2100, 1480, 0xFFFF, rpLandscape);
+  EXPECT_EQ(page.PaperSize, rpCustomPaper);
+  EXPECT_EQ(page.PaperWidth, 2100);
+  EXPECT_EQ(page.PaperHeight, 1480);
+  EXPECT_EQ(page.Orientation, rpLandscape);
+  EXPECT_EQ(page.Bin, 0xFFFF);
+  EXPECT_EQ(page.PageInfo, rpPrinter().FillPageInfo());
+  TrpPage a4(9, 0, 0, -1, rpPortrait);  // a paper it takes stays as asked
+  EXPECT_EQ(a4.PaperSize, 9);
+  EXPECT_EQ(a4.PaperWidth, 2100);
 }
 
 TEST_F(Prepared, PageScriptProperties) {

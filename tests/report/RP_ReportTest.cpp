@@ -482,3 +482,21 @@ TEST(RpReport, TheProgressWindowStepsAsideWhileADialogPageShows) {
   EXPECT_EQ(hiddenWhileShown, std::vector<bool>{true});
   EXPECT_FALSE(progress.Hidden);
 }
+
+// A page's margins read by the report while it builds are the edges of the area it fills,
+// the bottom one above the page footer; outside a build they are the stored margins.
+TEST(RpPage, MarginsReadWhileBuildingAreTheEdges) {
+  rpResetState();
+  Fixture f;
+  TrpPage& page = f.b.Page(9, rpPortrait, 40);
+  f.b.Band(btReportTitle, 0, 20);
+  f.b.Memo("[PAGE1.LEFTMARGIN] [PAGE1.TOPMARGIN] [PAGE1.RIGHTMARGIN] [PAGE1.BOTTOMMARGIN]", 20, 0, 300, 18);
+  f.b.Band(btPageFooter, 200, 30);
+  const int height = page.PageInfo.PhysHeight, width = page.PageInfo.PhysWidth;
+  const std::string dump = f.Build();
+  const std::string expected = "40 40 " + std::to_string(width - 40) + " " + std::to_string(height - 40 - 30);
+  EXPECT_NE(dump.find(expected), std::string::npos) << dump;
+  // The build put the template back: a page of its own.
+  EXPECT_EQ(f.report.Pages.GetPages(0)->GetPropValue("BOTTOMMARGIN").AsInteger(), 40);
+  rpResetState();
+}

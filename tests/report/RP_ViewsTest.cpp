@@ -445,3 +445,25 @@ TEST_F(Views, LineTurnsToItsLongerSide) {
   EXPECT_EQ(lines[0]->R, Rect(10, 10, 110, 10));
   EXPECT_EQ(lines[1]->R, Rect(10, 10, 10, 110));
 }
+
+// Width alignment in the designer: a view inside a cross band takes the band's strip,
+// any other view the page's width.
+TEST_F(Views, WidthAlignmentInTheDesignerFollowsACrossBand) {
+  TrpPage page(9, 0, 0, -1, rpPortrait);
+  auto* cross = static_cast<TrpBandView*>(page.AddObject(CreateReportObject(rpotBand, "")));
+  cross->FrameTyp = btCrossData;
+  cross->SetBounds(300, 0, 100, 1000);
+  rpState().CurrentPage = &page;
+  TRecordingCanvas canvas(Rect(0, 0, 800, 1100));
+  for (const auto& [left, expectLeft, expectWidth] :
+       {std::tuple{320, 300, 100}, std::tuple{100, 0, page.PageInfo.ReportWidth()}}) {
+    SCOPED_TRACE(left);
+    TrpMemoView m;
+    m.SetBounds(left, 50, 40, 20);
+    m.BandAlign = baWidth;
+    m.BeginDraw(canvas);
+    EXPECT_EQ(m.Left, expectLeft);
+    EXPECT_EQ(m.Width, expectWidth);
+  }
+  rpState().CurrentPage = nullptr;
+}

@@ -97,3 +97,12 @@ TEST_F(ExportProgress, LongExportsShowTheWindowWhichCancelStops) {
   EXPECT_TRUE(report.ExportTo(csv, name));
   EXPECT_NE(ReadFileBytes(name), before);
 }
+
+TEST_F(ExportProgress, TheWindowIsCaptionedWithTheReportsTitle) {
+  TrpExportProgressWindow::ShowAfterMs = 0;
+  report.Title = Ansi("Раскладка: Хибины");
+  TrpCSVExport csv;
+  EXPECT_TRUE(report.ExportTo(csv, dir.Path() + "/r.csv"));
+  ASSERT_EQ(log.Shown.size(), 1u);
+  EXPECT_EQ(log.Shown[0], QString::fromUtf8("Раскладка: Хибины - Подготовка отчета / Формируется страница:  1"));
+}

@@ -585,8 +585,11 @@ TEST_F(Preview, PanelHostsTheToolbarAndPagesOfAHiddenWindow) {
   p->SetScrollBars(TrpScrollBars::ssNone);
   EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   p->SetScrollBars(TrpScrollBars::ssVertical);
-  EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+  EXPECT_EQ(f.PBox->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(f.PBox->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  EXPECT_TRUE(f.StatusLabel->isVisibleTo(p));  // below the pages now
+  p->SetScrollBars(TrpScrollBars::ssBoth);
+  EXPECT_TRUE(f.StatusLabel->isVisibleTo(p));
   EXPECT_EQ(report.Preview(), &f);
   delete host;  // the panel, its window and the pages' widgets go with the form
   EXPECT_EQ(report.Preview(), nullptr);
@@ -739,4 +742,111 @@ TEST_F(Preview, TheReportChoosesButtonsFirstZoomGreyButtonsAndModality) {
   EXPECT_TRUE(f.HandleKey('P', ssCtrl));
   EXPECT_EQ(dialogs->Unexpected(), 1);  // nothing to print: no print dialog
   f.Close();
+}
+
+// The find dialog names its field, its options and where the search begins, in groups.
+TEST_F(Preview, FindDialogShowsItsTextsInGroups) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 0);
+  ASSERT_TRUE(f.Find(Ansi("гречка"), false, true));
+  TScriptedDialogsScope dialogs;
+  bool answered = false;
+  dialogs->AnswerForm("TrpPreviewSearchForm", [&](TForm& dlg) {
+    answered = true;
+    EXPECT_EQ(dlg.Caption(), Ansi("Поиск"));
+    const struct {
+      const char* name;
+      const char* text;
+      const char* group;  // the group box it stands in ("" for none)
+    } parts[] = {{"gbOptions", "Параметры", ""},        {"cbCase", "Учитывать регистр", "gbOptions"},
+                 {"gbOrigin", "Начать поиск", ""},       {"rbFromStart", "С первой страницы", "gbOrigin"},
+                 {"rbContinue", "С текущего места", "gbOrigin"}, {"btnOk", "OK", ""},
+                 {"btnCancel", "Отмена", ""}};
+    for (const auto& p : parts) {
+      auto* w = dlg.findChild<QWidget*>(p.name);
+      ASSERT_NE(w, nullptr) << p.name;
+      const QString text = w->property(w->inherits("QGroupBox") ? "title" : "text").toString();
+      EXPECT_EQ(text, QString::fromUtf8(p.text)) << p.name;
+      if (*p.group) EXPECT_EQ(w->parentWidget()->objectName(), p.group) << p.name;
+    }
+    auto* label = dlg.findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QString::fromUtf8("Искать текст:"));
+    EXPECT_EQ(label->buddy(), dlg.findChild<QLineEdit*>("edText"));
+    EXPECT_TRUE(dlg.findChild<QRadioButton*>("rbContinue")->isChecked());
+    // The field opens focused with the last search text selected.
+    auto* edit = dlg.findChild<QLineEdit*>("edText");
+    EXPECT_EQ(dlg.ActiveControl(), edit);
+    EXPECT_EQ(edit->selectedText(), QString::fromUtf8("ГРЕЧКА"));
+    dlg.adjustSize();
+    const QImage shot = dlg.grab().toImage();
+    const char* out = std::getenv("TARNWICK_FIND_PNG");
+    shot.save(out ? out : (dir.SysPath() + "/find.png").c_str());
+    dlg.findChild<QPushButton*>("btnCancel")->click();
+  });
+  f.FindDialog();
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(f.Search().Text, Ansi("ГРЕЧКА"));  // Cancel leaves the search as it was
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+// Exit and Esc close a modal preview with OK.
+TEST_F(Preview, ExitAndEscCloseAModalPreviewWithOk) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  for (const bool byKey : {false, true}) {
+    SCOPED_TRACE(byKey ? "Esc" : "exit button");
+    TrpPreviewForm f;
+    f.SetPages(&pages);
+    QTimer::singleShot(0, [&] {
+      if (byKey) f.HandleKey(VK_ESCAPE, 0);
+      else f.ExitBtn->Click();
+    });
+    EXPECT_EQ(f.ShowModal(), mrOk);
+  }
+}
+
+// Both bars stay shown, disabled while there is nothing to scroll; the status stands on
+// the horizontal bar's row, to its left.
+TEST_F(Preview, BarsStayShownAndTheStatusStandsBesideTheHorizontalBar) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 2);  // whole page: nothing to scroll sideways
+  QCoreApplication::processEvents();
+  QScrollBar* h = f.PBox->horizontalScrollBar();
+  ASSERT_EQ(f.Layout().HRange, 0);
+  EXPECT_TRUE(h->isVisible());
+  EXPECT_FALSE(h->isEnabled());
+  EXPECT_TRUE(f.PBox->verticalScrollBar()->isEnabled());
+  ASSERT_TRUE(f.StatusLabel->isVisible());
+  const QRect bar(h->mapTo(&f, QPoint(0, 0)), h->size());
+  const QRect status(f.StatusLabel->mapTo(&f, QPoint(0, 0)), f.StatusLabel->size());
+  EXPECT_EQ(status.center().y(), bar.center().y());
+  EXPECT_LE(status.right(), bar.left());
+  EXPECT_LT(status.width(), f.width() / 4);
+  f.SetZoom(200);  // wider than the window: the bar scrolls
+  EXPECT_TRUE(h->isEnabled());
+}
+
+// The views of a page are rebuilt while the page is in the window and given up when it
+// has left it.
+TEST_F(Preview, PagesOutOfTheWindowGiveTheirViewsUp) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 100);
+  f.PBox->viewport()->grab();
+  EXPECT_NE(pages.GetPages(0)->Page, nullptr);
+  EXPECT_EQ(pages.GetPages(2)->Page, nullptr);
+  f.GoToPage(3);
+  f.PBox->viewport()->grab();
+  EXPECT_EQ(pages.GetPages(0)->Page, nullptr);
+  EXPECT_FALSE(pages.GetPages(0)->Visible);
+  EXPECT_NE(pages.GetPages(2)->Page, nullptr);
+  // Found text is still found on a page whose views were given up.
+  EXPECT_TRUE(f.Find(Ansi("Раскладка"), false, true));
+  EXPECT_EQ(f.PageNo(), 1);
 }

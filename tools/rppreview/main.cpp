@@ -132,6 +132,7 @@ int main(int argc, char** argv) {
   window->resize(width, height);
   static_cast<TForm*>(window)->SetWindowState(TWindowState::wsNormal);
   static_cast<TForm*>(window)->Show();
+  QCoreApplication::processEvents();  // the window takes its size before the pages are placed
   if (zoom) form->SetZoom(zoom);
   if (page) form->GoToPage(page);
   if (find) form->Find(cp::Utf8To1251(find), false, true);

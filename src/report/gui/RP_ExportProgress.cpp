@@ -7,8 +7,8 @@ int TrpExportProgressWindow::ShowAfterMs = 400;
 
 namespace {
 
-bool RunUnderWindow(const TrpExportWork& work) {
-  TrpProgressWindow window(rpLocalString(55203), rpLocalString(55205) + "  1", "TrpExportProgressForm",
+bool RunUnderWindow(const AnsiString& caption, const TrpExportWork& work) {
+  TrpProgressWindow window(caption, rpLocalString(55205) + "  1", "TrpExportProgressForm",
                            TrpExportProgressWindow::ShowAfterMs);
   const bool done = work([&](int page, int total) {
     if (page == 0) window.Restart();  // the options dialog is behind us: the export begins

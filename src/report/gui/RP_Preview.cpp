@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGroupBox>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -104,8 +105,17 @@ void TrpPBox::paintEvent(QPaintEvent*) {
   for (std::size_t i = 0; i < rects.size(); ++i) {
     const TRect& r = rects[i];
     const QRect q(r.Left - sx, r.Top - sy, r.Width(), r.Height());
-    // A page counts as visible whenever it meets the window.
-    if (!q.intersects(view)) continue;
+    TrpPreparedPage* rec = pages->GetPages(static_cast<int>(i));
+    // A page counts as visible whenever it meets the window; one that does not gives its
+    // live views up (drawn with the visible flag clear).
+    if (!q.intersects(view)) {
+      if (rec->Page) {
+        rec->Visible = false;
+        TRecordingCanvas none(Rect(0, 0, 1, 1));
+        pages->Draw(static_cast<int>(i), none, Rect(0, 0, 1, 1));
+      }
+      continue;
+    }
     painter.fillRect(q, Qt::white);
     painter.setPen(Qt::black);
     painter.drawRect(q.adjusted(0, 0, -1, -1));
@@ -115,7 +125,6 @@ void TrpPBox::paintEvent(QPaintEvent*) {
     painter.setClipRect(q.intersected(view));
     {
       TQtCanvas canvas(painter, Rect(view.left(), view.top(), view.right() + 1, view.bottom() + 1));
-      TrpPreparedPage* rec = pages->GetPages(static_cast<int>(i));
       rec->Visible = true;
       pages->Draw(static_cast<int>(i), canvas, Rect(q.left(), q.top(), q.right() + 1, q.bottom() + 1));
     }
@@ -240,7 +249,7 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent, TFormStyle formStyle) : TForm(pa
   PageSetupBtn->OnClick = [this](TObject*) { PageSetupDialog(); };
   FindBtn->OnClick = [this](TObject*) { FindDialog(); };
   HelpBtn->OnClick = [this](TObject*) { HelpClick(); };
-  ExitBtn->OnClick = [this](TObject*) { Close(); };
+  ExitBtn->OnClick = [this](TObject*) { Exit(); };
 
   PagePanel = new QWidget(this);
   PagePanel->setObjectName("PagePanel");
@@ -252,8 +261,9 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent, TFormStyle formStyle) : TForm(pa
   StatusLabel = new QLabel(PagePanel);
   StatusLabel->setObjectName("StatusLabel");
   StatusLabel->setWhatsThis(ToQString(Ansi("Номер текущей страницы и число страниц.")));
-  StatusLabel->setContentsMargins(4, 1, 4, 1);
-  pageColumn->addWidget(StatusLabel);
+  StatusLabel->setContentsMargins(4, 0, 8, 0);
+  StatusLabel->setFixedWidth(StatusLabel->fontMetrics().horizontalAdvance(ToQString(Ansi("Стр. 9999/9999"))) + 12);
+  ShowBars(true, true);
   column->addWidget(PagePanel, 1);
 
   KeyPreview = true;
@@ -265,6 +275,17 @@ TrpPreviewForm::TrpPreviewForm(QWidget* parent, TFormStyle formStyle) : TForm(pa
   };
   mode_ = LastMode;
   layout_.Factor = LastFactor;
+}
+
+void TrpPreviewForm::ShowBars(bool vertical, bool horizontal) {
+  // Both bars stay shown; one with nothing to scroll is disabled (Relayout).
+  PBox->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  PBox->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  // The status stands beside the horizontal bar, or below the pages without it.
+  const bool besideBar = StatusLabel->parentWidget() != PagePanel;
+  if (horizontal && !besideBar) PBox->addScrollBarWidget(StatusLabel, Qt::AlignLeft);
+  else if (!horizontal && besideBar) static_cast<QVBoxLayout*>(PagePanel->layout())->addWidget(StatusLabel);
+  StatusLabel->show();
 }
 
 void TrpPreviewForm::CreateToolBar() {
@@ -363,6 +384,11 @@ void TrpPreviewForm::ApplyReportOptions() {
   SetGrayedButtons(report_ && report_->GrayedButtons);
   const bool editing = PageEditing();
   for (QAction* a : {pageEditSeparator_, EditPageItem, AddPageItem, DeletePageItem}) a->setVisible(editing);
+}
+
+void TrpPreviewForm::Exit() {
+  if (Modal()) SetModalResult(mrOk);
+  else Close();
 }
 
 void TrpPreviewForm::HelpClick() {
@@ -513,8 +539,7 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
       return true;
     case VK_ESCAPE:
       if (host_) return false;  // a panel is closed with its form
-      if (Modal()) SetModalResult(mrOk);
-      else Close();
+      Exit();
       return true;
     case VK_F3:
       if (search_.Active()) FindNext();
@@ -568,25 +593,47 @@ void TrpPreviewForm::FindDialog() {
   TForm dlg(this);
   dlg.setObjectName("TrpPreviewSearchForm");
   dlg.SetCaption(rpLocalString(53000));
+  dlg.SetBorderStyle(TFormBorderStyle::bsDialog);
   auto* layout = new QVBoxLayout(&dlg);
   auto* label = new QLabel(Local(53001), &dlg);
   auto* edit = new QLineEdit(&dlg);
   edit->setObjectName("edText");
+  edit->setMinimumWidth(260);
+  label->setBuddy(edit);
   edit->setText(ToQString(search_.Text));
   edit->selectAll();
-  auto* caseBox = new QCheckBox(Local(53003), &dlg);
+  auto* options = new QGroupBox(Local(53002), &dlg);
+  options->setObjectName("gbOptions");
+  auto* caseBox = new QCheckBox(Local(53003), options);
   caseBox->setObjectName("cbCase");
-  auto* fromStart = new QRadioButton(Local(53005), &dlg);
+  (new QVBoxLayout(options))->addWidget(caseBox);
+  auto* origin = new QGroupBox(Local(53004), &dlg);
+  origin->setObjectName("gbOrigin");
+  auto* fromStart = new QRadioButton(Local(53005), origin);
   fromStart->setObjectName("rbFromStart");
-  auto* goOn = new QRadioButton(Local(53006), &dlg);
+  auto* goOn = new QRadioButton(Local(53006), origin);
   goOn->setObjectName("rbContinue");
   goOn->setChecked(true);
+  auto* originColumn = new QVBoxLayout(origin);
+  originColumn->addWidget(fromStart);
+  originColumn->addWidget(goOn);
+  auto* groups = new QHBoxLayout;
+  groups->addWidget(options, 1);
+  groups->addWidget(origin, 1);
   auto* ok = new QPushButton(Local(55000), &dlg);
   ok->setObjectName("btnOk");
+  ok->setDefault(true);
   auto* cancel = new QPushButton(Local(55001), &dlg);
   cancel->setObjectName("btnCancel");
-  for (QWidget* w : std::initializer_list<QWidget*>{label, edit, caseBox, fromStart, goOn, ok, cancel})
-    layout->addWidget(w);
+  cancel->setProperty(kCancelButtonProperty, true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  layout->addWidget(label);
+  layout->addWidget(edit);
+  layout->addLayout(groups);
+  layout->addLayout(buttons);
   QObject::connect(ok, &QPushButton::clicked, &dlg, [&] { dlg.SetModalResult(mrOk); });
   QObject::connect(cancel, &QPushButton::clicked, &dlg, [&] { dlg.SetModalResult(mrCancel); });
   edit->setFocus();
@@ -612,7 +659,8 @@ bool TrpPreviewForm::SaveAs(const AnsiString& fileName, int filterIndex) {
     const AnsiString name = ChangeFileExt(fileName, ext);
     if (report_ && pages_ == &report_->EMFPages) return report_->ExportTo(*filter, name);
     return rpRunExportWithProgress(
-        [&](const TrpExportProgress& progress) { return rpExportPages(*pages_, *filter, name, progress); });
+        [&](const TrpExportProgress& progress) { return rpExportPages(*pages_, *filter, name, progress); },
+        report_ ? report_->ProgressCaption() : AnsiString());
   } catch (const Exception& e) {
     Error(Ansi("Не удалось записать файл ") + fileName + ":\r" + e.Message());
   } catch (const std::exception& e) {
@@ -803,8 +851,7 @@ void TrpPreview::SetScrollBars(TrpScrollBars bars) {
   scrollBars_ = bars;
   const bool v = bars == TrpScrollBars::ssBoth || bars == TrpScrollBars::ssVertical;
   const bool h = bars == TrpScrollBars::ssBoth || bars == TrpScrollBars::ssHorizontal;
-  form_->PBox->setVerticalScrollBarPolicy(v ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-  form_->PBox->setHorizontalScrollBarPolicy(h ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  form_->ShowBars(v, h);
 }
 
 void TrpPreview::KeyDown(std::uint16_t& Key, TShiftState Shift) {

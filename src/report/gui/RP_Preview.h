@@ -89,6 +89,8 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   // The help button: the program's help page of the preview (rpPreviewHelp), or, when
   // the program installs none, the pointer asks for a control's short explanation.
   void HelpClick();
+  // The exit button and Esc: a modal window closes with OK, another one closes.
+  void Exit();
 
   // Save: filter index 1 writes a prepared report (".rpp" forced); index n > 1 exports
   // through the (n - 1)-th registered filter, with its extension. False when nothing was
@@ -149,6 +151,9 @@ class TrpPreviewForm : public TForm, public TFreeNotifier {
   friend class TrpPBox;
   friend class TrpPreview;
   void UpdateStatus();
+  // The bars shown (a bar with nothing to scroll is disabled) and the status beside the
+  // horizontal one.
+  void ShowBars(bool vertical, bool horizontal);
   // Save, print and find want pages; page setup a report to build again.
   void UpdateButtons();
   void CreateToolBar();
