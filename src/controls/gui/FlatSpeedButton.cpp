@@ -4,6 +4,8 @@
 #include <QMenu>
 
 #include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
+#include "platform/gui/StdCtrls.h"
 
 TFlatSpeedButton::TFlatSpeedButton(QWidget* parent) : TCustomSpeedButton(parent, TSpeedButtonKind::sbkFlat) {
   resize(25, 25);
@@ -23,7 +25,7 @@ TSpeedButtonLook TFlatSpeedButton::Look() const {
                     : Alignment == TAlignment::taRightJustify ? DT_RIGHT
                                                                      : DT_CENTER) |
                    (WordWrap ? DT_WORDBREAK : 0u);
-  look.DropDownRoom = MarkDropDown && DropDownMenu ? 9 : 0;
+  look.DropDownRoom = MarkDropDown && DropDownMenu() ? 9 : 0;
   return look;
 }
 
@@ -32,11 +34,10 @@ bool TFlatSpeedButton::TracksPointer() const { return Enabled() && QApplication:
 void TFlatSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomSpeedButton::MouseDown(Button, Shift, X, Y);
   if (!dragging_) return;
-  if (DropDownMenu) {
+  if (TPopupMenu* menu = DropDownMenu(); menu && menu->AutoPopup) {
     // The menu takes the press: it pops up below the button and the press ends here.
     dragging_ = false;
-    DropDownMenu->popup(mapToGlobal(QPoint(0, height())));
-    SetState(Latched() ? TButtonState::bsExclusive : TButtonState::bsUp);
+    PopUpDropDownMenu();
     return;
   }
   if (AllowTimer) {
@@ -48,6 +49,40 @@ void TFlatSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
     timer_->SetInterval(InitPause);
     timer_->SetEnabled(true);
   }
+}
+
+TPopupMenu* TFlatSpeedButton::DropDownMenu() const { return dropDownGuard_ ? dropDownMenu_ : nullptr; }
+
+void TFlatSpeedButton::SetDropDownMenu(TPopupMenu* menu) {
+  dropDownMenu_ = menu;
+  dropDownGuard_ = menu ? menu->Menu() : nullptr;
+  Invalidate();
+}
+
+void TFlatSpeedButton::PopUpDropDownMenu() {
+  QMenu* menu = dropDownMenu_->Menu();
+  if (hookedMenu_ != menu) {  // once per menu
+    hookedMenu_ = menu;
+    QObject::connect(menu, &QMenu::aboutToHide, this, [this] { MenuClosed(); });
+  }
+  const int x = dropDownMenu_->Alignment == TPopupAlignment::paRight    ? width()
+                : dropDownMenu_->Alignment == TPopupAlignment::paCenter ? width() / 2
+                                                                         : 0;
+  const TPoint at = ClientToScreen({x, height()});
+  menuTracking_ = true;
+  dropDownMenu_->Popup(at.X, at.Y);
+}
+
+void TFlatSpeedButton::MenuClosed() {
+  if (!menuTracking_) return;
+  menuTracking_ = false;
+  SetState(!Enabled() ? TButtonState::bsDisabled : Latched() ? TButtonState::bsExclusive : TButtonState::bsUp);
+}
+
+bool TFlatSpeedButton::DialogChar(char c) {
+  if (!Enabled() || !isVisible() || !IsAccelerator(c, Caption())) return false;
+  Click();
+  return true;
 }
 
 void TFlatSpeedButton::TimerTick() {

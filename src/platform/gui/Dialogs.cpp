@@ -337,15 +337,7 @@ void SetUpFolderBrowser(QFileDialog& dialog, TFolderBrowseRequest& request) {
   }
   if (request.CenterOnScreen) {
     dialog.adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      const QRect area = screen->availableGeometry();
-      QRect r(QPoint(0, 0), dialog.size());
-      r.moveCenter(area.center());
-      // Kept inside the screen.
-      r.moveLeft(std::max(area.left(), std::min(r.left(), area.right() - r.width() + 1)));
-      r.moveTop(std::max(area.top(), std::min(r.top(), area.bottom() - r.height() + 1)));
-      dialog.move(r.topLeft());
-    }
+    CenterWindow(dialog);
   }
 }
 
