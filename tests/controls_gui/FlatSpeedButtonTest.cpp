@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "controls/gui/FlatSpeedButton.h"
+#include "platform/gui/ActnList.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/QtGraphics.h"
@@ -277,4 +278,62 @@ TEST(FlatSpeedButtonLook, EveryStateDrawsDifferently) {
   if (const char* out = std::getenv("TARNWICK_SPEEDBUTTON_STATES_PNG"))
     sheet.grab().toImage().scaled(sheet.size() * 2).save(out);
   all[kHeld].first->MouseUp(TMouseButton::mbLeft, 0, 5, 5);
+}
+
+TEST(FlatSpeedButtonAction, TheBoundActionGivesItsStateAndItsImageOnAFuchsiaGround) {
+  TBitmap strip(16, 8, clLime);  // two 8 x 8 images on a lime ground
+  strip.Fill(Rect(2, 2, 6, 6), clRed);
+  strip.Fill(Rect(10, 2, 14, 6), clBlue);
+  TImageList images(8, 8);
+  images.AddMasked(strip, clLime);
+  TActionList list;
+  list.Images = &images;
+  TAction* run = list.Add("Run", "&Run", 0, "Run it|Runs it");
+  run->SetImageIndex(0);
+  int runs = 0;
+  run->OnExecute = [&](TObject*) { ++runs; };
+  QWidget parent;
+  TFlatSpeedButton b(&parent);
+  b.SetAction(run);
+  EXPECT_EQ(b.Caption(), "&Run");
+  EXPECT_EQ(b.Hint, "Run it|Runs it");
+  ASSERT_EQ(b.Glyph().Width(), 8);
+  EXPECT_EQ(b.Glyph().Pixel(0, 0), clFuchsia);
+  EXPECT_TRUE(b.Glyph().Transparent);
+  EXPECT_EQ(b.Glyph().TransparentColor, clFuchsia);
+  EXPECT_EQ(b.ButtonGlyph().StateImage(TButtonState::bsUp).Pixel(3, 3), clRed);
+  // The state images follow the same rules: disabled is embossed from the copy.
+  EXPECT_EQ(b.ButtonGlyph().StateImage(TButtonState::bsDisabled).Pixel(3, 3), ColorToRGB(clBtnShadow));
+  // The action's changes reach the button.
+  run->SetImageIndex(1);
+  EXPECT_EQ(b.ButtonGlyph().StateImage(TButtonState::bsUp).Pixel(3, 3), clBlue);
+  run->SetEnabled(false);
+  EXPECT_FALSE(b.isEnabled());
+  EXPECT_EQ(b.State(), TButtonState::bsDisabled);
+  run->SetEnabled(true);
+  run->SetCaption("Go");
+  EXPECT_EQ(b.Caption(), "Go");
+  // A click runs the action; an OnClick of the button's own runs instead.
+  b.MouseDown(TMouseButton::mbLeft, 0, 5, 5);
+  b.MouseUp(TMouseButton::mbLeft, 0, 5, 5);
+  EXPECT_EQ(runs, 1);
+  int own = 0;
+  b.OnClick = [&](TObject*) { ++own; };
+  b.Click();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(own, 1);
+  // A glyph of the button's own stays.
+  TFlatSpeedButton withGlyph(&parent);
+  TBitmap mine(8, 8, clYellow);
+  withGlyph.SetGlyph(mine);
+  withGlyph.SetAction(run);
+  EXPECT_EQ(withGlyph.Glyph().Pixel(3, 3), clYellow);
+  // Unbound, the action's image goes; an action that goes is forgotten.
+  b.SetAction(nullptr);
+  EXPECT_TRUE(b.Glyph().Empty());
+  {
+    TActionList other;
+    b.SetAction(other.Add("Gone", "Gone"));
+  }
+  EXPECT_EQ(b.Action(), nullptr);
 }

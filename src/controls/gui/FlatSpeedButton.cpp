@@ -1,8 +1,10 @@
 #include "controls/gui/FlatSpeedButton.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMenu>
 
+#include "platform/gui/ActnList.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/StdCtrls.h"
@@ -15,7 +17,7 @@ TFlatSpeedButton::TFlatSpeedButton(QWidget* parent) : TCustomSpeedButton(parent,
   ParentShowHint = false;
 }
 
-TFlatSpeedButton::~TFlatSpeedButton() = default;
+TFlatSpeedButton::~TFlatSpeedButton() { QObject::disconnect(actionLink_); }
 
 TSpeedButtonLook TFlatSpeedButton::Look() const {
   TSpeedButtonLook look = TCustomSpeedButton::Look();
@@ -101,5 +103,47 @@ void TFlatSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, in
 
 void TFlatSpeedButton::Click() {
   if (TForm* form = TForm::ParentForm(this); form && ModalResult != mrNone) form->SetModalResult(ModalResult);
-  TCustomSpeedButton::Click();
+  if (TAction* action = Action(); action && !OnClick) action->Execute();
+  else TCustomSpeedButton::Click();
+}
+
+TAction* TFlatSpeedButton::Action() const { return actionGuard_ ? action_ : nullptr; }
+
+void TFlatSpeedButton::SetAction(TAction* action) {
+  QObject::disconnect(actionLink_);
+  if (glyphFromAction_) SetGlyph(TBitmap());
+  glyphFromAction_ = false;
+  action_ = action;
+  actionGuard_ = action ? action->QtAction() : nullptr;
+  if (!actionGuard_) return;
+  actionLink_ = QObject::connect(actionGuard_.data(), &QAction::changed, this, [this] { ActionChanged(); });
+  ActionChanged();
+}
+
+void TFlatSpeedButton::ActionChanged() {
+  TAction* action = Action();
+  if (!action) return;
+  SetCaption(action->Caption());
+  Hint = action->Hint();
+  setEnabled(action->Enabled());
+  setVisible(action->Visible());
+  if (GroupIndex() != 0) SetDown(action->Checked());
+  // The action's image, while the button has no glyph of its own.
+  if (!Glyph().Empty() && !glyphFromAction_) return;
+  const TImageList* images = action->ActionList() ? action->ActionList()->Images : nullptr;
+  if (!images || action->ImageIndex() < 0 || action->ImageIndex() >= images->Count()) {
+    if (glyphFromAction_) SetGlyph(TBitmap());
+    glyphFromAction_ = false;
+    return;
+  }
+  const TBitmap& image = images->Image(action->ImageIndex());
+  const TColor transparent = image.EffectiveTransparentColor();
+  TBitmap glyph(image.Width(), image.Height(), clFuchsia);
+  for (int y = 0; y < image.Height(); ++y)
+    for (int x = 0; x < image.Width(); ++x)
+      if (image.Pixel(x, y) != transparent) glyph.SetPixel(x, y, image.Pixel(x, y));
+  glyph.Transparent = true;
+  glyph.TransparentColor = clFuchsia;
+  SetGlyph(glyph);
+  glyphFromAction_ = true;
 }

@@ -17,6 +17,11 @@
 //   enter                  counts only while the application is active
 //   accelerator            Alt and the letter marked with "&" in the caption click an
 //                          enabled, visible button (DialogChar)
+//   action                 a bound action gives its caption, hint, enabled and visible
+//                          state (Checked gives Down in a group) and runs when the
+//                          button clicks without an OnClick; a button without a glyph
+//                          shows the action's image, copied onto a fuchsia ground that
+//                          is the glyph's transparent colour
 #pragma once
 
 #include <QMenu>
@@ -28,6 +33,7 @@
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/SpeedButton.h"
 
+class TAction;
 class TPopupMenu;
 
 class TFlatSpeedButton : public TCustomSpeedButton {
@@ -40,6 +46,9 @@ class TFlatSpeedButton : public TCustomSpeedButton {
   // Not owned; forgotten when the menu goes.
   TPopupMenu* DropDownMenu() const;
   void SetDropDownMenu(TPopupMenu* menu);
+  // Not owned; forgotten when the action goes.
+  TAction* Action() const;
+  void SetAction(TAction* action);
   // The drop-down menu is open (popped up by a press).
   bool MenuTracking() const { return menuTracking_; }
   TModalResult ModalResult = mrNone;
@@ -66,6 +75,11 @@ class TFlatSpeedButton : public TCustomSpeedButton {
  private:
   void TimerTick();
   void PopUpDropDownMenu();
+  void ActionChanged();
+  TAction* action_ = nullptr;
+  QPointer<QAction> actionGuard_;  // the action's QAction: gone with the action
+  QMetaObject::Connection actionLink_;
+  bool glyphFromAction_ = false;
   void MenuClosed();
   TPopupMenu* dropDownMenu_ = nullptr;
   QPointer<QMenu> dropDownGuard_;  // the menu's window: gone with the menu
