@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -303,10 +305,28 @@ bool TDialogService::BrowseFolder(TFolderBrowseRequest& request) {
 }
 
 void SetUpFolderBrowser(QFileDialog& dialog, TFolderBrowseRequest& request) {
-  dialog.setWindowTitle(ToQString(request.Title));
+  dialog.setWindowTitle(ToQString(Ansi("Обзор папок")));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The dialog's text goes right above the folders: the folder views (the splitter of
+  // places and list) share their place in the dialog's grid with it.
+  auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+  auto* views = dialog.findChild<QSplitter*>("splitter");
+  if (!request.Title.empty() && grid && views && grid->indexOf(views) >= 0) {
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(views), &row, &column, &rows, &columns);
+    grid->removeWidget(views);
+    auto* box = new QWidget(&dialog);
+    auto* stack = new QVBoxLayout(box);
+    stack->setContentsMargins(0, 0, 0, 0);
+    auto* text = new QLabel(ToQString(request.Title), box);
+    text->setObjectName("DialogText");
+    text->setWordWrap(true);
+    stack->addWidget(text);
+    stack->addWidget(views, 1);
+    grid->addWidget(box, row, column, rows, columns);
+  }
   const QString start = QString::fromStdString(SysPath(request.StartFolder));
   if (!request.StartFolder.empty() && QFileInfo(start).isDir()) dialog.setDirectory(start);
   else dialog.setDirectory(QDir::rootPath());
