@@ -21,6 +21,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -362,13 +363,19 @@ void SetUpFolderBrowser(QFileDialog& dialog, TFolderBrowseRequest& request) {
 }
 
 bool TQtDialogService::BrowseFolder(TFolderBrowseRequest& request) {
-  QFileDialog dialog(QApplication::activeWindow());
+  // The window active before gets the activation back when the browser closes (the
+  // browser blocks every other window while it runs: it is application-modal).
+  const QPointer<QWidget> previous = QApplication::activeWindow();
+  QFileDialog dialog(previous);
   SetUpFolderBrowser(dialog, request);
   // The dialog exists and shows when its event loop runs its first round.
   QTimer::singleShot(0, &dialog, [&request] {
     if (request.OnInitialized) request.OnInitialized();
   });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  const int result = dialog.exec();
+  dialog.hide();
+  if (previous && previous->isVisible()) previous->activateWindow();
+  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   request.Folder = AnsiPath(dialog.selectedFiles().front().toStdString());
   return true;
 }
