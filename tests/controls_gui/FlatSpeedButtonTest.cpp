@@ -337,3 +337,36 @@ TEST(FlatSpeedButtonAction, TheBoundActionGivesItsStateAndItsImageOnAFuchsiaGrou
   }
   EXPECT_EQ(b.Action(), nullptr);
 }
+
+TEST(FlatSpeedButtonPointer, EnterCountsOnlyWhileTheApplicationIsActiveAndLeaveNotWhileHeld) {
+  QWidget window;
+  window.resize(100, 100);
+  auto* b = new TFlatSpeedButton(&window);
+  b->SetBounds(60, 60, 25, 25);  // away from where the pointer is
+  b->SetFlat(true);
+  int enters = 0, leaves = 0;
+  b->OnMouseEnter = [&](TObject*) { ++enters; };
+  b->OnMouseLeave = [&](TObject*) { ++leaves; };
+  ASSERT_EQ(QApplication::activeWindow(), nullptr);
+  b->MouseEnter();  // no window of the program is active
+  EXPECT_FALSE(b->MouseInControl());
+  EXPECT_EQ(enters, 0);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  b->MouseEnter();
+  EXPECT_TRUE(b->MouseInControl());
+  EXPECT_EQ(b->PaintState(), TButtonState::bsUp);
+  EXPECT_EQ(enters, 1);
+  b->MouseDown(TMouseButton::mbLeft, 0, 5, 5);
+  b->MouseLeave();  // held: the leave does not count
+  EXPECT_TRUE(b->MouseInControl());
+  EXPECT_EQ(leaves, 0);
+  b->MouseUp(TMouseButton::mbLeft, 0, 5, 5);
+  b->MouseLeave();
+  EXPECT_FALSE(b->MouseInControl());
+  EXPECT_EQ(leaves, 1);
+  b->setEnabled(false);  // a disabled button takes no enter
+  b->MouseEnter();
+  EXPECT_EQ(enters, 1);
+}
