@@ -2,11 +2,16 @@
 // the on-screen browser's set-up (places, help button, selection, centring).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
 
 #include "controls/gui/BrowseFolderDlg.h"
 #include "controls/misc/FileUtil.h"
@@ -58,7 +63,7 @@ TEST(BrowseFolderDlgScreen, HelpButtonSelectionAndCentring) {
   int selections = 0, helps = 0;
   std::vector<AnsiString> seen;
   TFolderBrowseRequest request;
-  request.Title = "Папка";
+  request.Title = Ansi("Папка");
   request.StartFolder = dir.Path();
   request.HelpButton = true;
   request.OnSelChanged = [&](const AnsiString& folder) {
@@ -70,6 +75,26 @@ TEST(BrowseFolderDlgScreen, HelpButtonSelectionAndCentring) {
   QFileDialog dialog;
   SetUpFolderBrowser(dialog, request);
   EXPECT_EQ(dialog.directory().absolutePath(), QString::fromStdString(SysPath(dir.Path())));
+  // The dialog's text stands right above the folders.
+  auto* text = dialog.findChild<QLabel*>("DialogText");
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text(), QString::fromUtf8("Папка"));
+  auto* views = dialog.findChild<QSplitter*>("splitter");
+  ASSERT_NE(views, nullptr);
+  ASSERT_EQ(text->parentWidget(), views->parentWidget());
+  auto* stack = qobject_cast<QVBoxLayout*>(text->parentWidget()->layout());
+  ASSERT_NE(stack, nullptr);
+  EXPECT_EQ(stack->indexOf(text), 0);
+  EXPECT_EQ(stack->indexOf(views), 1);
+  EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("Обзор папок"));
+  if (const char* out = std::getenv("TARNWICK_FOLDER_BROWSER_PNG")) {
+    QFileDialog look;
+    SetUpFolderBrowser(look, request);
+    look.resize(640, 420);
+    look.show();
+    QApplication::processEvents();
+    look.grab().save(out);
+  }
   auto* box = dialog.findChild<QDialogButtonBox*>();
   ASSERT_NE(box, nullptr);
   auto* help = dialog.findChild<QPushButton*>("HelpButton");
@@ -101,6 +126,7 @@ TEST(BrowseFolderDlgScreen, HelpButtonSelectionAndCentring) {
   SetUpFolderBrowser(plain, bare);
   EXPECT_EQ(plain.sidebarUrls(), QList<QUrl>{QUrl::fromLocalFile(QDir::rootPath())});
   EXPECT_EQ(plain.findChild<QPushButton*>("HelpButton"), nullptr);
+  EXPECT_EQ(plain.findChild<QLabel*>("DialogText"), nullptr);
   EXPECT_EQ(plain.directory().absolutePath(), QDir::rootPath());
 }
 

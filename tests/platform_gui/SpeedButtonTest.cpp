@@ -160,3 +160,42 @@ TEST(SpeedButtonLayout, MarginAndSpacingPlaceGlyphAndCaption) {
   // A client that does not start at 0.
   EXPECT_EQ(CalcButtonLayout(Rect(1, 1, 41, 31), {16, 16}, {}, L::blGlyphLeft, -1, 4).Glyph, Bounds(13, 8, 16, 16));
 }
+
+TEST(ButtonGlyph, ImageListDrawDisabledEmbossesOneImageOverTheCanvas) {
+  TBitmap strip(8, 4, clLime);  // two 4 x 4 images on a lime (transparent) ground
+  strip.SetPixel(1, 1, clRed);
+  strip.SetPixel(6, 2, clBlue);
+  TImageList images(4, 4);
+  images.AddMasked(strip, clLime);
+  const TColor light = RGBColor(250, 250, 250), dark = RGBColor(90, 90, 90);
+  struct Case {
+    int index;
+    bool highlight;
+    TPoint shadowAt, lightAt;  // within the image; lightAt (-1, -1) for none
+  };
+  for (const Case c : {Case{0, true, {1, 1}, {2, 2}}, Case{1, true, {2, 2}, {3, 3}}, Case{0, false, {1, 1}, {-1, -1}}}) {
+    SCOPED_TRACE(::testing::Message() << c.index << c.highlight);
+    TRecordingCanvas canvas;
+    ImageListDrawDisabled(images, canvas, 10, 20, c.index, light, dark, c.highlight);
+    const auto drawn = canvas.OpsOf(TRecordingCanvas::TOpKind::Bitmap);
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0]->R.Left, 10);
+    EXPECT_EQ(drawn[0]->R.Top, 20);
+    const TBitmap& b = drawn[0]->Bitmap;
+    ASSERT_TRUE(b.Transparent);
+    int inked = 0;
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 4; ++x)
+        if (b.Pixel(x, y) != b.TransparentColor) ++inked;
+    EXPECT_EQ(inked, c.highlight ? 2 : 1);  // nothing else covers the canvas
+    EXPECT_EQ(b.Pixel(c.shadowAt.X, c.shadowAt.Y), dark);
+    if (c.lightAt.X >= 0) {
+      EXPECT_EQ(b.Pixel(c.lightAt.X, c.lightAt.Y), light);
+    }
+  }
+  // Outside the list nothing is drawn.
+  TRecordingCanvas canvas;
+  ImageListDrawDisabled(images, canvas, 0, 0, 2, light, dark, true);
+  ImageListDrawDisabled(images, canvas, 0, 0, -1, light, dark, true);
+  EXPECT_TRUE(canvas.Ops().empty());
+}

@@ -19,7 +19,8 @@ AnsiString Append(std::string_view text, std::string_view name, bool multipleDir
 
 AnsiString RemoveBackSlash(std::string_view path) {
   if (path.size() <= 1) return AnsiString(path);
-  if (path.size() == 3 && path[1] == ':' && IsSeparator(path[2])) return AnsiString(path);
+  const bool letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+  if (path.size() == 3 && letter && path[1] == ':' && IsSeparator(path[2])) return AnsiString(path);
   if (IsSeparator(path.back())) return AnsiString(path.substr(0, path.size() - 1));
   return AnsiString(path);
 }

@@ -10,8 +10,7 @@
 // The text when it fits in maxWidth; else its first Length - 2, Length - 3, ... bytes
 // followed by "..." until that fits or nothing is left.
 AnsiString ShortenTextToWidth(std::string_view text, const TTextMetrics& metrics, const TFont& font, int maxWidth);
-// A window's rectangle moved to the centre of the screen and then into it (the left
-// and top edges win when it is larger), its size unchanged.
-TRect CenterWindowRect(const TRect& window, const TRect& screen);
+// Centring a window on the screen: CenterWindowRect (platform/core/Graphics.h) and
+// CenterWindow (platform/gui/Forms.h).
 inline int RectWidth(const TRect& r) { return r.Right - r.Left; }
 inline int RectHeight(const TRect& r) { return r.Bottom - r.Top; }

@@ -77,6 +77,16 @@ TRect UnionRect(const TRect& a, const TRect& b) {
           std::max(a.Bottom, b.Bottom)};
 }
 
+TRect CenterWindowRect(const TRect& window, const TRect& screen) {
+  const int w = window.Width(), h = window.Height();
+  int left = screen.Left + (screen.Width() - w) / 2;
+  int top = screen.Top + (screen.Height() - h) / 2;
+  // Into the screen: the right and bottom edges first, so that the left and top win.
+  left = std::max(std::min(left, screen.Right - w), screen.Left);
+  top = std::max(std::min(top, screen.Bottom - h), screen.Top);
+  return Bounds(left, top, w, h);
+}
+
 int TFont::Size() const {
   if (Height < 0) return static_cast<int>(std::lround(-Height * 72.0 / kPixelsPerInch));
   return static_cast<int>(std::lround(Height * 72.0 / kPixelsPerInch));

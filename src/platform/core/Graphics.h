@@ -94,6 +94,9 @@ TRect OffsetRect(TRect r, int dx, int dy);
 // The common part; an empty rectangle (0, 0, 0, 0) when they do not meet.
 TRect IntersectRect(const TRect& a, const TRect& b);
 TRect UnionRect(const TRect& a, const TRect& b);
+// A window's rectangle moved to the centre of the screen and then into it (the left
+// and top edges win when it is larger), its size unchanged.
+TRect CenterWindowRect(const TRect& window, const TRect& screen);
 
 // ---------------------------------------------------------------------------------
 // Fonts, pens, brushes

@@ -115,17 +115,41 @@ TBitmap TButtonGlyph::Build(TButtonState state) const {
   }
 }
 
-TBitmap CreateDisabledBitmap(const TBitmap& source, TColor outlineColor) {
-  const TColor face = ColorToRGB(clBtnFace);
-  TBitmap out(source.Width(), source.Height(), face);
-  const TColor outline = ColorToRGB(outlineColor);
-  for (const auto& [color, shift] : {std::pair{ColorToRGB(clBtnHighlight), 1}, std::pair{ColorToRGB(clBtnShadow), 0}})
+namespace {
+
+// The mask of `source` (pixels of `outline` are background) embossed on a bitmap of
+// `ground`, which is its transparent colour.
+TBitmap Emboss(const TBitmap& source, TColor outline, TColor ground, TColor highlight, TColor shadow,
+               bool drawHighlight) {
+  TBitmap out(source.Width(), source.Height(), ground);
+  const TColor background = ColorToRGB(outline);
+  std::vector<std::pair<TColor, int>> passes;
+  if (drawHighlight) passes.emplace_back(ColorToRGB(highlight), 1);
+  passes.emplace_back(ColorToRGB(shadow), 0);
+  for (const auto& [color, shift] : passes)
     for (int y = 0; y < source.Height(); ++y)
       for (int x = 0; x < source.Width(); ++x)
-        if (source.Pixel(x, y) != outline) out.SetPixel(x + shift, y + shift, color);
+        if (source.Pixel(x, y) != background) out.SetPixel(x + shift, y + shift, color);
   out.Transparent = true;
-  out.TransparentColor = face;
+  out.TransparentColor = ground;
   return out;
+}
+
+}  // namespace
+
+TBitmap CreateDisabledBitmap(const TBitmap& source, TColor outlineColor) {
+  return Emboss(source, outlineColor, ColorToRGB(clBtnFace), clBtnHighlight, clBtnShadow, true);
+}
+
+void ImageListDrawDisabled(const TImageList& images, TCanvas& canvas, int x, int y, int index, TColor highlightColor,
+                           TColor shadowColor, bool drawHighlight) {
+  if (index < 0 || index >= images.Count()) return;
+  const TBitmap& image = images.Image(index);
+  // A ground colour that is neither of the two drawn.
+  const TColor highlight = ColorToRGB(highlightColor), shadow = ColorToRGB(shadowColor);
+  TColor ground = clFuchsia;
+  while (ground == highlight || ground == shadow) ground = static_cast<TColor>(ground - 1);
+  canvas.Draw(x, y, Emboss(image, image.EffectiveTransparentColor(), ground, highlight, shadow, drawHighlight));
 }
 
 TBitmap CreateGrayedBitmap(const TBitmap& source, TColor transparent, TColor buttonFace) {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/core/Graphics.h"
+#include "platform/core/ImageList.h"
 
 enum class TButtonState { bsUp = 0, bsDisabled = 1, bsDown = 2, bsExclusive = 3, bsInactive = 4 };
 
@@ -107,6 +108,12 @@ using TFlatButtonGlyph = TButtonGlyph;
 // is not `outlineColor` is drawn in the highlight colour one pixel down and right, then
 // in the shadow colour in place.
 TBitmap CreateDisabledBitmap(const TBitmap& source, TColor outlineColor);
+// The same embossing of one image of an image list (its transparent pixels count as
+// background), drawn at (x, y) over what the canvas holds: `highlightColor` one pixel
+// down and right when `drawHighlight`, then `shadowColor` in place. An index outside
+// the list draws nothing.
+void ImageListDrawDisabled(const TImageList& images, TCanvas& canvas, int x, int y, int index, TColor highlightColor,
+                           TColor shadowColor, bool drawHighlight);
 // The grey copy: pixels other than `transparent` and `buttonFace` become the grey of
 // their luminance, (77 R + 150 G + 29 B) / 256 in each channel.
 TBitmap CreateGrayedBitmap(const TBitmap& source, TColor transparent, TColor buttonFace = clBtnFace);

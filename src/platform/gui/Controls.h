@@ -194,6 +194,9 @@ class TWinControl : public TObject {
   virtual void CaptureLost() {}
   // Files dropped on the control (1251 paths), with AcceptFiles on.
   virtual void DropFiles(const std::vector<AnsiString>& /*names*/) {}
+  // A character typed with Alt that the form offers to its controls: the control whose
+  // accelerator it is acts on it and returns true.
+  virtual bool DialogChar(char /*c*/) { return false; }
   // The hint for a point of the client area (per-part hints); Hint by default.
   virtual AnsiString HintAt(TPoint /*p*/) { return Hint; }
 

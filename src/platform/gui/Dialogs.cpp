@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,7 +21,9 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPointer>
 #include <QPushButton>
+#include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -303,10 +306,28 @@ bool TDialogService::BrowseFolder(TFolderBrowseRequest& request) {
 }
 
 void SetUpFolderBrowser(QFileDialog& dialog, TFolderBrowseRequest& request) {
-  dialog.setWindowTitle(ToQString(request.Title));
+  dialog.setWindowTitle(ToQString(Ansi("Обзор папок")));
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The dialog's text goes right above the folders: the folder views (the splitter of
+  // places and list) share their place in the dialog's grid with it.
+  auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+  auto* views = dialog.findChild<QSplitter*>("splitter");
+  if (!request.Title.empty() && grid && views && grid->indexOf(views) >= 0) {
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(views), &row, &column, &rows, &columns);
+    grid->removeWidget(views);
+    auto* box = new QWidget(&dialog);
+    auto* stack = new QVBoxLayout(box);
+    stack->setContentsMargins(0, 0, 0, 0);
+    auto* text = new QLabel(ToQString(request.Title), box);
+    text->setObjectName("DialogText");
+    text->setWordWrap(true);
+    stack->addWidget(text);
+    stack->addWidget(views, 1);
+    grid->addWidget(box, row, column, rows, columns);
+  }
   const QString start = QString::fromStdString(SysPath(request.StartFolder));
   if (!request.StartFolder.empty() && QFileInfo(start).isDir()) dialog.setDirectory(start);
   else dialog.setDirectory(QDir::rootPath());
@@ -337,26 +358,24 @@ void SetUpFolderBrowser(QFileDialog& dialog, TFolderBrowseRequest& request) {
   }
   if (request.CenterOnScreen) {
     dialog.adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      const QRect area = screen->availableGeometry();
-      QRect r(QPoint(0, 0), dialog.size());
-      r.moveCenter(area.center());
-      // Kept inside the screen.
-      r.moveLeft(std::max(area.left(), std::min(r.left(), area.right() - r.width() + 1)));
-      r.moveTop(std::max(area.top(), std::min(r.top(), area.bottom() - r.height() + 1)));
-      dialog.move(r.topLeft());
-    }
+    CenterWindow(dialog);
   }
 }
 
 bool TQtDialogService::BrowseFolder(TFolderBrowseRequest& request) {
-  QFileDialog dialog(QApplication::activeWindow());
+  // The window active before gets the activation back when the browser closes (the
+  // browser blocks every other window while it runs: it is application-modal).
+  const QPointer<QWidget> previous = QApplication::activeWindow();
+  QFileDialog dialog(previous);
   SetUpFolderBrowser(dialog, request);
   // The dialog exists and shows when its event loop runs its first round.
   QTimer::singleShot(0, &dialog, [&request] {
     if (request.OnInitialized) request.OnInitialized();
   });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  const int result = dialog.exec();
+  dialog.hide();
+  if (previous && previous->isVisible()) previous->activateWindow();
+  if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   request.Folder = AnsiPath(dialog.selectedFiles().front().toStdString());
   return true;
 }

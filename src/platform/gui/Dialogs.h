@@ -64,7 +64,7 @@ struct TPrintRequest {
 
 // The folder browser as asked: it reports to the caller while it runs.
 struct TFolderBrowseRequest {
-  AnsiString Title;         // the window's title (the dialog's text)
+  AnsiString Title;         // the dialog's text, shown above the folders
   AnsiString StartFolder;   // selected at the start when it is an existing directory
   bool DesktopRoot = true;  // places start at the desktop and home; else the file system's root only
   bool CenterOnScreen = true;

@@ -101,6 +101,9 @@ class TKitEventFilter : public QObject {
  private:
   static bool HintsOff(QWidget* w) {
     if (!Application().ShowHint) return true;
+    // Within a control of the kit its effective ShowHint decides (a control with its own
+    // ShowHint on shows its hint in a form without hints); elsewhere the form's.
+    if (const TWinControl* control = TWinControl::FromWidget(w)) return !control->EffectiveShowHint();
     const TForm* form = TForm::ParentForm(w);
     return form && !form->ShowHint;
   }
@@ -111,6 +114,19 @@ class TKitEventFilter : public QObject {
       if (v.isValid()) return v.toBool();
     }
     return false;
+  }
+
+  // The character of a key pressed with Alt (and without Ctrl): a letter or digit key
+  // gives the character of its key code when the event carries no text.
+  static std::optional<char> AltCharacter(const QKeyEvent& ke) {
+    if ((ke.modifiers() & (Qt::AltModifier | Qt::ControlModifier)) != Qt::AltModifier) return std::nullopt;
+    char32_t u = 0;
+    if (!ke.text().isEmpty() && ke.text().at(0).isLetterOrNumber()) u = ke.text().at(0).unicode();
+    else if (ke.key() > 0x20 && ke.key() < 0x10000 && QChar(ke.key()).isLetterOrNumber()) u = static_cast<char32_t>(ke.key());
+    if (u == 0) return std::nullopt;
+    const unsigned char c = cp::UnicodeTo1251(u, 0);
+    if (c == 0) return std::nullopt;
+    return static_cast<char>(c);
   }
 
   static bool KeyPress(QWidget* w, QKeyEvent* ke) {
@@ -129,6 +145,9 @@ class TKitEventFilter : public QObject {
         for (TActionList* list : f->ActionLists())
           if (list->IsShortCut(sc)) return true;
       }
+      if (const std::optional<char> c = AltCharacter(*ke))
+        for (QWidget* child : form->findChildren<QWidget*>())
+          if (auto* control = dynamic_cast<TWinControl*>(child); control && control->DialogChar(*c)) return true;
       if ((info.Key == VK_RETURN || info.Key == VK_ESCAPE) && !(info.Shift & (ssCtrl | ssAlt)) &&
           !WantsDialogKeys(focus ? focus : w) && form->DialogKey(info.Key))
         return true;
@@ -860,4 +879,11 @@ void ShowHelpContext(int context) {
   Dialogs().ShowHelp(context, Ansi("Справка"),
                      Format(Ansi("Раздел справки %d не найден: файлы справки с программой не поставляются."),
                             {context}));
+}
+
+void CenterWindow(QWidget& window) {
+  const QRect area = Available(&window);
+  const TRect r = CenterWindowRect(Bounds(window.x(), window.y(), window.width(), window.height()),
+                                   Bounds(area.x(), area.y(), area.width(), area.height()));
+  window.move(r.Left, r.Top);
 }

@@ -267,3 +267,7 @@ class TWindowPlacement : public QObject {
 // unknown context says that the topic does not exist.
 void RegisterHelpTopic(int context, const AnsiString& title, const AnsiString& text);
 void ShowHelpContext(int context);
+
+// Moves a top-level window to the centre of its screen and then into it (the left and
+// top edges win when it is larger), without resizing, activating or raising it.
+void CenterWindow(QWidget& window);

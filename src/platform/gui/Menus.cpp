@@ -166,9 +166,17 @@ void TMainMenu::Rebuild() {
 TPopupMenu::TPopupMenu() : root_("PopupMenu") {
   root_.EnsureMenu();
   QObject::connect(root_.menu_, &QMenu::aboutToShow, root_.menu_, [this] {
-    GuardedCall(this, [this] {
-      if (OnPopup) OnPopup(this);
-    });
+    if (popupDone_) {
+      popupDone_ = false;
+      return;
+    }
+    DoPopup();
+  });
+}
+
+void TPopupMenu::DoPopup() {
+  GuardedCall(this, [this] {
+    if (OnPopup) OnPopup(this);
   });
 }
 
@@ -176,4 +184,15 @@ TPopupMenu::~TPopupMenu() = default;
 
 QMenu* TPopupMenu::Menu() { return root_.SubMenu(); }
 
-void TPopupMenu::Popup(int x, int y) { Menu()->popup(QPoint(x, y)); }
+void TPopupMenu::Popup(int x, int y) {
+  QMenu* menu = Menu();
+  if (Alignment != TPopupAlignment::paLeft) {
+    // The items are brought up to date before the menu is measured.
+    DoPopup();
+    popupDone_ = true;
+    const int width = menu->sizeHint().width();
+    x -= Alignment == TPopupAlignment::paRight ? width : width / 2;
+  }
+  menu->popup(QPoint(x, y));
+  popupDone_ = false;
+}

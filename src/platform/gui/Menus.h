@@ -103,8 +103,13 @@ class TMainMenu : public TObject {
   QPointer<QMenuBar> bar_;
 };
 
+enum class TPopupAlignment { paLeft, paRight, paCenter };
+
 // A popup menu: pops up at a screen point (a control's PopupMenu pops it after a right
-// click); OnPopup runs first, so that the items can be brought up to date.
+// click); OnPopup runs first, so that the items can be brought up to date. Alignment
+// says which part of the menu goes to the point's x: its left edge, its right edge or
+// its middle. AutoPopup off: the controls that own the menu leave it closed (Popup
+// still shows it).
 class TPopupMenu : public TObject {
  public:
   TPopupMenu();
@@ -112,8 +117,12 @@ class TPopupMenu : public TObject {
   TMenuItem& Items() { return root_; }
   QMenu* Menu();
   TNotifyEvent OnPopup;
+  TPopupAlignment Alignment = TPopupAlignment::paLeft;
+  bool AutoPopup = true;
   void Popup(int x, int y);
 
  private:
+  void DoPopup();
   TMenuItem root_;
+  bool popupDone_ = false;  // Popup ran OnPopup already
 };

@@ -60,8 +60,10 @@ void FlatKindFrame(TCanvas& c, TRect& r, const TSpeedButtonLook& look, TButtonSt
       Draw3DRect(c, inner, clBtnFace, clBtnShadow);
     }
   } else if (pressed && !look.Flat) {
+    // A window-frame rectangle and a shadow line along its inner left and top.
     Draw3DRect(c, r, clWindowFrame, clWindowFrame);
-    Draw3DRect(c, inner, clBtnShadow, clBtnFace);
+    FillSolidRect(c, inner.Left, inner.Top, inner.Width(), 1, clBtnShadow);
+    FillSolidRect(c, inner.Left, inner.Top, 1, inner.Height(), clBtnShadow);
   } else if (pressed) {
     Draw3DRect(c, r, clWindowFrame, clBtnHighlight);
   } else if (!look.Flat) {
@@ -115,7 +117,7 @@ TButtonState ShownState(const TSpeedButtonLook& look) {
   if (look.State == TButtonState::bsDisabled || !look.Flat || look.DesignMode || look.MouseInControl)
     return look.State;
   if (look.Kind == TSpeedButtonKind::sbkReport) return look.GrayedInactive ? TButtonState::bsInactive : look.State;
-  return look.Dragging ? look.State : TButtonState::bsInactive;
+  return TButtonState::bsInactive;
 }
 
 TButtonState GlyphState(const TSpeedButtonLook& look) {
@@ -235,7 +237,6 @@ TSpeedButtonLook TCustomSpeedButton::Look() const {
   look.Flat = flat_;
   look.GrayedInactive = grayedInactive_;
   look.MouseInControl = mouseInControl_;
-  look.Dragging = dragging_;
   look.DesignMode = DesignMode;
   look.Caption = caption_;
   look.Font = EffectiveFont();
@@ -303,8 +304,9 @@ void TCustomSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
   TGraphicControl::MouseMove(Shift, X, Y);
   if (!dragging_) return;
   const bool inside = ClientRect().Contains({X, Y});
-  if (down_) SetState(TButtonState::bsExclusive);
-  else SetState(inside ? TButtonState::bsDown : TButtonState::bsUp);
+  if (inside) SetState(down_ ? TButtonState::bsExclusive : TButtonState::bsDown);
+  // Outside, a latched report button stays exclusive; the controls' button shows up.
+  else SetState(down_ && kind_ == TSpeedButtonKind::sbkReport ? TButtonState::bsExclusive : TButtonState::bsUp);
 }
 
 void TCustomSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -7,7 +7,7 @@
 //
 //   step            sbkFlat (controls)                     sbkReport (report windows)
 //   state shown     a flat button the pointer is not over   a flat enabled button with
-//                   and that is not held is inactive        GrayedInactive and the pointer
+//                   is inactive                             GrayedInactive and the pointer
 //                                                          outside is inactive (grayed)
 //   face            button face (none when Transparent)    button face
 //   frame           old or new style (Style); a flat        raised: the class library's
@@ -26,7 +26,7 @@
 // Mouse (both families):
 //   press (left, enabled)  state down unless latched
 //   move while pressed     inside: down (exclusive when latched); outside: up
-//                          (exclusive when latched)
+//                          (sbkReport: exclusive when latched)
 //   release                outside a group back to up; in a group a release inside
 //                          toggles Down; a release inside clicks; outside nothing
 //   enter, leave           while TracksPointer: the mark of the pointer inside is set
@@ -68,7 +68,6 @@ struct TSpeedButtonLook {
   bool Flat = false;
   bool GrayedInactive = true;
   bool MouseInControl = false;
-  bool Dragging = false;
   bool DesignMode = false;
   bool Transparent = false;  // sbkFlat: the face is not filled
   TButtonStyle Style = TButtonStyle::bsAutoDetect;  // sbkFlat

@@ -165,6 +165,16 @@ AnsiString StripHotkey(const AnsiString& caption) {
   return out;
 }
 
+bool IsAccelerator(char c, const AnsiString& caption) {
+  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != '&') continue;
+    if (caption[i + 1] != '&')
+      return cp::AnsiUpper(static_cast<unsigned char>(caption[i + 1])) == cp::AnsiUpper(static_cast<unsigned char>(c));
+    ++i;  // "&&" is a plain "&"
+  }
+  return false;
+}
+
 // ---------------------------------------------------------------------------------
 
 TMemo::TMemo(QWidget* parent) : TInputControl<QPlainTextEdit>(parent) {

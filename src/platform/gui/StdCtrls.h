@@ -182,3 +182,6 @@ class TLabel : public QLabel, public TWinControl {
 
 // Text without the "&" accelerator marks ("&&" gives "&").
 AnsiString StripHotkey(const AnsiString& caption);
+// Whether `c` is the caption's accelerator, the character after a single "&" (1251,
+// without regard to case).
+bool IsAccelerator(char c, const AnsiString& caption);

@@ -18,6 +18,7 @@ TEST(FileUtil, RemoveBackSlash) {
   const std::pair<const char*, const char*> cases[] = {
       {"C:\\", "C:\\"}, {"\\", "\\"},       {"/", "/"},           {"", ""},
       {"/home/", "/home"}, {"/home", "/home"}, {"C:\\Tmp\\", "C:\\Tmp"}, {"a/", "a"},
+      {"d:/", "d:/"},     {"1:\\", "1:"},      {"::\\", "::"},  // a drive root starts with a letter
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(RemoveBackSlash(in), out) << in;
 }
