@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-translations-l10n libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation2
   poppler-utils python3
-  xvfb xauth
+  xvfb xauth libxtst6
   libreoffice-writer
 )
 
