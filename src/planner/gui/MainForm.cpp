@@ -37,6 +37,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/core/Registry.h"
 #include "platform/core/SysDirs.h"
+#include "platform/gui/ActnList.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
@@ -455,7 +456,7 @@ void TMainForm::UpdateActions() {
   TRaskladForm* child = ActiveChild();
   const bool has = child != nullptr;
   for (const char* n : {"FileSave1", "FileSaveAs1", "FileClose1", "FilePrint", "FilePrintPreview"})
-    Action(n)->setEnabled(has);
+    Action(n)->setEnabled(!mdi_->subWindowList().isEmpty());
   const TRationCommands c = has ? child->Commands() : TRationCommands{};
   const bool treeFocused = has && child->TreeFocused();
   Action("EditAddDay")->setEnabled(c.AddDay);
@@ -467,10 +468,14 @@ void TMainForm::UpdateActions() {
   Action("EditEatMoveUp")->setEnabled(c.MoveUp);
   Action("EditEatMoveDown")->setEnabled(c.MoveDown);
   Action("EditEditCell")->setEnabled(c.EditCell);
-  // Outside the ration tree the edit actions work on the focused text field.
-  Action("EditCut1")->setEnabled(has && (!treeFocused || c.Cut));
-  Action("EditCopy1")->setEnabled(has && (!treeFocused || c.Copy));
-  Action("EditPaste1")->setEnabled(has && (!treeFocused || c.Paste));
+  // Outside the ration tree the edit actions are those of the focused text field.
+  Action("EditCut1")->setEnabled(treeFocused ? c.Cut : EditCommandEnabled(TEditActionKind::eaCut));
+  Action("EditCopy1")->setEnabled(treeFocused ? c.Copy : EditCommandEnabled(TEditActionKind::eaCopy));
+  Action("EditPaste1")->setEnabled(treeFocused ? c.Paste : EditCommandEnabled(TEditActionKind::eaPaste));
+  // The window commands arrange the ration windows: there must be one.
+  for (const char* n : {"WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1", "WindowMinimizeAll1",
+                        "WindowArrange1"})
+    Action(n)->setEnabled(!mdi_->subWindowList().isEmpty());
   Action("EditRaskladProp")->setEnabled(has);
   Action("WindowNext")->setEnabled(has);
   Action("WindowPrevious")->setEnabled(has);
@@ -539,19 +544,19 @@ void TMainForm::FileExit1Execute() { close(); }
 void TMainForm::EditCut1Execute() {
   TRaskladForm* child = ActiveChild();
   if (child != nullptr && child->TreeFocused()) child->CopyItems(true);
-  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "cut");
+  else RunEditCommand(TEditActionKind::eaCut);
 }
 
 void TMainForm::EditCopy1Execute() {
   TRaskladForm* child = ActiveChild();
   if (child != nullptr && child->TreeFocused()) child->CopyItems(false);
-  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "copy");
+  else RunEditCommand(TEditActionKind::eaCopy);
 }
 
 void TMainForm::EditPaste1Execute() {
   TRaskladForm* child = ActiveChild();
   if (child != nullptr && child->TreeFocused()) child->PasteItems();
-  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "paste");
+  else RunEditCommand(TEditActionKind::eaPaste);
 }
 
 THelpForm& TMainForm::HelpForm() {
