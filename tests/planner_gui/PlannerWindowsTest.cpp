@@ -1952,3 +1952,19 @@ TEST_F(PlannerWindows, WindowCommandsNeedAWindow) {
   Trigger("FileNew1");
   for (const char* c : commands) EXPECT_TRUE(Act(c)->isEnabled()) << c;
 }
+
+// The about box opens in the middle of the desktop, not over the main window.
+TEST_F(PlannerWindows, AboutBoxOpensInTheMiddleOfTheDesktop) {
+  form_->showNormal();
+  form_->setGeometry(QRect(QPoint(0, 0), form_->screen()->availableGeometry().size() / 2));
+  Process();
+  QRect placed, desktop;
+  WithModal<TAboutDlg>([&] { Trigger("HelpAbout1"); },
+                       [&](TAboutDlg& d) {
+                         placed = d.frameGeometry();
+                         desktop = d.screen()->availableGeometry();
+                         d.btnOk->click();
+                       });
+  // Within the width of the window frame, which is not known before the box is shown.
+  EXPECT_LE((placed.center() - desktop.center()).manhattanLength(), 8);
+}
