@@ -1896,6 +1896,7 @@ TEST_F(PlannerWindows, TabsShowThePrintedListsAfterPrinting) {
   QString lines;
   for (const AnsiString& line : f->Views().Recommendations.Lines()) lines += ToQString(line) + "\n";
   EXPECT_EQ(f->Recommendations()->toPlainText(), lines);
+  EXPECT_EQ(f->Recommendations()->textCursor().position(), 0);
 }
 
 // Outside the ration tree the edit commands are those of the focused text field: cut
