@@ -1969,3 +1969,24 @@ TEST_F(PlannerWindows, AboutBoxOpensInTheMiddleOfTheDesktop) {
   // Within the width of the window frame, which is not known before the box is shown.
   EXPECT_LE((placed.center() - desktop.center()).manhattanLength(), 8);
 }
+
+// The open dialog starts in the rations' folder and takes a name typed without its
+// extension: "weekend-hike" opens "weekend-hike.tw".
+TEST_F(PlannerWindows, OpenDialogAddsTheExtensionOfRations) {
+  form_ = std::make_unique<TMainForm>(*globals_, AnsiString(TARNWICK_DATA_DIR) + "/help/help.txt", nullptr);
+  form_->show();
+  Process();
+  QString title, start;
+  WithModal<QFileDialog>([&] { Trigger("FileOpen1"); },
+                         [&](QFileDialog& d) {
+                           title = d.windowTitle();
+                           start = d.directory().absolutePath();
+                           d.setDirectory(ToQString(dir_->Path() + "/bin/Examples"));
+                           d.selectFile("weekend-hike");
+                           QMetaObject::invokeMethod(&d, "accept");
+                         });
+  EXPECT_EQ(title, QString::fromUtf8("Открыть раскладку"));
+  EXPECT_EQ(start + "/", ToQString(globals_->Settings.General.DataDir));
+  ASSERT_EQ(form_->Children().size(), 1u);
+  EXPECT_EQ(form_->Children().front()->Doc().FileName, Example("weekend-hike.tw"));
+}

@@ -46,22 +46,32 @@ namespace {
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// The file dialogs of the rations: a name typed without extension is given ".tw", in the
+// open dialog as well, which takes only a file that exists.
+QString RunRationDialog(QFileDialog::AcceptMode mode, const char* title, const QString& where) {
+  QFileDialog d(nullptr, Q(title), where, Q("Файлы раскладок (*.tw);;Все файлы (*)"));
+  d.setObjectName(mode == QFileDialog::AcceptOpen ? "OpenDialog" : "SaveDialog");
+  d.setAcceptMode(mode);
+  d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  d.setDefaultSuffix("tw");
+  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return {};
+  return d.selectedFiles().front();
+}
+
 class TQtFileDialogs : public IFileDialogs {
  public:
   bool OpenRation(const AnsiString& initialDir, AnsiString& fileName) override {
-    const QString name = QFileDialog::getOpenFileName(nullptr, Q("Открыть раскладку"), ToQString(initialDir),
-                                                      Q("Файлы раскладок (*.tw);;Все файлы (*)"));
+    const QString name = RunRationDialog(QFileDialog::AcceptOpen, "Открыть раскладку", ToQString(initialDir));
     if (name.isEmpty()) return false;
     fileName = AnsiPath(name.toStdString());
     return true;
   }
   bool SaveRation(const AnsiString& initialDir, AnsiString& fileName) override {
-    QString seed = ToQString(IncludeTrailingPathDelimiter(initialDir) + ExtractFileName(fileName));
-    QString name = QFileDialog::getSaveFileName(nullptr, Q("Сохранить под именем"), seed,
-                                                Q("Файлы раскладок (*.tw);;Все файлы (*)"));
+    const QString seed = ToQString(IncludeTrailingPathDelimiter(initialDir) + ExtractFileName(fileName));
+    const QString name = RunRationDialog(QFileDialog::AcceptSave, "Сохранить под именем", seed);
     if (name.isEmpty()) return false;
     fileName = AnsiPath(name.toStdString());
-    if (ExtractFileExt(fileName).empty()) fileName += ".tw";
+    if (ExtractFileExt(fileName).empty()) fileName += ".tw";  // a desktop's own dialog may not add it
     return true;
   }
 };
