@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -1989,4 +1990,35 @@ TEST_F(PlannerWindows, OpenDialogAddsTheExtensionOfRations) {
   EXPECT_EQ(start + "/", ToQString(globals_->Settings.General.DataDir));
   ASSERT_EQ(form_->Children().size(), 1u);
   EXPECT_EQ(form_->Children().front()->Doc().FileName, Example("weekend-hike.tw"));
+}
+
+// Alt puts the focus into the menu bar: the menus offer the commands of the control the
+// user works in, the ration tree's and the text field's.
+TEST_F(PlannerWindows, KeyboardMenuOffersTheCommandsOfTheControlLeft) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  auto* title = f->findChild<QLineEdit*>("edTitle");
+  f->ShowSection(0);
+  title->setFocus();
+  title->selectAll();
+  Process();
+  ASSERT_TRUE(Act("EditCopy1")->isEnabled());
+  QTest::keyClick(form_.get(), Qt::Key_Alt);
+  Process();
+  ASSERT_NE(qobject_cast<QMenuBar*>(QApplication::focusWidget()), nullptr);
+  EXPECT_TRUE(Act("EditCopy1")->isEnabled());
+  EXPECT_TRUE(Act("EditCut1")->isEnabled());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  Process();
+
+  FocusTree(f, f->Doc().Items()->GetItem(0));
+  ASSERT_TRUE(Act("EditAddProd")->isEnabled());
+  QTest::keyClick(form_.get(), Qt::Key_Alt);
+  Process();
+  ASSERT_NE(qobject_cast<QMenuBar*>(QApplication::focusWidget()), nullptr);
+  EXPECT_TRUE(Act("EditAddProd")->isEnabled());
+  EXPECT_TRUE(Act("EditEatDel")->isEnabled());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  Process();
+  EXPECT_TRUE(f->TreeFocused());
 }

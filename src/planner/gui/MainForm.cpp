@@ -463,6 +463,9 @@ void TMainForm::RebuildMruMenu() {
 void TMainForm::MruClick(const AnsiString& caption) { OpenRation(mru_.FileOfCaption(caption)); }
 
 void TMainForm::UpdateActions() {
+  // The menu bar takes the focus while it is worked with the keyboard: the commands stay
+  // those of the control the user works in, which gets the focus back after the menu.
+  if (qobject_cast<QMenuBar*>(QApplication::focusWidget()) != nullptr) return;
   TRaskladForm* child = ActiveChild();
   const bool has = child != nullptr;
   for (const char* n : {"FileSave1", "FileSaveAs1", "FileClose1", "FilePrint", "FilePrintPreview"})
