@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -1013,6 +1014,7 @@ TEST_F(PlannerWindows, WebAndMailCommandsOpenTheirAddresses) {
   EXPECT_EQ(opened[1].path().toStdString(), kProgramEMail);
   const QString subject = QUrlQuery(opened[1]).queryItemValue("subject", QUrl::FullyDecoded);
   EXPECT_EQ(subject.toStdString(), U(globals_->ProgTitle + " " + globals_->ProgVersion));
+  EXPECT_EQ(QUrlQuery(opened[1]).queryItemValue("body", QUrl::FullyDecoded), QString("..."));
   // A desktop without a handler: the user is told, nothing else happens.
   answer = false;
   dialogs_->Answer(mrOk);
@@ -1855,4 +1857,213 @@ TEST_F(PlannerWindows, F1OpensTheContextOfTheWindow) {
   const QRect screen = form_->screen()->geometry();
   EXPECT_EQ(placed.topLeft(), screen.topLeft() + QPoint(0, 18));
   EXPECT_EQ(placed.size(), form_->size());
+}
+
+// A number typed into the general page is a change of the document before the field is
+// left: Ctrl+S in the field writes it, and closing the window asks about it.
+TEST_F(PlannerWindows, NumbersTypedOnTheGeneralPageAreChangesAtOnce) {
+  const AnsiString name = work_.Path() + "/typed.tw";
+  ASSERT_TRUE(CopyFile(Example("weekend-hike.tw"), name));
+  TRaskladForm* f = form_->OpenRation(name);
+  ASSERT_NE(f, nullptr);
+  f->ShowSection(0);
+  auto* mans = f->findChild<QSpinBox*>("seMans");
+  ASSERT_NE(mans, nullptr);
+  const int typed = mans->value() + 3;
+  mans->setFocus();
+  Process();
+  mans->selectAll();
+  QTest::keyClicks(mans, QString::number(typed));
+  Process();
+  ASSERT_EQ(mans->value(), typed);
+  EXPECT_EQ(f->Doc().Modified, 1);
+  QTest::keyClick(mans, Qt::Key_S, Qt::ControlModifier);
+  Process();
+  ASSERT_TRUE(mans->hasFocus());
+  EXPECT_EQ(f->Doc().Modified, 0);
+  TRationDocument back;
+  TRationFileMessagesStub quiet;
+  ASSERT_EQ(LoadRationFromFile(back, name, {}, quiet), rlOk);
+  EXPECT_EQ(back.Mans, typed);
+
+  auto* days = f->findChild<QSpinBox*>("seDays");
+  days->setFocus();
+  Process();
+  days->selectAll();
+  QTest::keyClicks(days, QString::number(days->value() + 1));
+  Process();
+  EXPECT_EQ(f->Doc().Modified, 1);
+  dialogs_->Answer(mrCancel);
+  Trigger("FileClose1");
+  ASSERT_FALSE(dialogs_->Shown().empty());
+  EXPECT_NE(U(dialogs_->Shown().back().Text).find("была изменена"), std::string::npos);
+  EXPECT_EQ(form_->Children().size(), 1u);
+}
+
+// Printing rebuilds the product lists and the recommendations: the tabs show afterwards
+// what was printed, not what they showed before the change.
+TEST_F(PlannerWindows, TabsShowThePrintedListsAfterPrinting) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  for (int tab : {1, 2, 3}) f->ShowTab(tab);
+  f->ShowTab(0);
+  auto* mans = f->findChild<QSpinBox*>("seMans");
+  mans->setValue(mans->value() + 5);
+  f->seMansExit();
+  dialogs_->AnswerForm("PrnSelectForm", [](TForm& d) {
+    prnselect::ClickCheckBox(static_cast<TPrnSelectForm&>(d), "Eat");
+    static_cast<TPrnSelectForm&>(d).btnOk->click();
+  });
+  dialogs_->AnswerForm("TrpPreviewForm", [](TForm& d) { d.SetModalResult(mrOk); });
+  Trigger("FilePrintPreview");
+  using TRows = std::vector<std::vector<AnsiString>>;
+  auto shown = [](TMtTree* tree) {
+    TRows rows;
+    for (TMtTreeItem* i = tree->Items()->GetItem(0); i != nullptr; i = i->GetNext()) {
+      rows.push_back({i->Text()});
+      for (int c = 0; c < i->ColumnText().Count(); ++c) rows.back().push_back(i->ColumnText()[c]);
+    }
+    return rows;
+  };
+  auto built = [](const TProductListRows& list) {
+    TRows rows;
+    for (const TProductListRow& r : list) {
+      rows.push_back({r.Text});
+      rows.back().insert(rows.back().end(), r.Columns.begin(), r.Columns.end());
+    }
+    return rows;
+  };
+  ASSERT_FALSE(f->Views().TripList.empty());
+  f->ShowTab(1);
+  EXPECT_EQ(shown(f->DayListView()), built(f->Views().DayList));
+  f->ShowTab(2);
+  EXPECT_EQ(shown(f->TripListView()), built(f->Views().TripList));
+  f->ShowTab(3);
+  QString lines;
+  for (const AnsiString& line : f->Views().Recommendations.Lines()) lines += ToQString(line) + "\n";
+  EXPECT_EQ(f->Recommendations()->toPlainText(), lines);
+  EXPECT_EQ(f->Recommendations()->textCursor().position(), 0);
+}
+
+// Outside the ration tree the edit commands are those of the focused text field: cut
+// needs a selection in a field that can be changed, copy a selection, paste such a
+// field and text on the clipboard. Lists and grids have none of them.
+TEST_F(PlannerWindows, EditCommandsFollowTheFocusedTextField) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  auto* title = f->findChild<QLineEdit*>("edTitle");
+  auto* mans = f->findChild<QSpinBox*>("seMans");
+  struct TCase {
+    const char* what;
+    std::function<void()> focus;
+    bool clipboard, cut, copy, paste;
+  };
+  const TCase cases[] = {
+      {"title, nothing selected", [&] { f->ShowSection(0); title->setFocus(); title->deselect(); }, true, false, false,
+       true},
+      {"title, nothing selected, clipboard empty", [&] { f->ShowSection(0); title->setFocus(); title->deselect(); },
+       false, false, false, false},
+      {"title selected", [&] { f->ShowSection(0); title->setFocus(); title->selectAll(); }, true, true, true, true},
+      {"participants selected", [&] { f->ShowSection(0); mans->setFocus(); mans->selectAll(); }, true, true, true,
+       true},
+      {"recommendations selected",
+       [&] { f->ShowTab(3); f->Recommendations()->setFocus(); f->Recommendations()->selectAll(); }, true, false, true,
+       false},
+      {"whole-trip list", [&] { f->ShowTab(2); f->TripListView()->setFocus(); }, true, false, false, false},
+      {"totals grid", [&] { f->ShowTab(0); f->TotalsView()->setFocus(); }, true, false, false, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.clipboard) QApplication::clipboard()->setText("x");
+    else QApplication::clipboard()->clear();
+    c.focus();
+    Process();
+    EXPECT_EQ(Act("EditCut1")->isEnabled(), c.cut);
+    EXPECT_EQ(Act("EditCopy1")->isEnabled(), c.copy);
+    EXPECT_EQ(Act("EditPaste1")->isEnabled(), c.paste);
+  }
+  // The participants field is a text field too: the commands act on its text.
+  f->ShowSection(0);
+  mans->setFocus();
+  mans->selectAll();
+  Process();
+  Trigger("EditCopy1");
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::number(mans->value()));
+}
+
+// The window commands arrange child windows: without one they are off.
+TEST_F(PlannerWindows, WindowCommandsNeedAWindow) {
+  const char* const commands[] = {"WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1",
+                                  "WindowMinimizeAll1", "WindowArrange1"};
+  for (const char* c : commands) EXPECT_FALSE(Act(c)->isEnabled()) << c;
+  Trigger("FileNew1");
+  for (const char* c : commands) EXPECT_TRUE(Act(c)->isEnabled()) << c;
+}
+
+// The about box opens in the middle of the desktop, not over the main window.
+TEST_F(PlannerWindows, AboutBoxOpensInTheMiddleOfTheDesktop) {
+  form_->showNormal();
+  form_->setGeometry(QRect(QPoint(0, 0), form_->screen()->availableGeometry().size() / 2));
+  Process();
+  QRect placed, desktop;
+  WithModal<TAboutDlg>([&] { Trigger("HelpAbout1"); },
+                       [&](TAboutDlg& d) {
+                         placed = d.frameGeometry();
+                         desktop = d.screen()->availableGeometry();
+                         d.btnOk->click();
+                       });
+  // Within the width of the window frame, which is not known before the box is shown.
+  EXPECT_LE((placed.center() - desktop.center()).manhattanLength(), 8);
+}
+
+// The open dialog starts in the rations' folder and takes a name typed without its
+// extension: "weekend-hike" opens "weekend-hike.tw".
+TEST_F(PlannerWindows, OpenDialogAddsTheExtensionOfRations) {
+  form_ = std::make_unique<TMainForm>(*globals_, AnsiString(TARNWICK_DATA_DIR) + "/help/help.txt", nullptr);
+  form_->show();
+  Process();
+  QString title, start;
+  WithModal<QFileDialog>([&] { Trigger("FileOpen1"); },
+                         [&](QFileDialog& d) {
+                           title = d.windowTitle();
+                           start = d.directory().absolutePath();
+                           d.setDirectory(ToQString(dir_->Path() + "/bin/Examples"));
+                           d.selectFile("weekend-hike");
+                           QMetaObject::invokeMethod(&d, "accept");
+                         });
+  EXPECT_EQ(title, QString::fromUtf8("Открыть раскладку"));
+  EXPECT_EQ(start + "/", ToQString(globals_->Settings.General.DataDir));
+  ASSERT_EQ(form_->Children().size(), 1u);
+  EXPECT_EQ(form_->Children().front()->Doc().FileName, Example("weekend-hike.tw"));
+}
+
+// Alt puts the focus into the menu bar: the menus offer the commands of the control the
+// user works in, the ration tree's and the text field's.
+TEST_F(PlannerWindows, KeyboardMenuOffersTheCommandsOfTheControlLeft) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  auto* title = f->findChild<QLineEdit*>("edTitle");
+  f->ShowSection(0);
+  title->setFocus();
+  title->selectAll();
+  Process();
+  ASSERT_TRUE(Act("EditCopy1")->isEnabled());
+  QTest::keyClick(form_.get(), Qt::Key_Alt);
+  Process();
+  ASSERT_NE(qobject_cast<QMenuBar*>(QApplication::focusWidget()), nullptr);
+  EXPECT_TRUE(Act("EditCopy1")->isEnabled());
+  EXPECT_TRUE(Act("EditCut1")->isEnabled());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  Process();
+
+  FocusTree(f, f->Doc().Items()->GetItem(0));
+  ASSERT_TRUE(Act("EditAddProd")->isEnabled());
+  QTest::keyClick(form_.get(), Qt::Key_Alt);
+  Process();
+  ASSERT_NE(qobject_cast<QMenuBar*>(QApplication::focusWidget()), nullptr);
+  EXPECT_TRUE(Act("EditAddProd")->isEnabled());
+  EXPECT_TRUE(Act("EditEatDel")->isEnabled());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  Process();
+  EXPECT_TRUE(f->TreeFocused());
 }

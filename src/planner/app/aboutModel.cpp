@@ -30,7 +30,7 @@ AnsiString AboutMailLink(const AnsiString& ProgTitle, const AnsiString& ProgVers
       escaped += kHex[c & 15];
     }
   }
-  return AnsiString("mailto:") + kProgramEMail + "?subject=" + escaped + "&body=";
+  return AnsiString("mailto:") + kProgramEMail + "?subject=" + escaped + "&body=...";
 }
 
 int CenteredLeft(int PanelWidth, int LabelWidth) {

@@ -37,6 +37,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/core/Registry.h"
 #include "platform/core/SysDirs.h"
+#include "platform/gui/ActnList.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
@@ -45,22 +46,32 @@ namespace {
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// The file dialogs of the rations: a name typed without extension is given ".tw", in the
+// open dialog as well, which takes only a file that exists.
+QString RunRationDialog(QFileDialog::AcceptMode mode, const char* title, const QString& where) {
+  QFileDialog d(nullptr, Q(title), where, Q("Файлы раскладок (*.tw);;Все файлы (*)"));
+  d.setObjectName(mode == QFileDialog::AcceptOpen ? "OpenDialog" : "SaveDialog");
+  d.setAcceptMode(mode);
+  d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  d.setDefaultSuffix("tw");
+  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return {};
+  return d.selectedFiles().front();
+}
+
 class TQtFileDialogs : public IFileDialogs {
  public:
   bool OpenRation(const AnsiString& initialDir, AnsiString& fileName) override {
-    const QString name = QFileDialog::getOpenFileName(nullptr, Q("Открыть раскладку"), ToQString(initialDir),
-                                                      Q("Файлы раскладок (*.tw);;Все файлы (*)"));
+    const QString name = RunRationDialog(QFileDialog::AcceptOpen, "Открыть раскладку", ToQString(initialDir));
     if (name.isEmpty()) return false;
     fileName = AnsiPath(name.toStdString());
     return true;
   }
   bool SaveRation(const AnsiString& initialDir, AnsiString& fileName) override {
-    QString seed = ToQString(IncludeTrailingPathDelimiter(initialDir) + ExtractFileName(fileName));
-    QString name = QFileDialog::getSaveFileName(nullptr, Q("Сохранить под именем"), seed,
-                                                Q("Файлы раскладок (*.tw);;Все файлы (*)"));
+    const QString seed = ToQString(IncludeTrailingPathDelimiter(initialDir) + ExtractFileName(fileName));
+    const QString name = RunRationDialog(QFileDialog::AcceptSave, "Сохранить под именем", seed);
     if (name.isEmpty()) return false;
     fileName = AnsiPath(name.toStdString());
-    if (ExtractFileExt(fileName).empty()) fileName += ".tw";
+    if (ExtractFileExt(fileName).empty()) fileName += ".tw";  // a desktop's own dialog may not add it
     return true;
   }
 };
@@ -455,10 +466,13 @@ void TMainForm::RebuildMruMenu() {
 void TMainForm::MruClick(const AnsiString& caption) { OpenRation(mru_.FileOfCaption(caption)); }
 
 void TMainForm::UpdateActions() {
+  // The menu bar takes the focus while it is worked with the keyboard: the commands stay
+  // those of the control the user works in, which gets the focus back after the menu.
+  if (qobject_cast<QMenuBar*>(QApplication::focusWidget()) != nullptr) return;
   TRaskladForm* child = ActiveChild();
   const bool has = child != nullptr;
   for (const char* n : {"FileSave1", "FileSaveAs1", "FileClose1", "FilePrint", "FilePrintPreview"})
-    Action(n)->setEnabled(has);
+    Action(n)->setEnabled(!mdi_->subWindowList().isEmpty());
   const TRationCommands c = has ? child->Commands() : TRationCommands{};
   const bool treeFocused = has && child->TreeFocused();
   Action("EditAddDay")->setEnabled(c.AddDay);
@@ -470,10 +484,14 @@ void TMainForm::UpdateActions() {
   Action("EditEatMoveUp")->setEnabled(c.MoveUp);
   Action("EditEatMoveDown")->setEnabled(c.MoveDown);
   Action("EditEditCell")->setEnabled(c.EditCell);
-  // Outside the ration tree the edit actions work on the focused text field.
-  Action("EditCut1")->setEnabled(has && (!treeFocused || c.Cut));
-  Action("EditCopy1")->setEnabled(has && (!treeFocused || c.Copy));
-  Action("EditPaste1")->setEnabled(has && (!treeFocused || c.Paste));
+  // Outside the ration tree the edit actions are those of the focused text field.
+  Action("EditCut1")->setEnabled(treeFocused ? c.Cut : EditCommandEnabled(TEditActionKind::eaCut));
+  Action("EditCopy1")->setEnabled(treeFocused ? c.Copy : EditCommandEnabled(TEditActionKind::eaCopy));
+  Action("EditPaste1")->setEnabled(treeFocused ? c.Paste : EditCommandEnabled(TEditActionKind::eaPaste));
+  // The window commands arrange the ration windows: there must be one.
+  for (const char* n : {"WindowCascade1", "WindowTileHorizontal1", "WindowTileVertical1", "WindowMinimizeAll1",
+                        "WindowArrange1"})
+    Action(n)->setEnabled(!mdi_->subWindowList().isEmpty());
   Action("EditRaskladProp")->setEnabled(has);
   Action("WindowNext")->setEnabled(has);
   Action("WindowPrevious")->setEnabled(has);
@@ -542,19 +560,19 @@ void TMainForm::FileExit1Execute() { close(); }
 void TMainForm::EditCut1Execute() {
   TRaskladForm* child = ActiveChild();
   if (child != nullptr && child->TreeFocused()) child->CopyItems(true);
-  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "cut");
+  else RunEditCommand(TEditActionKind::eaCut);
 }
 
 void TMainForm::EditCopy1Execute() {
   TRaskladForm* child = ActiveChild();
   if (child != nullptr && child->TreeFocused()) child->CopyItems(false);
-  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "copy");
+  else RunEditCommand(TEditActionKind::eaCopy);
 }
 
 void TMainForm::EditPaste1Execute() {
   TRaskladForm* child = ActiveChild();
   if (child != nullptr && child->TreeFocused()) child->PasteItems();
-  else if (QWidget* w = QApplication::focusWidget()) QMetaObject::invokeMethod(w, "paste");
+  else RunEditCommand(TEditActionKind::eaPaste);
 }
 
 THelpForm& TMainForm::HelpForm() {

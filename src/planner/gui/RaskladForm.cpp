@@ -294,6 +294,13 @@ void TRaskladForm::ConnectEvents() {
           }));
   connect(seDays, &QSpinBox::editingFinished, this, [this] { GuardedCall(nullptr, [this] { seDaysExit(); }); });
   connect(seMans, &QSpinBox::editingFinished, this, [this] { GuardedCall(nullptr, [this] { seMansExit(); }); });
+  // A number typed is a change at once; the document takes it when the field is left.
+  for (QSpinBox* spin : {seMans, seDays})
+    connect(spin, &QSpinBox::valueChanged, this, [this, spin] {
+      if (applying_) return;
+      (spin == seMans ? mansTyped_ : daysTyped_) = true;
+      doc_.Modified = 1;
+    });
   ceTour->OnButtonClick = [this](TObject*) { ceTourButtonClick(); };
   ceTour->OnKeyPress = [this](TObject*, char& key) { ceTourKeyPress(key); };
   connect(memCmt, &QPlainTextEdit::textChanged, this, [this] {
@@ -460,7 +467,14 @@ int TRaskladForm::Open(const AnsiString& FileName) {
   return 0;
 }
 
+void TRaskladForm::CommitGeneralPage() {
+  if (mansTyped_) seMansExit();
+  if (daysTyped_) seDaysExit();
+}
+
 bool TRaskladForm::Save(const AnsiString& FileName, const AnsiString& Seed) {
+  // A save from a number field that was not left (Ctrl+S there) writes what it shows.
+  CommitGeneralPage();
   AnsiString name = FileName.empty() ? doc_.FileName : FileName;
   if (name.empty()) {
     name = Seed;
@@ -609,12 +623,14 @@ bool TRaskladForm::CommitCost(int row, const AnsiString& typed) {
 
 void TRaskladForm::seDaysExit() {
   if (applying_) return;
+  daysTyped_ = false;
   editor_->SetDays(seDays->value());
   AfterCommand();
 }
 
 void TRaskladForm::seMansExit() {
   if (applying_) return;
+  mansTyped_ = false;
   editor_->SetMans(seMans->value());
   AfterCommand();
 }
@@ -682,7 +698,11 @@ void TRaskladForm::ShowTab(int tab) {
 
 void TRaskladForm::ApplyTab(int tab) {
   if (tab < 0 || tab > 3) return;
-  if (!views_.ShowTab(kTabs[tab])) return;
+  if (views_.ShowTab(kTabs[tab])) FillTab(tab);
+}
+
+void TRaskladForm::FillTab(int tab) {
+  if (tab < 0 || tab > 3) return;
   switch (kTabs[tab]) {
     case TRationTab::Menu: tvEatMenu->Invalidate(); break;
     case TRationTab::DayList: FillList(tvDaysProdList, views_.DayList); break;

@@ -135,6 +135,8 @@ class TRaskladForm : public QWidget {
   // The general page's fields after the user left them.
   void seDaysExit();
   void seMansExit();
+  // The numbers typed into the general page and not yet left go to the document.
+  void CommitGeneralPage();
   void ceTourButtonClick();
   void ceTourKeyPress(char& key);
 
@@ -171,6 +173,8 @@ class TRaskladForm : public QWidget {
   void ApplyTree();
   void ApplyTotals();
   void ApplyTab(int tab);
+  // Copies a tab's view into its control, whether or not it was rebuilt.
+  void FillTab(int tab);
   void ApplyComment();
   void ConnectMenuTree();
   void ConnectTripList();
@@ -195,6 +199,8 @@ class TRaskladForm : public QWidget {
   std::unique_ptr<TRationPrint> print_ = std::make_unique<TRationPrint>(doc_, views_);
   bool applying_ = false;  // widgets are being filled from the model: their changes are not input
   int dragMode_ = 1;       // 2 (move) while Shift is held at key-down, else 1 (copy)
+  // A number was typed into seMans / seDays that the document has not taken yet.
+  bool mansTyped_ = false, daysTyped_ = false;
 
   QListWidget* ListView1 = nullptr;
   QStackedWidget* Notebook1 = nullptr;

@@ -27,12 +27,15 @@ int TRaskladForm::SelectPrintSections() {
 }
 
 bool TRaskladForm::PrintRation(bool Preview) {
+  CommitGeneralPage();
   const int result = SelectPrintSections();
   if (result != mrOk || prnSections_.Checked == 0) return false;
   InitPrinting();
   print_->Program = services_.Program;
   print_->RefreshViews();
   ApplyDocumentState();
+  // The lists and the recommendations rebuilt for the report are what the tabs show.
+  for (int tab = 1; tab < 4; ++tab) FillTab(tab);
   print_->Assemble(services_.RefDir, prnSections_);
   // The title of the print job, of the PDF and of the preview's print: the ration's.
   print_->rpCompRpt.Title = !doc_.Header.Title.empty() ? doc_.Header.Title

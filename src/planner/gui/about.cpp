@@ -145,6 +145,10 @@ void TAboutDlg::Prepare(const AnsiString& ProgTitle, const AnsiString& ProgVersi
 
 int TAboutDlg::Execute(const AnsiString& ProgTitle, const AnsiString& ProgVersion, const AnsiString& ProgCopyright) {
   Prepare(ProgTitle, ProgVersion, ProgCopyright, GetSystemVersion(), GetMemoryStatus());
+  // In the middle of the desktop, wherever the main window is.
+  QRect placed = geometry();
+  placed.moveCenter(screen()->availableGeometry().center());
+  move(placed.topLeft());
   exec();
   return mrOk;
 }

@@ -157,12 +157,12 @@ bool ClipboardHasText() {
 
 }  // namespace
 
-bool TEditAction::StandardUpdate() {
+bool EditCommandEnabled(TEditActionKind kind) {
   QWidget* w = FocusedEdit();
   bool enabled = false;
   if (auto* line = qobject_cast<QLineEdit*>(w)) {
     const bool typing = !line->isReadOnly() && !line->property(kNoTypingProperty).toBool();
-    switch (kind_) {
+    switch (kind) {
       case TEditActionKind::eaCut:
         enabled = line->hasSelectedText() && typing && line->echoMode() == QLineEdit::Normal;
         break;
@@ -171,20 +171,19 @@ bool TEditAction::StandardUpdate() {
     }
   } else if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) {
     const bool selection = memo->textCursor().hasSelection();
-    switch (kind_) {
+    switch (kind) {
       case TEditActionKind::eaCut: enabled = selection && !memo->isReadOnly(); break;
       case TEditActionKind::eaCopy: enabled = selection; break;
       case TEditActionKind::eaPaste: enabled = !memo->isReadOnly() && ClipboardHasText(); break;
     }
   }
-  SetEnabled(enabled);
-  return true;
+  return enabled;
 }
 
-bool TEditAction::StandardExecute() {
+bool RunEditCommand(TEditActionKind kind) {
   QWidget* w = FocusedEdit();
   if (auto* line = qobject_cast<QLineEdit*>(w)) {
-    switch (kind_) {
+    switch (kind) {
       case TEditActionKind::eaCut: line->cut(); break;
       case TEditActionKind::eaCopy: line->copy(); break;
       case TEditActionKind::eaPaste: line->paste(); break;
@@ -192,7 +191,7 @@ bool TEditAction::StandardExecute() {
     return true;
   }
   if (auto* memo = qobject_cast<QPlainTextEdit*>(w)) {
-    switch (kind_) {
+    switch (kind) {
       case TEditActionKind::eaCut: memo->cut(); break;
       case TEditActionKind::eaCopy: memo->copy(); break;
       case TEditActionKind::eaPaste: memo->paste(); break;
@@ -201,6 +200,13 @@ bool TEditAction::StandardExecute() {
   }
   return false;
 }
+
+bool TEditAction::StandardUpdate() {
+  SetEnabled(EditCommandEnabled(kind_));
+  return true;
+}
+
+bool TEditAction::StandardExecute() { return RunEditCommand(kind_); }
 
 // Window actions ------------------------------------------------------------------
 

@@ -99,6 +99,11 @@ class TAction : public TObject {
 // (and updates the action itself) takes them over, as the main window does for the
 // ration tree; clearing OnExecute gives them back to the edits.
 enum class TEditActionKind { eaCut, eaCopy, eaPaste };
+// The same for a command that is no action of a list: whether the command makes sense in
+// the focused edit control, and running it there (false when no edit control has the
+// focus).
+bool EditCommandEnabled(TEditActionKind kind);
+bool RunEditCommand(TEditActionKind kind);
 class TEditAction : public TAction {
  public:
   TEditAction(TActionList* list, const AnsiString& name, TEditActionKind kind)

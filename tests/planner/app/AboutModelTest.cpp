@@ -19,7 +19,7 @@ TEST(AboutModel, LabelsAndMailLink) {
   EXPECT_EQ(t.Url, std::string("WWW : ") + kProgramUrl);
   EXPECT_EQ(t.EMail, std::string("E-Mail : ") + kProgramEMail);
   EXPECT_EQ(AboutMailLink("Tarnwick", "1.0"),
-            std::string("mailto:") + kProgramEMail + "?subject=Tarnwick%201.0&body=");
+            std::string("mailto:") + kProgramEMail + "?subject=Tarnwick%201.0&body=...");
   EXPECT_EQ(CenteredLeft(300, 101), 100);  // 99.5 -> 100 (halves to even)
   EXPECT_EQ(CenteredLeft(300, 103), 98);   // 98.5 -> 98
   EXPECT_EQ(CenteredLeft(100, 140), -20);
