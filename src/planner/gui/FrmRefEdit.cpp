@@ -6,12 +6,12 @@
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "controls/tree/MtHeaderSections.h"
 #include "planner/gui/DialogHelp.h"
+#include "planner/gui/FlowToolBar.h"
 #include "planner/gui/PlannerTrees.h"
 #include "planner/ration/RationEdit.h"
 #include "platform/gui/Application.h"
@@ -109,9 +109,8 @@ QAction* TRefEditForm::Action(const char* name) const {
 }
 
 void TRefEditForm::CreateControls() {
-  ToolBar1 = new QToolBar(this);
+  ToolBar1 = new TFlowToolBar(this);
   ToolBar1->setObjectName("ToolBar1");
-  ToolBar1->setToolButtonStyle(Qt::ToolButtonTextOnly);
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   for (QAction* a : actions_) {
@@ -147,8 +146,8 @@ void TRefEditForm::CreateControls() {
   layout->setContentsMargins(2, 2, 2, 2);
   layout->addWidget(ToolBar1);
   layout->addWidget(PageControl1);
-  // Wide enough for every tool button: none hides behind the tool bar's extension.
-  resize(std::max(1040, ToolBar1->sizeHint().width() + 2 * layout->contentsMargins().left()), 600);
+  // The size of a 1000-pixel frame (the frame gives the window its own size).
+  resize(1000, 600);
 }
 
 void TRefEditForm::ConnectTree(int p) {

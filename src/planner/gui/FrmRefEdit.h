@@ -20,7 +20,7 @@
 class QAction;
 class QMenu;
 class QTabWidget;
-class QToolBar;
+class TFlowToolBar;
 class IRefPicker;
 
 inline constexpr int kRefEditHelpContext = 2240;
@@ -57,7 +57,8 @@ class TRefEditForm : public QDialog {
   TEdit* Editor() const;
 
   QTabWidget* PageControl1;
-  QToolBar* ToolBar1;
+  // Wraps onto a further line in a narrow window: every command stays in sight.
+  TFlowToolBar* ToolBar1;
   QMenu* PopupMenu1;
 
  protected:
