@@ -34,6 +34,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <optional>
 
@@ -81,13 +82,17 @@ namespace {
 
 class TScriptedFiles : public IFileDialogs {
  public:
-  bool OpenRation(const AnsiString&, AnsiString& fileName) override { return Next(fileName); }
+  bool OpenRation(const AnsiString& initialDir, AnsiString& fileName) override {
+    openDirs.push_back(initialDir);
+    return Next(fileName);
+  }
   bool SaveRation(const AnsiString&, AnsiString& fileName) override {
     seeds.push_back(fileName);
     return Next(fileName);
   }
   std::deque<std::optional<AnsiString>> answers;
   std::vector<AnsiString> seeds;
+  std::vector<AnsiString> openDirs;
 
  private:
   bool Next(AnsiString& fileName) {
@@ -1517,6 +1522,59 @@ TEST_F(PlannerWindows, RationTreePopUpMenuHoldsTheWindowsCommands) {
   EXPECT_EQ(seen, std::vector<std::string>{"RaskladPropForm"});
 }
 
+// The ration window's shortcuts follow what its pop-up menu would offer now, not what it
+// offered when it was last opened: after the menu on a meal (no meal can be added there),
+// Ctrl+M on a day adds a meal; in the title field Ctrl+D adds no day.
+TEST_F(PlannerWindows, RationShortcutsFollowTheCurrentCommandStates) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  TRationDocument& doc = f->Doc();
+  ASSERT_EQ(doc.RationType(), rtDayMenu);
+  TMtTreeItem* day1 = doc.Items()->Root()->GetChildren(0);
+  TMtTreeItem* day2 = doc.Items()->Root()->GetChildren(1);
+  FocusTree(f, day1);
+  Picks({"Завтрак"});
+  Trigger("EditAddMeal");
+  TMtTreeItem* meal = Child(day1, "Завтрак");
+  ASSERT_NE(meal, nullptr);
+  FocusTree(f, meal);
+  const TRect r = f->MenuView()->GetItemRect(meal);
+  const QPoint at((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, f->MenuView()->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(f->MenuView()->viewport(), &event);
+  Process();
+  QMenu* menu = f->PopupMenu();
+  ASSERT_TRUE(menu->isVisible());
+  auto action = [&](const char* name) {
+    for (QAction* a : menu->actions())
+      if (a->objectName() == name) return a;
+    return static_cast<QAction*>(nullptr);
+  };
+  ASSERT_FALSE(action("ItemAddMeal")->isEnabled());
+  menu->close();
+  Process();
+
+  FocusTree(f, day2);
+  Picks({"Завтрак"});
+  QTest::keyClick(f->MenuView(), Qt::Key_M, Qt::ControlModifier);
+  Process();
+  EXPECT_NE(Child(day2, "Завтрак"), nullptr);
+
+  f->ShowSection(0);
+  Process();
+  const std::int32_t days = doc.DayCounter;
+  QTest::keyClick(f->findChild<QLineEdit*>("edTitle"), Qt::Key_D, Qt::ControlModifier);
+  Process();
+  EXPECT_EQ(doc.DayCounter, days);
+  EXPECT_FALSE(action("ItemAddDay")->isEnabled());
+  // Back in the tree, Ctrl+D adds a day.
+  FocusTree(f, day2);
+  QTest::keyClick(f->MenuView(), Qt::Key_D, Qt::ControlModifier);
+  Process();
+  EXPECT_EQ(doc.DayCounter, days + 1);
+}
+
 // "Окна" lists the open windows and switches to the one chosen; Ctrl+Tab and Ctrl+F6
 // switch windows while the ration tree has the focus. "Выстроить по вертикали" lines the
 // windows up one under another (the class library's horizontal tiling).
@@ -1742,6 +1800,57 @@ TEST_F(PlannerWindows, CommandStatesFollowTheTreeAfterADialog) {
   EXPECT_FALSE(Act("EditEatDel")->isEnabled());
 }
 
+// New directories in the options take effect on OK: the open dialog starts in the new
+// data directory, a file there shows its bare name among the recent files, and every
+// recent file still opens the file it named (a bare name of the old data directory, or an
+// example, is shown by its full name from then on).
+TEST_F(PlannerWindows, DirectoriesChangedInTheOptionsTakeEffectAtOnce) {
+  const AnsiString oldData = work_.Path() + "/old/", newData = work_.Path() + "/new/",
+                   newExamples = work_.Path() + "/examples/";
+  for (const AnsiString& d : {oldData, newData, newExamples}) ASSERT_TRUE(ForceDirectories(d));
+  ASSERT_TRUE(CopyFile(Example("weekend-hike.tw"), oldData + "trip.tw"));
+  ASSERT_TRUE(CopyFile(Example("mountain-14.tw"), newData + "trip.tw"));
+  auto setDirs = [&](const AnsiString& data, const AnsiString& examples) {
+    WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); },
+                            [&](TOptionsForm& d) {
+                              d.DirectoryEdit[1]->SetText(data);
+                              d.DirectoryEdit[2]->SetText(examples);
+                              d.btnOk->click();
+                            });
+  };
+  auto openThroughTheDialog = [&](const AnsiString& name) {
+    files_->answers.push_back(name);
+    Trigger("FileOpen1");
+    return files_->openDirs.back();
+  };
+  auto mruEntry = [&](const AnsiString& caption) -> QAction* {
+    for (QAction* a : form_->findChild<QMenu*>("MruRoot")->actions())
+      if (a->text() == ToQString(TMruList::MenuText(caption))) return a;
+    return nullptr;
+  };
+  const AnsiString examples = globals_->Settings.General.ExampleDir;
+  ASSERT_NE(form_->OpenRation(Example("weekend-hike.tw")), nullptr);
+  setDirs(oldData, examples);
+  EXPECT_EQ(openThroughTheDialog(oldData + "trip.tw"), oldData);
+  EXPECT_EQ(form_->Mru().Captions().front(), "trip.tw");
+
+  setDirs(newData, newExamples);
+  EXPECT_EQ(openThroughTheDialog(newData + "trip.tw"), newData);
+  EXPECT_EQ(form_->Mru().Captions(),
+            (std::vector<AnsiString>{"trip.tw", oldData + "trip.tw", Example("weekend-hike.tw")}));
+  form_->Client()->closeAllSubWindows();
+  Process();
+  for (const AnsiString& file : {oldData + "trip.tw", Example("weekend-hike.tw"), newData + "trip.tw"}) {
+    SCOPED_TRACE(U(file));
+    QAction* entry = mruEntry(form_->Mru().MruDisplayName(file));
+    ASSERT_NE(entry, nullptr);
+    entry->trigger();
+    Process();
+    ASSERT_NE(form_->ActiveChild(), nullptr);
+    EXPECT_EQ(form_->ActiveChild()->Doc().FileName, file);
+  }
+}
+
 // The review mode of the program ("--shot") reads the settings and writes none: no recent
 // file, no window placement.
 TEST_F(PlannerWindows, ReviewModeLeavesTheSettingsAlone) {
@@ -1819,6 +1928,68 @@ TEST_F(PlannerWindows, ParticipantsBeyondNineHundredNinetyNine) {
   f->seMansExit();
   EXPECT_EQ(f->Doc().Mans, 2147483647);
   EXPECT_EQ(mans->value(), 2147483647);
+}
+
+// A version-2 document keeps the days it stores, whatever the tree holds: the days field
+// shows them, and leaving it as it was changes nothing (neither the days nor the tree);
+// saving writes them back.
+TEST_F(PlannerWindows, LeavingTheDaysFieldUnchangedKeepsTheStoredDays) {
+  constexpr std::int32_t kStoredDays = 1500;
+  TRationDocument source;
+  TMtTreeItem* day = source.AddItem(nullptr, AnsiString(), nullptr, fkDay, 0);
+  source.AddItem(day, Ansi("Завтрак"), nullptr, fkMeal, 3);
+  source.AddItem(nullptr, AnsiString(), nullptr, fkDay, 0);
+  TMemoryStream v2;
+  auto string = [&](const char* utf8) {
+    const AnsiString text = Ansi(utf8);
+    v2.WriteInt32(static_cast<std::int32_t>(text.size()));
+    v2.WriteString(text);
+  };
+  v2.WriteString("TWCK");
+  v2.WriteInt32(2);
+  string("Долгий поход");
+  string("");
+  string("Пешеходный; 1 к.с.");
+  v2.WriteInt32(kStoredDays);
+  v2.WriteInt32(4);
+  string("");
+  v2.WriteInt32(3100);
+  for (double v : {150.0, 180.0, 690.0, 65000.0, 0.25, 0.45, 0.7, 0.85}) v2.WriteDouble(v);
+  v2.WriteByte(rtDayMenu);
+  source.Tree().OnItemSave = [](TObject*, TStream& stream, TMtTreeItem* item) { tvEatMenuItemSave(stream, item); };
+  source.Items()->SaveToStream(v2);
+  const AnsiString name = work_.Path() + "/long.tw";
+  WriteFileBytes(name, v2.Bytes());
+
+  TRaskladForm* f = form_->OpenRation(name);
+  ASSERT_NE(f, nullptr);
+  auto* days = f->findChild<QSpinBox*>("seDays");
+  auto* mans = f->findChild<QSpinBox*>("seMans");
+  EXPECT_EQ(days->minimum(), 0);
+  EXPECT_EQ(days->maximum(), 2147483647);
+  EXPECT_EQ(days->value(), kStoredDays);
+  f->ShowSection(0);
+  days->setFocus();
+  Process();
+  mans->setFocus();  // the days field is left as it was
+  Process();
+  EXPECT_EQ(f->Doc().Days, kStoredDays);
+  EXPECT_EQ(days->value(), kStoredDays);
+  EXPECT_EQ(f->Doc().Items()->Root()->GetChildrenCount(), 2);
+  EXPECT_EQ(f->Doc().Items()->Count(), 3);
+  EXPECT_EQ(f->Doc().Modified, 0);
+  ASSERT_TRUE(f->Save(AnsiString()));
+  TRationDocument back;
+  TRationFileMessagesStub quiet;
+  ASSERT_EQ(LoadRationFromFile(back, name, {}, quiet), rlOk);
+  EXPECT_EQ(back.Items()->Count(), 3);
+  // Version 3 takes the days from its tree; the stored field holds what the window showed.
+  const std::string saved = ReadFileBytes(name);
+  const std::size_t at = 8 + (4 + Ansi("Долгий поход").size()) + 4 + (4 + Ansi("Пешеходный; 1 к.с.").size());
+  std::int32_t stored = 0;
+  ASSERT_GE(saved.size(), at + 4);
+  std::memcpy(&stored, saved.data() + at, 4);
+  EXPECT_EQ(stored, kStoredDays);
 }
 
 // F1 opens the help page of the window the user works in: the frame 2180, a ration window

@@ -26,6 +26,15 @@ void TMruList::SetDirectories(AnsiString dataDir, AnsiString exampleDir) {
   exampleDir_ = std::move(exampleDir);
 }
 
+void TMruList::ChangeDirectories(AnsiString dataDir, AnsiString exampleDir) {
+  std::vector<AnsiString> files;
+  for (const AnsiString& c : captions_) files.push_back(FileOfCaption(c));
+  SetDirectories(std::move(dataDir), std::move(exampleDir));
+  // From the oldest to the newest, so that the order stays.
+  captions_.clear();
+  for (auto f = files.rbegin(); f != files.rend(); ++f) AddCaption(MruDisplayName(*f));
+}
+
 AnsiString TMruList::MruDisplayName(const AnsiString& Name) const {
   const AnsiString dir = AnsiUpperCase(ExtractFilePath(NormalizeSeparators(Name)));
   const AnsiString file = ExtractFileName(NormalizeSeparators(Name));

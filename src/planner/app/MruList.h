@@ -19,7 +19,12 @@ class TMruList {
  public:
   // Directories end with "/" (or "\").
   TMruList(AnsiString dataDir, AnsiString exampleDir) : dataDir_(std::move(dataDir)), exampleDir_(std::move(exampleDir)) {}
+  // The directories the captions are resolved against (as the program starts with them).
   void SetDirectories(AnsiString dataDir, AnsiString exampleDir);
+  // The directories change while the program runs: every entry keeps naming the file it
+  // named, its caption made anew (a file of the old data directory shows its full name,
+  // one of the new data directory its bare name).
+  void ChangeDirectories(AnsiString dataDir, AnsiString exampleDir);
 
   const std::vector<AnsiString>& Captions() const { return captions_; }
   bool Empty() const { return captions_.empty(); }

@@ -627,7 +627,14 @@ void TMainForm::ToolsEditRefExecute() {
 void TMainForm::ToolsOptionsExecute() {
   TOptionsForm form(&refMenuForm_->Menu(), this);
   form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
+  const AnsiString dataDir = globals_.Settings.General.DataDir;
   if (form.Execute(globals_) != mrOk) return;
+  // The file dialogs start in a new data directory (one left as it was keeps the folder
+  // last used); the recent files keep naming their files under the new directories.
+  const TGeneralSettings& g = globals_.Settings.General;
+  if (g.DataDir != dataDir) openDir_ = saveDir_ = g.DataDir;
+  mru_.ChangeDirectories(g.DataDir, g.ExampleDir);
+  RebuildMruMenu();
   // The hints switch takes effect at once in every window of the program (the reference
   // editor's trees included): every hint passes the application's switch.
   Application().ShowHint = globals_.Settings.General.ShowHint;

@@ -1,6 +1,7 @@
 #include "planner/gui/RaskladForm.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -97,8 +98,12 @@ TRaskladForm::~TRaskladForm() {
   // outlive it.
   doc_.DocumentReady = 0;
   doc_.OnItemDeletion = nullptr;  // the finder goes before the document's items
-  // The trees go before the tab control: no tab change reaches the views on the way.
+  // The trees go before the tab control: no tab change reaches the views on the way; nor
+  // does a focus or clipboard change reach the commands' states.
   disconnect(pcEat, nullptr, this, nullptr);
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(QGuiApplication::clipboard(), nullptr, this, nullptr);
+  tvEatMenu->removeEventFilter(this);
   // The document frees its items with the editor gone: the ration tree's handlers stop here.
   tvEatMenu->OnItemFocused = nullptr;
   tvEatMenu->OnStartDrag = nullptr;
@@ -142,7 +147,13 @@ void TRaskladForm::CreateActions() {
     a->setShortcut(d.key);
     a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     const auto run = d.run;
-    connect(a, &QAction::triggered, this, [this, run] { GuardedCall(nullptr, [this, run] { (this->*run)(); }); });
+    // A shortcut runs a command only when the pop-up menu would offer it now.
+    connect(a, &QAction::triggered, this, [this, a, run] {
+      UpdateActions();
+      if (!a->isEnabled()) return;
+      GuardedCall(nullptr, [this, run] { (this->*run)(); });
+      UpdateActions();
+    });
     addAction(a);
     pmEatMenu->addAction(a);
     if (run == &TRaskladForm::ItemsEditCellExecute || run == &TRaskladForm::PasteItems ||
@@ -323,7 +334,15 @@ void TRaskladForm::ConnectMenuTree() {
   tree.OnItemFocused = [this](TObject*) {
     editor_->ItemFocused();
     ApplyComment();
+    UpdateActions();
   };
+  // The commands' states follow the focus and the clipboard, and are brought up to date
+  // once more right before a key of the tree is matched against the shortcuts.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
+    if ((from != nullptr && isAncestorOf(from)) || (to != nullptr && isAncestorOf(to))) UpdateActions();
+  });
+  connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { UpdateActions(); });
+  tree.installEventFilter(this);
   tree.OnKeyDown = [this](TObject*, std::uint16_t& key, TShiftState shift) {
     if (key == VK_SHIFT || (shift & ssShift)) dragMode_ = 2;  // Shift itself may come without its state
     TMtTreeItem* focused = doc_.Tree().ItemFocused();
@@ -489,6 +508,11 @@ bool TRaskladForm::Save(const AnsiString& FileName, const AnsiString& Seed) {
 bool TRaskladForm::CloseQuery() {
   // An untitled document is offered under its caption.
   return QueryCloseRation(doc_, *services_.Prompt, [this] { return Save(AnsiString(), doc_.Caption); });
+}
+
+bool TRaskladForm::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == tvEatMenu && e->type() == QEvent::ShortcutOverride) UpdateActions();
+  return QWidget::eventFilter(watched, e);
 }
 
 void TRaskladForm::closeEvent(QCloseEvent* e) {
@@ -805,4 +829,5 @@ void TRaskladForm::ApplyDocumentState() {
   ApplyTotals();
   ApplyComment();
   if (Notebook1->currentIndex() == 1) ApplyTab(CurrentTab());
+  UpdateActions();
 }

@@ -114,7 +114,9 @@ class TRaskladForm : public QWidget {
   void PasteItems();
   void RaskladToggleCmtExecute();
   void RaskladPropExecute();
-  // Enables the window's actions (its pop-up menu) by the rules of its editor.
+  // Enables the window's actions (its pop-up menu and their shortcuts) by the rules of its
+  // editor; runs whenever the focus, the focused item, the clipboard or the document
+  // changes, before a key of the tree meets the shortcuts, and when an action is triggered.
   void UpdateActions();
   // The ration tree's pop-up menu.
   QMenu* PopupMenu() const { return pmEatMenu; }
@@ -156,6 +158,7 @@ class TRaskladForm : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
   // The window is laid out without a Qt layout, so it says its sizes itself: the size it
   // has when it first leaves the maximised state, and the least size it can be dragged to.
   QSize sizeHint() const override;

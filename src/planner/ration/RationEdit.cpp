@@ -332,7 +332,8 @@ bool TRationEditor::ValidateVeight(TMtTreeItem* Item, AnsiString& Text) {
 // ---------------------------------------------------------------------------------
 
 bool TRationEditor::SetDays(std::int32_t Value) {
-  const std::int32_t wanted = std::clamp<std::int32_t>(Value, 1, kRationMaxDaysShown);
+  if (Value == doc_.Days) return false;
+  const std::int32_t wanted = std::clamp<std::int32_t>(Value, 1, std::max(kRationMaxDaysAdded, doc_.DayCounter));
   bool changed = false;
   {
     TMtUpdateBracket bracket(&doc_.Tree());
@@ -411,7 +412,7 @@ void TRationEditor::NewRation(const TNewRationDefaults& Defaults) {
     TMtUpdateBracket bracket(&doc_.Tree());
     doc_.Items()->Clear();
     doc_.DayCounter = 0;
-    const std::int32_t days = std::clamp<std::int32_t>(Defaults.Days, 1, kRationMaxDaysShown);
+    const std::int32_t days = std::clamp<std::int32_t>(Defaults.Days, 1, kRationMaxDaysAdded);
     for (std::int32_t i = 0; i < days; ++i) doc_.AddItem(nullptr, AnsiString(), nullptr, fkDay, 0);
   }
   doc_.LastFocused = nullptr;

@@ -61,10 +61,13 @@ struct TRationCommands {
   bool EditCell = false, Prop = false;
 };
 
-// Range of the participants (every positive 32-bit number) and of the days a document may
-// be given on its general page (each day is a row of the tree: more would exhaust memory).
+// Range of the participants (1 .. 2147483647) and of the days the general page shows
+// (0 .. 2147483647: a version-2 file holds any day counter), and the most days the page adds to a
+// document (each day is a row of the tree: a typo of billions would exhaust memory). A
+// document that has more days keeps them; the page can only lower them.
 inline constexpr std::int32_t kRationMaxMans = std::numeric_limits<std::int32_t>::max();
-inline constexpr std::int32_t kRationMaxDaysShown = 999;
+inline constexpr std::int32_t kRationMaxDaysShown = std::numeric_limits<std::int32_t>::max();
+inline constexpr std::int32_t kRationMaxDaysAdded = 999;
 
 // What a new document starts with (the settings' defaults and the limits file).
 struct TNewRationDefaults {
@@ -126,9 +129,10 @@ class TRationEditor {
   // Otherwise the weight is set (in type 0, for the product in every day).
   bool ValidateVeight(TMtTreeItem* Item, AnsiString& Text);
 
-  // The general page. Days below 1 become 1, above kRationMaxDaysShown that many; days
-  // are added or (asking about non-empty ones) deleted from the end; Days ends equal to
-  // the day counter.
+  // The general page. The value the document has changes nothing (a field left as it
+  // was). Otherwise days below 1 become 1; days are added up to kRationMaxDaysAdded (or
+  // the days the document has, when more) or, asking about non-empty ones, deleted from
+  // the end; Days ends equal to the day counter.
   bool SetDays(std::int32_t Value);
   // Participants, kept within 1 .. kRationMaxMans; the rows' group weights follow.
   bool SetMans(std::int32_t Value);

@@ -44,6 +44,21 @@ TEST(MruList, DisplayNamesAndTheirFiles) {
   EXPECT_EQ(TMruList::MenuText("/home/u/a&b.tw"), "/home/u/a&&b.tw");
 }
 
+// Directories changed while the program runs: every entry names the file it named, its
+// caption made under the new directories; the order stays.
+TEST(MruList, ChangedDirectoriesKeepEveryEntrysFile) {
+  TMruList mru("/d/Travels/", "/d/Examples/");
+  for (const char* name : {"/n/Travels/moved.tw", "/d/Examples/ski.tw", "/other/x.tw", "/d/Travels/trip.tw"})
+    mru.AddMru(name);
+  ASSERT_EQ(mru.Captions(), (std::vector<AnsiString>{"trip.tw", "/other/x.tw", "..\\Examples\\ski.tw",
+                                                     "/n/Travels/moved.tw"}));
+  mru.ChangeDirectories("/n/Travels/", "/n/Examples/");
+  EXPECT_EQ(mru.Captions(), (std::vector<AnsiString>{"/d/Travels/trip.tw", "/other/x.tw", "/d/Examples/ski.tw",
+                                                     "moved.tw"}));
+  for (const char* name : {"/d/Travels/trip.tw", "/other/x.tw", "/d/Examples/ski.tw", "/n/Travels/moved.tw"})
+    EXPECT_EQ(mru.FileOfCaption(mru.MruDisplayName(name)), name);
+}
+
 TEST(MruList, HotkeyMarksAreIgnoredWhenMatching) {
   TMruList mru("/d/", "/e/");
   mru.AddMru("/x/&a.tw");

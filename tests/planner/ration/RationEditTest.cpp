@@ -254,11 +254,54 @@ TEST(RationEdit, LoweringDaysAsksAboutNonEmptyDays) {
   EXPECT_EQ(Texts(f.doc.Items()->Root()), (std::vector<std::string>{DayText(1)}));
 }
 
+// The days a document was read with stay when the field is left as it was: a version-2
+// file gives its own day counter (any number, even one above what the page adds, or one
+// that the tree's days do not match), a version-3 file without days gives 0.
+TEST(RationEdit, LeavingTheDaysAsTheyWereChangesNothing) {
+  struct TCase {
+    const char* what;
+    int dayItems;
+    std::int32_t counter;
+  };
+  const TCase cases[] = {
+      {"more days than the page adds", 2, 1500},
+      {"every 32-bit day count", 1, 2147483647},
+      {"no days at all", 0, 0},
+      {"fewer days than the tree holds", 3, 1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TEditFixture f(1);
+    f.doc.DocumentReady = 0;
+    f.doc.Items()->Clear();
+    for (int d = 0; d < c.dayItems; ++d) f.doc.AddItem(nullptr, "", nullptr, fkDay, 0);
+    f.doc.DayCounter = f.doc.Days = c.counter;
+    f.doc.DocumentReady = 1;
+    f.doc.Modified = 0;
+    EXPECT_FALSE(f.editor.SetDays(c.counter));
+    EXPECT_EQ(f.doc.Days, c.counter);
+    EXPECT_EQ(f.doc.DayCounter, c.counter);
+    EXPECT_EQ(f.doc.Items()->Root()->GetChildrenCount(), c.dayItems);
+    EXPECT_EQ(f.doc.Modified, 0);
+    EXPECT_TRUE(f.prompt.shown.empty());
+  }
+  // Such a document adds no days past its own, and lowering still deletes from the end.
+  TEditFixture f(1);
+  f.doc.AddItem(nullptr, "", nullptr, fkDay, 0);
+  f.doc.DayCounter = f.doc.Days = 1500;
+  EXPECT_FALSE(f.editor.SetDays(1600));
+  EXPECT_EQ(f.doc.Days, 1500);
+  EXPECT_EQ(f.doc.Items()->Root()->GetChildrenCount(), 2);
+  EXPECT_TRUE(f.editor.SetDays(1499));
+  EXPECT_EQ(f.doc.Days, 1499);
+  EXPECT_EQ(f.doc.Items()->Root()->GetChildrenCount(), 1);
+}
+
 TEST(RationEdit, DaysAndParticipantsHaveSaneBounds) {
   TEditFixture f(1);
   EXPECT_TRUE(f.editor.SetDays(2147483647));
-  EXPECT_EQ(f.doc.DayCounter, kRationMaxDaysShown);
-  EXPECT_EQ(f.doc.Days, kRationMaxDaysShown);
+  EXPECT_EQ(f.doc.DayCounter, kRationMaxDaysAdded);
+  EXPECT_EQ(f.doc.Days, kRationMaxDaysAdded);
   EXPECT_TRUE(f.editor.SetMans(0));
   EXPECT_EQ(f.doc.Mans, 1);
   // Participants range over every positive 32-bit number; the group weights follow.
