@@ -12,7 +12,8 @@
 // The cross-tab sample shows the same rows as a table of products (rows, dataset
 // "Products") by days (columns, dataset "Days"): each cell the product's WEIGHT on
 // that day (CELL), row totals, day totals; columns that do not fit go on on the page
-// to the right under the repeated product column.
+// to the right under the repeated product column. File names are taken as the system
+// has them: any name works, whether or not code page 1251 holds it.
 #include <QApplication>
 
 #include <cstdio>
@@ -227,9 +228,9 @@ int main(int argc, char** argv) {
     TrpReport report;
     if (sample || crossSample) {
       (sample ? BuildSample : BuildCrossSample)(report.Pages);
-      if (!saveSample.empty()) rpSaveTemplateFile(report.Pages, cp::Utf8To1251(saveSample));
+      if (!saveSample.empty()) rpSaveTemplateFile(report.Pages, AnsiPath(saveSample));
     } else {
-      TrpTemplateLoad load = rpLoadTemplateFile(report.Pages, cp::Utf8To1251(templ));
+      TrpTemplateLoad load = rpLoadTemplateFile(report.Pages, AnsiPath(templ));
       if (!load.Ok()) throw Exception(load.Message);
     }
     Table table = ReadCsv(csv);
@@ -276,7 +277,7 @@ int main(int argc, char** argv) {
     if (!report.PrepareReport()) throw Exception(report.ErrorText);
     std::printf("prepared pages: %d\n", report.EMFPages.GetCount());
     if (text) std::fputs(rpPreparedText(report.EMFPages).c_str(), stdout);
-    if (!rpp.empty()) report.EMFPages.SaveToFile(cp::Utf8To1251(rpp));
+    if (!rpp.empty()) report.EMFPages.SaveToFile(AnsiPath(rpp));
     if (!pdf.empty()) {
       TrpPrintJob job;
       job.Title = "rpbuild";
