@@ -1969,6 +1969,7 @@ TEST_F(PlannerWindows, LeavingTheDaysFieldUnchangedKeepsTheStoredDays) {
   EXPECT_EQ(days->maximum(), 2147483647);
   EXPECT_EQ(days->value(), kStoredDays);
   f->ShowSection(0);
+  if (const char* dir = std::getenv("TARNWICK_SHOTS")) f->grab().save(QString("%1/rasklad-general.png").arg(dir));
   days->setFocus();
   Process();
   mans->setFocus();  // the days field is left as it was
