@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -2238,4 +2239,71 @@ TEST_F(PlannerWindows, KeyboardMenuOffersTheCommandsOfTheControlLeft) {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   Process();
   EXPECT_TRUE(f->TreeFocused());
+}
+
+// Fewer days typed while the last days hold products, handed over by Ctrl+S or by Enter with
+// the focus still in the field: the real question about a non-empty day takes the focus from
+// the field, which must not hand the number over a second time (it asked twice, and the first
+// hand-over then deleted a day already gone).
+TEST_F(PlannerWindows, FewerDaysTypedAskOnceForEachNonEmptyDay) {
+  for (const bool bySave : {true, false}) {
+    SCOPED_TRACE(bySave ? "Ctrl+S" : "Enter");
+    const AnsiString name = work_.Path() + (bySave ? "/save.tw" : "/enter.tw");
+    ASSERT_TRUE(CopyFile(Example("mountain-14.tw"), name));
+    TRaskladForm* f = form_->OpenRation(name);
+    ASSERT_NE(f, nullptr);
+    f->ShowSection(0);
+    auto* days = f->findChild<QSpinBox*>("seDays");
+    const int before = days->value();
+    ASSERT_GE(before, 3);
+    days->setFocus();
+    Process();
+    days->selectAll();
+    QTest::keyClicks(days, QString::number(before - 2));
+    Process();
+    auto scripted = SetDialogService(nullptr);  // the system's own message boxes
+    int asked = 0, mostOpen = 0;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      int open = 0;
+      for (QWidget* w : QApplication::topLevelWidgets()) open += qobject_cast<QMessageBox*>(w) && w->isVisible();
+      mostOpen = std::max(mostOpen, open);
+      ++asked;
+      for (QAbstractButton* b : box->buttons())
+        if (b->text().remove('&') == QString::fromUtf8("Да")) return b->click();
+      ADD_FAILURE() << "no Yes button";
+      box->reject();
+    });
+    answer.start();
+    if (bySave)
+      QTest::keyClick(days, Qt::Key_S, Qt::ControlModifier);
+    else
+      QTest::keyClick(days, Qt::Key_Return);
+    Process();
+    answer.stop();
+    SetDialogService(std::move(scripted));
+    EXPECT_EQ(mostOpen, 1);
+    EXPECT_EQ(asked, 2);  // the two last days of the example hold products
+    EXPECT_EQ(f->Doc().Days, before - 2);
+    EXPECT_EQ(f->Doc().Items()->Root()->GetChildrenCount(), before - 2);
+    if (bySave) {
+      EXPECT_EQ(f->Doc().Modified, 0);
+      TRaskladForm* again = nullptr;
+      f->close();
+      Process();
+      again = form_->OpenRation(name);
+      ASSERT_NE(again, nullptr);
+      EXPECT_EQ(again->Doc().Days, before - 2);
+      again->close();
+    } else {
+      EXPECT_EQ(f->Doc().Modified, 1);
+      f->Doc().Modified = 0;
+      f->close();
+    }
+    Process();
+    EXPECT_EQ(dialogs_->Unexpected(), 0);
+  }
 }

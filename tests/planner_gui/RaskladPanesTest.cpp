@@ -253,6 +253,19 @@ TEST_F(RaskladPanes, DraggedSizesStayAndALowWindowKeepsRowsOfTheMenu) {
   Drag(totalsBar, 2000);
   EXPECT_TRUE(totalsBar->Maximized());
   EXPECT_EQ(totals->height(), 1);
+
+  // Given back in a low window, the grid fits in as on a resize, and takes its size again
+  // when the window grows.
+  form_->resize(1000, 250);
+  Process();
+  ClickButton(totalsBar);
+  Process();
+  EXPECT_FALSE(totalsBar->Maximized());
+  EXPECT_GE(menu->height(), need);
+  EXPECT_GE(totals->height(), totals->HeaderHeight() + totals->LineHeight());
+  form_->resize(1000, 700);
+  Process();
+  EXPECT_EQ(totals->height(), totalsBefore + 50);
 }
 
 // The comment memo and its bar are hidden and shown together; shown again, the bar is

@@ -28,6 +28,7 @@
 #include "planner/ration/RationFile.h"
 #include "planner/ration/RationSort.h"
 #include "planner/reference/RefMenu.h"
+#include "platform/core/FlagScope.h"
 #include "platform/core/Files.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
@@ -646,14 +647,16 @@ bool TRaskladForm::CommitCost(int row, const AnsiString& typed) {
 }
 
 void TRaskladForm::seDaysExit() {
-  if (applying_) return;
+  if (applying_ || committingNumber_) return;
+  const TFlagScope committing(committingNumber_);
   daysTyped_ = false;
   editor_->SetDays(seDays->value());
   AfterCommand();
 }
 
 void TRaskladForm::seMansExit() {
-  if (applying_) return;
+  if (applying_ || committingNumber_) return;
+  const TFlagScope committing(committingNumber_);
   mansTyped_ = false;
   editor_->SetMans(seMans->value());
   AfterCommand();

@@ -204,6 +204,9 @@ class TRaskladForm : public QWidget {
   int dragMode_ = 1;       // 2 (move) while Shift is held at key-down, else 1 (copy)
   // A number was typed into seMans / seDays that the document has not taken yet.
   bool mansTyped_ = false, daysTyped_ = false;
+  // A number of the general page is being handed to the document: the question it may ask
+  // takes the focus from the field, and the field's own "left" must not hand it over again.
+  bool committingNumber_ = false;
 
   QListWidget* ListView1 = nullptr;
   QStackedWidget* Notebook1 = nullptr;

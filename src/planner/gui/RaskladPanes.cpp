@@ -23,6 +23,7 @@
 #include "controls/gui/MtTreeView.h"
 #include "controls/gui/PaneSplitter.h"
 #include "planner/gui/RaskladForm.h"
+#include "platform/core/FlagScope.h"
 #include "platform/core/Registry.h"
 
 // A pane beside its bar, fitted into the bar's parent. Its wanted size is the size the
@@ -50,6 +51,7 @@ class TPaneFit : public QObject {
     Observe();
     QWidget* parent = pane_.parentWidget();
     if (parent == nullptr || pane_.isHidden()) return;
+    const TFlagScope fitting(fitting_);
     const QRect rest = AlignRemainder(parent, &pane_);
     const int room = (Vertical() ? rest.height() : rest.width()) - restLeast_();
     const int size = std::min(wanted_, std::max(room, paneLeast_()));
@@ -94,6 +96,10 @@ class TPaneFit : public QObject {
     if ((watched == bar_.parentWidget() && e->type() == QEvent::Resize) ||
         (watched == &pane_ && e->type() == QEvent::ShowToParent))
       Fit();
+    // The bar gave the pane a size (its button gave back a collapsed pane, or a drag):
+    // that size is wanted, but in a low window the pane fits in as it does on a resize.
+    else if (watched == &pane_ && e->type() == QEvent::Resize && !fitting_ && Size() != seen_)
+      Fit();
     return false;
   }
 
@@ -119,6 +125,7 @@ class TPaneFit : public QObject {
   QWidget& pane_;
   std::function<int()> paneLeast_, restLeast_;
   int wanted_ = 0, seen_ = 0;
+  bool fitting_ = false;
 };
 
 namespace {

@@ -354,6 +354,10 @@ bool TRationEditor::SetDays(std::int32_t Value) {
         if (r == mrAll) all = true;
         // No keeps this day and stops, as Cancel does: the same question would follow.
         if (r != mrYes && r != mrAll) break;
+        // While the question was open the days may have changed: the answer is for the
+        // day asked about, and only while it is still the last one.
+        const std::vector<TMtTreeItem*> now = TopLevelDays(doc_);
+        if (now.empty() || now.back() != last) continue;
       }
       doc_.Items()->DeleteItem(last);
       changed = true;
