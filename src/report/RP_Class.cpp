@@ -38,6 +38,22 @@ int footerDonePage = -1;
 // Datasets that can step back to the record before (user datasets need OnPrior).
 bool CanStepBack(TrpDataset& ds) { return ds.OnPrior || dynamic_cast<TrpDBDataSet*>(&ds); }
 
+// After the last record of a level: whether the dataset went on past it. A database
+// dataset stays on its last record at its end (and on the remembered one of a range
+// ending there), so the closing footers show that record as it stands; only one whose
+// counted range ran out moved on to the record after the range. A user dataset stands
+// where its events left it.
+bool PastLastRecord(TrpDataset& ds) {
+  auto* db = dynamic_cast<TrpDBDataSet*>(&ds);
+  if (!db || db->RangeEnd != TRangeEnd::reCount) return false;
+  try {
+    TDataSet& table = db->GetDataSet();
+    return table.Active() && !table.Eof();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 // Puts a value back when the scope ends.
 template <class T>
 class Restore {
@@ -438,8 +454,8 @@ void TrpPageForm::RepeatHeaders(TrpBand* band) {
   if (!band->IsData() && band->BandType != btGroupHeader) return;
   Restore<bool> footer(inFooter_);
   inFooter_ = true;
-  for (TrpBand* data : levels_)
-    for (TrpBand* g : data->Groups) {
+  for (const RunningLevel& level : levels_)
+    for (TrpBand* g : level.band->Groups) {
       if (g == band) goto header;
       if (g->Flag(flRepeatHeader)) DrawBand(*g);
     }
@@ -760,11 +776,31 @@ void TrpPageForm::PrintPending(std::size_t count) {
     bands.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
   }
+  // Where each running level's waiting bands started among these, and start now.
+  std::vector<std::size_t> bases;
+  for (RunningLevel& l : levels_) {
+    bases.push_back(l.base);
+    l.base = l.base > bands.size() ? l.base - bands.size() : 0;
+  }
   TrpBand* previous = CurrentData;
-  for (TrpBand* b : bands) {
-    if (Stopped()) break;
+  std::size_t end = bands.size();
+  for (std::size_t i = 0; i < end && !Stopped(); ++i) {
+    TrpBand* b = bands[i];
     CurrentData = b->IsData() ? b : b->DataBand ? b->DataBand : CurrentData;
     DrawBand(*b);
+    // A band of an outer level whose script gave a running level another data source:
+    // that level starts again on it, so what waited of it and of the levels inside it
+    // does not print.
+    for (std::size_t l = 0; l < levels_.size(); ++l)
+      if (bases[l] > i && levels_[l].band->DataSet != levels_[l].dataSet) {
+        end = std::min(end, bases[l]);
+        restart_ = std::min(restart_, l);
+        break;
+      }
+  }
+  if (restart_ != std::string::npos) {
+    pending_.clear();
+    for (RunningLevel& l : levels_) l.base = 0;
   }
   CurrentData = previous;
 }
@@ -811,15 +847,19 @@ void TrpPageForm::PrintLevel(int level) {
   if (level > 2) return;
   // Every record band of the level, in their order on the page.
   for (TrpBand* data : DataBands(kData[level])) {
-    if (Stopped()) return;
+    if (Stopped() || restart_ != std::string::npos) return;
     PrintRecords(*data, level);
   }
 }
 
+TrpDataset* TrpPageForm::RunningDataSet(const TrpBand& data) const {
+  for (const RunningLevel& l : levels_)
+    if (l.band == &data) return l.dataSet;
+  return data.DataSet;
+}
+
 void TrpPageForm::PrintRecords(TrpBand& data, int level) {
   TrpDataset* ds = data.DataSet;
-  bool single = !ds, done = false;  // no data source: one record
-  const auto atEnd = [&] { return single ? done : ds->Eof(); };
   if (ds) {
     ds->Activate();
     ds->First();
@@ -828,37 +868,50 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
       return;
     }
   }
+  bool single = !ds, done = false;  // no data source: one record
+  const auto atEnd = [&] { return single ? done : ds->Eof(); };
   // A script may give the band another dataset while these records run: they run on
   // (SetDataSource keeps the old one), and this loop closes it.
   Restore<bool> running(data.Running);
   data.Running = true;
   data.LinePosition = data.LineThroughPosition = 1;
+  const std::size_t me = levels_.size();
+  levels_.push_back({&data, ds, pending_.size()});
+  const auto base = [&]() -> std::size_t { return levels_[me].base; };
   // The level's group headers, then its header, wait for its first record.
-  std::size_t base = pending_.size();
-  if (ds) PushGroupHeaders(data, 0, base);
-  if (data.Header) pending_.push_back(data.Header);
-  levels_.push_back(&data);
+  const auto open = [&] {
+    if (ds) PushGroupHeaders(data, 0, base());
+    if (data.Header) pending_.push_back(data.Header);
+  };
+  open();
+  // The outer records waiting for this level's first record print with it; a script of
+  // theirs may give a running level another data source. False when this level ends
+  // here: an outer level starts again, or this one has no record on its new source.
+  bool abandoned = false;
+  const auto settle = [&] {
+    if (restart_ == std::string::npos) return true;
+    if (restart_ < me) {
+      abandoned = true;
+      return false;
+    }
+    restart_ = std::string::npos;
+    if (ds) ds->Deactivate();
+    ds = levels_[me].dataSet = data.DataSet;
+    single = !ds;
+    done = false;
+    if (ds) {
+      ds->Activate();
+      ds->First();
+      if (ds->Eof()) return false;
+    }
+    open();
+    return true;
+  };
   bool any = false;
   while (!atEnd() && !Stopped()) {
-    if (level >= deepest_ && base > 0) {
-      // The outer records waiting for this first record print before it: a script of
-      // theirs may give this band another data source, and the records come from that.
-      PrintPending(base);
-      base = 0;
-      if (data.DataSet != ds) {
-        pending_.clear();
-        if (ds) ds->Deactivate();
-        ds = data.DataSet;
-        single = !ds;
-        if (ds) {
-          ds->Activate();
-          ds->First();
-          if (ds->Eof()) break;  // nothing to print from the new one
-          PushGroupHeaders(data, 0, base);
-        }
-        if (data.Header) pending_.push_back(data.Header);
-        continue;
-      }
+    if (level >= deepest_ && base() > 0) {
+      PrintPending(base());
+      if (!settle()) break;
     }
     const std::size_t mark = pending_.size();
     pending_.push_back(&data);
@@ -869,11 +922,15 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
       // The record prints with the first record below it; with none, only when it
       // asks to (PrintIfSubsetEmpty), else it is left out.
       PrintLevel(level + 1);
-      if (pending_.size() > mark) {
-        if (data.Flag(flPrintIfSubsetEmpty)) PrintPending();
-        else pending_.resize(mark);
+      if (restart_ == std::string::npos && pending_.size() > mark) {
         printed = data.Flag(flPrintIfSubsetEmpty);
+        if (printed) PrintPending();
+        else pending_.resize(mark);
       }
+    }
+    if (restart_ != std::string::npos) {
+      if (!settle()) break;
+      continue;  // the record did not print: the level starts on its new source
     }
     any = any || printed;
     if (single) {
@@ -883,19 +940,22 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
     ds->Next();
     if (ds->Eof() || Stopped()) break;
     // A record band that asks for a new page starts one after each record but the last.
-    CheckGroups(data, *ds, printed && data.Flag(flFormNewPage) && data.Visible, base);
+    CheckGroups(data, *ds, printed && data.Flag(flFormNewPage) && data.Visible, base());
   }
+  const std::size_t levelBase = base();
   levels_.pop_back();
-  // What still waits had no record: dropped. The footers close what printed.
-  const std::size_t printedUpTo = DropWaitingGroups(data, 0, base);
-  pending_.resize(std::min(pending_.size(), base));
-  if (any && !Stopped()) {
-    // The closing footers see the last record when the dataset can step back to it.
-    const bool canStepBack = ds && CanStepBack(*ds);
-    if (canStepBack) ds->Prior();
-    PrintGroupFooters(data, 0, printedUpTo);
-    if (data.Footer) DrawBand(*data.Footer);
-    if (canStepBack) ds->Next();
+  if (!abandoned) {
+    // What still waits had no record: dropped. The footers close what printed, on the
+    // record the dataset stands on after its last one.
+    const std::size_t printedUpTo = DropWaitingGroups(data, 0, levelBase);
+    pending_.resize(std::min(pending_.size(), levelBase));
+    if (any && !Stopped()) {
+      const bool back = ds && PastLastRecord(*ds);
+      if (back) ds->Prior();
+      PrintGroupFooters(data, 0, printedUpTo);
+      if (data.Footer) DrawBand(*data.Footer);
+      if (back) ds->Next();
+    }
   }
   if (ds) ds->Deactivate();
 }
@@ -1030,14 +1090,19 @@ TDataSet* rpGetDefaultDataSet() {
   TrpBand* band = st.CurrentBand;
   if (!band || !st.CurrentPage || st.CurrentPage->PageType != ptReport) return nullptr;
   const int type = band->BandType;
-  int dataType = -1;
-  if ((type >= btReportTitle && type <= btMasterFooter) || type == btGroupHeader || type == btGroupFooter)
-    dataType = btMasterData;
-  else if (type == btDetailData || type == btDetailFooter) dataType = btDetailData;
-  else if (type == btSubDetailData || type == btSubDetailFooter) dataType = btSubDetailData;
-  else if (type == btCrossData || type == btCrossFooter) dataType = btCrossData;
-  TrpBand* data = dataType >= 0 ? band->Form.First(dataType) : nullptr;
-  auto* db = data ? dynamic_cast<TrpDBDataSet*>(data->DataSet) : nullptr;
+  // A record band reads its own record; its header and footer, and group bands, the
+  // record band they belong to; other bands of the levels the level's first one.
+  TrpBand* data = band->IsData() ? band : band->DataBand;
+  if (!data) {
+    int dataType = -1;
+    if ((type >= btReportTitle && type <= btMasterFooter) || type == btGroupHeader || type == btGroupFooter)
+      dataType = btMasterData;
+    else if (type == btDetailData || type == btDetailFooter) dataType = btDetailData;
+    else if (type == btSubDetailData || type == btSubDetailFooter) dataType = btSubDetailData;
+    else if (type == btCrossData || type == btCrossFooter) dataType = btCrossData;
+    data = dataType >= 0 ? band->Form.First(dataType) : nullptr;
+  }
+  auto* db = data ? dynamic_cast<TrpDBDataSet*>(band->Form.RunningDataSet(*data)) : nullptr;
   if (!db) return nullptr;
   try {
     return &db->GetDataSet();

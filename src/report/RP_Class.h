@@ -116,6 +116,9 @@ class TrpPageForm {
   int ScannedType = -1;  // the band type the scanned band counts as (a child: its parent's)
   // The data band whose record prints now.
   TrpBand* CurrentData = nullptr;
+  // The dataset a data band's records come from now: the one its running level walks,
+  // else its own.
+  TrpDataset* RunningDataSet(const TrpBand& data) const;
 
   // Position on the current prepared page.
   int CurY = 0, CurBottomY = 0, CurX = 0;
@@ -214,7 +217,18 @@ class TrpPageForm {
   bool manual_ = false;
   bool Stopped() const;
 
-  std::vector<TrpBand*> levels_;  // the data bands whose records print, outermost first
+  // The levels whose records print now, outermost first: the data band, the dataset its
+  // records come from (a script may have given the band another one since), and where
+  // the level's waiting bands start on the stack.
+  struct RunningLevel {
+    TrpBand* band;
+    TrpDataset* dataSet;
+    std::size_t base;
+  };
+  std::vector<RunningLevel> levels_;
+  // A band printed from the stack gave a running level another data source: the level
+  // (index in levels_) that starts again on it; the levels inside it end at once.
+  std::size_t restart_ = std::string::npos;
   void RepeatHeaders(TrpBand* band);
   int offsetX_ = 0;
   int freshY_ = 0;
