@@ -396,6 +396,15 @@ bool TrpPageForm::EndPage(bool last) {
   return printed;
 }
 
+int TrpPageForm::BodyBottom() const {
+  // The column footer that closes the column prints below the last band: bands leave
+  // room for it (not after it closed the records, when the summary follows it).
+  const TrpPageForm* root = this;
+  while (root->Parent) root = root->Parent;
+  const TrpBand* footer = root->First(btColumnFooter);
+  return footer && footer->Visible && !root->columnFooterDone_ ? CurBottomY - footer->Height : CurBottomY;
+}
+
 void TrpPageForm::FollowParent() {
   CurY = Parent->CurY;
   CurBottomY = Parent->CurBottomY;
@@ -612,7 +621,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
     }
   };
   for (int pass = 0;; ++pass) {
-    avail = CurBottomY - CurY;
+    avail = BodyBottom() - CurY;
     used = 0;
     pending = false;
     for (Part& p : parts) {
@@ -694,7 +703,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   // A band that does not fit goes to the next column or page (one that may split prints
   // what fits here); on a fresh one it prints whatever its height, so that a band taller
   // than a page cannot loop.
-  if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h > CurBottomY && !Fresh()) {
+  if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h > BodyBottom() && !Fresh()) {
     NewColumn(&band);
     st.CurrentBand = &band;
     if (band.Stretched()) h = band.CalcHeight();
@@ -703,7 +712,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   band.Y = inPlace ? band.PlaceY : CurY;
   Restore<SubReports> subs(subs_);
   subs_ = SubReports{};
-  if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > CurBottomY) {
+  if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > BodyBottom()) {
     DrawSplit(band);
     RowAfterBand(band, CurY - band.Y);
     if (band.Child) DrawBand(*band.Child);

@@ -213,6 +213,8 @@ class TrpPageForm {
   // A subreport's page continues where its parent's new column or page starts.
   void FollowParent();
   bool Fresh() const { return CurY <= freshY_; }
+  // How low bands may print: the bottom limit less the room of the column footer.
+  int BodyBottom() const;
   // The page's bands are printed by the report's OnManualBuild handler.
   bool manual_ = false;
   bool Stopped() const;

@@ -390,3 +390,51 @@ TEST(RpPageForming, APartOnThePreviousPageKeepsItsFooterAndHeaders) {
     EXPECT_GT(dump.find(" PH2\n"), dump.find("page 2")) << dump;
   }
 }
+
+TEST(RpPageForming, RecordsLeaveRoomForTheColumnFooterAboveThePageFooter) {
+  // Rows of 20 pixels fill pages of one and of two columns; a column footer of 20
+  // closes each column and a page footer each page. Every column footer prints whole
+  // between the column's last row and the page footer.
+  for (int columns : {1, 2}) {
+    SCOPED_TRACE(columns);
+    Fixture f;
+    f.Rows("Rows", Numbered(150));
+    f.b.Page(9, rpPortrait, 20).Columns = columns;
+    StackBands(f, {{btMasterData, "r[N]", "Rows"}, {btColumnFooter, "CF"}, {btPageFooter, "PF"}});
+    const std::string dump = f.Build();
+    ASSERT_GE(f.report.EMFPages.GetCount(), 2) << dump;
+    // Per page: the bottom of the lowest row and the top of each column footer, by
+    // column x, and the page footer's top.
+    struct Column {
+      int rowsBottom = 0, footerTop = -1;
+    };
+    std::vector<std::map<int, Column>> pages;
+    std::vector<int> pageFooterTops;
+    std::istringstream in(dump);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind("page ", 0) == 0) {
+        pages.emplace_back();
+        pageFooterTops.push_back(-1);
+        continue;
+      }
+      int x = 0, y = 0, w = 0, h = 0;
+      ASSERT_EQ(std::sscanf(line.c_str() + line.find('@'), "@%d,%d %dx%d", &x, &y, &w, &h), 4) << line;
+      const std::string text = line.substr(line.find(' ', line.find('@') + 1) + 1);
+      const std::string body = text.substr(text.find(' ') + 1);
+      if (body == "PF") pageFooterTops.back() = y;
+      else if (body == "CF") pages.back()[x].footerTop = y;
+      else pages.back()[x].rowsBottom = std::max(pages.back()[x].rowsBottom, y + 20);
+    }
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+      ASSERT_EQ(pages[p].size(), static_cast<std::size_t>(columns)) << "page " << p + 1 << dump;
+      for (const auto& [x, column] : pages[p]) {
+        ASSERT_GE(column.footerTop, 0) << "page " << p + 1 << " x " << x << dump;
+        EXPECT_LE(column.rowsBottom, column.footerTop) << "page " << p + 1 << " x " << x;
+        EXPECT_LE(column.footerTop + 20, pageFooterTops[p]) << "page " << p + 1 << " x " << x;
+        // A full column holds every row that fits above its footer.
+        if (p + 1 < pages.size()) EXPECT_GT(column.footerTop + 20 + 20, pageFooterTops[p]) << "page " << p + 1;
+      }
+    }
+  }
+}
