@@ -226,7 +226,10 @@ void TrpPageForm::InitBands() {
   for (std::size_t i = 0; i < headers.size(); ++i) {
     headers[i]->GroupCondition = headers[i]->View->FormatStr;
     std::size_t inner = headers.size() - 1 - i;
-    if (inner < footers.size()) headers[i]->GroupFooter = footers[inner];
+    if (inner < footers.size()) {
+      headers[i]->GroupFooter = footers[inner];
+      footers[inner]->GroupHeader = headers[i];
+    }
   }
   // A group header groups the records of the data band its Master names, or of the
   // master data band when it names none.
@@ -761,6 +764,8 @@ void TrpPageForm::PushGroupHeaders(TrpBand& data, std::size_t from, std::size_t 
     TrpBand& g = *data.Groups[i];
     rpState().CurrentBand = &g;
     g.LastGroupValue = Report.EvaluateExpression(g.GroupCondition);
+    ++g.LinePosition;
+    ++g.LineThroughPosition;
     pending_.insert(pending_.begin() + static_cast<std::ptrdiff_t>(at++), &g);
   }
 }
@@ -773,6 +778,9 @@ std::size_t TrpPageForm::DropWaitingGroups(TrpBand& data, std::size_t from, std:
     if (std::size_t at = PendingAt(data.Groups[i], base); at != std::string::npos) {
       if (first == data.Groups.size()) first = i;
       pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(at));
+      // A group that printed nothing is not counted.
+      --data.Groups[i]->LinePosition;
+      --data.Groups[i]->LineThroughPosition;
     }
   return first;
 }
@@ -836,6 +844,8 @@ bool TrpPageForm::CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage, std::
     // The new group starts on a new page when its header asks for one (or the record
     // band does after each record); its headers wait for its first record.
     if (!Stopped() && (newPage || (g.Flag(flFormNewPage) && g.Visible))) NewPage();
+    // The groups inside the changed one count their groups afresh.
+    for (std::size_t inner = i + 1; inner < data.Groups.size(); ++inner) data.Groups[inner]->LinePosition = 0;
     PushGroupHeaders(data, i, base);
     data.LinePosition = 1;  // records are numbered within their group
     return true;
@@ -883,12 +893,14 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
   // (SetDataSource keeps the old one), and this loop closes it.
   Restore<bool> running(data.Running);
   data.Running = true;
-  data.LinePosition = data.LineThroughPosition = 1;
   const std::size_t me = levels_.size();
   levels_.push_back({&data, ds, pending_.size()});
   const auto base = [&]() -> std::size_t { return levels_[me].base; };
-  // The level's group headers, then its header, wait for its first record.
+  // The records and groups are counted from the first; the level's group headers, then
+  // its header, wait for its first record.
   const auto open = [&] {
+    data.LinePosition = data.LineThroughPosition = 1;
+    for (TrpBand* g : data.Groups) g->LinePosition = g->LineThroughPosition = 0;
     if (ds) PushGroupHeaders(data, 0, base());
     if (data.Header) pending_.push_back(data.Header);
   };
@@ -1135,12 +1147,16 @@ void TrpReport::Wire() {
     TrpBuildState& st = rpState();
     TrpPageForm* form = CurrentForm;
     TrpBand* data = form ? form->CurrentData : nullptr;
+    // Line numbers: a group's bands number the groups.
+    TrpBand* counted = data;
+    if (TrpBand* band = st.CurrentBand; band && band->BandType == btGroupHeader) counted = band;
+    else if (band && band->BandType == btGroupFooter && band->GroupHeader) counted = band->GroupHeader;
     if (name == "PAGE#") value = Variant(st.PageNumber + 1);
     else if (name == "TOTALPAGES") value = Variant(st.TotalPages);
     else if (name == "DATE") value = Variant::FromDate(st.BuildDate);
     else if (name == "TIME") value = Variant::FromDate(st.BuildTime);
-    else if (name == "LINE#") value = Variant(data ? data->LinePosition : 0);
-    else if (name == "LINETHROUGH#") value = Variant(data ? data->LineThroughPosition : 0);
+    else if (name == "LINE#") value = Variant(counted ? counted->LinePosition : 0);
+    else if (name == "LINETHROUGH#") value = Variant(counted ? counted->LineThroughPosition : 0);
     else if (name == "COLUMN#") value = Variant(form ? (form->CrossColumn ? form->CrossColumn : form->Column) : 1);
     else if (name == "CURRENT#") value = Variant(data && data->DataSet ? data->DataSet->RecNo() + 1 : 0);
     else if (name == "CALCWIDTH") {

@@ -55,11 +55,15 @@ class TrpBand {
   TrpBand* Footer = nullptr;
   std::vector<TrpBand*> Groups;  // data bands: their group headers, outermost first
   TrpBand* GroupFooter = nullptr;  // group headers
+  TrpBand* GroupHeader = nullptr;  // group footers
   TrpBand* Child = nullptr;
   TrpBand* AggregateSource = nullptr;  // footers: the data band they read aggregates of
   AnsiString GroupCondition;
   Variant LastGroupValue;
   TrpAggregateValues Values;
+  // Data bands: the record's number within its group and within the level's run (LINE#,
+  // LINETHROUGH#). Group headers: the group's number within the group around it and
+  // within the run.
   int LinePosition = 1, LineThroughPosition = 1;
   bool Visible = true;
   // The band's strip across the page (from its view; a script may change it). Cross

@@ -438,3 +438,39 @@ TEST(RpPageForming, RecordsLeaveRoomForTheColumnFooterAboveThePageFooter) {
     }
   }
 }
+
+TEST(RpPageForming, GroupBandsNumberTheGroups) {
+  // Outer groups X, Y with inner groups a, b and a, c: an inner group counts within its
+  // outer group (LINE#) and through the run (LINETHROUGH#); a group footer shows the
+  // number of the group it closes.
+  {
+    Fixture f;
+    f.Rows("Rows", {{{"O", Variant("X")}, {"I", Variant("a")}},
+                    {{"O", Variant("X")}, {"I", Variant("b")}},
+                    {{"O", Variant("Y")}, {"I", Variant("a")}},
+                    {{"O", Variant("Y")}, {"I", Variant("c")}}});
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btGroupHeader, "O[O] [LINE#]/[LINETHROUGH#]", "[O]"},
+                   {btGroupHeader, "I[I] [LINE#]/[LINETHROUGH#]", "[I]"},
+                   {btMasterData, "r[LINE#]", "Rows"},
+                   {btGroupFooter, "/I [LINE#]"},
+                   {btGroupFooter, "/O [LINE#]"}});
+    EXPECT_EQ(Trace(f.Build()), "OX 1/1 Ia 1/1 r1 /I 1 Ib 2/2 r1 /I 2 /O 1 OY 2/2 Ia 1/3 r1 /I 1 Ic 2/4 r1 /I 2 /O 2");
+  }
+  {
+    // Group B's record has no detail and is left out: B is no group of the report.
+    Fixture f;
+    TRows& rows = f.Rows("Rows", {{{"G", Variant("A")}}, {{"G", Variant("B")}}, {{"G", Variant("C")}}});
+    TrpUserDataset& details = f.Rows("Details", Numbered(1, "D")).Set;
+    details.OnCheckEOF = [&rows, &details](TObject*, bool& eof) {
+      Variant g;
+      eof = details.RecNo() >= 1 || (rows.Answer("G", g) && g.AsString() == "B");
+    };
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btGroupHeader, "G[G] [LINE#]", "[G]"},
+                   {btMasterData, "r[G]", "Rows"},
+                   {btDetailData, "d", "Details"},
+                   {btGroupFooter, "/G [LINE#]"}});
+    EXPECT_EQ(Trace(f.Build()), "GA 1 rA d /G 1 GC 2 rC d /G 2");
+  }
+}
