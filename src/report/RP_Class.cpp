@@ -511,6 +511,7 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
     v->Left = left;
     v->Top = top;
     v->Height = h;
+    Report.ViewPrinted(*v);
   }
 }
 
@@ -575,6 +576,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
     }
     const int printedHeight = v.Height;
     v.Left = left, v.Top = top, v.Height = height;
+    Report.ViewPrinted(v);
     if (memo && !whole) {
       // Nothing fitted even on a fresh page: the rest prints whole, past the bottom.
       if (memo->LinesShown == 0 && Fresh()) {
@@ -1596,9 +1598,12 @@ void TrpReport::BuildReport() {
   Dictionary.ClearCache();
   try {
     std::vector<int> subPages;
+    notified_.clear();
     for (const auto& p : Pages.Pages)
-      for (const auto& v : p->Objects)
+      for (const auto& v : p->Objects) {
         if (auto* s = dynamic_cast<TrpSubReportView*>(v.get())) subPages.push_back(s->SubPage);
+        if (p->PageType == ptReport && (v->Flags & flNotifyPrint)) notified_.push_back(v.get());
+      }
     // Multiple mode: the pages are built once per record of the dataset (once also
     // when it has none); it is closed again whatever happens.
     TrpDataset* multiple = ReportType == rtMultiple ? dataset_ : nullptr;
@@ -1654,10 +1659,17 @@ void TrpReport::BuildReport() {
   } catch (...) {
     services = savedServices;
     rpSetHooks(hooks);
+    notified_.clear();
     throw;
   }
   services = savedServices;
   rpSetHooks(hooks);
+  notified_.clear();
+}
+
+void TrpReport::ViewPrinted(TrpView& view) {
+  if (!dynamic_cast<TrpMemoView*>(&view)) return;
+  for (TrpView* v : notified_) v->PrintNotify(view);
 }
 
 bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {

@@ -512,6 +512,9 @@ class TrpReport : public TObject, public TrpEngineHooks {
   bool SetBandProperty(TrpBandView& view, const AnsiString& name, const Variant& value) override;
   bool GetBandProperty(TrpBandView& view, const AnsiString& name, Variant& value) override;
   bool BandMethod(TrpBandView& view, const AnsiString& name, Variant& result) override;
+  // A view printed: every view of the template that asks to be told (flNotifyPrint) is
+  // told of a memo.
+  void ViewPrinted(TrpView& view);
   // The running band of a band view: on the page being formed or a page it prints in.
   TrpBand* RunningBand(const TrpBandView& view) const;
 
@@ -545,6 +548,7 @@ class TrpReport : public TObject, public TrpEngineHooks {
  private:
   TrpValueLookup lookup_;
   std::unique_ptr<TInterpretator> script_;
+  std::vector<TrpView*> notified_;  // the views of the report pages told of printed memos
   std::vector<TrpDataset*> datasets_;
   std::map<const TStringList*, TStringList> compiled_;
   TFreeNotifier* preview_ = nullptr;

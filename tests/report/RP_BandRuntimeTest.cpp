@@ -1,8 +1,8 @@
 // What band views answer while a report is built (their running band's place, size,
 // data source, child band and dataset), the constants of picture views, bare field
 // names of the band's database dataset, page footer totals over carried pages, the
-// heights of stretched bands whose memos show themselves, and the report's own
-// document events.
+// heights of stretched bands whose memos show themselves, the report's own document
+// events, and views told of the memos that print.
 #include <algorithm>
 
 #include "BuildFixture.h"
@@ -278,4 +278,43 @@ TEST(RpBandRuntime, TheDocumentEndsAfterAFailedBuildAndShowReportSaysWhy) {
   EXPECT_EQ(boxes[0].rfind("Ошибка: " + std::to_string(MB_OK | MB_ICONERROR) + " Возникла ошибка", 0), 0u)
       << boxes[0];
   EXPECT_EQ(f.report.EMFPages.GetCount(), 0);
+}
+
+namespace {
+
+// An add-in view that writes down every view it is told of.
+std::vector<std::string> heard;
+
+class TrpListener : public TrpView {
+ public:
+  AnsiString ClassName() const override { return "TrpListener"; }
+  void Draw(TCanvas&) override {}
+  void PrintNotify(TrpView& printed) override {
+    heard.push_back(Name + ": " + printed.Name + " " + cp::Ansi1251ToUtf8(Trim(printed.PrintText.Text())));
+  }
+};
+
+}  // namespace
+
+TEST(RpBandRuntime, ViewsThatAskAreToldOfEveryMemoThatPrints) {
+  rpRegisterObjectClass("TrpListener", [] { return std::make_unique<TrpListener>(); });
+  heard.clear();
+  {
+    Fixture f;
+    f.Rows("Rows", Numbered(2));
+    f.b.Page(9, rpPortrait, 20);
+    f.b.Band(btReportTitle, 0, 20);
+    f.b.Memo("заголовок", 20, 0, 200, 18).Name = "Title";
+    f.b.Line(250, 0, 100, 1);  // no memo: nobody is told
+    TrpView& told = f.b.Add(std::make_unique<TrpListener>());
+    told.Name = "Told";
+    told.Flags |= flNotifyPrint;
+    f.b.Add(std::make_unique<TrpListener>()).Name = "NotTold";  // does not ask
+    f.b.Band(btMasterData, 30, 20).FormatStr = "Rows";
+    f.b.Memo("строка [N]", 20, 30, 200, 18).Name = "Row";
+    f.Build();
+  }
+  rpUnregisterObjectClass("TrpListener");
+  EXPECT_EQ(heard, (std::vector<std::string>{"Told: Title заголовок", "Told: Row строка 1", "Told: Row строка 2"}))
+      << testing::PrintToString(heard);
 }
