@@ -215,6 +215,25 @@ void TrpPageForm::InitBands() {
       if (b->BandType == type + 1) link(*b, false);
     }
     for (TrpBand* d : data) d->SetDataSource(d->View->FormatStr);
+    // A record band without a data source of its own after one with a source prints
+    // with each record of that one, as part of it; the header and footer it was given
+    // are that band's.
+    TrpBand* owner = nullptr;
+    for (TrpBand* d : data) {
+      if (d->DataSet) {
+        owner = d;
+        continue;
+      }
+      if (!owner) continue;
+      d->RecordOwner = owner;
+      owner->RecordParts.push_back(d);
+      for (TrpBand* TrpBand::*slot : {&TrpBand::Header, &TrpBand::Footer})
+        if (TrpBand* own = d->*slot; own && !(owner->*slot)) {
+          owner->*slot = own;
+          own->DataBand = owner;
+          d->*slot = nullptr;
+        }
+    }
   }
   // Group headers belong to the master level, outermost first; footers pair from the
   // inside out (the first footer below the data closes the innermost group).
@@ -284,6 +303,7 @@ void TrpPageForm::ForEachTotalsBand(const std::function<void(TrpBand& band, int 
   for (int type : {btMasterData, btDetailData, btSubDetailData}) {
     const std::vector<int> shown = rpAggregateDisplayTypes(type);
     for (TrpBand* data : DataBands(type)) {
+      if (data->RecordOwner) continue;  // its records are those of the band it is part of
       Processed = data;
       for (auto& band : Bands) {
         if (std::find(shown.begin(), shown.end(), band->BandType) == shown.end()) continue;
@@ -708,7 +728,12 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   // A band that does not fit goes to the next column or page (one that may split prints
   // what fits here); on a fresh one it prints whatever its height, so that a band taller
   // than a page cannot loop.
-  if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h > BodyBottom() && !Fresh()) {
+  // A record printed in several bands is kept together.
+  int parts = 0;
+  for (TrpBand* part : band.RecordParts)
+    if (!part->View || part->View->Visible) parts += part->CalcHeight();
+  st.CurrentBand = &band;
+  if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h + parts > BodyBottom() && !Fresh()) {
     NewColumn(&band);
     st.CurrentBand = &band;
     if (band.Stretched()) h = band.CalcHeight();
@@ -721,6 +746,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
     DrawSplit(band);
     RowAfterBand(band, CurY - band.Y);
     if (band.Child) DrawBand(*band.Child);
+    for (TrpBand* part : band.RecordParts) DrawBand(*part);
     AfterBandPrinted(band);
     if (Report.OnEndBand) Report.OnEndBand(band);
     return;
@@ -730,6 +756,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   if (!inPlace) SubReportsDone(h);
   RowAfterBand(band, h);
   if (band.Child) DrawBand(*band.Child);
+  for (TrpBand* part : band.RecordParts) DrawBand(*part);
   if (band.Flag(flFormNewPage) && !band.IsData() && type != btGroupHeader && !fixedPlace && !inFooter_) NewPage();
   AfterBandPrinted(band);
   if (Report.OnEndBand) Report.OnEndBand(band);
@@ -869,7 +896,7 @@ void TrpPageForm::PrintLevel(int level) {
   // Every record band of the level, in their order on the page.
   for (TrpBand* data : DataBands(kData[level])) {
     if (Stopped() || restart_ != std::string::npos) return;
-    PrintRecords(*data, level);
+    if (!data->RecordOwner) PrintRecords(*data, level);
   }
 }
 
@@ -1113,9 +1140,10 @@ TDataSet* rpGetDefaultDataSet() {
   TrpBand* band = st.CurrentBand;
   if (!band || !st.CurrentPage || st.CurrentPage->PageType != ptReport) return nullptr;
   const int type = band->BandType;
-  // A record band reads its own record; its header and footer, and group bands, the
-  // record band they belong to; other bands of the levels the level's first one.
-  TrpBand* data = band->IsData() ? band : band->DataBand;
+  // A record band reads its own record (a part of another's record, that one's); its
+  // header and footer, and group bands, the record band they belong to; the other bands
+  // of a level its first record band.
+  TrpBand* data = !band->IsData() ? band->DataBand : band->RecordOwner ? band->RecordOwner : band;
   if (!data) {
     int dataType = -1;
     if ((type >= btReportTitle && type <= btMasterFooter) || type == btGroupHeader || type == btGroupFooter)

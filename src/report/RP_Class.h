@@ -77,6 +77,10 @@ class TrpBand {
   int ColumnNo = 1, ColumnStartX = 0, RowTop = 0, RowHeight = 0;
   // Group headers and footers: the data band whose records they group.
   TrpBand* DataBand = nullptr;
+  // Data bands: the bands of the level after this one that have no data source of their
+  // own and print as parts of each of its records, and (such a part) the band it is of.
+  std::vector<TrpBand*> RecordParts;
+  TrpBand* RecordOwner = nullptr;
   // NEWPAGE and NEWCOLUMN calls of the band's script, carried out after it ran; KeepCurY:
   // the script set CURY with breaks pending, so the position it set is kept after them.
   int NewPageRequests = 0, NewColumnRequests = 0;

@@ -474,3 +474,31 @@ TEST(RpPageForming, GroupBandsNumberTheGroups) {
     EXPECT_EQ(Trace(f.Build()), "GA 1 rA d /G 1 GC 2 rC d /G 2");
   }
 }
+
+TEST(RpPageForming, ARecordBandWithoutSourcePrintsAsPartOfEachRecordBefore) {
+  // The second record band has no data source: it prints with every record of the
+  // first one (its line number is that record's), and the footer below it closes
+  // the first band's records.
+  {
+    Fixture f;
+    f.Rows("Rows", Numbered(3));
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btMasterHeader, "H"},
+                   {btMasterData, "r[N] [LINE#]", "Rows", "Data"},
+                   {btMasterData, "прим. [N] [LINE#]"},
+                   {btMasterFooter, "F [SUM([N])] [COUNT(Data)]"}});
+    f.ShowZeros();
+    EXPECT_EQ(Trace(f.Build()), "H r1 1 прим. 1 1 r2 2 прим. 2 2 r3 3 прим. 3 3 F 6 3");
+  }
+  {
+    // A record's bands go to a new page together.
+    Fixture f;
+    f.Rows("Rows", Numbered(30));
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btMasterData, "r[N]", "Rows"}, {btMasterData, "прим. [N]"}});
+    const std::string trace = Trace(f.Build());
+    ASSERT_GE(f.report.EMFPages.GetCount(), 2) << trace;
+    EXPECT_EQ(trace.find("/ прим."), std::string::npos) << trace;
+    for (int n = 1; n <= 30; ++n) EXPECT_NE(trace.find("прим. " + std::to_string(n)), std::string::npos) << n;
+  }
+}
