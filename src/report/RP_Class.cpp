@@ -983,6 +983,7 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
       continue;  // the record did not print: the level starts on its new source
     }
     any = any || printed;
+    if (printed) ++RecordCounter;
     if (single) {
       done = true;
       break;
@@ -1176,9 +1177,8 @@ void TrpReport::Wire() {
   lookup_.BuildValue = [this](const AnsiString& name, Variant& value) {
     TrpBuildState& st = rpState();
     TrpPageForm* form = CurrentForm;
-    TrpBand* data = form ? form->CurrentData : nullptr;
-    // Line numbers: a group's bands number the groups.
-    TrpBand* counted = data;
+    // Line numbers: of the record printing now; a group's bands number the groups.
+    TrpBand* counted = form ? form->CurrentData : nullptr;
     if (TrpBand* band = st.CurrentBand; band && band->BandType == btGroupHeader) counted = band;
     else if (band && band->BandType == btGroupFooter && band->GroupHeader) counted = band->GroupHeader;
     if (name == "PAGE#") value = Variant(st.PageNumber + 1);
@@ -1188,7 +1188,7 @@ void TrpReport::Wire() {
     else if (name == "LINE#") value = Variant(counted ? counted->LinePosition : 0);
     else if (name == "LINETHROUGH#") value = Variant(counted ? counted->LineThroughPosition : 0);
     else if (name == "COLUMN#") value = Variant(form ? (form->CrossColumn ? form->CrossColumn : form->Column) : 1);
-    else if (name == "CURRENT#") value = Variant(data && data->DataSet ? data->DataSet->RecNo() + 1 : 0);
+    else if (name == "CURRENT#") value = Variant(form ? form->RecordCounter : 0);
     else if (name == "CALCWIDTH") {
       auto* memo = dynamic_cast<TrpMemoView*>(st.CurrentView);
       value = Variant(memo ? memo->CalcTextWidth() : st.CurrentView ? st.CurrentView->Width : 0);

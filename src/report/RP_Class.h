@@ -124,6 +124,8 @@ class TrpPageForm {
   int ScannedType = -1;  // the band type the scanned band counts as (a child: its parent's)
   // The data band whose record prints now.
   TrpBand* CurrentData = nullptr;
+  // CURRENT#: counts the records of every level printed on this page so far, from 1.
+  int RecordCounter = 1;
   // The dataset a data band's records come from now: the one its running level walks,
   // else its own.
   TrpDataset* RunningDataSet(const TrpBand& data) const;

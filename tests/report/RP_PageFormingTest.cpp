@@ -502,3 +502,24 @@ TEST(RpPageForming, ARecordBandWithoutSourcePrintsAsPartOfEachRecordBefore) {
     for (int n = 1; n <= 30; ++n) EXPECT_NE(trace.find("прим. " + std::to_string(n)), std::string::npos) << n;
   }
 }
+
+TEST(RpPageForming, CurrentCountsThePrintedRecordsOfEveryLevel) {
+  // Masters 1-2 with details d1, d2 each: a record counts once it has printed (a
+  // master after its details), whatever its level; a record left out does not count.
+  for (bool dropSecond : {false, true}) {
+    SCOPED_TRACE(dropSecond);
+    Fixture f;
+    TRows& masters = f.Rows("Masters", Numbered(3, "M"));
+    TrpUserDataset& details = f.Rows("Details", Numbered(2, "D")).Set;
+    details.OnCheckEOF = [&masters, &details, dropSecond](TObject*, bool& eof) {
+      Variant m;
+      eof = details.RecNo() >= 2 || (dropSecond && masters.Answer("M", m) && m.AsInteger() == 2);
+    };
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btMasterData, "m[M] [CURRENT#]", "Masters"},
+                   {btDetailData, "d[D] [CURRENT#]", "Details"},
+                   {btMasterFooter, "F [CURRENT#]"}});
+    EXPECT_EQ(Trace(f.Build()), dropSecond ? "m1 1 d1 1 d2 2 m3 4 d1 4 d2 5 F 7"
+                                           : "m1 1 d1 1 d2 2 m2 4 d1 4 d2 5 m3 7 d1 7 d2 8 F 10");
+  }
+}
