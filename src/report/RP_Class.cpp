@@ -38,14 +38,17 @@ int footerDonePage = -1;
 // Datasets that can step back to the record before (user datasets need OnPrior).
 bool CanStepBack(TrpDataset& ds) { return ds.OnPrior || dynamic_cast<TrpDBDataSet*>(&ds); }
 
-// After the last record of a level: whether the dataset went on past it. A database
-// dataset stays on its last record at its end (and on the remembered one of a range
-// ending there), so the closing footers show that record as it stands; only one whose
-// counted range ran out moved on to the record after the range. A user dataset stands
-// where its events left it.
+// After the last record of a level: whether the dataset went on past it, so that the
+// closing footers step back to show that record. A database dataset stays on its last
+// record at its end (and on the remembered one of a range ending there); only one whose
+// counted range ran out moved on to the record after the range. A user dataset that can
+// step back (OnPrior) went past its last record, unless its counted range ran out, which
+// leaves it where it was; one that cannot step back shows where it stands.
 bool PastLastRecord(TrpDataset& ds) {
+  const bool countRanOut = ds.RangeEnd == TRangeEnd::reCount && ds.RecNo() >= ds.RangeEndCount;
   auto* db = dynamic_cast<TrpDBDataSet*>(&ds);
-  if (!db || db->RangeEnd != TRangeEnd::reCount) return false;
+  if (!db) return ds.OnPrior && !countRanOut;
+  if (!countRanOut) return false;
   try {
     TDataSet& table = db->GetDataSet();
     return table.Active() && !table.Eof();

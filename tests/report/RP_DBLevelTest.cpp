@@ -1,5 +1,5 @@
 // Page forming over database datasets (an in-memory one and a dBase table): the record
-// the footers closing a level show, the dataset bare field names of a second record
+// the footers closing a level show (also over user datasets that step back), the dataset bare field names of a second record
 // band are read from, and a master record's script that gives the detail level another
 // data source with a subdetail level below it.
 #include <algorithm>
@@ -122,6 +122,35 @@ TEST(RpDBLevel, AFooterAfterACountedRangeShowsTheRangesLastRecord) {
     const std::string dump = f.Build();
     EXPECT_EQ(Texts(dump), (std::vector<std::string>{"a 1", "b 2", "всё b 2"})) << dump;
   });
+}
+
+TEST(RpDBLevel, FootersOfAUserDatasetThatStepsBackShowItsLastRecord) {
+  // A user dataset that can step back is past its last record at its end (unless its
+  // counted range ran out, which leaves it on the last one): the footers see the last.
+  for (int count : {0, 2}) {
+    SCOPED_TRACE(count);
+    Fixture f;
+    TRows& rows = f.Rows("Rows", {{{"G", Variant("a")}}, {{"G", Variant("b")}}, {{"G", Variant("c")}}});
+    rows.AllowStepBack();
+    if (count) {
+      rows.Set.RangeEnd = TRangeEnd::reCount;
+      rows.Set.RangeEndCount = count;
+    }
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btGroupHeader, "группа [G]", "[G]"},
+                   {btMasterData, "[G]", "Rows"},
+                   {btGroupFooter, "конец [G]"},
+                   {btMasterFooter, "всё [G]"}});
+    const std::string last = count ? "b" : "c";
+    std::vector<std::string> expected;
+    for (const char* g : {"a", "b", "c"}) {
+      if (count && std::string(g) == "c") break;
+      for (const char* text : {"группа ", "", "конец "}) expected.push_back(text + std::string(g));
+    }
+    expected.push_back("всё " + last);
+    const std::string dump = f.Build();
+    EXPECT_EQ(Texts(dump), expected) << dump;
+  }
 }
 
 TEST(RpDBLevel, BareFieldNamesOfASecondRecordBandAreItsOwnDatasets) {
