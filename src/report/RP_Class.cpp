@@ -38,6 +38,25 @@ int footerDonePage = -1;
 // Datasets that can step back to the record before (user datasets need OnPrior).
 bool CanStepBack(TrpDataset& ds) { return ds.OnPrior || dynamic_cast<TrpDBDataSet*>(&ds); }
 
+// After the last record of a level: whether the dataset went on past it, so that the
+// closing footers step back to show that record. A database dataset stays on its last
+// record at its end (and on the remembered one of a range ending there); only one whose
+// counted range ran out moved on to the record after the range. A user dataset that can
+// step back (OnPrior) went past its last record, unless its counted range ran out, which
+// leaves it where it was; one that cannot step back shows where it stands.
+bool PastLastRecord(TrpDataset& ds) {
+  const bool countRanOut = ds.RangeEnd == TRangeEnd::reCount && ds.RecNo() >= ds.RangeEndCount;
+  auto* db = dynamic_cast<TrpDBDataSet*>(&ds);
+  if (!db) return ds.OnPrior && !countRanOut;
+  if (!countRanOut) return false;
+  try {
+    TDataSet& table = db->GetDataSet();
+    return table.Active() && !table.Eof();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 // Puts a value back when the scope ends.
 template <class T>
 class Restore {
@@ -199,6 +218,25 @@ void TrpPageForm::InitBands() {
       if (b->BandType == type + 1) link(*b, false);
     }
     for (TrpBand* d : data) d->SetDataSource(d->View->FormatStr);
+    // A record band without a data source of its own after one with a source prints
+    // with each record of that one, as part of it; the header and footer it was given
+    // are that band's.
+    TrpBand* owner = nullptr;
+    for (TrpBand* d : data) {
+      if (d->DataSet) {
+        owner = d;
+        continue;
+      }
+      if (!owner) continue;
+      d->RecordOwner = owner;
+      owner->RecordParts.push_back(d);
+      for (TrpBand* TrpBand::*slot : {&TrpBand::Header, &TrpBand::Footer})
+        if (TrpBand* own = d->*slot; own && !(owner->*slot)) {
+          owner->*slot = own;
+          own->DataBand = owner;
+          d->*slot = nullptr;
+        }
+    }
   }
   // Group headers belong to the master level, outermost first; footers pair from the
   // inside out (the first footer below the data closes the innermost group).
@@ -210,7 +248,10 @@ void TrpPageForm::InitBands() {
   for (std::size_t i = 0; i < headers.size(); ++i) {
     headers[i]->GroupCondition = headers[i]->View->FormatStr;
     std::size_t inner = headers.size() - 1 - i;
-    if (inner < footers.size()) headers[i]->GroupFooter = footers[inner];
+    if (inner < footers.size()) {
+      headers[i]->GroupFooter = footers[inner];
+      footers[inner]->GroupHeader = headers[i];
+    }
   }
   // A group header groups the records of the data band its Master names, or of the
   // master data band when it names none.
@@ -265,6 +306,7 @@ void TrpPageForm::ForEachTotalsBand(const std::function<void(TrpBand& band, int 
   for (int type : {btMasterData, btDetailData, btSubDetailData}) {
     const std::vector<int> shown = rpAggregateDisplayTypes(type);
     for (TrpBand* data : DataBands(type)) {
+      if (data->RecordOwner) continue;  // its records are those of the band it is part of
       Processed = data;
       for (auto& band : Bands) {
         if (std::find(shown.begin(), shown.end(), band->BandType) == shown.end()) continue;
@@ -380,6 +422,15 @@ bool TrpPageForm::EndPage(bool last) {
   return printed;
 }
 
+int TrpPageForm::BodyBottom() const {
+  // The column footer that closes the column prints below the last band: bands leave
+  // room for it (not after it closed the records, when the summary follows it).
+  const TrpPageForm* root = this;
+  while (root->Parent) root = root->Parent;
+  const TrpBand* footer = root->First(btColumnFooter);
+  return footer && footer->Visible && !root->columnFooterDone_ ? CurBottomY - footer->Height : CurBottomY;
+}
+
 void TrpPageForm::FollowParent() {
   CurY = Parent->CurY;
   CurBottomY = Parent->CurBottomY;
@@ -438,8 +489,8 @@ void TrpPageForm::RepeatHeaders(TrpBand* band) {
   if (!band->IsData() && band->BandType != btGroupHeader) return;
   Restore<bool> footer(inFooter_);
   inFooter_ = true;
-  for (TrpBand* data : levels_)
-    for (TrpBand* g : data->Groups) {
+  for (const RunningLevel& level : levels_)
+    for (TrpBand* g : level.band->Groups) {
       if (g == band) goto header;
       if (g->Flag(flRepeatHeader)) DrawBand(*g);
     }
@@ -483,6 +534,7 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
     v->Left = left;
     v->Top = top;
     v->Height = h;
+    Report.ViewPrinted(*v);
   }
 }
 
@@ -547,6 +599,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
     }
     const int printedHeight = v.Height;
     v.Left = left, v.Top = top, v.Height = height;
+    Report.ViewPrinted(v);
     if (memo && !whole) {
       // Nothing fitted even on a fresh page: the rest prints whole, past the bottom.
       if (memo->LinesShown == 0 && Fresh()) {
@@ -596,7 +649,7 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
     }
   };
   for (int pass = 0;; ++pass) {
-    avail = CurBottomY - CurY;
+    avail = BodyBottom() - CurY;
     used = 0;
     pending = false;
     for (Part& p : parts) {
@@ -678,7 +731,12 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   // A band that does not fit goes to the next column or page (one that may split prints
   // what fits here); on a fresh one it prints whatever its height, so that a band taller
   // than a page cannot loop.
-  if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h > CurBottomY && !Fresh()) {
+  // A record printed in several bands is kept together.
+  int parts = 0;
+  for (TrpBand* part : band.RecordParts)
+    if (!part->View || part->View->Visible) parts += part->CalcHeight();
+  st.CurrentBand = &band;
+  if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h + parts > BodyBottom() && !Fresh()) {
     NewColumn(&band);
     st.CurrentBand = &band;
     if (band.Stretched()) h = band.CalcHeight();
@@ -687,10 +745,11 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   band.Y = inPlace ? band.PlaceY : CurY;
   Restore<SubReports> subs(subs_);
   subs_ = SubReports{};
-  if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > CurBottomY) {
+  if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > BodyBottom()) {
     DrawSplit(band);
     RowAfterBand(band, CurY - band.Y);
     if (band.Child) DrawBand(*band.Child);
+    for (TrpBand* part : band.RecordParts) DrawBand(*part);
     AfterBandPrinted(band);
     if (Report.OnEndBand) Report.OnEndBand(band);
     return;
@@ -700,6 +759,7 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   if (!inPlace) SubReportsDone(h);
   RowAfterBand(band, h);
   if (band.Child) DrawBand(*band.Child);
+  for (TrpBand* part : band.RecordParts) DrawBand(*part);
   if (band.Flag(flFormNewPage) && !band.IsData() && type != btGroupHeader && !fixedPlace && !inFooter_) NewPage();
   AfterBandPrinted(band);
   if (Report.OnEndBand) Report.OnEndBand(band);
@@ -736,6 +796,8 @@ void TrpPageForm::PushGroupHeaders(TrpBand& data, std::size_t from, std::size_t 
     TrpBand& g = *data.Groups[i];
     rpState().CurrentBand = &g;
     g.LastGroupValue = Report.EvaluateExpression(g.GroupCondition);
+    ++g.LinePosition;
+    ++g.LineThroughPosition;
     pending_.insert(pending_.begin() + static_cast<std::ptrdiff_t>(at++), &g);
   }
 }
@@ -748,6 +810,9 @@ std::size_t TrpPageForm::DropWaitingGroups(TrpBand& data, std::size_t from, std:
     if (std::size_t at = PendingAt(data.Groups[i], base); at != std::string::npos) {
       if (first == data.Groups.size()) first = i;
       pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(at));
+      // A group that printed nothing is not counted.
+      --data.Groups[i]->LinePosition;
+      --data.Groups[i]->LineThroughPosition;
     }
   return first;
 }
@@ -760,11 +825,31 @@ void TrpPageForm::PrintPending(std::size_t count) {
     bands.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(count));
   }
+  // Where each running level's waiting bands started among these, and start now.
+  std::vector<std::size_t> bases;
+  for (RunningLevel& l : levels_) {
+    bases.push_back(l.base);
+    l.base = l.base > bands.size() ? l.base - bands.size() : 0;
+  }
   TrpBand* previous = CurrentData;
-  for (TrpBand* b : bands) {
-    if (Stopped()) break;
+  std::size_t end = bands.size();
+  for (std::size_t i = 0; i < end && !Stopped(); ++i) {
+    TrpBand* b = bands[i];
     CurrentData = b->IsData() ? b : b->DataBand ? b->DataBand : CurrentData;
     DrawBand(*b);
+    // A band of an outer level whose script gave a running level another data source:
+    // that level starts again on it, so what waited of it and of the levels inside it
+    // does not print.
+    for (std::size_t l = 0; l < levels_.size(); ++l)
+      if (bases[l] > i && levels_[l].band->DataSet != levels_[l].dataSet) {
+        end = std::min(end, bases[l]);
+        restart_ = std::min(restart_, l);
+        break;
+      }
+  }
+  if (restart_ != std::string::npos) {
+    pending_.clear();
+    for (RunningLevel& l : levels_) l.base = 0;
   }
   CurrentData = previous;
 }
@@ -791,6 +876,8 @@ bool TrpPageForm::CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage, std::
     // The new group starts on a new page when its header asks for one (or the record
     // band does after each record); its headers wait for its first record.
     if (!Stopped() && (newPage || (g.Flag(flFormNewPage) && g.Visible))) NewPage();
+    // The groups inside the changed one count their groups afresh.
+    for (std::size_t inner = i + 1; inner < data.Groups.size(); ++inner) data.Groups[inner]->LinePosition = 0;
     PushGroupHeaders(data, i, base);
     data.LinePosition = 1;  // records are numbered within their group
     return true;
@@ -811,15 +898,19 @@ void TrpPageForm::PrintLevel(int level) {
   if (level > 2) return;
   // Every record band of the level, in their order on the page.
   for (TrpBand* data : DataBands(kData[level])) {
-    if (Stopped()) return;
-    PrintRecords(*data, level);
+    if (Stopped() || restart_ != std::string::npos) return;
+    if (!data->RecordOwner) PrintRecords(*data, level);
   }
+}
+
+TrpDataset* TrpPageForm::RunningDataSet(const TrpBand& data) const {
+  for (const RunningLevel& l : levels_)
+    if (l.band == &data) return l.dataSet;
+  return data.DataSet;
 }
 
 void TrpPageForm::PrintRecords(TrpBand& data, int level) {
   TrpDataset* ds = data.DataSet;
-  bool single = !ds, done = false;  // no data source: one record
-  const auto atEnd = [&] { return single ? done : ds->Eof(); };
   if (ds) {
     ds->Activate();
     ds->First();
@@ -828,37 +919,52 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
       return;
     }
   }
+  bool single = !ds, done = false;  // no data source: one record
+  const auto atEnd = [&] { return single ? done : ds->Eof(); };
   // A script may give the band another dataset while these records run: they run on
   // (SetDataSource keeps the old one), and this loop closes it.
   Restore<bool> running(data.Running);
   data.Running = true;
-  data.LinePosition = data.LineThroughPosition = 1;
-  // The level's group headers, then its header, wait for its first record.
-  std::size_t base = pending_.size();
-  if (ds) PushGroupHeaders(data, 0, base);
-  if (data.Header) pending_.push_back(data.Header);
-  levels_.push_back(&data);
+  const std::size_t me = levels_.size();
+  levels_.push_back({&data, ds, pending_.size()});
+  const auto base = [&]() -> std::size_t { return levels_[me].base; };
+  // The records and groups are counted from the first; the level's group headers, then
+  // its header, wait for its first record.
+  const auto open = [&] {
+    data.LinePosition = data.LineThroughPosition = 1;
+    for (TrpBand* g : data.Groups) g->LinePosition = g->LineThroughPosition = 0;
+    if (ds) PushGroupHeaders(data, 0, base());
+    if (data.Header) pending_.push_back(data.Header);
+  };
+  open();
+  // The outer records waiting for this level's first record print with it; a script of
+  // theirs may give a running level another data source. False when this level ends
+  // here: an outer level starts again, or this one has no record on its new source.
+  bool abandoned = false;
+  const auto settle = [&] {
+    if (restart_ == std::string::npos) return true;
+    if (restart_ < me) {
+      abandoned = true;
+      return false;
+    }
+    restart_ = std::string::npos;
+    if (ds) ds->Deactivate();
+    ds = levels_[me].dataSet = data.DataSet;
+    single = !ds;
+    done = false;
+    if (ds) {
+      ds->Activate();
+      ds->First();
+      if (ds->Eof()) return false;
+    }
+    open();
+    return true;
+  };
   bool any = false;
   while (!atEnd() && !Stopped()) {
-    if (level >= deepest_ && base > 0) {
-      // The outer records waiting for this first record print before it: a script of
-      // theirs may give this band another data source, and the records come from that.
-      PrintPending(base);
-      base = 0;
-      if (data.DataSet != ds) {
-        pending_.clear();
-        if (ds) ds->Deactivate();
-        ds = data.DataSet;
-        single = !ds;
-        if (ds) {
-          ds->Activate();
-          ds->First();
-          if (ds->Eof()) break;  // nothing to print from the new one
-          PushGroupHeaders(data, 0, base);
-        }
-        if (data.Header) pending_.push_back(data.Header);
-        continue;
-      }
+    if (level >= deepest_ && base() > 0) {
+      PrintPending(base());
+      if (!settle()) break;
     }
     const std::size_t mark = pending_.size();
     pending_.push_back(&data);
@@ -869,13 +975,18 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
       // The record prints with the first record below it; with none, only when it
       // asks to (PrintIfSubsetEmpty), else it is left out.
       PrintLevel(level + 1);
-      if (pending_.size() > mark) {
-        if (data.Flag(flPrintIfSubsetEmpty)) PrintPending();
-        else pending_.resize(mark);
+      if (restart_ == std::string::npos && pending_.size() > mark) {
         printed = data.Flag(flPrintIfSubsetEmpty);
+        if (printed) PrintPending();
+        else pending_.resize(mark);
       }
     }
+    if (restart_ != std::string::npos) {
+      if (!settle()) break;
+      continue;  // the record did not print: the level starts on its new source
+    }
     any = any || printed;
+    if (printed) ++RecordCounter;
     if (single) {
       done = true;
       break;
@@ -883,19 +994,22 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
     ds->Next();
     if (ds->Eof() || Stopped()) break;
     // A record band that asks for a new page starts one after each record but the last.
-    CheckGroups(data, *ds, printed && data.Flag(flFormNewPage) && data.Visible, base);
+    CheckGroups(data, *ds, printed && data.Flag(flFormNewPage) && data.Visible, base());
   }
+  const std::size_t levelBase = base();
   levels_.pop_back();
-  // What still waits had no record: dropped. The footers close what printed.
-  const std::size_t printedUpTo = DropWaitingGroups(data, 0, base);
-  pending_.resize(std::min(pending_.size(), base));
-  if (any && !Stopped()) {
-    // The closing footers see the last record when the dataset can step back to it.
-    const bool canStepBack = ds && CanStepBack(*ds);
-    if (canStepBack) ds->Prior();
-    PrintGroupFooters(data, 0, printedUpTo);
-    if (data.Footer) DrawBand(*data.Footer);
-    if (canStepBack) ds->Next();
+  if (!abandoned) {
+    // What still waits had no record: dropped. The footers close what printed, on the
+    // record the dataset stands on after its last one.
+    const std::size_t printedUpTo = DropWaitingGroups(data, 0, levelBase);
+    pending_.resize(std::min(pending_.size(), levelBase));
+    if (any && !Stopped()) {
+      const bool back = ds && PastLastRecord(*ds);
+      if (back) ds->Prior();
+      PrintGroupFooters(data, 0, printedUpTo);
+      if (data.Footer) DrawBand(*data.Footer);
+      if (back) ds->Next();
+    }
   }
   if (ds) ds->Deactivate();
 }
@@ -1030,14 +1144,20 @@ TDataSet* rpGetDefaultDataSet() {
   TrpBand* band = st.CurrentBand;
   if (!band || !st.CurrentPage || st.CurrentPage->PageType != ptReport) return nullptr;
   const int type = band->BandType;
-  int dataType = -1;
-  if ((type >= btReportTitle && type <= btMasterFooter) || type == btGroupHeader || type == btGroupFooter)
-    dataType = btMasterData;
-  else if (type == btDetailData || type == btDetailFooter) dataType = btDetailData;
-  else if (type == btSubDetailData || type == btSubDetailFooter) dataType = btSubDetailData;
-  else if (type == btCrossData || type == btCrossFooter) dataType = btCrossData;
-  TrpBand* data = dataType >= 0 ? band->Form.First(dataType) : nullptr;
-  auto* db = data ? dynamic_cast<TrpDBDataSet*>(data->DataSet) : nullptr;
+  // A record band reads its own record (a part of another's record, that one's); its
+  // header and footer, and group bands, the record band they belong to; the other bands
+  // of a level its first record band.
+  TrpBand* data = !band->IsData() ? band->DataBand : band->RecordOwner ? band->RecordOwner : band;
+  if (!data) {
+    int dataType = -1;
+    if ((type >= btReportTitle && type <= btMasterFooter) || type == btGroupHeader || type == btGroupFooter)
+      dataType = btMasterData;
+    else if (type == btDetailData || type == btDetailFooter) dataType = btDetailData;
+    else if (type == btSubDetailData || type == btSubDetailFooter) dataType = btSubDetailData;
+    else if (type == btCrossData || type == btCrossFooter) dataType = btCrossData;
+    data = dataType >= 0 ? band->Form.First(dataType) : nullptr;
+  }
+  auto* db = data ? dynamic_cast<TrpDBDataSet*>(band->Form.RunningDataSet(*data)) : nullptr;
   if (!db) return nullptr;
   try {
     return &db->GetDataSet();
@@ -1060,15 +1180,18 @@ void TrpReport::Wire() {
   lookup_.BuildValue = [this](const AnsiString& name, Variant& value) {
     TrpBuildState& st = rpState();
     TrpPageForm* form = CurrentForm;
-    TrpBand* data = form ? form->CurrentData : nullptr;
+    // Line numbers: of the record printing now; a group's bands number the groups.
+    TrpBand* counted = form ? form->CurrentData : nullptr;
+    if (TrpBand* band = st.CurrentBand; band && band->BandType == btGroupHeader) counted = band;
+    else if (band && band->BandType == btGroupFooter && band->GroupHeader) counted = band->GroupHeader;
     if (name == "PAGE#") value = Variant(st.PageNumber + 1);
     else if (name == "TOTALPAGES") value = Variant(st.TotalPages);
     else if (name == "DATE") value = Variant::FromDate(st.BuildDate);
     else if (name == "TIME") value = Variant::FromDate(st.BuildTime);
-    else if (name == "LINE#") value = Variant(data ? data->LinePosition : 0);
-    else if (name == "LINETHROUGH#") value = Variant(data ? data->LineThroughPosition : 0);
+    else if (name == "LINE#") value = Variant(counted ? counted->LinePosition : 0);
+    else if (name == "LINETHROUGH#") value = Variant(counted ? counted->LineThroughPosition : 0);
     else if (name == "COLUMN#") value = Variant(form ? (form->CrossColumn ? form->CrossColumn : form->Column) : 1);
-    else if (name == "CURRENT#") value = Variant(data && data->DataSet ? data->DataSet->RecNo() + 1 : 0);
+    else if (name == "CURRENT#") value = Variant(form ? form->RecordCounter : 0);
     else if (name == "CALCWIDTH") {
       auto* memo = dynamic_cast<TrpMemoView*>(st.CurrentView);
       value = Variant(memo ? memo->CalcTextWidth() : st.CurrentView ? st.CurrentView->Width : 0);
@@ -1509,9 +1632,12 @@ void TrpReport::BuildReport() {
   Dictionary.ClearCache();
   try {
     std::vector<int> subPages;
+    notified_.clear();
     for (const auto& p : Pages.Pages)
-      for (const auto& v : p->Objects)
+      for (const auto& v : p->Objects) {
         if (auto* s = dynamic_cast<TrpSubReportView*>(v.get())) subPages.push_back(s->SubPage);
+        if (p->PageType == ptReport && (v->Flags & flNotifyPrint)) notified_.push_back(v.get());
+      }
     // Multiple mode: the pages are built once per record of the dataset (once also
     // when it has none); it is closed again whatever happens.
     TrpDataset* multiple = ReportType == rtMultiple ? dataset_ : nullptr;
@@ -1567,10 +1693,17 @@ void TrpReport::BuildReport() {
   } catch (...) {
     services = savedServices;
     rpSetHooks(hooks);
+    notified_.clear();
     throw;
   }
   services = savedServices;
   rpSetHooks(hooks);
+  notified_.clear();
+}
+
+void TrpReport::ViewPrinted(TrpView& view) {
+  if (!dynamic_cast<TrpMemoView*>(&view)) return;
+  for (TrpView* v : notified_) v->PrintNotify(view);
 }
 
 bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {

@@ -55,11 +55,15 @@ class TrpBand {
   TrpBand* Footer = nullptr;
   std::vector<TrpBand*> Groups;  // data bands: their group headers, outermost first
   TrpBand* GroupFooter = nullptr;  // group headers
+  TrpBand* GroupHeader = nullptr;  // group footers
   TrpBand* Child = nullptr;
   TrpBand* AggregateSource = nullptr;  // footers: the data band they read aggregates of
   AnsiString GroupCondition;
   Variant LastGroupValue;
   TrpAggregateValues Values;
+  // Data bands: the record's number within its group and within the level's run (LINE#,
+  // LINETHROUGH#). Group headers: the group's number within the group around it and
+  // within the run.
   int LinePosition = 1, LineThroughPosition = 1;
   bool Visible = true;
   // The band's strip across the page (from its view; a script may change it). Cross
@@ -73,6 +77,10 @@ class TrpBand {
   int ColumnNo = 1, ColumnStartX = 0, RowTop = 0, RowHeight = 0;
   // Group headers and footers: the data band whose records they group.
   TrpBand* DataBand = nullptr;
+  // Data bands: the bands of the level after this one that have no data source of their
+  // own and print as parts of each of its records, and (such a part) the band it is of.
+  std::vector<TrpBand*> RecordParts;
+  TrpBand* RecordOwner = nullptr;
   // NEWPAGE and NEWCOLUMN calls of the band's script, carried out after it ran; KeepCurY:
   // the script set CURY with breaks pending, so the position it set is kept after them.
   int NewPageRequests = 0, NewColumnRequests = 0;
@@ -116,6 +124,11 @@ class TrpPageForm {
   int ScannedType = -1;  // the band type the scanned band counts as (a child: its parent's)
   // The data band whose record prints now.
   TrpBand* CurrentData = nullptr;
+  // CURRENT#: counts the records of every level printed on this page so far, from 1.
+  int RecordCounter = 1;
+  // The dataset a data band's records come from now: the one its running level walks,
+  // else its own.
+  TrpDataset* RunningDataSet(const TrpBand& data) const;
 
   // Position on the current prepared page.
   int CurY = 0, CurBottomY = 0, CurX = 0;
@@ -210,11 +223,24 @@ class TrpPageForm {
   // A subreport's page continues where its parent's new column or page starts.
   void FollowParent();
   bool Fresh() const { return CurY <= freshY_; }
+  // How low bands may print: the bottom limit less the room of the column footer.
+  int BodyBottom() const;
   // The page's bands are printed by the report's OnManualBuild handler.
   bool manual_ = false;
   bool Stopped() const;
 
-  std::vector<TrpBand*> levels_;  // the data bands whose records print, outermost first
+  // The levels whose records print now, outermost first: the data band, the dataset its
+  // records come from (a script may have given the band another one since), and where
+  // the level's waiting bands start on the stack.
+  struct RunningLevel {
+    TrpBand* band;
+    TrpDataset* dataSet;
+    std::size_t base;
+  };
+  std::vector<RunningLevel> levels_;
+  // A band printed from the stack gave a running level another data source: the level
+  // (index in levels_) that starts again on it; the levels inside it end at once.
+  std::size_t restart_ = std::string::npos;
   void RepeatHeaders(TrpBand* band);
   int offsetX_ = 0;
   int freshY_ = 0;
@@ -492,6 +518,9 @@ class TrpReport : public TObject, public TrpEngineHooks {
   bool SetBandProperty(TrpBandView& view, const AnsiString& name, const Variant& value) override;
   bool GetBandProperty(TrpBandView& view, const AnsiString& name, Variant& value) override;
   bool BandMethod(TrpBandView& view, const AnsiString& name, Variant& result) override;
+  // A view printed: every view of the template that asks to be told (flNotifyPrint) is
+  // told of a memo.
+  void ViewPrinted(TrpView& view);
   // The running band of a band view: on the page being formed or a page it prints in.
   TrpBand* RunningBand(const TrpBandView& view) const;
 
@@ -528,6 +557,7 @@ class TrpReport : public TObject, public TrpEngineHooks {
  private:
   TrpValueLookup lookup_;
   std::unique_ptr<TInterpretator> script_;
+  std::vector<TrpView*> notified_;  // the views of the report pages told of printed memos
   std::vector<TrpDataset*> datasets_;
   std::map<const TStringList*, TStringList> compiled_;
   TFreeNotifier* preview_ = nullptr;

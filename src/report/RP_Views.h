@@ -66,6 +66,8 @@ enum : std::uint16_t { rpfsSolid, rpfsDash, rpfsDot, rpfsDashDot, rpfsDashDotDot
 // Band alignment.
 enum : std::uint8_t { baNone, baLeft, baRight, baCenter, baWidth, baBottom, baTop };
 constexpr std::uint16_t flStretched = 1;
+// While a report is built the view is told of every memo that prints (PrintNotify).
+constexpr std::uint16_t flNotifyPrint = 0x8000;
 constexpr TColor rpNoColor = 0x1FFFFFFF;
 
 class TrpView : public TrpObject {
@@ -114,6 +116,8 @@ class TrpView : public TrpObject {
   virtual void DrawBackground();
   virtual void DrawFrame();
   virtual void GetBlob(const Variant& field);
+  // A memo has printed (views with flNotifyPrint are told, add-in views may act on it).
+  virtual void PrintNotify(TrpView& /*printed*/) {}
   virtual void AfterLoad() {}
   virtual void ScaleCoords();
   virtual void RestoreCoords();

@@ -18,14 +18,21 @@ namespace rpbuildtest {
 
 using Row = std::map<std::string, Variant>;
 
-// A user dataset over rows; its OnPrior is left unassigned, as the planner's are.
+// A user dataset over rows; its OnPrior is left unassigned, as the planner's are,
+// unless it is allowed to step back.
 class TRows {
  public:
   TRows(const char* name, std::vector<Row> rows) : rows_(std::move(rows)) {
     Set.Name = name;
     Set.OnFirst = [this](TObject*) { at_ = 0; };
     Set.OnNext = [this](TObject*) { ++at_; };
-    Set.OnCheckEOF = [this](TObject*, bool& eof) { eof = at_ >= rows_.size(); };
+    // (an end already given, by a counted range, is kept)
+    Set.OnCheckEOF = [this](TObject*, bool& eof) { eof = eof || at_ >= rows_.size(); };
+  }
+  void AllowStepBack() {
+    Set.OnPrior = [this](TObject*) {
+      if (at_ > 0) --at_;
+    };
   }
   bool Answer(const AnsiString& name, Variant& value) const {
     if (at_ >= rows_.size()) return false;

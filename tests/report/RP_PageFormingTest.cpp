@@ -390,3 +390,136 @@ TEST(RpPageForming, APartOnThePreviousPageKeepsItsFooterAndHeaders) {
     EXPECT_GT(dump.find(" PH2\n"), dump.find("page 2")) << dump;
   }
 }
+
+TEST(RpPageForming, RecordsLeaveRoomForTheColumnFooterAboveThePageFooter) {
+  // Rows of 20 pixels fill pages of one and of two columns; a column footer of 20
+  // closes each column and a page footer each page. Every column footer prints whole
+  // between the column's last row and the page footer.
+  for (int columns : {1, 2}) {
+    SCOPED_TRACE(columns);
+    Fixture f;
+    f.Rows("Rows", Numbered(150));
+    f.b.Page(9, rpPortrait, 20).Columns = columns;
+    StackBands(f, {{btMasterData, "r[N]", "Rows"}, {btColumnFooter, "CF"}, {btPageFooter, "PF"}});
+    const std::string dump = f.Build();
+    ASSERT_GE(f.report.EMFPages.GetCount(), 2) << dump;
+    // Per page: the bottom of the lowest row and the top of each column footer, by
+    // column x, and the page footer's top.
+    struct Column {
+      int rowsBottom = 0, footerTop = -1;
+    };
+    std::vector<std::map<int, Column>> pages;
+    std::vector<int> pageFooterTops;
+    std::istringstream in(dump);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind("page ", 0) == 0) {
+        pages.emplace_back();
+        pageFooterTops.push_back(-1);
+        continue;
+      }
+      int x = 0, y = 0, w = 0, h = 0;
+      ASSERT_EQ(std::sscanf(line.c_str() + line.find('@'), "@%d,%d %dx%d", &x, &y, &w, &h), 4) << line;
+      const std::string text = line.substr(line.find(' ', line.find('@') + 1) + 1);
+      const std::string body = text.substr(text.find(' ') + 1);
+      if (body == "PF") pageFooterTops.back() = y;
+      else if (body == "CF") pages.back()[x].footerTop = y;
+      else pages.back()[x].rowsBottom = std::max(pages.back()[x].rowsBottom, y + 20);
+    }
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+      ASSERT_EQ(pages[p].size(), static_cast<std::size_t>(columns)) << "page " << p + 1 << dump;
+      for (const auto& [x, column] : pages[p]) {
+        ASSERT_GE(column.footerTop, 0) << "page " << p + 1 << " x " << x << dump;
+        EXPECT_LE(column.rowsBottom, column.footerTop) << "page " << p + 1 << " x " << x;
+        EXPECT_LE(column.footerTop + 20, pageFooterTops[p]) << "page " << p + 1 << " x " << x;
+        // A full column holds every row that fits above its footer.
+        if (p + 1 < pages.size()) EXPECT_GT(column.footerTop + 20 + 20, pageFooterTops[p]) << "page " << p + 1;
+      }
+    }
+  }
+}
+
+TEST(RpPageForming, GroupBandsNumberTheGroups) {
+  // Outer groups X, Y with inner groups a, b and a, c: an inner group counts within its
+  // outer group (LINE#) and through the run (LINETHROUGH#); a group footer shows the
+  // number of the group it closes.
+  {
+    Fixture f;
+    f.Rows("Rows", {{{"O", Variant("X")}, {"I", Variant("a")}},
+                    {{"O", Variant("X")}, {"I", Variant("b")}},
+                    {{"O", Variant("Y")}, {"I", Variant("a")}},
+                    {{"O", Variant("Y")}, {"I", Variant("c")}}});
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btGroupHeader, "O[O] [LINE#]/[LINETHROUGH#]", "[O]"},
+                   {btGroupHeader, "I[I] [LINE#]/[LINETHROUGH#]", "[I]"},
+                   {btMasterData, "r[LINE#]", "Rows"},
+                   {btGroupFooter, "/I [LINE#]"},
+                   {btGroupFooter, "/O [LINE#]"}});
+    EXPECT_EQ(Trace(f.Build()), "OX 1/1 Ia 1/1 r1 /I 1 Ib 2/2 r1 /I 2 /O 1 OY 2/2 Ia 1/3 r1 /I 1 Ic 2/4 r1 /I 2 /O 2");
+  }
+  {
+    // Group B's record has no detail and is left out: B is no group of the report.
+    Fixture f;
+    TRows& rows = f.Rows("Rows", {{{"G", Variant("A")}}, {{"G", Variant("B")}}, {{"G", Variant("C")}}});
+    TrpUserDataset& details = f.Rows("Details", Numbered(1, "D")).Set;
+    details.OnCheckEOF = [&rows, &details](TObject*, bool& eof) {
+      Variant g;
+      eof = details.RecNo() >= 1 || (rows.Answer("G", g) && g.AsString() == "B");
+    };
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btGroupHeader, "G[G] [LINE#]", "[G]"},
+                   {btMasterData, "r[G]", "Rows"},
+                   {btDetailData, "d", "Details"},
+                   {btGroupFooter, "/G [LINE#]"}});
+    EXPECT_EQ(Trace(f.Build()), "GA 1 rA d /G 1 GC 2 rC d /G 2");
+  }
+}
+
+TEST(RpPageForming, ARecordBandWithoutSourcePrintsAsPartOfEachRecordBefore) {
+  // The second record band has no data source: it prints with every record of the
+  // first one (its line number is that record's), and the footer below it closes
+  // the first band's records.
+  {
+    Fixture f;
+    f.Rows("Rows", Numbered(3));
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btMasterHeader, "H"},
+                   {btMasterData, "r[N] [LINE#]", "Rows", "Data"},
+                   {btMasterData, "прим. [N] [LINE#]"},
+                   {btMasterFooter, "F [SUM([N])] [COUNT(Data)]"}});
+    f.ShowZeros();
+    EXPECT_EQ(Trace(f.Build()), "H r1 1 прим. 1 1 r2 2 прим. 2 2 r3 3 прим. 3 3 F 6 3");
+  }
+  {
+    // A record's bands go to a new page together.
+    Fixture f;
+    f.Rows("Rows", Numbered(30));
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btMasterData, "r[N]", "Rows"}, {btMasterData, "прим. [N]"}});
+    const std::string trace = Trace(f.Build());
+    ASSERT_GE(f.report.EMFPages.GetCount(), 2) << trace;
+    EXPECT_EQ(trace.find("/ прим."), std::string::npos) << trace;
+    for (int n = 1; n <= 30; ++n) EXPECT_NE(trace.find("прим. " + std::to_string(n)), std::string::npos) << n;
+  }
+}
+
+TEST(RpPageForming, CurrentCountsThePrintedRecordsOfEveryLevel) {
+  // Masters 1-2 with details d1, d2 each: a record counts once it has printed (a
+  // master after its details), whatever its level; a record left out does not count.
+  for (bool dropSecond : {false, true}) {
+    SCOPED_TRACE(dropSecond);
+    Fixture f;
+    TRows& masters = f.Rows("Masters", Numbered(3, "M"));
+    TrpUserDataset& details = f.Rows("Details", Numbered(2, "D")).Set;
+    details.OnCheckEOF = [&masters, &details, dropSecond](TObject*, bool& eof) {
+      Variant m;
+      eof = details.RecNo() >= 2 || (dropSecond && masters.Answer("M", m) && m.AsInteger() == 2);
+    };
+    f.b.Page(9, rpPortrait, 20);
+    StackBands(f, {{btMasterData, "m[M] [CURRENT#]", "Masters"},
+                   {btDetailData, "d[D] [CURRENT#]", "Details"},
+                   {btMasterFooter, "F [CURRENT#]"}});
+    EXPECT_EQ(Trace(f.Build()), dropSecond ? "m1 1 d1 1 d2 2 m3 4 d1 4 d2 5 F 7"
+                                           : "m1 1 d1 1 d2 2 m2 4 d1 4 d2 5 m3 7 d1 7 d2 8 F 10");
+  }
+}
