@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <cstdlib>
@@ -405,14 +406,39 @@ TEST(ComboEdit, DirectInputAndReadOnly) {
   e.setParent(nullptr);
 }
 
-// Without direct input no dropped text gets in and tabbing in selects nothing; a disabled
-// edit draws its text grey.
+// Without typing no editing key of the line edit changes the text: deleting, cutting,
+// pasting, undoing, and the X11 line-editing keys.
+TEST(ComboEdit, NoEditingKeyChangesTheTextWithoutTyping) {
+  TComboEdit e;
+  e.SetDirectInput(false);
+  Clipboard().SetAsText("pasted");
+  struct Key {
+    int key;
+    Qt::KeyboardModifiers mods;
+  };
+  const Qt::KeyboardModifiers ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier;
+  const Key keys[] = {{Qt::Key_K, ctrl},         {Qt::Key_U, ctrl},         {Qt::Key_W, ctrl},
+                      {Qt::Key_H, ctrl},         {Qt::Key_D, ctrl},         {Qt::Key_Delete, shift},
+                      {Qt::Key_Backspace, ctrl}, {Qt::Key_Delete, ctrl},    {Qt::Key_Z, ctrl | shift},
+                      {Qt::Key_Y, ctrl},         {Qt::Key_Insert, shift},   {Qt::Key_V, ctrl},
+                      {Qt::Key_X, ctrl},         {Qt::Key_Backspace, shift}};
+  for (const Key& k : keys) {
+    for (const bool selected : {false, true}) {
+      e.SetText("abc def");
+      e.setCursorPosition(3);
+      if (selected) e.selectAll();
+      SendKey(&e, k.key, k.mods);
+      EXPECT_EQ(e.Text(), "abc def") << k.key << " " << k.mods.toInt() << " " << selected;
+    }
+  }
+}
+
+// Where typing is not allowed (no direct input, or read-only) no dropped text gets in and
+// tabbing in selects nothing; a disabled edit draws its text grey.
 TEST(ComboEdit, NoDroppedTextNoTabSelectionGreyWhenDisabled) {
   QWidget parent;
   auto* before = new QLineEdit(&parent);
   auto* e = new TComboEdit(&parent);
-  e->SetText("abc");
-  e->SetDirectInput(false);
   parent.show();
   QApplication::setActiveWindow(&parent);
   auto drop = [&] {
@@ -425,15 +451,23 @@ TEST(ComboEdit, NoDroppedTextNoTabSelectionGreyWhenDisabled) {
     QApplication::sendEvent(e, &drop);
     return enter.isAccepted();
   };
-  EXPECT_FALSE(drop());
-  EXPECT_EQ(e->Text(), "abc");
-  before->setFocus();
-  QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
-  QApplication::sendEvent(e, &tabIn);
-  EXPECT_FALSE(e->hasSelectedText());
-  e->SetDirectInput(true);
-  QApplication::sendEvent(e, &tabIn);
-  EXPECT_TRUE(e->hasSelectedText());
+  struct Case {
+    bool directInput, readOnly, typing;
+  };
+  const Case cases[] = {{false, false, false}, {true, true, false}, {false, true, false}, {true, false, true}};
+  for (const Case& c : cases) {
+    e->SetText("abc");
+    e->SetDirectInput(c.directInput);
+    e->SetReadOnly(c.readOnly);
+    EXPECT_EQ(drop(), c.typing) << c.directInput << c.readOnly;
+    EXPECT_EQ(e->Text() == "abc", !c.typing) << c.directInput << c.readOnly;
+    e->SetText("abc");
+    before->setFocus();
+    e->deselect();
+    QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(e, &tabIn);
+    EXPECT_EQ(e->hasSelectedText(), c.typing) << c.directInput << c.readOnly;
+  }
   e->setEnabled(false);
   EXPECT_EQ(e->palette().color(QPalette::Disabled, QPalette::Text), ToQColor(clGrayText));
   TFont red = e->Font();
@@ -882,16 +916,26 @@ TEST(PaneSplitter, TheButtonCollapsesTheControlBelowAndRestoresIt) {
 }
 
 // The bar's own Beveled (the class library's property) is what the button reads: with a
-// bevel the button is 3 pixels shorter at each side across the bar.
+// bevel the button is 3 pixels shorter at each side across the bar, and the bar shows
+// its bevel around it.
 TEST(PaneSplitter, TheButtonFollowsTheBarsBevel) {
   Panes p;
   const TRect flat = p.bar->ButtonRect();
+  const QImage flatImage = p.bar->RenderToImage();
   p.bar->Beveled = true;
   const TRect beveled = p.bar->ButtonRect();
-  EXPECT_EQ(beveled.Top, flat.Top + 2);
-  EXPECT_EQ(beveled.Bottom, flat.Bottom - 2);
+  EXPECT_EQ(beveled.Top, flat.Top + 3);
+  EXPECT_EQ(beveled.Bottom, flat.Bottom - 3);
   EXPECT_EQ(beveled.Left, flat.Left);
   EXPECT_EQ(beveled.Right, flat.Right);
+  const QImage bevelImage = p.bar->RenderToImage();
+  // Left of the button: the bar's face, or the light top and dark bottom of the bevel.
+  const QColor face = ToQColor(ColorToRGB(clBtnFace));
+  EXPECT_EQ(flatImage.pixelColor(5, 0), face);
+  EXPECT_EQ(flatImage.pixelColor(5, 9), face);
+  EXPECT_EQ(bevelImage.pixelColor(5, 0), ToQColor(ColorToRGB(clBtnHighlight)));
+  EXPECT_EQ(bevelImage.pixelColor(5, 9), ToQColor(ColorToRGB(clBtnShadow)));
+  EXPECT_EQ(bevelImage.pixelColor(5, 5), face);
 }
 
 TEST(PaneSplitter, ADragToMinSizeCollapsesOnceAndAWiggleOnTheButtonIsUndone) {
@@ -924,6 +968,45 @@ TEST(PaneSplitter, ADragToMinSizeCollapsesOnceAndAWiggleOnTheButtonIsUndone) {
   EXPECT_TRUE(p.bar->Maximized());
   p.bar->SetMaximized(false);
   EXPECT_EQ(p.bottom->height(), 61);
+}
+
+// A drag ends with the release of the left button: another button let go on the way
+// neither ends it nor judges where the neighbour stands.
+TEST(PaneSplitter, OnlyTheLeftReleaseEndsADrag) {
+  Panes p;
+  auto y = [&](int parentY) { return parentY - p.bar->y(); };
+  p.bar->MouseDown(TMouseButton::mbLeft, 0, 20, y(195));
+  p.bar->MouseMove(0, 20, y(400));  // the panel below at MinSize for a moment
+  p.bar->MouseUp(TMouseButton::mbRight, 0, 20, y(400));
+  EXPECT_TRUE(p.bar->Sizing());
+  EXPECT_FALSE(p.bar->Maximized());
+  p.bar->MouseMove(0, 20, y(260));
+  p.bar->MouseUp(TMouseButton::mbLeft, 0, 20, y(260));
+  EXPECT_FALSE(p.bar->Sizing());
+  EXPECT_FALSE(p.bar->Maximized());
+  EXPECT_EQ(p.bottom->height(), 35);
+  EXPECT_TRUE(p.log.empty());
+}
+
+// The pointer that comes to rest on the button without moving (the bar moved under it)
+// lights it up and gets the button's cursor.
+TEST(PaneSplitter, EnteringTheBarLooksWhereThePointerIs) {
+  Panes p;
+  p.bar->ButtonCursor = crHandPoint;
+  p.parent.show();
+  const TPoint c = p.ButtonCentre();
+  QCursor::setPos(p.bar->mapToGlobal(QPoint(c.X, c.Y)));
+  QEvent enter(QEvent::Enter);
+  QApplication::sendEvent(p.bar, &enter);
+  EXPECT_TRUE(p.bar->Highlighted());
+  EXPECT_EQ(p.bar->Cursor(), crHandPoint);
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(p.bar, &leave);
+  EXPECT_FALSE(p.bar->Highlighted());
+  QCursor::setPos(p.bar->mapToGlobal(QPoint(3, 3)));
+  QApplication::sendEvent(p.bar, &enter);
+  EXPECT_FALSE(p.bar->Highlighted());
+  EXPECT_EQ(p.bar->Cursor(), crVSplit);
 }
 
 TEST(PaneSplitter, WithoutANeighbourTheButtonDoesNothing) {

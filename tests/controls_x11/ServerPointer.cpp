@@ -24,8 +24,8 @@ ServerPointer::~ServerPointer() {
 
 bool ServerPointer::Usable() const { return display_ && fake_; }
 
-void ServerPointer::Button(bool press) {
-  reinterpret_cast<FakeButton>(fake_)(static_cast<Display*>(display_), 1, press ? True : False, 0);
+void ServerPointer::Button(bool press, unsigned button) {
+  reinterpret_cast<FakeButton>(fake_)(static_cast<Display*>(display_), button, press ? True : False, 0);
   XFlush(static_cast<Display*>(display_));
   QTest::qWait(150);
 }

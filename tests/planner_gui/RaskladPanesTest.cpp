@@ -146,13 +146,13 @@ TEST_F(RaskladPanes, TheThreeBarsAreTheKitsPaneSplitters) {
     EXPECT_EQ(bar->ButtonWidth(), 100) << c.bar;
     EXPECT_EQ(std::min(bar->width(), bar->height()), 10) << c.bar;
     EXPECT_FALSE(bar->Maximized()) << c.bar;
-    // The button the bar draws is inset by the bar's own bevel.
+    // The button the bar draws is inset by the bar's own bevel: 3 pixels at each side.
     const TRect flat = bar->ButtonRect();
     bar->Beveled = true;
     const TRect beveled = bar->ButtonRect();
     bar->Beveled = false;
-    if (c.align == TAlign::alLeft) EXPECT_EQ(beveled.Width(), flat.Width() - 4) << c.bar;
-    else EXPECT_EQ(beveled.Height(), flat.Height() - 4) << c.bar;
+    if (c.align == TAlign::alLeft) EXPECT_EQ(beveled.Width(), flat.Width() - 6) << c.bar;
+    else EXPECT_EQ(beveled.Height(), flat.Height() - 6) << c.bar;
   }
   EXPECT_TRUE(form_->findChildren<QSplitter*>().isEmpty());
   // The panes are where the window shows them: the list on the left, the tabs above the

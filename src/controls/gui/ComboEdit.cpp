@@ -3,6 +3,7 @@
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
 
@@ -57,14 +58,15 @@ void TCustomComboEdit::changeEvent(QEvent* e) {
 void TCustomComboEdit::focusInEvent(QFocusEvent* e) {
   TEdit::focusInEvent(e);
   // Tabbing in selects the text only where it may be typed over.
-  if (!directInput_ && (e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason)) deselect();
+  if (!TypingAllowed() && (e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason)) deselect();
 }
 
-// Without direct input, dropped text is refused as typed text is (dropped files are the
-// directory edit's own matter: they arrive as addresses).
+// Where typing is not allowed (no direct input, or read-only), dropped text is refused as
+// typed text is (dropped files are the directory edit's own matter: they arrive as
+// addresses).
 namespace {
 bool RefusedDrop(const TCustomComboEdit& edit, const QMimeData* data) {
-  return !edit.DirectInput() && data != nullptr && !data->hasUrls();
+  return !edit.TypingAllowed() && data != nullptr && !data->hasUrls();
 }
 }  // namespace
 
@@ -81,6 +83,12 @@ void TCustomComboEdit::dragMoveEvent(QDragMoveEvent* e) {
 void TCustomComboEdit::dropEvent(QDropEvent* e) {
   if (RefusedDrop(*this, e->mimeData())) return e->ignore();
   TEdit::dropEvent(e);
+}
+
+void TCustomComboEdit::mouseReleaseEvent(QMouseEvent* e) {
+  // The middle button pastes the window system's selection: a paste like any other.
+  if (e->button() == Qt::MiddleButton && !TypingAllowed()) return e->accept();
+  TEdit::mouseReleaseEvent(e);
 }
 
 void TCustomComboEdit::SetDirectInput(bool v) {

@@ -2,11 +2,13 @@
 // directory edit, whose button opens the folder dialog and which takes folders dropped
 // from the desktop.
 //
-//   DirectInput off     typing, deleting, cutting, pasting and dropping text change
+//   DirectInput off     typing, deleting, cutting, pasting (also the middle button's
+//                       paste of the selection) and dropping text change
 //                       nothing (the caret still shows), and tabbing into the edit does
 //                       not select its text; the button and ClickKey still work
 //   disabled            the text is drawn grey (the system's grey text colour)
-//   ReadOnly            no typing and no button action unless AlwaysEnable
+//   ReadOnly            the text as without DirectInput, and no button action unless
+//                       AlwaysEnable
 //   ClickKey            (Alt+Down) acts as a click on the button while it is wider than 0;
 //                       OnKeyDown sees the key first; the key goes no further
 //   Enter, Esc          the form's dialog keys (default and cancel buttons)
@@ -125,6 +127,7 @@ class TCustomComboEdit : public TEdit {
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dropEvent(QDropEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
   void ApplyGlyph();
 
  private:

@@ -1,5 +1,6 @@
 #include "controls/gui/PaneSplitter.h"
 
+#include <QCursor>
 #include <algorithm>
 #include <utility>
 
@@ -138,11 +139,20 @@ void TPaneSplitter::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y
     Invalidate();
     return;
   }
-  pressedOnButton_ = false;
-  const bool dragged = Sizing();
+  // Only the release that ends the drag counts: another button let go meanwhile
+  // leaves the drag running.
+  if (Button == TMouseButton::mbLeft) pressedOnButton_ = false;
+  const bool wasSizing = Sizing();
   TSplitter::MouseUp(Button, Shift, X, Y);
-  if (dragged) model_.DragEnded();
+  if (wasSizing && !Sizing()) model_.DragEnded();
   Invalidate();
+}
+
+void TPaneSplitter::MouseEnter() {
+  TSplitter::MouseEnter();
+  // The pointer may come to rest on the bar without moving (the bar moved under it).
+  const QPoint at = mapFromGlobal(QCursor::pos());
+  UpdateCursor(at.x(), at.y());
 }
 
 void TPaneSplitter::MouseLeave() {
@@ -159,8 +169,8 @@ void TPaneSplitter::Resize() {
 }
 
 void TPaneSplitter::Paint(TCanvas& canvas) {
-  canvas.Brush.Color = Color();
-  canvas.FillRect(ClientRect());
+  // The bar as the plain splitter draws it (with its bevel), then the button.
+  TSplitter::Paint(canvas);
   const TRect b = ButtonRect();
   if (b.IsEmpty()) return;
   if (geometry_.Style == TSplitterButtonStyle::bsNetscape) {

@@ -55,6 +55,7 @@ class TPaneSplitter : public TSplitter {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseEnter() override;
   void MouseLeave() override;
   void Resize() override;
   void Paint(TCanvas& canvas) override;

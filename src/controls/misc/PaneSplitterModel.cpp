@@ -13,7 +13,8 @@ TRect NetscapeButtonRect(const TRect& client, TSplitterSide side, const TSplitte
   length = std::min(length, along - 2);
   if (length <= 0) return {};
   const int offset = (along - length) / 2;
-  const int inset = g.Beveled ? 3 : 1;
+  // The bevel takes 3 more pixels from each side.
+  const int inset = g.Beveled ? 1 + 3 : 1;
   if (horizontal)
     return Rect(client.Left + offset, client.Top + inset, client.Left + offset + length, client.Bottom - inset);
   return Rect(client.Left + inset, client.Top + offset, client.Right - inset, client.Top + offset + length);
@@ -25,20 +26,24 @@ std::vector<std::pair<TWindowsButton, TRect>> WindowsButtonRects(const TRect& cl
   if (side == TSplitterSide::ssNone) return out;
   const bool horizontal = SplitterIsHorizontal(side);
   const int side_ = horizontal ? client.Height() : client.Width();
-  // A vertical bar from the top: close, maximize, minimize; a horizontal one from the
-  // left: minimize, maximize, close.
+  // The squares sit at the far end of the bar (its right end, or its bottom), read from
+  // the top of a vertical bar as close, maximize, minimize and from the left of a
+  // horizontal one as minimize, maximize, close; they are placed from the far end back.
   const TWindowsButton order[3] = {
-      horizontal ? TWindowsButton::wbMin : TWindowsButton::wbClose, TWindowsButton::wbMax,
-      horizontal ? TWindowsButton::wbClose : TWindowsButton::wbMin};
+      horizontal ? TWindowsButton::wbClose : TWindowsButton::wbMin, TWindowsButton::wbMax,
+      horizontal ? TWindowsButton::wbMin : TWindowsButton::wbClose};
+  const int farEnd = horizontal ? client.Right : client.Bottom;
   int pos = 1;
   for (TWindowsButton b : order) {
     if (std::find(g.WindowsButtons.begin(), g.WindowsButtons.end(), b) == g.WindowsButtons.end()) continue;
-    TRect r = horizontal ? Bounds(client.Left + pos, client.Top, side_, side_)
-                         : Bounds(client.Left, client.Top + pos, side_, side_);
+    pos += side_;
+    TRect r = horizontal ? Bounds(farEnd - pos, client.Top, side_, side_)
+                         : Bounds(client.Left, farEnd - pos, side_, side_);
     r = InflateRect(r, -1, -1);
     if (!IntersectRect(r, InflateRect(client, -1, -1)).IsEmpty()) out.emplace_back(b, r);
-    pos += side_;
   }
+  // In layout order: from the top or from the left.
+  std::reverse(out.begin(), out.end());
   return out;
 }
 

@@ -43,9 +43,11 @@ struct TSplitterButtonGeometry {
 inline bool SplitterIsHorizontal(TSplitterSide side) {
   return side == TSplitterSide::ssTop || side == TSplitterSide::ssBottom;
 }
-// The Netscape button in the bar's client rectangle (empty when its length is 0).
+// The Netscape button in the bar's client rectangle (empty when its length is 0): one
+// pixel in from each side across the bar, and with a bevel 3 pixels more.
 TRect NetscapeButtonRect(const TRect& client, TSplitterSide side, const TSplitterButtonGeometry& g);
-// The Windows squares with what each does, in layout order.
+// The Windows squares with what each does, at the bar's far end (right or bottom), from
+// the left or the top.
 std::vector<std::pair<TWindowsButton, TRect>> WindowsButtonRects(const TRect& client, TSplitterSide side,
                                                                  const TSplitterButtonGeometry& g);
 // The automatic highlight: caption + 180 x (face - caption) / 255 per channel.

@@ -221,8 +221,9 @@ TEST(PaneSplitterModel, ButtonGeometryArrowsAndColours) {
   TSplitterButtonGeometry g;
   // A bottom bar 400 x 10: a 100-pixel button centred, one pixel in across the bar.
   EXPECT_EQ(NetscapeButtonRect(Rect(0, 0, 400, 10), TSplitterSide::ssBottom, g), Rect(150, 1, 250, 9));
-  g.Beveled = true;
-  EXPECT_EQ(NetscapeButtonRect(Rect(0, 0, 400, 10), TSplitterSide::ssBottom, g), Rect(150, 3, 250, 7));
+  g.Beveled = true;  // 3 pixels shorter again at each side across the bar
+  EXPECT_EQ(NetscapeButtonRect(Rect(0, 0, 400, 10), TSplitterSide::ssBottom, g), Rect(150, 4, 250, 6));
+  EXPECT_EQ(NetscapeButtonRect(Rect(0, 0, 12, 200), TSplitterSide::ssRight, g), Rect(4, 50, 8, 150));
   g.Beveled = false;
   g.WidthType = TButtonWidthType::btwPercentage;
   g.ButtonWidth = 50;
@@ -233,11 +234,31 @@ TEST(PaneSplitterModel, ButtonGeometryArrowsAndColours) {
   g.ButtonWidth = 1000;  // never past the 1-pixel margin
   EXPECT_EQ(NetscapeButtonRect(Rect(0, 0, 60, 10), TSplitterSide::ssTop, g), Rect(1, 1, 59, 9));
 
-  const auto squares = WindowsButtonRects(Rect(0, 0, 10, 200), TSplitterSide::ssLeft, {});
-  ASSERT_EQ(squares.size(), 3u);
-  EXPECT_EQ(squares[0].first, TWindowsButton::wbClose);
-  EXPECT_EQ(squares[2].first, TWindowsButton::wbMin);
-  EXPECT_EQ(squares[0].second, Rect(1, 2, 9, 10));
+  // The Windows squares sit at the far end of the bar (its bottom, its right end), one
+  // bar thickness each, inset by 1, inside a 1-pixel margin.
+  using Squares = std::vector<std::pair<TWindowsButton, TRect>>;
+  const auto wbMin = TWindowsButton::wbMin, wbMax = TWindowsButton::wbMax, wbClose = TWindowsButton::wbClose;
+  struct SquareCase {
+    TRect client;
+    TSplitterSide side;
+    std::vector<TWindowsButton> shown;
+    Squares expected;
+  };
+  const SquareCase squareCases[] = {
+      {Rect(0, 0, 10, 200), TSplitterSide::ssLeft, {wbMin, wbMax, wbClose},
+       {{wbClose, Rect(1, 170, 9, 178)}, {wbMax, Rect(1, 180, 9, 188)}, {wbMin, Rect(1, 190, 9, 198)}}},
+      {Rect(0, 0, 200, 10), TSplitterSide::ssBottom, {wbMin, wbMax, wbClose},
+       {{wbMin, Rect(170, 1, 178, 9)}, {wbMax, Rect(180, 1, 188, 9)}, {wbClose, Rect(190, 1, 198, 9)}}},
+      {Rect(0, 0, 200, 10), TSplitterSide::ssTop, {wbClose, wbMin},
+       {{wbMin, Rect(180, 1, 188, 9)}, {wbClose, Rect(190, 1, 198, 9)}}},
+      {Rect(0, 0, 10, 200), TSplitterSide::ssRight, {wbMax}, {{wbMax, Rect(1, 190, 9, 198)}}},
+  };
+  for (const SquareCase& c : squareCases) {
+    TSplitterButtonGeometry sg;
+    sg.Style = TSplitterButtonStyle::bsWindows;
+    sg.WindowsButtons = c.shown;
+    EXPECT_EQ(WindowsButtonRects(c.client, c.side, sg), c.expected) << static_cast<int>(c.side);
+  }
 
   EXPECT_EQ(ArrowPolygon({10, 10}, 3, TSplitterSide::ssBottom),
             (std::vector<TPoint>{{10, 10}, {8, 8}, {12, 8}}));  // a base of 5 = 2 x 3 - 1
