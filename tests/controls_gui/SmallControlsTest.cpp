@@ -28,6 +28,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <set>
 
 #include "controls/gui/BrowseFolderDlg.h"
 #include "controls/gui/ComboEdit.h"
@@ -434,11 +435,13 @@ TEST(ComboEdit, NoEditingKeyChangesTheTextWithoutTyping) {
 }
 
 // Where typing is not allowed (no direct input, or read-only) no dropped text gets in and
-// tabbing in selects nothing; a disabled edit draws its text grey.
-TEST(ComboEdit, NoDroppedTextNoTabSelectionGreyWhenDisabled) {
+// entering selects nothing; where it is, entering selects the text unless the mouse
+// entered. A disabled edit draws its text grey, unless its background is that grey.
+TEST(ComboEdit, DropsAndSelectionOnEnteringFollowTypingGreyWhenDisabled) {
   QWidget parent;
-  auto* before = new QLineEdit(&parent);
+  auto* before = new TEdit(&parent);
   auto* e = new TComboEdit(&parent);
+  e->move(0, 30);
   parent.show();
   QApplication::setActiveWindow(&parent);
   auto drop = [&] {
@@ -455,6 +458,8 @@ TEST(ComboEdit, NoDroppedTextNoTabSelectionGreyWhenDisabled) {
     bool directInput, readOnly, typing;
   };
   const Case cases[] = {{false, false, false}, {true, true, false}, {false, true, false}, {true, false, true}};
+  const Qt::FocusReason ways[] = {Qt::TabFocusReason, Qt::BacktabFocusReason, Qt::ShortcutFocusReason,
+                                  Qt::OtherFocusReason, Qt::MouseFocusReason};
   for (const Case& c : cases) {
     e->SetText("abc");
     e->SetDirectInput(c.directInput);
@@ -462,12 +467,23 @@ TEST(ComboEdit, NoDroppedTextNoTabSelectionGreyWhenDisabled) {
     EXPECT_EQ(drop(), c.typing) << c.directInput << c.readOnly;
     EXPECT_EQ(e->Text() == "abc", !c.typing) << c.directInput << c.readOnly;
     e->SetText("abc");
-    before->setFocus();
-    e->deselect();
-    QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
-    QApplication::sendEvent(e, &tabIn);
-    EXPECT_EQ(e->hasSelectedText(), c.typing) << c.directInput << c.readOnly;
+    for (const Qt::FocusReason way : ways) {
+      before->SetFocus();
+      ASSERT_TRUE(before->hasFocus());
+      e->deselect();
+      e->setFocus(way);
+      ASSERT_TRUE(e->hasFocus());
+      EXPECT_EQ(e->hasSelectedText(), c.typing && way != Qt::MouseFocusReason)
+          << c.directInput << c.readOnly << " " << way;
+    }
   }
+  // The focus coming back to the edit that had it (its window activated again) enters
+  // nothing and selects nothing.
+  e->deselect();
+  QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+  QApplication::sendEvent(e, &back);
+  EXPECT_FALSE(e->hasSelectedText());
+
   e->setEnabled(false);
   EXPECT_EQ(e->palette().color(QPalette::Disabled, QPalette::Text), ToQColor(clGrayText));
   TFont red = e->Font();
@@ -475,6 +491,37 @@ TEST(ComboEdit, NoDroppedTextNoTabSelectionGreyWhenDisabled) {
   e->SetFont(red);
   EXPECT_EQ(e->palette().color(QPalette::Disabled, QPalette::Text), ToQColor(clGrayText));
   EXPECT_NE(e->palette().color(QPalette::Disabled, QPalette::Text), e->palette().color(QPalette::Active, QPalette::Text));
+  e->SetColor(clGrayText);
+  EXPECT_EQ(e->palette().color(QPalette::Disabled, QPalette::Text), ToQColor(clRed));
+  e->SetColor(clWindow);
+  EXPECT_EQ(e->palette().color(QPalette::Disabled, QPalette::Text), ToQColor(clGrayText));
+}
+
+// The caret shows also where typing is off: 1 pixel wide, 2 with a bold font.
+TEST(ComboEdit, TheCaretIsWiderWithABoldFont) {
+  TForm form;
+  auto* e = new TComboEdit(&form);
+  e->SetBounds(10, 10, 150, 21);
+  e->SetDirectInput(false);
+  form.Show();
+  QApplication::setActiveWindow(&form);
+  for (const bool bold : {false, true}) {
+    TFont font = e->Font();
+    font.Style = bold ? TFontStyles(fsBold) : TFontStyles(0);
+    e->SetFont(font);
+    e->SetText("");
+    e->clearFocus();
+    e->setFocus();
+    ASSERT_TRUE(e->hasFocus());
+    // No event is taken in between, so the caret has not blinked off.
+    const QImage img = e->grab().toImage();
+    const QColor text = ToQColor(ColorToRGB(e->Font().Color));
+    std::set<int> columns;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 3; x < img.width() - e->ButtonWidth() - 4; ++x)
+        if (img.pixelColor(x, y) == text) columns.insert(x);
+    EXPECT_EQ(columns.size(), bold ? 2u : 1u) << bold;
+  }
 }
 
 // In a Qt dialog (not one of the kit's forms) Enter and Esc in a combo edit or the kit's
@@ -1007,6 +1054,22 @@ TEST(PaneSplitter, EnteringTheBarLooksWhereThePointerIs) {
   QApplication::sendEvent(p.bar, &enter);
   EXPECT_FALSE(p.bar->Highlighted());
   EXPECT_EQ(p.bar->Cursor(), crVSplit);
+}
+
+// An unknown restore size is taken from the neighbour at any change of the bar's bounds:
+// a move that brings it next to a control as well as a resize.
+TEST(PaneSplitter, TheRestoreSizeIsTakenWhenTheBarMovesNextToItsNeighbour) {
+  QWidget parent;
+  parent.resize(300, 200);
+  auto* panel = new TCustomControl(&parent);
+  panel->setGeometry(0, 0, 80, 200);
+  TPaneSplitter bar(&parent, TAlign::alLeft);
+  bar.setGeometry(120, 0, 10, 200);
+  parent.show();
+  EXPECT_EQ(bar.Model().RestorePos(), -1);  // nothing stands left of it
+  bar.move(80, 0);
+  EXPECT_EQ(bar.FindControl(), panel);
+  EXPECT_EQ(bar.Model().RestorePos(), 80);
 }
 
 TEST(PaneSplitter, WithoutANeighbourTheButtonDoesNothing) {

@@ -4,8 +4,10 @@
 #include <QFocusEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QResizeEvent>
 #include <QScreen>
+#include <utility>
 
 #include "controls/gui/BrowseFolderDlg.h"
 #include "controls/misc/FileUtil.h"
@@ -28,6 +30,23 @@ void TEditButton::Paint(TCanvas& canvas) {
 
 // ---------------------------------------------------------------------------------
 
+namespace {
+
+// The caret of a combo edit: 1 pixel wide, 2 with a bold font.
+class TCaretStyle : public QProxyStyle {
+ public:
+  explicit TCaretStyle(const QWidget* edit) : edit_(edit) {}
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    if (metric == PM_TextCursorWidth) return edit_->font().bold() ? 2 : 1;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+
+ private:
+  const QWidget* edit_;
+};
+
+}  // namespace
+
 TCustomComboEdit::TCustomComboEdit(QWidget* parent)
     : TEdit(parent), button_(nullptr), container_(new QWidget(this)) {
   container_->setObjectName("ButtonContainer");
@@ -39,6 +58,9 @@ TCustomComboEdit::TCustomComboEdit(QWidget* parent)
     if (b == TMouseButton::mbLeft && TabStop() && CanFocus() && !Focused()) SetFocus();
   };
   button_->OnClick = [this](TObject*) { EditButtonClick(); };
+  auto* caret = new TCaretStyle(this);
+  caret->setParent(this);
+  setStyle(caret);
   setMinimumHeight(MinHeight());
   resize(121, 21);
   Layout();
@@ -46,19 +68,34 @@ TCustomComboEdit::TCustomComboEdit(QWidget* parent)
 
 void TCustomComboEdit::changeEvent(QEvent* e) {
   TEdit::changeEvent(e);
-  // The look of the font colours every group alike: a disabled edit still draws grey.
+  // The look of the font colours every group alike: a disabled edit draws its text grey,
+  // unless its background already is that grey (then in the font's colour).
   if (e->type() != QEvent::PaletteChange && e->type() != QEvent::EnabledChange) return;
-  const QColor grey = ToQColor(clGrayText);
-  if (palette().color(QPalette::Disabled, QPalette::Text) == grey) return;
+  const bool greyBackground = ColorToRGB(Color()) == ColorToRGB(clGrayText);
+  const QColor wanted = ToQColor(greyBackground ? Font().Color : clGrayText);
+  if (palette().color(QPalette::Disabled, QPalette::Text) == wanted) return;
   QPalette pal = palette();
-  pal.setColor(QPalette::Disabled, QPalette::Text, grey);
+  pal.setColor(QPalette::Disabled, QPalette::Text, wanted);
   setPalette(pal);
+}
+
+void TCustomComboEdit::DoEnter() {
+  entering_ = true;
+  TEdit::DoEnter();
 }
 
 void TCustomComboEdit::focusInEvent(QFocusEvent* e) {
   TEdit::focusInEvent(e);
-  // Tabbing in selects the text only where it may be typed over.
-  if (!TypingAllowed() && (e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason)) deselect();
+  const bool entered = std::exchange(entering_, false);
+  // Entering selects the text where it may be typed over (not when entered with the
+  // mouse, whose press places the caret); tabbing in selects nothing where it may not.
+  if (!TypingAllowed()) {
+    if (e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason ||
+        e->reason() == Qt::ShortcutFocusReason)
+      deselect();
+  } else if (entered && e->reason() != Qt::MouseFocusReason) {
+    selectAll();
+  }
 }
 
 // Where typing is not allowed (no direct input, or read-only), dropped text is refused as

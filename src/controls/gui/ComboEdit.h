@@ -6,7 +6,10 @@
 //                       paste of the selection) and dropping text change
 //                       nothing (the caret still shows), and tabbing into the edit does
 //                       not select its text; the button and ClickKey still work
-//   disabled            the text is drawn grey (the system's grey text colour)
+//   disabled            the text is drawn grey (the system's grey text colour), unless
+//                       the background already is that grey
+//   entering            (not with the mouse) selects the text where typing is allowed;
+//                       the caret is 1 pixel wide, 2 with a bold font
 //   ReadOnly            the text as without DirectInput, and no button action unless
 //                       AlwaysEnable
 //   ClickKey            (Alt+Down) acts as a click on the button while it is wider than 0;
@@ -124,6 +127,7 @@ class TCustomComboEdit : public TEdit {
   void resizeEvent(QResizeEvent* e) override;
   void changeEvent(QEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
+  void DoEnter() override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dropEvent(QDropEvent* e) override;
@@ -140,6 +144,7 @@ class TCustomComboEdit : public TEdit {
   TBitmap customGlyph_;
   TComboPopup* popup_ = nullptr;
   bool popupVisible_ = false;
+  bool entering_ = false;  // the focus arriving enters the edit
 };
 
 class TComboEdit : public TCustomComboEdit {

@@ -168,6 +168,13 @@ void TPaneSplitter::Resize() {
   model_.BoundsChanged();
 }
 
+// A bar moved without a change of size (a neighbour may stand by it now).
+void TPaneSplitter::moveEvent(QMoveEvent* e) {
+  TSplitter::moveEvent(e);
+  SyncModel();
+  model_.BoundsChanged();
+}
+
 void TPaneSplitter::Paint(TCanvas& canvas) {
   // The bar as the plain splitter draws it (with its bevel), then the button.
   TSplitter::Paint(canvas);

@@ -3,7 +3,8 @@
 // size; a drag that leaves the neighbour at MinSize counts as collapsing it. The
 // states and the restore size follow TPaneSplitterModel (controls/misc); the bar keeps
 // them while its window is minimised, maximised or resized (the neighbour keeps its
-// size, and the restore size is only taken while it is still unknown).
+// size, and the restore size is only taken while it is still unknown: at any change of
+// the bar's bounds, a move as well as a resize).
 #pragma once
 
 #include "controls/misc/PaneSplitterModel.h"
@@ -59,6 +60,9 @@ class TPaneSplitter : public TSplitter {
   void MouseLeave() override;
   void Resize() override;
   void Paint(TCanvas& canvas) override;
+
+ protected:
+  void moveEvent(QMoveEvent* e) override;
 
  private:
   TSplitterSide Side() const;
