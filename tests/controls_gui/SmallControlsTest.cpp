@@ -631,6 +631,27 @@ TEST(DirectoryEdit, TheButtonOpensTheFolderDialogAtAnExistingFolder) {
   EXPECT_EQ(e.GetLongName(), e.Text());
 }
 
+// A press on the button of an edit without the focus enters it as a click does: nothing
+// gets selected, so the chosen folder follows the folders already there.
+TEST(DirectoryEdit, ThePressOnTheButtonEntersWithoutSelecting) {
+  TempDir dir;
+  TScriptedDialogsScope dialogs;
+  TForm form;
+  auto* other = new TEdit(&form);
+  auto* e = new TDirectoryEdit(&form);
+  e->SetBounds(0, 30, 200, 21);
+  e->MultipleDirs = true;
+  e->SetText("/usr");
+  form.Show();
+  QApplication::setActiveWindow(&form);
+  other->SetFocus();
+  dialogs->AnswerDirectory(dir.Path());
+  SendClick(e->Button(), QPointF(5, 5));
+  EXPECT_TRUE(e->hasFocus());
+  EXPECT_EQ(e->Text(), "/usr;" + dir.Path());
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
 TEST(DirectoryEdit, DroppedFilesGiveTheirFolder) {
   TempDir dir;
   const AnsiString file = dir.Path() + "/a.tw";

@@ -13,7 +13,9 @@
 #include "controls/gui/ComboEdit.h"
 #include "controls/gui/PaneSplitter.h"
 #include "platform/gui/Align.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/StdCtrls.h"
 
 namespace {
 
@@ -59,6 +61,36 @@ TEST(ComboEditX11, TheMiddleButtonPastesOnlyWhereTypingIsAllowed) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return Count(edit->Text(), "pasted") > 0; }, kWaitMs)) << edit->Text();
     EXPECT_EQ(Count(edit->Text(), "pasted"), 1) << c.directInput << c.readOnly << " " << edit->Text();
   }
+  form.reset();
+  QApplication::processEvents();
+}
+
+// The pointer's press on the button of a directory edit without the focus gives it the
+// focus without selecting its text: the chosen folder follows those already there.
+TEST(ComboEditX11, APressOnTheButtonEntersWithoutSelecting) {
+  REQUIRE_X_SERVER();
+  ServerPointer pointer;
+  if (!pointer.Usable()) GTEST_SKIP() << "the X server's XTEST extension (libXtst.so.6) is not available";
+  TScriptedDialogsScope dialogs;
+  auto form = std::make_unique<TForm>();
+  form->setGeometry(100, 100, 240, 120);
+  auto* other = new TEdit(form.get());
+  other->SetBounds(10, 10, 150, 21);
+  auto* edit = new TDirectoryEdit(form.get());
+  edit->SetBounds(10, 50, 150, 21);
+  edit->MultipleDirs = true;
+  edit->SetText("/usr");
+  form->Show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), kWaitMs));
+  other->SetFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return other->hasFocus(); }, kWaitMs));
+  dialogs->AnswerDirectory(AnsiString("/tmp"));
+  pointer.MoveTo(edit->Button()->mapToGlobal(QPoint(5, 5)));
+  pointer.Button(true);
+  pointer.Button(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs->DirectoryDialogs().size() == 1; }, kWaitMs));
+  EXPECT_TRUE(edit->hasFocus());
+  EXPECT_EQ(edit->Text(), "/usr;/tmp");
   form.reset();
   QApplication::processEvents();
 }

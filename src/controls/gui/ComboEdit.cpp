@@ -53,9 +53,11 @@ TCustomComboEdit::TCustomComboEdit(QWidget* parent)
   button_ = new TEditButton(container_);
   button_->setObjectName("Button");
   button_->SetCursor(crArrow);
-  // The edit takes the focus first, then the button handles the press.
+  // The edit takes the focus first, then the button handles the press. It is entered
+  // with the mouse: its text is not selected, so that the directory edit's chosen folder
+  // does not take the place of a selection the edit never showed.
   button_->OnMouseDown = [this](TObject*, TMouseButton b, TShiftState, int, int) {
-    if (b == TMouseButton::mbLeft && TabStop() && CanFocus() && !Focused()) SetFocus();
+    if (b == TMouseButton::mbLeft && TabStop() && CanFocus() && !Focused()) setFocus(Qt::MouseFocusReason);
   };
   button_->OnClick = [this](TObject*) { EditButtonClick(); };
   auto* caret = new TCaretStyle(this);
