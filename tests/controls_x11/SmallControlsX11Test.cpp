@@ -66,7 +66,8 @@ TEST(ComboEditX11, TheMiddleButtonPastesOnlyWhereTypingIsAllowed) {
 }
 
 // The pointer's press on the button of a directory edit without the focus gives it the
-// focus without selecting its text: the chosen folder follows those already there.
+// focus as a click does (the window system's press reaches the edit first), without
+// selecting its text: the chosen folder follows those already there.
 TEST(ComboEditX11, APressOnTheButtonEntersWithoutSelecting) {
   REQUIRE_X_SERVER();
   ServerPointer pointer;
