@@ -94,15 +94,26 @@ void DBO_dBaseDBF::ReadAndCheckHeader() {
   const std::int64_t size = FileSize();
   // No division by zero, no negative field count, no header beyond the file.
   if (recordLength == 0 || headerLength < MinimalHeader(version) || headerLength > size) return RaiseHeaderError();
-  const std::int64_t count = (headerLength - MinimalHeader(version)) / 32;
+  std::int64_t count = (headerLength - MinimalHeader(version)) / 32;
   if (count > kMaxFields) return RaiseHeaderError();
   // The descriptors and their terminator, which must stand where the header length
   // puts it: a header whose length, descriptors and record length disagree is refused,
-  // never shown with misplaced fields.
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(count * 32 + 1));
-  ReadAt(32, raw.data(), count * 32 + 1);
+  // never shown with misplaced fields. Other programs may pad the header after the
+  // terminator with zero bytes (a FoxPro table with the 263-byte area of the 0x30
+  // layout): the descriptors then end earlier, and the padding must be all zeros, which
+  // a header length pointing into the records never is (every record starts with a
+  // blank or "*").
+  std::vector<std::uint8_t> raw(static_cast<std::size_t>(headerLength - 32));
+  ReadAt(32, raw.data(), headerLength - 32);
   if (ErrorCode() != 0) return RaiseHeaderError(ErrorCode());
-  if (raw.back() != 0x0D) return RaiseHeaderError();
+  if (raw[static_cast<std::size_t>(count * 32)] != 0x0D && version != 0x30) {
+    std::int64_t end = 0;
+    while (end < count && raw[static_cast<std::size_t>(end * 32)] != 0x0D) ++end;
+    if (end == count || std::any_of(raw.begin() + end * 32 + 1, raw.end(), [](std::uint8_t b) { return b != 0; }))
+      return RaiseHeaderError();
+    count = end;
+  }
+  if (raw[static_cast<std::size_t>(count * 32)] != 0x0D) return RaiseHeaderError();
   std::vector<TdbFieldDesc> fields;
   std::int64_t offset = 1;
   for (std::int64_t i = 0; i < count; ++i) {

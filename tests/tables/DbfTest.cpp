@@ -142,6 +142,41 @@ TEST_F(TablesDbf, FieldCountFromHeaderLengthAndCountFromSize) {
   EXPECT_EQ(t.RecordCount(), 2);
 }
 
+// Other programs write FoxPro and dBase III tables whose header goes on after the
+// terminator with zero bytes (the 263-byte area of the 0x30 layout): such a table reads
+// and takes appends at its header length; padding that is not all zeros is refused.
+TEST_F(TablesDbf, HeaderPaddedAfterTheTerminator) {
+  for (std::uint8_t version : {std::uint8_t{0x03}, std::uint8_t{0xF5}}) {
+    SCOPED_TRACE(version);
+    AnsiString name = Create(version, simple_);
+    {
+      DBO_dBaseFld t(name, false, true);
+      AppendTexts(t, {"a", "b"});
+    }
+    std::string bytes = ReadBytes(Sys());
+    bytes.insert(97, std::string(263, '\0'));
+    bytes[8] = static_cast<char>(360 & 0xFF);
+    bytes[9] = static_cast<char>(360 >> 8);
+    WriteBytes(Sys(), bytes);
+    {
+      DBO_dBaseFld t(name, false, true);
+      EXPECT_EQ(t.HeaderLength(), 360);
+      ASSERT_EQ(t.FieldCount(), 2);
+      EXPECT_EQ(t.RecordCount(), 2);
+      t.GetRecord(2);
+      EXPECT_EQ(t.FieldGet(1), "b         ");
+      AppendTexts(t, {"c"});
+    }
+    bytes = ReadBytes(Sys());
+    ASSERT_EQ(std::ssize(bytes), 360 + 3 * 17 + 1);
+    EXPECT_EQ(bytes.substr(360 + 2 * 17, 2), " c");
+    EXPECT_EQ(bytes.substr(97, 263), std::string(263, '\0'));
+    bytes[200] = 1;
+    WriteBytes(Sys(), bytes);
+    EXPECT_EQ(Message([&] { DBO_dBaseFld t(name, false, false); }), "dBase DBF file header invalid - " + name);
+  }
+}
+
 TEST_F(TablesDbf, Positioning) {
   AnsiString name = Create(0x03, simple_);
   DBO_dBaseFld t(name, false, true);
