@@ -164,7 +164,10 @@ bool DBO_dBaseDBF::HasMemoFile() const {
     case 0xF5:
       return true;
     case 0x30:
-      return (header_[28] & 0x02) != 0;
+      // The flag, or a memo or general field: other programs write such tables without
+      // the flag, and their memos must not read as empty.
+      return (header_[28] & 0x02) != 0 ||
+             std::any_of(fields_.begin(), fields_.end(), [](const TdbFieldDesc& f) { return f.type == 'M' || f.type == 'G'; });
     default:
       return false;
   }
