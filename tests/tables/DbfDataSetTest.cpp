@@ -367,6 +367,48 @@ TEST_F(DbfDataSet, EditingLocksTheRecord) {
   EXPECT_EQ(DbMessage([&] { ro.FieldByName("CODE").SetAsInteger(1); }), "Dataset not in edit or insert mode");
 }
 
+// A record that another user is editing can be neither deleted nor recalled: the other
+// user's post would write the old deletion flag back, and the delete or recall be lost.
+TEST_F(DbfDataSet, DeletingOrRecallingARecordAnotherUserEditsIsRefused) {
+  MakeNames();
+  TDbfDataSet a, b;
+  Bind(a, "names");
+  Bind(b, "names");
+  b.SetUseDeleted(true);
+  a.Open();
+  b.Open();
+  a.Next();
+  b.Next();
+  a.Edit();
+  a.FieldByName("CODE").SetAsInteger(20);
+  EXPECT_EQ(DbMessage([&] { b.Delete(); }), "Record is locked by another user");
+  a.Post();
+  DBO_dBaseFld t(Dir() + "names.dbf", true, false);
+  t.GetRecord(2);
+  EXPECT_FALSE(t.IsDeleted());
+  EXPECT_EQ(t.NumberGet(2), 20);
+
+  b.First();
+  b.Next();
+  b.Delete();  // free again
+  t.GetRecord(2);
+  EXPECT_TRUE(t.IsDeleted());
+  b.First();
+  b.Next();
+  ASSERT_EQ(b.FieldByName("CODE").AsInteger(), 20);
+  a.Close();
+  a.SetUseDeleted(true);
+  a.Open();
+  a.Next();
+  a.Edit();
+  EXPECT_EQ(DbMessage([&] { b.RecallRecord(); }), "Record is locked by another user");
+  a.Cancel();
+  b.RecallRecord();
+  t.GetRecord(2);
+  EXPECT_FALSE(t.IsDeleted());
+  EXPECT_EQ(t.NumberGet(2), 20);
+}
+
 TEST_F(DbfDataSet, MemoStreamReadsWritesClampsAndFillsGaps) {
   MakeTable(Dir() + "memo.dbf", {{"CODE", 'N', 5}, {"NOTE", 'M'}}, {{{1}}, {{2}}}, 0x83);
   TDbfDataSet ds;
