@@ -34,6 +34,19 @@ std::int32_t RawWidth(std::uint8_t version, char type) {
 }
 
 // Releases a lock taken for one operation on every path out of it.
+// Sets whether the record count is this user's to write, while it lives.
+class CountGuard {
+ public:
+  CountGuard(bool& flag, bool value) : flag_(flag), was_(flag) { flag_ = value; }
+  ~CountGuard() { flag_ = was_; }
+  CountGuard(const CountGuard&) = delete;
+  CountGuard& operator=(const CountGuard&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
+};
+
 class UnlockGuard {
  public:
   explicit UnlockGuard(DBO_DiskFile& f, bool locked) : file_(f), locked_(locked) {}
@@ -228,7 +241,14 @@ void DBO_dBaseDBF::WriteHeader() {
   PutLE32(header_.data() + 16, stamp);
   PutLE32(header_.data() + 20, userId_);
   header_[28] &= 0x07;
-  WriteAt(0, header_.data(), 32);
+  if (!IsShared() || countGuarded_) {
+    WriteAt(0, header_.data(), 32);
+  } else {
+    // Another user may have appended since this one last counted, and other programs
+    // read the count from the header: it is left as that user's append wrote it.
+    WriteAt(0, header_.data(), 4);
+    if (ErrorCode() == 0) WriteAt(16, header_.data() + 16, 16);
+  }
   stamp_ = stamp;
   headerDirty_ = false;
 }
@@ -314,6 +334,7 @@ void DBO_dBaseDBF::Append() {
     }
   }
   UnlockGuard guard(*this, locked);
+  CountGuard counting(countGuarded_, true);
   Notify(dbn::BeforeWrite, 0);
   const bool headerDirty = headerDirty_;
   headerDirty_ = true;
@@ -451,11 +472,21 @@ bool DBO_dBaseDBF::LockRecord() {
 
 bool DBO_dBaseDBF::UnlockTable() {
   const bool wasHeld = tableLockHeld_;
-  const bool ok = Unlock();
-  if (wasHeld && LockCount() == 0) {
+  if (wasHeld && LockCount() == 1) {
+    // The header that waited for the end of the table lock, written while the lock still
+    // keeps other users' appends out, so that its count is true.
     tableLockHeld_ = false;
-    WriteHeader();
+    try {
+      CountGuard counting(countGuarded_, true);
+      RefreshHeader();
+      WriteHeader();
+    } catch (...) {
+      Unlock();
+      throw;
+    }
+    return Unlock();
   }
+  const bool ok = Unlock();
   tableLockHeld_ = wasHeld && LockCount() > 0;
   return ok;
 }
@@ -463,6 +494,8 @@ bool DBO_dBaseDBF::UnlockTable() {
 bool DBO_dBaseDBF::Close() {
   if (IsClosed()) return true;
   if (headerDirty_) {
+    // A table lock still held keeps other users' appends out until the file is closed.
+    CountGuard counting(countGuarded_, tableLockHeld_);
     tableLockHeld_ = false;
     RefreshHeader();
     WriteHeader();

@@ -267,6 +267,79 @@ TEST_F(TablesDbf, SharedRefreshSeesAnotherProcessAppend) {
   EXPECT_EQ(check.RecordCount(), 3);
 }
 
+// Writes of this process to the table file are counted; at the one numbered gActAtWrite
+// gAct runs (another process's doing).
+int gTableWrites = 0;
+int gActAtWrite = 0;
+std::function<void()> gAct;
+void ActAtWrite(const AnsiString&) {
+  if (++gTableWrites == gActAtWrite) gAct();
+}
+
+// Other programs take the record count from the header. A rewrite or a delete of one user
+// must not write back a count that another user's append has raised in the meantime, and
+// the header that waited for the end of a table lock is written while the lock still keeps
+// other users' appends out: the header keeps the count of the records in the file.
+TEST_F(TablesDbf, HeaderCountKeepsAnotherUsersAppend) {
+  AnsiString name = Create(0x03, simple_);
+  {
+    DBO_dBaseFld t(name, false, true);
+    AppendTexts(t, {"a", "b"});
+  }
+  int records = 2;
+  auto otherAppends = [&] {
+    EXPECT_EQ(RunHelper({"append", Sys(), "theirs"}), 0);
+    ++records;
+  };
+  // The append byte of the default protocol is taken by another process at that moment.
+  auto appendsAreKeptOut = [&] { EXPECT_EQ(RunHelper({"lock", Sys(), "2147483646", "1"}), 33); };
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    int actAt;  // the write of the step at which it acts: the header's
+    std::function<void(DBO_dBaseFld&)> step;
+  };
+  const Case cases[] = {
+      {"rewrite", otherAppends, 2,
+       [](DBO_dBaseFld& t) {
+         t.GetRecord(1);
+         t.FieldPut(1, "changed");
+         t.PutRecord(1);
+       }},
+      {"delete", otherAppends, 2,
+       [](DBO_dBaseFld& t) {
+         t.GetRecord(2);
+         t.Delete();
+       }},
+      {"end of a table lock after a rewrite and an append", appendsAreKeptOut, 3,
+       [&](DBO_dBaseFld& t) {
+         t.GetRecord(1);
+         ASSERT_TRUE(t.LockTable());
+         t.FieldPut(1, "locked");
+         t.PutRecord(1);  // the headers wait for the end of the table lock
+         AppendTexts(t, {"mine"});
+         ++records;
+         t.UnlockTable();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      DBO_dBaseFld t(name, true, true);
+      gTableWrites = 0;
+      gActAtWrite = c.actAt;
+      gAct = c.act;
+      SetDiskWriteInterlude(ActAtWrite);
+      c.step(t);
+      SetDiskWriteInterlude(nullptr);
+      EXPECT_GE(gTableWrites, c.actAt);
+    }
+    const std::string bytes = ReadBytes(Sys());
+    ASSERT_EQ(std::ssize(bytes), 97 + records * 17 + 1);
+    EXPECT_EQ(GetLE32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4), static_cast<std::uint32_t>(records));
+  }
+}
+
 TEST_F(TablesDbf, RefusedAppendLockWritesNothing) {
   AnsiString name = Create(0x03, simple_);
   TdbLockTiming saved = LockTiming();
