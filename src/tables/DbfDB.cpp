@@ -325,6 +325,10 @@ void TDbfDataSet::InternalInitFieldDefs() {
     int size = 0;
     switch (type) {
       case 'B':
+        // In 0x30 tables a double, not a memo block: a number field, as other programs
+        // show it.
+        ft = t->Version() == 0x30 ? TFieldType::ftFloat : TFieldType::ftBlob;
+        break;
       case 'G':
         ft = TFieldType::ftBlob;
         break;

@@ -560,23 +560,28 @@ TEST_F(DbfDataSetShared, ReadAheadOnlyWhereNobodyElseWrites) {
 }
 
 // Tables of other programs: an empty date-time of zero bytes and an empty date of
-// blanks and "0" read as no value, currency fields are fields, and field names in the
-// table's code page are found by their 1251 names.
+// blanks and "0" read as no value, currency fields and the double (B) fields of 0x30
+// tables are number fields, and field names in the table's code page are found by their
+// 1251 names.
 TEST_F(DbfDataSet, BlanksAndNamesOfOtherPrograms) {
   const AnsiString price = cp::AnsiToOem(Ansi("ЦЕНА"));
-  CreateDbfTable(Dir() + "other.dbf", 0x30, {{"T", 'T'}, {"Y", 'Y'}, {"D", 'D'}, {price, 'N', 6, 2}});
+  CreateDbfTable(Dir() + "other.dbf", 0x30, {{"T", 'T'}, {"Y", 'Y'}, {"D", 'D'}, {price, 'N', 6, 2}, {"B", 'B'}});
   {
     DBO_dBaseFld t(Dir() + "other.dbf", false, true);
     t.BlankRecord();
     t.NumberPut(2, 12.5);
     t.FieldPut(3, "       0");
     t.NumberPut(4, 3.25);
+    t.NumberPut(5, 2.5);
     t.Append();
   }
   TDbfDataSet ds;
   Bind(ds, "other");
   ds.Open();
-  ASSERT_EQ(ds.FieldCount(), 4);
+  ASSERT_EQ(ds.FieldCount(), 5);
+  EXPECT_EQ(ds.FieldByName("B").DataType(), TFieldType::ftFloat);
+  EXPECT_EQ(ds.FieldByName("B").AsFloat(), 2.5);
+  EXPECT_EQ(ds.FieldByName("B").AsString(), "2.5");
   EXPECT_TRUE(ds.FieldByName("T").IsNull());
   EXPECT_EQ(ds.FieldByName("Y").DataType(), TFieldType::ftCurrency);
   EXPECT_EQ(ds.FieldByName("Y").AsFloat(), 12.5);
@@ -588,7 +593,9 @@ TEST_F(DbfDataSet, BlanksAndNamesOfOtherPrograms) {
   ds.Edit();
   ds.FieldByName("Y").SetAsFloat(-0.75);
   ds.FieldByName("T").SetAsDateTime(45000.5);
+  ds.FieldByName("B").SetAsFloat(-1e-300);
   ds.Post();
+  EXPECT_EQ(ds.FieldByName("B").AsFloat(), -1e-300);
   EXPECT_EQ(ds.FieldByName("Y").AsFloat(), -0.75);
   EXPECT_EQ(ds.FieldByName("T").AsDateTime(), 45000.5);
   ds.Edit();
