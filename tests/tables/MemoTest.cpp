@@ -210,6 +210,34 @@ TEST_F(TablesMemo, WriteOnAFullDiskLeavesTheFileAsItWas) {
   }
 }
 
+// A next-free block below the end of the file (a stale or damaged header) would put a new
+// memo over live ones: new memos go to the end of the file, and the old ones stay whole.
+TEST_F(TablesMemo, NextFreeInsideTheUsedBlocksLeavesTheirMemos) {
+  for (std::uint8_t version : {0x83, 0xF5}) {
+    SCOPED_TRACE(version);
+    const AnsiString name = Table(version);
+    const std::string sys = Sys(version == 0xF5 ? "t.fpt" : "t.dbt");
+    const AnsiString first(700, 'f'), second = "second";
+    std::uint32_t a = 0, b = 0;
+    {
+      auto m = OpenMemoOf(version, name);
+      a = m->WriteMemo(first.data(), 0, std::ssize(first));
+      b = m->WriteMemo(second.data(), 0, std::ssize(second));
+    }
+    std::string bytes = ReadBytes(sys);
+    const auto end = static_cast<std::uint32_t>(bytes.size() / (version == 0xF5 ? 64 : 512));
+    auto* h = reinterpret_cast<std::uint8_t*>(bytes.data());
+    version == 0xF5 ? PutBE32(h, a) : PutLE32(h, a);
+    WriteBytes(sys, bytes);
+    auto m = OpenMemoOf(version, name);
+    const std::uint32_t c = m->WriteMemo("third", 0, 5);
+    EXPECT_EQ(c, end);
+    EXPECT_EQ(m->ReadMemo(a), first);
+    EXPECT_EQ(m->ReadMemo(b), second);
+    EXPECT_EQ(m->ReadMemo(c), "third");
+  }
+}
+
 // A next-free block past the end of the file, as a failed write of older days left it,
 // is mended by extending the file; the memo goes there.
 TEST_F(TablesMemo, NextFreePastTheEndIsRepaired) {
