@@ -426,7 +426,10 @@ void DBobjMemo4::AllocateBlocks(std::int64_t length) {
       return;
     }
     const std::int64_t next = GetLE32(run), runLength = GetLE32(run + 4);
-    if (runLength < 1 || candidate + runLength > end) {
+    // A live memo's block header is no free run (a damaged chain pointing into the used
+    // blocks): its stored length would pass for a run, and the new memo overwrite it.
+    const bool liveMemo = run[0] == 0xFF && run[1] == 0xFF && run[2] == 0x08 && run[3] == 0x00 && next > end;
+    if (runLength < 1 || candidate + runLength > end || liveMemo) {
       FormatError();
       return;
     }

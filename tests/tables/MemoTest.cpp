@@ -120,6 +120,22 @@ TEST_F(TablesMemo, DBaseIVDamagedChainsAreRefused) {
     DBobjMemo4 m(nullptr, 0x8B, name, false, true);
     EXPECT_THROW(m.WriteMemo("x", 0, 1), EDbfError);
   }
+  // A chain head on a live memo, whose stored length would pass for a run of free blocks
+  // (the file being long enough): refused, and no memo written over.
+  WriteBytes(Sys("t.dbt"), good);
+  {
+    {
+      DBobjMemo4 m(nullptr, 0x8B, name, false, true);
+      for (int i = 0; i < 20; ++i) m.WriteMemo("abc", 0, 3);
+    }
+    std::string bytes = ReadBytes(Sys("t.dbt"));
+    PutLE32(reinterpret_cast<std::uint8_t*>(bytes.data()), 1);
+    WriteBytes(Sys("t.dbt"), bytes);
+    DBobjMemo4 m(nullptr, 0x8B, name, false, true);
+    EXPECT_EQ(Message([&] { m.WriteMemo("x", 0, 1); }).substr(0, formatError.size()), formatError);
+    EXPECT_EQ(m.ReadMemo(1), "abc");
+    EXPECT_EQ(m.ReadMemo(2), "abc");
+  }
   // Freeing a block that holds no memo (freed twice, or a bad number) is refused.
   WriteBytes(Sys("t.dbt"), good);
   {
