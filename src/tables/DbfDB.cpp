@@ -1009,9 +1009,8 @@ THCBlobStream::~THCBlobStream() {
     const AnsiString bytes = field_.Transliterate ? dataSet_.Translate(content_, true) : content_;
     DBFObject& t = *dataSet_.dbf_;
     t.LoadRecord(*image);
-    const char empty = 0;
-    t.MemoWrite(fieldNo_, bytes.empty() ? &empty : bytes.data(),
-                bytes.empty() ? 1 : static_cast<std::int64_t>(bytes.size()));
+    // No content is an empty memo (never one zero byte, which every reader would show).
+    t.MemoWrite(fieldNo_, bytes.data(), static_cast<std::int64_t>(bytes.size()));
     t.StoreRecord(*image);
     dataSet_.FieldChanged(field_);
   } catch (const std::exception& e) {

@@ -409,6 +409,37 @@ TEST_F(DbfDataSet, DeletingOrRecallingARecordAnotherUserEditsIsRefused) {
   EXPECT_EQ(t.NumberGet(2), 20);
 }
 
+// A memo emptied through the dataset is an empty memo in every memo form, as the program
+// and other programs read it, not a memo of one zero byte.
+TEST_F(DbfDataSet, AnEmptiedMemoIsEmpty) {
+  for (std::uint8_t version : {std::uint8_t{0x83}, std::uint8_t{0x8B}, std::uint8_t{0xF5}}) {
+    SCOPED_TRACE(version);
+    MakeTable(Dir() + "memo.dbf", {{"CODE", 'N', 5}, {"NOTE", 'M'}}, {{{1}}}, version);
+    {
+      TDbfDataSet ds;
+      Bind(ds, "memo");
+      ds.Open();
+      TField& note = ds.FieldByName("NOTE");
+      ds.Edit();
+      note.SetAsString("text");
+      ds.Post();
+      ds.Edit();
+      note.SetAsString("");
+      ds.Post();
+      EXPECT_EQ(note.AsString(), "");
+      ds.Edit();
+      { auto emptied = ds.CreateBlobStream(note, TBlobStreamMode::bmWrite); }
+      ds.Post();
+      EXPECT_EQ(note.AsString(), "");
+    }
+    DBO_dBaseFld t(Dir() + "memo.dbf", false, false);
+    t.GetRecord(1);
+    EXPECT_EQ(t.MemoSize(2), 0);
+    EXPECT_EQ(t.MemoRead(2), "");
+    for (const char* file : {"/memo.dbf", "/memo.dbt", "/memo.fpt"}) std::remove((tmp_.SysPath() + file).c_str());
+  }
+}
+
 TEST_F(DbfDataSet, MemoStreamReadsWritesClampsAndFillsGaps) {
   MakeTable(Dir() + "memo.dbf", {{"CODE", 'N', 5}, {"NOTE", 'M'}}, {{{1}}, {{2}}}, 0x83);
   TDbfDataSet ds;
