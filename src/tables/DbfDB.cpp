@@ -325,6 +325,10 @@ void TDbfDataSet::InternalInitFieldDefs() {
     int size = 0;
     switch (type) {
       case 'B':
+        // In 0x30 tables a double, not a memo block: a number field, as other programs
+        // show it.
+        ft = t->Version() == 0x30 ? TFieldType::ftFloat : TFieldType::ftBlob;
+        break;
       case 'G':
         ft = TFieldType::ftBlob;
         break;
@@ -580,14 +584,26 @@ void TDbfDataSet::InternalInitRecord(TRecordBuffer& buffer) {
   FillBookmark(b, 0);
 }
 
+namespace {
+// Releases the record lock of a post, delete or recall on every path.
+struct RecordUnlock {
+  DBFObject& table;
+  ~RecordUnlock() { table.Unlock(); }
+};
+}  // namespace
+
+void TDbfDataSet::LockAndReread(std::int64_t recNo) {
+  dbf_->RereadRecord(recNo);
+  if (!dbf_->LockRecord()) DatabaseError("Record is locked by another user");
+  // Under the lock, the record as it stands in the file now: the change starts from what
+  // other users posted since the buffer was read.
+  dbf_->RereadRecord(recNo);
+}
+
 void TDbfDataSet::InternalEdit() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) return;
-  dbf_->RereadRecord(Buf(*b).recNo);
-  if (!dbf_->LockRecord()) DatabaseError("Record is locked by another user");
-  // Under the lock, the record as it stands in the file now: the edit starts from what
-  // other users posted since the buffer was read.
-  dbf_->RereadRecord(Buf(*b).recNo);
+  LockAndReread(Buf(*b).recNo);
   dbf_->StoreRecord(Buf(*b).image);
   editing_ = true;
 }
@@ -596,10 +612,7 @@ void TDbfDataSet::InternalPost() {
   TDbfRecordBuffer& b = Buf(*ActiveBuffer());
   dbf_->LoadRecord(b.image);
   {
-    struct Unlock {
-      DBFObject& t;
-      ~Unlock() { t.Unlock(); }
-    } unlock{*dbf_};
+    RecordUnlock unlock{*dbf_};
     if (State() == TDataSetState::dsEdit)
       dbf_->PutRecord(b.recNo);
     else
@@ -616,15 +629,20 @@ void TDbfDataSet::InternalCancel() {
 void TDbfDataSet::InternalDelete() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) return;
-  dbf_->RereadRecord(Buf(*b).recNo);
-  dbf_->ShowDeleted = true;
-  try {
-    dbf_->Delete();
-  } catch (const EDbfError&) {
+  // Under the record lock, as an edit: a user editing the record would otherwise write
+  // its old deletion flag back with the post.
+  LockAndReread(Buf(*b).recNo);
+  {
+    RecordUnlock unlock{*dbf_};
+    dbf_->ShowDeleted = true;
+    try {
+      dbf_->Delete();
+    } catch (const EDbfError&) {
+      dbf_->ShowDeleted = useDeleted_;
+      DatabaseError("Cannot delete the record");
+    }
     dbf_->ShowDeleted = useDeleted_;
-    DatabaseError("Cannot delete the record");
   }
-  dbf_->ShowDeleted = useDeleted_;
   // On to the next visible record; from the last one back to the one before.
   dbf_->GetRecord(dbp::Current);
   if (dbf_->Eof()) dbf_->GetRecord(dbp::Previous);
@@ -636,13 +654,16 @@ void TDbfDataSet::RecallRecord() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) DatabaseError("Cannot recall the record");
   UpdateCursorPos();
-  dbf_->ShowDeleted = true;
-  try {
-    dbf_->RereadRecord(Buf(*b).recNo);
-    dbf_->Undelete();
-  } catch (const EDbfError&) {
-    dbf_->ShowDeleted = useDeleted_;
-    DatabaseError("Cannot recall the record");
+  LockAndReread(Buf(*b).recNo);
+  {
+    RecordUnlock unlock{*dbf_};
+    dbf_->ShowDeleted = true;
+    try {
+      dbf_->Undelete();
+    } catch (const EDbfError&) {
+      dbf_->ShowDeleted = useDeleted_;
+      DatabaseError("Cannot recall the record");
+    }
   }
   dbf_->ShowDeleted = useDeleted_;
   dbf_->StoreRecord(Buf(*b).image);
@@ -988,9 +1009,8 @@ THCBlobStream::~THCBlobStream() {
     const AnsiString bytes = field_.Transliterate ? dataSet_.Translate(content_, true) : content_;
     DBFObject& t = *dataSet_.dbf_;
     t.LoadRecord(*image);
-    const char empty = 0;
-    t.MemoWrite(fieldNo_, bytes.empty() ? &empty : bytes.data(),
-                bytes.empty() ? 1 : static_cast<std::int64_t>(bytes.size()));
+    // No content is an empty memo (never one zero byte, which every reader would show).
+    t.MemoWrite(fieldNo_, bytes.data(), static_cast<std::int64_t>(bytes.size()));
     t.StoreRecord(*image);
     dataSet_.FieldChanged(field_);
   } catch (const std::exception& e) {

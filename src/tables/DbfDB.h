@@ -190,6 +190,10 @@ class TDbfDataSet : public TDataSet {
   // `onFound` runs on the record found while the tag is still master.
   bool FindThroughTag(DBobjIndexTag* tag, const AnsiString& text, bool exact, const std::function<void()>& onFound);
 
+  // Locks record `recNo` for this user and reads it as it stands in the file under the
+  // lock; raises "Record is locked by another user" when another user holds it.
+  void LockAndReread(std::int64_t recNo);
+
   friend class DBFObject;
   friend class THCBlobStream;
   // The record image that fields are read from and written to in the current state;

@@ -34,6 +34,19 @@ std::int32_t RawWidth(std::uint8_t version, char type) {
 }
 
 // Releases a lock taken for one operation on every path out of it.
+// Sets whether the record count is this user's to write, while it lives.
+class CountGuard {
+ public:
+  CountGuard(bool& flag, bool value) : flag_(flag), was_(flag) { flag_ = value; }
+  ~CountGuard() { flag_ = was_; }
+  CountGuard(const CountGuard&) = delete;
+  CountGuard& operator=(const CountGuard&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
+};
+
 class UnlockGuard {
  public:
   explicit UnlockGuard(DBO_DiskFile& f, bool locked) : file_(f), locked_(locked) {}
@@ -94,15 +107,26 @@ void DBO_dBaseDBF::ReadAndCheckHeader() {
   const std::int64_t size = FileSize();
   // No division by zero, no negative field count, no header beyond the file.
   if (recordLength == 0 || headerLength < MinimalHeader(version) || headerLength > size) return RaiseHeaderError();
-  const std::int64_t count = (headerLength - MinimalHeader(version)) / 32;
+  std::int64_t count = (headerLength - MinimalHeader(version)) / 32;
   if (count > kMaxFields) return RaiseHeaderError();
   // The descriptors and their terminator, which must stand where the header length
   // puts it: a header whose length, descriptors and record length disagree is refused,
-  // never shown with misplaced fields.
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(count * 32 + 1));
-  ReadAt(32, raw.data(), count * 32 + 1);
+  // never shown with misplaced fields. Other programs may pad the header after the
+  // terminator with zero bytes (a FoxPro table with the 263-byte area of the 0x30
+  // layout): the descriptors then end earlier, and the padding must be all zeros, which
+  // a header length pointing into the records never is (every record starts with a
+  // blank or "*").
+  std::vector<std::uint8_t> raw(static_cast<std::size_t>(headerLength - 32));
+  ReadAt(32, raw.data(), headerLength - 32);
   if (ErrorCode() != 0) return RaiseHeaderError(ErrorCode());
-  if (raw.back() != 0x0D) return RaiseHeaderError();
+  if (raw[static_cast<std::size_t>(count * 32)] != 0x0D && version != 0x30) {
+    std::int64_t end = 0;
+    while (end < count && raw[static_cast<std::size_t>(end * 32)] != 0x0D) ++end;
+    if (end == count || std::any_of(raw.begin() + end * 32 + 1, raw.end(), [](std::uint8_t b) { return b != 0; }))
+      return RaiseHeaderError();
+    count = end;
+  }
+  if (raw[static_cast<std::size_t>(count * 32)] != 0x0D) return RaiseHeaderError();
   std::vector<TdbFieldDesc> fields;
   std::int64_t offset = 1;
   for (std::int64_t i = 0; i < count; ++i) {
@@ -153,7 +177,10 @@ bool DBO_dBaseDBF::HasMemoFile() const {
     case 0xF5:
       return true;
     case 0x30:
-      return (header_[28] & 0x02) != 0;
+      // The flag, or a memo or general field: other programs write such tables without
+      // the flag, and their memos must not read as empty.
+      return (header_[28] & 0x02) != 0 ||
+             std::any_of(fields_.begin(), fields_.end(), [](const TdbFieldDesc& f) { return f.type == 'M' || f.type == 'G'; });
     default:
       return false;
   }
@@ -214,7 +241,14 @@ void DBO_dBaseDBF::WriteHeader() {
   PutLE32(header_.data() + 16, stamp);
   PutLE32(header_.data() + 20, userId_);
   header_[28] &= 0x07;
-  WriteAt(0, header_.data(), 32);
+  if (!IsShared() || countGuarded_) {
+    WriteAt(0, header_.data(), 32);
+  } else {
+    // Another user may have appended since this one last counted, and other programs
+    // read the count from the header: it is left as that user's append wrote it.
+    WriteAt(0, header_.data(), 4);
+    if (ErrorCode() == 0) WriteAt(16, header_.data() + 16, 16);
+  }
   stamp_ = stamp;
   headerDirty_ = false;
 }
@@ -300,6 +334,7 @@ void DBO_dBaseDBF::Append() {
     }
   }
   UnlockGuard guard(*this, locked);
+  CountGuard counting(countGuarded_, true);
   Notify(dbn::BeforeWrite, 0);
   const bool headerDirty = headerDirty_;
   headerDirty_ = true;
@@ -437,11 +472,21 @@ bool DBO_dBaseDBF::LockRecord() {
 
 bool DBO_dBaseDBF::UnlockTable() {
   const bool wasHeld = tableLockHeld_;
-  const bool ok = Unlock();
-  if (wasHeld && LockCount() == 0) {
+  if (wasHeld && LockCount() == 1) {
+    // The header that waited for the end of the table lock, written while the lock still
+    // keeps other users' appends out, so that its count is true.
     tableLockHeld_ = false;
-    WriteHeader();
+    try {
+      CountGuard counting(countGuarded_, true);
+      RefreshHeader();
+      WriteHeader();
+    } catch (...) {
+      Unlock();
+      throw;
+    }
+    return Unlock();
   }
+  const bool ok = Unlock();
   tableLockHeld_ = wasHeld && LockCount() > 0;
   return ok;
 }
@@ -449,6 +494,8 @@ bool DBO_dBaseDBF::UnlockTable() {
 bool DBO_dBaseDBF::Close() {
   if (IsClosed()) return true;
   if (headerDirty_) {
+    // A table lock still held keeps other users' appends out until the file is closed.
+    CountGuard counting(countGuarded_, tableLockHeld_);
     tableLockHeld_ = false;
     RefreshHeader();
     WriteHeader();

@@ -173,6 +173,9 @@ class DBO_dBaseDBF : public DBO_DiskFile {
   bool recordWritten_ = false;
   bool recordChanged_ = false;
   bool tableLockHeld_ = false;
+  // Whether no other user can append now (the append lock or the table lock is held):
+  // only then does a header write of a shared table carry the record count.
+  bool countGuarded_ = false;
   TdbLokProtocol protocol_ = TdbLokProtocol::Default;
   TdbLockValues lockValues_ = LockValuesOf(TdbLokProtocol::Default);
   std::int32_t collationA_ = 0;

@@ -301,11 +301,14 @@ void DBobjMemo::AllocateAtEnd(std::int64_t needed, bool bigEndian) {
   const std::int64_t known = currentBlock_ == countedBlock_ ? blockCount_ : 0;
   if (currentBlock_ == 0 || known < needed) {
     ReadHeader();
-    const std::uint32_t next = bigEndian ? GetBE32(work_.data()) : GetLE32(work_.data());
+    std::uint32_t next = bigEndian ? GetBE32(work_.data()) : GetLE32(work_.data());
     if (!NextFreeValid(next)) {
       FormatError();
       return;
     }
+    // Blocks are only ever added at the end: a next-free inside the file (a stale or
+    // damaged header) would put the memo over live ones, so the end of the file wins.
+    next = static_cast<std::uint32_t>(std::max<std::int64_t>(next, CeilDiv(FileSize(), blockSize_)));
     const auto newNext = static_cast<std::uint32_t>(CheckOffset32(CheckedAdd(next, needed)));
     bigEndian ? PutBE32(work_.data(), newNext) : PutLE32(work_.data(), newNext);
     WriteHeaderBytes(bigEndian ? 8 : kHeaderBytes);
@@ -423,7 +426,10 @@ void DBobjMemo4::AllocateBlocks(std::int64_t length) {
       return;
     }
     const std::int64_t next = GetLE32(run), runLength = GetLE32(run + 4);
-    if (runLength < 1 || candidate + runLength > end) {
+    // A live memo's block header is no free run (a damaged chain pointing into the used
+    // blocks): its stored length would pass for a run, and the new memo overwrite it.
+    const bool liveMemo = run[0] == 0xFF && run[1] == 0xFF && run[2] == 0x08 && run[3] == 0x00 && next > end;
+    if (runLength < 1 || candidate + runLength > end || liveMemo) {
       FormatError();
       return;
     }

@@ -367,6 +367,79 @@ TEST_F(DbfDataSet, EditingLocksTheRecord) {
   EXPECT_EQ(DbMessage([&] { ro.FieldByName("CODE").SetAsInteger(1); }), "Dataset not in edit or insert mode");
 }
 
+// A record that another user is editing can be neither deleted nor recalled: the other
+// user's post would write the old deletion flag back, and the delete or recall be lost.
+TEST_F(DbfDataSet, DeletingOrRecallingARecordAnotherUserEditsIsRefused) {
+  MakeNames();
+  TDbfDataSet a, b;
+  Bind(a, "names");
+  Bind(b, "names");
+  b.SetUseDeleted(true);
+  a.Open();
+  b.Open();
+  a.Next();
+  b.Next();
+  a.Edit();
+  a.FieldByName("CODE").SetAsInteger(20);
+  EXPECT_EQ(DbMessage([&] { b.Delete(); }), "Record is locked by another user");
+  a.Post();
+  DBO_dBaseFld t(Dir() + "names.dbf", true, false);
+  t.GetRecord(2);
+  EXPECT_FALSE(t.IsDeleted());
+  EXPECT_EQ(t.NumberGet(2), 20);
+
+  b.First();
+  b.Next();
+  b.Delete();  // free again
+  t.GetRecord(2);
+  EXPECT_TRUE(t.IsDeleted());
+  b.First();
+  b.Next();
+  ASSERT_EQ(b.FieldByName("CODE").AsInteger(), 20);
+  a.Close();
+  a.SetUseDeleted(true);
+  a.Open();
+  a.Next();
+  a.Edit();
+  EXPECT_EQ(DbMessage([&] { b.RecallRecord(); }), "Record is locked by another user");
+  a.Cancel();
+  b.RecallRecord();
+  t.GetRecord(2);
+  EXPECT_FALSE(t.IsDeleted());
+  EXPECT_EQ(t.NumberGet(2), 20);
+}
+
+// A memo emptied through the dataset is an empty memo in every memo form, as the program
+// and other programs read it, not a memo of one zero byte.
+TEST_F(DbfDataSet, AnEmptiedMemoIsEmpty) {
+  for (std::uint8_t version : {std::uint8_t{0x83}, std::uint8_t{0x8B}, std::uint8_t{0xF5}}) {
+    SCOPED_TRACE(version);
+    MakeTable(Dir() + "memo.dbf", {{"CODE", 'N', 5}, {"NOTE", 'M'}}, {{{1}}}, version);
+    {
+      TDbfDataSet ds;
+      Bind(ds, "memo");
+      ds.Open();
+      TField& note = ds.FieldByName("NOTE");
+      ds.Edit();
+      note.SetAsString("text");
+      ds.Post();
+      ds.Edit();
+      note.SetAsString("");
+      ds.Post();
+      EXPECT_EQ(note.AsString(), "");
+      ds.Edit();
+      { auto emptied = ds.CreateBlobStream(note, TBlobStreamMode::bmWrite); }
+      ds.Post();
+      EXPECT_EQ(note.AsString(), "");
+    }
+    DBO_dBaseFld t(Dir() + "memo.dbf", false, false);
+    t.GetRecord(1);
+    EXPECT_EQ(t.MemoSize(2), 0);
+    EXPECT_EQ(t.MemoRead(2), "");
+    for (const char* file : {"/memo.dbf", "/memo.dbt", "/memo.fpt"}) std::remove((tmp_.SysPath() + file).c_str());
+  }
+}
+
 TEST_F(DbfDataSet, MemoStreamReadsWritesClampsAndFillsGaps) {
   MakeTable(Dir() + "memo.dbf", {{"CODE", 'N', 5}, {"NOTE", 'M'}}, {{{1}}, {{2}}}, 0x83);
   TDbfDataSet ds;
@@ -518,23 +591,28 @@ TEST_F(DbfDataSetShared, ReadAheadOnlyWhereNobodyElseWrites) {
 }
 
 // Tables of other programs: an empty date-time of zero bytes and an empty date of
-// blanks and "0" read as no value, currency fields are fields, and field names in the
-// table's code page are found by their 1251 names.
+// blanks and "0" read as no value, currency fields and the double (B) fields of 0x30
+// tables are number fields, and field names in the table's code page are found by their
+// 1251 names.
 TEST_F(DbfDataSet, BlanksAndNamesOfOtherPrograms) {
   const AnsiString price = cp::AnsiToOem(Ansi("ЦЕНА"));
-  CreateDbfTable(Dir() + "other.dbf", 0x30, {{"T", 'T'}, {"Y", 'Y'}, {"D", 'D'}, {price, 'N', 6, 2}});
+  CreateDbfTable(Dir() + "other.dbf", 0x30, {{"T", 'T'}, {"Y", 'Y'}, {"D", 'D'}, {price, 'N', 6, 2}, {"B", 'B'}});
   {
     DBO_dBaseFld t(Dir() + "other.dbf", false, true);
     t.BlankRecord();
     t.NumberPut(2, 12.5);
     t.FieldPut(3, "       0");
     t.NumberPut(4, 3.25);
+    t.NumberPut(5, 2.5);
     t.Append();
   }
   TDbfDataSet ds;
   Bind(ds, "other");
   ds.Open();
-  ASSERT_EQ(ds.FieldCount(), 4);
+  ASSERT_EQ(ds.FieldCount(), 5);
+  EXPECT_EQ(ds.FieldByName("B").DataType(), TFieldType::ftFloat);
+  EXPECT_EQ(ds.FieldByName("B").AsFloat(), 2.5);
+  EXPECT_EQ(ds.FieldByName("B").AsString(), "2.5");
   EXPECT_TRUE(ds.FieldByName("T").IsNull());
   EXPECT_EQ(ds.FieldByName("Y").DataType(), TFieldType::ftCurrency);
   EXPECT_EQ(ds.FieldByName("Y").AsFloat(), 12.5);
@@ -546,7 +624,9 @@ TEST_F(DbfDataSet, BlanksAndNamesOfOtherPrograms) {
   ds.Edit();
   ds.FieldByName("Y").SetAsFloat(-0.75);
   ds.FieldByName("T").SetAsDateTime(45000.5);
+  ds.FieldByName("B").SetAsFloat(-1e-300);
   ds.Post();
+  EXPECT_EQ(ds.FieldByName("B").AsFloat(), -1e-300);
   EXPECT_EQ(ds.FieldByName("Y").AsFloat(), -0.75);
   EXPECT_EQ(ds.FieldByName("T").AsDateTime(), 45000.5);
   ds.Edit();

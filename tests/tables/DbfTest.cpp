@@ -142,6 +142,41 @@ TEST_F(TablesDbf, FieldCountFromHeaderLengthAndCountFromSize) {
   EXPECT_EQ(t.RecordCount(), 2);
 }
 
+// Other programs write FoxPro and dBase III tables whose header goes on after the
+// terminator with zero bytes (the 263-byte area of the 0x30 layout): such a table reads
+// and takes appends at its header length; padding that is not all zeros is refused.
+TEST_F(TablesDbf, HeaderPaddedAfterTheTerminator) {
+  for (std::uint8_t version : {std::uint8_t{0x03}, std::uint8_t{0xF5}}) {
+    SCOPED_TRACE(version);
+    AnsiString name = Create(version, simple_);
+    {
+      DBO_dBaseFld t(name, false, true);
+      AppendTexts(t, {"a", "b"});
+    }
+    std::string bytes = ReadBytes(Sys());
+    bytes.insert(97, std::string(263, '\0'));
+    bytes[8] = static_cast<char>(360 & 0xFF);
+    bytes[9] = static_cast<char>(360 >> 8);
+    WriteBytes(Sys(), bytes);
+    {
+      DBO_dBaseFld t(name, false, true);
+      EXPECT_EQ(t.HeaderLength(), 360);
+      ASSERT_EQ(t.FieldCount(), 2);
+      EXPECT_EQ(t.RecordCount(), 2);
+      t.GetRecord(2);
+      EXPECT_EQ(t.FieldGet(1), "b         ");
+      AppendTexts(t, {"c"});
+    }
+    bytes = ReadBytes(Sys());
+    ASSERT_EQ(std::ssize(bytes), 360 + 3 * 17 + 1);
+    EXPECT_EQ(bytes.substr(360 + 2 * 17, 2), " c");
+    EXPECT_EQ(bytes.substr(97, 263), std::string(263, '\0'));
+    bytes[200] = 1;
+    WriteBytes(Sys(), bytes);
+    EXPECT_EQ(Message([&] { DBO_dBaseFld t(name, false, false); }), "dBase DBF file header invalid - " + name);
+  }
+}
+
 TEST_F(TablesDbf, Positioning) {
   AnsiString name = Create(0x03, simple_);
   DBO_dBaseFld t(name, false, true);
@@ -230,6 +265,79 @@ TEST_F(TablesDbf, SharedRefreshSeesAnotherProcessAppend) {
   EXPECT_EQ(t.RecNo(), 3);
   DBO_dBaseFld check(name, false, false);
   EXPECT_EQ(check.RecordCount(), 3);
+}
+
+// Writes of this process to the table file are counted; at the one numbered gActAtWrite
+// gAct runs (another process's doing).
+int gTableWrites = 0;
+int gActAtWrite = 0;
+std::function<void()> gAct;
+void ActAtWrite(const AnsiString&) {
+  if (++gTableWrites == gActAtWrite) gAct();
+}
+
+// Other programs take the record count from the header. A rewrite or a delete of one user
+// must not write back a count that another user's append has raised in the meantime, and
+// the header that waited for the end of a table lock is written while the lock still keeps
+// other users' appends out: the header keeps the count of the records in the file.
+TEST_F(TablesDbf, HeaderCountKeepsAnotherUsersAppend) {
+  AnsiString name = Create(0x03, simple_);
+  {
+    DBO_dBaseFld t(name, false, true);
+    AppendTexts(t, {"a", "b"});
+  }
+  int records = 2;
+  auto otherAppends = [&] {
+    EXPECT_EQ(RunHelper({"append", Sys(), "theirs"}), 0);
+    ++records;
+  };
+  // The append byte of the default protocol is taken by another process at that moment.
+  auto appendsAreKeptOut = [&] { EXPECT_EQ(RunHelper({"lock", Sys(), "2147483646", "1"}), 33); };
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    int actAt;  // the write of the step at which it acts: the header's
+    std::function<void(DBO_dBaseFld&)> step;
+  };
+  const Case cases[] = {
+      {"rewrite", otherAppends, 2,
+       [](DBO_dBaseFld& t) {
+         t.GetRecord(1);
+         t.FieldPut(1, "changed");
+         t.PutRecord(1);
+       }},
+      {"delete", otherAppends, 2,
+       [](DBO_dBaseFld& t) {
+         t.GetRecord(2);
+         t.Delete();
+       }},
+      {"end of a table lock after a rewrite and an append", appendsAreKeptOut, 3,
+       [&](DBO_dBaseFld& t) {
+         t.GetRecord(1);
+         ASSERT_TRUE(t.LockTable());
+         t.FieldPut(1, "locked");
+         t.PutRecord(1);  // the headers wait for the end of the table lock
+         AppendTexts(t, {"mine"});
+         ++records;
+         t.UnlockTable();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      DBO_dBaseFld t(name, true, true);
+      gTableWrites = 0;
+      gActAtWrite = c.actAt;
+      gAct = c.act;
+      SetDiskWriteInterlude(ActAtWrite);
+      c.step(t);
+      SetDiskWriteInterlude(nullptr);
+      EXPECT_GE(gTableWrites, c.actAt);
+    }
+    const std::string bytes = ReadBytes(Sys());
+    ASSERT_EQ(std::ssize(bytes), 97 + records * 17 + 1);
+    EXPECT_EQ(GetLE32(reinterpret_cast<const std::uint8_t*>(bytes.data()) + 4), static_cast<std::uint32_t>(records));
+  }
 }
 
 TEST_F(TablesDbf, RefusedAppendLockWritesNothing) {
@@ -325,9 +433,17 @@ TEST_F(TablesDbf, OffsetsBeyondThirtyTwoBitsRaiseTheRangeError) {
 }
 
 TEST_F(TablesDbf, MemoFieldsOfEveryMemoForm) {
-  for (std::uint8_t version : {0x83, 0x8B, 0xF5, 0x30}) {
+  // The last: a 0x30 table whose header lacks the memo flag, as other programs write
+  // them; its memo fields still have the memo file.
+  const std::pair<std::uint8_t, bool> cases[] = {{0x83, true}, {0x8B, true}, {0xF5, true}, {0x30, true}, {0x30, false}};
+  for (auto [version, memoFlag] : cases) {
     SCOPED_TRACE(version);
     AnsiString name = Create(version, {{"NAME", 'C', 8}, {"NOTE", 'M'}});
+    if (!memoFlag) {
+      std::string bytes = ReadBytes(Sys());
+      bytes[28] = static_cast<char>(bytes[28] & ~0x02);
+      WriteBytes(Sys(), bytes);
+    }
     AnsiString long_text(1500, 'm');
     {
       DBO_dBaseFld t(name, false, true);

@@ -120,6 +120,22 @@ TEST_F(TablesMemo, DBaseIVDamagedChainsAreRefused) {
     DBobjMemo4 m(nullptr, 0x8B, name, false, true);
     EXPECT_THROW(m.WriteMemo("x", 0, 1), EDbfError);
   }
+  // A chain head on a live memo, whose stored length would pass for a run of free blocks
+  // (the file being long enough): refused, and no memo written over.
+  WriteBytes(Sys("t.dbt"), good);
+  {
+    {
+      DBobjMemo4 m(nullptr, 0x8B, name, false, true);
+      for (int i = 0; i < 20; ++i) m.WriteMemo("abc", 0, 3);
+    }
+    std::string bytes = ReadBytes(Sys("t.dbt"));
+    PutLE32(reinterpret_cast<std::uint8_t*>(bytes.data()), 1);
+    WriteBytes(Sys("t.dbt"), bytes);
+    DBobjMemo4 m(nullptr, 0x8B, name, false, true);
+    EXPECT_EQ(Message([&] { m.WriteMemo("x", 0, 1); }).substr(0, formatError.size()), formatError);
+    EXPECT_EQ(m.ReadMemo(1), "abc");
+    EXPECT_EQ(m.ReadMemo(2), "abc");
+  }
   // Freeing a block that holds no memo (freed twice, or a bad number) is refused.
   WriteBytes(Sys("t.dbt"), good);
   {
@@ -207,6 +223,34 @@ TEST_F(TablesMemo, WriteOnAFullDiskLeavesTheFileAsItWas) {
     EXPECT_EQ(m->ReadMemo(first), "old text");
     const std::uint32_t block = m->WriteMemo(big.data(), first, std::ssize(big));
     EXPECT_EQ(m->ReadMemo(block), big);
+  }
+}
+
+// A next-free block below the end of the file (a stale or damaged header) would put a new
+// memo over live ones: new memos go to the end of the file, and the old ones stay whole.
+TEST_F(TablesMemo, NextFreeInsideTheUsedBlocksLeavesTheirMemos) {
+  for (std::uint8_t version : {0x83, 0xF5}) {
+    SCOPED_TRACE(version);
+    const AnsiString name = Table(version);
+    const std::string sys = Sys(version == 0xF5 ? "t.fpt" : "t.dbt");
+    const AnsiString first(700, 'f'), second = "second";
+    std::uint32_t a = 0, b = 0;
+    {
+      auto m = OpenMemoOf(version, name);
+      a = m->WriteMemo(first.data(), 0, std::ssize(first));
+      b = m->WriteMemo(second.data(), 0, std::ssize(second));
+    }
+    std::string bytes = ReadBytes(sys);
+    const auto end = static_cast<std::uint32_t>(bytes.size() / (version == 0xF5 ? 64 : 512));
+    auto* h = reinterpret_cast<std::uint8_t*>(bytes.data());
+    version == 0xF5 ? PutBE32(h, a) : PutLE32(h, a);
+    WriteBytes(sys, bytes);
+    auto m = OpenMemoOf(version, name);
+    const std::uint32_t c = m->WriteMemo("third", 0, 5);
+    EXPECT_EQ(c, end);
+    EXPECT_EQ(m->ReadMemo(a), first);
+    EXPECT_EQ(m->ReadMemo(b), second);
+    EXPECT_EQ(m->ReadMemo(c), "third");
   }
 }
 
