@@ -364,15 +364,18 @@ TFileSaveLock::TFileSaveLock(std::string_view fileName, bool optional) : target_
   const std::size_t slash = sysTarget.find_last_of('/');
   sysLock_ = (slash == std::string::npos ? std::string() : sysTarget.substr(0, slash + 1)) + ".~lock." +
              (slash == std::string::npos ? sysTarget : sysTarget.substr(slash + 1));
-  const auto failed = [&](const char* why) {
-    return EFCreateError("Cannot lock file \"" + target_ + "\" for saving. " + why);
+  const auto failed = [&](int err) {
+    return EFCreateError("Cannot lock file \"" + target_ + "\" for saving. " +
+                             (err == EWOULDBLOCK ? "Another program is saving it." : std::strerror(err)),
+                         err);
   };
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
     const int fd = ::open(sysLock_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
-      if (optional && (errno == EACCES || errno == EROFS || errno == EPERM)) return;
-      throw failed(std::strerror(errno));
+      const int err = errno;
+      if (optional && (err == EACCES || err == EROFS || err == EPERM)) return;
+      throw failed(err);
     }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int err = errno;
@@ -380,7 +383,7 @@ TFileSaveLock::TFileSaveLock(std::string_view fileName, bool optional) : target_
       if (err != EWOULDBLOCK ||
           std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kSaveLockWaitMs)) {
         ::close(fd);
-        throw failed(err == EWOULDBLOCK ? "Another program is saving it." : std::strerror(err));
+        throw failed(err);
       }
       ::usleep(1000);
     }
@@ -426,8 +429,10 @@ bool SaveFileAtomicallyByName(const TFileSaveLock& lock, const std::function<boo
                        (slash == std::string::npos ? sysTarget : sysTarget.substr(slash + 1)) + ".tmp", false);
   std::string tmpl = sysTarget + ".tmpXXXXXX";
   int fd = ::mkstemp(tmpl.data());
-  if (fd < 0)
-    throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(errno));
+  if (fd < 0) {
+    const int err = errno;
+    throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(err), err);
+  }
   // Held (and so never taken for a leftover) until it is renamed or removed.
   TakeWorkLock(fd, false);
   struct CloseHold {
@@ -440,8 +445,10 @@ bool SaveFileAtomicallyByName(const TFileSaveLock& lock, const std::function<boo
       return false;
     }
     TakeTargetFileMode(tmpl, sysTarget);
-    if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0)
-      throw EWriteError("Cannot write file \"" + target + "\". " + std::strerror(errno));
+    if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0) {
+      const int err = errno;
+      throw EWriteError("Cannot write file \"" + target + "\". " + std::strerror(err), err);
+    }
     // The new directory entry reaches the disk too: after a power cut the file is the new one.
     SyncDirectoryOf(sysTarget);
   } catch (...) {
