@@ -286,6 +286,12 @@ TEST_F(Preview, SavingThatFailsTellsWhyAndKeepsTheOldFile) {
   EXPECT_EQ(cp::Ansi1251ToUtf8(dialogs->Shown()[0].Text),
             "Не удалось открыть отчет " + cp::Ansi1251ToUtf8(dir.Path()) + "/none.rpp:\rфайл или папка не найдены");
   EXPECT_EQ(f.PageCount(), 3);
+  // A name that code page 1251 cannot hold shows in the message as the system has it.
+  const std::string odd = dir.SysPath() + "/отчёт-日本.rpp";
+  EXPECT_FALSE(f.LoadFrom(AnsiPath(odd)));
+  ASSERT_EQ(dialogs->Shown().size(), 2u);
+  EXPECT_EQ(ToQString(dialogs->Shown()[1].Text),
+            QString::fromStdString("Не удалось открыть отчет " + odd + ":\rфайл или папка не найдены"));
 }
 
 // The save dialog opens in the folder of the document the pages come from, proposing its
