@@ -25,6 +25,8 @@ QString ToQString(std::string_view ansi) {
 
 AnsiString FromQString(const QString& s) { return cp::Utf8To1251(s.toUtf8().toStdString()); }
 
+AnsiString FromQStringKeepingNames(const QString& s) { return AnsiPath(s.toUtf8().toStdString()); }
+
 QColor ToQColor(TColor c) {
   const TColor rgb = ColorToRGB(c);
   return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
