@@ -7,8 +7,11 @@
 
 #include <string_view>
 
+#include "../FuzzWorkDir.h"
+#include "platform/core/Files.h"
 #include "report/RP_Class.h"
 #include "report/RP_Dump.h"
+#include "report/RP_Export.h"
 #include "report/RP_Template.h"
 
 namespace report_fuzz {
@@ -86,6 +89,22 @@ inline void RunPrepared(std::string_view bytes) {
     TMemoryStream out;
     pages.SaveToStream(out);
   } catch (const Exception&) {
+  }
+  // Saved as the preview saves loaded pages in the other formats, pictures included.
+  TrpTextExport text;
+  text.ExportFrames = true;
+  TrpHTMExport html;
+  html.ExportPictures = true;
+  TrpCSVExport csv;
+  TrpRTFExport rtf;
+  rtf.ExportBitmaps = true;
+  for (TrpExportFilter* filter : {static_cast<TrpExportFilter*>(&text), static_cast<TrpExportFilter*>(&html),
+                                  static_cast<TrpExportFilter*>(&csv), static_cast<TrpExportFilter*>(&rtf)}) {
+    filter->ShowDialog = false;
+    try {
+      (void)rpExportPages(pages, *filter, AnsiPath(fuzz_support::WorkDir()) + "/export");
+    } catch (const Exception&) {
+    }
   }
   rpResetState();
 }
