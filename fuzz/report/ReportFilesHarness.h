@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the readers of report templates (".rpf") and prepared
 // reports (".rpp"), and exercises what loads: written again, drawn in design and
 // output mode on a recording canvas, dumped as text, prepared pages exported in every
-// format. Shared by the libFuzzer targets
-// and the tests that replay what they found. Every failure must be an exception of
-// the program's own hierarchy; a crash, a sanitizer report or a hang is a fault.
+// format. Shared by the libFuzzer targets and the tests that replay what they found.
+// Every failure must be an exception of the program's own hierarchy; a crash, a
+// sanitizer report or a hang is a fault.
 #pragma once
 
 #include <string_view>
