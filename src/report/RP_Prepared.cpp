@@ -302,7 +302,9 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
   } catch (const ErpPreparedError&) {
     throw;
   } catch (const Exception& e) {
-    throw ErpPreparedError(Ansi("Файл отчета поврежден: ") + e.Message());
+    // A read past the end of the stream: the file is cut short.
+    const bool cut = dynamic_cast<const EReadError*>(&e) && e.Message() == "Stream read error";
+    throw ErpPreparedError(Ansi("Файл отчета поврежден: ") + (cut ? Ansi("он обрывается раньше конца") : e.Message()));
   }
   Pages = std::move(pages);
 }

@@ -165,6 +165,7 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
   struct Case {
     const char* what;
     std::string bytes;
+    const char* message = nullptr;  // UTF-8, when the message is checked as a whole
   };
   auto with = [&](std::size_t at, std::int32_t v) {
     std::string b = good;
@@ -179,6 +180,8 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
       {"end offset backwards", with(countAt + 4, 10)},
       {"end offset past the end", with(countAt + 4, 1 << 30)},
       {"truncated", good.substr(0, good.size() / 2)},
+      {"cut after the version", good.substr(0, 1), "Файл отчета поврежден: он обрывается раньше конца"},
+      {"cut in the printer's name", good.substr(0, 16), "Файл отчета поврежден: он обрывается раньше конца"},
       {"old metafile layout", old},
   };
   for (const Case& c : cases) {
@@ -191,6 +194,7 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
       ADD_FAILURE() << "loaded";
     } catch (const ErpPreparedError& e) {
       ExpectRussianIn1251(e.Message());
+      if (c.message) EXPECT_EQ(cp::Ansi1251ToUtf8(e.Message()), c.message);
     }
     EXPECT_EQ(target.GetCount(), 1);
   }
