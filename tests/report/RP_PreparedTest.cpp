@@ -198,17 +198,28 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
     }
     EXPECT_EQ(target.GetCount(), 1);
   }
-  // A page stream with an object type that makes no view: drawing and dumping report it.
-  std::string badStream = good;
-  badStream[countAt + 4 + 36 + 1] = 7;
-  TrpEMFPages target;
-  TMemoryStream m(badStream);
-  target.LoadFromStream(m);
-  try {
-    target.ObjectsToPage(0);
-    ADD_FAILURE() << "drawn";
-  } catch (const ErpRecordError& e) {
-    ExpectRussianIn1251(e.Message());
+  // Page streams that make no views (an object type that is none, a view record cut
+  // short): the file is refused when it is read, naming the page, and never met later
+  // while the page is drawn.
+  std::string badType = good;
+  badType[countAt + 4 + 36 + 1] = 7;
+  // The last view cut by three bytes, the page's end offset moved with it.
+  std::string cutView = with(countAt + 4, static_cast<std::int32_t>(good.size() - 3));
+  cutView.resize(good.size() - 3);
+  for (const auto& [bytes, message] :
+       {std::pair<std::string, std::string>{badType, "Файл отчета поврежден: страница 1: Неверный тип объекта на странице отчета: 7"},
+        {cutView, "Файл отчета поврежден: страница 1: он обрывается раньше конца"}}) {
+    TrpEMFPages target;
+    MakePage(target);
+    TMemoryStream m(bytes);
+    try {
+      target.LoadFromStream(m);
+      ADD_FAILURE() << "loaded";
+    } catch (const ErpPreparedError& e) {
+      EXPECT_EQ(cp::Ansi1251ToUtf8(e.Message()), message);
+    }
+    EXPECT_EQ(target.GetCount(), 1);
+    EXPECT_EQ(rpState().CurrentPage, nullptr);
   }
 }
 

@@ -218,6 +218,28 @@ TEST_F(Preview, SaveLoadAndExportThroughTheFilters) {
   }
   EXPECT_FALSE(g.LoadFrom(dir.Path() + "/bad.rpp"));
   EXPECT_EQ(g.PageCount(), 3);
+  // So is a file whose header is sound and a page's views are not (the type byte of the
+  // second page's first view made one that is none), and the preview draws on.
+  std::string bytes = ReadFileBytes(dir.Path() + "/a.rpp");
+  auto u8 = [&](std::size_t at) { return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at])); };
+  // Version, compression, the printer's name (length, text, 0), the page count, then the
+  // first page's record, whose first field is where the second page's record begins.
+  const std::size_t first = 2 + 2 + (u8(2) | u8(3) << 8) + 1 + 4;
+  const std::size_t second = u8(first) | u8(first + 1) << 8 | u8(first + 2) << 16;
+  ASSERT_LT(second + 38, bytes.size());
+  bytes[second + 36 + 1] = 7;
+  WriteFileBytes(dir.Path() + "/bad-page.rpp", bytes);
+  g.resize(600, 500);
+  g.Show();
+  dialogs->Answer(mrOk);
+  EXPECT_FALSE(g.LoadFrom(dir.Path() + "/bad-page.rpp"));
+  ASSERT_EQ(dialogs->Shown().size(), 2u);
+  EXPECT_EQ(cp::Ansi1251ToUtf8(dialogs->Shown()[1].Text),
+            "Не удалось открыть отчет " + cp::Ansi1251ToUtf8(dir.Path()) +
+                "/bad-page.rpp:\rФайл отчета поврежден: страница 2: Неверный тип объекта на странице отчета: 7");
+  EXPECT_EQ(g.PageCount(), 3);
+  g.GoToPage(2);
+  EXPECT_FALSE(g.grab().isNull());
   EXPECT_EQ(dialogs->Unexpected(), 0);
 }
 
