@@ -1,14 +1,18 @@
 // Feeds arbitrary bytes to the readers of report templates (".rpf") and prepared
 // reports (".rpp"), and exercises what loads: written again, drawn in design and
-// output mode on a recording canvas, dumped as text. Shared by the libFuzzer targets
-// and the tests that replay what they found. Every failure must be an exception of
-// the program's own hierarchy; a crash, a sanitizer report or a hang is a fault.
+// output mode on a recording canvas, dumped as text, prepared pages exported in every
+// format. Shared by the libFuzzer targets and the tests that replay what they found.
+// Every failure must be an exception of the program's own hierarchy; a crash, a
+// sanitizer report or a hang is a fault.
 #pragma once
 
 #include <string_view>
 
+#include "../FuzzWorkDir.h"
+#include "platform/core/Files.h"
 #include "report/RP_Class.h"
 #include "report/RP_Dump.h"
+#include "report/RP_Export.h"
 #include "report/RP_Template.h"
 
 namespace report_fuzz {
@@ -86,6 +90,22 @@ inline void RunPrepared(std::string_view bytes) {
     TMemoryStream out;
     pages.SaveToStream(out);
   } catch (const Exception&) {
+  }
+  // Saved as the preview saves loaded pages in the other formats, pictures included.
+  TrpTextExport text;
+  text.ExportFrames = true;
+  TrpHTMExport html;
+  html.ExportPictures = true;
+  TrpCSVExport csv;
+  TrpRTFExport rtf;
+  rtf.ExportBitmaps = true;
+  for (TrpExportFilter* filter : {static_cast<TrpExportFilter*>(&text), static_cast<TrpExportFilter*>(&html),
+                                  static_cast<TrpExportFilter*>(&csv), static_cast<TrpExportFilter*>(&rtf)}) {
+    filter->ShowDialog = false;
+    try {
+      (void)rpExportPages(pages, *filter, AnsiPath(fuzz_support::WorkDir()) + "/export");
+    } catch (const Exception&) {
+    }
   }
   rpResetState();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -161,6 +162,31 @@ bool rpExportReport(TrpReport& report, TrpExportFilter& filter, const AnsiString
   } restore{oldCurrent, oldMaster};
   st.CurrentReport = st.MasterReport = &report;
   return rpExportPages(report.EMFPages, filter, fileName, progress);
+}
+
+AnsiString rpFileErrorReason(const std::exception& e) {
+  const auto* stream = dynamic_cast<const EStreamError*>(&e);
+  const int code = stream ? stream->ErrorCode : 0;
+  const char* reason = nullptr;
+  switch (code) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT: reason = "на диске нет места"; break;
+    case EROFS: reason = "папка доступна только для чтения"; break;
+    case EACCES:
+    case EPERM: reason = "нет прав доступа к папке или файлу"; break;
+    case ENOENT: reason = "файл или папка не найдены"; break;
+    case ENOTDIR: reason = "папка не найдена"; break;
+    case EISDIR: reason = "под этим именем уже есть папка"; break;
+    case ENAMETOOLONG: reason = "слишком длинное имя файла"; break;
+    case EWOULDBLOCK: reason = "файл сейчас записывает другая программа"; break;
+    case EIO: reason = "ошибка чтения или записи на диске"; break;
+    default: break;
+  }
+  if (reason) return Ansi(reason);
+  if (code != 0) return Ansi("системная ошибка ") + IntToStr(code);
+  if (const auto* ours = dynamic_cast<const Exception*>(&e)) return ours->Message();
+  return e.what();
 }
 
 namespace {

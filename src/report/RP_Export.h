@@ -77,6 +77,11 @@ bool rpExportPages(TrpEMFPages& pages, TrpExportFilter& filter, const AnsiString
 bool rpExportReport(TrpReport& report, TrpExportFilter& filter, const AnsiString& fileName,
                     const TrpExportProgress& progress = {});
 
+// Why a file could not be written or read, as the user is told it: a refusal of the
+// system in Russian ("на диске нет места", "папка доступна только для чтения", ...), or
+// the error's own message when it names no refusal of the system.
+AnsiString rpFileErrorReason(const std::exception& e);
+
 // Exports under a progress display with a caption: the host calls `work` with the
 // progress callback it wants and answers what the work answered. The windows layer
 // installs a progress window with Cancel (RP_ExportProgress.h); without a host the work

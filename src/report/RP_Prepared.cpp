@@ -98,26 +98,43 @@ void TrpEMFPages::Delete(int index) {
   if (index >= 0 && index < GetCount()) Pages.erase(Pages.begin() + index);
 }
 
-void TrpEMFPages::ObjectsToPage(int index) {
-  TrpPreparedPage* rec = GetPages(index);
-  if (!rec) return;
-  rec->Page.reset();
-  auto page = std::make_unique<TrpPage>(rec->PageInfo, rec->PaperSize, rec->Width, rec->Height, rec->Bin,
-                                        rec->Orientation);
-  page->UseMargins = rec->UseMargins;
-  page->LeftMargin = rec->LeftMargin;
-  page->TopMargin = rec->TopMargin;
-  page->RightMargin = rec->RightMargin;
-  page->BottomMargin = rec->BottomMargin;
+namespace {
+
+// The page of a prepared page with its views read from its stream; it becomes the
+// current page.
+std::unique_ptr<TrpPage> PageOf(const TrpPreparedPage& rec) {
+  auto page =
+      std::make_unique<TrpPage>(rec.PageInfo, rec.PaperSize, rec.Width, rec.Height, rec.Bin, rec.Orientation);
+  page->UseMargins = rec.UseMargins;
+  page->LeftMargin = rec.LeftMargin;
+  page->TopMargin = rec.TopMargin;
+  page->RightMargin = rec.RightMargin;
+  page->BottomMargin = rec.BottomMargin;
   rpState().CurrentPage = page.get();
-  ReadPageStream(*rec->Stream, [&](std::unique_ptr<TrpView> view) {
+  ReadPageStream(*rec.Stream, [&](std::unique_ptr<TrpView> view) {
     TrpView* v = page->AddObject(std::move(view));
     if (auto* memo = dynamic_cast<TrpMemoView*>(v); memo && (memo->Flags & flAutoWidth)) {
       DocModeScope mode;
       memo->Draw(rpMeasureCanvas());
     }
   });
-  rec->Page = std::move(page);
+  return page;
+}
+
+// What is wrong with a damaged report file: a read past the end of a stream is a file
+// cut short.
+AnsiString DamageOf(const Exception& e) {
+  const bool cut = dynamic_cast<const EReadError*>(&e) && e.Message() == "Stream read error";
+  return cut ? Ansi("он обрывается раньше конца") : e.Message();
+}
+
+}  // namespace
+
+void TrpEMFPages::ObjectsToPage(int index) {
+  TrpPreparedPage* rec = GetPages(index);
+  if (!rec) return;
+  rec->Page.reset();
+  rec->Page = PageOf(*rec);
 }
 
 void TrpEMFPages::PageToObjects(int index) {
@@ -302,8 +319,21 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
   } catch (const ErpPreparedError&) {
     throw;
   } catch (const Exception& e) {
-    throw ErpPreparedError(Ansi("Файл отчета поврежден: ") + e.Message());
+    throw ErpPreparedError(Ansi("Файл отчета поврежден: ") + DamageOf(e));
   }
+  // The views of every page are read once now, so that a damaged page refuses the file
+  // here and is never met while the page is drawn, searched or exported.
+  TrpPage* const current = rpState().CurrentPage;
+  for (std::size_t n = 0; n < pages.size(); ++n) {
+    try {
+      (void)PageOf(*pages[n]);
+    } catch (const Exception& e) {
+      rpState().CurrentPage = current;
+      throw ErpPreparedError(Ansi("Файл отчета поврежден: страница ") + IntToStr(static_cast<std::int64_t>(n) + 1) +
+                             ": " + DamageOf(e));
+    }
+  }
+  rpState().CurrentPage = current;
   Pages = std::move(pages);
 }
 

@@ -165,6 +165,7 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
   struct Case {
     const char* what;
     std::string bytes;
+    const char* message = nullptr;  // UTF-8, when the message is checked as a whole
   };
   auto with = [&](std::size_t at, std::int32_t v) {
     std::string b = good;
@@ -179,6 +180,8 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
       {"end offset backwards", with(countAt + 4, 10)},
       {"end offset past the end", with(countAt + 4, 1 << 30)},
       {"truncated", good.substr(0, good.size() / 2)},
+      {"cut after the version", good.substr(0, 1), "Файл отчета поврежден: он обрывается раньше конца"},
+      {"cut in the printer's name", good.substr(0, 16), "Файл отчета поврежден: он обрывается раньше конца"},
       {"old metafile layout", old},
   };
   for (const Case& c : cases) {
@@ -191,20 +194,32 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
       ADD_FAILURE() << "loaded";
     } catch (const ErpPreparedError& e) {
       ExpectRussianIn1251(e.Message());
+      if (c.message) EXPECT_EQ(cp::Ansi1251ToUtf8(e.Message()), c.message);
     }
     EXPECT_EQ(target.GetCount(), 1);
   }
-  // A page stream with an object type that makes no view: drawing and dumping report it.
-  std::string badStream = good;
-  badStream[countAt + 4 + 36 + 1] = 7;
-  TrpEMFPages target;
-  TMemoryStream m(badStream);
-  target.LoadFromStream(m);
-  try {
-    target.ObjectsToPage(0);
-    ADD_FAILURE() << "drawn";
-  } catch (const ErpRecordError& e) {
-    ExpectRussianIn1251(e.Message());
+  // Page streams that make no views (an object type that is none, a view record cut
+  // short): the file is refused when it is read, naming the page, and never met later
+  // while the page is drawn.
+  std::string badType = good;
+  badType[countAt + 4 + 36 + 1] = 7;
+  // The last view cut by three bytes, the page's end offset moved with it.
+  std::string cutView = with(countAt + 4, static_cast<std::int32_t>(good.size() - 3));
+  cutView.resize(good.size() - 3);
+  for (const auto& [bytes, message] :
+       {std::pair<std::string, std::string>{badType, "Файл отчета поврежден: страница 1: Неверный тип объекта на странице отчета: 7"},
+        {cutView, "Файл отчета поврежден: страница 1: он обрывается раньше конца"}}) {
+    TrpEMFPages target;
+    MakePage(target);
+    TMemoryStream m(bytes);
+    try {
+      target.LoadFromStream(m);
+      ADD_FAILURE() << "loaded";
+    } catch (const ErpPreparedError& e) {
+      EXPECT_EQ(cp::Ansi1251ToUtf8(e.Message()), message);
+    }
+    EXPECT_EQ(target.GetCount(), 1);
+    EXPECT_EQ(rpState().CurrentPage, nullptr);
   }
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,6 +21,9 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include "../test_support/DiskFull.h"
+#include "../test_support/FileBytes.h"
+#include "../test_support/ReadOnlyDir.h"
 #include "../test_support/TempDir.h"
 #include "PreviewFixture.h"
 #include "platform/core/AnsiText.h"
@@ -213,7 +218,102 @@ TEST_F(Preview, SaveLoadAndExportThroughTheFilters) {
   }
   EXPECT_FALSE(g.LoadFrom(dir.Path() + "/bad.rpp"));
   EXPECT_EQ(g.PageCount(), 3);
+  // So is a file whose header is sound and a page's views are not (the type byte of the
+  // second page's first view made one that is none), and the preview draws on.
+  std::string bytes = ReadFileBytes(dir.Path() + "/a.rpp");
+  auto u8 = [&](std::size_t at) { return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at])); };
+  // Version, compression, the printer's name (length, text, 0), the page count, then the
+  // first page's record, whose first field is where the second page's record begins.
+  const std::size_t first = 2 + 2 + (u8(2) | u8(3) << 8) + 1 + 4;
+  const std::size_t second = u8(first) | u8(first + 1) << 8 | u8(first + 2) << 16;
+  ASSERT_LT(second + 38, bytes.size());
+  bytes[second + 36 + 1] = 7;
+  WriteFileBytes(dir.Path() + "/bad-page.rpp", bytes);
+  g.resize(600, 500);
+  g.Show();
+  dialogs->Answer(mrOk);
+  EXPECT_FALSE(g.LoadFrom(dir.Path() + "/bad-page.rpp"));
+  ASSERT_EQ(dialogs->Shown().size(), 2u);
+  EXPECT_EQ(cp::Ansi1251ToUtf8(dialogs->Shown()[1].Text),
+            "Не удалось открыть отчет " + cp::Ansi1251ToUtf8(dir.Path()) +
+                "/bad-page.rpp:\rФайл отчета поврежден: страница 2: Неверный тип объекта на странице отчета: 7");
+  EXPECT_EQ(g.PageCount(), 3);
+  g.GoToPage(2);
+  EXPECT_FALSE(g.grab().isNull());
   EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
+// A file that cannot be written is named as it would have been written (with the
+// extension of the format) and the reason is told in words; an older file stays as it
+// was, and no working file is left beside it.
+TEST_F(Preview, SavingThatFailsTellsWhyAndKeepsTheOldFile) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  rpExportFilters().clear();
+  TrpHTMExport html;
+  TrpCSVExport csv;
+  TrpPreviewForm f;
+  f.SetPages(&pages);
+  std::filesystem::create_directory(dir.SysPath() + "/ro");
+  std::filesystem::create_directory(dir.SysPath() + "/folder.csv");
+  struct Case {
+    const char* what;
+    const char* file;  // in the test's folder, without the extension
+    int filter;        // 1 the report file, 2 HTML, 3 CSV
+    const char* written;
+    const char* reason;
+  };
+  for (const Case& c : {Case{"full disk, report file", "full", 1, "full.rpp", "на диске нет места"},
+                        Case{"full disk, CSV", "full", 3, "full.csv", "на диске нет места"},
+                        Case{"read-only folder, report file", "ro/old", 1, "ro/old.rpp", "папка доступна только для чтения"},
+                        Case{"read-only folder, HTML", "ro/old", 2, "ro/old.htm", "папка доступна только для чтения"},
+                        Case{"no such folder", "none/a", 3, "none/a.csv", "файл или папка не найдены"},
+                        Case{"a folder of that name", "folder", 3, "folder.csv", "под этим именем уже есть папка"}}) {
+    SCOPED_TRACE(c.what);
+    const AnsiString written = dir.Path() + "/" + c.written;
+    if (DirectoryExists(ExtractFilePath(written)) && !DirectoryExists(written)) WriteFileBytes(written, "old file");
+    TScriptedDialogsScope dialogs;
+    dialogs->Answer(mrOk);
+    bool saved = true;
+    if (!std::strncmp(c.what, "full", 4)) {
+      test_support::DiskFullAt full(64);
+      saved = f.SaveAs(dir.Path() + "/" + c.file, c.filter);
+    } else if (!std::strncmp(c.what, "read-only", 9)) {
+      test_support::TReadOnlyDir ro(dir.SysPath() + "/ro");
+      if (!ro.Available()) GTEST_SKIP() << ro.Why();
+      saved = f.SaveAs(dir.Path() + "/" + c.file, c.filter);
+    } else {
+      saved = f.SaveAs(dir.Path() + "/" + c.file, c.filter);
+    }
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(dialogs->Shown().size(), 1u);
+    EXPECT_EQ(dialogs->Shown()[0].Type, TMsgDlgType::mtError);
+    EXPECT_EQ(cp::Ansi1251ToUtf8(dialogs->Shown()[0].Text),
+              "Не удалось записать файл " + cp::Ansi1251ToUtf8(written) + ":\r" + c.reason);
+    if (FileExists(written)) {
+      EXPECT_EQ(ReadFileBytes(written), "old file");
+    }
+  }
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir.SysPath()))
+    left.push_back(e.path().lexically_relative(dir.SysPath()).string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"folder.csv", "full.csv", "full.rpp", "ro", "ro/old.htm", "ro/old.rpp"}));
+
+  // A report file that is not there: the same words when it is opened.
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrOk);
+  EXPECT_FALSE(f.LoadFrom(dir.Path() + "/none.rpp"));
+  ASSERT_EQ(dialogs->Shown().size(), 1u);
+  EXPECT_EQ(cp::Ansi1251ToUtf8(dialogs->Shown()[0].Text),
+            "Не удалось открыть отчет " + cp::Ansi1251ToUtf8(dir.Path()) + "/none.rpp:\rфайл или папка не найдены");
+  EXPECT_EQ(f.PageCount(), 3);
+  // A name that code page 1251 cannot hold shows in the message as the system has it.
+  const std::string odd = dir.SysPath() + "/отчёт-日本.rpp";
+  EXPECT_FALSE(f.LoadFrom(AnsiPath(odd)));
+  ASSERT_EQ(dialogs->Shown().size(), 2u);
+  EXPECT_EQ(ToQString(dialogs->Shown()[1].Text),
+            QString::fromStdString("Не удалось открыть отчет " + odd + ":\rфайл или папка не найдены"));
 }
 
 // The save dialog opens in the folder of the document the pages come from, proposing its

@@ -250,3 +250,26 @@ TEST_F(QtPrint, APdfNameOutsideTheCodePageIsThatVeryFile) {
     EXPECT_EQ(Head(dir.SysPath() + "/" + name, 5), "%PDF-");
   }
 }
+
+// A PDF that cannot be made is named as the system names it, with the reason, in the
+// message the printing raises.
+TEST_F(QtPrint, APdfThatCannotBeMadeIsNamedWithTheReason) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.SysPath() + "/folder.pdf");
+  TrpEMFPages pages;
+  AddSamplePage(pages);
+  for (const auto& [name, reason] : {std::pair<std::string, std::string>{"нет/日本の旅.pdf", "файл или папка не найдены"},
+                                     {"folder.pdf", "под этим именем уже есть папка"}}) {
+    SCOPED_TRACE(name);
+    const std::string pdf = dir.SysPath() + "/" + name;
+    QString shown;
+    try {
+      rpQtPrintPages(pages, {0}, "trip", AnsiPath(pdf), {});
+    } catch (const Exception& e) {
+      shown = ToQString(e.Message());
+    }
+    EXPECT_EQ(shown.toStdString(), (name == "folder.pdf" ? "Не удалось записать файл " : "Не удалось создать файл ") +
+                                       pdf + ":\r" + reason);
+  }
+}
+

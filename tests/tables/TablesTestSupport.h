@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tables/db_eror.h"
+#include "test_support/DiskFull.h"
 #include "test_support/TempDir.h"
 
 namespace tables_test {
@@ -77,28 +78,7 @@ class HeldByOtherProcess {
   bool ready_ = false;
 };
 
-// A full disk for this process: files cannot grow beyond `bytes` while the object lives
-// (writes fail as on a full disk instead of raising SIGXFSZ).
-class DiskFullAt {
- public:
-  explicit DiskFullAt(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~DiskFullAt() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, oldHandler_);
-  }
-  DiskFullAt(const DiskFullAt&) = delete;
-  DiskFullAt& operator=(const DiskFullAt&) = delete;
-
- private:
-  rlimit saved_{};
-  sighandler_t oldHandler_ = SIG_DFL;
-};
+using test_support::DiskFullAt;
 
 inline std::string ReadBytes(const std::string& sysPath) {
   std::ifstream f(sysPath, std::ios::binary);

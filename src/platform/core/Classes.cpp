@@ -63,7 +63,7 @@ void TStream::ReadBuffer(void* buffer, std::int64_t count) {
 }
 
 void TStream::WriteBuffer(const void* buffer, std::int64_t count) {
-  if (count < 0 || (count != 0 && Write(buffer, count) != count)) throw EWriteError("Stream write error");
+  if (count < 0 || (count != 0 && Write(buffer, count) != count)) throw EWriteError("Stream write error", LastError());
 }
 
 std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
@@ -177,7 +177,10 @@ TFileStream::TFileStream(const AnsiString& fileName, std::uint16_t mode) {
   if (mode == fmCreate) {
     fileName_ = NormalizeSeparators(fileName);
     fd_ = ::open(SysPath(fileName_).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+    if (fd_ < 0) {
+      const int err = errno;
+      throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(err), err);
+    }
     return;
   }
   fileName_ = ResolveExistingPath(fileName);
@@ -185,13 +188,17 @@ TFileStream::TFileStream(const AnsiString& fileName, std::uint16_t mode) {
   // Opened without waiting (a pipe would wait for a writer for ever), then refused
   // unless it is a regular file: a pipe, device or directory holds no document.
   fd_ = ::open(SysPath(fileName_).c_str(), access | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd_ < 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+  if (fd_ < 0) {
+    const int err = errno;
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(err), err);
+  }
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd_);
     fd_ = -1;
     throw EFOpenError("Cannot open file \"" + fileName + "\". " +
-                      (S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "It is not a regular file."));
+                          (S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "It is not a regular file."),
+                      S_ISDIR(st.st_mode) ? EISDIR : 0);
   }
   ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
@@ -216,7 +223,10 @@ std::int64_t TFileStream::Write(const void* buffer, std::int64_t count) {
   while (total < count) {
     ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + total, static_cast<std::size_t>(count - total));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) {
+      lastError_ = n < 0 ? errno : ENOSPC;  // nothing written and no error: the disk took nothing more
+      break;
+    }
     total += n;
   }
   return total;
@@ -234,7 +244,10 @@ void TFileStream::SetSize(std::int64_t size) {
 }
 
 void TFileStream::Flush() {
-  if (::fsync(fd_) != 0) throw EWriteError("Cannot write file \"" + fileName_ + "\". " + std::strerror(errno));
+  if (::fsync(fd_) != 0) {
+    const int err = errno;
+    throw EWriteError("Cannot write file \"" + fileName_ + "\". " + std::strerror(err), err);
+  }
 }
 
 // ---------------------------------------------------------------------------------

@@ -52,6 +52,8 @@ class TStream : public TObject {
   // Reads up to count bytes; returns how many were read.
   virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
   virtual std::int64_t Write(const void* buffer, std::int64_t count) = 0;
+  // The system's error number of the last write that fell short (0: none known).
+  virtual int LastError() const { return 0; }
   virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
   virtual void SetSize(std::int64_t size) = 0;
 
@@ -137,6 +139,7 @@ class TFileStream : public TStream {
 
   std::int64_t Read(void* buffer, std::int64_t count) override;
   std::int64_t Write(const void* buffer, std::int64_t count) override;
+  int LastError() const override { return lastError_; }
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
   void SetSize(std::int64_t size) override;
   // Writes the file's data through to the disk; EWriteError when that fails.
@@ -146,6 +149,7 @@ class TFileStream : public TStream {
 
  private:
   int fd_ = -1;
+  int lastError_ = 0;
   AnsiString fileName_;
 };
 

@@ -48,7 +48,10 @@ std::size_t Utf8Sequence(std::string_view s, std::size_t i, char32_t& u) {
 
 }  // namespace
 
-std::string SysPath(std::string_view name) {
+namespace {
+
+// 1251 text as UTF-8 with the raw bytes of names given back; a path's "\\" as "/".
+std::string WithRawBytes(std::string_view name, bool path) {
   std::string r;
   r.reserve(name.size() * 2);
   for (std::size_t i = 0; i < name.size(); ++i) {
@@ -57,11 +60,17 @@ std::string SysPath(std::string_view name) {
       r += static_cast<char>(HexDigit(name[i + 1]) * 16 + HexDigit(name[i + 2]));
       i += 2;
     } else {
-      cp::AppendUtf8(r, c == '\\' ? U'/' : cp::Ansi1251ToUnicode(static_cast<unsigned char>(c)));
+      cp::AppendUtf8(r, path && c == '\\' ? U'/' : cp::Ansi1251ToUnicode(static_cast<unsigned char>(c)));
     }
   }
   return r;
 }
+
+}  // namespace
+
+std::string SysPath(std::string_view name) { return WithRawBytes(name, true); }
+
+std::string ShownUtf8(std::string_view text) { return WithRawBytes(text, false); }
 
 AnsiString AnsiPath(std::string_view sysPath) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -364,15 +373,18 @@ TFileSaveLock::TFileSaveLock(std::string_view fileName, bool optional) : target_
   const std::size_t slash = sysTarget.find_last_of('/');
   sysLock_ = (slash == std::string::npos ? std::string() : sysTarget.substr(0, slash + 1)) + ".~lock." +
              (slash == std::string::npos ? sysTarget : sysTarget.substr(slash + 1));
-  const auto failed = [&](const char* why) {
-    return EFCreateError("Cannot lock file \"" + target_ + "\" for saving. " + why);
+  const auto failed = [&](int err) {
+    return EFCreateError("Cannot lock file \"" + target_ + "\" for saving. " +
+                             (err == EWOULDBLOCK ? "Another program is saving it." : std::strerror(err)),
+                         err);
   };
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
     const int fd = ::open(sysLock_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
-      if (optional && (errno == EACCES || errno == EROFS || errno == EPERM)) return;
-      throw failed(std::strerror(errno));
+      const int err = errno;
+      if (optional && (err == EACCES || err == EROFS || err == EPERM)) return;
+      throw failed(err);
     }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int err = errno;
@@ -380,7 +392,7 @@ TFileSaveLock::TFileSaveLock(std::string_view fileName, bool optional) : target_
       if (err != EWOULDBLOCK ||
           std::chrono::steady_clock::now() - start > std::chrono::milliseconds(kSaveLockWaitMs)) {
         ::close(fd);
-        throw failed(err == EWOULDBLOCK ? "Another program is saving it." : std::strerror(err));
+        throw failed(err);
       }
       ::usleep(1000);
     }
@@ -426,8 +438,10 @@ bool SaveFileAtomicallyByName(const TFileSaveLock& lock, const std::function<boo
                        (slash == std::string::npos ? sysTarget : sysTarget.substr(slash + 1)) + ".tmp", false);
   std::string tmpl = sysTarget + ".tmpXXXXXX";
   int fd = ::mkstemp(tmpl.data());
-  if (fd < 0)
-    throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(errno));
+  if (fd < 0) {
+    const int err = errno;
+    throw EFCreateError("Cannot create file \"" + target + "\". " + std::strerror(err), err);
+  }
   // Held (and so never taken for a leftover) until it is renamed or removed.
   TakeWorkLock(fd, false);
   struct CloseHold {
@@ -440,8 +454,10 @@ bool SaveFileAtomicallyByName(const TFileSaveLock& lock, const std::function<boo
       return false;
     }
     TakeTargetFileMode(tmpl, sysTarget);
-    if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0)
-      throw EWriteError("Cannot write file \"" + target + "\". " + std::strerror(errno));
+    if (::rename(tmpl.c_str(), sysTarget.c_str()) != 0) {
+      const int err = errno;
+      throw EWriteError("Cannot write file \"" + target + "\". " + std::strerror(err), err);
+    }
     // The new directory entry reaches the disk too: after a power cut the file is the new one.
     SyncDirectoryOf(sysTarget);
   } catch (...) {

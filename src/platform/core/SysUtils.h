@@ -37,7 +37,13 @@ class EAbort : public Exception {
 };
 TW_DECLARE_EXCEPTION(EConvertError, Exception)
 TW_DECLARE_EXCEPTION(EListError, Exception)
-TW_DECLARE_EXCEPTION(EStreamError, Exception)
+// Errors of streams and files. ErrorCode is the system's error number (errno) when the
+// system refused the operation, 0 otherwise.
+class EStreamError : public Exception {
+ public:
+  explicit EStreamError(AnsiString msg, int errorCode = 0) : Exception(std::move(msg)), ErrorCode(errorCode) {}
+  int ErrorCode = 0;
+};
 TW_DECLARE_EXCEPTION(EReadError, EStreamError)
 TW_DECLARE_EXCEPTION(EWriteError, EStreamError)
 TW_DECLARE_EXCEPTION(EFOpenError, EStreamError)

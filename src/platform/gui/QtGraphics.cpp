@@ -1,5 +1,7 @@
 #include "platform/gui/QtGraphics.h"
 
+#include "platform/core/Files.h"
+
 #include <QFontMetrics>
 #include <QPagedPaintDevice>
 #include <QPaintDevice>
@@ -15,11 +17,15 @@
 #include <tuple>
 
 QString ToQString(std::string_view ansi) {
-  const std::string utf8 = cp::Ansi1251ToUtf8(ansi);
+  // Names that 1251 cannot hold carry their own bytes (see AnsiPath): shown as they are.
+  const std::string utf8 =
+      ansi.find(kRawPathByte) == std::string_view::npos ? cp::Ansi1251ToUtf8(ansi) : ShownUtf8(ansi);
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 AnsiString FromQString(const QString& s) { return cp::Utf8To1251(s.toUtf8().toStdString()); }
+
+AnsiString FromQStringKeepingNames(const QString& s) { return AnsiPath(s.toUtf8().toStdString()); }
 
 QColor ToQColor(TColor c) {
   const TColor rgb = ColorToRGB(c);

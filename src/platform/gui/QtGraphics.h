@@ -22,6 +22,9 @@ class QPen;
 // 1251 bytes <-> Qt strings.
 QString ToQString(std::string_view ansi);
 AnsiString FromQString(const QString& s);
+// A message as 1251 text: what 1251 cannot hold (a file name in another script) keeps its
+// bytes as AnsiPath keeps them, so that ToQString shows it as it was.
+AnsiString FromQStringKeepingNames(const QString& s);
 
 QColor ToQColor(TColor c);
 TColor FromQColor(const QColor& c);

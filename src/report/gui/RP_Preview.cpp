@@ -645,9 +645,11 @@ void TrpPreviewForm::Error(const AnsiString& text) { MessageDlg(text, TMsgDlgTyp
 
 bool TrpPreviewForm::SaveAs(const AnsiString& fileName, int filterIndex) {
   if (!pages_) return false;
+  // The file written: the name with the extension of the format chosen.
+  AnsiString name = ChangeFileExt(fileName, ".rpp");
   try {
     if (filterIndex <= 1) {
-      pages_->SaveToFile(ChangeFileExt(fileName, ".rpp"));
+      pages_->SaveToFile(name);
       return true;
     }
     auto& filters = rpExportFilters();
@@ -656,15 +658,13 @@ bool TrpPreviewForm::SaveAs(const AnsiString& fileName, int filterIndex) {
     if (!filter) return false;
     AnsiString ext = filters[static_cast<std::size_t>(filterIndex - 2)].Extension;
     if (!ext.empty() && ext[0] == '*') ext.erase(0, 1);
-    const AnsiString name = ChangeFileExt(fileName, ext);
+    name = ChangeFileExt(fileName, ext);
     if (report_ && pages_ == &report_->EMFPages) return report_->ExportTo(*filter, name);
     return rpRunExportWithProgress(
         [&](const TrpExportProgress& progress) { return rpExportPages(*pages_, *filter, name, progress); },
         report_ ? report_->ProgressCaption() : AnsiString());
-  } catch (const Exception& e) {
-    Error(Ansi("Не удалось записать файл ") + fileName + ":\r" + e.Message());
   } catch (const std::exception& e) {
-    Error(Ansi("Не удалось записать файл ") + fileName + ":\r" + e.what());
+    Error(Ansi("Не удалось записать файл ") + name + ":\r" + rpFileErrorReason(e));
   }
   return false;
 }
@@ -673,11 +673,8 @@ bool TrpPreviewForm::LoadFrom(const AnsiString& fileName) {
   TrpEMFPages* target = pages_ ? pages_ : &ownPages_;
   try {
     target->LoadFromFile(fileName);
-  } catch (const Exception& e) {
-    Error(Ansi("Не удалось открыть отчет ") + fileName + ":\r" + e.Message());
-    return false;
   } catch (const std::exception& e) {
-    Error(Ansi("Не удалось открыть отчет ") + fileName + ":\r" + e.what());
+    Error(Ansi("Не удалось открыть отчет ") + fileName + ":\r" + rpFileErrorReason(e));
     return false;
   }
   if (report_ && target == &report_->EMFPages) report_->CanRebuild = false;  // no template made these
@@ -727,7 +724,7 @@ void TrpPreviewForm::PrintDialog() {
     pj.PdfFile = form.PdfFile();
     pj.Title = report_ && !report_->Title.empty() ? report_->Title : rpLocalString(55209);
     QString error;
-    if (!pj.Order.empty() && !rpPrintPreparedPages(*pages_, pj, &error)) Error(FromQString(error));
+    if (!pj.Order.empty() && !rpPrintPreparedPages(*pages_, pj, &error)) Error(FromQStringKeepingNames(error));
     return;
   }
   // Pages laid out for another printer are built again for this one.

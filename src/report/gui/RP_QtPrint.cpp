@@ -1,5 +1,7 @@
 #include "report/gui/RP_QtPrint.h"
 
+#include "report/RP_Export.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
@@ -235,6 +237,11 @@ QString QtFileName(const std::string& sysPath, int& fd) {
 // A file name as the user reads it in a message.
 QString ShownName(const AnsiString& name) { return QString::fromUtf8(SysPath(name)); }
 
+// "What failed NAME:" and the reason on the next line.
+QString FileError(const char* what, const AnsiString& name, const std::exception& e) {
+  return QString("%1 %2:\r%3").arg(QString::fromUtf8(what), ShownName(name), ToQString(rpFileErrorReason(e)));
+}
+
 }  // namespace
 
 bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const AnsiString& title,
@@ -247,7 +254,7 @@ bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const Ans
   QString error;
   if (rpPrintPreparedPages(pages, job, &error)) return true;
   if (error.isEmpty()) return false;  // aborted
-  throw Exception(FromQString(error));
+  throw Exception(FromQStringKeepingNames(error));
 }
 
 bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error) {
@@ -263,8 +270,8 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
   std::unique_ptr<TFileSaveLock> lock;
   try {
     lock = std::make_unique<TFileSaveLock>(job.PdfFile);
-  } catch (const std::exception&) {
-    if (error) *error = QString("Не удалось создать файл %1").arg(ShownName(job.PdfFile));
+  } catch (const std::exception& e) {
+    if (error) *error = FileError("Не удалось создать файл", job.PdfFile, e);
     return false;
   }
   std::exception_ptr failed;  // of the printing itself: passed on as it is
@@ -291,11 +298,11 @@ bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* e
       }
       return true;
     });
-  } catch (const EFCreateError&) {
-    if (error) *error = QString("Не удалось создать файл %1").arg(ShownName(job.PdfFile));
+  } catch (const EFCreateError& e) {
+    if (error) *error = FileError("Не удалось создать файл", job.PdfFile, e);
     return false;
-  } catch (const std::exception&) {
-    if (error) *error = QString("Не удалось записать файл %1").arg(ShownName(job.PdfFile));
+  } catch (const std::exception& e) {
+    if (error) *error = FileError("Не удалось записать файл", job.PdfFile, e);
     return false;
   }
   if (failed) std::rethrow_exception(failed);
