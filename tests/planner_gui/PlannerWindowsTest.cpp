@@ -2239,3 +2239,28 @@ TEST_F(PlannerWindows, KeyboardMenuOffersTheCommandsOfTheControlLeft) {
   Process();
   EXPECT_TRUE(f->TreeFocused());
 }
+
+// A ration saved under a name that code page 1251 cannot hold (Latin with diacritics,
+// CJK, quotes and blanks) shows that very name in its window's title and in the recent
+// files, and is opened again from there.
+TEST_F(PlannerWindows, NamesOutsideTheCodePageAreShownAsTheyAre) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  const QString shown = QString::fromUtf8("Поход «Ёлки» 'Zürich' \"x\" 日本.tw");
+  const std::string sysDir = SysPath(work_.Path() + "/");
+  const AnsiString name = AnsiPath(sysDir + shown.toStdString());
+  files_->answers.push_back(name);
+  Trigger("FileSave1");
+  ASSERT_TRUE(std::filesystem::exists(std::filesystem::u8path(sysDir + shown.toStdString())));
+  EXPECT_EQ(f->windowTitle(), QString::fromUtf8(sysDir.c_str()) + shown);
+  QMenu* mru = form_->findChild<QMenu*>("MruRoot");
+  ASSERT_FALSE(mru->actions().isEmpty());
+  EXPECT_TRUE(mru->actions().front()->text().endsWith(shown)) << mru->actions().front()->text().toStdString();
+  Trigger("FileClose1");
+  ASSERT_TRUE(form_->Children().empty());
+  mru->actions().front()->trigger();
+  Process();
+  ASSERT_EQ(form_->Children().size(), 1u);
+  EXPECT_EQ(form_->Children().front()->windowTitle(), QString::fromUtf8(sysDir.c_str()) + shown);
+}

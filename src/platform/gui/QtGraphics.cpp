@@ -1,5 +1,7 @@
 #include "platform/gui/QtGraphics.h"
 
+#include "platform/core/Files.h"
+
 #include <QFontMetrics>
 #include <QPagedPaintDevice>
 #include <QPaintDevice>
@@ -14,9 +16,41 @@
 #include <unordered_map>
 #include <tuple>
 
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+QString Utf8Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+}  // namespace
+
 QString ToQString(std::string_view ansi) {
-  const std::string utf8 = cp::Ansi1251ToUtf8(ansi);
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  if (ansi.find(kRawPathByte) == std::string_view::npos) return Utf8Text(cp::Ansi1251ToUtf8(ansi));
+  // A file name keeps what code page 1251 cannot hold as escaped bytes (AnsiPath): they
+  // are shown as the system names them, runs of them read as UTF-8.
+  QString out;
+  std::string raw;        // escaped bytes not yet shown
+  std::size_t plain = 0;  // start of the 1251 text not yet shown
+  for (std::size_t i = 0; i < ansi.size();) {
+    const int hi = i + 2 < ansi.size() && ansi[i] == kRawPathByte ? HexDigit(ansi[i + 1]) : -1;
+    const int lo = hi >= 0 ? HexDigit(ansi[i + 2]) : -1;
+    if (lo < 0) {
+      if (!raw.empty()) out += Utf8Text(raw), raw.clear();
+      ++i;
+      continue;
+    }
+    out += Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(plain, i - plain)));
+    raw.push_back(static_cast<char>(hi * 16 + lo));
+    i += 3;
+    plain = i;
+  }
+  out += Utf8Text(raw);
+  out += Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(plain)));
+  return out;
 }
 
 AnsiString FromQString(const QString& s) { return cp::Utf8To1251(s.toUtf8().toStdString()); }
