@@ -2264,3 +2264,36 @@ TEST_F(PlannerWindows, NamesOutsideTheCodePageAreShownAsTheyAre) {
   ASSERT_EQ(form_->Children().size(), 1u);
   EXPECT_EQ(form_->Children().front()->windowTitle(), QString::fromUtf8(sysDir.c_str()) + shown);
 }
+
+// Rows deleted in the reference editor and saved leave the pick-list at once: a product
+// (its table saved alone) and a dish (saved with its composition).
+TEST_F(PlannerWindows, TablesSavedInTheReferenceEditorAreWhatThePickListOffers) {
+  const AnsiString ref = work_.Path() + "/Ref/";
+  ASSERT_TRUE(refdata::BuildRefDir(TARNWICK_DATA_DIR, ref).empty());
+  globals_->Settings.General.RefDir = ref;
+  StartAgain();
+  struct Case {
+    int page;      // of the editor
+    int pickPage;  // of the pick-list
+    const char* row;
+  };
+  for (const Case c : {Case{rpProd, ppProducts, "Фасоль"}, Case{rpDish, ppDishes, "Каша гречневая с маслом"}}) {
+    TCustomMtTree& pick = form_->RefMenuForm().Menu().TreeOf(RefPageOfPick(c.pickPage));
+    ASSERT_EQ(RowsNamed(pick, {c.row}).size(), 1u) << c.row;
+    WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); }, [&](TRefEditForm& d) {
+      d.PageControl1->setCurrentIndex(c.page);
+      Process();
+      TMtTree* tree = d.View(c.page);
+      const std::vector<TMtTreeItem*> rows = RowsNamed(*tree, {c.row});
+      ASSERT_EQ(rows.size(), 1u);
+      tree->setFocus();
+      tree->SetItemFocused(rows[0]);
+      Process();
+      d.Action("ItemsDelete")->trigger();
+      ASSERT_TRUE(RowsNamed(*tree, {c.row}).empty());
+      d.Action("FileSave")->trigger();
+      d.Action("FileClose")->trigger();
+    });
+    EXPECT_TRUE(RowsNamed(pick, {c.row}).empty()) << c.row;
+  }
+}
