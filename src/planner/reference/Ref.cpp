@@ -459,6 +459,10 @@ void TRef::Load() {
   TDbfDataSet ds;
   OpenRefTableForReading(ds, FileName);
   CheckKeyFields(ds, FileName);
+  TextWidths.clear();
+  for (int i = 0; i < ds.FieldCount(); ++i)
+    if (ds.Fields(i).DataType() == TFieldType::ftString)
+      TextWidths[AnsiUpperCase(ds.Fields(i).FieldName())] = ds.Fields(i).Size();
   const std::int64_t missing = MissingRefRecords(ds);
   TField& code = ds.FieldByName("CODE");
   TField& owner = ds.FieldByName("OWNER");
