@@ -2297,3 +2297,61 @@ TEST_F(PlannerWindows, TablesSavedInTheReferenceEditorAreWhatThePickListOffers) 
     EXPECT_TRUE(RowsNamed(pick, {c.row}).empty()) << c.row;
   }
 }
+
+// Characters typed as the window system delivers them, one key event each.
+static void TypeText(QWidget* w, const QString& t) {
+  for (QChar c : t) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(w, &release);
+  }
+}
+
+// The document keeps its texts in code page 1251. A character typed into a text field
+// that the code page lacks is shown at once as the document keeps it: without its
+// accent when the plain letter exists, else "?". So what the field shows is what is saved
+// and read back.
+TEST_F(PlannerWindows, TextFieldsShowWhatTheDocumentKeeps) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(0);
+  FocusTree(f, day);
+  f->RaskladToggleCmtExecute();
+  f->ShowSection(0);
+  Process();
+  auto* title = f->findChild<QLineEdit*>("edTitle");
+  auto* author = f->findChild<QLineEdit*>("edAuthor");
+  auto* description = f->findChild<QPlainTextEdit*>("Memo1");
+  auto* comment = f->findChild<QPlainTextEdit*>("memCmt");
+  const QString typed = QString::fromUtf8("Zürich — Łódź «Ёж» 日本");
+  const QString kept = QString::fromUtf8("Zurich — ?odz «Ёж» ??");
+  for (QWidget* w : std::initializer_list<QWidget*>{title, author, description}) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->clear();
+    if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->clear();
+    w->setFocus();
+    TypeText(w, typed);
+  }
+  f->ShowSection(1);
+  Process();
+  comment->clear();
+  comment->setFocus();
+  TypeText(comment, typed);
+  EXPECT_EQ(title->text(), kept);
+  EXPECT_EQ(author->text(), kept);
+  EXPECT_EQ(description->toPlainText(), kept);
+  EXPECT_EQ(comment->toPlainText(), kept);
+  EXPECT_EQ(U(f->Doc().Header.Title), kept.toStdString());
+  EXPECT_EQ(U(day->ColumnText()[rcComment]), kept.toStdString());
+
+  const AnsiString name = work_.Path() + "/kept.tw";
+  files_->answers.push_back(name);
+  Trigger("FileSaveAs1");
+  TRationDocument back;
+  TRationFileMessagesStub quiet;
+  ASSERT_EQ(LoadRationFromFile(back, name, {}, quiet), rlOk);
+  EXPECT_EQ(U(back.Header.Title), kept.toStdString());
+  EXPECT_EQ(U(back.Header.Author), kept.toStdString());
+  EXPECT_EQ(U(back.Header.Description), kept.toStdString());
+  EXPECT_EQ(U(back.Items()->Root()->GetChildren(0)->ColumnText()[rcComment]), kept.toStdString());
+}
