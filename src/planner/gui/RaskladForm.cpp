@@ -13,14 +13,11 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QSignalBlocker>
-#include <QTextCursor>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "planner/app/FrmOptionsModel.h"
 #include "controls/gui/ComboEdit.h"
@@ -34,6 +31,7 @@
 #include "platform/core/Files.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
+#include "platform/gui/StdCtrls.h"
 
 namespace {
 
@@ -70,42 +68,6 @@ void TypeInto(TMtTree& tree, char typed) {
   edit->SetModified(true);
   edit->deselect();
   edit->end(false);
-}
-
-// A text as the document keeps it (code page 1251): a character the code page lacks
-// loses its accent when the plain letter is there (ü: u), else it becomes "?".
-QString As1251(const QString& text) {
-  QString out;
-  for (const char32_t u : text.toUcs4()) {
-    if (cp::UnicodeTo1251(u, 0) != 0) {
-      out += QString::fromUcs4(&u, 1);
-      continue;
-    }
-    const QList<uint> parts = QString::fromUcs4(&u, 1).normalized(QString::NormalizationForm_D).toUcs4();
-    const char32_t base = parts.isEmpty() ? 0 : parts.front();
-    out += base != u && cp::UnicodeTo1251(base, 0) != 0 ? QString::fromUcs4(&base, 1) : QString("?");
-  }
-  return out;
-}
-
-// A field shows what the document will keep: what it cannot keep is replaced where the
-// user typed it, the cursor staying in place.
-void KeepAs1251(QLineEdit* edit) {
-  const QString kept = As1251(edit->text());
-  if (kept == edit->text()) return;
-  const int pos = edit->cursorPosition();
-  edit->setText(kept);
-  edit->setCursorPosition(std::min(pos, static_cast<int>(kept.size())));
-}
-void KeepAs1251(QPlainTextEdit* edit) {
-  const QString kept = As1251(edit->toPlainText());
-  if (kept == edit->toPlainText()) return;
-  const QSignalBlocker quiet(edit);
-  const int pos = edit->textCursor().position();
-  edit->setPlainText(kept);
-  QTextCursor cursor = edit->textCursor();
-  cursor.setPosition(std::min(pos, static_cast<int>(kept.size())));
-  edit->setTextCursor(cursor);
 }
 
 }  // namespace

@@ -57,6 +57,20 @@ QString ToQString(std::string_view ansi) {
 
 AnsiString FromQString(const QString& s) { return cp::Utf8To1251(s.toUtf8().toStdString()); }
 
+QString As1251(const QString& text) {
+  QString out;
+  for (const char32_t u : text.toUcs4()) {
+    if (cp::UnicodeTo1251(u, 0) != 0) {
+      out += QString::fromUcs4(&u, 1);
+      continue;
+    }
+    const QList<uint> parts = QString::fromUcs4(&u, 1).normalized(QString::NormalizationForm_D).toUcs4();
+    const char32_t base = parts.isEmpty() ? 0 : parts.front();
+    out += base != u && cp::UnicodeTo1251(base, 0) != 0 ? QString::fromUcs4(&base, 1) : QString("?");
+  }
+  return out;
+}
+
 QColor ToQColor(TColor c) {
   const TColor rgb = ColorToRGB(c);
   return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));

@@ -22,6 +22,9 @@ class QPen;
 // 1251 bytes <-> Qt strings.
 QString ToQString(std::string_view ansi);
 AnsiString FromQString(const QString& s);
+// The text as 1251 keeps it: a character the code page lacks loses its accent when the
+// plain letter is there (ü: u), else it becomes "?".
+QString As1251(const QString& text);
 
 QColor ToQColor(TColor c);
 TColor FromQColor(const QColor& c);
