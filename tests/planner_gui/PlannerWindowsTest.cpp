@@ -2355,3 +2355,19 @@ TEST_F(PlannerWindows, TextFieldsShowWhatTheDocumentKeeps) {
   EXPECT_EQ(U(back.Header.Description), kept.toStdString());
   EXPECT_EQ(U(back.Items()->Root()->GetChildren(0)->ColumnText()[rcComment]), kept.toStdString());
 }
+
+// Directories whose names code page 1251 cannot hold are shown in the options as the
+// system names them, and OK keeps them as they were.
+TEST_F(PlannerWindows, OptionsKeepDirectoriesOutsideTheCodePage) {
+  const std::string sysDir = SysPath(work_.Path()) + "/Поход Zürich 日本/";
+  const AnsiString dir = AnsiPath(sysDir);
+  ASSERT_TRUE(ForceDirectories(dir));
+  globals_->Settings.General.DataDir = dir;
+  globals_->Settings.General.ExampleDir = dir;
+  WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); }, [&](TOptionsForm& d) {
+    EXPECT_EQ(d.DirectoryEdit[1]->text(), QString::fromUtf8(sysDir.c_str()));
+    d.btnOk->click();
+  });
+  EXPECT_EQ(globals_->Settings.General.DataDir, dir);
+  EXPECT_EQ(globals_->Settings.General.ExampleDir, dir);
+}

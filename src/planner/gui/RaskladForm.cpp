@@ -55,8 +55,7 @@ AnsiString LocaleCurrencySymbol() {
   const QLocale locale;
   const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
   if (symbol == QString(QChar(0x20BD))) return Ansi("р.");
-  const AnsiString ansi = FromQString(symbol);
-  if (ToQString(ansi) == symbol) return ansi;
+  if (As1251(symbol) == symbol) return FromQString(symbol);
   return FromQString(locale.currencySymbol(QLocale::CurrencyIsoCode));
 }
 

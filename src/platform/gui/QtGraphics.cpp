@@ -55,7 +55,27 @@ QString ToQString(std::string_view ansi) {
   return out;
 }
 
-AnsiString FromQString(const QString& s) { return cp::Utf8To1251(s.toUtf8().toStdString()); }
+AnsiString FromQString(const QString& s) {
+  // What 1251 lacks is kept as escaped UTF-8 bytes, as in a file name (AnsiPath), so
+  // that what ToQString showed comes back as it was. (Fields of texts that go into
+  // documents and tables keep to 1251 while they are typed: KeepAs1251.)
+  AnsiString out;
+  for (const char32_t u : s.toUcs4()) {
+    const unsigned char c = cp::UnicodeTo1251(u, 0);
+    if (c != 0) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char byte : QString::fromUcs4(&u, 1).toUtf8()) {
+      const auto b = static_cast<unsigned char>(byte);
+      out += kRawPathByte;
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return out;
+}
 
 QString As1251(const QString& text) {
   QString out;

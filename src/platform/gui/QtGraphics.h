@@ -19,7 +19,8 @@ class QPainter;
 class QPaintDevice;
 class QPen;
 
-// 1251 bytes <-> Qt strings.
+// 1251 bytes <-> Qt strings. Characters 1251 lacks travel as the escaped UTF-8 bytes
+// of file names (AnsiPath, kRawPathByte): shown as themselves, read back unchanged.
 QString ToQString(std::string_view ansi);
 AnsiString FromQString(const QString& s);
 // The text as 1251 keeps it: a character the code page lacks loses its accent when the
