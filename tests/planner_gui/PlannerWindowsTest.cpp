@@ -2371,3 +2371,16 @@ TEST_F(PlannerWindows, OptionsKeepDirectoriesOutsideTheCodePage) {
   EXPECT_EQ(globals_->Settings.General.DataDir, dir);
   EXPECT_EQ(globals_->Settings.General.ExampleDir, dir);
 }
+
+// Saving a new ration offers its title as the file name; separators in the title would
+// make a folder path of it (and the dialog would keep only the part after the last one).
+TEST_F(PlannerWindows, TheTitleOfferedAsAFileNameKeepsItsSeparatorsAsDashes) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  f->Doc().Header.Title = Ansi("Кавказ 2026/07 \\ 2");
+  files_->answers.push_back(std::nullopt);
+  Trigger("FileSave1");
+  ASSERT_FALSE(files_->seeds.empty());
+  EXPECT_EQ(U(files_->seeds.back()), "Кавказ 2026-07 - 2");
+}
