@@ -2357,19 +2357,22 @@ TEST_F(PlannerWindows, TextFieldsShowWhatTheDocumentKeeps) {
 }
 
 // Directories whose names code page 1251 cannot hold are shown in the options as the
-// system names them, and OK keeps them as they were.
+// system names them, and OK keeps them as they were; so does a name that is no UTF-8.
 TEST_F(PlannerWindows, OptionsKeepDirectoriesOutsideTheCodePage) {
   const std::string sysDir = SysPath(work_.Path()) + "/Поход Zürich 日本/";
-  const AnsiString dir = AnsiPath(sysDir);
+  const std::string latin1Dir = SysPath(work_.Path()) + "/Z\xFCrich/";
+  const AnsiString dir = AnsiPath(sysDir), latin1 = AnsiPath(latin1Dir);
   ASSERT_TRUE(ForceDirectories(dir));
+  ASSERT_TRUE(ForceDirectories(latin1));
+  ASSERT_TRUE(std::filesystem::is_directory(latin1Dir));
   globals_->Settings.General.DataDir = dir;
-  globals_->Settings.General.ExampleDir = dir;
+  globals_->Settings.General.ExampleDir = latin1;
   WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); }, [&](TOptionsForm& d) {
     EXPECT_EQ(d.DirectoryEdit[1]->text(), QString::fromUtf8(sysDir.c_str()));
     d.btnOk->click();
   });
   EXPECT_EQ(globals_->Settings.General.DataDir, dir);
-  EXPECT_EQ(globals_->Settings.General.ExampleDir, dir);
+  EXPECT_EQ(globals_->Settings.General.ExampleDir, latin1);
 }
 
 // Saving a new ration offers its title as the file name; separators in the title would

@@ -33,24 +33,36 @@ QString Utf8Text(const std::string& utf8) {
 QString ToQString(std::string_view ansi) {
   if (ansi.find(kRawPathByte) == std::string_view::npos) return Utf8Text(cp::Ansi1251ToUtf8(ansi));
   // A file name keeps what code page 1251 cannot hold as escaped bytes (AnsiPath): they
-  // are shown as the system names them, runs of them read as UTF-8.
+  // are shown as the system names them, runs of them read as UTF-8. A run that is no
+  // UTF-8 stays as it is written, so that FromQString gives it back all the same.
   QString out;
   std::string raw;        // escaped bytes not yet shown
-  std::size_t plain = 0;  // start of the 1251 text not yet shown
+  std::size_t plain = 0;  // start of the text not yet shown
+  std::size_t run = 0;    // start of the escapes of `raw`
+  const auto flush = [&](std::size_t end) {
+    const QString text = Utf8Text(raw);
+    out += text.toUtf8() == QByteArray(raw.data(), static_cast<qsizetype>(raw.size()))
+               ? text
+               : Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(run, end - run)));
+    raw.clear();
+  };
   for (std::size_t i = 0; i < ansi.size();) {
     const int hi = i + 2 < ansi.size() && ansi[i] == kRawPathByte ? HexDigit(ansi[i + 1]) : -1;
     const int lo = hi >= 0 ? HexDigit(ansi[i + 2]) : -1;
     if (lo < 0) {
-      if (!raw.empty()) out += Utf8Text(raw), raw.clear();
+      if (!raw.empty()) flush(i);
       ++i;
       continue;
     }
-    out += Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(plain, i - plain)));
+    if (raw.empty()) {
+      out += Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(plain, i - plain)));
+      run = i;
+    }
     raw.push_back(static_cast<char>(hi * 16 + lo));
     i += 3;
     plain = i;
   }
-  out += Utf8Text(raw);
+  if (!raw.empty()) flush(plain);
   out += Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(plain)));
   return out;
 }
