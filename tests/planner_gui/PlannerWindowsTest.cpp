@@ -2387,3 +2387,16 @@ TEST_F(PlannerWindows, TheTitleOfferedAsAFileNameKeepsItsSeparatorsAsDashes) {
   ASSERT_FALSE(files_->seeds.empty());
   EXPECT_EQ(U(files_->seeds.back()), "Кавказ 2026-07 - 2");
 }
+
+// The default author typed in the options goes into every new ration, which keeps code
+// page 1251: the field shows at once what will be kept.
+TEST_F(PlannerWindows, TheDefaultAuthorShowsWhatRationsKeep) {
+  WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); }, [&](TOptionsForm& d) {
+    d.Edit1->clear();
+    d.Edit1->setFocus();
+    TypeText(d.Edit1, QString::fromUtf8("Jürgen 日"));
+    EXPECT_EQ(d.Edit1->text(), QString::fromUtf8("Jurgen ?"));
+    d.btnOk->click();
+  });
+  EXPECT_EQ(U(globals_->Settings.Defaults.DfltAuthor), "Jurgen ?");
+}
