@@ -2307,3 +2307,164 @@ TEST_F(PlannerWindows, FewerDaysTypedAskOnceForEachNonEmptyDay) {
     EXPECT_EQ(dialogs_->Unexpected(), 0);
   }
 }
+
+// A ration saved under a name that code page 1251 cannot hold (Latin with diacritics,
+// CJK, quotes and blanks) shows that very name in its window's title and in the recent
+// files, and is opened again from there.
+TEST_F(PlannerWindows, NamesOutsideTheCodePageAreShownAsTheyAre) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  const QString shown = QString::fromUtf8("Поход «Ёлки» 'Zürich' \"x\" 日本.tw");
+  const std::string sysDir = SysPath(work_.Path() + "/");
+  const AnsiString name = AnsiPath(sysDir + shown.toStdString());
+  files_->answers.push_back(name);
+  Trigger("FileSave1");
+  ASSERT_TRUE(std::filesystem::exists(std::filesystem::u8path(sysDir + shown.toStdString())));
+  EXPECT_EQ(f->windowTitle(), QString::fromUtf8(sysDir.c_str()) + shown);
+  QMenu* mru = form_->findChild<QMenu*>("MruRoot");
+  ASSERT_FALSE(mru->actions().isEmpty());
+  EXPECT_TRUE(mru->actions().front()->text().endsWith(shown)) << mru->actions().front()->text().toStdString();
+  Trigger("FileClose1");
+  ASSERT_TRUE(form_->Children().empty());
+  mru->actions().front()->trigger();
+  Process();
+  ASSERT_EQ(form_->Children().size(), 1u);
+  EXPECT_EQ(form_->Children().front()->windowTitle(), QString::fromUtf8(sysDir.c_str()) + shown);
+}
+
+// Rows deleted in the reference editor and saved leave the pick-list at once: a product
+// (its table saved alone) and a dish (saved with its composition).
+TEST_F(PlannerWindows, TablesSavedInTheReferenceEditorAreWhatThePickListOffers) {
+  const AnsiString ref = work_.Path() + "/Ref/";
+  ASSERT_TRUE(refdata::BuildRefDir(TARNWICK_DATA_DIR, ref).empty());
+  globals_->Settings.General.RefDir = ref;
+  StartAgain();
+  struct Case {
+    int page;      // of the editor
+    int pickPage;  // of the pick-list
+    const char* row;
+  };
+  for (const Case c : {Case{rpProd, ppProducts, "Фасоль"}, Case{rpDish, ppDishes, "Каша гречневая с маслом"}}) {
+    TCustomMtTree& pick = form_->RefMenuForm().Menu().TreeOf(RefPageOfPick(c.pickPage));
+    ASSERT_EQ(RowsNamed(pick, {c.row}).size(), 1u) << c.row;
+    WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); }, [&](TRefEditForm& d) {
+      d.PageControl1->setCurrentIndex(c.page);
+      Process();
+      TMtTree* tree = d.View(c.page);
+      const std::vector<TMtTreeItem*> rows = RowsNamed(*tree, {c.row});
+      ASSERT_EQ(rows.size(), 1u);
+      tree->setFocus();
+      tree->SetItemFocused(rows[0]);
+      Process();
+      d.Action("ItemsDelete")->trigger();
+      ASSERT_TRUE(RowsNamed(*tree, {c.row}).empty());
+      d.Action("FileSave")->trigger();
+      d.Action("FileClose")->trigger();
+    });
+    EXPECT_TRUE(RowsNamed(pick, {c.row}).empty()) << c.row;
+  }
+}
+
+// Characters typed as the window system delivers them, one key event each.
+static void TypeText(QWidget* w, const QString& t) {
+  for (QChar c : t) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(w, &release);
+  }
+}
+
+// The document keeps its texts in code page 1251. A character typed into a text field
+// that the code page lacks is shown at once as the document keeps it: without its
+// accent when the plain letter exists, else "?". So what the field shows is what is saved
+// and read back.
+TEST_F(PlannerWindows, TextFieldsShowWhatTheDocumentKeeps) {
+  TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(f, nullptr);
+  TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(0);
+  FocusTree(f, day);
+  f->RaskladToggleCmtExecute();
+  f->ShowSection(0);
+  Process();
+  auto* title = f->findChild<QLineEdit*>("edTitle");
+  auto* author = f->findChild<QLineEdit*>("edAuthor");
+  auto* description = f->findChild<QPlainTextEdit*>("Memo1");
+  auto* comment = f->findChild<QPlainTextEdit*>("memCmt");
+  const QString typed = QString::fromUtf8("Zürich — Łódź «Ёж» 日本");
+  const QString kept = QString::fromUtf8("Zurich — ?odz «Ёж» ??");
+  for (QWidget* w : std::initializer_list<QWidget*>{title, author, description}) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) e->clear();
+    if (auto* e = qobject_cast<QPlainTextEdit*>(w)) e->clear();
+    w->setFocus();
+    TypeText(w, typed);
+  }
+  f->ShowSection(1);
+  Process();
+  comment->clear();
+  comment->setFocus();
+  TypeText(comment, typed);
+  EXPECT_EQ(title->text(), kept);
+  EXPECT_EQ(author->text(), kept);
+  EXPECT_EQ(description->toPlainText(), kept);
+  EXPECT_EQ(comment->toPlainText(), kept);
+  EXPECT_EQ(U(f->Doc().Header.Title), kept.toStdString());
+  EXPECT_EQ(U(day->ColumnText()[rcComment]), kept.toStdString());
+
+  const AnsiString name = work_.Path() + "/kept.tw";
+  files_->answers.push_back(name);
+  Trigger("FileSaveAs1");
+  TRationDocument back;
+  TRationFileMessagesStub quiet;
+  ASSERT_EQ(LoadRationFromFile(back, name, {}, quiet), rlOk);
+  EXPECT_EQ(U(back.Header.Title), kept.toStdString());
+  EXPECT_EQ(U(back.Header.Author), kept.toStdString());
+  EXPECT_EQ(U(back.Header.Description), kept.toStdString());
+  EXPECT_EQ(U(back.Items()->Root()->GetChildren(0)->ColumnText()[rcComment]), kept.toStdString());
+}
+
+// Directories whose names code page 1251 cannot hold are shown in the options as the
+// system names them, and OK keeps them as they were; so does a name that is no UTF-8.
+TEST_F(PlannerWindows, OptionsKeepDirectoriesOutsideTheCodePage) {
+  const std::string sysDir = SysPath(work_.Path()) + "/Поход Zürich 日本/";
+  const std::string latin1Dir = SysPath(work_.Path()) + "/Z\xFCrich/";
+  const AnsiString dir = AnsiPath(sysDir), latin1 = AnsiPath(latin1Dir);
+  ASSERT_TRUE(ForceDirectories(dir));
+  ASSERT_TRUE(ForceDirectories(latin1));
+  ASSERT_TRUE(std::filesystem::is_directory(latin1Dir));
+  globals_->Settings.General.DataDir = dir;
+  globals_->Settings.General.ExampleDir = latin1;
+  WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); }, [&](TOptionsForm& d) {
+    EXPECT_EQ(d.DirectoryEdit[1]->text(), QString::fromUtf8(sysDir.c_str()));
+    d.btnOk->click();
+  });
+  EXPECT_EQ(globals_->Settings.General.DataDir, dir);
+  EXPECT_EQ(globals_->Settings.General.ExampleDir, latin1);
+}
+
+// Saving a new ration offers its title as the file name; separators in the title would
+// make a folder path of it (and the dialog would keep only the part after the last one).
+TEST_F(PlannerWindows, TheTitleOfferedAsAFileNameKeepsItsSeparatorsAsDashes) {
+  Trigger("FileNew1");
+  TRaskladForm* f = form_->ActiveChild();
+  ASSERT_NE(f, nullptr);
+  f->Doc().Header.Title = Ansi("Кавказ 2026/07 \\ 2");
+  files_->answers.push_back(std::nullopt);
+  Trigger("FileSave1");
+  ASSERT_FALSE(files_->seeds.empty());
+  EXPECT_EQ(U(files_->seeds.back()), "Кавказ 2026-07 - 2");
+}
+
+// The default author typed in the options goes into every new ration, which keeps code
+// page 1251: the field shows at once what will be kept.
+TEST_F(PlannerWindows, TheDefaultAuthorShowsWhatRationsKeep) {
+  WithModal<TOptionsForm>([&] { Trigger("ToolsOptions"); }, [&](TOptionsForm& d) {
+    d.Edit1->clear();
+    d.Edit1->setFocus();
+    TypeText(d.Edit1, QString::fromUtf8("Jürgen 日"));
+    EXPECT_EQ(d.Edit1->text(), QString::fromUtf8("Jurgen ?"));
+    d.btnOk->click();
+  });
+  EXPECT_EQ(U(globals_->Settings.Defaults.DfltAuthor), "Jurgen ?");
+}

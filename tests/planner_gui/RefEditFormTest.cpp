@@ -576,3 +576,33 @@ TEST_F(RefEditFormTest, AReadOnlyFolderShowsTheTablesWithoutEditing) {
 }
 
 }  // namespace
+
+// A name typed with characters that the tables' code page lacks shows in the cell editor
+// as it will be written (an accented letter without its accent, others as "?"); typographic
+// quotes and dashes are written in their plain forms. What is saved is what was shown.
+TEST_F(RefEditFormTest, ANameIsWrittenAsTheCellShowedIt) {
+  std::unique_ptr<TRefEditForm> form = Open();
+  TRefEditModel& m = form->Model();
+  QApplication::setActiveWindow(form.get());
+  Process();
+  Trigger(*form, "ItemsAddMetaFolder");
+  Trigger(*form, "ItemsAddItem");
+  TMtTreeItem* product = m.Tree(rpProd).ItemFocused();
+  ASSERT_NE(product, nullptr);
+  const std::int32_t code = RefRecOf(product)->Code;
+  TMtTree* view = form->View(rpProd);
+  while (m.SelectColumn(rpProd) > 0) Key(view, Qt::Key_Left);
+  Key(view, Qt::Key_Return);
+  ASSERT_NE(form->Editor(), nullptr);
+  form->Editor()->clear();
+  Type(form->Editor(), "Сыр «Зюрих» — Zürich 日");
+  EXPECT_EQ(form->Editor()->text(), QString::fromUtf8("Сыр «Зюрих» — Zurich ?"));
+  Key(form->Editor(), Qt::Key_Return);
+  EXPECT_EQ(Utf8(product->Text()), "Сыр \"Зюрих\" - Zurich ?");
+  Trigger(*form, "FileSave");
+  form.reset();
+  form = Open();
+  TMtTreeItem* again = form->Model().Ref(rpProd).FindByCode(code);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(Utf8(again->Text()), "Сыр \"Зюрих\" - Zurich ?");
+}

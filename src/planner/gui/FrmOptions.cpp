@@ -18,6 +18,7 @@
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
+#include "platform/gui/StdCtrls.h"
 
 namespace {
 
@@ -99,6 +100,8 @@ void TOptionsForm::CreateControls() {
   Edit1 = new QLineEdit(rations);
   Edit1->setObjectName("Edit1");
   Edit1->setToolTip(T("Edit1.Hint"));
+  // The author goes into new rations, which keep code page 1251: shown as it will be kept.
+  connect(Edit1, &QLineEdit::textEdited, Edit1, [this] { KeepAs1251(Edit1); });
   form->addRow(T("Edit1.Label"), Edit1);
   rl->addLayout(form);
   rl->addStretch(1);

@@ -1,5 +1,7 @@
 #include "planner/gui/FrmRefEdit.h"
 
+#include "platform/gui/StdCtrls.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -165,6 +167,8 @@ void TRefEditForm::ConnectTree(int p) {
     if (s != nullptr && s->Alignment() == hsaRight) editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Up and Down are the window's before the editor's own keys.
     CommitEditOnArrows(tree, editor);
+    // The tables keep 1251 text (866 in the files): the cell shows what will be kept.
+    QObject::connect(editor, &QLineEdit::textEdited, editor, [editor] { KeepAs1251(editor); });
   };
   tree.OnValidateInplaceEdit = [this, p](TObject*, TMtTreeItem* item, TMtHeaderSection* section, AnsiString& text,
                                          bool& accept) {

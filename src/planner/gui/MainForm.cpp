@@ -1,5 +1,7 @@
 #include "planner/gui/MainForm.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -536,7 +538,11 @@ void TMainForm::FileClose1Execute() {
 
 bool TMainForm::AskSaveName(TRaskladForm* form, AnsiString& fileName) {
   const TRationDocument& doc = form->Doc();
-  if (fileName.empty()) fileName = !doc.Header.Title.empty() ? doc.Header.Title : doc.Caption;
+  if (fileName.empty()) {
+    // The title offered as one file name: its separators would make a folder path of it.
+    fileName = !doc.Header.Title.empty() ? doc.Header.Title : doc.Caption;
+    std::replace_if(fileName.begin(), fileName.end(), [](char c) { return c == '/' || c == '\\'; }, '-');
+  }
   if (!dialogs_->SaveRation(saveDir_, fileName)) return false;
   saveDir_ = ExtractFilePath(fileName);
   return true;

@@ -32,6 +32,7 @@
 #include "platform/core/Files.h"
 #include "platform/gui/Application.h"
 #include "platform/gui/QtGraphics.h"
+#include "platform/gui/StdCtrls.h"
 
 namespace {
 
@@ -55,8 +56,7 @@ AnsiString LocaleCurrencySymbol() {
   const QLocale locale;
   const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
   if (symbol == QString(QChar(0x20BD))) return Ansi("р.");
-  const AnsiString ansi = FromQString(symbol);
-  if (ToQString(ansi) == symbol) return ansi;
+  if (As1251(symbol) == symbol) return FromQString(symbol);
   return FromQString(locale.currencySymbol(QLocale::CurrencyIsoCode));
 }
 
@@ -299,9 +299,16 @@ void TRaskladForm::ConnectEvents() {
       doc_.Modified = 1;
     };
   };
-  connect(edTitle, &QLineEdit::textEdited, this, edited([this] { doc_.Header.Title = FromQString(edTitle->text()); }));
-  connect(edAuthor, &QLineEdit::textEdited, this, edited([this] { doc_.Header.Author = FromQString(edAuthor->text()); }));
+  connect(edTitle, &QLineEdit::textEdited, this, edited([this] {
+            KeepAs1251(edTitle);
+            doc_.Header.Title = FromQString(edTitle->text());
+          }));
+  connect(edAuthor, &QLineEdit::textEdited, this, edited([this] {
+            KeepAs1251(edAuthor);
+            doc_.Header.Author = FromQString(edAuthor->text());
+          }));
   connect(Memo1, &QPlainTextEdit::textChanged, this, edited([this] {
+            KeepAs1251(Memo1);
             doc_.Header.Description = FromQString(Memo1->toPlainText().replace("\n", "\r\n"));
           }));
   connect(seDays, &QSpinBox::editingFinished, this, [this] { GuardedCall(nullptr, [this] { seDaysExit(); }); });
@@ -318,6 +325,7 @@ void TRaskladForm::ConnectEvents() {
   connect(memCmt, &QPlainTextEdit::textChanged, this, [this] {
     TMtTreeItem* f = doc_.Tree().ItemFocused();
     if (applying_ || f == nullptr) return;
+    KeepAs1251(memCmt);
     f->ColumnText().SetString(rcComment, FromQString(memCmt->toPlainText().replace("\n", "\r\n")));
     doc_.Modified = 1;
     tvEatMenu->Invalidate();

@@ -65,7 +65,7 @@ bool TRaskladForm::PrintRation(bool Preview) {
     job.PdfFile = pdf;
     QString error;
     done = rpPrintPreparedPages(print_->rpCompRpt.EMFPages, job, &error);
-    if (!done) fail(Ansi("Не удалось напечатать раскладку: ") + FromQStringKeepingNames(error));
+    if (!done) fail(Ansi("Не удалось напечатать раскладку: ") + FromQString(error));
   }
   print_->Clear();
   return done;

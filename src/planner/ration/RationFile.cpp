@@ -468,6 +468,9 @@ TRationLoadResult LoadRationFromFile(TRationDocument& Doc, const AnsiString& Fil
     data.LoadFromFile(FileName);
     result = ReadRation(Doc, data, CurrentLimits);
     Doc.FileStamp = result == rlOk ? StampOfBytes(data.Memory(), data.Size()) : TFileStamp{};
+    // A ration without a title is named by its file, as after saving it: a window
+    // without a caption could not be told from the others.
+    if (result == rlOk && Doc.Caption.empty()) Doc.Caption = FileName;
   } catch (const std::exception&) {
     result = rlReadError;
   }

@@ -120,6 +120,42 @@ bool UnsignedFloat(std::string_view s, double& v) {
   return TextToFloat(s, v);
 }
 
+// A text as the tables (code page 866) can hold it: typographic quotes, dashes, the
+// ellipsis and the no-break blank, which 866 lacks, become their plain forms. The
+// characters that remain without a place in 866 go to `lacking`, each once.
+AnsiString TableText(const AnsiString& text, AnsiString& lacking) {
+  AnsiString out;
+  for (const char c : text) {
+    const char32_t u = cp::Ansi1251ToUnicode(static_cast<unsigned char>(c));
+    if (cp::UnicodeTo866(u, 0) != 0) {
+      out += c;
+      continue;
+    }
+    switch (u) {
+      case U'\u00AB': case U'\u00BB': case U'\u201C': case U'\u201D': case U'\u201E':
+        out += '"';
+        break;
+      case U'\u2018': case U'\u2019': case U'\u201A':
+        out += '\'';
+        break;
+      case U'\u2013': case U'\u2014':
+        out += '-';
+        break;
+      case U'\u2026':
+        out += "...";
+        break;
+      case U'\u00A0':
+        out += ' ';
+        break;
+      default:
+        if (lacking.find(c) == AnsiString::npos) lacking += (lacking.empty() ? "" : " ") + AnsiString(1, c);
+        out += c;
+        break;
+    }
+  }
+  return out;
+}
+
 void SetCell(const TCustomMtTree& tree, TMtTreeItem* item, int section, const AnsiString& text) {
   const int main = tree.MainTreeColumn;
   if (section == main) {
@@ -587,6 +623,21 @@ bool TRefEditModel::EditCell(int Page, TMtTreeItem* Item, int Section, const Ans
       refusal = "Значение вне допустимых пределов этого параметра";
   } else if (Trim(Text).empty()) {
     refusal = "Здесь можно вводить только непустой текст";
+  } else if (Page != rpParam) {
+    AnsiString lacking;
+    stored = TableText(Text, lacking);
+    if (!lacking.empty()) {
+      prompt_.MessageDlg(Ansi("Эти символы нельзя записать в справочник: ") + lacking + "\r", TMsgDlgType::mtWarning,
+                         mbOK);
+      return false;
+    }
+    const std::map<AnsiString, int>& widths = Ref(Page).TextWidths;
+    const auto width = widths.find(AnsiUpperCase(Tree(Page).HeaderSections()->GetSection(Section)->FieldName()));
+    if (width != widths.end() && static_cast<int>(stored.size()) > width->second) {
+      prompt_.MessageDlg(Format(Ansi("Здесь можно вводить не более %d символов\r"), {width->second}),
+                         TMsgDlgType::mtWarning, mbOK);
+      return false;
+    }
   }
   if (refusal != nullptr) {
     prompt_.MessageDlg(Ansi(refusal) + "\r", TMsgDlgType::mtWarning, mbOK);

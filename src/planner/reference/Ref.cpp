@@ -459,6 +459,10 @@ void TRef::Load() {
   TDbfDataSet ds;
   OpenRefTableForReading(ds, FileName);
   CheckKeyFields(ds, FileName);
+  TextWidths.clear();
+  for (int i = 0; i < ds.FieldCount(); ++i)
+    if (ds.Fields(i).DataType() == TFieldType::ftString)
+      TextWidths[AnsiUpperCase(ds.Fields(i).FieldName())] = ds.Fields(i).Size();
   const std::int64_t missing = MissingRefRecords(ds);
   TField& code = ds.FieldByName("CODE");
   TField& owner = ds.FieldByName("OWNER");
@@ -572,19 +576,23 @@ void TRef::Save() {
       }
     }
   };
-  const TRefFolderLock folder(TableDir(), false);
-  TRefTableRewrite own(FileName, settings, fill, stamp_);
-  std::unique_ptr<TRefTableRewrite> companion;
-  if (OnSaveCompanion) {
-    const TRefCompanionSave c = OnSaveCompanion(this);
-    companion = std::make_unique<TRefTableRewrite>(c.FileName, settings, c.Fill, c.Expected);
+  {
+    const TRefFolderLock folder(TableDir(), false);
+    TRefTableRewrite own(FileName, settings, fill, stamp_);
+    std::unique_ptr<TRefTableRewrite> companion;
+    if (OnSaveCompanion) {
+      const TRefCompanionSave c = OnSaveCompanion(this);
+      companion = std::make_unique<TRefTableRewrite>(c.FileName, settings, c.Fill, c.Expected);
+    }
+    std::vector<TRefTableRewrite*> tables{&own};
+    if (companion) tables.push_back(companion.get());
+    PlaceRefTables(tables, *folder.Lock());
+    stamp_ = own.Stamp();
+    if (companion && OnCompanionSaved) OnCompanionSaved(this, companion->Stamp());
   }
-  std::vector<TRefTableRewrite*> tables{&own};
-  if (companion) tables.push_back(companion.get());
-  PlaceRefTables(tables, *folder.Lock());
-  stamp_ = own.Stamp();
-  if (companion && OnCompanionSaved) OnCompanionSaved(this, companion->Stamp());
   Modified = false;
+  // Only now are the tables closed and the folder free: whoever reads them again (the
+  // pick-list) reads what was just written.
   if (OnAfterSave) OnAfterSave(this);
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -209,6 +210,9 @@ class TRef {
   const TRefSaveSettings* SaveSettings = nullptr;
   // Set by Load: the table cannot be written here (read-only folder or file).
   bool ReadOnly = false;
+  // Set by Load: the width of each text field of the table, by its upper-case name; a
+  // longer text would be cut when written.
+  std::map<AnsiString, int> TextWidths;
   // Set by Load: the tables found cut short (their headers count records their files
   // lack): the own table first, then companion tables that OnAfterLoad read and added.
   struct TCutShort {

@@ -50,8 +50,8 @@ std::size_t Utf8Sequence(std::string_view s, std::size_t i, char32_t& u) {
 
 namespace {
 
-// 1251 text as UTF-8 with the raw bytes of names given back; a path's "\\" as "/".
-std::string WithRawBytes(std::string_view name, bool path) {
+// 1251 name as a UTF-8 system path: the raw bytes of names given back, "\\" as "/".
+std::string WithRawBytes(std::string_view name) {
   std::string r;
   r.reserve(name.size() * 2);
   for (std::size_t i = 0; i < name.size(); ++i) {
@@ -60,7 +60,7 @@ std::string WithRawBytes(std::string_view name, bool path) {
       r += static_cast<char>(HexDigit(name[i + 1]) * 16 + HexDigit(name[i + 2]));
       i += 2;
     } else {
-      cp::AppendUtf8(r, path && c == '\\' ? U'/' : cp::Ansi1251ToUnicode(static_cast<unsigned char>(c)));
+      cp::AppendUtf8(r, c == '\\' ? U'/' : cp::Ansi1251ToUnicode(static_cast<unsigned char>(c)));
     }
   }
   return r;
@@ -68,9 +68,7 @@ std::string WithRawBytes(std::string_view name, bool path) {
 
 }  // namespace
 
-std::string SysPath(std::string_view name) { return WithRawBytes(name, true); }
-
-std::string ShownUtf8(std::string_view text) { return WithRawBytes(text, false); }
+std::string SysPath(std::string_view name) { return WithRawBytes(name); }
 
 AnsiString AnsiPath(std::string_view sysPath) {
   static constexpr char kHex[] = "0123456789ABCDEF";

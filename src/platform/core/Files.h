@@ -18,9 +18,6 @@ std::string SysPath(std::string_view name);
 // bytes: each byte becomes kRawPathByte and two upper-case hex digits, which SysPath turns
 // back into that byte. So every name the system holds comes back to the very same file.
 AnsiString AnsiPath(std::string_view sysPath);
-// 1251 text as it is shown (UTF-8): a file name in it that 1251 cannot hold shows as the
-// system has it (its bytes given back, as SysPath does), whatever text surrounds it.
-std::string ShownUtf8(std::string_view text);
 // 0x98 is unassigned in code page 1251: no text typed or read as 1251 holds it.
 inline constexpr char kRawPathByte = '\x98';
 

@@ -16,16 +16,94 @@
 #include <unordered_map>
 #include <tuple>
 
-QString ToQString(std::string_view ansi) {
-  // Names that 1251 cannot hold carry their own bytes (see AnsiPath): shown as they are.
-  const std::string utf8 =
-      ansi.find(kRawPathByte) == std::string_view::npos ? cp::Ansi1251ToUtf8(ansi) : ShownUtf8(ansi);
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+QString Utf8Text(const std::string& utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-AnsiString FromQString(const QString& s) { return cp::Utf8To1251(s.toUtf8().toStdString()); }
+}  // namespace
 
-AnsiString FromQStringKeepingNames(const QString& s) { return AnsiPath(s.toUtf8().toStdString()); }
+QString ToQString(std::string_view ansi) {
+  if (ansi.find(kRawPathByte) == std::string_view::npos) return Utf8Text(cp::Ansi1251ToUtf8(ansi));
+  // A file name keeps what code page 1251 cannot hold as escaped bytes (AnsiPath): they
+  // are shown as the system names them, runs of them read as UTF-8. A run that is no
+  // UTF-8 stays as it is written, so that FromQString gives it back all the same.
+  QString out;
+  std::string raw;        // escaped bytes not yet shown
+  std::size_t plain = 0;  // start of the text not yet shown
+  std::size_t run = 0;    // start of the escapes of `raw`
+  const auto flush = [&](std::size_t end) {
+    const QString text = Utf8Text(raw);
+    out += text.toUtf8() == QByteArray(raw.data(), static_cast<qsizetype>(raw.size()))
+               ? text
+               : Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(run, end - run)));
+    raw.clear();
+  };
+  for (std::size_t i = 0; i < ansi.size();) {
+    const int hi = i + 2 < ansi.size() && ansi[i] == kRawPathByte ? HexDigit(ansi[i + 1]) : -1;
+    const int lo = hi >= 0 ? HexDigit(ansi[i + 2]) : -1;
+    if (lo < 0) {
+      if (!raw.empty()) flush(i);
+      ++i;
+      continue;
+    }
+    if (raw.empty()) {
+      out += Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(plain, i - plain)));
+      run = i;
+    }
+    raw.push_back(static_cast<char>(hi * 16 + lo));
+    i += 3;
+    plain = i;
+  }
+  if (!raw.empty()) flush(plain);
+  out += Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(plain)));
+  return out;
+}
+
+AnsiString FromQString(const QString& s) {
+  // What 1251 lacks is kept as escaped UTF-8 bytes, as in a file name (AnsiPath), so
+  // that what ToQString showed comes back as it was. (Fields of texts that go into
+  // documents and tables keep to 1251 while they are typed: KeepAs1251.) Unlike a
+  // system name's conversion it takes the escape byte itself as text: ToQString shows an
+  // escaped run that is no UTF-8 as the text it is written in, which comes back as such.
+  AnsiString out;
+  for (const char32_t u : s.toUcs4()) {
+    const unsigned char c = cp::UnicodeTo1251(u, 0);
+    if (c != 0) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char byte : QString::fromUcs4(&u, 1).toUtf8()) {
+      const auto b = static_cast<unsigned char>(byte);
+      out += kRawPathByte;
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return out;
+}
+
+QString As1251(const QString& text) {
+  QString out;
+  for (const char32_t u : text.toUcs4()) {
+    if (cp::UnicodeTo1251(u, 0) != 0) {
+      out += QString::fromUcs4(&u, 1);
+      continue;
+    }
+    const QList<uint> parts = QString::fromUcs4(&u, 1).normalized(QString::NormalizationForm_D).toUcs4();
+    const char32_t base = parts.isEmpty() ? 0 : parts.front();
+    out += base != u && cp::UnicodeTo1251(base, 0) != 0 ? QString::fromUcs4(&base, 1) : QString("?");
+  }
+  return out;
+}
 
 QColor ToQColor(TColor c) {
   const TColor rgb = ColorToRGB(c);

@@ -19,12 +19,13 @@ class QPainter;
 class QPaintDevice;
 class QPen;
 
-// 1251 bytes <-> Qt strings.
+// 1251 bytes <-> Qt strings. Characters 1251 lacks travel as the escaped UTF-8 bytes
+// of file names (AnsiPath, kRawPathByte): shown as themselves, read back unchanged.
 QString ToQString(std::string_view ansi);
 AnsiString FromQString(const QString& s);
-// A message as 1251 text: what 1251 cannot hold (a file name in another script) keeps its
-// bytes as AnsiPath keeps them, so that ToQString shows it as it was.
-AnsiString FromQStringKeepingNames(const QString& s);
+// The text as 1251 keeps it: a character the code page lacks loses its accent when the
+// plain letter is there (ü: u), else it becomes "?".
+QString As1251(const QString& text);
 
 QColor ToQColor(TColor c);
 TColor FromQColor(const QColor& c);

@@ -2,8 +2,11 @@
 
 #include <QAbstractItemView>
 #include <QDialog>
+#include <QSignalBlocker>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTreeWidget>
+#include <algorithm>
 #include <climits>
 
 #include "platform/gui/Application.h"
@@ -340,4 +343,24 @@ void TLabel::FontChanged() {
 bool TLabel::event(QEvent* e) {
   if (HandleClientEvent(e)) return true;
   return QLabel::event(e);
+}
+
+void KeepAs1251(QLineEdit* edit) {
+  const QString kept = As1251(edit->text());
+  if (kept == edit->text()) return;
+  const int pos = edit->cursorPosition();
+  edit->setText(kept);
+  edit->setModified(true);  // still the user's edit
+  edit->setCursorPosition(std::min(pos, static_cast<int>(kept.size())));
+}
+
+void KeepAs1251(QPlainTextEdit* edit) {
+  const QString kept = As1251(edit->toPlainText());
+  if (kept == edit->toPlainText()) return;
+  const QSignalBlocker quiet(edit);
+  const int pos = edit->textCursor().position();
+  edit->setPlainText(kept);
+  QTextCursor cursor = edit->textCursor();
+  cursor.setPosition(std::min(pos, static_cast<int>(kept.size())));
+  edit->setTextCursor(cursor);
 }

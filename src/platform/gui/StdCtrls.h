@@ -185,3 +185,9 @@ AnsiString StripHotkey(const AnsiString& caption);
 // Whether `c` is the caption's accelerator, the character after a single "&" (1251,
 // without regard to case).
 bool IsAccelerator(char c, const AnsiString& caption);
+
+// A field shows what a 1251 text will keep of what was typed (As1251): what the code
+// page cannot hold is replaced where it stands, the cursor staying in place. For the
+// handlers of user edits.
+void KeepAs1251(QLineEdit* edit);
+void KeepAs1251(QPlainTextEdit* edit);

@@ -724,7 +724,7 @@ void TrpPreviewForm::PrintDialog() {
     pj.PdfFile = form.PdfFile();
     pj.Title = report_ && !report_->Title.empty() ? report_->Title : rpLocalString(55209);
     QString error;
-    if (!pj.Order.empty() && !rpPrintPreparedPages(*pages_, pj, &error)) Error(FromQStringKeepingNames(error));
+    if (!pj.Order.empty() && !rpPrintPreparedPages(*pages_, pj, &error)) Error(FromQString(error));
     return;
   }
   // Pages laid out for another printer are built again for this one.

@@ -254,7 +254,7 @@ bool rpQtPrintPages(TrpEMFPages& pages, const std::vector<int>& order, const Ans
   QString error;
   if (rpPrintPreparedPages(pages, job, &error)) return true;
   if (error.isEmpty()) return false;  // aborted
-  throw Exception(FromQStringKeepingNames(error));
+  throw Exception(FromQString(error));
 }
 
 bool rpPrintPreparedPages(TrpEMFPages& pages, const TrpPrintJob& job, QString* error) {

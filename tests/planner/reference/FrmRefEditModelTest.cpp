@@ -122,6 +122,8 @@ TEST_F(RefEditTest, EveryEditableCellIsChecked) {
   const char* kFloat =
       "Здесь можно вводить только вещественное число без знаков\r(десятичный разделитель - точка или запятая)\r";
   const char* kText = "Здесь можно вводить только непустой текст\r";
+  const char* kLong = "Здесь можно вводить не более 30 символов\r";
+  const char* kChars = "Эти символы нельзя записать в справочник: © ‰\r";
   const Case cases[] = {
       {rpProd, 10, 1, "1.5", false, "308", kInt},
       {rpProd, 10, 1, "-5", false, "308", kInt},  // no signs
@@ -134,6 +136,15 @@ TEST_F(RefEditTest, EveryEditableCellIsChecked) {
       {rpProd, 10, 6, " 2.5 ", true, "2.5", ""},
       {rpProd, 10, 0, "   ", false, "Гречка", kText},
       {rpProd, 10, 0, " Гречка ядрица ", true, " Гречка ядрица ", ""},  // texts are stored as typed
+      // The tables hold code page 866: typographic punctuation is kept as its plain form,
+      // other characters it lacks are refused, not written as "?".
+      {rpProd, 10, 0, "Сыр «Гауда» — 45%…", true, "Сыр \"Гауда\" - 45%...", ""},
+      {rpMeal, 1, 0, "„Ужин“ – ‘поздний’", true, "\"Ужин\" - 'поздний'", ""},
+      {rpProd, 10, 0, "Сыр © ‰", false, "Сыр \"Гауда\" - 45%...", kChars},
+      // A name fits its field (30 characters here), or it would be cut when written.
+      {rpProd, 10, 0, "Гречка ядрица отборная, 1 сорт", true, "Гречка ядрица отборная, 1 сорт", ""},
+      {rpProd, 10, 0, "Гречка ядрица отборная, 1 сорт!", false, "Гречка ядрица отборная, 1 сорт", kLong},
+      {rpDish, 101, 0, "Гречка ядрица отборная, 1 сор…", false, "Гречневая", kLong},
       {rpEnergo, 12, 1, "3300", true, "3300", ""},
       {rpDish, 101, 0, "Гречка с маслом", true, "Гречка с маслом", ""},
       {rpDish, 101, 1, "500", false, "308", ""},  // a dish's energy is its components'
