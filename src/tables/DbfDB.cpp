@@ -626,23 +626,24 @@ void TDbfDataSet::InternalCancel() {
   editing_ = false;
 }
 
+void TDbfDataSet::SetDeletionFlag(std::int64_t recNo, bool deleted) {
+  LockAndReread(recNo);
+  RecordUnlock unlock{*dbf_};
+  dbf_->ShowDeleted = true;
+  try {
+    if (deleted) dbf_->Delete();
+    else dbf_->Undelete();
+  } catch (const EDbfError&) {
+    dbf_->ShowDeleted = useDeleted_;
+    DatabaseError(deleted ? "Cannot delete the record" : "Cannot recall the record");
+  }
+  dbf_->ShowDeleted = useDeleted_;
+}
+
 void TDbfDataSet::InternalDelete() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) return;
-  // Under the record lock, as an edit: a user editing the record would otherwise write
-  // its old deletion flag back with the post.
-  LockAndReread(Buf(*b).recNo);
-  {
-    RecordUnlock unlock{*dbf_};
-    dbf_->ShowDeleted = true;
-    try {
-      dbf_->Delete();
-    } catch (const EDbfError&) {
-      dbf_->ShowDeleted = useDeleted_;
-      DatabaseError("Cannot delete the record");
-    }
-    dbf_->ShowDeleted = useDeleted_;
-  }
+  SetDeletionFlag(Buf(*b).recNo, true);
   // On to the next visible record; from the last one back to the one before.
   dbf_->GetRecord(dbp::Current);
   if (dbf_->Eof()) dbf_->GetRecord(dbp::Previous);
@@ -654,18 +655,7 @@ void TDbfDataSet::RecallRecord() {
   TRecordBuffer* b = ActiveBuffer();
   if (!b) DatabaseError("Cannot recall the record");
   UpdateCursorPos();
-  LockAndReread(Buf(*b).recNo);
-  {
-    RecordUnlock unlock{*dbf_};
-    dbf_->ShowDeleted = true;
-    try {
-      dbf_->Undelete();
-    } catch (const EDbfError&) {
-      dbf_->ShowDeleted = useDeleted_;
-      DatabaseError("Cannot recall the record");
-    }
-  }
-  dbf_->ShowDeleted = useDeleted_;
+  SetDeletionFlag(Buf(*b).recNo, false);
   dbf_->StoreRecord(Buf(*b).image);
 }
 

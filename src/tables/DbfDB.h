@@ -193,6 +193,9 @@ class TDbfDataSet : public TDataSet {
   // Locks record `recNo` for this user and reads it as it stands in the file under the
   // lock; raises "Record is locked by another user" when another user holds it.
   void LockAndReread(std::int64_t recNo);
+  // Deletes or recalls the record under its record lock, as an edit would change it: a
+  // user editing the record would otherwise write its old flag back with the post.
+  void SetDeletionFlag(std::int64_t recNo, bool deleted);
 
   friend class DBFObject;
   friend class THCBlobStream;
