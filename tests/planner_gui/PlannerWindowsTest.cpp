@@ -2468,3 +2468,28 @@ TEST_F(PlannerWindows, TheDefaultAuthorShowsWhatRationsKeep) {
   });
   EXPECT_EQ(U(globals_->Settings.Defaults.DfltAuthor), "Jurgen ?");
 }
+
+// A fragment pasted from another program's text with characters the documents' code page
+// lacks: they come in as the fields show such text ("?" or the plain letter), never as the
+// escapes of file names, which the exports and the 64-character cut would garble.
+TEST_F(PlannerWindows, AFragmentWithForeignCharactersIsPastedAsTheDocumentKeepsIt) {
+  TRaskladForm* a = form_->OpenRation(Example("weekend-hike.tw"));
+  ASSERT_NE(a, nullptr);
+  TMtTreeItem* aDay = a->Doc().Items()->Root()->GetChildren(0);
+  TMtTreeItem* lunch = Child(aDay, "Обед");
+  ASSERT_NE(lunch, nullptr);
+  FocusTree(a, lunch);
+  Trigger("EditCopy1");
+  QString text = QApplication::clipboard()->text();
+  const qsizetype at = text.indexOf(QString::fromUtf8("Обед"));
+  ASSERT_GE(at, 0);
+  text.insert(at + 4, QString::fromUtf8(" Gruyère 日本"));
+  QApplication::clipboard()->setText(text);
+  TMtTreeItem* day2 = a->Doc().Items()->Root()->GetChildren(1);
+  FocusTree(a, day2);
+  Trigger("EditPaste1");
+  TMtTreeItem* pasted = Child(day2, "Обед Gruyere ??");
+  ASSERT_NE(pasted, nullptr);
+  EXPECT_EQ(pasted->Text().find(kRawPathByte), AnsiString::npos);
+  a->Doc().Modified = 0;
+}

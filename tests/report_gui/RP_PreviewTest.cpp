@@ -892,6 +892,42 @@ TEST_F(Preview, FindDialogShowsItsTextsInGroups) {
   EXPECT_EQ(dialogs->Unexpected(), 0);
 }
 
+// The pages hold code page 1251 text, and so do the sought text and the CSV delimiter:
+// what 1251 lacks is taken as a field shows it, not as the escaped bytes of file names
+// (a search for "C3" found them, the delimiter became the escape byte).
+TEST_F(Preview, TextsTypedInTheDialogsAreTakenIn1251) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 0);
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerForm("TrpPreviewSearchForm", [](TForm& dlg) {
+    dlg.findChild<QLineEdit*>("edText")->setText(QString::fromUtf8("Zürich 日"));
+    dlg.findChild<QPushButton*>("btnOk")->click();
+  });
+  f.FindDialog();
+  EXPECT_EQ(f.Search().Text, Ansi("ZURICH ?"));
+
+  rpInstallExportOptionsDialogs();
+  TrpCSVExport csv;
+  csv.Delimiter = '\xB9';  // "№"
+  QString shown;
+  dialogs->AnswerForm("TrpCSVExportForm", [&](TForm& dlg) {
+    shown = dlg.findChild<QLineEdit*>("edDelimiter")->text();
+    dlg.findChild<QPushButton*>("btnCancel")->click();
+  });
+  rpExportPages(pages, csv, dir.Path() + "/cancelled.csv");
+  EXPECT_EQ(shown, QString::fromUtf8("№"));
+  EXPECT_EQ(csv.Delimiter, '\xB9');
+  dialogs->AnswerForm("TrpCSVExportForm", [](TForm& dlg) {
+    dlg.findChild<QLineEdit*>("edDelimiter")->setText(QString::fromUtf8("│"));
+    dlg.findChild<QPushButton*>("btnOk")->click();
+  });
+  ASSERT_TRUE(rpExportPages(pages, csv, dir.Path() + "/o.csv"));
+  EXPECT_EQ(csv.Delimiter, '?');
+  EXPECT_EQ(dialogs->Unexpected(), 0);
+}
+
 // Exit and Esc close a modal preview with OK.
 TEST_F(Preview, ExitAndEscCloseAModalPreviewWithOk) {
   TrpEMFPages pages;

@@ -542,8 +542,16 @@ bool TRaskladForm::TreeFocused() const {
   return tvEatMenu->Focused() || tvEatMenu->Editing() || tvEatMenu->window()->focusWidget() == tvEatMenu;
 }
 
+namespace {
+
+// The clipboard's text as a ration fragment: names and comments go into the document,
+// which keeps code page 1251, so what it lacks is taken as the fields show it (As1251).
+AnsiString ClipboardFragment() { return FromQString(As1251(QGuiApplication::clipboard()->text())); }
+
+}  // namespace
+
 TRationCommands TRaskladForm::Commands() const {
-  const AnsiString clip = FromQString(QGuiApplication::clipboard()->text());
+  const AnsiString clip = ClipboardFragment();
   const TFindDlg* find = services_.FindDlg;
   const AnsiString findValue =
       find != nullptr && find->Model().HasCheckedCondition() ? find->Model().CondValue() : AnsiString();
@@ -623,7 +631,7 @@ void TRaskladForm::CopyItems(bool Cut) {
 }
 
 void TRaskladForm::PasteItems() {
-  editor_->PasteItems(FromQString(QGuiApplication::clipboard()->text()));
+  editor_->PasteItems(ClipboardFragment());
   AfterCommand();
 }
 

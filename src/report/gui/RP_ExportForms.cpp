@@ -64,7 +64,7 @@ int rpShowExportOptions(TrpExportFilter& filter) {
   const QString scale = Text(54806, "Масштаб");
   QLineEdit* sx = html ? nullptr : field("edScaleX", scale + " X", Number(text->ScaleX));
   QLineEdit* sy = field("edScaleY", scale + " Y", Number(text->ScaleY));
-  QLineEdit* delim = csv ? field("edDelimiter", Text(54811, "Разделитель"), QString(QChar(csv->Delimiter))) : nullptr;
+  QLineEdit* delim = csv ? field("edDelimiter", Text(54811, "Разделитель"), ToQString(AnsiString(1, csv->Delimiter))) : nullptr;
   if (pseudo) {
     pseudo->setEnabled(frames->isChecked());
     QObject::connect(frames, &QCheckBox::toggled, pseudo, &QCheckBox::setEnabled);
@@ -90,7 +90,8 @@ int rpShowExportOptions(TrpExportFilter& filter) {
   if (breaks) text->PageBreaks = breaks->isChecked();
   if (sx) text->ScaleX = rpExportScale(FromQString(sx->text()));
   text->ScaleY = rpExportScale(FromQString(sy->text()));
-  if (delim && !delim->text().isEmpty()) csv->Delimiter = FromQString(delim->text().left(1))[0];
+  // The delimiter is one 1251 character: one the code page lacks becomes "?" here.
+  if (delim && !delim->text().isEmpty()) csv->Delimiter = FromQString(As1251(delim->text().left(1)))[0];
   return result == mrOk ? 1 : result;
 }
 

@@ -638,7 +638,8 @@ void TrpPreviewForm::FindDialog() {
   QObject::connect(cancel, &QPushButton::clicked, &dlg, [&] { dlg.SetModalResult(mrCancel); });
   edit->setFocus();
   if (dlg.ShowModal() != mrOk || edit->text().isEmpty()) return;
-  Find(FromQString(edit->text()), caseBox->isChecked(), fromStart->isChecked());
+  // The pages hold 1251 text: the sought text is taken as 1251 keeps it.
+  Find(FromQString(As1251(edit->text())), caseBox->isChecked(), fromStart->isChecked());
 }
 
 void TrpPreviewForm::Error(const AnsiString& text) { MessageDlg(text, TMsgDlgType::mtError, mbOK); }
