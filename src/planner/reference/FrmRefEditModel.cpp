@@ -1,5 +1,8 @@
 #include "planner/reference/FrmRefEditModel.h"
 
+#include <map>
+#include <set>
+
 #include "planner/app/Globals.h"
 #include "planner/app/UserPrompt.h"
 #include "planner/ration/RationEdit.h"
@@ -166,6 +169,16 @@ void SetCell(const TCustomMtTree& tree, TMtTreeItem* item, int section, const An
   TStringList& columns = item->ColumnText();
   while (columns.Count() <= index) columns.Add(AnsiString());
   columns.SetString(index, text);
+}
+
+// Names in guillemets joined by ", ": the first few, then how many more there are.
+AnsiString NameList(const std::vector<AnsiString>& names) {
+  constexpr std::size_t kShown = 3;
+  AnsiString out;
+  for (std::size_t i = 0; i < names.size() && i < kShown; ++i)
+    out += (i > 0 ? AnsiString(", ") : AnsiString()) + Ansi("«") + names[i] + Ansi("»");
+  if (names.size() > kShown) out += Format(Ansi(" и ещё %d"), {static_cast<int>(names.size() - kShown)});
+  return out;
 }
 
 }  // namespace
@@ -437,10 +450,47 @@ void TRefEditModel::ItemsAddComponent() {
   if (added > 0) ref.Modified = true;
 }
 
+AnsiString TRefEditModel::UsedProductsQuestion(const TMtTreeItem* Root, const char* Tail,
+                                                const char* TailMany) const {
+  // Components carry their product's code: a product deleted under them would leave them
+  // pointing at nothing, and the next load of the dishes drops them.
+  std::map<std::int32_t, const TMtTreeItem*> going;
+  const TMtTreeItem* first = Root != nullptr ? Root : Tree(rpProd).Items()->Root()->GetFirstChild();
+  for (const TMtTreeItem* item = first; item != nullptr && (Root == nullptr || item->IsUnder(Root));
+       item = item->GetNext())
+    if (const TRefItemRec* rec = RefRecOf(item); rec != nullptr && !IsRefFolder(item)) going.emplace(rec->Code, item);
+  std::set<const TMtTreeItem*> used;
+  std::vector<AnsiString> dishes;
+  const TMtTreeItem* lastDish = nullptr;
+  for (const TMtTreeItem* item = Tree(rpDish).Items()->Root()->GetFirstChild(); item != nullptr;
+       item = item->GetNext()) {
+    const TRefItemRec* rec = RefRecOf(item);
+    if (rec == nullptr || rec->Kind != fkProduct || item->GetParent() == nullptr) continue;
+    const auto product = going.find(rec->Code);
+    if (product == going.end()) continue;
+    used.insert(product->second);
+    if (item->GetParent() != lastDish) dishes.push_back(item->GetParent()->Text());
+    lastDish = item->GetParent();
+  }
+  if (used.empty()) return {};
+  std::vector<AnsiString> products;
+  for (const TMtTreeItem* item = first; item != nullptr && (Root == nullptr || item->IsUnder(Root));
+       item = item->GetNext())
+    if (used.count(item) > 0) products.push_back(item->Text());
+  const bool one = products.size() == 1;
+  return Format(Ansi(one ? "Продукт %s входит в состав блюд: %s.\r" : "Продукты %s входят в состав блюд: %s.\r"),
+                {NameList(products), NameList(dishes)}) +
+         Ansi(one ? Tail : TailMany);
+}
+
 void TRefEditModel::ItemsDelete() {
   if (!Actions().ItemsDelete) return;
   TCustomMtTree& tree = Tree(activePage_);
   TMtTreeItem* item = tree.ItemFocused();
+  if (activePage_ == rpProd) {
+    const AnsiString question = UsedProductsQuestion(item, "Удалить его?", "Удалить их?");
+    if (!question.empty() && prompt_.MessageDlg(question, TMsgDlgType::mtWarning, mbYes | mbNo) != mrYes) return;
+  }
   TMtTreeItem* next = item->GetNextSibling();
   if (next == nullptr) next = item->GetPrevSibling();
   if (next == nullptr) next = item->GetParent();
@@ -459,10 +509,14 @@ void TRefEditModel::ItemsDelete() {
 
 void TRefEditModel::ItemsDeleteAll() {
   if (!Actions().ItemsDeleteAll) return;
-  if (Tree(activePage_).Items()->Count() > 0 &&
-      prompt_.MessageDlg(Ansi("Вы действительно хотите удалить ВСЕ строки\rиз текущего справочника?"),
-                         TMsgDlgType::mtConfirmation, mbYes | mbNo) != mrYes)
-    return;
+  if (Tree(activePage_).Items()->Count() > 0) {
+    const char* question = "Вы действительно хотите удалить ВСЕ строки\rиз текущего справочника?";
+    const AnsiString used = activePage_ == rpProd ? UsedProductsQuestion(nullptr, question, question) : AnsiString();
+    if (prompt_.MessageDlg(used.empty() ? Ansi(question) : used,
+                           used.empty() ? TMsgDlgType::mtConfirmation : TMsgDlgType::mtWarning,
+                           mbYes | mbNo) != mrYes)
+      return;
+  }
   CurrentRef().Clear();
 }
 

@@ -147,6 +147,11 @@ class TRefEditModel {
   void NewProduct(TRef* sender, TMtTreeItem* item, const TRefItemRec& rec);
   void NewMeal(TRef* sender, TMtTreeItem* item, const TRefItemRec& rec);
   void FocusNew(int page, TMtTreeItem* item);
+  // The products under Root (Root itself included; nil: the whole products page) that
+  // dish compositions of the dish page use, named with those dishes ("Продукт «...»
+  // входит в состав блюд: ...." and the question Tail, or TailMany for several products);
+  // empty when no dish uses any of them.
+  AnsiString UsedProductsQuestion(const TMtTreeItem* Root, const char* Tail, const char* TailMany) const;
 
   AnsiString refDir_;
   TRationLimits& limits_;

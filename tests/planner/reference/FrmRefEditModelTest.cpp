@@ -382,6 +382,52 @@ TEST_F(RefEditTest, NewRowsMovesAndDeleteAll) {
   EXPECT_TRUE(Ref(rpMeal).Modified);
 }
 
+// Products that dish compositions use are deleted only after a warning naming them and
+// the dishes (the first few of each); unused ones go without a question.
+TEST_F(RefEditTest, DeletingProductsThatDishesUseAsksFirst) {
+  const std::string kUsedInBoth =
+      "Продукты «Гречка», «P0», «P1» и ещё 148 входят в состав блюд: «Гречневая», «Сборная».\r";
+  struct Case {
+    std::int32_t focused;
+    bool all;  // delete all instead of the focused row
+    TModalResult answer;
+    std::string question;  // "" when none is asked
+    bool deleted;
+  };
+  const Case cases[] = {
+      {10, false, mrNo, "Продукт «Гречка» входит в состав блюд: «Гречневая».\rУдалить его?", false},
+      {10, false, mrYes, "Продукт «Гречка» входит в состав блюд: «Гречневая».\rУдалить его?", true},
+      {11, false, mrNo, "", true},  // no dish uses butter
+      {1, false, mrNo, kUsedInBoth + "Удалить их?", false},
+      {1, false, mrYes, kUsedInBoth + "Удалить их?", true},
+      {11, true, mrNo, kUsedInBoth + "Вы действительно хотите удалить ВСЕ строки\rиз текущего справочника?", false},
+      {11, true, mrYes, kUsedInBoth + "Вы действительно хотите удалить ВСЕ строки\rиз текущего справочника?", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.focused) + (c.all ? " all" : ""));
+    Open();
+    prompt_.shown.clear();
+    prompt_.answers = {c.answer};
+    model_->SetActivePage(rpProd);
+    model_->Tree(rpProd).SetItemFocused(Ref(rpProd).FindByCode(c.focused));
+    if (c.all)
+      model_->ItemsDeleteAll();
+    else
+      model_->ItemsDelete();
+    if (c.question.empty()) {
+      EXPECT_TRUE(prompt_.shown.empty());
+    } else {
+      ASSERT_EQ(prompt_.shown.size(), 1U);
+      EXPECT_EQ(prompt_.shown[0].Text, c.question);
+      EXPECT_EQ(prompt_.shown[0].Buttons, mbYes | mbNo);
+    }
+    EXPECT_EQ(Ref(rpProd).FindByCode(c.focused) == nullptr, c.deleted);
+    EXPECT_EQ(Ref(rpProd).Modified, c.deleted);
+    // The compositions themselves are not touched by the products page.
+    EXPECT_EQ(Dish(101)->GetChildrenCount(), 1);
+  }
+}
+
 TEST_F(RefEditTest, ClosingAsksForEachChangedTableInOrder) {
   Ref(rpDish).Modified = true;
   Ref(rpEnergo).Modified = true;
