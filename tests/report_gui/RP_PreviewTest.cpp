@@ -869,7 +869,9 @@ TEST_F(Preview, FindDialogShowsItsTextsInGroups) {
       ASSERT_NE(w, nullptr) << p.name;
       const QString text = w->property(w->inherits("QGroupBox") ? "title" : "text").toString();
       EXPECT_EQ(text, QString::fromUtf8(p.text)) << p.name;
-      if (*p.group) EXPECT_EQ(w->parentWidget()->objectName(), p.group) << p.name;
+      if (*p.group) {
+        EXPECT_EQ(w->parentWidget()->objectName(), p.group) << p.name;
+      }
     }
     auto* label = dlg.findChild<QLabel*>();
     ASSERT_NE(label, nullptr);

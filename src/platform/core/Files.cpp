@@ -56,8 +56,8 @@ std::string WithRawBytes(std::string_view name) {
   r.reserve(name.size() * 2);
   for (std::size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
-    if (c == kRawPathByte && i + 2 < name.size() && HexDigit(name[i + 1]) >= 0 && HexDigit(name[i + 2]) >= 0) {
-      r += static_cast<char>(HexDigit(name[i + 1]) * 16 + HexDigit(name[i + 2]));
+    if (const int raw = RawPathByteAt(name, i); raw >= 0) {
+      r += static_cast<char>(raw);
       i += 2;
     } else {
       cp::AppendUtf8(r, c == '\\' ? U'/' : cp::Ansi1251ToUnicode(static_cast<unsigned char>(c)));
@@ -67,6 +67,12 @@ std::string WithRawBytes(std::string_view name) {
 }
 
 }  // namespace
+
+int RawPathByteAt(std::string_view name, std::size_t at) {
+  if (at + 2 >= name.size() || name[at] != kRawPathByte) return -1;
+  const int hi = HexDigit(name[at + 1]), lo = HexDigit(name[at + 2]);
+  return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
+}
 
 std::string SysPath(std::string_view name) { return WithRawBytes(name); }
 

@@ -20,6 +20,9 @@ std::string SysPath(std::string_view name);
 AnsiString AnsiPath(std::string_view sysPath);
 // 0x98 is unassigned in code page 1251: no text typed or read as 1251 holds it.
 inline constexpr char kRawPathByte = '\x98';
+// The byte escaped at name[at] (kRawPathByte and two upper-case hex digits), or -1 when
+// no escape stands there.
+int RawPathByteAt(std::string_view name, std::size_t at);
 
 // The name of the existing file meant by `name`: the name itself when it exists,
 // else the entry whose name differs only in case, component by component (tables

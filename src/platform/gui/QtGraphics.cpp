@@ -18,12 +18,6 @@
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 QString Utf8Text(const std::string& utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
@@ -47,9 +41,8 @@ QString ToQString(std::string_view ansi) {
     raw.clear();
   };
   for (std::size_t i = 0; i < ansi.size();) {
-    const int hi = i + 2 < ansi.size() && ansi[i] == kRawPathByte ? HexDigit(ansi[i + 1]) : -1;
-    const int lo = hi >= 0 ? HexDigit(ansi[i + 2]) : -1;
-    if (lo < 0) {
+    const int byte = RawPathByteAt(ansi, i);
+    if (byte < 0) {
       if (!raw.empty()) flush(i);
       ++i;
       continue;
@@ -58,7 +51,7 @@ QString ToQString(std::string_view ansi) {
       out += Utf8Text(cp::Ansi1251ToUtf8(ansi.substr(plain, i - plain)));
       run = i;
     }
-    raw.push_back(static_cast<char>(hi * 16 + lo));
+    raw.push_back(static_cast<char>(byte));
     i += 3;
     plain = i;
   }
