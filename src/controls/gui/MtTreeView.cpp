@@ -138,10 +138,6 @@ TCustomMtTreeView::TCustomMtTreeView(QWidget* parent) : TCustomScrollControl(par
   hintHideTimer_->SetEnabled(false);
   hintHideTimer_->SetInterval(kLineHintHideDelay);
   hintHideTimer_->SetOnTimer([this](TObject*) { HideLineHint(); });
-  pointerWatch_ = std::make_unique<TTimer>();
-  pointerWatch_->SetEnabled(false);
-  pointerWatch_->SetInterval(kPointerWatchInterval);
-  pointerWatch_->SetOnTimer([this](TObject*) { PointerWatchTick(); });
   UpdateLook();
   DefineLineHeight();
   UpdateScrollBars();

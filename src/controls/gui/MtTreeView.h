@@ -276,9 +276,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   static constexpr int kLineHintDelay = 1000;
   static constexpr int kLineHintHideDelay = 3000;
   TTimer& LineHintTimer() const { return *hintTimer_; }
-  // Runs while a leave is held (see MouseLeave): ends the hint once the pointer is off its item.
-  static constexpr int kPointerWatchInterval = 100;
-  TTimer& PointerWatchTimer() const { return *pointerWatch_; }
   THintWindow& LineHintWindow() const { return *hintWindow_; }
   // The text the line hint of the row under y shows; empty when none is due.
   AnsiString LineHintText(int y) const;
@@ -311,7 +308,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
   bool DoMouseWheelDeltas(TShiftState Shift, const TWheelDeltas& Deltas, TPoint MousePos) override;
   void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
-  void MouseEnter() override;
   void MouseLeave() override;
   void Resize() override;
   void Paint(TCanvas& canvas) override;
@@ -423,11 +419,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   void EndDropHover();
   void LineHintTick();
   void HideLineHint();
-  // Where the pointer really is (client coordinates), and whether it is over the client area.
-  bool PointerInClient(TPoint& p) const;
-  // The pointer has left the tree: no hot item, no hint, OnMouseLeave (once).
-  void PointerLeft();
-  void PointerWatchTick();
   void FreeEditor();
 
   TMtTreeHeader* header_ = nullptr;  // a child widget
@@ -463,11 +454,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   std::unique_ptr<TTimer> hintTimer_, hintHideTimer_;
   std::unique_ptr<THintWindow> hintWindow_;
   TPoint hintPoint_{-1, -1};
-  // A leave seen while the pointer was still over the rows: held, and the pointer watched
-  // until it really goes.
-  bool leaveHeld_ = false;
-  bool pointerOut_ = false;  // the leave has been announced
-  std::unique_ptr<TTimer> pointerWatch_;
 
   // In-place editing.
   QPointer<TEdit> edit_;
