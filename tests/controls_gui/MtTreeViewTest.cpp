@@ -200,12 +200,22 @@ TEST_F(TreeTest, PaintsColoursBoldCheckBoxesLinesAndSelection) {
 
 TEST_F(TreeTest, SelectColumnFillsOnlyItsCell) {
   tree->RowSelect = false;
-  tree->SelectColumn = 2;
   tree->SetItemFocused(p1);
-  const QImage shot = tree->RenderToImage();
-  EXPECT_EQ(FromQColor(shot.pixelColor(240, RowY(1))), ColorToRGB(clHighlight));
-  EXPECT_EQ(FromQColor(shot.pixelColor(180, RowY(1))), ColorToRGB(clWindow));
-  EXPECT_EQ(FromQColor(shot.pixelColor(120, RowY(1))), ColorToRGB(clWindow));
+  // Name 0..150, Kcal 150..210, Veight 210..270; numbers outside -1..2 are ignored.
+  struct {
+    int assigned, kept;
+    int filledX;  // the one cell of the three that shows the selection
+  } steps[] = {
+      {2, 2, 240}, {3, 2, 240}, {-2, 2, 240}, {100, 2, 240}, {1, 1, 180}, {-1, -1, 120}, {0, 0, 120},
+  };
+  for (auto step : steps) {
+    SCOPED_TRACE(step.assigned);
+    tree->SelectColumn = step.assigned;
+    EXPECT_EQ(tree->SelectColumn, step.kept);
+    const QImage shot = tree->RenderToImage();
+    for (int x : {120, 180, 240})
+      EXPECT_EQ(FromQColor(shot.pixelColor(x, RowY(1))), ColorToRGB(x == step.filledX ? clHighlight : clWindow)) << x;
+  }
 }
 
 TEST_F(TreeTest, ClickTable) {
@@ -805,7 +815,7 @@ TEST_F(TreeTest, EnsureVisibleWriteOutlineAndBulkSelection) {
   TMemoryStream out;
   tree->WriteOutline(out);
   const std::string text(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size()));
-  EXPECT_EQ(text, "D1\r\n P1\r\n P2\r\n P3\r\nD2\r\n P4\r\n");
+  EXPECT_EQ(text, "D1\r\nP1\r\nP2\r\nP3\r\nD2\r\nP4\r\n");  // levels 0 and 1: no spaces
 
   tree->SelectAll();
   EXPECT_EQ(tree->SelectedCount(), 6);
@@ -882,7 +892,7 @@ TEST(TreeDepthTest, TheLastPageOfAHundredThousandLevelsPaintsWithItsLines) {
   const int top = tree.GetItemRect(item).Top;
   const int x = kMtTreeSlot / 2 + kMtTreeSlot * item->GetLevel() - tree.LeftPosition();
   ASSERT_GE(x, 0);
-  EXPECT_EQ(FromQColor(shot.pixelColor(x, top + 2)), ColorToRGB(tree.LinesColor));
+  EXPECT_EQ(FromQColor(shot.pixelColor(x, top + 2)), ColorToRGB(clBtnFace));  // the lines' default colour
 }
 
 TEST_F(TreeTest, FullRowSelectDoubleClickOnTheButtonTogglesAgain) {

@@ -184,6 +184,11 @@ void TCustomMtTreeView::UpdateLook() {
   look_.CheckGlyphHeight = custom ? strip.Height() : 0;
 }
 
+TCustomMtTreeView::TSelectColumn& TCustomMtTreeView::TSelectColumn::operator=(int column) {
+  if (column >= -1 && column < tree_.SectionCount()) value_ = column;
+  return *this;
+}
+
 void TCustomMtTreeView::SetRightAlignedTree(bool b) {
   if (b == look_.RightAligned) return;
   look_.RightAligned = b;

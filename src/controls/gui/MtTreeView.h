@@ -129,11 +129,26 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TColor FocusedSelectColor = clHighlight;
   TColor HideSelectColor = clBtnFace;
   bool HideSelection = false;
-  TColor LinesColor = clBtnShadow;
+  TColor LinesColor = clBtnFace;
   TPenStyle LinesStyle = TPenStyle::psSolid;
   bool RowSelect = true;
   bool FullRowSelect = true;
-  int SelectColumn = -1;
+  // The column whose cell shows the selection fill when RowSelect is off (-1: the main
+  // column's). Reads and assigns as a number; a number outside -1 .. section count - 1 is
+  // ignored and the column stays.
+  class TSelectColumn {
+   public:
+    explicit TSelectColumn(const TCustomMtTreeView& tree) : tree_(tree) {}
+    TSelectColumn(const TSelectColumn&) = delete;
+    operator int() const { return value_; }
+    TSelectColumn& operator=(int column);
+    TSelectColumn& operator=(const TSelectColumn& other) { return *this = static_cast<int>(other); }
+
+   private:
+    const TCustomMtTreeView& tree_;
+    int value_ = -1;
+  };
+  TSelectColumn SelectColumn{*this};
   bool Tracking = true;
   bool UnderlineTracked = true;
   bool DrawFocusRect = true;
