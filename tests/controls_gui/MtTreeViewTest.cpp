@@ -11,10 +11,13 @@
 #include <QWheelEvent>
 #include <memory>
 
+#include "controls/gui/MtGuiUtils.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/core/DrawUtils.h"
 #include "platform/gui/DragManager.h"
+#include "platform/gui/Containers.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
@@ -1119,6 +1122,52 @@ TEST_F(TreeTest, MirroredTreeHitsPaintsAndSwapsLeftRight) {
   tree->CheckInvariants();
 }
 
+// A mirrored tree reads from the right: narrower than its columns, it shows their right
+// end, where the main column has its buttons and its texts begin.
+TEST_F(TreeTest, MirroredTreeNarrowerThanItsColumnsShowsTheirRightEnd) {
+  tree->SetRightAlignedTree(true);
+  tree->resize(200, 200);  // the columns: Veight 0..60, Kcal 60..120, Name 120..270
+  QApplication::processEvents();
+  const int most = 270 - tree->ClientWidth();
+  ASSERT_GT(most, 0);
+  EXPECT_EQ(tree->LeftPosition(), most);
+  // D1's button at the right edge of the main column is on screen, and hit there.
+  const TMtMainCell cell = tree->MainCellOf(d1, RowY(0) - 5);
+  const int buttonX = cell.Button.Left + 8 - tree->LeftPosition();
+  ASSERT_TRUE(buttonX >= 0 && buttonX < tree->ClientWidth());
+  int section = -1, part = -1;
+  EXPECT_EQ(tree->GetItemAt(buttonX, RowY(0), section, part), d1);
+  EXPECT_EQ(part, hpButton);
+  const QString path = QString::fromLocal8Bit(qgetenv("TARNWICK_PNG_DIR"));
+  if (!path.isEmpty()) tree->grab().toImage().save(path + "/tree-mirrored-narrow.png");
+  // The header moves with the rows.
+  EXPECT_EQ(tree->Header().x(), -most);
+  // Scrolled 10 pixels away from the end, the view keeps that distance when the tree widens.
+  tree->SetLeftPosition(most - 10);
+  tree->resize(220, 200);
+  QApplication::processEvents();
+  EXPECT_EQ(tree->LeftPosition(), 270 - tree->ClientWidth() - 10);
+  tree->CheckInvariants();
+
+  // Without a header the single column is as wide as the widest item.
+  tree->SetShowColumns(false);
+  p4->SetText(AnsiString(60, 'W'));  // 360 pixels of text
+  QApplication::processEvents();
+  ASSERT_GT(tree->ColumnsWidth(), tree->ClientWidth());
+  tree->SetRightAlignedTree(false);
+  tree->SetRightAlignedTree(true);
+  QApplication::processEvents();
+  EXPECT_EQ(tree->LeftPosition(), tree->ColumnsWidth() - tree->ClientWidth());
+  // P4's text starts next to the right edge: its first pixels are painted on screen.
+  const TMtMainCell p4cell = tree->MainCellOf(p4, RowY(5) - 5);
+  const int textStart = p4cell.TextRight - 1 - tree->LeftPosition();
+  EXPECT_TRUE(textStart >= 0 && textStart < tree->ClientWidth()) << textStart;
+  EXPECT_EQ(tree->GetItemAt(textStart - 2, RowY(5), section, part), p4);
+  EXPECT_EQ(part, hpText);
+  if (!path.isEmpty()) tree->grab().toImage().save(path + "/tree-mirrored-narrow-noheader.png");
+  tree->CheckInvariants();
+}
+
 TEST_F(TreeTest, CustomGlyphsAndPlusMinusPictures) {
   tree->SetShowCheckboxes(true);
   p1->ShowCheckBox = true;
@@ -1243,6 +1292,60 @@ TEST(FlatScrollBar, PartsFromPageRangeAndPosition) {
     if (!c.thumb.IsEmpty()) {
       EXPECT_EQ(p.Thumb, c.thumb);
     }
+  }
+}
+
+TEST(MtGuiUtilsTest, GetOwnerFormFindsTheFormAboveOrNil) {
+  TForm form;
+  auto* panel = new TPanel(&form);
+  auto* onForm = new TMtTree(panel);
+  QWidget plain;  // a window that is no form
+  auto* onPlain = new TMtTree(&plain);
+  TMtTree alone;
+  EXPECT_EQ(GetOwnerForm(onForm), &form);
+  EXPECT_EQ(GetOwnerForm(panel), &form);
+  EXPECT_EQ(GetOwnerForm(onPlain), nullptr);
+  EXPECT_EQ(GetOwnerForm(&alone), nullptr);
+  EXPECT_EQ(GetOwnerForm(nullptr), nullptr);
+}
+
+// Flat: the frame is the flat frame in the tree's background colour: a sunken edge
+// (button shadow at the top and left, highlight at the bottom and right) and, while the
+// tree has the focus, an inner edge in button text and 3-D light; else the inner ring
+// keeps the background colour.
+TEST_F(TreeTest, FlatTreeDrawsTheFlatFrameByFocus) {
+  tree->BkColor = clYellow;
+  tree->SetFlat(true);
+  QApplication::processEvents();
+  struct Case {
+    bool focused;
+    TColor outerTopLeft, outerBottomRight, innerTopLeft, innerBottomRight;
+  } cases[] = {
+      {true, clBtnShadow, clBtnHighlight, clBtnText, cl3DLight},
+      {false, clBtnShadow, clBtnHighlight, clYellow, clYellow},
+  };
+  TEdit other(tree.get());  // takes the focus away, clear of the frame
+  other.setGeometry(150, 80, 30, 20);
+  other.show();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.focused);
+    if (c.focused) tree->SetFocus();
+    else other.setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(tree->Focused(), c.focused);
+    const QImage shot = tree->grab().toImage();
+    const QString path = QString::fromLocal8Bit(qgetenv("TARNWICK_PNG_DIR"));
+    if (!path.isEmpty()) shot.save(path + (c.focused ? "/tree-flat-focused.png" : "/tree-flat-unfocused.png"));
+    const int w = shot.width(), h = shot.height(), mid = 60;
+    auto at = [&](int x, int y) { return FromQColor(shot.pixelColor(x, y)); };
+    EXPECT_EQ(at(mid, 0), ColorToRGB(c.outerTopLeft));
+    EXPECT_EQ(at(0, mid), ColorToRGB(c.outerTopLeft));
+    EXPECT_EQ(at(mid, h - 1), ColorToRGB(c.outerBottomRight));
+    EXPECT_EQ(at(w - 1, mid), ColorToRGB(c.outerBottomRight));
+    EXPECT_EQ(at(mid, 1), ColorToRGB(c.innerTopLeft));
+    EXPECT_EQ(at(1, mid), ColorToRGB(c.innerTopLeft));
+    EXPECT_EQ(at(mid, h - 2), ColorToRGB(c.innerBottomRight));
+    EXPECT_EQ(at(w - 2, mid), ColorToRGB(c.innerBottomRight));
   }
 }
 

@@ -328,6 +328,7 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   void Paint(TCanvas& canvas) override;
   void FontChanged() override;
   void FocusChanged(bool focused) override;
+  bool event(QEvent* e) override;  // paints the flat frame over the scroll area's own
   void Scroll(TScrollBarKind Bar, TScrollCode Code, int& Pos) override;
   void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
   void DragDrop(TObject* Source, int X, int Y) override;
@@ -456,6 +457,7 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool doInplaceEdit_ = true;
   int topIndex_ = 0;
   int leftPosition_ = 0;
+  int leftFromEnd_ = 0;  // mirrored: how far the view's right edge lies left of the columns' end
   int columnWidth_ = 0;
 
   // Mouse and drag state.
