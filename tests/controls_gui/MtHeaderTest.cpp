@@ -536,6 +536,46 @@ TEST_F(MtHeaderTest, StickySectionsKeepTheirSharesWithoutDividingByZero) {
   EXPECT_EQ(h.SectionsWidth(), 600);
 }
 
+// With sticky sections a section resized by hand scales the resizable ones after it; what
+// still does not fit into the header is taken from the resizable sections at the right end.
+TEST(MtHeaderStickyTest, AHandResizeLeavesTheSectionsInsideTheHeader) {
+  struct Case {
+    const char* what;
+    std::vector<int> widths;  // sections X, Y, Z in a 400-pixel header
+    bool lastResizable;
+    int dragTo;  // X's right edge is dragged from its width to here
+    std::vector<int> expected;
+  } cases[] = {
+      // Y and Z scale by (400 - 150) / (400 - 100): 50 and 208, 8 too many: Z gives them.
+      {"wider than the header", {100, 60, 250}, true, 150, {150, 50, 200}},
+      // Fitting already: the scaled widths stay (83.3 rounds to 83).
+      {"inside the header", {100, 100, 100}, true, 150, {150, 83, 83}},
+      // Z cannot be resized: Y gives what it can (to 0), then X itself.
+      {"a fixed last section", {100, 60, 250}, false, 180, {150, 0, 250}},
+      // Past the header's end: the others go to 0, and X stops at the header's width.
+      {"past the header's end", {100, 60, 250}, true, 420, {400, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TMtHeader header;
+    header.resize(400, header.height());
+    header.show();
+    std::vector<TMtHeaderSection*> s;
+    for (int w : c.widths) {
+      s.push_back(header.Sections().AddSection());
+      s.back()->SetWidth(w);
+    }
+    s[2]->SetResizable(c.lastResizable);
+    header.SetStickySections(true);
+    const int edge = c.widths[0] - 2;
+    header.MouseDown(TMouseButton::mbLeft, ssLeft, edge, 8);
+    header.MouseMove(ssLeft, c.dragTo - 2, 8);
+    header.MouseUp(TMouseButton::mbLeft, 0, c.dragTo - 2, 8);
+    EXPECT_EQ((std::vector<int>{s[0]->Width(), s[1]->Width(), s[2]->Width()}), c.expected);
+    EXPECT_LE(header.SectionsWidth(), 400);
+  }
+}
+
 TEST_F(MtHeaderTest, PaintingLooksOfSections) {
   C()->SetSortMode(hsmDescend);
   C()->SetAlignment(hsaRight);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCursor>
 #include <QEventLoop>
 #include <QTimer>
 #include <QMouseEvent>
@@ -12,10 +11,13 @@
 #include <QWheelEvent>
 #include <memory>
 
+#include "controls/gui/MtGuiUtils.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/core/DrawUtils.h"
 #include "platform/gui/DragManager.h"
+#include "platform/gui/Containers.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 
 namespace {
@@ -201,12 +203,22 @@ TEST_F(TreeTest, PaintsColoursBoldCheckBoxesLinesAndSelection) {
 
 TEST_F(TreeTest, SelectColumnFillsOnlyItsCell) {
   tree->RowSelect = false;
-  tree->SelectColumn = 2;
   tree->SetItemFocused(p1);
-  const QImage shot = tree->RenderToImage();
-  EXPECT_EQ(FromQColor(shot.pixelColor(240, RowY(1))), ColorToRGB(clHighlight));
-  EXPECT_EQ(FromQColor(shot.pixelColor(180, RowY(1))), ColorToRGB(clWindow));
-  EXPECT_EQ(FromQColor(shot.pixelColor(120, RowY(1))), ColorToRGB(clWindow));
+  // Name 0..150, Kcal 150..210, Veight 210..270; numbers outside -1..2 are ignored.
+  struct {
+    int assigned, kept;
+    int filledX;  // the one cell of the three that shows the selection
+  } steps[] = {
+      {2, 2, 240}, {3, 2, 240}, {-2, 2, 240}, {100, 2, 240}, {1, 1, 180}, {-1, -1, 120}, {0, 0, 120},
+  };
+  for (auto step : steps) {
+    SCOPED_TRACE(step.assigned);
+    tree->SelectColumn = step.assigned;
+    EXPECT_EQ(tree->SelectColumn, step.kept);
+    const QImage shot = tree->RenderToImage();
+    for (int x : {120, 180, 240})
+      EXPECT_EQ(FromQColor(shot.pixelColor(x, RowY(1))), ColorToRGB(x == step.filledX ? clHighlight : clWindow)) << x;
+  }
 }
 
 TEST_F(TreeTest, ClickTable) {
@@ -806,7 +818,7 @@ TEST_F(TreeTest, EnsureVisibleWriteOutlineAndBulkSelection) {
   TMemoryStream out;
   tree->WriteOutline(out);
   const std::string text(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size()));
-  EXPECT_EQ(text, "D1\r\n P1\r\n P2\r\n P3\r\nD2\r\n P4\r\n");
+  EXPECT_EQ(text, "D1\r\nP1\r\nP2\r\nP3\r\nD2\r\nP4\r\n");  // levels 0 and 1: no spaces
 
   tree->SelectAll();
   EXPECT_EQ(tree->SelectedCount(), 6);
@@ -853,32 +865,10 @@ TEST_F(TreeTest, LineHintStaysWhileThePointerRestsOnTheItem) {
   PointerRestsAt(*tree, global);
   QApplication::processEvents();
   EXPECT_TRUE(tree->LineHintWindow().Visible());
-  // A leave event while the pointer is still on the item (X11 sends one when the hint
-  // window is mapped under the pointer) keeps the hint; the watch then sees it stay.
-  // The pointer goes back where it was afterwards (drags start from it).
-  struct PointerBack {
-    QPoint at = QCursor::pos();
-    ~PointerBack() { QCursor::setPos(at); }
-  } pointerBack;
-  QCursor::setPos(global);
+  // Leaving the tree hides it at once.
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(tree->viewport(), &leave);
-  EXPECT_TRUE(tree->LineHintWindow().Visible());
-  ASSERT_TRUE(tree->PointerWatchTimer().Enabled());
-  tree->PointerWatchTimer().Timer();
-  EXPECT_TRUE(tree->LineHintWindow().Visible());
-  // The pointer goes to another row without the tree hearing of it: the watch ends the hint.
-  QCursor::setPos(tree->viewport()->mapToGlobal(QPoint(x, RowY(0))));
-  tree->PointerWatchTimer().Timer();
   EXPECT_FALSE(tree->LineHintWindow().Visible());
-  // Leaving the tree for real hides it at once.
-  tree->MouseMove(0, x, y);
-  tree->LineHintTimer().Timer();
-  ASSERT_TRUE(tree->LineHintWindow().Visible());
-  QCursor::setPos(tree->viewport()->mapToGlobal(QPoint(tree->ClientWidth() + 50, y)));
-  QApplication::sendEvent(tree->viewport(), &leave);
-  EXPECT_FALSE(tree->LineHintWindow().Visible());
-  EXPECT_FALSE(tree->PointerWatchTimer().Enabled());
 }
 
 TEST(TreeDepthTest, TheLastPageOfAHundredThousandLevelsPaintsWithItsLines) {
@@ -905,7 +895,7 @@ TEST(TreeDepthTest, TheLastPageOfAHundredThousandLevelsPaintsWithItsLines) {
   const int top = tree.GetItemRect(item).Top;
   const int x = kMtTreeSlot / 2 + kMtTreeSlot * item->GetLevel() - tree.LeftPosition();
   ASSERT_GE(x, 0);
-  EXPECT_EQ(FromQColor(shot.pixelColor(x, top + 2)), ColorToRGB(tree.LinesColor));
+  EXPECT_EQ(FromQColor(shot.pixelColor(x, top + 2)), ColorToRGB(clBtnFace));  // the lines' default colour
 }
 
 TEST_F(TreeTest, FullRowSelectDoubleClickOnTheButtonTogglesAgain) {
@@ -1132,6 +1122,52 @@ TEST_F(TreeTest, MirroredTreeHitsPaintsAndSwapsLeftRight) {
   tree->CheckInvariants();
 }
 
+// A mirrored tree reads from the right: narrower than its columns, it shows their right
+// end, where the main column has its buttons and its texts begin.
+TEST_F(TreeTest, MirroredTreeNarrowerThanItsColumnsShowsTheirRightEnd) {
+  tree->SetRightAlignedTree(true);
+  tree->resize(200, 200);  // the columns: Veight 0..60, Kcal 60..120, Name 120..270
+  QApplication::processEvents();
+  const int most = 270 - tree->ClientWidth();
+  ASSERT_GT(most, 0);
+  EXPECT_EQ(tree->LeftPosition(), most);
+  // D1's button at the right edge of the main column is on screen, and hit there.
+  const TMtMainCell cell = tree->MainCellOf(d1, RowY(0) - 5);
+  const int buttonX = cell.Button.Left + 8 - tree->LeftPosition();
+  ASSERT_TRUE(buttonX >= 0 && buttonX < tree->ClientWidth());
+  int section = -1, part = -1;
+  EXPECT_EQ(tree->GetItemAt(buttonX, RowY(0), section, part), d1);
+  EXPECT_EQ(part, hpButton);
+  const QString path = QString::fromLocal8Bit(qgetenv("TARNWICK_PNG_DIR"));
+  if (!path.isEmpty()) tree->grab().toImage().save(path + "/tree-mirrored-narrow.png");
+  // The header moves with the rows.
+  EXPECT_EQ(tree->Header().x(), -most);
+  // Scrolled 10 pixels away from the end, the view keeps that distance when the tree widens.
+  tree->SetLeftPosition(most - 10);
+  tree->resize(220, 200);
+  QApplication::processEvents();
+  EXPECT_EQ(tree->LeftPosition(), 270 - tree->ClientWidth() - 10);
+  tree->CheckInvariants();
+
+  // Without a header the single column is as wide as the widest item.
+  tree->SetShowColumns(false);
+  p4->SetText(AnsiString(60, 'W'));  // 360 pixels of text
+  QApplication::processEvents();
+  ASSERT_GT(tree->ColumnsWidth(), tree->ClientWidth());
+  tree->SetRightAlignedTree(false);
+  tree->SetRightAlignedTree(true);
+  QApplication::processEvents();
+  EXPECT_EQ(tree->LeftPosition(), tree->ColumnsWidth() - tree->ClientWidth());
+  // P4's text starts next to the right edge: its first pixels are painted on screen.
+  const TMtMainCell p4cell = tree->MainCellOf(p4, RowY(5) - 5);
+  const int textStart = p4cell.TextRight - 1 - tree->LeftPosition();
+  EXPECT_TRUE(textStart >= 0 && textStart < tree->ClientWidth()) << textStart;
+  EXPECT_EQ(tree->GetItemAt(textStart - 2, RowY(5), section, part), p4);
+  EXPECT_EQ(part, hpText);
+  if (!path.isEmpty()) tree->grab().toImage().save(path + "/tree-mirrored-narrow-noheader.png");
+  tree->CheckInvariants();
+}
+
 TEST_F(TreeTest, CustomGlyphsAndPlusMinusPictures) {
   tree->SetShowCheckboxes(true);
   p1->ShowCheckBox = true;
@@ -1256,6 +1292,60 @@ TEST(FlatScrollBar, PartsFromPageRangeAndPosition) {
     if (!c.thumb.IsEmpty()) {
       EXPECT_EQ(p.Thumb, c.thumb);
     }
+  }
+}
+
+TEST(MtGuiUtilsTest, GetOwnerFormFindsTheFormAboveOrNil) {
+  TForm form;
+  auto* panel = new TPanel(&form);
+  auto* onForm = new TMtTree(panel);
+  QWidget plain;  // a window that is no form
+  auto* onPlain = new TMtTree(&plain);
+  TMtTree alone;
+  EXPECT_EQ(GetOwnerForm(onForm), &form);
+  EXPECT_EQ(GetOwnerForm(panel), &form);
+  EXPECT_EQ(GetOwnerForm(onPlain), nullptr);
+  EXPECT_EQ(GetOwnerForm(&alone), nullptr);
+  EXPECT_EQ(GetOwnerForm(nullptr), nullptr);
+}
+
+// Flat: the frame is the flat frame in the tree's background colour: a sunken edge
+// (button shadow at the top and left, highlight at the bottom and right) and, while the
+// tree has the focus, an inner edge in button text and 3-D light; else the inner ring
+// keeps the background colour.
+TEST_F(TreeTest, FlatTreeDrawsTheFlatFrameByFocus) {
+  tree->BkColor = clYellow;
+  tree->SetFlat(true);
+  QApplication::processEvents();
+  struct Case {
+    bool focused;
+    TColor outerTopLeft, outerBottomRight, innerTopLeft, innerBottomRight;
+  } cases[] = {
+      {true, clBtnShadow, clBtnHighlight, clBtnText, cl3DLight},
+      {false, clBtnShadow, clBtnHighlight, clYellow, clYellow},
+  };
+  TEdit other(tree.get());  // takes the focus away, clear of the frame
+  other.setGeometry(150, 80, 30, 20);
+  other.show();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.focused);
+    if (c.focused) tree->SetFocus();
+    else other.setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(tree->Focused(), c.focused);
+    const QImage shot = tree->grab().toImage();
+    const QString path = QString::fromLocal8Bit(qgetenv("TARNWICK_PNG_DIR"));
+    if (!path.isEmpty()) shot.save(path + (c.focused ? "/tree-flat-focused.png" : "/tree-flat-unfocused.png"));
+    const int w = shot.width(), h = shot.height(), mid = 60;
+    auto at = [&](int x, int y) { return FromQColor(shot.pixelColor(x, y)); };
+    EXPECT_EQ(at(mid, 0), ColorToRGB(c.outerTopLeft));
+    EXPECT_EQ(at(0, mid), ColorToRGB(c.outerTopLeft));
+    EXPECT_EQ(at(mid, h - 1), ColorToRGB(c.outerBottomRight));
+    EXPECT_EQ(at(w - 1, mid), ColorToRGB(c.outerBottomRight));
+    EXPECT_EQ(at(mid, 1), ColorToRGB(c.innerTopLeft));
+    EXPECT_EQ(at(1, mid), ColorToRGB(c.innerTopLeft));
+    EXPECT_EQ(at(mid, h - 2), ColorToRGB(c.innerBottomRight));
+    EXPECT_EQ(at(w - 2, mid), ColorToRGB(c.innerBottomRight));
   }
 }
 

@@ -895,10 +895,14 @@ TEST(FileDirEdit, TheLayerBetweenTheComboAndTheDirectoryEdit) {
   TDirectoryEdit d;
   EXPECT_EQ(d.Button()->Glyph(), e.Button()->Glyph());
   EXPECT_FALSE(d.Button()->Glyph().Empty());
+  // Through the layer the directory edit's own conversion: a folder that is not there
+  // becomes empty.
+  TempDir dir;
+  ForceDirectories(dir.Path() + "/Travels");
   TFileDirEdit& layer = d;
-  d.SetText("/x;/y");
+  d.SetText(dir.Path() + "/Travels;" + dir.Path() + "/Gone");
   d.MultipleDirs = true;
-  EXPECT_EQ(layer.GetShortName(), "/x;/y");
+  EXPECT_EQ(layer.GetShortName(), dir.Path() + "/Travels;" + dir.Path() + "/");
 }
 
 TEST(BrowseFolderDlg, StartsAtAnExistingFolderAndTakesOnlyDirectories) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "ServerPointer.h"
 #include "X11Session.h"
 #include "controls/gui/MtTreeView.h"
 #include "platform/gui/Application.h"
@@ -32,6 +33,8 @@ class LineHintX11Test : public testing::Test {
       longItem = tree->Items()->AddChild(nullptr, AnsiString(60, 'W'));
       tree->Items()->AddChild(nullptr, "Last");
     }
+    tree->OnMouseMove = [this](TObject*, TShiftState, int, int) { ++moves; };
+    tree->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int, int) { ++presses; };
     tree->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(tree.get(), kWaitMs));
     ASSERT_TRUE(QTest::qWaitFor([&] { return tree->viewport()->isVisible(); }, kWaitMs));
@@ -55,7 +58,17 @@ class LineHintX11Test : public testing::Test {
   }
   bool HintShown() const { return tree->LineHintWindow().Visible(); }
 
+  // Brings the hint up on the long item with the pointer resting on its text.
+  QPoint RestOnTheCutRow() {
+    PointerTo(OnText(shortItem));
+    const QPoint rest = OnText(longItem);
+    PointerTo(rest);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return HintShown(); }, kWaitMs)) << "the hint never showed";
+    return rest;
+  }
+
   std::unique_ptr<TMtTree> tree;
+  int moves = 0, presses = 0;
   TMtTreeItem* shortItem = nullptr;
   TMtTreeItem* longItem = nullptr;
 };
@@ -84,6 +97,32 @@ TEST_F(LineHintX11Test, GoesWhenThePointerMovesToAnotherRow) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return HintShown(); }, kWaitMs)) << "the hint never showed";
   PointerTo(OnText(shortItem));
   EXPECT_TRUE(QTest::qWaitFor([&] { return !HintShown(); }, kWaitMs)) << "the hint stayed";
+}
+
+// The hint lies over the row the pointer rests on; the tree under it keeps the pointer:
+// a move along the row reaches the tree (and hides the hint, HideHintOnMove), and a press
+// there acts on the row.
+TEST_F(LineHintX11Test, AMoveAlongTheRowUnderTheHintReachesTheTreeAndHidesIt) {
+  const QPoint rest = RestOnTheCutRow();
+  ASSERT_TRUE(HintShown());
+  ASSERT_TRUE(tree->LineHintWindow().Widget()->geometry().contains(rest + QPoint(6, 0)));
+  const int movesBefore = moves;
+  PointerTo(rest + QPoint(6, 0));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return moves > movesBefore; }, kWaitMs)) << "the move went to the hint";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !HintShown(); }, kWaitMs)) << "the hint stayed after a move";
+}
+
+TEST_F(LineHintX11Test, AClickOnTheRowUnderTheHintFocusesItsItem) {
+  ServerPointer pointer;
+  if (!pointer.Usable()) GTEST_SKIP() << "the X server's XTEST extension (libXtst.so.6) is not available";
+  ASSERT_EQ(tree->ItemFocused(), nullptr);
+  const QPoint rest = RestOnTheCutRow();
+  ASSERT_TRUE(HintShown());
+  ASSERT_TRUE(tree->LineHintWindow().Widget()->geometry().contains(rest));
+  pointer.Button(true);
+  pointer.Button(false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return presses == 1; }, kWaitMs)) << "the press went to the hint";
+  EXPECT_EQ(tree->ItemFocused(), longItem);
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include "platform/core/Keys.h"
 
 class QWidget;
+class TForm;
 
 // Shift, Alt and Ctrl as they are held now (and the mouse buttons), as a shift state.
 TShiftState GetShiftState();
-// The top-level window (the form) that holds the widget; nil for nil.
-QWidget* GetOwnerForm(const QWidget* component);
+// The first form up the chain of the widget's owners (its parent widgets); nil when
+// there is none (and for nil).
+TForm* GetOwnerForm(const QWidget* component);
 // Lines per wheel notch: the desktop's setting where the system provides one, else 3.
 int MtWheelLines();

@@ -7,7 +7,6 @@
 #include "platform/gui/DragManager.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/QtGraphics.h"
-#include <QCursor>
 #include <QPainter>
 
 namespace {
@@ -150,7 +149,6 @@ void TCustomMtTreeView::DblClick() {
 
 void TCustomMtTreeView::MouseMove(TShiftState Shift, int X, int Y) {
   TCustomScrollControl::MouseMove(Shift, X, Y);
-  pointerOut_ = false;
   if (Destroying()) return;
   TMtTreeItem* anchor = SelectionAnchor();
   if (!Dragging() && leftDown_ && (Shift & ssLeft) && anchor != nullptr && anchor->Enabled && Focused() &&
@@ -211,59 +209,11 @@ void TCustomMtTreeView::HideLineHint() {
   if (hintWindow_->Visible()) hintWindow_->ReleaseHandle();
 }
 
-bool TCustomMtTreeView::PointerInClient(TPoint& p) const {
-  const QPoint screen = QCursor::pos();
-  p = ScreenToClient({screen.x(), screen.y()});
-  return p.X >= 0 && p.Y >= 0 && p.X < ClientWidth() && p.Y < ClientHeight();
-}
-
-void TCustomMtTreeView::MouseEnter() {
-  if (leaveHeld_) {
-    // The pointer never left: nothing to announce.
-    leaveHeld_ = false;
-    pointerWatch_->SetEnabled(false);
-    return;
-  }
-  pointerOut_ = false;
-  TCustomScrollControl::MouseEnter();
-}
-
 void TCustomMtTreeView::MouseLeave() {
-  // A window mapped under the pointer (the line hint itself, on X11) makes the tree see
-  // the pointer leave although it has not moved. Where the pointer really is decides: while
-  // it is still over the rows, the hint and the hot item stay, and a watch ends them once
-  // the pointer has gone from the item (the window system may not tell the tree again).
-  TPoint p;
-  if (PointerInClient(p)) {
-    leaveHeld_ = true;
-    pointerWatch_->SetEnabled(true);
-    return;
-  }
-  PointerLeft();
-}
-
-void TCustomMtTreeView::PointerLeft() {
-  leaveHeld_ = false;
-  pointerWatch_->SetEnabled(false);
   if (Tracking) SetHotItem(nullptr);
   hintTimer_->SetEnabled(false);
   HideLineHint();
-  if (pointerOut_) return;  // announced already (by the watch)
-  pointerOut_ = true;
   TCustomScrollControl::MouseLeave();
-}
-
-void TCustomMtTreeView::PointerWatchTick() {
-  TPoint p;
-  if (!PointerInClient(p)) {
-    PointerLeft();
-    return;
-  }
-  if (GetItemAtY(p.Y) == GetItemAtY(hintPoint_.Y)) return;  // still on the hint's item
-  // On another row: its own moves bring its hint; this one goes.
-  hintTimer_->SetEnabled(false);
-  HideLineHint();
-  if (Tracking && Focused()) SetHotItem(GetItemAtY(p.Y));
 }
 
 void TCustomMtTreeView::FocusChanged(bool focused) {

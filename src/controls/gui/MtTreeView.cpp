@@ -1,6 +1,7 @@
 #include "controls/gui/MtTreeView.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 #include <stdexcept>
@@ -138,10 +139,6 @@ TCustomMtTreeView::TCustomMtTreeView(QWidget* parent) : TCustomScrollControl(par
   hintHideTimer_->SetEnabled(false);
   hintHideTimer_->SetInterval(kLineHintHideDelay);
   hintHideTimer_->SetOnTimer([this](TObject*) { HideLineHint(); });
-  pointerWatch_ = std::make_unique<TTimer>();
-  pointerWatch_->SetEnabled(false);
-  pointerWatch_->SetInterval(kPointerWatchInterval);
-  pointerWatch_->SetOnTimer([this](TObject*) { PointerWatchTick(); });
   UpdateLook();
   DefineLineHeight();
   UpdateScrollBars();
@@ -188,9 +185,15 @@ void TCustomMtTreeView::UpdateLook() {
   look_.CheckGlyphHeight = custom ? strip.Height() : 0;
 }
 
+TCustomMtTreeView::TSelectColumn& TCustomMtTreeView::TSelectColumn::operator=(int column) {
+  if (column >= -1 && column < tree_.SectionCount()) value_ = column;
+  return *this;
+}
+
 void TCustomMtTreeView::SetRightAlignedTree(bool b) {
   if (b == look_.RightAligned) return;
   look_.RightAligned = b;
+  leftFromEnd_ = 0;
   header_->SetRightAlignedOrder(b);
   Relayout(dfColumnWidth | dfScrollBars);
   Invalidate();
@@ -220,8 +223,9 @@ void TCustomMtTreeView::SetRadioButtonGlyph(const TBitmap& b) {
 
 void TCustomMtTreeView::SetFlat(bool b) {
   flat_ = b;
+  // Flat: a frame two pixels wide that event() paints over with the flat frame.
   setFrameStyle(b ? QFrame::Box | QFrame::Plain : QFrame::StyledPanel | QFrame::Sunken);
-  setLineWidth(1);
+  setLineWidth(b ? 2 : 1);
   UpdateFlatLook();
 }
 
@@ -233,6 +237,18 @@ void TCustomMtTreeView::SetFlatFocusedScrollbars(bool b) {
 void TCustomMtTreeView::UpdateFlatLook() {
   const bool focused = Focused();
   SetFlatScrollBars(flat_ && (flatFocusedScrollbars_ || !focused), focused);
+  if (flat_) update();  // the frame's inner edge shows the focus
+}
+
+bool TCustomMtTreeView::event(QEvent* e) {
+  const bool handled = TCustomScrollControl::event(e);
+  if (e->type() == QEvent::Paint && flat_) {
+    QPainter painter(this);
+    const TRect frame = Rect(0, 0, width(), height());
+    TQtCanvas canvas(painter, frame);
+    DrawFlatFrame(canvas, frame, BkColor, Focused());
+  }
+  return handled;
 }
 
 void TCustomMtTreeView::SetHeaderHeight(int h) {
@@ -374,9 +390,13 @@ void TCustomMtTreeView::UpdateScrollBars() {
   SetScrollInfo(TScrollBarKind::sbVertical, std::max(rows - full, 0), std::max(full, 1), topIndex_);
   const int width = ColumnsWidth();
   const int most = std::max(width - ClientWidth(), 0);
-  if (leftPosition_ > most) {
-    leftPosition_ = most;
+  // A mirrored tree starts at its right end (the buttons, the start of the texts) and keeps
+  // its distance from there when the columns or the client area change.
+  const int left = look_.RightAligned ? std::max(most - leftFromEnd_, 0) : std::min(leftPosition_, most);
+  if (left != leftPosition_) {
+    leftPosition_ = left;
     HeaderPlace();
+    Invalidate();
   }
   SetScrollInfo(TScrollBarKind::sbHorizontal, most, std::max(ClientWidth(), 1), leftPosition_);
 }
@@ -412,7 +432,9 @@ void TCustomMtTreeView::SetTopIndex(int index) {
 }
 
 void TCustomMtTreeView::SetLeftPosition(int x) {
-  const int clamped = std::clamp(x, 0, std::max(ColumnsWidth() - ClientWidth(), 0));
+  const int most = std::max(ColumnsWidth() - ClientWidth(), 0);
+  const int clamped = std::clamp(x, 0, most);
+  leftFromEnd_ = most - clamped;
   if (clamped == leftPosition_) return;
   leftPosition_ = clamped;
   HeaderPlace();

@@ -129,11 +129,26 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   TColor FocusedSelectColor = clHighlight;
   TColor HideSelectColor = clBtnFace;
   bool HideSelection = false;
-  TColor LinesColor = clBtnShadow;
+  TColor LinesColor = clBtnFace;
   TPenStyle LinesStyle = TPenStyle::psSolid;
   bool RowSelect = true;
   bool FullRowSelect = true;
-  int SelectColumn = -1;
+  // The column whose cell shows the selection fill when RowSelect is off (-1: the main
+  // column's). Reads and assigns as a number; a number outside -1 .. section count - 1 is
+  // ignored and the column stays.
+  class TSelectColumn {
+   public:
+    explicit TSelectColumn(const TCustomMtTreeView& tree) : tree_(tree) {}
+    TSelectColumn(const TSelectColumn&) = delete;
+    operator int() const { return value_; }
+    TSelectColumn& operator=(int column);
+    TSelectColumn& operator=(const TSelectColumn& other) { return *this = static_cast<int>(other); }
+
+   private:
+    const TCustomMtTreeView& tree_;
+    int value_ = -1;
+  };
+  TSelectColumn SelectColumn{*this};
   bool Tracking = true;
   bool UnderlineTracked = true;
   bool DrawFocusRect = true;
@@ -276,9 +291,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   static constexpr int kLineHintDelay = 1000;
   static constexpr int kLineHintHideDelay = 3000;
   TTimer& LineHintTimer() const { return *hintTimer_; }
-  // Runs while a leave is held (see MouseLeave): ends the hint once the pointer is off its item.
-  static constexpr int kPointerWatchInterval = 100;
-  TTimer& PointerWatchTimer() const { return *pointerWatch_; }
   THintWindow& LineHintWindow() const { return *hintWindow_; }
   // The text the line hint of the row under y shows; empty when none is due.
   AnsiString LineHintText(int y) const;
@@ -311,12 +323,12 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) override;
   bool DoMouseWheelDeltas(TShiftState Shift, const TWheelDeltas& Deltas, TPoint MousePos) override;
   void KeyDown(std::uint16_t& Key, TShiftState Shift) override;
-  void MouseEnter() override;
   void MouseLeave() override;
   void Resize() override;
   void Paint(TCanvas& canvas) override;
   void FontChanged() override;
   void FocusChanged(bool focused) override;
+  bool event(QEvent* e) override;  // paints the flat frame over the scroll area's own
   void Scroll(TScrollBarKind Bar, TScrollCode Code, int& Pos) override;
   void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) override;
   void DragDrop(TObject* Source, int X, int Y) override;
@@ -423,11 +435,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   void EndDropHover();
   void LineHintTick();
   void HideLineHint();
-  // Where the pointer really is (client coordinates), and whether it is over the client area.
-  bool PointerInClient(TPoint& p) const;
-  // The pointer has left the tree: no hot item, no hint, OnMouseLeave (once).
-  void PointerLeft();
-  void PointerWatchTick();
   void FreeEditor();
 
   TMtTreeHeader* header_ = nullptr;  // a child widget
@@ -450,6 +457,7 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   bool doInplaceEdit_ = true;
   int topIndex_ = 0;
   int leftPosition_ = 0;
+  int leftFromEnd_ = 0;  // mirrored: how far the view's right edge lies left of the columns' end
   int columnWidth_ = 0;
 
   // Mouse and drag state.
@@ -463,11 +471,6 @@ class TCustomMtTreeView : public TCustomScrollControl, public TCustomMtTree {
   std::unique_ptr<TTimer> hintTimer_, hintHideTimer_;
   std::unique_ptr<THintWindow> hintWindow_;
   TPoint hintPoint_{-1, -1};
-  // A leave seen while the pointer was still over the rows: held, and the pointer watched
-  // until it really goes.
-  bool leaveHeld_ = false;
-  bool pointerOut_ = false;  // the leave has been announced
-  std::unique_ptr<TTimer> pointerWatch_;
 
   // In-place editing.
   QPointer<TEdit> edit_;

@@ -31,8 +31,32 @@ bool DirExists(std::string_view path) {
   return ::stat(SysPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-AnsiString ShortToLongPath(std::string_view path) { return AnsiString(path); }
-AnsiString LongToShortPath(std::string_view path) { return AnsiString(path); }
+namespace {
+
+// The last component of `path` as the file system names it; empty when it does not exist.
+AnsiString NameOnDisk(std::string_view path) {
+  if (path.empty() || IsSeparator(path.back())) return AnsiString();
+  const AnsiString found = ResolveExistingPath(path);
+  struct stat st {};
+  if (::stat(SysPath(found).c_str(), &st) != 0) return AnsiString();
+  return ExtractFileName(found);
+}
+
+AnsiString PathAsOnDisk(std::string_view path) {
+  AnsiString tail;
+  std::string_view head = path;
+  for (std::size_t slash = head.find_last_of("/\\"); slash != std::string_view::npos;
+       slash = head.find_last_of("/\\")) {
+    tail = head[slash] + NameOnDisk(head) + tail;
+    head = head.substr(0, slash);
+  }
+  return AnsiString(head) + tail;
+}
+
+}  // namespace
+
+AnsiString ShortToLongPath(std::string_view path) { return PathAsOnDisk(path); }
+AnsiString LongToShortPath(std::string_view path) { return PathAsOnDisk(path); }
 
 bool FolderOkEnabled(std::string_view path) { return DirExists(path); }
 

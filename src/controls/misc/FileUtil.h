@@ -16,8 +16,11 @@
 AnsiString RemoveBackSlash(std::string_view path);
 // True when the path exists and is a directory.
 bool DirExists(std::string_view path);
-// This file system has no short (8.3) names: both give the path as it is. Components
-// that do not exist are kept (a typed path that is still to be created stays intact).
+// The path with each component after the first replaced by its name as the file system
+// has it (an existing name found case-insensitively, as the files are everywhere),
+// from the last component backwards, each looked up with the path up to it; a component
+// that does not exist becomes empty, its separators stay. This file system has no
+// short (8.3) names, so both directions give the same.
 AnsiString ShortToLongPath(std::string_view path);
 AnsiString LongToShortPath(std::string_view path);
 

@@ -161,6 +161,7 @@ void TMtHeaderSection::SetWidth(int Value) {
     }
     ScaleSticky(following, GetLeft(), Value, width_);
     width_ = Value;
+    h->FitSections();
     h->UpdateStickyProportions();
   } else {
     width_ = Value;

@@ -314,5 +314,5 @@ int MtTopIndexShowing(int row, int topIndex, int fullRowsPerPage, bool alignTop)
 }
 
 AnsiString MtOutlineLine(const TMtTreeItem& item) {
-  return AnsiString(static_cast<size_t>(item.GetLevel()), ' ') + item.Text();
+  return AnsiString(static_cast<size_t>(std::max(item.GetLevel() - 1, 0)), ' ') + item.Text();
 }

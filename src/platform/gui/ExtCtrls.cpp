@@ -43,6 +43,23 @@ void TTimer::UpdateTimer() {
 
 // ---------------------------------------------------------------------------------
 
+namespace {
+
+// A borderless window above the others that the pointer passes through: moves, presses
+// and the pointer's presence stay with the window under it.
+// The flags the X11 platform adds to a tool-tip window by itself (staying on top, no
+// window manager) are given at once: were they added on the way, the platform would make
+// a new X window when it is first shown, and that one would take the pointer after all.
+std::unique_ptr<QLabel> NewPointerTransparentWindow() {
+  auto label = std::make_unique<QLabel>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                                     Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput);
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  label->setAttribute(Qt::WA_ShowWithoutActivating);
+  return label;
+}
+
+}  // namespace
+
 THintWindow::THintWindow() {
   Font.Color = clInfoText;
 }
@@ -61,11 +78,9 @@ TRect THintWindow::CalcHintRect(int maxWidth, const AnsiString& text) const {
 void THintWindow::ActivateHint(const TRect& r, const AnsiString& text) {
   if (!label_) {
     // The hint shows over the text the pointer rests on: it must not take the pointer
-    // from the control under it, which would see the pointer leave and hide the hint.
-    label_ = std::make_unique<QLabel>(nullptr,
-                                      Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
-    label_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label_->setAttribute(Qt::WA_ShowWithoutActivating);
+    // from the control under it, which would see the pointer leave, and lose the moves and
+    // presses meant for it.
+    label_ = NewPointerTransparentWindow();
     label_->setTextFormat(Qt::PlainText);
     label_->setMargin(2);
   }
@@ -91,10 +106,7 @@ TDragImageWindow::~TDragImageWindow() = default;
 
 void TDragImageWindow::Show(const TBitmap& image, TPoint hotSpot, TPoint screen) {
   if (!label_) {
-    label_ = std::make_unique<QLabel>(nullptr,
-                                      Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowTransparentForInput);
-    label_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label_->setAttribute(Qt::WA_ShowWithoutActivating);
+    label_ = NewPointerTransparentWindow();
     label_->setAttribute(Qt::WA_TranslucentBackground);
   }
   hotSpot_ = hotSpot;

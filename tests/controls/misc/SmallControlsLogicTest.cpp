@@ -38,11 +38,25 @@ TEST(FileUtil, DirectoriesAndTheEditsTextRules) {
   EXPECT_TRUE(FolderOkEnabled(base));
   EXPECT_FALSE(FolderOkEnabled(file));
 
-  // A path that does not exist yet is kept whole (the short/long conversion has no
-  // short names here and leaves missing parts alone).
-  const AnsiString typed = base + "/New trip/Day 1";
-  EXPECT_EQ(ShortToLongPath(typed), typed);
-  EXPECT_EQ(LongToShortPath(typed), typed);
+  // Long and short names: each component after the first as the disk has it (no short
+  // names here); one that does not exist becomes empty, its separator stays.
+  const std::pair<AnsiString, AnsiString> names[] = {
+      {file, file},
+      {base + "/TRAVELS/Altai.TW", file},
+      {base + "/Travels/", base + "/Travels/"},
+      {base + "/Travels/missing.tw", base + "/Travels/"},
+      {base + "/New trip/Day 1", base + "//"},
+      {base + "\\Travels\\altai.tw", base + "\\Travels\\altai.tw"},
+      {"no-such-folder-here/x", "no-such-folder-here/"},
+      {"/", "/"},
+      {"", ""},
+  };
+  for (const auto& [in, out] : names) {
+    EXPECT_EQ(ShortToLongPath(in), out) << in;
+    EXPECT_EQ(LongToShortPath(in), out) << in;
+  }
+  EXPECT_EQ(ConvertDirText(base + "/travels;;" + base + "/Gone", true, &ShortToLongPath),
+            base + "/Travels;" + base + "/");
 
   struct StartCase {
     AnsiString text, initialDir, start;
@@ -67,8 +81,9 @@ TEST(FileUtil, DirectoriesAndTheEditsTextRules) {
   const AnsiString longName = "/" + AnsiString(300, 'x') + "/" + AnsiString(300, 'y');
   EXPECT_EQ(AcceptDroppedPath(longName), longName);
 
-  EXPECT_EQ(ConvertDirText("/a;;/b", true, &ShortToLongPath), "/a;/b");
-  EXPECT_EQ(ConvertDirText("/a;;/b", false, &ShortToLongPath), "/a;;/b");
+  const auto same = [](std::string_view p) { return AnsiString(p); };
+  EXPECT_EQ(ConvertDirText("/a;;/b", true, same), "/a;/b");
+  EXPECT_EQ(ConvertDirText("/a;;/b", false, same), "/a;;/b");
 }
 
 TEST(FileUtil, ExtractTokenWalksAList) {

@@ -267,13 +267,15 @@ TEST(MtTreeLayout, NavigationTable) {
 }
 
 TEST(MtTreeLayout, OutlineLines) {
+  // Level - 1 spaces before the text; none for the levels 0 and 1.
   TCustomMtTree tree;
-  TMtTreeItem* a = tree.Items()->AddChild(nullptr, "A");
-  TMtTreeItem* b = tree.Items()->AddChild(a, "B");
-  TMtTreeItem* c = tree.Items()->AddChild(b, "C");
-  EXPECT_EQ(MtOutlineLine(*a), "A");
-  EXPECT_EQ(MtOutlineLine(*b), " B");
-  EXPECT_EQ(MtOutlineLine(*c), "  C");
+  TMtTreeItem* parent = nullptr;
+  const char* expected[] = {"L0", "L1", " L2", "  L3", "   L4"};
+  for (int level = 0; level < 5; ++level) {
+    parent = tree.Items()->AddChild(parent, "L" + std::to_string(level));
+    ASSERT_EQ(parent->GetLevel(), level);
+    EXPECT_EQ(MtOutlineLine(*parent), expected[level]);
+  }
 }
 
 }  // namespace
