@@ -1087,5 +1087,77 @@ TEST_F(Preview, PrintToAnExistingPdfAsksFirst) {
     EXPECT_EQ(bytes.rfind("%PDF", 0) == 0, c.replaced) << bytes.substr(0, 8);
     EXPECT_EQ(dialogs->Unexpected(), 0);
   }
+  // A file chosen through Browse, whose dialog asked about replacing it, is not asked about again.
+  {
+    std::ofstream(SysPath(pdf)) << "keep";
+    TScriptedDialogsScope dialogs;
+    dialogs->AnswerFile(pdf);
+    QTimer::singleShot(0, [&] {
+      auto* form = dynamic_cast<TrpPrintForm*>(QApplication::activeModalWidget());
+      if (!form) return;
+      form->edPdfFile->setText("elsewhere.pdf");
+      form->btnBrowse->Click();
+      form->btnOk->click();
+      if (form->isVisible()) form->reject();
+    });
+    f.PrintDialog();
+    ASSERT_EQ(dialogs->FileDialogs().size(), 1u);
+    EXPECT_TRUE(dialogs->FileDialogs()[0].OverwritePrompt);
+    EXPECT_TRUE(dialogs->Shown().empty());
+    EXPECT_EQ(ReadFileBytes(pdf).rfind("%PDF", 0), 0u);
+    EXPECT_EQ(dialogs->Unexpected(), 0);
+  }
+  f.Close();
+}
+
+// A preview closed in the normal state reopens normal at its bounds once shown, and its
+// next close stores the normal state again; one closed maximised reopens maximised.
+TEST_F(Preview, APreviewReopensInTheStateItWasClosedIn) {
+  TrpReport report;
+  OneMemoReport(report, "Раскладка");
+  report.ModalPreview = false;
+  const char* key = "Software\\ReportEngine\\Form\\TrpPreviewForm";
+  const auto stored = [&](const char* name) {
+    AnsiString v;
+    return SettingsStore().ReadValue(key, name, v) ? v : AnsiString("(none)");
+  };
+  const auto settle = [] {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  };
+  {
+    TrpPreviewForm f;
+    f.ShowReport(report);
+    settle();
+    EXPECT_EQ(f.WindowState(), TWindowState::wsMaximized);  // never saved: the form's own state
+    f.SetWindowState(TWindowState::wsNormal);
+    f.setGeometry(40, 50, 500, 380);
+    settle();
+    f.Close();
+  }
+  EXPECT_EQ(stored("Maximized"), "0");
+  for (int round = 0; round < 2; ++round) {
+    TrpPreviewForm f;
+    f.ShowReport(report);
+    settle();
+    EXPECT_EQ(f.WindowState(), TWindowState::wsNormal) << round;
+    EXPECT_EQ(f.size(), QSize(500, 380)) << round;
+    f.Close();
+    EXPECT_EQ(stored("Maximized"), "0") << round;
+    EXPECT_EQ(stored("Width"), "500") << round;
+  }
+  {
+    TrpPreviewForm f;
+    f.ShowReport(report);
+    settle();
+    f.SetWindowState(TWindowState::wsMaximized);
+    settle();
+    f.Close();
+  }
+  EXPECT_EQ(stored("Maximized"), "1");
+  EXPECT_EQ(stored("Width"), "500");  // the normal bounds
+  TrpPreviewForm f;
+  f.ShowReport(report);
+  settle();
+  EXPECT_EQ(f.WindowState(), TWindowState::wsMaximized);
   f.Close();
 }

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QBitmap>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -71,15 +70,15 @@ TrpPrintForm::TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* par
   lbPrinters->setCurrentRow(rpPrinter().PrinterIndex);
   btnProperties = new QPushButton(Local(53042));
   edPdfFile = new QLineEdit(pdfFile);
-  auto* browse = new TrpSpeedButton;
-  browse->SetCaption("...");
-  browse->setFixedSize(22, 22);
+  btnBrowse = new TrpSpeedButton;
+  btnBrowse->SetCaption("...");
+  btnBrowse->setFixedSize(22, 22);
   pl->addWidget(new QLabel(Local(53049)), 0, 0);
   pl->addWidget(lbPrinters, 0, 1, 1, 2);
   pl->addWidget(btnProperties, 0, 3);
   pl->addWidget(new QLabel("PDF:"), 1, 0);
   pl->addWidget(edPdfFile, 1, 1, 1, 2);
-  pl->addWidget(browse, 1, 3);
+  pl->addWidget(btnBrowse, 1, 3);
   layout->addWidget(printerBox);
 
   auto* row = new QHBoxLayout;
@@ -144,9 +143,17 @@ TrpPrintForm::TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* par
   btnCopiesDown->OnClick = [this](TObject*) { edCopies->setText(QString::number(std::max(1, Copies() - 1))); };
   connect(edNumbers, &QLineEdit::textEdited, this, [this] { rbNumbers->setChecked(true); });
   connect(rbNumbers, &QRadioButton::clicked, this, [this] { edNumbers->setFocus(); });
-  browse->OnClick = [this](TObject*) {
-    const QString f = QFileDialog::getSaveFileName(this, QString(), edPdfFile->text(), "PDF (*.pdf)");
-    if (!f.isEmpty()) edPdfFile->setText(f);
+  btnBrowse->OnClick = [this](TObject*) {
+    TSaveDialog d;
+    const AnsiString now = AnsiPath(edPdfFile->text().toStdString());
+    d.InitialDir = ExtractFilePath(now);
+    d.FileName = ExtractFileName(now);
+    d.Filter = "PDF (*.pdf)|*.pdf";
+    d.DefaultExt = "pdf";
+    d.OverwritePrompt = true;  // the user agrees there to replacing a file chosen
+    if (!d.Execute()) return;
+    edPdfFile->setText(QString::fromStdString(SysPath(d.FileName)));
+    confirmedPdf_ = edPdfFile->text();
   };
   connect(cbCollate, &QCheckBox::toggled, this, [this] { ShowCollation(); });
   connect(btnProperties, &QPushButton::clicked, this, [] { rpPrinter().ShowPropertiesDialog(); });
@@ -169,7 +176,7 @@ void TrpPrintForm::PrinterChosen(int r) {
 
 bool TrpPrintForm::PdfFileMayBeWritten() {
   const AnsiString name = PdfFile();
-  if (name.empty()) return true;
+  if (name.empty() || edPdfFile->text() == confirmedPdf_) return true;
   struct stat st {};
   if (::lstat(SysPath(name).c_str(), &st) != 0) return true;
   const QString shown = QFileInfo(QString::fromStdString(SysPath(name))).absoluteFilePath();

@@ -61,6 +61,7 @@ class TrpPrintForm : public QDialog {
   QLineEdit* edNumbers;
   QComboBox* cbPrint;
   QLineEdit* edPdfFile;
+  TrpSpeedButton* btnBrowse;  // a save dialog for the PDF file
   QPushButton* btnOk;
 
  protected:
@@ -73,6 +74,7 @@ class TrpPrintForm : public QDialog {
   bool PdfFileMayBeWritten();
   int startPrinter_;
   int currentPage_;
+  QString confirmedPdf_;  // the file the browse dialog agreed to replace
 };
 
 class TrpProgressForm : public QDialog {
