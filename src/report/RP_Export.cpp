@@ -5,7 +5,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
@@ -530,11 +533,49 @@ AnsiString TrpHTMExport::CellText(const TrpTextItem& item) {
   return s + "</td>";
 }
 
+namespace {
+
+// Writes a picture beside the exported file under the first free name "htm<N>.bmp" with
+// N after `counter`: a name something already holds (a file, a link, a folder) is passed
+// over, never replaced and never followed. The name used; EFCreateError / EWriteError.
+AnsiString WriteHtmlPicture(const AnsiString& dir, int& counter, const std::string& bytes) {
+  for (;;) {
+    if (counter >= 1000000) throw EFCreateError("Cannot create file \"" + dir + "htm*.bmp\". Too many files", EEXIST);
+    const AnsiString name = "htm" + std::to_string(++counter) + ".bmp";
+    const std::string path = SysPath(dir + name);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) {
+      const int err = errno;
+      throw EFCreateError("Cannot create file \"" + dir + name + "\". " + std::strerror(err), err);
+    }
+    std::size_t done = 0;
+    int err = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        err = n < 0 ? errno : EIO;
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    if (!err && ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) {
+      ::unlink(path.c_str());  // ours: made above with O_EXCL
+      throw EWriteError("Cannot write file \"" + dir + name + "\". " + std::strerror(err), err);
+    }
+    return name;
+  }
+}
+
+}  // namespace
+
 void TrpHTMExport::EndPage() {
   const AnsiString dir = ExtractFilePath(FileName);
   for (auto& p : pictures_) {
-    const AnsiString name = "htm" + std::to_string(++counter_) + ".bmp";
-    SaveFileAtomically(dir + name, [&](TStream& s) { s.WriteBuffer(p.Bmp.data(), static_cast<std::int64_t>(p.Bmp.size())); });
+    const AnsiString name = WriteHtmlPicture(dir, counter_, p.Bmp);
     TrpTextItem item;
     item.X = p.X;
     item.Text = name;

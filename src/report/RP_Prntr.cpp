@@ -107,6 +107,13 @@ void TrpPrinter::AttachPrinter(TrpPrinterBackend* backend) {
   } else {
     ApplySettings();
   }
+  InitialPaperSize = PaperSize;
+}
+
+bool TrpPrinter::ShowPropertiesDialog() {
+  if (!HasPropertiesDialog() || !backend_->ShowPropertiesDialog()) return false;
+  ReadSettings();
+  return true;
 }
 
 void TrpPrinter::SetPrinterIndex(int index) {

@@ -63,7 +63,11 @@ class TrpPrinterBackend {
   // Hands the settings to the device; raises ErpPrinterError when it refuses them.
   virtual void ApplySettings(int paperSize, int width, int height, int orientation, int bin) = 0;
   virtual TrpPageInfo DeviceGeometry() = 0;  // device pixel fields and dpi-converted report fields
+  // Whether a print job runs (one to a file included).
   virtual bool Printing() = 0;
+  // Whether the selected printer has a properties dialog to show, and showing it (true
+  // when the user confirmed changes).
+  virtual bool HasPropertiesDialog() { return false; }
   virtual bool ShowPropertiesDialog() { return false; }
 };
 
@@ -81,7 +85,8 @@ class TrpPrinter {
   int PrinterIndex = 0;
   int VirtualIndex() const { return Printers.Count() - 1; }
   bool IsVirtual() const { return PrinterIndex == VirtualIndex(); }
-  // The paper size the engine had when it started (new template pages take it).
+  // The paper size the printer had when the engine started, recorded when the printers
+  // are attached (new template pages take it).
   int InitialPaperSize = 9;
 
   void LoadPaperNames();
@@ -94,7 +99,12 @@ class TrpPrinter {
   void SetPageSettings(int size, int width, int height, int orientation, int bin, bool force);
   TrpPageInfo FillPageInfo();
   void Refresh() { ReadSettings(); }
-  bool Printing() const { return backend_ && !IsVirtual() && backend_->Printing(); }
+  // Whether a print job runs, on a system printer or into the virtual printer's file.
+  bool Printing() const { return backend_ && backend_->Printing(); }
+  // The printer's own properties dialog: offered only where the system has one for the
+  // current printer; a confirmed change is read back as the printer's settings.
+  bool HasPropertiesDialog() const { return backend_ && !IsVirtual() && backend_->HasPropertiesDialog(); }
+  bool ShowPropertiesDialog();
   // The index of a printer name, -1 when absent.
   int IndexOfName(const AnsiString& name) const;
   AnsiString PrinterName() const { return PrinterIndex >= 0 && PrinterIndex < Printers.Count() ? Printers[PrinterIndex] : ""; }

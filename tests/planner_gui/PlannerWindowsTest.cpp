@@ -789,6 +789,54 @@ TEST_F(PlannerWindows, PreviewHelpOpensItsPage) {
   help.close();
 }
 
+namespace {
+
+// Counts the presses the window system's path lets through to a window (Qt drops those
+// of a window that a modal window blocks).
+struct PressCounter : QObject {
+  int presses = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::MouseButtonPress) ++presses;
+    return false;
+  }
+};
+
+}  // namespace
+
+// Help asked for from the modal preview takes input while the preview is open, and stays
+// open, the main window's again, when the preview closes.
+TEST_F(PlannerWindows, PreviewHelpTakesInputWhileThePreviewIsModal) {
+  TrpPreviewForm preview(form_.get());
+  preview.SetWindowState(TWindowState::wsNormal);
+  preview.resize(600, 400);
+  PressCounter counter;
+  int pressesWhileModal = -1;
+  bool helpShown = false;
+  dialogs_->AnswerForm("TrpPreviewForm", [&](TForm& f) {
+    ASSERT_EQ(QApplication::activeModalWidget(), &f);
+    static_cast<TrpPreviewForm&>(f).HelpBtn->Click();
+    THelpForm& help = form_->HelpForm();
+    helpShown = help.isVisible();
+    QCoreApplication::processEvents();
+    ASSERT_NE(help.windowHandle(), nullptr);
+    help.windowHandle()->installEventFilter(&counter);
+    QTest::mousePress(help.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QTest::mouseRelease(help.windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    pressesWhileModal = counter.presses;
+    help.windowHandle()->removeEventFilter(&counter);
+    static_cast<TrpPreviewForm&>(f).Exit();
+  });
+  EXPECT_EQ(preview.ShowModal(), mrOk);
+  EXPECT_TRUE(helpShown);
+  EXPECT_EQ(pressesWhileModal, 1);
+  THelpForm& help = form_->HelpForm();
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.parentWidget(), form_.get());
+  EXPECT_EQ(help.Context(), kPreviewHelpContext);
+  EXPECT_EQ(dialogs_->Unexpected(), 0);
+  help.close();
+}
+
 TEST_F(PlannerWindows, PrintSectionDialogHelpOpensItsPage) {
   TRaskladForm* f = form_->OpenRation(Example("weekend-hike.tw"));
   ASSERT_NE(f, nullptr);

@@ -16,6 +16,7 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/StdCtrls.h"
+#include "platform_gui/PlacementCases.h"
 #include "platform_gui/SendInput.h"
 #include "test_support/TempDir.h"
 
@@ -276,6 +277,13 @@ TEST_F(FormsTest, MdiChildrenInActivationOrderWithMergedCaption) {
   EXPECT_TRUE(frame.CloseQuery());
 }
 
+// A form that maximises itself when made reopens as its section says, once shown.
+TEST_F(FormsTest, PlacementStateHoldsAfterShow) {
+  placement_cases::NormalSectionReopensNormal("Software\\ReportEngine\\Form\\TNormal");
+  placement_cases::MaximizedStatesAreKept("Software\\ReportEngine\\Form\\TMaximized");
+  placement_cases::PartialSectionTakesWhatItHolds("Software\\ReportEngine\\Form\\TPartial");
+}
+
 TEST_F(FormsTest, PlacementIsKeptAsReadableIntegersAndClamped) {
   {
     TForm form;
@@ -309,11 +317,16 @@ TEST_F(FormsTest, PlacementIsKeptAsReadableIntegersAndClamped) {
   EXPECT_TRUE(RestorePlacement(far, "K"));
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_TRUE(screen.contains(far.geometry())) << far.geometry().x() << "," << far.geometry().y();
-  // A value that is not a number leaves the form as it is.
+  // A value that is not a number keeps the form's own; the others still apply.
   SettingsStore().WriteValue("K", "Width", "abc");
+  TForm partly;
+  partly.setGeometry(1, 2, 30, 40);
+  EXPECT_TRUE(RestorePlacement(partly, "K"));
+  EXPECT_EQ(partly.size(), QSize(30, 300));
+  // A section with nothing in it leaves the form as it is.
   TForm untouched;
   untouched.setGeometry(1, 2, 30, 40);
-  EXPECT_FALSE(RestorePlacement(untouched, "K"));
+  EXPECT_FALSE(RestorePlacement(untouched, "Nothing"));
   EXPECT_EQ(untouched.geometry(), QRect(1, 2, 30, 40));
 
   // The report windows' names, with the Maximized flag.

@@ -12,15 +12,18 @@
 
 class FakePrinters : public TrpPrinterBackend {
  public:
-  // UTF-8 names; `broken` names the printer that takes no paper.
-  explicit FakePrinters(std::vector<std::string> names, std::string broken = "") {
+  // UTF-8 names; `broken` names the printer that takes no paper; the printers hold the
+  // paper `paper` (portrait) when attached.
+  explicit FakePrinters(std::vector<std::string> names, std::string broken = "", int paper = 9) {
     for (const auto& n : names) names_.push_back(Ansi(n));
     if (!broken.empty()) broken_ = Ansi(broken);
+    ApplySettings(paper, 0, 0, rpPortrait, -1);
     rpPrinter().AttachPrinter(this);
   }
   ~FakePrinters() override {
     rpPrinter().AttachPrinter(nullptr);
     rpPrinter().SetPageSettings(9, 2100, 2970, rpPortrait, -1, true);
+    rpPrinter().InitialPaperSize = 9;
   }
   FakePrinters(const FakePrinters&) = delete;
   FakePrinters& operator=(const FakePrinters&) = delete;
@@ -56,6 +59,14 @@ class FakePrinters : public TrpPrinterBackend {
     return rpDevicePageInfo(w, h, dpi / 4, dpi / 4, w - dpi / 2, h - dpi / 2, dpi);
   }
   bool Printing() override { return false; }
+  bool HasPropertiesDialog() override { return PropertiesDialog; }
+  bool ShowPropertiesDialog() override {
+    ++PropertiesShown;
+    return true;
+  }
+  // Whether the printers have a properties dialog; how often it was shown.
+  bool PropertiesDialog = false;
+  int PropertiesShown = 0;
   // A paper id that every printer refuses (-1: none).
   int RefusedPaper = -1;
 

@@ -562,6 +562,41 @@ TEST_F(Export, HtmlAndCsvReadBackByPythonReaders) {
   }
 }
 
+// The pictures of an HTML export never replace a file beside it, nor write through a
+// link: they take the next free "htm<N>.bmp".
+TEST_F(Export, HtmlPicturesTakeFreeNamesAndFollowNoLink) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  const fs::path d = dir.SysPath();
+  WriteFileBytes(dir.Path() + "/htm1.bmp", "photo");
+  WriteFileBytes(dir.Path() + "/victim.txt", "text");
+  fs::create_symlink(d / "victim.txt", d / "htm2.bmp");
+  fs::create_symlink(d / "nowhere.txt", d / "htm3.bmp");  // leads nowhere
+  TrpEMFPages pages;
+  AddMemoPage(pages, {{{0, 0}, "Фото"}});
+  {
+    TMemoryStream& s = *static_cast<TMemoryStream*>(pages.PageStream(0));
+    TrpPictureView pic;
+    pic.Name = "Picture1";
+    pic.SetBounds(0, 40, 30, 20);
+    pic.Picture.Assign(rpikBitmap, rpEncodeBmp(TBitmap(3, 2, clRed)));
+    pic.WritePreparedEntry(s);
+  }
+  TrpHTMExport html;
+  html.ExportPictures = true;
+  ASSERT_TRUE(rpExportPages(pages, html, dir.Path() + "/r.htm"));
+  EXPECT_NE(ReadFileBytes(dir.Path() + "/r.htm").find("<img src=\"htm4.bmp\""), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(dir.Path() + "/htm1.bmp"), "photo");
+  EXPECT_EQ(ReadFileBytes(dir.Path() + "/victim.txt"), "text");
+  EXPECT_TRUE(fs::is_symlink(d / "htm2.bmp"));
+  EXPECT_TRUE(fs::is_symlink(d / "htm3.bmp"));
+  EXPECT_FALSE(fs::exists(d / "nowhere.txt"));
+  EXPECT_EQ(ReadFileBytes(dir.Path() + "/htm4.bmp").substr(0, 2), "BM");
+  // Exported again: the pictures of the first export stay, the new one takes the next name.
+  ASSERT_TRUE(rpExportPages(pages, html, dir.Path() + "/r.htm"));
+  EXPECT_NE(ReadFileBytes(dir.Path() + "/r.htm").find("<img src=\"htm5.bmp\""), std::string::npos);
+}
+
 namespace {
 
 // A built report of two pages: a title with two memos on each.

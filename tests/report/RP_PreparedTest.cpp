@@ -121,6 +121,25 @@ TEST_F(Prepared, RefusedPaperFallsBackToACustomPaperOfTheSameSize) {
   EXPECT_EQ(a4.PaperWidth, 2100);
 }
 
+// A new template page takes the paper the printer had when the printers were attached,
+// whatever paper was asked for since.
+TEST_F(Prepared, ANewPageTakesThePaperThePrinterHadAtTheStart) {
+  {
+    FakePrinters printers({"Принтер"}, "", 1);  // Letter, 215.9 x 279.4 mm
+    EXPECT_EQ(rpPrinter().InitialPaperSize, 1);
+    rpPrinter().SetPageSettings(8, 0, 0, rpLandscape, -1, true);  // A3 since
+    TrpPages pages;
+    const TrpPage* page = pages.Add();
+    EXPECT_EQ(page->PaperSize, 1);
+    EXPECT_EQ(page->PaperWidth, 2159);
+    EXPECT_EQ(page->PaperHeight, 2794);
+    EXPECT_EQ(page->Orientation, rpPortrait);
+  }
+  // Without system printers: the virtual printer's A4.
+  TrpPages pages;
+  EXPECT_EQ(pages.Add()->PaperSize, 9);
+}
+
 TEST_F(Prepared, PageScriptProperties) {
   TrpPage page(9, 0, 0, -1, rpPortrait);
   page.SetPropValue("width", 720);

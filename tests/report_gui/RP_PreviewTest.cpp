@@ -67,6 +67,15 @@ void ShowPages(TrpPreviewForm& f, TrpEMFPages& pages, int zoom) {
   if (zoom) f.SetZoom(zoom);
 }
 
+// A report of one page holding one memo, built.
+void OneMemoReport(TrpReport& report, const char* text) {
+  TrpTemplateBuilder b(report.Pages);
+  b.Page(9, rpPortrait, 40);
+  b.Band(btReportTitle, 0, 40);
+  b.Memo(text, 20, 0, 250, 18);
+  ASSERT_TRUE(report.PrepareReport());
+}
+
 void ThreePages(TrpEMFPages& pages) {
   AddPage(pages, {{{100, 100}, "Раскладка продуктов"}, {{100, 300}, "Гречка 500 г"}});
   AddPage(pages, {{{100, 100}, "День второй"}, {{100, 500}, "гречка и сыр"}});
@@ -344,11 +353,7 @@ TEST_F(Preview, SaveDialogOpensInTheDocumentsFolder) {
 TEST_F(Preview, PrintedPdfCarriesTheReportsTitle) {
   TrpReport report;
   report.Title = Ansi("Раскладка: Хибины");
-  TrpTemplateBuilder b(report.Pages);
-  b.Page(9, rpPortrait, 40);
-  b.Band(btReportTitle, 0, 40);
-  b.Memo("Текст", 20, 0, 250, 18);
-  ASSERT_TRUE(report.PrepareReport());
+  OneMemoReport(report, "Текст");
   TrpPreviewForm f;
   f.ShowReport(report, false);
   const AnsiString pdf = dir.Path() + "/titled.pdf";
@@ -812,11 +817,7 @@ TEST_F(Preview, ObjectsTakeClicksAndCursorsAndTheBarButtonsStepPages) {
 
 TEST_F(Preview, TheReportChoosesButtonsFirstZoomGreyButtonsAndModality) {
   TrpReport report;
-  TrpTemplateBuilder b(report.Pages);
-  b.Page(9, rpPortrait, 40);
-  b.Band(btReportTitle, 0, 40);
-  b.Memo("Раскладка", 20, 0, 250, 18);
-  ASSERT_TRUE(report.PrepareReport());
+  OneMemoReport(report, "Раскладка");
   report.PreviewButtons = rppbZoom | rppbPrint | rppbExit;
   report.InitialZoom = rpzmTwoPages;
   report.GrayedButtons = true;
@@ -987,4 +988,176 @@ TEST_F(Preview, PagesOutOfTheWindowGiveTheirViewsUp) {
   // Found text is still found on a page whose views were given up.
   EXPECT_TRUE(f.Find(Ansi("Раскладка"), false, true));
   EXPECT_EQ(f.PageNo(), 1);
+}
+
+// The wheel scrolls by the small step times its turn: the parts of a notch that wheels of
+// finer steps and touchpads send add up instead of being dropped.
+TEST_F(Preview, TheWheelAddsUpPartsOfANotch) {
+  TrpEMFPages pages;
+  ThreePages(pages);
+  TrpPreviewForm f;
+  ShowPages(f, pages, 100);
+  QScrollBar* v = f.PBox->verticalScrollBar();
+  ASSERT_GT(v->maximum(), 100);
+  struct Case {
+    std::vector<int> turns;  // angle deltas, one event each
+    int moved;               // pixels down: 10 a notch (120)
+  };
+  const Case cases[] = {
+      {{-40, -40, -40}, 10},     // three third-notches: one notch
+      {{-60}, 5},                // half a notch: half a step
+      {{-15, -15, -15, -15}, 5},  // eighths
+      {{-120, 60}, 5},           // back by half
+      {{-360}, 30},
+  };
+  for (const Case& c : cases) {
+    v->setValue(50);
+    for (int t : c.turns) SendWheel(f.PBox->viewport(), t);
+    EXPECT_EQ(v->value() - 50, c.moved) << c.turns.size() << " events from " << c.turns.front();
+    // What is left over of the turn goes with the next one.
+    for (int t : c.turns) SendWheel(f.PBox->viewport(), -t);
+  }
+}
+
+// Space opens the zoom menu below the zoom button, and, with the button hidden, over the
+// pages: always inside the window.
+TEST_F(Preview, SpaceOpensTheZoomMenuInsideTheWindow) {
+  TrpReport report;
+  OneMemoReport(report, "Раскладка");
+  for (unsigned buttons : {0xFFu, 0xFFu & ~static_cast<unsigned>(rppbZoom)}) {
+    report.PreviewButtons = buttons;
+    TForm host;  // narrower than where a hidden button is put away
+    host.setGeometry(20, 20, 320, 300);
+    auto* p = new TrpPreview(&host);
+    p->setGeometry(0, 0, 320, 300);
+    host.Show();
+    p->ConnectReport(report);
+    QCoreApplication::processEvents();
+    TrpPreviewForm& f = p->Form();
+    EXPECT_EQ(f.ZoomBtn->isVisible(), buttons == 0xFFu);
+    SendKey(p, Qt::Key_Space);
+    ASSERT_TRUE(f.ZoomMenu->isVisible()) << buttons;
+    const QRect window(host.mapToGlobal(QPoint(0, 0)), host.size());
+    EXPECT_TRUE(window.contains(f.ZoomMenu->pos())) << buttons << ": " << f.ZoomMenu->pos().x() << ","
+                                                    << f.ZoomMenu->pos().y();
+    if (buttons == 0xFFu) {
+      EXPECT_EQ(f.ZoomMenu->pos(), f.ZoomBtn->mapToGlobal(QPoint(0, f.ZoomBtn->height())));
+    }
+    f.ZoomMenu->hide();
+    host.Hide();
+  }
+}
+
+// The print dialog proposes the PDF beside the document, named after it, and asks before
+// it replaces a file that exists: "no" keeps the dialog open and the file as it was.
+TEST_F(Preview, PrintToAnExistingPdfAsksFirst) {
+  TrpReport report;
+  OneMemoReport(report, "Текст");
+  TrpPreviewForm f;
+  f.SourceDocument = dir.Path() + "/trip.tw";
+  f.ShowReport(report, false);
+  const AnsiString pdf = dir.Path() + "/trip.pdf";
+  {
+    std::ofstream(SysPath(pdf)) << "keep";
+  }
+  struct Case {
+    int answer;
+    bool replaced;
+  };
+  for (const Case c : {Case{mrNo, false}, Case{mrYes, true}}) {
+    TScriptedDialogsScope dialogs;
+    dialogs->Answer(c.answer);
+    QString proposed;
+    bool stayed = false;
+    QTimer::singleShot(0, [&] {
+      auto* form = dynamic_cast<TrpPrintForm*>(QApplication::activeModalWidget());
+      if (!form) return;
+      proposed = form->edPdfFile->text();
+      form->btnOk->click();
+      stayed = form->isVisible();
+      if (stayed) form->reject();
+    });
+    f.PrintDialog();
+    EXPECT_EQ(proposed.toStdString(), SysPath(pdf));
+    ASSERT_EQ(dialogs->Shown().size(), 1u) << c.answer;
+    EXPECT_NE(dialogs->Shown()[0].Text.find(Ansi("уже существует")), AnsiString::npos);
+    EXPECT_NE(dialogs->Shown()[0].Text.find(pdf), AnsiString::npos);
+    EXPECT_EQ(stayed, !c.replaced);
+    const std::string bytes = ReadFileBytes(pdf);
+    EXPECT_EQ(bytes.rfind("%PDF", 0) == 0, c.replaced) << bytes.substr(0, 8);
+    EXPECT_EQ(dialogs->Unexpected(), 0);
+  }
+  // A file chosen through Browse, whose dialog asked about replacing it, is not asked about again.
+  {
+    std::ofstream(SysPath(pdf)) << "keep";
+    TScriptedDialogsScope dialogs;
+    dialogs->AnswerFile(pdf);
+    QTimer::singleShot(0, [&] {
+      auto* form = dynamic_cast<TrpPrintForm*>(QApplication::activeModalWidget());
+      if (!form) return;
+      form->edPdfFile->setText("elsewhere.pdf");
+      form->btnBrowse->Click();
+      form->btnOk->click();
+      if (form->isVisible()) form->reject();
+    });
+    f.PrintDialog();
+    ASSERT_EQ(dialogs->FileDialogs().size(), 1u);
+    EXPECT_TRUE(dialogs->FileDialogs()[0].OverwritePrompt);
+    EXPECT_TRUE(dialogs->Shown().empty());
+    EXPECT_EQ(ReadFileBytes(pdf).rfind("%PDF", 0), 0u);
+    EXPECT_EQ(dialogs->Unexpected(), 0);
+  }
+  f.Close();
+}
+
+// A preview closed in the normal state reopens normal at its bounds once shown, and its
+// next close stores the normal state again; one closed maximised reopens maximised.
+TEST_F(Preview, APreviewReopensInTheStateItWasClosedIn) {
+  TrpReport report;
+  OneMemoReport(report, "Раскладка");
+  report.ModalPreview = false;
+  const char* key = "Software\\ReportEngine\\Form\\TrpPreviewForm";
+  const auto stored = [&](const char* name) {
+    AnsiString v;
+    return SettingsStore().ReadValue(key, name, v) ? v : AnsiString("(none)");
+  };
+  const auto settle = [] {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  };
+  {
+    TrpPreviewForm f;
+    f.ShowReport(report);
+    settle();
+    EXPECT_EQ(f.WindowState(), TWindowState::wsMaximized);  // never saved: the form's own state
+    f.SetWindowState(TWindowState::wsNormal);
+    f.setGeometry(40, 50, 500, 380);
+    settle();
+    f.Close();
+  }
+  EXPECT_EQ(stored("Maximized"), "0");
+  for (int round = 0; round < 2; ++round) {
+    TrpPreviewForm f;
+    f.ShowReport(report);
+    settle();
+    EXPECT_EQ(f.WindowState(), TWindowState::wsNormal) << round;
+    EXPECT_EQ(f.size(), QSize(500, 380)) << round;
+    f.Close();
+    EXPECT_EQ(stored("Maximized"), "0") << round;
+    EXPECT_EQ(stored("Width"), "500") << round;
+  }
+  {
+    TrpPreviewForm f;
+    f.ShowReport(report);
+    settle();
+    f.SetWindowState(TWindowState::wsMaximized);
+    settle();
+    f.Close();
+  }
+  EXPECT_EQ(stored("Maximized"), "1");
+  EXPECT_EQ(stored("Width"), "500");  // the normal bounds
+  TrpPreviewForm f;
+  f.ShowReport(report);
+  settle();
+  EXPECT_EQ(f.WindowState(), TWindowState::wsMaximized);
+  f.Close();
 }

@@ -273,3 +273,22 @@ TEST_F(QtPrint, APdfThatCannotBeMadeIsNamedWithTheReason) {
   }
 }
 
+// The printer answers whether a job runs: while the pages go out, and not before or after.
+TEST_F(QtPrint, PrintingAnswersWhetherAJobRuns) {
+  TrpEMFPages pages;
+  AddSamplePage(pages);
+  AddSamplePage(pages, true);
+  TrpPrintJob job;
+  job.PdfFile = AnsiPath(::testing::TempDir() + "printing_mark.pdf");
+  job.Resolution = 150;
+  std::vector<bool> during;
+  job.PageDone = [&](int) {
+    during.push_back(rpPrinter().Printing());
+    return true;
+  };
+  EXPECT_FALSE(rpPrinter().Printing());
+  QString error;
+  ASSERT_TRUE(rpPrintPreparedPages(pages, job, &error)) << error.toStdString();
+  EXPECT_EQ(during, (std::vector<bool>{true, true}));
+  EXPECT_FALSE(rpPrinter().Printing());
+}

@@ -3,6 +3,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 
 THelpForm::THelpForm(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -28,6 +29,5 @@ void THelpForm::ShowContext(int context) {
     browser_->setHtml(QString::fromUtf8("<p>Файл справки не найден. Справка лежит в папке Help рядом с программой.</p>"));
   else
     browser_->setHtml(ToQString(pages_.Html(context)));
-  show();
-  raise();
+  ShowOverModal(this);  // usable also when asked for from a modal window
 }

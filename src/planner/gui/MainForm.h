@@ -5,6 +5,8 @@
 // window's editor (UpdateActions, the only place that enables actions).
 #pragma once
 
+#include <QPointer>
+
 #include <QMainWindow>
 #include <memory>
 
@@ -116,7 +118,7 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TRefMenuForm> refMenuForm_;
   TFindDlgModel findModel_;  // the find dialog's state, kept for the whole run
   std::unique_ptr<TFindDlg> findDlg_;
-  THelpForm* helpForm_ = nullptr;
+  QPointer<THelpForm> helpForm_;  // made on first use
   TPlannerServices services_;
   TMruList mru_;
   AnsiString openDir_, saveDir_;

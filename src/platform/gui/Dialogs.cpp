@@ -570,9 +570,7 @@ class THelpWindow : public QDialog {
   void Show(const AnsiString& title, const AnsiString& text) {
     title_->setText(ToQString(title));
     text_->setText(ToQString(text));
-    show();
-    raise();
-    activateWindow();
+    ShowOverModal(this);
   }
 
  private:

@@ -781,18 +781,30 @@ bool ReadInt(TSettingsStore& store, std::string_view key, const char* name, int&
   }
 }
 
-// The stored bounds (false when any is missing or invalid) and whether the window was
-// maximised (left empty when no state is stored).
-bool ReadPlacement(TSettingsStore& store, std::string_view key, const TPlacementNames& names, QRect& bounds,
-                   std::optional<bool>& maximized) {
-  int left = 0, top = 0, width = 0, height = 0;
-  const bool found = ReadInt(store, key, names.Left, left) && ReadInt(store, key, names.Top, top) &&
-                     ReadInt(store, key, names.Width, width) && ReadInt(store, key, names.Height, height) &&
-                     width > 0 && height > 0;
-  if (found) bounds = QRect(left, top, width, height);
+// Whether the window was maximised (left empty when no state is stored).
+void ReadPlacementState(TSettingsStore& store, std::string_view key, const TPlacementNames& names,
+                        std::optional<bool>& maximized) {
   int s = 0;
   if (ReadInt(store, key, names.State, s))
     maximized = names.StateIsMaximizedFlag ? s != 0 : s == static_cast<int>(TWindowState::wsMaximized);
+}
+
+// The stored bounds, each read on its own with the value `bounds` holds as its default
+// (a missing, invalid or non-positive size keeps it); false when none is stored.
+bool ReadPlacementBounds(TSettingsStore& store, std::string_view key, const TPlacementNames& names, QRect& bounds) {
+  int left = bounds.left(), top = bounds.top(), width = bounds.width(), height = bounds.height();
+  int w = 0, h = 0;
+  bool found = ReadInt(store, key, names.Left, left);
+  found = ReadInt(store, key, names.Top, top) || found;
+  if (ReadInt(store, key, names.Width, w) && w > 0) {
+    width = w;
+    found = true;
+  }
+  if (ReadInt(store, key, names.Height, h) && h > 0) {
+    height = h;
+    found = true;
+  }
+  if (found) bounds = QRect(left, top, width, height);
   return found;
 }
 
@@ -812,20 +824,27 @@ void SavePlacement(const TForm& form, std::string_view key, const TPlacementName
 }
 
 bool RestorePlacement(TForm& form, std::string_view key, const TPlacementNames& names) {
-  QRect bounds;
+  // The state first: a window taken out of the maximised state goes back to bounds of its
+  // own, which the stored ones then replace (set the other way round, the state change
+  // would bring the old bounds, or the window system the old state, back on showing).
   std::optional<bool> maximized;
-  const bool found = ReadPlacement(SettingsStore(), key, names, bounds, maximized);
-  if (found) {
-    QRect area = Available(&form);
-    if (form.frame_ && form.frame_->mdiArea_) area = form.frame_->mdiArea_->viewport()->rect();
-    const QRect r = ClampInto(bounds, area);
-    form.PlacementWidget()->setGeometry(r);
-    form.normalRect_ = r;
-    form.placementRestored_ = true;
-  }
+  ReadPlacementState(SettingsStore(), key, names, maximized);
   if (maximized && (*maximized || names.StateIsMaximizedFlag))
     form.SetWindowState(*maximized ? TWindowState::wsMaximized : TWindowState::wsNormal);
-  return found;
+  QWidget* w = form.PlacementWidget();
+  const TWindowState state = form.WindowState();
+  QRect bounds = state == TWindowState::wsNormal || !w->normalGeometry().isValid() ? w->geometry() : w->normalGeometry();
+  if (!ReadPlacementBounds(SettingsStore(), key, names, bounds)) return false;
+  QRect area = Available(&form);
+  if (form.frame_ && form.frame_->mdiArea_) area = form.frame_->mdiArea_->viewport()->rect();
+  const QRect r = ClampInto(bounds, area);
+  // The bounds are those of the normal state, also for a window that stays maximised.
+  if (state != TWindowState::wsNormal) form.SetWindowState(TWindowState::wsNormal);
+  w->setGeometry(r);
+  if (state != TWindowState::wsNormal) form.SetWindowState(state);
+  form.normalRect_ = r;
+  form.placementRestored_ = true;
+  return true;
 }
 
 TWindowPlacement::TWindowPlacement(QWidget* window, TSettingsStore& store, std::string key, TPlacementNames names)
@@ -849,11 +868,11 @@ bool TWindowPlacement::eventFilter(QObject* watched, QEvent* e) {
 }
 
 bool TWindowPlacement::Restore(TWindowState& State) {
-  QRect bounds;
   std::optional<bool> maximized;
-  const bool found = window_ && ReadPlacement(store_, key_, names_, bounds, maximized);
+  if (window_) ReadPlacementState(store_, key_, names_, maximized);
   State = maximized.value_or(false) ? TWindowState::wsMaximized : TWindowState::wsNormal;
-  if (!found) return false;
+  QRect bounds = normal_;
+  if (!window_ || !ReadPlacementBounds(store_, key_, names_, bounds)) return false;
   QRect area = Available(window_);
   if (auto* sub = qobject_cast<QMdiSubWindow*>(window_.data()); sub && sub->mdiArea())
     area = sub->mdiArea()->viewport()->rect();
@@ -864,6 +883,57 @@ bool TWindowPlacement::Restore(TWindowState& State) {
 
 void TWindowPlacement::Save() const {
   if (window_) WritePlacement(store_, key_, names_, normal_, State());
+}
+
+namespace {
+
+// Keeps a window over the modal window of the moment (see ShowOverModal); it belongs to
+// the window and remembers the window's own owner.
+class TModalFollower : public QObject {
+ public:
+  explicit TModalFollower(QWidget* window) : QObject(window), window_(window), owner_(window->parentWidget()) {}
+
+  void Follow() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && (modal == window_ || window_->isAncestorOf(modal))) modal = nullptr;
+    MoveTo(modal ? modal : owner_.data());
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (watched == host_ && e->type() == QEvent::Hide) MoveTo(owner_);
+    return false;
+  }
+
+ private:
+  void MoveTo(QWidget* parent) {
+    if (window_->parentWidget() == parent) return;
+    if (host_) host_->removeEventFilter(this);
+    host_ = parent != owner_ ? parent : nullptr;
+    if (host_) host_->installEventFilter(this);
+    const QRect bounds = window_->geometry();
+    const bool shown = window_->isVisible();
+    window_->setParent(parent, window_->windowFlags() | Qt::Window);
+    window_->setGeometry(bounds);
+    if (shown) window_->show();
+  }
+
+  QWidget* window_;
+  QPointer<QWidget> owner_;
+  QPointer<QWidget> host_;
+};
+
+}  // namespace
+
+void ShowOverModal(QWidget* window) {
+  TModalFollower* follower = nullptr;
+  for (QObject* child : window->children())
+    if (auto* f = dynamic_cast<TModalFollower*>(child)) follower = f;
+  if (!follower) follower = new TModalFollower(window);
+  follower->Follow();
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 void RegisterHelpTopic(int context, const AnsiString& title, const AnsiString& text) {

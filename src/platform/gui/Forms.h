@@ -228,9 +228,12 @@ void ArrangeMdiIcons(QMdiArea* area);
 // minimised) and its state under `key` of the program's settings store, then writes
 // the store. Does nothing for a form never shown.
 void SavePlacement(const TForm& form, std::string_view key, const TPlacementNames& names = {});
-// Restores them before the form is first shown: the bounds clamped into the available
-// screen (into the client area of the frame for an MDI child); a missing or invalid
-// value keeps what the form has. True when bounds were found.
+// Restores them before the form is first shown: first the state (a stored normal state
+// makes a form that maximises itself normal; with no state stored the form's own stays),
+// then the normal bounds, each value read on its own with the form's current one as its
+// default (a missing or invalid value keeps what the form has), clamped into the available
+// screen (into the client area of the frame for an MDI child). The state holds once the
+// form is shown. True when any bound was found.
 bool RestorePlacement(TForm& form, std::string_view key, const TPlacementNames& names = {});
 
 // The placement of a window that is not a TForm (a QMainWindow, or the QMdiSubWindow
@@ -241,9 +244,10 @@ class TWindowPlacement : public QObject {
  public:
   TWindowPlacement(QWidget* window, TSettingsStore& store, std::string key, TPlacementNames names = {});
 
-  // Before the window is first shown: sets the stored bounds, clamped into the available
-  // screen (into the client area for an MDI sub-window), and answers whether there were
-  // any; State is the stored state, wsNormal when none is stored.
+  // Before the window is first shown: sets the stored bounds (each value read on its own,
+  // the window's normal one its default), clamped into the available screen (into the
+  // client area for an MDI sub-window), and answers whether there were any; State is the
+  // stored state, wsNormal when none is stored.
   bool Restore(TWindowState& State);
   // Writes the normal bounds and the state into the store and saves it.
   void Save() const;
@@ -261,6 +265,12 @@ class TWindowPlacement : public QObject {
   TPlacementNames names_;
   QRect normal_;  // the last bounds in the normal state
 };
+
+// Shows a window that belongs to no dialog (a help window) so that it takes input also
+// while a modal window is up, where Qt blocks every other window: for as long as the
+// modal window shows, the window is that window's own; when it hides, the window goes
+// back to its owner (staying shown). Elsewhere it shows, raised, as it is.
+void ShowOverModal(QWidget* window);
 
 // The help stand-in: topics by context number, each a title and a short text (1251).
 // A help call shows the topic in a window of its own (through the dialog service); an

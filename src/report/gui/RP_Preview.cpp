@@ -200,9 +200,12 @@ void TrpPBox::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void TrpPBox::wheelEvent(QWheelEvent* e) {
-  const int steps = e->angleDelta().y() / 120;
-  verticalScrollBar()->setValue(verticalScrollBar()->value() -
-                                steps * verticalScrollBar()->singleStep() * form_.WheelFactor);
+  // A notch (120) scrolls the small step times the wheel factor; the parts of a notch that
+  // finer wheels and touchpads send add up, what is left of a pixel waiting for the next.
+  wheelTurn_ += static_cast<long long>(e->angleDelta().y()) * verticalScrollBar()->singleStep() * form_.WheelFactor;
+  const long long pixels = wheelTurn_ / 120;
+  wheelTurn_ -= pixels * 120;
+  if (pixels) verticalScrollBar()->setValue(verticalScrollBar()->value() - static_cast<int>(pixels));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -534,8 +537,9 @@ bool TrpPreviewForm::HandleKey(std::uint16_t key, TShiftState shift) {
       GoToPage(PageCount());
       return true;
     case VK_SPACE:
-      if (ToolBar->isVisible()) ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height())));
-      else ZoomMenu->popup(PBox->mapToGlobal(QPoint(0, 0)));
+      // Below the zoom button; without it (a hidden button stands far off) over the pages.
+      if (ZoomBtn->isVisible()) ZoomMenu->popup(ZoomBtn->mapToGlobal(QPoint(0, ZoomBtn->height())));
+      else ZoomMenu->popup(PBox->viewport()->mapToGlobal(QPoint(0, 0)));
       return true;
     case VK_ESCAPE:
       if (host_) return false;  // a panel is closed with its form
@@ -712,7 +716,10 @@ void TrpPreviewForm::SaveDialog() {
 void TrpPreviewForm::PrintDialog() {
   if (!PageCount()) return;
   const int printerBefore = rpPrinter().PrinterIndex;
-  TrpPrintForm form(PageNo(), "report.pdf", this);
+  // The virtual printer's file: beside the document (else in the documents folder), named
+  // after it; never silently in whatever folder the program was started from.
+  const AnsiString base = SourceDocument.empty() ? AnsiString("report") : ChangeFileExt(ExtractFileName(SourceDocument), "");
+  TrpPrintForm form(PageNo(), QString::fromStdString(SysPath(SaveDialogDir() + base + ".pdf")), this);
   TrpReport* report = report_ && pages_ == &report_->EMFPages ? report_ : nullptr;
   if (report) {
     form.edCopies->setText(QString::number(std::max(1, report->DefaultCopies)));

@@ -50,6 +50,7 @@ class TrpPBox : public QAbstractScrollArea {
   TrpPreviewForm& form_;
   QPoint dragFrom_;
   bool dragging_ = false;
+  long long wheelTurn_ = 0;  // the wheel's turn not yet scrolled, in 1/120 pixels
 };
 
 // The report showing its pages here is told when the window is freed.

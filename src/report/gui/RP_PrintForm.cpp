@@ -4,19 +4,23 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
-#include <QFileDialog>
+#include <QBitmap>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <sys/stat.h>
 
 #include "platform/core/Files.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/QtGraphics.h"
 #include "report/RP_Prntr.h"
 #include "report/RP_Utils.h"
@@ -29,6 +33,30 @@ QString Local(int id) { return ToQString(rpLocalString(id)); }
 
 }  // namespace
 
+TrpPrinterListDelegate::TrpPrinterListDelegate(QObject* parent) : QStyledItemDelegate(parent) {
+  const QImage img = rpPrinterListImage();
+  image_ = QPixmap::fromImage(img);
+  image_.setMask(QBitmap::fromImage(img.createMaskFromColor(rpTransparentColor.rgb(), Qt::MaskInColor)));
+}
+
+void TrpPrinterListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const {
+  const bool selected = option.state & QStyle::State_Selected;
+  const QRect r = option.rect;
+  painter->save();
+  painter->fillRect(r, selected ? option.palette.highlight() : option.palette.base());
+  painter->drawPixmap(r.left() + 2, r.top() + (r.height() - image_.height()) / 2, image_);
+  painter->setPen(selected ? option.palette.highlightedText().color() : option.palette.text().color());
+  painter->setFont(option.font);
+  painter->drawText(r.adjusted(24, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
+  painter->restore();
+}
+
+QSize TrpPrinterListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  const int text = option.fontMetrics.horizontalAdvance(index.data().toString());
+  return QSize(24 + text + 4, std::max(image_.height() + 2, option.fontMetrics.height() + 2));
+}
+
 TrpPrintForm::TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* parent)
     : QDialog(parent), startPrinter_(rpPrinter().PrinterIndex), currentPage_(currentPage) {
   setWindowTitle(Local(53040));
@@ -37,36 +65,48 @@ TrpPrintForm::TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* par
   auto* printerBox = new QGroupBox(Local(53041));
   auto* pl = new QGridLayout(printerBox);
   lbPrinters = new QListWidget;
+  lbPrinters->setItemDelegate(new TrpPrinterListDelegate(lbPrinters));
   for (int i = 0; i < rpPrinter().Printers.Count(); ++i) lbPrinters->addItem(ToQString(rpPrinter().Printers[i]));
   lbPrinters->setCurrentRow(rpPrinter().PrinterIndex);
   btnProperties = new QPushButton(Local(53042));
   edPdfFile = new QLineEdit(pdfFile);
-  auto* browse = new TrpSpeedButton;
-  browse->SetCaption("...");
-  browse->setFixedSize(22, 22);
+  btnBrowse = new TrpSpeedButton;
+  btnBrowse->SetCaption("...");
+  btnBrowse->setFixedSize(22, 22);
   pl->addWidget(new QLabel(Local(53049)), 0, 0);
   pl->addWidget(lbPrinters, 0, 1, 1, 2);
   pl->addWidget(btnProperties, 0, 3);
   pl->addWidget(new QLabel("PDF:"), 1, 0);
   pl->addWidget(edPdfFile, 1, 1, 1, 2);
-  pl->addWidget(browse, 1, 3);
+  pl->addWidget(btnBrowse, 1, 3);
   layout->addWidget(printerBox);
 
   auto* row = new QHBoxLayout;
   auto* copiesBox = new QGroupBox(Local(53043));
   auto* cl = new QGridLayout(copiesBox);
   edCopies = new QLineEdit("1");
+  edCopies->setMaximumWidth(60);
   btnCopiesUp = new TrpSpeedButton;
   btnCopiesUp->SetGlyph(rpArrowGlyph(true));
   btnCopiesDown = new TrpSpeedButton;
   btnCopiesDown->SetGlyph(rpArrowGlyph(false));
   for (TrpSpeedButton* b : {btnCopiesUp, btnCopiesDown}) b->setFixedSize(16, 11);
   cbCollate = new QCheckBox(Local(53051));
+  imgCollate = new QLabel;
+  imgCollate->setFixedSize(92, 53);
+  imgCollate->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  auto* upDown = new QVBoxLayout;  // the up and down buttons one above the other, beside the edit
+  upDown->setSpacing(0);
+  upDown->addWidget(btnCopiesUp);
+  upDown->addWidget(btnCopiesDown);
+  auto* copiesRow = new QHBoxLayout;
+  copiesRow->setSpacing(0);
+  copiesRow->addWidget(edCopies);
+  copiesRow->addLayout(upDown);
   cl->addWidget(new QLabel(Local(53050)), 0, 0);
-  cl->addWidget(edCopies, 0, 1);
-  cl->addWidget(btnCopiesUp, 0, 2);
-  cl->addWidget(btnCopiesDown, 0, 3);
-  cl->addWidget(cbCollate, 1, 0, 1, 4);
+  cl->addLayout(copiesRow, 0, 1);
+  cl->addWidget(imgCollate, 1, 0);
+  cl->addWidget(cbCollate, 1, 1, Qt::AlignBottom);
   row->addWidget(copiesBox);
 
   auto* pagesBox = new QGroupBox(Local(53044));
@@ -103,11 +143,26 @@ TrpPrintForm::TrpPrintForm(int currentPage, const QString& pdfFile, QWidget* par
   btnCopiesDown->OnClick = [this](TObject*) { edCopies->setText(QString::number(std::max(1, Copies() - 1))); };
   connect(edNumbers, &QLineEdit::textEdited, this, [this] { rbNumbers->setChecked(true); });
   connect(rbNumbers, &QRadioButton::clicked, this, [this] { edNumbers->setFocus(); });
-  browse->OnClick = [this](TObject*) {
-    const QString f = QFileDialog::getSaveFileName(this, QString(), edPdfFile->text(), "PDF (*.pdf)");
-    if (!f.isEmpty()) edPdfFile->setText(f);
+  btnBrowse->OnClick = [this](TObject*) {
+    TSaveDialog d;
+    const AnsiString now = AnsiPath(edPdfFile->text().toStdString());
+    d.InitialDir = ExtractFilePath(now);
+    d.FileName = ExtractFileName(now);
+    d.Filter = "PDF (*.pdf)|*.pdf";
+    d.DefaultExt = "pdf";
+    d.OverwritePrompt = true;  // the user agrees there to replacing a file chosen
+    if (!d.Execute()) return;
+    edPdfFile->setText(QString::fromStdString(SysPath(d.FileName)));
+    confirmedPdf_ = edPdfFile->text();
   };
+  connect(cbCollate, &QCheckBox::toggled, this, [this] { ShowCollation(); });
+  connect(btnProperties, &QPushButton::clicked, this, [] { rpPrinter().ShowPropertiesDialog(); });
+  ShowCollation();
   PrinterChosen(lbPrinters->currentRow());
+}
+
+void TrpPrintForm::ShowCollation() {
+  imgCollate->setPixmap(QPixmap::fromImage(rpCollateImage(cbCollate->isChecked(), palette().color(QPalette::Button))));
 }
 
 void TrpPrintForm::PrinterChosen(int r) {
@@ -115,10 +170,25 @@ void TrpPrintForm::PrinterChosen(int r) {
   rpPrinter().SetPrinterIndex(r);
   const bool virtualPrinter = rpPrinter().IsVirtual();
   edPdfFile->setEnabled(virtualPrinter);
-  btnProperties->setEnabled(!virtualPrinter);
+  // Shown where the system has a dialog of the printer's own to show.
+  btnProperties->setVisible(rpPrinter().HasPropertiesDialog());
+}
+
+bool TrpPrintForm::PdfFileMayBeWritten() {
+  const AnsiString name = PdfFile();
+  if (name.empty() || edPdfFile->text() == confirmedPdf_) return true;
+  struct stat st {};
+  if (::lstat(SysPath(name).c_str(), &st) != 0) return true;
+  const QString shown = QFileInfo(QString::fromStdString(SysPath(name))).absoluteFilePath();
+  const AnsiString question =
+      Format(Ansi("Файл \"%s\" уже существует.\rЗаменить его?"), {FromQString(shown)});
+  if (MessageDlg(question, TMsgDlgType::mtConfirmation, mbYes | mbNo) == mrYes) return true;
+  edPdfFile->setFocus();
+  return false;
 }
 
 void TrpPrintForm::done(int result) {
+  if (result == QDialog::Accepted && !PdfFileMayBeWritten()) return;
   if (result != QDialog::Accepted) rpPrinter().SetPrinterIndex(startPrinter_);
   QDialog::done(result);
 }

@@ -90,11 +90,28 @@ class TrpQtPrinterBackend : public TrpPrinterBackend {
     return rpDevicePageInfo(full.width(), full.height(), paint.left(), paint.top(), paint.width(), paint.height(),
                             dpi);
   }
-  bool Printing() override { return printing_; }
+  bool Printing() override { return printing_ > 0; }
 
   QPrinter printer_{QPrinter::HighResolution};
-  bool printing_ = false;
+  int printing_ = 0;  // jobs running (a PDF of the virtual printer too)
 };
+
+namespace {
+
+TrpQtPrinterBackend& QtBackend() {
+  static TrpQtPrinterBackend backend;
+  return backend;
+}
+
+// Marks a job running for as long as it lives.
+struct JobRunning {
+  JobRunning() { ++QtBackend().printing_; }
+  ~JobRunning() { --QtBackend().printing_; }
+  JobRunning(const JobRunning&) = delete;
+  JobRunning& operator=(const JobRunning&) = delete;
+};
+
+}  // namespace
 
 namespace {
 
@@ -107,10 +124,9 @@ struct MeasureSurface {
 }  // namespace
 
 void rpInitQtPrinting() {
-  static TrpQtPrinterBackend backend;
   static MeasureSurface* surface = new MeasureSurface;  // lives as long as the fonts
   rpSetMeasureCanvas(&surface->canvas);
-  rpPrinter().AttachPrinter(&backend);
+  rpPrinter().AttachPrinter(&QtBackend());
   rpInstallExportProgressWindow();
   rpInstallReportWindows();
   rpSetPagePrinter(rpQtPrintPages);
@@ -155,6 +171,7 @@ bool PrintPages(TrpEMFPages& pages, const TrpPrintJob& job, const QString& pdfFi
     }
   TrpPreparedPage& first = *pages.GetPages(order.front());
   printer.setPageLayout(LayoutOf(first.Width, first.Height));
+  const JobRunning running;
   QPainter painter;
   if (!painter.begin(&printer)) {
     if (error) *error = "Не удалось начать печать";
