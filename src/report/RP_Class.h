@@ -205,8 +205,20 @@ class TrpPageForm {
   bool CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage, std::size_t base);
   // Footers of the groups from `from` up to `to`, innermost first.
   void PrintGroupFooters(TrpBand& data, std::size_t from, std::size_t to);
-  void DrawObjects(TrpBand& band, int height);
-  void DrawSplit(TrpBand& band);
+  void DrawObjects(TrpBand& band);
+  // Prints a band that may split and does not fit, part by part; height: what it needs.
+  void DrawSplit(TrpBand& band, int height);
+  // While a stretched band that grew prints: its stretchable views reach its bottom.
+  class StretchedViews {
+   public:
+    StretchedViews(TrpPageForm& form, TrpBand& band, int height);
+    ~StretchedViews();
+    StretchedViews(const StretchedViews&) = delete;
+    StretchedViews& operator=(const StretchedViews&) = delete;
+
+   private:
+    std::vector<std::pair<TrpView*, int>> kept_;
+  };
   void PrintSubReport(TrpSubReportView& view, TrpBand& band);
   void StartPage(bool first);
   // The title (first page), page header and column header; false when the title went
