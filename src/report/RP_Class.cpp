@@ -743,12 +743,14 @@ void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   TrpPage* page = Report.Pages.GetPages(view.SubPage);
   if (!page || page == &Page) return;
   SubReportStarts();
-  TrpPageForm sub(Report, *page, this, CurX - Page.LeftEdge() + view.Left - page->LeftEdge());
+  // The subreport's column starts at the parent's column x + the view's Left (its views
+  // print at their Left + that - its page's left edge).
+  TrpPageForm sub(Report, *page, this, CurX + view.Left - page->LeftEdge());
   sub.InitBands();
   sub.PrepareAggregates();
   sub.CurY = band.Y + (view.Top - band.Top);
   sub.CurBottomY = CurBottomY;
-  sub.CurX = CurX + view.Left - Page.LeftEdge();
+  sub.CurX = CurX + view.Left;
   sub.areaRight_ = sub.CurX + view.Width;
   sub.freshY_ = freshY_;
   Restore<bool> follow(Root().followPages_);

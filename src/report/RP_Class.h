@@ -261,7 +261,8 @@ class TrpPageForm {
   int crossLeft_ = 0;
   int crossHeight_ = 0;
   TrpBand* crossRow_ = nullptr;
-  void CrossColumns(TrpBand& row, TrpBand& data, const std::function<void(int width)>& column);
+  // Calls column once per column of the row; measuring: the row's height is measured.
+  void CrossColumns(TrpBand& row, TrpBand& data, const std::function<void()>& column, bool measuring);
   void PrintCells(TrpBand& cross, TrpBand& row, int x);
   void CrossPageCheck(TrpBand& row, int& x, int width, int startPage, const CellPrinter& print);
   int ColumnWidth() const;
