@@ -502,6 +502,29 @@ header:
   freshY_ = CurY;
 }
 
+void TrpPageForm::LoadBlob(TrpView& view) {
+  // A picture whose DataField names a field shows that field of the current record.
+  auto* picture = dynamic_cast<TrpPictureView*>(&view);
+  if (!picture || picture->Memo.Count() == 0) return;
+  AnsiString name = Trim(picture->Memo[0]);
+  if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = Trim(name.substr(1, name.size() - 2));
+  if (name.empty()) return;
+  TField* field = Report.Dictionary.Field(name);
+  if (!field) return;
+  if (field->IsNull()) {
+    picture->GetBlob(Variant::Null());
+  } else if (rpIsBlobField(*field)) {
+    // The bytes as stored: a memo field's code-page translation would spoil an image.
+    Restore<bool> translated(field->Transliterate);
+    field->Transliterate = false;
+    TMemoryStream bytes;
+    rpBlobToObject(*field, bytes);
+    picture->GetBlob(Variant(bytes.Bytes()));
+  } else {
+    picture->GetBlob(Variant(field->AsString()));
+  }
+}
+
 void TrpPageForm::DrawObjects(TrpBand& band) {
   TrpBuildState& st = rpState();
   for (TrpView* v : band.Objects) {
@@ -524,6 +547,7 @@ void TrpPageForm::DrawObjects(TrpBand& band) {
     v->Left = rpClampCoord(static_cast<std::int64_t>(left) + CurX - Page.LeftEdge());
     v->Top = rpClampCoord(static_cast<std::int64_t>(band.Y) + (top - band.Top));
     try {
+      LoadBlob(*v);
       v->Print(Report.OutputStream());
     } catch (const std::exception& e) {
       v->Left = left;
@@ -612,6 +636,7 @@ void TrpPageForm::DrawSplit(TrpBand& band, int height) {
     st.CurrentView = &v;
     st.CurrentBand = &owner;
     try {
+      LoadBlob(v);
       v.Print(Report.OutputStream());
     } catch (const std::exception& e) {
       v.Left = left, v.Top = keptTop, v.Height = keptHeight;

@@ -206,6 +206,8 @@ class TrpPageForm {
   // Footers of the groups from `from` up to `to`, innermost first.
   void PrintGroupFooters(TrpBand& data, std::size_t from, std::size_t to);
   void DrawObjects(TrpBand& band);
+  // Before a view prints: a picture whose DataField names a field takes its content.
+  void LoadBlob(TrpView& view);
   // Prints a band that may split and does not fit, part by part; height: what it needs.
   void DrawSplit(TrpBand& band, int height);
   // While a stretched band that grew prints: its stretchable views reach its bottom.

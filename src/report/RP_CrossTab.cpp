@@ -169,6 +169,7 @@ void TrpPageForm::PrintCells(TrpBand& cross, TrpBand& row, int x) {
     if (row.Stretched() && dynamic_cast<TrpStretcheable*>(v) && (v->Flags & flStretched) && height > 0)
       v->Height = crossHeight_ - (top - row.Top);
     try {
+      LoadBlob(*v);
       v->Print(Report.OutputStream());
     } catch (const std::exception& e) {
       v->Left = left, v->Top = top, v->Height = height;

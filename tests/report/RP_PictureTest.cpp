@@ -9,6 +9,9 @@
 
 #include "BuildFixture.h"
 #include "PictureFiles.h"
+#include "report/RP_DBSet.h"
+#include "tables/DataSetFixtures.h"
+#include "tables/DbfDB.h"
 #include "test_support/TempDir.h"
 
 using namespace rpbuildtest;
@@ -90,4 +93,40 @@ TEST(RpPicture, AScriptLoadingATextFileStopsTheBuildWithTheReason) {
       if (auto* p = dynamic_cast<TrpPictureView*>(v.get())) found = p->Picture.Bytes == picture_files::Bmp1();
     EXPECT_TRUE(found);
   }
+}
+
+TEST(RpPicture, APictureShowsTheBitmapOfEachRecordsMemoField) {
+  // A dBase III table whose memo PIC holds a bitmap in record 1 and nothing in record 2:
+  // the picture with DataField "[PIC]" shows that bitmap as stored (the table's text
+  // translation to 866 left out), then nothing.
+  TempDir dir;
+  dataset_test::MakeTable(dir.Path() + "/pics.dbf", {{"N", 'N', 5}, {"PIC", 'M'}}, {{{1}}, {{2}}}, 0x83);
+  TDbfDataSet table;
+  table.SetDatabaseName(dir.Path());
+  table.SetTableName("pics");
+  table.Open();
+  table.Edit();
+  table.FieldByName("PIC").Transliterate = false;  // stored as it is
+  {
+    auto blob = table.CreateBlobStream(table.FieldByName("PIC"), TBlobStreamMode::bmWrite);
+    const std::string bmp = picture_files::Bmp1();
+    blob->Write(bmp.data(), static_cast<std::int64_t>(bmp.size()));
+  }
+  table.Post();
+  table.Close();
+  TrpDBDataSet rows;
+  rows.Name = "Rows";
+  rows.SetDataSet(&table);
+  Fixture f;
+  f.report.AddDataset(rows);
+  f.b.Page(9, rpPortrait, 20);
+  f.b.Band(btMasterData, 0, 40).FormatStr = "Rows";
+  f.b.Memo("[N]", 20, 0, 100, 18);
+  f.b.Picture(200, 0, 40, 40, TBitmap()).Memo.SetText("[PIC]");
+  f.Build();
+  f.report.EMFPages.ObjectsToPage(0);
+  std::vector<std::string> shown;
+  for (const auto& v : f.report.EMFPages.GetPages(0)->Page->Objects)
+    if (auto* p = dynamic_cast<TrpPictureView*>(v.get())) shown.push_back(p->Picture.Empty() ? "" : p->Picture.Bytes);
+  EXPECT_EQ(shown, (std::vector<std::string>{picture_files::Bmp1(), ""}));
 }
