@@ -141,3 +141,36 @@ TEST(RpPageLayout, ABandAndItsChildBandsGoToTheNextPageTogether) {
     }
   }
 }
+
+TEST(RpPageLayout, PositionsAndHeightsAScriptSetsStayWithinThePageRange) {
+  // Values a script sets are kept within +-100000 pixels, so the sums of page forming
+  // cannot overflow: a view set to 2147483647 prints at 100000; CURY set to 2147483600
+  // (100000) leaves no room, the record starts page 2 at its top; a band 2147483647
+  // high (100000) prints alone on a fresh page, the next one on the page after it.
+  struct Case {
+    const char* name;
+    const char* viewScript;
+    const char* bandScript;
+    int pages;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"view", "begin Memo1.Left := 2147483647; Memo1.Top := 2147483647 end", "", 1,
+       "page 1\n  Memo1 @100000,100000 100x18 1\n"},
+      {"CURY", "", "begin CurY := 2147483600 end", 2, "page 1\npage 2\n  Memo1 @20,20 100x18 1\n"},
+      {"band", "", "begin Rows1.Height := 2147483647 end", 2, "page 1\n  Memo1 @20,20 100x18 1\npage 2\n  Memo1 @20,20 100x18 2\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fixture f;
+    f.Rows("Rows", Numbered(std::string(c.name) == "band" ? 2 : 1));
+    f.b.Page(9, rpPortrait, 20);
+    TrpBandView& band = f.b.Band(btMasterData, 0, 20);
+    band.FormatStr = "Rows";
+    band.Name = "Rows1";
+    band.Script.SetText(c.bandScript);
+    f.b.Memo("[N]", 20, 0, 100, 18).Script.SetText(c.viewScript);
+    EXPECT_EQ(f.Build(), c.expected);
+    EXPECT_EQ(f.report.EMFPages.GetCount(), c.pages);
+  }
+}
