@@ -846,6 +846,8 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   }
   const bool inPlace = type == btOverlay || type == btNone;  // at their place on the page
   band.Y = inPlace ? band.PlaceY : CurY;
+  Restore<int> calculated(band.CalculatedHeight);
+  band.CalculatedHeight = h;
   Restore<SubReports> subs(subs_);
   subs_ = SubReports{};
   std::optional<StretchedViews> stretched(std::in_place, *this, band, h);
@@ -1426,7 +1428,7 @@ bool TrpReport::CurrentBandGeometry(int& top, int& calculatedHeight, int& width,
   TrpBand* band = rpState().CurrentBand;
   if (!band) return false;
   top = band->Y;
-  calculatedHeight = band->Height;
+  calculatedHeight = band->CalculatedHeight >= 0 ? band->CalculatedHeight : band->Height;
   width = band->Width;
   bandType = band->BandType;
   return true;
@@ -1847,6 +1849,25 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
     }
     saved.push_back(std::move(copy));
   }
+  // Views aligned to the page take their place and size once before the build (drawn on
+  // a work canvas with their page current), so that scripts read them there.
+  for (TrpReport* r : built)
+    for (int i = 0; i < r->Pages.GetCount(); ++i) {
+      TrpPage& page = *r->Pages.GetPages(i);
+      if (page.PageType != ptReport) continue;
+      st.CurrentPage = &page;
+      for (const auto& v : page.Objects) {
+        if (v->BandAlign == baNone || dynamic_cast<TrpBandView*>(v.get())) continue;
+        TRecordingCanvas work;
+        try {
+          v->Draw(work);
+        } catch (const std::exception&) {
+          // a view that cannot draw keeps its place
+        }
+      }
+    }
+  st.CurrentPage = nullptr;
+  st.CurrentView = nullptr;
   bool twoPass = Pages.DoublePass;
   if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
     for (TrpReport* r : composite->Reports) twoPass = twoPass || (r && r->Pages.DoublePass);

@@ -42,6 +42,7 @@ class TrpBand {
   AnsiString Name;
   int Top = 0, Height = 0;  // in the template (Height: a script may change it while building)
   int Y = 0;                // where it prints
+  int CalculatedHeight = -1;  // while it prints: the height it takes (stretched), else -1
   int PlaceY = 0;           // overlays and bands of views in no band: where they print
   std::vector<TrpView*> Objects;
 

@@ -417,9 +417,10 @@ void TrpView::BeginDraw(TCanvas& canvas) {
     case baCenter: Left = lx + (rx - lx - Width) / 2; break;
     case baWidth:
       if (st.DocMode == rpOutputMode) {
+        // (before the build: while a band prints, the view keeps what this gave it)
         if (st.CurrentBand) break;
         Left = lx;
-        Width = rx - 1;
+        Width = rx - lx;
       } else {
         // A view in a cross band takes the band's strip; any other the page's width.
         const TrpBandView* cross = nullptr;

@@ -174,3 +174,51 @@ TEST(RpPageLayout, PositionsAndHeightsAScriptSetsStayWithinThePageRange) {
     EXPECT_EQ(f.report.EMFPages.GetCount(), c.pages);
   }
 }
+
+TEST(RpPageLayout, BottomAlignmentUsesTheHeightTheBandTakes) {
+  // A stretched band at 20 grows to 4 x 15 + 2 = 62 for its memo of four lines: the
+  // view aligned to the bottom (18 high) prints at 20 + 62 - 18 = 64, the one aligned to
+  // the top at 20.
+  Fixture f;
+  f.Rows("Rows", Numbered(1));
+  f.b.Page(9, rpPortrait, 20);
+  TrpBandView& band = f.b.Band(btMasterData, 0, 20);
+  band.FormatStr = "Rows";
+  band.Flags |= flStretched;
+  f.b.Memo("a\nb\nc\nd", 20, 0, 100, 18);
+  for (auto [text, align] : {std::pair{"низ", baBottom}, std::pair{"верх", baTop}}) {
+    TrpMemoView& m = f.b.Memo(text, 200 + 100 * (align == baTop), 1, 100, 18);
+    m.Flags &= static_cast<std::uint16_t>(~flStretched);
+    m.BandAlign = align;
+  }
+  const std::string dump = f.Build();
+  ExpectIn(dump, "page 1", "  Memo2 @200,64 100x18 низ");
+  ExpectIn(dump, "page 1", "  Memo3 @300,20 100x18 верх");
+}
+
+TEST(RpPageLayout, ViewsAlignedToThePageTakeTheirPlaceBeforeTheBuild) {
+  // The page's printable edges are 20 and 738. Aligned to the width, a memo at 0, 50
+  // wide, prints from 20, 718 wide; aligned to the right, one 100 wide stands at 638,
+  // which the title reads before it prints; the template keeps its own values.
+  Fixture f;
+  f.Rows("Rows", Numbered(1));
+  f.b.Page(9, rpPortrait, 20);
+  f.b.Band(btReportTitle, 0, 20);
+  f.b.Memo("[Right.Left]", 20, 0, 100, 18).Name = "Probe";
+  f.b.Band(btMasterData, 30, 20).FormatStr = "Rows";
+  TrpMemoView& wide = f.b.Memo("[N]", 0, 30, 50, 18);
+  wide.Name = "Wide";
+  wide.BandAlign = baWidth;
+  TrpMemoView& right = f.b.Memo("R", 0, 30, 100, 18);
+  right.Name = "Right";
+  right.BandAlign = baRight;
+  f.ShowZeros();
+  const std::string dump = f.Build();
+  ExpectIn(dump, "page 1", "  Probe @20,20 100x18 638");
+  ExpectIn(dump, "page 1", "  Wide @20,40 718x18 1");
+  ExpectIn(dump, "page 1", "  Right @638,40 100x18 R");
+  TrpView* kept = f.report.Pages.FindObject("Wide");
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->Left, 0);
+  EXPECT_EQ(kept->Width, 50);
+}
