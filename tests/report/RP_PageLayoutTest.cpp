@@ -222,3 +222,29 @@ TEST(RpPageLayout, ViewsAlignedToThePageTakeTheirPlaceBeforeTheBuild) {
   EXPECT_EQ(kept->Left, 0);
   EXPECT_EQ(kept->Width, 50);
 }
+
+TEST(RpPageLayout, ViewsThatNoPartCanHoldPrintOnceOnAFreshPage) {
+  // Room 1029 at the top of each page. A picture 1500 high cannot be split: on the fresh
+  // first part it prints cut at the room's bottom. A memo whose line (800 pt: 1067 + 2)
+  // is taller than the room prints no part; its text prints whole on page 2
+  // (2 x 1069 + 2 + 1 high) rather than going on from page to page.
+  for (bool picture : {true, false}) {
+    SCOPED_TRACE(picture);
+    Fixture f;
+    BreakedRows(f, 1, 20, !picture);
+    if (picture) {
+      f.report.Pages.GetPages(0)->Objects.back()->Height = 1600;  // the band
+      f.b.Picture(20, 0, 100, 1500, TBitmap(2, 2));
+    } else {
+      f.b.Memo("a\nb", 20, 0, 100, 18).Font.Size = 800;
+    }
+    const std::string dump = f.Build();
+    if (picture) {
+      EXPECT_EQ(f.report.EMFPages.GetCount(), 1);
+      ExpectIn(dump, "page 1", "  Picture1 @20,20 100x1029 ");
+    } else {
+      EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
+      ExpectIn(dump, "page 2", "  Memo1 @20,20 100x2141 a|b");
+    }
+  }
+}
