@@ -347,10 +347,70 @@ TBitmap rpDecodeBmp(std::string_view s) {
   return bmp;
 }
 
+namespace {
+
+struct ImageDecoder {
+  TrpImageDecoder decode;
+  bool complete = false;
+  int generation = 0;
+};
+
+ImageDecoder& Decoder() {
+  static ImageDecoder decoder;
+  return decoder;
+}
+
+}  // namespace
+
+void rpSetImageDecoder(TrpImageDecoder decoder, bool complete) {
+  ImageDecoder& d = Decoder();
+  d.decode = std::move(decoder);
+  d.complete = complete && d.decode;
+  ++d.generation;
+}
+
+TBitmap rpDecodeImage(std::uint8_t kind, std::string_view bytes) {
+  if (kind != rpikBitmap && kind != rpikIcon) return {};
+  if (const ImageDecoder& d = Decoder(); d.decode) return d.decode(kind, bytes);
+  return kind == rpikBitmap ? rpDecodeBmp(bytes) : TBitmap{};
+}
+
+std::uint8_t rpImageKind(std::string_view s) {
+  const auto u16 = [&](std::size_t at) { return s.size() >= at + 2 ? GetLE(s, at, 2) : 0xFFFFFFFFu; };
+  const auto u32 = [&](std::size_t at) { return s.size() >= at + 4 ? GetLE(s, at, 4) : 0xFFFFFFFFu; };
+  // A bitmap file: "BM", a header of a known size, a size and depth a bitmap can have.
+  if (s.size() >= 26 && s[0] == 'B' && s[1] == 'M') {
+    const std::uint32_t header = u32(14);
+    const std::uint32_t depth = header == 12 ? u16(24) : u16(28);
+    const bool known = header == 12 || header == 40 || header == 52 || header == 56 || header == 64 ||
+                       header == 108 || header == 124;
+    if (known && (depth == 1 || depth == 4 || depth == 8 || depth == 16 || depth == 24 || depth == 32)) return rpikBitmap;
+    return rpikNone;
+  }
+  // An icon file: reserved 0, type 1, at least one entry, the directory inside the file.
+  if (u16(0) == 0 && u16(2) == 1 && u16(4) >= 1 && s.size() >= 6 + 16 * static_cast<std::size_t>(u16(4)))
+    return rpikIcon;
+  // A placeable metafile (its key), an enhanced one (record 1 with " EMF" at 40) or a
+  // plain one (memory or disk file, a header of 9 words, version 0x100 or 0x300).
+  if (u32(0) == 0x9AC6CDD7u) return rpikMetafile;
+  if (u32(0) == 1 && u32(40) == 0x464D4520u) return rpikMetafile;
+  if ((u16(0) == 1 || u16(0) == 2) && u16(2) == 9 && (u16(4) == 0x100 || u16(4) == 0x300)) return rpikMetafile;
+  return rpikNone;
+}
+
 void TrpPicture::Assign(std::uint8_t kind, std::string bytes) {
   Kind = kind;
   Bytes = std::move(bytes);
-  Image = kind == rpikBitmap ? rpDecodeBmp(Bytes) : TBitmap{};
+  decodedBy_ = -1;
+  Decoded();
+}
+
+const TBitmap& TrpPicture::Decoded() const {
+  if (decodedBy_ != Decoder().generation) {
+    Image = rpDecodeImage(Kind, Bytes);
+    decodedBy_ = Decoder().generation;
+  }
+  return Image;
 }
 
 TrpPictureView::TrpPictureView() {
@@ -411,19 +471,25 @@ void TrpPictureView::GetBlob(const Variant& field) {
   }
 }
 
-bool TrpPictureView::LoadFromFile(const AnsiString& fileName) {
+void TrpPictureView::LoadFromFile(const AnsiString& fileName) {
+  const auto refuse = [&](const char* why) {
+    throw ErpViewError(Ansi("Рисунок не загружен из файла \"") + fileName + "\": " + Ansi(why));
+  };
+  std::string bytes;
   try {
-    TMemoryStream m;
-    m.LoadFromFile(fileName);
-    std::string bytes = m.Bytes();
-    const std::uint8_t kind = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M' ? rpikBitmap
-                              : bytes.size() >= 4 && bytes.compare(0, 4, std::string("\0\0\1\0", 4)) == 0 ? rpikIcon
-                                                                                                       : rpikMetafile;
-    Picture.Assign(kind, std::move(bytes));
-    return true;
-  } catch (const Exception&) {
-    return false;
+    TFileStream file(fileName, fmOpenRead);  // regular files only
+    if (file.Size() > rpMaxPictureFile) refuse("файл больше 32 МБ.");
+    bytes = file.ReadString(file.Size());
+  } catch (const EFOpenError&) {
+    refuse("файл не открывается (его нет, или это не обычный файл).");
+  } catch (const EReadError&) {
+    refuse("файл не читается.");
   }
+  const std::uint8_t kind = rpImageKind(bytes);
+  if (kind == rpikNone) refuse("в нём нет рисунка BMP, ICO, WMF или EMF.");
+  if (kind != rpikMetafile && Decoder().complete && rpDecodeImage(kind, bytes).Empty())
+    refuse("рисунок в нём повреждён.");
+  Picture.Assign(kind, std::move(bytes));
 }
 
 void TrpPictureView::Draw(TCanvas& canvas) {
@@ -432,8 +498,9 @@ void TrpPictureView::Draw(TCanvas& canvas) {
   DrawBackground();
   if (!Picture.Empty()) {
     TRect r = FrameRect;
-    const int iw = Picture.ImageWidth(), ih = Picture.ImageHeight();
-    if (Picture.Image.Empty() || iw <= 0 || ih <= 0) {
+    const TBitmap& image = Picture.Decoded();
+    const int iw = image.Width(), ih = image.Height();
+    if (image.Empty() || iw <= 0 || ih <= 0) {
       FramedCross(canvas, r);
     } else {
       if (Flags & flStretched) {
@@ -452,7 +519,7 @@ void TrpPictureView::Draw(TCanvas& canvas) {
         r.Right = r.Left + w;
         r.Bottom = r.Top + h;
       }
-      canvas.StretchDraw(r, Picture.Image);
+      canvas.StretchDraw(r, image);
     }
   }
   DrawFrame();

@@ -3,6 +3,8 @@
 // the line, and the wrappers of dialog-page controls.
 #pragma once
 
+#include <functional>
+
 #include "report/RP_Views.h"
 
 // Band view flags.
@@ -57,26 +59,43 @@ enum : std::uint8_t { btBMP = 0, btJPG = 1, btICO = 2, btWMF = 3 };
 constexpr std::uint16_t flCenter = 2, flKeepAspect = 4;
 
 // A picture's image: its kind and its bytes in the image's own file format, kept as
-// they are so that a template round-trips; bitmaps are decoded for drawing. Kinds
-// that cannot be played here (metafiles, icons, undecodable bitmaps) draw as a framed
-// cross.
+// they are so that a template round-trips; bitmaps and icons are decoded for drawing
+// (again when another decoder has been installed since). Metafiles cannot be played
+// here and, like bytes no decoder reads, draw as a framed cross.
 struct TrpPicture {
   std::uint8_t Kind = rpikNone;
   std::string Bytes;
-  TBitmap Image;  // the decoded bitmap, empty when not decodable
+  mutable TBitmap Image;  // the decoded image, empty when not decodable
 
   bool Empty() const { return Kind == rpikNone; }
   void Clear() { *this = TrpPicture{}; }
-  // Sets the kind and bytes and decodes a bitmap.
+  // Sets the kind and bytes and decodes them.
   void Assign(std::uint8_t kind, std::string bytes);
-  int ImageWidth() const { return Image.Width(); }
-  int ImageHeight() const { return Image.Height(); }
+  // The decoded image, decoded again when the decoder changed.
+  const TBitmap& Decoded() const;
+  int ImageWidth() const { return Decoded().Width(); }
+  int ImageHeight() const { return Decoded().Height(); }
+
+ private:
+  mutable int decodedBy_ = -1;
 };
 
 // A Windows bitmap file (24 bits per pixel, bottom-up) of the bitmap, and the reader
 // of uncompressed 8-, 24- and 32-bit bitmap files (empty for anything else).
 std::string rpEncodeBmp(const TBitmap& bitmap);
 TBitmap rpDecodeBmp(std::string_view bytes);
+
+// Decodes the bytes of a bitmap or an icon; empty when it cannot. The report's Qt layer
+// installs Qt's image readers (every bitmap depth and compression, icons, `complete`);
+// until then the engine reads the uncompressed bitmaps of rpDecodeBmp itself.
+using TrpImageDecoder = std::function<TBitmap(std::uint8_t kind, std::string_view bytes)>;
+void rpSetImageDecoder(TrpImageDecoder decoder, bool complete);
+TBitmap rpDecodeImage(std::uint8_t kind, std::string_view bytes);
+// The kind of image the bytes hold, judged from their content (a bitmap or icon file, a
+// placeable, plain or enhanced metafile); rpikNone for anything else.
+std::uint8_t rpImageKind(std::string_view bytes);
+// The largest picture file LOADFROMFILE takes.
+constexpr std::int64_t rpMaxPictureFile = 32 * 1024 * 1024;
 
 class TrpPictureView : public TrpView {
  public:
@@ -93,8 +112,11 @@ class TrpPictureView : public TrpView {
   void Draw(TCanvas& canvas) override;
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) override;
-  // Loads a bitmap file; false (and the picture unchanged) when it cannot be read.
-  bool LoadFromFile(const AnsiString& fileName);
+  // Loads a bitmap, icon or metafile from a regular file of at most rpMaxPictureFile
+  // bytes, its kind judged from its content; anything else (no such file, too large, no
+  // picture of those kinds, a picture that cannot be read) raises ErpViewError with
+  // the reason in Russian, the picture unchanged.
+  void LoadFromFile(const AnsiString& fileName);
 };
 
 class TrpLineView : public TrpStretcheable {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
+#include <type_traits>
 
 #include "platform/core/AnsiText.h"
 #include "report/RP_PageSetup.h"
@@ -499,7 +502,30 @@ header:
   freshY_ = CurY;
 }
 
-void TrpPageForm::DrawObjects(TrpBand& band, int height) {
+void TrpPageForm::LoadBlob(TrpView& view) {
+  // A picture whose DataField names a field shows that field of the current record.
+  auto* picture = dynamic_cast<TrpPictureView*>(&view);
+  if (!picture || picture->Memo.Count() == 0) return;
+  AnsiString name = Trim(picture->Memo[0]);
+  if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = Trim(name.substr(1, name.size() - 2));
+  if (name.empty()) return;
+  TField* field = Report.Dictionary.Field(name);
+  if (!field) return;
+  if (field->IsNull()) {
+    picture->GetBlob(Variant::Null());
+  } else if (rpIsBlobField(*field)) {
+    // The bytes as stored: a memo field's code-page translation would spoil an image.
+    Restore<bool> translated(field->Transliterate);
+    field->Transliterate = false;
+    TMemoryStream bytes;
+    rpBlobToObject(*field, bytes);
+    picture->GetBlob(Variant(bytes.Bytes()));
+  } else {
+    picture->GetBlob(Variant(field->AsString()));
+  }
+}
+
+void TrpPageForm::DrawObjects(TrpBand& band) {
   TrpBuildState& st = rpState();
   for (TrpView* v : band.Objects) {
     if (Stopped()) return;
@@ -517,45 +543,73 @@ void TrpPageForm::DrawObjects(TrpBand& band, int height) {
       if (v->Script.Count()) Report.RunScript(v, v->Script);
       continue;
     }
-    const int left = v->Left, top = v->Top, h = v->Height;
-    v->Left = left + CurX - Page.LeftEdge();
-    v->Top = band.Y + (top - band.Top);
-    auto* stretch = dynamic_cast<TrpStretcheable*>(v);
-    if (band.Stretched() && stretch && (v->Flags & flStretched) && h > 0) v->Height = height - (top - band.Top);
+    const int left = v->Left, top = v->Top;
+    v->Left = rpClampCoord(static_cast<std::int64_t>(left) + CurX - Page.LeftEdge());
+    v->Top = rpClampCoord(static_cast<std::int64_t>(band.Y) + (top - band.Top));
     try {
+      LoadBlob(*v);
       v->Print(Report.OutputStream());
     } catch (const std::exception& e) {
       v->Left = left;
       v->Top = top;
-      v->Height = h;
       Report.BuildError(e.what());
       return;
     }
     v->Left = left;
     v->Top = top;
-    v->Height = h;
     Report.ViewPrinted(*v);
   }
 }
 
-void TrpPageForm::DrawSplit(TrpBand& band) {
-  // A band that may be split prints what fits and goes on on the next pages: memos part
-  // by part (the lines that fit each time), other views where their top falls. Its
-  // cross-tab cells split the same way, column by column; each cell keeps the rest of
-  // its text between the parts.
+TrpPageForm::StretchedViews::StretchedViews(TrpPageForm& form, TrpBand& band, int height) {
+  // A stretched band that grew: its stretchable views that stretch reach down to its new
+  // bottom (a line keeps that height as the part still to print).
+  if (!band.Stretched() || band.Height >= height) return;
+  for (TrpView* v : band.Objects) {
+    auto* s = dynamic_cast<TrpStretcheable*>(v);
+    if (!s || form.IsCrossCell(v) || !(v->Flags & flStretched) || v->Height <= 0) continue;
+    kept_.emplace_back(v, v->Height);
+    v->Height = height - (v->Top - band.Top);
+    if (auto* line = dynamic_cast<TrpLineView*>(v)) line->RemainingHeight = v->Height;
+  }
+}
+
+TrpPageForm::StretchedViews::~StretchedViews() {
+  for (auto& [v, h] : kept_) v->Height = h;
+}
+
+void TrpPageForm::DrawSplit(TrpBand& band, int height) {
+  // A band that may be split prints part by part, each part in the room left on its page
+  // or column: a view that fits the room prints whole; one that reaches past it prints
+  // its first part when it can be split (memos the lines that fit, lines the length that
+  // fits) and goes to the next part otherwise; views below the room go to the next part.
+  // A part that is the last of a view moves the views below it down by what the view
+  // grew. Cross-tab cells split the same way, column by column; each cell keeps the
+  // rest of its text between the parts.
   TrpBuildState& st = rpState();
   struct Part {
     TrpView* view;
-    int rel;  // top within the band; 0 after the first part
+    int t;    // top within the current part (negative: the view began on an earlier one)
+    int hgt;  // its height when the band began
+    int left;
     bool pending = true;
     bool started = false;  // cells: text prepared, `rest` holds what is left of it
+    int actual = 0;        // height printed so far
+    int remaining = 0;     // lines: the length still to print
     TStringList rest;
+  };
+  const auto makePart = [&](TrpView* v) {
+    Part p{v, v->Top - band.Top, v->Height, v->Left, true, false, 0, 0, {}};
+    if (HasCrossCells(band) && IsCrossCell(v) && band.Stretched() && band.Height < height &&
+        dynamic_cast<TrpStretcheable*>(v) && (v->Flags & flStretched) && v->Height > 0)
+      p.hgt = height - p.t;
+    p.remaining = p.hgt;
+    return p;
   };
   std::vector<Part> parts;
   for (TrpView* v : band.Objects)
-    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v))
-      parts.push_back({v, v->Top - band.Top, true, false, {}});
-  // A stretched band measured its memos; those of another band get their text here.
+    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v)) parts.push_back(makePart(v));
+  // Memos know their text and height (a stretched band measured them already).
   if (!band.Stretched())
     for (Part& p : parts)
       if (auto* memo = dynamic_cast<TrpMemoView*>(p.view)) {
@@ -565,96 +619,134 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
       }
   std::map<std::pair<int, const TrpView*>, Part> cells;  // by column and view
   const bool withCells = HasCrossCells(band);
-  int avail = 0, used = 0;
-  bool pending = false;
-  // Prints the part of one view that falls on this page part at x (the view's left on
-  // the page); false when printing it failed (the build stops with the error).
-  auto printPart = [&](Part& p, TrpBand& owner, int x) {
+  int avail = 0, m = 0;
+  bool pending = false, fresh = false;
+  // Prints a view of the part at (x, top within the part) with that height and draw mode;
+  // false when printing failed (the build stops with the error).
+  const auto put = [&](Part& p, TrpBand& owner, int x, int top, int h, int mode) {
     TrpView& v = *p.view;
-    const int left = v.Left, top = v.Top, height = v.Height;
-    auto* memo = dynamic_cast<TrpMemoView*>(&v);
-    const int gaps = 2 * v.GapY + 1;
-    bool whole = true;
-    if (p.rel >= avail && !Fresh()) {  // starts on a later part
-      p.rel -= avail;
-      pending = true;
-      return true;
-    }
-    if (memo) {
-      const int rest = memo->PrintText.Count() * memo->LineHeight + gaps;
-      whole = p.rel + rest <= avail || memo->LineHeight <= 0;
-      v.Height = whole ? rest : avail - p.rel;
-      memo->DrawMode = whole ? 1 : 2;
-    }
+    auto* s = dynamic_cast<TrpStretcheable*>(&v);
+    auto* line = dynamic_cast<TrpLineView*>(&v);
+    const int left = v.Left, keptTop = v.Top, keptHeight = v.Height;
     v.Left = x;
-    v.Top = CurY + p.rel;
+    v.Top = rpClampCoord(static_cast<std::int64_t>(CurY) + top);
+    v.Height = h;
+    if (s) s->DrawMode = static_cast<std::uint8_t>(mode);
+    if (line) line->RemainingHeight = p.remaining;
     st.CurrentView = &v;
     st.CurrentBand = &owner;
     try {
+      LoadBlob(v);
       v.Print(Report.OutputStream());
     } catch (const std::exception& e) {
-      v.Left = left, v.Top = top, v.Height = height;
+      v.Left = left, v.Top = keptTop, v.Height = keptHeight;
       Report.BuildError(e.what());
       return false;
     }
-    const int printedHeight = v.Height;
-    v.Left = left, v.Top = top, v.Height = height;
+    if (line) p.remaining = line->RemainingHeight;
+    if (s) s->DrawMode = 0;  // a memo's rest waits in its text, wrapped
+    v.Left = left, v.Top = keptTop, v.Height = keptHeight;
     Report.ViewPrinted(v);
-    if (memo && !whole) {
-      // Nothing fitted even on a fresh page: the rest prints whole, past the bottom.
-      if (memo->LinesShown == 0 && Fresh()) {
-        memo->DrawMode = 1;
-        v.Left = x;
-        v.Top = CurY + p.rel;
-        v.Height = memo->PrintText.Count() * memo->LineHeight + gaps;
-        v.Print(Report.OutputStream());
-        used = std::max(used, p.rel + v.Height);
-        v.Left = left, v.Top = top, v.Height = height;
-        p.pending = false;
+    return true;
+  };
+  const auto deref = [](auto& item) -> Part& {
+    if constexpr (std::is_pointer_v<std::decay_t<decltype(item)>>) return *item;
+    else return item;
+  };
+  const auto remainHeight = [](Part& p) {
+    if (auto* memo = dynamic_cast<TrpMemoView*>(p.view)) return memo->PrintText.Count() * memo->LineHeight;
+    return p.remaining;
+  };
+  // What one view does in the current part; group: the views that move down with it.
+  const auto step = [&](Part& p, TrpBand& owner, int x, auto& group) {
+    auto* s = dynamic_cast<TrpStretcheable*>(p.view);
+    auto* memo = dynamic_cast<TrpMemoView*>(p.view);
+    const int t = p.t, hgt = p.hgt, gaps = 2 * p.view->GapY;
+    if (t >= 0 && t < avail && t + hgt < avail) {
+      if (!put(p, owner, x, t, hgt, memo ? 1 : 0)) return false;
+      m = std::max(m, t + hgt);
+      p.pending = false;
+    } else if (t >= 0 && t < avail) {
+      if (!s) {
+        if (t == 0 && fresh) {  // taller than a whole part: it prints cut at the bottom
+          if (!put(p, owner, x, 0, avail, 0)) return false;
+          m = std::max(m, avail);
+          p.pending = false;
+        } else {
+          p.t = avail;  // on the next part
+        }
         return true;
       }
-      memo->DrawMode = 1;  // the rest waits in its text for the next part
-      used = std::max(used, avail);
-      p.rel = 0;
-      pending = true;
-      return true;
+      // Its first part prints only when it holds more than the least it can print.
+      const int h = avail - t + 1;
+      p.actual += h;
+      if (s->MinHeight() < h && !put(p, owner, x, t, h, 2)) return false;
+    } else if (t < 0 && s && t + hgt >= 0) {
+      // A middle part fills the whole room, unless not a line of a memo fits there: then
+      // the rest prints whole, past the bottom (no part would ever take it).
+      const bool lineFits = !memo || memo->PrintText.Count() == 0 || memo->LineHeight + memo->GapY <= avail;
+      if (t + hgt >= avail && lineFits) {
+        p.actual += avail;
+        if (!put(p, owner, x, 0, avail, 2)) return false;
+        pending = true;
+        return true;
+      }
+      const int rest = remainHeight(p);
+      const int h = rest + gaps + 1;
+      if (!put(p, owner, x, 0, h, 2)) return false;
+      p.actual += rest + gaps;
+      m = std::max(m, h);
+      p.pending = false;
+      // Views below it that overlap it across move down by what it grew.
+      const int grew = p.actual - hgt;
+      const int bottom = p.t + hgt;
+      for (auto& item : group) {
+        Part& o = deref(item);
+        if (&o == &p || !o.pending || o.t < bottom) continue;
+        if (o.left < p.left + p.view->Width && p.left < o.left + o.view->Width) o.t += grew;
+      }
+    } else if (t < 0 && !(s && t + hgt >= 0)) {
+      p.pending = false;  // nothing of it is left for a later part
     }
-    used = std::max(used, p.rel + printedHeight);
-    p.pending = false;
+    if (p.pending) pending = true;
     return true;
   };
   // The cells of one cross band in the current column, at x.
   auto printCells = [&](TrpBand& cross, int x) {
+    std::vector<Part*> column;
     for (TrpView* v : band.Objects) {
       auto it = CrossCells.find(v);
-      if (it == CrossCells.end() || it->second != &cross || !v->Visible || Stopped()) continue;
-      auto [at, added] = cells.try_emplace({CrossColumn, v}, Part{v, v->Top - band.Top, true, false, {}});
-      Part& p = at->second;
-      if (!p.pending) continue;
-      auto* memo = dynamic_cast<TrpMemoView*>(v);
-      st.CurrentView = v;
+      if (it == CrossCells.end() || it->second != &cross || !v->Visible) continue;
+      column.push_back(&cells.try_emplace({CrossColumn, v}, makePart(v)).first->second);
+    }
+    for (Part* p : column) {
+      if (!p->pending || Stopped()) continue;
+      auto* memo = dynamic_cast<TrpMemoView*>(p->view);
+      st.CurrentView = p->view;
       st.CurrentBand = &cross;
-      if (memo && !p.started) {
+      if (memo && !p->started) {
         memo->CalcHeight();  // the text of this column, as the band measures it
       } else if (memo) {
-        memo->PrintText.Assign(p.rest);
+        memo->PrintText.Assign(p->rest);
         memo->DrawMode = 1;
       }
-      p.started = true;
-      if (!printPart(p, cross, x + (v->Left - cross.X))) return;
+      p->started = true;
+      if (!step(*p, cross, x + (p->left - cross.X), column)) return;
       if (memo) {
-        p.rest.Assign(memo->PrintText);
+        p->rest.Assign(memo->PrintText);
         memo->DrawMode = 0;
       }
     }
   };
   for (int pass = 0;; ++pass) {
-    avail = BodyBottom() - CurY;
-    used = 0;
+    avail = BodyBottom() - CurY - 2;
+    fresh = pass > 0 || Fresh();
+    m = 0;
     pending = false;
+    if (avail <= 0 && fresh) avail = std::numeric_limits<int>::max() / 4;  // no room on any page: all at once
     for (Part& p : parts) {
       if (!p.pending || Stopped()) continue;
-      if (!printPart(p, band, p.view->Left + CurX - Page.LeftEdge())) return;
+      if (!step(p, band, p.left + CurX - Page.LeftEdge(), parts)) return;
     }
     if (withCells && !Stopped()) {
       band.Y = CurY;
@@ -662,9 +754,12 @@ void TrpPageForm::DrawSplit(TrpBand& band) {
     }
     if (st.ErrorFlag) return;
     if (!pending || Stopped()) {
-      CurY += used;
+      CurY += m;
       return;
     }
+    const int shift = std::max(avail, 0);
+    for (Part& p : parts) p.t -= shift;
+    for (auto& [key, p] : cells) p.t -= shift;
     NewColumn(&band);
   }
 }
@@ -673,12 +768,14 @@ void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   TrpPage* page = Report.Pages.GetPages(view.SubPage);
   if (!page || page == &Page) return;
   SubReportStarts();
-  TrpPageForm sub(Report, *page, this, CurX - Page.LeftEdge() + view.Left - page->LeftEdge());
+  // The subreport's column starts at the parent's column x + the view's Left (its views
+  // print at their Left + that - its page's left edge).
+  TrpPageForm sub(Report, *page, this, CurX + view.Left - page->LeftEdge());
   sub.InitBands();
   sub.PrepareAggregates();
   sub.CurY = band.Y + (view.Top - band.Top);
   sub.CurBottomY = CurBottomY;
-  sub.CurX = CurX + view.Left - Page.LeftEdge();
+  sub.CurX = CurX + view.Left;
   sub.areaRight_ = sub.CurX + view.Width;
   sub.freshY_ = freshY_;
   Restore<bool> follow(Root().followPages_);
@@ -731,10 +828,16 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   // A band that does not fit goes to the next column or page (one that may split prints
   // what fits here); on a fresh one it prints whatever its height, so that a band taller
   // than a page cannot loop.
-  // A record printed in several bands is kept together.
+  // A record printed in several bands is kept together, and so is a band with the chain
+  // of child bands that follows it (the visible ones).
   int parts = 0;
   for (TrpBand* part : band.RecordParts)
     if (!part->View || part->View->Visible) parts += part->CalcHeight();
+  if (band.RecordParts.empty()) {
+    std::set<const TrpBand*> seen{&band};
+    for (TrpBand* c = band.Child; c && seen.insert(c).second; c = c->Child)
+      if (!c->View || c->View->Visible) parts = rpClampCoord(static_cast<std::int64_t>(parts) + c->CalcHeight());
+  }
   st.CurrentBand = &band;
   if (!fixedPlace && !inFooter_ && !band.Flag(flBreaked) && CurY + h + parts > BodyBottom() && !Fresh()) {
     NewColumn(&band);
@@ -743,10 +846,14 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   }
   const bool inPlace = type == btOverlay || type == btNone;  // at their place on the page
   band.Y = inPlace ? band.PlaceY : CurY;
+  Restore<int> calculated(band.CalculatedHeight);
+  band.CalculatedHeight = h;
   Restore<SubReports> subs(subs_);
   subs_ = SubReports{};
+  std::optional<StretchedViews> stretched(std::in_place, *this, band, h);
   if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > BodyBottom()) {
-    DrawSplit(band);
+    DrawSplit(band, h);
+    stretched.reset();
     RowAfterBand(band, CurY - band.Y);
     if (band.Child) DrawBand(*band.Child);
     for (TrpBand* part : band.RecordParts) DrawBand(*part);
@@ -754,7 +861,8 @@ void TrpPageForm::DrawBand(TrpBand& band) {
     if (Report.OnEndBand) Report.OnEndBand(band);
     return;
   }
-  DrawObjects(band, h);
+  DrawObjects(band);
+  stretched.reset();
   DrawCross(band, h, {}, true);
   if (!inPlace) SubReportsDone(h);
   RowAfterBand(band, h);
@@ -1226,7 +1334,7 @@ void TrpReport::Wire() {
     if (SameText(name, "CURY")) {
       TrpBand* band = rpState().CurrentBand;
       if (band && (band->NewPageRequests || band->NewColumnRequests)) band->KeepCurY = true;
-      if (CurrentForm) CurrentForm->CurY = static_cast<int>(value.AsInteger());
+      if (CurrentForm) CurrentForm->CurY = rpClampCoord(value.AsInteger());
       return true;
     }
     if (SameText(name, "PROGRESS")) {
@@ -1320,7 +1428,7 @@ bool TrpReport::CurrentBandGeometry(int& top, int& calculatedHeight, int& width,
   TrpBand* band = rpState().CurrentBand;
   if (!band) return false;
   top = band->Y;
-  calculatedHeight = band->Height;
+  calculatedHeight = band->CalculatedHeight >= 0 ? band->CalculatedHeight : band->Height;
   width = band->Width;
   bandType = band->BandType;
   return true;
@@ -1342,7 +1450,7 @@ TrpBand* TrpReport::RunningBand(const TrpBandView& view) const {
 bool TrpReport::SetBandProperty(TrpBandView& view, const AnsiString& name, const Variant& value) {
   TrpBand* band = RunningBand(view);
   if (!band) return false;
-  const auto number = [&] { return static_cast<int>(value.AsInteger()); };
+  const auto number = [&] { return rpClampCoord(value.AsInteger()); };
   if (name == "LEFT") band->X = number();
   else if (name == "TOP") band->Y = band->PlaceY = number();
   else if (name == "WIDTH") band->Width = number();
@@ -1741,6 +1849,25 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
     }
     saved.push_back(std::move(copy));
   }
+  // Views aligned to the page take their place and size once before the build (drawn on
+  // a work canvas with their page current), so that scripts read them there.
+  for (TrpReport* r : built)
+    for (int i = 0; i < r->Pages.GetCount(); ++i) {
+      TrpPage& page = *r->Pages.GetPages(i);
+      if (page.PageType != ptReport) continue;
+      st.CurrentPage = &page;
+      for (const auto& v : page.Objects) {
+        if (v->BandAlign == baNone || dynamic_cast<TrpBandView*>(v.get())) continue;
+        TRecordingCanvas work;
+        try {
+          v->Draw(work);
+        } catch (const std::exception&) {
+          // a view that cannot draw keeps its place
+        }
+      }
+    }
+  st.CurrentPage = nullptr;
+  st.CurrentView = nullptr;
   bool twoPass = Pages.DoublePass;
   if (auto* composite = dynamic_cast<TrpCompositeReport*>(this))
     for (TrpReport* r : composite->Reports) twoPass = twoPass || (r && r->Pages.DoublePass);

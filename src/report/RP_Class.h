@@ -42,6 +42,7 @@ class TrpBand {
   AnsiString Name;
   int Top = 0, Height = 0;  // in the template (Height: a script may change it while building)
   int Y = 0;                // where it prints
+  int CalculatedHeight = -1;  // while it prints: the height it takes (stretched), else -1
   int PlaceY = 0;           // overlays and bands of views in no band: where they print
   std::vector<TrpView*> Objects;
 
@@ -205,8 +206,22 @@ class TrpPageForm {
   bool CheckGroups(TrpBand& data, TrpDataset& ds, bool newPage, std::size_t base);
   // Footers of the groups from `from` up to `to`, innermost first.
   void PrintGroupFooters(TrpBand& data, std::size_t from, std::size_t to);
-  void DrawObjects(TrpBand& band, int height);
-  void DrawSplit(TrpBand& band);
+  void DrawObjects(TrpBand& band);
+  // Before a view prints: a picture whose DataField names a field takes its content.
+  void LoadBlob(TrpView& view);
+  // Prints a band that may split and does not fit, part by part; height: what it needs.
+  void DrawSplit(TrpBand& band, int height);
+  // While a stretched band that grew prints: its stretchable views reach its bottom.
+  class StretchedViews {
+   public:
+    StretchedViews(TrpPageForm& form, TrpBand& band, int height);
+    ~StretchedViews();
+    StretchedViews(const StretchedViews&) = delete;
+    StretchedViews& operator=(const StretchedViews&) = delete;
+
+   private:
+    std::vector<std::pair<TrpView*, int>> kept_;
+  };
   void PrintSubReport(TrpSubReportView& view, TrpBand& band);
   void StartPage(bool first);
   // The title (first page), page header and column header; false when the title went
@@ -249,7 +264,8 @@ class TrpPageForm {
   int crossLeft_ = 0;
   int crossHeight_ = 0;
   TrpBand* crossRow_ = nullptr;
-  void CrossColumns(TrpBand& row, TrpBand& data, const std::function<void(int width)>& column);
+  // Calls column once per column of the row; measuring: the row's height is measured.
+  void CrossColumns(TrpBand& row, TrpBand& data, const std::function<void()>& column, bool measuring);
   void PrintCells(TrpBand& cross, TrpBand& row, int x);
   void CrossPageCheck(TrpBand& row, int& x, int width, int startPage, const CellPrinter& print);
   int ColumnWidth() const;

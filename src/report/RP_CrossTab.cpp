@@ -95,11 +95,16 @@ bool TrpPageForm::HasCrossCells(const TrpBand& row) const {
   return std::any_of(row.Objects.begin(), row.Objects.end(), [this](const TrpView* v) { return IsCrossCell(v); });
 }
 
-void TrpPageForm::CrossColumns(TrpBand& row, TrpBand& data, const std::function<void(int width)>& column) {
+void TrpPageForm::CrossColumns(TrpBand& row, TrpBand& data, const std::function<void()>& column, bool measuring) {
+  // OnPrintColumn sets the cross band's own width, which stays for the columns after
+  // (the band's script may set it too); while a row is measured it gets a width of its
+  // own that nothing reads.
   auto one = [&] {
-    int width = data.Width;
+    int scratch = 0;
+    int& width = measuring ? scratch : data.Width;
     if (Report.OnPrintColumn) Report.OnPrintColumn(CrossColumn, width);
-    column(std::max(width, 0));
+    width = rpClampCoord(width);
+    column();
     ++CrossColumn;
   };
   TrpDataset* dataSet = row.CrossDataSet ? row.CrossDataSet : data.DataSet;
@@ -138,7 +143,7 @@ int TrpPageForm::CrossHeight(TrpBand& row) {
   CrossColumn = 1;
   if (Report.OnBeginColumn) Report.OnBeginColumn(row);
   if (TrpBand* header = First(btCrossHeader)) measure(*header);
-  if (TrpBand* data = First(btCrossData)) CrossColumns(row, *data, [&](int) { measure(*data); });
+  if (TrpBand* data = First(btCrossData)) CrossColumns(row, *data, [&] { measure(*data); }, true);
   if (TrpBand* footer = First(btCrossFooter)) measure(*footer);
   CrossColumn = 0;
   crossRow_ = keptRow;
@@ -164,6 +169,7 @@ void TrpPageForm::PrintCells(TrpBand& cross, TrpBand& row, int x) {
     if (row.Stretched() && dynamic_cast<TrpStretcheable*>(v) && (v->Flags & flStretched) && height > 0)
       v->Height = crossHeight_ - (top - row.Top);
     try {
+      LoadBlob(*v);
       v->Print(Report.OutputStream());
     } catch (const std::exception& e) {
       v->Left = left, v->Top = top, v->Height = height;
@@ -256,8 +262,9 @@ void TrpPageForm::DrawCross(TrpBand& row, int height, const CellPrinter& printer
   }
   if (TrpBand* data = First(btCrossData)) {
     if (!header) x = data->X + shift;
-    CrossColumns(row, *data, [&](int width) {
+    CrossColumns(row, *data, [&] {
       if (firstPart && data->View->Script.Count()) Report.RunBandScript(data->View->Script);
+      const int width = std::max(data->Width, 0);
       CrossPageCheck(row, x, width, startPage, print);
       print(*data, x);
       if (firstPart && footerCells) data->Values.Accumulate(evaluate, data->Visible);
@@ -266,7 +273,7 @@ void TrpPageForm::DrawCross(TrpBand& row, int height, const CellPrinter& printer
         row.Values.Accumulate(evaluate, row.Visible, CrossColumn);
       }
       x += width;
-    });
+    }, false);
   }
   if (footer && !Stopped()) {
     if (firstPart && footer->View->Script.Count()) Report.RunBandScript(footer->View->Script);

@@ -220,6 +220,16 @@ bool TrpDataDictionary::IsVariable(std::string_view name) {
   return true;
 }
 
+TField* TrpDataDictionary::Field(std::string_view name) {
+  if (!IsVariable(name)) return nullptr;
+  TDataSet* bareDataSet = nullptr;
+  auto cached = cache_.find(CacheKey(name, bareDataSet));
+  if (cached == cache_.end()) return nullptr;
+  TDataSet& dataSet = *cached->second.dataSet;
+  if (!dataSet.Active()) dataSet.Open();
+  return dataSet.FindField(cached->second.field);
+}
+
 Variant TrpDataDictionary::GetValue(std::string_view name, const std::function<Variant(const AnsiString&)>& evaluate) {
   TDataSet* bareDataSet = nullptr;
   auto cached = cache_.find(CacheKey(name, bareDataSet));

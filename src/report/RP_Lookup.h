@@ -88,6 +88,9 @@ class TrpDataDictionary {
   // non-empty text evaluated as an expression; the global variable of that name when
   // one exists. Null otherwise.
   Variant GetValue(std::string_view name, const std::function<Variant(const AnsiString&)>& evaluate);
+  // The field a name stands for (a field of the current band's dataset, "dataset.field",
+  // or a variable naming one), its dataset opened when inactive; null for none.
+  TField* Field(std::string_view name);
   // Sets a variable's value text.
   void SetValue(std::string_view name, const Variant& value) { Variables.SetValueByName(name, value); }
 

@@ -22,6 +22,10 @@ std::int32_t rpRound(double v) {
 
 std::int32_t rpClampScaled(double v) { return std::clamp(rpRound(v), -rpMaxScaled, rpMaxScaled); }
 
+std::int32_t rpClampCoord(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, -rpMaxCoord, rpMaxCoord));
+}
+
 void rpCheckRange(std::int64_t v, std::int64_t limit, const char* what) {
   if (v < -limit || v > limit) throw ErpRecordError(Ansi("Недопустимое значение в записи объекта: ") + Ansi(what));
 }
@@ -101,10 +105,10 @@ void TrpView::SetBounds(int left, int top, int width, int height) {
 void TrpView::SetPropValue(const AnsiString& rawName, const Variant& value) {
   const AnsiString name = Upper(rawName);
   if (name == "NAME") Name = VarToStr(value);
-  else if (name == "LEFT") Left = value.AsInteger();
-  else if (name == "TOP") Top = value.AsInteger();
-  else if (name == "WIDTH") Width = value.AsInteger();
-  else if (name == "HEIGHT") Height = value.AsInteger();
+  else if (name == "LEFT") Left = rpClampCoord(value.AsInteger());
+  else if (name == "TOP") Top = rpClampCoord(value.AsInteger());
+  else if (name == "WIDTH") Width = rpClampCoord(value.AsInteger());
+  else if (name == "HEIGHT") Height = rpClampCoord(value.AsInteger());
   else if (name == "FLAGS") Flags = static_cast<std::uint16_t>(value.AsInteger());
   else if (name == "FRAMETYP") FrameTyp = static_cast<std::uint16_t>(value.AsInteger());
   else if (name == "FRAMECOLOR") FrameColor = static_cast<TColor>(value.AsInteger());
@@ -113,8 +117,8 @@ void TrpView::SetPropValue(const AnsiString& rawName, const Variant& value) {
   else if (name == "FRAMEWIDTH") FrameWidth = static_cast<float>(value.AsDouble());
   else if (name == "VISIBLE") Visible = value.AsBoolean();
   else if (name == "MEMO" || name == "DATAFIELD") Memo.SetText(VarToStr(value));
-  else if (name == "GAPX") GapX = value.AsInteger();
-  else if (name == "GAPY") GapY = value.AsInteger();
+  else if (name == "GAPX") GapX = rpClampCoord(value.AsInteger());
+  else if (name == "GAPY") GapY = rpClampCoord(value.AsInteger());
   else if (name == "STRETCHED") Flags = value.AsBoolean() ? (Flags | flStretched) : (Flags & ~flStretched);
   else if (name == "BANDALIGN") BandAlign = static_cast<std::uint8_t>(value.AsInteger());
   else if (name == "TAG") Tag = VarToStr(value);
@@ -413,9 +417,10 @@ void TrpView::BeginDraw(TCanvas& canvas) {
     case baCenter: Left = lx + (rx - lx - Width) / 2; break;
     case baWidth:
       if (st.DocMode == rpOutputMode) {
+        // (before the build: while a band prints, the view keeps what this gave it)
         if (st.CurrentBand) break;
         Left = lx;
-        Width = rx - 1;
+        Width = rx - lx;
       } else {
         // A view in a cross band takes the band's strip; any other the page's width.
         const TrpBandView* cross = nullptr;

@@ -185,6 +185,9 @@ std::int32_t rpClampScaled(double v);
 // The largest position, size or gap (in report pixels) a view record may hold; a record
 // with more is damaged.
 constexpr std::int32_t rpMaxCoord = 100000;
+// A position or size a script sets, kept within +-rpMaxCoord, so that the sums page
+// forming makes of positions and heights cannot overflow.
+std::int32_t rpClampCoord(std::int64_t v);
 // Raises ErpRecordError unless |v| <= limit.
 void rpCheckRange(std::int64_t v, std::int64_t limit, const char* what);
 

@@ -579,11 +579,13 @@ TEST(RpBuild, CrossCellsFollowPageColumnsAndSubreports) {
       f.b.Memo("[QTY]", 120, 0, 50, 18);
     }
     const std::string dump = f.Build();
-    // The right one is 220 wide: its third day goes on on the page to the right, at
-    // the subreport's left.
+    // A subreport's column is the parent's (20) + the view's Left, its views at their
+    // Left + that - 20: the left one's at 40 on, the right one's at 400 on. The right
+    // one is 220 wide: its third day (at 600) goes on on the page to the right, at the
+    // subreport's left.
     EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
-    for (const char* cell : {"@20,20 100x18 слева крупа\n", "@220,20 50x18 13\n", "@380,20 100x18 справа крупа\n",
-                             "@480,20 50x18 11\n", "@530,20 50x18 12\n", "@380,20 50x18 13\n"})
+    for (const char* cell : {"@40,20 100x18 слева крупа\n", "@240,20 50x18 13\n", "@400,20 100x18 справа крупа\n",
+                             "@500,20 50x18 11\n", "@550,20 50x18 12\n", "@400,20 50x18 13\n"})
       EXPECT_NE(dump.find(cell), std::string::npos) << cell << dump;
     ExpectGolden("cross_subreports", dump);
   }
@@ -606,6 +608,34 @@ TEST(RpBuild, WideCrossTabGoesOnOnPagesToTheRight) {
   // Three rows a page, two pages across: 1 and 2 hold rows 1-3, 3 and 4 rows 4-5.
   EXPECT_EQ(f.report.EMFPages.GetCount(), 4);
   ExpectGolden("cross_wide", dump);
+}
+
+TEST(RpBuild, TheWidthOnPrintColumnOrTheCrossBandsScriptSetsStaysForTheColumnsAfter) {
+  // Cross data at 170, 80 wide, four days. Setting 120 on column 1 (by the event, or by
+  // the band's script) makes that column and the ones after it 120 wide: the day cells
+  // of the title row print at 170, 290, 410, 530 (the footer's, at 650, goes to the
+  // page to the right: 650 + 100 > 738).
+  for (bool byScript : {false, true}) {
+    SCOPED_TRACE(byScript);
+    CrossFixture f(1, 4);
+    f.b.Page(9, rpPortrait, 20);
+    CrossBand(f, btCrossHeader, 20, 150);
+    TrpBandView& data = CrossBand(f, btCrossData, 170, 80);
+    data.FormatStr = "Days";
+    data.Name = "Cross";
+    CrossBand(f, btCrossFooter, 250, 100);
+    f.TitleAndRows(30, 170, 80, 20);
+    if (byScript)
+      data.Script.SetText("begin if [COLUMN#] = 1 then Cross.Width := 120 end");
+    else
+      f.report.OnPrintColumn = [](int column, int& width) {
+        if (column == 1) width = 120;
+      };
+    const std::string dump = f.Build();
+    for (const char* cell : {"@170,20 80x18 День 1 1\n", "@290,20 80x18 День 2 2\n", "@410,20 80x18 День 3 3\n",
+                             "@530,20 80x18 День 4 4\n"})
+      EXPECT_NE(dump.find(cell), std::string::npos) << cell << dump;
+  }
 }
 
 TEST(RpBuild, CrossColumnsWiderThanThePageOrWithoutEndTerminate) {
@@ -703,9 +733,10 @@ TEST(RpBuild, SubReportsSideBySideGoOnOverThePagesTogether) {
     f.b.Memo("справа [R]", 0, 0, 250, 18);
     const std::string dump = f.Build();
     EXPECT_EQ(f.report.EMFPages.GetCount(), c.pages);
-    // Both start on page 1 beside each other; the band's own memo stays on page 1.
-    EXPECT_NE(dump.find("@0,40 250x18 слева 1\n"), std::string::npos);
-    EXPECT_NE(dump.find("@360,40 250x18 справа 1\n"), std::string::npos);
+    // Both start on page 1 beside each other, at the parent's column x (20) + their
+    // Left - 20; the band's own memo stays on page 1.
+    EXPECT_NE(dump.find("@20,40 250x18 слева 1\n"), std::string::npos);
+    EXPECT_NE(dump.find("@380,40 250x18 справа 1\n"), std::string::npos);
     EXPECT_LT(dump.find("под полосой"), dump.find("page 2"));
     ExpectGolden(c.golden, dump);
   }

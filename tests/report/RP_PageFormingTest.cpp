@@ -113,6 +113,8 @@ TEST(RpPageForming, CalcWidthIsTheWidthOfTheMemosText) {
 TEST(RpPageForming, ABandThatMaySplitPrintsWhatFitsThenGoesOn) {
   // Ten records of 100 fill page 1 down to 1020; record 11 prints the lines that fit
   // there and the rest on page 2 (it does not move to page 2 whole), with its own text.
+  // The room at 1020 is 1051 - 1020 - 2 = 29: the first part is 30 high and holds one
+  // line of 15 (1 + 15 <= 30, 16 + 15 > 30); the last part is 2 x 15 + 2 x 1 + 1 = 33.
   Fixture f;
   f.Rows("Rows", Numbered(12));
   f.b.Page(9, rpPortrait, 20);
@@ -123,9 +125,9 @@ TEST(RpPageForming, ABandThatMaySplitPrintsWhatFitsThenGoesOn) {
   const std::string dump = f.Build();
   EXPECT_EQ(f.report.EMFPages.GetCount(), 2);
   const std::size_t page2 = dump.find("page 2");
-  EXPECT_LT(dump.find(" строка 11|ещё 11\n"), page2);
-  EXPECT_GT(dump.find(" и ещё 11\n"), page2);
-  EXPECT_GT(dump.find(" строка 12|ещё 12|и ещё 12\n"), page2);
+  EXPECT_LT(dump.find("@20,1020 200x30 строка 11\n"), page2);
+  EXPECT_GT(dump.find("@20,20 200x33 ещё 11|и ещё 11\n"), page2);
+  EXPECT_GT(dump.find("@20,53 200x90 строка 12|ещё 12|и ещё 12\n"), page2);
   ExpectGolden("split_fixed_band", dump);
 }
 

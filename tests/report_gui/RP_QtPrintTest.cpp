@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 
+#include "../report/PictureFiles.h"
 #include "../test_support/TempDir.h"
 #include "SamplePage.h"
 #include "platform/core/Files.h"
@@ -291,4 +292,32 @@ TEST_F(QtPrint, PrintingAnswersWhetherAJobRuns) {
   ASSERT_TRUE(rpPrintPreparedPages(pages, job, &error)) << error.toStdString();
   EXPECT_EQ(during, (std::vector<bool>{true, true}));
   EXPECT_FALSE(rpPrinter().Printing());
+}
+
+// Pictures of every bitmap depth and compression, and icons, are read by Qt's readers
+// once the Qt layer is installed (not drawn as a framed cross).
+TEST_F(QtPrint, PicturesOfEveryBitmapKindAndIconsAreDecoded) {
+  struct Case {
+    const char* name;
+    std::uint8_t kind;
+    std::string bytes;
+    std::vector<std::vector<TColor>> rows;
+  };
+  const TColor red = RGBColor(255, 0, 0), green = RGBColor(0, 255, 0), blue = RGBColor(0, 0, 255);
+  const Case cases[] = {
+      {"1 bit", rpikBitmap, picture_files::Bmp1(), {{clBlack, red}, {red, clBlack}}},
+      {"4 bits, run-length", rpikBitmap, picture_files::Bmp4Rle(), {{green, blue, clWhite, clWhite}, {blue, green, blue, green}}},
+      {"icon", rpikIcon, picture_files::Ico(), {{red, clWhite}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(rpImageKind(c.bytes), c.kind);
+    TrpPictureView view;
+    view.Picture.Assign(c.kind, c.bytes);
+    const TBitmap& image = view.Picture.Decoded();
+    ASSERT_EQ(image.Height(), static_cast<int>(c.rows.size()));
+    ASSERT_EQ(image.Width(), static_cast<int>(c.rows[0].size()));
+    for (int y = 0; y < image.Height(); ++y)
+      for (int x = 0; x < image.Width(); ++x) EXPECT_EQ(image.Pixel(x, y), c.rows[y][x]) << x << "," << y;
+  }
 }

@@ -130,6 +130,23 @@ void rpInitQtPrinting() {
   rpInstallExportProgressWindow();
   rpInstallReportWindows();
   rpSetPagePrinter(rpQtPrintPages);
+  rpSetImageDecoder(rpQtDecodeImage, true);
+}
+
+TBitmap rpQtDecodeImage(std::uint8_t kind, std::string_view bytes) {
+  if (kind != rpikBitmap && kind != rpikIcon) return {};
+  QImage image;
+  const auto* data = reinterpret_cast<const uchar*>(bytes.data());
+  if (bytes.size() > static_cast<std::size_t>(rpMaxPictureFile) ||
+      !image.loadFromData(data, static_cast<int>(bytes.size()), kind == rpikIcon ? "ICO" : "BMP"))
+    return {};
+  if (!image.hasAlphaChannel()) return FromQImage(image);
+  QImage paper(image.size(), QImage::Format_RGB32);
+  paper.fill(Qt::white);
+  QPainter painter(&paper);
+  painter.drawImage(0, 0, image);
+  painter.end();
+  return FromQImage(paper);
 }
 
 QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor background) {

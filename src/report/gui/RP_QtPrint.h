@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "report/RP_Class.h"
@@ -18,6 +19,11 @@ class TrpQtPrinterBackend;
 // canvas with the Qt font metrics and the export progress window. Needs the
 // application object; call once.
 void rpInitQtPrinting();
+
+// A picture's bitmap or icon read by Qt's image readers (every depth and compression
+// of a bitmap; an icon's transparent parts white, as on paper); empty when they cannot
+// read it. rpInitQtPrinting makes it the engine's image decoder.
+TBitmap rpQtDecodeImage(std::uint8_t kind, std::string_view bytes);
 
 // Page `index` drawn as the preview draws it, `zoom` screen pixels per report pixel.
 QImage rpRenderPreparedPage(TrpEMFPages& pages, int index, double zoom, TColor background = clWhite);
