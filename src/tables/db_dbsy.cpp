@@ -472,6 +472,8 @@ void DBO_dBHandler::UpdateFilterBit(std::int64_t recNo) {
     accepted = false;  // a record whose values the expression cannot take is outside the filter
   } catch (const EDbfError&) {
     accepted = false;  // nor one whose field text is no value: the record is written already
+  } catch (const EConvertError&) {
+    accepted = false;  // nor one whose text CTOD cannot read as a date
   }
   if (accepted)
     filterSet_->ChangeBit(recNo, 1);
