@@ -1,13 +1,17 @@
 // libFuzzer target: arbitrary bytes as an index file of a small table. The first byte
-// picks the format, the rest is the file. Every tag is walked both
-// ways, sought and kept up to date by an append and a rewrite; a damaged file must end in
-// the engine's error, never a crash or a hang. (First byte modulo 4: 0 CDX, 1 NTX, 2 NDX, 3 MDX.)
+// picks the format, the rest is the file. Every tag is walked both ways to its edge,
+// sought and kept up to date by an append and a rewrite; a damaged file must end in the
+// engine's error, never a crash or a hang, and no walk may meet more keys than the table
+// has records (a tree whose pages share children would otherwise multiply them).
+// (First byte modulo 4: 0 CDX, 1 NTX, 2 NDX, 3 MDX.)
 //
-// With TW_INDEX_FUZZ_SEEDS set to a directory, valid files of both formats are written
-// there first, as a starting corpus.
+// With TW_INDEX_FUZZ_SEEDS set to a directory, valid files of every format are written
+// there first, as a starting corpus, and each also with interior pages stacked over its
+// root that lead three times to the same child.
 #include <stdlib.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,6 +25,7 @@
 #include "tables/db_mdx.h"
 #include "tables/db_ndx.h"
 #include "tables/db_ntx.h"
+#include "tables/IndexShapes.h"
 
 namespace {
 
@@ -80,6 +85,18 @@ void WriteSeeds(const std::string& dir) {
   WriteFile(dir + "/seed-ndx", std::string(1, '\2') + ReadFile(Dir() + "/SEED.NDX"));
   WriteFile(dir + "/seed-cdx", std::string(1, '\0') + ReadFile(Dir() + "/SEED.CDX"));
   WriteFile(dir + "/seed-ntx", std::string(1, '\1') + ReadFile(Dir() + "/SEED.NTX"));
+  const char* const exts[] = {".CDX", ".NTX", ".NDX", ".MDX"};
+  for (int f = 0; f < 4; ++f) {
+    const index_shapes::IndexLayout layout = index_shapes::WriteIndex(Dir() + "/t.dbf", Dir(), exts[f]);
+    index_shapes::StackSharedChildren(layout, 2, 3);
+    WriteFile(dir + "/seed-shared-" + AnsiLowerCase(std::string_view(exts[f]).substr(1)),
+              std::string(1, static_cast<char>(f)) + ReadFile(layout.path));
+  }
+}
+
+// A walk that met more keys than the table has records went unnoticed by the engine.
+void WalkBound(std::int64_t steps, const DBO_dBHandler& h) {
+  if (steps > h.RecordCount() + 1) std::abort();
 }
 
 }  // namespace
@@ -102,9 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (h.IndexOpen(index) != 0) return 0;
     for (std::int64_t n = 1; n <= 8 && h.TagByNumber(n); ++n) {
       h.SetTagTo(h.TagByNumber(n)->TagName(), false);
-      int steps = 0;
-      for (h.GetRecord(dbp::First); !h.Eof() && steps < 2000; h.GetRecord(dbp::Next)) ++steps;
-      for (h.GetRecord(dbp::Last); !h.Bof() && steps < 4000; h.GetRecord(dbp::Previous)) ++steps;
+      std::int64_t steps = 0;
+      for (h.GetRecord(dbp::First); !h.Eof(); h.GetRecord(dbp::Next)) WalkBound(++steps, h);
+      steps = 0;
+      for (h.GetRecord(dbp::Last); !h.Bof(); h.GetRecord(dbp::Previous)) WalkBound(++steps, h);
       h.FindKey("N5");
       h.FindNear(h.TagByNumber(n)->TagName(), "N100");
       h.GetRecord(5);

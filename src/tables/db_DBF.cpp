@@ -76,7 +76,7 @@ DBO_dBaseDBF::DBO_dBaseDBF(std::string_view fileName, bool shared, bool readWrit
   bof_ = true;
   headerDirty_ = false;
   RefreshHeader();
-  Notify(dbn::Opened, 0);
+  openToAnnounce_ = true;  // passed to the handler of the finished object (Announce)
 }
 
 DBO_dBaseDBF::~DBO_dBaseDBF() {
@@ -208,6 +208,14 @@ void DBO_dBaseDBF::SetLockProtocol(TdbLokProtocol protocol) {
   if (memo_) memo_->SetLockProtocol(protocol);
 }
 
+void DBO_dBaseDBF::Announce(int code, std::int64_t value) {
+  if (openToAnnounce_) {
+    openToAnnounce_ = false;
+    Notify(dbn::Opened, 0);
+  }
+  Notify(code, value);
+}
+
 void DBO_dBaseDBF::Notify(int code, std::int64_t) {
   if (code == dbn::FieldStored) recordChanged_ = true;
   if (code == dbn::AfterRead || code == dbn::AfterWrite) recordChanged_ = false;
@@ -302,14 +310,14 @@ void DBO_dBaseDBF::GetRecord(std::int64_t code) {
       return Error(dbe::BeyondEof, dbe::SubRecord, FileName());
     }
   }
-  Notify(dbn::BeforeRead, code);
+  Announce(dbn::BeforeRead, code);
   ReadAt(RecordOffset(target), record_.data(), recordLength_);
   if (ErrorCode() != 0) {
     SetDbfLastError(ErrorCode());
     return Error(ErrorCode(), dbe::SubRecord, FileName());
   }
   current_ = target;
-  Notify(dbn::AfterRead, target);
+  Announce(dbn::AfterRead, target);
   // The copy serves the index upkeep of a rewrite: a table open for reading needs none.
   if (IsReadWrite()) saved_ = record_;
 }
@@ -318,11 +326,15 @@ void DBO_dBaseDBF::Append() {
   // A refused append lock stops the append: two processes would otherwise write their
   // records at the same offset.
   bool locked = false;
+  // A lock this object holds (a record it edits) is no other user's: the append byte is
+  // then taken beside it.
+  const std::uint32_t appendByte = lockValues_.recordBase;
+  const bool beside = IsShared() && LockCount() > 0 && !(LockOffset() == appendByte && LockLength() == 1);
   if (!tableLockHeld_) {
     const TdbLockTiming& t = LockTiming();
     const int attempts = IsShared() && t.intervalMs > 0 ? std::max(1, t.timeoutMs / t.intervalMs) : 1;
     for (int i = 0; i < attempts && !locked; ++i) {
-      locked = LockAppend();
+      locked = beside ? LockBeside(appendByte, 1) : LockAppend();
       if (!locked && ErrorCode() == dbe::LockViolation && i + 1 < attempts)
         std::this_thread::sleep_for(std::chrono::milliseconds(t.intervalMs));
       else if (!locked)
@@ -333,9 +345,17 @@ void DBO_dBaseDBF::Append() {
       return Error(dbe::LockViolation, dbe::SubWrite, FileName());
     }
   }
-  UnlockGuard guard(*this, locked);
+  UnlockGuard guard(*this, locked && !beside);
+  struct BesideGuard {
+    DBO_DiskFile& file;
+    bool held;
+    std::uint32_t offset;
+    ~BesideGuard() {
+      if (held) file.UnlockBeside(offset, 1);
+    }
+  } besideGuard{*this, locked && beside, appendByte};
   CountGuard counting(countGuarded_, true);
-  Notify(dbn::BeforeWrite, 0);
+  Announce(dbn::BeforeWrite, 0);
   const bool headerDirty = headerDirty_;
   headerDirty_ = true;
   RefreshHeader();
@@ -352,7 +372,7 @@ void DBO_dBaseDBF::Append() {
     current_ = count;
     WriteHeader();
     eof_ = bof_ = false;
-    Notify(dbn::AfterWrite, 0);
+    Announce(dbn::AfterWrite, 0);
   } catch (...) {
     TakeBack(undo);
     throw;
@@ -361,7 +381,7 @@ void DBO_dBaseDBF::Append() {
 }
 
 void DBO_dBaseDBF::PutRecord(std::int64_t n) {
-  Notify(dbn::BeforeWrite, n);
+  Announce(dbn::BeforeWrite, n);
   if (n <= 0 || n > recordCount_) return Append();
   WriteUndo undo = KeepForUndo(RecordOffset(n), recordLength_, false);
   headerDirty_ = true;
@@ -372,7 +392,7 @@ void DBO_dBaseDBF::PutRecord(std::int64_t n) {
     recordWritten_ = true;
     RefreshHeader();
     WriteHeader();
-    Notify(dbn::AfterWrite, n);
+    Announce(dbn::AfterWrite, n);
   } catch (...) {
     TakeBack(undo);
     throw;
@@ -519,7 +539,7 @@ void DBO_dBaseDBF::ReopenReplaced() {
 void DBO_dBaseDBF::Flush() {
   DBO_DiskFile::Flush();
   if (memo_) memo_->Flush();
-  Notify(dbn::AfterFlush, current_);
+  Announce(dbn::AfterFlush, current_);
 }
 
 bool DBO_dBaseDBF::Rename(std::string_view newName) {

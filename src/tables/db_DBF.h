@@ -129,6 +129,10 @@ class DBO_dBaseDBF : public DBO_DiskFile {
   }
   void SetCurrent(std::int64_t n) { current_ = n; }
   void SetRecordCount(std::int64_t n) { recordCount_ = n; }
+  // Passes a notification to Notify. The one of the open cannot reach an override from
+  // the constructor: it is held back and passed first, before the object's first other
+  // notification (the first read, write, blank or field stored).
+  void Announce(int code, std::int64_t value);
   void MarkHeaderChanged() { headerDirty_ = true; }
   // After the file was replaced under its name (built beside it and renamed over): the new
   // file opened in place of the old, its header read, no record current.
@@ -141,6 +145,7 @@ class DBO_dBaseDBF : public DBO_DiskFile {
   std::int64_t current_ = 0;
 
  private:
+  bool openToAnnounce_ = false;
   void ReadAndCheckHeader();
   std::int64_t CountFromSize();
 

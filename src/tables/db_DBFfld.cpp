@@ -251,7 +251,7 @@ void DBO_dBaseFld::StoreText(std::int64_t n, std::string_view text) {
   else
     std::memcpy(p + d.length - count, text.data() + text.size() - count, count);
   changes_[static_cast<std::size_t>(n)] = 1;
-  Notify(dbn::FieldStored, n);
+  Announce(dbn::FieldStored, n);
 }
 
 bool DBO_dBaseFld::FieldPut(std::int64_t n, std::string_view text) {
@@ -610,7 +610,7 @@ void DBO_dBaseFld::BlankRecord() {
   for (std::int64_t n = 1; n <= FieldCount(); ++n)
     if (AnyOf(Desc(n).type, "FN") || IsRawNumber(n)) NumberPut(n, 0);
   std::fill(changes_.begin(), changes_.end(), 1);
-  Notify(dbn::Blanked, 0);
+  Announce(dbn::Blanked, 0);
 }
 
 void DBO_dBaseFld::Delete() {

@@ -51,6 +51,8 @@ class DBobjCDXTag : public DBobjIndexTagBase {
   // Whether the tag's keys are GENERAL weights rather than the text.
   bool General() const { return general_; }
   bool CollatedKeys() const override { return Collated(); }
+  // The directory's keys are tag names, not records.
+  std::int64_t WalkKeyBound() const override { return IsDirectory() ? -1 : DBobjIndexTagBase::WalkKeyBound(); }
 
  protected:
   void PageLoad(DBobjIndexKey& page) override;

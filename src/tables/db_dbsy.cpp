@@ -100,7 +100,6 @@ DBO_dBHandler::~DBO_dBHandler() {
   masterTag_ = nullptr;
   for (auto& slot : slots_) slot.reset();
   readAheadActive_ = false;
-  readAhead_.clear();
 }
 
 // --- Navigation ----------------------------------------------------------------------------
@@ -472,6 +471,8 @@ void DBO_dBHandler::UpdateFilterBit(std::int64_t recNo) {
     accepted = false;  // a record whose values the expression cannot take is outside the filter
   } catch (const EDbfError&) {
     accepted = false;  // nor one whose field text is no value: the record is written already
+  } catch (const EConvertError&) {
+    accepted = false;  // nor one whose text CTOD cannot read as a date
   }
   if (accepted)
     filterSet_->ChangeBit(recNo, 1);
@@ -944,16 +945,19 @@ void DBO_dBHandler::SetReadAhead(bool on) {
   if (!readAheadAllowed_) return;
   readAheadFirst_ = readAheadPast_ = -1;
   readAheadFollows_ = -1;
-  if (on) {
-    // The buffer stays between switches: a search through a tag switches at every call.
-    const std::int64_t length = std::max<std::int64_t>(RecordLength(), 1);
-    readAhead_.resize(static_cast<std::size_t>(std::max(length, kReadAheadBytes / length * length)));
+  // On: 32 KB rounded down to whole records (one record at least), holding nothing yet;
+  // off: the buffer freed.
+  const std::int64_t length = std::max<std::int64_t>(RecordLength(), 1);
+  const std::int64_t size = on ? std::max(length, kReadAheadBytes / length * length) : 0;
+  if (size != readAheadSize_) {
+    readAhead_ = size > 0 ? std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size)) : nullptr;
+    readAheadSize_ = size;
   }
   readAheadActive_ = on;
 }
 
 std::int64_t DBO_dBHandler::ReadAt(std::int64_t offset, void* buffer, std::int64_t count) {
-  if (!readAheadActive_ || offset < HeaderLength() || count > std::ssize(readAhead_))
+  if (!readAheadActive_ || offset < HeaderLength() || count > readAheadSize_)
     return DBO_dBaseFld::ReadAt(offset, buffer, count);
   if (offset < 0 || count < 0) RaiseRangeError();
   if (readAheadFirst_ < 0 || offset < readAheadFirst_ || offset + count > readAheadPast_) {
@@ -964,14 +968,14 @@ std::int64_t DBO_dBHandler::ReadAt(std::int64_t offset, void* buffer, std::int64
       return DBO_dBaseFld::ReadAt(offset, buffer, count);
     }
     readAheadFirst_ = readAheadPast_ = -1;
-    const std::int64_t n = DBO_dBaseFld::ReadAt(offset, readAhead_.data(), std::ssize(readAhead_));
+    const std::int64_t n = DBO_dBaseFld::ReadAt(offset, readAhead_.get(), readAheadSize_);
     if (ErrorCode() != 0 && ErrorCode() != dbe::ShortRead) return 0;
     readAheadFirst_ = offset;
     readAheadPast_ = offset + n;
   }
   const std::int64_t available = std::clamp<std::int64_t>(readAheadPast_ - offset, 0, count);
   if (available > 0)
-    std::memcpy(buffer, readAhead_.data() + (offset - readAheadFirst_), static_cast<std::size_t>(available));
+    std::memcpy(buffer, readAhead_.get() + (offset - readAheadFirst_), static_cast<std::size_t>(available));
   SetErrorCode(available < count ? dbe::ShortRead : 0);
   return available;
 }
@@ -982,7 +986,7 @@ void DBO_dBHandler::WriteAt(std::int64_t offset, const void* buffer, std::int64_
   const std::int64_t from = std::max(offset, readAheadFirst_);
   const std::int64_t to = std::min(offset + count, readAheadPast_);
   if (from < to)
-    std::memcpy(readAhead_.data() + (from - readAheadFirst_),
+    std::memcpy(readAhead_.get() + (from - readAheadFirst_),
                 static_cast<const char*>(buffer) + (from - offset), static_cast<std::size_t>(to - from));
 }
 

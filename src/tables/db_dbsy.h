@@ -35,7 +35,7 @@ class DBO_dBHandler : public DBO_dBaseFld {
   static constexpr int kMaxIndexFiles = 63;
   static constexpr int kStateNormal = 1;
   static constexpr int kStateIndexing = 4;  // raw record order for searches and rebuilds
-  static constexpr std::int64_t kReadAheadBytes = 65536;  // a system call per 64 KB of a scan
+  static constexpr std::int64_t kReadAheadBytes = 32768;  // a system call per 32 KB of a scan
 
   DBO_dBHandler(std::string_view fileName, bool shared, bool readWrite);
   ~DBO_dBHandler() override;
@@ -83,6 +83,8 @@ class DBO_dBHandler : public DBO_dBaseFld {
   void AllowReadAhead(bool on);
   void SetReadAhead(bool on);
   bool ReadAheadActive() const { return readAheadActive_; }
+  // The bytes of the read-ahead buffer (0 while it is off: the buffer is freed).
+  std::int64_t ReadAheadBytes() const { return readAheadSize_; }
   // Whether no other process can write the table while it is open (exclusive or
   // read-only opens): only then may sequential reads be served from the buffer.
   bool ReadAheadSafe() const { return !IsShared() || !IsReadWrite(); }
@@ -141,7 +143,8 @@ class DBO_dBHandler : public DBO_dBaseFld {
 
   bool readAheadAllowed_ = true;
   bool readAheadActive_ = false;
-  std::vector<char> readAhead_;
+  std::unique_ptr<char[]> readAhead_;
+  std::int64_t readAheadSize_ = 0;
   std::int64_t readAheadFirst_ = -1;
   std::int64_t readAheadPast_ = -1;
   std::int64_t readAheadFollows_ = -1;  // the offset after the last read past the buffer

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -470,6 +471,14 @@ bool DBO_DiskFile::LockRegion(std::uint32_t offset, std::uint32_t length) {
     SetDbfLastError(error_);
     return false;
   }
+  if (!TakeRegion(offset, length, false)) return false;
+  lockOffset_ = offset;
+  lockLength_ = length;
+  lockCount_ = 1;
+  return true;
+}
+
+bool DBO_DiskFile::TakeRegion(std::uint32_t offset, std::uint32_t length, bool besideOwn) {
   if (closed_ || length == 0) {
     error_ = closed_ ? dbe::NotOpen : 87;
     SetDbfLastError(error_);
@@ -478,7 +487,7 @@ bool DBO_DiskFile::LockRegion(std::uint32_t offset, std::uint32_t length) {
   std::lock_guard<std::recursive_mutex> g(handle_->cs);
   const std::uint64_t start = offset, end = start + length;
   for (const auto& h : handle_->held) {
-    if (h.owner != this && start < h.start + h.length && h.start < end) {
+    if ((besideOwn || h.owner != this) && start < h.start + h.length && h.start < end) {
       error_ = dbe::LockViolation;
       SetDbfLastError(error_);
       return false;
@@ -491,10 +500,24 @@ bool DBO_DiskFile::LockRegion(std::uint32_t offset, std::uint32_t length) {
     return false;
   }
   handle_->held.push_back({this, start, length});
-  lockOffset_ = offset;
-  lockLength_ = length;
-  lockCount_ = 1;
   return true;
+}
+
+bool DBO_DiskFile::LockBeside(std::uint32_t offset, std::uint32_t length) {
+  error_ = 0;
+  return !shared_ || TakeRegion(offset, length, true);
+}
+
+void DBO_DiskFile::UnlockBeside(std::uint32_t offset, std::uint32_t length) {
+  if (!shared_ || closed_ || !handle_) return;
+  std::lock_guard<std::recursive_mutex> g(handle_->cs);
+  const std::uint64_t start = offset;
+  const auto it = std::find_if(handle_->held.begin(), handle_->held.end(), [&](const TdbSharedHandle::Held& h) {
+    return h.owner == this && h.start == start && h.length == length;
+  });
+  if (it == handle_->held.end()) return;
+  SetLock(handle_->fd, F_UNLCK, start, length);
+  handle_->held.erase(it);
 }
 
 bool DBO_DiskFile::LockRegionRetrying(std::uint32_t offset, std::uint32_t length) {

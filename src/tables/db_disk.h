@@ -104,6 +104,12 @@ class DBO_DiskFile {
   // Takes the region with the engine-wide retries (LockTiming); false when still refused.
   bool LockRegionRetrying(std::uint32_t offset, std::uint32_t length);
 
+  // A second region beside the one this object holds (an append byte taken while a record
+  // of the object is locked), one level, released with UnlockBeside: false (33) when any
+  // of it is held by another object or process. Unshared: true at once.
+  bool LockBeside(std::uint32_t offset, std::uint32_t length);
+  void UnlockBeside(std::uint32_t offset, std::uint32_t length);
+
   // For a rebuild that replaces the file: true when no other object of the process and
   // no other process has the file open; until EndExclusiveUse (or the close) others are
   // then kept out as by an exclusive open.
@@ -114,6 +120,9 @@ class DBO_DiskFile {
   friend class DBobjFileColl;
   void SetName(std::string_view name);
   void ReleaseHeldLock();
+  // Locks a region through the shared descriptor (none of it held by another object, nor
+  // with `besideOwn` by this one) and lists it as this object's.
+  bool TakeRegion(std::uint32_t offset, std::uint32_t length, bool besideOwn);
 
   AnsiString name_;
   AnsiString key_;

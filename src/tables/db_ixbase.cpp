@@ -185,13 +185,67 @@ DBobjIndexKey DBobjIndexTagBase::LoadPage(std::int64_t block, int depth) {
   return page;
 }
 
+std::int64_t DBobjIndexTagBase::WalkKeyBound() const {
+  const DBO_dBHandler* table = file_.Table();
+  return table ? table->RecordCount() : -1;
+}
+
+void DBobjIndexTagBase::BeginWalk(bool forward) {
+  // A set grown by a long walk is given up rather than cleared bucket by bucket.
+  if (walk_.pages.bucket_count() > 1024)
+    walk_.pages = {};
+  else
+    walk_.pages.clear();
+  walk_.steps = 0;
+  walk_.bound = WalkKeyBound();
+  walk_.forward = forward;
+}
+
+void DBobjIndexTagBase::RestartWalk(bool forward) {
+  const std::int64_t bound = walk_.bound;
+  BeginWalk(forward);
+  walk_.bound = bound;
+  for (const DBobjIndexKey& p : chain_) walk_.pages.insert(p.block);
+}
+
+DBobjIndexKey DBobjIndexTagBase::EnterPage(std::int64_t block, int depth) {
+  // A sound tree leads to each page once: a page met again in one walk means interior
+  // pages that share a child (whose walk would multiply its keys) or lead back up.
+  if (!walk_.pages.insert(block).second) file_.Damaged();
+  return LoadPage(block, depth);
+}
+
+void DBobjIndexTagBase::CheckWalkBound() {
+  DBO_dBHandler* table = file_.Table();
+  std::int64_t bound = walk_.bound;
+  if (table) {
+    const std::int64_t length = std::max<std::int64_t>(table->RecordLength(), 1);
+    bound = std::max(bound, (table->DBO_DiskFile::FileSize() - table->HeaderLength()) / length);
+  }
+  if (walk_.steps > bound) file_.Damaged();
+  walk_.bound = bound;
+}
+
+bool DBobjIndexTagBase::Step(bool forward) {
+  if (forward != walk_.forward) RestartWalk(forward);
+  if (!StepInPages(forward)) {
+    // The edge ends the walk: a next step from here enters the pages beyond it anew.
+    RestartWalk(forward);
+    return false;
+  }
+  // A walk gives at most one key per record: the first, then one per step.
+  if (++walk_.steps > walk_.bound && walk_.bound >= 0) CheckWalkBound();
+  return true;
+}
+
 void DBobjIndexTagBase::ReleaseChain() { chain_.clear(); }
 
 bool DBobjIndexTagBase::Descend(const EntryTest& atOrAfter) {
   chain_.clear();
+  BeginWalk(true);
   std::int64_t block = root_;
   for (int depth = 0;; ++depth) {
-    chain_.push_back(LoadPage(block, depth));
+    chain_.push_back(EnterPage(block, depth));
     DBobjIndexKey& page = chain_.back();
     const auto n = static_cast<std::int64_t>(page.keys.size());
     std::int64_t lo = 0, hi = n;
@@ -223,13 +277,14 @@ void DBobjIndexTagBase::DescendFrom(std::size_t level, bool last) {
     if (page.keys.empty()) file_.Damaged();
     page.pos = last ? static_cast<std::int64_t>(page.keys.size()) - 1 : 0;
     const std::int64_t child = page.keys[static_cast<std::size_t>(page.pos)].link;
-    chain_.push_back(LoadPage(child, static_cast<int>(chain_.size())));
+    chain_.push_back(EnterPage(child, static_cast<int>(chain_.size())));
   }
 }
 
 bool DBobjIndexTagBase::DescendEdge(bool last) {
   chain_.clear();
-  chain_.push_back(LoadPage(root_, 0));
+  BeginWalk(!last);
+  chain_.push_back(EnterPage(root_, 0));
   DescendFrom(0, last);
   if (OnKey()) return true;
   // An empty leaf at the edge (left by deletions): step on to the first real key.
@@ -242,7 +297,7 @@ bool DBobjIndexTagBase::OnKey() const {
   return leaf.pos >= 0 && leaf.pos < static_cast<std::int64_t>(leaf.keys.size());
 }
 
-bool DBobjIndexTagBase::Step(bool forward) {
+bool DBobjIndexTagBase::StepInPages(bool forward) {
   if (chain_.empty()) return false;
   {
     DBobjIndexKey& leaf = chain_.back();
@@ -253,7 +308,6 @@ bool DBobjIndexTagBase::Step(bool forward) {
     }
   }
   const std::vector<DBobjIndexKey> saved = chain_;
-  std::int64_t guard = 0;
   for (;;) {
     DBobjIndexKey& leaf = chain_.back();
     const auto n = static_cast<std::int64_t>(leaf.keys.size());
@@ -280,11 +334,10 @@ bool DBobjIndexTagBase::Step(bool forward) {
       return false;
     }
     chain_.resize(level + 1);
-    chain_.push_back(LoadPage(chain_[level].keys[static_cast<std::size_t>(chain_[level].pos)].link,
-                              static_cast<int>(level + 1)));
+    chain_.push_back(EnterPage(chain_[level].keys[static_cast<std::size_t>(chain_[level].pos)].link,
+                               static_cast<int>(level + 1)));
     DescendFrom(level + 1, !forward);
     if (OnKey()) return true;
-    if (++guard > 100000000) file_.Damaged();
     // An empty leaf: its position is past its (no) keys; go on from there.
     chain_.back().pos = forward ? -1 : 0;
   }
@@ -531,6 +584,7 @@ std::int64_t DBobjIndexTagBase::LookupKeyAsIs(std::string_view text) {
   const DBobjIndexKeyData current = current_;
   const bool pe = pastEnd_, pb = pastBegin_;
   const std::int64_t sync = syncRec_;
+  WalkState walk = std::move(walk_);
   std::int64_t result = 0;
   const std::string key = FormatText(text);
   // With exact match off a key that begins with the sought one answers it (in the tag's
@@ -546,6 +600,7 @@ std::int64_t DBobjIndexTagBase::LookupKeyAsIs(std::string_view text) {
   pastEnd_ = pe;
   pastBegin_ = pb;
   syncRec_ = sync;
+  walk_ = std::move(walk);
   return result;
 }
 

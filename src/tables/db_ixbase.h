@@ -7,13 +7,17 @@
 // Keys are held in their stored byte form and compared byte by byte, a shorter key
 // below a longer one that begins with it (texts lose their trailing blanks); equal keys
 // are ordered by record number. Every page read is checked by its format; the descent
-// is bounded to kMaxDepth levels, so a damaged file raises instead of looping.
+// is bounded to kMaxDepth levels, and a walk in one direction enters every page at most
+// once and gives at most as many keys as the table holds records, so a damaged file
+// (pages that lead to the same child twice, or back up the tree) raises instead of
+// looping or multiplying its keys.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "tables/db_dbsy.h"
@@ -162,8 +166,11 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   using EntryTest = std::function<bool(const DBobjIndexKeyData&, bool leaf)>;
   // The chain opened at the first (last) key; false for an empty tag.
   virtual bool DescendEdge(bool last);
-  // One step in key order; false at an edge (the chain stays where it was).
-  virtual bool Step(bool forward);
+  // One step in key order; false at an edge (the chain stays where it was). Raises for a
+  // damaged file: a page entered twice in a walk, or more keys than the table holds.
+  bool Step(bool forward);
+  // The step itself, in the format's page structure.
+  virtual bool StepInPages(bool forward);
   // Positions on the first key for which `atOrAfter` holds (a test that, in key order,
   // is false and then true); false when there is none.
   virtual bool SeekFirst(const EntryTest& atOrAfter);
@@ -172,6 +179,15 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   // Positions on the first key at or after (key, record number); false when none follows.
   bool SeekPair(const std::string& key, std::int64_t recNo);
   DBobjIndexKey LoadPage(std::int64_t block, int depth);
+  // A walk starts from the root (a descent to an edge or to a sought key); the pages it
+  // enters are loaded with EnterPage, which raises for a page this walk entered before.
+  void BeginWalk(bool forward);
+  // A walk turned round: it goes on from the pages of the chain.
+  void RestartWalk(bool forward);
+  DBobjIndexKey EnterPage(std::int64_t block, int depth);
+  // How many keys a walk may give: the records of the table (none for a tag whose keys are
+  // not records). Negative: no bound.
+  virtual std::int64_t WalkKeyBound() const;
   // An entry against a sought (key, record number), in the tag's order.
   int CompareEntry(const DBobjIndexKeyData& e, const std::string& key, std::int64_t recNo, bool useRecNo) const;
   // Positions on the first key that is not below `bound` over the bound's length (text
@@ -221,6 +237,19 @@ class DBobjIndexTagBase : public DBobjIndexTag {
   // Whether seeks compare whole keys (the table's exact-match setting; always while pages
   // are held for a write, and without a table); else over the sought key's length.
   bool ExactSeek() const;
+
+  // The walk in progress (one direction): the pages it entered, the steps it made and the
+  // bound on them. Turning round starts a new one from the chain's pages.
+  struct WalkState {
+    std::unordered_set<std::int64_t> pages;
+    std::int64_t steps = 0;
+    std::int64_t bound = -1;
+    bool forward = true;
+  };
+  WalkState walk_;
+  // Past the bound: the table's records counted again from its file (another user may have
+  // appended); still past it, the file is damaged.
+  void CheckWalkBound();
 
   DBobjIndexKeyData current_;
   bool bof_ = false;

@@ -35,6 +35,8 @@ namespace {
 constexpr std::int64_t kPiece = 32768;      // transfers of memo text
 constexpr std::int64_t kHeaderBytes = 32;   // the part of block 0 that these classes use
 constexpr std::int64_t kMaxBlockSize = 1 << 20;
+// A dBase III memo without an end mark is read up to this many bytes.
+constexpr std::int64_t kMaxUnmarkedMemo = 65519;
 // The largest gap between the end of a memo file and its next-free block that a repair
 // fills: more than any memo of these tables, far less than a damaged header may claim.
 constexpr std::int64_t kMaxRepairGap = std::int64_t{64} << 20;
@@ -152,7 +154,8 @@ std::int64_t DBobjMemo::MemoSize(std::uint32_t block) {
   }
   const int header = BlockHeaderSize();
   if (header == 0) {
-    // The text runs to its first end mark (or to the end of the file).
+    // The text runs to its first end mark; without one, to the end of the file but at
+    // most 65 519 bytes.
     std::vector<char> buf(static_cast<std::size_t>(std::min(kPiece, size - offset)));
     std::int64_t length = 0;
     while (offset + length < size) {
@@ -162,7 +165,7 @@ std::int64_t DBobjMemo::MemoSize(std::uint32_t block) {
         return length + (static_cast<const char*>(end) - buf.data());
       length += n;
     }
-    return length;
+    return std::min(length, kMaxUnmarkedMemo);
   }
   work_.fill(0);
   if (ReadAt(offset, work_.data(), kHeaderBytes) < header) {
@@ -182,6 +185,10 @@ std::int64_t DBobjMemo::ReadMemo(void* buffer, std::uint32_t block, std::int64_t
   currentBlock_ = block;
   if (block == 0) {
     static_cast<char*>(buffer)[0] = 0;
+    return 0;
+  }
+  if (blockSize_ <= 0) {  // a FoxPro header stating blocks of 0 bytes: no memo can be found
+    FormatError();
     return 0;
   }
   const int header = BlockHeaderSize();
@@ -238,6 +245,10 @@ std::uint32_t DBobjMemo::WriteMemo(const void* buffer, std::uint32_t block, std:
 }
 
 std::uint32_t DBobjMemo::DoWrite(const void* buffer, std::uint32_t block, std::int64_t length) {
+  if (blockSize_ <= 0) {  // blocks of 0 bytes hold nothing
+    FormatError();
+    return block;
+  }
   // The bookkeeping that the allocation writes is journaled and rolled back when the
   // text cannot be written (a full disk): the header never points past data that is not
   // there, and a freed old memo is live again, as the field still names it.
@@ -469,12 +480,9 @@ DBobjFXMemo20::DBobjFXMemo20(DBO_DiskFile* owner, std::uint8_t version, std::str
     : DBobjMemo(owner, version, tableName, shared, readWrite, ownName) {
   if (IsClosed()) return;
   ReadHeader();
-  std::int64_t size = GetBE16(work_.data() + 6);
-  if (size < 8) {
-    FormatError();
-    return;
-  }
-  blockSize_ = size;
+  // As stored, as other dBase readers take it, small sizes too; 0 opens, but no memo can
+  // be read or written in blocks of 0 bytes.
+  blockSize_ = GetBE16(work_.data() + 6);
 }
 
 std::int64_t DBobjFXMemo20::ReadMemoLength() {

@@ -201,7 +201,7 @@ void DBobjNTXTag::DownTo(bool last) {
     }
     p.pos = last ? Keys(p) : 0;
     const std::int64_t c = p.keys[static_cast<std::size_t>(p.pos)].link;
-    chain_.push_back(LoadPage(c, static_cast<int>(chain_.size())));
+    chain_.push_back(EnterPage(c, static_cast<int>(chain_.size())));
   }
 }
 
@@ -223,13 +223,14 @@ bool DBobjNTXTag::Climb(bool forward) {
 
 bool DBobjNTXTag::DescendEdge(bool last) {
   chain_.clear();
-  chain_.push_back(LoadPage(root_, 0));
+  BeginWalk(!last);
+  chain_.push_back(EnterPage(root_, 0));
   DownTo(last);
   if (OnKey()) return true;
   return Climb(!last);
 }
 
-bool DBobjNTXTag::Step(bool forward) {
+bool DBobjNTXTag::StepInPages(bool forward) {
   if (chain_.empty()) return false;
   DBobjIndexKey& p = chain_.back();
   if (!p.leaf) {
@@ -237,7 +238,7 @@ bool DBobjNTXTag::Step(bool forward) {
     const std::vector<DBobjIndexKey> saved = chain_;
     if (forward) ++p.pos;
     const std::int64_t c = p.keys[static_cast<std::size_t>(p.pos)].link;
-    chain_.push_back(LoadPage(c, static_cast<int>(chain_.size())));
+    chain_.push_back(EnterPage(c, static_cast<int>(chain_.size())));
     DownTo(!forward);
     if (OnKey() || Climb(forward)) return true;
     chain_ = saved;
@@ -253,7 +254,8 @@ bool DBobjNTXTag::Step(bool forward) {
 
 void DBobjNTXTag::DescendToLeaf(const EntryTest& atOrAfter) {
   chain_.clear();
-  chain_.push_back(LoadPage(root_, 0));
+  BeginWalk(true);
+  chain_.push_back(EnterPage(root_, 0));
   for (;;) {
     DBobjIndexKey& p = chain_.back();
     std::int64_t lo = 0, hi = Keys(p);
@@ -267,7 +269,7 @@ void DBobjNTXTag::DescendToLeaf(const EntryTest& atOrAfter) {
     p.pos = lo;
     if (p.leaf) return;
     const std::int64_t c = p.keys[static_cast<std::size_t>(lo)].link;
-    chain_.push_back(LoadPage(c, static_cast<int>(chain_.size())));
+    chain_.push_back(EnterPage(c, static_cast<int>(chain_.size())));
   }
 }
 
@@ -391,7 +393,8 @@ bool DBobjNTXTag::KeyDelete(const std::string& key, std::int64_t recNo) {
     // A key of an interior page gives way to the greatest key below it on its left.
     const std::size_t at = chain_.size() - 1;
     DBobjIndexKey& p = chain_[at];
-    chain_.push_back(LoadPage(p.keys[static_cast<std::size_t>(p.pos)].link, static_cast<int>(chain_.size())));
+    RestartWalk(false);  // back into the subtree left of the key
+    chain_.push_back(EnterPage(p.keys[static_cast<std::size_t>(p.pos)].link, static_cast<int>(chain_.size())));
     DownTo(true);
     if (chain_.back().keys.empty()) {
       // An empty leaf on the way: take it out and start again.

@@ -36,7 +36,7 @@ class DBobjNTXTag : public DBobjIndexTagBase {
   std::string KeyFormat(const TdbExpValue& value) const override;
   void BuildFromSort(TdbSort& sort) override;
   bool DescendEdge(bool last) override;
-  bool Step(bool forward) override;
+  bool StepInPages(bool forward) override;
   bool SeekFirst(const EntryTest& atOrAfter) override;
   bool OnKey() const override;
 

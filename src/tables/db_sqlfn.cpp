@@ -219,12 +219,8 @@ class TdbUDFCtod : public TdbUDFBuiltin {
   TdbUDFCtod() : TdbUDFBuiltin("CTOD") {}
   bool Evaluate(TdbExpArguments& args, TdbExpValue& r) override {
     Text(args, 0, r);
-    std::int32_t julian = 0;
-    try {
-      julian = DBFDate().TextToJulian(r.text);
-    } catch (const EConvertError&) {
-      julian = 0;  // no date: the empty date
-    }
+    // A blank text is the empty date; a text that is no date raises the date parser's error.
+    const std::int32_t julian = DBFDate().TextToJulian(r.text);
     r.SetNumber(julian == 0 ? kEmptyExpDate : julian, ek::Date);
     return true;
   }
@@ -253,13 +249,19 @@ class TdbUDFDescend : public TdbUDFBuiltin {
     } else if (r.kind == ek::Logical) {
       r.logical = !r.logical;
     } else {
-      return false;
+      // Any other kind keeps its kind with its first byte 0: a reference to no field.
+      r.text.clear();
+      r.number = 0;
+      r.table = nullptr;
+      r.field = 0;
     }
     return true;
   }
 };
 
-// DTOC and DTOS: the text of a date argument.
+// DTOC and DTOS: the text of a date argument. The empty date gives eight blanks in DTOS,
+// as a blank date field stores it (keys such as DTOS(D)+NAME keep their length), and ''
+// in DTOC.
 class TdbUDFDateText : public TdbUDFBuiltin {
  public:
   TdbUDFDateText(const char* name, bool always) : TdbUDFBuiltin(name), always_(always) {}
@@ -267,7 +269,7 @@ class TdbUDFDateText : public TdbUDFBuiltin {
     TdbExpValue work;  // further arguments
     const std::int64_t julian = JulianOf(Number(args, 0, r));
     const bool dbf = always_ || Whole(Optional(args, 1, work, 0)) == 1;
-    r.SetText(julian == 0 ? AnsiString()
+    r.SetText(julian == 0 ? AnsiString(always_ ? 8 : 0, ' ')
                           : (dbf ? DBFDate().JulianToDBF(julian) : DBFDate().JulianToDisplay(julian)));
     return true;
   }
@@ -292,7 +294,7 @@ class TdbUDFEmpty : public TdbUDFBuiltin {
     args.GetArgument(0, r, ek::Any);
     bool empty = false;
     if (r.kind == ek::Date)
-      empty = r.number == kEmptyExpDate || r.number == 0;  // a blank date field reads as day 0
+      empty = r.number == kEmptyExpDate;  // blank date fields, CTOD('') and {} give it
     else if (ek::IsNumeric(r.kind))
       empty = r.number == 0;
     else if (r.kind == ek::Text)

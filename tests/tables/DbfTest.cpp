@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
+#include <memory>
+
 #include "TablesTestSupport.h"
 #include "tables/db_DBF.h"
 #include "tables/db_create.h"
@@ -522,6 +525,95 @@ TEST_F(TablesDbf, ExclusiveOpenRefusedWhileAnotherProcessHoldsTheTable) {
   EXPECT_EQ(Message([&] { DBO_dBaseFld t(name, false, true); }), "File access denied - " + name);
   DBO_dBaseFld shared(name, true, true);
   EXPECT_EQ(shared.FieldCount(), 2);
+}
+
+// The handler of a subclass hears of the open too: before the object's first other
+// notification, and once.
+class NotifiedTable : public DBO_dBaseFld {
+ public:
+  using DBO_dBaseFld::DBO_dBaseFld;
+  void Notify(int code, std::int64_t value) override {
+    codes.push_back(code);
+    DBO_dBaseFld::Notify(code, value);
+  }
+  std::vector<int> codes;
+};
+
+TEST_F(TablesDbf, TheOpenIsNotifiedToASubclassBeforeItsFirstOtherNotification) {
+  AnsiString name = Create(0x03, {{"NAME", 'C', 10}});
+  {
+    DBO_dBaseFld t(name, false, true);
+    AppendTexts(t, {"a"});
+  }
+  struct Case {
+    const char* what;
+    std::function<void(DBO_dBaseFld&)> first;
+    std::vector<int> codes;
+  };
+  const Case cases[] = {
+      {"read", [](DBO_dBaseFld& t) { t.GetRecord(1); }, {dbn::Opened, dbn::BeforeRead, dbn::AfterRead}},
+      {"blank", [](DBO_dBaseFld& t) { t.BlankRecord(); }, {dbn::Opened, dbn::Blanked}},
+      {"field", [](DBO_dBaseFld& t) { t.FieldPut(1, "b"); }, {dbn::Opened, dbn::FieldStored}},
+      {"rewrite", [](DBO_dBaseFld& t) { t.PutRecord(1); }, {dbn::Opened, dbn::BeforeWrite, dbn::AfterWrite}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    NotifiedTable t(name, false, true);
+    c.first(t);
+    EXPECT_EQ(t.codes, c.codes);
+    t.codes.clear();
+    t.GetRecord(1);
+    EXPECT_EQ(t.codes, (std::vector<int>{dbn::BeforeRead, dbn::AfterRead}));
+  }
+}
+
+// A record lock of the object itself is no other user's: an append goes ahead, taking the
+// append byte beside it, and the record stays locked. Another user's append lock still
+// refuses it.
+TEST_F(TablesDbf, AnObjectHoldingARecordLockAppends) {
+  AnsiString name = Create(0x03, simple_);
+  {
+    DBO_dBaseFld t(name, false, true);
+    AppendTexts(t, {"a", "b"});
+  }
+  TdbLockTiming saved = LockTiming();
+  LockTiming() = {30, 10};
+  auto heldElsewhere = [&](std::int64_t offset) {
+    return RunHelper({"lock", Sys(), std::to_string(offset), "1"}) == 33;
+  };
+  struct Case {
+    TdbLokProtocol protocol;
+    bool indexed;
+  };
+  std::int64_t records = 2;
+  for (const Case& c : {Case{TdbLokProtocol::Default, false}, Case{TdbLokProtocol::Default, true},
+                        Case{TdbLokProtocol::DB4Lock, false}, Case{TdbLokProtocol::ClipLock, false}}) {
+    SCOPED_TRACE(static_cast<int>(c.protocol) * 10 + c.indexed);
+    std::unique_ptr<DBO_dBaseFld> t = c.indexed ? std::make_unique<IndexedTable>(name, true, true)
+                                                : std::make_unique<DBO_dBaseFld>(name, true, true);
+    t->SetLockProtocol(c.protocol);
+    t->GetRecord(1);
+    ASSERT_TRUE(t->LockRecord());
+    const std::int64_t recordByte = t->LockOffset();
+    t->BlankRecord();
+    t->FieldPut(1, "new");
+    EXPECT_EQ(Message([&] { t->Append(); }), "<no EDbfError>");
+    EXPECT_EQ(t->RecordCount(), ++records);
+    EXPECT_EQ(t->LockCount(), 1);
+    EXPECT_EQ(t->LockOffset(), recordByte);
+    EXPECT_TRUE(heldElsewhere(recordByte));
+    EXPECT_FALSE(heldElsewhere(t->LockValues().recordBase));  // the append byte given back
+    {
+      HeldByOtherProcess other({"S", Sys(), std::to_string(t->LockValues().recordBase), "1"});
+      ASSERT_TRUE(other.Ready());
+      const std::string before = ReadBytes(Sys());
+      EXPECT_EQ(Message([&] { t->Append(); }), "Record locked by another user - " + name);
+      EXPECT_EQ(ReadBytes(Sys()), before);
+      EXPECT_EQ(t->LockCount(), 1);
+    }
+    t->Unlock();
+  }
+  LockTiming() = saved;
 }
 
 }  // namespace

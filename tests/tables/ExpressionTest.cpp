@@ -6,7 +6,9 @@
 
 #include "TablesTestSupport.h"
 #include "tables/db_DBF.h"
+#include "tables/db_cdx.h"
 #include "tables/db_create.h"
+#include "tables/db_dbsy.h"
 #include "tables/db_sql.h"
 
 namespace {
@@ -158,7 +160,15 @@ TEST_F(TablesExpression, ValuesAndErrorsAgainstTheTable) {
       {1, "DTOC(BORN, 1)", "T:20000101"},
       {1, "EMPTY(BORN)", "L:F"},
       {2, "EMPTY(BORN)", "L:T"},
-      {2, "DTOS(BORN)", "T:"},
+      // One reading of the blank date: the empty date, as CTOD('') and {} give it, equal
+      // to them, above every day, EMPTY; DTOS gives the eight blanks a blank field holds.
+      {2, "DTOS(BORN)", "T:        "},
+      {2, "DTOS(BORN) + NAME", "T:        BAB       "},
+      {1, "DTOS(BORN) + NAME", "T:20000101ABC       "},
+      {2, "DTOC(BORN)", "T:"},
+      {2, "BORN = CTOD('') .AND. BORN = {}", "L:T"},
+      {2, "BORN > CTOD('31.12.2999')", "L:T"},
+      {1, "EMPTY(BORN)", "L:F"},
       {1, "DESCEND(CTOD('20000101'))", "D:2780263"},
       {1, "CTOD('31.12.1999') < BORN", "L:T"},
       // Table functions; the deleted record.
@@ -176,6 +186,7 @@ TEST_F(TablesExpression, ValuesAndErrorsAgainstTheTable) {
       {1, "DESCEND(5)", "N:-5"},
       {1, "ASC(DESCEND('A'))", "N:191"},
       {1, "DESCEND(OK)", "L:F"},
+      {2, "DESCEND(BORN) = BORN", "L:T"},
       {1, "EMPTY('   ')", "L:F"},
       {1, "EMPTY('')", "L:T"},
       {1, "EMPTY(CTOD(''))", "L:T"},
@@ -335,6 +346,66 @@ TEST(TablesExpressionNoTable, TheBuiltinsAreRegisteredOnce) {
   EXPECT_EQ(reg.Items(0)->Name(), "ALLTRIM");
   EXPECT_EQ(reg.Items(reg.Count() - 1)->Name(), "VAL");
   EXPECT_EQ(&reg, &BuiltinFunctions());
+}
+
+// CTOD of a text that is no date passes the date parser's failure on; a blank text is
+// the empty date.
+TEST_F(TablesExpression, CtodOfATextThatIsNoDateRaisesTheParsersError) {
+  table_->GetRecord(1);
+  for (const char* text : {"CTOD('no date')", "CTOD(NAME)", "CTOD('32.13.2000')"}) {
+    SCOPED_TRACE(text);
+    TdbExpHandler h(&table_->Link(), false, text);
+    TdbExpValue v;
+    EXPECT_THROW(h.EvaluateToBuffer(v), EConvertError);
+  }
+  EXPECT_EQ(Evaluate(&table_->Link(), "CTOD('  ') = CTOD('')"), "L:T");
+  EXPECT_EQ(Evaluate(&table_->Link(), "CTOD('31.12.1999')"), "D:2451544");
+}
+
+// DESCEND of a field of another kind (a memo) keeps the kind, with its first byte 0: a
+// reference to no field.
+TEST(TablesExpressionMemo, DescendOfAMemoIsAReferenceToNoField) {
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/m.dbf";
+  CreateDbfTable(name, 0x83, {{"NAME", 'C', 4}, {"NOTE", 'M'}});
+  DBO_dBaseFld t(name, false, true);
+  t.BlankRecord();
+  t.Append();
+  TdbExpHandler h(&t.Link(), false, "DESCEND(NOTE)");
+  TdbExpValue v;
+  ASSERT_EQ(h.EvaluateToBuffer(v), ek::Reference);
+  EXPECT_EQ(v.table, nullptr);
+  EXPECT_EQ(v.field, 0);
+  TdbExpHandler plain(&t.Link(), false, "NOTE");
+  ASSERT_EQ(plain.EvaluateToBuffer(v), ek::Reference);
+  EXPECT_EQ(v.table, &t);
+  EXPECT_EQ(v.field, 2);
+}
+
+// Index keys of DTOS(D)+NAME keep their length when the date is blank, also when the
+// record the key length is taken from has a blank date: the blank dates come first (eight
+// blanks), each group in name order.
+TEST(TablesExpressionIndex, DtosKeysOfBlankDatesKeepLengthAndOrder) {
+  TempDir dir;
+  const AnsiString name = dir.Path() + "/k.dbf";
+  CreateDbfTable(name, 0x03, {{"NAME", 'C', 4}, {"BORN", 'D'}});
+  DBO_dBHandler h(name, false, true);
+  struct Row {
+    const char* name;
+    std::int32_t born;
+  };
+  for (const Row& r : {Row{"DD", 0}, Row{"AA", 2451545}, Row{"CC", 0}, Row{"BB", 2451544}}) {
+    h.BlankRecord();
+    h.FieldPut(1, r.name);
+    if (r.born) h.DatePut(2, r.born);
+    h.Append();
+  }
+  DBobjCDXFile f(&h, dir.Path() + "/k.cdx", true, true);
+  DBobjCDXTag* tag = f.AddTag("K", "DTOS(BORN)+NAME", "", false, false);
+  EXPECT_EQ(tag->KeyLength(), 12);
+  std::vector<std::pair<std::string, std::int64_t>> want = {
+      {"        CC", 3}, {"        DD", 1}, {"19991231BB", 4}, {"20000101AA", 2}};
+  EXPECT_EQ(tag->AllKeys(), want);
 }
 
 }  // namespace

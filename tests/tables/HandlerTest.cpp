@@ -726,4 +726,29 @@ TEST_F(TablesHandler, ReadAheadServesSequentialReads) {
   EXPECT_FALSE(h.ReadAheadActive());
 }
 
+// The read-ahead buffer holds 32,768 bytes rounded down to whole records (one record at
+// least) and is freed when read-ahead is switched off.
+TEST(TablesHandlerReadAhead, TheBufferIsThirtyTwoKilobytesOfWholeRecordsAndGoesWhenOff) {
+  struct Case {
+    std::int32_t fieldLength;  // the record is one byte longer (the deletion flag)
+    std::int64_t bytes;
+  };
+  for (const Case c : {Case{9, 32760}, Case{99, 32700}, Case{32767, 32768}, Case{40000, 40001}}) {
+    SCOPED_TRACE(c.fieldLength);
+    TempDir dir;
+    const AnsiString name = dir.Path() + "/r.dbf";
+    CreateDbfTable(name, 0x03, {{"TEXT", 'C', c.fieldLength}});
+    DBO_dBHandler h(name, false, true);
+    h.SetReadAhead(false);
+    EXPECT_EQ(h.ReadAheadBytes(), 0);
+    h.SetReadAhead(true);
+    EXPECT_EQ(h.ReadAheadBytes(), c.bytes);
+    h.SetReadAhead(false);
+    EXPECT_EQ(h.ReadAheadBytes(), 0);
+    h.SetReadAhead(true);
+    h.AllowReadAhead(false);
+    EXPECT_EQ(h.ReadAheadBytes(), 0);
+  }
+}
+
 }  // namespace

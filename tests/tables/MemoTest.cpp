@@ -51,15 +51,32 @@ TEST_F(TablesMemo, DBaseIIIBlocksAndEndMarks) {
   EXPECT_EQ(m.ReadMemo(1), AnsiString(510, 'x'));
 }
 
-TEST_F(TablesMemo, DBaseIIIMemoWithoutEndMarkReadsToTheEnd) {
+// A memo without an end mark counts at most 65 519 bytes; one with its end mark is read to
+// it, however long (as this engine writes them).
+TEST_F(TablesMemo, DBaseIIIMemoWithoutEndMarkStopsAt65519Bytes) {
   AnsiString name = Table(0x83);
-  std::string bytes = ReadBytes(Sys("t.dbt"));
-  bytes += std::string(70000, 'a');  // longer than 65 519 characters, no end mark
-  WriteBytes(Sys("t.dbt"), bytes);
-  DBobjMemo m(nullptr, 0x83, name, false, false);
-  EXPECT_EQ(m.MemoSize(1), 70000);
-  EXPECT_EQ(m.ReadMemo(1).size(), 70000u);
-  EXPECT_EQ(Message([&] { m.MemoSize(1000); }), "dBase memo record has format error - " + m.FileName());
+  const std::string header = ReadBytes(Sys("t.dbt"));
+  struct Case {
+    const char* what;
+    std::string body;
+    std::int64_t length;
+  };
+  const Case cases[] = {
+      {"no end mark, 70 000 bytes", std::string(70000, 'a'), 65519},
+      {"no end mark, 65 520 bytes", std::string(65520, 'a'), 65519},
+      {"no end mark, 1 000 bytes", std::string(1000, 'a'), 1000},
+      {"end mark after 70 000 bytes", std::string(70000, 'a') + "\x1A\x1A", 70000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(Sys("t.dbt"), header + c.body);
+    DBobjMemo m(nullptr, 0x83, name, false, false);
+    EXPECT_EQ(m.MemoSize(1), c.length);
+    const AnsiString text = m.ReadMemo(1);
+    EXPECT_EQ(std::ssize(text), c.length);
+    EXPECT_TRUE(text == AnsiString(text.size(), 'a'));
+    EXPECT_EQ(Message([&] { m.MemoSize(1000); }), "dBase memo record has format error - " + m.FileName());
+  }
 }
 
 TEST_F(TablesMemo, DBaseIVReusesFreedRuns) {
@@ -175,6 +192,43 @@ TEST_F(TablesMemo, FoxProBigEndianBlocks) {
   bytes[8 * 64 + 3] = 2;  // type word 2
   WriteBytes(Sys("t.fpt"), bytes);
   EXPECT_EQ(Message([&] { m.ReadMemo(8); }), "dBase memo record has format error - " + m.FileName());
+}
+
+// The block size of a FoxPro memo file is taken as stored, sizes below 8 too (other dBase
+// readers open such files); a size of 0 opens, and reading or writing a memo in blocks of
+// 0 bytes is the format error, not a division by zero.
+TEST_F(TablesMemo, FoxProBlockSizesBelowEightAsStored) {
+  for (std::uint16_t size : {1, 4, 7}) {
+    SCOPED_TRACE(size);
+    AnsiString name = Table(0xF5, 64);
+    std::string bytes = ReadBytes(Sys("t.fpt"));
+    const std::int64_t first = (512 + size - 1) / size;  // the first block after the header
+    PutBE32(reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<std::uint32_t>(first + 4));
+    PutBE16(reinterpret_cast<std::uint8_t*>(bytes.data()) + 6, size);
+    bytes.resize(static_cast<std::size_t>(first * size), '\0');
+    bytes += std::string("\0\0\0\x01\0\0\0\x05hello", 13);
+    WriteBytes(Sys("t.fpt"), bytes);
+    DBobjFXMemo20 m(nullptr, 0xF5, name, false, true);
+    EXPECT_EQ(m.BlockSize(), size);
+    EXPECT_EQ(m.ReadMemo(static_cast<std::uint32_t>(first)), "hello");
+    // A new memo goes after the stated next free block, in blocks of the stated size.
+    const std::uint32_t at = m.WriteMemo("a longer memo text", 0, 18);
+    EXPECT_GE(at, first + 4);
+    EXPECT_EQ(m.ReadMemo(at), "a longer memo text");
+    EXPECT_EQ(m.ReadMemo(static_cast<std::uint32_t>(first)), "hello");
+  }
+  AnsiString name = Table(0xF5, 64);
+  std::string bytes = ReadBytes(Sys("t.fpt"));
+  bytes[6] = bytes[7] = 0;
+  WriteBytes(Sys("t.fpt"), bytes + std::string(64, '\0'));
+  DBobjFXMemo20 m(nullptr, 0xF5, name, false, true);
+  EXPECT_EQ(m.BlockSize(), 0);
+  EXPECT_EQ(m.ReadMemo(0), "");
+  const std::string error = "dBase memo record has format error - " + m.FileName();
+  EXPECT_EQ(Message([&] { m.ReadMemo(8); }), error);
+  char buffer[8];
+  EXPECT_EQ(Message([&] { m.ReadMemo(buffer, 8, 8); }), error);
+  EXPECT_EQ(Message([&] { m.WriteMemo("x", 0, 1); }), error);
 }
 
 TEST_F(TablesMemo, MissingMemoFile) {
