@@ -435,7 +435,9 @@ TEST(RpPageForming, RecordsLeaveRoomForTheColumnFooterAboveThePageFooter) {
         EXPECT_LE(column.rowsBottom, column.footerTop) << "page " << p + 1 << " x " << x;
         EXPECT_LE(column.footerTop + 20, pageFooterTops[p]) << "page " << p + 1 << " x " << x;
         // A full column holds every row that fits above its footer.
-        if (p + 1 < pages.size()) EXPECT_GT(column.footerTop + 20 + 20, pageFooterTops[p]) << "page " << p + 1;
+        if (p + 1 < pages.size()) {
+          EXPECT_GT(column.footerTop + 20 + 20, pageFooterTops[p]) << "page " << p + 1;
+        }
       }
     }
   }
