@@ -11,6 +11,7 @@
 #include "platform/core/Files.h"
 #include "platform/core/SysDirs.h"
 #include "tables/DbfDB.h"
+#include "tables/db_cdx.h"
 #include "tables/db_eror.h"
 
 namespace {
@@ -573,6 +574,61 @@ TEST_F(DbfDataSetShared, AnEditKeepsTheOtherUsersChangeOfAnotherField) {
   t.GetRecord(2);
   EXPECT_EQ(TrimRight(t.FieldGet(1)), "theirs");
   EXPECT_EQ(t.NumberGet(2), 22);
+}
+
+// A post that fails (the index held by another process) leaves the dataset in edit with
+// the record still locked: another user who changed the record meanwhile would lose the
+// change to the post tried again. The lock goes with a post that succeeds or a cancel.
+TEST_F(DbfDataSetShared, AFailedPostKeepsTheRecordLocked) {
+  {
+    DBO_dBHandler h(Dir() + "names.dbf", false, true);
+    DBobjCDXFile index(&h, "names.cdx", true, true);
+    index.AddTag("CODE", "CODE", "", false, false);
+  }
+  const std::string index = tmp_.SysPath() + "/NAMES.CDX";
+  ASSERT_TRUE(std::filesystem::exists(index));
+  const TdbLockTiming timing = LockTiming();
+  LockTiming().timeoutMs = 100;
+  struct Restore {
+    TdbLockTiming t;
+    ~Restore() { LockTiming() = t; }
+  } restore{timing};
+  auto otherPuts555 = [&] { return tables_test::RunHelper({"indexput", SysNames(), index, "1", "2", "555"}); };
+  struct Case {
+    bool cancel;
+    int code;  // of record 1 once the edit ended
+  };
+  for (const Case c : {Case{false, 7}, Case{true, 1}}) {
+    SCOPED_TRACE(c.cancel ? "cancelled" : "posted again");
+    {
+      TDbfDataSet a;
+      Bind(a, "names");
+      a.IndexFiles().Add("names.cdx");
+      a.Open();
+      a.First();
+      ASSERT_EQ(a.RecNo(), 1);
+      a.Edit();
+      a.FieldByName("CODE").SetAsInteger(7);
+      {
+        tables_test::HeldByOtherProcess held({"S", index, "2147483645", "1"});
+        ASSERT_TRUE(held.Ready());
+        EXPECT_NE(tables_test::Message([&] { a.Post(); }).find("Error 33 in Lock of"), std::string::npos);
+        EXPECT_EQ(a.State(), TDataSetState::dsEdit);
+      }
+      EXPECT_EQ(otherPuts555(), dbe::LockViolation);
+      if (c.cancel)
+        a.Cancel();
+      else
+        a.Post();
+      DBO_dBaseFld t(Dir() + "names.dbf", true, false);
+      t.GetRecord(1);
+      EXPECT_EQ(t.NumberGet(2), c.code);
+      EXPECT_EQ(otherPuts555(), 0);  // free again
+      t.GetRecord(1);
+      EXPECT_EQ(t.NumberGet(2), 555);
+    }
+    ASSERT_EQ(tables_test::RunHelper({"indexput", SysNames(), index, "1", "2", "1"}), 0);
+  }
 }
 
 TEST_F(DbfDataSetShared, ReadAheadOnlyWhereNobodyElseWrites) {
