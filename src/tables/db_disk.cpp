@@ -277,6 +277,13 @@ void DBO_DiskFile::Error(std::int32_t code, std::int32_t subCode, const AnsiStri
   DbfError(code, subCode, info);
 }
 
+TdbReplacementFile::TdbReplacementFile(std::string_view name, AnsiString replaces)
+    : DBO_DiskFile(name, false, true), replaces_(std::move(replaces)) {}
+
+void TdbReplacementFile::Error(std::int32_t code, std::int32_t subCode, const AnsiString&) {
+  DBO_DiskFile::Error(code, subCode, replaces_);
+}
+
 void DBO_DiskFile::StatusUpdate(std::int32_t, std::int32_t, std::int32_t) {}
 
 void DBO_DiskFile::Open() {

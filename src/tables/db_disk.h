@@ -131,6 +131,18 @@ class DBO_DiskFile {
   bool written_ = false;
 };
 
+// A new file that is to replace another (the packed table, a rebuilt index, written
+// beside the file they replace): opened unshared for writing, its failures reported under
+// the name of the file it replaces, the one the user knows.
+class TdbReplacementFile : public DBO_DiskFile {
+ public:
+  TdbReplacementFile(std::string_view name, AnsiString replaces);
+  void Error(std::int32_t code, std::int32_t subCode, const AnsiString& info) override;
+
+ private:
+  AnsiString replaces_;
+};
+
 // The process's list of open engine files.
 class DBobjFileColl {
  public:

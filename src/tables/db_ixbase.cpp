@@ -1168,7 +1168,9 @@ void DBobjIndexFileBase::RebuildBeside(std::int64_t keepBytes, const std::functi
   if (!disk_->IsReadWrite()) return DbfError(dbe::AccessDenied, dbe::SubWrite, name);
   // Renamed over, the file would stay open elsewhere as it was, and keys written there be lost.
   if (!disk_->TakeExclusiveUse()) return DbfError(dbe::SharingViolation, dbe::SubWrite, name);
-  const std::string sysTarget = SysPath(name);
+  // Through a link the file it leads to is rebuilt (as a save would follow it), and the
+  // new file takes the old one's permissions, owner and group.
+  const std::string sysTarget = SysPath(SaveTargetOf(name));
   const std::size_t slash = sysTarget.find_last_of('/');
   // New files that rebuilds killed before their end left behind go first.
   RemoveStaleWorkFiles(slash == std::string::npos ? std::string() : sysTarget.substr(0, slash),
@@ -1183,7 +1185,7 @@ void DBobjIndexFileBase::RebuildBeside(std::int64_t keepBytes, const std::functi
   ::close(fd);
   const std::vector<std::int64_t> places = SavePlaces();
   const std::int64_t nextBlock = nextBlock_;
-  auto other = std::make_unique<DBO_DiskFile>(AnsiPath(sysNew), false, true);
+  std::unique_ptr<DBO_DiskFile> other = std::make_unique<TdbReplacementFile>(AnsiPath(sysNew), name);
   bool swapped = false;
   auto giveUp = [&] {
     if (swapped) std::swap(disk_, other);
@@ -1212,6 +1214,7 @@ void DBobjIndexFileBase::RebuildBeside(std::int64_t keepBytes, const std::functi
     std::swap(disk_, other);
     swapped = false;
     other->Close();
+    TakeTargetFileMode(sysNew, sysTarget);
     if (::rename(sysNew.c_str(), sysTarget.c_str()) != 0) {
       const std::int32_t code = ErrnoToDbfError(errno);
       giveUp();

@@ -410,6 +410,42 @@ TEST_F(DbfDataSet, DeletingOrRecallingARecordAnotherUserEditsIsRefused) {
   EXPECT_EQ(t.NumberGet(2), 20);
 }
 
+// Two datasets of the process on one table share its descriptor: a pack by one would
+// leave the other on the old file, and its writes would be lost. The pack is refused while
+// the table is open twice, and goes once it is open alone.
+TEST_F(DbfDataSet, PackIsRefusedWhileTheTableIsOpenTwiceInTheProcess) {
+  MakeNames();
+  TDbfDataSet a, b;
+  for (TDbfDataSet* ds : {&a, &b}) {
+    Bind(*ds, "names");
+    ds->Exclusive = true;
+    ds->Open();
+  }
+  EXPECT_EQ(tables_test::Message([&] { a.Pack(); }),
+            Ansi("Таблицу нельзя сжать, пока она открыта в программе ещё раз: ") + a.Handler()->FileName());
+  EXPECT_EQ(a.RecordCount(), 8);
+  b.First();
+  b.Edit();
+  b.FieldByName("CODE").SetAsInteger(99);
+  b.Post();
+  // An append of one goes after the other's, never over it.
+  b.Append();
+  b.FieldByName("CODE").SetAsInteger(70);
+  b.Post();
+  a.Append();
+  a.FieldByName("CODE").SetAsInteger(71);
+  a.Post();
+  b.Close();
+  a.Pack();
+  const std::vector<std::int32_t> all{99, 2, 3, 4, 5, 7, 8, 70, 71};
+  EXPECT_EQ(Codes(a), all);
+  a.Close();
+  a.Exclusive = false;
+  a.Open();
+  EXPECT_EQ(a.RecordCount(), 9);
+  EXPECT_EQ(Codes(a), all);
+}
+
 // A memo emptied through the dataset is an empty memo in every memo form, as the program
 // and other programs read it, not a memo of one zero byte.
 TEST_F(DbfDataSet, AnEmptiedMemoIsEmpty) {
