@@ -344,9 +344,10 @@ void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget
   // user may give them (the group when the user belongs to it, the owner only to the
   // superuser), so that those who share the file keep their access; a new file gets the
   // usual permissions.
+  // A target that is a link (one not to be followed) is replaced, and its file untouched.
   struct stat st;
   mode_t mode = 0666;
-  if (::stat(sysTarget.c_str(), &st) == 0) {
+  if (::lstat(sysTarget.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
     mode = st.st_mode & 07777;
     if (::chown(sysTemp.c_str(), st.st_uid, st.st_gid) != 0 &&
         ::chown(sysTemp.c_str(), static_cast<uid_t>(-1), st.st_gid) != 0) {

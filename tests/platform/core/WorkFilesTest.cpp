@@ -164,6 +164,7 @@ TEST(FileNames, ASaveFollowsALinkOnlyWhereTheSystemWould) {
     const std::string victim = dir.SysPath() + "/victim.ini", folder = dir.SysPath() + "/shared";
     const std::string link = folder + "/x.ini";
     WriteFileBytes(AnsiPath(victim), "precious");
+    ASSERT_EQ(::chown(victim.c_str(), 5555, 5555), 0);
     ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
     std::filesystem::create_symlink(victim, link);
     ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
@@ -175,6 +176,10 @@ TEST(FileNames, ASaveFollowsALinkOnlyWhereTheSystemWould) {
     EXPECT_EQ(ReadFileBytes(AnsiPath(victim)), c.followed ? "saved" : "precious");
     EXPECT_EQ(std::filesystem::is_symlink(link), c.followed);
     EXPECT_EQ(ReadFileBytes(AnsiPath(link)), "saved");
+    // A file in the link's place is the user's, not the owner's of the file it led to.
+    struct stat st;
+    ASSERT_EQ(::stat(link.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, c.followed ? 5555u : 0u);
   }
 }
 
