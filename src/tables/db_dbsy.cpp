@@ -856,15 +856,19 @@ void DBO_dBHandler::Pack() {
       std::sort(freed.begin(), freed.end());
       freed.erase(std::unique(freed.begin(), freed.end()), freed.end());
       if (!freed.empty()) {
-        DBobjMemo* live = OpenMemo();
-        for (std::uint32_t block : freed) {
-          if (std::binary_search(keptMemos.begin(), keptMemos.end(), block)) continue;
-          try {
-            live->FreeBlocks(block);
-          } catch (const EDbfError&) {
+        try {
+          DBobjMemo* live = OpenMemo();
+          for (std::uint32_t block : freed) {
+            if (std::binary_search(keptMemos.begin(), keptMemos.end(), block)) continue;
+            try {
+              live->FreeBlocks(block);
+            } catch (const EDbfError&) {
+            }
           }
+          live->Flush();
+        } catch (const EDbfError&) {
+          // Blocks left unfreed stay unused: the packed table lost nothing.
         }
-        live->Flush();
       }
       if (filterSet_) {
         for (std::int64_t k = 1; k <= kept; ++k)

@@ -342,9 +342,8 @@ int HoldWorkDirectory(const std::string& sysDir) {
 void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget) {
   // Keep the permissions of the file we replace, and its owner and group as far as the
   // user may give them (the group when the user belongs to it, the owner only to the
-  // superuser), so that those who share the file keep their access; a new file gets the
-  // usual permissions.
-  // A target that is a link (one not to be followed) is replaced, and its file untouched.
+  // superuser), so that those who share the file keep their access. A new file, or one
+  // in the place of a link not to be followed, gets the usual permissions.
   struct stat st;
   mode_t mode = 0666;
   if (::lstat(sysTarget.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
