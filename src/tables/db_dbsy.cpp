@@ -950,6 +950,8 @@ std::int64_t DBO_dBHandler::ReadAt(std::int64_t offset, void* buffer, std::int64
   if (!readAheadActive_ || offset < HeaderLength() || count > std::ssize(readAhead_))
     return DBO_dBaseFld::ReadAt(offset, buffer, count);
   if (offset < 0 || count < 0) RaiseRangeError();
+  // What another object of the process wrote (they share the descriptor) is read anew.
+  if (TakeWritesOfOthers()) readAheadFirst_ = readAheadPast_ = -1;
   if (readAheadFirst_ < 0 || offset < readAheadFirst_ || offset + count > readAheadPast_) {
     const bool continues = readAheadFirst_ >= 0 && offset >= readAheadFirst_ && offset <= readAheadPast_;
     if (offset != readAheadFollows_ && !continues) {

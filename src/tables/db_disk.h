@@ -104,6 +104,10 @@ class DBO_DiskFile {
   // Takes the region with the engine-wide retries (LockTiming); false when still refused.
   bool LockRegionRetrying(std::uint32_t offset, std::uint32_t length);
 
+  // Whether another object of the process wrote to the file (through the descriptor they
+  // share) since this one last asked or opened it; from now on those writes count as seen.
+  bool TakeWritesOfOthers();
+
   // For a rebuild that replaces the file: true when no other object of the process and
   // no other process has the file open; until EndExclusiveUse (or the close) others are
   // then kept out as by an exclusive open.
@@ -114,6 +118,7 @@ class DBO_DiskFile {
   friend class DBobjFileColl;
   void SetName(std::string_view name);
   void ReleaseHeldLock();
+  void CountWrite();  // under the descriptor's section
 
   AnsiString name_;
   AnsiString key_;
@@ -129,6 +134,7 @@ class DBO_DiskFile {
   std::uint32_t lockOffset_ = 0;
   std::uint32_t lockLength_ = 0;
   bool written_ = false;
+  std::uint64_t seenWrites_ = 0;  // the descriptor's writes as this object knows them
 };
 
 // A new file that is to replace another (the packed table, a rebuilt index, written

@@ -999,7 +999,11 @@ std::int64_t DBobjIndexFileBase::FileSize() const { return disk_ ? disk_->FileSi
 void DBobjIndexFileBase::Damaged() const { StandardDbfError(kIndexDamaged, dbe::SubRead, IndexFileName()); }
 
 bool DBobjIndexFileBase::LockIndex() {
-  if (!disk_ || !disk_->IsShared()) return true;
+  if (!disk_) return true;
+  if (!disk_->IsShared()) {
+    if (ChangedByOther()) Reload();
+    return true;
+  }
   if (lockDepth_ > 0) {
     ++lockDepth_;
     return true;
@@ -1076,7 +1080,10 @@ void DBobjIndexFileBase::StampChange() {
 }
 
 bool DBobjIndexFileBase::ChangedByOther() {
-  if (!disk_ || !disk_->IsShared()) return false;
+  if (!disk_) return false;
+  // Nobody outside the process writes an unshared file, but another object of the
+  // process on it may (they share its descriptor).
+  if (!disk_->IsShared()) return disk_->TakeWritesOfOthers();
   const std::string before = watched_;
   RememberState();
   return watched_ != before;
