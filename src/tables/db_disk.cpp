@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -28,7 +29,7 @@ struct TdbSharedHandle {
   bool writable = false;
   std::recursive_mutex cs;
   std::vector<Held> held;  // regions locked through this descriptor, by object
-  std::uint64_t writes = 0;  // writes through the descriptor, by any object
+  std::atomic<std::uint64_t> writes = 0;  // writes through the descriptor, by any object
 };
 
 // --- Lock protocols -------------------------------------------------------------------
@@ -471,9 +472,9 @@ void DBO_DiskFile::CountWrite() {
 
 bool DBO_DiskFile::TakeWritesOfOthers() {
   if (closed_) return false;
-  std::lock_guard<std::recursive_mutex> g(handle_->cs);
-  const bool changed = seenWrites_ != handle_->writes;
-  seenWrites_ = handle_->writes;
+  const std::uint64_t writes = handle_->writes;
+  const bool changed = seenWrites_ != writes;
+  seenWrites_ = writes;
   return changed;
 }
 
