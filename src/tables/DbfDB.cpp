@@ -611,12 +611,15 @@ void TDbfDataSet::InternalEdit() {
 void TDbfDataSet::InternalPost() {
   TDbfRecordBuffer& b = Buf(*ActiveBuffer());
   dbf_->LoadRecord(b.image);
-  {
+  if (State() == TDataSetState::dsEdit) {
+    // The record stays locked from the edit until a post that succeeds (or a cancel): after
+    // a failed post the dataset is still in edit, and another user's change made meanwhile
+    // would be written over by the post tried again.
+    dbf_->PutRecord(b.recNo);
+    dbf_->Unlock();
+  } else {
     RecordUnlock unlock{*dbf_};
-    if (State() == TDataSetState::dsEdit)
-      dbf_->PutRecord(b.recNo);
-    else
-      dbf_->Append();
+    dbf_->Append();
   }
   editing_ = firstPending_ = lastPending_ = false;
 }

@@ -223,7 +223,10 @@ void DBO_dBaseDBF::Notify(int code, std::int64_t) {
 
 void DBO_dBaseDBF::RefreshHeader() {
   if (!IsShared()) {
+    // Nobody outside the process writes; another object of the process on the same file,
+    // which shares its descriptor, may have appended.
     changedByOther_ = false;
+    recordCount_ = CountFromSize();
     return;
   }
   std::array<std::uint8_t, 32> h{};

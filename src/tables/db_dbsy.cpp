@@ -716,18 +716,6 @@ std::string NewFileBeside(const std::string& sysTarget, const AnsiString& name) 
   return sysNew;
 }
 
-// Copies the whole file `from` into the new file `to`.
-void CopyFileContents(DBO_DiskFile& from, DBO_DiskFile& to) {
-  std::vector<char> chunk(1 << 20);
-  const std::int64_t size = from.FileSize();
-  for (std::int64_t at = 0; at < size;) {
-    const std::int64_t n = from.ReadAt(at, chunk.data(), std::min<std::int64_t>(std::ssize(chunk), size - at));
-    if (n <= 0) StandardDbfError(dbe::ShortRead, dbe::SubRead, from.FileName());
-    to.WriteAt(at, chunk.data(), n);
-    at += n;
-  }
-}
-
 void RenameOver(const std::string& sysFrom, const std::string& sysTo, const AnsiString& name) {
   if (::rename(sysFrom.c_str(), sysTo.c_str()) != 0) {
     const std::int32_t code = ErrnoToDbfError(errno);
@@ -737,6 +725,19 @@ void RenameOver(const std::string& sysFrom, const std::string& sysTo, const Ansi
   SyncDirectoryOf(sysTo);
 }
 
+// The memo block numbers in the memo fields of the current record (a damaged number none).
+void AddMemoBlocks(DBO_dBHandler& table, std::vector<std::uint32_t>& blocks) {
+  for (std::int64_t f = 1; f <= table.FieldCount(); ++f) {
+    const char type = table.FieldType(f);
+    if (type != 'B' && type != 'G' && type != 'M') continue;
+    try {
+      const double block = std::round(table.NumberGet(f));
+      if (block >= 1 && block <= 4294967295.0) blocks.push_back(static_cast<std::uint32_t>(block));
+    } catch (const EDbfError&) {
+    }
+  }
+}
+
 }  // namespace
 
 void DBO_dBHandler::Pack() {
@@ -744,32 +745,39 @@ void DBO_dBHandler::Pack() {
     SetDbfLastError(dbe::AccessDenied);
     return Error(dbe::AccessDenied, kSubPackShared, FileName());
   }
+  // Another object of the process on the table (another dataset) shares its descriptor:
+  // after the packed table replaced the file, it would go on reading and writing the old
+  // one, and its writes be lost; its record numbers would no longer fit either.
+  if (OpenFiles().Find(Key(), this)) {
+    SetDbfLastError(dbe::SharingViolation);
+    throw EDbfError(Ansi("Таблицу нельзя сжать, пока она открыта в программе ещё раз: ") + FileName());
+  }
+  RefreshHeader();  // the records another object of the process appended before it closed
   DBobjIndexTag* tag = masterTag_;
   const bool readAhead = readAheadActive_;
   const std::int64_t count = RecordCount();
   std::int64_t kept = 0;
   // The packed table is written beside the old one and renamed over it, so that a failure
   // or a crash leaves either the old table or the packed one, never records moved half-way.
-  // Memos of removed records are freed in a copy of the memo file that follows the table.
-  std::vector<std::uint32_t> freed;
-  std::vector<std::int64_t> moves;  // the old number of each kept record
+  // A table reached through a link is packed where the link leads (as a save would follow
+  // it), with the old file's permissions, owner and group.
+  std::vector<std::uint32_t> freed, keptMemos;  // memo blocks of removed and of kept records
+  std::vector<std::int64_t> moves;              // the old number of each kept record
   const AnsiString name = FileName();
-  const std::string sysTarget = SysPath(name);
-  std::string sysNew, sysMemoNew, sysMemo;
+  const std::string sysTarget = SysPath(SaveTargetOf(name));
+  std::string sysNew;
   bool replaced = false;
   {
     OnExit restore([&] {
       masterTag_ = tag;
       if (readAheadActive_ != readAhead) SetReadAhead(readAhead);
-      if (!replaced) {
-        if (!sysNew.empty()) ::unlink(sysNew.c_str());
-        if (!sysMemoNew.empty()) ::unlink(sysMemoNew.c_str());
-        if (!sysNew.empty())
-          for (const auto& file : slots_)
-            if (file) ClearIndexStale(file->IndexFileName());
+      if (!replaced && !sysNew.empty()) {
+        ::unlink(sysNew.c_str());
+        for (const auto& file : slots_)
+          if (file) ClearIndexStale(file->IndexFileName());
       }
     });
-    DBobjMemo* memo = HasMemoFile() ? OpenMemo() : nullptr;
+    const bool memo = HasMemoFile() && OpenMemo();
     masterTag_ = nullptr;
     SetReadAhead(false);
     SetReadAhead(true);
@@ -794,11 +802,12 @@ void DBO_dBHandler::Pack() {
         ++kept;
         moves.push_back(i);
         if (packed) out.append(RecordBuffer(), static_cast<std::size_t>(RecordLength()));
+        if (memo) AddMemoBlocks(*this, keptMemos);
       } else {
         if (!packed) {
           // The first removed record: the records before it go into the new file as they are.
           sysNew = NewFileBeside(sysTarget, name);
-          packed = std::make_unique<DBO_DiskFile>(AnsiPath(sysNew), false, true);
+          packed = std::make_unique<TdbReplacementFile>(AnsiPath(sysNew), name);
           packed->Open();
           std::string head(static_cast<std::size_t>(HeaderLength()), '\0');
           if (DBO_DiskFile::ReadAt(0, head.data(), HeaderLength()) != HeaderLength())
@@ -813,18 +822,7 @@ void DBO_dBHandler::Pack() {
             flushOut();
           }
         }
-        if (memo) {
-          for (std::int64_t f = 1; f <= FieldCount(); ++f) {
-            const char type = FieldType(f);
-            if (type != 'B' && type != 'G' && type != 'M') continue;
-            // A damaged block number frees nothing.
-            try {
-              const double block = std::round(NumberGet(f));
-              if (block >= 1 && block <= 4294967295.0) freed.push_back(static_cast<std::uint32_t>(block));
-            } catch (const EDbfError&) {
-            }
-          }
-        }
+        if (memo) AddMemoBlocks(*this, freed);
       }
       if (out.size() >= 1 << 20) flushOut();
       StatusUpdate(dbk::Pack, static_cast<std::int32_t>(std::min<std::int64_t>(i, INT32_MAX)), 0);
@@ -839,26 +837,7 @@ void DBO_dBHandler::Pack() {
       packed->Flush();
       packed->Close();
       packed.reset();
-      if (memo && !freed.empty()) {
-        // A memo that cannot be freed (a damaged block, or one freed already through a
-        // copied record) keeps its blocks.
-        sysMemo = SysPath(memo->FileName());
-        sysMemoNew = NewFileBeside(sysMemo, memo->FileName());
-        {
-          DBO_DiskFile copy(AnsiPath(sysMemoNew), false, true);
-          copy.Open();
-          CopyFileContents(*memo, copy);
-          copy.Flush();
-        }
-        std::unique_ptr<DBobjMemo> newMemo = MakeMemo(this, Version(), AnsiPath(sysMemoNew), false, true, true);
-        for (std::uint32_t block : freed) {
-          try {
-            newMemo->FreeBlocks(block);
-          } catch (const EDbfError&) {
-          }
-        }
-        newMemo->Flush();
-      }
+      TakeTargetFileMode(sysNew, sysTarget);
       // From here on the indexes may not match the table until they are rebuilt.
       for (const auto& file : slots_) {
         if (!file) continue;
@@ -869,12 +848,27 @@ void DBO_dBHandler::Pack() {
       replaced = true;
       ReopenReplaced();
       SetReadAhead(true);  // what it held came from the old file
-      if (!sysMemoNew.empty()) {
-        // The packed table reads its memos from the old file as well as from the new one.
+      // The memos of the removed records are freed in the memo file itself, now that no
+      // record of the table names them (a crash before the end leaves blocks unused, never
+      // a live memo freed). A memo that a kept record names as well (a copied record), or
+      // that cannot be freed (a damaged block), keeps its blocks. Only forms with a free
+      // chain change anything here: the others never reuse blocks.
+      std::sort(keptMemos.begin(), keptMemos.end());
+      std::sort(freed.begin(), freed.end());
+      freed.erase(std::unique(freed.begin(), freed.end()), freed.end());
+      if (!freed.empty()) {
         try {
-          RenameOver(sysMemoNew, sysMemo, name);
+          DBobjMemo* live = OpenMemo();
+          for (std::uint32_t block : freed) {
+            if (std::binary_search(keptMemos.begin(), keptMemos.end(), block)) continue;
+            try {
+              live->FreeBlocks(block);
+            } catch (const EDbfError&) {
+            }
+          }
+          live->Flush();
         } catch (const EDbfError&) {
-          ::unlink(sysMemoNew.c_str());
+          // Blocks left unfreed stay unused: the packed table lost nothing.
         }
       }
       if (filterSet_) {
@@ -960,6 +954,8 @@ std::int64_t DBO_dBHandler::ReadAt(std::int64_t offset, void* buffer, std::int64
   if (!readAheadActive_ || offset < HeaderLength() || count > readAheadSize_)
     return DBO_dBaseFld::ReadAt(offset, buffer, count);
   if (offset < 0 || count < 0) RaiseRangeError();
+  // What another object of the process wrote (they share the descriptor) is read anew.
+  if (TakeWritesOfOthers()) readAheadFirst_ = readAheadPast_ = -1;
   if (readAheadFirst_ < 0 || offset < readAheadFirst_ || offset + count > readAheadPast_) {
     const bool continues = readAheadFirst_ >= 0 && offset >= readAheadFirst_ && offset <= readAheadPast_;
     if (offset != readAheadFollows_ && !continues) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -29,6 +30,7 @@ struct TdbSharedHandle {
   bool writable = false;
   std::recursive_mutex cs;
   std::vector<Held> held;  // regions locked through this descriptor, by object
+  std::atomic<std::uint64_t> writes = 0;  // writes through the descriptor, by any object
 };
 
 // --- Lock protocols -------------------------------------------------------------------
@@ -278,6 +280,13 @@ void DBO_DiskFile::Error(std::int32_t code, std::int32_t subCode, const AnsiStri
   DbfError(code, subCode, info);
 }
 
+TdbReplacementFile::TdbReplacementFile(std::string_view name, AnsiString replaces)
+    : DBO_DiskFile(name, false, true), replaces_(std::move(replaces)) {}
+
+void TdbReplacementFile::Error(std::int32_t code, std::int32_t subCode, const AnsiString&) {
+  DBO_DiskFile::Error(code, subCode, replaces_);
+}
+
 void DBO_DiskFile::StatusUpdate(std::int32_t, std::int32_t, std::int32_t) {}
 
 void DBO_DiskFile::Open() {
@@ -323,6 +332,7 @@ void DBO_DiskFile::Open() {
   }
   if (error_ == 0) {
     position_ = 0;
+    seenWrites_ = handle_->writes;
     OpenFiles().Add(this);
     closed_ = false;
   }
@@ -416,6 +426,7 @@ void DBO_DiskFile::WriteAt(std::int64_t offset, const void* buffer, std::int64_t
     error_ = dbe::NotOpen;
   } else {
     std::lock_guard<std::recursive_mutex> g(handle_->cs);
+    CountWrite();
     const std::int64_t done =
         Transfer(handle_->fd, static_cast<char*>(const_cast<void*>(buffer)), count, offset, true, error_);
     if (error_ == 0) {
@@ -437,6 +448,7 @@ void DBO_DiskFile::Truncate(std::int64_t offset) {
     error_ = dbe::AccessDenied;
   } else {
     std::lock_guard<std::recursive_mutex> g(handle_->cs);
+    CountWrite();
     if (::ftruncate(handle_->fd, offset) != 0) error_ = ErrnoToDbfError(errno);
   }
   CheckError(error_, dbe::SubTruncate);
@@ -449,7 +461,22 @@ void DBO_DiskFile::ShrinkTo(std::int64_t size) {
     return;
   }
   std::lock_guard<std::recursive_mutex> g(handle_->cs);
+  CountWrite();
   if (::ftruncate(handle_->fd, size) != 0) error_ = ErrnoToDbfError(errno);
+}
+
+void DBO_DiskFile::CountWrite() {
+  // Those of others this object has not seen stay unseen.
+  if (seenWrites_ == handle_->writes) ++seenWrites_;
+  ++handle_->writes;
+}
+
+bool DBO_DiskFile::TakeWritesOfOthers() {
+  if (closed_) return false;
+  const std::uint64_t writes = handle_->writes;
+  const bool changed = seenWrites_ != writes;
+  seenWrites_ = writes;
+  return changed;
 }
 
 bool DBO_DiskFile::LockFile() { return shared_ ? LockRegion(0, 0x7FFFFFFFu) : true; }

@@ -109,6 +109,9 @@ class DBO_DiskFile {
   // of it is held by another object or process. Unshared: true at once.
   bool LockBeside(std::uint32_t offset, std::uint32_t length);
   void UnlockBeside(std::uint32_t offset, std::uint32_t length);
+  // Whether another object of the process wrote to the file (through the descriptor they
+  // share) since this one last asked or opened it; from now on those writes count as seen.
+  bool TakeWritesOfOthers();
 
   // For a rebuild that replaces the file: true when no other object of the process and
   // no other process has the file open; until EndExclusiveUse (or the close) others are
@@ -123,6 +126,7 @@ class DBO_DiskFile {
   // Locks a region through the shared descriptor (none of it held by another object, nor
   // with `besideOwn` by this one) and lists it as this object's.
   bool TakeRegion(std::uint32_t offset, std::uint32_t length, bool besideOwn);
+  void CountWrite();  // under the descriptor's section
 
   AnsiString name_;
   AnsiString key_;
@@ -138,6 +142,19 @@ class DBO_DiskFile {
   std::uint32_t lockOffset_ = 0;
   std::uint32_t lockLength_ = 0;
   bool written_ = false;
+  std::uint64_t seenWrites_ = 0;  // the descriptor's writes as this object knows them
+};
+
+// A new file that is to replace another (the packed table, a rebuilt index, written
+// beside the file they replace): opened unshared for writing, its failures reported under
+// the name of the file it replaces, the one the user knows.
+class TdbReplacementFile : public DBO_DiskFile {
+ public:
+  TdbReplacementFile(std::string_view name, AnsiString replaces);
+  void Error(std::int32_t code, std::int32_t subCode, const AnsiString& info) override;
+
+ private:
+  AnsiString replaces_;
 };
 
 // The process's list of open engine files.

@@ -1054,7 +1054,11 @@ std::int64_t DBobjIndexFileBase::FileSize() const { return disk_ ? disk_->FileSi
 void DBobjIndexFileBase::Damaged() const { StandardDbfError(kIndexDamaged, dbe::SubRead, IndexFileName()); }
 
 bool DBobjIndexFileBase::LockIndex() {
-  if (!disk_ || !disk_->IsShared()) return true;
+  if (!disk_) return true;
+  if (!disk_->IsShared()) {
+    if (ChangedByOther()) Reload();
+    return true;
+  }
   if (lockDepth_ > 0) {
     ++lockDepth_;
     return true;
@@ -1131,7 +1135,10 @@ void DBobjIndexFileBase::StampChange() {
 }
 
 bool DBobjIndexFileBase::ChangedByOther() {
-  if (!disk_ || !disk_->IsShared()) return false;
+  if (!disk_) return false;
+  // Nobody outside the process writes an unshared file, but another object of the
+  // process on it may (they share its descriptor).
+  if (!disk_->IsShared()) return disk_->TakeWritesOfOthers();
   const std::string before = watched_;
   RememberState();
   return watched_ != before;
@@ -1223,7 +1230,9 @@ void DBobjIndexFileBase::RebuildBeside(std::int64_t keepBytes, const std::functi
   if (!disk_->IsReadWrite()) return DbfError(dbe::AccessDenied, dbe::SubWrite, name);
   // Renamed over, the file would stay open elsewhere as it was, and keys written there be lost.
   if (!disk_->TakeExclusiveUse()) return DbfError(dbe::SharingViolation, dbe::SubWrite, name);
-  const std::string sysTarget = SysPath(name);
+  // Through a link the file it leads to is rebuilt (as a save would follow it), and the
+  // new file takes the old one's permissions, owner and group.
+  const std::string sysTarget = SysPath(SaveTargetOf(name));
   const std::size_t slash = sysTarget.find_last_of('/');
   // New files that rebuilds killed before their end left behind go first.
   RemoveStaleWorkFiles(slash == std::string::npos ? std::string() : sysTarget.substr(0, slash),
@@ -1238,7 +1247,7 @@ void DBobjIndexFileBase::RebuildBeside(std::int64_t keepBytes, const std::functi
   ::close(fd);
   const std::vector<std::int64_t> places = SavePlaces();
   const std::int64_t nextBlock = nextBlock_;
-  auto other = std::make_unique<DBO_DiskFile>(AnsiPath(sysNew), false, true);
+  std::unique_ptr<DBO_DiskFile> other = std::make_unique<TdbReplacementFile>(AnsiPath(sysNew), name);
   bool swapped = false;
   auto giveUp = [&] {
     if (swapped) std::swap(disk_, other);
@@ -1267,6 +1276,7 @@ void DBobjIndexFileBase::RebuildBeside(std::int64_t keepBytes, const std::functi
     std::swap(disk_, other);
     swapped = false;
     other->Close();
+    TakeTargetFileMode(sysNew, sysTarget);
     if (::rename(sysNew.c_str(), sysTarget.c_str()) != 0) {
       const std::int32_t code = ErrnoToDbfError(errno);
       giveUp();

@@ -290,7 +290,8 @@ class DBobjIndexFileBase : public DBobjIndexFile {
   void SetLockProtocol(TdbLokProtocol protocol) override { protocol_ = protocol; }
   // Whether another process changed a shared file since this one last read or wrote it:
   // the bytes of the header that every change touches (the format's change counter and
-  // whatever else of it moves) differ from those kept.
+  // whatever else of it moves) differ from those kept. For an unshared file, whether
+  // another object of the process wrote to it (DBO_DiskFile::TakeWritesOfOthers).
   bool ChangedByOther() override;
   // For a shared file this process does not hold locked: when another process changed
   // it, every tag reads its header again (Reload); true then. Under the file's lock the

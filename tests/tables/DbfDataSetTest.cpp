@@ -11,6 +11,7 @@
 #include "platform/core/Files.h"
 #include "platform/core/SysDirs.h"
 #include "tables/DbfDB.h"
+#include "tables/db_cdx.h"
 #include "tables/db_eror.h"
 
 namespace {
@@ -409,6 +410,42 @@ TEST_F(DbfDataSet, DeletingOrRecallingARecordAnotherUserEditsIsRefused) {
   EXPECT_EQ(t.NumberGet(2), 20);
 }
 
+// Two datasets of the process on one table share its descriptor: a pack by one would
+// leave the other on the old file, and its writes would be lost. The pack is refused while
+// the table is open twice, and goes once it is open alone.
+TEST_F(DbfDataSet, PackIsRefusedWhileTheTableIsOpenTwiceInTheProcess) {
+  MakeNames();
+  TDbfDataSet a, b;
+  for (TDbfDataSet* ds : {&a, &b}) {
+    Bind(*ds, "names");
+    ds->Exclusive = true;
+    ds->Open();
+  }
+  EXPECT_EQ(tables_test::Message([&] { a.Pack(); }),
+            Ansi("Таблицу нельзя сжать, пока она открыта в программе ещё раз: ") + a.Handler()->FileName());
+  EXPECT_EQ(a.RecordCount(), 8);
+  b.First();
+  b.Edit();
+  b.FieldByName("CODE").SetAsInteger(99);
+  b.Post();
+  // An append of one goes after the other's, never over it.
+  b.Append();
+  b.FieldByName("CODE").SetAsInteger(70);
+  b.Post();
+  a.Append();
+  a.FieldByName("CODE").SetAsInteger(71);
+  a.Post();
+  b.Close();
+  a.Pack();
+  const std::vector<std::int32_t> all{99, 2, 3, 4, 5, 7, 8, 70, 71};
+  EXPECT_EQ(Codes(a), all);
+  a.Close();
+  a.Exclusive = false;
+  a.Open();
+  EXPECT_EQ(a.RecordCount(), 9);
+  EXPECT_EQ(Codes(a), all);
+}
+
 // A memo emptied through the dataset is an empty memo in every memo form, as the program
 // and other programs read it, not a memo of one zero byte.
 TEST_F(DbfDataSet, AnEmptiedMemoIsEmpty) {
@@ -573,6 +610,61 @@ TEST_F(DbfDataSetShared, AnEditKeepsTheOtherUsersChangeOfAnotherField) {
   t.GetRecord(2);
   EXPECT_EQ(TrimRight(t.FieldGet(1)), "theirs");
   EXPECT_EQ(t.NumberGet(2), 22);
+}
+
+// A post that fails (the index held by another process) leaves the dataset in edit with
+// the record still locked: another user who changed the record meanwhile would lose the
+// change to the post tried again. The lock goes with a post that succeeds or a cancel.
+TEST_F(DbfDataSetShared, AFailedPostKeepsTheRecordLocked) {
+  {
+    DBO_dBHandler h(Dir() + "names.dbf", false, true);
+    DBobjCDXFile index(&h, "names.cdx", true, true);
+    index.AddTag("CODE", "CODE", "", false, false);
+  }
+  const std::string index = tmp_.SysPath() + "/NAMES.CDX";
+  ASSERT_TRUE(std::filesystem::exists(index));
+  const TdbLockTiming timing = LockTiming();
+  LockTiming().timeoutMs = 100;
+  struct Restore {
+    TdbLockTiming t;
+    ~Restore() { LockTiming() = t; }
+  } restore{timing};
+  auto otherPuts555 = [&] { return tables_test::RunHelper({"indexput", SysNames(), index, "1", "2", "555"}); };
+  struct Case {
+    bool cancel;
+    int code;  // of record 1 once the edit ended
+  };
+  for (const Case c : {Case{false, 7}, Case{true, 1}}) {
+    SCOPED_TRACE(c.cancel ? "cancelled" : "posted again");
+    {
+      TDbfDataSet a;
+      Bind(a, "names");
+      a.IndexFiles().Add("names.cdx");
+      a.Open();
+      a.First();
+      ASSERT_EQ(a.RecNo(), 1);
+      a.Edit();
+      a.FieldByName("CODE").SetAsInteger(7);
+      {
+        tables_test::HeldByOtherProcess held({"S", index, "2147483645", "1"});
+        ASSERT_TRUE(held.Ready());
+        EXPECT_NE(tables_test::Message([&] { a.Post(); }).find("Error 33 in Lock of"), std::string::npos);
+        EXPECT_EQ(a.State(), TDataSetState::dsEdit);
+      }
+      EXPECT_EQ(otherPuts555(), dbe::LockViolation);
+      if (c.cancel)
+        a.Cancel();
+      else
+        a.Post();
+      DBO_dBaseFld t(Dir() + "names.dbf", true, false);
+      t.GetRecord(1);
+      EXPECT_EQ(t.NumberGet(2), c.code);
+      EXPECT_EQ(otherPuts555(), 0);  // free again
+      t.GetRecord(1);
+      EXPECT_EQ(t.NumberGet(2), 555);
+    }
+    ASSERT_EQ(tables_test::RunHelper({"indexput", SysNames(), index, "1", "2", "1"}), 0);
+  }
 }
 
 TEST_F(DbfDataSetShared, ReadAheadOnlyWhereNobodyElseWrites) {

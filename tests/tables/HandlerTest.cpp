@@ -5,14 +5,19 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "TablesTestSupport.h"
+#include "platform/core/Files.h"
+#include "tables/db_cdx.h"
 #include "tables/db_create.h"
 #include "tables/db_dbsy.h"
+#include "tables/db_memo.h"
 
 namespace {
 
+using tables_test::DiskFullAt;
 using tables_test::Message;
 using tables_test::ReadBytes;
 
@@ -601,6 +606,194 @@ TEST_F(TablesHandler, PackGoesOnPastAMemoThatCannotBeFreed) {
   for (h.GetRecord(dbp::First); !h.Eof(); h.GetRecord(dbp::Next)) names.push_back(TrimRight(h.FieldGet(1)));
   EXPECT_EQ(names, (std::vector<AnsiString>{"A", "C", "E", "G"}));
   EXPECT_EQ(h.RecordCount(), 4);
+}
+
+// --- Pack and Reindex keep the files ----------------------------------------------------
+
+// A table NAME C(8), NOTE M (memo form by `version`) with one record per name, each with a
+// memo of `memoLength` bytes that begins with the name; the records listed are deleted.
+AnsiString MakeMemoTable(const AnsiString& name, std::uint8_t version, const std::vector<const char*>& names,
+                         std::initializer_list<std::int64_t> deleted, std::int64_t memoLength = 20) {
+  CreateDbfTable(name, version, {{"NAME", 'C', 8}, {"NOTE", 'M'}}, {.Overwrite = true});
+  DBO_dBHandler t(name, false, true);
+  for (const char* n : names) {
+    t.BlankRecord();
+    t.FieldPut(1, n);
+    const std::string memo = (n + std::string(static_cast<std::size_t>(memoLength), '.')).substr(0, memoLength);
+    t.MemoWrite(2, memo.data(), std::ssize(memo));
+    t.Append();
+  }
+  for (std::int64_t r : deleted) {
+    t.GetRecord(r);
+    t.Delete();
+  }
+  return name;
+}
+
+// The names of the records in NAME order, each with the first character of its memo.
+std::vector<AnsiString> NamesAndMemos(const AnsiString& table, const char* index) {
+  DBO_dBHandler h(table, false, false);
+  EXPECT_EQ(h.IndexOpen(index), 0);
+  h.SetTagTo("NAME", false);
+  std::vector<AnsiString> out;
+  for (h.GetRecord(dbp::First); !h.Eof(); h.GetRecord(dbp::Next))
+    out.push_back(TrimRight(h.FieldGet(1)) + h.MemoRead(2).substr(0, 1));
+  return out;
+}
+
+std::vector<std::string> FilesIn(const std::string& sysDir) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(sysDir)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// Pack and Reindex replace the table and its index by new files: those keep the old files'
+// permissions (and owner and group, which the superuser may give), and a table reached
+// through links is packed where the links lead, the links staying links.
+TEST_F(TablesHandler, PackAndReindexKeepPermissionsOwnersAndLinks) {
+  const bool root = ::geteuid() == 0;
+  for (const bool throughLinks : {false, true}) {
+    SCOPED_TRACE(throughLinks ? "through links" : "in place");
+    TempDir real, links;
+    const AnsiString table = MakeMemoTable(real.Path() + "/t.dbf", 0x8B, {"E", "B", "D", "A", "C"}, {2, 3});
+    {
+      DBO_dBHandler h(table, false, true);
+      DBobjCDXFile index(&h, "t.cdx", true, true);
+      index.AddTag("NAME", "NAME", "", false, false);
+    }
+    const std::vector<std::string> files = FilesIn(real.SysPath());
+    ASSERT_EQ(files.size(), 3u);
+    for (const std::string& f : files) {
+      const std::string path = real.SysPath() + "/" + f;
+      ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+      if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 4321, 4322), 0);
+      }
+      if (throughLinks) std::filesystem::create_symlink(path, links.SysPath() + "/" + f);
+    }
+    {
+      DBO_dBHandler h(throughLinks ? links.Path() + "/t.dbf" : table, false, true);
+      ASSERT_EQ(h.IndexOpen("t.cdx"), 0);
+      h.Pack();
+      EXPECT_EQ(h.RecordCount(), 3);
+      h.Reindex();
+    }
+    EXPECT_EQ(FilesIn(real.SysPath()), files);
+    for (const std::string& f : files) {
+      SCOPED_TRACE(f);
+      struct stat st;
+      ASSERT_EQ(::stat((real.SysPath() + "/" + f).c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0664u);
+      if (root) {
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4322u);
+      }
+      if (throughLinks) {
+        EXPECT_TRUE(std::filesystem::is_symlink(links.SysPath() + "/" + f));
+      }
+    }
+    EXPECT_EQ(NamesAndMemos(table, "t.cdx"), (std::vector<AnsiString>{"AA", "CC", "EE"}));
+  }
+}
+
+// Somebody else's link in a shared sticky folder is not followed by a pack (nor by a
+// save): the file it leads to stays as it was, and the link's place gets the packed table.
+TEST_F(TablesHandler, PackFollowsNoLinkOfAnotherUserInASharedStickyFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a link of another user can only be made by the superuser";
+  const AnsiString victim = Make({"A", "B", "C"}, {2}, "victim.dbf");
+  const std::string before = ReadBytes(SysPath(victim));
+  const std::string shared = dir_.SysPath() + "/shared", link = shared + "/t.dbf";
+  ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+  std::filesystem::create_symlink(SysPath(victim), link);
+  ASSERT_EQ(::lchown(link.c_str(), 4321, 4321), 0);
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  try {
+    DBO_dBHandler h(AnsiPath(link), false, true);
+    h.Pack();
+    EXPECT_EQ(h.RecordCount(), 2);
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+  } catch (const EDbfError& e) {
+    // A system that protects such links refuses the open itself.
+    EXPECT_EQ(DbfLastError(), dbe::AccessDenied) << e.Message();
+  }
+  EXPECT_EQ(ReadBytes(SysPath(victim)), before);
+}
+
+// The memo forms without a free chain free nothing in a pack, and the one with it frees in
+// place: no form needs room for a copy of its memo file, which stays the same file. A memo
+// that a kept record names too (a copied record) is not freed with the removed record.
+TEST_F(TablesHandler, PackCopiesNoMemoFileAndFreesNoMemoStillInUse) {
+  for (const std::uint8_t version : {std::uint8_t{0x83}, std::uint8_t{0xF5}, std::uint8_t{0x8B}}) {
+    SCOPED_TRACE(static_cast<int>(version));
+    const AnsiString table =
+        MakeMemoTable(dir_.Path() + "/m.dbf", version, {"A", "B", "C", "D", "E", "F"}, {2, 4}, 3000);
+    {
+      // F's memo is B's too.
+      DBO_dBHandler h(table, false, true);
+      h.GetRecord(2);
+      const AnsiString block = h.FieldGet(2);
+      h.GetRecord(6);
+      h.FieldPut(2, block);
+      h.PutRecord(6);
+    }
+    const AnsiString memoName = ResolveExistingPath(DBobjMemo::MemoFileName(table, version));
+    struct stat old;
+    ASSERT_EQ(::stat(SysPath(memoName).c_str(), &old), 0);
+    const auto tableSize = static_cast<rlim_t>(ReadBytes(SysPath(table)).size());
+    ASSERT_LT(tableSize * 2, static_cast<rlim_t>(old.st_size));
+    {
+      DBO_dBHandler h(table, false, true);
+      {
+        // Files may grow up to the table's size, far from the memo file's.
+        DiskFullAt full(tableSize);
+        h.Pack();
+      }
+      ASSERT_EQ(h.RecordCount(), 4);
+      // A new memo takes freed blocks where the form reuses them, never those of F.
+      h.GetRecord(1);
+      const std::string text(3000, 'N');
+      h.MemoWrite(2, text.data(), std::ssize(text));
+      h.PutRecord(1);
+      std::vector<AnsiString> memos;
+      for (h.GetRecord(dbp::First); !h.Eof(); h.GetRecord(dbp::Next))
+        memos.push_back(TrimRight(h.FieldGet(1)) + h.MemoRead(2).substr(0, 1));
+      EXPECT_EQ(memos, (std::vector<AnsiString>{"AN", "CC", "EE", "FB"}));
+    }
+    struct stat now;
+    ASSERT_EQ(::stat(SysPath(memoName).c_str(), &now), 0);
+    EXPECT_EQ(now.st_ino, old.st_ino);
+    EXPECT_EQ(FilesIn(dir_.SysPath()).size(), 2u);
+    std::filesystem::remove(SysPath(memoName));
+  }
+}
+
+// A pack or a rebuild that fails on a full disk names the file the user knows, not the new
+// file written beside it.
+TEST_F(TablesHandler, FailuresOfPackAndReindexNameTheTableAndTheIndex) {
+  std::vector<const char*> names(400, "NAME");
+  const AnsiString table = Make(names, {1});
+  {
+    DBO_dBHandler h(table, false, true);
+    DBobjCDXFile index(&h, "h.cdx", true, true);
+    index.AddTag("NAME", "NAME", "", false, false);
+    index.AddTag("CODE", "CODE", "", false, false);
+  }
+  const auto indexSize = static_cast<rlim_t>(ReadBytes(dir_.SysPath() + "/H.CDX").size());
+  struct Case {
+    const char* what;
+    rlim_t limit;
+    bool pack;
+    const char* file;
+  };
+  for (const Case c : {Case{"pack", 1024, true, "h.dbf"}, Case{"reindex", indexSize / 2, false, "H.CDX"}}) {
+    SCOPED_TRACE(c.what);
+    DBO_dBHandler h(table, false, true);
+    ASSERT_EQ(h.IndexOpen("h.cdx"), 0);
+    DiskFullAt full(c.limit);
+    EXPECT_EQ(Message([&] { c.pack ? h.Pack() : h.Reindex(); }), "Disk is full - " + dir_.Path() + "/" + c.file);
+  }
+  EXPECT_EQ(FilesIn(dir_.SysPath()), (std::vector<std::string>{"H.CDX", "h.dbf"}));
 }
 
 TEST_F(TablesHandler, IndexListAndMasterTag) {

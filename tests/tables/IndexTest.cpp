@@ -867,6 +867,48 @@ TEST_P(TablesIndex, ReindexKilledOnTheWayLeavesAWholeIndex) {
 }
 
 // Writes of this process counted by the write hook; the one numbered gKillAtWrite kills it.
+// Two objects of the process on one table opened for the process alone share the
+// descriptors of its files: each reads what the other wrote (records held for reading
+// ahead, index pages kept in memory) before it reads or writes, so appends and rewrites
+// through both leave every record and every key right.
+TEST_P(TablesIndex, TwoObjectsOfTheProcessOnAnUnsharedTableSeeEachOthersWrites) {
+  CreateDbfTable(Table(), 0x03, {{"NAME", 'C', 20}}, {.Overwrite = true});
+  std::vector<AnsiString> files;
+  {
+    DBO_dBHandler h(Table(), false, true);
+    files = GetParam().make(h, dir_.Path(), {{"NAME", "NAME", "", false, false}});
+  }
+  {
+    DBO_dBHandler a(Table(), false, true), b(Table(), false, true);
+    OpenAll(a, files);
+    OpenAll(b, files);
+    for (int i = 0; i < 300; ++i) {
+      DBO_dBHandler& h = i % 2 ? a : b;
+      h.BlankRecord();
+      h.FieldPut(1, "K" + IntToStr(1000 + (i * 37) % 300));
+      h.Append();
+    }
+    EXPECT_EQ(a.RecordCount(), 300);
+    for (a.GetRecord(dbp::First); !a.Eof(); a.GetRecord(dbp::Next)) {
+    }
+    for (std::int64_t r = 5; r <= 300; r += 10) {
+      b.GetRecord(r);
+      b.FieldPut(1, "B" + IntToStr(r));
+      b.PutRecord(r);
+      a.GetRecord(r);
+      EXPECT_EQ(TrimRight(a.FieldGet(1)), "B" + IntToStr(r));
+      a.FieldPut(1, "A" + IntToStr(r));
+      a.PutRecord(r);
+    }
+  }
+  DBO_dBHandler check(Table(), false, true);
+  OpenAll(check, files);
+  EXPECT_EQ(check.RecordCount(), 300);
+  check.GetRecord(5);
+  EXPECT_EQ(TrimRight(check.FieldGet(1)), "A5");
+  ExpectEveryRecordKeyedAndFound(check);
+}
+
 std::int64_t gWrites = 0;
 std::int64_t gKillAtWrite = 0;
 void CountWriteAndMaybeDie(const AnsiString&) {

@@ -340,11 +340,18 @@ int HoldWorkDirectory(const std::string& sysDir) {
 }
 
 void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget) {
-  // Keep the permissions of the file we replace; a new file gets the usual ones.
+  // Keep the permissions of the file we replace, and its owner and group as far as the
+  // user may give them (the group when the user belongs to it, the owner only to the
+  // superuser), so that those who share the file keep their access. A new file, or one
+  // in the place of a link not to be followed, gets the usual permissions.
   struct stat st;
   mode_t mode = 0666;
-  if (::stat(sysTarget.c_str(), &st) == 0) {
+  if (::lstat(sysTarget.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
     mode = st.st_mode & 07777;
+    if (::chown(sysTemp.c_str(), st.st_uid, st.st_gid) != 0 &&
+        ::chown(sysTemp.c_str(), static_cast<uid_t>(-1), st.st_gid) != 0) {
+      // Neither is the user's to give: the new file stays the user's own.
+    }
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -353,12 +360,25 @@ void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget
   ::chmod(sysTemp.c_str(), mode);
 }
 
+bool MayFollowLink(const std::string& sysLink) {
+  struct stat link;
+  if (::lstat(sysLink.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return false;
+  if (link.st_uid == ::geteuid()) return true;
+  const std::size_t slash = sysLink.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : sysLink.substr(0, slash));
+  struct stat folder;
+  if (::stat(dir.c_str(), &folder) != 0) return false;
+  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+  return !shared || folder.st_uid == link.st_uid;
+}
+
 AnsiString SaveTargetOf(std::string_view name) {
   std::string sys = SysPath(ResolveExistingPath(name));
-  // Links followed as the system does, up to its own limit of steps.
+  // Links followed as the system does, up to its own limit of steps; a link that others
+  // put into a shared sticky folder (such as the temporary folder) is not followed.
   for (int step = 0; step < 40; ++step) {
     struct stat st;
-    if (::lstat(sys.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    if (::lstat(sys.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || !MayFollowLink(sys)) break;
     std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
     const ssize_t n = ::readlink(sys.c_str(), to.data(), to.size());
     if (n <= 0 || static_cast<std::size_t>(n) >= to.size()) break;

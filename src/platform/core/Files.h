@@ -66,8 +66,14 @@ TFileStamp StampOfBytes(const void* data, std::int64_t size);
 // The file a save of `name` replaces: the name itself, or for a symbolic link the file
 // it leads to (links followed to the end; a link to a missing file gives that file).
 // Replacing the link by a regular file would split the users who share the file
-// through it.
+// through it. Links are followed only where the system's protection of links would
+// follow them (MayFollowLink); a save of one it would not replaces the link itself.
 AnsiString SaveTargetOf(std::string_view name);
+// Whether the symbolic link at sysLink (system path) may be followed: it is the user's,
+// or its folder is not both sticky and writable by all (a shared folder such as the
+// temporary folder, where anybody may put a link to another user's file), or the
+// folder's owner owns the link. False for anything that is not a link.
+bool MayFollowLink(const std::string& sysLink);
 
 // The lock every copy of the program takes to save a file: whoever holds it may compare
 // the file with what it read and replace it, knowing nobody replaces it meanwhile. It is
@@ -120,5 +126,6 @@ int HoldWorkDirectory(const std::string& sysDir);
 // Flushes the directory entry of a file (after a rename) to the disk.
 void SyncDirectoryOf(const std::string& sysPath);
 // Gives a finished temporary file (system path) the permissions of the file it is about
-// to replace, or those of a newly created file (0666 less the umask) when there is none.
+// to replace, with its owner and group as far as the user may give them, or those of a
+// newly created file (0666 less the umask) when there is none.
 void TakeTargetFileMode(const std::string& sysTemp, const std::string& sysTarget);

@@ -139,6 +139,72 @@ TEST(FileNames, AnAtomicSaveThroughALinkReplacesItsTarget) {
     EXPECT_EQ(e.path().filename().string().find(".~lock."), std::string::npos) << e.path();
 }
 
+// Somebody else's link in a shared sticky folder (such as the temporary folder) may lead
+// to any file of the user: a save follows a link only where the system's protection of
+// links would, and otherwise replaces the link itself.
+TEST(FileNames, ASaveFollowsALinkOnlyWhereTheSystemWould) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a link of another user can only be made by the superuser";
+  constexpr uid_t kOther = 4321;
+  struct Case {
+    const char* what;
+    mode_t folderMode;
+    uid_t folderOwner, linkOwner;
+    bool followed;
+  };
+  const Case cases[] = {
+      {"another user's link in a shared sticky folder", 01777, 0, kOther, false},
+      {"the user's own link there", 01777, 0, 0, true},
+      {"a link of the folder's owner", 01777, kOther, kOther, true},
+      {"a sticky folder only its owner writes", 01755, 0, kOther, true},
+      {"a folder all may write, not sticky", 0777, 0, kOther, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string victim = dir.SysPath() + "/victim.ini", folder = dir.SysPath() + "/shared";
+    const std::string link = folder + "/x.ini";
+    WriteFileBytes(AnsiPath(victim), "precious");
+    ASSERT_EQ(::chown(victim.c_str(), 5555, 5555), 0);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    std::filesystem::create_symlink(victim, link);
+    ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+    ASSERT_EQ(::chown(folder.c_str(), c.folderOwner, c.folderOwner), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+    EXPECT_EQ(MayFollowLink(link), c.followed);
+    EXPECT_EQ(SaveTargetOf(AnsiPath(link)), AnsiPath(c.followed ? victim : link));
+    SaveFileAtomically(AnsiPath(link), [](TStream& s) { s.WriteString("saved"); });
+    EXPECT_EQ(ReadFileBytes(AnsiPath(victim)), c.followed ? "saved" : "precious");
+    EXPECT_EQ(std::filesystem::is_symlink(link), c.followed);
+    EXPECT_EQ(ReadFileBytes(AnsiPath(link)), "saved");
+    // A file in the link's place is the user's, not the owner's of the file it led to.
+    struct stat st;
+    ASSERT_EQ(::stat(link.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, c.followed ? 5555u : 0u);
+  }
+}
+
+// A save keeps the permissions of the file it replaces, and its owner and group where the
+// user may give them (here the superuser): others who share the file keep their access.
+TEST(FileNames, ASaveKeepsPermissionsOwnerAndGroup) {
+  TempDir dir;
+  const std::string file = dir.SysPath() + "/shared.ini";
+  WriteFileBytes(AnsiPath(file), "old");
+  ASSERT_EQ(::chmod(file.c_str(), 0664), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
+  }
+  SaveFileAtomically(AnsiPath(file), [](TStream& s) { s.WriteString("new"); });
+  struct stat st;
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0664u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+  }
+  EXPECT_EQ(ReadFileBytes(AnsiPath(file)), "new");
+}
+
 TEST(FileNames, AStreamOpensOnlyRegularFiles) {
   TempDir dir;
   const std::string fifo = dir.SysPath() + "/pipe";

@@ -14,6 +14,9 @@
 //   tables_helper indexappend <table> <index> <prefix> <n>
 //                                              opens the table shared with the index file,
 //                                              appends n records named prefix + number
+//   tables_helper indexput <table> <index> <rec> <field> <text>
+//                                              as put, with the index file open (which
+//                                              moves the record locks of the protocol)
 //   tables_helper reindex <table> <index>...   opens the table exclusively with the index
 //                                              files and rebuilds them
 #include <cstdio>
@@ -91,14 +94,23 @@ int main(int argc, char** argv) {
       t.Append();
       return 0;
     }
-    if (op == "put" && argc == 6) {
-      DBO_dBaseFld t(argv[2], true, true);
-      t.GetRecord(std::stoll(argv[3]));
+    // Record, field and text from `at` on.
+    auto put = [&](DBO_dBaseFld& t, int at) {
+      t.GetRecord(std::stoll(argv[at]));
       if (!t.LockRecord()) return Fail(t);
-      t.FieldPut(std::stoll(argv[4]), argv[5]);
+      t.FieldPut(std::stoll(argv[at + 1]), argv[at + 2]);
       t.PutRecord(t.RecNo());
       t.Unlock();
       return 0;
+    };
+    if (op == "indexput" && argc == 7) {
+      DBO_dBHandler t(argv[2], true, true);
+      if (t.IndexOpen(argv[3]) != 0) return 202;
+      return put(t, 4);
+    }
+    if (op == "put" && argc == 6) {
+      DBO_dBaseFld t(argv[2], true, true);
+      return put(t, 3);
     }
   } catch (const EDbfError&) {
     return DbfLastError() == 0 ? 1 : DbfLastError() & 0xFF;
