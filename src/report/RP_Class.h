@@ -57,7 +57,10 @@ class TrpBand {
   TrpBand* GroupFooter = nullptr;  // group headers
   TrpBand* GroupHeader = nullptr;  // group footers
   TrpBand* Child = nullptr;
-  TrpBand* AggregateSource = nullptr;  // footers: the data band they read aggregates of
+  // Bands showing totals: every data band their aggregate calls registered with, and
+  // the one the calls that name no band read (else the first one named).
+  std::vector<TrpBand*> AggregateSources;
+  TrpBand* AggregateSource = nullptr;
   AnsiString GroupCondition;
   Variant LastGroupValue;
   TrpAggregateValues Values;
@@ -402,6 +405,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
 
   // Lines of script one band may run.
   std::int64_t ScriptStepLimit = 1000000;
+  // What the values the scripts of a build store may hold together (rpChargeScriptBytes).
+  std::int64_t ScriptMemoryLimit = rpDefaultScriptMemoryLimit;
 
   // rtMultiple with a Dataset: the whole report is built once per record of it (once
   // also when it has none). The dataset is not owned; the report forgets it when it goes.
@@ -512,6 +517,9 @@ class TrpReport : public TObject, public TrpEngineHooks {
   AnsiString ReportName() override { return Name; }
   bool CurrentBandGeometry(int& top, int& calculatedHeight, int& width, int& bandType) override;
   int PageFooterHeight(TrpPage& page) override;
+  // The global variables, and the dictionaries and objects' texts of the reports built.
+  std::int64_t ScriptHeldBytes() override;
+  AnsiString ScriptPlace() override;
   // Band views while a report is built: their place, size, visibility, data source,
   // condition and child band are the running band's, and EOF, NEXT, PRIOR and FIRST
   // answer for and move its dataset.
