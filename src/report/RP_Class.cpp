@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/Files.h"
 #include "report/RP_PageSetup.h"
 #include "report/RP_Prntr.h"
 #include "report/RP_Template.h"
@@ -55,6 +56,11 @@ bool PastLastRecord(TrpDataset& ds) {
   } catch (const std::exception&) {
     return false;
   }
+}
+
+// The report's error message box: captioned "Ошибка", with the error icon.
+void ShowReportError(const AnsiString& text) {
+  if (const auto& box = rpFunctionServices().MessageBox) box(text, rpLocalString(55206), MB_OK | MB_ICONERROR);
 }
 
 // Puts a value back when the scope ends.
@@ -1116,6 +1122,7 @@ TrpPreviewHelp& rpPreviewHelp() {
 TrpReport::TrpReport() : script_(std::make_unique<TInterpretator>(lookup_)) {
   EMFPages.Parent = this;
   Pages.Parent = this;
+  Pages.Dictionary.IsDataSetField = [this](const AnsiString& name) { return Dictionary.IsDataSetField(name); };
   Wire();
 }
 
@@ -1572,8 +1579,7 @@ bool TrpReport::ChangePrinter(int oldIndex, int newIndex) {
     Pages.PrinterName = printer.PrinterName();
     return true;
   } catch (const std::exception&) {
-    if (const auto& box = rpFunctionServices().MessageBox)
-      box(rpLocalString(55210), rpLocalString(55206), MB_OK | MB_ICONERROR);
+    ShowReportError(rpLocalString(55210));
     try {
       select(oldIndex);
     } catch (const std::exception&) {
@@ -1608,10 +1614,48 @@ bool TrpReport::PrintPreparedReport(const AnsiString& pageNumbers, int copies, b
 bool TrpReport::PrintPages(const std::vector<int>& order) {
   const AnsiString title = Title.empty() ? rpLocalString(55209) : Title;
   if (OnPrintReport) OnPrintReport();
-  return rpPagePrinter()(EMFPages, order, title, PrintFileName, [this](int printed) {
-    UpdateProgress(printed);
+  return rpPagePrinter()(EMFPages, order, title, PrintFileName, [this, &order](int printed) {
+    // The progress shows the number of the page just printed.
+    const bool known = printed >= 1 && printed <= static_cast<int>(order.size());
+    UpdateProgress(known ? order[static_cast<std::size_t>(printed - 1)] + 1 : printed);
     return !Terminated && !rpState().Terminated;
   });
+}
+
+bool TrpReport::LoadFromFile(const AnsiString& fileName, TrpTemplateLoad* result) {
+  if (!FileExists(fileName)) return false;
+  TMemoryStream m;
+  try {
+    m.LoadFromFile(fileName);
+  } catch (const std::exception& e) {
+    // There but not readable (no access, a folder): said, and nothing loaded.
+    ShowReportError(e.what());
+    if (result) *result = TrpTemplateLoad{2, e.what()};
+    return false;
+  }
+  m.SetPosition(0);
+  const TrpTemplateLoad load = LoadFromStream(m);
+  if (result) *result = load;
+  FileName = fileName;
+  return true;
+}
+
+TrpTemplateLoad TrpReport::LoadFromStream(TStream& stream) {
+  Restore<TrpReport*> current(rpState().CurrentReport);
+  rpState().CurrentReport = this;
+  const TrpTemplateLoad load = rpLoadTemplate(Pages, stream);
+  if (!load.Ok()) ShowReportError(load.Message);
+  return load;
+}
+
+void TrpReport::SaveToStream(TStream& stream) {
+  rpState().CurrentReport = this;
+  rpSaveTemplate(Pages, stream);
+}
+
+void TrpReport::Clear() {
+  Pages.Clear();
+  Dictionary.Clear();
 }
 
 void TrpReport::ShowReport() {
@@ -1620,8 +1664,7 @@ void TrpReport::ShowReport() {
     return;
   }
   // The build failed: the user is told why (a cancelled build has nothing to say).
-  if (!ErrorText.empty())
-    if (const auto& box = rpFunctionServices().MessageBox) box(ErrorText, rpLocalString(55206), MB_OK | MB_ICONERROR);
+  if (!ErrorText.empty()) ShowReportError(ErrorText);
 }
 
 void TrpReport::ShowPreparedReport() {

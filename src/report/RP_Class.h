@@ -26,6 +26,7 @@
 #include "report/RP_Page.h"
 #include "report/RP_Prepared.h"
 #include "report/RP_PreviewLayout.h"
+#include "report/RP_Template.h"
 
 class TrpReport;
 class TrpPageForm;
@@ -453,6 +454,19 @@ class TrpReport : public TObject, public TrpEngineHooks {
   // built on: with CanRebuild they are built again after a change (the preview does).
   bool ChangePrinter(int oldIndex, int newIndex);
 
+  // The template. LoadFromFile: false for a missing file (the report stays as it was);
+  // else the file is read as LoadFromStream reads and its name kept in FileName.
+  // LoadFromStream: a template that cannot be read whole (RP_Template.h) is said in a
+  // message box captioned "Ошибка" ("Неверный RPF формат", or the list of the missing
+  // object classes, whose objects are left out). Clear: no pages, no dictionary.
+  // (`result`, when given, receives how the reading went.)
+  bool LoadFromFile(const AnsiString& fileName, TrpTemplateLoad* result = nullptr);
+  TrpTemplateLoad LoadFromStream(TStream& stream);
+  void SaveToStream(TStream& stream);
+  void Clear();
+  // The template file last loaded ("Untitled" before).
+  AnsiString FileName = "Untitled";
+
   // Builds, then shows the pages (nothing when the build failed).
   void ShowReport();
   // Shows the prepared pages (nothing when there are none): in the attached preview
@@ -483,7 +497,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   // The preview window or panel showing the prepared pages (not owned). It is
   // forgotten when that object is freed.
   void SetPreview(TFreeNotifier* preview);
-  TFreeNotifier* Preview() const { return preview_; }
+  // None while an export of no pages runs (the preview has nothing to show of it).
+  TFreeNotifier* Preview() const { return previewDetached_ ? nullptr : preview_; }
   // A linked object is being freed: every reference to it is cleared.
   void Notification(const void* removed);
   // The dialog page being run (its script's MODALRESULT goes there), or none.
@@ -569,6 +584,7 @@ class TrpReport : public TObject, public TrpEngineHooks {
   std::vector<TrpDataset*> datasets_;
   std::map<const TStringList*, TStringList> compiled_;
   TFreeNotifier* preview_ = nullptr;
+  bool previewDetached_ = false;
   TrpDataset* dataset_ = nullptr;
   TrpProgress* progress_ = nullptr;
   AnsiString progressPrefix_;

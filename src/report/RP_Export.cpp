@@ -206,6 +206,14 @@ bool rpRunExportWithProgress(const TrpExportWork& work, const AnsiString& captio
 }
 
 bool TrpReport::ExportTo(TrpExportFilter& filter, const AnsiString& fileName) {
+  // An attached preview is disconnected while no prepared pages are exported, and
+  // connected again afterwards.
+  struct Detach {
+    bool& flag;
+    bool was;
+    Detach(bool& f, bool detach) : flag(f), was(f) { flag = flag || detach; }
+    ~Detach() { flag = was; }
+  } detach(previewDetached_, EMFPages.GetCount() == 0);
   if (ShowProgress && !OnProgress && rpHasExportProgressHost())
     return rpRunExportWithProgress(
         [&](const TrpExportProgress& progress) { return rpExportReport(*this, filter, fileName, progress); },
