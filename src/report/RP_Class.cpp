@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/Files.h"
 #include "report/RP_PageSetup.h"
 #include "report/RP_Prntr.h"
 #include "report/RP_Template.h"
@@ -58,6 +59,11 @@ bool PastLastRecord(TrpDataset& ds) {
   } catch (const std::exception&) {
     return false;
   }
+}
+
+// The report's error message box: captioned "Ошибка", with the error icon.
+void ShowReportError(const AnsiString& text) {
+  if (const auto& box = rpFunctionServices().MessageBox) box(text, rpLocalString(55206), MB_OK | MB_ICONERROR);
 }
 
 // Puts a value back when the scope ends.
@@ -326,6 +332,12 @@ void TrpPageForm::ForEachTotalsBand(const std::function<void(TrpBand& band, int 
 
 void TrpPageForm::PrepareAggregates() {
   TrpBuildState& st = rpState();
+  // The calls register with this page's bands (a subreport's page too, prepared while
+  // its parent prints).
+  Restore<TrpPageForm*> form(Report.CurrentForm);
+  Restore<TrpPage*> page(st.CurrentPage);
+  Report.CurrentForm = this;
+  st.CurrentPage = &Page;
   Restore<bool> collecting(st.CollectingAggregates);
   Restore<bool> lookupCollecting(Report.Lookup().CollectingAggregates);
   st.CollectingAggregates = true;
@@ -796,8 +808,13 @@ void TrpPageForm::AfterBandPrinted(TrpBand& band) {
   // cross-tab carried to the right of it come after it).
   auto* master = static_cast<TrpReport*>(rpState().MasterReport);
   const bool lastPage = !master || rpState().PageNumber + 1 >= master->EMFPages.GetCount();
-  if (band.AggregateSource && (band.BandType != btPageFooter || lastPage))
-    band.AggregateSource->Values.ResetForBand(band.Name);
+  if (band.BandType != btPageFooter || lastPage) {
+    for (TrpBand* source : band.AggregateSources) source->Values.ResetForBand(band.Name);
+    TrpBand* source = band.AggregateSource;
+    if (source && std::find(band.AggregateSources.begin(), band.AggregateSources.end(), source) ==
+                      band.AggregateSources.end())
+      source->Values.ResetForBand(band.Name);
+  }
 }
 
 void TrpPageForm::DrawBand(TrpBand& band) {
@@ -1213,6 +1230,7 @@ TrpPreviewHelp& rpPreviewHelp() {
 TrpReport::TrpReport() : script_(std::make_unique<TInterpretator>(lookup_)) {
   EMFPages.Parent = this;
   Pages.Parent = this;
+  Pages.Dictionary.IsDataSetField = [this](const AnsiString& name) { return Dictionary.IsDataSetField(name); };
   Wire();
 }
 
@@ -1402,11 +1420,41 @@ void TrpReport::RunBandScript(const TStringList& script) {
     if (CancelRequested && CancelRequested()) rpState().Terminated = true;
     return rpState().Terminated;
   };
+  // The error names the object whose script this is, not the last one a band it
+  // showed printed.
+  TrpView* const owner = rpState().CurrentView;
   try {
     script_->RunScript(compiled);
   } catch (const std::exception& e) {
+    rpState().CurrentView = owner;
     BuildError(e.what());
   }
+}
+
+std::int64_t TrpReport::ScriptHeldBytes() {
+  std::int64_t n = rpGlobalVariables().HeldBytes();
+  std::vector<TrpReport*> reports{this};
+  if (auto* master = dynamic_cast<TrpReport*>(rpState().MasterReport); master && master != this)
+    reports.push_back(master);
+  if (auto* composite = dynamic_cast<TrpCompositeReport*>(rpState().MasterReport))
+    for (TrpReport* r : composite->Reports)
+      if (r && std::find(reports.begin(), reports.end(), r) == reports.end()) reports.push_back(r);
+  for (TrpReport* r : reports) {
+    n += r->Dictionary.Variables.HeldBytes();
+    for (const auto& page : r->Pages.Pages)
+      for (const auto& v : page->Objects) {
+        n += static_cast<std::int64_t>(v->Name.size() + v->Tag.size() + v->FormatStr.size());
+        for (int i = 0; i < v->Memo.Count(); ++i) n += rpTextBytes(v->Memo[i]);
+      }
+  }
+  return n;
+}
+
+AnsiString TrpReport::ScriptPlace() {
+  TrpBuildState& st = rpState();
+  if (st.CurrentBand) return Ansi("в полосе \"") + st.CurrentBand->Name + "\"";
+  if (st.CurrentPage) return Ansi("на странице \"") + st.CurrentPage->Name + "\"";
+  return "";
 }
 
 void TrpReport::RunScript(TrpView* view, const TStringList& script) {
@@ -1639,8 +1687,7 @@ bool TrpReport::ChangePrinter(int oldIndex, int newIndex) {
     Pages.PrinterName = printer.PrinterName();
     return true;
   } catch (const std::exception&) {
-    if (const auto& box = rpFunctionServices().MessageBox)
-      box(rpLocalString(55210), rpLocalString(55206), MB_OK | MB_ICONERROR);
+    ShowReportError(rpLocalString(55210));
     try {
       select(oldIndex);
     } catch (const std::exception&) {
@@ -1675,10 +1722,48 @@ bool TrpReport::PrintPreparedReport(const AnsiString& pageNumbers, int copies, b
 bool TrpReport::PrintPages(const std::vector<int>& order) {
   const AnsiString title = Title.empty() ? rpLocalString(55209) : Title;
   if (OnPrintReport) OnPrintReport();
-  return rpPagePrinter()(EMFPages, order, title, PrintFileName, [this](int printed) {
-    UpdateProgress(printed);
+  return rpPagePrinter()(EMFPages, order, title, PrintFileName, [this, &order](int printed) {
+    // The progress shows the number of the page just printed.
+    const bool known = printed >= 1 && printed <= static_cast<int>(order.size());
+    UpdateProgress(known ? order[static_cast<std::size_t>(printed - 1)] + 1 : printed);
     return !Terminated && !rpState().Terminated;
   });
+}
+
+bool TrpReport::LoadFromFile(const AnsiString& fileName, TrpTemplateLoad* result) {
+  if (!FileExists(fileName)) return false;
+  TMemoryStream m;
+  try {
+    m.LoadFromFile(fileName);
+  } catch (const std::exception& e) {
+    // There but not readable (no access, a folder): said, and nothing loaded.
+    ShowReportError(e.what());
+    if (result) *result = TrpTemplateLoad{2, e.what()};
+    return false;
+  }
+  m.SetPosition(0);
+  const TrpTemplateLoad load = LoadFromStream(m);
+  if (result) *result = load;
+  FileName = fileName;
+  return true;
+}
+
+TrpTemplateLoad TrpReport::LoadFromStream(TStream& stream) {
+  Restore<TrpReport*> current(rpState().CurrentReport);
+  rpState().CurrentReport = this;
+  const TrpTemplateLoad load = rpLoadTemplate(Pages, stream);
+  if (!load.Ok()) ShowReportError(load.Message);
+  return load;
+}
+
+void TrpReport::SaveToStream(TStream& stream) {
+  rpState().CurrentReport = this;
+  rpSaveTemplate(Pages, stream);
+}
+
+void TrpReport::Clear() {
+  Pages.Clear();
+  Dictionary.Clear();
 }
 
 void TrpReport::ShowReport() {
@@ -1687,8 +1772,7 @@ void TrpReport::ShowReport() {
     return;
   }
   // The build failed: the user is told why (a cancelled build has nothing to say).
-  if (!ErrorText.empty())
-    if (const auto& box = rpFunctionServices().MessageBox) box(ErrorText, rpLocalString(55206), MB_OK | MB_ICONERROR);
+  if (!ErrorText.empty()) ShowReportError(ErrorText);
 }
 
 void TrpReport::ShowPreparedReport() {
@@ -1715,24 +1799,30 @@ void TrpReport::BuildReport() {
       TrpBand* processed = form->Processed;
       TrpBand* scanned = form->Scanned;
       if (!processed || !scanned) return;
-      AnsiString name = Unquoted(band);
-      if (name.empty()) {
-        if (DataTypeOf(form->ScannedType) != processed->BandType) return;
-        name = processed->Name;
-      }
-      if (!AnsiSameText(name, processed->Name)) return;
+      const AnsiString named = Unquoted(band);
+      if (named.empty() && DataTypeOf(form->ScannedType) != processed->BandType) return;
+      if (!named.empty() && !AnsiSameText(named, processed->Name)) return;
       AnsiString key = rpAggregateKey(scanned->Name, code, expression, flag);
       if (form->ScanningCell == TrpPageForm::CellScan::EachColumn) key = AnsiString("0\x01") + key;
       if (form->ScanningCell == TrpPageForm::CellScan::EveryColumn) key = AnsiString("*\x01") + key;
       processed->Values.Register(key);
-      scanned->AggregateSource = processed;
+      // A band may total several data bands (its own and others by name): each keeps
+      // the values of the calls that name it.
+      std::vector<TrpBand*>& sources = scanned->AggregateSources;
+      if (std::find(sources.begin(), sources.end(), processed) == sources.end()) sources.push_back(processed);
+      if (named.empty() || !scanned->AggregateSource) scanned->AggregateSource = processed;
       value = Variant(0);
       return;
     }
     if (form->CrossAggregate(code, expression, flag, value)) return;
     TrpBand* current = state.CurrentBand;
-    if (current && current->AggregateSource) {
-      Variant v = current->AggregateSource->Values.Get(rpAggregateKey(current->Name, code, expression, flag));
+    if (!current) return;
+    TrpBand* source = current->AggregateSource;
+    if (const AnsiString named = Unquoted(band); !named.empty())
+      for (TrpBand* s : current->AggregateSources)
+        if (AnsiSameText(s->Name, named)) source = s;
+    if (source) {
+      Variant v = source->Values.Get(rpAggregateKey(current->Name, code, expression, flag));
       if (!v.IsNull()) value = v;
     }
   };
@@ -1819,6 +1909,7 @@ bool TrpReport::DoPrepare(const std::function<void()>& buildAll) {
   rpResetState();
   TrpBuildState& st = rpState();
   st.MasterReport = this;
+  st.ScriptMemoryLimit = ScriptMemoryLimit;
   st.DocMode = rpOutputMode;
   const TDateTime now = Now();
   st.BuildDate = std::floor(now);

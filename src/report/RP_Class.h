@@ -26,6 +26,7 @@
 #include "report/RP_Page.h"
 #include "report/RP_Prepared.h"
 #include "report/RP_PreviewLayout.h"
+#include "report/RP_Template.h"
 
 class TrpReport;
 class TrpPageForm;
@@ -58,7 +59,10 @@ class TrpBand {
   TrpBand* GroupFooter = nullptr;  // group headers
   TrpBand* GroupHeader = nullptr;  // group footers
   TrpBand* Child = nullptr;
-  TrpBand* AggregateSource = nullptr;  // footers: the data band they read aggregates of
+  // Bands showing totals: every data band their aggregate calls registered with, and
+  // the one the calls that name no band read (else the first one named).
+  std::vector<TrpBand*> AggregateSources;
+  TrpBand* AggregateSource = nullptr;
   AnsiString GroupCondition;
   Variant LastGroupValue;
   TrpAggregateValues Values;
@@ -418,6 +422,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
 
   // Lines of script one band may run.
   std::int64_t ScriptStepLimit = 1000000;
+  // What the values the scripts of a build store may hold together (rpChargeScriptBytes).
+  std::int64_t ScriptMemoryLimit = rpDefaultScriptMemoryLimit;
 
   // rtMultiple with a Dataset: the whole report is built once per record of it (once
   // also when it has none). The dataset is not owned; the report forgets it when it goes.
@@ -464,6 +470,19 @@ class TrpReport : public TObject, public TrpEngineHooks {
   // built on: with CanRebuild they are built again after a change (the preview does).
   bool ChangePrinter(int oldIndex, int newIndex);
 
+  // The template. LoadFromFile: false for a missing file (the report stays as it was);
+  // else the file is read as LoadFromStream reads and its name kept in FileName.
+  // LoadFromStream: a template that cannot be read whole (RP_Template.h) is said in a
+  // message box captioned "Ошибка" ("Неверный RPF формат", or the list of the missing
+  // object classes, whose objects are left out). Clear: no pages, no dictionary.
+  // (`result`, when given, receives how the reading went.)
+  bool LoadFromFile(const AnsiString& fileName, TrpTemplateLoad* result = nullptr);
+  TrpTemplateLoad LoadFromStream(TStream& stream);
+  void SaveToStream(TStream& stream);
+  void Clear();
+  // The template file last loaded ("Untitled" before).
+  AnsiString FileName = "Untitled";
+
   // Builds, then shows the pages (nothing when the build failed).
   void ShowReport();
   // Shows the prepared pages (nothing when there are none): in the attached preview
@@ -494,7 +513,8 @@ class TrpReport : public TObject, public TrpEngineHooks {
   // The preview window or panel showing the prepared pages (not owned). It is
   // forgotten when that object is freed.
   void SetPreview(TFreeNotifier* preview);
-  TFreeNotifier* Preview() const { return preview_; }
+  // None while an export of no pages runs (the preview has nothing to show of it).
+  TFreeNotifier* Preview() const { return previewDetached_ ? nullptr : preview_; }
   // A linked object is being freed: every reference to it is cleared.
   void Notification(const void* removed);
   // The dialog page being run (its script's MODALRESULT goes there), or none.
@@ -528,6 +548,9 @@ class TrpReport : public TObject, public TrpEngineHooks {
   AnsiString ReportName() override { return Name; }
   bool CurrentBandGeometry(int& top, int& calculatedHeight, int& width, int& bandType) override;
   int PageFooterHeight(TrpPage& page) override;
+  // The global variables, and the dictionaries and objects' texts of the reports built.
+  std::int64_t ScriptHeldBytes() override;
+  AnsiString ScriptPlace() override;
   // Band views while a report is built: their place, size, visibility, data source,
   // condition and child band are the running band's, and EOF, NEXT, PRIOR and FIRST
   // answer for and move its dataset.
@@ -577,6 +600,7 @@ class TrpReport : public TObject, public TrpEngineHooks {
   std::vector<TrpDataset*> datasets_;
   std::map<const TStringList*, TStringList> compiled_;
   TFreeNotifier* preview_ = nullptr;
+  bool previewDetached_ = false;
   TrpDataset* dataset_ = nullptr;
   TrpProgress* progress_ = nullptr;
   AnsiString progressPrefix_;

@@ -209,6 +209,14 @@ bool rpRunExportWithProgress(const TrpExportWork& work, const AnsiString& captio
 }
 
 bool TrpReport::ExportTo(TrpExportFilter& filter, const AnsiString& fileName) {
+  // An attached preview is disconnected while no prepared pages are exported, and
+  // connected again afterwards.
+  struct Detach {
+    bool& flag;
+    bool was;
+    Detach(bool& f, bool detach) : flag(f), was(f) { flag = flag || detach; }
+    ~Detach() { flag = was; }
+  } detach(previewDetached_, EMFPages.GetCount() == 0);
   if (ShowProgress && !OnProgress && rpHasExportProgressHost())
     return rpRunExportWithProgress(
         [&](const TrpExportProgress& progress) { return rpExportReport(*this, filter, fileName, progress); },
@@ -854,8 +862,11 @@ void TrpRTFExport::EndPage() {
     firstPage_ = page_;
   } else if (!(page_ == prevPage_) || PageBreaks) {
     // Another paper or margins begin a section of their own, on a new page.
-    body_ += page_ == prevPage_ ? AnsiString("\\page\r\n")
-                                : "\\sect\\sectd\\sbkpage" + SectionCodes(page_) + "\r\n";
+    const AnsiString pageBreak =
+        page_ == prevPage_ ? AnsiString("\\page") : "\\sect\\sectd\\sbkpage" + SectionCodes(page_);
+    // After a table the break goes in a paragraph of its own, one point high: one that
+    // follows the last row directly is dropped by word processors.
+    body_ += ConvertToTable ? "\\pard\\plain\\sl-20\\slmult0\\fs2" + pageBreak + "\\par\r\n" : pageBreak + "\r\n";
   }
   prevPage_ = page_;
   if (ExportBitmaps)

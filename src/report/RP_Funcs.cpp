@@ -257,7 +257,6 @@ void TrpAggregateValues::Reset(Item& item) {
   item.sum = 0;
   item.extreme = 0;
   item.count = 0;
-  item.records = 0;
   item.forced = false;
   item.value = Variant();
 }
@@ -290,7 +289,6 @@ void TrpAggregateValues::Accumulate(const std::function<Variant(const AnsiString
     // In a column only that column's values; outside, only the values without a column
     // (a "0" column part is the template of the per-column copies).
     if (item.column != (column > 0 ? column : -1) && !(column > 0 && item.column == kEveryColumn)) continue;
-    ++item.records;
     if (item.code == rpAggCount) {
       ++item.count;
       continue;
@@ -319,7 +317,7 @@ Variant TrpAggregateValues::Get(std::string_view key) const {
     case rpAggCount: return Variant(item->count);
     case rpAggMin:
     case rpAggMax: return Variant(item->count ? item->extreme : 0.0);
-    case rpAggAvg: return Variant(item->records ? item->sum / item->records : 0.0);
+    case rpAggAvg: return Variant(item->count ? item->sum / item->count : 0.0);
     default: return Variant(item->sum);
   }
 }

@@ -146,8 +146,9 @@ class TrpAggregateValues {
     int column = -1;  // -1: no column part, kEveryColumn: "*"
     bool includeInvisible = false;
     double sum = 0, extreme = 0;
+    // COUNT: every record since the reset; the others: the values added (an average
+    // divides by it).
     int count = 0;
-    int records = 0;  // every record added since the reset (an average divides by it)
     bool forced = false;  // Set() gave the value
     Variant value;
   };

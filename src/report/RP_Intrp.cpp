@@ -1,6 +1,8 @@
 #include "report/RP_Intrp.h"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -54,18 +56,27 @@ class ScriptCompiler {
     RemoveComments();
   }
 
-  // Compiles; returns the coded lines, or the error line.
+  // Compiles; returns the coded lines, or the error line and the lines compiled before
+  // the error (up to the first that cannot be coded).
   bool Compile(const TrpParser& parser, std::vector<AnsiString>& out, AnsiString& error) {
+    std::optional<CompileError> failure;
     try {
       Statement(0);
       if (lines_.size() > kMaxLines) Fail(lines_[kMaxLines].pos, "Сценарий слишком длинный");
-      for (const auto& l : lines_) out.push_back(Encode(parser, l));
-      return true;
     } catch (const CompileError& e) {
-      error = "Line " + Where(e.pos) + ": " + e.message;
-      out.clear();
-      return false;
+      failure = e;
     }
+    for (std::size_t i = 0; i < std::min(lines_.size(), kMaxLines); ++i) {
+      try {
+        out.push_back(Encode(parser, lines_[i]));
+      } catch (const CompileError& e) {
+        if (!failure) failure = e;
+        break;
+      }
+    }
+    if (!failure) return true;
+    error = "Line " + Where(failure->pos) + ": " + failure->message;
+    return false;
   }
 
  private:
@@ -422,11 +433,12 @@ bool TrpInterpretator::CompileScript(const TStringList& source, TStringList& com
   std::vector<AnsiString> out;
   AnsiString error;
   ScriptCompiler compiler(source);
-  if (!compiler.Compile(*parser_, out, error)) {
+  const bool ok = compiler.Compile(*parser_, out, error);
+  for (auto& line : out) compiled.Add(line);
+  if (!ok) {
     errors.Add(error);
     return false;
   }
-  for (auto& line : out) compiled.Add(line);
   return true;
 }
 

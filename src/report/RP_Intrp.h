@@ -30,8 +30,8 @@ class TrpInterpretator {
   // Clears compiled and errors and compiles the script (one statement; several go in a
   // BEGIN ... END block). On the first error errors receives one line
   // "Line <line>/<column>: <message>" (positions as written, comments included),
-  // compiled is left empty so that nothing half-compiled can run, and the result is
-  // false.
+  // compiled keeps the lines compiled before the error (not to be run: they jump
+  // nowhere sound), and the result is false.
   virtual bool CompileScript(const TStringList& source, TStringList& compiled, TStringList& errors);
   // Runs coded lines. Evaluation errors propagate; EParserError for a damaged line or
   // when StepLimit lines have run.

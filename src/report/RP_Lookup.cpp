@@ -359,9 +359,11 @@ void TrpValueLookup::CallBuiltinFunction(const AnsiString& name, const Variant& 
       return;
     }
     AnsiString element = rpArrayElementName(array, index);
-    if (name == "SETARRAY")
-      rpGlobalVariables().SetValueByName(element, eval(p3));
-    else
+    if (name == "SETARRAY") {
+      const Variant v = eval(p3);
+      rpChargeScriptBytes(static_cast<std::int64_t>(element.size()) + rpValueBytes(v));
+      rpGlobalVariables().SetValueByName(element, v);
+    } else
       value = rpGlobalVariables().GetValueByName(element);  // Null when never set
     return;
   }
@@ -373,6 +375,7 @@ void TrpValueLookup::CallBuiltinFunction(const AnsiString& name, const Variant& 
 }
 
 void TrpValueLookup::WriteVariable(const AnsiString& name, const Variant& value) {
+  rpChargeScriptBytes(static_cast<std::int64_t>(name.size()) + rpValueBytes(value));
   const int global = rpGlobalVariables().IndexOfName(name);
   if (global >= 0) {
     rpGlobalVariables().SetValueAt(global, value);

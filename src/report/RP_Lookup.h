@@ -93,6 +93,11 @@ class TrpDataDictionary {
   TField* Field(std::string_view name);
   // Sets a variable's value text.
   void SetValue(std::string_view name, const Variant& value) { Variables.SetValueByName(name, value); }
+  // Whether the name resolves as a field of a dataset ("dataset.field").
+  bool IsDataSetField(std::string_view name) const {
+    FieldRef ref;
+    return Resolve(name, ref);
+  }
 
  private:
   struct FieldRef {

@@ -305,6 +305,19 @@ void TrpDictionaryRecord::LoadFromStream(TStream& stream) {
     }
     Aliases.Clear();
   }
+  if (marker == -2) return;
+  const AnsiString first = Variables.Count() ? Variables.GetNameAt(0) : AnsiString();
+  if (!first.empty() && first[0] != ' ')
+    for (int i = 0; i < Variables.Count(); ++i) {
+      const AnsiString name = Variables.GetNameAt(i);
+      Variables.SetNameAt(i, !name.empty() && name[0] == ' ' ? name.substr(1) : " " + name);
+    }
+  if (marker != -1) return;
+  auto empty = [](const TrpVariables& t, int i) { return VarToStr(t.GetValueAt(i)).empty(); };
+  for (int i = Aliases.Count() - 1; i >= 0; --i)
+    if (empty(Aliases, i) && !(IsDataSetField && IsDataSetField(Aliases.GetNameAt(i)))) Aliases.DeleteAt(i);
+  for (int i = BandSources.Count() - 1; i >= 0; --i)
+    if (empty(BandSources, i)) BandSources.DeleteAt(i);
 }
 
 void TrpDictionaryRecord::SaveToStream(TStream& stream) const {

@@ -3,6 +3,7 @@
 // report's ordered list of them with the template file's body.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -80,8 +81,16 @@ class TrpPage : public TrpObject {
 // name and value text. The report's dictionary reads and writes through it.
 struct TrpDictionaryRecord {
   TrpVariables Variables, Aliases, BandSources;
+  // Whether a name is a field of a dataset the report knows (the reader of older
+  // records drops aliases of nothing); none: no name is.
+  std::function<bool(const AnsiString& name)> IsDataSetField;
   void Clear();
   bool Empty() const { return !Variables.Count() && !Aliases.Count() && !BandSources.Count(); }
+  // Records of older designers kept variable names with a leading blank and category
+  // names without: their names are turned to the current rule (categories begin with
+  // a blank) when the first name has none. Those of layout -1 also lose the aliases
+  // with an empty value that name no dataset field and the band sources with an empty
+  // value. Records written here (-2) are read as they stand.
   void LoadFromStream(TStream& stream);
   void SaveToStream(TStream& stream) const;
 };

@@ -525,6 +525,21 @@ Variant TrpVariables::GetValueAt(int index) const {
   return InRange(index) ? items_[static_cast<std::size_t>(index)]->value : Variant(0);
 }
 
+std::int64_t rpTextBytes(std::string_view text) {
+  constexpr std::int64_t kBookkeeping = 32;
+  return kBookkeeping + static_cast<std::int64_t>(text.size());
+}
+
+std::int64_t rpValueBytes(const Variant& value) {
+  return rpTextBytes("") + static_cast<std::int64_t>(value.StringLength());
+}
+
+std::int64_t TrpVariables::HeldBytes() const {
+  std::int64_t n = 0;
+  for (const Item* item : items_) n += static_cast<std::int64_t>(item->name.size()) + rpValueBytes(item->value);
+  return n;
+}
+
 AnsiString TrpVariables::GetNameAt(int index) const {
   return InRange(index) ? items_[static_cast<std::size_t>(index)]->name : AnsiString();
 }

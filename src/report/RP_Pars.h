@@ -83,6 +83,11 @@ std::size_t StringLiteralEnd(std::string_view s, std::size_t open);
 }  // namespace rptok
 
 // Names with one Variant each; a name is held once (the comparison ignores case).
+// The bytes a value kept in a table or list takes (a string: its length and its
+// bookkeeping).
+std::int64_t rpValueBytes(const Variant& value);
+std::int64_t rpTextBytes(std::string_view text);
+
 class TrpVariables {
  public:
   TrpVariables() = default;
@@ -97,6 +102,8 @@ class TrpVariables {
   void SetValueAt(int index, const Variant& value);     // ignored out of range
   void SetNameAt(int index, std::string_view name);     // ignored out of range
   Variant GetValueAt(int index) const;                  // integer 0 out of range
+  // The bytes the names and values hold (as rpValueBytes counts a value).
+  std::int64_t HeldBytes() const;
   AnsiString GetNameAt(int index) const;                // empty out of range
   int IndexOfName(std::string_view name) const;         // -1 when missing
   int Count() const { return static_cast<int>(items_.size()); }

@@ -15,6 +15,26 @@ TrpCompressor& rpCompressor() {
 
 namespace {
 
+// Reading prepared pages is no build: the error a missing class notes in the build
+// state starts empty (it then lists only the classes of this page) and is taken back
+// when the scope ends.
+class KeepBuildError {
+ public:
+  KeepBuildError() : flag_(rpState().ErrorFlag), text_(rpState().ErrorText) {
+    rpState().ErrorFlag = false;
+    rpState().ErrorText.clear();
+  }
+  ~KeepBuildError() {
+    rpState().ErrorFlag = flag_;
+    rpState().ErrorText = text_;
+  }
+  KeepBuildError(const KeepBuildError&) = delete;
+  KeepBuildError& operator=(const KeepBuildError&) = delete;
+
+ private:
+  bool flag_;
+  AnsiString text_;
+};
 
 class DocModeScope {
  public:
@@ -101,8 +121,9 @@ void TrpEMFPages::Delete(int index) {
 namespace {
 
 // The page of a prepared page with its views read from its stream; it becomes the
-// current page.
-std::unique_ptr<TrpPage> PageOf(const TrpPreparedPage& rec) {
+// current page. An object of an unregistered class ends the reading there: `missing`
+// gets the missing-class error's text (the build state's error is left as it was).
+std::unique_ptr<TrpPage> PageOf(const TrpPreparedPage& rec, AnsiString& missing) {
   auto page =
       std::make_unique<TrpPage>(rec.PageInfo, rec.PaperSize, rec.Width, rec.Height, rec.Bin, rec.Orientation);
   page->UseMargins = rec.UseMargins;
@@ -111,14 +132,34 @@ std::unique_ptr<TrpPage> PageOf(const TrpPreparedPage& rec) {
   page->RightMargin = rec.RightMargin;
   page->BottomMargin = rec.BottomMargin;
   rpState().CurrentPage = page.get();
-  ReadPageStream(*rec.Stream, [&](std::unique_ptr<TrpView> view) {
-    TrpView* v = page->AddObject(std::move(view));
-    if (auto* memo = dynamic_cast<TrpMemoView*>(v); memo && (memo->Flags & flAutoWidth)) {
-      DocModeScope mode;
-      memo->Draw(rpMeasureCanvas());
-    }
-  });
+  missing.clear();
+  KeepBuildError keep;
+  try {
+    ReadPageStream(*rec.Stream, [&](std::unique_ptr<TrpView> view) {
+      TrpView* v = page->AddObject(std::move(view));
+      if (auto* memo = dynamic_cast<TrpMemoView*>(v); memo && (memo->Flags & flAutoWidth)) {
+        DocModeScope mode;
+        memo->Draw(rpMeasureCanvas());
+      }
+    });
+  } catch (const EClassNotFound& e) {
+    missing = e.Message();
+  }
   return page;
+}
+
+// The rebuilt page of a prepared page, made when missing; it does not raise.
+void Rebuild(TrpPreparedPage& rec) {
+  if (!rec.Page) rec.Page = PageOf(rec, rec.MissingClasses);
+}
+
+// The missing-class error of a page, said so that a user can tell what it is.
+AnsiString MissingClassesText(const TrpPreparedPage& rec) {
+  AnsiString names = rec.MissingClasses;
+  while (!names.empty() && names.back() == '\r') names.pop_back();
+  for (std::size_t at = names.find('\r'); at != AnsiString::npos; at = names.find('\r', at))
+    names.replace(at, 1, ", ");
+  return Ansi("На странице есть объекты незарегистрированных классов: ") + names;
 }
 
 // What is wrong with a damaged report file: a read past the end of a stream is a file
@@ -134,7 +175,8 @@ void TrpEMFPages::ObjectsToPage(int index) {
   TrpPreparedPage* rec = GetPages(index);
   if (!rec) return;
   rec->Page.reset();
-  rec->Page = PageOf(*rec);
+  Rebuild(*rec);
+  if (!rec->MissingClasses.empty()) throw EClassNotFound(MissingClassesText(*rec));
 }
 
 void TrpEMFPages::PageToObjects(int index) {
@@ -152,7 +194,13 @@ void TrpEMFPages::ExportData(int index) {
   TrpPreparedPage* rec = GetPages(index);
   if (!rec) return;
   DocModeScope mode;
-  ReadPageStream(*rec->Stream, [](std::unique_ptr<TrpView> view) { view->ExportData(); });
+  KeepBuildError keep;
+  try {
+    ReadPageStream(*rec->Stream, [](std::unique_ptr<TrpView> view) { view->ExportData(); });
+  } catch (const EClassNotFound&) {
+    rec->MissingClasses = rpState().ErrorText;
+    throw EClassNotFound(MissingClassesText(*rec));
+  }
 }
 
 void TrpEMFPages::Draw(int index, TCanvas& canvas, const TRect& target) {
@@ -165,7 +213,8 @@ void TrpEMFPages::Draw(int index, TCanvas& canvas, const TRect& target) {
     return;
   }
   DocModeScope mode;
-  if (!rec->Page) ObjectsToPage(index);
+  Rebuild(*rec);
+  if (printing && !rec->MissingClasses.empty()) throw EClassNotFound(MissingClassesText(*rec));
   st.CurrentPage = rec->Page.get();
   const int pw = rec->PageInfo.PhysWidth > 0 ? rec->PageInfo.PhysWidth : 1;
   const int ph = rec->PageInfo.PhysHeight > 0 ? rec->PageInfo.PhysHeight : 1;
@@ -185,12 +234,20 @@ void TrpEMFPages::Draw(int index, TCanvas& canvas, const TRect& target) {
     TCanvasState state(canvas);
     v->Draw(canvas);
   }
+  if (!rec->MissingClasses.empty()) {
+    TCanvasState state(canvas);
+    canvas.Font = TFont{};
+    canvas.Font.Name = "Arial";
+    canvas.Font.Color = clRed;
+    canvas.Brush.Style = TBrushStyle::bsClear;
+    canvas.TextOut(target.Left + 4, target.Top + 4, MissingClassesText(*rec));
+  }
 }
 
 TrpView* TrpEMFPages::ViewAt(int index, TPoint point) {
   TrpPreparedPage* rec = GetPages(index);
   if (!rec) return nullptr;
-  if (!rec->Page) ObjectsToPage(index);
+  Rebuild(*rec);
   double sx = 1, sy = 1;
   int ox = 0, oy = 0;
   if (!rec->UseMargins) {
@@ -322,11 +379,12 @@ void TrpEMFPages::LoadFromStream(TStream& stream) {
     throw ErpPreparedError(Ansi("Файл отчета поврежден: ") + DamageOf(e));
   }
   // The views of every page are read once now, so that a damaged page refuses the file
-  // here and is never met while the page is drawn, searched or exported.
+  // here and is never met while the page is drawn, searched or exported (an object of an
+  // unregistered class ends its page's views: see Draw).
   TrpPage* const current = rpState().CurrentPage;
   for (std::size_t n = 0; n < pages.size(); ++n) {
     try {
-      (void)PageOf(*pages[n]);
+      (void)PageOf(*pages[n], pages[n]->MissingClasses);
     } catch (const Exception& e) {
       rpState().CurrentPage = current;
       throw ErpPreparedError(Ansi("Файл отчета поврежден: страница ") + IntToStr(static_cast<std::int64_t>(n) + 1) +

@@ -32,6 +32,9 @@ struct TrpPreparedPage {
   bool Visible = false;
   std::unique_ptr<TMemoryStream> Stream;
   std::unique_ptr<TrpPage> Page;  // the rebuilt page
+  // The rebuilt page met an object of a class nobody registered: the missing-class
+  // error's text (its views up to that object were rebuilt).
+  AnsiString MissingClasses;
 };
 
 using TrpObjectClickEvent = std::function<void(TrpView& view)>;
@@ -60,6 +63,11 @@ class TrpEMFPages : public TObject {
 
   // Draws page `index` scaled into `target` on the canvas (the objects outside the
   // canvas' clip are skipped unless printing).
+  // A page with objects of unregistered classes raises the missing-class error
+  // (EClassNotFound) from ObjectsToPage, from ExportData, and from Draw on the printer;
+  // on a screen Draw shows the views before the first such object and the error's text
+  // in red at the page's top (a window's painting cannot carry an error away), and the
+  // hit test and search see those views.
   void Draw(int index, TCanvas& canvas, const TRect& target);
   void ObjectsToPage(int index);
   void PageToObjects(int index);
@@ -71,7 +79,8 @@ class TrpEMFPages : public TObject {
   TrpView* ViewAt(int index, TPoint point);
 
   void SaveToStream(TStream& stream);
-  // Reads a whole file; on damage raises ErpPreparedError and keeps the pages it had.
+  // Reads a whole file; on damage raises ErpPreparedError and keeps the pages it had
+  // (objects of unregistered classes are no damage: see Draw).
   void LoadFromStream(TStream& stream);
   void SaveToFile(const AnsiString& fileName);
   void LoadFromFile(const AnsiString& fileName);

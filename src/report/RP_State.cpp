@@ -39,6 +39,8 @@ bool TrpEngineHooks::GetBandProperty(TrpBandView&, const AnsiString&, Variant&) 
 bool TrpEngineHooks::BandMethod(TrpBandView&, const AnsiString&, Variant&) { return false; }
 bool TrpEngineHooks::CurrentBandGeometry(int&, int&, int&, int&) { return false; }
 int TrpEngineHooks::PageFooterHeight(TrpPage&) { return 0; }
+std::int64_t TrpEngineHooks::ScriptHeldBytes() { return 0; }
+AnsiString TrpEngineHooks::ScriptPlace() { return ""; }
 
 namespace {
 
@@ -81,4 +83,18 @@ void rpResetState() {
   rpState() = TrpBuildState{};
   rpState().Hooks = hooks ? hooks : &DefaultHooks();
   rpState().ObjectCounter = counter;
+}
+
+void rpChargeScriptBytes(std::int64_t bytes) {
+  TrpBuildState& st = rpState();
+  st.ScriptBytesStored += bytes;
+  if (st.ScriptBytesHeld + st.ScriptBytesStored <= st.ScriptMemoryLimit) return;
+  // What replaced values held is free again: count what is held now.
+  st.ScriptBytesHeld = st.Hooks->ScriptHeldBytes();
+  st.ScriptBytesStored = bytes;
+  if (st.ScriptBytesHeld + st.ScriptBytesStored <= st.ScriptMemoryLimit) return;
+  const AnsiString place = st.Hooks->ScriptPlace();
+  throw EParserError(Ansi("Сценарии отчета хранят больше ") + IntToStr(st.ScriptMemoryLimit >> 20) +
+                     Ansi(" МБ данных") + (place.empty() ? AnsiString() : " " + place) +
+                     Ansi(": отчет остановлен"));
 }

@@ -52,11 +52,20 @@ class TrpEngineHooks {
   virtual bool CurrentBandGeometry(int& top, int& calculatedHeight, int& width, int& bandType);
   // The current page's page footer height while building (BottomEdge), 0 when none.
   virtual int PageFooterHeight(TrpPage& page);
+  // The bytes that the values scripts stored hold now (variables, arrays, the texts and
+  // lines of the template's objects), and where the running script belongs (the band,
+  // else the page), for the message when they hold too much. None without a report.
+  virtual std::int64_t ScriptHeldBytes();
+  virtual AnsiString ScriptPlace();
 };
 
 // DocMode values.
 constexpr int rpDesignMode = 0;
 constexpr int rpOutputMode = 1;
+
+// 256 MB: far above what a report's scripts keep (texts of a few pages, arrays of
+// rows), far below what the machine has.
+constexpr std::int64_t rpDefaultScriptMemoryLimit = std::int64_t{256} << 20;
 
 struct TrpBuildState {
   TrpReport* MasterReport = nullptr;   // receives the prepared pages
@@ -94,9 +103,18 @@ struct TrpBuildState {
   TCanvas* PrinterCanvas = nullptr;
   // The report's services; never null (the default hooks when no report installed any).
   TrpEngineHooks* Hooks = nullptr;
+  // What the values a build's scripts store may hold together, and the count of it:
+  // what they held at the last count and the bytes stored since.
+  std::int64_t ScriptMemoryLimit = rpDefaultScriptMemoryLimit;
+  std::int64_t ScriptBytesHeld = 0, ScriptBytesStored = 0;
 };
 
 TrpBuildState& rpState();
+// A script stores a value of about `bytes` (a variable, an array element, a line or
+// text of an object): when the values stored would hold more than the limit, the build
+// stops with EParserError naming the band. Counting walks the stored values only when
+// what was stored since the last count could pass the limit.
+void rpChargeScriptBytes(std::int64_t bytes);
 // Installs the report's hooks (nullptr puts the default ones back).
 void rpSetHooks(TrpEngineHooks* hooks);
 

@@ -165,7 +165,9 @@ bool TrpView::DoListMethod(TStringList& list, const AnsiString& listName, const 
   auto eval = [&](const Variant& e) { return rpState().Hooks->EvaluateExpression(VarToStr(e)); };
   if (method == "SETINDEXPROPERTY") {
     if (Upper(VarToStr(p1)) != listName) return false;
-    list.SetString(index(p2), VarToStr(p3));
+    const int at = index(p2);
+    rpChargeScriptBytes(rpValueBytes(p3));
+    list.SetString(at, VarToStr(p3));
     return true;
   }
   if (method == "GETINDEXPROPERTY") {
@@ -174,7 +176,9 @@ bool TrpView::DoListMethod(TStringList& list, const AnsiString& listName, const 
     return true;
   }
   if (method == listName + ".ADD") {
-    list.Add(VarToStr(eval(p1)));
+    const Variant line = eval(p1);
+    rpChargeScriptBytes(rpValueBytes(line));
+    list.Add(VarToStr(line));
     return true;
   }
   if (method == listName + ".CLEAR") {

@@ -208,11 +208,17 @@ TEST(PrintRation, DamagedTemplatesAreNamedBeforeThePreview) {
   int previews = 0;
   w.services.Preview = [&](TrpCompositeReport&) { ++previews; };
   w.dialogs->Answer(mrOk);
+  w.dialogs->Answer(mrOk);
   w.Choose({"Tot"});
   ASSERT_TRUE(w.form->PrintRation(true));
   EXPECT_EQ(previews, 1);  // the other parts print
-  ASSERT_EQ(w.dialogs->Shown().size(), 1u);
-  const TDialogRequest& r = w.dialogs->Shown()[0];
+  // The report says the template is no template, then the program which part is left out.
+  ASSERT_EQ(w.dialogs->Shown().size(), 2u);
+  const TDialogRequest& bad = w.dialogs->Shown()[0];
+  EXPECT_EQ(bad.Type, TMsgDlgType::mtError);
+  EXPECT_EQ(bad.Caption, Ansi("Ошибка"));
+  EXPECT_EQ(bad.Text, Ansi("Неверный RPF формат"));
+  const TDialogRequest& r = w.dialogs->Shown()[1];
   EXPECT_EQ(r.Type, TMsgDlgType::mtWarning);
   EXPECT_EQ(r.Text, Ansi("Не удалось прочитать шаблоны отчета:\r") + totals + Ansi("\rЭти разделы не будут напечатаны."));
   EXPECT_EQ(w.dialogs->Unexpected(), 0);

@@ -209,9 +209,10 @@ TEST(RpBandRuntime, AMemoShownByItsOwnScriptMakesItsStretchedBandTaller) {
   EXPECT_GE(y, 20 + 3 * 14) << dump;
 }
 
-TEST(RpBandRuntime, AverageDividesByEveryRecordOfTheBand) {
-  // Values 1, 2, 6 on visible records and 7 on an invisible one: the sum takes the
-  // visible ones (9), the average divides it by all four records.
+TEST(RpBandRuntime, AverageDividesByTheValuesItAdded) {
+  // Values 1, 2, 6 on visible records and 7 on an invisible one: the sum and the average
+  // take the visible ones (9, 9 / 3); with the flag "1" the average takes all four
+  // (16 / 4); COUNT counts every record.
   Fixture f;
   f.Rows("Rows", {{{"V", Variant(1)}}, {{"V", Variant(2)}}, {{"V", Variant(7)}}, {{"V", Variant(6)}}});
   f.b.Page(9, rpPortrait, 20);
@@ -221,9 +222,9 @@ TEST(RpBandRuntime, AverageDividesByEveryRecordOfTheBand) {
   data.Script.SetText("Data.Visible := [V] <> 7");
   f.b.Memo("[V]", 20, 0, 100, 18);
   f.b.Band(btMasterFooter, 30, 20);
-  f.b.Memo("[SUM([V])] [AVG([V])]", 20, 30, 200, 18);
+  f.b.Memo("[SUM([V])] [AVG([V])] [AVG([V], Data, 1)] [COUNT(Data)]", 20, 30, 300, 18);
   f.ShowZeros();
-  EXPECT_EQ(Lines(f.Build(), "@20,").back(), "20,80 9 2.25");
+  EXPECT_EQ(Lines(f.Build(), "@20,").back(), "20,80 9 3 4 4");
 }
 
 TEST(RpBandRuntime, ListedReportsHearOfTheirPagesAndEveryReportOfItsDocument) {

@@ -249,6 +249,30 @@ TEST_F(Export, RtfParagraphsCodesAndTables) {
             std::string::npos);
 }
 
+// A two-page report written with page breaks opens as two pages, in table form too (a
+// break right after a table's last row is dropped: it goes in a paragraph of its own).
+TEST_F(Export, RtfPageBreaksHoldAfterTables) {
+  if (!office::Available()) GTEST_SKIP() << "soffice (LibreOffice) is not installed: the pages are not counted";
+  TempDir dir;
+  for (bool table : {false, true}) {
+    SCOPED_TRACE(table);
+    TrpRTFExport f;
+    f.ConvertToTable = table;
+    const std::string doc = Feed(f, {{0, 0, "один", 10, 0, clBlack, 0, TRect{0, 0, 60, 14}},
+                                     {0, -1000, ""},
+                                     {0, 0, "два", 10, 0, clBlack, 0, TRect{0, 0, 60, 14}}});
+    EXPECT_EQ(doc.find("\\row\r\n\\pard\r\n\\page"), std::string::npos);
+    const std::string file = dir.SysPath() + (table ? "/table.rtf" : "/plain.rtf");
+    TMemoryStream(doc).SaveToFile(AnsiPath(file));
+    std::string log;
+    const std::string pdf = office::ToPdf(file, dir.SysPath(), &log);
+    ASSERT_FALSE(pdf.empty()) << log;
+    EXPECT_EQ(office::PdfPages(pdf), 2);
+    const std::string text = office::PdfText(pdf);
+    EXPECT_LT(text.find("один"), text.find("\f")) << text;  // each on its own page
+  }
+}
+
 namespace {
 
 // The numbers following a control word ("\tx" gives every tab stop).

@@ -152,7 +152,7 @@ TEST(RpAggregates, SoundResultsOverEmptyNegativeAndHiddenRecords) {
   EXPECT_EQ(values.Get(sum).AsDouble(), -9);
   EXPECT_EQ(values.Get(min).AsDouble(), -5);
   EXPECT_EQ(values.Get(max).AsDouble(), -1);  // not the start value 0
-  EXPECT_EQ(values.Get(avg).AsDouble(), -2.25);  // divided by every record, the invisible one too
+  EXPECT_EQ(values.Get(avg).AsDouble(), -3);  // (-5 - 1 - 3) / 3: the values it added
   EXPECT_EQ(values.Get(count).AsInteger(), 4);
   EXPECT_EQ(values.Get(hiddenToo).AsDouble(), 0);  // (-9 + 9) / 4
   EXPECT_EQ(evaluations, 3 + 1);  // one evaluation per record for equal expressions in a row

@@ -142,7 +142,28 @@ TEST(RpInterpreter, CompileErrors) {
     EXPECT_FALSE(interpreter.CompileScript(c.source, compiled, errors));
     ASSERT_EQ(errors.Count(), 1);
     EXPECT_EQ(errors[0], c.error);
-    EXPECT_EQ(compiled.Count(), 0);  // nothing half-compiled to run
+  }
+}
+
+TEST(RpInterpreter, LinesCompiledBeforeASyntaxErrorStay) {
+  struct Case {
+    TStringList source;
+    std::vector<std::string> listing;
+  };
+  const Case cases[] = {
+      {Source({"begin a := 1 b := 2 end"}), {"a 1 "}},
+      {Source({"begin a := 1; b := a + 2; c = 3 end"}), {"a 1 ", "b a 2 +"}},
+      {Source({"begin", "  a := 1;", "  goto 20", "end"}), {"a 1 "}},  // the jump to nowhere is not coded
+      {Source({"x = 1"}), {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source.Text());
+    TrpInterpretator interpreter;
+    TStringList compiled, errors;
+    compiled.Add("stale");
+    EXPECT_FALSE(interpreter.CompileScript(c.source, compiled, errors));
+    EXPECT_EQ(errors.Count(), 1);
+    EXPECT_EQ(Listing(compiled), c.listing);
   }
 }
 

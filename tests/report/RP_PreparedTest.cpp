@@ -242,6 +242,60 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
   }
 }
 
+TEST_F(Prepared, ObjectsOfUnregisteredClassesRaiseWhenTheirPageIsDrawnOrExported) {
+  // Page 1 is sound; page 2 holds a memo, an object of the class "TrpGone" that nobody
+  // registered, and another memo.
+  struct TrpGone : TrpMemoView {
+    AnsiString ClassName() const override { return "TrpGone"; }
+  };
+  TrpEMFPages written;
+  MakePage(written);
+  TrpPage second(9, 0, 0, -1, rpPortrait);
+  second.UseMargins = true;
+  written.Add(second);
+  TStream& s = *written.PageStream(1);
+  TrpMemoView before;
+  before.Name = "Before";
+  before.SetBounds(100, 300, 200, 20);
+  before.PrintText.Add(Ansi("до") + rpLineEndMarker);
+  before.WritePreparedEntry(s);
+  TrpGone gone;
+  gone.ObjectType = rpotAddIn;
+  gone.SetBounds(100, 100, 200, 20);
+  gone.WritePreparedEntry(s);
+  before.Name = "After";
+  before.WritePreparedEntry(s);
+
+  TrpEMFPages pages;
+  TMemoryStream m(Save(written));
+  ASSERT_NO_THROW(pages.LoadFromStream(m));  // the sound page can be seen
+  ASSERT_EQ(pages.GetCount(), 2);
+  EXPECT_NO_THROW(pages.ObjectsToPage(0));
+  EXPECT_THROW(pages.ObjectsToPage(1), EClassNotFound);
+  rpState().ErrorText = "earlier\r";
+  try {
+    pages.ExportData(1);
+    ADD_FAILURE() << "exported";
+  } catch (const EClassNotFound& e) {
+    EXPECT_EQ(cp::Ansi1251ToUtf8(e.Message()), "На странице есть объекты незарегистрированных классов: TrpGone");
+  }
+  EXPECT_EQ(rpState().ErrorText, "earlier\r");
+  EXPECT_FALSE(rpState().ErrorFlag);  // drawing is no build
+  // On the printer it raises; on the screen the views before it show, with the error.
+  TrpPreparedPage& rec = *pages.GetPages(1);
+  rec.Visible = true;
+  TRecordingCanvas printer(Rect(0, 0, 758, 1071));
+  rpState().PrinterCanvas = &printer;
+  EXPECT_THROW(pages.Draw(1, printer, Rect(0, 0, 758, 1071)), EClassNotFound);
+  rpState().PrinterCanvas = nullptr;
+  TRecordingCanvas screen(Rect(0, 0, 758, 1071));
+  ASSERT_NO_THROW(pages.Draw(1, screen, Rect(0, 0, 758, 1071)));
+  std::vector<std::string> texts;
+  for (const auto* op : screen.OpsOf(TRecordingCanvas::TOpKind::Text)) texts.push_back(cp::Ansi1251ToUtf8(op->Text));
+  EXPECT_EQ(texts, (std::vector<std::string>{"до", "На странице есть объекты незарегистрированных классов: TrpGone"}));
+  EXPECT_EQ(pages.ViewAt(1, Point(150, 310)), rec.Page->Objects.front().get());
+}
+
 TEST_F(Prepared, VersionZeroLayout) {
   // First byte 0 (compressed flag), no version: no bin and no margins.
   std::string s = std::string("\x00\x01\x00X\x00", 5) + std::string("\x01\x00\x00\x00", 4);

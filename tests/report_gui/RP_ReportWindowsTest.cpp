@@ -18,6 +18,8 @@
 #include "PreviewFixture.h"
 #include "platform/core/AnsiText.h"
 #include "platform/gui/Application.h"
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
 #include "report/RP_Builder.h"
 #include "report/RP_Class.h"
 #include "report/gui/RP_PrintForm.h"
@@ -229,4 +231,40 @@ TEST_F(ReportWindows, AReportPrintsThroughTheVirtualPrinterIntoAPdf) {
   info.start("pdfinfo", {QString::fromUtf8(pdf.c_str())});
   info.waitForFinished(30000);
   EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+3\\n")));
+}
+
+TEST_F(ReportWindows, InputAsksInAnInputBoxWithoutCaption) {
+  struct Case {
+    bool ok;
+    const char* printed;
+  };
+  const Case cases[] = {{true, "имя: Иванов"}, {false, "имя: никто"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ok);
+    TScriptedDialogsScope dialogs;
+    dialogs->AnswerForm("TrpInputForm", [&](TForm& form) {
+      EXPECT_EQ(form.Caption(), "");
+      EXPECT_TRUE(form.isVisible());
+      QLabel* prompt = form.findChild<QLabel*>("lblPrompt");
+      QLineEdit* edit = form.findChild<QLineEdit*>("edValue");
+      ASSERT_TRUE(prompt && edit);
+      EXPECT_EQ(prompt->text(), QString::fromUtf8("Как вас зовут?"));
+      EXPECT_EQ(edit->text(), QString::fromUtf8("никто"));
+      edit->setText(QString::fromUtf8("Иванов"));
+      QApplication::processEvents();
+      if (const char* shots = std::getenv("TARNWICK_SHOTS"); shots && c.ok)
+        form.grab().save(QString::fromUtf8(shots) + "/input_box.png");
+      form.findChild<QPushButton*>(c.ok ? "btnOk" : "btnCancel")->click();
+    });
+    TrpReport report;
+    TrpTemplateBuilder b(report.Pages);
+    b.Page(9, rpPortrait, 40);
+    b.Band(btReportTitle, 0, 30).Script.SetText(Ansi("WHO := INPUT('Как вас зовут?', 'никто')"));
+    b.Memo("имя: [WHO]", 20, 0, 300, 20);
+    ASSERT_TRUE(report.PrepareReport()) << cp::Ansi1251ToUtf8(report.ErrorText);
+    const std::string dump = rpPreparedText(report.EMFPages);
+    EXPECT_NE(dump.find(c.printed), std::string::npos) << dump;
+    EXPECT_EQ(dialogs->ModalForms(), std::vector<AnsiString>{"TrpInputForm"});
+    EXPECT_EQ(dialogs->Unexpected(), 0);
+  }
 }

@@ -247,20 +247,17 @@ void TRationPrint::RefreshViews() {
 void TRationPrint::Load(TRationPart part, const AnsiString& refDir, std::vector<AnsiString>& missing) {
   TrpReport& report = Part(part);
   const AnsiString file = IncludeTrailingPathDelimiter(refDir) + kRationParts[static_cast<std::size_t>(part)].Template;
-  report.Pages.Clear();
-  if (!FileExists(file)) {
-    missing.push_back(file);
+  report.Clear();
+  // A file that is there but cannot be read leaves its part empty too; the report has
+  // said why, and the part is listed.
+  TrpTemplateLoad r;
+  if (!report.LoadFromFile(file, &r)) {
+    if (r.Ok()) missing.push_back(file);
+    else Unreadable.push_back(file);
     return;
   }
-  // A file that is there but cannot be read leaves its part empty too; the user is told.
-  try {
-    const TrpTemplateLoad r = rpLoadTemplateFile(report.Pages, file);
-    if (r.Result == 1 || r.Result == 2) {
-      report.Pages.Clear();
-      Unreadable.push_back(file);
-    }
-  } catch (const Exception&) {
-    report.Pages.Clear();
+  if (r.Result == 1 || r.Result == 2) {
+    report.Clear();
     Unreadable.push_back(file);
   }
 }

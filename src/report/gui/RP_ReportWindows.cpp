@@ -1,11 +1,17 @@
 #include "report/gui/RP_ReportWindows.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/gui/Application.h"
 #include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
 #include "platform/gui/QtGraphics.h"
 #include "report/gui/RP_Preview.h"
 #include "report/gui/RP_PrintForm.h"
@@ -78,10 +84,42 @@ void ShowPreview(TrpReport& report, const AnsiString& caption) {
 
 }  // namespace
 
+bool rpInputBox(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) {
+  TForm form;
+  form.setObjectName("TrpInputForm");
+  form.SetCaption(caption);
+  auto* column = new QVBoxLayout(&form);
+  auto* label = new QLabel(ToQString(prompt), &form);
+  label->setObjectName("lblPrompt");
+  column->addWidget(label);
+  auto* edit = new QLineEdit(ToQString(value), &form);
+  edit->setObjectName("edValue");
+  edit->selectAll();
+  column->addWidget(edit);
+  auto* buttons = new QHBoxLayout;
+  auto* ok = new QPushButton(ToQString(ButtonCaption(mrOk)), &form);
+  ok->setObjectName("btnOk");
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(ToQString(ButtonCaption(mrCancel)), &form);
+  cancel->setObjectName("btnCancel");
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  column->addLayout(buttons);
+  QObject::connect(ok, &QPushButton::clicked, &form, [&] { form.SetModalResult(mrOk); });
+  QObject::connect(cancel, &QPushButton::clicked, &form, [&] { form.SetModalResult(mrCancel); });
+  form.resize(std::max(form.sizeHint().width(), 320), form.sizeHint().height());
+  if (form.ShowModal() != mrOk) return false;
+  // What the code page cannot hold becomes "?".
+  value = FromQString(As1251(edit->text()));
+  return true;
+}
+
 void rpInstallReportWindows() {
   rpSetProgressRunner(RunReportWork);
   rpSetPreviewShower(ShowPreview);
   rpFunctionServices().MessageBox = [](const AnsiString& text, const AnsiString& caption, int flags) {
     return MessageBox(text, caption, static_cast<unsigned>(flags));
   };
+  rpFunctionServices().InputQuery = rpInputBox;
 }

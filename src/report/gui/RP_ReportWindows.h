@@ -41,6 +41,11 @@ class TrpProgressWindow : public TrpProgress {
   bool hidden_ = false;
 };
 
-// Installs the progress window, the preview window and the message boxes as the report
-// component's (rpSetProgressRunner, rpSetPreviewShower, the MessageBox service).
+// The input box of the report's INPUT function: the prompt above an edit holding the
+// value, OK and Cancel; false when cancelled (the value stays).
+bool rpInputBox(const AnsiString& caption, const AnsiString& prompt, AnsiString& value);
+
+// Installs the progress window, the preview window, the message boxes and the input box
+// as the report component's (rpSetProgressRunner, rpSetPreviewShower, the MessageBox and
+// InputQuery services).
 void rpInstallReportWindows();
