@@ -213,7 +213,9 @@ TEST_F(Prepared, DamagedFilesAreRefusedAndThePagesKept) {
       ADD_FAILURE() << "loaded";
     } catch (const ErpPreparedError& e) {
       ExpectRussianIn1251(e.Message());
-      if (c.message) EXPECT_EQ(cp::Ansi1251ToUtf8(e.Message()), c.message);
+      if (c.message) {
+        EXPECT_EQ(cp::Ansi1251ToUtf8(e.Message()), c.message);
+      }
     }
     EXPECT_EQ(target.GetCount(), 1);
   }
