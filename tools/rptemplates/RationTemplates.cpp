@@ -143,10 +143,11 @@ void Menu(TDesign& d) {
                               "fdsMenu", true);
   // The comment of a row, printed below it as the data band's child; a row without one
   // (or a print without comments) prints nothing there.
-  TrpBandView& cmt = d.Band(btChild, 0);
+  TrpBandView& cmt = d.Band(btChild, 14);
+  cmt.Flags |= flStretched;
   data.ChildBand = cmt.Name;
   cmt.Script.SetText(cmt.Name + ".Visible := [CMT2] <> ''");
-  d.Text("[CMT2]", 66, 0, 624, 0, 8, kItalic).Flags |= flStretched | flWordWrap;
+  d.Text("[CMT2]", 66, 0, 624, 14, 8, kItalic).Flags |= flStretched | flWordWrap;
   d.Footer();
 }
 
