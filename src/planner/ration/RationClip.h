@@ -53,8 +53,8 @@ bool CanPaste(std::string_view Text, const TMtTreeItem* Target);
 bool CanDropOn(const TMtTreeItem* Source, const TMtTreeItem* Target);
 
 // Inserts a fragment at Target (a day onto a day becomes a new day before the target,
-// numbered, and days with no target the last days; anything else goes below the target, its subtree by the lines' levels). Returns
-// the first item added, or nil when the text was refused or no line could be placed. The
-// target's day is re-summed and the document's recalculation and modified flags set; the
-// caller recomputes the totals.
+// numbered, and days with no target the last days; anything else goes below the target,
+// its subtree by the lines' levels). Returns the first item added, or nil when the text
+// was refused or no line could be placed. The target's day is re-summed and the
+// document's recalculation and modified flags set; the caller recomputes the totals.
 TMtTreeItem* PasteText(TRationDocument& Doc, std::string_view Text, TMtTreeItem* Target);

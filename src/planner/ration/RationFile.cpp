@@ -484,7 +484,9 @@ TRationLoadResult LoadRationFromFile(TRationDocument& Doc, const AnsiString& Fil
     // document, is refused before it is read into memory.
     TFileStream file(FileName, fmOpenRead);
     char head[8];
-    if (file.Read(head, 8) != 8 || !IsRationFileHead(head)) {
+    if (file.Read(head, 8) != 8) {
+      result = rlReadError;  // cut short before its version
+    } else if (!IsRationFileHead(head)) {
       result = rlUnknownFormat;
     } else if (file.Size() > kRationMaxFileSize) {
       result = rlReadError;

@@ -349,7 +349,9 @@ std::vector<TRefJournalMove> ReadRefJournal(const AnsiString& journal) {
     const AnsiString& line = lines.Strings(i);
     if (line.empty()) continue;
     const auto foreign = [&](const char* why) {
-      return ERefError(ForeignJournalText(journal, Format(Ansi("строка %d (%s) %s"), {i + 1, line, Ansi(why)})));
+      // The line as it stands, up to a length a message can show.
+      const AnsiString shown = line.size() > 120 ? line.substr(0, 120) + "..." : line;
+      return ERefError(ForeignJournalText(journal, Format(Ansi("строка %d (%s) %s"), {i + 1, shown, Ansi(why)})));
     };
     const std::size_t tab = line.find('\t');
     const std::size_t slash = line.find('/');
@@ -358,8 +360,8 @@ std::vector<TRefJournalMove> ReadRefJournal(const AnsiString& journal) {
     const AnsiString work = line.substr(0, slash), file = line.substr(slash + 1, tab - slash - 1),
                      target = line.substr(tab + 1);
     if (!IsRefWorkDirName(work)) throw foreign("называет папку, которую эта программа не создает");
-    if (!IsPlainName(file) || !IsPlainName(target) || file != target)
-      throw foreign("называет файл вне папки справочников");
+    if (!IsPlainName(file) || !IsPlainName(target)) throw foreign("называет файл вне папки справочников");
+    if (file != target) throw foreign("называет рабочую копию другого файла");
     if (!IsRefTableFileName(target)) throw foreign("называет файл, который не является справочником");
     TRefJournalMove move{dir + work + "/" + file, ResolveExistingPath(dir + target), dir + work};
     // The working copy: a file of ours, not a link to something else.

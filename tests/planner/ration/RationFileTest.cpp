@@ -955,6 +955,8 @@ TEST(RationFileLoadTest, MessagesAndResults) {
   WriteFileBytes(good, bytes);
   WriteFileBytes(foreign, "PK\3\4 not a ration at all");
   WriteFileBytes(cut, bytes.substr(0, bytes.size() - 3));
+  const AnsiString head = dir.Path() + "/head.tw";  // cut short inside the version
+  WriteFileBytes(head, bytes.substr(0, 6));
   struct Case {
     AnsiString name;
     TRationLoadResult result;
@@ -964,6 +966,7 @@ TEST(RationFileLoadTest, MessagesAndResults) {
       {good, rlOk, ""},
       {foreign, rlUnknownFormat, Ansi("Неизвестный или неверный формат файла\r") + foreign},
       {cut, rlReadError, Ansi("Невозможно прочитать файл\r") + cut},
+      {head, rlReadError, Ansi("Невозможно прочитать файл\r") + head},
       {missing, rlReadError, Ansi("Невозможно прочитать файл\r") + missing},
       {dir.Path(), rlReadError, Ansi("Невозможно прочитать файл\r") + dir.Path()},
   };
