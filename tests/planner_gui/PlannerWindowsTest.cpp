@@ -775,6 +775,47 @@ TEST_F(PlannerWindows, AverageRationTabsWithoutTheDayList) {
   EXPECT_EQ(f->CurrentTab(), 2);  // a hidden tab is not shown
 }
 
+// A day menu made an average ration while its day list is the page shown: the menu is
+// shown in its place, whether the type is changed in the properties dialog or otherwise.
+TEST_F(PlannerWindows, HidingTheDayListWhileShownShowsTheMenu) {
+  struct Case {
+    const char* what;
+    std::function<void(TRaskladForm*)> toAverage;
+  };
+  const Case cases[] = {
+      {"the properties dialog",
+       [this](TRaskladForm*) {
+         WithModal<TRaskladPropForm>([&] { Trigger("EditRaskladProp"); },
+                                     [](TRaskladPropForm& d) {
+                                       d.rbAverage->click();
+                                       d.btnOk->click();
+                                     });
+       }},
+      {"the document",
+       [](TRaskladForm* f) {
+         f->Doc().SetRationType(rtAverage);
+         f->ApplyDocumentState();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TRaskladForm* f = form_->OpenRation(Example("mountain-14.tw"));
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->Tabs()->count(), 4);
+    f->ShowTab(1);
+    ASSERT_EQ(f->CurrentTab(), 1);
+    c.toAverage(f);
+    Process();
+    EXPECT_EQ(f->Doc().RationType(), rtAverage);
+    EXPECT_EQ(f->Tabs()->count(), 3);
+    EXPECT_EQ(f->CurrentTab(), 0);
+    EXPECT_EQ(f->Tabs()->tabText(f->Tabs()->currentIndex()).toStdString(), "Меню по дням");
+    f->Doc().Modified = 0;
+    f->parentWidget()->close();
+    Process();
+  }
+}
+
 // The report preview's help button opens the program's help at the preview's page.
 TEST_F(PlannerWindows, PreviewHelpOpensItsPage) {
   {
@@ -1226,7 +1267,10 @@ TEST_F(PlannerWindows, PlacementOfTheFrameAndTheRationWindowsIsKept) {
   f = form_->OpenRation(Example("ski-10.tw"));
   ASSERT_NE(f, nullptr);
   sub = qobject_cast<QMdiSubWindow*>(f->parentWidget());
-  EXPECT_FALSE(sub->isMaximized());
+  // A new window is maximised; back to normal, it takes the bounds the last one left.
+  EXPECT_TRUE(sub->isMaximized());
+  sub->showNormal();
+  Process();
   EXPECT_EQ(sub->geometry(), bounds);
   // Maximised and closed: the next one opens maximised and goes back to the same bounds.
   sub->showMaximized();
@@ -1794,6 +1838,79 @@ TEST_F(PlannerWindows, TripListSelectedColumnDecidesWhatEnterEdits) {
   list->EndEdit(true);
 }
 
+// A day added below the last visible line of the menu becomes its first visible line; one
+// added where it is seen leaves the list where it is.
+TEST_F(PlannerWindows, ADayAddedBelowTheVisibleLinesBecomesTheFirstVisibleLine) {
+  struct Case {
+    const char* what;
+    int focusedDay;   // the new day goes before it
+    bool scrolls;
+  };
+  const Case cases[] = {{"below the last visible line", 6, true}, {"on a visible line", 0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TRaskladForm* f = form_->OpenRation(Example("mountain-14.tw"));
+    ASSERT_NE(f, nullptr);
+    FocusTree(f);
+    TMtTree* tree = f->MenuView();
+    tree->ExpandAll();
+    TMtTreeItem* target = f->Doc().Items()->Root()->GetChildren(c.focusedDay);
+    tree->SetItemFocused(target);
+    tree->SetTopIndex(0);
+    Process();
+    const int pageRows = tree->RowsPerPage();
+    ASSERT_GT(pageRows, 5);
+    ASSERT_EQ(tree->RowOf(target) >= pageRows, c.scrolls) << tree->RowOf(target) << " of " << pageRows;
+    Trigger("EditAddDay");
+    TMtTreeItem* day = f->Doc().Items()->Root()->GetChildren(c.focusedDay);
+    ASSERT_NE(day, target);
+    EXPECT_EQ(tree->ItemFocused(), day);
+    EXPECT_EQ(tree->TopIndex(), c.scrolls ? tree->RowOf(day) : 0);
+    if (c.scrolls) {
+      EXPECT_EQ(tree->GetTopItem(), day);
+    }
+    f->Doc().Modified = 0;
+    f->parentWidget()->close();
+    Process();
+  }
+}
+
+// A new ration window is maximised, also after the windows were tiled and one of them
+// closed in its tiled bounds.
+TEST_F(PlannerWindows, ANewRationWindowIsMaximisedWhateverTheOthersAre) {
+  auto sub = [](TRaskladForm* f) { return qobject_cast<QMdiSubWindow*>(f->parentWidget()); };
+  TRaskladForm* a = form_->OpenRation(Example("weekend-hike.tw"));
+  TRaskladForm* b = form_->OpenRation(Example("ski-10.tw"));
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  Trigger("WindowTileVertical1");
+  ASSERT_FALSE(sub(a)->isMaximized());
+  sub(a)->close();
+  Process();
+  for (const char* name : {"mountain-14.tw", "weekend-hike.tw"}) {
+    TRaskladForm* f = form_->OpenRation(Example(name));
+    ASSERT_NE(f, nullptr);
+    Process();
+    EXPECT_TRUE(sub(f)->isMaximized()) << name;
+    EXPECT_EQ(sub(f)->geometry(), form_->Client()->viewport()->rect()) << name;
+  }
+}
+
+// The reference editor takes the frame's client area (inside its border, below its menu
+// bar), at 0, 18 of the screen.
+TEST_F(PlannerWindows, TheReferenceEditorTakesTheFramesClientArea) {
+  const QRect screen = form_->screen()->geometry();
+  const QSize client = form_->rect().adjusted(0, form_->menuBar()->geometry().bottom() + 1, 0, 0).size();
+  ASSERT_LT(client.height(), form_->height());
+  QRect shown;
+  WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); },
+                          [&](TRefEditForm& d) {
+                            shown = d.geometry();
+                            d.Action("FileClose")->trigger();
+                          });
+  EXPECT_EQ(shown, QRect(screen.topLeft() + QPoint(0, 18), client));
+}
+
 // A ration reopened from the recent files while others are open comes back maximised like
 // them, inside the client area.
 TEST_F(PlannerWindows, ARationReopenedAmongMaximisedOnesIsMaximised) {
@@ -2065,19 +2182,14 @@ TEST_F(PlannerWindows, F1OpensTheContextOfTheWindow) {
                        });
   EXPECT_EQ(aboutContext, 2280);
 
-  QRect placed;
   WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); },
                           [&](TRefEditForm& d) {
-                            placed = d.geometry();
                             // Esc in a tree leaves the window open.
                             QTest::keyClick(d.View(0), Qt::Key_Escape);
                             Process();
                             EXPECT_TRUE(d.isVisible());
                             d.Action("FileClose")->trigger();
                           });
-  const QRect screen = form_->screen()->geometry();
-  EXPECT_EQ(placed.topLeft(), screen.topLeft() + QPoint(0, 18));
-  EXPECT_EQ(placed.size(), form_->size());
 }
 
 // A number typed into the general page is a change of the document before the field is

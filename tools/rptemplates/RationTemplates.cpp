@@ -141,11 +141,13 @@ void Menu(TDesign& d) {
                                {"Углев., г", "[CARB2]", 56, R},
                                {"Вес на группу, кг", "[GVEIGHT2]", 76, R}},
                               "fdsMenu", true);
-  (void)data;
-  // The comment of a row, below it; an empty one takes no room.
-  TrpBandView& cmt = d.Band(btChild, 0);
-  (void)cmt;
-  d.Text("[CMT2]", 66, 0, 624, 0, 8, kItalic).Flags |= flStretched | flWordWrap;
+  // The comment of a row, printed below it as the data band's child; a row without one
+  // (or a print without comments) prints nothing there.
+  TrpBandView& cmt = d.Band(btChild, 14);
+  cmt.Flags |= flStretched;
+  data.ChildBand = cmt.Name;
+  cmt.Script.SetText(cmt.Name + ".Visible := [CMT2] <> ''");
+  d.Text("[CMT2]", 66, 0, 624, 14, 8, kItalic).Flags |= flStretched | flWordWrap;
   d.Footer();
 }
 

@@ -37,15 +37,6 @@ int CenteredLeft(int PanelWidth, int LabelWidth) {
   return static_cast<int>(Round(static_cast<double>(PanelWidth - LabelWidth) / 2));
 }
 
-std::vector<TSysInfoRow> SysInfoRows(const TSystemVersion& Version, const TMemoryStatus& Memory,
-                                     const TGuiInfo& Gui) {
-  std::vector<TSysInfoRow> rows;
-  rows.push_back({"OS name :", Version.Name});
-  rows.push_back({"OS version :", VersionText(Version)});
-  rows.push_back({"Physical memory :", MemoryText(Memory)});
-  if (!Gui.QtVersion.empty()) rows.push_back({"Qt version :", Gui.QtVersion});
-  for (std::size_t i = 0; i < Gui.Screens.size(); ++i)
-    rows.push_back({Gui.Screens.size() == 1 ? AnsiString("Screen :") : Format("Screen %d :", {i + 1}),
-                    Gui.Screens[i]});
-  return rows;
+std::vector<TSysInfoRow> SysInfoRows(const TSystemVersion& Version, const TMemoryStatus& Memory) {
+  return {{"OS name :", Version.Name}, {"OS version :", VersionText(Version)}, {"Physical memory :", MemoryText(Memory)}};
 }

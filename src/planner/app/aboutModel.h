@@ -1,7 +1,6 @@
 // The about box without windows: the texts of its labels from the program's version
 // strings, the mail link, the centring rule of its labels, and the rows of its system
-// page (name, version, memory, and on Linux the Qt version and the screens the window
-// passes in).
+// page (name, version, memory).
 #pragma once
 
 #include <cstdint>
@@ -33,12 +32,5 @@ struct TSysInfoRow {
   AnsiString Name;  // 1251
   AnsiString Value;
 };
-// What the window knows of the display toolkit.
-struct TGuiInfo {
-  AnsiString QtVersion;              // empty: no row
-  std::vector<AnsiString> Screens;   // "1920 x 1080, 96 dpi" per screen
-};
-// "OS name :", "OS version :", "Physical memory :", then "Qt version :" and one
-// "Screen :" row per screen ("Screen 2 :" ... with several).
-std::vector<TSysInfoRow> SysInfoRows(const TSystemVersion& Version, const TMemoryStatus& Memory,
-                                     const TGuiInfo& Gui);
+// The three rows of the system page: "OS name :", "OS version :", "Physical memory :".
+std::vector<TSysInfoRow> SysInfoRows(const TSystemVersion& Version, const TMemoryStatus& Memory);

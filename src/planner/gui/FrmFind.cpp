@@ -255,8 +255,8 @@ TReplaceAnswer TReplaceConfirmDlg::ConfirmReplace(const AnsiString& Msg) {
 
 namespace {
 
-int ShowResult(TRationFinder& finder, int count) {
-  const AnsiString text = finder.ResultMessage(count);
+int ShowResult(TRationFinder& finder, int count, bool findNext) {
+  const AnsiString text = finder.ResultMessage(count, findNext);
   if (!text.empty()) MessageDlg(text, TMsgDlgType::mtInformation, mbOK);
   return count;
 }
@@ -267,9 +267,9 @@ int ItemFindExecute(TFindDlg& Dialog, TRationFinder& Finder, IReplaceConfirm& Co
   if (Dialog.Execute() != mrOk) return -1;
   Finder.Condition = Dialog.Model().Condition();
   Finder.Confirm = true;
-  return ShowResult(Finder, Finder.FindItems(Finder.FindStart(), Confirm));
+  return ShowResult(Finder, Finder.FindItems(Finder.FindStart(), Confirm), false);
 }
 
 int ItemFindNextExecute(TRationFinder& Finder, IReplaceConfirm& Confirm) {
-  return ShowResult(Finder, Finder.FindItems(Finder.FindNextStart(), Confirm));
+  return ShowResult(Finder, Finder.FindItems(Finder.FindNextStart(), Confirm), true);
 }

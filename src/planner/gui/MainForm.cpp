@@ -416,10 +416,6 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& Name) {
     }
     return nullptr;
   }
-  // While the windows are maximised (the current one is), a new one joins them maximised,
-  // whatever placement the last closed window left.
-  const QMdiSubWindow* current = mdi_->currentSubWindow();
-  const bool maximisedMode = current != nullptr && current->isMaximized();
   QMdiSubWindow* sub = mdi_->addSubWindow(form);
   sub->setObjectName("RaskladWindow");
   sub->setWindowIcon(windowIcon());
@@ -429,17 +425,16 @@ TRaskladForm* TMainForm::OpenRation(const AnsiString& Name) {
     form->SavePanes(globals_.Store(), PlacementKey(kRaskladFormPlacement));
     placement->Save();
   };
+  // A new window is maximised. It is shown in the bounds the last closed one left first,
+  // so that leaving the maximised state returns to them.
   TWindowState state = TWindowState::wsNormal;
-  // Shown in its bounds first, so that leaving the maximised state returns to them.
-  const bool placed = placement->Restore(state);
+  placement->Restore(state);
   sub->show();
   // Activating a window while another is maximised gives it the maximised state in its
   // normal bounds: it is then maximised again, to fill the client area.
   mdi_->setActiveSubWindow(sub);
-  if (maximisedMode || state == TWindowState::wsMaximized || !placed) {
-    if (sub->isMaximized() && sub->geometry() != mdi_->viewport()->rect()) sub->showNormal();
-    sub->showMaximized();
-  }
+  if (sub->isMaximized() && sub->geometry() != mdi_->viewport()->rect()) sub->showNormal();
+  sub->showMaximized();
   form->RestorePanes(globals_.Store(), PlacementKey(kRaskladFormPlacement));
   form->ShowSection(0);  // the general page, the title field focused
   if (!FileName.empty() && !reviewMode_) {
@@ -615,6 +610,11 @@ void TMainForm::RaskladProp(TRaskladForm& child) {
   UpdateActions();
 }
 
+QSize TMainForm::ClientAreaSize() const {
+  const int menu = menuBar()->isVisible() ? menuBar()->height() : 0;
+  return QSize(width(), std::max(0, height() - menu));
+}
+
 void TMainForm::ToolsEditRefExecute() {
   TRefMenu& menu = refMenuForm_->Menu();
   // A reference directory changed in the options: its limits are the ones edited and used.
@@ -623,9 +623,9 @@ void TMainForm::ToolsEditRefExecute() {
   // A saved table is read again by the pick-list at once.
   form.Model().OnRefSaved = [&menu](int page) { menu.ReloadRef(page); };
   form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
-  // The size of the frame's client area, at 0, 18 of the screen.
+  // The size of the frame's client area (below its menu bar), at 0, 18 of the screen.
   const QRect screen = this->screen() != nullptr ? this->screen()->geometry() : QRect();
-  form.setGeometry(QRect(screen.topLeft() + QPoint(0, 18), size()));
+  form.setGeometry(QRect(screen.topLeft() + QPoint(0, 18), ClientAreaSize()));
   form.exec();
   services_.Defaults.Limits = menu.Limits;
 }

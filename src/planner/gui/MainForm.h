@@ -66,6 +66,9 @@ class TMainForm : public QMainWindow {
   void RebuildMruMenu();
   // "Окна": the window commands, then every open window (the active one checked).
   void RebuildWindowMenu();
+  // The size of the frame's client area: inside its border, below its menu bar (the
+  // reference editor takes it).
+  QSize ClientAreaSize() const;
 
  protected:
   void closeEvent(QCloseEvent* e) override;

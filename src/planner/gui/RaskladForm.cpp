@@ -581,7 +581,10 @@ void TRaskladForm::AfterCommand() {
 }
 
 void TRaskladForm::ItemAddDayExecute() {
-  editor_->ItemAddDay();
+  TMtTreeItem* day = editor_->ItemAddDay();
+  // A new day below the last visible line becomes the first visible line.
+  if (day != nullptr && tvEatMenu->RowOf(day) >= tvEatMenu->TopIndex() + tvEatMenu->RowsPerPage())
+    tvEatMenu->SetTopItem(day);
   AfterCommand();
 }
 void TRaskladForm::ItemAddMealExecute() {
@@ -828,7 +831,11 @@ void TRaskladForm::ApplyTree() {
   const bool showDayList = doc_.DayListPageVisible();
   const int dayIndex = pcEat->indexOf(tabPages_[1]);
   if (showDayList && dayIndex < 0) pcEat->insertTab(1, tabPages_[1], Q("Раскладка по дням"));
-  if (!showDayList && dayIndex >= 0) pcEat->removeTab(dayIndex);
+  if (!showDayList && dayIndex >= 0) {
+    // Hidden while shown: the menu takes its place, not the page that follows it.
+    if (pcEat->currentIndex() == dayIndex) pcEat->setCurrentWidget(tabPages_[0]);
+    pcEat->removeTab(dayIndex);
+  }
   tvEatMenu->Invalidate();
 }
 

@@ -136,7 +136,7 @@ void TAboutDlg::Prepare(const AnsiString& ProgTitle, const AnsiString& ProgVersi
   mailLink_ = AboutMailLink(ProgTitle, ProgVersion);
 
   lvSysInfo->clear();
-  for (const TSysInfoRow& row : SysInfoRows(Version, Memory, GuiInfo())) {
+  for (const TSysInfoRow& row : SysInfoRows(Version, Memory)) {
     auto* item = new QTreeWidgetItem(lvSysInfo, {QString(), ToQString(row.Name), ToQString(row.Value)});
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
   }
@@ -151,17 +151,6 @@ int TAboutDlg::Execute(const AnsiString& ProgTitle, const AnsiString& ProgVersio
   move(placed.topLeft());
   exec();
   return mrOk;
-}
-
-TGuiInfo TAboutDlg::GuiInfo() {
-  TGuiInfo info;
-  info.QtVersion = qVersion();
-  for (const QScreen* screen : QGuiApplication::screens()) {
-    const QSize size = screen->size();
-    info.Screens.push_back(Format("%d x %d, %d dpi", {size.width(), size.height(),
-                                                       static_cast<int>(screen->logicalDotsPerInch() + 0.5)}));
-  }
-  return info;
 }
 
 void TAboutDlg::lblURLClick() { ShellOpen(kProgramUrl); }

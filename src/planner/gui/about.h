@@ -26,8 +26,6 @@ class TAboutDlg : public QDialog {
                const TSystemVersion& Version, const TMemoryStatus& Memory);
   // The dialog modally with the data module's version strings and the running system.
   int Execute(const AnsiString& ProgTitle, const AnsiString& ProgVersion, const AnsiString& ProgCopyright);
-  // What the window knows of Qt and the screens.
-  static TGuiInfo GuiInfo();
 
   void lblURLClick();
   void lblEMailClick();

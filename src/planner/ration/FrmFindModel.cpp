@@ -313,8 +313,8 @@ int TRationFinder::FindItems(TMtTreeItem* Start, IReplaceConfirm& Confirmer) {
   return count;
 }
 
-AnsiString TRationFinder::ResultMessage(int Count) const {
-  if (Condition.Replace) return Format(Ansi("Выполнено замен: %d "), {Count});
+AnsiString TRationFinder::ResultMessage(int Count, bool FindNext) const {
+  if (Condition.Replace && (!FindNext || Count > 0)) return Format(Ansi("Выполнено замен: %d "), {Count});
   return Count == 0 ? Ansi("Не найдено.") : AnsiString();
 }
 

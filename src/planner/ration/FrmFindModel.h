@@ -183,8 +183,9 @@ class TRationFinder {
   // The question before a replacement.
   AnsiString ConfirmText(const TMtTreeItem* Found) const;
   // The information message after a search (empty when there is none to show):
-  // "Выполнено замен: %d " in replace mode, "Не найдено." for a search without a match.
-  AnsiString ResultMessage(int Count) const;
+  // "Выполнено замен: %d " after a search in replace mode (after Find Next only when it
+  // replaced something), else "Не найдено." for a search without a match.
+  AnsiString ResultMessage(int Count, bool FindNext = false) const;
 
   // The window's item-deletion handler passes every deleted item on.
   void ItemDeleted(const TMtTreeItem* Item);

@@ -164,7 +164,8 @@ bool KindAccepts(std::int32_t TargetKind, std::int32_t RootKind) {
 
 bool CanPaste(std::string_view Text, const TMtTreeItem* Target) {
   std::int32_t kind = 0;
-  return Target != nullptr && HeaderRootKind(Text, kind) && KindAccepts(KindOf(Target), kind);
+  if (!HeaderRootKind(Text, kind)) return false;
+  return Target != nullptr ? KindAccepts(KindOf(Target), kind) : kind == fkDay;
 }
 
 bool CanDropOn(const TMtTreeItem* Source, const TMtTreeItem* Target) {
@@ -188,8 +189,9 @@ TMtTreeItem* PasteText(TRationDocument& Doc, std::string_view Text, TMtTreeItem*
       TClipItem line;
       if (!ParseItemLine(lines[i], line)) continue;
       TMtTreeItem* added = nullptr;
-      if (first == nullptr && KindOf(Target) == fkDay && rootKind == fkDay) {
-        // A day onto a day: a new day before the target, numbered like any new day.
+      if (first == nullptr && (Target == nullptr || KindOf(Target) == fkDay) && rootKind == fkDay) {
+        // A day onto a day: a new day before the target, numbered like any new day; with
+        // no target, the last day.
         if (line.Rec.Kind != fkDay) continue;
         added = Doc.AddItem(Target, AnsiString(), nullptr, fkDay, 0);
         added->ColumnText().SetString(rcComment, line.Comment);

@@ -46,15 +46,15 @@ bool ParseItemLine(std::string_view Line, TClipItem& Item);
 // products, meals and days; a meal products and dishes; a dish products; a product none.
 bool KindAccepts(std::int32_t TargetKind, std::int32_t RootKind);
 // The text is a fragment (signature, version 1, root Kind 0 .. 3) whose root the target
-// accepts. False for a nil target.
+// accepts; with a nil target (nothing focused), a fragment of days.
 bool CanPaste(std::string_view Text, const TMtTreeItem* Target);
 // A drag of Source (an item of some ration tree) may drop on Target: both exist, Target is
 // neither the source, nor its parent, nor inside it, and accepts the source's Kind.
 bool CanDropOn(const TMtTreeItem* Source, const TMtTreeItem* Target);
 
 // Inserts a fragment at Target (a day onto a day becomes a new day before the target,
-// numbered; anything else goes below the target, its subtree by the lines' levels). Returns
-// the first item added, or nil when the text was refused or no line could be placed. The
-// target's day is re-summed and the document's recalculation and modified flags set; the
-// caller recomputes the totals.
+// numbered, and days with no target the last days; anything else goes below the target,
+// its subtree by the lines' levels). Returns the first item added, or nil when the text
+// was refused or no line could be placed. The target's day is re-summed and the
+// document's recalculation and modified flags set; the caller recomputes the totals.
 TMtTreeItem* PasteText(TRationDocument& Doc, std::string_view Text, TMtTreeItem* Target);

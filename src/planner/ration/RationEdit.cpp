@@ -68,13 +68,14 @@ TRationCommands TRationEditor::Commands(bool TreeFocused, const AnsiString& Past
   if (!TreeFocused) return c;
   c.AddDay = true;
   c.DelAll = doc_.Items()->Count() > 0;
+  c.Cut = true;
+  c.Copy = true;
+  // Without a focused item (an empty ration, say) days can still be pasted: they go last.
   TMtTreeItem* focused = doc_.Tree().ItemFocused();
+  c.Paste = focused == nullptr || CanPaste(PasteText, focused);
   if (focused == nullptr) return c;
   c.Del = true;
   c.Find = true;
-  c.Cut = true;
-  c.Copy = true;
-  c.Paste = CanPaste(PasteText, focused);
   c.FindNext = !Trim(FindValue).empty();
   c.MoveUp = focused->GetPrevSibling() != nullptr;
   c.MoveDown = focused->GetNextSibling() != nullptr;
@@ -439,8 +440,7 @@ AnsiString TRationEditor::CopyItems(bool Cut) {
 }
 
 bool TRationEditor::PasteItems(std::string_view Text) {
-  TMtTreeItem* target = doc_.Tree().ItemFocused();
-  if (target == nullptr || PasteText(doc_, Text, target) == nullptr) return false;
+  if (PasteText(doc_, Text, doc_.Tree().ItemFocused()) == nullptr) return false;
   UpdateTotals();
   return true;
 }

@@ -396,6 +396,22 @@ double ExtendedToDouble(const unsigned char* b) {
 // ---------------------------------------------------------------------------------
 // Reading
 
+namespace {
+
+std::int32_t RationFileVersionOf(const char* head) {
+  std::uint32_t v = 0;
+  for (int i = 7; i >= 4; --i) v = v << 8 | static_cast<unsigned char>(head[i]);
+  return static_cast<std::int32_t>(v);
+}
+
+// The first 8 bytes of a document: the signature and a version that is read.
+bool IsRationFileHead(const char* head) {
+  const std::int32_t version = RationFileVersionOf(head);
+  return std::memcmp(head, kRationSignature, 4) == 0 && version >= 1 && version <= 3;
+}
+
+}  // namespace
+
 TRationLoadResult ReadRation(TRationDocument& Doc, TStream& Stream, const TRationLimits& CurrentLimits) {
   const std::uint8_t oldType = Doc.RationType();
   const std::uint8_t oldReady = Doc.DocumentReady;
@@ -408,10 +424,10 @@ TRationLoadResult ReadRation(TRationDocument& Doc, TStream& Stream, const TRatio
     TMtUpdateBracket bracket(&Doc.Tree());
     Doc.Items()->Clear();
     Doc.DayCounter = 0;
-    char signature[4];
-    Stream.ReadBuffer(signature, 4);
-    const std::int32_t version = Stream.ReadInt32();
-    if (std::memcmp(signature, kRationSignature, 4) != 0 || version < 1 || version > 3) {
+    char head[8];
+    Stream.ReadBuffer(head, 8);
+    const std::int32_t version = RationFileVersionOf(head);
+    if (!IsRationFileHead(head)) {
       result = rlUnknownFormat;
     } else {
       // The reference shares are not stored: they stay the document's.
@@ -464,10 +480,22 @@ TRationLoadResult LoadRationFromFile(TRationDocument& Doc, const AnsiString& Fil
   Doc.FileName = FileName;
   TRationLoadResult result;
   try {
-    TMemoryStream data;
-    data.LoadFromFile(FileName);
-    result = ReadRation(Doc, data, CurrentLimits);
-    Doc.FileStamp = result == rlOk ? StampOfBytes(data.Memory(), data.Size()) : TFileStamp{};
+    // The signature and the size first: a file of another kind, or one larger than any
+    // document, is refused before it is read into memory.
+    TFileStream file(FileName, fmOpenRead);
+    char head[8];
+    if (file.Read(head, 8) != 8) {
+      result = rlReadError;  // cut short before its version
+    } else if (!IsRationFileHead(head)) {
+      result = rlUnknownFormat;
+    } else if (file.Size() > kRationMaxFileSize) {
+      result = rlReadError;
+    } else {
+      TMemoryStream data;
+      data.LoadFromStream(file);
+      result = ReadRation(Doc, data, CurrentLimits);
+      Doc.FileStamp = result == rlOk ? StampOfBytes(data.Memory(), data.Size()) : TFileStamp{};
+    }
     // A ration without a title is named by its file, as after saving it: a window
     // without a caption could not be told from the others.
     if (result == rlOk && Doc.Caption.empty()) Doc.Caption = FileName;

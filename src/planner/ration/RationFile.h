@@ -31,6 +31,9 @@ inline constexpr int kRationMaxLevels = 64;
 // one with more days, or one that would make more items, is refused as damaged.
 inline constexpr std::int32_t kRationMaxDays = 999;
 inline constexpr std::int64_t kRationMaxItems = 100'000;
+// No document is larger than this (the most items, each with long texts, stay far below
+// it): a larger file with the signature is refused as damaged without being read.
+inline constexpr std::int64_t kRationMaxFileSize = 64 * 1024 * 1024;
 
 // Results of reading a document.
 enum TRationLoadResult : int {
@@ -60,7 +63,9 @@ class IRationFileMessages {
 // was. Shows no message.
 TRationLoadResult ReadRation(TRationDocument& Doc, TStream& Stream, const TRationLimits& CurrentLimits);
 
-// Remembers FileName as the document's file name and reads the file. A failure is
+// Remembers FileName as the document's file name and reads the file; one without the
+// signature, or larger than kRationMaxFileSize, is refused before more than its first
+// bytes are read. A failure is
 // shown ("Неизвестный или неверный формат файла" or "Невозможно прочитать файл" with the
 // file name); the window then closes and the name leaves the recent-files list.
 TRationLoadResult LoadRationFromFile(TRationDocument& Doc, const AnsiString& FileName,

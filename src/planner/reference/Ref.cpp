@@ -273,32 +273,126 @@ AnsiString UnfinishedSaveText(const AnsiString& journal, const AnsiString& why) 
                 {ExtractFilePath(journal), journal, why});
 }
 
-// Finishes the save whose journal is in the folder: each working copy it names replaces
-// its file (again, when that was done already), then the journal and the working copies
-// go. Nothing when there is no journal.
-void FinishRefJournal(const TFileSaveLock* lock, const AnsiString& journal) {
-  if (!FileExists(journal)) return;
-  if (lock == nullptr) throw ERefError(UnfinishedSaveText(journal, Ansi("папка доступна только для чтения")));
+// A journal is never longer than this: a few lines per table.
+constexpr std::uintmax_t kRefJournalMaxSize = 64 * 1024;
+
+AnsiString ForeignJournalText(const AnsiString& journal, const AnsiString& what) {
+  return Format(Ansi("Файл %s в папке справочников не является журналом записи этой программы: %s.\r"
+                     "Ни один файл не изменен, журнал оставлен как есть.\r"
+                     "Если вы не знаете, откуда взялся этот файл, удалите его и откройте справочники снова."),
+                {journal, what});
+}
+
+// A name the journal may give: one plain name inside the folder, with no directory part.
+bool IsPlainName(const AnsiString& name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of(AnsiString("/\\\0", 3)) == AnsiString::npos;
+}
+
+// A working directory this program makes for a save: the staging prefix and the six
+// characters that mkdtemp adds.
+bool IsRefWorkDirName(const AnsiString& name) {
+  const std::string_view prefix(kStagingPrefix);
+  if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  });
+}
+
+// A file a save of tables replaces: a table or one of its companions.
+bool IsRefTableFileName(const AnsiString& name) {
+  const AnsiString ext = ExtractFileExt(name);
+  if (AnsiSameText(ext, ".DBF")) return true;
+  return std::any_of(std::begin(kCompanionExts), std::end(kCompanionExts),
+                     [&](const char* companion) { return AnsiSameText(ext, companion); });
+}
+
+// Whether the system path lies inside the folder (a system path ending in "/") once every
+// link on the way is followed.
+bool LeadsInto(const std::string& sysPath, const std::string& sysFolder) {
+  std::error_code ec;
+  const std::string resolved = std::filesystem::weakly_canonical(sysPath, ec).string();
+  return !ec && resolved.compare(0, sysFolder.size(), sysFolder) == 0;
+}
+
+// One step of a journal, checked: the working copy and the file it replaces.
+struct TRefJournalMove {
+  AnsiString From, To, WorkDir;
+};
+
+// Reads the journal and checks every name in it before anything is done: each line is a
+// working directory of this program's naming and a table file in it, a tab, and the file
+// of the same name in the folder that it replaces. A file to be replaced may be a link
+// only when it leads to a file inside the folder; the working directory and its files are
+// never links. ERefError telling the user that the journal is not ours when anything else
+// is named; nothing has been touched then.
+std::vector<TRefJournalMove> ReadRefJournal(const AnsiString& journal) {
+  const AnsiString dir = ExtractFilePath(journal);
+  const std::string sysJournal = SysPath(journal);
+  std::error_code ec;
+  const auto status = std::filesystem::symlink_status(sysJournal, ec);
+  if (ec || !std::filesystem::is_regular_file(status))
+    throw ERefError(ForeignJournalText(journal, Ansi("это не обычный файл")));
+  const std::uintmax_t size = std::filesystem::file_size(sysJournal, ec);
+  if (ec || size > kRefJournalMaxSize) throw ERefError(ForeignJournalText(journal, Ansi("он слишком велик")));
   TStringList lines;
   try {
     lines.LoadFromFile(journal);
   } catch (const std::exception& e) {
     throw ERefError(UnfinishedSaveText(journal, AnsiString(e.what())));
   }
-  std::vector<std::pair<AnsiString, AnsiString>> moves;
-  std::vector<AnsiString> workDirs;
-  const AnsiString dir = ExtractFilePath(journal);
+  std::string sysFolder = std::filesystem::weakly_canonical(SysPath(dir.empty() ? AnsiString(".") : dir), ec).string();
+  if (ec) throw ERefError(UnfinishedSaveText(journal, AnsiString(ec.message())));
+  if (sysFolder.empty() || sysFolder.back() != '/') sysFolder += '/';
+
+  std::vector<TRefJournalMove> moves;
   for (int i = 0; i < lines.Count(); ++i) {
     const AnsiString& line = lines.Strings(i);
+    if (line.empty()) continue;
+    const auto foreign = [&](const char* why) {
+      // The line as it stands, up to a length a message can show.
+      const AnsiString shown = line.size() > 120 ? line.substr(0, 120) + "..." : line;
+      return ERefError(ForeignJournalText(journal, Format(Ansi("строка %d (%s) %s"), {i + 1, shown, Ansi(why)})));
+    };
     const std::size_t tab = line.find('\t');
-    if (tab == AnsiString::npos) continue;
-    // Names inside the folder: a working copy's directory and file, the file it replaces.
-    const AnsiString from = dir + line.substr(0, tab), to = dir + line.substr(tab + 1);
-    if (!FileExists(from))
-      throw ERefError(UnfinishedSaveText(journal, Format(Ansi("нет файла %s"), {from})));
-    moves.emplace_back(from, to);
-    const AnsiString work = ExtractFilePath(from);
-    if (std::find(workDirs.begin(), workDirs.end(), work) == workDirs.end()) workDirs.push_back(work);
+    const std::size_t slash = line.find('/');
+    if (tab == AnsiString::npos || slash == AnsiString::npos || slash > tab)
+      throw foreign("не называет рабочую копию и заменяемый ею файл");
+    const AnsiString work = line.substr(0, slash), file = line.substr(slash + 1, tab - slash - 1),
+                     target = line.substr(tab + 1);
+    if (!IsRefWorkDirName(work)) throw foreign("называет папку, которую эта программа не создает");
+    if (!IsPlainName(file) || !IsPlainName(target)) throw foreign("называет файл вне папки справочников");
+    if (file != target) throw foreign("называет рабочую копию другого файла");
+    if (!IsRefTableFileName(target)) throw foreign("называет файл, который не является справочником");
+    TRefJournalMove move{dir + work + "/" + file, ResolveExistingPath(dir + target), dir + work};
+    // The working copy: a file of ours, not a link to something else.
+    const auto workStatus = std::filesystem::symlink_status(SysPath(move.WorkDir), ec);
+    if (std::filesystem::is_symlink(workStatus) || (!ec && !std::filesystem::is_directory(workStatus)))
+      throw foreign("называет рабочую папку, которая является ссылкой или файлом");
+    const auto fromStatus = std::filesystem::symlink_status(SysPath(move.From), ec);
+    if (std::filesystem::is_symlink(fromStatus)) throw foreign("называет рабочую копию, которая является ссылкой");
+    if (ec || !std::filesystem::is_regular_file(fromStatus))
+      throw ERefError(UnfinishedSaveText(journal, Format(Ansi("нет файла %s"), {move.From})));
+    // The file replaced: in the folder, also where it is a link.
+    const std::string sysTo = SysPath(move.To);
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(sysTo, ec)) && !LeadsInto(sysTo, sysFolder))
+      throw foreign("называет ссылку на файл вне папки справочников");
+    moves.push_back(std::move(move));
+  }
+  return moves;
+}
+
+// Finishes the save whose journal is in the folder: each working copy it names replaces
+// its file (again, when that was done already), then the journal and the working copies
+// go. Nothing when there is no journal; nothing either, with ERefError, when the journal
+// names anything but the program's own working copies and the tables they replace.
+void FinishRefJournal(const TFileSaveLock* lock, const AnsiString& journal) {
+  if (!FileExists(journal)) return;
+  if (lock == nullptr) throw ERefError(UnfinishedSaveText(journal, Ansi("папка доступна только для чтения")));
+  std::vector<std::pair<AnsiString, AnsiString>> moves;
+  std::vector<AnsiString> workDirs;
+  for (TRefJournalMove& m : ReadRefJournal(journal)) {
+    if (std::find(workDirs.begin(), workDirs.end(), m.WorkDir) == workDirs.end()) workDirs.push_back(m.WorkDir);
+    moves.emplace_back(std::move(m.From), std::move(m.To));
   }
   try {
     PlaceRefFiles(moves);

@@ -129,6 +129,11 @@ TRefTableStamp RewriteRefTable(const AnsiString& FileName, const TRefSaveSetting
 // the journal was written is finished by whoever reads or saves a table of the folder
 // next, so that no reader ever sees one table of a save with the other of another. All of
 // it happens under the folder's save lock (TRefFolderLock), which readers take too.
+// Folders are passed between users: a journal is carried out only when every line names
+// a working directory of the program's own naming and a table file in it, and the file of
+// the same name in the folder, no link leading out of the folder on the way. A journal
+// that names anything else is not ours: it is left alone, nothing is touched and
+// ERefError tells the user.
 inline constexpr const char* kRefJournalName = "reftables.~JN";
 
 // The save lock of a reference folder. Re-entrant within the program. Taking it finishes

@@ -220,8 +220,10 @@ TRefMenu::~TRefMenu() {
 void TRefMenu::Forget(TMtTreeItem* item) { std::erase(picked_, item); }
 
 void TRefMenu::BeginExecute(int Page) {
-  current_ = RefPageOfPick(Page);
-  if (current_ < 0) current_ = 0;
+  // A number of no page (3) shows the page shown last (the first, the first time).
+  const int page = RefPageOfPick(Page);
+  if (page >= 0) current_ = page;
+  else if (current_ < 0) current_ = 0;
   pickCount_ = 0;
   picked_.clear();
   CheckAll(current_, -1);

@@ -346,6 +346,28 @@ TEST_F(FindTest, ReplaceAsksBeforeEachAndFollowsTheAnswers) {
   EXPECT_EQ(totals, 1);
 }
 
+// What a search tells when it ends: in replace mode the number of replacements (Find Next
+// that replaced nothing tells that nothing was found), in find mode only that nothing was.
+TEST_F(FindTest, ResultMessagesOfTheDialogAndOfFindNext) {
+  struct Case {
+    bool replace, findNext;
+    int count;
+    const char* message;
+  };
+  const Case cases[] = {
+      {false, false, 0, "Не найдено."}, {false, false, 1, ""},  {true, false, 0, "Выполнено замен: 0 "},
+      {true, false, 2, "Выполнено замен: 2 "}, {false, true, 0, "Не найдено."}, {false, true, 1, ""},
+      {true, true, 0, "Не найдено."},  {true, true, 2, "Выполнено замен: 2 "},
+  };
+  TFindDlgModel search = NameSearch("Сух*");
+  const TFindCondition find = Checked(search), replace = ReplaceBy("Сух*", "120");
+  for (const Case& c : cases) {
+    finder_.Condition = c.replace ? replace : find;
+    EXPECT_EQ(Utf8(finder_.ResultMessage(c.count, c.findNext)), c.message)
+        << c.replace << " " << c.findNext << " " << c.count;
+  }
+}
+
 TEST_F(FindTest, YesToAllReplacesEveryFurtherMatchWithoutAskingAndEnds) {
   // The replacement's name matches the condition itself: the walk must still end.
   finder_.Condition = ReplaceBy("*сух*", "*");

@@ -404,6 +404,43 @@ TEST(RationEdit, PasteAndFindNextEnabling) {
   EXPECT_FALSE(f.editor.Commands(true, product, "").Paste);  // a product takes nothing
 }
 
+// With the ration tree focused, cut and copy are offered, and paste also with no item
+// focused: days pasted into an empty ration become its days.
+TEST(RationEdit, EditCommandsWithTheTreeFocusedAndNoItemFocused) {
+  TEditFixture source(1);
+  TMtTreeItem* p = source.doc.AddItem(source.Day(0), "p", nullptr, fkProduct, 4);
+  source.Day(0)->ColumnText().SetString(rcComment, "c");
+  const AnsiString day = FragmentText(source.Day(0)), product = FragmentText(p);
+  struct Case {
+    bool treeFocused;
+    const char* clipboard;
+    const char* expect;  // cut, copy, paste
+  };
+  const Case cases[] = {{true, day.c_str(), "XCV"}, {true, product.c_str(), "XCV"}, {true, "", "XCV"},
+                        {false, day.c_str(), "..."}};
+  TEditFixture f(1);
+  f.Focus(nullptr);
+  for (const Case& c : cases) {
+    const TRationCommands k = f.editor.Commands(c.treeFocused, c.clipboard, "");
+    const std::string got = {k.Cut ? 'X' : '.', k.Copy ? 'C' : '.', k.Paste ? 'V' : '.'};
+    EXPECT_EQ(got, c.expect) << c.treeFocused << " " << c.clipboard;
+  }
+  // A product has no place without a focused item; a day goes last.
+  const int items = f.doc.Items()->Count();
+  EXPECT_FALSE(f.editor.PasteItems(product));
+  EXPECT_EQ(f.doc.Items()->Count(), items);
+  ASSERT_TRUE(f.editor.PasteItems(day));
+  ASSERT_EQ(f.doc.Items()->Root()->GetChildrenCount(), 2);
+  TMtTreeItem* pasted = f.Day(1);
+  ASSERT_NE(FoodRecOf(pasted), nullptr);
+  EXPECT_EQ(FoodRecOf(pasted)->Kind, fkDay);
+  EXPECT_EQ(Utf8(pasted->Text()), "День 2");
+  EXPECT_EQ(pasted->ColumnText()[rcComment], "c");
+  ASSERT_EQ(pasted->GetChildrenCount(), 1);
+  EXPECT_EQ(pasted->GetChildren(0)->Text(), "p");
+  EXPECT_EQ(f.doc.Days, 2);
+}
+
 TEST(RationEdit, CloseQuestion) {
   struct Case {
     TModalResult answer;

@@ -955,6 +955,8 @@ TEST(RationFileLoadTest, MessagesAndResults) {
   WriteFileBytes(good, bytes);
   WriteFileBytes(foreign, "PK\3\4 not a ration at all");
   WriteFileBytes(cut, bytes.substr(0, bytes.size() - 3));
+  const AnsiString head = dir.Path() + "/head.tw";  // cut short inside the version
+  WriteFileBytes(head, bytes.substr(0, 6));
   struct Case {
     AnsiString name;
     TRationLoadResult result;
@@ -964,6 +966,7 @@ TEST(RationFileLoadTest, MessagesAndResults) {
       {good, rlOk, ""},
       {foreign, rlUnknownFormat, Ansi("Неизвестный или неверный формат файла\r") + foreign},
       {cut, rlReadError, Ansi("Невозможно прочитать файл\r") + cut},
+      {head, rlReadError, Ansi("Невозможно прочитать файл\r") + head},
       {missing, rlReadError, Ansi("Невозможно прочитать файл\r") + missing},
       {dir.Path(), rlReadError, Ansi("Невозможно прочитать файл\r") + dir.Path()},
   };
@@ -1217,6 +1220,49 @@ TEST(RationFileLoadTest, ADamagedFileIsRefusedAndLeftAsItWas) {
   EXPECT_EQ(messages.Texts, std::vector<AnsiString>{Ansi("Невозможно прочитать файл\r") + name});
   ExpectEmptyAfterFailure(doc);
   EXPECT_EQ(ReadFileBytes(name), bytes);
+}
+
+TEST(RationFileLoadTest, AHugeFileIsRefusedWithoutBeingRead) {
+  // Sparse files of a gigabyte: one of another kind, one that starts as a document.
+  TempDir dir;
+  struct Case {
+    const char* what;
+    std::string head;
+    TRationLoadResult result;
+  };
+  const std::string v3 = std::string("TWCK") + std::string("\3\0\0\0", 4);
+  const Case cases[] = {
+      {"another kind", "PK\3\4 not a ration", rlUnknownFormat},
+      {"the signature of a document", v3, rlReadError},
+  };
+  constexpr std::int64_t kHuge = std::int64_t{1} << 30;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const AnsiString name = dir.Path() + "/huge.tw";
+    WriteFileBytes(name, c.head);
+    std::filesystem::resize_file(SysPath(name), kHuge);
+    // Loaded in a child, whose peak memory tells how much of the file was read.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      rusage before{}, after{};
+      ::getrusage(RUSAGE_SELF, &before);
+      TRationDocument doc;
+      RecordedMessages messages;
+      const TRationLoadResult r = LoadRationFromFile(doc, name, {}, messages);
+      ::getrusage(RUSAGE_SELF, &after);
+      const bool small = after.ru_maxrss - before.ru_maxrss < 64 * 1024;  // kilobytes
+      const AnsiString expected =
+          Format(c.result == rlUnknownFormat ? Ansi("Неизвестный или неверный формат файла\r%s")
+                                             : Ansi("Невозможно прочитать файл\r%s"),
+                 {name});
+      ::_exit(r != c.result ? 1 : !small ? 2 : messages.Texts != std::vector<AnsiString>{expected} ? 3 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong result, 2: the file was read, 3: wrong message";
+  }
 }
 
 // ---------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // (fake metrics) compared with the golden dumps in tests/data/planner/print.
 // TARNWICK_UPDATE_GOLDEN=1 writes the dumps instead.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <map>
 #include <regex>
 
@@ -21,6 +22,7 @@
 #include "test_support/OfficeReader.h"
 #include "test_support/TempDir.h"
 #include "platform/core/Files.h"
+#include "report/RP_BandView.h"
 #include "report/RP_Export.h"
 
 namespace {
@@ -312,6 +314,75 @@ TEST(RationTemplates, WholeRationShowsItsDaysProductsAndTotals) {
   for (const std::string& text : {std::string("День 14"), cp::Ansi1251ToUtf8(f.views.TripList.back().Text),
                                   cp::Ansi1251ToUtf8(f.views.Totals.Cells[4][tcEnergy]), std::string("Рекомендации")})
     EXPECT_NE(dump.find(text), std::string::npos) << text;
+}
+
+// The bands of every shipped template: its part's data band walks the dataset the part
+// gives it, and a child band prints only as the child of another band, so each one is
+// named by one.
+TEST(RationTemplates, DataBandsWalkTheirPartsDatasetAndEveryChildBandIsLinked) {
+  TTemplates t;
+  struct Case {
+    const char* name;
+    const char* dataSet;  // nullptr: no data band
+    int children;
+  };
+  const Case cases[] = {{"r-header", nullptr, 0},     {"rgen", "fdsGen", 0},         {"rmenu", "fdsMenu", 1},
+                        {"rdayprod", "fdsDayProds", 0}, {"rtotprod", "fdsTotProds", 0}, {"rtotals", "fdsTotals", 0},
+                        {"rtotcmt", "fdsTotCmt", 0},   {"r-footer", nullptr, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrpPages pages;
+    ASSERT_TRUE(rpLoadTemplateFile(pages, t.dir.Path() + "/" + c.name + ".rpf").Ok());
+    std::vector<TrpBandView*> bands;
+    for (const auto& view : pages.GetPages(0)->Objects)
+      if (auto* band = dynamic_cast<TrpBandView*>(view.get())) bands.push_back(band);
+    std::vector<std::string> dataSets;
+    int children = 0;
+    for (TrpBandView* band : bands) {
+      if (band->BandType() == btMasterData || band->BandType() == btDetailData || band->BandType() == btSubDetailData)
+        dataSets.push_back(band->FormatStr);
+      if (band->BandType() != btChild) continue;
+      ++children;
+      const int parents = static_cast<int>(std::count_if(bands.begin(), bands.end(), [&](TrpBandView* b) {
+        return b != band && AnsiSameText(b->ChildBand, band->Name);
+      }));
+      EXPECT_EQ(parents, 1) << band->Name;
+    }
+    EXPECT_EQ(dataSets, c.dataSet ? std::vector<std::string>{c.dataSet} : std::vector<std::string>{});
+    EXPECT_EQ(children, c.children);
+  }
+}
+
+// A day's comment is printed below its row when "Комментарии" is ticked, and goes into
+// the exports with the rest of the page.
+TEST(RationTemplates, ADaysCommentIsPrintedAndExportedWhenChosen) {
+  TTemplates t;
+  struct Case {
+    const char* what;
+    bool comments;
+  };
+  const Case cases[] = {{"comments ticked", true}, {"comments not ticked", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rpResetState();
+    TPrintFixture f("mountain-14.txt");
+    TMtTreeItem* day = f.doc.Items()->GetItem(0);
+    ASSERT_EQ(day->GetLevel(), 0);
+    day->ColumnText().SetString(rcComment, Ansi("Ночевка у озера"));
+    TPrnSections s;
+    s.SetState(s.FindByKey("Menu"), TPrnCheck::Checked);
+    if (!c.comments) s.SetState(s.FindByKey("MenuCmt"), TPrnCheck::Unchecked);
+    ASSERT_TRUE(f.print.Assemble(t.dir.Path(), s).empty());
+    ASSERT_TRUE(f.print.Prepare()) << cp::Ansi1251ToUtf8(f.print.rpCompRpt.ErrorText);
+    // Printed with room of its own: a memo of some height below the day's row.
+    const std::string dump = rpPreparedText(f.print.rpCompRpt.EMFPages);
+    EXPECT_EQ(std::regex_search(dump, std::regex(" [0-9]+x[1-9][0-9]* Ночевка у озера")), c.comments);
+    TRationExports exports;
+    TempDir dir;
+    const AnsiString csv = dir.Path() + "/ration.csv";
+    ASSERT_TRUE(rpExportReport(f.print.rpCompRpt, exports.rpCSVExport, csv));
+    EXPECT_EQ(ReadFileBytes(csv).find(Ansi("Ночевка у озера")) != std::string::npos, c.comments);
+  }
 }
 
 TEST(RationTemplates, AMissingTemplateLeavesItsPartEmpty) {

@@ -64,6 +64,18 @@ TEST_F(RefMenuTest, AMissingTableIsReportedAndItsPageLeftEmpty) {
   EXPECT_GT(prod_.Items()->Count(), 100);
 }
 
+// Page 3 is no page of the pick-list: showing it keeps the page shown last.
+TEST_F(RefMenuTest, PageThreeShowsThePageShownLast) {
+  auto menu = Make();
+  std::vector<int> shown;
+  menu->OnShowModal = [&](TRefMenu& m, int, const AnsiString&) {
+    shown.push_back(m.CurrentPage());
+    return mrCancel;
+  };
+  for (int page : std::vector<int>{3, ppMeals, 3, ppKindsOfTrip, 3, 7, ppDishes, 3}) menu->Execute(page, "");
+  EXPECT_EQ(shown, (std::vector<int>{0, 2, 2, 3, 3, 3, 1, 1}));
+}
+
 TEST_F(RefMenuTest, PicksComeInTableOrderFoldersNever) {
   auto menu = Make();
   TMtTreeItem* buckwheat = FindText(prod_, "Гречка ядрица");

@@ -9,6 +9,8 @@
 #include <set>
 #include <thread>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <limits>
 
 #include <signal.h>
@@ -1169,12 +1171,160 @@ TEST_F(RefDishPairTest, ASaveCutShortThatCannotBeFinishedIsReportedAndKept) {
   // A journal left by a save that was stopped, whose working copy is gone.
   NextGeneration();
   ref_->Save();
-  WriteFileBytes(Dir() + kRefJournalName, "gone/dish.DBF\tdish.DBF\r\n");
+  WriteFileBytes(Dir() + kRefJournalName, ".~ref-gone00/dish.DBF\tdish.DBF\r\n");
   TScriptedPrompt prompt;
   EXPECT_FALSE(ref_->TryLoad(prompt));
   ASSERT_EQ(prompt.shown.size(), 1u);
   EXPECT_NE(prompt.shown[0].Text.find("записаны не до конца"), std::string::npos) << prompt.shown[0].Text;
   EXPECT_TRUE(FileExists(Dir() + kRefJournalName));  // nothing half-done is taken as done
+}
+
+// Everything under a directory, links not followed: each entry's kind and bytes, or
+// where a link leads.
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> all;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(root)) {
+    const std::string rel = fs::relative(e.path(), root).string();
+    if (e.is_symlink())
+      all[rel] = "link -> " + fs::read_symlink(e.path()).string();
+    else if (e.is_directory())
+      all[rel] = "folder";
+    else
+      all[rel] = "file " + ReadFileBytes(AnsiPath(e.path().string()));
+  }
+  return all;
+}
+
+// Journals that name something other than the program's own working copies and the
+// tables they replace, as somebody could put them into a folder they pass on. "ref/" is
+// the reference folder with the table "t", "home/" the user's files beside it.
+TEST_F(RefTest, AJournalNamingAnythingButItsOwnFilesIsLeftAloneAndNothingIsTouched) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* what;
+    // Makes the files the journal's lines name; gives the journal's text.
+    std::function<std::string(const std::string& ref, const std::string& home)> make;
+  };
+  const auto work = [](const std::string& ref, const char* file, const std::string& bytes) {
+    fs::create_directory(ref + ".~ref-abc123");
+    WriteFileBytes(AnsiPath(ref + ".~ref-abc123/" + file), bytes);
+  };
+  const std::vector<Case> cases = {
+      {"a file to replace up the tree",
+       [&](const std::string& ref, const std::string&) {
+         work(ref, "t.DBF", "echo replaced");
+         return std::string(".~ref-abc123/t.DBF\t../home/.profile\r\n");
+       }},
+      {"a working copy up the tree, whose folder would go",
+       [](const std::string&, const std::string&) { return std::string("../home/docs/letter.txt\tt.DBF\r\n"); }},
+      {"a file to replace named absolutely",
+       [&](const std::string& ref, const std::string& home) {
+         work(ref, "t.DBF", "echo replaced");
+         return ".~ref-abc123/t.DBF\t" + home + ".profile\r\n";
+       }},
+      {"a working copy named absolutely",
+       [](const std::string&, const std::string& home) { return home + "docs/letter.txt\tt.DBF\r\n"; }},
+      {"a table that is a link out of the folder",
+       [&](const std::string& ref, const std::string& home) {
+         work(ref, "x.DBF", "echo replaced");
+         fs::create_symlink(home + ".profile", ref + "x.DBF");
+         return std::string(".~ref-abc123/x.DBF\tx.DBF\r\n");
+       }},
+      {"a working folder that is a link out of the folder",
+       [](const std::string& ref, const std::string& home) {
+         WriteFileBytes(AnsiPath(home + "docs/x.DBF"), "a document");
+         fs::create_directory_symlink(home + "docs", ref + ".~ref-abc123");
+         return std::string(".~ref-abc123/x.DBF\tx.DBF\r\n");
+       }},
+      {"a working copy that is a link out of the folder",
+       [](const std::string& ref, const std::string& home) {
+         fs::create_directory(ref + ".~ref-abc123");
+         fs::create_symlink(home + "docs/letter.txt", ref + ".~ref-abc123/x.DBF");
+         return std::string(".~ref-abc123/x.DBF\tx.DBF\r\n");
+       }},
+      {"a folder of the user's as the working folder",
+       [](const std::string& ref, const std::string&) {
+         fs::create_directory(ref + "photos");
+         WriteFileBytes(AnsiPath(ref + "photos/x.DBF"), "a photo");
+         return std::string("photos/x.DBF\tx.DBF\r\n");
+       }},
+      {"a file that is no table",
+       [&](const std::string& ref, const std::string&) {
+         work(ref, "notes.txt", "new notes");
+         return std::string(".~ref-abc123/notes.txt\tnotes.txt\r\n");
+       }},
+      {"a line without a working copy",
+       [](const std::string&, const std::string&) { return std::string("t.DBF\r\n"); }},
+      {"a working copy of another file",
+       [&](const std::string& ref, const std::string&) {
+         work(ref, "t.DBF", "echo replaced");
+         return std::string(".~ref-abc123/t.DBF\tx.DBF\r\n");
+       }},
+      {"a journal that is a link",
+       [&](const std::string& ref, const std::string& home) {
+         work(ref, "t.DBF", "echo replaced");
+         WriteFileBytes(AnsiPath(home + "docs/journal"), ".~ref-abc123/t.DBF\tt.DBF\r\n");
+         fs::create_symlink(home + "docs/journal", ref + kRefJournalName);
+         return std::string();
+       }},
+      {"a journal too large to be one",
+       [&](const std::string& ref, const std::string&) {
+         work(ref, "t.DBF", "echo replaced");
+         std::string text;
+         while (text.size() <= 64 * 1024) text += ".~ref-abc123/t.DBF\tt.DBF\r\n";
+         return text;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string root = tmp_.SysPath() + "/case/", ref = root + "ref/", home = root + "home/";
+    fs::remove_all(root);
+    fs::create_directories(ref);
+    fs::create_directories(home + "docs");
+    WriteFileBytes(AnsiPath(home + ".profile"), "the user's start-up file");
+    WriteFileBytes(AnsiPath(home + "docs/letter.txt"), "the user's letter");
+    MakeTable(AnsiPath(ref), "t", std::string(kHeader) + kRows);
+    const std::string journal = c.make(ref, home);  // empty: the case made it
+    if (!journal.empty()) WriteFileBytes(AnsiPath(ref) + kRefJournalName, journal);
+    const auto before = Snapshot(root);
+
+    // At start-up nothing is said: the tables' loading tells.
+    RemoveRefSaveLeftovers(AnsiPath(ref));
+    EXPECT_EQ(Snapshot(root), before);
+    TCustomMtTree tree;
+    TRef ref_(tree, AnsiPath(ref) + "t");
+    TScriptedPrompt prompt;
+    EXPECT_FALSE(ref_.TryLoad(prompt));
+    EXPECT_EQ(prompt.shown.size(), 1u);
+    const std::string told = prompt.shown.empty() ? std::string() : prompt.shown[0].Text;
+    EXPECT_NE(told.find("не является журналом записи этой программы"), std::string::npos) << told;
+    EXPECT_NE(told.find("Ни один файл не изменен"), std::string::npos);
+    EXPECT_EQ(Snapshot(root), before);
+  }
+}
+
+TEST_F(RefTest, AJournalWhoseTableIsALinkInsideTheFolderIsFinished) {
+  namespace fs = std::filesystem;
+  const std::string ref = tmp_.SysPath() + "/";
+  MakeTable(Dir(), "t", std::string(kHeader) + kRows);
+  fs::create_directory(ref + "tables");
+  fs::rename(ref + "t.DBF", ref + "tables/t.DBF");
+  fs::create_symlink("tables/t.DBF", ref + "t.DBF");
+  // A working copy of another table stands in for the new file.
+  fs::create_directory(ref + ".~ref-Zx09aB");
+  MakeTable(Dir() + ".~ref-Zx09aB/", "t", std::string(kHeader) + "5 | 0 | 0 | Соль | 0 | 0\n");
+  WriteFileBytes(Dir() + kRefJournalName, ".~ref-Zx09aB/t.DBF\tt.DBF\r\n");
+  TRef ref_(tree_, Table("t"));
+  StandardSections();
+  TScriptedPrompt prompt;
+  ASSERT_TRUE(ref_.TryLoad(prompt));
+  EXPECT_TRUE(prompt.shown.empty());
+  ASSERT_EQ(ref_.ItemList().size(), 1u);
+  EXPECT_EQ(Utf8(ref_.ItemList()[0]->Text()), "Соль");
+  EXPECT_TRUE(fs::is_symlink(ref + "t.DBF"));  // the link's file was replaced
+  EXPECT_FALSE(fs::exists(ref + ".~ref-Zx09aB"));
+  EXPECT_FALSE(FileExists(Dir() + kRefJournalName));
 }
 
 }  // namespace
