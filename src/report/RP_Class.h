@@ -594,6 +594,10 @@ class TrpReport : public TObject, public TrpEngineHooks {
   bool RunWithProgress(const AnsiString& prefix, const std::function<void()>& work);
 
  private:
+  // The build's answer to an aggregate call (AVG COUNT MAX MIN SUM) of an expression.
+  void AggregateCall(int code, const AnsiString& expression, const AnsiString& band, const AnsiString& flag,
+                     Variant& value);
+
   TrpValueLookup lookup_;
   std::unique_ptr<TInterpretator> script_;
   std::vector<TrpView*> notified_;  // the views of the report pages told of printed memos
