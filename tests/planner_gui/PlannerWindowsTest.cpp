@@ -853,11 +853,15 @@ TEST_F(PlannerWindows, PreviewHelpTakesInputWhileThePreviewIsModal) {
   PressCounter counter;
   int pressesWhileModal = -1;
   bool helpShown = false;
+  bool helpPlacedByProgram = true;
   dialogs_->AnswerForm("TrpPreviewForm", [&](TForm& f) {
     ASSERT_EQ(QApplication::activeModalWidget(), &f);
     static_cast<TrpPreviewForm&>(f).HelpBtn->Click();
     THelpForm& help = form_->HelpForm();
     helpShown = help.isVisible();
+    // Never placed before, it is left to the window system to place: a position given
+    // here would put its client area at the screen's corner and its title bar above it.
+    helpPlacedByProgram = help.testAttribute(Qt::WA_Moved);
     QCoreApplication::processEvents();
     ASSERT_NE(help.windowHandle(), nullptr);
     help.windowHandle()->installEventFilter(&counter);
@@ -869,6 +873,7 @@ TEST_F(PlannerWindows, PreviewHelpTakesInputWhileThePreviewIsModal) {
   });
   EXPECT_EQ(preview.ShowModal(), mrOk);
   EXPECT_TRUE(helpShown);
+  EXPECT_FALSE(helpPlacedByProgram);
   EXPECT_EQ(pressesWhileModal, 1);
   THelpForm& help = form_->HelpForm();
   EXPECT_TRUE(help.isVisible());
