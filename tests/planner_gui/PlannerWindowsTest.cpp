@@ -1902,7 +1902,8 @@ TEST_F(PlannerWindows, ANewRationWindowIsMaximisedWhateverTheOthersAre) {
 }
 
 // The reference editor takes the frame's client area (inside its border, below its menu
-// bar), at 0, 18 of the screen.
+// bar), at 0, 18 of the screen: its window with its border and title, as the bounds of a
+// window are given, so that it lies on the screen like the main window.
 TEST_F(PlannerWindows, TheReferenceEditorTakesTheFramesClientArea) {
   const QRect screen = form_->screen()->geometry();
   const QSize client = form_->rect().adjusted(0, form_->menuBar()->geometry().bottom() + 1, 0, 0).size();
@@ -1910,7 +1911,7 @@ TEST_F(PlannerWindows, TheReferenceEditorTakesTheFramesClientArea) {
   QRect shown;
   WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); },
                           [&](TRefEditForm& d) {
-                            shown = d.geometry();
+                            shown = d.frameGeometry();
                             d.Action("FileClose")->trigger();
                           });
   EXPECT_EQ(shown, QRect(screen.topLeft() + QPoint(0, 18), client));
