@@ -502,12 +502,16 @@ TEST_F(MtHeaderTest, StickySectionsKeepTheirSharesWithoutDividingByZero) {
   EXPECT_EQ(D()->Width(), 50);
   EXPECT_EQ(header.SectionsWidth(), 370);
 
-  // Sections wider than the header are narrowed from the right: 450 to share gives
-  // 386 + 386 + 50 fixed, and C gives up the 322 too many.
+  // Sections wider than the header are narrowed from the right as soon as sticky
+  // sections are switched on: 600 + 0 + 600 + 50 in 750, C gives up the 500 too many.
+  // The shares are then 600 and 100 of 700; 450 to share gives 385.7 and 64.3.
   header.SetStickySections(false);
   A()->SetWidth(600);
   C()->SetWidth(600);
   header.SetStickySections(true);
+  EXPECT_EQ(A()->Width(), 600);
+  EXPECT_EQ(C()->Width(), 100);
+  EXPECT_EQ(header.SectionsWidth(), 750);
   header.resize(500, header.height());
   EXPECT_EQ(A()->Width(), 386);
   EXPECT_EQ(C()->Width(), 64);

@@ -853,11 +853,15 @@ TEST_F(PlannerWindows, PreviewHelpTakesInputWhileThePreviewIsModal) {
   PressCounter counter;
   int pressesWhileModal = -1;
   bool helpShown = false;
+  bool helpPlacedByProgram = true;
   dialogs_->AnswerForm("TrpPreviewForm", [&](TForm& f) {
     ASSERT_EQ(QApplication::activeModalWidget(), &f);
     static_cast<TrpPreviewForm&>(f).HelpBtn->Click();
     THelpForm& help = form_->HelpForm();
     helpShown = help.isVisible();
+    // Never placed before, it is left to the window system to place: a position given
+    // here would put its client area at the screen's corner and its title bar above it.
+    helpPlacedByProgram = help.testAttribute(Qt::WA_Moved);
     QCoreApplication::processEvents();
     ASSERT_NE(help.windowHandle(), nullptr);
     help.windowHandle()->installEventFilter(&counter);
@@ -869,6 +873,7 @@ TEST_F(PlannerWindows, PreviewHelpTakesInputWhileThePreviewIsModal) {
   });
   EXPECT_EQ(preview.ShowModal(), mrOk);
   EXPECT_TRUE(helpShown);
+  EXPECT_FALSE(helpPlacedByProgram);
   EXPECT_EQ(pressesWhileModal, 1);
   THelpForm& help = form_->HelpForm();
   EXPECT_TRUE(help.isVisible());
@@ -1897,7 +1902,8 @@ TEST_F(PlannerWindows, ANewRationWindowIsMaximisedWhateverTheOthersAre) {
 }
 
 // The reference editor takes the frame's client area (inside its border, below its menu
-// bar), at 0, 18 of the screen.
+// bar), at 0, 18 of the screen: its window with its border and title, as the bounds of a
+// window are given, so that it lies on the screen like the main window.
 TEST_F(PlannerWindows, TheReferenceEditorTakesTheFramesClientArea) {
   const QRect screen = form_->screen()->geometry();
   const QSize client = form_->rect().adjusted(0, form_->menuBar()->geometry().bottom() + 1, 0, 0).size();
@@ -1905,7 +1911,7 @@ TEST_F(PlannerWindows, TheReferenceEditorTakesTheFramesClientArea) {
   QRect shown;
   WithModal<TRefEditForm>([&] { Trigger("ToolsEditRef"); },
                           [&](TRefEditForm& d) {
-                            shown = d.geometry();
+                            shown = d.frameGeometry();
                             d.Action("FileClose")->trigger();
                           });
   EXPECT_EQ(shown, QRect(screen.topLeft() + QPoint(0, 18), client));

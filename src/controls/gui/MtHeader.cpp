@@ -78,8 +78,13 @@ void TCustomMtHeader::SetFlat(bool v) {
 
 void TCustomMtHeader::SetStickySections(bool v) {
   sticky_ = v;
-  if (v) UpdateStickyProportions();
-  else proportions_.Clear();
+  if (v) {
+    // Sections wider than the header give up their excess before the shares are taken.
+    FitSections();
+    UpdateStickyProportions();
+  } else {
+    proportions_.Clear();
+  }
 }
 
 void TCustomMtHeader::SetRightAlignedText(bool v) {

@@ -625,7 +625,13 @@ void TMainForm::ToolsEditRefExecute() {
   form.OnHelp = [this](int context) { HelpForm().ShowContext(context); };
   // The size of the frame's client area (below its menu bar), at 0, 18 of the screen.
   const QRect screen = this->screen() != nullptr ? this->screen()->geometry() : QRect();
-  form.setGeometry(QRect(screen.topLeft() + QPoint(0, 18), ClientAreaSize()));
+  // These are the bounds of its window with border and title; the main window's frame
+  // stands for the editor's, which the window system makes only once it is shown.
+  const QRect outer = frameGeometry(), inner = geometry();
+  const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                       outer.bottom() - inner.bottom());
+  form.move(screen.topLeft() + QPoint(0, 18));  // the frame's corner
+  form.resize(ClientAreaSize().shrunkBy(frame));
   form.exec();
   services_.Defaults.Limits = menu.Limits;
 }

@@ -913,8 +913,13 @@ class TModalFollower : public QObject {
     if (host_) host_->installEventFilter(this);
     const QRect bounds = window_->geometry();
     const bool shown = window_->isVisible();
+    const bool placed = window_->testAttribute(Qt::WA_Moved);
     window_->setParent(parent, window_->windowFlags() | Qt::Window);
-    window_->setGeometry(bounds);
+    // A window never placed is left to the window system, as a first show() leaves it: a
+    // position given here would put its client area in the screen's corner and its
+    // title bar above the screen.
+    if (placed) window_->setGeometry(bounds);
+    else window_->resize(bounds.size());
     if (shown) window_->show();
   }
 
