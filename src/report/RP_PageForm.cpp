@@ -343,11 +343,8 @@ header:
 void TrpPageForm::LoadBlob(TrpView& view) {
   // A picture whose DataField names a field shows that field of the current record.
   auto* picture = dynamic_cast<TrpPictureView*>(&view);
-  if (!picture || picture->Memo.Count() == 0) return;
-  AnsiString name = Trim(picture->Memo[0]);
-  if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = Trim(name.substr(1, name.size() - 2));
-  if (name.empty()) return;
-  TField* field = Report.Dictionary.Field(name);
+  if (!picture) return;
+  TField* field = Report.ViewDataField(view, true);
   if (!field) return;
   if (field->IsNull()) {
     picture->GetBlob(Variant::Null());
