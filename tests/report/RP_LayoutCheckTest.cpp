@@ -212,3 +212,30 @@ TEST(RpLayoutCheck, ASubreportInABandThatSplitsStartsAtItsPlace) {
                        "  Memo3 @20,60 100x18 конец\n");
   ExpectViewsOnTheirPages(f.report.EMFPages);
 }
+
+TEST(RpLayoutCheck, ABandTallerThanTwoPagesCarriesItsBottomViewsOverEveryPage) {
+  // A4, margins 40: y 40..1031. A fixed band 2300 high that may split, A at its top and
+  // Z at 2250. Record 1 at 40: room 1031 - 40 - 2 = 989: A prints; Z (2250) lies below:
+  // 2250 - 989 = 1261, still below on page 2; page 3: 1261 - 989 = 272, at 40 + 272 = 312,
+  // the part ends at 272 + 18 = 290: record 2 at 40 + 290 = 330, room 699: A at 330; Z
+  // 2250 - 699 = 1551, page 4: 562, page 5: at 40 + 562 = 602. Pages 2 and 4 hold no
+  // part of the band's views.
+  Fixture f;
+  f.Rows("Rows", rpbuildtest::Numbered(2));
+  f.b.Page(9, rpPortrait, 40);
+  TrpBandView& band = f.b.Band(btMasterData, 0, 2300);
+  band.FormatStr = "Rows";
+  band.Flags = flBreaked;
+  f.b.Memo("A[N]", 40, 0, 100, 18);
+  f.b.Memo("Z[N]", 40, 2250, 100, 18);
+  EXPECT_EQ(f.Build(), "page 1\n"
+                       "  Memo1 @40,40 100x18 A1\n"
+                       "page 2\n"
+                       "page 3\n"
+                       "  Memo2 @40,312 100x18 Z1\n"
+                       "  Memo1 @40,330 100x18 A2\n"
+                       "page 4\n"
+                       "page 5\n"
+                       "  Memo2 @40,602 100x18 Z2\n");
+  ExpectViewsOnTheirPages(f.report.EMFPages);
+}
