@@ -239,3 +239,39 @@ TEST(RpLayoutCheck, ABandTallerThanTwoPagesCarriesItsBottomViewsOverEveryPage) {
                        "  Memo2 @40,602 100x18 Z2\n");
   ExpectViewsOnTheirPages(f.report.EMFPages);
 }
+
+TEST(RpLayoutCheck, ViewsAlignedToTheBandAndThePageOnA5) {
+  // A5, margins 30: x 30..504. A title 40 puts the record at 70; its memo of three lines
+  // stretches the band (25) to 3 x 15 + 2 = 47. Aligned to the bottom, an 18-high view
+  // prints at 70 + 47 - 18 = 99; to the top at 70; to the right, 120 wide, at
+  // 504 - 120 = 384; centred, 100 wide, at 30 + (474 - 100) div 2 = 217; to the left at 30.
+  Fixture f;
+  f.Rows("Rows", rpbuildtest::Numbered(1));
+  f.b.Page(11, rpPortrait, 30);
+  f.b.Band(btReportTitle, 0, 40);
+  f.b.Memo("Т", 30, 0, 100, 18);
+  TrpBandView& band = f.b.Band(btMasterData, 50, 25);
+  band.FormatStr = "Rows";
+  band.Flags |= flStretched;
+  f.b.Memo("a\nb\nc", 40, 50, 60, 18);
+  const struct {
+    const char* text;
+    std::uint8_t align;
+    int left, top, width;
+  } views[] = {{"низ", baBottom, 110, 52, 60}, {"верх", baTop, 180, 55, 60}, {"право", baRight, 0, 50, 120},
+               {"центр", baCenter, 0, 50, 100}, {"лево", baLeft, 300, 50, 60}};
+  for (const auto& v : views) {
+    TrpMemoView& m = f.b.Memo(v.text, v.left, v.top, v.width, 18);
+    m.Flags &= static_cast<std::uint16_t>(~flStretched);
+    m.BandAlign = v.align;
+  }
+  EXPECT_EQ(f.Build(), "page 1\n"
+                       "  Memo1 @30,30 100x18 Т\n"
+                       "  Memo2 @40,70 60x47 a|b|c\n"
+                       "  Memo3 @110,99 60x18 низ\n"
+                       "  Memo4 @180,70 60x18 верх\n"
+                       "  Memo5 @384,70 120x18 право\n"
+                       "  Memo6 @217,70 100x18 центр\n"
+                       "  Memo7 @30,70 60x18 лево\n");
+  ExpectViewsOnTheirPages(f.report.EMFPages);
+}
