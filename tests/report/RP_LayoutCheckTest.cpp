@@ -4,6 +4,7 @@
 // A5 portrait is 534 x 758 report pixels (148 x 210 mm at 93 / 1.015 pixels an inch);
 // A4 758 x 1071. Memo lines are 15 pixels apart (13-pixel font + spacing 2), GapY 1.
 #include <string>
+#include <tuple>
 
 #include "BuildFixture.h"
 
@@ -273,5 +274,38 @@ TEST(RpLayoutCheck, ViewsAlignedToTheBandAndThePageOnA5) {
                        "  Memo5 @384,70 120x18 право\n"
                        "  Memo6 @217,70 100x18 центр\n"
                        "  Memo7 @30,70 60x18 лево\n");
+  ExpectViewsOnTheirPages(f.report.EMFPages);
+}
+
+TEST(RpLayoutCheck, CrossTabColumnsTakeTheWidthsTheEventSets) {
+  // A4, margins 30. Cross header at 30 (120 wide), cross data at 150 (90 wide), four
+  // days. The event sets 60 on column 1 and 150 on column 3, and a width set stays for
+  // the columns after: the day cells print at 150, 150 + 60 = 210, 270, 270 + 150 = 420
+  // (420 + 150 <= 728: no page to the right), rows at 30 and 50.
+  Fixture f;
+  f.Rows("Rows", {{{"PRODUCT", Variant(Ansi("крупа"))}}, {{"PRODUCT", Variant(Ansi("сахар"))}}});
+  f.Rows("Days", rpbuildtest::Numbered(4, "DAY"));
+  f.report.OnPrintColumn = [](int column, int& width) {
+    if (column == 1) width = 60;
+    if (column == 3) width = 150;
+  };
+  f.b.Page(9, rpPortrait, 30);
+  for (auto [type, left, width] : {std::tuple{btCrossHeader, 30, 120}, std::tuple{btCrossData, 150, 90}}) {
+    TrpBandView& cross = f.b.Band(type, 0, 1000);
+    cross.Left = left;
+    cross.Width = width;
+    if (type == btCrossData) cross.FormatStr = "Days";
+  }
+  f.b.Band(btMasterData, 30, 20).FormatStr = "Rows";
+  f.b.Memo("[PRODUCT]", 30, 30, 120, 18);
+  f.b.Memo("[DAY]", 150, 30, 90, 18);
+  std::string expected = "page 1\n";
+  for (auto [y, product] : {std::pair{30, "крупа"}, std::pair{50, "сахар"}}) {
+    expected += "  Memo1 @30," + std::to_string(y) + " 120x18 " + product + "\n";
+    int day = 1;
+    for (int x : {150, 210, 270, 420})
+      expected += "  Memo2 @" + std::to_string(x) + "," + std::to_string(y) + " 90x18 " + std::to_string(day++) + "\n";
+  }
+  EXPECT_EQ(f.Build(), expected);
   ExpectViewsOnTheirPages(f.report.EMFPages);
 }
