@@ -274,9 +274,33 @@ void TrpReport::RunScript(TrpView* view, const TStringList& script) {
 }
 
 bool TrpReport::BeforePrint(TStringList& printText, TrpView& view) {
-  if (!OnBeforePrint) return false;
+  // A memo whose text names a memo field shows the field's text as it stands (the
+  // table's code page translated): its brackets are not expanded.
+  bool loaded = false;
+  if (auto* memo = dynamic_cast<TrpMemoView*>(&view); memo && !(memo->Flags & flTextOnly))
+    if (TField* field = ViewDataField(view, false); field && rpIsBlobField(*field)) {
+      memo->GetBlob(field->IsNull() ? Variant::Null() : Variant(field->AsString()));
+      if (&printText != &memo->PrintText) printText.Assign(memo->PrintText);
+      loaded = true;
+    }
+  if (!OnBeforePrint) return loaded;
   OnBeforePrint(printText, view);
   return true;
+}
+
+TField* TrpReport::ViewDataField(const TrpView& view, bool bareName) {
+  if (view.Memo.Count() == 0) return nullptr;
+  AnsiString text = Trim(view.Memo.Text());
+  AnsiString name;
+  if (text.size() > 2 && text.front() == '[') {
+    const std::size_t close = text.rfind(']');
+    if (close == AnsiString::npos || close < 2) return nullptr;
+    name = Trim(text.substr(1, close - 1));
+  } else if (bareName) {
+    name = Trim(view.Memo[0]);
+  }
+  if (name.empty() || name.find_first_of("[]") != AnsiString::npos) return nullptr;
+  return Dictionary.Field(name);
 }
 
 TrpView* TrpReport::FindObject(const AnsiString& name) { return Pages.FindObject(name); }

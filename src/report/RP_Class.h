@@ -542,7 +542,12 @@ class TrpReport : public TObject, public TrpEngineHooks {
   AnsiString ExpressionText(TrpView* view, const AnsiString& expression) override;
   Variant EvaluateExpression(const AnsiString& expression) override;
   void RunScript(TrpView* view, const TStringList& script) override;
+  // A memo bound to a memo (blob) field has the field's text loaded first.
   bool BeforePrint(TStringList& printText, TrpView& view) override;
+  // The field a view's text names as "[name]" (what follows the last "]" left out; with
+  // bareName a picture's DataField may also be the name alone); none when the text names
+  // no field of a dataset.
+  TField* ViewDataField(const TrpView& view, bool bareName);
   TrpView* FindObject(const AnsiString& name) override;
   TrpPage* PageAt(int index) override;
   AnsiString ReportName() override { return Name; }

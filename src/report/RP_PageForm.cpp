@@ -343,11 +343,8 @@ header:
 void TrpPageForm::LoadBlob(TrpView& view) {
   // A picture whose DataField names a field shows that field of the current record.
   auto* picture = dynamic_cast<TrpPictureView*>(&view);
-  if (!picture || picture->Memo.Count() == 0) return;
-  AnsiString name = Trim(picture->Memo[0]);
-  if (name.size() >= 2 && name.front() == '[' && name.back() == ']') name = Trim(name.substr(1, name.size() - 2));
-  if (name.empty()) return;
-  TField* field = Report.Dictionary.Field(name);
+  if (!picture) return;
+  TField* field = Report.ViewDataField(view, true);
   if (!field) return;
   if (field->IsNull()) {
     picture->GetBlob(Variant::Null());
@@ -445,8 +442,20 @@ void TrpPageForm::DrawSplit(TrpBand& band, int height) {
     return p;
   };
   std::vector<Part> parts;
+  // Subreports start in the part their place falls in, once the band's other views are
+  // done (before that, at the top of the part where those end): they go on over pages of
+  // their own, and the band ends below the lowest of them.
+  struct SubPart {
+    TrpSubReportView* view;
+    int t;
+  };
+  std::vector<SubPart> subs;
   for (TrpView* v : band.Objects)
-    if (v->Visible && !dynamic_cast<TrpSubReportView*>(v) && !IsCrossCell(v)) parts.push_back(makePart(v));
+    if (auto* sub = dynamic_cast<TrpSubReportView*>(v)) {
+      if (v->Visible) subs.push_back({sub, v->Top - band.Top});
+    } else if (v->Visible && !IsCrossCell(v)) {
+      parts.push_back(makePart(v));
+    }
   // Memos know their text and height (a stretched band measured them already).
   if (!band.Stretched())
     for (Part& p : parts)
@@ -591,13 +600,31 @@ void TrpPageForm::DrawSplit(TrpBand& band, int height) {
       DrawCross(band, 0, printCells, pass == 0);
     }
     if (st.ErrorFlag) return;
+    if (!pending && !Stopped()) {
+      for (const SubPart& sp : subs) {
+        if (sp.t >= avail) {
+          pending = true;  // below the room: a later part
+          continue;
+        }
+        Restore<int> y(band.Y);
+        band.Y = CurY + std::max(sp.t, 0) - (sp.view->Top - band.Top);
+        PrintSubReport(*sp.view, band);
+        if (Stopped()) break;
+      }
+      if (!pending) subs.clear();
+      else subs.erase(std::remove_if(subs.begin(), subs.end(), [&](const SubPart& sp) { return sp.t < avail; }),
+                      subs.end());
+    } else if (!subs.empty()) {
+      pending = true;
+    }
     if (!pending || Stopped()) {
-      CurY += m;
+      SubReportsDone(m);
       return;
     }
     const int shift = std::max(avail, 0);
     for (Part& p : parts) p.t -= shift;
     for (auto& [key, p] : cells) p.t -= shift;
+    for (SubPart& sp : subs) sp.t -= shift;
     NewColumn(&band);
   }
 }
