@@ -45,7 +45,7 @@ TW_DECLARE_EXCEPTION(ErpPreparedError, Exception)
 
 // What the pages a build makes may hold together by default: far above any report's
 // pages, far below the machine's memory.
-constexpr std::int64_t rpMaxBuiltPagesBytes = std::int64_t{512} << 20;
+constexpr std::int64_t rpMaxBuiltPagesBytes = std::int64_t{256} << 20;
 
 class TrpEMFPages : public TObject {
  public:

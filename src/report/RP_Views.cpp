@@ -723,7 +723,9 @@ void rpExpressionError(const AnsiString& message) {
     if (lines > 10) text += "\r...";
   }
   text += "\r\r" + rpLocalString(55201) + " " + st.Hooks->ReportName() + "\r";
+  // Outside any view the page's own script runs: the page is the object.
   if (st.CurrentView) text += rpLocalString(55202) + " " + shown(st.CurrentView->Name) + "\r";
+  else if (st.CurrentPage) text += rpLocalString(55202) + " " + shown(st.CurrentPage->Name) + "\r";
   text += "\r" + message;
   st.ErrorText = text;
   st.Terminated = true;

@@ -3,6 +3,7 @@
 // refuses others with the reason; a picture whose DataField names a blob field shows
 // the field of each record.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -41,7 +42,14 @@ TEST(RpPicture, LoadFromFileTakesOnlyPictureFilesOfASaneSize) {
       {"big.bmp", "", rpikNone, "файл больше 32 МБ."},
       {"sub", "", rpikNone, "файл не открывается (его нет, или это не обычный файл)."},
       {"missing.bmp", "", rpikNone, "файл не открывается (его нет, или это не обычный файл)."},
+      {"pipe.bmp", "", rpikNone, "файл не открывается (его нет, или это не обычный файл)."},
+      {"zero.bmp", "", rpikNone, "файл не открывается (его нет, или это не обычный файл)."},
+      {"link.bmp", "", rpikNone, "файл больше 32 МБ."},
   };
+  // A pipe (nobody writes to it), a link to the endless zero device, one to the big file.
+  ASSERT_EQ(::mkfifo((dir.SysPath() + "/pipe.bmp").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.SysPath() + "/zero.bmp");
+  std::filesystem::create_symlink("big.bmp", dir.SysPath() + "/link.bmp");
   // A sparse file of 40 MB that begins as a bitmap, and a directory.
   Write(dir.SysPath() + "/big.bmp", picture_files::Bmp1());
   ASSERT_EQ(::truncate((dir.SysPath() + "/big.bmp").c_str(), 40 << 20), 0);

@@ -198,3 +198,17 @@ TEST(RpScriptLimits, AnErrorQuotesAsMuchOfTheObjectsTextAsAMessageCanShow) {
   EXPECT_NE(error.find("xxx...\r"), std::string::npos) << error.substr(0, 4000);
   EXPECT_NE(error.find("Объект: M0\r"), std::string::npos) << error.substr(0, 4000);
 }
+
+TEST(RpScriptLimits, AnOverLongPageScriptNamesThePage) {
+  Fixture f;
+  f.report.ScriptStepLimit = 200;
+  TrpPage& page = f.b.Page(9, rpPortrait, 20);
+  page.Name = "Page1";
+  page.Script.SetText("while 1 do x := 1");
+  f.b.Band(btReportTitle, 0, 20).Name = "Title";
+  f.b.Memo("title", 20, 0, 100, 18);
+  EXPECT_FALSE(f.report.PrepareReport());
+  const std::string text = cp::Ansi1251ToUtf8(f.report.ErrorText);
+  EXPECT_NE(text.find("Объект: Page1\r"), std::string::npos) << text;
+  EXPECT_NE(text.find("Сценарий выполняется слишком долго"), std::string::npos) << text;
+}
