@@ -1361,6 +1361,30 @@ TEST_F(RefTest, APipeAtTheFolderLocksNameIsRefusedWithoutWaiting) {
   EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
 }
 
+TEST_F(RefTest, AJournalInAFolderReachedThroughALinkIsFinished) {
+  // The folder is opened by a link to it; the table in it is a link inside it.
+  namespace fs = std::filesystem;
+  const std::string real = tmp_.SysPath() + "/real/";
+  fs::create_directories(real + "tables");
+  fs::create_directory_symlink(real, tmp_.SysPath() + "/via");
+  const AnsiString via = Dir() + "via/";
+  MakeTable(AnsiPath(real), "t", std::string(kHeader) + kRows);
+  fs::rename(real + "t.DBF", real + "tables/t.DBF");
+  fs::create_symlink("tables/t.DBF", real + "t.DBF");
+  fs::create_directory(real + ".~ref-Qw12Er");
+  MakeTable(AnsiPath(real) + ".~ref-Qw12Er/", "t", std::string(kHeader) + "5 | 0 | 0 | Соль | 0 | 0\n");
+  WriteFileBytes(AnsiPath(real) + kRefJournalName, ".~ref-Qw12Er/t.DBF\tt.DBF\r\n");
+  TRef ref_(tree_, via + "t");
+  StandardSections();
+  TScriptedPrompt prompt;
+  ASSERT_TRUE(ref_.TryLoad(prompt));
+  EXPECT_TRUE(prompt.shown.empty());
+  ASSERT_EQ(ref_.ItemList().size(), 1u);
+  EXPECT_EQ(Utf8(ref_.ItemList()[0]->Text()), "Соль");
+  EXPECT_TRUE(fs::is_symlink(real + "t.DBF"));
+  EXPECT_FALSE(fs::exists(real + ".~ref-Qw12Er"));
+}
+
 TEST_F(RefTest, AJournalWhoseTableIsALinkInsideTheFolderIsFinished) {
   namespace fs = std::filesystem;
   const std::string ref = tmp_.SysPath() + "/";
