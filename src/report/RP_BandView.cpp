@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/ReadUpTo.h"
 #include "report/RP_Lookup.h"
 #include "report/RP_Page.h"
 #include "report/RP_Utils.h"
@@ -478,8 +479,8 @@ void TrpPictureView::LoadFromFile(const AnsiString& fileName) {
   std::string bytes;
   try {
     TFileStream file(fileName, fmOpenRead);  // regular files only
-    if (file.Size() > rpMaxPictureFile) refuse("файл больше 32 МБ.");
-    bytes = file.ReadString(file.Size());
+    if (file.Size() > rpMaxPictureFile || !ReadStreamUpTo(file, rpMaxPictureFile, bytes))
+      refuse("файл больше 32 МБ.");
   } catch (const EFOpenError&) {
     refuse("файл не открывается (его нет, или это не обычный файл).");
   } catch (const EReadError&) {
@@ -487,6 +488,13 @@ void TrpPictureView::LoadFromFile(const AnsiString& fileName) {
   }
   const std::uint8_t kind = rpImageKind(bytes);
   if (kind == rpikNone) refuse("в нём нет рисунка BMP, ICO, WMF или EMF.");
+  if (kind == rpikBitmap) {
+    // The size the header claims (a few bytes of run-length codes can claim any).
+    const bool core = GetLE(bytes, 14, 4) == 12;
+    const std::int64_t w = core ? GetLE(bytes, 18, 2) : std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(GetLE(bytes, 18, 4))));
+    const std::int64_t h = core ? GetLE(bytes, 20, 2) : std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(GetLE(bytes, 22, 4))));
+    if (w * h > rpMaxPicturePixels) refuse("рисунок в нём больше 32 миллионов точек.");
+  }
   if (kind != rpikMetafile && Decoder().complete && rpDecodeImage(kind, bytes).Empty())
     refuse("рисунок в нём повреждён.");
   Picture.Assign(kind, std::move(bytes));

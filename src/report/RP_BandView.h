@@ -96,6 +96,9 @@ TBitmap rpDecodeImage(std::uint8_t kind, std::string_view bytes);
 std::uint8_t rpImageKind(std::string_view bytes);
 // The largest picture file LOADFROMFILE takes.
 constexpr std::int64_t rpMaxPictureFile = 32 * 1024 * 1024;
+// The most pixels a decoded picture may have (128 MB in 32 bits, a page at 600 dots per
+// inch): a larger one is not decoded.
+constexpr std::int64_t rpMaxPicturePixels = 32 * 1024 * 1024;
 
 class TrpPictureView : public TrpView {
  public:

@@ -116,16 +116,23 @@ TrpMemoView::TrpMemoView() {
   Flags = 0x43;
 }
 
+namespace {
+// What a memo's record may hold, and so what a script may set: its page is read again
+// to be drawn.
+constexpr int kMaxFontSize = 1000;
+constexpr int kMaxSpacing = 10000;
+}  // namespace
+
 void TrpMemoView::SetPropValue(const AnsiString& rawName, const Variant& value) {
   const AnsiString name = Upper(rawName);
   auto bit = [&](std::uint16_t b) { Flags = value.AsBoolean() ? (Flags | b) : (Flags & ~b); };
-  if (name == "FONT.NAME") Font.Name = VarToStr(value);
-  else if (name == "FONT.SIZE") Font.Size = value.AsInteger();
+  if (name == "FONT.NAME") Font.Name = VarToStr(value).substr(0, rpMaxFontName);  // no font has a longer one
+  else if (name == "FONT.SIZE") Font.Size = std::clamp(value.AsInteger(), -kMaxFontSize, kMaxFontSize);
   else if (name == "FONT.STYLE") Font.Style = rpFontStyleFromBits(static_cast<std::uint8_t>(value.AsInteger()));
   else if (name == "FONT.COLOR") Font.Color = static_cast<TColor>(value.AsInteger());
   else if (name == "ALIGNMENT") Alignment = value.AsInteger();
-  else if (name == "LINESPACING") LineSpacing = value.AsInteger();
-  else if (name == "CHARSPACING") CharSpacing = value.AsInteger();
+  else if (name == "LINESPACING") LineSpacing = std::clamp(value.AsInteger(), -kMaxSpacing, kMaxSpacing);
+  else if (name == "CHARSPACING") CharSpacing = std::clamp(value.AsInteger(), -kMaxSpacing, kMaxSpacing);
   else if (name == "WORDWRAP") bit(flWordWrap);
   else if (name == "WORDBREAK") bit(flWordBreak);
   else if (name == "AUTOWIDTH") bit(flAutoWidth);
@@ -677,9 +684,9 @@ void TrpMemoView::LoadFromStream(TStream& stream) {
     LineSpacing = stream.ReadInt32();
     CharSpacing = stream.ReadInt32();
   }
-  rpCheckRange(Font.Size, 1000, "размер шрифта");
-  rpCheckRange(LineSpacing, 10000, "LineSpacing");
-  rpCheckRange(CharSpacing, 10000, "CharSpacing");
+  rpCheckRange(Font.Size, kMaxFontSize, "размер шрифта");
+  rpCheckRange(LineSpacing, kMaxSpacing, "LineSpacing");
+  rpCheckRange(CharSpacing, kMaxSpacing, "CharSpacing");
   if (v == 21) Flags |= flWordWrap;
 }
 

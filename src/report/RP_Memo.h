@@ -28,6 +28,9 @@ struct TrpFont {
   bool operator==(const TrpFont&) const = default;
 };
 
+// The longest font name a memo keeps.
+constexpr std::size_t rpMaxFontName = 255;
+
 class TrpMemoView : public TrpStretcheable {
  public:
   TrpMemoView();

@@ -1,5 +1,6 @@
 #include "report/RP_Page.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/core/AnsiText.h"
@@ -84,17 +85,24 @@ void TrpPage::RunScript(const TStringList& script) {
   rpState().Hooks->RunScript(nullptr, script);
 }
 
+namespace {
+constexpr int kMaxPaper = 100000;  // 10 m in tenths of a millimetre
+constexpr int kMaxColumns = 10000;
+}  // namespace
+
 void TrpPage::SetPropValue(const AnsiString& rawName, const Variant& value) {
   const AnsiString name = Upper(rawName);
   const bool dialog = PageType == ptDialog;
-  if (name == "LEFT") FormLeft = value.AsInteger();
-  else if (name == "TOP") FormTop = value.AsInteger();
+  // Kept within what a template may hold: papers up to 10 m, margins, gaps and places
+  // within the largest page, a column count the readers take.
+  if (name == "LEFT") FormLeft = rpClampCoord(value.AsInteger());
+  else if (name == "TOP") FormTop = rpClampCoord(value.AsInteger());
   else if (name == "WIDTH") {
-    if (dialog) FormWidth = value.AsInteger();
-    else PaperWidth = rpRound(value.AsDouble() * 10 * 5 / 18);
+    if (dialog) FormWidth = rpClampCoord(value.AsInteger());
+    else PaperWidth = std::clamp(rpRound(value.AsDouble() * 10 * 5 / 18), 0, kMaxPaper);
   } else if (name == "HEIGHT") {
-    if (dialog) FormHeight = value.AsInteger();
-    else PaperHeight = rpRound(value.AsDouble() * 10 * 5 / 18);
+    if (dialog) FormHeight = rpClampCoord(value.AsInteger());
+    else PaperHeight = std::clamp(rpRound(value.AsDouble() * 10 * 5 / 18), 0, kMaxPaper);
   } else if (name == "TYPE") PageType = static_cast<std::uint8_t>(value.AsInteger());
   else if (name == "BORDERSTYLE") BorderStyle = static_cast<std::uint8_t>(value.AsInteger());
   else if (name == "CAPTION") Caption = VarToStr(value);
@@ -102,15 +110,15 @@ void TrpPage::SetPropValue(const AnsiString& rawName, const Variant& value) {
   else if (name == "COLOR") Color = static_cast<TColor>(value.AsInteger());
   else if (name == "POSITION") Position = static_cast<std::uint8_t>(value.AsInteger());
   else if (name == "SIZE") PaperSize = value.AsInteger();
-  else if (name == "LEFTMARGIN") LeftMargin = value.AsInteger();
-  else if (name == "TOPMARGIN") TopMargin = value.AsInteger();
-  else if (name == "RIGHTMARGIN") RightMargin = value.AsInteger();
-  else if (name == "BOTTOMMARGIN") BottomMargin = value.AsInteger();
+  else if (name == "LEFTMARGIN") LeftMargin = rpClampCoord(value.AsInteger());
+  else if (name == "TOPMARGIN") TopMargin = rpClampCoord(value.AsInteger());
+  else if (name == "RIGHTMARGIN") RightMargin = rpClampCoord(value.AsInteger());
+  else if (name == "BOTTOMMARGIN") BottomMargin = rpClampCoord(value.AsInteger());
   else if (name == "ORIENTATION") Orientation = value.AsInteger();
   else if (name == "PRINTTOPREVPAGE") PrintToPrevPage = value.AsBoolean();
   else if (name == "STRETCHTOPRINTABLE") UseMargins = !value.AsBoolean();
-  else if (name == "COLUMNS") Columns = value.AsInteger();
-  else if (name == "COLUMNGAP") ColumnGap = value.AsInteger();
+  else if (name == "COLUMNS") Columns = std::clamp(value.AsInteger(), -kMaxColumns, kMaxColumns);
+  else if (name == "COLUMNGAP") ColumnGap = rpClampCoord(value.AsInteger());
   else if (name == "VISIBLE") Visible = value.AsBoolean();
 }
 
@@ -190,10 +198,10 @@ void TrpPage::LoadFromStream(TStream& stream) {
   Columns = stream.ReadInt32();
   ColumnGap = stream.ReadInt32();
   // Papers up to 10 m, margins and gaps within the largest page.
-  rpCheckRange(width, 100000, "ширина бумаги");
-  rpCheckRange(height, 100000, "высота бумаги");
+  rpCheckRange(width, kMaxPaper, "ширина бумаги");
+  rpCheckRange(height, kMaxPaper, "высота бумаги");
   for (int m : {LeftMargin, TopMargin, RightMargin, BottomMargin, ColumnGap}) rpCheckRange(m, rpMaxCoord, "поля");
-  rpCheckRange(Columns, 10000, "колонки");
+  rpCheckRange(Columns, kMaxColumns, "колонки");
   if (width < 0 || height < 0) throw ErpRecordError(Ansi("Неверный размер бумаги"));
   if (v > 23) {
     PageType = stream.ReadByte();

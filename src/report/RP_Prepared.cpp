@@ -78,11 +78,38 @@ TrpPageInfo GeometryOf(TrpPreparedPage& rec) {
   return printer.FillPageInfo();
 }
 
+// The stream of a page being built: counts what it holds into the pages' total and
+// refuses to grow past their limit.
+class TrpBuiltPageStream : public TMemoryStream {
+ public:
+  TrpBuiltPageStream(std::shared_ptr<std::int64_t> total, std::int64_t limit) : total_(std::move(total)), limit_(limit) {}
+  ~TrpBuiltPageStream() override { *total_ -= Size(); }
+  std::int64_t Write(const void* buffer, std::int64_t count) override {
+    const std::int64_t before = Size();
+    const std::int64_t growth = std::max<std::int64_t>(0, Position() + count - before);
+    if (growth > 0 && *total_ + growth > limit_)
+      throw ErpPreparedError(Ansi("Подготовленные страницы отчета занимают больше ") + IntToStr(limit_ >> 20) +
+                             Ansi(" МБ: отчет остановлен"));
+    const std::int64_t n = TMemoryStream::Write(buffer, count);
+    *total_ += Size() - before;
+    return n;
+  }
+  void SetSize(std::int64_t size) override {
+    const std::int64_t before = Size();
+    TMemoryStream::SetSize(size);
+    *total_ += Size() - before;
+  }
+
+ private:
+  std::shared_ptr<std::int64_t> total_;
+  std::int64_t limit_;
+};
+
 }  // namespace
 
 bool TrpEMFPages::Insert(int index, const TrpPage& page) {
   auto rec = std::make_unique<TrpPreparedPage>();
-  rec->Stream = std::make_unique<TMemoryStream>();
+  rec->Stream = std::make_unique<TrpBuiltPageStream>(builtBytes_, MaxBuiltBytes);
   rec->Stream->WriteByte(rpPreparedVersion);
   rec->PaperSize = page.PaperSize;
   rec->Width = page.PaperWidth;

@@ -43,10 +43,18 @@ using TrpMouseOverObjectEvent = std::function<void(TrpView& view, int& cursor)>;
 // Raised for a prepared-report file that cannot be read; the list stays as it was.
 TW_DECLARE_EXCEPTION(ErpPreparedError, Exception)
 
+// What the pages a build makes may hold together by default: far above any report's
+// pages, far below the machine's memory.
+constexpr std::int64_t rpMaxBuiltPagesBytes = std::int64_t{256} << 20;
+
 class TrpEMFPages : public TObject {
  public:
   TrpReport* Parent = nullptr;
   std::vector<std::unique_ptr<TrpPreparedPage>> Pages;
+  // The pages that Insert and Add make hold at most this many bytes together: a build
+  // that would print more (a big picture shown again and again) stops with
+  // ErpPreparedError.
+  std::int64_t MaxBuiltBytes = rpMaxBuiltPagesBytes;
   // Fired by Add (the report's OnBeginPage), HitTest (OnObjectClick, OnMouseOverObject).
   std::function<void(int pageNumber)> OnBeginPage;
   TrpObjectClickEvent OnObjectClick;
@@ -90,4 +98,9 @@ class TrpEMFPages : public TObject {
     const TrpPreparedPage* p = GetPages(index);
     return p ? p->Stream.get() : nullptr;
   }
+
+ private:
+  // The bytes the streams of the pages Insert made hold now (shared with the streams,
+  // which may outlive this list).
+  std::shared_ptr<std::int64_t> builtBytes_ = std::make_shared<std::int64_t>(0);
 };

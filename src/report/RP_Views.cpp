@@ -102,8 +102,17 @@ void TrpView::SetBounds(int left, int top, int width, int height) {
   Height = height;
 }
 
+std::int64_t rpStoredTextBytes(std::string_view text) {
+  // Each line kept on its own: a text of line breaks only holds far more than its bytes.
+  const auto breaks = std::count(text.begin(), text.end(), '\n') + std::count(text.begin(), text.end(), '\r');
+  return rpTextBytes(text) + rpTextBytes("") * static_cast<std::int64_t>(breaks);
+}
+
 void TrpView::SetPropValue(const AnsiString& rawName, const Variant& value) {
   const AnsiString name = Upper(rawName);
+  // A text a script stores counts against what its values may hold.
+  if (name == "NAME" || name == "MEMO" || name == "DATAFIELD" || name == "TAG")
+    rpChargeScriptBytes(rpStoredTextBytes(VarToStr(value)));
   if (name == "NAME") Name = VarToStr(value);
   else if (name == "LEFT") Left = rpClampCoord(value.AsInteger());
   else if (name == "TOP") Top = rpClampCoord(value.AsInteger());
@@ -704,11 +713,19 @@ TrpPropertyTarget FindObjectForProperty(const AnsiString& fullName) {
 void rpExpressionError(const AnsiString& message) {
   TrpBuildState& st = rpState();
   st.ErrorFlag = true;
+  // The object's text and name as far as a message box can show them (a script may have
+  // made them megabytes long).
+  const auto shown = [](const AnsiString& s) { return s.size() > 200 ? s.substr(0, 200) + "..." : s; };
   AnsiString text = rpLocalString(55200);
-  if (st.CurrentView)
-    for (int i = 0; i < st.CurrentView->Memo.Count(); ++i) text += "\r" + st.CurrentView->Memo[i];
+  if (st.CurrentView) {
+    const int lines = st.CurrentView->Memo.Count();
+    for (int i = 0; i < std::min(lines, 10); ++i) text += "\r" + shown(st.CurrentView->Memo[i]);
+    if (lines > 10) text += "\r...";
+  }
   text += "\r\r" + rpLocalString(55201) + " " + st.Hooks->ReportName() + "\r";
-  if (st.CurrentView) text += rpLocalString(55202) + " " + st.CurrentView->Name + "\r";
+  // Outside any view the page's own script runs: the page is the object.
+  if (st.CurrentView) text += rpLocalString(55202) + " " + shown(st.CurrentView->Name) + "\r";
+  else if (st.CurrentPage) text += rpLocalString(55202) + " " + shown(st.CurrentPage->Name) + "\r";
   text += "\r" + message;
   st.ErrorText = text;
   st.Terminated = true;

@@ -188,6 +188,9 @@ constexpr std::int32_t rpMaxCoord = 100000;
 // A position or size a script sets, kept within +-rpMaxCoord, so that the sums page
 // forming makes of positions and heights cannot overflow.
 std::int32_t rpClampCoord(std::int64_t v);
+// The bytes a text stored in an object holds (its lines, each kept on its own), as
+// rpChargeScriptBytes counts them.
+std::int64_t rpStoredTextBytes(std::string_view text);
 // Raises ErpRecordError unless |v| <= limit.
 void rpCheckRange(std::int64_t v, std::int64_t limit, const char* what);
 

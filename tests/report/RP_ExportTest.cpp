@@ -596,6 +596,7 @@ TEST_F(Export, HtmlPicturesTakeFreeNamesAndFollowNoLink) {
   WriteFileBytes(dir.Path() + "/victim.txt", "text");
   fs::create_symlink(d / "victim.txt", d / "htm2.bmp");
   fs::create_symlink(d / "nowhere.txt", d / "htm3.bmp");  // leads nowhere
+  fs::create_directory(d / "htm4.bmp");
   TrpEMFPages pages;
   AddMemoPage(pages, {{{0, 0}, "Фото"}});
   {
@@ -609,16 +610,17 @@ TEST_F(Export, HtmlPicturesTakeFreeNamesAndFollowNoLink) {
   TrpHTMExport html;
   html.ExportPictures = true;
   ASSERT_TRUE(rpExportPages(pages, html, dir.Path() + "/r.htm"));
-  EXPECT_NE(ReadFileBytes(dir.Path() + "/r.htm").find("<img src=\"htm4.bmp\""), std::string::npos);
+  EXPECT_NE(ReadFileBytes(dir.Path() + "/r.htm").find("<img src=\"htm5.bmp\""), std::string::npos);
   EXPECT_EQ(ReadFileBytes(dir.Path() + "/htm1.bmp"), "photo");
   EXPECT_EQ(ReadFileBytes(dir.Path() + "/victim.txt"), "text");
   EXPECT_TRUE(fs::is_symlink(d / "htm2.bmp"));
   EXPECT_TRUE(fs::is_symlink(d / "htm3.bmp"));
   EXPECT_FALSE(fs::exists(d / "nowhere.txt"));
-  EXPECT_EQ(ReadFileBytes(dir.Path() + "/htm4.bmp").substr(0, 2), "BM");
+  EXPECT_TRUE(fs::is_directory(d / "htm4.bmp"));
+  EXPECT_EQ(ReadFileBytes(dir.Path() + "/htm5.bmp").substr(0, 2), "BM");
   // Exported again: the pictures of the first export stay, the new one takes the next name.
   ASSERT_TRUE(rpExportPages(pages, html, dir.Path() + "/r.htm"));
-  EXPECT_NE(ReadFileBytes(dir.Path() + "/r.htm").find("<img src=\"htm5.bmp\""), std::string::npos);
+  EXPECT_NE(ReadFileBytes(dir.Path() + "/r.htm").find("<img src=\"htm6.bmp\""), std::string::npos);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // refuses others with the reason; a picture whose DataField names a blob field shows
 // the field of each record.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -41,7 +42,14 @@ TEST(RpPicture, LoadFromFileTakesOnlyPictureFilesOfASaneSize) {
       {"big.bmp", "", rpikNone, "файл больше 32 МБ."},
       {"sub", "", rpikNone, "файл не открывается (его нет, или это не обычный файл)."},
       {"missing.bmp", "", rpikNone, "файл не открывается (его нет, или это не обычный файл)."},
+      {"pipe.bmp", "", rpikNone, "файл не открывается (его нет, или это не обычный файл)."},
+      {"zero.bmp", "", rpikNone, "файл не открывается (его нет, или это не обычный файл)."},
+      {"link.bmp", "", rpikNone, "файл больше 32 МБ."},
   };
+  // A pipe (nobody writes to it), a link to the endless zero device, one to the big file.
+  ASSERT_EQ(::mkfifo((dir.SysPath() + "/pipe.bmp").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.SysPath() + "/zero.bmp");
+  std::filesystem::create_symlink("big.bmp", dir.SysPath() + "/link.bmp");
   // A sparse file of 40 MB that begins as a bitmap, and a directory.
   Write(dir.SysPath() + "/big.bmp", picture_files::Bmp1());
   ASSERT_EQ(::truncate((dir.SysPath() + "/big.bmp").c_str(), 40 << 20), 0);
@@ -129,4 +137,31 @@ TEST(RpPicture, APictureShowsTheBitmapOfEachRecordsMemoField) {
   for (const auto& v : f.report.EMFPages.GetPages(0)->Page->Objects)
     if (auto* p = dynamic_cast<TrpPictureView*>(v.get())) shown.push_back(p->Picture.Empty() ? "" : p->Picture.Bytes);
   EXPECT_EQ(shown, (std::vector<std::string>{picture_files::Bmp1(), ""}));
+}
+
+TEST(RpPicture, APictureShownAgainAndAgainStopsTheBuildAtTheLimitOfItsPages) {
+  // A 3 MB bitmap loaded once, then its band shown by the title's script: 40 times is
+  // 120 MB of pages against a limit of 16 MB; 4 times is within it.
+  TempDir dir;
+  Write(dir.SysPath() + "/big.bmp", picture_files::Bmp(1024, 1024, 24, 0, "", std::string(std::size_t{1024} * 3 * 1024, '\x7f')));
+  for (const int times : {4, 40}) {
+    SCOPED_TRACE(times);
+    Fixture f;
+    f.report.EMFPages.MaxBuiltBytes = 16 << 20;
+    f.b.Page(9, rpPortrait, 20);
+    TrpBandView& title = f.b.Band(btReportTitle, 0, 20);
+    title.Name = "Title";
+    title.Script.SetText("begin Pic.LoadFromFile('" + dir.Path() + "/big.bmp'); i := 0; while i < " +
+                         std::to_string(times) + " do begin ShowBand('B'); i := i + 1 end end");
+    f.b.Memo("t", 0, 0, 50, 18);
+    f.b.Band(btChild, 40, 20).Name = "B";
+    f.b.Picture(0, 40, 50, 18, TBitmap()).Name = "Pic";
+    const bool built = f.report.PrepareReport();
+    const std::string error = cp::Ansi1251ToUtf8(f.report.ErrorText);
+    EXPECT_EQ(built, times == 4) << error;
+    if (!built) {
+      EXPECT_NE(error.find("Подготовленные страницы отчета занимают больше 16 МБ: отчет остановлен"), std::string::npos)
+          << error;
+    }
+  }
 }

@@ -321,3 +321,37 @@ TEST_F(QtPrint, PicturesOfEveryBitmapKindAndIconsAreDecoded) {
       for (int x = 0; x < image.Width(); ++x) EXPECT_EQ(image.Pixel(x, y), c.rows[y][x]) << x << "," << y;
   }
 }
+
+// A few bytes claiming a picture larger than a page at 600 dots per inch (32 million
+// points): run-length codes that end at once, or one bit a point.
+TEST_F(QtPrint, APictureOfMorePointsThanAPageHoldsIsNotDecoded) {
+  std::string palette, endAtOnce = {0, 1}, oneBit;
+  picture_files::Bytes(palette, {0, 0, 0, 0, 255, 255, 255, 0});
+  oneBit.assign(std::size_t{6000} / 8 * 6000, '\0');
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool decoded;
+  };
+  const Case cases[] = {
+      {"60000 x 60000, run-length", picture_files::Bmp(60000, 60000, 8, 1, palette, endAtOnce), false},
+      {"6000 x 6000, run-length", picture_files::Bmp(6000, 6000, 8, 1, palette, endAtOnce), false},
+      {"6000 x 6000, one bit", picture_files::Bmp(6000, 6000, 1, 0, palette, oneBit), false},
+      {"3000 x 3000, run-length", picture_files::Bmp(3000, 3000, 8, 1, palette, endAtOnce), true},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(rpQtDecodeImage(rpikBitmap, c.bytes).Empty(), !c.decoded);
+    // A script's LoadFromFile says why.
+    std::ofstream(dir.SysPath() + "/p.bmp", std::ios::binary | std::ios::trunc) << c.bytes;
+    TrpPictureView view;
+    std::string message;
+    try {
+      view.LoadFromFile(dir.Path() + "/p.bmp");
+    } catch (const ErpViewError& e) {
+      message = cp::Ansi1251ToUtf8(e.what());
+    }
+    EXPECT_EQ(message.find("больше 32 миллионов точек") != std::string::npos, !c.decoded) << message;
+  }
+}

@@ -8,6 +8,7 @@
 
 #include "platform/core/AnsiText.h"
 #include "platform/core/Files.h"
+#include "platform/core/ReadUpTo.h"
 #include "platform/core/SysUtils.h"
 
 namespace {
@@ -488,11 +489,13 @@ TRationLoadResult LoadRationFromFile(TRationDocument& Doc, const AnsiString& Fil
       result = rlReadError;  // cut short before its version
     } else if (!IsRationFileHead(head)) {
       result = rlUnknownFormat;
-    } else if (file.Size() > kRationMaxFileSize) {
+    } else if (std::string bytes; file.Size() > kRationMaxFileSize ||
+                                  (file.SetPosition(0), !ReadStreamUpTo(file, kRationMaxFileSize, bytes))) {
       result = rlReadError;
     } else {
       TMemoryStream data;
-      data.LoadFromStream(file);
+      data.WriteString(bytes);
+      data.SetPosition(0);
       result = ReadRation(Doc, data, CurrentLimits);
       Doc.FileStamp = result == rlOk ? StampOfBytes(data.Memory(), data.Size()) : TFileStamp{};
     }

@@ -386,7 +386,9 @@ std::vector<TRefJournalMove> ReadRefJournal(const AnsiString& journal) {
 // go. Nothing when there is no journal; nothing either, with ERefError, when the journal
 // names anything but the program's own working copies and the tables they replace.
 void FinishRefJournal(const TFileSaveLock* lock, const AnsiString& journal) {
-  if (!FileExists(journal)) return;
+  // Anything at the name counts (a pipe, a link leading nowhere): only a journal is read.
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(SysPath(ResolveExistingPath(journal)), ec))) return;
   if (lock == nullptr) throw ERefError(UnfinishedSaveText(journal, Ansi("папка доступна только для чтения")));
   std::vector<std::pair<AnsiString, AnsiString>> moves;
   std::vector<AnsiString> workDirs;

@@ -404,11 +404,18 @@ TFileSaveLock::TFileSaveLock(std::string_view fileName, bool optional) : target_
   };
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
-    const int fd = ::open(sysLock_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // Opened without waiting: a pipe put at the lock's name would wait for a writer.
+    const int fd = ::open(sysLock_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
     if (fd < 0) {
       const int err = errno;
       if (optional && (err == EACCES || err == EROFS || err == EPERM)) return;
       throw failed(err);
+    }
+    struct stat kind;
+    if (::fstat(fd, &kind) != 0 || !S_ISREG(kind.st_mode)) {
+      ::close(fd);
+      throw EFCreateError("Cannot lock file \"" + target_ + "\" for saving. Its lock file is not a regular file.",
+                          EINVAL);
     }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int err = errno;

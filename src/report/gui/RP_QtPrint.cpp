@@ -2,7 +2,9 @@
 
 #include "report/RP_Export.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImageReader>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
@@ -135,11 +137,19 @@ void rpInitQtPrinting() {
 
 TBitmap rpQtDecodeImage(std::uint8_t kind, std::string_view bytes) {
   if (kind != rpikBitmap && kind != rpikIcon) return {};
+  if (bytes.size() > static_cast<std::size_t>(rpMaxPictureFile)) return {};
+  // A few bytes can claim a huge picture (compressed or of one bit a pixel) that the
+  // 32-bit copies below would multiply: its size is looked at before it is decoded, and
+  // again after, where the reader could not tell it.
+  const auto tooLarge = [](const QSize& size) {
+    return static_cast<std::int64_t>(size.width()) * size.height() > rpMaxPicturePixels;
+  };
+  QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  QImageReader reader(&buffer, kind == rpikIcon ? "ICO" : "BMP");
+  if (const QSize claimed = reader.size(); claimed.isValid() && tooLarge(claimed)) return {};
   QImage image;
-  const auto* data = reinterpret_cast<const uchar*>(bytes.data());
-  if (bytes.size() > static_cast<std::size_t>(rpMaxPictureFile) ||
-      !image.loadFromData(data, static_cast<int>(bytes.size()), kind == rpikIcon ? "ICO" : "BMP"))
-    return {};
+  if (!reader.read(&image) || tooLarge(image.size())) return {};
   if (!image.hasAlphaChannel()) return FromQImage(image);
   QImage paper(image.size(), QImage::Format_RGB32);
   paper.fill(Qt::white);

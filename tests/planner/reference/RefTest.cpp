@@ -15,6 +15,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -1179,6 +1180,28 @@ TEST_F(RefDishPairTest, ASaveCutShortThatCannotBeFinishedIsReportedAndKept) {
   EXPECT_TRUE(FileExists(Dir() + kRefJournalName));  // nothing half-done is taken as done
 }
 
+TEST_F(RefDishPairTest, ASaveWritesNoJournalThroughALinkLeadingNowhere) {
+  // A link at the journal's name, to a file not there yet in a folder above this one: a
+  // save would write its journal there.
+  namespace fs = std::filesystem;
+  const std::string outside = (fs::path(tmp_.SysPath()).parent_path() / ("journal-of-" + fs::path(tmp_.SysPath()).filename().string())).string();
+  fs::create_symlink(outside, tmp_.SysPath() + "/" + kRefJournalName);
+  NextGeneration();
+  const std::string message = [&] {
+    try {
+      ref_->Save();
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    }
+    return std::string("<saved>");
+  }();
+  const bool written = fs::exists(outside);
+  fs::remove(outside);
+  EXPECT_FALSE(written);
+  EXPECT_NE(Utf8(message).find("не является журналом записи этой программы"), std::string::npos) << Utf8(message);
+  EXPECT_TRUE(fs::is_symlink(tmp_.SysPath() + "/" + kRefJournalName));
+}
+
 // Everything under a directory, links not followed: each entry's kind and bytes, or
 // where a link leads.
 std::map<std::string, std::string> Snapshot(const std::string& root) {
@@ -1190,6 +1213,8 @@ std::map<std::string, std::string> Snapshot(const std::string& root) {
       all[rel] = "link -> " + fs::read_symlink(e.path()).string();
     else if (e.is_directory())
       all[rel] = "folder";
+    else if (!e.is_regular_file())
+      all[rel] = "special";  // a pipe is not read: that would wait for a writer
     else
       all[rel] = "file " + ReadFileBytes(AnsiPath(e.path().string()));
   }
@@ -1268,6 +1293,18 @@ TEST_F(RefTest, AJournalNamingAnythingButItsOwnFilesIsLeftAloneAndNothingIsTouch
          fs::create_symlink(home + "docs/journal", ref + kRefJournalName);
          return std::string();
        }},
+      {"a journal that is a pipe",
+       [&](const std::string& ref, const std::string&) {
+         work(ref, "t.DBF", "echo replaced");
+         ::mkfifo((ref + kRefJournalName).c_str(), 0600);
+         return std::string();
+       }},
+      {"a journal that is a link leading nowhere",
+       [&](const std::string& ref, const std::string& home) {
+         work(ref, "t.DBF", "echo replaced");
+         fs::create_symlink(home + ".bash_login", ref + kRefJournalName);
+         return std::string();
+       }},
       {"a journal too large to be one",
        [&](const std::string& ref, const std::string&) {
          work(ref, "t.DBF", "echo replaced");
@@ -1302,6 +1339,50 @@ TEST_F(RefTest, AJournalNamingAnythingButItsOwnFilesIsLeftAloneAndNothingIsTouch
     EXPECT_NE(told.find("Ни один файл не изменен"), std::string::npos);
     EXPECT_EQ(Snapshot(root), before);
   }
+}
+
+TEST_F(RefTest, APipeAtTheFolderLocksNameIsRefusedWithoutWaiting) {
+  // A pipe opened for reading waits for a writer: the folder's lock would never be taken.
+  MakeTable(Dir(), "t", std::string(kHeader) + kRows);
+  ASSERT_EQ(::mkfifo((tmp_.SysPath() + "/.~lock." + kRefJournalName).c_str(), 0600), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::alarm(20);  // a load that waits for ever ends here
+    TCustomMtTree tree;
+    TRef ref(tree, Table("t"));
+    TScriptedPrompt prompt;
+    const bool loaded = ref.TryLoad(prompt);
+    ::_exit(!loaded && prompt.shown.size() == 1 && prompt.shown[0].Text.find("Cannot lock") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << "the load waited";
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+}
+
+TEST_F(RefTest, AJournalInAFolderReachedThroughALinkIsFinished) {
+  // The folder is opened by a link to it; the table in it is a link inside it.
+  namespace fs = std::filesystem;
+  const std::string real = tmp_.SysPath() + "/real/";
+  fs::create_directories(real + "tables");
+  fs::create_directory_symlink(real, tmp_.SysPath() + "/via");
+  const AnsiString via = Dir() + "via/";
+  MakeTable(AnsiPath(real), "t", std::string(kHeader) + kRows);
+  fs::rename(real + "t.DBF", real + "tables/t.DBF");
+  fs::create_symlink("tables/t.DBF", real + "t.DBF");
+  fs::create_directory(real + ".~ref-Qw12Er");
+  MakeTable(AnsiPath(real) + ".~ref-Qw12Er/", "t", std::string(kHeader) + "5 | 0 | 0 | Соль | 0 | 0\n");
+  WriteFileBytes(AnsiPath(real) + kRefJournalName, ".~ref-Qw12Er/t.DBF\tt.DBF\r\n");
+  TRef ref_(tree_, via + "t");
+  StandardSections();
+  TScriptedPrompt prompt;
+  ASSERT_TRUE(ref_.TryLoad(prompt));
+  EXPECT_TRUE(prompt.shown.empty());
+  ASSERT_EQ(ref_.ItemList().size(), 1u);
+  EXPECT_EQ(Utf8(ref_.ItemList()[0]->Text()), "Соль");
+  EXPECT_TRUE(fs::is_symlink(real + "t.DBF"));
+  EXPECT_FALSE(fs::exists(real + ".~ref-Qw12Er"));
 }
 
 TEST_F(RefTest, AJournalWhoseTableIsALinkInsideTheFolderIsFinished) {

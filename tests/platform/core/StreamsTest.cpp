@@ -2,10 +2,12 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/core/Classes.h"
 #include "platform/core/Files.h"
+#include "platform/core/ReadUpTo.h"
 #include "test_support/TempDir.h"
 
 TEST(Streams, LittleEndianValuesRoundTrip) {
@@ -152,4 +154,47 @@ TEST(StringList, TextValuesAndChangeEvents) {
   EXPECT_EQ(l.IndexOf(Ansi("REFDIR=/X/")), 0);
   EXPECT_THROW(l[1], EListError);
   EXPECT_THROW(l.Insert(2, "z"), EListError);
+}
+
+// A file that grows while it is read: its size said little when asked, and bytes keep
+// coming.
+class TGrowingStream : public TStream {
+ public:
+  std::int64_t Read(void* buffer, std::int64_t count) override {
+    std::memset(buffer, 'x', static_cast<std::size_t>(count));
+    read_ += count;
+    return count;
+  }
+  std::int64_t Write(const void*, std::int64_t) override { return 0; }
+  std::int64_t Seek(std::int64_t, TSeekOrigin) override { return 0; }  // its size: 0
+  void SetSize(std::int64_t) override {}
+  std::int64_t read_ = 0;
+};
+
+TEST(Streams, AReadUpToALimitStopsThereHoweverTheSourceGrows) {
+  struct Case {
+    std::string bytes;
+    std::int64_t limit;
+    bool whole;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"", 4, true, ""},
+      {"abcd", 4, true, "abcd"},
+      {"abcde", 4, false, "abcd"},
+      {"abcdefgh", 0, false, ""},
+  };
+  for (const Case& c : cases) {
+    TMemoryStream m;
+    m.WriteString(c.bytes);
+    m.SetPosition(0);
+    std::string out = "old";
+    EXPECT_EQ(ReadStreamUpTo(m, c.limit, out), c.whole) << c.bytes;
+    EXPECT_EQ(out, c.out) << c.bytes;
+  }
+  TGrowingStream growing;
+  std::string out;
+  EXPECT_FALSE(ReadStreamUpTo(growing, 200000, out));
+  EXPECT_EQ(out.size(), 200000u);
+  EXPECT_LE(growing.read_, 200001);
 }
