@@ -51,6 +51,7 @@ TrpBandView::TrpBandView() {
 void TrpBandView::SetPropValue(const AnsiString& rawName, const Variant& value) {
   const AnsiString name = Upper(rawName);
   TrpView::SetPropValue(rawName, value);
+  if (name == "CHILDBAND" || name == "MASTER") rpChargeScriptBytes(rpStoredTextBytes(VarToStr(value)));
   if (name == "CHILDBAND") ChildBand = VarToStr(value);
   else if (name == "MASTER") Master = VarToStr(value);
   else if (name == "FORMNEWPAGE") SetBit(Flags, flFormNewPage, value.AsBoolean());

@@ -252,11 +252,15 @@ std::int64_t TrpReport::ScriptHeldBytes() {
       if (r && std::find(reports.begin(), reports.end(), r) == reports.end()) reports.push_back(r);
   for (TrpReport* r : reports) {
     n += r->Dictionary.Variables.HeldBytes();
-    for (const auto& page : r->Pages.Pages)
+    for (const auto& page : r->Pages.Pages) {
+      n += rpStoredTextBytes(page->Name) + rpStoredTextBytes(page->Caption);
       for (const auto& v : page->Objects) {
         n += static_cast<std::int64_t>(v->Name.size() + v->Tag.size() + v->FormatStr.size());
         for (int i = 0; i < v->Memo.Count(); ++i) n += rpTextBytes(v->Memo[i]);
+        if (auto* band = dynamic_cast<const TrpBandView*>(v.get()))
+          n += rpStoredTextBytes(band->ChildBand) + rpStoredTextBytes(band->Master);
       }
+    }
   }
   return n;
 }

@@ -105,8 +105,11 @@ void TrpPage::SetPropValue(const AnsiString& rawName, const Variant& value) {
     else PaperHeight = std::clamp(rpRound(value.AsDouble() * 10 * 5 / 18), 0, kMaxPaper);
   } else if (name == "TYPE") PageType = static_cast<std::uint8_t>(value.AsInteger());
   else if (name == "BORDERSTYLE") BorderStyle = static_cast<std::uint8_t>(value.AsInteger());
-  else if (name == "CAPTION") Caption = VarToStr(value);
-  else if (name == "NAME") Name = VarToStr(value);
+  else if (name == "CAPTION" || name == "NAME") {
+    // A text a script stores counts against what its values may hold.
+    rpChargeScriptBytes(rpStoredTextBytes(VarToStr(value)));
+    (name == "CAPTION" ? Caption : Name) = VarToStr(value);
+  }
   else if (name == "COLOR") Color = static_cast<TColor>(value.AsInteger());
   else if (name == "POSITION") Position = static_cast<std::uint8_t>(value.AsInteger());
   else if (name == "SIZE") PaperSize = value.AsInteger();

@@ -212,3 +212,46 @@ TEST(RpScriptLimits, AnOverLongPageScriptNamesThePage) {
   EXPECT_NE(text.find("Объект: Page1\r"), std::string::npos) << text;
   EXPECT_NE(text.find("Сценарий выполняется слишком долго"), std::string::npos) << text;
 }
+
+TEST(RpScriptLimits, BandLinksCountToo) {
+  // Forty child bands B0..B39 whose links the title band's script sets to the 64 KB
+  // string s: 2.5 MB against 1 MB.
+  struct Case {
+    const char* what;
+    std::string each;  // the statement for each band, "#" standing for its name
+    bool stops;
+  };
+  const Case cases[] = {
+      {"child band links", "#.ChildBand := s", true},
+      {"master links", "#.Master := s", true},
+      {"short links", "#.Master := 'x'", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    rpGlobalVariables().Clear();
+    Fixture f;
+    f.report.ScriptMemoryLimit = 1 << 20;
+    f.b.Page(9, rpPortrait, 20);
+    TrpBandView& title = f.b.Band(btReportTitle, 0, 20);
+    title.Name = "Title";
+    f.b.Memo("x", 20, 0, 100, 18);
+    std::string statements;
+    for (int k = 0; k < 40; ++k) {
+      const std::string name = "B" + std::to_string(k);
+      f.b.Band(btChild, 40 + 20 * k, 20).Name = name.c_str();
+      std::string one = c.each;
+      for (std::size_t at = one.find('#'); at != std::string::npos; at = one.find('#', at + name.size()))
+        one.replace(at, 1, name);
+      statements += one + "; ";
+    }
+    title.Script.SetText("begin s := 'x'; i := 0; while i < 16 do begin s := s + s; i := i + 1 end; " + statements +
+                         " end");
+    const bool built = f.report.PrepareReport();
+    EXPECT_EQ(built, !c.stops) << cp::Ansi1251ToUtf8(f.report.ErrorText);
+    if (c.stops) {
+      EXPECT_NE(f.report.ErrorText.find(Ansi("Сценарии отчета хранят больше 1 МБ данных")), AnsiString::npos)
+          << cp::Ansi1251ToUtf8(f.report.ErrorText);
+    }
+  }
+  rpGlobalVariables().Clear();
+}
