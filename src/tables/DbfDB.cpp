@@ -370,6 +370,7 @@ void TDbfDataSet::InternalClose() {
   DestroyFields();
   places_.clear();
   dbf_.reset();
+  editMemos_.clear();
   for (TDbfDataSet* d : details_) d->MasterChanged();
   firstPending_ = lastPending_ = editing_ = false;
 }
@@ -582,6 +583,7 @@ void TDbfDataSet::InternalInitRecord(TRecordBuffer& buffer) {
   own = current;
   b.recNo = 0;
   FillBookmark(b, 0);
+  editMemos_.clear();
 }
 
 namespace {
@@ -605,6 +607,7 @@ void TDbfDataSet::InternalEdit() {
   if (!b) return;
   LockAndReread(Buf(*b).recNo);
   dbf_->StoreRecord(Buf(*b).image);
+  editMemos_.clear();
   editing_ = true;
 }
 
@@ -621,12 +624,57 @@ void TDbfDataSet::InternalPost() {
     RecordUnlock unlock{*dbf_};
     dbf_->Append();
   }
+  EndEditMemos(true);
   editing_ = firstPending_ = lastPending_ = false;
 }
 
 void TDbfDataSet::InternalCancel() {
-  if (dbf_) dbf_->Unlock();
+  if (dbf_) {
+    EndEditMemos(false);
+    dbf_->Unlock();
+  }
   editing_ = false;
+}
+
+namespace {
+// The memo block a memo field of the handler's record names (0 for a damaged number).
+std::uint32_t MemoBlockOf(DBFObject& table, std::int64_t field) {
+  try {
+    const double block = std::round(table.NumberGet(field));
+    return block >= 1 && block <= 4294967295.0 ? static_cast<std::uint32_t>(block) : 0;
+  } catch (const EDbfError&) {
+    return 0;
+  }
+}
+}  // namespace
+
+void TDbfDataSet::WriteEditMemo(std::int64_t field, const AnsiString& bytes) {
+  auto it = std::find_if(editMemos_.begin(), editMemos_.end(), [&](const TEditMemo& m) { return m.field == field; });
+  if (it == editMemos_.end()) {
+    // The first text of the edit: never written over the record's memo, nor in its blocks.
+    const std::uint32_t original = MemoBlockOf(*dbf_, field);
+    editMemos_.push_back({field, original, original});
+    it = editMemos_.end() - 1;
+    if (original != 0) dbf_->NumberPut(field, 0);
+  }
+  dbf_->MemoWrite(field, bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  it->written = MemoBlockOf(*dbf_, field);
+}
+
+void TDbfDataSet::EndEditMemos(bool posted) {
+  std::vector<TEditMemo> memos;
+  memos.swap(editMemos_);
+  DBobjMemo* memo = nullptr;
+  for (const TEditMemo& m : memos) {
+    const std::uint32_t unused = posted ? m.original : m.written;
+    if (unused == 0 || m.original == m.written) continue;
+    // Blocks left unfreed stay unused: no record lost anything.
+    try {
+      if (!memo) memo = dbf_->OpenMemo();
+      if (memo) memo->FreeMemo(unused);
+    } catch (const EDbfError&) {
+    }
+  }
 }
 
 void TDbfDataSet::SetDeletionFlag(std::int64_t recNo, bool deleted) {
@@ -1003,7 +1051,7 @@ THCBlobStream::~THCBlobStream() {
     DBFObject& t = *dataSet_.dbf_;
     t.LoadRecord(*image);
     // No content is an empty memo (never one zero byte, which every reader would show).
-    t.MemoWrite(fieldNo_, bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    dataSet_.WriteEditMemo(fieldNo_, bytes);
     t.StoreRecord(*image);
     dataSet_.FieldChanged(field_);
   } catch (const std::exception& e) {

@@ -236,6 +236,20 @@ class TDbfDataSet : public TDataSet {
   bool firstPending_ = false;
   bool lastPending_ = false;
   bool editing_ = false;
+  // Memos written in the current edit or insert: a memo field's text goes to blocks of its
+  // own, and the memo the record had stays untouched until the post, so that a cancel (or
+  // a post that fails and is cancelled) leaves the record's memo as it was.
+  struct TEditMemo {
+    std::int64_t field;
+    std::uint32_t original;  // the block the record named when the edit began
+    std::uint32_t written;   // the block of the text written since
+  };
+  std::vector<TEditMemo> editMemos_;
+  // Writes a memo field's text in the edit (the record's fields in the handler's record).
+  void WriteEditMemo(std::int64_t field, const AnsiString& bytes);
+  // The memos no record names any more once the edit is posted (the originals replaced)
+  // or cancelled (the texts written in it); false for either.
+  void EndEditMemos(bool posted);
   std::unique_ptr<TStringList> indexFiles_;
   AnsiString indexName_;
   TDataSource* masterSource_ = nullptr;

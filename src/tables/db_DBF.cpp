@@ -224,9 +224,10 @@ void DBO_dBaseDBF::Notify(int code, std::int64_t) {
 void DBO_dBaseDBF::RefreshHeader() {
   if (!IsShared()) {
     // Nobody outside the process writes; another object of the process on the same file,
-    // which shares its descriptor, may have appended.
+    // which shares its descriptor, may have appended (counted only then: the size costs a
+    // system call on every write).
     changedByOther_ = false;
-    recordCount_ = CountFromSize();
+    if (OthersWroteSince(countedWrites_)) recordCount_ = CountFromSize();
     return;
   }
   std::array<std::uint8_t, 32> h{};

@@ -146,6 +146,7 @@ class DBO_dBaseDBF : public DBO_DiskFile {
 
  private:
   bool openToAnnounce_ = false;
+  std::uint64_t countedWrites_ = 0;  // the writes of others when the records were last counted
   void ReadAndCheckHeader();
   std::int64_t CountFromSize();
 

@@ -332,6 +332,7 @@ void DBO_DiskFile::Open() {
   }
   if (error_ == 0) {
     position_ = 0;
+    ownWrites_ = 0;
     seenWrites_ = handle_->writes;
     OpenFiles().Add(this);
     closed_ = false;
@@ -466,16 +467,18 @@ void DBO_DiskFile::ShrinkTo(std::int64_t size) {
 }
 
 void DBO_DiskFile::CountWrite() {
-  // Those of others this object has not seen stay unseen.
-  if (seenWrites_ == handle_->writes) ++seenWrites_;
+  // The writes of others are those of the descriptor less this object's own.
+  ++ownWrites_;
   ++handle_->writes;
 }
 
-bool DBO_DiskFile::TakeWritesOfOthers() {
+bool DBO_DiskFile::TakeWritesOfOthers() { return OthersWroteSince(seenWrites_); }
+
+bool DBO_DiskFile::OthersWroteSince(std::uint64_t& mark) {
   if (closed_) return false;
-  const std::uint64_t writes = handle_->writes;
-  const bool changed = seenWrites_ != writes;
-  seenWrites_ = writes;
+  const std::uint64_t others = handle_->writes - ownWrites_;
+  const bool changed = mark != others;
+  mark = others;
   return changed;
 }
 

@@ -112,6 +112,10 @@ class DBO_DiskFile {
   // Whether another object of the process wrote to the file (through the descriptor they
   // share) since this one last asked or opened it; from now on those writes count as seen.
   bool TakeWritesOfOthers();
+  // The same against a mark of the caller's own: whether another object of the process
+  // wrote since the mark was last moved here (for a mark never moved: since the file was
+  // opened, or before); the mark then moves on. No system call.
+  bool OthersWroteSince(std::uint64_t& mark);
 
   // For a rebuild that replaces the file: true when no other object of the process and
   // no other process has the file open; until EndExclusiveUse (or the close) others are
@@ -142,7 +146,8 @@ class DBO_DiskFile {
   std::uint32_t lockOffset_ = 0;
   std::uint32_t lockLength_ = 0;
   bool written_ = false;
-  std::uint64_t seenWrites_ = 0;  // the descriptor's writes as this object knows them
+  std::uint64_t ownWrites_ = 0;   // this object's writes through the descriptor
+  std::uint64_t seenWrites_ = 0;  // the writes of others as TakeWritesOfOthers last saw them
 };
 
 // A new file that is to replace another (the packed table, a rebuilt index, written

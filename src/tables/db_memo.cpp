@@ -43,19 +43,6 @@ constexpr std::int64_t kMaxRepairGap = std::int64_t{64} << 20;
 
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
-// Releases the memo lock on every path out of a write.
-class MemoLockGuard {
- public:
-  explicit MemoLockGuard(DBO_DiskFile& f) : file_(f) {}
-  ~MemoLockGuard() {
-    if (locked_) file_.Unlock();
-  }
-  void SetLocked() { locked_ = true; }
-
- private:
-  DBO_DiskFile& file_;
-  bool locked_ = false;
-};
 }  // namespace
 
 // --- DBobjMemo: dBase III form ----------------------------------------------------------
@@ -219,29 +206,42 @@ std::uint32_t DBobjMemo::WriteMemo(const void* buffer, std::uint32_t block, std:
   if (length < 0) RaiseRangeError();
   if (length == 0 && block == 0) return 0;
   MemoLockGuard guard(*this);
-  if (IsShared()) {
-    const std::uint32_t m = lockValues_.recordBase;
-    bool locked = false;
-    switch (protocol_) {
-      case TdbLokProtocol::DB4Lock:
-        locked = LockRegionRetrying(m - 1, 2);
-        break;
-      case TdbLokProtocol::ClipLock:
-        locked = LockRegionRetrying(m, 1);
-        break;
-      default:
-        locked = LockRegionRetrying(m - 1, 1);
-        break;
-    }
-    if (!locked) {
-      std::int32_t code = ErrorCode() ? ErrorCode() : dbe::LockViolation;
-      SetDbfLastError(code);
-      Error(code, dbe::SubMemoLock, FileName());
-      return block;
-    }
-    guard.SetLocked();
-  }
+  LockForChange(guard);
+  if (IsShared() && !guard.Locked()) return block;  // an error procedure that returns
   return DoWrite(buffer, block, length);
+}
+
+void DBobjMemo::FreeMemo(std::uint32_t block) {
+  if (block == 0) return;
+  MemoLockGuard guard(*this);
+  LockForChange(guard);
+  if (IsShared() && !guard.Locked()) return;
+  FreeBlocks(block);
+  Flush();
+}
+
+void DBobjMemo::LockForChange(MemoLockGuard& guard) {
+  if (!IsShared()) return;
+  const std::uint32_t m = lockValues_.recordBase;
+  bool locked = false;
+  switch (protocol_) {
+    case TdbLokProtocol::DB4Lock:
+      locked = LockRegionRetrying(m - 1, 2);
+      break;
+    case TdbLokProtocol::ClipLock:
+      locked = LockRegionRetrying(m, 1);
+      break;
+    default:
+      locked = LockRegionRetrying(m - 1, 1);
+      break;
+  }
+  if (!locked) {
+    std::int32_t code = ErrorCode() ? ErrorCode() : dbe::LockViolation;
+    SetDbfLastError(code);
+    Error(code, dbe::SubMemoLock, FileName());
+    return;
+  }
+  guard.SetLocked();
 }
 
 std::uint32_t DBobjMemo::DoWrite(const void* buffer, std::uint32_t block, std::int64_t length) {

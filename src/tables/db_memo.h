@@ -12,6 +12,23 @@
 
 #include "tables/db_disk.h"
 
+// Releases the memo lock on every path out of a change of a memo file's blocks.
+class MemoLockGuard {
+ public:
+  explicit MemoLockGuard(DBO_DiskFile& f) : file_(f) {}
+  ~MemoLockGuard() {
+    if (locked_) file_.Unlock();
+  }
+  MemoLockGuard(const MemoLockGuard&) = delete;
+  MemoLockGuard& operator=(const MemoLockGuard&) = delete;
+  void SetLocked() { locked_ = true; }
+  bool Locked() const { return locked_; }
+
+ private:
+  DBO_DiskFile& file_;
+  bool locked_ = false;
+};
+
 class DBobjMemo : public DBO_DiskFile {
  public:
   // Opens the memo file of the table `tableName` (version byte `version`), or with
@@ -39,6 +56,9 @@ class DBobjMemo : public DBO_DiskFile {
   // Writes the text as the memo that starts at `block` (0 for a new one); the start
   // block it now has, which the field then stores.
   std::uint32_t WriteMemo(const void* buffer, std::uint32_t block, std::int64_t length);
+  // Frees the memo at `block`, which no record names any more, under the memo lock of a
+  // shared file (the forms without a free chain free nothing).
+  void FreeMemo(std::uint32_t block);
 
   std::uint8_t Version() const { return version_; }
   std::int64_t BlockSize() const { return blockSize_; }
@@ -52,6 +72,9 @@ class DBobjMemo : public DBO_DiskFile {
   static AnsiString MemoFileName(std::string_view tableName, std::uint8_t version);
 
  protected:
+  // Takes the memo lock of a shared file for a change of its blocks (nothing to take for
+  // an unshared one); raises when another user keeps it.
+  void LockForChange(MemoLockGuard& guard);
   // Raises 1005/6199 (bad block header, chain or length) with the file name.
   void FormatError();
   // The new table name with this memo file's own extension.

@@ -477,6 +477,60 @@ TEST_F(DbfDataSet, AnEmptiedMemoIsEmpty) {
   }
 }
 
+// A memo written in an edit goes to blocks of its own: a cancelled edit leaves the memo the
+// record had, in every memo form, also when the memo was read first (which would let a
+// text that fits be written over the old one) and after a post that failed. A post frees
+// the old memo where the form reuses blocks: the next memo of its size takes them.
+TEST_F(DbfDataSet, ACancelledEditLeavesTheMemoAsItWas) {
+  struct Case {
+    std::uint8_t version;
+    bool read, failedPost, cancel;
+  };
+  for (const Case c : {Case{0x83, true, false, true}, Case{0x8B, false, false, true}, Case{0x8B, true, true, true},
+                       Case{0xF5, true, false, true}, Case{0x8B, true, false, false}}) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.version) << c.read << c.failedPost << c.cancel);
+    MakeTable(Dir() + "memo.dbf", {{"CODE", 'N', 5}, {"NOTE", 'M'}}, {{{1}}}, c.version);
+    std::uint32_t oldBlock = 0;
+    {
+      TDbfDataSet ds;
+      Bind(ds, "memo");
+      ds.Open();
+      TField& note = ds.FieldByName("NOTE");
+      ds.Edit();
+      note.SetAsString("the original memo");
+      ds.Post();
+      oldBlock = static_cast<std::uint32_t>(ds.Handler()->NumberGet(2));
+      ds.Edit();
+      if (c.read) {
+        EXPECT_EQ(note.AsString(), "the original memo");
+      }
+      note.SetAsString("changed");
+      if (c.failedPost) {
+        tables_test::DiskFullAt full(1);  // every write of the record refused
+        EXPECT_EQ(tables_test::Message([&] { ds.Post(); }), "Disk is full - " + Dir() + "memo.dbf");
+        EXPECT_EQ(ds.State(), TDataSetState::dsEdit);
+      }
+      if (c.cancel) {
+        ds.Cancel();
+        EXPECT_EQ(note.AsString(), "the original memo");
+      } else {
+        ds.Post();
+        EXPECT_EQ(note.AsString(), "changed");
+      }
+    }
+    DBO_dBaseFld t(Dir() + "memo.dbf", false, true);
+    t.GetRecord(1);
+    EXPECT_EQ(t.MemoRead(2), c.cancel ? "the original memo" : "changed");
+    if (!c.cancel) {
+      // The dBase IV form keeps a free chain: a new memo takes the original's blocks.
+      t.NumberPut(2, 0);
+      t.MemoWrite(2, "another memo", 12);
+      EXPECT_EQ(t.NumberGet(2), oldBlock);
+    }
+    for (const char* file : {"/memo.dbf", "/memo.dbt", "/memo.fpt"}) std::remove((tmp_.SysPath() + file).c_str());
+  }
+}
+
 TEST_F(DbfDataSet, MemoStreamReadsWritesClampsAndFillsGaps) {
   MakeTable(Dir() + "memo.dbf", {{"CODE", 'N', 5}, {"NOTE", 'M'}}, {{{1}}, {{2}}}, 0x83);
   TDbfDataSet ds;
