@@ -86,12 +86,12 @@ void TrpPageForm::PrepareAggregates() {
   TrpBuildState& st = rpState();
   // The calls register with this page's bands (a subreport's page too, prepared while
   // its parent prints).
-  Restore<TrpPageForm*> form(Report.CurrentForm);
-  Restore<TrpPage*> page(st.CurrentPage);
+  TRestore<TrpPageForm*> form(Report.CurrentForm);
+  TRestore<TrpPage*> page(st.CurrentPage);
   Report.CurrentForm = this;
   st.CurrentPage = &Page;
-  Restore<bool> collecting(st.CollectingAggregates);
-  Restore<bool> lookupCollecting(Report.Lookup().CollectingAggregates);
+  TRestore<bool> collecting(st.CollectingAggregates);
+  TRestore<bool> lookupCollecting(Report.Lookup().CollectingAggregates);
   st.CollectingAggregates = true;
   Report.Lookup().CollectingAggregates = true;
   ForEachTotalsBand([&](TrpBand& band, int countsAs) {

@@ -1,25 +1,13 @@
 #pragma once
 // What the parts of a build share inside the engine: the run-time bands (RP_Band), page
 // forming (RP_PageForm), the aggregates (RP_Aggregates) and the report component (RP_Class).
+// Their scope guard is the platform's TRestore.
 
 #include "platform/core/AnsiText.h"
+#include "platform/core/FlagScope.h"
 #include "platform/core/SysUtils.h"
 
 namespace rp_build {
-
-// Puts a value back when the scope ends.
-template <class T>
-class Restore {
- public:
-  explicit Restore(T& slot) : slot_(slot), saved_(slot) {}
-  ~Restore() { slot_ = saved_; }
-  Restore(const Restore&) = delete;
-  Restore& operator=(const Restore&) = delete;
-
- private:
-  T& slot_;
-  T saved_;
-};
 
 // A band name as a script or a template wrote it: blanks and one pair of quotes removed.
 inline AnsiString Unquoted(const AnsiString& text) {

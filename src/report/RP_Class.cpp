@@ -385,7 +385,7 @@ void TrpReport::RunDialogPage(TrpPage& page) {
   for (const auto& v : page.Objects)
     if (auto* control = dynamic_cast<TrpControl*>(v.get()); control && !dynamic_cast<TrpNonVisualControl*>(control))
       form.Controls.push_back(control);
-  Restore<TrpDialogForm*> current(CurrentDialog);
+  TRestore<TrpDialogForm*> current(CurrentDialog);
   CurrentDialog = &form;
   const bool shown = !form.Controls.empty() && page.Visible;
   RunBandScript(page.Script);
@@ -480,7 +480,7 @@ bool TrpReport::RunWithProgress(const AnsiString& prefix, const std::function<vo
     return !cancelled_;
   }
   const bool ok = rpProgressRunner()(ProgressCaption(), prefix + "  1", [&](TrpProgress& progress) {
-    Restore<TrpProgress*> current(progress_);
+    TRestore<TrpProgress*> current(progress_);
     progress_ = &progress;
     work();
   });
@@ -550,7 +550,7 @@ bool TrpReport::PrintPreparedReport(const AnsiString& pageNumbers, int copies, b
   bool printed = false;
   if (OnProgress || !ShowProgress || !rpProgressRunner()) {
     // No progress window: nothing to hover over meanwhile.
-    Restore<TrpMouseOverObjectEvent> hover(EMFPages.OnMouseOverObject);
+    TRestore<TrpMouseOverObjectEvent> hover(EMFPages.OnMouseOverObject);
     EMFPages.OnMouseOverObject = nullptr;
     return PrintPages(order);
   }
@@ -588,7 +588,7 @@ bool TrpReport::LoadFromFile(const AnsiString& fileName, TrpTemplateLoad* result
 }
 
 TrpTemplateLoad TrpReport::LoadFromStream(TStream& stream) {
-  Restore<TrpReport*> current(rpState().CurrentReport);
+  TRestore<TrpReport*> current(rpState().CurrentReport);
   rpState().CurrentReport = this;
   const TrpTemplateLoad load = rpLoadTemplate(Pages, stream);
   if (!load.Ok()) ShowReportError(load.Message);
@@ -621,7 +621,7 @@ void TrpReport::ShowPreparedReport() {
 
 void TrpReport::BuildReport() {
   TrpBuildState& st = rpState();
-  Restore<TrpReport*> current(st.CurrentReport);
+  TRestore<TrpReport*> current(st.CurrentReport);
   TrpEngineHooks* hooks = st.Hooks;
   st.CurrentReport = this;
   rpSetHooks(this);

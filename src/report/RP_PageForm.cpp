@@ -196,7 +196,7 @@ void TrpPageForm::StartPage(bool first) {
   freshY_ = CurY;
   // The bands that start a page cannot start another one: breaks they would cause are
   // not carried out (the title, which may go on over pages, is no such band).
-  Restore<bool> starting(starting_);
+  TRestore<bool> starting(starting_);
   starting_ = true;
   if (TrpBand* overlay = First(btOverlay)) DrawBand(*overlay);
   if (TrpBand* free = First(btNone); free && first) DrawBand(*free);
@@ -209,7 +209,7 @@ bool TrpPageForm::PageHeaders(bool first) {
   TrpReport& master = *static_cast<TrpReport*>(rpState().MasterReport);
   if (TrpBand* title = First(btReportTitle); title && first && !manual_) {
     const int pages = master.EMFPages.GetCount();
-    Restore<bool> starting(starting_);
+    TRestore<bool> starting(starting_);
     starting_ = false;
     DrawBand(*title);
     // A title that went on to a new page (FormNewPage, NEWPAGE) leaves the headers to
@@ -224,9 +224,9 @@ bool TrpPageForm::PageHeaders(bool first) {
 
 bool TrpPageForm::EndPage(bool last) {
   if (Parent) return Parent->EndPage();
-  Restore<bool> breaking(breaking_);
+  TRestore<bool> breaking(breaking_);
   breaking_ = true;
-  Restore<bool> footer(inFooter_);
+  TRestore<bool> footer(inFooter_);
   inFooter_ = true;
   if (TrpBand* f = First(btColumnFooter); f && !columnFooterDone_) DrawBand(*f);
   Column = 1;
@@ -285,7 +285,7 @@ void TrpPageForm::NewPage() {
   }
   if (starting_) return;
   if (NextExistingPage()) return;
-  Restore<bool> breaking(breaking_);
+  TRestore<bool> breaking(breaking_);
   breaking_ = true;
   EndPage();
   StartPage(false);
@@ -300,10 +300,10 @@ void TrpPageForm::NewColumn(TrpBand* band) {
   if (starting_) return;
   const int columns = Page.ColumnCount();
   if (Column < columns) {
-    Restore<bool> breaking(breaking_);
+    TRestore<bool> breaking(breaking_);
     breaking_ = true;
     if (TrpBand* f = First(btColumnFooter); f && !columnFooterDone_) {
-      Restore<bool> footer(inFooter_);
+      TRestore<bool> footer(inFooter_);
       inFooter_ = true;
       DrawBand(*f);
     }
@@ -311,7 +311,7 @@ void TrpPageForm::NewColumn(TrpBand* band) {
     CurX = Page.LeftEdge() + (Column - 1) * (ColumnWidth() + Page.ColumnGap);
     CurY = ColumnStartY;
     if (TrpBand* header = First(btColumnHeader)) {
-      Restore<bool> starting(starting_);
+      TRestore<bool> starting(starting_);
       starting_ = true;
       DrawBand(*header);
     }
@@ -328,7 +328,7 @@ void TrpPageForm::RepeatHeaders(TrpBand* band) {
   // printed as footers are: they ask for no breaks.
   if (!band || inFooter_ || Stopped()) return;
   if (!band->IsData() && band->BandType != btGroupHeader) return;
-  Restore<bool> footer(inFooter_);
+  TRestore<bool> footer(inFooter_);
   inFooter_ = true;
   for (const RunningLevel& level : levels_)
     for (TrpBand* g : level.band->Groups) {
@@ -350,7 +350,7 @@ void TrpPageForm::LoadBlob(TrpView& view) {
     picture->GetBlob(Variant::Null());
   } else if (rpIsBlobField(*field)) {
     // The bytes as stored: a memo field's code-page translation would spoil an image.
-    Restore<bool> translated(field->Transliterate);
+    TRestore<bool> translated(field->Transliterate);
     field->Transliterate = false;
     TMemoryStream bytes;
     rpBlobToObject(*field, bytes);
@@ -606,7 +606,7 @@ void TrpPageForm::DrawSplit(TrpBand& band, int height) {
           pending = true;  // below the room: a later part
           continue;
         }
-        Restore<int> y(band.Y);
+        TRestore<int> y(band.Y);
         band.Y = CurY + std::max(sp.t, 0) - (sp.view->Top - band.Top);
         PrintSubReport(*sp.view, band);
         if (Stopped()) break;
@@ -643,7 +643,7 @@ void TrpPageForm::PrintSubReport(TrpSubReportView& view, TrpBand& band) {
   sub.CurX = CurX + view.Left;
   sub.areaRight_ = sub.CurX + view.Width;
   sub.freshY_ = freshY_;
-  Restore<bool> follow(Root().followPages_);
+  TRestore<bool> follow(Root().followPages_);
   Root().followPages_ = true;
   sub.FormLevels();
   SubReportEnded(sub.CurY);
@@ -673,7 +673,7 @@ void TrpPageForm::AfterBandPrinted(TrpBand& band) {
 void TrpPageForm::DrawBand(TrpBand& band) {
   if (Stopped()) return;
   TrpBuildState& st = rpState();
-  Restore<TrpBand*> current(st.CurrentBand);
+  TRestore<TrpBand*> current(st.CurrentBand);
   st.CurrentBand = &band;
   st.CurrentView = band.View;
   CurrentBand = &band;
@@ -716,9 +716,9 @@ void TrpPageForm::DrawBand(TrpBand& band) {
   }
   const bool inPlace = type == btOverlay || type == btNone;  // at their place on the page
   band.Y = inPlace ? band.PlaceY : CurY;
-  Restore<int> calculated(band.CalculatedHeight);
+  TRestore<int> calculated(band.CalculatedHeight);
   band.CalculatedHeight = h;
-  Restore<SubReports> subs(subs_);
+  TRestore<SubReports> subs(subs_);
   subs_ = SubReports{};
   std::optional<StretchedViews> stretched(std::in_place, *this, band, h);
   if (band.Flag(flBreaked) && !fixedPlace && !inFooter_ && CurY + h > BodyBottom()) {
@@ -901,7 +901,7 @@ void TrpPageForm::PrintRecords(TrpBand& data, int level) {
   const auto atEnd = [&] { return single ? done : ds->Eof(); };
   // A script may give the band another dataset while these records run: they run on
   // (SetDataSource keeps the old one), and this loop closes it.
-  Restore<bool> running(data.Running);
+  TRestore<bool> running(data.Running);
   data.Running = true;
   const std::size_t me = levels_.size();
   levels_.push_back({&data, ds, pending_.size()});
@@ -1038,7 +1038,7 @@ void TrpPageForm::Form() {
     CurBottomY = footerDonePage == st.PageNumber ? st.SavedBottomY : Page.BottomEdge();
     Column = 1;
     ColumnStartY = freshY_ = Page.TopEdge();
-    Restore<bool> starting(starting_);
+    TRestore<bool> starting(starting_);
     starting_ = true;
     PageHeaders(true);
   } else {
@@ -1051,7 +1051,7 @@ void TrpPageForm::Form() {
     PrintLevel(0);
     // The last column's footer closes the records; the summary follows it.
     if (TrpBand* f = First(btColumnFooter)) {
-      Restore<bool> footer(inFooter_);
+      TRestore<bool> footer(inFooter_);
       inFooter_ = true;
       DrawBand(*f);
     }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/core/DateTime.h"
+#include "platform/core/FlagScope.h"
 #include "tables/db_eror.h"
 #include "tables/db_tool.h"
 
@@ -34,19 +35,6 @@ std::int32_t RawWidth(std::uint8_t version, char type) {
 }
 
 // Releases a lock taken for one operation on every path out of it.
-// Sets whether the record count is this user's to write, while it lives.
-class CountGuard {
- public:
-  CountGuard(bool& flag, bool value) : flag_(flag), was_(flag) { flag_ = value; }
-  ~CountGuard() { flag_ = was_; }
-  CountGuard(const CountGuard&) = delete;
-  CountGuard& operator=(const CountGuard&) = delete;
-
- private:
-  bool& flag_;
-  bool was_;
-};
-
 class UnlockGuard {
  public:
   explicit UnlockGuard(DBO_DiskFile& f, bool locked) : file_(f), locked_(locked) {}
@@ -358,7 +346,7 @@ void DBO_dBaseDBF::Append() {
       if (held) file.UnlockBeside(offset, 1);
     }
   } besideGuard{*this, locked && beside, appendByte};
-  CountGuard counting(countGuarded_, true);
+  TRestore<bool> counting(countGuarded_, true);
   Announce(dbn::BeforeWrite, 0);
   const bool headerDirty = headerDirty_;
   headerDirty_ = true;
@@ -501,7 +489,7 @@ bool DBO_dBaseDBF::UnlockTable() {
     // keeps other users' appends out, so that its count is true.
     tableLockHeld_ = false;
     try {
-      CountGuard counting(countGuarded_, true);
+      TRestore<bool> counting(countGuarded_, true);
       RefreshHeader();
       WriteHeader();
     } catch (...) {
@@ -519,7 +507,7 @@ bool DBO_dBaseDBF::Close() {
   if (IsClosed()) return true;
   if (headerDirty_) {
     // A table lock still held keeps other users' appends out until the file is closed.
-    CountGuard counting(countGuarded_, tableLockHeld_);
+    TRestore<bool> counting(countGuarded_, tableLockHeld_);
     tableLockHeld_ = false;
     RefreshHeader();
     WriteHeader();

@@ -1,6 +1,10 @@
-// TFlagScope: sets a flag for the lifetime of a scope and clears it when the scope ends,
-// also by an exception (re-entry guards of event handlers).
+// Scope guards that put a value back when the scope ends, also by an exception.
+// TFlagScope: sets a flag for the lifetime of a scope and clears it (re-entry guards of
+// event handlers). TRestore: keeps a value and puts it back, optionally setting a new one
+// meanwhile.
 #pragma once
+
+#include <utility>
 
 class TFlagScope {
  public:
@@ -11,4 +15,18 @@ class TFlagScope {
 
  private:
   bool& flag_;
+};
+
+template <class T>
+class TRestore {
+ public:
+  explicit TRestore(T& slot) : slot_(slot), saved_(slot) {}
+  TRestore(T& slot, T value) : slot_(slot), saved_(slot) { slot_ = std::move(value); }
+  ~TRestore() { slot_ = saved_; }
+  TRestore(const TRestore&) = delete;
+  TRestore& operator=(const TRestore&) = delete;
+
+ private:
+  T& slot_;
+  T saved_;
 };
